@@ -1,0 +1,30 @@
+# The two commands of the README: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: deps configure build run test fuzz bench clean
+
+deps:
+	bash scripts/deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	cd $(BUILD)/bin && ./tarnvale
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	bash scripts/fuzz.sh
+
+fuzz: deps
+	bash scripts/fuzz.sh
+
+bench: build
+	bash scripts/bench.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) build-fuzz

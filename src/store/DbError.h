@@ -1,0 +1,20 @@
+// A failure of the record store: a number and a description, as the user will see it.
+#pragma once
+
+#include <QString>
+
+namespace tarnvale {
+
+struct DbError
+{
+    static constexpr int kNoCurrentRow = 3021;
+    static constexpr int kDuplicateKey = 3022;
+
+    int number = 0; // 0: no error
+    QString description;
+
+    bool isError() const { return number != 0; }
+    friend bool operator==(const DbError &, const DbError &) = default;
+};
+
+} // namespace tarnvale

@@ -1,0 +1,137 @@
+#include "ModDatabase.h"
+
+#include "Dialogs.h"
+#include "ProgramFolder.h"
+#include "SettingsFile.h"
+
+namespace tarnvale {
+
+namespace {
+const QString kCrLf2 = QStringLiteral("\r\n\r\n");
+const QString kDatabaseErrorTitle = QStringLiteral("Database Error!");
+} // namespace
+
+ModDatabase::ModDatabase(RecordStore &store, const SettingsFile &settings,
+                         const ProgramFolder &folder, Dialogs &dialogs)
+    : m_store(store), m_settings(settings), m_folder(folder), m_dialogs(dialogs)
+{
+}
+
+void ModDatabase::refresh()
+{
+    if (m_refresh)
+        m_refresh();
+}
+
+QString ModDatabase::databasePath() const
+{
+    const QString configured = m_settings.read(QStringLiteral("Database"), QStringLiteral("Path"));
+    return configured.isEmpty() ? m_folder.defaultDatabasePath() : configured;
+}
+
+bool ModDatabase::OpenDatabaseFile()
+{
+    const QString configured = m_settings.read(QStringLiteral("Database"), QStringLiteral("Path"));
+    const QString path = configured.isEmpty() ? m_folder.defaultDatabasePath() : configured;
+    // A configured file that is missing (say, a share not mounted) must never be replaced by
+    // a new, empty database; only the default file of a fresh install is created.
+    const auto mode = configured.isEmpty() ? RecordStore::OpenMode::CreateIfMissing
+                                           : RecordStore::OpenMode::ExistingOnly;
+    if (m_store.open(path, mode))
+        return true;
+    m_dialogs.notify(kDatabaseErrorTitle,
+                     QStringLiteral("Error while initializing database: ") + path + kCrLf2
+                         + m_store.lastError().description,
+                     MessageIcon::Critical);
+    return false;
+}
+
+void ModDatabase::CloseDatabaseFile()
+{
+    m_store.close();
+}
+
+std::optional<TowRecord> ModDatabase::FindVehicleById(const QString &idText)
+{
+    return m_store.findVehicleById(idText);
+}
+
+void ModDatabase::RemoveVehicle(const QString &idText)
+{
+    const std::optional<TowRecord> record = m_store.findVehicleById(idText);
+    if (!record)
+        return;
+    const QString text = QStringLiteral("Are you sure you want to remove this Vehicle?") + kCrLf2
+                         + record->value(TowField::vehyear) + u' ' + record->value(TowField::vehmake)
+                         + u' ' + record->value(TowField::vehmodel);
+    if (m_dialogs.ask(m_settings.companyName(), text, MessageIcon::Exclamation) == Answer::No)
+        return;
+    if (!m_store.removeTowRecord(record->id)) {
+        ReportUnknownError(m_store.lastError());
+        return;
+    }
+    refresh();
+}
+
+int ModDatabase::AddGroup(const QString &name)
+{
+    if (!m_store.addGroup(name)) {
+        ReportDatabaseError(m_store.lastError(), name);
+        return -1;
+    }
+    refresh();
+    return 1;
+}
+
+std::optional<int> ModDatabase::RemoveGroup(const QString &name)
+{
+    if (name.trimmed().isEmpty())
+        return std::nullopt;
+    const qint64 count = m_store.countVehiclesInGroup(name);
+    if (count < 0) {
+        m_dialogs.notify(kDatabaseErrorTitle,
+                         QStringLiteral("Database error: ") + kCrLf2 + m_store.lastError().description,
+                         MessageIcon::Critical);
+        return std::nullopt;
+    }
+    if (count > 0) {
+        const QString text = QStringLiteral("There are ") + QString::number(count)
+                             + QStringLiteral(" vehicles(s) in this group, this action will also "
+                                              "remove these vehicles entries, are you sure you want "
+                                              "to delete the group '")
+                             + name + QStringLiteral("' ?");
+        if (m_dialogs.ask(QStringLiteral("Vehicles in group"), text, MessageIcon::Exclamation)
+            == Answer::No)
+            return std::nullopt;
+    }
+    const RecordStore::RemoveGroupResult result = m_store.removeGroupWithVehicles(name);
+    if (result == RecordStore::RemoveGroupResult::Failed) {
+        m_dialogs.notify(kDatabaseErrorTitle,
+                         QStringLiteral("Database error: ") + kCrLf2 + m_store.lastError().description,
+                         MessageIcon::Critical);
+        return std::nullopt;
+    }
+    refresh();
+    return result == RecordStore::RemoveGroupResult::Removed ? 1 : -1;
+}
+
+void ModDatabase::ReportDatabaseError(const DbError &error, const QString &groupName)
+{
+    if (error.number == DbError::kDuplicateKey) {
+        m_dialogs.notify(QStringLiteral("Duplicate Group"),
+                         QStringLiteral("The group '") + groupName + QStringLiteral("' Exists!")
+                             + kCrLf2 + QStringLiteral("Please choose a unique group name"),
+                         MessageIcon::Exclamation);
+        return;
+    }
+    ReportUnknownError(error);
+}
+
+void ModDatabase::ReportUnknownError(const DbError &error)
+{
+    m_dialogs.notify(kDatabaseErrorTitle,
+                     QStringLiteral("Unknown database error: ") + kCrLf2 + error.description,
+                     MessageIcon::Critical);
+}
+
+} // namespace tarnvale

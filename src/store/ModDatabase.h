@@ -1,0 +1,63 @@
+// The database routines that talk to the user: opening the store, removing a vehicle,
+// adding and removing groups, and the database messages, all through Dialogs.
+#pragma once
+
+#include "RecordStore.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace tarnvale {
+
+class Dialogs;
+class ProgramFolder;
+class SettingsFile;
+
+class ModDatabase
+{
+public:
+    ModDatabase(RecordStore &store, const SettingsFile &settings, const ProgramFolder &folder,
+                Dialogs &dialogs);
+
+    // Called after every change to groups or tow records (the browser's RefContactList).
+    void setRefresh(std::function<void()> refresh) { m_refresh = std::move(refresh); }
+
+    // The database file in use: Database/Path, or data.dll in the program's folder.
+    QString databasePath() const;
+    // Opens the store. The default file is created when missing, a configured path never is.
+    // A failure is reported ("Error while initializing database: ") and answers false.
+    bool OpenDatabaseFile();
+    void CloseDatabaseFile();
+
+    std::optional<TowRecord> FindVehicleById(const QString &idText);
+    // Asks, then deletes the record and refreshes. An id that no record has does nothing.
+    void RemoveVehicle(const QString &idText);
+
+    // 1 added (and refreshed), -1 failed (and reported).
+    int AddGroup(const QString &name);
+    // Nothing when the name is blank, the user declines or the store fails (reported);
+    // 1 when the group row was removed, -1 when no group row had that name.
+    std::optional<int> RemoveGroup(const QString &name);
+    bool GroupExists(const QString &name) { return m_store.groupExists(name); }
+    qint64 GroupIdByName(const QString &name) { return m_store.groupIdByName(name); }
+
+    // The message for a failed AddGroup: "Duplicate Group" for 3022, else "Database Error!".
+    void ReportDatabaseError(const DbError &error, const QString &groupName);
+    // "Unknown database error: " and the description, titled "Database Error!".
+    void ReportUnknownError(const DbError &error);
+
+    RecordStore &store() { return m_store; }
+
+private:
+    void refresh();
+
+    RecordStore &m_store;
+    const SettingsFile &m_settings;
+    const ProgramFolder &m_folder;
+    Dialogs &m_dialogs;
+    std::function<void()> m_refresh;
+};
+
+} // namespace tarnvale

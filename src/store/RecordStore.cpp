@@ -1,0 +1,445 @@
+#include "RecordStore.h"
+
+#include <QAtomicInteger>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+#include <QVariant>
+
+#include <cmath>
+
+namespace tarnvale {
+
+namespace {
+
+constexpr int kSchemaVersion = 1;
+const QStringList kTables = {QStringLiteral("groups"), QStringLiteral("wrecker"),
+                             QStringLiteral("reminders"), QStringLiteral("lb_type")};
+
+QString nextConnectionName()
+{
+    static QAtomicInteger<int> counter;
+    return QStringLiteral("tarnvale-store-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+// SQLite reports a unique-index violation as extended code 2067 (or 1555 for a primary key).
+bool isDuplicateKey(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    return code == QLatin1String("2067") || code == QLatin1String("1555");
+}
+
+QString towColumnList()
+{
+    QStringList names;
+    for (int i = 0; i < kTowFieldCount; ++i)
+        names << TowRecord::fieldName(TowField(i));
+    return names.join(QLatin1String(", "));
+}
+
+QString towSelect()
+{
+    return QStringLiteral("SELECT id, ") + towColumnList() + QStringLiteral(" FROM wrecker");
+}
+
+} // namespace
+
+RecordStore::RecordStore() : m_connection(nextConnectionName()) {}
+
+RecordStore::~RecordStore()
+{
+    close();
+}
+
+QSqlDatabase RecordStore::database() const
+{
+    return QSqlDatabase::database(m_connection, false);
+}
+
+bool RecordStore::isOpen() const
+{
+    return QSqlDatabase::contains(m_connection) && database().isOpen();
+}
+
+void RecordStore::close()
+{
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    {
+        QSqlDatabase db = database();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+bool RecordStore::fail(int number, const QString &description)
+{
+    m_error = DbError{number, description};
+    return false;
+}
+
+bool RecordStore::fail(const QSqlQuery &query, const QString &doing)
+{
+    const QSqlError error = query.lastError();
+    if (isDuplicateKey(error))
+        return fail(DbError::kDuplicateKey, error.databaseText());
+    bool ok = false;
+    int number = error.nativeErrorCode().toInt(&ok);
+    if (!ok || number == 0)
+        number = 1;
+    QString text = error.databaseText();
+    if (text.isEmpty())
+        text = error.text();
+    Q_UNUSED(doing);
+    return fail(number, text);
+}
+
+bool RecordStore::exec(QSqlQuery &query, const QString &doing)
+{
+    if (query.exec())
+        return true;
+    return fail(query, doing);
+}
+
+bool RecordStore::open(const QString &path, OpenMode mode)
+{
+    close();
+    m_error = {};
+    m_path = path;
+    const QFileInfo info(path);
+    const bool existed = info.exists();
+    if (!existed && mode == OpenMode::ExistingOnly)
+        return fail(3024, QStringLiteral("Could not find file '%1'.").arg(path));
+    if (existed && !info.isFile())
+        return fail(3044, QStringLiteral("'%1' is not a valid path.").arg(path));
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        const QString text = db.lastError().text();
+        close();
+        return fail(3051, text.isEmpty() ? QStringLiteral("The database could not be opened.") : text);
+    }
+
+    // Reading the schema fails for a file that is not a database, and modifies nothing.
+    QSqlQuery probe(db);
+    probe.setForwardOnly(true);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+        fail(probe, QStringLiteral("reading the schema"));
+        probe = QSqlQuery();
+        close();
+        return false;
+    }
+    probe.next();
+    const bool empty = probe.value(0).toLongLong() == 0;
+    probe = QSqlQuery();
+
+    bool ok = true;
+    if (empty && (!existed || info.size() == 0))
+        ok = createSchema();
+    else
+        ok = checkTables() && migrate();
+    if (!ok) {
+        close();
+        return false;
+    }
+    QSqlQuery pragma(db);
+    pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+    return true;
+}
+
+bool RecordStore::checkTables()
+{
+    QSqlDatabase db = database();
+    for (const QString &table : kTables) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!query.exec(QStringLiteral("SELECT * FROM \"%1\" LIMIT 0").arg(table)))
+            return fail(query, QStringLiteral("opening table ") + table);
+    }
+    return true;
+}
+
+bool RecordStore::createSchema()
+{
+    QSqlDatabase db = database();
+    TransactionGuard guard(db);
+    if (!guard.begun())
+        return fail(1, db.lastError().text());
+    QStringList towColumns;
+    for (int i = 0; i < kTowFieldCount; ++i)
+        towColumns << TowRecord::fieldName(TowField(i)) + QStringLiteral(" TEXT NOT NULL DEFAULT ''");
+    const QStringList statements = {
+        QStringLiteral("CREATE TABLE groups (GROUPID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "groupname TEXT NOT NULL DEFAULT '')"),
+        // BINARY collation: group names are unique with case mattering.
+        QStringLiteral("CREATE UNIQUE INDEX groups_groupname ON groups (groupname)"),
+        QStringLiteral("CREATE TABLE wrecker (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
+            + towColumns.join(QLatin1String(", ")) + u')',
+        QStringLiteral("CREATE INDEX wrecker_groupname ON wrecker (groupname)"),
+        QStringLiteral("CREATE TABLE reminders (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "item TEXT NOT NULL DEFAULT '', DateFor TEXT NOT NULL DEFAULT '', "
+                       "Done INTEGER NOT NULL DEFAULT 0, Date TEXT NOT NULL DEFAULT '')"),
+        QStringLiteral("CREATE TABLE lb_type (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "name TEXT NOT NULL DEFAULT '')"),
+        QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion),
+    };
+    for (const QString &sql : statements) {
+        QSqlQuery query(db);
+        if (!query.exec(sql))
+            return fail(query, QStringLiteral("creating the tables"));
+    }
+    if (!guard.commit())
+        return fail(1, db.lastError().text());
+    return true;
+}
+
+bool RecordStore::migrate()
+{
+    // Each future schema step runs in its own transaction and raises user_version by one.
+    // Version 0 is a database made elsewhere with the four tables: it is used as it stands.
+    QSqlQuery query(database());
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return fail(query, QStringLiteral("reading the schema version"));
+    const int version = query.value(0).toInt();
+    if (version > kSchemaVersion)
+        return fail(3343, QStringLiteral("The database was made by a newer version of the program "
+                                         "(schema version %1).").arg(version));
+    return true;
+}
+
+std::optional<QList<GroupRecord>> RecordStore::groups()
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT GROUPID, groupname FROM groups ORDER BY GROUPID"));
+    if (!exec(query, QStringLiteral("reading the groups")))
+        return std::nullopt;
+    QList<GroupRecord> result;
+    while (query.next())
+        result.append(GroupRecord{query.value(0).toLongLong(), query.value(1).toString()});
+    return result;
+}
+
+std::optional<qint64> RecordStore::addGroup(const QString &name)
+{
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("INSERT INTO groups (groupname) VALUES (?)"));
+    query.addBindValue(name);
+    if (!exec(query, QStringLiteral("adding a group")))
+        return std::nullopt;
+    return query.lastInsertId().toLongLong();
+}
+
+qint64 RecordStore::groupIdByName(const QString &name)
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT GROUPID FROM groups WHERE groupname = ? "
+                                 "ORDER BY GROUPID LIMIT 1"));
+    query.addBindValue(name);
+    if (!exec(query, QStringLiteral("looking up a group")) || !query.next())
+        return -1;
+    return query.value(0).toLongLong();
+}
+
+qint64 RecordStore::countVehiclesInGroup(const QString &name)
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT count(*) FROM wrecker WHERE groupname = ?"));
+    query.addBindValue(name);
+    if (!exec(query, QStringLiteral("counting the vehicles of a group")) || !query.next())
+        return -1;
+    return query.value(0).toLongLong();
+}
+
+RecordStore::RemoveGroupResult RecordStore::removeGroupWithVehicles(const QString &name)
+{
+    QSqlDatabase db = database();
+    TransactionGuard guard(db);
+    if (!guard.begun()) {
+        fail(1, db.lastError().databaseText());
+        return RemoveGroupResult::Failed;
+    }
+    QSqlQuery groups(db);
+    groups.prepare(QStringLiteral("DELETE FROM groups WHERE groupname = ?"));
+    groups.addBindValue(name);
+    if (!exec(groups, QStringLiteral("removing a group")))
+        return RemoveGroupResult::Failed;
+    const bool hadGroup = groups.numRowsAffected() > 0;
+    QSqlQuery vehicles(db);
+    vehicles.prepare(QStringLiteral("DELETE FROM wrecker WHERE groupname = ?"));
+    vehicles.addBindValue(name);
+    if (!exec(vehicles, QStringLiteral("removing the vehicles of a group")))
+        return RemoveGroupResult::Failed;
+    if (!guard.commit()) {
+        fail(1, db.lastError().databaseText());
+        return RemoveGroupResult::Failed;
+    }
+    return hadGroup ? RemoveGroupResult::Removed : RemoveGroupResult::NoGroupRow;
+}
+
+TowRecord RecordStore::readTowRecord(const QSqlQuery &query)
+{
+    TowRecord record;
+    record.id = query.value(0).toLongLong();
+    for (int i = 0; i < kTowFieldCount; ++i)
+        record.values[size_t(i)] = query.value(i + 1).toString();
+    return record;
+}
+
+std::optional<QList<TowRecord>> RecordStore::towRecords()
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(towSelect() + QStringLiteral(" ORDER BY id"));
+    if (!exec(query, QStringLiteral("reading the tow records")))
+        return std::nullopt;
+    QList<TowRecord> result;
+    while (query.next())
+        result.append(readTowRecord(query));
+    return result;
+}
+
+std::optional<QList<TowRecord>> RecordStore::towRecordsInGroup(const QString &name)
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(towSelect() + QStringLiteral(" WHERE groupname = ? ORDER BY id"));
+    query.addBindValue(name);
+    if (!exec(query, QStringLiteral("reading the vehicles of a group")))
+        return std::nullopt;
+    QList<TowRecord> result;
+    while (query.next())
+        result.append(readTowRecord(query));
+    return result;
+}
+
+bool RecordStore::scanVehicleBriefs(const std::function<void(const VehicleBrief &)> &visit)
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT id, groupname, vehyear, vehmake, vehmodel, vehcolor "
+                                 "FROM wrecker ORDER BY id"));
+    if (!exec(query, QStringLiteral("reading the vehicles")))
+        return false;
+    VehicleBrief brief;
+    while (query.next()) {
+        brief.id = query.value(0).toLongLong();
+        brief.groupname = query.value(1).toString();
+        brief.vehyear = query.value(2).toString();
+        brief.vehmake = query.value(3).toString();
+        brief.vehmodel = query.value(4).toString();
+        brief.vehcolor = query.value(5).toString();
+        visit(brief);
+    }
+    if (query.lastError().isValid())
+        return fail(query, QStringLiteral("reading the vehicles"));
+    return true;
+}
+
+std::optional<TowRecord> RecordStore::findVehicleById(const QString &idText)
+{
+    // The text is compared as a number: "12", " 12 " and "12.0" all name record 12.
+    bool ok = false;
+    const double number = idText.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(number) || number != std::floor(number) || std::fabs(number) > 9.0e18)
+        return std::nullopt;
+    return towRecord(qint64(number));
+}
+
+std::optional<TowRecord> RecordStore::towRecord(qint64 id)
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(towSelect() + QStringLiteral(" WHERE id = ?"));
+    query.addBindValue(id);
+    if (!exec(query, QStringLiteral("looking up a tow record")) || !query.next())
+        return std::nullopt;
+    return readTowRecord(query);
+}
+
+std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record)
+{
+    QStringList marks;
+    for (int i = 0; i < kTowFieldCount; ++i)
+        marks << QStringLiteral("?");
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("INSERT INTO wrecker (") + towColumnList()
+                  + QStringLiteral(") VALUES (") + marks.join(u',') + u')');
+    for (const QString &value : record.values)
+        query.addBindValue(value.isNull() ? QString(u""_qs) : value);
+    if (!exec(query, QStringLiteral("adding a tow record")))
+        return std::nullopt;
+    return query.lastInsertId().toLongLong();
+}
+
+bool RecordStore::updateTowRecord(const TowRecord &record)
+{
+    QStringList sets;
+    for (int i = 0; i < kTowFieldCount; ++i)
+        sets << TowRecord::fieldName(TowField(i)) + QStringLiteral(" = ?");
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("UPDATE wrecker SET ") + sets.join(QLatin1String(", "))
+                  + QStringLiteral(" WHERE id = ?"));
+    for (const QString &value : record.values)
+        query.addBindValue(value.isNull() ? QString(u""_qs) : value);
+    query.addBindValue(record.id);
+    if (!exec(query, QStringLiteral("saving a tow record")))
+        return false;
+    if (query.numRowsAffected() == 0)
+        return fail(DbError::kNoCurrentRow, QStringLiteral("No current record."));
+    return true;
+}
+
+bool RecordStore::removeTowRecord(qint64 id)
+{
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("DELETE FROM wrecker WHERE id = ?"));
+    query.addBindValue(id);
+    return exec(query, QStringLiteral("removing a tow record"));
+}
+
+qint64 RecordStore::towRecordCount()
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM wrecker")) || !query.next()) {
+        fail(query, QStringLiteral("counting the tow records"));
+        return -1;
+    }
+    return query.value(0).toLongLong();
+}
+
+bool RecordStore::backupTo(const QString &destinationPath)
+{
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("VACUUM INTO ?"));
+    query.addBindValue(destinationPath);
+    return exec(query, QStringLiteral("copying the database"));
+}
+
+TransactionGuard::TransactionGuard(QSqlDatabase db) : m_db(std::move(db))
+{
+    m_begun = m_db.transaction();
+}
+
+TransactionGuard::~TransactionGuard()
+{
+    if (m_begun && !m_done)
+        m_db.rollback();
+}
+
+bool TransactionGuard::commit()
+{
+    if (!m_begun || m_done)
+        return false;
+    m_done = m_db.commit();
+    return m_done;
+}
+
+} // namespace tarnvale

@@ -1,0 +1,102 @@
+// The database of one business: tables groups, wrecker, reminders and lb_type in one SQLite file.
+//
+// Every operation takes explicit ids and names; nothing is left "current" between calls.
+// Table order is ascending id. A failing operation returns false / nullopt and leaves its
+// number and description in lastError(); error 3022 means a group name is taken, 3021 that
+// the row to change does not exist.
+#pragma once
+
+#include "DbError.h"
+#include "TowRecord.h"
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QSqlQuery;
+
+namespace tarnvale {
+
+class RecordStore
+{
+public:
+    enum class OpenMode { ExistingOnly, CreateIfMissing };
+
+    RecordStore();
+    ~RecordStore();
+    RecordStore(const RecordStore &) = delete;
+    RecordStore &operator=(const RecordStore &) = delete;
+
+    // Opens a database file. ExistingOnly never creates a file; neither mode modifies a file
+    // that is not a database or lacks one of the four tables.
+    bool open(const QString &path, OpenMode mode);
+    void close();
+    bool isOpen() const;
+    const QString &path() const { return m_path; }
+    const DbError &lastError() const { return m_error; }
+    // The connection, for subsystems with tables of their own queries (reminders, search).
+    QSqlDatabase database() const;
+
+    // Groups.
+    std::optional<QList<GroupRecord>> groups();
+    std::optional<qint64> addGroup(const QString &name);
+    // The GROUPID of the group named exactly so, -1 when there is none (or on failure).
+    qint64 groupIdByName(const QString &name);
+    bool groupExists(const QString &name) { return groupIdByName(name) >= 0; }
+    // Number of tow records whose groupname is exactly the name; -1 on failure.
+    qint64 countVehiclesInGroup(const QString &name);
+    enum class RemoveGroupResult { Removed, NoGroupRow, Failed };
+    // Removes the group row and every tow record naming it, in one transaction.
+    RemoveGroupResult removeGroupWithVehicles(const QString &name);
+
+    // Tow records.
+    std::optional<QList<TowRecord>> towRecords();
+    std::optional<QList<TowRecord>> towRecordsInGroup(const QString &name);
+    // Visits the tree's columns of every tow record in table order; false on failure.
+    bool scanVehicleBriefs(const std::function<void(const VehicleBrief &)> &visit);
+    // The record whose id equals the text read as a number ("12" matches 12).
+    std::optional<TowRecord> findVehicleById(const QString &idText);
+    std::optional<TowRecord> towRecord(qint64 id);
+    std::optional<qint64> addTowRecord(const TowRecord &record);
+    // Rewrites every field of the record with the given id; 3021 when no such row exists.
+    bool updateTowRecord(const TowRecord &record);
+    // Deletes the record if it exists; a missing id is not an error.
+    bool removeTowRecord(qint64 id);
+    qint64 towRecordCount();
+
+    // SQLite's own online backup of the open database into a new file.
+    bool backupTo(const QString &destinationPath);
+
+private:
+    bool fail(const QSqlQuery &query, const QString &doing);
+    bool fail(int number, const QString &description);
+    bool exec(QSqlQuery &query, const QString &doing);
+    bool createSchema();
+    bool checkTables();
+    bool migrate();
+    static TowRecord readTowRecord(const QSqlQuery &query);
+
+    QString m_connection;
+    QString m_path;
+    DbError m_error;
+};
+
+// Rolls back unless committed.
+class TransactionGuard
+{
+public:
+    explicit TransactionGuard(QSqlDatabase db);
+    ~TransactionGuard();
+    bool begun() const { return m_begun; }
+    bool commit();
+
+private:
+    QSqlDatabase m_db;
+    bool m_begun = false;
+    bool m_done = false;
+};
+
+} // namespace tarnvale

@@ -1,0 +1,42 @@
+// The one way the program shows message boxes, questions and input boxes.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QPrinter;
+
+namespace tarnvale {
+
+// A line break inside a message: carriage return and line feed.
+inline constexpr char16_t kCrLf[] = u"\r\n";
+
+enum class MessageIcon { None, Information, Exclamation, Critical, Question };
+enum class MessageButtons { Ok, YesNo };
+enum class Answer { Ok, Yes, No };
+
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // A notice with only an OK button.
+    virtual void notify(const QString &title, const QString &text, MessageIcon icon) = 0;
+    // A question with Yes and No buttons.
+    virtual Answer ask(const QString &title, const QString &text, MessageIcon icon) = 0;
+    // An input box; nullopt when the user cancels.
+    virtual std::optional<QString> inputText(const QString &title, const QString &prompt,
+                                             const QString &initial = {}) = 0;
+    // File and folder choosers; an empty result means cancelled.
+    virtual QString chooseOpenFile(const QString &title, const QString &startDir,
+                                   const QString &filter) = 0;
+    virtual QString chooseSaveFile(const QString &title, const QString &startPath,
+                                   const QString &filter) = 0;
+    virtual QString chooseFolder(const QString &title, const QString &startDir) = 0;
+    // The print dialog for an already configured printer; false when cancelled.
+    virtual bool choosePrinter(QPrinter &printer) = 0;
+};
+
+} // namespace tarnvale
