@@ -83,8 +83,11 @@ bool RecordStore::fail(int number, const QString &description)
 bool RecordStore::fail(const QSqlQuery &query, const QString &doing)
 {
     const QSqlError error = query.lastError();
-    if (isDuplicateKey(error))
-        return fail(DbError::kDuplicateKey, error.databaseText());
+    if (isDuplicateKey(error)) {
+        fail(DbError::kDuplicateKey, error.databaseText());
+        m_error.doing = doing;
+        return false;
+    }
     bool ok = false;
     int number = error.nativeErrorCode().toInt(&ok);
     if (!ok || number == 0)
@@ -92,12 +95,16 @@ bool RecordStore::fail(const QSqlQuery &query, const QString &doing)
     QString text = error.databaseText();
     if (text.isEmpty())
         text = error.text();
-    Q_UNUSED(doing);
-    return fail(number, text);
+    fail(number, text);
+    m_error.doing = doing;
+    return false;
 }
 
 bool RecordStore::exec(QSqlQuery &query, const QString &doing)
 {
+    // A statement that failed to prepare keeps the engine's reason ("no such table: ...").
+    if (query.lastError().isValid())
+        return fail(query, doing);
     if (query.exec())
         return true;
     return fail(query, doing);
