@@ -76,7 +76,7 @@ void RecordStore::close()
 
 bool RecordStore::fail(int number, const QString &description)
 {
-    m_error = DbError{number, description};
+    m_error = DbError{number, description, {}};
     return false;
 }
 
