@@ -30,19 +30,32 @@ QString GroupTreeModel::vehicleLabel(const QString &year, const QString &make, c
     return label;
 }
 
-DbError GroupTreeModel::rebuild(RecordStore &store, bool expanded)
+void GroupTreeModel::clear()
 {
     beginResetModel();
+    resetNodes();
+    m_recordCount = 0;
+    endResetModel();
+}
+
+void GroupTreeModel::resetNodes()
+{
     m_groups.clear();
     m_vehicles.clear();
     m_otherVehicles.clear();
     m_groupById.clear();
     m_vehicleById.clear();
-    m_expanded = expanded;
     m_rootKey = QStringLiteral("ROOT") + randomKeyNumber();
     do {
         m_otherKey = QStringLiteral("STRY") + randomKeyNumber();
     } while (m_otherKey.mid(4) == m_rootKey.mid(4));
+}
+
+DbError GroupTreeModel::rebuild(RecordStore &store, bool expanded)
+{
+    beginResetModel();
+    resetNodes();
+    m_expanded = expanded;
 
     DbError error;
     QHash<QString, int> groupByName;

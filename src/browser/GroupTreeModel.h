@@ -40,6 +40,8 @@ public:
     // Rebuilds the whole tree from the store. Group nodes open expanded when `expanded`.
     // On failure the nodes built so far stay, and the error is returned.
     DbError rebuild(RecordStore &store, bool expanded);
+    // Only the two fixed nodes, and a count of 0 (no database to show).
+    void clear();
     // Number of tow records in the table, counted by the last successful rebuild (-1 before).
     qint64 recordCount() const { return m_recordCount; }
 
@@ -82,6 +84,7 @@ private:
     static Level levelOf(const QModelIndex &index) { return Level(index.internalId() >> 56); }
     static int slotOf(const QModelIndex &index) { return int(index.internalId() & ((quintptr(1) << 56) - 1)); }
     static QString randomKeyNumber();
+    void resetNodes();
 
     QString m_rootKey, m_otherKey;
     QVector<Group> m_groups;
