@@ -89,13 +89,15 @@ void GroupTreeModelTest::groupsVehiclesAndOther()
     f.vehicle("lot a", "2002", "Audi", "A4", "gray");     // group names are case-sensitive
     f.vehicle("Police Hold", "2015", "Dodge", "Ram", "black");
     f.vehicle("Lot A", "2020", "Tesla", "Model 3", "white");
+    f.vehicle("Lot A", "2003", QString::fromUtf8("Citroën"), "c5", QString::fromUtf8("grün"));
     QVERIFY(!f.model.rebuild(f.store, false).isError());
 
     QCOMPARE(f.childTexts(f.model.rootIndex()), QStringList({"Lot A", "Police Hold"}));
     const QModelIndex lotA = f.model.index(0, 0, f.model.rootIndex());
-    QCOMPARE(f.childTexts(lotA), QStringList({"1999 FORD TAURUS RED", "2020 TESLA MODEL 3 WHITE"}));
+    QCOMPARE(f.childTexts(lotA), QStringList({"1999 FORD TAURUS RED", "2020 TESLA MODEL 3 WHITE",
+                                          QString::fromUtf8("2003 CITROËN C5 GRÜN")}));
     QCOMPARE(f.childTexts(f.model.otherIndex()), QStringList({"2004 HONDA CIVIC BLUE", "2010 KIA RIO WHITE"}));
-    QCOMPARE(f.model.recordCount(), 7);
+    QCOMPARE(f.model.recordCount(), 8);
 
     const QModelIndex inGroup = f.model.index(0, 0, lotA);
     QCOMPARE(inGroup.data(Role::ImageRole).toInt(), 4);
