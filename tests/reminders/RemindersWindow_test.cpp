@@ -324,6 +324,24 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->last().title, QStringLiteral("Database Error!"));
     }
 
+    void tickWithTheMouse()
+    {
+        addRow(QStringLiteral("Sweep the yard"));
+        addRow(QStringLiteral("Order straps"));
+        RemindersWindow w(m_store, *m_dialogs);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        m_dialogs->queueAnswer(Answer::Yes);
+        const QRect cell = list(w)->visualItemRect(list(w)->item(0));
+        // The entry is deleted and the list rebuilt while the click is still being handled.
+        QTest::mouseClick(list(w)->viewport(), Qt::LeftButton, {},
+                          QPoint(cell.left() + 10, cell.center().y()));
+        QCOMPARE(m_dialogs->count(), 1);
+        QCOMPARE(m_dialogs->last().text, QStringLiteral("Delete From List?\r\nSweep the yard"));
+        QCOMPARE(entries(w), QStringList({"Order straps[ ]"}));
+        QCOMPARE(status(w), QStringLiteral("1 items"));
+    }
+
     void closingDeletes()
     {
         QPointer<RemindersWindow> w = new RemindersWindow(m_store, *m_dialogs);
