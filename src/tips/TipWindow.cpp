@@ -90,6 +90,7 @@ TipWindow::TipWindow(const SettingsFile &settings, const ProgramFolder &folder, 
     m_unload->setObjectName(QStringLiteral("tmUnload"));
     m_unload->setInterval(TipSettings::kAutoCloseMilliseconds);
     m_unload->setSingleShot(true);
+    m_unload->setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5% early
 
     auto *top = new QHBoxLayout;
     top->addWidget(m_picture);
