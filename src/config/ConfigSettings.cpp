@@ -35,7 +35,8 @@ ConfigValues ConfigSettings::load(const SettingsFile &settings)
     values.heavy = settings.read(kTowFee, QStringLiteral("Heavy"));
     values.taxRate = settings.read(kTowFee, QStringLiteral("Taxrate"));
     values.tax = switchOn(settings.read(kTowFee, QStringLiteral("Tax")));
-    values.expanded = switchOn(settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")));
+    values.expanded =
+        switchOn(settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")));
     values.databasePath = settings.read(QStringLiteral("Database"), QStringLiteral("Path"));
     return values;
 }

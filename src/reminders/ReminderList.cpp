@@ -33,8 +33,8 @@ std::optional<QList<ReminderItem>> ReminderList::items()
     QSqlQuery query(m_store.database());
     query.setForwardOnly(true);
     if (!query.prepare(QStringLiteral("SELECT id, item, DateFor, Done, Date FROM reminders "
-                                      "ORDER BY id"))
-        || !query.exec()) {
+                                      "ORDER BY id")) ||
+        !query.exec()) {
         fail(query);
         return std::nullopt;
     }
@@ -52,8 +52,8 @@ std::optional<qint64> ReminderList::count()
     m_error = {};
     QSqlQuery query(m_store.database());
     query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT count(*) FROM reminders")) || !query.exec()
-        || !query.next()) {
+    if (!query.prepare(QStringLiteral("SELECT count(*) FROM reminders")) || !query.exec() ||
+        !query.next()) {
         fail(query);
         return std::nullopt;
     }

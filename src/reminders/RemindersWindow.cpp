@@ -79,8 +79,8 @@ RemindersWindow::RemindersWindow(RecordStore &store, Dialogs &dialogs, QWidget *
 void RemindersWindow::reportError()
 {
     m_dialogs.notify(QStringLiteral("Database Error!"),
-                     QStringLiteral("Unknown database error: ") + crlf() + crlf()
-                         + m_reminders.lastError().description,
+                     QStringLiteral("Unknown database error: ") + crlf() + crlf() +
+                         m_reminders.lastError().description,
                      MessageIcon::Critical);
 }
 
@@ -109,9 +109,9 @@ void RemindersWindow::AddReminder()
         m_dialogs.inputText(QStringLiteral("New Item"), QStringLiteral("Enter To Do Item:"));
     // The due date is asked for even when the item was cancelled.
     const QDate today = QDate::currentDate();
-    const std::optional<QString> due =
-        m_dialogs.inputText(QStringLiteral("Date Due"), QStringLiteral("Enter Due Date: ( DD/MM/YYYY )"),
-                            reminders::shortDateText(today));
+    const std::optional<QString> due = m_dialogs.inputText(
+        QStringLiteral("Date Due"), QStringLiteral("Enter Due Date: ( DD/MM/YYYY )"),
+        reminders::shortDateText(today));
     if (!item || !due)
         return;
     switch (m_reminders.add(*item, *due, today)) {
@@ -148,9 +148,9 @@ void RemindersWindow::CheckItem(int item)
         reportError();
         return;
     }
-    const Answer answer = m_dialogs.ask(QStringLiteral("Item Done"),
-                                        QStringLiteral("Delete From List?") + crlf() + text,
-                                        MessageIcon::Question);
+    const Answer answer =
+        m_dialogs.ask(QStringLiteral("Item Done"),
+                      QStringLiteral("Delete From List?") + crlf() + text, MessageIcon::Question);
     if (answer == Answer::No)
         return;
     if (*id >= 0 && !m_reminders.remove(*id)) {

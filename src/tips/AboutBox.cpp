@@ -36,7 +36,8 @@ const char kDescription[] =
     "vehicle with its customer, vehicle, where it came from and went to, dates and charges.\n\n"
     "Records are sorted into groups shown as a tree. The program works out days in storage, "
     "storage charge, tax and grand total, checks vehicle identification numbers, finds records "
-    "by customer or vehicle details, prints charge sheets from your own template, backs up the database into a "
+    "by customer or vehicle details, prints charge sheets from your own template, backs up the "
+    "database into a "
     "compressed file and keeps a small to-do list.";
 
 } // namespace

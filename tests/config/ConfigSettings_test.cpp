@@ -43,10 +43,7 @@ class ConfigSettingsTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void switches_data()
     {
@@ -160,9 +157,9 @@ private Q_SLOTS:
         QFile file(folder.settingsPath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(file.readAll());
-        for (const char *key : {"\nTax=", "\nName=", "\nAddress=", "\nCity=", "\nState=", "\nZip=",
-                                "\nPath=", "\nLight=", "\nMedium=", "\nHeavy=", "\nTaxrate=",
-                                "\nStorage Fee=", "\nExpanded="})
+        for (const char *key :
+             {"\nTax=", "\nName=", "\nAddress=", "\nCity=", "\nState=", "\nZip=", "\nPath=",
+              "\nLight=", "\nMedium=", "\nHeavy=", "\nTaxrate=", "\nStorage Fee=", "\nExpanded="})
             QVERIFY2(text.contains(QLatin1String(key)), key);
         // The report reads the company keys in small letters.
         QCOMPARE(settings.read(QStringLiteral("company"), QStringLiteral("address")),

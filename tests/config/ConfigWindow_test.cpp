@@ -20,10 +20,11 @@ using test::ShownBox;
 
 namespace {
 
-const QByteArray kStored = "[Company]\nName=Lakeside Recovery\nAddress=9 Dock St\nCity=Fairhaven\n"
-                           "State=MA\nZip=02719\n[Fee]\nStorage Fee=40\n[Tow Fee]\nLight=85\n"
-                           "Medium=140\nHeavy=300\nTaxrate=.0625\nTax=Yes\n[Program]\nExpanded=yes\n"
-                           "[Database]\nPath=/data/tow.dll\n";
+const QByteArray kStored =
+    "[Company]\nName=Lakeside Recovery\nAddress=9 Dock St\nCity=Fairhaven\n"
+    "State=MA\nZip=02719\n[Fee]\nStorage Fee=40\n[Tow Fee]\nLight=85\n"
+    "Medium=140\nHeavy=300\nTaxrate=.0625\nTax=Yes\n[Program]\nExpanded=yes\n"
+    "[Database]\nPath=/data/tow.dll\n";
 
 QByteArray fileBytes(const QString &path)
 {
@@ -66,10 +67,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void init()
     {
@@ -110,18 +108,19 @@ private Q_SLOTS:
 
         QCOMPARE(check(w, "Check1")->text(), QStringLiteral("  Check to Add Tax to Totals"));
         QCOMPARE(check(w, "Check2")->text(), QStringLiteral("  Expand At Startup"));
-        QCOMPARE(w.findChild<QPushButton *>(QStringLiteral("Command1"))->text(), QStringLiteral("..."));
+        QCOMPARE(w.findChild<QPushButton *>(QStringLiteral("Command1"))->text(),
+                 QStringLiteral("..."));
 
         QStringList labels;
         for (QLabel *label : w.findChildren<QLabel *>())
             labels << label->text();
-        for (const char *caption : {"Company Name:", "Company Address:", "City, State, Zip:",
-                                    "Vehicle Storage Fee:", "Hookup:", "Light", "Medium", "Heavy",
-                                    "Tax %:", "Database File:",
-                                    "Leave the database box blank if this application is not "
-                                    "networked.",
-                                    "Note:  Database file must be a Valid database formatted for "
-                                    "this application!"})
+        for (const char *caption :
+             {"Company Name:", "Company Address:", "City, State, Zip:", "Vehicle Storage Fee:",
+              "Hookup:", "Light", "Medium", "Heavy", "Tax %:", "Database File:",
+              "Leave the database box blank if this application is not "
+              "networked.",
+              "Note:  Database file must be a Valid database formatted for "
+              "this application!"})
             QVERIFY2(labels.contains(QString::fromLatin1(caption)), caption);
         QCOMPARE(labels.count(QStringLiteral("$")), 4);
     }
@@ -130,10 +129,17 @@ private Q_SLOTS:
     {
         ConfigWindow w(*m_settings, *m_dialogs);
         const QList<std::pair<const char *, const char *>> expected = {
-            {"Text1", "Lakeside Recovery"}, {"Text4", "9 Dock St"}, {"Text5", "Fairhaven"},
-            {"Text6", "MA"},                {"Text7", "02719"},     {"Text2", "40"},
-            {"Text8", "85"},                {"Text9", "140"},       {"Text10", "300"},
-            {"Text11", ".0625"},            {"Text3", "/data/tow.dll"}};
+            {"Text1", "Lakeside Recovery"},
+            {"Text4", "9 Dock St"},
+            {"Text5", "Fairhaven"},
+            {"Text6", "MA"},
+            {"Text7", "02719"},
+            {"Text2", "40"},
+            {"Text8", "85"},
+            {"Text9", "140"},
+            {"Text10", "300"},
+            {"Text11", ".0625"},
+            {"Text3", "/data/tow.dll"}};
         for (const auto &[name, value] : expected)
             QCOMPARE(box(w, name)->text(), QString::fromLatin1(value));
         QVERIFY(check(w, "Check1")->isChecked());
@@ -219,9 +225,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("answer"); // "" is a cancelled dialog
         QTest::addColumn<QString>("shown");
-        QTest::newRow("chosen") << "/mnt/office/tow.dll" << "/mnt/office/tow.dll";
-        QTest::newRow("blanks trimmed") << "  /mnt/office/tow 2.dll  " << "/mnt/office/tow 2.dll";
-        QTest::newRow("cancelled keeps the box") << "" << "/data/tow.dll";
+        QTest::newRow("chosen") << "/mnt/office/tow.dll"
+                                << "/mnt/office/tow.dll";
+        QTest::newRow("blanks trimmed") << "  /mnt/office/tow 2.dll  "
+                                        << "/mnt/office/tow 2.dll";
+        QTest::newRow("cancelled keeps the box") << ""
+                                                 << "/data/tow.dll";
     }
 
     void browse()

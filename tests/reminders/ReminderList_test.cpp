@@ -26,10 +26,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void init()
     {
@@ -67,15 +64,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("due");
         QTest::addColumn<bool>("added");
-        QTest::newRow("plain") << "Call the body shop" << "12/24/2026" << true;
-        QTest::newRow("free-form due text kept as typed") << "Renew lot permit" << "next Tuesday-ish"
-                                                          << true;
+        QTest::newRow("plain") << "Call the body shop"
+                               << "12/24/2026" << true;
+        QTest::newRow("free-form due text kept as typed") << "Renew lot permit"
+                                                          << "next Tuesday-ish" << true;
         QTest::newRow("quotes and SQL stay text") << "O'Hara's '; DROP TABLE reminders; --"
                                                   << "1/1/2027" << true;
-        QTest::newRow("accents") << "Relevé du compteur" << "3/3/2027" << true;
-        QTest::newRow("empty item") << "" << "12/24/2026" << false;
-        QTest::newRow("empty due date") << "Fuel the flatbed" << "" << false;
-        QTest::newRow("both empty") << "" << "" << false;
+        QTest::newRow("accents") << "Relevé du compteur"
+                                 << "3/3/2027" << true;
+        QTest::newRow("empty item") << ""
+                                    << "12/24/2026" << false;
+        QTest::newRow("empty due date") << "Fuel the flatbed"
+                                        << "" << false;
+        QTest::newRow("both empty") << ""
+                                    << "" << false;
     }
 
     void add()
@@ -133,8 +135,8 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, expectedRow);
         ReminderList list(m_store);
-        for (const char *item : {"Pay insurance", "Tow Smith's van", "Tow Smith's van",
-                                 "pay insurance"})
+        for (const char *item :
+             {"Pay insurance", "Tow Smith's van", "Tow Smith's van", "pay insurance"})
             QCOMPARE(list.add(QString::fromUtf8(item), QStringLiteral("soon")),
                      ReminderList::AddResult::Added);
         const QList<ReminderItem> stored = rows();
@@ -146,8 +148,10 @@ private Q_SLOTS:
     void setDoneAndRemove()
     {
         ReminderList list(m_store);
-        QCOMPARE(list.add(QStringLiteral("A"), QStringLiteral("1")), ReminderList::AddResult::Added);
-        QCOMPARE(list.add(QStringLiteral("B"), QStringLiteral("2")), ReminderList::AddResult::Added);
+        QCOMPARE(list.add(QStringLiteral("A"), QStringLiteral("1")),
+                 ReminderList::AddResult::Added);
+        QCOMPARE(list.add(QStringLiteral("B"), QStringLiteral("2")),
+                 ReminderList::AddResult::Added);
         const QList<ReminderItem> before = rows();
 
         QVERIFY(list.setDone(before[1].id, true));
@@ -186,7 +190,8 @@ private Q_SLOTS:
         QVERIFY(!list.items().has_value());
         QVERIFY(list.lastError().isError());
         QVERIFY(list.lastError().description.contains(QLatin1String("reminders")));
-        QCOMPARE(list.add(QStringLiteral("x"), QStringLiteral("y")), ReminderList::AddResult::Failed);
+        QCOMPARE(list.add(QStringLiteral("x"), QStringLiteral("y")),
+                 ReminderList::AddResult::Failed);
         QVERIFY(list.lastError().isError());
         QVERIFY(!list.firstIdByText(QStringLiteral("x")).has_value());
         QVERIFY(!list.setDone(1, true));

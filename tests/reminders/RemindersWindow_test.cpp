@@ -74,16 +74,13 @@ private:
     {
         QStringList texts;
         for (int i = 0; i < list(w)->count(); ++i)
-            texts << list(w)->item(i)->text()
-                         + (list(w)->item(i)->checkState() == Qt::Checked ? "[x]" : "[ ]");
+            texts << list(w)->item(i)->text() +
+                         (list(w)->item(i)->checkState() == Qt::Checked ? "[x]" : "[ ]");
         return texts;
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void init()
     {
@@ -128,8 +125,7 @@ private Q_SLOTS:
         addRow(QStringLiteral("Call the body shop"));
         RemindersWindow w(m_store, *m_dialogs);
         // Done rows come up ticked without the delete question.
-        QCOMPARE(entries(w), QStringList({"Call the body shop[ ]",
-                                          "Release title for the Buick[x]",
+        QCOMPARE(entries(w), QStringList({"Call the body shop[ ]", "Release title for the Buick[x]",
                                           "Call the body shop[ ]"}));
         QCOMPARE(m_dialogs->count(), 0);
         QCOMPARE(status(w), QStringLiteral("3 items"));
@@ -178,8 +174,10 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<QString>>("due");
         const std::optional<QString> none;
         QTest::newRow("item cancelled") << none << std::optional<QString>("1/2/2027");
-        QTest::newRow("item empty") << std::optional<QString>("") << std::optional<QString>("1/2/2027");
-        QTest::newRow("due date erased") << std::optional<QString>("Oil change") << std::optional<QString>("");
+        QTest::newRow("item empty")
+            << std::optional<QString>("") << std::optional<QString>("1/2/2027");
+        QTest::newRow("due date erased")
+            << std::optional<QString>("Oil change") << std::optional<QString>("");
         QTest::newRow("due cancelled") << std::optional<QString>("Oil change") << none;
         QTest::newRow("both cancelled") << none << none;
     }
@@ -207,11 +205,12 @@ private Q_SLOTS:
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<QStringList>("entriesAfter");
         QTest::addColumn<QList<bool>>("doneAfter"); // Done of the rows left, in table order
-        QTest::newRow("yes deletes") << 1 << Answer::Yes
-                                     << QStringList({"Wash truck 2[ ]", "Wash truck 2[ ]"})
-                                     << QList<bool>({false, false});
+        QTest::newRow("yes deletes")
+            << 1 << Answer::Yes << QStringList({"Wash truck 2[ ]", "Wash truck 2[ ]"})
+            << QList<bool>({false, false});
         QTest::newRow("no keeps it ticked")
-            << 1 << Answer::No << QStringList({"Wash truck 2[ ]", "Invoice Dale[x]", "Wash truck 2[ ]"})
+            << 1 << Answer::No
+            << QStringList({"Wash truck 2[ ]", "Invoice Dale[x]", "Wash truck 2[ ]"})
             << QList<bool>({false, true, false});
         // Two entries with the same text: ticking the second acts on the first row.
         QTest::newRow("duplicate, yes deletes first row")

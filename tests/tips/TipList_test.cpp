@@ -33,11 +33,11 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("tips");
         QTest::newRow("lines") << QByteArray("First tip\nSecond tip\n")
                                << QStringList({"First tip", "Second tip"});
-        QTest::newRow("no final line break") << QByteArray("First tip\nSecond tip")
-                                             << QStringList({"First tip", "Second tip"});
+        QTest::newRow("no final line break")
+            << QByteArray("First tip\nSecond tip") << QStringList({"First tip", "Second tip"});
         QTest::newRow("CR LF") << QByteArray("One\r\nTwo\r\n") << QStringList({"One", "Two"});
-        QTest::newRow("empty lines kept") << QByteArray("\nA\n\n\nB\n\n")
-                                          << QStringList({"", "A", "", "", "B", ""});
+        QTest::newRow("empty lines kept")
+            << QByteArray("\nA\n\n\nB\n\n") << QStringList({"", "A", "", "", "B", ""});
         QTest::newRow("empty file") << QByteArray() << QStringList();
         QTest::newRow("UTF-8") << QByteArray("Caf\xc3\xa9 tip\n") << QStringList({"Café tip"});
         QTest::newRow("Windows-1252") << QByteArray("Caf\xe9 tip\n") << QStringList({"Café tip"});
@@ -74,8 +74,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QList<int>>("possible"); // numbers that may come; empty: none (0)
-        QTest::newRow("one line among empty ones") << QByteArray("\n\nOnly this\n\n\n")
-                                                   << QList<int>({3});
+        QTest::newRow("one line among empty ones")
+            << QByteArray("\n\nOnly this\n\n\n") << QList<int>({3});
         QTest::newRow("three lines") << QByteArray("A\nB\nC\n") << QList<int>({1, 2, 3});
         QTest::newRow("gaps") << QByteArray("A\n\nB\n\n\nC") << QList<int>({1, 3, 6});
         QTest::newRow("only empty lines") << QByteArray("\n\n\n") << QList<int>();
@@ -102,7 +102,8 @@ private Q_SLOTS:
         // Each non-empty line is about as likely as the others.
         const double share = double(draws) / possible.size();
         for (int count : seen)
-            QVERIFY2(count > share * 0.85 && count < share * 1.15, qPrintable(QString::number(count)));
+            QVERIFY2(count > share * 0.85 && count < share * 1.15,
+                     qPrintable(QString::number(count)));
     }
 
     void shippedTipsFile()

@@ -29,13 +29,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<bool>("show");
         QTest::newRow("1") << QByteArray("[Tips]\nStartupTips=1\n") << true;
-        QTest::newRow("section and key in other case") << QByteArray("[tips]\nstartuptips=1\n") << true;
+        QTest::newRow("section and key in other case")
+            << QByteArray("[tips]\nstartuptips=1\n") << true;
         QTest::newRow("0") << QByteArray("[Tips]\nStartupTips=0\n") << false;
         QTest::newRow("01 is not 1") << QByteArray("[Tips]\nStartupTips=01\n") << false;
         QTest::newRow("Yes is not 1") << QByteArray("[Tips]\nStartupTips=Yes\n") << false;
         QTest::newRow("empty") << QByteArray("[Tips]\nStartupTips=\n") << false;
         QTest::newRow("no entry") << QByteArray("[Company]\nName=X\n") << false;
-        QTest::newRow("only the other section") << QByteArray("[Quorvel]\nStartupTips=1\n") << false;
+        QTest::newRow("only the other section")
+            << QByteArray("[Quorvel]\nStartupTips=1\n") << false;
     }
 
     void showAtStartup()
@@ -110,10 +112,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("requested");
         QTest::addColumn<QString>("reported");
         QTest::addColumn<QString>("font");
-        QTest::newRow("present") << "DejaVu Sans" << "DejaVu Sans" << "DejaVu Sans";
-        QTest::newRow("reported in other case") << "dejavu sans" << "DejaVu Sans" << "dejavu sans";
-        QTest::newRow("substituted") << "Tahoma" << "DejaVu Sans" << "MS Sans Serif";
-        QTest::newRow("empty name") << "" << "" << "MS Sans Serif";
+        QTest::newRow("present") << "DejaVu Sans"
+                                 << "DejaVu Sans"
+                                 << "DejaVu Sans";
+        QTest::newRow("reported in other case") << "dejavu sans"
+                                                << "DejaVu Sans"
+                                                << "dejavu sans";
+        QTest::newRow("substituted") << "Tahoma"
+                                     << "DejaVu Sans"
+                                     << "MS Sans Serif";
+        QTest::newRow("empty name") << ""
+                                    << ""
+                                    << "MS Sans Serif";
     }
 
     void fontOrFallback()

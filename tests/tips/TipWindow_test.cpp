@@ -62,10 +62,7 @@ private:
     static QTimer *timer(QWidget &w) { return w.findChild<QTimer *>(QStringLiteral("tmUnload")); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void init()
     {
