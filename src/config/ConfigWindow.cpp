@@ -1,0 +1,254 @@
+#include "ConfigWindow.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "ConfigSettings.h"
+#include "Dialogs.h"
+#include "SettingsFile.h"
+
+namespace tarnvale {
+
+namespace {
+
+QLabel *dollar(QWidget *parent)
+{
+    return new QLabel(QStringLiteral("$"), parent);
+}
+
+QLabel *note(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    QFont small = label->font();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() - 1.5));
+    label->setFont(small);
+    label->setWordWrap(true);
+    return label;
+}
+
+} // namespace
+
+ConfigWindow::ConfigWindow(const SettingsFile &settings, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent), m_settings(settings), m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("frmConfig"));
+    setWindowTitle(QStringLiteral("Configuration"));
+    // An ordinary window in the window order, never kept on top.
+    setWindowFlags(Qt::Window);
+    setWindowFlag(Qt::WindowStaysOnTopHint, false);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFont(QFont(QStringLiteral("Tahoma")));
+
+    m_toolbar = new QToolBar(this);
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QAction *cancel = m_toolbar->addAction(QStringLiteral("Cancel"));
+    cancel->setObjectName(QStringLiteral("Toolbar1_1"));
+    m_toolbar->addSeparator();
+    QAction *apply = m_toolbar->addAction(QStringLiteral("Apply"));
+    apply->setObjectName(QStringLiteral("Toolbar1_3"));
+    m_toolbar->addSeparator();
+    // Previous and Next page through tabs; with the single tab they do nothing.
+    m_toolbar->addAction(QStringLiteral("Previous"))->setObjectName(QStringLiteral("Toolbar1_5"));
+    m_toolbar->addAction(QStringLiteral("Next"))->setObjectName(QStringLiteral("Toolbar1_6"));
+    connect(cancel, &QAction::triggered, this, &ConfigWindow::cancel);
+    connect(apply, &QAction::triggered, this, &ConfigWindow::apply);
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("TabStrip1"));
+    auto *general = new QWidget(m_tabs);
+    auto *pageLayout = new QVBoxLayout(general);
+    pageLayout->addWidget(buildCompanyFrame());
+    pageLayout->addWidget(buildDatabaseFrame());
+    pageLayout->addStretch();
+    m_tabs->addTab(general, QStringLiteral("General"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(m_toolbar);
+    layout->addWidget(m_tabs);
+
+    setValues(ConfigSettings::load(m_settings));
+    resize(520, sizeHint().height());
+}
+
+QLineEdit *ConfigWindow::addBox(const char *name)
+{
+    auto *box = new QLineEdit(this);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+QWidget *ConfigWindow::buildCompanyFrame()
+{
+    auto *frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("f_web"));
+    frame->setFrameShape(QFrame::StyledPanel);
+    auto *form = new QFormLayout(frame);
+
+    m_name = addBox("Text1");
+    form->addRow(QStringLiteral("Company Name:"), m_name);
+    m_address = addBox("Text4");
+    form->addRow(QStringLiteral("Company Address:"), m_address);
+
+    m_city = addBox("Text5");
+    m_state = addBox("Text6");
+    m_zip = addBox("Text7");
+    m_state->setMaximumWidth(60);
+    m_zip->setMaximumWidth(90);
+    auto *place = new QHBoxLayout;
+    place->addWidget(m_city, 1);
+    place->addWidget(m_state);
+    place->addWidget(m_zip);
+    form->addRow(QStringLiteral("City, State, Zip:"), place);
+
+    m_storageFee = addBox("Text2");
+    m_storageFee->setMaximumWidth(90);
+    auto *storage = new QHBoxLayout;
+    storage->addWidget(dollar(frame));
+    storage->addWidget(m_storageFee);
+    storage->addStretch();
+    form->addRow(QStringLiteral("Vehicle Storage Fee:"), storage);
+
+    m_light = addBox("Text8");
+    m_medium = addBox("Text9");
+    m_heavy = addBox("Text10");
+    auto *hookup = new QHBoxLayout;
+    const std::pair<const char *, QLineEdit *> classes[] = {
+        {"Light", m_light}, {"Medium", m_medium}, {"Heavy", m_heavy}};
+    for (const auto &[caption, box] : classes) {
+        box->setMaximumWidth(70);
+        hookup->addWidget(new QLabel(QString::fromLatin1(caption), frame));
+        hookup->addWidget(dollar(frame));
+        hookup->addWidget(box);
+        hookup->addSpacing(8);
+    }
+    hookup->addStretch();
+    form->addRow(QStringLiteral("Hookup:"), hookup);
+
+    m_taxRate = addBox("Text11");
+    m_taxRate->setMaximumWidth(90);
+    auto *rate = new QHBoxLayout;
+    rate->addWidget(m_taxRate);
+    rate->addStretch();
+    form->addRow(QStringLiteral("Tax %:"), rate);
+
+    m_tax = new QCheckBox(QStringLiteral("  Check to Add Tax to Totals"), frame);
+    m_tax->setObjectName(QStringLiteral("Check1"));
+    form->addRow(QString(), m_tax);
+    m_expanded = new QCheckBox(QStringLiteral("  Expand At Startup"), frame);
+    m_expanded->setObjectName(QStringLiteral("Check2"));
+    form->addRow(QString(), m_expanded);
+    return frame;
+}
+
+QWidget *ConfigWindow::buildDatabaseFrame()
+{
+    auto *frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("f_general"));
+    frame->setFrameShape(QFrame::StyledPanel);
+    auto *layout = new QVBoxLayout(frame);
+
+    auto *row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("Database File:"), frame));
+    m_databasePath = addBox("Text3");
+    row->addWidget(m_databasePath, 1);
+    auto *browse = new QPushButton(QStringLiteral("..."), frame);
+    browse->setObjectName(QStringLiteral("Command1"));
+    browse->setFixedWidth(32);
+    connect(browse, &QPushButton::clicked, this, &ConfigWindow::browseDatabase);
+    row->addWidget(browse);
+    layout->addLayout(row);
+
+    layout->addWidget(
+        note(QStringLiteral("Leave the database box blank if this application is not networked."),
+             frame));
+    layout->addWidget(note(QStringLiteral("Note:  Database file must be a Valid database "
+                                          "formatted for this application!"),
+                           frame));
+    return frame;
+}
+
+ConfigValues ConfigWindow::values() const
+{
+    ConfigValues v;
+    v.name = m_name->text();
+    v.address = m_address->text();
+    v.city = m_city->text();
+    v.state = m_state->text();
+    v.zip = m_zip->text();
+    v.storageFee = m_storageFee->text();
+    v.light = m_light->text();
+    v.medium = m_medium->text();
+    v.heavy = m_heavy->text();
+    v.taxRate = m_taxRate->text();
+    v.tax = m_tax->isChecked();
+    v.expanded = m_expanded->isChecked();
+    v.databasePath = m_databasePath->text();
+    return v;
+}
+
+void ConfigWindow::setValues(const ConfigValues &v)
+{
+    m_name->setText(v.name);
+    m_address->setText(v.address);
+    m_city->setText(v.city);
+    m_state->setText(v.state);
+    m_zip->setText(v.zip);
+    m_storageFee->setText(v.storageFee);
+    m_light->setText(v.light);
+    m_medium->setText(v.medium);
+    m_heavy->setText(v.heavy);
+    m_taxRate->setText(v.taxRate);
+    m_tax->setChecked(v.tax);
+    m_expanded->setChecked(v.expanded);
+    m_databasePath->setText(v.databasePath);
+}
+
+void ConfigWindow::apply()
+{
+    ConfigSettings::apply(m_settings, values(),
+                          [this](const QString &name) { Q_EMIT companyNameChanged(name); });
+    leave();
+}
+
+void ConfigWindow::cancel()
+{
+    Q_EMIT companyNameChanged(m_settings.companyName());
+    leave();
+}
+
+void ConfigWindow::leave()
+{
+    hide();
+    Q_EMIT mainWindowRequested();
+}
+
+void ConfigWindow::browseDatabase()
+{
+    const QString current = m_databasePath->text().trimmed();
+    const QString startDir = current.isEmpty() ? QString() : QFileInfo(current).absolutePath();
+    const QString chosen =
+        m_dialogs
+            .chooseOpenFile(QStringLiteral("Select your database"), startDir,
+                            QStringLiteral("Tow Databases (*.dll);;All Files (*)"))
+            .trimmed();
+    // A cancelled dialog keeps the box: an emptied box would switch to the default database.
+    if (!chosen.isEmpty())
+        m_databasePath->setText(QDir::toNativeSeparators(chosen));
+}
+
+} // namespace tarnvale

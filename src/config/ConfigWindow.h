@@ -1,0 +1,71 @@
+// The configuration window: company, fees, tax, tree expansion and database location.
+//
+// "Apply" and "Cancel" hide the window; shown again it keeps what its boxes held. Only the
+// frame's close box discards it, so the next opening loads the stored values anew.
+#pragma once
+
+#include <QWidget>
+
+#include "ConfigValues.h"
+
+class QCheckBox;
+class QLineEdit;
+class QTabWidget;
+class QToolBar;
+
+namespace tarnvale {
+
+class Dialogs;
+class SettingsFile;
+
+class ConfigWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Loads every box from the settings file. Deletes itself when closed by its frame.
+    ConfigWindow(const SettingsFile &settings, Dialogs &dialogs, QWidget *parent = nullptr);
+
+    ConfigValues values() const;
+    void setValues(const ConfigValues &values);
+
+public Q_SLOTS:
+    // Stores every box, updates the main window's caption, hides.
+    void apply();
+    // Stores nothing, puts back the stored caption, hides.
+    void cancel();
+    // Lets the user pick the database file; cancelling keeps the box as it was.
+    void browseDatabase();
+
+Q_SIGNALS:
+    // The main window's caption: the company name as stored in the settings file.
+    void companyNameChanged(const QString &name);
+    // Emitted after "Apply" or "Cancel" hid this window: bring the main window forward.
+    void mainWindowRequested();
+
+private:
+    QLineEdit *addBox(const char *name);
+    QWidget *buildCompanyFrame();
+    QWidget *buildDatabaseFrame();
+    void leave();
+
+    const SettingsFile &m_settings;
+    Dialogs &m_dialogs;
+    QToolBar *m_toolbar = nullptr;
+    QTabWidget *m_tabs = nullptr;
+    QLineEdit *m_name = nullptr;
+    QLineEdit *m_address = nullptr;
+    QLineEdit *m_city = nullptr;
+    QLineEdit *m_state = nullptr;
+    QLineEdit *m_zip = nullptr;
+    QLineEdit *m_storageFee = nullptr;
+    QLineEdit *m_light = nullptr;
+    QLineEdit *m_medium = nullptr;
+    QLineEdit *m_heavy = nullptr;
+    QLineEdit *m_taxRate = nullptr;
+    QLineEdit *m_databasePath = nullptr;
+    QCheckBox *m_tax = nullptr;
+    QCheckBox *m_expanded = nullptr;
+};
+
+} // namespace tarnvale

@@ -1,0 +1,125 @@
+#include "ReminderList.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "RecordStore.h"
+#include "ShortDate.h"
+
+namespace tarnvale {
+
+ReminderList::ReminderList(RecordStore &store) : m_store(store) {}
+
+bool ReminderList::fail(const QSqlQuery &query)
+{
+    const QSqlError error = query.lastError();
+    bool ok = false;
+    int number = error.nativeErrorCode().toInt(&ok);
+    if (!ok || number == 0)
+        number = 1;
+    QString text = error.databaseText();
+    if (text.isEmpty())
+        text = error.text();
+    if (text.isEmpty())
+        text = QStringLiteral("The database is not open.");
+    m_error = DbError{number, text};
+    return false;
+}
+
+std::optional<QList<ReminderItem>> ReminderList::items()
+{
+    m_error = {};
+    QSqlQuery query(m_store.database());
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT id, item, DateFor, Done, Date FROM reminders "
+                                      "ORDER BY id")) ||
+        !query.exec()) {
+        fail(query);
+        return std::nullopt;
+    }
+    QList<ReminderItem> result;
+    while (query.next()) {
+        result.append(ReminderItem{query.value(0).toLongLong(), query.value(1).toString(),
+                                   query.value(2).toString(), query.value(3).toLongLong() != 0,
+                                   query.value(4).toString()});
+    }
+    return result;
+}
+
+std::optional<qint64> ReminderList::count()
+{
+    m_error = {};
+    QSqlQuery query(m_store.database());
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT count(*) FROM reminders")) || !query.exec() ||
+        !query.next()) {
+        fail(query);
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong();
+}
+
+ReminderList::AddResult ReminderList::add(const QString &item, const QString &dateFor,
+                                          const QDate &today)
+{
+    m_error = {};
+    if (item.isEmpty() || dateFor.isEmpty())
+        return AddResult::Refused;
+    QSqlQuery query(m_store.database());
+    if (!query.prepare(QStringLiteral("INSERT INTO reminders (item, DateFor, Done, Date) "
+                                      "VALUES (?, ?, 0, ?)"))) {
+        fail(query);
+        return AddResult::Failed;
+    }
+    query.addBindValue(item);
+    query.addBindValue(dateFor);
+    query.addBindValue(reminders::shortDateText(today));
+    if (!query.exec()) {
+        fail(query);
+        return AddResult::Failed;
+    }
+    return AddResult::Added;
+}
+
+std::optional<qint64> ReminderList::firstIdByText(const QString &text)
+{
+    m_error = {};
+    QSqlQuery query(m_store.database());
+    query.setForwardOnly(true);
+    // "=" on TEXT uses SQLite's BINARY collation: an exact, case-sensitive match.
+    if (!query.prepare(QStringLiteral("SELECT id FROM reminders WHERE item = ? "
+                                      "ORDER BY id LIMIT 1"))) {
+        fail(query);
+        return std::nullopt;
+    }
+    query.addBindValue(text);
+    if (!query.exec()) {
+        fail(query);
+        return std::nullopt;
+    }
+    return query.next() ? query.value(0).toLongLong() : -1;
+}
+
+bool ReminderList::setDone(qint64 id, bool done)
+{
+    m_error = {};
+    QSqlQuery query(m_store.database());
+    if (!query.prepare(QStringLiteral("UPDATE reminders SET Done = ? WHERE id = ?")))
+        return fail(query);
+    query.addBindValue(done ? 1 : 0);
+    query.addBindValue(id);
+    return query.exec() || fail(query);
+}
+
+bool ReminderList::remove(qint64 id)
+{
+    m_error = {};
+    QSqlQuery query(m_store.database());
+    if (!query.prepare(QStringLiteral("DELETE FROM reminders WHERE id = ?")))
+        return fail(query);
+    query.addBindValue(id);
+    return query.exec() || fail(query);
+}
+
+} // namespace tarnvale

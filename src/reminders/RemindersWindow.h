@@ -1,0 +1,49 @@
+// The to-do list window: add an item with a due date, tick it off, delete it.
+#pragma once
+
+#include <QMainWindow>
+
+#include "ReminderList.h"
+
+class QListWidget;
+class QListWidgetItem;
+class QStatusBar;
+class QToolBar;
+
+namespace tarnvale {
+
+class Dialogs;
+class RecordStore;
+
+class RemindersWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // A modeless window that deletes itself when closed.
+    RemindersWindow(RecordStore &store, Dialogs &dialogs, QWidget *parent = nullptr);
+
+    // Asks for the item and its due date and appends it (the toolbar button).
+    void AddReminder();
+    // The entry at list position `item` was ticked / unticked.
+    void CheckItem(int item);
+    void UnCheckItem(int item);
+    // Rebuilds the list from the table.
+    void FillReminderList();
+
+    // True once the list is filled; check-box changes are acted on only then.
+    bool listReady() const { return m_listReady; }
+
+private:
+    void onItemChanged(QListWidgetItem *entry);
+    void reportError();
+
+    ReminderList m_reminders;
+    Dialogs &m_dialogs;
+    QToolBar *m_toolbar = nullptr;
+    QListWidget *m_list = nullptr;
+    QStatusBar *m_status = nullptr;
+    bool m_listReady = false;
+};
+
+} // namespace tarnvale

@@ -1,0 +1,171 @@
+#include <QFile>
+#include <QTest>
+
+#include "ConfigSettings.h"
+#include "SettingsFile.h"
+#include "TestFolder.h"
+
+using namespace tarnvale;
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(text);
+}
+
+ConfigValues sample()
+{
+    ConfigValues v;
+    v.name = QStringLiteral("Harbor Road Towing");
+    v.address = QStringLiteral("14 Harbor Rd");
+    v.city = QStringLiteral("Port Elm");
+    v.state = QStringLiteral("OR");
+    v.zip = QStringLiteral("97001");
+    v.storageFee = QStringLiteral("35");
+    v.light = QStringLiteral("95");
+    v.medium = QStringLiteral("150");
+    v.heavy = QStringLiteral("325.50");
+    v.taxRate = QStringLiteral(".065");
+    v.tax = true;
+    v.expanded = false;
+    v.databasePath = QStringLiteral("/srv/tow/data.dll");
+    return v;
+}
+
+} // namespace
+
+class ConfigSettingsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void switches_data()
+    {
+        QTest::addColumn<QByteArray>("line"); // "" for no entry at all
+        QTest::addColumn<bool>("on");
+        QTest::newRow("Yes") << QByteArray("Yes") << true;
+        QTest::newRow("yes in small letters") << QByteArray("yes") << false;
+        QTest::newRow("YES in capitals") << QByteArray("YES") << false;
+        QTest::newRow("No") << QByteArray("No") << false;
+        QTest::newRow("1") << QByteArray("1") << false;
+        QTest::newRow("present but empty") << QByteArray("<empty>") << false;
+        QTest::newRow("no entry") << QByteArray() << false;
+    }
+
+    void switches()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, on);
+        test::TestFolder folder;
+        QByteArray text = "[Company]\nName=X\n";
+        if (!line.isNull()) {
+            const QByteArray value = line == "<empty>" ? QByteArray() : line;
+            text += "[Tow Fee]\nTax=" + value + "\n[Program]\nExpanded=" + value + "\n";
+        }
+        writeFile(folder.settingsPath(), text);
+        const SettingsFile settings(folder.settingsPath());
+        const ConfigValues loaded = ConfigSettings::load(settings);
+        QCOMPARE(loaded.tax, on);
+        QCOMPARE(loaded.expanded, on);
+
+        // Applying what was loaded stores the switches in their one form.
+        ConfigSettings::apply(settings, loaded, {});
+        const QString stored = on ? QStringLiteral("Yes") : QStringLiteral("No");
+        QCOMPARE(settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Tax")), stored);
+        QCOMPARE(settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")), stored);
+    }
+
+    void loadsEveryValue()
+    {
+        test::TestFolder folder;
+        // Another writer may have used other capitalisation of sections and keys.
+        writeFile(folder.settingsPath(),
+                  "[company]\nname=Harbor Road Towing\naddress=14 Harbor Rd\ncity=Port Elm\n"
+                  "STATE=OR\nzip=97001\n[FEE]\nstorage fee=35\n[tow fee]\nlight=95\nmedium=150\n"
+                  "heavy=325.50\ntaxrate=.065\ntax=Yes\n[program]\nexpanded=No\n"
+                  "[database]\npath=/srv/tow/data.dll\n");
+        QCOMPARE(ConfigSettings::load(SettingsFile(folder.settingsPath())), sample());
+    }
+
+    void missingFileLoadsEmpty()
+    {
+        test::TestFolder folder;
+        QCOMPARE(ConfigSettings::load(SettingsFile(folder.settingsPath())), ConfigValues());
+    }
+
+    void writeOrder()
+    {
+        const QList<SettingWrite> expected = {
+            {"Tow Fee", "Tax", "Yes"},
+            {"Company", "Name", "Harbor Road Towing"},
+            {"Company", "Address", "14 Harbor Rd"},
+            {"Company", "City", "Port Elm"},
+            {"Company", "State", "OR"},
+            {"Company", "Zip", "97001"},
+            {"Database", "Path", "/srv/tow/data.dll"},
+            {"Tow Fee", "Light", "95"},
+            {"Tow Fee", "Medium", "150"},
+            {"Tow Fee", "Heavy", "325.50"},
+            {"Tow Fee", "Taxrate", ".065"},
+            {"Fee", "Storage Fee", "35"},
+            {"Program", "Expanded", "No"},
+        };
+        QCOMPARE(ConfigSettings::applyWrites(sample()), expected);
+    }
+
+    void applyStoresAndReportsNameBeforeExpanded()
+    {
+        test::TestFolder folder;
+        writeFile(folder.settingsPath(), "[Company]\nName=Old Name\n[Program]\nExpanded=Yes\n"
+                                         "[Notes]\nnotes=keep me\n");
+        const SettingsFile settings(folder.settingsPath());
+        ConfigValues v = sample();
+        v.expanded = false;
+        QStringList seen;
+        ConfigSettings::apply(settings, v, [&](const QString &name) {
+            seen << name;
+            // At this moment every value but Expanded is stored.
+            seen << settings.read(QStringLiteral("Fee"), QStringLiteral("Storage Fee"));
+            seen << settings.read(QStringLiteral("Program"), QStringLiteral("Expanded"));
+        });
+        QCOMPARE(seen, QStringList({"Harbor Road Towing", "35", "Yes"}));
+        QCOMPARE(ConfigSettings::load(settings), v);
+        QCOMPARE(settings.read(QStringLiteral("Notes"), QStringLiteral("notes")),
+                 QStringLiteral("keep me"));
+    }
+
+    void storedAsTypedWithTableCapitalisation()
+    {
+        test::TestFolder folder;
+        const SettingsFile settings(folder.settingsPath());
+        ConfigValues v;
+        v.name = QString();
+        v.address = QStringLiteral("  12 Elm St  ");
+        v.city = QStringLiteral("Saint-Rémi");
+        v.storageFee = QStringLiteral("thirty");
+        v.taxRate = QStringLiteral("7%");
+        v.databasePath = QStringLiteral("C:\\Tow Data\\not a db.txt");
+        ConfigSettings::apply(settings, v, {});
+        QCOMPARE(ConfigSettings::load(settings), v);
+
+        QFile file(folder.settingsPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        for (const char *key :
+             {"\nTax=", "\nName=", "\nAddress=", "\nCity=", "\nState=", "\nZip=", "\nPath=",
+              "\nLight=", "\nMedium=", "\nHeavy=", "\nTaxrate=", "\nStorage Fee=", "\nExpanded="})
+            QVERIFY2(text.contains(QLatin1String(key)), key);
+        // The report reads the company keys in small letters.
+        QCOMPARE(settings.read(QStringLiteral("company"), QStringLiteral("address")),
+                 QStringLiteral("  12 Elm St  "));
+    }
+};
+
+QTEST_GUILESS_MAIN(ConfigSettingsTest)
+#include "ConfigSettings_test.moc"

@@ -1,0 +1,259 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolBar>
+
+#include "ConfigWindow.h"
+#include "ScriptedDialogs.h"
+#include "SettingsFile.h"
+#include "TestFolder.h"
+
+using namespace tarnvale;
+using test::ShownBox;
+
+namespace {
+
+const QByteArray kStored =
+    "[Company]\nName=Lakeside Recovery\nAddress=9 Dock St\nCity=Fairhaven\n"
+    "State=MA\nZip=02719\n[Fee]\nStorage Fee=40\n[Tow Fee]\nLight=85\n"
+    "Medium=140\nHeavy=300\nTaxrate=.0625\nTax=Yes\n[Program]\nExpanded=yes\n"
+    "[Database]\nPath=/data/tow.dll\n";
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class ConfigWindowTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    test::TestFolder *m_folder = nullptr;
+    SettingsFile *m_settings = nullptr;
+    test::ScriptedDialogs *m_dialogs = nullptr;
+
+    static QLineEdit *box(QWidget &w, const char *name)
+    {
+        auto *found = w.findChild<QLineEdit *>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no box %s", name);
+        return found;
+    }
+    static QCheckBox *check(QWidget &w, const char *name)
+    {
+        return w.findChild<QCheckBox *>(QString::fromLatin1(name));
+    }
+    static QAction *button(QWidget &w, const QString &text)
+    {
+        for (QAction *action : w.findChild<QToolBar *>(QStringLiteral("Toolbar1"))->actions())
+            if (action->text() == text)
+                return action;
+        qFatal("no toolbar button %s", qPrintable(text));
+    }
+    QString read(const char *section, const char *key)
+    {
+        return m_settings->read(QString::fromLatin1(section), QString::fromLatin1(key));
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void init()
+    {
+        m_folder = new test::TestFolder;
+        QFile file(m_folder->settingsPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(kStored);
+        file.close();
+        m_settings = new SettingsFile(m_folder->settingsPath());
+        m_dialogs = new test::ScriptedDialogs;
+    }
+
+    void cleanup()
+    {
+        delete m_dialogs;
+        delete m_settings;
+        delete m_folder;
+    }
+
+    void windowParts()
+    {
+        ConfigWindow w(*m_settings, *m_dialogs);
+        QCOMPARE(w.objectName(), QStringLiteral("frmConfig"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Configuration"));
+        QCOMPARE(w.font().family(), QStringLiteral("Tahoma"));
+        QVERIFY(!(w.windowFlags() & Qt::WindowStaysOnTopHint));
+
+        auto *tabs = w.findChild<QTabWidget *>(QStringLiteral("TabStrip1"));
+        QCOMPARE(tabs->count(), 1);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("General"));
+        QVERIFY(w.findChild<QWidget *>(QStringLiteral("f_web")));
+        QVERIFY(w.findChild<QWidget *>(QStringLiteral("f_general")));
+
+        QStringList toolbar;
+        for (QAction *action : w.findChild<QToolBar *>(QStringLiteral("Toolbar1"))->actions())
+            toolbar << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(toolbar, QStringList({"Cancel", "-", "Apply", "-", "Previous", "Next"}));
+
+        QCOMPARE(check(w, "Check1")->text(), QStringLiteral("  Check to Add Tax to Totals"));
+        QCOMPARE(check(w, "Check2")->text(), QStringLiteral("  Expand At Startup"));
+        QCOMPARE(w.findChild<QPushButton *>(QStringLiteral("Command1"))->text(),
+                 QStringLiteral("..."));
+
+        QStringList labels;
+        for (QLabel *label : w.findChildren<QLabel *>())
+            labels << label->text();
+        for (const char *caption :
+             {"Company Name:", "Company Address:", "City, State, Zip:", "Vehicle Storage Fee:",
+              "Hookup:", "Light", "Medium", "Heavy", "Tax %:", "Database File:",
+              "Leave the database box blank if this application is not "
+              "networked.",
+              "Note:  Database file must be a Valid database formatted for "
+              "this application!"})
+            QVERIFY2(labels.contains(QString::fromLatin1(caption)), caption);
+        QCOMPARE(labels.count(QStringLiteral("$")), 4);
+    }
+
+    void loadsStoredValues()
+    {
+        ConfigWindow w(*m_settings, *m_dialogs);
+        const QList<std::pair<const char *, const char *>> expected = {
+            {"Text1", "Lakeside Recovery"},
+            {"Text4", "9 Dock St"},
+            {"Text5", "Fairhaven"},
+            {"Text6", "MA"},
+            {"Text7", "02719"},
+            {"Text2", "40"},
+            {"Text8", "85"},
+            {"Text9", "140"},
+            {"Text10", "300"},
+            {"Text11", ".0625"},
+            {"Text3", "/data/tow.dll"}};
+        for (const auto &[name, value] : expected)
+            QCOMPARE(box(w, name)->text(), QString::fromLatin1(value));
+        QVERIFY(check(w, "Check1")->isChecked());
+        // "yes" in small letters is not "Yes".
+        QVERIFY(!check(w, "Check2")->isChecked());
+    }
+
+    void applyStoresHidesAndRenames()
+    {
+        ConfigWindow w(*m_settings, *m_dialogs);
+        QSignalSpy names(&w, &ConfigWindow::companyNameChanged);
+        QSignalSpy main(&w, &ConfigWindow::mainWindowRequested);
+        w.show();
+        box(w, "Text1")->setText(QStringLiteral("Lakeside Recovery & Storage"));
+        box(w, "Text8")->setText(QStringLiteral("90"));
+        check(w, "Check1")->setChecked(false);
+        check(w, "Check2")->setChecked(true);
+        button(w, QStringLiteral("Apply"))->trigger();
+
+        QCOMPARE(read("Company", "Name"), QStringLiteral("Lakeside Recovery & Storage"));
+        QCOMPARE(read("Tow Fee", "Light"), QStringLiteral("90"));
+        QCOMPARE(read("Tow Fee", "Tax"), QStringLiteral("No"));
+        QCOMPARE(read("Program", "Expanded"), QStringLiteral("Yes"));
+        QCOMPARE(read("Database", "Path"), QStringLiteral("/data/tow.dll"));
+        QCOMPARE(names.size(), 1);
+        QCOMPARE(names[0][0].toString(), QStringLiteral("Lakeside Recovery & Storage"));
+        QCOMPARE(main.size(), 1);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(m_dialogs->count(), 0);
+    }
+
+    void cancelKeepsEditsUntilClosed()
+    {
+        QPointer<ConfigWindow> w = new ConfigWindow(*m_settings, *m_dialogs);
+        QSignalSpy names(w.data(), &ConfigWindow::companyNameChanged);
+        QSignalSpy main(w.data(), &ConfigWindow::mainWindowRequested);
+        w->show();
+        box(*w, "Text2")->setText(QStringLiteral("55"));
+        box(*w, "Text1")->setText(QStringLiteral("Typed but not applied"));
+        const QByteArray before = fileBytes(m_folder->settingsPath());
+        button(*w, QStringLiteral("Cancel"))->trigger();
+
+        QCOMPARE(fileBytes(m_folder->settingsPath()), before);
+        QCOMPARE(names.size(), 1);
+        QCOMPARE(names[0][0].toString(), QStringLiteral("Lakeside Recovery"));
+        QCOMPARE(main.size(), 1);
+        QVERIFY(!w->isVisible());
+        QCoreApplication::processEvents();
+        QVERIFY(!w.isNull()); // hidden, not discarded
+
+        // Shown again it is not reloaded: the discarded edit is still there, and Apply stores it.
+        w->show();
+        QCOMPARE(box(*w, "Text2")->text(), QStringLiteral("55"));
+        button(*w, QStringLiteral("Apply"))->trigger();
+        QCOMPARE(read("Fee", "Storage Fee"), QStringLiteral("55"));
+        QCOMPARE(names.last()[0].toString(), QStringLiteral("Typed but not applied"));
+
+        // The frame's close box discards it; a new window loads the stored values.
+        w->show();
+        box(*w, "Text2")->setText(QStringLiteral("77"));
+        w->close();
+        QTRY_VERIFY(w.isNull());
+        ConfigWindow again(*m_settings, *m_dialogs);
+        QCOMPARE(box(again, "Text2")->text(), QStringLiteral("55"));
+    }
+
+    void previousAndNextDoNothing()
+    {
+        ConfigWindow w(*m_settings, *m_dialogs);
+        QSignalSpy names(&w, &ConfigWindow::companyNameChanged);
+        w.show();
+        box(w, "Text9")->setText(QStringLiteral("999"));
+        const QByteArray before = fileBytes(m_folder->settingsPath());
+        button(w, QStringLiteral("Previous"))->trigger();
+        button(w, QStringLiteral("Next"))->trigger();
+        QCOMPARE(fileBytes(m_folder->settingsPath()), before);
+        QVERIFY(w.isVisible());
+        QCOMPARE(names.size(), 0);
+        QCOMPARE(box(w, "Text9")->text(), QStringLiteral("999"));
+    }
+
+    void browse_data()
+    {
+        QTest::addColumn<QString>("answer"); // "" is a cancelled dialog
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("chosen") << "/mnt/office/tow.dll"
+                                << "/mnt/office/tow.dll";
+        QTest::newRow("blanks trimmed") << "  /mnt/office/tow 2.dll  "
+                                        << "/mnt/office/tow 2.dll";
+        QTest::newRow("cancelled keeps the box") << ""
+                                                 << "/data/tow.dll";
+    }
+
+    void browse()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, shown);
+        ConfigWindow w(*m_settings, *m_dialogs);
+        m_dialogs->queueFile(answer);
+        QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+
+        QCOMPARE(m_dialogs->count(), 1);
+        const ShownBox dialog = m_dialogs->last();
+        QCOMPARE(dialog.kind, ShownBox::Kind::OpenFile);
+        QCOMPARE(dialog.title, QStringLiteral("Select your database"));
+        const QStringList filters = dialog.text.split(QStringLiteral(";;"));
+        QCOMPARE(filters.value(0), QStringLiteral("Tow Databases (*.dll)"));
+        QVERIFY(filters.value(1).endsWith(QLatin1String("(*)")));
+        QCOMPARE(box(w, "Text3")->text(), shown);
+
+        button(w, QStringLiteral("Apply"))->trigger();
+        QCOMPARE(read("Database", "Path"), shown);
+    }
+};
+
+QTEST_MAIN(ConfigWindowTest)
+#include "ConfigWindow_test.moc"

@@ -1,0 +1,355 @@
+#include <QAction>
+#include <QListWidget>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+#include "RecordStore.h"
+#include "ReminderList.h"
+#include "RemindersWindow.h"
+#include "ScriptedDialogs.h"
+#include "ShortDate.h"
+#include "TestFolder.h"
+
+using namespace tarnvale;
+using test::ShownBox;
+
+namespace {
+
+// Also keeps the default text each input box was opened with.
+class DialogsWithDefaults : public test::ScriptedDialogs
+{
+public:
+    std::optional<QString> inputText(const QString &title, const QString &prompt,
+                                     const QString &initial) override
+    {
+        defaults << initial;
+        return ScriptedDialogs::inputText(title, prompt, initial);
+    }
+    QStringList defaults;
+};
+
+} // namespace
+
+class RemindersWindowTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    test::TestFolder m_folder;
+    RecordStore m_store;
+    DialogsWithDefaults *m_dialogs = nullptr;
+
+    QList<ReminderItem> rows()
+    {
+        ReminderList list(m_store);
+        const auto items = list.items();
+        if (!items)
+            qFatal("reading reminders failed");
+        return *items;
+    }
+
+    void addRow(const QString &item, bool done = false)
+    {
+        QSqlQuery query(m_store.database());
+        query.prepare(QStringLiteral("INSERT INTO reminders (item, DateFor, Done, Date) "
+                                     "VALUES (?, '1/1/2027', ?, '12/1/2026')"));
+        query.addBindValue(item);
+        query.addBindValue(done ? 1 : 0);
+        QVERIFY(query.exec());
+    }
+
+    static QListWidget *list(RemindersWindow &w)
+    {
+        return w.findChild<QListWidget *>(QStringLiteral("lstReminders"));
+    }
+    static QString status(RemindersWindow &w)
+    {
+        return w.findChild<QStatusBar *>(QStringLiteral("sbReminders"))->currentMessage();
+    }
+    static QStringList entries(RemindersWindow &w)
+    {
+        QStringList texts;
+        for (int i = 0; i < list(w)->count(); ++i)
+            texts << list(w)->item(i)->text() +
+                         (list(w)->item(i)->checkState() == Qt::Checked ? "[x]" : "[ ]");
+        return texts;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void init()
+    {
+        QFile::remove(m_folder.databasePath());
+        QVERIFY(m_store.open(m_folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        m_dialogs = new DialogsWithDefaults;
+    }
+
+    void cleanup()
+    {
+        delete m_dialogs;
+        m_store.close();
+    }
+
+    void windowParts()
+    {
+        RemindersWindow w(m_store, *m_dialogs);
+        QCOMPARE(w.objectName(), QStringLiteral("frmReminders"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Reminders"));
+        QVERIFY(w.testAttribute(Qt::WA_DeleteOnClose));
+        auto *toolbar = w.findChild<QToolBar *>(QStringLiteral("tbReminders"));
+        QVERIFY(toolbar);
+        QCOMPARE(toolbar->actions().size(), 1);
+        QAction *add = toolbar->actions().first();
+        QCOMPARE(add->text(), QStringLiteral("Add Reminder"));
+        QCOMPARE(add->toolTip(), QStringLiteral("Add a reminder"));
+        QVERIFY(!add->icon().isNull());
+        QCOMPARE(list(w)->font().family(), QStringLiteral("Tahoma"));
+
+        // The toolbar button asks for the item first.
+        m_dialogs->queueInput(std::nullopt);
+        m_dialogs->queueInput(std::nullopt);
+        add->trigger();
+        QCOMPARE(m_dialogs->count(), 2);
+        QCOMPARE(m_dialogs->shown()[0].title, QStringLiteral("New Item"));
+    }
+
+    void fillsFromTable()
+    {
+        addRow(QStringLiteral("Call the body shop"));
+        addRow(QStringLiteral("Release title for the Buick"), true);
+        addRow(QStringLiteral("Call the body shop"));
+        RemindersWindow w(m_store, *m_dialogs);
+        // Done rows come up ticked without the delete question.
+        QCOMPARE(entries(w), QStringList({"Call the body shop[ ]", "Release title for the Buick[x]",
+                                          "Call the body shop[ ]"}));
+        QCOMPARE(m_dialogs->count(), 0);
+        QCOMPARE(status(w), QStringLiteral("3 items"));
+        QVERIFY(w.listReady());
+    }
+
+    void emptyTableShowsZero()
+    {
+        RemindersWindow w(m_store, *m_dialogs);
+        QCOMPARE(list(w)->count(), 0);
+        QCOMPARE(status(w), QStringLiteral("0 items"));
+    }
+
+    void addReminder()
+    {
+        RemindersWindow w(m_store, *m_dialogs);
+        m_dialogs->queueInput(QStringLiteral("Pick up the Ford from Lot B"));
+        m_dialogs->queueInput(QStringLiteral("not a date at all"));
+        const QString today = reminders::shortDateText(QDate::currentDate());
+        w.AddReminder();
+
+        QCOMPARE(m_dialogs->count(), 2);
+        const ShownBox first = m_dialogs->shown()[0];
+        QCOMPARE(first.kind, ShownBox::Kind::Input);
+        QCOMPARE(first.title, QStringLiteral("New Item"));
+        QCOMPARE(first.text, QStringLiteral("Enter To Do Item:"));
+        const ShownBox second = m_dialogs->shown()[1];
+        QCOMPARE(second.title, QStringLiteral("Date Due"));
+        QCOMPARE(second.text, QStringLiteral("Enter Due Date: ( DD/MM/YYYY )"));
+        QCOMPARE(m_dialogs->defaults, QStringList({QString(), today}));
+        QVERIFY(today.endsWith(QString::number(QDate::currentDate().year())));
+
+        const QList<ReminderItem> stored = rows();
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored[0].item, QStringLiteral("Pick up the Ford from Lot B"));
+        QCOMPARE(stored[0].dateFor, QStringLiteral("not a date at all"));
+        QCOMPARE(stored[0].done, false);
+        QCOMPARE(stored[0].date, today);
+        QCOMPARE(entries(w), QStringList({"Pick up the Ford from Lot B[ ]"}));
+        QCOMPARE(status(w), QStringLiteral("1 items"));
+    }
+
+    void addRefused_data()
+    {
+        QTest::addColumn<std::optional<QString>>("item");
+        QTest::addColumn<std::optional<QString>>("due");
+        const std::optional<QString> none;
+        QTest::newRow("item cancelled") << none << std::optional<QString>("1/2/2027");
+        QTest::newRow("item empty")
+            << std::optional<QString>("") << std::optional<QString>("1/2/2027");
+        QTest::newRow("due date erased")
+            << std::optional<QString>("Oil change") << std::optional<QString>("");
+        QTest::newRow("due cancelled") << std::optional<QString>("Oil change") << none;
+        QTest::newRow("both cancelled") << none << none;
+    }
+
+    void addRefused()
+    {
+        QFETCH(std::optional<QString>, item);
+        QFETCH(std::optional<QString>, due);
+        addRow(QStringLiteral("Existing"));
+        RemindersWindow w(m_store, *m_dialogs);
+        m_dialogs->queueInput(item);
+        m_dialogs->queueInput(due);
+        w.AddReminder();
+        // The second box is shown even when the first was cancelled.
+        QCOMPARE(m_dialogs->count(), 2);
+        QCOMPARE(m_dialogs->shown()[1].title, QStringLiteral("Date Due"));
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(entries(w), QStringList({"Existing[ ]"}));
+        QCOMPARE(status(w), QStringLiteral("1 items"));
+    }
+
+    void tickAndAnswer_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<Answer>("answer");
+        QTest::addColumn<QStringList>("entriesAfter");
+        QTest::addColumn<QList<bool>>("doneAfter"); // Done of the rows left, in table order
+        QTest::newRow("yes deletes")
+            << 1 << Answer::Yes << QStringList({"Wash truck 2[ ]", "Wash truck 2[ ]"})
+            << QList<bool>({false, false});
+        QTest::newRow("no keeps it ticked")
+            << 1 << Answer::No
+            << QStringList({"Wash truck 2[ ]", "Invoice Dale[x]", "Wash truck 2[ ]"})
+            << QList<bool>({false, true, false});
+        // Two entries with the same text: ticking the second acts on the first row.
+        QTest::newRow("duplicate, yes deletes first row")
+            << 2 << Answer::Yes << QStringList({"Invoice Dale[ ]", "Wash truck 2[ ]"})
+            << QList<bool>({false, false});
+        QTest::newRow("duplicate, no ticks first row")
+            << 2 << Answer::No
+            << QStringList({"Wash truck 2[ ]", "Invoice Dale[ ]", "Wash truck 2[x]"})
+            << QList<bool>({true, false, false});
+    }
+
+    void tickAndAnswer()
+    {
+        QFETCH(int, position);
+        QFETCH(Answer, answer);
+        QFETCH(QStringList, entriesAfter);
+        QFETCH(QList<bool>, doneAfter);
+        addRow(QStringLiteral("Wash truck 2"));
+        addRow(QStringLiteral("Invoice Dale"));
+        addRow(QStringLiteral("Wash truck 2"));
+        RemindersWindow w(m_store, *m_dialogs);
+        const QString text = list(w)->item(position)->text();
+        m_dialogs->queueAnswer(answer);
+        list(w)->item(position)->setCheckState(Qt::Checked);
+
+        QCOMPARE(m_dialogs->count(), 1);
+        const ShownBox box = m_dialogs->last();
+        QCOMPARE(box.kind, ShownBox::Kind::Question);
+        QCOMPARE(box.title, QStringLiteral("Item Done"));
+        QCOMPARE(box.text, QStringLiteral("Delete From List?\r\n") + text);
+        QCOMPARE(box.icon, MessageIcon::Question);
+        QCOMPARE(box.buttons, MessageButtons::YesNo);
+        QCOMPARE(entries(w), entriesAfter);
+        QList<bool> done;
+        for (const ReminderItem &row : rows())
+            done << row.done;
+        QCOMPARE(done, doneAfter);
+        QCOMPARE(status(w), QStringLiteral("%1 items").arg(entriesAfter.size()));
+    }
+
+    void untick()
+    {
+        addRow(QStringLiteral("Tag the Civic"), true);
+        addRow(QStringLiteral("Tag the Civic"), true);
+        RemindersWindow w(m_store, *m_dialogs);
+        list(w)->item(1)->setCheckState(Qt::Unchecked);
+        QCOMPARE(m_dialogs->count(), 0);
+        // The first row with that text is unticked and the list rebuilt from the table.
+        QCOMPARE(rows()[0].done, false);
+        QCOMPARE(rows()[1].done, true);
+        QCOMPARE(entries(w), QStringList({"Tag the Civic[ ]", "Tag the Civic[x]"}));
+    }
+
+    void deletingLastItemShowsZero()
+    {
+        addRow(QStringLiteral("Only one"));
+        RemindersWindow w(m_store, *m_dialogs);
+        QCOMPARE(status(w), QStringLiteral("1 items"));
+        m_dialogs->queueAnswer(Answer::Yes);
+        list(w)->item(0)->setCheckState(Qt::Checked);
+        QVERIFY(rows().isEmpty());
+        QCOMPARE(list(w)->count(), 0);
+        QCOMPARE(status(w), QStringLiteral("0 items"));
+    }
+
+    void listOutOfStepWithTable()
+    {
+        addRow(QStringLiteral("Gone soon"));
+        addRow(QStringLiteral("Stays"));
+        RemindersWindow w(m_store, *m_dialogs);
+        QSqlQuery query(m_store.database());
+        QVERIFY(query.exec(QStringLiteral("DELETE FROM reminders WHERE item = 'Gone soon'")));
+
+        // No matching row: the question is still asked, Yes deletes nothing, the list is rebuilt.
+        m_dialogs->queueAnswer(Answer::Yes);
+        list(w)->item(0)->setCheckState(Qt::Checked);
+        QCOMPARE(m_dialogs->count(), 1);
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(rows()[0].done, false);
+        QCOMPARE(entries(w), QStringList({"Stays[ ]"}));
+
+        // An empty table: ticking does nothing at all.
+        QVERIFY(query.exec(QStringLiteral("DELETE FROM reminders")));
+        list(w)->item(0)->setCheckState(Qt::Checked);
+        QCOMPARE(m_dialogs->count(), 1);
+        QCOMPARE(entries(w), QStringList({"Stays[x]"}));
+    }
+
+    void databaseFailureIsReported()
+    {
+        addRow(QStringLiteral("Before the crash"));
+        RemindersWindow w(m_store, *m_dialogs);
+        QSqlQuery query(m_store.database());
+        QVERIFY(query.exec(QStringLiteral("DROP TABLE reminders")));
+        query = QSqlQuery();
+
+        m_dialogs->queueInput(QStringLiteral("Lost?"));
+        m_dialogs->queueInput(QStringLiteral("1/1/2027"));
+        w.AddReminder();
+        QCOMPARE(m_dialogs->count(), 3);
+        const ShownBox box = m_dialogs->last();
+        QCOMPARE(box.kind, ShownBox::Kind::Notice);
+        QCOMPARE(box.title, QStringLiteral("Database Error!"));
+        QCOMPARE(box.icon, MessageIcon::Critical);
+        QVERIFY(box.text.startsWith(QStringLiteral("Unknown database error: \r\n\r\n")));
+        QVERIFY(box.text.size() > 30);
+
+        list(w)->item(0)->setCheckState(Qt::Checked);
+        QCOMPARE(m_dialogs->count(), 4);
+        QCOMPARE(m_dialogs->last().title, QStringLiteral("Database Error!"));
+    }
+
+    void tickWithTheMouse()
+    {
+        addRow(QStringLiteral("Sweep the yard"));
+        addRow(QStringLiteral("Order straps"));
+        RemindersWindow w(m_store, *m_dialogs);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        m_dialogs->queueAnswer(Answer::Yes);
+        const QRect cell = list(w)->visualItemRect(list(w)->item(0));
+        // The entry is deleted and the list rebuilt while the click is still being handled.
+        QTest::mouseClick(list(w)->viewport(), Qt::LeftButton, {},
+                          QPoint(cell.left() + 10, cell.center().y()));
+        QCOMPARE(m_dialogs->count(), 1);
+        QCOMPARE(m_dialogs->last().text, QStringLiteral("Delete From List?\r\nSweep the yard"));
+        QCOMPARE(entries(w), QStringList({"Order straps[ ]"}));
+        QCOMPARE(status(w), QStringLiteral("1 items"));
+    }
+
+    void closingDeletes()
+    {
+        QPointer<RemindersWindow> w = new RemindersWindow(m_store, *m_dialogs);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->close();
+        QTRY_VERIFY(w.isNull());
+    }
+};
+
+QTEST_MAIN(RemindersWindowTest)
+#include "RemindersWindow_test.moc"

@@ -1,0 +1,139 @@
+#include <QFile>
+#include <QTest>
+
+#include "SettingsFile.h"
+#include "TestFolder.h"
+#include "TipSettings.h"
+
+using namespace tarnvale;
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(text);
+}
+
+} // namespace
+
+class TipSettingsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void showAtStartup_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("show");
+        QTest::newRow("1") << QByteArray("[Tips]\nStartupTips=1\n") << true;
+        QTest::newRow("section and key in other case")
+            << QByteArray("[tips]\nstartuptips=1\n") << true;
+        QTest::newRow("0") << QByteArray("[Tips]\nStartupTips=0\n") << false;
+        QTest::newRow("01 is not 1") << QByteArray("[Tips]\nStartupTips=01\n") << false;
+        QTest::newRow("Yes is not 1") << QByteArray("[Tips]\nStartupTips=Yes\n") << false;
+        QTest::newRow("empty") << QByteArray("[Tips]\nStartupTips=\n") << false;
+        QTest::newRow("no entry") << QByteArray("[Company]\nName=X\n") << false;
+        QTest::newRow("only the other section")
+            << QByteArray("[Quorvel]\nStartupTips=1\n") << false;
+    }
+
+    void showAtStartup()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, show);
+        test::TestFolder folder;
+        writeFile(folder.settingsPath(), file);
+        QCOMPARE(TipSettings::showAtStartup(SettingsFile(folder.settingsPath())), show);
+    }
+
+    void setShowAtStartup()
+    {
+        test::TestFolder folder;
+        const SettingsFile settings(folder.settingsPath());
+        TipSettings::setShowAtStartup(settings, true);
+        QCOMPARE(settings.read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
+                 QStringLiteral("1"));
+        QVERIFY(TipSettings::showAtStartup(settings));
+        TipSettings::setShowAtStartup(settings, false);
+        QCOMPARE(settings.read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
+                 QStringLiteral("0"));
+        QVERIFY(!TipSettings::showAtStartup(settings));
+    }
+
+    void readsAsOne_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("one");
+        QTest::newRow("1") << "1" << true;
+        QTest::newRow("01") << "01" << true;
+        QTest::newRow("1.0") << "1.0" << true;
+        QTest::newRow("blanks") << " 1 " << true;
+        QTest::newRow("0") << "0" << false;
+        QTest::newRow("2") << "2" << false;
+        QTest::newRow("1.5") << "1.5" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("word") << "Yes" << false;
+        QTest::newRow("number then text") << "1abc" << false;
+    }
+
+    void readsAsOne()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, one);
+        QCOMPARE(TipSettings::readsAsOne(text), one);
+    }
+
+    void closesItselfReadsItsOwnSection()
+    {
+        test::TestFolder folder;
+        const SettingsFile settings(folder.settingsPath());
+        writeFile(folder.settingsPath(), "[Tips]\nStartupTips=1\n");
+        QVERIFY(!TipSettings::closesItself(settings));
+        writeFile(folder.settingsPath(), "[Quorvel]\nStartupTips=1\n");
+        QVERIFY(TipSettings::closesItself(settings));
+        writeFile(folder.settingsPath(), "[Quorvel]\nStartupTips=0\n");
+        QVERIFY(!TipSettings::closesItself(settings));
+    }
+
+    void displayFont()
+    {
+        test::TestFolder folder;
+        const SettingsFile settings(folder.settingsPath());
+        QCOMPARE(TipSettings::displayFont(settings), QStringLiteral("Tahoma"));
+        writeFile(folder.settingsPath(), "[Quorvel]\nDisplayFont=DejaVu Serif\n");
+        QCOMPARE(TipSettings::displayFont(settings), QStringLiteral("DejaVu Serif"));
+    }
+
+    void fontOrFallback_data()
+    {
+        QTest::addColumn<QString>("requested");
+        QTest::addColumn<QString>("reported");
+        QTest::addColumn<QString>("font");
+        QTest::newRow("present") << "DejaVu Sans"
+                                 << "DejaVu Sans"
+                                 << "DejaVu Sans";
+        QTest::newRow("reported in other case") << "dejavu sans"
+                                                << "DejaVu Sans"
+                                                << "dejavu sans";
+        QTest::newRow("substituted") << "Tahoma"
+                                     << "DejaVu Sans"
+                                     << "MS Sans Serif";
+        QTest::newRow("empty name") << ""
+                                    << ""
+                                    << "MS Sans Serif";
+    }
+
+    void fontOrFallback()
+    {
+        QFETCH(QString, requested);
+        QFETCH(QString, reported);
+        QFETCH(QString, font);
+        QCOMPARE(TipSettings::fontOrFallback(requested, reported), font);
+    }
+};
+
+QTEST_GUILESS_MAIN(TipSettingsTest)
+#include "TipSettings_test.moc"

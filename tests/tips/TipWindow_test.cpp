@@ -1,0 +1,259 @@
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFontInfo>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "ProgramFolder.h"
+#include "ScriptedDialogs.h"
+#include "SettingsFile.h"
+#include "TestFolder.h"
+#include "TipSettings.h"
+#include "TipWindow.h"
+
+using namespace tarnvale;
+using test::ShownBox;
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(text);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TipWindowTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    test::TestFolder *m_folder = nullptr;
+    SettingsFile *m_settings = nullptr;
+    ProgramFolder *m_program = nullptr;
+    test::ScriptedDialogs *m_dialogs = nullptr;
+
+    static QString label(QWidget &w)
+    {
+        return w.findChild<QLabel *>(QStringLiteral("lblTipText"))->text();
+    }
+    static QPushButton *pushButton(QWidget &w, const char *name)
+    {
+        return w.findChild<QPushButton *>(QString::fromLatin1(name));
+    }
+    static QCheckBox *startupBox(QWidget &w)
+    {
+        return w.findChild<QCheckBox *>(QStringLiteral("chkLoadTipsAtStartup"));
+    }
+    static QTimer *timer(QWidget &w) { return w.findChild<QTimer *>(QStringLiteral("tmUnload")); }
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void init()
+    {
+        m_folder = new test::TestFolder;
+        m_settings = new SettingsFile(m_folder->settingsPath());
+        m_program = new ProgramFolder(m_folder->path());
+        m_dialogs = new test::ScriptedDialogs;
+        writeFile(m_program->tipsPath(), "Right-click a group to add a vehicle to it.\n");
+    }
+
+    void cleanup()
+    {
+        delete m_dialogs;
+        delete m_program;
+        delete m_settings;
+        delete m_folder;
+    }
+
+    void windowParts()
+    {
+        QPointer<TipWindow> w = TipWindow::open(*m_settings, *m_program, *m_dialogs);
+        QVERIFY(w);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->objectName(), QStringLiteral("frmTip"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tip of the Day"));
+        QVERIFY(w->windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(pushButton(*w, "cmdNextTip")->text(), QStringLiteral("N&ext"));
+        QCOMPARE(pushButton(*w, "cmdOK")->text(), QStringLiteral("&Close"));
+        QCOMPARE(startupBox(*w)->text(), QStringLiteral("Auto&Show Tips at Startup."));
+        QCOMPARE(timer(*w)->interval(), 7500);
+        QVERIFY(!timer(*w)->isActive());
+        QCOMPARE(label(*w), QStringLiteral("Right-click a group to add a vehicle to it."));
+        QCOMPARE(m_dialogs->count(), 0);
+
+        QTest::mouseClick(pushButton(*w, "cmdOK"), Qt::LeftButton);
+        QTRY_VERIFY(w.isNull());
+    }
+
+    void oneLineAmongEmptyOnes()
+    {
+        writeFile(m_program->tipsPath(), "\n\n\nThe only tip.\n\n\n");
+        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        QVERIFY(w.load());
+        for (int i = 0; i < 25; ++i) {
+            QCOMPARE(w.currentTip(), 4);
+            QCOMPARE(label(w), QStringLiteral("The only tip."));
+            QTest::mouseClick(pushButton(w, "cmdNextTip"), Qt::LeftButton);
+        }
+    }
+
+    void nextVisitsEveryTip()
+    {
+        writeFile(m_program->tipsPath(), "Alpha\n\nBravo\nCharlie\n");
+        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        QVERIFY(w.load());
+        QSet<QString> seen;
+        for (int i = 0; i < 200; ++i) {
+            seen.insert(label(w));
+            w.nextTip();
+        }
+        QCOMPARE(seen, QSet<QString>({"Alpha", "Bravo", "Charlie"}));
+    }
+
+    void onlyEmptyLines()
+    {
+        writeFile(m_program->tipsPath(), "\n\n\n");
+        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        QVERIFY(w.load());
+        QCOMPARE(label(w), QString());
+        w.nextTip();
+        QCOMPARE(w.currentTip(), 0);
+        QCOMPARE(label(w), QString());
+        QVERIFY(pushButton(w, "cmdNextTip")->isEnabled());
+        QCOMPARE(m_dialogs->count(), 0);
+    }
+
+    void missingFile()
+    {
+        QVERIFY(QFile::remove(m_program->tipsPath()));
+        TipWindow *w = TipWindow::open(*m_settings, *m_program, *m_dialogs);
+        QVERIFY(w == nullptr);
+        QCOMPARE(m_dialogs->count(), 1);
+        const ShownBox box = m_dialogs->last();
+        QCOMPARE(box.kind, ShownBox::Kind::Notice);
+        QCOMPARE(box.text, QStringLiteral("Can't find the tips file."));
+        QCOMPARE(box.icon, MessageIcon::Exclamation);
+        QCOMPARE(box.buttons, MessageButtons::Ok);
+    }
+
+    void unreadableFile()
+    {
+        QVERIFY(QFile::remove(m_program->tipsPath()));
+        QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("quorvel.tip")));
+        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        QVERIFY(w.load());
+        QCOMPARE(label(w), QStringLiteral("That this installation might have been messed up? "
+                                          "The tips file could not be found!"));
+        QVERIFY(!pushButton(w, "cmdNextTip")->isEnabled());
+        QVERIFY(!startupBox(w)->isEnabled());
+        QCOMPARE(m_dialogs->count(), 0);
+    }
+
+    void startupBoxWritesItsSetting()
+    {
+        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        QVERIFY(w.load());
+        QVERIFY(!startupBox(w)->isChecked());
+        QVERIFY(!QFile::exists(m_settings->path())); // loading wrote nothing
+        startupBox(w)->click();
+        QCOMPARE(m_settings->read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
+                 QStringLiteral("1"));
+        QVERIFY(TipSettings::showAtStartup(*m_settings));
+        startupBox(w)->click();
+        QCOMPARE(m_settings->read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
+                 QStringLiteral("0"));
+    }
+
+    void startupBoxShowsSetting_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("1") << QByteArray("1") << true;
+        QTest::newRow("0") << QByteArray("0") << false;
+        QTest::newRow("yes") << QByteArray("yes") << false;
+    }
+
+    void startupBoxShowsSetting()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(bool, checked);
+        writeFile(m_settings->path(), "[Tips]\nStartupTips=" + value + "\n");
+        const QByteArray before = fileBytes(m_settings->path());
+        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        QVERIFY(w.load());
+        QCOMPARE(startupBox(w)->isChecked(), checked);
+        QCOMPARE(fileBytes(m_settings->path()), before);
+    }
+
+    void selfCloseTimerSwitch_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("active");
+        QTest::newRow("Quorvel 1") << QByteArray("[Quorvel]\nStartupTips=1\n") << true;
+        QTest::newRow("Quorvel 1.0") << QByteArray("[Quorvel]\nStartupTips=1.0\n") << true;
+        QTest::newRow("Quorvel 0") << QByteArray("[Quorvel]\nStartupTips=0\n") << false;
+        QTest::newRow("only Tips 1") << QByteArray("[Tips]\nStartupTips=1\n") << false;
+        QTest::newRow("none") << QByteArray() << false;
+    }
+
+    void selfCloseTimerSwitch()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, active);
+        writeFile(m_settings->path(), file);
+        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        QVERIFY(w.load());
+        QCOMPARE(timer(w)->isActive(), active);
+        QCOMPARE(timer(w)->interval(), 7500);
+    }
+
+    void closesItselfAfterSevenAndAHalfSeconds()
+    {
+        writeFile(m_settings->path(), "[Quorvel]\nStartupTips=1\n");
+        QElapsedTimer clock;
+        QPointer<TipWindow> w = TipWindow::open(*m_settings, *m_program, *m_dialogs);
+        clock.start();
+        QVERIFY(w);
+        qint64 closedAfter = -1;
+        connect(w.data(), &QObject::destroyed, this, [&] { closedAfter = clock.elapsed(); });
+        QTRY_VERIFY_WITH_TIMEOUT(w.isNull(), 12000);
+        QVERIFY2(closedAfter >= 7500 - 50, qPrintable(QString::number(closedAfter)));
+        QVERIFY2(closedAfter < 7500 + 2000, qPrintable(QString::number(closedAfter)));
+    }
+
+    void displayFont()
+    {
+        // A font the system has is used by every control; one it lacks gives the fallback.
+        const QString present = QFontInfo(QFont()).family();
+        const QList<std::pair<QByteArray, QString>> cases = {
+            {"[Quorvel]\nDisplayFont=" + present.toUtf8() + "\n", present},
+            {"[Quorvel]\nDisplayFont=No Such Font Anywhere\n", QStringLiteral("MS Sans Serif")},
+        };
+        for (const auto &[file, family] : cases) {
+            writeFile(m_settings->path(), file);
+            TipWindow w(*m_settings, *m_program, *m_dialogs);
+            QVERIFY(w.load());
+            for (QWidget *control : w.findChildren<QWidget *>())
+                QCOMPARE(control->font().family(), family);
+        }
+    }
+};
+
+QTEST_MAIN(TipWindowTest)
+#include "TipWindow_test.moc"
