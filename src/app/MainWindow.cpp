@@ -9,10 +9,14 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "AboutBox.h"
 #include "AppContext.h"
+#include "ConfigWindow.h"
 #include "ContactsWindow.h"
 #include "Dialogs.h"
 #include "GroupDialog.h"
+#include "RemindersWindow.h"
+#include "TipWindow.h"
 
 namespace tarnvale {
 
@@ -261,20 +265,52 @@ void MainWindow::openBackup()
 {
 }
 
+namespace {
+
+// Brings an already open window to the front; false when there is none.
+bool raiseExisting(QWidget *window)
+{
+    if (!window)
+        return false;
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return true;
+}
+
+} // namespace
+
 void MainWindow::openReminders()
 {
+    if (raiseExisting(m_reminders))
+        return;
+    m_reminders = new RemindersWindow(m_context.store, m_context.dialogs, this);
+    m_reminders->show();
 }
 
 void MainWindow::openTips()
 {
+    if (raiseExisting(m_tips))
+        return;
+    m_tips = TipWindow::open(m_context.settings, m_context.folder, m_context.dialogs, this);
 }
 
 void MainWindow::openConfig()
 {
+    if (raiseExisting(m_config))
+        return;
+    auto *config = new ConfigWindow(m_context.settings, m_context.dialogs, this);
+    connect(config, &ConfigWindow::companyNameChanged, this, &QWidget::setWindowTitle);
+    connect(config, &ConfigWindow::mainWindowRequested, this, [this] { raiseExisting(this); });
+    m_config = config;
+    config->show();
 }
 
 void MainWindow::openAbout()
 {
+    auto *about = new AboutBox(this);
+    about->setWindowFlag(Qt::Window);
+    about->show();
 }
 
 void MainWindow::openReportHelp()

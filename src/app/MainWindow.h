@@ -77,6 +77,9 @@ private:
     QToolButton *m_newButton = nullptr;
     QList<QAction *> m_toolbarButtons;
     bool m_shutDown = false;
+    QPointer<QWidget> m_reminders;
+    QPointer<QWidget> m_config;
+    QPointer<QWidget> m_tips;
 };
 
 } // namespace tarnvale
