@@ -49,9 +49,10 @@ public:
     void ReportUnknownError(const DbError &error);
 
     RecordStore &store() { return m_store; }
+    // Rebuilds the tree (RefContactList), when a refresh is set.
+    void refresh();
 
 private:
-    void refresh();
 
     RecordStore &m_store;
     const SettingsFile &m_settings;

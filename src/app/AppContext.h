@@ -1,0 +1,31 @@
+// What every window of one running program shares: its folder, settings file, dialogs,
+// record store and the database routines. Built once in main() (or by a test).
+#pragma once
+
+#include "ModDatabase.h"
+#include "ProgramFolder.h"
+#include "RecordStore.h"
+#include "SettingsFile.h"
+
+namespace tarnvale {
+
+class Dialogs;
+
+struct AppContext
+{
+    AppContext(const QString &folderPath, Dialogs &dialogs)
+        : folder(folderPath), settings(folder.settingsPath()), dialogs(dialogs),
+          database(store, settings, folder, dialogs)
+    {
+    }
+    AppContext(const AppContext &) = delete;
+    AppContext &operator=(const AppContext &) = delete;
+
+    ProgramFolder folder;
+    SettingsFile settings;
+    Dialogs &dialogs;
+    RecordStore store;
+    ModDatabase database;
+};
+
+} // namespace tarnvale

@@ -1,0 +1,323 @@
+#include "MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "AppContext.h"
+#include "ContactsWindow.h"
+#include "Dialogs.h"
+#include "GroupDialog.h"
+
+namespace tarnvale {
+
+MainWindow::MainWindow(AppContext &context, QWidget *parent)
+    : QMainWindow(parent), m_context(context)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    // An ordinary window, never kept on top of others.
+    setWindowFlag(Qt::WindowStaysOnTopHint, false);
+
+    m_browser = new ContactsWindow(m_context.database, m_context.settings, this);
+    setCentralWidget(m_browser);
+    m_context.database.setRefresh([this] { m_browser->RefContactList(); });
+
+    buildMenus();
+    buildToolbar();
+    m_browser->setContextMenus(m_groupMenu, m_vehicleMenu);
+    connect(m_browser, &ContactsWindow::startupTipsRequested, this, &MainWindow::openTips);
+    resize(1100, 750);
+}
+
+MainWindow::~MainWindow()
+{
+    m_context.database.setRefresh({});
+}
+
+QAction *MainWindow::addCommand(QMenu *menu, const char *controlName, const QString &caption)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(controlName));
+    return action;
+}
+
+QAction *MainWindow::command(const QString &controlName) const
+{
+    return findChild<QAction *>(controlName);
+}
+
+void MainWindow::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+
+    QMenu *file = bar->addMenu(QStringLiteral("&File"));
+    file->menuAction()->setObjectName(QStringLiteral("mnuFile"));
+    connect(addCommand(file, "mnuremind", QStringLiteral("Reminders")), &QAction::triggered, this,
+            &MainWindow::openReminders);
+    connect(addCommand(file, "mnuabout", QStringLiteral("&About")), &QAction::triggered, this,
+            &MainWindow::openAbout);
+    connect(addCommand(file, "mnuFind", QStringLiteral("&Find...")), &QAction::triggered, this,
+            [this] { openFind(); });
+    file->addSeparator();
+    connect(addCommand(file, "mnuexit", QStringLiteral("E&xit")), &QAction::triggered, this,
+            &MainWindow::exitFromFileMenu);
+
+    QMenu *groups = bar->addMenu(QStringLiteral("&Groups"));
+    groups->menuAction()->setObjectName(QStringLiteral("mnuGroups"));
+    connect(addCommand(groups, "mnuAddGroup", QStringLiteral("&Add...")), &QAction::triggered,
+            this, &MainWindow::openAddGroup);
+    connect(addCommand(groups, "mnuRemGroup", QStringLiteral("&Remove...")), &QAction::triggered,
+            this, &MainWindow::openRemoveGroup);
+
+    QMenu *view = bar->addMenu(QStringLiteral("&View"));
+    view->menuAction()->setObjectName(QStringLiteral("mnuView"));
+    QAction *grid = addCommand(view, "mnuVCLG", QStringLiteral("&Vehicle List Grid"));
+    grid->setCheckable(true);
+    grid->setChecked(true);
+    connect(grid, &QAction::toggled, m_browser, &ContactsWindow::setGridVisible);
+
+    QMenu *settings = bar->addMenu(QStringLiteral("&Settings"));
+    settings->menuAction()->setObjectName(QStringLiteral("mb553"));
+    QMenu *configuration = settings->addMenu(QStringLiteral("C&onfiguration"));
+    configuration->menuAction()->setObjectName(QStringLiteral("mnuCFG"));
+    connect(addCommand(configuration, "mnuconfigset", QStringLiteral("Config Settings")),
+            &QAction::triggered, this, &MainWindow::openConfig);
+
+    QMenu *tools = bar->addMenu(QStringLiteral("&Tools"));
+    tools->menuAction()->setObjectName(QStringLiteral("mnutools"));
+    connect(addCommand(tools, "mnureminders", QStringLiteral("Reminders")), &QAction::triggered,
+            this, &MainWindow::openReminders);
+    connect(addCommand(tools, "mnuprint", QStringLiteral("Print")), &QAction::triggered, this,
+            &MainWindow::printCommand);
+    connect(addCommand(tools, "mnubackup", QStringLiteral("Backup")), &QAction::triggered, this,
+            &MainWindow::openBackup);
+    connect(addCommand(tools, "mnutips", QStringLiteral("Tips")), &QAction::triggered, this,
+            &MainWindow::openTips);
+
+    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
+    help->menuAction()->setObjectName(QStringLiteral("mnuhelpmenu"));
+    connect(addCommand(help, "mnureporthelp", QStringLiteral("Report Help")), &QAction::triggered,
+            this, &MainWindow::openReportHelp);
+    connect(addCommand(help, "mnuconfighelp", QStringLiteral("Config Help")), &QAction::triggered,
+            this, &MainWindow::openConfigHelp);
+    connect(addCommand(help, "mnupricing", QStringLiteral("Pricing Help")), &QAction::triggered,
+            this, &MainWindow::openPricingHelp);
+
+    QAction *exit = bar->addAction(QStringLiteral("&Exit"));
+    exit->setObjectName(QStringLiteral("mnuexit1"));
+    connect(exit, &QAction::triggered, this, &MainWindow::exitAtOnce);
+
+    // The two context menus the browser pops up; never in the menu bar.
+    m_groupMenu = new QMenu(this);
+    m_groupMenu->setObjectName(QStringLiteral("mnuSMgroups"));
+    QAction *title = addCommand(m_groupMenu, "mnuGM", QStringLiteral("Group Menu"));
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    m_groupMenu->addSeparator();
+    connect(addCommand(m_groupMenu, "mnuAG", QStringLiteral("&Add Group...")), &QAction::triggered,
+            this, &MainWindow::openAddGroup);
+    connect(addCommand(m_groupMenu, "mnuRG", QStringLiteral("&Remove Group")), &QAction::triggered,
+            this, &MainWindow::removeSelectedGroup);
+    m_groupMenu->addSeparator();
+    connect(addCommand(m_groupMenu, "mnuACITG", QStringLiteral("&Add vehicle to this group...")),
+            &QAction::triggered, this, [this] { openEditorForAdd(m_browser->SelNde().text); });
+    m_groupMenu->addSeparator();
+    connect(addCommand(m_groupMenu, "mnuFindMn", QStringLiteral("&Find in group...")),
+            &QAction::triggered, this, [this] { openFind(m_browser->SelNde().text); });
+
+    m_vehicleMenu = new QMenu(this);
+    m_vehicleMenu->setObjectName(QStringLiteral("mnuSmContacts"));
+    connect(addCommand(m_vehicleMenu, "mnusmAC", QStringLiteral("&Add Vehicle...")),
+            &QAction::triggered, this, [this] { openEditorForAdd(); });
+    connect(addCommand(m_vehicleMenu, "mnuETC", QStringLiteral("&Edit this Vehicle...")),
+            &QAction::triggered, this, &MainWindow::openEditorForEdit);
+    m_vehicleMenu->addSeparator();
+    connect(addCommand(m_vehicleMenu, "mnusRC", QStringLiteral("&Remove Vehicle")),
+            &QAction::triggered, this, &MainWindow::removeSelectedVehicle);
+}
+
+void MainWindow::buildToolbar()
+{
+    m_toolbar = addToolBar(QStringLiteral("Toolbar"));
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    QStyle *st = style();
+
+    // Button 1: "New", a drop-down button; its menu holds Group, a separator and Vehicle.
+    auto *newMenu = new QMenu(this);
+    newMenu->setObjectName(QStringLiteral("mnuNewDropDown"));
+    QAction *newGroup = newMenu->addAction(QStringLiteral("Group"));
+    newGroup->setObjectName(QStringLiteral("tbNewGroup"));
+    newMenu->addSeparator();
+    QAction *newVehicle = newMenu->addAction(QStringLiteral("Vehicle"));
+    newVehicle->setObjectName(QStringLiteral("tbNewVehicle"));
+    connect(newGroup, &QAction::triggered, this, &MainWindow::openAddGroup);
+    connect(newVehicle, &QAction::triggered, this, [this] { openEditorForAdd(); });
+
+    auto *newAction = new QAction(st->standardIcon(QStyle::SP_FileDialogNewFolder),
+                                  QStringLiteral("New"), this);
+    newAction->setObjectName(QStringLiteral("tbNew"));
+    newAction->setToolTip(QStringLiteral("New Contact"));
+    newAction->setMenu(newMenu);
+    connect(newAction, &QAction::triggered, this, [this] { openEditorForAdd(); });
+    m_toolbar->addAction(newAction);
+    m_newButton = qobject_cast<QToolButton *>(m_toolbar->widgetForAction(newAction));
+    if (m_newButton)
+        m_newButton->setPopupMode(QToolButton::MenuButtonPopup);
+
+    auto addButton = [&](const char *name, QStyle::StandardPixmap icon, const QString &caption,
+                         const QString &tip) {
+        m_toolbarButtons.append(m_toolbar->addSeparator());
+        QAction *action = m_toolbar->addAction(st->standardIcon(icon), caption);
+        action->setObjectName(QLatin1String(name));
+        action->setToolTip(tip.isEmpty() ? caption : tip);
+        m_toolbarButtons.append(action);
+        return action;
+    };
+    m_toolbarButtons.prepend(newAction);
+    connect(addButton("tbFind", QStyle::SP_FileDialogContentsView, QStringLiteral("Find"),
+                      QStringLiteral("Find Contacts")),
+            &QAction::triggered, this, [this] { openFind(); });
+    connect(addButton("tbBackup", QStyle::SP_DialogSaveButton, QStringLiteral("Backup"),
+                      QStringLiteral("Backup Database")),
+            &QAction::triggered, this, &MainWindow::openBackup);
+    connect(addButton("tbPrint", QStyle::SP_FileDialogDetailedView, QStringLiteral("Print"), {}),
+            &QAction::triggered, this, &MainWindow::printCommand);
+    connect(addButton("tbReminders", QStyle::SP_FileDialogInfoView, QStringLiteral("Reminders"), {}),
+            &QAction::triggered, this, &MainWindow::openReminders);
+}
+
+QAction *MainWindow::toolbarButton(int number) const
+{
+    if (number < 1 || number > m_toolbarButtons.size())
+        return nullptr;
+    return m_toolbarButtons.at(number - 1);
+}
+
+void MainWindow::load()
+{
+    m_context.database.OpenDatabaseFile();
+    updateCaption();
+    m_browser->load();
+}
+
+void MainWindow::updateCaption()
+{
+    setWindowTitle(m_context.settings.companyName());
+}
+
+void MainWindow::openAddGroup()
+{
+    auto *dialog = new GroupDialog(m_context.database, GroupDialog::Mode::Add, this);
+    dialog->show();
+}
+
+void MainWindow::openRemoveGroup()
+{
+    auto *dialog = new GroupDialog(m_context.database, GroupDialog::Mode::Remove, this);
+    dialog->show();
+}
+
+void MainWindow::removeSelectedGroup()
+{
+    const SelectedNode &node = m_browser->SelNde();
+    if (node.kind() == u"g")
+        m_context.database.RemoveGroup(node.text);
+}
+
+void MainWindow::openEditorForAdd(const QString &groupName)
+{
+    Q_UNUSED(groupName);
+}
+
+void MainWindow::openEditorForEdit()
+{
+}
+
+void MainWindow::removeSelectedVehicle()
+{
+    const SelectedNode &node = m_browser->SelNde();
+    if (node.kind() == u"c")
+        m_context.database.RemoveVehicle(node.id());
+}
+
+void MainWindow::openFind(const QString &groupName)
+{
+    Q_UNUSED(groupName);
+}
+
+void MainWindow::printCommand()
+{
+}
+
+void MainWindow::openBackup()
+{
+}
+
+void MainWindow::openReminders()
+{
+}
+
+void MainWindow::openTips()
+{
+}
+
+void MainWindow::openConfig()
+{
+}
+
+void MainWindow::openAbout()
+{
+}
+
+void MainWindow::openReportHelp()
+{
+}
+
+void MainWindow::openConfigHelp()
+{
+}
+
+void MainWindow::openPricingHelp()
+{
+}
+
+void MainWindow::shutDown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_browser->saveNotes();
+    m_context.database.CloseDatabaseFile();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    shutDown();
+    event->accept();
+    QApplication::quit();
+}
+
+void MainWindow::exitFromFileMenu()
+{
+    m_context.database.CloseDatabaseFile();
+    close();
+}
+
+void MainWindow::exitAtOnce()
+{
+    // Ends the program without closing windows; the notes pane is still kept.
+    m_browser->saveNotes();
+    m_shutDown = true;
+    m_context.database.CloseDatabaseFile();
+    QApplication::quit();
+}
+
+} // namespace tarnvale

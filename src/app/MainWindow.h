@@ -1,0 +1,82 @@
+// frmMain: the program's frame with its menus, the two context menus and the toolbar; the
+// record browser is its central area. Closing it ends the program.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QMenu;
+class QToolBar;
+class QToolButton;
+
+namespace tarnvale {
+
+struct AppContext;
+class ContactsWindow;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(AppContext &context, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Start-up: opens the database (a failure is reported and start-up goes on), sets the
+    // caption from Company/Name and loads the record browser.
+    void load();
+
+    ContactsWindow *browser() const { return m_browser; }
+    // A command by its control name ("mnuFind", "mnuACITG", ...).
+    QAction *command(const QString &controlName) const;
+    QMenu *groupContextMenu() const { return m_groupMenu; }
+    QMenu *vehicleContextMenu() const { return m_vehicleMenu; }
+    QToolBar *toolbar() const { return m_toolbar; }
+    // The toolbar button by number (1 New, 3 Find, 5 Backup, 7 Print, 9 Reminders).
+    QAction *toolbarButton(int number) const;
+    QToolButton *newButton() const { return m_newButton; }
+
+    // Sets the caption from Company/Name.
+    void updateCaption();
+
+public Q_SLOTS:
+    void openAddGroup();
+    void openRemoveGroup();
+    void removeSelectedGroup();
+    void openEditorForAdd(const QString &groupName = {});
+    void openEditorForEdit();
+    void removeSelectedVehicle();
+    void openFind(const QString &groupName = {});
+    void printCommand();
+    void openBackup();
+    void openReminders();
+    void openTips();
+    void openConfig();
+    void openAbout();
+    void openReportHelp();
+    void openConfigHelp();
+    void openPricingHelp();
+    void exitFromFileMenu();
+    void exitAtOnce();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QAction *addCommand(QMenu *menu, const char *controlName, const QString &caption);
+    void buildMenus();
+    void buildToolbar();
+    void shutDown();
+
+    AppContext &m_context;
+    ContactsWindow *m_browser = nullptr;
+    QMenu *m_groupMenu = nullptr;
+    QMenu *m_vehicleMenu = nullptr;
+    QToolBar *m_toolbar = nullptr;
+    QToolButton *m_newButton = nullptr;
+    QList<QAction *> m_toolbarButtons;
+    bool m_shutDown = false;
+};
+
+} // namespace tarnvale

@@ -1,0 +1,250 @@
+#include "ContactsWindow.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStyle>
+#include <QTableWidget>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "GroupTreeModel.h"
+#include "ModDatabase.h"
+#include "SettingsFile.h"
+
+namespace tarnvale {
+
+namespace {
+
+QLabel *valueLabel(const char *name, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QVector<QIcon> treeImages(const QStyle *style)
+{
+    QVector<QIcon> images(9);
+    images[GroupTreeModel::kImageTop] = style->standardIcon(QStyle::SP_DriveHDIcon);
+    images[GroupTreeModel::kImageGroup] = style->standardIcon(QStyle::SP_DirIcon);
+    images[GroupTreeModel::kImageGroupSelected] = style->standardIcon(QStyle::SP_DirOpenIcon);
+    images[GroupTreeModel::kImageVehicle] = style->standardIcon(QStyle::SP_FileIcon);
+    images[GroupTreeModel::kImageVehicleSelected] = style->standardIcon(QStyle::SP_FileIcon);
+    images[GroupTreeModel::kImageLooseVehicle] = style->standardIcon(QStyle::SP_FileLinkIcon);
+    images[GroupTreeModel::kImageLooseVehicleSelected] = style->standardIcon(QStyle::SP_FileLinkIcon);
+    return images;
+}
+
+} // namespace
+
+ContactsWindow::ContactsWindow(ModDatabase &database, const SettingsFile &settings, QWidget *parent)
+    : QWidget(parent), m_database(database), m_settings(settings)
+{
+    setObjectName(QStringLiteral("frmContacts"));
+    setWindowTitle(QStringLiteral("Vehicle Viewer"));
+
+    m_model = new GroupTreeModel(this);
+    m_model->setImages(treeImages(style()));
+
+    m_tree = new QTreeView(this);
+    m_tree->setObjectName(QStringLiteral("lstGroups"));
+    m_tree->setHeaderHidden(true);
+    m_tree->setUniformRowHeights(true);
+    m_tree->setDragEnabled(false);
+    m_tree->setAcceptDrops(false);
+    m_tree->setDragDropMode(QAbstractItemView::NoDragDrop);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setModel(m_model);
+    m_tree->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_tree->viewport()->installEventFilter(this);
+    connect(m_tree, &QTreeView::pressed, this,
+            [this](const QModelIndex &index) { nodeClick(index, m_lastButton); });
+
+    m_list = new QTableWidget(this);
+    m_list->setObjectName(QStringLiteral("lstContacts"));
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setShowGrid(true);
+    m_list->verticalHeader()->setVisible(false);
+    m_list->horizontalHeader()->setStretchLastSection(true);
+    m_list->setWordWrap(false);
+
+    auto *summary = new QGroupBox(this);
+    summary->setObjectName(QStringLiteral("fraSummary"));
+    auto *summaryLayout = new QFormLayout(summary);
+    m_storageDays = valueLabel("Label3", summary);
+    m_storageFee = valueLabel("Label5", summary);
+    m_towingFee = valueLabel("Label7", summary);
+    m_totalCost = valueLabel("Label1", summary);
+    QFont big = m_totalCost->font();
+    big.setPointSizeF(big.pointSizeF() * 1.6);
+    big.setBold(true);
+    m_totalCost->setFont(big);
+    QPalette red = m_totalCost->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    m_totalCost->setPalette(red);
+    summaryLayout->addRow(QStringLiteral("Storage Days:"), m_storageDays);
+    summaryLayout->addRow(QStringLiteral("Storage Fee:"), m_storageFee);
+    summaryLayout->addRow(QStringLiteral("Towing Fee:"), m_towingFee);
+    summaryLayout->addRow(QStringLiteral("Total Cost:"), m_totalCost);
+
+    m_notes = new QPlainTextEdit(this);
+    m_notes->setObjectName(QStringLiteral("txtnotes"));
+    m_notes->setPlainText(QStringLiteral("Type what you need here \r\nand press save.\r\n"));
+    m_save = new QPushButton(QStringLiteral("Save"), this);
+    m_save->setObjectName(QStringLiteral("Command1"));
+    connect(m_save, &QPushButton::clicked, this, &ContactsWindow::saveNotes);
+
+    m_countCaption = new QLabel(QStringLiteral("  Total Vehicles in list:"), this);
+    m_countCaption->setObjectName(QStringLiteral("Label9"));
+    m_count = new QLabel(this);
+    m_count->setObjectName(QStringLiteral("Label10"));
+    m_countText = new QLineEdit(this);
+    m_countText->setObjectName(QStringLiteral("Text4"));
+    m_countText->setVisible(false);
+
+    // Left: tree, notes and count. Right: the list and the summary figures.
+    auto *left = new QWidget(this);
+    auto *leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(m_tree, 3);
+    auto *notesBox = new QGroupBox(QStringLiteral("Notes"), left);
+    auto *notesLayout = new QVBoxLayout(notesBox);
+    notesLayout->addWidget(m_notes);
+    notesLayout->addWidget(m_save, 0, Qt::AlignRight);
+    leftLayout->addWidget(notesBox, 1);
+    auto *countRow = new QHBoxLayout;
+    countRow->addWidget(m_countCaption);
+    countRow->addWidget(m_count);
+    countRow->addStretch();
+    leftLayout->addLayout(countRow);
+
+    auto *right = new QWidget(this);
+    auto *rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addWidget(m_list, 1);
+    rightLayout->addWidget(summary);
+
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->addWidget(left);
+    splitter->addWidget(right);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({330, 700});
+    splitter->setChildrenCollapsible(false);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(splitter);
+}
+
+void ContactsWindow::load()
+{
+    RefContactList();
+    m_list->viewport()->update();
+    if (m_settings.read(QStringLiteral("Tips"), QStringLiteral("StartupTips")) == u"1")
+        Q_EMIT startupTipsRequested();
+    m_notes->setPlainText(m_settings.read(QStringLiteral("Notes"), QStringLiteral("notes")));
+}
+
+void ContactsWindow::RefContactList()
+{
+    const bool expanded =
+        m_settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")) == u"Yes";
+    const DbError error = m_model->rebuild(m_database.store(), expanded);
+    applyExpansion();
+    if (error.isError()) {
+        m_database.ReportUnknownError(error);
+        return;
+    }
+    m_countText->setText(QString::number(m_model->recordCount()));
+    m_count->setText(m_countText->text());
+}
+
+void ContactsWindow::applyExpansion()
+{
+    m_tree->setUpdatesEnabled(false);
+    m_tree->expand(m_model->rootIndex());
+    m_tree->expand(m_model->otherIndex());
+    const QModelIndex root = m_model->rootIndex();
+    const int groups = m_model->rowCount(root);
+    for (int row = 0; row < groups; ++row) {
+        const QModelIndex group = m_model->index(row, 0, root);
+        if (group.data(GroupTreeModel::ExpandedRole).toBool())
+            m_tree->expand(group);
+    }
+    m_tree->setUpdatesEnabled(true);
+}
+
+void ContactsWindow::setContextMenus(QMenu *groupMenu, QMenu *vehicleMenu)
+{
+    m_groupMenu = groupMenu;
+    m_vehicleMenu = vehicleMenu;
+}
+
+void ContactsWindow::setGridVisible(bool visible)
+{
+    m_list->setShowGrid(visible);
+}
+
+bool ContactsWindow::isGridVisible() const
+{
+    return m_list->showGrid();
+}
+
+void ContactsWindow::saveNotes()
+{
+    m_settings.write(QStringLiteral("Notes"), QStringLiteral("notes"), m_notes->toPlainText());
+}
+
+bool ContactsWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_tree->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_lastButton = static_cast<QMouseEvent *>(event)->button();
+    return QWidget::eventFilter(watched, event);
+}
+
+void ContactsWindow::nodeClick(const QModelIndex &index, Qt::MouseButton button)
+{
+    const QString tag = index.data(GroupTreeModel::TagRole).toString();
+    if (!tag.contains(u'|'))
+        return; // Root and Other: nothing happens
+    m_selected = SelectedNode{tag, index.data(Qt::DisplayRole).toString()};
+    if (button == Qt::RightButton) {
+        QMenu *menu = m_selected.kind() == u"c" ? m_vehicleMenu
+                      : m_selected.kind() == u"g" ? m_groupMenu
+                                                  : nullptr;
+        if (menu)
+            menu->popup(QCursor::pos());
+        return;
+    }
+    if (m_selected.kind() == u"g")
+        fillGroupList(m_selected.text);
+    else if (m_selected.kind() == u"c")
+        fillVehicleSheet(m_selected.id());
+}
+
+void ContactsWindow::fillGroupList(const QString &groupName)
+{
+    m_list->clearContents();
+    m_list->setRowCount(0);
+    Q_UNUSED(groupName);
+}
+
+void ContactsWindow::fillVehicleSheet(const QString &idText)
+{
+    Q_UNUSED(idText);
+}
+
+} // namespace tarnvale

@@ -1,0 +1,99 @@
+// The record browser frmContacts: the group tree, the vehicle list / detail sheet, the summary
+// figures, the notes pane and the record count. It is the main window's central area.
+#pragma once
+
+#include "PrintSnapshot.h"
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTableWidget;
+class QTreeView;
+
+namespace tarnvale {
+
+class GroupTreeModel;
+class ModDatabase;
+class SettingsFile;
+
+// The last tree node clicked whose tag has two pieces ("G|12", "C|7").
+struct SelectedNode
+{
+    QString tag;
+    QString text;
+
+    bool isSet() const { return tag.contains(u'|'); }
+    // "g" or "c", lower-cased.
+    QString kind() const { return tag.section(u'|', 0, 0).toLower(); }
+    QString id() const { return tag.section(u'|', 1, 1).trimmed(); }
+};
+
+class ContactsWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    ContactsWindow(ModDatabase &database, const SettingsFile &settings, QWidget *parent = nullptr);
+
+    // The window's load: builds the tree, asks for the tip window when tips at start are on,
+    // and fills the notes pane from the settings.
+    void load();
+    // Rebuilds the whole tree and the record count from the tables.
+    void RefContactList();
+
+    const SelectedNode &SelNde() const { return m_selected; }
+    const PrintSnapshot &printSnapshot() const { return m_snapshot; }
+
+    // The context menus popped up on a right click of a group or vehicle node.
+    void setContextMenus(QMenu *groupMenu, QMenu *vehicleMenu);
+    void setGridVisible(bool visible);
+    bool isGridVisible() const;
+
+    // Writes the notes pane to the settings (the "Save" button and closing do this).
+    void saveNotes();
+
+    // A click on a tree node with the given button (what the mouse handler does).
+    void nodeClick(const QModelIndex &index, Qt::MouseButton button);
+
+    GroupTreeModel *treeModel() const { return m_model; }
+    QTreeView *tree() const { return m_tree; }
+    QTableWidget *list() const { return m_list; }
+
+Q_SIGNALS:
+    // Tips/StartupTips is exactly "1" at load.
+    void startupTipsRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void fillGroupList(const QString &groupName);
+    void fillVehicleSheet(const QString &idText);
+    void applyExpansion();
+
+    ModDatabase &m_database;
+    const SettingsFile &m_settings;
+    GroupTreeModel *m_model = nullptr;
+    QTreeView *m_tree = nullptr;
+    QTableWidget *m_list = nullptr;
+    QPlainTextEdit *m_notes = nullptr;
+    QPushButton *m_save = nullptr;
+    QLabel *m_countCaption = nullptr;
+    QLabel *m_count = nullptr;
+    QLineEdit *m_countText = nullptr;
+    QLabel *m_storageDays = nullptr;
+    QLabel *m_storageFee = nullptr;
+    QLabel *m_towingFee = nullptr;
+    QLabel *m_totalCost = nullptr;
+    QMenu *m_groupMenu = nullptr;
+    QMenu *m_vehicleMenu = nullptr;
+    SelectedNode m_selected;
+    PrintSnapshot m_snapshot;
+    Qt::MouseButton m_lastButton = Qt::LeftButton;
+};
+
+} // namespace tarnvale

@@ -1,0 +1,118 @@
+#include "GroupDialog.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "ModDatabase.h"
+
+namespace tarnvale {
+
+GroupDialog::GroupDialog(ModDatabase &database, Mode mode, QWidget *parent)
+    : QWidget(parent, Qt::Dialog), m_database(database), m_mode(mode)
+{
+    setObjectName(QStringLiteral("frmAddRemoveGroup"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::ApplicationModal);
+
+    m_toolbar = new QToolBar(this);
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_cancel = m_toolbar->addAction(QStringLiteral("Cancel"));
+    m_toolbar->addSeparator();
+    m_action = m_toolbar->addAction(QStringLiteral("Add"));
+    m_toolbar->addSeparator();
+    m_exit = m_toolbar->addAction(QStringLiteral("Exit"));
+    connect(m_cancel, &QAction::triggered, this, [this] { buttonClick(1); });
+    connect(m_action, &QAction::triggered, this, [this] { buttonClick(3); });
+    connect(m_exit, &QAction::triggered, this, [this] { buttonClick(5); });
+
+    m_nameFrame = new QGroupBox(QStringLiteral("Group name"), this);
+    m_nameFrame->setObjectName(QStringLiteral("Frame1"));
+    m_name = new QLineEdit(m_nameFrame);
+    m_name->setObjectName(QStringLiteral("txtGroup"));
+    (new QVBoxLayout(m_nameFrame))->addWidget(m_name);
+
+    m_listFrame = new QGroupBox(QStringLiteral("Group"), this);
+    m_listFrame->setObjectName(QStringLiteral("Frame2"));
+    m_groups = new QComboBox(m_listFrame);
+    m_groups->setObjectName(QStringLiteral("lstGroups"));
+    m_groups->setEditable(false);
+    (new QVBoxLayout(m_listFrame))->addWidget(m_groups);
+
+    m_fill = new QPushButton(QStringLiteral("Command1"), this);
+    m_fill->setObjectName(QStringLiteral("Command1"));
+    m_fill->setVisible(false);
+    connect(m_fill, &QPushButton::clicked, this, &GroupDialog::fillList);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setMenuBar(m_toolbar);
+    layout->addWidget(m_nameFrame);
+    layout->addWidget(m_listFrame);
+    layout->addStretch();
+    setMinimumWidth(320);
+
+    if (m_mode == Mode::Add) {
+        setWindowTitle(QStringLiteral("Add Group"));
+        m_nameFrame->setVisible(true);
+        m_listFrame->setVisible(false);
+        m_action->setText(QStringLiteral("Add"));
+        m_exit->setVisible(false);
+    } else {
+        setWindowTitle(QStringLiteral("Remove Group"));
+        m_action->setText(QStringLiteral("Remove"));
+        m_exit->setVisible(true);
+        m_nameFrame->setVisible(false);
+        m_listFrame->setVisible(true);
+        fillList();
+    }
+}
+
+QAction *GroupDialog::button(int number) const
+{
+    switch (number) {
+    case 1: return m_cancel;
+    case 3: return m_action;
+    case 5: return m_exit;
+    default: return nullptr;
+    }
+}
+
+void GroupDialog::fillList()
+{
+    m_groups->clear();
+    if (const auto groups = m_database.store().groups()) {
+        for (const GroupRecord &group : *groups)
+            m_groups->addItem(group.name);
+    }
+    m_groups->setCurrentIndex(m_groups->count() > 0 ? 0 : -1);
+    m_database.refresh();
+}
+
+void GroupDialog::buttonClick(int number)
+{
+    if (number == 1 || number == 5) {
+        close();
+        return;
+    }
+    if (number != 3)
+        return;
+    const QString caption = m_action->text().trimmed().toLower();
+    if (caption == u"add") {
+        if (m_database.AddGroup(m_name->text()) == 1) {
+            close();
+            return;
+        }
+        m_name->setFocus();
+        m_name->selectAll();
+    } else if (caption == u"remove") {
+        if (m_database.RemoveGroup(m_groups->currentText()) == 1)
+            fillList();
+    }
+}
+
+} // namespace tarnvale

@@ -1,0 +1,233 @@
+#include <QFile>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "ModDatabase.h"
+#include "ProgramFolder.h"
+#include "ScriptedDialogs.h"
+#include "SettingsFile.h"
+#include "TestFolder.h"
+
+using namespace tarnvale;
+using test::ShownBox;
+
+namespace {
+
+// One program folder with its settings, store and routines; counts tree refreshes.
+struct Fixture
+{
+    test::TestFolder dir;
+    ProgramFolder folder{dir.path()};
+    SettingsFile settings{folder.settingsPath()};
+    test::ScriptedDialogs dialogs;
+    RecordStore store;
+    ModDatabase db{store, settings, folder, dialogs};
+    int refreshes = 0;
+
+    Fixture()
+    {
+        settings.write("Company", "Name", "Harbor Towing");
+        db.setRefresh([this] { ++refreshes; });
+    }
+    bool open() { return db.OpenDatabaseFile(); }
+    qint64 addVehicle(const QString &group, const QString &year = "1999",
+                      const QString &make = "Ford", const QString &model = "Taurus")
+    {
+        TowRecord r;
+        r.set(TowField::groupname, group);
+        r.set(TowField::vehyear, year);
+        r.set(TowField::vehmake, make);
+        r.set(TowField::vehmodel, model);
+        return store.addTowRecord(r).value_or(-1);
+    }
+};
+
+} // namespace
+
+class ModDatabaseTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void openUsesDefaultFileAndCreatesIt();
+    void openFailures_data();
+    void openFailures();
+    void removeVehicleAsksFirst();
+    void removeVehicleWithUnknownIdDoesNothing();
+    void addGroupReportsDuplicate();
+    void addGroupReportsOtherErrors();
+    void removeGroupQuestionAndAnswers();
+    void removeGroupBlankNameDoesNothing();
+    void removeGroupFailureIsReported();
+};
+
+void ModDatabaseTest::openUsesDefaultFileAndCreatesIt()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    QCOMPARE(f.store.path(), f.folder.defaultDatabasePath());
+    QVERIFY(QFile::exists(f.folder.defaultDatabasePath()));
+    QCOMPARE(f.dialogs.count(), 0);
+}
+
+void ModDatabaseTest::openFailures_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("descriptionPart");
+    QTest::newRow("configured path missing") << "missing" << "Could not find file";
+    QTest::newRow("not a database") << "garbage" << "file is not a database";
+}
+
+void ModDatabaseTest::openFailures()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, descriptionPart);
+    Fixture f;
+    const QString path = f.dir.file("elsewhere.dll");
+    if (setup == "garbage") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'z'));
+    }
+    f.settings.write("Database", "Path", path);
+    QVERIFY(!f.open());
+    QCOMPARE(f.dialogs.count(), 1);
+    const ShownBox &box = f.dialogs.last();
+    QCOMPARE(box.title, QString("Database Error!"));
+    QCOMPARE(box.icon, MessageIcon::Critical);
+    QCOMPARE(box.buttons, MessageButtons::Ok);
+    const QString prefix = "Error while initializing database: " + path + "\r\n\r\n";
+    QVERIFY2(box.text.startsWith(prefix), qPrintable(box.text));
+    QVERIFY2(box.text.mid(prefix.size()).contains(descriptionPart), qPrintable(box.text));
+    QVERIFY(!QFile::exists(f.folder.defaultDatabasePath())); // no stand-in database was made
+    if (setup == "missing")
+        QVERIFY(!QFile::exists(path));
+}
+
+void ModDatabaseTest::removeVehicleAsksFirst()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    const qint64 id = f.addVehicle("Lot A", "1999", "Ford", "Taurus");
+    f.dialogs.queueAnswer(Answer::No);
+    f.db.RemoveVehicle(QString::number(id));
+    QCOMPARE(f.dialogs.count(), 1);
+    const ShownBox &box = f.dialogs.last();
+    QCOMPARE(box.title, QString("Harbor Towing"));
+    QCOMPARE(box.text, QString("Are you sure you want to remove this Vehicle?\r\n\r\n1999 Ford Taurus"));
+    QCOMPARE(box.icon, MessageIcon::Exclamation);
+    QCOMPARE(box.buttons, MessageButtons::YesNo);
+    QCOMPARE(f.store.towRecordCount(), 1);
+    QCOMPARE(f.refreshes, 0);
+
+    f.dialogs.queueAnswer(Answer::Yes);
+    f.db.RemoveVehicle(QString::number(id));
+    QCOMPARE(f.store.towRecordCount(), 0);
+    QCOMPARE(f.refreshes, 1);
+}
+
+void ModDatabaseTest::removeVehicleWithUnknownIdDoesNothing()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    f.addVehicle("Lot A");
+    f.db.RemoveVehicle("42");
+    f.db.RemoveVehicle("");
+    QCOMPARE(f.dialogs.count(), 0);
+    QCOMPARE(f.store.towRecordCount(), 1);
+}
+
+void ModDatabaseTest::addGroupReportsDuplicate()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    QCOMPARE(f.db.AddGroup("Lot A"), 1);
+    QCOMPARE(f.refreshes, 1);
+    QCOMPARE(f.db.AddGroup("Lot A"), -1);
+    QCOMPARE(f.refreshes, 1);
+    const ShownBox &box = f.dialogs.last();
+    QCOMPARE(box.title, QString("Duplicate Group"));
+    QCOMPARE(box.text, QString("The group 'Lot A' Exists!\r\n\r\nPlease choose a unique group name"));
+    QCOMPARE(box.icon, MessageIcon::Exclamation);
+    QCOMPARE(f.db.AddGroup("lot a"), 1); // case makes a different name
+}
+
+void ModDatabaseTest::addGroupReportsOtherErrors()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    QVERIFY(QSqlQuery(f.store.database())
+                .exec("CREATE TRIGGER nope BEFORE INSERT ON groups BEGIN SELECT RAISE(ABORT, 'groups are locked'); END"));
+    QCOMPARE(f.db.AddGroup("Lot B"), -1);
+    const ShownBox &box = f.dialogs.last();
+    QCOMPARE(box.title, QString("Database Error!"));
+    QCOMPARE(box.icon, MessageIcon::Critical);
+    QCOMPARE(box.text, QString("Unknown database error: \r\n\r\ngroups are locked"));
+}
+
+void ModDatabaseTest::removeGroupQuestionAndAnswers()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    QCOMPARE(f.db.AddGroup("Lot A"), 1);
+    for (int i = 0; i < 3; ++i)
+        f.addVehicle("Lot A");
+    f.addVehicle("Lot B");
+    f.refreshes = 0;
+
+    f.dialogs.queueAnswer(Answer::No);
+    QCOMPARE(f.db.RemoveGroup("Lot A"), std::nullopt);
+    const ShownBox &box = f.dialogs.last();
+    QCOMPARE(box.title, QString("Vehicles in group"));
+    QCOMPARE(box.text, QString("There are 3 vehicles(s) in this group, this action will also remove "
+                               "these vehicles entries, are you sure you want to delete the group 'Lot A' ?"));
+    QCOMPARE(box.icon, MessageIcon::Exclamation);
+    QCOMPARE(box.buttons, MessageButtons::YesNo);
+    QCOMPARE(f.store.towRecordCount(), 4);
+    QVERIFY(f.store.groupExists("Lot A"));
+    QCOMPARE(f.refreshes, 0);
+
+    f.dialogs.queueAnswer(Answer::Yes);
+    QCOMPARE(f.db.RemoveGroup("Lot A"), 1);
+    QCOMPARE(f.store.towRecordCount(), 1);
+    QVERIFY(!f.store.groupExists("Lot A"));
+    QCOMPARE(f.refreshes, 1);
+
+    // An empty group goes without a question; a name with no group row answers -1.
+    QCOMPARE(f.db.AddGroup("Empty"), 1);
+    const int shown = f.dialogs.count();
+    QCOMPARE(f.db.RemoveGroup("Empty"), 1);
+    QCOMPARE(f.dialogs.count(), shown);
+    QCOMPARE(f.db.RemoveGroup("Never existed"), -1);
+}
+
+void ModDatabaseTest::removeGroupBlankNameDoesNothing()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    f.addVehicle("  ");
+    QCOMPARE(f.db.RemoveGroup("  "), std::nullopt);
+    QCOMPARE(f.db.RemoveGroup(""), std::nullopt);
+    QCOMPARE(f.store.towRecordCount(), 1);
+    QCOMPARE(f.dialogs.count(), 0);
+    QCOMPARE(f.refreshes, 0);
+}
+
+void ModDatabaseTest::removeGroupFailureIsReported()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    QCOMPARE(f.db.AddGroup("Lot A"), 1);
+    f.addVehicle("Lot A");
+    QVERIFY(QSqlQuery(f.store.database())
+                .exec("CREATE TRIGGER hold BEFORE DELETE ON wrecker BEGIN SELECT RAISE(ABORT, 'on hold'); END"));
+    f.dialogs.queueAnswer(Answer::Yes);
+    QCOMPARE(f.db.RemoveGroup("Lot A"), std::nullopt);
+    const ShownBox &box = f.dialogs.last();
+    QCOMPARE(box.title, QString("Database Error!"));
+    QCOMPARE(box.text, QString("Database error: \r\n\r\non hold"));
+    QVERIFY(f.store.groupExists("Lot A")); // nothing half-done
+}
+
+QTEST_GUILESS_MAIN(ModDatabaseTest)
+#include "ModDatabase_test.moc"

@@ -1,0 +1,324 @@
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "RecordStore.h"
+#include "TestFolder.h"
+
+using namespace tarnvale;
+
+namespace {
+
+QByteArray fileHash(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+TowRecord sampleRecord(const QString &group)
+{
+    TowRecord r;
+    for (int i = 0; i < kTowFieldCount; ++i)
+        r.values[size_t(i)] = QStringLiteral("v%1").arg(i);
+    r.set(TowField::custname, QString::fromUtf8("  Zoë O'Brien; DROP TABLE wrecker; -- "));
+    r.set(TowField::vehyear, QStringLiteral("1999"));
+    r.set(TowField::vehmake, QStringLiteral("Ford"));
+    r.set(TowField::vehmodel, QStringLiteral("Taurus"));
+    r.set(TowField::cost8, QStringLiteral("012.50"));
+    r.set(TowField::vehnotes, QStringLiteral("line 1\r\nline 2"));
+    r.set(TowField::towedrelease, QString());
+    r.set(TowField::groupname, group);
+    return r;
+}
+
+// Makes an SQLite file with the given tables only.
+void makeDatabase(const QString &path, const QStringList &tables)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("maker"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        for (const QString &table : tables)
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, x TEXT)").arg(table)));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("maker"));
+}
+
+} // namespace
+
+class RecordStoreTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void freshDatabaseIsCreatedWithFourTables();
+    void existingOnlyNeverCreates();
+    void badFilesAreRefusedAndUntouched_data();
+    void badFilesAreRefusedAndUntouched();
+    void groupsAreUniqueCaseSensitiveAndIdsNeverReused();
+    void towRecordRoundTripsEveryField();
+    void fieldsByNameIgnoreCase();
+    void findVehicleById_data();
+    void findVehicleById();
+    void updateOfMissingRowIsNoCurrentRow();
+    void removeOfMissingIdIsNotAnError();
+    void removeGroupIsAllOrNothing();
+    void removeGroupCountsAndDeletesExactName();
+    void backupIsAReadableCopy();
+};
+
+void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
+{
+    test::TestFolder folder;
+    RecordStore store;
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    QVERIFY(QFile::exists(folder.databasePath()));
+    QSqlQuery query(store.database());
+    QVERIFY(query.exec("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' ORDER BY name"));
+    QStringList tables;
+    while (query.next())
+        tables << query.value(0).toString();
+    QCOMPARE(tables, QStringList({"groups", "lb_type", "reminders", "wrecker"}));
+    QCOMPARE(store.towRecordCount(), 0);
+    QCOMPARE(store.groups()->size(), 0);
+    store.close();
+    // Opening it again, even as an existing-only file, works and keeps it.
+    RecordStore again;
+    QVERIFY(again.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+}
+
+void RecordStoreTest::existingOnlyNeverCreates()
+{
+    test::TestFolder folder;
+    const QString path = folder.file("share/not-mounted/data.dll");
+    RecordStore store;
+    QVERIFY(!store.open(path, RecordStore::OpenMode::ExistingOnly));
+    QVERIFY(store.lastError().isError());
+    QVERIFY(store.lastError().description.contains(path));
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(!store.isOpen());
+}
+
+void RecordStoreTest::badFilesAreRefusedAndUntouched_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("expectedText");
+    QTest::newRow("text file") << "text" << "file is not a database";
+    QTest::newRow("without lb_type") << "no lb_type" << "no such table: lb_type";
+    QTest::newRow("without wrecker") << "no wrecker" << "no such table: wrecker";
+    QTest::newRow("empty database of another program") << "other" << "no such table: groups";
+}
+
+void RecordStoreTest::badFilesAreRefusedAndUntouched()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, expectedText);
+    test::TestFolder folder;
+    const QString path = folder.file("business.dll");
+    if (kind == "text") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("These are not the records you are looking for.\n").repeated(200));
+    } else if (kind == "no lb_type") {
+        makeDatabase(path, {"groups", "wrecker", "reminders"});
+    } else if (kind == "no wrecker") {
+        makeDatabase(path, {"groups", "reminders", "lb_type"});
+    } else {
+        makeDatabase(path, {"invoices"});
+    }
+    const QByteArray before = fileHash(path);
+    for (const auto mode : {RecordStore::OpenMode::ExistingOnly, RecordStore::OpenMode::CreateIfMissing}) {
+        RecordStore store;
+        QVERIFY(!store.open(path, mode));
+        QVERIFY2(store.lastError().description.contains(expectedText),
+                 qPrintable(store.lastError().description));
+        QVERIFY(!store.isOpen());
+    }
+    QCOMPARE(fileHash(path), before);
+}
+
+void RecordStoreTest::groupsAreUniqueCaseSensitiveAndIdsNeverReused()
+{
+    test::TestFolder folder;
+    RecordStore store;
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    const auto a = store.addGroup("Lot A");
+    QVERIFY(a);
+    QVERIFY(!store.addGroup("Lot A"));
+    QCOMPARE(store.lastError().number, DbError::kDuplicateKey);
+    const auto lower = store.addGroup("lot a");
+    QVERIFY(lower);
+    QVERIFY(store.addGroup("Lot A ")); // a trailing blank makes another name
+    QCOMPARE(store.groupIdByName("Lot A"), *a);
+    QCOMPARE(store.groupIdByName("lot a"), *lower);
+    QCOMPARE(store.groupIdByName("LOT A"), -1);
+    QVERIFY(!store.groupExists("Lot B"));
+
+    QCOMPARE(store.removeGroupWithVehicles("lot a"), RecordStore::RemoveGroupResult::Removed);
+    const auto b = store.addGroup("Lot B");
+    QVERIFY(b);
+    QVERIFY(*b > *lower); // identifiers are never handed out twice
+    const auto groups = store.groups();
+    QVERIFY(groups);
+    QCOMPARE(groups->size(), 3);
+    QCOMPARE(groups->at(0), (GroupRecord{*a, "Lot A"}));
+    QCOMPARE(groups->at(2), (GroupRecord{*b, "Lot B"}));
+}
+
+void RecordStoreTest::towRecordRoundTripsEveryField()
+{
+    test::TestFolder folder;
+    RecordStore store;
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    TowRecord record = sampleRecord("Lot A");
+    const auto id = store.addTowRecord(record);
+    QVERIFY(id);
+    record.id = *id;
+    QCOMPARE(*store.towRecord(*id), record);
+    QCOMPARE(store.towRecords()->size(), 1);
+    QCOMPARE(store.towRecordsInGroup("Lot A")->size(), 1);
+    QCOMPARE(store.towRecordsInGroup("lot a")->size(), 0);
+
+    record.set(TowField::total, "999.99");
+    record.set(TowField::groupname, "");
+    QVERIFY(store.updateTowRecord(record));
+    QCOMPARE(*store.towRecord(*id), record);
+    QCOMPARE(store.towRecordsInGroup("Lot A")->size(), 0);
+}
+
+void RecordStoreTest::fieldsByNameIgnoreCase()
+{
+    TowRecord record = sampleRecord("Yard");
+    record.id = 42;
+    QVERIFY(record.setField(u"hookup", "Heavy"));
+    QCOMPARE(record.field(u"Hookup"), QString("Heavy"));
+    QCOMPARE(record.field(u"HOOKUP"), QString("Heavy"));
+    QCOMPARE(record.field(u"GROUPNAME"), QString("Yard"));
+    QCOMPARE(record.field(u"vehMake"), QString("Ford"));
+    QCOMPARE(record.field(u"ID"), QString("42"));
+    QCOMPARE(record.field(u"nosuchfield"), QString());
+    QVERIFY(!record.setField(u"nosuchfield", "x"));
+    QVERIFY(!record.setField(u"id", "7"));
+}
+
+void RecordStoreTest::findVehicleById_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("plain") << "2" << true;
+    QTest::newRow("blanks around") << " 2 " << true;
+    QTest::newRow("as a decimal") << "2.0" << true;
+    QTest::newRow("no such record") << "99" << false;
+    QTest::newRow("fraction") << "2.5" << false;
+    QTest::newRow("letters") << "abc" << false;
+    QTest::newRow("number with letters") << "2abc" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("huge") << "1e300" << false;
+    QTest::newRow("negative") << "-2" << false;
+}
+
+void RecordStoreTest::findVehicleById()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, found);
+    test::TestFolder folder;
+    RecordStore store;
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    QVERIFY(store.addTowRecord(sampleRecord("A")));
+    QVERIFY(store.addTowRecord(sampleRecord("B")));
+    const auto record = store.findVehicleById(text);
+    QCOMPARE(bool(record), found);
+    if (found) {
+        QCOMPARE(record->id, 2);
+        QCOMPARE(record->value(TowField::groupname), QString("B"));
+    }
+}
+
+void RecordStoreTest::updateOfMissingRowIsNoCurrentRow()
+{
+    test::TestFolder folder;
+    RecordStore store;
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    TowRecord record = sampleRecord("A");
+    record.id = 5;
+    QVERIFY(!store.updateTowRecord(record));
+    QCOMPARE(store.lastError().number, DbError::kNoCurrentRow);
+    QCOMPARE(store.towRecordCount(), 0); // never recreated
+}
+
+void RecordStoreTest::removeOfMissingIdIsNotAnError()
+{
+    test::TestFolder folder;
+    RecordStore store;
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    QVERIFY(store.addTowRecord(sampleRecord("A")));
+    QVERIFY(store.removeTowRecord(77));
+    QCOMPARE(store.towRecordCount(), 1);
+    QVERIFY(store.removeTowRecord(1));
+    QCOMPARE(store.towRecordCount(), 0);
+}
+
+void RecordStoreTest::removeGroupIsAllOrNothing()
+{
+    test::TestFolder folder;
+    RecordStore store;
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    QVERIFY(store.addGroup("Lot A"));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(store.addTowRecord(sampleRecord("Lot A")));
+    // A record the engine refuses to delete makes the whole removal fail.
+    QVERIFY(QSqlQuery(store.database())
+                .exec("CREATE TRIGGER keep BEFORE DELETE ON wrecker WHEN old.id = 3 "
+                      "BEGIN SELECT RAISE(ABORT, 'record 3 is on hold'); END"));
+    QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Failed);
+    QVERIFY(store.lastError().description.contains("record 3 is on hold"));
+    QVERIFY(store.groupExists("Lot A"));
+    QCOMPARE(store.countVehiclesInGroup("Lot A"), 3);
+
+    QVERIFY(QSqlQuery(store.database()).exec("DROP TRIGGER keep"));
+    QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
+    QVERIFY(!store.groupExists("Lot A"));
+    QCOMPARE(store.towRecordCount(), 0);
+}
+
+void RecordStoreTest::removeGroupCountsAndDeletesExactName()
+{
+    test::TestFolder folder;
+    RecordStore store;
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    QVERIFY(store.addGroup("Lot A"));
+    QVERIFY(store.addTowRecord(sampleRecord("Lot A")));
+    QVERIFY(store.addTowRecord(sampleRecord("lot a")));
+    QVERIFY(store.addTowRecord(sampleRecord("Gone")));
+    QCOMPARE(store.countVehiclesInGroup("Lot A"), 1);
+    // Vehicles naming a group that has no row are removed, and the answer says no group row.
+    QCOMPARE(store.removeGroupWithVehicles("Gone"), RecordStore::RemoveGroupResult::NoGroupRow);
+    QCOMPARE(store.towRecordCount(), 2);
+    QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
+    QCOMPARE(store.towRecordCount(), 1);
+    QCOMPARE(store.towRecords()->at(0).value(TowField::groupname), QString("lot a"));
+}
+
+void RecordStoreTest::backupIsAReadableCopy()
+{
+    test::TestFolder folder;
+    RecordStore store;
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    QVERIFY(store.addGroup("Lot A"));
+    QVERIFY(store.addTowRecord(sampleRecord("Lot A")));
+    const QString copy = folder.file("copy.dll");
+    QVERIFY(store.backupTo(copy));
+    RecordStore other;
+    QVERIFY(other.open(copy, RecordStore::OpenMode::ExistingOnly));
+    QCOMPARE(*other.towRecords(), *store.towRecords());
+    QCOMPARE(*other.groups(), *store.groups());
+    QVERIFY(!store.backupTo(copy)); // never overwrites an existing file
+}
+
+QTEST_GUILESS_MAIN(RecordStoreTest)
+#include "RecordStore_test.moc"
