@@ -37,7 +37,7 @@ void addEmptyRows(SheetContents &sheet)
 SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const QString &groupName)
 {
     SheetContents sheet;
-    sheet.columns = {QStringLiteral("Name"), QStringLiteral("Year"), QStringLiteral("Make"),
+    sheet.columns = {QStringLiteral("Name"),  QStringLiteral("Year"),  QStringLiteral("Make"),
                      QStringLiteral("Model"), QStringLiteral("Color"), QStringLiteral("Towed")};
     for (const TowRecord &r : records) {
         if (r.value(TowField::groupname) != groupName)
@@ -79,8 +79,8 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
     p.dateReleased = r.value(TowField::towedrelease).isEmpty() ? DateText::shortForm(today, locale)
                                                                : r.value(TowField::towedrelease);
     p.towFee = r.value(TowField::towedfee);
-    v.figures = ChargeFigures::compute(p.dateTowed, p.dateReleased, p.towFee, settings, today,
-                                       locale);
+    v.figures =
+        ChargeFigures::compute(p.dateTowed, p.dateReleased, p.towFee, settings, today, locale);
     v.label3 = v.figures.daysText();
     v.label5 = v.figures.rateText();
     v.label7 = r.value(TowField::towedfee);
@@ -104,8 +104,8 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
     addRowIfAny(s, QStringLiteral("Date Released:"), r.value(TowField::towedrelease));
     addEmptyRows(s);
     static const char *const kChargeLabels[8] = {
-        "Hookup:", "Type:", "Mileage:", "Recovery:", "Tow Reason:", "Standby Time:",
-        "Roadway Cleanup:", "Other Charges:"};
+        "Hookup:",     "Type:",         "Mileage:",         "Recovery:",
+        "Tow Reason:", "Standby Time:", "Roadway Cleanup:", "Other Charges:"};
     for (int i = 0; i < 8; ++i)
         addRowIfAny(s, QString::fromLatin1(kChargeLabels[i]),
                     r.value(TowField(int(TowField::cost1) + i)));
@@ -114,12 +114,12 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
     addRow(s, QStringLiteral("Total Storage:"), v.figures.storageText());
 
     static const TowField kSlots[25] = {
-        TowField::custname,  TowField::custaddress, TowField::custcity,  TowField::custstate,
-        TowField::custzip,   TowField::vehtag,      TowField::vehyear,   TowField::vehmake,
-        TowField::vehmodel,  TowField::vehcolor,    TowField::vehstyle,  TowField::vehvin,
-        TowField::towedfrom, TowField::towedto,     TowField::towedfee,  TowField::cost1,
-        TowField::cost2,     TowField::cost3,       TowField::cost4,     TowField::cost5,
-        TowField::cost6,     TowField::cost7,       TowField::cost8,     TowField::milestart,
+        TowField::custname,  TowField::custaddress, TowField::custcity, TowField::custstate,
+        TowField::custzip,   TowField::vehtag,      TowField::vehyear,  TowField::vehmake,
+        TowField::vehmodel,  TowField::vehcolor,    TowField::vehstyle, TowField::vehvin,
+        TowField::towedfrom, TowField::towedto,     TowField::towedfee, TowField::cost1,
+        TowField::cost2,     TowField::cost3,       TowField::cost4,    TowField::cost5,
+        TowField::cost6,     TowField::cost7,       TowField::cost8,    TowField::milestart,
         TowField::milestop};
     for (size_t i = 0; i < p.txtprint.size(); ++i)
         p.txtprint[i] = r.value(kSlots[i]);

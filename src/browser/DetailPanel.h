@@ -45,7 +45,7 @@ struct VehicleSheet
 
 class DetailPanel
 {
-public:
+  public:
     // Columns "Name", "Year", "Make", "Model", "Color", "Towed" and a row, upper-cased, for every
     // record whose groupname equals the name exactly (case matters), in table order.
     static SheetContents groupListing(const QList<TowRecord> &records, const QString &groupName);

@@ -13,16 +13,40 @@ int characterValue(QChar c)
     if (u >= u'0' && u <= u'9')
         return u - u'0';
     switch (u) {
-    case u'A': case u'J': return 1;
-    case u'B': case u'K': case u'S': return 2;
-    case u'C': case u'L': case u'T': return 3;
-    case u'D': case u'M': case u'U': return 4;
-    case u'E': case u'N': case u'V': return 5;
-    case u'F': case u'W': return 6;
-    case u'G': case u'P': case u'X': return 7;
-    case u'H': case u'Y': return 8;
-    case u'R': case u'Z': return 9;
-    default: return -1;
+    case u'A':
+    case u'J':
+        return 1;
+    case u'B':
+    case u'K':
+    case u'S':
+        return 2;
+    case u'C':
+    case u'L':
+    case u'T':
+        return 3;
+    case u'D':
+    case u'M':
+    case u'U':
+        return 4;
+    case u'E':
+    case u'N':
+    case u'V':
+        return 5;
+    case u'F':
+    case u'W':
+        return 6;
+    case u'G':
+    case u'P':
+    case u'X':
+        return 7;
+    case u'H':
+    case u'Y':
+        return 8;
+    case u'R':
+    case u'Z':
+        return 9;
+    default:
+        return -1;
     }
 }
 

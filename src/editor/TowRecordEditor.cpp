@@ -64,8 +64,9 @@ std::optional<TowRecord> TowRecordEditor::neighbour(qint64 id, bool forward)
 {
     QSqlQuery query(m_database.store().database());
     query.setForwardOnly(true);
-    query.prepare(forward ? QStringLiteral("SELECT id FROM wrecker WHERE id > ? ORDER BY id LIMIT 1")
-                          : QStringLiteral("SELECT id FROM wrecker WHERE id < ? ORDER BY id DESC LIMIT 1"));
+    query.prepare(
+        forward ? QStringLiteral("SELECT id FROM wrecker WHERE id > ? ORDER BY id LIMIT 1")
+                : QStringLiteral("SELECT id FROM wrecker WHERE id < ? ORDER BY id DESC LIMIT 1"));
     query.addBindValue(id);
     if (!query.exec() || !query.next())
         return std::nullopt;
@@ -97,10 +98,11 @@ TowRecordEditor::Outcome TowRecordEditor::apply(TowRecord &record, const QString
     QString group = groupNameFromBox(groupBoxText);
     if (!isNone(groupBoxText)) {
         if (!m_database.GroupExists(group)) {
-            const QString text = QStringLiteral("The group '") + group
-                                 + QStringLiteral("' does not exist, Would you like to create it now?");
-            if (m_dialogs.ask(QStringLiteral("Could not find group"), text, MessageIcon::Exclamation)
-                == Answer::Yes) {
+            const QString text =
+                QStringLiteral("The group '") + group +
+                QStringLiteral("' does not exist, Would you like to create it now?");
+            if (m_dialogs.ask(QStringLiteral("Could not find group"), text,
+                              MessageIcon::Exclamation) == Answer::Yes) {
                 // A group that could not be created has been reported; the record waits.
                 if (m_database.AddGroup(group) != 1)
                     return Outcome::Failed;
@@ -130,8 +132,8 @@ bool TowRecordEditor::checkVin(const QString &boxText)
         return true;
     }
     m_dialogs.notify(title,
-                     QStringLiteral("Vehicle VIN Number entered is not valid -") + QString::fromUtf16(kCrLf)
-                         + QStringLiteral(" Check Digit is Invalid."),
+                     QStringLiteral("Vehicle VIN Number entered is not valid -") +
+                         QString::fromUtf16(kCrLf) + QStringLiteral(" Check Digit is Invalid."),
                      MessageIcon::Critical);
     return false;
 }

@@ -19,7 +19,7 @@ class SettingsFile;
 
 class TowRecordEditor
 {
-public:
+  public:
     static constexpr QStringView kNone = u"<None>";
 
     TowRecordEditor(ModDatabase &database, const SettingsFile &settings, Dialogs &dialogs);
@@ -58,7 +58,7 @@ public:
     // True when valid.
     bool checkVin(const QString &boxText);
 
-private:
+  private:
     std::optional<TowRecord> neighbour(qint64 id, bool forward);
 
     ModDatabase &m_database;

@@ -75,8 +75,8 @@ void makeRed(QLabel *label)
 
 } // namespace
 
-TowRecordForm::TowRecordForm(ModDatabase &database, const SettingsFile &settings,
-                             Dialogs &dialogs, QWidget *parent)
+TowRecordForm::TowRecordForm(ModDatabase &database, const SettingsFile &settings, Dialogs &dialogs,
+                             QWidget *parent)
     : QWidget(parent, Qt::Window), m_editor(database, settings, dialogs), m_settings(settings),
       m_dialogs(dialogs)
 {
@@ -96,7 +96,8 @@ TowRecordForm::TowRecordForm(ModDatabase &database, const SettingsFile &settings
     m_buttons[5] = m_toolbar->addAction(QStringLiteral("Next"));
     for (int i : {0, 2, 4, 5}) {
         m_buttons[size_t(i)]->setObjectName(QStringLiteral("Toolbar1_%1").arg(i + 1));
-        connect(m_buttons[size_t(i)], &QAction::triggered, this, [this, i] { toolbarClick(i + 1); });
+        connect(m_buttons[size_t(i)], &QAction::triggered, this,
+                [this, i] { toolbarClick(i + 1); });
     }
 
     // Left part: contact and vehicle information.
@@ -208,7 +209,8 @@ TowRecordForm::TowRecordForm(ModDatabase &database, const SettingsFile &settings
     (new QVBoxLayout(groupFrame))->addWidget(m_groups);
     leftLayout->addWidget(groupFrame);
 
-    m_mustLabel = caption(QStringLiteral("*Please Enter the Year of the Vehicle*"), left, "lblmust");
+    m_mustLabel =
+        caption(QStringLiteral("*Please Enter the Year of the Vehicle*"), left, "lblmust");
     makeRed(m_mustLabel);
     m_mustLabel->setVisible(false);
     leftLayout->addWidget(m_mustLabel);
@@ -222,18 +224,18 @@ TowRecordForm::TowRecordForm(ModDatabase &database, const SettingsFile &settings
     fees->addWidget(caption(QStringLiteral("Service"), m_feeDetails), 0, 0, 1, 2);
     fees->addWidget(caption(QStringLiteral("Fee"), m_feeDetails), 0, 3);
     for (int i = 0; i < 8; ++i)
-        m_costs[size_t(i)] = lineEdit(QStringLiteral("Text%1").arg(6 + i), QStringLiteral("0.00"),
-                                      m_feeDetails);
+        m_costs[size_t(i)] =
+            lineEdit(QStringLiteral("Text%1").arg(6 + i), QStringLiteral("0.00"), m_feeDetails);
     m_costs[0]->setReadOnly(true);
     m_hookup = classBox("cmbhookup", {"Light", "Medium", "Heavy", "Other"}, m_feeDetails);
     connect(m_hookup, &QComboBox::activated, this, [this] { HookupFeeLookup(); });
     m_type = classBox("cmbtype", {"Accident", "Police Tow", "Abandoned", "Other"}, m_feeDetails);
     m_recovery = classBox("cmbrecovery", {"Winch", "Rollover", "Cushion", "Other"}, m_feeDetails);
-    m_reason = classBox("cmbreason",
-                        {"Start", "Battery", "Moisture", "County", "City", "State", "Brakes",
-                         "Lock Out", "Flooded", "Flat Tire", "Gas", "Wreck", "Owner Request", "DUI",
-                         "Deer", "Other"},
-                        m_feeDetails);
+    m_reason =
+        classBox("cmbreason",
+                 {"Start", "Battery", "Moisture", "County", "City", "State", "Brakes", "Lock Out",
+                  "Flooded", "Flat Tire", "Gas", "Wreck", "Owner Request", "DUI", "Deer", "Other"},
+                 m_feeDetails);
     m_mileStart = lineEdit(QStringLiteral("Text2"), QStringLiteral("0"), m_feeDetails);
     m_mileStop = lineEdit(QStringLiteral("Text3"), QStringLiteral("0"), m_feeDetails);
     m_idle = lineEdit(QStringLiteral("Text4"), QStringLiteral("0"), m_feeDetails);

@@ -28,7 +28,7 @@ class TowRecordForm : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int kFullWidthTwips = 12030;
     static constexpr int kNarrowWidthTwips = 6435;
 
@@ -67,15 +67,15 @@ public:
     void widen();
     void narrow();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // After a record was written (the tree has been rebuilt); the id of the record.
     void saved(qint64 id);
 
-protected:
+  protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
+  private:
     QString fieldText(int index) const;
     void setFieldText(int index, const QString &text);
     void setWidthTwips(int twips);
@@ -95,24 +95,24 @@ private:
     std::array<QLineEdit *, 18> m_fields{}; // tFields(0..17); 13 is the notes box
     QPlainTextEdit *m_notes = nullptr;
     QCheckBox *m_owner = nullptr;
-    QLabel *m_yearMarker = nullptr; // Label45
-    QLabel *m_mustLabel = nullptr;  // lblmust
+    QLabel *m_yearMarker = nullptr;        // Label45
+    QLabel *m_mustLabel = nullptr;         // lblmust
     QLabel *m_dateTowedLabel = nullptr;    // Label16
     QLabel *m_dateReleasedLabel = nullptr; // Label17
-    QLineEdit *m_towFee = nullptr;  // Text1
-    QLineEdit *m_time = nullptr;    // txttime
+    QLineEdit *m_towFee = nullptr;         // Text1
+    QLineEdit *m_time = nullptr;           // txttime
     QComboBox *m_hookup = nullptr;
     QComboBox *m_type = nullptr;
     QComboBox *m_recovery = nullptr;
     QComboBox *m_reason = nullptr;
-    QLineEdit *m_mileStart = nullptr; // Text2
-    QLineEdit *m_mileStop = nullptr;  // Text3
-    QLineEdit *m_idle = nullptr;      // Text4
-    QLineEdit *m_other = nullptr;     // Text5
+    QLineEdit *m_mileStart = nullptr;     // Text2
+    QLineEdit *m_mileStop = nullptr;      // Text3
+    QLineEdit *m_idle = nullptr;          // Text4
+    QLineEdit *m_other = nullptr;         // Text5
     std::array<QLineEdit *, 8> m_costs{}; // Text6..Text13
-    QLineEdit *m_total = nullptr;     // Text14
-    QComboBox *m_groups = nullptr;    // lstGroups
-    QWidget *m_feeDetails = nullptr;  // the right part, "Tow Fee Details"
+    QLineEdit *m_total = nullptr;         // Text14
+    QComboBox *m_groups = nullptr;        // lstGroups
+    QWidget *m_feeDetails = nullptr;      // the right part, "Tow Fee Details"
 };
 
 } // namespace tarnvale

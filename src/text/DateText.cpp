@@ -73,8 +73,8 @@ std::optional<QDate> readNumeric(const QString &text, const QLocale &locale, con
 {
     const QString format = locale.dateFormat(QLocale::ShortFormat);
     const QString sep = separatorClass(format);
-    const QRegularExpression pattern(QStringLiteral("^(\\d{1,4})\\s*%1\\s*(\\d{1,4})\\s*%1\\s*(\\d{1,4})$")
-                                         .arg(sep));
+    const QRegularExpression pattern(
+        QStringLiteral("^(\\d{1,4})\\s*%1\\s*(\\d{1,4})\\s*%1\\s*(\\d{1,4})$").arg(sep));
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
         return std::nullopt;

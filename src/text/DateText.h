@@ -12,7 +12,7 @@ namespace tarnvale {
 
 class DateText
 {
-public:
+  public:
     // The locale's short date form with the year always in four digits ("12/6/2026" in en_US):
     // a two-digit year would be read back in the wrong century.
     static QString shortForm(const QDate &date, const QLocale &locale = QLocale());

@@ -10,7 +10,7 @@ namespace tarnvale {
 
 class NumberText
 {
-public:
+  public:
     // Reads a number by the locale's ordinary rules: digit grouping and the locale's decimal
     // separator, an optional sign, the locale's currency sign before or after the number, and
     // parentheses for a negative amount ("$1,234.50", "(12.00)"). Empty text, text that is not

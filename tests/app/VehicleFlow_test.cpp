@@ -115,7 +115,7 @@ class VehicleFlowTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void addSeeEditStepRemove()
@@ -165,8 +165,8 @@ private slots:
         // A group click lists it; a vehicle click fills the sheet and the summary.
         p.click(p.model()->groupIndex(groupId), Qt::LeftButton);
         QCOMPARE(p.browser()->list()->rowCount(), 1);
-        QCOMPARE(p.sheetRow(0), (QStringList{"JOHN SMITH", "1999", "FORD", "TAURUS", "RED",
-                                             "3/1/2026"}));
+        QCOMPARE(p.sheetRow(0),
+                 (QStringList{"JOHN SMITH", "1999", "FORD", "TAURUS", "RED", "3/1/2026"}));
         p.click(p.model()->vehicleIndex(id), Qt::LeftButton);
         QCOMPARE(p.browser()->list()->horizontalHeaderItem(1)->text(), QString("Value"));
         QCOMPARE(p.sheetRow(0), (QStringList{"Name:", "JOHN SMITH"}));
@@ -195,8 +195,7 @@ private slots:
         QVERIFY(!form);
         const qint64 second = p.context->store.towRecords()->last().id;
         QCOMPARE(p.model()->vehicleIndex(second).parent(), p.model()->otherIndex());
-        QCOMPARE(p.context->store.towRecord(second)->value(TowField::toweddate),
-                 DateText::today());
+        QCOMPARE(p.context->store.towRecord(second)->value(TowField::toweddate), DateText::today());
 
         // Edit the first from the vehicle menu; step Next and Previous; apply.
         p.click(p.model()->vehicleIndex(id), Qt::RightButton);

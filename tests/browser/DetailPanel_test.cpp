@@ -67,7 +67,7 @@ class DetailPanelTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void fullSheetRowsInOrder()
@@ -76,7 +76,8 @@ private slots:
         SettingsFile settings(folder.settingsPath());
         QVERIFY(settings.write("Fee", "Storage Fee", "10"));
         QVERIFY(settings.write("Tow Fee", "Taxrate", ".08"));
-        const VehicleSheet v = DetailPanel::vehicleSheet(fullRecord(), settings, QDate(2026, 12, 6));
+        const VehicleSheet v =
+            DetailPanel::vehicleSheet(fullRecord(), settings, QDate(2026, 12, 6));
 
         QCOMPARE(v.sheet.columns, (QStringList{"Field", "Value"}));
         const QList<QStringList> expected = {
@@ -132,12 +133,15 @@ private slots:
         SettingsFile settings(folder.settingsPath());
         QVERIFY(settings.write("Fee", "Storage Fee", "10"));
         QVERIFY(settings.write("Tow Fee", "Tax", "No"));
-        const VehicleSheet v = DetailPanel::vehicleSheet(fullRecord(), settings, QDate(2026, 12, 6));
+        const VehicleSheet v =
+            DetailPanel::vehicleSheet(fullRecord(), settings, QDate(2026, 12, 6));
         const PrintSnapshot &p = v.snapshot;
         const std::array<QString, 25> expected = {
-            "John Smith", "12 Elm St", "Springfield", "il", "62701", "abc123", "'99a", "Ford",
-            "Taurus", "red", "sedan", "1m8gdm9axkp042788", "main st", "our lot", "100.00",
-            "45.00", "0.00", "12.5", "0.00", "0.00", "0.00", "0.00", "10.5", "100", "112"};
+            "John Smith", "12 Elm St", "Springfield", "il",    "62701", "abc123",
+            "'99a",       "Ford",      "Taurus",      "red",   "sedan", "1m8gdm9axkp042788",
+            "main st",    "our lot",   "100.00",      "45.00", "0.00",  "12.5",
+            "0.00",       "0.00",      "0.00",        "0.00",  "10.5",  "100",
+            "112"};
         for (size_t i = 0; i < expected.size(); ++i)
             QCOMPARE(p.txtprint[i], expected[i]);
         QCOMPARE(p.dateTowed, QString("3/1/2026"));
@@ -180,8 +184,8 @@ private slots:
         test::TestFolder folder;
         SettingsFile settings(folder.settingsPath());
         TowRecord r = fullRecord();
-        const int before =
-            int(labels(DetailPanel::vehicleSheet(r, settings, QDate(2026, 12, 6)).sheet).count(label));
+        const int before = int(
+            labels(DetailPanel::vehicleSheet(r, settings, QDate(2026, 12, 6)).sheet).count(label));
         r.set(TowField(field), QString());
         const SheetContents s = DetailPanel::vehicleSheet(r, settings, QDate(2026, 12, 6)).sheet;
         const int after = int(labels(s).count(label));
@@ -226,7 +230,8 @@ private slots:
     {
         test::TestFolder folder;
         SettingsFile settings(folder.settingsPath());
-        const VehicleSheet first = DetailPanel::vehicleSheet(fullRecord(), settings, QDate(2026, 12, 6));
+        const VehicleSheet first =
+            DetailPanel::vehicleSheet(fullRecord(), settings, QDate(2026, 12, 6));
         QVERIFY(!first.snapshot.txtprint[0].isEmpty());
         TowRecord bare;
         bare.set(TowField::vehyear, "2001");
@@ -254,7 +259,8 @@ private slots:
         const auto v = DetailPanel::vehicleSheet(store, idText, settings, QDate(2026, 12, 6));
         QVERIFY(v);
         QCOMPARE(valueOf(v->sheet, "Name:"), QString("JOHN SMITH"));
-        QVERIFY(DetailPanel::vehicleSheet(store, " " + idText + ".0", settings, QDate(2026, 12, 6)));
+        QVERIFY(
+            DetailPanel::vehicleSheet(store, " " + idText + ".0", settings, QDate(2026, 12, 6)));
         QVERIFY(!DetailPanel::vehicleSheet(store, idText + ".5", settings, QDate(2026, 12, 6)));
         QVERIFY(!DetailPanel::vehicleSheet(store, QString::number(*id + 1), settings,
                                            QDate(2026, 12, 6)));

@@ -51,7 +51,7 @@ class TowRecordEditorTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void groupList()
@@ -82,11 +82,16 @@ private slots:
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("group");
-        QTest::newRow("none") << "<None>" << "";
-        QTest::newRow("none, any case, blanks") << "  <nONe> " << "";
-        QTest::newRow("a group as typed") << " Police " << " Police ";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("none inside other text") << "<None> lot" << "<None> lot";
+        QTest::newRow("none") << "<None>"
+                              << "";
+        QTest::newRow("none, any case, blanks") << "  <nONe> "
+                                                << "";
+        QTest::newRow("a group as typed") << " Police "
+                                          << " Police ";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("none inside other text") << "<None> lot"
+                                                << "<None> lot";
     }
     void groupNameFromBox()
     {
@@ -111,8 +116,8 @@ private slots:
         TowRecord r;
         r.set(TowField::vehyear, year);
         const auto outcome = f.editor.add(r, "<None>", QDate(2026, 12, 6));
-        QCOMPARE(outcome, saved ? TowRecordEditor::Outcome::Saved
-                                : TowRecordEditor::Outcome::YearMissing);
+        QCOMPARE(outcome,
+                 saved ? TowRecordEditor::Outcome::Saved : TowRecordEditor::Outcome::YearMissing);
         QCOMPARE(f.store.towRecordCount(), saved ? 1 : 0);
         QCOMPARE(f.refreshes, saved ? 1 : 0);
         QCOMPARE(f.dialogs.count(), 0);
@@ -122,9 +127,12 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("empty gets today") << "" << "12/6/2026";
-        QTest::newRow("typed date kept") << "11/30/2026" << "11/30/2026";
-        QTest::newRow("blank is not empty: kept") << " " << " ";
+        QTest::newRow("empty gets today") << ""
+                                          << "12/6/2026";
+        QTest::newRow("typed date kept") << "11/30/2026"
+                                         << "11/30/2026";
+        QTest::newRow("blank is not empty: kept") << " "
+                                                  << " ";
     }
     void addKeepsATypedDateAndFillsAnEmptyOne()
     {
@@ -145,9 +153,12 @@ private slots:
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("group");
-        QTest::newRow("none") << " <none> " << "";
-        QTest::newRow("a group") << "Police" << "Police";
-        QTest::newRow("a name no group has is stored as is") << "Nowhere " << "Nowhere ";
+        QTest::newRow("none") << " <none> "
+                              << "";
+        QTest::newRow("a group") << "Police"
+                                 << "Police";
+        QTest::newRow("a name no group has is stored as is") << "Nowhere "
+                                                             << "Nowhere ";
     }
     void addStoresEveryFieldAndTheGroup()
     {

@@ -105,12 +105,12 @@ TowRecord sampleRecord(const QString &name)
 
 // Control of each field, in the order of TowField.
 const QStringList kControlOfField = {
-    "tFields_0",  "tFields_1",  "tFields_2",  "tFields_3",  "tFields_4",  "tFields_5",
-    "tFields_6",  "tFields_7",  "tFields_8",  "tFields_9",  "tFields_10", "tFields_11",
-    "tFields_12", "tFields_13", "Text1",      "tFields_14", "tFields_15", "tFields_16",
-    "tFields_17", "lstGroups",  "Text6",      "Text7",      "Text8",      "Text9",
-    "Text10",     "Text11",     "Text12",     "Text13",     "Text14",     "cmbhookup",
-    "cmbtype",    "Text2",      "Text3",      "cmbrecovery", "cmbreason", "Text4",
+    "tFields_0",  "tFields_1",  "tFields_2", "tFields_3",   "tFields_4",  "tFields_5",
+    "tFields_6",  "tFields_7",  "tFields_8", "tFields_9",   "tFields_10", "tFields_11",
+    "tFields_12", "tFields_13", "Text1",     "tFields_14",  "tFields_15", "tFields_16",
+    "tFields_17", "lstGroups",  "Text6",     "Text7",       "Text8",      "Text9",
+    "Text10",     "Text11",     "Text12",    "Text13",      "Text14",     "cmbhookup",
+    "cmbtype",    "Text2",      "Text3",     "cmbrecovery", "cmbreason",  "Text4",
     "Text5",      "txttime"};
 
 } // namespace
@@ -119,7 +119,7 @@ class TowRecordFormTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void cleanup() { flushDeletes(); }
 
@@ -130,18 +130,25 @@ private slots:
         for (int i = 0; i < 18; ++i)
             QTest::newRow(qPrintable(QStringLiteral("tFields_%1").arg(i)))
                 << QStringLiteral("tFields_%1").arg(i) << "";
-        QTest::newRow("Text1") << "Text1" << "$0.00";
-        QTest::newRow("txttime") << "txttime" << "";
+        QTest::newRow("Text1") << "Text1"
+                               << "$0.00";
+        QTest::newRow("txttime") << "txttime"
+                                 << "";
         for (const char *box : {"cmbhookup", "cmbtype", "cmbrecovery", "cmbreason"})
             QTest::newRow(box) << box << "N/A";
-        QTest::newRow("Text2") << "Text2" << "0";
-        QTest::newRow("Text3") << "Text3" << "0";
-        QTest::newRow("Text4") << "Text4" << "0";
-        QTest::newRow("Text5") << "Text5" << "N/A";
+        QTest::newRow("Text2") << "Text2"
+                               << "0";
+        QTest::newRow("Text3") << "Text3"
+                               << "0";
+        QTest::newRow("Text4") << "Text4"
+                               << "0";
+        QTest::newRow("Text5") << "Text5"
+                               << "N/A";
         for (int i = 6; i <= 14; ++i)
             QTest::newRow(qPrintable(QStringLiteral("Text%1").arg(i)))
                 << QStringLiteral("Text%1").arg(i) << "0.00";
-        QTest::newRow("lstGroups") << "lstGroups" << "<None>";
+        QTest::newRow("lstGroups") << "lstGroups"
+                                   << "<None>";
     }
     void defaults()
     {
@@ -183,10 +190,13 @@ private slots:
         QCOMPARE(form->findChild<QLabel *>("lblmust")->text(),
                  QString("*Please Enter the Year of the Vehicle*"));
         QCOMPARE(form->findChild<QLabel *>("Label45")->text(), QString("*"));
-        QCOMPARE(form->findChild<QCheckBox *>("Owner")->text(), QString("Owner Information Unknown"));
-        const QList<QPair<const char *, const char *>> buttons = {
-            {"Command1", "Home"}, {"Command2", "Calculate Total"}, {"Command3", "->"},
-            {"Command4", "C"}, {"Command5", "<-"}};
+        QCOMPARE(form->findChild<QCheckBox *>("Owner")->text(),
+                 QString("Owner Information Unknown"));
+        const QList<QPair<const char *, const char *>> buttons = {{"Command1", "Home"},
+                                                                  {"Command2", "Calculate Total"},
+                                                                  {"Command3", "->"},
+                                                                  {"Command4", "C"},
+                                                                  {"Command5", "<-"}};
         for (const auto &[name, caption] : buttons)
             QCOMPARE(form->findChild<QPushButton *>(name)->text(), QString(caption));
 
@@ -194,11 +204,39 @@ private slots:
         for (QLabel *label : form->findChildren<QLabel *>())
             captions << label->text();
         for (const char *caption :
-             {"Name", "Address", "City,State,Zip", "Phone", "Vehicle Information", "Year", "Make",
-              "Model", "Body Style", "Color", "Tag", "Vehicle Vin Number", "Notes", "Towed From:",
-              "Towed To:", "Date Towed:", "Date Released:", "Tow Fee:", "Tow Time:", "Service",
-              "Fee", "Towing Hookup:", "Type:", "Mileage", "Start:", "End:", "Recovery:",
-              "Tow Reason:", "Standby Time:", "minutes.", "Roadway Cleanup", "Other:", "$",
+             {"Name",
+              "Address",
+              "City,State,Zip",
+              "Phone",
+              "Vehicle Information",
+              "Year",
+              "Make",
+              "Model",
+              "Body Style",
+              "Color",
+              "Tag",
+              "Vehicle Vin Number",
+              "Notes",
+              "Towed From:",
+              "Towed To:",
+              "Date Towed:",
+              "Date Released:",
+              "Tow Fee:",
+              "Tow Time:",
+              "Service",
+              "Fee",
+              "Towing Hookup:",
+              "Type:",
+              "Mileage",
+              "Start:",
+              "End:",
+              "Recovery:",
+              "Tow Reason:",
+              "Standby Time:",
+              "minutes.",
+              "Roadway Cleanup",
+              "Other:",
+              "$",
               "After Entering the towing fee's, Please press the Calculate Total Button."})
             QVERIFY2(captions.contains(caption), caption);
         form->close();
@@ -295,15 +333,33 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("phone, seven") << "tFields_5" << "5551234" << "555-1234";
-        QTest::newRow("phone, ten") << "tFields_5" << "8005551234" << "(800)-555-1234";
-        QTest::newRow("phone, eleven") << "tFields_5" << "18005551234" << "1-(800)-555-1234";
-        QTest::newRow("phone with dash") << "tFields_5" << "555-12345" << "555-12345";
-        QTest::newRow("zip of ten characters") << "tFields_4" << "12345-6789" << "12345-6789";
-        QTest::newRow("zip without dash") << "tFields_4" << "1234567890" << "(123)-456-7890";
-        QTest::newRow("state") << "tFields_3" << "abcdefg" << "abc-defg";
-        QTest::newRow("year") << "tFields_6" << "1999" << "1999";
-        QTest::newRow("city is left alone") << "tFields_2" << "5551234" << "5551234";
+        QTest::newRow("phone, seven") << "tFields_5"
+                                      << "5551234"
+                                      << "555-1234";
+        QTest::newRow("phone, ten") << "tFields_5"
+                                    << "8005551234"
+                                    << "(800)-555-1234";
+        QTest::newRow("phone, eleven") << "tFields_5"
+                                       << "18005551234"
+                                       << "1-(800)-555-1234";
+        QTest::newRow("phone with dash") << "tFields_5"
+                                         << "555-12345"
+                                         << "555-12345";
+        QTest::newRow("zip of ten characters") << "tFields_4"
+                                               << "12345-6789"
+                                               << "12345-6789";
+        QTest::newRow("zip without dash") << "tFields_4"
+                                          << "1234567890"
+                                          << "(123)-456-7890";
+        QTest::newRow("state") << "tFields_3"
+                               << "abcdefg"
+                               << "abc-defg";
+        QTest::newRow("year") << "tFields_6"
+                              << "1999"
+                              << "1999";
+        QTest::newRow("city is left alone") << "tFields_2"
+                                            << "5551234"
+                                            << "5551234";
     }
     void dashesOnLeavingABox()
     {
@@ -387,8 +443,8 @@ private slots:
         QSignalSpy saved(form.data(), &TowRecordForm::saved);
         for (int i = 0; i < kTowFieldCount; ++i) {
             const QString control = kControlOfField.at(i);
-            if (control != "Text1" && control != "Text14" && control != "lstGroups"
-                && !control.startsWith("Text") )
+            if (control != "Text1" && control != "Text14" && control != "lstGroups" &&
+                !control.startsWith("Text"))
                 setText(form, control, QStringLiteral(" v%1 ").arg(i));
         }
         setText(form, "Text2", "100");

@@ -9,7 +9,7 @@ class DateTextTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void shortFormHasFourDigitYear_data()

@@ -18,8 +18,8 @@ std::optional<ChargeTotal> CalculateTotal(const std::array<QString, 8> &costs)
 
     // std::nearbyint rounds halves to even in the default rounding mode.
     const double other = std::nearbyint(LeadingNumber(costs[7]));
-    if (other < double(std::numeric_limits<std::int32_t>::min())
-        || other > double(std::numeric_limits<std::int32_t>::max()))
+    if (other < double(std::numeric_limits<std::int32_t>::min()) ||
+        other > double(std::numeric_limits<std::int32_t>::max()))
         return std::nullopt;
     const std::int32_t a8 = std::int32_t(other);
     sum += a8;

@@ -62,9 +62,8 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
     const double subtotal = *fee + f.storage;
     f.grandTotal = subtotal;
     if (settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Tax")) != QLatin1String("No")) {
-        const auto taxRate =
-            NumberText::read(settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Taxrate")),
-                             locale);
+        const auto taxRate = NumberText::read(
+            settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Taxrate")), locale);
         if (taxRate)
             f.grandTotal = subtotal + *taxRate * subtotal;
     }

@@ -13,11 +13,11 @@ struct TowRecord;
 
 struct ChargeFigures
 {
-    QString dateTowed; // toweddate as stored
-    QString dateOut;   // towedrelease, or today's date (short form) when that is empty
-    qint64 days = 0;   // calendar days from dateTowed to dateOut; 0 when either is unreadable
-    double rate = 0;   // Fee/Storage Fee per day
-    double storage = 0; // rate x days
+    QString dateTowed;     // toweddate as stored
+    QString dateOut;       // towedrelease, or today's date (short form) when that is empty
+    qint64 days = 0;       // calendar days from dateTowed to dateOut; 0 when either is unreadable
+    double rate = 0;       // Fee/Storage Fee per day
+    double storage = 0;    // rate x days
     double grandTotal = 0; // tow fee + storage (+ tax); 0 when the tow fee is not a number
     bool feeReadable = false;
 

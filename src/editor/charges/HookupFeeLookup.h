@@ -11,7 +11,7 @@ class SettingsFile;
 
 struct HookupFee
 {
-    QString charge;        // the new text of the hookup charge box
+    QString charge;            // the new text of the hookup charge box
     bool makeEditable = false; // "Other": the user types the charge
 
     friend bool operator==(const HookupFee &, const HookupFee &) = default;
