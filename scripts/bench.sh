@@ -3,7 +3,7 @@
 set -euo pipefail
 BUILD=${1:-build}
 for exe in "$BUILD"/bench/bench_*; do
-    [ -x "$exe" ] || continue
+    [ -f "$exe" ] && [ -x "$exe" ] || continue
     echo "== $(basename "$exe")"
     "$exe"
 done

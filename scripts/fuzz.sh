@@ -14,7 +14,7 @@ cmake -S . -B "$FUZZ_BUILD" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -D
 cmake --build "$FUZZ_BUILD" -j "$(nproc)" --target tarnvale_fuzzers
 status=0
 for exe in "$FUZZ_BUILD"/fuzz/*/fuzz_*; do
-    [ -x "$exe" ] || continue
+    [ -f "$exe" ] && [ -x "$exe" ] || continue
     name=$(basename "$exe")
     corpus="$FUZZ_BUILD/corpus/$name"
     mkdir -p "$corpus"

@@ -161,6 +161,14 @@ void ContactsWindow::load()
 
 void ContactsWindow::RefContactList()
 {
+    if (!m_database.store().isOpen()) {
+        // The database could not be opened; that has been reported once already.
+        m_model->clear();
+        applyExpansion();
+        m_countText->setText(QStringLiteral("0"));
+        m_count->setText(m_countText->text());
+        return;
+    }
     const bool expanded =
         m_settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")) == u"Yes";
     const DbError error = m_model->rebuild(m_database.store(), expanded);

@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 #include "RecordStore.h"
 
 namespace tarnvale {
@@ -30,28 +32,41 @@ QString GroupTreeModel::vehicleLabel(const QString &year, const QString &make, c
     return label;
 }
 
-DbError GroupTreeModel::rebuild(RecordStore &store, bool expanded)
+void GroupTreeModel::clear()
 {
     beginResetModel();
+    resetNodes();
+    m_recordCount = 0;
+    endResetModel();
+}
+
+void GroupTreeModel::resetNodes()
+{
     m_groups.clear();
     m_vehicles.clear();
     m_otherVehicles.clear();
     m_groupById.clear();
-    m_vehicleById.clear();
-    m_expanded = expanded;
+    m_labels.clear();
     m_rootKey = QStringLiteral("ROOT") + randomKeyNumber();
     do {
         m_otherKey = QStringLiteral("STRY") + randomKeyNumber();
     } while (m_otherKey.mid(4) == m_rootKey.mid(4));
+}
+
+DbError GroupTreeModel::rebuild(RecordStore &store, bool expanded)
+{
+    beginResetModel();
+    resetNodes();
+    m_expanded = expanded;
 
     DbError error;
-    QHash<QString, int> groupByName;
+    QHash<QByteArray, int> groupByName; // exact, case-sensitive names as UTF-8
     if (const auto groups = store.groups()) {
         m_groups.reserve(groups->size());
         for (const GroupRecord &group : *groups) {
             if (group.name.trimmed().isEmpty())
                 continue; // a blank name gets no node
-            groupByName.insert(group.name, int(m_groups.size()));
+            groupByName.insert(group.name.toUtf8(), int(m_groups.size()));
             m_groupById.insert(group.id, int(m_groups.size()));
             m_groups.append(Group{group.id, group.name, {}});
         }
@@ -62,21 +77,25 @@ DbError GroupTreeModel::rebuild(RecordStore &store, bool expanded)
     if (!error.isError()) {
         const bool ok = store.scanVehicleBriefs([&](const VehicleBrief &brief) {
             int group = -1;
-            if (!brief.groupname.trimmed().isEmpty()) {
+            if (!isBlank(brief.groupname)) {
                 // A vehicle naming a group that does not exist gets no node (but is counted).
-                const auto found = groupByName.constFind(brief.groupname);
+                const auto found = groupByName.constFind(
+                    QByteArray::fromRawData(brief.groupname.data(), brief.groupname.size()));
                 if (found == groupByName.constEnd())
                     return;
                 group = found.value();
             }
-            const int slot = int(m_vehicles.size());
+            const qsizetype start = m_labels.size();
+            m_labels.append(brief.vehyear).append(' ');
+            appendUpper(m_labels, brief.vehmake);
+            m_labels.append(' ');
+            appendUpper(m_labels, brief.vehmodel);
+            m_labels.append(' ');
+            appendUpper(m_labels, brief.vehcolor);
             QVector<int> &siblings = group < 0 ? m_otherVehicles : m_groups[group].vehicles;
-            m_vehicles.append(Vehicle{brief.id,
-                                      vehicleLabel(brief.vehyear, brief.vehmake, brief.vehmodel,
-                                                   brief.vehcolor),
-                                      group, int(siblings.size())});
-            siblings.append(slot);
-            m_vehicleById.insert(brief.id, slot);
+            m_vehicles.append(Vehicle{brief.id, start, int(m_labels.size() - start), group,
+                                      int(siblings.size())});
+            siblings.append(int(m_vehicles.size() - 1));
         });
         if (!ok)
             error = store.lastError();
@@ -90,6 +109,39 @@ DbError GroupTreeModel::rebuild(RecordStore &store, bool expanded)
     }
     endResetModel();
     return error;
+}
+
+bool GroupTreeModel::isBlank(QByteArrayView text)
+{
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80)
+            return QString::fromUtf8(text).trimmed().isEmpty();
+        if (byte != ' ' && (byte < '\t' || byte > '\r'))
+            return false;
+    }
+    return true;
+}
+
+void GroupTreeModel::appendUpper(QByteArray &out, QByteArrayView text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            out.append(QString::fromUtf8(text).toUpper().toUtf8());
+            return;
+        }
+    }
+    const qsizetype start = out.size();
+    out.append(text);
+    char *p = out.data() + start;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (p[i] >= 'a' && p[i] <= 'z')
+            p[i] = char(p[i] - ('a' - 'A'));
+}
+
+QString GroupTreeModel::labelOf(const Vehicle &vehicle) const
+{
+    return QString::fromUtf8(m_labels.constData() + vehicle.label, vehicle.labelLength);
 }
 
 void GroupTreeModel::setImages(QVector<QIcon> images)
@@ -109,11 +161,11 @@ QModelIndex GroupTreeModel::groupIndex(qint64 groupId) const
 
 QModelIndex GroupTreeModel::vehicleIndex(qint64 recordId) const
 {
-    const auto found = m_vehicleById.constFind(recordId);
-    if (found == m_vehicleById.constEnd())
+    const auto found = std::lower_bound(m_vehicles.cbegin(), m_vehicles.cend(), recordId,
+                                        [](const Vehicle &v, qint64 id) { return v.id < id; });
+    if (found == m_vehicles.cend() || found->id != recordId)
         return {};
-    const Vehicle &vehicle = m_vehicles.at(found.value());
-    return createIndex(vehicle.row, 0, pack(Level::Vehicle, found.value()));
+    return createIndex(found->row, 0, pack(Level::Vehicle, int(found - m_vehicles.cbegin())));
 }
 
 QModelIndex GroupTreeModel::index(int row, int column, const QModelIndex &parent) const
@@ -229,7 +281,7 @@ QVariant GroupTreeModel::data(const QModelIndex &index, int role) const
         case NodeKind::Root: return QStringLiteral("Tow Groups");
         case NodeKind::Other: return QStringLiteral("Other");
         case NodeKind::Group: return m_groups.at(slot).name;
-        case NodeKind::Vehicle: return m_vehicles.at(slot).label;
+        case NodeKind::Vehicle: return labelOf(m_vehicles.at(slot));
         }
         break;
     case KeyRole:

@@ -5,6 +5,8 @@
 #include "DbError.h"
 
 #include <QAbstractItemModel>
+#include <QByteArray>
+#include <QHash>
 #include <QIcon>
 #include <QString>
 #include <QVector>
@@ -40,6 +42,8 @@ public:
     // Rebuilds the whole tree from the store. Group nodes open expanded when `expanded`.
     // On failure the nodes built so far stay, and the error is returned.
     DbError rebuild(RecordStore &store, bool expanded);
+    // Only the two fixed nodes, and a count of 0 (no database to show).
+    void clear();
     // Number of tow records in the table, counted by the last successful rebuild (-1 before).
     qint64 recordCount() const { return m_recordCount; }
 
@@ -71,10 +75,11 @@ private:
     };
     struct Vehicle
     {
-        qint64 id;
-        QString label;
-        int group; // index into m_groups, -1 for Other
-        int row;   // row under its parent
+        qint64 id;         // ascending along m_vehicles (the table's order)
+        qsizetype label;   // offset of the UTF-8 label in m_labels
+        int labelLength;
+        int group;         // index into m_groups, -1 for Other
+        int row;           // row under its parent
     };
     enum class Level : quintptr { Top = 0, Group = 1, Vehicle = 2 };
 
@@ -82,13 +87,17 @@ private:
     static Level levelOf(const QModelIndex &index) { return Level(index.internalId() >> 56); }
     static int slotOf(const QModelIndex &index) { return int(index.internalId() & ((quintptr(1) << 56) - 1)); }
     static QString randomKeyNumber();
+    static bool isBlank(QByteArrayView text);
+    static void appendUpper(QByteArray &out, QByteArrayView text);
+    void resetNodes();
+    QString labelOf(const Vehicle &vehicle) const;
 
     QString m_rootKey, m_otherKey;
     QVector<Group> m_groups;
     QVector<Vehicle> m_vehicles;
     QVector<int> m_otherVehicles;
     QHash<qint64, int> m_groupById;
-    QHash<qint64, int> m_vehicleById;
+    QByteArray m_labels; // every vehicle label, UTF-8, back to back
     bool m_expanded = false;
     qint64 m_recordCount = -1;
     QVector<QIcon> m_images;

@@ -51,13 +51,17 @@ bool sameName(const QString &a, const QString &b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-QStringList readLines(const QString &path, bool *exists)
+QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
-    *exists = file.exists();
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    QString text = IniFile::decode(file.readAll());
+    return file.readAll();
+}
+
+QStringList splitLines(const QByteArray &bytes)
+{
+    QString text = IniFile::decode(bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -136,8 +140,13 @@ QString IniFile::decodeValue(const QString &stored)
 QString IniFile::read(const QString &path, const QString &section, const QString &key,
                       const QString &defaultValue)
 {
-    bool exists = false;
-    const QStringList lines = readLines(path, &exists);
+    return readFrom(fileBytes(path), section, key, defaultValue);
+}
+
+QString IniFile::readFrom(const QByteArray &bytes, const QString &section, const QString &key,
+                          const QString &defaultValue)
+{
+    const QStringList lines = splitLines(bytes);
     bool inSection = false;
     for (const QString &raw : lines) {
         const Line line = parseLine(raw);
@@ -152,8 +161,21 @@ QString IniFile::read(const QString &path, const QString &section, const QString
 bool IniFile::write(const QString &path, const QString &section, const QString &key,
                     const QString &value)
 {
-    bool exists = false;
-    QStringList lines = readLines(path, &exists);
+    const QByteArray bytes = writtenTo(fileBytes(path), section, key, value);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+QByteArray IniFile::writtenTo(const QByteArray &old, const QString &section, const QString &key,
+                              const QString &value)
+{
+    QStringList lines = splitLines(old);
     const QString entry = key + u'=' + encodeValue(value);
 
     qsizetype sectionStart = -1; // index of the section header
@@ -190,19 +212,12 @@ bool IniFile::write(const QString &path, const QString &section, const QString &
         }
     }
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     QByteArray bytes;
     for (const QString &line : std::as_const(lines)) {
         bytes.append(line.toUtf8());
         bytes.append("\r\n");
     }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return bytes;
 }
 
 } // namespace tarnvale

@@ -22,6 +22,12 @@ public:
     static bool write(const QString &path, const QString &section, const QString &key,
                       const QString &value);
 
+    // The same two operations on a file's bytes rather than the file.
+    static QString readFrom(const QByteArray &bytes, const QString &section, const QString &key,
+                            const QString &defaultValue = {});
+    static QByteArray writtenTo(const QByteArray &bytes, const QString &section,
+                                const QString &key, const QString &value);
+
     // The text of a file's bytes: UTF-8 when valid, otherwise Windows-1252.
     static QString decode(const QByteArray &bytes);
     static QString encodeValue(const QString &value);

@@ -25,7 +25,7 @@ GroupDialog::GroupDialog(ModDatabase &database, Mode mode, QWidget *parent)
     m_cancel = m_toolbar->addAction(QStringLiteral("Cancel"));
     m_toolbar->addSeparator();
     m_action = m_toolbar->addAction(QStringLiteral("Add"));
-    m_toolbar->addSeparator();
+    QAction *lastSeparator = m_toolbar->addSeparator();
     m_exit = m_toolbar->addAction(QStringLiteral("Exit"));
     connect(m_cancel, &QAction::triggered, this, [this] { buttonClick(1); });
     connect(m_action, &QAction::triggered, this, [this] { buttonClick(3); });
@@ -36,6 +36,7 @@ GroupDialog::GroupDialog(ModDatabase &database, Mode mode, QWidget *parent)
     m_name = new QLineEdit(m_nameFrame);
     m_name->setObjectName(QStringLiteral("txtGroup"));
     (new QVBoxLayout(m_nameFrame))->addWidget(m_name);
+    connect(m_name, &QLineEdit::returnPressed, this, [this] { buttonClick(3); });
 
     m_listFrame = new QGroupBox(QStringLiteral("Group"), this);
     m_listFrame->setObjectName(QStringLiteral("Frame2"));
@@ -55,6 +56,10 @@ GroupDialog::GroupDialog(ModDatabase &database, Mode mode, QWidget *parent)
     layout->addWidget(m_listFrame);
     layout->addStretch();
     setMinimumWidth(320);
+    if (parent) {
+        adjustSize();
+        move(parent->geometry().center() - rect().center());
+    }
 
     if (m_mode == Mode::Add) {
         setWindowTitle(QStringLiteral("Add Group"));
@@ -62,6 +67,7 @@ GroupDialog::GroupDialog(ModDatabase &database, Mode mode, QWidget *parent)
         m_listFrame->setVisible(false);
         m_action->setText(QStringLiteral("Add"));
         m_exit->setVisible(false);
+        lastSeparator->setVisible(false);
     } else {
         setWindowTitle(QStringLiteral("Remove Group"));
         m_action->setText(QStringLiteral("Remove"));

@@ -2,6 +2,7 @@
 
 #include <QAtomicInteger>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -9,6 +10,7 @@
 #include <QVariant>
 
 #include <cmath>
+#include <sqlite3.h>
 
 namespace tarnvale {
 
@@ -76,15 +78,18 @@ void RecordStore::close()
 
 bool RecordStore::fail(int number, const QString &description)
 {
-    m_error = DbError{number, description};
+    m_error = DbError{number, description, {}};
     return false;
 }
 
 bool RecordStore::fail(const QSqlQuery &query, const QString &doing)
 {
     const QSqlError error = query.lastError();
-    if (isDuplicateKey(error))
-        return fail(DbError::kDuplicateKey, error.databaseText());
+    if (isDuplicateKey(error)) {
+        fail(DbError::kDuplicateKey, error.databaseText());
+        m_error.doing = doing;
+        return false;
+    }
     bool ok = false;
     int number = error.nativeErrorCode().toInt(&ok);
     if (!ok || number == 0)
@@ -92,12 +97,16 @@ bool RecordStore::fail(const QSqlQuery &query, const QString &doing)
     QString text = error.databaseText();
     if (text.isEmpty())
         text = error.text();
-    Q_UNUSED(doing);
-    return fail(number, text);
+    fail(number, text);
+    m_error.doing = doing;
+    return false;
 }
 
 bool RecordStore::exec(QSqlQuery &query, const QString &doing)
 {
+    // A statement that failed to prepare keeps the engine's reason ("no such table: ...").
+    if (query.lastError().isValid())
+        return fail(query, doing);
     if (query.exec())
         return true;
     return fail(query, doing);
@@ -321,20 +330,54 @@ std::optional<QList<TowRecord>> RecordStore::towRecordsInGroup(const QString &na
 
 bool RecordStore::scanVehicleBriefs(const std::function<void(const VehicleBrief &)> &visit)
 {
-    QSqlQuery query(database());
+    static const char kSql[] = "SELECT id, groupname, vehyear, vehmake, vehmodel, vehcolor "
+                               "FROM wrecker ORDER BY id";
+    QSqlDatabase db = database();
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+        sqlite3 *engine = *static_cast<sqlite3 *const *>(handle.data());
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(engine, kSql, -1, &statement, nullptr) != SQLITE_OK)
+            return fail(sqlite3_extended_errcode(engine), QString::fromUtf8(sqlite3_errmsg(engine)));
+        auto text = [statement](int column) {
+            const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+            return QByteArrayView(bytes, bytes ? sqlite3_column_bytes(statement, column) : 0);
+        };
+        VehicleBrief brief;
+        int step = SQLITE_ROW;
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            brief.id = sqlite3_column_int64(statement, 0);
+            brief.groupname = text(1);
+            brief.vehyear = text(2);
+            brief.vehmake = text(3);
+            brief.vehmodel = text(4);
+            brief.vehcolor = text(5);
+            visit(brief);
+        }
+        const bool ok = step == SQLITE_DONE;
+        if (!ok)
+            fail(sqlite3_extended_errcode(engine), QString::fromUtf8(sqlite3_errmsg(engine)));
+        sqlite3_finalize(statement);
+        return ok;
+    }
+
+    // Any other driver: the same rows through Qt SQL.
+    QSqlQuery query(db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT id, groupname, vehyear, vehmake, vehmodel, vehcolor "
-                                 "FROM wrecker ORDER BY id"));
+    query.prepare(QString::fromLatin1(kSql));
     if (!exec(query, QStringLiteral("reading the vehicles")))
         return false;
+    QByteArray columns[5];
     VehicleBrief brief;
     while (query.next()) {
         brief.id = query.value(0).toLongLong();
-        brief.groupname = query.value(1).toString();
-        brief.vehyear = query.value(2).toString();
-        brief.vehmake = query.value(3).toString();
-        brief.vehmodel = query.value(4).toString();
-        brief.vehcolor = query.value(5).toString();
+        for (int c = 0; c < 5; ++c)
+            columns[c] = query.value(c + 1).toString().toUtf8();
+        brief.groupname = columns[0];
+        brief.vehyear = columns[1];
+        brief.vehmake = columns[2];
+        brief.vehmodel = columns[3];
+        brief.vehcolor = columns[4];
         visit(brief);
     }
     if (query.lastError().isValid())

@@ -56,6 +56,7 @@ public:
     std::optional<QList<TowRecord>> towRecords();
     std::optional<QList<TowRecord>> towRecordsInGroup(const QString &name);
     // Visits the tree's columns of every tow record in table order; false on failure.
+    // This is the hot path of the tree rebuild: on SQLite it reads the engine's UTF-8 directly.
     bool scanVehicleBriefs(const std::function<void(const VehicleBrief &)> &visit);
     // The record whose id equals the text read as a number ("12" matches 12).
     std::optional<TowRecord> findVehicleById(const QString &idText);

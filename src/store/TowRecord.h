@@ -1,6 +1,7 @@
 // One row of table wrecker: a towed vehicle. Every field is text, exactly as typed.
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -48,15 +49,16 @@ struct GroupRecord
     friend bool operator==(const GroupRecord &, const GroupRecord &) = default;
 };
 
-// The columns of a tow record that the group tree needs.
+// The columns of a tow record that the group tree needs, as UTF-8 bytes valid only for the
+// duration of the visit.
 struct VehicleBrief
 {
     qint64 id = 0;
-    QString groupname;
-    QString vehyear;
-    QString vehmake;
-    QString vehmodel;
-    QString vehcolor;
+    QByteArrayView groupname;
+    QByteArrayView vehyear;
+    QByteArrayView vehmake;
+    QByteArrayView vehmodel;
+    QByteArrayView vehcolor;
 };
 
 } // namespace tarnvale

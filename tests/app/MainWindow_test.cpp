@@ -1,0 +1,465 @@
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "AppContext.h"
+#include "ContactsWindow.h"
+#include "GroupDialog.h"
+#include "GroupTreeModel.h"
+#include "MainWindow.h"
+#include "ScriptedDialogs.h"
+#include "TestFolder.h"
+
+using namespace tarnvale;
+
+namespace {
+
+// A program folder, its settings, a scripted Dialogs and a loaded main window.
+struct Program
+{
+    test::TestFolder dir;
+    test::ScriptedDialogs dialogs;
+    std::unique_ptr<AppContext> context;
+    std::unique_ptr<MainWindow> window;
+
+    explicit Program(const std::function<void(const SettingsFile &)> &setup = {})
+    {
+        context = std::make_unique<AppContext>(dir.path(), dialogs);
+        context->settings.write("Company", "Name", "Harbor Towing");
+        if (setup)
+            setup(context->settings);
+    }
+    ~Program()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w != window.get() && w->isVisible())
+                w->close();
+        window.reset();
+    }
+    void start()
+    {
+        window = std::make_unique<MainWindow>(*context);
+        window->load();
+        window->show();
+    }
+    ContactsWindow *browser() const { return window->browser(); }
+    GroupTreeModel *model() const { return browser()->treeModel(); }
+    qint64 vehicle(const QString &group, const QString &year = "1999")
+    {
+        TowRecord r;
+        r.set(TowField::groupname, group);
+        r.set(TowField::vehyear, year);
+        r.set(TowField::vehmake, "Ford");
+        r.set(TowField::vehmodel, "Taurus");
+        r.set(TowField::vehcolor, "red");
+        return context->store.addTowRecord(r).value_or(-1);
+    }
+    GroupDialog *groupDialog() const { return window->findChild<GroupDialog *>("frmAddRemoveGroup"); }
+    QString count() const { return browser()->findChild<QLabel *>("Label10")->text(); }
+    QStringList groupNodes() const
+    {
+        QStringList names;
+        const QModelIndex root = model()->rootIndex();
+        for (int row = 0; row < model()->rowCount(root); ++row)
+            names << model()->index(row, 0, root).data().toString();
+        return names;
+    }
+    // A real mouse press on a node of the tree.
+    void press(const QModelIndex &index, Qt::MouseButton button)
+    {
+        QTreeView *tree = browser()->tree();
+        tree->scrollTo(index);
+        QTest::mousePress(tree->viewport(), button, {}, tree->visualRect(index).center());
+        QTest::mouseRelease(tree->viewport(), button, {}, tree->visualRect(index).center());
+    }
+};
+
+QStringList captionsOf(const QMenu *menu)
+{
+    QStringList captions;
+    for (const QAction *action : menu->actions())
+        captions << (action->isSeparator() ? QStringLiteral("-") : action->objectName() + "=" + action->text());
+    return captions;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void menusAndCaptions();
+    void contextMenus();
+    void toolbar();
+    void captionFromCompanyName_data();
+    void captionFromCompanyName();
+    void databaseFailureStillShowsTheWindows();
+    void vehicleListGridToggles();
+    void treeShowsGroupsVehiclesAndCount();
+    void rightClickRules();
+    void removeVehicleFromContextMenu();
+    void removeGroupFromContextMenu();
+    void groupDialogAddFlow();
+    void groupDialogRemoveFlow();
+    void notesAreKept();
+    void exits_data();
+    void exits();
+};
+
+void MainWindowTest::menusAndCaptions()
+{
+    Program p;
+    p.start();
+    QStringList top;
+    for (const QAction *action : p.window->menuBar()->actions())
+        top << action->objectName() + "=" + action->text();
+    QCOMPARE(top, QStringList({"mnuFile=&File", "mnuGroups=&Groups", "mnuView=&View", "mb553=&Settings",
+                               "mnutools=&Tools", "mnuhelpmenu=&Help", "mnuexit1=&Exit"}));
+    auto menuOf = [&](const char *name) { return p.window->menuBar()->findChild<QAction *>(name)->menu(); };
+    QCOMPARE(captionsOf(menuOf("mnuFile")),
+             QStringList({"mnuremind=Reminders", "mnuabout=&About", "mnuFind=&Find...", "-", "mnuexit=E&xit"}));
+    QCOMPARE(captionsOf(menuOf("mnuGroups")), QStringList({"mnuAddGroup=&Add...", "mnuRemGroup=&Remove..."}));
+    QCOMPARE(captionsOf(menuOf("mnuView")), QStringList({"mnuVCLG=&Vehicle List Grid"}));
+    QCOMPARE(captionsOf(menuOf("mb553")), QStringList({"mnuCFG=C&onfiguration"}));
+    QCOMPARE(captionsOf(p.window->command("mnuCFG")->menu()), QStringList({"mnuconfigset=Config Settings"}));
+    QCOMPARE(captionsOf(menuOf("mnutools")),
+             QStringList({"mnureminders=Reminders", "mnuprint=Print", "mnubackup=Backup", "mnutips=Tips"}));
+    QCOMPARE(captionsOf(menuOf("mnuhelpmenu")),
+             QStringList({"mnureporthelp=Report Help", "mnuconfighelp=Config Help", "mnupricing=Pricing Help"}));
+    QVERIFY(p.window->command("mnuVCLG")->isChecked());
+}
+
+void MainWindowTest::contextMenus()
+{
+    Program p;
+    p.start();
+    QCOMPARE(p.window->groupContextMenu()->objectName(), QString("mnuSMgroups"));
+    QCOMPARE(captionsOf(p.window->groupContextMenu()),
+             QStringList({"mnuGM=Group Menu", "-", "mnuAG=&Add Group...", "mnuRG=&Remove Group", "-",
+                          "mnuACITG=&Add vehicle to this group...", "-", "mnuFindMn=&Find in group..."}));
+    QCOMPARE(p.window->vehicleContextMenu()->objectName(), QString("mnuSmContacts"));
+    QCOMPARE(captionsOf(p.window->vehicleContextMenu()),
+             QStringList({"mnusmAC=&Add Vehicle...", "mnuETC=&Edit this Vehicle...", "-", "mnusRC=&Remove Vehicle"}));
+    // Neither is part of the menu bar.
+    for (const QAction *action : p.window->menuBar()->actions()) {
+        QVERIFY(action->menu() != p.window->groupContextMenu());
+        QVERIFY(action->menu() != p.window->vehicleContextMenu());
+    }
+}
+
+void MainWindowTest::toolbar()
+{
+    Program p;
+    p.start();
+    QCOMPARE(p.window->toolbar()->objectName(), QString("Toolbar1"));
+    struct Expect { int number; const char *caption; const char *tip; };
+    const Expect buttons[] = {{1, "New", "New Contact"}, {3, "Find", "Find Contacts"},
+                              {5, "Backup", "Backup Database"}, {7, "Print", "Print"},
+                              {9, "Reminders", "Reminders"}};
+    for (const Expect &e : buttons) {
+        QAction *button = p.window->toolbarButton(e.number);
+        QVERIFY(button);
+        QCOMPARE(button->text(), QString(e.caption));
+        QCOMPARE(button->toolTip(), QString(e.tip));
+    }
+    for (int separator : {2, 4, 6, 8})
+        QVERIFY(p.window->toolbarButton(separator)->isSeparator());
+    QVERIFY(p.window->newButton());
+    QCOMPARE(p.window->newButton()->popupMode(), QToolButton::MenuButtonPopup);
+    QStringList dropDown;
+    for (const QAction *action : p.window->toolbarButton(1)->menu()->actions())
+        dropDown << (action->isSeparator() ? QString("-") : action->text());
+    QCOMPARE(dropDown, QStringList({"Group", "-", "Vehicle"}));
+
+    // The drop-down entry "Group" opens the group dialog in add mode.
+    p.window->toolbarButton(1)->menu()->actions().at(0)->trigger();
+    QVERIFY(p.groupDialog());
+    QCOMPARE(p.groupDialog()->mode(), GroupDialog::Mode::Add);
+}
+
+void MainWindowTest::captionFromCompanyName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("named") << "Harbor Towing & Recovery";
+    QTest::newRow("no value") << "";
+}
+
+void MainWindowTest::captionFromCompanyName()
+{
+    QFETCH(QString, name);
+    Program p([&](const SettingsFile &s) { s.write("Company", "Name", name); });
+    p.start();
+    QCOMPARE(p.window->windowTitle(), name);
+    QCOMPARE(p.browser()->windowTitle(), QString("Vehicle Viewer"));
+}
+
+void MainWindowTest::databaseFailureStillShowsTheWindows()
+{
+    Program p([](const SettingsFile &s) { s.write("Database", "Path", "/nonexistent/share/data.dll"); });
+    p.start();
+    QCOMPARE(p.dialogs.count(), 1);
+    QCOMPARE(p.dialogs.last().title, QString("Database Error!"));
+    QVERIFY(p.dialogs.last().text.startsWith("Error while initializing database: /nonexistent/share/data.dll\r\n\r\n"));
+    QVERIFY(p.window->isVisible());
+    QVERIFY(p.browser()->isVisible());
+    QCOMPARE(p.window->windowTitle(), QString("Harbor Towing"));
+    QVERIFY(!QFile::exists(p.context->folder.defaultDatabasePath()));
+}
+
+void MainWindowTest::vehicleListGridToggles()
+{
+    Program p;
+    p.start();
+    QAction *grid = p.window->command("mnuVCLG");
+    QVERIFY(p.browser()->isGridVisible());
+    grid->trigger();
+    QVERIFY(!grid->isChecked());
+    QVERIFY(!p.browser()->isGridVisible());
+    grid->trigger();
+    QVERIFY(grid->isChecked());
+    QVERIFY(p.browser()->isGridVisible());
+}
+
+void MainWindowTest::treeShowsGroupsVehiclesAndCount()
+{
+    Program p([](const SettingsFile &s) { s.write("Program", "Expanded", "Yes"); });
+    p.start();
+    QCOMPARE(p.count(), QString("0"));
+    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
+    p.vehicle("Lot A");
+    p.vehicle("Nowhere");
+    p.browser()->RefContactList();
+    QCOMPARE(p.count(), QString("2"));
+    QCOMPARE(p.browser()->findChild<QLabel *>("Label9")->text(), QString("  Total Vehicles in list:"));
+    const QModelIndex group = p.model()->index(0, 0, p.model()->rootIndex());
+    QVERIFY(p.browser()->tree()->isExpanded(group));
+    QVERIFY(p.browser()->tree()->isExpanded(p.model()->rootIndex()));
+
+    p.context->settings.write("Program", "Expanded", "yes");
+    p.browser()->RefContactList();
+    QVERIFY(!p.browser()->tree()->isExpanded(p.model()->index(0, 0, p.model()->rootIndex())));
+    QVERIFY(p.browser()->tree()->isExpanded(p.model()->rootIndex()));
+}
+
+void MainWindowTest::rightClickRules()
+{
+    Program p;
+    p.start();
+    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
+    const qint64 id = p.vehicle("Lot A");
+    p.browser()->RefContactList();
+    p.browser()->tree()->expandAll();
+
+    // Root and Other: no menu, SelNde unset.
+    p.press(p.model()->rootIndex(), Qt::RightButton);
+    p.press(p.model()->otherIndex(), Qt::RightButton);
+    QVERIFY(!p.window->groupContextMenu()->isVisible());
+    QVERIFY(!p.window->vehicleContextMenu()->isVisible());
+    QVERIFY(!p.browser()->SelNde().isSet());
+
+    // A group node: the group menu, and the node becomes SelNde.
+    const QModelIndex group = p.model()->index(0, 0, p.model()->rootIndex());
+    p.press(group, Qt::RightButton);
+    QVERIFY(p.window->groupContextMenu()->isVisible());
+    QCOMPARE(p.browser()->SelNde().text, QString("Lot A"));
+    QCOMPARE(p.browser()->SelNde().kind(), QString("g"));
+    p.window->groupContextMenu()->hide();
+
+    // A vehicle node: the vehicle menu.
+    p.press(p.model()->vehicleIndex(id), Qt::RightButton);
+    QVERIFY(p.window->vehicleContextMenu()->isVisible());
+    QVERIFY(!p.window->groupContextMenu()->isVisible());
+    QCOMPARE(p.browser()->SelNde().tag, "C|" + QString::number(id));
+    p.window->vehicleContextMenu()->hide();
+
+    // Right-clicking Root afterwards keeps SelNde.
+    p.press(p.model()->rootIndex(), Qt::RightButton);
+    QCOMPARE(p.browser()->SelNde().tag, "C|" + QString::number(id));
+}
+
+void MainWindowTest::removeVehicleFromContextMenu()
+{
+    Program p;
+    p.start();
+    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
+    const qint64 id = p.vehicle("Lot A", "2004");
+    p.browser()->RefContactList();
+    p.browser()->tree()->expandAll();
+    p.press(p.model()->vehicleIndex(id), Qt::RightButton);
+    p.window->vehicleContextMenu()->hide();
+
+    p.dialogs.queueAnswer(Answer::No);
+    p.window->command("mnusRC")->trigger();
+    QCOMPARE(p.dialogs.last().text, QString("Are you sure you want to remove this Vehicle?\r\n\r\n2004 Ford Taurus"));
+    QCOMPARE(p.dialogs.last().title, QString("Harbor Towing"));
+    QVERIFY(p.model()->vehicleIndex(id).isValid());
+    QCOMPARE(p.count(), QString("1"));
+
+    p.dialogs.queueAnswer(Answer::Yes);
+    p.window->command("mnusRC")->trigger();
+    QVERIFY(!p.model()->vehicleIndex(id).isValid());
+    QCOMPARE(p.count(), QString("0"));
+}
+
+void MainWindowTest::removeGroupFromContextMenu()
+{
+    Program p;
+    p.start();
+    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
+    QCOMPARE(p.context->database.AddGroup("Lot B"), 1);
+    p.vehicle("Lot A");
+    p.vehicle("Lot A");
+    p.browser()->RefContactList();
+    p.press(p.model()->index(0, 0, p.model()->rootIndex()), Qt::RightButton);
+    p.window->groupContextMenu()->hide();
+    p.dialogs.queueAnswer(Answer::Yes);
+    p.window->command("mnuRG")->trigger();
+    QVERIFY(p.dialogs.last().text.startsWith("There are 2 vehicles(s) in this group"));
+    QCOMPARE(p.groupNodes(), QStringList({"Lot B"}));
+    QCOMPARE(p.count(), QString("0"));
+}
+
+void MainWindowTest::groupDialogAddFlow()
+{
+    Program p;
+    p.start();
+    p.window->command("mnuAddGroup")->trigger();
+    GroupDialog *dialog = p.groupDialog();
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), QString("Add Group"));
+    QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+    QVERIFY(dialog->findChild<QGroupBox *>("Frame1")->isVisible());
+    QVERIFY(!dialog->findChild<QGroupBox *>("Frame2")->isVisible());
+    QCOMPARE(dialog->button(3)->text(), QString("Add"));
+    QVERIFY(!dialog->button(5)->isVisible());
+    QCOMPARE(dialog->findChild<QGroupBox *>("Frame1")->title(), QString("Group name"));
+
+    auto *name = dialog->findChild<QLineEdit *>("txtGroup");
+    QTest::keyClicks(name, "Lot A");
+    QTest::keyClick(name, Qt::Key_Return); // Enter adds, like the Add button
+    QTRY_VERIFY(!p.groupDialog()); // closed and deleted
+    QCOMPARE(p.groupNodes(), QStringList({"Lot A"}));
+
+    // A second Lot A: the duplicate message, the dialog stays open with the name selected.
+    p.window->command("mnuAddGroup")->trigger();
+    dialog = p.groupDialog();
+    name = dialog->findChild<QLineEdit *>("txtGroup");
+    name->setText("Lot A");
+    dialog->buttonClick(3);
+    QCOMPARE(p.dialogs.last().title, QString("Duplicate Group"));
+    QCOMPARE(p.dialogs.last().text, QString("The group 'Lot A' Exists!\r\n\r\nPlease choose a unique group name"));
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(name->selectedText(), QString("Lot A"));
+    QCOMPARE(p.groupNodes(), QStringList({"Lot A"}));
+    dialog->buttonClick(1); // Cancel
+    QTRY_VERIFY(!p.groupDialog());
+}
+
+void MainWindowTest::groupDialogRemoveFlow()
+{
+    Program p;
+    p.start();
+    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
+    QCOMPARE(p.context->database.AddGroup("Empty"), 1);
+    for (int i = 0; i < 3; ++i)
+        p.vehicle("Lot A");
+    p.window->command("mnuRemGroup")->trigger();
+    GroupDialog *dialog = p.groupDialog();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->windowTitle(), QString("Remove Group"));
+    QCOMPARE(dialog->button(3)->text(), QString("Remove"));
+    QVERIFY(dialog->button(5)->isVisible());
+    QVERIFY(!dialog->findChild<QGroupBox *>("Frame1")->isVisible());
+    auto *list = dialog->findChild<QComboBox *>("lstGroups");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->currentText(), QString("Lot A"));
+
+    // No keeps everything.
+    p.dialogs.queueAnswer(Answer::No);
+    dialog->buttonClick(3);
+    QCOMPARE(p.dialogs.last().title, QString("Vehicles in group"));
+    QVERIFY(p.dialogs.last().text.startsWith("There are 3 vehicles(s) in this group"));
+    QCOMPARE(p.count(), QString("3"));
+    QCOMPARE(list->count(), 2);
+
+    // Yes removes the group and its three vehicles; the list is filled again.
+    p.dialogs.queueAnswer(Answer::Yes);
+    dialog->buttonClick(3);
+    QCOMPARE(p.count(), QString("0"));
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->currentText(), QString("Empty"));
+    QCOMPARE(p.groupNodes(), QStringList({"Empty"}));
+
+    // An empty group goes without a question, and the dialog stays open.
+    const int shown = p.dialogs.count();
+    dialog->buttonClick(3);
+    QCOMPARE(p.dialogs.count(), shown);
+    QCOMPARE(list->count(), 0);
+    QVERIFY(dialog->isVisible());
+    dialog->buttonClick(3); // nothing selected: nothing happens
+    QCOMPARE(p.dialogs.count(), shown);
+    dialog->buttonClick(5);
+    QTRY_VERIFY(!p.groupDialog());
+}
+
+void MainWindowTest::notesAreKept()
+{
+    {
+        Program p([](const SettingsFile &s) { s.write("Notes", "notes", "Call the county lot\r\nbefore 5"); });
+        p.start();
+        auto *notes = p.browser()->findChild<QPlainTextEdit *>("txtnotes");
+        QCOMPARE(notes->toPlainText(), QString("Call the county lot\nbefore 5"));
+        notes->setPlainText("Saved with the button\nsecond line");
+        p.browser()->findChild<QPushButton *>("Command1")->click();
+        QCOMPARE(p.context->settings.read("Notes", "notes"), QString("Saved with the button\nsecond line"));
+    }
+    {
+        Program p;
+        p.start();
+        auto *notes = p.browser()->findChild<QPlainTextEdit *>("txtnotes");
+        QCOMPARE(notes->toPlainText(), QString()); // no stored value: empty
+        notes->setPlainText("typed, then window closed");
+        p.window->close();
+        QCOMPARE(p.context->settings.read("Notes", "notes"), QString("typed, then window closed"));
+    }
+}
+
+void MainWindowTest::exits_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("close the window") << "close";
+    QTest::newRow("File > Exit") << "mnuexit";
+    QTest::newRow("top-level Exit") << "mnuexit1";
+}
+
+void MainWindowTest::exits()
+{
+    QFETCH(QString, how);
+    Program p;
+    p.start();
+    p.browser()->findChild<QPlainTextEdit *>("txtnotes")->setPlainText("last words");
+    if (how == "close")
+        p.window->close();
+    else
+        p.window->command(how)->trigger();
+    QVERIFY(!p.context->store.isOpen());
+    QCOMPARE(p.context->settings.read("Notes", "notes"), QString("last words"));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindow_test.moc"
