@@ -20,6 +20,11 @@ TowRecordEditor::TowRecordEditor(ModDatabase &database, const SettingsFile &sett
 QStringList TowRecordEditor::LoadGroupList()
 {
     QStringList list;
+    if (!m_database.store().isOpen()) {
+        // The database could not be opened, which has been reported once already.
+        list << kNone.toString();
+        return list;
+    }
     const auto groups = m_database.store().groups();
     if (!groups) {
         m_database.ReportUnknownError(m_database.store().lastError());

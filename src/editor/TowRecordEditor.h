@@ -25,7 +25,8 @@ class TowRecordEditor
     TowRecordEditor(ModDatabase &database, const SettingsFile &settings, Dialogs &dialogs);
 
     // Every GROUPNAME in table order, then "<None>". When the groups cannot be read the
-    // failure is reported ("Unknown database error: ") and the list ends there.
+    // failure is reported ("Unknown database error: ") and the list ends there. Without an
+    // open database (already reported at start-up) the list is only "<None>".
     QStringList LoadGroupList();
 
     // "<None>" (any case, blanks around) means no group: empty text. Anything else as typed.

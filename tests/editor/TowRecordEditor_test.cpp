@@ -70,12 +70,21 @@ class TowRecordEditorTest : public QObject
     {
         Fixture f;
         QVERIFY(f.store.addGroup("Police"));
-        f.store.close();
+        QSqlQuery query(f.store.database());
+        QVERIFY(query.exec("DROP TABLE groups"));
         QCOMPARE(f.editor.LoadGroupList(), QStringList());
         QCOMPARE(f.dialogs.count(), 1);
         QCOMPARE(f.dialogs.last().title, QString("Database Error!"));
         QVERIFY(f.dialogs.last().text.startsWith("Unknown database error: " + kCrLf2));
         QCOMPARE(f.dialogs.last().icon, MessageIcon::Critical);
+    }
+
+    void noDatabaseNoSecondMessage()
+    {
+        Fixture f;
+        f.store.close();
+        QCOMPARE(f.editor.LoadGroupList(), QStringList{"<None>"});
+        QCOMPARE(f.dialogs.count(), 0);
     }
 
     void groupNameFromBox_data()
