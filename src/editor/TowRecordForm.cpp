@@ -321,6 +321,26 @@ TowRecordForm::TowRecordForm(ModDatabase &database, const SettingsFile &settings
     const int narrowPx = int(std::lround(kNarrowWidthTwips * logicalDpiX() / 1440.0));
     left->setFixedWidth(narrowPx - 12);
     narrow();
+
+    // Tab through the boxes in the order they are shown.
+    QList<QWidget *> order;
+    for (int i = 0; i <= 5; ++i)
+        order << m_fields[size_t(i)];
+    order << m_owner;
+    for (int i = 6; i <= 12; ++i)
+        order << m_fields[size_t(i)];
+    order << vinButton << m_notes << m_fields[14] << m_fields[15] << homeButton << m_fields[16]
+          << m_fields[17] << m_towFee << m_time << wideButton << m_groups << m_hookup << m_costs[0]
+          << m_type << m_costs[1] << m_mileStart << m_mileStop << m_costs[2] << m_recovery
+          << m_costs[3] << m_reason << m_costs[4] << m_idle << m_costs[5] << m_costs[6] << m_other
+          << m_costs[7] << narrowButton << calculate;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+
+    if (parent) {
+        adjustSize();
+        move(parent->geometry().center() - QPoint(width() / 2, height() / 2));
+    }
 }
 
 void TowRecordForm::showEvent(QShowEvent *event)

@@ -242,6 +242,27 @@ class TowRecordFormTest : public QObject
         form->close();
     }
 
+    void tabOrderFollowsTheLayout()
+    {
+        Fixture f;
+        auto form = f.open();
+        auto nextStop = [](QWidget *w) {
+            do
+                w = w->nextInFocusChain();
+            while (!(w->focusPolicy() & Qt::TabFocus));
+            return w;
+        };
+        const QStringList expected = {"tFields_5",  "Owner",     "tFields_6",  "tFields_7",
+                                      "tFields_8",  "tFields_9", "tFields_10", "tFields_11",
+                                      "tFields_12", "Command4",  "tFields_13", "tFields_14"};
+        QWidget *w = form->findChild<QWidget *>("tFields_5");
+        for (const QString &name : expected) {
+            QCOMPARE(w->objectName(), name);
+            w = nextStop(w);
+        }
+        form->close();
+    }
+
     void addMode()
     {
         Fixture f;
