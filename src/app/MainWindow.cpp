@@ -17,6 +17,7 @@
 #include "GroupDialog.h"
 #include "RemindersWindow.h"
 #include "TipWindow.h"
+#include "TowRecordForm.h"
 
 namespace tarnvale {
 
@@ -238,11 +239,22 @@ void MainWindow::removeSelectedGroup()
 
 void MainWindow::openEditorForAdd(const QString &groupName)
 {
-    Q_UNUSED(groupName);
+    auto *form = new TowRecordForm(m_context.database, m_context.settings, m_context.dialogs, this);
+    form->setEDT(false);
+    form->show();
+    if (!groupName.isEmpty())
+        form->setGroupText(groupName);
 }
 
 void MainWindow::openEditorForEdit()
 {
+    const SelectedNode &node = m_browser->SelNde();
+    if (node.kind() != u"c")
+        return;
+    auto *form = new TowRecordForm(m_context.database, m_context.settings, m_context.dialogs, this);
+    form->setEDT(true);
+    form->setEDTID(node.id());
+    form->show();
 }
 
 void MainWindow::removeSelectedVehicle()

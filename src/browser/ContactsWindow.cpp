@@ -18,6 +18,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "DetailPanel.h"
 #include "GroupTreeModel.h"
 #include "ModDatabase.h"
 #include "SettingsFile.h"
@@ -247,12 +248,43 @@ void ContactsWindow::fillGroupList(const QString &groupName)
 {
     m_list->clearContents();
     m_list->setRowCount(0);
-    Q_UNUSED(groupName);
+    // A failing scan lists nothing; the columns are set all the same.
+    SheetContents contents = DetailPanel::groupListing({}, groupName);
+    if (const auto listed = DetailPanel::groupListing(m_database.store(), groupName))
+        contents = *listed;
+    showSheet(contents);
 }
 
 void ContactsWindow::fillVehicleSheet(const QString &idText)
 {
-    Q_UNUSED(idText);
+    m_list->clearContents();
+    m_list->setRowCount(0);
+    const auto vehicle = DetailPanel::vehicleSheet(m_database.store(), idText, m_settings,
+                                                   QDate::currentDate());
+    if (!vehicle)
+        return; // no such record: the summary keeps the last vehicle's figures
+    m_storageDays->setText(vehicle->label3);
+    m_storageFee->setText(vehicle->label5);
+    m_towingFee->setText(vehicle->label7);
+    m_totalCost->setText(vehicle->label1);
+    m_snapshot = vehicle->snapshot;
+    showSheet(vehicle->sheet);
+}
+
+void ContactsWindow::showSheet(const SheetContents &contents)
+{
+    m_list->setColumnCount(int(contents.columns.size()));
+    m_list->setHorizontalHeaderLabels(contents.columns);
+    m_list->setRowCount(int(contents.rows.size()));
+    for (int row = 0; row < contents.rows.size(); ++row) {
+        const QStringList &cells = contents.rows.at(row);
+        for (int column = 0; column < cells.size(); ++column)
+            m_list->setItem(row, column, new QTableWidgetItem(cells.at(column)));
+    }
+    const QList<int> widths =
+        DetailPanel::columnWidths(contents, m_list->fontMetrics(), m_list->logicalDpiX());
+    for (int column = 1; column < widths.size(); ++column)
+        m_list->setColumnWidth(column, widths.at(column));
 }
 
 } // namespace tarnvale

@@ -17,6 +17,7 @@ class QTreeView;
 namespace tarnvale {
 
 class GroupTreeModel;
+struct SheetContents;
 class ModDatabase;
 class SettingsFile;
 
@@ -73,6 +74,7 @@ protected:
 private:
     void fillGroupList(const QString &groupName);
     void fillVehicleSheet(const QString &idText);
+    void showSheet(const SheetContents &contents);
     void applyExpansion();
 
     ModDatabase &m_database;

@@ -1,0 +1,173 @@
+#include "DetailPanel.h"
+
+#include <QFontMetrics>
+
+#include <cmath>
+
+#include "DateText.h"
+#include "LeadingNumber.h"
+#include "MoneyFormat.h"
+#include "RecordStore.h"
+#include "SettingsFile.h"
+#include "TowRecord.h"
+
+namespace tarnvale {
+
+namespace {
+
+void addRow(SheetContents &sheet, const QString &label, const QString &value)
+{
+    sheet.rows.append(QStringList{label, value});
+}
+
+void addRowIfAny(SheetContents &sheet, const QString &label, const QString &value)
+{
+    if (!value.isEmpty())
+        addRow(sheet, label, value);
+}
+
+void addEmptyRows(SheetContents &sheet)
+{
+    addRow(sheet, QString(), QString());
+    addRow(sheet, QString(), QString());
+}
+
+} // namespace
+
+SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const QString &groupName)
+{
+    SheetContents sheet;
+    sheet.columns = {QStringLiteral("Name"),  QStringLiteral("Year"),  QStringLiteral("Make"),
+                     QStringLiteral("Model"), QStringLiteral("Color"), QStringLiteral("Towed")};
+    for (const TowRecord &r : records) {
+        if (r.value(TowField::groupname) != groupName)
+            continue;
+        sheet.rows.append(QStringList{
+            r.value(TowField::custname).toUpper(), r.value(TowField::vehyear).toUpper(),
+            r.value(TowField::vehmake).toUpper(), r.value(TowField::vehmodel).toUpper(),
+            r.value(TowField::vehcolor).toUpper(), r.value(TowField::toweddate).toUpper()});
+    }
+    return sheet;
+}
+
+std::optional<SheetContents> DetailPanel::groupListing(RecordStore &store, const QString &groupName)
+{
+    const auto records = store.towRecordsInGroup(groupName);
+    if (!records)
+        return std::nullopt;
+    return groupListing(*records, groupName);
+}
+
+VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &settings,
+                                       const QDate &today, const QLocale &locale)
+{
+    VehicleSheet v;
+    SheetContents &s = v.sheet;
+    s.columns = {QStringLiteral("Field"), QStringLiteral("Value")};
+    auto upper = [&r](TowField f) { return r.value(f).toUpper(); };
+    const QString blank = QStringLiteral(" ");
+
+    addRow(s, QStringLiteral("Name:"), upper(TowField::custname));
+    addRow(s, QStringLiteral("Address:"), upper(TowField::custaddress));
+    addRowIfAny(s, blank, upper(TowField::custcity));
+    addRowIfAny(s, blank, upper(TowField::custstate));
+    addRowIfAny(s, blank, upper(TowField::custzip));
+
+    // The summary figures, from the hidden boxes of the print values.
+    PrintSnapshot &p = v.snapshot;
+    p.dateTowed = r.value(TowField::toweddate);
+    p.dateReleased = r.value(TowField::towedrelease).isEmpty() ? DateText::shortForm(today, locale)
+                                                               : r.value(TowField::towedrelease);
+    p.towFee = r.value(TowField::towedfee);
+    v.figures =
+        ChargeFigures::compute(p.dateTowed, p.dateReleased, p.towFee, settings, today, locale);
+    v.label3 = v.figures.daysText();
+    v.label5 = v.figures.rateText();
+    v.label7 = r.value(TowField::towedfee);
+    v.label1 = v.figures.grandTotalText();
+
+    addEmptyRows(s);
+    addRow(s, QStringLiteral("Vehicle Year:"), r.value(TowField::vehyear));
+    addRow(s, QStringLiteral("Vehicle Make:"), upper(TowField::vehmake));
+    addRow(s, QStringLiteral("Vehicle Model:"), upper(TowField::vehmodel));
+    addRow(s, QStringLiteral("Vehicle Body:"), upper(TowField::vehstyle));
+    addRowIfAny(s, QStringLiteral("Vehicle Vin:"), upper(TowField::vehvin));
+    addRow(s, QStringLiteral("Vehicle Tag:"), upper(TowField::vehtag));
+    addRow(s, QStringLiteral("Vehicle Color:"), upper(TowField::vehcolor));
+    addRowIfAny(s, QStringLiteral("Vehicle Notes:"), upper(TowField::vehnotes));
+    addEmptyRows(s);
+    addRowIfAny(s, QStringLiteral("Towed From:"), upper(TowField::towedfrom));
+    addRowIfAny(s, QStringLiteral("Towed To:"), upper(TowField::towedto));
+    addRowIfAny(s, QStringLiteral("Tow Fee:"), r.value(TowField::towedfee));
+    addRowIfAny(s, QStringLiteral("Date Towed:"), r.value(TowField::toweddate));
+    addRowIfAny(s, QStringLiteral("Time Towed:"), r.value(TowField::Time));
+    addRowIfAny(s, QStringLiteral("Date Released:"), r.value(TowField::towedrelease));
+    addEmptyRows(s);
+    static const char *const kChargeLabels[8] = {
+        "Hookup:",     "Type:",         "Mileage:",         "Recovery:",
+        "Tow Reason:", "Standby Time:", "Roadway Cleanup:", "Other Charges:"};
+    for (int i = 0; i < 8; ++i)
+        addRowIfAny(s, QString::fromLatin1(kChargeLabels[i]),
+                    r.value(TowField(int(TowField::cost1) + i)));
+    addEmptyRows(s);
+    addRow(s, QStringLiteral("Days In Storage:"), v.figures.daysText());
+    addRow(s, QStringLiteral("Total Storage:"), v.figures.storageText());
+
+    static const TowField kSlots[25] = {
+        TowField::custname,  TowField::custaddress, TowField::custcity, TowField::custstate,
+        TowField::custzip,   TowField::vehtag,      TowField::vehyear,  TowField::vehmake,
+        TowField::vehmodel,  TowField::vehcolor,    TowField::vehstyle, TowField::vehvin,
+        TowField::towedfrom, TowField::towedto,     TowField::towedfee, TowField::cost1,
+        TowField::cost2,     TowField::cost3,       TowField::cost4,    TowField::cost5,
+        TowField::cost6,     TowField::cost7,       TowField::cost8,    TowField::milestart,
+        TowField::milestop};
+    for (size_t i = 0; i < p.txtprint.size(); ++i)
+        p.txtprint[i] = r.value(kSlots[i]);
+    p.customerName = r.value(TowField::custname);
+    p.storageDays = v.label3;
+    p.storageRate = v.label5;
+    p.grandTotal = v.label1;
+    p.hasRecord = true;
+    return v;
+}
+
+std::optional<VehicleSheet> DetailPanel::vehicleSheet(RecordStore &store, const QString &idText,
+                                                      const SettingsFile &settings,
+                                                      const QDate &today, const QLocale &locale)
+{
+    const double id = LeadingNumber(idText);
+    if (id != std::floor(id) || std::fabs(id) > 9.0e18)
+        return std::nullopt;
+    const std::optional<TowRecord> record = store.towRecord(qint64(id));
+    if (!record)
+        return std::nullopt;
+    return vehicleSheet(*record, settings, today, locale);
+}
+
+int DetailPanel::twipsToPixels(int twips, int dotsPerInch)
+{
+    return int(std::lround(double(twips) * dotsPerInch / 1440.0));
+}
+
+QList<int> DetailPanel::columnWidths(const SheetContents &contents, const QFontMetrics &metrics,
+                                     int dotsPerInch)
+{
+    QList<int> widths;
+    const int extra = twipsToPixels(300, dotsPerInch);
+    for (qsizetype c = 0; c < contents.columns.size(); ++c) {
+        if (c == 0) {
+            widths.append(-1);
+            continue;
+        }
+        QString longest;
+        for (const QStringList &row : contents.rows) {
+            const QString text = c < row.size() ? row.at(c) : QString();
+            if (text.size() > longest.size())
+                longest = text;
+        }
+        widths.append(metrics.horizontalAdvance(longest) + extra);
+    }
+    return widths;
+}
+
+} // namespace tarnvale

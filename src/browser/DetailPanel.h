@@ -1,0 +1,72 @@
+// What the browser's list shows when a node is clicked: the vehicles of a group, or the
+// Field/Value sheet of one vehicle with its summary figures and the values the charge sheet
+// is printed from.
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+#include "ChargeFigures.h"
+#include "PrintSnapshot.h"
+
+class QFontMetrics;
+
+namespace tarnvale {
+
+class RecordStore;
+class SettingsFile;
+struct TowRecord;
+
+// The columns and rows of the list view.
+struct SheetContents
+{
+    QStringList columns;
+    QList<QStringList> rows;
+
+    friend bool operator==(const SheetContents &, const SheetContents &) = default;
+};
+
+// The sheet of one vehicle with its summary box and print values.
+struct VehicleSheet
+{
+    SheetContents sheet;
+    QString label3; // "Storage Days:" days in storage
+    QString label5; // "Storage Fee:" daily rate, "$#####.00"
+    QString label7; // "Towing Fee:" towedfee as stored
+    QString label1; // "Total Cost:" grand total, "$######.00"
+    PrintSnapshot snapshot;
+    ChargeFigures figures;
+};
+
+class DetailPanel
+{
+  public:
+    // Columns "Name", "Year", "Make", "Model", "Color", "Towed" and a row, upper-cased, for every
+    // record whose groupname equals the name exactly (case matters), in table order.
+    static SheetContents groupListing(const QList<TowRecord> &records, const QString &groupName);
+    // The same from the store; nullopt when the store fails.
+    static std::optional<SheetContents> groupListing(RecordStore &store, const QString &groupName);
+
+    // The Field/Value sheet of one record, figured as of today.
+    static VehicleSheet vehicleSheet(const TowRecord &record, const SettingsFile &settings,
+                                     const QDate &today, const QLocale &locale = QLocale());
+    // The record whose id equals the id text read as a number; nullopt when there is none.
+    static std::optional<VehicleSheet> vehicleSheet(RecordStore &store, const QString &idText,
+                                                    const SettingsFile &settings,
+                                                    const QDate &today,
+                                                    const QLocale &locale = QLocale());
+
+    // Widths in pixels for the columns after the first (the first entry is -1: keep it): the
+    // width of the longest text of the column by character count (the first of equally long
+    // ones) in the given font, plus 300 twips at the given dots per inch.
+    static QList<int> columnWidths(const SheetContents &contents, const QFontMetrics &metrics,
+                                   int dotsPerInch);
+    static int twipsToPixels(int twips, int dotsPerInch);
+};
+
+} // namespace tarnvale

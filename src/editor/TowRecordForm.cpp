@@ -1,0 +1,590 @@
+#include "TowRecordForm.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFont>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "CalculateTotal.h"
+#include "DateText.h"
+#include "Dialogs.h"
+#include "FormatPhoneBox.h"
+#include "HookupFeeLookup.h"
+#include "ModDatabase.h"
+#include "SettingsFile.h"
+
+namespace tarnvale {
+
+namespace {
+
+// tFields(0..17) and the record fields they hold.
+constexpr TowField kFieldOf[18] = {
+    TowField::custname,  TowField::custaddress, TowField::custcity,  TowField::custstate,
+    TowField::custzip,   TowField::custphone,   TowField::vehyear,   TowField::vehmake,
+    TowField::vehmodel,  TowField::vehstyle,    TowField::vehcolor,  TowField::vehtag,
+    TowField::vehvin,    TowField::vehnotes,    TowField::towedfrom, TowField::towedto,
+    TowField::toweddate, TowField::towedrelease};
+
+constexpr int kNotes = 13;
+
+QLabel *caption(const QString &text, QWidget *parent, const char *name = nullptr)
+{
+    auto *label = new QLabel(text, parent);
+    if (name)
+        label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+QLineEdit *lineEdit(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *edit = new QLineEdit(text, parent);
+    edit->setObjectName(name);
+    return edit;
+}
+
+QComboBox *classBox(const char *name, const QStringList &items, QWidget *parent)
+{
+    auto *box = new QComboBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->addItems(items);
+    box->setCurrentIndex(-1);
+    box->setEditText(QStringLiteral("N/A"));
+    return box;
+}
+
+void makeRed(QLabel *label)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::red);
+    label->setPalette(palette);
+}
+
+} // namespace
+
+TowRecordForm::TowRecordForm(ModDatabase &database, const SettingsFile &settings, Dialogs &dialogs,
+                             QWidget *parent)
+    : QWidget(parent, Qt::Window), m_editor(database, settings, dialogs), m_settings(settings),
+      m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("frmAddEditContact"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::ApplicationModal);
+    setWindowTitle(QStringLiteral("Add Vehicle"));
+
+    m_toolbar = new QToolBar(this);
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_buttons[0] = m_toolbar->addAction(QStringLiteral("Cancel"));
+    m_buttons[1] = m_toolbar->addSeparator();
+    m_buttons[2] = m_toolbar->addAction(QStringLiteral("Add"));
+    m_buttons[3] = m_toolbar->addSeparator();
+    m_buttons[4] = m_toolbar->addAction(QStringLiteral("Previous"));
+    m_buttons[5] = m_toolbar->addAction(QStringLiteral("Next"));
+    for (int i : {0, 2, 4, 5}) {
+        m_buttons[size_t(i)]->setObjectName(QStringLiteral("Toolbar1_%1").arg(i + 1));
+        connect(m_buttons[size_t(i)], &QAction::triggered, this,
+                [this, i] { toolbarClick(i + 1); });
+    }
+
+    // Left part: contact and vehicle information.
+    auto *left = new QWidget(this);
+    auto *leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+
+    auto *contact = new QGroupBox(QStringLiteral("Contact Information"), left);
+    contact->setObjectName(QStringLiteral("Frame1"));
+    auto *grid = new QGridLayout(contact);
+    grid->setVerticalSpacing(3);
+    for (int i = 0; i < 18; ++i) {
+        if (i == kNotes)
+            continue;
+        m_fields[size_t(i)] = lineEdit(QStringLiteral("tFields_%1").arg(i), QString(), contact);
+    }
+    m_notes = new QPlainTextEdit(contact);
+    m_notes->setObjectName(QStringLiteral("tFields_13"));
+    m_notes->setTabChangesFocus(true);
+    m_notes->setFixedHeight(48);
+
+    int row = 0;
+    auto addRow = [&](const QString &text, QWidget *field, QWidget *extra = nullptr,
+                      const char *labelName = nullptr) {
+        QLabel *label = caption(text, contact, labelName);
+        grid->addWidget(label, row, 0);
+        if (extra) {
+            auto *line = new QHBoxLayout;
+            line->setSpacing(3);
+            line->addWidget(field, 1);
+            line->addWidget(extra);
+            grid->addLayout(line, row, 1);
+        } else {
+            grid->addWidget(field, row, 1);
+        }
+        ++row;
+        return label;
+    };
+    addRow(QStringLiteral("Name"), m_fields[0]);
+    addRow(QStringLiteral("Address"), m_fields[1]);
+    {
+        auto *line = new QHBoxLayout;
+        line->setSpacing(3);
+        line->addWidget(m_fields[2], 4);
+        line->addWidget(m_fields[3], 1);
+        line->addWidget(m_fields[4], 2);
+        grid->addWidget(caption(QStringLiteral("City,State,Zip"), contact), row, 0);
+        grid->addLayout(line, row, 1);
+        ++row;
+    }
+    addRow(QStringLiteral("Phone"), m_fields[5]);
+    m_owner = new QCheckBox(QStringLiteral("Owner Information Unknown"), contact);
+    m_owner->setObjectName(QStringLiteral("Owner"));
+    grid->addWidget(m_owner, row++, 1);
+
+    QLabel *vehicleHeading = caption(QStringLiteral("Vehicle Information"), contact);
+    QFont bold = vehicleHeading->font();
+    bold.setBold(true);
+    vehicleHeading->setFont(bold);
+    grid->addWidget(vehicleHeading, row++, 0, 1, 2);
+
+    m_yearMarker = caption(QStringLiteral("*"), contact, "Label45");
+    makeRed(m_yearMarker);
+    m_yearMarker->setVisible(false);
+    addRow(QStringLiteral("Year"), m_fields[6], m_yearMarker);
+    addRow(QStringLiteral("Make"), m_fields[7]);
+    addRow(QStringLiteral("Model"), m_fields[8]);
+    addRow(QStringLiteral("Body Style"), m_fields[9]);
+    addRow(QStringLiteral("Color"), m_fields[10]);
+    addRow(QStringLiteral("Tag"), m_fields[11]);
+    auto *vinButton = new QPushButton(QStringLiteral("C"), contact);
+    vinButton->setObjectName(QStringLiteral("Command4"));
+    vinButton->setFixedWidth(24);
+    connect(vinButton, &QPushButton::clicked, this, &TowRecordForm::checkVin);
+    addRow(QStringLiteral("Vehicle Vin Number"), m_fields[12], vinButton);
+    addRow(QStringLiteral("Notes"), m_notes);
+    addRow(QStringLiteral("Towed From:"), m_fields[14]);
+    auto *homeButton = new QPushButton(QStringLiteral("Home"), contact);
+    homeButton->setObjectName(QStringLiteral("Command1"));
+    connect(homeButton, &QPushButton::clicked, this, [this] {
+        m_fields[15]->setText(m_settings.read(QStringLiteral("Company"), QStringLiteral("Name")));
+    });
+    addRow(QStringLiteral("Towed To:"), m_fields[15], homeButton);
+    m_dateTowedLabel = addRow(QStringLiteral("Date Towed:"), m_fields[16], nullptr, "Label16");
+    m_dateReleasedLabel =
+        addRow(QStringLiteral("Date Released:"), m_fields[17], nullptr, "Label17");
+    for (QLabel *label : {m_dateTowedLabel, m_dateReleasedLabel}) {
+        label->setCursor(Qt::PointingHandCursor);
+        label->setToolTip(QStringLiteral("Click for today's date"));
+        label->installEventFilter(this);
+    }
+    m_towFee = lineEdit(QStringLiteral("Text1"), QStringLiteral("$0.00"), contact);
+    m_towFee->setReadOnly(true);
+    addRow(QStringLiteral("Tow Fee:"), m_towFee);
+    m_time = lineEdit(QStringLiteral("txttime"), QString(), contact);
+    auto *wideButton = new QPushButton(QStringLiteral("->"), contact);
+    wideButton->setObjectName(QStringLiteral("Command3"));
+    wideButton->setFixedWidth(36);
+    connect(wideButton, &QPushButton::clicked, this, &TowRecordForm::widen);
+    addRow(QStringLiteral("Tow Time:"), m_time, wideButton);
+    leftLayout->addWidget(contact);
+
+    auto *groupFrame = new QGroupBox(QStringLiteral("Group"), left);
+    groupFrame->setObjectName(QStringLiteral("Frame2"));
+    m_groups = new QComboBox(groupFrame);
+    m_groups->setObjectName(QStringLiteral("lstGroups"));
+    m_groups->setEditable(true);
+    m_groups->setInsertPolicy(QComboBox::NoInsert);
+    (new QVBoxLayout(groupFrame))->addWidget(m_groups);
+    leftLayout->addWidget(groupFrame);
+
+    m_mustLabel =
+        caption(QStringLiteral("*Please Enter the Year of the Vehicle*"), left, "lblmust");
+    makeRed(m_mustLabel);
+    m_mustLabel->setVisible(false);
+    leftLayout->addWidget(m_mustLabel);
+    leftLayout->addStretch(1);
+
+    // Right part: "Tow Fee Details".
+    m_feeDetails = new QGroupBox(QStringLiteral("Tow Fee Details"), this);
+    m_feeDetails->setObjectName(QStringLiteral("Frame3"));
+    auto *fees = new QGridLayout(m_feeDetails);
+    fees->setVerticalSpacing(4);
+    fees->addWidget(caption(QStringLiteral("Service"), m_feeDetails), 0, 0, 1, 2);
+    fees->addWidget(caption(QStringLiteral("Fee"), m_feeDetails), 0, 3);
+    for (int i = 0; i < 8; ++i)
+        m_costs[size_t(i)] =
+            lineEdit(QStringLiteral("Text%1").arg(6 + i), QStringLiteral("0.00"), m_feeDetails);
+    m_costs[0]->setReadOnly(true);
+    m_hookup = classBox("cmbhookup", {"Light", "Medium", "Heavy", "Other"}, m_feeDetails);
+    connect(m_hookup, &QComboBox::activated, this, [this] { HookupFeeLookup(); });
+    m_type = classBox("cmbtype", {"Accident", "Police Tow", "Abandoned", "Other"}, m_feeDetails);
+    m_recovery = classBox("cmbrecovery", {"Winch", "Rollover", "Cushion", "Other"}, m_feeDetails);
+    m_reason =
+        classBox("cmbreason",
+                 {"Start", "Battery", "Moisture", "County", "City", "State", "Brakes", "Lock Out",
+                  "Flooded", "Flat Tire", "Gas", "Wreck", "Owner Request", "DUI", "Deer", "Other"},
+                 m_feeDetails);
+    m_mileStart = lineEdit(QStringLiteral("Text2"), QStringLiteral("0"), m_feeDetails);
+    m_mileStop = lineEdit(QStringLiteral("Text3"), QStringLiteral("0"), m_feeDetails);
+    m_idle = lineEdit(QStringLiteral("Text4"), QStringLiteral("0"), m_feeDetails);
+    m_other = lineEdit(QStringLiteral("Text5"), QStringLiteral("N/A"), m_feeDetails);
+    m_total = lineEdit(QStringLiteral("Text14"), QStringLiteral("0.00"), m_feeDetails);
+    m_total->setReadOnly(true);
+    m_total->setVisible(false);
+
+    int feeRow = 1;
+    auto addFee = [&](QWidget *label, QWidget *field, int cost) {
+        fees->addWidget(label, feeRow, 0);
+        if (field)
+            fees->addWidget(field, feeRow, 1);
+        fees->addWidget(caption(QStringLiteral("$"), m_feeDetails), feeRow, 2);
+        fees->addWidget(m_costs[size_t(cost)], feeRow, 3);
+        ++feeRow;
+    };
+    addFee(caption(QStringLiteral("Towing Hookup:"), m_feeDetails), m_hookup, 0);
+    addFee(caption(QStringLiteral("Type:"), m_feeDetails), m_type, 1);
+    {
+        auto *mileage = new QWidget(m_feeDetails);
+        auto *line = new QHBoxLayout(mileage);
+        line->setContentsMargins(0, 0, 0, 0);
+        line->addWidget(caption(QStringLiteral("Start:"), mileage));
+        line->addWidget(m_mileStart);
+        line->addWidget(caption(QStringLiteral("End:"), mileage));
+        line->addWidget(m_mileStop);
+        addFee(caption(QStringLiteral("Mileage"), m_feeDetails), mileage, 2);
+    }
+    addFee(caption(QStringLiteral("Recovery:"), m_feeDetails), m_recovery, 3);
+    addFee(caption(QStringLiteral("Tow Reason:"), m_feeDetails), m_reason, 4);
+    {
+        auto *standby = new QWidget(m_feeDetails);
+        auto *line = new QHBoxLayout(standby);
+        line->setContentsMargins(0, 0, 0, 0);
+        line->addWidget(m_idle);
+        line->addWidget(caption(QStringLiteral("minutes."), standby));
+        addFee(caption(QStringLiteral("Standby Time:"), m_feeDetails), standby, 5);
+    }
+    addFee(caption(QStringLiteral("Roadway Cleanup"), m_feeDetails), nullptr, 6);
+    addFee(caption(QStringLiteral("Other:"), m_feeDetails), m_other, 7);
+    auto *note = caption(
+        QStringLiteral("After Entering the towing fee's, Please press the Calculate Total Button."),
+        m_feeDetails);
+    note->setWordWrap(true);
+    fees->addWidget(note, feeRow++, 0, 1, 4);
+    auto *calculate = new QPushButton(QStringLiteral("Calculate Total"), m_feeDetails);
+    calculate->setObjectName(QStringLiteral("Command2"));
+    connect(calculate, &QPushButton::clicked, this, [this] { CalculateTotal(); });
+    auto *narrowButton = new QPushButton(QStringLiteral("<-"), m_feeDetails);
+    narrowButton->setObjectName(QStringLiteral("Command5"));
+    narrowButton->setFixedWidth(36);
+    connect(narrowButton, &QPushButton::clicked, this, &TowRecordForm::narrow);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(narrowButton);
+    buttons->addStretch(1);
+    buttons->addWidget(calculate);
+    fees->addLayout(buttons, feeRow++, 0, 1, 4);
+    fees->addWidget(m_total, feeRow++, 3);
+    fees->setRowStretch(feeRow, 1);
+    fees->setColumnStretch(1, 1);
+
+    for (int i : {3, 4, 5, 6})
+        m_fields[size_t(i)]->installEventFilter(this);
+    connect(m_owner, &QCheckBox::toggled, this, [this](bool checked) {
+        if (!checked)
+            return;
+        for (int i = 0; i <= 5; ++i)
+            m_fields[size_t(i)]->setText(QStringLiteral("Unknown"));
+    });
+
+    auto *body = new QHBoxLayout;
+    body->setContentsMargins(6, 0, 6, 6);
+    body->setSpacing(8);
+    body->addWidget(left, 0, Qt::AlignTop);
+    body->addWidget(m_feeDetails, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setMenuBar(m_toolbar);
+    layout->addLayout(body);
+
+    // The left part fits the narrow window; the right part the rest of the wide one.
+    const int narrowPx = int(std::lround(kNarrowWidthTwips * logicalDpiX() / 1440.0));
+    left->setFixedWidth(narrowPx - 12);
+    narrow();
+
+    // Tab through the boxes in the order they are shown.
+    QList<QWidget *> order;
+    for (int i = 0; i <= 5; ++i)
+        order << m_fields[size_t(i)];
+    order << m_owner;
+    for (int i = 6; i <= 12; ++i)
+        order << m_fields[size_t(i)];
+    order << vinButton << m_notes << m_fields[14] << m_fields[15] << homeButton << m_fields[16]
+          << m_fields[17] << m_towFee << m_time << wideButton << m_groups << m_hookup << m_costs[0]
+          << m_type << m_costs[1] << m_mileStart << m_mileStop << m_costs[2] << m_recovery
+          << m_costs[3] << m_reason << m_costs[4] << m_idle << m_costs[5] << m_costs[6] << m_other
+          << m_costs[7] << narrowButton << calculate;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+
+    if (parent) {
+        adjustSize();
+        move(parent->geometry().center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+void TowRecordForm::showEvent(QShowEvent *event)
+{
+    if (!m_loaded)
+        load();
+    QWidget::showEvent(event);
+}
+
+void TowRecordForm::load()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    LoadGroupList();
+    if (m_edt) {
+        if (const auto found = m_editor.find(m_edtId))
+            GCTIFO(*found);
+        m_buttons[2]->setText(QStringLiteral("Apply"));
+        m_buttons[0]->setText(QStringLiteral("Exit"));
+        setWindowTitle(QStringLiteral("Edit Vehicle"));
+    } else {
+        m_buttons[2]->setText(QStringLiteral("Add"));
+        m_buttons[0]->setText(QStringLiteral("Cancel"));
+        setWindowTitle(QStringLiteral("Add Vehicle"));
+    }
+    for (size_t i : {3u, 4u, 5u})
+        m_buttons[i]->setVisible(m_edt);
+}
+
+void TowRecordForm::LoadGroupList()
+{
+    m_groups->clear();
+    const QStringList names = m_editor.LoadGroupList();
+    m_groups->addItems(names);
+    if (!names.isEmpty()) {
+        m_groups->setCurrentIndex(0);
+        m_groups->setEditText(names.first());
+    }
+}
+
+void TowRecordForm::setGroupText(const QString &name)
+{
+    m_groups->setEditText(name);
+}
+
+QString TowRecordForm::fieldText(int index) const
+{
+    return index == kNotes ? m_notes->toPlainText() : m_fields[size_t(index)]->text();
+}
+
+void TowRecordForm::setFieldText(int index, const QString &text)
+{
+    if (index == kNotes)
+        m_notes->setPlainText(text);
+    else
+        m_fields[size_t(index)]->setText(text);
+}
+
+void TowRecordForm::GCTIFO(const TowRecord &r)
+{
+    m_groups->setEditText(r.value(TowField::groupname));
+    for (int i = 0; i < 14; ++i)
+        setFieldText(i, r.value(kFieldOf[i]));
+    m_towFee->setText(r.value(TowField::towedfee));
+    for (int i = 14; i < 18; ++i)
+        setFieldText(i, r.value(kFieldOf[i]));
+    m_hookup->setEditText(r.value(TowField::Hookup));
+    m_type->setEditText(r.value(TowField::Type));
+    m_reason->setEditText(r.value(TowField::reason));
+    m_recovery->setEditText(r.value(TowField::Recovery));
+    m_mileStop->setText(r.value(TowField::milestop));
+    m_mileStart->setText(r.value(TowField::milestart));
+    m_idle->setText(r.value(TowField::idletime));
+    m_other->setText(r.value(TowField::other));
+    for (int i = 0; i < 8; ++i)
+        m_costs[size_t(i)]->setText(r.value(TowField(int(TowField::cost1) + i)));
+    m_total->setText(r.value(TowField::total));
+    m_time->setText(r.value(TowField::Time));
+    m_edtId = QString::number(r.id);
+}
+
+TowRecord TowRecordForm::record() const
+{
+    TowRecord r;
+    r.id = m_edtId.trimmed().toLongLong();
+    for (int i = 0; i < 18; ++i)
+        r.set(kFieldOf[i], fieldText(i));
+    r.set(TowField::towedfee, m_towFee->text());
+    r.set(TowField::groupname, m_groups->currentText());
+    for (int i = 0; i < 8; ++i)
+        r.set(TowField(int(TowField::cost1) + i), m_costs[size_t(i)]->text());
+    r.set(TowField::total, m_total->text());
+    r.set(TowField::Hookup, m_hookup->currentText());
+    r.set(TowField::Type, m_type->currentText());
+    r.set(TowField::milestart, m_mileStart->text());
+    r.set(TowField::milestop, m_mileStop->text());
+    r.set(TowField::Recovery, m_recovery->currentText());
+    r.set(TowField::reason, m_reason->currentText());
+    r.set(TowField::idletime, m_idle->text());
+    r.set(TowField::other, m_other->text());
+    r.set(TowField::Time, m_time->text());
+    return r;
+}
+
+QAction *TowRecordForm::toolbarButton(int number) const
+{
+    if (number < 1 || number > 6)
+        return nullptr;
+    return m_buttons[size_t(number - 1)];
+}
+
+void TowRecordForm::toolbarClick(int number)
+{
+    switch (number) {
+    case 1:
+        close();
+        break;
+    case 3: {
+        const QString action = m_buttons[2]->text().trimmed().toLower();
+        if (action == QLatin1String("add"))
+            add();
+        else if (action == QLatin1String("apply"))
+            apply();
+        break;
+    }
+    case 5:
+        step(false);
+        break;
+    case 6:
+        step(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void TowRecordForm::add()
+{
+    if (!CalculateTotal())
+        return;
+    TowRecord r = record();
+    const auto outcome = m_editor.add(r, m_groups->currentText(), QDate::currentDate());
+    if (outcome == TowRecordEditor::Outcome::YearMissing) {
+        m_mustLabel->setVisible(true);
+        m_yearMarker->setVisible(true);
+        return;
+    }
+    m_fields[16]->setText(r.value(TowField::toweddate));
+    if (outcome == TowRecordEditor::Outcome::Saved) {
+        Q_EMIT saved(r.id);
+        close();
+    }
+}
+
+void TowRecordForm::apply()
+{
+    TowRecord r = record();
+    if (m_editor.apply(r, m_groups->currentText()) == TowRecordEditor::Outcome::Saved) {
+        Q_EMIT saved(r.id);
+        close();
+    }
+}
+
+void TowRecordForm::step(bool forward)
+{
+    if (!m_edt)
+        return;
+    const qint64 id = m_edtId.trimmed().toLongLong();
+    const auto record = forward ? m_editor.next(id) : m_editor.previous(id);
+    if (record)
+        GCTIFO(*record);
+}
+
+bool TowRecordForm::CalculateTotal()
+{
+    std::array<QString, 8> costs;
+    for (size_t i = 0; i < 8; ++i)
+        costs[i] = m_costs[i]->text();
+    const auto total = tarnvale::CalculateTotal(costs);
+    if (!total) {
+        m_dialogs.notify(m_settings.companyName(),
+                         QStringLiteral("The charges are too large to add up."),
+                         MessageIcon::Critical);
+        return false;
+    }
+    m_total->setText(total->total);
+    m_towFee->setText(total->towedFee);
+    widen();
+    return true;
+}
+
+void TowRecordForm::HookupFeeLookup()
+{
+    const auto fee = tarnvale::HookupFeeLookup(m_hookup->currentText(), m_settings);
+    if (!fee)
+        return;
+    m_costs[0]->setText(fee->charge);
+    if (fee->makeEditable)
+        m_costs[0]->setReadOnly(false);
+}
+
+void TowRecordForm::checkVin()
+{
+    if (!m_editor.checkVin(m_fields[12]->text())) {
+        m_fields[12]->setFocus();
+        m_fields[12]->selectAll();
+    }
+}
+
+void TowRecordForm::setWidthTwips(int twips)
+{
+    m_feeDetails->setVisible(twips >= kFullWidthTwips);
+    setFixedWidth(int(std::lround(twips * logicalDpiX() / 1440.0)));
+}
+
+void TowRecordForm::widen()
+{
+    setWidthTwips(kFullWidthTwips);
+}
+
+void TowRecordForm::narrow()
+{
+    setWidthTwips(kNarrowWidthTwips);
+}
+
+bool TowRecordForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (watched == m_dateTowedLabel)
+            m_fields[16]->setText(DateText::today());
+        else if (watched == m_dateReleasedLabel)
+            m_fields[17]->setText(DateText::today());
+    } else if (event->type() == QEvent::FocusOut) {
+        for (int i : {3, 4, 5, 6}) {
+            if (watched == m_fields[size_t(i)]) {
+                const QString text = m_fields[size_t(i)]->text();
+                const QString formatted = FormatPhoneBox(text);
+                if (formatted != text)
+                    m_fields[size_t(i)]->setText(formatted);
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace tarnvale

@@ -1,0 +1,118 @@
+// frmAddEditContact: the form in which one tow record is added ("Add Vehicle") or edited
+// ("Edit Vehicle"). Application-modal while open; deletes itself when closed.
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+#include "TowRecord.h"
+#include "TowRecordEditor.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QToolBar;
+
+namespace tarnvale {
+
+class Dialogs;
+class ModDatabase;
+class SettingsFile;
+
+class TowRecordForm : public QWidget
+{
+    Q_OBJECT
+
+  public:
+    static constexpr int kFullWidthTwips = 12030;
+    static constexpr int kNarrowWidthTwips = 6435;
+
+    TowRecordForm(ModDatabase &database, const SettingsFile &settings, Dialogs &dialogs,
+                  QWidget *parent = nullptr);
+
+    // Set by the caller before the window is shown: edit mode and the id of the record.
+    void setEDT(bool edit) { m_edt = edit; }
+    void setEDTID(const QString &id) { m_edtId = id; }
+    bool EDT() const { return m_edt; }
+    const QString &EDTID() const { return m_edtId; }
+
+    // The window's load (run once, at the latest when it is first shown): group list, class
+    // lists, the record in Edit mode, captions.
+    void load();
+    // Fills the group box: every group name, then "<None>"; the box shows the first item.
+    void LoadGroupList();
+    // Puts a record into the controls and keeps its id in EDTID. Every field is shown, an
+    // empty one as empty text.
+    void GCTIFO(const TowRecord &record);
+    // The record as the controls hold it (groupname: the group box's text; id: EDTID).
+    TowRecord record() const;
+
+    // The group box's text ("&Add vehicle to this group..." sets it after showing the form).
+    void setGroupText(const QString &name);
+
+    // Toolbar1's buttons by position: 1 Cancel/Exit, 3 Add/Apply, 5 Previous, 6 Next.
+    void toolbarClick(int number);
+    QAction *toolbarButton(int number) const;
+
+    // "Calculate Total": false when the charges cannot be added up (reported).
+    bool CalculateTotal();
+    // The hookup rule for the text now in the hookup box (run when the user picks a class).
+    void HookupFeeLookup();
+    void checkVin();
+    void widen();
+    void narrow();
+
+  Q_SIGNALS:
+    // After a record was written (the tree has been rebuilt); the id of the record.
+    void saved(qint64 id);
+
+  protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+  private:
+    QString fieldText(int index) const;
+    void setFieldText(int index, const QString &text);
+    void setWidthTwips(int twips);
+    void add();
+    void apply();
+    void step(bool forward);
+
+    TowRecordEditor m_editor;
+    const SettingsFile &m_settings;
+    Dialogs &m_dialogs;
+    bool m_edt = false;
+    QString m_edtId;
+    bool m_loaded = false;
+
+    QToolBar *m_toolbar = nullptr;
+    std::array<QAction *, 6> m_buttons{};
+    std::array<QLineEdit *, 18> m_fields{}; // tFields(0..17); 13 is the notes box
+    QPlainTextEdit *m_notes = nullptr;
+    QCheckBox *m_owner = nullptr;
+    QLabel *m_yearMarker = nullptr;        // Label45
+    QLabel *m_mustLabel = nullptr;         // lblmust
+    QLabel *m_dateTowedLabel = nullptr;    // Label16
+    QLabel *m_dateReleasedLabel = nullptr; // Label17
+    QLineEdit *m_towFee = nullptr;         // Text1
+    QLineEdit *m_time = nullptr;           // txttime
+    QComboBox *m_hookup = nullptr;
+    QComboBox *m_type = nullptr;
+    QComboBox *m_recovery = nullptr;
+    QComboBox *m_reason = nullptr;
+    QLineEdit *m_mileStart = nullptr;     // Text2
+    QLineEdit *m_mileStop = nullptr;      // Text3
+    QLineEdit *m_idle = nullptr;          // Text4
+    QLineEdit *m_other = nullptr;         // Text5
+    std::array<QLineEdit *, 8> m_costs{}; // Text6..Text13
+    QLineEdit *m_total = nullptr;         // Text14
+    QComboBox *m_groups = nullptr;        // lstGroups
+    QWidget *m_feeDetails = nullptr;      // the right part, "Tow Fee Details"
+};
+
+} // namespace tarnvale

@@ -1,0 +1,174 @@
+#include "DateText.h"
+
+#include <QRegularExpression>
+
+#include <cstdlib>
+
+namespace tarnvale {
+
+namespace {
+
+// The short format with every run of fewer than four 'y' widened to "yyyy".
+QString fourDigitYearFormat(const QString &format)
+{
+    QString result;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size();) {
+        const QChar c = format.at(i);
+        if (c == u'\'') {
+            quoted = !quoted;
+            result += c;
+            ++i;
+            continue;
+        }
+        if (!quoted && c == u'y') {
+            qsizetype run = 0;
+            while (i + run < format.size() && format.at(i + run) == u'y')
+                ++run;
+            result += QStringLiteral("yyyy");
+            i += run;
+            continue;
+        }
+        result += c;
+        ++i;
+    }
+    return result;
+}
+
+// The order in which day, month and year appear in a date format, e.g. "Mdy" for "M/d/yy".
+QString fieldOrder(const QString &format)
+{
+    QString order;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'') {
+            quoted = !quoted;
+            continue;
+        }
+        if (quoted)
+            continue;
+        if ((c == u'd' || c == u'M' || c == u'y') && !order.contains(c))
+            order += c;
+    }
+    return order.size() == 3 ? order : QStringLiteral("Mdy");
+}
+
+// The separators of the locale's short form, besides the usual '/', '-' and '.'.
+QString separatorClass(const QString &format)
+{
+    QString seps = QStringLiteral("/.\\-");
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'') {
+            quoted = !quoted;
+            continue;
+        }
+        if (!quoted && !c.isLetterOrNumber() && !c.isSpace() && !seps.contains(c))
+            seps += QRegularExpression::escape(QString(c));
+    }
+    return QLatin1Char('[') + seps + QLatin1Char(']');
+}
+
+std::optional<QDate> readNumeric(const QString &text, const QLocale &locale, const QDate &reference)
+{
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+    const QString sep = separatorClass(format);
+    const QRegularExpression pattern(
+        QStringLiteral("^(\\d{1,4})\\s*%1\\s*(\\d{1,4})\\s*%1\\s*(\\d{1,4})$").arg(sep));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString order = fieldOrder(format);
+    int day = 0, month = 0, year = 0, yearDigits = 0;
+    for (int i = 0; i < 3; ++i) {
+        const QString piece = match.captured(i + 1);
+        const int value = piece.toInt();
+        switch (order.at(i).unicode()) {
+        case u'd':
+            if (piece.size() > 2)
+                return std::nullopt;
+            day = value;
+            break;
+        case u'M':
+            if (piece.size() > 2)
+                return std::nullopt;
+            month = value;
+            break;
+        default:
+            year = value;
+            yearDigits = int(piece.size());
+            break;
+        }
+    }
+    if (yearDigits == 3)
+        return std::nullopt;
+    if (yearDigits <= 2)
+        year = DateText::nearestCenturyYear(year, reference.year());
+    const QDate date(year, month, day);
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
+}
+
+} // namespace
+
+QString DateText::shortForm(const QDate &date, const QLocale &locale)
+{
+    return locale.toString(date, fourDigitYearFormat(locale.dateFormat(QLocale::ShortFormat)));
+}
+
+QString DateText::today(const QLocale &locale)
+{
+    return shortForm(QDate::currentDate(), locale);
+}
+
+QString DateText::longForm(const QDate &date, const QLocale &locale)
+{
+    return locale.toString(date, QStringLiteral("MMMM dd, yyyy"));
+}
+
+int DateText::nearestCenturyYear(int yy, int referenceYear)
+{
+    const int century = referenceYear - ((referenceYear % 100) + 100) % 100;
+    int best = century + yy;
+    for (int candidate : {century - 100 + yy, century + 100 + yy}) {
+        const int distance = std::abs(candidate - referenceYear);
+        const int bestDistance = std::abs(best - referenceYear);
+        if (distance < bestDistance || (distance == bestDistance && candidate < best))
+            best = candidate;
+    }
+    return best;
+}
+
+std::optional<QDate> DateText::read(const QString &text, const QLocale &locale,
+                                    const QDate &reference)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return std::nullopt;
+
+    static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    if (iso.match(t).hasMatch()) {
+        const QDate date = QDate::fromString(t, Qt::ISODate);
+        return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+    }
+    if (auto date = readNumeric(t, locale, reference))
+        return date;
+
+    // Forms with month names. Month and day names are matched without regard to case.
+    const QString formats[] = {
+        locale.dateFormat(QLocale::LongFormat),
+        fourDigitYearFormat(locale.dateFormat(QLocale::LongFormat)),
+        QStringLiteral("MMMM d, yyyy"),
+        QStringLiteral("MMM d, yyyy"),
+        QStringLiteral("d MMMM yyyy"),
+    };
+    for (const QString &format : formats) {
+        const QDate date = locale.toDate(t, format);
+        if (date.isValid())
+            return date;
+    }
+    return std::nullopt;
+}
+
+} // namespace tarnvale

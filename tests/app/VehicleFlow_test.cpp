@@ -1,0 +1,285 @@
+// Whole flows of a tow record through the main window, the browser and the tow record form.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QPointer>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "AppContext.h"
+#include "ContactsWindow.h"
+#include "DateText.h"
+#include "GroupTreeModel.h"
+#include "MainWindow.h"
+#include "ScriptedDialogs.h"
+#include "TestFolder.h"
+#include "TowRecordForm.h"
+
+using namespace tarnvale;
+using tarnvale::test::ScriptedDialogs;
+
+namespace {
+
+struct Program
+{
+    test::TestFolder folder;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<AppContext> context;
+    std::unique_ptr<MainWindow> window;
+
+    Program()
+    {
+        context = std::make_unique<AppContext>(folder.path(), dialogs);
+        context->settings.write("Company", "Name", "Ace Towing");
+        context->settings.write("Fee", "Storage Fee", "10");
+        context->settings.write("Tow Fee", "Taxrate", ".08");
+        context->settings.write("Tow Fee", "Light", "45.00");
+        window = std::make_unique<MainWindow>(*context);
+        window->load();
+        window->show();
+    }
+    ~Program()
+    {
+        for (TowRecordForm *form : openForms())
+            form->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        window.reset();
+    }
+
+    ContactsWindow *browser() const { return window->browser(); }
+    GroupTreeModel *model() const { return browser()->treeModel(); }
+
+    static QList<TowRecordForm *> openForms()
+    {
+        QList<TowRecordForm *> forms;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *form = qobject_cast<TowRecordForm *>(w); form && form->isVisible())
+                forms << form;
+        return forms;
+    }
+
+    void click(const QModelIndex &index, Qt::MouseButton button)
+    {
+        browser()->nodeClick(index, button);
+        for (QMenu *menu : {window->groupContextMenu(), window->vehicleContextMenu()})
+            menu->close();
+    }
+
+    QString label(const char *name) const { return browser()->findChild<QLabel *>(name)->text(); }
+
+    QStringList sheetRow(int row) const
+    {
+        QTableWidget *list = browser()->list();
+        QStringList cells;
+        for (int c = 0; c < list->columnCount(); ++c)
+            cells << (list->item(row, c) ? list->item(row, c)->text() : QString());
+        return cells;
+    }
+
+    QString sheetValue(const QString &field) const
+    {
+        QTableWidget *list = browser()->list();
+        for (int r = 0; r < list->rowCount(); ++r)
+            if (list->item(r, 0) && list->item(r, 0)->text() == field)
+                return list->item(r, 1)->text();
+        return QStringLiteral("<no row>");
+    }
+};
+
+void setText(QWidget *form, const QString &name, const QString &value)
+{
+    if (auto *line = form->findChild<QLineEdit *>(name))
+        line->setText(value);
+    else if (auto *box = form->findChild<QComboBox *>(name))
+        box->setEditText(value);
+}
+
+QString text(QWidget *form, const QString &name)
+{
+    if (auto *line = form->findChild<QLineEdit *>(name))
+        return line->text();
+    if (auto *box = form->findChild<QComboBox *>(name))
+        return box->currentText();
+    return {};
+}
+
+} // namespace
+
+class VehicleFlowTest : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void addSeeEditStepRemove()
+    {
+        Program p;
+        QVERIFY(p.context->store.isOpen());
+        QVERIFY(p.context->database.AddGroup("Police") == 1);
+        const qint64 groupId = p.context->store.groupIdByName("Police");
+        const QModelIndex group = p.model()->groupIndex(groupId);
+        QVERIFY(group.isValid());
+
+        // Right-click the group, "&Add vehicle to this group...".
+        p.click(group, Qt::RightButton);
+        QCOMPARE(p.browser()->SelNde().tag, "G|" + QString::number(groupId));
+        p.window->command("mnuACITG")->trigger();
+        QCOMPARE(Program::openForms().size(), 1);
+        QPointer<TowRecordForm> form = Program::openForms().first();
+        QCOMPARE(form->windowTitle(), QString("Add Vehicle"));
+        QCOMPARE(QApplication::activeModalWidget(), form.data());
+        QCOMPARE(text(form, "lstGroups"), QString("Police"));
+
+        setText(form, "tFields_0", "John Smith");
+        setText(form, "tFields_6", "1999");
+        setText(form, "tFields_7", "Ford");
+        setText(form, "tFields_8", "Taurus");
+        setText(form, "tFields_10", "red");
+        setText(form, "tFields_16", "3/1/2026");
+        setText(form, "tFields_17", "3/4/2026");
+        auto *hookup = form->findChild<QComboBox *>("cmbhookup");
+        hookup->setCurrentIndex(0);
+        Q_EMIT hookup->activated(0);
+        setText(form, "Text8", "55");
+        form->toolbarClick(3);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!form);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QCOMPARE(p.dialogs.count(), 0);
+
+        // The new vehicle is in the tree under its group.
+        const qint64 id = p.context->store.towRecords()->first().id;
+        const QModelIndex vehicle = p.model()->vehicleIndex(id);
+        QVERIFY(vehicle.isValid());
+        QCOMPARE(vehicle.parent(), p.model()->groupIndex(groupId));
+        QCOMPARE(vehicle.data().toString(), QString("1999 FORD TAURUS RED"));
+        QCOMPARE(p.label("Label10"), QString("1"));
+
+        // A group click lists it; a vehicle click fills the sheet and the summary.
+        p.click(p.model()->groupIndex(groupId), Qt::LeftButton);
+        QCOMPARE(p.browser()->list()->rowCount(), 1);
+        QCOMPARE(p.sheetRow(0),
+                 (QStringList{"JOHN SMITH", "1999", "FORD", "TAURUS", "RED", "3/1/2026"}));
+        p.click(p.model()->vehicleIndex(id), Qt::LeftButton);
+        QCOMPARE(p.browser()->list()->horizontalHeaderItem(1)->text(), QString("Value"));
+        QCOMPARE(p.sheetRow(0), (QStringList{"Name:", "JOHN SMITH"}));
+        QCOMPARE(p.sheetValue("Hookup:"), QString("45.00"));
+        QCOMPARE(p.sheetValue("Mileage:"), QString("55"));
+        QCOMPARE(p.sheetValue("Tow Fee:"), QString("100.00"));
+        QCOMPARE(p.sheetValue("Days In Storage:"), QString("3"));
+        QCOMPARE(p.sheetValue("Total Storage:"), QString("$30.00"));
+        QCOMPARE(p.label("Label3"), QString("3"));
+        QCOMPARE(p.label("Label5"), QString("$10.00"));
+        QCOMPARE(p.label("Label7"), QString("100.00"));
+        QCOMPARE(p.label("Label1"), QString("$140.40"));
+        QCOMPARE(p.browser()->printSnapshot().customerName, QString("John Smith"));
+        QCOMPARE(p.browser()->printSnapshot().grandTotal, QString("$140.40"));
+        QVERIFY(p.browser()->list()->columnWidth(1) > 20);
+
+        // A second vehicle through toolbar New, without a group.
+        p.window->toolbarButton(1)->trigger();
+        form = Program::openForms().first();
+        QCOMPARE(text(form, "lstGroups"), QString("Police"));
+        setText(form, "lstGroups", "<None>");
+        setText(form, "tFields_6", "2005");
+        setText(form, "tFields_7", "Honda");
+        form->toolbarClick(3);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!form);
+        const qint64 second = p.context->store.towRecords()->last().id;
+        QCOMPARE(p.model()->vehicleIndex(second).parent(), p.model()->otherIndex());
+        QCOMPARE(p.context->store.towRecord(second)->value(TowField::toweddate), DateText::today());
+
+        // Edit the first from the vehicle menu; step Next and Previous; apply.
+        p.click(p.model()->vehicleIndex(id), Qt::RightButton);
+        p.window->command("mnuETC")->trigger();
+        form = Program::openForms().first();
+        QCOMPARE(form->windowTitle(), QString("Edit Vehicle"));
+        QCOMPARE(text(form, "tFields_0"), QString("John Smith"));
+        form->toolbarClick(6);
+        QCOMPARE(text(form, "tFields_7"), QString("Honda"));
+        QCOMPARE(text(form, "tFields_0"), QString());
+        form->toolbarClick(6);
+        QCOMPARE(text(form, "tFields_7"), QString("Honda"));
+        form->toolbarClick(5);
+        QCOMPARE(text(form, "tFields_0"), QString("John Smith"));
+        setText(form, "tFields_8", "Sable");
+        setText(form, "tFields_17", "3/6/2026");
+        form->toolbarClick(3);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!form);
+        QCOMPARE(p.dialogs.count(), 0);
+        QCOMPARE(p.model()->vehicleIndex(id).data().toString(), QString("1999 FORD SABLE RED"));
+        p.click(p.model()->vehicleIndex(id), Qt::LeftButton);
+        QCOMPARE(p.label("Label3"), QString("5"));
+        QCOMPARE(p.sheetValue("Vehicle Model:"), QString("SABLE"));
+
+        // A vehicle click whose sheet has fewer fields leaves nothing of the first.
+        p.click(p.model()->vehicleIndex(second), Qt::LeftButton);
+        QCOMPARE(p.sheetValue("Name:"), QString());
+        QCOMPARE(p.label("Label7"), QString(".00"));
+        QCOMPARE(p.sheetValue("Vehicle Vin:"), QString("<no row>"));
+        QCOMPARE(p.browser()->printSnapshot().customerName, QString());
+
+        // Remove the first from the vehicle menu.
+        p.click(p.model()->vehicleIndex(id), Qt::RightButton);
+        p.dialogs.queueAnswer(Answer::Yes);
+        p.window->command("mnusRC")->trigger();
+        QCOMPARE(p.dialogs.count(), 1);
+        QVERIFY(!p.model()->vehicleIndex(id).isValid());
+        QVERIFY(!p.context->store.towRecord(id));
+        QCOMPARE(p.label("Label10"), QString("1"));
+    }
+
+    void addVehicleCommandsOpenTheFormInAddMode_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("context menu Add Vehicle") << "mnusmAC";
+        QTest::newRow("toolbar New > Vehicle") << "tbNewVehicle";
+    }
+    void addVehicleCommandsOpenTheFormInAddMode()
+    {
+        QFETCH(QString, command);
+        Program p;
+        QAction *action = p.window->findChild<QAction *>(command);
+        QVERIFY(action);
+        action->trigger();
+        QCOMPARE(Program::openForms().size(), 1);
+        TowRecordForm *form = Program::openForms().first();
+        QVERIFY(!form->EDT());
+        QCOMPARE(form->toolbarButton(3)->text(), QString("Add"));
+        QCOMPARE(text(form, "lstGroups"), QString("<None>"));
+    }
+
+    void rightClickLeavesTheSheet()
+    {
+        Program p;
+        TowRecord r;
+        r.set(TowField::vehyear, "1999");
+        r.set(TowField::custname, "first");
+        const qint64 a = *p.context->store.addTowRecord(r);
+        r.set(TowField::custname, "second");
+        const qint64 b = *p.context->store.addTowRecord(r);
+        p.browser()->RefContactList();
+        p.click(p.model()->vehicleIndex(a), Qt::LeftButton);
+        p.click(p.model()->vehicleIndex(b), Qt::RightButton);
+        QCOMPARE(p.browser()->SelNde().id(), QString::number(b));
+        QCOMPARE(p.sheetValue("Name:"), QString("FIRST"));
+        // A group click lists but does not clear the summary or the print values.
+        QVERIFY(p.context->database.AddGroup("Empty") == 1);
+        p.click(p.model()->groupIndex(p.context->store.groupIdByName("Empty")), Qt::LeftButton);
+        QCOMPARE(p.browser()->list()->rowCount(), 0);
+        QCOMPARE(p.browser()->list()->columnCount(), 6);
+        QCOMPARE(p.browser()->printSnapshot().customerName, QString("first"));
+    }
+};
+
+QTEST_MAIN(VehicleFlowTest)
+#include "VehicleFlow_test.moc"

@@ -1,0 +1,70 @@
+#include <QLocale>
+#include <QTest>
+
+#include "IsValidVin.h"
+
+using namespace tarnvale;
+
+class IsValidVinTest : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void check_data()
+    {
+        QTest::addColumn<QString>("vin");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("valid, check X") << "1M8GDM9AXKP042788" << true;
+        QTest::newRow("valid, all ones") << "11111111111111111" << true;
+        QTest::newRow("valid, digit check") << "1HGCM82633A004352" << true;
+        QTest::newRow("one character changed") << "1M8GDM9AXKP042789" << false;
+        QTest::newRow("first character changed") << "2M8GDM9AXKP042788" << false;
+        QTest::newRow("lower-case check x") << "1M8GDM9AxKP042788" << false;
+        QTest::newRow("lower-case letters carry the previous value")
+            << "1m8GDM9AXKP042788" << false;
+        // The 9th character is taken from the text as passed in, before trimming.
+        QTest::newRow("leading blanks shift the check position") << "  1M8GDM9AXKP042788" << false;
+        QTest::newRow("leading blanks, same character there") << "  11111111111111111" << true;
+        QTest::newRow("blanks after only") << "11111111111111111   " << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("eight characters") << "11111111" << false;
+        QTest::newRow("text beyond 17 ignored") << "11111111111111111ZZZZ" << true;
+        // 0 at position 1 and no value anywhere else: sum 0, check "0".
+        QTest::newRow("I, O, Q carry the value before them (0 at start)")
+            << "IOQIOQIO0IOQIOQIO" << true;
+        // Q at position 2 counts as the 1 of position 1, like the all-ones VIN.
+        QTest::newRow("Q counts as previous value") << "1Q111111111111111" << true;
+        QTest::newRow("Q where previous value differs") << "2Q111111111111111" << false;
+        // A nine-character text: positions 10 to 17 are empty and carry position 8's value.
+        QTest::newRow("short text carries the last value") << "111111111" << true;
+        QTest::newRow("punctuation carries too") << "1-1111111111111-1" << true;
+        QTest::newRow("blank ninth character") << "11111111 11111111" << false;
+    }
+    void check()
+    {
+        QFETCH(QString, vin);
+        QFETCH(bool, valid);
+        QCOMPARE(IsValidVin(vin), valid);
+    }
+
+    // Changing any weighted character to one of a different value breaks the check.
+    void everyWeightedPositionCounts()
+    {
+        const QString vin = QStringLiteral("1M8GDM9AXKP042788");
+        QVERIFY(IsValidVin(vin));
+        for (int i = 0; i < 17; ++i) {
+            if (i == 8)
+                continue;
+            QString changed = vin;
+            const QChar c = vin.at(i);
+            // A digit whose value differs from the original character's value by one.
+            changed[i] = c == u'1' || c == u'A' || c == u'J' ? QChar(u'2') : QChar(u'1');
+            QVERIFY2(!IsValidVin(changed), qPrintable(changed));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(IsValidVinTest)
+#include "IsValidVin_test.moc"

@@ -1,0 +1,337 @@
+#include <QLocale>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "ModDatabase.h"
+#include "ProgramFolder.h"
+#include "RecordStore.h"
+#include "ScriptedDialogs.h"
+#include "SettingsFile.h"
+#include "TestFolder.h"
+#include "TowRecordEditor.h"
+
+using namespace tarnvale;
+using tarnvale::test::ScriptedDialogs;
+using tarnvale::test::ShownBox;
+
+namespace {
+
+// A fresh program folder with an open database; counts the tree rebuilds.
+struct Fixture
+{
+    test::TestFolder folder;
+    SettingsFile settings{folder.settingsPath()};
+    ProgramFolder programFolder{folder.path()};
+    ScriptedDialogs dialogs;
+    RecordStore store;
+    ModDatabase database{store, settings, programFolder, dialogs};
+    TowRecordEditor editor{database, settings, dialogs};
+    int refreshes = 0;
+
+    Fixture()
+    {
+        database.setRefresh([this] { ++refreshes; });
+        database.OpenDatabaseFile();
+    }
+
+    qint64 addRecord(const QString &year, const QString &group = {})
+    {
+        TowRecord r;
+        r.set(TowField::vehyear, year);
+        r.set(TowField::groupname, group);
+        return store.addTowRecord(r).value_or(-1);
+    }
+};
+
+const QString kCrLf2 = QStringLiteral("\r\n\r\n");
+
+} // namespace
+
+class TowRecordEditorTest : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void groupList()
+    {
+        Fixture f;
+        QVERIFY(f.store.isOpen());
+        QCOMPARE(f.editor.LoadGroupList(), QStringList{"<None>"});
+        QVERIFY(f.store.addGroup("Police"));
+        QVERIFY(f.store.addGroup("Abandoned"));
+        QVERIFY(f.store.addGroup("  "));
+        QCOMPARE(f.editor.LoadGroupList(), (QStringList{"Police", "Abandoned", "  ", "<None>"}));
+        QCOMPARE(f.dialogs.count(), 0);
+    }
+
+    void groupListFailureIsReported()
+    {
+        Fixture f;
+        QVERIFY(f.store.addGroup("Police"));
+        QSqlQuery query(f.store.database());
+        QVERIFY(query.exec("DROP TABLE groups"));
+        QCOMPARE(f.editor.LoadGroupList(), QStringList());
+        QCOMPARE(f.dialogs.count(), 1);
+        QCOMPARE(f.dialogs.last().title, QString("Database Error!"));
+        QVERIFY(f.dialogs.last().text.startsWith("Unknown database error: " + kCrLf2));
+        QCOMPARE(f.dialogs.last().icon, MessageIcon::Critical);
+    }
+
+    void noDatabaseNoSecondMessage()
+    {
+        Fixture f;
+        f.store.close();
+        QCOMPARE(f.editor.LoadGroupList(), QStringList{"<None>"});
+        QCOMPARE(f.dialogs.count(), 0);
+    }
+
+    void groupNameFromBox_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("group");
+        QTest::newRow("none") << "<None>"
+                              << "";
+        QTest::newRow("none, any case, blanks") << "  <nONe> "
+                                                << "";
+        QTest::newRow("a group as typed") << " Police "
+                                          << " Police ";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("none inside other text") << "<None> lot"
+                                                << "<None> lot";
+    }
+    void groupNameFromBox()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, group);
+        QCOMPARE(TowRecordEditor::groupNameFromBox(box), group);
+    }
+
+    void addRequiresAYear_data()
+    {
+        QTest::addColumn<QString>("year");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("a single blank counts as filled") << " " << true;
+        QTest::newRow("a year") << "1999" << true;
+    }
+    void addRequiresAYear()
+    {
+        QFETCH(QString, year);
+        QFETCH(bool, saved);
+        Fixture f;
+        TowRecord r;
+        r.set(TowField::vehyear, year);
+        const auto outcome = f.editor.add(r, "<None>", QDate(2026, 12, 6));
+        QCOMPARE(outcome,
+                 saved ? TowRecordEditor::Outcome::Saved : TowRecordEditor::Outcome::YearMissing);
+        QCOMPARE(f.store.towRecordCount(), saved ? 1 : 0);
+        QCOMPARE(f.refreshes, saved ? 1 : 0);
+        QCOMPARE(f.dialogs.count(), 0);
+    }
+
+    void addKeepsATypedDateAndFillsAnEmptyOne_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("empty gets today") << ""
+                                          << "12/6/2026";
+        QTest::newRow("typed date kept") << "11/30/2026"
+                                         << "11/30/2026";
+        QTest::newRow("blank is not empty: kept") << " "
+                                                  << " ";
+    }
+    void addKeepsATypedDateAndFillsAnEmptyOne()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        Fixture f;
+        TowRecord r;
+        r.set(TowField::vehyear, "2001");
+        r.set(TowField::toweddate, typed);
+        QCOMPARE(f.editor.add(r, "<None>", QDate(2026, 12, 6)), TowRecordEditor::Outcome::Saved);
+        QCOMPARE(r.value(TowField::toweddate), stored);
+        const auto back = f.store.towRecord(r.id);
+        QVERIFY(back);
+        QCOMPARE(back->value(TowField::toweddate), stored);
+    }
+
+    void addStoresEveryFieldAndTheGroup_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("group");
+        QTest::newRow("none") << " <none> "
+                              << "";
+        QTest::newRow("a group") << "Police"
+                                 << "Police";
+        QTest::newRow("a name no group has is stored as is") << "Nowhere "
+                                                             << "Nowhere ";
+    }
+    void addStoresEveryFieldAndTheGroup()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, group);
+        Fixture f;
+        QVERIFY(f.store.addGroup("Police"));
+        TowRecord r;
+        for (int i = 0; i < kTowFieldCount; ++i)
+            r.values[size_t(i)] = QStringLiteral(" value %1 ").arg(i);
+        QVERIFY(f.editor.add(r, box, QDate(2026, 12, 6)) == TowRecordEditor::Outcome::Saved);
+        QVERIFY(r.id > 0);
+        TowRecord expected = r;
+        expected.set(TowField::groupname, group);
+        QCOMPARE(f.store.towRecord(r.id), std::optional<TowRecord>(expected));
+        QCOMPARE(f.dialogs.count(), 0);
+    }
+
+    void addRefusedByTheDatabaseIsReported()
+    {
+        Fixture f;
+        QSqlQuery query(f.store.database());
+        QVERIFY(query.exec("CREATE TRIGGER refuse BEFORE INSERT ON wrecker "
+                           "BEGIN SELECT RAISE(ABORT, 'disk is full'); END"));
+        TowRecord r;
+        r.set(TowField::vehyear, "2001");
+        QCOMPARE(f.editor.add(r, "<None>", QDate(2026, 12, 6)), TowRecordEditor::Outcome::Failed);
+        QCOMPARE(f.dialogs.count(), 1);
+        QCOMPARE(f.dialogs.last().title, QString("Database Error!"));
+        QVERIFY(f.dialogs.last().text.startsWith("Unknown database error: " + kCrLf2));
+        QVERIFY(f.dialogs.last().text.contains("disk is full"));
+        QCOMPARE(f.dialogs.last().icon, MessageIcon::Critical);
+        QCOMPARE(f.refreshes, 0);
+        QCOMPARE(f.store.towRecordCount(), 0);
+    }
+
+    void applyRewritesTheRow()
+    {
+        Fixture f;
+        QVERIFY(f.store.addGroup("Police"));
+        const qint64 id = f.addRecord("1999", "Police");
+        TowRecord r = *f.store.towRecord(id);
+        r.set(TowField::vehmake, "Ford");
+        r.set(TowField::toweddate, "");
+        QCOMPARE(f.editor.apply(r, "Police"), TowRecordEditor::Outcome::Saved);
+        TowRecord back = *f.store.towRecord(id);
+        QCOMPARE(back.value(TowField::vehmake), QString("Ford"));
+        // No date stamp, no year check on Apply.
+        QCOMPARE(back.value(TowField::toweddate), QString());
+        QCOMPARE(back.value(TowField::groupname), QString("Police"));
+        QCOMPARE(f.dialogs.count(), 0);
+        QCOMPARE(f.refreshes, 1);
+        QCOMPARE(f.store.towRecordCount(), 1);
+    }
+
+    void applyWithAnUnknownGroup_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("groupCreated");
+        QTest::newRow("yes creates the group") << "Impound" << true << "Impound" << true;
+        QTest::newRow("no stores no group") << "Impound" << false << "" << false;
+        QTest::newRow("case matters") << "police" << false << "" << false;
+        QTest::newRow("empty box asks for the empty name") << "" << false << "" << false;
+    }
+    void applyWithAnUnknownGroup()
+    {
+        QFETCH(QString, box);
+        QFETCH(bool, yes);
+        QFETCH(QString, stored);
+        QFETCH(bool, groupCreated);
+        Fixture f;
+        QVERIFY(f.store.addGroup("Police"));
+        const qint64 id = f.addRecord("1999", "Police");
+        TowRecord r = *f.store.towRecord(id);
+        f.dialogs.queueAnswer(yes ? Answer::Yes : Answer::No);
+        QCOMPARE(f.editor.apply(r, box), TowRecordEditor::Outcome::Saved);
+        QCOMPARE(f.dialogs.count(), 1);
+        const ShownBox &question = f.dialogs.last();
+        QCOMPARE(question.kind, ShownBox::Kind::Question);
+        QCOMPARE(question.title, QString("Could not find group"));
+        QCOMPARE(question.text,
+                 "The group '" + box + "' does not exist, Would you like to create it now?");
+        QCOMPARE(question.icon, MessageIcon::Exclamation);
+        QCOMPARE(question.buttons, MessageButtons::YesNo);
+        QCOMPARE(f.store.towRecord(id)->value(TowField::groupname), stored);
+        QCOMPARE(f.store.groupExists(box), groupCreated);
+    }
+
+    void applyWithNoneAsksNothing()
+    {
+        Fixture f;
+        const qint64 id = f.addRecord("1999", "Police");
+        TowRecord r = *f.store.towRecord(id);
+        QCOMPARE(f.editor.apply(r, " <NONE>"), TowRecordEditor::Outcome::Saved);
+        QCOMPARE(f.dialogs.count(), 0);
+        QCOMPARE(f.store.towRecord(id)->value(TowField::groupname), QString());
+    }
+
+    void applyToARemovedRecordIsReportedNotRecreated()
+    {
+        Fixture f;
+        const qint64 id = f.addRecord("1999");
+        const qint64 other = f.addRecord("2005");
+        TowRecord r = *f.store.towRecord(id);
+        QVERIFY(f.store.removeTowRecord(id));
+        QCOMPARE(f.editor.apply(r, "<None>"), TowRecordEditor::Outcome::Failed);
+        QCOMPARE(f.dialogs.count(), 1);
+        QCOMPARE(f.dialogs.last().title, QString("Database Error!"));
+        QVERIFY(f.dialogs.last().text.startsWith("Unknown database error: " + kCrLf2));
+        QCOMPARE(f.store.towRecordCount(), 1);
+        QVERIFY(!f.store.towRecord(id));
+        QCOMPARE(f.store.towRecord(other)->value(TowField::vehyear), QString("2005"));
+        QCOMPARE(f.refreshes, 0);
+    }
+
+    void steppingStaysAtTheEnds()
+    {
+        Fixture f;
+        const qint64 a = f.addRecord("1");
+        const qint64 b = f.addRecord("2");
+        const qint64 c = f.addRecord("3");
+        QVERIFY(f.store.removeTowRecord(b));
+        QCOMPARE(f.editor.next(a)->id, c);
+        QCOMPARE(f.editor.previous(c)->id, a);
+        QVERIFY(!f.editor.previous(a));
+        QVERIFY(!f.editor.next(c));
+        // From a record removed meanwhile, its neighbours are still found.
+        QCOMPARE(f.editor.next(b)->id, c);
+        QCOMPARE(f.editor.previous(b)->id, a);
+    }
+
+    void vinMessages_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("valid") << "1M8GDM9AXKP042788" << true;
+        QTest::newRow("lower case and blanks") << "  1m8gdm9axkp042788 " << true;
+        QTest::newRow("invalid") << "1M8GDM9AXKP042789" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void vinMessages()
+    {
+        QFETCH(QString, box);
+        QFETCH(bool, valid);
+        Fixture f;
+        QVERIFY(f.settings.write("Company", "Name", "Ace Towing"));
+        QCOMPARE(f.editor.checkVin(box), valid);
+        QCOMPARE(f.dialogs.count(), 1);
+        const ShownBox &shown = f.dialogs.last();
+        QCOMPARE(shown.kind, ShownBox::Kind::Notice);
+        QCOMPARE(shown.title, QString("Ace Towing"));
+        QCOMPARE(shown.buttons, MessageButtons::Ok);
+        if (valid) {
+            QCOMPARE(shown.text, QString("Vehicle VIN Number entered is valid."));
+            QCOMPARE(shown.icon, MessageIcon::Exclamation);
+        } else {
+            QCOMPARE(shown.text, QString("Vehicle VIN Number entered is not valid -\r\n Check "
+                                         "Digit is Invalid."));
+            QCOMPARE(shown.icon, MessageIcon::Critical);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TowRecordEditorTest)
+#include "TowRecordEditor_test.moc"

@@ -1,0 +1,612 @@
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTest>
+
+#include <cmath>
+
+#include "DateText.h"
+#include "ModDatabase.h"
+#include "ProgramFolder.h"
+#include "RecordStore.h"
+#include "ScriptedDialogs.h"
+#include "SettingsFile.h"
+#include "TestFolder.h"
+#include "TowRecordForm.h"
+
+using namespace tarnvale;
+using tarnvale::test::ScriptedDialogs;
+
+namespace {
+
+struct Fixture
+{
+    test::TestFolder folder;
+    SettingsFile settings{folder.settingsPath()};
+    ProgramFolder programFolder{folder.path()};
+    ScriptedDialogs dialogs;
+    RecordStore store;
+    ModDatabase database{store, settings, programFolder, dialogs};
+    int refreshes = 0;
+
+    Fixture()
+    {
+        database.setRefresh([this] { ++refreshes; });
+        database.OpenDatabaseFile();
+    }
+
+    QPointer<TowRecordForm> open(bool edit = false, const QString &id = {})
+    {
+        auto *form = new TowRecordForm(database, settings, dialogs);
+        form->setEDT(edit);
+        form->setEDTID(id);
+        form->show();
+        return form;
+    }
+};
+
+QLineEdit *edit(QWidget *form, const QString &name)
+{
+    return form->findChild<QLineEdit *>(name);
+}
+
+QString text(QWidget *form, const QString &name)
+{
+    if (auto *line = edit(form, name))
+        return line->text();
+    if (auto *box = form->findChild<QComboBox *>(name))
+        return box->currentText();
+    if (auto *notes = form->findChild<QPlainTextEdit *>(name))
+        return notes->toPlainText();
+    return QStringLiteral("<no control %1>").arg(name);
+}
+
+void setText(QWidget *form, const QString &name, const QString &value)
+{
+    if (auto *line = edit(form, name))
+        line->setText(value);
+    else if (auto *box = form->findChild<QComboBox *>(name))
+        box->setEditText(value);
+    else if (auto *notes = form->findChild<QPlainTextEdit *>(name))
+        notes->setPlainText(value);
+    else
+        QFAIL(qPrintable("no control " + name));
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+int pixels(QWidget *w, int twips)
+{
+    return int(std::lround(twips * w->logicalDpiX() / 1440.0));
+}
+
+TowRecord sampleRecord(const QString &name)
+{
+    TowRecord r;
+    for (int i = 0; i < kTowFieldCount; ++i)
+        r.values[size_t(i)] = name + QStringLiteral(" f%1").arg(i);
+    r.set(TowField::groupname, QString());
+    r.set(TowField::Hookup, "Light");
+    return r;
+}
+
+// Control of each field, in the order of TowField.
+const QStringList kControlOfField = {
+    "tFields_0",  "tFields_1",  "tFields_2", "tFields_3",   "tFields_4",  "tFields_5",
+    "tFields_6",  "tFields_7",  "tFields_8", "tFields_9",   "tFields_10", "tFields_11",
+    "tFields_12", "tFields_13", "Text1",     "tFields_14",  "tFields_15", "tFields_16",
+    "tFields_17", "lstGroups",  "Text6",     "Text7",       "Text8",      "Text9",
+    "Text10",     "Text11",     "Text12",    "Text13",      "Text14",     "cmbhookup",
+    "cmbtype",    "Text2",      "Text3",     "cmbrecovery", "cmbreason",  "Text4",
+    "Text5",      "txttime"};
+
+} // namespace
+
+class TowRecordFormTest : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void cleanup() { flushDeletes(); }
+
+    void defaults_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("expected");
+        for (int i = 0; i < 18; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("tFields_%1").arg(i)))
+                << QStringLiteral("tFields_%1").arg(i) << "";
+        QTest::newRow("Text1") << "Text1"
+                               << "$0.00";
+        QTest::newRow("txttime") << "txttime"
+                                 << "";
+        for (const char *box : {"cmbhookup", "cmbtype", "cmbrecovery", "cmbreason"})
+            QTest::newRow(box) << box << "N/A";
+        QTest::newRow("Text2") << "Text2"
+                               << "0";
+        QTest::newRow("Text3") << "Text3"
+                               << "0";
+        QTest::newRow("Text4") << "Text4"
+                               << "0";
+        QTest::newRow("Text5") << "Text5"
+                               << "N/A";
+        for (int i = 6; i <= 14; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("Text%1").arg(i)))
+                << QStringLiteral("Text%1").arg(i) << "0.00";
+        QTest::newRow("lstGroups") << "lstGroups"
+                                   << "<None>";
+    }
+    void defaults()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, expected);
+        Fixture f;
+        auto form = f.open();
+        QCOMPARE(text(form, control), expected);
+        form->close();
+    }
+
+    void fixedListsAndLockedBoxes()
+    {
+        Fixture f;
+        auto form = f.open();
+        auto items = [&](const char *name) {
+            QStringList list;
+            auto *box = form->findChild<QComboBox *>(name);
+            for (int i = 0; box && i < box->count(); ++i)
+                list << box->itemText(i);
+            return list;
+        };
+        QCOMPARE(items("cmbhookup"), (QStringList{"Light", "Medium", "Heavy", "Other"}));
+        QCOMPARE(items("cmbtype"), (QStringList{"Accident", "Police Tow", "Abandoned", "Other"}));
+        QCOMPARE(items("cmbrecovery"), (QStringList{"Winch", "Rollover", "Cushion", "Other"}));
+        QCOMPARE(items("cmbreason"),
+                 (QStringList{"Start", "Battery", "Moisture", "County", "City", "State", "Brakes",
+                              "Lock Out", "Flooded", "Flat Tire", "Gas", "Wreck", "Owner Request",
+                              "DUI", "Deer", "Other"}));
+        for (const char *name : {"cmbhookup", "cmbtype", "cmbrecovery", "cmbreason", "lstGroups"})
+            QVERIFY(form->findChild<QComboBox *>(name)->isEditable());
+        QVERIFY(edit(form, "Text1")->isReadOnly());
+        QVERIFY(edit(form, "Text6")->isReadOnly());
+        QVERIFY(!edit(form, "Text7")->isReadOnly());
+        QVERIFY(edit(form, "Text14")->isReadOnly());
+        QVERIFY(!edit(form, "Text14")->isVisible());
+        QVERIFY(!form->findChild<QLabel *>("lblmust")->isVisible());
+        QVERIFY(!form->findChild<QLabel *>("Label45")->isVisible());
+        QCOMPARE(form->findChild<QLabel *>("lblmust")->text(),
+                 QString("*Please Enter the Year of the Vehicle*"));
+        QCOMPARE(form->findChild<QLabel *>("Label45")->text(), QString("*"));
+        QCOMPARE(form->findChild<QCheckBox *>("Owner")->text(),
+                 QString("Owner Information Unknown"));
+        const QList<QPair<const char *, const char *>> buttons = {{"Command1", "Home"},
+                                                                  {"Command2", "Calculate Total"},
+                                                                  {"Command3", "->"},
+                                                                  {"Command4", "C"},
+                                                                  {"Command5", "<-"}};
+        for (const auto &[name, caption] : buttons)
+            QCOMPARE(form->findChild<QPushButton *>(name)->text(), QString(caption));
+
+        QStringList captions;
+        for (QLabel *label : form->findChildren<QLabel *>())
+            captions << label->text();
+        for (const char *caption :
+             {"Name",
+              "Address",
+              "City,State,Zip",
+              "Phone",
+              "Vehicle Information",
+              "Year",
+              "Make",
+              "Model",
+              "Body Style",
+              "Color",
+              "Tag",
+              "Vehicle Vin Number",
+              "Notes",
+              "Towed From:",
+              "Towed To:",
+              "Date Towed:",
+              "Date Released:",
+              "Tow Fee:",
+              "Tow Time:",
+              "Service",
+              "Fee",
+              "Towing Hookup:",
+              "Type:",
+              "Mileage",
+              "Start:",
+              "End:",
+              "Recovery:",
+              "Tow Reason:",
+              "Standby Time:",
+              "minutes.",
+              "Roadway Cleanup",
+              "Other:",
+              "$",
+              "After Entering the towing fee's, Please press the Calculate Total Button."})
+            QVERIFY2(captions.contains(caption), caption);
+        form->close();
+    }
+
+    void tabOrderFollowsTheLayout()
+    {
+        Fixture f;
+        auto form = f.open();
+        auto nextStop = [](QWidget *w) {
+            do
+                w = w->nextInFocusChain();
+            while (!(w->focusPolicy() & Qt::TabFocus));
+            return w;
+        };
+        const QStringList expected = {"tFields_5",  "Owner",     "tFields_6",  "tFields_7",
+                                      "tFields_8",  "tFields_9", "tFields_10", "tFields_11",
+                                      "tFields_12", "Command4",  "tFields_13", "tFields_14"};
+        QWidget *w = form->findChild<QWidget *>("tFields_5");
+        for (const QString &name : expected) {
+            QCOMPARE(w->objectName(), name);
+            w = nextStop(w);
+        }
+        form->close();
+    }
+
+    void addMode()
+    {
+        Fixture f;
+        QVERIFY(f.store.addGroup("Police"));
+        QVERIFY(f.store.addGroup("Abandoned"));
+        auto form = f.open();
+        QCOMPARE(form->objectName(), QString("frmAddEditContact"));
+        QCOMPARE(form->windowTitle(), QString("Add Vehicle"));
+        QCOMPARE(form->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(form->toolbarButton(1)->text(), QString("Cancel"));
+        QCOMPARE(form->toolbarButton(3)->text(), QString("Add"));
+        for (int i : {4, 5, 6})
+            QVERIFY(!form->toolbarButton(i)->isVisible());
+        QCOMPARE(form->toolbarButton(5)->text(), QString("Previous"));
+        QCOMPARE(form->toolbarButton(6)->text(), QString("Next"));
+        auto *groups = form->findChild<QComboBox *>("lstGroups");
+        QCOMPARE(groups->count(), 3);
+        QCOMPARE(groups->itemText(2), QString("<None>"));
+        QCOMPARE(groups->currentText(), QString("Police"));
+        QCOMPARE(form->width(), pixels(form, 6435));
+        form->close();
+    }
+
+    void editModeLoadsTheRecord()
+    {
+        Fixture f;
+        TowRecord r = sampleRecord("a");
+        r.set(TowField::groupname, "Police");
+        const qint64 id = *f.store.addTowRecord(r);
+        auto form = f.open(true, " " + QString::number(id) + " ");
+        QCOMPARE(form->windowTitle(), QString("Edit Vehicle"));
+        QCOMPARE(form->toolbarButton(1)->text(), QString("Exit"));
+        QCOMPARE(form->toolbarButton(3)->text(), QString("Apply"));
+        for (int i : {4, 5, 6})
+            QVERIFY(form->toolbarButton(i)->isVisible());
+        for (int i = 0; i < kTowFieldCount; ++i)
+            QCOMPARE(text(form, kControlOfField.at(i)), r.values[size_t(i)]);
+        QCOMPARE(form->EDTID(), QString::number(id));
+        // Loading "Light" into the hookup box does not look the fee up.
+        QCOMPARE(text(form, "Text6"), r.value(TowField::cost1));
+        form->close();
+    }
+
+    void hookupLookup()
+    {
+        Fixture f;
+        QVERIFY(f.settings.write("Tow Fee", "Light", "45.00"));
+        QVERIFY(f.settings.write("Tow Fee", "Heavy", "150.00"));
+        auto form = f.open();
+        auto *hookup = form->findChild<QComboBox *>("cmbhookup");
+        auto pick = [&](int index) {
+            hookup->setCurrentIndex(index);
+            Q_EMIT hookup->activated(index);
+        };
+        pick(0);
+        QCOMPARE(text(form, "Text6"), QString("45.00"));
+        QVERIFY(edit(form, "Text6")->isReadOnly());
+        pick(1); // Medium: absent, empty
+        QCOMPARE(text(form, "Text6"), QString());
+        pick(3); // Other
+        QCOMPARE(text(form, "Text6"), QString());
+        QVERIFY(!edit(form, "Text6")->isReadOnly());
+        pick(2); // Heavy: the box stays editable
+        QCOMPARE(text(form, "Text6"), QString("150.00"));
+        QVERIFY(!edit(form, "Text6")->isReadOnly());
+        form->close();
+    }
+
+    void ownerUnknown()
+    {
+        Fixture f;
+        auto form = f.open();
+        setText(form, "tFields_6", "1999");
+        auto *owner = form->findChild<QCheckBox *>("Owner");
+        QTest::mouseClick(owner, Qt::LeftButton, {}, QPoint(5, owner->height() / 2));
+        QVERIFY(owner->isChecked());
+        for (int i = 0; i <= 5; ++i)
+            QCOMPARE(text(form, QStringLiteral("tFields_%1").arg(i)), QString("Unknown"));
+        QCOMPARE(text(form, "tFields_6"), QString("1999"));
+        setText(form, "tFields_0", "Jane");
+        QTest::mouseClick(owner, Qt::LeftButton, {}, QPoint(5, owner->height() / 2));
+        QVERIFY(!owner->isChecked());
+        QCOMPARE(text(form, "tFields_0"), QString("Jane"));
+        form->close();
+    }
+
+    void dashesOnLeavingABox_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("phone, seven") << "tFields_5"
+                                      << "5551234"
+                                      << "555-1234";
+        QTest::newRow("phone, ten") << "tFields_5"
+                                    << "8005551234"
+                                    << "(800)-555-1234";
+        QTest::newRow("phone, eleven") << "tFields_5"
+                                       << "18005551234"
+                                       << "1-(800)-555-1234";
+        QTest::newRow("phone with dash") << "tFields_5"
+                                         << "555-12345"
+                                         << "555-12345";
+        QTest::newRow("zip of ten characters") << "tFields_4"
+                                               << "12345-6789"
+                                               << "12345-6789";
+        QTest::newRow("zip without dash") << "tFields_4"
+                                          << "1234567890"
+                                          << "(123)-456-7890";
+        QTest::newRow("state") << "tFields_3"
+                               << "abcdefg"
+                               << "abc-defg";
+        QTest::newRow("year") << "tFields_6"
+                              << "1999"
+                              << "1999";
+        QTest::newRow("city is left alone") << "tFields_2"
+                                            << "5551234"
+                                            << "5551234";
+    }
+    void dashesOnLeavingABox()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, typed);
+        QFETCH(QString, expected);
+        Fixture f;
+        auto form = f.open();
+        setText(form, control, typed);
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(edit(form, control), &out);
+        QCOMPARE(text(form, control), expected);
+        form->close();
+    }
+
+    void homeAndDateLabels()
+    {
+        Fixture f;
+        QVERIFY(f.settings.write("Company", "Name", "Ace Towing"));
+        auto form = f.open();
+        QTest::mouseClick(form->findChild<QPushButton *>("Command1"), Qt::LeftButton);
+        QCOMPARE(text(form, "tFields_15"), QString("Ace Towing"));
+        setText(form, "tFields_16", "1/1/2020");
+        QTest::mouseClick(form->findChild<QLabel *>("Label16"), Qt::LeftButton);
+        QCOMPARE(text(form, "tFields_16"), DateText::today());
+        QCOMPARE(text(form, "tFields_17"), QString());
+        QTest::mouseClick(form->findChild<QLabel *>("Label17"), Qt::LeftButton);
+        QCOMPARE(text(form, "tFields_17"), DateText::today());
+        QVERIFY(DateText::today().endsWith(QString::number(QDate::currentDate().year())));
+        form->close();
+    }
+
+    void widthsAndCalculateTotal()
+    {
+        Fixture f;
+        auto form = f.open();
+        auto *details = form->findChild<QWidget *>("Frame3");
+        QCOMPARE(form->width(), pixels(form, 6435));
+        QVERIFY(!details->isVisible());
+        QTest::mouseClick(form->findChild<QPushButton *>("Command3"), Qt::LeftButton);
+        QCOMPARE(form->width(), pixels(form, 12030));
+        QVERIFY(details->isVisible());
+        QTest::mouseClick(form->findChild<QPushButton *>("Command5"), Qt::LeftButton);
+        QCOMPARE(form->width(), pixels(form, 6435));
+
+        const char *costs[8] = {"45.00", "0.00", "12.5", "0.00", "0.00", "0.00", "0.00", "10.5"};
+        for (int i = 0; i < 8; ++i)
+            setText(form, QStringLiteral("Text%1").arg(6 + i), costs[i]);
+        form->CalculateTotal();
+        QCOMPARE(text(form, "Text14"), QString("67.5"));
+        QCOMPARE(text(form, "Text1"), QString("67.50"));
+        QCOMPARE(form->width(), pixels(form, 12030));
+
+        setText(form, "Text13", "9999999999");
+        QVERIFY(!form->CalculateTotal());
+        QCOMPARE(f.dialogs.count(), 1);
+        QCOMPARE(text(form, "Text14"), QString("67.5"));
+        form->close();
+    }
+
+    void addWithoutYearShowsTheMarkers()
+    {
+        Fixture f;
+        auto form = f.open();
+        setText(form, "tFields_0", "John");
+        form->toolbarClick(3);
+        QVERIFY(form);
+        QVERIFY(form->isVisible());
+        QVERIFY(form->findChild<QLabel *>("lblmust")->isVisible());
+        QVERIFY(form->findChild<QLabel *>("Label45")->isVisible());
+        QCOMPARE(f.store.towRecordCount(), 0);
+        QCOMPARE(text(form, "tFields_0"), QString("John"));
+        form->close();
+    }
+
+    void addWritesEveryControlAndCloses()
+    {
+        Fixture f;
+        QVERIFY(f.store.addGroup("Police"));
+        auto form = f.open();
+        QSignalSpy saved(form.data(), &TowRecordForm::saved);
+        for (int i = 0; i < kTowFieldCount; ++i) {
+            const QString control = kControlOfField.at(i);
+            if (control != "Text1" && control != "Text14" && control != "lstGroups" &&
+                !control.startsWith("Text"))
+                setText(form, control, QStringLiteral(" v%1 ").arg(i));
+        }
+        setText(form, "Text2", "100");
+        setText(form, "Text3", "112");
+        setText(form, "Text4", "30");
+        setText(form, "Text5", "tolls");
+        setText(form, "Text7", "20");
+        setText(form, "Text13", "12.5");
+        setText(form, "lstGroups", "Police");
+        setText(form, "tFields_16", "");
+        form->toolbarClick(3);
+        flushDeletes();
+        QVERIFY(!form);
+        QCOMPARE(saved.count(), 1);
+        QCOMPARE(f.refreshes, 1);
+        const auto records = f.store.towRecords();
+        QCOMPARE(records->size(), 1);
+        const TowRecord &r = records->first();
+        QCOMPARE(saved.first().first().toLongLong(), r.id);
+        QCOMPARE(r.value(TowField::custname), QString(" v0 "));
+        QCOMPARE(r.value(TowField::vehnotes), QString(" v13 "));
+        QCOMPARE(r.value(TowField::Hookup), QString(" v29 "));
+        QCOMPARE(r.value(TowField::Time), QString(" v37 "));
+        QCOMPARE(r.value(TowField::groupname), QString("Police"));
+        QCOMPARE(r.value(TowField::toweddate), DateText::today());
+        QCOMPARE(r.value(TowField::cost1), QString("0.00"));
+        QCOMPARE(r.value(TowField::cost2), QString("20"));
+        QCOMPARE(r.value(TowField::cost8), QString("12.5"));
+        QCOMPARE(r.value(TowField::total), QString("32"));
+        QCOMPARE(r.value(TowField::towedfee), QString("32.00"));
+        QCOMPARE(r.value(TowField::milestart), QString("100"));
+        QCOMPARE(r.value(TowField::milestop), QString("112"));
+        QCOMPARE(r.value(TowField::idletime), QString("30"));
+        QCOMPARE(r.value(TowField::other), QString("tolls"));
+    }
+
+    void addKeepsATypedDate()
+    {
+        Fixture f;
+        auto form = f.open();
+        setText(form, "tFields_6", "2001");
+        setText(form, "tFields_16", "11/30/2026");
+        form->toolbarClick(3);
+        QCOMPARE(f.store.towRecords()->first().value(TowField::toweddate), QString("11/30/2026"));
+    }
+
+    void addRefusedKeepsTheFormOpen()
+    {
+        Fixture f;
+        QSqlQuery query(f.store.database());
+        QVERIFY(query.exec("CREATE TRIGGER refuse BEFORE INSERT ON wrecker "
+                           "BEGIN SELECT RAISE(ABORT, 'disk is full'); END"));
+        auto form = f.open();
+        setText(form, "tFields_6", "2001");
+        setText(form, "tFields_0", "John");
+        form->toolbarClick(3);
+        flushDeletes();
+        QVERIFY(form);
+        QVERIFY(form->isVisible());
+        QCOMPARE(f.dialogs.count(), 1);
+        QCOMPARE(f.dialogs.last().text, QString("Unknown database error: \r\n\r\ndisk is full"));
+        QCOMPARE(text(form, "tFields_0"), QString("John"));
+        QCOMPARE(f.refreshes, 0);
+        form->close();
+    }
+
+    void cancelWritesNothing()
+    {
+        Fixture f;
+        auto form = f.open();
+        setText(form, "tFields_6", "2001");
+        form->toolbarClick(1);
+        flushDeletes();
+        QVERIFY(!form);
+        QCOMPARE(f.store.towRecordCount(), 0);
+    }
+
+    void steppingShowsEachRecordWhole()
+    {
+        Fixture f;
+        const qint64 a = *f.store.addTowRecord(sampleRecord("a"));
+        TowRecord bare; // every field empty
+        bare.set(TowField::vehyear, "2005");
+        const qint64 b = *f.store.addTowRecord(bare);
+        auto form = f.open(true, QString::number(a));
+        form->toolbarClick(5); // Previous at the first record: stays
+        QCOMPARE(form->EDTID(), QString::number(a));
+        QCOMPARE(text(form, "tFields_0"), QString("a f0"));
+        form->toolbarClick(6);
+        QCOMPARE(form->EDTID(), QString::number(b));
+        for (int i = 0; i < kTowFieldCount; ++i)
+            QCOMPARE(text(form, kControlOfField.at(i)), bare.values[size_t(i)]);
+        form->toolbarClick(6); // Next at the last record: stays
+        QCOMPARE(form->EDTID(), QString::number(b));
+        QCOMPARE(text(form, "tFields_6"), QString("2005"));
+
+        // Apply writes the record now shown, and only it.
+        setText(form, "tFields_7", "Ford");
+        setText(form, "lstGroups", "<None>");
+        form->toolbarClick(3);
+        flushDeletes();
+        QVERIFY(!form);
+        QCOMPARE(f.store.towRecord(b)->value(TowField::vehmake), QString("Ford"));
+        QCOMPARE(f.store.towRecord(a)->value(TowField::vehmake), QString("a f7"));
+        QCOMPARE(f.store.towRecordCount(), 2);
+    }
+
+    void applyToARemovedRecord()
+    {
+        Fixture f;
+        const qint64 id = *f.store.addTowRecord(sampleRecord("a"));
+        auto form = f.open(true, QString::number(id));
+        QVERIFY(f.store.removeTowRecord(id));
+        setText(form, "lstGroups", "<None>");
+        form->toolbarClick(3);
+        flushDeletes();
+        QVERIFY(form);
+        QCOMPARE(f.dialogs.count(), 1);
+        QCOMPARE(f.dialogs.last().title, QString("Database Error!"));
+        QCOMPARE(f.store.towRecordCount(), 0);
+        QCOMPARE(text(form, "tFields_0"), QString("a f0"));
+        form->close();
+    }
+
+    void vinButton()
+    {
+        Fixture f;
+        auto form = f.open();
+        setText(form, "tFields_12", " 1m8gdm9axkp042788 ");
+        QTest::mouseClick(form->findChild<QPushButton *>("Command4"), Qt::LeftButton);
+        QCOMPARE(f.dialogs.last().text, QString("Vehicle VIN Number entered is valid."));
+        setText(form, "tFields_12", "1M8GDM9AXKP042789");
+        QTest::mouseClick(form->findChild<QPushButton *>("Command4"), Qt::LeftButton);
+        QCOMPARE(f.dialogs.last().icon, MessageIcon::Critical);
+        QCOMPARE(edit(form, "tFields_12")->selectedText(), QString("1M8GDM9AXKP042789"));
+        // Nothing is stored or changed by the check.
+        QCOMPARE(text(form, "tFields_12"), QString("1M8GDM9AXKP042789"));
+        QCOMPARE(f.store.towRecordCount(), 0);
+        form->close();
+    }
+};
+
+QTEST_MAIN(TowRecordFormTest)
+#include "TowRecordForm_test.moc"
