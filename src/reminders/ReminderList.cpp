@@ -5,7 +5,7 @@
 #include <QVariant>
 
 #include "RecordStore.h"
-#include "ShortDate.h"
+#include "DateText.h"
 
 namespace tarnvale {
 
@@ -74,7 +74,7 @@ ReminderList::AddResult ReminderList::add(const QString &item, const QString &da
     }
     query.addBindValue(item);
     query.addBindValue(dateFor);
-    query.addBindValue(reminders::shortDateText(today));
+    query.addBindValue(DateText::shortForm(today));
     if (!query.exec()) {
         fail(query);
         return AddResult::Failed;

@@ -9,7 +9,7 @@
 #include <QToolBar>
 
 #include "Dialogs.h"
-#include "ShortDate.h"
+#include "DateText.h"
 
 namespace tarnvale {
 
@@ -111,7 +111,7 @@ void RemindersWindow::AddReminder()
     const QDate today = QDate::currentDate();
     const std::optional<QString> due = m_dialogs.inputText(
         QStringLiteral("Date Due"), QStringLiteral("Enter Due Date: ( DD/MM/YYYY )"),
-        reminders::shortDateText(today));
+        DateText::shortForm(today));
     if (!item || !due)
         return;
     switch (m_reminders.add(*item, *due, today)) {

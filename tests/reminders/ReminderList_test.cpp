@@ -3,7 +3,7 @@
 
 #include "RecordStore.h"
 #include "ReminderList.h"
-#include "ShortDate.h"
+#include "DateText.h"
 #include "TestFolder.h"
 
 using namespace tarnvale;
@@ -56,7 +56,7 @@ private Q_SLOTS:
         QFETCH(QLocale, locale);
         QFETCH(QDate, date);
         QFETCH(QString, text);
-        QCOMPARE(reminders::shortDateText(date, locale), text);
+        QCOMPARE(DateText::shortForm(date, locale), text);
     }
 
     void add_data()

@@ -11,7 +11,7 @@
 #include "ReminderList.h"
 #include "RemindersWindow.h"
 #include "ScriptedDialogs.h"
-#include "ShortDate.h"
+#include "DateText.h"
 #include "TestFolder.h"
 
 using namespace tarnvale;
@@ -144,7 +144,7 @@ private Q_SLOTS:
         RemindersWindow w(m_store, *m_dialogs);
         m_dialogs->queueInput(QStringLiteral("Pick up the Ford from Lot B"));
         m_dialogs->queueInput(QStringLiteral("not a date at all"));
-        const QString today = reminders::shortDateText(QDate::currentDate());
+        const QString today = DateText::shortForm(QDate::currentDate());
         w.AddReminder();
 
         QCOMPARE(m_dialogs->count(), 2);
