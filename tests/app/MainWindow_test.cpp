@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -116,6 +117,8 @@ private Q_SLOTS:
     void groupDialogAddFlow();
     void groupDialogRemoveFlow();
     void notesAreKept();
+    void commandsOpenTheirWindows_data();
+    void commandsOpenTheirWindows();
     void exits_data();
     void exits();
 };
@@ -437,6 +440,51 @@ void MainWindowTest::notesAreKept()
         p.window->close();
         QCOMPARE(p.context->settings.read("Notes", "notes"), QString("typed, then window closed"));
     }
+}
+
+void MainWindowTest::commandsOpenTheirWindows_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("File > Reminders") << "mnuremind" << "frmReminders";
+    QTest::newRow("Tools > Reminders") << "mnureminders" << "frmReminders";
+    QTest::newRow("toolbar Reminders") << "tbReminders" << "frmReminders";
+    QTest::newRow("File > About") << "mnuabout" << "frmabout";
+    QTest::newRow("Config Settings") << "mnuconfigset" << "frmConfig";
+    QTest::newRow("Tools > Tips") << "mnutips" << "frmTip";
+    QTest::newRow("Groups > Add") << "mnuAddGroup" << "frmAddRemoveGroup";
+    QTest::newRow("Groups > Remove") << "mnuRemGroup" << "frmAddRemoveGroup";
+    QTest::newRow("toolbar New") << "tbNew" << "frmAddEditContact";
+    QTest::newRow("toolbar New > Vehicle") << "tbNewVehicle" << "frmAddEditContact";
+}
+
+void MainWindowTest::commandsOpenTheirWindows()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, window);
+    Program p;
+    QFile tips(p.context->folder.tipsPath());
+    QVERIFY(tips.open(QIODevice::WriteOnly));
+    tips.write("Right-click a group to add a vehicle to it.\n");
+    tips.close();
+    p.start();
+    QAction *action = p.window->findChild<QAction *>(command);
+    QVERIFY2(action, qPrintable(command));
+    action->trigger();
+    QWidget *opened = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == window && w->isVisible())
+            opened = w;
+    QVERIFY2(opened, qPrintable(window));
+    // Asking again brings the same window forward rather than a second one.
+    if (window == "frmReminders" || window == "frmConfig" || window == "frmTip") {
+        action->trigger();
+        int open = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            open += w->objectName() == window && w->isVisible();
+        QCOMPARE(open, 1);
+    }
+    QCOMPARE(p.dialogs.count(), 0);
 }
 
 void MainWindowTest::exits_data()
