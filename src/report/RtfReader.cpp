@@ -175,6 +175,7 @@ private:
     void startTable();
     void endTable();
     void enterCellForContent();
+    void appendColumn();
     void formatRow();
     Border *borderTarget();
     int px(int twips) const { return qRound(twips * m_pxPerTwip); }
@@ -1079,12 +1080,25 @@ void Parser::enterCellForContent()
         if (m_col + 1 < RtfReader::kMaxColumns) {
             ++m_col;
             if (m_col >= m_table->columns())
-                m_table->appendColumns(1);
+                appendColumn();
             m_cursor = m_table->cellAt(m_row, m_col).firstCursorPosition();
             m_needBlock = false;
         } else {
             m_needBlock = true; // no more columns: the text joins the last cell
         }
+    }
+}
+
+// A row with more cells than the rows before it: the earlier rows' last cells grow into
+// the new column.
+void Parser::appendColumn()
+{
+    const int last = m_table->columns() - 1;
+    m_table->appendColumns(1);
+    for (int row = 0; row < m_row; ++row) {
+        const QTextTableCell cell = m_table->cellAt(row, last);
+        if (cell.isValid() && cell.row() == row && cell.rowSpan() == 1)
+            m_table->mergeCells(row, cell.column(), 1, last + 2 - cell.column());
     }
 }
 
@@ -1146,18 +1160,20 @@ void Parser::formatRow()
         if (col < cells && col < used) {
             const CellDef &def = m_rowDef.cells[size_t(col)];
             const auto &borders = def.ownBorders ? def.borders : m_rowDef.rowBorders;
-            auto apply = [&](Side side, auto setWidth, auto setBrush) {
+            auto apply = [&](Side side, auto setWidth, auto setBrush, auto setStyle) {
                 const Border &b = borders[side];
                 if (!b.on)
                     return;
                 (f.*setWidth)(std::max(1.0, b.width * m_pxPerTwip));
                 const QColor c = color(b.color);
                 (f.*setBrush)(QBrush(c.isValid() ? c : QColor(Qt::black)));
+                (f.*setStyle)(QTextFrameFormat::BorderStyle_Solid);
             };
-            apply(Top, &QTextTableCellFormat::setTopBorder, &QTextTableCellFormat::setTopBorderBrush);
-            apply(Left, &QTextTableCellFormat::setLeftBorder, &QTextTableCellFormat::setLeftBorderBrush);
-            apply(Bottom, &QTextTableCellFormat::setBottomBorder, &QTextTableCellFormat::setBottomBorderBrush);
-            apply(Right, &QTextTableCellFormat::setRightBorder, &QTextTableCellFormat::setRightBorderBrush);
+            using F = QTextTableCellFormat;
+            apply(Top, &F::setTopBorder, &F::setTopBorderBrush, &F::setTopBorderStyle);
+            apply(Left, &F::setLeftBorder, &F::setLeftBorderBrush, &F::setLeftBorderStyle);
+            apply(Bottom, &F::setBottomBorder, &F::setBottomBorderBrush, &F::setBottomBorderStyle);
+            apply(Right, &F::setRightBorder, &F::setRightBorderBrush, &F::setRightBorderStyle);
             QColor fill = color(def.shading);
             if (!fill.isValid() && def.shadingPercent > 0) {
                 const int g = 255 - 255 * def.shadingPercent / 10000;
@@ -1172,6 +1188,9 @@ void Parser::formatRow()
         }
         cell.setFormat(f);
     }
+    // A row with fewer cells than the table has columns: its last cell reaches the row's end.
+    if (used < m_table->columns())
+        m_table->mergeCells(m_row, used - 1, 1, m_table->columns() - used + 1);
     // Horizontally merged cells (\clmrg) join the cell before them.
     for (int col = std::min(cells, m_table->columns()) - 1; col > 0; --col) {
         if (m_rowDef.cells[size_t(col)].mergedIntoPrevious) {
