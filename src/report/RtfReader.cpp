@@ -178,7 +178,7 @@ private:
     void appendColumn();
     void formatRow();
     Border *borderTarget();
-    int px(int twips) const { return qRound(twips * m_pxPerTwip); }
+    qreal px(int twips) const { return twips * m_pxPerTwip; }
     QColor color(int index) const;
 
     const QByteArray &m_in;
@@ -521,7 +521,7 @@ void Parser::controlWord(const QByteArray &w, bool hasParam, int param)
     } else if (w == "deftab") {
         if (param > 0) {
             QTextOption option = m_doc.defaultTextOption();
-            option.setTabStopDistance(std::min(px(param), 10000));
+            option.setTabStopDistance(std::min(px(param), 10000.0));
             m_doc.setDefaultTextOption(option);
         }
     } else if (w == "paperw") {
@@ -963,11 +963,11 @@ QTextBlockFormat Parser::blockFormat() const
     const ParaState &p = m_state.para;
     QTextBlockFormat f;
     f.setAlignment(p.align);
-    f.setLeftMargin(std::max(0, px(p.left)));
-    f.setRightMargin(std::max(0, px(p.right)));
+    f.setLeftMargin(std::max(0.0, px(p.left)));
+    f.setRightMargin(std::max(0.0, px(p.right)));
     f.setTextIndent(px(p.first));
-    f.setTopMargin(std::max(0, px(p.before)));
-    f.setBottomMargin(std::max(0, px(p.after)));
+    f.setTopMargin(std::max(0.0, px(p.before)));
+    f.setBottomMargin(std::max(0.0, px(p.after)));
     if (p.line > 0 && p.lineMultiple)
         f.setLineHeight(std::min(p.line * 100.0 / 240.0, 1000.0), QTextBlockFormat::ProportionalHeight);
     else if (p.line > 0)
@@ -1135,7 +1135,7 @@ void Parser::formatRow()
         QList<QTextLength> widths;
         int previous = m_rowDef.left;
         for (const CellDef &cell : m_rowDef.cells) {
-            widths.append(QTextLength(QTextLength::FixedLength, std::max(1, px(cell.right - previous))));
+            widths.append(QTextLength(QTextLength::FixedLength, std::max(1.0, px(cell.right - previous))));
             previous = std::max(previous, cell.right);
         }
         while (widths.size() < m_table->columns())
@@ -1144,10 +1144,10 @@ void Parser::formatRow()
         format.setColumnWidthConstraints(widths);
         m_table->setFormat(format);
     }
-    const int padLeft = px(m_rowDef.padLeft >= 0 ? m_rowDef.padLeft : m_rowDef.gap);
-    const int padRight = px(m_rowDef.padRight >= 0 ? m_rowDef.padRight : m_rowDef.gap);
-    const int padTop = px(std::max(0, m_rowDef.padTop));
-    const int padBottom = px(std::max(0, m_rowDef.padBottom));
+    const qreal padLeft = px(m_rowDef.padLeft >= 0 ? m_rowDef.padLeft : m_rowDef.gap);
+    const qreal padRight = px(m_rowDef.padRight >= 0 ? m_rowDef.padRight : m_rowDef.gap);
+    const qreal padTop = px(std::max(0, m_rowDef.padTop));
+    const qreal padBottom = px(std::max(0, m_rowDef.padBottom));
     for (int col = 0; col < m_table->columns(); ++col) {
         QTextTableCell cell = m_table->cellAt(m_row, col);
         if (!cell.isValid() || cell.row() != m_row || cell.column() != col)
