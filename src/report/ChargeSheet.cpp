@@ -49,6 +49,7 @@ QByteArray ChargeSheet::plainTextAsRtf(const QString &text)
 {
     QString body = ReportFiller::escape(text);
     body.replace(QLatin1String("\\line "), QLatin1String("\\par\n"));
+    body.replace(QLatin1String("\\'3a"), QLatin1String(":")); // placeholders stay placeholders
     return QByteArrayLiteral("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ")
            + body.toLatin1() + QByteArrayLiteral("\\par}");
 }
