@@ -70,9 +70,14 @@ bool ReportWindow::show_selling()
         return false;
     }
     m_report.setRtf(outcome.rtf);
-    // The preview wraps lines where the printed page does.
+    // The preview shows the page: its margins around text that wraps where the print does.
+    const qreal margin = m_report.pageLayout().margins(QPageLayout::Inch).left()
+                         * m_report.textWidth() / m_report.pageLayout().paintRect(QPageLayout::Inch).width();
+    m_report.document().setDocumentMargin(margin);
+    const int pageWidth = qRound(m_report.textWidth() + 2 * margin);
     m_preview->setLineWrapMode(QTextEdit::FixedPixelWidth);
-    m_preview->setLineWrapColumnOrWidth(qRound(m_report.textWidth()));
+    m_preview->setLineWrapColumnOrWidth(pageWidth);
+    resize(pageWidth + 60, height());
     m_print->setText(QStringLiteral("Print"));
     m_print->setEnabled(true);
     m_pdf->setEnabled(true);

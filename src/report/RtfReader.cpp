@@ -975,7 +975,15 @@ QTextBlockFormat Parser::blockFormat() const
     else if (p.line < 0)
         f.setLineHeight(px(-p.line), QTextBlockFormat::FixedHeight);
     if (!p.tabs.isEmpty()) {
-        QList<QTextOption::Tab> tabs = p.tabs;
+        // RTF measures tab stops from the page margin, Qt from where the line starts: the
+        // indents of the first line (where tabs nearly always stand) are taken off.
+        QList<QTextOption::Tab> tabs;
+        const qreal lineStart = std::max(0.0, px(p.left)) + px(p.first);
+        for (QTextOption::Tab tab : p.tabs) {
+            tab.position -= lineStart;
+            if (tab.position > 0)
+                tabs.append(tab);
+        }
         std::sort(tabs.begin(), tabs.end(),
                   [](const QTextOption::Tab &a, const QTextOption::Tab &b) { return a.position < b.position; });
         f.setTabPositions(tabs);

@@ -258,10 +258,25 @@ private Q_SLOTS:
         QCOMPARE(stops[2].position, 384.0);
         QCOMPARE(stops[2].type, QTextOption::RightTab);
         QCOMPARE(doc.findBlockByNumber(3).blockFormat().lineHeightType(), int(QTextBlockFormat::FixedHeight));
+        QCOMPARE(doc.findBlockByNumber(3).blockFormat().tabPositions().size(), 0);
         QCOMPARE(doc.findBlockByNumber(3).blockFormat().lineHeight(), 20.0);
         // \pard returns to the defaults
         QCOMPARE(doc.findBlockByNumber(4).blockFormat().alignment(), Qt::AlignLeft);
         QCOMPARE(doc.findBlockByNumber(4).blockFormat().leftMargin(), 0.0);
+    }
+
+    void hangingIndentTab()
+    {
+        // A bullet paragraph: the tab stop at the left indent is where the text starts.
+        // Stops are measured from the page margin in RTF, from the line start in Qt.
+        QTextDocument doc;
+        QVERIFY(RtfReader::read("{\\rtf1\\pard\\li360\\fi-240\\tx360\\tx1440 {\\listtext \\'95\\tab}item\\par}",
+                                doc, kDpi)
+                    .ok);
+        const QList<QTextOption::Tab> stops = doc.firstBlock().blockFormat().tabPositions();
+        QCOMPARE(stops.size(), 2);
+        QCOMPARE(stops[0].position, 16.0); // 360 twips less the line start at 360 - 240
+        QCOMPARE(stops[1].position, 88.0);
     }
 
     // A table as a word processor writes it: row properties first, then each cell's
