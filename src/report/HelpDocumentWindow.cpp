@@ -38,6 +38,11 @@ HelpDocumentWindow::HelpDocumentWindow(HelpDocument::Kind kind, const ProgramFol
     resize(760, 640);
 }
 
+HelpDocumentWindow::~HelpDocumentWindow()
+{
+    delete m_view; // it shows m_document, which goes before the child widgets
+}
+
 HelpDocumentWindow *HelpDocumentWindow::open(HelpDocument::Kind kind, const ProgramFolder &folder,
                                              QWidget *parent)
 {

@@ -22,6 +22,7 @@ public:
     // The window deletes itself when closed.
     HelpDocumentWindow(HelpDocument::Kind kind, const ProgramFolder &folder,
                        QWidget *parent = nullptr);
+    ~HelpDocumentWindow() override;
 
     // The Help menu's commands: a new window, shown without blocking.
     static HelpDocumentWindow *open(HelpDocument::Kind kind, const ProgramFolder &folder,

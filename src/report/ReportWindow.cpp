@@ -58,6 +58,11 @@ ReportWindow::ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &se
     resize(900, 860);
 }
 
+ReportWindow::~ReportWindow()
+{
+    delete m_preview; // it shows m_report's document, which goes before the child widgets
+}
+
 bool ReportWindow::show_selling()
 {
     const ChargeSheet::Outcome outcome =

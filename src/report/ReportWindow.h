@@ -24,6 +24,7 @@ public:
     // when closed.
     ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &settings,
                  const ProgramFolder &folder, Dialogs &dialogs, QWidget *parent = nullptr);
+    ~ReportWindow() override;
 
     // Fills the preview from the template. When the template cannot be read, shows its
     // message once, closes the window and answers false.
