@@ -117,6 +117,7 @@ struct Font
 {
     QString name;
     int charset = -1;
+    QFont::StyleHint hint = QFont::AnyStyle; // stands in when the named font is not installed
 };
 
 struct Picture
@@ -199,6 +200,7 @@ private:
     int m_defaultFont = -1;
     int m_fontId = -1;
     int m_fontCharset = -1;
+    QFont::StyleHint m_fontHint = QFont::AnyStyle;
     QByteArray m_fontName;
     std::vector<QColor> m_colors;
     int m_red = -1, m_green = -1, m_blue = -1;
@@ -305,7 +307,7 @@ void Parser::popGroup()
         finishPicture();
     if (closing == Dest::FontTable && m_state.dest != Dest::FontTable && m_fontId >= 0
         && !m_fontName.trimmed().isEmpty()) {
-        m_fonts.insert(m_fontId, Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset});
+        m_fonts.insert(m_fontId, Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
         m_fontName.clear();
     }
     if (m_stack.empty())
@@ -764,12 +766,23 @@ void Parser::fontTableWord(const QByteArray &w, bool, int param)
 {
     if (w == "f") {
         if (m_fontId >= 0 && !m_fontName.trimmed().isEmpty())
-            m_fonts.insert(m_fontId, Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset});
+            m_fonts.insert(m_fontId, Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
         m_fontId = param;
         m_fontCharset = -1;
+        m_fontHint = QFont::AnyStyle;
         m_fontName.clear();
     } else if (w == "fcharset") {
         m_fontCharset = param;
+    } else if (w == "fswiss") {
+        m_fontHint = QFont::SansSerif;
+    } else if (w == "froman") {
+        m_fontHint = QFont::Serif;
+    } else if (w == "fmodern") {
+        m_fontHint = QFont::Monospace;
+    } else if (w == "fscript") {
+        m_fontHint = QFont::Cursive;
+    } else if (w == "fdecor") {
+        m_fontHint = QFont::Decorative;
     }
 }
 
@@ -824,7 +837,7 @@ void Parser::plainByte(char c)
     case Dest::FontTable:
         if (c == ';') {
             if (m_fontId >= 0)
-                m_fonts.insert(m_fontId, Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset});
+                m_fonts.insert(m_fontId, Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
             m_fontName.clear();
         } else if (m_fontName.size() < 256) {
             m_fontName.append(c);
@@ -936,8 +949,10 @@ QTextCharFormat Parser::charFormat(const CharState &s) const
 {
     QTextCharFormat f;
     const auto font = m_fonts.constFind(s.font >= 0 ? s.font : m_defaultFont);
-    if (font != m_fonts.constEnd() && !font->name.isEmpty())
+    if (font != m_fonts.constEnd() && !font->name.isEmpty()) {
         f.setFontFamilies(QStringList{font->name});
+        f.setFontStyleHint(font->hint);
+    }
     f.setFontPointSize(s.halfPoints / 2.0);
     f.setFontWeight(s.bold ? QFont::Bold : QFont::Normal);
     f.setFontItalic(s.italic);
