@@ -71,7 +71,7 @@ qreal ReportDocument::textWidth() const
     return m_layout.paintRect(QPageLayout::Inch).width() * m_dpi;
 }
 
-bool ReportDocument::print(QPagedPaintDevice &device) const
+bool ReportDocument::print(QPagedPaintDevice &device, int copies) const
 {
     // A fresh copy laid out page by page for this device; the shown document is not touched.
     QTextDocument copy;
@@ -89,8 +89,9 @@ bool ReportDocument::print(QPagedPaintDevice &device) const
     const int pages = std::max(1, copy.pageCount());
     const qreal scaleX = device.width() / page.width();
     const qreal scaleY = device.height() / page.height();
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0 && !device.newPage())
+    for (int n = 0; n < pages * std::max(1, copies); ++n) {
+        const int i = n % pages;
+        if (n > 0 && !device.newPage())
             return false;
         const QRectF view(0, i * page.height(), page.width(), page.height());
         painter.save();

@@ -29,9 +29,9 @@ public:
     // The width of the text between the margins, in the document's pixels.
     qreal textWidth() const;
 
-    // Prints every page on the device, laid out for the device's own page and margins.
-    // False when the device cannot be painted on.
-    bool print(QPagedPaintDevice &device) const;
+    // Prints every page on the device, laid out for the device's own page and margins,
+    // `copies` times over. False when the device cannot be painted on.
+    bool print(QPagedPaintDevice &device, int copies = 1) const;
     // Writes the document as a PDF file with its own page size and margins. The file is
     // replaced only when it was written whole.
     bool writePdf(const QString &path, QString *error = nullptr) const;

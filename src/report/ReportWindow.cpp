@@ -95,7 +95,10 @@ void ReportWindow::printReport()
     printer.setPageLayout(m_report.pageLayout());
     if (!m_dialogs.choosePrinter(printer))
         return; // cancelled: nothing printed, nothing shown
-    if (!m_report.print(printer) || printer.printerState() == QPrinter::Error)
+    // A printer that makes copies itself gets the sheet once; otherwise it is sent once
+    // for every copy asked for.
+    const int copies = printer.supportsMultipleCopies() ? 1 : printer.copyCount();
+    if (!m_report.print(printer, copies) || printer.printerState() == QPrinter::Error)
         m_dialogs.notify(ChargeSheet::defaultTitle(), QStringLiteral("Error Occured: 482 Printer error"),
                          MessageIcon::None);
 }

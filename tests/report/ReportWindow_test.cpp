@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QLocale>
 #include <QPointer>
+#include <QPrinter>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
@@ -129,6 +131,33 @@ private Q_SLOTS:
         QCOMPARE(f.dialogs.count(), 1);
         QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::Printer);
         QVERIFY(f.dialogs.allAnswersUsed());
+    }
+
+    // The path a printout takes, with a printer that writes a PDF file and cannot make
+    // copies itself: every copy is sent.
+    void printsOnAPrinter_data()
+    {
+        QTest::addColumn<int>("copies");
+        QTest::newRow("one copy") << 1;
+        QTest::newRow("three copies") << 3;
+    }
+    void printsOnAPrinter()
+    {
+        QFETCH(int, copies);
+        Fixture f;
+        writeTemplate(f.folder, kTemplate);
+        std::unique_ptr<ReportWindow> w(f.window());
+        QVERIFY(w->show_selling());
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(f.folder.file(QStringLiteral("printed.pdf")));
+        printer.setCopyCount(copies);
+        QVERIFY(!printer.supportsMultipleCopies());
+        QVERIFY(w->report().print(printer, printer.copyCount()));
+        QFile pdf(printer.outputFileName());
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        const QString bytes = QString::fromLatin1(pdf.readAll());
+        QCOMPARE(int(bytes.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]")))), copies);
     }
 
     void saveAsPdf_data()
