@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray rtf = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArray rtf =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     QTextDocument document;
     const tarnvale::RtfReader::Result result = tarnvale::RtfReader::read(rtf, document, 96);
     (void)result.pageLayout();

@@ -15,7 +15,7 @@ class SettingsFile;
 
 class ChargeSheet
 {
-public:
+  public:
     struct Outcome
     {
         bool ok = false;
@@ -27,7 +27,10 @@ public:
 
     // A record can be printed once the browser has shown a vehicle that has a year.
     static bool canPrint(const PrintSnapshot &snapshot);
-    static QString selectRecordMessage() { return QStringLiteral("Please Select A Record To Print"); }
+    static QString selectRecordMessage()
+    {
+        return QStringLiteral("Please Select A Record To Print");
+    }
 
     // The title of a message that names no company: the application's name.
     static QString defaultTitle();

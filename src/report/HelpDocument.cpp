@@ -11,9 +11,12 @@ namespace tarnvale {
 QString HelpDocument::objectName() const
 {
     switch (m_kind) {
-    case Report: return QStringLiteral("frmreporthelp");
-    case Config: return QStringLiteral("frmconfighelp");
-    case Pricing: return QStringLiteral("frmpricing");
+    case Report:
+        return QStringLiteral("frmreporthelp");
+    case Config:
+        return QStringLiteral("frmconfighelp");
+    case Pricing:
+        return QStringLiteral("frmpricing");
     }
     return {};
 }
@@ -26,9 +29,12 @@ QString HelpDocument::caption() const
 QString HelpDocument::path(const ProgramFolder &folder) const
 {
     switch (m_kind) {
-    case Report: return folder.path() + QStringLiteral("/Reports/help.rtf");
-    case Config: return folder.path() + QStringLiteral("/Reports/confighelp.rtf");
-    case Pricing: return folder.path() + QStringLiteral("/Reports/pricing.rtf");
+    case Report:
+        return folder.path() + QStringLiteral("/Reports/help.rtf");
+    case Config:
+        return folder.path() + QStringLiteral("/Reports/confighelp.rtf");
+    case Pricing:
+        return folder.path() + QStringLiteral("/Reports/pricing.rtf");
     }
     return {};
 }

@@ -10,7 +10,7 @@ class ReportDocument;
 
 class HelpDocument
 {
-public:
+  public:
     enum Kind { Report, Config, Pricing };
 
     explicit HelpDocument(Kind kind) : m_kind(kind) {}
@@ -28,7 +28,7 @@ public:
     // says so and names the file; the result is then false.
     bool load(const ProgramFolder &folder, ReportDocument &document) const;
 
-private:
+  private:
     Kind m_kind;
 };
 

@@ -17,7 +17,7 @@ class HelpDocumentWindow : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     // Builds the window and reads its document (a missing one shows a line saying so).
     // The window deletes itself when closed.
     HelpDocumentWindow(HelpDocument::Kind kind, const ProgramFolder &folder,
@@ -31,7 +31,7 @@ public:
     QTextBrowser *view() const { return m_view; }
     bool documentFound() const { return m_found; }
 
-private:
+  private:
     ReportDocument m_document;
     QTextBrowser *m_view = nullptr;
     bool m_found = false;

@@ -16,7 +16,7 @@ struct PrintSnapshot;
 
 class PrintCommand
 {
-public:
+  public:
     PrintCommand(const SettingsFile &settings, const ProgramFolder &folder, Dialogs &dialogs,
                  QWidget *parent);
 
@@ -29,7 +29,7 @@ public:
     // The report window now open, if any.
     ReportWindow *window() const { return m_window; }
 
-private:
+  private:
     SettingsFile m_settings;
     ProgramFolder m_folder;
     Dialogs &m_dialogs;

@@ -8,7 +8,7 @@ namespace tarnvale {
 
 class ReportDate
 {
-public:
+  public:
     // A date as the user typed it or the system wrote it: the locale's short form with a
     // two- or four-digit year, month/day/year, ISO, or the long forms. Two-digit years 00-29
     // are 2000-2029, 30-99 are 1930-1999. An unreadable text gives an invalid date.

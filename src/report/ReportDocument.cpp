@@ -30,7 +30,8 @@ QString plainText(const QByteArray &bytes)
 
 } // namespace
 
-ReportDocument::ReportDocument() : m_layout(RtfReader::Result().pageLayout()), m_dpi(RtfReader::defaultDpi())
+ReportDocument::ReportDocument()
+    : m_layout(RtfReader::Result().pageLayout()), m_dpi(RtfReader::defaultDpi())
 {
 }
 

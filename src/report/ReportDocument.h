@@ -13,7 +13,7 @@ namespace tarnvale {
 
 class ReportDocument
 {
-public:
+  public:
     ReportDocument();
 
     // Reads the RTF into the document. Bytes that are not RTF are shown as plain text
@@ -38,7 +38,7 @@ public:
     // How many pages the document fills with the given page layout.
     int pageCount(const QPageLayout &layout) const;
 
-private:
+  private:
     void rebuild(QTextDocument &target) const;
 
     QTextDocument m_document;

@@ -95,13 +95,13 @@ QString ReportFiller::fill(const QString &source, const PrintSnapshot &snapshot,
         {QStringLiteral("::custname::"), tab + tab + upper(slot[0]), 1},
         {QStringLiteral("::custaddress::"), tab + upper(slot[1]), 1},
         {QStringLiteral("::custcity:"),
-         tab + upper(slot[2]) + QStringLiteral(" ,") + upper(slot[3]) + QStringLiteral(" ")
-             + upper(slot[4]),
+         tab + upper(slot[2]) + QStringLiteral(" ,") + upper(slot[3]) + QStringLiteral(" ") +
+             upper(slot[4]),
          1},
         {QStringLiteral("::address::"),
-         tab + escape(company.address) + QStringLiteral(",") + escape(company.city)
-             + QStringLiteral(",") + escape(company.state) + QStringLiteral(",")
-             + escape(company.zip),
+         tab + escape(company.address) + QStringLiteral(",") + escape(company.city) +
+             QStringLiteral(",") + escape(company.state) + QStringLiteral(",") +
+             escape(company.zip),
          2},
         {QStringLiteral("::companyname::"), tab + escape(company.name), 2},
         {QStringLiteral("::vehyear::"), tab + upper(slot[6]), 1},

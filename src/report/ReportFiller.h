@@ -13,7 +13,7 @@ class SettingsFile;
 
 class ReportFiller
 {
-public:
+  public:
     // The company settings the sheet shows (section Company).
     struct Company
     {

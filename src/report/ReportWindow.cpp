@@ -18,10 +18,7 @@ namespace tarnvale {
 
 ReportWindow::ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &settings,
                            const ProgramFolder &folder, Dialogs &dialogs, QWidget *parent)
-    : QWidget(parent, Qt::Window),
-      m_snapshot(snapshot),
-      m_settings(settings),
-      m_folder(folder),
+    : QWidget(parent, Qt::Window), m_snapshot(snapshot), m_settings(settings), m_folder(folder),
       m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmprint"));
@@ -76,8 +73,9 @@ bool ReportWindow::show_selling()
     }
     m_report.setRtf(outcome.rtf);
     // The preview shows the page: its margins around text that wraps where the print does.
-    const qreal margin = m_report.pageLayout().margins(QPageLayout::Inch).left()
-                         * m_report.textWidth() / m_report.pageLayout().paintRect(QPageLayout::Inch).width();
+    const qreal margin = m_report.pageLayout().margins(QPageLayout::Inch).left() *
+                         m_report.textWidth() /
+                         m_report.pageLayout().paintRect(QPageLayout::Inch).width();
     m_report.document().setDocumentMargin(margin);
     const int pageWidth = qRound(m_report.textWidth() + 2 * margin);
     m_preview->setLineWrapMode(QTextEdit::FixedPixelWidth);
@@ -99,8 +97,8 @@ void ReportWindow::printReport()
     // for every copy asked for.
     const int copies = printer.supportsMultipleCopies() ? 1 : printer.copyCount();
     if (!m_report.print(printer, copies) || printer.printerState() == QPrinter::Error)
-        m_dialogs.notify(ChargeSheet::defaultTitle(), QStringLiteral("Error Occured: 482 Printer error"),
-                         MessageIcon::None);
+        m_dialogs.notify(ChargeSheet::defaultTitle(),
+                         QStringLiteral("Error Occured: 482 Printer error"), MessageIcon::None);
 }
 
 void ReportWindow::saveAsPdf()
@@ -109,10 +107,11 @@ void ReportWindow::saveAsPdf()
     if (name.isEmpty())
         name = m_snapshot.txtprint[0].trimmed();
     name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9 _-]")), QString());
-    const QString suggested = QDir(QDir::homePath())
-                                  .filePath((name.isEmpty() ? QStringLiteral("charge sheet")
-                                                            : QStringLiteral("charge sheet ") + name)
-                                            + QStringLiteral(".pdf"));
+    const QString suggested =
+        QDir(QDir::homePath())
+            .filePath((name.isEmpty() ? QStringLiteral("charge sheet")
+                                      : QStringLiteral("charge sheet ") + name) +
+                      QStringLiteral(".pdf"));
     QString path = m_dialogs.chooseSaveFile(QStringLiteral("Save as PDF"), suggested,
                                             QStringLiteral("PDF files (*.pdf)"));
     if (path.isEmpty())
@@ -122,8 +121,8 @@ void ReportWindow::saveAsPdf()
     QString error;
     if (!m_report.writePdf(path, &error))
         m_dialogs.notify(m_settings.companyName(),
-                         QStringLiteral("The PDF file could not be written: ") + path
-                             + QStringLiteral("\r\n") + error,
+                         QStringLiteral("The PDF file could not be written: ") + path +
+                             QStringLiteral("\r\n") + error,
                          MessageIcon::Critical);
 }
 

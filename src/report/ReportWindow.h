@@ -19,7 +19,7 @@ class ReportWindow : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     // Builds the window; nothing is read until show_selling(). The window deletes itself
     // when closed.
     ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &settings,
@@ -33,13 +33,13 @@ public:
     QTextEdit *preview() const { return m_preview; }
     const ReportDocument &report() const { return m_report; }
 
-public Q_SLOTS:
+  public Q_SLOTS:
     // "Print": the print dialog, then every page to the chosen printer. Cancel is silent.
     void printReport();
     // "Save as PDF": asks for a file and writes the sheet there.
     void saveAsPdf();
 
-private:
+  private:
     PrintSnapshot m_snapshot;
     SettingsFile m_settings;
     ProgramFolder m_folder;

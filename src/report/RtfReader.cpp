@@ -96,7 +96,7 @@ struct CellDef
     int right = 0;
     std::array<Border, 4> borders;
     bool ownBorders = false;
-    int shading = 0; // colour index
+    int shading = 0;        // colour index
     int shadingPercent = 0; // hundredths of a percent
     Qt::Alignment vertical = Qt::AlignTop;
     bool mergedIntoPrevious = false;
@@ -132,7 +132,7 @@ struct Picture
 
 class Parser
 {
-public:
+  public:
     Parser(const QByteArray &rtf, QTextDocument &doc, qreal dpi)
         : m_in(rtf), m_doc(doc), m_cursor(&doc), m_pxPerTwip(dpi / 1440.0)
     {
@@ -140,7 +140,7 @@ public:
 
     RtfReader::Result run();
 
-private:
+  private:
     // Input
     bool atEnd() const { return m_pos >= m_in.size(); }
     char peek() const { return m_in.at(m_pos); }
@@ -305,9 +305,10 @@ void Parser::popGroup()
     m_stack.pop_back();
     if (closing == Dest::Picture && m_state.dest != Dest::Picture)
         finishPicture();
-    if (closing == Dest::FontTable && m_state.dest != Dest::FontTable && m_fontId >= 0
-        && !m_fontName.trimmed().isEmpty()) {
-        m_fonts.insert(m_fontId, Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
+    if (closing == Dest::FontTable && m_state.dest != Dest::FontTable && m_fontId >= 0 &&
+        !m_fontName.trimmed().isEmpty()) {
+        m_fonts.insert(m_fontId,
+                       Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
         m_fontName.clear();
     }
     if (m_stack.empty())
@@ -338,8 +339,8 @@ void Parser::parseControl()
     bool hasParam = false;
     bool negative = false;
     qint64 value = 0;
-    if (!atEnd() && peek() == '-' && m_pos + 1 < m_in.size() && m_in.at(m_pos + 1) >= '0'
-        && m_in.at(m_pos + 1) <= '9') {
+    if (!atEnd() && peek() == '-' && m_pos + 1 < m_in.size() && m_in.at(m_pos + 1) >= '0' &&
+        m_in.at(m_pos + 1) <= '9') {
         negative = true;
         ++m_pos;
     }
@@ -429,15 +430,51 @@ void Parser::controlSymbol(char c)
 // Destinations left out entirely, also when they come without \*.
 bool isSkippedDestination(const QByteArray &w)
 {
-    static const QSet<QByteArray> skipped = {
-        "stylesheet", "info",       "header",    "headerl",      "headerr",   "headerf",
-        "footer",     "footerl",    "footerr",   "footerf",      "footnote",  "annotation",
-        "atnid",      "atnauthor",  "fldinst",   "listtable",    "listoverridetable",
-        "revtbl",     "rsidtbl",    "pn",        "private",      "xe",        "tc",
-        "txe",        "nonshppict", "shp",       "do",           "objdata",   "objclass",
-        "themedata",  "colorschememapping", "datastore", "latentstyles", "pgdsctbl",
-        "generator",  "xmlnstbl",   "mmathPr",   "bkmkstart",    "bkmkend",   "filetbl",
-        "template",   "userprops",  "docvar",    "object",       "wgrffmtfilter"};
+    static const QSet<QByteArray> skipped = {"stylesheet",
+                                             "info",
+                                             "header",
+                                             "headerl",
+                                             "headerr",
+                                             "headerf",
+                                             "footer",
+                                             "footerl",
+                                             "footerr",
+                                             "footerf",
+                                             "footnote",
+                                             "annotation",
+                                             "atnid",
+                                             "atnauthor",
+                                             "fldinst",
+                                             "listtable",
+                                             "listoverridetable",
+                                             "revtbl",
+                                             "rsidtbl",
+                                             "pn",
+                                             "private",
+                                             "xe",
+                                             "tc",
+                                             "txe",
+                                             "nonshppict",
+                                             "shp",
+                                             "do",
+                                             "objdata",
+                                             "objclass",
+                                             "themedata",
+                                             "colorschememapping",
+                                             "datastore",
+                                             "latentstyles",
+                                             "pgdsctbl",
+                                             "generator",
+                                             "xmlnstbl",
+                                             "mmathPr",
+                                             "bkmkstart",
+                                             "bkmkend",
+                                             "filetbl",
+                                             "template",
+                                             "userprops",
+                                             "docvar",
+                                             "object",
+                                             "wgrffmtfilter"};
     return skipped.contains(w);
 }
 
@@ -737,8 +774,8 @@ void Parser::controlWord(const QByteArray &w, bool hasParam, int param)
         } else {
             m_borderKind = BorderTarget::None; // inner horizontal and vertical lines
         }
-    } else if (w.startsWith("brdr") && w.size() == 5
-               && (w.at(4) == 't' || w.at(4) == 'l' || w.at(4) == 'b' || w.at(4) == 'r')) {
+    } else if (w.startsWith("brdr") && w.size() == 5 &&
+               (w.at(4) == 't' || w.at(4) == 'l' || w.at(4) == 'b' || w.at(4) == 'r')) {
         m_borderKind = BorderTarget::Para; // paragraph borders are not drawn
     } else if (w == "brdrnone" || w == "brdrnil" || w == "brdrtbl") {
         if (Border *b = borderTarget())
@@ -756,9 +793,12 @@ void Parser::controlWord(const QByteArray &w, bool hasParam, int param)
 Border *Parser::borderTarget()
 {
     switch (m_borderKind) {
-    case BorderTarget::Cell: return &m_rowDef.pending.borders[m_borderSide];
-    case BorderTarget::Row: return &m_rowDef.rowBorders[m_borderSide];
-    default: return nullptr;
+    case BorderTarget::Cell:
+        return &m_rowDef.pending.borders[m_borderSide];
+    case BorderTarget::Row:
+        return &m_rowDef.rowBorders[m_borderSide];
+    default:
+        return nullptr;
     }
 }
 
@@ -766,7 +806,8 @@ void Parser::fontTableWord(const QByteArray &w, bool, int param)
 {
     if (w == "f") {
         if (m_fontId >= 0 && !m_fontName.trimmed().isEmpty())
-            m_fonts.insert(m_fontId, Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
+            m_fonts.insert(m_fontId,
+                           Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
         m_fontId = param;
         m_fontCharset = -1;
         m_fontHint = QFont::AnyStyle;
@@ -837,7 +878,8 @@ void Parser::plainByte(char c)
     case Dest::FontTable:
         if (c == ';') {
             if (m_fontId >= 0)
-                m_fonts.insert(m_fontId, Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
+                m_fonts.insert(m_fontId,
+                               Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
             m_fontName.clear();
         } else if (m_fontName.size() < 256) {
             m_fontName.append(c);
@@ -849,8 +891,8 @@ void Parser::plainByte(char c)
                 if (m_red < 0 && m_green < 0 && m_blue < 0)
                     m_colors.push_back(QColor());
                 else
-                    m_colors.push_back(QColor(std::max(m_red, 0), std::max(m_green, 0),
-                                              std::max(m_blue, 0)));
+                    m_colors.push_back(
+                        QColor(std::max(m_red, 0), std::max(m_green, 0), std::max(m_blue, 0)));
             }
             m_red = m_green = m_blue = -1;
         }
@@ -984,7 +1026,8 @@ QTextBlockFormat Parser::blockFormat() const
     f.setTopMargin(std::max(0.0, px(p.before)));
     f.setBottomMargin(std::max(0.0, px(p.after)));
     if (p.line > 0 && p.lineMultiple)
-        f.setLineHeight(std::min(p.line * 100.0 / 240.0, 1000.0), QTextBlockFormat::ProportionalHeight);
+        f.setLineHeight(std::min(p.line * 100.0 / 240.0, 1000.0),
+                        QTextBlockFormat::ProportionalHeight);
     else if (p.line > 0)
         f.setLineHeight(px(p.line), QTextBlockFormat::MinimumHeight);
     else if (p.line < 0)
@@ -1000,7 +1043,9 @@ QTextBlockFormat Parser::blockFormat() const
                 tabs.append(tab);
         }
         std::sort(tabs.begin(), tabs.end(),
-                  [](const QTextOption::Tab &a, const QTextOption::Tab &b) { return a.position < b.position; });
+                  [](const QTextOption::Tab &a, const QTextOption::Tab &b) {
+                      return a.position < b.position;
+                  });
         f.setTabPositions(tabs);
     }
     if (p.pageBreakBefore || m_pageBreakNext)
@@ -1158,7 +1203,8 @@ void Parser::formatRow()
         QList<QTextLength> widths;
         int previous = m_rowDef.left;
         for (const CellDef &cell : m_rowDef.cells) {
-            widths.append(QTextLength(QTextLength::FixedLength, std::max(1.0, px(cell.right - previous))));
+            widths.append(
+                QTextLength(QTextLength::FixedLength, std::max(1.0, px(cell.right - previous))));
             previous = std::max(previous, cell.right);
         }
         while (widths.size() < m_table->columns())
@@ -1229,14 +1275,14 @@ void Parser::formatRow()
 QPageLayout RtfReader::Result::pageLayout() const
 {
     QSizeF paper = paperTwips;
-    if (paper.width() < 1440 || paper.height() < 1440 || paper.width() > 1440 * 100
-        || paper.height() > 1440 * 100)
+    if (paper.width() < 1440 || paper.height() < 1440 || paper.width() > 1440 * 100 ||
+        paper.height() > 1440 * 100)
         paper = QSizeF(12240, 15840);
     QMarginsF margins = marginTwips;
-    const bool sane = margins.left() >= 0 && margins.right() >= 0 && margins.top() >= 0
-                      && margins.bottom() >= 0
-                      && margins.left() + margins.right() <= paper.width() - 720
-                      && margins.top() + margins.bottom() <= paper.height() - 720;
+    const bool sane = margins.left() >= 0 && margins.right() >= 0 && margins.top() >= 0 &&
+                      margins.bottom() >= 0 &&
+                      margins.left() + margins.right() <= paper.width() - 720 &&
+                      margins.top() + margins.bottom() <= paper.height() - 720;
     if (!sane)
         margins = QMarginsF(1800, 1440, 1800, 1440);
     const QPageSize size(QSizeF(paper.width() / 20.0, paper.height() / 20.0), QPageSize::Point,

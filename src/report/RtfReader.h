@@ -22,18 +22,18 @@ namespace tarnvale {
 
 class RtfReader
 {
-public:
+  public:
     static constexpr int kMaxDepth = 200;
     static constexpr int kMaxColumns = 64;
 
     struct Result
     {
-        bool ok = false;  // false when the bytes are not RTF at all
-        QString error;    // why, when not ok
-        QSizeF paperTwips{12240, 15840};        // \paperw, \paperh (US Letter by default)
+        bool ok = false;                               // false when the bytes are not RTF at all
+        QString error;                                 // why, when not ok
+        QSizeF paperTwips{12240, 15840};               // \paperw, \paperh (US Letter by default)
         QMarginsF marginTwips{1800, 1440, 1800, 1440}; // \margl, \margt, \margr, \margb
-        int pictures = 0; // pictures placed in the document
-        int tables = 0;   // tables placed in the document
+        int pictures = 0;                              // pictures placed in the document
+        int tables = 0;                                // tables placed in the document
 
         // The page size and margins the document asks for.
         QPageLayout pageLayout() const;

@@ -40,11 +40,8 @@ class ChargeSheetTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void canPrint_data()
     {
@@ -74,16 +71,20 @@ private Q_SLOTS:
     void filled()
     {
         test::TestFolder folder;
-        writeTemplate(folder, "{\\rtf1\\ansi caf\\'e9 ::custname:: ::companyname:: ::GRAND::\\par}");
+        writeTemplate(folder,
+                      "{\\rtf1\\ansi caf\\'e9 ::custname:: ::companyname:: ::GRAND::\\par}");
         SettingsFile settings(folder.settingsPath());
         settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
-        const ChargeSheet::Outcome outcome = ChargeSheet::build(ProgramFolder(folder.path()), settings,
-                                                                record(QStringLiteral("2001")), QDate(2026, 1, 9));
+        const ChargeSheet::Outcome outcome =
+            ChargeSheet::build(ProgramFolder(folder.path()), settings,
+                               record(QStringLiteral("2001")), QDate(2026, 1, 9));
         QVERIFY(outcome.ok);
         QVERIFY(outcome.message.isEmpty());
         // The template's own bytes come through untouched.
-        QCOMPARE(outcome.rtf,
-                 QByteArray("{\\rtf1\\ansi caf\\'e9 \\tab \\tab JANE DOE \\tab Tow Co \\tab $50.00\\par}"));
+        QCOMPARE(
+            outcome.rtf,
+            QByteArray(
+                "{\\rtf1\\ansi caf\\'e9 \\tab \\tab JANE DOE \\tab Tow Co \\tab $50.00\\par}"));
     }
 
     void missingTemplate()
@@ -91,13 +92,15 @@ private Q_SLOTS:
         test::TestFolder folder;
         SettingsFile settings(folder.settingsPath());
         settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
-        const ChargeSheet::Outcome outcome = ChargeSheet::build(ProgramFolder(folder.path()), settings,
-                                                                record(QStringLiteral("2001")), QDate(2026, 1, 9));
+        const ChargeSheet::Outcome outcome =
+            ChargeSheet::build(ProgramFolder(folder.path()), settings,
+                               record(QStringLiteral("2001")), QDate(2026, 1, 9));
         QVERIFY(!outcome.ok);
         QVERIFY(outcome.rtf.isEmpty());
         QCOMPARE(outcome.title, QCoreApplication::applicationName());
         QCOMPARE(outcome.message,
-                 QStringLiteral("Some Error Occured: 53 File not found\r\n\r\nProgram May Not Work Properly"));
+                 QStringLiteral(
+                     "Some Error Occured: 53 File not found\r\n\r\nProgram May Not Work Properly"));
     }
 
     void unreadableTemplate()
@@ -107,12 +110,14 @@ private Q_SLOTS:
         QDir(folder.path()).mkpath(QStringLiteral("Reports/report.rtf"));
         SettingsFile settings(folder.settingsPath());
         settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
-        const ChargeSheet::Outcome outcome = ChargeSheet::build(ProgramFolder(folder.path()), settings,
-                                                                record(QStringLiteral("2001")), QDate(2026, 1, 9));
+        const ChargeSheet::Outcome outcome =
+            ChargeSheet::build(ProgramFolder(folder.path()), settings,
+                               record(QStringLiteral("2001")), QDate(2026, 1, 9));
         QVERIFY(!outcome.ok);
         QCOMPARE(outcome.title, QStringLiteral("Tow Co"));
-        QCOMPARE(outcome.message, QStringLiteral("File: ") + folder.path()
-                                      + QStringLiteral("/Reports/report.rtf is Open, Please Close It"));
+        QCOMPARE(outcome.message,
+                 QStringLiteral("File: ") + folder.path() +
+                     QStringLiteral("/Reports/report.rtf is Open, Please Close It"));
     }
 
     void plainTextTemplate()
@@ -120,8 +125,9 @@ private Q_SLOTS:
         test::TestFolder folder;
         writeTemplate(folder, "Customer: ::custname::\nTotal {due}: ::GRAND::\n");
         SettingsFile settings(folder.settingsPath());
-        const ChargeSheet::Outcome outcome = ChargeSheet::build(ProgramFolder(folder.path()), settings,
-                                                                record(QStringLiteral("2001")), QDate(2026, 1, 9));
+        const ChargeSheet::Outcome outcome =
+            ChargeSheet::build(ProgramFolder(folder.path()), settings,
+                               record(QStringLiteral("2001")), QDate(2026, 1, 9));
         QVERIFY(outcome.ok);
         QVERIFY(outcome.rtf.startsWith("{\\rtf1"));
         QCOMPARE(outcome.rtf, QByteArray("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 "

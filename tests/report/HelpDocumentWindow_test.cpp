@@ -17,11 +17,8 @@ class HelpDocumentWindowTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void documents_data()
     {
@@ -29,9 +26,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("objectName");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("file");
-        QTest::newRow("report help") << int(HelpDocument::Report) << "frmreporthelp" << "Reports Help" << "help.rtf";
-        QTest::newRow("config help") << int(HelpDocument::Config) << "frmconfighelp" << "Reports Help" << "confighelp.rtf";
-        QTest::newRow("pricing help") << int(HelpDocument::Pricing) << "frmpricing" << "Pricing" << "pricing.rtf";
+        QTest::newRow("report help") << int(HelpDocument::Report) << "frmreporthelp"
+                                     << "Reports Help"
+                                     << "help.rtf";
+        QTest::newRow("config help") << int(HelpDocument::Config) << "frmconfighelp"
+                                     << "Reports Help"
+                                     << "confighelp.rtf";
+        QTest::newRow("pricing help") << int(HelpDocument::Pricing) << "frmpricing"
+                                      << "Pricing"
+                                      << "pricing.rtf";
     }
     void documents()
     {
@@ -79,7 +82,8 @@ private Q_SLOTS:
         std::unique_ptr<HelpDocumentWindow> w(
             new HelpDocumentWindow(HelpDocument::Pricing, ProgramFolder(folder.path())));
         QVERIFY(!w->documentFound());
-        QCOMPARE(w->view()->toPlainText(), line + folder.path() + QStringLiteral("/Reports/pricing.rtf"));
+        QCOMPARE(w->view()->toPlainText(),
+                 line + folder.path() + QStringLiteral("/Reports/pricing.rtf"));
     }
 };
 

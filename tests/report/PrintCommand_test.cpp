@@ -51,11 +51,8 @@ class PrintCommandTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void cleanup()
     {
         for (QWidget *w : QApplication::topLevelWidgets())
@@ -99,7 +96,8 @@ private Q_SLOTS:
         test::ScriptedDialogs dialogs;
         SettingsFile settings(folder.settingsPath());
         PrintCommand command(settings, ProgramFolder(folder.path()), dialogs, nullptr);
-        QPointer<ReportWindow> first = command.run(record(QStringLiteral("ann"), QStringLiteral("1990")));
+        QPointer<ReportWindow> first =
+            command.run(record(QStringLiteral("ann"), QStringLiteral("1990")));
         QVERIFY(first);
         QVERIFY(first->isVisible());
         QCOMPARE(first->preview()->toPlainText(), QStringLiteral("Customer \t\tANN"));

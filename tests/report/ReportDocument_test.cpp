@@ -16,7 +16,8 @@ namespace {
 int pagesInPdf(const QByteArray &pdf)
 {
     int pages = 0;
-    auto it = QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]")).globalMatch(QString::fromLatin1(pdf));
+    auto it = QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))
+                  .globalMatch(QString::fromLatin1(pdf));
     while (it.hasNext()) {
         it.next();
         ++pages;
@@ -44,11 +45,8 @@ class ReportDocumentTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void pdfPages_data()
     {
@@ -83,7 +81,8 @@ private Q_SLOTS:
     {
         test::TestFolder folder;
         ReportDocument report;
-        QVERIFY(report.setRtf("{\\rtf1\\paperw11906\\paperh16838\\margl720\\margr720 A4 sheet\\par}"));
+        QVERIFY(
+            report.setRtf("{\\rtf1\\paperw11906\\paperh16838\\margl720\\margr720 A4 sheet\\par}"));
         QCOMPARE(report.pageLayout().pageSize().id(), QPageSize::A4);
         const QString path = folder.file(QStringLiteral("a4.pdf"));
         QVERIFY(report.writePdf(path));
@@ -100,7 +99,8 @@ private Q_SLOTS:
         image.save(&buffer, "PNG");
         test::TestFolder folder;
         ReportDocument report;
-        QVERIFY(report.setRtf("{\\rtf1 Logo: {\\pict\\pngblip\\picwgoal720\\pichgoal720 " + png.toHex() + "}\\par}"));
+        QVERIFY(report.setRtf("{\\rtf1 Logo: {\\pict\\pngblip\\picwgoal720\\pichgoal720 " +
+                              png.toHex() + "}\\par}"));
         const QString path = folder.file(QStringLiteral("logo.pdf"));
         QVERIFY(report.writePdf(path));
         QVERIFY(readAll(path).contains("/Subtype /Image"));

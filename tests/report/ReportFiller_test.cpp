@@ -13,11 +13,12 @@ namespace {
 PrintSnapshot sampleSnapshot()
 {
     PrintSnapshot s;
-    const QStringList values = {"john smith", "12 oak st", "dover", "de", "19901",
-                                "abc123", "1999", "ford", "f-150", "red", "pickup",
-                                "1ftrx18w1xkb12345", "main st", "yard", "100.00",
-                                "c1v", "c2v", "c3v", "c4v", "c5v", "c6v", "c7v", "c8v",
-                                "1000", "1010"};
+    const QStringList values = {
+        "john smith", "12 oak st", "dover",  "de",  "19901",  "abc123",
+        "1999",       "ford",      "f-150",  "red", "pickup", "1ftrx18w1xkb12345",
+        "main st",    "yard",      "100.00", "c1v", "c2v",    "c3v",
+        "c4v",        "c5v",       "c6v",    "c7v", "c8v",    "1000",
+        "1010"};
     for (int i = 0; i < 25; ++i)
         s.txtprint[size_t(i)] = values[i];
     s.dateTowed = QStringLiteral("3/5/2005");
@@ -45,11 +46,8 @@ class ReportFillerTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     // Every placeholder once, in the order of the replacements.
     void everyPlaceholder()
@@ -77,25 +75,30 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("second customer name stays")
-            << "::custname::|::custname::" << "\\tab \\tab JOHN SMITH|::custname::";
+        QTest::newRow("second customer name stays") << "::custname::|::custname::"
+                                                    << "\\tab \\tab JOHN SMITH|::custname::";
         QTest::newRow("address twice, third stays")
             << "::address::|::address::|::address::"
             << "\\tab 1 Main St,Dover,DE,19901|\\tab 1 Main St,Dover,DE,19901|::address::";
         QTest::newRow("company twice, third stays")
             << "::companyname::|::companyname::|::companyname::"
             << "\\tab Acme Towing|\\tab Acme Towing|::companyname::";
-        QTest::newRow("first total filled, the rest emptied")
-            << "::GRAND::|::GRAND::|::GRAND::" << "\\tab $140.40||";
+        QTest::newRow("first total filled, the rest emptied") << "::GRAND::|::GRAND::|::GRAND::"
+                                                              << "\\tab $140.40||";
         QTest::newRow("dates everywhere") << "::FROM.DATE::/::FROM.DATE::/::TO.DATE::"
                                           << "March 05, 2005/March 05, 2005/March 08, 2005";
-        QTest::newRow("city with one closing colon") << "::custcity:." << "\\tab DOVER ,DE 19901.";
+        QTest::newRow("city with one closing colon") << "::custcity:."
+                                                     << "\\tab DOVER ,DE 19901.";
         QTest::newRow("capitals are not placeholders") << "::CUSTNAME:: ::Vehyear::"
                                                        << "::CUSTNAME:: ::Vehyear::";
-        QTest::newRow("split by a control word") << "::cust{\\b name}::" << "::cust{\\b name}::";
-        QTest::newRow("DATE2 without a paragraph mark") << "::DATE2::" << "::DATE2::";
-        QTest::newRow("all Customer2") << "::Customer2::a::Customer2::" << "\\del a\\del ";
-        QTest::newRow("storage rate has no tab") << "::storagerate::" << "$10.00";
+        QTest::newRow("split by a control word") << "::cust{\\b name}::"
+                                                 << "::cust{\\b name}::";
+        QTest::newRow("DATE2 without a paragraph mark") << "::DATE2::"
+                                                        << "::DATE2::";
+        QTest::newRow("all Customer2") << "::Customer2::a::Customer2::"
+                                       << "\\del a\\del ";
+        QTest::newRow("storage rate has no tab") << "::storagerate::"
+                                                 << "$10.00";
     }
     void counts()
     {
@@ -108,11 +111,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("towed");
         QTest::addColumn<QString>("released");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no release date: today") << "3/5/2005" << "" << "March 05, 2005|December 06, 2026";
-        QTest::newRow("two-digit years") << "03/05/05" << "12/31/99" << "March 05, 2005|December 31, 1999";
-        QTest::newRow("ISO dates") << "2005-03-05" << "2005-03-08" << "March 05, 2005|March 08, 2005";
-        QTest::newRow("unreadable kept as typed") << "soon" << "n/a" << "soon|n/a";
-        QTest::newRow("empty tow date stays empty") << "" << "3/8/2005" << "|March 08, 2005";
+        QTest::newRow("no release date: today") << "3/5/2005"
+                                                << ""
+                                                << "March 05, 2005|December 06, 2026";
+        QTest::newRow("two-digit years") << "03/05/05"
+                                         << "12/31/99"
+                                         << "March 05, 2005|December 31, 1999";
+        QTest::newRow("ISO dates") << "2005-03-05"
+                                   << "2005-03-08"
+                                   << "March 05, 2005|March 08, 2005";
+        QTest::newRow("unreadable kept as typed") << "soon"
+                                                  << "n/a"
+                                                  << "soon|n/a";
+        QTest::newRow("empty tow date stays empty") << ""
+                                                    << "3/8/2005"
+                                                    << "|March 08, 2005";
     }
     void releaseDate()
     {
@@ -121,7 +134,8 @@ private Q_SLOTS:
         PrintSnapshot s = sampleSnapshot();
         s.dateTowed = towed;
         s.dateReleased = released;
-        QTEST(ReportFiller::fill(QStringLiteral("::FROM.DATE::|::TO.DATE::"), s, sampleCompany(), kToday),
+        QTEST(ReportFiller::fill(QStringLiteral("::FROM.DATE::|::TO.DATE::"), s, sampleCompany(),
+                                 kToday),
               "expected");
     }
 
@@ -129,15 +143,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << "Smith & Sons" << "Smith & Sons";
-        QTest::newRow("braces and backslash") << "a{b}c\\d" << "a\\{b\\}c\\\\d";
-        QTest::newRow("colons") << "::GRAND::" << "\\'3a\\'3aGRAND\\'3a\\'3a";
+        QTest::newRow("plain") << "Smith & Sons"
+                               << "Smith & Sons";
+        QTest::newRow("braces and backslash") << "a{b}c\\d"
+                                              << "a\\{b\\}c\\\\d";
+        QTest::newRow("colons") << "::GRAND::"
+                                << "\\'3a\\'3aGRAND\\'3a\\'3a";
         QTest::newRow("accented") << QString::fromUtf8("Müller") << "M{\\uc1\\u252?}ller";
         QTest::newRow("euro") << QString::fromUtf8("€5") << "{\\uc1\\u8364?}5";
         QTest::newRow("beyond 32767") << QString::fromUtf8("\uFB01") << "{\\uc1\\u-1279?}";
-        QTest::newRow("outside the basic plane") << QString::fromUtf8("\xF0\x9F\x98\x80")
-                                                 << "{\\uc1\\u-10179?}{\\uc1\\u-8704?}";
-        QTest::newRow("line breaks and tabs") << "a\r\nb\tc\x01" << "a\\line b\\tab c";
+        QTest::newRow("outside the basic plane")
+            << QString::fromUtf8("\xF0\x9F\x98\x80") << "{\\uc1\\u-10179?}{\\uc1\\u-8704?}";
+        QTest::newRow("line breaks and tabs") << "a\r\nb\tc\x01"
+                                              << "a\\line b\\tab c";
     }
     void escape()
     {
@@ -152,14 +170,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("with");
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("first only") << "a-a-a" << "a" << "b" << 1 << "b-a-a";
-        QTest::newRow("first two") << "a-a-a" << "a" << "b" << 2 << "b-b-a";
-        QTest::newRow("all") << "a-a-a" << "a" << "b" << -1 << "b-b-b";
-        QTest::newRow("more than there are") << "a-a" << "a" << "b" << 5 << "b-b";
-        QTest::newRow("none found") << "xyz" << "a" << "b" << -1 << "xyz";
-        QTest::newRow("from the front, not overlapping") << ":::::" << "::" << "X" << -1 << "XX:";
-        QTest::newRow("inserted text not searched") << "a" << "a" << "aa" << -1 << "aa";
-        QTest::newRow("case counts") << "Aa" << "a" << "b" << -1 << "Ab";
+        QTest::newRow("first only") << "a-a-a"
+                                    << "a"
+                                    << "b" << 1 << "b-a-a";
+        QTest::newRow("first two") << "a-a-a"
+                                   << "a"
+                                   << "b" << 2 << "b-b-a";
+        QTest::newRow("all") << "a-a-a"
+                             << "a"
+                             << "b" << -1 << "b-b-b";
+        QTest::newRow("more than there are") << "a-a"
+                                             << "a"
+                                             << "b" << 5 << "b-b";
+        QTest::newRow("none found") << "xyz"
+                                    << "a"
+                                    << "b" << -1 << "xyz";
+        QTest::newRow("from the front, not overlapping") << ":::::"
+                                                         << "::"
+                                                         << "X" << -1 << "XX:";
+        QTest::newRow("inserted text not searched") << "a"
+                                                    << "a"
+                                                    << "aa" << -1 << "aa";
+        QTest::newRow("case counts") << "Aa"
+                                     << "a"
+                                     << "b" << -1 << "Ab";
     }
     void replace()
     {
@@ -194,7 +228,8 @@ private Q_SLOTS:
     {
         ReportFiller::Company company = sampleCompany();
         company.name = QStringLiteral("McTow {North}");
-        QCOMPARE(ReportFiller::fill(QStringLiteral("::companyname::"), sampleSnapshot(), company, kToday),
+        QCOMPARE(ReportFiller::fill(QStringLiteral("::companyname::"), sampleSnapshot(), company,
+                                    kToday),
                  QStringLiteral("\\tab McTow \\{North\\}"));
     }
 };

@@ -35,11 +35,12 @@ QString data(const QString &name)
 PrintSnapshot sample()
 {
     PrintSnapshot s;
-    const QStringList values = {"maria gonzález", "77 harbor rd", "portland", "me", "04101",
-                                "7XK-221", "2011", "subaru", "outback", "green", "wagon",
-                                "4S4BRBCC1B3312345", "i-295 exit 7", "lot b", "265.00",
-                                "125.00", "40.00", "30.00", "20.00", "15.00", "25.00", "5.00", "5.00",
-                                "88120", "88131"};
+    const QStringList values = {
+        "maria gonzález", "77 harbor rd", "portland", "me",     "04101", "7XK-221",
+        "2011",           "subaru",       "outback",  "green",  "wagon", "4S4BRBCC1B3312345",
+        "i-295 exit 7",   "lot b",        "265.00",   "125.00", "40.00", "30.00",
+        "20.00",          "15.00",        "25.00",    "5.00",   "5.00",  "88120",
+        "88131"};
     for (int i = 0; i < 25; ++i)
         s.txtprint[size_t(i)] = values[i];
     s.dateTowed = QStringLiteral("2/1/2026");
@@ -55,20 +56,35 @@ PrintSnapshot sample()
 void checkFilledSheet(const QByteArray &templateBytes)
 {
     const ReportFiller::Company company{QStringLiteral("Bay Tow"), QStringLiteral("9 Pier St"),
-                                        QStringLiteral("Portland"), QStringLiteral("ME"), QStringLiteral("04102")};
-    const QString filled = ReportFiller::fill(QString::fromLatin1(templateBytes), sample(), company, QDate(2026, 2, 9));
+                                        QStringLiteral("Portland"), QStringLiteral("ME"),
+                                        QStringLiteral("04102")};
+    const QString filled = ReportFiller::fill(QString::fromLatin1(templateBytes), sample(), company,
+                                              QDate(2026, 2, 9));
     ReportDocument report;
     QVERIFY(report.setRtf(filled.toLatin1()));
     const QString text = report.document().toPlainText();
-    for (const QString &value : {QStringLiteral("Bay Tow"), QStringLiteral("9 Pier St,Portland,ME,04102"),
-                                 QString::fromUtf8("MARIA GONZÁLEZ"), QStringLiteral("77 HARBOR RD"),
-                                 QStringLiteral("PORTLAND ,ME 04101"), QStringLiteral("7XK-221"),
-                                 QStringLiteral("2011"), QStringLiteral("SUBARU"), QStringLiteral("OUTBACK"),
-                                 QStringLiteral("GREEN"), QStringLiteral("WAGON"), QStringLiteral("4S4BRBCC1B3312345"),
-                                 QStringLiteral("I-295 EXIT 7"), QStringLiteral("LOT B"), QStringLiteral("265.00"),
-                                 QStringLiteral("125.00"), QStringLiteral("88120"), QStringLiteral("88131"),
-                                 QStringLiteral("February 01, 2026"), QStringLiteral("February 05, 2026"),
-                                 QStringLiteral("$35.00"), QStringLiteral("$437.40")})
+    for (const QString &value : {QStringLiteral("Bay Tow"),
+                                 QStringLiteral("9 Pier St,Portland,ME,04102"),
+                                 QString::fromUtf8("MARIA GONZÁLEZ"),
+                                 QStringLiteral("77 HARBOR RD"),
+                                 QStringLiteral("PORTLAND ,ME 04101"),
+                                 QStringLiteral("7XK-221"),
+                                 QStringLiteral("2011"),
+                                 QStringLiteral("SUBARU"),
+                                 QStringLiteral("OUTBACK"),
+                                 QStringLiteral("GREEN"),
+                                 QStringLiteral("WAGON"),
+                                 QStringLiteral("4S4BRBCC1B3312345"),
+                                 QStringLiteral("I-295 EXIT 7"),
+                                 QStringLiteral("LOT B"),
+                                 QStringLiteral("265.00"),
+                                 QStringLiteral("125.00"),
+                                 QStringLiteral("88120"),
+                                 QStringLiteral("88131"),
+                                 QStringLiteral("February 01, 2026"),
+                                 QStringLiteral("February 05, 2026"),
+                                 QStringLiteral("$35.00"),
+                                 QStringLiteral("$437.40")})
         QVERIFY2(text.contains(value), qPrintable(value));
     QCOMPARE(text.count(QStringLiteral("Bay Tow")), 2);
     QVERIFY2(!text.contains(QStringLiteral("::")), qPrintable(text));
@@ -82,23 +98,23 @@ class ReportResourcesTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void templateHasEveryPlaceholder()
     {
         const QString source = QString::fromLatin1(readFile(reports(QStringLiteral("report.rtf"))));
         QVERIFY(source.startsWith(QStringLiteral("{\\rtf1")));
-        for (const char *p : {"::FROM.DATE::", "::TO.DATE::", "::custname::", "::custaddress::", "::custcity:",
-                              "::address::", "::companyname::", "::vehyear::", "::vehmake::", "::vehmodel::",
-                              "::vehcolor::", "::vehvin::", "::vehtag::", "::vehstyle::", "::towedfrom::",
-                              "::towedto::", "::towedfee::", "::storagedays::", "::storagerate::", "::GRAND::",
-                              "::cost1::", "::cost2::", "::cost3::", "::cost4::", "::cost5::", "::cost6::",
-                              "::cost7::", "::cost8::", "::mile1::", "::mile2::", "::Customer2::",
-                              "\\par ::DATE2::", "\\par ::CALC2::"})
+        for (const char *p :
+             {"::FROM.DATE::",  "::TO.DATE::",     "::custname::",    "::custaddress::",
+              "::custcity:",    "::address::",     "::companyname::", "::vehyear::",
+              "::vehmake::",    "::vehmodel::",    "::vehcolor::",    "::vehvin::",
+              "::vehtag::",     "::vehstyle::",    "::towedfrom::",   "::towedto::",
+              "::towedfee::",   "::storagedays::", "::storagerate::", "::GRAND::",
+              "::cost1::",      "::cost2::",       "::cost3::",       "::cost4::",
+              "::cost5::",      "::cost6::",       "::cost7::",       "::cost8::",
+              "::mile1::",      "::mile2::",       "::Customer2::",   "\\par ::DATE2::",
+              "\\par ::CALC2::"})
             QVERIFY2(source.contains(QLatin1String(p)), p);
         QVERIFY(!source.contains(QStringLiteral("::custcity::"))); // its search text has one colon
         QCOMPARE(source.count(QStringLiteral("::address::")), 2);
@@ -125,10 +141,11 @@ private Q_SLOTS:
         QCOMPARE(result.pictures, 1);
         QCOMPARE(result.tables, 1);
         const QString text = doc.toPlainText();
-        for (const QString &part : {QStringLiteral("Northside Recovery"), QString::fromUtf8("café, naïve, €12"),
-                                    QString::fromUtf8("\u201Cquotes\u201D"), QString::fromUtf8("Łódź"),
-                                    QString::fromUtf8("Ελλάδα"), QString::fromUtf8("東京"),
-                                    QStringLiteral("Right aligned end.")})
+        for (const QString &part :
+             {QStringLiteral("Northside Recovery"), QString::fromUtf8("café, naïve, €12"),
+              QString::fromUtf8("\u201Cquotes\u201D"), QString::fromUtf8("Łódź"),
+              QString::fromUtf8("Ελλάδα"), QString::fromUtf8("東京"),
+              QStringLiteral("Right aligned end.")})
             QVERIFY2(text.contains(part), qPrintable(part));
         QTextTable *table = nullptr;
         for (QTextFrame *frame : doc.rootFrame()->childFrames())
@@ -150,22 +167,36 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("mentions");
         QTest::newRow("report help")
             << "help.rtf"
-            << QStringList{"::FROM.DATE::", "::TO.DATE::", "::custname::", "::custaddress::", "::custcity:",
-                           "::address::", "::companyname::", "::vehyear::", "::vehmake::", "::vehmodel::",
-                           "::vehcolor::", "::vehvin::", "::vehtag::", "::vehstyle::", "::towedfrom::",
-                           "::towedto::", "::towedfee::", "::storagedays::", "::storagerate::", "::GRAND::",
-                           "::cost1::", "::cost2::", "::cost3::", "::cost4::", "::cost5::", "::cost6::",
-                           "::cost7::", "::cost8::", "::mile1::", "::mile2::", "::Customer2::", "::DATE2::",
+            << QStringList{"::FROM.DATE::", "::TO.DATE::",     "::custname::",    "::custaddress::",
+                           "::custcity:",   "::address::",     "::companyname::", "::vehyear::",
+                           "::vehmake::",   "::vehmodel::",    "::vehcolor::",    "::vehvin::",
+                           "::vehtag::",    "::vehstyle::",    "::towedfrom::",   "::towedto::",
+                           "::towedfee::",  "::storagedays::", "::storagerate::", "::GRAND::",
+                           "::cost1::",     "::cost2::",       "::cost3::",       "::cost4::",
+                           "::cost5::",     "::cost6::",       "::cost7::",       "::cost8::",
+                           "::mile1::",     "::mile2::",       "::Customer2::",   "::DATE2::",
                            "::CALC2::"};
-        QTest::newRow("config help")
-            << "confighelp.rtf"
-            << QStringList{"Company Name", "Company Address", "City, State, Zip", "Vehicle Storage Fee", "Light",
-                           "Medium", "Heavy", "Tax %", "Check to Add Tax to Totals", "Expand At Startup",
-                           "Database File", "settings.ini", "Storage Fee", "Taxrate", "Expanded", "Path"};
+        QTest::newRow("config help") << "confighelp.rtf"
+                                     << QStringList{"Company Name",
+                                                    "Company Address",
+                                                    "City, State, Zip",
+                                                    "Vehicle Storage Fee",
+                                                    "Light",
+                                                    "Medium",
+                                                    "Heavy",
+                                                    "Tax %",
+                                                    "Check to Add Tax to Totals",
+                                                    "Expand At Startup",
+                                                    "Database File",
+                                                    "settings.ini",
+                                                    "Storage Fee",
+                                                    "Taxrate",
+                                                    "Expanded",
+                                                    "Path"};
         QTest::newRow("pricing help")
             << "pricing.rtf"
-            << QStringList{"Calculate Total", "Storage Days", "Storage Fee", "Tax", "Total Cost", "$140.40",
-                           "$130.00", "67.50"};
+            << QStringList{"Calculate Total", "Storage Days", "Storage Fee", "Tax",
+                           "Total Cost",      "$140.40",      "$130.00",     "67.50"};
     }
     void helpDocuments()
     {

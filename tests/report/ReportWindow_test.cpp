@@ -6,8 +6,8 @@
 #include <QLocale>
 #include <QPointer>
 #include <QPrinter>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextEdit>
 
@@ -55,7 +55,10 @@ struct Fixture
     {
         settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
     }
-    ReportWindow *window() { return new ReportWindow(record(), settings, ProgramFolder(folder.path()), dialogs); }
+    ReportWindow *window()
+    {
+        return new ReportWindow(record(), settings, ProgramFolder(folder.path()), dialogs);
+    }
 };
 
 } // namespace
@@ -64,11 +67,8 @@ class ReportWindowTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void previewShowsTheFilledSheet()
     {
@@ -86,8 +86,9 @@ private Q_SLOTS:
         auto *preview = w->findChild<QTextEdit *>(QStringLiteral("rpt1"));
         QVERIFY(preview);
         QVERIFY(preview->isReadOnly());
-        QCOMPARE(preview->toPlainText(), QStringLiteral("\tTow Co\nCustomer \t\tJANE DOE\nVehicle \t2001 \tTOYOTA\n"
-                                                        "Towed January 02, 2026\nTotal \t$50.00"));
+        QCOMPARE(preview->toPlainText(),
+                 QStringLiteral("\tTow Co\nCustomer \t\tJANE DOE\nVehicle \t2001 \tTOYOTA\n"
+                                "Towed January 02, 2026\nTotal \t$50.00"));
         QCOMPARE(f.dialogs.count(), 0);
         delete w;
     }
@@ -102,7 +103,9 @@ private Q_SLOTS:
         const ShownBox box = f.dialogs.last();
         QCOMPARE(box.kind, ShownBox::Kind::Notice);
         QCOMPARE(box.icon, MessageIcon::Critical);
-        QCOMPARE(box.text, QStringLiteral("Some Error Occured: 53 File not found\r\n\r\nProgram May Not Work Properly"));
+        QCOMPARE(box.text,
+                 QStringLiteral(
+                     "Some Error Occured: 53 File not found\r\n\r\nProgram May Not Work Properly"));
         QTRY_VERIFY(w.isNull()); // closed and gone; the program goes on
         QCOMPARE(f.dialogs.count(), 1);
     }
@@ -115,8 +118,9 @@ private Q_SLOTS:
         QVERIFY(!w->show_selling());
         QCOMPARE(f.dialogs.count(), 1);
         QCOMPARE(f.dialogs.last().title, QStringLiteral("Tow Co"));
-        QCOMPARE(f.dialogs.last().text, QStringLiteral("File: ") + f.folder.path()
-                                            + QStringLiteral("/Reports/report.rtf is Open, Please Close It"));
+        QCOMPARE(f.dialogs.last().text,
+                 QStringLiteral("File: ") + f.folder.path() +
+                     QStringLiteral("/Reports/report.rtf is Open, Please Close It"));
         QTRY_VERIFY(w.isNull());
     }
 
@@ -157,15 +161,18 @@ private Q_SLOTS:
         QFile pdf(printer.outputFileName());
         QVERIFY(pdf.open(QIODevice::ReadOnly));
         const QString bytes = QString::fromLatin1(pdf.readAll());
-        QCOMPARE(int(bytes.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]")))), copies);
+        QCOMPARE(int(bytes.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]")))),
+                 copies);
     }
 
     void saveAsPdf_data()
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
-        QTest::newRow("with suffix") << "sheet.pdf" << "sheet.pdf";
-        QTest::newRow("suffix added") << "sheet" << "sheet.pdf";
+        QTest::newRow("with suffix") << "sheet.pdf"
+                                     << "sheet.pdf";
+        QTest::newRow("suffix added") << "sheet"
+                                      << "sheet.pdf";
     }
     void saveAsPdf()
     {
@@ -207,7 +214,8 @@ private Q_SLOTS:
         QCOMPARE(f.dialogs.count(), 2);
         QCOMPARE(f.dialogs.last().icon, MessageIcon::Critical);
         QCOMPARE(f.dialogs.last().title, QStringLiteral("Tow Co"));
-        QVERIFY(f.dialogs.last().text.startsWith(QStringLiteral("The PDF file could not be written: ") + path));
+        QVERIFY(f.dialogs.last().text.startsWith(
+            QStringLiteral("The PDF file could not be written: ") + path));
     }
 };
 

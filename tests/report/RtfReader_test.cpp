@@ -5,11 +5,11 @@
 #include <QImage>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextTable>
-#include <QTest>
 
 using namespace tarnvale;
 
@@ -31,7 +31,8 @@ QString textOf(const QByteArray &rtf, RtfReader::Result *result = nullptr)
 
 QTextCharFormat formatOf(QTextDocument &doc, const QString &word)
 {
-    const QTextCursor found = doc.find(word, 0, QTextDocument::FindCaseSensitively | QTextDocument::FindWholeWords);
+    const QTextCursor found =
+        doc.find(word, 0, QTextDocument::FindCaseSensitively | QTextDocument::FindWholeWords);
     if (found.isNull())
         return {};
     QTextCursor at(&doc);
@@ -94,69 +95,75 @@ class RtfReaderTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void text_data()
     {
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("paragraphs") << QByteArray("{\\rtf1\\ansi Hello\\par World\\par}")
-                                    << QStringLiteral("Hello\nWorld");
-        QTest::newRow("nested groups") << QByteArray("{\\rtf1 a{\\b b{\\i c{\\ul d}}e}f}")
-                                       << QStringLiteral("abcdef");
+        QTest::newRow("paragraphs")
+            << QByteArray("{\\rtf1\\ansi Hello\\par World\\par}") << QStringLiteral("Hello\nWorld");
+        QTest::newRow("nested groups")
+            << QByteArray("{\\rtf1 a{\\b b{\\i c{\\ul d}}e}f}") << QStringLiteral("abcdef");
         QTest::newRow("line breaks wrapped by the writer")
             << QByteArray("{\\rtf1 one\r\ntwo\\par\r\nthree}") << QStringLiteral("onetwo\nthree");
-        QTest::newRow("Windows-1252 hex") << QByteArray("{\\rtf1\\ansi\\ansicpg1252 caf\\'e9 \\'80 \\'93\\'94}")
-                                          << QString::fromUtf8("café € \u201C\u201D");
-        QTest::newRow("unicode with fallback") << QByteArray("{\\rtf1\\uc1 \\u233?t\\u-1279?}")
-                                               << QString::fromUtf8("ét\uFB01");
-        QTest::newRow("unicode, hex fallback") << QByteArray("{\\rtf1\\uc1\\u8364\\'80 euro}")
-                                               << QString::fromUtf8("\u20AC euro");
-        QTest::newRow("uc2") << QByteArray("{\\rtf1\\uc2\\u233\\'3f\\'3fX}") << QStringLiteral("\u00E9X");
+        QTest::newRow("Windows-1252 hex")
+            << QByteArray("{\\rtf1\\ansi\\ansicpg1252 caf\\'e9 \\'80 \\'93\\'94}")
+            << QString::fromUtf8("café € \u201C\u201D");
+        QTest::newRow("unicode with fallback")
+            << QByteArray("{\\rtf1\\uc1 \\u233?t\\u-1279?}") << QString::fromUtf8("ét\uFB01");
+        QTest::newRow("unicode, hex fallback")
+            << QByteArray("{\\rtf1\\uc1\\u8364\\'80 euro}") << QString::fromUtf8("\u20AC euro");
+        QTest::newRow("uc2") << QByteArray("{\\rtf1\\uc2\\u233\\'3f\\'3fX}")
+                             << QStringLiteral("\u00E9X");
         QTest::newRow("uc0") << QByteArray("{\\rtf1\\uc0\\u233 X}") << QStringLiteral("\u00E9X");
-        QTest::newRow("uc is kept per group") << QByteArray("{\\rtf1{\\uc2\\u233 ab}\\u233 cd}")
-                                              << QStringLiteral("\u00E9\u00E9d");
-        QTest::newRow("surrogate pair") << QByteArray("{\\rtf1\\u-10179?\\u-8704?}")
-                                        << QString::fromUtf8("\xF0\x9F\x98\x80");
-        QTest::newRow("ignorable destination") << QByteArray("{\\rtf1{\\*\\unknowndest secret {nested}}shown}")
-                                               << QStringLiteral("shown");
+        QTest::newRow("uc is kept per group")
+            << QByteArray("{\\rtf1{\\uc2\\u233 ab}\\u233 cd}") << QStringLiteral("\u00E9\u00E9d");
+        QTest::newRow("surrogate pair")
+            << QByteArray("{\\rtf1\\u-10179?\\u-8704?}") << QString::fromUtf8("\xF0\x9F\x98\x80");
+        QTest::newRow("ignorable destination")
+            << QByteArray("{\\rtf1{\\*\\unknowndest secret {nested}}shown}")
+            << QStringLiteral("shown");
         QTest::newRow("tables of the document")
             << QByteArray("{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}{\\f1 Times;}}"
                           "{\\colortbl;\\red255\\green0\\blue0;}{\\stylesheet{\\s0 Normal;}}"
                           "{\\info{\\title T}{\\author A}}body}")
             << QStringLiteral("body");
         QTest::newRow("field shows its result")
-            << QByteArray("{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}.}")
+            << QByteArray(
+                   "{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}.}")
             << QStringLiteral("see link.");
-        QTest::newRow("old field instruction") << QByteArray("{\\rtf1{\\field{\\fldinst PAGE}{\\fldrslt 1}}}")
-                                               << QStringLiteral("1");
-        QTest::newRow("hidden text") << QByteArray("{\\rtf1 a{\\v hidden}b\\v c\\v0 d}") << QStringLiteral("abd");
-        QTest::newRow("deleted revision") << QByteArray("{\\rtf1 keep{\\deleted gone}\\del gone too}")
-                                          << QStringLiteral("keep");
+        QTest::newRow("old field instruction")
+            << QByteArray("{\\rtf1{\\field{\\fldinst PAGE}{\\fldrslt 1}}}") << QStringLiteral("1");
+        QTest::newRow("hidden text")
+            << QByteArray("{\\rtf1 a{\\v hidden}b\\v c\\v0 d}") << QStringLiteral("abd");
+        QTest::newRow("deleted revision")
+            << QByteArray("{\\rtf1 keep{\\deleted gone}\\del gone too}") << QStringLiteral("keep");
         QTest::newRow("deleted paragraph marks")
             << QByteArray("{\\rtf1 line1\\par {\\del note\\par more\\par}line2}")
             << QStringLiteral("line1\nline2");
-        QTest::newRow("escapes") << QByteArray("{\\rtf1 \\{x\\} \\\\ y}") << QStringLiteral("{x} \\ y");
-        QTest::newRow("line and tab") << QByteArray("{\\rtf1 a\\line b\\tab c}")
-                                      << QStringLiteral("a\u2028b\tc");
+        QTest::newRow("escapes") << QByteArray("{\\rtf1 \\{x\\} \\\\ y}")
+                                 << QStringLiteral("{x} \\ y");
+        QTest::newRow("line and tab")
+            << QByteArray("{\\rtf1 a\\line b\\tab c}") << QStringLiteral("a\u2028b\tc");
         QTest::newRow("special characters")
-            << QByteArray("{\\rtf1 \\emdash\\endash\\lquote\\rquote\\ldblquote\\rdblquote\\bullet\\~}")
+            << QByteArray(
+                   "{\\rtf1 \\emdash\\endash\\lquote\\rquote\\ldblquote\\rdblquote\\bullet\\~}")
             << QStringLiteral("\u2014\u2013\u2018\u2019\u201C\u201D\u2022\u00A0");
-        QTest::newRow("unknown control words") << QByteArray("{\\rtf1 \\foo12 a\\barbaz-3 b\\x c}")
-                                               << QStringLiteral("abc");
-        QTest::newRow("binary data skipped") << QByteArray("{\\rtf1 a{\\*\\blob\\bin3 {}x}b}")
-                                             << QStringLiteral("ab");
-        QTest::newRow("after the last brace") << QByteArray("{\\rtf1 a}b{c}") << QStringLiteral("a");
+        QTest::newRow("unknown control words")
+            << QByteArray("{\\rtf1 \\foo12 a\\barbaz-3 b\\x c}") << QStringLiteral("abc");
+        QTest::newRow("binary data skipped")
+            << QByteArray("{\\rtf1 a{\\*\\blob\\bin3 {}x}b}") << QStringLiteral("ab");
+        QTest::newRow("after the last brace")
+            << QByteArray("{\\rtf1 a}b{c}") << QStringLiteral("a");
         QTest::newRow("list text kept") << QByteArray("{\\rtf1{\\listtext\\'95\\tab}item\\par}")
                                         << QStringLiteral("\u2022\titem");
-        QTest::newRow("picture of an unknown kind") << QByteArray("{\\rtf1 a{\\pict\\wmetafile8 0102ff}b}")
-                                                    << QStringLiteral("ab");
+        QTest::newRow("picture of an unknown kind")
+            << QByteArray("{\\rtf1 a{\\pict\\wmetafile8 0102ff}b}") << QStringLiteral("ab");
         QTest::newRow("header and footer left out")
-            << QByteArray("{\\rtf1{\\header Page head}{\\footerr foot}body}") << QStringLiteral("body");
+            << QByteArray("{\\rtf1{\\header Page head}{\\footerr foot}body}")
+            << QStringLiteral("body");
     }
     void text()
     {
@@ -188,27 +195,39 @@ private Q_SLOTS:
         QTest::addColumn<QString>("family");
         QTest::addColumn<QColor>("colour");
         const QColor none;
-        QTest::newRow("plain") << "plain" << false << false << false << false << 10.0 << "Arial" << none;
-        QTest::newRow("bold") << "bold" << true << false << false << false << 10.0 << "Arial" << none;
-        QTest::newRow("italic") << "italic" << false << true << false << false << 10.0 << "Arial" << none;
-        QTest::newRow("underline") << "under" << false << false << true << false << 10.0 << "Arial" << none;
-        QTest::newRow("double underline") << "double" << false << false << true << false << 10.0 << "Arial" << none;
-        QTest::newRow("strike") << "struck" << false << false << false << true << 10.0 << "Arial" << none;
-        QTest::newRow("font and size") << "big" << false << false << false << false << 18.0 << "Times New Roman" << none;
-        QTest::newRow("colour") << "red" << false << false << false << false << 10.0 << "Arial" << QColor(255, 0, 0);
-        QTest::newRow("plain resets") << "reset" << false << false << false << false << 12.0 << "Arial" << none;
-        QTest::newRow("b0 ends bold") << "unbold" << false << false << false << false << 10.0 << "Arial" << none;
+        QTest::newRow("plain") << "plain" << false << false << false << false << 10.0 << "Arial"
+                               << none;
+        QTest::newRow("bold") << "bold" << true << false << false << false << 10.0 << "Arial"
+                              << none;
+        QTest::newRow("italic") << "italic" << false << true << false << false << 10.0 << "Arial"
+                                << none;
+        QTest::newRow("underline")
+            << "under" << false << false << true << false << 10.0 << "Arial" << none;
+        QTest::newRow("double underline")
+            << "double" << false << false << true << false << 10.0 << "Arial" << none;
+        QTest::newRow("strike") << "struck" << false << false << false << true << 10.0 << "Arial"
+                                << none;
+        QTest::newRow("font and size")
+            << "big" << false << false << false << false << 18.0 << "Times New Roman" << none;
+        QTest::newRow("colour") << "red" << false << false << false << false << 10.0 << "Arial"
+                                << QColor(255, 0, 0);
+        QTest::newRow("plain resets")
+            << "reset" << false << false << false << false << 12.0 << "Arial" << none;
+        QTest::newRow("b0 ends bold")
+            << "unbold" << false << false << false << false << 10.0 << "Arial" << none;
     }
     void characterFormats()
     {
         QFETCH(QString, word);
         QTextDocument doc;
-        QVERIFY(RtfReader::read("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman\\fcharset0 Times New Roman;}}"
-                                "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
-                                "\\f0\\fs20 plain {\\b bold} {\\i italic} {\\ul under} {\\uldb double} "
-                                "{\\strike struck} {\\f1\\fs36 big} {\\cf1 red} {\\b\\cf2\\plain reset} "
-                                "\\b x \\b0 unbold\\par}",
-                                doc, kDpi)
+        QVERIFY(RtfReader::read(
+                    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman\\fcharset0 "
+                    "Times New Roman;}}"
+                    "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+                    "\\f0\\fs20 plain {\\b bold} {\\i italic} {\\ul under} {\\uldb double} "
+                    "{\\strike struck} {\\f1\\fs36 big} {\\cf1 red} {\\b\\cf2\\plain reset} "
+                    "\\b x \\b0 unbold\\par}",
+                    doc, kDpi)
                     .ok);
         const QTextCharFormat f = formatOf(doc, word);
         QVERIFY2(f.isValid(), qPrintable(word));
@@ -228,13 +247,14 @@ private Q_SLOTS:
     void paragraphFormats()
     {
         QTextDocument doc;
-        QVERIFY(RtfReader::read("{\\rtf1\\pard\\qc centred\\par"
-                                "\\pard\\qr\\li720\\ri360\\fi-360\\sb240\\sa120 right\\par"
-                                "\\pard\\qj\\sl360\\slmult1\\tx1440\\tqr\\tx5760\\tqc\\tx3000 tabs\\par"
-                                "\\pard\\sl-300 exact\\par "
-                                "plain}",
-                                doc, kDpi)
-                    .ok);
+        QVERIFY(
+            RtfReader::read("{\\rtf1\\pard\\qc centred\\par"
+                            "\\pard\\qr\\li720\\ri360\\fi-360\\sb240\\sa120 right\\par"
+                            "\\pard\\qj\\sl360\\slmult1\\tx1440\\tqr\\tx5760\\tqc\\tx3000 tabs\\par"
+                            "\\pard\\sl-300 exact\\par "
+                            "plain}",
+                            doc, kDpi)
+                .ok);
         QCOMPARE(doc.blockCount(), 5);
         const QTextBlockFormat centred = doc.findBlockByNumber(0).blockFormat();
         QCOMPARE(centred.alignment(), Qt::AlignHCenter);
@@ -257,7 +277,8 @@ private Q_SLOTS:
         QCOMPARE(stops[1].type, QTextOption::CenterTab);
         QCOMPARE(stops[2].position, 384.0);
         QCOMPARE(stops[2].type, QTextOption::RightTab);
-        QCOMPARE(doc.findBlockByNumber(3).blockFormat().lineHeightType(), int(QTextBlockFormat::FixedHeight));
+        QCOMPARE(doc.findBlockByNumber(3).blockFormat().lineHeightType(),
+                 int(QTextBlockFormat::FixedHeight));
         QCOMPARE(doc.findBlockByNumber(3).blockFormat().tabPositions().size(), 0);
         QCOMPARE(doc.findBlockByNumber(3).blockFormat().lineHeight(), 20.0);
         // \pard returns to the defaults
@@ -270,8 +291,9 @@ private Q_SLOTS:
         // A bullet paragraph: the tab stop at the left indent is where the text starts.
         // Stops are measured from the page margin in RTF, from the line start in Qt.
         QTextDocument doc;
-        QVERIFY(RtfReader::read("{\\rtf1\\pard\\li360\\fi-240\\tx360\\tx1440 {\\listtext \\'95\\tab}item\\par}",
-                                doc, kDpi)
+        QVERIFY(RtfReader::read(
+                    "{\\rtf1\\pard\\li360\\fi-240\\tx360\\tx1440 {\\listtext \\'95\\tab}item\\par}",
+                    doc, kDpi)
                     .ok);
         const QList<QTextOption::Tab> stops = doc.firstBlock().blockFormat().tabPositions();
         QCOMPARE(stops.size(), 2);
@@ -309,7 +331,8 @@ private Q_SLOTS:
         QCOMPARE(cellText(table, 0, 2), QStringLiteral("Price"));
         QCOMPARE(cellText(table, 1, 0), QStringLiteral("Hookup\u2029second line"));
         QCOMPARE(cellText(table, 1, 2), QStringLiteral("45.00"));
-        QCOMPARE(table->cellAt(0, 0).firstCursorPosition().blockFormat().alignment(), Qt::AlignHCenter);
+        QCOMPARE(table->cellAt(0, 0).firstCursorPosition().blockFormat().alignment(),
+                 Qt::AlignHCenter);
         // Column widths from \cellx, 1440 twips each
         const QList<QTextLength> widths = table->format().columnWidthConstraints();
         QCOMPARE(widths.size(), 3);
@@ -349,13 +372,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<QString>("text");
-        QTest::newRow("cell without row definition") << QByteArray("{\\rtf1 a\\cell b\\cell\\row c}")
-                                                     << QStringLiteral("abc");
-        QTest::newRow("row without table") << QByteArray("{\\rtf1 a\\row b}") << QStringLiteral("ab");
-        QTest::newRow("table never closed") << QByteArray("{\\rtf1\\trowd\\cellx100\\intbl a\\cell b")
-                                            << QStringLiteral("ab");
-        QTest::newRow("more cells than defined") << QByteArray("{\\rtf1\\trowd\\cellx100\\intbl a\\cell b\\cell c\\cell\\row}")
-                                                 << QStringLiteral("abc");
+        QTest::newRow("cell without row definition")
+            << QByteArray("{\\rtf1 a\\cell b\\cell\\row c}") << QStringLiteral("abc");
+        QTest::newRow("row without table")
+            << QByteArray("{\\rtf1 a\\row b}") << QStringLiteral("ab");
+        QTest::newRow("table never closed")
+            << QByteArray("{\\rtf1\\trowd\\cellx100\\intbl a\\cell b") << QStringLiteral("ab");
+        QTest::newRow("more cells than defined")
+            << QByteArray("{\\rtf1\\trowd\\cellx100\\intbl a\\cell b\\cell c\\cell\\row}")
+            << QStringLiteral("abc");
     }
     void malformedTables()
     {
@@ -391,20 +416,28 @@ private Q_SLOTS:
         QTest::addColumn<QColor>("colour");
         const QByteArray png = hex(imageBytes("PNG", Qt::red));
         const QByteArray jpeg = hex(imageBytes("JPEG", Qt::blue));
-        QTest::newRow("png") << QByteArray("{\\rtf1 logo {\\pict\\pngblip\\picw4\\pich3\\picwgoal1440\\pichgoal720 " + png + "} end}")
-                             << 1 << QColor(Qt::red);
-        QTest::newRow("jpeg") << QByteArray("{\\rtf1 {\\pict\\jpegblip\\picwgoal1440\\pichgoal720\n" + jpeg + "}}")
-                              << 1 << QColor(Qt::blue);
+        QTest::newRow("png")
+            << QByteArray(
+                   "{\\rtf1 logo {\\pict\\pngblip\\picw4\\pich3\\picwgoal1440\\pichgoal720 " + png +
+                   "} end}")
+            << 1 << QColor(Qt::red);
+        QTest::newRow("jpeg")
+            << QByteArray("{\\rtf1 {\\pict\\jpegblip\\picwgoal1440\\pichgoal720\n" + jpeg + "}}")
+            << 1 << QColor(Qt::blue);
         QTest::newRow("shape picture with metafile fallback")
-            << QByteArray("{\\rtf1 {\\*\\shppict{\\pict{\\*\\picprop{\\sp{\\sn x}{\\sv 1}}}\\pngblip\\picwgoal1440\\pichgoal720 " + png
-                          + "}}{\\nonshppict{\\pict\\wmetafile8\\picwgoal1440 0102}}}")
+            << QByteArray("{\\rtf1 {\\*\\shppict{\\pict{\\*\\picprop{\\sp{\\sn x}{\\sv "
+                          "1}}}\\pngblip\\picwgoal1440\\pichgoal720 " +
+                          png + "}}{\\nonshppict{\\pict\\wmetafile8\\picwgoal1440 0102}}}")
             << 1 << QColor(Qt::red);
         QTest::newRow("binary picture data")
-            << QByteArray("{\\rtf1 {\\pict\\pngblip\\picwgoal1440\\pichgoal720\\bin")
-                   + QByteArray::number(imageBytes("PNG", Qt::red).size()) + " " + imageBytes("PNG", Qt::red) + "}}"
+            << QByteArray("{\\rtf1 {\\pict\\pngblip\\picwgoal1440\\pichgoal720\\bin") +
+                   QByteArray::number(imageBytes("PNG", Qt::red).size()) + " " +
+                   imageBytes("PNG", Qt::red) + "}}"
             << 1 << QColor(Qt::red);
-        QTest::newRow("corrupt data") << QByteArray("{\\rtf1 {\\pict\\pngblip 89504e470d0a1a0a0000}}") << 0 << QColor();
-        QTest::newRow("hidden picture") << QByteArray("{\\rtf1 {\\v{\\pict\\pngblip " + png + "}}}") << 0 << QColor();
+        QTest::newRow("corrupt data")
+            << QByteArray("{\\rtf1 {\\pict\\pngblip 89504e470d0a1a0a0000}}") << 0 << QColor();
+        QTest::newRow("hidden picture")
+            << QByteArray("{\\rtf1 {\\v{\\pict\\pngblip " + png + "}}}") << 0 << QColor();
     }
     void pictures()
     {
@@ -434,16 +467,18 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<int>("pageSize");
         QTest::addColumn<QMarginsF>("marginsPt");
-        QTest::newRow("defaults: letter") << QByteArray("{\\rtf1 x}") << int(QPageSize::Letter)
-                                          << QMarginsF(90, 72, 90, 72);
+        QTest::newRow("defaults: letter")
+            << QByteArray("{\\rtf1 x}") << int(QPageSize::Letter) << QMarginsF(90, 72, 90, 72);
         QTest::newRow("A4 with margins")
-            << QByteArray("{\\rtf1\\paperw11906\\paperh16838\\margl1134\\margr1134\\margt1417\\margb1417 x}")
+            << QByteArray("{\\rtf1\\paperw11906\\paperh16838\\margl1134\\margr1134\\margt1417\\marg"
+                          "b1417 x}")
             << int(QPageSize::A4) << QMarginsF(56.7, 70.85, 56.7, 70.85);
         QTest::newRow("absurd margins fall back")
             << QByteArray("{\\rtf1\\margl20000\\margr20000 x}") << int(QPageSize::Letter)
             << QMarginsF(90, 72, 90, 72);
-        QTest::newRow("absurd paper falls back") << QByteArray("{\\rtf1\\paperw5\\paperh-3 x}")
-                                                 << int(QPageSize::Letter) << QMarginsF(90, 72, 90, 72);
+        QTest::newRow("absurd paper falls back")
+            << QByteArray("{\\rtf1\\paperw5\\paperh-3 x}") << int(QPageSize::Letter)
+            << QMarginsF(90, 72, 90, 72);
     }
     void pageSetup()
     {
@@ -454,10 +489,15 @@ private Q_SLOTS:
         QVERIFY(layout.isValid());
         QTEST(int(layout.pageSize().id()), "pageSize");
         const QMarginsF m = layout.margins(QPageLayout::Point);
-        QVERIFY2(qAbs(m.left() - marginsPt.left()) < 0.01 && qAbs(m.top() - marginsPt.top()) < 0.01
-                     && qAbs(m.right() - marginsPt.right()) < 0.01
-                     && qAbs(m.bottom() - marginsPt.bottom()) < 0.01,
-                 qPrintable(QStringLiteral("%1 %2 %3 %4").arg(m.left()).arg(m.top()).arg(m.right()).arg(m.bottom())));
+        QVERIFY2(qAbs(m.left() - marginsPt.left()) < 0.01 &&
+                     qAbs(m.top() - marginsPt.top()) < 0.01 &&
+                     qAbs(m.right() - marginsPt.right()) < 0.01 &&
+                     qAbs(m.bottom() - marginsPt.bottom()) < 0.01,
+                 qPrintable(QStringLiteral("%1 %2 %3 %4")
+                                .arg(m.left())
+                                .arg(m.top())
+                                .arg(m.right())
+                                .arg(m.bottom())));
     }
 
     void malformedInput_data()
@@ -468,12 +508,15 @@ private Q_SLOTS:
         QTest::newRow("cut in a control word") << QByteArray("{\\rtf1 \\");
         QTest::newRow("cut in a hex escape") << QByteArray("{\\rtf1 \\'");
         QTest::newRow("bad hex escape") << QByteArray("{\\rtf1 \\'zz}");
-        QTest::newRow("huge parameter") << QByteArray("{\\rtf1\\fs99999999999999999999 \\u99999999999 a}");
+        QTest::newRow("huge parameter")
+            << QByteArray("{\\rtf1\\fs99999999999999999999 \\u99999999999 a}");
         QTest::newRow("huge binary length") << QByteArray("{\\rtf1\\bin2147483647 }");
         QTest::newRow("negative binary length") << QByteArray("{\\rtf1\\bin-5 a}");
-        QTest::newRow("long control word") << QByteArray("{\\rtf1\\") + QByteArray(100000, 'a') + "}";
+        QTest::newRow("long control word")
+            << QByteArray("{\\rtf1\\") + QByteArray(100000, 'a') + "}";
         QTest::newRow("nul bytes") << QByteArray("{\\rtf1 a\0b\0}", 12);
-        QTest::newRow("colour index out of range") << QByteArray("{\\rtf1{\\colortbl;}\\cf99 a\\cb-4 b}");
+        QTest::newRow("colour index out of range")
+            << QByteArray("{\\rtf1{\\colortbl;}\\cf99 a\\cb-4 b}");
         QTest::newRow("font index unknown") << QByteArray("{\\rtf1\\f42 a}");
         QTest::newRow("picture never closed") << QByteArray("{\\rtf1{\\pict\\pngblip 8950");
     }
@@ -521,9 +564,15 @@ private Q_SLOTS:
             for (int e = 0; e < edits; ++e) {
                 const int at = random.bounded(int(rtf.size()));
                 switch (random.bounded(3)) {
-                case 0: rtf[at] = char(random.bounded(256)); break;
-                case 1: rtf.remove(at, 1 + random.bounded(8)); break;
-                default: rtf.insert(at, "{}\\'"[random.bounded(4)]); break;
+                case 0:
+                    rtf[at] = char(random.bounded(256));
+                    break;
+                case 1:
+                    rtf.remove(at, 1 + random.bounded(8));
+                    break;
+                default:
+                    rtf.insert(at, "{}\\'"[random.bounded(4)]);
+                    break;
                 }
             }
             QTextDocument doc;
