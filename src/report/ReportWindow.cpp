@@ -1,0 +1,129 @@
+#include "ReportWindow.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTextEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "ChargeSheet.h"
+#include "Dialogs.h"
+
+namespace tarnvale {
+
+ReportWindow::ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &settings,
+                           const ProgramFolder &folder, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_snapshot(snapshot), m_settings(settings), m_folder(folder),
+      m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("frmprint"));
+    setWindowTitle(QStringLiteral("Print Preview"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    m_preview = new QTextEdit(this);
+    m_preview->setObjectName(QStringLiteral("rpt1"));
+    m_preview->setReadOnly(true);
+    m_preview->setFont(QFont(QStringLiteral("Arial")));
+    m_preview->setDocument(&m_report.document());
+
+    m_print = new QPushButton(QStringLiteral("Print"), this);
+    m_print->setObjectName(QStringLiteral("cmdprint"));
+    m_print->setEnabled(false);
+    m_pdf = new QPushButton(QStringLiteral("Save as PDF"), this);
+    m_pdf->setObjectName(QStringLiteral("cmdpdf"));
+    m_pdf->setEnabled(false);
+    auto *close = new QPushButton(QStringLiteral("Close"), this);
+    close->setObjectName(QStringLiteral("cmdclose"));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_print);
+    buttons->addWidget(m_pdf);
+    buttons->addWidget(close);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_preview, 1);
+    layout->addLayout(buttons);
+
+    connect(m_print, &QPushButton::clicked, this, &ReportWindow::printReport);
+    connect(m_pdf, &QPushButton::clicked, this, &ReportWindow::saveAsPdf);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    resize(900, 860);
+}
+
+ReportWindow::~ReportWindow()
+{
+    delete m_preview; // it shows m_report's document, which goes before the child widgets
+}
+
+bool ReportWindow::show_selling()
+{
+    const ChargeSheet::Outcome outcome =
+        ChargeSheet::build(m_folder, m_settings, m_snapshot, QDate::currentDate());
+    if (!outcome.ok) {
+        m_dialogs.notify(outcome.title, outcome.message, MessageIcon::Critical);
+        // Closed from the event loop, so a caller still holding the pointer is not left
+        // with a deleted window in the middle of its own call.
+        QTimer::singleShot(0, this, &QWidget::close);
+        return false;
+    }
+    m_report.setRtf(outcome.rtf);
+    // The preview shows the page: its margins around text that wraps where the print does.
+    const qreal margin = m_report.pageLayout().margins(QPageLayout::Inch).left() *
+                         m_report.textWidth() /
+                         m_report.pageLayout().paintRect(QPageLayout::Inch).width();
+    m_report.document().setDocumentMargin(margin);
+    const int pageWidth = qRound(m_report.textWidth() + 2 * margin);
+    m_preview->setLineWrapMode(QTextEdit::FixedPixelWidth);
+    m_preview->setLineWrapColumnOrWidth(pageWidth);
+    resize(pageWidth + 60, height());
+    m_print->setText(QStringLiteral("Print"));
+    m_print->setEnabled(true);
+    m_pdf->setEnabled(true);
+    return true;
+}
+
+void ReportWindow::printReport()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(m_report.pageLayout());
+    if (!m_dialogs.choosePrinter(printer))
+        return; // cancelled: nothing printed, nothing shown
+    // A printer that makes copies itself gets the sheet once; otherwise it is sent once
+    // for every copy asked for.
+    const int copies = printer.supportsMultipleCopies() ? 1 : printer.copyCount();
+    if (!m_report.print(printer, copies) || printer.printerState() == QPrinter::Error)
+        m_dialogs.notify(ChargeSheet::defaultTitle(),
+                         QStringLiteral("Error Occured: 482 Printer error"), MessageIcon::None);
+}
+
+void ReportWindow::saveAsPdf()
+{
+    QString name = m_snapshot.customerName.trimmed();
+    if (name.isEmpty())
+        name = m_snapshot.txtprint[0].trimmed();
+    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9 _-]")), QString());
+    const QString suggested =
+        QDir(QDir::homePath())
+            .filePath((name.isEmpty() ? QStringLiteral("charge sheet")
+                                      : QStringLiteral("charge sheet ") + name) +
+                      QStringLiteral(".pdf"));
+    QString path = m_dialogs.chooseSaveFile(QStringLiteral("Save as PDF"), suggested,
+                                            QStringLiteral("PDF files (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".pdf");
+    QString error;
+    if (!m_report.writePdf(path, &error))
+        m_dialogs.notify(m_settings.companyName(),
+                         QStringLiteral("The PDF file could not be written: ") + path +
+                             QStringLiteral("\r\n") + error,
+                         MessageIcon::Critical);
+}
+
+} // namespace tarnvale

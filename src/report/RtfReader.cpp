@@ -1,0 +1,1310 @@
+#include "RtfReader.h"
+
+#include <QColor>
+#include <QGuiApplication>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QScreen>
+#include <QSet>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <QUrl>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace tarnvale {
+
+namespace {
+
+constexpr int kMaxWordLength = 32;
+constexpr qsizetype kMaxPictureBytes = 32 * 1024 * 1024;
+
+// Windows-1252 bytes 0x80..0x9F; the rest of the upper half is Latin-1.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString decodeCp1252(const QByteArray &bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        text.append(b >= 0x80 && b < 0xA0 ? QChar(kCp1252High[b - 0x80]) : QChar(char16_t(b)));
+    }
+    return text;
+}
+
+enum class Dest { Text, Skip, FontTable, ColorTable, Picture };
+
+struct CharState
+{
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strike = false;
+    bool hidden = false;
+    bool deleted = false;
+    bool caps = false;
+    bool smallCaps = false;
+    int vertical = 0; // 0 baseline, 1 superscript, 2 subscript
+    int font = -1;
+    int halfPoints = 24;
+    int color = 0;      // index into the colour table; 0 is "automatic"
+    int background = 0; // likewise
+
+    bool invisible() const { return hidden || deleted; }
+    friend bool operator==(const CharState &, const CharState &) = default;
+};
+
+struct ParaState
+{
+    Qt::Alignment align = Qt::AlignLeft;
+    int left = 0, right = 0, first = 0, before = 0, after = 0, line = 0;
+    bool lineMultiple = false;
+    bool pageBreakBefore = false;
+    bool inTable = false;
+    QList<QTextOption::Tab> tabs;
+    QTextOption::TabType nextTabType = QTextOption::LeftTab;
+};
+
+struct GroupState
+{
+    CharState chr;
+    ParaState para;
+    Dest dest = Dest::Text;
+    int uc = 1;
+};
+
+struct Border
+{
+    bool on = false;
+    int width = 10; // twips
+    int color = 0;
+};
+
+enum Side { Top, Left, Bottom, Right };
+
+struct CellDef
+{
+    int right = 0;
+    std::array<Border, 4> borders;
+    bool ownBorders = false;
+    int shading = 0;        // colour index
+    int shadingPercent = 0; // hundredths of a percent
+    Qt::Alignment vertical = Qt::AlignTop;
+    bool mergedIntoPrevious = false;
+};
+
+struct RowDef
+{
+    std::vector<CellDef> cells;
+    CellDef pending;
+    std::array<Border, 4> rowBorders;
+    int gap = 0;
+    int left = 0;
+    int padLeft = -1, padRight = -1, padTop = -1, padBottom = -1;
+    Qt::Alignment align = Qt::AlignLeft;
+};
+
+struct Font
+{
+    QString name;
+    int charset = -1;
+    QFont::StyleHint hint = QFont::AnyStyle; // stands in when the named font is not installed
+};
+
+struct Picture
+{
+    enum Kind { Unknown, Png, Jpeg } kind = Unknown;
+    int goalWidth = 0, goalHeight = 0; // twips
+    int scaleX = 100, scaleY = 100;
+    QByteArray data;
+    bool binary = false;
+    int nibble = -1;
+};
+
+class Parser
+{
+  public:
+    Parser(const QByteArray &rtf, QTextDocument &doc, qreal dpi)
+        : m_in(rtf), m_doc(doc), m_cursor(&doc), m_pxPerTwip(dpi / 1440.0)
+    {
+    }
+
+    RtfReader::Result run();
+
+  private:
+    // Input
+    bool atEnd() const { return m_pos >= m_in.size(); }
+    char peek() const { return m_in.at(m_pos); }
+    void parseControl();
+    void controlSymbol(char c);
+    void controlWord(const QByteArray &word, bool hasParam, int param);
+    void pushGroup();
+    void popGroup();
+
+    // Destinations
+    bool startDestination(const QByteArray &word);
+    void fontTableWord(const QByteArray &word, bool hasParam, int param);
+    void pictureWord(const QByteArray &word, bool hasParam, int param);
+    void finishPicture();
+    void readBinary(int count);
+    void plainByte(char c);
+
+    // Text
+    void addByte(char c);
+    void flushBytes();
+    void addText(const QString &text);
+    void flushText();
+    QTextCharFormat charFormat(const CharState &state) const;
+    QTextBlockFormat blockFormat() const;
+    QString decodeBytes(const QByteArray &bytes) const;
+
+    // Structure
+    void prepareContent();
+    void endParagraph();
+    void finishBlock();
+    void cellEnd();
+    void rowEnd();
+    void startTable();
+    void endTable();
+    void enterCellForContent();
+    void appendColumn();
+    void formatRow();
+    Border *borderTarget();
+    qreal px(int twips) const { return twips * m_pxPerTwip; }
+    QColor color(int index) const;
+
+    const QByteArray &m_in;
+    qsizetype m_pos = 0;
+    QTextDocument &m_doc;
+    QTextCursor m_cursor;
+    qreal m_pxPerTwip;
+    RtfReader::Result m_result;
+
+    GroupState m_state;
+    std::vector<GroupState> m_stack;
+    int m_overflow = 0; // groups opened beyond the depth limit, read over
+    bool m_finished = false;
+    bool m_starPending = false;
+    int m_skipChars = 0;
+
+    QHash<int, Font> m_fonts;
+    int m_defaultFont = -1;
+    int m_fontId = -1;
+    int m_fontCharset = -1;
+    QFont::StyleHint m_fontHint = QFont::AnyStyle;
+    QByteArray m_fontName;
+    std::vector<QColor> m_colors;
+    int m_red = -1, m_green = -1, m_blue = -1;
+    int m_codePage = 1252;
+
+    QByteArray m_bytes;
+    QString m_text;
+    CharState m_textState;
+
+    bool m_needBlock = false;
+    bool m_pageBreakNext = false;
+
+    Picture m_picture;
+    int m_pictureCount = 0;
+
+    RowDef m_rowDef;
+    enum class BorderTarget { None, Cell, Row, Para } m_borderKind = BorderTarget::None;
+    Side m_borderSide = Top;
+    QTextTable *m_table = nullptr;
+    int m_row = 0;
+    int m_col = 0;
+    bool m_cellDone = false;
+    bool m_rowDone = false;
+    int m_widestRow = 0;
+};
+
+RtfReader::Result Parser::run()
+{
+    m_doc.clear();
+    m_cursor = QTextCursor(&m_doc);
+    if (!m_in.startsWith("{\\rtf")) {
+        m_result.error = QStringLiteral("The file is not an RTF document.");
+        return m_result;
+    }
+    m_result.ok = true;
+    while (!atEnd() && !m_finished) {
+        const char c = peek();
+        if (m_overflow > 0) {
+            ++m_pos;
+            if (c == '{')
+                ++m_overflow;
+            else if (c == '}')
+                --m_overflow;
+            else if (c == '\\' && !atEnd())
+                ++m_pos; // an escaped brace does not count
+            continue;
+        }
+        switch (c) {
+        case '{':
+            ++m_pos;
+            flushBytes();
+            pushGroup();
+            break;
+        case '}':
+            ++m_pos;
+            flushBytes();
+            popGroup();
+            break;
+        case '\\':
+            parseControl();
+            break;
+        case '\r':
+        case '\n':
+            ++m_pos;
+            break;
+        default:
+            ++m_pos;
+            plainByte(c);
+            break;
+        }
+    }
+    flushBytes();
+    flushText();
+    if (!m_needBlock)
+        finishBlock();
+    if (m_table && !m_rowDone && (m_cellDone || m_col > 0))
+        rowEnd();
+    return m_result;
+}
+
+void Parser::pushGroup()
+{
+    m_skipChars = 0;
+    if (int(m_stack.size()) >= RtfReader::kMaxDepth) {
+        m_overflow = 1;
+        return;
+    }
+    m_stack.push_back(m_state);
+    m_starPending = false;
+}
+
+void Parser::popGroup()
+{
+    m_skipChars = 0;
+    m_starPending = false;
+    if (m_stack.empty()) {
+        m_finished = true;
+        return;
+    }
+    const Dest closing = m_state.dest;
+    m_state = m_stack.back();
+    m_stack.pop_back();
+    if (closing == Dest::Picture && m_state.dest != Dest::Picture)
+        finishPicture();
+    if (closing == Dest::FontTable && m_state.dest != Dest::FontTable && m_fontId >= 0 &&
+        !m_fontName.trimmed().isEmpty()) {
+        m_fonts.insert(m_fontId,
+                       Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
+        m_fontName.clear();
+    }
+    if (m_stack.empty())
+        m_finished = true; // the document's outermost group has closed
+}
+
+void Parser::parseControl()
+{
+    ++m_pos; // the backslash
+    if (atEnd())
+        return;
+    const char c = peek();
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter) {
+        ++m_pos;
+        controlSymbol(c);
+        return;
+    }
+    QByteArray word;
+    while (!atEnd()) {
+        const char l = peek();
+        if (!((l >= 'a' && l <= 'z') || (l >= 'A' && l <= 'Z')))
+            break;
+        if (word.size() < kMaxWordLength)
+            word.append(l);
+        ++m_pos;
+    }
+    bool hasParam = false;
+    bool negative = false;
+    qint64 value = 0;
+    if (!atEnd() && peek() == '-' && m_pos + 1 < m_in.size() && m_in.at(m_pos + 1) >= '0' &&
+        m_in.at(m_pos + 1) <= '9') {
+        negative = true;
+        ++m_pos;
+    }
+    while (!atEnd() && peek() >= '0' && peek() <= '9') {
+        hasParam = true;
+        if (value < 1000000000)
+            value = value * 10 + (peek() - '0');
+        ++m_pos;
+    }
+    if (!atEnd() && peek() == ' ')
+        ++m_pos;
+    const int param = int(negative ? -value : value);
+    if (word == "bin") {
+        flushBytes();
+        readBinary(hasParam ? param : 0);
+        return;
+    }
+    flushBytes();
+    controlWord(word, hasParam, param);
+}
+
+void Parser::readBinary(int count)
+{
+    const qsizetype n = std::clamp<qsizetype>(count, 0, m_in.size() - m_pos);
+    if (m_state.dest == Dest::Picture && m_picture.data.size() + n <= kMaxPictureBytes) {
+        m_picture.binary = true;
+        m_picture.data.append(m_in.constData() + m_pos, n);
+    }
+    m_pos += n;
+}
+
+void Parser::controlSymbol(char c)
+{
+    if (c == '\'') {
+        auto hex = [](char h) -> int {
+            if (h >= '0' && h <= '9')
+                return h - '0';
+            if (h >= 'a' && h <= 'f')
+                return h - 'a' + 10;
+            if (h >= 'A' && h <= 'F')
+                return h - 'A' + 10;
+            return -1;
+        };
+        if (m_pos + 1 < m_in.size()) {
+            const int hi = hex(m_in.at(m_pos));
+            const int lo = hex(m_in.at(m_pos + 1));
+            if (hi >= 0 && lo >= 0) {
+                m_pos += 2;
+                addByte(char(hi * 16 + lo));
+                return;
+            }
+        }
+        return;
+    }
+    flushBytes();
+    if (c == '*') {
+        m_starPending = true;
+        return;
+    }
+    switch (c) {
+    case '\\':
+    case '{':
+    case '}':
+        plainByte(c);
+        return;
+    case '\r':
+    case '\n':
+        controlWord("par", false, 0);
+        return;
+    case '~':
+        addText(QString(QChar(0x00A0)));
+        return;
+    case '_':
+        addText(QString(QChar(0x2011)));
+        return;
+    case '-':
+        addText(QString(QChar(0x00AD)));
+        return;
+    case '\t':
+        addText(QStringLiteral("\t"));
+        return;
+    default:
+        return;
+    }
+}
+
+// Destinations left out entirely, also when they come without \*.
+bool isSkippedDestination(const QByteArray &w)
+{
+    static const QSet<QByteArray> skipped = {"stylesheet",
+                                             "info",
+                                             "header",
+                                             "headerl",
+                                             "headerr",
+                                             "headerf",
+                                             "footer",
+                                             "footerl",
+                                             "footerr",
+                                             "footerf",
+                                             "footnote",
+                                             "annotation",
+                                             "atnid",
+                                             "atnauthor",
+                                             "fldinst",
+                                             "listtable",
+                                             "listoverridetable",
+                                             "revtbl",
+                                             "rsidtbl",
+                                             "pn",
+                                             "private",
+                                             "xe",
+                                             "tc",
+                                             "txe",
+                                             "nonshppict",
+                                             "shp",
+                                             "do",
+                                             "objdata",
+                                             "objclass",
+                                             "themedata",
+                                             "colorschememapping",
+                                             "datastore",
+                                             "latentstyles",
+                                             "pgdsctbl",
+                                             "generator",
+                                             "xmlnstbl",
+                                             "mmathPr",
+                                             "bkmkstart",
+                                             "bkmkend",
+                                             "filetbl",
+                                             "template",
+                                             "userprops",
+                                             "docvar",
+                                             "object",
+                                             "wgrffmtfilter"};
+    return skipped.contains(w);
+}
+
+bool Parser::startDestination(const QByteArray &word)
+{
+    if (m_state.dest == Dest::Skip)
+        return true;
+    if (word == "fonttbl") {
+        m_state.dest = Dest::FontTable;
+        return true;
+    }
+    if (word == "colortbl") {
+        m_state.dest = Dest::ColorTable;
+        m_red = m_green = m_blue = -1;
+        return true;
+    }
+    if (word == "pict") {
+        flushText();
+        if (m_state.dest == Dest::Picture || m_state.chr.invisible()) {
+            m_state.dest = Dest::Skip;
+        } else {
+            m_state.dest = Dest::Picture;
+            m_picture = Picture();
+        }
+        return true;
+    }
+    if (word == "shppict" || word == "fldrslt" || word == "listtext" || word == "pntext")
+        return true; // read as ordinary text of the document
+    if (isSkippedDestination(word)) {
+        flushText();
+        m_state.dest = Dest::Skip;
+        return true;
+    }
+    return false;
+}
+
+void Parser::controlWord(const QByteArray &w, bool hasParam, int param)
+{
+    const bool star = m_starPending;
+    m_starPending = false;
+    if (m_state.dest == Dest::Skip)
+        return;
+    if (startDestination(w))
+        return;
+    if (star) { // an ignorable destination this reader does not know
+        flushText();
+        m_state.dest = Dest::Skip;
+        return;
+    }
+    if (m_state.dest == Dest::FontTable) {
+        fontTableWord(w, hasParam, param);
+        return;
+    }
+    if (m_state.dest == Dest::ColorTable) {
+        const int v = std::clamp(param, 0, 255);
+        if (w == "red")
+            m_red = v;
+        else if (w == "green")
+            m_green = v;
+        else if (w == "blue")
+            m_blue = v;
+        return;
+    }
+    if (m_state.dest == Dest::Picture) {
+        pictureWord(w, hasParam, param);
+        return;
+    }
+
+    // A control word ends the fallback characters of a \u.
+    if (w != "u")
+        m_skipChars = 0;
+
+    CharState &c = m_state.chr;
+    ParaState &p = m_state.para;
+    const bool on = !hasParam || param != 0;
+
+    // Document
+    if (w == "ansicpg") {
+        m_codePage = param;
+    } else if (w == "deff") {
+        m_defaultFont = param;
+        c.font = param;
+    } else if (w == "deftab") {
+        if (param > 0) {
+            QTextOption option = m_doc.defaultTextOption();
+            option.setTabStopDistance(std::min(px(param), 10000.0));
+            m_doc.setDefaultTextOption(option);
+        }
+    } else if (w == "paperw") {
+        m_result.paperTwips.setWidth(param);
+    } else if (w == "paperh") {
+        m_result.paperTwips.setHeight(param);
+    } else if (w == "margl") {
+        m_result.marginTwips.setLeft(param);
+    } else if (w == "margr") {
+        m_result.marginTwips.setRight(param);
+    } else if (w == "margt") {
+        m_result.marginTwips.setTop(param);
+    } else if (w == "margb") {
+        m_result.marginTwips.setBottom(param);
+    } else if (w == "uc") {
+        m_state.uc = std::clamp(param, 0, 8);
+    } else if (w == "u") {
+        int code = param;
+        if (code < 0)
+            code += 65536;
+        if (code > 0 && code < 65536)
+            addText(QString(QChar(char16_t(code))));
+        m_skipChars = m_state.uc;
+    }
+    // Characters
+    else if (w == "plain") {
+        const int font = m_defaultFont;
+        c = CharState();
+        c.font = font;
+    } else if (w == "b") {
+        c.bold = on;
+    } else if (w == "i") {
+        c.italic = on;
+    } else if (w == "ul" || (w.startsWith("ul") && w != "ulc" && w != "ulnone" && w.size() > 2)) {
+        c.underline = on;
+    } else if (w == "ulnone") {
+        c.underline = false;
+    } else if (w == "strike" || w == "striked") {
+        c.strike = on;
+    } else if (w == "v") {
+        c.hidden = on;
+    } else if (w == "del" || w == "deleted") {
+        c.deleted = on;
+    } else if (w == "caps") {
+        c.caps = on;
+    } else if (w == "scaps") {
+        c.smallCaps = on;
+    } else if (w == "super") {
+        c.vertical = 1;
+    } else if (w == "sub") {
+        c.vertical = 2;
+    } else if (w == "nosupersub") {
+        c.vertical = 0;
+    } else if (w == "up") {
+        c.vertical = param > 0 ? 1 : 0;
+    } else if (w == "dn") {
+        c.vertical = param > 0 ? 2 : 0;
+    } else if (w == "f") {
+        c.font = param;
+    } else if (w == "fs") {
+        c.halfPoints = hasParam && param > 0 ? std::clamp(param, 2, 3200) : 24;
+    } else if (w == "cf") {
+        c.color = param;
+    } else if (w == "cb" || w == "highlight" || w == "chcbpat") {
+        c.background = param;
+    }
+    // Paragraphs
+    else if (w == "pard") {
+        flushText();
+        p = ParaState();
+    } else if (w == "ql") {
+        p.align = Qt::AlignLeft;
+    } else if (w == "qc") {
+        p.align = Qt::AlignHCenter;
+    } else if (w == "qr") {
+        p.align = Qt::AlignRight;
+    } else if (w == "qj" || w == "qd") {
+        p.align = Qt::AlignJustify;
+    } else if (w == "li" || w == "lin") {
+        p.left = param;
+    } else if (w == "ri" || w == "rin") {
+        p.right = param;
+    } else if (w == "fi") {
+        p.first = param;
+    } else if (w == "sb") {
+        p.before = param;
+    } else if (w == "sa") {
+        p.after = param;
+    } else if (w == "sl") {
+        p.line = param;
+    } else if (w == "slmult") {
+        p.lineMultiple = param != 0;
+    } else if (w == "pagebb") {
+        p.pageBreakBefore = on;
+    } else if (w == "tqr") {
+        p.nextTabType = QTextOption::RightTab;
+    } else if (w == "tqc") {
+        p.nextTabType = QTextOption::CenterTab;
+    } else if (w == "tqdec") {
+        p.nextTabType = QTextOption::DelimiterTab;
+    } else if (w == "tx" || w == "tb") {
+        if (p.tabs.size() < 64 && param >= 0) {
+            QTextOption::Tab tab(px(param), p.nextTabType,
+                                 p.nextTabType == QTextOption::DelimiterTab ? QChar('.') : QChar());
+            p.tabs.append(tab);
+        }
+        p.nextTabType = QTextOption::LeftTab;
+    } else if (w == "intbl") {
+        flushText();
+        p.inTable = true;
+    } else if (w == "itap") {
+        flushText();
+        p.inTable = param > 0;
+    } else if (w == "par" || w == "sect") {
+        if (!c.invisible())
+            endParagraph();
+    } else if (w == "line") {
+        if (!c.invisible())
+            addText(QString(QChar::LineSeparator));
+    } else if (w == "page") {
+        if (!c.invisible()) {
+            endParagraph();
+            m_pageBreakNext = true;
+        }
+    } else if (w == "tab") {
+        addText(QStringLiteral("\t"));
+    } else if (w == "nestcell") {
+        addText(QStringLiteral("\t"));
+    } else if (w == "nestrow") {
+        addText(QString(QChar::LineSeparator));
+    } else if (w == "cell") {
+        cellEnd();
+    } else if (w == "row") {
+        rowEnd();
+    }
+    // Special characters
+    else if (w == "emdash") {
+        addText(QString(QChar(0x2014)));
+    } else if (w == "endash") {
+        addText(QString(QChar(0x2013)));
+    } else if (w == "bullet") {
+        addText(QString(QChar(0x2022)));
+    } else if (w == "lquote") {
+        addText(QString(QChar(0x2018)));
+    } else if (w == "rquote") {
+        addText(QString(QChar(0x2019)));
+    } else if (w == "ldblquote") {
+        addText(QString(QChar(0x201C)));
+    } else if (w == "rdblquote") {
+        addText(QString(QChar(0x201D)));
+    } else if (w == "emspace") {
+        addText(QString(QChar(0x2003)));
+    } else if (w == "enspace") {
+        addText(QString(QChar(0x2002)));
+    } else if (w == "qmspace") {
+        addText(QString(QChar(0x2005)));
+    }
+    // Tables
+    else if (w == "trowd") {
+        m_rowDef = RowDef();
+        m_borderKind = BorderTarget::None;
+    } else if (w == "cellx") {
+        if (int(m_rowDef.cells.size()) < RtfReader::kMaxColumns) {
+            m_rowDef.pending.right = param;
+            m_rowDef.cells.push_back(m_rowDef.pending);
+        }
+        m_rowDef.pending = CellDef();
+        m_borderKind = BorderTarget::None;
+    } else if (w == "trgaph") {
+        m_rowDef.gap = std::max(0, param);
+    } else if (w == "trleft") {
+        m_rowDef.left = param;
+    } else if (w == "trqc") {
+        m_rowDef.align = Qt::AlignHCenter;
+    } else if (w == "trqr") {
+        m_rowDef.align = Qt::AlignRight;
+    } else if (w == "trql") {
+        m_rowDef.align = Qt::AlignLeft;
+    } else if (w == "trpaddl") {
+        m_rowDef.padLeft = std::max(0, param);
+    } else if (w == "trpaddr") {
+        m_rowDef.padRight = std::max(0, param);
+    } else if (w == "trpaddt") {
+        m_rowDef.padTop = std::max(0, param);
+    } else if (w == "trpaddb") {
+        m_rowDef.padBottom = std::max(0, param);
+    } else if (w == "clcbpat") {
+        m_rowDef.pending.shading = param;
+    } else if (w == "clshdng") {
+        m_rowDef.pending.shadingPercent = std::clamp(param, 0, 10000);
+    } else if (w == "clvertalc") {
+        m_rowDef.pending.vertical = Qt::AlignVCenter;
+    } else if (w == "clvertalb") {
+        m_rowDef.pending.vertical = Qt::AlignBottom;
+    } else if (w == "clvertalt") {
+        m_rowDef.pending.vertical = Qt::AlignTop;
+    } else if (w == "clmrg") {
+        m_rowDef.pending.mergedIntoPrevious = true;
+    } else if (w.startsWith("clbrdr") && w.size() == 7) {
+        m_borderKind = BorderTarget::Cell;
+        m_rowDef.pending.ownBorders = true;
+        const char s = w.at(6);
+        m_borderSide = s == 't' ? Top : s == 'l' ? Left : s == 'b' ? Bottom : Right;
+        m_rowDef.pending.borders[m_borderSide] = Border{true, 10, 0};
+    } else if (w.startsWith("trbrdr") && w.size() == 7) {
+        const char s = w.at(6);
+        if (s == 't' || s == 'l' || s == 'b' || s == 'r') {
+            m_borderKind = BorderTarget::Row;
+            m_borderSide = s == 't' ? Top : s == 'l' ? Left : s == 'b' ? Bottom : Right;
+            m_rowDef.rowBorders[m_borderSide] = Border{true, 10, 0};
+        } else {
+            m_borderKind = BorderTarget::None; // inner horizontal and vertical lines
+        }
+    } else if (w.startsWith("brdr") && w.size() == 5 &&
+               (w.at(4) == 't' || w.at(4) == 'l' || w.at(4) == 'b' || w.at(4) == 'r')) {
+        m_borderKind = BorderTarget::Para; // paragraph borders are not drawn
+    } else if (w == "brdrnone" || w == "brdrnil" || w == "brdrtbl") {
+        if (Border *b = borderTarget())
+            b->on = false;
+    } else if (w == "brdrw") {
+        if (Border *b = borderTarget())
+            b->width = std::clamp(param, 1, 150);
+    } else if (w == "brdrcf") {
+        if (Border *b = borderTarget())
+            b->color = param;
+    }
+    // Everything else is skipped.
+}
+
+Border *Parser::borderTarget()
+{
+    switch (m_borderKind) {
+    case BorderTarget::Cell:
+        return &m_rowDef.pending.borders[m_borderSide];
+    case BorderTarget::Row:
+        return &m_rowDef.rowBorders[m_borderSide];
+    default:
+        return nullptr;
+    }
+}
+
+void Parser::fontTableWord(const QByteArray &w, bool, int param)
+{
+    if (w == "f") {
+        if (m_fontId >= 0 && !m_fontName.trimmed().isEmpty())
+            m_fonts.insert(m_fontId,
+                           Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
+        m_fontId = param;
+        m_fontCharset = -1;
+        m_fontHint = QFont::AnyStyle;
+        m_fontName.clear();
+    } else if (w == "fcharset") {
+        m_fontCharset = param;
+    } else if (w == "fswiss") {
+        m_fontHint = QFont::SansSerif;
+    } else if (w == "froman") {
+        m_fontHint = QFont::Serif;
+    } else if (w == "fmodern") {
+        m_fontHint = QFont::Monospace;
+    } else if (w == "fscript") {
+        m_fontHint = QFont::Cursive;
+    } else if (w == "fdecor") {
+        m_fontHint = QFont::Decorative;
+    }
+}
+
+void Parser::pictureWord(const QByteArray &w, bool, int param)
+{
+    if (w == "pngblip")
+        m_picture.kind = Picture::Png;
+    else if (w == "jpegblip")
+        m_picture.kind = Picture::Jpeg;
+    else if (w == "picwgoal")
+        m_picture.goalWidth = std::max(0, param);
+    else if (w == "pichgoal")
+        m_picture.goalHeight = std::max(0, param);
+    else if (w == "picscalex")
+        m_picture.scaleX = std::clamp(param, 1, 1000);
+    else if (w == "picscaley")
+        m_picture.scaleY = std::clamp(param, 1, 1000);
+}
+
+void Parser::finishPicture()
+{
+    Picture picture = std::move(m_picture);
+    m_picture = Picture();
+    if (picture.kind == Picture::Unknown || picture.data.isEmpty() || m_state.chr.invisible())
+        return;
+    QImage image;
+    if (!image.loadFromData(picture.data, picture.kind == Picture::Png ? "PNG" : "JPEG"))
+        return;
+    qreal width = picture.goalWidth > 0 ? picture.goalWidth * m_pxPerTwip
+                                        : image.width() * m_pxPerTwip * 15.0;
+    qreal height = picture.goalHeight > 0 ? picture.goalHeight * m_pxPerTwip
+                                          : image.height() * m_pxPerTwip * 15.0;
+    width = std::min(width * picture.scaleX / 100.0, 20000.0);
+    height = std::min(height * picture.scaleY / 100.0, 20000.0);
+    const QString name = QStringLiteral("rtfpicture:%1").arg(++m_pictureCount);
+    m_doc.addResource(QTextDocument::ImageResource, QUrl(name), QVariant(image));
+    QTextImageFormat format;
+    format.setName(name);
+    format.setWidth(width);
+    format.setHeight(height);
+    flushText();
+    prepareContent();
+    m_cursor.insertImage(format);
+    ++m_result.pictures;
+}
+
+void Parser::plainByte(char c)
+{
+    switch (m_state.dest) {
+    case Dest::Skip:
+        return;
+    case Dest::FontTable:
+        if (c == ';') {
+            if (m_fontId >= 0)
+                m_fonts.insert(m_fontId,
+                               Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
+            m_fontName.clear();
+        } else if (m_fontName.size() < 256) {
+            m_fontName.append(c);
+        }
+        return;
+    case Dest::ColorTable:
+        if (c == ';') {
+            if (m_colors.size() < 4096) {
+                if (m_red < 0 && m_green < 0 && m_blue < 0)
+                    m_colors.push_back(QColor());
+                else
+                    m_colors.push_back(
+                        QColor(std::max(m_red, 0), std::max(m_green, 0), std::max(m_blue, 0)));
+            }
+            m_red = m_green = m_blue = -1;
+        }
+        return;
+    case Dest::Picture: {
+        if (m_picture.binary || m_picture.data.size() >= kMaxPictureBytes)
+            return;
+        int v = -1;
+        if (c >= '0' && c <= '9')
+            v = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            v = c - 'A' + 10;
+        if (v < 0)
+            return;
+        if (m_picture.nibble < 0) {
+            m_picture.nibble = v;
+        } else {
+            m_picture.data.append(char(m_picture.nibble * 16 + v));
+            m_picture.nibble = -1;
+        }
+        return;
+    }
+    case Dest::Text:
+        break;
+    }
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0x80) {
+        addByte(c);
+        return;
+    }
+    flushBytes();
+    if (c == '\t') {
+        addText(QStringLiteral("\t"));
+        return;
+    }
+    if (b < 0x20)
+        return;
+    if (m_skipChars > 0) {
+        --m_skipChars;
+        return;
+    }
+    addText(QString(QChar(char16_t(b))));
+}
+
+void Parser::addByte(char c)
+{
+    if (m_state.dest == Dest::FontTable) {
+        if (m_fontName.size() < 256)
+            m_fontName.append(c);
+        return;
+    }
+    if (m_state.dest != Dest::Text)
+        return;
+    if (m_skipChars > 0) {
+        --m_skipChars;
+        return;
+    }
+    m_bytes.append(c);
+}
+
+QString Parser::decodeBytes(const QByteArray &bytes) const
+{
+    // Code pages other than Windows-1252 are read as Windows-1252 too: the documents this
+    // program reads are written in Western European languages.
+    return decodeCp1252(bytes);
+}
+
+void Parser::flushBytes()
+{
+    if (m_bytes.isEmpty())
+        return;
+    const QByteArray bytes = std::exchange(m_bytes, QByteArray());
+    addText(decodeBytes(bytes));
+}
+
+void Parser::addText(const QString &text)
+{
+    if (m_state.dest != Dest::Text || m_state.chr.invisible() || text.isEmpty())
+        return;
+    if (!m_text.isEmpty() && !(m_textState == m_state.chr))
+        flushText();
+    m_textState = m_state.chr;
+    m_text += text;
+}
+
+QColor Parser::color(int index) const
+{
+    if (index <= 0 || index >= int(m_colors.size()))
+        return QColor();
+    return m_colors[size_t(index)];
+}
+
+QTextCharFormat Parser::charFormat(const CharState &s) const
+{
+    QTextCharFormat f;
+    const auto font = m_fonts.constFind(s.font >= 0 ? s.font : m_defaultFont);
+    if (font != m_fonts.constEnd() && !font->name.isEmpty()) {
+        f.setFontFamilies(QStringList{font->name});
+        f.setFontStyleHint(font->hint);
+    }
+    f.setFontPointSize(s.halfPoints / 2.0);
+    f.setFontWeight(s.bold ? QFont::Bold : QFont::Normal);
+    f.setFontItalic(s.italic);
+    f.setFontUnderline(s.underline);
+    f.setFontStrikeOut(s.strike);
+    if (s.caps)
+        f.setFontCapitalization(QFont::AllUppercase);
+    else if (s.smallCaps)
+        f.setFontCapitalization(QFont::SmallCaps);
+    if (s.vertical == 1)
+        f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    else if (s.vertical == 2)
+        f.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    if (const QColor fg = color(s.color); fg.isValid())
+        f.setForeground(fg);
+    if (const QColor bg = color(s.background); bg.isValid())
+        f.setBackground(bg);
+    return f;
+}
+
+QTextBlockFormat Parser::blockFormat() const
+{
+    const ParaState &p = m_state.para;
+    QTextBlockFormat f;
+    f.setAlignment(p.align);
+    f.setLeftMargin(std::max(0.0, px(p.left)));
+    f.setRightMargin(std::max(0.0, px(p.right)));
+    f.setTextIndent(px(p.first));
+    f.setTopMargin(std::max(0.0, px(p.before)));
+    f.setBottomMargin(std::max(0.0, px(p.after)));
+    if (p.line > 0 && p.lineMultiple)
+        f.setLineHeight(std::min(p.line * 100.0 / 240.0, 1000.0),
+                        QTextBlockFormat::ProportionalHeight);
+    else if (p.line > 0)
+        f.setLineHeight(px(p.line), QTextBlockFormat::MinimumHeight);
+    else if (p.line < 0)
+        f.setLineHeight(px(-p.line), QTextBlockFormat::FixedHeight);
+    if (!p.tabs.isEmpty()) {
+        // RTF measures tab stops from the page margin, Qt from where the line starts: the
+        // indents of the first line (where tabs nearly always stand) are taken off.
+        QList<QTextOption::Tab> tabs;
+        const qreal lineStart = std::max(0.0, px(p.left)) + px(p.first);
+        for (QTextOption::Tab tab : p.tabs) {
+            tab.position -= lineStart;
+            if (tab.position > 0)
+                tabs.append(tab);
+        }
+        std::sort(tabs.begin(), tabs.end(),
+                  [](const QTextOption::Tab &a, const QTextOption::Tab &b) {
+                      return a.position < b.position;
+                  });
+        f.setTabPositions(tabs);
+    }
+    if (p.pageBreakBefore || m_pageBreakNext)
+        f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    return f;
+}
+
+void Parser::flushText()
+{
+    if (m_text.isEmpty())
+        return;
+    const QString text = std::exchange(m_text, QString());
+    prepareContent();
+    m_cursor.insertText(text, charFormat(m_textState));
+}
+
+// Puts the cursor where the next content goes: a new paragraph, a table cell, or after a
+// table that has just ended.
+void Parser::prepareContent()
+{
+    if (m_state.para.inTable) {
+        enterCellForContent();
+    } else if (m_table) {
+        endTable();
+    }
+    if (m_needBlock) {
+        m_cursor.insertBlock();
+        m_needBlock = false;
+    }
+}
+
+// Gives the current block its paragraph format; the format is known only at its end.
+void Parser::finishBlock()
+{
+    QTextBlockFormat format = blockFormat();
+    m_cursor.setBlockFormat(format);
+    m_cursor.setBlockCharFormat(charFormat(m_state.chr));
+    m_pageBreakNext = false;
+}
+
+void Parser::endParagraph()
+{
+    flushText();
+    prepareContent();
+    finishBlock();
+    m_needBlock = true;
+}
+
+void Parser::startTable()
+{
+    const int columns = std::clamp(int(m_rowDef.cells.size()), 1, RtfReader::kMaxColumns);
+    QTextTableFormat format;
+    format.setBorderCollapse(true);
+    format.setBorder(0);
+    format.setCellSpacing(0);
+    format.setCellPadding(0);
+    format.setMargin(0);
+    format.setAlignment(m_rowDef.align);
+    if (m_rowDef.align == Qt::AlignLeft && m_rowDef.left > 0)
+        format.setLeftMargin(px(m_rowDef.left));
+    m_cursor.movePosition(QTextCursor::End);
+    m_table = m_cursor.insertTable(1, columns, format);
+    m_row = 0;
+    m_col = 0;
+    m_cellDone = false;
+    m_rowDone = false;
+    m_needBlock = false;
+    m_widestRow = 0;
+    m_cursor = m_table->cellAt(0, 0).firstCursorPosition();
+    ++m_result.tables;
+}
+
+void Parser::endTable()
+{
+    if (!m_rowDone && (m_cellDone || m_col > 0))
+        rowEnd();
+    m_table = nullptr;
+    m_cursor.movePosition(QTextCursor::End);
+    m_needBlock = false;
+}
+
+void Parser::enterCellForContent()
+{
+    if (!m_table) {
+        startTable();
+        return;
+    }
+    if (m_rowDone) {
+        m_table->appendRows(1);
+        ++m_row;
+        m_col = 0;
+        m_rowDone = false;
+        m_cellDone = false;
+        m_cursor = m_table->cellAt(m_row, 0).firstCursorPosition();
+        m_needBlock = false;
+        return;
+    }
+    if (m_cellDone) {
+        m_cellDone = false;
+        if (m_col + 1 < RtfReader::kMaxColumns) {
+            ++m_col;
+            if (m_col >= m_table->columns())
+                appendColumn();
+            m_cursor = m_table->cellAt(m_row, m_col).firstCursorPosition();
+            m_needBlock = false;
+        } else {
+            m_needBlock = true; // no more columns: the text joins the last cell
+        }
+    }
+}
+
+// A row with more cells than the rows before it: the earlier rows' last cells grow into
+// the new column.
+void Parser::appendColumn()
+{
+    const int last = m_table->columns() - 1;
+    m_table->appendColumns(1);
+    for (int row = 0; row < m_row; ++row) {
+        const QTextTableCell cell = m_table->cellAt(row, last);
+        if (cell.isValid() && cell.row() == row && cell.rowSpan() == 1)
+            m_table->mergeCells(row, cell.column(), 1, last + 2 - cell.column());
+    }
+}
+
+void Parser::cellEnd()
+{
+    flushText();
+    const bool wasInTable = m_state.para.inTable;
+    m_state.para.inTable = true;
+    prepareContent();
+    finishBlock();
+    m_state.para.inTable = wasInTable;
+    m_cellDone = true;
+}
+
+void Parser::rowEnd()
+{
+    flushText();
+    if (!m_table)
+        return;
+    if (m_cellDone || m_col > 0) {
+        formatRow();
+        m_rowDone = true;
+        m_cellDone = false;
+    }
+}
+
+void Parser::formatRow()
+{
+    const int used = std::min(m_col + 1, m_table->columns());
+    const int cells = int(m_rowDef.cells.size());
+    // Column widths come from the row with the most cells.
+    if (cells > 0 && cells >= m_widestRow && cells <= m_table->columns()) {
+        m_widestRow = cells;
+        QList<QTextLength> widths;
+        int previous = m_rowDef.left;
+        for (const CellDef &cell : m_rowDef.cells) {
+            widths.append(
+                QTextLength(QTextLength::FixedLength, std::max(1.0, px(cell.right - previous))));
+            previous = std::max(previous, cell.right);
+        }
+        while (widths.size() < m_table->columns())
+            widths.append(QTextLength());
+        QTextTableFormat format = m_table->format();
+        format.setColumnWidthConstraints(widths);
+        m_table->setFormat(format);
+    }
+    const qreal padLeft = px(m_rowDef.padLeft >= 0 ? m_rowDef.padLeft : m_rowDef.gap);
+    const qreal padRight = px(m_rowDef.padRight >= 0 ? m_rowDef.padRight : m_rowDef.gap);
+    const qreal padTop = px(std::max(0, m_rowDef.padTop));
+    const qreal padBottom = px(std::max(0, m_rowDef.padBottom));
+    for (int col = 0; col < m_table->columns(); ++col) {
+        QTextTableCell cell = m_table->cellAt(m_row, col);
+        if (!cell.isValid() || cell.row() != m_row || cell.column() != col)
+            continue;
+        QTextTableCellFormat f;
+        f.setLeftPadding(padLeft);
+        f.setRightPadding(padRight);
+        f.setTopPadding(padTop);
+        f.setBottomPadding(padBottom);
+        if (col < cells && col < used) {
+            const CellDef &def = m_rowDef.cells[size_t(col)];
+            const auto &borders = def.ownBorders ? def.borders : m_rowDef.rowBorders;
+            auto apply = [&](Side side, auto setWidth, auto setBrush, auto setStyle) {
+                const Border &b = borders[side];
+                if (!b.on)
+                    return;
+                (f.*setWidth)(std::max(1.0, b.width * m_pxPerTwip));
+                const QColor c = color(b.color);
+                (f.*setBrush)(QBrush(c.isValid() ? c : QColor(Qt::black)));
+                (f.*setStyle)(QTextFrameFormat::BorderStyle_Solid);
+            };
+            using F = QTextTableCellFormat;
+            apply(Top, &F::setTopBorder, &F::setTopBorderBrush, &F::setTopBorderStyle);
+            apply(Left, &F::setLeftBorder, &F::setLeftBorderBrush, &F::setLeftBorderStyle);
+            apply(Bottom, &F::setBottomBorder, &F::setBottomBorderBrush, &F::setBottomBorderStyle);
+            apply(Right, &F::setRightBorder, &F::setRightBorderBrush, &F::setRightBorderStyle);
+            QColor fill = color(def.shading);
+            if (!fill.isValid() && def.shadingPercent > 0) {
+                const int g = 255 - 255 * def.shadingPercent / 10000;
+                fill = QColor(g, g, g);
+            }
+            if (fill.isValid())
+                f.setBackground(fill);
+            if (def.vertical == Qt::AlignVCenter)
+                f.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+            else if (def.vertical == Qt::AlignBottom)
+                f.setVerticalAlignment(QTextCharFormat::AlignBottom);
+        }
+        cell.setFormat(f);
+    }
+    // A row with fewer cells than the table has columns: its last cell reaches the row's end.
+    if (used < m_table->columns())
+        m_table->mergeCells(m_row, used - 1, 1, m_table->columns() - used + 1);
+    // Horizontally merged cells (\clmrg) join the cell before them.
+    for (int col = std::min(cells, m_table->columns()) - 1; col > 0; --col) {
+        if (m_rowDef.cells[size_t(col)].mergedIntoPrevious) {
+            const QTextTableCell left = m_table->cellAt(m_row, col - 1);
+            if (left.isValid() && left.row() == m_row && left.rowSpan() == 1)
+                m_table->mergeCells(m_row, left.column(), 1, col - left.column() + 1);
+        }
+    }
+}
+
+} // namespace
+
+QPageLayout RtfReader::Result::pageLayout() const
+{
+    QSizeF paper = paperTwips;
+    if (paper.width() < 1440 || paper.height() < 1440 || paper.width() > 1440 * 100 ||
+        paper.height() > 1440 * 100)
+        paper = QSizeF(12240, 15840);
+    QMarginsF margins = marginTwips;
+    const bool sane = margins.left() >= 0 && margins.right() >= 0 && margins.top() >= 0 &&
+                      margins.bottom() >= 0 &&
+                      margins.left() + margins.right() <= paper.width() - 720 &&
+                      margins.top() + margins.bottom() <= paper.height() - 720;
+    if (!sane)
+        margins = QMarginsF(1800, 1440, 1800, 1440);
+    const QPageSize size(QSizeF(paper.width() / 20.0, paper.height() / 20.0), QPageSize::Point,
+                         QString(), QPageSize::FuzzyMatch);
+    return QPageLayout(size, QPageLayout::Portrait, margins / 20.0, QPageLayout::Point);
+}
+
+qreal RtfReader::defaultDpi()
+{
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            return screen->logicalDotsPerInchY();
+    }
+    return 96.0;
+}
+
+RtfReader::Result RtfReader::read(const QByteArray &rtf, QTextDocument &document, qreal dotsPerInch)
+{
+    if (dotsPerInch <= 0)
+        dotsPerInch = defaultDpi();
+    Parser parser(rtf, document, dotsPerInch);
+    return parser.run();
+}
+
+} // namespace tarnvale

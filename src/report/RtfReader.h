@@ -1,0 +1,51 @@
+// Reads an RTF document, as word processors write it, into a QTextDocument.
+//
+// Covers groups and ignorable destinations, font and colour tables, paragraphs and line
+// breaks, tabs and tab stops, alignment, indents and spacing, bold, italic, underline, strike,
+// font face and size, colours, \'hh in the document's code page (Windows-1252 by default),
+// \uN with \ucN, tables (\trowd, \cellx, \intbl, \cell, \row), PNG and JPEG pictures, and
+// page size and margins. Hidden text (\v) and deleted revisions (\del, \deleted) are left
+// out. Unknown control words are skipped. Malformed input never reads out of bounds and
+// never loops: every step consumes input, and groups nest at most kMaxDepth deep (deeper
+// groups are read over and left out).
+#pragma once
+
+#include <QByteArray>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QSizeF>
+#include <QString>
+
+class QTextDocument;
+
+namespace tarnvale {
+
+class RtfReader
+{
+  public:
+    static constexpr int kMaxDepth = 200;
+    static constexpr int kMaxColumns = 64;
+
+    struct Result
+    {
+        bool ok = false;                               // false when the bytes are not RTF at all
+        QString error;                                 // why, when not ok
+        QSizeF paperTwips{12240, 15840};               // \paperw, \paperh (US Letter by default)
+        QMarginsF marginTwips{1800, 1440, 1800, 1440}; // \margl, \margt, \margr, \margb
+        int pictures = 0;                              // pictures placed in the document
+        int tables = 0;                                // tables placed in the document
+
+        // The page size and margins the document asks for.
+        QPageLayout pageLayout() const;
+    };
+
+    // Replaces the document's contents with the RTF's. Lengths become pixels at
+    // dotsPerInch, the resolution a QTextDocument lays out at by default (see defaultDpi()).
+    static Result read(const QByteArray &rtf, QTextDocument &document, qreal dotsPerInch = 0);
+
+    // The resolution QTextDocument uses when it has no paint device: the primary screen's
+    // logical resolution, or 96 without a screen.
+    static qreal defaultDpi();
+};
+
+} // namespace tarnvale

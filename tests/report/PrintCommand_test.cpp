@@ -1,0 +1,137 @@
+#include "PrintCommand.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QPointer>
+#include <QTest>
+#include <QTextEdit>
+
+#include "ReportWindow.h"
+#include "ScriptedDialogs.h"
+#include "TestFolder.h"
+
+using namespace tarnvale;
+using test::ShownBox;
+
+namespace {
+
+PrintSnapshot record(const QString &name, const QString &year)
+{
+    PrintSnapshot s;
+    s.txtprint[0] = name;
+    s.txtprint[6] = year;
+    s.dateTowed = QStringLiteral("1/2/2026");
+    s.dateReleased = QStringLiteral("1/4/2026");
+    s.hasRecord = true;
+    return s;
+}
+
+void writeTemplate(const test::TestFolder &folder)
+{
+    QDir(folder.path()).mkpath(QStringLiteral("Reports"));
+    QFile file(folder.file(QStringLiteral("Reports/report.rtf")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("{\\rtf1 Customer ::custname::\\par}");
+}
+
+int reportWindows()
+{
+    int n = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("frmprint") && w->isVisible())
+            ++n;
+    return n;
+}
+
+} // namespace
+
+class PrintCommandTest : public QObject
+{
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void cleanup()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("frmprint"))
+                delete w;
+    }
+
+    void nothingToPrint_data()
+    {
+        QTest::addColumn<bool>("hasRecord");
+        QTest::addColumn<QString>("year");
+        QTest::newRow("no record shown") << false << "";
+        QTest::newRow("record without a year") << true << "";
+    }
+    void nothingToPrint()
+    {
+        QFETCH(bool, hasRecord);
+        QFETCH(QString, year);
+        test::TestFolder folder;
+        writeTemplate(folder);
+        test::ScriptedDialogs dialogs;
+        SettingsFile settings(folder.settingsPath());
+        settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
+        PrintCommand command(settings, ProgramFolder(folder.path()), dialogs, nullptr);
+        PrintSnapshot s = record(QStringLiteral("x"), year);
+        s.hasRecord = hasRecord;
+        QVERIFY(!command.run(s));
+        QCOMPARE(dialogs.count(), 1);
+        QCOMPARE(dialogs.last().kind, ShownBox::Kind::Notice);
+        QCOMPARE(dialogs.last().title, QStringLiteral("Tow Co"));
+        QCOMPARE(dialogs.last().text, QStringLiteral("Please Select A Record To Print"));
+        QCOMPARE(dialogs.last().icon, MessageIcon::None);
+        QCOMPARE(dialogs.last().buttons, MessageButtons::Ok);
+        QCOMPARE(reportWindows(), 0);
+    }
+
+    void opensOnceAndKeepsItsRecord()
+    {
+        test::TestFolder folder;
+        writeTemplate(folder);
+        test::ScriptedDialogs dialogs;
+        SettingsFile settings(folder.settingsPath());
+        PrintCommand command(settings, ProgramFolder(folder.path()), dialogs, nullptr);
+        QPointer<ReportWindow> first =
+            command.run(record(QStringLiteral("ann"), QStringLiteral("1990")));
+        QVERIFY(first);
+        QVERIFY(first->isVisible());
+        QCOMPARE(first->preview()->toPlainText(), QStringLiteral("Customer \t\tANN"));
+        // A second print while it is open brings the same window forward, not refilled.
+        ReportWindow *again = command.run(record(QStringLiteral("bob"), QStringLiteral("1991")));
+        QCOMPARE(again, first.data());
+        QCOMPARE(first->preview()->toPlainText(), QStringLiteral("Customer \t\tANN"));
+        QCOMPARE(reportWindows(), 1);
+        // Once closed, the next print fills a new one from the record then selected.
+        first->close();
+        QTRY_VERIFY(first.isNull());
+        QVERIFY(!command.window());
+        ReportWindow *next = command.run(record(QStringLiteral("bob"), QStringLiteral("1991")));
+        QVERIFY(next);
+        QCOMPARE(next->preview()->toPlainText(), QStringLiteral("Customer \t\tBOB"));
+        QCOMPARE(dialogs.count(), 0);
+    }
+
+    void missingTemplateThenFixed()
+    {
+        test::TestFolder folder;
+        test::ScriptedDialogs dialogs;
+        SettingsFile settings(folder.settingsPath());
+        PrintCommand command(settings, ProgramFolder(folder.path()), dialogs, nullptr);
+        QVERIFY(!command.run(record(QStringLiteral("ann"), QStringLiteral("1990"))));
+        QCOMPARE(dialogs.count(), 1);
+        QVERIFY(dialogs.last().text.startsWith(QStringLiteral("Some Error Occured: ")));
+        QTRY_COMPARE(reportWindows(), 0);
+        // The program keeps running: once the template is there, printing works.
+        writeTemplate(folder);
+        QVERIFY(command.run(record(QStringLiteral("ann"), QStringLiteral("1990"))));
+        QCOMPARE(dialogs.count(), 1);
+    }
+};
+
+QTEST_MAIN(PrintCommandTest)
+#include "PrintCommand_test.moc"

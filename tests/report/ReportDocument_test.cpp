@@ -1,0 +1,142 @@
+#include "ReportDocument.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTest>
+
+#include "TestFolder.h"
+
+using namespace tarnvale;
+
+namespace {
+
+int pagesInPdf(const QByteArray &pdf)
+{
+    int pages = 0;
+    auto it = QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))
+                  .globalMatch(QString::fromLatin1(pdf));
+    while (it.hasNext()) {
+        it.next();
+        ++pages;
+    }
+    return pages;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray longDocument(int paragraphs)
+{
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 ";
+    for (int i = 0; i < paragraphs; ++i)
+        rtf += "Paragraph " + QByteArray::number(i) + " of the long document.\\par ";
+    return rtf + "}";
+}
+
+} // namespace
+
+class ReportDocumentTest : public QObject
+{
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void pdfPages_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("short") << QByteArray("{\\rtf1 One line.\\par}") << 1;
+        QTest::newRow("empty") << QByteArray("{\\rtf1}") << 1;
+        QTest::newRow("long") << longDocument(200) << -1; // several pages, as the fonts make it
+        QTest::newRow("page break") << QByteArray("{\\rtf1 one\\page two\\par}") << 2;
+    }
+    void pdfPages()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(int, pages);
+        test::TestFolder folder;
+        ReportDocument report;
+        QVERIFY(report.setRtf(rtf));
+        const QString path = folder.file(QStringLiteral("sheet.pdf"));
+        QString error;
+        QVERIFY2(report.writePdf(path, &error), qPrintable(error));
+        const QByteArray pdf = readAll(path);
+        QVERIFY(pdf.startsWith("%PDF-"));
+        const int counted = report.pageCount(report.pageLayout());
+        if (pages > 0)
+            QCOMPARE(counted, pages);
+        else
+            QVERIFY(counted >= 3);
+        QCOMPARE(pagesInPdf(pdf), counted);
+    }
+
+    void pdfKeepsThePageOfTheDocument()
+    {
+        test::TestFolder folder;
+        ReportDocument report;
+        QVERIFY(
+            report.setRtf("{\\rtf1\\paperw11906\\paperh16838\\margl720\\margr720 A4 sheet\\par}"));
+        QCOMPARE(report.pageLayout().pageSize().id(), QPageSize::A4);
+        const QString path = folder.file(QStringLiteral("a4.pdf"));
+        QVERIFY(report.writePdf(path));
+        QVERIFY(readAll(path).contains("/MediaBox [0 0 595"));
+    }
+
+    void pdfCarriesPictures()
+    {
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        test::TestFolder folder;
+        ReportDocument report;
+        QVERIFY(report.setRtf("{\\rtf1 Logo: {\\pict\\pngblip\\picwgoal720\\pichgoal720 " +
+                              png.toHex() + "}\\par}"));
+        const QString path = folder.file(QStringLiteral("logo.pdf"));
+        QVERIFY(report.writePdf(path));
+        QVERIFY(readAll(path).contains("/Subtype /Image"));
+    }
+
+    void unwritablePdf()
+    {
+        test::TestFolder folder;
+        ReportDocument report;
+        QVERIFY(report.setRtf("{\\rtf1 x}"));
+        const QString path = folder.file(QStringLiteral("no such folder/sheet.pdf"));
+        QString error;
+        QVERIFY(!report.writePdf(path, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void notRtfShownAsText()
+    {
+        ReportDocument report;
+        QVERIFY(!report.setRtf(QByteArray("Plain words\nsecond line")));
+        QCOMPARE(report.document().toPlainText(), QStringLiteral("Plain words\nsecond line"));
+        QVERIFY(!report.setRtf(QByteArray("caf\xe9")));
+        QCOMPARE(report.document().toPlainText(), QString::fromUtf8("café"));
+    }
+
+    void message()
+    {
+        ReportDocument report;
+        report.setRtf("{\\rtf1 old}");
+        report.setMessage(QStringLiteral("Nothing to show."));
+        QCOMPARE(report.document().toPlainText(), QStringLiteral("Nothing to show."));
+        test::TestFolder folder;
+        QVERIFY(report.writePdf(folder.file(QStringLiteral("m.pdf"))));
+    }
+};
+
+QTEST_MAIN(ReportDocumentTest)
+#include "ReportDocument_test.moc"

@@ -1,0 +1,238 @@
+#include "ReportFiller.h"
+
+#include <QLocale>
+#include <QTest>
+#include <QTextDocument>
+
+#include "RtfReader.h"
+
+using namespace tarnvale;
+
+namespace {
+
+PrintSnapshot sampleSnapshot()
+{
+    PrintSnapshot s;
+    const QStringList values = {
+        "john smith", "12 oak st", "dover",  "de",  "19901",  "abc123",
+        "1999",       "ford",      "f-150",  "red", "pickup", "1ftrx18w1xkb12345",
+        "main st",    "yard",      "100.00", "c1v", "c2v",    "c3v",
+        "c4v",        "c5v",       "c6v",    "c7v", "c8v",    "1000",
+        "1010"};
+    for (int i = 0; i < 25; ++i)
+        s.txtprint[size_t(i)] = values[i];
+    s.dateTowed = QStringLiteral("3/5/2005");
+    s.dateReleased = QStringLiteral("3/8/2005");
+    s.towFee = QStringLiteral("100.00");
+    s.customerName = QStringLiteral("john smith");
+    s.storageDays = QStringLiteral("3");
+    s.storageRate = QStringLiteral("$10.00");
+    s.grandTotal = QStringLiteral("$140.40");
+    s.hasRecord = true;
+    return s;
+}
+
+ReportFiller::Company sampleCompany()
+{
+    return {QStringLiteral("Acme Towing"), QStringLiteral("1 Main St"), QStringLiteral("Dover"),
+            QStringLiteral("DE"), QStringLiteral("19901")};
+}
+
+const QDate kToday(2026, 12, 6);
+
+} // namespace
+
+class ReportFillerTest : public QObject
+{
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    // Every placeholder once, in the order of the replacements.
+    void everyPlaceholder()
+    {
+        const QString source = QStringLiteral(
+            "{\\rtf1 F=::FROM.DATE:: T=::TO.DATE:: N=::custname:: A=::custaddress:: C=::custcity:: "
+            "AD=::address:: CO=::companyname:: Y=::vehyear:: MK=::vehmake:: MD=::vehmodel:: "
+            "CL=::vehcolor:: V=::vehvin:: TG=::vehtag:: ST=::vehstyle:: FR=::towedfrom:: "
+            "TO=::towedto:: FEE=::towedfee:: D=::storagedays:: R=::storagerate:: G=::GRAND:: "
+            "c1=::cost1:: c2=::cost2:: c3=::cost3:: c4=::cost4:: c5=::cost5:: c6=::cost6:: "
+            "c7=::cost7:: c8=::cost8:: m1=::mile1:: m2=::mile2::\\par ::DATE2::x\\par ::CALC2::y "
+            "::Customer2::z}");
+        const QString expected = QStringLiteral(
+            "{\\rtf1 F=March 05, 2005 T=March 08, 2005 N=\\tab \\tab JOHN SMITH A=\\tab 12 OAK ST "
+            "C=\\tab DOVER ,DE 19901: AD=\\tab 1 Main St,Dover,DE,19901 CO=\\tab Acme Towing "
+            "Y=\\tab 1999 MK=\\tab FORD MD=\\tab F-150 CL=\\tab RED V=\\tab 1FTRX18W1XKB12345 "
+            "TG=\\tab ABC123 ST=\\tab PICKUP FR=\\tab MAIN ST TO=\\tab YARD FEE=\\tab 100.00 "
+            "D=\\tab 3 R=$10.00 G=\\tab $140.40 c1=\\tab C1V c2=\\tab C2V c3=\\tab C3V "
+            "c4=\\tab C4V c5=\\tab C6V c6=\\tab C7V c7=\\tab C8V c8=\\tab C5V m1=\\tab 1000 "
+            "m2=\\tab 1010\\del x\\del y \\del z}");
+        QCOMPARE(ReportFiller::fill(source, sampleSnapshot(), sampleCompany(), kToday), expected);
+    }
+
+    void counts_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("second customer name stays") << "::custname::|::custname::"
+                                                    << "\\tab \\tab JOHN SMITH|::custname::";
+        QTest::newRow("address twice, third stays")
+            << "::address::|::address::|::address::"
+            << "\\tab 1 Main St,Dover,DE,19901|\\tab 1 Main St,Dover,DE,19901|::address::";
+        QTest::newRow("company twice, third stays")
+            << "::companyname::|::companyname::|::companyname::"
+            << "\\tab Acme Towing|\\tab Acme Towing|::companyname::";
+        QTest::newRow("first total filled, the rest emptied") << "::GRAND::|::GRAND::|::GRAND::"
+                                                              << "\\tab $140.40||";
+        QTest::newRow("dates everywhere") << "::FROM.DATE::/::FROM.DATE::/::TO.DATE::"
+                                          << "March 05, 2005/March 05, 2005/March 08, 2005";
+        QTest::newRow("city with one closing colon") << "::custcity:."
+                                                     << "\\tab DOVER ,DE 19901.";
+        QTest::newRow("capitals are not placeholders") << "::CUSTNAME:: ::Vehyear::"
+                                                       << "::CUSTNAME:: ::Vehyear::";
+        QTest::newRow("split by a control word") << "::cust{\\b name}::"
+                                                 << "::cust{\\b name}::";
+        QTest::newRow("DATE2 without a paragraph mark") << "::DATE2::"
+                                                        << "::DATE2::";
+        QTest::newRow("all Customer2") << "::Customer2::a::Customer2::"
+                                       << "\\del a\\del ";
+        QTest::newRow("storage rate has no tab") << "::storagerate::"
+                                                 << "$10.00";
+    }
+    void counts()
+    {
+        QFETCH(QString, source);
+        QTEST(ReportFiller::fill(source, sampleSnapshot(), sampleCompany(), kToday), "expected");
+    }
+
+    void releaseDate_data()
+    {
+        QTest::addColumn<QString>("towed");
+        QTest::addColumn<QString>("released");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no release date: today") << "3/5/2005"
+                                                << ""
+                                                << "March 05, 2005|December 06, 2026";
+        QTest::newRow("two-digit years") << "03/05/05"
+                                         << "12/31/99"
+                                         << "March 05, 2005|December 31, 1999";
+        QTest::newRow("ISO dates") << "2005-03-05"
+                                   << "2005-03-08"
+                                   << "March 05, 2005|March 08, 2005";
+        QTest::newRow("unreadable kept as typed") << "soon"
+                                                  << "n/a"
+                                                  << "soon|n/a";
+        QTest::newRow("empty tow date stays empty") << ""
+                                                    << "3/8/2005"
+                                                    << "|March 08, 2005";
+    }
+    void releaseDate()
+    {
+        QFETCH(QString, towed);
+        QFETCH(QString, released);
+        PrintSnapshot s = sampleSnapshot();
+        s.dateTowed = towed;
+        s.dateReleased = released;
+        QTEST(ReportFiller::fill(QStringLiteral("::FROM.DATE::|::TO.DATE::"), s, sampleCompany(),
+                                 kToday),
+              "expected");
+    }
+
+    void escape_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << "Smith & Sons"
+                               << "Smith & Sons";
+        QTest::newRow("braces and backslash") << "a{b}c\\d"
+                                              << "a\\{b\\}c\\\\d";
+        QTest::newRow("colons") << "::GRAND::"
+                                << "\\'3a\\'3aGRAND\\'3a\\'3a";
+        QTest::newRow("accented") << QString::fromUtf8("Müller") << "M{\\uc1\\u252?}ller";
+        QTest::newRow("euro") << QString::fromUtf8("€5") << "{\\uc1\\u8364?}5";
+        QTest::newRow("beyond 32767") << QString::fromUtf8("\uFB01") << "{\\uc1\\u-1279?}";
+        QTest::newRow("outside the basic plane")
+            << QString::fromUtf8("\xF0\x9F\x98\x80") << "{\\uc1\\u-10179?}{\\uc1\\u-8704?}";
+        QTest::newRow("line breaks and tabs") << "a\r\nb\tc\x01"
+                                              << "a\\line b\\tab c";
+    }
+    void escape()
+    {
+        QFETCH(QString, value);
+        QTEST(ReportFiller::escape(value), "expected");
+    }
+
+    void replace_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("find");
+        QTest::addColumn<QString>("with");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("first only") << "a-a-a"
+                                    << "a"
+                                    << "b" << 1 << "b-a-a";
+        QTest::newRow("first two") << "a-a-a"
+                                   << "a"
+                                   << "b" << 2 << "b-b-a";
+        QTest::newRow("all") << "a-a-a"
+                             << "a"
+                             << "b" << -1 << "b-b-b";
+        QTest::newRow("more than there are") << "a-a"
+                                             << "a"
+                                             << "b" << 5 << "b-b";
+        QTest::newRow("none found") << "xyz"
+                                    << "a"
+                                    << "b" << -1 << "xyz";
+        QTest::newRow("from the front, not overlapping") << ":::::"
+                                                         << "::"
+                                                         << "X" << -1 << "XX:";
+        QTest::newRow("inserted text not searched") << "a"
+                                                    << "a"
+                                                    << "aa" << -1 << "aa";
+        QTest::newRow("case counts") << "Aa"
+                                     << "a"
+                                     << "b" << -1 << "Ab";
+    }
+    void replace()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, find);
+        QFETCH(QString, with);
+        QFETCH(int, count);
+        QTEST(ReportFiller::replace(text, find, with, count), "expected");
+    }
+
+    // A customer name written to break out of the document or to fill in a placeholder:
+    // the sheet shows it literally and stays whole.
+    void hostileValues()
+    {
+        PrintSnapshot s = sampleSnapshot();
+        s.txtprint[0] = QString::fromUtf8("evil} {\\b x}\\par ::GRAND:: \\'41 ünï");
+        s.txtprint[1] = QStringLiteral("}}}}");
+        const QString source = QStringLiteral(
+            "{\\rtf1 {\\b N=::custname::}\\par A=::custaddress::\\par G=::GRAND::\\par end}");
+        const QString filled = ReportFiller::fill(source, s, sampleCompany(), kToday);
+        QTextDocument doc;
+        QVERIFY(RtfReader::read(filled.toLatin1(), doc, 96).ok);
+        const QStringList lines = doc.toPlainText().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0], QString::fromUtf8("N=\t\tEVIL} {\\B X}\\PAR ::GRAND:: \\'41 ÜNÏ"));
+        QCOMPARE(lines[1], QStringLiteral("A=\t}}}}"));
+        QCOMPARE(lines[2], QStringLiteral("G=\t$140.40"));
+        QCOMPARE(lines[3], QStringLiteral("end"));
+    }
+
+    void companyKeepsCase()
+    {
+        ReportFiller::Company company = sampleCompany();
+        company.name = QStringLiteral("McTow {North}");
+        QCOMPARE(ReportFiller::fill(QStringLiteral("::companyname::"), sampleSnapshot(), company,
+                                    kToday),
+                 QStringLiteral("\\tab McTow \\{North\\}"));
+    }
+};
+
+QTEST_MAIN(ReportFillerTest)
+#include "ReportFiller_test.moc"

@@ -1,0 +1,216 @@
+// The documents shipped beside the program, and documents as a word processor writes them.
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTest>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
+
+#include "ChargeSheet.h"
+#include "ReportDocument.h"
+#include "ReportFiller.h"
+#include "RtfReader.h"
+
+using namespace tarnvale;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString reports(const QString &name)
+{
+    return QStringLiteral(TARNVALE_RESOURCES_DIR "/Reports/") + name;
+}
+
+QString data(const QString &name)
+{
+    return QStringLiteral(TARNVALE_TEST_DATA_DIR "/") + name;
+}
+
+PrintSnapshot sample()
+{
+    PrintSnapshot s;
+    const QStringList values = {
+        "maria gonzález", "77 harbor rd", "portland", "me",     "04101", "7XK-221",
+        "2011",           "subaru",       "outback",  "green",  "wagon", "4S4BRBCC1B3312345",
+        "i-295 exit 7",   "lot b",        "265.00",   "125.00", "40.00", "30.00",
+        "20.00",          "15.00",        "25.00",    "5.00",   "5.00",  "88120",
+        "88131"};
+    for (int i = 0; i < 25; ++i)
+        s.txtprint[size_t(i)] = values[i];
+    s.dateTowed = QStringLiteral("2/1/2026");
+    s.dateReleased = QStringLiteral("2/5/2026");
+    s.storageDays = QStringLiteral("4");
+    s.storageRate = QStringLiteral("$35.00");
+    s.grandTotal = QStringLiteral("$437.40");
+    s.hasRecord = true;
+    return s;
+}
+
+// Fills a template and checks the sheet as it would print.
+void checkFilledSheet(const QByteArray &templateBytes)
+{
+    const ReportFiller::Company company{QStringLiteral("Bay Tow"), QStringLiteral("9 Pier St"),
+                                        QStringLiteral("Portland"), QStringLiteral("ME"),
+                                        QStringLiteral("04102")};
+    const QString filled = ReportFiller::fill(QString::fromLatin1(templateBytes), sample(), company,
+                                              QDate(2026, 2, 9));
+    ReportDocument report;
+    QVERIFY(report.setRtf(filled.toLatin1()));
+    const QString text = report.document().toPlainText();
+    for (const QString &value : {QStringLiteral("Bay Tow"),
+                                 QStringLiteral("9 Pier St,Portland,ME,04102"),
+                                 QString::fromUtf8("MARIA GONZÁLEZ"),
+                                 QStringLiteral("77 HARBOR RD"),
+                                 QStringLiteral("PORTLAND ,ME 04101"),
+                                 QStringLiteral("7XK-221"),
+                                 QStringLiteral("2011"),
+                                 QStringLiteral("SUBARU"),
+                                 QStringLiteral("OUTBACK"),
+                                 QStringLiteral("GREEN"),
+                                 QStringLiteral("WAGON"),
+                                 QStringLiteral("4S4BRBCC1B3312345"),
+                                 QStringLiteral("I-295 EXIT 7"),
+                                 QStringLiteral("LOT B"),
+                                 QStringLiteral("265.00"),
+                                 QStringLiteral("125.00"),
+                                 QStringLiteral("88120"),
+                                 QStringLiteral("88131"),
+                                 QStringLiteral("February 01, 2026"),
+                                 QStringLiteral("February 05, 2026"),
+                                 QStringLiteral("$35.00"),
+                                 QStringLiteral("$437.40")})
+        QVERIFY2(text.contains(value), qPrintable(value));
+    QCOMPARE(text.count(QStringLiteral("Bay Tow")), 2);
+    QVERIFY2(!text.contains(QStringLiteral("::")), qPrintable(text));
+    QVERIFY(!text.contains(QStringLiteral("Template notes")));
+    QCOMPARE(report.pageCount(report.pageLayout()), 1);
+}
+
+} // namespace
+
+class ReportResourcesTest : public QObject
+{
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void templateHasEveryPlaceholder()
+    {
+        const QString source = QString::fromLatin1(readFile(reports(QStringLiteral("report.rtf"))));
+        QVERIFY(source.startsWith(QStringLiteral("{\\rtf1")));
+        for (const char *p :
+             {"::FROM.DATE::",  "::TO.DATE::",     "::custname::",    "::custaddress::",
+              "::custcity:",    "::address::",     "::companyname::", "::vehyear::",
+              "::vehmake::",    "::vehmodel::",    "::vehcolor::",    "::vehvin::",
+              "::vehtag::",     "::vehstyle::",    "::towedfrom::",   "::towedto::",
+              "::towedfee::",   "::storagedays::", "::storagerate::", "::GRAND::",
+              "::cost1::",      "::cost2::",       "::cost3::",       "::cost4::",
+              "::cost5::",      "::cost6::",       "::cost7::",       "::cost8::",
+              "::mile1::",      "::mile2::",       "::Customer2::",   "\\par ::DATE2::",
+              "\\par ::CALC2::"})
+            QVERIFY2(source.contains(QLatin1String(p)), p);
+        QVERIFY(!source.contains(QStringLiteral("::custcity::"))); // its search text has one colon
+        QCOMPARE(source.count(QStringLiteral("::address::")), 2);
+        QCOMPARE(source.count(QStringLiteral("::companyname::")), 2);
+    }
+
+    void shippedTemplateFills()
+    {
+        checkFilledSheet(readFile(reports(QStringLiteral("report.rtf"))));
+    }
+
+    // The template after a word processor has opened and saved it again.
+    void templateSavedByWordProcessorFills()
+    {
+        checkFilledSheet(readFile(data(QStringLiteral("writer-saved-template.rtf"))));
+    }
+
+    void wordProcessorDocument()
+    {
+        QTextDocument doc;
+        const RtfReader::Result result =
+            RtfReader::read(readFile(data(QStringLiteral("writer-sample.rtf"))), doc, 96);
+        QVERIFY(result.ok);
+        QCOMPARE(result.pictures, 1);
+        QCOMPARE(result.tables, 1);
+        const QString text = doc.toPlainText();
+        for (const QString &part :
+             {QStringLiteral("Northside Recovery"), QString::fromUtf8("café, naïve, €12"),
+              QString::fromUtf8("\u201Cquotes\u201D"), QString::fromUtf8("Łódź"),
+              QString::fromUtf8("Ελλάδα"), QString::fromUtf8("東京"),
+              QStringLiteral("Right aligned end.")})
+            QVERIFY2(text.contains(part), qPrintable(part));
+        QTextTable *table = nullptr;
+        for (QTextFrame *frame : doc.rootFrame()->childFrames())
+            if (auto *t = qobject_cast<QTextTable *>(frame))
+                table = t;
+        QVERIFY(table);
+        QCOMPARE(table->rows(), 3);
+        QCOMPARE(table->columns(), 2);
+        const QTextCursor bold = doc.find(QStringLiteral("bold,"));
+        QVERIFY(!bold.isNull());
+        QCOMPARE(bold.charFormat().fontWeight(), int(QFont::Bold));
+        const QTextCursor right = doc.find(QStringLiteral("Right aligned end."));
+        QCOMPARE(right.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    }
+
+    void helpDocuments_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("mentions");
+        QTest::newRow("report help")
+            << "help.rtf"
+            << QStringList{"::FROM.DATE::", "::TO.DATE::",     "::custname::",    "::custaddress::",
+                           "::custcity:",   "::address::",     "::companyname::", "::vehyear::",
+                           "::vehmake::",   "::vehmodel::",    "::vehcolor::",    "::vehvin::",
+                           "::vehtag::",    "::vehstyle::",    "::towedfrom::",   "::towedto::",
+                           "::towedfee::",  "::storagedays::", "::storagerate::", "::GRAND::",
+                           "::cost1::",     "::cost2::",       "::cost3::",       "::cost4::",
+                           "::cost5::",     "::cost6::",       "::cost7::",       "::cost8::",
+                           "::mile1::",     "::mile2::",       "::Customer2::",   "::DATE2::",
+                           "::CALC2::"};
+        QTest::newRow("config help") << "confighelp.rtf"
+                                     << QStringList{"Company Name",
+                                                    "Company Address",
+                                                    "City, State, Zip",
+                                                    "Vehicle Storage Fee",
+                                                    "Light",
+                                                    "Medium",
+                                                    "Heavy",
+                                                    "Tax %",
+                                                    "Check to Add Tax to Totals",
+                                                    "Expand At Startup",
+                                                    "Database File",
+                                                    "settings.ini",
+                                                    "Storage Fee",
+                                                    "Taxrate",
+                                                    "Expanded",
+                                                    "Path"};
+        QTest::newRow("pricing help")
+            << "pricing.rtf"
+            << QStringList{"Calculate Total", "Storage Days", "Storage Fee", "Tax",
+                           "Total Cost",      "$140.40",      "$130.00",     "67.50"};
+    }
+    void helpDocuments()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, mentions);
+        QTextDocument doc;
+        const RtfReader::Result result = RtfReader::read(readFile(reports(file)), doc, 96);
+        QVERIFY(result.ok);
+        QVERIFY(result.tables > 0);
+        const QString text = doc.toPlainText();
+        for (const QString &m : mentions)
+            QVERIFY2(text.contains(m), qPrintable(m));
+    }
+};
+
+QTEST_MAIN(ReportResourcesTest)
+#include "ReportResources_test.moc"

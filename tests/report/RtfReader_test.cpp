@@ -1,0 +1,587 @@
+#include "RtfReader.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLocale>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+
+using namespace tarnvale;
+
+namespace {
+
+// Lengths in these tests are read at 96 dots per inch: 15 twips to the pixel.
+constexpr qreal kDpi = 96.0;
+
+QString textOf(const QByteArray &rtf, RtfReader::Result *result = nullptr)
+{
+    QTextDocument doc;
+    const RtfReader::Result r = RtfReader::read(rtf, doc, kDpi);
+    if (result)
+        *result = r;
+    QString text = doc.toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+QTextCharFormat formatOf(QTextDocument &doc, const QString &word)
+{
+    const QTextCursor found =
+        doc.find(word, 0, QTextDocument::FindCaseSensitively | QTextDocument::FindWholeWords);
+    if (found.isNull())
+        return {};
+    QTextCursor at(&doc);
+    at.setPosition(found.selectionEnd());
+    return at.charFormat();
+}
+
+QByteArray hex(const QByteArray &bytes)
+{
+    QByteArray out = bytes.toHex();
+    for (qsizetype i = 64; i < out.size(); i += 65)
+        out.insert(i, '\n'); // word processors wrap picture data
+    return out;
+}
+
+QByteArray imageBytes(const char *format, QColor colour)
+{
+    QImage image(4, 3, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, 100);
+    return bytes;
+}
+
+QList<QTextImageFormat> imagesOf(const QTextDocument &doc)
+{
+    QList<QTextImageFormat> images;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            if (f.isImageFormat())
+                images.append(f.toImageFormat());
+        }
+    }
+    return images;
+}
+
+QList<QTextTable *> tablesOf(QTextDocument &doc)
+{
+    QList<QTextTable *> tables;
+    for (QTextFrame *frame : doc.rootFrame()->childFrames())
+        if (auto *table = qobject_cast<QTextTable *>(frame))
+            tables.append(table);
+    return tables;
+}
+
+QString cellText(QTextTable *table, int row, int col)
+{
+    const QTextTableCell cell = table->cellAt(row, col);
+    QTextCursor c = cell.firstCursorPosition();
+    c.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+    return c.selectedText();
+}
+
+} // namespace
+
+class RtfReaderTest : public QObject
+{
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void text_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("paragraphs")
+            << QByteArray("{\\rtf1\\ansi Hello\\par World\\par}") << QStringLiteral("Hello\nWorld");
+        QTest::newRow("nested groups")
+            << QByteArray("{\\rtf1 a{\\b b{\\i c{\\ul d}}e}f}") << QStringLiteral("abcdef");
+        QTest::newRow("line breaks wrapped by the writer")
+            << QByteArray("{\\rtf1 one\r\ntwo\\par\r\nthree}") << QStringLiteral("onetwo\nthree");
+        QTest::newRow("Windows-1252 hex")
+            << QByteArray("{\\rtf1\\ansi\\ansicpg1252 caf\\'e9 \\'80 \\'93\\'94}")
+            << QString::fromUtf8("café € \u201C\u201D");
+        QTest::newRow("unicode with fallback")
+            << QByteArray("{\\rtf1\\uc1 \\u233?t\\u-1279?}") << QString::fromUtf8("ét\uFB01");
+        QTest::newRow("unicode, hex fallback")
+            << QByteArray("{\\rtf1\\uc1\\u8364\\'80 euro}") << QString::fromUtf8("\u20AC euro");
+        QTest::newRow("uc2") << QByteArray("{\\rtf1\\uc2\\u233\\'3f\\'3fX}")
+                             << QStringLiteral("\u00E9X");
+        QTest::newRow("uc0") << QByteArray("{\\rtf1\\uc0\\u233 X}") << QStringLiteral("\u00E9X");
+        QTest::newRow("uc is kept per group")
+            << QByteArray("{\\rtf1{\\uc2\\u233 ab}\\u233 cd}") << QStringLiteral("\u00E9\u00E9d");
+        QTest::newRow("surrogate pair")
+            << QByteArray("{\\rtf1\\u-10179?\\u-8704?}") << QString::fromUtf8("\xF0\x9F\x98\x80");
+        QTest::newRow("ignorable destination")
+            << QByteArray("{\\rtf1{\\*\\unknowndest secret {nested}}shown}")
+            << QStringLiteral("shown");
+        QTest::newRow("tables of the document")
+            << QByteArray("{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}{\\f1 Times;}}"
+                          "{\\colortbl;\\red255\\green0\\blue0;}{\\stylesheet{\\s0 Normal;}}"
+                          "{\\info{\\title T}{\\author A}}body}")
+            << QStringLiteral("body");
+        QTest::newRow("field shows its result")
+            << QByteArray(
+                   "{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}.}")
+            << QStringLiteral("see link.");
+        QTest::newRow("old field instruction")
+            << QByteArray("{\\rtf1{\\field{\\fldinst PAGE}{\\fldrslt 1}}}") << QStringLiteral("1");
+        QTest::newRow("hidden text")
+            << QByteArray("{\\rtf1 a{\\v hidden}b\\v c\\v0 d}") << QStringLiteral("abd");
+        QTest::newRow("deleted revision")
+            << QByteArray("{\\rtf1 keep{\\deleted gone}\\del gone too}") << QStringLiteral("keep");
+        QTest::newRow("deleted paragraph marks")
+            << QByteArray("{\\rtf1 line1\\par {\\del note\\par more\\par}line2}")
+            << QStringLiteral("line1\nline2");
+        QTest::newRow("escapes") << QByteArray("{\\rtf1 \\{x\\} \\\\ y}")
+                                 << QStringLiteral("{x} \\ y");
+        QTest::newRow("line and tab")
+            << QByteArray("{\\rtf1 a\\line b\\tab c}") << QStringLiteral("a\u2028b\tc");
+        QTest::newRow("special characters")
+            << QByteArray(
+                   "{\\rtf1 \\emdash\\endash\\lquote\\rquote\\ldblquote\\rdblquote\\bullet\\~}")
+            << QStringLiteral("\u2014\u2013\u2018\u2019\u201C\u201D\u2022\u00A0");
+        QTest::newRow("unknown control words")
+            << QByteArray("{\\rtf1 \\foo12 a\\barbaz-3 b\\x c}") << QStringLiteral("abc");
+        QTest::newRow("binary data skipped")
+            << QByteArray("{\\rtf1 a{\\*\\blob\\bin3 {}x}b}") << QStringLiteral("ab");
+        QTest::newRow("after the last brace")
+            << QByteArray("{\\rtf1 a}b{c}") << QStringLiteral("a");
+        QTest::newRow("list text kept") << QByteArray("{\\rtf1{\\listtext\\'95\\tab}item\\par}")
+                                        << QStringLiteral("\u2022\titem");
+        QTest::newRow("picture of an unknown kind")
+            << QByteArray("{\\rtf1 a{\\pict\\wmetafile8 0102ff}b}") << QStringLiteral("ab");
+        QTest::newRow("header and footer left out")
+            << QByteArray("{\\rtf1{\\header Page head}{\\footerr foot}body}")
+            << QStringLiteral("body");
+    }
+    void text()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QString, expected);
+        RtfReader::Result result;
+        QCOMPARE(textOf(rtf, &result), expected);
+        QVERIFY(result.ok);
+    }
+
+    void notRtf()
+    {
+        QTextDocument doc;
+        doc.setPlainText(QStringLiteral("old"));
+        const RtfReader::Result result = RtfReader::read("Just words", doc, kDpi);
+        QVERIFY(!result.ok);
+        QVERIFY(!result.error.isEmpty());
+        QVERIFY(doc.isEmpty());
+    }
+
+    void characterFormats_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<bool>("italic");
+        QTest::addColumn<bool>("underline");
+        QTest::addColumn<bool>("strike");
+        QTest::addColumn<qreal>("points");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QColor>("colour");
+        const QColor none;
+        QTest::newRow("plain") << "plain" << false << false << false << false << 10.0 << "Arial"
+                               << none;
+        QTest::newRow("bold") << "bold" << true << false << false << false << 10.0 << "Arial"
+                              << none;
+        QTest::newRow("italic") << "italic" << false << true << false << false << 10.0 << "Arial"
+                                << none;
+        QTest::newRow("underline")
+            << "under" << false << false << true << false << 10.0 << "Arial" << none;
+        QTest::newRow("double underline")
+            << "double" << false << false << true << false << 10.0 << "Arial" << none;
+        QTest::newRow("strike") << "struck" << false << false << false << true << 10.0 << "Arial"
+                                << none;
+        QTest::newRow("font and size")
+            << "big" << false << false << false << false << 18.0 << "Times New Roman" << none;
+        QTest::newRow("colour") << "red" << false << false << false << false << 10.0 << "Arial"
+                                << QColor(255, 0, 0);
+        QTest::newRow("plain resets")
+            << "reset" << false << false << false << false << 12.0 << "Arial" << none;
+        QTest::newRow("b0 ends bold")
+            << "unbold" << false << false << false << false << 10.0 << "Arial" << none;
+    }
+    void characterFormats()
+    {
+        QFETCH(QString, word);
+        QTextDocument doc;
+        QVERIFY(RtfReader::read(
+                    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman\\fcharset0 "
+                    "Times New Roman;}}"
+                    "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+                    "\\f0\\fs20 plain {\\b bold} {\\i italic} {\\ul under} {\\uldb double} "
+                    "{\\strike struck} {\\f1\\fs36 big} {\\cf1 red} {\\b\\cf2\\plain reset} "
+                    "\\b x \\b0 unbold\\par}",
+                    doc, kDpi)
+                    .ok);
+        const QTextCharFormat f = formatOf(doc, word);
+        QVERIFY2(f.isValid(), qPrintable(word));
+        QTEST(f.fontWeight() == QFont::Bold, "bold");
+        QTEST(f.fontItalic(), "italic");
+        QTEST(f.fontUnderline(), "underline");
+        QTEST(f.fontStrikeOut(), "strike");
+        QTEST(f.fontPointSize(), "points");
+        QTEST(f.fontFamilies().toStringList().value(0), "family");
+        QFETCH(QColor, colour);
+        if (colour.isValid())
+            QCOMPARE(f.foreground().color(), colour);
+        else
+            QCOMPARE(f.foreground().style(), Qt::NoBrush);
+    }
+
+    void paragraphFormats()
+    {
+        QTextDocument doc;
+        QVERIFY(
+            RtfReader::read("{\\rtf1\\pard\\qc centred\\par"
+                            "\\pard\\qr\\li720\\ri360\\fi-360\\sb240\\sa120 right\\par"
+                            "\\pard\\qj\\sl360\\slmult1\\tx1440\\tqr\\tx5760\\tqc\\tx3000 tabs\\par"
+                            "\\pard\\sl-300 exact\\par "
+                            "plain}",
+                            doc, kDpi)
+                .ok);
+        QCOMPARE(doc.blockCount(), 5);
+        const QTextBlockFormat centred = doc.findBlockByNumber(0).blockFormat();
+        QCOMPARE(centred.alignment(), Qt::AlignHCenter);
+        const QTextBlockFormat right = doc.findBlockByNumber(1).blockFormat();
+        QCOMPARE(right.alignment(), Qt::AlignRight);
+        QCOMPARE(right.leftMargin(), 48.0);
+        QCOMPARE(right.rightMargin(), 24.0);
+        QCOMPARE(right.textIndent(), -24.0);
+        QCOMPARE(right.topMargin(), 16.0);
+        QCOMPARE(right.bottomMargin(), 8.0);
+        const QTextBlockFormat tabs = doc.findBlockByNumber(2).blockFormat();
+        QCOMPARE(tabs.alignment(), Qt::AlignJustify);
+        QCOMPARE(tabs.lineHeightType(), int(QTextBlockFormat::ProportionalHeight));
+        QCOMPARE(tabs.lineHeight(), 150.0);
+        const QList<QTextOption::Tab> stops = tabs.tabPositions();
+        QCOMPARE(stops.size(), 3);
+        QCOMPARE(stops[0].position, 96.0);
+        QCOMPARE(stops[0].type, QTextOption::LeftTab);
+        QCOMPARE(stops[1].position, 200.0);
+        QCOMPARE(stops[1].type, QTextOption::CenterTab);
+        QCOMPARE(stops[2].position, 384.0);
+        QCOMPARE(stops[2].type, QTextOption::RightTab);
+        QCOMPARE(doc.findBlockByNumber(3).blockFormat().lineHeightType(),
+                 int(QTextBlockFormat::FixedHeight));
+        QCOMPARE(doc.findBlockByNumber(3).blockFormat().tabPositions().size(), 0);
+        QCOMPARE(doc.findBlockByNumber(3).blockFormat().lineHeight(), 20.0);
+        // \pard returns to the defaults
+        QCOMPARE(doc.findBlockByNumber(4).blockFormat().alignment(), Qt::AlignLeft);
+        QCOMPARE(doc.findBlockByNumber(4).blockFormat().leftMargin(), 0.0);
+    }
+
+    void hangingIndentTab()
+    {
+        // A bullet paragraph: the tab stop at the left indent is where the text starts.
+        // Stops are measured from the page margin in RTF, from the line start in Qt.
+        QTextDocument doc;
+        QVERIFY(RtfReader::read(
+                    "{\\rtf1\\pard\\li360\\fi-240\\tx360\\tx1440 {\\listtext \\'95\\tab}item\\par}",
+                    doc, kDpi)
+                    .ok);
+        const QList<QTextOption::Tab> stops = doc.firstBlock().blockFormat().tabPositions();
+        QCOMPARE(stops.size(), 2);
+        QCOMPARE(stops[0].position, 16.0); // 360 twips less the line start at 360 - 240
+        QCOMPARE(stops[1].position, 88.0);
+    }
+
+    // A table as a word processor writes it: row properties first, then each cell's
+    // paragraph with \intbl, row properties repeated before \row.
+    void wordProcessorTable()
+    {
+        const QByteArray rtf =
+            "{\\rtf1\\ansi{\\colortbl;\\red0\\green0\\blue0;\\red200\\green220\\blue240;}"
+            "\\pard before\\par\n"
+            "\\trowd\\trgaph108\\trleft-108\\trbrdrt\\brdrs\\brdrw10 \\trbrdrb\\brdrs\\brdrw10 "
+            "\\clbrdrt\\brdrs\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 \\clcbpat2\\cellx1332"
+            "\\clbrdrb\\brdrs\\brdrw10 \\cellx2772\\cellx4212\n"
+            "\\pard\\intbl\\qc Item\\cell Qty\\cell Price\\cell"
+            "\\trowd\\trgaph108\\trleft-108\\trbrdrt\\brdrs\\brdrw10 \\trbrdrb\\brdrs\\brdrw10 "
+            "\\clbrdrt\\brdrs\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 \\clcbpat2\\cellx1332"
+            "\\clbrdrb\\brdrs\\brdrw10 \\cellx2772\\cellx4212\\row\n"
+            "\\trowd\\trgaph108\\trleft-108\\cellx1332\\cellx2772\\cellx4212\n"
+            "\\pard\\intbl Hookup\\par second line\\cell 1\\cell {\\b 45.00}\\cell\\row\n"
+            "\\pard after\\par}";
+        QTextDocument doc;
+        RtfReader::Result result = RtfReader::read(rtf, doc, kDpi);
+        QVERIFY(result.ok);
+        QCOMPARE(result.tables, 1);
+        const QList<QTextTable *> tables = tablesOf(doc);
+        QCOMPARE(tables.size(), 1);
+        QTextTable *table = tables.first();
+        QCOMPARE(table->rows(), 2);
+        QCOMPARE(table->columns(), 3);
+        QCOMPARE(cellText(table, 0, 0), QStringLiteral("Item"));
+        QCOMPARE(cellText(table, 0, 2), QStringLiteral("Price"));
+        QCOMPARE(cellText(table, 1, 0), QStringLiteral("Hookup\u2029second line"));
+        QCOMPARE(cellText(table, 1, 2), QStringLiteral("45.00"));
+        QCOMPARE(table->cellAt(0, 0).firstCursorPosition().blockFormat().alignment(),
+                 Qt::AlignHCenter);
+        // Column widths from \cellx, 1440 twips each
+        const QList<QTextLength> widths = table->format().columnWidthConstraints();
+        QCOMPARE(widths.size(), 3);
+        QCOMPARE(widths[1].type(), QTextLength::FixedLength);
+        QCOMPARE(widths[1].rawValue(), 96.0);
+        const QTextTableCellFormat first = table->cellAt(0, 0).format().toTableCellFormat();
+        QCOMPARE(first.background().color(), QColor(200, 220, 240));
+        QCOMPARE(first.bottomBorder(), 2.0);
+        QCOMPARE(first.bottomBorderStyle(), QTextFrameFormat::BorderStyle_Solid);
+        QCOMPARE(first.leftPadding(), 7.2);
+        // The paragraph before lies right before the table, the one after right after it.
+        QCOMPARE(doc.firstBlock().text(), QStringLiteral("before"));
+        QCOMPARE(doc.lastBlock().text(), QStringLiteral("after"));
+        QVERIFY(table->firstPosition() <= doc.firstBlock().next().position());
+    }
+
+    void rowsWithDifferentCells()
+    {
+        // A heading row of one cell over rows of two: the heading spans both columns.
+        QTextDocument doc;
+        QVERIFY(RtfReader::read("{\\rtf1\\trowd\\cellx4000\\pard\\intbl Heading\\cell\\row"
+                                "\\trowd\\cellx1000\\cellx4000\\pard\\intbl a\\cell b\\cell\\row"
+                                "\\trowd\\cellx4000\\pard\\intbl Footer\\cell\\row\\pard end}",
+                                doc, kDpi)
+                    .ok);
+        QTextTable *table = tablesOf(doc).value(0);
+        QVERIFY(table);
+        QCOMPARE(table->rows(), 3);
+        QCOMPARE(table->columns(), 2);
+        QCOMPARE(table->cellAt(0, 0).columnSpan(), 2);
+        QCOMPARE(cellText(table, 1, 1), QStringLiteral("b"));
+        QCOMPARE(table->cellAt(2, 0).columnSpan(), 2);
+        QCOMPARE(cellText(table, 2, 0), QStringLiteral("Footer"));
+    }
+
+    void malformedTables_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("cell without row definition")
+            << QByteArray("{\\rtf1 a\\cell b\\cell\\row c}") << QStringLiteral("abc");
+        QTest::newRow("row without table")
+            << QByteArray("{\\rtf1 a\\row b}") << QStringLiteral("ab");
+        QTest::newRow("table never closed")
+            << QByteArray("{\\rtf1\\trowd\\cellx100\\intbl a\\cell b") << QStringLiteral("ab");
+        QTest::newRow("more cells than defined")
+            << QByteArray("{\\rtf1\\trowd\\cellx100\\intbl a\\cell b\\cell c\\cell\\row}")
+            << QStringLiteral("abc");
+    }
+    void malformedTables()
+    {
+        QFETCH(QByteArray, rtf);
+        QTextDocument doc;
+        QVERIFY(RtfReader::read(rtf, doc, kDpi).ok);
+        QString letters = doc.toPlainText();
+        letters.remove(QRegularExpression(QStringLiteral("\\s")));
+        QTEST(letters, "text");
+    }
+
+    void columnLimit()
+    {
+        QByteArray rtf = "{\\rtf1\\trowd";
+        for (int i = 1; i <= 500; ++i)
+            rtf += "\\cellx" + QByteArray::number(i * 10);
+        rtf += "\\intbl";
+        for (int i = 0; i < 500; ++i)
+            rtf += " x\\cell";
+        rtf += "\\row}";
+        QTextDocument doc;
+        QVERIFY(RtfReader::read(rtf, doc, kDpi).ok);
+        QTextTable *table = tablesOf(doc).value(0);
+        QVERIFY(table);
+        QCOMPARE(table->columns(), RtfReader::kMaxColumns);
+        QCOMPARE(doc.toPlainText().count(QLatin1Char('x')), 500);
+    }
+
+    void pictures_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QColor>("colour");
+        const QByteArray png = hex(imageBytes("PNG", Qt::red));
+        const QByteArray jpeg = hex(imageBytes("JPEG", Qt::blue));
+        QTest::newRow("png")
+            << QByteArray(
+                   "{\\rtf1 logo {\\pict\\pngblip\\picw4\\pich3\\picwgoal1440\\pichgoal720 " + png +
+                   "} end}")
+            << 1 << QColor(Qt::red);
+        QTest::newRow("jpeg")
+            << QByteArray("{\\rtf1 {\\pict\\jpegblip\\picwgoal1440\\pichgoal720\n" + jpeg + "}}")
+            << 1 << QColor(Qt::blue);
+        QTest::newRow("shape picture with metafile fallback")
+            << QByteArray("{\\rtf1 {\\*\\shppict{\\pict{\\*\\picprop{\\sp{\\sn x}{\\sv "
+                          "1}}}\\pngblip\\picwgoal1440\\pichgoal720 " +
+                          png + "}}{\\nonshppict{\\pict\\wmetafile8\\picwgoal1440 0102}}}")
+            << 1 << QColor(Qt::red);
+        QTest::newRow("binary picture data")
+            << QByteArray("{\\rtf1 {\\pict\\pngblip\\picwgoal1440\\pichgoal720\\bin") +
+                   QByteArray::number(imageBytes("PNG", Qt::red).size()) + " " +
+                   imageBytes("PNG", Qt::red) + "}}"
+            << 1 << QColor(Qt::red);
+        QTest::newRow("corrupt data")
+            << QByteArray("{\\rtf1 {\\pict\\pngblip 89504e470d0a1a0a0000}}") << 0 << QColor();
+        QTest::newRow("hidden picture")
+            << QByteArray("{\\rtf1 {\\v{\\pict\\pngblip " + png + "}}}") << 0 << QColor();
+    }
+    void pictures()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(int, count);
+        QTextDocument doc;
+        const RtfReader::Result result = RtfReader::read(rtf, doc, kDpi);
+        QVERIFY(result.ok);
+        QCOMPARE(result.pictures, count);
+        const QList<QTextImageFormat> images = imagesOf(doc);
+        QCOMPARE(images.size(), count);
+        if (count == 0)
+            return;
+        QCOMPARE(images[0].width(), 96.0); // \picwgoal1440: one inch
+        QCOMPARE(images[0].height(), 48.0);
+        const QImage image =
+            doc.resource(QTextDocument::ImageResource, QUrl(images[0].name())).value<QImage>();
+        QCOMPARE(image.size(), QSize(4, 3));
+        QFETCH(QColor, colour);
+        const QColor pixel = image.pixelColor(1, 1);
+        QVERIFY2(qAbs(pixel.red() - colour.red()) < 16 && qAbs(pixel.blue() - colour.blue()) < 16,
+                 qPrintable(pixel.name()));
+    }
+
+    void pageSetup_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<int>("pageSize");
+        QTest::addColumn<QMarginsF>("marginsPt");
+        QTest::newRow("defaults: letter")
+            << QByteArray("{\\rtf1 x}") << int(QPageSize::Letter) << QMarginsF(90, 72, 90, 72);
+        QTest::newRow("A4 with margins")
+            << QByteArray("{\\rtf1\\paperw11906\\paperh16838\\margl1134\\margr1134\\margt1417\\marg"
+                          "b1417 x}")
+            << int(QPageSize::A4) << QMarginsF(56.7, 70.85, 56.7, 70.85);
+        QTest::newRow("absurd margins fall back")
+            << QByteArray("{\\rtf1\\margl20000\\margr20000 x}") << int(QPageSize::Letter)
+            << QMarginsF(90, 72, 90, 72);
+        QTest::newRow("absurd paper falls back")
+            << QByteArray("{\\rtf1\\paperw5\\paperh-3 x}") << int(QPageSize::Letter)
+            << QMarginsF(90, 72, 90, 72);
+    }
+    void pageSetup()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QMarginsF, marginsPt);
+        QTextDocument doc;
+        const QPageLayout layout = RtfReader::read(rtf, doc, kDpi).pageLayout();
+        QVERIFY(layout.isValid());
+        QTEST(int(layout.pageSize().id()), "pageSize");
+        const QMarginsF m = layout.margins(QPageLayout::Point);
+        QVERIFY2(qAbs(m.left() - marginsPt.left()) < 0.01 &&
+                     qAbs(m.top() - marginsPt.top()) < 0.01 &&
+                     qAbs(m.right() - marginsPt.right()) < 0.01 &&
+                     qAbs(m.bottom() - marginsPt.bottom()) < 0.01,
+                 qPrintable(QStringLiteral("%1 %2 %3 %4")
+                                .arg(m.left())
+                                .arg(m.top())
+                                .arg(m.right())
+                                .arg(m.bottom())));
+    }
+
+    void malformedInput_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::newRow("unbalanced open") << QByteArray("{\\rtf1 {{{{ a");
+        QTest::newRow("unbalanced close") << QByteArray("{\\rtf1 }}}}} a");
+        QTest::newRow("cut in a control word") << QByteArray("{\\rtf1 \\");
+        QTest::newRow("cut in a hex escape") << QByteArray("{\\rtf1 \\'");
+        QTest::newRow("bad hex escape") << QByteArray("{\\rtf1 \\'zz}");
+        QTest::newRow("huge parameter")
+            << QByteArray("{\\rtf1\\fs99999999999999999999 \\u99999999999 a}");
+        QTest::newRow("huge binary length") << QByteArray("{\\rtf1\\bin2147483647 }");
+        QTest::newRow("negative binary length") << QByteArray("{\\rtf1\\bin-5 a}");
+        QTest::newRow("long control word")
+            << QByteArray("{\\rtf1\\") + QByteArray(100000, 'a') + "}";
+        QTest::newRow("nul bytes") << QByteArray("{\\rtf1 a\0b\0}", 12);
+        QTest::newRow("colour index out of range")
+            << QByteArray("{\\rtf1{\\colortbl;}\\cf99 a\\cb-4 b}");
+        QTest::newRow("font index unknown") << QByteArray("{\\rtf1\\f42 a}");
+        QTest::newRow("picture never closed") << QByteArray("{\\rtf1{\\pict\\pngblip 8950");
+    }
+    void malformedInput()
+    {
+        QFETCH(QByteArray, rtf);
+        QTextDocument doc;
+        QElapsedTimer timer;
+        timer.start();
+        const RtfReader::Result result = RtfReader::read(rtf, doc, kDpi);
+        QVERIFY(result.ok);
+        QVERIFY(timer.elapsed() < 5000);
+    }
+
+    void deepNesting()
+    {
+        // Far deeper than the limit: read in bounded time, and the text after the deep part
+        // is still read.
+        const int depth = 200000;
+        QByteArray rtf = "{\\rtf1 start";
+        rtf += QByteArray(depth, '{') + "deep" + QByteArray(depth, '}');
+        rtf += " end}";
+        QTextDocument doc;
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(RtfReader::read(rtf, doc, kDpi).ok);
+        QVERIFY(timer.elapsed() < 5000);
+        const QString text = doc.toPlainText();
+        QVERIFY(text.startsWith(QStringLiteral("start")));
+        QVERIFY(text.endsWith(QStringLiteral("end")));
+        QVERIFY(!text.contains(QStringLiteral("deep")));
+    }
+
+    void randomDamage()
+    {
+        // A word-processor-like document damaged at random places never breaks the reader.
+        const QByteArray sample =
+            "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
+            "\\pard\\qc\\b Title\\b0\\par\\trowd\\clbrdrb\\brdrs\\cellx2000\\cellx4000"
+            "\\pard\\intbl a\\cell\\u233?b\\cell\\row\\pard{\\pict\\pngblip 89504e47}\\'e9\\par}";
+        QRandomGenerator random(20260101);
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray rtf = sample;
+            const int edits = 1 + random.bounded(6);
+            for (int e = 0; e < edits; ++e) {
+                const int at = random.bounded(int(rtf.size()));
+                switch (random.bounded(3)) {
+                case 0:
+                    rtf[at] = char(random.bounded(256));
+                    break;
+                case 1:
+                    rtf.remove(at, 1 + random.bounded(8));
+                    break;
+                default:
+                    rtf.insert(at, "{}\\'"[random.bounded(4)]);
+                    break;
+                }
+            }
+            QTextDocument doc;
+            RtfReader::read(rtf, doc, kDpi);
+            doc.setTextWidth(400);
+            QVERIFY(doc.size().height() >= 0); // lays out
+        }
+    }
+};
+
+QTEST_MAIN(RtfReaderTest)
+#include "RtfReader_test.moc"
