@@ -21,9 +21,9 @@ for exe in "$FUZZ_BUILD"/fuzz/*/fuzz_*; do
     seeds="fuzz/$(basename "$(dirname "$exe")")/seeds"
     echo "fuzzing $name for ${SECONDS_PER_TARGET}s"
     if [ -d "$seeds" ]; then
-        "$exe" -max_total_time="$SECONDS_PER_TARGET" -max_len=65536 -rss_limit_mb=2048 "$corpus" "$seeds" 2>"$FUZZ_BUILD/$name.log" || status=1
+        "$exe" -artifact_prefix="$FUZZ_BUILD/" -max_total_time="$SECONDS_PER_TARGET" -max_len=65536 -rss_limit_mb=2048 "$corpus" "$seeds" 2>"$FUZZ_BUILD/$name.log" || status=1
     else
-        "$exe" -max_total_time="$SECONDS_PER_TARGET" -max_len=65536 -rss_limit_mb=2048 "$corpus" 2>"$FUZZ_BUILD/$name.log" || status=1
+        "$exe" -artifact_prefix="$FUZZ_BUILD/" -max_total_time="$SECONDS_PER_TARGET" -max_len=65536 -rss_limit_mb=2048 "$corpus" 2>"$FUZZ_BUILD/$name.log" || status=1
     fi
     tail -n 2 "$FUZZ_BUILD/$name.log"
 done

@@ -15,6 +15,9 @@
 #include "ContactsWindow.h"
 #include "Dialogs.h"
 #include "GroupDialog.h"
+#include "HelpDocumentWindow.h"
+#include "PrintCommand.h"
+#include "ReportWindow.h"
 #include "RemindersWindow.h"
 #include "TipWindow.h"
 #include "TowRecordForm.h"
@@ -32,6 +35,8 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     setCentralWidget(m_browser);
     m_context.database.setRefresh([this] { m_browser->RefContactList(); });
 
+    m_print = std::make_unique<PrintCommand>(m_context.settings, m_context.folder,
+                                             m_context.dialogs, this);
     buildMenus();
     buildToolbar();
     m_browser->setContextMenus(m_groupMenu, m_vehicleMenu);
@@ -271,6 +276,7 @@ void MainWindow::openFind(const QString &groupName)
 
 void MainWindow::printCommand()
 {
+    m_print->run(m_browser->printSnapshot());
 }
 
 void MainWindow::openBackup()
@@ -327,14 +333,17 @@ void MainWindow::openAbout()
 
 void MainWindow::openReportHelp()
 {
+    HelpDocumentWindow::open(HelpDocument::Report, m_context.folder, this);
 }
 
 void MainWindow::openConfigHelp()
 {
+    HelpDocumentWindow::open(HelpDocument::Config, m_context.folder, this);
 }
 
 void MainWindow::openPricingHelp()
 {
+    HelpDocumentWindow::open(HelpDocument::Pricing, m_context.folder, this);
 }
 
 void MainWindow::shutDown()

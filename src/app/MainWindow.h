@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <memory>
+
 class QAction;
 class QMenu;
 class QToolBar;
@@ -14,6 +16,7 @@ namespace tarnvale {
 
 struct AppContext;
 class ContactsWindow;
+class PrintCommand;
 
 class MainWindow : public QMainWindow
 {
@@ -80,6 +83,7 @@ private:
     QPointer<QWidget> m_reminders;
     QPointer<QWidget> m_config;
     QPointer<QWidget> m_tips;
+    std::unique_ptr<PrintCommand> m_print;
 };
 
 } // namespace tarnvale

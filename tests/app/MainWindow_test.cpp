@@ -119,6 +119,7 @@ private Q_SLOTS:
     void notesAreKept();
     void commandsOpenTheirWindows_data();
     void commandsOpenTheirWindows();
+    void printNeedsASelectedVehicle();
     void exits_data();
     void exits();
 };
@@ -456,6 +457,9 @@ void MainWindowTest::commandsOpenTheirWindows_data()
     QTest::newRow("Groups > Remove") << "mnuRemGroup" << "frmAddRemoveGroup";
     QTest::newRow("toolbar New") << "tbNew" << "frmAddEditContact";
     QTest::newRow("toolbar New > Vehicle") << "tbNewVehicle" << "frmAddEditContact";
+    QTest::newRow("Report Help") << "mnureporthelp" << "frmreporthelp";
+    QTest::newRow("Config Help") << "mnuconfighelp" << "frmconfighelp";
+    QTest::newRow("Pricing Help") << "mnupricing" << "frmpricing";
 }
 
 void MainWindowTest::commandsOpenTheirWindows()
@@ -485,6 +489,18 @@ void MainWindowTest::commandsOpenTheirWindows()
         QCOMPARE(open, 1);
     }
     QCOMPARE(p.dialogs.count(), 0);
+}
+
+void MainWindowTest::printNeedsASelectedVehicle()
+{
+    Program p;
+    p.start();
+    p.window->command("mnuprint")->trigger();
+    QCOMPARE(p.dialogs.count(), 1);
+    QCOMPARE(p.dialogs.last().text, QString("Please Select A Record To Print"));
+    QCOMPARE(p.dialogs.last().title, QString("Harbor Towing"));
+    for (QWidget *w : QApplication::topLevelWidgets())
+        QVERIFY(!(w->objectName() == "frmprint" && w->isVisible()));
 }
 
 void MainWindowTest::exits_data()
