@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "ReportDate.h"
+#include "DateText.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
@@ -68,8 +68,8 @@ QString ReportFiller::replace(const QString &text, const QString &find, const QS
 
 QString ReportFiller::longDate(const QString &dateText)
 {
-    const QDate date = ReportDate::read(dateText);
-    return date.isValid() ? ReportDate::longForm(date) : dateText;
+    const std::optional<QDate> date = DateText::read(dateText);
+    return date ? DateText::longForm(*date) : dateText;
 }
 
 QString ReportFiller::fill(const QString &source, const PrintSnapshot &snapshot,
@@ -80,7 +80,7 @@ QString ReportFiller::fill(const QString &source, const PrintSnapshot &snapshot,
     const QString del = QStringLiteral("\\del ");
     auto upper = [](const QString &value) { return escape(value.toUpper()); };
     const QString released = snapshot.dateReleased.trimmed().isEmpty()
-                                 ? ReportDate::longForm(today)
+                                 ? DateText::longForm(today)
                                  : longDate(snapshot.dateReleased);
 
     struct Step
