@@ -79,6 +79,7 @@ ContactsWindow::ContactsWindow(ModDatabase &database, const SettingsFile &settin
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setShowGrid(true);
     m_list->verticalHeader()->setVisible(false);
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->horizontalHeader()->setStretchLastSection(true);
     m_list->setWordWrap(false);
 
