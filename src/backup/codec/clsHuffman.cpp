@@ -610,6 +610,9 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
         if (ended)
             break;
     }
+    // The last lookup may have gone past whole bytes before the final code ended.
+    while (m_boundaryBits < pos && std::uint64_t(o - start) == expected)
+        reachedBoundary();
     out.resize(std::size_t(o - start));
     return out;
 }
