@@ -488,22 +488,54 @@ void StreamDecoder::addCode(int value, std::size_t bitOffset, int length)
 
 void StreamDecoder::buildLookup()
 {
-    m_lookup.resize(std::size_t(1) << kLookupBits);
-    for (std::uint32_t pattern = 0; pattern < m_lookup.size(); ++pattern) {
-        LookupEntry e{};
-        int node = 0;
-        for (int b = 0; b < kLookupBits && e.count < 4; ++b) {
-            const DecoderNode &n = m_nodes[size_t(node)];
-            const int child = ((pattern >> b) & 1) ? n.one : n.zero;
-            if (child < 0)
-                break;
-            node = child;
-            if (m_nodes[size_t(node)].value != -1) {
-                e.symbols[e.count++] = std::uint8_t(m_nodes[size_t(node)].value);
-                e.bits = std::uint8_t(b + 1);
-                node = 0;
-            }
+    // First the one code at the start of every kLookupBits-bit pattern: a code of length d
+    // with bits c fills every pattern whose low d bits are c. The walk stops at the first
+    // node with a value, as decoding does; patterns that meet a missing child stay empty.
+    constexpr std::uint32_t patterns = std::uint32_t(1) << kLookupBits;
+    struct Single
+    {
+        std::uint8_t value = 0;
+        std::uint8_t length = 0; // 0: no whole code within the pattern
+    };
+    std::vector<Single> single(patterns);
+    struct Step
+    {
+        int node;
+        int depth;
+        std::uint32_t bits;
+    };
+    std::vector<Step> stack;
+    stack.push_back({0, 0, 0});
+    while (!stack.empty()) {
+        const Step step = stack.back();
+        stack.pop_back();
+        const DecoderNode &n = m_nodes[size_t(step.node)];
+        if (step.depth > 0 && n.value != -1) {
+            for (std::uint32_t high = 0; high < (patterns >> step.depth); ++high)
+                single[step.bits | (high << step.depth)] = {std::uint8_t(n.value),
+                                                            std::uint8_t(step.depth)};
+            continue;
         }
+        if (step.depth == kLookupBits)
+            continue;
+        if (n.zero >= 0)
+            stack.push_back({n.zero, step.depth + 1, step.bits});
+        if (n.one >= 0)
+            stack.push_back({n.one, step.depth + 1, step.bits | (std::uint32_t(1) << step.depth)});
+    }
+    // Then as many following codes as fit whole in the same bits, up to four.
+    m_lookup.resize(patterns);
+    for (std::uint32_t pattern = 0; pattern < patterns; ++pattern) {
+        LookupEntry e{};
+        unsigned used = 0;
+        while (e.count < 4) {
+            const Single &s = single[pattern >> used];
+            if (s.length == 0 || used + s.length > unsigned(kLookupBits))
+                break;
+            e.symbols[e.count++] = s.value;
+            used += s.length;
+        }
+        e.bits = std::uint8_t(used);
         m_lookup[pattern] = e;
     }
 }
