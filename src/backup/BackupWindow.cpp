@@ -13,6 +13,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "BackupDestinations.h"
 #include "BackupOutcome.h"
 #include "DatabaseBackup.h"
@@ -59,7 +61,7 @@ BackupWindow::BackupWindow(RecordStore &store, const SettingsFile &settings, Dia
     m_combo1->setCurrentIndex(-1);
     m_combo1->setEditText(QString());
     m_label4->setBuddy(m_combo1);
-    m_browse = new QPushButton(QStringLiteral("..."), this);
+    m_browse = new QPushButton(QStringLiteral("Browse..."), this);
     m_browse->setObjectName(QStringLiteral("cmdBrowse"));
     m_browse->setToolTip(QStringLiteral("Choose a folder"));
     m_command2 = new QPushButton(QStringLiteral("Cancel"), this);
@@ -69,6 +71,9 @@ BackupWindow::BackupWindow(RecordStore &store, const SettingsFile &settings, Dia
     m_progressBar1->setRange(0, 100);
     m_progressBar1->setValue(0);
     m_progressBar1->setVisible(false);
+    QSizePolicy keepSpace = m_progressBar1->sizePolicy();
+    keepSpace.setRetainSizeWhenHidden(true); // the window keeps its size when it appears
+    m_progressBar1->setSizePolicy(keepSpace);
     m_statusBar1 = new QStatusBar(this);
     m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
     m_statusBar1->setSizeGripEnabled(false);
@@ -82,6 +87,8 @@ BackupWindow::BackupWindow(RecordStore &store, const SettingsFile &settings, Dia
     grid->addWidget(m_label3, 1, 0);
     grid->addWidget(m_command3, 1, 1, Qt::AlignTop);
     grid->setColumnStretch(0, 1);
+    grid->setVerticalSpacing(12);
+    grid->setHorizontalSpacing(16);
     auto *destination = new QHBoxLayout;
     destination->addWidget(m_label4);
     destination->addWidget(m_combo1, 1);
@@ -92,7 +99,13 @@ BackupWindow::BackupWindow(RecordStore &store, const SettingsFile &settings, Dia
     layout->addLayout(destination);
     layout->addWidget(m_progressBar1);
     layout->addWidget(m_statusBar1);
-    resize(520, sizeHint().height());
+    layout->setSpacing(10);
+    // The wrapped labels get the height their text needs at their width.
+    for (QLabel *label : {m_label2, m_label3}) {
+        label->setMinimumWidth(400);
+        label->setMinimumHeight(label->heightForWidth(400));
+    }
+    resize(std::max(600, sizeHint().width()), sizeHint().height());
 
     m_backup = new DatabaseBackup(m_store, this);
     m_restore = new DatabaseRestore(this);

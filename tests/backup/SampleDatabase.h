@@ -14,7 +14,7 @@ namespace tarnvale::test {
 inline bool fillSampleDatabase(RecordStore &store, int records, const QString &tag = {})
 {
     TransactionGuard guard(store.database()); // one write to the disk, not one per row
-    const QStringList groups = {QStringLiteral("Police holds"), QStringLiteral("Private property"),
+    const QStringList groups = {QStringLiteral("Police holds ") + tag, QStringLiteral("Private property ") + tag,
                                 QStringLiteral("Accidents ") + tag};
     for (const QString &g : groups)
         if (!store.addGroup(g))
