@@ -1,5 +1,7 @@
 #include "CodecFiles.h"
 
+#include "LargeBuffer.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -115,9 +117,8 @@ std::vector<std::uint8_t> readAll(const std::string &path, const std::string &so
         throw errorFromErrno(errno, source, path);
     if (S_ISDIR(st.st_mode))
         throw errorFromErrno(EISDIR, source, path);
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(std::size_t(st.st_size) + reserveExtra);
-    bytes.resize(std::size_t(st.st_size));
+    std::vector<std::uint8_t> bytes =
+        makeLargeBuffer(std::size_t(st.st_size), std::size_t(st.st_size) + reserveExtra);
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);

@@ -1,6 +1,7 @@
 #include "clsHuffman.h"
 
 #include "CodecFiles.h"
+#include "LargeBuffer.h"
 
 #include <algorithm>
 #include <array>
@@ -282,7 +283,7 @@ void packGroup(BitWriter &w, const std::uint8_t *in, std::size_t begin, std::siz
 
 std::vector<std::uint8_t> storedStream(std::span<const std::uint8_t> input)
 {
-    std::vector<std::uint8_t> out(input.size() + 4);
+    std::vector<std::uint8_t> out = makeLargeBuffer(input.size() + 4);
     std::memcpy(out.data(), kHeaderStored, 4);
     if (!input.empty())
         std::memcpy(out.data() + 4, input.data(), input.size());
@@ -365,7 +366,7 @@ std::vector<std::uint8_t> compressedStream(std::span<const std::uint8_t> input,
     const std::size_t tableBytes = std::size_t((book.tableBits + 7) / 8);
     const std::size_t dataBytes = std::size_t((book.dataBits + 7) / 8);
     const std::size_t streamSize = kFixedHeader + 2 * n + tableBytes + dataBytes;
-    std::vector<std::uint8_t> out(streamSize + 8);
+    std::vector<std::uint8_t> out = makeLargeBuffer(streamSize + 8);
     std::uint8_t *p = out.data();
     std::memcpy(p, kHeaderCompressed, 4);
     p[4] = checksum;
@@ -424,14 +425,11 @@ struct DecoderNode
     std::int16_t value = -1;
 };
 
-// Up to four whole codes found in the next kLookupBits bits from the root. count 0 means the
-// bits hold no whole code (a long code or a broken tree): those are walked bit by bit.
-struct LookupEntry
-{
-    std::uint8_t symbols[4];
-    std::uint8_t count;
-    std::uint8_t bits;
-};
+// Up to four whole codes found in the next kLookupBits bits from the root, packed in one word:
+// the values in bits 0-31 (first code lowest), their number in bits 48-55, the bits they take
+// in bits 56-63. A number of 0 means the bits hold no whole code (a long code or a broken
+// tree): those are walked bit by bit.
+using LookupEntry = std::uint64_t;
 constexpr int kLookupBits = 12;
 
 class StreamDecoder
@@ -462,6 +460,7 @@ private:
     std::array<DecoderNode, kTableSize> m_nodes{};
     int m_used = 1;
     std::vector<LookupEntry> m_lookup;
+    std::vector<std::int16_t> m_continue; // per pattern without a whole code: the node reached
 
     std::size_t m_dataStart = 0;
     std::uint64_t m_nextPosition = 0;  // next 1-based stream position whose end is reported
@@ -498,6 +497,7 @@ void StreamDecoder::buildLookup()
         std::uint8_t length = 0; // 0: no whole code within the pattern
     };
     std::vector<Single> single(patterns);
+    m_continue.assign(patterns, -1);
     struct Step
     {
         int node;
@@ -516,8 +516,10 @@ void StreamDecoder::buildLookup()
                                                             std::uint8_t(step.depth)};
             continue;
         }
-        if (step.depth == kLookupBits)
+        if (step.depth == kLookupBits) {
+            m_continue[step.bits] = std::int16_t(step.node); // a long code goes on from here
             continue;
+        }
         if (n.zero >= 0)
             stack.push_back({n.zero, step.depth + 1, step.bits});
         if (n.one >= 0)
@@ -526,17 +528,18 @@ void StreamDecoder::buildLookup()
     // Then as many following codes as fit whole in the same bits, up to four.
     m_lookup.resize(patterns);
     for (std::uint32_t pattern = 0; pattern < patterns; ++pattern) {
-        LookupEntry e{};
+        std::uint64_t symbols = 0;
+        unsigned count = 0;
         unsigned used = 0;
-        while (e.count < 4) {
+        while (count < 4) {
             const Single &s = single[pattern >> used];
             if (s.length == 0 || used + s.length > unsigned(kLookupBits))
                 break;
-            e.symbols[e.count++] = s.value;
+            symbols |= std::uint64_t(s.value) << (8 * count);
+            ++count;
             used += s.length;
         }
-        e.bits = std::uint8_t(used);
-        m_lookup[pattern] = e;
+        m_lookup[pattern] = symbols | std::uint64_t(count) << 48 | std::uint64_t(used) << 56;
     }
 }
 
@@ -583,7 +586,7 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
     // Every code is at least one bit, so the input bounds the output: a short stream that
     // claims a huge length costs no memory.
     const std::size_t room = std::size_t(std::min<std::uint64_t>(expected, dataBits));
-    std::vector<std::uint8_t> out(room + 8);
+    std::vector<std::uint8_t> out = makeLargeBuffer(room + 8);
     std::uint8_t *o = out.data();
     std::uint8_t *const start = o;
     std::uint8_t *const limit = o + room;
@@ -601,23 +604,49 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
     while (std::uint64_t(o - start) < expected) {
         while (pos >= m_boundaryBits)
             reachedBoundary();
-        // Whole codes from the lookup table while 8 input bytes and 4 output bytes remain.
+        // Whole codes from the lookup table, four lookups to one read of the input, while
+        // 8 input bytes and 16 output bytes remain. Four lookups take at most 48 of the 57
+        // bits a read gives.
         const std::uint64_t stop = std::min(m_boundaryBits, fastEnd);
-        while (limit - o >= 4 && pos < stop) {
-            const LookupEntry &e = lookup[(load64(data + (pos >> 3)) >> (pos & 7)) & mask];
-            if (e.count == 0)
+        while (limit - o >= 16 && pos < stop) {
+            std::uint64_t bits = load64(data + (pos >> 3)) >> (pos & 7);
+            unsigned used = 0;
+            bool whole = true;
+            for (int k = 0; k < 4; ++k) {
+                const LookupEntry e = lookup[bits & mask];
+                const unsigned count = unsigned(e >> 48) & 0xFF;
+                if (count == 0) {
+                    whole = false;
+                    break;
+                }
+                const unsigned taken = unsigned(e >> 56);
+                std::uint32_t symbols = std::uint32_t(e);
+                if constexpr (std::endian::native == std::endian::big)
+                    symbols = __builtin_bswap32(symbols);
+                std::memcpy(o, &symbols, 4); // the first value at o[0]
+                o += count;
+                bits >>= taken;
+                used += taken;
+            }
+            pos += used;
+            if (!whole)
                 break;
-            std::memcpy(o, e.symbols, 4);
-            o += e.count;
-            pos += e.bits;
         }
         if (std::uint64_t(o - start) >= expected)
             break;
         if (pos >= m_boundaryBits)
             continue;
 
-        // One code bit by bit, with every bound checked.
+        // One code bit by bit, with every bound checked. A long code skips the first
+        // kLookupBits bits when they are whole input bits before the next progress point.
         int node = 0;
+        if (pos < fastEnd && pos + kLookupBits < m_boundaryBits) {
+            const std::uint64_t pattern = (load64(data + (pos >> 3)) >> (pos & 7)) & mask;
+            if (m_continue[pattern] >= 0) {
+                node = m_continue[pattern];
+                pos += kLookupBits;
+            }
+        }
         bool ended = false;
         for (;;) {
             if (pos >= dataBits) {
