@@ -268,6 +268,7 @@ void packGroup(BitWriter &w, const std::uint8_t *in, std::size_t begin, std::siz
 {
     std::size_t i = begin;
     for (; i + Group <= end; i += Group) {
+#pragma GCC unroll 4
         for (int k = 0; k < Group; ++k) {
             const std::uint64_t e = table[in[i + std::size_t(k)]];
             w.put(e & 0x00FFFFFFFFFFFFFFull, unsigned(e >> 56));
@@ -303,6 +304,7 @@ struct EncodePlan
 {
     bool stored = true;
     CodeBook book;
+    std::uint8_t checksum = 0; // taken while counting: one pass over the input, not two
 };
 
 EncodePlan planEncoding(std::span<const std::uint8_t> input, ProgressMeter &progress)
@@ -316,24 +318,37 @@ EncodePlan planEncoding(std::span<const std::uint8_t> input, ProgressMeter &prog
     std::array<std::int64_t, 256> counts{};
     const std::uint8_t *in = input.data();
     const double total = double(length);
+    std::uint64_t wide = 0;
+    std::uint8_t checksum = 0;
     inSteps(
         length, 1000,
         [&](std::size_t begin, std::size_t end) {
             std::size_t i = begin;
-            for (; i + 4 <= end; i += 4) {
-                ++partial[0][in[i]];
-                ++partial[1][in[i + 1]];
-                ++partial[2][in[i + 2]];
-                ++partial[3][in[i + 3]];
+            for (; i + 8 <= end; i += 8) {
+                const std::uint64_t word = load64(in + i);
+                wide ^= word;
+                ++partial[0][word & 0xFF];
+                ++partial[1][(word >> 8) & 0xFF];
+                ++partial[2][(word >> 16) & 0xFF];
+                ++partial[3][(word >> 24) & 0xFF];
+                ++partial[0][(word >> 32) & 0xFF];
+                ++partial[1][(word >> 40) & 0xFF];
+                ++partial[2][(word >> 48) & 0xFF];
+                ++partial[3][word >> 56];
             }
-            for (; i < end; ++i)
+            for (; i < end; ++i) {
+                checksum ^= in[i];
                 ++partial[0][in[i]];
+            }
         },
         [&](std::size_t i) { progress.at(double(i) / total * 7.0); });
     for (int v = 0; v < 256; ++v)
         counts[size_t(v)] = std::int64_t(partial[0][size_t(v)]) + partial[1][size_t(v)]
                             + partial[2][size_t(v)] + partial[3][size_t(v)];
 
+    for (int k = 0; k < 8; ++k)
+        checksum ^= std::uint8_t(wide >> (8 * k));
+    plan.checksum = checksum;
     plan.book = buildCodes(counts);
     const std::uint64_t packed = (plan.book.dataBits + 7) / 8;
     plan.stored = packed > length || packed == 0;
@@ -341,26 +356,18 @@ EncodePlan planEncoding(std::span<const std::uint8_t> input, ProgressMeter &prog
 }
 
 std::vector<std::uint8_t> compressedStream(std::span<const std::uint8_t> input,
-                                           const CodeBook &book, ProgressMeter &progress)
+                                           const EncodePlan &plan, ProgressMeter &progress)
 {
+    const CodeBook &book = plan.book;
     const std::size_t length = input.size();
     const std::uint8_t *in = input.data();
     const double total = double(length);
 
-    std::uint64_t wide = 0;
-    std::uint8_t checksum = 0;
+    // The checksum phase: the checksum itself was taken while counting.
     inSteps(
-        length, 10000,
-        [&](std::size_t begin, std::size_t end) {
-            std::size_t i = begin;
-            for (; i + 8 <= end; i += 8)
-                wide ^= load64(in + i);
-            for (; i < end; ++i)
-                checksum ^= in[i];
-        },
+        length, 10000, [](std::size_t, std::size_t) {},
         [&](std::size_t i) { progress.at(double(i) / total * 5.0 + 7.0); });
-    for (int k = 0; k < 8; ++k)
-        checksum ^= std::uint8_t(wide >> (8 * k));
+    const std::uint8_t checksum = plan.checksum;
 
     const std::size_t n = std::size_t(book.distinct);
     const std::size_t tableBytes = std::size_t((book.tableBits + 7) / 8);
@@ -612,6 +619,7 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
             std::uint64_t bits = load64(data + (pos >> 3)) >> (pos & 7);
             unsigned used = 0;
             bool whole = true;
+#pragma GCC unroll 4
             for (int k = 0; k < 4; ++k) {
                 const LookupEntry e = lookup[bits & mask];
                 const unsigned count = unsigned(e >> 48) & 0xFF;
@@ -687,7 +695,7 @@ std::vector<std::uint8_t> clsHuffman::encode(std::span<const std::uint8_t> input
     const EncodePlan plan = planEncoding(input, progress);
     if (plan.stored)
         return storedStream(input);
-    return compressedStream(input, plan.book, progress);
+    return compressedStream(input, plan, progress);
 }
 
 std::vector<std::uint8_t> clsHuffman::decode(std::span<const std::uint8_t> stream)
@@ -793,7 +801,7 @@ void clsHuffman::EncodeFile(const std::string &sourceFile, const std::string &de
         CodecFiles::replaceWith(destFile, kHeaderStored, input, source);
         return;
     }
-    const std::vector<std::uint8_t> stream = compressedStream(input, plan.book, progress);
+    const std::vector<std::uint8_t> stream = compressedStream(input, plan, progress);
     CodecFiles::replaceWith(destFile, {}, stream, source);
 }
 
