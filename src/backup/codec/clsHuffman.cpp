@@ -433,8 +433,8 @@ struct DecoderNode
 };
 
 // Up to four whole codes found in the next kLookupBits bits from the root, packed in one word:
-// the values in bits 0-31 (first code lowest), their number in bits 48-55, the bits they take
-// in bits 56-63. A number of 0 means the bits hold no whole code (a long code or a broken
+// the bits they take in bits 0-7, their number in bits 8-15, the values in bits 16-47 (first
+// code lowest). A number of 0 means the bits hold no whole code (a long code or a broken
 // tree): those are walked bit by bit.
 using LookupEntry = std::uint64_t;
 constexpr int kLookupBits = 12;
@@ -546,7 +546,7 @@ void StreamDecoder::buildLookup()
             ++count;
             used += s.length;
         }
-        m_lookup[pattern] = symbols | std::uint64_t(count) << 48 | std::uint64_t(used) << 56;
+        m_lookup[pattern] = std::uint64_t(used) | std::uint64_t(count) << 8 | symbols << 16;
     }
 }
 
@@ -622,13 +622,13 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
 #pragma GCC unroll 4
             for (int k = 0; k < 4; ++k) {
                 const LookupEntry e = lookup[bits & mask];
-                const unsigned count = unsigned(e >> 48) & 0xFF;
+                const unsigned count = unsigned(e >> 8) & 0xFF;
                 if (count == 0) {
                     whole = false;
                     break;
                 }
-                const unsigned taken = unsigned(e >> 56);
-                std::uint32_t symbols = std::uint32_t(e);
+                const unsigned taken = unsigned(e) & 63; // at most kLookupBits
+                std::uint32_t symbols = std::uint32_t(e >> 16);
                 if constexpr (std::endian::native == std::endian::big)
                     symbols = __builtin_bswap32(symbols);
                 std::memcpy(o, &symbols, 4); // the first value at o[0]
