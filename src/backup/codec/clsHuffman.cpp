@@ -604,41 +604,54 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
     m_boundaryBits = 8 * (m_nextPosition - m_dataStart);
 
     std::uint64_t pos = 0;
-    const std::uint64_t fastEnd = dataBytes >= 8 ? (dataBytes - 8) * 8 : 0;
+    const std::uint64_t fastEnd = dataBytes >= 16 ? (dataBytes - 16) * 8 : 0;
     const LookupEntry *lookup = m_lookup.data();
     constexpr std::uint64_t mask = (std::uint64_t(1) << kLookupBits) - 1;
 
     while (std::uint64_t(o - start) < expected) {
         while (pos >= m_boundaryBits)
             reachedBoundary();
-        // Whole codes from the lookup table, four lookups to one read of the input, while
-        // 8 input bytes and 16 output bytes remain. Four lookups take at most 48 of the 57
-        // bits a read gives.
+        // Whole codes from the lookup table, four lookups to a group, while 16 input bytes
+        // and 16 output bytes remain. A group takes at most 48 bits. The next group's bits
+        // come from the 16 bytes already read for this one (they reach 55 + 57 bits in), so
+        // reading the input for the group after stays off the chain of lookups.
         const std::uint64_t stop = std::min(m_boundaryBits, fastEnd);
-        while (limit - o >= 16 && pos < stop) {
-            std::uint64_t bits = load64(data + (pos >> 3)) >> (pos & 7);
-            unsigned used = 0;
-            bool whole = true;
+        if (limit - o >= 16 && pos < stop) {
+            const std::uint8_t *window = data + (pos >> 3);
+            std::uint64_t w0 = load64(window);
+            std::uint64_t w1 = load64(window + 8);
+            unsigned offset = unsigned(pos & 7);
+            std::uint64_t bits = w0 >> offset;
+            do {
+                unsigned used = 0;
+                bool whole = true;
 #pragma GCC unroll 4
-            for (int k = 0; k < 4; ++k) {
-                const LookupEntry e = lookup[bits & mask];
-                const unsigned count = unsigned(e >> 8) & 0xFF;
-                if (count == 0) {
-                    whole = false;
-                    break;
+                for (int k = 0; k < 4; ++k) {
+                    const LookupEntry e = lookup[bits & mask];
+                    const unsigned count = unsigned(e >> 8) & 0xFF;
+                    if (count == 0) {
+                        whole = false;
+                        break;
+                    }
+                    const unsigned taken = unsigned(e) & 63; // at most kLookupBits
+                    std::uint32_t symbols = std::uint32_t(e >> 16);
+                    if constexpr (std::endian::native == std::endian::big)
+                        symbols = __builtin_bswap32(symbols);
+                    std::memcpy(o, &symbols, 4); // the first value at o[0]
+                    o += count;
+                    bits >>= taken;
+                    used += taken;
                 }
-                const unsigned taken = unsigned(e) & 63; // at most kLookupBits
-                std::uint32_t symbols = std::uint32_t(e >> 16);
-                if constexpr (std::endian::native == std::endian::big)
-                    symbols = __builtin_bswap32(symbols);
-                std::memcpy(o, &symbols, 4); // the first value at o[0]
-                o += count;
-                bits >>= taken;
-                used += taken;
-            }
-            pos += used;
-            if (!whole)
-                break;
+                pos += used;
+                if (!whole)
+                    break;
+                const unsigned next = offset + used; // at most 7 + 48
+                bits = (w0 >> next) | ((w1 << 1) << (63 - next));
+                window = data + (pos >> 3);
+                w0 = load64(window);
+                w1 = load64(window + 8);
+                offset = unsigned(pos & 7);
+            } while (limit - o >= 16 && pos < stop);
         }
         if (std::uint64_t(o - start) >= expected)
             break;
