@@ -432,12 +432,13 @@ struct DecoderNode
     std::int16_t value = -1;
 };
 
-// Up to four whole codes found in the next kLookupBits bits from the root, packed in one word:
-// the bits they take in bits 0-7, their number in bits 8-15, the values in bits 16-47 (first
-// code lowest). A number of 0 means the bits hold no whole code (a long code or a broken
-// tree): those are walked bit by bit.
-using LookupEntry = std::uint64_t;
-constexpr int kLookupBits = 12;
+// Up to three whole codes found in the next kLookupBits bits from the root, packed in one
+// 32-bit word: the bits they take in bits 0-3, their number in bits 4-5, the values in bits
+// 8-31 (first code lowest). A number of 0 means the bits hold no whole code (a long code or a
+// broken tree): those are walked bit by bit. 8192 entries fill 32 KiB, a first-level cache.
+using LookupEntry = std::uint32_t;
+constexpr int kLookupBits = 13;
+constexpr unsigned kLookupSymbols = 3;
 
 class StreamDecoder
 {
@@ -532,21 +533,21 @@ void StreamDecoder::buildLookup()
         if (n.one >= 0)
             stack.push_back({n.one, step.depth + 1, step.bits | (std::uint32_t(1) << step.depth)});
     }
-    // Then as many following codes as fit whole in the same bits, up to four.
+    // Then as many following codes as fit whole in the same bits.
     m_lookup.resize(patterns);
     for (std::uint32_t pattern = 0; pattern < patterns; ++pattern) {
-        std::uint64_t symbols = 0;
+        std::uint32_t symbols = 0;
         unsigned count = 0;
         unsigned used = 0;
-        while (count < 4) {
+        while (count < kLookupSymbols) {
             const Single &s = single[pattern >> used];
             if (s.length == 0 || used + s.length > unsigned(kLookupBits))
                 break;
-            symbols |= std::uint64_t(s.value) << (8 * count);
+            symbols |= std::uint32_t(s.value) << (8 * count);
             ++count;
             used += s.length;
         }
-        m_lookup[pattern] = std::uint64_t(used) | std::uint64_t(count) << 8 | symbols << 16;
+        m_lookup[pattern] = used | count << 4 | symbols << 8;
     }
 }
 
@@ -612,8 +613,8 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
         while (pos >= m_boundaryBits)
             reachedBoundary();
         // Whole codes from the lookup table, four lookups to a group, while 16 input bytes
-        // and 16 output bytes remain. A group takes at most 48 bits. The next group's bits
-        // come from the 16 bytes already read for this one (they reach 55 + 57 bits in), so
+        // and 16 output bytes remain. A group takes at most 52 bits. The next group's bits
+        // come from the 16 bytes already read for this one (they reach 59 + 64 bits in), so
         // reading the input for the group after stays off the chain of lookups.
         const std::uint64_t stop = std::min(m_boundaryBits, fastEnd);
         if (limit - o >= 16 && pos < stop) {
@@ -628,13 +629,13 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
 #pragma GCC unroll 4
                 for (int k = 0; k < 4; ++k) {
                     const LookupEntry e = lookup[bits & mask];
-                    const unsigned count = unsigned(e >> 8) & 0xFF;
+                    const unsigned count = (e >> 4) & 3;
                     if (count == 0) {
                         whole = false;
                         break;
                     }
-                    const unsigned taken = unsigned(e) & 63; // at most kLookupBits
-                    std::uint32_t symbols = std::uint32_t(e >> 16);
+                    const unsigned taken = e & 15;
+                    std::uint32_t symbols = e >> 8;
                     if constexpr (std::endian::native == std::endian::big)
                         symbols = __builtin_bswap32(symbols);
                     std::memcpy(o, &symbols, 4); // the first value at o[0]
@@ -645,7 +646,7 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
                 pos += used;
                 if (!whole)
                     break;
-                const unsigned next = offset + used; // at most 7 + 48
+                const unsigned next = offset + used; // at most 7 + 52
                 bits = (w0 >> next) | ((w1 << 1) << (63 - next));
                 window = data + (pos >> 3);
                 w0 = load64(window);
