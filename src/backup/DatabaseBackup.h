@@ -1,0 +1,54 @@
+// Backs up the database in use into backup.tow in a chosen folder.
+//
+// The snapshot is taken on the caller's thread through the store (a consistent copy even while
+// the program works with the database); compressing it runs on a thread of its own, reporting
+// progress() and, at the end, finished() back on the thread that owns this object.
+// backup.tow is written to a temporary file in the folder and renamed into place, so an
+// earlier backup survives any failure.
+#pragma once
+
+#include "BackupOutcome.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <thread>
+
+class QTemporaryDir;
+
+namespace tarnvale {
+
+class RecordStore;
+
+class DatabaseBackup : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DatabaseBackup(RecordStore &store, QObject *parent = nullptr);
+    ~DatabaseBackup() override; // waits for a running backup to end
+
+    static QString backupFileIn(const QString &folder);
+
+    // Starts a backup into the folder. An outcome is returned at once when nothing was
+    // started (missing or read-only folder, failed snapshot, one already running); otherwise
+    // finished() follows.
+    std::optional<BackupOutcome> start(const QString &folder);
+    bool isRunning() const { return m_running; }
+
+Q_SIGNALS:
+    void progress(int procent);
+    void finished(const tarnvale::BackupOutcome &outcome);
+
+private:
+    void finish(const BackupOutcome &outcome);
+
+    RecordStore &m_store;
+    std::thread m_worker;
+    std::unique_ptr<QTemporaryDir> m_snapshotDir;
+    bool m_running = false;
+};
+
+} // namespace tarnvale

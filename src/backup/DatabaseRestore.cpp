@@ -1,0 +1,182 @@
+#include "DatabaseRestore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryFile>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <unistd.h>
+
+#include "clsHuffman.h"
+
+namespace tarnvale {
+
+namespace {
+
+const QStringList kTables = {QStringLiteral("groups"), QStringLiteral("wrecker"),
+                             QStringLiteral("reminders"), QStringLiteral("lb_type")};
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+QString checkOpenDatabase(QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type = 'table'")))
+        return QStringLiteral("The file is not a database.");
+    QStringList tables;
+    while (query.next())
+        tables << query.value(0).toString();
+    for (const QString &table : kTables)
+        if (!tables.contains(table))
+            return QStringLiteral("The database has no table %1.").arg(table);
+    if (!query.exec(QStringLiteral("PRAGMA integrity_check")) || !query.next())
+        return QStringLiteral("The database could not be checked.");
+    const QString verdict = query.value(0).toString();
+    if (verdict != QLatin1String("ok"))
+        return QStringLiteral("The database is damaged: ") + verdict;
+    return {};
+}
+
+} // namespace
+
+DatabaseRestore::DatabaseRestore(QObject *parent) : QObject(parent) {}
+
+DatabaseRestore::~DatabaseRestore()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+QString DatabaseRestore::checkDatabase(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("The unpacked file cannot be read: ") + file.errorString();
+    if (file.read(16) != QByteArray("SQLite format 3", 16))
+        return QStringLiteral("The file is not a database.");
+    file.close();
+
+    const QString connection = QStringLiteral("tarnvale-restore-check-")
+                               + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QString verdict;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        verdict = db.open() ? checkOpenDatabase(db) : QStringLiteral("The file is not a database.");
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return verdict;
+}
+
+QString DatabaseRestore::keptPath(const QString &databasePath, const QDateTime &when)
+{
+    const QString stamp = when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = databasePath + u'.' + stamp + QStringLiteral(".bak");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = databasePath + u'.' + stamp + u'-' + QString::number(n) + QStringLiteral(".bak");
+    return path;
+}
+
+void DatabaseRestore::start(const QString &backupFile, const QString &databasePath)
+{
+    m_running = true;
+    // Beside the database in use, so that putting it in place is a rename on one disk.
+    QTemporaryFile reserve(databasePath + QStringLiteral(".restore-XXXXXX"));
+    reserve.setAutoRemove(false);
+    if (!reserve.open()) {
+        const RestoreCheck check{false, {},
+                                 QStringLiteral("No temporary file can be made beside the "
+                                                "database: ")
+                                     + reserve.errorString()};
+        QMetaObject::invokeMethod(this, [this, check] { finish(check); }, Qt::QueuedConnection);
+        return;
+    }
+    const QString unpackedPath = reserve.fileName();
+    reserve.close();
+
+    m_worker = std::thread([this, backupFile, unpackedPath] {
+        RestoreCheck check{false, unpackedPath, {}};
+        clsHuffman codec;
+        codec.setProgressHandler([this](int procent) {
+            QMetaObject::invokeMethod(
+                this, [this, procent] { Q_EMIT progress(procent); }, Qt::QueuedConnection);
+        });
+        try {
+            codec.DecodeFile(QFile::encodeName(backupFile).toStdString(),
+                             QFile::encodeName(unpackedPath).toStdString());
+            check.error = checkDatabase(unpackedPath);
+        } catch (const CodecError &error) {
+            check.error = QString::fromStdString(error.description());
+        } catch (const std::bad_alloc &) {
+            check.error = QStringLiteral("Out of memory");
+        }
+        check.ok = check.error.isEmpty();
+        if (!check.ok) {
+            QFile::remove(unpackedPath);
+            check.unpackedPath.clear();
+        }
+        QMetaObject::invokeMethod(this, [this, check] { finish(check); }, Qt::QueuedConnection);
+    });
+}
+
+void DatabaseRestore::finish(const RestoreCheck &check)
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    m_running = false;
+    Q_EMIT unpacked(check);
+}
+
+RestoreResult DatabaseRestore::replace(const QString &unpackedPath, const QString &databasePath,
+                                       const std::function<void()> &closeStore,
+                                       const std::function<bool()> &reopenStore,
+                                       const QDateTime &when)
+{
+    RestoreResult result;
+    const QString kept = keptPath(databasePath, when);
+    const QByteArray current = QFile::encodeName(databasePath);
+    const QByteArray keptName = QFile::encodeName(kept);
+
+    closeStore();
+    // A second name for the database in use: its file itself is never written or removed.
+    if (::link(current.constData(), keptName.constData()) != 0
+        && !QFile::copy(databasePath, kept)) {
+        result.error = QStringLiteral("The database in use could not be kept as %1: %2")
+                           .arg(kept, systemError());
+        reopenStore();
+        return result;
+    }
+    if (std::rename(QFile::encodeName(unpackedPath).constData(), current.constData()) != 0) {
+        result.error = QStringLiteral("The restored database could not be put in place: ")
+                       + systemError();
+        QFile::remove(kept);
+        reopenStore();
+        return result;
+    }
+    if (!reopenStore()) {
+        // Put the previous database back under its name and open it again.
+        std::rename(keptName.constData(), current.constData());
+        reopenStore();
+        result.error = QStringLiteral("The restored database could not be opened; the previous "
+                                      "database is back in place.");
+        return result;
+    }
+    result.ok = true;
+    result.keptPath = kept;
+    return result;
+}
+
+} // namespace tarnvale

@@ -1,0 +1,322 @@
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+
+#include "BackupWindow.h"
+#include "RecordStore.h"
+#include "SampleDatabase.h"
+#include "ScriptedDialogs.h"
+#include "SettingsFile.h"
+#include "TestFolder.h"
+#include "clsHuffman.h"
+
+using namespace tarnvale;
+using test::ScriptedDialogs;
+using test::ShownBox;
+
+namespace {
+
+const QString kCompany = QStringLiteral("Quorvel Towing & Recovery");
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// One program folder with a settings file, a filled database in use and the window on it.
+struct Fixture
+{
+    test::TestFolder folder;
+    SettingsFile settings{folder.settingsPath()};
+    RecordStore store;
+    ScriptedDialogs dialogs;
+    int closes = 0;
+    int reopens = 0;
+    int refreshes = 0;
+    std::unique_ptr<BackupWindow> window;
+
+    Fixture()
+    {
+        settings.write(QStringLiteral("Company"), QStringLiteral("Name"), kCompany);
+        store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing);
+        test::fillSampleDatabase(store, 1500);
+        window = std::make_unique<BackupWindow>(
+            store, settings, dialogs, [this] { ++closes; store.close(); },
+            [this] {
+                ++reopens;
+                return store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly);
+            },
+            [this] { ++refreshes; });
+        window->show();
+    }
+    template <class T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
+    QString status() { return child<QLabel>("Panel1")->text(); }
+};
+
+} // namespace
+
+class BackupWindowTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void controls();
+    void emptyDestination();
+    void backupEndToEnd();
+    void missingDestination();
+    void restoreEndToEnd();
+    void restoreDeclinedOrFailed_data();
+    void restoreDeclinedOrFailed();
+};
+
+void BackupWindowTest::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void BackupWindowTest::controls()
+{
+    Fixture f;
+    QCOMPARE(f.window->objectName(), QStringLiteral("frmBackup"));
+    QCOMPARE(f.window->windowTitle(), QStringLiteral("Backup Database"));
+    QCOMPARE(f.child<QLabel>("Label2")->text(),
+             QStringLiteral("Click This button to compress and save your database into a disk. "
+                            "It's recomended that you do that every day"));
+    QCOMPARE(f.child<QLabel>("Label3")->text(),
+             QStringLiteral("Retrieve a saved database from a disk and replace your existing "
+                            "database with it. Use this option in case of something happened to "
+                            "your existing database"));
+    QCOMPARE(f.child<QLabel>("Label4")->text(), QStringLiteral("Backup to Drive:"));
+    QCOMPARE(f.child<QPushButton>("Command1")->text(), QStringLiteral("Backup Database"));
+    QCOMPARE(f.child<QPushButton>("Command3")->text(), QStringLiteral("Unpack Database"));
+    QCOMPARE(f.child<QPushButton>("Command2")->text(), QStringLiteral("Cancel"));
+    auto *combo = f.child<QComboBox>("Combo1");
+    QVERIFY(combo->isEditable());
+    QCOMPARE(combo->currentText(), QString());
+    QCOMPARE(combo->itemText(0), QDir::cleanPath(QDir::homePath()));
+    auto *bar = f.child<QProgressBar>("ProgressBar1");
+    QVERIFY(!bar->isVisible());
+    QCOMPARE(bar->minimum(), 0);
+    QCOMPARE(bar->maximum(), 100);
+    QVERIFY(f.child<QStatusBar>("StatusBar1"));
+
+    // The browse button puts the chosen folder in the box.
+    f.dialogs.queueFile(QStringLiteral("/media/ann/STICK"));
+    QTest::mouseClick(f.child<QPushButton>("cmdBrowse"), Qt::LeftButton);
+    QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::Folder);
+    QCOMPARE(combo->currentText(), QStringLiteral("/media/ann/STICK"));
+
+    // Cancel closes.
+    QTest::mouseClick(f.child<QPushButton>("Command2"), Qt::LeftButton);
+    QVERIFY(!f.window->isVisible());
+}
+
+void BackupWindowTest::emptyDestination()
+{
+    Fixture f;
+    QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(f.dialogs.count(), 1);
+    QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::Notice);
+    QCOMPARE(f.dialogs.last().title, kCompany);
+    QCOMPARE(f.dialogs.last().text, QStringLiteral("Please Select Destination from the box below"));
+    QCOMPARE(f.dialogs.last().icon, MessageIcon::None);
+    QVERIFY(f.window->isVisible());
+    QVERIFY(!f.child<QProgressBar>("ProgressBar1")->isVisible());
+    QVERIFY(f.child<QPushButton>("Command1")->isEnabled());
+}
+
+void BackupWindowTest::backupEndToEnd()
+{
+    Fixture f;
+    const QString destination = f.folder.file(QStringLiteral("stick"));
+    QVERIFY(QDir().mkpath(destination));
+    const QStringList rows = test::allRows(f.store);
+    auto *bar = f.child<QProgressBar>("ProgressBar1");
+    auto *combo = f.child<QComboBox>("Combo1");
+    combo->setEditText(destination);
+
+    QList<QPair<int, QString>> seen; // progress value and status text as each value arrives
+    connect(bar, &QProgressBar::valueChanged, this,
+            [&](int value) { seen.append({value, f.status()}); });
+    QString statusAtMessage;
+    int valueAtMessage = -1;
+    f.dialogs.onShow = [&](const ShownBox &) {
+        statusAtMessage = f.status();
+        valueAtMessage = bar->value();
+    };
+
+    QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
+    // Running: everything is disabled and the window does not close.
+    QVERIFY(f.window->isBusy());
+    QVERIFY(bar->isVisible());
+    for (const char *name : {"Command1", "Command2", "Command3", "Combo1", "cmdBrowse"})
+        QVERIFY2(!f.window->findChild<QWidget *>(QLatin1String(name))->isEnabled(), name);
+    f.window->close();
+    QVERIFY(f.window->isVisible());
+    QTest::keyClick(f.window.get(), Qt::Key_Escape);
+    QVERIFY(f.window->isVisible());
+
+    QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 1, 60000);
+    const ShownBox box = f.dialogs.last();
+    QCOMPARE(box.title, kCompany);
+    QCOMPARE(box.text, QStringLiteral("Your database is now Backed up and saved."));
+    QCOMPARE(box.icon, MessageIcon::Information);
+    QCOMPARE(valueAtMessage, 100);
+    QCOMPARE(statusAtMessage, QStringLiteral("Saving to ") + destination + QStringLiteral(" Drive."));
+    QVERIFY(seen.size() > 3);
+    for (const auto &[value, status] : seen)
+        if (value != 0)
+            QCOMPARE(status, QStringLiteral("Compressing Database"));
+    // Afterwards: reset and closed.
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(f.status(), QString());
+    QVERIFY(!f.window->isVisible());
+
+    // The file restores to the database, row for row.
+    const QString restored = f.folder.file(QStringLiteral("restored.db"));
+    clsHuffman().DecodeFile((destination + QStringLiteral("/backup.tow")).toStdString(),
+                            restored.toStdString());
+    RecordStore copy;
+    QVERIFY(copy.open(restored, RecordStore::OpenMode::ExistingOnly));
+    QCOMPARE(test::allRows(copy), rows);
+}
+
+void BackupWindowTest::missingDestination()
+{
+    Fixture f;
+    const QString destination = f.folder.file(QStringLiteral("unplugged"));
+    f.child<QComboBox>("Combo1")->setEditText(destination);
+    QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
+    QTRY_COMPARE(f.dialogs.count(), 1);
+    QCOMPARE(f.dialogs.last().title, kCompany);
+    QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
+    QCOMPARE(f.dialogs.last().text, QStringLiteral("There is no disc in ") + destination
+                                        + QStringLiteral("\r\nPlease insert a disk to backup your "
+                                                         "data\r\nThe folder does not exist or is "
+                                                         "not mounted."));
+    QVERIFY(!f.window->isVisible());
+    QVERIFY(!f.window->isBusy());
+}
+
+void BackupWindowTest::restoreEndToEnd()
+{
+    Fixture f;
+    const QStringList savedRows = test::allRows(f.store);
+    const QString snapshot = f.folder.file(QStringLiteral("snapshot.db"));
+    const QString tow = f.folder.file(QStringLiteral("backup.tow"));
+    QVERIFY(f.store.backupTo(snapshot));
+    clsHuffman().EncodeFile(snapshot.toStdString(), tow.toStdString());
+    QFile::remove(snapshot);
+
+    // Work goes on after the backup; the restore brings the saved state back.
+    QVERIFY(test::fillSampleDatabase(f.store, 7, QStringLiteral("later")));
+    const QStringList laterRows = test::allRows(f.store);
+    QVERIFY(laterRows != savedRows);
+
+    f.dialogs.queueFile(tow);
+    f.dialogs.queueAnswer(Answer::Yes);
+    QTest::mouseClick(f.child<QPushButton>("Command3"), Qt::LeftButton);
+    QVERIFY(f.window->isBusy());
+    QVERIFY(!f.child<QPushButton>("Command1")->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 3, 60000);
+
+    const QList<ShownBox> &shown = f.dialogs.shown();
+    QCOMPARE(shown[0].kind, ShownBox::Kind::OpenFile);
+    QCOMPARE(shown[0].text, QStringLiteral("Backup files (*.tow)"));
+    QCOMPARE(shown[1].kind, ShownBox::Kind::Question);
+    QCOMPARE(shown[1].title, kCompany);
+    QVERIFY(shown[1].text.contains(tow));
+    QCOMPARE(shown[2].kind, ShownBox::Kind::Notice);
+    QCOMPARE(shown[2].icon, MessageIcon::Information);
+    QVERIFY2(shown[2].text.startsWith(QStringLiteral("Your database has been restored.")),
+             qPrintable(shown[2].text));
+    QCOMPARE(f.closes, 1);
+    QCOMPARE(f.reopens, 1);
+    QCOMPARE(f.refreshes, 1);
+    QVERIFY(f.store.isOpen());
+    QCOMPARE(test::allRows(f.store), savedRows);
+    QVERIFY(!f.window->isVisible());
+
+    // The database that was in use is kept beside it.
+    const QStringList kept = QDir(f.folder.path())
+                                 .entryList({QStringLiteral("data.dll.*.bak")}, QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    QVERIFY(shown[2].text.contains(kept.first()));
+    RecordStore previous;
+    QVERIFY(previous.open(f.folder.file(kept.first()), RecordStore::OpenMode::ExistingOnly));
+    QCOMPARE(test::allRows(previous), laterRows);
+}
+
+void BackupWindowTest::restoreDeclinedOrFailed_data()
+{
+    QTest::addColumn<QString>("file");   // "" cancels the chooser
+    QTest::addColumn<QByteArray>("bytes"); // content of the chosen file
+    QTest::addColumn<int>("boxes");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("chooser cancelled") << QString() << QByteArray() << 1 << QString();
+    QTest::newRow("answer No") << QStringLiteral("good.tow") << QByteArray() << 2 << QString();
+    QTest::newRow("not a backup") << QStringLiteral("junk.tow") << QByteArray("HE5\rjunk") << 2
+                                  << QStringLiteral("identification string not found");
+    QTest::newRow("not a database")
+        << QStringLiteral("words.tow") << QByteArray("HE0\rsome words, not a database") << 2
+        << QStringLiteral("The file is not a database.");
+}
+
+void BackupWindowTest::restoreDeclinedOrFailed()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, boxes);
+    QFETCH(QString, says);
+    Fixture f;
+    const QStringList rows = test::allRows(f.store);
+    const QByteArray before = readFile(f.folder.databasePath());
+    QString path;
+    if (!file.isEmpty()) {
+        path = f.folder.file(file);
+        if (bytes.isEmpty()) { // a good backup of another database, declined
+            const QString other = f.folder.file(QStringLiteral("other.db"));
+            RecordStore store;
+            QVERIFY(store.open(other, RecordStore::OpenMode::CreateIfMissing));
+            QVERIFY(test::fillSampleDatabase(store, 3, QStringLiteral("other")));
+            store.close();
+            clsHuffman().EncodeFile(other.toStdString(), path.toStdString());
+            QFile::remove(other);
+        } else {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(bytes);
+        }
+    }
+    f.dialogs.queueFile(path);
+    f.dialogs.queueAnswer(Answer::No);
+    QTest::mouseClick(f.child<QPushButton>("Command3"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), boxes, 30000);
+    QTRY_VERIFY(!f.window->isBusy());
+    QTest::qWait(50);
+    QCOMPARE(f.dialogs.count(), boxes);
+    if (!says.isEmpty()) {
+        QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::Notice);
+        QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
+        QVERIFY2(f.dialogs.last().text.contains(says), qPrintable(f.dialogs.last().text));
+        QVERIFY(f.dialogs.last().text.endsWith(QStringLiteral("Your database was not changed.")));
+    }
+    QCOMPARE(f.closes, 0);
+    QCOMPARE(f.refreshes, 0);
+    QCOMPARE(readFile(f.folder.databasePath()), before);
+    QCOMPARE(test::allRows(f.store), rows);
+    QVERIFY(f.window->isVisible());
+    QVERIFY(f.child<QPushButton>("Command1")->isEnabled());
+    // No unpacked file is left beside the database.
+    QVERIFY(QDir(f.folder.path()).entryList({QStringLiteral("*.restore-*")}, QDir::Files).isEmpty());
+}
+
+QTEST_MAIN(BackupWindowTest)
+#include "BackupWindow_test.moc"

@@ -1,0 +1,198 @@
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "BackupDestinations.h"
+#include "BackupOutcome.h"
+#include "DatabaseBackup.h"
+#include "RecordStore.h"
+#include "SampleDatabase.h"
+#include "clsHuffman.h"
+
+using namespace tarnvale;
+
+Q_DECLARE_METATYPE(tarnvale::BackupOutcome)
+
+class DatabaseBackupTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void outcomeMessages_data();
+    void outcomeMessages();
+    void destinations();
+    void backsUpTheDatabaseInUse();
+    void unusableDestinations_data();
+    void unusableDestinations();
+    void failedSnapshotKeepsEarlierBackup();
+
+private:
+    BackupOutcome runBackup(DatabaseBackup &backup, const QString &folder, QList<int> *progress);
+};
+
+void DatabaseBackupTest::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    qRegisterMetaType<tarnvale::BackupOutcome>();
+}
+
+BackupOutcome DatabaseBackupTest::runBackup(DatabaseBackup &backup, const QString &folder,
+                                            QList<int> *progress)
+{
+    QSignalSpy finished(&backup, &DatabaseBackup::finished);
+    QObject context;
+    if (progress)
+        connect(&backup, &DatabaseBackup::progress, &context, [progress](int p) { *progress << p; });
+    if (const auto now = backup.start(folder))
+        return *now;
+    if (!finished.wait(60000))
+        return BackupOutcome::failed(-1, QStringLiteral("timed out"));
+    return finished.first().first().value<BackupOutcome>();
+}
+
+void DatabaseBackupTest::outcomeMessages_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("icon");
+
+    QTest::newRow("path not found")
+        << int(kErrPathNotFound) << QStringLiteral("Path not found: /media/usb")
+        << QStringLiteral("There is no disc in /media/usb\r\nPlease insert a disk to backup your "
+                          "data\r\nPath not found: /media/usb")
+        << int(MessageIcon::Exclamation);
+    QTest::newRow("read-only") << int(kErrPathFileAccess) << QStringLiteral("read-only")
+                               << QStringLiteral("There is no disc in /media/usb\r\nPlease insert a "
+                                                 "disk to backup your data\r\nread-only")
+                               << int(MessageIcon::Exclamation);
+    QTest::newRow("disk full") << int(kErrDiskFull) << QStringLiteral("Disk full")
+                               << QStringLiteral("61\r\nDisk full") << int(MessageIcon::None);
+    QTest::newRow("codec's own") << int(kCodecErrorNumber) << QStringLiteral("Source file does not exist")
+                                 << QStringLiteral("-2147221504\r\nSource file does not exist")
+                                 << int(MessageIcon::None);
+}
+
+void DatabaseBackupTest::outcomeMessages()
+{
+    QFETCH(int, number);
+    QFETCH(QString, description);
+    QFETCH(QString, text);
+    QFETCH(int, icon);
+    const BackupOutcome outcome = BackupOutcome::fromCodecError(
+        CodecError(number, "clsHuffman.EncodeFile()", description.toStdString()),
+        QStringLiteral("/media/usb"));
+    QCOMPARE(outcome.text(), text);
+    QCOMPARE(int(outcome.icon()), icon);
+
+    const BackupOutcome saved = BackupOutcome::saved(QStringLiteral("/media/usb"));
+    QCOMPARE(saved.text(), QStringLiteral("Your database is now Backed up and saved."));
+    QCOMPARE(saved.icon(), MessageIcon::Information);
+}
+
+void DatabaseBackupTest::destinations()
+{
+    const QStringList mounts = {QStringLiteral("/"), QStringLiteral("/media/ann/USB STICK"),
+                                QStringLiteral("/run/media/bob/CARD"), QStringLiteral("/mnt/backup/"),
+                                QStringLiteral("/boot/efi"), QStringLiteral("/media/ann/USB STICK"),
+                                QStringLiteral("/mediaextra")};
+    QCOMPARE(BackupDestinations::fromMountPoints(QStringLiteral("/home/ann"), mounts),
+             (QStringList{QStringLiteral("/home/ann"), QStringLiteral("/media/ann/USB STICK"),
+                          QStringLiteral("/run/media/bob/CARD"), QStringLiteral("/mnt/backup")}));
+    QCOMPARE(BackupDestinations::list().value(0), QDir::cleanPath(QDir::homePath()));
+}
+
+void DatabaseBackupTest::backsUpTheDatabaseInUse()
+{
+    // The database in use is not the program folder's data.dll but a configured one.
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("yard/data")));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("stick")));
+    RecordStore store;
+    QVERIFY(store.open(dir.filePath(QStringLiteral("yard/data/tow.db")),
+                       RecordStore::OpenMode::CreateIfMissing));
+    QVERIFY(test::fillSampleDatabase(store, 3000));
+    const QStringList rows = test::allRows(store);
+    {
+        QFile old(dir.filePath(QStringLiteral("stick/backup.tow")));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an older backup");
+    }
+
+    DatabaseBackup backup(store);
+    QList<int> progress;
+    const BackupOutcome outcome = runBackup(backup, dir.filePath(QStringLiteral("stick")), &progress);
+    QCOMPARE(outcome.kind, BackupOutcome::Kind::Saved);
+    QVERIFY(!backup.isRunning());
+    QVERIFY(progress.size() > 3);
+    QCOMPARE(progress.last(), 100);
+    QVERIFY(std::is_sorted(progress.begin(), progress.end()));
+
+    // The file is an HE3 stream of a consistent copy: restore it and compare every row.
+    const QString tow = DatabaseBackup::backupFileIn(dir.filePath(QStringLiteral("stick")));
+    QFile file(tow);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(4), QByteArray("HE3\r"));
+    file.close();
+    const QString restored = dir.filePath(QStringLiteral("restored.db"));
+    clsHuffman().DecodeFile(tow.toStdString(), restored.toStdString());
+    RecordStore copy;
+    QVERIFY(copy.open(restored, RecordStore::OpenMode::ExistingOnly));
+    QCOMPARE(test::allRows(copy), rows);
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("stick"))).entryList(QDir::Files),
+             QStringList{QStringLiteral("backup.tow")});
+}
+
+void DatabaseBackupTest::unusableDestinations_data()
+{
+    QTest::addColumn<QString>("folder"); // relative to the test folder
+    QTest::addColumn<QString>("description");
+    QTest::newRow("missing") << QStringLiteral("unplugged") << QStringLiteral("The folder does not exist or is not mounted.");
+    QTest::newRow("a file") << QStringLiteral("plain.txt") << QStringLiteral("This is not a folder.");
+}
+
+void DatabaseBackupTest::unusableDestinations()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, description);
+    QTemporaryDir dir;
+    QFile plain(dir.filePath(QStringLiteral("plain.txt")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    RecordStore store;
+    QVERIFY(store.open(dir.filePath(QStringLiteral("data.dll")), RecordStore::OpenMode::CreateIfMissing));
+    DatabaseBackup backup(store);
+    const auto outcome = backup.start(dir.filePath(folder));
+    QVERIFY(outcome.has_value());
+    QCOMPARE(outcome->kind, BackupOutcome::Kind::NoMedium);
+    QCOMPARE(outcome->description, description);
+    QVERIFY(outcome->text().startsWith(QStringLiteral("There is no disc in ") + dir.filePath(folder)
+                                       + QStringLiteral("\r\n")));
+    QVERIFY(!backup.isRunning());
+}
+
+void DatabaseBackupTest::failedSnapshotKeepsEarlierBackup()
+{
+    QTemporaryDir dir;
+    const QString tow = DatabaseBackup::backupFileIn(dir.path());
+    {
+        QFile old(tow);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an older backup");
+    }
+    RecordStore store; // never opened: the snapshot fails
+    DatabaseBackup backup(store);
+    const BackupOutcome outcome = runBackup(backup, dir.path(), nullptr);
+    QCOMPARE(outcome.kind, BackupOutcome::Kind::Failed);
+    QVERIFY(!outcome.description.isEmpty());
+    QFile file(tow);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("an older backup"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+}
+
+QTEST_GUILESS_MAIN(DatabaseBackupTest)
+#include "DatabaseBackup_test.moc"

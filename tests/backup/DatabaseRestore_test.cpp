@@ -1,0 +1,237 @@
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "DatabaseRestore.h"
+#include "RecordStore.h"
+#include "SampleDatabase.h"
+#include "clsHuffman.h"
+
+using namespace tarnvale;
+
+Q_DECLARE_METATYPE(tarnvale::RestoreCheck)
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+bool makeDatabase(const QString &path, int records, const QString &tag)
+{
+    RecordStore store;
+    return store.open(path, RecordStore::OpenMode::CreateIfMissing)
+           && test::fillSampleDatabase(store, records, tag);
+}
+
+} // namespace
+
+class DatabaseRestoreTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void checkDatabase_data();
+    void checkDatabase();
+    void keptPath();
+    void unpackAndReplace();
+    void unusableBackups_data();
+    void unusableBackups();
+    void reopenFailurePutsPreviousBack();
+
+private:
+    RestoreCheck unpack(const QString &tow, const QString &database);
+};
+
+void DatabaseRestoreTest::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    qRegisterMetaType<tarnvale::RestoreCheck>();
+}
+
+RestoreCheck DatabaseRestoreTest::unpack(const QString &tow, const QString &database)
+{
+    DatabaseRestore restore;
+    QSignalSpy done(&restore, &DatabaseRestore::unpacked);
+    restore.start(tow, database);
+    if (!done.wait(60000))
+        return RestoreCheck{false, {}, QStringLiteral("timed out")};
+    return done.first().first().value<RestoreCheck>();
+}
+
+void DatabaseRestoreTest::checkDatabase_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("verdict");
+    QTest::newRow("good") << QStringLiteral("good") << QString();
+    QTest::newRow("text file") << QStringLiteral("text") << QStringLiteral("The file is not a database.");
+    QTest::newRow("missing table") << QStringLiteral("no lb_type")
+                                   << QStringLiteral("The database has no table lb_type.");
+    QTest::newRow("damaged") << QStringLiteral("damaged") << QStringLiteral("The database is damaged: ");
+}
+
+void DatabaseRestoreTest::checkDatabase()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, verdict);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("candidate.db"));
+    if (kind == QLatin1String("text")) {
+        writeFile(path, "Tow yard notes, not a database at all.");
+    } else {
+        QVERIFY(makeDatabase(path, 2000, QStringLiteral("x")));
+        if (kind == QLatin1String("no lb_type")) {
+            RecordStore store;
+            QVERIFY(store.open(path, RecordStore::OpenMode::ExistingOnly));
+            QSqlQuery q(store.database());
+            QVERIFY(q.exec(QStringLiteral("DROP TABLE lb_type")));
+        } else if (kind == QLatin1String("damaged")) {
+            // Scribble over a page in the middle of the table data, past the schema page.
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(f.size() / 2);
+            f.write(QByteArray(4096, '\x5a'));
+        }
+    }
+    const QString result = DatabaseRestore::checkDatabase(path);
+    if (verdict.isEmpty())
+        QCOMPARE(result, QString());
+    else
+        QVERIFY2(result.startsWith(verdict), qPrintable(result));
+}
+
+void DatabaseRestoreTest::keptPath()
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("data.dll"));
+    const QDateTime when(QDate(2026, 12, 6), QTime(17, 45, 2));
+    QCOMPARE(DatabaseRestore::keptPath(db, when), db + QStringLiteral(".20261206-174502.bak"));
+    writeFile(db + QStringLiteral(".20261206-174502.bak"), "taken");
+    QCOMPARE(DatabaseRestore::keptPath(db, when), db + QStringLiteral(".20261206-174502-2.bak"));
+}
+
+void DatabaseRestoreTest::unpackAndReplace()
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("data.dll"));
+    const QString saved = dir.filePath(QStringLiteral("saved.db"));
+    const QString tow = dir.filePath(QStringLiteral("backup.tow"));
+    QVERIFY(makeDatabase(saved, 1500, QStringLiteral("saved")));
+    clsHuffman().EncodeFile(saved.toStdString(), tow.toStdString());
+
+    RecordStore store;
+    QVERIFY(store.open(db, RecordStore::OpenMode::CreateIfMissing));
+    QVERIFY(test::fillSampleDatabase(store, 40, QStringLiteral("current")));
+    const QStringList currentRows = test::allRows(store);
+
+    const RestoreCheck check = unpack(tow, db);
+    QVERIFY2(check.ok, qPrintable(check.error));
+    QVERIFY(QFileInfo(check.unpackedPath).absolutePath() == QFileInfo(db).absolutePath());
+
+    int closed = 0, reopened = 0;
+    const RestoreResult result = DatabaseRestore::replace(
+        check.unpackedPath, db, [&] { ++closed; store.close(); },
+        [&] { ++reopened; return store.open(db, RecordStore::OpenMode::ExistingOnly); },
+        QDateTime(QDate(2026, 12, 6), QTime(9, 0)));
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(closed, 1);
+    QCOMPARE(reopened, 1);
+    QCOMPARE(result.keptPath, db + QStringLiteral(".20261206-090000.bak"));
+
+    RecordStore original;
+    QVERIFY(original.open(saved, RecordStore::OpenMode::ExistingOnly));
+    QCOMPARE(test::allRows(store), test::allRows(original));
+    RecordStore kept;
+    QVERIFY(kept.open(result.keptPath, RecordStore::OpenMode::ExistingOnly));
+    QCOMPARE(test::allRows(kept), currentRows);
+    QVERIFY(!QFile::exists(check.unpackedPath));
+}
+
+void DatabaseRestoreTest::unusableBackups_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("missing file") << QStringLiteral("missing") << QStringLiteral("Source file does not exist");
+    QTest::newRow("bad checksum") << QStringLiteral("checksum") << QStringLiteral("checksum did not match");
+    QTest::newRow("not HE3") << QStringLiteral("HE7") << QStringLiteral("identification string not found");
+    QTest::newRow("not a database") << QStringLiteral("text") << QStringLiteral("The file is not a database.");
+    QTest::newRow("table missing") << QStringLiteral("no table") << QStringLiteral("The database has no table reminders.");
+}
+
+void DatabaseRestoreTest::unusableBackups()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("data.dll"));
+    const QString tow = dir.filePath(QStringLiteral("backup.tow"));
+    QVERIFY(makeDatabase(db, 10, QStringLiteral("current")));
+    const QByteArray before = readFile(db);
+
+    const QString source = dir.filePath(QStringLiteral("source"));
+    if (kind == QLatin1String("text")) {
+        writeFile(source, QByteArray("Just some words about a tow, compressed fine.").repeated(50));
+    } else {
+        QVERIFY(makeDatabase(source, 200, QStringLiteral("s")));
+        if (kind == QLatin1String("no table")) {
+            RecordStore s;
+            QVERIFY(s.open(source, RecordStore::OpenMode::ExistingOnly));
+            QSqlQuery q(s.database());
+            QVERIFY(q.exec(QStringLiteral("DROP TABLE reminders")));
+        }
+    }
+    if (kind != QLatin1String("missing"))
+        clsHuffman().EncodeFile(source.toStdString(), tow.toStdString());
+    if (kind == QLatin1String("checksum")) {
+        QByteArray bytes = readFile(tow);
+        bytes[4] = char(bytes[4] ^ 0x10);
+        writeFile(tow, bytes);
+    } else if (kind == QLatin1String("HE7")) {
+        writeFile(tow, "HE7\rwhatever follows");
+    }
+    QFile::remove(source);
+
+    const RestoreCheck check = unpack(tow, db);
+    QVERIFY(!check.ok);
+    QVERIFY2(check.error.contains(error), qPrintable(check.error));
+    QCOMPARE(readFile(db), before);
+    // Nothing left behind beside the database.
+    QStringList files = QDir(dir.path()).entryList(QDir::Files);
+    files.removeAll(QStringLiteral("backup.tow"));
+    QCOMPARE(files, QStringList{QStringLiteral("data.dll")});
+}
+
+void DatabaseRestoreTest::reopenFailurePutsPreviousBack()
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("data.dll"));
+    QVERIFY(makeDatabase(db, 25, QStringLiteral("current")));
+    const QByteArray before = readFile(db);
+    const QString unpacked = dir.filePath(QStringLiteral("data.dll.restore-1"));
+    QVERIFY(makeDatabase(unpacked, 5, QStringLiteral("other")));
+
+    int reopened = 0;
+    const RestoreResult result = DatabaseRestore::replace(
+        unpacked, db, [] {}, [&] { return ++reopened > 1; });
+    QVERIFY(!result.ok);
+    QVERIFY(result.error.contains(QStringLiteral("previous database is back in place")));
+    QCOMPARE(reopened, 2);
+    QCOMPARE(readFile(db), before);
+}
+
+QTEST_GUILESS_MAIN(DatabaseRestoreTest)
+#include "DatabaseRestore_test.moc"

@@ -1,0 +1,626 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+
+#include "HuffmanReference.h"
+#include "clsHuffman.h"
+
+using namespace tarnvale;
+using Bytes = std::vector<std::uint8_t>;
+
+Q_DECLARE_METATYPE(Bytes)
+
+namespace {
+
+Bytes fromText(const char *text)
+{
+    return Bytes(text, text + std::strlen(text));
+}
+
+Bytes fromHex(const QString &hex)
+{
+    const QByteArray raw = QByteArray::fromHex(hex.toLatin1());
+    return Bytes(raw.begin(), raw.end());
+}
+
+QString toHex(const Bytes &bytes)
+{
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())).toHex(' '));
+}
+
+// The kind of failure, named as the model names it.
+QString kindOf(const CodecError &error)
+{
+    const std::string &d = error.description();
+    if (d.find("identification") != std::string::npos)
+        return QStringLiteral("identification");
+    if (d.find("checksum") != std::string::npos)
+        return QStringLiteral("checksum");
+    if (d.find("ended after") != std::string::npos)
+        return QStringLiteral("truncated");
+    if (d.find("corrupt (") != std::string::npos)
+        return QStringLiteral("corrupt");
+    return QString::fromStdString(d);
+}
+
+struct Run
+{
+    std::optional<Bytes> bytes;
+    QString error;
+    std::vector<int> progress;
+};
+
+Run decodeWith(const Bytes &stream)
+{
+    Run run;
+    clsHuffman codec;
+    codec.setProgressHandler([&](int p) { run.progress.push_back(p); });
+    try {
+        run.bytes = codec.decode(stream);
+    } catch (const CodecError &e) {
+        run.error = kindOf(e);
+    }
+    return run;
+}
+
+Bytes encodeWith(const Bytes &input, std::vector<int> *progress = nullptr)
+{
+    clsHuffman codec;
+    if (progress)
+        codec.setProgressHandler([progress](int p) { progress->push_back(p); });
+    return codec.encode(input);
+}
+
+enum class Skew { Uniform, Text, Geometric, TwoValues, OneRare, Fibonacci };
+
+Bytes makeInput(std::size_t size, Skew skew, std::uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    Bytes out(size);
+    switch (skew) {
+    case Skew::Uniform:
+        for (auto &b : out)
+            b = std::uint8_t(rng());
+        break;
+    case Skew::Text: {
+        const char *words[] = {"Tow ", "Ford ", "Main St ", "12.50 ", "\r\n", "IMPOUND ", "a", "e"};
+        std::size_t i = 0;
+        while (i < size) {
+            const char *w = words[rng() % 8];
+            for (; *w && i < size; ++w)
+                out[i++] = std::uint8_t(*w);
+        }
+        break;
+    }
+    case Skew::Geometric: {
+        std::geometric_distribution<int> g(0.3);
+        for (auto &b : out)
+            b = std::uint8_t(std::min(g(rng), 255));
+        break;
+    }
+    case Skew::TwoValues:
+        for (auto &b : out)
+            b = (rng() % 5 == 0) ? 0xFF : 0x00;
+        break;
+    case Skew::OneRare:
+        std::fill(out.begin(), out.end(), std::uint8_t('x'));
+        if (size > 1)
+            out[rng() % size] = 'y';
+        break;
+    case Skew::Fibonacci: {
+        // Counts 1, 1, 2, 3, 5, ... over as many values as fit: the deepest possible tree.
+        std::vector<std::uint64_t> fib = {1, 1};
+        while (true) {
+            const std::uint64_t sum = std::accumulate(fib.begin(), fib.end(), std::uint64_t(0));
+            if (sum + fib[fib.size() - 1] + fib[fib.size() - 2] > size || fib.size() == 255)
+                break;
+            fib.push_back(fib[fib.size() - 1] + fib[fib.size() - 2]);
+        }
+        std::size_t i = 0;
+        for (std::size_t v = 0; v < fib.size(); ++v)
+            for (std::uint64_t k = 0; k < fib[v] && i < size; ++k)
+                out[i++] = std::uint8_t(v);
+        for (; i < size; ++i)
+            out[i] = std::uint8_t(fib.size() - 1);
+        std::shuffle(out.begin(), out.end(), rng);
+        break;
+    }
+    }
+    return out;
+}
+
+// Packs bit strings ("0110...") least significant bit first.
+void appendBits(Bytes &out, const std::vector<std::string> &codes)
+{
+    int pos = 0;
+    std::uint8_t current = 0;
+    for (const std::string &code : codes)
+        for (char c : code) {
+            if (c == '1')
+                current |= std::uint8_t(1 << pos);
+            if (++pos == 8) {
+                out.push_back(current);
+                current = 0;
+                pos = 0;
+            }
+        }
+    if (pos > 0)
+        out.push_back(current);
+}
+
+// A hand-made HE3 stream: header, the given entries (value, code) in order, then the data.
+Bytes handMade(std::uint8_t checksum, std::int32_t length,
+               const std::vector<std::pair<int, std::string>> &entries,
+               const std::vector<std::string> &data)
+{
+    Bytes out = {'H', 'E', '3', 0x0D, checksum};
+    for (int k = 0; k < 4; ++k)
+        out.push_back(std::uint8_t(std::uint32_t(length) >> (8 * k)));
+    out.push_back(std::uint8_t(entries.size()));
+    out.push_back(std::uint8_t(entries.size() >> 8));
+    std::vector<std::string> codes;
+    for (const auto &[value, code] : entries) {
+        out.push_back(std::uint8_t(value));
+        out.push_back(std::uint8_t(code.size()));
+        codes.push_back(code);
+    }
+    appendBits(out, codes);
+    appendBits(out, data);
+    return out;
+}
+
+} // namespace
+
+class clsHuffmanTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void workedExamples_data();
+    void workedExamples();
+    void everyValueOnce();
+    void matchesModel_data();
+    void matchesModel();
+    void fibonacciCountsGiveLongCodes();
+    void handMadeCodesUpTo255Bits();
+    void malformedStreams_data();
+    void malformedStreams();
+    void mutatedStreamsMatchModel();
+    void progressRoundsHalfToEven();
+    void storedAndEmptyStreams();
+    void bufferOperations();
+    void tooLargeInputIsRefused();
+    void fileOperations();
+};
+
+void clsHuffmanTest::workedExamples_data()
+{
+    QTest::addColumn<Bytes>("input");
+    QTest::addColumn<QString>("stream");
+    QTest::newRow("empty") << Bytes{} << QStringLiteral("48 45 30 0d");
+    QTest::newRow("ab") << fromText("ab")
+                        << QStringLiteral("48 45 33 0d 03 02 00 00 00 02 00 61 01 62 01 02 02");
+    // Equal weights: a and b are paired first, c gets 0, a gets 1 0, b gets 1 1.
+    QTest::newRow("abc") << fromText("abc")
+                         << QStringLiteral("48 45 33 0d 60 03 00 00 00 03 00 61 02 62 02 63 01 0d 0d");
+    const Bytes thousandA(1000, 'a');
+    QTest::newRow("1000 a") << thousandA << toHex(fromText("HE0\r")) + QLatin1Char(' ') + toHex(thousandA);
+    // Weights 3, 1, 1: c replaces the heavier a, so c (zero) and b (one) are paired first;
+    // a gets 0, b 1 1, c 1 0.
+    QTest::newRow("aaabc") << fromText("aaabc")
+                           << QStringLiteral("48 45 33 0d 60 05 00 00 00 03 00 61 01 62 02 63 02 "
+                                             "0e 38");
+}
+
+void clsHuffmanTest::workedExamples()
+{
+    QFETCH(Bytes, input);
+    QFETCH(QString, stream);
+    const Bytes encoded = encodeWith(input);
+    QCOMPARE(toHex(encoded), stream);
+    QCOMPARE(toHex(*reference::encode(input).bytes), stream);
+    const Run back = decodeWith(encoded);
+    QVERIFY2(back.bytes.has_value(), qPrintable(back.error));
+    QCOMPARE(*back.bytes, input);
+}
+
+void clsHuffmanTest::everyValueOnce()
+{
+    Bytes input(256);
+    std::iota(input.begin(), input.end(), 0);
+    std::shuffle(input.begin(), input.end(), std::mt19937(7));
+    const Bytes stream = encodeWith(input);
+    QCOMPARE(stream.size(), std::size_t(1035)); // 11 + 512 + 256 + 256
+    QCOMPARE(toHex(Bytes(stream.begin(), stream.begin() + 4)), QStringLiteral("48 45 33 0d"));
+    QCOMPARE(int(stream[9] | stream[10] << 8), 256);
+    for (int v = 0; v < 256; ++v) {
+        QCOMPARE(int(stream[11 + 2 * size_t(v)]), v);
+        QCOMPARE(int(stream[12 + 2 * size_t(v)]), 8);
+    }
+    QCOMPARE(stream, *reference::encode(input).bytes);
+    QCOMPARE(*decodeWith(stream).bytes, input);
+}
+
+void clsHuffmanTest::matchesModel_data()
+{
+    QTest::addColumn<Bytes>("input");
+    const std::pair<Skew, const char *> skews[] = {
+        {Skew::Uniform, "uniform"},      {Skew::Text, "text"},          {Skew::Geometric, "geometric"},
+        {Skew::TwoValues, "two values"}, {Skew::OneRare, "one rare"},   {Skew::Fibonacci, "fibonacci"}};
+    const std::size_t sizes[] = {1, 2, 3, 7, 8, 9, 15, 64, 255, 1000, 1001, 9999, 10000, 10001,
+                                 65537, 250000};
+    std::uint32_t seed = 1;
+    for (const auto &[skew, name] : skews)
+        for (std::size_t size : sizes)
+            QTest::addRow("%s %zu", name, size) << makeInput(size, skew, seed++);
+}
+
+// The optimised codec writes the model's stream byte for byte, raises the same progress
+// values, and restores the input.
+void clsHuffmanTest::matchesModel()
+{
+    QFETCH(Bytes, input);
+    std::vector<int> progress;
+    const Bytes stream = encodeWith(input, &progress);
+    const reference::Outcome model = reference::encode(input);
+    QVERIFY(stream == *model.bytes);
+    QCOMPARE(progress, model.progress);
+
+    const Run back = decodeWith(stream);
+    const reference::Outcome modelBack = reference::decode(stream);
+    QVERIFY2(back.bytes.has_value(), qPrintable(back.error));
+    QVERIFY(*back.bytes == input);
+    QCOMPARE(back.progress, modelBack.progress);
+}
+
+void clsHuffmanTest::fibonacciCountsGiveLongCodes()
+{
+    // 32 values with Fibonacci counts (5.7 million bytes): codes of up to 31 bits.
+    const Bytes input = makeInput(5702886, Skew::Fibonacci, 99);
+    std::vector<int> progress;
+    const Bytes stream = encodeWith(input, &progress);
+    int longest = 0;
+    const int n = stream[9] | stream[10] << 8;
+    for (int i = 0; i < n; ++i)
+        longest = std::max(longest, int(stream[12 + 2 * size_t(i)]));
+    QCOMPARE(n, 32);
+    QCOMPARE(longest, 31);
+    const reference::Outcome model = reference::encode(input);
+    QVERIFY(stream == *model.bytes);
+    QCOMPARE(progress, model.progress);
+    const Run back = decodeWith(stream);
+    QVERIFY(back.bytes.has_value());
+    QVERIFY(*back.bytes == input);
+    QCOMPARE(back.progress, reference::decode(stream).progress);
+}
+
+void clsHuffmanTest::handMadeCodesUpTo255Bits()
+{
+    // A chain: value v has v ones and a zero (v + 1 bits), value 255 has 255 ones. 511 nodes.
+    std::vector<std::pair<int, std::string>> entries;
+    for (int v = 0; v < 255; ++v)
+        entries.emplace_back(v, std::string(size_t(v), '1') + "0");
+    entries.emplace_back(255, std::string(255, '1'));
+    Bytes expected;
+    std::vector<std::string> data;
+    std::mt19937 rng(3);
+    for (int i = 0; i < 3000; ++i) {
+        const int v = (i < 256) ? 255 - i : int(rng() % 256);
+        expected.push_back(std::uint8_t(v));
+        data.push_back(entries[size_t(v)].second);
+    }
+    std::uint8_t checksum = 0;
+    for (std::uint8_t b : expected)
+        checksum ^= b;
+    const Bytes stream = handMade(checksum, std::int32_t(expected.size()), entries, data);
+    const Run run = decodeWith(stream);
+    QVERIFY2(run.bytes.has_value(), qPrintable(run.error));
+    QVERIFY(*run.bytes == expected);
+    QCOMPARE(run.progress, reference::decode(stream).progress);
+
+    // 255 zeros, 255 ones, then a branch off the zeros' path: more than 512 nodes.
+    const Bytes tooBig = handMade(0, 1,
+                                  {{0, std::string(255, '0')},
+                                   {1, std::string(255, '1')},
+                                   {2, "0" + std::string(254, '1')}},
+                                  {"0"});
+    QCOMPARE(decodeWith(tooBig).error, QStringLiteral("corrupt"));
+    QCOMPARE(reference::decode(tooBig).error, std::string("corrupt"));
+}
+
+void clsHuffmanTest::malformedStreams_data()
+{
+    QTest::addColumn<Bytes>("stream");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("source");
+
+    Bytes id5 = fromText("HE5\r");
+    id5.insert(id5.end(), 20, 0x11);
+    QTest::newRow("HE5 identification") << id5 << QStringLiteral("identification")
+                                        << QStringLiteral("HuffmanDecode()");
+    Bytes badChecksum = encodeWith(makeInput(50000, Skew::Text, 5));
+    badChecksum[4] ^= 0x40;
+    QTest::newRow("checksum changed") << badChecksum << QStringLiteral("checksum")
+                                      << QStringLiteral("clsHuffman.Decode()");
+    QTest::newRow("code length 0")
+        << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 00 02 00 61 01 62 00 02 02"))
+        << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
+    QTest::newRow("header cut") << fromHex(QStringLiteral("48 45 33 0d 03 02 00"))
+                                << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
+    QTest::newRow("entries cut") << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 00 02 00 61 01"))
+                                 << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
+    QTest::newRow("code table cut")
+        << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 00 02 00 61 05 62 05"))
+        << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
+    QTest::newRow("negative N")
+        << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 00 fe ff 61 01 62 01 02 02"))
+        << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
+    QTest::newRow("negative length")
+        << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 80 02 00 61 01 62 01 02 02"))
+        << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
+    // Only "a" has a code (0): a 1 bit leads nowhere.
+    QTest::newRow("code not in tree") << handMade('a', 2, {{'a', "0"}}, {"0", "1"})
+                                      << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
+    // "abc" claiming 7 bytes: the padding decodes as c, c, c and the input ends after 6 bytes.
+    QTest::newRow("ends early, checksum differs")
+        << fromHex(QStringLiteral("48 45 33 0d 60 07 00 00 00 03 00 61 02 62 02 63 01 0d 0d"))
+        << QStringLiteral("checksum") << QStringLiteral("clsHuffman.Decode()");
+    // The same with a checksum that fits the 6 bytes: still refused, never padded with zeros.
+    QTest::newRow("ends early, checksum fits")
+        << fromHex(QStringLiteral("48 45 33 0d 03 07 00 00 00 03 00 61 02 62 02 63 01 0d 0d"))
+        << QStringLiteral("truncated") << QStringLiteral("clsHuffman.Decode()");
+    QTest::newRow("empty input") << Bytes{} << QStringLiteral("corrupt")
+                                 << QStringLiteral("clsHuffman.Decode()");
+}
+
+void clsHuffmanTest::malformedStreams()
+{
+    QFETCH(Bytes, stream);
+    QFETCH(QString, error);
+    QFETCH(QString, source);
+
+    std::vector<std::uint8_t> buffer = stream;
+    clsHuffman codec;
+    try {
+        codec.DecodeByte(buffer, std::int64_t(buffer.size()));
+        QFAIL("decoding succeeded");
+    } catch (const CodecError &e) {
+        QCOMPARE(e.number(), kCodecErrorNumber);
+        QCOMPARE(QString::fromStdString(e.source()), source);
+        QCOMPARE(kindOf(e), error);
+        if (error == QLatin1String("identification"))
+            QCOMPARE(e.description(), std::string("The data either was not compressed with HE3 or "
+                                                  "is corrupt (identification string not found)"));
+        if (error == QLatin1String("checksum"))
+            QCOMPARE(e.description(),
+                     std::string("The data might be corrupted (checksum did not match expected value)"));
+    }
+    QVERIFY(buffer == stream); // the caller's buffer keeps the stream
+    QCOMPARE(QString::fromStdString(reference::decode(stream).error), error);
+}
+
+void clsHuffmanTest::mutatedStreamsMatchModel()
+{
+    std::mt19937 rng(11);
+    const Bytes inputs[] = {makeInput(3000, Skew::Text, 1), makeInput(800, Skew::Geometric, 2),
+                            makeInput(600, Skew::Uniform, 3), fromText("abc"),
+                            makeInput(25000, Skew::Fibonacci, 4)};
+    int failures = 0;
+    for (const Bytes &input : inputs) {
+        const Bytes stream = encodeWith(input);
+        for (int round = 0; round < 300; ++round) {
+            Bytes m = stream;
+            const int changes = 1 + int(rng() % 4);
+            for (int c = 0; c < changes; ++c) {
+                switch (rng() % 4) {
+                case 0: // flip a bit anywhere, header included
+                    m[rng() % m.size()] ^= std::uint8_t(1u << (rng() % 8));
+                    break;
+                case 1: // cut the end
+                    m.resize(m.size() - std::min<std::size_t>(m.size(), 1 + rng() % 40));
+                    break;
+                case 2: // a random byte in the header or code table
+                    if (m.size() > 4)
+                        m[4 + rng() % std::min<std::size_t>(m.size() - 4, 600)] = std::uint8_t(rng());
+                    break;
+                default: // a longer claimed length
+                    if (m.size() > 8)
+                        m[5 + rng() % 4] = std::uint8_t(rng());
+                    break;
+                }
+                if (m.empty())
+                    break;
+            }
+            const Run run = decodeWith(m);
+            const reference::Outcome model = reference::decode(m);
+            QCOMPARE(run.error, QString::fromStdString(model.error));
+            QVERIFY(run.bytes == model.bytes);
+            QCOMPARE(run.progress, model.progress);
+            failures += model.bytes ? 0 : 1;
+        }
+    }
+    QVERIFY(failures > 100); // the mutations really did break streams
+}
+
+void clsHuffmanTest::progressRoundsHalfToEven()
+{
+    // 14000 bytes: counting gives 0.5, 1, 1.5, 2, 2.5, ... which round to 0, 1, 2, 2, 2, ...
+    const Bytes input = makeInput(14000, Skew::Text, 8);
+    std::vector<int> progress;
+    const Bytes stream = encodeWith(input, &progress);
+    QCOMPARE(stream[2], std::uint8_t('3'));
+    QCOMPARE(progress, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 11, 12, 75, 100}));
+
+    // Decoding: after stream byte 10000 (when the stream is that long) 10000 / size x 89,
+    // then 89 and 10000 / 14000 x 11 + 89 while verifying, then 100.
+    std::vector<int> back;
+    clsHuffman codec;
+    codec.setProgressHandler([&](int p) { back.push_back(p); });
+    QVERIFY(codec.decode(stream) == input);
+    std::vector<int> expected;
+    if (stream.size() >= 10000)
+        expected.push_back(reference::roundHalfEven(10000.0 / double(stream.size()) * 89));
+    expected.insert(expected.end(), {89, 97, 100});
+    QCOMPARE(back, expected);
+}
+
+void clsHuffmanTest::storedAndEmptyStreams()
+{
+    std::vector<int> progress;
+    clsHuffman codec;
+    codec.setProgressHandler([&](int p) { progress.push_back(p); });
+    QVERIFY(codec.decode(fromText("HE0\rtow truck")) == fromText("tow truck"));
+    QVERIFY(codec.decode(fromText("HE0\r")).empty());
+    QVERIFY(progress.empty()); // decoding a stored stream raises nothing
+    QVERIFY(codec.encode({}) == fromText("HE0\r"));
+    QVERIFY(progress.empty()); // nor does encoding empty input
+    // One repeated value is stored after counting: no checksum, packing or final event.
+    QVERIFY(codec.encode(Bytes(5000, 'q')) == [] {
+        Bytes b = fromText("HE0\r");
+        b.insert(b.end(), 5000, 'q');
+        return b;
+    }());
+    QCOMPARE(progress, (std::vector<int>{1, 3, 4, 6}));
+    progress.clear();
+
+    // A stream whose bytes 0, 1 and 3 are not H, E, CR is read as HE3 without a test.
+    Bytes unmarked = encodeWith(fromText("ab"));
+    unmarked[0] = 'X';
+    unmarked[3] = 'Y';
+    QVERIFY(*decodeWith(unmarked).bytes == fromText("ab"));
+    // A claimed length of 0 leaves the buffer as it was.
+    const Bytes zeroLength = fromHex(QStringLiteral("48 45 33 0d 00 00 00 00 00 99 99"));
+    QVERIFY(*decodeWith(zeroLength).bytes == zeroLength);
+}
+
+void clsHuffmanTest::bufferOperations()
+{
+    clsHuffman codec;
+    // Only the first ByteLen bytes count; the buffer becomes the stream, sized exactly.
+    Bytes buffer = fromText("abXYZ");
+    codec.EncodeByte(buffer, 2);
+    QCOMPARE(toHex(buffer), QStringLiteral("48 45 33 0d 03 02 00 00 00 02 00 61 01 62 01 02 02"));
+    buffer.push_back(0xEE); // trailing bytes beyond ByteLen are ignored
+    codec.DecodeByte(buffer, std::int64_t(buffer.size()) - 1);
+    QVERIFY(buffer == fromText("ab"));
+
+    Bytes outside = fromText("abc");
+    QVERIFY_THROWS_EXCEPTION(CodecError, codec.EncodeByte(outside, 4));
+    QVERIFY_THROWS_EXCEPTION(CodecError, codec.DecodeByte(outside, -1));
+    QVERIFY(outside == fromText("abc"));
+
+    std::string text("Tow\0yard \xff\x80 records, records, records", 34);
+    const std::string packed = codec.EncodeString(text);
+    QCOMPARE(packed.substr(0, 4), std::string("HE3\r"));
+    QCOMPARE(codec.DecodeString(packed), text);
+}
+
+void clsHuffmanTest::tooLargeInputIsRefused()
+{
+    clsHuffman codec;
+    const std::uint8_t tiny[16] = {};
+    // The length is checked before a single byte is read.
+    const std::span<const std::uint8_t> huge(tiny, std::size_t(clsHuffman::kMaxInputLength) + 1);
+    try {
+        codec.encode(huge);
+        QFAIL("a 2 GiB input was accepted");
+    } catch (const CodecError &e) {
+        QCOMPARE(e.number(), kCodecErrorNumber);
+        QVERIFY(e.description().find("too large") != std::string::npos);
+    }
+    Bytes buffer = fromText("abc");
+    QVERIFY_THROWS_EXCEPTION(CodecError, codec.EncodeByte(buffer, clsHuffman::kMaxInputLength + 1));
+    QVERIFY(buffer == fromText("abc"));
+
+    // A sparse file of 2 GiB costs no disk; it is refused before it is read.
+    QTemporaryDir dir;
+    const QString big = dir.filePath(QStringLiteral("big.db"));
+    QFile file(big);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.resize(clsHuffman::kMaxInputLength + 1));
+    file.close();
+    const QString dest = dir.filePath(QStringLiteral("backup.tow"));
+    try {
+        codec.EncodeFile(big.toStdString(), dest.toStdString());
+        QFAIL("a 2 GiB file was accepted");
+    } catch (const CodecError &e) {
+        QCOMPARE(QString::fromStdString(e.source()), QStringLiteral("clsHuffman.EncodeFile()"));
+        QVERIFY(e.description().find("too large") != std::string::npos);
+    }
+    QVERIFY(!QFile::exists(dest));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+}
+
+void clsHuffmanTest::fileOperations()
+{
+    QTemporaryDir dir;
+    const std::string source = dir.filePath(QStringLiteral("data.dll")).toStdString();
+    const std::string packed = dir.filePath(QStringLiteral("backup.tow")).toStdString();
+    const std::string restored = dir.filePath(QStringLiteral("restored.dll")).toStdString();
+    clsHuffman codec;
+
+    try {
+        codec.EncodeFile(source, packed);
+        QFAIL("a missing source was accepted");
+    } catch (const CodecError &e) {
+        QCOMPARE(e.number(), kCodecErrorNumber);
+        QCOMPARE(e.source(), std::string("clsHuffman.EncodeFile()"));
+        QCOMPARE(e.description(), std::string("Source file does not exist"));
+    }
+    QVERIFY(!QFile::exists(QString::fromStdString(packed)));
+    try {
+        codec.DecodeFile(packed, restored);
+        QFAIL("a missing source was accepted");
+    } catch (const CodecError &e) {
+        QCOMPARE(e.source(), std::string("clsHuffman.DecodeFile()"));
+        QCOMPARE(e.description(), std::string("Source file does not exist"));
+    }
+
+    const Bytes input = makeInput(300000, Skew::Text, 12);
+    {
+        QFile f(QString::fromStdString(source));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char *>(input.data()), qint64(input.size()));
+    }
+    {
+        QFile f(QString::fromStdString(packed)); // an older backup is replaced
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("old backup");
+    }
+    codec.EncodeFile(source, packed);
+    codec.DecodeFile(packed, restored);
+    QFile back(QString::fromStdString(restored));
+    QVERIFY(back.open(QIODevice::ReadOnly));
+    const QByteArray restoredBytes = back.readAll();
+    QVERIFY(Bytes(restoredBytes.begin(), restoredBytes.end()) == input);
+    back.close();
+
+    // A corrupt stream leaves the earlier destination alone and no temporary file behind.
+    {
+        QFile f(QString::fromStdString(packed));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.seek(4);
+        f.write("\x01");
+    }
+    QVERIFY_THROWS_EXCEPTION(CodecError, codec.DecodeFile(packed, restored));
+    QVERIFY(back.open(QIODevice::ReadOnly));
+    QCOMPARE(back.readAll(), restoredBytes);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+
+    // A destination in a folder that does not exist: path not found, nothing written.
+    try {
+        codec.EncodeFile(source, dir.filePath(QStringLiteral("gone/backup.tow")).toStdString());
+        QFAIL("wrote into a missing folder");
+    } catch (const CodecError &e) {
+        QCOMPARE(e.number(), kErrPathNotFound);
+    }
+}
+
+QTEST_GUILESS_MAIN(clsHuffmanTest)
+#include "clsHuffman_test.moc"
