@@ -11,6 +11,7 @@
 
 #include "AboutBox.h"
 #include "AppContext.h"
+#include "BackupWindow.h"
 #include "ConfigWindow.h"
 #include "ContactsWindow.h"
 #include "Dialogs.h"
@@ -23,6 +24,21 @@
 #include "TowRecordForm.h"
 
 namespace tarnvale {
+
+namespace {
+
+// Brings an already open window to the front; false when there is none.
+bool raiseExisting(QWidget *window)
+{
+    if (!window)
+        return false;
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return true;
+}
+
+} // namespace
 
 MainWindow::MainWindow(AppContext &context, QWidget *parent)
     : QMainWindow(parent), m_context(context)
@@ -281,22 +297,17 @@ void MainWindow::printCommand()
 
 void MainWindow::openBackup()
 {
+    if (raiseExisting(m_backup))
+        return;
+    auto *backup = new BackupWindow(
+        m_context.store, m_context.settings, m_context.dialogs,
+        [this] { m_context.database.CloseDatabaseFile(); },
+        [this] { return m_context.database.OpenDatabaseFile(); },
+        [this] { m_browser->RefContactList(); }, this);
+    backup->setAttribute(Qt::WA_DeleteOnClose);
+    m_backup = backup;
+    backup->show();
 }
-
-namespace {
-
-// Brings an already open window to the front; false when there is none.
-bool raiseExisting(QWidget *window)
-{
-    if (!window)
-        return false;
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return true;
-}
-
-} // namespace
 
 void MainWindow::openReminders()
 {

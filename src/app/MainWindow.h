@@ -83,6 +83,7 @@ private:
     QPointer<QWidget> m_reminders;
     QPointer<QWidget> m_config;
     QPointer<QWidget> m_tips;
+    QPointer<QWidget> m_backup;
     std::unique_ptr<PrintCommand> m_print;
 };
 

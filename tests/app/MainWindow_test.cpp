@@ -457,6 +457,8 @@ void MainWindowTest::commandsOpenTheirWindows_data()
     QTest::newRow("Groups > Remove") << "mnuRemGroup" << "frmAddRemoveGroup";
     QTest::newRow("toolbar New") << "tbNew" << "frmAddEditContact";
     QTest::newRow("toolbar New > Vehicle") << "tbNewVehicle" << "frmAddEditContact";
+    QTest::newRow("Tools > Backup") << "mnubackup" << "frmBackup";
+    QTest::newRow("toolbar Backup") << "tbBackup" << "frmBackup";
     QTest::newRow("Report Help") << "mnureporthelp" << "frmreporthelp";
     QTest::newRow("Config Help") << "mnuconfighelp" << "frmconfighelp";
     QTest::newRow("Pricing Help") << "mnupricing" << "frmpricing";
@@ -481,7 +483,7 @@ void MainWindowTest::commandsOpenTheirWindows()
             opened = w;
     QVERIFY2(opened, qPrintable(window));
     // Asking again brings the same window forward rather than a second one.
-    if (window == "frmReminders" || window == "frmConfig" || window == "frmTip") {
+    if (window == "frmReminders" || window == "frmConfig" || window == "frmTip" || window == "frmBackup") {
         action->trigger();
         int open = 0;
         for (QWidget *w : QApplication::topLevelWidgets())
