@@ -1,0 +1,34 @@
+// One search text in one match mode, compiled for matching many field texts quickly.
+// Field texts given as UTF-8 bytes (as the database stores them) are matched byte by byte
+// when they are plain ASCII; anything else goes through FindRules itself, so the answer is
+// always exactly FindRules::matches.
+#pragma once
+
+#include "FindRules.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+namespace tarnvale {
+
+class TextMatcher
+{
+public:
+    TextMatcher(const QString &findText, MatchMode mode);
+
+    bool matches(QStringView text) const;
+    bool matchesUtf8(const char *data, qsizetype size) const;
+
+private:
+    qsizetype findAscii(const char *data, qsizetype size) const;
+
+    MatchMode m_mode;
+    bool m_keepCase;
+    bool m_wholeWord;
+    QString m_find;      // in the compared form (lower-cased unless the mode keeps case)
+    QByteArray m_bytes;  // m_find in UTF-8
+    bool m_asciiFind;    // m_find is plain ASCII
+};
+
+} // namespace tarnvale
