@@ -137,7 +137,10 @@ void FindWindow::loadGroups()
 
 void FindWindow::preselectGroup(const QString &groupName)
 {
-    m_groups->setCurrentText(groupName);
+    const int index = m_groups->findText(groupName, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        m_groups->setCurrentIndex(index);
+    m_groups->setEditText(groupName);
 }
 
 bool FindWindow::isSearching() const

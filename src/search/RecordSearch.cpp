@@ -59,12 +59,12 @@ std::optional<Plan> makePlan(const FindRequest &request)
                + QStringLiteral(" FROM wrecker");
 
     const GroupFilter filter = FindRules::groupFilter(request.groupText);
-    if (!filter.all) {
+    if (!filter.all && filter.name.isEmpty()) {
+        plan.sql += QStringLiteral(" WHERE (groupname = '' OR groupname IS NULL)");
+    } else if (!filter.all) {
         plan.bindsGroup = true;
         plan.group = filter.name;
-        plan.sql += filter.name.isEmpty()
-                        ? QStringLiteral(" WHERE (groupname = ? COLLATE BINARY OR groupname IS NULL)")
-                        : QStringLiteral(" WHERE groupname = ? COLLATE BINARY");
+        plan.sql += QStringLiteral(" WHERE groupname = ? COLLATE BINARY");
     }
     plan.sql += QStringLiteral(" ORDER BY id");
     return plan;

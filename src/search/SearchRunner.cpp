@@ -107,7 +107,8 @@ void SearchRunner::conclude(int generation, RecordSearch::Outcome outcome, const
         m_thread.reset();
     }
     m_running = false;
-    const bool completed = outcome == RecordSearch::Outcome::Done;
+    // Rows found after a cancel are dropped, so a cancelled search never counts as complete.
+    const bool completed = outcome == RecordSearch::Outcome::Done && !m_cancel;
     const bool failed = outcome == RecordSearch::Outcome::Failed;
     Q_EMIT finished(completed, failed ? error.number : 0, failed ? error.description : QString());
 }
