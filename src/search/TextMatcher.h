@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <vector>
+
 namespace tarnvale {
 
 class TextMatcher
@@ -29,6 +31,7 @@ private:
     QString m_find;      // in the compared form (lower-cased unless the mode keeps case)
     QByteArray m_bytes;  // m_find in UTF-8
     bool m_asciiFind;    // m_find is plain ASCII
+    std::vector<unsigned char> m_caseBits; // 0x20 where m_bytes holds a letter and case is ignored
 };
 
 } // namespace tarnvale
