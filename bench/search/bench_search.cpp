@@ -8,9 +8,9 @@
 //    forward-only scan reading every column.
 // The databases are written once into bench/search-data/ beside the executable and reused.
 //
-// With --instructions, each native peer runs once on the 100,000-record database between
-// callgrind client requests instead: run it under
-//   valgrind --tool=callgrind --callgrind-out-file=cg.%p bench_search --instructions
+// With --instructions [RECORDS], each native peer runs once on the database of that many
+// records (default 100,000) between callgrind client requests instead: run it under
+//   valgrind --tool=callgrind --callgrind-out-file=cg.%p bench_search --instructions 100000
 // and each dump's "totals:" line is the instruction count of one peer (bench/search/
 // count_instructions.sh does this and prints the ratios). Outside valgrind it only times.
 #include <QCoreApplication>
@@ -24,6 +24,7 @@
 #include <sqlite3.h>
 #include <valgrind/callgrind.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -71,9 +72,8 @@ bool prepareFixture(Fixture &fixture, const QString &folder)
 {
     const QString path = QDir(folder).filePath(QStringLiteral("tow-%1.db").arg(fixture.records));
     fixture.store = std::make_unique<RecordStore>();
-    if (QFileInfo::exists(path)
-        && fixture.store->open(path, RecordStore::OpenMode::ExistingOnly)
-        && fixture.store->towRecordCount() == fixture.records) {
+    if (QFileInfo::exists(path) && fixture.store->open(path, RecordStore::OpenMode::ExistingOnly) &&
+        fixture.store->towRecordCount() == fixture.records) {
         fixture.handle = handleOf(fixture.store->database());
         return fixture.handle != nullptr;
     }
@@ -137,12 +137,18 @@ qint64 search(const Fixture &fixture, int mode, RecordSearch::Reader reader)
     return outcome == RecordSearch::Outcome::Done ? found : -1;
 }
 
-std::string nativeBareName(int records) { return "bare_sqlite3_scan/" + std::to_string(records); }
+std::string nativeBareName(int records)
+{
+    return "bare_sqlite3_scan/" + std::to_string(records);
+}
 std::string nativeSearchName(int records, int mode)
 {
     return "search_native/" + std::to_string(records) + "/mode" + std::to_string(mode);
 }
-std::string qtBareName(int records) { return "bare_qsqlquery_scan/" + std::to_string(records); }
+std::string qtBareName(int records)
+{
+    return "bare_qsqlquery_scan/" + std::to_string(records);
+}
 std::string qtSearchName(int records, int mode)
 {
     return "search_qsqlquery/" + std::to_string(records) + "/mode" + std::to_string(mode);
@@ -151,13 +157,12 @@ std::string qtSearchName(int records, int mode)
 // Shows Google Benchmark's own table and keeps the median of every benchmark.
 class MedianReporter : public benchmark::ConsoleReporter
 {
-public:
+  public:
     void ReportRuns(const std::vector<Run> &runs) override
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-            {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
                 g_medianMs[run.run_name.function_name] = run.GetAdjustedRealTime();
                 g_medianCpuMs[run.run_name.function_name] = run.GetAdjustedCPUTime();
             }
@@ -183,7 +188,8 @@ void printLine(const std::string &what, const std::string &name, const std::stri
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString folder = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("search-data"));
+    const QString folder =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("search-data"));
     QDir().mkpath(folder);
     for (int records : {100000, 1000000}) {
         auto fixture = std::make_unique<Fixture>();
@@ -195,8 +201,16 @@ int main(int argc, char *argv[])
         g_fixtures.push_back(std::move(fixture));
     }
 
-    if (app.arguments().contains(QStringLiteral("--instructions"))) {
-        const Fixture &fixture = *g_fixtures.front();
+    const QStringList arguments = app.arguments();
+    const qsizetype countAt = arguments.indexOf(QStringLiteral("--instructions"));
+    if (countAt > 0) {
+        const int records = arguments.value(countAt + 1, QStringLiteral("100000")).toInt();
+        const auto chosen =
+            std::find_if(g_fixtures.begin(), g_fixtures.end(),
+                         [records](const auto &f) { return f->records == records; });
+        if (chosen == g_fixtures.end())
+            return 2;
+        const Fixture &fixture = **chosen;
         const QByteArray sql = RecordSearch::statement(requestFor(0)).toUtf8();
         bareNativeScan(fixture.handle, sql); // warm the page cache
         CALLGRIND_ZERO_STATS;
@@ -217,38 +231,53 @@ int main(int argc, char *argv[])
         const Fixture *fixture = owned.get();
         const int n = fixture->records;
         const QByteArray sql = RecordSearch::statement(requestFor(0)).toUtf8();
-        benchmark::RegisterBenchmark(nativeBareName(n).c_str(), [fixture, sql](benchmark::State &state) {
-            for (auto _ : state)
-                benchmark::DoNotOptimize(bareNativeScan(fixture->handle, sql));
-        })->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark(nativeBareName(n).c_str(),
+                                     [fixture, sql](benchmark::State &state) {
+                                         for (auto _ : state)
+                                             benchmark::DoNotOptimize(
+                                                 bareNativeScan(fixture->handle, sql));
+                                     })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         for (int mode = 0; mode < 4; ++mode) {
             const std::string name = nativeSearchName(n, mode);
-            benchmark::RegisterBenchmark(name.c_str(), [fixture, mode, name](benchmark::State &state) {
-                for (auto _ : state)
-                    g_found[name] = search(*fixture, mode, RecordSearch::Reader::Native);
-            })->Unit(benchmark::kMillisecond)->UseRealTime();
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [fixture, mode, name](benchmark::State &state) {
+                                             for (auto _ : state)
+                                                 g_found[name] = search(
+                                                     *fixture, mode, RecordSearch::Reader::Native);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
         }
         if (n > 100000)
             continue;
         const QString qtSql = QString::fromUtf8(sql);
-        benchmark::RegisterBenchmark(qtBareName(n).c_str(), [fixture, qtSql](benchmark::State &state) {
-            for (auto _ : state)
-                benchmark::DoNotOptimize(bareQtScan(fixture->store->database(), qtSql));
-        })->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark(qtBareName(n).c_str(),
+                                     [fixture, qtSql](benchmark::State &state) {
+                                         for (auto _ : state)
+                                             benchmark::DoNotOptimize(
+                                                 bareQtScan(fixture->store->database(), qtSql));
+                                     })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         for (int mode = 0; mode < 4; ++mode) {
             const std::string name = qtSearchName(n, mode);
-            benchmark::RegisterBenchmark(name.c_str(), [fixture, mode, name](benchmark::State &state) {
-                for (auto _ : state)
-                    g_found[name] = search(*fixture, mode, RecordSearch::Reader::Generic);
-            })->Unit(benchmark::kMillisecond)->UseRealTime();
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [fixture, mode, name](benchmark::State &state) {
+                                             for (auto _ : state)
+                                                 g_found[name] = search(
+                                                     *fixture, mode, RecordSearch::Reader::Generic);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
         }
     }
 
     // Repetitions in random order, so that the peers share the machine's ups and downs.
-    std::vector<std::string> args{argv[0], "--benchmark_repetitions=7",
-                                  "--benchmark_enable_random_interleaving=true",
-                                  "--benchmark_report_aggregates_only=true",
-                                  "--benchmark_min_time=0.3"};
+    std::vector<std::string> args{
+        argv[0], "--benchmark_repetitions=7", "--benchmark_enable_random_interleaving=true",
+        "--benchmark_report_aggregates_only=true", "--benchmark_min_time=0.3"};
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
     std::vector<char *> cargs;
@@ -266,13 +295,14 @@ int main(int argc, char *argv[])
         const int n = owned->records;
         for (int mode = 0; mode < 4; ++mode)
             printLine("search mode " + std::to_string(mode) + ", " + std::to_string(n) + " records",
-                      nativeSearchName(n, mode), nativeBareName(n), "bare SQLite scan (sqlite3 C API)");
+                      nativeSearchName(n, mode), nativeBareName(n),
+                      "bare SQLite scan (sqlite3 C API)");
     }
     for (const auto &owned : g_fixtures) {
         const int n = owned->records;
         for (int mode = 0; mode < 4; ++mode)
-            printLine("QSqlQuery reader, mode " + std::to_string(mode) + ", " + std::to_string(n)
-                          + " records",
+            printLine("QSqlQuery reader, mode " + std::to_string(mode) + ", " + std::to_string(n) +
+                          " records",
                       qtSearchName(n, mode), qtBareName(n), "bare QSqlQuery forward-only scan");
     }
     g_fixtures.clear();

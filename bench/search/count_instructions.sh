@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Instruction counts of the native search against the bare sqlite3 scan (100,000 records),
-# from callgrind: repeatable whatever else the machine is doing. Usage: count_instructions.sh [build]
+# Instruction counts of the native search against the bare sqlite3 scan, from callgrind:
+# repeatable whatever else the machine is doing.
+# Usage: count_instructions.sh [build] [records: 100000 (default) or 1000000]
 set -euo pipefail
 BUILD=${1:-build}
+RECORDS=${2:-100000}
 out=$(mktemp -d)
-valgrind --tool=callgrind --callgrind-out-file="$out/cg.%p" "$BUILD/bench/bench_search" --instructions >/dev/null 2>"$out/log"
-bare=0
+valgrind --tool=callgrind --callgrind-out-file="$out/cg.%p" "$BUILD/bench/bench_search" --instructions "$RECORDS" >/dev/null 2>"$out/log"
 for f in "$out"/cg.*; do
     name=$(sed -n 's/^desc: Trigger: Client Request: //p' "$f")
     total=$(sed -n 's/^totals: //p' "$f" | awk '{print $1}')
@@ -13,5 +14,5 @@ for f in "$out"/cg.*; do
     echo "$name $total"
 done | sort > "$out/totals"
 bare=$(awk '$1=="bare_sqlite3_scan"{print $2}' "$out/totals")
-awk -v bare="$bare" '{ printf "%-18s %13d instructions, %.2fx bare sqlite3 scan\n", $1, $2, $2 / bare }' "$out/totals"
+awk -v bare="$bare" '{ printf "%-18s %14d instructions, %.2fx bare sqlite3 scan\n", $1, $2, $2 / bare }' "$out/totals"
 rm -rf "$out"

@@ -13,7 +13,7 @@ class FindResultModel : public QAbstractTableModel
 {
     Q_OBJECT
 
-public:
+  public:
     enum Column { NameColumn, VehicleInfoColumn, GroupColumn, ColumnCount };
 
     explicit FindResultModel(QObject *parent = nullptr);
@@ -33,7 +33,7 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-private:
+  private:
     QList<FindResult> m_rows;
     QVariant m_icon;
 };

@@ -26,7 +26,7 @@ struct GroupFilter
 
 class FindRules
 {
-public:
+  public:
     static MatchMode matchMode(bool wholeWord, bool matchCase);
     static bool keepsCase(MatchMode mode);
     static bool isWholeWord(MatchMode mode);

@@ -25,7 +25,7 @@ class FindWindow : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     // Fills the group list from the store at once (a failure is reported through dialogs).
     FindWindow(RecordStore &store, Dialogs &dialogs, QWidget *parent = nullptr);
     ~FindWindow() override;
@@ -38,13 +38,13 @@ public:
                 bool matchWord, bool matchCase);
     bool isSearching() const;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void searchFinished();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent *event) override;
 
-private:
+  private:
     void buildControls();
     void loadGroups();
     void onSearchClicked();

@@ -18,7 +18,7 @@ namespace {
 
 // The columns every result needs, first in every statement, in this order.
 enum ResultColumn { cId, cName, cYear, cMake, cModel, cStyle, cVin, cGroup, kResultColumns };
-constexpr TowField kResultFields[] = {TowField::custname, TowField::vehyear, TowField::vehmake,
+constexpr TowField kResultFields[] = {TowField::custname, TowField::vehyear,  TowField::vehmake,
                                       TowField::vehmodel, TowField::vehstyle, TowField::vehvin,
                                       TowField::groupname};
 
@@ -55,8 +55,8 @@ std::optional<Plan> makePlan(const FindRequest &request)
     QStringList names{QStringLiteral("id")};
     for (TowField field : columns)
         names << TowRecord::fieldName(field);
-    plan.sql = QStringLiteral("SELECT ") + names.join(QLatin1String(", "))
-               + QStringLiteral(" FROM wrecker");
+    plan.sql = QStringLiteral("SELECT ") + names.join(QLatin1String(", ")) +
+               QStringLiteral(" FROM wrecker");
 
     const GroupFilter filter = FindRules::groupFilter(request.groupText);
     if (!filter.all && filter.name.isEmpty()) {
@@ -72,7 +72,7 @@ std::optional<Plan> makePlan(const FindRequest &request)
 
 class Batcher
 {
-public:
+  public:
     Batcher(const RecordSearch::Sink &sink, int size) : m_sink(sink), m_size(qMax(1, size)) {}
     void add(FindResult &&row)
     {
@@ -88,7 +88,7 @@ public:
         m_rows = QList<FindResult>();
     }
 
-private:
+  private:
     const RecordSearch::Sink &m_sink;
     qsizetype m_size;
     QList<FindResult> m_rows;
@@ -111,7 +111,7 @@ sqlite3 *sqliteHandle(const QSqlDatabase &db)
 
 class NativeStatement
 {
-public:
+  public:
     ~NativeStatement() { sqlite3_finalize(m_statement); }
     sqlite3_stmt *m_statement = nullptr;
 };
@@ -152,7 +152,8 @@ RecordSearch::Outcome runNative(sqlite3 *db, const Plan &plan, const RecordSearc
             break;
         bool found = false;
         for (int column : plan.compared) {
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+            const auto *text =
+                reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
             if (text && matcher.matchesUtf8(text, sqlite3_column_bytes(statement, column))) {
                 found = true;
                 break;
@@ -163,10 +164,10 @@ RecordSearch::Outcome runNative(sqlite3 *db, const Plan &plan, const RecordSearc
         FindResult row;
         row.id = sqlite3_column_int64(statement, cId);
         row.name = columnText(statement, cName);
-        row.vehicleInfo = FindRules::vehicleInfo(
-            columnText(statement, cYear), columnText(statement, cMake),
-            columnText(statement, cModel), columnText(statement, cStyle),
-            columnText(statement, cVin));
+        row.vehicleInfo =
+            FindRules::vehicleInfo(columnText(statement, cYear), columnText(statement, cMake),
+                                   columnText(statement, cModel), columnText(statement, cStyle),
+                                   columnText(statement, cVin));
         row.group = columnText(statement, cGroup);
         batch.add(std::move(row));
     }
@@ -180,7 +181,8 @@ RecordSearch::Outcome failWith(DbError *error, const QSqlError &sqlError)
 {
     bool ok = false;
     const int number = sqlError.nativeErrorCode().toInt(&ok);
-    const QString text = sqlError.databaseText().isEmpty() ? sqlError.text() : sqlError.databaseText();
+    const QString text =
+        sqlError.databaseText().isEmpty() ? sqlError.text() : sqlError.databaseText();
     return failWith(error, ok ? number : 1, text);
 }
 
@@ -213,10 +215,10 @@ RecordSearch::Outcome runGeneric(const QSqlDatabase &db, const Plan &plan,
         FindResult row;
         row.id = query.value(cId).toLongLong();
         row.name = query.value(cName).toString();
-        row.vehicleInfo = FindRules::vehicleInfo(
-            query.value(cYear).toString(), query.value(cMake).toString(),
-            query.value(cModel).toString(), query.value(cStyle).toString(),
-            query.value(cVin).toString());
+        row.vehicleInfo =
+            FindRules::vehicleInfo(query.value(cYear).toString(), query.value(cMake).toString(),
+                                   query.value(cModel).toString(), query.value(cStyle).toString(),
+                                   query.value(cVin).toString());
         row.group = query.value(cGroup).toString();
         batch.add(std::move(row));
     }

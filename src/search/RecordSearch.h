@@ -20,7 +20,7 @@ class RecordStore;
 
 class RecordSearch
 {
-public:
+  public:
     enum class Outcome { Done, Cancelled, Failed };
     // Native reads an SQLite connection through SQLite's own interface (fast); Generic reads
     // any connection through QSqlQuery. Both give the same rows.
@@ -30,8 +30,8 @@ public:
     struct Options
     {
         Reader reader = Reader::Native;
-        int batchSize = 1024;                        // rows per call of the sink
-        const std::atomic<bool> *cancel = nullptr;   // looked at between rows
+        int batchSize = 1024;                      // rows per call of the sink
+        const std::atomic<bool> *cancel = nullptr; // looked at between rows
     };
 
     // The statement a request is run with (empty when the request can match nothing: an

@@ -51,8 +51,7 @@ void SearchRunner::cancel()
         m_cancel = true;
 }
 
-void SearchRunner::work(const QString &sourceConnection, const FindRequest &request,
-                        int generation)
+void SearchRunner::work(const QString &sourceConnection, const FindRequest &request, int generation)
 {
     RecordSearch::Outcome outcome = RecordSearch::Outcome::Failed;
     DbError error{3420, QStringLiteral("The database is not open.")};
@@ -61,7 +60,8 @@ void SearchRunner::work(const QString &sourceConnection, const FindRequest &requ
         {
             QSqlDatabase db = QSqlDatabase::cloneDatabase(sourceConnection, name);
             if (db.driverName() == QLatin1String("QSQLITE"))
-                db.setConnectOptions(db.connectOptions() + QStringLiteral(";QSQLITE_OPEN_READONLY"));
+                db.setConnectOptions(db.connectOptions() +
+                                     QStringLiteral(";QSQLITE_OPEN_READONLY"));
             if (db.open()) {
                 RecordSearch::Options options;
                 options.reader = m_reader;
@@ -71,7 +71,8 @@ void SearchRunner::work(const QString &sourceConnection, const FindRequest &requ
                     db, request,
                     [this, generation](QList<FindResult> &&rows) {
                         QMetaObject::invokeMethod(
-                            this, [this, generation, rows = std::move(rows)] {
+                            this,
+                            [this, generation, rows = std::move(rows)] {
                                 deliver(generation, rows);
                             },
                             Qt::QueuedConnection);

@@ -23,7 +23,7 @@ class SearchRunner : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     explicit SearchRunner(RecordStore &store, QObject *parent = nullptr);
     // Cancels a running search and waits for its thread.
     ~SearchRunner() override;
@@ -37,12 +37,12 @@ public:
     void setBatchSize(int rows) { m_batchSize = rows; }
     void setReader(RecordSearch::Reader reader) { m_reader = reader; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void rowsFound(const QList<tarnvale::FindResult> &rows);
     // completed: the scan reached the end of the table. errorNumber 0 unless it failed.
     void finished(bool completed, int errorNumber, const QString &errorDescription);
 
-private:
+  private:
     void work(const QString &sourceConnection, const FindRequest &request, int generation);
     void deliver(int generation, const QList<FindResult> &rows);
     void conclude(int generation, RecordSearch::Outcome outcome, const DbError &error);

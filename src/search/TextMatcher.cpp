@@ -29,12 +29,9 @@ inline bool isAsciiLetter(char c)
 } // namespace
 
 TextMatcher::TextMatcher(const QString &findText, MatchMode mode)
-    : m_mode(mode),
-      m_keepCase(FindRules::keepsCase(mode)),
-      m_wholeWord(FindRules::isWholeWord(mode)),
-      m_find(FindRules::prepared(findText, mode)),
-      m_bytes(m_find.toUtf8()),
-      m_asciiFind(isAscii(m_bytes.constData(), m_bytes.size()))
+    : m_mode(mode), m_keepCase(FindRules::keepsCase(mode)),
+      m_wholeWord(FindRules::isWholeWord(mode)), m_find(FindRules::prepared(findText, mode)),
+      m_bytes(m_find.toUtf8()), m_asciiFind(isAscii(m_bytes.constData(), m_bytes.size()))
 {
     m_caseBits.resize(size_t(m_bytes.size()));
     for (qsizetype k = 0; k < m_bytes.size(); ++k)

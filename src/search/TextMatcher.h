@@ -16,21 +16,21 @@ namespace tarnvale {
 
 class TextMatcher
 {
-public:
+  public:
     TextMatcher(const QString &findText, MatchMode mode);
 
     bool matches(QStringView text) const;
     bool matchesUtf8(const char *data, qsizetype size) const;
 
-private:
+  private:
     qsizetype findAscii(const char *data, qsizetype size) const;
 
     MatchMode m_mode;
     bool m_keepCase;
     bool m_wholeWord;
-    QString m_find;      // in the compared form (lower-cased unless the mode keeps case)
-    QByteArray m_bytes;  // m_find in UTF-8
-    bool m_asciiFind;    // m_find is plain ASCII
+    QString m_find;     // in the compared form (lower-cased unless the mode keeps case)
+    QByteArray m_bytes; // m_find in UTF-8
+    bool m_asciiFind;   // m_find is plain ASCII
     std::vector<unsigned char> m_caseBits; // 0x20 where m_bytes holds a letter and case is ignored
 };
 

@@ -11,16 +11,14 @@ class FindResultModelTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void rowsAndColumns()
     {
         FindResultModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.setRowIcon(QStringLiteral("icon"));
         QCOMPARE(model.columnCount(), 3);
         QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Name"));

@@ -49,13 +49,12 @@ class FindWindowTest : public QObject
 {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<TestFolder> m_folder;
     std::unique_ptr<RecordStore> m_store;
     ScriptedDialogs m_dialogs;
 
-    template <typename T>
-    static T *child(QWidget &window, const char *name)
+    template <typename T> static T *child(QWidget &window, const char *name)
     {
         T *found = window.findChild<T *>(QString::fromLatin1(name));
         if (!found)
@@ -79,11 +78,8 @@ private:
         return done.wait(10000);
     }
 
-private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void init()
     {
@@ -118,7 +114,8 @@ private Q_SLOTS:
         QVERIFY(child<QComboBox>(window, "lstGroups")->isEditable());
         QVERIFY(child<QComboBox>(window, "lstFields")->isEditable());
         QVERIFY(child<QLineEdit>(window, "txtSearch")->text().isEmpty());
-        QCOMPARE(child<QCheckBox>(window, "chkWholeWord")->text(), QStringLiteral("Match Whole Word"));
+        QCOMPARE(child<QCheckBox>(window, "chkWholeWord")->text(),
+                 QStringLiteral("Match Whole Word"));
         QCOMPARE(child<QCheckBox>(window, "chkMatchCase")->text(), QStringLiteral("Match Case"));
         QStringList labels;
         for (const QLabel *label : frame->findChildren<QLabel *>())
@@ -129,9 +126,12 @@ private Q_SLOTS:
         QCOMPARE(searchButton(window)->text(), QStringLiteral("Search"));
         auto *results = child<QTreeView>(window, "lstResults");
         QCOMPARE(results->model()->columnCount(), 3);
-        QCOMPARE(results->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Name"));
-        QCOMPARE(results->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Vehicle Info"));
-        QCOMPARE(results->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Group"));
+        QCOMPARE(results->model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("Name"));
+        QCOMPARE(results->model()->headerData(1, Qt::Horizontal).toString(),
+                 QStringLiteral("Vehicle Info"));
+        QCOMPARE(results->model()->headerData(2, Qt::Horizontal).toString(),
+                 QStringLiteral("Group"));
 
         // The tabs show the criteria or the list, one at a time; the columns share the width.
         window.show();
@@ -152,8 +152,9 @@ private Q_SLOTS:
         QTest::addColumn<bool>("withGroups");
         QTest::addColumn<QStringList>("groups");
         QTest::addColumn<QString>("groupText");
-        QTest::newRow("groups in table order") << true
-            << QStringList{"Lot 1", "Lot 2", "lot 1", "Police Hold", "<All>", "<None>"} << "Lot 1";
+        QTest::newRow("groups in table order")
+            << true << QStringList{"Lot 1", "Lot 2", "lot 1", "Police Hold", "<All>", "<None>"}
+            << "Lot 1";
         QTest::newRow("no groups") << false << QStringList{"<All>", "<None>"} << "<All>";
     }
     void lists()
@@ -168,9 +169,9 @@ private Q_SLOTS:
         QCOMPARE(items(groupBox), groups);
         QCOMPARE(groupBox->currentText(), groupText);
         auto *fields = child<QComboBox>(window, "lstFields");
-        QCOMPARE(items(fields), (QStringList{"<All>", "Name", "Address", "City", "State", "Zip",
-                                             "Vehicle Year", "Vehicle Make", "Vehicle Model",
-                                             "Vehicle Color", "Vehicle Body"}));
+        QCOMPARE(items(fields),
+                 (QStringList{"<All>", "Name", "Address", "City", "State", "Zip", "Vehicle Year",
+                              "Vehicle Make", "Vehicle Model", "Vehicle Color", "Vehicle Body"}));
         QCOMPARE(fields->currentText(), QStringLiteral("<All>"));
         QCOMPARE(m_dialogs.count(), 0);
     }
@@ -181,7 +182,8 @@ private Q_SLOTS:
         FindWindow window(*m_store, m_dialogs);
         QCOMPARE(m_dialogs.count(), 1);
         QCOMPARE(m_dialogs.last().title, QStringLiteral("Database Error!"));
-        QVERIFY(m_dialogs.last().text.startsWith(QStringLiteral("Unknown database error: \r\n\r\n")));
+        QVERIFY(
+            m_dialogs.last().text.startsWith(QStringLiteral("Unknown database error: \r\n\r\n")));
         QCOMPARE(m_dialogs.last().icon, MessageIcon::Critical);
         // The window is still whole.
         QCOMPARE(items(child<QComboBox>(window, "lstGroups")), (QStringList{"<All>", "<None>"}));
@@ -199,7 +201,8 @@ private Q_SLOTS:
         groupBox->setCurrentText(QStringLiteral("<All>"));
 
         QVERIFY(runSearch(window, QStringLiteral("ann")));
-        QCOMPARE(column(model, 0), (QStringList{"Ann Lee", "Joann Smith", "Anne Marie", "ANN BROWN"}));
+        QCOMPARE(column(model, 0),
+                 (QStringList{"Ann Lee", "Joann Smith", "Anne Marie", "ANN BROWN"}));
         QCOMPARE(column(model, 1), (QStringList{"2004 Taurus VINANN", "1999 Civic VINJOANN",
                                                 "2015 VINANNE", "2020 Corolla"}));
         QCOMPARE(column(model, 2), (QStringList{"Lot 1", "Lot 1", "Lot 2", "lot 1"}));
@@ -242,7 +245,8 @@ private Q_SLOTS:
         auto *groupBox = child<QComboBox>(window, "lstGroups");
         QCOMPARE(groupBox->currentText(), QStringLiteral("lot 1"));
         QVERIFY(runSearch(window, QStringLiteral("ann")));
-        QCOMPARE(column(child<QTreeView>(window, "lstResults")->model(), 0), (QStringList{"ANN BROWN"}));
+        QCOMPARE(column(child<QTreeView>(window, "lstResults")->model(), 0),
+                 (QStringList{"ANN BROWN"}));
         window.preselectGroup(QStringLiteral("Police Hold"));
         QCOMPARE(groupBox->currentText(), QStringLiteral("Police Hold"));
         QCOMPARE(groupBox->currentIndex(), 3);
@@ -275,7 +279,8 @@ private Q_SLOTS:
         QVERIFY(runSearch(window, QStringLiteral("ann")));
         QCOMPARE(m_dialogs.count(), 1);
         QCOMPARE(m_dialogs.last().title, QStringLiteral("Database Error!"));
-        QVERIFY(m_dialogs.last().text.startsWith(QStringLiteral("Unknown database error: \r\n\r\n")));
+        QVERIFY(
+            m_dialogs.last().text.startsWith(QStringLiteral("Unknown database error: \r\n\r\n")));
         QCOMPARE(m_dialogs.last().icon, MessageIcon::Critical);
         QVERIFY(searchButton(window)->isEnabled());
     }

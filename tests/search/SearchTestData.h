@@ -26,13 +26,20 @@ struct SampleVehicle
 inline const QList<SampleVehicle> &sampleVehicles()
 {
     static const QList<SampleVehicle> vehicles = {
-        {u"Ann Lee", u"Springfield", u"2004", u"Ford", u"Taurus", u"Sedan", u"Red", u"VINANN", u"Lot 1"},
-        {u"Joann Smith", u"Riverton", u"1999", u"Honda", u"Civic", u"Coupe", u"Blue", u"VINJOANN", u"Lot 1"},
-        {u"Anne Marie", u"Salem", u"2015", u"", u"Camry", u"SUV", u"Ann Blue", u"VINANNE", u"Lot 2"},
-        {u"ANN BROWN", u"Ann Arbor", u"2020", u"Toyota", u"Corolla", u"", u"White", u"VINBROWN", u"lot 1"},
-        {u"Bob Stone", u"Fairview", u"1988", u"Ford", u"F-150", u"Pickup", u"Black", u"VINBOB", u""},
-        {u"Ren\u00E9e \u00C5ngstr\u00F6m", u"Malm\u00F6", u"2011", u"Volvo", u"V70", u"Wagon", u"Silver", u"VINRENEE", u"Police Hold"},
-        {u"Carl Ford", u"Madison", u"2001", u"Dodge", u"Ram", u"Pickup", u"Green", u"VINCARL", u" Lot 1"},
+        {u"Ann Lee", u"Springfield", u"2004", u"Ford", u"Taurus", u"Sedan", u"Red", u"VINANN",
+         u"Lot 1"},
+        {u"Joann Smith", u"Riverton", u"1999", u"Honda", u"Civic", u"Coupe", u"Blue", u"VINJOANN",
+         u"Lot 1"},
+        {u"Anne Marie", u"Salem", u"2015", u"", u"Camry", u"SUV", u"Ann Blue", u"VINANNE",
+         u"Lot 2"},
+        {u"ANN BROWN", u"Ann Arbor", u"2020", u"Toyota", u"Corolla", u"", u"White", u"VINBROWN",
+         u"lot 1"},
+        {u"Bob Stone", u"Fairview", u"1988", u"Ford", u"F-150", u"Pickup", u"Black", u"VINBOB",
+         u""},
+        {u"Ren\u00E9e \u00C5ngstr\u00F6m", u"Malm\u00F6", u"2011", u"Volvo", u"V70", u"Wagon",
+         u"Silver", u"VINRENEE", u"Police Hold"},
+        {u"Carl Ford", u"Madison", u"2001", u"Dodge", u"Ram", u"Pickup", u"Green", u"VINCARL",
+         u" Lot 1"},
     };
     return vehicles;
 }

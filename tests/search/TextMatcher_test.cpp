@@ -11,11 +11,8 @@ class TextMatcherTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     // Bytes from the database give the same answer as the rule itself, and the expected one.
     void utf8Agrees_data()
@@ -24,29 +21,51 @@ private Q_SLOTS:
         QTest::addColumn<QString>("find");
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("expected");
-        QTest::newRow("ascii any case") << "Joann Smith" << "SMITH" << 0 << true;
-        QTest::newRow("ascii keeps case") << "Joann Smith" << "SMITH" << 1 << false;
-        QTest::newRow("ascii word") << "Joann Smith" << "smith" << 2 << true;
-        QTest::newRow("ascii not a word") << "Joann Smith" << "ann" << 2 << false;
-        QTest::newRow("ascii word, case") << "Joann Smith" << "Smith" << 3 << true;
-        QTest::newRow("repeated first char") << "aaab" << "aab" << 1 << true;
-        QTest::newRow("repeated first char, any case") << "AAAB" << "aab" << 0 << true;
-        QTest::newRow("find at the very end") << "xyz ab" << "ab" << 3 << true;
-        QTest::newRow("find longer than text") << "ab" << "abc" << 0 << false;
-        QTest::newRow("one char") << "a" << "A" << 0 << true;
-        QTest::newRow("word then non-word: first decides") << "ab abc" << "abc" << 2 << true;
-        QTest::newRow("non-word then word: first decides") << "xabc abc" << "abc" << 2 << false;
-        QTest::newRow("accented text, ascii find") << QString::fromUtf16(u"Ren\u00E9e Lee") << "LEE" << 2 << true;
-        QTest::newRow("accented text and find") << QString::fromUtf16(u"REN\u00C9E") << QString::fromUtf16(u"ren\u00E9e") << 0 << true;
-        QTest::newRow("accented find, ascii text") << "Renee" << QString::fromUtf16(u"Ren\u00E9e") << 0 << false;
-        QTest::newRow("accented, case kept") << QString::fromUtf16(u"Ren\u00E9e") << QString::fromUtf16(u"\u00E9e") << 1 << true;
-        QTest::newRow("accented word, case kept") << QString::fromUtf16(u"Ren\u00E9e \u00E9e") << QString::fromUtf16(u"\u00E9e") << 3 << false;
+        QTest::newRow("ascii any case") << "Joann Smith"
+                                        << "SMITH" << 0 << true;
+        QTest::newRow("ascii keeps case") << "Joann Smith"
+                                          << "SMITH" << 1 << false;
+        QTest::newRow("ascii word") << "Joann Smith"
+                                    << "smith" << 2 << true;
+        QTest::newRow("ascii not a word") << "Joann Smith"
+                                          << "ann" << 2 << false;
+        QTest::newRow("ascii word, case") << "Joann Smith"
+                                          << "Smith" << 3 << true;
+        QTest::newRow("repeated first char") << "aaab"
+                                             << "aab" << 1 << true;
+        QTest::newRow("repeated first char, any case") << "AAAB"
+                                                       << "aab" << 0 << true;
+        QTest::newRow("find at the very end") << "xyz ab"
+                                              << "ab" << 3 << true;
+        QTest::newRow("find longer than text") << "ab"
+                                               << "abc" << 0 << false;
+        QTest::newRow("one char") << "a"
+                                  << "A" << 0 << true;
+        QTest::newRow("word then non-word: first decides") << "ab abc"
+                                                           << "abc" << 2 << true;
+        QTest::newRow("non-word then word: first decides") << "xabc abc"
+                                                           << "abc" << 2 << false;
+        QTest::newRow("accented text, ascii find")
+            << QString::fromUtf16(u"Ren\u00E9e Lee") << "LEE" << 2 << true;
+        QTest::newRow("accented text and find")
+            << QString::fromUtf16(u"REN\u00C9E") << QString::fromUtf16(u"ren\u00E9e") << 0 << true;
+        QTest::newRow("accented find, ascii text")
+            << "Renee" << QString::fromUtf16(u"Ren\u00E9e") << 0 << false;
+        QTest::newRow("accented, case kept")
+            << QString::fromUtf16(u"Ren\u00E9e") << QString::fromUtf16(u"\u00E9e") << 1 << true;
+        QTest::newRow("accented word, case kept") << QString::fromUtf16(u"Ren\u00E9e \u00E9e")
+                                                  << QString::fromUtf16(u"\u00E9e") << 3 << false;
         // KELVIN SIGN lower-cases to an ASCII k: a non-ASCII text can hold an ASCII match.
-        QTest::newRow("kelvin sign, any case") << QString::fromUtf16(u"\u212Aate") << "kate" << 0 << true;
-        QTest::newRow("kelvin sign, case kept") << QString::fromUtf16(u"\u212Aate") << "kate" << 1 << false;
-        QTest::newRow("kelvin find, ascii text") << "kate" << QString::fromUtf16(u"\u212Aate") << 0 << true;
-        QTest::newRow("emoji around word") << QString::fromUtf16(u"\U0001F697 ann") << "ANN" << 2 << true;
-        QTest::newRow("emoji glued to word") << QString::fromUtf16(u"\U0001F697ann") << "ann" << 2 << false;
+        QTest::newRow("kelvin sign, any case")
+            << QString::fromUtf16(u"\u212Aate") << "kate" << 0 << true;
+        QTest::newRow("kelvin sign, case kept")
+            << QString::fromUtf16(u"\u212Aate") << "kate" << 1 << false;
+        QTest::newRow("kelvin find, ascii text")
+            << "kate" << QString::fromUtf16(u"\u212Aate") << 0 << true;
+        QTest::newRow("emoji around word")
+            << QString::fromUtf16(u"\U0001F697 ann") << "ANN" << 2 << true;
+        QTest::newRow("emoji glued to word")
+            << QString::fromUtf16(u"\U0001F697ann") << "ann" << 2 << false;
     }
     void utf8Agrees()
     {
@@ -65,9 +84,16 @@ private Q_SLOTS:
     // ASCII: the fast byte path never disagrees with the rule.
     void randomTextsAgree()
     {
-        const QList<QString> alphabet = {u" "_qs, u"a"_qs, u"A"_qs, u"b"_qs, u"B"_qs,
-                                         QString::fromUtf16(u"\u00E9"), QString::fromUtf16(u"\u00C9"),
-                                         QString::fromUtf16(u"\u212A"), u"k"_qs, u"-"_qs};
+        const QList<QString> alphabet = {u" "_qs,
+                                         u"a"_qs,
+                                         u"A"_qs,
+                                         u"b"_qs,
+                                         u"B"_qs,
+                                         QString::fromUtf16(u"\u00E9"),
+                                         QString::fromUtf16(u"\u00C9"),
+                                         QString::fromUtf16(u"\u212A"),
+                                         u"k"_qs,
+                                         u"-"_qs};
         QRandomGenerator rng(12345);
         auto randomText = [&](int maxLength) {
             QString text;
@@ -88,7 +114,9 @@ private Q_SLOTS:
                     positives += rule;
                     if (matcher.matchesUtf8(bytes.constData(), bytes.size()) != rule)
                         QFAIL(qPrintable(QStringLiteral("mode %1 text '%2' find '%3': rule says %4")
-                                             .arg(mode).arg(text, find).arg(rule)));
+                                             .arg(mode)
+                                             .arg(text, find)
+                                             .arg(rule)));
                 }
             }
         }
