@@ -14,5 +14,5 @@ for f in "$out"/cg.*; do
     echo "$name $total"
 done | sort > "$out/totals"
 bare=$(awk '$1=="bare_sqlite3_scan"{print $2}' "$out/totals")
-awk -v bare="$bare" '{ printf "%-18s %14d instructions, %.2fx bare sqlite3 scan\n", $1, $2, $2 / bare }' "$out/totals"
+awk -v bare="$bare" '{ printf "%-18s %14.0f instructions, %.2fx bare sqlite3 scan\n", $1, $2, $2 / bare }' "$out/totals"
 rm -rf "$out"
