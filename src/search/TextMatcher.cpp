@@ -45,54 +45,75 @@ bool TextMatcher::matches(QStringView text) const
     return FindRules::matchesPrepared(FindRules::prepared(text, m_mode), m_find, m_wholeWord);
 }
 
-qsizetype TextMatcher::findAscii(const char *data, qsizetype size) const
+qsizetype TextMatcher::findBytes(const char *data, qsizetype size) const
 {
     const qsizetype n = m_bytes.size();
     const char *find = m_bytes.constData();
     if (n > size)
         return -1;
-    const qsizetype last = size - n;
-    if (m_keepCase) {
-        const char first = find[0];
-        const char *p = data;
-        while (p <= data + last) {
-            p = static_cast<const char *>(std::memchr(p, first, size_t(data + last - p + 1)));
-            if (!p)
-                return -1;
-            if (std::memcmp(p + 1, find + 1, size_t(n - 1)) == 0)
-                return p - data;
-            ++p;
-        }
-        return -1;
+    const char *last = data + (size - n);
+    for (const char *p = data; p <= last; ++p) {
+        p = static_cast<const char *>(std::memchr(p, find[0], size_t(last - p + 1)));
+        if (!p)
+            return -1;
+        if (std::memcmp(p + 1, find + 1, size_t(n - 1)) == 0)
+            return p - data;
     }
-    // Any case: a byte matches a letter of the (lower-case) search text when it equals it
-    // once bit 0x20 is set, which maps exactly the two cases of that letter onto it.
+    return -1;
+}
+
+qsizetype TextMatcher::findAnyCase(const char *data, qsizetype size, bool *ascii) const
+{
+    // A byte matches a letter of the (lower-case) search text when it equals it once bit 0x20
+    // is set, which maps exactly the two cases of that letter onto it. The bytes are checked
+    // for plain ASCII on the way.
     const auto *bytes = reinterpret_cast<const unsigned char *>(data);
-    const auto *wanted = reinterpret_cast<const unsigned char *>(find);
+    const auto *wanted = reinterpret_cast<const unsigned char *>(m_bytes.constData());
     const unsigned char *bits = m_caseBits.data();
+    const qsizetype n = m_bytes.size();
     const unsigned char first = wanted[0], firstBits = bits[0];
-    for (qsizetype i = 0; i <= last; ++i) {
+    unsigned char any = 0;
+    qsizetype at = -1;
+    qsizetype i = 0;
+    for (; i + n <= size; ++i) {
+        any |= bytes[i];
         if ((bytes[i] | firstBits) != first)
             continue;
         qsizetype k = 1;
         while (k < n && (bytes[i + k] | bits[k]) == wanted[k])
             ++k;
-        if (k == n)
-            return i;
+        if (k == n) {
+            at = i;
+            break;
+        }
     }
-    return -1;
+    for (; i < size; ++i)
+        any |= bytes[i];
+    *ascii = any < 0x80;
+    return at;
 }
 
 bool TextMatcher::matchesUtf8(const char *data, qsizetype size) const
 {
     if (size <= 0 || m_find.isEmpty())
         return false;
-    if (!isAscii(data, size))
-        return matches(QString::fromUtf8(data, size));
-    // An ASCII text, and its lower-cased form, hold no character beyond ASCII.
-    if (!m_asciiFind)
-        return false;
-    const qsizetype at = findAscii(data, size);
+    if (!m_asciiFind) {
+        // An ASCII text, and its lower-cased form, hold no character beyond ASCII.
+        return !isAscii(data, size) && matches(QString::fromUtf8(data, size));
+    }
+    qsizetype at = -1;
+    if (m_keepCase) {
+        // An ASCII search text is found in UTF-8 bytes exactly where it is in the characters,
+        // and a blank next to it is a blank byte.
+        at = findBytes(data, size);
+    } else {
+        // Lower-casing beyond ASCII can make or move an occurrence: such a text takes the
+        // rule's own path.
+        bool ascii = true;
+        at = findAnyCase(data, size, &ascii);
+        if (!ascii)
+            return matches(QString::fromUtf8(data, size));
+    }
     if (at < 0)
         return false;
     if (!m_wholeWord)

@@ -1,7 +1,8 @@
 // One search text in one match mode, compiled for matching many field texts quickly.
-// Field texts given as UTF-8 bytes (as the database stores them) are matched byte by byte
-// when they are plain ASCII; anything else goes through FindRules itself, so the answer is
-// always exactly FindRules::matches.
+// Field texts given as UTF-8 bytes (as the database stores them) are matched on their bytes
+// wherever that gives the rule's answer exactly (an ASCII search text in a plain ASCII text,
+// or in any text when case is kept); anything else goes through FindRules itself, so the
+// answer is always exactly FindRules::matches.
 #pragma once
 
 #include "FindRules.h"
@@ -23,7 +24,8 @@ class TextMatcher
     bool matchesUtf8(const char *data, qsizetype size) const;
 
   private:
-    qsizetype findAscii(const char *data, qsizetype size) const;
+    qsizetype findBytes(const char *data, qsizetype size) const;
+    qsizetype findAnyCase(const char *data, qsizetype size, bool *ascii) const;
 
     MatchMode m_mode;
     bool m_keepCase;
