@@ -1,0 +1,327 @@
+// bench_search: a search over every field ("<All>") of 100,000 and 1,000,000 generated tow
+// records in 200 groups, in each match mode, against a bare scan of the same columns.
+//
+// Peers, measured in the same run on the same connection:
+//  - native: RecordSearch on the program's connection, read through SQLite's own API, against
+//    a bare sqlite3 C API scan (prepare, step, sqlite3_column_text/bytes of every column);
+//  - portable (100,000 only): RecordSearch's QSqlQuery reader against a bare QSqlQuery
+//    forward-only scan reading every column.
+// The databases are written once into bench/search-data/ beside the executable and reused.
+//
+// With --instructions [RECORDS], each native peer runs once on the database of that many
+// records (default 100,000) between callgrind client requests instead: run it under
+//   valgrind --tool=callgrind --callgrind-out-file=cg.%p bench_search --instructions 100000
+// and each dump's "totals:" line is the instruction count of one peer (bench/search/
+// count_instructions.sh does this and prints the ratios). Outside valgrind it only times.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <valgrind/callgrind.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "RecordSearch.h"
+#include "RecordStore.h"
+#include "TowDataGenerator.h"
+
+using namespace tarnvale;
+
+namespace {
+
+const QString kFindText = QStringLiteral("Ford");
+constexpr int kGroups = 200;
+
+struct Fixture
+{
+    int records = 0;
+    std::unique_ptr<RecordStore> store;
+    sqlite3 *handle = nullptr;
+};
+
+std::vector<std::unique_ptr<Fixture>> g_fixtures;
+std::map<std::string, double> g_medianMs;    // real time
+std::map<std::string, double> g_medianCpuMs; // CPU time of the scanning thread
+std::map<std::string, double> g_bestMs;      // fastest repetition, real time
+std::map<std::string, qint64> g_found;
+
+FindRequest requestFor(int mode)
+{
+    return FindRequest{QStringLiteral("<All>"), QStringLiteral("<All>"), kFindText, mode >= 2,
+                       mode % 2 == 1};
+}
+
+sqlite3 *handleOf(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+bool prepareFixture(Fixture &fixture, const QString &folder)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("tow-%1.db").arg(fixture.records));
+    fixture.store = std::make_unique<RecordStore>();
+    if (QFileInfo::exists(path) && fixture.store->open(path, RecordStore::OpenMode::ExistingOnly) &&
+        fixture.store->towRecordCount() == fixture.records) {
+        fixture.handle = handleOf(fixture.store->database());
+        return fixture.handle != nullptr;
+    }
+    fixture.store->close();
+    std::fprintf(stderr, "writing %d records to %s ...\n", fixture.records, qPrintable(path));
+    if (!bench::TowDataGenerator::writeDatabase(path, fixture.records, kGroups))
+        return false;
+    if (!fixture.store->open(path, RecordStore::OpenMode::ExistingOnly))
+        return false;
+    fixture.handle = handleOf(fixture.store->database());
+    return fixture.handle != nullptr;
+}
+
+// Steps through every row and touches every column, as a scan that does nothing else.
+qint64 bareNativeScan(sqlite3 *db, const QByteArray &sql)
+{
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
+        return -1;
+    const int columns = sqlite3_column_count(statement);
+    qint64 bytes = 0;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        for (int c = 0; c < columns; ++c) {
+            const unsigned char *text = sqlite3_column_text(statement, c);
+            benchmark::DoNotOptimize(text);
+            bytes += sqlite3_column_bytes(statement, c);
+        }
+    }
+    sqlite3_finalize(statement);
+    return bytes;
+}
+
+qint64 bareQtScan(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(sql))
+        return -1;
+    const int columns = 13;
+    qint64 chars = 0;
+    while (query.next()) {
+        for (int c = 0; c < columns; ++c)
+            chars += query.value(c).toString().size();
+    }
+    return chars;
+}
+
+qint64 search(const Fixture &fixture, int mode, RecordSearch::Reader reader)
+{
+    qint64 found = 0;
+    DbError error;
+    RecordSearch::Options options;
+    options.reader = reader;
+    const auto outcome = RecordSearch::run(
+        fixture.store->database(), requestFor(mode),
+        [&found](QList<FindResult> &&rows) {
+            found += rows.size();
+            benchmark::DoNotOptimize(rows.constData());
+        },
+        &error, options);
+    return outcome == RecordSearch::Outcome::Done ? found : -1;
+}
+
+std::string nativeBareName(int records)
+{
+    return "bare_sqlite3_scan/" + std::to_string(records);
+}
+std::string nativeSearchName(int records, int mode)
+{
+    return "search_native/" + std::to_string(records) + "/mode" + std::to_string(mode);
+}
+std::string qtBareName(int records)
+{
+    return "bare_qsqlquery_scan/" + std::to_string(records);
+}
+std::string qtSearchName(int records, int mode)
+{
+    return "search_qsqlquery/" + std::to_string(records) + "/mode" + std::to_string(mode);
+}
+
+double best(const std::vector<double> &values)
+{
+    return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end());
+}
+
+// Shows Google Benchmark's own table and keeps the median of every benchmark.
+class MedianReporter : public benchmark::ConsoleReporter
+{
+  public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                g_medianMs[run.run_name.function_name] = run.GetAdjustedRealTime();
+                g_medianCpuMs[run.run_name.function_name] = run.GetAdjustedCPUTime();
+            }
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "best")
+                g_bestMs[run.run_name.function_name] = run.GetAdjustedRealTime();
+        }
+    }
+};
+
+void printLine(const std::string &what, const std::string &name, const std::string &peerName,
+               const char *peer)
+{
+    const auto mine = g_medianMs.find(name);
+    const auto theirs = g_medianMs.find(peerName);
+    if (mine == g_medianMs.end() || theirs == g_medianMs.end())
+        return;
+    const double cpu = g_medianCpuMs[name], peerCpu = g_medianCpuMs[peerName];
+    const double fast = g_bestMs[name], peerFast = g_bestMs[peerName];
+    std::printf("%s: %.1f ms, %.2fx %s (%.1f ms); best %.2fx (%.1f/%.1f ms); "
+                "CPU time %.2fx (%.1f/%.1f ms) [%lld found]\n",
+                what.c_str(), mine->second, mine->second / theirs->second, peer, theirs->second,
+                fast / peerFast, fast, peerFast, cpu / peerCpu, cpu, peerCpu,
+                static_cast<long long>(g_found[name]));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString folder =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("search-data"));
+    QDir().mkpath(folder);
+    for (int records : {100000, 1000000}) {
+        auto fixture = std::make_unique<Fixture>();
+        fixture->records = records;
+        if (!prepareFixture(*fixture, folder)) {
+            std::fprintf(stderr, "cannot prepare the %d-record database\n", records);
+            return 1;
+        }
+        g_fixtures.push_back(std::move(fixture));
+    }
+
+    const QStringList arguments = app.arguments();
+    const qsizetype countAt = arguments.indexOf(QStringLiteral("--instructions"));
+    if (countAt > 0) {
+        const int records = arguments.value(countAt + 1, QStringLiteral("100000")).toInt();
+        const auto chosen =
+            std::find_if(g_fixtures.begin(), g_fixtures.end(),
+                         [records](const auto &f) { return f->records == records; });
+        if (chosen == g_fixtures.end())
+            return 2;
+        const Fixture &fixture = **chosen;
+        const QByteArray sql = RecordSearch::statement(requestFor(0)).toUtf8();
+        bareNativeScan(fixture.handle, sql); // warm the page cache
+        CALLGRIND_ZERO_STATS;
+        const qint64 bytes = bareNativeScan(fixture.handle, sql);
+        CALLGRIND_DUMP_STATS_AT("bare_sqlite3_scan");
+        std::printf("bare scan: %lld bytes\n", static_cast<long long>(bytes));
+        for (int mode = 0; mode < 4; ++mode) {
+            CALLGRIND_ZERO_STATS;
+            const qint64 found = search(fixture, mode, RecordSearch::Reader::Native);
+            CALLGRIND_DUMP_STATS_AT(("search_mode" + std::to_string(mode)).c_str());
+            std::printf("search mode %d: %lld found\n", mode, static_cast<long long>(found));
+        }
+        g_fixtures.clear();
+        return 0;
+    }
+
+    for (const auto &owned : g_fixtures) {
+        const Fixture *fixture = owned.get();
+        const int n = fixture->records;
+        const QByteArray sql = RecordSearch::statement(requestFor(0)).toUtf8();
+        benchmark::RegisterBenchmark(nativeBareName(n).c_str(),
+                                     [fixture, sql](benchmark::State &state) {
+                                         for (auto _ : state)
+                                             benchmark::DoNotOptimize(
+                                                 bareNativeScan(fixture->handle, sql));
+                                     })
+            ->Unit(benchmark::kMillisecond)
+            ->ComputeStatistics("best", best)
+            ->UseRealTime();
+        for (int mode = 0; mode < 4; ++mode) {
+            const std::string name = nativeSearchName(n, mode);
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [fixture, mode, name](benchmark::State &state) {
+                                             for (auto _ : state)
+                                                 g_found[name] = search(
+                                                     *fixture, mode, RecordSearch::Reader::Native);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->ComputeStatistics("best", best)
+                ->UseRealTime();
+        }
+        if (n > 100000)
+            continue;
+        const QString qtSql = QString::fromUtf8(sql);
+        benchmark::RegisterBenchmark(qtBareName(n).c_str(),
+                                     [fixture, qtSql](benchmark::State &state) {
+                                         for (auto _ : state)
+                                             benchmark::DoNotOptimize(
+                                                 bareQtScan(fixture->store->database(), qtSql));
+                                     })
+            ->Unit(benchmark::kMillisecond)
+            ->ComputeStatistics("best", best)
+            ->UseRealTime();
+        for (int mode = 0; mode < 4; ++mode) {
+            const std::string name = qtSearchName(n, mode);
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [fixture, mode, name](benchmark::State &state) {
+                                             for (auto _ : state)
+                                                 g_found[name] = search(
+                                                     *fixture, mode, RecordSearch::Reader::Generic);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->ComputeStatistics("best", best)
+                ->UseRealTime();
+        }
+    }
+
+    // Repetitions in random order, so that the peers share the machine's ups and downs.
+    std::vector<std::string> args{
+        argv[0], "--benchmark_repetitions=7", "--benchmark_enable_random_interleaving=true",
+        "--benchmark_report_aggregates_only=true", "--benchmark_min_time=0.3"};
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    std::vector<char *> cargs;
+    for (std::string &arg : args)
+        cargs.push_back(arg.data());
+    int count = int(cargs.size());
+    benchmark::Initialize(&count, cargs.data());
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::printf(
+        "\nSearch over every field (<All>) for \"%s\", median real time of 7 repetitions\n(best: "
+        "fastest repetition of each; CPU time: median, of the scanning thread):\n",
+        qPrintable(kFindText));
+    for (const auto &owned : g_fixtures) {
+        const int n = owned->records;
+        for (int mode = 0; mode < 4; ++mode)
+            printLine("search mode " + std::to_string(mode) + ", " + std::to_string(n) + " records",
+                      nativeSearchName(n, mode), nativeBareName(n),
+                      "bare SQLite scan (sqlite3 C API)");
+    }
+    for (const auto &owned : g_fixtures) {
+        const int n = owned->records;
+        for (int mode = 0; mode < 4; ++mode)
+            printLine("QSqlQuery reader, mode " + std::to_string(mode) + ", " + std::to_string(n) +
+                          " records",
+                      qtSearchName(n, mode), qtBareName(n), "bare QSqlQuery forward-only scan");
+    }
+    g_fixtures.clear();
+    return 0;
+}

@@ -1,0 +1,80 @@
+#include "FindResultModel.h"
+
+namespace tarnvale {
+
+FindResultModel::FindResultModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void FindResultModel::clear()
+{
+    if (m_rows.isEmpty())
+        return;
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+void FindResultModel::append(const QList<FindResult> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    const int first = int(m_rows.size());
+    beginInsertRows(QModelIndex(), first, first + int(rows.size()) - 1);
+    m_rows.append(rows);
+    endInsertRows();
+}
+
+int FindResultModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int FindResultModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant FindResultModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const FindResult &row = m_rows.at(index.row());
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        switch (index.column()) {
+        case NameColumn:
+            return row.name;
+        case VehicleInfoColumn:
+            return row.vehicleInfo;
+        case GroupColumn:
+            return row.group;
+        default:
+            return {};
+        }
+    }
+    if (role == Qt::DecorationRole && index.column() == NameColumn)
+        return m_icon;
+    return {};
+}
+
+QVariant FindResultModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case NameColumn:
+        return QStringLiteral("Name");
+    case VehicleInfoColumn:
+        return QStringLiteral("Vehicle Info");
+    case GroupColumn:
+        return QStringLiteral("Group");
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags FindResultModel::flags(const QModelIndex &index) const
+{
+    // Rows can be selected but carry no action.
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+} // namespace tarnvale

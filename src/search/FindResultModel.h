@@ -1,0 +1,41 @@
+// The rows of the result list: "Name", "Vehicle Info" and "Group", in the order found.
+#pragma once
+
+#include "FindRequest.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QVariant>
+
+namespace tarnvale {
+
+class FindResultModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+  public:
+    enum Column { NameColumn, VehicleInfoColumn, GroupColumn, ColumnCount };
+
+    explicit FindResultModel(QObject *parent = nullptr);
+
+    // The image every row shows in its first column (set by the window).
+    void setRowIcon(const QVariant &icon) { m_icon = icon; }
+
+    void clear();
+    void append(const QList<FindResult> &rows);
+    const FindResult &at(int row) const { return m_rows.at(row); }
+    const QList<FindResult> &rows() const { return m_rows; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+  private:
+    QList<FindResult> m_rows;
+    QVariant m_icon;
+};
+
+} // namespace tarnvale

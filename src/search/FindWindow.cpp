@@ -1,0 +1,183 @@
+#include "FindWindow.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "Dialogs.h"
+#include "FindResultModel.h"
+#include "FindRules.h"
+#include "RecordStore.h"
+#include "SearchRunner.h"
+
+namespace tarnvale {
+
+namespace {
+const QString kDatabaseErrorTitle = QStringLiteral("Database Error!");
+const QString kUnknownError = QStringLiteral("Unknown database error: \r\n\r\n");
+} // namespace
+
+FindWindow::FindWindow(RecordStore &store, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_store(store), m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("frmFind"));
+    setWindowTitle(QStringLiteral("Find Contacts"));
+    m_runner = new SearchRunner(m_store, this);
+    m_model = new FindResultModel(this);
+    m_model->setRowIcon(style()->standardIcon(QStyle::SP_FileIcon));
+    connect(m_runner, &SearchRunner::rowsFound, m_model, &FindResultModel::append);
+    connect(m_runner, &SearchRunner::finished, this, &FindWindow::onFinished);
+    buildControls();
+    loadGroups();
+}
+
+FindWindow::~FindWindow() = default;
+
+void FindWindow::buildControls()
+{
+    auto *toolbar = new QToolBar(this);
+    toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_searchAction = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                        QStringLiteral("Search"));
+    m_searchAction->setObjectName(QStringLiteral("btnSearch"));
+    connect(m_searchAction, &QAction::triggered, this, &FindWindow::onSearchClicked);
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("tbSearch"));
+
+    auto *searchPage = new QWidget(m_tabs);
+    auto *frame = new QFrame(searchPage);
+    frame->setObjectName(QStringLiteral("f_search"));
+
+    auto *groupBox = new QGroupBox(QStringLiteral("Find In Group"), frame);
+    m_groups = new QComboBox(groupBox);
+    m_groups->setObjectName(QStringLiteral("lstGroups"));
+    m_groups->setEditable(true);
+    m_groups->setInsertPolicy(QComboBox::NoInsert);
+    auto *groupLayout = new QVBoxLayout(groupBox);
+    groupLayout->addWidget(m_groups);
+
+    m_fields = new QComboBox(frame);
+    m_fields->setObjectName(QStringLiteral("lstFields"));
+    m_fields->setEditable(true);
+    m_fields->setInsertPolicy(QComboBox::NoInsert);
+    m_fields->addItems(FindRules::fieldKeys());
+    m_fields->setCurrentIndex(0);
+
+    m_text = new QLineEdit(frame);
+    m_text->setObjectName(QStringLiteral("txtSearch"));
+    m_wholeWord = new QCheckBox(QStringLiteral("Match Whole Word"), frame);
+    m_wholeWord->setObjectName(QStringLiteral("chkWholeWord"));
+    m_matchCase = new QCheckBox(QStringLiteral("Match Case"), frame);
+    m_matchCase->setObjectName(QStringLiteral("chkMatchCase"));
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("Search Field:"), m_fields);
+    form->addRow(QStringLiteral("Search Text:"), m_text);
+    auto *checks = new QHBoxLayout;
+    checks->addWidget(m_wholeWord);
+    checks->addWidget(m_matchCase);
+    checks->addStretch();
+    auto *frameLayout = new QVBoxLayout(frame);
+    frameLayout->addWidget(groupBox);
+    frameLayout->addLayout(form);
+    frameLayout->addLayout(checks);
+    frameLayout->addStretch();
+    auto *searchLayout = new QVBoxLayout(searchPage);
+    searchLayout->addWidget(frame);
+    m_tabs->addTab(searchPage, QStringLiteral("Search"));
+
+    m_results = new QTreeView(m_tabs);
+    m_results->setObjectName(QStringLiteral("lstResults"));
+    m_results->setModel(m_model);
+    m_results->setRootIsDecorated(false);
+    m_results->setUniformRowHeights(true);
+    m_results->setAllColumnsShowFocus(true);
+    m_results->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_results->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_results->header()->setSectionResizeMode(QHeaderView::Stretch);
+    m_results->header()->setSectionsMovable(false);
+    m_tabs->addTab(m_results, QStringLiteral("Results"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(toolbar);
+    layout->addWidget(m_tabs);
+    resize(520, 340);
+}
+
+void FindWindow::loadGroups()
+{
+    m_groups->clear();
+    const std::optional<QList<GroupRecord>> groups = m_store.groups();
+    if (groups) {
+        for (const GroupRecord &group : *groups)
+            m_groups->addItem(group.name);
+    } else {
+        m_dialogs.notify(kDatabaseErrorTitle, kUnknownError + m_store.lastError().description,
+                         MessageIcon::Critical);
+    }
+    m_groups->addItem(QStringLiteral("<All>"));
+    m_groups->addItem(QStringLiteral("<None>"));
+    m_groups->setCurrentIndex(0);
+}
+
+void FindWindow::preselectGroup(const QString &groupName)
+{
+    const int index = m_groups->findText(groupName, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        m_groups->setCurrentIndex(index);
+    m_groups->setEditText(groupName);
+}
+
+bool FindWindow::isSearching() const
+{
+    return m_runner->isRunning();
+}
+
+bool FindWindow::Search(const QString &groupName, const QString &fields, const QString &findText,
+                        bool matchWord, bool matchCase)
+{
+    if (m_runner->isRunning())
+        return false;
+    m_model->clear();
+    m_runner->start(FindRequest{groupName, fields, findText, matchWord, matchCase});
+    m_searchAction->setEnabled(false);
+    return true;
+}
+
+void FindWindow::onSearchClicked()
+{
+    Search(m_groups->currentText(), m_fields->currentText(), m_text->text(),
+           m_wholeWord->isChecked(), m_matchCase->isChecked());
+}
+
+void FindWindow::onFinished(bool, int errorNumber, const QString &errorDescription)
+{
+    m_searchAction->setEnabled(true);
+    if (errorNumber != 0)
+        m_dialogs.notify(kDatabaseErrorTitle, kUnknownError + errorDescription,
+                         MessageIcon::Critical);
+    Q_EMIT searchFinished();
+}
+
+void FindWindow::closeEvent(QCloseEvent *event)
+{
+    m_runner->cancel();
+    QWidget::closeEvent(event);
+}
+
+} // namespace tarnvale

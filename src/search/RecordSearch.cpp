@@ -1,0 +1,268 @@
+#include "RecordSearch.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+
+#include <sqlite3.h>
+
+#include "FindRules.h"
+#include "RecordStore.h"
+#include "TextMatcher.h"
+
+namespace tarnvale {
+
+namespace {
+
+// The columns every result needs, first in every statement, in this order.
+enum ResultColumn { cId, cName, cYear, cMake, cModel, cStyle, cVin, cGroup, kResultColumns };
+constexpr TowField kResultFields[] = {TowField::custname, TowField::vehyear,  TowField::vehmake,
+                                      TowField::vehmodel, TowField::vehstyle, TowField::vehvin,
+                                      TowField::groupname};
+
+struct Plan
+{
+    QString sql;
+    bool bindsGroup = false;
+    QString group;
+    QList<int> compared; // statement columns compared, in the order they are tried
+    MatchMode mode = MatchMode::AnyCase;
+    QString findText;
+};
+
+std::optional<Plan> makePlan(const FindRequest &request)
+{
+    if (request.findText.isEmpty())
+        return std::nullopt;
+    const std::optional<QList<TowField>> fields = FindRules::fieldsForKey(request.fieldText);
+    if (!fields)
+        return std::nullopt;
+
+    Plan plan;
+    plan.mode = FindRules::matchMode(request.wholeWord, request.matchCase);
+    plan.findText = request.findText;
+    QList<TowField> columns(std::begin(kResultFields), std::end(kResultFields));
+    for (TowField field : *fields) {
+        qsizetype at = columns.indexOf(field);
+        if (at < 0) {
+            columns.append(field);
+            at = columns.size() - 1;
+        }
+        plan.compared.append(int(at) + 1); // column 0 is id
+    }
+    QStringList names{QStringLiteral("id")};
+    for (TowField field : columns)
+        names << TowRecord::fieldName(field);
+    plan.sql = QStringLiteral("SELECT ") + names.join(QLatin1String(", ")) +
+               QStringLiteral(" FROM wrecker");
+
+    const GroupFilter filter = FindRules::groupFilter(request.groupText);
+    if (!filter.all && filter.name.isEmpty()) {
+        plan.sql += QStringLiteral(" WHERE (groupname = '' OR groupname IS NULL)");
+    } else if (!filter.all) {
+        plan.bindsGroup = true;
+        plan.group = filter.name;
+        plan.sql += QStringLiteral(" WHERE groupname = ? COLLATE BINARY");
+    }
+    plan.sql += QStringLiteral(" ORDER BY id");
+    return plan;
+}
+
+class Batcher
+{
+  public:
+    Batcher(const RecordSearch::Sink &sink, int size) : m_sink(sink), m_size(qMax(1, size)) {}
+    void add(FindResult &&row)
+    {
+        m_rows.append(std::move(row));
+        if (m_rows.size() >= m_size)
+            flush();
+    }
+    void flush()
+    {
+        if (m_rows.isEmpty())
+            return;
+        m_sink(std::move(m_rows));
+        m_rows = QList<FindResult>();
+    }
+
+  private:
+    const RecordSearch::Sink &m_sink;
+    qsizetype m_size;
+    QList<FindResult> m_rows;
+};
+
+bool cancelled(const RecordSearch::Options &options)
+{
+    return options.cancel && options.cancel->load(std::memory_order_relaxed);
+}
+
+sqlite3 *sqliteHandle(const QSqlDatabase &db)
+{
+    if (!db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+class NativeStatement
+{
+  public:
+    ~NativeStatement() { sqlite3_finalize(m_statement); }
+    sqlite3_stmt *m_statement = nullptr;
+};
+
+inline QString columnText(sqlite3_stmt *statement, int column)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(statement, column)) : QString();
+}
+
+RecordSearch::Outcome failWith(DbError *error, int number, const QString &description)
+{
+    if (error)
+        *error = DbError{number == 0 ? 1 : number, description};
+    return RecordSearch::Outcome::Failed;
+}
+
+RecordSearch::Outcome runNative(sqlite3 *db, const Plan &plan, const RecordSearch::Sink &sink,
+                                DbError *error, const RecordSearch::Options &options)
+{
+    NativeStatement guard;
+    const QByteArray sql = plan.sql.toUtf8();
+    int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &guard.m_statement, nullptr);
+    if (rc != SQLITE_OK)
+        return failWith(error, sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+    sqlite3_stmt *statement = guard.m_statement;
+    const QByteArray group = plan.group.toUtf8();
+    if (plan.bindsGroup)
+        sqlite3_bind_text(statement, 1, group.constData(), int(group.size()), SQLITE_STATIC);
+
+    const TextMatcher matcher(plan.findText, plan.mode);
+    Batcher batch(sink, options.batchSize);
+    for (;;) {
+        if (cancelled(options))
+            return RecordSearch::Outcome::Cancelled;
+        rc = sqlite3_step(statement);
+        if (rc != SQLITE_ROW)
+            break;
+        bool found = false;
+        for (int column : plan.compared) {
+            const auto *text =
+                reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+            if (text && matcher.matchesUtf8(text, sqlite3_column_bytes(statement, column))) {
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            continue;
+        FindResult row;
+        row.id = sqlite3_column_int64(statement, cId);
+        row.name = columnText(statement, cName);
+        row.vehicleInfo =
+            FindRules::vehicleInfo(columnText(statement, cYear), columnText(statement, cMake),
+                                   columnText(statement, cModel), columnText(statement, cStyle),
+                                   columnText(statement, cVin));
+        row.group = columnText(statement, cGroup);
+        batch.add(std::move(row));
+    }
+    if (rc != SQLITE_DONE)
+        return failWith(error, sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+    batch.flush();
+    return RecordSearch::Outcome::Done;
+}
+
+RecordSearch::Outcome failWith(DbError *error, const QSqlError &sqlError)
+{
+    bool ok = false;
+    const int number = sqlError.nativeErrorCode().toInt(&ok);
+    const QString text =
+        sqlError.databaseText().isEmpty() ? sqlError.text() : sqlError.databaseText();
+    return failWith(error, ok ? number : 1, text);
+}
+
+RecordSearch::Outcome runGeneric(const QSqlDatabase &db, const Plan &plan,
+                                 const RecordSearch::Sink &sink, DbError *error,
+                                 const RecordSearch::Options &options)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(plan.sql))
+        return failWith(error, query.lastError());
+    if (plan.bindsGroup)
+        query.addBindValue(plan.group);
+    if (!query.exec())
+        return failWith(error, query.lastError());
+    const TextMatcher matcher(plan.findText, plan.mode);
+    Batcher batch(sink, options.batchSize);
+    while (query.next()) {
+        if (cancelled(options))
+            return RecordSearch::Outcome::Cancelled;
+        bool found = false;
+        for (int column : plan.compared) {
+            if (matcher.matches(query.value(column).toString())) {
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            continue;
+        FindResult row;
+        row.id = query.value(cId).toLongLong();
+        row.name = query.value(cName).toString();
+        row.vehicleInfo =
+            FindRules::vehicleInfo(query.value(cYear).toString(), query.value(cMake).toString(),
+                                   query.value(cModel).toString(), query.value(cStyle).toString(),
+                                   query.value(cVin).toString());
+        row.group = query.value(cGroup).toString();
+        batch.add(std::move(row));
+    }
+    if (query.lastError().isValid())
+        return failWith(error, query.lastError());
+    batch.flush();
+    return RecordSearch::Outcome::Done;
+}
+
+} // namespace
+
+QString RecordSearch::statement(const FindRequest &request, bool *bindsGroup)
+{
+    const std::optional<Plan> plan = makePlan(request);
+    if (bindsGroup)
+        *bindsGroup = plan && plan->bindsGroup;
+    return plan ? plan->sql : QString();
+}
+
+RecordSearch::Outcome RecordSearch::run(const QSqlDatabase &db, const FindRequest &request,
+                                        const Sink &sink, DbError *error, const Options &options)
+{
+    if (!db.isOpen())
+        return failWith(error, 3420, QStringLiteral("The database is not open."));
+    const std::optional<Plan> plan = makePlan(request);
+    if (!plan)
+        return cancelled(options) ? Outcome::Cancelled : Outcome::Done;
+    if (options.reader == Reader::Native) {
+        if (sqlite3 *handle = sqliteHandle(db))
+            return runNative(handle, *plan, sink, error, options);
+    }
+    return runGeneric(db, *plan, sink, error, options);
+}
+
+std::optional<QList<FindResult>> RecordSearch::find(RecordStore &store, const FindRequest &request,
+                                                    DbError *error)
+{
+    QList<FindResult> results;
+    const Outcome outcome = run(
+        store.database(), request,
+        [&results](QList<FindResult> &&rows) { results.append(std::move(rows)); }, error);
+    if (outcome != Outcome::Done)
+        return std::nullopt;
+    return results;
+}
+
+} // namespace tarnvale

@@ -1,0 +1,56 @@
+// The scan behind the search window: one forward pass over table wrecker in table order,
+// reading only the columns the request needs. The group filter is done by the database
+// (an exact, case-sensitive comparison); the text match is done here, by FindRules.
+#pragma once
+
+#include "DbError.h"
+#include "FindRequest.h"
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+
+namespace tarnvale {
+
+class RecordStore;
+
+class RecordSearch
+{
+  public:
+    enum class Outcome { Done, Cancelled, Failed };
+    // Native reads an SQLite connection through SQLite's own interface (fast); Generic reads
+    // any connection through QSqlQuery. Both give the same rows.
+    enum class Reader { Native, Generic };
+    using Sink = std::function<void(QList<FindResult> &&rows)>;
+
+    struct Options
+    {
+        Reader reader = Reader::Native;
+        int batchSize = 1024;                      // rows per call of the sink
+        const std::atomic<bool> *cancel = nullptr; // looked at between rows
+    };
+
+    // The statement a request is run with (empty when the request can match nothing: an
+    // empty search text or an unknown field key) and whether it takes the group name bound.
+    static QString statement(const FindRequest &request, bool *bindsGroup = nullptr);
+
+    // Runs the request on an open connection; results go to the sink in table order.
+    // On Failed, *error says why.
+    static Outcome run(const QSqlDatabase &db, const FindRequest &request, const Sink &sink,
+                       DbError *error, const Options &options);
+    static Outcome run(const QSqlDatabase &db, const FindRequest &request, const Sink &sink,
+                       DbError *error)
+    {
+        return run(db, request, sink, error, Options());
+    }
+
+    // Every result at once, on the store's own connection; nullopt on failure.
+    static std::optional<QList<FindResult>> find(RecordStore &store, const FindRequest &request,
+                                                 DbError *error = nullptr);
+};
+
+} // namespace tarnvale

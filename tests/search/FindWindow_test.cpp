@@ -1,0 +1,303 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "FindWindow.h"
+#include "RecordStore.h"
+#include "ScriptedDialogs.h"
+#include "SearchTestData.h"
+#include "TestFolder.h"
+
+#include <memory>
+
+using namespace tarnvale;
+using namespace tarnvale::test;
+
+namespace {
+
+QStringList items(const QComboBox *box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+QStringList column(const QAbstractItemModel *model, int col)
+{
+    QStringList out;
+    for (int r = 0; r < model->rowCount(); ++r)
+        out << model->index(r, col).data().toString();
+    return out;
+}
+
+} // namespace
+
+class FindWindowTest : public QObject
+{
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<TestFolder> m_folder;
+    std::unique_ptr<RecordStore> m_store;
+    ScriptedDialogs m_dialogs;
+
+    template <typename T> static T *child(QWidget &window, const char *name)
+    {
+        T *found = window.findChild<T *>(QString::fromLatin1(name));
+        if (!found)
+            qWarning("no child %s", name);
+        return found;
+    }
+
+    static QToolButton *searchButton(QWidget &window)
+    {
+        auto *toolbar = child<QToolBar>(window, "Toolbar1");
+        const QList<QAction *> actions = toolbar->actions();
+        return qobject_cast<QToolButton *>(toolbar->widgetForAction(actions.value(0)));
+    }
+
+    // Presses "Search" with the given criteria and waits for the scan to end.
+    static bool runSearch(FindWindow &window, const QString &text)
+    {
+        child<QLineEdit>(window, "txtSearch")->setText(text);
+        QSignalSpy done(&window, &FindWindow::searchFinished);
+        QTest::mouseClick(searchButton(window), Qt::LeftButton);
+        return done.wait(10000);
+    }
+
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void init()
+    {
+        m_folder = std::make_unique<TestFolder>();
+        m_store = std::make_unique<RecordStore>();
+        m_dialogs = ScriptedDialogs();
+        QVERIFY(m_store->open(m_folder->databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    }
+
+    void cleanup()
+    {
+        m_store.reset();
+        m_folder.reset();
+    }
+
+    void controlsAndTexts()
+    {
+        QVERIFY(fillSampleStore(*m_store));
+        FindWindow window(*m_store, m_dialogs);
+        QCOMPARE(window.objectName(), QStringLiteral("frmFind"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Find Contacts"));
+        auto *tabs = child<QTabWidget>(window, "tbSearch");
+        QVERIFY(tabs);
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Search"));
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Results"));
+        QCOMPARE(tabs->currentIndex(), 0);
+        auto *frame = child<QFrame>(window, "f_search");
+        QVERIFY(frame);
+        auto *groupBox = child<QComboBox>(window, "lstGroups")->parentWidget();
+        QCOMPARE(qobject_cast<QGroupBox *>(groupBox)->title(), QStringLiteral("Find In Group"));
+        QVERIFY(child<QComboBox>(window, "lstGroups")->isEditable());
+        QVERIFY(child<QComboBox>(window, "lstFields")->isEditable());
+        QVERIFY(child<QLineEdit>(window, "txtSearch")->text().isEmpty());
+        QCOMPARE(child<QCheckBox>(window, "chkWholeWord")->text(),
+                 QStringLiteral("Match Whole Word"));
+        QCOMPARE(child<QCheckBox>(window, "chkMatchCase")->text(), QStringLiteral("Match Case"));
+        QStringList labels;
+        for (const QLabel *label : frame->findChildren<QLabel *>())
+            labels << label->text();
+        QVERIFY2(labels.contains(QStringLiteral("Search Field:")), qPrintable(labels.join(u'|')));
+        QVERIFY(labels.contains(QStringLiteral("Search Text:")));
+        QCOMPARE(child<QToolBar>(window, "Toolbar1")->actions().size(), 1);
+        QCOMPARE(searchButton(window)->text(), QStringLiteral("Search"));
+        auto *results = child<QTreeView>(window, "lstResults");
+        QCOMPARE(results->model()->columnCount(), 3);
+        QCOMPARE(results->model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("Name"));
+        QCOMPARE(results->model()->headerData(1, Qt::Horizontal).toString(),
+                 QStringLiteral("Vehicle Info"));
+        QCOMPARE(results->model()->headerData(2, Qt::Horizontal).toString(),
+                 QStringLiteral("Group"));
+
+        // The tabs show the criteria or the list, one at a time; the columns share the width.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(frame->isVisible());
+        QVERIFY(!results->isVisible());
+        tabs->setCurrentIndex(1);
+        QVERIFY(!frame->isVisible());
+        QVERIFY(results->isVisible());
+        const QHeaderView *header = results->header();
+        QVERIFY(qAbs(header->sectionSize(0) - header->sectionSize(1)) <= 1);
+        QVERIFY(qAbs(header->sectionSize(1) - header->sectionSize(2)) <= 1);
+        QCOMPARE(m_dialogs.count(), 0);
+    }
+
+    void lists_data()
+    {
+        QTest::addColumn<bool>("withGroups");
+        QTest::addColumn<QStringList>("groups");
+        QTest::addColumn<QString>("groupText");
+        QTest::newRow("groups in table order")
+            << true << QStringList{"Lot 1", "Lot 2", "lot 1", "Police Hold", "<All>", "<None>"}
+            << "Lot 1";
+        QTest::newRow("no groups") << false << QStringList{"<All>", "<None>"} << "<All>";
+    }
+    void lists()
+    {
+        QFETCH(bool, withGroups);
+        QFETCH(QStringList, groups);
+        QFETCH(QString, groupText);
+        if (withGroups)
+            QVERIFY(fillSampleStore(*m_store));
+        FindWindow window(*m_store, m_dialogs);
+        auto *groupBox = child<QComboBox>(window, "lstGroups");
+        QCOMPARE(items(groupBox), groups);
+        QCOMPARE(groupBox->currentText(), groupText);
+        auto *fields = child<QComboBox>(window, "lstFields");
+        QCOMPARE(items(fields),
+                 (QStringList{"<All>", "Name", "Address", "City", "State", "Zip", "Vehicle Year",
+                              "Vehicle Make", "Vehicle Model", "Vehicle Color", "Vehicle Body"}));
+        QCOMPARE(fields->currentText(), QStringLiteral("<All>"));
+        QCOMPARE(m_dialogs.count(), 0);
+    }
+
+    void unreadableGroupsAreReported()
+    {
+        m_store->close();
+        FindWindow window(*m_store, m_dialogs);
+        QCOMPARE(m_dialogs.count(), 1);
+        QCOMPARE(m_dialogs.last().title, QStringLiteral("Database Error!"));
+        QVERIFY(
+            m_dialogs.last().text.startsWith(QStringLiteral("Unknown database error: \r\n\r\n")));
+        QCOMPARE(m_dialogs.last().icon, MessageIcon::Critical);
+        // The window is still whole.
+        QCOMPARE(items(child<QComboBox>(window, "lstGroups")), (QStringList{"<All>", "<None>"}));
+        QCOMPARE(child<QComboBox>(window, "lstFields")->count(), 11);
+    }
+
+    void searchFlow()
+    {
+        QVERIFY(fillSampleStore(*m_store));
+        FindWindow window(*m_store, m_dialogs);
+        window.show();
+        auto *groupBox = child<QComboBox>(window, "lstGroups");
+        auto *tabs = child<QTabWidget>(window, "tbSearch");
+        auto *model = child<QTreeView>(window, "lstResults")->model();
+        groupBox->setCurrentText(QStringLiteral("<All>"));
+
+        QVERIFY(runSearch(window, QStringLiteral("ann")));
+        QCOMPARE(column(model, 0),
+                 (QStringList{"Ann Lee", "Joann Smith", "Anne Marie", "ANN BROWN"}));
+        QCOMPARE(column(model, 1), (QStringList{"2004 Taurus VINANN", "1999 Civic VINJOANN",
+                                                "2015 VINANNE", "2020 Corolla"}));
+        QCOMPARE(column(model, 2), (QStringList{"Lot 1", "Lot 1", "Lot 2", "lot 1"}));
+        QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).isNull());
+        QCOMPARE(tabs->currentIndex(), 0); // searching does not change the tab
+
+        // Whole word and match case, read from the boxes; the list is cleared first.
+        child<QCheckBox>(window, "chkWholeWord")->setChecked(true);
+        QVERIFY(runSearch(window, QStringLiteral("ann")));
+        QCOMPARE(column(model, 0), (QStringList{"Ann Lee", "Anne Marie", "ANN BROWN"}));
+        child<QCheckBox>(window, "chkMatchCase")->setChecked(true);
+        QVERIFY(runSearch(window, QStringLiteral("ANN")));
+        QCOMPARE(column(model, 0), (QStringList{"ANN BROWN"}));
+
+        // The field box, typed in another case; then a key that is not in the table.
+        child<QCheckBox>(window, "chkWholeWord")->setChecked(false);
+        child<QCheckBox>(window, "chkMatchCase")->setChecked(false);
+        child<QComboBox>(window, "lstFields")->setCurrentText(QStringLiteral(" vehicle make "));
+        QVERIFY(runSearch(window, QStringLiteral("ford")));
+        QCOMPARE(column(model, 0), (QStringList{"Ann Lee", "Bob Stone"}));
+        child<QComboBox>(window, "lstFields")->setCurrentText(QStringLiteral("phone"));
+        QVERIFY(runSearch(window, QStringLiteral("555")));
+        QCOMPARE(model->rowCount(), 0);
+
+        // "<None>" finds only vehicles without a group; an empty search text finds nothing.
+        child<QComboBox>(window, "lstFields")->setCurrentText(QStringLiteral("<All>"));
+        groupBox->setCurrentText(QStringLiteral("<None>"));
+        QVERIFY(runSearch(window, QStringLiteral("o")));
+        QCOMPARE(column(model, 0), (QStringList{"Bob Stone"}));
+        QVERIFY(runSearch(window, QString()));
+        QCOMPARE(model->rowCount(), 0);
+        QCOMPARE(m_dialogs.count(), 0);
+    }
+
+    void preselectGroup()
+    {
+        QVERIFY(fillSampleStore(*m_store));
+        FindWindow window(*m_store, m_dialogs);
+        window.preselectGroup(QStringLiteral("lot 1"));
+        auto *groupBox = child<QComboBox>(window, "lstGroups");
+        QCOMPARE(groupBox->currentText(), QStringLiteral("lot 1"));
+        QVERIFY(runSearch(window, QStringLiteral("ann")));
+        QCOMPARE(column(child<QTreeView>(window, "lstResults")->model(), 0),
+                 (QStringList{"ANN BROWN"}));
+        window.preselectGroup(QStringLiteral("Police Hold"));
+        QCOMPARE(groupBox->currentText(), QStringLiteral("Police Hold"));
+        QCOMPARE(groupBox->currentIndex(), 3);
+    }
+
+    // While a search runs the button is disabled and another Search() is refused; the
+    // window keeps handling events.
+    void oneSearchAtATime()
+    {
+        QVERIFY(fillSampleStore(*m_store));
+        FindWindow window(*m_store, m_dialogs);
+        window.show();
+        QSignalSpy done(&window, &FindWindow::searchFinished);
+        QVERIFY(window.Search("<All>", "<All>", "ann", false, false));
+        QVERIFY(window.isSearching());
+        QVERIFY(!searchButton(window)->isEnabled());
+        QVERIFY(!window.Search("<All>", "<All>", "bob", false, false));
+        QVERIFY(done.wait(10000));
+        QCOMPARE(done.size(), 1);
+        QVERIFY(searchButton(window)->isEnabled());
+        QVERIFY(!window.isSearching());
+        QCOMPARE(child<QTreeView>(window, "lstResults")->model()->rowCount(), 4);
+    }
+
+    void failedSearchIsReported()
+    {
+        QVERIFY(fillSampleStore(*m_store));
+        FindWindow window(*m_store, m_dialogs);
+        m_store->close();
+        QVERIFY(runSearch(window, QStringLiteral("ann")));
+        QCOMPARE(m_dialogs.count(), 1);
+        QCOMPARE(m_dialogs.last().title, QStringLiteral("Database Error!"));
+        QVERIFY(
+            m_dialogs.last().text.startsWith(QStringLiteral("Unknown database error: \r\n\r\n")));
+        QCOMPARE(m_dialogs.last().icon, MessageIcon::Critical);
+        QVERIFY(searchButton(window)->isEnabled());
+    }
+
+    void closingDuringASearch()
+    {
+        QVERIFY(fillSampleStore(*m_store));
+        auto *window = new FindWindow(*m_store, m_dialogs);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+        QVERIFY(window->Search("<All>", "<All>", "ann", false, false));
+        QPointer<FindWindow> guard(window);
+        window->close();
+        QTRY_VERIFY(guard.isNull());
+        QCOMPARE(m_dialogs.count(), 0);
+    }
+};
+
+QTEST_MAIN(FindWindowTest)
+#include "FindWindow_test.moc"

@@ -1,0 +1,397 @@
+#include <QLocale>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "FindRules.h"
+#include "RecordSearch.h"
+#include "RecordStore.h"
+#include "SearchTestData.h"
+#include "TestFolder.h"
+
+#include <memory>
+
+using namespace tarnvale;
+using namespace tarnvale::test;
+
+namespace {
+
+QList<qint64> ids(const QList<FindResult> &results)
+{
+    QList<qint64> out;
+    for (const FindResult &r : results)
+        out << r.id;
+    return out;
+}
+
+} // namespace
+
+class RecordSearchTest : public QObject
+{
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<TestFolder> m_folder;
+    std::unique_ptr<RecordStore> m_store;
+
+    QList<FindResult> findAll(const FindRequest &request, RecordSearch::Reader reader)
+    {
+        QList<FindResult> results;
+        DbError error;
+        RecordSearch::Options options;
+        options.reader = reader;
+        const RecordSearch::Outcome outcome = RecordSearch::run(
+            m_store->database(), request,
+            [&results](QList<FindResult> &&rows) { results.append(std::move(rows)); }, &error,
+            options);
+        if (outcome != RecordSearch::Outcome::Done)
+            qWarning("search failed: %s", qPrintable(error.description));
+        return results;
+    }
+
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void init()
+    {
+        m_folder = std::make_unique<TestFolder>();
+        m_store = std::make_unique<RecordStore>();
+        QVERIFY(m_store->open(m_folder->databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(fillSampleStore(*m_store));
+    }
+
+    void cleanup()
+    {
+        m_store.reset();
+        m_folder.reset();
+    }
+
+    // The sample vehicles are ids 1 Ann Lee, 2 Joann Smith, 3 Anne Marie, 4 ANN BROWN,
+    // 5 Bob Stone, 6 Renée Ångström, 7 Carl Ford (group " Lot 1").
+    void search_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("wholeWord");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<QList<qint64>>("expected");
+        using L = QList<qint64>;
+        QTest::newRow("all fields, any case") << "<All>"
+                                              << "<All>"
+                                              << "ann" << false << false << L{1, 2, 3, 4};
+        QTest::newRow("all fields, case kept") << "<All>"
+                                               << "<All>"
+                                               << "Ann" << false << true << L{1, 3, 4};
+        QTest::newRow("all fields, word") << "<All>"
+                                          << "<All>"
+                                          << "ann" << true << false << L{1, 3, 4};
+        QTest::newRow("all fields, word and case") << "<All>"
+                                                   << "<All>"
+                                                   << "Ann" << true << true << L{1, 3, 4};
+        QTest::newRow("capitals, case kept") << "<All>"
+                                             << "<All>"
+                                             << "ANN" << false << true << L{4};
+        QTest::newRow("names only, word") << "<All>"
+                                          << "Name"
+                                          << "ann" << true << false << L{1, 4};
+        QTest::newRow("key in other case with blanks") << "<All>"
+                                                       << "  vehicle MAKE "
+                                                       << "ford" << false << false << L{1, 5};
+        QTest::newRow("make: a name is not a make") << "<All>"
+                                                    << "Vehicle Make"
+                                                    << "Ford" << false << false << L{1, 5};
+        QTest::newRow("unknown key finds nothing") << "<All>"
+                                                   << "phone"
+                                                   << "555" << false << false << L{};
+        QTest::newRow("notes are not searched") << "<All>"
+                                                << "<All>"
+                                                << "called" << false << false << L{};
+        QTest::newRow("empty text finds nothing") << "<All>"
+                                                  << "<All>"
+                                                  << "" << false << false << L{};
+        QTest::newRow("empty text, word and case") << "<All>"
+                                                   << "<All>"
+                                                   << "" << true << true << L{};
+        QTest::newRow("a blank is a search text")
+            << "<All>"
+            << "Name"
+            << " " << false << false << L{1, 2, 3, 4, 5, 6, 7};
+        QTest::newRow("one group") << "Lot 1"
+                                   << "<All>"
+                                   << "ann" << false << false << L{1, 2};
+        QTest::newRow("group name case counts") << "lot 1"
+                                                << "<All>"
+                                                << "ann" << false << false << L{4};
+        QTest::newRow("group name blanks count") << " Lot 1"
+                                                 << "<All>"
+                                                 << "o" << false << false << L{7};
+        QTest::newRow("<None>: only without a group") << "<None>"
+                                                      << "<All>"
+                                                      << "o" << false << false << L{5};
+        QTest::newRow("<none> any case") << " <none> "
+                                         << "<All>"
+                                         << "o" << false << false << L{5};
+        QTest::newRow("star is every group") << "*"
+                                             << "Name"
+                                             << "o" << false << false << L{2, 4, 5, 7};
+        QTest::newRow("unknown group") << "Lot 9"
+                                       << "<All>"
+                                       << "ann" << false << false << L{};
+        QTest::newRow("groupname key") << "<All>"
+                                       << "groupname"
+                                       << "LOT" << false << false << L{1, 2, 3, 4, 7};
+        QTest::newRow("groupname key, case") << "<All>"
+                                             << "groupname"
+                                             << "lot" << false << true << L{4};
+        QTest::newRow("city field") << "<All>"
+                                    << "City"
+                                    << "ann" << true << false << L{4};
+        QTest::newRow("color is compared") << "<All>"
+                                           << "Vehicle Color"
+                                           << "blue" << true << false << L{2, 3};
+        QTest::newRow("zip code key") << "<All>"
+                                      << "zip code"
+                                      << "455" << false << false << L{1, 2, 3, 4, 5, 6, 7};
+        QTest::newRow("beyond ASCII, any case")
+            << "<All>"
+            << "<All>" << QString::fromUtf16(u"\u00C5NGSTR\u00D6M") << false << false << L{6};
+        QTest::newRow("beyond ASCII, case kept")
+            << "<All>"
+            << "<All>" << QString::fromUtf16(u"\u00C5NGSTR\u00D6M") << false << true << L{};
+        QTest::newRow("beyond ASCII, word")
+            << "<All>"
+            << "City" << QString::fromUtf16(u"malm\u00F6") << true << false << L{6};
+    }
+    void search()
+    {
+        QFETCH(QString, group);
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(bool, wholeWord);
+        QFETCH(bool, matchCase);
+        QFETCH(QList<qint64>, expected);
+        const FindRequest request{group, field, text, wholeWord, matchCase};
+        QCOMPARE(ids(findAll(request, RecordSearch::Reader::Native)), expected);
+        QCOMPARE(ids(findAll(request, RecordSearch::Reader::Generic)), expected);
+        const std::optional<QList<FindResult>> viaStore = RecordSearch::find(*m_store, request);
+        QVERIFY(viaStore);
+        QCOMPARE(ids(*viaStore), expected);
+    }
+
+    void resultRows()
+    {
+        const QList<FindResult> rows = findAll(FindRequest{"<All>", "<All>", "ann", false, false},
+                                               RecordSearch::Reader::Native);
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows.at(0), (FindResult{1, "Ann Lee", "2004 Taurus VINANN", "Lot 1"}));
+        QCOMPARE(rows.at(1), (FindResult{2, "Joann Smith", "1999 Civic VINJOANN", "Lot 1"}));
+        // No make: the model is never shown, the VIN is since the body is set.
+        QCOMPARE(rows.at(2), (FindResult{3, "Anne Marie", "2015 VINANNE", "Lot 2"}));
+        // No body: no VIN.
+        QCOMPARE(rows.at(3), (FindResult{4, "ANN BROWN", "2020 Corolla", "lot 1"}));
+        const QList<FindResult> none = findAll(FindRequest{"<None>", "Name", "bob", false, false},
+                                               RecordSearch::Reader::Native);
+        QCOMPARE(none, (QList<FindResult>{FindResult{5, "Bob Stone", "1988 F-150 VINBOB", ""}}));
+    }
+
+    // A database made elsewhere may hold nulls: they count as empty text everywhere.
+    void nullFieldsAreEmpty()
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("nulls"));
+        {
+            db.setDatabaseName(m_folder->file(QStringLiteral("nulls.db")));
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec(
+                "CREATE TABLE wrecker (id INTEGER PRIMARY KEY, custname TEXT, custaddress TEXT, "
+                "custcity TEXT, custstate TEXT, custzip TEXT, vehyear TEXT, vehmake TEXT, "
+                "vehmodel TEXT, vehstyle TEXT, vehcolor TEXT, vehvin TEXT, groupname TEXT)"));
+            QVERIFY(q.exec("INSERT INTO wrecker (id, custname, vehmodel, vehvin) VALUES (1, NULL, "
+                           "'Civic', 'V1')"));
+            QVERIFY(q.exec(
+                "INSERT INTO wrecker (id, custname, vehyear, vehmake, vehmodel, vehstyle, vehvin) "
+                "VALUES (2, 'Null Group', '2001', 'Ford', NULL, 'Van', NULL)"));
+            for (RecordSearch::Reader reader :
+                 {RecordSearch::Reader::Native, RecordSearch::Reader::Generic}) {
+                QList<FindResult> rows;
+                DbError error;
+                RecordSearch::Options options;
+                options.reader = reader;
+                QCOMPARE(RecordSearch::run(
+                             db, FindRequest{"<None>", "<All>", "null", false, false},
+                             [&rows](QList<FindResult> &&r) { rows.append(r); }, &error, options),
+                         RecordSearch::Outcome::Done);
+                QCOMPARE(rows, (QList<FindResult>{FindResult{2, "Null Group", "2001  ", ""}}));
+                rows.clear();
+                QCOMPARE(RecordSearch::run(
+                             db, FindRequest{"<All>", "Vehicle Model", "civic", false, false},
+                             [&rows](QList<FindResult> &&r) { rows.append(r); }, &error, options),
+                         RecordSearch::Outcome::Done);
+                QCOMPARE(rows, (QList<FindResult>{FindResult{1, "", "", ""}}));
+            }
+            db.close();
+        }
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("nulls"));
+    }
+
+    // Random records with blanks, case and characters beyond ASCII: both readers agree with
+    // each other and with the rule applied record by record.
+    void readersAgreeWithTheRule()
+    {
+        const QList<QString> pieces = {u"ann"_qs,
+                                       u"Ann"_qs,
+                                       u"ANN"_qs,
+                                       u" "_qs,
+                                       u"jo"_qs,
+                                       QString::fromUtf16(u"\u00E9"),
+                                       QString::fromUtf16(u"\u00C9"),
+                                       QString::fromUtf16(u"\u212A"),
+                                       u"k"_qs,
+                                       u"-"_qs,
+                                       u"Lee"_qs};
+        QRandomGenerator rng(99);
+        auto randomText = [&] {
+            QString text;
+            const int n = int(rng.bounded(5));
+            for (int i = 0; i < n; ++i)
+                text += pieces.at(int(rng.bounded(qsizetype(pieces.size()))));
+            return text;
+        };
+        const QList<TowField> allFields = *FindRules::fieldsForKey(u"<All>");
+        QList<TowRecord> written;
+        TransactionGuard transaction(m_store->database());
+        for (int i = 0; i < 300; ++i) {
+            TowRecord r;
+            for (TowField f : allFields)
+                r.set(f, randomText());
+            r.set(TowField::vehvin, randomText());
+            r.set(TowField::groupname, rng.bounded(3) == 0 ? QString() : QStringLiteral("Random"));
+            const std::optional<qint64> id = m_store->addTowRecord(r);
+            QVERIFY(id);
+            r.id = *id;
+            written << r;
+        }
+        QVERIFY(transaction.commit());
+        const QList<QString> finds = {
+            u"ann"_qs, u"ANN"_qs, u"ann lee"_qs, QString::fromUtf16(u"\u00E9"),
+            u"k"_qs,   u"jo-"_qs, u" "_qs};
+        int total = 0;
+        for (const QString &find : finds) {
+            for (int mode = 0; mode < 4; ++mode) {
+                const bool word = mode >= 2, keepCase = mode % 2 == 1;
+                const FindRequest request{"Random", "<All>", find, word, keepCase};
+                QList<qint64> expected;
+                for (const TowRecord &r : written) {
+                    if (r.value(TowField::groupname) != QLatin1String("Random"))
+                        continue;
+                    for (TowField f : allFields) {
+                        if (FindRules::matches(r.value(f), find, MatchMode(mode))) {
+                            expected << r.id;
+                            break;
+                        }
+                    }
+                }
+                total += int(expected.size());
+                QCOMPARE(ids(findAll(request, RecordSearch::Reader::Native)), expected);
+                QCOMPARE(ids(findAll(request, RecordSearch::Reader::Generic)), expected);
+            }
+        }
+        QVERIFY(total > 200);
+    }
+
+    void batches()
+    {
+        QList<int> sizes;
+        DbError error;
+        RecordSearch::Options options;
+        options.batchSize = 3;
+        QCOMPARE(RecordSearch::run(
+                     m_store->database(), FindRequest{"<All>", "Name", " ", false, false},
+                     [&sizes](QList<FindResult> &&rows) { sizes << int(rows.size()); }, &error,
+                     options),
+                 RecordSearch::Outcome::Done);
+        QCOMPARE(sizes, (QList<int>{3, 3, 1}));
+    }
+
+    void cancel()
+    {
+        std::atomic<bool> stop{false};
+        RecordSearch::Options options;
+        options.batchSize = 1;
+        options.cancel = &stop;
+        QList<FindResult> rows;
+        DbError error;
+        // The sink asks to stop after the first row: no further row is delivered.
+        QCOMPARE(RecordSearch::run(
+                     m_store->database(), FindRequest{"<All>", "Name", " ", false, false},
+                     [&](QList<FindResult> &&r) {
+                         rows.append(r);
+                         stop = true;
+                     },
+                     &error, options),
+                 RecordSearch::Outcome::Cancelled);
+        QCOMPARE(ids(rows), (QList<qint64>{1}));
+        QCOMPARE(error.number, 0);
+    }
+
+    void failures()
+    {
+        // A closed store.
+        DbError error;
+        auto ignore = [](QList<FindResult> &&) {};
+        m_store->close();
+        QCOMPARE(RecordSearch::run(m_store->database(),
+                                   FindRequest{"<All>", "<All>", "ann", false, false}, ignore,
+                                   &error),
+                 RecordSearch::Outcome::Failed);
+        QVERIFY(error.isError());
+        QVERIFY(!RecordSearch::find(*m_store, FindRequest{"<All>", "<All>", "ann", false, false}));
+
+        // A table without a column the search reads.
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("short"));
+        {
+            db.setDatabaseName(m_folder->file(QStringLiteral("short.db")));
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("CREATE TABLE wrecker (id INTEGER PRIMARY KEY, custname TEXT)"));
+            for (RecordSearch::Reader reader :
+                 {RecordSearch::Reader::Native, RecordSearch::Reader::Generic}) {
+                error = DbError();
+                RecordSearch::Options options;
+                options.reader = reader;
+                QCOMPARE(RecordSearch::run(db, FindRequest{"<All>", "Name", "ann", false, false},
+                                           ignore, &error, options),
+                         RecordSearch::Outcome::Failed);
+                QVERIFY2(error.description.contains(QLatin1String("no such column")),
+                         qPrintable(error.description));
+            }
+            db.close();
+        }
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("short"));
+    }
+
+    void statementReadsOnlyWhatItNeeds()
+    {
+        bool binds = true;
+        QCOMPARE(
+            RecordSearch::statement(FindRequest{"<All>", "City", "x", false, false}, &binds),
+            QStringLiteral("SELECT id, custname, vehyear, vehmake, vehmodel, vehstyle, vehvin, "
+                           "groupname, custcity FROM wrecker ORDER BY id"));
+        QVERIFY(!binds);
+        const QString grouped =
+            RecordSearch::statement(FindRequest{"Lot 1", "<All>", "x", false, false}, &binds);
+        QVERIFY(binds);
+        QVERIFY(grouped.contains(QLatin1String("WHERE groupname = ?")));
+        QVERIFY(
+            RecordSearch::statement(FindRequest{"<All>", "phone", "x", false, false}).isEmpty());
+        QVERIFY(RecordSearch::statement(FindRequest{"<All>", "<All>", "", false, false}).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(RecordSearchTest)
+#include "RecordSearch_test.moc"

@@ -1,0 +1,140 @@
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "RecordStore.h"
+#include "SearchRunner.h"
+#include "SearchTestData.h"
+#include "TestFolder.h"
+
+#include <memory>
+
+using namespace tarnvale;
+using namespace tarnvale::test;
+
+class SearchRunnerTest : public QObject
+{
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<TestFolder> m_folder;
+    std::unique_ptr<RecordStore> m_store;
+
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void init()
+    {
+        m_folder = std::make_unique<TestFolder>();
+        m_store = std::make_unique<RecordStore>();
+        QVERIFY(m_store->open(m_folder->databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(fillSampleStore(*m_store));
+    }
+
+    void cleanup()
+    {
+        m_store.reset();
+        m_folder.reset();
+    }
+
+    void deliversEveryRowInOrder_data()
+    {
+        QTest::addColumn<int>("reader");
+        QTest::newRow("native") << int(RecordSearch::Reader::Native);
+        QTest::newRow("generic") << int(RecordSearch::Reader::Generic);
+    }
+    void deliversEveryRowInOrder()
+    {
+        QFETCH(int, reader);
+        SearchRunner runner(*m_store);
+        runner.setBatchSize(2);
+        runner.setReader(RecordSearch::Reader(reader));
+        QList<FindResult> rows;
+        connect(&runner, &SearchRunner::rowsFound, this,
+                [&rows](const QList<FindResult> &batch) { rows.append(batch); });
+        QSignalSpy finished(&runner, &SearchRunner::finished);
+        QVERIFY(runner.start(FindRequest{"<All>", "<All>", "ann", false, false}));
+        QVERIFY(runner.isRunning());
+        QVERIFY(finished.wait(10000));
+        QVERIFY(!runner.isRunning());
+        QCOMPARE(finished.at(0).at(0).toBool(), true);
+        QCOMPARE(finished.at(0).at(1).toInt(), 0);
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows.at(0), (FindResult{1, "Ann Lee", "2004 Taurus VINANN", "Lot 1"}));
+        QCOMPARE(rows.at(3).id, 4);
+    }
+
+    // Rows written through the store before the search are seen by its own connection.
+    void seesCommittedRows()
+    {
+        TowRecord extra = sampleRecord(sampleVehicles().at(0));
+        extra.set(TowField::custname, QStringLiteral("Zed Newcomer"));
+        QVERIFY(m_store->addTowRecord(extra));
+        SearchRunner runner(*m_store);
+        QSignalSpy found(&runner, &SearchRunner::rowsFound);
+        QSignalSpy finished(&runner, &SearchRunner::finished);
+        QVERIFY(runner.start(FindRequest{"<All>", "Name", "newcomer", false, false}));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(found.size(), 1);
+        const auto rows = found.at(0).at(0).value<QList<FindResult>>();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.at(0).name, QStringLiteral("Zed Newcomer"));
+    }
+
+    void secondStartIsRefusedWhileRunning()
+    {
+        SearchRunner runner(*m_store);
+        QSignalSpy finished(&runner, &SearchRunner::finished);
+        QVERIFY(runner.start(FindRequest{"<All>", "<All>", "ann", false, false}));
+        QVERIFY(!runner.start(FindRequest{"<All>", "<All>", "bob", false, false}));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.size(), 1);
+        // Once finished, a new search may start.
+        QVERIFY(runner.start(FindRequest{"<All>", "<All>", "bob", false, false}));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.size(), 2);
+    }
+
+    void cancelledSearchDeliversNothingMore()
+    {
+        SearchRunner runner(*m_store);
+        QSignalSpy found(&runner, &SearchRunner::rowsFound);
+        QSignalSpy finished(&runner, &SearchRunner::finished);
+        QVERIFY(runner.start(FindRequest{"<All>", "<All>", "ann", false, false}));
+        runner.cancel();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.at(0).at(0).toBool(), false);
+        QCOMPARE(finished.at(0).at(1).toInt(), 0);
+        QCOMPARE(found.size(), 0);
+        QVERIFY(!runner.isRunning());
+    }
+
+    void closedStoreFails()
+    {
+        m_store->close();
+        SearchRunner runner(*m_store);
+        QSignalSpy finished(&runner, &SearchRunner::finished);
+        QVERIFY(runner.start(FindRequest{"<All>", "<All>", "ann", false, false}));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.at(0).at(0).toBool(), false);
+        QVERIFY(finished.at(0).at(1).toInt() != 0);
+        QVERIFY(!finished.at(0).at(2).toString().isEmpty());
+    }
+
+    // Destroying the runner in the middle of a search waits for the thread, then nothing
+    // more arrives.
+    void destroyedWhileRunning()
+    {
+        int delivered = 0;
+        {
+            SearchRunner runner(*m_store);
+            connect(&runner, &SearchRunner::rowsFound, this, [&delivered] { ++delivered; });
+            QVERIFY(runner.start(FindRequest{"<All>", "<All>", "ann", false, false}));
+        }
+        QTest::qWait(50);
+        QCOMPARE(delivered, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(SearchRunnerTest)
+#include "SearchRunner_test.moc"
