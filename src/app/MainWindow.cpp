@@ -14,6 +14,7 @@
 #include "BackupWindow.h"
 #include "ConfigWindow.h"
 #include "ContactsWindow.h"
+#include "FindWindow.h"
 #include "Dialogs.h"
 #include "GroupDialog.h"
 #include "HelpDocumentWindow.h"
@@ -287,7 +288,15 @@ void MainWindow::removeSelectedVehicle()
 
 void MainWindow::openFind(const QString &groupName)
 {
-    Q_UNUSED(groupName);
+    auto *find = qobject_cast<FindWindow *>(m_find.data());
+    if (!find) {
+        find = new FindWindow(m_context.store, m_context.dialogs, this);
+        find->setAttribute(Qt::WA_DeleteOnClose);
+        m_find = find;
+    }
+    raiseExisting(find);
+    if (!groupName.isEmpty())
+        find->preselectGroup(groupName);
 }
 
 void MainWindow::printCommand()

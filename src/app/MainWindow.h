@@ -84,6 +84,7 @@ private:
     QPointer<QWidget> m_config;
     QPointer<QWidget> m_tips;
     QPointer<QWidget> m_backup;
+    QPointer<QWidget> m_find;
     std::unique_ptr<PrintCommand> m_print;
 };
 

@@ -23,7 +23,7 @@ bool ReminderList::fail(const QSqlQuery &query)
         text = error.text();
     if (text.isEmpty())
         text = QStringLiteral("The database is not open.");
-    m_error = DbError{number, text, {}};
+    m_error = DbError{number, text};
     return false;
 }
 

@@ -11,8 +11,8 @@ struct DbError
     static constexpr int kDuplicateKey = 3022;
 
     int number = 0; // 0: no error
-    QString description; // the engine's own text, shown to the user unchanged
-    QString doing;       // what the store was doing ("adding a group"), for diagnostics
+    QString description = {}; // the engine's own text, shown to the user unchanged
+    QString doing = {};  // what the store was doing ("adding a group"), for diagnostics
 
     bool isError() const { return number != 0; }
     friend bool operator==(const DbError &, const DbError &) = default;

@@ -78,7 +78,7 @@ void RecordStore::close()
 
 bool RecordStore::fail(int number, const QString &description)
 {
-    m_error = DbError{number, description, {}};
+    m_error = DbError{number, description};
     return false;
 }
 

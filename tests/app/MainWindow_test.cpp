@@ -119,6 +119,7 @@ private Q_SLOTS:
     void notesAreKept();
     void commandsOpenTheirWindows_data();
     void commandsOpenTheirWindows();
+    void findInGroupPreselectsTheGroup();
     void printNeedsASelectedVehicle();
     void exits_data();
     void exits();
@@ -459,6 +460,8 @@ void MainWindowTest::commandsOpenTheirWindows_data()
     QTest::newRow("toolbar New > Vehicle") << "tbNewVehicle" << "frmAddEditContact";
     QTest::newRow("Tools > Backup") << "mnubackup" << "frmBackup";
     QTest::newRow("toolbar Backup") << "tbBackup" << "frmBackup";
+    QTest::newRow("File > Find") << "mnuFind" << "frmFind";
+    QTest::newRow("toolbar Find") << "tbFind" << "frmFind";
     QTest::newRow("Report Help") << "mnureporthelp" << "frmreporthelp";
     QTest::newRow("Config Help") << "mnuconfighelp" << "frmconfighelp";
     QTest::newRow("Pricing Help") << "mnupricing" << "frmpricing";
@@ -483,7 +486,8 @@ void MainWindowTest::commandsOpenTheirWindows()
             opened = w;
     QVERIFY2(opened, qPrintable(window));
     // Asking again brings the same window forward rather than a second one.
-    if (window == "frmReminders" || window == "frmConfig" || window == "frmTip" || window == "frmBackup") {
+    if (window == "frmReminders" || window == "frmConfig" || window == "frmTip" || window == "frmBackup"
+        || window == "frmFind") {
         action->trigger();
         int open = 0;
         for (QWidget *w : QApplication::topLevelWidgets())
@@ -491,6 +495,23 @@ void MainWindowTest::commandsOpenTheirWindows()
         QCOMPARE(open, 1);
     }
     QCOMPARE(p.dialogs.count(), 0);
+}
+
+void MainWindowTest::findInGroupPreselectsTheGroup()
+{
+    Program p;
+    p.start();
+    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
+    QCOMPARE(p.context->database.AddGroup("Police Hold"), 1);
+    p.press(p.model()->index(1, 0, p.model()->rootIndex()), Qt::RightButton);
+    p.window->groupContextMenu()->hide();
+    p.window->command("mnuFindMn")->trigger();
+    QWidget *find = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == "frmFind" && w->isVisible())
+            find = w;
+    QVERIFY(find);
+    QCOMPARE(find->findChild<QComboBox *>("lstGroups")->currentText(), QString("Police Hold"));
 }
 
 void MainWindowTest::printNeedsASelectedVehicle()
