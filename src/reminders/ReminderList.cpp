@@ -13,17 +13,9 @@ ReminderList::ReminderList(RecordStore &store) : m_store(store) {}
 
 bool ReminderList::fail(const QSqlQuery &query)
 {
-    const QSqlError error = query.lastError();
-    bool ok = false;
-    int number = error.nativeErrorCode().toInt(&ok);
-    if (!ok || number == 0)
-        number = 1;
-    QString text = error.databaseText();
-    if (text.isEmpty())
-        text = error.text();
-    if (text.isEmpty())
-        text = QStringLiteral("The database is not open.");
-    m_error = DbError{number, text};
+    m_error = DbError::fromSql(query.lastError());
+    if (m_error.description.isEmpty())
+        m_error.description = QStringLiteral("The database is not open.");
     return false;
 }
 

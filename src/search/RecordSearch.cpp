@@ -179,11 +179,8 @@ RecordSearch::Outcome runNative(sqlite3 *db, const Plan &plan, const RecordSearc
 
 RecordSearch::Outcome failWith(DbError *error, const QSqlError &sqlError)
 {
-    bool ok = false;
-    const int number = sqlError.nativeErrorCode().toInt(&ok);
-    const QString text =
-        sqlError.databaseText().isEmpty() ? sqlError.text() : sqlError.databaseText();
-    return failWith(error, ok ? number : 1, text);
+    const DbError converted = DbError::fromSql(sqlError);
+    return failWith(error, converted.number, converted.description);
 }
 
 RecordSearch::Outcome runGeneric(const QSqlDatabase &db, const Plan &plan,

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+class QSqlError;
+
 namespace tarnvale {
 
 struct DbError
@@ -15,6 +17,10 @@ struct DbError
     QString doing = {};  // what the store was doing ("adding a group"), for diagnostics
 
     bool isError() const { return number != 0; }
+
+    // The engine's failure as the user sees it: 3022 for a duplicate key, otherwise the
+    // engine's own number (1 when it gives none) and text.
+    static DbError fromSql(const QSqlError &error, const QString &doing = {});
     friend bool operator==(const DbError &, const DbError &) = default;
 };
 

@@ -26,13 +26,6 @@ QString nextConnectionName()
     return QStringLiteral("tarnvale-store-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-// SQLite reports a unique-index violation as extended code 2067 (or 1555 for a primary key).
-bool isDuplicateKey(const QSqlError &error)
-{
-    const QString code = error.nativeErrorCode();
-    return code == QLatin1String("2067") || code == QLatin1String("1555");
-}
-
 QString towColumnList()
 {
     QStringList names;
@@ -84,21 +77,7 @@ bool RecordStore::fail(int number, const QString &description)
 
 bool RecordStore::fail(const QSqlQuery &query, const QString &doing)
 {
-    const QSqlError error = query.lastError();
-    if (isDuplicateKey(error)) {
-        fail(DbError::kDuplicateKey, error.databaseText());
-        m_error.doing = doing;
-        return false;
-    }
-    bool ok = false;
-    int number = error.nativeErrorCode().toInt(&ok);
-    if (!ok || number == 0)
-        number = 1;
-    QString text = error.databaseText();
-    if (text.isEmpty())
-        text = error.text();
-    fail(number, text);
-    m_error.doing = doing;
+    m_error = DbError::fromSql(query.lastError(), doing);
     return false;
 }
 
