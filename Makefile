@@ -16,9 +16,10 @@ build: configure
 run: build
 	cd $(BUILD)/bin && ./tarnvale
 
+# The short fuzz run comes first so that CTest's summary is the last thing printed.
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	bash scripts/fuzz.sh
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 fuzz: deps
 	bash scripts/fuzz.sh
