@@ -433,9 +433,11 @@ struct DecoderNode
 };
 
 // Up to three whole codes found in the next kLookupBits bits from the root, packed in one
-// 32-bit word: the bits they take in bits 0-3, their number in bits 4-5, the values in bits
-// 8-31 (first code lowest). A number of 0 means the bits hold no whole code (a long code or a
-// broken tree): those are walked bit by bit. 8192 entries fill 32 KiB, a first-level cache.
+// 32-bit word: the bits they take in bits 0-5 (so that the word itself can be the shift count),
+// their number in bits 6-7, the values in bits 8-31 (first code lowest). When the bits hold no
+// whole code, bits 0-7 are 0 and bits 8-31 hold the node reached after kLookupBits bits (a
+// long code), or 0 when the bits leave the tree (a broken stream). 8192 entries fill 32 KiB,
+// a first-level cache.
 using LookupEntry = std::uint32_t;
 constexpr int kLookupBits = 13;
 constexpr unsigned kLookupSymbols = 3;
@@ -450,6 +452,8 @@ public:
 
     // The output of a stream that claims `expected` bytes; fewer when the input ends first.
     std::vector<std::uint8_t> run(std::uint32_t expected);
+    // The xor of every byte of that output, taken while it was written.
+    std::uint8_t checksum() const { return m_checksum; }
 
 private:
     std::uint8_t byteAt(std::size_t offset) const
@@ -461,6 +465,7 @@ private:
     void addCode(int value, std::size_t bitOffset, int length);
     void buildLookup();
     std::vector<std::uint8_t> decodeData(std::uint32_t expected);
+    bool longCode(std::uint64_t word, int node, unsigned &length, std::uint8_t &value) const;
     void reachedBoundary();
 
     std::span<const std::uint8_t> m_in;
@@ -473,6 +478,7 @@ private:
     std::size_t m_dataStart = 0;
     std::uint64_t m_nextPosition = 0;  // next 1-based stream position whose end is reported
     std::uint64_t m_boundaryBits = 0;  // the data bit offset at which that position ends
+    std::uint8_t m_checksum = 0;
 };
 
 void StreamDecoder::addCode(int value, std::size_t bitOffset, int length)
@@ -547,7 +553,8 @@ void StreamDecoder::buildLookup()
             ++count;
             used += s.length;
         }
-        m_lookup[pattern] = used | count << 4 | symbols << 8;
+        m_lookup[pattern] = count > 0 ? (used | count << 6 | symbols << 8)
+                                      : std::uint32_t(std::max<int>(m_continue[pattern], 0)) << 8;
     }
 }
 
@@ -585,6 +592,28 @@ std::vector<std::uint8_t> StreamDecoder::run(std::uint32_t expected)
     return decodeData(expected);
 }
 
+// Goes on with a code longer than kLookupBits bits from the node its first kLookupBits bits
+// reach; `word` holds the bits after those, as many as the caller could load (64 - 7 at
+// least). False when the code leaves the tree or goes on beyond what `word` holds: the
+// careful walk then takes it up.
+bool StreamDecoder::longCode(std::uint64_t word, int node, unsigned &length, std::uint8_t &value) const
+{
+    for (unsigned taken = kLookupBits; taken < 64 - 7; ++taken) {
+        const DecoderNode &n = m_nodes[size_t(node)];
+        const int child = (word & 1) ? n.one : n.zero;
+        if (child < 0)
+            return false;
+        node = child;
+        word >>= 1;
+        if (m_nodes[size_t(node)].value != -1) {
+            value = std::uint8_t(m_nodes[size_t(node)].value);
+            length = taken + 1;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
 {
     const std::uint8_t *data = m_in.data() + m_dataStart;
@@ -598,6 +627,15 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
     std::uint8_t *o = out.data();
     std::uint8_t *const start = o;
     std::uint8_t *const limit = o + room;
+
+    // The checksum is taken a few thousand bytes behind the writing, while those bytes are
+    // still in the cache: eight at a time, the last few at the end.
+    const std::uint8_t *checked = start;
+    std::uint64_t wide = 0;
+    auto takeChecksum = [&](const std::uint8_t *upTo) {
+        for (; upTo - checked >= 8; checked += 8)
+            wide ^= load64(checked);
+    };
 
     // Progress is reported after each input byte whose 1-based stream position is a
     // multiple of 10000, unless decoding has already stopped.
@@ -615,7 +653,9 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
         // Whole codes from the lookup table, four lookups to a group, while 16 input bytes
         // and 16 output bytes remain. A group takes at most 52 bits. The next group's bits
         // come from the 16 bytes already read for this one (they reach 59 + 64 bits in), so
-        // reading the input for the group after stays off the chain of lookups.
+        // reading the input for the group after stays off the chain of lookups. The fast
+        // path never writes the last output byte, so it never ends the decoding, and a
+        // progress point it passes is reported right after it.
         const std::uint64_t stop = std::min(m_boundaryBits, fastEnd);
         if (limit - o >= 16 && pos < stop) {
             const std::uint8_t *window = data + (pos >> 3);
@@ -623,37 +663,52 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
             std::uint64_t w1 = load64(window + 8);
             unsigned offset = unsigned(pos & 7);
             std::uint64_t bits = w0 >> offset;
-            do {
+            for (;;) {
                 unsigned used = 0;
-                bool whole = true;
+                LookupEntry e = 0;
 #pragma GCC unroll 4
                 for (int k = 0; k < 4; ++k) {
-                    const LookupEntry e = lookup[bits & mask];
-                    const unsigned count = (e >> 4) & 3;
-                    if (count == 0) {
-                        whole = false;
-                        break;
-                    }
-                    const unsigned taken = e & 15;
+                    e = lookup[bits & mask];
+                    if ((e & 0xC0) == 0) // no whole code: tested on the number, so that
+                        break;           // the shift below takes the entry as it is
                     std::uint32_t symbols = e >> 8;
                     if constexpr (std::endian::native == std::endian::big)
                         symbols = __builtin_bswap32(symbols);
                     std::memcpy(o, &symbols, 4); // the first value at o[0]
-                    o += count;
-                    bits >>= taken;
-                    used += taken;
+                    o += (e >> 6) & 3;
+                    bits >>= (e & 63);
+                    used += e & 63;
                 }
                 pos += used;
-                if (!whole)
-                    break;
-                const unsigned next = offset + used; // at most 7 + 52
-                bits = (w0 >> next) | ((w1 << 1) << (63 - next));
+                if ((e & 0xC0) != 0) {
+                    const unsigned next = offset + used; // at most 7 + 52
+                    bits = (w0 >> next) | ((w1 << 1) << (63 - next));
+                    if (limit - o < 16 || pos >= stop)
+                        break;
+                } else {
+                    // A long code: walked here from fresh input bits (pos is at most 52 bits
+                    // past a point 16 bytes before the end, so 8 bytes can be read), or left
+                    // to the careful walk when it is broken or longer than they reach.
+                    unsigned length = 0;
+                    std::uint8_t value = 0;
+                    const std::uint64_t word = load64(data + (pos >> 3)) >> (pos & 7);
+                    if ((e >> 8) == 0 || !longCode(word >> kLookupBits, int(e >> 8), length, value))
+                        break;
+                    *o++ = value;
+                    pos += length;
+                    if (limit - o < 16 || pos >= stop)
+                        break;
+                    offset = unsigned(pos & 7);
+                    bits = load64(data + (pos >> 3)) >> offset;
+                }
                 window = data + (pos >> 3);
                 w0 = load64(window);
                 w1 = load64(window + 8);
                 offset = unsigned(pos & 7);
-            } while (limit - o >= 16 && pos < stop);
+            }
         }
+        if (o - checked >= 4096)
+            takeChecksum(o);
         if (std::uint64_t(o - start) >= expected)
             break;
         if (pos >= m_boundaryBits)
@@ -696,6 +751,14 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
     // The last lookup may have gone past whole bytes before the final code ended.
     while (m_boundaryBits < pos && std::uint64_t(o - start) == expected)
         reachedBoundary();
+
+    takeChecksum(o);
+    std::uint8_t checksum = 0;
+    for (; checked < o; ++checked)
+        checksum ^= *checked;
+    for (int k = 0; k < 8; ++k)
+        checksum ^= std::uint8_t(wide >> (8 * k));
+    m_checksum = checksum;
     out.resize(std::size_t(o - start));
     return out;
 }
@@ -735,21 +798,12 @@ std::vector<std::uint8_t> clsHuffman::decode(std::span<const std::uint8_t> strea
     StreamDecoder decoder(stream, progress);
     std::vector<std::uint8_t> out = decoder.run(expected);
 
+    // The checksum phase reports after every 10000th byte; the checksum itself was taken
+    // while decoding.
     const double total = double(expected);
-    std::uint64_t wide = 0;
-    std::uint8_t checksum = 0;
-    inSteps(
-        out.size(), 10000,
-        [&](std::size_t begin, std::size_t end) {
-            std::size_t i = begin;
-            for (; i + 8 <= end; i += 8)
-                wide ^= load64(out.data() + i);
-            for (; i < end; ++i)
-                checksum ^= out[i];
-        },
-        [&](std::size_t i) { progress.at(double(i) / total * 11.0 + 89.0); });
-    for (int k = 0; k < 8; ++k)
-        checksum ^= std::uint8_t(wide >> (8 * k));
+    for (std::size_t i = 0; i < out.size(); i += 10000)
+        progress.at(double(i) / total * 11.0 + 89.0);
+    const std::uint8_t checksum = decoder.checksum();
     if (checksum != stream[4])
         throw CodecError(kCodecErrorNumber, kSourceDecode,
                          "The data might be corrupted (checksum did not match expected value)");
