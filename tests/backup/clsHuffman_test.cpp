@@ -236,6 +236,8 @@ private Q_SLOTS:
     void malformedStreams();
     void mutatedStreamsMatchModel();
     void neverReadsPastTheStream_data();
+    void equalLengthCodes_data();
+    void equalLengthCodes();
     void neverReadsPastTheStream();
     void progressRoundsHalfToEven();
     void storedAndEmptyStreams();
@@ -539,6 +541,66 @@ void clsHuffmanTest::neverReadsPastTheStream()
         QVERIFY(run.bytes == input);
     else
         QVERIFY(!run.bytes.has_value());
+}
+
+void clsHuffmanTest::equalLengthCodes_data()
+{
+    QTest::addColumn<int>("bits");      // every code has this length
+    QTest::addColumn<int>("values");    // values 0 to values - 1 have a code
+    QTest::addColumn<int>("count");     // bytes of output
+    QTest::addColumn<int>("used");      // the data uses values 0 to used - 1
+    QTest::newRow("7 bits, full tree") << 7 << 128 << 60000 << 128;
+    QTest::newRow("8 bits, full tree") << 8 << 256 << 60000 << 256;
+    QTest::newRow("5 bits, full tree") << 5 << 32 << 90000 << 32;
+    QTest::newRow("7 bits, tree with gaps") << 7 << 100 << 60000 << 100;
+    QTest::newRow("9 bits, few used") << 9 << 300 << 40000 << 3;
+    QTest::newRow("14 bits, long codes") << 14 << 64 << 30000 << 64;
+}
+
+// Codes of one length never fall back into step when read from a point inside a code, and
+// a tree with gaps has bit patterns that are not codes: a decoder that guesses where codes
+// start must notice both and still give the values, errors and progress of the model.
+void clsHuffmanTest::equalLengthCodes()
+{
+    QFETCH(int, bits);
+    QFETCH(int, values);
+    QFETCH(int, count);
+    QFETCH(int, used);
+    values = std::min(values, 256);
+    std::vector<std::pair<int, std::string>> entries;
+    for (int v = 0; v < values; ++v) {
+        std::string code;
+        for (int k = bits - 1; k >= 0; --k)
+            code.push_back(((v >> k) & 1) ? '1' : '0');
+        entries.emplace_back(v, code);
+    }
+    std::mt19937 rng(std::uint32_t(bits * 1000 + values));
+    Bytes expected;
+    std::vector<std::string> data;
+    std::uint8_t checksum = 0;
+    for (int i = 0; i < count; ++i) {
+        const int v = int(rng() % std::uint32_t(std::min(used, values)));
+        expected.push_back(std::uint8_t(v));
+        checksum ^= std::uint8_t(v);
+        data.push_back(entries[size_t(v)].second);
+    }
+    const Bytes stream = handMade(checksum, count, entries, data);
+    const Run run = decodeWith(stream);
+    QVERIFY2(run.bytes.has_value(), qPrintable(run.error));
+    QVERIFY(*run.bytes == expected);
+    QCOMPARE(run.progress, reference::decode(stream).progress);
+
+    // The same with a code that is not in the table near the end: corrupt, after the same
+    // progress as the model.
+    if (values < (1 << bits)) {
+        data[size_t(count) - 20] = std::string(size_t(bits), '1');
+        const Bytes broken = handMade(checksum, count, entries, data);
+        const Run bad = decodeWith(broken);
+        const reference::Outcome model = reference::decode(broken);
+        QCOMPARE(bad.error, QStringLiteral("corrupt"));
+        QCOMPARE(QString::fromStdString(model.error), QStringLiteral("corrupt"));
+        QCOMPARE(bad.progress, model.progress);
+    }
 }
 
 void clsHuffmanTest::progressRoundsHalfToEven()

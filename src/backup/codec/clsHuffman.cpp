@@ -441,6 +441,65 @@ struct DecoderNode
 using LookupEntry = std::uint32_t;
 constexpr int kLookupBits = 13;
 constexpr unsigned kLookupSymbols = 3;
+constexpr std::uint64_t kTwoChainBits = 4096; // stretches this long are decoded as two halves
+
+// One chain of lookups through the data: the bits at `pos` and the 16 input bytes around them.
+struct Chain
+{
+    std::uint64_t pos;
+    std::uint64_t w0;
+    std::uint64_t w1;
+    std::uint64_t bits;
+    unsigned offset;
+};
+
+constexpr std::uint64_t kLookupMask = (std::uint64_t(1) << kLookupBits) - 1;
+
+// Reads the 16 bytes at c.pos; they must lie within the input.
+[[gnu::always_inline]] inline void chainRead(Chain &c, const std::uint8_t *data)
+{
+    const std::uint8_t *window = data + (c.pos >> 3);
+    c.w0 = load64(window);
+    c.w1 = load64(window + 8);
+    c.offset = unsigned(c.pos & 7);
+}
+
+[[gnu::always_inline]] inline void chainStart(Chain &c, const std::uint8_t *data, std::uint64_t pos)
+{
+    c.pos = pos;
+    chainRead(c, data);
+    c.bits = c.w0 >> c.offset;
+}
+
+// Whole codes from the lookup table, four lookups to a group (at most 52 bits), writing at
+// most 12 values through 4-byte stores. The next group's bits come from the 16 bytes already
+// read for this one (they reach 59 + 64 bits in), so that the caller can read the input for
+// the group after off the chain of lookups. False when a lookup found no whole code: c.pos
+// is then at that code.
+[[gnu::always_inline]] inline bool chainGroup(Chain &c, const LookupEntry *lookup, std::uint8_t *&o)
+{
+    unsigned used = 0;
+    LookupEntry e = 0;
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k) {
+        e = lookup[c.bits & kLookupMask];
+        if ((e & 0xC0) == 0) // no whole code: tested on the number, so that the shift
+            break;           // below takes the entry as it is
+        std::uint32_t symbols = e >> 8;
+        if constexpr (std::endian::native == std::endian::big)
+            symbols = __builtin_bswap32(symbols);
+        std::memcpy(o, &symbols, 4); // the first value at o[0]
+        o += (e >> 6) & 3;
+        c.bits >>= (e & 63);
+        used += e & 63;
+    }
+    c.pos += used;
+    if ((e & 0xC0) == 0)
+        return false;
+    const unsigned next = c.offset + used; // at most 7 + 52
+    c.bits = (c.w0 >> next) | ((c.w1 << 1) << (63 - next));
+    return true;
+}
 
 class StreamDecoder
 {
@@ -466,6 +525,11 @@ private:
     void buildLookup();
     std::vector<std::uint8_t> decodeData(std::uint32_t expected);
     bool longCode(std::uint64_t word, int node, unsigned &length, std::uint8_t &value) const;
+    bool step(Chain &c, std::uint8_t *&o, std::uint64_t end) const;
+    std::uint64_t oneChain(std::uint64_t pos, std::uint64_t stop, std::uint8_t *&o,
+                           const std::uint8_t *limit);
+    std::uint64_t twoChains(std::uint64_t pos, std::uint64_t stop, std::uint8_t *&o,
+                            const std::uint8_t *limit);
     void reachedBoundary();
 
     std::span<const std::uint8_t> m_in;
@@ -474,11 +538,17 @@ private:
     int m_used = 1;
     std::vector<LookupEntry> m_lookup;
     std::vector<std::int16_t> m_continue; // per pattern without a whole code: the node reached
+    std::vector<std::uint8_t> m_firstLength; // per pattern: the length of its first code, or 0
 
     std::size_t m_dataStart = 0;
     std::uint64_t m_nextPosition = 0;  // next 1-based stream position whose end is reported
     std::uint64_t m_boundaryBits = 0;  // the data bit offset at which that position ends
     std::uint8_t m_checksum = 0;
+
+    const std::uint8_t *m_data = nullptr; // the data bits
+    std::vector<std::uint8_t> m_ahead;     // what the second chain decodes
+    std::vector<std::uint32_t> m_aheadPos; // where each of its groups starts: bits past its start
+    std::vector<std::uint32_t> m_aheadOut; // and how much it had written by then
 };
 
 void StreamDecoder::addCode(int value, std::size_t bitOffset, int length)
@@ -539,6 +609,9 @@ void StreamDecoder::buildLookup()
         if (n.one >= 0)
             stack.push_back({n.one, step.depth + 1, step.bits | (std::uint32_t(1) << step.depth)});
     }
+    m_firstLength.resize(patterns);
+    for (std::uint32_t pattern = 0; pattern < patterns; ++pattern)
+        m_firstLength[pattern] = single[pattern].length;
     // Then as many following codes as fit whole in the same bits.
     m_lookup.resize(patterns);
     for (std::uint32_t pattern = 0; pattern < patterns; ++pattern) {
@@ -614,6 +687,121 @@ bool StreamDecoder::longCode(std::uint64_t word, int node, unsigned &length, std
     return false;
 }
 
+// One group of whole codes, or one long code walked from fresh input bits (c.pos is then at
+// most 39 bits past a point before `end`, so 8 bytes can be read). True when the chain can go
+// on: c.pos is before `end` (at most 16 bytes before the end of the input) and the input for
+// the next group has been read. False when c.pos reached `end`, or at the start of a code left
+// to the careful walk: broken, or longer than the fresh bits reach.
+[[gnu::always_inline]] inline bool StreamDecoder::step(Chain &c, std::uint8_t *&o, std::uint64_t end) const
+{
+    const LookupEntry *lookup = m_lookup.data();
+    if (chainGroup(c, lookup, o)) {
+        if (c.pos >= end)
+            return false;
+        chainRead(c, m_data);
+        return true;
+    }
+    unsigned length = 0;
+    std::uint8_t value = 0;
+    const std::uint64_t word = load64(m_data + (c.pos >> 3)) >> (c.pos & 7);
+    const LookupEntry e = lookup[word & kLookupMask];
+    if ((e >> 8) == 0 || !longCode(word >> kLookupBits, int(e >> 8), length, value))
+        return false;
+    *o++ = value;
+    c.pos += length;
+    if (c.pos >= end)
+        return false;
+    chainStart(c, m_data, c.pos);
+    return true;
+}
+
+// The fast path: whole codes while 16 output bytes remain and `pos` is before `stop`, which
+// is at least 16 bytes before the end of the input. Returns where it stopped: a code
+// boundary at most 52 bits past `stop`, or the start of a code left to the careful walk.
+std::uint64_t StreamDecoder::oneChain(std::uint64_t pos, std::uint64_t stop, std::uint8_t *&o,
+                                      const std::uint8_t *limit)
+{
+    Chain a;
+    chainStart(a, m_data, pos);
+    while (step(a, o, stop) && limit - o >= 16) {
+    }
+    return a.pos;
+}
+
+// The same over a long stretch, as two chains of lookups at once: the first from `pos`, the
+// second from the middle of the stretch, a guess that need not be a code boundary, into a
+// buffer of its own. Codes of this kind fall back into step after a few codes; once the first
+// chain, gone on code by code past the middle, meets a group start of the second, the
+// second's values from there on are the right ones and are taken over. When they do not
+// meet soon, the first chain goes on alone from where it is.
+std::uint64_t StreamDecoder::twoChains(std::uint64_t pos, std::uint64_t stop, std::uint8_t *&o,
+                                       const std::uint8_t *limit)
+{
+    constexpr std::size_t kAheadBytes = 65536;
+    constexpr std::size_t kAheadGroups = 16384;
+    if (m_ahead.empty()) {
+        m_ahead.resize(kAheadBytes);
+        m_aheadPos.resize(kAheadGroups);
+        m_aheadOut.resize(kAheadGroups);
+    }
+    const std::uint8_t *data = m_data;
+    const LookupEntry *lookup = m_lookup.data();
+    const std::uint64_t mid = pos + (stop - pos) / 2;
+    std::uint8_t *const ahead = m_ahead.data();
+    const std::uint8_t *const aheadLimit = ahead + kAheadBytes - 16;
+    std::uint8_t *ob = ahead;
+    std::uint32_t *const groupPos = m_aheadPos.data();
+    std::uint32_t *const groupOut = m_aheadOut.data();
+    std::size_t groups = 0;
+
+    Chain a;
+    Chain b;
+    chainStart(a, data, pos);
+    chainStart(b, data, mid);
+    bool second = true;
+    for (;;) {
+        if (second) {
+            groupPos[groups] = std::uint32_t(b.pos - mid);
+            groupOut[groups] = std::uint32_t(ob - ahead);
+            ++groups;
+            if (!step(b, ob, stop) || ob > aheadLimit || groups == kAheadGroups)
+                second = false;
+        }
+        if (!step(a, o, mid))
+            break;
+        if (limit - o < 16)
+            return a.pos;
+    }
+    if (a.pos < mid || limit - o < 16)
+        return a.pos;
+
+    // Code by code until the first chain reaches a group start of the second.
+    std::size_t j = 0;
+    for (int step = 0; step < 64; ++step) {
+        while (j < groups && mid + groupPos[j] < a.pos)
+            ++j;
+        if (j == groups)
+            return a.pos;
+        if (mid + groupPos[j] == a.pos) {
+            const std::size_t n = std::size_t(ob - ahead) - groupOut[j];
+            if (std::size_t(limit - o) < n + 16)
+                return a.pos;
+            std::memcpy(o, ahead + groupOut[j], n);
+            o += n;
+            return b.pos;
+        }
+        if (a.pos >= stop || limit - o < 16)
+            return a.pos;
+        const std::uint64_t pattern = (load64(data + (a.pos >> 3)) >> (a.pos & 7)) & kLookupMask;
+        const LookupEntry e = lookup[pattern];
+        if ((e & 0xC0) == 0)
+            return a.pos;
+        *o++ = std::uint8_t(e >> 8);
+        a.pos += m_firstLength[pattern];
+    }
+    return a.pos;
+}
+
 std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
 {
     const std::uint8_t *data = m_in.data() + m_dataStart;
@@ -644,69 +832,19 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
 
     std::uint64_t pos = 0;
     const std::uint64_t fastEnd = dataBytes >= 16 ? (dataBytes - 16) * 8 : 0;
-    const LookupEntry *lookup = m_lookup.data();
-    constexpr std::uint64_t mask = (std::uint64_t(1) << kLookupBits) - 1;
+    m_data = data;
+    constexpr std::uint64_t mask = kLookupMask;
 
     while (std::uint64_t(o - start) < expected) {
         while (pos >= m_boundaryBits)
             reachedBoundary();
-        // Whole codes from the lookup table, four lookups to a group, while 16 input bytes
-        // and 16 output bytes remain. A group takes at most 52 bits. The next group's bits
-        // come from the 16 bytes already read for this one (they reach 59 + 64 bits in), so
-        // reading the input for the group after stays off the chain of lookups. The fast
-        // path never writes the last output byte, so it never ends the decoding, and a
-        // progress point it passes is reported right after it.
+        // The fast path never writes the last output byte, so it never ends the decoding, and
+        // a progress point it passes is reported right after it.
         const std::uint64_t stop = std::min(m_boundaryBits, fastEnd);
-        if (limit - o >= 16 && pos < stop) {
-            const std::uint8_t *window = data + (pos >> 3);
-            std::uint64_t w0 = load64(window);
-            std::uint64_t w1 = load64(window + 8);
-            unsigned offset = unsigned(pos & 7);
-            std::uint64_t bits = w0 >> offset;
-            for (;;) {
-                unsigned used = 0;
-                LookupEntry e = 0;
-#pragma GCC unroll 4
-                for (int k = 0; k < 4; ++k) {
-                    e = lookup[bits & mask];
-                    if ((e & 0xC0) == 0) // no whole code: tested on the number, so that
-                        break;           // the shift below takes the entry as it is
-                    std::uint32_t symbols = e >> 8;
-                    if constexpr (std::endian::native == std::endian::big)
-                        symbols = __builtin_bswap32(symbols);
-                    std::memcpy(o, &symbols, 4); // the first value at o[0]
-                    o += (e >> 6) & 3;
-                    bits >>= (e & 63);
-                    used += e & 63;
-                }
-                pos += used;
-                if ((e & 0xC0) != 0) {
-                    const unsigned next = offset + used; // at most 7 + 52
-                    bits = (w0 >> next) | ((w1 << 1) << (63 - next));
-                    if (limit - o < 16 || pos >= stop)
-                        break;
-                } else {
-                    // A long code: walked here from fresh input bits (pos is at most 52 bits
-                    // past a point 16 bytes before the end, so 8 bytes can be read), or left
-                    // to the careful walk when it is broken or longer than they reach.
-                    unsigned length = 0;
-                    std::uint8_t value = 0;
-                    const std::uint64_t word = load64(data + (pos >> 3)) >> (pos & 7);
-                    if ((e >> 8) == 0 || !longCode(word >> kLookupBits, int(e >> 8), length, value))
-                        break;
-                    *o++ = value;
-                    pos += length;
-                    if (limit - o < 16 || pos >= stop)
-                        break;
-                    offset = unsigned(pos & 7);
-                    bits = load64(data + (pos >> 3)) >> offset;
-                }
-                window = data + (pos >> 3);
-                w0 = load64(window);
-                w1 = load64(window + 8);
-                offset = unsigned(pos & 7);
-            }
-        }
+        if (limit - o >= 16 && pos < stop && stop - pos >= kTwoChainBits)
+            pos = twoChains(pos, stop, o, limit);
+        if (limit - o >= 16 && pos < stop)
+            pos = oneChain(pos, stop, o, limit);
         if (o - checked >= 4096)
             takeChecksum(o);
         if (std::uint64_t(o - start) >= expected)
