@@ -777,7 +777,7 @@ std::uint64_t StreamDecoder::twoChains(std::uint64_t pos, std::uint64_t stop, st
 
     // Code by code until the first chain reaches a group start of the second.
     std::size_t j = 0;
-    for (int step = 0; step < 64; ++step) {
+    for (int codes = 0; codes < 64; ++codes) {
         while (j < groups && mid + groupPos[j] < a.pos)
             ++j;
         if (j == groups)
@@ -792,12 +792,20 @@ std::uint64_t StreamDecoder::twoChains(std::uint64_t pos, std::uint64_t stop, st
         }
         if (a.pos >= stop || limit - o < 16)
             return a.pos;
-        const std::uint64_t pattern = (load64(data + (a.pos >> 3)) >> (a.pos & 7)) & kLookupMask;
+        const std::uint64_t word = load64(data + (a.pos >> 3)) >> (a.pos & 7);
+        const std::uint64_t pattern = word & kLookupMask;
         const LookupEntry e = lookup[pattern];
-        if ((e & 0xC0) == 0)
+        if ((e & 0xC0) != 0) {
+            *o++ = std::uint8_t(e >> 8);
+            a.pos += m_firstLength[pattern];
+            continue;
+        }
+        unsigned length = 0;
+        std::uint8_t value = 0;
+        if ((e >> 8) == 0 || !longCode(word >> kLookupBits, int(e >> 8), length, value))
             return a.pos;
-        *o++ = std::uint8_t(e >> 8);
-        a.pos += m_firstLength[pattern];
+        *o++ = value;
+        a.pos += length;
     }
     return a.pos;
 }
