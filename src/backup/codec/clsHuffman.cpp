@@ -434,13 +434,14 @@ struct DecoderNode
 
 // Up to three whole codes found in the next kLookupBits bits from the root, packed in one
 // 32-bit word: the bits they take in bits 0-5 (so that the word itself can be the shift count),
-// their number in bits 6-7, the values in bits 8-31 (first code lowest). When the bits hold no
-// whole code, bits 0-7 are 0 and bits 8-31 hold the node reached after kLookupBits bits (a
-// long code), or 0 when the bits leave the tree (a broken stream). 8192 entries fill 32 KiB,
-// a first-level cache.
+// the values in bits 6-29 (first code lowest), their number in bits 30-31. When the bits hold
+// no whole code, the number and the bits taken are 0 and bits 6-29 hold the node reached after
+// kLookupBits bits (a long code), or 0 when the bits leave the tree (a broken stream). 8192
+// entries fill 32 KiB, a first-level cache.
 using LookupEntry = std::uint32_t;
 constexpr int kLookupBits = 13;
 constexpr unsigned kLookupSymbols = 3;
+constexpr LookupEntry kWholeCodes = LookupEntry(1) << 30; // entries from here hold whole codes
 constexpr std::uint64_t kTwoChainBits = 4096; // stretches this long are decoded as two halves
 
 // One chain of lookups through the data: the bits at `pos` and the 16 input bytes around them.
@@ -478,23 +479,27 @@ constexpr std::uint64_t kLookupMask = (std::uint64_t(1) << kLookupBits) - 1;
 // is then at that code.
 [[gnu::always_inline]] inline bool chainGroup(Chain &c, const LookupEntry *lookup, std::uint8_t *&o)
 {
-    unsigned used = 0;
+    // The entries themselves are summed: the bits they take stay below 64 in all, so the low
+    // six bits of the sum are those bits. The shift takes an entry as it is (the count is
+    // taken modulo 64).
+    std::uint32_t sum = 0;
     LookupEntry e = 0;
 #pragma GCC unroll 4
     for (int k = 0; k < 4; ++k) {
         e = lookup[c.bits & kLookupMask];
-        if ((e & 0xC0) == 0) // no whole code: tested on the number, so that the shift
-            break;           // below takes the entry as it is
-        std::uint32_t symbols = e >> 8;
+        if (e < kWholeCodes)
+            break;
+        std::uint32_t symbols = e >> 6; // the values, and the number above them
         if constexpr (std::endian::native == std::endian::big)
             symbols = __builtin_bswap32(symbols);
         std::memcpy(o, &symbols, 4); // the first value at o[0]
-        o += (e >> 6) & 3;
+        o += e >> 30;
         c.bits >>= (e & 63);
-        used += e & 63;
+        sum += e;
     }
+    const unsigned used = sum & 63;
     c.pos += used;
-    if ((e & 0xC0) == 0)
+    if (e < kWholeCodes)
         return false;
     const unsigned next = c.offset + used; // at most 7 + 52
     c.bits = (c.w0 >> next) | ((c.w1 << 1) << (63 - next));
@@ -626,8 +631,8 @@ void StreamDecoder::buildLookup()
             ++count;
             used += s.length;
         }
-        m_lookup[pattern] = count > 0 ? (used | count << 6 | symbols << 8)
-                                      : std::uint32_t(std::max<int>(m_continue[pattern], 0)) << 8;
+        m_lookup[pattern] = count > 0 ? (used | symbols << 6 | count << 30)
+                                      : std::uint32_t(std::max<int>(m_continue[pattern], 0)) << 6;
     }
 }
 
@@ -705,7 +710,7 @@ bool StreamDecoder::longCode(std::uint64_t word, int node, unsigned &length, std
     std::uint8_t value = 0;
     const std::uint64_t word = load64(m_data + (c.pos >> 3)) >> (c.pos & 7);
     const LookupEntry e = lookup[word & kLookupMask];
-    if ((e >> 8) == 0 || !longCode(word >> kLookupBits, int(e >> 8), length, value))
+    if ((e >> 6) == 0 || !longCode(word >> kLookupBits, int(e >> 6), length, value))
         return false;
     *o++ = value;
     c.pos += length;
@@ -795,14 +800,14 @@ std::uint64_t StreamDecoder::twoChains(std::uint64_t pos, std::uint64_t stop, st
         const std::uint64_t word = load64(data + (a.pos >> 3)) >> (a.pos & 7);
         const std::uint64_t pattern = word & kLookupMask;
         const LookupEntry e = lookup[pattern];
-        if ((e & 0xC0) != 0) {
-            *o++ = std::uint8_t(e >> 8);
+        if (e >= kWholeCodes) {
+            *o++ = std::uint8_t(e >> 6);
             a.pos += m_firstLength[pattern];
             continue;
         }
         unsigned length = 0;
         std::uint8_t value = 0;
-        if ((e >> 8) == 0 || !longCode(word >> kLookupBits, int(e >> 8), length, value))
+        if ((e >> 6) == 0 || !longCode(word >> kLookupBits, int(e >> 6), length, value))
             return a.pos;
         *o++ = value;
         a.pos += length;
