@@ -7,6 +7,9 @@
 #include <numeric>
 #include <random>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "HuffmanReference.h"
 #include "clsHuffman.h"
 
@@ -175,6 +178,46 @@ Bytes handMade(std::uint8_t checksum, std::int32_t length,
     return out;
 }
 
+// A copy of the bytes that ends right where an unreadable page begins: reading one byte past
+// the end faults, in a plain build too.
+class GuardedCopy
+{
+public:
+    explicit GuardedCopy(const Bytes &bytes)
+    {
+        const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
+        const std::size_t pages = (bytes.size() + page - 1) / page + 1;
+        m_size = pages * page;
+        void *base = ::mmap(nullptr, m_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base == MAP_FAILED) {
+            m_size = 0;
+            return;
+        }
+        m_base = static_cast<std::uint8_t *>(base);
+        std::uint8_t *guard = m_base + m_size - page;
+        ::mprotect(guard, page, PROT_NONE);
+        m_data = guard - bytes.size();
+        std::copy(bytes.begin(), bytes.end(), m_data);
+        m_length = bytes.size();
+    }
+    ~GuardedCopy()
+    {
+        if (m_base)
+            ::munmap(m_base, m_size);
+    }
+    GuardedCopy(const GuardedCopy &) = delete;
+    GuardedCopy &operator=(const GuardedCopy &) = delete;
+
+    bool valid() const { return m_base != nullptr; }
+    std::span<const std::uint8_t> span() const { return {m_data, m_length}; }
+
+private:
+    std::uint8_t *m_base = nullptr;
+    std::uint8_t *m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_length = 0;
+};
+
 } // namespace
 
 class clsHuffmanTest : public QObject
@@ -192,6 +235,10 @@ private Q_SLOTS:
     void malformedStreams_data();
     void malformedStreams();
     void mutatedStreamsMatchModel();
+    void neverReadsPastTheStream_data();
+    void equalLengthCodes_data();
+    void equalLengthCodes();
+    void neverReadsPastTheStream();
     void progressRoundsHalfToEven();
     void storedAndEmptyStreams();
     void bufferOperations();
@@ -446,6 +493,114 @@ void clsHuffmanTest::mutatedStreamsMatchModel()
         }
     }
     QVERIFY(failures > 100); // the mutations really did break streams
+}
+
+void clsHuffmanTest::neverReadsPastTheStream_data()
+{
+    QTest::addColumn<Bytes>("input");
+    QTest::addColumn<int>("claimedExtra"); // added to the length the stream claims
+    QTest::addColumn<int>("cut");          // bytes cut off the end of the stream
+    QTest::newRow("short codes") << makeInput(50000, Skew::TwoValues, 5) << 0 << 0;
+    QTest::newRow("short codes, longer claim") << makeInput(50000, Skew::TwoValues, 6) << 1000 << 0;
+    QTest::newRow("text, longer claim") << makeInput(40000, Skew::Text, 7) << 5000 << 0;
+    QTest::newRow("text, cut") << makeInput(40000, Skew::Text, 8) << 0 << 3;
+    QTest::newRow("long codes, longer claim") << makeInput(200000, Skew::Fibonacci, 9) << 700 << 0;
+    QTest::newRow("long codes, cut") << makeInput(200000, Skew::Fibonacci, 10) << 0 << 17;
+    QTest::newRow("geometric") << makeInput(30000, Skew::Geometric, 11) << 0 << 0;
+}
+
+// The fast paths read ahead in whole words; near the end of the input they must stop short
+// of it, whatever length the stream claims. Same results, errors and progress as the model.
+void clsHuffmanTest::neverReadsPastTheStream()
+{
+    QFETCH(Bytes, input);
+    QFETCH(int, claimedExtra);
+    QFETCH(int, cut);
+    Bytes stream = encodeWith(input);
+    QCOMPARE(stream[2], std::uint8_t('3'));
+    const std::uint32_t claimed = std::uint32_t(input.size()) + std::uint32_t(claimedExtra);
+    for (int k = 0; k < 4; ++k)
+        stream[5 + size_t(k)] = std::uint8_t(claimed >> (8 * k));
+    stream.resize(stream.size() - size_t(cut));
+
+    const GuardedCopy guarded(stream);
+    QVERIFY(guarded.valid());
+    Run run;
+    clsHuffman codec;
+    codec.setProgressHandler([&](int p) { run.progress.push_back(p); });
+    try {
+        run.bytes = codec.decode(guarded.span());
+    } catch (const CodecError &e) {
+        run.error = kindOf(e);
+    }
+    const reference::Outcome model = reference::decode(stream);
+    QCOMPARE(run.error, QString::fromStdString(model.error));
+    QVERIFY(run.bytes == model.bytes);
+    QCOMPARE(run.progress, model.progress);
+    if (claimedExtra == 0 && cut == 0)
+        QVERIFY(run.bytes == input);
+    else
+        QVERIFY(!run.bytes.has_value());
+}
+
+void clsHuffmanTest::equalLengthCodes_data()
+{
+    QTest::addColumn<int>("bits");      // every code has this length
+    QTest::addColumn<int>("values");    // values 0 to values - 1 have a code
+    QTest::addColumn<int>("count");     // bytes of output
+    QTest::addColumn<int>("used");      // the data uses values 0 to used - 1
+    QTest::newRow("7 bits, full tree") << 7 << 128 << 60000 << 128;
+    QTest::newRow("8 bits, full tree") << 8 << 256 << 60000 << 256;
+    QTest::newRow("5 bits, full tree") << 5 << 32 << 90000 << 32;
+    QTest::newRow("7 bits, tree with gaps") << 7 << 100 << 60000 << 100;
+    QTest::newRow("9 bits, few used") << 9 << 300 << 40000 << 3;
+    QTest::newRow("14 bits, long codes") << 14 << 64 << 30000 << 64;
+}
+
+// Codes of one length never fall back into step when read from a point inside a code, and
+// a tree with gaps has bit patterns that are not codes: a decoder that guesses where codes
+// start must notice both and still give the values, errors and progress of the model.
+void clsHuffmanTest::equalLengthCodes()
+{
+    QFETCH(int, bits);
+    QFETCH(int, values);
+    QFETCH(int, count);
+    QFETCH(int, used);
+    values = std::min(values, 256);
+    std::vector<std::pair<int, std::string>> entries;
+    for (int v = 0; v < values; ++v) {
+        std::string code;
+        for (int k = bits - 1; k >= 0; --k)
+            code.push_back(((v >> k) & 1) ? '1' : '0');
+        entries.emplace_back(v, code);
+    }
+    std::mt19937 rng(std::uint32_t(bits * 1000 + values));
+    Bytes expected;
+    std::vector<std::string> data;
+    std::uint8_t checksum = 0;
+    for (int i = 0; i < count; ++i) {
+        const int v = int(rng() % std::uint32_t(std::min(used, values)));
+        expected.push_back(std::uint8_t(v));
+        checksum ^= std::uint8_t(v);
+        data.push_back(entries[size_t(v)].second);
+    }
+    const Bytes stream = handMade(checksum, count, entries, data);
+    const Run run = decodeWith(stream);
+    QVERIFY2(run.bytes.has_value(), qPrintable(run.error));
+    QVERIFY(*run.bytes == expected);
+    QCOMPARE(run.progress, reference::decode(stream).progress);
+
+    // The same with a code that is not in the table near the end: corrupt, after the same
+    // progress as the model.
+    if (values < (1 << bits)) {
+        data[size_t(count) - 20] = std::string(size_t(bits), '1');
+        const Bytes broken = handMade(checksum, count, entries, data);
+        const Run bad = decodeWith(broken);
+        const reference::Outcome model = reference::decode(broken);
+        QCOMPARE(bad.error, QStringLiteral("corrupt"));
+        QCOMPARE(QString::fromStdString(model.error), QStringLiteral("corrupt"));
+        QCOMPARE(bad.progress, model.progress);
+    }
 }
 
 void clsHuffmanTest::progressRoundsHalfToEven()
