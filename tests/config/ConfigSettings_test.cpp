@@ -4,18 +4,11 @@
 #include "ConfigSettings.h"
 #include "SettingsFile.h"
 #include "TestFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 
 namespace {
-
-void writeFile(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(text);
-}
 
 ConfigValues sample()
 {
@@ -68,7 +61,7 @@ private Q_SLOTS:
             const QByteArray value = line == "<empty>" ? QByteArray() : line;
             text += "[Tow Fee]\nTax=" + value + "\n[Program]\nExpanded=" + value + "\n";
         }
-        writeFile(folder.settingsPath(), text);
+        test::writeFile(folder.settingsPath(), text);
         const SettingsFile settings(folder.settingsPath());
         const ConfigValues loaded = ConfigSettings::load(settings);
         QCOMPARE(loaded.tax, on);
@@ -85,7 +78,7 @@ private Q_SLOTS:
     {
         test::TestFolder folder;
         // Another writer may have used other capitalisation of sections and keys.
-        writeFile(folder.settingsPath(),
+        test::writeFile(folder.settingsPath(),
                   "[company]\nname=Harbor Road Towing\naddress=14 Harbor Rd\ncity=Port Elm\n"
                   "STATE=OR\nzip=97001\n[FEE]\nstorage fee=35\n[tow fee]\nlight=95\nmedium=150\n"
                   "heavy=325.50\ntaxrate=.065\ntax=Yes\n[program]\nexpanded=No\n"
@@ -122,7 +115,7 @@ private Q_SLOTS:
     void applyStoresAndReportsNameBeforeExpanded()
     {
         test::TestFolder folder;
-        writeFile(folder.settingsPath(), "[Company]\nName=Old Name\n[Program]\nExpanded=Yes\n"
+        test::writeFile(folder.settingsPath(), "[Company]\nName=Old Name\n[Program]\nExpanded=Yes\n"
                                          "[Notes]\nnotes=keep me\n");
         const SettingsFile settings(folder.settingsPath());
         ConfigValues v = sample();

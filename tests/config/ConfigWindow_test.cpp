@@ -14,6 +14,7 @@
 #include "ScriptedDialogs.h"
 #include "SettingsFile.h"
 #include "TestFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 using test::ShownBox;
@@ -25,12 +26,6 @@ const QByteArray kStored =
     "State=MA\nZip=02719\n[Fee]\nStorage Fee=40\n[Tow Fee]\nLight=85\n"
     "Medium=140\nHeavy=300\nTaxrate=.0625\nTax=Yes\n[Program]\nExpanded=yes\n"
     "[Database]\nPath=/data/tow.dll\n";
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -179,10 +174,10 @@ private Q_SLOTS:
         w->show();
         box(*w, "Text2")->setText(QStringLiteral("55"));
         box(*w, "Text1")->setText(QStringLiteral("Typed but not applied"));
-        const QByteArray before = fileBytes(m_folder->settingsPath());
+        const QByteArray before = test::readFile(m_folder->settingsPath());
         button(*w, QStringLiteral("Cancel"))->trigger();
 
-        QCOMPARE(fileBytes(m_folder->settingsPath()), before);
+        QCOMPARE(test::readFile(m_folder->settingsPath()), before);
         QCOMPARE(names.size(), 1);
         QCOMPARE(names[0][0].toString(), QStringLiteral("Lakeside Recovery"));
         QCOMPARE(main.size(), 1);
@@ -212,10 +207,10 @@ private Q_SLOTS:
         QSignalSpy names(&w, &ConfigWindow::companyNameChanged);
         w.show();
         box(w, "Text9")->setText(QStringLiteral("999"));
-        const QByteArray before = fileBytes(m_folder->settingsPath());
+        const QByteArray before = test::readFile(m_folder->settingsPath());
         button(w, QStringLiteral("Previous"))->trigger();
         button(w, QStringLiteral("Next"))->trigger();
-        QCOMPARE(fileBytes(m_folder->settingsPath()), before);
+        QCOMPARE(test::readFile(m_folder->settingsPath()), before);
         QVERIFY(w.isVisible());
         QCOMPARE(names.size(), 0);
         QCOMPARE(box(w, "Text9")->text(), QStringLiteral("999"));
@@ -225,12 +220,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("answer"); // "" is a cancelled dialog
         QTest::addColumn<QString>("shown");
-        QTest::newRow("chosen") << "/mnt/office/tow.dll"
-                                << "/mnt/office/tow.dll";
-        QTest::newRow("blanks trimmed") << "  /mnt/office/tow 2.dll  "
-                                        << "/mnt/office/tow 2.dll";
-        QTest::newRow("cancelled keeps the box") << ""
-                                                 << "/data/tow.dll";
+        QTest::newRow("chosen") << "/mnt/office/tow.dll" << "/mnt/office/tow.dll";
+        QTest::newRow("blanks trimmed") << "  /mnt/office/tow 2.dll  " << "/mnt/office/tow 2.dll";
+        QTest::newRow("cancelled keeps the box") << "" << "/data/tow.dll";
     }
 
     void browse()

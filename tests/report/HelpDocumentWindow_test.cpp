@@ -27,13 +27,10 @@ class HelpDocumentWindowTest : public QObject
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("file");
         QTest::newRow("report help") << int(HelpDocument::Report) << "frmreporthelp"
-                                     << "Reports Help"
-                                     << "help.rtf";
+                                     << "Reports Help" << "help.rtf";
         QTest::newRow("config help") << int(HelpDocument::Config) << "frmconfighelp"
-                                     << "Reports Help"
-                                     << "confighelp.rtf";
-        QTest::newRow("pricing help") << int(HelpDocument::Pricing) << "frmpricing"
-                                      << "Pricing"
+                                     << "Reports Help" << "confighelp.rtf";
+        QTest::newRow("pricing help") << int(HelpDocument::Pricing) << "frmpricing" << "Pricing"
                                       << "pricing.rtf";
     }
     void documents()

@@ -169,10 +169,8 @@ class ReportWindowTest : public QObject
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
-        QTest::newRow("with suffix") << "sheet.pdf"
-                                     << "sheet.pdf";
-        QTest::newRow("suffix added") << "sheet"
-                                      << "sheet.pdf";
+        QTest::newRow("with suffix") << "sheet.pdf" << "sheet.pdf";
+        QTest::newRow("suffix added") << "sheet" << "sheet.pdf";
     }
     void saveAsPdf()
     {

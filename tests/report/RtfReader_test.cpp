@@ -130,8 +130,7 @@ class RtfReaderTest : public QObject
                           "{\\colortbl;\\red255\\green0\\blue0;}{\\stylesheet{\\s0 Normal;}}"
                           "{\\info{\\title T}{\\author A}}body}")
             << QStringLiteral("body");
-        QTest::newRow("field shows its result")
-            << QByteArray(
+        QTest::newRow("field shows its result") << QByteArray(
                    "{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}.}")
             << QStringLiteral("see link.");
         QTest::newRow("old field instruction")
@@ -147,8 +146,7 @@ class RtfReaderTest : public QObject
                                  << QStringLiteral("{x} \\ y");
         QTest::newRow("line and tab")
             << QByteArray("{\\rtf1 a\\line b\\tab c}") << QStringLiteral("a\u2028b\tc");
-        QTest::newRow("special characters")
-            << QByteArray(
+        QTest::newRow("special characters") << QByteArray(
                    "{\\rtf1 \\emdash\\endash\\lquote\\rquote\\ldblquote\\rdblquote\\bullet\\~}")
             << QStringLiteral("\u2014\u2013\u2018\u2019\u201C\u201D\u2022\u00A0");
         QTest::newRow("unknown control words")
@@ -416,8 +414,7 @@ class RtfReaderTest : public QObject
         QTest::addColumn<QColor>("colour");
         const QByteArray png = hex(imageBytes("PNG", Qt::red));
         const QByteArray jpeg = hex(imageBytes("JPEG", Qt::blue));
-        QTest::newRow("png")
-            << QByteArray(
+        QTest::newRow("png") << QByteArray(
                    "{\\rtf1 logo {\\pict\\pngblip\\picw4\\pich3\\picwgoal1440\\pichgoal720 " + png +
                    "} end}")
             << 1 << QColor(Qt::red);

@@ -3,42 +3,20 @@
 #include <QTest>
 
 #include "ModDatabase.h"
-#include "ProgramFolder.h"
-#include "ScriptedDialogs.h"
-#include "SettingsFile.h"
-#include "TestFolder.h"
+#include "StoreFixture.h"
 
 using namespace tarnvale;
 using test::ShownBox;
 
 namespace {
 
-// One program folder with its settings, store and routines; counts tree refreshes.
-struct Fixture
+struct Fixture : test::StoreFixture
 {
-    test::TestFolder dir;
-    ProgramFolder folder{dir.path()};
-    SettingsFile settings{folder.settingsPath()};
-    test::ScriptedDialogs dialogs;
-    RecordStore store;
-    ModDatabase db{store, settings, folder, dialogs};
-    int refreshes = 0;
-
-    Fixture()
-    {
-        settings.write("Company", "Name", "Harbor Towing");
-        db.setRefresh([this] { ++refreshes; });
-    }
+    Fixture() { settings.write("Company", "Name", "Harbor Towing"); }
     bool open() { return db.OpenDatabaseFile(); }
-    qint64 addVehicle(const QString &group, const QString &year = "1999",
-                      const QString &make = "Ford", const QString &model = "Taurus")
+    qint64 addVehicle(const QString &group, const QString &year = "1999")
     {
-        TowRecord r;
-        r.set(TowField::groupname, group);
-        r.set(TowField::vehyear, year);
-        r.set(TowField::vehmake, make);
-        r.set(TowField::vehmodel, model);
-        return store.addTowRecord(r).value_or(-1);
+        return test::addVehicle(store, group, year);
     }
 };
 
@@ -108,7 +86,7 @@ void ModDatabaseTest::removeVehicleAsksFirst()
 {
     Fixture f;
     QVERIFY(f.open());
-    const qint64 id = f.addVehicle("Lot A", "1999", "Ford", "Taurus");
+    const qint64 id = f.addVehicle("Lot A");
     f.dialogs.queueAnswer(Answer::No);
     f.db.RemoveVehicle(QString::number(id));
     QCOMPARE(f.dialogs.count(), 1);

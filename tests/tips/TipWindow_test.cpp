@@ -15,27 +15,10 @@
 #include "TestFolder.h"
 #include "TipSettings.h"
 #include "TipWindow.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 using test::ShownBox;
-
-namespace {
-
-void writeFile(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(text);
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 class TipWindowTest : public QObject
 {
@@ -70,7 +53,7 @@ private Q_SLOTS:
         m_settings = new SettingsFile(m_folder->settingsPath());
         m_program = new ProgramFolder(m_folder->path());
         m_dialogs = new test::ScriptedDialogs;
-        writeFile(m_program->tipsPath(), "Right-click a group to add a vehicle to it.\n");
+        test::writeFile(m_program->tipsPath(), "Right-click a group to add a vehicle to it.\n");
     }
 
     void cleanup()
@@ -103,7 +86,7 @@ private Q_SLOTS:
 
     void oneLineAmongEmptyOnes()
     {
-        writeFile(m_program->tipsPath(), "\n\n\nThe only tip.\n\n\n");
+        test::writeFile(m_program->tipsPath(), "\n\n\nThe only tip.\n\n\n");
         TipWindow w(*m_settings, *m_program, *m_dialogs);
         QVERIFY(w.load());
         for (int i = 0; i < 25; ++i) {
@@ -115,7 +98,7 @@ private Q_SLOTS:
 
     void nextVisitsEveryTip()
     {
-        writeFile(m_program->tipsPath(), "Alpha\n\nBravo\nCharlie\n");
+        test::writeFile(m_program->tipsPath(), "Alpha\n\nBravo\nCharlie\n");
         TipWindow w(*m_settings, *m_program, *m_dialogs);
         QVERIFY(w.load());
         QSet<QString> seen;
@@ -128,7 +111,7 @@ private Q_SLOTS:
 
     void onlyEmptyLines()
     {
-        writeFile(m_program->tipsPath(), "\n\n\n");
+        test::writeFile(m_program->tipsPath(), "\n\n\n");
         TipWindow w(*m_settings, *m_program, *m_dialogs);
         QVERIFY(w.load());
         QCOMPARE(label(w), QString());
@@ -193,12 +176,12 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, value);
         QFETCH(bool, checked);
-        writeFile(m_settings->path(), "[Tips]\nStartupTips=" + value + "\n");
-        const QByteArray before = fileBytes(m_settings->path());
+        test::writeFile(m_settings->path(), "[Tips]\nStartupTips=" + value + "\n");
+        const QByteArray before = test::readFile(m_settings->path());
         TipWindow w(*m_settings, *m_program, *m_dialogs);
         QVERIFY(w.load());
         QCOMPARE(startupBox(w)->isChecked(), checked);
-        QCOMPARE(fileBytes(m_settings->path()), before);
+        QCOMPARE(test::readFile(m_settings->path()), before);
     }
 
     void selfCloseTimerSwitch_data()
@@ -216,7 +199,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, file);
         QFETCH(bool, active);
-        writeFile(m_settings->path(), file);
+        test::writeFile(m_settings->path(), file);
         TipWindow w(*m_settings, *m_program, *m_dialogs);
         QVERIFY(w.load());
         QCOMPARE(timer(w)->isActive(), active);
@@ -225,7 +208,7 @@ private Q_SLOTS:
 
     void closesItselfAfterSevenAndAHalfSeconds()
     {
-        writeFile(m_settings->path(), "[Quorvel]\nStartupTips=1\n");
+        test::writeFile(m_settings->path(), "[Quorvel]\nStartupTips=1\n");
         QElapsedTimer clock;
         QPointer<TipWindow> w = TipWindow::open(*m_settings, *m_program, *m_dialogs);
         clock.start();
@@ -246,7 +229,7 @@ private Q_SLOTS:
             {"[Quorvel]\nDisplayFont=No Such Font Anywhere\n", QStringLiteral("MS Sans Serif")},
         };
         for (const auto &[file, family] : cases) {
-            writeFile(m_settings->path(), file);
+            test::writeFile(m_settings->path(), file);
             TipWindow w(*m_settings, *m_program, *m_dialogs);
             QVERIFY(w.load());
             for (QWidget *control : w.findChildren<QWidget *>())

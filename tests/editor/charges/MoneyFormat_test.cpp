@@ -52,16 +52,11 @@ class MoneyFormatTest : public QObject
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain sum") << "67.5"
-                                   << "67.50";
-        QTest::newRow("zero") << "0"
-                              << ".00";
-        QTest::newRow("grouped") << "1,234.5"
-                                 << "1234.50";
-        QTest::newRow("not a number comes back unchanged") << "N/A"
-                                                           << "N/A";
-        QTest::newRow("empty comes back unchanged") << ""
-                                                    << "";
+        QTest::newRow("plain sum") << "67.5" << "67.50";
+        QTest::newRow("zero") << "0" << ".00";
+        QTest::newRow("grouped") << "1,234.5" << "1234.50";
+        QTest::newRow("not a number comes back unchanged") << "N/A" << "N/A";
+        QTest::newRow("empty comes back unchanged") << "" << "";
     }
     void text()
     {
