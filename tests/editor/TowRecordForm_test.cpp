@@ -102,10 +102,9 @@ class TowRecordFormTest : public QObject
     void defaults()
     {
         QFETCH(QString, control);
-        QFETCH(QString, expected);
         Fixture f;
         auto form = f.open();
-        QCOMPARE(text(form, control), expected);
+        QTEST(text(form, control), "expected");
         form->close();
     }
 
@@ -317,13 +316,12 @@ class TowRecordFormTest : public QObject
     {
         QFETCH(QString, control);
         QFETCH(QString, typed);
-        QFETCH(QString, expected);
         Fixture f;
         auto form = f.open();
         setText(form, control, typed);
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(edit(form, control), &out);
-        QCOMPARE(text(form, control), expected);
+        QTEST(text(form, control), "expected");
         form->close();
     }
 

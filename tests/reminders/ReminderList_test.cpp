@@ -55,8 +55,7 @@ private Q_SLOTS:
     {
         QFETCH(QLocale, locale);
         QFETCH(QDate, date);
-        QFETCH(QString, text);
-        QCOMPARE(DateText::shortForm(date, locale), text);
+        QTEST(DateText::shortForm(date, locale), "text");
     }
 
     void add_data()

@@ -175,12 +175,11 @@ private Q_SLOTS:
     void startupBoxShowsSetting()
     {
         QFETCH(QByteArray, value);
-        QFETCH(bool, checked);
         test::writeFile(m_settings->path(), "[Tips]\nStartupTips=" + value + "\n");
         const QByteArray before = test::readFile(m_settings->path());
         TipWindow w(*m_settings, *m_program, *m_dialogs);
         QVERIFY(w.load());
-        QCOMPARE(startupBox(w)->isChecked(), checked);
+        QTEST(startupBox(w)->isChecked(), "checked");
         QCOMPARE(test::readFile(m_settings->path()), before);
     }
 
@@ -198,11 +197,10 @@ private Q_SLOTS:
     void selfCloseTimerSwitch()
     {
         QFETCH(QByteArray, file);
-        QFETCH(bool, active);
         test::writeFile(m_settings->path(), file);
         TipWindow w(*m_settings, *m_program, *m_dialogs);
         QVERIFY(w.load());
-        QCOMPARE(timer(w)->isActive(), active);
+        QTEST(timer(w)->isActive(), "active");
         QCOMPARE(timer(w)->interval(), 7500);
     }
 

@@ -101,10 +101,6 @@ class ChargeFiguresTest : public QObject
         QFETCH(QString, storageFee);
         QFETCH(QString, tax);
         QFETCH(QString, taxRate);
-        QFETCH(QString, days);
-        QFETCH(QString, rate);
-        QFETCH(QString, storage);
-        QFETCH(QString, grand);
         test::TestFolder folder;
         SettingsFile settings(folder.settingsPath());
         const QString absent = QStringLiteral("<absent>");
@@ -117,10 +113,10 @@ class ChargeFiguresTest : public QObject
 
         const auto f =
             ChargeFigures::compute(record(towed, released, fee), settings, QDate(2026, 12, 6));
-        QCOMPARE(f.daysText(), days);
-        QCOMPARE(f.rateText(), rate);
-        QCOMPARE(f.storageText(), storage);
-        QCOMPARE(f.grandTotalText(), grand);
+        QTEST(f.daysText(), "days");
+        QTEST(f.rateText(), "rate");
+        QTEST(f.storageText(), "storage");
+        QTEST(f.grandTotalText(), "grand");
     }
 
     void noReleaseUsesTodaysShortDate()
