@@ -95,18 +95,12 @@ private Q_SLOTS:
     void writeOrder()
     {
         const QList<SettingWrite> expected = {
-            {"Tow Fee", "Tax", "Yes"},
-            {"Company", "Name", "Harbor Road Towing"},
-            {"Company", "Address", "14 Harbor Rd"},
-            {"Company", "City", "Port Elm"},
-            {"Company", "State", "OR"},
-            {"Company", "Zip", "97001"},
-            {"Database", "Path", "/srv/tow/data.dll"},
-            {"Tow Fee", "Light", "95"},
-            {"Tow Fee", "Medium", "150"},
-            {"Tow Fee", "Heavy", "325.50"},
-            {"Tow Fee", "Taxrate", ".065"},
-            {"Fee", "Storage Fee", "35"},
+            {"Tow Fee", "Tax", "Yes"}, {"Company", "Name", "Harbor Road Towing"},
+            {"Company", "Address", "14 Harbor Rd"}, {"Company", "City", "Port Elm"},
+            {"Company", "State", "OR"}, {"Company", "Zip", "97001"},
+            {"Database", "Path", "/srv/tow/data.dll"}, {"Tow Fee", "Light", "95"},
+            {"Tow Fee", "Medium", "150"}, {"Tow Fee", "Heavy", "325.50"},
+            {"Tow Fee", "Taxrate", ".065"}, {"Fee", "Storage Fee", "35"},
             {"Program", "Expanded", "No"},
         };
         QCOMPARE(ConfigSettings::applyWrites(sample()), expected);

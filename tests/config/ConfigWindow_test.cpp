@@ -124,16 +124,9 @@ private Q_SLOTS:
     {
         ConfigWindow w(*m_settings, *m_dialogs);
         const QList<std::pair<const char *, const char *>> expected = {
-            {"Text1", "Lakeside Recovery"},
-            {"Text4", "9 Dock St"},
-            {"Text5", "Fairhaven"},
-            {"Text6", "MA"},
-            {"Text7", "02719"},
-            {"Text2", "40"},
-            {"Text8", "85"},
-            {"Text9", "140"},
-            {"Text10", "300"},
-            {"Text11", ".0625"},
+            {"Text1", "Lakeside Recovery"}, {"Text4", "9 Dock St"}, {"Text5", "Fairhaven"},
+            {"Text6", "MA"}, {"Text7", "02719"}, {"Text2", "40"}, {"Text8", "85"}, {"Text9", "140"},
+            {"Text10", "300"}, {"Text11", ".0625"},
             {"Text3", "/data/tow.dll"}};
         for (const auto &[name, value] : expected)
             QCOMPARE(box(w, name)->text(), QString::fromLatin1(value));

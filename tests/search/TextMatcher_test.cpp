@@ -73,14 +73,10 @@ class TextMatcherTest : public QObject
     void randomTextsAgree()
     {
         const QList<QString> alphabet = {u" "_qs,
-                                         u"a"_qs,
-                                         u"A"_qs,
-                                         u"b"_qs,
-                                         u"B"_qs,
+                                         u"a"_qs, u"A"_qs, u"b"_qs, u"B"_qs,
                                          QString::fromUtf16(u"\u00E9"),
                                          QString::fromUtf16(u"\u00C9"),
-                                         QString::fromUtf16(u"\u212A"),
-                                         u"k"_qs,
+                                         QString::fromUtf16(u"\u212A"), u"k"_qs,
                                          u"-"_qs};
         QRandomGenerator rng(12345);
         auto randomText = [&](int maxLength) {
