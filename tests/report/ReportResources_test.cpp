@@ -161,26 +161,11 @@ class ReportResourcesTest : public QObject
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("mentions");
         QTest::newRow("report help") << "help.rtf"
-            << QStringList{"::FROM.DATE::", "::TO.DATE::",     "::custname::",    "::custaddress::",
-                           "::custcity:",   "::address::",     "::companyname::", "::vehyear::",
-                           "::vehmake::",   "::vehmodel::",    "::vehcolor::",    "::vehvin::",
-                           "::vehtag::",    "::vehstyle::",    "::towedfrom::",   "::towedto::",
-                           "::towedfee::",  "::storagedays::", "::storagerate::", "::GRAND::",
-                           "::cost1::",     "::cost2::",       "::cost3::",       "::cost4::",
-                           "::cost5::",     "::cost6::",       "::cost7::",       "::cost8::",
-                           "::mile1::",     "::mile2::",       "::Customer2::",   "::DATE2::",
-                           "::CALC2::"};
-        QTest::newRow("config help") << "confighelp.rtf" << QStringList{"Company Name",
-                                                    "Company Address", "City, State, Zip",
-                                                    "Vehicle Storage Fee", "Light", "Medium",
-                                                    "Heavy", "Tax %", "Check to Add Tax to Totals",
-                                                    "Expand At Startup", "Database File",
-                                                    "settings.ini", "Storage Fee", "Taxrate",
-                                                    "Expanded",
-                                                    "Path"};
+            << QStringList{"::FROM.DATE::", "::TO.DATE::",     "::custname::",    "::custaddress::", "::custcity:",   "::address::",     "::companyname::", "::vehyear::", "::vehmake::",   "::vehmodel::",    "::vehcolor::",    "::vehvin::", "::vehtag::",    "::vehstyle::",    "::towedfrom::",   "::towedto::", "::towedfee::",  "::storagedays::", "::storagerate::", "::GRAND::", "::cost1::",     "::cost2::",       "::cost3::",       "::cost4::", "::cost5::",     "::cost6::",       "::cost7::",       "::cost8::", "::mile1::",     "::mile2::",       "::Customer2::",   "::DATE2::", "::CALC2::"};
+        QTest::newRow("config help") << "confighelp.rtf"
+            << QStringList{"Company Name", "Company Address", "City, State, Zip", "Vehicle Storage Fee", "Light", "Medium", "Heavy", "Tax %", "Check to Add Tax to Totals", "Expand At Startup", "Database File", "settings.ini", "Storage Fee", "Taxrate", "Expanded", "Path"};
         QTest::newRow("pricing help") << "pricing.rtf"
-            << QStringList{"Calculate Total", "Storage Days", "Storage Fee", "Tax",
-                           "Total Cost",      "$140.40",      "$130.00",     "67.50"};
+            << QStringList{"Calculate Total", "Storage Days", "Storage Fee", "Tax", "Total Cost",      "$140.40",      "$130.00",     "67.50"};
     }
     void helpDocuments()
     {

@@ -39,12 +39,9 @@ class FindRulesTest : public QObject
         QTest::addColumn<bool>("expected");
         // An empty search text or field text matches nothing, in every mode.
         for (int mode = 0; mode < 4; ++mode) {
-            QTest::addRow("empty find, mode %d", mode) << "ann lee"
-                                                       << "" << mode << false;
-            QTest::addRow("empty text, mode %d", mode) << ""
-                                                       << "ann" << mode << false;
-            QTest::addRow("both empty, mode %d", mode) << ""
-                                                       << "" << mode << false;
+            QTest::addRow("empty find, mode %d", mode) << "ann lee" << "" << mode << false;
+            QTest::addRow("empty text, mode %d", mode) << "" << "ann" << mode << false;
+            QTest::addRow("both empty, mode %d", mode) << "" << "" << mode << false;
         }
         // Whole word: blanks or the ends around the first occurrence.
         QTest::newRow("word at start") << "ann lee" << "ann" << 2 << true;

@@ -146,9 +146,8 @@ class FindWindowTest : public QObject
         QTest::addColumn<bool>("withGroups");
         QTest::addColumn<QStringList>("groups");
         QTest::addColumn<QString>("groupText");
-        QTest::newRow("groups in table order")
-            << true << QStringList{"Lot 1", "Lot 2", "lot 1", "Police Hold", "<All>", "<None>"}
-            << "Lot 1";
+        QTest::newRow("groups in table order") << true
+            << QStringList{"Lot 1", "Lot 2", "lot 1", "Police Hold", "<All>", "<None>"} << "Lot 1";
         QTest::newRow("no groups") << false << QStringList{"<All>", "<None>"} << "<All>";
     }
     void lists()
