@@ -1,23 +1,16 @@
-// A program folder with its settings, a store and the database routines that talk to a
-// scripted user; counts the refreshes the routines ask for.
+// A program folder with its settings and a scripted user; with a store and the database
+// routines that talk to that user, counting the refreshes the routines ask for.
 #pragma once
 
+#include "FolderFixture.h"
 #include "ModDatabase.h"
-#include "ProgramFolder.h"
 #include "RecordStore.h"
-#include "ScriptedDialogs.h"
-#include "SettingsFile.h"
-#include "TestFolder.h"
 #include "TowRecord.h"
 
 namespace tarnvale::test {
 
-struct StoreFixture
+struct StoreFixture : FolderFixture
 {
-    TestFolder dir;
-    ProgramFolder folder{dir.path()};
-    SettingsFile settings{folder.settingsPath()};
-    ScriptedDialogs dialogs;
     RecordStore store;
     ModDatabase db{store, settings, folder, dialogs};
     int refreshes = 0;
