@@ -13,6 +13,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 using test::ShownBox;
@@ -31,14 +32,6 @@ PrintSnapshot record()
     s.grandTotal = QStringLiteral("$50.00");
     s.hasRecord = true;
     return s;
-}
-
-void writeTemplate(const test::TestFolder &folder, const QByteArray &bytes)
-{
-    QDir(folder.path()).mkpath(QStringLiteral("Reports"));
-    QFile file(folder.file(QStringLiteral("Reports/report.rtf")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 const QByteArray kTemplate = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 {\\b ::companyname::}\\par "
@@ -73,7 +66,7 @@ class ReportWindowTest : public QObject
     void previewShowsTheFilledSheet()
     {
         Fixture f;
-        writeTemplate(f.folder, kTemplate);
+        test::writeFile(f.folder.reportPath(), kTemplate);
         QPointer<ReportWindow> w = f.window();
         QCOMPARE(w->objectName(), QStringLiteral("frmprint"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Print Preview"));
@@ -127,7 +120,7 @@ class ReportWindowTest : public QObject
     void cancelledPrintIsSilent()
     {
         Fixture f;
-        writeTemplate(f.folder, kTemplate);
+        test::writeFile(f.folder.reportPath(), kTemplate);
         std::unique_ptr<ReportWindow> w(f.window());
         QVERIFY(w->show_selling());
         f.dialogs.queuePrinter(false);
@@ -149,7 +142,7 @@ class ReportWindowTest : public QObject
     {
         QFETCH(int, copies);
         Fixture f;
-        writeTemplate(f.folder, kTemplate);
+        test::writeFile(f.folder.reportPath(), kTemplate);
         std::unique_ptr<ReportWindow> w(f.window());
         QVERIFY(w->show_selling());
         QPrinter printer(QPrinter::HighResolution);
@@ -177,7 +170,7 @@ class ReportWindowTest : public QObject
         QFETCH(QString, chosen);
         QFETCH(QString, written);
         Fixture f;
-        writeTemplate(f.folder, kTemplate);
+        test::writeFile(f.folder.reportPath(), kTemplate);
         std::unique_ptr<ReportWindow> w(f.window());
         QVERIFY(w->show_selling());
         f.dialogs.queueFile(f.folder.file(chosen));
@@ -192,7 +185,7 @@ class ReportWindowTest : public QObject
     void saveAsPdfCancelled()
     {
         Fixture f;
-        writeTemplate(f.folder, kTemplate);
+        test::writeFile(f.folder.reportPath(), kTemplate);
         std::unique_ptr<ReportWindow> w(f.window());
         QVERIFY(w->show_selling());
         w->saveAsPdf(); // the chooser answers "cancelled"
@@ -203,7 +196,7 @@ class ReportWindowTest : public QObject
     void saveAsPdfFails()
     {
         Fixture f;
-        writeTemplate(f.folder, kTemplate);
+        test::writeFile(f.folder.reportPath(), kTemplate);
         std::unique_ptr<ReportWindow> w(f.window());
         QVERIFY(w->show_selling());
         const QString path = f.folder.file(QStringLiteral("missing folder/sheet.pdf"));

@@ -2,14 +2,18 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 namespace tarnvale::test {
 
-// Replaces the file's contents; a file that cannot be written stops the test run.
+// Replaces the file's contents, making its folder if needed; a file that cannot be written
+// stops the test run.
 inline void writeFile(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write %s", qPrintable(path));
