@@ -141,9 +141,7 @@ private Q_SLOTS:
         ConfigSettings::apply(settings, v, {});
         QCOMPARE(ConfigSettings::load(settings), v);
 
-        QFile file(folder.settingsPath());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(file.readAll());
+        const QString text = QString::fromUtf8(test::readFile(folder.settingsPath()));
         for (const char *key :
              {"\nTax=", "\nName=", "\nAddress=", "\nCity=", "\nState=", "\nZip=", "\nPath=",
               "\nLight=", "\nMedium=", "\nHeavy=", "\nTaxrate=", "\nStorage Fee=", "\nExpanded="})

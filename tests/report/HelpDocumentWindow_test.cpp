@@ -10,6 +10,7 @@
 
 #include "ProgramFolder.h"
 #include "TestFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 
@@ -38,11 +39,8 @@ class HelpDocumentWindowTest : public QObject
         QFETCH(int, kind);
         QFETCH(QString, file);
         test::TestFolder folder;
-        QDir(folder.path()).mkpath(QStringLiteral("Reports"));
-        QFile out(folder.file(QStringLiteral("Reports/") + file));
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write("{\\rtf1 {\\b Heading}\\par Text of " + file.toLatin1() + "\\par}");
-        out.close();
+        test::writeFile(folder.file(QStringLiteral("Reports/") + file),
+                        "{\\rtf1 {\\b Heading}\\par Text of " + file.toLatin1() + "\\par}");
 
         QPointer<HelpDocumentWindow> w =
             HelpDocumentWindow::open(HelpDocument::Kind(kind), ProgramFolder(folder.path()));

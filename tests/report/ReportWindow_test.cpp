@@ -151,9 +151,7 @@ class ReportWindowTest : public QObject
         printer.setCopyCount(copies);
         QVERIFY(!printer.supportsMultipleCopies());
         QVERIFY(w->report().print(printer, printer.copyCount()));
-        QFile pdf(printer.outputFileName());
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        const QString bytes = QString::fromLatin1(pdf.readAll());
+        const QString bytes = QString::fromLatin1(test::readFile(printer.outputFileName()));
         QCOMPARE(int(bytes.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]")))),
                  copies);
     }
@@ -177,9 +175,7 @@ class ReportWindowTest : public QObject
         QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdpdf")), Qt::LeftButton);
         QCOMPARE(f.dialogs.count(), 1);
         QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::SaveFile);
-        QFile pdf(f.folder.file(written));
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        QVERIFY(pdf.readAll().startsWith("%PDF-"));
+        QVERIFY(test::readFile(f.folder.file(written)).startsWith("%PDF-"));
     }
 
     void saveAsPdfCancelled()

@@ -4,6 +4,7 @@
 
 #include "ModDatabase.h"
 #include "StoreFixture.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 using test::ShownBox;
@@ -62,11 +63,8 @@ void ModDatabaseTest::openFailures()
     QFETCH(QString, descriptionPart);
     Fixture f;
     const QString path = f.dir.file("elsewhere.dll");
-    if (setup == "garbage") {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4096, 'z'));
-    }
+    if (setup == "garbage")
+        test::writeFile(path, QByteArray(4096, 'z'));
     f.settings.write("Database", "Path", path);
     QVERIFY(!f.open());
     QCOMPARE(f.dialogs.count(), 1);
