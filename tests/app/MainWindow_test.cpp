@@ -15,60 +15,19 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include "AppContext.h"
-#include "ContactsWindow.h"
+#include "AppProgram.h"
 #include "GroupDialog.h"
-#include "GroupTreeModel.h"
-#include "MainWindow.h"
-#include "ScriptedDialogs.h"
-#include "TestFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 
 namespace {
 
-// A program folder, its settings, a scripted Dialogs and a loaded main window.
-struct Program
+struct Program : test::AppProgram
 {
-    test::TestFolder dir;
-    test::ScriptedDialogs dialogs;
-    std::unique_ptr<AppContext> context;
-    std::unique_ptr<MainWindow> window;
-
-    explicit Program(const std::function<void(const SettingsFile &)> &setup = {})
-    {
-        context = std::make_unique<AppContext>(dir.path(), dialogs);
-        context->settings.write("Company", "Name", "Harbor Towing");
-        if (setup)
-            setup(context->settings);
-    }
-    ~Program()
-    {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w != window.get() && w->isVisible())
-                w->close();
-        window.reset();
-    }
-    void start()
-    {
-        window = std::make_unique<MainWindow>(*context);
-        window->load();
-        window->show();
-    }
-    ContactsWindow *browser() const { return window->browser(); }
-    GroupTreeModel *model() const { return browser()->treeModel(); }
-    qint64 vehicle(const QString &group, const QString &year = "1999")
-    {
-        TowRecord r;
-        r.set(TowField::groupname, group);
-        r.set(TowField::vehyear, year);
-        r.set(TowField::vehmake, "Ford");
-        r.set(TowField::vehmodel, "Taurus");
-        r.set(TowField::vehcolor, "red");
-        return context->store.addTowRecord(r).value_or(-1);
-    }
+    using AppProgram::AppProgram;
     GroupDialog *groupDialog() const { return window->findChild<GroupDialog *>("frmAddRemoveGroup"); }
-    QString count() const { return browser()->findChild<QLabel *>("Label10")->text(); }
+    QString count() const { return label("Label10"); }
     QStringList groupNodes() const
     {
         QStringList names;
@@ -76,14 +35,6 @@ struct Program
         for (int row = 0; row < model()->rowCount(root); ++row)
             names << model()->index(row, 0, root).data().toString();
         return names;
-    }
-    // A real mouse press on a node of the tree.
-    void press(const QModelIndex &index, Qt::MouseButton button)
-    {
-        QTreeView *tree = browser()->tree();
-        tree->scrollTo(index);
-        QTest::mousePress(tree->viewport(), button, {}, tree->visualRect(index).center());
-        QTest::mouseRelease(tree->viewport(), button, {}, tree->visualRect(index).center());
     }
 };
 
@@ -472,27 +423,17 @@ void MainWindowTest::commandsOpenTheirWindows()
     QFETCH(QString, command);
     QFETCH(QString, window);
     Program p;
-    QFile tips(p.context->folder.tipsPath());
-    QVERIFY(tips.open(QIODevice::WriteOnly));
-    tips.write("Right-click a group to add a vehicle to it.\n");
-    tips.close();
+    test::writeFile(p.context->folder.tipsPath(), "Right-click a group to add a vehicle to it.\n");
     p.start();
     QAction *action = p.window->findChild<QAction *>(command);
     QVERIFY2(action, qPrintable(command));
     action->trigger();
-    QWidget *opened = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == window && w->isVisible())
-            opened = w;
-    QVERIFY2(opened, qPrintable(window));
+    QVERIFY2(!Program::shown(window).isEmpty(), qPrintable(window));
     // Asking again brings the same window forward rather than a second one.
     if (window == "frmReminders" || window == "frmConfig" || window == "frmTip" || window == "frmBackup"
         || window == "frmFind") {
         action->trigger();
-        int open = 0;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            open += w->objectName() == window && w->isVisible();
-        QCOMPARE(open, 1);
+        QCOMPARE(Program::shown(window).size(), 1);
     }
     QCOMPARE(p.dialogs.count(), 0);
 }
@@ -506,12 +447,8 @@ void MainWindowTest::findInGroupPreselectsTheGroup()
     p.press(p.model()->index(1, 0, p.model()->rootIndex()), Qt::RightButton);
     p.window->groupContextMenu()->hide();
     p.window->command("mnuFindMn")->trigger();
-    QWidget *find = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == "frmFind" && w->isVisible())
-            find = w;
-    QVERIFY(find);
-    QCOMPARE(find->findChild<QComboBox *>("lstGroups")->currentText(), QString("Police Hold"));
+    QCOMPARE(Program::shown("frmFind").size(), 1);
+    QCOMPARE(Program::shown("frmFind").first()->findChild<QComboBox *>("lstGroups")->currentText(), QString("Police Hold"));
 }
 
 void MainWindowTest::printNeedsASelectedVehicle()
@@ -522,8 +459,7 @@ void MainWindowTest::printNeedsASelectedVehicle()
     QCOMPARE(p.dialogs.count(), 1);
     QCOMPARE(p.dialogs.last().text, QString("Please Select A Record To Print"));
     QCOMPARE(p.dialogs.last().title, QString("Harbor Towing"));
-    for (QWidget *w : QApplication::topLevelWidgets())
-        QVERIFY(!(w->objectName() == "frmprint" && w->isVisible()));
+    QVERIFY(Program::shown("frmprint").isEmpty());
 }
 
 void MainWindowTest::exits_data()

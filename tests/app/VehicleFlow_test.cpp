@@ -12,54 +12,35 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include "AppContext.h"
-#include "ContactsWindow.h"
+#include "AppProgram.h"
 #include "DateText.h"
-#include "GroupTreeModel.h"
-#include "MainWindow.h"
-#include "ScriptedDialogs.h"
-#include "TestFolder.h"
+#include "FormText.h"
 #include "TowRecordForm.h"
 
 using namespace tarnvale;
-using tarnvale::test::ScriptedDialogs;
+using namespace tarnvale::test;
 
 namespace {
 
-struct Program
+// Storage at $10 a day, 8% tax and a light hookup of $45; started at once.
+struct Program : test::AppProgram
 {
-    test::TestFolder folder;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<AppContext> context;
-    std::unique_ptr<MainWindow> window;
-
     Program()
+        : AppProgram([](const SettingsFile &s) {
+              s.write("Company", "Name", "Ace Towing");
+              s.write("Fee", "Storage Fee", "10");
+              s.write("Tow Fee", "Taxrate", ".08");
+              s.write("Tow Fee", "Light", "45.00");
+          })
     {
-        context = std::make_unique<AppContext>(folder.path(), dialogs);
-        context->settings.write("Company", "Name", "Ace Towing");
-        context->settings.write("Fee", "Storage Fee", "10");
-        context->settings.write("Tow Fee", "Taxrate", ".08");
-        context->settings.write("Tow Fee", "Light", "45.00");
-        window = std::make_unique<MainWindow>(*context);
-        window->load();
-        window->show();
+        start();
     }
-    ~Program()
-    {
-        for (TowRecordForm *form : openForms())
-            form->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        window.reset();
-    }
-
-    ContactsWindow *browser() const { return window->browser(); }
-    GroupTreeModel *model() const { return browser()->treeModel(); }
 
     static QList<TowRecordForm *> openForms()
     {
         QList<TowRecordForm *> forms;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *form = qobject_cast<TowRecordForm *>(w); form && form->isVisible())
+        for (QWidget *w : shown("frmAddEditContact"))
+            if (auto *form = qobject_cast<TowRecordForm *>(w))
                 forms << form;
         return forms;
     }
@@ -70,8 +51,6 @@ struct Program
         for (QMenu *menu : {window->groupContextMenu(), window->vehicleContextMenu()})
             menu->close();
     }
-
-    QString label(const char *name) const { return browser()->findChild<QLabel *>(name)->text(); }
 
     QStringList sheetRow(int row) const
     {
@@ -91,23 +70,6 @@ struct Program
         return QStringLiteral("<no row>");
     }
 };
-
-void setText(QWidget *form, const QString &name, const QString &value)
-{
-    if (auto *line = form->findChild<QLineEdit *>(name))
-        line->setText(value);
-    else if (auto *box = form->findChild<QComboBox *>(name))
-        box->setEditText(value);
-}
-
-QString text(QWidget *form, const QString &name)
-{
-    if (auto *line = form->findChild<QLineEdit *>(name))
-        return line->text();
-    if (auto *box = form->findChild<QComboBox *>(name))
-        return box->currentText();
-    return {};
-}
 
 } // namespace
 

@@ -4,18 +4,11 @@
 #include "ConfigSettings.h"
 #include "SettingsFile.h"
 #include "TestFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 
 namespace {
-
-void writeFile(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(text);
-}
 
 ConfigValues sample()
 {
@@ -68,7 +61,7 @@ private Q_SLOTS:
             const QByteArray value = line == "<empty>" ? QByteArray() : line;
             text += "[Tow Fee]\nTax=" + value + "\n[Program]\nExpanded=" + value + "\n";
         }
-        writeFile(folder.settingsPath(), text);
+        test::writeFile(folder.settingsPath(), text);
         const SettingsFile settings(folder.settingsPath());
         const ConfigValues loaded = ConfigSettings::load(settings);
         QCOMPARE(loaded.tax, on);
@@ -85,7 +78,7 @@ private Q_SLOTS:
     {
         test::TestFolder folder;
         // Another writer may have used other capitalisation of sections and keys.
-        writeFile(folder.settingsPath(),
+        test::writeFile(folder.settingsPath(),
                   "[company]\nname=Harbor Road Towing\naddress=14 Harbor Rd\ncity=Port Elm\n"
                   "STATE=OR\nzip=97001\n[FEE]\nstorage fee=35\n[tow fee]\nlight=95\nmedium=150\n"
                   "heavy=325.50\ntaxrate=.065\ntax=Yes\n[program]\nexpanded=No\n"
@@ -102,18 +95,12 @@ private Q_SLOTS:
     void writeOrder()
     {
         const QList<SettingWrite> expected = {
-            {"Tow Fee", "Tax", "Yes"},
-            {"Company", "Name", "Harbor Road Towing"},
-            {"Company", "Address", "14 Harbor Rd"},
-            {"Company", "City", "Port Elm"},
-            {"Company", "State", "OR"},
-            {"Company", "Zip", "97001"},
-            {"Database", "Path", "/srv/tow/data.dll"},
-            {"Tow Fee", "Light", "95"},
-            {"Tow Fee", "Medium", "150"},
-            {"Tow Fee", "Heavy", "325.50"},
-            {"Tow Fee", "Taxrate", ".065"},
-            {"Fee", "Storage Fee", "35"},
+            {"Tow Fee", "Tax", "Yes"}, {"Company", "Name", "Harbor Road Towing"},
+            {"Company", "Address", "14 Harbor Rd"}, {"Company", "City", "Port Elm"},
+            {"Company", "State", "OR"}, {"Company", "Zip", "97001"},
+            {"Database", "Path", "/srv/tow/data.dll"}, {"Tow Fee", "Light", "95"},
+            {"Tow Fee", "Medium", "150"}, {"Tow Fee", "Heavy", "325.50"},
+            {"Tow Fee", "Taxrate", ".065"}, {"Fee", "Storage Fee", "35"},
             {"Program", "Expanded", "No"},
         };
         QCOMPARE(ConfigSettings::applyWrites(sample()), expected);
@@ -122,7 +109,7 @@ private Q_SLOTS:
     void applyStoresAndReportsNameBeforeExpanded()
     {
         test::TestFolder folder;
-        writeFile(folder.settingsPath(), "[Company]\nName=Old Name\n[Program]\nExpanded=Yes\n"
+        test::writeFile(folder.settingsPath(), "[Company]\nName=Old Name\n[Program]\nExpanded=Yes\n"
                                          "[Notes]\nnotes=keep me\n");
         const SettingsFile settings(folder.settingsPath());
         ConfigValues v = sample();
@@ -154,9 +141,7 @@ private Q_SLOTS:
         ConfigSettings::apply(settings, v, {});
         QCOMPARE(ConfigSettings::load(settings), v);
 
-        QFile file(folder.settingsPath());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(file.readAll());
+        const QString text = QString::fromUtf8(test::readFile(folder.settingsPath()));
         for (const char *key :
              {"\nTax=", "\nName=", "\nAddress=", "\nCity=", "\nState=", "\nZip=", "\nPath=",
               "\nLight=", "\nMedium=", "\nHeavy=", "\nTaxrate=", "\nStorage Fee=", "\nExpanded="})

@@ -10,10 +10,11 @@
 #include <QTest>
 #include <QToolBar>
 
+#include <optional>
+
 #include "ConfigWindow.h"
-#include "ScriptedDialogs.h"
-#include "SettingsFile.h"
-#include "TestFolder.h"
+#include "FolderFixture.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 using test::ShownBox;
@@ -26,12 +27,6 @@ const QByteArray kStored =
     "Medium=140\nHeavy=300\nTaxrate=.0625\nTax=Yes\n[Program]\nExpanded=yes\n"
     "[Database]\nPath=/data/tow.dll\n";
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class ConfigWindowTest : public QObject
@@ -39,9 +34,7 @@ class ConfigWindowTest : public QObject
     Q_OBJECT
 
 private:
-    test::TestFolder *m_folder = nullptr;
-    SettingsFile *m_settings = nullptr;
-    test::ScriptedDialogs *m_dialogs = nullptr;
+    std::optional<test::FolderFixture> m_fx;
 
     static QLineEdit *box(QWidget &w, const char *name)
     {
@@ -63,7 +56,7 @@ private:
     }
     QString read(const char *section, const char *key)
     {
-        return m_settings->read(QString::fromLatin1(section), QString::fromLatin1(key));
+        return m_fx->settings.read(QString::fromLatin1(section), QString::fromLatin1(key));
     }
 
 private Q_SLOTS:
@@ -71,25 +64,14 @@ private Q_SLOTS:
 
     void init()
     {
-        m_folder = new test::TestFolder;
-        QFile file(m_folder->settingsPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(kStored);
-        file.close();
-        m_settings = new SettingsFile(m_folder->settingsPath());
-        m_dialogs = new test::ScriptedDialogs;
+        m_fx.emplace();
+        test::writeFile(m_fx->settings.path(), kStored);
     }
-
-    void cleanup()
-    {
-        delete m_dialogs;
-        delete m_settings;
-        delete m_folder;
-    }
+    void cleanup() { m_fx.reset(); }
 
     void windowParts()
     {
-        ConfigWindow w(*m_settings, *m_dialogs);
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
         QCOMPARE(w.objectName(), QStringLiteral("frmConfig"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Configuration"));
         QCOMPARE(w.font().family(), QStringLiteral("Tahoma"));
@@ -127,18 +109,11 @@ private Q_SLOTS:
 
     void loadsStoredValues()
     {
-        ConfigWindow w(*m_settings, *m_dialogs);
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
         const QList<std::pair<const char *, const char *>> expected = {
-            {"Text1", "Lakeside Recovery"},
-            {"Text4", "9 Dock St"},
-            {"Text5", "Fairhaven"},
-            {"Text6", "MA"},
-            {"Text7", "02719"},
-            {"Text2", "40"},
-            {"Text8", "85"},
-            {"Text9", "140"},
-            {"Text10", "300"},
-            {"Text11", ".0625"},
+            {"Text1", "Lakeside Recovery"}, {"Text4", "9 Dock St"}, {"Text5", "Fairhaven"},
+            {"Text6", "MA"}, {"Text7", "02719"}, {"Text2", "40"}, {"Text8", "85"}, {"Text9", "140"},
+            {"Text10", "300"}, {"Text11", ".0625"},
             {"Text3", "/data/tow.dll"}};
         for (const auto &[name, value] : expected)
             QCOMPARE(box(w, name)->text(), QString::fromLatin1(value));
@@ -149,7 +124,7 @@ private Q_SLOTS:
 
     void applyStoresHidesAndRenames()
     {
-        ConfigWindow w(*m_settings, *m_dialogs);
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
         QSignalSpy names(&w, &ConfigWindow::companyNameChanged);
         QSignalSpy main(&w, &ConfigWindow::mainWindowRequested);
         w.show();
@@ -168,21 +143,21 @@ private Q_SLOTS:
         QCOMPARE(names[0][0].toString(), QStringLiteral("Lakeside Recovery & Storage"));
         QCOMPARE(main.size(), 1);
         QVERIFY(!w.isVisible());
-        QCOMPARE(m_dialogs->count(), 0);
+        QCOMPARE(m_fx->dialogs.count(), 0);
     }
 
     void cancelKeepsEditsUntilClosed()
     {
-        QPointer<ConfigWindow> w = new ConfigWindow(*m_settings, *m_dialogs);
+        QPointer<ConfigWindow> w = new ConfigWindow(m_fx->settings, m_fx->dialogs);
         QSignalSpy names(w.data(), &ConfigWindow::companyNameChanged);
         QSignalSpy main(w.data(), &ConfigWindow::mainWindowRequested);
         w->show();
         box(*w, "Text2")->setText(QStringLiteral("55"));
         box(*w, "Text1")->setText(QStringLiteral("Typed but not applied"));
-        const QByteArray before = fileBytes(m_folder->settingsPath());
+        const QByteArray before = test::readFile(m_fx->dir.settingsPath());
         button(*w, QStringLiteral("Cancel"))->trigger();
 
-        QCOMPARE(fileBytes(m_folder->settingsPath()), before);
+        QCOMPARE(test::readFile(m_fx->dir.settingsPath()), before);
         QCOMPARE(names.size(), 1);
         QCOMPARE(names[0][0].toString(), QStringLiteral("Lakeside Recovery"));
         QCOMPARE(main.size(), 1);
@@ -202,20 +177,20 @@ private Q_SLOTS:
         box(*w, "Text2")->setText(QStringLiteral("77"));
         w->close();
         QTRY_VERIFY(w.isNull());
-        ConfigWindow again(*m_settings, *m_dialogs);
+        ConfigWindow again(m_fx->settings, m_fx->dialogs);
         QCOMPARE(box(again, "Text2")->text(), QStringLiteral("55"));
     }
 
     void previousAndNextDoNothing()
     {
-        ConfigWindow w(*m_settings, *m_dialogs);
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
         QSignalSpy names(&w, &ConfigWindow::companyNameChanged);
         w.show();
         box(w, "Text9")->setText(QStringLiteral("999"));
-        const QByteArray before = fileBytes(m_folder->settingsPath());
+        const QByteArray before = test::readFile(m_fx->dir.settingsPath());
         button(w, QStringLiteral("Previous"))->trigger();
         button(w, QStringLiteral("Next"))->trigger();
-        QCOMPARE(fileBytes(m_folder->settingsPath()), before);
+        QCOMPARE(test::readFile(m_fx->dir.settingsPath()), before);
         QVERIFY(w.isVisible());
         QCOMPARE(names.size(), 0);
         QCOMPARE(box(w, "Text9")->text(), QStringLiteral("999"));
@@ -225,24 +200,21 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("answer"); // "" is a cancelled dialog
         QTest::addColumn<QString>("shown");
-        QTest::newRow("chosen") << "/mnt/office/tow.dll"
-                                << "/mnt/office/tow.dll";
-        QTest::newRow("blanks trimmed") << "  /mnt/office/tow 2.dll  "
-                                        << "/mnt/office/tow 2.dll";
-        QTest::newRow("cancelled keeps the box") << ""
-                                                 << "/data/tow.dll";
+        QTest::newRow("chosen") << "/mnt/office/tow.dll" << "/mnt/office/tow.dll";
+        QTest::newRow("blanks trimmed") << "  /mnt/office/tow 2.dll  " << "/mnt/office/tow 2.dll";
+        QTest::newRow("cancelled keeps the box") << "" << "/data/tow.dll";
     }
 
     void browse()
     {
         QFETCH(QString, answer);
         QFETCH(QString, shown);
-        ConfigWindow w(*m_settings, *m_dialogs);
-        m_dialogs->queueFile(answer);
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
+        m_fx->dialogs.queueFile(answer);
         QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
 
-        QCOMPARE(m_dialogs->count(), 1);
-        const ShownBox dialog = m_dialogs->last();
+        QCOMPARE(m_fx->dialogs.count(), 1);
+        const ShownBox dialog = m_fx->dialogs.last();
         QCOMPARE(dialog.kind, ShownBox::Kind::OpenFile);
         QCOMPARE(dialog.title, QStringLiteral("Select your database"));
         const QStringList filters = dialog.text.split(QStringLiteral(";;"));

@@ -16,72 +16,28 @@
 #include <cmath>
 
 #include "DateText.h"
-#include "ModDatabase.h"
-#include "ProgramFolder.h"
-#include "RecordStore.h"
-#include "ScriptedDialogs.h"
-#include "SettingsFile.h"
-#include "TestFolder.h"
+#include "FormText.h"
+#include "StoreFixture.h"
 #include "TowRecordForm.h"
 
 using namespace tarnvale;
-using tarnvale::test::ScriptedDialogs;
+using namespace tarnvale::test;
 
 namespace {
 
-struct Fixture
+struct Fixture : test::StoreFixture
 {
-    test::TestFolder folder;
-    SettingsFile settings{folder.settingsPath()};
-    ProgramFolder programFolder{folder.path()};
-    ScriptedDialogs dialogs;
-    RecordStore store;
-    ModDatabase database{store, settings, programFolder, dialogs};
-    int refreshes = 0;
 
-    Fixture()
-    {
-        database.setRefresh([this] { ++refreshes; });
-        database.OpenDatabaseFile();
-    }
-
+    Fixture() { db.OpenDatabaseFile(); }
     QPointer<TowRecordForm> open(bool edit = false, const QString &id = {})
     {
-        auto *form = new TowRecordForm(database, settings, dialogs);
+        auto *form = new TowRecordForm(db, settings, dialogs);
         form->setEDT(edit);
         form->setEDTID(id);
         form->show();
         return form;
     }
 };
-
-QLineEdit *edit(QWidget *form, const QString &name)
-{
-    return form->findChild<QLineEdit *>(name);
-}
-
-QString text(QWidget *form, const QString &name)
-{
-    if (auto *line = edit(form, name))
-        return line->text();
-    if (auto *box = form->findChild<QComboBox *>(name))
-        return box->currentText();
-    if (auto *notes = form->findChild<QPlainTextEdit *>(name))
-        return notes->toPlainText();
-    return QStringLiteral("<no control %1>").arg(name);
-}
-
-void setText(QWidget *form, const QString &name, const QString &value)
-{
-    if (auto *line = edit(form, name))
-        line->setText(value);
-    else if (auto *box = form->findChild<QComboBox *>(name))
-        box->setEditText(value);
-    else if (auto *notes = form->findChild<QPlainTextEdit *>(name))
-        notes->setPlainText(value);
-    else
-        QFAIL(qPrintable("no control " + name));
-}
 
 void flushDeletes()
 {
@@ -130,33 +86,25 @@ class TowRecordFormTest : public QObject
         for (int i = 0; i < 18; ++i)
             QTest::newRow(qPrintable(QStringLiteral("tFields_%1").arg(i)))
                 << QStringLiteral("tFields_%1").arg(i) << "";
-        QTest::newRow("Text1") << "Text1"
-                               << "$0.00";
-        QTest::newRow("txttime") << "txttime"
-                                 << "";
+        QTest::newRow("Text1") << "Text1" << "$0.00";
+        QTest::newRow("txttime") << "txttime" << "";
         for (const char *box : {"cmbhookup", "cmbtype", "cmbrecovery", "cmbreason"})
             QTest::newRow(box) << box << "N/A";
-        QTest::newRow("Text2") << "Text2"
-                               << "0";
-        QTest::newRow("Text3") << "Text3"
-                               << "0";
-        QTest::newRow("Text4") << "Text4"
-                               << "0";
-        QTest::newRow("Text5") << "Text5"
-                               << "N/A";
+        QTest::newRow("Text2") << "Text2" << "0";
+        QTest::newRow("Text3") << "Text3" << "0";
+        QTest::newRow("Text4") << "Text4" << "0";
+        QTest::newRow("Text5") << "Text5" << "N/A";
         for (int i = 6; i <= 14; ++i)
             QTest::newRow(qPrintable(QStringLiteral("Text%1").arg(i)))
                 << QStringLiteral("Text%1").arg(i) << "0.00";
-        QTest::newRow("lstGroups") << "lstGroups"
-                                   << "<None>";
+        QTest::newRow("lstGroups") << "lstGroups" << "<None>";
     }
     void defaults()
     {
         QFETCH(QString, control);
-        QFETCH(QString, expected);
         Fixture f;
         auto form = f.open();
-        QCOMPARE(text(form, control), expected);
+        QTEST(text(form, control), "expected");
         form->close();
     }
 
@@ -205,38 +153,11 @@ class TowRecordFormTest : public QObject
             captions << label->text();
         for (const char *caption :
              {"Name",
-              "Address",
-              "City,State,Zip",
-              "Phone",
-              "Vehicle Information",
-              "Year",
-              "Make",
-              "Model",
-              "Body Style",
-              "Color",
-              "Tag",
-              "Vehicle Vin Number",
-              "Notes",
-              "Towed From:",
-              "Towed To:",
-              "Date Towed:",
-              "Date Released:",
-              "Tow Fee:",
-              "Tow Time:",
-              "Service",
-              "Fee",
-              "Towing Hookup:",
-              "Type:",
-              "Mileage",
-              "Start:",
-              "End:",
-              "Recovery:",
-              "Tow Reason:",
-              "Standby Time:",
-              "minutes.",
-              "Roadway Cleanup",
-              "Other:",
-              "$",
+              "Address", "City,State,Zip", "Phone", "Vehicle Information", "Year", "Make", "Model",
+              "Body Style", "Color", "Tag", "Vehicle Vin Number", "Notes", "Towed From:",
+              "Towed To:", "Date Towed:", "Date Released:", "Tow Fee:", "Tow Time:", "Service",
+              "Fee", "Towing Hookup:", "Type:", "Mileage", "Start:", "End:", "Recovery:",
+              "Tow Reason:", "Standby Time:", "minutes.", "Roadway Cleanup", "Other:", "$",
               "After Entering the towing fee's, Please press the Calculate Total Button."})
             QVERIFY2(captions.contains(caption), caption);
         form->close();
@@ -354,45 +275,26 @@ class TowRecordFormTest : public QObject
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("phone, seven") << "tFields_5"
-                                      << "5551234"
-                                      << "555-1234";
-        QTest::newRow("phone, ten") << "tFields_5"
-                                    << "8005551234"
-                                    << "(800)-555-1234";
-        QTest::newRow("phone, eleven") << "tFields_5"
-                                       << "18005551234"
-                                       << "1-(800)-555-1234";
-        QTest::newRow("phone with dash") << "tFields_5"
-                                         << "555-12345"
-                                         << "555-12345";
-        QTest::newRow("zip of ten characters") << "tFields_4"
-                                               << "12345-6789"
-                                               << "12345-6789";
-        QTest::newRow("zip without dash") << "tFields_4"
-                                          << "1234567890"
-                                          << "(123)-456-7890";
-        QTest::newRow("state") << "tFields_3"
-                               << "abcdefg"
-                               << "abc-defg";
-        QTest::newRow("year") << "tFields_6"
-                              << "1999"
-                              << "1999";
-        QTest::newRow("city is left alone") << "tFields_2"
-                                            << "5551234"
-                                            << "5551234";
+        QTest::newRow("phone, seven") << "tFields_5" << "5551234" << "555-1234";
+        QTest::newRow("phone, ten") << "tFields_5" << "8005551234" << "(800)-555-1234";
+        QTest::newRow("phone, eleven") << "tFields_5" << "18005551234" << "1-(800)-555-1234";
+        QTest::newRow("phone with dash") << "tFields_5" << "555-12345" << "555-12345";
+        QTest::newRow("zip of ten characters") << "tFields_4" << "12345-6789" << "12345-6789";
+        QTest::newRow("zip without dash") << "tFields_4" << "1234567890" << "(123)-456-7890";
+        QTest::newRow("state") << "tFields_3" << "abcdefg" << "abc-defg";
+        QTest::newRow("year") << "tFields_6" << "1999" << "1999";
+        QTest::newRow("city is left alone") << "tFields_2" << "5551234" << "5551234";
     }
     void dashesOnLeavingABox()
     {
         QFETCH(QString, control);
         QFETCH(QString, typed);
-        QFETCH(QString, expected);
         Fixture f;
         auto form = f.open();
         setText(form, control, typed);
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(edit(form, control), &out);
-        QCOMPARE(text(form, control), expected);
+        QTEST(text(form, control), "expected");
         form->close();
     }
 

@@ -55,8 +55,7 @@ private Q_SLOTS:
     {
         QFETCH(QLocale, locale);
         QFETCH(QDate, date);
-        QFETCH(QString, text);
-        QCOMPARE(DateText::shortForm(date, locale), text);
+        QTEST(DateText::shortForm(date, locale), "text");
     }
 
     void add_data()
@@ -64,20 +63,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("due");
         QTest::addColumn<bool>("added");
-        QTest::newRow("plain") << "Call the body shop"
-                               << "12/24/2026" << true;
+        QTest::newRow("plain") << "Call the body shop" << "12/24/2026" << true;
         QTest::newRow("free-form due text kept as typed") << "Renew lot permit"
                                                           << "next Tuesday-ish" << true;
         QTest::newRow("quotes and SQL stay text") << "O'Hara's '; DROP TABLE reminders; --"
                                                   << "1/1/2027" << true;
-        QTest::newRow("accents") << "Relevé du compteur"
-                                 << "3/3/2027" << true;
-        QTest::newRow("empty item") << ""
-                                    << "12/24/2026" << false;
-        QTest::newRow("empty due date") << "Fuel the flatbed"
-                                        << "" << false;
-        QTest::newRow("both empty") << ""
-                                    << "" << false;
+        QTest::newRow("accents") << "Relevé du compteur" << "3/3/2027" << true;
+        QTest::newRow("empty item") << "" << "12/24/2026" << false;
+        QTest::newRow("empty due date") << "Fuel the flatbed" << "" << false;
+        QTest::newRow("both empty") << "" << "" << false;
     }
 
     void add()

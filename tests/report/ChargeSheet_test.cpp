@@ -9,6 +9,7 @@
 #include "ProgramFolder.h"
 #include "SettingsFile.h"
 #include "TestFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 
@@ -24,14 +25,6 @@ PrintSnapshot record(const QString &year)
     s.grandTotal = QStringLiteral("$50.00");
     s.hasRecord = true;
     return s;
-}
-
-void writeTemplate(const test::TestFolder &folder, const QByteArray &bytes)
-{
-    QDir(folder.path()).mkpath(QStringLiteral("Reports"));
-    QFile file(folder.file(QStringLiteral("Reports/report.rtf")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 } // namespace
@@ -71,8 +64,8 @@ class ChargeSheetTest : public QObject
     void filled()
     {
         test::TestFolder folder;
-        writeTemplate(folder,
-                      "{\\rtf1\\ansi caf\\'e9 ::custname:: ::companyname:: ::GRAND::\\par}");
+        test::writeFile(folder.reportPath(),
+                        "{\\rtf1\\ansi caf\\'e9 ::custname:: ::companyname:: ::GRAND::\\par}");
         SettingsFile settings(folder.settingsPath());
         settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
         const ChargeSheet::Outcome outcome =
@@ -123,7 +116,7 @@ class ChargeSheetTest : public QObject
     void plainTextTemplate()
     {
         test::TestFolder folder;
-        writeTemplate(folder, "Customer: ::custname::\nTotal {due}: ::GRAND::\n");
+        test::writeFile(folder.reportPath(), "Customer: ::custname::\nTotal {due}: ::GRAND::\n");
         SettingsFile settings(folder.settingsPath());
         const ChargeSheet::Outcome outcome =
             ChargeSheet::build(ProgramFolder(folder.path()), settings,

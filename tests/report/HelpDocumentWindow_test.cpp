@@ -10,6 +10,7 @@
 
 #include "ProgramFolder.h"
 #include "TestFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 
@@ -27,13 +28,10 @@ class HelpDocumentWindowTest : public QObject
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("file");
         QTest::newRow("report help") << int(HelpDocument::Report) << "frmreporthelp"
-                                     << "Reports Help"
-                                     << "help.rtf";
+                                     << "Reports Help" << "help.rtf";
         QTest::newRow("config help") << int(HelpDocument::Config) << "frmconfighelp"
-                                     << "Reports Help"
-                                     << "confighelp.rtf";
-        QTest::newRow("pricing help") << int(HelpDocument::Pricing) << "frmpricing"
-                                      << "Pricing"
+                                     << "Reports Help" << "confighelp.rtf";
+        QTest::newRow("pricing help") << int(HelpDocument::Pricing) << "frmpricing" << "Pricing"
                                       << "pricing.rtf";
     }
     void documents()
@@ -41,11 +39,8 @@ class HelpDocumentWindowTest : public QObject
         QFETCH(int, kind);
         QFETCH(QString, file);
         test::TestFolder folder;
-        QDir(folder.path()).mkpath(QStringLiteral("Reports"));
-        QFile out(folder.file(QStringLiteral("Reports/") + file));
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write("{\\rtf1 {\\b Heading}\\par Text of " + file.toLatin1() + "\\par}");
-        out.close();
+        test::writeFile(folder.file(QStringLiteral("Reports/") + file),
+                        "{\\rtf1 {\\b Heading}\\par Text of " + file.toLatin1() + "\\par}");
 
         QPointer<HelpDocumentWindow> w =
             HelpDocumentWindow::open(HelpDocument::Kind(kind), ProgramFolder(folder.path()));

@@ -11,6 +11,7 @@
 #include "ReportWindow.h"
 #include "ScriptedDialogs.h"
 #include "TestFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 using test::ShownBox;
@@ -26,14 +27,6 @@ PrintSnapshot record(const QString &name, const QString &year)
     s.dateReleased = QStringLiteral("1/4/2026");
     s.hasRecord = true;
     return s;
-}
-
-void writeTemplate(const test::TestFolder &folder)
-{
-    QDir(folder.path()).mkpath(QStringLiteral("Reports"));
-    QFile file(folder.file(QStringLiteral("Reports/report.rtf")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("{\\rtf1 Customer ::custname::\\par}");
 }
 
 int reportWindows()
@@ -72,7 +65,7 @@ class PrintCommandTest : public QObject
         QFETCH(bool, hasRecord);
         QFETCH(QString, year);
         test::TestFolder folder;
-        writeTemplate(folder);
+        test::writeFile(folder.reportPath(), "{\\rtf1 Customer ::custname::\\par}");
         test::ScriptedDialogs dialogs;
         SettingsFile settings(folder.settingsPath());
         settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
@@ -92,7 +85,7 @@ class PrintCommandTest : public QObject
     void opensOnceAndKeepsItsRecord()
     {
         test::TestFolder folder;
-        writeTemplate(folder);
+        test::writeFile(folder.reportPath(), "{\\rtf1 Customer ::custname::\\par}");
         test::ScriptedDialogs dialogs;
         SettingsFile settings(folder.settingsPath());
         PrintCommand command(settings, ProgramFolder(folder.path()), dialogs, nullptr);
@@ -127,7 +120,7 @@ class PrintCommandTest : public QObject
         QVERIFY(dialogs.last().text.startsWith(QStringLiteral("Some Error Occured: ")));
         QTRY_COMPARE(reportWindows(), 0);
         // The program keeps running: once the template is there, printing works.
-        writeTemplate(folder);
+        test::writeFile(folder.reportPath(), "{\\rtf1 Customer ::custname::\\par}");
         QVERIFY(command.run(record(QStringLiteral("ann"), QStringLiteral("1990"))));
         QCOMPARE(dialogs.count(), 1);
     }

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "TestFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 
@@ -23,12 +24,6 @@ int pagesInPdf(const QByteArray &pdf)
         ++pages;
     }
     return pages;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QByteArray longDocument(int paragraphs)
@@ -67,7 +62,7 @@ class ReportDocumentTest : public QObject
         const QString path = folder.file(QStringLiteral("sheet.pdf"));
         QString error;
         QVERIFY2(report.writePdf(path, &error), qPrintable(error));
-        const QByteArray pdf = readAll(path);
+        const QByteArray pdf = test::readFile(path);
         QVERIFY(pdf.startsWith("%PDF-"));
         const int counted = report.pageCount(report.pageLayout());
         if (pages > 0)
@@ -86,7 +81,7 @@ class ReportDocumentTest : public QObject
         QCOMPARE(report.pageLayout().pageSize().id(), QPageSize::A4);
         const QString path = folder.file(QStringLiteral("a4.pdf"));
         QVERIFY(report.writePdf(path));
-        QVERIFY(readAll(path).contains("/MediaBox [0 0 595"));
+        QVERIFY(test::readFile(path).contains("/MediaBox [0 0 595"));
     }
 
     void pdfCarriesPictures()
@@ -103,7 +98,7 @@ class ReportDocumentTest : public QObject
                               png.toHex() + "}\\par}"));
         const QString path = folder.file(QStringLiteral("logo.pdf"));
         QVERIFY(report.writePdf(path));
-        QVERIFY(readAll(path).contains("/Subtype /Image"));
+        QVERIFY(test::readFile(path).contains("/Subtype /Image"));
     }
 
     void unwritablePdf()

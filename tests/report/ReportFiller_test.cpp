@@ -77,8 +77,7 @@ class ReportFillerTest : public QObject
         QTest::addColumn<QString>("expected");
         QTest::newRow("second customer name stays") << "::custname::|::custname::"
                                                     << "\\tab \\tab JOHN SMITH|::custname::";
-        QTest::newRow("address twice, third stays")
-            << "::address::|::address::|::address::"
+        QTest::newRow("address twice, third stays") << "::address::|::address::|::address::"
             << "\\tab 1 Main St,Dover,DE,19901|\\tab 1 Main St,Dover,DE,19901|::address::";
         QTest::newRow("company twice, third stays")
             << "::companyname::|::companyname::|::companyname::"
@@ -87,18 +86,13 @@ class ReportFillerTest : public QObject
                                                               << "\\tab $140.40||";
         QTest::newRow("dates everywhere") << "::FROM.DATE::/::FROM.DATE::/::TO.DATE::"
                                           << "March 05, 2005/March 05, 2005/March 08, 2005";
-        QTest::newRow("city with one closing colon") << "::custcity:."
-                                                     << "\\tab DOVER ,DE 19901.";
+        QTest::newRow("city with one closing colon") << "::custcity:." << "\\tab DOVER ,DE 19901.";
         QTest::newRow("capitals are not placeholders") << "::CUSTNAME:: ::Vehyear::"
                                                        << "::CUSTNAME:: ::Vehyear::";
-        QTest::newRow("split by a control word") << "::cust{\\b name}::"
-                                                 << "::cust{\\b name}::";
-        QTest::newRow("DATE2 without a paragraph mark") << "::DATE2::"
-                                                        << "::DATE2::";
-        QTest::newRow("all Customer2") << "::Customer2::a::Customer2::"
-                                       << "\\del a\\del ";
-        QTest::newRow("storage rate has no tab") << "::storagerate::"
-                                                 << "$10.00";
+        QTest::newRow("split by a control word") << "::cust{\\b name}::" << "::cust{\\b name}::";
+        QTest::newRow("DATE2 without a paragraph mark") << "::DATE2::" << "::DATE2::";
+        QTest::newRow("all Customer2") << "::Customer2::a::Customer2::" << "\\del a\\del ";
+        QTest::newRow("storage rate has no tab") << "::storagerate::" << "$10.00";
     }
     void counts()
     {
@@ -111,21 +105,14 @@ class ReportFillerTest : public QObject
         QTest::addColumn<QString>("towed");
         QTest::addColumn<QString>("released");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no release date: today") << "3/5/2005"
-                                                << ""
+        QTest::newRow("no release date: today") << "3/5/2005" << ""
                                                 << "March 05, 2005|December 06, 2026";
-        QTest::newRow("two-digit years") << "03/05/05"
-                                         << "12/31/99"
+        QTest::newRow("two-digit years") << "03/05/05" << "12/31/99"
                                          << "March 05, 2005|December 31, 1999";
-        QTest::newRow("ISO dates") << "2005-03-05"
-                                   << "2005-03-08"
+        QTest::newRow("ISO dates") << "2005-03-05" << "2005-03-08"
                                    << "March 05, 2005|March 08, 2005";
-        QTest::newRow("unreadable kept as typed") << "soon"
-                                                  << "n/a"
-                                                  << "soon|n/a";
-        QTest::newRow("empty tow date stays empty") << ""
-                                                    << "3/8/2005"
-                                                    << "|March 08, 2005";
+        QTest::newRow("unreadable kept as typed") << "soon" << "n/a" << "soon|n/a";
+        QTest::newRow("empty tow date stays empty") << "" << "3/8/2005" << "|March 08, 2005";
     }
     void releaseDate()
     {
@@ -143,19 +130,15 @@ class ReportFillerTest : public QObject
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << "Smith & Sons"
-                               << "Smith & Sons";
-        QTest::newRow("braces and backslash") << "a{b}c\\d"
-                                              << "a\\{b\\}c\\\\d";
-        QTest::newRow("colons") << "::GRAND::"
-                                << "\\'3a\\'3aGRAND\\'3a\\'3a";
+        QTest::newRow("plain") << "Smith & Sons" << "Smith & Sons";
+        QTest::newRow("braces and backslash") << "a{b}c\\d" << "a\\{b\\}c\\\\d";
+        QTest::newRow("colons") << "::GRAND::" << "\\'3a\\'3aGRAND\\'3a\\'3a";
         QTest::newRow("accented") << QString::fromUtf8("Müller") << "M{\\uc1\\u252?}ller";
         QTest::newRow("euro") << QString::fromUtf8("€5") << "{\\uc1\\u8364?}5";
         QTest::newRow("beyond 32767") << QString::fromUtf8("\uFB01") << "{\\uc1\\u-1279?}";
         QTest::newRow("outside the basic plane")
             << QString::fromUtf8("\xF0\x9F\x98\x80") << "{\\uc1\\u-10179?}{\\uc1\\u-8704?}";
-        QTest::newRow("line breaks and tabs") << "a\r\nb\tc\x01"
-                                              << "a\\line b\\tab c";
+        QTest::newRow("line breaks and tabs") << "a\r\nb\tc\x01" << "a\\line b\\tab c";
     }
     void escape()
     {
@@ -170,30 +153,14 @@ class ReportFillerTest : public QObject
         QTest::addColumn<QString>("with");
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("first only") << "a-a-a"
-                                    << "a"
-                                    << "b" << 1 << "b-a-a";
-        QTest::newRow("first two") << "a-a-a"
-                                   << "a"
-                                   << "b" << 2 << "b-b-a";
-        QTest::newRow("all") << "a-a-a"
-                             << "a"
-                             << "b" << -1 << "b-b-b";
-        QTest::newRow("more than there are") << "a-a"
-                                             << "a"
-                                             << "b" << 5 << "b-b";
-        QTest::newRow("none found") << "xyz"
-                                    << "a"
-                                    << "b" << -1 << "xyz";
-        QTest::newRow("from the front, not overlapping") << ":::::"
-                                                         << "::"
-                                                         << "X" << -1 << "XX:";
-        QTest::newRow("inserted text not searched") << "a"
-                                                    << "a"
-                                                    << "aa" << -1 << "aa";
-        QTest::newRow("case counts") << "Aa"
-                                     << "a"
-                                     << "b" << -1 << "Ab";
+        QTest::newRow("first only") << "a-a-a" << "a" << "b" << 1 << "b-a-a";
+        QTest::newRow("first two") << "a-a-a" << "a" << "b" << 2 << "b-b-a";
+        QTest::newRow("all") << "a-a-a" << "a" << "b" << -1 << "b-b-b";
+        QTest::newRow("more than there are") << "a-a" << "a" << "b" << 5 << "b-b";
+        QTest::newRow("none found") << "xyz" << "a" << "b" << -1 << "xyz";
+        QTest::newRow("from the front, not overlapping") << ":::::" << "::" << "X" << -1 << "XX:";
+        QTest::newRow("inserted text not searched") << "a" << "a" << "aa" << -1 << "aa";
+        QTest::newRow("case counts") << "Aa" << "a" << "b" << -1 << "Ab";
     }
     void replace()
     {

@@ -11,16 +11,11 @@
 #include "ReportDocument.h"
 #include "ReportFiller.h"
 #include "RtfReader.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QString reports(const QString &name)
 {
@@ -103,7 +98,7 @@ class ReportResourcesTest : public QObject
 
     void templateHasEveryPlaceholder()
     {
-        const QString source = QString::fromLatin1(readFile(reports(QStringLiteral("report.rtf"))));
+        const QString source = QString::fromLatin1(test::readFile(reports(QStringLiteral("report.rtf"))));
         QVERIFY(source.startsWith(QStringLiteral("{\\rtf1")));
         for (const char *p :
              {"::FROM.DATE::",  "::TO.DATE::",     "::custname::",    "::custaddress::",
@@ -123,20 +118,20 @@ class ReportResourcesTest : public QObject
 
     void shippedTemplateFills()
     {
-        checkFilledSheet(readFile(reports(QStringLiteral("report.rtf"))));
+        checkFilledSheet(test::readFile(reports(QStringLiteral("report.rtf"))));
     }
 
     // The template after a word processor has opened and saved it again.
     void templateSavedByWordProcessorFills()
     {
-        checkFilledSheet(readFile(data(QStringLiteral("writer-saved-template.rtf"))));
+        checkFilledSheet(test::readFile(data(QStringLiteral("writer-saved-template.rtf"))));
     }
 
     void wordProcessorDocument()
     {
         QTextDocument doc;
         const RtfReader::Result result =
-            RtfReader::read(readFile(data(QStringLiteral("writer-sample.rtf"))), doc, 96);
+            RtfReader::read(test::readFile(data(QStringLiteral("writer-sample.rtf"))), doc, 96);
         QVERIFY(result.ok);
         QCOMPARE(result.pictures, 1);
         QCOMPARE(result.tables, 1);
@@ -165,45 +160,19 @@ class ReportResourcesTest : public QObject
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("mentions");
-        QTest::newRow("report help")
-            << "help.rtf"
-            << QStringList{"::FROM.DATE::", "::TO.DATE::",     "::custname::",    "::custaddress::",
-                           "::custcity:",   "::address::",     "::companyname::", "::vehyear::",
-                           "::vehmake::",   "::vehmodel::",    "::vehcolor::",    "::vehvin::",
-                           "::vehtag::",    "::vehstyle::",    "::towedfrom::",   "::towedto::",
-                           "::towedfee::",  "::storagedays::", "::storagerate::", "::GRAND::",
-                           "::cost1::",     "::cost2::",       "::cost3::",       "::cost4::",
-                           "::cost5::",     "::cost6::",       "::cost7::",       "::cost8::",
-                           "::mile1::",     "::mile2::",       "::Customer2::",   "::DATE2::",
-                           "::CALC2::"};
+        QTest::newRow("report help") << "help.rtf"
+            << QStringList{"::FROM.DATE::", "::TO.DATE::",     "::custname::",    "::custaddress::", "::custcity:",   "::address::",     "::companyname::", "::vehyear::", "::vehmake::",   "::vehmodel::",    "::vehcolor::",    "::vehvin::", "::vehtag::",    "::vehstyle::",    "::towedfrom::",   "::towedto::", "::towedfee::",  "::storagedays::", "::storagerate::", "::GRAND::", "::cost1::",     "::cost2::",       "::cost3::",       "::cost4::", "::cost5::",     "::cost6::",       "::cost7::",       "::cost8::", "::mile1::",     "::mile2::",       "::Customer2::",   "::DATE2::", "::CALC2::"};
         QTest::newRow("config help") << "confighelp.rtf"
-                                     << QStringList{"Company Name",
-                                                    "Company Address",
-                                                    "City, State, Zip",
-                                                    "Vehicle Storage Fee",
-                                                    "Light",
-                                                    "Medium",
-                                                    "Heavy",
-                                                    "Tax %",
-                                                    "Check to Add Tax to Totals",
-                                                    "Expand At Startup",
-                                                    "Database File",
-                                                    "settings.ini",
-                                                    "Storage Fee",
-                                                    "Taxrate",
-                                                    "Expanded",
-                                                    "Path"};
-        QTest::newRow("pricing help")
-            << "pricing.rtf"
-            << QStringList{"Calculate Total", "Storage Days", "Storage Fee", "Tax",
-                           "Total Cost",      "$140.40",      "$130.00",     "67.50"};
+            << QStringList{"Company Name", "Company Address", "City, State, Zip", "Vehicle Storage Fee", "Light", "Medium", "Heavy", "Tax %", "Check to Add Tax to Totals", "Expand At Startup", "Database File", "settings.ini", "Storage Fee", "Taxrate", "Expanded", "Path"};
+        QTest::newRow("pricing help") << "pricing.rtf"
+            << QStringList{"Calculate Total", "Storage Days", "Storage Fee", "Tax", "Total Cost",      "$140.40",      "$130.00",     "67.50"};
     }
     void helpDocuments()
     {
         QFETCH(QString, file);
         QFETCH(QStringList, mentions);
         QTextDocument doc;
-        const RtfReader::Result result = RtfReader::read(readFile(reports(file)), doc, 96);
+        const RtfReader::Result result = RtfReader::read(test::readFile(reports(file)), doc, 96);
         QVERIFY(result.ok);
         QVERIFY(result.tables > 0);
         const QString text = doc.toPlainText();

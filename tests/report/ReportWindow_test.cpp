@@ -13,6 +13,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 using test::ShownBox;
@@ -31,14 +32,6 @@ PrintSnapshot record()
     s.grandTotal = QStringLiteral("$50.00");
     s.hasRecord = true;
     return s;
-}
-
-void writeTemplate(const test::TestFolder &folder, const QByteArray &bytes)
-{
-    QDir(folder.path()).mkpath(QStringLiteral("Reports"));
-    QFile file(folder.file(QStringLiteral("Reports/report.rtf")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 const QByteArray kTemplate = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 {\\b ::companyname::}\\par "
@@ -73,7 +66,7 @@ class ReportWindowTest : public QObject
     void previewShowsTheFilledSheet()
     {
         Fixture f;
-        writeTemplate(f.folder, kTemplate);
+        test::writeFile(f.folder.reportPath(), kTemplate);
         QPointer<ReportWindow> w = f.window();
         QCOMPARE(w->objectName(), QStringLiteral("frmprint"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Print Preview"));
@@ -127,7 +120,7 @@ class ReportWindowTest : public QObject
     void cancelledPrintIsSilent()
     {
         Fixture f;
-        writeTemplate(f.folder, kTemplate);
+        test::writeFile(f.folder.reportPath(), kTemplate);
         std::unique_ptr<ReportWindow> w(f.window());
         QVERIFY(w->show_selling());
         f.dialogs.queuePrinter(false);
@@ -149,7 +142,7 @@ class ReportWindowTest : public QObject
     {
         QFETCH(int, copies);
         Fixture f;
-        writeTemplate(f.folder, kTemplate);
+        test::writeFile(f.folder.reportPath(), kTemplate);
         std::unique_ptr<ReportWindow> w(f.window());
         QVERIFY(w->show_selling());
         QPrinter printer(QPrinter::HighResolution);
@@ -158,9 +151,7 @@ class ReportWindowTest : public QObject
         printer.setCopyCount(copies);
         QVERIFY(!printer.supportsMultipleCopies());
         QVERIFY(w->report().print(printer, printer.copyCount()));
-        QFile pdf(printer.outputFileName());
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        const QString bytes = QString::fromLatin1(pdf.readAll());
+        const QString bytes = QString::fromLatin1(test::readFile(printer.outputFileName()));
         QCOMPARE(int(bytes.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]")))),
                  copies);
     }
@@ -169,32 +160,28 @@ class ReportWindowTest : public QObject
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
-        QTest::newRow("with suffix") << "sheet.pdf"
-                                     << "sheet.pdf";
-        QTest::newRow("suffix added") << "sheet"
-                                      << "sheet.pdf";
+        QTest::newRow("with suffix") << "sheet.pdf" << "sheet.pdf";
+        QTest::newRow("suffix added") << "sheet" << "sheet.pdf";
     }
     void saveAsPdf()
     {
         QFETCH(QString, chosen);
         QFETCH(QString, written);
         Fixture f;
-        writeTemplate(f.folder, kTemplate);
+        test::writeFile(f.folder.reportPath(), kTemplate);
         std::unique_ptr<ReportWindow> w(f.window());
         QVERIFY(w->show_selling());
         f.dialogs.queueFile(f.folder.file(chosen));
         QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdpdf")), Qt::LeftButton);
         QCOMPARE(f.dialogs.count(), 1);
         QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::SaveFile);
-        QFile pdf(f.folder.file(written));
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        QVERIFY(pdf.readAll().startsWith("%PDF-"));
+        QVERIFY(test::readFile(f.folder.file(written)).startsWith("%PDF-"));
     }
 
     void saveAsPdfCancelled()
     {
         Fixture f;
-        writeTemplate(f.folder, kTemplate);
+        test::writeFile(f.folder.reportPath(), kTemplate);
         std::unique_ptr<ReportWindow> w(f.window());
         QVERIFY(w->show_selling());
         w->saveAsPdf(); // the chooser answers "cancelled"
@@ -205,7 +192,7 @@ class ReportWindowTest : public QObject
     void saveAsPdfFails()
     {
         Fixture f;
-        writeTemplate(f.folder, kTemplate);
+        test::writeFile(f.folder.reportPath(), kTemplate);
         std::unique_ptr<ReportWindow> w(f.window());
         QVERIFY(w->show_selling());
         const QString path = f.folder.file(QStringLiteral("missing folder/sheet.pdf"));

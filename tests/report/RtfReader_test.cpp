@@ -126,12 +126,9 @@ class RtfReaderTest : public QObject
             << QByteArray("{\\rtf1{\\*\\unknowndest secret {nested}}shown}")
             << QStringLiteral("shown");
         QTest::newRow("tables of the document")
-            << QByteArray("{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}{\\f1 Times;}}"
-                          "{\\colortbl;\\red255\\green0\\blue0;}{\\stylesheet{\\s0 Normal;}}"
-                          "{\\info{\\title T}{\\author A}}body}")
+            << QByteArray("{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}{\\f1 Times;}}" "{\\colortbl;\\red255\\green0\\blue0;}{\\stylesheet{\\s0 Normal;}}" "{\\info{\\title T}{\\author A}}body}")
             << QStringLiteral("body");
-        QTest::newRow("field shows its result")
-            << QByteArray(
+        QTest::newRow("field shows its result") << QByteArray(
                    "{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}.}")
             << QStringLiteral("see link.");
         QTest::newRow("old field instruction")
@@ -147,8 +144,7 @@ class RtfReaderTest : public QObject
                                  << QStringLiteral("{x} \\ y");
         QTest::newRow("line and tab")
             << QByteArray("{\\rtf1 a\\line b\\tab c}") << QStringLiteral("a\u2028b\tc");
-        QTest::newRow("special characters")
-            << QByteArray(
+        QTest::newRow("special characters") << QByteArray(
                    "{\\rtf1 \\emdash\\endash\\lquote\\rquote\\ldblquote\\rdblquote\\bullet\\~}")
             << QStringLiteral("\u2014\u2013\u2018\u2019\u201C\u201D\u2022\u00A0");
         QTest::newRow("unknown control words")
@@ -168,9 +164,8 @@ class RtfReaderTest : public QObject
     void text()
     {
         QFETCH(QByteArray, rtf);
-        QFETCH(QString, expected);
         RtfReader::Result result;
-        QCOMPARE(textOf(rtf, &result), expected);
+        QTEST(textOf(rtf, &result), "expected");
         QVERIFY(result.ok);
     }
 
@@ -417,22 +412,16 @@ class RtfReaderTest : public QObject
         const QByteArray png = hex(imageBytes("PNG", Qt::red));
         const QByteArray jpeg = hex(imageBytes("JPEG", Qt::blue));
         QTest::newRow("png")
-            << QByteArray(
-                   "{\\rtf1 logo {\\pict\\pngblip\\picw4\\pich3\\picwgoal1440\\pichgoal720 " + png +
-                   "} end}")
+            << QByteArray("{\\rtf1 logo {\\pict\\pngblip\\picw4\\pich3\\picwgoal1440\\pichgoal720 " + png + "} end}")
             << 1 << QColor(Qt::red);
         QTest::newRow("jpeg")
             << QByteArray("{\\rtf1 {\\pict\\jpegblip\\picwgoal1440\\pichgoal720\n" + jpeg + "}}")
             << 1 << QColor(Qt::blue);
         QTest::newRow("shape picture with metafile fallback")
-            << QByteArray("{\\rtf1 {\\*\\shppict{\\pict{\\*\\picprop{\\sp{\\sn x}{\\sv "
-                          "1}}}\\pngblip\\picwgoal1440\\pichgoal720 " +
-                          png + "}}{\\nonshppict{\\pict\\wmetafile8\\picwgoal1440 0102}}}")
+            << QByteArray("{\\rtf1 {\\*\\shppict{\\pict{\\*\\picprop{\\sp{\\sn x}{\\sv " "1}}}\\pngblip\\picwgoal1440\\pichgoal720 " + png + "}}{\\nonshppict{\\pict\\wmetafile8\\picwgoal1440 0102}}}")
             << 1 << QColor(Qt::red);
         QTest::newRow("binary picture data")
-            << QByteArray("{\\rtf1 {\\pict\\pngblip\\picwgoal1440\\pichgoal720\\bin") +
-                   QByteArray::number(imageBytes("PNG", Qt::red).size()) + " " +
-                   imageBytes("PNG", Qt::red) + "}}"
+            << QByteArray("{\\rtf1 {\\pict\\pngblip\\picwgoal1440\\pichgoal720\\bin") + QByteArray::number(imageBytes("PNG", Qt::red).size()) + " " + imageBytes("PNG", Qt::red) + "}}"
             << 1 << QColor(Qt::red);
         QTest::newRow("corrupt data")
             << QByteArray("{\\rtf1 {\\pict\\pngblip 89504e470d0a1a0a0000}}") << 0 << QColor();
@@ -470,15 +459,13 @@ class RtfReaderTest : public QObject
         QTest::newRow("defaults: letter")
             << QByteArray("{\\rtf1 x}") << int(QPageSize::Letter) << QMarginsF(90, 72, 90, 72);
         QTest::newRow("A4 with margins")
-            << QByteArray("{\\rtf1\\paperw11906\\paperh16838\\margl1134\\margr1134\\margt1417\\marg"
-                          "b1417 x}")
+            << QByteArray("{\\rtf1\\paperw11906\\paperh16838\\margl1134\\margr1134\\margt1417\\marg" "b1417 x}")
             << int(QPageSize::A4) << QMarginsF(56.7, 70.85, 56.7, 70.85);
         QTest::newRow("absurd margins fall back")
             << QByteArray("{\\rtf1\\margl20000\\margr20000 x}") << int(QPageSize::Letter)
             << QMarginsF(90, 72, 90, 72);
-        QTest::newRow("absurd paper falls back")
-            << QByteArray("{\\rtf1\\paperw5\\paperh-3 x}") << int(QPageSize::Letter)
-            << QMarginsF(90, 72, 90, 72);
+        QTest::newRow("absurd paper falls back") << QByteArray("{\\rtf1\\paperw5\\paperh-3 x}")
+            << int(QPageSize::Letter) << QMarginsF(90, 72, 90, 72);
     }
     void pageSetup()
     {

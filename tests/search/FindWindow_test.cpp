@@ -18,9 +18,8 @@
 #include "RecordStore.h"
 #include "ScriptedDialogs.h"
 #include "SearchTestData.h"
-#include "TestFolder.h"
 
-#include <memory>
+#include <optional>
 
 using namespace tarnvale;
 using namespace tarnvale::test;
@@ -50,8 +49,8 @@ class FindWindowTest : public QObject
     Q_OBJECT
 
   private:
-    std::unique_ptr<TestFolder> m_folder;
-    std::unique_ptr<RecordStore> m_store;
+    std::optional<SearchStore> m_data;
+    RecordStore *m_store = nullptr;
     ScriptedDialogs m_dialogs;
 
     template <typename T> static T *child(QWidget &window, const char *name)
@@ -83,17 +82,12 @@ class FindWindowTest : public QObject
 
     void init()
     {
-        m_folder = std::make_unique<TestFolder>();
-        m_store = std::make_unique<RecordStore>();
+        m_data.emplace();
+        m_store = &m_data->store;
+        QVERIFY(m_data->opened);
         m_dialogs = ScriptedDialogs();
-        QVERIFY(m_store->open(m_folder->databasePath(), RecordStore::OpenMode::CreateIfMissing));
     }
-
-    void cleanup()
-    {
-        m_store.reset();
-        m_folder.reset();
-    }
+    void cleanup() { m_data.reset(); }
 
     void controlsAndTexts()
     {
@@ -152,22 +146,19 @@ class FindWindowTest : public QObject
         QTest::addColumn<bool>("withGroups");
         QTest::addColumn<QStringList>("groups");
         QTest::addColumn<QString>("groupText");
-        QTest::newRow("groups in table order")
-            << true << QStringList{"Lot 1", "Lot 2", "lot 1", "Police Hold", "<All>", "<None>"}
-            << "Lot 1";
+        QTest::newRow("groups in table order") << true
+            << QStringList{"Lot 1", "Lot 2", "lot 1", "Police Hold", "<All>", "<None>"} << "Lot 1";
         QTest::newRow("no groups") << false << QStringList{"<All>", "<None>"} << "<All>";
     }
     void lists()
     {
         QFETCH(bool, withGroups);
-        QFETCH(QStringList, groups);
-        QFETCH(QString, groupText);
         if (withGroups)
             QVERIFY(fillSampleStore(*m_store));
         FindWindow window(*m_store, m_dialogs);
         auto *groupBox = child<QComboBox>(window, "lstGroups");
-        QCOMPARE(items(groupBox), groups);
-        QCOMPARE(groupBox->currentText(), groupText);
+        QTEST(items(groupBox), "groups");
+        QTEST(groupBox->currentText(), "groupText");
         auto *fields = child<QComboBox>(window, "lstFields");
         QCOMPARE(items(fields),
                  (QStringList{"<All>", "Name", "Address", "City", "State", "Zip", "Vehicle Year",

@@ -3,13 +3,14 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include <functional>
+
 #include "FindRules.h"
 #include "RecordSearch.h"
 #include "RecordStore.h"
 #include "SearchTestData.h"
-#include "TestFolder.h"
 
-#include <memory>
+#include <optional>
 
 using namespace tarnvale;
 using namespace tarnvale::test;
@@ -31,22 +32,48 @@ class RecordSearchTest : public QObject
     Q_OBJECT
 
   private:
-    std::unique_ptr<TestFolder> m_folder;
-    std::unique_ptr<RecordStore> m_store;
+    std::optional<SearchStore> m_data;
+    RecordStore *m_store = nullptr;
+
+    static constexpr RecordSearch::Reader kReaders[] = {RecordSearch::Reader::Native,
+                                                        RecordSearch::Reader::Generic};
+
+    // Runs the search on db with the reader; the rows found are appended to rows.
+    static RecordSearch::Outcome run(const QSqlDatabase &db, const FindRequest &request,
+                                     RecordSearch::Reader reader, QList<FindResult> &rows,
+                                     DbError *error = nullptr)
+    {
+        DbError ignored;
+        RecordSearch::Options options;
+        options.reader = reader;
+        return RecordSearch::run(
+            db, request, [&rows](QList<FindResult> &&found) { rows.append(std::move(found)); },
+            error ? error : &ignored, options);
+    }
 
     QList<FindResult> findAll(const FindRequest &request, RecordSearch::Reader reader)
     {
         QList<FindResult> results;
-        DbError error;
-        RecordSearch::Options options;
-        options.reader = reader;
-        const RecordSearch::Outcome outcome = RecordSearch::run(
-            m_store->database(), request,
-            [&results](QList<FindResult> &&rows) { results.append(std::move(rows)); }, &error,
-            options);
-        if (outcome != RecordSearch::Outcome::Done)
-            qWarning("search failed: %s", qPrintable(error.description));
+        if (run(m_store->database(), request, reader, results) != RecordSearch::Outcome::Done)
+            qWarning("search failed");
         return results;
+    }
+
+    // A second SQLite database in the test folder, made by the given statements, for body.
+    void withDatabase(const QString &name, const QStringList &statements,
+                      const std::function<void(const QSqlDatabase &)> &body)
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(m_data->folder.file(name + ".db"));
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            for (const QString &statement : statements)
+                QVERIFY2(q.exec(statement), qPrintable(statement));
+            body(db);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
     }
 
   private Q_SLOTS:
@@ -54,17 +81,12 @@ class RecordSearchTest : public QObject
 
     void init()
     {
-        m_folder = std::make_unique<TestFolder>();
-        m_store = std::make_unique<RecordStore>();
-        QVERIFY(m_store->open(m_folder->databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        m_data.emplace();
+        m_store = &m_data->store;
+        QVERIFY(m_data->opened);
         QVERIFY(fillSampleStore(*m_store));
     }
-
-    void cleanup()
-    {
-        m_store.reset();
-        m_folder.reset();
-    }
+    void cleanup() { m_data.reset(); }
 
     // The sample vehicles are ids 1 Ann Lee, 2 Joann Smith, 3 Anne Marie, 4 ANN BROWN,
     // 5 Bob Stone, 6 Renée Ångström, 7 Carl Ford (group " Lot 1").
@@ -77,90 +99,56 @@ class RecordSearchTest : public QObject
         QTest::addColumn<bool>("matchCase");
         QTest::addColumn<QList<qint64>>("expected");
         using L = QList<qint64>;
-        QTest::newRow("all fields, any case") << "<All>"
-                                              << "<All>"
+        QTest::newRow("all fields, any case") << "<All>" << "<All>"
                                               << "ann" << false << false << L{1, 2, 3, 4};
-        QTest::newRow("all fields, case kept") << "<All>"
-                                               << "<All>"
+        QTest::newRow("all fields, case kept") << "<All>" << "<All>"
                                                << "Ann" << false << true << L{1, 3, 4};
-        QTest::newRow("all fields, word") << "<All>"
-                                          << "<All>"
+        QTest::newRow("all fields, word") << "<All>" << "<All>"
                                           << "ann" << true << false << L{1, 3, 4};
-        QTest::newRow("all fields, word and case") << "<All>"
-                                                   << "<All>"
+        QTest::newRow("all fields, word and case") << "<All>" << "<All>"
                                                    << "Ann" << true << true << L{1, 3, 4};
-        QTest::newRow("capitals, case kept") << "<All>"
-                                             << "<All>"
+        QTest::newRow("capitals, case kept") << "<All>" << "<All>"
                                              << "ANN" << false << true << L{4};
-        QTest::newRow("names only, word") << "<All>"
-                                          << "Name"
-                                          << "ann" << true << false << L{1, 4};
-        QTest::newRow("key in other case with blanks") << "<All>"
-                                                       << "  vehicle MAKE "
+        QTest::newRow("names only, word") << "<All>" << "Name" << "ann" << true << false << L{1, 4};
+        QTest::newRow("key in other case with blanks") << "<All>" << "  vehicle MAKE "
                                                        << "ford" << false << false << L{1, 5};
-        QTest::newRow("make: a name is not a make") << "<All>"
-                                                    << "Vehicle Make"
+        QTest::newRow("make: a name is not a make") << "<All>" << "Vehicle Make"
                                                     << "Ford" << false << false << L{1, 5};
-        QTest::newRow("unknown key finds nothing") << "<All>"
-                                                   << "phone"
+        QTest::newRow("unknown key finds nothing") << "<All>" << "phone"
                                                    << "555" << false << false << L{};
-        QTest::newRow("notes are not searched") << "<All>"
-                                                << "<All>"
+        QTest::newRow("notes are not searched") << "<All>" << "<All>"
                                                 << "called" << false << false << L{};
-        QTest::newRow("empty text finds nothing") << "<All>"
-                                                  << "<All>"
+        QTest::newRow("empty text finds nothing") << "<All>" << "<All>"
                                                   << "" << false << false << L{};
-        QTest::newRow("empty text, word and case") << "<All>"
-                                                   << "<All>"
+        QTest::newRow("empty text, word and case") << "<All>" << "<All>"
                                                    << "" << true << true << L{};
-        QTest::newRow("a blank is a search text")
-            << "<All>"
-            << "Name"
+        QTest::newRow("a blank is a search text") << "<All>" << "Name"
             << " " << false << false << L{1, 2, 3, 4, 5, 6, 7};
-        QTest::newRow("one group") << "Lot 1"
-                                   << "<All>"
-                                   << "ann" << false << false << L{1, 2};
-        QTest::newRow("group name case counts") << "lot 1"
-                                                << "<All>"
+        QTest::newRow("one group") << "Lot 1" << "<All>" << "ann" << false << false << L{1, 2};
+        QTest::newRow("group name case counts") << "lot 1" << "<All>"
                                                 << "ann" << false << false << L{4};
-        QTest::newRow("group name blanks count") << " Lot 1"
-                                                 << "<All>"
+        QTest::newRow("group name blanks count") << " Lot 1" << "<All>"
                                                  << "o" << false << false << L{7};
-        QTest::newRow("<None>: only without a group") << "<None>"
-                                                      << "<All>"
+        QTest::newRow("<None>: only without a group") << "<None>" << "<All>"
                                                       << "o" << false << false << L{5};
-        QTest::newRow("<none> any case") << " <none> "
-                                         << "<All>"
-                                         << "o" << false << false << L{5};
-        QTest::newRow("star is every group") << "*"
-                                             << "Name"
+        QTest::newRow("<none> any case") << " <none> " << "<All>" << "o" << false << false << L{5};
+        QTest::newRow("star is every group") << "*" << "Name"
                                              << "o" << false << false << L{2, 4, 5, 7};
-        QTest::newRow("unknown group") << "Lot 9"
-                                       << "<All>"
-                                       << "ann" << false << false << L{};
-        QTest::newRow("groupname key") << "<All>"
-                                       << "groupname"
+        QTest::newRow("unknown group") << "Lot 9" << "<All>" << "ann" << false << false << L{};
+        QTest::newRow("groupname key") << "<All>" << "groupname"
                                        << "LOT" << false << false << L{1, 2, 3, 4, 7};
-        QTest::newRow("groupname key, case") << "<All>"
-                                             << "groupname"
+        QTest::newRow("groupname key, case") << "<All>" << "groupname"
                                              << "lot" << false << true << L{4};
-        QTest::newRow("city field") << "<All>"
-                                    << "City"
-                                    << "ann" << true << false << L{4};
-        QTest::newRow("color is compared") << "<All>"
-                                           << "Vehicle Color"
+        QTest::newRow("city field") << "<All>" << "City" << "ann" << true << false << L{4};
+        QTest::newRow("color is compared") << "<All>" << "Vehicle Color"
                                            << "blue" << true << false << L{2, 3};
-        QTest::newRow("zip code key") << "<All>"
-                                      << "zip code"
+        QTest::newRow("zip code key") << "<All>" << "zip code"
                                       << "455" << false << false << L{1, 2, 3, 4, 5, 6, 7};
-        QTest::newRow("beyond ASCII, any case")
-            << "<All>"
+        QTest::newRow("beyond ASCII, any case") << "<All>"
             << "<All>" << QString::fromUtf16(u"\u00C5NGSTR\u00D6M") << false << false << L{6};
-        QTest::newRow("beyond ASCII, case kept")
-            << "<All>"
+        QTest::newRow("beyond ASCII, case kept") << "<All>"
             << "<All>" << QString::fromUtf16(u"\u00C5NGSTR\u00D6M") << false << true << L{};
-        QTest::newRow("beyond ASCII, word")
-            << "<All>"
+        QTest::newRow("beyond ASCII, word") << "<All>"
             << "City" << QString::fromUtf16(u"malm\u00F6") << true << false << L{6};
     }
     void search()
@@ -172,8 +160,8 @@ class RecordSearchTest : public QObject
         QFETCH(bool, matchCase);
         QFETCH(QList<qint64>, expected);
         const FindRequest request{group, field, text, wholeWord, matchCase};
-        QCOMPARE(ids(findAll(request, RecordSearch::Reader::Native)), expected);
-        QCOMPARE(ids(findAll(request, RecordSearch::Reader::Generic)), expected);
+        for (RecordSearch::Reader reader : kReaders)
+            QCOMPARE(ids(findAll(request, reader)), expected);
         const std::optional<QList<FindResult>> viaStore = RecordSearch::find(*m_store, request);
         QVERIFY(viaStore);
         QCOMPARE(ids(*viaStore), expected);
@@ -198,60 +186,35 @@ class RecordSearchTest : public QObject
     // A database made elsewhere may hold nulls: they count as empty text everywhere.
     void nullFieldsAreEmpty()
     {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("nulls"));
-        {
-            db.setDatabaseName(m_folder->file(QStringLiteral("nulls.db")));
-            QVERIFY(db.open());
-            QSqlQuery q(db);
-            QVERIFY(q.exec(
-                "CREATE TABLE wrecker (id INTEGER PRIMARY KEY, custname TEXT, custaddress TEXT, "
-                "custcity TEXT, custstate TEXT, custzip TEXT, vehyear TEXT, vehmake TEXT, "
-                "vehmodel TEXT, vehstyle TEXT, vehcolor TEXT, vehvin TEXT, groupname TEXT)"));
-            QVERIFY(q.exec("INSERT INTO wrecker (id, custname, vehmodel, vehvin) VALUES (1, NULL, "
-                           "'Civic', 'V1')"));
-            QVERIFY(q.exec(
-                "INSERT INTO wrecker (id, custname, vehyear, vehmake, vehmodel, vehstyle, vehvin) "
-                "VALUES (2, 'Null Group', '2001', 'Ford', NULL, 'Van', NULL)"));
-            for (RecordSearch::Reader reader :
-                 {RecordSearch::Reader::Native, RecordSearch::Reader::Generic}) {
-                QList<FindResult> rows;
-                DbError error;
-                RecordSearch::Options options;
-                options.reader = reader;
-                QCOMPARE(RecordSearch::run(
-                             db, FindRequest{"<None>", "<All>", "null", false, false},
-                             [&rows](QList<FindResult> &&r) { rows.append(r); }, &error, options),
-                         RecordSearch::Outcome::Done);
-                QCOMPARE(rows, (QList<FindResult>{FindResult{2, "Null Group", "2001  ", ""}}));
-                rows.clear();
-                QCOMPARE(RecordSearch::run(
-                             db, FindRequest{"<All>", "Vehicle Model", "civic", false, false},
-                             [&rows](QList<FindResult> &&r) { rows.append(r); }, &error, options),
-                         RecordSearch::Outcome::Done);
-                QCOMPARE(rows, (QList<FindResult>{FindResult{1, "", "", ""}}));
-            }
-            db.close();
-        }
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("nulls"));
+        withDatabase(
+            "nulls",
+            {"CREATE TABLE wrecker (id INTEGER PRIMARY KEY, custname TEXT, custaddress TEXT, "
+             "custcity TEXT, custstate TEXT, custzip TEXT, vehyear TEXT, vehmake TEXT, "
+             "vehmodel TEXT, vehstyle TEXT, vehcolor TEXT, vehvin TEXT, groupname TEXT)",
+             "INSERT INTO wrecker (id, custname, vehmodel, vehvin) VALUES (1, NULL, 'Civic', 'V1')",
+             "INSERT INTO wrecker (id, custname, vehyear, vehmake, vehmodel, vehstyle, vehvin) "
+             "VALUES (2, 'Null Group', '2001', 'Ford', NULL, 'Van', NULL)"},
+            [](const QSqlDatabase &db) {
+                for (RecordSearch::Reader reader : kReaders) {
+                    QList<FindResult> rows;
+                    QCOMPARE(run(db, {"<None>", "<All>", "null", false, false}, reader, rows),
+                             RecordSearch::Outcome::Done);
+                    QCOMPARE(rows, (QList<FindResult>{FindResult{2, "Null Group", "2001  ", ""}}));
+                    rows.clear();
+                    QCOMPARE(run(db, {"<All>", "Vehicle Model", "civic", false, false}, reader, rows),
+                             RecordSearch::Outcome::Done);
+                    QCOMPARE(rows, (QList<FindResult>{FindResult{1, "", "", ""}}));
+                }
+            });
     }
 
     // Random records with blanks, case and characters beyond ASCII: both readers agree with
     // each other and with the rule applied record by record.
     void readersAgreeWithTheRule()
     {
-        const QList<QString> pieces = {u"ann"_qs,
-                                       u"Ann"_qs,
-                                       u"ANN"_qs,
-                                       u" "_qs,
-                                       u"jo"_qs,
-                                       QString::fromUtf16(u"\u00E9"),
-                                       QString::fromUtf16(u"\u00C9"),
-                                       QString::fromUtf16(u"\u212A"),
-                                       u"k"_qs,
-                                       u"-"_qs,
-                                       u"Lee"_qs};
+        const QList<QString> pieces = {u"ann"_qs, u"Ann"_qs, u"ANN"_qs, u" "_qs, u"jo"_qs,
+                                       QString::fromUtf16(u"\u00E9"), QString::fromUtf16(u"\u00C9"),
+                                       QString::fromUtf16(u"\u212A"), u"k"_qs, u"-"_qs, u"Lee"_qs};
         QRandomGenerator rng(99);
         auto randomText = [&] {
             QString text;
@@ -295,8 +258,8 @@ class RecordSearchTest : public QObject
                     }
                 }
                 total += int(expected.size());
-                QCOMPARE(ids(findAll(request, RecordSearch::Reader::Native)), expected);
-                QCOMPARE(ids(findAll(request, RecordSearch::Reader::Generic)), expected);
+                for (RecordSearch::Reader reader : kReaders)
+                    QCOMPARE(ids(findAll(request, reader)), expected);
             }
         }
         QVERIFY(total > 200);
@@ -351,28 +314,18 @@ class RecordSearchTest : public QObject
         QVERIFY(!RecordSearch::find(*m_store, FindRequest{"<All>", "<All>", "ann", false, false}));
 
         // A table without a column the search reads.
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("short"));
-        {
-            db.setDatabaseName(m_folder->file(QStringLiteral("short.db")));
-            QVERIFY(db.open());
-            QSqlQuery q(db);
-            QVERIFY(q.exec("CREATE TABLE wrecker (id INTEGER PRIMARY KEY, custname TEXT)"));
-            for (RecordSearch::Reader reader :
-                 {RecordSearch::Reader::Native, RecordSearch::Reader::Generic}) {
-                error = DbError();
-                RecordSearch::Options options;
-                options.reader = reader;
-                QCOMPARE(RecordSearch::run(db, FindRequest{"<All>", "Name", "ann", false, false},
-                                           ignore, &error, options),
-                         RecordSearch::Outcome::Failed);
-                QVERIFY2(error.description.contains(QLatin1String("no such column")),
-                         qPrintable(error.description));
-            }
-            db.close();
-        }
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("short"));
+        withDatabase("short", {"CREATE TABLE wrecker (id INTEGER PRIMARY KEY, custname TEXT)"},
+                     [](const QSqlDatabase &db) {
+                         for (RecordSearch::Reader reader : kReaders) {
+                             DbError error;
+                             QList<FindResult> rows;
+                             QCOMPARE(run(db, {"<All>", "Name", "ann", false, false}, reader, rows,
+                                          &error),
+                                      RecordSearch::Outcome::Failed);
+                             QVERIFY2(error.description.contains(QLatin1String("no such column")),
+                                      qPrintable(error.description));
+                         }
+                     });
     }
 
     void statementReadsOnlyWhatItNeeds()

@@ -5,9 +5,8 @@
 #include "RecordStore.h"
 #include "SearchRunner.h"
 #include "SearchTestData.h"
-#include "TestFolder.h"
 
-#include <memory>
+#include <optional>
 
 using namespace tarnvale;
 using namespace tarnvale::test;
@@ -17,25 +16,20 @@ class SearchRunnerTest : public QObject
     Q_OBJECT
 
   private:
-    std::unique_ptr<TestFolder> m_folder;
-    std::unique_ptr<RecordStore> m_store;
+    std::optional<SearchStore> m_data;
+    RecordStore *m_store = nullptr;
 
   private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void init()
     {
-        m_folder = std::make_unique<TestFolder>();
-        m_store = std::make_unique<RecordStore>();
-        QVERIFY(m_store->open(m_folder->databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        m_data.emplace();
+        m_store = &m_data->store;
+        QVERIFY(m_data->opened);
         QVERIFY(fillSampleStore(*m_store));
     }
-
-    void cleanup()
-    {
-        m_store.reset();
-        m_folder.reset();
-    }
+    void cleanup() { m_data.reset(); }
 
     void deliversEveryRowInOrder_data()
     {

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "RecordStore.h"
+#include "TestFolder.h"
 #include "TowRecord.h"
 
 namespace tarnvale::test {
@@ -77,5 +78,13 @@ inline bool fillSampleStore(RecordStore &store)
     }
     return true;
 }
+
+// A store in a fresh folder, opened (created) on construction.
+struct SearchStore
+{
+    TestFolder folder;
+    RecordStore store;
+    bool opened = store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing);
+};
 
 } // namespace tarnvale::test

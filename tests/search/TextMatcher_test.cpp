@@ -21,30 +21,18 @@ class TextMatcherTest : public QObject
         QTest::addColumn<QString>("find");
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("expected");
-        QTest::newRow("ascii any case") << "Joann Smith"
-                                        << "SMITH" << 0 << true;
-        QTest::newRow("ascii keeps case") << "Joann Smith"
-                                          << "SMITH" << 1 << false;
-        QTest::newRow("ascii word") << "Joann Smith"
-                                    << "smith" << 2 << true;
-        QTest::newRow("ascii not a word") << "Joann Smith"
-                                          << "ann" << 2 << false;
-        QTest::newRow("ascii word, case") << "Joann Smith"
-                                          << "Smith" << 3 << true;
-        QTest::newRow("repeated first char") << "aaab"
-                                             << "aab" << 1 << true;
-        QTest::newRow("repeated first char, any case") << "AAAB"
-                                                       << "aab" << 0 << true;
-        QTest::newRow("find at the very end") << "xyz ab"
-                                              << "ab" << 3 << true;
-        QTest::newRow("find longer than text") << "ab"
-                                               << "abc" << 0 << false;
-        QTest::newRow("one char") << "a"
-                                  << "A" << 0 << true;
-        QTest::newRow("word then non-word: first decides") << "ab abc"
-                                                           << "abc" << 2 << true;
-        QTest::newRow("non-word then word: first decides") << "xabc abc"
-                                                           << "abc" << 2 << false;
+        QTest::newRow("ascii any case") << "Joann Smith" << "SMITH" << 0 << true;
+        QTest::newRow("ascii keeps case") << "Joann Smith" << "SMITH" << 1 << false;
+        QTest::newRow("ascii word") << "Joann Smith" << "smith" << 2 << true;
+        QTest::newRow("ascii not a word") << "Joann Smith" << "ann" << 2 << false;
+        QTest::newRow("ascii word, case") << "Joann Smith" << "Smith" << 3 << true;
+        QTest::newRow("repeated first char") << "aaab" << "aab" << 1 << true;
+        QTest::newRow("repeated first char, any case") << "AAAB" << "aab" << 0 << true;
+        QTest::newRow("find at the very end") << "xyz ab" << "ab" << 3 << true;
+        QTest::newRow("find longer than text") << "ab" << "abc" << 0 << false;
+        QTest::newRow("one char") << "a" << "A" << 0 << true;
+        QTest::newRow("word then non-word: first decides") << "ab abc" << "abc" << 2 << true;
+        QTest::newRow("non-word then word: first decides") << "xabc abc" << "abc" << 2 << false;
         QTest::newRow("accented text, ascii find")
             << QString::fromUtf16(u"Ren\u00E9e Lee") << "LEE" << 2 << true;
         QTest::newRow("accented text and find")
@@ -85,14 +73,10 @@ class TextMatcherTest : public QObject
     void randomTextsAgree()
     {
         const QList<QString> alphabet = {u" "_qs,
-                                         u"a"_qs,
-                                         u"A"_qs,
-                                         u"b"_qs,
-                                         u"B"_qs,
+                                         u"a"_qs, u"A"_qs, u"b"_qs, u"B"_qs,
                                          QString::fromUtf16(u"\u00E9"),
                                          QString::fromUtf16(u"\u00C9"),
-                                         QString::fromUtf16(u"\u212A"),
-                                         u"k"_qs,
+                                         QString::fromUtf16(u"\u212A"), u"k"_qs,
                                          u"-"_qs};
         QRandomGenerator rng(12345);
         auto randomText = [&](int maxLength) {

@@ -5,25 +5,10 @@
 
 #include "IniFile.h"
 #include "TestFolder.h"
+#include "TestFiles.h"
 
 using tarnvale::IniFile;
-
-namespace {
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
+namespace test = tarnvale::test;
 
 class IniFileTest : public QObject
 {
@@ -83,10 +68,9 @@ void IniFileTest::read()
     QFETCH(QByteArray, content);
     QFETCH(QString, section);
     QFETCH(QString, key);
-    QFETCH(QString, expected);
     tarnvale::test::TestFolder folder;
-    writeBytes(folder.settingsPath(), content);
-    QCOMPARE(IniFile::read(folder.settingsPath(), section, key, QStringLiteral("<default>")), expected);
+    test::writeFile(folder.settingsPath(), content);
+    QTEST(IniFile::read(folder.settingsPath(), section, key, QStringLiteral("<default>")), "expected");
 }
 
 void IniFileTest::readMissingFileGivesDefault()
@@ -101,28 +85,28 @@ void IniFileTest::writeCreatesFileSectionAndKey()
 {
     tarnvale::test::TestFolder folder;
     QVERIFY(IniFile::write(folder.settingsPath(), "Company", "Name", "Harbor Towing"));
-    QCOMPARE(readBytes(folder.settingsPath()), QByteArray("[Company]\r\nName=Harbor Towing\r\n"));
+    QCOMPARE(test::readFile(folder.settingsPath()), QByteArray("[Company]\r\nName=Harbor Towing\r\n"));
     QVERIFY(IniFile::write(folder.settingsPath(), "Fee", "Storage Fee", "20"));
-    QCOMPARE(readBytes(folder.settingsPath()),
+    QCOMPARE(test::readFile(folder.settingsPath()),
              QByteArray("[Company]\r\nName=Harbor Towing\r\n\r\n[Fee]\r\nStorage Fee=20\r\n"));
 }
 
 void IniFileTest::writeReplacesInPlaceAndKeepsEverythingElse()
 {
     tarnvale::test::TestFolder folder;
-    writeBytes(folder.settingsPath(),
+    test::writeFile(folder.settingsPath(),
                "; kept\r\n[Company]\r\nNAME = Old Name\r\nCity=Salem\r\n\r\n[Tow Fee]\r\nLight=75\r\n");
     QVERIFY(IniFile::write(folder.settingsPath(), "company", "name", "New Name"));
-    QCOMPARE(readBytes(folder.settingsPath()),
+    QCOMPARE(test::readFile(folder.settingsPath()),
              QByteArray("; kept\r\n[Company]\r\nNAME=New Name\r\nCity=Salem\r\n\r\n[Tow Fee]\r\nLight=75\r\n"));
 }
 
 void IniFileTest::writeAddsKeyToExistingSection()
 {
     tarnvale::test::TestFolder folder;
-    writeBytes(folder.settingsPath(), "[Company]\r\nName=A\r\n\r\n[Tow Fee]\r\nLight=75\r\n");
+    test::writeFile(folder.settingsPath(), "[Company]\r\nName=A\r\n\r\n[Tow Fee]\r\nLight=75\r\n");
     QVERIFY(IniFile::write(folder.settingsPath(), "Company", "Zip", "44101"));
-    QCOMPARE(readBytes(folder.settingsPath()),
+    QCOMPARE(test::readFile(folder.settingsPath()),
              QByteArray("[Company]\r\nName=A\r\nZip=44101\r\n\r\n[Tow Fee]\r\nLight=75\r\n"));
     QCOMPARE(IniFile::read(folder.settingsPath(), "Tow Fee", "Light"), QString("75"));
 }
@@ -151,9 +135,9 @@ void IniFileTest::roundTrip()
     QCOMPARE(IniFile::read(folder.settingsPath(), "Notes", "notes", "<default>"), value);
     QCOMPARE(IniFile::read(folder.settingsPath(), "Company", "Name"), QString("after"));
     // Writing it again over itself gives the same file.
-    const QByteArray before = readBytes(folder.settingsPath());
+    const QByteArray before = test::readFile(folder.settingsPath());
     QVERIFY(IniFile::write(folder.settingsPath(), "Notes", "notes", value));
-    QCOMPARE(readBytes(folder.settingsPath()), before);
+    QCOMPARE(test::readFile(folder.settingsPath()), before);
 }
 
 void IniFileTest::valueCannotInjectLines()
@@ -163,7 +147,7 @@ void IniFileTest::valueCannotInjectLines()
     QVERIFY(IniFile::write(folder.settingsPath(), "Company", "Name", hostile));
     QCOMPARE(IniFile::read(folder.settingsPath(), "Database", "Path", "<none>"), QString("<none>"));
     QCOMPARE(IniFile::read(folder.settingsPath(), "Company", "Name"), hostile);
-    QCOMPARE(readBytes(folder.settingsPath()).count("\n"), 2); // header line and one entry line
+    QCOMPARE(test::readFile(folder.settingsPath()).count("\n"), 2); // header line and one entry line
 }
 
 void IniFileTest::writeFailureLeavesOldFile()

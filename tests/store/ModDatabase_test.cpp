@@ -3,42 +3,21 @@
 #include <QTest>
 
 #include "ModDatabase.h"
-#include "ProgramFolder.h"
-#include "ScriptedDialogs.h"
-#include "SettingsFile.h"
-#include "TestFolder.h"
+#include "StoreFixture.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 using test::ShownBox;
 
 namespace {
 
-// One program folder with its settings, store and routines; counts tree refreshes.
-struct Fixture
+struct Fixture : test::StoreFixture
 {
-    test::TestFolder dir;
-    ProgramFolder folder{dir.path()};
-    SettingsFile settings{folder.settingsPath()};
-    test::ScriptedDialogs dialogs;
-    RecordStore store;
-    ModDatabase db{store, settings, folder, dialogs};
-    int refreshes = 0;
-
-    Fixture()
-    {
-        settings.write("Company", "Name", "Harbor Towing");
-        db.setRefresh([this] { ++refreshes; });
-    }
+    Fixture() { settings.write("Company", "Name", "Harbor Towing"); }
     bool open() { return db.OpenDatabaseFile(); }
-    qint64 addVehicle(const QString &group, const QString &year = "1999",
-                      const QString &make = "Ford", const QString &model = "Taurus")
+    qint64 addVehicle(const QString &group, const QString &year = "1999")
     {
-        TowRecord r;
-        r.set(TowField::groupname, group);
-        r.set(TowField::vehyear, year);
-        r.set(TowField::vehmake, make);
-        r.set(TowField::vehmodel, model);
-        return store.addTowRecord(r).value_or(-1);
+        return test::addVehicle(store, group, year);
     }
 };
 
@@ -84,11 +63,8 @@ void ModDatabaseTest::openFailures()
     QFETCH(QString, descriptionPart);
     Fixture f;
     const QString path = f.dir.file("elsewhere.dll");
-    if (setup == "garbage") {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4096, 'z'));
-    }
+    if (setup == "garbage")
+        test::writeFile(path, QByteArray(4096, 'z'));
     f.settings.write("Database", "Path", path);
     QVERIFY(!f.open());
     QCOMPARE(f.dialogs.count(), 1);
@@ -108,7 +84,7 @@ void ModDatabaseTest::removeVehicleAsksFirst()
 {
     Fixture f;
     QVERIFY(f.open());
-    const qint64 id = f.addVehicle("Lot A", "1999", "Ford", "Taurus");
+    const qint64 id = f.addVehicle("Lot A");
     f.dialogs.queueAnswer(Answer::No);
     f.db.RemoveVehicle(QString::number(id));
     QCOMPARE(f.dialogs.count(), 1);

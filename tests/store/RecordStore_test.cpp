@@ -6,6 +6,7 @@
 
 #include "RecordStore.h"
 #include "TestFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 
@@ -13,10 +14,7 @@ namespace {
 
 QByteArray fileHash(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+    return QCryptographicHash::hash(test::readFile(path), QCryptographicHash::Sha256);
 }
 
 TowRecord sampleRecord(const QString &group)
@@ -121,9 +119,8 @@ void RecordStoreTest::badFilesAreRefusedAndUntouched()
     test::TestFolder folder;
     const QString path = folder.file("business.dll");
     if (kind == "text") {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("These are not the records you are looking for.\n").repeated(200));
+        test::writeFile(path,
+                        QByteArray("These are not the records you are looking for.\n").repeated(200));
     } else if (kind == "no lb_type") {
         makeDatabase(path, {"groups", "wrecker", "reminders"});
     } else if (kind == "no wrecker") {

@@ -16,6 +16,7 @@ public:
     QString file(const QString &name) const { return QDir(m_dir.path()).filePath(name); }
     QString settingsPath() const { return file(QStringLiteral("settings.ini")); }
     QString databasePath() const { return file(QStringLiteral("data.dll")); }
+    QString reportPath() const { return file(QStringLiteral("Reports/report.rtf")); }
 
 private:
     QTemporaryDir m_dir;

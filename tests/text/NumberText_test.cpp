@@ -37,11 +37,10 @@ class NumberTextTest : public QObject
     {
         QFETCH(QString, text);
         QFETCH(bool, readable);
-        QFETCH(double, expected);
         const auto value = NumberText::read(text);
         QCOMPARE(value.has_value(), readable);
         if (readable)
-            QCOMPARE(*value, expected);
+            QTEST(*value, "expected");
     }
 
     void readGermanLocale()
@@ -67,8 +66,7 @@ class NumberTextTest : public QObject
     void plain()
     {
         QFETCH(double, value);
-        QFETCH(QString, expected);
-        QCOMPARE(NumberText::plain(value), expected);
+        QTEST(NumberText::plain(value), "expected");
     }
 };
 

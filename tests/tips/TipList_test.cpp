@@ -5,6 +5,7 @@
 
 #include "TestFolder.h"
 #include "TipList.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 
@@ -13,10 +14,7 @@ namespace {
 QString writeTips(const test::TestFolder &folder, const QByteArray &bytes)
 {
     const QString path = folder.file(QStringLiteral("quorvel.tip"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write the tips file");
-    file.write(bytes);
+    test::writeFile(path, bytes);
     return path;
 }
 

@@ -4,20 +4,9 @@
 #include "SettingsFile.h"
 #include "TestFolder.h"
 #include "TipSettings.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
-
-namespace {
-
-void writeFile(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(text);
-}
-
-} // namespace
 
 class TipSettingsTest : public QObject
 {
@@ -43,10 +32,9 @@ private Q_SLOTS:
     void showAtStartup()
     {
         QFETCH(QByteArray, file);
-        QFETCH(bool, show);
         test::TestFolder folder;
-        writeFile(folder.settingsPath(), file);
-        QCOMPARE(TipSettings::showAtStartup(SettingsFile(folder.settingsPath())), show);
+        test::writeFile(folder.settingsPath(), file);
+        QTEST(TipSettings::showAtStartup(SettingsFile(folder.settingsPath())), "show");
     }
 
     void setShowAtStartup()
@@ -82,19 +70,18 @@ private Q_SLOTS:
     void readsAsOne()
     {
         QFETCH(QString, text);
-        QFETCH(bool, one);
-        QCOMPARE(TipSettings::readsAsOne(text), one);
+        QTEST(TipSettings::readsAsOne(text), "one");
     }
 
     void closesItselfReadsItsOwnSection()
     {
         test::TestFolder folder;
         const SettingsFile settings(folder.settingsPath());
-        writeFile(folder.settingsPath(), "[Tips]\nStartupTips=1\n");
+        test::writeFile(folder.settingsPath(), "[Tips]\nStartupTips=1\n");
         QVERIFY(!TipSettings::closesItself(settings));
-        writeFile(folder.settingsPath(), "[Quorvel]\nStartupTips=1\n");
+        test::writeFile(folder.settingsPath(), "[Quorvel]\nStartupTips=1\n");
         QVERIFY(TipSettings::closesItself(settings));
-        writeFile(folder.settingsPath(), "[Quorvel]\nStartupTips=0\n");
+        test::writeFile(folder.settingsPath(), "[Quorvel]\nStartupTips=0\n");
         QVERIFY(!TipSettings::closesItself(settings));
     }
 
@@ -103,7 +90,7 @@ private Q_SLOTS:
         test::TestFolder folder;
         const SettingsFile settings(folder.settingsPath());
         QCOMPARE(TipSettings::displayFont(settings), QStringLiteral("Tahoma"));
-        writeFile(folder.settingsPath(), "[Quorvel]\nDisplayFont=DejaVu Serif\n");
+        test::writeFile(folder.settingsPath(), "[Quorvel]\nDisplayFont=DejaVu Serif\n");
         QCOMPARE(TipSettings::displayFont(settings), QStringLiteral("DejaVu Serif"));
     }
 
@@ -112,26 +99,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("requested");
         QTest::addColumn<QString>("reported");
         QTest::addColumn<QString>("font");
-        QTest::newRow("present") << "DejaVu Sans"
-                                 << "DejaVu Sans"
-                                 << "DejaVu Sans";
-        QTest::newRow("reported in other case") << "dejavu sans"
-                                                << "DejaVu Sans"
-                                                << "dejavu sans";
-        QTest::newRow("substituted") << "Tahoma"
-                                     << "DejaVu Sans"
-                                     << "MS Sans Serif";
-        QTest::newRow("empty name") << ""
-                                    << ""
-                                    << "MS Sans Serif";
+        QTest::newRow("present") << "DejaVu Sans" << "DejaVu Sans" << "DejaVu Sans";
+        QTest::newRow("reported in other case") << "dejavu sans" << "DejaVu Sans" << "dejavu sans";
+        QTest::newRow("substituted") << "Tahoma" << "DejaVu Sans" << "MS Sans Serif";
+        QTest::newRow("empty name") << "" << "" << "MS Sans Serif";
     }
 
     void fontOrFallback()
     {
         QFETCH(QString, requested);
         QFETCH(QString, reported);
-        QFETCH(QString, font);
-        QCOMPARE(TipSettings::fontOrFallback(requested, reported), font);
+        QTEST(TipSettings::fontOrFallback(requested, reported), "font");
     }
 };
 

@@ -9,43 +9,22 @@
 #include <QTest>
 #include <QTimer>
 
-#include "ProgramFolder.h"
-#include "ScriptedDialogs.h"
-#include "SettingsFile.h"
-#include "TestFolder.h"
+#include <optional>
+
+#include "FolderFixture.h"
 #include "TipSettings.h"
 #include "TipWindow.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 using test::ShownBox;
-
-namespace {
-
-void writeFile(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(text);
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 class TipWindowTest : public QObject
 {
     Q_OBJECT
 
 private:
-    test::TestFolder *m_folder = nullptr;
-    SettingsFile *m_settings = nullptr;
-    ProgramFolder *m_program = nullptr;
-    test::ScriptedDialogs *m_dialogs = nullptr;
+    std::optional<test::FolderFixture> m_fx;
 
     static QString label(QWidget &w)
     {
@@ -66,24 +45,14 @@ private Q_SLOTS:
 
     void init()
     {
-        m_folder = new test::TestFolder;
-        m_settings = new SettingsFile(m_folder->settingsPath());
-        m_program = new ProgramFolder(m_folder->path());
-        m_dialogs = new test::ScriptedDialogs;
-        writeFile(m_program->tipsPath(), "Right-click a group to add a vehicle to it.\n");
+        m_fx.emplace();
+        test::writeFile(m_fx->folder.tipsPath(), "Right-click a group to add a vehicle to it.\n");
     }
-
-    void cleanup()
-    {
-        delete m_dialogs;
-        delete m_program;
-        delete m_settings;
-        delete m_folder;
-    }
+    void cleanup() { m_fx.reset(); }
 
     void windowParts()
     {
-        QPointer<TipWindow> w = TipWindow::open(*m_settings, *m_program, *m_dialogs);
+        QPointer<TipWindow> w = TipWindow::open(m_fx->settings, m_fx->folder, m_fx->dialogs);
         QVERIFY(w);
         QVERIFY(w->isVisible());
         QCOMPARE(w->objectName(), QStringLiteral("frmTip"));
@@ -95,7 +64,7 @@ private Q_SLOTS:
         QCOMPARE(timer(*w)->interval(), 7500);
         QVERIFY(!timer(*w)->isActive());
         QCOMPARE(label(*w), QStringLiteral("Right-click a group to add a vehicle to it."));
-        QCOMPARE(m_dialogs->count(), 0);
+        QCOMPARE(m_fx->dialogs.count(), 0);
 
         QTest::mouseClick(pushButton(*w, "cmdOK"), Qt::LeftButton);
         QTRY_VERIFY(w.isNull());
@@ -103,8 +72,8 @@ private Q_SLOTS:
 
     void oneLineAmongEmptyOnes()
     {
-        writeFile(m_program->tipsPath(), "\n\n\nThe only tip.\n\n\n");
-        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        test::writeFile(m_fx->folder.tipsPath(), "\n\n\nThe only tip.\n\n\n");
+        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
         QVERIFY(w.load());
         for (int i = 0; i < 25; ++i) {
             QCOMPARE(w.currentTip(), 4);
@@ -115,8 +84,8 @@ private Q_SLOTS:
 
     void nextVisitsEveryTip()
     {
-        writeFile(m_program->tipsPath(), "Alpha\n\nBravo\nCharlie\n");
-        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        test::writeFile(m_fx->folder.tipsPath(), "Alpha\n\nBravo\nCharlie\n");
+        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
         QVERIFY(w.load());
         QSet<QString> seen;
         for (int i = 0; i < 200; ++i) {
@@ -128,24 +97,24 @@ private Q_SLOTS:
 
     void onlyEmptyLines()
     {
-        writeFile(m_program->tipsPath(), "\n\n\n");
-        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        test::writeFile(m_fx->folder.tipsPath(), "\n\n\n");
+        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
         QVERIFY(w.load());
         QCOMPARE(label(w), QString());
         w.nextTip();
         QCOMPARE(w.currentTip(), 0);
         QCOMPARE(label(w), QString());
         QVERIFY(pushButton(w, "cmdNextTip")->isEnabled());
-        QCOMPARE(m_dialogs->count(), 0);
+        QCOMPARE(m_fx->dialogs.count(), 0);
     }
 
     void missingFile()
     {
-        QVERIFY(QFile::remove(m_program->tipsPath()));
-        TipWindow *w = TipWindow::open(*m_settings, *m_program, *m_dialogs);
+        QVERIFY(QFile::remove(m_fx->folder.tipsPath()));
+        TipWindow *w = TipWindow::open(m_fx->settings, m_fx->folder, m_fx->dialogs);
         QVERIFY(w == nullptr);
-        QCOMPARE(m_dialogs->count(), 1);
-        const ShownBox box = m_dialogs->last();
+        QCOMPARE(m_fx->dialogs.count(), 1);
+        const ShownBox box = m_fx->dialogs.last();
         QCOMPARE(box.kind, ShownBox::Kind::Notice);
         QCOMPARE(box.text, QStringLiteral("Can't find the tips file."));
         QCOMPARE(box.icon, MessageIcon::Exclamation);
@@ -154,29 +123,29 @@ private Q_SLOTS:
 
     void unreadableFile()
     {
-        QVERIFY(QFile::remove(m_program->tipsPath()));
-        QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("quorvel.tip")));
-        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        QVERIFY(QFile::remove(m_fx->folder.tipsPath()));
+        QVERIFY(QDir(m_fx->dir.path()).mkdir(QStringLiteral("quorvel.tip")));
+        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
         QVERIFY(w.load());
         QCOMPARE(label(w), QStringLiteral("That this installation might have been messed up? "
                                           "The tips file could not be found!"));
         QVERIFY(!pushButton(w, "cmdNextTip")->isEnabled());
         QVERIFY(!startupBox(w)->isEnabled());
-        QCOMPARE(m_dialogs->count(), 0);
+        QCOMPARE(m_fx->dialogs.count(), 0);
     }
 
     void startupBoxWritesItsSetting()
     {
-        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
         QVERIFY(w.load());
         QVERIFY(!startupBox(w)->isChecked());
-        QVERIFY(!QFile::exists(m_settings->path())); // loading wrote nothing
+        QVERIFY(!QFile::exists(m_fx->settings.path())); // loading wrote nothing
         startupBox(w)->click();
-        QCOMPARE(m_settings->read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
+        QCOMPARE(m_fx->settings.read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
                  QStringLiteral("1"));
-        QVERIFY(TipSettings::showAtStartup(*m_settings));
+        QVERIFY(TipSettings::showAtStartup(m_fx->settings));
         startupBox(w)->click();
-        QCOMPARE(m_settings->read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
+        QCOMPARE(m_fx->settings.read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
                  QStringLiteral("0"));
     }
 
@@ -192,13 +161,12 @@ private Q_SLOTS:
     void startupBoxShowsSetting()
     {
         QFETCH(QByteArray, value);
-        QFETCH(bool, checked);
-        writeFile(m_settings->path(), "[Tips]\nStartupTips=" + value + "\n");
-        const QByteArray before = fileBytes(m_settings->path());
-        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        test::writeFile(m_fx->settings.path(), "[Tips]\nStartupTips=" + value + "\n");
+        const QByteArray before = test::readFile(m_fx->settings.path());
+        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
         QVERIFY(w.load());
-        QCOMPARE(startupBox(w)->isChecked(), checked);
-        QCOMPARE(fileBytes(m_settings->path()), before);
+        QTEST(startupBox(w)->isChecked(), "checked");
+        QCOMPARE(test::readFile(m_fx->settings.path()), before);
     }
 
     void selfCloseTimerSwitch_data()
@@ -215,19 +183,18 @@ private Q_SLOTS:
     void selfCloseTimerSwitch()
     {
         QFETCH(QByteArray, file);
-        QFETCH(bool, active);
-        writeFile(m_settings->path(), file);
-        TipWindow w(*m_settings, *m_program, *m_dialogs);
+        test::writeFile(m_fx->settings.path(), file);
+        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
         QVERIFY(w.load());
-        QCOMPARE(timer(w)->isActive(), active);
+        QTEST(timer(w)->isActive(), "active");
         QCOMPARE(timer(w)->interval(), 7500);
     }
 
     void closesItselfAfterSevenAndAHalfSeconds()
     {
-        writeFile(m_settings->path(), "[Quorvel]\nStartupTips=1\n");
+        test::writeFile(m_fx->settings.path(), "[Quorvel]\nStartupTips=1\n");
         QElapsedTimer clock;
-        QPointer<TipWindow> w = TipWindow::open(*m_settings, *m_program, *m_dialogs);
+        QPointer<TipWindow> w = TipWindow::open(m_fx->settings, m_fx->folder, m_fx->dialogs);
         clock.start();
         QVERIFY(w);
         qint64 closedAfter = -1;
@@ -246,8 +213,8 @@ private Q_SLOTS:
             {"[Quorvel]\nDisplayFont=No Such Font Anywhere\n", QStringLiteral("MS Sans Serif")},
         };
         for (const auto &[file, family] : cases) {
-            writeFile(m_settings->path(), file);
-            TipWindow w(*m_settings, *m_program, *m_dialogs);
+            test::writeFile(m_fx->settings.path(), file);
+            TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
             QVERIFY(w.load());
             for (QWidget *control : w.findChildren<QWidget *>())
                 QCOMPARE(control->font().family(), family);

@@ -44,8 +44,7 @@ class LeadingNumberTest : public QObject
     void read()
     {
         QFETCH(QString, text);
-        QFETCH(double, expected);
-        QCOMPARE(LeadingNumber(text), expected);
+        QTEST(LeadingNumber(text), "expected");
     }
 
     void decimalPointIsAlwaysAPointInAnyLocale()
