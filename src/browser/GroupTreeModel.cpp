@@ -22,16 +22,6 @@ QString GroupTreeModel::randomKeyNumber()
     return QString::number(generator.bounded(1000000000));
 }
 
-QString GroupTreeModel::vehicleLabel(const QString &year, const QString &make, const QString &model,
-                                     const QString &color)
-{
-    QString label;
-    label.reserve(year.size() + make.size() + model.size() + color.size() + 3);
-    label.append(year).append(u' ').append(make.toUpper()).append(u' ').append(model.toUpper())
-        .append(u' ').append(color.toUpper());
-    return label;
-}
-
 void GroupTreeModel::clear()
 {
     beginResetModel();
@@ -85,6 +75,7 @@ DbError GroupTreeModel::rebuild(RecordStore &store, bool expanded)
                     return;
                 group = found.value();
             }
+            // The label: the year as stored, then make, model and colour in capitals.
             const qsizetype start = m_labels.size();
             m_labels.append(brief.vehyear).append(' ');
             appendUpper(m_labels, brief.vehmake);

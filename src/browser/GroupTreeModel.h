@@ -50,10 +50,6 @@ public:
     // Icons by image number, shown as the nodes' decoration.
     void setImages(QVector<QIcon> images);
 
-    // The vehicle label: year as stored, then make, model and colour in capitals.
-    static QString vehicleLabel(const QString &year, const QString &make, const QString &model,
-                                const QString &color);
-
     QModelIndex rootIndex() const { return index(0, 0); }
     QModelIndex otherIndex() const { return index(1, 0); }
     QModelIndex groupIndex(qint64 groupId) const;
@@ -88,6 +84,7 @@ private:
     static int slotOf(const QModelIndex &index) { return int(index.internalId() & ((quintptr(1) << 56) - 1)); }
     static QString randomKeyNumber();
     static bool isBlank(QByteArrayView text);
+    // Appends the text in capitals (the vehicle label's make, model and colour).
     static void appendUpper(QByteArray &out, QByteArrayView text);
     void resetNodes();
     QString labelOf(const Vehicle &vehicle) const;

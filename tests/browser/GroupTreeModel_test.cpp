@@ -155,12 +155,16 @@ void GroupTreeModelTest::vehicleLabel_data()
     QTest::newRow("year kept as stored") << QStringList{"'99a", "kia", "rio", "Blue"} << "'99a KIA RIO BLUE";
     QTest::newRow("empty parts keep their blanks") << QStringList{"", "", "", ""} << "   ";
     QTest::newRow("non-ASCII") << QStringList{"2001", "citroën", "c5", "grün"} << QString::fromUtf8("2001 CITROËN C5 GRÜN");
+    QTest::newRow("non-ASCII year kept") << QStringList{"ß99", "vw", "up", "x"} << QString::fromUtf8("ß99 VW UP X");
 }
 
 void GroupTreeModelTest::vehicleLabel()
 {
     QFETCH(QStringList, parts);
-    QTEST(GroupTreeModel::vehicleLabel(parts[0], parts[1], parts[2], parts[3]), "label");
+    Fixture f;
+    f.vehicle("", parts[0], parts[1], parts[2], parts[3]);
+    QVERIFY(!f.model.rebuild(f.store, false).isError());
+    QTEST(f.model.index(0, 0, f.model.otherIndex()).data().toString(), "label");
 }
 
 void GroupTreeModelTest::rebuildFailureKeepsWhatWasBuilt()
