@@ -384,16 +384,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::exitFromFileMenu()
 {
-    m_context.database.CloseDatabaseFile();
-    close();
+    close(); // the close releases the database and ends the program
 }
 
 void MainWindow::exitAtOnce()
 {
     // Ends the program without closing windows; the notes pane is still kept.
-    m_browser->saveNotes();
-    m_shutDown = true;
-    m_context.database.CloseDatabaseFile();
+    shutDown();
     QApplication::quit();
 }
 
