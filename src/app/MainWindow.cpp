@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 
 #include "AboutBox.h"
 #include "AppContext.h"
@@ -21,6 +22,7 @@
 #include "PrintCommand.h"
 #include "ReportWindow.h"
 #include "RemindersWindow.h"
+#include "ScreenFit.h"
 #include "TipWindow.h"
 #include "TowRecordForm.h"
 
@@ -58,6 +60,9 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     buildToolbar();
     m_browser->setContextMenus(m_groupMenu, m_vehicleMenu);
     connect(m_browser, &ContactsWindow::startupTipsRequested, this, &MainWindow::openTips);
+    connect(m_browser, &ContactsWindow::editRequested, this, &MainWindow::openEditorForEdit);
+    connect(m_browser, &ContactsWindow::removeRequested, this, &MainWindow::removeSelectedVehicle);
+    qApp->installEventFilter(new ScreenFit(this));
     resize(1100, 750);
 }
 
@@ -71,6 +76,14 @@ QAction *MainWindow::addCommand(QMenu *menu, const char *controlName, const QStr
     QAction *action = menu->addAction(caption);
     action->setObjectName(QLatin1String(controlName));
     return action;
+}
+
+void MainWindow::setShortcut(const char *controlName, QKeySequence::StandardKey key)
+{
+    QAction *action = command(QLatin1String(controlName));
+    action->setShortcuts(key);
+    action->setShortcutVisibleInContextMenu(true);
+    addAction(action); // works while the main window is active, also from a context menu
 }
 
 QAction *MainWindow::command(const QString &controlName) const
@@ -121,6 +134,8 @@ void MainWindow::buildMenus()
             this, &MainWindow::openReminders);
     connect(addCommand(tools, "mnuprint", QStringLiteral("Print")), &QAction::triggered, this,
             &MainWindow::printCommand);
+    connect(addCommand(tools, "mnupreview", QStringLiteral("Print Pre&view...")),
+            &QAction::triggered, this, &MainWindow::printPreviewCommand);
     connect(addCommand(tools, "mnubackup", QStringLiteral("Backup")), &QAction::triggered, this,
             &MainWindow::openBackup);
     connect(addCommand(tools, "mnutips", QStringLiteral("Tips")), &QAction::triggered, this,
@@ -167,6 +182,13 @@ void MainWindow::buildMenus()
     m_vehicleMenu->addSeparator();
     connect(addCommand(m_vehicleMenu, "mnusRC", QStringLiteral("&Remove Vehicle")),
             &QAction::triggered, this, &MainWindow::removeSelectedVehicle);
+
+    // The platform's usual keys for the everyday commands, shown beside them.
+    setShortcut("mnusmAC", QKeySequence::New);
+    setShortcut("mnuFind", QKeySequence::Find);
+    setShortcut("mnuprint", QKeySequence::Print);
+    setShortcut("mnureporthelp", QKeySequence::HelpContents);
+    setShortcut("mnuexit", QKeySequence::Quit);
 }
 
 void MainWindow::buildToolbar()
@@ -292,6 +314,11 @@ void MainWindow::openFind(const QString &groupName)
     if (!find) {
         find = new FindWindow(m_context.store, m_context.dialogs, this);
         find->setAttribute(Qt::WA_DeleteOnClose);
+        connect(find, &FindWindow::showRequested, this, &MainWindow::showFoundVehicle);
+        connect(find, &FindWindow::editRequested, this, [this](qint64 recordId) {
+            if (showFoundVehicle(recordId))
+                openEditorForEdit();
+        });
         m_find = find;
     }
     raiseExisting(find);
@@ -299,9 +326,29 @@ void MainWindow::openFind(const QString &groupName)
         find->preselectGroup(groupName);
 }
 
+bool MainWindow::showFoundVehicle(qint64 recordId)
+{
+    if (!m_browser->showVehicle(recordId)) {
+        m_context.dialogs.notify(m_context.settings.companyName(),
+                                 QStringLiteral("This vehicle is not in the tree: its group "
+                                                "no longer exists."),
+                                 MessageIcon::Exclamation);
+        return false;
+    }
+    activateWindow();
+    m_browser->tree()->setFocus();
+    return true;
+}
+
 void MainWindow::printCommand()
 {
     m_print->run(m_browser->printSnapshot());
+}
+
+void MainWindow::printPreviewCommand()
+{
+    if (ReportWindow *report = m_print->run(m_browser->printSnapshot()))
+        report->printPreview();
 }
 
 void MainWindow::openBackup()

@@ -2,6 +2,7 @@
 // record browser is its central area. Closing it ends the program.
 #pragma once
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -52,6 +53,10 @@ public Q_SLOTS:
     void removeSelectedVehicle();
     void openFind(const QString &groupName = {});
     void printCommand();
+    // The charge sheet as it will print, with zoom and page setup, before printing.
+    void printPreviewCommand();
+    // Selects a vehicle found by the search in the tree and shows its sheet.
+    bool showFoundVehicle(qint64 recordId);
     void openBackup();
     void openReminders();
     void openTips();
@@ -68,6 +73,7 @@ protected:
 
 private:
     QAction *addCommand(QMenu *menu, const char *controlName, const QString &caption);
+    void setShortcut(const char *controlName, QKeySequence::StandardKey key);
     void buildMenus();
     void buildToolbar();
     void shutDown();

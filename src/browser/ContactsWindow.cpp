@@ -5,6 +5,8 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHash>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,6 +50,18 @@ QVector<QIcon> treeImages(const QStyle *style)
     return images;
 }
 
+// A cell of the list that sorts by its key (see SheetContents::sortsBefore).
+class SortableItem : public QTableWidgetItem
+{
+  public:
+    static constexpr int KeyRole = Qt::UserRole + 1;
+    using QTableWidgetItem::QTableWidgetItem;
+    bool operator<(const QTableWidgetItem &other) const override
+    {
+        return SheetContents::sortsBefore(data(KeyRole), other.data(KeyRole));
+    }
+};
+
 } // namespace
 
 ContactsWindow::ContactsWindow(ModDatabase &database, const SettingsFile &settings, QWidget *parent)
@@ -70,8 +84,23 @@ ContactsWindow::ContactsWindow(ModDatabase &database, const SettingsFile &settin
     m_tree->setModel(m_model);
     m_tree->setContextMenuPolicy(Qt::PreventContextMenu);
     m_tree->viewport()->installEventFilter(this);
+    m_tree->installEventFilter(this);
+    connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex &index) {
+        if (!m_rebuilding)
+            m_userExpansion.insert(nodeIdentity(index), true);
+    });
+    connect(m_tree, &QTreeView::collapsed, this, [this](const QModelIndex &index) {
+        if (!m_rebuilding)
+            m_userExpansion.insert(nodeIdentity(index), false);
+    });
     connect(m_tree, &QTreeView::pressed, this,
             [this](const QModelIndex &index) { nodeClick(index, m_lastButton); });
+    // Moving through the tree with the keys shows each node as a click would.
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (m_keyMoved && !m_restoring)
+                    nodeClick(current, Qt::LeftButton);
+            });
 
     m_list = new QTableWidget(this);
     m_list->setObjectName(QStringLiteral("lstContacts"));
@@ -82,6 +111,13 @@ ContactsWindow::ContactsWindow(ModDatabase &database, const SettingsFile &settin
     m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->horizontalHeader()->setStretchLastSection(true);
     m_list->setWordWrap(false);
+    connect(m_list->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int column, Qt::SortOrder order) {
+                if (m_list->isSortingEnabled()) {
+                    m_sortColumn = column;
+                    m_sortOrder = order;
+                }
+            });
 
     auto *summary = new QGroupBox(this);
     summary->setObjectName(QStringLiteral("fraSummary"));
@@ -165,15 +201,35 @@ void ContactsWindow::RefContactList()
     if (!m_database.store().isOpen()) {
         // The database could not be opened; that has been reported once already.
         m_model->clear();
+        m_rebuilding = true;
         applyExpansion();
+        m_rebuilding = false;
         m_countText->setText(QStringLiteral("0"));
         m_count->setText(m_countText->text());
         return;
     }
+    // What the user opened, closed and is on stays so across the rebuild; every other node
+    // opens as the setting says.
+    const QString current = m_built ? nodeIdentity(m_tree->currentIndex()) : QString();
+    m_rebuilding = true;
     const bool expanded =
         m_settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")) == u"Yes";
     const DbError error = m_model->rebuild(m_database.store(), expanded);
     applyExpansion();
+    m_built = true;
+    for (auto it = m_userExpansion.constBegin(); it != m_userExpansion.constEnd(); ++it) {
+        const QModelIndex node = indexOfIdentity(it.key());
+        if (node.isValid())
+            m_tree->setExpanded(node, it.value());
+    }
+    m_rebuilding = false;
+    if (const QModelIndex node = indexOfIdentity(current); node.isValid()) {
+        m_restoring = true;
+        m_tree->setCurrentIndex(node);
+        m_restoring = false;
+        m_tree->scrollTo(node);
+    }
+    refillList();
     if (error.isError()) {
         m_database.ReportUnknownError(error);
         return;
@@ -195,6 +251,93 @@ void ContactsWindow::applyExpansion()
             m_tree->expand(group);
     }
     m_tree->setUpdatesEnabled(true);
+}
+
+QString ContactsWindow::nodeIdentity(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return {};
+    const auto id = QString::number(index.data(GroupTreeModel::IdRole).toLongLong());
+    switch (index.data(GroupTreeModel::KindRole).value<GroupTreeModel::NodeKind>()) {
+    case GroupTreeModel::NodeKind::Root: return QStringLiteral("R");
+    case GroupTreeModel::NodeKind::Other: return QStringLiteral("O");
+    case GroupTreeModel::NodeKind::Group: return u'G' + id;
+    case GroupTreeModel::NodeKind::Vehicle: return u'C' + id;
+    }
+    return {};
+}
+
+QModelIndex ContactsWindow::indexOfIdentity(const QString &identity) const
+{
+    if (identity.isEmpty())
+        return {};
+    const qint64 id = identity.mid(1).toLongLong();
+    switch (identity.at(0).unicode()) {
+    case u'R': return m_model->rootIndex();
+    case u'O': return m_model->otherIndex();
+    case u'G': return m_model->groupIndex(id);
+    case u'C': return m_model->vehicleIndex(id);
+    }
+    return {};
+}
+
+void ContactsWindow::refillList()
+{
+    // The list follows what was saved: the group or vehicle it shows is read again.
+    const QString tag = m_listTag;
+    if (tag.isEmpty())
+        return;
+    const SelectedNode shown{tag, {}};
+    const qint64 id = shown.id().toLongLong();
+    const QModelIndex node =
+        shown.kind() == u"g" ? m_model->groupIndex(id) : m_model->vehicleIndex(id);
+    if (!node.isValid())
+        return;
+    if (shown.kind() == u"g")
+        fillGroupList(node.data(Qt::DisplayRole).toString());
+    else
+        fillVehicleSheet(shown.id());
+}
+
+bool ContactsWindow::showVehicle(qint64 recordId)
+{
+    const QModelIndex node = m_model->vehicleIndex(recordId);
+    if (!node.isValid())
+        return false;
+    m_tree->expand(node.parent());
+    m_restoring = true;
+    m_tree->setCurrentIndex(node);
+    m_restoring = false;
+    m_tree->scrollTo(node);
+    nodeClick(node, Qt::LeftButton);
+    return true;
+}
+
+bool ContactsWindow::treeKeyPress(QKeyEvent *event)
+{
+    m_keyMoved = true;
+    const QModelIndex current = m_tree->currentIndex();
+    const bool onVehicle = current.isValid() && m_selected.isSet() && m_selected.kind() == u"c" &&
+                           current.data(GroupTreeModel::TagRole).toString() == m_selected.tag;
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && onVehicle) {
+        Q_EMIT editRequested();
+        return true;
+    }
+    if (key == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && onVehicle) {
+        Q_EMIT removeRequested();
+        return true;
+    }
+    if (key == Qt::Key_Menu || (key == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        if (current.isValid()) {
+            const QRect rect = m_tree->visualRect(current);
+            nodeClick(current, Qt::RightButton,
+                      m_tree->viewport()->mapToGlobal(rect.isValid() ? rect.bottomLeft()
+                                                                     : QPoint(0, 0)));
+        }
+        return true;
+    }
+    return false;
 }
 
 void ContactsWindow::setContextMenus(QMenu *groupMenu, QMenu *vehicleMenu)
@@ -220,12 +363,17 @@ void ContactsWindow::saveNotes()
 
 bool ContactsWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_tree->viewport() && event->type() == QEvent::MouseButtonPress)
+    if (watched == m_tree->viewport() && event->type() == QEvent::MouseButtonPress) {
         m_lastButton = static_cast<QMouseEvent *>(event)->button();
+        m_keyMoved = false;
+    }
+    if (watched == m_tree && event->type() == QEvent::KeyPress &&
+        treeKeyPress(static_cast<QKeyEvent *>(event)))
+        return true;
     return QWidget::eventFilter(watched, event);
 }
 
-void ContactsWindow::nodeClick(const QModelIndex &index, Qt::MouseButton button)
+void ContactsWindow::nodeClick(const QModelIndex &index, Qt::MouseButton button, QPoint popupAt)
 {
     const QString tag = index.data(GroupTreeModel::TagRole).toString();
     if (!tag.contains(u'|'))
@@ -236,9 +384,10 @@ void ContactsWindow::nodeClick(const QModelIndex &index, Qt::MouseButton button)
                       : m_selected.kind() == u"g" ? m_groupMenu
                                                   : nullptr;
         if (menu)
-            menu->popup(QCursor::pos());
+            menu->popup(popupAt.isNull() ? QCursor::pos() : popupAt);
         return;
     }
+    m_listTag = m_selected.tag;
     if (m_selected.kind() == u"g")
         fillGroupList(m_selected.text);
     else if (m_selected.kind() == u"c")
@@ -250,8 +399,10 @@ void ContactsWindow::fillGroupList(const QString &groupName)
     m_list->clearContents();
     m_list->setRowCount(0);
     // A failing scan lists nothing; the columns are set all the same.
-    SheetContents contents = DetailPanel::groupListing({}, groupName);
-    if (const auto listed = DetailPanel::groupListing(m_database.store(), groupName))
+    const QDate today = QDate::currentDate();
+    SheetContents contents = DetailPanel::groupListing({}, groupName, m_settings, today);
+    if (const auto listed =
+            DetailPanel::groupListing(m_database.store(), groupName, m_settings, today))
         contents = *listed;
     showSheet(contents);
 }
@@ -274,14 +425,26 @@ void ContactsWindow::fillVehicleSheet(const QString &idText)
 
 void ContactsWindow::showSheet(const SheetContents &contents)
 {
+    // A list with sort keys sorts by the column whose header is clicked; a sheet keeps its
+    // order. Sorting is off while the rows go in, so they stay where they are put.
+    m_list->setSortingEnabled(false);
     m_list->setColumnCount(int(contents.columns.size()));
     m_list->setHorizontalHeaderLabels(contents.columns);
     m_list->setRowCount(int(contents.rows.size()));
     for (int row = 0; row < contents.rows.size(); ++row) {
         const QStringList &cells = contents.rows.at(row);
-        for (int column = 0; column < cells.size(); ++column)
-            m_list->setItem(row, column, new QTableWidgetItem(cells.at(column)));
+        const QVariantList keys = contents.sortKeys.value(row);
+        for (int column = 0; column < cells.size(); ++column) {
+            auto *item = new SortableItem(cells.at(column));
+            item->setData(SortableItem::KeyRole, keys.value(column));
+            m_list->setItem(row, column, item);
+        }
     }
+    // A vehicle list keeps the order the user last chose for one.
+    const bool sortable = !contents.sortKeys.isEmpty();
+    m_list->horizontalHeader()->setSortIndicator(sortable ? m_sortColumn : -1, m_sortOrder);
+    m_list->horizontalHeader()->setSortIndicatorShown(sortable);
+    m_list->setSortingEnabled(sortable);
     const QList<int> widths =
         DetailPanel::columnWidths(contents, m_list->fontMetrics(), m_list->logicalDpiX());
     for (int column = 1; column < widths.size(); ++column)

@@ -4,8 +4,11 @@
 
 #include "PrintSnapshot.h"
 
+#include <QHash>
+#include <QPoint>
 #include <QWidget>
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -57,8 +60,13 @@ public:
     // Writes the notes pane to the settings (the "Save" button and closing do this).
     void saveNotes();
 
-    // A click on a tree node with the given button (what the mouse handler does).
-    void nodeClick(const QModelIndex &index, Qt::MouseButton button);
+    // A click on a tree node with the given button (what the mouse handler does). A context
+    // menu pops up at popupAt, or at the mouse pointer when that is null.
+    void nodeClick(const QModelIndex &index, Qt::MouseButton button, QPoint popupAt = {});
+
+    // Selects the vehicle's node (opening its group) and shows its sheet, as a click does;
+    // false when the tree has no node for that record.
+    bool showVehicle(qint64 recordId);
 
     GroupTreeModel *treeModel() const { return m_model; }
     QTreeView *tree() const { return m_tree; }
@@ -67,6 +75,9 @@ public:
 Q_SIGNALS:
     // Tips/StartupTips is exactly "1" at load.
     void startupTipsRequested();
+    // Enter and Delete on a vehicle node of the tree (it is SelNde by then).
+    void editRequested();
+    void removeRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -76,6 +87,11 @@ private:
     void fillVehicleSheet(const QString &idText);
     void showSheet(const SheetContents &contents);
     void applyExpansion();
+    // Where a node is after a rebuild: "R", "O", "G<GROUPID>" or "C<id>".
+    static QString nodeIdentity(const QModelIndex &index);
+    QModelIndex indexOfIdentity(const QString &identity) const;
+    bool treeKeyPress(QKeyEvent *event);
+    void refillList();
 
     ModDatabase &m_database;
     const SettingsFile &m_settings;
@@ -96,6 +112,14 @@ private:
     SelectedNode m_selected;
     PrintSnapshot m_snapshot;
     Qt::MouseButton m_lastButton = Qt::LeftButton;
+    bool m_built = false;       // the tree has been built once
+    bool m_rebuilding = false;
+    QHash<QString, bool> m_userExpansion; // nodes opened (true) or closed by the user
+    bool m_keyMoved = false;    // the current node is moving by the keyboard
+    bool m_restoring = false;   // the current node is being put back after a rebuild
+    QString m_listTag;          // the tag of the node whose contents the list shows
+    int m_sortColumn = -1;      // the order of a vehicle list, as the user last chose it
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 
 } // namespace tarnvale

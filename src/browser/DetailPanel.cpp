@@ -34,28 +34,63 @@ void addEmptyRows(SheetContents &sheet)
 
 } // namespace
 
-SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const QString &groupName)
+bool SheetContents::sortsBefore(const QVariant &a, const QVariant &b)
+{
+    if (!a.isValid() || !b.isValid())
+        return !a.isValid() && b.isValid();
+    const bool aNumber = a.typeId() == QMetaType::Double;
+    const bool bNumber = b.typeId() == QMetaType::Double;
+    if (aNumber != bNumber)
+        return aNumber;
+    if (aNumber)
+        return a.toDouble() < b.toDouble();
+    return QString::compare(a.toString(), b.toString(), Qt::CaseInsensitive) < 0;
+}
+
+SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const QString &groupName,
+                                        const SettingsFile &settings, const QDate &today,
+                                        const QLocale &locale)
 {
     SheetContents sheet;
     sheet.columns = {QStringLiteral("Name"),  QStringLiteral("Year"),  QStringLiteral("Make"),
-                     QStringLiteral("Model"), QStringLiteral("Color"), QStringLiteral("Towed")};
+                     QStringLiteral("Model"), QStringLiteral("Color"), QStringLiteral("Towed"),
+                     QStringLiteral("Plate"), QStringLiteral("Days"),  QStringLiteral("Amount Due")};
+    auto text = [](const QString &value) { return QVariant(value); };
+    auto number = [](const QString &value) {
+        bool ok = false;
+        const double n = value.trimmed().toDouble(&ok);
+        return ok ? QVariant(n) : QVariant(value);
+    };
     for (const TowRecord &r : records) {
         if (r.value(TowField::groupname) != groupName)
             continue;
+        const ChargeFigures figures = ChargeFigures::compute(r, settings, today, locale);
+        const QString towed = r.value(TowField::toweddate);
+        const auto towedDate = DateText::read(towed, locale, today);
         sheet.rows.append(QStringList{
             r.value(TowField::custname).toUpper(), r.value(TowField::vehyear).toUpper(),
             r.value(TowField::vehmake).toUpper(), r.value(TowField::vehmodel).toUpper(),
-            r.value(TowField::vehcolor).toUpper(), r.value(TowField::toweddate).toUpper()});
+            r.value(TowField::vehcolor).toUpper(), towed.toUpper(),
+            r.value(TowField::vehtag).toUpper(), figures.daysText(), figures.grandTotalText()});
+        sheet.sortKeys.append(QVariantList{
+            text(r.value(TowField::custname)), number(r.value(TowField::vehyear)),
+            text(r.value(TowField::vehmake)), text(r.value(TowField::vehmodel)),
+            text(r.value(TowField::vehcolor)),
+            towedDate ? QVariant(double(towedDate->toJulianDay())) : QVariant(towed),
+            text(r.value(TowField::vehtag)), QVariant(double(figures.days)),
+            QVariant(figures.grandTotal)});
     }
     return sheet;
 }
 
-std::optional<SheetContents> DetailPanel::groupListing(RecordStore &store, const QString &groupName)
+std::optional<SheetContents> DetailPanel::groupListing(RecordStore &store, const QString &groupName,
+                                                       const SettingsFile &settings,
+                                                       const QDate &today, const QLocale &locale)
 {
     const auto records = store.towRecordsInGroup(groupName);
     if (!records)
         return std::nullopt;
-    return groupListing(*records, groupName);
+    return groupListing(*records, groupName, settings, today, locale);
 }
 
 VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &settings,
@@ -127,6 +162,12 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
     p.storageDays = v.label3;
     p.storageRate = v.label5;
     p.grandTotal = v.label1;
+    p.recordId = r.id;
+    p.phone = r.value(TowField::custphone);
+    p.dailyRate = v.figures.rate;
+    p.storageCharge = v.figures.storage;
+    p.tax = v.figures.tax;
+    p.total = v.figures.grandTotal;
     p.hasRecord = true;
     return v;
 }

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <optional>
 
@@ -27,6 +28,13 @@ struct SheetContents
 {
     QStringList columns;
     QList<QStringList> rows;
+    // For a list the user may sort: one key per cell, a number (double) for numbers and dates
+    // (as days), text otherwise. Empty for a sheet that keeps its order.
+    QList<QVariantList> sortKeys;
+
+    // Whether cell key a sorts before cell key b: numbers before texts, numbers by value,
+    // texts without regard to case; an empty key first.
+    static bool sortsBefore(const QVariant &a, const QVariant &b);
 
     friend bool operator==(const SheetContents &, const SheetContents &) = default;
 };
@@ -46,11 +54,18 @@ struct VehicleSheet
 class DetailPanel
 {
   public:
-    // Columns "Name", "Year", "Make", "Model", "Color", "Towed" and a row, upper-cased, for every
-    // record whose groupname equals the name exactly (case matters), in table order.
-    static SheetContents groupListing(const QList<TowRecord> &records, const QString &groupName);
+    // Columns "Name", "Year", "Make", "Model", "Color", "Towed", then "Plate", "Days" (in
+    // storage) and "Amount Due" (the grand total) figured as of today; a row, upper-cased, for
+    // every record whose groupname equals the name exactly (case matters), in table order,
+    // with sort keys: the year, days and amount as numbers, the tow date as a date.
+    static SheetContents groupListing(const QList<TowRecord> &records, const QString &groupName,
+                                      const SettingsFile &settings, const QDate &today,
+                                      const QLocale &locale = QLocale());
     // The same from the store; nullopt when the store fails.
-    static std::optional<SheetContents> groupListing(RecordStore &store, const QString &groupName);
+    static std::optional<SheetContents> groupListing(RecordStore &store, const QString &groupName,
+                                                     const SettingsFile &settings,
+                                                     const QDate &today,
+                                                     const QLocale &locale = QLocale());
 
     // The Field/Value sheet of one record, figured as of today.
     static VehicleSheet vehicleSheet(const TowRecord &record, const SettingsFile &settings,

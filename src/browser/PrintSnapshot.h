@@ -20,6 +20,14 @@ struct PrintSnapshot
     QString storageDays;  // Label3: days in storage
     QString storageRate;  // Label5: daily rate, "$#####.00"
     QString grandTotal;   // Label1: grand total, "$######.00"
+    // What the sheet adds for the customer: the invoice number (the record's id), the phone,
+    // and the figures as amounts.
+    qint64 recordId = 0;
+    QString phone;          // custphone
+    double dailyRate = 0;   // Fee/Storage Fee
+    double storageCharge = 0;
+    double tax = 0;
+    double total = 0;       // the grand total
     bool hasRecord = false; // false until a vehicle has been shown
 
     friend bool operator==(const PrintSnapshot &, const PrintSnapshot &) = default;

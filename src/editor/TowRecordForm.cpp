@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -99,6 +100,9 @@ TowRecordForm::TowRecordForm(ModDatabase &database, const SettingsFile &settings
         connect(m_buttons[size_t(i)], &QAction::triggered, this,
                 [this, i] { toolbarClick(i + 1); });
     }
+    // Add or Apply, and Cancel or Exit, by the platform's usual keys for save and close.
+    m_buttons[2]->setShortcut(QKeySequence::Save);
+    m_buttons[0]->setShortcut(QKeySequence::Close);
 
     // Left part: contact and vehicle information.
     auto *left = new QWidget(this);

@@ -72,7 +72,16 @@ qreal ReportDocument::textWidth() const
     return m_layout.paintRect(QPageLayout::Inch).width() * m_dpi;
 }
 
-bool ReportDocument::print(QPagedPaintDevice &device, int copies) const
+QList<int> ReportDocument::pagesToPrint(int pageCount, const QPageRanges &pages)
+{
+    QList<int> out;
+    for (int page = 1; page <= pageCount; ++page)
+        if (pages.isEmpty() || pages.contains(page))
+            out.append(page);
+    return out;
+}
+
+bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRanges &pages) const
 {
     // A fresh copy laid out page by page for this device; the shown document is not touched.
     QTextDocument copy;
@@ -83,15 +92,17 @@ bool ReportDocument::print(QPagedPaintDevice &device, int copies) const
         return false;
     const QSizeF page(paint.width() * m_dpi, paint.height() * m_dpi);
     copy.setPageSize(page);
+    const QList<int> chosen = pagesToPrint(std::max(1, copy.pageCount()), pages);
+    if (chosen.isEmpty())
+        return true;
     QPainter painter;
     if (!painter.begin(&device))
         return false;
     QAbstractTextDocumentLayout *layout = copy.documentLayout();
-    const int pages = std::max(1, copy.pageCount());
     const qreal scaleX = device.width() / page.width();
     const qreal scaleY = device.height() / page.height();
-    for (int n = 0; n < pages * std::max(1, copies); ++n) {
-        const int i = n % pages;
+    for (int n = 0; n < chosen.size() * std::max(1, copies); ++n) {
+        const int i = chosen.at(n % chosen.size()) - 1;
         if (n > 0 && !device.newPage())
             return false;
         const QRectF view(0, i * page.height(), page.width(), page.height());

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QPageLayout>
+#include <QPageRanges>
 #include <QString>
 #include <QTextDocument>
 
@@ -29,9 +31,12 @@ class ReportDocument
     // The width of the text between the margins, in the document's pixels.
     qreal textWidth() const;
 
-    // Prints every page on the device, laid out for the device's own page and margins,
-    // `copies` times over. False when the device cannot be painted on.
-    bool print(QPagedPaintDevice &device, int copies = 1) const;
+    // Prints the pages on the device, laid out for the device's own page and margins,
+    // `copies` times over: every page, or those in `pages` (numbered from 1). False when the
+    // device cannot be painted on; nothing is printed when no page is in the range.
+    bool print(QPagedPaintDevice &device, int copies = 1, const QPageRanges &pages = {}) const;
+    // The page numbers of a document of pageCount pages that a range prints, in order.
+    static QList<int> pagesToPrint(int pageCount, const QPageRanges &pages);
     // Writes the document as a PDF file with its own page size and margins. The file is
     // replaced only when it was written whole.
     bool writePdf(const QString &path, QString *error = nullptr) const;

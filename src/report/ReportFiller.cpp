@@ -1,6 +1,7 @@
 #include "ReportFiller.h"
 
 #include <array>
+#include <cmath>
 
 #include "DateText.h"
 #include "SettingsFile.h"
@@ -66,6 +67,14 @@ QString ReportFiller::replace(const QString &text, const QString &find, const QS
     return out;
 }
 
+QString ReportFiller::money(double amount)
+{
+    const QString digits = QString::number(std::abs(amount), 'f', 2);
+    return (amount < 0 && digits != QLatin1String("0.00") ? QStringLiteral("-$")
+                                                           : QStringLiteral("$")) +
+           digits;
+}
+
 QString ReportFiller::longDate(const QString &dateText)
 {
     const std::optional<QDate> date = DateText::read(dateText);
@@ -89,7 +98,7 @@ QString ReportFiller::fill(const QString &source, const PrintSnapshot &snapshot,
         QString with;
         int count;
     };
-    const std::array<Step, 34> steps = {{
+    const std::array<Step, 34 + 6> steps = {{
         {QStringLiteral("::FROM.DATE::"), escape(longDate(snapshot.dateTowed)), -1},
         {QStringLiteral("::TO.DATE::"), escape(released), -1},
         {QStringLiteral("::custname::"), tab + tab + upper(slot[0]), 1},
@@ -131,6 +140,13 @@ QString ReportFiller::fill(const QString &source, const PrintSnapshot &snapshot,
         {QStringLiteral("\\par ::DATE2::"), del, -1},
         {QStringLiteral("\\par ::CALC2::"), del, -1},
         {QStringLiteral("::GRAND::"), QString(), -1},
+        // Added after the first 34: what a customer asks about, every occurrence.
+        {QStringLiteral("::invoice::"), escape(QString::number(snapshot.recordId)), -1},
+        {QStringLiteral("::custphone::"), escape(snapshot.phone), -1},
+        {QStringLiteral("::dailyrate::"), escape(money(snapshot.dailyRate)), -1},
+        {QStringLiteral("::storagecharge::"), escape(money(snapshot.storageCharge)), -1},
+        {QStringLiteral("::tax::"), escape(money(snapshot.tax)), -1},
+        {QStringLiteral("::grandtotal::"), escape(money(snapshot.total)), -1},
     }};
     QString text = source;
     for (const Step &step : steps)

@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QAction>
+#include <QKeySequence>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -37,11 +40,15 @@ ReportWindow::ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &se
     m_pdf = new QPushButton(QStringLiteral("Save as PDF"), this);
     m_pdf->setObjectName(QStringLiteral("cmdpdf"));
     m_pdf->setEnabled(false);
+    m_previewButton = new QPushButton(QStringLiteral("Print Pre&view..."), this);
+    m_previewButton->setObjectName(QStringLiteral("cmdpreview"));
+    m_previewButton->setEnabled(false);
     auto *close = new QPushButton(QStringLiteral("Close"), this);
     close->setObjectName(QStringLiteral("cmdclose"));
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
+    buttons->addWidget(m_previewButton);
     buttons->addWidget(m_print);
     buttons->addWidget(m_pdf);
     buttons->addWidget(close);
@@ -51,7 +58,13 @@ ReportWindow::ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &se
 
     connect(m_print, &QPushButton::clicked, this, &ReportWindow::printReport);
     connect(m_pdf, &QPushButton::clicked, this, &ReportWindow::saveAsPdf);
+    connect(m_previewButton, &QPushButton::clicked, this, &ReportWindow::printPreview);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
+    auto *closeKey = new QAction(this);
+    closeKey->setShortcuts(QKeySequence::Close);
+    connect(closeKey, &QAction::triggered, this, &QWidget::close);
+    addAction(closeKey);
+    m_print->setShortcut(QKeySequence::Print);
     resize(900, 860);
 }
 
@@ -84,6 +97,7 @@ bool ReportWindow::show_selling()
     m_print->setText(QStringLiteral("Print"));
     m_print->setEnabled(true);
     m_pdf->setEnabled(true);
+    m_previewButton->setEnabled(true);
     return true;
 }
 
@@ -93,12 +107,43 @@ void ReportWindow::printReport()
     printer.setPageLayout(m_report.pageLayout());
     if (!m_dialogs.choosePrinter(printer))
         return; // cancelled: nothing printed, nothing shown
+    printOn(printer);
+}
+
+void ReportWindow::printOn(QPrinter &printer)
+{
     // A printer that makes copies itself gets the sheet once; otherwise it is sent once
     // for every copy asked for.
     const int copies = printer.supportsMultipleCopies() ? 1 : printer.copyCount();
-    if (!m_report.print(printer, copies) || printer.printerState() == QPrinter::Error)
+    const QPageRanges pages =
+        printer.printRange() == QPrinter::PageRange ? printer.pageRanges() : QPageRanges();
+    const int pageCount = m_report.pageCount(printer.pageLayout());
+    if (ReportDocument::pagesToPrint(pageCount, pages).isEmpty()) {
+        m_dialogs.notify(m_settings.companyName(),
+                         QStringLiteral("Nothing was printed: the charge sheet has %1 page(s), "
+                                        "none of them in the pages asked for (%2).")
+                             .arg(pageCount)
+                             .arg(pages.toString()),
+                         MessageIcon::Exclamation);
+        return;
+    }
+    if (!m_report.print(printer, copies, pages) || printer.printerState() == QPrinter::Error)
         m_dialogs.notify(ChargeSheet::defaultTitle(),
                          QStringLiteral("Error Occured: 482 Printer error"), MessageIcon::None);
+}
+
+void ReportWindow::printPreview()
+{
+    auto *dialog = new QPrintPreviewDialog(this);
+    dialog->setObjectName(QStringLiteral("dlgPreview"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("Print Preview - Charge Sheet"));
+    dialog->printer()->setPageLayout(m_report.pageLayout());
+    // The same drawing fills the preview and, from its Print button, the printer.
+    connect(dialog, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter *printer) { printOn(*printer); });
+    dialog->resize(1000, 900);
+    dialog->open();
 }
 
 void ReportWindow::saveAsPdf()

@@ -8,6 +8,7 @@
 #include "ReportDocument.h"
 #include "SettingsFile.h"
 
+class QPrinter;
 class QPushButton;
 class QTextEdit;
 
@@ -38,8 +39,14 @@ class ReportWindow : public QWidget
     void printReport();
     // "Save as PDF": asks for a file and writes the sheet there.
     void saveAsPdf();
+    // "Print Preview...": the pages as they will print, with zoom and page setup, and
+    // printing from there. The preview window is not modal.
+    void printPreview();
 
   private:
+    // Prints the pages the printer's range asks for (all by default), with its copies.
+    void printOn(QPrinter &printer);
+
     PrintSnapshot m_snapshot;
     SettingsFile m_settings;
     ProgramFolder m_folder;
@@ -48,6 +55,7 @@ class ReportWindow : public QWidget
     QTextEdit *m_preview = nullptr;
     QPushButton *m_print = nullptr;
     QPushButton *m_pdf = nullptr;
+    QPushButton *m_previewButton = nullptr;
 };
 
 } // namespace tarnvale

@@ -33,6 +33,11 @@ const QList<KeyEntry> &keyTable()
         {u"Vehicle Color", {F::vehcolor}},
         {u"Vehicle Body", {F::vehstyle}},
         {u"groupname", {F::groupname}},
+        {u"Vehicle Tag", {F::vehtag}},
+        {u"Plate", {F::vehtag}},
+        {u"Vehicle Vin", {F::vehvin}},
+        {u"VIN", {F::vehvin}},
+        {u"Phone", {F::custphone}},
     };
     return table;
 }
@@ -73,7 +78,21 @@ QStringList FindRules::fieldKeys()
             QStringLiteral("State"),         QStringLiteral("Zip"),
             QStringLiteral("Vehicle Year"),  QStringLiteral("Vehicle Make"),
             QStringLiteral("Vehicle Model"), QStringLiteral("Vehicle Color"),
-            QStringLiteral("Vehicle Body")};
+            QStringLiteral("Vehicle Body"),  QStringLiteral("Vehicle Tag"),
+            QStringLiteral("Vehicle Vin"),   QStringLiteral("Phone")};
+}
+
+QString FindRules::outcomeText(qsizetype found, const QString &groupText)
+{
+    const GroupFilter filter = groupFilter(groupText);
+    const QString where = filter.all             ? QStringLiteral("in every group")
+                          : filter.name.isEmpty() ? QStringLiteral("among vehicles without a group")
+                                                  : QStringLiteral("in group \"%1\"").arg(filter.name);
+    if (found == 0)
+        return QStringLiteral("Nothing found ") + where + u'.';
+    return QStringLiteral("%1 %2 found ").arg(found).arg(found == 1 ? QStringLiteral("vehicle")
+                                                                      : QStringLiteral("vehicles")) +
+           where + u'.';
 }
 
 GroupFilter FindRules::groupFilter(const QString &groupText)

@@ -37,6 +37,10 @@ class FindRules
     // The entries of the window's field list, "<All>" first.
     static QStringList fieldKeys();
 
+    // What the window says when a search ends: how many vehicles it found and where it
+    // looked ("Nothing found in group "Lot 1".").
+    static QString outcomeText(qsizetype found, const QString &groupText);
+
     // "<All>" (any case, surrounding blanks) and "*" let everything through; "<None>" only
     // rows without a group; any other text is compared exactly, blanks included.
     static GroupFilter groupFilter(const QString &groupText);

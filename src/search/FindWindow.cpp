@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
@@ -112,10 +113,37 @@ void FindWindow::buildControls()
     m_results->header()->setSectionsMovable(false);
     m_tabs->addTab(m_results, QStringLiteral("Results"));
 
+    // A result opens with a double-click or Enter (in the browser) or from its menu.
+    connect(m_results, &QTreeView::activated, this, [this] { openResult(false); });
+    auto *show = new QAction(QStringLiteral("&Show in Tree"), m_results);
+    show->setObjectName(QStringLiteral("mnuShowResult"));
+    connect(show, &QAction::triggered, this, [this] { openResult(false); });
+    auto *edit = new QAction(QStringLiteral("&Edit this Vehicle..."), m_results);
+    edit->setObjectName(QStringLiteral("mnuEditResult"));
+    edit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    edit->setShortcutContext(Qt::WidgetShortcut);
+    connect(edit, &QAction::triggered, this, [this] { openResult(true); });
+    m_results->addActions({show, edit});
+    m_results->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    // Enter in any of the criteria runs the search.
+    connect(m_text, &QLineEdit::returnPressed, this, &FindWindow::onSearchClicked);
+    for (QComboBox *box : {m_groups, m_fields})
+        connect(box->lineEdit(), &QLineEdit::returnPressed, this, &FindWindow::onSearchClicked);
+
+    auto *close = new QAction(this);
+    close->setShortcuts(QKeySequence::Close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
+
+    m_outcome = new QLabel(this);
+    m_outcome->setObjectName(QStringLiteral("lblOutcome"));
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(toolbar);
     layout->addWidget(m_tabs);
+    layout->addWidget(m_outcome);
     resize(520, 340);
 }
 
@@ -154,6 +182,8 @@ bool FindWindow::Search(const QString &groupName, const QString &fields, const Q
     if (m_runner->isRunning())
         return false;
     m_model->clear();
+    m_outcome->setText(QStringLiteral("Searching..."));
+    m_searchedGroup = groupName;
     m_runner->start(FindRequest{groupName, fields, findText, matchWord, matchCase});
     m_searchAction->setEnabled(false);
     return true;
@@ -165,13 +195,39 @@ void FindWindow::onSearchClicked()
            m_wholeWord->isChecked(), m_matchCase->isChecked());
 }
 
-void FindWindow::onFinished(bool, int errorNumber, const QString &errorDescription)
+void FindWindow::onFinished(bool completed, int errorNumber, const QString &errorDescription)
 {
     m_searchAction->setEnabled(true);
-    if (errorNumber != 0)
+    if (errorNumber != 0) {
+        m_outcome->clear();
         m_dialogs.notify(kDatabaseErrorTitle, kUnknownError + errorDescription,
                          MessageIcon::Critical);
+    } else if (completed) {
+        m_outcome->setText(FindRules::outcomeText(m_model->rowCount(), m_searchedGroup));
+        m_tabs->setCurrentWidget(m_results);
+        if (m_model->rowCount() > 0) {
+            m_results->setCurrentIndex(m_model->index(0, 0));
+            m_results->setFocus();
+        }
+    }
     Q_EMIT searchFinished();
+}
+
+qint64 FindWindow::currentResultId() const
+{
+    const QModelIndex current = m_results->currentIndex();
+    return current.isValid() ? m_model->at(current.row()).id : 0;
+}
+
+void FindWindow::openResult(bool inForm)
+{
+    const qint64 id = currentResultId();
+    if (id == 0)
+        return;
+    if (inForm)
+        Q_EMIT editRequested(id);
+    else
+        Q_EMIT showRequested(id);
 }
 
 void FindWindow::closeEvent(QCloseEvent *event)

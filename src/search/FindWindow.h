@@ -10,6 +10,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QTabWidget;
 class QTreeView;
@@ -38,8 +39,15 @@ class FindWindow : public QWidget
                 bool matchWord, bool matchCase);
     bool isSearching() const;
 
+    // The record id of the result row the user is on; 0 when there is none.
+    qint64 currentResultId() const;
+
   Q_SIGNALS:
     void searchFinished();
+    // A result opened (double-click or Enter on it, or its context menu): show the vehicle
+    // in the browser, or open it in the record form.
+    void showRequested(qint64 recordId);
+    void editRequested(qint64 recordId);
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -49,6 +57,7 @@ class FindWindow : public QWidget
     void loadGroups();
     void onSearchClicked();
     void onFinished(bool completed, int errorNumber, const QString &errorDescription);
+    void openResult(bool inForm);
 
     RecordStore &m_store;
     Dialogs &m_dialogs;
@@ -62,6 +71,8 @@ class FindWindow : public QWidget
     QCheckBox *m_wholeWord = nullptr;
     QCheckBox *m_matchCase = nullptr;
     QTreeView *m_results = nullptr;
+    QLabel *m_outcome = nullptr;
+    QString m_searchedGroup;
 };
 
 } // namespace tarnvale

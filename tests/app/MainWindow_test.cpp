@@ -9,6 +9,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
@@ -72,6 +74,9 @@ private Q_SLOTS:
     void commandsOpenTheirWindows();
     void findInGroupPreselectsTheGroup();
     void printNeedsASelectedVehicle();
+    void printPreviewOfTheSelectedVehicle();
+    void standardShortcuts_data();
+    void standardShortcuts();
     void exits_data();
     void exits();
 };
@@ -93,7 +98,8 @@ void MainWindowTest::menusAndCaptions()
     QCOMPARE(captionsOf(menuOf("mb553")), QStringList({"mnuCFG=C&onfiguration"}));
     QCOMPARE(captionsOf(p.window->command("mnuCFG")->menu()), QStringList({"mnuconfigset=Config Settings"}));
     QCOMPARE(captionsOf(menuOf("mnutools")),
-             QStringList({"mnureminders=Reminders", "mnuprint=Print", "mnubackup=Backup", "mnutips=Tips"}));
+             QStringList({"mnureminders=Reminders", "mnuprint=Print", "mnupreview=Print Pre&view...",
+                          "mnubackup=Backup", "mnutips=Tips"}));
     QCOMPARE(captionsOf(menuOf("mnuhelpmenu")),
              QStringList({"mnureporthelp=Report Help", "mnuconfighelp=Config Help", "mnupricing=Pricing Help"}));
     QVERIFY(p.window->command("mnuVCLG")->isChecked());
@@ -429,6 +435,14 @@ void MainWindowTest::commandsOpenTheirWindows()
     QVERIFY2(action, qPrintable(command));
     action->trigger();
     QVERIFY2(!Program::shown(window).isEmpty(), qPrintable(window));
+    // Every window fits the available area of the screen.
+    for (QWidget *shown : Program::shown(window)) {
+        QCoreApplication::processEvents();
+        const QRect available = shown->screen()->availableGeometry();
+        QVERIFY2(available.contains(shown->frameGeometry()),
+                 qPrintable(QStringLiteral("%1 %2x%3 on %4x%5").arg(window).arg(shown->width())
+                                .arg(shown->height()).arg(available.width()).arg(available.height())));
+    }
     // Asking again brings the same window forward rather than a second one.
     if (window == "frmReminders" || window == "frmConfig" || window == "frmTip" || window == "frmBackup"
         || window == "frmFind") {
@@ -460,6 +474,59 @@ void MainWindowTest::printNeedsASelectedVehicle()
     QCOMPARE(p.dialogs.last().text, QString("Please Select A Record To Print"));
     QCOMPARE(p.dialogs.last().title, QString("Harbor Towing"));
     QVERIFY(Program::shown("frmprint").isEmpty());
+}
+
+void MainWindowTest::printPreviewOfTheSelectedVehicle()
+{
+    Program p;
+    test::writeFile(p.dir.reportPath(), "{\\rtf1\\ansi Sheet for ::custname::\\par}");
+    p.start();
+    p.window->command("mnupreview")->trigger();
+    QCOMPARE(p.dialogs.last().text, QString("Please Select A Record To Print"));
+    const qint64 id = p.vehicle("");
+    p.browser()->RefContactList();
+    p.browser()->showVehicle(id);
+    p.window->command("mnupreview")->trigger();
+    QCOMPARE(Program::shown("frmprint").size(), 1);
+    // The report window fits the screen even though the sheet is taller than it.
+    QWidget *report = Program::shown("frmprint").first();
+    QVERIFY(report->screen()->availableGeometry().contains(report->frameGeometry()));
+    QTRY_VERIFY(report->findChild<QWidget *>("dlgPreview") &&
+                report->findChild<QWidget *>("dlgPreview")->isVisible());
+    QCOMPARE(p.dialogs.count(), 1);
+}
+
+void MainWindowTest::standardShortcuts_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("key");
+    QTest::newRow("new vehicle") << "mnusmAC" << int(QKeySequence::New);
+    QTest::newRow("find") << "mnuFind" << int(QKeySequence::Find);
+    QTest::newRow("print") << "mnuprint" << int(QKeySequence::Print);
+    QTest::newRow("help") << "mnureporthelp" << int(QKeySequence::HelpContents);
+    QTest::newRow("quit") << "mnuexit" << int(QKeySequence::Quit);
+}
+
+void MainWindowTest::standardShortcuts()
+{
+    QFETCH(QString, command);
+    QFETCH(int, key);
+    Program p;
+    p.start();
+    QAction *action = p.window->command(command);
+    // What the platform binds (quit has no key on some platforms).
+    const QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::StandardKey(key));
+    QCOMPARE(action->shortcuts(), keys);
+    QVERIFY(action->isShortcutVisibleInContextMenu());
+    // The key works in the main window, whichever menu the command sits in.
+    QVERIFY(p.window->actions().contains(action));
+    QSignalSpy triggered(action, &QAction::triggered);
+    if (command != "mnuexit" && !keys.isEmpty()) {
+        p.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p.window.get()));
+        QTest::keySequence(p.window.get(), keys.first());
+        QCOMPARE(triggered.size(), 1);
+    }
 }
 
 void MainWindowTest::exits_data()

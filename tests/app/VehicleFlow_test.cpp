@@ -2,11 +2,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
@@ -14,6 +16,7 @@
 
 #include "AppProgram.h"
 #include "DateText.h"
+#include "FindWindow.h"
 #include "FormText.h"
 #include "TowRecordForm.h"
 
@@ -127,8 +130,8 @@ class VehicleFlowTest : public QObject
         // A group click lists it; a vehicle click fills the sheet and the summary.
         p.click(p.model()->groupIndex(groupId), Qt::LeftButton);
         QCOMPARE(p.browser()->list()->rowCount(), 1);
-        QCOMPARE(p.sheetRow(0),
-                 (QStringList{"JOHN SMITH", "1999", "FORD", "TAURUS", "RED", "3/1/2026"}));
+        QCOMPARE(p.sheetRow(0), (QStringList{"JOHN SMITH", "1999", "FORD", "TAURUS", "RED",
+                                             "3/1/2026", "", "3", "$140.40"}));
         p.click(p.model()->vehicleIndex(id), Qt::LeftButton);
         QCOMPARE(p.browser()->list()->horizontalHeaderItem(1)->text(), QString("Value"));
         QCOMPARE(p.sheetRow(0), (QStringList{"Name:", "JOHN SMITH"}));
@@ -238,8 +241,111 @@ class VehicleFlowTest : public QObject
         QVERIFY(p.context->database.AddGroup("Empty") == 1);
         p.click(p.model()->groupIndex(p.context->store.groupIdByName("Empty")), Qt::LeftButton);
         QCOMPARE(p.browser()->list()->rowCount(), 0);
-        QCOMPARE(p.browser()->list()->columnCount(), 6);
+        QCOMPARE(p.browser()->list()->columnCount(), 9);
         QCOMPARE(p.browser()->printSnapshot().customerName, QString("first"));
+    }
+
+    // The tree keeps what was opened, closed and selected when a save rebuilds it; the keys
+    // move through it and act on a vehicle; the vehicle list sorts by its columns; a search
+    // result opens its vehicle.
+    void treeKeysListAndFoundVehicles()
+    {
+        Program p;
+        QVERIFY(p.context->database.AddGroup("Lot A") == 1);
+        QVERIFY(p.context->database.AddGroup("Lot B") == 1);
+        auto add = [&](const QString &group, const QString &name, const QString &tag,
+                       const QString &released) {
+            TowRecord r = vehicleRecord(group);
+            r.set(TowField::custname, name);
+            r.set(TowField::vehtag, tag);
+            r.set(TowField::towedfee, "100.00");
+            r.set(TowField::toweddate, "3/1/2026");
+            r.set(TowField::towedrelease, released);
+            return *p.context->store.addTowRecord(r);
+        };
+        const qint64 a = add("Lot A", "Ann", "7XK-221", "3/2/2026");
+        const qint64 b = add("Lot B", "Bob", "BOB-1", "3/11/2026");
+        const qint64 c = add("Lot B", "Carl", "CARL-2", "3/10/2026");
+        p.browser()->RefContactList();
+        QTreeView *tree = p.browser()->tree();
+        auto lotA = [&] { return p.model()->groupIndex(p.context->store.groupIdByName("Lot A")); };
+        auto lotB = [&] { return p.model()->groupIndex(p.context->store.groupIdByName("Lot B")); };
+
+        // Lot B opened and Other closed by hand, Bob selected; a save keeps all of it and
+        // shows what was saved.
+        tree->expand(lotB());
+        tree->collapse(p.model()->otherIndex());
+        p.press(p.model()->vehicleIndex(b), Qt::LeftButton);
+        QCOMPARE(p.sheetValue("Name:"), QString("BOB"));
+        TowRecord bob = *p.context->store.towRecord(b);
+        bob.set(TowField::custname, "Bobby");
+        QVERIFY(p.context->store.updateTowRecord(bob));
+        QVERIFY(p.context->database.AddGroup("Lot C") == 1);
+        QVERIFY(tree->isExpanded(lotB()));
+        QVERIFY(!tree->isExpanded(lotA()));
+        QVERIFY(!tree->isExpanded(p.model()->otherIndex()));
+        QCOMPARE(tree->currentIndex(), p.model()->vehicleIndex(b));
+        QCOMPARE(p.sheetValue("Name:"), QString("BOBBY"));
+
+        // Down shows the next vehicle; Enter opens it in the form; Delete asks, then removes.
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(p.sheetValue("Name:"), QString("CARL"));
+        QCOMPARE(p.browser()->SelNde().id(), QString::number(c));
+        QTest::keyClick(tree, Qt::Key_Return);
+        QCOMPARE(Program::openForms().size(), 1);
+        QVERIFY(Program::openForms().first()->EDT());
+        QCOMPARE(Program::openForms().first()->EDTID(), QString::number(c));
+        Program::openForms().first()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        p.dialogs.queueAnswer(Answer::No);
+        QTest::keyClick(tree, Qt::Key_Delete);
+        QVERIFY(p.context->store.towRecord(c));
+        p.dialogs.queueAnswer(Answer::Yes);
+        QTest::keyClick(tree, Qt::Key_Delete);
+        QCOMPARE(p.dialogs.count(), 2);
+        QVERIFY(p.dialogs.last().text.startsWith("Are you sure you want to remove this Vehicle?"));
+        QVERIFY(!p.context->store.towRecord(c));
+        // The context-menu key pops up the node's menu.
+        QVERIFY(p.browser()->showVehicle(b));
+        QTest::keyClick(tree, Qt::Key_Menu);
+        QVERIFY(p.window->vehicleContextMenu()->isVisible());
+        p.window->vehicleContextMenu()->close();
+
+        // The group's list: plate, days and amount due; the header sorts days as numbers.
+        const qint64 d = add("Lot B", "Dee", "DEE-3", "3/3/2026");
+        p.browser()->RefContactList();
+        p.click(lotB(), Qt::LeftButton);
+        QTableWidget *list = p.browser()->list();
+        QCOMPARE(list->horizontalHeaderItem(6)->text(), QString("Plate"));
+        QCOMPARE(list->horizontalHeaderItem(7)->text(), QString("Days"));
+        QCOMPARE(list->horizontalHeaderItem(8)->text(), QString("Amount Due"));
+        QCOMPARE(p.sheetRow(0).mid(6), (QStringList{"BOB-1", "10", "$216.00"}));
+        QHeaderView *header = list->horizontalHeader();
+        const QPoint days(header->sectionViewportPosition(7) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, days);
+        QCOMPARE(p.sheetRow(0).at(0), QString("DEE"));
+        QCOMPARE(p.sheetRow(1).at(0), QString("BOBBY"));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, days);
+        QCOMPARE(p.sheetRow(0).at(0), QString("BOBBY"));
+        Q_UNUSED(d);
+
+        // A search by plate; Enter on the result selects the vehicle and shows its sheet,
+        // the result's second command opens it in the form.
+        p.window->command("mnuFind")->trigger();
+        auto *find = qobject_cast<FindWindow *>(Program::shown("frmFind").value(0));
+        QVERIFY(find);
+        QSignalSpy done(find, &FindWindow::searchFinished);
+        QVERIFY(find->Search("<All>", "Plate", "7xk", false, false));
+        QVERIFY(done.wait(10000));
+        QTest::keyClick(find->findChild<QTreeView *>("lstResults"), Qt::Key_Return);
+        QCOMPARE(tree->currentIndex(), p.model()->vehicleIndex(a));
+        QVERIFY(tree->isExpanded(lotA()));
+        QCOMPARE(p.sheetValue("Name:"), QString("ANN"));
+        QCOMPARE(p.browser()->SelNde().id(), QString::number(a));
+        find->findChild<QAction *>("mnuEditResult")->trigger();
+        QCOMPARE(Program::openForms().size(), 1);
+        QCOMPARE(Program::openForms().first()->EDTID(), QString::number(a));
     }
 };
 

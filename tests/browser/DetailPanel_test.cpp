@@ -244,6 +244,9 @@ class DetailPanelTest : public QObject
     void groupListingIsExactAndUpperCased()
     {
         test::TestFolder folder;
+        SettingsFile settings(folder.settingsPath());
+        QVERIFY(settings.write("Fee", "Storage Fee", "10"));
+        QVERIFY(settings.write("Tow Fee", "Taxrate", ".08"));
         RecordStore store;
         QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
         TowRecord a = fullRecord();
@@ -253,7 +256,8 @@ class DetailPanelTest : public QObject
         TowRecord c = fullRecord();
         c.set(TowField::custname, "Jane Roe");
         c.set(TowField::vehyear, "2001x");
-        c.set(TowField::toweddate, "mar 5");
+        c.set(TowField::toweddate, "someday");
+        c.set(TowField::vehtag, "");
         TowRecord d = fullRecord();
         d.set(TowField::groupname, "Police ");
         QVERIFY(store.addTowRecord(a));
@@ -261,16 +265,51 @@ class DetailPanelTest : public QObject
         QVERIFY(store.addTowRecord(c));
         QVERIFY(store.addTowRecord(d));
 
-        const auto s = DetailPanel::groupListing(store, "Police");
+        const QDate today(2026, 12, 6);
+        const auto s = DetailPanel::groupListing(store, "Police", settings, today);
         QVERIFY(s);
-        QCOMPARE(s->columns, (QStringList{"Name", "Year", "Make", "Model", "Color", "Towed"}));
+        QCOMPARE(s->columns, (QStringList{"Name", "Year", "Make", "Model", "Color", "Towed",
+                                          "Plate", "Days", "Amount Due"}));
+        // 3 days at 10 on a fee of 100, 8 % tax: 140.40; no readable tow date: 108.00.
         const QList<QStringList> expected = {
-            {"JOHN SMITH", "'99A", "FORD", "TAURUS", "RED", "3/1/2026"},
-            {"JANE ROE", "2001X", "FORD", "TAURUS", "RED", "MAR 5"},
+            {"JOHN SMITH", "'99A", "FORD", "TAURUS", "RED", "3/1/2026", "ABC123", "3", "$140.40"},
+            {"JANE ROE", "2001X", "FORD", "TAURUS", "RED", "SOMEDAY", "", "0", "$108.00"},
         };
         QCOMPARE(s->rows, expected);
-        QCOMPARE(DetailPanel::groupListing(store, "police")->rows.size(), 1);
-        QCOMPARE(DetailPanel::groupListing(store, "Nobody")->rows.size(), 0);
+        // Numbers and dates sort as such; the rest as text.
+        QCOMPARE(s->sortKeys.size(), 2);
+        QCOMPARE(s->sortKeys.at(0).at(1), QVariant("'99a"));
+        QCOMPARE(s->sortKeys.at(0).at(5), QVariant(double(QDate(2026, 3, 1).toJulianDay())));
+        QCOMPARE(s->sortKeys.at(1).at(5), QVariant("someday"));
+        QCOMPARE(s->sortKeys.at(0).at(7), QVariant(3.0));
+        QVERIFY(qAbs(s->sortKeys.at(0).at(8).toDouble() - 140.4) < 1e-9);
+        a.set(TowField::vehyear, " 1999 ");
+        QCOMPARE(DetailPanel::groupListing({a}, "Police", settings, today).sortKeys.at(0).at(1),
+                 QVariant(1999.0));
+        QCOMPARE(DetailPanel::groupListing(store, "police", settings, today)->rows.size(), 1);
+        QCOMPARE(DetailPanel::groupListing(store, "Nobody", settings, today)->rows.size(), 0);
+    }
+
+    void sortsBefore_data()
+    {
+        QTest::addColumn<QVariant>("a");
+        QTest::addColumn<QVariant>("b");
+        QTest::addColumn<bool>("before");
+        QTest::newRow("9 before 10") << QVariant(9.0) << QVariant(10.0) << true;
+        QTest::newRow("10 after 9") << QVariant(10.0) << QVariant(9.0) << false;
+        QTest::newRow("equal numbers") << QVariant(2.0) << QVariant(2.0) << false;
+        QTest::newRow("text without case") << QVariant("apple") << QVariant("Banana") << true;
+        QTest::newRow("text without case, reversed") << QVariant("Banana") << QVariant("apple") << false;
+        QTest::newRow("numbers before text") << QVariant(5000.0) << QVariant("'99") << true;
+        QTest::newRow("text after numbers") << QVariant("'99") << QVariant(1.0) << false;
+        QTest::newRow("empty key first") << QVariant() << QVariant(0.0) << true;
+        QTest::newRow("empty keys tie") << QVariant() << QVariant() << false;
+    }
+    void sortsBefore()
+    {
+        QFETCH(QVariant, a);
+        QFETCH(QVariant, b);
+        QTEST(SheetContents::sortsBefore(a, b), "before");
     }
 
     void columnWidths()

@@ -28,6 +28,12 @@ PrintSnapshot sampleSnapshot()
     s.storageDays = QStringLiteral("3");
     s.storageRate = QStringLiteral("$10.00");
     s.grandTotal = QStringLiteral("$140.40");
+    s.recordId = 1207;
+    s.phone = QStringLiteral("302-555-0199");
+    s.dailyRate = 10;
+    s.storageCharge = 30;
+    s.tax = 10.4;
+    s.total = 140.4;
     s.hasRecord = true;
     return s;
 }
@@ -93,6 +99,27 @@ class ReportFillerTest : public QObject
         QTest::newRow("DATE2 without a paragraph mark") << "::DATE2::" << "::DATE2::";
         QTest::newRow("all Customer2") << "::Customer2::a::Customer2::" << "\\del a\\del ";
         QTest::newRow("storage rate has no tab") << "::storagerate::" << "$10.00";
+        QTest::newRow("added placeholders, every one")
+            << "#::invoice:: ::custphone:: ::dailyrate:: ::storagecharge:: ::tax:: "
+               "::grandtotal::|::invoice::|::GRAND::"
+            << "#1207 302-555-0199 $10.00 $30.00 $10.40 $140.40|1207|\\tab $140.40";
+    }
+
+    void money_data()
+    {
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("cents only") << 0.5 << "$0.50";
+        QTest::newRow("whole") << 1234.0 << "$1234.00";
+        QTest::newRow("rounded") << 140.404 << "$140.40";
+        QTest::newRow("zero") << 0.0 << "$0.00";
+        QTest::newRow("tiny negative is zero") << -0.001 << "$0.00";
+        QTest::newRow("negative") << -5.0 << "-$5.00";
+    }
+    void money()
+    {
+        QFETCH(double, amount);
+        QTEST(ReportFiller::money(amount), "expected");
     }
     void counts()
     {

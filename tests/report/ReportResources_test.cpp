@@ -43,12 +43,19 @@ PrintSnapshot sample()
     s.storageDays = QStringLiteral("4");
     s.storageRate = QStringLiteral("$35.00");
     s.grandTotal = QStringLiteral("$437.40");
+    s.recordId = 1207;
+    s.phone = QStringLiteral("207-555-0142");
+    s.dailyRate = 35;
+    s.storageCharge = 140;
+    s.tax = 32.4;
+    s.total = 437.4;
     s.hasRecord = true;
     return s;
 }
 
-// Fills a template and checks the sheet as it would print.
-void checkFilledSheet(const QByteArray &templateBytes)
+// Fills a template and checks the sheet as it would print; `extra` are further texts the
+// sheet shows.
+void checkFilledSheet(const QByteArray &templateBytes, const QStringList &extra = {})
 {
     const ReportFiller::Company company{QStringLiteral("Bay Tow"), QStringLiteral("9 Pier St"),
                                         QStringLiteral("Portland"), QStringLiteral("ME"),
@@ -81,6 +88,8 @@ void checkFilledSheet(const QByteArray &templateBytes)
                                  QStringLiteral("$35.00"),
                                  QStringLiteral("$437.40")})
         QVERIFY2(text.contains(value), qPrintable(value));
+    for (const QString &value : extra)
+        QVERIFY2(text.contains(value), qPrintable(value));
     QCOMPARE(text.count(QStringLiteral("Bay Tow")), 2);
     QVERIFY2(!text.contains(QStringLiteral("::")), qPrintable(text));
     QVERIFY(!text.contains(QStringLiteral("Template notes")));
@@ -109,7 +118,7 @@ class ReportResourcesTest : public QObject
               "::cost1::",      "::cost2::",       "::cost3::",       "::cost4::",
               "::cost5::",      "::cost6::",       "::cost7::",       "::cost8::",
               "::mile1::",      "::mile2::",       "::Customer2::",   "\\par ::DATE2::",
-              "\\par ::CALC2::"})
+              "\\par ::CALC2::", "::invoice::", "::custphone::", "::storagecharge::", "::tax::"})
             QVERIFY2(source.contains(QLatin1String(p)), p);
         QVERIFY(!source.contains(QStringLiteral("::custcity::"))); // its search text has one colon
         QCOMPARE(source.count(QStringLiteral("::address::")), 2);
@@ -118,7 +127,9 @@ class ReportResourcesTest : public QObject
 
     void shippedTemplateFills()
     {
-        checkFilledSheet(test::readFile(reports(QStringLiteral("report.rtf"))));
+        // Ours also shows the invoice number, the phone, the storage charge and the tax.
+        checkFilledSheet(test::readFile(reports(QStringLiteral("report.rtf"))),
+                         {"Invoice No.", "1207", "207-555-0142", "$140.00", "$32.40"});
     }
 
     // The template after a word processor has opened and saved it again.
@@ -161,7 +172,7 @@ class ReportResourcesTest : public QObject
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("mentions");
         QTest::newRow("report help") << "help.rtf"
-            << QStringList{"::FROM.DATE::", "::TO.DATE::",     "::custname::",    "::custaddress::", "::custcity:",   "::address::",     "::companyname::", "::vehyear::", "::vehmake::",   "::vehmodel::",    "::vehcolor::",    "::vehvin::", "::vehtag::",    "::vehstyle::",    "::towedfrom::",   "::towedto::", "::towedfee::",  "::storagedays::", "::storagerate::", "::GRAND::", "::cost1::",     "::cost2::",       "::cost3::",       "::cost4::", "::cost5::",     "::cost6::",       "::cost7::",       "::cost8::", "::mile1::",     "::mile2::",       "::Customer2::",   "::DATE2::", "::CALC2::"};
+            << QStringList{"::FROM.DATE::", "::TO.DATE::",     "::custname::",    "::custaddress::", "::custcity:",   "::address::",     "::companyname::", "::vehyear::", "::vehmake::",   "::vehmodel::",    "::vehcolor::",    "::vehvin::", "::vehtag::",    "::vehstyle::",    "::towedfrom::",   "::towedto::", "::towedfee::",  "::storagedays::", "::storagerate::", "::GRAND::", "::cost1::",     "::cost2::",       "::cost3::",       "::cost4::", "::cost5::",     "::cost6::",       "::cost7::",       "::cost8::", "::mile1::",     "::mile2::",       "::Customer2::",   "::DATE2::", "::CALC2::", "::invoice::", "::custphone::", "::dailyrate::", "::storagecharge::", "::tax::", "::grandtotal::"};
         QTest::newRow("config help") << "confighelp.rtf"
             << QStringList{"Company Name", "Company Address", "City, State, Zip", "Vehicle Storage Fee", "Light", "Medium", "Heavy", "Tax %", "Check to Add Tax to Totals", "Expand At Startup", "Database File", "settings.ini", "Storage Fee", "Taxrate", "Expanded", "Path"};
         QTest::newRow("pricing help") << "pricing.rtf"

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QLocale>
 #include <QPointer>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -130,30 +132,74 @@ class ReportWindowTest : public QObject
         QVERIFY(f.dialogs.allAnswersUsed());
     }
 
-    // The path a printout takes, with a printer that writes a PDF file and cannot make
-    // copies itself: every copy is sent.
-    void printsOnAPrinter_data()
+    // Print as the user sets it in the print dialog: to a file, with copies and a range of
+    // pages of a three-page sheet; every copy is sent by a printer that cannot make copies.
+    void printsWhatTheDialogAsks_data()
     {
         QTest::addColumn<int>("copies");
-        QTest::newRow("one copy") << 1;
-        QTest::newRow("three copies") << 3;
+        QTest::addColumn<QString>("range");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("one copy, every page") << 1 << "" << 3;
+        QTest::newRow("three copies") << 3 << "" << 9;
+        QTest::newRow("pages 2 to 3") << 1 << "2-3" << 2;
+        QTest::newRow("page 1 and 3, twice") << 2 << "1,3" << 4;
+        QTest::newRow("no page in the range") << 1 << "5-6" << 0;
     }
-    void printsOnAPrinter()
+    void printsWhatTheDialogAsks()
     {
         QFETCH(int, copies);
+        QFETCH(QString, range);
+        QFETCH(int, pages);
+        Fixture f;
+        test::writeFile(f.folder.reportPath(),
+                        "{\\rtf1\\ansi ::custname::\\page two\\page three\\par}");
+        std::unique_ptr<ReportWindow> w(f.window());
+        QVERIFY(w->show_selling());
+        const QString file = f.folder.file(QStringLiteral("printed.pdf"));
+        f.dialogs.queuePrinter(true);
+        f.dialogs.onPrinter = [&](QPrinter &printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(file);
+            printer.setCopyCount(copies);
+            if (!range.isEmpty()) {
+                printer.setPrintRange(QPrinter::PageRange);
+                printer.setPageRanges(QPageRanges::fromString(range));
+            }
+        };
+        QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdprint")), Qt::LeftButton);
+        if (pages == 0) {
+            QVERIFY(!QFile::exists(file));
+            QCOMPARE(f.dialogs.count(), 2);
+            QCOMPARE(f.dialogs.last().text,
+                     QStringLiteral("Nothing was printed: the charge sheet has 3 page(s), none "
+                                    "of them in the pages asked for (5-6)."));
+            return;
+        }
+        QCOMPARE(f.dialogs.count(), 1);
+        const QString bytes = QString::fromLatin1(test::readFile(file));
+        QCOMPARE(int(bytes.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]")))),
+                 pages);
+    }
+
+    // The preview opens over the window, not modal, and draws the sheet's pages.
+    void printPreview()
+    {
         Fixture f;
         test::writeFile(f.folder.reportPath(), kTemplate);
         std::unique_ptr<ReportWindow> w(f.window());
         QVERIFY(w->show_selling());
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(f.folder.file(QStringLiteral("printed.pdf")));
-        printer.setCopyCount(copies);
-        QVERIFY(!printer.supportsMultipleCopies());
-        QVERIFY(w->report().print(printer, printer.copyCount()));
-        const QString bytes = QString::fromLatin1(test::readFile(printer.outputFileName()));
-        QCOMPARE(int(bytes.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]")))),
-                 copies);
+        w->show();
+        QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdpreview")),
+                          Qt::LeftButton);
+        auto *preview = w->findChild<QPrintPreviewDialog *>(QStringLiteral("dlgPreview"));
+        QVERIFY(preview);
+        QTRY_VERIFY(preview->isVisible());
+        QVERIFY(!preview->isModal() || preview->windowModality() != Qt::ApplicationModal);
+        auto *pages = preview->findChild<QPrintPreviewWidget *>();
+        QVERIFY(pages);
+        QTRY_COMPARE(pages->pageCount(), 1);
+        preview->close();
+        QCOMPARE(f.dialogs.count(), 0);
     }
 
     void saveAsPdf_data()

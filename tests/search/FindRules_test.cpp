@@ -112,7 +112,12 @@ class FindRulesTest : public QObject
         QTest::newRow("Vehicle Color") << "Vehicle Color" << true << QList<F>{F::vehcolor};
         QTest::newRow("Vehicle Body") << "vehicle body" << true << QList<F>{F::vehstyle};
         QTest::newRow("groupname") << "GroupName" << true << QList<F>{F::groupname};
-        QTest::newRow("phone is unknown") << "phone" << false << QList<F>{};
+        QTest::newRow("Phone") << "phone" << true << QList<F>{F::custphone};
+        QTest::newRow("Vehicle Tag") << "Vehicle Tag" << true << QList<F>{F::vehtag};
+        QTest::newRow("Plate") << " plate " << true << QList<F>{F::vehtag};
+        QTest::newRow("Vehicle Vin") << "VEHICLE VIN" << true << QList<F>{F::vehvin};
+        QTest::newRow("VIN") << "vin" << true << QList<F>{F::vehvin};
+        QTest::newRow("telephone is unknown") << "telephone" << false << QList<F>{};
         QTest::newRow("a column name is no key") << "custname" << false << QList<F>{};
         QTest::newRow("empty") << "" << false << QList<F>{};
         QTest::newRow("inner blanks count") << "Vehicle  Year" << false << QList<F>{};
@@ -132,10 +137,30 @@ class FindRulesTest : public QObject
     {
         const QStringList expected = {
             "<All>",        "Name",         "Address",       "City",          "State",       "Zip",
-            "Vehicle Year", "Vehicle Make", "Vehicle Model", "Vehicle Color", "Vehicle Body"};
+            "Vehicle Year", "Vehicle Make", "Vehicle Model", "Vehicle Color", "Vehicle Body",
+            "Vehicle Tag",  "Vehicle Vin",  "Phone"};
         QCOMPARE(FindRules::fieldKeys(), expected);
         for (const QString &key : expected)
             QVERIFY2(FindRules::fieldsForKey(key).has_value(), qPrintable(key));
+    }
+
+    void outcomeText_data()
+    {
+        QTest::addColumn<int>("found");
+        QTest::addColumn<QString>("groupText");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nothing in a group") << 0 << "Lot 1" << "Nothing found in group \"Lot 1\".";
+        QTest::newRow("nothing anywhere") << 0 << " <all>" << "Nothing found in every group.";
+        QTest::newRow("nothing without a group")
+            << 0 << "<None>" << "Nothing found among vehicles without a group.";
+        QTest::newRow("one") << 1 << "Lot 1" << "1 vehicle found in group \"Lot 1\".";
+        QTest::newRow("many") << 12 << "<All>" << "12 vehicles found in every group.";
+    }
+    void outcomeText()
+    {
+        QFETCH(int, found);
+        QFETCH(QString, groupText);
+        QTEST(FindRules::outcomeText(found, groupText), "expected");
     }
 
     void groupFilter_data()

@@ -162,7 +162,8 @@ class FindWindowTest : public QObject
         auto *fields = child<QComboBox>(window, "lstFields");
         QCOMPARE(items(fields),
                  (QStringList{"<All>", "Name", "Address", "City", "State", "Zip", "Vehicle Year",
-                              "Vehicle Make", "Vehicle Model", "Vehicle Color", "Vehicle Body"}));
+                              "Vehicle Make", "Vehicle Model", "Vehicle Color", "Vehicle Body",
+                              "Vehicle Tag", "Vehicle Vin", "Phone"}));
         QCOMPARE(fields->currentText(), QStringLiteral("<All>"));
         QCOMPARE(m_dialogs.count(), 0);
     }
@@ -178,7 +179,7 @@ class FindWindowTest : public QObject
         QCOMPARE(m_dialogs.last().icon, MessageIcon::Critical);
         // The window is still whole.
         QCOMPARE(items(child<QComboBox>(window, "lstGroups")), (QStringList{"<All>", "<None>"}));
-        QCOMPARE(child<QComboBox>(window, "lstFields")->count(), 11);
+        QCOMPARE(child<QComboBox>(window, "lstFields")->count(), 14);
     }
 
     void searchFlow()
@@ -198,7 +199,11 @@ class FindWindowTest : public QObject
                                                 "2015 VINANNE", "2020 Corolla"}));
         QCOMPARE(column(model, 2), (QStringList{"Lot 1", "Lot 1", "Lot 2", "lot 1"}));
         QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).isNull());
-        QCOMPARE(tabs->currentIndex(), 0); // searching does not change the tab
+        // The results are shown when the search ends, with how many were found.
+        QCOMPARE(tabs->currentIndex(), 1);
+        QCOMPARE(child<QLabel>(window, "lblOutcome")->text(),
+                 QStringLiteral("4 vehicles found in every group."));
+        tabs->setCurrentIndex(0);
 
         // Whole word and match case, read from the boxes; the list is cleared first.
         child<QCheckBox>(window, "chkWholeWord")->setChecked(true);
@@ -214,18 +219,55 @@ class FindWindowTest : public QObject
         child<QComboBox>(window, "lstFields")->setCurrentText(QStringLiteral(" vehicle make "));
         QVERIFY(runSearch(window, QStringLiteral("ford")));
         QCOMPARE(column(model, 0), (QStringList{"Ann Lee", "Bob Stone"}));
-        child<QComboBox>(window, "lstFields")->setCurrentText(QStringLiteral("phone"));
+        child<QComboBox>(window, "lstFields")->setCurrentText(QStringLiteral("telephone"));
         QVERIFY(runSearch(window, QStringLiteral("555")));
         QCOMPARE(model->rowCount(), 0);
+
+        // The plate, and Enter in the text box runs the search.
+        child<QComboBox>(window, "lstFields")->setCurrentText(QStringLiteral("Vehicle Tag"));
+        child<QLineEdit>(window, "txtSearch")->setText(QStringLiteral("bob-"));
+        QSignalSpy done(&window, &FindWindow::searchFinished);
+        QTest::keyClick(child<QLineEdit>(window, "txtSearch"), Qt::Key_Return);
+        QVERIFY(done.wait(10000));
+        QCOMPARE(column(model, 0), (QStringList{"Bob Stone"}));
 
         // "<None>" finds only vehicles without a group; an empty search text finds nothing.
         child<QComboBox>(window, "lstFields")->setCurrentText(QStringLiteral("<All>"));
         groupBox->setCurrentText(QStringLiteral("<None>"));
         QVERIFY(runSearch(window, QStringLiteral("o")));
         QCOMPARE(column(model, 0), (QStringList{"Bob Stone"}));
+        QVERIFY(runSearch(window, QStringLiteral("Ann")));
+        QCOMPARE(model->rowCount(), 0);
+        QCOMPARE(child<QLabel>(window, "lblOutcome")->text(),
+                 QStringLiteral("Nothing found among vehicles without a group."));
         QVERIFY(runSearch(window, QString()));
         QCOMPARE(model->rowCount(), 0);
         QCOMPARE(m_dialogs.count(), 0);
+    }
+
+    // A result row opens its vehicle: double-click or Enter shows it, the menu's second
+    // command opens it in the form.
+    void resultsOpen()
+    {
+        QVERIFY(fillSampleStore(*m_store));
+        FindWindow window(*m_store, m_dialogs);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        child<QComboBox>(window, "lstGroups")->setCurrentText(QStringLiteral("Lot 1"));
+        QVERIFY(runSearch(window, QStringLiteral("ann")));
+        auto *results = child<QTreeView>(window, "lstResults");
+        QSignalSpy shown(&window, &FindWindow::showRequested);
+        QSignalSpy edited(&window, &FindWindow::editRequested);
+        QTest::keyClick(results, Qt::Key_Return); // the first row is current after a search
+        const QRect second = results->visualRect(results->model()->index(1, 1));
+        QTest::mouseDClick(results->viewport(), Qt::LeftButton, {}, second.center());
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.at(0).at(0).toLongLong(), 1);
+        QCOMPARE(shown.at(1).at(0).toLongLong(), 2);
+        QCOMPARE(edited.size(), 0);
+        results->findChild<QAction *>("mnuEditResult")->trigger();
+        QCOMPARE(edited.size(), 1);
+        QCOMPARE(edited.at(0).at(0).toLongLong(), 2);
     }
 
     void preselectGroup()

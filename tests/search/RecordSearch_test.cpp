@@ -114,8 +114,14 @@ class RecordSearchTest : public QObject
                                                        << "ford" << false << false << L{1, 5};
         QTest::newRow("make: a name is not a make") << "<All>" << "Vehicle Make"
                                                     << "Ford" << false << false << L{1, 5};
-        QTest::newRow("unknown key finds nothing") << "<All>" << "phone"
+        QTest::newRow("unknown key finds nothing") << "<All>" << "telephone"
                                                    << "555" << false << false << L{};
+        QTest::newRow("plate") << "<All>" << "Vehicle Tag" << "ann" << false << false << L{1, 2, 3};
+        QTest::newRow("plate, word") << "<All>" << "plate" << "ann-2004" << true << false << L{1};
+        QTest::newRow("vin") << "<All>" << "Vehicle Vin" << "brown" << false << false << L{4};
+        QTest::newRow("phone") << "Lot 2" << "Phone" << "0100" << false << false << L{3};
+        QTest::newRow("<All> leaves the plate out") << "<All>" << "<All>"
+                                                    << "joann-" << false << false << L{};
         QTest::newRow("notes are not searched") << "<All>" << "<All>"
                                                 << "called" << false << false << L{};
         QTest::newRow("empty text finds nothing") << "<All>" << "<All>"
@@ -341,7 +347,7 @@ class RecordSearchTest : public QObject
         QVERIFY(binds);
         QVERIFY(grouped.contains(QLatin1String("WHERE groupname = ?")));
         QVERIFY(
-            RecordSearch::statement(FindRequest{"<All>", "phone", "x", false, false}).isEmpty());
+            RecordSearch::statement(FindRequest{"<All>", "telephone", "x", false, false}).isEmpty());
         QVERIFY(RecordSearch::statement(FindRequest{"<All>", "<All>", "", false, false}).isEmpty());
     }
 };

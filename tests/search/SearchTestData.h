@@ -60,6 +60,8 @@ inline TowRecord sampleRecord(const SampleVehicle &v)
     r.set(TowField::vehstyle, QString::fromUtf16(v.style));
     r.set(TowField::vehcolor, QString::fromUtf16(v.color));
     r.set(TowField::vehvin, QString::fromUtf16(v.vin));
+    r.set(TowField::vehtag, QString::fromUtf16(v.vin).mid(3) + QStringLiteral("-") +
+                                QString::fromUtf16(v.year));
     r.set(TowField::vehnotes, QStringLiteral("Ann called twice"));
     r.set(TowField::groupname, QString::fromUtf16(v.group));
     return r;

@@ -63,14 +63,17 @@ QString ScriptedDialogs::chooseFolder(const QString &title, const QString &)
     return nextFile();
 }
 
-bool ScriptedDialogs::choosePrinter(QPrinter &)
+bool ScriptedDialogs::choosePrinter(QPrinter &printer)
 {
     record(ShownBox::Kind::Printer, {}, {}, MessageIcon::None, MessageButtons::Ok);
     if (m_printers.isEmpty()) {
         ++m_unscripted;
         return false;
     }
-    return m_printers.dequeue();
+    const bool accepted = m_printers.dequeue();
+    if (accepted && onPrinter)
+        onPrinter(printer);
+    return accepted;
 }
 
 } // namespace tarnvale::test

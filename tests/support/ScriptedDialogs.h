@@ -34,6 +34,8 @@ public:
 
     // Called when a box is shown, before it answers (e.g. to inspect a window meanwhile).
     std::function<void(const ShownBox &)> onShow;
+    // What the user sets in an accepted print dialog (printer, pages, file).
+    std::function<void(QPrinter &)> onPrinter;
 
     const QList<ShownBox> &shown() const { return m_shown; }
     const ShownBox &last() const { return m_shown.last(); }
