@@ -260,6 +260,7 @@ class FindWindowTest : public QObject
         QSignalSpy edited(&window, &FindWindow::editRequested);
         QTest::keyClick(results, Qt::Key_Return); // the first row is current after a search
         const QRect second = results->visualRect(results->model()->index(1, 1));
+        QTest::mouseClick(results->viewport(), Qt::LeftButton, {}, second.center());
         QTest::mouseDClick(results->viewport(), Qt::LeftButton, {}, second.center());
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown.at(0).at(0).toLongLong(), 1);
