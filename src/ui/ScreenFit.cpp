@@ -1,6 +1,8 @@
 #include "ScreenFit.h"
 
+#include <QAction>
 #include <QEvent>
+#include <QKeySequence>
 #include <QMargins>
 #include <QPointer>
 #include <QScreen>
@@ -41,6 +43,23 @@ void ScreenFit::fit(QWidget *window)
         window->move(outer.topLeft());
 }
 
+void ScreenFit::addCloseKey(QWidget *window)
+{
+    const QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Close);
+    if (keys.isEmpty())
+        return;
+    const QList<QAction *> actions = window->findChildren<QAction *>();
+    for (const QAction *action : actions)
+        for (const QKeySequence &key : action->shortcuts())
+            if (keys.contains(key))
+                return;
+    auto *close = new QAction(window);
+    close->setObjectName(QStringLiteral("actCloseKey"));
+    close->setShortcuts(keys);
+    QObject::connect(close, &QAction::triggered, window, &QWidget::close);
+    window->addAction(close);
+}
+
 bool ScreenFit::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Show && watched->isWidgetType()) {
@@ -48,6 +67,8 @@ bool ScreenFit::eventFilter(QObject *watched, QEvent *event)
         const Qt::WindowType type = widget->windowType();
         if (widget->isWindow() && (type == Qt::Window || type == Qt::Dialog)) {
             fit(widget);
+            if (widget != m_mainWindow)
+                addCloseKey(widget);
             // The frame is known once the window manager has framed the window.
             QTimer::singleShot(0, widget, [guard = QPointer<QWidget>(widget)] { fit(guard); });
         }

@@ -449,6 +449,14 @@ void MainWindowTest::commandsOpenTheirWindows()
         action->trigger();
         QCOMPARE(Program::shown(window).size(), 1);
     }
+    // The platform's close key closes it.
+    QWidget *opened = Program::shown(window).first();
+    const QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    QVERIFY(!closeKeys.isEmpty());
+    opened->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(opened));
+    QTest::keySequence(opened, closeKeys.first());
+    QTRY_VERIFY2(Program::shown(window).isEmpty(), qPrintable(window));
     QCOMPARE(p.dialogs.count(), 0);
 }
 
