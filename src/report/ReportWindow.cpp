@@ -85,6 +85,9 @@ bool ReportWindow::show_selling()
         return false;
     }
     m_report.setRtf(outcome.rtf);
+    // The sheet was written in front of the view's cursor; put it back at the top, so the
+    // sheet is shown from its first line rather than scrolled to where the cursor ended up.
+    m_preview->moveCursor(QTextCursor::Start);
     // The preview shows the page: its margins around text that wraps where the print does.
     const qreal margin = m_report.pageLayout().margins(QPageLayout::Inch).left() *
                          m_report.textWidth() /

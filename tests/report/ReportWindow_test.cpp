@@ -84,6 +84,8 @@ class ReportWindowTest : public QObject
         QCOMPARE(preview->toPlainText(),
                  QStringLiteral("\tTow Co\nCustomer \t\tJANE DOE\nVehicle \t2001 \tTOYOTA\n"
                                 "Towed January 02, 2026\nTotal \t$50.00"));
+        // Shown from its top, however tall the sheet.
+        QCOMPARE(preview->textCursor().position(), 0);
         QCOMPARE(f.dialogs.count(), 0);
         delete w;
     }
