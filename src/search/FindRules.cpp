@@ -85,14 +85,17 @@ QStringList FindRules::fieldKeys()
 QString FindRules::outcomeText(qsizetype found, const QString &groupText)
 {
     const GroupFilter filter = groupFilter(groupText);
-    const QString where = filter.all             ? QStringLiteral("in every group")
-                          : filter.name.isEmpty() ? QStringLiteral("among vehicles without a group")
-                                                  : QStringLiteral("in group \"%1\"").arg(filter.name);
+    QString where;
+    if (filter.all)
+        where = found == 0 ? QStringLiteral("in any group") : QStringLiteral("in all groups");
+    else if (filter.name.isEmpty())
+        where = QStringLiteral("among vehicles without a group");
+    else
+        where = QStringLiteral("in group \"%1\"").arg(filter.name);
     if (found == 0)
         return QStringLiteral("Nothing found ") + where + u'.';
-    return QStringLiteral("%1 %2 found ").arg(found).arg(found == 1 ? QStringLiteral("vehicle")
-                                                                      : QStringLiteral("vehicles")) +
-           where + u'.';
+    const QString what = found == 1 ? QStringLiteral("vehicle") : QStringLiteral("vehicles");
+    return QStringLiteral("%1 %2 found ").arg(found).arg(what) + where + u'.';
 }
 
 GroupFilter FindRules::groupFilter(const QString &groupText)

@@ -150,11 +150,11 @@ class FindRulesTest : public QObject
         QTest::addColumn<QString>("groupText");
         QTest::addColumn<QString>("expected");
         QTest::newRow("nothing in a group") << 0 << "Lot 1" << "Nothing found in group \"Lot 1\".";
-        QTest::newRow("nothing anywhere") << 0 << " <all>" << "Nothing found in every group.";
+        QTest::newRow("nothing anywhere") << 0 << " <all>" << "Nothing found in any group.";
         QTest::newRow("nothing without a group")
             << 0 << "<None>" << "Nothing found among vehicles without a group.";
         QTest::newRow("one") << 1 << "Lot 1" << "1 vehicle found in group \"Lot 1\".";
-        QTest::newRow("many") << 12 << "<All>" << "12 vehicles found in every group.";
+        QTest::newRow("many") << 12 << "<All>" << "12 vehicles found in all groups.";
     }
     void outcomeText()
     {

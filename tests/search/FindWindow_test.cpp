@@ -202,7 +202,7 @@ class FindWindowTest : public QObject
         // The results are shown when the search ends, with how many were found.
         QCOMPARE(tabs->currentIndex(), 1);
         QCOMPARE(child<QLabel>(window, "lblOutcome")->text(),
-                 QStringLiteral("4 vehicles found in every group."));
+                 QStringLiteral("4 vehicles found in all groups."));
         tabs->setCurrentIndex(0);
 
         // Whole word and match case, read from the boxes; the list is cleared first.
