@@ -346,6 +346,18 @@ class VehicleFlowTest : public QObject
         find->findChild<QAction *>("mnuEditResult")->trigger();
         QCOMPARE(Program::openForms().size(), 1);
         QCOMPARE(Program::openForms().first()->EDTID(), QString::number(a));
+        Program::openForms().first()->close();
+
+        // A vehicle whose group is gone has no node: the user is told so.
+        add("Gone", "Eve", "EVE-4", "");
+        QVERIFY(find->Search("<All>", "Plate", "eve-4", false, false));
+        QVERIFY(done.wait(10000));
+        const int shownBefore = p.dialogs.count();
+        QTest::keyClick(find->findChild<QTreeView *>("lstResults"), Qt::Key_Return);
+        QCOMPARE(p.dialogs.count(), shownBefore + 1);
+        QCOMPARE(p.dialogs.last().text,
+                 QString("This vehicle is not in the tree: its group no longer exists."));
+        QCOMPARE(tree->currentIndex(), p.model()->vehicleIndex(a));
     }
 };
 
