@@ -112,6 +112,8 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
     addEmptyRows(s);
     addRow(s, QStringLiteral("Days In Storage:"), v.figures.daysText());
     addRow(s, QStringLiteral("Total Storage:"), v.figures.storageText());
+    // A figure that is 0 for a reason the record does not show says so.
+    addRowIfAny(s, QStringLiteral("Note:"), v.figures.note);
 
     static const TowField kSlots[25] = {
         TowField::custname,  TowField::custaddress, TowField::custcity, TowField::custstate,
