@@ -86,8 +86,8 @@ QString TaxRate::meaning() const
     case Kind::Percent:
         return QStringLiteral("= ") + percentText(fraction);
     case Kind::Ambiguous:
-        return percentText(fraction) + QStringLiteral(" or ") + percentText(fraction * 100) +
-               QStringLiteral("?");
+        return QStringLiteral("= ") + percentText(fraction * 100) + QStringLiteral(" (or ") +
+               percentText(fraction) + QStringLiteral("?)");
     case Kind::Invalid:
         break;
     }

@@ -27,7 +27,8 @@ struct TaxRate
     // with "." ("8%" gives "0.08"). Empty for Empty and Invalid.
     QString stored(const QString &typed) const;
 
-    // What the box means, shown beside it: "= 8 %", "no tax", "7.25 % or 725 %?", "not a rate".
+    // What the box means as a stored fraction, shown beside it: "= 8 %", "no tax", "not a rate",
+    // and for 7.25 "= 725 % (or 7.25 %?)".
     QString meaning() const;
 
     // A fraction as a percentage: 0.0725 gives "7.25 %".

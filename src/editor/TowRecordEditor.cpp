@@ -9,7 +9,6 @@
 #include "IsValidVin.h"
 #include "LeadingNumber.h"
 #include "ModDatabase.h"
-#include "MoneyFormat.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
@@ -134,7 +133,7 @@ bool TowRecordEditor::checkCharges(TowRecord &record)
         for (int i : unread)
             lines << QStringLiteral("\"%1\" holds \"%2\", which counts as %3.")
                          .arg(chargeCaption(i), costs[size_t(i)],
-                              MoneyFormat(LeadingNumber(costs[size_t(i)]), kMoneyPlain));
+                              QString::number(LeadingNumber(costs[size_t(i)]), 'f', 2));
         const QString text =
             QStringLiteral("These charges are not plain amounts:") + QString::fromUtf16(kCrLf) +
             lines.join(QString::fromUtf16(kCrLf)) + QString::fromUtf16(kCrLf) +

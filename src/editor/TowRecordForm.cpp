@@ -26,7 +26,6 @@
 #include "HookupFeeLookup.h"
 #include "LeadingNumber.h"
 #include "ModDatabase.h"
-#include "MoneyFormat.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
@@ -626,7 +625,7 @@ void TowRecordForm::markCharge(int index)
         box->setPalette(palette);
     }
     box->setToolTip(unread ? QStringLiteral("Not a plain amount: it counts as %1 in the total.")
-                                 .arg(MoneyFormat(LeadingNumber(box->text()), kMoneyPlain))
+                                 .arg(QString::number(LeadingNumber(box->text()), 'f', 2))
                            : QString());
 }
 

@@ -31,9 +31,9 @@ class ConfigCheckTest : public QObject
         QTest::newRow("percent with decimals") << us << "7.25 %" << int(K::Percent) << "0.0725"
                                                << "= 7.25 %";
         QTest::newRow("7.25 is asked about") << us << "7.25" << int(K::Ambiguous) << "0.0725"
-                                             << "7.25 % or 725 %?";
+                                             << "= 725 % (or 7.25 %?)";
         QTest::newRow("1 is asked about") << us << "1" << int(K::Ambiguous) << "0.01"
-                                          << "1 % or 100 %?";
+                                          << "= 100 % (or 1 %?)";
         QTest::newRow("zero") << us << "0" << int(K::Fraction) << "0" << "= 0 %";
         QTest::newRow("empty: no tax") << us << "" << int(K::Empty) << "" << "no tax";
         QTest::newRow("words") << us << "eight" << int(K::Invalid) << "" << "not a rate";

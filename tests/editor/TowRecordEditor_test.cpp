@@ -200,7 +200,7 @@ class TowRecordEditorTest : public QObject
         QTest::newRow("charge with a dollar sign, No") << hookup << "$100" << int(Answer::No)
             << false
             << "These charges are not plain amounts:\r\n\"Towing Hookup\" holds \"$100\", "
-               "which counts as .00.\r\n\r\nSave them counted like this?" << "5.00";
+               "which counts as 0.00.\r\n\r\nSave them counted like this?" << "5.00";
         QTest::newRow("charge with a dollar sign, Yes") << hookup << "$100" << int(Answer::Yes)
             << true << "These charges are not plain amounts:" << "20.50";
         QTest::newRow("charges below zero") << hookup << "-100" << -1 << false

@@ -573,7 +573,7 @@ class TowRecordFormTest : public QObject
         setText(form, "Text13", "$20");
         form->toolbarClick(3);
         QCOMPARE(f.dialogs.count(), 1);
-        QVERIFY(f.dialogs.last().text.contains("\"Other\" holds \"$20\", which counts as .00."));
+        QVERIFY(f.dialogs.last().text.contains("\"Other\" holds \"$20\", which counts as 0.00."));
         QVERIFY(form);
         QCOMPARE(f.store.towRecordCount(), 0);
         QCOMPARE(form->focusWidget(), edit(form, "Text13"));
