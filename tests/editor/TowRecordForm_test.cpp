@@ -440,17 +440,6 @@ class TowRecordFormTest : public QObject
         form->close();
     }
 
-    void cancelWritesNothing()
-    {
-        Fixture f;
-        auto form = f.open();
-        setText(form, "tFields_6", "2001");
-        form->toolbarClick(1);
-        flushDeletes();
-        QVERIFY(!form);
-        QCOMPARE(f.store.towRecordCount(), 0);
-    }
-
     void steppingShowsEachRecordWhole()
     {
         Fixture f;

@@ -36,7 +36,7 @@ ChargeFigures ChargeFigures::compute(const TowRecord &record, const SettingsFile
 {
     const QString release = record.value(TowField::towedrelease);
     return compute(record.value(TowField::toweddate),
-                   release.isEmpty() ? DateText::shortForm(today, locale) : release,
+                   release.trimmed().isEmpty() ? DateText::shortForm(today, locale) : release,
                    record.value(TowField::towedfee), settings, today, locale);
 }
 
@@ -47,7 +47,7 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
     ChargeFigures f;
     QStringList notes;
     f.dateTowed = dateTowed;
-    f.dateOut = dateOut.isEmpty() ? DateText::shortForm(today, locale) : dateOut;
+    f.dateOut = dateOut.trimmed().isEmpty() ? DateText::shortForm(today, locale) : dateOut;
 
     const auto in = DateText::read(f.dateTowed, locale, today);
     const auto out = DateText::read(f.dateOut, locale, today);

@@ -14,7 +14,7 @@ struct TowRecord;
 struct ChargeFigures
 {
     QString dateTowed;     // toweddate as stored
-    QString dateOut;       // towedrelease, or today's date (short form) when that is empty
+    QString dateOut;       // towedrelease, or today's date (short form) when that is blank
     qint64 days = 0;       // calendar days from dateTowed to dateOut, never below 0
     double rate = 0;       // Fee/Storage Fee per day, never below 0
     double storage = 0;    // rate x days

@@ -67,6 +67,8 @@ class ChargeFiguresTest : public QObject
             << "Released (3/1/2026) before towed (3/4/2026): 0 days counted." << us;
         QTest::newRow("no release: counted to today") << "12/1/2026" << "" << "100.00" << "10"
             << "No" << absent << "5" << "$10.00" << "$50.00" << "$150.00" << "" << us;
+        QTest::newRow("blank release: counted to today") << "12/1/2026" << "  " << "100.00"
+            << "10" << "No" << absent << "5" << "$10.00" << "$50.00" << "$150.00" << "" << us;
         QTest::newRow("two-digit years read in this century") << "3/1/26" << "3/4/26" << "100.00"
             << "10" << "No" << absent << "3" << "$10.00" << "$30.00" << "$130.00" << "" << us;
         QTest::newRow("across a year end") << "12/30/2025" << "1/2/2026" << "0" << "1.5" << "No"
