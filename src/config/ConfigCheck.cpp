@@ -20,11 +20,10 @@ std::optional<ConfigFinding> checkFee(const QString &control, const QString &cap
             false};
     }
     if (LeadingNumber(typed) < 0) {
-        return ConfigFinding{
-            control,
-            QStringLiteral("The \"%1\" box holds %2: a fee cannot be below zero.")
-                .arg(caption, typed.trimmed()),
-            false};
+        return ConfigFinding{control,
+                             QStringLiteral("The \"%1\" box holds %2: a fee cannot be below zero.")
+                                 .arg(caption, typed.trimmed()),
+                             false};
     }
     return std::nullopt;
 }
@@ -34,9 +33,10 @@ std::optional<ConfigFinding> checkFee(const QString &control, const QString &cap
 QList<ConfigFinding> ConfigCheck::check(const ConfigValues &values, const QLocale &locale)
 {
     QList<ConfigFinding> findings;
-    const std::pair<const char *, const QString *> fees[] = {
-        {"Text2", &values.storageFee}, {"Text8", &values.light},
-        {"Text9", &values.medium},     {"Text10", &values.heavy}};
+    const std::pair<const char *, const QString *> fees[] = {{"Text2", &values.storageFee},
+                                                             {"Text8", &values.light},
+                                                             {"Text9", &values.medium},
+                                                             {"Text10", &values.heavy}};
     const char *const captions[] = {"Vehicle Storage Fee:", "Hookup: Light", "Hookup: Medium",
                                     "Hookup: Heavy"};
     for (size_t i = 0; i < std::size(fees); ++i)

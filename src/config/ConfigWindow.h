@@ -32,13 +32,13 @@ public:
     void setValues(const ConfigValues &values);
 
 public Q_SLOTS:
-    // Checks the boxes, then stores every box, updates the main window's caption, hides.
-    // False when a box was refused: nothing is stored, the window stays with that box focused.
-    bool apply();
-    // Stores nothing, puts back the stored caption, hides.
-    void cancel();
-    // Lets the user pick the database file; cancelling keeps the box as it was.
-    void browseDatabase();
+  // Checks the boxes, then stores every box, updates the main window's caption, hides.
+  // False when a box was refused: nothing is stored, the window stays with that box focused.
+  bool apply();
+  // Stores nothing, puts back the stored caption, hides.
+  void cancel();
+  // Lets the user pick the database file; cancelling keeps the box as it was.
+  void browseDatabase();
 
 Q_SIGNALS:
     // The main window's caption: the company name as stored in the settings file.
@@ -46,10 +46,10 @@ Q_SIGNALS:
     // Emitted after "Apply" or "Cancel" hid this window: bring the main window forward.
     void mainWindowRequested();
 
-protected:
+  protected:
     void showEvent(QShowEvent *event) override;
 
-private:
+  private:
     QLineEdit *addBox(const char *name);
     void showTaxMeaning();
     QWidget *buildCompanyFrame();

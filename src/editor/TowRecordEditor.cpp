@@ -82,8 +82,8 @@ std::optional<TowRecord> TowRecordEditor::neighbour(qint64 id, bool forward)
 
 QString TowRecordEditor::chargeCaption(int index)
 {
-    static const char *const kCaptions[8] = {"Towing Hookup", "Type",         "Mileage",
-                                             "Recovery",      "Tow Reason",   "Standby Time",
+    static const char *const kCaptions[8] = {"Towing Hookup",   "Type",       "Mileage",
+                                             "Recovery",        "Tow Reason", "Standby Time",
                                              "Roadway Cleanup", "Other"};
     return index >= 0 && index < 8 ? QString::fromLatin1(kCaptions[index]) : QString();
 }
@@ -106,18 +106,18 @@ bool TowRecordEditor::checkDates(const TowRecord &record, const QDate &today)
             continue; // no date given
         dates[i] = DateText::read(text, QLocale(), today);
         if (!dates[i])
-            return refuse(boxes[i].first,
-                          QStringLiteral("The \"%1\" box holds \"%2\", which is not a date. "
-                                         "Type a date such as %3.")
-                              .arg(QString::fromLatin1(boxes[i].second), text,
-                                   DateText::shortForm(today)));
+            return refuse(
+                boxes[i].first,
+                QStringLiteral("The \"%1\" box holds \"%2\", which is not a date. "
+                               "Type a date such as %3.")
+                    .arg(QString::fromLatin1(boxes[i].second), text, DateText::shortForm(today)));
     }
     if (dates[0] && dates[1] && *dates[1] < *dates[0])
-        return refuse(TowField::towedrelease,
-                      QStringLiteral("The vehicle cannot be released (%1) before it was towed "
-                                     "(%2). Correct \"Date Released:\" or \"Date Towed:\".")
-                          .arg(record.value(TowField::towedrelease),
-                               record.value(TowField::toweddate)));
+        return refuse(
+            TowField::towedrelease,
+            QStringLiteral("The vehicle cannot be released (%1) before it was towed "
+                           "(%2). Correct \"Date Released:\" or \"Date Towed:\".")
+                .arg(record.value(TowField::towedrelease), record.value(TowField::toweddate)));
     return true;
 }
 
@@ -134,10 +134,10 @@ bool TowRecordEditor::checkCharges(TowRecord &record)
             lines << QStringLiteral("\"%1\" holds \"%2\", which counts as %3.")
                          .arg(chargeCaption(i), costs[size_t(i)],
                               QString::number(LeadingNumber(costs[size_t(i)]), 'f', 2));
-        const QString text =
-            QStringLiteral("These charges are not plain amounts:") + QString::fromUtf16(kCrLf) +
-            lines.join(QString::fromUtf16(kCrLf)) + QString::fromUtf16(kCrLf) +
-            QString::fromUtf16(kCrLf) + QStringLiteral("Save them counted like this?");
+        const QString text = QStringLiteral("These charges are not plain amounts:") +
+                             QString::fromUtf16(kCrLf) + lines.join(QString::fromUtf16(kCrLf)) +
+                             QString::fromUtf16(kCrLf) + QString::fromUtf16(kCrLf) +
+                             QStringLiteral("Save them counted like this?");
         if (m_dialogs.ask(m_settings.companyName(), text, MessageIcon::Exclamation) !=
             Answer::Yes) {
             m_problem = TowField(int(TowField::cost1) + unread.first());

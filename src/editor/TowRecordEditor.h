@@ -59,8 +59,8 @@ class TowRecordEditor
     //   all-blank box mean no group and ask nothing.
 
     // Add: the vehicle year is required; an empty or blank "Date Towed" gets today's date (a
-    // date the user typed is kept); the row is appended and the tree rebuilt. `record` comes back with
-    // the date and the totals filled in and, when saved, the new id.
+    // date the user typed is kept); the row is appended and the tree rebuilt. `record` comes back
+    // with the date and the totals filled in and, when saved, the new id.
     Outcome add(TowRecord &record, const QString &groupBoxText, const QDate &today);
 
     // Apply: the row with record.id is rewritten; a row that has gone meanwhile is reported

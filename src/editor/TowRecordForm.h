@@ -100,10 +100,10 @@ class TowRecordForm : public QWidget
     bool m_edt = false;
     QString m_edtId;
     bool m_loaded = false;
-    bool m_leaving = false;  // the close was confirmed or follows a save
-    TowRecord m_baseline;    // what the boxes held when the record was shown
-    QString m_notesLoaded;   // the notes as stored, and as the notes box shows them: an
-    QString m_notesShown;    // unchanged box gives back the stored text exactly
+    bool m_leaving = false; // the close was confirmed or follows a save
+    TowRecord m_baseline;   // what the boxes held when the record was shown
+    QString m_notesLoaded;  // the notes as stored, and as the notes box shows them: an
+    QString m_notesShown;   // unchanged box gives back the stored text exactly
 
     QToolBar *m_toolbar = nullptr;
     std::array<QAction *, 6> m_buttons{};

@@ -146,9 +146,9 @@ namespace {
 // "2026-03-01T10:30". The time must be a real one; the date part is returned.
 std::optional<QString> withoutTimeOfDay(const QString &text)
 {
-    static const QRegularExpression timed(QStringLiteral(
-        "^(.*\\S)(?:\\s+|(?<=\\d)T)(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.\\d{1,3})?)?"
-        "(?:\\s*([AaPp])\\.?[Mm]\\.?)?$"));
+    static const QRegularExpression timed(
+        QStringLiteral("^(.*\\S)(?:\\s+|(?<=\\d)T)(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.\\d{1,3})?)?"
+                       "(?:\\s*([AaPp])\\.?[Mm]\\.?)?$"));
     const QRegularExpressionMatch match = timed.match(text);
     if (!match.hasMatch())
         return std::nullopt;

@@ -21,8 +21,7 @@ class NumberText
     // no grouping, an optional "$" as the money formats write it) the same under every locale;
     // only text not in that form is read by the locale's rules as above. For stored amounts
     // and rates, which were written in the first form whatever the user's locale was.
-    static std::optional<double> readStored(const QString &text,
-                                            const QLocale &locale = QLocale());
+    static std::optional<double> readStored(const QString &text, const QLocale &locale = QLocale());
 
     // The plain text of a number: up to 15 significant digits, no grouping, no trailing zeros,
     // no trailing decimal point, "." as decimal point (123.5, 100, 0, -0.25).

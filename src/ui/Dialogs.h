@@ -27,8 +27,7 @@ public:
     // A question with Yes and No buttons.
     virtual Answer ask(const QString &title, const QString &text, MessageIcon icon) = 0;
     // A question with Yes, No and Cancel buttons; closing the box answers Cancel.
-    virtual Answer askYesNoCancel(const QString &title, const QString &text,
-                                  MessageIcon icon) = 0;
+    virtual Answer askYesNoCancel(const QString &title, const QString &text, MessageIcon icon) = 0;
     // An input box; nullopt when the user cancels.
     virtual std::optional<QString> inputText(const QString &title, const QString &prompt,
                                              const QString &initial = {}) = 0;

@@ -57,8 +57,8 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
                       : QStringLiteral("Date towed \"%1\" is not a date: 0 days counted.")
                             .arg(f.dateTowed));
     } else if (!out) {
-        notes << QStringLiteral("Date released \"%1\" is not a date: 0 days counted.")
-                     .arg(f.dateOut);
+        notes
+            << QStringLiteral("Date released \"%1\" is not a date: 0 days counted.").arg(f.dateOut);
     } else if (*out < *in) {
         notes << QStringLiteral("Released (%1) before towed (%2): 0 days counted.")
                      .arg(f.dateOut, f.dateTowed);
