@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     if (tarnvale::DatabaseRestore::checkDatabase(g_path).isEmpty()) {
         tarnvale::RecordStore store;
-        if (!store.open(g_path, tarnvale::RecordStore::OpenMode::ExistingOnly) || store.isReadOnly())
+        if (!store.open(g_path, tarnvale::RecordStore::OpenMode::ExistingOnly)
+            || store.isReadOnly())
             std::abort(); // the check and the store disagree
         const qint64 before = store.towRecordCount();
         store.addGroup(QStringLiteral("fuzz group"));

@@ -26,7 +26,8 @@
 namespace tarnvale {
 
 BackupWindow::BackupWindow(RecordStore &store, const SettingsFile &settings, Dialogs &dialogs,
-                           std::function<void()> closeStore, std::function<bool(const QString &path)> reopenStore,
+                           std::function<void()> closeStore,
+                           std::function<bool(const QString &path)> reopenStore,
                            std::function<void()> refresh, QWidget *parent)
     : QDialog(parent), m_store(store), m_settings(settings), m_dialogs(dialogs),
       m_closeStore(std::move(closeStore)), m_reopenStore(std::move(reopenStore)),

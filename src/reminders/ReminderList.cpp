@@ -13,8 +13,9 @@ ReminderList::ReminderList(RecordStore &store) : m_store(store) {}
 
 bool ReminderList::fail(const QSqlQuery &query)
 {
-    m_error = m_store.isOpen() ? DbError::fromSql(query.lastError())
-                               : DbError{DbError::kNotOpen, QStringLiteral("The database is not open.")};
+    m_error = m_store.isOpen()
+                  ? DbError::fromSql(query.lastError())
+                  : DbError{DbError::kNotOpen, QStringLiteral("The database is not open.")};
     return false;
 }
 

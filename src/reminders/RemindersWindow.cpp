@@ -111,7 +111,9 @@ void RemindersWindow::FillReminderList()
 
 QString RemindersWindow::entryText(const ReminderItem &row)
 {
-    return row.dateFor.isEmpty() ? row.item : row.item + QStringLiteral(" \u2014 due ") + row.dateFor;
+    if (row.dateFor.isEmpty())
+        return row.item;
+    return row.item + QStringLiteral(" \u2014 due ") + row.dateFor;
 }
 
 void RemindersWindow::AddReminder()

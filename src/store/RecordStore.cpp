@@ -108,18 +108,20 @@ bool RecordStore::connect(bool readOnly)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(m_path);
-    db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
-                                  : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    db.setConnectOptions(readOnly
+                             ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
+                             : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!db.open()) {
         const QString text = db.lastError().text();
         db = QSqlDatabase();
         close();
-        return fail(3051, text.isEmpty() ? QStringLiteral("The database could not be opened.") : text);
+        return fail(3051,
+                    text.isEmpty() ? QStringLiteral("The database could not be opened.") : text);
     }
     // Before any statement reads the schema: nothing in the file runs with our rights.
     QString reason;
-    if (!SchemaCheck::harden(db, readOnly ? SchemaCheck::Use::Inspecting : SchemaCheck::Use::Writing,
-                             &reason)) {
+    const auto use = readOnly ? SchemaCheck::Use::Inspecting : SchemaCheck::Use::Writing;
+    if (!SchemaCheck::harden(db, use, &reason)) {
         db = QSqlDatabase();
         close();
         return fail(3051, reason);

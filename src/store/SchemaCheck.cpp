@@ -54,7 +54,8 @@ const QList<OwnObject> &ownObjects()
                         "name TEXT NOT NULL DEFAULT '')")},
         // SQLite's own, made with the first AUTOINCREMENT table.
         {QStringLiteral("table"), QStringLiteral("sqlite_sequence"),
-         QStringLiteral("sqlite_sequence"), QStringLiteral("CREATE TABLE sqlite_sequence(name,seq)")},
+         QStringLiteral("sqlite_sequence"),
+         QStringLiteral("CREATE TABLE sqlite_sequence(name,seq)")},
     };
     return objects;
 }

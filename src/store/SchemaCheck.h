@@ -36,7 +36,8 @@ public:
     // Empty when the schema holds only the program's own objects (some may be missing: that
     // is the table check's business). nullopt, with the engine's reason, when the schema
     // cannot be read.
-    static std::optional<QStringList> foreignObjects(const QSqlDatabase &db, QString *error = nullptr);
+    static std::optional<QStringList> foreignObjects(const QSqlDatabase &db,
+                                                     QString *error = nullptr);
 
     // The objects for a message: the first few, then how many more.
     static QString describe(const QStringList &objects);
