@@ -20,8 +20,7 @@ QString crlf()
     return QString::fromUtf16(kCrLf);
 }
 
-constexpr int kIdRole = Qt::UserRole + 1;   // the row's id
-constexpr int kItemRole = Qt::UserRole + 2; // the row's item text
+constexpr int kIdRole = Qt::UserRole + 1; // the row's id
 
 // The toolbar picture: a note sheet with a green plus.
 QIcon addReminderIcon()
@@ -102,7 +101,6 @@ void RemindersWindow::FillReminderList()
         entry->setCheckState(row.done ? Qt::Checked : Qt::Unchecked);
         // The row itself, not its text: two items may read the same.
         entry->setData(kIdRole, row.id);
-        entry->setData(kItemRole, row.item);
     }
     m_listReady = true;
     // An empty table shows "0 items" too, so deleting the last item never leaves a stale count.
@@ -167,7 +165,8 @@ void RemindersWindow::CheckItem(int item)
         return;
     // A row that is gone (the list and the table disagree) changes nothing.
     const qint64 id = entry->data(kIdRole).toLongLong();
-    const QString text = entry->data(kItemRole).toString();
+    // The entry as shown, due date and all: it tells apart two items that read the same.
+    const QString text = entry->text();
     if (!m_reminders.setDone(id, true)) {
         reportError();
         return;

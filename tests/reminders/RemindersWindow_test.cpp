@@ -242,7 +242,7 @@ private Q_SLOTS:
         addRow(QStringLiteral("Invoice Dale"));
         addRow(QStringLiteral("Wash truck 2"));
         RemindersWindow w(m_store, *m_dialogs);
-        const QString text = entries(w).value(position).chopped(3); // the item, without its mark
+        const QString text = list(w)->item(position)->text();
         m_dialogs->queueAnswer(answer);
         list(w)->item(position)->setCheckState(Qt::Checked);
 
@@ -346,7 +346,8 @@ private Q_SLOTS:
         QTest::mouseClick(list(w)->viewport(), Qt::LeftButton, {},
                           QPoint(cell.left() + 10, cell.center().y()));
         QCOMPARE(m_dialogs->count(), 1);
-        QCOMPARE(m_dialogs->last().text, QStringLiteral("Delete From List?\r\nSweep the yard"));
+        QCOMPARE(m_dialogs->last().text,
+                 QStringLiteral("Delete From List?\r\nSweep the yard \u2014 due 1/1/2027"));
         QCOMPARE(entries(w), QStringList({"Order straps[ ]"}));
         QCOMPARE(status(w), QStringLiteral("1 items"));
     }
