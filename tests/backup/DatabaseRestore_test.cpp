@@ -51,6 +51,7 @@ private Q_SLOTS:
     void unpackAndReplace();
     void unusableBackups_data();
     void unusableBackups();
+    void reopenFailurePutsPreviousBack_data();
     void reopenFailurePutsPreviousBack();
 
 private:
@@ -233,8 +234,19 @@ void DatabaseRestoreTest::unusableBackups()
     QCOMPARE(files, QStringList{QStringLiteral("data.dll")});
 }
 
+void DatabaseRestoreTest::reopenFailurePutsPreviousBack_data()
+{
+    QTest::addColumn<bool>("previousOpens");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("previous reopened") << true << QStringLiteral("previous database is back in place.");
+    QTest::newRow("previous cannot be opened either")
+        << false << QStringLiteral("previous database is back in place, but it could not be opened either.");
+}
+
 void DatabaseRestoreTest::reopenFailurePutsPreviousBack()
 {
+    QFETCH(bool, previousOpens);
+    QFETCH(QString, says);
     QTemporaryDir dir;
     const QString db = dir.filePath(QStringLiteral("data.dll"));
     QVERIFY(makeDatabase(db, 25, QStringLiteral("current")));
@@ -244,11 +256,13 @@ void DatabaseRestoreTest::reopenFailurePutsPreviousBack()
 
     int reopened = 0;
     const RestoreResult result = DatabaseRestore::replace(
-        unpacked, db, [] {}, [&] { return ++reopened > 1; });
+        unpacked, db, [] {}, [&] { return ++reopened > 1 && previousOpens; });
     QVERIFY(!result.ok);
-    QVERIFY(result.error.contains(QStringLiteral("previous database is back in place")));
+    QVERIFY2(result.error.endsWith(says), qPrintable(result.error));
     QCOMPARE(reopened, 2);
     QCOMPARE(readFile(db), before);
+    // Only the database is left: the kept name went back to it.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("data.dll")});
 }
 
 QTEST_GUILESS_MAIN(DatabaseRestoreTest)
