@@ -117,6 +117,21 @@ QString DateText::shortForm(const QDate &date, const QLocale &locale)
     return locale.toString(date, fourDigitYearFormat(locale.dateFormat(QLocale::ShortFormat)));
 }
 
+QString DateText::shortFormHint(const QLocale &locale)
+{
+    const QString format = fourDigitYearFormat(locale.dateFormat(QLocale::ShortFormat));
+    QString hint;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'') {
+            quoted = !quoted;
+            continue;
+        }
+        hint += quoted ? c : c == u'd' ? u'D' : c == u'y' ? u'Y' : c;
+    }
+    return hint;
+}
+
 QString DateText::today(const QLocale &locale)
 {
     return shortForm(QDate::currentDate(), locale);

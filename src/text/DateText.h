@@ -17,6 +17,8 @@ class DateText
     // a two-digit year would be read back in the wrong century.
     static QString shortForm(const QDate &date, const QLocale &locale = QLocale());
     static QString today(const QLocale &locale = QLocale());
+    // How shortForm() writes a date, for a prompt: "M/D/YYYY" in en_US, "DD.MM.YYYY" in de_DE.
+    static QString shortFormHint(const QLocale &locale = QLocale());
 
     // The long form "MMMM dd, yyyy" with the locale's month names ("March 05, 2005").
     static QString longForm(const QDate &date, const QLocale &locale = QLocale());

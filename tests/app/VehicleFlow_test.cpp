@@ -293,26 +293,53 @@ class VehicleFlowTest : public QObject
         QCOMPARE(text(form, "lstGroups"), QString("<None>"));
     }
 
-    void rightClickLeavesTheSheet()
+    void selectionOwnsSheetSummaryAndPrint()
     {
         Program p;
         TowRecord r;
         r.set(TowField::vehyear, "1999");
         r.set(TowField::custname, "first");
+        r.set(TowField::towedfee, "100.00");
         const qint64 a = *p.context->store.addTowRecord(r);
         r.set(TowField::custname, "second");
+        r.set(TowField::towedfee, "7.00");
         const qint64 b = *p.context->store.addTowRecord(r);
-        p.browser()->RefContactList();
+        QVERIFY(p.context->database.AddGroup("Empty") == 1);
         p.click(p.model()->vehicleIndex(a), Qt::LeftButton);
+        QCOMPARE(p.label("Label7"), QString("100.00"));
+
+        // A right click selects the vehicle as a left click does, then offers its menu.
         p.click(p.model()->vehicleIndex(b), Qt::RightButton);
         QCOMPARE(p.browser()->SelNde().id(), QString::number(b));
-        QCOMPARE(p.sheetValue("Name:"), QString("FIRST"));
-        // A group click lists but does not clear the summary or the print values.
-        QVERIFY(p.context->database.AddGroup("Empty") == 1);
+        QCOMPARE(p.sheetValue("Name:"), QString("SECOND"));
+        QCOMPARE(p.label("Label7"), QString("7.00"));
+        QCOMPARE(p.browser()->printSnapshot().customerName, QString("second"));
+
+        // A group: its vehicles, no figures of the last vehicle, and nothing to print.
         p.click(p.model()->groupIndex(p.context->store.groupIdByName("Empty")), Qt::LeftButton);
         QCOMPARE(p.browser()->list()->rowCount(), 0);
         QCOMPARE(p.browser()->list()->columnCount(), 6);
-        QCOMPARE(p.browser()->printSnapshot().customerName, QString("first"));
+        QCOMPARE(p.label("Label7"), QString());
+        QCOMPARE(p.label("Label1"), QString());
+        p.window->command("mnuprint")->trigger();
+        QCOMPARE(p.dialogs.last().text, QString("Please Select A Record To Print"));
+        QVERIFY(Program::shown("frmprint").isEmpty());
+
+        // The vehicle shown is read again after a change, and forgotten once removed.
+        p.click(p.model()->vehicleIndex(a), Qt::LeftButton);
+        TowRecord changed = *p.context->store.towRecord(a);
+        changed.set(TowField::towedfee, "250.00");
+        QVERIFY(p.context->store.updateTowRecord(changed));
+        p.browser()->RefContactList();
+        QCOMPARE(p.label("Label7"), QString("250.00"));
+        QCOMPARE(p.browser()->printSnapshot().towFee, QString("250.00"));
+        QCOMPARE(p.browser()->tree()->currentIndex(), p.model()->vehicleIndex(a));
+        QVERIFY(p.context->store.removeTowRecord(a));
+        p.browser()->RefContactList();
+        QVERIFY(!p.browser()->SelNde().isSet());
+        QCOMPARE(p.label("Label7"), QString());
+        QCOMPARE(p.browser()->list()->rowCount(), 0);
+        QVERIFY(!p.browser()->printSnapshot().hasRecord);
     }
 };
 
