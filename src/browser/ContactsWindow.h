@@ -50,7 +50,9 @@ public:
     void RefContactList();
 
     const SelectedNode &SelNde() const { return m_selected; }
-    const PrintSnapshot &printSnapshot() const { return m_snapshot; }
+    // The values the charge sheet is printed from: the vehicle selected now, read afresh;
+    // empty (nothing to print) when the selected node is not a vehicle or it is gone.
+    PrintSnapshot printSnapshot() const;
 
     // The context menus popped up on a right click of a group or vehicle node.
     void setContextMenus(QMenu *groupMenu, QMenu *vehicleMenu);
@@ -83,15 +85,20 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Fills the list and the summary for the selected node: a vehicle's sheet and figures, a
+    // group's vehicles with an empty summary.
+    void showSelected();
     void fillGroupList(const QString &groupName);
     void fillVehicleSheet(const QString &idText);
     void showSheet(const SheetContents &contents);
+    void clearSummary();
+    // After a rebuild: the selected node again, or nothing when it is gone.
+    void reselect();
     void applyExpansion();
     // Where a node is after a rebuild: "R", "O", "G<GROUPID>" or "C<id>".
     static QString nodeIdentity(const QModelIndex &index);
     QModelIndex indexOfIdentity(const QString &identity) const;
     bool treeKeyPress(QKeyEvent *event);
-    void refillList();
 
     ModDatabase &m_database;
     const SettingsFile &m_settings;
@@ -110,14 +117,11 @@ private:
     QMenu *m_groupMenu = nullptr;
     QMenu *m_vehicleMenu = nullptr;
     SelectedNode m_selected;
-    PrintSnapshot m_snapshot;
     Qt::MouseButton m_lastButton = Qt::LeftButton;
-    bool m_built = false;       // the tree has been built once
     bool m_rebuilding = false;
     QHash<QString, bool> m_userExpansion; // nodes opened (true) or closed by the user
     bool m_keyMoved = false;    // the current node is moving by the keyboard
     bool m_restoring = false;   // the current node is being put back after a rebuild
-    QString m_listTag;          // the tag of the node whose contents the list shows
     int m_sortColumn = -1;      // the order of a vehicle list, as the user last chose it
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
