@@ -30,6 +30,12 @@ QString plainText(const QByteArray &bytes)
 
 } // namespace
 
+struct ReportDocument::Sheet
+{
+    QSizeF paper; // the whole sheet
+    QRectF body;  // where the text goes: the sheet less its margins
+};
+
 ReportDocument::ReportDocument()
     : m_layout(RtfReader::Result().pageLayout()), m_dpi(RtfReader::defaultDpi())
 {
@@ -39,24 +45,75 @@ bool ReportDocument::setRtf(const QByteArray &rtf)
 {
     m_rtf = rtf;
     m_message.clear();
+    // A document that has a layout lays itself out again after every piece the reader adds,
+    // which makes reading a table or a long line grow with the square of its size: it is
+    // read with none and gets a fresh one, laid out once, when it is whole.
+    m_document.setDocumentLayout(nullptr); // deletes the old one
     const RtfReader::Result result = RtfReader::read(rtf, m_document, m_dpi);
+    m_notes = result.notes;
     if (!result.ok) {
         m_rtf.clear();
         m_message = plainText(rtf);
         m_document.setPlainText(m_message);
         m_layout = RtfReader::Result().pageLayout();
+        layOut();
         return false;
     }
     m_layout = result.pageLayout();
+    layOut();
     return true;
 }
 
 void ReportDocument::setMessage(const QString &line)
 {
     m_rtf.clear();
+    m_notes.clear();
     m_message = line;
     m_document.setPlainText(line);
     m_layout = RtfReader::Result().pageLayout();
+    layOut();
+}
+
+ReportDocument::Sheet ReportDocument::sheet(const QPageLayout &layout) const
+{
+    const QRectF paper = layout.fullRect(QPageLayout::Inch);
+    const QRectF paint = layout.paintRect(QPageLayout::Inch);
+    return Sheet{QSizeF(paper.width() * m_dpi, paper.height() * m_dpi),
+                 QRectF(paint.left() * m_dpi, paint.top() * m_dpi, paint.width() * m_dpi,
+                        paint.height() * m_dpi)};
+}
+
+// The shown document is laid out page by page for its own sheet, once: a view only paints
+// the pages it shows.
+void ReportDocument::layOut()
+{
+    m_document.setDocumentMargin(0);
+    m_document.setPageSize(sheet(m_layout).body.size());
+}
+
+QSizeF ReportDocument::paperSize() const
+{
+    return sheet(m_layout).paper;
+}
+
+void ReportDocument::paintPage(QPainter &painter, int page) const
+{
+    paint(painter, const_cast<QTextDocument &>(m_document), page, sheet(m_layout));
+}
+
+void ReportDocument::paint(QPainter &painter, QTextDocument &body, int page,
+                           const Sheet &sheet) const
+{
+    const QSizeF size = sheet.body.size();
+    const QRectF view(0, page * size.height(), size.width(), size.height());
+    painter.save();
+    painter.translate(sheet.body.left(), sheet.body.top() - view.top());
+    painter.setClipRect(view, Qt::IntersectClip);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = view;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    body.documentLayout()->draw(&painter, context);
+    painter.restore();
 }
 
 void ReportDocument::rebuild(QTextDocument &target) const
@@ -74,35 +131,30 @@ qreal ReportDocument::textWidth() const
 
 bool ReportDocument::print(QPagedPaintDevice &device, int copies) const
 {
-    // A fresh copy laid out page by page for this device; the shown document is not touched.
+    // A fresh copy laid out for this device's page; the shown document is not touched.
+    const QPageLayout layout = device.pageLayout();
+    const Sheet page = sheet(layout);
+    if (page.body.width() <= 0 || page.body.height() <= 0)
+        return false;
     QTextDocument copy;
+    copy.setDefaultFont(m_document.defaultFont());
     rebuild(copy);
     copy.setDocumentMargin(0);
-    const QRectF paint = device.pageLayout().paintRect(QPageLayout::Inch);
-    if (paint.width() <= 0 || paint.height() <= 0)
-        return false;
-    const QSizeF page(paint.width() * m_dpi, paint.height() * m_dpi);
-    copy.setPageSize(page);
+    copy.setPageSize(page.body.size());
     QPainter painter;
     if (!painter.begin(&device))
         return false;
-    QAbstractTextDocumentLayout *layout = copy.documentLayout();
     const int pages = std::max(1, copy.pageCount());
-    const qreal scaleX = device.width() / page.width();
-    const qreal scaleY = device.height() / page.height();
+    // The painter starts at the device's paint rectangle; pages are drawn from the sheet's
+    // corner, in the document's pixels.
+    const qreal scale = device.width() / page.body.width();
     for (int n = 0; n < pages * std::max(1, copies); ++n) {
-        const int i = n % pages;
         if (n > 0 && !device.newPage())
             return false;
-        const QRectF view(0, i * page.height(), page.width(), page.height());
         painter.save();
-        painter.scale(scaleX, scaleY);
-        painter.translate(0, -view.top());
-        painter.setClipRect(view);
-        QAbstractTextDocumentLayout::PaintContext context;
-        context.clip = view;
-        context.palette.setColor(QPalette::Text, Qt::black);
-        layout->draw(&painter, context);
+        painter.scale(scale, scale);
+        painter.translate(-page.body.topLeft());
+        paint(painter, copy, n % pages, page);
         painter.restore();
     }
     return painter.end();

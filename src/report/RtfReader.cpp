@@ -3,7 +3,10 @@
 #include <QColor>
 #include <QGuiApplication>
 #include <QHash>
+#include <QBuffer>
 #include <QImage>
+#include <QImageReader>
+#include <QtMath>
 #include <QList>
 #include <QScreen>
 #include <QSet>
@@ -172,6 +175,7 @@ class Parser
     void endParagraph();
     void finishBlock();
     void cellEnd();
+    bool tablesFull();
     void rowEnd();
     void startTable();
     void endTable();
@@ -181,6 +185,11 @@ class Parser
     Border *borderTarget();
     qreal px(int twips) const { return twips * m_pxPerTwip; }
     QColor color(int index) const;
+    void note(const QString &text)
+    {
+        if (!m_result.notes.contains(text))
+            m_result.notes.append(text);
+    }
 
     const QByteArray &m_in;
     qsizetype m_pos = 0;
@@ -215,6 +224,7 @@ class Parser
 
     Picture m_picture;
     int m_pictureCount = 0;
+    qint64 m_decodedPixels = 0;
 
     RowDef m_rowDef;
     enum class BorderTarget { None, Cell, Row, Para } m_borderKind = BorderTarget::None;
@@ -225,6 +235,7 @@ class Parser
     bool m_cellDone = false;
     bool m_rowDone = false;
     int m_widestRow = 0;
+    int m_cells = 0; // cell marks read, in every table of the document
 };
 
 RtfReader::Result Parser::run()
@@ -286,6 +297,8 @@ void Parser::pushGroup()
     m_skipChars = 0;
     if (int(m_stack.size()) >= RtfReader::kMaxDepth) {
         m_overflow = 1;
+        note(QStringLiteral("Parts nested deeper than %1 levels were left out.")
+                 .arg(RtfReader::kMaxDepth));
         return;
     }
     m_stack.push_back(m_state);
@@ -849,15 +862,44 @@ void Parser::finishPicture()
     m_picture = Picture();
     if (picture.kind == Picture::Unknown || picture.data.isEmpty() || m_state.chr.invisible())
         return;
-    QImage image;
-    if (!image.loadFromData(picture.data, picture.kind == Picture::Png ? "PNG" : "JPEG"))
+    QBuffer buffer(&picture.data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, picture.kind == Picture::Png ? "PNG" : "JPEG");
+    const QSize pixels = reader.size(); // from the header, before anything is decoded
+    if (pixels.isEmpty())
         return;
+    const qint64 count = qint64(pixels.width()) * pixels.height();
+    if (count > RtfReader::kMaxPicturePixels) {
+        note(QStringLiteral("A picture of %1 x %2 pixels was left out: pictures of more than "
+                            "%3 million pixels are not shown.")
+                 .arg(pixels.width())
+                 .arg(pixels.height())
+                 .arg(RtfReader::kMaxPicturePixels / 1000000));
+        return;
+    }
+    if (m_decodedPixels + count > RtfReader::kMaxDocumentPixels) {
+        note(QStringLiteral("Pictures were left out: the pictures of a document may have "
+                            "%1 million pixels in all.")
+                 .arg(RtfReader::kMaxDocumentPixels / 1000000));
+        return;
+    }
+    m_decodedPixels += count;
     qreal width = picture.goalWidth > 0 ? picture.goalWidth * m_pxPerTwip
-                                        : image.width() * m_pxPerTwip * 15.0;
+                                        : pixels.width() * m_pxPerTwip * 15.0;
     qreal height = picture.goalHeight > 0 ? picture.goalHeight * m_pxPerTwip
-                                          : image.height() * m_pxPerTwip * 15.0;
+                                          : pixels.height() * m_pxPerTwip * 15.0;
     width = std::min(width * picture.scaleX / 100.0, 20000.0);
     height = std::min(height * picture.scaleY / 100.0, 20000.0);
+    // Kept at no more than print resolution for the size it is shown at: a large photo
+    // placed as a small logo costs the memory of the logo, in the document and in a PDF.
+    const qreal dotsPerPixel = RtfReader::kPictureDpi / (m_pxPerTwip * 1440.0);
+    const QSize wanted(std::max(1, qCeil(width * dotsPerPixel)),
+                       std::max(1, qCeil(height * dotsPerPixel)));
+    if (wanted.width() < pixels.width() || wanted.height() < pixels.height())
+        reader.setScaledSize(pixels.scaled(wanted, Qt::KeepAspectRatio));
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        return;
     const QString name = QStringLiteral("rtfpicture:%1").arg(++m_pictureCount);
     m_doc.addResource(QTextDocument::ImageResource, QUrl(name), QVariant(image));
     QTextImageFormat format;
@@ -1066,7 +1108,7 @@ void Parser::flushText()
 // table that has just ended.
 void Parser::prepareContent()
 {
-    if (m_state.para.inTable) {
+    if (m_state.para.inTable && (m_table || m_cells < RtfReader::kMaxCells)) {
         enterCellForContent();
     } else if (m_table) {
         endTable();
@@ -1170,8 +1212,24 @@ void Parser::appendColumn()
     }
 }
 
+// Past the limit on cells, cell and row marks are read as a tab and a line break in the
+// last cell: the text stays, the table grows no more.
+bool Parser::tablesFull()
+{
+    if (m_cells < RtfReader::kMaxCells)
+        return false;
+    note(QStringLiteral("Table cells beyond the first %1 were shown as plain text.")
+             .arg(RtfReader::kMaxCells));
+    return true;
+}
+
 void Parser::cellEnd()
 {
+    if (tablesFull()) {
+        addText(QStringLiteral("\t"));
+        return;
+    }
+    ++m_cells;
     flushText();
     const bool wasInTable = m_state.para.inTable;
     m_state.para.inTable = true;
@@ -1183,6 +1241,10 @@ void Parser::cellEnd()
 
 void Parser::rowEnd()
 {
+    if (tablesFull()) {
+        addText(QString(QChar::LineSeparator));
+        return;
+    }
     flushText();
     if (!m_table)
         return;

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QAbstractTextDocumentLayout>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "TestFolder.h"
@@ -42,6 +44,21 @@ class ReportDocumentTest : public QObject
 
   private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    // A document read again is not laid out piece by piece while it is read (which made a
+    // wide table row or a very long value freeze the window): its old layout is dropped
+    // and the new one lays the whole document out once.
+    void readingDoesNotLayOutPieceByPiece()
+    {
+        ReportDocument report;
+        QVERIFY(report.setRtf(longDocument(5)));
+        QCOMPARE(report.pageCount(), 1);
+        QSignalSpy laidOut(report.document().documentLayout(),
+                           &QAbstractTextDocumentLayout::documentSizeChanged);
+        QVERIFY(report.setRtf(longDocument(200)));
+        QCOMPARE(laidOut.count(), 0);
+        QVERIFY(report.pageCount() > 1);
+    }
 
     void pdfPages_data()
     {

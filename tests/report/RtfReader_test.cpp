@@ -59,6 +59,24 @@ QByteArray imageBytes(const char *format, QColor colour)
     return bytes;
 }
 
+// A real JPEG whose header claims another size: what a reader sees before decoding it.
+QByteArray jpegClaiming(int width, int height)
+{
+    QByteArray bytes = imageBytes("JPEG", Qt::green);
+    const qsizetype sof = bytes.indexOf("\xFF\xC0");
+    Q_ASSERT(sof > 0);
+    bytes[sof + 5] = char(height >> 8);
+    bytes[sof + 6] = char(height & 0xFF);
+    bytes[sof + 7] = char(width >> 8);
+    bytes[sof + 8] = char(width & 0xFF);
+    return bytes;
+}
+
+QByteArray picture(const QByteArray &bytes, const char *kind = "jpegblip")
+{
+    return QByteArray("{\\pict\\") + kind + "\\picwgoal1440\\pichgoal720 " + hex(bytes) + "}";
+}
+
 QList<QTextImageFormat> imagesOf(const QTextDocument &doc)
 {
     QList<QTextImageFormat> images;
@@ -449,6 +467,70 @@ class RtfReaderTest : public QObject
         const QColor pixel = image.pixelColor(1, 1);
         QVERIFY2(qAbs(pixel.red() - colour.red()) < 16 && qAbs(pixel.blue() - colour.blue()) < 16,
                  qPrintable(pixel.name()));
+    }
+
+    // What passes a limit is left out and named; what is within it is still read.
+    void limits_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<int>("pictures");
+        QTest::addColumn<int>("xs");
+        QTest::addColumn<QString>("note");
+        const QByteArray small = picture(imageBytes("PNG", Qt::red), "pngblip");
+        QTest::newRow("within every limit") << "{\\rtf1 x" + small + "}" << 1 << 1 << QString();
+        QTest::newRow("a picture of more pixels than any photo")
+            << "{\\rtf1 x" + picture(jpegClaiming(10000, 10000)) + small + "}" << 1 << 1
+            << "A picture of 10000 x 10000 pixels was left out: pictures of more than 40 "
+               "million pixels are not shown.";
+        QTest::newRow("pictures past the document's pixels")
+            << "{\\rtf1 x" + picture(jpegClaiming(6000, 6000)) + picture(jpegClaiming(6000, 6000)) +
+                   picture(jpegClaiming(6000, 6000)) + "}"
+            << 2 << 1
+            << "Pictures were left out: the pictures of a document may have 100 million "
+               "pixels in all.";
+        QByteArray cells = "{\\rtf1 ";
+        for (int row = 0; row < 201; ++row) {
+            cells += "\\trowd\\cellx1000\\cellx2000\\intbl";
+            for (int cell = 0; cell < 50; ++cell)
+                cells += " x\\cell";
+            cells += "\\row\n";
+        }
+        QTest::newRow("cells past the document's limit")
+            << cells + "\\pard\\intbl x\\cell\\row}" << 0 << 10051
+            << "Table cells beyond the first 10000 were shown as plain text.";
+        QTest::newRow("groups nested past the limit")
+            << "{\\rtf1 x" + QByteArray(300, '{') + "deep" + QByteArray(300, '}') + "}" << 0 << 1
+            << "Parts nested deeper than 200 levels were left out.";
+    }
+    void limits()
+    {
+        QFETCH(QByteArray, rtf);
+        QTextDocument doc;
+        const RtfReader::Result result = RtfReader::read(rtf, doc, kDpi);
+        QVERIFY(result.ok);
+        QTEST(result.pictures, "pictures");
+        QTEST(int(doc.toPlainText().count(QLatin1Char('x'))), "xs");
+        QFETCH(QString, note);
+        QCOMPARE(result.notes, note.isEmpty() ? QStringList() : QStringList{note});
+    }
+
+    // A large photo placed as a one-inch logo is kept at print resolution for that size.
+    void largePictureKeptAtPrintResolution()
+    {
+        QImage photo(3000, 1500, QImage::Format_RGB32);
+        photo.fill(Qt::blue);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        photo.save(&buffer, "PNG");
+        QTextDocument doc;
+        QCOMPARE(RtfReader::read("{\\rtf1 " + picture(png, "pngblip") + "}", doc, kDpi).pictures, 1);
+        const QList<QTextImageFormat> images = imagesOf(doc);
+        QCOMPARE(images.size(), 1);
+        QCOMPARE(images[0].width(), 96.0); // shown one inch wide
+        const QImage kept =
+            doc.resource(QTextDocument::ImageResource, QUrl(images[0].name())).value<QImage>();
+        QCOMPARE(kept.size(), QSize(300, 150)); // 300 dots to the inch
     }
 
     void pageSetup_data()
