@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTextDocument>
 
+#include "RtfReader.h"
+
 class QPagedPaintDevice;
 class QPainter;
 
@@ -52,14 +54,16 @@ class ReportDocument
   private:
     struct Sheet; // one page's geometry, in the document's pixels
     Sheet sheet(const QPageLayout &layout) const;
-    void rebuild(QTextDocument &target) const;
+    RtfReader::Result rebuild(QTextDocument &target) const;
     void layOut();
-    void paint(QPainter &painter, QTextDocument &body, int page, const Sheet &sheet) const;
+    void paint(QPainter &painter, QTextDocument &body, const RtfReader::Result &parts, int page,
+               const Sheet &sheet) const;
 
     QTextDocument m_document;
     QByteArray m_rtf;
     QString m_message;
     QStringList m_notes;
+    RtfReader::Result m_parts; // the header and footer
     QPageLayout m_layout;
     qreal m_dpi;
 };

@@ -17,6 +17,9 @@
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
+#include <QTextFormat>
+
+#include <memory>
 
 class QTextDocument;
 
@@ -36,6 +39,18 @@ class RtfReader
     static constexpr qint64 kMaxPicturePixels = 40'000'000;
     static constexpr qint64 kMaxDocumentPixels = 100'000'000;
     static constexpr qreal kPictureDpi = 300;
+    // Headers, footers, text boxes and anchored pictures in one document.
+    static constexpr int kMaxParts = 200;
+
+    // Properties of the formats the reader makes that a painter draws itself.
+    enum Property {
+        DoubleUnderline = QTextFormat::UserProperty + 1, // bool, on characters
+        LeaderTabs,                                      // QList<QVariant> of stop positions
+        BorderTop,                                       // QPen, on paragraphs; then
+        BorderLeft,                                      // the other sides in RTF's order
+        BorderBottom,
+        BorderRight
+    };
 
     struct Result
     {
@@ -46,6 +61,11 @@ class RtfReader
         int pictures = 0;                              // pictures placed in the document
         int tables = 0;                                // tables placed in the document
         QStringList notes; // what was left out because it passed a limit, one line each
+        // The page's header and footer (those of the first page when titlePage), at
+        // headerTwips from the sheet's top and footerTwips from its bottom.
+        std::shared_ptr<QTextDocument> header, footer, firstHeader, firstFooter;
+        int headerTwips = 720, footerTwips = 720;
+        bool titlePage = false;
 
         // The page size and margins the document asks for.
         QPageLayout pageLayout() const;
