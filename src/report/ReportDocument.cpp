@@ -163,6 +163,8 @@ void drawDecorations(QPainter &painter, const QTextDocument &document, const QRe
                         continue;
                     const qreal from = origin.x() + line.cursorToX(i) + 3;
                     const qreal to = origin.x() + line.cursorToX(i + 1) - 3;
+                    if (to - from < 6)
+                        continue; // a tab at the end of a line leads to nothing
                     for (qreal x = from; x <= to; x += 4)
                         painter.drawPoint(QPointF(x, baseline));
                 }
@@ -178,8 +180,8 @@ void drawDecorations(QPainter &painter, const QTextDocument &document, const QRe
                     const int end = std::min(fragment.position() - block.position() +
                                                  fragment.length(),
                                              line.textStart() + line.textLength());
-                    if (start >= end)
-                        continue;
+                    if (start >= end || chars.mid(start, end - start).trimmed().isEmpty())
+                        continue; // a tab or blank left at the end of a line is not underlined
                     const QFontMetricsF metrics(f.font());
                     const qreal width = std::max(0.5, metrics.lineWidth());
                     const qreal y = baseline + metrics.underlinePos() + 2 * width + 0.5;

@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -55,6 +56,8 @@ ReportWindow::ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &se
     connect(m_pdf, &QPushButton::clicked, this, &ReportWindow::saveAsPdf);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     resize(900, 860);
+    if (const QScreen *screen = this->screen())
+        resize(width(), std::min(height(), screen->availableGeometry().height() - 40));
 }
 
 ReportWindow::~ReportWindow()
