@@ -44,8 +44,9 @@ for rtf in $fixtures; do
     tp=$(pdfinfo "$theirs" 2>/dev/null | awk '/^Pages:/ {print $2}')
     pdftotext "$ours" "$OUT/$name.ours.txt"
     pdftotext "$theirs" "$OUT/$name.lo.txt"
-    tr -s '[:space:]' '\n' <"$OUT/$name.ours.txt" >"$OUT/$name.ours.words"
-    tr -s '[:space:]' '\n' <"$OUT/$name.lo.txt" >"$OUT/$name.lo.words"
+    # Dot leaders are text in LibreOffice's PDF and drawn in ours: runs of dots are left out.
+    sed -E 's/\.{4,}/ /g' "$OUT/$name.ours.txt" | tr -s '[:space:]' '\n' | sed '/^$/d' >"$OUT/$name.ours.words"
+    sed -E 's/\.{4,}/ /g' "$OUT/$name.lo.txt" | tr -s '[:space:]' '\n' | sed '/^$/d' >"$OUT/$name.lo.words"
     onlyours=$(diff <(sort "$OUT/$name.ours.words") <(sort "$OUT/$name.lo.words") | grep '^<' | cut -c3- | tr '\n' ' ' || true)
     onlytheirs=$(diff <(sort "$OUT/$name.ours.words") <(sort "$OUT/$name.lo.words") | grep '^>' | cut -c3- | tr '\n' ' ' || true)
     order=same

@@ -169,6 +169,15 @@ int main(int argc, char *argv[])
     std::printf("report window, shipped template, a 100000-character customer name: %.0f ms, "
                 "%.2fx with an ordinary record (%.0f ms)\n",
                 longWindow, longWindow / std::max(ordinaryWindow, 0.001), ordinaryWindow);
+    // The word processor templates of the tests.
+    for (const QFileInfo &fixture :
+         QDir(QStringLiteral(TARNVALE_FIXTURES)).entryInfoList({QStringLiteral("*.rtf")})) {
+        QFile file(fixture.filePath());
+        file.open(QIODevice::ReadOnly);
+        const double ms = windowMs(file.readAll(), snapshot);
+        std::printf("report window, template %s: %.0f ms, %.2fx the shipped template\n",
+                    qPrintable(fixture.fileName()), ms, ms / std::max(ordinaryWindow, 0.001));
+    }
     const double wideWindow = windowMs(wideRow(2000), snapshot);
     std::printf("report window, a row of 2000 cells: %.0f ms, %.2fx the shipped template\n",
                 wideWindow, wideWindow / std::max(ordinaryWindow, 0.001));

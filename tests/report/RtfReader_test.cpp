@@ -796,7 +796,10 @@ class RtfReaderTest : public QObject
         const QByteArray sample =
             "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
             "\\pard\\qc\\b Title\\b0\\par\\trowd\\clbrdrb\\brdrs\\cellx2000\\cellx4000"
-            "\\pard\\intbl a\\cell\\u233?b\\cell\\row\\pard{\\pict\\pngblip 89504e47}\\'e9\\par}";
+            "\\pard\\intbl a\\cell\\u233?b\\cell\\row\\pard{\\pict\\pngblip 89504e47}\\'e9\\par"
+            "{\\header\\pard\\cbpat1\\brdrb\\brdrs x\\par}{\\footerf y{\\bin2 }}\\par"
+            "{\\shp{\\*\\shpinst\\shpleft10\\shpright900{\\sp{\\sn pib}{\\sv {\\pict\\pngblip 89}}}"
+            "{\\shptxt\\trowd\\cellx500\\intbl z\\cell\\row}}}\\tldot\\tqr\\tx9000{\\f1\\uldb q}\\par}";
         QRandomGenerator random(20260101);
         for (int round = 0; round < 3000; ++round) {
             QByteArray rtf = sample;
