@@ -34,6 +34,7 @@ class ReportWindow : public QWidget
 
     // The pages as they will print.
     PageView *preview() const { return m_preview; }
+    const PrintSnapshot &snapshot() const { return m_snapshot; }
     const ReportDocument &report() const { return m_report; }
 
   public Q_SLOTS:
