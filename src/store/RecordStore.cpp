@@ -1,6 +1,7 @@
 #include "RecordStore.h"
 
 #include <QAtomicInteger>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -183,6 +184,10 @@ bool RecordStore::open(const QString &path, OpenMode mode)
         if (!ok) {
             db = QSqlDatabase();
             close();
+            // A file made by this call and left without its tables would be refused as empty
+            // at the next start: it goes again, and the next start makes it afresh.
+            if (!existed)
+                QFile::remove(path);
             return false;
         }
     }

@@ -1,4 +1,5 @@
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -57,6 +58,7 @@ class RecordStoreTest : public QObject
 
 private Q_SLOTS:
     void freshDatabaseIsCreatedWithFourTables();
+    void failedCreationLeavesNoFile();
     void existingOnlyNeverCreates();
     void badFilesAreRefusedAndUntouched_data();
     void badFilesAreRefusedAndUntouched();
@@ -94,6 +96,19 @@ void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
     // Opening it again, even as an existing-only file, works and keeps it.
     RecordStore again;
     QVERIFY(again.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+}
+
+void RecordStoreTest::failedCreationLeavesNoFile()
+{
+    test::TestFolder folder;
+    // No journal can be made beside it, so the tables cannot be written.
+    QVERIFY(QDir().mkdir(folder.databasePath() + "-journal"));
+    RecordStore store;
+    QVERIFY(!store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    QVERIFY(!store.isOpen());
+    QVERIFY(!QFile::exists(folder.databasePath()));
+    QVERIFY(QDir().rmdir(folder.databasePath() + "-journal"));
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
 }
 
 void RecordStoreTest::existingOnlyNeverCreates()
