@@ -1,9 +1,8 @@
 #include "ChargeSheet.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 
+#include "DocumentFile.h"
 #include "ProgramFolder.h"
 #include "ReportFiller.h"
 #include "SettingsFile.h"
@@ -59,17 +58,21 @@ ChargeSheet::Outcome ChargeSheet::build(const ProgramFolder &folder, const Setti
                                         const PrintSnapshot &snapshot, const QDate &today)
 {
     const QString path = templatePath(folder);
-    const QFileInfo info(path);
-    if (!info.exists())
-        return someError(53, QStringLiteral("File not found"));
-    QFile file(path);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    switch (const DocumentFile::Status status = DocumentFile::read(path, bytes)) {
+    case DocumentFile::Status::Ok:
+        break;
+    case DocumentFile::Status::Missing:
+        return someError(53, DocumentFile::describe(status));
+    case DocumentFile::Status::Unreadable:
         return failure(settings.companyName(), QStringLiteral("File: ") + path +
                                                    QStringLiteral(" is Open, Please Close It"));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    case DocumentFile::Status::NotRegular:
+    case DocumentFile::Status::TooLarge:
         return failure(settings.companyName(), QStringLiteral("File: ") + path +
-                                                   QStringLiteral(" is Open, Please Close It"));
+                                                   QStringLiteral(" is ") +
+                                                   DocumentFile::describe(status));
+    }
 
     // The source is held as Latin-1 text so that every byte comes back as it was; the
     // values put in are plain ASCII (see ReportFiller::escape).

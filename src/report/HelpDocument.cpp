@@ -1,8 +1,6 @@
 #include "HelpDocument.h"
 
-#include <QFile>
-#include <QFileInfo>
-
+#include "DocumentFile.h"
 #include "ProgramFolder.h"
 #include "ReportDocument.h"
 
@@ -42,17 +40,13 @@ QString HelpDocument::path(const ProgramFolder &folder) const
 bool HelpDocument::load(const ProgramFolder &folder, ReportDocument &document) const
 {
     const QString file = path(folder);
-    if (!QFileInfo::exists(file)) {
+    QByteArray bytes;
+    const DocumentFile::Status status = DocumentFile::read(file, bytes);
+    if (status == DocumentFile::Status::Missing) {
         document.setMessage(QStringLiteral("This help document could not be found: ") + file);
         return false;
     }
-    QFile in(file);
-    if (QFileInfo(file).isDir() || !in.open(QIODevice::ReadOnly)) {
-        document.setMessage(QStringLiteral("This help document could not be read: ") + file);
-        return false;
-    }
-    const QByteArray bytes = in.readAll();
-    if (in.error() != QFileDevice::NoError) {
+    if (status != DocumentFile::Status::Ok) {
         document.setMessage(QStringLiteral("This help document could not be read: ") + file);
         return false;
     }

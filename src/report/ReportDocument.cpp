@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QFontMetricsF>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -30,6 +33,12 @@ QString plainText(const QByteArray &bytes)
 
 } // namespace
 
+struct ReportDocument::Sheet
+{
+    QSizeF paper; // the whole sheet
+    QRectF body;  // where the text goes: the sheet less its margins
+};
+
 ReportDocument::ReportDocument()
     : m_layout(RtfReader::Result().pageLayout()), m_dpi(RtfReader::defaultDpi())
 {
@@ -39,32 +48,207 @@ bool ReportDocument::setRtf(const QByteArray &rtf)
 {
     m_rtf = rtf;
     m_message.clear();
+    // A document that has a layout lays itself out again after every piece the reader adds,
+    // which makes reading a table or a long line grow with the square of its size: it is
+    // read with none and gets a fresh one, laid out once, when it is whole.
+    m_document.setDocumentLayout(nullptr); // deletes the old one
     const RtfReader::Result result = RtfReader::read(rtf, m_document, m_dpi);
+    m_notes = result.notes;
+    m_parts = result;
     if (!result.ok) {
         m_rtf.clear();
         m_message = plainText(rtf);
         m_document.setPlainText(m_message);
         m_layout = RtfReader::Result().pageLayout();
+        m_parts = RtfReader::Result();
+        layOut();
         return false;
     }
     m_layout = result.pageLayout();
+    layOut();
     return true;
 }
 
 void ReportDocument::setMessage(const QString &line)
 {
     m_rtf.clear();
+    m_notes.clear();
+    m_parts = RtfReader::Result();
     m_message = line;
     m_document.setPlainText(line);
     m_layout = RtfReader::Result().pageLayout();
+    layOut();
 }
 
-void ReportDocument::rebuild(QTextDocument &target) const
+ReportDocument::Sheet ReportDocument::sheet(const QPageLayout &layout) const
+{
+    const QRectF paper = layout.fullRect(QPageLayout::Inch);
+    const QRectF paint = layout.paintRect(QPageLayout::Inch);
+    return Sheet{QSizeF(paper.width() * m_dpi, paper.height() * m_dpi),
+                 QRectF(paint.left() * m_dpi, paint.top() * m_dpi, paint.width() * m_dpi,
+                        paint.height() * m_dpi)};
+}
+
+// The shown document is laid out page by page for its own sheet, once: a view only paints
+// the pages it shows.
+void ReportDocument::layOut()
+{
+    m_document.setDocumentMargin(0);
+    m_document.setPageSize(sheet(m_layout).body.size());
+}
+
+QSizeF ReportDocument::paperSize() const
+{
+    return sheet(m_layout).paper;
+}
+
+void ReportDocument::paintPage(QPainter &painter, int page) const
+{
+    paint(painter, const_cast<QTextDocument &>(m_document), m_parts, page, sheet(m_layout));
+}
+
+namespace {
+
+// What the text layout does not draw itself: paragraph borders, dot leaders before a tab and
+// the second line of a double underline. `view` is the part of the document on the page.
+void drawDecorations(QPainter &painter, const QTextDocument &document, const QRectF &view)
+{
+    const QAbstractTextDocumentLayout *layout = document.documentLayout();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout *text = block.layout();
+        if (!text || text->lineCount() == 0)
+            continue;
+        const QTextBlockFormat format = block.blockFormat();
+        const bool leaders = format.hasProperty(RtfReader::LeaderTabs);
+        bool doubled = false;
+        for (auto it = block.begin(); !it.atEnd() && !doubled; ++it)
+            doubled = it.fragment().charFormat().hasProperty(RtfReader::DoubleUnderline);
+        const bool borders = format.hasProperty(RtfReader::BorderTop) ||
+                             format.hasProperty(RtfReader::BorderBottom) ||
+                             format.hasProperty(RtfReader::BorderLeft) ||
+                             format.hasProperty(RtfReader::BorderRight);
+        if (!leaders && !doubled && !borders)
+            continue;
+        const QRectF bounds = layout->blockBoundingRect(block);
+        if (!bounds.intersects(view))
+            continue;
+        const QPointF origin = bounds.topLeft() - text->boundingRect().topLeft();
+        const QTextLine first = text->lineAt(0);
+        const QTextLine last = text->lineAt(text->lineCount() - 1);
+        if (borders) {
+            const qreal left = origin.x() + last.x();
+            const qreal right = left + last.width();
+            const qreal top = origin.y() + first.y() - 2;
+            const qreal bottom = origin.y() + last.y() + last.height() + 2;
+            auto line = [&](int property, QLineF where) {
+                if (!format.hasProperty(property))
+                    return;
+                painter.setPen(format.property(property).value<QPen>());
+                painter.drawLine(where);
+            };
+            line(RtfReader::BorderTop, QLineF(left, top, right, top));
+            line(RtfReader::BorderBottom, QLineF(left, bottom, right, bottom));
+            line(RtfReader::BorderLeft, QLineF(left, top, left, bottom));
+            line(RtfReader::BorderRight, QLineF(right, top, right, bottom));
+        }
+        const QString chars = block.text();
+        for (int n = 0; n < text->lineCount(); ++n) {
+            const QTextLine line = text->lineAt(n);
+            const qreal baseline = origin.y() + line.y() + line.ascent();
+            if (leaders) {
+                painter.setPen(QPen(Qt::black, 1.0, Qt::SolidLine, Qt::RoundCap));
+                const int end = line.textStart() + line.textLength();
+                for (int i = line.textStart(); i < end && i < chars.size(); ++i) {
+                    if (chars.at(i) != QLatin1Char('\t'))
+                        continue;
+                    const qreal from = origin.x() + line.cursorToX(i) + 3;
+                    const qreal to = origin.x() + line.cursorToX(i + 1) - 3;
+                    if (to - from < 6)
+                        continue; // a tab at the end of a line leads to nothing
+                    for (qreal x = from; x <= to; x += 4)
+                        painter.drawPoint(QPointF(x, baseline));
+                }
+            }
+            if (doubled) {
+                for (auto it = block.begin(); !it.atEnd(); ++it) {
+                    const QTextFragment fragment = it.fragment();
+                    const QTextCharFormat f = fragment.charFormat();
+                    if (!f.hasProperty(RtfReader::DoubleUnderline))
+                        continue;
+                    const int start =
+                        std::max(fragment.position() - block.position(), line.textStart());
+                    const int end = std::min(fragment.position() - block.position() +
+                                                 fragment.length(),
+                                             line.textStart() + line.textLength());
+                    if (start >= end || chars.mid(start, end - start).trimmed().isEmpty())
+                        continue; // a tab or blank left at the end of a line is not underlined
+                    const QFontMetricsF metrics(f.font());
+                    const qreal width = std::max(0.5, metrics.lineWidth());
+                    const qreal y = baseline + metrics.underlinePos() + 2 * width + 0.5;
+                    painter.setPen(QPen(f.foreground().style() == Qt::NoBrush
+                                            ? QColor(Qt::black)
+                                            : f.foreground().color(),
+                                        width));
+                    painter.drawLine(QLineF(origin.x() + line.cursorToX(start), y,
+                                            origin.x() + line.cursorToX(end), y));
+                }
+            }
+        }
+    }
+}
+
+// A header or footer, laid out to the width of the text, its top-left at the painter's origin.
+void drawPart(QPainter &painter, QTextDocument &part, qreal width)
+{
+    part.setDocumentMargin(0);
+    part.setTextWidth(width);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    part.documentLayout()->draw(&painter, context);
+    drawDecorations(painter, part, QRectF(QPointF(0, 0), part.size()));
+}
+
+} // namespace
+
+void ReportDocument::paint(QPainter &painter, QTextDocument &body, const RtfReader::Result &parts,
+                           int page, const Sheet &sheet) const
+{
+    const qreal pxPerTwip = m_dpi / 1440.0;
+    const bool first = page == 0 && parts.titlePage;
+    if (QTextDocument *header = first ? parts.firstHeader.get() : parts.header.get()) {
+        painter.save();
+        painter.translate(sheet.body.left(), parts.headerTwips * pxPerTwip);
+        drawPart(painter, *header, sheet.body.width());
+        painter.restore();
+    }
+    if (QTextDocument *footer = first ? parts.firstFooter.get() : parts.footer.get()) {
+        footer->setTextWidth(sheet.body.width());
+        painter.save();
+        painter.translate(sheet.body.left(), sheet.paper.height() -
+                                                 parts.footerTwips * pxPerTwip -
+                                                 footer->size().height());
+        drawPart(painter, *footer, sheet.body.width());
+        painter.restore();
+    }
+    const QSizeF size = sheet.body.size();
+    const QRectF view(0, page * size.height(), size.width(), size.height());
+    painter.save();
+    painter.translate(sheet.body.left(), sheet.body.top() - view.top());
+    painter.setClipRect(view, Qt::IntersectClip);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = view;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    body.documentLayout()->draw(&painter, context);
+    drawDecorations(painter, body, view);
+    painter.restore();
+}
+
+RtfReader::Result ReportDocument::rebuild(QTextDocument &target) const
 {
     if (!m_rtf.isEmpty())
-        RtfReader::read(m_rtf, target, m_dpi);
-    else
-        target.setPlainText(m_message);
+        return RtfReader::read(m_rtf, target, m_dpi);
+    target.setPlainText(m_message);
+    return RtfReader::Result();
 }
 
 qreal ReportDocument::textWidth() const
@@ -83,37 +267,33 @@ QList<int> ReportDocument::pagesToPrint(int pageCount, const QPageRanges &pages)
 
 bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRanges &pages) const
 {
-    // A fresh copy laid out page by page for this device; the shown document is not touched.
-    QTextDocument copy;
-    rebuild(copy);
-    copy.setDocumentMargin(0);
-    const QRectF paint = device.pageLayout().paintRect(QPageLayout::Inch);
-    if (paint.width() <= 0 || paint.height() <= 0)
+    // A fresh copy laid out for this device's page; the shown document is not touched.
+    const QPageLayout layout = device.pageLayout();
+    const Sheet page = sheet(layout);
+    if (page.body.width() <= 0 || page.body.height() <= 0)
         return false;
-    const QSizeF page(paint.width() * m_dpi, paint.height() * m_dpi);
-    copy.setPageSize(page);
+    QTextDocument copy;
+    copy.setDefaultFont(m_document.defaultFont());
+    const RtfReader::Result parts = rebuild(copy);
+    copy.setDocumentMargin(0);
+    copy.setPageSize(page.body.size());
     const QList<int> chosen = pagesToPrint(std::max(1, copy.pageCount()), pages);
     if (chosen.isEmpty())
         return true;
     QPainter painter;
     if (!painter.begin(&device))
         return false;
-    QAbstractTextDocumentLayout *layout = copy.documentLayout();
-    const qreal scaleX = device.width() / page.width();
-    const qreal scaleY = device.height() / page.height();
+    // The painter starts at the device's paint rectangle; pages are drawn from the sheet's
+    // corner, in the document's pixels.
+    const qreal scale = device.width() / page.body.width();
     for (int n = 0; n < chosen.size() * std::max(1, copies); ++n) {
         const int i = chosen.at(n % chosen.size()) - 1;
         if (n > 0 && !device.newPage())
             return false;
-        const QRectF view(0, i * page.height(), page.width(), page.height());
         painter.save();
-        painter.scale(scaleX, scaleY);
-        painter.translate(0, -view.top());
-        painter.setClipRect(view);
-        QAbstractTextDocumentLayout::PaintContext context;
-        context.clip = view;
-        context.palette.setColor(QPalette::Text, Qt::black);
-        layout->draw(&painter, context);
+        painter.scale(scale, scale);
+        painter.translate(-page.body.topLeft());
+        paint(painter, copy, parts, i, page);
         painter.restore();
     }
     return painter.end();

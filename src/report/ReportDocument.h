@@ -7,9 +7,13 @@
 #include <QPageLayout>
 #include <QPageRanges>
 #include <QString>
+#include <QStringList>
 #include <QTextDocument>
 
+#include "RtfReader.h"
+
 class QPagedPaintDevice;
+class QPainter;
 
 namespace tarnvale {
 
@@ -28,8 +32,17 @@ class ReportDocument
     const QTextDocument &document() const { return m_document; }
     const QByteArray &rtf() const { return m_rtf; }
     QPageLayout pageLayout() const { return m_layout; }
+    // What the reader left out because it passed one of its limits, one line each.
+    const QStringList &notes() const { return m_notes; }
     // The width of the text between the margins, in the document's pixels.
     qreal textWidth() const;
+    // The whole sheet of paper, in the document's pixels.
+    QSizeF paperSize() const;
+    // How many pages the document fills on its own page.
+    int pageCount() const { return m_document.pageCount(); }
+    // Paints page `page` (from 0) with its margins, the painter's origin at the sheet's
+    // top-left corner, one unit a pixel of the document.
+    void paintPage(QPainter &painter, int page) const;
 
     // Prints the pages on the device, laid out for the device's own page and margins,
     // `copies` times over: every page, or those in `pages` (numbered from 1). False when the
@@ -44,11 +57,18 @@ class ReportDocument
     int pageCount(const QPageLayout &layout) const;
 
   private:
-    void rebuild(QTextDocument &target) const;
+    struct Sheet; // one page's geometry, in the document's pixels
+    Sheet sheet(const QPageLayout &layout) const;
+    RtfReader::Result rebuild(QTextDocument &target) const;
+    void layOut();
+    void paint(QPainter &painter, QTextDocument &body, const RtfReader::Result &parts, int page,
+               const Sheet &sheet) const;
 
     QTextDocument m_document;
     QByteArray m_rtf;
     QString m_message;
+    QStringList m_notes;
+    RtfReader::Result m_parts; // the header and footer
     QPageLayout m_layout;
     qreal m_dpi;
 };

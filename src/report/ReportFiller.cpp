@@ -1,7 +1,9 @@
 #include "ReportFiller.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "DateText.h"
 #include "SettingsFile.h"
@@ -73,6 +75,219 @@ QString ReportFiller::money(double amount)
     return (amount < 0 && digits != QLatin1String("0.00") ? QStringLiteral("-$")
                                                            : QStringLiteral("$")) +
            digits;
+}
+
+namespace {
+
+// One character of the text a reader sees, and the bytes of the source that make it.
+struct Seen
+{
+    char16_t c; // 0 stands for a break: a paragraph, tab, cell or character that is no
+                // part of a placeholder name
+    qsizetype at, length;
+    bool afterBareWord; // right after a control word that ended without a blank
+};
+
+bool isNameChar(char16_t c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '.' || c == '_';
+}
+
+bool isLetter(QChar c)
+{
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+// Groups whose text is not part of the page.
+bool isHiddenDestination(QStringView word)
+{
+    static const QStringList hidden = {
+        QStringLiteral("fonttbl"),   QStringLiteral("colortbl"),  QStringLiteral("stylesheet"),
+        QStringLiteral("info"),      QStringLiteral("pict"),      QStringLiteral("fldinst"),
+        QStringLiteral("bkmkstart"), QStringLiteral("bkmkend"),   QStringLiteral("sp"),
+        QStringLiteral("listtable"), QStringLiteral("listoverridetable"),
+        QStringLiteral("rsidtbl"),   QStringLiteral("revtbl"),    QStringLiteral("pgdsctbl"),
+        QStringLiteral("nonshppict"), QStringLiteral("themedata"), QStringLiteral("datastore"),
+        QStringLiteral("latentstyles"), QStringLiteral("xmlnstbl"), QStringLiteral("generator"),
+        QStringLiteral("objdata"),   QStringLiteral("annotation"), QStringLiteral("footnote"),
+        QStringLiteral("ftnsep"),    QStringLiteral("ftnsepc"),   QStringLiteral("falt")};
+    return hidden.contains(word);
+}
+
+// Ignorable destinations whose text is still on the page.
+bool isShownStarDestination(QStringView word)
+{
+    return word == QLatin1String("shpinst") || word == QLatin1String("shptxt") ||
+           word == QLatin1String("shppict") || word == QLatin1String("fldrslt");
+}
+
+// Control words that stand for something on the page.
+bool isBreakWord(QStringView word)
+{
+    static const QStringList breaks = {
+        QStringLiteral("par"),     QStringLiteral("line"),    QStringLiteral("tab"),
+        QStringLiteral("cell"),    QStringLiteral("row"),     QStringLiteral("nestcell"),
+        QStringLiteral("sect"),    QStringLiteral("page"),    QStringLiteral("u"),
+        QStringLiteral("emdash"),  QStringLiteral("endash"),  QStringLiteral("bullet"),
+        QStringLiteral("lquote"),  QStringLiteral("rquote"),  QStringLiteral("ldblquote"),
+        QStringLiteral("rdblquote"), QStringLiteral("emspace"), QStringLiteral("enspace")};
+    return breaks.contains(word);
+}
+
+// The characters of the source that a reader shows, in order, each with where it stands.
+std::vector<Seen> seenText(const QString &source)
+{
+    std::vector<Seen> seen;
+    std::vector<bool> hiddenStack;
+    bool hidden = false;
+    bool groupStart = false;
+    bool star = false;
+    bool bareWord = false;
+    const qsizetype n = source.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = source.at(i);
+        if (c == QLatin1Char('{')) {
+            hiddenStack.push_back(hidden);
+            groupStart = true;
+            star = false;
+            bareWord = false;
+            ++i;
+            continue;
+        }
+        if (c == QLatin1Char('}')) {
+            if (!hiddenStack.empty()) {
+                hidden = hiddenStack.back();
+                hiddenStack.pop_back();
+            }
+            groupStart = star = bareWord = false;
+            ++i;
+            continue;
+        }
+        if (c == QLatin1Char('\\') && i + 1 < n) {
+            const QChar next = source.at(i + 1);
+            if (isLetter(next)) {
+                qsizetype end = i + 1;
+                while (end < n && isLetter(source.at(end)))
+                    ++end;
+                const QStringView word = QStringView(source).mid(i + 1, end - i - 1);
+                const qsizetype sign = end;
+                if (end < n && source.at(end) == QLatin1Char('-'))
+                    ++end;
+                while (end < n && source.at(end) >= QLatin1Char('0') &&
+                       source.at(end) <= QLatin1Char('9'))
+                    ++end;
+                const int param = QStringView(source).mid(sign, end - sign).toInt();
+                bool delimited = false;
+                if (end < n && source.at(end) == QLatin1Char(' ')) {
+                    ++end;
+                    delimited = true;
+                }
+                if (groupStart || star) {
+                    if (isHiddenDestination(word) || (star && !isShownStarDestination(word)))
+                        hidden = true;
+                }
+                groupStart = star = false;
+                if (word == QLatin1String("bin")) {
+                    end = std::min(n, end + std::max(0, param));
+                    delimited = true;
+                }
+                if (!hidden && isBreakWord(word))
+                    seen.push_back(Seen{0, i, end - i, false});
+                bareWord = !delimited;
+                i = end;
+                continue;
+            }
+            groupStart = false;
+            if (next == QLatin1Char('*')) {
+                star = true;
+                i += 2;
+                continue;
+            }
+            if (next == QLatin1Char('\'')) {
+                const qsizetype end = std::min(n, i + 4);
+                bool ok = false;
+                const int byte = QStringView(source).mid(i + 2, 2).toInt(&ok, 16);
+                if (!hidden)
+                    seen.push_back(Seen{ok ? char16_t(byte) : char16_t(0), i, end - i, bareWord});
+                bareWord = false;
+                i = end;
+                continue;
+            }
+            if (!hidden)
+                seen.push_back(Seen{0, i, 2, bareWord}); // an escaped brace or backslash, \~ ...
+            bareWord = false;
+            i += 2;
+            continue;
+        }
+        groupStart = false;
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n') && !hidden) {
+            seen.push_back(Seen{c.unicode(), i, 1, bareWord});
+            bareWord = false;
+        }
+        ++i;
+    }
+    return seen;
+}
+
+} // namespace
+
+QString ReportFiller::joinSplitPlaceholders(const QString &source)
+{
+    const std::vector<Seen> seen = seenText(source);
+    struct Edit
+    {
+        qsizetype at, length;
+        QString with;
+    };
+    std::vector<Edit> edits;
+    const size_t n = seen.size();
+    for (size_t i = 0; i + 4 < n;) {
+        if (seen[i].c != ':' || seen[i + 1].c != ':') {
+            ++i;
+            continue;
+        }
+        size_t end = i + 2;
+        while (end < n && end - i - 2 < kMaxPlaceholderName && isNameChar(seen[end].c))
+            ++end;
+        if (end == i + 2 || end >= n || seen[end].c != ':') {
+            ++i;
+            continue;
+        }
+        ++end; // the first closing colon; a second one belongs to the placeholder too
+        if (end < n && seen[end].c == ':')
+            ++end;
+        bool whole = true;
+        QString text;
+        for (size_t k = i; k < end; ++k) {
+            text += QChar(seen[k].c);
+            if (seen[k].length != 1 || (k > i && seen[k].at != seen[k - 1].at + 1))
+                whole = false;
+        }
+        if (!whole) {
+            // The whole placeholder goes where its first character stood, with that
+            // character's formatting; the rest of its characters leave the source.
+            edits.push_back(Edit{seen[i].at, seen[i].length, text});
+            for (size_t k = i + 1; k < end; ++k)
+                edits.push_back(Edit{seen[k].at, seen[k].length,
+                                     seen[k].afterBareWord ? QStringLiteral(" ") : QString()});
+        }
+        i = end;
+    }
+    if (edits.empty())
+        return source;
+    QString out;
+    out.reserve(source.size());
+    qsizetype from = 0;
+    for (const Edit &edit : edits) {
+        out += QStringView(source).mid(from, edit.at - from);
+        out += edit.with;
+        from = edit.at + edit.length;
+    }
+    out += QStringView(source).mid(from);
+    return out;
 }
 
 QString ReportFiller::longDate(const QString &dateText)
@@ -148,9 +363,15 @@ QString ReportFiller::fill(const QString &source, const PrintSnapshot &snapshot,
         {QStringLiteral("::tax::"), escape(money(snapshot.tax)), -1},
         {QStringLiteral("::grandtotal::"), escape(money(snapshot.total)), -1},
     }};
-    QString text = source;
+    QString text = joinSplitPlaceholders(source);
     for (const Step &step : steps)
         text = replace(text, step.find, step.with, step.count);
+    // A placeholder used more often than its count allows (a second copy on the sheet, the
+    // company name in the page header and in the body): every later occurrence gets the
+    // value its first occurrence got. "::GRAND::" and the deleted markers have none left.
+    for (const Step &step : steps)
+        if (step.count > 0)
+            text = replace(text, step.find, step.with, -1);
     return text;
 }
 

@@ -27,6 +27,14 @@ class ReportFiller
     static QString fill(const QString &source, const PrintSnapshot &snapshot,
                         const Company &company, const QDate &today);
 
+    // The placeholders a word processor stored in pieces (part of one bold, a bookmark, a
+    // language or edit-session mark inside it) written whole again: each "::name::" of the
+    // text a reader sees is put where its first character stands, taking that character's
+    // formatting, and its other characters are taken out of the source. Placeholders already
+    // whole are left as they are. Linear in the source's length.
+    static QString joinSplitPlaceholders(const QString &source);
+    static constexpr size_t kMaxPlaceholderName = 40;
+
     // A value as RTF text: backslash and braces escaped, colons written as \'3a (so a value
     // never forms a placeholder), tabs and line breaks as \tab and \line, other control
     // characters dropped, and characters beyond ASCII as {\uc1\uN?}.

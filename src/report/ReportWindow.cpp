@@ -10,7 +10,8 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTextEdit>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -28,11 +29,13 @@ ReportWindow::ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &se
     setWindowTitle(QStringLiteral("Print Preview"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    m_preview = new QTextEdit(this);
+    m_report.document().setDefaultFont(QFont(QStringLiteral("Arial")));
+    m_preview = new PageView(m_report);
     m_preview->setObjectName(QStringLiteral("rpt1"));
-    m_preview->setReadOnly(true);
-    m_preview->setFont(QFont(QStringLiteral("Arial")));
-    m_preview->setDocument(&m_report.document());
+    m_scroll = new QScrollArea(this);
+    m_scroll->setWidget(m_preview);
+    m_scroll->setAlignment(Qt::AlignHCenter);
+    m_scroll->setBackgroundRole(QPalette::Dark);
 
     m_print = new QPushButton(QStringLiteral("Print"), this);
     m_print->setObjectName(QStringLiteral("cmdprint"));
@@ -53,7 +56,7 @@ ReportWindow::ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &se
     buttons->addWidget(m_pdf);
     buttons->addWidget(close);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_preview, 1);
+    layout->addWidget(m_scroll, 1);
     layout->addLayout(buttons);
 
     connect(m_print, &QPushButton::clicked, this, &ReportWindow::printReport);
@@ -66,11 +69,13 @@ ReportWindow::ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &se
     addAction(closeKey);
     m_print->setShortcut(QKeySequence::Print);
     resize(900, 860);
+    if (const QScreen *screen = this->screen())
+        resize(width(), std::min(height(), screen->availableGeometry().height() - 40));
 }
 
 ReportWindow::~ReportWindow()
 {
-    delete m_preview; // it shows m_report's document, which goes before the child widgets
+    delete m_scroll; // its page view paints m_report, which goes before the child widgets
 }
 
 bool ReportWindow::show_selling()
@@ -85,18 +90,13 @@ bool ReportWindow::show_selling()
         return false;
     }
     m_report.setRtf(outcome.rtf);
-    // The sheet was written in front of the view's cursor; put it back at the top, so the
-    // sheet is shown from its first line rather than scrolled to where the cursor ended up.
-    m_preview->moveCursor(QTextCursor::Start);
-    // The preview shows the page: its margins around text that wraps where the print does.
-    const qreal margin = m_report.pageLayout().margins(QPageLayout::Inch).left() *
-                         m_report.textWidth() /
-                         m_report.pageLayout().paintRect(QPageLayout::Inch).width();
-    m_report.document().setDocumentMargin(margin);
-    const int pageWidth = qRound(m_report.textWidth() + 2 * margin);
-    m_preview->setLineWrapMode(QTextEdit::FixedPixelWidth);
-    m_preview->setLineWrapColumnOrWidth(pageWidth);
-    resize(pageWidth + 60, height());
+    m_preview->refresh();
+    if (!m_report.notes().isEmpty())
+        m_dialogs.notify(m_settings.companyName(),
+                         QStringLiteral("Parts of the report template are not shown:\r\n") +
+                             m_report.notes().join(QStringLiteral("\r\n")),
+                         MessageIcon::Exclamation);
+    resize(m_preview->sizeHint().width() + 60, height());
     m_print->setText(QStringLiteral("Print"));
     m_print->setEnabled(true);
     m_pdf->setEnabled(true);

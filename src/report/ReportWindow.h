@@ -1,8 +1,10 @@
-// frmprint, "Print Preview": the filled charge sheet of one record, with Print and Save as PDF.
+// frmprint, "Print Preview": the filled charge sheet of one record, page by page as it will
+// print, with Print and Save as PDF.
 #pragma once
 
 #include <QWidget>
 
+#include "PageView.h"
 #include "PrintSnapshot.h"
 #include "ProgramFolder.h"
 #include "ReportDocument.h"
@@ -10,7 +12,7 @@
 
 class QPrinter;
 class QPushButton;
-class QTextEdit;
+class QScrollArea;
 
 namespace tarnvale {
 
@@ -31,7 +33,8 @@ class ReportWindow : public QWidget
     // message once, closes the window and answers false.
     bool show_selling();
 
-    QTextEdit *preview() const { return m_preview; }
+    // The pages as they will print.
+    PageView *preview() const { return m_preview; }
     const PrintSnapshot &snapshot() const { return m_snapshot; }
     const ReportDocument &report() const { return m_report; }
 
@@ -53,7 +56,8 @@ class ReportWindow : public QWidget
     ProgramFolder m_folder;
     Dialogs &m_dialogs;
     ReportDocument m_report;
-    QTextEdit *m_preview = nullptr;
+    PageView *m_preview = nullptr;
+    QScrollArea *m_scroll = nullptr;
     QPushButton *m_print = nullptr;
     QPushButton *m_pdf = nullptr;
     QPushButton *m_previewButton = nullptr;

@@ -3,7 +3,10 @@
 #include <QColor>
 #include <QGuiApplication>
 #include <QHash>
+#include <QBuffer>
 #include <QImage>
+#include <QImageReader>
+#include <QtMath>
 #include <QList>
 #include <QScreen>
 #include <QSet>
@@ -41,13 +44,23 @@ QString decodeCp1252(const QByteArray &bytes)
     return text;
 }
 
-enum class Dest { Text, Skip, FontTable, ColorTable, Picture };
+enum class Dest { Text, Skip, FontTable, ColorTable, Picture, Shape, ShapeName, ShapeValue };
+
+struct Border
+{
+    bool on = false;
+    int width = 10; // twips
+    int color = 0;
+};
+
+enum Side { Top, Left, Bottom, Right };
 
 struct CharState
 {
     bool bold = false;
     bool italic = false;
     bool underline = false;
+    bool doubleUnderline = false;
     bool strike = false;
     bool hidden = false;
     bool deleted = false;
@@ -72,6 +85,11 @@ struct ParaState
     bool inTable = false;
     QList<QTextOption::Tab> tabs;
     QTextOption::TabType nextTabType = QTextOption::LeftTab;
+    QList<qreal> leaderTabs; // tab stops (RTF twips) with a dot leader
+    bool nextLeader = false;
+    int shading = 0;
+    std::array<Border, 4> borders;
+    int borderSpace = 0;
 };
 
 struct GroupState
@@ -82,15 +100,6 @@ struct GroupState
     int uc = 1;
 };
 
-struct Border
-{
-    bool on = false;
-    int width = 10; // twips
-    int color = 0;
-};
-
-enum Side { Top, Left, Bottom, Right };
-
 struct CellDef
 {
     int right = 0;
@@ -100,6 +109,7 @@ struct CellDef
     int shadingPercent = 0; // hundredths of a percent
     Qt::Alignment vertical = Qt::AlignTop;
     bool mergedIntoPrevious = false;
+    int padLeft = -1, padRight = -1, padTop = -1, padBottom = -1;
 };
 
 struct RowDef
@@ -120,6 +130,35 @@ struct Font
     QFont::StyleHint hint = QFont::AnyStyle; // stands in when the named font is not installed
 };
 
+// What every part of a document shares: its fonts and colours.
+struct Tables
+{
+    QHash<int, Font> fonts;
+    std::vector<QColor> colors;
+    int defaultFont = -1;
+    int pictures = 0;         // names the pictures of the document apart
+    qint64 decodedPixels = 0; // of every picture decoded so far
+};
+
+// A shape anchored to a paragraph or a character: a picture or a text box.
+struct Shape
+{
+    int left = 0, top = 0, right = 0, bottom = 0; // twips
+    int relH = -1;                                 // 0 margin, 1 page, 2 column, 3 character
+    bool byPage = false;
+    int line = -1;      // fLine: -1 when not given
+    bool lineWidthGiven = false;
+    int fill = -1;      // fFilled: -1 when not given
+    int fillColor = -1; // 0xBBGGRR
+    int lineColor = -1; // 0xBBGGRR
+    int lineWidth = 9525; // EMU
+    QByteArray property;
+    QByteArray value;
+    QImage image;
+    QSizeF imageSize;
+    QTextFrame *frame = nullptr;
+};
+
 struct Picture
 {
     enum Kind { Unknown, Png, Jpeg } kind = Unknown;
@@ -134,15 +173,28 @@ class Parser
 {
   public:
     Parser(const QByteArray &rtf, QTextDocument &doc, qreal dpi)
-        : m_in(rtf), m_doc(doc), m_cursor(&doc), m_pxPerTwip(dpi / 1440.0)
+        : m_in(rtf), m_end(rtf.size()), m_doc(doc), m_cursor(&doc), m_pxPerTwip(dpi / 1440.0),
+          m_container(doc.rootFrame())
     {
+    }
+    // A part of the document (a header, a text box) read from the bytes [from, to) into
+    // `cursor`, with the fonts and colours of the document around it.
+    Parser(const Parser &outer, qsizetype from, qsizetype to, QTextDocument &doc,
+           const QTextCursor &cursor, QTextFrame *container)
+        : m_in(outer.m_in), m_pos(from), m_end(to), m_doc(doc), m_cursor(cursor),
+          m_pxPerTwip(outer.m_pxPerTwip), m_container(container), m_tables(outer.m_tables),
+          m_nested(true), m_result(outer.m_result)
+    {
+        m_stack.push_back(m_state); // the group the part stands in
+        m_state.chr.font = m_tables->defaultFont;
     }
 
     RtfReader::Result run();
+    void runPart();
 
   private:
     // Input
-    bool atEnd() const { return m_pos >= m_in.size(); }
+    bool atEnd() const { return m_pos >= m_end; }
     char peek() const { return m_in.at(m_pos); }
     void parseControl();
     void controlSymbol(char c);
@@ -167,11 +219,24 @@ class Parser
     QTextBlockFormat blockFormat() const;
     QString decodeBytes(const QByteArray &bytes) const;
 
+    // Parts
+    qsizetype groupEnd() const;
+    bool readHeaderOrFooter(const QByteArray &word);
+    void shapeWord(const QByteArray &word, int param);
+    void shapeProperty();
+    void startTextBox();
+    QTextFrame *insertShapeFrame(qreal width, qreal height);
+    void placeShape();
+    qreal textWidth() const;
+    bool isSymbolFont(int font) const;
+    QString symbolText(const QString &text) const;
+
     // Structure
     void prepareContent();
     void endParagraph();
     void finishBlock();
     void cellEnd();
+    bool tablesFull();
     void rowEnd();
     void startTable();
     void endTable();
@@ -181,13 +246,25 @@ class Parser
     Border *borderTarget();
     qreal px(int twips) const { return twips * m_pxPerTwip; }
     QColor color(int index) const;
+    void note(const QString &text)
+    {
+        if (!m_result.notes.contains(text))
+            m_result.notes.append(text);
+    }
 
     const QByteArray &m_in;
     qsizetype m_pos = 0;
+    qsizetype m_end;
     QTextDocument &m_doc;
     QTextCursor m_cursor;
     qreal m_pxPerTwip;
+    QTextFrame *m_container; // where the text goes: the document, or a text box
+    Tables m_ownTables;
+    Tables *m_tables = &m_ownTables;
+    bool m_nested = false;
     RtfReader::Result m_result;
+    Shape m_shape;
+    int m_parts = 0; // headers, footers and shapes read so far
 
     GroupState m_state;
     std::vector<GroupState> m_stack;
@@ -196,13 +273,10 @@ class Parser
     bool m_starPending = false;
     int m_skipChars = 0;
 
-    QHash<int, Font> m_fonts;
-    int m_defaultFont = -1;
     int m_fontId = -1;
     int m_fontCharset = -1;
     QFont::StyleHint m_fontHint = QFont::AnyStyle;
     QByteArray m_fontName;
-    std::vector<QColor> m_colors;
     int m_red = -1, m_green = -1, m_blue = -1;
     int m_codePage = 1252;
 
@@ -214,7 +288,6 @@ class Parser
     bool m_pageBreakNext = false;
 
     Picture m_picture;
-    int m_pictureCount = 0;
 
     RowDef m_rowDef;
     enum class BorderTarget { None, Cell, Row, Para } m_borderKind = BorderTarget::None;
@@ -225,12 +298,15 @@ class Parser
     bool m_cellDone = false;
     bool m_rowDone = false;
     int m_widestRow = 0;
+    int m_cells = 0; // cell marks read, in every table of the document
+    QSet<int> m_tableBounds; // the right edges of the cells of the table's rows so far
 };
 
 RtfReader::Result Parser::run()
 {
     m_doc.clear();
     m_cursor = QTextCursor(&m_doc);
+    m_container = m_doc.rootFrame(); // clear() made a new one
     if (!m_in.startsWith("{\\rtf")) {
         m_result.error = QStringLiteral("The file is not an RTF document.");
         return m_result;
@@ -281,11 +357,88 @@ RtfReader::Result Parser::run()
     return m_result;
 }
 
+void Parser::runPart()
+{
+    while (!atEnd()) {
+        const char c = peek();
+        if (m_overflow > 0) {
+            ++m_pos;
+            if (c == '{')
+                ++m_overflow;
+            else if (c == '}')
+                --m_overflow;
+            else if (c == '\\' && !atEnd())
+                ++m_pos;
+            continue;
+        }
+        ++m_pos;
+        if (c == '{') {
+            flushBytes();
+            pushGroup();
+        } else if (c == '}') {
+            flushBytes();
+            if (m_stack.size() <= 1)
+                break;
+            popGroup();
+        } else if (c == '\\') {
+            --m_pos;
+            parseControl();
+        } else if (c != '\r' && c != '\n') {
+            plainByte(c);
+        }
+    }
+    flushBytes();
+    flushText();
+    if (!m_needBlock)
+        finishBlock();
+    if (m_table && !m_rowDone && (m_cellDone || m_col > 0))
+        rowEnd();
+}
+
+// Where the group the reader stands in closes: the position of its '}', or the end.
+qsizetype Parser::groupEnd() const
+{
+    int depth = 1;
+    qsizetype i = m_pos;
+    while (i < m_end) {
+        const char c = m_in.at(i);
+        if (c == '\\') {
+            qsizetype w = i + 1;
+            while (w < m_end && ((m_in.at(w) >= 'a' && m_in.at(w) <= 'z') ||
+                                 (m_in.at(w) >= 'A' && m_in.at(w) <= 'Z')))
+                ++w;
+            if (w == i + 1) {
+                i += 2; // a control symbol: an escaped brace does not count
+                continue;
+            }
+            const bool bin = QByteArrayView(m_in).sliced(i + 1, w - i - 1) == "bin";
+            qint64 n = 0;
+            while (w < m_end && m_in.at(w) >= '0' && m_in.at(w) <= '9') {
+                if (n < m_end)
+                    n = n * 10 + (m_in.at(w) - '0');
+                ++w;
+            }
+            if (w < m_end && m_in.at(w) == ' ')
+                ++w;
+            i = bin ? std::min<qint64>(m_end, w + n) : w;
+            continue;
+        }
+        if (c == '{')
+            ++depth;
+        else if (c == '}' && --depth == 0)
+            return i;
+        ++i;
+    }
+    return m_end;
+}
+
 void Parser::pushGroup()
 {
     m_skipChars = 0;
     if (int(m_stack.size()) >= RtfReader::kMaxDepth) {
         m_overflow = 1;
+        note(QStringLiteral("Parts nested deeper than %1 levels were left out.")
+                 .arg(RtfReader::kMaxDepth));
         return;
     }
     m_stack.push_back(m_state);
@@ -305,9 +458,13 @@ void Parser::popGroup()
     m_stack.pop_back();
     if (closing == Dest::Picture && m_state.dest != Dest::Picture)
         finishPicture();
+    if (closing == Dest::ShapeValue && m_state.dest != Dest::ShapeValue)
+        shapeProperty();
+    if (closing == Dest::Shape && m_state.dest != Dest::Shape)
+        placeShape();
     if (closing == Dest::FontTable && m_state.dest != Dest::FontTable && m_fontId >= 0 &&
         !m_fontName.trimmed().isEmpty()) {
-        m_fonts.insert(m_fontId,
+        m_tables->fonts.insert(m_fontId,
                        Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
         m_fontName.clear();
     }
@@ -339,7 +496,7 @@ void Parser::parseControl()
     bool hasParam = false;
     bool negative = false;
     qint64 value = 0;
-    if (!atEnd() && peek() == '-' && m_pos + 1 < m_in.size() && m_in.at(m_pos + 1) >= '0' &&
+    if (!atEnd() && peek() == '-' && m_pos + 1 < m_end && m_in.at(m_pos + 1) >= '0' &&
         m_in.at(m_pos + 1) <= '9') {
         negative = true;
         ++m_pos;
@@ -364,7 +521,7 @@ void Parser::parseControl()
 
 void Parser::readBinary(int count)
 {
-    const qsizetype n = std::clamp<qsizetype>(count, 0, m_in.size() - m_pos);
+    const qsizetype n = std::clamp<qsizetype>(count, 0, m_end - m_pos);
     if (m_state.dest == Dest::Picture && m_picture.data.size() + n <= kMaxPictureBytes) {
         m_picture.binary = true;
         m_picture.data.append(m_in.constData() + m_pos, n);
@@ -384,7 +541,7 @@ void Parser::controlSymbol(char c)
                 return h - 'A' + 10;
             return -1;
         };
-        if (m_pos + 1 < m_in.size()) {
+        if (m_pos + 1 < m_end) {
             const int hi = hex(m_in.at(m_pos));
             const int lo = hex(m_in.at(m_pos + 1));
             if (hi >= 0 && lo >= 0) {
@@ -503,6 +660,52 @@ bool Parser::startDestination(const QByteArray &word)
     }
     if (word == "shppict" || word == "fldrslt" || word == "listtext" || word == "pntext")
         return true; // read as ordinary text of the document
+    if (m_state.dest == Dest::Shape) {
+        if (word == "shpinst")
+            return true;
+        if (word == "sp")
+            return true;
+        if (word == "sn") {
+            m_state.dest = Dest::ShapeName;
+            m_shape.property.clear();
+            return true;
+        }
+        if (word == "sv") {
+            m_state.dest = Dest::ShapeValue;
+            m_shape.value.clear();
+            return true;
+        }
+        if (word == "shptxt") {
+            startTextBox();
+            return true;
+        }
+        if (word == "shprslt") { // the shape as older readers would show it
+            m_state.dest = Dest::Skip;
+            return true;
+        }
+        return false;
+    }
+    if (m_state.dest == Dest::ShapeValue && word == "pict") {
+        m_state.dest = Dest::Picture;
+        m_picture = Picture();
+        return true;
+    }
+    if (word == "shp") {
+        flushText();
+        if (m_nested || m_state.chr.invisible() || m_parts >= RtfReader::kMaxParts) {
+            if (m_parts >= RtfReader::kMaxParts)
+                note(QStringLiteral("Shapes beyond the first %1 were left out.")
+                         .arg(RtfReader::kMaxParts));
+            m_state.dest = Dest::Skip;
+        } else {
+            ++m_parts;
+            m_state.dest = Dest::Shape;
+            m_shape = Shape();
+        }
+        return true;
+    }
+    if (readHeaderOrFooter(word))
+        return true;
     if (isSkippedDestination(word)) {
         flushText();
         m_state.dest = Dest::Skip;
@@ -542,6 +745,12 @@ void Parser::controlWord(const QByteArray &w, bool hasParam, int param)
         pictureWord(w, hasParam, param);
         return;
     }
+    if (m_state.dest == Dest::Shape) {
+        shapeWord(w, param);
+        return;
+    }
+    if (m_state.dest == Dest::ShapeName || m_state.dest == Dest::ShapeValue)
+        return;
 
     // A control word ends the fallback characters of a \u.
     if (w != "u")
@@ -555,7 +764,7 @@ void Parser::controlWord(const QByteArray &w, bool hasParam, int param)
     if (w == "ansicpg") {
         m_codePage = param;
     } else if (w == "deff") {
-        m_defaultFont = param;
+        m_tables->defaultFont = param;
         c.font = param;
     } else if (w == "deftab") {
         if (param > 0) {
@@ -563,18 +772,24 @@ void Parser::controlWord(const QByteArray &w, bool hasParam, int param)
             option.setTabStopDistance(std::min(px(param), 10000.0));
             m_doc.setDefaultTextOption(option);
         }
-    } else if (w == "paperw") {
+    } else if (w == "paperw" || w == "pgwsxn") {
         m_result.paperTwips.setWidth(param);
-    } else if (w == "paperh") {
+    } else if (w == "paperh" || w == "pghsxn") {
         m_result.paperTwips.setHeight(param);
-    } else if (w == "margl") {
+    } else if (w == "margl" || w == "marglsxn") {
         m_result.marginTwips.setLeft(param);
-    } else if (w == "margr") {
+    } else if (w == "margr" || w == "margrsxn") {
         m_result.marginTwips.setRight(param);
-    } else if (w == "margt") {
+    } else if (w == "margt" || w == "margtsxn") {
         m_result.marginTwips.setTop(param);
-    } else if (w == "margb") {
+    } else if (w == "margb" || w == "margbsxn") {
         m_result.marginTwips.setBottom(param);
+    } else if (w == "headery") {
+        m_result.headerTwips = std::clamp(param, 0, 14400);
+    } else if (w == "footery") {
+        m_result.footerTwips = std::clamp(param, 0, 14400);
+    } else if (w == "titlepg") {
+        m_result.titlePage = on;
     } else if (w == "uc") {
         m_state.uc = std::clamp(param, 0, 8);
     } else if (w == "u") {
@@ -587,17 +802,22 @@ void Parser::controlWord(const QByteArray &w, bool hasParam, int param)
     }
     // Characters
     else if (w == "plain") {
-        const int font = m_defaultFont;
+        const int font = m_tables->defaultFont;
         c = CharState();
         c.font = font;
     } else if (w == "b") {
         c.bold = on;
     } else if (w == "i") {
         c.italic = on;
+    } else if (w == "uldb") {
+        c.underline = on;
+        c.doubleUnderline = on;
     } else if (w == "ul" || (w.startsWith("ul") && w != "ulc" && w != "ulnone" && w.size() > 2)) {
         c.underline = on;
+        c.doubleUnderline = false;
     } else if (w == "ulnone") {
         c.underline = false;
+        c.doubleUnderline = false;
     } else if (w == "strike" || w == "striked") {
         c.strike = on;
     } else if (w == "v") {
@@ -661,7 +881,16 @@ void Parser::controlWord(const QByteArray &w, bool hasParam, int param)
         p.nextTabType = QTextOption::CenterTab;
     } else if (w == "tqdec") {
         p.nextTabType = QTextOption::DelimiterTab;
+    } else if (w == "tldot" || w == "tlhyph" || w == "tlul" || w == "tlth" || w == "tleq") {
+        p.nextLeader = w == "tldot";
+    } else if (w == "cbpat") {
+        p.shading = param;
+    } else if (w == "brsp") {
+        p.borderSpace = std::clamp(param, 0, 1440);
     } else if (w == "tx" || w == "tb") {
+        if (p.nextLeader && p.leaderTabs.size() < 64 && param >= 0)
+            p.leaderTabs.append(param);
+        p.nextLeader = false;
         if (p.tabs.size() < 64 && param >= 0) {
             QTextOption::Tab tab(px(param), p.nextTabType,
                                  p.nextTabType == QTextOption::DelimiterTab ? QChar('.') : QChar());
@@ -747,6 +976,16 @@ void Parser::controlWord(const QByteArray &w, bool hasParam, int param)
         m_rowDef.padTop = std::max(0, param);
     } else if (w == "trpaddb") {
         m_rowDef.padBottom = std::max(0, param);
+    } else if (w == "clpadt") {
+        // Word reads \clpadt as the left padding and \clpadl as the top one, and every
+        // word processor writes them so.
+        m_rowDef.pending.padLeft = std::clamp(param, 0, 1440);
+    } else if (w == "clpadr") {
+        m_rowDef.pending.padRight = std::clamp(param, 0, 1440);
+    } else if (w == "clpadl") {
+        m_rowDef.pending.padTop = std::clamp(param, 0, 1440);
+    } else if (w == "clpadb") {
+        m_rowDef.pending.padBottom = std::clamp(param, 0, 1440);
     } else if (w == "clcbpat") {
         m_rowDef.pending.shading = param;
     } else if (w == "clshdng") {
@@ -776,7 +1015,10 @@ void Parser::controlWord(const QByteArray &w, bool hasParam, int param)
         }
     } else if (w.startsWith("brdr") && w.size() == 5 &&
                (w.at(4) == 't' || w.at(4) == 'l' || w.at(4) == 'b' || w.at(4) == 'r')) {
-        m_borderKind = BorderTarget::Para; // paragraph borders are not drawn
+        m_borderKind = BorderTarget::Para;
+        const char s = w.at(4);
+        m_borderSide = s == 't' ? Top : s == 'l' ? Left : s == 'b' ? Bottom : Right;
+        p.borders[m_borderSide] = Border{true, 10, 0};
     } else if (w == "brdrnone" || w == "brdrnil" || w == "brdrtbl") {
         if (Border *b = borderTarget())
             b->on = false;
@@ -797,6 +1039,8 @@ Border *Parser::borderTarget()
         return &m_rowDef.pending.borders[m_borderSide];
     case BorderTarget::Row:
         return &m_rowDef.rowBorders[m_borderSide];
+    case BorderTarget::Para:
+        return &m_state.para.borders[m_borderSide];
     default:
         return nullptr;
     }
@@ -806,7 +1050,7 @@ void Parser::fontTableWord(const QByteArray &w, bool, int param)
 {
     if (w == "f") {
         if (m_fontId >= 0 && !m_fontName.trimmed().isEmpty())
-            m_fonts.insert(m_fontId,
+            m_tables->fonts.insert(m_fontId,
                            Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
         m_fontId = param;
         m_fontCharset = -1;
@@ -849,16 +1093,52 @@ void Parser::finishPicture()
     m_picture = Picture();
     if (picture.kind == Picture::Unknown || picture.data.isEmpty() || m_state.chr.invisible())
         return;
-    QImage image;
-    if (!image.loadFromData(picture.data, picture.kind == Picture::Png ? "PNG" : "JPEG"))
+    QBuffer buffer(&picture.data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, picture.kind == Picture::Png ? "PNG" : "JPEG");
+    const QSize pixels = reader.size(); // from the header, before anything is decoded
+    if (pixels.isEmpty())
         return;
+    const qint64 count = qint64(pixels.width()) * pixels.height();
+    if (count > RtfReader::kMaxPicturePixels) {
+        note(QStringLiteral("A picture of %1 x %2 pixels was left out: pictures of more than "
+                            "%3 million pixels are not shown.")
+                 .arg(pixels.width())
+                 .arg(pixels.height())
+                 .arg(RtfReader::kMaxPicturePixels / 1000000));
+        return;
+    }
+    if (m_tables->decodedPixels + count > RtfReader::kMaxDocumentPixels) {
+        note(QStringLiteral("Pictures were left out: the pictures of a document may have "
+                            "%1 million pixels in all.")
+                 .arg(RtfReader::kMaxDocumentPixels / 1000000));
+        return;
+    }
+    m_tables->decodedPixels += count;
     qreal width = picture.goalWidth > 0 ? picture.goalWidth * m_pxPerTwip
-                                        : image.width() * m_pxPerTwip * 15.0;
+                                        : pixels.width() * m_pxPerTwip * 15.0;
     qreal height = picture.goalHeight > 0 ? picture.goalHeight * m_pxPerTwip
-                                          : image.height() * m_pxPerTwip * 15.0;
+                                          : pixels.height() * m_pxPerTwip * 15.0;
     width = std::min(width * picture.scaleX / 100.0, 20000.0);
     height = std::min(height * picture.scaleY / 100.0, 20000.0);
-    const QString name = QStringLiteral("rtfpicture:%1").arg(++m_pictureCount);
+    // Kept at no more than print resolution for the size it is shown at: a large photo
+    // placed as a small logo costs the memory of the logo, in the document and in a PDF.
+    const qreal dotsPerPixel = RtfReader::kPictureDpi / (m_pxPerTwip * 1440.0);
+    const QSize wanted(std::max(1, qCeil(width * dotsPerPixel)),
+                       std::max(1, qCeil(height * dotsPerPixel)));
+    if (wanted.width() < pixels.width() || wanted.height() < pixels.height())
+        reader.setScaledSize(pixels.scaled(wanted, Qt::KeepAspectRatio));
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        return;
+    if (m_state.dest == Dest::ShapeValue) {
+        if (m_shape.property == "pib") { // the shape's picture; others fill or outline it
+            m_shape.image = image;
+            m_shape.imageSize = QSizeF(width, height);
+        }
+        return;
+    }
+    const QString name = QStringLiteral("rtfpicture:%1").arg(++m_tables->pictures);
     m_doc.addResource(QTextDocument::ImageResource, QUrl(name), QVariant(image));
     QTextImageFormat format;
     format.setName(name);
@@ -870,6 +1150,260 @@ void Parser::finishPicture()
     ++m_result.pictures;
 }
 
+bool Parser::readHeaderOrFooter(const QByteArray &word)
+{
+    static const QSet<QByteArray> parts = {"header", "headerr", "headerf", "headerl",
+                                           "footer", "footerr", "footerf", "footerl"};
+    if (!parts.contains(word))
+        return false;
+    flushText();
+    m_state.dest = Dest::Skip; // the main document reads over it
+    // Left-page parts belong to facing pages, which a charge sheet does not have.
+    if (m_nested || word.endsWith('l') || m_parts >= RtfReader::kMaxParts)
+        return true;
+    ++m_parts;
+    const qsizetype end = groupEnd();
+    auto part = std::make_shared<QTextDocument>();
+    part->setDefaultFont(m_doc.defaultFont());
+    part->setDocumentMargin(0);
+    Parser reader(*this, m_pos, end, *part, QTextCursor(part.get()), part->rootFrame());
+    reader.runPart();
+    m_result.notes = reader.m_result.notes;
+    m_result.pictures = reader.m_result.pictures;
+    m_result.tables = reader.m_result.tables;
+    m_pos = end;
+    const bool first = word.endsWith('f');
+    if (word.startsWith("header"))
+        (first ? m_result.firstHeader : m_result.header) = part;
+    else
+        (first ? m_result.firstFooter : m_result.footer) = part;
+    return true;
+}
+
+void Parser::shapeWord(const QByteArray &w, int param)
+{
+    if (w == "shpleft")
+        m_shape.left = param;
+    else if (w == "shptop")
+        m_shape.top = param;
+    else if (w == "shpright")
+        m_shape.right = param;
+    else if (w == "shpbottom")
+        m_shape.bottom = param;
+    else if (w == "shpbxpage")
+        m_shape.relH = 1;
+    else if (w == "shpbxmargin")
+        m_shape.relH = 0;
+    else if (w == "shpbxcolumn")
+        m_shape.relH = 2;
+    else if (w == "shpbypage" || w == "shpbymargin")
+        m_shape.byPage = true;
+    else if (w == "shpbypara")
+        m_shape.byPage = false;
+}
+
+// A shape property ({\sp{\sn name}{\sv value}}) that tells where the shape stands or how
+// it is drawn.
+void Parser::shapeProperty()
+{
+    bool ok = false;
+    const int value = m_shape.value.trimmed().toInt(&ok);
+    if (!ok)
+        return;
+    if (m_shape.property == "posrelh")
+        m_shape.relH = value;
+    else if (m_shape.property == "posrelv")
+        m_shape.byPage = value == 0 || value == 1;
+    else if (m_shape.property == "fLine")
+        m_shape.line = value != 0 ? 1 : 0;
+    else if (m_shape.property == "fFilled")
+        m_shape.fill = value != 0 ? 1 : 0;
+    else if (m_shape.property == "fillColor")
+        m_shape.fillColor = value;
+    else if (m_shape.property == "lineColor")
+        m_shape.lineColor = value;
+    else if (m_shape.property == "lineWidth")
+    {
+        m_shape.lineWidth = std::clamp(value, 0, 12700 * 20);
+        m_shape.lineWidthGiven = true;
+    }
+}
+
+qreal Parser::textWidth() const
+{
+    const QSizeF paper = m_result.paperTwips;
+    const QMarginsF margins = m_result.marginTwips;
+    return std::max(px(1440), px(int(paper.width() - margins.left() - margins.right())));
+}
+
+// A frame for a shape at the start of the paragraph it is anchored to, floating to the side
+// of the text area it stands nearer to, at its distance from that side; the text flows
+// around it, so the shape never covers text.
+QTextFrame *Parser::insertShapeFrame(qreal width, qreal height)
+{
+    flushText();
+    prepareContent();
+    const qreal area = textWidth();
+    qreal left = px(m_shape.left);
+    if (m_shape.relH == 1) // from the page's edge
+        left -= px(int(m_result.marginTwips.left()));
+    const qreal right = left + width;
+    QTextFrameFormat format;
+    format.setWidth(width);
+    if (height > 0)
+        format.setHeight(height);
+    format.setBorder(0);
+    format.setPadding(0);
+    format.setMargin(0);
+    format.setTopMargin(m_shape.byPage ? 0 : std::max(0.0, px(m_shape.top)));
+    if ((left + right) / 2 > area / 2) {
+        format.setPosition(QTextFrameFormat::FloatRight);
+        format.setRightMargin(std::clamp(area - right, 0.0, area));
+        format.setLeftMargin(px(144));
+    } else {
+        format.setPosition(QTextFrameFormat::FloatLeft);
+        format.setLeftMargin(std::clamp(left, 0.0, area));
+        format.setRightMargin(px(144));
+    }
+    QTextCursor at(m_cursor);
+    at.movePosition(QTextCursor::StartOfBlock);
+    const int offset = m_cursor.positionInBlock();
+    QTextFrame *frame = at.insertFrame(format);
+    // The paragraph goes on after the frame, where it had got to.
+    m_cursor.setPosition(frame->lastPosition() + 1 + offset);
+    return frame;
+}
+
+void Parser::startTextBox()
+{
+    m_state.dest = Dest::Skip; // the main document reads over the box's text
+    const qsizetype end = groupEnd();
+    const qreal width = std::clamp(px(m_shape.right - m_shape.left), px(144), textWidth());
+    const qreal height = std::max(0.0, px(m_shape.bottom - m_shape.top));
+    QTextFrame *frame = insertShapeFrame(width, 0);
+    QTextFrameFormat format = frame->frameFormat();
+    format.setProperty(QTextFormat::FrameHeight, QTextLength(QTextLength::FixedLength, height));
+    auto rgb = [](int bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); };
+    // Drawn as the word processor shows the box: an outline when one is asked for, a fill
+    // when a colour is given and filling is not switched off.
+    if (m_shape.fillColor >= 0 && m_shape.fill != 0)
+        format.setBackground(rgb(m_shape.fillColor));
+    if ((m_shape.line == 1 || (m_shape.line < 0 && m_shape.lineWidthGiven)) &&
+        m_shape.lineWidth > 0) {
+        const int bgr = m_shape.lineColor;
+        format.setBorder(std::max(0.5, m_shape.lineWidth / 12700.0 * 20 * m_pxPerTwip));
+        format.setBorderBrush(bgr >= 0 ? rgb(bgr) : QColor(Qt::black));
+        format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    }
+    format.setPadding(px(72));
+    frame->setFrameFormat(format);
+    Parser reader(*this, m_pos, end, m_doc, frame->firstCursorPosition(), frame);
+    reader.runPart();
+    m_result.notes = reader.m_result.notes;
+    m_result.pictures = reader.m_result.pictures;
+    m_result.tables = reader.m_result.tables;
+    m_shape.frame = frame;
+    m_pos = end;
+}
+
+void Parser::placeShape()
+{
+    Shape shape = std::move(m_shape);
+    m_shape = Shape();
+    if (shape.frame || shape.image.isNull())
+        return; // a text box is in place already; a shape of lines only is not drawn
+    qreal width = px(shape.right - shape.left);
+    qreal height = px(shape.bottom - shape.top);
+    if (width <= 0 || height <= 0) {
+        width = shape.imageSize.width();
+        height = shape.imageSize.height();
+    }
+    width = std::clamp(width, 1.0, textWidth());
+    height = std::clamp(height, 1.0, 20000.0);
+    const QString name = QStringLiteral("rtfpicture:%1").arg(++m_tables->pictures);
+    m_doc.addResource(QTextDocument::ImageResource, QUrl(name), QVariant(shape.image));
+    QTextImageFormat image;
+    image.setName(name);
+    image.setWidth(width);
+    image.setHeight(height);
+    ++m_result.pictures;
+    // Anchored to a character right where it stands: it goes with the text.
+    if (shape.relH == 3 && std::abs(shape.left) < 144) {
+        flushText();
+        prepareContent();
+        m_cursor.insertImage(image);
+        return;
+    }
+    m_shape = shape;
+    QTextFrame *frame = insertShapeFrame(width, height);
+    m_shape = Shape();
+    frame->firstCursorPosition().insertImage(image);
+}
+
+bool Parser::isSymbolFont(int font) const
+{
+    const auto it = m_tables->fonts.constFind(font >= 0 ? font : m_tables->defaultFont);
+    if (it == m_tables->fonts.constEnd())
+        return false;
+    return it->name.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0 ||
+           it->name.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive);
+}
+
+// Characters of the Symbol and Wingdings fonts as the Unicode characters they show, so that
+// they print in any font. Those fonts put their characters at 0x20..0xFF, or at 0xF020..0xF0FF
+// when written as Unicode.
+QString Parser::symbolText(const QString &text) const
+{
+    static const char16_t symbol[224] = {
+        0x0020, 0x0021, 0x2200, 0x0023, 0x2203, 0x0025, 0x0026, 0x220B, 0x0028, 0x0029, 0x2217,
+        0x002B, 0x002C, 0x2212, 0x002E, 0x002F, 0x0030, 0x0031, 0x0032, 0x0033, 0x0034, 0x0035,
+        0x0036, 0x0037, 0x0038, 0x0039, 0x003A, 0x003B, 0x003C, 0x003D, 0x003E, 0x003F, 0x2245,
+        0x0391, 0x0392, 0x03A7, 0x0394, 0x0395, 0x03A6, 0x0393, 0x0397, 0x0399, 0x03D1, 0x039A,
+        0x039B, 0x039C, 0x039D, 0x039F, 0x03A0, 0x0398, 0x03A1, 0x03A3, 0x03A4, 0x03A5, 0x03C2,
+        0x03A9, 0x039E, 0x03A8, 0x0396, 0x005B, 0x2234, 0x005D, 0x22A5, 0x005F, 0x203E, 0x03B1,
+        0x03B2, 0x03C7, 0x03B4, 0x03B5, 0x03C6, 0x03B3, 0x03B7, 0x03B9, 0x03D5, 0x03BA, 0x03BB,
+        0x03BC, 0x03BD, 0x03BF, 0x03C0, 0x03B8, 0x03C1, 0x03C3, 0x03C4, 0x03C5, 0x03D6, 0x03C9,
+        0x03BE, 0x03C8, 0x03B6, 0x007B, 0x007C, 0x007D, 0x223C, 0x0020, 0x0020, 0x0020, 0x0020,
+        0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020,
+        0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020,
+        0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x0020, 0x20AC, 0x03D2, 0x2032, 0x2264,
+        0x2044, 0x221E, 0x0192, 0x2663, 0x2666, 0x2665, 0x2660, 0x2194, 0x2190, 0x2191, 0x2192,
+        0x2193, 0x00B0, 0x00B1, 0x2033, 0x2265, 0x00D7, 0x221D, 0x2202, 0x2022, 0x00F7, 0x2260,
+        0x2261, 0x2248, 0x2026, 0x23D0, 0x23AF, 0x21B5, 0x2135, 0x2111, 0x211C, 0x2118, 0x2297,
+        0x2295, 0x2205, 0x2229, 0x222A, 0x2283, 0x2287, 0x2284, 0x2282, 0x2286, 0x2208, 0x2209,
+        0x2220, 0x2207, 0x00AE, 0x00A9, 0x2122, 0x220F, 0x221A, 0x22C5, 0x00AC, 0x2227, 0x2228,
+        0x21D4, 0x21D0, 0x21D1, 0x21D2, 0x21D3, 0x25CA, 0x2329, 0x00AE, 0x00A9, 0x2122, 0x2211,
+        0x239B, 0x239C, 0x239D, 0x23A1, 0x23A2, 0x23A3, 0x23A7, 0x23A8, 0x23A9, 0x23AA, 0x0020,
+        0x232A, 0x222B, 0x2320, 0x23AE, 0x2321, 0x239E, 0x239F, 0x23A0, 0x23A4, 0x23A5, 0x23A6,
+        0x23AB, 0x23AC, 0x23AD, 0x0020};
+    // The Wingdings characters a charge sheet uses: bullets, boxes, ticks and arrows.
+    static const QHash<char16_t, char16_t> wingdings = {
+        {0x28, 0x260E}, {0x2A, 0x2709}, {0x4A, 0x263A}, {0x6C, 0x25CF}, {0x6E, 0x25A0},
+        {0x6F, 0x25A1}, {0x71, 0x2751}, {0x75, 0x25C6}, {0x76, 0x2756}, {0x9F, 0x2022},
+        {0xA7, 0x25AA}, {0xA8, 0x25FB}, {0xD8, 0x27A2}, {0xE8, 0x2794}, {0xFB, 0x2717},
+        {0xFC, 0x2713}, {0xFD, 0x2612}, {0xFE, 0x2611}};
+    const auto it = m_tables->fonts.constFind(m_state.chr.font >= 0 ? m_state.chr.font
+                                                                     : m_tables->defaultFont);
+    const bool isWingdings =
+        it != m_tables->fonts.constEnd() &&
+        it->name.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive);
+    QString out;
+    out.reserve(text.size());
+    for (QChar ch : text) {
+        char16_t c = ch.unicode();
+        if (c >= 0xF020 && c <= 0xF0FF)
+            c -= 0xF000;
+        if (c < 0x20 || c > 0xFF) {
+            out += ch;
+        } else if (isWingdings) {
+            out += QChar(wingdings.value(c, 0x2022)); // any other mark prints as a bullet
+        } else {
+            out += QChar(symbol[c - 0x20]);
+        }
+    }
+    return out;
+}
+
 void Parser::plainByte(char c)
 {
     switch (m_state.dest) {
@@ -878,7 +1412,7 @@ void Parser::plainByte(char c)
     case Dest::FontTable:
         if (c == ';') {
             if (m_fontId >= 0)
-                m_fonts.insert(m_fontId,
+                m_tables->fonts.insert(m_fontId,
                                Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
             m_fontName.clear();
         } else if (m_fontName.size() < 256) {
@@ -887,11 +1421,11 @@ void Parser::plainByte(char c)
         return;
     case Dest::ColorTable:
         if (c == ';') {
-            if (m_colors.size() < 4096) {
+            if (m_tables->colors.size() < 4096) {
                 if (m_red < 0 && m_green < 0 && m_blue < 0)
-                    m_colors.push_back(QColor());
+                    m_tables->colors.push_back(QColor());
                 else
-                    m_colors.push_back(
+                    m_tables->colors.push_back(
                         QColor(std::max(m_red, 0), std::max(m_green, 0), std::max(m_blue, 0)));
             }
             m_red = m_green = m_blue = -1;
@@ -917,6 +1451,16 @@ void Parser::plainByte(char c)
         }
         return;
     }
+    case Dest::ShapeName:
+        if (m_shape.property.size() < 64)
+            m_shape.property.append(c);
+        return;
+    case Dest::ShapeValue:
+        if (m_shape.value.size() < 64)
+            m_shape.value.append(c);
+        return;
+    case Dest::Shape:
+        return;
     case Dest::Text:
         break;
     }
@@ -970,10 +1514,11 @@ void Parser::flushBytes()
     addText(decodeBytes(bytes));
 }
 
-void Parser::addText(const QString &text)
+void Parser::addText(const QString &given)
 {
-    if (m_state.dest != Dest::Text || m_state.chr.invisible() || text.isEmpty())
+    if (m_state.dest != Dest::Text || m_state.chr.invisible() || given.isEmpty())
         return;
+    const QString text = isSymbolFont(m_state.chr.font) ? symbolText(given) : given;
     if (!m_text.isEmpty() && !(m_textState == m_state.chr))
         flushText();
     m_textState = m_state.chr;
@@ -982,16 +1527,16 @@ void Parser::addText(const QString &text)
 
 QColor Parser::color(int index) const
 {
-    if (index <= 0 || index >= int(m_colors.size()))
+    if (index <= 0 || index >= int(m_tables->colors.size()))
         return QColor();
-    return m_colors[size_t(index)];
+    return m_tables->colors[size_t(index)];
 }
 
 QTextCharFormat Parser::charFormat(const CharState &s) const
 {
     QTextCharFormat f;
-    const auto font = m_fonts.constFind(s.font >= 0 ? s.font : m_defaultFont);
-    if (font != m_fonts.constEnd() && !font->name.isEmpty()) {
+    const auto font = m_tables->fonts.constFind(s.font >= 0 ? s.font : m_tables->defaultFont);
+    if (font != m_tables->fonts.constEnd() && !font->name.isEmpty() && !isSymbolFont(font.key())) {
         f.setFontFamilies(QStringList{font->name});
         f.setFontStyleHint(font->hint);
     }
@@ -999,6 +1544,8 @@ QTextCharFormat Parser::charFormat(const CharState &s) const
     f.setFontWeight(s.bold ? QFont::Bold : QFont::Normal);
     f.setFontItalic(s.italic);
     f.setFontUnderline(s.underline);
+    if (s.doubleUnderline)
+        f.setProperty(RtfReader::DoubleUnderline, true);
     f.setFontStrikeOut(s.strike);
     if (s.caps)
         f.setFontCapitalization(QFont::AllUppercase);
@@ -1048,6 +1595,37 @@ QTextBlockFormat Parser::blockFormat() const
                   });
         f.setTabPositions(tabs);
     }
+    // A stop at or past the right margin stands just inside it, as a word processor puts
+    // it: past the line's end it would push what follows onto a line of its own.
+    if (!p.inTable && !f.tabPositions().isEmpty()) {
+        const qreal lineStart = std::max(0.0, px(p.left)) + px(p.first);
+        const qreal last = textWidth() - std::max(0.0, px(p.right)) - lineStart - 1.0;
+        QList<QTextOption::Tab> tabs = f.tabPositions();
+        for (QTextOption::Tab &tab : tabs)
+            tab.position = std::min(tab.position, last);
+        f.setTabPositions(tabs);
+    }
+    if (!p.leaderTabs.isEmpty()) {
+        QList<QVariant> leaders;
+        const qreal lineStart = std::max(0.0, px(p.left)) + px(p.first);
+        for (qreal twips : p.leaderTabs)
+            leaders.append(px(int(twips)) - lineStart);
+        f.setProperty(RtfReader::LeaderTabs, leaders);
+    }
+    if (const QColor fill = color(p.shading); fill.isValid())
+        f.setBackground(fill);
+    for (int side = Top; side <= Right; ++side) {
+        const Border &b = p.borders[size_t(side)];
+        if (!b.on)
+            continue;
+        const QColor c = color(b.color);
+        f.setProperty(RtfReader::BorderTop + side,
+                      QPen(c.isValid() ? c : QColor(Qt::black), std::max(0.75, b.width * m_pxPerTwip)));
+    }
+    if (p.borders[Top].on)
+        f.setTopMargin(f.topMargin() + px(p.borderSpace) + px(p.borders[Top].width));
+    if (p.borders[Bottom].on)
+        f.setBottomMargin(f.bottomMargin() + px(p.borderSpace) + px(p.borders[Bottom].width));
     if (p.pageBreakBefore || m_pageBreakNext)
         f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     return f;
@@ -1066,7 +1644,7 @@ void Parser::flushText()
 // table that has just ended.
 void Parser::prepareContent()
 {
-    if (m_state.para.inTable) {
+    if (m_state.para.inTable && (m_table || m_cells < RtfReader::kMaxCells)) {
         enterCellForContent();
     } else if (m_table) {
         endTable();
@@ -1106,7 +1684,7 @@ void Parser::startTable()
     format.setAlignment(m_rowDef.align);
     if (m_rowDef.align == Qt::AlignLeft && m_rowDef.left > 0)
         format.setLeftMargin(px(m_rowDef.left));
-    m_cursor.movePosition(QTextCursor::End);
+    m_cursor.setPosition(m_container->lastPosition());
     m_table = m_cursor.insertTable(1, columns, format);
     m_row = 0;
     m_col = 0;
@@ -1114,6 +1692,7 @@ void Parser::startTable()
     m_rowDone = false;
     m_needBlock = false;
     m_widestRow = 0;
+    m_tableBounds.clear();
     m_cursor = m_table->cellAt(0, 0).firstCursorPosition();
     ++m_result.tables;
 }
@@ -1123,7 +1702,7 @@ void Parser::endTable()
     if (!m_rowDone && (m_cellDone || m_col > 0))
         rowEnd();
     m_table = nullptr;
-    m_cursor.movePosition(QTextCursor::End);
+    m_cursor.setPosition(m_container->lastPosition());
     m_needBlock = false;
 }
 
@@ -1134,6 +1713,17 @@ void Parser::enterCellForContent()
         return;
     }
     if (m_rowDone) {
+        // Two tables with no paragraph between them: a row whose cells line up neither with
+        // the table's columns nor they with its cells begins a table of its own.
+        QSet<int> bounds;
+        for (const CellDef &cell : m_rowDef.cells)
+            bounds.insert(cell.right);
+        if (!bounds.isEmpty() && !m_tableBounds.isEmpty() && !bounds.contains(m_tableBounds) &&
+            !m_tableBounds.contains(bounds)) {
+            endTable();
+            startTable();
+            return;
+        }
         m_table->appendRows(1);
         ++m_row;
         m_col = 0;
@@ -1170,8 +1760,24 @@ void Parser::appendColumn()
     }
 }
 
+// Past the limit on cells, cell and row marks are read as a tab and a line break in the
+// last cell: the text stays, the table grows no more.
+bool Parser::tablesFull()
+{
+    if (m_cells < RtfReader::kMaxCells)
+        return false;
+    note(QStringLiteral("Table cells beyond the first %1 were shown as plain text.")
+             .arg(RtfReader::kMaxCells));
+    return true;
+}
+
 void Parser::cellEnd()
 {
+    if (tablesFull()) {
+        addText(QStringLiteral("\t"));
+        return;
+    }
+    ++m_cells;
     flushText();
     const bool wasInTable = m_state.para.inTable;
     m_state.para.inTable = true;
@@ -1183,6 +1789,10 @@ void Parser::cellEnd()
 
 void Parser::rowEnd()
 {
+    if (tablesFull()) {
+        addText(QString(QChar::LineSeparator));
+        return;
+    }
     flushText();
     if (!m_table)
         return;
@@ -1195,6 +1805,8 @@ void Parser::rowEnd()
 
 void Parser::formatRow()
 {
+    for (const CellDef &cell : m_rowDef.cells)
+        m_tableBounds.insert(cell.right);
     const int used = std::min(m_col + 1, m_table->columns());
     const int cells = int(m_rowDef.cells.size());
     // Column widths come from the row with the most cells.
@@ -1202,9 +1814,15 @@ void Parser::formatRow()
         m_widestRow = cells;
         QList<QTextLength> widths;
         int previous = m_rowDef.left;
+        // A row wider than the text area (a table whose width was written relative to the
+        // page, in units of its own) is fitted to the text area, keeping its proportions.
+        const int extent = m_rowDef.cells.back().right - m_rowDef.left;
+        const qreal fit = !m_nested && extent > 0 && px(extent) > textWidth() + px(144)
+                              ? textWidth() / px(extent)
+                              : 1.0;
         for (const CellDef &cell : m_rowDef.cells) {
-            widths.append(
-                QTextLength(QTextLength::FixedLength, std::max(1.0, px(cell.right - previous))));
+            widths.append(QTextLength(QTextLength::FixedLength,
+                                      std::max(1.0, px(cell.right - previous) * fit)));
             previous = std::max(previous, cell.right);
         }
         while (widths.size() < m_table->columns())
@@ -1228,6 +1846,14 @@ void Parser::formatRow()
         f.setBottomPadding(padBottom);
         if (col < cells && col < used) {
             const CellDef &def = m_rowDef.cells[size_t(col)];
+            if (def.padLeft >= 0)
+                f.setLeftPadding(px(def.padLeft));
+            if (def.padRight >= 0)
+                f.setRightPadding(px(def.padRight));
+            if (def.padTop >= 0)
+                f.setTopPadding(px(def.padTop));
+            if (def.padBottom >= 0)
+                f.setBottomPadding(px(def.padBottom));
             const auto &borders = def.ownBorders ? def.borders : m_rowDef.rowBorders;
             auto apply = [&](Side side, auto setWidth, auto setBrush, auto setStyle) {
                 const Border &b = borders[side];

@@ -7,7 +7,8 @@
 // page size and margins. Hidden text (\v) and deleted revisions (\del, \deleted) are left
 // out. Unknown control words are skipped. Malformed input never reads out of bounds and
 // never loops: every step consumes input, and groups nest at most kMaxDepth deep (deeper
-// groups are read over and left out).
+// groups are read over and left out). Reading is linear in the input's length; what passes
+// a limit below is left out and named in Result::notes.
 #pragma once
 
 #include <QByteArray>
@@ -15,6 +16,10 @@
 #include <QPageLayout>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
+#include <QTextFormat>
+
+#include <memory>
 
 class QTextDocument;
 
@@ -25,6 +30,27 @@ class RtfReader
   public:
     static constexpr int kMaxDepth = 200;
     static constexpr int kMaxColumns = 64;
+    // Table cells in a whole document: a charge sheet has a few hundred at most; past this
+    // the rest of the text is kept, in the last cell.
+    static constexpr int kMaxCells = 10000;
+    // Decoded pictures: 40 million pixels is a 48-megapixel camera's photo less a little
+    // (160 MB while it is decoded); a document's pictures together are decoded up to 100
+    // million. A picture is then kept at no more than kPictureDpi for the size it is shown.
+    static constexpr qint64 kMaxPicturePixels = 40'000'000;
+    static constexpr qint64 kMaxDocumentPixels = 100'000'000;
+    static constexpr qreal kPictureDpi = 300;
+    // Headers, footers, text boxes and anchored pictures in one document.
+    static constexpr int kMaxParts = 200;
+
+    // Properties of the formats the reader makes that a painter draws itself.
+    enum Property {
+        DoubleUnderline = QTextFormat::UserProperty + 1, // bool, on characters
+        LeaderTabs,                                      // QList<QVariant> of stop positions
+        BorderTop,                                       // QPen, on paragraphs; then
+        BorderLeft,                                      // the other sides in RTF's order
+        BorderBottom,
+        BorderRight
+    };
 
     struct Result
     {
@@ -34,6 +60,12 @@ class RtfReader
         QMarginsF marginTwips{1800, 1440, 1800, 1440}; // \margl, \margt, \margr, \margb
         int pictures = 0;                              // pictures placed in the document
         int tables = 0;                                // tables placed in the document
+        QStringList notes; // what was left out because it passed a limit, one line each
+        // The page's header and footer (those of the first page when titlePage), at
+        // headerTwips from the sheet's top and footerTwips from its bottom.
+        std::shared_ptr<QTextDocument> header, footer, firstHeader, firstFooter;
+        int headerTwips = 720, footerTwips = 720;
+        bool titlePage = false;
 
         // The page size and margins the document asks for.
         QPageLayout pageLayout() const;

@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include "ProgramFolder.h"
 #include "SettingsFile.h"
 #include "TestFolder.h"
@@ -96,21 +98,45 @@ class ChargeSheetTest : public QObject
                      "Some Error Occured: 53 File not found\r\n\r\nProgram May Not Work Properly"));
     }
 
-    void unreadableTemplate()
+    // What stands at the template's path and cannot be read as one: refused at once with a
+    // message, never read forever, never blocked on.
+    void refusedTemplate_data()
     {
-        // A folder where the file should be cannot be opened as the template.
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a folder") << "folder" << "is Open, Please Close It";
+        QTest::newRow("a link to an endless device") << "device" << "is not a regular file";
+        QTest::newRow("a FIFO nobody writes to") << "fifo" << "is not a regular file";
+        QTest::newRow("larger than any template")
+            << "large" << "is larger than 16 MB, more than any document of this kind";
+    }
+    void refusedTemplate()
+    {
+        QFETCH(QString, kind);
         test::TestFolder folder;
-        QDir(folder.path()).mkpath(QStringLiteral("Reports/report.rtf"));
+        const QString path = folder.reportPath();
+        QDir(folder.path()).mkpath(QStringLiteral("Reports"));
+        if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind == QLatin1String("device")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.write("{\\rtf1 ") == 7 && file.resize(16 * 1024 * 1024 + 1));
+        }
         SettingsFile settings(folder.settingsPath());
         settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
         const ChargeSheet::Outcome outcome =
             ChargeSheet::build(ProgramFolder(folder.path()), settings,
                                record(QStringLiteral("2001")), QDate(2026, 1, 9));
         QVERIFY(!outcome.ok);
+        QVERIFY(outcome.rtf.isEmpty());
         QCOMPARE(outcome.title, QStringLiteral("Tow Co"));
-        QCOMPARE(outcome.message,
-                 QStringLiteral("File: ") + folder.path() +
-                     QStringLiteral("/Reports/report.rtf is Open, Please Close It"));
+        QFETCH(QString, reason);
+        QCOMPARE(outcome.message, QStringLiteral("File: ") + path + QLatin1Char(' ') + reason);
     }
 
     void plainTextTemplate()

@@ -5,6 +5,9 @@
 #include <QImage>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QAbstractTextDocumentLayout>
+#include <QPainter>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "TestFolder.h"
@@ -42,6 +45,52 @@ class ReportDocumentTest : public QObject
 
   private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    // A document read again is not laid out piece by piece while it is read (which made a
+    // wide table row or a very long value freeze the window): its old layout is dropped
+    // and the new one lays the whole document out once.
+    void readingDoesNotLayOutPieceByPiece()
+    {
+        ReportDocument report;
+        QVERIFY(report.setRtf(longDocument(5)));
+        QCOMPARE(report.pageCount(), 1);
+        QSignalSpy laidOut(report.document().documentLayout(),
+                           &QAbstractTextDocumentLayout::documentSizeChanged);
+        QVERIFY(report.setRtf(longDocument(200)));
+        QCOMPARE(laidOut.count(), 0);
+        QVERIFY(report.pageCount() > 1);
+    }
+
+    // A page as it prints: the header in the top margin, the footer in the bottom one, the
+    // body between them with the paragraph shading and borders the layout does not draw.
+    void pagePaintsHeaderFooterAndRules()
+    {
+        ReportDocument report;
+        QVERIFY(report.setRtf("{\\rtf1{\\colortbl;\\red200\\green0\\blue0;}\\paperw12240\\paperh15840"
+                              "\\margt2880\\margb2880\\headery720\\footery720"
+                              "{\\header\\pard\\cbpat1 Letterhead\\par}"
+                              "{\\footer\\pard\\cbpat1 Thank you\\par}"
+                              "\\pard\\brdrb\\brdrs\\brdrw40\\brdrcf1 Body\\par}"));
+        QImage page(report.paperSize().toSize(), QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        report.paintPage(painter, 0);
+        painter.end();
+        const qreal perTwip = page.width() / 12240.0;
+        auto redBetween = [&](int fromTwips, int toTwips) {
+            for (int y = qRound(fromTwips * perTwip); y < qRound(toTwips * perTwip); ++y)
+                for (int x = 0; x < page.width(); ++x)
+                    if (page.pixelColor(x, y) == QColor(200, 0, 0))
+                        return true;
+            return false;
+        };
+        QVERIFY(!redBetween(0, 700));         // above the header
+        QVERIFY(redBetween(720, 2880));       // the header's shading
+        QVERIFY(redBetween(2880, 3600));      // the rule under the first paragraph
+        QVERIFY(!redBetween(3600, 12960));    // nothing else on the page
+        QVERIFY(redBetween(12960, 15120));    // the footer's shading
+        QVERIFY(!redBetween(15140, 15840));   // below the footer
+    }
 
     void pdfPages_data()
     {

@@ -81,13 +81,15 @@ class ReportFillerTest : public QObject
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("second customer name stays") << "::custname::|::custname::"
-                                                    << "\\tab \\tab JOHN SMITH|::custname::";
-        QTest::newRow("address twice, third stays") << "::address::|::address::|::address::"
-            << "\\tab 1 Main St,Dover,DE,19901|\\tab 1 Main St,Dover,DE,19901|::address::";
-        QTest::newRow("company twice, third stays")
-            << "::companyname::|::companyname::|::companyname::"
-            << "\\tab Acme Towing|\\tab Acme Towing|::companyname::";
+        QTest::newRow("second customer name gets the first's value")
+            << "::custname::|::custname::" << "\\tab \\tab JOHN SMITH|\\tab \\tab JOHN SMITH";
+        QTest::newRow("address three times")
+            << "::address::|::address::|::address::"
+            << "\\tab 1 Main St,Dover,DE,19901|\\tab 1 Main St,Dover,DE,19901|"
+               "\\tab 1 Main St,Dover,DE,19901";
+        QTest::newRow("company in a header and twice in the body")
+            << "{\\header ::companyname::}::companyname::|::companyname::"
+            << "{\\header \\tab Acme Towing}\\tab Acme Towing|\\tab Acme Towing";
         QTest::newRow("first total filled, the rest emptied") << "::GRAND::|::GRAND::|::GRAND::"
                                                               << "\\tab $140.40||";
         QTest::newRow("dates everywhere") << "::FROM.DATE::/::FROM.DATE::/::TO.DATE::"
@@ -95,7 +97,27 @@ class ReportFillerTest : public QObject
         QTest::newRow("city with one closing colon") << "::custcity:." << "\\tab DOVER ,DE 19901.";
         QTest::newRow("capitals are not placeholders") << "::CUSTNAME:: ::Vehyear::"
                                                        << "::CUSTNAME:: ::Vehyear::";
-        QTest::newRow("split by a control word") << "::cust{\\b name}::" << "::cust{\\b name}::";
+        // Placeholders a word processor wrote in pieces: the value goes where the first
+        // character stood, in its formatting; what lay between stays.
+        QTest::newRow("split by bold") << "{\\b ::cust}name::" << "{\\b \\tab \\tab JOHN SMITH}";
+        QTest::newRow("split by a group") << "::cust{\\b name}::" << "\\tab \\tab JOHN SMITH{\\b }";
+        QTest::newRow("bookmark inside")
+            << "::veh{\\*\\bkmkstart vin}{\\*\\bkmkend vin}vin::"
+            << "\\tab 1FTRX18W1XKB12345{\\*\\bkmkstart vin}{\\*\\bkmkend vin}";
+        QTest::newRow("edit-session marks")
+            << "{\\insrsid1 ::veh}{\\lang1031\\noproof\\insrsid2 year}{\\insrsid3 ::}"
+            << "{\\insrsid1 \\tab 1999}{\\lang1031\\noproof\\insrsid2 }{\\insrsid3 }";
+        QTest::newRow("control word without a blank before a piece")
+            << "{\\b ::veh}\\b0year:: ::vehmake\\i::" << "{\\b \\tab 1999}\\b0  \\tab FORD\\i ";
+        QTest::newRow("line breaks the writer wrapped in")
+            << "::cust\r\nname::" << "\\tab \\tab JOHN SMITH\r\n";
+        QTest::newRow("a paragraph mark is no part of one")
+            << "::cust\\par name::" << "::cust\\par name::";
+        QTest::newRow("hidden groups are not read")
+            << "{\\*\\fldinst ::cust}name::" << "{\\*\\fldinst ::cust}name::";
+        QTest::newRow("split total keeps its rule") << "{\\b ::GR}AND::|::GRAND::" << "{\\b \\tab $140.40}|";
+        QTest::newRow("unknown names are joined but not filled")
+            << "::un{\\b known}::" << "::unknown::{\\b }";
         QTest::newRow("DATE2 without a paragraph mark") << "::DATE2::" << "::DATE2::";
         QTest::newRow("all Customer2") << "::Customer2::a::Customer2::" << "\\del a\\del ";
         QTest::newRow("storage rate has no tab") << "::storagerate::" << "$10.00";

@@ -138,6 +138,75 @@ class ReportResourcesTest : public QObject
         checkFilledSheet(test::readFile(data(QStringLiteral("writer-saved-template.rtf"))));
     }
 
+    // Templates a yard would make in its word processor (tests/report/data/templates, with
+    // their sources): every value prints, in the body, a header or footer, a text box or a
+    // table, no placeholder is left, and the sheet keeps to one page as the word processor
+    // lays it out. "xN" after a value: it prints N times.
+    void wordProcessorTemplates_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<int>("pictures");
+        const QStringList customer = {QString::fromUtf8("MARIA GONZÁLEZ"), "2011", "SUBARU",
+                                      "$437.40"};
+        QTest::newRow("letterhead in header and footer")
+            << "letterhead.rtf"
+            << customer + QStringList{"Bay Tow x2", "9 Pier St,Portland,ME,04102", "77 HARBOR RD",
+                                      "PORTLAND ,ME 04101", "OUTBACK", "February 01, 2026",
+                                      "February 05, 2026", "265.00", "$35.00", "125.00", "40.00",
+                                      "\u2022", "\u2192"}
+            << 0;
+        QTest::newRow("anchored logo and text box")
+            << "logo.rtf"
+            << customer + QStringList{"Bay Tow", "77 HARBOR RD", "GREEN", "7XK-221", "I-295 EXIT 7",
+                                      "LOT B", "February 05, 2026"}
+            << 3;
+        QTest::newRow("two copies, two tables each")
+            << "twocopies.rtf"
+            << QStringList{"Bay Tow x2", QString::fromUtf8("MARIA GONZÁLEZ x2"), "2011 x2",
+                           "4S4BRBCC1B3312345 x2", "I-295 EXIT 7 x2", "265.00 x2", "$35.00 x2"}
+            << 0;
+        QTest::newRow("invoice first written as HTML")
+            << "invoice.rtf"
+            << customer + QStringList{"77 HARBOR RD", "PORTLAND ,ME 04101", "GREEN", "7XK-221",
+                                      "265.00", "125.00", "40.00", "88120", "88131"}
+            << 0;
+        QTest::newRow("placeholders in pieces, through Word 97")
+            << "split.rtf" << customer + QStringList{"4S4BRBCC1B3312345", "7XK-221", "GREEN"} << 0;
+        QTest::newRow("edit-session marks")
+            << "sessions.rtf" << customer + QStringList{"\u2022"} << 0;
+    }
+    void wordProcessorTemplates()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, values);
+        const ReportFiller::Company company{QStringLiteral("Bay Tow"), QStringLiteral("9 Pier St"),
+                                            QStringLiteral("Portland"), QStringLiteral("ME"),
+                                            QStringLiteral("04102")};
+        const QByteArray filled =
+            ReportFiller::fill(QString::fromLatin1(test::readFile(data("templates/" + file))),
+                               sample(), company, QDate(2026, 2, 9))
+                .toLatin1();
+        QTextDocument doc;
+        const RtfReader::Result result = RtfReader::read(filled, doc, 96);
+        QVERIFY(result.ok);
+        QTEST(result.pictures, "pictures");
+        QString text = doc.toPlainText();
+        for (const auto &part : {result.header, result.footer})
+            if (part)
+                text += QLatin1Char('\n') + part->toPlainText();
+        for (const QString &entry : values) {
+            const qsizetype times = entry.indexOf(QLatin1String(" x"));
+            const QString value = times > 0 ? entry.left(times) : entry;
+            const int expected = times > 0 ? entry.mid(times + 2).toInt() : 1;
+            QVERIFY2(text.count(value) >= expected, qPrintable(entry + QStringLiteral(" in ") + text));
+        }
+        QVERIFY2(!text.contains(QStringLiteral("::")), qPrintable(text));
+        ReportDocument report;
+        QVERIFY(report.setRtf(filled));
+        QCOMPARE(report.pageCount(), 1);
+    }
+
     void wordProcessorDocument()
     {
         QTextDocument doc;

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTextEdit>
 
 #include "ScriptedDialogs.h"
 #include "TestFolder.h"
@@ -78,16 +77,32 @@ class ReportWindowTest : public QObject
         QVERIFY(w->show_selling());
         QCOMPARE(print->text(), QStringLiteral("Print"));
         QVERIFY(print->isEnabled());
-        auto *preview = w->findChild<QTextEdit *>(QStringLiteral("rpt1"));
+        auto *preview = w->findChild<PageView *>(QStringLiteral("rpt1"));
         QVERIFY(preview);
-        QVERIFY(preview->isReadOnly());
-        QCOMPARE(preview->toPlainText(),
+        QCOMPARE(preview->pageCount(), 1);
+        QCOMPARE(w->report().document().toPlainText(),
                  QStringLiteral("\tTow Co\nCustomer \t\tJANE DOE\nVehicle \t2001 \tTOYOTA\n"
                                 "Towed January 02, 2026\nTotal \t$50.00"));
-        // Shown from its top, however tall the sheet.
-        QCOMPARE(preview->textCursor().position(), 0);
         QCOMPARE(f.dialogs.count(), 0);
         delete w;
+    }
+
+    // Whatever the reader left out for passing a limit is named once; the rest is shown.
+    void limitsAreNamed()
+    {
+        Fixture f;
+        test::writeFile(f.folder.reportPath(), "{\\rtf1 Customer ::custname::" +
+                                                   QByteArray(300, '{') + "deep" +
+                                                   QByteArray(300, '}') + "\\par}");
+        std::unique_ptr<ReportWindow> w(f.window());
+        QVERIFY(w->show_selling());
+        QCOMPARE(w->report().document().toPlainText(), QStringLiteral("Customer \t\tJANE DOE"));
+        QCOMPARE(f.dialogs.count(), 1);
+        QCOMPARE(f.dialogs.last().title, QStringLiteral("Tow Co"));
+        QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
+        QCOMPARE(f.dialogs.last().text,
+                 QStringLiteral("Parts of the report template are not shown:\r\n"
+                                "Parts nested deeper than 200 levels were left out."));
     }
 
     void missingTemplateClosesTheWindow()

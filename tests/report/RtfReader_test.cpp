@@ -9,6 +9,10 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QAbstractTextDocumentLayout>
+#include <QPen>
+#include <QTextFrame>
+#include <QTextLayout>
 #include <QTextTable>
 
 using namespace tarnvale;
@@ -57,6 +61,24 @@ QByteArray imageBytes(const char *format, QColor colour)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format, 100);
     return bytes;
+}
+
+// A real JPEG whose header claims another size: what a reader sees before decoding it.
+QByteArray jpegClaiming(int width, int height)
+{
+    QByteArray bytes = imageBytes("JPEG", Qt::green);
+    const qsizetype sof = bytes.indexOf("\xFF\xC0");
+    Q_ASSERT(sof > 0);
+    bytes[sof + 5] = char(height >> 8);
+    bytes[sof + 6] = char(height & 0xFF);
+    bytes[sof + 7] = char(width >> 8);
+    bytes[sof + 8] = char(width & 0xFF);
+    return bytes;
+}
+
+QByteArray picture(const QByteArray &bytes, const char *kind = "jpegblip")
+{
+    return QByteArray("{\\pict\\") + kind + "\\picwgoal1440\\pichgoal720 " + hex(bytes) + "}";
 }
 
 QList<QTextImageFormat> imagesOf(const QTextDocument &doc)
@@ -157,9 +179,6 @@ class RtfReaderTest : public QObject
                                         << QStringLiteral("\u2022\titem");
         QTest::newRow("picture of an unknown kind")
             << QByteArray("{\\rtf1 a{\\pict\\wmetafile8 0102ff}b}") << QStringLiteral("ab");
-        QTest::newRow("header and footer left out")
-            << QByteArray("{\\rtf1{\\header Page head}{\\footerr foot}body}")
-            << QStringLiteral("body");
     }
     void text()
     {
@@ -451,6 +470,240 @@ class RtfReaderTest : public QObject
                  qPrintable(pixel.name()));
     }
 
+    // What passes a limit is left out and named; what is within it is still read.
+    void limits_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<int>("pictures");
+        QTest::addColumn<int>("xs");
+        QTest::addColumn<QString>("note");
+        const QByteArray small = picture(imageBytes("PNG", Qt::red), "pngblip");
+        QTest::newRow("within every limit") << "{\\rtf1 x" + small + "}" << 1 << 1 << QString();
+        QTest::newRow("a picture of more pixels than any photo")
+            << "{\\rtf1 x" + picture(jpegClaiming(10000, 10000)) + small + "}" << 1 << 1
+            << "A picture of 10000 x 10000 pixels was left out: pictures of more than 40 "
+               "million pixels are not shown.";
+        QTest::newRow("pictures past the document's pixels")
+            << "{\\rtf1 x" + picture(jpegClaiming(6000, 6000)) + picture(jpegClaiming(6000, 6000)) +
+                   picture(jpegClaiming(6000, 6000)) + "}"
+            << 2 << 1
+            << "Pictures were left out: the pictures of a document may have 100 million "
+               "pixels in all.";
+        QByteArray cells = "{\\rtf1 ";
+        for (int row = 0; row < 201; ++row) {
+            cells += "\\trowd\\cellx1000\\cellx2000\\intbl";
+            for (int cell = 0; cell < 50; ++cell)
+                cells += " x\\cell";
+            cells += "\\row\n";
+        }
+        QTest::newRow("cells past the document's limit")
+            << cells + "\\pard\\intbl x\\cell\\row}" << 0 << 10051
+            << "Table cells beyond the first 10000 were shown as plain text.";
+        QTest::newRow("groups nested past the limit")
+            << "{\\rtf1 x" + QByteArray(300, '{') + "deep" + QByteArray(300, '}') + "}" << 0 << 1
+            << "Parts nested deeper than 200 levels were left out.";
+    }
+    void limits()
+    {
+        QFETCH(QByteArray, rtf);
+        QTextDocument doc;
+        const RtfReader::Result result = RtfReader::read(rtf, doc, kDpi);
+        QVERIFY(result.ok);
+        QTEST(result.pictures, "pictures");
+        QTEST(int(doc.toPlainText().count(QLatin1Char('x'))), "xs");
+        QFETCH(QString, note);
+        QCOMPARE(result.notes, note.isEmpty() ? QStringList() : QStringList{note});
+    }
+
+    // A large photo placed as a one-inch logo is kept at print resolution for that size.
+    void largePictureKeptAtPrintResolution()
+    {
+        QImage photo(3000, 1500, QImage::Format_RGB32);
+        photo.fill(Qt::blue);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        photo.save(&buffer, "PNG");
+        QTextDocument doc;
+        QCOMPARE(RtfReader::read("{\\rtf1 " + picture(png, "pngblip") + "}", doc, kDpi).pictures, 1);
+        const QList<QTextImageFormat> images = imagesOf(doc);
+        QCOMPARE(images.size(), 1);
+        QCOMPARE(images[0].width(), 96.0); // shown one inch wide
+        const QImage kept =
+            doc.resource(QTextDocument::ImageResource, QUrl(images[0].name())).value<QImage>();
+        QCOMPARE(kept.size(), QSize(300, 150)); // 300 dots to the inch
+    }
+
+    // The page's header and footer are read apart from the body, with the section's page.
+    void headerAndFooter()
+    {
+        QTextDocument doc;
+        const RtfReader::Result r = RtfReader::read(
+            "{\\rtf1{\\fonttbl{\\f0 Arial;}}\\margt720\\sectd\\margtsxn1718\\headery500\\footery600"
+            "\\titlepg{\\header\\pard\\qc{\\b Bay Tow}\\par 9 Pier St\\par}{\\headerf First}"
+            "{\\footer\\pard Page {\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}\\par}"
+            "{\\*\\pgdsctbl{\\pgdsc0{\\header Old}}}\\pard Body\\par}",
+            doc, kDpi);
+        QCOMPARE(doc.toPlainText(), QStringLiteral("Body"));
+        QVERIFY(r.header && r.footer && r.firstHeader);
+        QVERIFY(!r.firstFooter);
+        QCOMPARE(r.header->toPlainText(), QStringLiteral("Bay Tow\n9 Pier St"));
+        QCOMPARE(r.header->firstBlock().blockFormat().alignment(), Qt::AlignHCenter);
+        QCOMPARE(r.firstHeader->toPlainText(), QStringLiteral("First"));
+        QCOMPARE(r.footer->toPlainText(), QStringLiteral("Page 1"));
+        QCOMPARE(r.headerTwips, 500);
+        QCOMPARE(r.footerTwips, 600);
+        QVERIFY(r.titlePage);
+        QCOMPARE(r.marginTwips.top(), 1718.0); // the section's margin, below the header
+    }
+
+    // Pictures and text boxes anchored to a paragraph float at the side they stand nearer
+    // to; one anchored to a character where it stands goes with the text.
+    void anchoredShapes()
+    {
+        const QByteArray png = hex(imageBytes("PNG", Qt::red));
+        const QByteArray rtf =
+            "{\\rtf1\\paperw12240\\margl1440\\margr1440 "
+            "{\\shp{\\*\\shpinst\\shpleft6480\\shptop0\\shpright9360\\shpbottom1440"
+            "{\\sp{\\sn posrelh}{\\sv 0}}{\\sp{\\sn pib}{\\sv {\\pict\\pngblip " + png + "}}}"
+            "{\\sp{\\sn fillBlip}{\\sv {\\pict\\pngblip " + png + "}}}}}Logo line\\par "
+            "{\\field{\\*\\fldinst SHAPE}{\\fldrslt{\\shp{\\*\\shpinst\\shpleft0\\shptop0"
+            "\\shpright2880\\shpbottom720{\\sp{\\sn fLine}{\\sv 0}}"
+            "{\\shptxt Box ::vehyear::\\par}}}}}Beside the box\\par "
+            "Mark {\\shp{\\*\\shpinst\\shpleft0\\shptop-100\\shpright288\\shpbottom100"
+            "{\\sp{\\sn posrelh}{\\sv 3}}{\\sp{\\sn pib}{\\sv {\\pict\\pngblip " + png + "}}}}} here\\par}";
+        QTextDocument doc;
+        const RtfReader::Result r = RtfReader::read(rtf, doc, kDpi);
+        QCOMPARE(r.pictures, 2);
+        QList<QTextFrame *> frames;
+        for (QTextFrame *frame : doc.rootFrame()->childFrames())
+            frames.append(frame);
+        QCOMPARE(frames.size(), 2);
+        QCOMPARE(frames[0]->frameFormat().position(), QTextFrameFormat::FloatRight);
+        QCOMPARE(frames[0]->frameFormat().width().rawValue(), 192.0); // two inches
+        QCOMPARE(frames[1]->frameFormat().position(), QTextFrameFormat::FloatLeft);
+        QCOMPARE(frames[1]->frameFormat().border(), 0.0); // fLine 0
+        QTextCursor box = frames[1]->firstCursorPosition();
+        box.setPosition(frames[1]->lastPosition(), QTextCursor::KeepAnchor);
+        QCOMPARE(box.selectedText(), QStringLiteral("Box ::vehyear::"));
+        const QString text = doc.toPlainText();
+        QVERIFY2(text.contains(QStringLiteral("Logo line")) &&
+                     text.contains(QStringLiteral("Beside the box")),
+                 qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("Mark \uFFFC here"))); // the picture, inline
+    }
+
+    // Tables: a row wider than the page (widths written relative to it) fits the text
+    // area; a table right after another keeps its own columns; cell padding is kept.
+    void tableLayout()
+    {
+        const QByteArray rtf =
+            "{\\rtf1\\paperw12240\\margl1440\\margr1440 "
+            "\\trowd\\clpadt90\\clpadft3\\clpadr90\\clpadl30\\cellx19662\\cellx65534"
+            "\\pard\\intbl Label\\cell Value\\cell\\row"
+            "\\trowd\\cellx1000\\cellx2000\\cellx9000\\pard\\intbl a\\cell b\\cell c\\cell\\row"
+            "\\trowd\\cellx1000\\cellx2000\\cellx9000\\pard\\intbl d\\cell e\\cell f\\cell\\row"
+            "\\pard after\\par}";
+        QTextDocument doc;
+        QCOMPARE(RtfReader::read(rtf, doc, kDpi).tables, 2);
+        const QList<QTextTable *> tables = tablesOf(doc);
+        QCOMPARE(tables.size(), 2);
+        QCOMPARE(tables[0]->columns(), 2);
+        QCOMPARE(tables[1]->columns(), 3);
+        QCOMPARE(tables[1]->rows(), 2);
+        const QList<QTextLength> widths = tables[0]->format().columnWidthConstraints();
+        QCOMPARE(widths.size(), 2);
+        QVERIFY2(qAbs(widths[0].rawValue() + widths[1].rawValue() - 624.0) < 1.0,
+                 qPrintable(QString::number(widths[0].rawValue() + widths[1].rawValue())));
+        QVERIFY(qAbs(widths[0].rawValue() / 624.0 - 19662.0 / 65534.0) < 0.01);
+        QCOMPARE(tables[0]->cellAt(0, 0).format().toTableCellFormat().leftPadding(), 6.0);
+        QCOMPARE(tables[0]->cellAt(0, 0).format().toTableCellFormat().rightPadding(), 6.0);
+        QCOMPARE(tables[0]->cellAt(0, 0).format().toTableCellFormat().topPadding(), 2.0);
+        QCOMPARE(cellText(tables[1], 1, 2), QStringLiteral("f"));
+    }
+
+    // What a painter draws for the reader: shading, borders, leaders, double underlines.
+    void drawnDecorations()
+    {
+        QTextDocument doc;
+        QVERIFY(RtfReader::read(
+                    "{\\rtf1{\\colortbl;\\red31\\green56\\blue100;\\red255\\green255\\blue255;}"
+                    "\\pard\\cbpat1{\\cf2 BANNER}\\par"
+                    "\\pard\\brdrb\\brdrs\\brdrw30\\brdrcf1\\brsp40 Letterhead\\par"
+                    "\\pard\\tldot\\tqr\\tx8000 Towing\\tab {\\uldb 265.00}\\par"
+                    "\\pard plain\\par}",
+                    doc, kDpi)
+                    .ok);
+        const QTextBlockFormat banner = doc.findBlockByNumber(0).blockFormat();
+        QCOMPARE(banner.background().color(), QColor(31, 56, 100));
+        QCOMPARE(formatOf(doc, QStringLiteral("BANNER")).foreground().color(), QColor(Qt::white));
+        const QTextBlockFormat rule = doc.findBlockByNumber(1).blockFormat();
+        QCOMPARE(rule.property(RtfReader::BorderBottom).value<QPen>().color(), QColor(31, 56, 100));
+        QCOMPARE(rule.property(RtfReader::BorderBottom).value<QPen>().widthF(), 2.0);
+        QVERIFY(!rule.hasProperty(RtfReader::BorderTop));
+        const QTextBlockFormat amount = doc.findBlockByNumber(2).blockFormat();
+        QCOMPARE(amount.property(RtfReader::LeaderTabs).toList(), QList<QVariant>{8000.0 / 15});
+        QVERIFY(formatOf(doc, QStringLiteral("265")).hasProperty(RtfReader::DoubleUnderline));
+        QVERIFY(formatOf(doc, QStringLiteral("265")).fontUnderline());
+        const QTextBlockFormat plain = doc.findBlockByNumber(3).blockFormat();
+        QVERIFY(!plain.hasProperty(RtfReader::LeaderTabs) && !plain.hasProperty(RtfReader::BorderBottom));
+        QCOMPARE(plain.background().style(), Qt::NoBrush);
+    }
+
+    // An amount on a right tab at the right margin stays on its line, however long it is.
+    void rightTabAtTheMargin_data()
+    {
+        QTest::addColumn<QByteArray>("amount");
+        QTest::addColumn<int>("stop");
+        for (const char *amount : {"5.00", "265.00", "$12,345.67", "$1,234,567.89"}) {
+            QTest::addRow("%s at the margin", amount) << QByteArray(amount) << 9360;
+            QTest::addRow("%s just inside", amount) << QByteArray(amount) << 9346;
+            QTest::addRow("%s past it", amount) << QByteArray(amount) << 9500;
+        }
+    }
+    void rightTabAtTheMargin()
+    {
+        QFETCH(QByteArray, amount);
+        QFETCH(int, stop);
+        QTextDocument doc;
+        QVERIFY(RtfReader::read("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\paperw12240\\margl1440\\margr1440"
+                                "\\f0\\fs22\\pard\\tqr\\tx" + QByteArray::number(stop) +
+                                    " Amount due\\tab " + amount + "\\par}",
+                                doc, kDpi)
+                    .ok);
+        doc.setDocumentMargin(0);
+        doc.setPageSize(QSizeF(624, 900)); // 6.5 inches between the margins
+        const QTextBlock block = doc.firstBlock();
+        doc.documentLayout()->blockBoundingRect(block); // lays it out
+        QCOMPARE(block.layout()->lineCount(), 1);
+        QVERIFY(block.blockFormat().tabPositions().value(0).position < 624);
+    }
+
+    // Characters of the Symbol and Wingdings fonts print as what they show.
+    void symbolFonts_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Symbol bullet as a byte") << QByteArray("\\f1\\'b7") << QStringLiteral("\u2022");
+        QTest::newRow("Symbol bullet as Unicode") << QByteArray("\\f1\\u61623\\'3f") << QStringLiteral("\u2022");
+        QTest::newRow("Symbol letters") << QByteArray("\\f1 abp") << QStringLiteral("\u03B1\u03B2\u03C0");
+        QTest::newRow("Symbol arrow") << QByteArray("\\f1\\u61614\\'ae") << QStringLiteral("\u2192");
+        QTest::newRow("Wingdings tick and box") << QByteArray("\\f2\\'fc\\'a8") << QStringLiteral("\u2713\u25FB");
+        QTest::newRow("other fonts untouched") << QByteArray("\\f0 ab\\'b7") << QStringLiteral("ab\u00B7");
+    }
+    void symbolFonts()
+    {
+        QFETCH(QByteArray, text);
+        QTextDocument doc;
+        QVERIFY(RtfReader::read("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}"
+                                "{\\f2 Wingdings;}}{" + text + "}\\par}",
+                                doc, kDpi)
+                    .ok);
+        QTEST(doc.toPlainText(), "expected");
+        QVERIFY(!formatOf(doc, doc.toPlainText()).fontFamilies().toStringList().contains(
+            QStringLiteral("Symbol")));
+    }
+
     void pageSetup_data()
     {
         QTest::addColumn<QByteArray>("rtf");
@@ -543,7 +796,10 @@ class RtfReaderTest : public QObject
         const QByteArray sample =
             "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
             "\\pard\\qc\\b Title\\b0\\par\\trowd\\clbrdrb\\brdrs\\cellx2000\\cellx4000"
-            "\\pard\\intbl a\\cell\\u233?b\\cell\\row\\pard{\\pict\\pngblip 89504e47}\\'e9\\par}";
+            "\\pard\\intbl a\\cell\\u233?b\\cell\\row\\pard{\\pict\\pngblip 89504e47}\\'e9\\par"
+            "{\\header\\pard\\cbpat1\\brdrb\\brdrs x\\par}{\\footerf y{\\bin2 }}\\par"
+            "{\\shp{\\*\\shpinst\\shpleft10\\shpright900{\\sp{\\sn pib}{\\sv {\\pict\\pngblip 89}}}"
+            "{\\shptxt\\trowd\\cellx500\\intbl z\\cell\\row}}}\\tldot\\tqr\\tx9000{\\f1\\uldb q}\\par}";
         QRandomGenerator random(20260101);
         for (int round = 0; round < 3000; ++round) {
             QByteArray rtf = sample;

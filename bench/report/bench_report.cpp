@@ -1,0 +1,185 @@
+// Reading and laying out report templates that push the reader's limits, each against an
+// ordinary template of the same size read in the same run: the time should grow with the
+// size of the template, not with the number of cells, the length of a value or the pictures.
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTextDocument>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <functional>
+
+#include "ProgramFolder.h"
+#include "QtDialogs.h"
+#include "ReportDocument.h"
+#include "ReportFiller.h"
+#include "ReportWindow.h"
+#include "SettingsFile.h"
+
+using namespace tarnvale;
+
+namespace {
+
+double peakMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+// Read, laid out as the preview lays it out, and counted into pages: what opening the
+// report window costs.
+double openMs(const QByteArray &rtf)
+{
+    QElapsedTimer timer;
+    timer.start();
+    ReportDocument report;
+    report.setRtf(rtf);
+    report.pageCount(report.pageLayout());
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Ordinary paragraphs of text until the template is `bytes` long.
+QByteArray ordinary(qsizetype bytes)
+{
+    QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ";
+    while (rtf.size() < bytes)
+        rtf += "Towed from the lot on Pier Street, charges as agreed.\\par\n";
+    return rtf + "}";
+}
+
+QByteArray wideRow(int cells)
+{
+    QByteArray rtf = "{\\rtf1\\ansi\\trowd";
+    for (int i = 1; i <= cells; ++i)
+        rtf += "\\cellx" + QByteArray::number(i * 4);
+    rtf += "\\pard\\intbl";
+    for (int i = 0; i < cells; ++i)
+        rtf += " x\\cell";
+    return rtf + "\\row\\pard end\\par}";
+}
+
+// Cells the row never defined with \\cellx, as a damaged or generated template has them.
+QByteArray undefinedCells(int cells)
+{
+    QByteArray rtf = "{\\rtf1\\ansi\\trowd\\pard\\intbl";
+    for (int i = 0; i < cells; ++i)
+        rtf += " x\\cell";
+    return rtf + "\\row\\pard end\\par}";
+}
+
+QByteArray longName(int characters)
+{
+    PrintSnapshot snapshot;
+    snapshot.txtprint[0] = QString(characters, QLatin1Char('A'));
+    return ReportFiller::fill(QStringLiteral("{\\rtf1\\ansi Customer ::custname::\\par}"),
+                              snapshot, {}, QDate(2026, 1, 1))
+        .toLatin1();
+}
+
+QByteArray bigPictures(int count, int side)
+{
+    QImage image(side, side, QImage::Format_RGB32);
+    image.fill(Qt::darkBlue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    const QByteArray hex = png.toHex();
+    QByteArray rtf = "{\\rtf1 ";
+    for (int i = 0; i < count; ++i)
+        rtf += "{\\pict\\pngblip\\picwgoal2880\\pichgoal2880 " + hex + "}\\par ";
+    return rtf + "}";
+}
+
+// The report window opened on a template, filled for a record, until it has been shown.
+double windowMs(const QByteArray &templateBytes, const PrintSnapshot &snapshot)
+{
+    QTemporaryDir folder;
+    QDir(folder.path()).mkpath(QStringLiteral("Reports"));
+    QFile file(folder.filePath(QStringLiteral("Reports/report.rtf")));
+    file.open(QIODevice::WriteOnly);
+    file.write(templateBytes);
+    file.close();
+    QtDialogs dialogs;
+    SettingsFile settings(folder.filePath(QStringLiteral("settings.ini")));
+    QElapsedTimer timer;
+    timer.start();
+    auto *window = new ReportWindow(snapshot, settings, ProgramFolder(folder.path()), dialogs);
+    window->show_selling();
+    window->show();
+    QCoreApplication::processEvents();
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    delete window;
+    return ms;
+}
+
+void compare(const char *what, const QByteArray &rtf)
+{
+    const double ms = openMs(rtf);
+    const double peer = openMs(ordinary(rtf.size()));
+    std::printf("%s (%.1f KB): %.0f ms, %.2fx an ordinary template of that size (%.0f ms); "
+                "peak memory %.0f MB\n",
+                what, rtf.size() / 1024.0, ms, ms / std::max(peer, 0.001), peer, peakMb());
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    compare("template with one row of 2000 cells", wideRow(2000));
+    compare("template with one row of 20000 cells", wideRow(20000));
+    compare("template with one row of 2000 cells it never defined", undefinedCells(2000));
+    compare("sheet with a 100000-character customer name", longName(100000));
+    const QByteArray pictures = bigPictures(20, 5000);
+    compare("template with 20 pictures of 5000 x 5000 pixels", pictures);
+    {
+        QTemporaryDir folder;
+        ReportDocument report;
+        report.setRtf(pictures);
+        QElapsedTimer timer;
+        timer.start();
+        report.writePdf(folder.filePath(QStringLiteral("sheet.pdf")));
+        std::printf("PDF of those 20 pictures: %.0f ms, %.1f MB file; peak memory %.0f MB\n",
+                    double(timer.elapsed()),
+                    QFileInfo(folder.filePath(QStringLiteral("sheet.pdf"))).size() / 1048576.0,
+                    peakMb());
+    }
+    PrintSnapshot snapshot;
+    snapshot.txtprint[6] = QStringLiteral("2011");
+    const QByteArray shipped = [] {
+        QFile file(QStringLiteral(TARNVALE_SHIPPED_TEMPLATE));
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }();
+    const double ordinaryWindow = windowMs(shipped, snapshot);
+    PrintSnapshot longNamed = snapshot;
+    longNamed.txtprint[0] = QString(100000, QLatin1Char('A'));
+    const double longWindow = windowMs(shipped, longNamed);
+    std::printf("report window, shipped template, a 100000-character customer name: %.0f ms, "
+                "%.2fx with an ordinary record (%.0f ms)\n",
+                longWindow, longWindow / std::max(ordinaryWindow, 0.001), ordinaryWindow);
+    // The word processor templates of the tests.
+    for (const QFileInfo &fixture :
+         QDir(QStringLiteral(TARNVALE_FIXTURES)).entryInfoList({QStringLiteral("*.rtf")})) {
+        QFile file(fixture.filePath());
+        file.open(QIODevice::ReadOnly);
+        const double ms = windowMs(file.readAll(), snapshot);
+        std::printf("report window, template %s: %.0f ms, %.2fx the shipped template\n",
+                    qPrintable(fixture.fileName()), ms, ms / std::max(ordinaryWindow, 0.001));
+    }
+    const double wideWindow = windowMs(wideRow(2000), snapshot);
+    std::printf("report window, a row of 2000 cells: %.0f ms, %.2fx the shipped template\n",
+                wideWindow, wideWindow / std::max(ordinaryWindow, 0.001));
+    return 0;
+}

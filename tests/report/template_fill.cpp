@@ -1,0 +1,67 @@
+// Fills a template with a sample record and writes the filled RTF and this program's PDF of
+// it, for scripts/template-check.sh to set beside a word processor's PDF of the same RTF.
+// Usage: template_fill TEMPLATE.rtf OUT-PREFIX   (writes OUT-PREFIX.rtf and OUT-PREFIX.pdf)
+#include <QFile>
+#include <QGuiApplication>
+#include <QLocale>
+
+#include <cstdio>
+
+#include "ReportDocument.h"
+#include "ReportFiller.h"
+
+using namespace tarnvale;
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: template_fill TEMPLATE.rtf OUT-PREFIX\n");
+        return 2;
+    }
+    QFile in(QString::fromLocal8Bit(argv[1]));
+    if (!in.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+        return 1;
+    }
+    PrintSnapshot s;
+    const QStringList values = {
+        "maria gonzález", "77 harbor rd", "portland", "me",     "04101", "7XK-221",
+        "2011",           "subaru",       "outback",  "green",  "wagon", "4S4BRBCC1B3312345",
+        "i-295 exit 7",   "lot b",        "265.00",   "125.00", "40.00", "30.00",
+        "20.00",          "15.00",        "25.00",    "5.00",   "5.00",  "88120",
+        "88131"};
+    for (int i = 0; i < 25; ++i)
+        s.txtprint[size_t(i)] = values[i];
+    s.dateTowed = QStringLiteral("2/1/2026");
+    s.dateReleased = QStringLiteral("2/5/2026");
+    s.storageDays = QStringLiteral("4");
+    s.storageRate = QStringLiteral("$35.00");
+    s.grandTotal = QStringLiteral("$437.40");
+    s.hasRecord = true;
+    const ReportFiller::Company company{QStringLiteral("Bay Tow & Storage"), QStringLiteral("9 Pier St"),
+                                        QStringLiteral("Portland"), QStringLiteral("ME"),
+                                        QStringLiteral("04102")};
+    const QByteArray filled =
+        ReportFiller::fill(QString::fromLatin1(in.readAll()), s, company, QDate(2026, 2, 9))
+            .toLatin1();
+    const QString prefix = QString::fromLocal8Bit(argv[2]);
+    QFile out(prefix + QStringLiteral(".rtf"));
+    if (!out.open(QIODevice::WriteOnly) || out.write(filled) != filled.size()) {
+        std::fprintf(stderr, "cannot write %s.rtf\n", argv[2]);
+        return 1;
+    }
+    out.close();
+    ReportDocument report;
+    report.setRtf(filled);
+    QString error;
+    if (!report.writePdf(prefix + QStringLiteral(".pdf"), &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    for (const QString &note : report.notes())
+        std::fprintf(stderr, "note: %s\n", qPrintable(note));
+    return 0;
+}
