@@ -220,8 +220,17 @@ void ConfigWindow::setValues(const ConfigValues &v)
 
 void ConfigWindow::apply()
 {
-    ConfigSettings::apply(m_settings, values(),
-                          [this](const QString &name) { Q_EMIT companyNameChanged(name); });
+    QString error;
+    if (!ConfigSettings::apply(m_settings, values(),
+                               [this](const QString &name) { Q_EMIT companyNameChanged(name); },
+                               &error)) {
+        // The window stays open with what was typed, so that nothing is lost.
+        m_dialogs.notify(m_settings.companyName(),
+                         QStringLiteral("The settings could not be saved.")
+                             + QString::fromUtf16(kCrLf) + error,
+                         MessageIcon::Exclamation);
+        return;
+    }
     leave();
 }
 
