@@ -133,12 +133,12 @@ void FileFaultsTest::crashPoints()
     const QString stick = dir.filePath("stick");
     QVERIFY(QDir().mkpath(yard) && QDir().mkpath(stick));
     const QString database = yard + "/data.dll";
-    QVERIFY(makeDatabase(database, 300, "old"));
+    QVERIFY(makeDatabase(database, 40, "old"));
     const QStringList oldRows = rowsOf(database);
     const QByteArray oldDatabase = test::readFile(database);
     // A backup of another database, for the restore and the pack tool.
     const QString other = dir.filePath("other.dll");
-    QVERIFY(makeDatabase(other, 200, "new"));
+    QVERIFY(makeDatabase(other, 30, "new"));
     const QStringList newRows = rowsOf(other);
     const QString tow = dir.filePath("new.tow");
     clsHuffman().EncodeFile(local(other), local(tow));
@@ -213,6 +213,7 @@ void FileFaultsTest::crashPoints()
         left.removeIf([](const QString &f) { return f.endsWith(".bak"); });
         QCOMPARE(left, QStringList({"data.dll", "settings.ini"}));
     }
+    qInfo("%d steps %s, %d temporaries left", crashes, kill ? "killed" : "failed", leftovers);
     QVERIFY(crashes >= 4);
     // A crash leaves temporaries for the next start; a failure removes its own at once.
     if (kill)

@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+#include "CodecFiles.h"
+
 namespace {
 
 struct Result
@@ -48,6 +50,7 @@ private Q_SLOTS:
     void failures_data();
     void failures();
     void inputsAndOutputs();
+    void silentFifoIsGivenUp();
 };
 
 void PackToolTest::roundTrip()
@@ -172,6 +175,23 @@ void PackToolTest::inputsAndOutputs()
     QCOMPARE(pack({QStringLiteral("encode"), QStringLiteral("/proc/self/status"), packed}).exitCode, 0);
     QCOMPARE(pack({QStringLiteral("decode"), packed, restored}).exitCode, 0);
     QVERIFY(readFile(restored).startsWith("Name:"));
+}
+
+void PackToolTest::silentFifoIsGivenUp()
+{
+    // A FIFO nobody writes to: given up after the idle time (60 s for the tool), not waited
+    // on for ever, and not taken for an empty input.
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+    QCOMPARE(::mkfifo(fifo.constData(), 0644), 0);
+    try {
+        tarnvale::CodecFiles::readAll(fifo.toStdString(), "test", 0, 100);
+        QFAIL("a silent FIFO was read as empty");
+    } catch (const tarnvale::CodecError &error) {
+        QCOMPARE(error.side(), tarnvale::CodecError::Side::Input);
+        QVERIFY2(QByteArray::fromStdString(error.description()).contains("Nothing to read from"),
+                 error.what());
+    }
 }
 
 QTEST_GUILESS_MAIN(PackToolTest)

@@ -29,7 +29,6 @@ private Q_SLOTS:
     void roundTrip_data();
     void roundTrip();
     void valueCannotInjectLines();
-    void writeFailureLeavesOldFile();
     void unusableFileIsNeverReplaced_data();
     void unusableFileIsNeverReplaced();
     void writeAllIsOneReplacement();
@@ -162,19 +161,6 @@ void IniFileTest::valueCannotInjectLines()
     QCOMPARE(IniFile::read(folder.settingsPath(), "Database", "Path", "<none>"), QString("<none>"));
     QCOMPARE(IniFile::read(folder.settingsPath(), "Company", "Name"), hostile);
     QCOMPARE(test::readFile(folder.settingsPath()).count("\n"), 2); // header line and one entry line
-}
-
-void IniFileTest::writeFailureLeavesOldFile()
-{
-    tarnvale::test::TestFolder folder;
-    const QString missingDir = folder.file("no/such/folder/settings.ini");
-    QVERIFY(!IniFile::write(missingDir, "Company", "Name", "x"));
-
-    // A path that is a folder cannot be replaced; nothing is left behind beside it.
-    QVERIFY(QDir(folder.path()).mkdir("settings.ini"));
-    QVERIFY(!IniFile::write(folder.settingsPath(), "Company", "Name", "x"));
-    QVERIFY(QFileInfo(folder.settingsPath()).isDir());
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void IniFileTest::unusableFileIsNeverReplaced_data()

@@ -141,8 +141,10 @@ std::vector<std::uint8_t> readAll(const std::string &path, const std::string &so
             if (ready == 0)
                 throw CodecError(kErrDeviceIo, source,
                                  "Nothing to read from " + path + " for "
-                                     + std::to_string(idleTimeoutMs / 1000)
-                                     + " seconds; is anything writing to it?",
+                                     + (idleTimeoutMs % 1000 == 0
+                                            ? std::to_string(idleTimeoutMs / 1000) + " seconds"
+                                            : std::to_string(idleTimeoutMs) + " ms")
+                                     + "; is anything writing to it?",
                                  CodecError::Side::Input);
         }
         const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
