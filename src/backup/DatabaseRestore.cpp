@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +26,17 @@ namespace {
 
 const QStringList kTables = {QStringLiteral("groups"), QStringLiteral("wrecker"),
                              QStringLiteral("reminders"), QStringLiteral("lb_type")};
+
+// Moves the lock that marks a temporary file as in use onto the file now at `path`.
+void holdLockOn(int &lock, const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    ::close(lock);
+    lock = fd;
+}
 
 QString systemError()
 {
@@ -111,7 +124,7 @@ void DatabaseRestore::start(const QString &backupFile, const QString &databasePa
     }
     const QString unpackedPath = QFile::decodeName(QByteArray::fromStdString(reserved));
 
-    m_worker = std::thread([this, backupFile, unpackedPath, lock] {
+    m_worker = std::thread([this, backupFile, unpackedPath, held = lock]() mutable {
         RestoreCheck check{false, unpackedPath, {}};
         clsHuffman codec;
         codec.setProgressHandler([this](int procent) {
@@ -121,6 +134,7 @@ void DatabaseRestore::start(const QString &backupFile, const QString &databasePa
         try {
             codec.DecodeFile(QFile::encodeName(backupFile).toStdString(),
                              QFile::encodeName(unpackedPath).toStdString());
+            holdLockOn(held, unpackedPath); // the unpacked file replaced the reserved one
             check.error = checkDatabase(unpackedPath);
         } catch (const CodecError &error) {
             check.error = QString::fromStdString(error.description());
@@ -132,7 +146,7 @@ void DatabaseRestore::start(const QString &backupFile, const QString &databasePa
             QFile::remove(unpackedPath);
             check.unpackedPath.clear();
         }
-        ::close(lock);
+        ::close(held);
         QMetaObject::invokeMethod(this, [this, check] { finish(check); }, Qt::QueuedConnection);
     });
 }
