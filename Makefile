@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test fuzz bench clean
+.PHONY: deps configure build run test fuzz fuzz-long bench clean
 
 deps:
 	bash scripts/deps.sh
@@ -23,6 +23,12 @@ test: build
 
 fuzz: deps
 	bash scripts/fuzz.sh
+
+# A longer run of every fuzz target (FUZZ_LONG_SECONDS each, ten minutes unless given),
+# on the corpus the short runs have grown.
+FUZZ_LONG_SECONDS ?= 600
+fuzz-long: deps
+	FUZZ_SECONDS=$(FUZZ_LONG_SECONDS) bash scripts/fuzz.sh
 
 bench: build
 	bash scripts/bench.sh $(BUILD)

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyle>
@@ -15,12 +16,14 @@
 #include "BackupWindow.h"
 #include "ConfigWindow.h"
 #include "ContactsWindow.h"
+#include "DatabaseBackup.h"
 #include "FindWindow.h"
 #include "Dialogs.h"
 #include "GroupDialog.h"
 #include "HelpDocumentWindow.h"
 #include "PrintCommand.h"
 #include "ReportWindow.h"
+#include "SafeOutput.h"
 #include "RemindersWindow.h"
 #include "ScreenFit.h"
 #include "TipWindow.h"
@@ -252,6 +255,18 @@ QAction *MainWindow::toolbarButton(int number) const
 
 void MainWindow::load()
 {
+    // Temporary files of a run that was killed: the settings writer's, a backup's snapshot
+    // and a restore's unpacked database.
+    SafeOutput::removeLeftovers(QFile::encodeName(m_context.settings.path()).toStdString());
+    DatabaseBackup::removeLeftovers(m_context.database.databasePath());
+    const QString settingsProblem = m_context.settings.problem();
+    if (!settingsProblem.isEmpty())
+        m_context.dialogs.notify(QStringLiteral("Tarnvale"),
+                                 settingsProblem + QString::fromUtf16(kCrLf)
+                                     + QStringLiteral("The program starts with empty settings; no "
+                                                      "setting can be saved until the file is "
+                                                      "mended or removed."),
+                                 MessageIcon::Exclamation);
     m_context.database.OpenDatabaseFile();
     updateCaption();
     m_browser->load();

@@ -3,11 +3,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
-#include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
 #include <new>
+#include <unistd.h>
 
 #include "RecordStore.h"
+#include "SafeOutput.h"
 #include "clsHuffman.h"
 
 namespace tarnvale {
@@ -21,6 +24,23 @@ DatabaseBackup::~DatabaseBackup()
 {
     if (m_worker.joinable())
         m_worker.join();
+    dropSnapshot();
+}
+
+int DatabaseBackup::removeLeftovers(const QString &databasePath)
+{
+    const std::string path = QFile::encodeName(databasePath).toStdString();
+    return SafeOutput::removeLeftovers(path, "snapshot") + SafeOutput::removeLeftovers(path, "restore");
+}
+
+void DatabaseBackup::dropSnapshot()
+{
+    if (!m_snapshot.isEmpty())
+        QFile::remove(m_snapshot);
+    m_snapshot.clear();
+    if (m_snapshotFd >= 0)
+        ::close(m_snapshotFd); // releases the lock that marks the snapshot as in use
+    m_snapshotFd = -1;
 }
 
 QString DatabaseBackup::backupFileIn(const QString &folder)
@@ -42,22 +62,32 @@ std::optional<BackupOutcome> DatabaseBackup::start(const QString &folder)
     if (!info.isWritable() || QStorageInfo(folder).isReadOnly())
         return BackupOutcome::noMedium(folder, QStringLiteral("The folder is read-only."));
 
-    m_snapshotDir = std::make_unique<QTemporaryDir>();
-    if (!m_snapshotDir->isValid())
-        return BackupOutcome::failed(kErrDeviceIo, QStringLiteral("No temporary folder for the "
-                                                                  "database snapshot: ")
-                                                       + m_snapshotDir->errorString());
-    const QString snapshot = m_snapshotDir->filePath(QStringLiteral("snapshot.db"));
-    if (!m_store.backupTo(snapshot)) {
-        m_snapshotDir.reset();
+    // The snapshot is a private file beside the database ("data.dll.snapshot-XXXXXX"), locked
+    // while the backup runs; one left by a crash is removed at the next start.
+    if (m_store.path().isEmpty())
+        return BackupOutcome::failed(kErrDeviceIo, QStringLiteral("The database is not open."));
+    const std::string databasePath = QFile::encodeName(m_store.path()).toStdString();
+    std::string snapshotName;
+    m_snapshotFd = SafeOutput::createTemporary(databasePath, "snapshot", snapshotName);
+    if (m_snapshotFd < 0)
+        return BackupOutcome::failed(kErrDeviceIo,
+                                     QStringLiteral("No file for the database snapshot can be made "
+                                                    "beside the database: ")
+                                         + QString::fromLocal8Bit(std::strerror(errno)));
+    m_snapshot = QFile::decodeName(QByteArray::fromStdString(snapshotName));
+    if (!m_store.backupTo(m_snapshot)) {
+        dropSnapshot();
         return BackupOutcome::failed(m_store.lastError().number, m_store.lastError().description);
     }
 
     m_running = true;
-    const std::string source = QFile::encodeName(snapshot).toStdString();
+    const std::string source = snapshotName;
     const std::string destination = QFile::encodeName(backupFileIn(folder)).toStdString();
-    m_worker = std::thread([this, source, destination, folder] {
+    // A new backup is not more readable than the database it holds.
+    const unsigned mode = SafeOutput::modeNoLooserThan(databasePath);
+    m_worker = std::thread([this, source, destination, folder, mode] {
         clsHuffman codec;
+        codec.setOutputMode(mode);
         codec.setProgressHandler([this](int procent) {
             QMetaObject::invokeMethod(
                 this, [this, procent] { Q_EMIT progress(procent); }, Qt::QueuedConnection);
@@ -80,7 +110,7 @@ void DatabaseBackup::finish(const BackupOutcome &outcome)
 {
     if (m_worker.joinable())
         m_worker.join();
-    m_snapshotDir.reset();
+    dropSnapshot();
     m_running = false;
     Q_EMIT finished(outcome);
 }

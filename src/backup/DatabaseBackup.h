@@ -4,7 +4,8 @@
 // the program works with the database); compressing it runs on a thread of its own, reporting
 // progress() and, at the end, finished() back on the thread that owns this object.
 // backup.tow is written to a temporary file in the folder and renamed into place, so an
-// earlier backup survives any failure.
+// earlier backup survives any failure. The snapshot is a private temporary file beside the
+// database, removed on every way out; removeLeftovers() clears those of a killed program.
 #pragma once
 
 #include "BackupOutcome.h"
@@ -15,8 +16,6 @@
 #include <memory>
 #include <optional>
 #include <thread>
-
-class QTemporaryDir;
 
 namespace tarnvale {
 
@@ -38,16 +37,22 @@ public:
     std::optional<BackupOutcome> start(const QString &folder);
     bool isRunning() const { return m_running; }
 
+    // Removes the snapshot and restore temporaries beside the database that were left by a
+    // program that was killed; the number removed.
+    static int removeLeftovers(const QString &databasePath);
+
 Q_SIGNALS:
     void progress(int procent);
     void finished(const tarnvale::BackupOutcome &outcome);
 
 private:
     void finish(const BackupOutcome &outcome);
+    void dropSnapshot();
 
     RecordStore &m_store;
     std::thread m_worker;
-    std::unique_ptr<QTemporaryDir> m_snapshotDir;
+    QString m_snapshot;
+    int m_snapshotFd = -1;
     bool m_running = false;
 };
 

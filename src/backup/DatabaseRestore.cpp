@@ -5,15 +5,19 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryFile>
 #include <QUuid>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "FaultSeam.h"
+#include "SafeOutput.h"
 #include "SchemaCheck.h"
 #include "clsHuffman.h"
 
@@ -23,6 +27,17 @@ namespace {
 
 const QStringList kTables = {QStringLiteral("groups"), QStringLiteral("wrecker"),
                              QStringLiteral("reminders"), QStringLiteral("lb_type")};
+
+// Moves the lock that marks a temporary file as in use onto the file now at `path`.
+void holdLockOn(int &lock, const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    ::close(lock);
+    lock = fd;
+}
 
 QString systemError()
 {
@@ -113,21 +128,23 @@ QString DatabaseRestore::keptPath(const QString &databasePath, const QDateTime &
 void DatabaseRestore::start(const QString &backupFile, const QString &databasePath)
 {
     m_running = true;
-    // Beside the database in use, so that putting it in place is a rename on one disk.
-    QTemporaryFile reserve(databasePath + QStringLiteral(".restore-XXXXXX"));
-    reserve.setAutoRemove(false);
-    if (!reserve.open()) {
+    // Beside the database in use, so that putting it in place is a rename on one disk; private
+    // (0600) and locked while it is unpacked, so that a crash leaves a file that the next start
+    // recognises ("data.dll.restore-XXXXXX") and removes.
+    std::string reserved;
+    const int lock = SafeOutput::createTemporary(QFile::encodeName(databasePath).toStdString(),
+                                                 "restore", reserved);
+    if (lock < 0) {
         const RestoreCheck check{false, {},
                                  QStringLiteral("No temporary file can be made beside the "
                                                 "database: ")
-                                     + reserve.errorString()};
+                                     + systemError()};
         QMetaObject::invokeMethod(this, [this, check] { finish(check); }, Qt::QueuedConnection);
         return;
     }
-    const QString unpackedPath = reserve.fileName();
-    reserve.close();
+    const QString unpackedPath = QFile::decodeName(QByteArray::fromStdString(reserved));
 
-    m_worker = std::thread([this, backupFile, unpackedPath] {
+    m_worker = std::thread([this, backupFile, unpackedPath, held = lock]() mutable {
         RestoreCheck check{false, unpackedPath, {}};
         clsHuffman codec;
         codec.setProgressHandler([this](int procent) {
@@ -137,6 +154,7 @@ void DatabaseRestore::start(const QString &backupFile, const QString &databasePa
         try {
             codec.DecodeFile(QFile::encodeName(backupFile).toStdString(),
                              QFile::encodeName(unpackedPath).toStdString());
+            holdLockOn(held, unpackedPath); // the unpacked file replaced the reserved one
             check.error = checkDatabase(unpackedPath);
         } catch (const CodecError &error) {
             check.error = QString::fromStdString(error.description());
@@ -148,6 +166,7 @@ void DatabaseRestore::start(const QString &backupFile, const QString &databasePa
             QFile::remove(unpackedPath);
             check.unpackedPath.clear();
         }
+        ::close(held);
         QMetaObject::invokeMethod(this, [this, check] { finish(check); }, Qt::QueuedConnection);
     });
 }
@@ -170,16 +189,30 @@ RestoreResult DatabaseRestore::replace(const QString &unpackedPath, const QStrin
     const QByteArray current = QFile::encodeName(databasePath);
     const QByteArray keptName = QFile::encodeName(kept);
 
+    // The restored file takes the permissions of the one it replaces (it was unpacked private).
+    struct stat currentStat {};
+    if (::stat(current.constData(), &currentStat) == 0)
+        ::chmod(QFile::encodeName(unpackedPath).constData(), currentStat.st_mode & 07777);
+
     closeStore();
     // A second name for the database in use: its file itself is never written or removed.
-    if (::link(current.constData(), keptName.constData()) != 0
-        && !QFile::copy(databasePath, kept)) {
+    bool keptOk = false;
+    if (const int fault = FaultSeam::check(FileStep::Rename))
+        errno = fault;
+    else
+        keptOk = ::link(current.constData(), keptName.constData()) == 0
+                 || QFile::copy(databasePath, kept);
+    if (!keptOk) {
         result.error = QStringLiteral("The database in use could not be kept as %1: %2")
                            .arg(kept, systemError());
         reopenStore();
         return result;
     }
-    if (std::rename(QFile::encodeName(unpackedPath).constData(), current.constData()) != 0) {
+    bool renamed = false;
+    if (const int err = SafeOutput::renameDurably(QFile::encodeName(unpackedPath).toStdString(),
+                                                  current.toStdString(), &renamed);
+        err != 0 && !renamed) { // once renamed, the restored file stays, flushed or not
+        errno = err;
         result.error = QStringLiteral("The restored database could not be put in place: ")
                        + systemError();
         QFile::remove(kept);

@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "DetailPanel.h"
+#include "Dialogs.h"
 #include "GroupTreeModel.h"
 #include "ModDatabase.h"
 #include "SettingsFile.h"
@@ -357,9 +358,17 @@ bool ContactsWindow::isGridVisible() const
     return m_list->showGrid();
 }
 
-void ContactsWindow::saveNotes()
+bool ContactsWindow::saveNotes()
 {
-    m_settings.write(QStringLiteral("Notes"), QStringLiteral("notes"), m_notes->toPlainText());
+    QString error;
+    if (m_settings.write(QStringLiteral("Notes"), QStringLiteral("notes"), m_notes->toPlainText(),
+                         &error))
+        return true;
+    m_database.dialogs().notify(m_settings.companyName(),
+                                QStringLiteral("The notes could not be saved.")
+                                    + QString::fromUtf16(kCrLf) + error,
+                                MessageIcon::Exclamation);
+    return false;
 }
 
 bool ContactsWindow::eventFilter(QObject *watched, QEvent *event)

@@ -59,8 +59,9 @@ public:
     void setGridVisible(bool visible);
     bool isGridVisible() const;
 
-    // Writes the notes pane to the settings (the "Save" button and closing do this).
-    void saveNotes();
+    // Writes the notes pane to the settings (the "Save" button and closing do this); a
+    // failure is reported and answers false.
+    bool saveNotes();
 
     // A click on a tree node with the given button (what the mouse handler does). A context
     // menu pops up at popupAt, or at the mouse pointer when that is null.

@@ -65,16 +65,15 @@ QList<SettingWrite> ConfigSettings::applyWrites(const ConfigValues &values)
     };
 }
 
-void ConfigSettings::apply(const SettingsFile &settings, const ConfigValues &values,
-                           const std::function<void(const QString &)> &companyNameStored)
+bool ConfigSettings::apply(const SettingsFile &settings, const ConfigValues &values,
+                           const std::function<void(const QString &)> &companyNameStored,
+                           QString *error)
 {
-    const QList<SettingWrite> writes = applyWrites(values);
-    for (qsizetype i = 0; i + 1 < writes.size(); ++i)
-        settings.write(writes[i].section, writes[i].key, writes[i].value);
+    if (!settings.writeAll(applyWrites(values), error))
+        return false;
     if (companyNameStored)
         companyNameStored(settings.companyName());
-    const SettingWrite &last = writes.last();
-    settings.write(last.section, last.key, last.value);
+    return true;
 }
 
 } // namespace tarnvale

@@ -11,19 +11,13 @@
 #include <functional>
 
 #include "ConfigValues.h"
+#include "IniFile.h"
 
 namespace tarnvale {
 
 class SettingsFile;
 
-struct SettingWrite
-{
-    QString section;
-    QString key;
-    QString value;
-
-    friend bool operator==(const SettingWrite &, const SettingWrite &) = default;
-};
+using SettingWrite = IniEntry;
 
 class ConfigSettings
 {
@@ -34,10 +28,13 @@ public:
     // Path, Light, Medium, Heavy, Taxrate, Storage Fee, and last Expanded.
     static QList<SettingWrite> applyWrites(const ConfigValues &values);
 
-    // Makes the writes; before the last one (Expanded) hands the company name, read back from
-    // the file, to companyNameStored (the main window's caption).
-    static void apply(const SettingsFile &settings, const ConfigValues &values,
-                      const std::function<void(const QString &)> &companyNameStored);
+    // Stores all the values in one replacement of the file, so that a failure or a crash
+    // leaves either all the old values or all the new ones; then hands the company name, read
+    // back from the file, to companyNameStored (the main window's caption). False, with
+    // `error` saying why, when nothing was stored.
+    static bool apply(const SettingsFile &settings, const ConfigValues &values,
+                      const std::function<void(const QString &)> &companyNameStored,
+                      QString *error = nullptr);
 
     static QString switchText(bool on);
     static bool switchOn(const QString &stored);

@@ -260,8 +260,17 @@ bool ConfigWindow::apply()
             return false;
         }
     }
-    ConfigSettings::apply(m_settings, ConfigCheck::toStore(typed),
-                          [this](const QString &name) { Q_EMIT companyNameChanged(name); });
+    QString error;
+    if (!ConfigSettings::apply(m_settings, ConfigCheck::toStore(typed),
+                               [this](const QString &name) { Q_EMIT companyNameChanged(name); },
+                               &error)) {
+        // The window stays open with what was typed, so that nothing is lost.
+        m_dialogs.notify(m_settings.companyName(),
+                         QStringLiteral("The settings could not be saved.")
+                             + QString::fromUtf16(kCrLf) + error,
+                         MessageIcon::Exclamation);
+        return false;
+    }
     leave();
     return true;
 }

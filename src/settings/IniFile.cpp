@@ -1,9 +1,16 @@
 #include "IniFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringList>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "SafeOutput.h"
 
 namespace tarnvale {
 
@@ -51,12 +58,9 @@ bool sameName(const QString &a, const QString &b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-QByteArray fileBytes(const QString &path)
+QString systemError(int err)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return QString::fromLocal8Bit(std::strerror(err));
 }
 
 QStringList splitLines(const QByteArray &bytes)
@@ -131,16 +135,75 @@ QString IniFile::decodeValue(const QString &stored)
         case u'n': out.append(u'\n'); break;
         case u'r': out.append(u'\r'); break;
         case u't': out.append(u'\t'); break;
-        default: out.append(next); // backslash, quote, or anything else taken literally
+        default: out.append(next);
         }
     }
-    return out;
+    // Only what encodeValue writes is decoded. Anything else in quotes was typed by hand,
+    // such as Path="C:\new\data.dll": its text between the quotes is taken as it stands.
+    if (encodeValue(out) == stored)
+        return out;
+    return stored.mid(1, stored.size() - 2);
+}
+
+IniFile::Loaded IniFile::load(const QString &path)
+{
+    Loaded loaded;
+    const QByteArray name = QFile::encodeName(path);
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return loaded; // no file yet: every key reads as its default
+        loaded.ok = false;
+        loaded.error = QStringLiteral("%1 cannot be read: %2").arg(path, systemError(errno));
+        return loaded;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        loaded.error = QStringLiteral("%1 cannot be read: %2").arg(path, systemError(errno));
+    } else if (!S_ISREG(st.st_mode)) {
+        loaded.error = QStringLiteral("%1 is not a regular file.").arg(path);
+    } else if (st.st_size > kMaxFileSize) {
+        loaded.error = QStringLiteral("%1 is larger than %2 MB; no settings file is that large.")
+                           .arg(path)
+                           .arg(kMaxFileSize >> 20);
+    } else {
+        loaded.bytes.resize(qsizetype(st.st_size) + 1);
+        qsizetype done = 0;
+        for (;;) {
+            if (done == loaded.bytes.size()) {
+                if (done > kMaxFileSize) { // it grew while being read
+                    loaded.error = QStringLiteral("%1 is larger than %2 MB.")
+                                       .arg(path)
+                                       .arg(kMaxFileSize >> 20);
+                    break;
+                }
+                loaded.bytes.resize(done * 2);
+            }
+            const ssize_t n = ::read(fd, loaded.bytes.data() + done, loaded.bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                loaded.error = QStringLiteral("%1 cannot be read: %2").arg(path, systemError(errno));
+                break;
+            }
+            if (n == 0)
+                break;
+            done += n;
+        }
+        loaded.bytes.resize(done);
+    }
+    ::close(fd);
+    loaded.ok = loaded.error.isEmpty();
+    if (!loaded.ok)
+        loaded.bytes.clear();
+    return loaded;
 }
 
 QString IniFile::read(const QString &path, const QString &section, const QString &key,
                       const QString &defaultValue)
 {
-    return readFrom(fileBytes(path), section, key, defaultValue);
+    return readFrom(load(path).bytes, section, key, defaultValue);
 }
 
 QString IniFile::readFrom(const QByteArray &bytes, const QString &section, const QString &key,
@@ -159,17 +222,29 @@ QString IniFile::readFrom(const QByteArray &bytes, const QString &section, const
 }
 
 bool IniFile::write(const QString &path, const QString &section, const QString &key,
-                    const QString &value)
+                    const QString &value, QString *error)
 {
-    const QByteArray bytes = writtenTo(fileBytes(path), section, key, value);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    return writeAll(path, {IniEntry{section, key, value}}, error);
+}
+
+bool IniFile::writeAll(const QString &path, const QList<IniEntry> &entries, QString *error)
+{
+    const Loaded old = load(path);
+    if (!old.ok) {
+        // Writing now would drop every value that could not be read.
+        if (error)
+            *error = old.error;
         return false;
     }
-    return file.commit();
+    QByteArray bytes = old.bytes;
+    for (const IniEntry &entry : entries)
+        bytes = writtenTo(bytes, entry.section, entry.key, entry.value);
+    SafeOutput file(QFile::encodeName(path).toStdString());
+    if (file.open() && file.write(bytes.constData(), std::size_t(bytes.size())) && file.commit())
+        return true;
+    if (error)
+        *error = QString::fromLocal8Bit(file.errorText());
+    return false;
 }
 
 QByteArray IniFile::writtenTo(const QByteArray &old, const QString &section, const QString &key,

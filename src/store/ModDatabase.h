@@ -54,6 +54,7 @@ public:
     void ReportUnknownError(const DbError &error);
 
     RecordStore &store() { return m_store; }
+    Dialogs &dialogs() { return m_dialogs; }
     // Rebuilds the tree (RefContactList), when a refresh is set.
     void refresh();
 

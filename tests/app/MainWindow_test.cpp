@@ -17,7 +17,11 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <cerrno>
+#include <sys/stat.h>
+
 #include "AppProgram.h"
+#include "FaultSeam.h"
 #include "clsHuffman.h"
 #include "GroupDialog.h"
 #include "TestFiles.h"
@@ -71,6 +75,7 @@ private Q_SLOTS:
     void groupDialogAddFlow();
     void groupDialogRemoveFlow();
     void notesAreKept();
+    void startUpClearsLeftoversAndRefusesBadSettings();
     void commandsOpenTheirWindows_data();
     void commandsOpenTheirWindows();
     void findInGroupPreselectsTheGroup();
@@ -391,6 +396,19 @@ void MainWindowTest::notesAreKept()
         notes->setPlainText("Saved with the button\nsecond line");
         p.browser()->findChild<QPushButton *>("Command1")->click();
         QCOMPARE(p.context->settings.read("Notes", "notes"), QString("Saved with the button\nsecond line"));
+        QCOMPARE(p.dialogs.count(), 0);
+
+        // A failed write is told, not passed off as saved.
+        notes->setPlainText("not saved");
+        FaultSeam::failAt(2, ENOSPC);
+        p.browser()->findChild<QPushButton *>("Command1")->click();
+        FaultSeam::disarm();
+        QCOMPARE(p.dialogs.count(), 1);
+        QCOMPARE(p.dialogs.last().title, QString("Harbor Towing"));
+        QVERIFY2(p.dialogs.last().text.startsWith("The notes could not be saved.\r\nCannot write "),
+                 qPrintable(p.dialogs.last().text));
+        QVERIFY(p.dialogs.last().text.endsWith("(No space left on device)"));
+        QCOMPARE(p.context->settings.read("Notes", "notes"), QString("Saved with the button\nsecond line"));
     }
     {
         Program p;
@@ -401,6 +419,32 @@ void MainWindowTest::notesAreKept()
         p.window->close();
         QCOMPARE(p.context->settings.read("Notes", "notes"), QString("typed, then window closed"));
     }
+}
+
+void MainWindowTest::startUpClearsLeftoversAndRefusesBadSettings()
+{
+    // A killed run left its temporaries; settings.ini is a FIFO that nothing writes to.
+    Program p([](const SettingsFile &s) {
+        QFile::remove(s.path());
+        QCOMPARE(::mkfifo(QFile::encodeName(s.path()).constData(), 0644), 0);
+    });
+    const QStringList leftovers = {"settings.ini.tmp-Ab3dE9", "data.dll.snapshot-x1Y2z3",
+                                   "data.dll.restore-Q9w8E7", "data.dll.restore-Q9w8E7.tmp-k2L3m4"};
+    for (const QString &name : leftovers)
+        test::writeFile(p.dir.file(name), "customer list");
+    test::writeFile(p.dir.file("data.dll.snapshot-notes.txt"), "not ours: kept");
+    p.start();
+
+    for (const QString &name : leftovers)
+        QVERIFY2(!QFile::exists(p.dir.file(name)), qPrintable(name));
+    QVERIFY(QFile::exists(p.dir.file("data.dll.snapshot-notes.txt")));
+    QCOMPARE(p.dialogs.count(), 1);
+    QCOMPARE(p.dialogs.last().title, QString("Tarnvale"));
+    QCOMPARE(p.dialogs.last().text, p.dir.settingsPath()
+                                        + " is not a regular file.\r\nThe program starts with empty "
+                                          "settings; no setting can be saved until the file is "
+                                          "mended or removed.");
+    QCOMPARE(p.window->windowTitle(), QString());
 }
 
 void MainWindowTest::commandsOpenTheirWindows_data()

@@ -144,6 +144,17 @@ void DatabaseBackupTest::backsUpTheDatabaseInUse()
     QCOMPARE(test::allRows(copy), rows);
     QCOMPARE(QDir(dir.filePath(QStringLiteral("stick"))).entryList(QDir::Files),
              QStringList{QStringLiteral("backup.tow")});
+    // The snapshot beside the database is gone too.
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("yard/data"))).entryList({"tow.db.*"}, QDir::Files),
+             QStringList());
+
+    // A new backup of a private database is private as well.
+    QVERIFY(QFile::setPermissions(store.path(), QFile::ReadOwner | QFile::WriteOwner));
+    const QString fresh = dir.filePath(QStringLiteral("fresh"));
+    QVERIFY(QDir().mkpath(fresh));
+    QCOMPARE(runBackup(backup, fresh, nullptr).kind, BackupOutcome::Kind::Saved);
+    QCOMPARE(QFile::permissions(DatabaseBackup::backupFileIn(fresh)) & 0x7077,
+             QFile::ReadOwner | QFile::WriteOwner);
 }
 
 void DatabaseBackupTest::unusableDestinations_data()

@@ -1,8 +1,13 @@
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+
+#include "CodecFiles.h"
 
 namespace {
 
@@ -44,6 +49,8 @@ private Q_SLOTS:
     void roundTrip();
     void failures_data();
     void failures();
+    void inputsAndOutputs();
+    void silentFifoIsGivenUp();
 };
 
 void PackToolTest::roundTrip()
@@ -73,25 +80,29 @@ void PackToolTest::failures_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
 
+    const QString encode = QStringLiteral("encode");
+    const QString decode = QStringLiteral("decode");
     QTest::newRow("no arguments") << QStringList{} << QByteArray() << 2 << QStringLiteral("usage:");
-    QTest::newRow("unknown command") << QStringList{QStringLiteral("pack"), QStringLiteral("in"),
-                                                    QStringLiteral("out")}
+    QTest::newRow("unknown command") << QStringList{QStringLiteral("pack"), "in", "out"}
                                      << QByteArray("x") << 2 << QStringLiteral("usage:");
-    QTest::newRow("missing input") << QStringList{QStringLiteral("encode"), QStringLiteral("none"),
-                                                  QStringLiteral("out")}
-                                   << QByteArray() << 1
+    QTest::newRow("missing input") << QStringList{encode, "none", "out"} << QByteArray() << 3
                                    << QStringLiteral("Source file does not exist");
-    QTest::newRow("not a stream") << QStringList{QStringLiteral("decode"), QStringLiteral("in"),
-                                                 QStringLiteral("out")}
-                                  << QByteArray("HE7\rnot really") << 1
+    QTest::newRow("input is a folder") << QStringList{encode, ".", "out"} << QByteArray() << 3
+                                       << QStringLiteral("Source file does not exist");
+    QTest::newRow("input is a device") << QStringList{encode, "/dev/zero", "out"} << QByteArray()
+                                       << 3 << QStringLiteral("is a device, not a file");
+    QTest::newRow("not a stream") << QStringList{decode, "in", "out"}
+                                  << QByteArray("HE7\rnot really") << 5
                                   << QStringLiteral("identification string not found");
     QByteArray badChecksum = QByteArray::fromHex("48 45 33 0d 07 02 00 00 00 02 00 61 01 62 01 02 02");
-    QTest::newRow("bad checksum") << QStringList{QStringLiteral("decode"), QStringLiteral("in"),
-                                                 QStringLiteral("out")}
-                                  << badChecksum << 1 << QStringLiteral("checksum did not match");
-    QTest::newRow("missing folder") << QStringList{QStringLiteral("encode"), QStringLiteral("in"),
-                                                   QStringLiteral("gone/out")}
-                                    << QByteArray("abcabc") << 1 << QStringLiteral("Path not found");
+    QTest::newRow("bad checksum") << QStringList{decode, "in", "out"} << badChecksum << 5
+                                  << QStringLiteral("checksum did not match");
+    QTest::newRow("missing folder") << QStringList{encode, "in", "gone/out"} << QByteArray("abcabc")
+                                    << 4 << QStringLiteral("Cannot create a file in");
+    QTest::newRow("output is a FIFO") << QStringList{encode, "in", "fifo"} << QByteArray("abcabc")
+                                      << 4 << QStringLiteral("is not a regular file");
+    QTest::newRow("output is read-only") << QStringList{encode, "in", "readonly"}
+                                         << QByteArray("abcabc") << 4 << QStringLiteral("is read-only");
 }
 
 void PackToolTest::failures()
@@ -105,15 +116,82 @@ void PackToolTest::failures()
     if (!input.isEmpty())
         writeFile(dir.filePath(QStringLiteral("in")), input);
     writeFile(dir.filePath(QStringLiteral("out")), "earlier result");
+    writeFile(dir.filePath(QStringLiteral("readonly")), "earlier result");
+    QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("readonly")), QFile::ReadOwner));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0644), 0);
     for (int i = 1; i < args.size(); ++i)
-        args[i] = dir.filePath(args[i]);
+        if (!args[i].startsWith(u'/'))
+            args[i] = dir.filePath(args[i]);
 
     const Result r = pack(args);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
-    // The destination is written only after success.
+    // The destination is written only after success; nothing else is left behind.
     QCOMPARE(readFile(dir.filePath(QStringLiteral("out"))), QByteArray("earlier result"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), input.isEmpty() ? 1 : 2);
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("readonly"))), QByteArray("earlier result"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), input.isEmpty() ? 3 : 4);
+}
+
+void PackToolTest::inputsAndOutputs()
+{
+    QTemporaryDir dir;
+    const QString packed = dir.filePath(QStringLiteral("backup.tow"));
+    const QString restored = dir.filePath(QStringLiteral("restored.dll"));
+    const QByteArray data = QByteArray("Harbor Towing, lot 4, 1998 Ford\r\n").repeated(3000);
+
+    // A pipe is read to its end: "cat data.dll | tarnvale-pack encode /dev/stdin OUT".
+    QProcess process;
+    process.start(QStringLiteral(TARNVALE_PACK_PATH),
+                  {QStringLiteral("encode"), QStringLiteral("/dev/stdin"), packed});
+    QVERIFY(process.waitForStarted());
+    process.write(data);
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(pack({QStringLiteral("decode"), packed, restored}).exitCode, 0);
+    QCOMPARE(readFile(restored), data);
+
+    // A private IN gives a private OUT; an existing OUT keeps its permissions.
+    const QString in = dir.filePath(QStringLiteral("data.dll"));
+    writeFile(in, data);
+    QVERIFY(QFile::setPermissions(in, QFile::ReadOwner | QFile::WriteOwner));
+    const QString fresh = dir.filePath(QStringLiteral("fresh.tow"));
+    QCOMPARE(pack({QStringLiteral("encode"), in, fresh}).exitCode, 0);
+    QCOMPARE(QFile::permissions(fresh) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
+    const auto groupReadable = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(packed, groupReadable));
+    QCOMPARE(pack({QStringLiteral("encode"), in, packed}).exitCode, 0);
+    QCOMPARE(QFile::permissions(packed) & 0x7077, groupReadable);
+
+    // A symbolic link at OUT is followed: the file it names is written, the link stays.
+    const QString link = dir.filePath(QStringLiteral("latest.tow"));
+    QVERIFY(QFile::link(fresh, link));
+    writeFile(fresh, "older");
+    QCOMPARE(pack({QStringLiteral("encode"), in, link}).exitCode, 0);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readFile(fresh).left(4), QByteArray("HE3\r"));
+
+    // A file under /proc reports no length but is read whole.
+    QCOMPARE(pack({QStringLiteral("encode"), QStringLiteral("/proc/self/status"), packed}).exitCode, 0);
+    QCOMPARE(pack({QStringLiteral("decode"), packed, restored}).exitCode, 0);
+    QVERIFY(readFile(restored).startsWith("Name:"));
+}
+
+void PackToolTest::silentFifoIsGivenUp()
+{
+    // A FIFO nobody writes to: given up after the idle time (60 s for the tool), not waited
+    // on for ever, and not taken for an empty input.
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+    QCOMPARE(::mkfifo(fifo.constData(), 0644), 0);
+    try {
+        tarnvale::CodecFiles::readAll(fifo.toStdString(), "test", 0, 100);
+        QFAIL("a silent FIFO was read as empty");
+    } catch (const tarnvale::CodecError &error) {
+        QCOMPARE(error.side(), tarnvale::CodecError::Side::Input);
+        QVERIFY2(QByteArray::fromStdString(error.description()).contains("Nothing to read from"),
+                 error.what());
+    }
 }
 
 QTEST_GUILESS_MAIN(PackToolTest)

@@ -1,7 +1,9 @@
 #include <QFile>
+#include <cerrno>
 #include <QTest>
 
 #include "ConfigSettings.h"
+#include "FaultSeam.h"
 #include "SettingsFile.h"
 #include "TestFolder.h"
 #include "TestFiles.h"
@@ -110,22 +112,33 @@ private Q_SLOTS:
         QCOMPARE(ConfigSettings::applyWrites(sample()), expected);
     }
 
-    void applyStoresAndReportsNameBeforeExpanded()
+    void applyIsOneReplacement()
     {
         test::TestFolder folder;
-        test::writeFile(folder.settingsPath(), "[Company]\nName=Old Name\n[Program]\nExpanded=Yes\n"
-                                         "[Notes]\nnotes=keep me\n");
+        const QByteArray old = "[Company]\nName=Old Name\n[Program]\nExpanded=Yes\n"
+                               "[Notes]\nnotes=keep me\n";
+        test::writeFile(folder.settingsPath(), old);
         const SettingsFile settings(folder.settingsPath());
         ConfigValues v = sample();
         v.expanded = false;
         QStringList seen;
-        ConfigSettings::apply(settings, v, [&](const QString &name) {
-            seen << name;
-            // At this moment every value but Expanded is stored.
-            seen << settings.read(QStringLiteral("Fee"), QStringLiteral("Storage Fee"));
-            seen << settings.read(QStringLiteral("Program"), QStringLiteral("Expanded"));
-        });
-        QCOMPARE(seen, QStringList({"Harbor Road Towing", "35", "Yes"}));
+        const auto caption = [&](const QString &name) {
+            seen << name << settings.read(QStringLiteral("Program"), QStringLiteral("Expanded"));
+        };
+
+        // The rename fails: no value is stored, the caption is left, the reason is given.
+        FaultSeam::failAt(4, ENOSPC);
+        QString error;
+        QVERIFY(!ConfigSettings::apply(settings, v, caption, &error));
+        FaultSeam::disarm();
+        QVERIFY2(error.contains(QStringLiteral("No space left on device")), qPrintable(error));
+        QCOMPARE(test::readFile(folder.settingsPath()), old);
+        QVERIFY(seen.isEmpty());
+
+        // All thirteen values go in with one replacement of the file, then the caption.
+        QVERIFY(ConfigSettings::apply(settings, v, caption));
+        QCOMPARE(FaultSeam::steps(), 5); // create, write, flush, rename, flush the folder
+        QCOMPARE(seen, QStringList({"Harbor Road Towing", "No"}));
         QCOMPARE(ConfigSettings::load(settings), v);
         QCOMPARE(settings.read(QStringLiteral("Notes"), QStringLiteral("notes")),
                  QStringLiteral("keep me"));

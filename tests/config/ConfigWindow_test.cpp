@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
+#include <cerrno>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -13,6 +14,7 @@
 #include <optional>
 
 #include "ConfigWindow.h"
+#include "FaultSeam.h"
 #include "FolderFixture.h"
 #include "TestFiles.h"
 
@@ -144,6 +146,28 @@ private Q_SLOTS:
         QCOMPARE(main.size(), 1);
         QVERIFY(!w.isVisible());
         QCOMPARE(m_fx->dialogs.count(), 0);
+    }
+
+    void applyFailureIsReported()
+    {
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
+        QSignalSpy names(&w, &ConfigWindow::companyNameChanged);
+        w.show();
+        box(w, "Text1")->setText(QStringLiteral("Typed Name"));
+        FaultSeam::failAt(2, EIO); // writing the new file
+        button(w, QStringLiteral("Apply"))->trigger();
+        FaultSeam::disarm();
+
+        QCOMPARE(m_fx->dialogs.count(), 1);
+        QCOMPARE(m_fx->dialogs.last().title, QStringLiteral("Lakeside Recovery"));
+        QVERIFY(m_fx->dialogs.last().text.startsWith(
+            QStringLiteral("The settings could not be saved.\r\nCannot write ")));
+        QCOMPARE(m_fx->dialogs.last().icon, MessageIcon::Exclamation);
+        // Nothing stored, nothing typed lost: the window stays open with the edit.
+        QCOMPARE(test::readFile(m_fx->settings.path()), kStored);
+        QVERIFY(w.isVisible());
+        QCOMPARE(box(w, "Text1")->text(), QStringLiteral("Typed Name"));
+        QCOMPARE(names.size(), 0);
     }
 
     void everyOpeningShowsTheStoredValues()

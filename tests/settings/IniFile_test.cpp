@@ -3,6 +3,11 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ChildProcess.h"
+#include "FaultSeam.h"
 #include "IniFile.h"
 #include "TestFolder.h"
 #include "TestFiles.h"
@@ -24,7 +29,9 @@ private Q_SLOTS:
     void roundTrip_data();
     void roundTrip();
     void valueCannotInjectLines();
-    void writeFailureLeavesOldFile();
+    void unusableFileIsNeverReplaced_data();
+    void unusableFileIsNeverReplaced();
+    void writeAllIsOneReplacement();
 };
 
 void IniFileTest::read_data()
@@ -61,6 +68,12 @@ void IniFileTest::read_data()
     QTest::newRow("UTF-8 with BOM") << QByteArray("\xef\xbb\xbf[Company]\nName=Caf\xc3\xa9\n")
                                     << "Company" << "Name" << QString::fromUtf8("Café");
     QTest::newRow("equals sign inside the value") << QByteArray("[X]\nk=a=b\n") << "X" << "k" << "a=b";
+    // Quotes typed by hand: only what the writer itself produces is decoded.
+    QTest::newRow("hand-quoted Windows path")
+        << QByteArray("[Database]\r\nPath=\"C:\\new\\data.dll\"\r\n") << "Database" << "Path"
+        << "C:\\new\\data.dll";
+    QTest::newRow("hand-quoted name") << QByteArray("[Company]\nName=\"Joe's Towing\"\n") << "Company"
+                                      << "Name" << "Joe's Towing";
 }
 
 void IniFileTest::read()
@@ -150,17 +163,82 @@ void IniFileTest::valueCannotInjectLines()
     QCOMPARE(test::readFile(folder.settingsPath()).count("\n"), 2); // header line and one entry line
 }
 
-void IniFileTest::writeFailureLeavesOldFile()
+void IniFileTest::unusableFileIsNeverReplaced_data()
 {
-    tarnvale::test::TestFolder folder;
-    const QString missingDir = folder.file("no/such/folder/settings.ini");
-    QVERIFY(!IniFile::write(missingDir, "Company", "Name", "x"));
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("FIFO: never waited on") << "fifo" << "is not a regular file";
+    QTest::newRow("larger than 16 MB") << "huge" << "is larger than 16 MB";
+    QTest::newRow("unreadable for the user") << "unreadable" << "cannot be read: Permission denied";
+}
 
-    // A path that is a folder cannot be replaced; nothing is left behind beside it.
-    QVERIFY(QDir(folder.path()).mkdir("settings.ini"));
-    QVERIFY(!IniFile::write(folder.settingsPath(), "Company", "Name", "x"));
-    QVERIFY(QFileInfo(folder.settingsPath()).isDir());
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+void IniFileTest::unusableFileIsNeverReplaced()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    tarnvale::test::TestFolder folder;
+    const QString path = folder.settingsPath();
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray old = "[Company]\r\nName=Harbor Towing\r\n[Database]\r\nPath=/yard/data.dll\r\n";
+    if (kind == u"fifo") {
+        QCOMPARE(::mkfifo(name.constData(), 0644), 0);
+    } else {
+        test::writeFile(path, old);
+        if (kind == u"huge")
+            QVERIFY(QFile::resize(path, IniFile::kMaxFileSize + 1)); // sparse: quick to make
+    }
+    bool unprivileged = false;
+    if (kind == u"unreadable") {
+        // Readable by nobody but its owner, who may only write it: as that user.
+        QVERIFY(::chmod(QFile::encodeName(folder.path()).constData(), 0777) == 0);
+        QVERIFY(::chmod(name.constData(), 0200) == 0);
+        if (::geteuid() == 0)
+            QVERIFY(::chown(name.constData(), test::kUnprivileged, test::kUnprivileged) == 0);
+        unprivileged = true;
+    }
+    const QFileInfo before(path);
+    const qint64 size = before.size();
+
+    const test::ChildEnd end = test::runInChild(
+        [&] {
+            QString error;
+            if (IniFile::read(path, "Company", "Name", "<default>") != u"<default>")
+                return 1;
+            if (!IniFile::load(path).error.contains(message))
+                return 2;
+            if (IniFile::write(path, "Notes", "notes", "typed", &error) || !error.contains(message))
+                return 3;
+            return 0;
+        },
+        unprivileged);
+    QCOMPARE(end.status, 0);
+    QCOMPARE(QFileInfo(path).size(), size);
+    if (kind != u"fifo") {
+        QCOMPARE(test::readFile(path).left(old.size()), old);
+    }
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::System).size(), 1);
+}
+
+void IniFileTest::writeAllIsOneReplacement()
+{
+    // Several values go in with one rename: a failure at any step leaves all the old ones.
+    tarnvale::test::TestFolder folder;
+    const QString path = folder.settingsPath();
+    const QList<tarnvale::IniEntry> entries = {{"Company", "Name", "New"},
+                                               {"Tow Fee", "Light", "80"},
+                                               {"Company", "Zip", "44101"}};
+    test::writeFile(path, "[Company]\r\nName=Old\r\n");
+    tarnvale::FaultSeam::failAt(4, ENOSPC); // the rename
+    QString error;
+    QVERIFY(!IniFile::writeAll(path, entries, &error));
+    tarnvale::FaultSeam::disarm();
+    QVERIFY2(error.contains("No space left on device"), qPrintable(error));
+    QCOMPARE(test::readFile(path), QByteArray("[Company]\r\nName=Old\r\n"));
+
+    QVERIFY(IniFile::writeAll(path, entries));
+    QCOMPARE(tarnvale::FaultSeam::steps(), 5); // create, write, flush, rename, flush the folder
+    QCOMPARE(test::readFile(path), QByteArray("[Company]\r\nName=New\r\nZip=44101\r\n\r\n"
+                                              "[Tow Fee]\r\nLight=80\r\n"));
 }
 
 QTEST_GUILESS_MAIN(IniFileTest)

@@ -22,16 +22,23 @@ inline constexpr std::int32_t kErrPathNotFound = 76;
 class CodecError : public std::runtime_error
 {
 public:
-    CodecError(std::int32_t number, std::string source, std::string description);
+    // What failed: the bytes themselves (a corrupt stream, data too large), reading the input
+    // file, or writing the output file.
+    enum class Side { Data, Input, Output };
+
+    CodecError(std::int32_t number, std::string source, std::string description,
+               Side side = Side::Data);
 
     std::int32_t number() const noexcept { return m_number; }
     const std::string &source() const noexcept { return m_source; }
     const std::string &description() const noexcept { return m_description; }
+    Side side() const noexcept { return m_side; }
 
 private:
     std::int32_t m_number;
     std::string m_source;
     std::string m_description;
+    Side m_side;
 };
 
 } // namespace tarnvale

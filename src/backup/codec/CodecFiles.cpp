@@ -1,11 +1,15 @@
 #include "CodecFiles.h"
 
+#include "FaultSeam.h"
 #include "LargeBuffer.h"
+#include "SafeOutput.h"
 
 #include <cerrno>
-#include <cstdio>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,43 +29,36 @@ public:
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
     int get() const { return m_fd; }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
 
 private:
     int m_fd;
 };
 
-std::string folderOf(const std::string &path)
+CodecError inputError(int err, const std::string &source, const std::string &path)
 {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
+    const CodecError e = errorFromErrno(err, source, path);
+    return CodecError(e.number(), e.source(), e.description(), CodecError::Side::Input);
 }
 
-void writeFully(int fd, std::span<const std::uint8_t> bytes, const std::string &source,
-                const std::string &path)
+CodecError tooLarge(const std::string &source, const std::string &path)
 {
-    const std::uint8_t *p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const std::size_t chunk = left < (std::size_t(1) << 30) ? left : (std::size_t(1) << 30);
-        const ssize_t n = ::write(fd, p, chunk);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw errorFromErrno(errno, source, path);
-        }
-        p += n;
-        left -= std::size_t(n);
-    }
+    return CodecError(kCodecErrorNumber, source,
+                      "The input is too large: " + path + " holds more than "
+                          + std::to_string(kMaxReadLength) + " bytes",
+                      CodecError::Side::Input);
+}
+
+// Grows the buffer for a read of unknown length, within kMaxReadLength (+1 to see the excess).
+void makeRoom(std::vector<std::uint8_t> &bytes, std::size_t done)
+{
+    if (done < bytes.size())
+        return;
+    if (FaultSeam::check(FileStep::Allocate) != 0)
+        throw std::bad_alloc();
+    std::size_t grown = bytes.size() < 65536 ? 65536 : bytes.size() * 2;
+    if (grown > std::size_t(kMaxReadLength) + 1)
+        grown = std::size_t(kMaxReadLength) + 1;
+    bytes.resize(grown);
 }
 
 } // namespace
@@ -102,68 +99,81 @@ std::int64_t sizeOf(const std::string &path, const std::string &source)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        throw errorFromErrno(errno, source, path);
-    return std::int64_t(st.st_size);
+        throw inputError(errno, source, path);
+    return S_ISREG(st.st_mode) ? std::int64_t(st.st_size) : 0;
 }
 
 std::vector<std::uint8_t> readAll(const std::string &path, const std::string &source,
-                                  std::size_t reserveExtra)
+                                  std::size_t reserveExtra, int idleTimeoutMs)
 {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK, opening a FIFO that nobody writes to would wait for ever.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
-        throw errorFromErrno(errno, source, path);
+        throw inputError(errno, source, path);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
-        throw errorFromErrno(errno, source, path);
+        throw inputError(errno, source, path);
     if (S_ISDIR(st.st_mode))
-        throw errorFromErrno(EISDIR, source, path);
+        throw inputError(EISDIR, source, path);
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        throw CodecError(kErrDeviceIo, source, path + " is a device, not a file",
+                         CodecError::Side::Input);
+    const bool stream = !S_ISREG(st.st_mode); // a pipe or a FIFO: no length known in advance
+    if (!stream) {
+        if (std::uint64_t(st.st_size) > kMaxReadLength)
+            throw tooLarge(source, path);
+        ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    }
+
+    // A regular file is read to its end too: files under /proc report a length of 0.
     std::vector<std::uint8_t> bytes =
-        makeLargeBuffer(std::size_t(st.st_size), std::size_t(st.st_size) + reserveExtra);
+        makeLargeBuffer(std::size_t(st.st_size) + 1, std::size_t(st.st_size) + 1 + reserveExtra);
     std::size_t done = 0;
-    while (done < bytes.size()) {
+    for (;;) {
+        makeRoom(bytes, done);
+        if (stream) {
+            pollfd waiting{fd.get(), POLLIN, 0};
+            const int ready = ::poll(&waiting, 1, idleTimeoutMs);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready < 0)
+                throw inputError(errno, source, path);
+            if (ready == 0)
+                throw CodecError(kErrDeviceIo, source,
+                                 "Nothing to read from " + path + " for "
+                                     + (idleTimeoutMs % 1000 == 0
+                                            ? std::to_string(idleTimeoutMs / 1000) + " seconds"
+                                            : std::to_string(idleTimeoutMs) + " ms")
+                                     + "; is anything writing to it?",
+                                 CodecError::Side::Input);
+        }
         const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
         if (n < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR || errno == EAGAIN)
                 continue;
-            throw errorFromErrno(errno, source, path);
+            throw inputError(errno, source, path);
         }
-        if (n == 0) // the file shrank while being read
+        if (n == 0)
             break;
         done += std::size_t(n);
+        if (done > kMaxReadLength)
+            throw tooLarge(source, path);
     }
     bytes.resize(done);
     return bytes;
 }
 
 void replaceWith(const std::string &destPath, std::span<const std::uint8_t> head,
-                 std::span<const std::uint8_t> body, const std::string &source)
+                 std::span<const std::uint8_t> body, const std::string &source,
+                 unsigned newFileMode)
 {
-    const std::string folder = folderOf(destPath);
-    std::string temp = destPath + ".tmpXXXXXX";
-    Fd fd(::mkstemp(temp.data()));
-    if (fd.get() < 0)
-        throw errorFromErrno(errno, source, folder);
-    try {
-        // mkstemp creates the file for its owner only; give it the usual permissions.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd.get(), 0666 & ~mask);
-        writeFully(fd.get(), head, source, destPath);
-        writeFully(fd.get(), body, source, destPath);
-        if (::fsync(fd.get()) != 0)
-            throw errorFromErrno(errno, source, destPath);
-        if (::close(fd.release()) != 0)
-            throw errorFromErrno(errno, source, destPath);
-        if (::rename(temp.c_str(), destPath.c_str()) != 0)
-            throw errorFromErrno(errno, source, destPath);
-    } catch (...) {
-        ::unlink(temp.c_str());
-        throw;
+    SafeOutput out(destPath, newFileMode);
+    const bool ok = out.open() && out.write(head.data(), head.size())
+                    && out.write(body.data(), body.size()) && out.commit();
+    if (!ok) {
+        const CodecError e = errorFromErrno(out.error(), source, destPath);
+        throw CodecError(e.number(), source, out.errorText(), CodecError::Side::Output);
     }
-    // Make the rename itself durable.
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
 }
 
 } // namespace tarnvale::CodecFiles

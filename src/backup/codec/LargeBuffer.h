@@ -5,7 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
+
+#include "FaultSeam.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -16,6 +19,8 @@ namespace tarnvale {
 // A buffer of `size` zero bytes with room for `capacity` (at least `size`).
 inline std::vector<std::uint8_t> makeLargeBuffer(std::size_t size, std::size_t capacity = 0)
 {
+    if (FaultSeam::check(FileStep::Allocate) != 0)
+        throw std::bad_alloc();
     std::vector<std::uint8_t> buffer;
     buffer.reserve(capacity > size ? capacity : size);
 #if defined(__linux__) && defined(MADV_HUGEPAGE)

@@ -3,22 +3,46 @@
 //   tarnvale-pack encode IN OUT
 //   tarnvale-pack decode IN OUT
 //
-// OUT is replaced only after the whole operation succeeded. Exit status 0 on success, 1 when
-// the operation failed, 2 for a wrong command line; every failure is explained on stderr.
+// IN is read to its end (a regular file, a pipe or a FIFO; a device or folder is refused).
+// OUT is replaced only after the whole operation succeeded, through a private temporary file
+// beside it; OUT must be absent or a regular file that may be written (a symbolic link is
+// followed), keeps its permissions, and a new OUT is not more readable than IN.
+// Every failure is explained on stderr; the exit status tells its kind (see kExit*).
 #include "clsHuffman.h"
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitOther = 1;   // not enough memory
+constexpr int kExitUsage = 2;   // wrong command line
+constexpr int kExitInput = 3;   // IN cannot be read, or is a device, a folder, too large
+constexpr int kExitOutput = 4;  // OUT cannot be written, or may not be replaced
+constexpr int kExitCorrupt = 5; // decode: IN is not a valid stream
 
 int usage()
 {
     std::fputs("usage: tarnvale-pack encode IN OUT\n"
                "       tarnvale-pack decode IN OUT\n",
                stderr);
-    return 2;
+    return kExitUsage;
+}
+
+int exitStatusOf(tarnvale::CodecError::Side side)
+{
+    switch (side) {
+    case tarnvale::CodecError::Side::Input:
+        return kExitInput;
+    case tarnvale::CodecError::Side::Output:
+        return kExitOutput;
+    case tarnvale::CodecError::Side::Data:
+        break;
+    }
+    return kExitCorrupt;
 }
 
 } // namespace
@@ -40,11 +64,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "tarnvale-pack: %s failed: %s: %s (error %d in %s)\n",
                      command.c_str(), argv[2], error.description().c_str(), int(error.number()),
                      error.source().c_str());
-        return 1;
+        return exitStatusOf(error.side());
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "tarnvale-pack: %s failed: %s: not enough memory\n", command.c_str(),
                      argv[2]);
-        return 1;
+        return kExitOther;
     }
-    return 0;
+    return kExitDone;
 }

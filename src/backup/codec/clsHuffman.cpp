@@ -2,6 +2,7 @@
 
 #include "CodecFiles.h"
 #include "LargeBuffer.h"
+#include "SafeOutput.h"
 
 #include <algorithm>
 #include <array>
@@ -1007,31 +1008,34 @@ void clsHuffman::EncodeFile(const std::string &sourceFile, const std::string &de
 {
     const std::string source = "clsHuffman.EncodeFile()";
     if (!CodecFiles::isPresent(sourceFile))
-        throw CodecError(kCodecErrorNumber, source, "Source file does not exist");
-    const std::int64_t size = CodecFiles::sizeOf(sourceFile, source);
-    checkEncodeLength(std::uint64_t(size), source.c_str());
+        throw CodecError(kCodecErrorNumber, source, "Source file does not exist",
+                         CodecError::Side::Input);
+    // Refuses an input longer than a stream can describe before reading more of it.
     const std::vector<std::uint8_t> input = CodecFiles::readAll(sourceFile, source);
-    checkEncodeLength(input.size(), source.c_str());
+    // The stream holds the same data: it is not made more readable than its source.
+    const unsigned mode = m_outputMode ? m_outputMode : SafeOutput::modeNoLooserThan(sourceFile);
 
     ProgressMeter progress(m_progress);
     const EncodePlan plan = planEncoding(input, progress);
     if (plan.stored) {
         // The stored form is the header and the input itself: no second copy in memory.
-        CodecFiles::replaceWith(destFile, kHeaderStored, input, source);
+        CodecFiles::replaceWith(destFile, kHeaderStored, input, source, mode);
         return;
     }
     const std::vector<std::uint8_t> stream = compressedStream(input, plan, progress);
-    CodecFiles::replaceWith(destFile, {}, stream, source);
+    CodecFiles::replaceWith(destFile, {}, stream, source, mode);
 }
 
 void clsHuffman::DecodeFile(const std::string &sourceFile, const std::string &destFile)
 {
     const std::string source = "clsHuffman.DecodeFile()";
     if (!CodecFiles::isPresent(sourceFile))
-        throw CodecError(kCodecErrorNumber, source, "Source file does not exist");
+        throw CodecError(kCodecErrorNumber, source, "Source file does not exist",
+                         CodecError::Side::Input);
     const std::vector<std::uint8_t> stream = CodecFiles::readAll(sourceFile, source);
     const std::vector<std::uint8_t> out = decode(stream);
-    CodecFiles::replaceWith(destFile, {}, out, source);
+    CodecFiles::replaceWith(destFile, {}, out, source,
+                            m_outputMode ? m_outputMode : SafeOutput::modeNoLooserThan(sourceFile));
 }
 
 } // namespace tarnvale

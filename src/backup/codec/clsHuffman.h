@@ -32,6 +32,9 @@ public:
     static constexpr std::int64_t kMaxInputLength = 2147483647;
 
     void setProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
+    // The permissions of a new destination file; 0 (the default): those of the source file,
+    // less the umask, at most 0666.
+    void setOutputMode(unsigned mode) { m_outputMode = mode; }
 
     // Reads the whole source file, encodes it and replaces the destination file with the
     // stream (written to a temporary file beside it, then renamed into place). Nothing is
@@ -55,6 +58,7 @@ public:
 
 private:
     ProgressHandler m_progress;
+    unsigned m_outputMode = 0;
 };
 
 } // namespace tarnvale

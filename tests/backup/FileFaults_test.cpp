@@ -1,0 +1,261 @@
+// Backup, restore, the pack tool's codec and the settings writer killed at each of their file
+// steps (in a child process), and a backup onto a full disk: afterwards every file is either
+// as it was or whole and new, and the temporaries left behind are removed at the next start.
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include "ChildProcess.h"
+#include "DatabaseBackup.h"
+#include "DatabaseRestore.h"
+#include "FaultSeam.h"
+#include "IniFile.h"
+#include "RecordStore.h"
+#include "SafeOutput.h"
+#include "SampleDatabase.h"
+#include "TestFiles.h"
+#include "clsHuffman.h"
+
+using namespace tarnvale;
+
+Q_DECLARE_METATYPE(tarnvale::BackupOutcome)
+Q_DECLARE_METATYPE(tarnvale::RestoreCheck)
+
+namespace {
+
+std::string local(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QStringList rowsOf(const QString &path)
+{
+    RecordStore store;
+    return store.open(path, RecordStore::OpenMode::ExistingOnly) ? test::allRows(store)
+                                                                 : QStringList{"cannot open"};
+}
+
+bool makeDatabase(const QString &path, int records, const QString &tag)
+{
+    RecordStore store;
+    return store.open(path, RecordStore::OpenMode::CreateIfMissing)
+           && test::fillSampleDatabase(store, records, tag);
+}
+
+// Runs a whole backup in this (child) process; 0 when saved, else the outcome's number.
+int backUp(const QString &database, const QString &folder, BackupOutcome *result = nullptr)
+{
+    RecordStore store;
+    if (!store.open(database, RecordStore::OpenMode::ExistingOnly))
+        return 100;
+    DatabaseBackup backup(store);
+    QEventLoop loop;
+    BackupOutcome outcome;
+    QObject::connect(&backup, &DatabaseBackup::finished, &loop, [&](const BackupOutcome &o) {
+        outcome = o;
+        loop.quit();
+    });
+    if (const auto now = backup.start(folder))
+        outcome = *now;
+    else
+        loop.exec();
+    if (result)
+        *result = outcome;
+    return outcome.kind == BackupOutcome::Kind::Saved ? 0 : 101;
+}
+
+int restore(const QString &tow, const QString &database)
+{
+    DatabaseRestore restore;
+    QEventLoop loop;
+    RestoreCheck check;
+    QObject::connect(&restore, &DatabaseRestore::unpacked, &loop, [&](const RestoreCheck &c) {
+        check = c;
+        loop.quit();
+    });
+    restore.start(tow, database);
+    loop.exec();
+    if (!check.ok)
+        return 102;
+    if (DatabaseRestore::replace(check.unpackedPath, database, [] {}, [] { return true; }).ok)
+        return 0;
+    QFile::remove(check.unpackedPath); // as the backup window does
+    return 103;
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+}
+
+} // namespace
+
+class FileFaultsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void crashPoints_data();
+    void crashPoints();
+    void fullDisk();
+};
+
+void FileFaultsTest::initTestCase()
+{
+    qRegisterMetaType<tarnvale::BackupOutcome>();
+    qRegisterMetaType<tarnvale::RestoreCheck>();
+}
+
+void FileFaultsTest::crashPoints_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<bool>("kill"); // killed at step n, or step n fails with EIO
+    for (const char *operation : {"backup", "restore", "pack", "settings"}) {
+        QTest::addRow("%s killed", operation) << operation << true;
+        QTest::addRow("%s failing", operation) << operation << false;
+    }
+}
+
+void FileFaultsTest::crashPoints()
+{
+    QFETCH(QString, operation);
+    QFETCH(bool, kill);
+    QTemporaryDir dir;
+    const QString yard = dir.filePath("yard");
+    const QString stick = dir.filePath("stick");
+    QVERIFY(QDir().mkpath(yard) && QDir().mkpath(stick));
+    const QString database = yard + "/data.dll";
+    QVERIFY(makeDatabase(database, 40, "old"));
+    const QStringList oldRows = rowsOf(database);
+    const QByteArray oldDatabase = test::readFile(database);
+    // A backup of another database, for the restore and the pack tool.
+    const QString other = dir.filePath("other.dll");
+    QVERIFY(makeDatabase(other, 30, "new"));
+    const QStringList newRows = rowsOf(other);
+    const QString tow = dir.filePath("new.tow");
+    clsHuffman().EncodeFile(local(other), local(tow));
+    const QString tool = stick + "/out.dll";
+    const QString settings = yard + "/settings.ini";
+    const QByteArray oldSettings = "[Company]\r\nName=Old\r\n";
+    const QList<IniEntry> entries = {{"Company", "Name", "New"}, {"Fee", "Storage Fee", "35"}};
+    const QByteArray newSettings = IniFile::writtenTo(IniFile::writtenTo(oldSettings, "Company", "Name",
+                                                                         "New"),
+                                                      "Fee", "Storage Fee", "35");
+
+    int crashes = 0;
+    int leftovers = 0;
+    for (int n = 1;; ++n) {
+        test::writeFile(stick + "/backup.tow", "an older backup");
+        test::writeFile(tool, "an older file");
+        test::writeFile(settings, oldSettings);
+        test::writeFile(database, oldDatabase);
+        for (const QString &f : filesIn(yard))
+            if (f.contains(".bak"))
+                QFile::remove(yard + "/" + f);
+
+        // The child tells: 0 done before step n; 1 step n failed and the failure was reported;
+        // 2 step n failed but the operation said it succeeded; 3 failed without reaching it.
+        const test::ChildEnd end = test::runInChild([&] {
+            if (kill)
+                FaultSeam::killAt(n);
+            else
+                FaultSeam::failAt(n, EIO);
+            int status = 0;
+            if (operation == u"backup") {
+                status = backUp(database, stick);
+            } else if (operation == u"restore") {
+                status = restore(tow, database);
+            } else if (operation == u"pack") {
+                try {
+                    clsHuffman().DecodeFile(local(tow), local(tool));
+                } catch (const std::exception &) {
+                    status = 105;
+                }
+            } else {
+                status = IniFile::writeAll(settings, entries) ? 0 : 104;
+            }
+            const bool reached = FaultSeam::steps() >= n;
+            return status == 0 ? (reached ? 2 : 0) : (reached ? 1 : 3);
+        });
+        if (!end.killed && end.status == 0) // the operation ended before step n
+            break;
+        // Flushing the folder comes after the restored database is in place; it stays there.
+        const bool restoredUnflushed = operation == u"restore" && end.status == 2;
+        QVERIFY2(kill ? end.killed : end.status == 1 || restoredUnflushed,
+                 qPrintable(QString("step %1: %2").arg(n).arg(end.status)));
+        ++crashes;
+        // Every file is as it was or whole and new.
+        const QByteArray backup = test::readFile(stick + "/backup.tow");
+        QVERIFY(backup == "an older backup" || backup.startsWith("HE3\r"));
+        const QStringList rows = rowsOf(database);
+        QVERIFY2(rows == oldRows || (operation == u"restore" && rows == newRows),
+                 qPrintable(QString("step %1").arg(n)));
+        const QByteArray packed = test::readFile(tool);
+        QVERIFY(packed == "an older file" || packed == test::readFile(other));
+        const QByteArray ini = test::readFile(settings);
+        QVERIFY(ini == oldSettings || ini == newSettings);
+
+        // The next start (and the next write of the same file) removes what the crash left.
+        leftovers += DatabaseBackup::removeLeftovers(database)
+                     + SafeOutput::removeLeftovers(local(settings))
+                     + SafeOutput::removeLeftovers(local(stick + "/backup.tow"))
+                     + SafeOutput::removeLeftovers(local(tool));
+        QCOMPARE(filesIn(stick), QStringList({"backup.tow", "out.dll"}));
+        QStringList left = filesIn(yard);
+        left.removeIf([](const QString &f) { return f.endsWith(".bak"); });
+        QCOMPARE(left, QStringList({"data.dll", "settings.ini"}));
+    }
+    qInfo("%d steps %s, %d temporaries left", crashes, kill ? "killed" : "failed", leftovers);
+    QVERIFY(crashes >= 4);
+    // A crash leaves temporaries for the next start; a failure removes its own at once.
+    if (kill)
+        QVERIFY(leftovers >= 2);
+    else
+        QCOMPARE(leftovers, 0);
+}
+
+void FileFaultsTest::fullDisk()
+{
+    QTemporaryDir dir;
+    const QString database = dir.filePath("data.dll");
+    QVERIFY(makeDatabase(database, 3000, "full"));
+    const QString stick = dir.filePath("stick");
+    QVERIFY(QDir().mkpath(stick));
+
+    // A 64 KB file system of its own where the machine allows it (root may mount one in a
+    // mount namespace of its own), else the fault seam answers "disk full".
+    const test::ChildEnd end = test::runInChild([&] {
+        bool mounted = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0
+                       && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+                       && ::mount("tmpfs", local(stick).c_str(), "tmpfs", 0, "size=64k") == 0;
+        test::writeFile(stick + "/backup.tow", "an older backup");
+        if (!mounted)
+            FaultSeam::failAt(5, ENOSPC); // snapshot, two buffers, temporary file, then the write
+        BackupOutcome outcome;
+        backUp(database, stick, &outcome);
+        if (outcome.kind != BackupOutcome::Kind::Failed || outcome.number != 61)
+            return 1;
+        if (!outcome.text().startsWith("61\r\nCannot write " + stick + "/backup.tow")
+            || !outcome.text().endsWith("(No space left on device)"))
+            return 2;
+        if (test::readFile(stick + "/backup.tow") != "an older backup")
+            return 3;
+        if (filesIn(stick) != QStringList{"backup.tow"})
+            return 4;
+        return mounted ? 0 : 10;
+    });
+    if (end.status == 10)
+        qInfo("no file system could be mounted: the disk was full through the fault seam");
+    QVERIFY2(end.status == 0 || end.status == 10, qPrintable(QString::number(end.status)));
+}
+
+QTEST_GUILESS_MAIN(FileFaultsTest)
+#include "FileFaults_test.moc"
