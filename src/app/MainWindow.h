@@ -51,6 +51,7 @@ public Q_SLOTS:
     void openEditorForEdit();
     void removeSelectedVehicle();
     void openFind(const QString &groupName = {});
+    void openExport();
     void printCommand();
     void openBackup();
     void openReminders();

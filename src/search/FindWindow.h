@@ -37,6 +37,8 @@ class FindWindow : public QWidget
     bool Search(const QString &groupName, const QString &fields, const QString &findText,
                 bool matchWord, bool matchCase);
     bool isSearching() const;
+    // The rows found by the last search.
+    const FindResultModel *resultModel() const { return m_model; }
 
   Q_SIGNALS:
     void searchFinished();

@@ -3,7 +3,11 @@
 
 #include "IniFile.h"
 
+#include <QFile>
+#include <QHash>
 #include <QString>
+
+#include <optional>
 
 namespace tarnvale {
 
@@ -12,21 +16,52 @@ class SettingsFile
 public:
     explicit SettingsFile(QString path) : m_path(std::move(path)) {}
 
+    // The file's values as they stand now, read once and kept: for a long run (an export of
+    // every record) that must use one set of values throughout and cannot afford a file read
+    // per value. A write goes to the file and to the kept copy. Copies are independent, so a
+    // copy may be handed to another thread.
+    static SettingsFile snapshot(const QString &path)
+    {
+        SettingsFile file(path);
+        QFile source(path);
+        file.m_kept = Kept{source.open(QIODevice::ReadOnly) ? source.readAll() : QByteArray(), {}};
+        return file;
+    }
+
     const QString &path() const { return m_path; }
     QString read(const QString &section, const QString &key, const QString &defaultValue = {}) const
     {
-        return IniFile::read(m_path, section, key, defaultValue);
+        if (!m_kept)
+            return IniFile::read(m_path, section, key, defaultValue);
+        const QString name = section.toLower() + u'\n' + key.toLower() + u'\n' + defaultValue;
+        const auto found = m_kept->values.constFind(name);
+        if (found != m_kept->values.cend())
+            return *found;
+        return *m_kept->values.insert(name, IniFile::readFrom(m_kept->bytes, section, key, defaultValue));
     }
     bool write(const QString &section, const QString &key, const QString &value) const
     {
-        return IniFile::write(m_path, section, key, value);
+        if (!IniFile::write(m_path, section, key, value))
+            return false;
+        if (m_kept) {
+            m_kept->bytes = IniFile::writtenTo(m_kept->bytes, section, key, value);
+            m_kept->values.clear();
+        }
+        return true;
     }
 
     // The business's name: caption of the main window and title of most messages.
     QString companyName() const { return read(QStringLiteral("Company"), QStringLiteral("Name")); }
 
 private:
+    struct Kept
+    {
+        QByteArray bytes;
+        QHash<QString, QString> values; // by lower-case section, key and the default asked for
+    };
+
     QString m_path;
+    mutable std::optional<Kept> m_kept; // set for a snapshot only
 };
 
 } // namespace tarnvale

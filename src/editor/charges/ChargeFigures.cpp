@@ -64,8 +64,10 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
     if (settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Tax")) != QLatin1String("No")) {
         const auto taxRate = NumberText::read(
             settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Taxrate")), locale);
-        if (taxRate)
-            f.grandTotal = subtotal + *taxRate * subtotal;
+        if (taxRate) {
+            f.tax = *taxRate * subtotal;
+            f.grandTotal = subtotal + f.tax;
+        }
     }
     return f;
 }

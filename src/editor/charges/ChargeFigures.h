@@ -18,6 +18,7 @@ struct ChargeFigures
     qint64 days = 0;       // calendar days from dateTowed to dateOut; 0 when either is unreadable
     double rate = 0;       // Fee/Storage Fee per day
     double storage = 0;    // rate x days
+    double tax = 0;        // the tax part of the grand total
     double grandTotal = 0; // tow fee + storage (+ tax); 0 when the tow fee is not a number
     bool feeReadable = false;
 
