@@ -97,11 +97,4 @@ void CsvWriter::endRow()
     m_rowStarted = false;
 }
 
-QByteArray CsvWriter::take()
-{
-    QByteArray out;
-    out.swap(m_bytes);
-    return out;
-}
-
 } // namespace tarnvale

@@ -23,10 +23,9 @@ public:
     void add(const QString &text, Cell cell = Cell::Text) { add(QByteArrayView(text.toUtf8()), cell); }
     void endRow();
 
-    // What has been written so far; take() hands it over (between rows) and
-    // starts afresh.
+    // What has been written so far; clear() (between rows) starts afresh and keeps the memory.
     const QByteArray &bytes() const { return m_bytes; }
-    QByteArray take();
+    void clear() { m_bytes.resize(0); }
 
     // "-12.5", "+3", "1e5", ".5": an optional sign, digits with at most one ".", an optional
     // exponent; at least one digit.

@@ -30,6 +30,23 @@ QString moneyCell(double value)
     return text;
 }
 
+// Sets the text from UTF-8, reusing the string's memory when the bytes are ASCII (most are):
+// a scan sets 38 fields a row.
+void setText(QString &text, QByteArrayView utf8)
+{
+    const qsizetype n = utf8.size();
+    text.resize(n);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x80) {
+            text = QString::fromUtf8(utf8);
+            return;
+        }
+        out[i] = c;
+    }
+}
+
 // One read-only connection, closed on every way out.
 class Connection
 {
@@ -164,8 +181,9 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
     if (!file.open(QIODevice::WriteOnly))
         return failed(QStringLiteral("cannot write %1: %2").arg(outPath, file.errorString()));
     const auto flush = [&file](CsvWriter &csv) {
-        const QByteArray bytes = csv.take();
-        return file.write(bytes) == bytes.size();
+        const bool written = file.write(csv.bytes()) == csv.bytes().size();
+        csv.clear();
+        return written;
     };
 
     CsvWriter csv;
@@ -196,7 +214,7 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
             const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(rows, i + 1));
             const QByteArrayView bytes(text, text ? sqlite3_column_bytes(rows, i + 1) : 0);
             csv.add(bytes);
-            record.values[size_t(i)] = QString::fromUtf8(bytes);
+            setText(record.values[size_t(i)], bytes);
         }
         const ChargeFigures figures =
             ChargeFigures::compute(record, rules, options.today, options.locale);

@@ -4,7 +4,7 @@
 #include "IniFile.h"
 
 #include <QFile>
-#include <QHash>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -33,11 +33,13 @@ public:
     {
         if (!m_kept)
             return IniFile::read(m_path, section, key, defaultValue);
-        const QString name = section.toLower() + u'\n' + key.toLower() + u'\n' + defaultValue;
-        const auto found = m_kept->values.constFind(name);
-        if (found != m_kept->values.cend())
-            return *found;
-        return *m_kept->values.insert(name, IniFile::readFrom(m_kept->bytes, section, key, defaultValue));
+        for (const Value &v : m_kept->values)
+            if (v.section.compare(section, Qt::CaseInsensitive) == 0
+                && v.key.compare(key, Qt::CaseInsensitive) == 0 && v.defaultValue == defaultValue)
+                return v.value;
+        const QString value = IniFile::readFrom(m_kept->bytes, section, key, defaultValue);
+        m_kept->values.append({section, key, defaultValue, value});
+        return value;
     }
     bool write(const QString &section, const QString &key, const QString &value) const
     {
@@ -54,10 +56,14 @@ public:
     QString companyName() const { return read(QStringLiteral("Company"), QStringLiteral("Name")); }
 
 private:
+    struct Value
+    {
+        QString section, key, defaultValue, value;
+    };
     struct Kept
     {
         QByteArray bytes;
-        QHash<QString, QString> values; // by lower-case section, key and the default asked for
+        QList<Value> values; // the few values read so far
     };
 
     QString m_path;

@@ -109,6 +109,8 @@ void InstalledProgramTest::installedProgramKeepsItsFilesInTheUsersDataFolder()
     QCOMPARE(readFile(data.filePath("Reports/report.rtf")),
              readFile(prefix.filePath("share/tarnvale/Reports/report.rtf")));
     QVERIFY(QFileInfo(data.filePath("quorvel.tip")).size() > 0);
+    if (asRoot) // the files are the unprivileged user's own
+        QCOMPARE(QFileInfo(data.filePath("data.dll")).ownerId(), kNobody);
     QCOMPARE(QDir(bin).entryList(QDir::Files), (QStringList{"tarnvale", "tarnvale-export", "tarnvale-pack"}));
 
     // The installed export tool finds the same folder and its (empty) database.

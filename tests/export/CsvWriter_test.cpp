@@ -56,8 +56,9 @@ void CsvWriterTest::cell()
     csv.add(value, number ? Cell::Number : Cell::Text);
     csv.endRow();
     QCOMPARE(csv.bytes(), "1," + written + "\r\n");
-    QCOMPARE(csv.take(), "1," + written + "\r\n");
-    QVERIFY(csv.bytes().isEmpty());
+    csv.clear();
+    csv.add(value, number ? Cell::Number : Cell::Text); // a new row has no separator first
+    QCOMPARE(csv.bytes(), written);
 }
 
 QTEST_GUILESS_MAIN(CsvWriterTest)

@@ -8,6 +8,7 @@
 
 #include "AppProgram.h"
 #include "CsvRows.h"
+#include "ExportRunner.h"
 #include "ExportWindow.h"
 #include "FindWindow.h"
 #include "TestFiles.h"
@@ -46,12 +47,13 @@ void ExportWindowTest::exportChoice()
     QFETCH(QString, caption);
     QFETCH(QStringList, years);
     AppProgram p;
+    p.start();
     const qint64 north = p.context->store.addGroup("North").value_or(-1);
     p.context->store.addGroup("South");
     p.vehicle("North", "1999");
     p.vehicle("South", "2005");
     p.vehicle("North", "2011");
-    p.start();
+    p.browser()->RefContactList();
     if (choice == "optGroup")
         p.browser()->nodeClick(p.model()->groupIndex(north), Qt::LeftButton);
     if (choice == "optResults") {
