@@ -335,7 +335,7 @@ void MainWindow::openBackup()
     auto *backup = new BackupWindow(
         m_context.store, m_context.settings, m_context.dialogs,
         [this] { m_context.database.CloseDatabaseFile(); },
-        [this] { return m_context.database.OpenDatabaseFile(); },
+        [this](const QString &path) { return m_context.database.reopen(path); },
         [this] { m_browser->RefContactList(); }, this);
     backup->setAttribute(Qt::WA_DeleteOnClose);
     m_backup = backup;

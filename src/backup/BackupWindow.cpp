@@ -26,7 +26,8 @@
 namespace tarnvale {
 
 BackupWindow::BackupWindow(RecordStore &store, const SettingsFile &settings, Dialogs &dialogs,
-                           std::function<void()> closeStore, std::function<bool()> reopenStore,
+                           std::function<void()> closeStore,
+                           std::function<bool(const QString &path)> reopenStore,
                            std::function<void()> refresh, QWidget *parent)
     : QDialog(parent), m_store(store), m_settings(settings), m_dialogs(dialogs),
       m_closeStore(std::move(closeStore)), m_reopenStore(std::move(reopenStore)),
@@ -211,10 +212,11 @@ void BackupWindow::unpackDatabase()
     if (file.isEmpty())
         return;
     m_restoreSource = file;
+    m_restoreTarget = m_store.path();
     m_progressBar1->setVisible(true);
     m_panel1->setText(QStringLiteral("Unpacking Database"));
     setBusy(true);
-    m_restore->start(file, m_store.path());
+    m_restore->start(file, m_restoreTarget);
 }
 
 void BackupWindow::onUnpackProgress(int procent)
@@ -247,9 +249,11 @@ void BackupWindow::onUnpacked(const RestoreCheck &check)
         QFile::remove(check.unpackedPath);
         return;
     }
-    const QString databasePath = m_store.path();
-    const RestoreResult result =
-        DatabaseRestore::replace(check.unpackedPath, databasePath, m_closeStore, m_reopenStore);
+    // The file that was in use when the restore began, whatever the settings name now.
+    const QString databasePath = m_restoreTarget;
+    const RestoreResult result = DatabaseRestore::replace(
+        check.unpackedPath, databasePath, m_closeStore,
+        [this, databasePath] { return m_reopenStore(databasePath); });
     if (!result.ok) {
         QFile::remove(check.unpackedPath);
         if (m_refresh)

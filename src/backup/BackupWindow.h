@@ -28,10 +28,11 @@ class BackupWindow : public QDialog
 
 public:
     // closeStore releases the database before a restore puts another file in its place;
-    // reopenStore opens the database in use again (false on failure); refresh rebuilds the
-    // group tree afterwards.
+    // reopenStore opens the given file, the one the restore replaced, for writing (false on
+    // failure); refresh rebuilds the group tree afterwards.
     BackupWindow(RecordStore &store, const SettingsFile &settings, Dialogs &dialogs,
-                 std::function<void()> closeStore, std::function<bool()> reopenStore,
+                 std::function<void()> closeStore,
+                 std::function<bool(const QString &path)> reopenStore,
                  std::function<void()> refresh, QWidget *parent = nullptr);
     ~BackupWindow() override;
 
@@ -60,12 +61,13 @@ private:
     const SettingsFile &m_settings;
     Dialogs &m_dialogs;
     std::function<void()> m_closeStore;
-    std::function<bool()> m_reopenStore;
+    std::function<bool(const QString &path)> m_reopenStore;
     std::function<void()> m_refresh;
 
     DatabaseBackup *m_backup = nullptr;
     DatabaseRestore *m_restore = nullptr;
     QString m_restoreSource;
+    QString m_restoreTarget; // the database file the unpacked backup is to replace
 
     QLabel *m_label2 = nullptr;
     QPushButton *m_command1 = nullptr;

@@ -14,6 +14,7 @@
 #include <new>
 #include <unistd.h>
 
+#include "SchemaCheck.h"
 #include "clsHuffman.h"
 
 namespace tarnvale {
@@ -40,6 +41,19 @@ QString checkOpenDatabase(QSqlDatabase &db)
     for (const QString &table : kTables)
         if (!tables.contains(table))
             return QStringLiteral("The database has no table %1.").arg(table);
+    // Only what this program creates: a trigger or a view would run on the next change.
+    QString reason;
+    const std::optional<QStringList> foreign = SchemaCheck::foreignObjects(db, &reason);
+    if (!foreign)
+        return QStringLiteral("The database's schema cannot be read: ") + reason;
+    if (!foreign->isEmpty())
+        return QStringLiteral("The database holds objects this program does not create: ")
+               + SchemaCheck::describe(*foreign) + u'.';
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return QStringLiteral("The database could not be checked.");
+    if (query.value(0).toInt() > SchemaCheck::kVersion)
+        return QStringLiteral("The database was made by a newer version of the program "
+                              "(schema version %1).").arg(query.value(0).toInt());
     if (!query.exec(QStringLiteral("PRAGMA integrity_check")) || !query.next())
         return QStringLiteral("The database could not be checked.");
     const QString verdict = query.value(0).toString();
@@ -74,7 +88,13 @@ QString DatabaseRestore::checkDatabase(const QString &path)
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(path);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        verdict = db.open() ? checkOpenDatabase(db) : QStringLiteral("The file is not a database.");
+        QString reason;
+        if (!db.open())
+            verdict = QStringLiteral("The file is not a database.");
+        else if (!SchemaCheck::harden(db, SchemaCheck::Use::Inspecting, &reason))
+            verdict = reason;
+        else
+            verdict = checkOpenDatabase(db);
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
@@ -168,10 +188,19 @@ RestoreResult DatabaseRestore::replace(const QString &unpackedPath, const QStrin
     }
     if (!reopenStore()) {
         // Put the previous database back under its name and open it again.
-        std::rename(keptName.constData(), current.constData());
-        reopenStore();
-        result.error = QStringLiteral("The restored database could not be opened; the previous "
-                                      "database is back in place.");
+        if (std::rename(keptName.constData(), current.constData()) != 0) {
+            result.error = QStringLiteral("The restored database could not be opened, and the "
+                                          "previous database could not be put back (%1); it is "
+                                          "kept as %2.")
+                               .arg(systemError(), kept);
+            return result;
+        }
+        result.error = reopenStore()
+                           ? QStringLiteral("The restored database could not be opened; the "
+                                            "previous database is back in place.")
+                           : QStringLiteral("The restored database could not be opened; the "
+                                            "previous database is back in place, but it could "
+                                            "not be opened either.");
         return result;
     }
     result.ok = true;

@@ -166,6 +166,7 @@ void ContactsWindow::RefContactList()
         // The database could not be opened; that has been reported once already.
         m_model->clear();
         applyExpansion();
+        reselect();
         m_countText->setText(QStringLiteral("0"));
         m_count->setText(m_countText->text());
         return;
@@ -174,12 +175,36 @@ void ContactsWindow::RefContactList()
         m_settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")) == u"Yes";
     const DbError error = m_model->rebuild(m_database.store(), expanded);
     applyExpansion();
+    reselect();
     if (error.isError()) {
         m_database.ReportUnknownError(error);
         return;
     }
     m_countText->setText(QString::number(m_model->recordCount()));
     m_count->setText(m_countText->text());
+}
+
+void ContactsWindow::reselect()
+{
+    QModelIndex node;
+    if (m_selected.kind() == u"c")
+        node = m_model->vehicleIndex(m_selected.id().toLongLong());
+    else if (m_selected.kind() == u"g")
+        node = m_model->groupIndex(m_selected.id().toLongLong());
+    if (!node.isValid()) {
+        // The node is gone (removed, or another database): nothing is selected any more.
+        const bool wasSet = m_selected.isSet();
+        m_selected = {};
+        if (wasSet) {
+            m_list->clearContents();
+            m_list->setRowCount(0);
+            clearSummary();
+        }
+        return;
+    }
+    m_selected.text = node.data(Qt::DisplayRole).toString();
+    m_tree->setCurrentIndex(node);
+    showSelected(); // the rows may have changed
 }
 
 void ContactsWindow::applyExpansion()
@@ -231,18 +256,42 @@ void ContactsWindow::nodeClick(const QModelIndex &index, Qt::MouseButton button)
     if (!tag.contains(u'|'))
         return; // Root and Other: nothing happens
     m_selected = SelectedNode{tag, index.data(Qt::DisplayRole).toString()};
+    // The right button selects the node as the left one does, so that the sheet, the summary
+    // and Print always belong to the node the tree shows selected.
+    showSelected();
     if (button == Qt::RightButton) {
         QMenu *menu = m_selected.kind() == u"c" ? m_vehicleMenu
                       : m_selected.kind() == u"g" ? m_groupMenu
                                                   : nullptr;
         if (menu)
             menu->popup(QCursor::pos());
+    }
+}
+
+void ContactsWindow::showSelected()
+{
+    if (m_selected.kind() == u"c") {
+        fillVehicleSheet(m_selected.id());
         return;
     }
+    clearSummary();
     if (m_selected.kind() == u"g")
         fillGroupList(m_selected.text);
-    else if (m_selected.kind() == u"c")
-        fillVehicleSheet(m_selected.id());
+}
+
+void ContactsWindow::clearSummary()
+{
+    for (QLabel *label : {m_storageDays, m_storageFee, m_towingFee, m_totalCost})
+        label->clear();
+}
+
+PrintSnapshot ContactsWindow::printSnapshot() const
+{
+    if (m_selected.kind() != u"c")
+        return {};
+    const auto vehicle = DetailPanel::vehicleSheet(m_database.store(), m_selected.id(), m_settings,
+                                                   QDate::currentDate());
+    return vehicle ? vehicle->snapshot : PrintSnapshot{};
 }
 
 void ContactsWindow::fillGroupList(const QString &groupName)
@@ -262,13 +311,14 @@ void ContactsWindow::fillVehicleSheet(const QString &idText)
     m_list->setRowCount(0);
     const auto vehicle = DetailPanel::vehicleSheet(m_database.store(), idText, m_settings,
                                                    QDate::currentDate());
-    if (!vehicle)
-        return; // no such record: the summary keeps the last vehicle's figures
+    if (!vehicle) {
+        clearSummary(); // no such record: no figures of another one stay in sight
+        return;
+    }
     m_storageDays->setText(vehicle->label3);
     m_storageFee->setText(vehicle->label5);
     m_towingFee->setText(vehicle->label7);
     m_totalCost->setText(vehicle->label1);
-    m_snapshot = vehicle->snapshot;
     showSheet(vehicle->sheet);
 }
 

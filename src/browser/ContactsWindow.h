@@ -47,7 +47,9 @@ public:
     void RefContactList();
 
     const SelectedNode &SelNde() const { return m_selected; }
-    const PrintSnapshot &printSnapshot() const { return m_snapshot; }
+    // The values the charge sheet is printed from: the vehicle selected now, read afresh;
+    // empty (nothing to print) when the selected node is not a vehicle or it is gone.
+    PrintSnapshot printSnapshot() const;
 
     // The context menus popped up on a right click of a group or vehicle node.
     void setContextMenus(QMenu *groupMenu, QMenu *vehicleMenu);
@@ -72,9 +74,15 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Fills the list and the summary for the selected node: a vehicle's sheet and figures, a
+    // group's vehicles with an empty summary.
+    void showSelected();
     void fillGroupList(const QString &groupName);
     void fillVehicleSheet(const QString &idText);
     void showSheet(const SheetContents &contents);
+    void clearSummary();
+    // After a rebuild: the selected node again, or nothing when it is gone.
+    void reselect();
     void applyExpansion();
 
     ModDatabase &m_database;
@@ -94,7 +102,6 @@ private:
     QMenu *m_groupMenu = nullptr;
     QMenu *m_vehicleMenu = nullptr;
     SelectedNode m_selected;
-    PrintSnapshot m_snapshot;
     Qt::MouseButton m_lastButton = Qt::LeftButton;
 };
 

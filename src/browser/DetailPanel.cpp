@@ -76,8 +76,10 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
     // The summary figures, from the hidden boxes of the print values.
     PrintSnapshot &p = v.snapshot;
     p.dateTowed = r.value(TowField::toweddate);
-    p.dateReleased = r.value(TowField::towedrelease).isEmpty() ? DateText::shortForm(today, locale)
-                                                               : r.value(TowField::towedrelease);
+    // A blank release date is no release date, as the form saves it.
+    p.dateReleased = r.value(TowField::towedrelease).trimmed().isEmpty()
+                         ? DateText::shortForm(today, locale)
+                         : r.value(TowField::towedrelease);
     p.towFee = r.value(TowField::towedfee);
     v.figures =
         ChargeFigures::compute(p.dateTowed, p.dateReleased, p.towFee, settings, today, locale);
@@ -112,6 +114,8 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
     addEmptyRows(s);
     addRow(s, QStringLiteral("Days In Storage:"), v.figures.daysText());
     addRow(s, QStringLiteral("Total Storage:"), v.figures.storageText());
+    // A figure that is 0 for a reason the record does not show says so.
+    addRowIfAny(s, QStringLiteral("Note:"), v.figures.note);
 
     static const TowField kSlots[25] = {
         TowField::custname,  TowField::custaddress, TowField::custcity, TowField::custstate,

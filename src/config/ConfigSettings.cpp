@@ -21,6 +21,11 @@ bool ConfigSettings::switchOn(const QString &stored)
     return stored == QLatin1String("Yes");
 }
 
+bool ConfigSettings::taxOn(const QString &stored)
+{
+    return stored != QLatin1String("No");
+}
+
 ConfigValues ConfigSettings::load(const SettingsFile &settings)
 {
     ConfigValues values;
@@ -34,7 +39,7 @@ ConfigValues ConfigSettings::load(const SettingsFile &settings)
     values.medium = settings.read(kTowFee, QStringLiteral("Medium"));
     values.heavy = settings.read(kTowFee, QStringLiteral("Heavy"));
     values.taxRate = settings.read(kTowFee, QStringLiteral("Taxrate"));
-    values.tax = switchOn(settings.read(kTowFee, QStringLiteral("Tax")));
+    values.tax = taxOn(settings.read(kTowFee, QStringLiteral("Tax")));
     values.expanded =
         switchOn(settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")));
     values.databasePath = settings.read(QStringLiteral("Database"), QStringLiteral("Path"));

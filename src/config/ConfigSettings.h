@@ -1,7 +1,8 @@
 // Reading and storing the business settings of the configuration window.
 //
-// Nothing is validated: every text is stored as typed. A switch is on only when its stored
-// text is exactly "Yes", and is stored as "Yes" or "No".
+// Nothing is validated here (the window checks the boxes first): every text is stored as
+// given. A switch is stored as "Yes" or "No". Tax is on unless its stored text is exactly "No",
+// as the charge figures read it; any other switch is on only when its text is exactly "Yes".
 #pragma once
 
 #include <QList>
@@ -40,6 +41,7 @@ public:
 
     static QString switchText(bool on);
     static bool switchOn(const QString &stored);
+    static bool taxOn(const QString &stored);
 };
 
 } // namespace tarnvale

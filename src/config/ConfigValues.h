@@ -17,7 +17,7 @@ struct ConfigValues
     QString medium;        // Tow Fee/Medium
     QString heavy;         // Tow Fee/Heavy
     QString taxRate;       // Tow Fee/Taxrate
-    bool tax = false;      // Tow Fee/Tax: "Yes" / "No"
+    bool tax = true;       // Tow Fee/Tax: "Yes" / "No"; on unless stored as "No"
     bool expanded = false; // Program/Expanded: "Yes" / "No"
     QString databasePath;  // Database/Path; empty means the default database
 

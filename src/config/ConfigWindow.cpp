@@ -10,15 +10,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
+#include "ConfigCheck.h"
 #include "ConfigSettings.h"
 #include "Dialogs.h"
 #include "SettingsFile.h"
+#include "TaxRate.h"
 
 namespace tarnvale {
 
@@ -89,6 +93,8 @@ QLineEdit *ConfigWindow::addBox(const char *name)
 {
     auto *box = new QLineEdit(this);
     box->setObjectName(QString::fromLatin1(name));
+    // A stored value is shown and stored again whole, however long.
+    box->setMaxLength(std::numeric_limits<int>::max());
     return box;
 }
 
@@ -141,8 +147,12 @@ QWidget *ConfigWindow::buildCompanyFrame()
 
     m_taxRate = addBox("Text11");
     m_taxRate->setMaximumWidth(90);
+    m_taxMeaning = new QLabel(frame);
+    m_taxMeaning->setObjectName(QStringLiteral("lblTaxMeaning"));
+    connect(m_taxRate, &QLineEdit::textChanged, this, &ConfigWindow::showTaxMeaning);
     auto *rate = new QHBoxLayout;
     rate->addWidget(m_taxRate);
+    rate->addWidget(m_taxMeaning);
     rate->addStretch();
     form->addRow(QStringLiteral("Tax %:"), rate);
 
@@ -216,13 +226,44 @@ void ConfigWindow::setValues(const ConfigValues &v)
     m_tax->setChecked(v.tax);
     m_expanded->setChecked(v.expanded);
     m_databasePath->setText(v.databasePath);
+    showTaxMeaning();
 }
 
-void ConfigWindow::apply()
+void ConfigWindow::showEvent(QShowEvent *event)
 {
-    ConfigSettings::apply(m_settings, values(),
+    // Shown by the program (not restored from a minimized state): what the settings hold now.
+    if (!event->spontaneous())
+        setValues(ConfigSettings::load(m_settings));
+    QWidget::showEvent(event);
+}
+
+void ConfigWindow::showTaxMeaning()
+{
+    m_taxMeaning->setText(TaxRate::read(m_taxRate->text()).meaning());
+}
+
+bool ConfigWindow::apply()
+{
+    const ConfigValues typed = values();
+    for (const ConfigFinding &finding : ConfigCheck::check(typed)) {
+        const QString title = m_settings.companyName();
+        bool accepted = false;
+        if (finding.question)
+            accepted = m_dialogs.ask(title, finding.message, MessageIcon::Question) == Answer::Yes;
+        else
+            m_dialogs.notify(title, finding.message, MessageIcon::Exclamation);
+        if (!accepted) {
+            if (auto *box = findChild<QLineEdit *>(finding.control)) {
+                box->setFocus();
+                box->selectAll();
+            }
+            return false;
+        }
+    }
+    ConfigSettings::apply(m_settings, ConfigCheck::toStore(typed),
                           [this](const QString &name) { Q_EMIT companyNameChanged(name); });
     leave();
+    return true;
 }
 
 void ConfigWindow::cancel()

@@ -1,7 +1,8 @@
 // The configuration window: company, fees, tax, tree expansion and database location.
 //
-// "Apply" and "Cancel" hide the window; shown again it keeps what its boxes held. Only the
-// frame's close box discards it, so the next opening loads the stored values anew.
+// "Apply" and "Cancel" hide the window; every opening loads the stored values anew, so an edit
+// that was cancelled is never stored by a later "Apply". "Apply" first checks the fee and tax
+// boxes (ConfigCheck) and stores nothing while one of them is refused.
 #pragma once
 
 #include <QWidget>
@@ -9,6 +10,7 @@
 #include "ConfigValues.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QTabWidget;
 class QToolBar;
@@ -30,12 +32,13 @@ public:
     void setValues(const ConfigValues &values);
 
 public Q_SLOTS:
-    // Stores every box, updates the main window's caption, hides.
-    void apply();
-    // Stores nothing, puts back the stored caption, hides.
-    void cancel();
-    // Lets the user pick the database file; cancelling keeps the box as it was.
-    void browseDatabase();
+  // Checks the boxes, then stores every box, updates the main window's caption, hides.
+  // False when a box was refused: nothing is stored, the window stays with that box focused.
+  bool apply();
+  // Stores nothing, puts back the stored caption, hides.
+  void cancel();
+  // Lets the user pick the database file; cancelling keeps the box as it was.
+  void browseDatabase();
 
 Q_SIGNALS:
     // The main window's caption: the company name as stored in the settings file.
@@ -43,8 +46,12 @@ Q_SIGNALS:
     // Emitted after "Apply" or "Cancel" hid this window: bring the main window forward.
     void mainWindowRequested();
 
-private:
+  protected:
+    void showEvent(QShowEvent *event) override;
+
+  private:
     QLineEdit *addBox(const char *name);
+    void showTaxMeaning();
     QWidget *buildCompanyFrame();
     QWidget *buildDatabaseFrame();
     void leave();
@@ -66,6 +73,7 @@ private:
     QLineEdit *m_databasePath = nullptr;
     QCheckBox *m_tax = nullptr;
     QCheckBox *m_expanded = nullptr;
+    QLabel *m_taxMeaning = nullptr;
 };
 
 } // namespace tarnvale

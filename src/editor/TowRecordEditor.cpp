@@ -3,9 +3,11 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include "CalculateTotal.h"
 #include "DateText.h"
 #include "Dialogs.h"
 #include "IsValidVin.h"
+#include "LeadingNumber.h"
 #include "ModDatabase.h"
 #include "SettingsFile.h"
 
@@ -78,14 +80,119 @@ std::optional<TowRecord> TowRecordEditor::neighbour(qint64 id, bool forward)
     return m_database.store().towRecord(query.value(0).toLongLong());
 }
 
+QString TowRecordEditor::chargeCaption(int index)
+{
+    static const char *const kCaptions[8] = {"Towing Hookup",   "Type",       "Mileage",
+                                             "Recovery",        "Tow Reason", "Standby Time",
+                                             "Roadway Cleanup", "Other"};
+    return index >= 0 && index < 8 ? QString::fromLatin1(kCaptions[index]) : QString();
+}
+
+bool TowRecordEditor::refuse(TowField field, const QString &message)
+{
+    m_problem = field;
+    m_dialogs.notify(m_settings.companyName(), message, MessageIcon::Exclamation);
+    return false;
+}
+
+bool TowRecordEditor::checkDates(const TowRecord &record, const QDate &today)
+{
+    const std::pair<TowField, const char *> boxes[] = {{TowField::toweddate, "Date Towed:"},
+                                                       {TowField::towedrelease, "Date Released:"}};
+    std::optional<QDate> dates[2];
+    for (size_t i = 0; i < 2; ++i) {
+        const QString text = record.value(boxes[i].first);
+        if (text.trimmed().isEmpty())
+            continue; // no date given
+        dates[i] = DateText::read(text, QLocale(), today);
+        if (!dates[i])
+            return refuse(
+                boxes[i].first,
+                QStringLiteral("The \"%1\" box holds \"%2\", which is not a date. "
+                               "Type a date such as %3.")
+                    .arg(QString::fromLatin1(boxes[i].second), text, DateText::shortForm(today)));
+    }
+    if (dates[0] && dates[1] && *dates[1] < *dates[0])
+        return refuse(
+            TowField::towedrelease,
+            QStringLiteral("The vehicle cannot be released (%1) before it was towed "
+                           "(%2). Correct \"Date Released:\" or \"Date Towed:\".")
+                .arg(record.value(TowField::towedrelease), record.value(TowField::toweddate)));
+    return true;
+}
+
+bool TowRecordEditor::checkCharges(TowRecord &record)
+{
+    std::array<QString, 8> costs;
+    for (size_t i = 0; i < 8; ++i)
+        costs[i] = record.value(TowField(int(TowField::cost1) + int(i)));
+
+    const QList<int> unread = UnreadCharges(costs);
+    if (!unread.isEmpty()) {
+        QStringList lines;
+        for (int i : unread)
+            lines << QStringLiteral("\"%1\" holds \"%2\", which counts as %3.")
+                         .arg(chargeCaption(i), costs[size_t(i)],
+                              QString::number(LeadingNumber(costs[size_t(i)]), 'f', 2));
+        const QString text = QStringLiteral("These charges are not plain amounts:") +
+                             QString::fromUtf16(kCrLf) + lines.join(QString::fromUtf16(kCrLf)) +
+                             QString::fromUtf16(kCrLf) + QString::fromUtf16(kCrLf) +
+                             QStringLiteral("Save them counted like this?");
+        if (m_dialogs.ask(m_settings.companyName(), text, MessageIcon::Exclamation) !=
+            Answer::Yes) {
+            m_problem = TowField(int(TowField::cost1) + unread.first());
+            return false;
+        }
+    }
+
+    const std::optional<ChargeTotal> total = CalculateTotal(costs);
+    if (!total)
+        return refuse(TowField::cost1, QStringLiteral("The charges are too large to add up."));
+    if (total->sum < 0)
+        return refuse(TowField::cost1,
+                      QStringLiteral("The charges add up to %1: a tow fee cannot be below zero.")
+                          .arg(total->towedFee));
+    record.set(TowField::total, total->total);
+    record.set(TowField::towedfee, total->towedFee);
+    return true;
+}
+
+std::optional<QString> TowRecordEditor::resolveGroup(const QString &groupBoxText)
+{
+    const QString group = groupNameFromBox(groupBoxText);
+    if (group.isEmpty() || m_database.GroupExists(group))
+        return group;
+    if (group.trimmed().isEmpty())
+        return QString(); // blanks name no group
+    const QString text = QStringLiteral("The group '") + group +
+                         QStringLiteral("' does not exist, Would you like to create it now?");
+    if (m_dialogs.ask(QStringLiteral("Could not find group"), text, MessageIcon::Exclamation) !=
+        Answer::Yes)
+        return QString();
+    // A group that could not be created has been reported; the record waits.
+    if (m_database.AddGroup(group) != 1) {
+        m_problem = TowField::groupname;
+        return std::nullopt;
+    }
+    return group;
+}
+
 TowRecordEditor::Outcome TowRecordEditor::add(TowRecord &record, const QString &groupBoxText,
                                               const QDate &today)
 {
-    record.set(TowField::groupname, groupNameFromBox(groupBoxText));
-    if (record.value(TowField::vehyear).isEmpty())
+    m_problem.reset();
+    if (record.value(TowField::vehyear).isEmpty()) {
+        m_problem = TowField::vehyear;
         return Outcome::YearMissing;
-    if (record.value(TowField::toweddate).isEmpty())
+    }
+    if (record.value(TowField::toweddate).trimmed().isEmpty())
         record.set(TowField::toweddate, DateText::shortForm(today));
+    if (!checkDates(record, today) || !checkCharges(record))
+        return Outcome::Failed;
+    const std::optional<QString> group = resolveGroup(groupBoxText);
+    if (!group)
+        return Outcome::Failed;
+    record.set(TowField::groupname, *group);
 
     RecordStore &store = m_database.store();
     const std::optional<qint64> id = store.addTowRecord(record);
@@ -98,25 +205,16 @@ TowRecordEditor::Outcome TowRecordEditor::add(TowRecord &record, const QString &
     return Outcome::Saved;
 }
 
-TowRecordEditor::Outcome TowRecordEditor::apply(TowRecord &record, const QString &groupBoxText)
+TowRecordEditor::Outcome TowRecordEditor::apply(TowRecord &record, const QString &groupBoxText,
+                                                const QDate &today)
 {
-    QString group = groupNameFromBox(groupBoxText);
-    if (!isNone(groupBoxText)) {
-        if (!m_database.GroupExists(group)) {
-            const QString text =
-                QStringLiteral("The group '") + group +
-                QStringLiteral("' does not exist, Would you like to create it now?");
-            if (m_dialogs.ask(QStringLiteral("Could not find group"), text,
-                              MessageIcon::Exclamation) == Answer::Yes) {
-                // A group that could not be created has been reported; the record waits.
-                if (m_database.AddGroup(group) != 1)
-                    return Outcome::Failed;
-            } else {
-                group.clear();
-            }
-        }
-    }
-    record.set(TowField::groupname, group);
+    m_problem.reset();
+    if (!checkDates(record, today) || !checkCharges(record))
+        return Outcome::Failed;
+    const std::optional<QString> group = resolveGroup(groupBoxText);
+    if (!group)
+        return Outcome::Failed;
+    record.set(TowField::groupname, *group);
 
     RecordStore &store = m_database.store();
     if (!store.updateTowRecord(record)) {

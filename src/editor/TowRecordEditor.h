@@ -42,18 +42,37 @@ class TowRecordEditor
     enum class Outcome {
         Saved,       // written, tree rebuilt: the form closes
         YearMissing, // Add without a year: nothing written
-        Failed,      // refused by the database (reported) or the user: the form stays open
+        Failed,      // refused by the checks, the database (reported) or the user: the form
+                     // stays open, with problemField() the box to correct when there is one
     };
 
-    // Add: the vehicle year is required; an empty "Date Towed" gets today's date (a date the
-    // user typed is kept); the row is appended and the tree rebuilt. `record` comes back with
-    // the date filled in and, when saved, the new id. `groupBoxText` is the group box's text.
+    // Before anything is written, Add and Apply check, in this order, and stop at the first
+    // refusal with a message naming the box:
+    // - each date box that is not blank holds a real date (a time of day after it is allowed),
+    //   and the release is not before the tow;
+    // - every charge box reads whole as an amount; the ones that do not are named in one
+    //   Yes/No question, and only Yes saves them counted as they read;
+    // - the charges add up to an amount not below zero: total and towedfee are recomputed
+    //   from the eight charges, so the stored tow fee is always their sum;
+    // - a group name that no group has is offered for creation ("Could not find group");
+    //   Yes creates it, No saves the record without a group. "<None>", an empty or an
+    //   all-blank box mean no group and ask nothing.
+
+    // Add: the vehicle year is required; an empty or blank "Date Towed" gets today's date (a
+    // date the user typed is kept); the row is appended and the tree rebuilt. `record` comes back
+    // with the date and the totals filled in and, when saved, the new id.
     Outcome add(TowRecord &record, const QString &groupBoxText, const QDate &today);
 
-    // Apply: a group name that no group has is offered for creation ("Could not find group");
-    // declining saves the record without a group. The row with record.id is rewritten; a row
-    // that has gone meanwhile is reported and never recreated.
-    Outcome apply(TowRecord &record, const QString &groupBoxText);
+    // Apply: the row with record.id is rewritten; a row that has gone meanwhile is reported
+    // and never recreated. `record` comes back with the totals and the group filled in.
+    Outcome apply(TowRecord &record, const QString &groupBoxText,
+                  const QDate &today = QDate::currentDate());
+
+    // The field whose box the last refused save was about, if any.
+    std::optional<TowField> problemField() const { return m_problem; }
+
+    // The caption of charge box 0 ... 7 as the form shows it ("Towing Hookup", ... "Other").
+    static QString chargeCaption(int index);
 
     // The "C" button: checks the VIN (upper-cased, blanks at both ends removed) and says so.
     // True when valid.
@@ -61,10 +80,15 @@ class TowRecordEditor
 
   private:
     std::optional<TowRecord> neighbour(qint64 id, bool forward);
+    bool checkDates(const TowRecord &record, const QDate &today);
+    bool checkCharges(TowRecord &record);
+    std::optional<QString> resolveGroup(const QString &groupBoxText);
+    bool refuse(TowField field, const QString &message);
 
     ModDatabase &m_database;
     const SettingsFile &m_settings;
     Dialogs &m_dialogs;
+    std::optional<TowField> m_problem;
 };
 
 } // namespace tarnvale

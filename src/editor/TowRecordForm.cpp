@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QFont>
@@ -16,12 +17,14 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <limits>
 
 #include "CalculateTotal.h"
 #include "DateText.h"
 #include "Dialogs.h"
 #include "FormatPhoneBox.h"
 #include "HookupFeeLookup.h"
+#include "LeadingNumber.h"
 #include "ModDatabase.h"
 #include "SettingsFile.h"
 
@@ -47,10 +50,15 @@ QLabel *caption(const QString &text, QWidget *parent, const char *name = nullptr
     return label;
 }
 
+// Line edits hold 32767 characters unless told otherwise; a stored field is longer at times.
+constexpr int kNoLimit = std::numeric_limits<int>::max();
+
 QLineEdit *lineEdit(const QString &name, const QString &text, QWidget *parent)
 {
-    auto *edit = new QLineEdit(text, parent);
+    auto *edit = new QLineEdit(parent);
     edit->setObjectName(name);
+    edit->setMaxLength(kNoLimit);
+    edit->setText(text);
     return edit;
 }
 
@@ -59,6 +67,7 @@ QComboBox *classBox(const char *name, const QStringList &items, QWidget *parent)
     auto *box = new QComboBox(parent);
     box->setObjectName(QLatin1String(name));
     box->setEditable(true);
+    box->lineEdit()->setMaxLength(kNoLimit);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->addItems(items);
     box->setCurrentIndex(-1);
@@ -205,6 +214,7 @@ TowRecordForm::TowRecordForm(ModDatabase &database, const SettingsFile &settings
     m_groups = new QComboBox(groupFrame);
     m_groups->setObjectName(QStringLiteral("lstGroups"));
     m_groups->setEditable(true);
+    m_groups->lineEdit()->setMaxLength(kNoLimit);
     m_groups->setInsertPolicy(QComboBox::NoInsert);
     (new QVBoxLayout(groupFrame))->addWidget(m_groups);
     leftLayout->addWidget(groupFrame);
@@ -223,9 +233,11 @@ TowRecordForm::TowRecordForm(ModDatabase &database, const SettingsFile &settings
     fees->setVerticalSpacing(4);
     fees->addWidget(caption(QStringLiteral("Service"), m_feeDetails), 0, 0, 1, 2);
     fees->addWidget(caption(QStringLiteral("Fee"), m_feeDetails), 0, 3);
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 8; ++i) {
         m_costs[size_t(i)] =
             lineEdit(QStringLiteral("Text%1").arg(6 + i), QStringLiteral("0.00"), m_feeDetails);
+        connect(m_costs[size_t(i)], &QLineEdit::textChanged, this, [this, i] { markCharge(i); });
+    }
     m_costs[0]->setReadOnly(true);
     m_hookup = classBox("cmbhookup", {"Light", "Medium", "Heavy", "Other"}, m_feeDetails);
     connect(m_hookup, &QComboBox::activated, this, [this] { HookupFeeLookup(); });
@@ -369,6 +381,25 @@ void TowRecordForm::load()
     }
     for (size_t i : {3u, 4u, 5u})
         m_buttons[i]->setVisible(m_edt);
+    resetBaseline();
+}
+
+TowRecord TowRecordForm::comparable(TowRecord record)
+{
+    // Worked out from the charges, never typed.
+    record.set(TowField::total, QString());
+    record.set(TowField::towedfee, QString());
+    return record;
+}
+
+void TowRecordForm::resetBaseline()
+{
+    m_baseline = comparable(record());
+}
+
+bool TowRecordForm::hasTypedChanges() const
+{
+    return comparable(record()) != m_baseline;
 }
 
 void TowRecordForm::LoadGroupList()
@@ -385,24 +416,39 @@ void TowRecordForm::LoadGroupList()
 void TowRecordForm::setGroupText(const QString &name)
 {
     m_groups->setEditText(name);
+    m_baseline.set(TowField::groupname, m_groups->currentText());
 }
 
 QString TowRecordForm::fieldText(int index) const
 {
-    return index == kNotes ? m_notes->toPlainText() : m_fields[size_t(index)]->text();
+    if (index != kNotes)
+        return m_fields[size_t(index)]->text();
+    // The notes box turns line ends into "\n" and some characters into others; as long as
+    // the notes were not edited they go back exactly as stored, else with their line ends.
+    QString text = m_notes->toPlainText();
+    if (text == m_notesShown)
+        return m_notesLoaded;
+    if (m_notesLoaded.contains(QLatin1String("\r\n")))
+        text.replace(u'\n', QLatin1String("\r\n"));
+    return text;
 }
 
 void TowRecordForm::setFieldText(int index, const QString &text)
 {
-    if (index == kNotes)
+    if (index == kNotes) {
         m_notes->setPlainText(text);
-    else
+        m_notesLoaded = text;
+        m_notesShown = m_notes->toPlainText();
+    } else {
         m_fields[size_t(index)]->setText(text);
+    }
 }
 
 void TowRecordForm::GCTIFO(const TowRecord &r)
 {
-    m_groups->setEditText(r.value(TowField::groupname));
+    // A vehicle in no group shows the list's "<None>", which saves as no group.
+    const QString group = r.value(TowField::groupname);
+    m_groups->setEditText(group.isEmpty() ? TowRecordEditor::kNone.toString() : group);
     for (int i = 0; i < 14; ++i)
         setFieldText(i, r.value(kFieldOf[i]));
     m_towFee->setText(r.value(TowField::towedfee));
@@ -421,6 +467,7 @@ void TowRecordForm::GCTIFO(const TowRecord &r)
     m_total->setText(r.value(TowField::total));
     m_time->setText(r.value(TowField::Time));
     m_edtId = QString::number(r.id);
+    resetBaseline();
 }
 
 TowRecord TowRecordForm::record() const
@@ -459,14 +506,9 @@ void TowRecordForm::toolbarClick(int number)
     case 1:
         close();
         break;
-    case 3: {
-        const QString action = m_buttons[2]->text().trimmed().toLower();
-        if (action == QLatin1String("add"))
-            add();
-        else if (action == QLatin1String("apply"))
-            apply();
+    case 3:
+        saveAndClose();
         break;
-    }
     case 5:
         step(false);
         break;
@@ -478,31 +520,84 @@ void TowRecordForm::toolbarClick(int number)
     }
 }
 
-void TowRecordForm::add()
+bool TowRecordForm::save()
 {
-    if (!CalculateTotal())
-        return;
+    const QString action = m_buttons[2]->text().trimmed().toLower();
+    const bool adding = action == QLatin1String("add");
+    if (!adding && action != QLatin1String("apply"))
+        return false;
     TowRecord r = record();
-    const auto outcome = m_editor.add(r, m_groups->currentText(), QDate::currentDate());
+    const QDate today = QDate::currentDate();
+    const auto outcome = adding ? m_editor.add(r, m_groups->currentText(), today)
+                                : m_editor.apply(r, m_groups->currentText(), today);
+    // The form shows what was (or would have been) stored: the date stamp and the totals.
+    m_fields[16]->setText(r.value(TowField::toweddate));
+    if (!r.value(TowField::towedfee).isEmpty()) {
+        m_total->setText(r.value(TowField::total));
+        m_towFee->setText(r.value(TowField::towedfee));
+    }
+    if (adding)
+        widen();
     if (outcome == TowRecordEditor::Outcome::YearMissing) {
         m_mustLabel->setVisible(true);
         m_yearMarker->setVisible(true);
-        return;
     }
-    m_fields[16]->setText(r.value(TowField::toweddate));
-    if (outcome == TowRecordEditor::Outcome::Saved) {
-        Q_EMIT saved(r.id);
-        close();
+    if (outcome != TowRecordEditor::Outcome::Saved) {
+        if (const auto field = m_editor.problemField()) {
+            QLineEdit *box = nullptr;
+            for (int i = 0; i < 18; ++i)
+                if (kFieldOf[i] == *field && i != kNotes)
+                    box = m_fields[size_t(i)];
+            const int cost = int(*field) - int(TowField::cost1);
+            if (cost >= 0 && cost < 8) {
+                widen();
+                box = m_costs[size_t(cost)];
+            }
+            if (box) {
+                box->setFocus();
+                box->selectAll();
+            }
+        }
+        return false;
+    }
+    m_edtId = QString::number(r.id);
+    Q_EMIT saved(r.id);
+    return true;
+}
+
+void TowRecordForm::saveAndClose()
+{
+    if (!save())
+        return;
+    m_leaving = true;
+    close();
+}
+
+bool TowRecordForm::confirmLeave()
+{
+    if (!hasTypedChanges())
+        return true;
+    const QString text = QStringLiteral("The changes to this vehicle have not been saved.") +
+                         QString::fromUtf16(kCrLf) + QString::fromUtf16(kCrLf) +
+                         QStringLiteral("Save them now? No discards them, Cancel stays here.");
+    switch (m_dialogs.askYesNoCancel(m_settings.companyName(), text, MessageIcon::Exclamation)) {
+    case Answer::Yes:
+        return save();
+    case Answer::No:
+        return true;
+    default:
+        return false;
     }
 }
 
-void TowRecordForm::apply()
+void TowRecordForm::closeEvent(QCloseEvent *event)
 {
-    TowRecord r = record();
-    if (m_editor.apply(r, m_groups->currentText()) == TowRecordEditor::Outcome::Saved) {
-        Q_EMIT saved(r.id);
-        close();
+    if (!m_leaving && !confirmLeave()) {
+        event->ignore();
+        return;
     }
+    m_leaving = true;
+    QWidget::closeEvent(event);
 }
 
 void TowRecordForm::step(bool forward)
@@ -511,8 +606,27 @@ void TowRecordForm::step(bool forward)
         return;
     const qint64 id = m_edtId.trimmed().toLongLong();
     const auto record = forward ? m_editor.next(id) : m_editor.previous(id);
-    if (record)
-        GCTIFO(*record);
+    if (!record || !confirmLeave())
+        return;
+    // A save may have changed the neighbour's group list; read the neighbour again.
+    if (const auto fresh = m_editor.find(QString::number(record->id)))
+        GCTIFO(*fresh);
+}
+
+void TowRecordForm::markCharge(int index)
+{
+    QLineEdit *box = m_costs[size_t(index)];
+    const bool unread = !ReadsWhole(box->text());
+    if (box->property("unread").toBool() != unread) {
+        box->setProperty("unread", unread);
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Base,
+                         unread ? QColor(255, 214, 214) : QPalette().color(QPalette::Base));
+        box->setPalette(palette);
+    }
+    box->setToolTip(unread ? QStringLiteral("Not a plain amount: it counts as %1 in the total.")
+                                 .arg(QString::number(LeadingNumber(box->text()), 'f', 2))
+                           : QString());
 }
 
 bool TowRecordForm::CalculateTotal()

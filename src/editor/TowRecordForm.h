@@ -1,5 +1,7 @@
 // frmAddEditContact: the form in which one tow record is added ("Add Vehicle") or edited
-// ("Edit Vehicle"). Application-modal while open; deletes itself when closed.
+// ("Edit Vehicle"). Application-modal while open; deletes itself when closed. Leaving a record
+// with typed changes (Previous, Next, Cancel/Exit, the close box) asks first: save, discard or
+// stay. No box ever cuts what it holds: every field is stored back whole.
 #pragma once
 
 #include <QWidget>
@@ -52,8 +54,12 @@ class TowRecordForm : public QWidget
     // The record as the controls hold it (groupname: the group box's text; id: EDTID).
     TowRecord record() const;
 
-    // The group box's text ("&Add vehicle to this group..." sets it after showing the form).
+    // The group box's text ("&Add vehicle to this group..." sets it after showing the form);
+    // not a typed change.
     void setGroupText(const QString &name);
+
+    // True when the boxes hold something other than what was loaded (or the defaults).
+    bool hasTypedChanges() const;
 
     // Toolbar1's buttons by position: 1 Cancel/Exit, 3 Add/Apply, 5 Previous, 6 Next.
     void toolbarClick(int number);
@@ -73,15 +79,20 @@ class TowRecordForm : public QWidget
 
   protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
     QString fieldText(int index) const;
     void setFieldText(int index, const QString &text);
     void setWidthTwips(int twips);
-    void add();
-    void apply();
+    bool save();
+    void saveAndClose();
+    bool confirmLeave();
     void step(bool forward);
+    void markCharge(int index);
+    void resetBaseline();
+    static TowRecord comparable(TowRecord record);
 
     TowRecordEditor m_editor;
     const SettingsFile &m_settings;
@@ -89,6 +100,10 @@ class TowRecordForm : public QWidget
     bool m_edt = false;
     QString m_edtId;
     bool m_loaded = false;
+    bool m_leaving = false; // the close was confirmed or follows a save
+    TowRecord m_baseline;   // what the boxes held when the record was shown
+    QString m_notesLoaded;  // the notes as stored, and as the notes box shows them: an
+    QString m_notesShown;   // unchanged box gives back the stored text exactly
 
     QToolBar *m_toolbar = nullptr;
     std::array<QAction *, 6> m_buttons{};

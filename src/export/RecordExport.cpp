@@ -117,15 +117,16 @@ QStringList RecordExport::columnNames()
     for (int i = 0; i < kTowFieldCount; ++i)
         names << TowRecord::fieldName(TowField(i));
     names << QStringLiteral("Days in storage") << QStringLiteral("Storage charge")
-          << QStringLiteral("Tax") << QStringLiteral("Grand total");
+          << QStringLiteral("Tax") << QStringLiteral("Grand total")
+          << QStringLiteral("Figures note");
     return names;
 }
 
 QStringList RecordExport::figureCells(const ChargeFigures &figures)
 {
     return {QString::number(figures.days), moneyCell(figures.storage),
-            figures.feeReadable ? moneyCell(figures.tax) : QString(),
-            figures.feeReadable ? moneyCell(figures.grandTotal) : QString()};
+            figures.totalFormed ? moneyCell(figures.tax) : QString(),
+            figures.totalFormed ? moneyCell(figures.grandTotal) : QString()};
 }
 
 RecordExport::Result RecordExport::write(const QString &databasePath,
@@ -220,6 +221,7 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
             ChargeFigures::compute(record, rules, options.today, options.locale);
         for (const QString &cell : figureCells(figures))
             csv.add(cell, CsvWriter::Cell::Number);
+        csv.add(figures.note);
         csv.endRow();
         ++written;
         if (csv.bytes().size() >= kFlushBytes && !flush(csv))

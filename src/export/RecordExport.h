@@ -55,11 +55,12 @@ public:
         QString error;   // Failed: what went wrong, naming the file
     };
 
-    // The header: "id", the stored fields by their names, then the computed figures.
+    // The header: "id", the stored fields by their names, the computed figures, and the
+    // note that says why a figure is 0 when the record alone would not make it so.
     static QStringList columnNames();
     // The computed cells of one vehicle: days, storage charge, tax and grand total; money
-    // with two decimals and "." ("1234.50"); tax and grand total are empty when the tow
-    // fee is not a number, since no sum can be formed.
+    // with two decimals and "." ("1234.50"); tax and grand total are empty when there is no
+    // usable tow fee (not an amount, or below zero), since no sum can be formed.
     static QStringList figureCells(const ChargeFigures &figures);
 
     // Exports the selection from the database file (opened read-only, never changed) into

@@ -13,9 +13,9 @@ ReminderList::ReminderList(RecordStore &store) : m_store(store) {}
 
 bool ReminderList::fail(const QSqlQuery &query)
 {
-    m_error = DbError::fromSql(query.lastError());
-    if (m_error.description.isEmpty())
-        m_error.description = QStringLiteral("The database is not open.");
+    m_error = m_store.isOpen()
+                  ? DbError::fromSql(query.lastError())
+                  : DbError{DbError::kNotOpen, QStringLiteral("The database is not open.")};
     return false;
 }
 
@@ -53,11 +53,13 @@ std::optional<qint64> ReminderList::count()
 }
 
 ReminderList::AddResult ReminderList::add(const QString &item, const QString &dateFor,
-                                          const QDate &today)
+                                          const QDate &today, const QLocale &locale)
 {
     m_error = {};
     if (item.isEmpty() || dateFor.isEmpty())
         return AddResult::Refused;
+    if (!DateText::read(dateFor, locale, today))
+        return AddResult::NotADate;
     QSqlQuery query(m_store.database());
     if (!query.prepare(QStringLiteral("INSERT INTO reminders (item, DateFor, Done, Date) "
                                       "VALUES (?, ?, 0, ?)"))) {
@@ -66,31 +68,12 @@ ReminderList::AddResult ReminderList::add(const QString &item, const QString &da
     }
     query.addBindValue(item);
     query.addBindValue(dateFor);
-    query.addBindValue(DateText::shortForm(today));
+    query.addBindValue(DateText::shortForm(today, locale));
     if (!query.exec()) {
         fail(query);
         return AddResult::Failed;
     }
     return AddResult::Added;
-}
-
-std::optional<qint64> ReminderList::firstIdByText(const QString &text)
-{
-    m_error = {};
-    QSqlQuery query(m_store.database());
-    query.setForwardOnly(true);
-    // "=" on TEXT uses SQLite's BINARY collation: an exact, case-sensitive match.
-    if (!query.prepare(QStringLiteral("SELECT id FROM reminders WHERE item = ? "
-                                      "ORDER BY id LIMIT 1"))) {
-        fail(query);
-        return std::nullopt;
-    }
-    query.addBindValue(text);
-    if (!query.exec()) {
-        fail(query);
-        return std::nullopt;
-    }
-    return query.next() ? query.value(0).toLongLong() : -1;
 }
 
 bool ReminderList::setDone(qint64 id, bool done)

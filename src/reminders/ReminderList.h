@@ -1,14 +1,14 @@
 // The to-do list kept in table reminders, in table order (ascending id).
 //
-// A list entry is tied to its row only by its text: operations find the first row, in table
-// order, whose item equals the text exactly (case mattering). A failing operation leaves the
-// engine's number and description in lastError().
+// Rows are named by their id: two items with the same text are two rows. A failing operation
+// leaves the engine's number and description in lastError().
 #pragma once
 
 #include "ReminderItem.h"
 
 #include <QDate>
 #include <QList>
+#include <QLocale>
 #include <QString>
 
 #include <optional>
@@ -29,14 +29,13 @@ public:
     std::optional<QList<ReminderItem>> items();
     std::optional<qint64> count();
 
-    enum class AddResult { Added, Refused, Failed };
+    enum class AddResult { Added, Refused, NotADate, Failed };
     // Appends an item not yet done, entered today. An empty item or due text adds nothing
-    // (Refused). The due text is stored exactly as typed.
+    // (Refused), nor does a due text that is not a date in the locale (NotADate). The due
+    // text is stored exactly as typed.
     AddResult add(const QString &item, const QString &dateFor,
-                  const QDate &today = QDate::currentDate());
+                  const QDate &today = QDate::currentDate(), const QLocale &locale = QLocale());
 
-    // The id of the first row whose item equals the text; -1 when no row has it.
-    std::optional<qint64> firstIdByText(const QString &text);
     // A missing id changes nothing and is not an error.
     bool setDone(qint64 id, bool done);
     bool remove(qint64 id);

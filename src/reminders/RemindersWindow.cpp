@@ -20,6 +20,8 @@ QString crlf()
     return QString::fromUtf16(kCrLf);
 }
 
+constexpr int kIdRole = Qt::UserRole + 1; // the row's id
+
 // The toolbar picture: a note sheet with a green plus.
 QIcon addReminderIcon()
 {
@@ -94,35 +96,58 @@ void RemindersWindow::FillReminderList()
         return;
     }
     for (const ReminderItem &row : *items) {
-        auto *entry = new QListWidgetItem(row.item, m_list);
+        auto *entry = new QListWidgetItem(entryText(row), m_list);
         entry->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         entry->setCheckState(row.done ? Qt::Checked : Qt::Unchecked);
+        // The row itself, not its text: two items may read the same.
+        entry->setData(kIdRole, row.id);
     }
     m_listReady = true;
     // An empty table shows "0 items" too, so deleting the last item never leaves a stale count.
     m_status->showMessage(QStringLiteral("%1 items").arg(items->size()));
 }
 
+QString RemindersWindow::entryText(const ReminderItem &row)
+{
+    if (row.dateFor.isEmpty())
+        return row.item;
+    return row.item + QStringLiteral(" \u2014 due ") + row.dateFor;
+}
+
 void RemindersWindow::AddReminder()
 {
     const std::optional<QString> item =
         m_dialogs.inputText(QStringLiteral("New Item"), QStringLiteral("Enter To Do Item:"));
-    // The due date is asked for even when the item was cancelled.
+    // The due date is asked for even when the item was cancelled; the hint shows the form of
+    // the date offered.
     const QDate today = QDate::currentDate();
-    const std::optional<QString> due = m_dialogs.inputText(
-        QStringLiteral("Date Due"), QStringLiteral("Enter Due Date: ( DD/MM/YYYY )"),
-        DateText::shortForm(today));
-    if (!item || !due)
-        return;
-    switch (m_reminders.add(*item, *due, today)) {
-    case ReminderList::AddResult::Added:
-        FillReminderList();
-        break;
-    case ReminderList::AddResult::Failed:
-        reportError();
-        break;
-    case ReminderList::AddResult::Refused:
-        break;
+    const QString prompt =
+        QStringLiteral("Enter Due Date: ( ") + DateText::shortFormHint() + QStringLiteral(" )");
+    QString offered = DateText::shortForm(today);
+    for (;;) {
+        const std::optional<QString> due =
+            m_dialogs.inputText(QStringLiteral("Date Due"), prompt, offered);
+        if (!item || !due)
+            return;
+        switch (m_reminders.add(*item, *due, today)) {
+        case ReminderList::AddResult::Added:
+            FillReminderList();
+            return;
+        case ReminderList::AddResult::Failed:
+            reportError();
+            return;
+        case ReminderList::AddResult::Refused:
+            return;
+        case ReminderList::AddResult::NotADate:
+            // Asked again with the text as typed, so that a slip is mended, not retyped.
+            m_dialogs.notify(QStringLiteral("Date Due"),
+                             QStringLiteral("\"") + *due + QStringLiteral("\" is not a date.")
+                                 + crlf() + QStringLiteral("Please enter the due date as ")
+                                 + DateText::shortFormHint() + u'.',
+                             MessageIcon::Exclamation);
+            offered = *due;
+            break;
+        }
     }
 }
 
@@ -131,7 +156,6 @@ void RemindersWindow::CheckItem(int item)
     QListWidgetItem *entry = m_list->item(item);
     if (!entry)
         return;
-    const QString text = entry->text();
     const auto rows = m_reminders.count();
     if (!rows) {
         reportError();
@@ -139,12 +163,11 @@ void RemindersWindow::CheckItem(int item)
     }
     if (*rows == 0)
         return;
-    const auto id = m_reminders.firstIdByText(text);
-    if (!id) {
-        reportError();
-        return;
-    }
-    if (*id >= 0 && !m_reminders.setDone(*id, true)) {
+    // A row that is gone (the list and the table disagree) changes nothing.
+    const qint64 id = entry->data(kIdRole).toLongLong();
+    // The entry as shown, due date and all: it tells apart two items that read the same.
+    const QString text = entry->text();
+    if (!m_reminders.setDone(id, true)) {
         reportError();
         return;
     }
@@ -153,7 +176,7 @@ void RemindersWindow::CheckItem(int item)
                       QStringLiteral("Delete From List?") + crlf() + text, MessageIcon::Question);
     if (answer == Answer::No)
         return;
-    if (*id >= 0 && !m_reminders.remove(*id)) {
+    if (!m_reminders.remove(id)) {
         reportError();
         return;
     }
@@ -172,12 +195,7 @@ void RemindersWindow::UnCheckItem(int item)
     }
     if (*rows == 0)
         return;
-    const auto id = m_reminders.firstIdByText(entry->text());
-    if (!id) {
-        reportError();
-        return;
-    }
-    if (*id >= 0 && !m_reminders.setDone(*id, false)) {
+    if (!m_reminders.setDone(entry->data(kIdRole).toLongLong(), false)) {
         reportError();
         return;
     }

@@ -25,7 +25,7 @@ public:
 
     // Asks for the item and its due date and appends it (the toolbar button).
     void AddReminder();
-    // The entry at list position `item` was ticked / unticked.
+    // The entry at list position `item` was ticked / unticked; it acts on that entry's row.
     void CheckItem(int item);
     void UnCheckItem(int item);
     // Rebuilds the list from the table.
@@ -35,6 +35,8 @@ public:
     bool listReady() const { return m_listReady; }
 
 private:
+    // What an entry shows: the item and, after it, its due date.
+    static QString entryText(const ReminderItem &row);
     void onItemChanged(QListWidgetItem *entry);
     void reportError();
 

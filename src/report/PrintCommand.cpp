@@ -21,9 +21,14 @@ ReportWindow *PrintCommand::run(const PrintSnapshot &snapshot)
         return nullptr;
     }
     if (m_window && m_window->isVisible()) {
-        m_window->raise();
-        m_window->activateWindow();
-        return m_window;
+        if (m_window->snapshot() == snapshot) {
+            m_window->raise();
+            m_window->activateWindow();
+            return m_window;
+        }
+        // Another record is selected now: its sheet replaces the one shown.
+        m_window->close();
+        m_window = nullptr;
     }
     auto *window = new ReportWindow(snapshot, m_settings, m_folder, m_dialogs, m_parent);
     if (!window->show_selling())

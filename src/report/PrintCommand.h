@@ -22,8 +22,9 @@ class PrintCommand
 
     // With no record to print, the message "Please Select A Record To Print" (titled with
     // the company name, no icon) and nothing else. Otherwise the report window for the
-    // snapshot: a window still open is only brought forward, as it was filled; a new one
-    // is filled and shown. Returns the window shown, or nullptr.
+    // snapshot: a window still open for the same values is only brought forward; one open
+    // for another record is closed, and a new one is filled and shown. Returns the window
+    // shown, or nullptr.
     ReportWindow *run(const PrintSnapshot &snapshot);
 
     // The report window now open, if any.

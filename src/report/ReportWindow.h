@@ -31,6 +31,7 @@ class ReportWindow : public QWidget
     bool show_selling();
 
     QTextEdit *preview() const { return m_preview; }
+    const PrintSnapshot &snapshot() const { return m_snapshot; }
     const ReportDocument &report() const { return m_report; }
 
   public Q_SLOTS:

@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include "RecordStore.h"
+#include "SchemaCheck.h"
 
 namespace tarnvale {
 
@@ -62,7 +63,13 @@ void SearchRunner::work(const QString &sourceConnection, const FindRequest &requ
             if (db.driverName() == QLatin1String("QSQLITE"))
                 db.setConnectOptions(db.connectOptions() +
                                      QStringLiteral(";QSQLITE_OPEN_READONLY"));
-            if (db.open()) {
+            // The file is untrusted here as in the store: nothing in its schema runs.
+            QString reason;
+            const bool opened = db.open();
+            if (opened && !SchemaCheck::harden(db, SchemaCheck::Use::Inspecting, &reason)) {
+                error = DbError{3051, reason};
+                db.close();
+            } else if (opened) {
                 RecordSearch::Options options;
                 options.reader = m_reader;
                 options.batchSize = m_batchSize;

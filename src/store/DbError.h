@@ -11,6 +11,8 @@ struct DbError
 {
     static constexpr int kNoCurrentRow = 3021;
     static constexpr int kDuplicateKey = 3022;
+    static constexpr int kBlankName = 3315; // a group name that is empty or only blanks
+    static constexpr int kNotOpen = 3420;   // no database is open
 
     int number = 0; // 0: no error
     QString description = {}; // the engine's own text, shown to the user unchanged

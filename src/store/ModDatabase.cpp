@@ -37,13 +37,29 @@ bool ModDatabase::OpenDatabaseFile()
     // a new, empty database; only the default file of a fresh install is created.
     const auto mode = configured.isEmpty() ? RecordStore::OpenMode::CreateIfMissing
                                            : RecordStore::OpenMode::ExistingOnly;
-    if (m_store.open(path, mode))
+    if (m_store.open(path, mode)) {
+        if (m_store.isReadOnly())
+            m_dialogs.notify(kDatabaseErrorTitle,
+                             QStringLiteral("The database ") + path
+                                 + QStringLiteral(" holds objects this program does not create: ")
+                                 + m_store.readOnlyReason() + kCrLf2
+                                 + QStringLiteral("It is open read-only: its records can be viewed "
+                                                  "and printed, but no change can be saved. Remove "
+                                                  "those objects, or restore a backup, to work "
+                                                  "with it again."),
+                             MessageIcon::Exclamation);
         return true;
+    }
     m_dialogs.notify(kDatabaseErrorTitle,
                      QStringLiteral("Error while initializing database: ") + path + kCrLf2
                          + m_store.lastError().description,
                      MessageIcon::Critical);
     return false;
+}
+
+bool ModDatabase::reopen(const QString &path)
+{
+    return m_store.open(path, RecordStore::OpenMode::ExistingOnly) && !m_store.isReadOnly();
 }
 
 void ModDatabase::CloseDatabaseFile()
@@ -117,6 +133,13 @@ std::optional<int> ModDatabase::RemoveGroup(const QString &name)
 
 void ModDatabase::ReportDatabaseError(const DbError &error, const QString &groupName)
 {
+    if (error.number == DbError::kBlankName) {
+        m_dialogs.notify(QStringLiteral("Group name"),
+                         QStringLiteral("Please type a name for the group: a name that is empty "
+                                        "or only blanks is not accepted."),
+                         MessageIcon::Exclamation);
+        return;
+    }
     if (error.number == DbError::kDuplicateKey) {
         m_dialogs.notify(QStringLiteral("Duplicate Group"),
                          QStringLiteral("The group '") + groupName + QStringLiteral("' Exists!")

@@ -27,8 +27,13 @@ public:
     // The database file in use: Database/Path, or data.dll in the program's folder.
     QString databasePath() const;
     // Opens the store. The default file is created when missing, a configured path never is.
-    // A failure is reported ("Error while initializing database: ") and answers false.
+    // A failure is reported ("Error while initializing database: ") and answers false. A
+    // database that holds objects this program does not create is opened read-only, and the
+    // user is told so.
     bool OpenDatabaseFile();
+    // Opens exactly this existing file again (after a restore put another file under its
+    // name), without messages: the caller reports. False unless it is open for writing.
+    bool reopen(const QString &path);
     void CloseDatabaseFile();
 
     std::optional<TowRecord> FindVehicleById(const QString &idText);

@@ -12,11 +12,12 @@
 #include <cmath>
 #include <sqlite3.h>
 
+#include "SchemaCheck.h"
+
 namespace tarnvale {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
 const QStringList kTables = {QStringLiteral("groups"), QStringLiteral("wrecker"),
                              QStringLiteral("reminders"), QStringLiteral("lb_type")};
 
@@ -78,11 +79,23 @@ bool RecordStore::fail(int number, const QString &description)
 bool RecordStore::fail(const QSqlQuery &query, const QString &doing)
 {
     m_error = DbError::fromSql(query.lastError(), doing);
+    // SQLITE_READONLY and its extended codes.
+    if (isReadOnly() && (m_error.number & 0xff) == 8)
+        m_error.description = QStringLiteral("The database is open read-only: it holds objects "
+                                             "this program does not create (")
+                              + m_readOnlyReason + QStringLiteral(").");
     return false;
+}
+
+bool RecordStore::failNotOpen()
+{
+    return fail(DbError::kNotOpen, QStringLiteral("The database is not open."));
 }
 
 bool RecordStore::exec(QSqlQuery &query, const QString &doing)
 {
+    if (!isOpen())
+        return failNotOpen();
     // A statement that failed to prepare keeps the engine's reason ("no such table: ...").
     if (query.lastError().isValid())
         return fail(query, doing);
@@ -91,10 +104,40 @@ bool RecordStore::exec(QSqlQuery &query, const QString &doing)
     return fail(query, doing);
 }
 
+bool RecordStore::connect(bool readOnly)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(m_path);
+    db.setConnectOptions(readOnly
+                             ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
+                             : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        const QString text = db.lastError().text();
+        db = QSqlDatabase();
+        close();
+        return fail(3051,
+                    text.isEmpty() ? QStringLiteral("The database could not be opened.") : text);
+    }
+    // Before any statement reads the schema: nothing in the file runs with our rights.
+    QString reason;
+    const auto use = readOnly ? SchemaCheck::Use::Inspecting : SchemaCheck::Use::Writing;
+    if (!SchemaCheck::harden(db, use, &reason)) {
+        db = QSqlDatabase();
+        close();
+        return fail(3051, reason);
+    }
+    if (readOnly) {
+        QSqlQuery pragma(db);
+        pragma.exec(QStringLiteral("PRAGMA query_only = ON"));
+    }
+    return true;
+}
+
 bool RecordStore::open(const QString &path, OpenMode mode)
 {
     close();
     m_error = {};
+    m_readOnlyReason.clear();
     m_path = path;
     const QFileInfo info(path);
     const bool existed = info.exists();
@@ -102,40 +145,53 @@ bool RecordStore::open(const QString &path, OpenMode mode)
         return fail(3024, QStringLiteral("Could not find file '%1'.").arg(path));
     if (existed && !info.isFile())
         return fail(3044, QStringLiteral("'%1' is not a valid path.").arg(path));
+    // A file that exists but holds nothing was cut short (a full disk, a failed copy); taking
+    // it for a new database would show an empty yard where the records should be.
+    if (existed && info.size() == 0)
+        return fail(3049, QStringLiteral("The database file is empty (0 bytes): it is damaged or "
+                                         "was not copied whole. Restore a backup, or remove the "
+                                         "file to start a new database."));
 
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open()) {
-        const QString text = db.lastError().text();
-        close();
-        return fail(3051, text.isEmpty() ? QStringLiteral("The database could not be opened.") : text);
-    }
-
-    // Reading the schema fails for a file that is not a database, and modifies nothing.
-    QSqlQuery probe(db);
-    probe.setForwardOnly(true);
-    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-        fail(probe, QStringLiteral("reading the schema"));
+    if (!connect(false))
+        return false;
+    std::optional<QStringList> foreign = QStringList();
+    {
+        QSqlDatabase db = database();
+        // Reading the schema fails for a file that is not a database, and modifies nothing.
+        QSqlQuery probe(db);
+        probe.setForwardOnly(true);
+        bool ok = probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && probe.next();
+        if (!ok)
+            fail(probe, QStringLiteral("reading the schema"));
+        const bool empty = ok && probe.value(0).toLongLong() == 0;
         probe = QSqlQuery();
-        close();
-        return false;
+        if (ok && empty && !existed)
+            ok = createSchema();
+        else if (ok)
+            ok = checkTables() && migrate();
+        if (ok && existed) {
+            QString reason;
+            foreign = SchemaCheck::foreignObjects(db, &reason);
+            if (!foreign)
+                ok = fail(3051, reason);
+        }
+        if (ok && foreign->isEmpty()) {
+            QSqlQuery pragma(db);
+            pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+            return true;
+        }
+        if (!ok) {
+            db = QSqlDatabase();
+            close();
+            return false;
+        }
     }
-    probe.next();
-    const bool empty = probe.value(0).toLongLong() == 0;
-    probe = QSqlQuery();
-
-    bool ok = true;
-    if (empty && (!existed || info.size() == 0))
-        ok = createSchema();
-    else
-        ok = checkTables() && migrate();
-    if (!ok) {
-        close();
+    // Read-only: the records can still be seen and printed, and nothing in the file can
+    // change them.
+    close();
+    if (!connect(true))
         return false;
-    }
-    QSqlQuery pragma(db);
-    pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+    m_readOnlyReason = SchemaCheck::describe(*foreign);
     return true;
 }
 
@@ -157,24 +213,8 @@ bool RecordStore::createSchema()
     TransactionGuard guard(db);
     if (!guard.begun())
         return fail(1, db.lastError().text());
-    QStringList towColumns;
-    for (int i = 0; i < kTowFieldCount; ++i)
-        towColumns << TowRecord::fieldName(TowField(i)) + QStringLiteral(" TEXT NOT NULL DEFAULT ''");
-    const QStringList statements = {
-        QStringLiteral("CREATE TABLE groups (GROUPID INTEGER PRIMARY KEY AUTOINCREMENT, "
-                       "groupname TEXT NOT NULL DEFAULT '')"),
-        // BINARY collation: group names are unique with case mattering.
-        QStringLiteral("CREATE UNIQUE INDEX groups_groupname ON groups (groupname)"),
-        QStringLiteral("CREATE TABLE wrecker (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
-            + towColumns.join(QLatin1String(", ")) + u')',
-        QStringLiteral("CREATE INDEX wrecker_groupname ON wrecker (groupname)"),
-        QStringLiteral("CREATE TABLE reminders (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                       "item TEXT NOT NULL DEFAULT '', DateFor TEXT NOT NULL DEFAULT '', "
-                       "Done INTEGER NOT NULL DEFAULT 0, Date TEXT NOT NULL DEFAULT '')"),
-        QStringLiteral("CREATE TABLE lb_type (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                       "name TEXT NOT NULL DEFAULT '')"),
-        QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion),
-    };
+    QStringList statements = SchemaCheck::createStatements();
+    statements << QStringLiteral("PRAGMA user_version = %1").arg(SchemaCheck::kVersion);
     for (const QString &sql : statements) {
         QSqlQuery query(db);
         if (!query.exec(sql))
@@ -193,7 +233,7 @@ bool RecordStore::migrate()
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
         return fail(query, QStringLiteral("reading the schema version"));
     const int version = query.value(0).toInt();
-    if (version > kSchemaVersion)
+    if (version > SchemaCheck::kVersion)
         return fail(3343, QStringLiteral("The database was made by a newer version of the program "
                                          "(schema version %1).").arg(version));
     return true;
@@ -214,6 +254,11 @@ std::optional<QList<GroupRecord>> RecordStore::groups()
 
 std::optional<qint64> RecordStore::addGroup(const QString &name)
 {
+    // A blank name would show as an empty line in every list of groups.
+    if (name.trimmed().isEmpty()) {
+        fail(DbError::kBlankName, QStringLiteral("A group name cannot be empty or only blanks."));
+        return std::nullopt;
+    }
     QSqlQuery query(database());
     query.prepare(QStringLiteral("INSERT INTO groups (groupname) VALUES (?)"));
     query.addBindValue(name);
@@ -311,6 +356,8 @@ bool RecordStore::scanVehicleBriefs(const std::function<void(const VehicleBrief 
 {
     static const char kSql[] = "SELECT id, groupname, vehyear, vehmake, vehmodel, vehcolor "
                                "FROM wrecker ORDER BY id";
+    if (!isOpen())
+        return failNotOpen();
     QSqlDatabase db = database();
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
     if (qstrcmp(handle.typeName(), "sqlite3*") == 0) {
@@ -428,6 +475,10 @@ bool RecordStore::removeTowRecord(qint64 id)
 
 qint64 RecordStore::towRecordCount()
 {
+    if (!isOpen()) {
+        failNotOpen();
+        return -1;
+    }
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT count(*) FROM wrecker")) || !query.next()) {

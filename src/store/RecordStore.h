@@ -31,10 +31,16 @@ public:
     RecordStore &operator=(const RecordStore &) = delete;
 
     // Opens a database file. ExistingOnly never creates a file; neither mode modifies a file
-    // that is not a database or lacks one of the four tables.
+    // that is not a database, lacks one of the four tables or is empty (0 bytes: a file cut
+    // short, never taken for a new one). A file whose schema holds objects this program does
+    // not create (a trigger, a view, a changed table) is opened read-only: readOnlyReason()
+    // names them, and every change fails.
     bool open(const QString &path, OpenMode mode);
     void close();
     bool isOpen() const;
+    bool isReadOnly() const { return isOpen() && !m_readOnlyReason.isEmpty(); }
+    // The foreign objects that made the open database read-only; empty when it is writable.
+    const QString &readOnlyReason() const { return m_readOnlyReason; }
     const QString &path() const { return m_path; }
     const DbError &lastError() const { return m_error; }
     // The connection, for subsystems with tables of their own queries (reminders, search).
@@ -74,7 +80,9 @@ public:
 private:
     bool fail(const QSqlQuery &query, const QString &doing);
     bool fail(int number, const QString &description);
+    bool failNotOpen();
     bool exec(QSqlQuery &query, const QString &doing);
+    bool connect(bool readOnly);
     bool createSchema();
     bool checkTables();
     bool migrate();
@@ -82,6 +90,7 @@ private:
 
     QString m_connection;
     QString m_path;
+    QString m_readOnlyReason;
     DbError m_error;
 };
 

@@ -136,6 +136,21 @@ QString DateText::shortForm(const QDate &date, const QLocale &locale)
     return locale.toString(date, fourDigitYearFormat(locale.dateFormat(QLocale::ShortFormat)));
 }
 
+QString DateText::shortFormHint(const QLocale &locale)
+{
+    const QString format = fourDigitYearFormat(locale.dateFormat(QLocale::ShortFormat));
+    QString hint;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'') {
+            quoted = !quoted;
+            continue;
+        }
+        hint += quoted ? c : c == u'd' ? u'D' : c == u'y' ? u'Y' : c;
+    }
+    return hint;
+}
+
 QString DateText::today(const QLocale &locale)
 {
     return shortForm(QDate::currentDate(), locale);
@@ -159,12 +174,43 @@ int DateText::nearestCenturyYear(int yy, int referenceYear)
     return best;
 }
 
+namespace {
+
+// Splits a trailing time of day off a date text: "3/1/2026 10:30", "3/1/2026 10:30:15 PM",
+// "2026-03-01T10:30". The time must be a real one; the date part is returned.
+std::optional<QString> withoutTimeOfDay(const QString &text)
+{
+    static const QRegularExpression timed(
+        QStringLiteral("^(.*\\S)(?:\\s+|(?<=\\d)T)(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.\\d{1,3})?)?"
+                       "(?:\\s*([AaPp])\\.?[Mm]\\.?)?$"));
+    const QRegularExpressionMatch match = timed.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const int hour = match.captured(2).toInt();
+    const int minute = match.captured(3).toInt();
+    const int second = match.captured(4).isEmpty() ? 0 : match.captured(4).toInt();
+    const bool twelveHour = !match.captured(5).isEmpty();
+    if ((twelveHour ? (hour < 1 || hour > 12) : hour > 23) || minute > 59 || second > 59)
+        return std::nullopt;
+    return match.captured(1);
+}
+
+} // namespace
+
 std::optional<QDate> DateText::read(const QString &text, const QLocale &locale,
                                     const QDate &reference)
 {
     const QString t = text.trimmed();
     if (t.isEmpty())
         return std::nullopt;
+    if (const std::optional<QString> day = withoutTimeOfDay(t))
+        return readDay(*day, locale, reference);
+    return readDay(t, locale, reference);
+}
+
+std::optional<QDate> DateText::readDay(const QString &t, const QLocale &locale,
+                                       const QDate &reference)
+{
 
     static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
     if (iso.match(t).hasMatch()) {

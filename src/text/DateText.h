@@ -17,6 +17,8 @@ class DateText
     // a two-digit year would be read back in the wrong century.
     static QString shortForm(const QDate &date, const QLocale &locale = QLocale());
     static QString today(const QLocale &locale = QLocale());
+    // How shortForm() writes a date, for a prompt: "M/D/YYYY" in en_US, "DD.MM.YYYY" in de_DE.
+    static QString shortFormHint(const QLocale &locale = QLocale());
 
     // The long form "MMMM dd, yyyy" with the locale's month names ("March 05, 2005").
     static QString longForm(const QDate &date, const QLocale &locale = QLocale());
@@ -24,12 +26,18 @@ class DateText
     // Reads a date typed by the user or stored earlier: the locale's short form (with a one-,
     // two- or four-digit year), the locale's long form, "MMMM d, yyyy", and ISO (2005-03-05).
     // A one- or two-digit year is taken in the century that puts it nearest to the reference
-    // date's year (a tie goes to the past). Blanks around the text do not matter.
+    // date's year (a tie goes to the past). Blanks around the text do not matter. A time of
+    // day after the date ("3/1/2026 10:30", "3/1/2026 10:30 PM", "2026-03-01T10:30:00") is
+    // allowed and the date is that day; a time that is no real time makes the text unreadable.
     static std::optional<QDate> read(const QString &text, const QLocale &locale = QLocale(),
                                      const QDate &reference = QDate::currentDate());
 
     // The year nearest to the reference year whose last two digits are yy (0..99).
     static int nearestCenturyYear(int yy, int referenceYear);
+
+  private:
+    static std::optional<QDate> readDay(const QString &text, const QLocale &locale,
+                                        const QDate &reference);
 };
 
 } // namespace tarnvale

@@ -1,5 +1,7 @@
 #include "NumberText.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 
 namespace tarnvale {
@@ -42,6 +44,22 @@ std::optional<double> NumberText::read(const QString &text, const QLocale &local
         value = -value;
     }
     return value;
+}
+
+std::optional<double> NumberText::readStored(const QString &text, const QLocale &locale)
+{
+    static const QRegularExpression written(
+        QStringLiteral("^\\s*([-+]?)\\$?(\\d*\\.?\\d*(?:[eE][-+]?\\d+)?)\\s*$"));
+    const QRegularExpressionMatch match = written.match(text);
+    if (match.hasMatch() && match.capturedLength(2) > 0) {
+        QLocale c = QLocale::c();
+        c.setNumberOptions(QLocale::RejectGroupSeparator);
+        bool ok = false;
+        const double value = c.toDouble(match.captured(1) + match.captured(2), &ok);
+        if (ok && std::isfinite(value))
+            return value;
+    }
+    return read(text, locale);
 }
 
 QString NumberText::plain(double value)

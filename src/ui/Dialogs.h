@@ -14,8 +14,8 @@ namespace tarnvale {
 inline constexpr char16_t kCrLf[] = u"\r\n";
 
 enum class MessageIcon { None, Information, Exclamation, Critical, Question };
-enum class MessageButtons { Ok, YesNo };
-enum class Answer { Ok, Yes, No };
+enum class MessageButtons { Ok, YesNo, YesNoCancel };
+enum class Answer { Ok, Yes, No, Cancel };
 
 class Dialogs
 {
@@ -26,6 +26,8 @@ public:
     virtual void notify(const QString &title, const QString &text, MessageIcon icon) = 0;
     // A question with Yes and No buttons.
     virtual Answer ask(const QString &title, const QString &text, MessageIcon icon) = 0;
+    // A question with Yes, No and Cancel buttons; closing the box answers Cancel.
+    virtual Answer askYesNoCancel(const QString &title, const QString &text, MessageIcon icon) = 0;
     // An input box; nullopt when the user cancels.
     virtual std::optional<QString> inputText(const QString &title, const QString &prompt,
                                              const QString &initial = {}) = 0;

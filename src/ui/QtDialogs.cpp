@@ -56,6 +56,23 @@ Answer QtDialogs::ask(const QString &title, const QString &text, MessageIcon ico
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
+Answer QtDialogs::askYesNoCancel(const QString &title, const QString &text, MessageIcon icon)
+{
+    QMessageBox box(toQt(icon), title, forDisplay(text),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parentWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
 std::optional<QString> QtDialogs::inputText(const QString &title, const QString &prompt,
                                             const QString &initial)
 {

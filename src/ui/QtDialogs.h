@@ -12,6 +12,7 @@ class QtDialogs : public Dialogs
 public:
     void notify(const QString &title, const QString &text, MessageIcon icon) override;
     Answer ask(const QString &title, const QString &text, MessageIcon icon) override;
+    Answer askYesNoCancel(const QString &title, const QString &text, MessageIcon icon) override;
     std::optional<QString> inputText(const QString &title, const QString &prompt,
                                      const QString &initial) override;
     QString chooseOpenFile(const QString &title, const QString &startDir,

@@ -16,6 +16,7 @@
 #include <QTreeView>
 
 #include "AppProgram.h"
+#include "clsHuffman.h"
 #include "GroupDialog.h"
 #include "TestFiles.h"
 
@@ -72,6 +73,7 @@ private Q_SLOTS:
     void commandsOpenTheirWindows();
     void findInGroupPreselectsTheGroup();
     void printNeedsASelectedVehicle();
+    void restoreReopensTheFileItReplaced();
     void exits_data();
     void exits();
 };
@@ -461,6 +463,38 @@ void MainWindowTest::printNeedsASelectedVehicle()
     QCOMPARE(p.dialogs.last().text, QString("Please Select A Record To Print"));
     QCOMPARE(p.dialogs.last().title, QString("Harbor Towing"));
     QVERIFY(Program::shown("frmprint").isEmpty());
+}
+
+void MainWindowTest::restoreReopensTheFileItReplaced()
+{
+    Program p;
+    p.start();
+    QCOMPARE(p.context->database.AddGroup("Saved"), 1);
+    const QString snapshot = p.dir.file("snapshot.db");
+    const QString tow = p.dir.file("backup.tow");
+    QVERIFY(p.context->store.backupTo(snapshot));
+    clsHuffman().EncodeFile(snapshot.toStdString(), tow.toStdString());
+    QCOMPARE(p.context->database.AddGroup("Later"), 1);
+    // Configuration names another database meanwhile; it is for the next start.
+    const QString other = p.dir.file("other.dll");
+    {
+        RecordStore elsewhere;
+        QVERIFY(elsewhere.open(other, RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(elsewhere.addGroup("Elsewhere"));
+    }
+    p.context->settings.write("Database", "Path", other);
+
+    p.window->command("mnubackup")->trigger();
+    QCOMPARE(Program::shown("frmBackup").size(), 1);
+    p.dialogs.queueFile(tow);
+    p.dialogs.queueAnswer(Answer::Yes);
+    QTest::mouseClick(Program::shown("frmBackup").first()->findChild<QPushButton *>("Command3"),
+                      Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(p.dialogs.count(), 3, 30000);
+    QVERIFY2(p.dialogs.last().text.startsWith("Your database has been restored."),
+             qPrintable(p.dialogs.last().text));
+    QCOMPARE(p.context->store.path(), p.context->folder.defaultDatabasePath());
+    QCOMPARE(p.groupNodes(), QStringList{"Saved"});
 }
 
 void MainWindowTest::exits_data()

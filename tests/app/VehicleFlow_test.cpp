@@ -2,6 +2,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -15,6 +17,7 @@
 #include "AppProgram.h"
 #include "DateText.h"
 #include "FormText.h"
+#include "ReportWindow.h"
 #include "TowRecordForm.h"
 
 using namespace tarnvale;
@@ -33,7 +36,66 @@ struct Program : test::AppProgram
               s.write("Tow Fee", "Light", "45.00");
           })
     {
+        // The charge sheet is printed from the template the program ships.
+        QDir(dir.path()).mkpath(QStringLiteral("Reports"));
+        QFile::copy(QStringLiteral(TARNVALE_RESOURCES_DIR "/Reports/report.rtf"), dir.reportPath());
         start();
+    }
+
+    // Print, and the text of the charge sheet it shows; the report window is closed again.
+    QString printedSheet()
+    {
+        window->command("mnuprint")->trigger();
+        const QList<QWidget *> reports = shown("frmprint");
+        if (reports.size() != 1)
+            return QStringLiteral("<%1 report windows>").arg(reports.size());
+        auto *report = qobject_cast<ReportWindow *>(reports.first());
+        const QString text = report->report().document().toPlainText();
+        report->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return text;
+    }
+
+    // The printed value beside a caption of the charge sheet (the next line with text).
+    static QString printed(const QString &sheet, const QString &caption)
+    {
+        const QStringList lines = sheet.split(u'\n');
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+            if (lines.at(i).trimmed() != caption)
+                continue;
+            for (qsizetype j = i + 1; j < lines.size(); ++j)
+                if (!lines.at(j).trimmed().isEmpty())
+                    return lines.at(j).trimmed();
+        }
+        return QStringLiteral("<no %1>").arg(caption);
+    }
+
+    // Every printed charge, the towing fee and the total, checked against the arithmetic of
+    // a charge sheet: the fee is the sum of the charges, the total is fee plus days x rate,
+    // plus 8 % tax.
+    static void checkPrintedFigures(const QString &sheet, const QList<double> &charges,
+                                    qint64 days)
+    {
+        const QStringList captions = {"Hookup",       "Tow Type",        "Mileage",
+                                      "Recovery",     "Standby Time",    "Roadway Cleanup",
+                                      "Other Charges", "Tow Reason"};
+        double printedSum = 0;
+        for (const QString &caption : captions) {
+            const QString value = printed(sheet, caption);
+            bool ok = false;
+            printedSum += value.toDouble(&ok);
+            QVERIFY2(ok, qPrintable(caption + ": " + value));
+        }
+        double fee = 0;
+        for (double charge : charges)
+            fee += charge;
+        const auto money = [](double value) { return QString::number(value, 'f', 2); };
+        QCOMPARE(money(printedSum), money(fee));
+        QCOMPARE(printed(sheet, "Towing Fee (total of the charges above)"), money(fee));
+        QCOMPARE(printed(sheet, "Days in Storage"), QString::number(days));
+        QCOMPARE(printed(sheet, "Storage Rate per Day"), QString("$10.00"));
+        QCOMPARE(printed(sheet, "TOTAL DUE (towing fee, storage and tax)"),
+                 "$" + money((fee + double(days) * 10) * 1.08));
     }
 
     static QList<TowRecordForm *> openForms()
@@ -110,6 +172,7 @@ class VehicleFlowTest : public QObject
         hookup->setCurrentIndex(0);
         Q_EMIT hookup->activated(0);
         setText(form, "Text8", "55");
+        setText(form, "Text13", "20.50");
         form->toolbarClick(3);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!form);
@@ -134,16 +197,20 @@ class VehicleFlowTest : public QObject
         QCOMPARE(p.sheetRow(0), (QStringList{"Name:", "JOHN SMITH"}));
         QCOMPARE(p.sheetValue("Hookup:"), QString("45.00"));
         QCOMPARE(p.sheetValue("Mileage:"), QString("55"));
-        QCOMPARE(p.sheetValue("Tow Fee:"), QString("100.00"));
+        QCOMPARE(p.sheetValue("Other Charges:"), QString("20.50"));
+        QCOMPARE(p.sheetValue("Tow Fee:"), QString("120.50"));
         QCOMPARE(p.sheetValue("Days In Storage:"), QString("3"));
         QCOMPARE(p.sheetValue("Total Storage:"), QString("$30.00"));
         QCOMPARE(p.label("Label3"), QString("3"));
         QCOMPARE(p.label("Label5"), QString("$10.00"));
-        QCOMPARE(p.label("Label7"), QString("100.00"));
-        QCOMPARE(p.label("Label1"), QString("$140.40"));
+        QCOMPARE(p.label("Label7"), QString("120.50"));
+        QCOMPARE(p.label("Label1"), QString("$162.54"));
         QCOMPARE(p.browser()->printSnapshot().customerName, QString("John Smith"));
-        QCOMPARE(p.browser()->printSnapshot().grandTotal, QString("$140.40"));
         QVERIFY(p.browser()->list()->columnWidth(1) > 20);
+        Program::checkPrintedFigures(p.printedSheet(), {45.00, 55, 20.50},
+                                     QDate(2026, 3, 1).daysTo(QDate(2026, 3, 4)));
+        if (QTest::currentTestFailed())
+            return;
 
         // A second vehicle through toolbar New, without a group.
         p.window->toolbarButton(1)->trigger();
@@ -174,6 +241,7 @@ class VehicleFlowTest : public QObject
         QCOMPARE(text(form, "tFields_0"), QString("John Smith"));
         setText(form, "tFields_8", "Sable");
         setText(form, "tFields_17", "3/6/2026");
+        setText(form, "Text13", "30.25");
         form->toolbarClick(3);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!form);
@@ -182,6 +250,11 @@ class VehicleFlowTest : public QObject
         p.click(p.model()->vehicleIndex(id), Qt::LeftButton);
         QCOMPARE(p.label("Label3"), QString("5"));
         QCOMPARE(p.sheetValue("Vehicle Model:"), QString("SABLE"));
+        QCOMPARE(p.sheetValue("Tow Fee:"), QString("130.25"));
+        Program::checkPrintedFigures(p.printedSheet(), {45.00, 55, 30.25},
+                                     QDate(2026, 3, 1).daysTo(QDate(2026, 3, 6)));
+        if (QTest::currentTestFailed())
+            return;
 
         // A vehicle click whose sheet has fewer fields leaves nothing of the first.
         p.click(p.model()->vehicleIndex(second), Qt::LeftButton);
@@ -220,26 +293,53 @@ class VehicleFlowTest : public QObject
         QCOMPARE(text(form, "lstGroups"), QString("<None>"));
     }
 
-    void rightClickLeavesTheSheet()
+    void selectionOwnsSheetSummaryAndPrint()
     {
         Program p;
         TowRecord r;
         r.set(TowField::vehyear, "1999");
         r.set(TowField::custname, "first");
+        r.set(TowField::towedfee, "100.00");
         const qint64 a = *p.context->store.addTowRecord(r);
         r.set(TowField::custname, "second");
+        r.set(TowField::towedfee, "7.00");
         const qint64 b = *p.context->store.addTowRecord(r);
-        p.browser()->RefContactList();
+        QVERIFY(p.context->database.AddGroup("Empty") == 1);
         p.click(p.model()->vehicleIndex(a), Qt::LeftButton);
+        QCOMPARE(p.label("Label7"), QString("100.00"));
+
+        // A right click selects the vehicle as a left click does, then offers its menu.
         p.click(p.model()->vehicleIndex(b), Qt::RightButton);
         QCOMPARE(p.browser()->SelNde().id(), QString::number(b));
-        QCOMPARE(p.sheetValue("Name:"), QString("FIRST"));
-        // A group click lists but does not clear the summary or the print values.
-        QVERIFY(p.context->database.AddGroup("Empty") == 1);
+        QCOMPARE(p.sheetValue("Name:"), QString("SECOND"));
+        QCOMPARE(p.label("Label7"), QString("7.00"));
+        QCOMPARE(p.browser()->printSnapshot().customerName, QString("second"));
+
+        // A group: its vehicles, no figures of the last vehicle, and nothing to print.
         p.click(p.model()->groupIndex(p.context->store.groupIdByName("Empty")), Qt::LeftButton);
         QCOMPARE(p.browser()->list()->rowCount(), 0);
         QCOMPARE(p.browser()->list()->columnCount(), 6);
-        QCOMPARE(p.browser()->printSnapshot().customerName, QString("first"));
+        QCOMPARE(p.label("Label7"), QString());
+        QCOMPARE(p.label("Label1"), QString());
+        p.window->command("mnuprint")->trigger();
+        QCOMPARE(p.dialogs.last().text, QString("Please Select A Record To Print"));
+        QVERIFY(Program::shown("frmprint").isEmpty());
+
+        // The vehicle shown is read again after a change, and forgotten once removed.
+        p.click(p.model()->vehicleIndex(a), Qt::LeftButton);
+        TowRecord changed = *p.context->store.towRecord(a);
+        changed.set(TowField::towedfee, "250.00");
+        QVERIFY(p.context->store.updateTowRecord(changed));
+        p.browser()->RefContactList();
+        QCOMPARE(p.label("Label7"), QString("250.00"));
+        QCOMPARE(p.browser()->printSnapshot().towFee, QString("250.00"));
+        QCOMPARE(p.browser()->tree()->currentIndex(), p.model()->vehicleIndex(a));
+        QVERIFY(p.context->store.removeTowRecord(a));
+        p.browser()->RefContactList();
+        QVERIFY(!p.browser()->SelNde().isSet());
+        QCOMPARE(p.label("Label7"), QString());
+        QCOMPARE(p.browser()->list()->rowCount(), 0);
+        QVERIFY(!p.browser()->printSnapshot().hasRecord);
     }
 };
 

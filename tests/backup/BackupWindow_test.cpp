@@ -37,7 +37,7 @@ struct Fixture
     RecordStore store;
     ScriptedDialogs dialogs;
     int closes = 0;
-    int reopens = 0;
+    QStringList reopened; // the paths reopened
     int refreshes = 0;
     std::unique_ptr<BackupWindow> window;
 
@@ -48,9 +48,9 @@ struct Fixture
         test::fillSampleDatabase(store, 1500);
         window = std::make_unique<BackupWindow>(
             store, settings, dialogs, [this] { ++closes; store.close(); },
-            [this] {
-                ++reopens;
-                return store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly);
+            [this](const QString &path) {
+                reopened << path;
+                return store.open(path, RecordStore::OpenMode::ExistingOnly);
             },
             [this] { ++refreshes; });
         window->show();
@@ -238,7 +238,7 @@ void BackupWindowTest::restoreEndToEnd()
     QVERIFY2(shown[2].text.startsWith(QStringLiteral("Your database has been restored.")),
              qPrintable(shown[2].text));
     QCOMPARE(f.closes, 1);
-    QCOMPARE(f.reopens, 1);
+    QCOMPARE(f.reopened, QStringList{f.folder.databasePath()});
     QCOMPARE(f.refreshes, 1);
     QVERIFY(f.store.isOpen());
     QCOMPARE(test::allRows(f.store), savedRows);

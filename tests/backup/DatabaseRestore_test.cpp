@@ -51,6 +51,7 @@ private Q_SLOTS:
     void unpackAndReplace();
     void unusableBackups_data();
     void unusableBackups();
+    void reopenFailurePutsPreviousBack_data();
     void reopenFailurePutsPreviousBack();
 
 private:
@@ -82,6 +83,13 @@ void DatabaseRestoreTest::checkDatabase_data()
     QTest::newRow("missing table") << QStringLiteral("no lb_type")
                                    << QStringLiteral("The database has no table lb_type.");
     QTest::newRow("damaged") << QStringLiteral("damaged") << QStringLiteral("The database is damaged: ");
+    QTest::newRow("foreign objects")
+        << QStringLiteral("CREATE VIEW names AS SELECT custname FROM wrecker; "
+                          "CREATE TABLE lb_extra (x)")
+        << QStringLiteral("The database holds objects this program does not create: "
+                          "view \"names\", table \"lb_extra\".");
+    QTest::newRow("newer program") << QStringLiteral("PRAGMA user_version = 2")
+                                   << QStringLiteral("The database was made by a newer version");
 }
 
 void DatabaseRestoreTest::checkDatabase()
@@ -99,6 +107,11 @@ void DatabaseRestoreTest::checkDatabase()
             QVERIFY(store.open(path, RecordStore::OpenMode::ExistingOnly));
             QSqlQuery q(store.database());
             QVERIFY(q.exec(QStringLiteral("DROP TABLE lb_type")));
+        } else if (kind.contains(u' ')) { // statements
+            RecordStore store;
+            QVERIFY(store.open(path, RecordStore::OpenMode::ExistingOnly));
+            for (const QString &sql : kind.split(QStringLiteral("; ")))
+                QVERIFY2(QSqlQuery(store.database()).exec(sql), qPrintable(sql));
         } else if (kind == QLatin1String("damaged")) {
             // Scribble over a page in the middle of the table data, past the schema page.
             QFile f(path);
@@ -170,6 +183,10 @@ void DatabaseRestoreTest::unusableBackups_data()
     QTest::newRow("not HE3") << QStringLiteral("HE7") << QStringLiteral("identification string not found");
     QTest::newRow("not a database") << QStringLiteral("text") << QStringLiteral("The file is not a database.");
     QTest::newRow("table missing") << QStringLiteral("no table") << QStringLiteral("The database has no table reminders.");
+    // A trigger that empties the yard on the next "Add group".
+    QTest::newRow("trigger deleting every vehicle")
+        << QStringLiteral("trigger")
+        << QStringLiteral("holds objects this program does not create: trigger \"wipe_yard\" on \"groups\"");
 }
 
 void DatabaseRestoreTest::unusableBackups()
@@ -187,12 +204,14 @@ void DatabaseRestoreTest::unusableBackups()
         writeFile(source, QByteArray("Just some words about a tow, compressed fine.").repeated(50));
     } else {
         QVERIFY(makeDatabase(source, 200, QStringLiteral("s")));
-        if (kind == QLatin1String("no table")) {
-            RecordStore s;
-            QVERIFY(s.open(source, RecordStore::OpenMode::ExistingOnly));
-            QSqlQuery q(s.database());
+        RecordStore s;
+        QVERIFY(s.open(source, RecordStore::OpenMode::ExistingOnly));
+        QSqlQuery q(s.database());
+        if (kind == QLatin1String("no table"))
             QVERIFY(q.exec(QStringLiteral("DROP TABLE reminders")));
-        }
+        if (kind == QLatin1String("trigger"))
+            QVERIFY(q.exec(QStringLiteral("CREATE TRIGGER wipe_yard AFTER INSERT ON groups "
+                                          "BEGIN DELETE FROM wrecker; END")));
     }
     if (kind != QLatin1String("missing"))
         clsHuffman().EncodeFile(source.toStdString(), tow.toStdString());
@@ -215,8 +234,19 @@ void DatabaseRestoreTest::unusableBackups()
     QCOMPARE(files, QStringList{QStringLiteral("data.dll")});
 }
 
+void DatabaseRestoreTest::reopenFailurePutsPreviousBack_data()
+{
+    QTest::addColumn<bool>("previousOpens");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("previous reopened") << true << QStringLiteral("previous database is back in place.");
+    QTest::newRow("previous cannot be opened either")
+        << false << QStringLiteral("previous database is back in place, but it could not be opened either.");
+}
+
 void DatabaseRestoreTest::reopenFailurePutsPreviousBack()
 {
+    QFETCH(bool, previousOpens);
+    QFETCH(QString, says);
     QTemporaryDir dir;
     const QString db = dir.filePath(QStringLiteral("data.dll"));
     QVERIFY(makeDatabase(db, 25, QStringLiteral("current")));
@@ -226,11 +256,13 @@ void DatabaseRestoreTest::reopenFailurePutsPreviousBack()
 
     int reopened = 0;
     const RestoreResult result = DatabaseRestore::replace(
-        unpacked, db, [] {}, [&] { return ++reopened > 1; });
+        unpacked, db, [] {}, [&] { return ++reopened > 1 && previousOpens; });
     QVERIFY(!result.ok);
-    QVERIFY(result.error.contains(QStringLiteral("previous database is back in place")));
+    QVERIFY2(result.error.endsWith(says), qPrintable(result.error));
     QCOMPARE(reopened, 2);
     QCOMPARE(readFile(db), before);
+    // Only the database is left: the kept name went back to it.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("data.dll")});
 }
 
 QTEST_GUILESS_MAIN(DatabaseRestoreTest)

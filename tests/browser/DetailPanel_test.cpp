@@ -200,6 +200,26 @@ class DetailPanelTest : public QObject
     }
 
     // A field without a value is empty, never the previous vehicle's.
+    void releaseBeforeTowShowsNoNegativeFigure()
+    {
+        test::TestFolder folder;
+        SettingsFile settings(folder.settingsPath());
+        QVERIFY(settings.write("Fee", "Storage Fee", "10"));
+        QVERIFY(settings.write("Tow Fee", "Tax", "No"));
+        TowRecord r = fullRecord();
+        r.set(TowField::toweddate, "3/4/2026");
+        r.set(TowField::towedrelease, "3/1/2026");
+        const VehicleSheet v = DetailPanel::vehicleSheet(r, settings, QDate(2026, 12, 6));
+        QCOMPARE(v.label3, QString("0"));
+        QCOMPARE(v.label1, QString("$100.00"));
+        QCOMPARE(v.sheet.rows.mid(v.sheet.rows.size() - 3),
+                 (QList<QStringList>{{"Days In Storage:", "0"},
+                                     {"Total Storage:", "$.00"},
+                                     {"Note:", "Released (3/1/2026) before towed (3/4/2026): 0 "
+                                               "days counted."}}));
+        QCOMPARE(v.snapshot.grandTotal, QString("$100.00"));
+    }
+
     void secondVehicleLeavesNothingOfTheFirst()
     {
         test::TestFolder folder;

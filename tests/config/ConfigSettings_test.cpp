@@ -41,20 +41,23 @@ private Q_SLOTS:
     void switches_data()
     {
         QTest::addColumn<QByteArray>("line"); // "" for no entry at all
-        QTest::addColumn<bool>("on");
-        QTest::newRow("Yes") << QByteArray("Yes") << true;
-        QTest::newRow("yes in small letters") << QByteArray("yes") << false;
-        QTest::newRow("YES in capitals") << QByteArray("YES") << false;
-        QTest::newRow("No") << QByteArray("No") << false;
-        QTest::newRow("1") << QByteArray("1") << false;
-        QTest::newRow("present but empty") << QByteArray("<empty>") << false;
-        QTest::newRow("no entry") << QByteArray() << false;
+        QTest::addColumn<bool>("taxOn");      // on unless exactly "No", as the figures read it
+        QTest::addColumn<bool>("expandedOn"); // on only for exactly "Yes"
+        QTest::newRow("Yes") << QByteArray("Yes") << true << true;
+        QTest::newRow("yes in small letters") << QByteArray("yes") << true << false;
+        QTest::newRow("YES in capitals") << QByteArray("YES") << true << false;
+        QTest::newRow("No") << QByteArray("No") << false << false;
+        QTest::newRow("no in small letters") << QByteArray("no") << true << false;
+        QTest::newRow("1") << QByteArray("1") << true << false;
+        QTest::newRow("present but empty") << QByteArray("<empty>") << true << false;
+        QTest::newRow("no entry") << QByteArray() << true << false;
     }
 
     void switches()
     {
         QFETCH(QByteArray, line);
-        QFETCH(bool, on);
+        QFETCH(bool, taxOn);
+        QFETCH(bool, expandedOn);
         test::TestFolder folder;
         QByteArray text = "[Company]\nName=X\n";
         if (!line.isNull()) {
@@ -64,14 +67,15 @@ private Q_SLOTS:
         test::writeFile(folder.settingsPath(), text);
         const SettingsFile settings(folder.settingsPath());
         const ConfigValues loaded = ConfigSettings::load(settings);
-        QCOMPARE(loaded.tax, on);
-        QCOMPARE(loaded.expanded, on);
+        QCOMPARE(loaded.tax, taxOn);
+        QCOMPARE(loaded.expanded, expandedOn);
 
         // Applying what was loaded stores the switches in their one form.
         ConfigSettings::apply(settings, loaded, {});
-        const QString stored = on ? QStringLiteral("Yes") : QStringLiteral("No");
-        QCOMPARE(settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Tax")), stored);
-        QCOMPARE(settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")), stored);
+        QCOMPARE(settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Tax")),
+                 QString::fromLatin1(taxOn ? "Yes" : "No"));
+        QCOMPARE(settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")),
+                 QString::fromLatin1(expandedOn ? "Yes" : "No"));
     }
 
     void loadsEveryValue()

@@ -146,7 +146,7 @@ private Q_SLOTS:
         QCOMPARE(m_fx->dialogs.count(), 0);
     }
 
-    void cancelKeepsEditsUntilClosed()
+    void everyOpeningShowsTheStoredValues()
     {
         QPointer<ConfigWindow> w = new ConfigWindow(m_fx->settings, m_fx->dialogs);
         QSignalSpy names(w.data(), &ConfigWindow::companyNameChanged);
@@ -165,20 +165,81 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QVERIFY(!w.isNull()); // hidden, not discarded
 
-        // Shown again it is not reloaded: the discarded edit is still there, and Apply stores it.
+        // Shown again it holds what is stored; a later Apply stores nothing cancelled.
+        QVERIFY(m_fx->settings.write("Company", "Zip", "02720")); // changed meanwhile
         w->show();
-        QCOMPARE(box(*w, "Text2")->text(), QStringLiteral("55"));
-        button(*w, QStringLiteral("Apply"))->trigger();
-        QCOMPARE(read("Fee", "Storage Fee"), QStringLiteral("55"));
-        QCOMPARE(names.last()[0].toString(), QStringLiteral("Typed but not applied"));
-
-        // The frame's close box discards it; a new window loads the stored values.
-        w->show();
-        box(*w, "Text2")->setText(QStringLiteral("77"));
+        QCOMPARE(box(*w, "Text2")->text(), QStringLiteral("40"));
+        QCOMPARE(box(*w, "Text7")->text(), QStringLiteral("02720"));
+        QVERIFY(w->apply());
+        QCOMPARE(read("Fee", "Storage Fee"), QStringLiteral("40"));
+        QCOMPARE(read("Company", "Name"), QStringLiteral("Lakeside Recovery"));
+        QCOMPARE(read("Company", "Zip"), QStringLiteral("02720"));
         w->close();
-        QTRY_VERIFY(w.isNull());
-        ConfigWindow again(m_fx->settings, m_fx->dialogs);
-        QCOMPARE(box(again, "Text2")->text(), QStringLiteral("55"));
+    }
+
+    void applyChecksFeesAndTaxRate_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("answer"); // to a question; -1: a notice, nothing is asked
+        QTest::addColumn<QString>("stored"); // "<none>": nothing written
+        QTest::newRow("7.25, Yes: stored as 7.25 %") << "Text11" << "7.25" << int(Answer::Yes)
+                                                   << "0.0725";
+        QTest::newRow("7.25, No: nothing stored") << "Text11" << "7.25" << int(Answer::No)
+                                                << "<none>";
+        QTest::newRow("8% understood") << "Text11" << "8%" << -2 << "0.08";
+        QTest::newRow("a rate that is no number") << "Text11" << "eight" << -1 << "<none>";
+        QTest::newRow("a fee with a dollar sign") << "Text2" << "$10" << -1 << "<none>";
+        QTest::newRow("a hookup fee in words") << "Text8" << "85 dollars" << -1 << "<none>";
+    }
+    void applyChecksFeesAndTaxRate()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(int, answer);
+        QFETCH(QString, stored);
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
+        w.show();
+        auto *edit = w.findChild<QLineEdit *>(box);
+        edit->setText(typed);
+        if (answer >= 0)
+            m_fx->dialogs.queueAnswer(Answer(answer));
+        const QByteArray before = test::readFile(m_fx->dir.settingsPath());
+        QCOMPARE(w.apply(), stored != "<none>");
+
+        QCOMPARE(m_fx->dialogs.count(), answer == -2 ? 0 : 1);
+        if (answer != -2) {
+            QCOMPARE(m_fx->dialogs.last().kind,
+                     answer >= 0 ? ShownBox::Kind::Question : ShownBox::Kind::Notice);
+            QCOMPARE(m_fx->dialogs.last().title, QStringLiteral("Lakeside Recovery"));
+        }
+        if (stored == "<none>") {
+            QCOMPARE(test::readFile(m_fx->dir.settingsPath()), before);
+            QVERIFY(w.isVisible());
+            QCOMPARE(edit->text(), typed);
+        } else {
+            QCOMPARE(read("Tow Fee", "Taxrate"), stored);
+            QVERIFY(!w.isVisible());
+        }
+    }
+
+    void taxMeaningFollowsTheBox()
+    {
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
+        auto *meaning = w.findChild<QLabel *>(QStringLiteral("lblTaxMeaning"));
+        QCOMPARE(meaning->text(), QStringLiteral("= 6.25 %"));
+        box(w, "Text11")->setText(QStringLiteral("7.25"));
+        QCOMPARE(meaning->text(), QStringLiteral("= 725 % (or 7.25 %?)"));
+    }
+
+    void taxBoxFollowsTheFiguresRule()
+    {
+        // Without a Tax entry the figures add tax, so the box is checked and Apply keeps it on.
+        test::writeFile(m_fx->settings.path(), "[Company]\nName=X\n");
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
+        QVERIFY(check(w, "Check1")->isChecked());
+        QVERIFY(w.apply());
+        QCOMPARE(read("Tow Fee", "Tax"), QStringLiteral("Yes"));
     }
 
     void previousAndNextDoNothing()

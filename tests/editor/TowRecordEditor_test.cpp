@@ -44,7 +44,8 @@ class TowRecordEditorTest : public QObject
         QCOMPARE(f.editor.LoadGroupList(), QStringList{"<None>"});
         QVERIFY(f.store.addGroup("Police"));
         QVERIFY(f.store.addGroup("Abandoned"));
-        QVERIFY(f.store.addGroup("  "));
+        // A blank name, no longer accepted, from an older file.
+        QVERIFY(QSqlQuery(f.store.database()).exec("INSERT INTO groups (groupname) VALUES ('  ')"));
         QCOMPARE(f.editor.LoadGroupList(), (QStringList{"Police", "Abandoned", "  ", "<None>"}));
         QCOMPARE(f.dialogs.count(), 0);
     }
@@ -115,7 +116,7 @@ class TowRecordEditorTest : public QObject
         QTest::addColumn<QString>("stored");
         QTest::newRow("empty gets today") << "" << "12/6/2026";
         QTest::newRow("typed date kept") << "11/30/2026" << "11/30/2026";
-        QTest::newRow("blank is not empty: kept") << " " << " ";
+        QTest::newRow("blank gets today") << " " << "12/6/2026";
     }
     void addKeepsATypedDateAndFillsAnEmptyOne()
     {
@@ -135,26 +136,106 @@ class TowRecordEditorTest : public QObject
     void addStoresEveryFieldAndTheGroup_data()
     {
         QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("answer"); // to "Could not find group"; -1: not asked
         QTest::addColumn<QString>("group");
-        QTest::newRow("none") << " <none> " << "";
-        QTest::newRow("a group") << "Police" << "Police";
-        QTest::newRow("a name no group has is stored as is") << "Nowhere " << "Nowhere ";
+        QTest::newRow("none") << " <none> " << -1 << "";
+        QTest::newRow("a group") << "Police" << -1 << "Police";
+        QTest::newRow("a name no group has, Yes: created") << "Nowhere " << int(Answer::Yes)
+                                                            << "Nowhere ";
+        QTest::newRow("a name no group has, No: no group") << "Nowhere " << int(Answer::No)
+                                                           << "";
     }
     void addStoresEveryFieldAndTheGroup()
     {
         QFETCH(QString, box);
+        QFETCH(int, answer);
         QFETCH(QString, group);
         Fixture f;
         QVERIFY(f.store.addGroup("Police"));
         TowRecord r;
         for (int i = 0; i < kTowFieldCount; ++i)
             r.values[size_t(i)] = QStringLiteral(" value %1 ").arg(i);
+        r.set(TowField::toweddate, "3/1/2026");
+        r.set(TowField::towedrelease, "3/4/2026 10:30");
+        for (int i = 0; i < 8; ++i)
+            r.set(TowField(int(TowField::cost1) + i), QStringLiteral("%1.25").arg(i));
+        if (answer >= 0)
+            f.dialogs.queueAnswer(Answer(answer));
         QVERIFY(f.editor.add(r, box, QDate(2026, 12, 6)) == TowRecordEditor::Outcome::Saved);
         QVERIFY(r.id > 0);
         TowRecord expected = r;
         expected.set(TowField::groupname, group);
+        expected.set(TowField::total, "30"); // 0.25 + 1.25 + ... + 7.25
+        expected.set(TowField::towedfee, "30.00");
         QCOMPARE(f.store.towRecord(r.id), std::optional<TowRecord>(expected));
-        QCOMPARE(f.dialogs.count(), 0);
+        QCOMPARE(f.dialogs.count(), answer >= 0 ? 1 : 0);
+        QCOMPARE(f.store.groupExists("Nowhere "), answer == int(Answer::Yes));
+    }
+
+    void checksBeforeSaving_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("answer"); // to the charges question; -1: none asked
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<QString>("message"); // the notice or question; "" for none
+        QTest::addColumn<QString>("fee");     // towedfee stored
+        const int towed = int(TowField::toweddate);
+        const int released = int(TowField::towedrelease);
+        const int hookup = int(TowField::cost1);
+        QTest::newRow("stale tow fee is recomputed") << int(TowField::vehmake) << "Ford" << -1
+            << true << "" << "120.50";
+        QTest::newRow("no 31st in November") << towed << "11/31/2026" << -1 << false
+            << "The \"Date Towed:\" box holds \"11/31/2026\", which is not a date. Type a date "
+               "such as 12/6/2026." << "5.00";
+        QTest::newRow("release that is no date") << released << "3/x/2026" << -1 << false
+            << "The \"Date Released:\" box holds \"3/x/2026\", which is not a date. Type a "
+               "date such as 12/6/2026." << "5.00";
+        QTest::newRow("release before the tow") << released << "2/28/2026" << -1 << false
+            << "The vehicle cannot be released (2/28/2026) before it was towed (3/1/2026). "
+               "Correct \"Date Released:\" or \"Date Towed:\"." << "5.00";
+        QTest::newRow("a time of day is allowed") << towed << "3/1/2026 10:30 PM" << -1 << true
+            << "" << "120.50";
+        QTest::newRow("no release date is allowed") << released << "" << -1 << true << ""
+            << "120.50";
+        QTest::newRow("charge with a dollar sign, No") << hookup << "$100" << int(Answer::No)
+            << false
+            << "These charges are not plain amounts:\r\n\"Towing Hookup\" holds \"$100\", "
+               "which counts as 0.00.\r\n\r\nSave them counted like this?" << "5.00";
+        QTest::newRow("charge with a dollar sign, Yes") << hookup << "$100" << int(Answer::Yes)
+            << true << "These charges are not plain amounts:" << "20.50";
+        QTest::newRow("charges below zero") << hookup << "-100" << -1 << false
+            << "The charges add up to -79.50: a tow fee cannot be below zero." << "5.00";
+    }
+    void checksBeforeSaving()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, value);
+        QFETCH(int, answer);
+        QFETCH(bool, saved);
+        QFETCH(QString, message);
+        Fixture f;
+        TowRecord r;
+        r.set(TowField::vehyear, "1999");
+        r.set(TowField::toweddate, "3/1/2026");
+        r.set(TowField::towedrelease, "3/4/2026");
+        r.set(TowField::cost1, "100");
+        r.set(TowField::cost8, "20.50");
+        r.set(TowField::towedfee, "5.00");
+        r.id = *f.store.addTowRecord(r);
+        const QString before = r.value(TowField(field));
+        r.set(TowField(field), value);
+        if (answer >= 0)
+            f.dialogs.queueAnswer(Answer(answer));
+        QCOMPARE(f.editor.apply(r, "<None>", QDate(2026, 12, 6)),
+                 saved ? TowRecordEditor::Outcome::Saved : TowRecordEditor::Outcome::Failed);
+        QCOMPARE(f.dialogs.count(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty())
+            QVERIFY2(f.dialogs.last().text.startsWith(message), qPrintable(f.dialogs.last().text));
+        QTEST(f.store.towRecord(r.id)->value(TowField::towedfee), "fee");
+        QCOMPARE(f.store.towRecord(r.id)->value(TowField(field)), saved ? value : before);
+        if (!saved && !message.isEmpty())
+            QCOMPARE(f.editor.problemField(), std::optional<TowField>(TowField(field)));
     }
 
     void addRefusedByTheDatabaseIsReported()
@@ -198,43 +279,39 @@ class TowRecordEditorTest : public QObject
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("asked");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("groupCreated");
-        QTest::newRow("yes creates the group") << "Impound" << true << "Impound" << true;
-        QTest::newRow("no stores no group") << "Impound" << false << "" << false;
-        QTest::newRow("case matters") << "police" << false << "" << false;
-        QTest::newRow("empty box asks for the empty name") << "" << false << "" << false;
+        QTest::newRow("yes creates the group") << "Impound" << true << true << "Impound" << true;
+        QTest::newRow("no stores no group") << "Impound" << false << true << "" << false;
+        QTest::newRow("case matters") << "police" << false << true << "" << false;
+        QTest::newRow("<None> asks nothing") << " <NONE>" << true << false << "" << false;
+        QTest::newRow("empty box asks nothing") << "" << true << false << "" << false;
+        QTest::newRow("blank box asks nothing") << "   " << true << false << "" << false;
     }
     void applyWithAnUnknownGroup()
     {
         QFETCH(QString, box);
         QFETCH(bool, yes);
+        QFETCH(bool, asked);
         Fixture f;
         QVERIFY(f.store.addGroup("Police"));
         const qint64 id = f.addRecord("1999", "Police");
         TowRecord r = *f.store.towRecord(id);
         f.dialogs.queueAnswer(yes ? Answer::Yes : Answer::No);
         QCOMPARE(f.editor.apply(r, box), TowRecordEditor::Outcome::Saved);
-        QCOMPARE(f.dialogs.count(), 1);
-        const ShownBox &question = f.dialogs.last();
-        QCOMPARE(question.kind, ShownBox::Kind::Question);
-        QCOMPARE(question.title, QString("Could not find group"));
-        QCOMPARE(question.text,
-                 "The group '" + box + "' does not exist, Would you like to create it now?");
-        QCOMPARE(question.icon, MessageIcon::Exclamation);
-        QCOMPARE(question.buttons, MessageButtons::YesNo);
+        QCOMPARE(f.dialogs.count(), asked ? 1 : 0);
+        if (asked) {
+            const ShownBox &question = f.dialogs.last();
+            QCOMPARE(question.kind, ShownBox::Kind::Question);
+            QCOMPARE(question.title, QString("Could not find group"));
+            QCOMPARE(question.text,
+                     "The group '" + box + "' does not exist, Would you like to create it now?");
+            QCOMPARE(question.icon, MessageIcon::Exclamation);
+            QCOMPARE(question.buttons, MessageButtons::YesNo);
+        }
         QTEST(f.store.towRecord(id)->value(TowField::groupname), "stored");
         QTEST(f.store.groupExists(box), "groupCreated");
-    }
-
-    void applyWithNoneAsksNothing()
-    {
-        Fixture f;
-        const qint64 id = f.addRecord("1999", "Police");
-        TowRecord r = *f.store.towRecord(id);
-        QCOMPARE(f.editor.apply(r, " <NONE>"), TowRecordEditor::Outcome::Saved);
-        QCOMPARE(f.dialogs.count(), 0);
-        QCOMPARE(f.store.towRecord(id)->value(TowField::groupname), QString());
     }
 
     void applyToARemovedRecordIsReportedNotRecreated()

@@ -56,6 +56,10 @@ TowRecord sampleRecord(const QString &name)
         r.values[size_t(i)] = name + QStringLiteral(" f%1").arg(i);
     r.set(TowField::groupname, QString());
     r.set(TowField::Hookup, "Light");
+    r.set(TowField::toweddate, "3/1/2026");
+    r.set(TowField::towedrelease, "3/4/2026");
+    for (int i = 0; i < 8; ++i)
+        r.set(TowField(int(TowField::cost1) + i), QStringLiteral("%1.00").arg(i));
     return r;
 }
 
@@ -332,14 +336,15 @@ class TowRecordFormTest : public QObject
         for (int i = 0; i < 8; ++i)
             setText(form, QStringLiteral("Text%1").arg(6 + i), costs[i]);
         form->CalculateTotal();
-        QCOMPARE(text(form, "Text14"), QString("67.5"));
-        QCOMPARE(text(form, "Text1"), QString("67.50"));
+        QCOMPARE(text(form, "Text14"), QString("68"));
+        QCOMPARE(text(form, "Text1"), QString("68.00"));
         QCOMPARE(form->width(), pixels(form, 12030));
 
-        setText(form, "Text13", "9999999999");
+        setText(form, "Text12", "1E308");
+        setText(form, "Text13", "1E308");
         QVERIFY(!form->CalculateTotal());
         QCOMPARE(f.dialogs.count(), 1);
-        QCOMPARE(text(form, "Text14"), QString("67.5"));
+        QCOMPARE(text(form, "Text14"), QString("68"));
         form->close();
     }
 
@@ -378,6 +383,7 @@ class TowRecordFormTest : public QObject
         setText(form, "Text13", "12.5");
         setText(form, "lstGroups", "Police");
         setText(form, "tFields_16", "");
+        setText(form, "tFields_17", "");
         form->toolbarClick(3);
         flushDeletes();
         QVERIFY(!form);
@@ -396,8 +402,8 @@ class TowRecordFormTest : public QObject
         QCOMPARE(r.value(TowField::cost1), QString("0.00"));
         QCOMPARE(r.value(TowField::cost2), QString("20"));
         QCOMPARE(r.value(TowField::cost8), QString("12.5"));
-        QCOMPARE(r.value(TowField::total), QString("32"));
-        QCOMPARE(r.value(TowField::towedfee), QString("32.00"));
+        QCOMPARE(r.value(TowField::total), QString("32.5"));
+        QCOMPARE(r.value(TowField::towedfee), QString("32.50"));
         QCOMPARE(r.value(TowField::milestart), QString("100"));
         QCOMPARE(r.value(TowField::milestop), QString("112"));
         QCOMPARE(r.value(TowField::idletime), QString("30"));
@@ -434,17 +440,6 @@ class TowRecordFormTest : public QObject
         form->close();
     }
 
-    void cancelWritesNothing()
-    {
-        Fixture f;
-        auto form = f.open();
-        setText(form, "tFields_6", "2001");
-        form->toolbarClick(1);
-        flushDeletes();
-        QVERIFY(!form);
-        QCOMPARE(f.store.towRecordCount(), 0);
-    }
-
     void steppingShowsEachRecordWhole()
     {
         Fixture f;
@@ -458,6 +453,7 @@ class TowRecordFormTest : public QObject
         QCOMPARE(text(form, "tFields_0"), QString("a f0"));
         form->toolbarClick(6);
         QCOMPARE(form->EDTID(), QString::number(b));
+        bare.set(TowField::groupname, "<None>"); // a vehicle in no group shows "<None>"
         for (int i = 0; i < kTowFieldCount; ++i)
             QCOMPARE(text(form, kControlOfField.at(i)), bare.values[size_t(i)]);
         form->toolbarClick(6); // Next at the last record: stays
@@ -490,6 +486,117 @@ class TowRecordFormTest : public QObject
         QCOMPARE(f.store.towRecordCount(), 0);
         QCOMPARE(text(form, "tFields_0"), QString("a f0"));
         form->close();
+    }
+
+    void leavingAChangedRecordAsks_data()
+    {
+        QTest::addColumn<int>("button"); // 1 Exit, 6 Next, 0 the frame's close box
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("stored"); // the typed make was saved
+        QTest::addColumn<bool>("open");   // the form is still open
+        QTest::addColumn<QString>("shown"); // the make shown when open
+        QTest::newRow("Exit, save") << 1 << true << int(Answer::Yes) << true << false << "";
+        QTest::newRow("Exit, discard") << 1 << true << int(Answer::No) << false << false << "";
+        QTest::newRow("Exit, stay") << 1 << true << int(Answer::Cancel) << false << true << "Ford";
+        QTest::newRow("Next, save") << 6 << true << int(Answer::Yes) << true << true << "b f7";
+        QTest::newRow("Next, discard") << 6 << true << int(Answer::No) << false << true << "b f7";
+        QTest::newRow("Next, stay") << 6 << true << int(Answer::Cancel) << false << true << "Ford";
+        QTest::newRow("close box, stay") << 0 << true << int(Answer::Cancel) << false << true
+                                         << "Ford";
+        QTest::newRow("close box, save") << 0 << true << int(Answer::Yes) << true << false << "";
+        QTest::newRow("nothing typed: Next asks nothing") << 6 << false << -1 << false << true
+                                                          << "b f7";
+    }
+    void leavingAChangedRecordAsks()
+    {
+        QFETCH(int, button);
+        QFETCH(bool, typed);
+        QFETCH(int, answer);
+        QFETCH(bool, stored);
+        QFETCH(bool, open);
+        Fixture f;
+        const qint64 a = *f.store.addTowRecord(sampleRecord("a"));
+        f.store.addTowRecord(sampleRecord("b"));
+        auto form = f.open(true, QString::number(a));
+        QVERIFY(!form->hasTypedChanges());
+        if (typed)
+            setText(form, "tFields_7", "Ford");
+        if (answer >= 0)
+            f.dialogs.queueAnswer(Answer(answer));
+        if (button == 0)
+            form->close();
+        else
+            form->toolbarClick(button);
+        flushDeletes();
+
+        QCOMPARE(f.dialogs.count(), answer >= 0 ? 1 : 0);
+        if (answer >= 0) {
+            QCOMPARE(f.dialogs.last().buttons, MessageButtons::YesNoCancel);
+            QVERIFY(f.dialogs.last().text.startsWith(
+                "The changes to this vehicle have not been saved."));
+        }
+        QCOMPARE(f.store.towRecord(a)->value(TowField::vehmake),
+                 QString(stored ? "Ford" : "a f7"));
+        QCOMPARE(bool(form), open);
+        if (open) {
+            QTEST(text(form, "tFields_7"), "shown");
+            form->close();
+        }
+    }
+
+    void unreadChargesAreMarked()
+    {
+        Fixture f;
+        auto form = f.open();
+        QLineEdit *box = edit(form, "Text7");
+        setText(form, "Text7", "40 dollars");
+        QVERIFY(box->property("unread").toBool());
+        QCOMPARE(box->toolTip(), QString("Not a plain amount: it counts as 40.00 in the total."));
+        setText(form, "Text7", "40");
+        QVERIFY(!box->property("unread").toBool());
+        QCOMPARE(box->toolTip(), QString());
+
+        // Add names the box before saving; No leaves the form open on that box.
+        setText(form, "tFields_6", "1999");
+        setText(form, "Text13", "$20");
+        form->toolbarClick(3);
+        QCOMPARE(f.dialogs.count(), 1);
+        QVERIFY(f.dialogs.last().text.contains("\"Other\" holds \"$20\", which counts as 0.00."));
+        QVERIFY(form);
+        QCOMPARE(f.store.towRecordCount(), 0);
+        QCOMPARE(form->focusWidget(), edit(form, "Text13"));
+        form->close();
+    }
+
+    void longFieldsAndNotesStayWhole()
+    {
+        Fixture f;
+        TowRecord r = sampleRecord("a");
+        const QString longText(40000, u'x');
+        r.set(TowField::custname, longText);
+        r.set(TowField::Hookup, longText + "h");
+        r.set(TowField::other, longText + "o");
+        r.set(TowField::vehnotes, QString("line 1\r\nline\u00a02"));
+        r.set(TowField::total, "28");
+        r.set(TowField::towedfee, "28.00");
+        r.id = *f.store.addTowRecord(r);
+        auto form = f.open(true, QString::number(r.id));
+        QVERIFY(!form->hasTypedChanges());
+        setText(form, "lstGroups", "<None>");
+        form->toolbarClick(3);
+        flushDeletes();
+        QVERIFY(!form);
+        QCOMPARE(f.store.towRecord(r.id), std::optional<TowRecord>(r));
+
+        // Edited notes keep their line ends.
+        form = f.open(true, QString::number(r.id));
+        setText(form, "tFields_13", "line 1\nline 2\nline 3");
+        setText(form, "lstGroups", "<None>");
+        form->toolbarClick(3);
+        flushDeletes();
+        QCOMPARE(f.store.towRecord(r.id)->value(TowField::vehnotes),
+                 QString("line 1\r\nline 2\r\nline 3"));
     }
 
     void vinButton()

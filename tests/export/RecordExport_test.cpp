@@ -16,7 +16,8 @@ namespace {
 
 const QLocale kUs(QLocale::English, QLocale::UnitedStates);
 
-// Three vehicles: released with a readable fee, unreleased, and one with no fee or dates.
+// Three vehicles: released with a readable fee, unreleased, and one with no dates and a fee
+// below zero.
 struct ExportFixture : StoreFixture
 {
     QString out = dir.file("month.csv");
@@ -28,7 +29,7 @@ struct ExportFixture : StoreFixture
         store.open(dir.databasePath(), RecordStore::OpenMode::CreateIfMissing);
         add("North", "=cmd|' /C calc'!A0", "1/1/2026", "1/11/2026", "100", "");
         add("South", "Smith, \"Jo\"", "12/1/2026", "", "50.5", "keys\r\nin the car");
-        add("North", "-", "", "", "", "");
+        add("North", "-", "", "", "-5", "");
         store.close();
     }
     void add(const QString &group, const QString &name, const QString &towed,
@@ -78,7 +79,7 @@ void RecordExportTest::everyFieldAndTheFigures()
     const QList<QStringList> rows = csvRows(readFile(f.out));
     QCOMPARE(rows.size(), 4);
     QCOMPARE(rows.first(), RecordExport::columnNames());
-    QCOMPARE(rows.first().size(), 1 + kTowFieldCount + 4);
+    QCOMPARE(rows.first().size(), 1 + kTowFieldCount + 5);
     for (const QStringList &row : rows)
         QCOMPARE(row.size(), rows.first().size());
     QCOMPARE(csvColumn(rows, "id"), (QStringList{"1", "2", "3"}));
@@ -88,11 +89,13 @@ void RecordExportTest::everyFieldAndTheFigures()
              (QStringList{"'=cmd|' /C calc'!A0", "Smith, \"Jo\"", "'-"}));
     QCOMPARE(csvColumn(rows, "vehnotes"), (QStringList{"", "keys\r\nin the car", ""}));
     // 10 days at $10 on a $100 fee with 5 % tax; 5 days to "today" on $50.50 (tax 5.025 rounds
-    // up); no fee and no dates: nothing to sum.
+    // up); no dates and a fee below zero: nothing to sum, and the note says why.
     QCOMPARE(csvColumn(rows, "Days in storage"), (QStringList{"10", "5", "0"}));
     QCOMPARE(csvColumn(rows, "Storage charge"), (QStringList{"100.00", "50.00", "0.00"}));
     QCOMPARE(csvColumn(rows, "Tax"), (QStringList{"10.00", "5.03", ""}));
     QCOMPARE(csvColumn(rows, "Grand total"), (QStringList{"210.00", "105.53", ""}));
+    QCOMPARE(csvColumn(rows, "Figures note"),
+             (QStringList{"", "", "No date towed: 0 days counted. Tow fee -5 is below zero: no total."}));
 }
 
 void RecordExportTest::selection_data()

@@ -41,14 +41,17 @@ private Q_SLOTS:
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QDate>("date");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("hint"); // the due-date prompt's, for the date offered
         const QLocale us(QLocale::English, QLocale::UnitedStates);
         const QLocale gb(QLocale::English, QLocale::UnitedKingdom);
         const QLocale de(QLocale::German, QLocale::Germany);
-        QTest::newRow("en_US") << us << QDate(2026, 3, 9) << "3/9/2026";
-        QTest::newRow("en_US two-digit day and month") << us << QDate(2026, 12, 25) << "12/25/2026";
-        QTest::newRow("en_US year 2005, not 05") << us << QDate(2005, 1, 2) << "1/2/2005";
-        QTest::newRow("en_GB") << gb << QDate(2026, 3, 9) << "09/03/2026";
-        QTest::newRow("de_DE two-digit pattern widened") << de << QDate(2026, 3, 9) << "09.03.2026";
+        QTest::newRow("en_US") << us << QDate(2026, 3, 9) << "3/9/2026" << "M/D/YYYY";
+        QTest::newRow("en_US two-digit day and month") << us << QDate(2026, 12, 25) << "12/25/2026"
+                                                       << "M/D/YYYY";
+        QTest::newRow("en_US year 2005, not 05") << us << QDate(2005, 1, 2) << "1/2/2005" << "M/D/YYYY";
+        QTest::newRow("en_GB") << gb << QDate(2026, 3, 9) << "09/03/2026" << "DD/MM/YYYY";
+        QTest::newRow("de_DE two-digit pattern widened") << de << QDate(2026, 3, 9) << "09.03.2026"
+                                                         << "DD.MM.YYYY";
     }
 
     void shortDate()
@@ -56,32 +59,36 @@ private Q_SLOTS:
         QFETCH(QLocale, locale);
         QFETCH(QDate, date);
         QTEST(DateText::shortForm(date, locale), "text");
+        QTEST(DateText::shortFormHint(locale), "hint");
     }
 
     void add_data()
     {
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("due");
-        QTest::addColumn<bool>("added");
-        QTest::newRow("plain") << "Call the body shop" << "12/24/2026" << true;
-        QTest::newRow("free-form due text kept as typed") << "Renew lot permit"
-                                                          << "next Tuesday-ish" << true;
+        QTest::addColumn<ReminderList::AddResult>("result");
+        using R = ReminderList::AddResult;
+        QTest::newRow("plain") << "Call the body shop" << "12/24/2026" << R::Added;
+        QTest::newRow("a date is kept as typed") << "Renew lot permit" << " 1/5/27 " << R::Added;
         QTest::newRow("quotes and SQL stay text") << "O'Hara's '; DROP TABLE reminders; --"
-                                                  << "1/1/2027" << true;
-        QTest::newRow("accents") << "Relevé du compteur" << "3/3/2027" << true;
-        QTest::newRow("empty item") << "" << "12/24/2026" << false;
-        QTest::newRow("empty due date") << "Fuel the flatbed" << "" << false;
-        QTest::newRow("both empty") << "" << "" << false;
+                                                  << "1/1/2027" << R::Added;
+        QTest::newRow("accents") << "Relevé du compteur" << "3/3/2027" << R::Added;
+        QTest::newRow("free text is not a date") << "Renew lot permit" << "next Tuesday-ish"
+                                                 << R::NotADate;
+        QTest::newRow("no such day") << "Renew lot permit" << "2/30/2027" << R::NotADate;
+        QTest::newRow("empty item") << "" << "12/24/2026" << R::Refused;
+        QTest::newRow("empty due date") << "Fuel the flatbed" << "" << R::Refused;
+        QTest::newRow("both empty") << "" << "" << R::Refused;
     }
 
     void add()
     {
         QFETCH(QString, item);
         QFETCH(QString, due);
-        QFETCH(bool, added);
+        QFETCH(ReminderList::AddResult, result);
         ReminderList list(m_store);
-        const auto result = list.add(item, due, QDate(2026, 3, 9));
-        QCOMPARE(result, added ? ReminderList::AddResult::Added : ReminderList::AddResult::Refused);
+        QCOMPARE(list.add(item, due, QDate(2026, 3, 9)), result);
+        const bool added = result == ReminderList::AddResult::Added;
         QVERIFY(!list.lastError().isError());
         const QList<ReminderItem> stored = rows();
         if (!added) {
@@ -99,7 +106,7 @@ private Q_SLOTS:
     {
         ReminderList list(m_store);
         for (const char *text : {"Zeta", "Alpha", "Mid"})
-            QCOMPARE(list.add(QString::fromLatin1(text), QStringLiteral("x")),
+            QCOMPARE(list.add(QString::fromLatin1(text), QStringLiteral("1/2/2027")),
                      ReminderList::AddResult::Added);
         QStringList texts;
         qint64 lastId = 0;
@@ -112,39 +119,12 @@ private Q_SLOTS:
         QCOMPARE(list.count(), std::optional<qint64>(3));
     }
 
-    void firstIdByText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("expectedRow"); // index into the rows added below, -1 for none
-        QTest::newRow("first of two equal texts") << "Tow Smith's van" << 1;
-        QTest::newRow("unique") << "Pay insurance" << 0;
-        QTest::newRow("case matters") << "pay insurance" << 3;
-        QTest::newRow("trailing blank matters") << "Pay insurance " << -1;
-        QTest::newRow("prefix is not a match") << "Pay" << -1;
-        QTest::newRow("empty") << "" << -1;
-    }
-
-    void firstIdByText()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, expectedRow);
-        ReminderList list(m_store);
-        for (const char *item :
-             {"Pay insurance", "Tow Smith's van", "Tow Smith's van", "pay insurance"})
-            QCOMPARE(list.add(QString::fromUtf8(item), QStringLiteral("soon")),
-                     ReminderList::AddResult::Added);
-        const QList<ReminderItem> stored = rows();
-        const auto id = list.firstIdByText(text);
-        QVERIFY(id.has_value());
-        QCOMPARE(*id, expectedRow < 0 ? qint64(-1) : stored[expectedRow].id);
-    }
-
     void setDoneAndRemove()
     {
         ReminderList list(m_store);
-        QCOMPARE(list.add(QStringLiteral("A"), QStringLiteral("1")),
+        QCOMPARE(list.add(QStringLiteral("A"), QStringLiteral("1/1/2027")),
                  ReminderList::AddResult::Added);
-        QCOMPARE(list.add(QStringLiteral("B"), QStringLiteral("2")),
+        QCOMPARE(list.add(QStringLiteral("B"), QStringLiteral("1/2/2027")),
                  ReminderList::AddResult::Added);
         const QList<ReminderItem> before = rows();
 
@@ -184,12 +164,16 @@ private Q_SLOTS:
         QVERIFY(!list.items().has_value());
         QVERIFY(list.lastError().isError());
         QVERIFY(list.lastError().description.contains(QLatin1String("reminders")));
-        QCOMPARE(list.add(QStringLiteral("x"), QStringLiteral("y")),
+        QCOMPARE(list.add(QStringLiteral("x"), QStringLiteral("1/1/2027")),
                  ReminderList::AddResult::Failed);
         QVERIFY(list.lastError().isError());
-        QVERIFY(!list.firstIdByText(QStringLiteral("x")).has_value());
         QVERIFY(!list.setDone(1, true));
         QVERIFY(!list.count().has_value());
+
+        // With no database open the error says so.
+        m_store.close();
+        QVERIFY(!list.items());
+        QCOMPARE(list.lastError().description, QStringLiteral("The database is not open."));
     }
 };
 

@@ -70,11 +70,12 @@ private:
     {
         return w.findChild<QStatusBar *>(QStringLiteral("sbReminders"))->currentMessage();
     }
+    // The entries' item texts (what they show before their due date) and check marks.
     static QStringList entries(RemindersWindow &w)
     {
         QStringList texts;
         for (int i = 0; i < list(w)->count(); ++i)
-            texts << list(w)->item(i)->text() +
+            texts << list(w)->item(i)->text().section(QStringLiteral(" \u2014 due "), 0, 0) +
                          (list(w)->item(i)->checkState() == Qt::Checked ? "[x]" : "[ ]");
         return texts;
     }
@@ -130,6 +131,9 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->count(), 0);
         QCOMPARE(status(w), QStringLiteral("3 items"));
         QVERIFY(w.listReady());
+        // Each entry shows its due date.
+        QCOMPARE(list(w)->item(1)->text(),
+                 QStringLiteral("Release title for the Buick \u2014 due 1/1/2027"));
     }
 
     void emptyTableShowsZero()
@@ -143,25 +147,32 @@ private Q_SLOTS:
     {
         RemindersWindow w(m_store, *m_dialogs);
         m_dialogs->queueInput(QStringLiteral("Pick up the Ford from Lot B"));
-        m_dialogs->queueInput(QStringLiteral("not a date at all"));
+        m_dialogs->queueInput(QStringLiteral("12/32/2026"));
+        m_dialogs->queueInput(QStringLiteral("12/31/2026"));
         const QString today = DateText::shortForm(QDate::currentDate());
         w.AddReminder();
 
-        QCOMPARE(m_dialogs->count(), 2);
+        QCOMPARE(m_dialogs->count(), 4);
         const ShownBox first = m_dialogs->shown()[0];
         QCOMPARE(first.kind, ShownBox::Kind::Input);
         QCOMPARE(first.title, QStringLiteral("New Item"));
         QCOMPARE(first.text, QStringLiteral("Enter To Do Item:"));
         const ShownBox second = m_dialogs->shown()[1];
         QCOMPARE(second.title, QStringLiteral("Date Due"));
-        QCOMPARE(second.text, QStringLiteral("Enter Due Date: ( DD/MM/YYYY )"));
-        QCOMPARE(m_dialogs->defaults, QStringList({QString(), today}));
+        // The hint is the form of the date offered (en_US).
+        QCOMPARE(second.text, QStringLiteral("Enter Due Date: ( M/D/YYYY )"));
+        // A due date that is not a date is refused, and asked for again as typed.
+        const ShownBox refused = m_dialogs->shown()[2];
+        QCOMPARE(refused.kind, ShownBox::Kind::Notice);
+        QCOMPARE(refused.text, QStringLiteral("\"12/32/2026\" is not a date.\r\n"
+                                              "Please enter the due date as M/D/YYYY."));
+        QCOMPARE(m_dialogs->defaults, QStringList({QString(), today, "12/32/2026"}));
         QVERIFY(today.endsWith(QString::number(QDate::currentDate().year())));
 
         const QList<ReminderItem> stored = rows();
         QCOMPARE(stored.size(), 1);
         QCOMPARE(stored[0].item, QStringLiteral("Pick up the Ford from Lot B"));
-        QCOMPARE(stored[0].dateFor, QStringLiteral("not a date at all"));
+        QCOMPARE(stored[0].dateFor, QStringLiteral("12/31/2026"));
         QCOMPARE(stored[0].done, false);
         QCOMPARE(stored[0].date, today);
         QCOMPARE(entries(w), QStringList({"Pick up the Ford from Lot B[ ]"}));
@@ -172,14 +183,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<std::optional<QString>>("item");
         QTest::addColumn<std::optional<QString>>("due");
+        QTest::addColumn<int>("boxes");
         const std::optional<QString> none;
-        QTest::newRow("item cancelled") << none << std::optional<QString>("1/2/2027");
+        QTest::newRow("item cancelled") << none << std::optional<QString>("1/2/2027") << 2;
         QTest::newRow("item empty")
-            << std::optional<QString>("") << std::optional<QString>("1/2/2027");
+            << std::optional<QString>("") << std::optional<QString>("1/2/2027") << 2;
         QTest::newRow("due date erased")
-            << std::optional<QString>("Oil change") << std::optional<QString>("");
-        QTest::newRow("due cancelled") << std::optional<QString>("Oil change") << none;
-        QTest::newRow("both cancelled") << none << none;
+            << std::optional<QString>("Oil change") << std::optional<QString>("") << 2;
+        QTest::newRow("due cancelled") << std::optional<QString>("Oil change") << none << 2;
+        QTest::newRow("both cancelled") << none << none << 2;
+        // Refused, asked again, and the second box cancelled.
+        QTest::newRow("not a date, then cancelled")
+            << std::optional<QString>("Oil change") << std::optional<QString>("soon") << 4;
     }
 
     void addRefused()
@@ -192,7 +207,7 @@ private Q_SLOTS:
         m_dialogs->queueInput(due);
         w.AddReminder();
         // The second box is shown even when the first was cancelled.
-        QCOMPARE(m_dialogs->count(), 2);
+        QTEST(m_dialogs->count(), "boxes");
         QCOMPARE(m_dialogs->shown()[1].title, QStringLiteral("Date Due"));
         QCOMPARE(rows().size(), 1);
         QCOMPARE(entries(w), QStringList({"Existing[ ]"}));
@@ -210,12 +225,12 @@ private Q_SLOTS:
         QTest::newRow("no keeps it ticked") << 1 << Answer::No
             << QStringList({"Wash truck 2[ ]", "Invoice Dale[x]", "Wash truck 2[ ]"})
             << QList<bool>({false, true, false});
-        // Two entries with the same text: ticking the second acts on the first row.
-        QTest::newRow("duplicate, yes deletes first row") << 2 << Answer::Yes
-            << QStringList({"Invoice Dale[ ]", "Wash truck 2[ ]"}) << QList<bool>({false, false});
-        QTest::newRow("duplicate, no ticks first row") << 2 << Answer::No
+        // Two entries with the same text: each acts on its own row.
+        QTest::newRow("duplicate, yes deletes its own row") << 2 << Answer::Yes
+            << QStringList({"Wash truck 2[ ]", "Invoice Dale[ ]"}) << QList<bool>({false, false});
+        QTest::newRow("duplicate, no ticks its own row") << 2 << Answer::No
             << QStringList({"Wash truck 2[ ]", "Invoice Dale[ ]", "Wash truck 2[x]"})
-            << QList<bool>({true, false, false});
+            << QList<bool>({false, false, true});
     }
 
     void tickAndAnswer()
@@ -253,10 +268,10 @@ private Q_SLOTS:
         RemindersWindow w(m_store, *m_dialogs);
         list(w)->item(1)->setCheckState(Qt::Unchecked);
         QCOMPARE(m_dialogs->count(), 0);
-        // The first row with that text is unticked and the list rebuilt from the table.
-        QCOMPARE(rows()[0].done, false);
-        QCOMPARE(rows()[1].done, true);
-        QCOMPARE(entries(w), QStringList({"Tag the Civic[ ]", "Tag the Civic[x]"}));
+        // That entry's row is unticked, not the first with its text, and the list rebuilt.
+        QCOMPARE(rows()[0].done, true);
+        QCOMPARE(rows()[1].done, false);
+        QCOMPARE(entries(w), QStringList({"Tag the Civic[x]", "Tag the Civic[ ]"}));
     }
 
     void deletingLastItemShowsZero()
@@ -331,7 +346,8 @@ private Q_SLOTS:
         QTest::mouseClick(list(w)->viewport(), Qt::LeftButton, {},
                           QPoint(cell.left() + 10, cell.center().y()));
         QCOMPARE(m_dialogs->count(), 1);
-        QCOMPARE(m_dialogs->last().text, QStringLiteral("Delete From List?\r\nSweep the yard"));
+        QCOMPARE(m_dialogs->last().text,
+                 QStringLiteral("Delete From List?\r\nSweep the yard \u2014 due 1/1/2027"));
         QCOMPARE(entries(w), QStringList({"Order straps[ ]"}));
         QCOMPARE(status(w), QStringLiteral("1 items"));
     }

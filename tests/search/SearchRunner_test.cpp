@@ -1,5 +1,7 @@
 #include <QLocale>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 #include "RecordStore.h"
@@ -73,6 +75,32 @@ class SearchRunnerTest : public QObject
         const auto rows = found.at(0).at(0).value<QList<FindResult>>();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows.at(0).name, QStringLiteral("Zed Newcomer"));
+    }
+
+    // A view standing in for the table is code from the file: the search does not run it.
+    void searchConnectionRunsNoViews()
+    {
+        const QString path = m_store->path();
+        m_store->close();
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "maker");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec("ALTER TABLE wrecker RENAME TO wrecker_rows"));
+            QVERIFY(QSqlQuery(db).exec("CREATE VIEW wrecker AS SELECT * FROM wrecker_rows"));
+        }
+        QSqlDatabase::removeDatabase("maker");
+        QVERIFY(m_store->open(path, RecordStore::OpenMode::ExistingOnly));
+        QVERIFY(m_store->isReadOnly());
+        SearchRunner runner(*m_store);
+        QSignalSpy found(&runner, &SearchRunner::rowsFound);
+        QSignalSpy finished(&runner, &SearchRunner::finished);
+        QVERIFY(runner.start(FindRequest{"<All>", "<All>", "ann", false, false}));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(found.size(), 0);
+        QCOMPARE(finished.at(0).at(0).toBool(), false);
+        QVERIFY2(finished.at(0).at(2).toString().contains("view"),
+                 qPrintable(finished.at(0).at(2).toString()));
     }
 
     void secondStartIsRefusedWhileRunning()

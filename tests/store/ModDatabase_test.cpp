@@ -1,4 +1,5 @@
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -31,6 +32,8 @@ private Q_SLOTS:
     void openUsesDefaultFileAndCreatesIt();
     void openFailures_data();
     void openFailures();
+    void foreignDatabaseOpensReadOnly();
+    void addGroupRefusesBlankNames();
     void removeVehicleAsksFirst();
     void removeVehicleWithUnknownIdDoesNothing();
     void addGroupReportsDuplicate();
@@ -55,6 +58,7 @@ void ModDatabaseTest::openFailures_data()
     QTest::addColumn<QString>("descriptionPart");
     QTest::newRow("configured path missing") << "missing" << "Could not find file";
     QTest::newRow("not a database") << "garbage" << "file is not a database";
+    QTest::newRow("empty default file") << "zero" << "The database file is empty (0 bytes)";
 }
 
 void ModDatabaseTest::openFailures()
@@ -62,10 +66,14 @@ void ModDatabaseTest::openFailures()
     QFETCH(QString, setup);
     QFETCH(QString, descriptionPart);
     Fixture f;
-    const QString path = f.dir.file("elsewhere.dll");
+    const bool atDefault = setup == "zero";
+    const QString path = atDefault ? f.folder.defaultDatabasePath() : f.dir.file("elsewhere.dll");
     if (setup == "garbage")
         test::writeFile(path, QByteArray(4096, 'z'));
-    f.settings.write("Database", "Path", path);
+    if (atDefault)
+        test::writeFile(path, QByteArray());
+    else
+        f.settings.write("Database", "Path", path);
     QVERIFY(!f.open());
     QCOMPARE(f.dialogs.count(), 1);
     const ShownBox &box = f.dialogs.last();
@@ -75,9 +83,47 @@ void ModDatabaseTest::openFailures()
     const QString prefix = "Error while initializing database: " + path + "\r\n\r\n";
     QVERIFY2(box.text.startsWith(prefix), qPrintable(box.text));
     QVERIFY2(box.text.mid(prefix.size()).contains(descriptionPart), qPrintable(box.text));
-    QVERIFY(!QFile::exists(f.folder.defaultDatabasePath())); // no stand-in database was made
-    if (setup == "missing")
-        QVERIFY(!QFile::exists(path));
+    // No stand-in database was made, and an empty file stays as it was.
+    QCOMPARE(QFileInfo(f.folder.defaultDatabasePath()).exists(), atDefault);
+    QCOMPARE(QFileInfo(path).size(), setup == "garbage" ? 4096 : 0);
+    // What the user does next is told that no database is open.
+    QCOMPARE(f.db.AddGroup("Lot A"), -1);
+    QCOMPARE(f.dialogs.last().text, QString("Unknown database error: \r\n\r\nThe database is not open."));
+}
+
+void ModDatabaseTest::foreignDatabaseOpensReadOnly()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    f.addVehicle("Lot A");
+    QVERIFY(QSqlQuery(f.store.database())
+                .exec("CREATE TRIGGER wipe AFTER INSERT ON groups BEGIN DELETE FROM wrecker; END"));
+    f.db.CloseDatabaseFile();
+
+    QVERIFY(f.open());
+    QCOMPARE(f.dialogs.count(), 1);
+    QCOMPARE(f.dialogs.last().title, QString("Database Error!"));
+    QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
+    QCOMPARE(f.dialogs.last().text,
+             "The database " + f.folder.defaultDatabasePath()
+                 + " holds objects this program does not create: trigger \"wipe\" on \"groups\""
+                   "\r\n\r\nIt is open read-only: its records can be viewed and printed, but no "
+                   "change can be saved. Remove those objects, or restore a backup, to work with "
+                   "it again.");
+    QCOMPARE(f.db.AddGroup("Lot B"), -1);
+    QVERIFY(f.dialogs.last().text.contains("The database is open read-only"));
+    QCOMPARE(f.store.towRecordCount(), 1);
+}
+
+void ModDatabaseTest::addGroupRefusesBlankNames()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    QCOMPARE(f.db.AddGroup("   "), -1);
+    QCOMPARE(f.dialogs.last().title, QString("Group name"));
+    QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
+    QCOMPARE(f.refreshes, 0);
+    QCOMPARE(f.store.groups()->size(), 0);
 }
 
 void ModDatabaseTest::removeVehicleAsksFirst()

@@ -33,8 +33,8 @@ TowRecord sampleRecord(const QString &group)
     return r;
 }
 
-// Makes an SQLite file with the given tables only.
-void makeDatabase(const QString &path, const QStringList &tables)
+// Makes an SQLite file with the given tables, then runs the statements on it.
+void makeDatabase(const QString &path, const QStringList &tables, const QStringList &statements = {})
 {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("maker"));
@@ -42,6 +42,8 @@ void makeDatabase(const QString &path, const QStringList &tables)
         QVERIFY(db.open());
         for (const QString &table : tables)
             QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, x TEXT)").arg(table)));
+        for (const QString &sql : statements)
+            QVERIFY2(QSqlQuery(db).exec(sql), qPrintable(sql));
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("maker"));
@@ -58,6 +60,10 @@ private Q_SLOTS:
     void existingOnlyNeverCreates();
     void badFilesAreRefusedAndUntouched_data();
     void badFilesAreRefusedAndUntouched();
+    void foreignObjectsMakeItReadOnly_data();
+    void foreignObjectsMakeItReadOnly();
+    void blankGroupNamesAreRefused_data();
+    void blankGroupNamesAreRefused();
     void groupsAreUniqueCaseSensitiveAndIdsNeverReused();
     void towRecordRoundTripsEveryField();
     void fieldsByNameIgnoreCase();
@@ -110,6 +116,7 @@ void RecordStoreTest::badFilesAreRefusedAndUntouched_data()
     QTest::newRow("without lb_type") << "no lb_type" << "no such table: lb_type";
     QTest::newRow("without wrecker") << "no wrecker" << "no such table: wrecker";
     QTest::newRow("empty database of another program") << "other" << "no such table: groups";
+    QTest::newRow("0 bytes, not a new database") << "zero" << "empty (0 bytes)";
 }
 
 void RecordStoreTest::badFilesAreRefusedAndUntouched()
@@ -121,6 +128,8 @@ void RecordStoreTest::badFilesAreRefusedAndUntouched()
     if (kind == "text") {
         test::writeFile(path,
                         QByteArray("These are not the records you are looking for.\n").repeated(200));
+    } else if (kind == "zero") {
+        test::writeFile(path, QByteArray());
     } else if (kind == "no lb_type") {
         makeDatabase(path, {"groups", "wrecker", "reminders"});
     } else if (kind == "no wrecker") {
@@ -135,8 +144,94 @@ void RecordStoreTest::badFilesAreRefusedAndUntouched()
         QVERIFY2(store.lastError().description.contains(expectedText),
                  qPrintable(store.lastError().description));
         QVERIFY(!store.isOpen());
+        // Later actions say so, not that a driver is missing.
+        QVERIFY(!store.groups());
+        QCOMPARE(store.lastError().description, QString("The database is not open."));
+        QCOMPARE(store.towRecordCount(), -1);
+        QCOMPARE(store.lastError().number, DbError::kNotOpen);
     }
     QCOMPARE(fileHash(path), before);
+}
+
+void RecordStoreTest::foreignObjectsMakeItReadOnly_data()
+{
+    QTest::addColumn<QString>("sql");   // statements, one a line, run on the file before it is opened
+    QTest::addColumn<QString>("named"); // "" when the file is the program's own
+    QTest::newRow("own schema") << "" << "";
+    QTest::newRow("trigger wiping the yard")
+        << "CREATE TRIGGER wipe AFTER INSERT ON groups BEGIN DELETE FROM wrecker; END"
+        << "trigger \"wipe\" on \"groups\"";
+    QTest::newRow("view") << "CREATE VIEW everyone AS SELECT custname FROM wrecker"
+                          << "view \"everyone\"";
+    QTest::newRow("table of another program") << "CREATE TABLE invoices (n)" << "table \"invoices\"";
+    QTest::newRow("index") << "CREATE INDEX byname ON wrecker (custname)"
+                           << "index \"byname\" on \"wrecker\"";
+    QTest::newRow("table changed") << "ALTER TABLE groups ADD COLUMN note TEXT"
+                                   << "table \"groups\" (not as this program creates it)";
+    QTest::newRow("own index redefined")
+        << "DROP INDEX groups_groupname\nCREATE INDEX groups_groupname ON groups (GROUPID)"
+        << "index \"groups_groupname\" on \"groups\" (not as this program creates it)";
+}
+
+void RecordStoreTest::foreignObjectsMakeItReadOnly()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, named);
+    test::TestFolder folder;
+    const QString path = folder.databasePath();
+    {
+        RecordStore maker;
+        QVERIFY(maker.open(path, RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(maker.addGroup("Lot A"));
+        QVERIFY(maker.addTowRecord(sampleRecord("Lot A")));
+    }
+    makeDatabase(path, {}, sql.split('\n', Qt::SkipEmptyParts));
+    const QByteArray before = fileHash(path);
+
+    RecordStore store;
+    QVERIFY(store.open(path, RecordStore::OpenMode::ExistingOnly));
+    QCOMPARE(store.isReadOnly(), !named.isEmpty());
+    QVERIFY2(store.readOnlyReason().contains(named), qPrintable(store.readOnlyReason()));
+    // Trusted schema is off and defensive mode on, whatever the file holds.
+    QSqlQuery pragma(store.database());
+    QVERIFY(pragma.exec("PRAGMA trusted_schema") && pragma.next());
+    QCOMPARE(pragma.value(0).toInt(), 0);
+    QVERIFY(QSqlQuery(store.database()).exec("PRAGMA writable_schema = ON"));
+    QVERIFY(!QSqlQuery(store.database()).exec("UPDATE sqlite_master SET sql = '' WHERE name = 'groups'"));
+
+    // The records can be read either way; a change goes in only for the program's own file.
+    QCOMPARE(store.towRecords()->size(), 1);
+    QCOMPARE(bool(store.addGroup("Lot B")), named.isEmpty());
+    QCOMPARE(store.towRecordCount(), 1);
+    if (!named.isEmpty()) {
+        QVERIFY2(store.lastError().description.startsWith("The database is open read-only"),
+                 qPrintable(store.lastError().description));
+        store.close();
+        QCOMPARE(fileHash(path), before);
+    }
+}
+
+void RecordStoreTest::blankGroupNamesAreRefused_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("added");
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("one blank") << " " << false;
+    QTest::newRow("tabs and line breaks") << "\t \r\n" << false;
+    QTest::newRow("blanks around a name are kept") << " Lot A " << true;
+}
+
+void RecordStoreTest::blankGroupNamesAreRefused()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, added);
+    test::TestFolder folder;
+    RecordStore store;
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    QCOMPARE(bool(store.addGroup(name)), added);
+    QCOMPARE(store.groups()->size(), added ? 1 : 0);
+    if (!added)
+        QCOMPARE(store.lastError().number, DbError::kBlankName);
 }
 
 void RecordStoreTest::groupsAreUniqueCaseSensitiveAndIdsNeverReused()

@@ -25,6 +25,17 @@ Answer ScriptedDialogs::ask(const QString &title, const QString &text, MessageIc
     return m_answers.dequeue();
 }
 
+Answer ScriptedDialogs::askYesNoCancel(const QString &title, const QString &text,
+                                       MessageIcon icon)
+{
+    record(ShownBox::Kind::Question, title, text, icon, MessageButtons::YesNoCancel);
+    if (m_answers.isEmpty()) {
+        ++m_unscripted;
+        return Answer::No;
+    }
+    return m_answers.dequeue();
+}
+
 std::optional<QString> ScriptedDialogs::inputText(const QString &title, const QString &prompt,
                                                   const QString &)
 {

@@ -47,6 +47,8 @@ public:
 
     void notify(const QString &title, const QString &text, MessageIcon icon) override;
     Answer ask(const QString &title, const QString &text, MessageIcon icon) override;
+    // Answers from the same queue as ask(); unscripted, No.
+    Answer askYesNoCancel(const QString &title, const QString &text, MessageIcon icon) override;
     std::optional<QString> inputText(const QString &title, const QString &prompt,
                                      const QString &initial) override;
     QString chooseOpenFile(const QString &title, const QString &startDir,

@@ -90,6 +90,13 @@ class DateTextTest : public QObject
         QTest::newRow("two pieces") << "3/5" << QDate();
         QTest::newRow("trailing junk") << "3/5/2005x" << QDate();
         QTest::newRow("bad iso") << "2005-13-05" << QDate();
+        QTest::newRow("no 31st in November") << "11/31/2026" << QDate();
+        QTest::newRow("time of day") << "3/5/2005 10:30" << march5;
+        QTest::newRow("time with seconds and PM") << "3/5/2005 11:59:59 PM" << march5;
+        QTest::newRow("iso with time") << "2005-03-05T23:15:00" << march5;
+        QTest::newRow("hour 24 is no time") << "3/5/2005 24:00" << QDate();
+        QTest::newRow("13 PM is no time") << "3/5/2005 13:00 PM" << QDate();
+        QTest::newRow("a time alone") << "10:30" << QDate();
     }
     void read()
     {

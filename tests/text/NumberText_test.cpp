@@ -50,6 +50,38 @@ class NumberTextTest : public QObject
         QCOMPARE(NumberText::read(QStringLiteral("0,08"), de), std::optional<double>(0.08));
     }
 
+    void readStored_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("expected"); // NaN: unreadable
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        const QLocale de(QLocale::German, QLocale::Germany);
+        for (const QLocale &locale : {us, de}) {
+            const QByteArray name = locale.name().toLatin1();
+            QTest::newRow(name + " tow fee as written") << locale << "100.00" << 100.0;
+            QTest::newRow(name + " no whole part") << locale << ".50" << 0.5;
+            QTest::newRow(name + " rate as written") << locale << ".08" << 0.08;
+            QTest::newRow(name + " negative") << locale << "-5.00" << -5.0;
+            QTest::newRow(name + " dollar sign") << locale << "$140.40" << 140.4;
+            QTest::newRow(name + " words") << locale << "N/A" << qQNaN();
+        }
+        QTest::newRow("en_US grouping by the locale") << us << "1,000.00" << 1000.0;
+        QTest::newRow("de_DE comma by the locale") << de << "0,08" << 0.08;
+        QTest::newRow("de_DE grouping by the locale") << de << "1.234,50" << 1234.5;
+    }
+    void readStored()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, text);
+        QFETCH(double, expected);
+        const auto value = NumberText::readStored(text, locale);
+        if (qIsNaN(expected))
+            QVERIFY(!value);
+        else
+            QCOMPARE(value, std::optional<double>(expected));
+    }
+
     void plain_data()
     {
         QTest::addColumn<double>("value");

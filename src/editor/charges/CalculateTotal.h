@@ -1,6 +1,7 @@
 // The editor's "Calculate Total": the eight charges summed into the total and the tow fee.
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <array>
@@ -17,10 +18,13 @@ struct ChargeTotal
     friend bool operator==(const ChargeTotal &, const ChargeTotal &) = default;
 };
 
-// costs = the texts of cost1 ... cost8. Each is read with LeadingNumber (text that does not
-// start with a number counts 0). The eighth (other charges) is rounded to a whole number,
-// halves to the even neighbour, and held as a 32-bit signed integer. nullopt when the eighth
-// charge lies outside the 32-bit range or the sum is not a finite number: nothing can be shown.
+// costs = the texts of cost1 ... cost8, each read with LeadingNumber (text that does not
+// start with a number counts 0) and added with its cents, in order. nullopt when the sum is
+// not a finite number: nothing can be shown.
 std::optional<ChargeTotal> CalculateTotal(const std::array<QString, 8> &costs);
+
+// The charge boxes whose text LeadingNumber does not read whole (see ReadsWhole), by index
+// 0 ... 7: each of them counts as something other than what was typed.
+QList<int> UnreadCharges(const std::array<QString, 8> &costs);
 
 } // namespace tarnvale

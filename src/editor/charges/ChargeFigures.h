@@ -14,13 +14,18 @@ struct TowRecord;
 struct ChargeFigures
 {
     QString dateTowed;     // toweddate as stored
-    QString dateOut;       // towedrelease, or today's date (short form) when that is empty
-    qint64 days = 0;       // calendar days from dateTowed to dateOut; 0 when either is unreadable
-    double rate = 0;       // Fee/Storage Fee per day
+    QString dateOut;       // towedrelease, or today's date (short form) when that is blank
+    qint64 days = 0;       // calendar days from dateTowed to dateOut, never below 0
+    double rate = 0;       // Fee/Storage Fee per day, never below 0
     double storage = 0;    // rate x days
     double tax = 0;        // the tax part of the grand total
-    double grandTotal = 0; // tow fee + storage (+ tax); 0 when the tow fee is not a number
+    double grandTotal = 0; // tow fee + storage (+ tax); 0 when there is no usable tow fee
     bool feeReadable = false;
+    bool totalFormed = false; // a tow fee of 0 or more gave the grand total
+    // Why a figure is 0 that the record would not make 0 by itself (a date that is no date,
+    // a release before the tow, a tow fee that is no amount, a setting below zero); empty when
+    // every figure is as the record and the settings give it. One sentence per reason.
+    QString note;
 
     // The shown forms.
     QString daysText() const;       // plain integer
@@ -28,9 +33,12 @@ struct ChargeFigures
     QString storageText() const;    // "$######.00"
     QString grandTotalText() const; // "$######.00"
 
-    // Figures the record as of the given day. Dates are read in the locale; the tow fee and
-    // Tow Fee/Taxrate by the locale's number rules; the rate with LeadingNumber. Tax is added
-    // unless Tow Fee/Tax is exactly "No"; an empty or unreadable Taxrate adds none.
+    // Figures the record as of the given day. Dates are read in the locale, by their day when
+    // they carry a time; a release before the tow counts 0 days. The tow fee and
+    // Tow Fee/Taxrate are read as the program writes them, under any locale (see
+    // NumberText::readStored); the rate with LeadingNumber. Tax is added unless Tow Fee/Tax is
+    // exactly "No"; an empty, unreadable or negative Taxrate adds none. Nothing shown is ever
+    // below zero: a negative tow fee gives no total, a negative rate no storage charge.
     static ChargeFigures compute(const TowRecord &record, const SettingsFile &settings,
                                  const QDate &today, const QLocale &locale = QLocale());
 

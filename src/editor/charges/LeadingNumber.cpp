@@ -19,9 +19,15 @@ bool isDigit(QChar c)
     return c >= u'0' && c <= u'9';
 }
 
-} // namespace
+// The number at the start of text and where its reading ended (after trailing gaps).
+struct Reading
+{
+    double value = 0;
+    qsizetype end = 0; // 0 when no number starts the text
+    bool fits = true;  // false when the number is too large (or too small) for a double
+};
 
-double LeadingNumber(QStringView text)
+Reading read(QStringView text)
 {
     QString number; // the characters of the number, gaps removed, in C form
     qsizetype i = 0;
@@ -55,7 +61,7 @@ double LeadingNumber(QStringView text)
         ++i;
     }
     if (!sawDigit)
-        return 0;
+        return {0, 0, true};
 
     // Exponent: only taken when at least one digit follows.
     if (i < n && (text[i] == u'E' || text[i] == u'e' || text[i] == u'D' || text[i] == u'd')) {
@@ -81,19 +87,34 @@ double LeadingNumber(QStringView text)
             expDigit = true;
             ++j;
         }
-        if (expDigit)
+        if (expDigit) {
             number += exponent;
+            i = j;
+        }
     }
+    skipGaps();
 
     bool ok = false;
     const double value = QLocale::c().toDouble(number, &ok);
-    if (!std::isfinite(value))
-        return 0;
-    if (!ok) {
-        // Underflow to zero is reported as a failure by the parser; the value is still 0.
-        return 0;
-    }
-    return value;
+    // Too large gives 0; so does underflow, which the parser reports as a failure too.
+    if (!ok || !std::isfinite(value))
+        return {0, i, false};
+    return {value, i, true};
+}
+
+} // namespace
+
+double LeadingNumber(QStringView text)
+{
+    return read(text).value;
+}
+
+bool ReadsWhole(QStringView text)
+{
+    if (text.trimmed().isEmpty())
+        return true;
+    const Reading reading = read(text);
+    return reading.end == text.size() && reading.fits;
 }
 
 } // namespace tarnvale

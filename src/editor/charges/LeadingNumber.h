@@ -12,4 +12,9 @@ namespace tarnvale {
 // A number too large for a double also gives 0.
 double LeadingNumber(QStringView text);
 
+// True when LeadingNumber reads the whole text: nothing but blanks, or one number (with its
+// blanks) that fits a double. "$40", "40 dollars", "abc", "20,50" and "1E999" do not: they
+// count as something other than what was typed.
+bool ReadsWhole(QStringView text);
+
 } // namespace tarnvale

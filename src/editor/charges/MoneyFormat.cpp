@@ -52,7 +52,7 @@ QString MoneyFormat(double value, QStringView pattern)
 
 QString MoneyFormat(const QString &text, QStringView pattern, const QLocale &locale)
 {
-    const std::optional<double> value = NumberText::read(text, locale);
+    const std::optional<double> value = NumberText::readStored(text, locale);
     if (!value)
         return text;
     return MoneyFormat(*value, pattern);

@@ -18,8 +18,9 @@ inline constexpr QStringView kMoneyPlain = u"######.00";   // the tow fee
 // that is not finite gives empty text.
 QString MoneyFormat(double value, QStringView pattern);
 
-// The same for a text: read by the locale's ordinary number rules, and returned unchanged when
-// it does not read as a number.
+// The same for a text: a number as the program writes it ("67.5") reads the same under every
+// locale, other text by the locale's ordinary number rules (NumberText::readStored); text that
+// does not read as a number is returned unchanged.
 QString MoneyFormat(const QString &text, QStringView pattern, const QLocale &locale = QLocale());
 
 } // namespace tarnvale

@@ -21,9 +21,9 @@ class CalculateTotalTest : public QObject
         QTest::addColumn<double>("sum");
         QTest::addColumn<QString>("total");
         QTest::addColumn<QString>("towedFee");
-        QTest::newRow("worked example")
-            << Costs{"45.00", "0.00", "12.5", "0.00", "0.00", "0.00", "0.00", "10.5"} << 67.5
-            << "67.5" << "67.50";
+        QTest::newRow("every charge keeps its cents")
+            << Costs{"45.00", "0.00", "12.5", "0.00", "0.00", "0.00", "0.00", "10.5"} << 68.0
+            << "68" << "68.00";
         QTest::newRow("all zero") << Costs{"0.00", "0.00", "0.00", "0.00",
                                            "0.00", "0.00", "0.00", "0.00"}
                                   << 0.0 << "0" << ".00";
@@ -31,24 +31,16 @@ class CalculateTotalTest : public QObject
             << Costs{"$45.00", "10", "", "", "", "", "", ""} << 10.0 << "10" << "10.00";
         QTest::newRow("N/A and empty count 0")
             << Costs{"N/A", "", "5", "", "", "", "", "N/A"} << 5.0 << "5" << "5.00";
-        QTest::newRow("other 12.5 rounds to 12")
-            << Costs{"", "", "", "", "", "", "", "12.5"} << 12.0 << "12" << "12.00";
-        QTest::newRow("other 13.5 rounds to 14")
-            << Costs{"", "", "", "", "", "", "", "13.5"} << 14.0 << "14" << "14.00";
-        QTest::newRow("other 0.5 rounds to 0")
-            << Costs{"", "", "", "", "", "", "", "0.5"} << 0.0 << "0" << ".00";
-        QTest::newRow("other -2.5 rounds to -2")
-            << Costs{"", "", "", "", "", "", "", "-2.5"} << -2.0 << "-2" << "-2.00";
-        QTest::newRow("other 12.51 rounds up")
-            << Costs{"", "", "", "", "", "", "", "12.51"} << 13.0 << "13" << "13.00";
-        QTest::newRow("first seven keep cents")
-            << Costs{"0.1", "0.2", "", "", "", "", "", ""} << 0.1 + 0.2 << "0.3" << ".30";
-        QTest::newRow("other at the 32-bit maximum")
-            << Costs{"", "", "", "", "", "", "", "2147483647"} << 2147483647.0 << "2147483647"
-            << "2147483647.00";
-        QTest::newRow("other at the 32-bit minimum")
-            << Costs{"", "", "", "", "", "", "", "-2147483648"} << -2147483648.0 << "-2147483648"
-            << "-2147483648.00";
+        QTest::newRow("other charges 20.50")
+            << Costs{"100", "", "", "", "", "", "", "20.50"} << 120.5 << "120.5" << "120.50";
+        QTest::newRow("other charges -2.5")
+            << Costs{"", "", "", "", "", "", "", "-2.5"} << -2.5 << "-2.5" << "-2.50";
+        QTest::newRow("cents add up exactly")
+            << Costs{"0.1", "0.2", "", "", "", "", "", "0.05"} << 0.1 + 0.2 + 0.05 << "0.35"
+            << ".35";
+        QTest::newRow("beyond 32 bits")
+            << Costs{"", "", "", "", "", "", "", "2147483648.25"} << 2147483648.25
+            << "2147483648.25" << "2147483648.25";
     }
     void total()
     {
@@ -63,17 +55,16 @@ class CalculateTotalTest : public QObject
         QCOMPARE(result->towedFee, towedFee);
     }
 
-    void cannotBeFormed_data()
-    {
-        QTest::addColumn<Costs>("costs");
-        QTest::newRow("other beyond 32 bits") << Costs{"", "", "", "", "", "", "", "2147483648"};
-        QTest::newRow("other below 32 bits") << Costs{"", "", "", "", "", "", "", "-2147483649"};
-        QTest::newRow("sum overflows") << Costs{"1E308", "1E308", "", "", "", "", "", ""};
-    }
     void cannotBeFormed()
     {
-        QFETCH(Costs, costs);
-        QVERIFY(!CalculateTotal(costs));
+        QVERIFY(!CalculateTotal(Costs{"1E308", "1E308", "", "", "", "", "", ""}));
+    }
+
+    void unreadCharges()
+    {
+        QCOMPARE(UnreadCharges(Costs{"$40", "40 dollars", "abc", "", " 12.50 ", "0.00", "20,50",
+                                     "N/A"}),
+                 (QList<int>{0, 1, 2, 6, 7}));
     }
 };
 

@@ -50,17 +50,23 @@ class MoneyFormatTest : public QObject
     void text_data()
     {
         QTest::addColumn<QString>("text");
+        QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain sum") << "67.5" << "67.50";
-        QTest::newRow("zero") << "0" << ".00";
-        QTest::newRow("grouped") << "1,234.5" << "1234.50";
-        QTest::newRow("not a number comes back unchanged") << "N/A" << "N/A";
-        QTest::newRow("empty comes back unchanged") << "" << "";
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        const QLocale de(QLocale::German, QLocale::Germany);
+        QTest::newRow("plain sum") << "67.5" << us << "67.50";
+        QTest::newRow("plain sum under de_DE") << "67.5" << de << "67.50";
+        QTest::newRow("zero") << "0" << us << ".00";
+        QTest::newRow("grouped") << "1,234.5" << us << "1234.50";
+        QTest::newRow("grouped under de_DE") << "1.234,5" << de << "1234.50";
+        QTest::newRow("not a number comes back unchanged") << "N/A" << us << "N/A";
+        QTest::newRow("empty comes back unchanged") << "" << us << "";
     }
     void text()
     {
         QFETCH(QString, text);
-        QTEST(MoneyFormat(text, kMoneyPlain), "expected");
+        QFETCH(QLocale, locale);
+        QTEST(MoneyFormat(text, kMoneyPlain, locale), "expected");
     }
 };
 

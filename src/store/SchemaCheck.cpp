@@ -1,0 +1,183 @@
+#include "SchemaCheck.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <sqlite3.h>
+
+#include "TowRecord.h"
+
+namespace tarnvale {
+
+namespace {
+
+struct OwnObject
+{
+    QString type;
+    QString name;
+    QString table;
+    QString sql; // as SQLite keeps it in sqlite_master
+};
+
+QString wreckerStatement()
+{
+    QStringList columns;
+    for (int i = 0; i < kTowFieldCount; ++i)
+        columns << TowRecord::fieldName(TowField(i)) + QStringLiteral(" TEXT NOT NULL DEFAULT ''");
+    return QStringLiteral("CREATE TABLE wrecker (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
+           + columns.join(QLatin1String(", ")) + u')';
+}
+
+// Version 1, the first schema the program wrote. A later version appends its own objects and
+// the changed definitions here, and keeps the old ones: files of every version stay usable.
+const QList<OwnObject> &ownObjects()
+{
+    static const QList<OwnObject> objects = {
+        {QStringLiteral("table"), QStringLiteral("groups"), QStringLiteral("groups"),
+         QStringLiteral("CREATE TABLE groups (GROUPID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                        "groupname TEXT NOT NULL DEFAULT '')")},
+        // BINARY collation: group names are unique with case mattering.
+        {QStringLiteral("index"), QStringLiteral("groups_groupname"), QStringLiteral("groups"),
+         QStringLiteral("CREATE UNIQUE INDEX groups_groupname ON groups (groupname)")},
+        {QStringLiteral("table"), QStringLiteral("wrecker"), QStringLiteral("wrecker"),
+         wreckerStatement()},
+        {QStringLiteral("index"), QStringLiteral("wrecker_groupname"), QStringLiteral("wrecker"),
+         QStringLiteral("CREATE INDEX wrecker_groupname ON wrecker (groupname)")},
+        {QStringLiteral("table"), QStringLiteral("reminders"), QStringLiteral("reminders"),
+         QStringLiteral("CREATE TABLE reminders (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                        "item TEXT NOT NULL DEFAULT '', DateFor TEXT NOT NULL DEFAULT '', "
+                        "Done INTEGER NOT NULL DEFAULT 0, Date TEXT NOT NULL DEFAULT '')")},
+        {QStringLiteral("table"), QStringLiteral("lb_type"), QStringLiteral("lb_type"),
+         QStringLiteral("CREATE TABLE lb_type (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                        "name TEXT NOT NULL DEFAULT '')")},
+        // SQLite's own, made with the first AUTOINCREMENT table.
+        {QStringLiteral("table"), QStringLiteral("sqlite_sequence"),
+         QStringLiteral("sqlite_sequence"),
+         QStringLiteral("CREATE TABLE sqlite_sequence(name,seq)")},
+    };
+    return objects;
+}
+
+sqlite3 *sqliteHandle(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.data());
+}
+
+bool setConfig(sqlite3 *engine, int option, int value)
+{
+    int now = -1;
+    return sqlite3_db_config(engine, option, value, &now) == SQLITE_OK && now == value;
+}
+
+QString quoted(const QString &name)
+{
+    QString shown = name;
+    if (shown.size() > 60)
+        shown = shown.left(57) + QStringLiteral("...");
+    for (QChar &c : shown)
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    return u'"' + shown + u'"';
+}
+
+} // namespace
+
+QStringList SchemaCheck::createStatements()
+{
+    QStringList statements;
+    for (const OwnObject &object : ownObjects())
+        if (object.name != QLatin1String("sqlite_sequence"))
+            statements << object.sql;
+    return statements;
+}
+
+bool SchemaCheck::harden(const QSqlDatabase &db, Use use, QString *error)
+{
+    sqlite3 *engine = sqliteHandle(db);
+    if (!engine) {
+        if (error)
+            *error = QStringLiteral("The database connection is not SQLite.");
+        return false;
+    }
+    if (!setConfig(engine, SQLITE_DBCONFIG_DEFENSIVE, 1)
+        || !setConfig(engine, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0)
+        || (use == Use::Inspecting
+            && (!setConfig(engine, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0)
+                || !setConfig(engine, SQLITE_DBCONFIG_ENABLE_VIEW, 0)))) {
+        if (error)
+            *error = QStringLiteral("The database engine's safe mode cannot be set: ")
+                     + QString::fromUtf8(sqlite3_errmsg(engine));
+        return false;
+    }
+    QSqlQuery pragma(db);
+    if (!pragma.exec(QStringLiteral("PRAGMA trusted_schema = OFF"))) {
+        if (error)
+            *error = pragma.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+std::optional<QStringList> SchemaCheck::foreignObjects(const QSqlDatabase &db, QString *error)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master"))) {
+        if (error) {
+            *error = query.lastError().databaseText();
+            if (error->isEmpty())
+                *error = query.lastError().text();
+        }
+        return std::nullopt;
+    }
+    QStringList foreign;
+    while (query.next()) {
+        const QString type = query.value(0).toString();
+        const QString name = query.value(1).toString();
+        const QString table = query.value(2).toString();
+        const QString sql = query.value(3).toString();
+        bool known = false;
+        bool knownName = false;
+        for (const OwnObject &own : ownObjects()) {
+            if (own.name.compare(name, Qt::CaseInsensitive) != 0)
+                continue;
+            knownName = true;
+            if (own.type == type && own.name == name && own.table == table && own.sql == sql) {
+                known = true;
+                break;
+            }
+        }
+        if (known)
+            continue;
+        QString what = type + u' ' + quoted(name);
+        if ((type == QLatin1String("trigger") || type == QLatin1String("index"))
+            && table.compare(name, Qt::CaseInsensitive) != 0)
+            what += QStringLiteral(" on ") + quoted(table);
+        if (knownName)
+            what += QStringLiteral(" (not as this program creates it)");
+        foreign << what;
+    }
+    if (query.lastError().isValid()) {
+        if (error)
+            *error = query.lastError().text();
+        return std::nullopt;
+    }
+    return foreign;
+}
+
+QString SchemaCheck::describe(const QStringList &objects)
+{
+    constexpr int kShown = 5;
+    QStringList shown = objects.mid(0, kShown);
+    QString text = shown.join(QStringLiteral(", "));
+    if (objects.size() > kShown)
+        text += QStringLiteral(" and %1 more").arg(objects.size() - kShown);
+    return text;
+}
+
+} // namespace tarnvale

@@ -1,0 +1,46 @@
+// The schema objects this program creates, and the check that a database file holds nothing
+// else.
+//
+// A database file the program did not just create is untrusted: a trigger or a view in it runs
+// with the program's rights whenever the program reads or writes the tables. Every connection is
+// therefore hardened (SQLite's defensive mode, trusted_schema off), and a file is written to only
+// when every object in its schema is one of this program's own, by name and by definition.
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tarnvale {
+
+class SchemaCheck
+{
+public:
+    // The schema version the program writes (PRAGMA user_version).
+    static constexpr int kVersion = 1;
+
+    // The statements that create the current schema, in order (without the user_version).
+    static QStringList createStatements();
+
+    // Writing: the program's own database. Inspecting: a file that is only read (a backup
+    // being checked, a database that holds foreign objects); its triggers and views are off.
+    enum class Use { Writing, Inspecting };
+    // Defensive mode and trusted_schema off on an open SQLite connection. False, with the
+    // reason, when they cannot be set; a connection that is not SQLite cannot be hardened.
+    static bool harden(const QSqlDatabase &db, Use use, QString *error = nullptr);
+
+    // Every object of the main schema that this program does not create, named for a person
+    // ("trigger \"wipe\" on groups", "table \"wrecker\" (not as this program creates it)").
+    // Empty when the schema holds only the program's own objects (some may be missing: that
+    // is the table check's business). nullopt, with the engine's reason, when the schema
+    // cannot be read.
+    static std::optional<QStringList> foreignObjects(const QSqlDatabase &db,
+                                                     QString *error = nullptr);
+
+    // The objects for a message: the first few, then how many more.
+    static QString describe(const QStringList &objects);
+};
+
+} // namespace tarnvale
