@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test fuzz fuzz-long bench clean
+.PHONY: deps configure build run test fuzz fuzz-long bench package install clean
 
 deps:
 	bash scripts/deps.sh
@@ -29,6 +29,15 @@ fuzz: deps
 FUZZ_LONG_SECONDS ?= 600
 fuzz-long: deps
 	FUZZ_SECONDS=$(FUZZ_LONG_SECONDS) bash scripts/fuzz.sh
+
+# The Debian package tarnvale_<version>_amd64.deb, made in the build folder.
+package: build
+	cmake --build $(BUILD) --target package
+
+# Installs into PREFIX (default /usr/local).
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: build
 	bash scripts/bench.sh $(BUILD)

@@ -19,6 +19,8 @@
 #include "DatabaseBackup.h"
 #include "FindWindow.h"
 #include "Dialogs.h"
+#include "ExportWindow.h"
+#include "FindResultModel.h"
 #include "GroupDialog.h"
 #include "HelpDocumentWindow.h"
 #include "PrintCommand.h"
@@ -106,6 +108,8 @@ void MainWindow::buildMenus()
             &MainWindow::openAbout);
     connect(addCommand(file, "mnuFind", QStringLiteral("&Find...")), &QAction::triggered, this,
             [this] { openFind(); });
+    connect(addCommand(file, "mnuExport", QStringLiteral("&Export to CSV...")),
+            &QAction::triggered, this, &MainWindow::openExport);
     file->addSeparator();
     connect(addCommand(file, "mnuexit", QStringLiteral("E&xit")), &QAction::triggered, this,
             &MainWindow::exitFromFileMenu);
@@ -353,6 +357,26 @@ bool MainWindow::showFoundVehicle(qint64 recordId)
     activateWindow();
     m_browser->tree()->setFocus();
     return true;
+}
+
+void MainWindow::openExport()
+{
+    // The group of the selected node: the group itself, or the group of the selected vehicle.
+    const SelectedNode &node = m_browser->SelNde();
+    QString group = node.kind() == u"g" ? node.text : QString();
+    if (node.kind() == u"c")
+        if (const auto record = m_context.store.findVehicleById(node.id()))
+            group = record->value(TowField::groupname);
+    // The search results, when the Find window is open and its search has ended.
+    std::optional<QList<qint64>> results;
+    if (auto *find = qobject_cast<FindWindow *>(m_find.data()); find && !find->isSearching()) {
+        results.emplace();
+        for (const FindResult &row : find->resultModel()->rows())
+            results->append(row.id);
+    }
+    auto *window = new ExportWindow(m_context.database.databasePath(), m_context.settings,
+                                    m_context.dialogs, group, results ? &*results : nullptr, this);
+    window->show();
 }
 
 void MainWindow::printCommand()

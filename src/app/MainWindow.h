@@ -52,6 +52,7 @@ public Q_SLOTS:
     void openEditorForEdit();
     void removeSelectedVehicle();
     void openFind(const QString &groupName = {});
+    void openExport();
     void printCommand();
     // The charge sheet as it will print, with zoom and page setup, before printing.
     void printPreviewCommand();

@@ -3,7 +3,10 @@
 
 #include "AppContext.h"
 #include "MainWindow.h"
+#include "ProgramFolder.h"
 #include "QtDialogs.h"
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -15,8 +18,15 @@ int main(int argc, char *argv[])
     if (QLocale::system().language() == QLocale::C)
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 
+    // Beside the program when its folder can be written, else the user's data folder.
+    QString problem;
+    const tarnvale::ProgramFolder folder =
+        tarnvale::ProgramFolder::locate(QApplication::applicationDirPath(), &problem);
+    if (!problem.isEmpty())
+        std::fprintf(stderr, "tarnvale: %s\n", qPrintable(problem));
+
     tarnvale::QtDialogs dialogs;
-    tarnvale::AppContext context(QApplication::applicationDirPath(), dialogs);
+    tarnvale::AppContext context(folder.path(), dialogs);
     tarnvale::MainWindow window(context);
     window.load();
     window.showMaximized();

@@ -38,6 +38,8 @@ class FindWindow : public QWidget
     bool Search(const QString &groupName, const QString &fields, const QString &findText,
                 bool matchWord, bool matchCase);
     bool isSearching() const;
+    // The rows found by the last search.
+    const FindResultModel *resultModel() const { return m_model; }
 
     // The record id of the result row the user is on; 0 when there is none.
     qint64 currentResultId() const;

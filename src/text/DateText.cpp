@@ -69,16 +69,35 @@ QString separatorClass(const QString &format)
     return QLatin1Char('[') + seps + QLatin1Char(']');
 }
 
+// The pattern and field order of one short format, made once per format and thread: a scan
+// of every record reads two dates a row.
+struct NumericForm
+{
+    QString format;
+    QRegularExpression pattern;
+    QString order;
+};
+
+const NumericForm &numericForm(const QString &format)
+{
+    thread_local NumericForm form;
+    if (form.order.isEmpty() || form.format != format) {
+        const QString sep = separatorClass(format);
+        form.format = format;
+        form.pattern = QRegularExpression(
+            QStringLiteral("^(\\d{1,4})\\s*%1\\s*(\\d{1,4})\\s*%1\\s*(\\d{1,4})$").arg(sep));
+        form.order = fieldOrder(format);
+    }
+    return form;
+}
+
 std::optional<QDate> readNumeric(const QString &text, const QLocale &locale, const QDate &reference)
 {
-    const QString format = locale.dateFormat(QLocale::ShortFormat);
-    const QString sep = separatorClass(format);
-    const QRegularExpression pattern(
-        QStringLiteral("^(\\d{1,4})\\s*%1\\s*(\\d{1,4})\\s*%1\\s*(\\d{1,4})$").arg(sep));
-    const QRegularExpressionMatch match = pattern.match(text);
+    const NumericForm &form = numericForm(locale.dateFormat(QLocale::ShortFormat));
+    const QRegularExpressionMatch match = form.pattern.match(text);
     if (!match.hasMatch())
         return std::nullopt;
-    const QString order = fieldOrder(format);
+    const QString &order = form.order;
     int day = 0, month = 0, year = 0, yearDigits = 0;
     for (int i = 0; i < 3; ++i) {
         const QString piece = match.captured(i + 1);

@@ -99,7 +99,8 @@ void MainWindowTest::menusAndCaptions()
                                "mnutools=&Tools", "mnuhelpmenu=&Help", "mnuexit1=&Exit"}));
     auto menuOf = [&](const char *name) { return p.window->menuBar()->findChild<QAction *>(name)->menu(); };
     QCOMPARE(captionsOf(menuOf("mnuFile")),
-             QStringList({"mnuremind=Reminders", "mnuabout=&About", "mnuFind=&Find...", "-", "mnuexit=E&xit"}));
+             QStringList({"mnuremind=Reminders", "mnuabout=&About", "mnuFind=&Find...",
+                          "mnuExport=&Export to CSV...", "-", "mnuexit=E&xit"}));
     QCOMPARE(captionsOf(menuOf("mnuGroups")), QStringList({"mnuAddGroup=&Add...", "mnuRemGroup=&Remove..."}));
     QCOMPARE(captionsOf(menuOf("mnuView")), QStringList({"mnuVCLG=&Vehicle List Grid"}));
     QCOMPARE(captionsOf(menuOf("mb553")), QStringList({"mnuCFG=C&onfiguration"}));

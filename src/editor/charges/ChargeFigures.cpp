@@ -85,6 +85,7 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
     } else {
         const double subtotal = *fee + f.storage;
         f.grandTotal = subtotal;
+        f.totalFormed = true;
         if (settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Tax")) !=
             QLatin1String("No")) {
             const auto taxRate = NumberText::readStored(

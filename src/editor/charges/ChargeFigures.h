@@ -21,6 +21,7 @@ struct ChargeFigures
     double tax = 0;        // the tax part of the grand total
     double grandTotal = 0; // tow fee + storage (+ tax); 0 when there is no usable tow fee
     bool feeReadable = false;
+    bool totalFormed = false; // a tow fee of 0 or more gave the grand total
     // Why a figure is 0 that the record would not make 0 by itself (a date that is no date,
     // a release before the tow, a tow fee that is no amount, a setting below zero); empty when
     // every figure is as the record and the settings give it. One sentence per reason.

@@ -1,10 +1,27 @@
 #include "MoneyFormat.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "NumberText.h"
 
 namespace tarnvale {
+
+namespace {
+
+// The value as its 15 significant digits read back (what printing it with 15 digits and
+// reading the text gives), without the detour through text formatting: an export rounds
+// three amounts per row.
+double roundedTo15Digits(double value)
+{
+    char text[32];
+    const auto printed = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+    double result = value;
+    std::from_chars(text, printed.ptr, result);
+    return result;
+}
+
+} // namespace
 
 QString MoneyFormat(double value, QStringView pattern)
 {
@@ -12,8 +29,9 @@ QString MoneyFormat(double value, QStringView pattern)
         return {};
     // Rounding works on the value's 15 significant digits, so that 2.675 (held as
     // 2.67499999...) rounds to 2.68 as it reads.
-    const double cents = QString::number(std::fabs(value) * 100.0, 'g', 15).toDouble();
-    QString digits = QString::number(std::floor(cents + 0.5), 'f', 0);
+    const double cents = roundedTo15Digits(std::fabs(value) * 100.0);
+    const double rounded = std::floor(cents + 0.5);
+    QString digits = rounded < 1e15 ? QString::number(qint64(rounded)) : QString::number(rounded, 'f', 0);
     while (digits.size() < 3)
         digits.prepend(u'0');
     QString whole = digits.left(digits.size() - 2);

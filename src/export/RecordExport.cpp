@@ -1,0 +1,246 @@
+#include "RecordExport.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <sqlite3.h>
+
+#include "ChargeFigures.h"
+#include "CsvWriter.h"
+#include "MoneyFormat.h"
+#include "SettingsFile.h"
+#include "TowRecord.h"
+
+namespace tarnvale {
+
+namespace {
+
+constexpr qsizetype kFlushBytes = 1 << 20;
+constexpr qint64 kProgressRows = 512;
+
+// Money as a spreadsheet reads it: MoneyFormat's rounding, with a zero before the point.
+QString moneyCell(double value)
+{
+    QString text = MoneyFormat(value, kMoneyPlain);
+    if (text.startsWith(u'.'))
+        text.prepend(u'0');
+    else if (text.startsWith(QLatin1String("-.")))
+        text.insert(1, u'0');
+    return text;
+}
+
+// Sets the text from UTF-8, reusing the string's memory when the bytes are ASCII (most are):
+// a scan sets 38 fields a row.
+void setText(QString &text, QByteArrayView utf8)
+{
+    const qsizetype n = utf8.size();
+    text.resize(n);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x80) {
+            text = QString::fromUtf8(utf8);
+            return;
+        }
+        out[i] = c;
+    }
+}
+
+// One read-only connection, closed on every way out.
+class Connection
+{
+public:
+    explicit Connection(const QString &path)
+    {
+        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db,
+                                       SQLITE_OPEN_READONLY, nullptr);
+        if (rc != SQLITE_OK) {
+            m_error = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
+            return;
+        }
+        // The file may come from anywhere: its schema gets no say in what runs.
+        sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+        sqlite3_db_config(m_db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+        sqlite3_busy_timeout(m_db, 5000);
+    }
+    ~Connection()
+    {
+        sqlite3_finalize(m_statement);
+        sqlite3_close(m_db);
+    }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    bool ok() const { return m_error.isEmpty(); }
+    const QString &error() const { return m_error; }
+    bool exec(const char *sql) { return check(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr)); }
+    // Prepares the one statement in use, binding the text when given.
+    sqlite3_stmt *prepare(const QByteArray &sql, const QString *text = nullptr)
+    {
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
+        if (!check(sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_statement, nullptr)))
+            return nullptr;
+        if (text) {
+            const QByteArray bytes = text->toUtf8();
+            if (!check(sqlite3_bind_text(m_statement, 1, bytes.constData(), int(bytes.size()),
+                                         SQLITE_TRANSIENT)))
+                return nullptr;
+        }
+        return m_statement;
+    }
+    bool check(int rc)
+    {
+        if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE)
+            return true;
+        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+        return false;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_statement = nullptr;
+    QString m_error;
+};
+
+RecordExport::Result failed(const QString &error)
+{
+    return {RecordExport::Outcome::Failed, 0, error};
+}
+
+} // namespace
+
+QStringList RecordExport::columnNames()
+{
+    QStringList names{QStringLiteral("id")};
+    for (int i = 0; i < kTowFieldCount; ++i)
+        names << TowRecord::fieldName(TowField(i));
+    names << QStringLiteral("Days in storage") << QStringLiteral("Storage charge")
+          << QStringLiteral("Tax") << QStringLiteral("Grand total")
+          << QStringLiteral("Figures note");
+    return names;
+}
+
+QStringList RecordExport::figureCells(const ChargeFigures &figures)
+{
+    return {QString::number(figures.days), moneyCell(figures.storage),
+            figures.totalFormed ? moneyCell(figures.tax) : QString(),
+            figures.totalFormed ? moneyCell(figures.grandTotal) : QString()};
+}
+
+RecordExport::Result RecordExport::write(const QString &databasePath,
+                                         const ExportSelection &selection,
+                                         const SettingsFile &settings, const QString &outPath,
+                                         const Options &options)
+{
+    const SettingsFile rules = SettingsFile::snapshot(settings.path());
+
+    // Renaming the export over the database or the settings would destroy them.
+    const QString target = QFileInfo(outPath).canonicalFilePath();
+    if (!target.isEmpty()
+        && (target == QFileInfo(databasePath).canonicalFilePath()
+            || target == QFileInfo(settings.path()).canonicalFilePath()))
+        return failed(QStringLiteral("cannot write %1: it is the program's own file").arg(outPath));
+    if (!QFileInfo(databasePath).isFile())
+        return failed(QStringLiteral("cannot open the database %1: no such file").arg(databasePath));
+    Connection db(databasePath);
+    if (!db.ok())
+        return failed(QStringLiteral("cannot open the database %1: %2").arg(databasePath, db.error()));
+
+    QByteArray columns = "id";
+    for (int i = 0; i < kTowFieldCount; ++i)
+        columns += ", " + TowRecord::fieldName(TowField(i)).toLatin1();
+    QByteArray where;
+    const bool byGroup = selection.kind == ExportSelection::Kind::Group;
+    if (byGroup)
+        where = " WHERE groupname = ?";
+    QList<qint64> ids;
+    if (selection.kind == ExportSelection::Kind::Records) {
+        ids = selection.ids;
+        std::sort(ids.begin(), ids.end());
+        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    }
+
+    // One read transaction: the count and the rows come from the same state of the file.
+    if (!db.exec("BEGIN"))
+        return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
+    qint64 total = qint64(ids.size());
+    if (selection.kind != ExportSelection::Kind::Records) {
+        sqlite3_stmt *count = db.prepare("SELECT count(*) FROM wrecker" + where,
+                                         byGroup ? &selection.group : nullptr);
+        if (!count || !db.check(sqlite3_step(count)))
+            return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
+        total = sqlite3_column_int64(count, 0);
+    }
+    sqlite3_stmt *rows = db.prepare("SELECT " + columns + " FROM wrecker" + where + " ORDER BY id",
+                                    byGroup ? &selection.group : nullptr);
+    if (!rows)
+        return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
+
+    QSaveFile file(outPath);
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(QStringLiteral("cannot write %1: %2").arg(outPath, file.errorString()));
+    const auto flush = [&file](CsvWriter &csv) {
+        const bool written = file.write(csv.bytes()) == csv.bytes().size();
+        csv.clear();
+        return written;
+    };
+
+    CsvWriter csv;
+    for (const QString &name : columnNames())
+        csv.add(name);
+    csv.endRow();
+
+    qint64 written = 0;
+    auto wanted = ids.cbegin();
+    TowRecord record;
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(rows)) == SQLITE_ROW) {
+        if (options.cancel && options.cancel->load(std::memory_order_relaxed)) {
+            file.cancelWriting();
+            return {Outcome::Cancelled, written, {}};
+        }
+        record.id = sqlite3_column_int64(rows, 0);
+        if (selection.kind == ExportSelection::Kind::Records) {
+            while (wanted != ids.cend() && *wanted < record.id)
+                ++wanted;
+            if (wanted == ids.cend())
+                break;
+            if (*wanted != record.id)
+                continue;
+        }
+        csv.add(QByteArrayView(QByteArray::number(record.id)), CsvWriter::Cell::Number);
+        for (int i = 0; i < kTowFieldCount; ++i) {
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(rows, i + 1));
+            const QByteArrayView bytes(text, text ? sqlite3_column_bytes(rows, i + 1) : 0);
+            csv.add(bytes);
+            setText(record.values[size_t(i)], bytes);
+        }
+        const ChargeFigures figures =
+            ChargeFigures::compute(record, rules, options.today, options.locale);
+        for (const QString &cell : figureCells(figures))
+            csv.add(cell, CsvWriter::Cell::Number);
+        csv.add(figures.note);
+        csv.endRow();
+        ++written;
+        if (csv.bytes().size() >= kFlushBytes && !flush(csv))
+            break;
+        if (options.progress && written % kProgressRows == 0)
+            options.progress(written, total);
+    }
+    if (step != SQLITE_ROW && step != SQLITE_DONE && !db.check(step)) {
+        file.cancelWriting();
+        return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
+    }
+    if (!flush(csv) || !file.commit()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return failed(QStringLiteral("cannot write %1: %2").arg(outPath, reason));
+    }
+    if (options.progress)
+        options.progress(written, written);
+    return {Outcome::Done, written, {}};
+}
+
+} // namespace tarnvale

@@ -1,0 +1,129 @@
+// The program as installed: `cmake --install` into a fresh prefix, then the installed program
+// started offscreen by an unprivileged user with a fresh home folder, whose bin folder it
+// cannot write. Its files must appear in that user's data folder.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "CsvRows.h"
+#include "TestFiles.h"
+
+using namespace tarnvale::test;
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+// Runs as the user nobody when the test runs as root (root can write anywhere), else as the
+// user running the test, whose bin folder is then made read-only.
+void runAsUnprivileged(QProcess &process)
+{
+    process.setChildProcessModifier([] {
+        if (::geteuid() == 0
+            && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            ::_exit(127);
+    });
+}
+
+bool waitForFile(const QString &path, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        if (QFileInfo(path).size() > 0)
+            return true;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+} // namespace
+
+class InstalledProgramTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void installedProgramKeepsItsFilesInTheUsersDataFolder();
+};
+
+void InstalledProgramTest::installedProgramKeepsItsFilesInTheUsersDataFolder()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QFile::setPermissions(root.path(), QFile::permissions(root.path()) | QFileDevice::ExeOther
+                                           | QFileDevice::ReadOther);
+    const QDir prefix(root.filePath("prefix"));
+    QProcess install;
+    install.start(QStringLiteral(CMAKE_COMMAND),
+                  {"--install", QStringLiteral(TARNVALE_BUILD_DIR), "--prefix", prefix.path()});
+    QVERIFY(install.waitForFinished(120000));
+    QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
+    for (const char *file : {"bin/tarnvale", "bin/tarnvale-pack", "bin/tarnvale-export",
+                             "share/applications/tarnvale.desktop",
+                             "share/icons/hicolor/scalable/apps/tarnvale.svg",
+                             "share/icons/hicolor/48x48/apps/tarnvale.png",
+                             "share/icons/hicolor/256x256/apps/tarnvale.png",
+                             "share/tarnvale/Reports/report.rtf", "share/tarnvale/quorvel.tip"})
+        QVERIFY2(QFileInfo::exists(prefix.filePath(file)), file);
+    QVERIFY(readFile(prefix.filePath("share/applications/tarnvale.desktop")).contains("\nExec=tarnvale\n"));
+
+    // A fresh home for the user who starts the program.
+    const QString home = root.filePath("home");
+    QVERIFY(QDir().mkpath(home));
+    const bool asRoot = ::geteuid() == 0;
+    const QString bin = prefix.filePath("bin");
+    if (asRoot)
+        QVERIFY(::chown(QFile::encodeName(home).constData(), kNobody, kNobody) == 0);
+    else
+        QVERIFY(::chmod(QFile::encodeName(bin).constData(), 0555) == 0);
+    const auto restore = qScopeGuard([&] { ::chmod(QFile::encodeName(bin).constData(), 0755); });
+
+    QProcessEnvironment env;
+    env.insert("HOME", home);
+    env.insert("PATH", "/usr/bin:/bin");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("LC_ALL", "C.UTF-8");
+    env.insert("XDG_RUNTIME_DIR", home);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    runAsUnprivileged(program);
+    program.start(prefix.filePath("bin/tarnvale"));
+    QVERIFY(program.waitForStarted());
+    const QDir data(QDir(home).filePath(".local/share/Tarnvale"));
+    bool created = waitForFile(data.filePath("data.dll"), 30000);
+    // The tables are made in one transaction: it has ended when its journal is gone.
+    for (int i = 0; i < 100 && QFileInfo::exists(data.filePath("data.dll-journal")); ++i)
+        QTest::qWait(100);
+    created = created && !QFileInfo::exists(data.filePath("data.dll-journal"));
+    program.kill();
+    program.waitForFinished();
+    QVERIFY2(created, program.readAllStandardError().constData());
+    QCOMPARE(readFile(data.filePath("Reports/report.rtf")),
+             readFile(prefix.filePath("share/tarnvale/Reports/report.rtf")));
+    QVERIFY(QFileInfo(data.filePath("quorvel.tip")).size() > 0);
+    if (asRoot) // the files are the unprivileged user's own
+        QCOMPARE(QFileInfo(data.filePath("data.dll")).ownerId(), kNobody);
+    QCOMPARE(QDir(bin).entryList(QDir::Files), (QStringList{"tarnvale", "tarnvale-export", "tarnvale-pack"}));
+
+    // The installed export tool finds the same folder and its (empty) database.
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    runAsUnprivileged(tool);
+    tool.start(prefix.filePath("bin/tarnvale-export"), {"--csv", QDir(home).filePath("all.csv")});
+    QVERIFY(tool.waitForFinished(30000));
+    QVERIFY2(tool.exitCode() == 0, tool.readAllStandardError().constData());
+    const QList<QStringList> rows = csvRows(readFile(QDir(home).filePath("all.csv")));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().first(), "id");
+}
+
+QTEST_GUILESS_MAIN(InstalledProgramTest)
+#include "InstalledProgram_test.moc"

@@ -1,0 +1,57 @@
+// Reads CSV text back into rows (RFC 4180), so that tests look at cells rather than bytes.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tarnvale::test {
+
+inline QList<QStringList> csvRows(const QByteArray &bytes)
+{
+    const QString text = QString::fromUtf8(bytes);
+    QList<QStringList> rows;
+    QStringList row;
+    QString cell;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"')
+                cell += text.at(++i);
+            else if (c == u'"')
+                quoted = false;
+            else
+                cell += c;
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            row << cell;
+            cell.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
+            row << cell;
+            rows << row;
+            row.clear();
+            cell.clear();
+            ++i;
+        } else {
+            cell += c;
+        }
+    }
+    if (!row.isEmpty() || !cell.isEmpty())
+        rows << (row << cell); // a last row without its line end
+    return rows;
+}
+
+// The cells of one column, by its header name, below the header.
+inline QStringList csvColumn(const QList<QStringList> &rows, const QString &name)
+{
+    QStringList cells;
+    const qsizetype column = rows.isEmpty() ? -1 : rows.first().indexOf(name);
+    for (qsizetype r = 1; r < rows.size() && column >= 0; ++r)
+        cells << rows.at(r).value(column);
+    return cells;
+}
+
+} // namespace tarnvale::test

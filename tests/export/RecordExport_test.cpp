@@ -1,0 +1,191 @@
+#include <QTest>
+
+#include <atomic>
+#include <sqlite3.h>
+
+#include "ChargeFigures.h"
+#include "CsvRows.h"
+#include "RecordExport.h"
+#include "StoreFixture.h"
+#include "TestFiles.h"
+
+using namespace tarnvale;
+using namespace tarnvale::test;
+
+namespace {
+
+const QLocale kUs(QLocale::English, QLocale::UnitedStates);
+
+// Three vehicles: released with a readable fee, unreleased, and one with no dates and a fee
+// below zero.
+struct ExportFixture : StoreFixture
+{
+    QString out = dir.file("month.csv");
+
+    ExportFixture()
+    {
+        settings.write("Fee", "Storage Fee", "10");
+        settings.write("Tow Fee", "Taxrate", "0.05");
+        store.open(dir.databasePath(), RecordStore::OpenMode::CreateIfMissing);
+        add("North", "=cmd|' /C calc'!A0", "1/1/2026", "1/11/2026", "100", "");
+        add("South", "Smith, \"Jo\"", "12/1/2026", "", "50.5", "keys\r\nin the car");
+        add("North", "-", "", "", "-5", "");
+        store.close();
+    }
+    void add(const QString &group, const QString &name, const QString &towed,
+             const QString &released, const QString &fee, const QString &notes)
+    {
+        TowRecord r = vehicleRecord(group);
+        r.set(TowField::custname, name);
+        r.set(TowField::toweddate, towed);
+        r.set(TowField::towedrelease, released);
+        r.set(TowField::towedfee, fee);
+        r.set(TowField::vehnotes, notes);
+        store.addTowRecord(r);
+    }
+    RecordExport::Result run(const ExportSelection &selection, RecordExport::Options options = {})
+    {
+        options.today = QDate(2026, 12, 6);
+        options.locale = kUs;
+        return RecordExport::write(dir.databasePath(), selection, settings, out, options);
+    }
+};
+
+} // namespace
+
+class RecordExportTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyFieldAndTheFigures();
+    void selection_data();
+    void selection();
+    void failureLeavesTheFileAlone_data();
+    void failureLeavesTheFileAlone();
+};
+
+void RecordExportTest::everyFieldAndTheFigures()
+{
+    ExportFixture f;
+    QList<qint64> progress;
+    RecordExport::Options options;
+    options.progress = [&](qint64 done, qint64 total) { progress << done << total; };
+    const RecordExport::Result result = f.run(ExportSelection::all(), options);
+    QCOMPARE(int(result.outcome), int(RecordExport::Outcome::Done));
+    QCOMPARE(result.rows, 3);
+    QCOMPARE(progress, (QList<qint64>{3, 3}));
+
+    const QList<QStringList> rows = csvRows(readFile(f.out));
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows.first(), RecordExport::columnNames());
+    QCOMPARE(rows.first().size(), 1 + kTowFieldCount + 5);
+    for (const QStringList &row : rows)
+        QCOMPARE(row.size(), rows.first().size());
+    QCOMPARE(csvColumn(rows, "id"), (QStringList{"1", "2", "3"}));
+    QCOMPARE(csvColumn(rows, "vehmodel"), (QStringList{"Taurus", "Taurus", "Taurus"}));
+    // Text a spreadsheet would run is shown as text; everything else comes back as stored.
+    QCOMPARE(csvColumn(rows, "custname"),
+             (QStringList{"'=cmd|' /C calc'!A0", "Smith, \"Jo\"", "'-"}));
+    QCOMPARE(csvColumn(rows, "vehnotes"), (QStringList{"", "keys\r\nin the car", ""}));
+    // 10 days at $10 on a $100 fee with 5 % tax; 5 days to "today" on $50.50 (tax 5.025 rounds
+    // up); no dates and a fee below zero: nothing to sum, and the note says why.
+    QCOMPARE(csvColumn(rows, "Days in storage"), (QStringList{"10", "5", "0"}));
+    QCOMPARE(csvColumn(rows, "Storage charge"), (QStringList{"100.00", "50.00", "0.00"}));
+    QCOMPARE(csvColumn(rows, "Tax"), (QStringList{"10.00", "5.03", ""}));
+    QCOMPARE(csvColumn(rows, "Grand total"), (QStringList{"210.00", "105.53", ""}));
+    QCOMPARE(csvColumn(rows, "Figures note"),
+             (QStringList{"", "", "No date towed: 0 days counted. Tow fee -5 is below zero: no total."}));
+}
+
+void RecordExportTest::selection_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QList<qint64>>("ids");
+    QTest::addColumn<QStringList>("exported");
+
+    using Kind = ExportSelection::Kind;
+    QTest::newRow("all") << int(Kind::All) << "" << QList<qint64>{} << QStringList{"1", "2", "3"};
+    QTest::newRow("group") << int(Kind::Group) << "North" << QList<qint64>{} << QStringList{"1", "3"};
+    QTest::newRow("group matched exactly") << int(Kind::Group) << "north" << QList<qint64>{}
+                                           << QStringList{};
+    QTest::newRow("records in table order, once each")
+        << int(Kind::Records) << "" << QList<qint64>{3, 99, 1, 3} << QStringList{"1", "3"};
+    QTest::newRow("no records") << int(Kind::Records) << "" << QList<qint64>{} << QStringList{};
+}
+
+void RecordExportTest::selection()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, group);
+    QFETCH(QList<qint64>, ids);
+    QFETCH(QStringList, exported);
+    ExportFixture f;
+    const RecordExport::Result result = f.run({ExportSelection::Kind(kind), group, ids});
+    QCOMPARE(int(result.outcome), int(RecordExport::Outcome::Done));
+    QCOMPARE(result.rows, exported.size());
+    const QList<QStringList> rows = csvRows(readFile(f.out));
+    QCOMPARE(rows.value(0), RecordExport::columnNames()); // the header even when empty
+    QCOMPARE(csvColumn(rows, "id"), exported);
+}
+
+void RecordExportTest::failureLeavesTheFileAlone_data()
+{
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("error");
+
+    const int failed = int(RecordExport::Outcome::Failed);
+    QTest::newRow("no database") << "missing" << failed << "no such file";
+    QTest::newRow("not a database") << "text" << failed << "not a database";
+    QTest::newRow("no table wrecker") << "foreign" << failed << "no such table: wrecker";
+    QTest::newRow("no such folder") << "folder" << failed << "cannot write";
+    QTest::newRow("over the database") << "database" << failed << "the program's own file";
+    QTest::newRow("over the settings") << "settings" << failed << "the program's own file";
+    QTest::newRow("cancelled") << "cancel" << int(RecordExport::Outcome::Cancelled) << "";
+}
+
+void RecordExportTest::failureLeavesTheFileAlone()
+{
+    QFETCH(QString, problem);
+    QFETCH(int, outcome);
+    QFETCH(QString, error);
+    ExportFixture f;
+    QString database = f.dir.databasePath();
+    writeFile(f.out, "old\r\n");
+    if (problem == "missing") {
+        database = f.dir.file("none.dll");
+    } else if (problem == "text") {
+        database = f.dir.file("notes.txt");
+        writeFile(database, QByteArray(4096, 'x'));
+    } else if (problem == "foreign") {
+        database = f.dir.file("other.db");
+        sqlite3 *db = nullptr;
+        sqlite3_open(database.toUtf8().constData(), &db);
+        sqlite3_exec(db, "CREATE TABLE cars (id INTEGER)", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    } else if (problem == "folder") {
+        f.out = f.dir.file("none/month.csv");
+    } else if (problem == "database") {
+        f.out = database;
+    } else if (problem == "settings") {
+        f.out = f.settings.path();
+    }
+    const QByteArray before = readFile(f.out);
+    std::atomic<bool> cancel{problem == "cancel"};
+    RecordExport::Options options;
+    options.cancel = &cancel;
+    options.locale = kUs;
+    const RecordExport::Result result =
+        RecordExport::write(database, ExportSelection::all(), f.settings, f.out, options);
+    QCOMPARE(int(result.outcome), outcome);
+    QVERIFY2(result.error.contains(error), qPrintable(result.error));
+    QCOMPARE(readFile(f.out), before);
+    QCOMPARE(QDir(f.dir.path()).entryList({"*.csv*"}, QDir::Files), QStringList{"month.csv"});
+    QVERIFY(f.store.open(f.dir.databasePath(), RecordStore::OpenMode::ExistingOnly));
+    QCOMPARE(f.store.towRecordCount(), 3);
+}
+
+QTEST_GUILESS_MAIN(RecordExportTest)
+#include "RecordExport_test.moc"
