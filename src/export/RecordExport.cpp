@@ -1,12 +1,13 @@
 #include "RecordExport.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <sqlite3.h>
 
 #include "ChargeFigures.h"
+#include "SafeOutput.h"
 #include "CsvWriter.h"
 #include "MoneyFormat.h"
 #include "SettingsFile.h"
@@ -178,11 +179,17 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
     if (!rows)
         return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
 
-    QSaveFile file(outPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return failed(QStringLiteral("cannot write %1: %2").arg(outPath, file.errorString()));
+    // A private temporary file beside OUT, renamed into place and the folder flushed; OUT
+    // stays as it was on every other way out.
+    SafeOutput file(QFile::encodeName(outPath).toStdString());
+    const auto writeFailure = [&file, &outPath] {
+        return QStringLiteral("cannot write %1: %2")
+            .arg(outPath, QString::fromStdString(file.errorText()));
+    };
+    if (!file.open())
+        return failed(writeFailure());
     const auto flush = [&file](CsvWriter &csv) {
-        const bool written = file.write(csv.bytes()) == csv.bytes().size();
+        const bool written = file.write(csv.bytes().constData(), size_t(csv.bytes().size()));
         csv.clear();
         return written;
     };
@@ -198,7 +205,7 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(rows)) == SQLITE_ROW) {
         if (options.cancel && options.cancel->load(std::memory_order_relaxed)) {
-            file.cancelWriting();
+            file.cancel();
             return {Outcome::Cancelled, written, {}};
         }
         record.id = sqlite3_column_int64(rows, 0);
@@ -230,13 +237,13 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
             options.progress(written, total);
     }
     if (step != SQLITE_ROW && step != SQLITE_DONE && !db.check(step)) {
-        file.cancelWriting();
+        file.cancel();
         return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
     }
     if (!flush(csv) || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return failed(QStringLiteral("cannot write %1: %2").arg(outPath, reason));
+        const QString reason = writeFailure();
+        file.cancel();
+        return failed(reason);
     }
     if (options.progress)
         options.progress(written, written);
