@@ -11,6 +11,7 @@
 #include "ReportDocument.h"
 #include "ReportFiller.h"
 #include "RtfReader.h"
+#include "SampleSheet.h"
 #include "TestFiles.h"
 
 using namespace tarnvale;
@@ -27,31 +28,6 @@ QString data(const QString &name)
     return QStringLiteral(TARNVALE_TEST_DATA_DIR "/") + name;
 }
 
-PrintSnapshot sample()
-{
-    PrintSnapshot s;
-    const QStringList values = {
-        "maria gonzález", "77 harbor rd", "portland", "me",     "04101", "7XK-221",
-        "2011",           "subaru",       "outback",  "green",  "wagon", "4S4BRBCC1B3312345",
-        "i-295 exit 7",   "lot b",        "265.00",   "125.00", "40.00", "30.00",
-        "20.00",          "15.00",        "25.00",    "5.00",   "5.00",  "88120",
-        "88131"};
-    for (int i = 0; i < 25; ++i)
-        s.txtprint[size_t(i)] = values[i];
-    s.dateTowed = QStringLiteral("2/1/2026");
-    s.dateReleased = QStringLiteral("2/5/2026");
-    s.storageDays = QStringLiteral("4");
-    s.storageRate = QStringLiteral("$35.00");
-    s.grandTotal = QStringLiteral("$437.40");
-    s.recordId = 1207;
-    s.phone = QStringLiteral("207-555-0142");
-    s.dailyRate = 35;
-    s.storageCharge = 140;
-    s.tax = 32.4;
-    s.total = 437.4;
-    s.hasRecord = true;
-    return s;
-}
 
 // Fills a template and checks the sheet as it would print; `extra` are further texts the
 // sheet shows.
@@ -60,8 +36,8 @@ void checkFilledSheet(const QByteArray &templateBytes, const QStringList &extra 
     const ReportFiller::Company company{QStringLiteral("Bay Tow"), QStringLiteral("9 Pier St"),
                                         QStringLiteral("Portland"), QStringLiteral("ME"),
                                         QStringLiteral("04102")};
-    const QString filled = ReportFiller::fill(QString::fromLatin1(templateBytes), sample(), company,
-                                              QDate(2026, 2, 9));
+    const QString filled = ReportFiller::fill(QString::fromLatin1(templateBytes),
+                                              test::sampleSheet(), company, QDate(2026, 2, 9));
     ReportDocument report;
     QVERIFY(report.setRtf(filled.toLatin1()));
     const QString text = report.document().toPlainText();
@@ -185,7 +161,7 @@ class ReportResourcesTest : public QObject
                                             QStringLiteral("04102")};
         const QByteArray filled =
             ReportFiller::fill(QString::fromLatin1(test::readFile(data("templates/" + file))),
-                               sample(), company, QDate(2026, 2, 9))
+                               test::sampleSheet(), company, QDate(2026, 2, 9))
                 .toLatin1();
         QTextDocument doc;
         const RtfReader::Result result = RtfReader::read(filled, doc, 96);

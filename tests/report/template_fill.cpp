@@ -9,6 +9,7 @@
 
 #include "ReportDocument.h"
 #include "ReportFiller.h"
+#include "SampleSheet.h"
 
 using namespace tarnvale;
 
@@ -26,21 +27,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot read %s\n", argv[1]);
         return 1;
     }
-    PrintSnapshot s;
-    const QStringList values = {
-        "maria gonzález", "77 harbor rd", "portland", "me",     "04101", "7XK-221",
-        "2011",           "subaru",       "outback",  "green",  "wagon", "4S4BRBCC1B3312345",
-        "i-295 exit 7",   "lot b",        "265.00",   "125.00", "40.00", "30.00",
-        "20.00",          "15.00",        "25.00",    "5.00",   "5.00",  "88120",
-        "88131"};
-    for (int i = 0; i < 25; ++i)
-        s.txtprint[size_t(i)] = values[i];
-    s.dateTowed = QStringLiteral("2/1/2026");
-    s.dateReleased = QStringLiteral("2/5/2026");
-    s.storageDays = QStringLiteral("4");
-    s.storageRate = QStringLiteral("$35.00");
-    s.grandTotal = QStringLiteral("$437.40");
-    s.hasRecord = true;
+    const PrintSnapshot s = test::sampleSheet();
     const ReportFiller::Company company{QStringLiteral("Bay Tow & Storage"), QStringLiteral("9 Pier St"),
                                         QStringLiteral("Portland"), QStringLiteral("ME"),
                                         QStringLiteral("04102")};
