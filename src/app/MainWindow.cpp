@@ -57,7 +57,6 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
 
     m_browser = new ContactsWindow(m_context.database, m_context.settings, this);
     setCentralWidget(m_browser);
-    m_context.database.setRefresh([this] { m_browser->RefContactList(); });
 
     m_print = std::make_unique<PrintCommand>(m_context.settings, m_context.folder,
                                              m_context.dialogs, this);
@@ -71,10 +70,7 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     resize(1100, 750);
 }
 
-MainWindow::~MainWindow()
-{
-    m_context.database.setRefresh({});
-}
+MainWindow::~MainWindow() = default;
 
 QAction *MainWindow::addCommand(QMenu *menu, const char *controlName, const QString &caption)
 {
@@ -394,11 +390,7 @@ void MainWindow::openBackup()
 {
     if (raiseExisting(m_backup))
         return;
-    auto *backup = new BackupWindow(
-        m_context.store, m_context.settings, m_context.dialogs,
-        [this] { m_context.database.CloseDatabaseFile(); },
-        [this](const QString &path) { return m_context.database.reopen(path); },
-        [this] { m_browser->RefContactList(); }, this);
+    auto *backup = new BackupWindow(m_context.store, m_context.settings, m_context.dialogs, this);
     backup->setAttribute(Qt::WA_DeleteOnClose);
     m_backup = backup;
     backup->show();

@@ -26,12 +26,8 @@
 namespace tarnvale {
 
 BackupWindow::BackupWindow(RecordStore &store, const SettingsFile &settings, Dialogs &dialogs,
-                           std::function<void()> closeStore,
-                           std::function<bool(const QString &path)> reopenStore,
-                           std::function<void()> refresh, QWidget *parent)
-    : QDialog(parent), m_store(store), m_settings(settings), m_dialogs(dialogs),
-      m_closeStore(std::move(closeStore)), m_reopenStore(std::move(reopenStore)),
-      m_refresh(std::move(refresh))
+                           QWidget *parent)
+    : QDialog(parent), m_store(store), m_settings(settings), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmBackup"));
     setWindowTitle(QStringLiteral("Backup Database"));
@@ -252,20 +248,19 @@ void BackupWindow::onUnpacked(const RestoreCheck &check)
     // The file that was in use when the restore began, whatever the settings name now.
     const QString databasePath = m_restoreTarget;
     const RestoreResult result = DatabaseRestore::replace(
-        check.unpackedPath, databasePath, m_closeStore,
-        [this, databasePath] { return m_reopenStore(databasePath); });
+        check.unpackedPath, databasePath, [this] { m_store.close(); },
+        [this, databasePath] {
+            return m_store.open(databasePath, RecordStore::OpenMode::ExistingOnly)
+                   && !m_store.isReadOnly();
+        });
     if (!result.ok) {
         QFile::remove(check.unpackedPath);
-        if (m_refresh)
-            m_refresh();
         m_dialogs.notify(title(),
                          QStringLiteral("The database cannot be restored from ") + m_restoreSource
                              + crlf + result.error + crlf + unchanged,
                          MessageIcon::Exclamation);
         return;
     }
-    if (m_refresh)
-        m_refresh();
     m_dialogs.notify(title(),
                      QStringLiteral("Your database has been restored.") + crlf
                          + QStringLiteral("The previous database was kept as ") + result.keptPath,

@@ -4,7 +4,6 @@
 
 #include <QDialog>
 
-#include <functional>
 
 class QComboBox;
 class QLabel;
@@ -27,13 +26,10 @@ class BackupWindow : public QDialog
     Q_OBJECT
 
 public:
-    // closeStore releases the database before a restore puts another file in its place;
-    // reopenStore opens the given file, the one the restore replaced, for writing (false on
-    // failure); refresh rebuilds the group tree afterwards.
+    // A restore closes the store, puts the backup's file in place of the one in use and opens
+    // that file again; the store announces the change to every view.
     BackupWindow(RecordStore &store, const SettingsFile &settings, Dialogs &dialogs,
-                 std::function<void()> closeStore,
-                 std::function<bool(const QString &path)> reopenStore,
-                 std::function<void()> refresh, QWidget *parent = nullptr);
+                 QWidget *parent = nullptr);
     ~BackupWindow() override;
 
     // True while a backup or an unpack runs: the window cannot be closed then.
@@ -60,9 +56,6 @@ private:
     RecordStore &m_store;
     const SettingsFile &m_settings;
     Dialogs &m_dialogs;
-    std::function<void()> m_closeStore;
-    std::function<bool(const QString &path)> m_reopenStore;
-    std::function<void()> m_refresh;
 
     DatabaseBackup *m_backup = nullptr;
     DatabaseRestore *m_restore = nullptr;

@@ -24,6 +24,7 @@
 #include "Dialogs.h"
 #include "GroupTreeModel.h"
 #include "ModDatabase.h"
+#include "RecordStore.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
@@ -73,6 +74,9 @@ ContactsWindow::ContactsWindow(ModDatabase &database, const SettingsFile &settin
 
     m_model = new GroupTreeModel(this);
     m_model->setImages(treeImages(style()));
+    // Every change to records or groups, by any window, reaches the tree by this one path.
+    connect(&m_database.store(), &RecordStore::changed, this,
+            [this](const StoreChange &) { RefContactList(); });
 
     m_tree = new QTreeView(this);
     m_tree->setObjectName(QStringLiteral("lstGroups"));

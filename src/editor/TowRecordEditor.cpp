@@ -201,7 +201,6 @@ TowRecordEditor::Outcome TowRecordEditor::add(TowRecord &record, const QString &
         return Outcome::Failed;
     }
     record.id = *id;
-    m_database.refresh();
     return Outcome::Saved;
 }
 
@@ -221,7 +220,6 @@ TowRecordEditor::Outcome TowRecordEditor::apply(TowRecord &record, const QString
         m_database.ReportUnknownError(store.lastError());
         return Outcome::Failed;
     }
-    m_database.refresh();
     return Outcome::Saved;
 }
 

@@ -565,7 +565,6 @@ bool TowRecordForm::save()
         return false;
     }
     m_edtId = QString::number(r.id);
-    Q_EMIT saved(r.id);
     return true;
 }
 

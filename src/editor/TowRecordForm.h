@@ -73,10 +73,6 @@ class TowRecordForm : public QWidget
     void widen();
     void narrow();
 
-  Q_SIGNALS:
-    // After a record was written (the tree has been rebuilt); the id of the record.
-    void saved(qint64 id);
-
   protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;

@@ -96,7 +96,6 @@ void GroupDialog::fillList()
             m_groups->addItem(group.name);
     }
     m_groups->setCurrentIndex(m_groups->count() > 0 ? 0 : -1);
-    m_database.refresh();
 }
 
 void GroupDialog::buttonClick(int number)

@@ -17,12 +17,6 @@ ModDatabase::ModDatabase(RecordStore &store, const SettingsFile &settings,
 {
 }
 
-void ModDatabase::refresh()
-{
-    if (m_refresh)
-        m_refresh();
-}
-
 QString ModDatabase::databasePath() const
 {
     const QString configured = m_settings.read(QStringLiteral("Database"), QStringLiteral("Path"));
@@ -57,11 +51,6 @@ bool ModDatabase::OpenDatabaseFile()
     return false;
 }
 
-bool ModDatabase::reopen(const QString &path)
-{
-    return m_store.open(path, RecordStore::OpenMode::ExistingOnly) && !m_store.isReadOnly();
-}
-
 void ModDatabase::CloseDatabaseFile()
 {
     m_store.close();
@@ -82,11 +71,8 @@ void ModDatabase::RemoveVehicle(const QString &idText)
                          + u' ' + record->value(TowField::vehmodel);
     if (m_dialogs.ask(m_settings.companyName(), text, MessageIcon::Exclamation) == Answer::No)
         return;
-    if (!m_store.removeTowRecord(record->id)) {
+    if (!m_store.removeTowRecord(record->id))
         ReportUnknownError(m_store.lastError());
-        return;
-    }
-    refresh();
 }
 
 int ModDatabase::AddGroup(const QString &name)
@@ -95,7 +81,6 @@ int ModDatabase::AddGroup(const QString &name)
         ReportDatabaseError(m_store.lastError(), name);
         return -1;
     }
-    refresh();
     return 1;
 }
 
@@ -127,7 +112,6 @@ std::optional<int> ModDatabase::RemoveGroup(const QString &name)
                          MessageIcon::Critical);
         return std::nullopt;
     }
-    refresh();
     return result == RecordStore::RemoveGroupResult::Removed ? 1 : -1;
 }
 

@@ -6,7 +6,6 @@
 
 #include <QString>
 
-#include <functional>
 #include <optional>
 
 namespace tarnvale {
@@ -21,9 +20,6 @@ public:
     ModDatabase(RecordStore &store, const SettingsFile &settings, const ProgramFolder &folder,
                 Dialogs &dialogs);
 
-    // Called after every change to groups or tow records (the browser's RefContactList).
-    void setRefresh(std::function<void()> refresh) { m_refresh = std::move(refresh); }
-
     // The database file in use: Database/Path, or data.dll in the program's folder.
     QString databasePath() const;
     // Opens the store. The default file is created when missing, a configured path never is.
@@ -31,16 +27,13 @@ public:
     // database that holds objects this program does not create is opened read-only, and the
     // user is told so.
     bool OpenDatabaseFile();
-    // Opens exactly this existing file again (after a restore put another file under its
-    // name), without messages: the caller reports. False unless it is open for writing.
-    bool reopen(const QString &path);
     void CloseDatabaseFile();
 
     std::optional<TowRecord> FindVehicleById(const QString &idText);
-    // Asks, then deletes the record and refreshes. An id that no record has does nothing.
+    // Asks, then deletes the record. An id that no record has does nothing.
     void RemoveVehicle(const QString &idText);
 
-    // 1 added (and refreshed), -1 failed (and reported).
+    // 1 added, -1 failed (and reported).
     int AddGroup(const QString &name);
     // Nothing when the name is blank, the user declines or the store fails (reported);
     // 1 when the group row was removed, -1 when no group row had that name.
@@ -55,16 +48,12 @@ public:
 
     RecordStore &store() { return m_store; }
     Dialogs &dialogs() { return m_dialogs; }
-    // Rebuilds the tree (RefContactList), when a refresh is set.
-    void refresh();
 
 private:
-
     RecordStore &m_store;
     const SettingsFile &m_settings;
     const ProgramFolder &m_folder;
     Dialogs &m_dialogs;
-    std::function<void()> m_refresh;
 };
 
 } // namespace tarnvale

@@ -47,7 +47,7 @@ RecordStore::RecordStore() : m_connection(nextConnectionName()) {}
 
 RecordStore::~RecordStore()
 {
-    close();
+    closeConnection();
 }
 
 QSqlDatabase RecordStore::database() const
@@ -62,6 +62,14 @@ bool RecordStore::isOpen() const
 
 void RecordStore::close()
 {
+    const bool wasOpen = isOpen();
+    closeConnection();
+    if (wasOpen)
+        announce(StoreChange::everything());
+}
+
+void RecordStore::closeConnection()
+{
     if (!QSqlDatabase::contains(m_connection))
         return;
     {
@@ -69,6 +77,12 @@ void RecordStore::close()
         db.close();
     }
     QSqlDatabase::removeDatabase(m_connection);
+}
+
+void RecordStore::announce(const StoreChange &change)
+{
+    if (!change.isEmpty())
+        Q_EMIT changed(change);
 }
 
 bool RecordStore::fail(int number, const QString &description)
@@ -105,7 +119,7 @@ bool RecordStore::exec(QSqlQuery &query, const QString &doing)
     return fail(query, doing);
 }
 
-bool RecordStore::connect(bool readOnly)
+bool RecordStore::openConnection(bool readOnly)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(m_path);
@@ -115,7 +129,7 @@ bool RecordStore::connect(bool readOnly)
     if (!db.open()) {
         const QString text = db.lastError().text();
         db = QSqlDatabase();
-        close();
+        closeConnection();
         return fail(3051,
                     text.isEmpty() ? QStringLiteral("The database could not be opened.") : text);
     }
@@ -124,7 +138,7 @@ bool RecordStore::connect(bool readOnly)
     const auto use = readOnly ? SchemaCheck::Use::Inspecting : SchemaCheck::Use::Writing;
     if (!SchemaCheck::harden(db, use, &reason)) {
         db = QSqlDatabase();
-        close();
+        closeConnection();
         return fail(3051, reason);
     }
     if (readOnly) {
@@ -136,7 +150,15 @@ bool RecordStore::connect(bool readOnly)
 
 bool RecordStore::open(const QString &path, OpenMode mode)
 {
-    close();
+    // Whatever the outcome, the records in view are no longer those of this store.
+    const bool opened = openFile(path, mode);
+    announce(StoreChange::everything());
+    return opened;
+}
+
+bool RecordStore::openFile(const QString &path, OpenMode mode)
+{
+    closeConnection();
     m_error = {};
     m_readOnlyReason.clear();
     m_path = path;
@@ -153,7 +175,7 @@ bool RecordStore::open(const QString &path, OpenMode mode)
                                          "was not copied whole. Restore a backup, or remove the "
                                          "file to start a new database."));
 
-    if (!connect(false))
+    if (!openConnection(false))
         return false;
     std::optional<QStringList> foreign = QStringList();
     {
@@ -183,7 +205,7 @@ bool RecordStore::open(const QString &path, OpenMode mode)
         }
         if (!ok) {
             db = QSqlDatabase();
-            close();
+            closeConnection();
             // A file made by this call and left without its tables would be refused as empty
             // at the next start: it goes again, and the next start makes it afresh.
             if (!existed)
@@ -193,8 +215,8 @@ bool RecordStore::open(const QString &path, OpenMode mode)
     }
     // Read-only: the records can still be seen and printed, and nothing in the file can
     // change them.
-    close();
-    if (!connect(true))
+    closeConnection();
+    if (!openConnection(true))
         return false;
     m_readOnlyReason = SchemaCheck::describe(*foreign);
     return true;
@@ -269,6 +291,9 @@ std::optional<qint64> RecordStore::addGroup(const QString &name)
     query.addBindValue(name);
     if (!exec(query, QStringLiteral("adding a group")))
         return std::nullopt;
+    StoreChange change;
+    change.addedGroups.append(name);
+    announce(change);
     return query.lastInsertId().toLongLong();
 }
 
@@ -309,6 +334,18 @@ RecordStore::RemoveGroupResult RecordStore::removeGroupWithVehicles(const QStrin
     if (!exec(groups, QStringLiteral("removing a group")))
         return RemoveGroupResult::Failed;
     const bool hadGroup = groups.numRowsAffected() > 0;
+    StoreChange change;
+    if (hadGroup)
+        change.removedGroups.append(name);
+    QSqlQuery ids(db);
+    ids.setForwardOnly(true);
+    ids.prepare(QStringLiteral("SELECT id FROM wrecker WHERE groupname = ? ORDER BY id"));
+    ids.addBindValue(name);
+    if (!exec(ids, QStringLiteral("reading the vehicles of a group")))
+        return RemoveGroupResult::Failed;
+    while (ids.next())
+        change.removedRecords.append(ids.value(0).toLongLong());
+    ids = QSqlQuery();
     QSqlQuery vehicles(db);
     vehicles.prepare(QStringLiteral("DELETE FROM wrecker WHERE groupname = ?"));
     vehicles.addBindValue(name);
@@ -318,6 +355,7 @@ RecordStore::RemoveGroupResult RecordStore::removeGroupWithVehicles(const QStrin
         fail(1, db.lastError().databaseText());
         return RemoveGroupResult::Failed;
     }
+    announce(change);
     return hadGroup ? RemoveGroupResult::Removed : RemoveGroupResult::NoGroupRow;
 }
 
@@ -449,7 +487,11 @@ std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record)
         query.addBindValue(value.isNull() ? QString(u""_qs) : value);
     if (!exec(query, QStringLiteral("adding a tow record")))
         return std::nullopt;
-    return query.lastInsertId().toLongLong();
+    const qint64 id = query.lastInsertId().toLongLong();
+    StoreChange change;
+    change.addedRecords.append(id);
+    announce(change);
+    return id;
 }
 
 bool RecordStore::updateTowRecord(const TowRecord &record)
@@ -467,6 +509,9 @@ bool RecordStore::updateTowRecord(const TowRecord &record)
         return false;
     if (query.numRowsAffected() == 0)
         return fail(DbError::kNoCurrentRow, QStringLiteral("No current record."));
+    StoreChange change;
+    change.changedRecords.append(record.id);
+    announce(change);
     return true;
 }
 
@@ -475,7 +520,14 @@ bool RecordStore::removeTowRecord(qint64 id)
     QSqlQuery query(database());
     query.prepare(QStringLiteral("DELETE FROM wrecker WHERE id = ?"));
     query.addBindValue(id);
-    return exec(query, QStringLiteral("removing a tow record"));
+    if (!exec(query, QStringLiteral("removing a tow record")))
+        return false;
+    if (query.numRowsAffected() > 0) {
+        StoreChange change;
+        change.removedRecords.append(id);
+        announce(change);
+    }
+    return true;
 }
 
 qint64 RecordStore::towRecordCount()

@@ -4,12 +4,18 @@
 // Table order is ascending id. A failing operation returns false / nullopt and leaves its
 // number and description in lastError(); error 3022 means a group name is taken, 3021 that
 // the row to change does not exist.
+//
+// Every change that succeeds is announced once, by changed(), after it is committed: the one
+// path by which views learn that records or groups were added, changed or removed. The signal
+// is emitted synchronously, so a view connected directly is up to date when the call returns.
 #pragma once
 
 #include "DbError.h"
+#include "StoreChange.h"
 #include "TowRecord.h"
 
 #include <QList>
+#include <QObject>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -20,13 +26,15 @@ class QSqlQuery;
 
 namespace tarnvale {
 
-class RecordStore
+class RecordStore : public QObject
 {
+    Q_OBJECT
+
 public:
     enum class OpenMode { ExistingOnly, CreateIfMissing };
 
     RecordStore();
-    ~RecordStore();
+    ~RecordStore() override;
     RecordStore(const RecordStore &) = delete;
     RecordStore &operator=(const RecordStore &) = delete;
 
@@ -77,12 +85,18 @@ public:
     // SQLite's own online backup of the open database into a new file.
     bool backupTo(const QString &destinationPath);
 
+Q_SIGNALS:
+    void changed(const tarnvale::StoreChange &change);
+
 private:
+    void announce(const StoreChange &change);
     bool fail(const QSqlQuery &query, const QString &doing);
     bool fail(int number, const QString &description);
     bool failNotOpen();
     bool exec(QSqlQuery &query, const QString &doing);
-    bool connect(bool readOnly);
+    bool openConnection(bool readOnly);
+    bool openFile(const QString &path, OpenMode mode);
+    void closeConnection();
     bool createSchema();
     bool checkTables();
     bool migrate();

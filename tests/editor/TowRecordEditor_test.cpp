@@ -264,6 +264,7 @@ class TowRecordEditorTest : public QObject
         TowRecord r = *f.store.towRecord(id);
         r.set(TowField::vehmake, "Ford");
         r.set(TowField::toweddate, "");
+        f.refreshes = 0;
         QCOMPARE(f.editor.apply(r, "Police"), TowRecordEditor::Outcome::Saved);
         TowRecord back = *f.store.towRecord(id);
         QCOMPARE(back.value(TowField::vehmake), QString("Ford"));
@@ -321,6 +322,7 @@ class TowRecordEditorTest : public QObject
         const qint64 other = f.addRecord("2005");
         TowRecord r = *f.store.towRecord(id);
         QVERIFY(f.store.removeTowRecord(id));
+        f.refreshes = 0;
         QCOMPARE(f.editor.apply(r, "<None>"), TowRecordEditor::Outcome::Failed);
         QCOMPARE(f.dialogs.count(), 1);
         QCOMPARE(f.dialogs.last().title, QString("Database Error!"));

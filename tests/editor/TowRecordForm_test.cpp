@@ -368,7 +368,7 @@ class TowRecordFormTest : public QObject
         Fixture f;
         QVERIFY(f.store.addGroup("Police"));
         auto form = f.open();
-        QSignalSpy saved(form.data(), &TowRecordForm::saved);
+        f.refreshes = 0;
         for (int i = 0; i < kTowFieldCount; ++i) {
             const QString control = kControlOfField.at(i);
             if (control != "Text1" && control != "Text14" && control != "lstGroups" &&
@@ -387,12 +387,10 @@ class TowRecordFormTest : public QObject
         form->toolbarClick(3);
         flushDeletes();
         QVERIFY(!form);
-        QCOMPARE(saved.count(), 1);
         QCOMPARE(f.refreshes, 1);
         const auto records = f.store.towRecords();
         QCOMPARE(records->size(), 1);
         const TowRecord &r = records->first();
-        QCOMPARE(saved.first().first().toLongLong(), r.id);
         QCOMPARE(r.value(TowField::custname), QString(" v0 "));
         QCOMPARE(r.value(TowField::vehnotes), QString(" v13 "));
         QCOMPARE(r.value(TowField::Hookup), QString(" v29 "));

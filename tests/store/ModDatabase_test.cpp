@@ -131,6 +131,7 @@ void ModDatabaseTest::removeVehicleAsksFirst()
     Fixture f;
     QVERIFY(f.open());
     const qint64 id = f.addVehicle("Lot A");
+    f.refreshes = 0;
     f.dialogs.queueAnswer(Answer::No);
     f.db.RemoveVehicle(QString::number(id));
     QCOMPARE(f.dialogs.count(), 1);
@@ -228,6 +229,7 @@ void ModDatabaseTest::removeGroupBlankNameDoesNothing()
     Fixture f;
     QVERIFY(f.open());
     f.addVehicle("  ");
+    f.refreshes = 0;
     QCOMPARE(f.db.RemoveGroup("  "), std::nullopt);
     QCOMPARE(f.db.RemoveGroup(""), std::nullopt);
     QCOMPARE(f.store.towRecordCount(), 1);

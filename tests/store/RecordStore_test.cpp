@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "RecordStore.h"
+#include "StoreChange.h"
 #include "TestFolder.h"
 #include "TestFiles.h"
 
@@ -76,6 +77,7 @@ private Q_SLOTS:
     void removeGroupIsAllOrNothing();
     void removeGroupCountsAndDeletesExactName();
     void backupIsAReadableCopy();
+    void everyChangeIsAnnouncedOnce();
 };
 
 void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
@@ -425,6 +427,68 @@ void RecordStoreTest::backupIsAReadableCopy()
     QCOMPARE(*other.towRecords(), *store.towRecords());
     QCOMPARE(*other.groups(), *store.groups());
     QVERIFY(!store.backupTo(copy)); // never overwrites an existing file
+}
+
+// Each successful change is announced once, after it is done, naming exactly what it touched;
+// a failed or empty change announces nothing.
+void RecordStoreTest::everyChangeIsAnnouncedOnce()
+{
+    test::TestFolder folder;
+    RecordStore store;
+    QList<StoreChange> heard;
+    QObject::connect(&store, &RecordStore::changed, [&](const StoreChange &change) {
+        heard << change;
+        // Announced after the change: the store already reads the new state.
+        if (!change.addedRecords.isEmpty())
+            QVERIFY(store.towRecord(change.addedRecords.first()));
+    });
+    auto take = [&heard] {
+        const QList<StoreChange> taken = heard;
+        heard.clear();
+        return taken;
+    };
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    QCOMPARE(take(), QList<StoreChange>{StoreChange::everything()});
+
+    QVERIFY(store.addGroup("Lot A"));
+    StoreChange group;
+    group.addedGroups = QStringList{"Lot A"};
+    QCOMPARE(take(), QList<StoreChange>{group});
+    QVERIFY(!store.addGroup("Lot A"));
+    QVERIFY(take().isEmpty());
+
+    const qint64 a = *store.addTowRecord(sampleRecord("Lot A"));
+    const qint64 b = *store.addTowRecord(sampleRecord("Lot A"));
+    const qint64 c = *store.addTowRecord(sampleRecord("Other"));
+    QCOMPARE(take().size(), 3);
+
+    TowRecord changed = *store.towRecord(c);
+    changed.set(TowField::vehmake, "Dodge");
+    QVERIFY(store.updateTowRecord(changed));
+    StoreChange update;
+    update.changedRecords = {c};
+    QCOMPARE(take(), QList<StoreChange>{update});
+    changed.id = 999;
+    QVERIFY(!store.updateTowRecord(changed));
+    QVERIFY(take().isEmpty());
+
+    QVERIFY(store.removeTowRecord(999)); // no such row: nothing happened
+    QVERIFY(take().isEmpty());
+    QVERIFY(store.removeTowRecord(c));
+    StoreChange removal;
+    removal.removedRecords = {c};
+    QCOMPARE(take(), QList<StoreChange>{removal});
+
+    QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
+    StoreChange groupRemoval;
+    groupRemoval.removedGroups = QStringList{"Lot A"};
+    groupRemoval.removedRecords = {a, b};
+    QCOMPARE(take(), QList<StoreChange>{groupRemoval});
+
+    store.close();
+    QCOMPARE(take(), QList<StoreChange>{StoreChange::everything()});
+    store.close();
+    QVERIFY(take().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(RecordStoreTest)

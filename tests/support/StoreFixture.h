@@ -1,5 +1,6 @@
 // A program folder with its settings and a scripted user; with a store and the database
-// routines that talk to that user, counting the refreshes the routines ask for.
+// routines that talk to that user, counting the store's announced changes to records and
+// groups (opening a database is not counted).
 #pragma once
 
 #include "FolderFixture.h"
@@ -15,7 +16,11 @@ struct StoreFixture : FolderFixture
     ModDatabase db{store, settings, folder, dialogs};
     int refreshes = 0;
 
-    StoreFixture() { db.setRefresh([this] { ++refreshes; }); }
+    StoreFixture()
+    {
+        QObject::connect(&store, &RecordStore::changed,
+                         [this](const StoreChange &change) { refreshes += change.reset ? 0 : 1; });
+    }
 };
 
 // A vehicle record with the fields the tree and the messages show.
