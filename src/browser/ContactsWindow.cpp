@@ -75,8 +75,9 @@ ContactsWindow::ContactsWindow(ModDatabase &database, const SettingsFile &settin
     m_model = new GroupTreeModel(this);
     m_model->setImages(treeImages(style()));
     // Every change to records or groups, by any window, reaches the tree by this one path.
-    connect(&m_database.store(), &RecordStore::changed, this,
-            [this](const StoreChange &) { RefContactList(); });
+    connect(&m_database.store(), &RecordStore::changed, this, &ContactsWindow::storeChanged);
+    connect(m_model, &GroupTreeModel::fetchFailed, this,
+            [this](const DbError &error) { m_database.ReportUnknownError(error); });
 
     m_tree = new QTreeView(this);
     m_tree->setObjectName(QStringLiteral("lstGroups"));
@@ -219,7 +220,9 @@ void ContactsWindow::RefContactList()
     m_rebuilding = true;
     const bool expanded =
         m_settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")) == u"Yes";
-    const DbError error = m_model->rebuild(m_database.store(), expanded);
+    // The groups and the count at once; a group's vehicles when it is first expanded.
+    const DbError error =
+        m_model->rebuild(m_database.store(), expanded, GroupTreeModel::Loading::Lazy);
     applyExpansion();
     for (auto it = m_userExpansion.constBegin(); it != m_userExpansion.constEnd(); ++it) {
         const QModelIndex node = indexOfIdentity(it.key());
@@ -232,6 +235,39 @@ void ContactsWindow::RefContactList()
         m_database.ReportUnknownError(error);
         return;
     }
+    m_countText->setText(QString::number(m_model->recordCount()));
+    m_count->setText(m_countText->text());
+}
+
+void ContactsWindow::storeChanged(const StoreChange &change)
+{
+    if (change.reset || !m_database.store().isOpen()) {
+        RefContactList();
+        return;
+    }
+    // Only the touched nodes change; the view keeps every other node's expansion, and a new
+    // group opens as a rebuild would open it.
+    m_rebuilding = true;
+    const DbError error = m_model->apply(change);
+    const QModelIndex root = m_model->rootIndex();
+    for (const QString &name : change.addedGroups) {
+        for (int row = 0; row < m_model->rowCount(root); ++row) {
+            const QModelIndex group = m_model->index(row, 0, root);
+            if (group.data().toString() != name)
+                continue;
+            const auto chosen = m_userExpansion.constFind(nodeIdentity(group));
+            m_tree->setExpanded(group, chosen != m_userExpansion.constEnd()
+                                           ? chosen.value()
+                                           : group.data(GroupTreeModel::ExpandedRole).toBool());
+        }
+    }
+    m_rebuilding = false;
+    if (error.isError()) {
+        m_database.ReportUnknownError(error);
+        RefContactList(); // the tree may lag behind the tables: read it afresh
+        return;
+    }
+    reselect();
     m_countText->setText(QString::number(m_model->recordCount()));
     m_count->setText(m_countText->text());
 }

@@ -3,16 +3,17 @@
 #include <QColor>
 #include <QDateTime>
 #include <QFont>
-#include <QHash>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <algorithm>
 
 #include "RecordStore.h"
+#include "StoreChange.h"
 
 namespace tarnvale {
 
-GroupTreeModel::GroupTreeModel(QObject *parent) : QAbstractItemModel(parent) {}
+GroupTreeModel::GroupTreeModel(QObject *parent) : QAbstractItemModel(parent), m_parents(1) {}
 
 QString GroupTreeModel::randomKeyNumber()
 {
@@ -26,16 +27,22 @@ void GroupTreeModel::clear()
 {
     beginResetModel();
     resetNodes();
+    m_store = nullptr;
     m_recordCount = 0;
     endResetModel();
 }
 
 void GroupTreeModel::resetNodes()
 {
-    m_groups.clear();
-    m_vehicles.clear();
-    m_otherVehicles.clear();
+    m_parents.clear();
+    m_parents.append(Parent{});
+    m_freeParents.clear();
+    m_groupOrder.clear();
     m_groupById.clear();
+    m_groupByName.clear();
+    m_vehicles.clear();
+    m_freeVehicles.clear();
+    m_vehicleById.clear();
     m_labels.clear();
     m_rootKey = QStringLiteral("ROOT") + randomKeyNumber();
     do {
@@ -43,61 +50,57 @@ void GroupTreeModel::resetNodes()
     } while (m_otherKey.mid(4) == m_rootKey.mid(4));
 }
 
-DbError GroupTreeModel::rebuild(RecordStore &store, bool expanded)
+DbError GroupTreeModel::rebuild(RecordStore &store, bool expanded, Loading loading)
 {
     beginResetModel();
     resetNodes();
+    m_store = &store;
+    m_loading = loading;
     m_expanded = expanded;
 
     DbError error;
-    QHash<QByteArray, int> groupByName; // exact, case-sensitive names as UTF-8
     if (const auto groups = store.groups()) {
-        m_groups.reserve(groups->size());
+        m_parents.reserve(groups->size() + 1);
         for (const GroupRecord &group : *groups) {
             if (group.name.trimmed().isEmpty())
                 continue; // a blank name gets no node
-            groupByName.insert(group.name.toUtf8(), int(m_groups.size()));
-            m_groupById.insert(group.id, int(m_groups.size()));
-            m_groups.append(Group{group.id, group.name, {}});
+            const int slot = int(m_parents.size());
+            m_parents.append(Parent{group.id, group.name, {}, false});
+            m_groupOrder.append(slot);
+            m_groupById.insert(group.id, slot);
+            // groups() reads in GROUPID order: the first group of a name stays its group.
+            const QByteArray key = group.name.toUtf8();
+            if (!m_groupByName.contains(key))
+                m_groupByName.insert(key, slot);
         }
     } else {
         error = store.lastError();
     }
 
+    qint64 count = -1;
     if (!error.isError()) {
+        count = store.towRecordCount();
+        if (count < 0)
+            error = store.lastError();
+    }
+    if (!error.isError() && loading == Loading::Whole) {
+        m_vehicleById.reserve(qsizetype(count));
+        m_vehicles.reserve(qsizetype(count));
         const bool ok = store.scanVehicleBriefs([&](const VehicleBrief &brief) {
-            int group = -1;
-            if (!isBlank(brief.groupname)) {
-                // A vehicle naming a group that does not exist gets no node (but is counted).
-                const auto found = groupByName.constFind(
-                    QByteArray::fromRawData(brief.groupname.data(), brief.groupname.size()));
-                if (found == groupByName.constEnd())
-                    return;
-                group = found.value();
-            }
-            // The label: the year as stored, then make, model and colour in capitals.
-            const qsizetype start = m_labels.size();
-            m_labels.append(brief.vehyear).append(' ');
-            appendUpper(m_labels, brief.vehmake);
-            m_labels.append(' ');
-            appendUpper(m_labels, brief.vehmodel);
-            m_labels.append(' ');
-            appendUpper(m_labels, brief.vehcolor);
-            QVector<int> &siblings = group < 0 ? m_otherVehicles : m_groups[group].vehicles;
-            m_vehicles.append(Vehicle{brief.id, start, int(m_labels.size() - start), group,
-                                      int(siblings.size())});
-            siblings.append(int(m_vehicles.size() - 1));
+            const int parent = parentFor(brief.groupname);
+            if (parent < 0)
+                return; // a vehicle naming a group that does not exist gets no node
+            const qsizetype label = appendLabel(brief);
+            const int slot = newVehicle(brief.id, label, int(m_labels.size() - label), parent);
+            m_parents[parent].vehicles.append(slot);
         });
         if (!ok)
             error = store.lastError();
+        for (Parent &parent : m_parents)
+            parent.fetched = !error.isError();
     }
-    if (!error.isError()) {
-        const qint64 count = store.towRecordCount();
-        if (count < 0)
-            error = store.lastError();
-        else
-            m_recordCount = count;
-    }
+    if (!error.isError())
+        m_recordCount = count;
     endResetModel();
     return error;
 }
@@ -130,9 +133,285 @@ void GroupTreeModel::appendUpper(QByteArray &out, QByteArrayView text)
             p[i] = char(p[i] - ('a' - 'A'));
 }
 
+qsizetype GroupTreeModel::appendLabel(const VehicleBrief &brief)
+{
+    // The year as stored, then make, model and colour in capitals.
+    const qsizetype start = m_labels.size();
+    m_labels.append(brief.vehyear).append(' ');
+    appendUpper(m_labels, brief.vehmake);
+    m_labels.append(' ');
+    appendUpper(m_labels, brief.vehmodel);
+    m_labels.append(' ');
+    appendUpper(m_labels, brief.vehcolor);
+    return start;
+}
+
 QString GroupTreeModel::labelOf(const Vehicle &vehicle) const
 {
     return QString::fromUtf8(m_labels.constData() + vehicle.label, vehicle.labelLength);
+}
+
+int GroupTreeModel::parentFor(QByteArrayView groupName) const
+{
+    if (isBlank(groupName))
+        return kOther;
+    return m_groupByName.value(QByteArray::fromRawData(groupName.data(), groupName.size()), -1);
+}
+
+int GroupTreeModel::newVehicle(qint64 id, qsizetype label, int labelLength, int parentSlot)
+{
+    int slot = 0;
+    if (m_freeVehicles.isEmpty()) {
+        slot = int(m_vehicles.size());
+        m_vehicles.append(Vehicle{});
+    } else {
+        slot = m_freeVehicles.takeLast();
+    }
+    m_vehicles[slot] = Vehicle{id, label, labelLength, parentSlot};
+    m_vehicleById.insert(id, slot);
+    return slot;
+}
+
+int GroupTreeModel::groupRow(int parentSlot) const
+{
+    const qint64 id = m_parents.at(parentSlot).id;
+    const auto at =
+        std::lower_bound(m_groupOrder.cbegin(), m_groupOrder.cend(), id,
+                         [this](int slot, qint64 v) { return m_parents.at(slot).id < v; });
+    return int(at - m_groupOrder.cbegin());
+}
+
+int GroupTreeModel::vehicleRow(const Parent &parent, qint64 id) const
+{
+    const auto at =
+        std::lower_bound(parent.vehicles.cbegin(), parent.vehicles.cend(), id,
+                         [this](int slot, qint64 v) { return m_vehicles.at(slot).id < v; });
+    return int(at - parent.vehicles.cbegin());
+}
+
+QModelIndex GroupTreeModel::parentIndex(int parentSlot) const
+{
+    if (parentSlot == kOther)
+        return otherIndex();
+    return createIndex(groupRow(parentSlot), 0, pack(Level::Group, parentSlot));
+}
+
+int GroupTreeModel::parentSlotOf(const QModelIndex &index) const
+{
+    if (!index.isValid() || index.model() != this)
+        return -1;
+    if (levelOf(index) == Level::Group)
+        return slotOf(index);
+    if (levelOf(index) == Level::Top && slotOf(index) == 1)
+        return kOther;
+    return -1;
+}
+
+bool GroupTreeModel::isFetched(const QModelIndex &parent) const
+{
+    const int slot = parentSlotOf(parent);
+    return slot < 0 || m_parents.at(slot).fetched;
+}
+
+bool GroupTreeModel::canFetchMore(const QModelIndex &parent) const
+{
+    return m_store && !m_announcing && !isFetched(parent);
+}
+
+void GroupTreeModel::fetchMore(const QModelIndex &parent)
+{
+    const int slot = parentSlotOf(parent);
+    if (slot >= 0 && canFetchMore(parent))
+        fetch(slot);
+}
+
+bool GroupTreeModel::fetch(int parentSlot)
+{
+    Parent &parent = m_parents[parentSlot];
+    if (parent.fetched)
+        return true;
+    parent.fetched = true; // a failure is reported once, not at every layout of the view
+    // Only the group a name stands for holds its vehicles.
+    if (parentSlot != kOther && m_groupByName.value(parent.name.toUtf8()) != parentSlot)
+        return true;
+    QVector<int> added;
+    auto visit = [&](const VehicleBrief &brief) {
+        if (parentFor(brief.groupname) != parentSlot)
+            return;
+        const qsizetype label = appendLabel(brief);
+        added.append(newVehicle(brief.id, label, int(m_labels.size() - label), parentSlot));
+    };
+    const bool ok = parentSlot == kOther ? m_store->scanLooseBriefs(visit)
+                                         : m_store->scanGroupBriefs(parent.name, visit);
+    if (!added.isEmpty()) {
+        beginInsertRows(parentIndex(parentSlot), 0, int(added.size() - 1));
+        m_parents[parentSlot].vehicles = std::move(added);
+        endInsertRows();
+    }
+    if (!ok)
+        Q_EMIT fetchFailed(m_store->lastError());
+    return ok;
+}
+
+void GroupTreeModel::insertGroup(qint64 id, const QString &name)
+{
+    int slot = 0;
+    if (m_freeParents.isEmpty()) {
+        slot = int(m_parents.size());
+        m_parents.append(Parent{});
+    } else {
+        slot = m_freeParents.takeLast();
+    }
+    m_parents[slot] = Parent{id, name, {}, false};
+    const int row = groupRow(slot);
+    beginInsertRows(rootIndex(), row, row);
+    m_groupOrder.insert(row, slot);
+    m_groupById.insert(id, slot);
+    const QByteArray key = name.toUtf8();
+    const auto named = m_groupByName.constFind(key);
+    if (named == m_groupByName.constEnd() || m_parents.at(named.value()).id > id)
+        m_groupByName.insert(key, slot);
+    // Views (and the model tester) look at the new node while it is announced; it is read
+    // when asked for after that.
+    m_announcing = true;
+    endInsertRows();
+    m_announcing = false;
+}
+
+void GroupTreeModel::removeGroup(int parentSlot)
+{
+    const int row = groupRow(parentSlot);
+    const QModelIndex group = parentIndex(parentSlot);
+    const Parent &parent = m_parents.at(parentSlot);
+    if (!parent.vehicles.isEmpty()) {
+        beginRemoveRows(group, 0, int(parent.vehicles.size() - 1));
+        for (const int slot : parent.vehicles) {
+            m_vehicleById.remove(m_vehicles.at(slot).id);
+            m_vehicles[slot].parent = -1;
+            m_freeVehicles.append(slot);
+        }
+        m_parents[parentSlot].vehicles.clear();
+        endRemoveRows();
+    }
+    beginRemoveRows(rootIndex(), row, row);
+    m_groupOrder.remove(row);
+    m_groupById.remove(m_parents.at(parentSlot).id);
+    endRemoveRows();
+    const QByteArray key = m_parents.at(parentSlot).name.toUtf8();
+    m_parents[parentSlot] = Parent{};
+    m_freeParents.append(parentSlot);
+    if (m_groupByName.value(key, -1) != parentSlot)
+        return;
+    m_groupByName.remove(key);
+    // Another group of the same name (possible only in files made elsewhere) takes over.
+    for (const int other : std::as_const(m_groupOrder)) {
+        if (m_parents.at(other).name.toUtf8() == key) {
+            m_groupByName.insert(key, other);
+            m_parents[other].fetched = false;
+            if (m_loading == Loading::Whole)
+                fetch(other);
+            break;
+        }
+    }
+}
+
+void GroupTreeModel::insertVehicle(int parentSlot, const VehicleBrief &brief)
+{
+    const int row = vehicleRow(m_parents.at(parentSlot), brief.id);
+    beginInsertRows(parentIndex(parentSlot), row, row);
+    const qsizetype label = appendLabel(brief);
+    const int slot = newVehicle(brief.id, label, int(m_labels.size() - label), parentSlot);
+    m_parents[parentSlot].vehicles.insert(row, slot);
+    endInsertRows();
+}
+
+void GroupTreeModel::removeVehicle(qint64 id)
+{
+    const int slot = m_vehicleById.value(id, -1);
+    if (slot < 0)
+        return;
+    const int parentSlot = m_vehicles.at(slot).parent;
+    const int row = vehicleRow(m_parents.at(parentSlot), id);
+    beginRemoveRows(parentIndex(parentSlot), row, row);
+    m_parents[parentSlot].vehicles.remove(row);
+    m_vehicleById.remove(id);
+    m_vehicles[slot].parent = -1;
+    m_freeVehicles.append(slot);
+    endRemoveRows();
+}
+
+void GroupTreeModel::placeVehicle(const VehicleBrief &brief)
+{
+    const int target = parentFor(brief.groupname);
+    const int slot = m_vehicleById.value(brief.id, -1);
+    if (slot >= 0 && m_vehicles.at(slot).parent == target) {
+        // Same place: only the label may differ.
+        const qsizetype label = appendLabel(brief);
+        const int length = int(m_labels.size() - label);
+        Vehicle &vehicle = m_vehicles[slot];
+        if (QByteArrayView(m_labels.constData() + vehicle.label, vehicle.labelLength) ==
+            QByteArrayView(m_labels.constData() + label, length)) {
+            m_labels.truncate(label);
+            return;
+        }
+        vehicle.label = label;
+        vehicle.labelLength = length;
+        const QModelIndex node =
+            createIndex(vehicleRow(m_parents.at(target), brief.id), 0, pack(Level::Vehicle, slot));
+        Q_EMIT dataChanged(node, node, {Qt::DisplayRole, Qt::ToolTipRole});
+        return;
+    }
+    if (slot >= 0)
+        removeVehicle(brief.id);
+    // A node not read yet gets the vehicle when it is.
+    if (target >= 0 && m_parents.at(target).fetched)
+        insertVehicle(target, brief);
+}
+
+DbError GroupTreeModel::apply(const StoreChange &change)
+{
+    if (!m_store)
+        return {};
+    for (const QString &name : change.removedGroups) {
+        for (qsizetype row = m_groupOrder.size() - 1; row >= 0; --row) {
+            if (m_parents.at(m_groupOrder.at(row)).name == name)
+                removeGroup(m_groupOrder.at(row));
+        }
+    }
+    DbError error;
+    for (const QString &name : change.addedGroups) {
+        if (name.trimmed().isEmpty())
+            continue;
+        const qint64 id = m_store->groupIdByName(name);
+        if (id < 0) {
+            error = m_store->lastError();
+            continue;
+        }
+        if (m_groupById.contains(id))
+            continue;
+        const bool claims = !m_groupByName.contains(name.toUtf8());
+        insertGroup(id, name);
+        // Records may name the group already; a whole tree reads them now.
+        if (claims && m_loading == Loading::Whole && !fetch(m_groupById.value(id)))
+            error = m_store->lastError();
+    }
+    for (const qint64 id : change.removedRecords)
+        removeVehicle(id);
+    const QList<qint64> touched = change.addedRecords + change.changedRecords;
+    QSet<qint64> found;
+    const bool ok = m_store->scanBriefsById(touched, [&](const VehicleBrief &brief) {
+        found.insert(brief.id);
+        placeVehicle(brief);
+    });
+    if (!ok)
+        return m_store->lastError();
+    for (const qint64 id : touched) {
+        if (!found.contains(id))
+            removeVehicle(id); // gone again since
+    }
+    if (m_recordCount >= 0)
+        m_recordCount += change.addedRecords.size() - change.removedRecords.size();
+    return error;
 }
 
 void GroupTreeModel::setImages(QVector<QIcon> images)
@@ -147,16 +426,26 @@ QModelIndex GroupTreeModel::groupIndex(qint64 groupId) const
     const auto found = m_groupById.constFind(groupId);
     if (found == m_groupById.constEnd())
         return {};
-    return createIndex(found.value(), 0, pack(Level::Group, found.value()));
+    return parentIndex(found.value());
 }
 
-QModelIndex GroupTreeModel::vehicleIndex(qint64 recordId) const
+QModelIndex GroupTreeModel::vehicleIndex(qint64 recordId)
 {
-    const auto found = std::lower_bound(m_vehicles.cbegin(), m_vehicles.cend(), recordId,
-                                        [](const Vehicle &v, qint64 id) { return v.id < id; });
-    if (found == m_vehicles.cend() || found->id != recordId)
+    auto found = m_vehicleById.constFind(recordId);
+    if (found == m_vehicleById.constEnd() && m_store) {
+        // Its group may not have been read yet.
+        int parent = -1;
+        m_store->scanBriefsById(
+            {recordId}, [&](const VehicleBrief &brief) { parent = parentFor(brief.groupname); });
+        if (parent >= 0 && !m_parents.at(parent).fetched)
+            fetch(parent);
+        found = m_vehicleById.constFind(recordId);
+    }
+    if (found == m_vehicleById.constEnd())
         return {};
-    return createIndex(found->row, 0, pack(Level::Vehicle, int(found - m_vehicles.cbegin())));
+    const int slot = found.value();
+    const Parent &parent = m_parents.at(m_vehicles.at(slot).parent);
+    return createIndex(vehicleRow(parent, recordId), 0, pack(Level::Vehicle, slot));
 }
 
 QModelIndex GroupTreeModel::index(int row, int column, const QModelIndex &parent) const
@@ -165,24 +454,16 @@ QModelIndex GroupTreeModel::index(int row, int column, const QModelIndex &parent
         return {};
     if (!parent.isValid())
         return row < 2 ? createIndex(row, 0, pack(Level::Top, row)) : QModelIndex();
-    switch (levelOf(parent)) {
-    case Level::Top: {
-        if (slotOf(parent) == 0)
-            return row < m_groups.size() ? createIndex(row, 0, pack(Level::Group, row)) : QModelIndex();
-        return row < m_otherVehicles.size()
-                   ? createIndex(row, 0, pack(Level::Vehicle, m_otherVehicles.at(row)))
+    if (levelOf(parent) == Level::Top && slotOf(parent) == 0)
+        return row < m_groupOrder.size()
+                   ? createIndex(row, 0, pack(Level::Group, m_groupOrder.at(row)))
                    : QModelIndex();
-    }
-    case Level::Group: {
-        const Group &group = m_groups.at(slotOf(parent));
-        return row < group.vehicles.size()
-                   ? createIndex(row, 0, pack(Level::Vehicle, group.vehicles.at(row)))
-                   : QModelIndex();
-    }
-    case Level::Vehicle:
-        break;
-    }
-    return {};
+    const int slot = parentSlotOf(parent);
+    if (slot < 0)
+        return {};
+    const QVector<int> &vehicles = m_parents.at(slot).vehicles;
+    return row < vehicles.size() ? createIndex(row, 0, pack(Level::Vehicle, vehicles.at(row)))
+                                 : QModelIndex();
 }
 
 QModelIndex GroupTreeModel::parent(const QModelIndex &child) const
@@ -194,12 +475,8 @@ QModelIndex GroupTreeModel::parent(const QModelIndex &child) const
         return {};
     case Level::Group:
         return createIndex(0, 0, pack(Level::Top, 0));
-    case Level::Vehicle: {
-        const int group = m_vehicles.at(slotOf(child)).group;
-        if (group < 0)
-            return createIndex(1, 0, pack(Level::Top, 1));
-        return createIndex(group, 0, pack(Level::Group, group));
-    }
+    case Level::Vehicle:
+        return parentIndex(m_vehicles.at(slotOf(child)).parent);
     }
     return {};
 }
@@ -210,15 +487,10 @@ int GroupTreeModel::rowCount(const QModelIndex &parent) const
         return 2;
     if (parent.column() != 0)
         return 0;
-    switch (levelOf(parent)) {
-    case Level::Top:
-        return slotOf(parent) == 0 ? int(m_groups.size()) : int(m_otherVehicles.size());
-    case Level::Group:
-        return int(m_groups.at(slotOf(parent)).vehicles.size());
-    case Level::Vehicle:
-        return 0;
-    }
-    return 0;
+    if (levelOf(parent) == Level::Top && slotOf(parent) == 0)
+        return int(m_groupOrder.size());
+    const int slot = parentSlotOf(parent);
+    return slot < 0 ? 0 : int(m_parents.at(slot).vehicles.size());
 }
 
 int GroupTreeModel::columnCount(const QModelIndex &) const
@@ -226,12 +498,17 @@ int GroupTreeModel::columnCount(const QModelIndex &) const
     return 1;
 }
 
+bool GroupTreeModel::hasChildren(const QModelIndex &parent) const
+{
+    return rowCount(parent) > 0 || canFetchMore(parent);
+}
+
 Qt::ItemFlags GroupTreeModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable; // never draggable
-    if (rowCount(index) == 0)
+    if (levelOf(index) == Level::Vehicle)
         flags |= Qt::ItemNeverHasChildren;
     return flags;
 }
@@ -248,7 +525,7 @@ QVariant GroupTreeModel::data(const QModelIndex &index, int role) const
     if (level == Level::Top)
         kind = slot == 0 ? NodeKind::Root : NodeKind::Other;
     else if (level == Level::Group)
-        kind = NodeKind::Group, id = m_groups.at(slot).id;
+        kind = NodeKind::Group, id = m_parents.at(slot).id;
     else
         kind = NodeKind::Vehicle, id = m_vehicles.at(slot).id;
 
@@ -258,7 +535,7 @@ QVariant GroupTreeModel::data(const QModelIndex &index, int role) const
         case NodeKind::Other: return kImageTop;
         case NodeKind::Group: return selected ? kImageGroupSelected : kImageGroup;
         case NodeKind::Vehicle:
-            if (m_vehicles.at(slot).group < 0)
+            if (m_vehicles.at(slot).parent == kOther)
                 return selected ? kImageLooseVehicleSelected : kImageLooseVehicle;
             return selected ? kImageVehicleSelected : kImageVehicle;
         }
@@ -271,7 +548,8 @@ QVariant GroupTreeModel::data(const QModelIndex &index, int role) const
         switch (kind) {
         case NodeKind::Root: return QStringLiteral("Tow Groups");
         case NodeKind::Other: return QStringLiteral("Other");
-        case NodeKind::Group: return m_groups.at(slot).name;
+        case NodeKind::Group:
+            return m_parents.at(slot).name;
         case NodeKind::Vehicle: return labelOf(m_vehicles.at(slot));
         }
         break;

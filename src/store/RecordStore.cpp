@@ -397,8 +397,44 @@ std::optional<QList<TowRecord>> RecordStore::towRecordsInGroup(const QString &na
 
 bool RecordStore::scanVehicleBriefs(const std::function<void(const VehicleBrief &)> &visit)
 {
-    static const char kSql[] = "SELECT id, groupname, vehyear, vehmake, vehmodel, vehcolor "
-                               "FROM wrecker ORDER BY id";
+    return scanBriefs("", {}, visit);
+}
+
+bool RecordStore::scanGroupBriefs(const QString &groupName,
+                                  const std::function<void(const VehicleBrief &)> &visit)
+{
+    return scanBriefs(" WHERE groupname = ?", {groupName}, visit);
+}
+
+bool RecordStore::scanLooseBriefs(const std::function<void(const VehicleBrief &)> &visit)
+{
+    // A blank name is empty or starts with a blank: in UTF-8 a byte below '!', or a lead byte
+    // of the blanks beyond ASCII (U+0085 and U+00A0: C2; U+1680: E1; U+2000-U+205F: E2;
+    // U+3000: E3). Each range is read through the index.
+    return scanBriefs(" WHERE groupname IS NULL OR groupname < '!'"
+                      " OR (groupname >= CAST(x'C2' AS TEXT) AND groupname < CAST(x'C3' AS TEXT))"
+                      " OR (groupname >= CAST(x'E1' AS TEXT) AND groupname < CAST(x'E4' AS TEXT))",
+                      {}, visit);
+}
+
+bool RecordStore::scanBriefsById(const QList<qint64> &ids,
+                                 const std::function<void(const VehicleBrief &)> &visit)
+{
+    if (ids.isEmpty())
+        return true;
+    QVariantList binds;
+    binds.reserve(ids.size());
+    for (const qint64 id : ids)
+        binds.append(id);
+    return scanBriefs(" WHERE id = ?", binds, visit);
+}
+
+bool RecordStore::scanBriefs(const char *where, const QVariantList &binds,
+                             const std::function<void(const VehicleBrief &)> &visit)
+{
+    const QByteArray sql = QByteArray("SELECT id, groupname, vehyear, vehmake, vehmodel, vehcolor "
+                                      "FROM wrecker") +
+                           where + " ORDER BY id";
     if (!isOpen())
         return failNotOpen();
     QSqlDatabase db = database();
@@ -406,24 +442,40 @@ bool RecordStore::scanVehicleBriefs(const std::function<void(const VehicleBrief 
     if (qstrcmp(handle.typeName(), "sqlite3*") == 0) {
         sqlite3 *engine = *static_cast<sqlite3 *const *>(handle.data());
         sqlite3_stmt *statement = nullptr;
-        if (sqlite3_prepare_v2(engine, kSql, -1, &statement, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(engine, sql.constData(), -1, &statement, nullptr) != SQLITE_OK)
             return fail(sqlite3_extended_errcode(engine), QString::fromUtf8(sqlite3_errmsg(engine)));
         auto text = [statement](int column) {
             const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
             return QByteArrayView(bytes, bytes ? sqlite3_column_bytes(statement, column) : 0);
         };
         VehicleBrief brief;
-        int step = SQLITE_ROW;
-        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-            brief.id = sqlite3_column_int64(statement, 0);
-            brief.groupname = text(1);
-            brief.vehyear = text(2);
-            brief.vehmake = text(3);
-            brief.vehmodel = text(4);
-            brief.vehcolor = text(5);
-            visit(brief);
+        bool ok = true;
+        const qsizetype runs = binds.isEmpty() ? 1 : binds.size();
+        for (qsizetype run = 0; ok && run < runs; ++run) {
+            QByteArray bound;
+            if (!binds.isEmpty()) {
+                sqlite3_reset(statement);
+                const QVariant &value = binds.at(run);
+                if (value.typeId() == QMetaType::LongLong) {
+                    sqlite3_bind_int64(statement, 1, value.toLongLong());
+                } else {
+                    bound = value.toString().toUtf8();
+                    sqlite3_bind_text(statement, 1, bound.constData(), int(bound.size()),
+                                      SQLITE_STATIC);
+                }
+            }
+            int step = SQLITE_ROW;
+            while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+                brief.id = sqlite3_column_int64(statement, 0);
+                brief.groupname = text(1);
+                brief.vehyear = text(2);
+                brief.vehmake = text(3);
+                brief.vehmodel = text(4);
+                brief.vehcolor = text(5);
+                visit(brief);
+            }
+            ok = step == SQLITE_DONE;
         }
-        const bool ok = step == SQLITE_DONE;
         if (!ok)
             fail(sqlite3_extended_errcode(engine), QString::fromUtf8(sqlite3_errmsg(engine)));
         sqlite3_finalize(statement);
@@ -433,24 +485,29 @@ bool RecordStore::scanVehicleBriefs(const std::function<void(const VehicleBrief 
     // Any other driver: the same rows through Qt SQL.
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    query.prepare(QString::fromLatin1(kSql));
-    if (!exec(query, QStringLiteral("reading the vehicles")))
-        return false;
+    query.prepare(QString::fromUtf8(sql));
     QByteArray columns[5];
     VehicleBrief brief;
-    while (query.next()) {
-        brief.id = query.value(0).toLongLong();
-        for (int c = 0; c < 5; ++c)
-            columns[c] = query.value(c + 1).toString().toUtf8();
-        brief.groupname = columns[0];
-        brief.vehyear = columns[1];
-        brief.vehmake = columns[2];
-        brief.vehmodel = columns[3];
-        brief.vehcolor = columns[4];
-        visit(brief);
+    const qsizetype runs = binds.isEmpty() ? 1 : binds.size();
+    for (qsizetype run = 0; run < runs; ++run) {
+        if (!binds.isEmpty())
+            query.bindValue(0, binds.at(run));
+        if (!exec(query, QStringLiteral("reading the vehicles")))
+            return false;
+        while (query.next()) {
+            brief.id = query.value(0).toLongLong();
+            for (int c = 0; c < 5; ++c)
+                columns[c] = query.value(c + 1).toString().toUtf8();
+            brief.groupname = columns[0];
+            brief.vehyear = columns[1];
+            brief.vehmake = columns[2];
+            brief.vehmodel = columns[3];
+            brief.vehcolor = columns[4];
+            visit(brief);
+        }
+        if (query.lastError().isValid())
+            return fail(query, QStringLiteral("reading the vehicles"));
     }
-    if (query.lastError().isValid())
-        return fail(query, QStringLiteral("reading the vehicles"));
     return true;
 }
 

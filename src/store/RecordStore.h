@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariant>
 
 #include <functional>
 #include <optional>
@@ -72,6 +73,15 @@ public:
     // Visits the tree's columns of every tow record in table order; false on failure.
     // This is the hot path of the tree rebuild: on SQLite it reads the engine's UTF-8 directly.
     bool scanVehicleBriefs(const std::function<void(const VehicleBrief &)> &visit);
+    // The same columns of the records whose group name is exactly the name, in table order.
+    bool scanGroupBriefs(const QString &groupName,
+                         const std::function<void(const VehicleBrief &)> &visit);
+    // A superset of the records whose group name is blank (Other), in table order, read
+    // through the group name's index; the caller checks each name.
+    bool scanLooseBriefs(const std::function<void(const VehicleBrief &)> &visit);
+    // The records with these ids, in the order given; a missing id is skipped.
+    bool scanBriefsById(const QList<qint64> &ids,
+                        const std::function<void(const VehicleBrief &)> &visit);
     // The record whose id equals the text read as a number ("12" matches 12).
     std::optional<TowRecord> findVehicleById(const QString &idText);
     std::optional<TowRecord> towRecord(qint64 id);
@@ -101,6 +111,9 @@ private:
     bool checkTables();
     bool migrate();
     static TowRecord readTowRecord(const QSqlQuery &query);
+    // The briefs of `where` (run once per bound value; none: once, unbound).
+    bool scanBriefs(const char *where, const QVariantList &binds,
+                    const std::function<void(const VehicleBrief &)> &visit);
 
     QString m_connection;
     QString m_path;

@@ -1,6 +1,7 @@
 #include <QAbstractItemModelTester>
 #include <QColor>
 #include <QFont>
+#include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -12,6 +13,31 @@ using namespace tarnvale;
 using Role = GroupTreeModel::Role;
 
 namespace {
+
+// Every node with every role a view reads, depth first (the two random keys left out).
+QStringList dump(const GroupTreeModel &model, const QModelIndex &parent = {}, int depth = 0)
+{
+    QStringList lines;
+    for (int row = 0; row < model.rowCount(parent); ++row) {
+        const QModelIndex node = model.index(row, 0, parent);
+        QStringList line{QString(depth, u' '), node.data().toString(),
+                         depth == 0 ? QString() : node.data(Role::KeyRole).toString(),
+                         node.data(Role::TagRole).toString()};
+        for (int role :
+             {int(Role::ImageRole), int(Role::SelectedImageRole), int(Role::ExpandedRole)})
+            line << node.data(role).toString();
+        lines << line.join(u'|') << dump(model, node, depth + 1);
+    }
+    return lines;
+}
+
+void fetchAll(GroupTreeModel &model)
+{
+    const QModelIndex root = model.rootIndex();
+    for (int row = 0; row < model.rowCount(root); ++row)
+        model.fetchMore(model.index(row, 0, root));
+    model.fetchMore(model.otherIndex());
+}
 
 struct Fixture
 {
@@ -50,6 +76,9 @@ private Q_SLOTS:
     void vehicleLabel();
     void rebuildFailureKeepsWhatWasBuilt();
     void nodesCannotBeDragged();
+    void lazyStartReadsAGroupWhenFetched();
+    void changesMatchARebuild_data();
+    void changesMatchARebuild();
 };
 
 void GroupTreeModelTest::emptyTablesGiveTheTwoFixedNodes()
@@ -193,6 +222,121 @@ void GroupTreeModelTest::nodesCannotBeDragged()
     const QModelIndex vehicle = f.model.index(0, 0, f.model.index(0, 0, f.model.rootIndex()));
     QVERIFY(!(f.model.flags(vehicle) & Qt::ItemIsDragEnabled));
     QVERIFY(!(f.model.flags(vehicle) & Qt::ItemIsDropEnabled));
+}
+
+void GroupTreeModelTest::lazyStartReadsAGroupWhenFetched()
+{
+    Fixture f;
+    QVERIFY(f.store.addGroup("Lot A"));
+    f.vehicle("Lot A", "1999");
+    f.vehicle("Lot Z", "2000"); // no such group
+    // Blank names beyond ASCII belong under Other as much as "" and a tab do.
+    for (const char16_t *blank : {u"", u"\t", u"\u00a0", u"\u2003 ", u"\u3000", u"\u0085"})
+        f.vehicle(QString::fromUtf16(blank), "2001", "Kia", "Rio");
+    f.vehicle(QString::fromUtf16(u"\u00a0x"), "2002"); // not blank, not a group
+    GroupTreeModel model; // no tester here: it would fetch every node itself
+    QVERIFY(!model.rebuild(f.store, true, GroupTreeModel::Loading::Lazy).isError());
+    QCOMPARE(model.recordCount(), 9);
+    const QModelIndex lotA = model.index(0, 0, model.rootIndex());
+    for (const QModelIndex &parent : {lotA, model.otherIndex()}) {
+        QCOMPARE(model.rowCount(parent), 0);
+        QVERIFY(model.hasChildren(parent));
+        QVERIFY(model.canFetchMore(parent));
+        model.fetchMore(parent);
+        QVERIFY(!model.canFetchMore(parent));
+    }
+    QCOMPARE(model.index(0, 0, lotA).data().toString(), QString("1999 FORD TAURUS RED"));
+    QCOMPARE(model.rowCount(lotA), 1);
+    QCOMPARE(model.rowCount(model.otherIndex()), 6);
+}
+
+void GroupTreeModelTest::changesMatchARebuild_data()
+{
+    QTest::addColumn<bool>("lazy");
+    QTest::addColumn<int>("seed");
+    for (int seed = 1; seed <= 4; ++seed) {
+        QTest::addRow("whole %d", seed) << false << seed;
+        QTest::addRow("lazy %d", seed) << true << seed;
+    }
+}
+
+void GroupTreeModelTest::changesMatchARebuild()
+{
+    QFETCH(bool, lazy);
+    QFETCH(int, seed);
+    Fixture f;
+    QRandomGenerator random{quint32(seed)};
+    const QStringList places{
+        "Lot A", "Lot B", "Police Hold", "Lot Z", "", " ", QString::fromUtf16(u"\u3000")};
+    auto pick = [&](const QStringList &from) { return from.at(random.bounded(int(from.size()))); };
+    auto ids = [&] {
+        QList<qint64> result;
+        QSqlQuery query("SELECT id FROM wrecker", f.store.database());
+        while (query.next())
+            result << query.value(0).toLongLong();
+        return result;
+    };
+    for (const char *name : {"Lot A", "Lot B", "Police Hold"})
+        QVERIFY(f.store.addGroup(name));
+    for (int i = 0; i < 30; ++i)
+        f.vehicle(pick(places), QString::number(1990 + i), pick({"Ford", "kia", "Citroën"}));
+    const auto loading = lazy ? GroupTreeModel::Loading::Lazy : GroupTreeModel::Loading::Whole;
+    GroupTreeModel model;
+    QVERIFY(!model.rebuild(f.store, true, loading).isError());
+    // Attached after the rebuild: the tester reads (fetches) nodes while it handles a reset.
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
+    QObject::connect(&f.store, &RecordStore::changed, &model, [&model](const StoreChange &change) {
+        QVERIFY(!model.apply(change).isError());
+    });
+
+    int newGroups = 0;
+    for (int step = 0; step < 80; ++step) {
+        const QList<qint64> existing = ids();
+        const qint64 some =
+            existing.isEmpty() ? -1 : existing.at(random.bounded(int(existing.size())));
+        switch (random.bounded(7)) {
+        case 0:
+        case 1:
+            f.vehicle(pick(places), QString::number(step), pick({"Dodge", "öl"}), "Ram");
+            break;
+        case 2:
+        case 3: // a save: another group, another label, or the same values again
+            if (auto record = f.store.towRecord(some)) {
+                if (random.bounded(2))
+                    record->set(TowField::groupname, pick(places));
+                if (random.bounded(2))
+                    record->set(TowField::vehmake, pick({"Jeep", "Ford"}));
+                QVERIFY(f.store.updateTowRecord(*record));
+            }
+            break;
+        case 4:
+            if (some >= 0)
+                QVERIFY(f.store.removeTowRecord(some));
+            break;
+        case 5: // a group new, or one that records name already
+            f.store.addGroup(random.bounded(2) ? QString("New %1").arg(++newGroups) : "Lot Z");
+            break;
+        case 6: {
+            const QString name = pick({"Lot A", "Lot B", "Police Hold", "Lot Z"});
+            QVERIFY(f.store.removeGroupWithVehicles(name) !=
+                    RecordStore::RemoveGroupResult::Failed);
+            break;
+        }
+        }
+        if (lazy && random.bounded(4) == 0) {
+            const QModelIndex root = model.rootIndex();
+            const int row = random.bounded(model.rowCount(root) + 1);
+            model.fetchMore(row < model.rowCount(root) ? model.index(row, 0, root)
+                                                       : model.otherIndex());
+        }
+    }
+    fetchAll(model);
+    GroupTreeModel whole;
+    QVERIFY(!whole.rebuild(f.store, true).isError());
+    QCOMPARE(model.recordCount(), whole.recordCount());
+    const QStringList mine = dump(model);
+    QVERIFY(mine.size() > 10);
+    QCOMPARE(mine, dump(whole));
 }
 
 QTEST_GUILESS_MAIN(GroupTreeModelTest)
