@@ -8,8 +8,12 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "FindRules.h"
 #include "RecordStore.h"
+#include "SchemaCheck.h"
 #include "TextMatcher.h"
 
 namespace tarnvale {
@@ -25,6 +29,8 @@ constexpr TowField kResultFields[] = {TowField::custname, TowField::vehyear,  To
 struct Plan
 {
     QString sql;
+    QString rowSql;     // one row by id (bound first), with the same group filter
+    QString indexMatch; // the search index's query; empty when the index cannot serve it
     bool bindsGroup = false;
     QString group;
     QList<int> compared; // statement columns compared, in the order they are tried
@@ -58,15 +64,44 @@ std::optional<Plan> makePlan(const FindRequest &request)
     plan.sql = QStringLiteral("SELECT ") + names.join(QLatin1String(", ")) +
                QStringLiteral(" FROM wrecker");
 
+    QString groupWhere;
     const GroupFilter filter = FindRules::groupFilter(request.groupText);
     if (!filter.all && filter.name.isEmpty()) {
-        plan.sql += QStringLiteral(" WHERE (groupname = '' OR groupname IS NULL)");
+        groupWhere = QStringLiteral("(groupname = '' OR groupname IS NULL)");
     } else if (!filter.all) {
         plan.bindsGroup = true;
         plan.group = filter.name;
-        plan.sql += QStringLiteral(" WHERE groupname = ? COLLATE BINARY");
+        groupWhere = QStringLiteral("groupname = ? COLLATE BINARY");
     }
+    plan.rowSql = plan.sql + QStringLiteral(" WHERE id = ?") +
+                  (groupWhere.isEmpty() ? QString() : QStringLiteral(" AND ") + groupWhere);
+    if (!groupWhere.isEmpty())
+        plan.sql += QStringLiteral(" WHERE ") + groupWhere;
     plan.sql += QStringLiteral(" ORDER BY id");
+
+    // The index holds trigrams, folded to one case: it finds every record that holds the
+    // text, in the index's form, in one of the fields. That covers every match the rules find
+    // when case counts (any text of three characters or more) and, when it does not, for an
+    // ASCII text of three letters or more (see SchemaCheck::searchIndexColumns).
+    QStringList indexColumns;
+    for (TowField field : *fields) {
+        if (!SchemaCheck::searchIndexColumns().contains(TowRecord::fieldName(field)))
+            return plan;
+        indexColumns << TowRecord::fieldName(field);
+    }
+    QString text = request.findText;
+    if (FindRules::keepsCase(plan.mode)) {
+        text = SchemaCheck::searchIndexForm(text);
+        if (text.toUcs4().size() < 3)
+            return plan;
+    } else {
+        const bool ascii =
+            std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+        if (!ascii || text.size() < 3)
+            return plan;
+    }
+    text.replace(u'"', QStringLiteral("\"\""));
+    plan.indexMatch = u'{' + indexColumns.join(u' ') + QStringLiteral("} : \"") + text + u'"';
     return plan;
 }
 
@@ -129,6 +164,9 @@ RecordSearch::Outcome failWith(DbError *error, int number, const QString &descri
     return RecordSearch::Outcome::Failed;
 }
 
+void considerRow(sqlite3_stmt *statement, const Plan &plan, const TextMatcher &matcher,
+                 Batcher &batch);
+
 RecordSearch::Outcome runNative(sqlite3 *db, const Plan &plan, const RecordSearch::Sink &sink,
                                 DbError *error, const RecordSearch::Options &options)
 {
@@ -150,31 +188,84 @@ RecordSearch::Outcome runNative(sqlite3 *db, const Plan &plan, const RecordSearc
         rc = sqlite3_step(statement);
         if (rc != SQLITE_ROW)
             break;
-        bool found = false;
-        for (int column : plan.compared) {
-            const auto *text =
-                reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-            if (text && matcher.matchesUtf8(text, sqlite3_column_bytes(statement, column))) {
-                found = true;
-                break;
-            }
-        }
-        if (!found)
-            continue;
-        FindResult row;
-        row.id = sqlite3_column_int64(statement, cId);
-        row.name = columnText(statement, cName);
-        row.vehicleInfo =
-            FindRules::vehicleInfo(columnText(statement, cYear), columnText(statement, cMake),
-                                   columnText(statement, cModel), columnText(statement, cStyle),
-                                   columnText(statement, cVin));
-        row.group = columnText(statement, cGroup);
-        batch.add(std::move(row));
+        considerRow(statement, plan, matcher, batch);
     }
     if (rc != SQLITE_DONE)
         return failWith(error, sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
     batch.flush();
     return RecordSearch::Outcome::Done;
+}
+
+// The records the index names, read by id in table order and decided by the rules; nullopt
+// when the index cannot be read (damaged), and the caller scans instead.
+std::optional<RecordSearch::Outcome> runIndexed(sqlite3 *db, const Plan &plan,
+                                                const RecordSearch::Sink &sink, DbError *error,
+                                                const RecordSearch::Options &options)
+{
+    std::vector<qint64> ids;
+    {
+        NativeStatement candidates;
+        static const char kSql[] =
+            "SELECT rowid FROM wrecker_fts WHERE wrecker_fts MATCH ? ORDER BY rowid";
+        if (sqlite3_prepare_v2(db, kSql, -1, &candidates.m_statement, nullptr) != SQLITE_OK)
+            return std::nullopt;
+        const QByteArray match = plan.indexMatch.toUtf8();
+        sqlite3_bind_text(candidates.m_statement, 1, match.constData(), int(match.size()),
+                          SQLITE_STATIC);
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(candidates.m_statement)) == SQLITE_ROW)
+            ids.push_back(sqlite3_column_int64(candidates.m_statement, 0));
+        if (rc != SQLITE_DONE)
+            return std::nullopt;
+    }
+    NativeStatement guard;
+    const QByteArray sql = plan.rowSql.toUtf8();
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &guard.m_statement, nullptr) !=
+        SQLITE_OK)
+        return failWith(error, sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+    sqlite3_stmt *statement = guard.m_statement;
+    const QByteArray group = plan.group.toUtf8();
+    if (plan.bindsGroup)
+        sqlite3_bind_text(statement, 2, group.constData(), int(group.size()), SQLITE_STATIC);
+    const TextMatcher matcher(plan.findText, plan.mode);
+    Batcher batch(sink, options.batchSize);
+    for (const qint64 id : ids) {
+        if (cancelled(options))
+            return RecordSearch::Outcome::Cancelled;
+        sqlite3_reset(statement);
+        sqlite3_bind_int64(statement, 1, id);
+        const int rc = sqlite3_step(statement);
+        if (rc == SQLITE_ROW)
+            considerRow(statement, plan, matcher, batch);
+        else if (rc != SQLITE_DONE)
+            return failWith(error, sqlite3_extended_errcode(db),
+                            QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+    batch.flush();
+    return RecordSearch::Outcome::Done;
+}
+
+void considerRow(sqlite3_stmt *statement, const Plan &plan, const TextMatcher &matcher,
+                 Batcher &batch)
+{
+    bool found = false;
+    for (int column : plan.compared) {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+        if (text && matcher.matchesUtf8(text, sqlite3_column_bytes(statement, column))) {
+            found = true;
+            break;
+        }
+    }
+    if (!found)
+        return;
+    FindResult row;
+    row.id = sqlite3_column_int64(statement, cId);
+    row.name = columnText(statement, cName);
+    row.vehicleInfo = FindRules::vehicleInfo(
+        columnText(statement, cYear), columnText(statement, cMake), columnText(statement, cModel),
+        columnText(statement, cStyle), columnText(statement, cVin));
+    row.group = columnText(statement, cGroup);
+    batch.add(std::move(row));
 }
 
 RecordSearch::Outcome failWith(DbError *error, const QSqlError &sqlError)
@@ -235,6 +326,12 @@ QString RecordSearch::statement(const FindRequest &request, bool *bindsGroup)
     return plan ? plan->sql : QString();
 }
 
+bool RecordSearch::indexServes(const FindRequest &request)
+{
+    const std::optional<Plan> plan = makePlan(request);
+    return plan && !plan->indexMatch.isEmpty();
+}
+
 RecordSearch::Outcome RecordSearch::run(const QSqlDatabase &db, const FindRequest &request,
                                         const Sink &sink, DbError *error, const Options &options)
 {
@@ -244,8 +341,14 @@ RecordSearch::Outcome RecordSearch::run(const QSqlDatabase &db, const FindReques
     if (!plan)
         return cancelled(options) ? Outcome::Cancelled : Outcome::Done;
     if (options.reader == Reader::Native) {
-        if (sqlite3 *handle = sqliteHandle(db))
+        if (sqlite3 *handle = sqliteHandle(db)) {
+            if (options.useIndex && !plan->indexMatch.isEmpty() &&
+                SchemaCheck::hasSearchIndex(db)) {
+                if (const auto outcome = runIndexed(handle, *plan, sink, error, options))
+                    return *outcome;
+            }
             return runNative(handle, *plan, sink, error, options);
+        }
     }
     return runGeneric(db, *plan, sink, error, options);
 }

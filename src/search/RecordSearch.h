@@ -32,11 +32,17 @@ class RecordSearch
         Reader reader = Reader::Native;
         int batchSize = 1024;                      // rows per call of the sink
         const std::atomic<bool> *cancel = nullptr; // looked at between rows
+        // Native: the search index narrows the rows read, when the file has it and the
+        // request allows (see makePlan); off, every row is read.
+        bool useIndex = true;
     };
 
     // The statement a request is run with (empty when the request can match nothing: an
     // empty search text or an unknown field key) and whether it takes the group name bound.
     static QString statement(const FindRequest &request, bool *bindsGroup = nullptr);
+
+    // Whether the search index can narrow this request's rows (the file must have it too).
+    static bool indexServes(const FindRequest &request);
 
     // Runs the request on an open connection; results go to the sink in table order.
     // On Failed, *error says why.

@@ -191,16 +191,22 @@ bool RecordStore::openFile(const QString &path, OpenMode mode)
         if (ok && empty && !existed)
             ok = createSchema();
         else if (ok)
-            ok = checkTables() && migrate();
+            ok = checkTables() && migrate(false);
         if (ok && existed) {
             QString reason;
             foreign = SchemaCheck::foreignObjects(db, &reason);
             if (!foreign)
                 ok = fail(3051, reason);
         }
+        // Only a file of nothing but our own objects is brought up to date.
+        if (ok && existed && foreign->isEmpty())
+            ok = migrate(true);
         if (ok && foreign->isEmpty()) {
             QSqlQuery pragma(db);
             pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+            // The triggers that keep the search index in step write to a virtual table, which
+            // SQLite allows only in a trusted schema: every object in this one is our own.
+            pragma.exec(QStringLiteral("PRAGMA trusted_schema = ON"));
             return true;
         }
         if (!ok) {
@@ -240,7 +246,7 @@ bool RecordStore::createSchema()
     TransactionGuard guard(db);
     if (!guard.begun())
         return fail(1, db.lastError().text());
-    QStringList statements = SchemaCheck::createStatements();
+    QStringList statements = SchemaCheck::createStatements(SchemaCheck::engineHasFts5(db));
     statements << QStringLiteral("PRAGMA user_version = %1").arg(SchemaCheck::kVersion);
     for (const QString &sql : statements) {
         QSqlQuery query(db);
@@ -252,17 +258,69 @@ bool RecordStore::createSchema()
     return true;
 }
 
-bool RecordStore::migrate()
+bool RecordStore::migrate(bool applySteps)
 {
-    // Each future schema step runs in its own transaction and raises user_version by one.
-    // Version 0 is a database made elsewhere with the four tables: it is used as it stands.
-    QSqlQuery query(database());
+    // Each schema step runs in its own transaction and raises user_version. Version 0 is a
+    // database made elsewhere with the four tables: it is used as it stands.
+    QSqlDatabase db = database();
+    QSqlQuery query(db);
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
         return fail(query, QStringLiteral("reading the schema version"));
     const int version = query.value(0).toInt();
+    query = QSqlQuery();
     if (version > SchemaCheck::kVersion)
         return fail(3343, QStringLiteral("The database was made by a newer version of the program "
                                          "(schema version %1).").arg(version));
+    if (!applySteps || version == 0)
+        return true;
+    // Version 3: the search index. A file of that version whose index is missing or
+    // incomplete gets it made again; without FTS5 in the engine, searches scan instead.
+    if (version < 3 || (SchemaCheck::engineHasFts5(db) && !SchemaCheck::hasSearchIndex(db)))
+        return makeSearchIndex(3);
+    return true;
+}
+
+bool RecordStore::makeSearchIndex(int version)
+{
+    QSqlDatabase db = database();
+    TransactionGuard guard(db);
+    if (!guard.begun())
+        return fail(1, db.lastError().text());
+    QStringList statements{QStringLiteral("DROP TRIGGER IF EXISTS wrecker_fts_insert"),
+                           QStringLiteral("DROP TRIGGER IF EXISTS wrecker_fts_delete"),
+                           QStringLiteral("DROP TRIGGER IF EXISTS wrecker_fts_update"),
+                           QStringLiteral("DROP TABLE IF EXISTS wrecker_fts")};
+    const bool fts5 = SchemaCheck::engineHasFts5(db);
+    if (fts5)
+        statements << SchemaCheck::searchIndexStatements();
+    statements << QStringLiteral("PRAGMA user_version = %1").arg(version);
+    for (const QString &sql : statements) {
+        QSqlQuery query(db);
+        if (!query.exec(sql))
+            return fail(query, QStringLiteral("making the search index"));
+    }
+    if (fts5) {
+        QSqlQuery range(db);
+        if (!range.exec(QStringLiteral("SELECT min(id), max(id), count(*) FROM wrecker")) ||
+            !range.next())
+            return fail(range, QStringLiteral("making the search index"));
+        const qint64 first = range.value(0).toLongLong(), last = range.value(1).toLongLong();
+        const qint64 total = range.value(2).toLongLong();
+        range = QSqlQuery();
+        QSqlQuery fill(db);
+        fill.prepare(SchemaCheck::searchIndexFill());
+        constexpr qint64 kChunk = 20000;
+        for (qint64 from = first; total > 0 && from <= last; from += kChunk) {
+            fill.bindValue(0, from);
+            fill.bindValue(1, qMin(last, from + kChunk - 1));
+            if (!exec(fill, QStringLiteral("making the search index")))
+                return false;
+            if (m_progress)
+                m_progress(qMin(last, from + kChunk - 1) - first + 1, last - first + 1);
+        }
+    }
+    if (!guard.commit())
+        return fail(1, db.lastError().text());
     return true;
 }
 

@@ -92,6 +92,13 @@ public:
     bool removeTowRecord(qint64 id);
     qint64 towRecordCount();
 
+    // Called while open() makes the search index of a file that lacks it (done and total
+    // count up to the same number; long only for large files).
+    void setProgressHandler(std::function<void(qint64 done, qint64 total)> handler)
+    {
+        m_progress = std::move(handler);
+    }
+
     // SQLite's own online backup of the open database into a new file.
     bool backupTo(const QString &destinationPath);
 
@@ -109,7 +116,9 @@ private:
     void closeConnection();
     bool createSchema();
     bool checkTables();
-    bool migrate();
+    // The version check; with applySteps, the schema steps the file lacks.
+    bool migrate(bool applySteps);
+    bool makeSearchIndex(int version);
     static TowRecord readTowRecord(const QSqlQuery &query);
     // The briefs of `where` (run once per bound value; none: once, unbound).
     bool scanBriefs(const char *where, const QVariantList &binds,
@@ -119,6 +128,7 @@ private:
     QString m_path;
     QString m_readOnlyReason;
     DbError m_error;
+    std::function<void(qint64, qint64)> m_progress;
 };
 
 // Rolls back unless committed.

@@ -19,7 +19,37 @@ struct OwnObject
     QString name;
     QString table;
     QString sql; // as SQLite keeps it in sqlite_master
+    bool engineMade = false; // made by SQLite with another object, never by a statement of ours
+    bool searchIndex = false;
 };
+
+QString indexed(const QString &prefix)
+{
+    QStringList values;
+    for (const QString &column : SchemaCheck::searchIndexColumns())
+        values << QStringLiteral("replace(replace(%1.%2, char(304), 'I'), char(8490), 'K')")
+                      .arg(prefix, column);
+    return values.join(QLatin1String(", "));
+}
+
+QString triggerStatement(const QString &name, const QString &event, const QString &body)
+{
+    return QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON wrecker BEGIN %3; END")
+        .arg(name, event, body);
+}
+
+QString deleteFromIndex()
+{
+    return QStringLiteral(
+               "INSERT INTO wrecker_fts(wrecker_fts, rowid, %1) VALUES ('delete', old.id, %2)")
+        .arg(SchemaCheck::searchIndexColumns().join(QLatin1String(", ")), indexed("old"));
+}
+
+QString insertIntoIndex()
+{
+    return QStringLiteral("INSERT INTO wrecker_fts(rowid, %1) VALUES (new.id, %2)")
+        .arg(SchemaCheck::searchIndexColumns().join(QLatin1String(", ")), indexed("new"));
+}
 
 QString wreckerStatement()
 {
@@ -55,7 +85,38 @@ const QList<OwnObject> &ownObjects()
         // SQLite's own, made with the first AUTOINCREMENT table.
         {QStringLiteral("table"), QStringLiteral("sqlite_sequence"),
          QStringLiteral("sqlite_sequence"),
-         QStringLiteral("CREATE TABLE sqlite_sequence(name,seq)")},
+         QStringLiteral("CREATE TABLE sqlite_sequence(name,seq)"), true},
+        // Version 3: the search index.
+        {QStringLiteral("table"), QStringLiteral("wrecker_fts"), QStringLiteral("wrecker_fts"),
+         QStringLiteral("CREATE VIRTUAL TABLE wrecker_fts USING fts5(%1, content='', "
+                        "columnsize=0, tokenize='trigram')")
+             .arg(SchemaCheck::searchIndexColumns().join(QLatin1String(", "))),
+         false, true},
+        {QStringLiteral("table"), QStringLiteral("wrecker_fts_data"),
+         QStringLiteral("wrecker_fts_data"),
+         QStringLiteral("CREATE TABLE 'wrecker_fts_data'(id INTEGER PRIMARY KEY, block BLOB)"),
+         true, true},
+        {QStringLiteral("table"), QStringLiteral("wrecker_fts_idx"),
+         QStringLiteral("wrecker_fts_idx"),
+         QStringLiteral("CREATE TABLE 'wrecker_fts_idx'(segid, term, pgno, PRIMARY KEY(segid, "
+                        "term)) WITHOUT ROWID"),
+         true, true},
+        {QStringLiteral("table"), QStringLiteral("wrecker_fts_config"),
+         QStringLiteral("wrecker_fts_config"),
+         QStringLiteral("CREATE TABLE 'wrecker_fts_config'(k PRIMARY KEY, v) WITHOUT ROWID"), true,
+         true},
+        {QStringLiteral("trigger"), QStringLiteral("wrecker_fts_insert"), QStringLiteral("wrecker"),
+         triggerStatement(QStringLiteral("wrecker_fts_insert"), QStringLiteral("INSERT"),
+                          insertIntoIndex()),
+         false, true},
+        {QStringLiteral("trigger"), QStringLiteral("wrecker_fts_delete"), QStringLiteral("wrecker"),
+         triggerStatement(QStringLiteral("wrecker_fts_delete"), QStringLiteral("DELETE"),
+                          deleteFromIndex()),
+         false, true},
+        {QStringLiteral("trigger"), QStringLiteral("wrecker_fts_update"), QStringLiteral("wrecker"),
+         triggerStatement(QStringLiteral("wrecker_fts_update"), QStringLiteral("UPDATE"),
+                          deleteFromIndex() + QStringLiteral("; ") + insertIntoIndex()),
+         false, true},
     };
     return objects;
 }
@@ -87,13 +148,70 @@ QString quoted(const QString &name)
 
 } // namespace
 
-QStringList SchemaCheck::createStatements()
+QStringList SchemaCheck::createStatements(bool withSearchIndex)
 {
     QStringList statements;
     for (const OwnObject &object : ownObjects())
-        if (object.name != QLatin1String("sqlite_sequence"))
+        if (!object.engineMade && (withSearchIndex || !object.searchIndex))
             statements << object.sql;
     return statements;
+}
+
+const QStringList &SchemaCheck::searchIndexColumns()
+{
+    static const QStringList columns = [] {
+        QStringList names;
+        for (TowField field :
+             {TowField::custname, TowField::custaddress, TowField::custcity, TowField::custstate,
+              TowField::custzip, TowField::vehcolor, TowField::vehyear, TowField::vehmake,
+              TowField::vehmodel, TowField::vehstyle})
+            names << TowRecord::fieldName(field);
+        return names;
+    }();
+    return columns;
+}
+
+QStringList SchemaCheck::searchIndexStatements()
+{
+    QStringList statements;
+    for (const OwnObject &object : ownObjects())
+        if (!object.engineMade && object.searchIndex)
+            statements << object.sql;
+    return statements;
+}
+
+QString SchemaCheck::searchIndexFill()
+{
+    return QStringLiteral("INSERT INTO wrecker_fts(rowid, %1) SELECT id, %2 FROM wrecker AS new "
+                          "WHERE id BETWEEN ? AND ?")
+        .arg(searchIndexColumns().join(QLatin1String(", ")), indexed("new"));
+}
+
+QString SchemaCheck::searchIndexForm(const QString &text)
+{
+    QString form = text;
+    form.replace(QChar(0x130), u'I').replace(QChar(0x212a), u'K');
+    return form;
+}
+
+bool SchemaCheck::hasSearchIndex(const QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN "
+                                   "('wrecker_fts', 'wrecker_fts_insert', 'wrecker_fts_delete', "
+                                   "'wrecker_fts_update')")) ||
+        !query.next())
+        return false;
+    return query.value(0).toInt() == 4;
+}
+
+bool SchemaCheck::engineHasFts5(const QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    return query.exec(QStringLiteral("SELECT sqlite_compileoption_used('ENABLE_FTS5')")) &&
+           query.next() && query.value(0).toInt() == 1;
 }
 
 bool SchemaCheck::harden(const QSqlDatabase &db, Use use, QString *error)

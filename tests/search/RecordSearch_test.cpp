@@ -41,20 +41,23 @@ class RecordSearchTest : public QObject
     // Runs the search on db with the reader; the rows found are appended to rows.
     static RecordSearch::Outcome run(const QSqlDatabase &db, const FindRequest &request,
                                      RecordSearch::Reader reader, QList<FindResult> &rows,
-                                     DbError *error = nullptr)
+                                     DbError *error = nullptr, bool useIndex = true)
     {
         DbError ignored;
         RecordSearch::Options options;
         options.reader = reader;
+        options.useIndex = useIndex;
         return RecordSearch::run(
             db, request, [&rows](QList<FindResult> &&found) { rows.append(std::move(found)); },
             error ? error : &ignored, options);
     }
 
-    QList<FindResult> findAll(const FindRequest &request, RecordSearch::Reader reader)
+    QList<FindResult> findAll(const FindRequest &request, RecordSearch::Reader reader,
+                              bool useIndex = true)
     {
         QList<FindResult> results;
-        if (run(m_store->database(), request, reader, results) != RecordSearch::Outcome::Done)
+        if (run(m_store->database(), request, reader, results, nullptr, useIndex) !=
+            RecordSearch::Outcome::Done)
             qWarning("search failed");
         return results;
     }
@@ -214,13 +217,25 @@ class RecordSearchTest : public QObject
             });
     }
 
-    // Random records with blanks, case and characters beyond ASCII: both readers agree with
-    // each other and with the rule applied record by record.
+    // Random records with blanks, case and characters beyond ASCII: both readers, the native
+    // one with and without the search index, agree with each other and with the rule applied
+    // record by record. Texts of fewer than three characters are not served by the index.
     void readersAgreeWithTheRule()
     {
-        const QList<QString> pieces = {u"ann"_qs, u"Ann"_qs, u"ANN"_qs, u" "_qs, u"jo"_qs,
-                                       QString::fromUtf16(u"\u00E9"), QString::fromUtf16(u"\u00C9"),
-                                       QString::fromUtf16(u"\u212A"), u"k"_qs, u"-"_qs, u"Lee"_qs};
+        const QList<QString> pieces = {u"ann"_qs,
+                                       u"Ann"_qs,
+                                       u"ANN"_qs,
+                                       u" "_qs,
+                                       u"jo"_qs,
+                                       QString::fromUtf16(u"\u00E9"),
+                                       QString::fromUtf16(u"\u00C9"),
+                                       QString::fromUtf16(u"\u212A"),
+                                       u"k"_qs,
+                                       u"-"_qs,
+                                       u"Lee"_qs,
+                                       QString::fromUtf16(u"\u0130"),
+                                       u"i"_qs,
+                                       u"\""_qs};
         QRandomGenerator rng(99);
         auto randomText = [&] {
             QString text;
@@ -244,9 +259,25 @@ class RecordSearchTest : public QObject
             written << r;
         }
         QVERIFY(transaction.commit());
-        const QList<QString> finds = {
-            u"ann"_qs, u"ANN"_qs, u"ann lee"_qs, QString::fromUtf16(u"\u00E9"),
-            u"k"_qs,   u"jo-"_qs, u" "_qs};
+        const QList<QString> finds = {u"ann"_qs,
+                                      u"ANN"_qs,
+                                      u"ann lee"_qs,
+                                      QString::fromUtf16(u"\u00E9"),
+                                      u"k"_qs,
+                                      u"jo-"_qs,
+                                      u" "_qs,
+                                      u"kan"_qs,
+                                      u"Kann"_qs,
+                                      QString::fromUtf16(u"\u212Aann"),
+                                      u"ijo"_qs,
+                                      u"ANNI"_qs,
+                                      QString::fromUtf16(u"\u0130jo"),
+                                      QString::fromUtf16(u"\u00E9jo"),
+                                      QString::fromUtf16(u"\u00C9-Lee"),
+                                      u"e\"k"_qs,
+                                      u"an"_qs,
+                                      u"ee"_qs};
+        int served = 0;
         int total = 0;
         for (const QString &find : finds) {
             for (int mode = 0; mode < 4; ++mode) {
@@ -266,9 +297,15 @@ class RecordSearchTest : public QObject
                 total += int(expected.size());
                 for (RecordSearch::Reader reader : kReaders)
                     QCOMPARE(ids(findAll(request, reader)), expected);
+                QCOMPARE(ids(findAll(request, RecordSearch::Reader::Native, false)), expected);
+                const bool ascii = find.toLatin1() == find.toUtf8();
+                QCOMPARE(RecordSearch::indexServes(request),
+                         find.toUcs4().size() >= 3 && (keepCase || ascii));
+                served += RecordSearch::indexServes(request) ? 1 : 0;
             }
         }
         QVERIFY(total > 200);
+        QVERIFY(served > 30);
     }
 
     void batches()

@@ -6,9 +6,10 @@
 #include <QTest>
 
 #include "RecordStore.h"
+#include "SchemaCheck.h"
 #include "StoreChange.h"
-#include "TestFolder.h"
 #include "TestFiles.h"
+#include "TestFolder.h"
 
 using namespace tarnvale;
 
@@ -78,6 +79,8 @@ private Q_SLOTS:
     void removeGroupCountsAndDeletesExactName();
     void backupIsAReadableCopy();
     void everyChangeIsAnnouncedOnce();
+    void searchIndexIsMadeWhenMissing_data();
+    void searchIndexIsMadeWhenMissing();
 };
 
 void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
@@ -87,11 +90,14 @@ void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
     QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
     QVERIFY(QFile::exists(folder.databasePath()));
     QSqlQuery query(store.database());
-    QVERIFY(query.exec("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' ORDER BY name"));
+    QVERIFY(
+        query.exec("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
+                   "AND name NOT LIKE 'wrecker_fts%' ORDER BY name"));
     QStringList tables;
     while (query.next())
         tables << query.value(0).toString();
     QCOMPARE(tables, QStringList({"groups", "lb_type", "reminders", "wrecker"}));
+    QVERIFY(SchemaCheck::hasSearchIndex(store.database()));
     QCOMPARE(store.towRecordCount(), 0);
     QCOMPARE(store.groups()->size(), 0);
     store.close();
@@ -209,10 +215,11 @@ void RecordStoreTest::foreignObjectsMakeItReadOnly()
     QVERIFY(store.open(path, RecordStore::OpenMode::ExistingOnly));
     QCOMPARE(store.isReadOnly(), !named.isEmpty());
     QVERIFY2(store.readOnlyReason().contains(named), qPrintable(store.readOnlyReason()));
-    // Trusted schema is off and defensive mode on, whatever the file holds.
+    // Defensive mode on, whatever the file holds; trusted schema off unless every object is
+    // the program's own (the search index's triggers need it).
     QSqlQuery pragma(store.database());
     QVERIFY(pragma.exec("PRAGMA trusted_schema") && pragma.next());
-    QCOMPARE(pragma.value(0).toInt(), 0);
+    QCOMPARE(pragma.value(0).toInt(), named.isEmpty() ? 1 : 0);
     QVERIFY(QSqlQuery(store.database()).exec("PRAGMA writable_schema = ON"));
     QVERIFY(!QSqlQuery(store.database()).exec("UPDATE sqlite_master SET sql = '' WHERE name = 'groups'"));
 
@@ -489,6 +496,55 @@ void RecordStoreTest::everyChangeIsAnnouncedOnce()
     QCOMPARE(take(), QList<StoreChange>{StoreChange::everything()});
     store.close();
     QVERIFY(take().isEmpty());
+}
+
+void RecordStoreTest::searchIndexIsMadeWhenMissing_data()
+{
+    QTest::addColumn<QStringList>("damage");
+    const QStringList dropAll{"DROP TRIGGER wrecker_fts_insert", "DROP TRIGGER wrecker_fts_delete",
+                              "DROP TRIGGER wrecker_fts_update", "DROP TABLE wrecker_fts"};
+    QTest::newRow("a file of version 1") << dropAll + QStringList{"PRAGMA user_version = 1"};
+    QTest::newRow("a trigger missing") << QStringList{"DROP TRIGGER wrecker_fts_update"};
+}
+
+void RecordStoreTest::searchIndexIsMadeWhenMissing()
+{
+    QFETCH(QStringList, damage);
+    test::TestFolder folder;
+    const QString path = folder.databasePath();
+    {
+        RecordStore maker;
+        QVERIFY(maker.open(path, RecordStore::OpenMode::CreateIfMissing));
+        for (const char *make : {"Ford", "Kia", "Ford"}) {
+            TowRecord record = sampleRecord("");
+            record.set(TowField::vehmake, QString::fromLatin1(make));
+            QVERIFY(maker.addTowRecord(record));
+        }
+    }
+    makeDatabase(path, {}, damage);
+    RecordStore store;
+    qint64 done = 0, total = -1;
+    store.setProgressHandler([&](qint64 d, qint64 t) { done = d, total = t; });
+    QVERIFY(store.open(path, RecordStore::OpenMode::ExistingOnly));
+    QVERIFY(!store.isReadOnly());
+    QCOMPARE(done, total);
+    QVERIFY(SchemaCheck::hasSearchIndex(store.database()));
+    auto found = [&](const QString &text) {
+        QSqlQuery query(store.database());
+        query.prepare("SELECT group_concat(rowid) FROM wrecker_fts WHERE wrecker_fts MATCH ?");
+        query.addBindValue(text);
+        return query.exec() && query.next() ? query.value(0).toString() : QString("failed");
+    };
+    QCOMPARE(found("ford"), QString("1,3"));
+    // The triggers keep it in step.
+    TowRecord record = *store.towRecord(2);
+    record.set(TowField::vehmake, "Ford");
+    QVERIFY(store.updateTowRecord(record));
+    QVERIFY(store.removeTowRecord(1));
+    QCOMPARE(found("ford"), QString("2,3"));
+    QSqlQuery version(store.database());
+    QVERIFY(version.exec("PRAGMA user_version") && version.next());
+    QCOMPARE(version.value(0).toInt(), SchemaCheck::kVersion);
 }
 
 QTEST_GUILESS_MAIN(RecordStoreTest)
