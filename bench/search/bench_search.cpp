@@ -1,5 +1,8 @@
 // bench_search: a search over every field ("<All>") of 100,000 and 1,000,000 generated tow
-// records in 200 groups, in each match mode, against a bare scan of the same columns.
+// records in 200 groups, in each match mode, against a bare scan of the same columns: through
+// the search index (the default) and by the scan alone; for a common word, a rarer one and a
+// zip code. Then the index's cost: the file's size and the time of one save, with and without
+// the index.
 //
 // Peers, measured in the same run on the same connection:
 //  - native: RecordSearch on the program's connection, read through SQLite's own API, against
@@ -15,6 +18,7 @@
 // count_instructions.sh does this and prints the ratios). Outside valgrind it only times.
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -55,9 +59,11 @@ std::map<std::string, double> g_medianCpuMs; // CPU time of the scanning thread
 std::map<std::string, double> g_bestMs;      // fastest repetition, real time
 std::map<std::string, qint64> g_found;
 
-FindRequest requestFor(int mode)
+const QStringList kOtherTexts = {QStringLiteral("Ramirez"), QStringLiteral("45501")};
+
+FindRequest requestFor(int mode, const QString &text = kFindText)
 {
-    return FindRequest{QStringLiteral("<All>"), QStringLiteral("<All>"), kFindText, mode >= 2,
+    return FindRequest{QStringLiteral("<All>"), QStringLiteral("<All>"), text, mode >= 2,
                        mode % 2 == 1};
 }
 
@@ -122,14 +128,16 @@ qint64 bareQtScan(const QSqlDatabase &db, const QString &sql)
     return chars;
 }
 
-qint64 search(const Fixture &fixture, int mode, RecordSearch::Reader reader)
+qint64 search(const Fixture &fixture, int mode, RecordSearch::Reader reader,
+              bool useIndex = true, const QString &text = kFindText)
 {
     qint64 found = 0;
     DbError error;
     RecordSearch::Options options;
     options.reader = reader;
+    options.useIndex = useIndex;
     const auto outcome = RecordSearch::run(
-        fixture.store->database(), requestFor(mode),
+        fixture.store->database(), requestFor(mode, text),
         [&found](QList<FindResult> &&rows) {
             found += rows.size();
             benchmark::DoNotOptimize(rows.constData());
@@ -145,6 +153,15 @@ std::string nativeBareName(int records)
 std::string nativeSearchName(int records, int mode)
 {
     return "search_native/" + std::to_string(records) + "/mode" + std::to_string(mode);
+}
+std::string scanSearchName(int records, int mode, const QString &text = kFindText)
+{
+    return "search_scan/" + std::to_string(records) + "/mode" + std::to_string(mode) + "/" +
+           text.toStdString();
+}
+std::string indexSearchName(int records, const QString &text)
+{
+    return "search_native/" + std::to_string(records) + "/mode0/" + text.toStdString();
 }
 std::string qtBareName(int records)
 {
@@ -192,6 +209,45 @@ void printLine(const std::string &what, const std::string &name, const std::stri
                 what.c_str(), mine->second, mine->second / theirs->second, peer, theirs->second,
                 fast / peerFast, fast, peerFast, cpu / peerCpu, cpu, peerCpu,
                 static_cast<long long>(g_found[name]));
+}
+
+// A copy of the file without the search index (and of schema version 0, which the program
+// uses as it stands, so it does not make the index again).
+QString withoutIndex(const QString &path)
+{
+    const QString copy = QString(path).replace(QStringLiteral(".db"), QStringLiteral("-noindex.db"));
+    if (QFileInfo::exists(copy))
+        return copy;
+    QFile::copy(path, copy);
+    sqlite3 *db = nullptr;
+    sqlite3_open(copy.toUtf8().constData(), &db);
+    sqlite3_exec(db,
+                 "DROP TRIGGER wrecker_fts_insert; DROP TRIGGER wrecker_fts_delete; "
+                 "DROP TRIGGER wrecker_fts_update; DROP TABLE wrecker_fts; "
+                 "PRAGMA user_version = 0; VACUUM",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return copy;
+}
+
+// One record saved with another make, back and forth.
+void saveOne(benchmark::State &state, const QString &path)
+{
+    RecordStore store;
+    if (!store.open(path, RecordStore::OpenMode::ExistingOnly)) {
+        state.SkipWithError("cannot open");
+        return;
+    }
+    auto record = store.towRecord(store.towRecordCount() / 2);
+    const QString make = record->value(TowField::vehmake);
+    bool flip = false;
+    for (auto _ : state) {
+        flip = !flip;
+        record->set(TowField::vehmake, flip ? QStringLiteral("Zastava") : make);
+        store.updateTowRecord(*record);
+    }
+    record->set(TowField::vehmake, make);
+    store.updateTowRecord(*record);
 }
 
 } // namespace
@@ -263,6 +319,45 @@ int main(int argc, char *argv[])
                 ->ComputeStatistics("best", best)
                 ->UseRealTime();
         }
+        for (int mode = 0; mode < 4; ++mode) {
+            const std::string name = scanSearchName(n, mode);
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [fixture, mode, name](benchmark::State &state) {
+                                             for (auto _ : state)
+                                                 g_found[name] =
+                                                     search(*fixture, mode,
+                                                            RecordSearch::Reader::Native, false);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->ComputeStatistics("best", best)
+                ->UseRealTime();
+        }
+        for (const QString &text : kOtherTexts) {
+            for (const bool indexed : {true, false}) {
+                const std::string name =
+                    indexed ? indexSearchName(n, text) : scanSearchName(n, 0, text);
+                benchmark::RegisterBenchmark(
+                    name.c_str(),
+                    [fixture, indexed, text, name](benchmark::State &state) {
+                        for (auto _ : state)
+                            g_found[name] = search(*fixture, 0, RecordSearch::Reader::Native,
+                                                   indexed, text);
+                    })
+                    ->Unit(benchmark::kMillisecond)
+                    ->ComputeStatistics("best", best)
+                    ->UseRealTime();
+            }
+        }
+        const QString path = fixture->store->path();
+        for (const bool indexed : {true, false}) {
+            const std::string name =
+                (indexed ? "save_indexed/" : "save_unindexed/") + std::to_string(n);
+            benchmark::RegisterBenchmark(name.c_str(), saveOne,
+                                         indexed ? path : withoutIndex(path))
+                ->Unit(benchmark::kMillisecond)
+                ->ComputeStatistics("best", best)
+                ->UseRealTime();
+        }
         if (n > 100000)
             continue;
         const QString qtSql = QString::fromUtf8(sql);
@@ -305,7 +400,8 @@ int main(int argc, char *argv[])
     benchmark::Shutdown();
 
     std::printf(
-        "\nSearch over every field (<All>) for \"%s\", median real time of 7 repetitions\n(best: "
+        "\nSearch over every field (<All>) for \"%s\" (through the search index unless said), "
+        "median real time of 7 repetitions\n(best: "
         "fastest repetition of each; CPU time: median, of the scanning thread):\n",
         qPrintable(kFindText));
     for (const auto &owned : g_fixtures) {
@@ -314,6 +410,32 @@ int main(int argc, char *argv[])
             printLine("search mode " + std::to_string(mode) + ", " + std::to_string(n) + " records",
                       nativeSearchName(n, mode), nativeBareName(n),
                       "bare SQLite scan (sqlite3 C API)");
+    }
+    for (const auto &owned : g_fixtures) {
+        const int n = owned->records;
+        for (int mode = 0; mode < 4; ++mode)
+            printLine("search without the index, mode " + std::to_string(mode) + ", " +
+                          std::to_string(n) + " records",
+                      scanSearchName(n, mode), nativeBareName(n),
+                      "bare SQLite scan (sqlite3 C API)");
+        for (const QString &text : kOtherTexts) {
+            printLine("search for \"" + text.toStdString() + "\", mode 0, " + std::to_string(n) +
+                          " records",
+                      indexSearchName(n, text), nativeBareName(n),
+                      "bare SQLite scan (sqlite3 C API)");
+            printLine("search for \"" + text.toStdString() + "\" without the index, mode 0, " +
+                          std::to_string(n) + " records",
+                      scanSearchName(n, 0, text), nativeBareName(n),
+                      "bare SQLite scan (sqlite3 C API)");
+        }
+        const QString path = owned->store->path();
+        const qint64 with = QFileInfo(path).size(), without = QFileInfo(withoutIndex(path)).size();
+        std::printf("index cost, %d records: file %.1f MB with the index, %.1f MB without "
+                    "(%.2fx)\n",
+                    n, with / 1048576.0, without / 1048576.0, double(with) / double(without));
+        printLine("save of one record with the index, " + std::to_string(n) + " records",
+                  "save_indexed/" + std::to_string(n), "save_unindexed/" + std::to_string(n),
+                  "the same save without the index");
     }
     for (const auto &owned : g_fixtures) {
         const int n = owned->records;

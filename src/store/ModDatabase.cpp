@@ -31,7 +31,15 @@ bool ModDatabase::OpenDatabaseFile()
     // a new, empty database; only the default file of a fresh install is created.
     const auto mode = configured.isEmpty() ? RecordStore::OpenMode::CreateIfMissing
                                            : RecordStore::OpenMode::ExistingOnly;
-    if (m_store.open(path, mode)) {
+    // Opening an older file makes its search index, which takes a while for a large one.
+    m_store.setProgressHandler([this](qint64 done, qint64 total) {
+        m_dialogs.progress(m_settings.companyName(),
+                           QStringLiteral("Preparing the records for quick searching..."), done,
+                           total);
+    });
+    const bool opened = m_store.open(path, mode);
+    m_store.setProgressHandler({});
+    if (opened) {
         if (m_store.isReadOnly())
             m_dialogs.notify(kDatabaseErrorTitle,
                              QStringLiteral("The database ") + path

@@ -39,6 +39,9 @@ public:
     virtual QString chooseFolder(const QString &title, const QString &startDir) = 0;
     // The print dialog for an already configured printer; false when cancelled.
     virtual bool choosePrinter(QPrinter &printer) = 0;
+    // A progress bar (title, text, done, total) for long work that cannot be cancelled:
+    // shown while done < total, closed when done reaches total. None by default.
+    virtual void progress(const QString &, const QString &, qint64, qint64) {}
 };
 
 } // namespace tarnvale

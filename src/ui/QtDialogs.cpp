@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QProgressDialog>
 #include <QPrinter>
 
 namespace tarnvale {
@@ -105,6 +106,24 @@ bool QtDialogs::choosePrinter(QPrinter &printer)
 {
     QPrintDialog dialog(&printer, parentWindow());
     return dialog.exec() == QDialog::Accepted;
+}
+
+QtDialogs::QtDialogs() = default;
+QtDialogs::~QtDialogs() = default;
+
+void QtDialogs::progress(const QString &title, const QString &text, qint64 done, qint64 total)
+{
+    if (done >= total) {
+        m_progress.reset();
+        return;
+    }
+    if (!m_progress) {
+        m_progress = std::make_unique<QProgressDialog>(text, QString(), 0, 1000, parentWindow());
+        m_progress->setWindowTitle(title);
+        m_progress->setWindowModality(Qt::ApplicationModal);
+        m_progress->setMinimumDuration(500);
+    }
+    m_progress->setValue(total > 0 ? int(done * 1000 / total) : 0);
 }
 
 } // namespace tarnvale

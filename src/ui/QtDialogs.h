@@ -3,13 +3,19 @@
 
 #include "Dialogs.h"
 
+#include <memory>
+
 class QWidget;
+
+class QProgressDialog;
 
 namespace tarnvale {
 
 class QtDialogs : public Dialogs
 {
 public:
+    QtDialogs();
+    ~QtDialogs() override;
     void notify(const QString &title, const QString &text, MessageIcon icon) override;
     Answer ask(const QString &title, const QString &text, MessageIcon icon) override;
     Answer askYesNoCancel(const QString &title, const QString &text, MessageIcon icon) override;
@@ -21,9 +27,11 @@ public:
                            const QString &filter) override;
     QString chooseFolder(const QString &title, const QString &startDir) override;
     bool choosePrinter(QPrinter &printer) override;
+    void progress(const QString &title, const QString &text, qint64 done, qint64 total) override;
 
 private:
     static QWidget *parentWindow();
+    std::unique_ptr<QProgressDialog> m_progress;
 };
 
 } // namespace tarnvale
