@@ -20,29 +20,14 @@
 #include <array>
 #include <vector>
 
+#include "Cp1252.h"
+
 namespace tarnvale {
 
 namespace {
 
 constexpr int kMaxWordLength = 32;
 constexpr qsizetype kMaxPictureBytes = 32 * 1024 * 1024;
-
-// Windows-1252 bytes 0x80..0x9F; the rest of the upper half is Latin-1.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QString decodeCp1252(const QByteArray &bytes)
-{
-    QString text;
-    text.reserve(bytes.size());
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        text.append(b >= 0x80 && b < 0xA0 ? QChar(kCp1252High[b - 0x80]) : QChar(char16_t(b)));
-    }
-    return text;
-}
 
 enum class Dest { Text, Skip, FontTable, ColorTable, Picture, Shape, ShapeName, ShapeValue };
 
@@ -465,7 +450,7 @@ void Parser::popGroup()
     if (closing == Dest::FontTable && m_state.dest != Dest::FontTable && m_fontId >= 0 &&
         !m_fontName.trimmed().isEmpty()) {
         m_tables->fonts.insert(m_fontId,
-                       Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
+                       Font{Cp1252::decode(m_fontName.trimmed()), m_fontCharset, m_fontHint});
         m_fontName.clear();
     }
     if (m_stack.empty())
@@ -1051,7 +1036,7 @@ void Parser::fontTableWord(const QByteArray &w, bool, int param)
     if (w == "f") {
         if (m_fontId >= 0 && !m_fontName.trimmed().isEmpty())
             m_tables->fonts.insert(m_fontId,
-                           Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
+                           Font{Cp1252::decode(m_fontName.trimmed()), m_fontCharset, m_fontHint});
         m_fontId = param;
         m_fontCharset = -1;
         m_fontHint = QFont::AnyStyle;
@@ -1413,7 +1398,7 @@ void Parser::plainByte(char c)
         if (c == ';') {
             if (m_fontId >= 0)
                 m_tables->fonts.insert(m_fontId,
-                               Font{decodeCp1252(m_fontName.trimmed()), m_fontCharset, m_fontHint});
+                               Font{Cp1252::decode(m_fontName.trimmed()), m_fontCharset, m_fontHint});
             m_fontName.clear();
         } else if (m_fontName.size() < 256) {
             m_fontName.append(c);
@@ -1503,7 +1488,7 @@ QString Parser::decodeBytes(const QByteArray &bytes) const
 {
     // Code pages other than Windows-1252 are read as Windows-1252 too: the documents this
     // program reads are written in Western European languages.
-    return decodeCp1252(bytes);
+    return Cp1252::decode(bytes);
 }
 
 void Parser::flushBytes()
