@@ -6,14 +6,13 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <vector>
 
 #include "FindRules.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
+#include "SqliteReader.h"
 #include "TextMatcher.h"
 
 namespace tarnvale {
@@ -134,27 +133,10 @@ bool cancelled(const RecordSearch::Options &options)
     return options.cancel && options.cancel->load(std::memory_order_relaxed);
 }
 
-sqlite3 *sqliteHandle(const QSqlDatabase &db)
+inline QString columnText(const SqliteReader &reader, int column)
 {
-    if (!db.driver())
-        return nullptr;
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
-class NativeStatement
-{
-  public:
-    ~NativeStatement() { sqlite3_finalize(m_statement); }
-    sqlite3_stmt *m_statement = nullptr;
-};
-
-inline QString columnText(sqlite3_stmt *statement, int column)
-{
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(statement, column)) : QString();
+    const QByteArrayView text = reader.text(column);
+    return text.data() ? QString::fromUtf8(text) : QString();
 }
 
 RecordSearch::Outcome failWith(DbError *error, int number, const QString &description)
@@ -164,94 +146,75 @@ RecordSearch::Outcome failWith(DbError *error, int number, const QString &descri
     return RecordSearch::Outcome::Failed;
 }
 
-void considerRow(sqlite3_stmt *statement, const Plan &plan, const TextMatcher &matcher,
+void considerRow(const SqliteReader &reader, const Plan &plan, const TextMatcher &matcher,
                  Batcher &batch);
 
-RecordSearch::Outcome runNative(sqlite3 *db, const Plan &plan, const RecordSearch::Sink &sink,
-                                DbError *error, const RecordSearch::Options &options)
+RecordSearch::Outcome runNative(SqliteReader &reader, const Plan &plan,
+                                const RecordSearch::Sink &sink, DbError *error,
+                                const RecordSearch::Options &options)
 {
-    NativeStatement guard;
-    const QByteArray sql = plan.sql.toUtf8();
-    int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &guard.m_statement, nullptr);
-    if (rc != SQLITE_OK)
-        return failWith(error, sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
-    sqlite3_stmt *statement = guard.m_statement;
-    const QByteArray group = plan.group.toUtf8();
-    if (plan.bindsGroup)
-        sqlite3_bind_text(statement, 1, group.constData(), int(group.size()), SQLITE_STATIC);
+    if (!reader.prepare(plan.sql.toUtf8(), plan.bindsGroup ? &plan.group : nullptr))
+        return failWith(error, reader.errorCode(), reader.errorText());
 
     const TextMatcher matcher(plan.findText, plan.mode);
     Batcher batch(sink, options.batchSize);
+    SqliteReader::Step step;
     for (;;) {
         if (cancelled(options))
             return RecordSearch::Outcome::Cancelled;
-        rc = sqlite3_step(statement);
-        if (rc != SQLITE_ROW)
+        step = reader.step();
+        if (step != SqliteReader::Step::Row)
             break;
-        considerRow(statement, plan, matcher, batch);
+        considerRow(reader, plan, matcher, batch);
     }
-    if (rc != SQLITE_DONE)
-        return failWith(error, sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+    if (step == SqliteReader::Step::Failed)
+        return failWith(error, reader.errorCode(), reader.errorText());
     batch.flush();
     return RecordSearch::Outcome::Done;
 }
 
 // The records the index names, read by id in table order and decided by the rules; nullopt
 // when the index cannot be read (damaged), and the caller scans instead.
-std::optional<RecordSearch::Outcome> runIndexed(sqlite3 *db, const Plan &plan,
+std::optional<RecordSearch::Outcome> runIndexed(SqliteReader &reader, const Plan &plan,
                                                 const RecordSearch::Sink &sink, DbError *error,
                                                 const RecordSearch::Options &options)
 {
     std::vector<qint64> ids;
-    {
-        NativeStatement candidates;
-        static const char kSql[] =
-            "SELECT rowid FROM wrecker_fts WHERE wrecker_fts MATCH ? ORDER BY rowid";
-        if (sqlite3_prepare_v2(db, kSql, -1, &candidates.m_statement, nullptr) != SQLITE_OK)
-            return std::nullopt;
-        const QByteArray match = plan.indexMatch.toUtf8();
-        sqlite3_bind_text(candidates.m_statement, 1, match.constData(), int(match.size()),
-                          SQLITE_STATIC);
-        int rc = SQLITE_ROW;
-        while ((rc = sqlite3_step(candidates.m_statement)) == SQLITE_ROW)
-            ids.push_back(sqlite3_column_int64(candidates.m_statement, 0));
-        if (rc != SQLITE_DONE)
-            return std::nullopt;
-    }
-    NativeStatement guard;
-    const QByteArray sql = plan.rowSql.toUtf8();
-    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &guard.m_statement, nullptr) !=
-        SQLITE_OK)
-        return failWith(error, sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
-    sqlite3_stmt *statement = guard.m_statement;
-    const QByteArray group = plan.group.toUtf8();
-    if (plan.bindsGroup)
-        sqlite3_bind_text(statement, 2, group.constData(), int(group.size()), SQLITE_STATIC);
+    if (!reader.prepare("SELECT rowid FROM wrecker_fts WHERE wrecker_fts MATCH ? ORDER BY rowid",
+                        &plan.indexMatch))
+        return std::nullopt;
+    SqliteReader::Step step;
+    while ((step = reader.step()) == SqliteReader::Step::Row)
+        ids.push_back(reader.integer(0));
+    if (step == SqliteReader::Step::Failed)
+        return std::nullopt;
+
+    if (!reader.prepare(plan.rowSql.toUtf8()))
+        return failWith(error, reader.errorCode(), reader.errorText());
     const TextMatcher matcher(plan.findText, plan.mode);
     Batcher batch(sink, options.batchSize);
     for (const qint64 id : ids) {
         if (cancelled(options))
             return RecordSearch::Outcome::Cancelled;
-        sqlite3_reset(statement);
-        sqlite3_bind_int64(statement, 1, id);
-        const int rc = sqlite3_step(statement);
-        if (rc == SQLITE_ROW)
-            considerRow(statement, plan, matcher, batch);
-        else if (rc != SQLITE_DONE)
-            return failWith(error, sqlite3_extended_errcode(db),
-                            QString::fromUtf8(sqlite3_errmsg(db)));
+        if (!(plan.bindsGroup ? reader.rebind(id, plan.group) : reader.rebind(id)))
+            return failWith(error, reader.errorCode(), reader.errorText());
+        step = reader.step();
+        if (step == SqliteReader::Step::Row)
+            considerRow(reader, plan, matcher, batch);
+        else if (step == SqliteReader::Step::Failed)
+            return failWith(error, reader.errorCode(), reader.errorText());
     }
     batch.flush();
     return RecordSearch::Outcome::Done;
 }
 
-void considerRow(sqlite3_stmt *statement, const Plan &plan, const TextMatcher &matcher,
+void considerRow(const SqliteReader &reader, const Plan &plan, const TextMatcher &matcher,
                  Batcher &batch)
 {
     bool found = false;
     for (int column : plan.compared) {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-        if (text && matcher.matchesUtf8(text, sqlite3_column_bytes(statement, column))) {
+        const QByteArrayView text = reader.text(column);
+        if (text.data() && matcher.matchesUtf8(text.data(), text.size())) {
             found = true;
             break;
         }
@@ -259,12 +222,12 @@ void considerRow(sqlite3_stmt *statement, const Plan &plan, const TextMatcher &m
     if (!found)
         return;
     FindResult row;
-    row.id = sqlite3_column_int64(statement, cId);
-    row.name = columnText(statement, cName);
-    row.vehicleInfo = FindRules::vehicleInfo(
-        columnText(statement, cYear), columnText(statement, cMake), columnText(statement, cModel),
-        columnText(statement, cStyle), columnText(statement, cVin));
-    row.group = columnText(statement, cGroup);
+    row.id = reader.integer(cId);
+    row.name = columnText(reader, cName);
+    row.vehicleInfo = FindRules::vehicleInfo(columnText(reader, cYear), columnText(reader, cMake),
+                                             columnText(reader, cModel), columnText(reader, cStyle),
+                                             columnText(reader, cVin));
+    row.group = columnText(reader, cGroup);
     batch.add(std::move(row));
 }
 
@@ -341,13 +304,14 @@ RecordSearch::Outcome RecordSearch::run(const QSqlDatabase &db, const FindReques
     if (!plan)
         return cancelled(options) ? Outcome::Cancelled : Outcome::Done;
     if (options.reader == Reader::Native) {
-        if (sqlite3 *handle = sqliteHandle(db)) {
-            if (options.useIndex && !plan->indexMatch.isEmpty() &&
-                SchemaCheck::hasSearchIndex(db)) {
-                if (const auto outcome = runIndexed(handle, *plan, sink, error, options))
+        SqliteReader reader(db);
+        if (reader.isOpen()) {
+            if (options.useIndex && !plan->indexMatch.isEmpty()
+                && SchemaCheck::hasSearchIndex(db)) {
+                if (const auto outcome = runIndexed(reader, *plan, sink, error, options))
                     return *outcome;
             }
-            return runNative(handle, *plan, sink, error, options);
+            return runNative(reader, *plan, sink, error, options);
         }
     }
     return runGeneric(db, *plan, sink, error, options);
