@@ -87,47 +87,47 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-  // One change of the store: the touched nodes only; a reset rebuilds.
-  void storeChanged(const StoreChange &change);
-  // Fills the list and the summary for the selected node: a vehicle's sheet and figures, a
-  // group's vehicles with an empty summary.
-  void showSelected();
-  void fillGroupList(const QString &groupName);
-  void fillVehicleSheet(const QString &idText);
-  void showSheet(const SheetContents &contents);
-  void clearSummary();
-  // After a rebuild: the selected node again, or nothing when it is gone.
-  void reselect();
-  void applyExpansion();
-  // Where a node is after a rebuild: "R", "O", "G<GROUPID>" or "C<id>".
-  static QString nodeIdentity(const QModelIndex &index);
-  QModelIndex indexOfIdentity(const QString &identity) const;
-  bool treeKeyPress(QKeyEvent *event);
+    // One change of the store: the touched nodes only; a reset rebuilds.
+    void storeChanged(const StoreChange &change);
+    // Fills the list and the summary for the selected node: a vehicle's sheet and figures, a
+    // group's vehicles with an empty summary.
+    void showSelected();
+    void fillGroupList(const QString &groupName);
+    void fillVehicleSheet(const QString &idText);
+    void showSheet(const SheetContents &contents);
+    void clearSummary();
+    // After a rebuild: the selected node again, or nothing when it is gone.
+    void reselect();
+    void applyExpansion();
+    // Where a node is after a rebuild: "R", "O", "G<GROUPID>" or "C<id>".
+    static QString nodeIdentity(const QModelIndex &index);
+    QModelIndex indexOfIdentity(const QString &identity) const;
+    bool treeKeyPress(QKeyEvent *event);
 
-  ModDatabase &m_database;
-  const SettingsFile &m_settings;
-  GroupTreeModel *m_model = nullptr;
-  QTreeView *m_tree = nullptr;
-  QTableWidget *m_list = nullptr;
-  QPlainTextEdit *m_notes = nullptr;
-  QPushButton *m_save = nullptr;
-  QLabel *m_countCaption = nullptr;
-  QLabel *m_count = nullptr;
-  QLineEdit *m_countText = nullptr;
-  QLabel *m_storageDays = nullptr;
-  QLabel *m_storageFee = nullptr;
-  QLabel *m_towingFee = nullptr;
-  QLabel *m_totalCost = nullptr;
-  QMenu *m_groupMenu = nullptr;
-  QMenu *m_vehicleMenu = nullptr;
-  SelectedNode m_selected;
-  Qt::MouseButton m_lastButton = Qt::LeftButton;
-  bool m_rebuilding = false;
-  QHash<QString, bool> m_userExpansion; // nodes opened (true) or closed by the user
-  bool m_keyMoved = false;              // the current node is moving by the keyboard
-  bool m_restoring = false;             // the current node is being put back after a rebuild
-  int m_sortColumn = -1;                // the order of a vehicle list, as the user last chose it
-  Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    ModDatabase &m_database;
+    const SettingsFile &m_settings;
+    GroupTreeModel *m_model = nullptr;
+    QTreeView *m_tree = nullptr;
+    QTableWidget *m_list = nullptr;
+    QPlainTextEdit *m_notes = nullptr;
+    QPushButton *m_save = nullptr;
+    QLabel *m_countCaption = nullptr;
+    QLabel *m_count = nullptr;
+    QLineEdit *m_countText = nullptr;
+    QLabel *m_storageDays = nullptr;
+    QLabel *m_storageFee = nullptr;
+    QLabel *m_towingFee = nullptr;
+    QLabel *m_totalCost = nullptr;
+    QMenu *m_groupMenu = nullptr;
+    QMenu *m_vehicleMenu = nullptr;
+    SelectedNode m_selected;
+    Qt::MouseButton m_lastButton = Qt::LeftButton;
+    bool m_rebuilding = false;
+    QHash<QString, bool> m_userExpansion; // nodes opened (true) or closed by the user
+    bool m_keyMoved = false;    // the current node is moving by the keyboard
+    bool m_restoring = false;   // the current node is being put back after a rebuild
+    int m_sortColumn = -1;      // the order of a vehicle list, as the user last chose it
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 
 } // namespace tarnvale

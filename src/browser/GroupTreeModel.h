@@ -82,11 +82,11 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-  Q_SIGNALS:
+Q_SIGNALS:
     // Reading a node's children failed; the node shows what was read.
     void fetchFailed(const tarnvale::DbError &error);
 
-  private:
+private:
     // Other (slot 0) or a group: a node whose children are vehicles.
     struct Parent
     {

@@ -19,44 +19,44 @@ class SchemaCheck
 {
 public:
     // The schema version the program writes (PRAGMA user_version).
-  static constexpr int kVersion = 3;
+    static constexpr int kVersion = 3;
 
-  // The statements that create the current schema, in order (without the user_version).
-  // The search index is left out when the engine has no FTS5.
-  static QStringList createStatements(bool withSearchIndex = true);
+    // The statements that create the current schema, in order (without the user_version).
+    // The search index is left out when the engine has no FTS5.
+    static QStringList createStatements(bool withSearchIndex = true);
 
-  // The search index over the fields "<All>" compares: an FTS5 trigram table holding no copy
-  // of the text, kept in step with table wrecker by three triggers. It holds each field with
-  // the two characters that Qt lower-cases to ASCII (U+0130, U+212A) put as their ASCII
-  // capitals, so that an ASCII search text finds every record the match rules find.
-  static const QStringList &searchIndexColumns();
-  static QStringList searchIndexStatements();
-  // Fills the index from table wrecker for the ids in [first, last].
-  static QString searchIndexFill();
-  // The index's form of a search text (the same two characters put as ASCII).
-  static QString searchIndexForm(const QString &text);
-  // Whether the index's table and every trigger of it are in the schema; whether the
-  // engine has FTS5.
-  static bool hasSearchIndex(const QSqlDatabase &db);
-  static bool engineHasFts5(const QSqlDatabase &db);
+    // The search index over the fields "<All>" compares: an FTS5 trigram table holding no copy
+    // of the text, kept in step with table wrecker by three triggers. It holds each field with
+    // the two characters that Qt lower-cases to ASCII (U+0130, U+212A) put as their ASCII
+    // capitals, so that an ASCII search text finds every record the match rules find.
+    static const QStringList &searchIndexColumns();
+    static QStringList searchIndexStatements();
+    // Fills the index from table wrecker for the ids in [first, last].
+    static QString searchIndexFill();
+    // The index's form of a search text (the same two characters put as ASCII).
+    static QString searchIndexForm(const QString &text);
+    // Whether the index's table and every trigger of it are in the schema; whether the
+    // engine has FTS5.
+    static bool hasSearchIndex(const QSqlDatabase &db);
+    static bool engineHasFts5(const QSqlDatabase &db);
 
-  // Writing: the program's own database. Inspecting: a file that is only read (a backup
-  // being checked, a database that holds foreign objects); its triggers and views are off.
-  enum class Use { Writing, Inspecting };
-  // Defensive mode and trusted_schema off on an open SQLite connection. False, with the
-  // reason, when they cannot be set; a connection that is not SQLite cannot be hardened.
-  static bool harden(const QSqlDatabase &db, Use use, QString *error = nullptr);
+    // Writing: the program's own database. Inspecting: a file that is only read (a backup
+    // being checked, a database that holds foreign objects); its triggers and views are off.
+    enum class Use { Writing, Inspecting };
+    // Defensive mode and trusted_schema off on an open SQLite connection. False, with the
+    // reason, when they cannot be set; a connection that is not SQLite cannot be hardened.
+    static bool harden(const QSqlDatabase &db, Use use, QString *error = nullptr);
 
-  // Every object of the main schema that this program does not create, named for a person
-  // ("trigger \"wipe\" on groups", "table \"wrecker\" (not as this program creates it)").
-  // Empty when the schema holds only the program's own objects (some may be missing: that
-  // is the table check's business). nullopt, with the engine's reason, when the schema
-  // cannot be read.
-  static std::optional<QStringList> foreignObjects(const QSqlDatabase &db,
-                                                   QString *error = nullptr);
+    // Every object of the main schema that this program does not create, named for a person
+    // ("trigger \"wipe\" on groups", "table \"wrecker\" (not as this program creates it)").
+    // Empty when the schema holds only the program's own objects (some may be missing: that
+    // is the table check's business). nullopt, with the engine's reason, when the schema
+    // cannot be read.
+    static std::optional<QStringList> foreignObjects(const QSqlDatabase &db,
+                                                     QString *error = nullptr);
 
-  // The objects for a message: the first few, then how many more.
-  static QString describe(const QStringList &objects);
+    // The objects for a message: the first few, then how many more.
+    static QString describe(const QStringList &objects);
 };
 
 } // namespace tarnvale
