@@ -220,9 +220,11 @@ void ContactsWindow::RefContactList()
     m_rebuilding = true;
     const bool expanded =
         m_settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")) == u"Yes";
-    // The groups and the count at once; a group's vehicles when it is first expanded.
-    const DbError error =
-        m_model->rebuild(m_database.store(), expanded, GroupTreeModel::Loading::Lazy);
+    // The groups and the count at once, a group's vehicles when it is first expanded; with
+    // every group open, one pass over the table reads them all faster than group by group.
+    const DbError error = m_model->rebuild(m_database.store(), expanded,
+                                           expanded ? GroupTreeModel::Loading::Whole
+                                                    : GroupTreeModel::Loading::Lazy);
     applyExpansion();
     for (auto it = m_userExpansion.constBegin(); it != m_userExpansion.constEnd(); ++it) {
         const QModelIndex node = indexOfIdentity(it.key());

@@ -306,8 +306,9 @@ RecordSearch::Outcome RecordSearch::run(const QSqlDatabase &db, const FindReques
     if (options.reader == Reader::Native) {
         SqliteReader reader(db);
         if (reader.isOpen()) {
-            if (options.useIndex && !plan->indexMatch.isEmpty()
-                && SchemaCheck::hasSearchIndex(db)) {
+            // A file holding objects of another program may hold an index of its making.
+            if (options.useIndex && !plan->indexMatch.isEmpty() && SchemaCheck::hasSearchIndex(db)
+                && SchemaCheck::foreignObjects(db).value_or(QStringList{"?"}).isEmpty()) {
                 if (const auto outcome = runIndexed(reader, *plan, sink, error, options))
                     return *outcome;
             }
