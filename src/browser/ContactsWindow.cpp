@@ -66,8 +66,10 @@ class SortableItem : public QTableWidgetItem
 
 } // namespace
 
-ContactsWindow::ContactsWindow(ModDatabase &database, const SettingsFile &settings, QWidget *parent)
-    : QWidget(parent), m_database(database), m_settings(settings)
+ContactsWindow::ContactsWindow(RecordStore &store, ModDatabase &database,
+                               const SettingsFile &settings, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent), m_store(store), m_database(database), m_settings(settings),
+      m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmContacts"));
     setWindowTitle(QStringLiteral("Vehicle Viewer"));
@@ -75,7 +77,7 @@ ContactsWindow::ContactsWindow(ModDatabase &database, const SettingsFile &settin
     m_model = new GroupTreeModel(this);
     m_model->setImages(treeImages(style()));
     // Every change to records or groups, by any window, reaches the tree by this one path.
-    connect(&m_database.store(), &RecordStore::changed, this, &ContactsWindow::storeChanged);
+    connect(&m_store, &RecordStore::changed, this, &ContactsWindow::storeChanged);
     connect(m_model, &GroupTreeModel::fetchFailed, this,
             [this](const DbError &error) { m_database.ReportUnknownError(error); });
 
@@ -204,7 +206,7 @@ void ContactsWindow::load()
 
 void ContactsWindow::RefContactList()
 {
-    if (!m_database.store().isOpen()) {
+    if (!m_store.isOpen()) {
         // The database could not be opened; that has been reported once already.
         m_model->clear();
         m_rebuilding = true;
@@ -222,7 +224,7 @@ void ContactsWindow::RefContactList()
         m_settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")) == u"Yes";
     // The groups and the count at once, a group's vehicles when it is first expanded; with
     // every group open, one pass over the table reads them all faster than group by group.
-    const DbError error = m_model->rebuild(m_database.store(), expanded,
+    const DbError error = m_model->rebuild(m_store, expanded,
                                            expanded ? GroupTreeModel::Loading::Whole
                                                     : GroupTreeModel::Loading::Lazy);
     applyExpansion();
@@ -243,7 +245,7 @@ void ContactsWindow::RefContactList()
 
 void ContactsWindow::storeChanged(const StoreChange &change)
 {
-    if (change.reset || !m_database.store().isOpen()) {
+    if (change.reset || !m_store.isOpen()) {
         RefContactList();
         return;
     }
@@ -406,10 +408,10 @@ bool ContactsWindow::saveNotes()
     if (m_settings.write(QStringLiteral("Notes"), QStringLiteral("notes"), m_notes->toPlainText(),
                          &error))
         return true;
-    m_database.dialogs().notify(m_settings.companyName(),
-                                QStringLiteral("The notes could not be saved.")
-                                    + QString::fromUtf16(kCrLf) + error,
-                                MessageIcon::Exclamation);
+    m_dialogs.notify(m_settings.companyName(),
+                     QStringLiteral("The notes could not be saved.") + QString::fromUtf16(kCrLf) +
+                         error,
+                     MessageIcon::Exclamation);
     return false;
 }
 
@@ -464,8 +466,8 @@ PrintSnapshot ContactsWindow::printSnapshot() const
 {
     if (m_selected.kind() != u"c")
         return {};
-    const auto vehicle = DetailPanel::vehicleSheet(m_database.store(), m_selected.id(), m_settings,
-                                                   QDate::currentDate());
+    const auto vehicle =
+        DetailPanel::vehicleSheet(m_store, m_selected.id(), m_settings, QDate::currentDate());
     return vehicle ? vehicle->snapshot : PrintSnapshot{};
 }
 
@@ -476,8 +478,7 @@ void ContactsWindow::fillGroupList(const QString &groupName)
     // A failing scan lists nothing; the columns are set all the same.
     const QDate today = QDate::currentDate();
     SheetContents contents = DetailPanel::groupListing({}, groupName, m_settings, today);
-    if (const auto listed =
-            DetailPanel::groupListing(m_database.store(), groupName, m_settings, today))
+    if (const auto listed = DetailPanel::groupListing(m_store, groupName, m_settings, today))
         contents = *listed;
     showSheet(contents);
 }
@@ -486,8 +487,8 @@ void ContactsWindow::fillVehicleSheet(const QString &idText)
 {
     m_list->clearContents();
     m_list->setRowCount(0);
-    const auto vehicle = DetailPanel::vehicleSheet(m_database.store(), idText, m_settings,
-                                                   QDate::currentDate());
+    const auto vehicle =
+        DetailPanel::vehicleSheet(m_store, idText, m_settings, QDate::currentDate());
     if (!vehicle) {
         clearSummary(); // no such record: no figures of another one stay in sight
         return;
