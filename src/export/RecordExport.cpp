@@ -2,11 +2,16 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
+#include <functional>
 #include <sqlite3.h>
 
 #include "ChargeFigures.h"
+#include "DateText.h"
+#include "ImpoundRules.h"
+#include "LienSchedule.h"
 #include "SafeOutput.h"
 #include "CsvWriter.h"
 #include "MoneyFormat.h"
@@ -105,6 +110,77 @@ private:
     QString m_error;
 };
 
+// The impound columns: status, balance due and next lien deadline. Their tables are small
+// (only vehicles something was recorded for) and are read whole before the scan; a database
+// of an older schema has none and every vehicle shows as its record says.
+class ImpoundColumns
+{
+public:
+    bool load(Connection &db, QList<LienStep> schedule)
+    {
+        m_schedule = std::move(schedule);
+        sqlite3_stmt *has = db.prepare(
+            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'impound_status'");
+        if (!has || !db.check(sqlite3_step(has)))
+            return false;
+        if (sqlite3_column_int64(has, 0) == 0)
+            return true;
+        auto text = [](sqlite3_stmt *row, int column) {
+            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, column)));
+        };
+        auto scan = [&](const char *sql, const std::function<void(sqlite3_stmt *)> &visit) {
+            sqlite3_stmt *row = db.prepare(sql);
+            if (!row)
+                return false;
+            int step = SQLITE_ROW;
+            while ((step = sqlite3_step(row)) == SQLITE_ROW)
+                visit(row);
+            return db.check(step);
+        };
+        return scan("SELECT vehicle_id, status FROM impound_status",
+                    [&](sqlite3_stmt *row) {
+                        m_status.insert(sqlite3_column_int64(row, 0),
+                                        ImpoundRules::statusFromWord(text(row, 1))
+                                            .value_or(VehicleStatus::InStorage));
+                    })
+               && scan("SELECT vehicle_id, amount_cents FROM impound_payments",
+                       [&](sqlite3_stmt *row) {
+                           m_paid[sqlite3_column_int64(row, 0)] += sqlite3_column_int64(row, 1);
+                       })
+               && scan("SELECT vehicle_id, step_name, done_on FROM lien_steps_done",
+                       [&](sqlite3_stmt *row) {
+                           m_done[sqlite3_column_int64(row, 0)].append(
+                               {text(row, 1), QDate::fromString(text(row, 2), Qt::ISODate)});
+                       });
+    }
+
+    QStringList cells(const TowRecord &record, const ChargeFigures &figures,
+                      const RecordExport::Options &options) const
+    {
+        const VehicleStatus status =
+            ImpoundRules::statusOf(m_status.contains(record.id),
+                                   m_status.value(record.id, VehicleStatus::InStorage),
+                                   record.value(TowField::towedrelease));
+        const qint64 balance = ImpoundRules::toCents(figures.grandTotal) - m_paid.value(record.id);
+        QString next;
+        if (status == VehicleStatus::InStorage || status == VehicleStatus::OnHold) {
+            const auto towed =
+                DateText::read(record.value(TowField::toweddate), options.locale, options.today);
+            if (const auto day = LienSchedule::nextDeadline(LienSchedule::deadlines(
+                    m_schedule, towed.value_or(QDate()), m_done.value(record.id))))
+                next = DateText::shortForm(*day, options.locale);
+        }
+        return {ImpoundRules::statusText(status),
+                figures.totalFormed ? moneyCell(double(balance) / 100.0) : QString(), next};
+    }
+
+private:
+    QList<LienStep> m_schedule;
+    QHash<qint64, VehicleStatus> m_status;
+    QHash<qint64, qint64> m_paid;
+    QHash<qint64, QList<QPair<QString, QDate>>> m_done;
+};
+
 RecordExport::Result failed(const QString &error)
 {
     return {RecordExport::Outcome::Failed, 0, error};
@@ -119,7 +195,8 @@ QStringList RecordExport::columnNames()
         names << TowRecord::fieldName(TowField(i));
     names << QStringLiteral("Days in storage") << QStringLiteral("Storage charge")
           << QStringLiteral("Tax") << QStringLiteral("Grand total")
-          << QStringLiteral("Figures note");
+          << QStringLiteral("Figures note") << QStringLiteral("Status")
+          << QStringLiteral("Balance due") << QStringLiteral("Next deadline");
     return names;
 }
 
@@ -174,6 +251,9 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
             return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
         total = sqlite3_column_int64(count, 0);
     }
+    ImpoundColumns impound;
+    if (!impound.load(db, LienSchedule::read(rules)))
+        return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
     sqlite3_stmt *rows = db.prepare("SELECT " + columns + " FROM wrecker" + where + " ORDER BY id",
                                     byGroup ? &selection.group : nullptr);
     if (!rows)
@@ -229,6 +309,8 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         for (const QString &cell : figureCells(figures))
             csv.add(cell, CsvWriter::Cell::Number);
         csv.add(figures.note);
+        for (const QString &cell : impound.cells(record, figures, options))
+            csv.add(cell);
         csv.endRow();
         ++written;
         if (csv.bytes().size() >= kFlushBytes && !flush(csv))

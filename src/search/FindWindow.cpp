@@ -20,6 +20,7 @@
 #include "Dialogs.h"
 #include "FindResultModel.h"
 #include "FindRules.h"
+#include "ImpoundRules.h"
 #include "RecordStore.h"
 #include "SearchRunner.h"
 
@@ -85,9 +86,16 @@ void FindWindow::buildControls()
     m_matchCase = new QCheckBox(QStringLiteral("Match Case"), frame);
     m_matchCase->setObjectName(QStringLiteral("chkMatchCase"));
 
+    m_status = new QComboBox(frame);
+    m_status->setObjectName(QStringLiteral("cboStatus"));
+    m_status->addItem(QStringLiteral("<Any>"), QString());
+    for (VehicleStatus status : ImpoundRules::allStatuses())
+        m_status->addItem(ImpoundRules::statusText(status), ImpoundRules::statusWord(status));
+
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Search Field:"), m_fields);
     form->addRow(QStringLiteral("Search Text:"), m_text);
+    form->addRow(QStringLiteral("Status:"), m_status);
     auto *checks = new QHBoxLayout;
     checks->addWidget(m_wholeWord);
     checks->addWidget(m_matchCase);
@@ -184,7 +192,8 @@ bool FindWindow::Search(const QString &groupName, const QString &fields, const Q
     m_model->clear();
     m_outcome->setText(QStringLiteral("Searching..."));
     m_searchedGroup = groupName;
-    m_runner->start(FindRequest{groupName, fields, findText, matchWord, matchCase});
+    m_runner->start(FindRequest{groupName, fields, findText, matchWord, matchCase,
+                                m_status->currentData().toString()});
     m_searchAction->setEnabled(false);
     return true;
 }

@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include "FindRules.h"
+#include "ImpoundRules.h"
 #include "RecordStore.h"
 #include "TextMatcher.h"
 
@@ -30,11 +31,36 @@ struct Plan
     QList<int> compared; // statement columns compared, in the order they are tried
     MatchMode mode = MatchMode::AnyCase;
     QString findText;
+    bool matchAll = false; // a status alone: every row the statement gives
 };
+
+// The condition that keeps the vehicles of one status. A vehicle without a status of its own
+// is released when its record has a release date, otherwise in storage. The word is one of
+// the program's own (never typed text), checked before it is put in.
+std::optional<QString> statusCondition(const QString &word)
+{
+    const std::optional<VehicleStatus> status = ImpoundRules::statusFromWord(word);
+    if (!status)
+        return std::nullopt;
+    QString condition = QStringLiteral("id IN (SELECT vehicle_id FROM impound_status WHERE "
+                                       "status = '%1')")
+                            .arg(word);
+    const QString unkept = QStringLiteral("id NOT IN (SELECT vehicle_id FROM impound_status) AND ");
+    if (*status == VehicleStatus::InStorage)
+        condition += QStringLiteral(" OR (") + unkept
+                     + QStringLiteral("trim(COALESCE(towedrelease, '')) = '')");
+    else if (*status == VehicleStatus::Released)
+        condition += QStringLiteral(" OR (") + unkept
+                     + QStringLiteral("trim(COALESCE(towedrelease, '')) <> '')");
+    return u'(' + condition + u')';
+}
 
 std::optional<Plan> makePlan(const FindRequest &request)
 {
-    if (request.findText.isEmpty())
+    std::optional<QString> byStatus;
+    if (!request.status.isEmpty() && !(byStatus = statusCondition(request.status)))
+        return std::nullopt;
+    if (request.findText.isEmpty() && !byStatus)
         return std::nullopt;
     const std::optional<QList<TowField>> fields = FindRules::fieldsForKey(request.fieldText);
     if (!fields)
@@ -43,6 +69,7 @@ std::optional<Plan> makePlan(const FindRequest &request)
     Plan plan;
     plan.mode = FindRules::matchMode(request.wholeWord, request.matchCase);
     plan.findText = request.findText;
+    plan.matchAll = request.findText.isEmpty();
     QList<TowField> columns(std::begin(kResultFields), std::end(kResultFields));
     for (TowField field : *fields) {
         qsizetype at = columns.indexOf(field);
@@ -66,6 +93,8 @@ std::optional<Plan> makePlan(const FindRequest &request)
         plan.group = filter.name;
         plan.sql += QStringLiteral(" WHERE groupname = ? COLLATE BINARY");
     }
+    if (byStatus)
+        plan.sql += (filter.all ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) + *byStatus;
     plan.sql += QStringLiteral(" ORDER BY id");
     return plan;
 }
@@ -150,8 +179,10 @@ RecordSearch::Outcome runNative(sqlite3 *db, const Plan &plan, const RecordSearc
         rc = sqlite3_step(statement);
         if (rc != SQLITE_ROW)
             break;
-        bool found = false;
+        bool found = plan.matchAll;
         for (int column : plan.compared) {
+            if (found)
+                break;
             const auto *text =
                 reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
             if (text && matcher.matchesUtf8(text, sqlite3_column_bytes(statement, column))) {
@@ -200,8 +231,10 @@ RecordSearch::Outcome runGeneric(const QSqlDatabase &db, const Plan &plan,
     while (query.next()) {
         if (cancelled(options))
             return RecordSearch::Outcome::Cancelled;
-        bool found = false;
+        bool found = plan.matchAll;
         for (int column : plan.compared) {
+            if (found)
+                break;
             if (matcher.matches(query.value(column).toString())) {
                 found = true;
                 break;

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 #include <sqlite3.h>
 
@@ -254,8 +255,8 @@ bool RecordStore::createSchema()
 
 bool RecordStore::migrate()
 {
-    // Each future schema step runs in its own transaction and raises user_version by one.
-    // Version 0 is a database made elsewhere with the four tables: it is used as it stands.
+    // Each schema step runs in its own transaction and raises user_version by one. Version 0
+    // is a database made elsewhere with the four tables: it is taken as version 1.
     QSqlQuery query(database());
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
         return fail(query, QStringLiteral("reading the schema version"));
@@ -263,6 +264,22 @@ bool RecordStore::migrate()
     if (version > SchemaCheck::kVersion)
         return fail(3343, QStringLiteral("The database was made by a newer version of the program "
                                          "(schema version %1).").arg(version));
+    query = QSqlQuery();
+    QSqlDatabase db = database();
+    for (int step = std::max(version, 1) + 1; step <= SchemaCheck::kVersion; ++step) {
+        TransactionGuard guard(db);
+        if (!guard.begun())
+            return fail(1, db.lastError().text());
+        QStringList statements = SchemaCheck::stepStatements(step);
+        statements << QStringLiteral("PRAGMA user_version = %1").arg(step);
+        for (const QString &sql : statements) {
+            QSqlQuery change(db);
+            if (!change.exec(sql))
+                return fail(change, QStringLiteral("upgrading the tables to version %1").arg(step));
+        }
+        if (!guard.commit())
+            return fail(1, db.lastError().text());
+    }
     return true;
 }
 
@@ -543,6 +560,13 @@ qint64 RecordStore::towRecordCount()
         return -1;
     }
     return query.value(0).toLongLong();
+}
+
+void RecordStore::announceRecordsChanged(const QList<qint64> &ids)
+{
+    StoreChange change;
+    change.changedRecords = ids;
+    announce(change);
 }
 
 bool RecordStore::backupTo(const QString &destinationPath)

@@ -19,6 +19,8 @@ struct OwnObject
     QString name;
     QString table;
     QString sql; // as SQLite keeps it in sqlite_master
+
+    bool operator==(const OwnObject &) const = default;
 };
 
 QString wreckerStatement()
@@ -28,6 +30,70 @@ QString wreckerStatement()
         columns << TowRecord::fieldName(TowField(i)) + QStringLiteral(" TEXT NOT NULL DEFAULT ''");
     return QStringLiteral("CREATE TABLE wrecker (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
            + columns.join(QLatin1String(", ")) + u')';
+}
+
+QString text(const char *column)
+{
+    return QLatin1String(column) + QStringLiteral(" TEXT NOT NULL DEFAULT ''");
+}
+
+// A column naming the vehicle a row of the impound tables belongs to; its rows go with it.
+QString vehicleLink(const char *extra = "")
+{
+    return QStringLiteral("vehicle_id INTEGER ") + QLatin1String(extra)
+           + QStringLiteral("REFERENCES wrecker (id) ON DELETE CASCADE");
+}
+
+// Version 2: the impound lifecycle (status and holds, releases, payments, lien steps done),
+// each row tied to its vehicle by the vehicle's id. Portable SQL, as the first tables are.
+const QList<OwnObject> &impoundObjects()
+{
+    static const QList<OwnObject> objects = {
+        {QStringLiteral("table"), QStringLiteral("impound_status"),
+         QStringLiteral("impound_status"),
+         QStringLiteral("CREATE TABLE impound_status (") + vehicleLink("PRIMARY KEY ")
+             + QStringLiteral(", ") + text("status") + u')'},
+        {QStringLiteral("table"), QStringLiteral("impound_holds"), QStringLiteral("impound_holds"),
+         QStringLiteral("CREATE TABLE impound_holds (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
+             + vehicleLink("NOT NULL ") + QStringLiteral(", ")
+             + QStringList{text("reason"), text("agency"), text("case_number"),
+                           text("release_by"), text("placed_on"), text("cleared_by"),
+                           text("cleared_on")}
+                   .join(QStringLiteral(", "))
+             + u')'},
+        {QStringLiteral("index"), QStringLiteral("impound_holds_vehicle"),
+         QStringLiteral("impound_holds"),
+         QStringLiteral("CREATE INDEX impound_holds_vehicle ON impound_holds (vehicle_id)")},
+        {QStringLiteral("table"), QStringLiteral("impound_releases"),
+         QStringLiteral("impound_releases"),
+         QStringLiteral("CREATE TABLE impound_releases (") + vehicleLink("PRIMARY KEY ")
+             + QStringLiteral(", ")
+             + QStringList{text("released_to"), text("id_type"), text("id_number"),
+                           text("released_on"), text("released_at")}
+                   .join(QStringLiteral(", "))
+             + u')'},
+        {QStringLiteral("table"), QStringLiteral("impound_payments"),
+         QStringLiteral("impound_payments"),
+         QStringLiteral("CREATE TABLE impound_payments (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
+             + vehicleLink("NOT NULL ")
+             + QStringLiteral(", amount_cents INTEGER NOT NULL DEFAULT 0, ")
+             + QStringList{text("method"), text("reference"), text("paid_on")}.join(
+                 QStringLiteral(", "))
+             + u')'},
+        {QStringLiteral("index"), QStringLiteral("impound_payments_vehicle"),
+         QStringLiteral("impound_payments"),
+         QStringLiteral("CREATE INDEX impound_payments_vehicle ON impound_payments (vehicle_id)")},
+        {QStringLiteral("table"), QStringLiteral("lien_steps_done"),
+         QStringLiteral("lien_steps_done"),
+         QStringLiteral("CREATE TABLE lien_steps_done (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
+             + vehicleLink("NOT NULL ") + QStringLiteral(", ") + text("step_name")
+             + QStringLiteral(", ") + text("done_on") + u')'},
+        {QStringLiteral("index"), QStringLiteral("lien_steps_done_step"),
+         QStringLiteral("lien_steps_done"),
+         QStringLiteral("CREATE UNIQUE INDEX lien_steps_done_step ON lien_steps_done "
+                        "(vehicle_id, step_name)")},
+    };
+    return objects;
 }
 
 // Version 1, the first schema the program wrote. A later version appends its own objects and
@@ -57,7 +123,14 @@ const QList<OwnObject> &ownObjects()
          QStringLiteral("sqlite_sequence"),
          QStringLiteral("CREATE TABLE sqlite_sequence(name,seq)")},
     };
-    return objects;
+    static const QList<OwnObject> all = objects + impoundObjects();
+    return all;
+}
+
+// The objects of version 1, which a new database and every step build on.
+bool isFirstVersionObject(const OwnObject &object)
+{
+    return !impoundObjects().contains(object);
 }
 
 sqlite3 *sqliteHandle(const QSqlDatabase &db)
@@ -91,7 +164,18 @@ QStringList SchemaCheck::createStatements()
 {
     QStringList statements;
     for (const OwnObject &object : ownObjects())
-        if (object.name != QLatin1String("sqlite_sequence"))
+        if (object.name != QLatin1String("sqlite_sequence") && isFirstVersionObject(object))
+            statements << object.sql;
+    for (int version = 2; version <= kVersion; ++version)
+        statements << stepStatements(version);
+    return statements;
+}
+
+QStringList SchemaCheck::stepStatements(int version)
+{
+    QStringList statements;
+    if (version == 2)
+        for (const OwnObject &object : impoundObjects())
             statements << object.sql;
     return statements;
 }

@@ -19,10 +19,13 @@ class SchemaCheck
 {
 public:
     // The schema version the program writes (PRAGMA user_version).
-    static constexpr int kVersion = 1;
+    static constexpr int kVersion = 2;
 
     // The statements that create the current schema, in order (without the user_version).
     static QStringList createStatements();
+    // The statements of the step that raises a schema of version - 1 to version (2 and up),
+    // in order; empty for a version that has no step.
+    static QStringList stepStatements(int version);
 
     // Writing: the program's own database. Inspecting: a file that is only read (a backup
     // being checked, a database that holds foreign objects); its triggers and views are off.
