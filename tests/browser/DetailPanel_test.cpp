@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "DetailPanel.h"
+#include "ImpoundStore.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
 #include "TestFolder.h"
@@ -308,6 +309,19 @@ class DetailPanelTest : public QObject
                  QVariant(1999.0));
         QCOMPARE(DetailPanel::groupListing(store, "police", settings, today)->rows.size(), 1);
         QCOMPARE(DetailPanel::groupListing(store, "Nobody", settings, today)->rows.size(), 0);
+
+        // Once a vehicle has a status of its own, every listing shows the status last.
+        ImpoundStore impound(store);
+        QCOMPARE(impound.placeHold(*store.towRecord(1), Hold{0, "Evidence", {}, {}, {}, {}, {}, {}},
+                                   today),
+                 ImpoundStore::Result::Done);
+        const auto held = DetailPanel::groupListing(store, "Police", settings, today);
+        QCOMPARE(held->columns.last(), "Status");
+        QCOMPARE(held->rows.at(0).last(), "On hold");
+        QCOMPARE(held->rows.at(1).last(), "In storage");
+        const auto sheet = DetailPanel::vehicleSheet(store, "1", settings, today);
+        QCOMPARE(sheet->sheet.rows.mid(sheet->sheet.rows.size() - 3, 2),
+                 (QList<QStringList>{{"Status:", "On hold"}, {"Hold Reason:", "Evidence"}}));
     }
 
     void sortsBefore_data()
