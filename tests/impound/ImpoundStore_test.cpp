@@ -73,6 +73,13 @@ void ImpoundStoreTest::holdReleaseAndPayments()
     QCOMPARE(impound.dispose(after, VehicleStatus::Sold, day), ImpoundStore::Result::Refused);
     QCOMPARE(impound.inUse(), std::optional<bool>(true));
 
+    // The impound tables travel with the database in a backup.
+    const QString copy = f.dir.file("copy.dll");
+    QVERIFY(f.store.backupTo(copy));
+    RecordStore restored;
+    QVERIFY(restored.open(copy, RecordStore::OpenMode::ExistingOnly));
+    QCOMPARE(ImpoundStore(restored).state(after), state);
+
     // A vehicle never touched follows its record: released once it has a release date.
     TowRecord old = vehicleRecord("Police");
     old.set(TowField::towedrelease, "1/2/2026");
