@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <sqlite3.h>
 
 #include "ChargeFigures.h"
 #include "DateText.h"
@@ -16,6 +15,7 @@
 #include "CsvWriter.h"
 #include "MoneyFormat.h"
 #include "SettingsFile.h"
+#include "SqliteReader.h"
 #include "TowRecord.h"
 
 namespace tarnvale {
@@ -53,62 +53,10 @@ void setText(QString &text, QByteArrayView utf8)
     }
 }
 
-// One read-only connection, closed on every way out.
-class Connection
+RecordExport::Result failed(const QString &error)
 {
-public:
-    explicit Connection(const QString &path)
-    {
-        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db,
-                                       SQLITE_OPEN_READONLY, nullptr);
-        if (rc != SQLITE_OK) {
-            m_error = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
-            return;
-        }
-        // The file may come from anywhere: its schema gets no say in what runs.
-        sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-        sqlite3_db_config(m_db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-        sqlite3_busy_timeout(m_db, 5000);
-    }
-    ~Connection()
-    {
-        sqlite3_finalize(m_statement);
-        sqlite3_close(m_db);
-    }
-    Connection(const Connection &) = delete;
-    Connection &operator=(const Connection &) = delete;
-
-    bool ok() const { return m_error.isEmpty(); }
-    const QString &error() const { return m_error; }
-    bool exec(const char *sql) { return check(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr)); }
-    // Prepares the one statement in use, binding the text when given.
-    sqlite3_stmt *prepare(const QByteArray &sql, const QString *text = nullptr)
-    {
-        sqlite3_finalize(m_statement);
-        m_statement = nullptr;
-        if (!check(sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_statement, nullptr)))
-            return nullptr;
-        if (text) {
-            const QByteArray bytes = text->toUtf8();
-            if (!check(sqlite3_bind_text(m_statement, 1, bytes.constData(), int(bytes.size()),
-                                         SQLITE_TRANSIENT)))
-                return nullptr;
-        }
-        return m_statement;
-    }
-    bool check(int rc)
-    {
-        if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE)
-            return true;
-        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
-        return false;
-    }
-
-private:
-    sqlite3 *m_db = nullptr;
-    sqlite3_stmt *m_statement = nullptr;
-    QString m_error;
-};
+    return {RecordExport::Outcome::Failed, 0, error};
+}
 
 // The impound columns: status, balance due and next lien deadline. Their tables are small
 // (only vehicles something was recorded for) and are read whole before the scan; a database
@@ -116,51 +64,45 @@ private:
 class ImpoundColumns
 {
 public:
-    bool load(Connection &db, QList<LienStep> schedule)
+    bool load(SqliteReader &db, QList<LienStep> schedule)
     {
         m_schedule = std::move(schedule);
-        sqlite3_stmt *has = db.prepare(
-            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'impound_status'");
-        if (!has || !db.check(sqlite3_step(has)))
+        if (!db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                        "name = 'impound_status'")
+            || db.step() != SqliteReader::Step::Row)
             return false;
-        if (sqlite3_column_int64(has, 0) == 0)
+        if (db.integer(0) == 0)
             return true;
-        auto text = [](sqlite3_stmt *row, int column) {
-            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, column)));
-        };
-        auto scan = [&](const char *sql, const std::function<void(sqlite3_stmt *)> &visit) {
-            sqlite3_stmt *row = db.prepare(sql);
-            if (!row)
+        const auto text = [&db](int column) { return QString::fromUtf8(db.text(column)); };
+        const auto scan = [&db](const char *sql, const std::function<void()> &visit) {
+            if (!db.prepare(sql))
                 return false;
-            int step = SQLITE_ROW;
-            while ((step = sqlite3_step(row)) == SQLITE_ROW)
-                visit(row);
-            return db.check(step);
+            SqliteReader::Step step;
+            while ((step = db.step()) == SqliteReader::Step::Row)
+                visit();
+            return step == SqliteReader::Step::Done;
         };
         return scan("SELECT vehicle_id, status FROM impound_status",
-                    [&](sqlite3_stmt *row) {
-                        m_status.insert(sqlite3_column_int64(row, 0),
-                                        ImpoundRules::statusFromWord(text(row, 1))
-                                            .value_or(VehicleStatus::InStorage));
+                    [&] {
+                        m_status.insert(db.integer(0), ImpoundRules::statusFromWord(text(1))
+                                                           .value_or(VehicleStatus::InStorage));
                     })
                && scan("SELECT vehicle_id, amount_cents FROM impound_payments",
-                       [&](sqlite3_stmt *row) {
-                           m_paid[sqlite3_column_int64(row, 0)] += sqlite3_column_int64(row, 1);
-                       })
-               && scan("SELECT vehicle_id, step_name, done_on FROM lien_steps_done",
-                       [&](sqlite3_stmt *row) {
-                           m_done[sqlite3_column_int64(row, 0)].append(
-                               {text(row, 1), QDate::fromString(text(row, 2), Qt::ISODate)});
-                       });
+                       [&] { m_paid[db.integer(0)] += db.integer(1); })
+               && scan("SELECT vehicle_id, step_name, done_on FROM lien_steps_done", [&] {
+                      m_done[db.integer(0)].append(
+                          {text(1), QDate::fromString(text(2), Qt::ISODate)});
+                  });
     }
 
+    // Status, balance due (empty when no grand total is formed) and next deadline (empty
+    // once the vehicle has left the yard or every step is done).
     QStringList cells(const TowRecord &record, const ChargeFigures &figures,
                       const RecordExport::Options &options) const
     {
-        const VehicleStatus status =
-            ImpoundRules::statusOf(m_status.contains(record.id),
-                                   m_status.value(record.id, VehicleStatus::InStorage),
-                                   record.value(TowField::towedrelease));
+        const VehicleStatus status = ImpoundRules::statusOf(
+            m_status.contains(record.id), m_status.value(record.id, VehicleStatus::InStorage),
+            record.value(TowField::towedrelease));
         const qint64 balance = ImpoundRules::toCents(figures.grandTotal) - m_paid.value(record.id);
         QString next;
         if (status == VehicleStatus::InStorage || status == VehicleStatus::OnHold) {
@@ -180,11 +122,6 @@ private:
     QHash<qint64, qint64> m_paid;
     QHash<qint64, QList<QPair<QString, QDate>>> m_done;
 };
-
-RecordExport::Result failed(const QString &error)
-{
-    return {RecordExport::Outcome::Failed, 0, error};
-}
 
 } // namespace
 
@@ -222,9 +159,14 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         return failed(QStringLiteral("cannot write %1: it is the program's own file").arg(outPath));
     if (!QFileInfo(databasePath).isFile())
         return failed(QStringLiteral("cannot open the database %1: no such file").arg(databasePath));
-    Connection db(databasePath);
-    if (!db.ok())
-        return failed(QStringLiteral("cannot open the database %1: %2").arg(databasePath, db.error()));
+    SqliteReader db = SqliteReader::openReadOnly(databasePath);
+    if (!db.isOpen())
+        return failed(
+            QStringLiteral("cannot open the database %1: %2").arg(databasePath, db.errorText()));
+    const auto readFailure = [&db, &databasePath] {
+        return failed(
+            QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.errorText()));
+    };
 
     QByteArray columns = "id";
     for (int i = 0; i < kTowFieldCount; ++i)
@@ -242,22 +184,20 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
 
     // One read transaction: the count and the rows come from the same state of the file.
     if (!db.exec("BEGIN"))
-        return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
+        return readFailure();
     qint64 total = qint64(ids.size());
     if (selection.kind != ExportSelection::Kind::Records) {
-        sqlite3_stmt *count = db.prepare("SELECT count(*) FROM wrecker" + where,
-                                         byGroup ? &selection.group : nullptr);
-        if (!count || !db.check(sqlite3_step(count)))
-            return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
-        total = sqlite3_column_int64(count, 0);
+        if (!db.prepare("SELECT count(*) FROM wrecker" + where, byGroup ? &selection.group : nullptr)
+            || db.step() == SqliteReader::Step::Failed)
+            return readFailure();
+        total = db.integer(0);
     }
     ImpoundColumns impound;
     if (!impound.load(db, LienSchedule::read(rules)))
-        return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
-    sqlite3_stmt *rows = db.prepare("SELECT " + columns + " FROM wrecker" + where + " ORDER BY id",
-                                    byGroup ? &selection.group : nullptr);
-    if (!rows)
-        return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
+        return readFailure();
+    if (!db.prepare("SELECT " + columns + " FROM wrecker" + where + " ORDER BY id",
+                    byGroup ? &selection.group : nullptr))
+        return readFailure();
 
     // A private temporary file beside OUT, renamed into place and the folder flushed; OUT
     // stays as it was on every other way out.
@@ -282,13 +222,13 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
     qint64 written = 0;
     auto wanted = ids.cbegin();
     TowRecord record;
-    int step = SQLITE_ROW;
-    while ((step = sqlite3_step(rows)) == SQLITE_ROW) {
+    SqliteReader::Step step;
+    while ((step = db.step()) == SqliteReader::Step::Row) {
         if (options.cancel && options.cancel->load(std::memory_order_relaxed)) {
             file.cancel();
             return {Outcome::Cancelled, written, {}};
         }
-        record.id = sqlite3_column_int64(rows, 0);
+        record.id = db.integer(0);
         if (selection.kind == ExportSelection::Kind::Records) {
             while (wanted != ids.cend() && *wanted < record.id)
                 ++wanted;
@@ -299,8 +239,7 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         }
         csv.add(QByteArrayView(QByteArray::number(record.id)), CsvWriter::Cell::Number);
         for (int i = 0; i < kTowFieldCount; ++i) {
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(rows, i + 1));
-            const QByteArrayView bytes(text, text ? sqlite3_column_bytes(rows, i + 1) : 0);
+            const QByteArrayView bytes = db.text(i + 1);
             csv.add(bytes);
             setText(record.values[size_t(i)], bytes);
         }
@@ -309,8 +248,10 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         for (const QString &cell : figureCells(figures))
             csv.add(cell, CsvWriter::Cell::Number);
         csv.add(figures.note);
-        for (const QString &cell : impound.cells(record, figures, options))
-            csv.add(cell);
+        const QStringList impoundCells = impound.cells(record, figures, options);
+        csv.add(impoundCells.at(0));
+        csv.add(impoundCells.at(1), CsvWriter::Cell::Number);
+        csv.add(impoundCells.at(2));
         csv.endRow();
         ++written;
         if (csv.bytes().size() >= kFlushBytes && !flush(csv))
@@ -318,9 +259,9 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         if (options.progress && written % kProgressRows == 0)
             options.progress(written, total);
     }
-    if (step != SQLITE_ROW && step != SQLITE_DONE && !db.check(step)) {
+    if (step == SqliteReader::Step::Failed) {
         file.cancel();
-        return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
+        return readFailure();
     }
     if (!flush(csv) || !file.commit()) {
         const QString reason = writeFailure();

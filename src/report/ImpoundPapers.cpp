@@ -67,12 +67,12 @@ QString fillWith(const QString &source, const Values &values, const TowRecord &r
 
 QString ImpoundPapers::receiptPath(const ProgramFolder &folder)
 {
-    return folder.path() + QStringLiteral("/Reports/receipt.rtf");
+    return folder.reportsPath(QStringLiteral("receipt.rtf"));
 }
 
 QString ImpoundPapers::noticePath(const ProgramFolder &folder)
 {
-    return folder.path() + QStringLiteral("/Reports/notice.rtf");
+    return folder.reportsPath(QStringLiteral("notice.rtf"));
 }
 
 QString ImpoundPapers::fillReceipt(const QString &source, const TowRecord &record,
