@@ -21,6 +21,12 @@ QString isoDate(const QDate &date)
     return date.isValid() ? date.toString(Qt::ISODate) : QString(u""_qs);
 }
 
+// Every text column is NOT NULL: a null string goes in as empty text.
+QString notNull(const QString &text)
+{
+    return text.isNull() ? QString(u""_qs) : text;
+}
+
 QDate fromIso(const QVariant &value)
 {
     return QDate::fromString(value.toString(), Qt::ISODate);
@@ -285,10 +291,10 @@ ImpoundStore::Result ImpoundStore::placeHold(const TowRecord &record, Hold hold,
         query.prepare(QStringLiteral("INSERT INTO impound_holds (vehicle_id, reason, agency, "
                                      "case_number, release_by, placed_on) VALUES (?, ?, ?, ?, ?, ?)"));
         query.addBindValue(record.id);
-        query.addBindValue(hold.reason);
-        query.addBindValue(hold.agency);
-        query.addBindValue(hold.caseNumber);
-        query.addBindValue(hold.releaseBy);
+        query.addBindValue(notNull(hold.reason));
+        query.addBindValue(notNull(hold.agency));
+        query.addBindValue(notNull(hold.caseNumber));
+        query.addBindValue(notNull(hold.releaseBy));
         query.addBindValue(isoDate(today));
         return exec(query, QStringLiteral("placing a hold"));
     });
@@ -305,7 +311,7 @@ ImpoundStore::Result ImpoundStore::clearHold(const TowRecord &record, const QStr
                       QSqlQuery query(db);
                       query.prepare(QStringLiteral("UPDATE impound_holds SET cleared_by = ?, "
                                                    "cleared_on = ? WHERE id = ?"));
-                      query.addBindValue(clearedBy.trimmed());
+                      query.addBindValue(notNull(clearedBy.trimmed()));
                       query.addBindValue(isoDate(today));
                       query.addBindValue(hold ? hold->id : qint64(-1));
                       return exec(query, QStringLiteral("clearing a hold"));
@@ -323,9 +329,9 @@ ImpoundStore::Result ImpoundStore::release(const TowRecord &record, const Releas
                                      "id_type, id_number, released_on, released_at) "
                                      "VALUES (?, ?, ?, ?, ?, ?)"));
         query.addBindValue(record.id);
-        query.addBindValue(release.releasedTo.trimmed());
-        query.addBindValue(release.idType.trimmed());
-        query.addBindValue(release.idNumber.trimmed());
+        query.addBindValue(notNull(release.releasedTo.trimmed()));
+        query.addBindValue(notNull(release.idType.trimmed()));
+        query.addBindValue(notNull(release.idNumber.trimmed()));
         query.addBindValue(isoDate(release.date));
         query.addBindValue(release.time.isValid() ? release.time.toString(QStringLiteral("HH:mm"))
                                                   : QString(u""_qs));
@@ -338,8 +344,8 @@ ImpoundStore::Result ImpoundStore::release(const TowRecord &record, const Releas
                                           "VALUES (?, ?, ?, ?, ?)"));
             insert.addBindValue(record.id);
             insert.addBindValue(payment.cents);
-            insert.addBindValue(payment.method.trimmed());
-            insert.addBindValue(payment.reference.trimmed());
+            insert.addBindValue(notNull(payment.method.trimmed()));
+            insert.addBindValue(notNull(payment.reference.trimmed()));
             insert.addBindValue(isoDate(payment.paidOn.isValid() ? payment.paidOn : release.date));
             if (!exec(insert, QStringLiteral("recording a payment")))
                 return false;
@@ -372,14 +378,14 @@ ImpoundStore::Result ImpoundStore::markStepDone(qint64 vehicleId, const QString 
         remove.prepare(
             QStringLiteral("DELETE FROM lien_steps_done WHERE vehicle_id = ? AND step_name = ?"));
         remove.addBindValue(vehicleId);
-        remove.addBindValue(step);
+        remove.addBindValue(notNull(step));
         if (!remove.exec())
             return fail(remove, QStringLiteral("marking a lien step done"));
         QSqlQuery insert(db);
         insert.prepare(QStringLiteral(
             "INSERT INTO lien_steps_done (vehicle_id, step_name, done_on) VALUES (?, ?, ?)"));
         insert.addBindValue(vehicleId);
-        insert.addBindValue(step);
+        insert.addBindValue(notNull(step));
         insert.addBindValue(isoDate(day));
         if (!insert.exec())
             return fail(insert, QStringLiteral("marking a lien step done"));

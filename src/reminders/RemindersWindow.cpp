@@ -55,8 +55,8 @@ QIcon addReminderIcon()
 } // namespace
 
 RemindersWindow::RemindersWindow(RecordStore &store, Dialogs &dialogs, QWidget *parent)
-    : QMainWindow(parent), m_reminders(store), m_dialogs(dialogs), m_store(store),
-      m_impound(store)
+    : QMainWindow(parent), m_reminders(store), m_store(store), m_impound(store),
+      m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmReminders"));
     setWindowTitle(QStringLiteral("Reminders"));

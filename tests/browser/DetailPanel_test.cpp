@@ -2,10 +2,10 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QSqlQuery>
 #include <QTest>
 
 #include "DetailPanel.h"
-#include "ImpoundStore.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
 #include "TestFolder.h"
@@ -310,18 +310,16 @@ class DetailPanelTest : public QObject
         QCOMPARE(DetailPanel::groupListing(store, "police", settings, today)->rows.size(), 1);
         QCOMPARE(DetailPanel::groupListing(store, "Nobody", settings, today)->rows.size(), 0);
 
-        // Once a vehicle has a status of its own, every listing shows the status last.
-        ImpoundStore impound(store);
-        QCOMPARE(impound.placeHold(*store.towRecord(1), Hold{0, "Evidence", {}, {}, {}, {}, {}, {}},
-                                   today),
-                 ImpoundStore::Result::Done);
-        const auto held = DetailPanel::groupListing(store, "Police", settings, today);
-        QCOMPARE(held->columns.last(), "Status");
-        QCOMPARE(held->rows.at(0).last(), "On hold");
-        QCOMPARE(held->rows.at(1).last(), "In storage");
-        const auto sheet = DetailPanel::vehicleSheet(store, "1", settings, today);
-        QCOMPARE(sheet->sheet.rows.mid(sheet->sheet.rows.size() - 3, 2),
-                 (QList<QStringList>{{"Status:", "On hold"}, {"Hold Reason:", "Evidence"}}));
+        // Once a vehicle has a status of its own, every listing shows the status last; one
+        // without follows its release date.
+        QVERIFY(QSqlQuery(store.database())
+                    .exec("INSERT INTO impound_status (vehicle_id, status) VALUES (1, 'sold')"));
+        const auto kept = DetailPanel::groupListing(store, "Police", settings, today);
+        QCOMPARE(kept->columns.last(), "Status");
+        QCOMPARE(kept->rows.at(0).last(), "Sold");
+        QCOMPARE(kept->rows.at(1).last(), "Released");
+        QCOMPARE(DetailPanel::vehicleSheet(store, "1", settings, today)->sheet.rows.last(),
+                 (QStringList{"Status:", "Sold"}));
     }
 
     void sortsBefore_data()
