@@ -9,6 +9,7 @@
 #include "ReminderList.h"
 #include "SettingsFile.h"
 #include "StoreChange.h"
+#include "ReminderTicks.h"
 
 #include <optional>
 
@@ -62,6 +63,7 @@ private:
     static QString entryText(const ReminderItem &row);
     void onItemChanged(QListWidgetItem *entry);
     void reportError();
+    void showTickOutcome(ReminderTicks::Outcome outcome);
 
     void onLienItemChanged(QListWidgetItem *entry);
 
@@ -75,6 +77,7 @@ private:
     QListWidget *m_lienList = nullptr;
     QPushButton *m_notice = nullptr;
     bool m_lienReady = false;
+    ReminderTicks m_ticks;
     Dialogs &m_dialogs;
     QToolBar *m_toolbar = nullptr;
     QListWidget *m_list = nullptr;

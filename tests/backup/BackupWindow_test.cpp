@@ -23,12 +23,6 @@ namespace {
 
 const QString kCompany = QStringLiteral("Quorvel Towing & Recovery");
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // One program folder with a settings file, a filled database in use and the window on it.
 struct Fixture
 {
@@ -66,8 +60,6 @@ private Q_SLOTS:
     void backupEndToEnd();
     void missingDestination();
     void restoreEndToEnd();
-    void restoreDeclinedOrFailed_data();
-    void restoreDeclinedOrFailed();
 };
 
 void BackupWindowTest::initTestCase()
@@ -246,69 +238,6 @@ void BackupWindowTest::restoreEndToEnd()
     RecordStore previous;
     QVERIFY(previous.open(f.folder.file(kept.first()), RecordStore::OpenMode::ExistingOnly));
     QCOMPARE(test::allRows(previous), laterRows);
-}
-
-void BackupWindowTest::restoreDeclinedOrFailed_data()
-{
-    QTest::addColumn<QString>("file");   // "" cancels the chooser
-    QTest::addColumn<QByteArray>("bytes"); // content of the chosen file
-    QTest::addColumn<int>("boxes");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("chooser cancelled") << QString() << QByteArray() << 1 << QString();
-    QTest::newRow("answer No") << QStringLiteral("good.tow") << QByteArray() << 2 << QString();
-    QTest::newRow("not a backup") << QStringLiteral("junk.tow") << QByteArray("HE5\rjunk") << 2
-                                  << QStringLiteral("identification string not found");
-    QTest::newRow("not a database")
-        << QStringLiteral("words.tow") << QByteArray("HE0\rsome words, not a database") << 2
-        << QStringLiteral("The file is not a database.");
-}
-
-void BackupWindowTest::restoreDeclinedOrFailed()
-{
-    QFETCH(QString, file);
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, boxes);
-    QFETCH(QString, says);
-    Fixture f;
-    const QStringList rows = test::allRows(f.store);
-    const QByteArray before = readFile(f.folder.databasePath());
-    QString path;
-    if (!file.isEmpty()) {
-        path = f.folder.file(file);
-        if (bytes.isEmpty()) { // a good backup of another database, declined
-            const QString other = f.folder.file(QStringLiteral("other.db"));
-            RecordStore store;
-            QVERIFY(store.open(other, RecordStore::OpenMode::CreateIfMissing));
-            QVERIFY(test::fillSampleDatabase(store, 3, QStringLiteral("other")));
-            store.close();
-            clsHuffman().EncodeFile(other.toStdString(), path.toStdString());
-            QFile::remove(other);
-        } else {
-            QFile out(path);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(bytes);
-        }
-    }
-    f.dialogs.queueFile(path);
-    f.dialogs.queueAnswer(Answer::No);
-    QTest::mouseClick(f.child<QPushButton>("Command3"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), boxes, 30000);
-    QTRY_VERIFY(!f.window->isBusy());
-    QTest::qWait(50);
-    QCOMPARE(f.dialogs.count(), boxes);
-    if (!says.isEmpty()) {
-        QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::Notice);
-        QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
-        QVERIFY2(f.dialogs.last().text.contains(says), qPrintable(f.dialogs.last().text));
-        QVERIFY(f.dialogs.last().text.endsWith(QStringLiteral("Your database was not changed.")));
-    }
-    QCOMPARE(f.resets, 0);
-    QCOMPARE(readFile(f.folder.databasePath()), before);
-    QCOMPARE(test::allRows(f.store), rows);
-    QVERIFY(f.window->isVisible());
-    QVERIFY(f.child<QPushButton>("Command1")->isEnabled());
-    // No unpacked file is left beside the database.
-    QVERIFY(QDir(f.folder.path()).entryList({QStringLiteral("*.restore-*")}, QDir::Files).isEmpty());
 }
 
 QTEST_MAIN(BackupWindowTest)

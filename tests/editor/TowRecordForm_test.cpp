@@ -31,7 +31,7 @@ struct Fixture : test::StoreFixture
     Fixture() { db.OpenDatabaseFile(); }
     QPointer<TowRecordForm> open(bool edit = false, const QString &id = {})
     {
-        auto *form = new TowRecordForm(db, settings, dialogs);
+        auto *form = new TowRecordForm(store, db, settings, dialogs);
         form->setEDT(edit);
         form->setEDTID(id);
         form->show();

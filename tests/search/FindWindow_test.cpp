@@ -319,6 +319,45 @@ class FindWindowTest : public QObject
         QVERIFY(searchButton(window)->isEnabled());
     }
 
+    // Open results follow the store: a removed record's row goes; an added record runs the
+    // search again, leaving the tab and the current row as they were; the group list follows
+    // the groups, keeping what is typed.
+    void resultsFollowTheStore()
+    {
+        QVERIFY(fillSampleStore(*m_store));
+        FindWindow window(*m_store, m_dialogs);
+        window.show();
+        auto *groupBox = child<QComboBox>(window, "lstGroups");
+        auto *tabs = child<QTabWidget>(window, "tbSearch");
+        auto *results = child<QTreeView>(window, "lstResults");
+        groupBox->setCurrentText(QStringLiteral("<All>"));
+        QVERIFY(runSearch(window, QStringLiteral("ann")));
+        results->setCurrentIndex(results->model()->index(2, 0));
+        QCOMPARE(window.currentResultId(), 3);
+        tabs->setCurrentIndex(0);
+
+        QVERIFY(m_store->removeTowRecord(2));
+        QCOMPARE(column(results->model(), 0), (QStringList{"Ann Lee", "Anne Marie", "ANN BROWN"}));
+
+        QSignalSpy done(&window, &FindWindow::searchFinished);
+        TowRecord added = sampleRecord(sampleVehicles().at(4));
+        added.set(TowField::custname, QStringLiteral("Dan Annis"));
+        QVERIFY(m_store->addTowRecord(added));
+        QVERIFY(done.wait(10000));
+        QCOMPARE(column(results->model(), 0),
+                 (QStringList{"Ann Lee", "Anne Marie", "ANN BROWN", "Dan Annis"}));
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(window.currentResultId(), 3);
+        QCOMPARE(child<QLabel>(window, "lblOutcome")->text(),
+                 QStringLiteral("4 vehicles found in all groups."));
+
+        groupBox->setEditText(QStringLiteral("Lot"));
+        QVERIFY(m_store->addGroup(QStringLiteral("Impound")));
+        QVERIFY(items(groupBox).contains(QStringLiteral("Impound")));
+        QCOMPARE(groupBox->currentText(), QStringLiteral("Lot"));
+        QCOMPARE(m_dialogs.count(), 0);
+    }
+
     void closingDuringASearch()
     {
         QVERIFY(fillSampleStore(*m_store));
