@@ -23,6 +23,7 @@
 #include "FindResultModel.h"
 #include "GroupDialog.h"
 #include "HelpDocumentWindow.h"
+#include "ImpoundWindow.h"
 #include "PrintCommand.h"
 #include "ReportWindow.h"
 #include "SafeOutput.h"
@@ -144,6 +145,8 @@ void MainWindow::buildMenus()
             &MainWindow::openBackup);
     connect(addCommand(tools, "mnutips", QStringLiteral("Tips")), &QAction::triggered, this,
             &MainWindow::openTips);
+    connect(addCommand(tools, "mnuImpound", QStringLiteral("&Hold / Release...")),
+            &QAction::triggered, this, &MainWindow::openImpound);
 
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->menuAction()->setObjectName(QStringLiteral("mnuhelpmenu"));
@@ -186,6 +189,9 @@ void MainWindow::buildMenus()
     m_vehicleMenu->addSeparator();
     connect(addCommand(m_vehicleMenu, "mnusRC", QStringLiteral("&Remove Vehicle")),
             &QAction::triggered, this, &MainWindow::removeSelectedVehicle);
+    m_vehicleMenu->addSeparator();
+    connect(addCommand(m_vehicleMenu, "mnuHR", QStringLiteral("&Hold / Release...")),
+            &QAction::triggered, this, &MainWindow::openImpound);
 
     // The platform's usual keys for the everyday commands, shown beside them.
     setShortcut("mnusmAC", QKeySequence::New);
@@ -328,6 +334,25 @@ void MainWindow::removeSelectedVehicle()
         m_context.database.RemoveVehicle(node.id());
 }
 
+void MainWindow::openImpound()
+{
+    const SelectedNode &node = m_browser->SelNde();
+    const auto record =
+        node.kind() == u"c" ? m_context.store.findVehicleById(node.id()) : std::nullopt;
+    if (!record) {
+        m_context.dialogs.notify(m_context.settings.companyName(),
+                                 QStringLiteral("Please select a vehicle first."),
+                                 MessageIcon::None);
+        return;
+    }
+    for (auto *open : findChildren<ImpoundWindow *>())
+        if (open->recordId() == record->id && raiseExisting(open))
+            return;
+    auto *window = new ImpoundWindow(m_context.store, record->id, m_context.settings,
+                                     m_context.folder, m_context.dialogs, this);
+    window->show();
+}
+
 void MainWindow::openFind(const QString &groupName)
 {
     auto *find = qobject_cast<FindWindow *>(m_find.data());
@@ -405,8 +430,11 @@ void MainWindow::openReminders()
 {
     if (raiseExisting(m_reminders))
         return;
-    m_reminders = new RemindersWindow(m_context.store, m_context.dialogs, this);
-    m_reminders->show();
+    auto *reminders = new RemindersWindow(m_context.store, m_context.dialogs, this);
+    reminders->showLienSteps(m_context.settings, m_context.folder);
+    connect(reminders, &RemindersWindow::vehicleRequested, this, &MainWindow::showFoundVehicle);
+    m_reminders = reminders;
+    reminders->show();
 }
 
 void MainWindow::openTips()

@@ -51,6 +51,8 @@ public Q_SLOTS:
     void openEditorForAdd(const QString &groupName = {});
     void openEditorForEdit();
     void removeSelectedVehicle();
+    // Hold and Release for the selected vehicle.
+    void openImpound();
     void openFind(const QString &groupName = {});
     void openExport();
     void printCommand();

@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "DateText.h"
+#include "ImpoundRules.h"
+#include "ImpoundStore.h"
 #include "LeadingNumber.h"
 #include "MoneyFormat.h"
 #include "RecordStore.h"
@@ -49,7 +51,8 @@ bool SheetContents::sortsBefore(const QVariant &a, const QVariant &b)
 
 SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const QString &groupName,
                                         const SettingsFile &settings, const QDate &today,
-                                        const QLocale &locale)
+                                        const QLocale &locale,
+                                        const QHash<qint64, VehicleStatus> *statuses)
 {
     SheetContents sheet;
     sheet.columns = {QStringLiteral("Name"),  QStringLiteral("Year"),  QStringLiteral("Make"),
@@ -79,7 +82,17 @@ SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const Q
             towedDate ? QVariant(double(towedDate->toJulianDay())) : QVariant(towed),
             text(r.value(TowField::vehtag)), QVariant(double(figures.days)),
             QVariant(figures.grandTotal)});
+        if (statuses) {
+            const QString status = ImpoundRules::statusText(
+                ImpoundRules::statusOf(statuses->contains(r.id),
+                                       statuses->value(r.id, VehicleStatus::InStorage),
+                                       r.value(TowField::towedrelease)));
+            sheet.rows.last().append(status);
+            sheet.sortKeys.last().append(status);
+        }
     }
+    if (statuses)
+        sheet.columns.append(QStringLiteral("Status"));
     return sheet;
 }
 
@@ -90,11 +103,17 @@ std::optional<SheetContents> DetailPanel::groupListing(RecordStore &store, const
     const auto records = store.towRecordsInGroup(groupName);
     if (!records)
         return std::nullopt;
-    return groupListing(*records, groupName, settings, today, locale);
+    ImpoundStore impound(store);
+    const std::optional<bool> inUse = impound.inUse();
+    const auto statuses =
+        inUse.value_or(false) ? impound.storedStatuses() : std::optional<QHash<qint64, VehicleStatus>>();
+    return groupListing(*records, groupName, settings, today, locale,
+                        statuses ? &*statuses : nullptr);
 }
 
 VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &settings,
-                                       const QDate &today, const QLocale &locale)
+                                       const QDate &today, const QLocale &locale,
+                                       const ImpoundState *impound)
 {
     VehicleSheet v;
     SheetContents &s = v.sheet;
@@ -151,6 +170,38 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
     addRow(s, QStringLiteral("Total Storage:"), v.figures.storageText());
     // A figure that is 0 for a reason the record does not show says so.
     addRowIfAny(s, QStringLiteral("Note:"), v.figures.note);
+    if (impound && impound->kept) {
+        auto day = [&locale](const QDate &date) { return DateText::shortForm(date, locale); };
+        addEmptyRows(s);
+        addRow(s, QStringLiteral("Status:"), ImpoundRules::statusText(impound->status));
+        if (const Hold *hold = impound->activeHold()) {
+            addRow(s, QStringLiteral("Hold Reason:"), hold->reason);
+            addRowIfAny(s, QStringLiteral("Hold Agency:"), hold->agency);
+            addRowIfAny(s, QStringLiteral("Case Number:"), hold->caseNumber);
+            addRowIfAny(s, QStringLiteral("Release By:"), hold->releaseBy);
+            addRow(s, QStringLiteral("Hold Placed:"), day(hold->placedOn));
+        } else if (!impound->holds.isEmpty()) {
+            const Hold &last = impound->holds.last();
+            addRow(s, QStringLiteral("Hold Cleared:"),
+                   last.clearedBy + QStringLiteral(" on ") + day(last.clearedOn));
+        }
+        if (impound->release) {
+            const Release &release = *impound->release;
+            addRow(s, QStringLiteral("Released To:"), release.releasedTo);
+            addRowIfAny(s, QStringLiteral("ID:"),
+                        (release.idType + u' ' + release.idNumber).trimmed());
+            addRow(s, QStringLiteral("Released At:"),
+                   (day(release.date) + u' ' + release.time.toString(QStringLiteral("HH:mm")))
+                       .trimmed());
+        }
+        if (!impound->payments.isEmpty() || impound->release) {
+            addRow(s, QStringLiteral("Paid:"),
+                   ImpoundRules::centsText(ImpoundRules::paidCents(impound->payments)));
+            addRow(s, QStringLiteral("Balance Due:"),
+                   ImpoundRules::centsText(
+                       ImpoundRules::balanceCents(v.figures.grandTotal, impound->payments)));
+        }
+    }
 
     static const TowField kSlots[25] = {
         TowField::custname,  TowField::custaddress, TowField::custcity, TowField::custstate,
@@ -186,7 +237,9 @@ std::optional<VehicleSheet> DetailPanel::vehicleSheet(RecordStore &store, const 
     const std::optional<TowRecord> record = store.towRecord(qint64(id));
     if (!record)
         return std::nullopt;
-    return vehicleSheet(*record, settings, today, locale);
+    // A vehicle whose impound cannot be read shows its record as before.
+    const std::optional<ImpoundState> impound = ImpoundStore(store).state(*record);
+    return vehicleSheet(*record, settings, today, locale, impound ? &*impound : nullptr);
 }
 
 int DetailPanel::twipsToPixels(int twips, int dotsPerInch)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QLocale>
 #include <QString>
@@ -13,6 +14,7 @@
 #include <optional>
 
 #include "ChargeFigures.h"
+#include "ImpoundRecord.h"
 #include "PrintSnapshot.h"
 
 class QFontMetrics;
@@ -58,19 +60,27 @@ class DetailPanel
     // storage) and "Amount Due" (the grand total) figured as of today; a row, upper-cased, for
     // every record whose groupname equals the name exactly (case matters), in table order,
     // with sort keys: the year, days and amount as numbers, the tow date as a date.
+    // With statuses (the stored status of each vehicle that has one), a last column
+    // "Status" as ImpoundRules::statusOf gives it.
     static SheetContents groupListing(const QList<TowRecord> &records, const QString &groupName,
                                       const SettingsFile &settings, const QDate &today,
-                                      const QLocale &locale = QLocale());
-    // The same from the store; nullopt when the store fails.
+                                      const QLocale &locale = QLocale(),
+                                      const QHash<qint64, VehicleStatus> *statuses = nullptr);
+    // The same from the store, with the status column once any vehicle has a status of its
+    // own; nullopt when the store fails.
     static std::optional<SheetContents> groupListing(RecordStore &store, const QString &groupName,
                                                      const SettingsFile &settings,
                                                      const QDate &today,
                                                      const QLocale &locale = QLocale());
 
-    // The Field/Value sheet of one record, figured as of today.
+    // The Field/Value sheet of one record, figured as of today. When something is kept about
+    // the vehicle's impound (a status of its own), its status, hold, release and payments
+    // follow the last rows.
     static VehicleSheet vehicleSheet(const TowRecord &record, const SettingsFile &settings,
-                                     const QDate &today, const QLocale &locale = QLocale());
-    // The record whose id equals the id text read as a number; nullopt when there is none.
+                                     const QDate &today, const QLocale &locale = QLocale(),
+                                     const ImpoundState *impound = nullptr);
+    // The record whose id equals the id text read as a number, with its impound state;
+    // nullopt when there is none.
     static std::optional<VehicleSheet> vehicleSheet(RecordStore &store, const QString &idText,
                                                     const SettingsFile &settings,
                                                     const QDate &today,

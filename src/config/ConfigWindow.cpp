@@ -7,11 +7,13 @@
 #include <QFormLayout>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -21,6 +23,7 @@
 #include "ConfigCheck.h"
 #include "ConfigSettings.h"
 #include "Dialogs.h"
+#include "LienSchedule.h"
 #include "SettingsFile.h"
 #include "TaxRate.h"
 
@@ -79,6 +82,7 @@ ConfigWindow::ConfigWindow(const SettingsFile &settings, Dialogs &dialogs, QWidg
     pageLayout->addWidget(buildDatabaseFrame());
     pageLayout->addStretch();
     m_tabs->addTab(general, QStringLiteral("General"));
+    m_tabs->addTab(buildLienPage(), QStringLiteral("Lien Notices"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
@@ -86,6 +90,7 @@ ConfigWindow::ConfigWindow(const SettingsFile &settings, Dialogs &dialogs, QWidg
     layout->addWidget(m_tabs);
 
     setValues(ConfigSettings::load(m_settings));
+    showLienSchedule();
     resize(520, sizeHint().height());
 }
 
@@ -192,6 +197,71 @@ QWidget *ConfigWindow::buildDatabaseFrame()
     return frame;
 }
 
+QWidget *ConfigWindow::buildLienPage()
+{
+    auto *page = new QWidget(m_tabs);
+    page->setObjectName(QStringLiteral("f_lien"));
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(note(QStringLiteral("The notices your state requires for a vehicle nobody "
+                                          "claims, each due a number of calendar days after the "
+                                          "tow date. The reminders list every step due for a "
+                                          "vehicle still in the yard. Leave the list empty if "
+                                          "you do not track lien notices."),
+                           page));
+    m_lienSteps = new QTableWidget(0, 2, page);
+    m_lienSteps->setObjectName(QStringLiteral("tblLienSteps"));
+    m_lienSteps->setHorizontalHeaderLabels(
+        {QStringLiteral("Step"), QStringLiteral("Days after tow")});
+    m_lienSteps->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_lienSteps->verticalHeader()->hide();
+    layout->addWidget(m_lienSteps, 1);
+    auto *buttons = new QHBoxLayout;
+    auto *add = new QPushButton(QStringLiteral("Add Step"), page);
+    add->setObjectName(QStringLiteral("cmdAddStep"));
+    auto *remove = new QPushButton(QStringLiteral("Remove Step"), page);
+    remove->setObjectName(QStringLiteral("cmdRemoveStep"));
+    buttons->addWidget(add);
+    buttons->addWidget(remove);
+    buttons->addStretch();
+    layout->addLayout(buttons);
+    connect(add, &QPushButton::clicked, this, [this] {
+        const int row = m_lienSteps->rowCount();
+        m_lienSteps->insertRow(row);
+        m_lienSteps->setCurrentCell(row, 0);
+        m_lienSteps->editItem(m_lienSteps->item(row, 0));
+    });
+    connect(remove, &QPushButton::clicked, this, [this] {
+        if (m_lienSteps->currentRow() >= 0)
+            m_lienSteps->removeRow(m_lienSteps->currentRow());
+    });
+    return page;
+}
+
+void ConfigWindow::showLienSchedule()
+{
+    const QList<LienStep> steps = LienSchedule::read(m_settings);
+    m_lienSteps->setRowCount(0);
+    for (const LienStep &step : steps) {
+        const int row = m_lienSteps->rowCount();
+        m_lienSteps->insertRow(row);
+        m_lienSteps->setItem(row, 0, new QTableWidgetItem(step.name));
+        m_lienSteps->setItem(row, 1, new QTableWidgetItem(QString::number(step.days)));
+    }
+}
+
+QList<QPair<QString, QString>> ConfigWindow::lienRows() const
+{
+    QList<QPair<QString, QString>> rows;
+    for (int row = 0; row < m_lienSteps->rowCount(); ++row) {
+        auto cell = [&](int column) {
+            const QTableWidgetItem *item = m_lienSteps->item(row, column);
+            return item ? item->text() : QString();
+        };
+        rows.append({cell(0), cell(1)});
+    }
+    return rows;
+}
+
 ConfigValues ConfigWindow::values() const
 {
     ConfigValues v;
@@ -232,8 +302,10 @@ void ConfigWindow::setValues(const ConfigValues &v)
 void ConfigWindow::showEvent(QShowEvent *event)
 {
     // Shown by the program (not restored from a minimized state): what the settings hold now.
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         setValues(ConfigSettings::load(m_settings));
+        showLienSchedule();
+    }
     QWidget::showEvent(event);
 }
 
@@ -260,7 +332,23 @@ bool ConfigWindow::apply()
             return false;
         }
     }
+    QString problem;
+    const std::optional<QList<LienStep>> schedule = LienSchedule::fromRows(lienRows(), &problem);
+    if (!schedule) {
+        m_dialogs.notify(m_settings.companyName(), problem, MessageIcon::Exclamation);
+        m_tabs->setCurrentWidget(m_lienSteps->parentWidget());
+        return false;
+    }
     QString error;
+    // The schedule is stored only when it changed: a yard that keeps none has no section.
+    if (*schedule != LienSchedule::read(m_settings)
+        && !LienSchedule::write(m_settings, *schedule, &error)) {
+        m_dialogs.notify(m_settings.companyName(),
+                         QStringLiteral("The settings could not be saved.")
+                             + QString::fromUtf16(kCrLf) + error,
+                         MessageIcon::Exclamation);
+        return false;
+    }
     if (!ConfigSettings::apply(m_settings, ConfigCheck::toStore(typed),
                                [this](const QString &name) { Q_EMIT companyNameChanged(name); },
                                &error)) {

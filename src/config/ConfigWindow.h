@@ -1,4 +1,5 @@
-// The configuration window: company, fees, tax, tree expansion and database location.
+// The configuration window: company, fees, tax, tree expansion and database location, and
+// on a page of its own the lien-notice schedule.
 //
 // "Apply" and "Cancel" hide the window; every opening loads the stored values anew, so an edit
 // that was cancelled is never stored by a later "Apply". "Apply" first checks the fee and tax
@@ -13,6 +14,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
+class QTableWidget;
 class QToolBar;
 
 namespace tarnvale {
@@ -54,6 +56,9 @@ Q_SIGNALS:
     void showTaxMeaning();
     QWidget *buildCompanyFrame();
     QWidget *buildDatabaseFrame();
+    QWidget *buildLienPage();
+    void showLienSchedule();
+    QList<QPair<QString, QString>> lienRows() const;
     void leave();
 
     const SettingsFile &m_settings;
@@ -74,6 +79,7 @@ Q_SIGNALS:
     QCheckBox *m_tax = nullptr;
     QCheckBox *m_expanded = nullptr;
     QLabel *m_taxMeaning = nullptr;
+    QTableWidget *m_lienSteps = nullptr;
 };
 
 } // namespace tarnvale

@@ -2,10 +2,15 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
+#include <functional>
 
 #include "ChargeFigures.h"
+#include "DateText.h"
+#include "ImpoundRules.h"
+#include "LienSchedule.h"
 #include "CsvWriter.h"
 #include "MoneyFormat.h"
 #include "SafeOutput.h"
@@ -53,6 +58,71 @@ RecordExport::Result failed(const QString &error)
     return {RecordExport::Outcome::Failed, 0, error};
 }
 
+// The impound columns: status, balance due and next lien deadline. Their tables are small
+// (only vehicles something was recorded for) and are read whole before the scan; a database
+// of an older schema has none and every vehicle shows as its record says.
+class ImpoundColumns
+{
+public:
+    bool load(SqliteReader &db, QList<LienStep> schedule)
+    {
+        m_schedule = std::move(schedule);
+        if (!db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                        "name = 'impound_status'")
+            || db.step() != SqliteReader::Step::Row)
+            return false;
+        if (db.integer(0) == 0)
+            return true;
+        const auto text = [&db](int column) { return QString::fromUtf8(db.text(column)); };
+        const auto scan = [&db](const char *sql, const std::function<void()> &visit) {
+            if (!db.prepare(sql))
+                return false;
+            SqliteReader::Step step;
+            while ((step = db.step()) == SqliteReader::Step::Row)
+                visit();
+            return step == SqliteReader::Step::Done;
+        };
+        return scan("SELECT vehicle_id, status FROM impound_status",
+                    [&] {
+                        m_status.insert(db.integer(0), ImpoundRules::statusFromWord(text(1))
+                                                           .value_or(VehicleStatus::InStorage));
+                    })
+               && scan("SELECT vehicle_id, amount_cents FROM impound_payments",
+                       [&] { m_paid[db.integer(0)] += db.integer(1); })
+               && scan("SELECT vehicle_id, step_name, done_on FROM lien_steps_done", [&] {
+                      m_done[db.integer(0)].append(
+                          {text(1), QDate::fromString(text(2), Qt::ISODate)});
+                  });
+    }
+
+    // Status, balance due (empty when no grand total is formed) and next deadline (empty
+    // once the vehicle has left the yard or every step is done).
+    QStringList cells(const TowRecord &record, const ChargeFigures &figures,
+                      const RecordExport::Options &options) const
+    {
+        const VehicleStatus status = ImpoundRules::statusOf(
+            m_status.contains(record.id), m_status.value(record.id, VehicleStatus::InStorage),
+            record.value(TowField::towedrelease));
+        const qint64 balance = ImpoundRules::toCents(figures.grandTotal) - m_paid.value(record.id);
+        QString next;
+        if (status == VehicleStatus::InStorage || status == VehicleStatus::OnHold) {
+            const auto towed =
+                DateText::read(record.value(TowField::toweddate), options.locale, options.today);
+            if (const auto day = LienSchedule::nextDeadline(LienSchedule::deadlines(
+                    m_schedule, towed.value_or(QDate()), m_done.value(record.id))))
+                next = DateText::shortForm(*day, options.locale);
+        }
+        return {ImpoundRules::statusText(status),
+                figures.totalFormed ? moneyCell(double(balance) / 100.0) : QString(), next};
+    }
+
+private:
+    QList<LienStep> m_schedule;
+    QHash<qint64, VehicleStatus> m_status;
+    QHash<qint64, qint64> m_paid;
+    QHash<qint64, QList<QPair<QString, QDate>>> m_done;
+};
+
 } // namespace
 
 QStringList RecordExport::columnNames()
@@ -62,7 +132,8 @@ QStringList RecordExport::columnNames()
         names << TowRecord::fieldName(TowField(i));
     names << QStringLiteral("Days in storage") << QStringLiteral("Storage charge")
           << QStringLiteral("Tax") << QStringLiteral("Grand total")
-          << QStringLiteral("Figures note");
+          << QStringLiteral("Figures note") << QStringLiteral("Status")
+          << QStringLiteral("Balance due") << QStringLiteral("Next deadline");
     return names;
 }
 
@@ -122,6 +193,9 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
             return readFailure();
         total = db.integer(0);
     }
+    ImpoundColumns impound;
+    if (!impound.load(db, LienSchedule::read(rules)))
+        return readFailure();
     if (!db.prepare("SELECT " + columns + " FROM wrecker" + where + " ORDER BY id",
                     byGroup ? &selection.group : nullptr))
         return readFailure();
@@ -175,6 +249,10 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         for (const QString &cell : figureCells(figures))
             csv.add(cell, CsvWriter::Cell::Number);
         csv.add(figures.note);
+        const QStringList impoundCells = impound.cells(record, figures, options);
+        csv.add(impoundCells.at(0));
+        csv.add(impoundCells.at(1), CsvWriter::Cell::Number);
+        csv.add(impoundCells.at(2));
         csv.endRow();
         ++written;
         if (csv.bytes().size() >= kFlushBytes && !flush(csv))

@@ -55,8 +55,10 @@ public:
         QString error;   // Failed: what went wrong, naming the file
     };
 
-    // The header: "id", the stored fields by their names, the computed figures, and the
-    // note that says why a figure is 0 when the record alone would not make it so.
+    // The header: "id", the stored fields by their names, the computed figures, the note
+    // that says why a figure is 0 when the record alone would not make it so, then the
+    // vehicle's status, its balance due (the grand total less the payments taken) and the
+    // day of its next lien step not done (empty once it has left the yard).
     static QStringList columnNames();
     // The computed cells of one vehicle: days, storage charge, tax and grand total; money
     // with two decimals and "." ("1234.50"); tax and grand total are empty when there is no

@@ -2,7 +2,11 @@
 
 #include <QAction>
 #include <QDate>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QPainter>
 #include <QPixmap>
 #include <QStatusBar>
@@ -10,6 +14,10 @@
 
 #include "Dialogs.h"
 #include "DateText.h"
+#include "ImpoundPapers.h"
+#include "RecordStore.h"
+#include "ReportWindow.h"
+#include "TowRecord.h"
 
 namespace tarnvale {
 
@@ -47,7 +55,8 @@ QIcon addReminderIcon()
 } // namespace
 
 RemindersWindow::RemindersWindow(RecordStore &store, Dialogs &dialogs, QWidget *parent)
-    : QMainWindow(parent), m_reminders(store), m_ticks(m_reminders, dialogs), m_dialogs(dialogs)
+    : QMainWindow(parent), m_reminders(store), m_store(store), m_impound(store),
+      m_ticks(m_reminders, dialogs), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmReminders"));
     setWindowTitle(QStringLiteral("Reminders"));
@@ -63,10 +72,38 @@ RemindersWindow::RemindersWindow(RecordStore &store, Dialogs &dialogs, QWidget *
     add->setToolTip(QStringLiteral("Add a reminder"));
     connect(add, &QAction::triggered, this, &RemindersWindow::AddReminder);
 
-    m_list = new QListWidget(this);
+    auto *central = new QWidget(this);
+    m_list = new QListWidget(central);
     m_list->setObjectName(QStringLiteral("lstReminders"));
     m_list->setFont(QFont(QStringLiteral("Tahoma")));
-    setCentralWidget(m_list);
+    m_lienCaption = new QLabel(QStringLiteral("Lien notices due:"), central);
+    m_lienCaption->setObjectName(QStringLiteral("lblLienSteps"));
+    m_lienList = new QListWidget(central);
+    m_lienList->setObjectName(QStringLiteral("lstLienSteps"));
+    m_lienList->setToolTip(QStringLiteral("Tick a step when it is done; double-click to show "
+                                          "the vehicle."));
+    m_notice = new QPushButton(QStringLiteral("Print Notice"), central);
+    m_notice->setObjectName(QStringLiteral("cmdNotice"));
+    auto *noticeRow = new QHBoxLayout;
+    noticeRow->addStretch();
+    noticeRow->addWidget(m_notice);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(m_lienCaption);
+    layout->addWidget(m_lienList, 1);
+    layout->addLayout(noticeRow);
+    for (QWidget *w : std::initializer_list<QWidget *>{m_lienCaption, m_lienList, m_notice})
+        w->hide();
+    setCentralWidget(central);
+    connect(m_lienList, &QListWidget::itemChanged, this, &RemindersWindow::onLienItemChanged);
+    connect(m_lienList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *entry) {
+        const int at = m_lienList->row(entry);
+        if (at >= 0 && at < m_lienItems.size())
+            Q_EMIT vehicleRequested(m_lienItems.at(at).vehicleId);
+    });
+    connect(m_notice, &QPushButton::clicked, this,
+            [this] { printNotice(m_lienList->currentRow()); });
     connect(m_list, &QListWidget::itemChanged, this, &RemindersWindow::onItemChanged);
 
     m_status = new QStatusBar(this);
@@ -76,6 +113,93 @@ RemindersWindow::RemindersWindow(RecordStore &store, Dialogs &dialogs, QWidget *
 
     resize(360, 400);
     FillReminderList();
+}
+
+void RemindersWindow::showLienSteps(const SettingsFile &settings, const ProgramFolder &folder)
+{
+    m_settings = settings;
+    m_folder = folder;
+    connect(&m_store, &RecordStore::changed, this, &RemindersWindow::FillLienSteps,
+            Qt::UniqueConnection);
+    FillLienSteps();
+}
+
+void RemindersWindow::FillLienSteps()
+{
+    if (!m_settings)
+        return;
+    m_lienReady = false;
+    m_lienList->clear();
+    m_lienItems.clear();
+    const QList<LienStep> schedule = LienSchedule::read(*m_settings);
+    for (QWidget *w : std::initializer_list<QWidget *>{m_lienCaption, m_lienList, m_notice})
+        w->setVisible(!schedule.isEmpty());
+    if (schedule.isEmpty() || !m_store.isOpen())
+        return;
+    const QDate today = QDate::currentDate();
+    const auto items = m_impound.lienStepsDue(schedule, today);
+    if (!items) {
+        m_lienList->addItem(QStringLiteral("The lien steps cannot be read: ")
+                            + m_impound.lastError().description);
+        return;
+    }
+    m_lienItems = *items;
+    for (const LienItem &item : m_lienItems) {
+        const QString text = QStringLiteral("%1 \u2014 No. %2 %3 \u2014 %4 %5")
+                                 .arg(item.deadline.step)
+                                 .arg(item.vehicleId)
+                                 .arg(item.vehicle,
+                                      item.overdue ? QStringLiteral("overdue since")
+                                                   : QStringLiteral("due"),
+                                      DateText::shortForm(item.deadline.due));
+        auto *entry = new QListWidgetItem(text, m_lienList);
+        entry->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        entry->setCheckState(Qt::Unchecked);
+        if (item.overdue)
+            entry->setForeground(QColor(176, 0, 0));
+    }
+    m_lienReady = true;
+}
+
+void RemindersWindow::onLienItemChanged(QListWidgetItem *entry)
+{
+    const int at = m_lienList->row(entry);
+    if (!m_lienReady || entry->checkState() != Qt::Checked || at < 0 || at >= m_lienItems.size())
+        return;
+    const LienItem item = m_lienItems.at(at);
+    // The store announces the vehicle as changed, and the list is filled again from there.
+    if (m_impound.markStepDone(item.vehicleId, item.deadline.step, QDate::currentDate())
+        != ImpoundStore::Result::Done)
+        m_dialogs.notify(QStringLiteral("Database Error!"),
+                         QStringLiteral("Unknown database error: ") + crlf() + crlf()
+                             + m_impound.lastError().description,
+                         MessageIcon::Critical);
+}
+
+QWidget *RemindersWindow::printNotice(int item)
+{
+    if (!m_settings || !m_folder || item < 0 || item >= m_lienItems.size()) {
+        m_dialogs.notify(QStringLiteral("Reminders"),
+                         QStringLiteral("Please select a lien step to print its notice."),
+                         MessageIcon::None);
+        return nullptr;
+    }
+    const LienItem &step = m_lienItems.at(item);
+    const std::optional<TowRecord> record = m_store.towRecord(step.vehicleId);
+    const std::optional<ImpoundState> state =
+        record ? m_impound.state(*record) : std::optional<ImpoundState>();
+    if (!state)
+        return nullptr;
+    PrintSnapshot snapshot;
+    snapshot.customerName = record->value(TowField::custname);
+    snapshot.recordId = record->id;
+    auto *window = new ReportWindow(snapshot, *m_settings, *m_folder, m_dialogs, this);
+    if (!window->showDocument(ImpoundPapers::notice(*m_folder, *record, *state, step.deadline,
+                                                    *m_settings, QDate::currentDate()),
+                              QStringLiteral("Notice")))
+        return nullptr;
+    window->show();
+    return window;
 }
 
 void RemindersWindow::reportError()

@@ -3,11 +3,20 @@
 
 #include <QMainWindow>
 
+#include "ImpoundStore.h"
+#include "LienSchedule.h"
+#include "ProgramFolder.h"
 #include "ReminderList.h"
+#include "SettingsFile.h"
+#include "StoreChange.h"
 #include "ReminderTicks.h"
 
+#include <optional>
+
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
+class QPushButton;
 class QStatusBar;
 class QToolBar;
 
@@ -35,6 +44,20 @@ public:
     // True once the list is filled; check-box changes are acted on only then.
     bool listReady() const { return m_listReady; }
 
+    // Below the user's own items, the lien steps due for vehicles still in the yard, from
+    // the settings' schedule (nothing is shown while the schedule is empty). Ticking a step
+    // marks it done today; opening one asks for its vehicle; a notice letter prints for the
+    // step selected. The list follows the store's changes.
+    void showLienSteps(const SettingsFile &settings, const ProgramFolder &folder);
+    void FillLienSteps();
+    const QList<LienItem> &lienItems() const { return m_lienItems; }
+    // The notice letter of the lien step at that list position; nullptr when none is shown.
+    QWidget *printNotice(int item);
+
+Q_SIGNALS:
+    // A lien step was opened: show its vehicle.
+    void vehicleRequested(qint64 recordId);
+
 private:
     // What an entry shows: the item and, after it, its due date.
     static QString entryText(const ReminderItem &row);
@@ -42,7 +65,18 @@ private:
     void reportError();
     void showTickOutcome(ReminderTicks::Outcome outcome);
 
+    void onLienItemChanged(QListWidgetItem *entry);
+
     ReminderList m_reminders;
+    RecordStore &m_store;
+    ImpoundStore m_impound;
+    std::optional<SettingsFile> m_settings;
+    std::optional<ProgramFolder> m_folder;
+    QList<LienItem> m_lienItems;
+    QLabel *m_lienCaption = nullptr;
+    QListWidget *m_lienList = nullptr;
+    QPushButton *m_notice = nullptr;
+    bool m_lienReady = false;
     ReminderTicks m_ticks;
     Dialogs &m_dialogs;
     QToolBar *m_toolbar = nullptr;

@@ -57,7 +57,16 @@ QByteArray ChargeSheet::plainTextAsRtf(const QString &text)
 ChargeSheet::Outcome ChargeSheet::build(const ProgramFolder &folder, const SettingsFile &settings,
                                         const PrintSnapshot &snapshot, const QDate &today)
 {
-    const QString path = templatePath(folder);
+    return buildFrom(templatePath(folder), settings, [&](const QString &source) {
+        return ReportFiller::fill(source, snapshot, ReportFiller::Company::fromSettings(settings),
+                                  today);
+    });
+}
+
+ChargeSheet::Outcome
+ChargeSheet::buildFrom(const QString &path, const SettingsFile &settings,
+                       const std::function<QString(const QString &source)> &fill)
+{
     QByteArray bytes;
     switch (const DocumentFile::Status status = DocumentFile::read(path, bytes)) {
     case DocumentFile::Status::Ok:
@@ -79,8 +88,7 @@ ChargeSheet::Outcome ChargeSheet::build(const ProgramFolder &folder, const Setti
     QString source = QString::fromLatin1(bytes);
     if (!bytes.startsWith("{\\rtf"))
         source = QString::fromLatin1(plainTextAsRtf(QString::fromUtf8(bytes)));
-    const QString filled =
-        ReportFiller::fill(source, snapshot, ReportFiller::Company::fromSettings(settings), today);
+    const QString filled = fill(source);
     Outcome outcome;
     outcome.ok = true;
     outcome.rtf = filled.toLatin1();

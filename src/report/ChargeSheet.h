@@ -6,6 +6,8 @@
 #include <QDate>
 #include <QString>
 
+#include <functional>
+
 #include "PrintSnapshot.h"
 
 namespace tarnvale {
@@ -41,6 +43,9 @@ class ChargeSheet
     // Reads the template and fills it. A template that is not RTF is taken as plain text.
     static Outcome build(const ProgramFolder &folder, const SettingsFile &settings,
                          const PrintSnapshot &snapshot, const QDate &today);
+    // The same for any template of Reports/ and its own filling of the RTF source.
+    static Outcome buildFrom(const QString &path, const SettingsFile &settings,
+                             const std::function<QString(const QString &source)> &fill);
 
     // Plain text as an RTF document, one paragraph per line.
     static QByteArray plainTextAsRtf(const QString &text);

@@ -80,8 +80,16 @@ ReportWindow::~ReportWindow()
 
 bool ReportWindow::show_selling()
 {
-    const ChargeSheet::Outcome outcome =
-        ChargeSheet::build(m_folder, m_settings, m_snapshot, QDate::currentDate());
+    return showDocument(ChargeSheet::build(m_folder, m_settings, m_snapshot, QDate::currentDate()),
+                        m_documentName);
+}
+
+bool ReportWindow::showDocument(const ChargeSheet::Outcome &outcome, const QString &documentName)
+{
+    if (documentName != m_documentName) {
+        m_documentName = documentName;
+        setWindowTitle(QStringLiteral("Print Preview - ") + documentName);
+    }
     if (!outcome.ok) {
         m_dialogs.notify(outcome.title, outcome.message, MessageIcon::Critical);
         // Closed from the event loop, so a caller still holding the pointer is not left
@@ -140,7 +148,7 @@ void ReportWindow::printPreview()
     auto *dialog = new QPrintPreviewDialog(this);
     dialog->setObjectName(QStringLiteral("dlgPreview"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(QStringLiteral("Print Preview - Charge Sheet"));
+    dialog->setWindowTitle(QStringLiteral("Print Preview - ") + m_documentName);
     dialog->printer()->setPageLayout(m_report.pageLayout());
     // The same drawing fills the preview and, from its Print button, the printer.
     connect(dialog, &QPrintPreviewDialog::paintRequested, this,
@@ -155,10 +163,10 @@ void ReportWindow::saveAsPdf()
     if (name.isEmpty())
         name = m_snapshot.txtprint[0].trimmed();
     name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9 _-]")), QString());
+    const QString document = m_documentName.toLower();
     const QString suggested =
         QDir(QDir::homePath())
-            .filePath((name.isEmpty() ? QStringLiteral("charge sheet")
-                                      : QStringLiteral("charge sheet ") + name) +
+            .filePath((name.isEmpty() ? document : document + u' ' + name) +
                       QStringLiteral(".pdf"));
     QString path = m_dialogs.chooseSaveFile(QStringLiteral("Save as PDF"), suggested,
                                             QStringLiteral("PDF files (*.pdf)"));

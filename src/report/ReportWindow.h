@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include "ChargeSheet.h"
 #include "PageView.h"
 #include "PrintSnapshot.h"
 #include "ProgramFolder.h"
@@ -32,6 +33,9 @@ class ReportWindow : public QWidget
     // Fills the preview from the template. When the template cannot be read, shows its
     // message once, closes the window and answers false.
     bool show_selling();
+    // The same for another document of the record (a receipt, a notice), filled already;
+    // the window and its print preview are titled with the document's name.
+    bool showDocument(const ChargeSheet::Outcome &outcome, const QString &documentName);
 
     // The pages as they will print.
     PageView *preview() const { return m_preview; }
@@ -61,6 +65,7 @@ class ReportWindow : public QWidget
     QPushButton *m_print = nullptr;
     QPushButton *m_pdf = nullptr;
     QPushButton *m_previewButton = nullptr;
+    QString m_documentName = QStringLiteral("Charge Sheet");
 };
 
 } // namespace tarnvale

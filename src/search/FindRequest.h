@@ -12,6 +12,9 @@ struct FindRequest
     QString findText;
     bool wholeWord = false;
     bool matchCase = false;
+    // Only vehicles of this status (ImpoundRules::statusWord); empty for any. With a status,
+    // an empty search text finds every vehicle of it.
+    QString status = {};
 
     friend bool operator==(const FindRequest &, const FindRequest &) = default;
 };

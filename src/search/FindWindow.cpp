@@ -22,6 +22,7 @@
 #include "Dialogs.h"
 #include "FindResultModel.h"
 #include "FindRules.h"
+#include "ImpoundRules.h"
 #include "RecordStore.h"
 #include "SearchRunner.h"
 #include "StoreChange.h"
@@ -89,9 +90,16 @@ void FindWindow::buildControls()
     m_matchCase = new QCheckBox(QStringLiteral("Match Case"), frame);
     m_matchCase->setObjectName(QStringLiteral("chkMatchCase"));
 
+    m_status = new QComboBox(frame);
+    m_status->setObjectName(QStringLiteral("cboStatus"));
+    m_status->addItem(QStringLiteral("<Any>"), QString());
+    for (VehicleStatus status : ImpoundRules::allStatuses())
+        m_status->addItem(ImpoundRules::statusText(status), ImpoundRules::statusWord(status));
+
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Search Field:"), m_fields);
     form->addRow(QStringLiteral("Search Text:"), m_text);
+    form->addRow(QStringLiteral("Status:"), m_status);
     auto *checks = new QHBoxLayout;
     checks->addWidget(m_wholeWord);
     checks->addWidget(m_matchCase);
@@ -190,7 +198,8 @@ bool FindWindow::Search(const QString &groupName, const QString &fields, const Q
 {
     if (isSearching())
         return false;
-    const FindRequest request{groupName, fields, findText, matchWord, matchCase};
+    const FindRequest request{groupName, fields, findText, matchWord, matchCase,
+                              m_status->currentData().toString()};
     m_model->clear();
     m_outcome->setText(QStringLiteral("Searching..."));
     if (m_runner->isRunning()) {

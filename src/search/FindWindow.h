@@ -84,6 +84,7 @@ class FindWindow : public QWidget
     QTabWidget *m_tabs = nullptr;
     QComboBox *m_groups = nullptr;
     QComboBox *m_fields = nullptr;
+    QComboBox *m_status = nullptr; // only vehicles of this status; <Any> first
     QLineEdit *m_text = nullptr;
     QCheckBox *m_wholeWord = nullptr;
     QCheckBox *m_matchCase = nullptr;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FindRules.h"
+#include "ImpoundRules.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
 #include "SqliteReader.h"
@@ -35,11 +36,36 @@ struct Plan
     QList<int> compared; // statement columns compared, in the order they are tried
     MatchMode mode = MatchMode::AnyCase;
     QString findText;
+    bool matchAll = false; // a status alone: every row the statement gives
 };
+
+// The condition that keeps the vehicles of one status. A vehicle without a status of its own
+// is released when its record has a release date, otherwise in storage. The word is one of
+// the program's own (never typed text), checked before it is put in.
+std::optional<QString> statusCondition(const QString &word)
+{
+    const std::optional<VehicleStatus> status = ImpoundRules::statusFromWord(word);
+    if (!status)
+        return std::nullopt;
+    QString condition = QStringLiteral("id IN (SELECT vehicle_id FROM impound_status WHERE "
+                                       "status = '%1')")
+                            .arg(word);
+    const QString unkept = QStringLiteral("id NOT IN (SELECT vehicle_id FROM impound_status) AND ");
+    if (*status == VehicleStatus::InStorage)
+        condition += QStringLiteral(" OR (") + unkept
+                     + QStringLiteral("trim(COALESCE(towedrelease, '')) = '')");
+    else if (*status == VehicleStatus::Released)
+        condition += QStringLiteral(" OR (") + unkept
+                     + QStringLiteral("trim(COALESCE(towedrelease, '')) <> '')");
+    return u'(' + condition + u')';
+}
 
 std::optional<Plan> makePlan(const FindRequest &request)
 {
-    if (request.findText.isEmpty())
+    std::optional<QString> byStatus;
+    if (!request.status.isEmpty() && !(byStatus = statusCondition(request.status)))
+        return std::nullopt;
+    if (request.findText.isEmpty() && !byStatus)
         return std::nullopt;
     const std::optional<QList<TowField>> fields = FindRules::fieldsForKey(request.fieldText);
     if (!fields)
@@ -48,6 +74,7 @@ std::optional<Plan> makePlan(const FindRequest &request)
     Plan plan;
     plan.mode = FindRules::matchMode(request.wholeWord, request.matchCase);
     plan.findText = request.findText;
+    plan.matchAll = request.findText.isEmpty();
     QList<TowField> columns(std::begin(kResultFields), std::end(kResultFields));
     for (TowField field : *fields) {
         qsizetype at = columns.indexOf(field);
@@ -72,10 +99,16 @@ std::optional<Plan> makePlan(const FindRequest &request)
         plan.group = filter.name;
         groupWhere = QStringLiteral("groupname = ? COLLATE BINARY");
     }
-    plan.rowSql = plan.sql + QStringLiteral(" WHERE id = ?") +
-                  (groupWhere.isEmpty() ? QString() : QStringLiteral(" AND ") + groupWhere);
+    QStringList where;
     if (!groupWhere.isEmpty())
-        plan.sql += QStringLiteral(" WHERE ") + groupWhere;
+        where << groupWhere;
+    if (byStatus)
+        where << *byStatus;
+    plan.rowSql = plan.sql + QStringLiteral(" WHERE id = ?");
+    for (const QString &condition : where)
+        plan.rowSql += QStringLiteral(" AND ") + condition;
+    if (!where.isEmpty())
+        plan.sql += QStringLiteral(" WHERE ") + where.join(QLatin1String(" AND "));
     plan.sql += QStringLiteral(" ORDER BY id");
 
     // The index holds trigrams, folded to one case: it finds every record that holds the
@@ -211,8 +244,10 @@ std::optional<RecordSearch::Outcome> runIndexed(SqliteReader &reader, const Plan
 void considerRow(const SqliteReader &reader, const Plan &plan, const TextMatcher &matcher,
                  Batcher &batch)
 {
-    bool found = false;
+    bool found = plan.matchAll;
     for (int column : plan.compared) {
+        if (found)
+            break;
         const QByteArrayView text = reader.text(column);
         if (text.data() && matcher.matchesUtf8(text.data(), text.size())) {
             found = true;
@@ -254,8 +289,10 @@ RecordSearch::Outcome runGeneric(const QSqlDatabase &db, const Plan &plan,
     while (query.next()) {
         if (cancelled(options))
             return RecordSearch::Outcome::Cancelled;
-        bool found = false;
+        bool found = plan.matchAll;
         for (int column : plan.compared) {
+            if (found)
+                break;
             if (matcher.matches(query.value(column).toString())) {
                 found = true;
                 break;

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 
 #include "SchemaCheck.h"
@@ -261,7 +262,7 @@ bool RecordStore::createSchema()
 bool RecordStore::migrate(bool applySteps)
 {
     // Each schema step runs in its own transaction and raises user_version. Version 0 is a
-    // database made elsewhere with the four tables: it is used as it stands.
+    // database made elsewhere with the four tables: it is taken as version 1.
     QSqlDatabase db = database();
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
@@ -271,8 +272,23 @@ bool RecordStore::migrate(bool applySteps)
     if (version > SchemaCheck::kVersion)
         return fail(3343, QStringLiteral("The database was made by a newer version of the program "
                                          "(schema version %1).").arg(version));
-    if (!applySteps || version == 0)
+    if (!applySteps)
         return true;
+    // Version 2: the tables that keep more about a vehicle (holds, release, payments).
+    for (int step = std::max(version, 1) + 1; step <= 2; ++step) {
+        TransactionGuard guard(db);
+        if (!guard.begun())
+            return fail(1, db.lastError().text());
+        QStringList statements = SchemaCheck::stepStatements(step);
+        statements << QStringLiteral("PRAGMA user_version = %1").arg(step);
+        for (const QString &sql : statements) {
+            QSqlQuery change(db);
+            if (!change.exec(sql))
+                return fail(change, QStringLiteral("upgrading the tables to version %1").arg(step));
+        }
+        if (!guard.commit())
+            return fail(1, db.lastError().text());
+    }
     // Version 3: the search index. A file of that version whose index is missing or
     // incomplete gets it made again; without FTS5 in the engine, searches scan instead.
     if (version < 3 || (SchemaCheck::engineHasFts5(db) && !SchemaCheck::hasSearchIndex(db)))
@@ -658,6 +674,13 @@ qint64 RecordStore::towRecordCount()
         return -1;
     }
     return query.value(0).toLongLong();
+}
+
+void RecordStore::announceRecordsChanged(const QList<qint64> &ids)
+{
+    StoreChange change;
+    change.changedRecords = ids;
+    announce(change);
 }
 
 bool RecordStore::backupTo(const QString &destinationPath)

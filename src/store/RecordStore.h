@@ -103,6 +103,10 @@ public:
         m_progress = std::move(handler);
     }
 
+    // For the tables that keep more about a vehicle (holds, release, payments): announces the
+    // records as changed, once that change is committed.
+    void announceRecordsChanged(const QList<qint64> &ids);
+
     // SQLite's own online backup of the open database into a new file.
     bool backupTo(const QString &destinationPath);
 

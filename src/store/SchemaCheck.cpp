@@ -21,6 +21,8 @@ struct OwnObject
     QString sql; // as SQLite keeps it in sqlite_master
     bool engineMade = false; // made by SQLite with another object, never by a statement of ours
     bool searchIndex = false;
+
+    bool operator==(const OwnObject &) const = default;
 };
 
 QString indexed(const QString &prefix)
@@ -58,6 +60,70 @@ QString wreckerStatement()
         columns << TowRecord::fieldName(TowField(i)) + QStringLiteral(" TEXT NOT NULL DEFAULT ''");
     return QStringLiteral("CREATE TABLE wrecker (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
            + columns.join(QLatin1String(", ")) + u')';
+}
+
+QString text(const char *column)
+{
+    return QLatin1String(column) + QStringLiteral(" TEXT NOT NULL DEFAULT ''");
+}
+
+// A column naming the vehicle a row of the impound tables belongs to; its rows go with it.
+QString vehicleLink(const char *extra = "")
+{
+    return QStringLiteral("vehicle_id INTEGER ") + QLatin1String(extra)
+           + QStringLiteral("REFERENCES wrecker (id) ON DELETE CASCADE");
+}
+
+// Version 2: the impound lifecycle (status and holds, releases, payments, lien steps done),
+// each row tied to its vehicle by the vehicle's id. Portable SQL, as the first tables are.
+const QList<OwnObject> &impoundObjects()
+{
+    static const QList<OwnObject> objects = {
+        {QStringLiteral("table"), QStringLiteral("impound_status"),
+         QStringLiteral("impound_status"),
+         QStringLiteral("CREATE TABLE impound_status (") + vehicleLink("PRIMARY KEY ")
+             + QStringLiteral(", ") + text("status") + u')'},
+        {QStringLiteral("table"), QStringLiteral("impound_holds"), QStringLiteral("impound_holds"),
+         QStringLiteral("CREATE TABLE impound_holds (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
+             + vehicleLink("NOT NULL ") + QStringLiteral(", ")
+             + QStringList{text("reason"), text("agency"), text("case_number"),
+                           text("release_by"), text("placed_on"), text("cleared_by"),
+                           text("cleared_on")}
+                   .join(QStringLiteral(", "))
+             + u')'},
+        {QStringLiteral("index"), QStringLiteral("impound_holds_vehicle"),
+         QStringLiteral("impound_holds"),
+         QStringLiteral("CREATE INDEX impound_holds_vehicle ON impound_holds (vehicle_id)")},
+        {QStringLiteral("table"), QStringLiteral("impound_releases"),
+         QStringLiteral("impound_releases"),
+         QStringLiteral("CREATE TABLE impound_releases (") + vehicleLink("PRIMARY KEY ")
+             + QStringLiteral(", ")
+             + QStringList{text("released_to"), text("id_type"), text("id_number"),
+                           text("released_on"), text("released_at")}
+                   .join(QStringLiteral(", "))
+             + u')'},
+        {QStringLiteral("table"), QStringLiteral("impound_payments"),
+         QStringLiteral("impound_payments"),
+         QStringLiteral("CREATE TABLE impound_payments (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
+             + vehicleLink("NOT NULL ")
+             + QStringLiteral(", amount_cents INTEGER NOT NULL DEFAULT 0, ")
+             + QStringList{text("method"), text("reference"), text("paid_on")}.join(
+                 QStringLiteral(", "))
+             + u')'},
+        {QStringLiteral("index"), QStringLiteral("impound_payments_vehicle"),
+         QStringLiteral("impound_payments"),
+         QStringLiteral("CREATE INDEX impound_payments_vehicle ON impound_payments (vehicle_id)")},
+        {QStringLiteral("table"), QStringLiteral("lien_steps_done"),
+         QStringLiteral("lien_steps_done"),
+         QStringLiteral("CREATE TABLE lien_steps_done (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
+             + vehicleLink("NOT NULL ") + QStringLiteral(", ") + text("step_name")
+             + QStringLiteral(", ") + text("done_on") + u')'},
+        {QStringLiteral("index"), QStringLiteral("lien_steps_done_step"),
+         QStringLiteral("lien_steps_done"),
+         QStringLiteral("CREATE UNIQUE INDEX lien_steps_done_step ON lien_steps_done "
+                        "(vehicle_id, step_name)")},
+    };
+    return objects;
 }
 
 // Version 1, the first schema the program wrote. A later version appends its own objects and
@@ -118,7 +184,14 @@ const QList<OwnObject> &ownObjects()
                           deleteFromIndex() + QStringLiteral("; ") + insertIntoIndex()),
          false, true},
     };
-    return objects;
+    static const QList<OwnObject> all = objects + impoundObjects();
+    return all;
+}
+
+// The objects of version 1, which a new database and every step build on.
+bool isFirstVersionObject(const OwnObject &object)
+{
+    return !impoundObjects().contains(object);
 }
 
 sqlite3 *sqliteHandle(const QSqlDatabase &db)
@@ -152,7 +225,19 @@ QStringList SchemaCheck::createStatements(bool withSearchIndex)
 {
     QStringList statements;
     for (const OwnObject &object : ownObjects())
-        if (!object.engineMade && (withSearchIndex || !object.searchIndex))
+        if (!object.engineMade && !object.searchIndex && isFirstVersionObject(object))
+            statements << object.sql;
+    statements << stepStatements(2);
+    if (withSearchIndex)
+        statements << searchIndexStatements();
+    return statements;
+}
+
+QStringList SchemaCheck::stepStatements(int version)
+{
+    QStringList statements;
+    if (version == 2)
+        for (const OwnObject &object : impoundObjects())
             statements << object.sql;
     return statements;
 }

@@ -24,6 +24,10 @@ public:
     // The statements that create the current schema, in order (without the user_version).
     // The search index is left out when the engine has no FTS5.
     static QStringList createStatements(bool withSearchIndex = true);
+    // The statements of the step that raises a schema of version - 1 to version, in order;
+    // empty for a version with no plain step (version 3, the search index, is made by the
+    // store, which fills it and can make it again).
+    static QStringList stepStatements(int version);
 
     // The search index over the fields "<All>" compares: an FTS5 trigram table holding no copy
     // of the text, kept in step with table wrecker by three triggers. It holds each field with

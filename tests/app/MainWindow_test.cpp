@@ -107,7 +107,7 @@ void MainWindowTest::menusAndCaptions()
     QCOMPARE(captionsOf(p.window->command("mnuCFG")->menu()), QStringList({"mnuconfigset=Config Settings"}));
     QCOMPARE(captionsOf(menuOf("mnutools")),
              QStringList({"mnureminders=Reminders", "mnuprint=Print", "mnupreview=Print Pre&view...",
-                          "mnubackup=Backup", "mnutips=Tips"}));
+                          "mnubackup=Backup", "mnutips=Tips", "mnuImpound=&Hold / Release..."}));
     QCOMPARE(captionsOf(menuOf("mnuhelpmenu")),
              QStringList({"mnureporthelp=Report Help", "mnuconfighelp=Config Help", "mnupricing=Pricing Help"}));
     QVERIFY(p.window->command("mnuVCLG")->isChecked());
@@ -123,7 +123,8 @@ void MainWindowTest::contextMenus()
                           "mnuACITG=&Add vehicle to this group...", "-", "mnuFindMn=&Find in group..."}));
     QCOMPARE(p.window->vehicleContextMenu()->objectName(), QString("mnuSmContacts"));
     QCOMPARE(captionsOf(p.window->vehicleContextMenu()),
-             QStringList({"mnusmAC=&Add Vehicle...", "mnuETC=&Edit this Vehicle...", "-", "mnusRC=&Remove Vehicle"}));
+             QStringList({"mnusmAC=&Add Vehicle...", "mnuETC=&Edit this Vehicle...", "-", "mnusRC=&Remove Vehicle",
+                          "-", "mnuHR=&Hold / Release..."}));
     // Neither is part of the menu bar.
     for (const QAction *action : p.window->menuBar()->actions()) {
         QVERIFY(action->menu() != p.window->groupContextMenu());

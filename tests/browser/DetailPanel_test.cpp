@@ -2,6 +2,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QSqlQuery>
 #include <QTest>
 
 #include "DetailPanel.h"
@@ -308,6 +309,17 @@ class DetailPanelTest : public QObject
                  QVariant(1999.0));
         QCOMPARE(DetailPanel::groupListing(store, "police", settings, today)->rows.size(), 1);
         QCOMPARE(DetailPanel::groupListing(store, "Nobody", settings, today)->rows.size(), 0);
+
+        // Once a vehicle has a status of its own, every listing shows the status last; one
+        // without follows its release date.
+        QVERIFY(QSqlQuery(store.database())
+                    .exec("INSERT INTO impound_status (vehicle_id, status) VALUES (1, 'sold')"));
+        const auto kept = DetailPanel::groupListing(store, "Police", settings, today);
+        QCOMPARE(kept->columns.last(), "Status");
+        QCOMPARE(kept->rows.at(0).last(), "Sold");
+        QCOMPARE(kept->rows.at(1).last(), "Released");
+        QCOMPARE(DetailPanel::vehicleSheet(store, "1", settings, today)->sheet.rows.last(),
+                 (QStringList{"Status:", "Sold"}));
     }
 
     void sortsBefore_data()

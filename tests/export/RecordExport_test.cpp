@@ -3,8 +3,12 @@
 #include <atomic>
 #include <sqlite3.h>
 
+#include <QSqlQuery>
+
 #include "ChargeFigures.h"
 #include "CsvRows.h"
+#include "ImpoundStore.h"
+#include "LienSchedule.h"
 #include "RecordExport.h"
 #include "StoreFixture.h"
 #include "TestFiles.h"
@@ -68,6 +72,18 @@ private Q_SLOTS:
 void RecordExportTest::everyFieldAndTheFigures()
 {
     ExportFixture f;
+    // Something kept for the first two: a payment on the released one; a hold and the first
+    // lien step done on the one in storage.
+    QVERIFY(LienSchedule::write(f.settings, {{"First notice", 5}, {"Sale", 45}}));
+    QVERIFY(f.store.open(f.dir.databasePath(), RecordStore::OpenMode::ExistingOnly));
+    ImpoundStore impound(f.store);
+    QVERIFY(QSqlQuery(f.store.database())
+                .exec("INSERT INTO impound_payments (vehicle_id, amount_cents) VALUES (1, 20000)"));
+    QCOMPARE(impound.markStepDone(2, "First notice", QDate(2026, 12, 6)), ImpoundStore::Result::Done);
+    QCOMPARE(impound.placeHold(*f.store.towRecord(2), Hold{0, "Evidence", {}, {}, {}, {}, {}, {}},
+                               QDate(2026, 12, 6)),
+             ImpoundStore::Result::Done);
+    f.store.close();
     QList<qint64> progress;
     RecordExport::Options options;
     options.progress = [&](qint64 done, qint64 total) { progress << done << total; };
@@ -79,7 +95,7 @@ void RecordExportTest::everyFieldAndTheFigures()
     const QList<QStringList> rows = csvRows(readFile(f.out));
     QCOMPARE(rows.size(), 4);
     QCOMPARE(rows.first(), RecordExport::columnNames());
-    QCOMPARE(rows.first().size(), 1 + kTowFieldCount + 5);
+    QCOMPARE(rows.first().size(), 1 + kTowFieldCount + 8);
     for (const QStringList &row : rows)
         QCOMPARE(row.size(), rows.first().size());
     QCOMPARE(csvColumn(rows, "id"), (QStringList{"1", "2", "3"}));
@@ -96,6 +112,9 @@ void RecordExportTest::everyFieldAndTheFigures()
     QCOMPARE(csvColumn(rows, "Grand total"), (QStringList{"210.00", "105.53", ""}));
     QCOMPARE(csvColumn(rows, "Figures note"),
              (QStringList{"", "", "No date towed: 0 days counted. Tow fee -5 is below zero: no total."}));
+    QCOMPARE(csvColumn(rows, "Status"), (QStringList{"Released", "On hold", "In storage"}));
+    QCOMPARE(csvColumn(rows, "Balance due"), (QStringList{"10.00", "105.53", ""}));
+    QCOMPARE(csvColumn(rows, "Next deadline"), (QStringList{"", "1/15/2027", ""}));
 }
 
 void RecordExportTest::selection_data()

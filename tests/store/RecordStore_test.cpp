@@ -82,7 +82,70 @@ private Q_SLOTS:
     void everyChangeIsAnnouncedOnce();
     void searchIndexIsMadeWhenMissing_data();
     void searchIndexIsMadeWhenMissing();
+    void olderDatabaseUpgradesAndReadsAsBefore_data();
+    void olderDatabaseUpgradesAndReadsAsBefore();
 };
+
+void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::newRow("made by the first schema") << 1;
+    QTest::newRow("made elsewhere, version 0") << 0;
+}
+
+void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore()
+{
+    QFETCH(int, version);
+    test::TestFolder folder;
+    // The file as the first schema made it, with a group, two vehicles and a reminder.
+    QStringList statements;
+    for (const QString &sql : SchemaCheck::createStatements())
+        if (!SchemaCheck::stepStatements(2).contains(sql))
+            statements << sql;
+    statements << "INSERT INTO groups (groupname) VALUES ('Police')"
+               << "INSERT INTO wrecker (custname, vehyear, groupname, towedrelease) "
+                  "VALUES ('Ann', '1999', 'Police', '')"
+               << "INSERT INTO wrecker (custname, vehyear, groupname, towedrelease) "
+                  "VALUES ('Bo', '2004', '', '3/1/2026')"
+               << "INSERT INTO reminders (item, DateFor) VALUES ('Call', '3/9/2026')"
+               << QString("PRAGMA user_version = %1").arg(version);
+    makeDatabase(folder.databasePath(), {}, statements);
+    QList<TowRecord> before;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "before");
+        db.setDatabaseName(folder.databasePath());
+        QVERIFY(db.open());
+        QStringList names;
+        for (int i = 0; i < kTowFieldCount; ++i)
+            names << TowRecord::fieldName(TowField(i));
+        QSqlQuery q(db);
+        QVERIFY(q.exec("SELECT id, " + names.join(", ") + " FROM wrecker ORDER BY id"));
+        while (q.next()) {
+            TowRecord r;
+            r.id = q.value(0).toLongLong();
+            for (int i = 0; i < kTowFieldCount; ++i)
+                r.values[size_t(i)] = q.value(i + 1).toString();
+            before << r;
+        }
+    }
+    QSqlDatabase::removeDatabase("before");
+
+    RecordStore store;
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+    QVERIFY2(!store.isReadOnly(), qPrintable(store.readOnlyReason()));
+    QSqlQuery q(store.database());
+    QVERIFY(q.exec("PRAGMA user_version") && q.next());
+    QCOMPARE(q.value(0).toInt(), SchemaCheck::kVersion);
+    QCOMPARE(store.groups()->size(), 1);
+    QCOMPARE(*store.towRecords(), before);
+    QVERIFY(q.exec("SELECT count(*) FROM impound_status") && q.next());
+    QCOMPARE(q.value(0).toInt(), 0);
+    QCOMPARE(SchemaCheck::foreignObjects(store.database()), std::optional<QStringList>(QStringList()));
+    // A second open finds nothing left to do.
+    store.close();
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+    QCOMPARE(store.towRecordCount(), 2);
+}
 
 void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
 {
@@ -97,7 +160,9 @@ void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
     QStringList tables;
     while (query.next())
         tables << query.value(0).toString();
-    QCOMPARE(tables, QStringList({"groups", "lb_type", "reminders", "wrecker"}));
+    QCOMPARE(tables, QStringList({"groups", "impound_holds", "impound_payments", "impound_releases",
+                                  "impound_status", "lb_type", "lien_steps_done", "reminders",
+                                  "wrecker"}));
     QVERIFY(SchemaCheck::hasSearchIndex(store.database()));
     QCOMPARE(store.towRecordCount(), 0);
     QCOMPARE(store.groups()->size(), 0);

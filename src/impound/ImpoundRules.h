@@ -1,0 +1,56 @@
+// The rules of the impound lifecycle: which status changes are allowed, what a vehicle still
+// owes, and how amounts are read and written. No database, no windows.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+#include "ImpoundRecord.h"
+
+namespace tarnvale {
+
+class SettingsFile;
+struct TowRecord;
+
+class ImpoundRules
+{
+  public:
+    // The status shown for each value ("In storage", "On hold", ...), and its stored word.
+    static QString statusText(VehicleStatus status);
+    static QString statusWord(VehicleStatus status);
+    static std::optional<VehicleStatus> statusFromWord(const QString &word);
+    // Every status in order, as the search offers them.
+    static QList<VehicleStatus> allStatuses();
+
+    // A vehicle with no status of its own is released when its tow record has a release
+    // date, otherwise in storage.
+    static VehicleStatus statusOf(bool kept, VehicleStatus stored, const QString &towedrelease);
+
+    // Why the change from one status to another is refused; empty when it is allowed. A
+    // hold is placed only on a vehicle in storage and cleared back to storage; a vehicle on
+    // hold leaves only once its hold is cleared; released, sold and disposed are final.
+    static QString refusal(VehicleStatus from, VehicleStatus to);
+
+    // Whole cents of an amount, rounded half away from zero as the shown figures are.
+    static qint64 toCents(double amount);
+    // An amount as typed: an optional sign, an optional "$", digits with at most two after
+    // the point ("12", "-5.5", "$20.05"); nullopt for anything else, or for more than a
+    // billion dollars.
+    static std::optional<qint64> readCents(const QString &text);
+    // "$12.50", "-$5.00".
+    static QString centsText(qint64 cents);
+
+    // The grand total of the charge rules when the vehicle leaves on `day` (days in storage
+    // and charges stop there, as they do at the record's release date).
+    static double grandTotalOn(const TowRecord &record, const QDate &day,
+                               const SettingsFile &settings, const QDate &today);
+
+    static qint64 paidCents(const QList<Payment> &payments);
+    // The grand total of the charge rules less every payment (refunds count negative).
+    static qint64 balanceCents(double grandTotal, const QList<Payment> &payments);
+};
+
+} // namespace tarnvale

@@ -1,0 +1,399 @@
+#include "ImpoundStore.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+
+#include "DateText.h"
+#include "ImpoundRules.h"
+#include "RecordStore.h"
+#include "TowRecord.h"
+
+namespace tarnvale {
+
+namespace {
+
+// Dates in the impound tables are ISO text: the same under every locale and engine.
+QString isoDate(const QDate &date)
+{
+    return date.isValid() ? date.toString(Qt::ISODate) : QString(u""_qs);
+}
+
+// Every text column is NOT NULL: a null string goes in as empty text.
+QString notNull(const QString &text)
+{
+    return text.isNull() ? QString(u""_qs) : text;
+}
+
+QDate fromIso(const QVariant &value)
+{
+    return QDate::fromString(value.toString(), Qt::ISODate);
+}
+
+} // namespace
+
+ImpoundStore::ImpoundStore(RecordStore &store) : m_store(store) {}
+
+ImpoundStore::Result ImpoundStore::fail(const QSqlQuery &query, const QString &doing)
+{
+    m_error = DbError::fromSql(query.lastError(), doing);
+    if (!m_store.isOpen())
+        m_error = DbError{DbError::kNotOpen, QStringLiteral("The database is not open.")};
+    return Result::Failed;
+}
+
+ImpoundStore::Result ImpoundStore::failDb(const QSqlDatabase &db, const QString &doing)
+{
+    m_error = DbError::fromSql(db.lastError(), doing);
+    if (!m_store.isOpen())
+        m_error = DbError{DbError::kNotOpen, QStringLiteral("The database is not open.")};
+    return Result::Failed;
+}
+
+bool ImpoundStore::exec(QSqlQuery &query, const QString &doing)
+{
+    if (query.exec())
+        return true;
+    fail(query, doing);
+    return false;
+}
+
+ImpoundStore::Result ImpoundStore::refuse(const QString &why)
+{
+    m_refusal = why;
+    return Result::Refused;
+}
+
+std::optional<ImpoundState> ImpoundStore::state(const TowRecord &record)
+{
+    QSqlDatabase db = m_store.database();
+    ImpoundState state;
+    VehicleStatus stored = VehicleStatus::InStorage;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT status FROM impound_status WHERE vehicle_id = ?"));
+    query.addBindValue(record.id);
+    if (!query.exec()) {
+        fail(query, QStringLiteral("reading the vehicle's status"));
+        return std::nullopt;
+    }
+    if (query.next()) {
+        state.kept = true;
+        stored = ImpoundRules::statusFromWord(query.value(0).toString())
+                     .value_or(VehicleStatus::InStorage);
+    }
+    state.status = ImpoundRules::statusOf(state.kept, stored, record.value(TowField::towedrelease));
+
+    query.prepare(QStringLiteral("SELECT id, reason, agency, case_number, release_by, placed_on, "
+                                 "cleared_by, cleared_on FROM impound_holds WHERE vehicle_id = ? "
+                                 "ORDER BY id"));
+    query.addBindValue(record.id);
+    if (!query.exec()) {
+        fail(query, QStringLiteral("reading the vehicle's holds"));
+        return std::nullopt;
+    }
+    while (query.next())
+        state.holds.append(Hold{query.value(0).toLongLong(), query.value(1).toString(),
+                                query.value(2).toString(), query.value(3).toString(),
+                                query.value(4).toString(), fromIso(query.value(5)),
+                                query.value(6).toString(), fromIso(query.value(7))});
+
+    query.prepare(QStringLiteral("SELECT released_to, id_type, id_number, released_on, "
+                                 "released_at FROM impound_releases WHERE vehicle_id = ?"));
+    query.addBindValue(record.id);
+    if (!query.exec()) {
+        fail(query, QStringLiteral("reading the vehicle's release"));
+        return std::nullopt;
+    }
+    if (query.next())
+        state.release = Release{query.value(0).toString(), query.value(1).toString(),
+                                query.value(2).toString(), fromIso(query.value(3)),
+                                QTime::fromString(query.value(4).toString(), Qt::ISODate)};
+
+    query.prepare(QStringLiteral("SELECT amount_cents, method, reference, paid_on "
+                                 "FROM impound_payments WHERE vehicle_id = ? ORDER BY id"));
+    query.addBindValue(record.id);
+    if (!query.exec()) {
+        fail(query, QStringLiteral("reading the vehicle's payments"));
+        return std::nullopt;
+    }
+    while (query.next())
+        state.payments.append(Payment{query.value(0).toLongLong(), query.value(1).toString(),
+                                      query.value(2).toString(), fromIso(query.value(3))});
+
+    query.prepare(QStringLiteral("SELECT step_name, done_on FROM lien_steps_done "
+                                 "WHERE vehicle_id = ? ORDER BY id"));
+    query.addBindValue(record.id);
+    if (!query.exec()) {
+        fail(query, QStringLiteral("reading the vehicle's lien steps"));
+        return std::nullopt;
+    }
+    while (query.next())
+        state.stepsDone.append({query.value(0).toString(), fromIso(query.value(1))});
+    return state;
+}
+
+std::optional<QHash<qint64, VehicleStatus>> ImpoundStore::storedStatuses()
+{
+    QSqlQuery query(m_store.database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT vehicle_id, status FROM impound_status"))) {
+        fail(query, QStringLiteral("reading the vehicles' status"));
+        return std::nullopt;
+    }
+    QHash<qint64, VehicleStatus> result;
+    while (query.next())
+        result.insert(query.value(0).toLongLong(),
+                      ImpoundRules::statusFromWord(query.value(1).toString())
+                          .value_or(VehicleStatus::InStorage));
+    return result;
+}
+
+std::optional<QHash<qint64, QList<QPair<QString, QDate>>>> ImpoundStore::stepsDone()
+{
+    QSqlQuery query(m_store.database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral(
+            "SELECT vehicle_id, step_name, done_on FROM lien_steps_done ORDER BY id"))) {
+        fail(query, QStringLiteral("reading the lien steps done"));
+        return std::nullopt;
+    }
+    QHash<qint64, QList<QPair<QString, QDate>>> result;
+    while (query.next())
+        result[query.value(0).toLongLong()].append(
+            {query.value(1).toString(), fromIso(query.value(2))});
+    return result;
+}
+
+std::optional<QHash<qint64, QList<Payment>>> ImpoundStore::payments()
+{
+    QSqlQuery query(m_store.database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT vehicle_id, amount_cents, method, reference, paid_on "
+                                   "FROM impound_payments ORDER BY id"))) {
+        fail(query, QStringLiteral("reading the payments"));
+        return std::nullopt;
+    }
+    QHash<qint64, QList<Payment>> result;
+    while (query.next())
+        result[query.value(0).toLongLong()].append(
+            Payment{query.value(1).toLongLong(), query.value(2).toString(),
+                    query.value(3).toString(), fromIso(query.value(4))});
+    return result;
+}
+
+std::optional<QList<LienItem>> ImpoundStore::lienStepsDue(const QList<LienStep> &schedule,
+                                                          const QDate &today)
+{
+    QList<LienItem> items;
+    if (schedule.isEmpty())
+        return items;
+    const auto records = m_store.towRecords();
+    if (!records) {
+        m_error = m_store.lastError();
+        return std::nullopt;
+    }
+    const auto statuses = storedStatuses();
+    const auto done = statuses ? stepsDone() : std::nullopt;
+    if (!done)
+        return std::nullopt;
+    for (const TowRecord &r : *records) {
+        const VehicleStatus status =
+            ImpoundRules::statusOf(statuses->contains(r.id),
+                                   statuses->value(r.id, VehicleStatus::InStorage),
+                                   r.value(TowField::towedrelease));
+        if (status != VehicleStatus::InStorage && status != VehicleStatus::OnHold)
+            continue;
+        const auto towed = DateText::read(r.value(TowField::toweddate), QLocale(), today);
+        if (!towed)
+            continue;
+        QStringList vehicle;
+        for (TowField field : {TowField::vehyear, TowField::vehmake, TowField::vehmodel,
+                               TowField::vehcolor})
+            if (!r.value(field).trimmed().isEmpty())
+                vehicle << r.value(field).trimmed().toUpper();
+        for (const LienDeadline &deadline : LienSchedule::dueBy(
+                 LienSchedule::deadlines(schedule, *towed, done->value(r.id)), today))
+            items.append(LienItem{r.id, vehicle.join(u' '), deadline, deadline.due < today});
+    }
+    std::stable_sort(items.begin(), items.end(), [](const LienItem &a, const LienItem &b) {
+        return a.deadline.due < b.deadline.due;
+    });
+    return items;
+}
+
+std::optional<bool> ImpoundStore::inUse()
+{
+    QSqlQuery query(m_store.database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM impound_status")) || !query.next()) {
+        fail(query, QStringLiteral("reading the vehicles' status"));
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong() > 0;
+}
+
+bool ImpoundStore::setStatus(QSqlDatabase &db, qint64 id, VehicleStatus status)
+{
+    QSqlQuery remove(db);
+    remove.prepare(QStringLiteral("DELETE FROM impound_status WHERE vehicle_id = ?"));
+    remove.addBindValue(id);
+    if (!exec(remove, QStringLiteral("changing the vehicle's status")))
+        return false;
+    QSqlQuery insert(db);
+    insert.prepare(QStringLiteral("INSERT INTO impound_status (vehicle_id, status) VALUES (?, ?)"));
+    insert.addBindValue(id);
+    insert.addBindValue(ImpoundRules::statusWord(status));
+    return exec(insert, QStringLiteral("changing the vehicle's status"));
+}
+
+bool ImpoundStore::setReleaseDate(QSqlDatabase &db, qint64 id, const QDate &day)
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("UPDATE wrecker SET towedrelease = ? WHERE id = ?"));
+    query.addBindValue(DateText::shortForm(day));
+    query.addBindValue(id);
+    return exec(query, QStringLiteral("writing the release date"));
+}
+
+template <typename Work>
+ImpoundStore::Result ImpoundStore::change(const TowRecord &record, VehicleStatus to, Work work)
+{
+    m_error = {};
+    m_refusal.clear();
+    const std::optional<ImpoundState> now = state(record);
+    if (!now)
+        return Result::Failed;
+    const QString why = ImpoundRules::refusal(now->status, to);
+    if (!why.isEmpty())
+        return refuse(why);
+    QSqlDatabase db = m_store.database();
+    {
+        TransactionGuard guard(db);
+        if (!guard.begun())
+            return failDb(db, QStringLiteral("starting a change"));
+        if (!work(db, *now) || !setStatus(db, record.id, to))
+            return Result::Failed;
+        if (!guard.commit())
+            return failDb(db, QStringLiteral("saving a change"));
+    }
+    m_store.announceRecordsChanged({record.id});
+    return Result::Done;
+}
+
+ImpoundStore::Result ImpoundStore::placeHold(const TowRecord &record, Hold hold,
+                                             const QDate &today)
+{
+    return change(record, VehicleStatus::OnHold, [&](QSqlDatabase &db, const ImpoundState &) {
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("INSERT INTO impound_holds (vehicle_id, reason, agency, "
+                                     "case_number, release_by, placed_on) VALUES (?, ?, ?, ?, ?, ?)"));
+        query.addBindValue(record.id);
+        query.addBindValue(notNull(hold.reason));
+        query.addBindValue(notNull(hold.agency));
+        query.addBindValue(notNull(hold.caseNumber));
+        query.addBindValue(notNull(hold.releaseBy));
+        query.addBindValue(isoDate(today));
+        return exec(query, QStringLiteral("placing a hold"));
+    });
+}
+
+ImpoundStore::Result ImpoundStore::clearHold(const TowRecord &record, const QString &clearedBy,
+                                             const QDate &today)
+{
+    if (clearedBy.trimmed().isEmpty())
+        return refuse(QStringLiteral("Say who cleared the hold."));
+    return change(record, VehicleStatus::InStorage,
+                  [&](QSqlDatabase &db, const ImpoundState &now) {
+                      const Hold *hold = now.activeHold();
+                      QSqlQuery query(db);
+                      query.prepare(QStringLiteral("UPDATE impound_holds SET cleared_by = ?, "
+                                                   "cleared_on = ? WHERE id = ?"));
+                      query.addBindValue(notNull(clearedBy.trimmed()));
+                      query.addBindValue(isoDate(today));
+                      query.addBindValue(hold ? hold->id : qint64(-1));
+                      return exec(query, QStringLiteral("clearing a hold"));
+                  });
+}
+
+ImpoundStore::Result ImpoundStore::release(const TowRecord &record, const Release &release,
+                                           const QList<Payment> &payments)
+{
+    if (release.releasedTo.trimmed().isEmpty() || !release.date.isValid())
+        return refuse(QStringLiteral("Say to whom the vehicle is released, and on what day."));
+    return change(record, VehicleStatus::Released, [&](QSqlDatabase &db, const ImpoundState &) {
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("INSERT INTO impound_releases (vehicle_id, released_to, "
+                                     "id_type, id_number, released_on, released_at) "
+                                     "VALUES (?, ?, ?, ?, ?, ?)"));
+        query.addBindValue(record.id);
+        query.addBindValue(notNull(release.releasedTo.trimmed()));
+        query.addBindValue(notNull(release.idType.trimmed()));
+        query.addBindValue(notNull(release.idNumber.trimmed()));
+        query.addBindValue(isoDate(release.date));
+        query.addBindValue(release.time.isValid() ? release.time.toString(QStringLiteral("HH:mm"))
+                                                  : QString(u""_qs));
+        if (!exec(query, QStringLiteral("recording the release")))
+            return false;
+        for (const Payment &payment : payments) {
+            QSqlQuery insert(db);
+            insert.prepare(QStringLiteral("INSERT INTO impound_payments (vehicle_id, "
+                                          "amount_cents, method, reference, paid_on) "
+                                          "VALUES (?, ?, ?, ?, ?)"));
+            insert.addBindValue(record.id);
+            insert.addBindValue(payment.cents);
+            insert.addBindValue(notNull(payment.method.trimmed()));
+            insert.addBindValue(notNull(payment.reference.trimmed()));
+            insert.addBindValue(isoDate(payment.paidOn.isValid() ? payment.paidOn : release.date));
+            if (!exec(insert, QStringLiteral("recording a payment")))
+                return false;
+        }
+        return setReleaseDate(db, record.id, release.date);
+    });
+}
+
+ImpoundStore::Result ImpoundStore::dispose(const TowRecord &record, VehicleStatus how,
+                                           const QDate &day)
+{
+    if (how != VehicleStatus::Sold && how != VehicleStatus::Disposed)
+        return refuse(QStringLiteral("A vehicle leaves the yard sold or disposed of."));
+    return change(record, how, [&](QSqlDatabase &db, const ImpoundState &) {
+        return setReleaseDate(db, record.id, day);
+    });
+}
+
+ImpoundStore::Result ImpoundStore::markStepDone(qint64 vehicleId, const QString &step,
+                                                const QDate &day)
+{
+    m_error = {};
+    m_refusal.clear();
+    QSqlDatabase db = m_store.database();
+    {
+        TransactionGuard guard(db);
+        if (!guard.begun())
+            return failDb(db, QStringLiteral("starting a change"));
+        QSqlQuery remove(db);
+        remove.prepare(
+            QStringLiteral("DELETE FROM lien_steps_done WHERE vehicle_id = ? AND step_name = ?"));
+        remove.addBindValue(vehicleId);
+        remove.addBindValue(notNull(step));
+        if (!remove.exec())
+            return fail(remove, QStringLiteral("marking a lien step done"));
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral(
+            "INSERT INTO lien_steps_done (vehicle_id, step_name, done_on) VALUES (?, ?, ?)"));
+        insert.addBindValue(vehicleId);
+        insert.addBindValue(notNull(step));
+        insert.addBindValue(isoDate(day));
+        if (!insert.exec())
+            return fail(insert, QStringLiteral("marking a lien step done"));
+        if (!guard.commit())
+            return failDb(db, QStringLiteral("saving a change"));
+    }
+    m_store.announceRecordsChanged({vehicleId});
+    return Result::Done;
+}
+
+} // namespace tarnvale

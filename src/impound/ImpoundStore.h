@@ -1,0 +1,83 @@
+// The impound tables of the open database: status, holds, releases, payments and the lien
+// steps done, each row tied to its vehicle by the vehicle's id.
+//
+// Every change checks the status rule first (ImpoundRules::refusal) and is one transaction;
+// once committed, the store announces the vehicle as changed, so every view that shows it
+// reads it again. A refused change answers Refused with the reason in refusal(); a database
+// failure answers Failed with the engine's reason in lastError().
+#pragma once
+
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+#include "DbError.h"
+#include "ImpoundRecord.h"
+#include "LienSchedule.h"
+
+class QSqlDatabase;
+class QSqlQuery;
+
+namespace tarnvale {
+
+class RecordStore;
+struct TowRecord;
+
+class ImpoundStore
+{
+  public:
+    explicit ImpoundStore(RecordStore &store);
+
+    enum class Result { Done, Refused, Failed };
+
+    // Everything kept about the vehicle, its status as ImpoundRules::statusOf gives it.
+    std::optional<ImpoundState> state(const TowRecord &record);
+    // The stored status of every vehicle that has one, by id.
+    std::optional<QHash<qint64, VehicleStatus>> storedStatuses();
+    // The lien steps done, by vehicle id.
+    std::optional<QHash<qint64, QList<QPair<QString, QDate>>>> stepsDone();
+    // Every payment, by vehicle id.
+    std::optional<QHash<qint64, QList<Payment>>> payments();
+    // The steps of the schedule due by today for every vehicle still in the yard (in storage
+    // or on hold) whose tow date can be read, earliest first.
+    std::optional<QList<LienItem>> lienStepsDue(const QList<LienStep> &schedule,
+                                                const QDate &today);
+    // True once any vehicle has a status of its own.
+    std::optional<bool> inUse();
+
+    // Places a hold (its reason, agency, case number, who may release) on a vehicle in storage.
+    Result placeHold(const TowRecord &record, Hold hold, const QDate &today);
+    // Clears the standing hold: who cleared it and when are kept; the vehicle is in storage.
+    Result clearHold(const TowRecord &record, const QString &clearedBy, const QDate &today);
+    // Releases the vehicle: the release and its payments are kept, the day is written to the
+    // record's release date field (so days in storage and charges stop there).
+    Result release(const TowRecord &record, const Release &release,
+                   const QList<Payment> &payments);
+    // Sold or disposed: the day is written to the release date field as for a release.
+    Result dispose(const TowRecord &record, VehicleStatus how, const QDate &day);
+    // Records the step as done on the day (again: the day is replaced).
+    Result markStepDone(qint64 vehicleId, const QString &step, const QDate &day);
+
+    const DbError &lastError() const { return m_error; }
+    const QString &refusal() const { return m_refusal; }
+
+  private:
+    Result fail(const QSqlQuery &query, const QString &doing);
+    Result failDb(const QSqlDatabase &db, const QString &doing);
+    Result refuse(const QString &why);
+    bool exec(QSqlQuery &query, const QString &doing);
+    // Checks the change, then runs `work` and the status row in one transaction.
+    template <typename Work>
+    Result change(const TowRecord &record, VehicleStatus to, Work work);
+    bool setStatus(QSqlDatabase &db, qint64 id, VehicleStatus status);
+    bool setReleaseDate(QSqlDatabase &db, qint64 id, const QDate &day);
+
+    RecordStore &m_store;
+    DbError m_error;
+    QString m_refusal;
+};
+
+} // namespace tarnvale

@@ -1,0 +1,422 @@
+#include "ImpoundWindow.h"
+
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "DateText.h"
+#include "Dialogs.h"
+#include "ImpoundPapers.h"
+#include "ImpoundRules.h"
+#include "RecordStore.h"
+#include "ReportWindow.h"
+
+namespace tarnvale {
+
+namespace {
+
+QString crlf()
+{
+    return QString::fromUtf16(kCrLf);
+}
+
+QLineEdit *lineEdit(const char *name, QWidget *parent)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    return edit;
+}
+
+QPushButton *button(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    return b;
+}
+
+QLabel *label(const char *name, QWidget *parent)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return l;
+}
+
+} // namespace
+
+ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const SettingsFile &settings,
+                             const ProgramFolder &folder, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_store(store), m_impound(store), m_recordId(recordId),
+      m_settings(settings), m_folder(folder), m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("frmImpound"));
+    setWindowTitle(QStringLiteral("Hold and Release"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    m_vehicle = label("lblVehicle", this);
+    QFont bold = m_vehicle->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    m_vehicle->setFont(bold);
+    m_status = label("lblStatus", this);
+    m_holdShown = label("lblHold", this);
+    m_holdShown->setWordWrap(true);
+
+    m_holdBox = new QGroupBox(QStringLiteral("Hold"), this);
+    m_holdBox->setObjectName(QStringLiteral("grpHold"));
+    m_holdReason = lineEdit("txtHoldReason", m_holdBox);
+    m_holdAgency = lineEdit("txtHoldAgency", m_holdBox);
+    m_holdCase = lineEdit("txtHoldCase", m_holdBox);
+    m_holdReleaseBy = lineEdit("txtHoldReleaseBy", m_holdBox);
+    m_placeHold = button("cmdPlaceHold", QStringLiteral("Place Hold"), m_holdBox);
+    m_clearHold = button("cmdClearHold", QStringLiteral("Clear Hold..."), m_holdBox);
+    auto *holdForm = new QFormLayout;
+    holdForm->addRow(QStringLiteral("Reason:"), m_holdReason);
+    holdForm->addRow(QStringLiteral("Agency:"), m_holdAgency);
+    holdForm->addRow(QStringLiteral("Case number:"), m_holdCase);
+    holdForm->addRow(QStringLiteral("May be released by:"), m_holdReleaseBy);
+    auto *holdButtons = new QHBoxLayout;
+    holdButtons->addStretch();
+    holdButtons->addWidget(m_placeHold);
+    holdButtons->addWidget(m_clearHold);
+    auto *holdLayout = new QVBoxLayout(m_holdBox);
+    holdLayout->addWidget(m_holdShown);
+    holdLayout->addLayout(holdForm);
+    holdLayout->addLayout(holdButtons);
+
+    m_releaseBox = new QGroupBox(QStringLiteral("Release"), this);
+    m_releaseBox->setObjectName(QStringLiteral("grpRelease"));
+    m_releasedTo = lineEdit("txtReleasedTo", m_releaseBox);
+    m_idType = new QComboBox(m_releaseBox);
+    m_idType->setObjectName(QStringLiteral("cboIdType"));
+    m_idType->setEditable(true);
+    m_idType->addItems({QStringLiteral("Driver's license"), QStringLiteral("State ID"),
+                        QStringLiteral("Passport"), QStringLiteral("Other")});
+    m_idNumber = lineEdit("txtIdNumber", m_releaseBox);
+    m_releasedAt = new QDateTimeEdit(QDateTime::currentDateTime(), m_releaseBox);
+    m_releasedAt->setObjectName(QStringLiteral("dtReleased"));
+    m_releasedAt->setCalendarPopup(true);
+    m_releasedAt->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat).replace(
+                                       QRegularExpression(QStringLiteral("\\by+\\b")),
+                                       QStringLiteral("yyyy"))
+                                   + QStringLiteral(" HH:mm"));
+    m_payments = new QTableWidget(0, 3, m_releaseBox);
+    m_payments->setObjectName(QStringLiteral("tblPayments"));
+    m_payments->setHorizontalHeaderLabels(
+        {QStringLiteral("Amount"), QStringLiteral("Method"), QStringLiteral("Reference")});
+    m_payments->horizontalHeader()->setStretchLastSection(true);
+    m_payments->verticalHeader()->hide();
+    m_payments->setMinimumHeight(110);
+    m_addPayment = button("cmdAddPayment", QStringLiteral("Add Payment"), m_releaseBox);
+    m_removePayment = button("cmdRemovePayment", QStringLiteral("Remove Payment"), m_releaseBox);
+    m_totalDue = label("lblTotalDue", m_releaseBox);
+    m_paid = label("lblPaid", m_releaseBox);
+    m_balance = label("lblBalance", m_releaseBox);
+    m_balance->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    m_release = button("cmdRelease", QStringLiteral("Release Vehicle"), m_releaseBox);
+    auto *releaseForm = new QFormLayout;
+    releaseForm->addRow(QStringLiteral("Released to:"), m_releasedTo);
+    releaseForm->addRow(QStringLiteral("ID type:"), m_idType);
+    releaseForm->addRow(QStringLiteral("ID number:"), m_idNumber);
+    releaseForm->addRow(QStringLiteral("Date and time:"), m_releasedAt);
+    auto *paymentButtons = new QHBoxLayout;
+    paymentButtons->addWidget(m_addPayment);
+    paymentButtons->addWidget(m_removePayment);
+    paymentButtons->addStretch();
+    auto *figures = new QFormLayout;
+    figures->addRow(QStringLiteral("Total charges:"), m_totalDue);
+    figures->addRow(QStringLiteral("Paid:"), m_paid);
+    figures->addRow(QStringLiteral("Balance due:"), m_balance);
+    auto *releaseButtons = new QHBoxLayout;
+    releaseButtons->addStretch();
+    releaseButtons->addWidget(m_release);
+    auto *releaseLayout = new QVBoxLayout(m_releaseBox);
+    releaseLayout->addLayout(releaseForm);
+    releaseLayout->addWidget(new QLabel(QStringLiteral("Payments (a refund as a negative amount):"),
+                                        m_releaseBox));
+    releaseLayout->addWidget(m_payments);
+    releaseLayout->addLayout(paymentButtons);
+    releaseLayout->addLayout(figures);
+    releaseLayout->addLayout(releaseButtons);
+
+    m_sold = button("cmdSold", QStringLiteral("Sold..."), this);
+    m_disposed = button("cmdDisposed", QStringLiteral("Disposed..."), this);
+    m_receipt = button("cmdReceipt", QStringLiteral("Print Receipt"), this);
+    auto *close = button("cmdClose", QStringLiteral("Close"), this);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(m_sold);
+    bottom->addWidget(m_disposed);
+    bottom->addStretch();
+    bottom->addWidget(m_receipt);
+    bottom->addWidget(close);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_vehicle);
+    layout->addWidget(m_status);
+    layout->addWidget(m_holdBox);
+    layout->addWidget(m_releaseBox, 1);
+    layout->addLayout(bottom);
+
+    connect(m_placeHold, &QPushButton::clicked, this, &ImpoundWindow::placeHold);
+    connect(m_clearHold, &QPushButton::clicked, this, &ImpoundWindow::clearHold);
+    connect(m_release, &QPushButton::clicked, this, &ImpoundWindow::releaseVehicle);
+    connect(m_sold, &QPushButton::clicked, this, &ImpoundWindow::markSold);
+    connect(m_disposed, &QPushButton::clicked, this, &ImpoundWindow::markDisposed);
+    connect(m_addPayment, &QPushButton::clicked, this, &ImpoundWindow::addPaymentRow);
+    connect(m_removePayment, &QPushButton::clicked, this, &ImpoundWindow::removePaymentRow);
+    connect(m_receipt, &QPushButton::clicked, this, [this] { printReceipt(); });
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_payments, &QTableWidget::cellChanged, this, &ImpoundWindow::updateBalance);
+    connect(m_releasedAt, &QDateTimeEdit::dateTimeChanged, this, &ImpoundWindow::updateBalance);
+    connect(&m_store, &RecordStore::changed, this, &ImpoundWindow::onStoreChanged);
+
+    resize(520, 720);
+    reload();
+}
+
+void ImpoundWindow::onStoreChanged(const StoreChange &change)
+{
+    if (change.removedRecords.contains(m_recordId)) {
+        close();
+        return;
+    }
+    if (change.reset || change.changedRecords.contains(m_recordId))
+        reload();
+}
+
+void ImpoundWindow::reload()
+{
+    const std::optional<TowRecord> record = m_store.towRecord(m_recordId);
+    const std::optional<ImpoundState> state =
+        record ? m_impound.state(*record) : std::optional<ImpoundState>();
+    if (!record || !state) {
+        m_record = TowRecord{};
+        m_state = ImpoundState{};
+        m_vehicle->setText(QStringLiteral("This vehicle cannot be read."));
+        for (QWidget *w : std::initializer_list<QWidget *>{m_holdBox, m_releaseBox, m_sold,
+                                                           m_disposed, m_receipt})
+            w->setEnabled(false);
+        return;
+    }
+    m_record = *record;
+    m_state = *state;
+    showState();
+}
+
+void ImpoundWindow::showState()
+{
+    QStringList vehicle;
+    for (TowField field : {TowField::vehyear, TowField::vehmake, TowField::vehmodel,
+                           TowField::vehcolor})
+        if (!m_record.value(field).trimmed().isEmpty())
+            vehicle << m_record.value(field).trimmed().toUpper();
+    m_vehicle->setText(vehicle.join(u' ') + QStringLiteral("  (No. %1)").arg(m_recordId));
+    m_status->setText(QStringLiteral("Status: ") + ImpoundRules::statusText(m_state.status));
+
+    const bool inStorage = m_state.status == VehicleStatus::InStorage;
+    const bool onHold = m_state.status == VehicleStatus::OnHold;
+    if (const Hold *hold = m_state.activeHold())
+        m_holdShown->setText(QStringLiteral("On hold since %1: %2, %3, case %4; may be released "
+                                            "by %5.")
+                                 .arg(DateText::shortForm(hold->placedOn), hold->reason,
+                                      hold->agency, hold->caseNumber, hold->releaseBy));
+    else if (!m_state.holds.isEmpty())
+        m_holdShown->setText(QStringLiteral("Last hold cleared by %1 on %2.")
+                                 .arg(m_state.holds.last().clearedBy,
+                                      DateText::shortForm(m_state.holds.last().clearedOn)));
+    else
+        m_holdShown->setText(QStringLiteral("No hold."));
+    for (QLineEdit *edit : {m_holdReason, m_holdAgency, m_holdCase, m_holdReleaseBy})
+        edit->setEnabled(inStorage);
+    m_placeHold->setEnabled(inStorage);
+    m_clearHold->setEnabled(onHold);
+    m_holdBox->setEnabled(inStorage || onHold);
+
+    const bool released = m_state.release.has_value();
+    m_releaseBox->setEnabled(inStorage || onHold);
+    m_sold->setEnabled(inStorage);
+    m_disposed->setEnabled(inStorage);
+    m_receipt->setEnabled(released);
+    if (released) {
+        const Release &r = *m_state.release;
+        m_releasedTo->setText(r.releasedTo);
+        m_idType->setCurrentText(r.idType);
+        m_idNumber->setText(r.idNumber);
+        m_releasedAt->setDateTime(QDateTime(r.date, r.time.isValid() ? r.time : QTime(0, 0)));
+        const QSignalBlocker blocker(m_payments);
+        m_payments->setRowCount(0);
+        for (const Payment &p : m_state.payments) {
+            const int row = m_payments->rowCount();
+            m_payments->insertRow(row);
+            m_payments->setItem(row, 0, new QTableWidgetItem(ImpoundRules::centsText(p.cents)));
+            m_payments->setItem(row, 1, new QTableWidgetItem(p.method));
+            m_payments->setItem(row, 2, new QTableWidgetItem(p.reference));
+        }
+    }
+    updateBalance();
+}
+
+void ImpoundWindow::updateBalance()
+{
+    const QDate today = QDate::currentDate();
+    const QDate day = m_state.release ? m_state.release->date : m_releasedAt->date();
+    const double total = ImpoundRules::grandTotalOn(m_record, day, m_settings, today);
+    QList<Payment> payments;
+    bool readable = true;
+    for (int row = 0; row < m_payments->rowCount(); ++row) {
+        const QTableWidgetItem *amount = m_payments->item(row, 0);
+        const QString text = amount ? amount->text() : QString();
+        if (text.trimmed().isEmpty())
+            continue;
+        const std::optional<qint64> cents = ImpoundRules::readCents(text);
+        readable = readable && cents.has_value();
+        payments.append(Payment{cents.value_or(0), {}, {}, {}});
+    }
+    m_totalDue->setText(ImpoundRules::centsText(ImpoundRules::toCents(total)));
+    m_paid->setText(ImpoundRules::centsText(ImpoundRules::paidCents(payments)));
+    m_balance->setText(readable
+                           ? ImpoundRules::centsText(ImpoundRules::balanceCents(total, payments))
+                           : QStringLiteral("(an amount is not a number)"));
+}
+
+void ImpoundWindow::addPaymentRow()
+{
+    const int row = m_payments->rowCount();
+    m_payments->insertRow(row);
+    m_payments->setItem(row, 1, new QTableWidgetItem(QStringLiteral("Cash")));
+    m_payments->setCurrentCell(row, 0);
+    m_payments->editItem(m_payments->item(row, 1));
+}
+
+void ImpoundWindow::removePaymentRow()
+{
+    const int row = m_payments->currentRow();
+    if (row >= 0)
+        m_payments->removeRow(row);
+    updateBalance();
+}
+
+std::optional<QList<Payment>> ImpoundWindow::paymentsEntered()
+{
+    QList<Payment> payments;
+    const QDate day = m_releasedAt->date();
+    for (int row = 0; row < m_payments->rowCount(); ++row) {
+        auto cell = [&](int column) {
+            const QTableWidgetItem *item = m_payments->item(row, column);
+            return item ? item->text().trimmed() : QString();
+        };
+        if (cell(0).isEmpty())
+            continue;
+        const std::optional<qint64> cents = ImpoundRules::readCents(cell(0));
+        if (!cents) {
+            m_dialogs.notify(m_settings.companyName(),
+                             QStringLiteral("\"%1\" is not an amount.").arg(cell(0)) + crlf()
+                                 + QStringLiteral("Please enter it as 125.50 (a refund as -20)."),
+                             MessageIcon::Exclamation);
+            return std::nullopt;
+        }
+        payments.append(Payment{*cents, cell(1), cell(2), day});
+    }
+    return payments;
+}
+
+void ImpoundWindow::report(ImpoundStore::Result result)
+{
+    if (result == ImpoundStore::Result::Refused)
+        m_dialogs.notify(m_settings.companyName(), m_impound.refusal(), MessageIcon::Exclamation);
+    else if (result == ImpoundStore::Result::Failed)
+        m_dialogs.notify(QStringLiteral("Database Error!"),
+                         QStringLiteral("Unknown database error: ") + crlf() + crlf()
+                             + m_impound.lastError().description,
+                         MessageIcon::Critical);
+}
+
+void ImpoundWindow::placeHold()
+{
+    if (m_holdReason->text().trimmed().isEmpty()) {
+        m_dialogs.notify(m_settings.companyName(), QStringLiteral("Please enter the hold's reason."),
+                         MessageIcon::Exclamation);
+        return;
+    }
+    const Hold hold{0,  m_holdReason->text().trimmed(), m_holdAgency->text().trimmed(),
+                    m_holdCase->text().trimmed(), m_holdReleaseBy->text().trimmed(),
+                    {}, {}, {}};
+    const ImpoundStore::Result result = m_impound.placeHold(m_record, hold, QDate::currentDate());
+    report(result);
+    if (result == ImpoundStore::Result::Done)
+        for (QLineEdit *edit : {m_holdReason, m_holdAgency, m_holdCase, m_holdReleaseBy})
+            edit->clear();
+}
+
+void ImpoundWindow::clearHold()
+{
+    const std::optional<QString> by = m_dialogs.inputText(
+        QStringLiteral("Clear Hold"), QStringLiteral("Hold cleared by (name and agency):"));
+    if (!by)
+        return;
+    report(m_impound.clearHold(m_record, *by, QDate::currentDate()));
+}
+
+void ImpoundWindow::releaseVehicle()
+{
+    const std::optional<QList<Payment>> payments = paymentsEntered();
+    if (!payments)
+        return;
+    const QDateTime at = m_releasedAt->dateTime();
+    const Release release{m_releasedTo->text().trimmed(), m_idType->currentText().trimmed(),
+                          m_idNumber->text().trimmed(), at.date(),
+                          QTime(at.time().hour(), at.time().minute())};
+    report(m_impound.release(m_record, release, *payments));
+}
+
+void ImpoundWindow::dispose(VehicleStatus how)
+{
+    const QString word = how == VehicleStatus::Sold ? QStringLiteral("sold")
+                                                    : QStringLiteral("disposed of");
+    if (m_dialogs.ask(m_settings.companyName(),
+                      QStringLiteral("Mark this vehicle as %1 today?").arg(word) + crlf()
+                          + QStringLiteral("Its storage charges stop today, and this cannot be "
+                                           "undone."),
+                      MessageIcon::Exclamation)
+        != Answer::Yes)
+        return;
+    report(m_impound.dispose(m_record, how, QDate::currentDate()));
+}
+
+void ImpoundWindow::markSold()
+{
+    dispose(VehicleStatus::Sold);
+}
+
+void ImpoundWindow::markDisposed()
+{
+    dispose(VehicleStatus::Disposed);
+}
+
+ReportWindow *ImpoundWindow::printReceipt()
+{
+    if (!m_state.release)
+        return nullptr;
+    const QDate today = QDate::currentDate();
+    PrintSnapshot snapshot;
+    snapshot.customerName = m_state.release->releasedTo;
+    snapshot.recordId = m_recordId;
+    auto *window = new ReportWindow(snapshot, m_settings, m_folder, m_dialogs, this);
+    if (!window->showDocument(
+            ImpoundPapers::receipt(m_folder, m_record, m_state, m_settings, today),
+            QStringLiteral("Receipt")))
+        return nullptr;
+    window->show();
+    return window;
+}
+
+} // namespace tarnvale

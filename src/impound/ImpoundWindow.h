@@ -1,0 +1,100 @@
+// frmImpound, "Hold and Release": one vehicle's status, its hold (placed with reason, agency,
+// case number and who may release it; cleared with who cleared it), its release (to whom, the
+// identification shown, day and time) with the payments taken and the balance due, the
+// receipt, and the vehicle's end as sold or disposed of.
+#pragma once
+
+#include <QWidget>
+
+#include "ImpoundRecord.h"
+#include "ImpoundStore.h"
+#include "ProgramFolder.h"
+#include "SettingsFile.h"
+#include "StoreChange.h"
+#include "TowRecord.h"
+
+class QComboBox;
+class QDateTimeEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace tarnvale {
+
+class Dialogs;
+class RecordStore;
+class ReportWindow;
+
+class ImpoundWindow : public QWidget
+{
+    Q_OBJECT
+
+  public:
+    // A window that deletes itself when closed, and closes when its vehicle is removed.
+    ImpoundWindow(RecordStore &store, qint64 recordId, const SettingsFile &settings,
+                  const ProgramFolder &folder, Dialogs &dialogs, QWidget *parent = nullptr);
+
+    qint64 recordId() const { return m_recordId; }
+    const ImpoundState &state() const { return m_state; }
+
+  public Q_SLOTS:
+    void placeHold();
+    void clearHold();
+    // Releases the vehicle with the payments of the table; an amount that is not one stops it.
+    void releaseVehicle();
+    void markSold();
+    void markDisposed();
+    void addPaymentRow();
+    void removePaymentRow();
+    // The receipt of the release; nullptr when it cannot be shown.
+    ReportWindow *printReceipt();
+
+  private:
+    void reload();
+    void showState();
+    void updateBalance();
+    void onStoreChanged(const StoreChange &change);
+    // The rows of the payment table, or nullopt after telling which amount is not one.
+    std::optional<QList<Payment>> paymentsEntered();
+    void report(ImpoundStore::Result result);
+    void dispose(VehicleStatus how);
+
+    RecordStore &m_store;
+    ImpoundStore m_impound;
+    qint64 m_recordId;
+    SettingsFile m_settings;
+    ProgramFolder m_folder;
+    Dialogs &m_dialogs;
+    TowRecord m_record;
+    ImpoundState m_state;
+
+    QLabel *m_vehicle = nullptr;
+    QLabel *m_status = nullptr;
+    QLabel *m_holdShown = nullptr;
+    QGroupBox *m_holdBox = nullptr;
+    QLineEdit *m_holdReason = nullptr;
+    QLineEdit *m_holdAgency = nullptr;
+    QLineEdit *m_holdCase = nullptr;
+    QLineEdit *m_holdReleaseBy = nullptr;
+    QPushButton *m_placeHold = nullptr;
+    QPushButton *m_clearHold = nullptr;
+    QGroupBox *m_releaseBox = nullptr;
+    QLineEdit *m_releasedTo = nullptr;
+    QComboBox *m_idType = nullptr;
+    QLineEdit *m_idNumber = nullptr;
+    QDateTimeEdit *m_releasedAt = nullptr;
+    QTableWidget *m_payments = nullptr;
+    QPushButton *m_addPayment = nullptr;
+    QPushButton *m_removePayment = nullptr;
+    QLabel *m_totalDue = nullptr;
+    QLabel *m_paid = nullptr;
+    QLabel *m_balance = nullptr;
+    QPushButton *m_release = nullptr;
+    QPushButton *m_sold = nullptr;
+    QPushButton *m_disposed = nullptr;
+    QPushButton *m_receipt = nullptr;
+};
+
+} // namespace tarnvale
