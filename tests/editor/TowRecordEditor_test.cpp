@@ -349,36 +349,6 @@ class TowRecordEditorTest : public QObject
         QCOMPARE(f.editor.previous(b)->id, a);
     }
 
-    void vinMessages_data()
-    {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("valid") << "1M8GDM9AXKP042788" << true;
-        QTest::newRow("lower case and blanks") << "  1m8gdm9axkp042788 " << true;
-        QTest::newRow("invalid") << "1M8GDM9AXKP042789" << false;
-        QTest::newRow("empty") << "" << false;
-    }
-    void vinMessages()
-    {
-        QFETCH(QString, box);
-        QFETCH(bool, valid);
-        Fixture f;
-        QVERIFY(f.settings.write("Company", "Name", "Ace Towing"));
-        QCOMPARE(f.editor.checkVin(box), valid);
-        QCOMPARE(f.dialogs.count(), 1);
-        const ShownBox &shown = f.dialogs.last();
-        QCOMPARE(shown.kind, ShownBox::Kind::Notice);
-        QCOMPARE(shown.title, QString("Ace Towing"));
-        QCOMPARE(shown.buttons, MessageButtons::Ok);
-        if (valid) {
-            QCOMPARE(shown.text, QString("Vehicle VIN Number entered is valid."));
-            QCOMPARE(shown.icon, MessageIcon::Exclamation);
-        } else {
-            QCOMPARE(shown.text, QString("Vehicle VIN Number entered is not valid -\r\n Check "
-                                         "Digit is Invalid."));
-            QCOMPARE(shown.icon, MessageIcon::Critical);
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(TowRecordEditorTest)
