@@ -4,13 +4,13 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <sqlite3.h>
 
 #include "ChargeFigures.h"
 #include "SafeOutput.h"
 #include "CsvWriter.h"
 #include "MoneyFormat.h"
 #include "SettingsFile.h"
+#include "SqliteReader.h"
 #include "TowRecord.h"
 
 namespace tarnvale {
@@ -47,63 +47,6 @@ void setText(QString &text, QByteArrayView utf8)
         out[i] = c;
     }
 }
-
-// One read-only connection, closed on every way out.
-class Connection
-{
-public:
-    explicit Connection(const QString &path)
-    {
-        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db,
-                                       SQLITE_OPEN_READONLY, nullptr);
-        if (rc != SQLITE_OK) {
-            m_error = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
-            return;
-        }
-        // The file may come from anywhere: its schema gets no say in what runs.
-        sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-        sqlite3_db_config(m_db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-        sqlite3_busy_timeout(m_db, 5000);
-    }
-    ~Connection()
-    {
-        sqlite3_finalize(m_statement);
-        sqlite3_close(m_db);
-    }
-    Connection(const Connection &) = delete;
-    Connection &operator=(const Connection &) = delete;
-
-    bool ok() const { return m_error.isEmpty(); }
-    const QString &error() const { return m_error; }
-    bool exec(const char *sql) { return check(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr)); }
-    // Prepares the one statement in use, binding the text when given.
-    sqlite3_stmt *prepare(const QByteArray &sql, const QString *text = nullptr)
-    {
-        sqlite3_finalize(m_statement);
-        m_statement = nullptr;
-        if (!check(sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_statement, nullptr)))
-            return nullptr;
-        if (text) {
-            const QByteArray bytes = text->toUtf8();
-            if (!check(sqlite3_bind_text(m_statement, 1, bytes.constData(), int(bytes.size()),
-                                         SQLITE_TRANSIENT)))
-                return nullptr;
-        }
-        return m_statement;
-    }
-    bool check(int rc)
-    {
-        if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE)
-            return true;
-        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
-        return false;
-    }
-
-private:
-    sqlite3 *m_db = nullptr;
-    sqlite3_stmt *m_statement = nullptr;
-    QString m_error;
-};
 
 RecordExport::Result failed(const QString &error)
 {
@@ -145,9 +88,14 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         return failed(QStringLiteral("cannot write %1: it is the program's own file").arg(outPath));
     if (!QFileInfo(databasePath).isFile())
         return failed(QStringLiteral("cannot open the database %1: no such file").arg(databasePath));
-    Connection db(databasePath);
-    if (!db.ok())
-        return failed(QStringLiteral("cannot open the database %1: %2").arg(databasePath, db.error()));
+    SqliteReader db = SqliteReader::openReadOnly(databasePath);
+    if (!db.isOpen())
+        return failed(
+            QStringLiteral("cannot open the database %1: %2").arg(databasePath, db.errorText()));
+    const auto readFailure = [&db, &databasePath] {
+        return failed(
+            QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.errorText()));
+    };
 
     QByteArray columns = "id";
     for (int i = 0; i < kTowFieldCount; ++i)
@@ -165,19 +113,17 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
 
     // One read transaction: the count and the rows come from the same state of the file.
     if (!db.exec("BEGIN"))
-        return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
+        return readFailure();
     qint64 total = qint64(ids.size());
     if (selection.kind != ExportSelection::Kind::Records) {
-        sqlite3_stmt *count = db.prepare("SELECT count(*) FROM wrecker" + where,
-                                         byGroup ? &selection.group : nullptr);
-        if (!count || !db.check(sqlite3_step(count)))
-            return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
-        total = sqlite3_column_int64(count, 0);
+        if (!db.prepare("SELECT count(*) FROM wrecker" + where, byGroup ? &selection.group : nullptr)
+            || db.step() == SqliteReader::Step::Failed)
+            return readFailure();
+        total = db.integer(0);
     }
-    sqlite3_stmt *rows = db.prepare("SELECT " + columns + " FROM wrecker" + where + " ORDER BY id",
-                                    byGroup ? &selection.group : nullptr);
-    if (!rows)
-        return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
+    if (!db.prepare("SELECT " + columns + " FROM wrecker" + where + " ORDER BY id",
+                    byGroup ? &selection.group : nullptr))
+        return readFailure();
 
     // A private temporary file beside OUT, renamed into place and the folder flushed; OUT
     // stays as it was on every other way out.
@@ -202,13 +148,13 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
     qint64 written = 0;
     auto wanted = ids.cbegin();
     TowRecord record;
-    int step = SQLITE_ROW;
-    while ((step = sqlite3_step(rows)) == SQLITE_ROW) {
+    SqliteReader::Step step;
+    while ((step = db.step()) == SqliteReader::Step::Row) {
         if (options.cancel && options.cancel->load(std::memory_order_relaxed)) {
             file.cancel();
             return {Outcome::Cancelled, written, {}};
         }
-        record.id = sqlite3_column_int64(rows, 0);
+        record.id = db.integer(0);
         if (selection.kind == ExportSelection::Kind::Records) {
             while (wanted != ids.cend() && *wanted < record.id)
                 ++wanted;
@@ -219,8 +165,7 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         }
         csv.add(QByteArrayView(QByteArray::number(record.id)), CsvWriter::Cell::Number);
         for (int i = 0; i < kTowFieldCount; ++i) {
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(rows, i + 1));
-            const QByteArrayView bytes(text, text ? sqlite3_column_bytes(rows, i + 1) : 0);
+            const QByteArrayView bytes = db.text(i + 1);
             csv.add(bytes);
             setText(record.values[size_t(i)], bytes);
         }
@@ -236,9 +181,9 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         if (options.progress && written % kProgressRows == 0)
             options.progress(written, total);
     }
-    if (step != SQLITE_ROW && step != SQLITE_DONE && !db.check(step)) {
+    if (step == SqliteReader::Step::Failed) {
         file.cancel();
-        return failed(QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.error()));
+        return readFailure();
     }
     if (!flush(csv) || !file.commit()) {
         const QString reason = writeFailure();

@@ -42,7 +42,7 @@ bool ChargeSheet::canPrint(const PrintSnapshot &snapshot)
 
 QString ChargeSheet::templatePath(const ProgramFolder &folder)
 {
-    return folder.path() + QStringLiteral("/Reports/report.rtf");
+    return folder.reportsPath(QStringLiteral("report.rtf"));
 }
 
 QByteArray ChargeSheet::plainTextAsRtf(const QString &text)

@@ -28,11 +28,11 @@ QString HelpDocument::path(const ProgramFolder &folder) const
 {
     switch (m_kind) {
     case Report:
-        return folder.path() + QStringLiteral("/Reports/help.rtf");
+        return folder.reportsPath(QStringLiteral("help.rtf"));
     case Config:
-        return folder.path() + QStringLiteral("/Reports/confighelp.rtf");
+        return folder.reportsPath(QStringLiteral("confighelp.rtf"));
     case Pricing:
-        return folder.path() + QStringLiteral("/Reports/pricing.rtf");
+        return folder.reportsPath(QStringLiteral("pricing.rtf"));
     }
     return {};
 }

@@ -6,10 +6,9 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <sqlite3.h>
-
 #include "FindRules.h"
 #include "RecordStore.h"
+#include "SqliteReader.h"
 #include "TextMatcher.h"
 
 namespace tarnvale {
@@ -99,27 +98,10 @@ bool cancelled(const RecordSearch::Options &options)
     return options.cancel && options.cancel->load(std::memory_order_relaxed);
 }
 
-sqlite3 *sqliteHandle(const QSqlDatabase &db)
+inline QString columnText(const SqliteReader &reader, int column)
 {
-    if (!db.driver())
-        return nullptr;
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
-class NativeStatement
-{
-  public:
-    ~NativeStatement() { sqlite3_finalize(m_statement); }
-    sqlite3_stmt *m_statement = nullptr;
-};
-
-inline QString columnText(sqlite3_stmt *statement, int column)
-{
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(statement, column)) : QString();
+    const QByteArrayView text = reader.text(column);
+    return text.data() ? QString::fromUtf8(text) : QString();
 }
 
 RecordSearch::Outcome failWith(DbError *error, int number, const QString &description)
@@ -129,32 +111,26 @@ RecordSearch::Outcome failWith(DbError *error, int number, const QString &descri
     return RecordSearch::Outcome::Failed;
 }
 
-RecordSearch::Outcome runNative(sqlite3 *db, const Plan &plan, const RecordSearch::Sink &sink,
-                                DbError *error, const RecordSearch::Options &options)
+RecordSearch::Outcome runNative(SqliteReader &reader, const Plan &plan,
+                                const RecordSearch::Sink &sink, DbError *error,
+                                const RecordSearch::Options &options)
 {
-    NativeStatement guard;
-    const QByteArray sql = plan.sql.toUtf8();
-    int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &guard.m_statement, nullptr);
-    if (rc != SQLITE_OK)
-        return failWith(error, sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
-    sqlite3_stmt *statement = guard.m_statement;
-    const QByteArray group = plan.group.toUtf8();
-    if (plan.bindsGroup)
-        sqlite3_bind_text(statement, 1, group.constData(), int(group.size()), SQLITE_STATIC);
+    if (!reader.prepare(plan.sql.toUtf8(), plan.bindsGroup ? &plan.group : nullptr))
+        return failWith(error, reader.errorCode(), reader.errorText());
 
     const TextMatcher matcher(plan.findText, plan.mode);
     Batcher batch(sink, options.batchSize);
+    SqliteReader::Step step;
     for (;;) {
         if (cancelled(options))
             return RecordSearch::Outcome::Cancelled;
-        rc = sqlite3_step(statement);
-        if (rc != SQLITE_ROW)
+        step = reader.step();
+        if (step != SqliteReader::Step::Row)
             break;
         bool found = false;
         for (int column : plan.compared) {
-            const auto *text =
-                reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-            if (text && matcher.matchesUtf8(text, sqlite3_column_bytes(statement, column))) {
+            const QByteArrayView text = reader.text(column);
+            if (text.data() && matcher.matchesUtf8(text.data(), text.size())) {
                 found = true;
                 break;
             }
@@ -162,17 +138,16 @@ RecordSearch::Outcome runNative(sqlite3 *db, const Plan &plan, const RecordSearc
         if (!found)
             continue;
         FindResult row;
-        row.id = sqlite3_column_int64(statement, cId);
-        row.name = columnText(statement, cName);
-        row.vehicleInfo =
-            FindRules::vehicleInfo(columnText(statement, cYear), columnText(statement, cMake),
-                                   columnText(statement, cModel), columnText(statement, cStyle),
-                                   columnText(statement, cVin));
-        row.group = columnText(statement, cGroup);
+        row.id = reader.integer(cId);
+        row.name = columnText(reader, cName);
+        row.vehicleInfo = FindRules::vehicleInfo(
+            columnText(reader, cYear), columnText(reader, cMake), columnText(reader, cModel),
+            columnText(reader, cStyle), columnText(reader, cVin));
+        row.group = columnText(reader, cGroup);
         batch.add(std::move(row));
     }
-    if (rc != SQLITE_DONE)
-        return failWith(error, sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+    if (step == SqliteReader::Step::Failed)
+        return failWith(error, reader.errorCode(), reader.errorText());
     batch.flush();
     return RecordSearch::Outcome::Done;
 }
@@ -244,8 +219,9 @@ RecordSearch::Outcome RecordSearch::run(const QSqlDatabase &db, const FindReques
     if (!plan)
         return cancelled(options) ? Outcome::Cancelled : Outcome::Done;
     if (options.reader == Reader::Native) {
-        if (sqlite3 *handle = sqliteHandle(db))
-            return runNative(handle, *plan, sink, error, options);
+        SqliteReader reader(db);
+        if (reader.isOpen())
+            return runNative(reader, *plan, sink, error, options);
     }
     return runGeneric(db, *plan, sink, error, options);
 }

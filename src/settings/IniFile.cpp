@@ -10,17 +10,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Cp1252.h"
 #include "SafeOutput.h"
 
 namespace tarnvale {
 
 namespace {
-
-// Windows-1252 code points for bytes 0x80..0x9F; other bytes map like Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 struct Line
 {
@@ -84,13 +79,7 @@ QString IniFile::decode(const QByteArray &bytes)
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
-    text.clear();
-    text.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        text.append(b >= 0x80 && b <= 0x9F ? QChar(kCp1252High[b - 0x80]) : QChar(b));
-    }
-    return text;
+    return Cp1252::decode(bytes);
 }
 
 QString IniFile::encodeValue(const QString &value)

@@ -11,9 +11,9 @@
 #include <QVariant>
 
 #include <cmath>
-#include <sqlite3.h>
 
 #include "SchemaCheck.h"
+#include "SqliteReader.h"
 
 namespace tarnvale {
 
@@ -402,32 +402,24 @@ bool RecordStore::scanVehicleBriefs(const std::function<void(const VehicleBrief 
     if (!isOpen())
         return failNotOpen();
     QSqlDatabase db = database();
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (qstrcmp(handle.typeName(), "sqlite3*") == 0) {
-        sqlite3 *engine = *static_cast<sqlite3 *const *>(handle.data());
-        sqlite3_stmt *statement = nullptr;
-        if (sqlite3_prepare_v2(engine, kSql, -1, &statement, nullptr) != SQLITE_OK)
-            return fail(sqlite3_extended_errcode(engine), QString::fromUtf8(sqlite3_errmsg(engine)));
-        auto text = [statement](int column) {
-            const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-            return QByteArrayView(bytes, bytes ? sqlite3_column_bytes(statement, column) : 0);
-        };
+    SqliteReader reader(db);
+    if (reader.isOpen()) {
+        if (!reader.prepare(kSql))
+            return fail(reader.errorCode(), reader.errorText());
         VehicleBrief brief;
-        int step = SQLITE_ROW;
-        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-            brief.id = sqlite3_column_int64(statement, 0);
-            brief.groupname = text(1);
-            brief.vehyear = text(2);
-            brief.vehmake = text(3);
-            brief.vehmodel = text(4);
-            brief.vehcolor = text(5);
+        SqliteReader::Step step;
+        while ((step = reader.step()) == SqliteReader::Step::Row) {
+            brief.id = reader.integer(0);
+            brief.groupname = reader.text(1);
+            brief.vehyear = reader.text(2);
+            brief.vehmake = reader.text(3);
+            brief.vehmodel = reader.text(4);
+            brief.vehcolor = reader.text(5);
             visit(brief);
         }
-        const bool ok = step == SQLITE_DONE;
-        if (!ok)
-            fail(sqlite3_extended_errcode(engine), QString::fromUtf8(sqlite3_errmsg(engine)));
-        sqlite3_finalize(statement);
-        return ok;
+        if (step == SqliteReader::Step::Failed)
+            return fail(reader.errorCode(), reader.errorText());
+        return true;
     }
 
     // Any other driver: the same rows through Qt SQL.

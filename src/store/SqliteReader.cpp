@@ -1,0 +1,106 @@
+#include "SqliteReader.h"
+
+#include <QFile>
+#include <QSqlDriver>
+#include <QVariant>
+
+#include <sqlite3.h>
+
+namespace tarnvale {
+
+SqliteReader::SqliteReader(const QSqlDatabase &db)
+{
+    if (!db.isOpen() || !db.driver())
+        return;
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        m_db = *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+SqliteReader SqliteReader::openReadOnly(const QString &path)
+{
+    SqliteReader reader;
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY,
+                                   nullptr);
+    if (rc != SQLITE_OK) {
+        reader.m_errorCode = db ? sqlite3_extended_errcode(db) : rc;
+        reader.m_errorText = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close(db);
+        return reader;
+    }
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_busy_timeout(db, 5000);
+    reader.m_db = db;
+    reader.m_owned = true;
+    return reader;
+}
+
+SqliteReader::SqliteReader(SqliteReader &&other) noexcept
+    : m_db(std::exchange(other.m_db, nullptr)),
+      m_statement(std::exchange(other.m_statement, nullptr)),
+      m_owned(std::exchange(other.m_owned, false)), m_errorCode(other.m_errorCode),
+      m_errorText(std::move(other.m_errorText))
+{
+}
+
+SqliteReader::~SqliteReader()
+{
+    sqlite3_finalize(m_statement);
+    if (m_owned)
+        sqlite3_close(m_db);
+}
+
+bool SqliteReader::check(int rc)
+{
+    if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE)
+        return true;
+    m_errorCode = m_db ? sqlite3_extended_errcode(m_db) : rc;
+    m_errorText = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
+    return false;
+}
+
+bool SqliteReader::exec(const char *sql)
+{
+    return m_db && check(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr));
+}
+
+bool SqliteReader::prepare(QByteArrayView sql, const QString *boundText)
+{
+    sqlite3_finalize(m_statement);
+    m_statement = nullptr;
+    if (!m_db
+        || !check(sqlite3_prepare_v2(m_db, sql.data(), int(sql.size()), &m_statement, nullptr)))
+        return false;
+    if (boundText) {
+        const QByteArray bytes = boundText->toUtf8();
+        return check(sqlite3_bind_text(m_statement, 1, bytes.constData(), int(bytes.size()),
+                                       SQLITE_TRANSIENT));
+    }
+    return true;
+}
+
+SqliteReader::Step SqliteReader::step()
+{
+    const int rc = sqlite3_step(m_statement);
+    if (rc == SQLITE_ROW)
+        return Step::Row;
+    if (rc == SQLITE_DONE)
+        return Step::Done;
+    check(rc);
+    return Step::Failed;
+}
+
+qint64 SqliteReader::integer(int column) const
+{
+    return sqlite3_column_int64(m_statement, column);
+}
+
+QByteArrayView SqliteReader::text(int column) const
+{
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+    return QByteArrayView(bytes, bytes ? sqlite3_column_bytes(m_statement, column) : 0);
+}
+
+} // namespace tarnvale
