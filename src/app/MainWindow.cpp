@@ -55,7 +55,8 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     // An ordinary window, never kept on top of others.
     setWindowFlag(Qt::WindowStaysOnTopHint, false);
 
-    m_browser = new ContactsWindow(m_context.database, m_context.settings, this);
+    m_browser = new ContactsWindow(m_context.store, m_context.database, m_context.settings,
+                                   m_context.dialogs, this);
     setCentralWidget(m_browser);
 
     m_print = std::make_unique<PrintCommand>(m_context.settings, m_context.folder,
@@ -279,13 +280,13 @@ void MainWindow::updateCaption()
 
 void MainWindow::openAddGroup()
 {
-    auto *dialog = new GroupDialog(m_context.database, GroupDialog::Mode::Add, this);
+    auto *dialog = new GroupDialog(m_context.store, m_context.database, GroupDialog::Mode::Add, this);
     dialog->show();
 }
 
 void MainWindow::openRemoveGroup()
 {
-    auto *dialog = new GroupDialog(m_context.database, GroupDialog::Mode::Remove, this);
+    auto *dialog = new GroupDialog(m_context.store, m_context.database, GroupDialog::Mode::Remove, this);
     dialog->show();
 }
 
@@ -298,7 +299,8 @@ void MainWindow::removeSelectedGroup()
 
 void MainWindow::openEditorForAdd(const QString &groupName)
 {
-    auto *form = new TowRecordForm(m_context.database, m_context.settings, m_context.dialogs, this);
+    auto *form = new TowRecordForm(m_context.store, m_context.database, m_context.settings,
+                                   m_context.dialogs, this);
     form->setEDT(false);
     form->show();
     if (!groupName.isEmpty())
@@ -310,7 +312,8 @@ void MainWindow::openEditorForEdit()
     const SelectedNode &node = m_browser->SelNde();
     if (node.kind() != u"c")
         return;
-    auto *form = new TowRecordForm(m_context.database, m_context.settings, m_context.dialogs, this);
+    auto *form = new TowRecordForm(m_context.store, m_context.database, m_context.settings,
+                                   m_context.dialogs, this);
     form->setEDT(true);
     form->setEDTID(node.id());
     form->show();

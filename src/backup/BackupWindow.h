@@ -14,12 +14,11 @@ class QStatusBar;
 namespace tarnvale {
 
 class DatabaseBackup;
-class DatabaseRestore;
 class Dialogs;
 class RecordStore;
+class RestoreFlow;
 class SettingsFile;
 struct BackupOutcome;
-struct RestoreCheck;
 
 class BackupWindow : public QDialog
 {
@@ -42,13 +41,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void backupDatabase();   // Command1
-    void unpackDatabase();   // Command3
+    void backupDatabase();
+    void unpackDatabase();
     void browse();
     void onBackupProgress(int procent);
     void onBackupFinished(const BackupOutcome &outcome);
     void onUnpackProgress(int procent);
-    void onUnpacked(const RestoreCheck &check);
     void setBusy(bool busy);
     void resetProgress();
     QString title() const;
@@ -58,21 +56,20 @@ private:
     Dialogs &m_dialogs;
 
     DatabaseBackup *m_backup = nullptr;
-    DatabaseRestore *m_restore = nullptr;
-    QString m_restoreSource;
-    QString m_restoreTarget; // the database file the unpacked backup is to replace
+    RestoreFlow *m_restore = nullptr;
 
-    QLabel *m_label2 = nullptr;
-    QPushButton *m_command1 = nullptr;
-    QLabel *m_label3 = nullptr;
-    QPushButton *m_command3 = nullptr;
-    QLabel *m_label4 = nullptr;
-    QComboBox *m_combo1 = nullptr;
-    QPushButton *m_browse = nullptr;
-    QPushButton *m_command2 = nullptr;
-    QProgressBar *m_progressBar1 = nullptr;
-    QStatusBar *m_statusBar1 = nullptr;
-    QLabel *m_panel1 = nullptr;
+    // Each control carries its name in the system as its objectName (Label2, Command1, ...).
+    QLabel *m_backupText = nullptr;
+    QPushButton *m_backupButton = nullptr;
+    QLabel *m_unpackText = nullptr;
+    QPushButton *m_unpackButton = nullptr;
+    QLabel *m_destinationLabel = nullptr;
+    QComboBox *m_destination = nullptr;
+    QPushButton *m_browseButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QStatusBar *m_statusBar = nullptr;
+    QLabel *m_status = nullptr;
 };
 
 } // namespace tarnvale

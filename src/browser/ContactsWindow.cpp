@@ -66,8 +66,10 @@ class SortableItem : public QTableWidgetItem
 
 } // namespace
 
-ContactsWindow::ContactsWindow(ModDatabase &database, const SettingsFile &settings, QWidget *parent)
-    : QWidget(parent), m_database(database), m_settings(settings)
+ContactsWindow::ContactsWindow(RecordStore &store, ModDatabase &database,
+                               const SettingsFile &settings, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent), m_store(store), m_database(database), m_settings(settings),
+      m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmContacts"));
     setWindowTitle(QStringLiteral("Vehicle Viewer"));
@@ -75,7 +77,7 @@ ContactsWindow::ContactsWindow(ModDatabase &database, const SettingsFile &settin
     m_model = new GroupTreeModel(this);
     m_model->setImages(treeImages(style()));
     // Every change to records or groups, by any window, reaches the tree by this one path.
-    connect(&m_database.store(), &RecordStore::changed, this,
+    connect(&m_store, &RecordStore::changed, this,
             [this](const StoreChange &) { RefContactList(); });
 
     m_tree = new QTreeView(this);
@@ -203,7 +205,7 @@ void ContactsWindow::load()
 
 void ContactsWindow::RefContactList()
 {
-    if (!m_database.store().isOpen()) {
+    if (!m_store.isOpen()) {
         // The database could not be opened; that has been reported once already.
         m_model->clear();
         m_rebuilding = true;
@@ -219,7 +221,7 @@ void ContactsWindow::RefContactList()
     m_rebuilding = true;
     const bool expanded =
         m_settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")) == u"Yes";
-    const DbError error = m_model->rebuild(m_database.store(), expanded);
+    const DbError error = m_model->rebuild(m_store, expanded);
     applyExpansion();
     for (auto it = m_userExpansion.constBegin(); it != m_userExpansion.constEnd(); ++it) {
         const QModelIndex node = indexOfIdentity(it.key());
@@ -368,10 +370,10 @@ bool ContactsWindow::saveNotes()
     if (m_settings.write(QStringLiteral("Notes"), QStringLiteral("notes"), m_notes->toPlainText(),
                          &error))
         return true;
-    m_database.dialogs().notify(m_settings.companyName(),
-                                QStringLiteral("The notes could not be saved.")
-                                    + QString::fromUtf16(kCrLf) + error,
-                                MessageIcon::Exclamation);
+    m_dialogs.notify(m_settings.companyName(),
+                     QStringLiteral("The notes could not be saved.") + QString::fromUtf16(kCrLf)
+                         + error,
+                     MessageIcon::Exclamation);
     return false;
 }
 
@@ -426,7 +428,7 @@ PrintSnapshot ContactsWindow::printSnapshot() const
 {
     if (m_selected.kind() != u"c")
         return {};
-    const auto vehicle = DetailPanel::vehicleSheet(m_database.store(), m_selected.id(), m_settings,
+    const auto vehicle = DetailPanel::vehicleSheet(m_store, m_selected.id(), m_settings,
                                                    QDate::currentDate());
     return vehicle ? vehicle->snapshot : PrintSnapshot{};
 }
@@ -439,7 +441,7 @@ void ContactsWindow::fillGroupList(const QString &groupName)
     const QDate today = QDate::currentDate();
     SheetContents contents = DetailPanel::groupListing({}, groupName, m_settings, today);
     if (const auto listed =
-            DetailPanel::groupListing(m_database.store(), groupName, m_settings, today))
+            DetailPanel::groupListing(m_store, groupName, m_settings, today))
         contents = *listed;
     showSheet(contents);
 }
@@ -448,7 +450,7 @@ void ContactsWindow::fillVehicleSheet(const QString &idText)
 {
     m_list->clearContents();
     m_list->setRowCount(0);
-    const auto vehicle = DetailPanel::vehicleSheet(m_database.store(), idText, m_settings,
+    const auto vehicle = DetailPanel::vehicleSheet(m_store, idText, m_settings,
                                                    QDate::currentDate());
     if (!vehicle) {
         clearSummary(); // no such record: no figures of another one stay in sight

@@ -19,9 +19,11 @@ class QTreeView;
 
 namespace tarnvale {
 
+class Dialogs;
 class GroupTreeModel;
 struct SheetContents;
 class ModDatabase;
+class RecordStore;
 class SettingsFile;
 
 // The last tree node clicked whose tag has two pieces ("G|12", "C|7").
@@ -41,7 +43,8 @@ class ContactsWindow : public QWidget
     Q_OBJECT
 
 public:
-    ContactsWindow(ModDatabase &database, const SettingsFile &settings, QWidget *parent = nullptr);
+    ContactsWindow(RecordStore &store, ModDatabase &database, const SettingsFile &settings,
+                   Dialogs &dialogs, QWidget *parent = nullptr);
 
     // The window's load: builds the tree, asks for the tip window when tips at start are on,
     // and fills the notes pane from the settings.
@@ -101,8 +104,10 @@ private:
     QModelIndex indexOfIdentity(const QString &identity) const;
     bool treeKeyPress(QKeyEvent *event);
 
+    RecordStore &m_store;
     ModDatabase &m_database;
     const SettingsFile &m_settings;
+    Dialogs &m_dialogs;
     GroupTreeModel *m_model = nullptr;
     QTreeView *m_tree = nullptr;
     QTableWidget *m_list = nullptr;

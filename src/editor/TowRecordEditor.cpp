@@ -1,6 +1,5 @@
 #include "TowRecordEditor.h"
 
-#include <QSqlQuery>
 #include <QVariant>
 
 #include "CalculateTotal.h"
@@ -9,27 +8,28 @@
 #include "IsValidVin.h"
 #include "LeadingNumber.h"
 #include "ModDatabase.h"
+#include "RecordStore.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
 
-TowRecordEditor::TowRecordEditor(ModDatabase &database, const SettingsFile &settings,
-                                 Dialogs &dialogs)
-    : m_database(database), m_settings(settings), m_dialogs(dialogs)
+TowRecordEditor::TowRecordEditor(RecordStore &store, ModDatabase &database,
+                                 const SettingsFile &settings, Dialogs &dialogs)
+    : m_store(store), m_database(database), m_settings(settings), m_dialogs(dialogs)
 {
 }
 
 QStringList TowRecordEditor::LoadGroupList()
 {
     QStringList list;
-    if (!m_database.store().isOpen()) {
+    if (!m_store.isOpen()) {
         // The database could not be opened, which has been reported once already.
         list << kNone.toString();
         return list;
     }
-    const auto groups = m_database.store().groups();
+    const auto groups = m_store.groups();
     if (!groups) {
-        m_database.ReportUnknownError(m_database.store().lastError());
+        m_database.ReportUnknownError(m_store.lastError());
         return list;
     }
     for (const GroupRecord &group : *groups)
@@ -59,25 +59,12 @@ std::optional<TowRecord> TowRecordEditor::find(const QString &idText)
 
 std::optional<TowRecord> TowRecordEditor::previous(qint64 id)
 {
-    return neighbour(id, false);
+    return m_store.neighbour(id, RecordStore::Direction::Previous);
 }
 
 std::optional<TowRecord> TowRecordEditor::next(qint64 id)
 {
-    return neighbour(id, true);
-}
-
-std::optional<TowRecord> TowRecordEditor::neighbour(qint64 id, bool forward)
-{
-    QSqlQuery query(m_database.store().database());
-    query.setForwardOnly(true);
-    query.prepare(
-        forward ? QStringLiteral("SELECT id FROM wrecker WHERE id > ? ORDER BY id LIMIT 1")
-                : QStringLiteral("SELECT id FROM wrecker WHERE id < ? ORDER BY id DESC LIMIT 1"));
-    query.addBindValue(id);
-    if (!query.exec() || !query.next())
-        return std::nullopt;
-    return m_database.store().towRecord(query.value(0).toLongLong());
+    return m_store.neighbour(id, RecordStore::Direction::Next);
 }
 
 QString TowRecordEditor::chargeCaption(int index)
@@ -194,10 +181,9 @@ TowRecordEditor::Outcome TowRecordEditor::add(TowRecord &record, const QString &
         return Outcome::Failed;
     record.set(TowField::groupname, *group);
 
-    RecordStore &store = m_database.store();
-    const std::optional<qint64> id = store.addTowRecord(record);
+    const std::optional<qint64> id = m_store.addTowRecord(record);
     if (!id) {
-        m_database.ReportUnknownError(store.lastError());
+        m_database.ReportUnknownError(m_store.lastError());
         return Outcome::Failed;
     }
     record.id = *id;
@@ -215,9 +201,8 @@ TowRecordEditor::Outcome TowRecordEditor::apply(TowRecord &record, const QString
         return Outcome::Failed;
     record.set(TowField::groupname, *group);
 
-    RecordStore &store = m_database.store();
-    if (!store.updateTowRecord(record)) {
-        m_database.ReportUnknownError(store.lastError());
+    if (!m_store.updateTowRecord(record)) {
+        m_database.ReportUnknownError(m_store.lastError());
         return Outcome::Failed;
     }
     return Outcome::Saved;

@@ -15,6 +15,7 @@ namespace tarnvale {
 
 class Dialogs;
 class ModDatabase;
+class RecordStore;
 class SettingsFile;
 
 class TowRecordEditor
@@ -22,7 +23,8 @@ class TowRecordEditor
   public:
     static constexpr QStringView kNone = u"<None>";
 
-    TowRecordEditor(ModDatabase &database, const SettingsFile &settings, Dialogs &dialogs);
+    TowRecordEditor(RecordStore &store, ModDatabase &database, const SettingsFile &settings,
+                    Dialogs &dialogs);
 
     // Every GROUPNAME in table order, then "<None>". When the groups cannot be read the
     // failure is reported ("Unknown database error: ") and the list ends there. Without an
@@ -79,12 +81,12 @@ class TowRecordEditor
     bool checkVin(const QString &boxText);
 
   private:
-    std::optional<TowRecord> neighbour(qint64 id, bool forward);
     bool checkDates(const TowRecord &record, const QDate &today);
     bool checkCharges(TowRecord &record);
     std::optional<QString> resolveGroup(const QString &groupBoxText);
     bool refuse(TowField field, const QString &message);
 
+    RecordStore &m_store;
     ModDatabase &m_database;
     const SettingsFile &m_settings;
     Dialogs &m_dialogs;

@@ -85,9 +85,9 @@ void makeRed(QLabel *label)
 
 } // namespace
 
-TowRecordForm::TowRecordForm(ModDatabase &database, const SettingsFile &settings, Dialogs &dialogs,
-                             QWidget *parent)
-    : QWidget(parent, Qt::Window), m_editor(database, settings, dialogs), m_settings(settings),
+TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
+                             const SettingsFile &settings, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_editor(store, database, settings, dialogs), m_settings(settings),
       m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmAddEditContact"));

@@ -24,6 +24,7 @@ namespace tarnvale {
 
 class Dialogs;
 class ModDatabase;
+class RecordStore;
 class SettingsFile;
 
 class TowRecordForm : public QWidget
@@ -34,8 +35,8 @@ class TowRecordForm : public QWidget
     static constexpr int kFullWidthTwips = 12030;
     static constexpr int kNarrowWidthTwips = 6435;
 
-    TowRecordForm(ModDatabase &database, const SettingsFile &settings, Dialogs &dialogs,
-                  QWidget *parent = nullptr);
+    TowRecordForm(RecordStore &store, ModDatabase &database, const SettingsFile &settings,
+                  Dialogs &dialogs, QWidget *parent = nullptr);
 
     // Set by the caller before the window is shown: edit mode and the id of the record.
     void setEDT(bool edit) { m_edt = edit; }

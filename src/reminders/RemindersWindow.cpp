@@ -47,7 +47,7 @@ QIcon addReminderIcon()
 } // namespace
 
 RemindersWindow::RemindersWindow(RecordStore &store, Dialogs &dialogs, QWidget *parent)
-    : QMainWindow(parent), m_reminders(store), m_dialogs(dialogs)
+    : QMainWindow(parent), m_reminders(store), m_ticks(m_reminders, dialogs), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmReminders"));
     setWindowTitle(QStringLiteral("Reminders"));
@@ -153,53 +153,22 @@ void RemindersWindow::AddReminder()
 
 void RemindersWindow::CheckItem(int item)
 {
-    QListWidgetItem *entry = m_list->item(item);
-    if (!entry)
-        return;
-    const auto rows = m_reminders.count();
-    if (!rows) {
-        reportError();
-        return;
-    }
-    if (*rows == 0)
-        return;
-    // A row that is gone (the list and the table disagree) changes nothing.
-    const qint64 id = entry->data(kIdRole).toLongLong();
-    // The entry as shown, due date and all: it tells apart two items that read the same.
-    const QString text = entry->text();
-    if (!m_reminders.setDone(id, true)) {
-        reportError();
-        return;
-    }
-    const Answer answer =
-        m_dialogs.ask(QStringLiteral("Item Done"),
-                      QStringLiteral("Delete From List?") + crlf() + text, MessageIcon::Question);
-    if (answer == Answer::No)
-        return;
-    if (!m_reminders.remove(id)) {
-        reportError();
-        return;
-    }
-    FillReminderList();
+    if (QListWidgetItem *entry = m_list->item(item))
+        showTickOutcome(m_ticks.tick(entry->data(kIdRole).toLongLong(), entry->text()));
 }
 
 void RemindersWindow::UnCheckItem(int item)
 {
-    QListWidgetItem *entry = m_list->item(item);
-    if (!entry)
-        return;
-    const auto rows = m_reminders.count();
-    if (!rows) {
+    if (QListWidgetItem *entry = m_list->item(item))
+        showTickOutcome(m_ticks.untick(entry->data(kIdRole).toLongLong()));
+}
+
+void RemindersWindow::showTickOutcome(ReminderTicks::Outcome outcome)
+{
+    if (outcome == ReminderTicks::Outcome::Failed)
         reportError();
-        return;
-    }
-    if (*rows == 0)
-        return;
-    if (!m_reminders.setDone(entry->data(kIdRole).toLongLong(), false)) {
-        reportError();
-        return;
-    }
-    FillReminderList();
+    else if (outcome == ReminderTicks::Outcome::Changed)
+        FillReminderList();
 }
 
 void RemindersWindow::onItemChanged(QListWidgetItem *entry)

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 
 #include "ReminderList.h"
+#include "ReminderTicks.h"
 
 class QListWidget;
 class QListWidgetItem;
@@ -39,8 +40,10 @@ private:
     static QString entryText(const ReminderItem &row);
     void onItemChanged(QListWidgetItem *entry);
     void reportError();
+    void showTickOutcome(ReminderTicks::Outcome outcome);
 
     ReminderList m_reminders;
+    ReminderTicks m_ticks;
     Dialogs &m_dialogs;
     QToolBar *m_toolbar = nullptr;
     QListWidget *m_list = nullptr;

@@ -23,6 +23,32 @@ void FindResultModel::append(const QList<FindResult> &rows)
     endInsertRows();
 }
 
+void FindResultModel::replace(const QList<FindResult> &rows)
+{
+    beginResetModel();
+    m_rows = rows;
+    endResetModel();
+}
+
+void FindResultModel::removeRecords(const QList<qint64> &ids)
+{
+    for (int row = int(m_rows.size()) - 1; row >= 0; --row) {
+        if (!ids.contains(m_rows.at(row).id))
+            continue;
+        beginRemoveRows(QModelIndex(), row, row);
+        m_rows.removeAt(row);
+        endRemoveRows();
+    }
+}
+
+int FindResultModel::rowOf(qint64 id) const
+{
+    for (int row = 0; row < int(m_rows.size()); ++row)
+        if (m_rows.at(row).id == id)
+            return row;
+    return -1;
+}
+
 int FindResultModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_rows.size());

@@ -23,6 +23,12 @@ class FindResultModel : public QAbstractTableModel
 
     void clear();
     void append(const QList<FindResult> &rows);
+    // Every row at once, as a search run again found them.
+    void replace(const QList<FindResult> &rows);
+    // Takes out the rows of these records.
+    void removeRecords(const QList<qint64> &ids);
+    // The row of the record, -1 when it has none.
+    int rowOf(qint64 id) const;
     const FindResult &at(int row) const { return m_rows.at(row); }
     const QList<FindResult> &rows() const { return m_rows; }
 

@@ -17,11 +17,14 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "Dialogs.h"
 #include "FindResultModel.h"
 #include "FindRules.h"
 #include "RecordStore.h"
 #include "SearchRunner.h"
+#include "StoreChange.h"
 
 namespace tarnvale {
 
@@ -38,8 +41,9 @@ FindWindow::FindWindow(RecordStore &store, Dialogs &dialogs, QWidget *parent)
     m_runner = new SearchRunner(m_store, this);
     m_model = new FindResultModel(this);
     m_model->setRowIcon(style()->standardIcon(QStyle::SP_FileIcon));
-    connect(m_runner, &SearchRunner::rowsFound, m_model, &FindResultModel::append);
+    connect(m_runner, &SearchRunner::rowsFound, this, &FindWindow::onRowsFound);
     connect(m_runner, &SearchRunner::finished, this, &FindWindow::onFinished);
+    connect(&m_store, &RecordStore::changed, this, &FindWindow::onStoreChanged);
     buildControls();
     loadGroups();
 }
@@ -149,6 +153,9 @@ void FindWindow::buildControls()
 
 void FindWindow::loadGroups()
 {
+    // What is typed in the box stays: the list changes under it.
+    const QString typed = m_groups->currentText();
+    const bool keepTyped = m_groups->count() > 0;
     m_groups->clear();
     const std::optional<QList<GroupRecord>> groups = m_store.groups();
     if (groups) {
@@ -161,6 +168,8 @@ void FindWindow::loadGroups()
     m_groups->addItem(QStringLiteral("<All>"));
     m_groups->addItem(QStringLiteral("<None>"));
     m_groups->setCurrentIndex(0);
+    if (keepTyped)
+        preselectGroup(typed);
 }
 
 void FindWindow::preselectGroup(const QString &groupName)
@@ -183,10 +192,27 @@ bool FindWindow::Search(const QString &groupName, const QString &fields, const Q
         return false;
     m_model->clear();
     m_outcome->setText(QStringLiteral("Searching..."));
-    m_searchedGroup = groupName;
-    m_runner->start(FindRequest{groupName, fields, findText, matchWord, matchCase});
-    m_searchAction->setEnabled(false);
+    startSearch(FindRequest{groupName, fields, findText, matchWord, matchCase}, false);
     return true;
+}
+
+void FindWindow::startSearch(const FindRequest &request, bool quiet)
+{
+    m_quiet = quiet;
+    m_rerunWanted = false;
+    m_refreshed.clear();
+    m_lastRequest = request;
+    m_searchedGroup = request.groupText;
+    m_runner->start(request);
+    m_searchAction->setEnabled(false);
+}
+
+void FindWindow::onRowsFound(const QList<FindResult> &rows)
+{
+    if (m_quiet)
+        m_refreshed.append(rows);
+    else
+        m_model->append(rows);
 }
 
 void FindWindow::onSearchClicked()
@@ -198,7 +224,16 @@ void FindWindow::onSearchClicked()
 void FindWindow::onFinished(bool completed, int errorNumber, const QString &errorDescription)
 {
     m_searchAction->setEnabled(true);
-    if (errorNumber != 0) {
+    const bool quiet = std::exchange(m_quiet, false);
+    if (quiet && completed && errorNumber == 0) {
+        // The same rows as a fresh search would show, the user's place kept.
+        const qint64 current = currentResultId();
+        m_model->replace(std::exchange(m_refreshed, {}));
+        m_outcome->setText(FindRules::outcomeText(m_model->rowCount(), m_searchedGroup));
+        const int row = m_model->rowOf(current);
+        if (row >= 0)
+            m_results->setCurrentIndex(m_model->index(row, 0));
+    } else if (errorNumber != 0) {
         m_outcome->clear();
         m_dialogs.notify(kDatabaseErrorTitle, kUnknownError + errorDescription,
                          MessageIcon::Critical);
@@ -210,7 +245,35 @@ void FindWindow::onFinished(bool completed, int errorNumber, const QString &erro
             m_results->setFocus();
         }
     }
-    Q_EMIT searchFinished();
+    if (m_rerunWanted && m_lastRequest && errorNumber == 0)
+        startSearch(*m_lastRequest, true);
+    else
+        Q_EMIT searchFinished();
+}
+
+void FindWindow::onStoreChanged(const StoreChange &change)
+{
+    // A closed store has no groups to read; its list stays until one is open.
+    if ((change.reset || !change.addedGroups.isEmpty() || !change.removedGroups.isEmpty())
+        && m_store.isOpen())
+        loadGroups();
+    if (change.reset) {
+        // Results of another database: none of them can be opened here.
+        m_runner->cancel();
+        m_lastRequest.reset();
+        m_rerunWanted = false;
+        m_model->clear();
+        m_outcome->clear();
+        return;
+    }
+    m_model->removeRecords(change.removedRecords);
+    if (change.addedRecords.isEmpty() && change.changedRecords.isEmpty()
+        && (change.removedRecords.isEmpty() || !m_runner->isRunning()))
+        return;
+    if (m_runner->isRunning())
+        m_rerunWanted = true; // the scan may not have seen the change
+    else if (m_lastRequest)
+        startSearch(*m_lastRequest, true);
 }
 
 qint64 FindWindow::currentResultId() const

@@ -2,10 +2,19 @@
 // on the "Results" tab. The scan runs on SearchRunner's thread; while it runs the "Search"
 // button is disabled and a further Search() is refused, so one search never runs inside
 // another.
+//
+// The window follows the store's changes: a removed record's row goes, an added or changed
+// record runs the last search again quietly (the tab, the focus and the current row stay),
+// the group list follows the groups, and another database clears the results.
 #pragma once
 
+#include "FindRequest.h"
+
+#include <QList>
 #include <QString>
 #include <QWidget>
+
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -21,6 +30,7 @@ class Dialogs;
 class FindResultModel;
 class RecordStore;
 class SearchRunner;
+struct StoreChange;
 
 class FindWindow : public QWidget
 {
@@ -58,7 +68,10 @@ class FindWindow : public QWidget
     void buildControls();
     void loadGroups();
     void onSearchClicked();
+    void startSearch(const FindRequest &request, bool quiet);
+    void onRowsFound(const QList<FindResult> &rows);
     void onFinished(bool completed, int errorNumber, const QString &errorDescription);
+    void onStoreChanged(const StoreChange &change);
     void openResult(bool inForm);
 
     RecordStore &m_store;
@@ -75,6 +88,10 @@ class FindWindow : public QWidget
     QTreeView *m_results = nullptr;
     QLabel *m_outcome = nullptr;
     QString m_searchedGroup;
+    std::optional<FindRequest> m_lastRequest; // the search the results come from
+    bool m_quiet = false;                     // the running search only refreshes them
+    bool m_rerunWanted = false;               // records changed while a search ran
+    QList<FindResult> m_refreshed;            // what a quiet search found so far
 };
 
 } // namespace tarnvale

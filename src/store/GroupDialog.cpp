@@ -12,8 +12,8 @@
 
 namespace tarnvale {
 
-GroupDialog::GroupDialog(ModDatabase &database, Mode mode, QWidget *parent)
-    : QWidget(parent, Qt::Dialog), m_database(database), m_mode(mode)
+GroupDialog::GroupDialog(RecordStore &store, ModDatabase &database, Mode mode, QWidget *parent)
+    : QWidget(parent, Qt::Dialog), m_store(store), m_database(database), m_mode(mode)
 {
     setObjectName(QStringLiteral("frmAddRemoveGroup"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -91,7 +91,7 @@ QAction *GroupDialog::button(int number) const
 void GroupDialog::fillList()
 {
     m_groups->clear();
-    if (const auto groups = m_database.store().groups()) {
+    if (const auto groups = m_store.groups()) {
         for (const GroupRecord &group : *groups)
             m_groups->addItem(group.name);
     }

@@ -14,6 +14,7 @@ class QToolBar;
 namespace tarnvale {
 
 class ModDatabase;
+class RecordStore;
 
 class GroupDialog : public QWidget
 {
@@ -22,7 +23,7 @@ class GroupDialog : public QWidget
 public:
     enum class Mode { Add, Remove };
 
-    GroupDialog(ModDatabase &database, Mode mode, QWidget *parent = nullptr);
+    GroupDialog(RecordStore &store, ModDatabase &database, Mode mode, QWidget *parent = nullptr);
 
     Mode mode() const { return m_mode; }
     // Lists the group names in table order, blank names too, and rebuilds the tree.
@@ -33,6 +34,7 @@ public:
     QAction *button(int number) const;
 
 private:
+    RecordStore &m_store;
     ModDatabase &m_database;
     Mode m_mode;
     QToolBar *m_toolbar = nullptr;

@@ -1,5 +1,10 @@
 // The database routines that talk to the user: opening the store, removing a vehicle,
 // adding and removing groups, and the database messages, all through Dialogs.
+//
+// Who gets what: a window whose database operations talk to the user (the browser, the
+// record form, the group dialog) is given this object for them and the RecordStore for what
+// it reads and listens to; a window that only reads (find, reminders, backup) is given the
+// RecordStore alone. Nothing reaches the store through this object.
 #pragma once
 
 #include "RecordStore.h"
@@ -45,9 +50,6 @@ public:
     void ReportDatabaseError(const DbError &error, const QString &groupName);
     // "Unknown database error: " and the description, titled "Database Error!".
     void ReportUnknownError(const DbError &error);
-
-    RecordStore &store() { return m_store; }
-    Dialogs &dialogs() { return m_dialogs; }
 
 private:
     RecordStore &m_store;

@@ -467,6 +467,20 @@ std::optional<TowRecord> RecordStore::towRecord(qint64 id)
     return readTowRecord(query);
 }
 
+std::optional<TowRecord> RecordStore::neighbour(qint64 id, Direction direction)
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(towSelect()
+                  + (direction == Direction::Next
+                         ? QStringLiteral(" WHERE id > ? ORDER BY id LIMIT 1")
+                         : QStringLiteral(" WHERE id < ? ORDER BY id DESC LIMIT 1")));
+    query.addBindValue(id);
+    if (!exec(query, QStringLiteral("stepping through the tow records")) || !query.next())
+        return std::nullopt;
+    return readTowRecord(query);
+}
+
 std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record)
 {
     QStringList marks;

@@ -75,6 +75,10 @@ public:
     // The record whose id equals the text read as a number ("12" matches 12).
     std::optional<TowRecord> findVehicleById(const QString &idText);
     std::optional<TowRecord> towRecord(qint64 id);
+    // The record after or before the given id in table order (the id need not exist);
+    // nullopt at either end, or on failure (lastError() then says why).
+    enum class Direction { Previous, Next };
+    std::optional<TowRecord> neighbour(qint64 id, Direction direction);
     std::optional<qint64> addTowRecord(const TowRecord &record);
     // Rewrites every field of the record with the given id; 3021 when no such row exists.
     bool updateTowRecord(const TowRecord &record);

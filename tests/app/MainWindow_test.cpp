@@ -52,6 +52,13 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void removeVehicleFromContextMenu();
+    void treeShowsGroupsVehiclesAndCount();
+    void standardShortcuts();
+    void standardShortcuts_data();
+    void removeGroupFromContextMenu();
+    void rightClickRules();
+    void vehicleListGridToggles();
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void captionFromCompanyName_data();
     void captionFromCompanyName();
@@ -377,6 +384,152 @@ void MainWindowTest::exits()
         p.window->command(how)->trigger();
     QVERIFY(!p.context->store.isOpen());
     QCOMPARE(p.context->settings.read("Notes", "notes"), QString("last words"));
+}
+
+void MainWindowTest::vehicleListGridToggles()
+{
+    Program p;
+    p.start();
+    QAction *grid = p.window->command("mnuVCLG");
+    QVERIFY(p.browser()->isGridVisible());
+    grid->trigger();
+    QVERIFY(!grid->isChecked());
+    QVERIFY(!p.browser()->isGridVisible());
+    grid->trigger();
+    QVERIFY(grid->isChecked());
+    QVERIFY(p.browser()->isGridVisible());
+}
+
+void MainWindowTest::rightClickRules()
+{
+    Program p;
+    p.start();
+    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
+    const qint64 id = p.vehicle("Lot A");
+    p.browser()->RefContactList();
+    p.browser()->tree()->expandAll();
+
+    // Root and Other: no menu, SelNde unset.
+    p.press(p.model()->rootIndex(), Qt::RightButton);
+    p.press(p.model()->otherIndex(), Qt::RightButton);
+    QVERIFY(!p.window->groupContextMenu()->isVisible());
+    QVERIFY(!p.window->vehicleContextMenu()->isVisible());
+    QVERIFY(!p.browser()->SelNde().isSet());
+
+    // A group node: the group menu, and the node becomes SelNde.
+    const QModelIndex group = p.model()->index(0, 0, p.model()->rootIndex());
+    p.press(group, Qt::RightButton);
+    QVERIFY(p.window->groupContextMenu()->isVisible());
+    QCOMPARE(p.browser()->SelNde().text, QString("Lot A"));
+    QCOMPARE(p.browser()->SelNde().kind(), QString("g"));
+    p.window->groupContextMenu()->hide();
+
+    // A vehicle node: the vehicle menu.
+    p.press(p.model()->vehicleIndex(id), Qt::RightButton);
+    QVERIFY(p.window->vehicleContextMenu()->isVisible());
+    QVERIFY(!p.window->groupContextMenu()->isVisible());
+    QCOMPARE(p.browser()->SelNde().tag, "C|" + QString::number(id));
+    p.window->vehicleContextMenu()->hide();
+
+    // Right-clicking Root afterwards keeps SelNde.
+    p.press(p.model()->rootIndex(), Qt::RightButton);
+    QCOMPARE(p.browser()->SelNde().tag, "C|" + QString::number(id));
+}
+
+void MainWindowTest::removeGroupFromContextMenu()
+{
+    Program p;
+    p.start();
+    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
+    QCOMPARE(p.context->database.AddGroup("Lot B"), 1);
+    p.vehicle("Lot A");
+    p.vehicle("Lot A");
+    p.browser()->RefContactList();
+    p.press(p.model()->index(0, 0, p.model()->rootIndex()), Qt::RightButton);
+    p.window->groupContextMenu()->hide();
+    p.dialogs.queueAnswer(Answer::Yes);
+    p.window->command("mnuRG")->trigger();
+    QVERIFY(p.dialogs.last().text.startsWith("There are 2 vehicles(s) in this group"));
+    QCOMPARE(p.groupNodes(), QStringList({"Lot B"}));
+    QCOMPARE(p.count(), QString("0"));
+}
+
+void MainWindowTest::standardShortcuts_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("key");
+    QTest::newRow("new vehicle") << "mnusmAC" << int(QKeySequence::New);
+    QTest::newRow("find") << "mnuFind" << int(QKeySequence::Find);
+    QTest::newRow("print") << "mnuprint" << int(QKeySequence::Print);
+    QTest::newRow("help") << "mnureporthelp" << int(QKeySequence::HelpContents);
+    QTest::newRow("quit") << "mnuexit" << int(QKeySequence::Quit);
+}
+
+void MainWindowTest::standardShortcuts()
+{
+    QFETCH(QString, command);
+    QFETCH(int, key);
+    Program p;
+    p.start();
+    QAction *action = p.window->command(command);
+    // What the platform binds (quit has no key on some platforms).
+    const QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::StandardKey(key));
+    QCOMPARE(action->shortcuts(), keys);
+    QVERIFY(action->isShortcutVisibleInContextMenu());
+    // The key works in the main window, whichever menu the command sits in.
+    QVERIFY(p.window->actions().contains(action));
+    QSignalSpy triggered(action, &QAction::triggered);
+    if (command != "mnuexit" && !keys.isEmpty()) {
+        p.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p.window.get()));
+        QTest::keySequence(p.window.get(), keys.first());
+        QCOMPARE(triggered.size(), 1);
+    }
+}
+
+void MainWindowTest::treeShowsGroupsVehiclesAndCount()
+{
+    Program p([](const SettingsFile &s) { s.write("Program", "Expanded", "Yes"); });
+    p.start();
+    QCOMPARE(p.count(), QString("0"));
+    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
+    p.vehicle("Lot A");
+    p.vehicle("Nowhere");
+    p.browser()->RefContactList();
+    QCOMPARE(p.count(), QString("2"));
+    QCOMPARE(p.browser()->findChild<QLabel *>("Label9")->text(), QString("  Total Vehicles in list:"));
+    const QModelIndex group = p.model()->index(0, 0, p.model()->rootIndex());
+    QVERIFY(p.browser()->tree()->isExpanded(group));
+    QVERIFY(p.browser()->tree()->isExpanded(p.model()->rootIndex()));
+
+    p.context->settings.write("Program", "Expanded", "yes");
+    p.browser()->RefContactList();
+    QVERIFY(!p.browser()->tree()->isExpanded(p.model()->index(0, 0, p.model()->rootIndex())));
+    QVERIFY(p.browser()->tree()->isExpanded(p.model()->rootIndex()));
+}
+
+void MainWindowTest::removeVehicleFromContextMenu()
+{
+    Program p;
+    p.start();
+    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
+    const qint64 id = p.vehicle("Lot A", "2004");
+    p.browser()->RefContactList();
+    p.browser()->tree()->expandAll();
+    p.press(p.model()->vehicleIndex(id), Qt::RightButton);
+    p.window->vehicleContextMenu()->hide();
+
+    p.dialogs.queueAnswer(Answer::No);
+    p.window->command("mnusRC")->trigger();
+    QCOMPARE(p.dialogs.last().text, QString("Are you sure you want to remove this Vehicle?\r\n\r\n2004 Ford Taurus"));
+    QCOMPARE(p.dialogs.last().title, QString("Harbor Towing"));
+    QVERIFY(p.model()->vehicleIndex(id).isValid());
+    QCOMPARE(p.count(), QString("1"));
+
+    p.dialogs.queueAnswer(Answer::Yes);
+    p.window->command("mnusRC")->trigger();
+    QVERIFY(!p.model()->vehicleIndex(id).isValid());
+    QCOMPARE(p.count(), QString("0"));
 }
 
 QTEST_MAIN(MainWindowTest)

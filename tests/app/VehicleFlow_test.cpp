@@ -382,6 +382,27 @@ class VehicleFlowTest : public QObject
                  QString("This vehicle is not in the tree: its group no longer exists."));
         QCOMPARE(tree->currentIndex(), p.model()->vehicleIndex(a));
     }
+
+    void addVehicleCommandsOpenTheFormInAddMode_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("context menu Add Vehicle") << "mnusmAC";
+        QTest::newRow("toolbar New > Vehicle") << "tbNewVehicle";
+    }
+
+    void addVehicleCommandsOpenTheFormInAddMode()
+    {
+        QFETCH(QString, command);
+        Program p;
+        QAction *action = p.window->findChild<QAction *>(command);
+        QVERIFY(action);
+        action->trigger();
+        QCOMPARE(Program::openForms().size(), 1);
+        TowRecordForm *form = Program::openForms().first();
+        QVERIFY(!form->EDT());
+        QCOMPARE(form->toolbarButton(3)->text(), QString("Add"));
+        QCOMPARE(text(form, "lstGroups"), QString("<None>"));
+    }
 };
 
 QTEST_MAIN(VehicleFlowTest)

@@ -12,7 +12,6 @@
 #include "SampleDatabase.h"
 #include "ScriptedDialogs.h"
 #include "SettingsFile.h"
-#include "TestFiles.h"
 #include "TestFolder.h"
 #include "clsHuffman.h"
 
@@ -20,13 +19,9 @@ using namespace tarnvale;
 using test::ScriptedDialogs;
 using test::ShownBox;
 
-using tarnvale::test::readFile;
-using tarnvale::test::writeFile;
-
 namespace {
 
 const QString kCompany = QStringLiteral("Quorvel Towing & Recovery");
-
 
 // One program folder with a settings file, a filled database in use and the window on it.
 struct Fixture
@@ -60,15 +55,42 @@ class BackupWindowTest : public QObject
 
 private Q_SLOTS:
     void initTestCase();
+    void browseAndCancel();
+    void emptyDestination();
     void backupEndToEnd();
+    void missingDestination();
     void restoreEndToEnd();
-    void restoreDeclinedOrFailed_data();
-    void restoreDeclinedOrFailed();
 };
 
 void BackupWindowTest::initTestCase()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+// The browse button puts the chosen folder in the box; Cancel closes.
+void BackupWindowTest::browseAndCancel()
+{
+    Fixture f;
+    f.dialogs.queueFile(QStringLiteral("/media/ann/STICK"));
+    QTest::mouseClick(f.child<QPushButton>("cmdBrowse"), Qt::LeftButton);
+    QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::Folder);
+    QCOMPARE(f.child<QComboBox>("Combo1")->currentText(), QStringLiteral("/media/ann/STICK"));
+    QTest::mouseClick(f.child<QPushButton>("Command2"), Qt::LeftButton);
+    QVERIFY(!f.window->isVisible());
+}
+
+void BackupWindowTest::emptyDestination()
+{
+    Fixture f;
+    QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(f.dialogs.count(), 1);
+    QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::Notice);
+    QCOMPARE(f.dialogs.last().title, kCompany);
+    QCOMPARE(f.dialogs.last().text, QStringLiteral("Please Select Destination from the box below"));
+    QCOMPARE(f.dialogs.last().icon, MessageIcon::None);
+    QVERIFY(f.window->isVisible());
+    QVERIFY(!f.child<QProgressBar>("ProgressBar1")->isVisible());
+    QVERIFY(f.child<QPushButton>("Command1")->isEnabled());
 }
 
 void BackupWindowTest::backupEndToEnd()
@@ -119,6 +141,23 @@ void BackupWindowTest::backupEndToEnd()
     QVERIFY(QFile::exists(destination + QStringLiteral("/backup.tow"))); // its rows: DatabaseBackup's test
 }
 
+void BackupWindowTest::missingDestination()
+{
+    Fixture f;
+    const QString destination = f.folder.file(QStringLiteral("unplugged"));
+    f.child<QComboBox>("Combo1")->setEditText(destination);
+    QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
+    QTRY_COMPARE(f.dialogs.count(), 1);
+    QCOMPARE(f.dialogs.last().title, kCompany);
+    QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
+    QCOMPARE(f.dialogs.last().text, QStringLiteral("There is no disc in ") + destination
+                                        + QStringLiteral("\r\nPlease insert a disk to backup your "
+                                                         "data\r\nThe folder does not exist or is "
+                                                         "not mounted."));
+    QVERIFY(!f.window->isVisible());
+    QVERIFY(!f.window->isBusy());
+}
+
 void BackupWindowTest::restoreEndToEnd()
 {
     Fixture f;
@@ -156,66 +195,6 @@ void BackupWindowTest::restoreEndToEnd()
     QCOMPARE(f.store.path(), f.folder.databasePath());
     QCOMPARE(test::allRows(f.store), savedRows);
     QVERIFY(!f.window->isVisible());
-}
-
-void BackupWindowTest::restoreDeclinedOrFailed_data()
-{
-    QTest::addColumn<QString>("file");   // "" cancels the chooser
-    QTest::addColumn<QByteArray>("bytes"); // content of the chosen file
-    QTest::addColumn<int>("boxes");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("chooser cancelled") << QString() << QByteArray() << 1 << QString();
-    QTest::newRow("answer No") << QStringLiteral("good.tow") << QByteArray() << 2 << QString();
-    QTest::newRow("not a backup") << QStringLiteral("junk.tow") << QByteArray("HE5\rjunk") << 2
-                                  << QStringLiteral("identification string not found");
-}
-
-void BackupWindowTest::restoreDeclinedOrFailed()
-{
-    QFETCH(QString, file);
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, boxes);
-    QFETCH(QString, says);
-    Fixture f;
-    const QStringList rows = test::allRows(f.store);
-    const QByteArray before = readFile(f.folder.databasePath());
-    QString path;
-    if (!file.isEmpty()) {
-        path = f.folder.file(file);
-        if (bytes.isEmpty()) { // a good backup of another database, declined
-            const QString other = f.folder.file(QStringLiteral("other.db"));
-            RecordStore store;
-            QVERIFY(store.open(other, RecordStore::OpenMode::CreateIfMissing));
-            QVERIFY(test::fillSampleDatabase(store, 3, QStringLiteral("other")));
-            store.close();
-            clsHuffman().EncodeFile(other.toStdString(), path.toStdString());
-            QFile::remove(other);
-        } else {
-            QFile out(path);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(bytes);
-        }
-    }
-    f.dialogs.queueFile(path);
-    f.dialogs.queueAnswer(Answer::No);
-    QTest::mouseClick(f.child<QPushButton>("Command3"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), boxes, 30000);
-    QTRY_VERIFY(!f.window->isBusy());
-    QTest::qWait(50);
-    QCOMPARE(f.dialogs.count(), boxes);
-    if (!says.isEmpty()) {
-        QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::Notice);
-        QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
-        QVERIFY2(f.dialogs.last().text.contains(says), qPrintable(f.dialogs.last().text));
-        QVERIFY(f.dialogs.last().text.endsWith(QStringLiteral("Your database was not changed.")));
-    }
-    QCOMPARE(f.resets, 0);
-    QCOMPARE(readFile(f.folder.databasePath()), before);
-    QCOMPARE(test::allRows(f.store), rows);
-    QVERIFY(f.window->isVisible());
-    QVERIFY(f.child<QPushButton>("Command1")->isEnabled());
-    // No unpacked file is left beside the database.
-    QVERIFY(QDir(f.folder.path()).entryList({QStringLiteral("*.restore-*")}, QDir::Files).isEmpty());
 }
 
 QTEST_MAIN(BackupWindowTest)

@@ -80,6 +80,8 @@ void PackToolTest::failures_data()
                                      << QByteArray("x") << 2 << QStringLiteral("usage:");
     QTest::newRow("missing input") << QStringList{encode, "none", "out"} << QByteArray() << 3
                                    << QStringLiteral("Source file does not exist");
+    QTest::newRow("input is a folder") << QStringList{encode, ".", "out"} << QByteArray() << 3
+                                       << QStringLiteral("Source file does not exist");
     QTest::newRow("input is a device") << QStringList{encode, "/dev/zero", "out"} << QByteArray()
                                        << 3 << QStringLiteral("is a device, not a file");
     QTest::newRow("not a stream") << QStringList{decode, "in", "out"}

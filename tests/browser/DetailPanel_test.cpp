@@ -293,6 +293,65 @@ class DetailPanelTest : public QObject
         QTEST(SheetContents::sortsBefore(a, b), "before");
     }
 
+
+    void columnWidths()
+    {
+        const QFont font(QStringLiteral("Sans"), 10);
+        const QFontMetrics metrics(font);
+        SheetContents s;
+        s.columns = {"Field", "Value", "Third"};
+        s.rows = {{"a", "WWW", ""}, {"b", "iiiiii", "x"}, {"c", "WWWWWW", ""}};
+        const QList<int> widths = DetailPanel::columnWidths(s, metrics, 96);
+        QCOMPARE(widths.size(), 3);
+        QCOMPARE(widths.at(0), -1);
+        // The first of the equally long texts ("iiiiii", not "WWWWWW") is measured.
+        QCOMPARE(widths.at(1), metrics.horizontalAdvance("iiiiii") + 20);
+        QCOMPARE(widths.at(2), metrics.horizontalAdvance("x") + 20);
+
+        SheetContents empty;
+        empty.columns = {"Name", "Year"};
+        QCOMPARE(DetailPanel::columnWidths(empty, metrics, 96), (QList<int>{-1, 20}));
+        QCOMPARE(DetailPanel::twipsToPixels(300, 144), 30);
+    }
+
+    void noReleaseDateCountsToToday()
+    {
+        test::TestFolder folder;
+        SettingsFile settings(folder.settingsPath());
+        QVERIFY(settings.write("Fee", "Storage Fee", "2.5"));
+        QVERIFY(settings.write("Tow Fee", "Tax", "No"));
+        TowRecord r = fullRecord();
+        r.set(TowField::towedrelease, "");
+        r.set(TowField::toweddate, "12/1/2026");
+        const VehicleSheet v = DetailPanel::vehicleSheet(r, settings, QDate(2026, 12, 6));
+        QCOMPARE(v.snapshot.dateReleased, QString("12/6/2026"));
+        QCOMPARE(v.label3, QString("5"));
+        QCOMPARE(valueOf(v.sheet, "Days In Storage:"), QString("5"));
+        QCOMPARE(valueOf(v.sheet, "Total Storage:"), QString("$12.50"));
+        QCOMPARE(v.label1, QString("$112.50"));
+        QCOMPARE(valueOf(v.sheet, "Date Released:"), QString("<no row>"));
+    }
+
+    void secondVehicleLeavesNothingOfTheFirst()
+    {
+        test::TestFolder folder;
+        SettingsFile settings(folder.settingsPath());
+        const VehicleSheet first =
+            DetailPanel::vehicleSheet(fullRecord(), settings, QDate(2026, 12, 6));
+        QVERIFY(!first.snapshot.txtprint[0].isEmpty());
+        TowRecord bare;
+        bare.set(TowField::vehyear, "2001");
+        const VehicleSheet second = DetailPanel::vehicleSheet(bare, settings, QDate(2026, 12, 6));
+        for (size_t i = 0; i < second.snapshot.txtprint.size(); ++i)
+            QVERIFY2(second.snapshot.txtprint[i] == (i == 6 ? QString("2001") : QString()),
+                     qPrintable(QString::number(i)));
+        QCOMPARE(second.snapshot.towFee, QString());
+        QCOMPARE(second.snapshot.customerName, QString());
+        QCOMPARE(second.snapshot.dateTowed, QString());
+        QCOMPARE(second.label7, QString());
+        QCOMPARE(second.label3, QString("0"));
+        QCOMPARE(second.label1, QString("$.00"));
+    }
 };
 
 QTEST_MAIN(DetailPanelTest)

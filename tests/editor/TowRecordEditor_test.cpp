@@ -14,7 +14,7 @@ namespace {
 // A fresh program folder with an open database; counts the tree rebuilds.
 struct Fixture : test::StoreFixture
 {
-    TowRecordEditor editor{db, settings, dialogs};
+    TowRecordEditor editor{store, db, settings, dialogs};
 
     Fixture() { db.OpenDatabaseFile(); }
     qint64 addRecord(const QString &year, const QString &group = {})
@@ -333,22 +333,38 @@ class TowRecordEditorTest : public QObject
         QCOMPARE(f.refreshes, 0);
     }
 
-    void steppingStaysAtTheEnds()
+
+    void vinMessages_data()
     {
-        Fixture f;
-        const qint64 a = f.addRecord("1");
-        const qint64 b = f.addRecord("2");
-        const qint64 c = f.addRecord("3");
-        QVERIFY(f.store.removeTowRecord(b));
-        QCOMPARE(f.editor.next(a)->id, c);
-        QCOMPARE(f.editor.previous(c)->id, a);
-        QVERIFY(!f.editor.previous(a));
-        QVERIFY(!f.editor.next(c));
-        // From a record removed meanwhile, its neighbours are still found.
-        QCOMPARE(f.editor.next(b)->id, c);
-        QCOMPARE(f.editor.previous(b)->id, a);
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("valid") << "1M8GDM9AXKP042788" << true;
+        QTest::newRow("lower case and blanks") << "  1m8gdm9axkp042788 " << true;
+        QTest::newRow("invalid") << "1M8GDM9AXKP042789" << false;
+        QTest::newRow("empty") << "" << false;
     }
 
+    void vinMessages()
+    {
+        QFETCH(QString, box);
+        QFETCH(bool, valid);
+        Fixture f;
+        QVERIFY(f.settings.write("Company", "Name", "Ace Towing"));
+        QCOMPARE(f.editor.checkVin(box), valid);
+        QCOMPARE(f.dialogs.count(), 1);
+        const ShownBox &shown = f.dialogs.last();
+        QCOMPARE(shown.kind, ShownBox::Kind::Notice);
+        QCOMPARE(shown.title, QString("Ace Towing"));
+        QCOMPARE(shown.buttons, MessageButtons::Ok);
+        if (valid) {
+            QCOMPARE(shown.text, QString("Vehicle VIN Number entered is valid."));
+            QCOMPARE(shown.icon, MessageIcon::Exclamation);
+        } else {
+            QCOMPARE(shown.text, QString("Vehicle VIN Number entered is not valid -\r\n Check "
+                                         "Digit is Invalid."));
+            QCOMPARE(shown.icon, MessageIcon::Critical);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TowRecordEditorTest)

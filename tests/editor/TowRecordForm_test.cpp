@@ -31,7 +31,7 @@ struct Fixture : test::StoreFixture
     Fixture() { db.OpenDatabaseFile(); }
     QPointer<TowRecordForm> open(bool edit = false, const QString &id = {})
     {
-        auto *form = new TowRecordForm(db, settings, dialogs);
+        auto *form = new TowRecordForm(store, db, settings, dialogs);
         form->setEDT(edit);
         form->setEDTID(id);
         form->show();
@@ -419,6 +419,122 @@ class TowRecordFormTest : public QObject
         QCOMPARE(text(form, "tFields_12"), QString("1M8GDM9AXKP042789"));
         QCOMPARE(f.store.towRecordCount(), 0);
         form->close();
+    }
+
+    void defaults_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("expected");
+        for (int i = 0; i < 18; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("tFields_%1").arg(i)))
+                << QStringLiteral("tFields_%1").arg(i) << "";
+        QTest::newRow("Text1") << "Text1" << "$0.00";
+        QTest::newRow("txttime") << "txttime" << "";
+        for (const char *box : {"cmbhookup", "cmbtype", "cmbrecovery", "cmbreason"})
+            QTest::newRow(box) << box << "N/A";
+        QTest::newRow("Text2") << "Text2" << "0";
+        QTest::newRow("Text3") << "Text3" << "0";
+        QTest::newRow("Text4") << "Text4" << "0";
+        QTest::newRow("Text5") << "Text5" << "N/A";
+        for (int i = 6; i <= 14; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("Text%1").arg(i)))
+                << QStringLiteral("Text%1").arg(i) << "0.00";
+        QTest::newRow("lstGroups") << "lstGroups" << "<None>";
+    }
+
+    void defaults()
+    {
+        QFETCH(QString, control);
+        Fixture f;
+        auto form = f.open();
+        QTEST(text(form, control), "expected");
+        form->close();
+    }
+
+    void fixedListsAndLockedBoxes()
+    {
+        Fixture f;
+        auto form = f.open();
+        auto items = [&](const char *name) {
+            QStringList list;
+            auto *box = form->findChild<QComboBox *>(name);
+            for (int i = 0; box && i < box->count(); ++i)
+                list << box->itemText(i);
+            return list;
+        };
+        QCOMPARE(items("cmbhookup"), (QStringList{"Light", "Medium", "Heavy", "Other"}));
+        QCOMPARE(items("cmbtype"), (QStringList{"Accident", "Police Tow", "Abandoned", "Other"}));
+        QCOMPARE(items("cmbrecovery"), (QStringList{"Winch", "Rollover", "Cushion", "Other"}));
+        QCOMPARE(items("cmbreason"),
+                 (QStringList{"Start", "Battery", "Moisture", "County", "City", "State", "Brakes",
+                              "Lock Out", "Flooded", "Flat Tire", "Gas", "Wreck", "Owner Request",
+                              "DUI", "Deer", "Other"}));
+        for (const char *name : {"cmbhookup", "cmbtype", "cmbrecovery", "cmbreason", "lstGroups"})
+            QVERIFY(form->findChild<QComboBox *>(name)->isEditable());
+        QVERIFY(edit(form, "Text1")->isReadOnly());
+        QVERIFY(edit(form, "Text6")->isReadOnly());
+        QVERIFY(!edit(form, "Text7")->isReadOnly());
+        QVERIFY(edit(form, "Text14")->isReadOnly());
+        QVERIFY(!edit(form, "Text14")->isVisible());
+        QVERIFY(!form->findChild<QLabel *>("lblmust")->isVisible());
+        QVERIFY(!form->findChild<QLabel *>("Label45")->isVisible());
+        QCOMPARE(form->findChild<QLabel *>("lblmust")->text(),
+                 QString("*Please Enter the Year of the Vehicle*"));
+        QCOMPARE(form->findChild<QLabel *>("Label45")->text(), QString("*"));
+        QCOMPARE(form->findChild<QCheckBox *>("Owner")->text(),
+                 QString("Owner Information Unknown"));
+        const QList<QPair<const char *, const char *>> buttons = {{"Command1", "Home"},
+                                                                  {"Command2", "Calculate Total"},
+                                                                  {"Command3", "->"},
+                                                                  {"Command4", "C"},
+                                                                  {"Command5", "<-"}};
+        for (const auto &[name, caption] : buttons)
+            QCOMPARE(form->findChild<QPushButton *>(name)->text(), QString(caption));
+
+        QStringList captions;
+        for (QLabel *label : form->findChildren<QLabel *>())
+            captions << label->text();
+        for (const char *caption :
+             {"Name",
+              "Address", "City,State,Zip", "Phone", "Vehicle Information", "Year", "Make", "Model",
+              "Body Style", "Color", "Tag", "Vehicle Vin Number", "Notes", "Towed From:",
+              "Towed To:", "Date Towed:", "Date Released:", "Tow Fee:", "Tow Time:", "Service",
+              "Fee", "Towing Hookup:", "Type:", "Mileage", "Start:", "End:", "Recovery:",
+              "Tow Reason:", "Standby Time:", "minutes.", "Roadway Cleanup", "Other:", "$",
+              "After Entering the towing fee's, Please press the Calculate Total Button."})
+            QVERIFY2(captions.contains(caption), caption);
+        form->close();
+    }
+
+    void steppingShowsEachRecordWhole()
+    {
+        Fixture f;
+        const qint64 a = *f.store.addTowRecord(sampleRecord("a"));
+        TowRecord bare; // every field empty
+        bare.set(TowField::vehyear, "2005");
+        const qint64 b = *f.store.addTowRecord(bare);
+        auto form = f.open(true, QString::number(a));
+        form->toolbarClick(5); // Previous at the first record: stays
+        QCOMPARE(form->EDTID(), QString::number(a));
+        QCOMPARE(text(form, "tFields_0"), QString("a f0"));
+        form->toolbarClick(6);
+        QCOMPARE(form->EDTID(), QString::number(b));
+        bare.set(TowField::groupname, "<None>"); // a vehicle in no group shows "<None>"
+        for (int i = 0; i < kTowFieldCount; ++i)
+            QCOMPARE(text(form, kControlOfField.at(i)), bare.values[size_t(i)]);
+        form->toolbarClick(6); // Next at the last record: stays
+        QCOMPARE(form->EDTID(), QString::number(b));
+        QCOMPARE(text(form, "tFields_6"), QString("2005"));
+
+        // Apply writes the record now shown, and only it.
+        setText(form, "tFields_7", "Ford");
+        setText(form, "lstGroups", "<None>");
+        form->toolbarClick(3);
+        flushDeletes();
+        QVERIFY(!form);
+        QCOMPARE(f.store.towRecord(b)->value(TowField::vehmake), QString("Ford"));
+        QCOMPARE(f.store.towRecord(a)->value(TowField::vehmake), QString("a f7"));
+        QCOMPARE(f.store.towRecordCount(), 2);
     }
 };
 

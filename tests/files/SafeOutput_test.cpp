@@ -50,6 +50,7 @@ class SafeOutputTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void crashAtEachStep();
     void init() { ::umask(022); }
     void cleanup() { FaultSeam::disarm(); }
     void destinations_data();
@@ -184,6 +185,37 @@ void SafeOutputTest::unprivilegedUser()
     QCOMPARE(end.status, 0);
     QCOMPARE(test::readFile(foreign), QByteArray("old"));
     QVERIFY(!QFile::exists(fresh));
+}
+
+void SafeOutputTest::crashAtEachStep()
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("backup.tow"));
+    const QByteArray fresh(200000, 'n');
+    int leftovers = 0;
+    for (int n = 1; n <= 5; ++n) {
+        test::writeFile(out, "old");
+        const test::ChildEnd end = test::runInChild([&] {
+            FaultSeam::killAt(n);
+            return replace(out, fresh) ? 0 : 1;
+        });
+        QVERIFY2(end.killed, qPrintable(QStringLiteral("step %1").arg(n)));
+        const QByteArray now = test::readFile(out);
+        QVERIFY(now == "old" || now == fresh);
+        // The next replacement of the same file removes what the killed one left.
+        leftovers += filesIn(dir.path()).size() - 1;
+        QVERIFY(replace(out, "next"));
+        QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("backup.tow")});
+    }
+    QCOMPARE(leftovers, 3); // killed while writing, flushing and renaming
+    // A temporary file that its process still holds is left alone.
+    std::string held;
+    const int fd = SafeOutput::createTemporary(local(out), "tmp", held);
+    QVERIFY(fd >= 0);
+    QCOMPARE(modeOf(QString::fromStdString(held)), 0600u);
+    QCOMPARE(SafeOutput::removeLeftovers(local(out)), 0);
+    ::close(fd);
+    QCOMPARE(SafeOutput::removeLeftovers(local(out)), 1);
 }
 
 QTEST_GUILESS_MAIN(SafeOutputTest)

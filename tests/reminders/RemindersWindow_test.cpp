@@ -178,82 +178,25 @@ private Q_SLOTS:
         QCOMPARE(status(w), QStringLiteral("1 items"));
     }
 
-    void tickAndAnswer_data()
+    void deletingLastItemShowsZero()
     {
-        QTest::addColumn<int>("position");
-        QTest::addColumn<Answer>("answer");
-        QTest::addColumn<QStringList>("entriesAfter");
-        QTest::addColumn<QList<bool>>("doneAfter"); // Done of the rows left, in table order
-        QTest::newRow("yes deletes") << 1 << Answer::Yes
-            << QStringList({"Wash truck 2[ ]", "Wash truck 2[ ]"}) << QList<bool>({false, false});
-        // Two entries with the same text: each acts on its own row.
-        QTest::newRow("duplicate, no ticks its own row") << 2 << Answer::No
-            << QStringList({"Wash truck 2[ ]", "Invoice Dale[ ]", "Wash truck 2[x]"})
-            << QList<bool>({false, false, true});
-    }
-
-    void tickAndAnswer()
-    {
-        QFETCH(int, position);
-        QFETCH(Answer, answer);
-        QFETCH(QStringList, entriesAfter);
-        addRow(QStringLiteral("Wash truck 2"));
-        addRow(QStringLiteral("Invoice Dale"));
-        addRow(QStringLiteral("Wash truck 2"));
+        addRow(QStringLiteral("Only one"));
         RemindersWindow w(m_store, *m_dialogs);
-        const QString text = list(w)->item(position)->text();
-        m_dialogs->queueAnswer(answer);
-        list(w)->item(position)->setCheckState(Qt::Checked);
-
-        QCOMPARE(m_dialogs->count(), 1);
-        const ShownBox box = m_dialogs->last();
-        QCOMPARE(box.kind, ShownBox::Kind::Question);
-        QCOMPARE(box.title, QStringLiteral("Item Done"));
-        QCOMPARE(box.text, QStringLiteral("Delete From List?\r\n") + text);
-        QCOMPARE(box.icon, MessageIcon::Question);
-        QCOMPARE(box.buttons, MessageButtons::YesNo);
-        QCOMPARE(entries(w), entriesAfter);
-        QList<bool> done;
-        for (const ReminderItem &row : rows())
-            done << row.done;
-        QTEST(done, "doneAfter");
-        QCOMPARE(status(w), QStringLiteral("%1 items").arg(entriesAfter.size()));
-    }
-
-    void untick()
-    {
-        addRow(QStringLiteral("Tag the Civic"), true);
-        addRow(QStringLiteral("Tag the Civic"), true);
-        RemindersWindow w(m_store, *m_dialogs);
-        list(w)->item(1)->setCheckState(Qt::Unchecked);
-        QCOMPARE(m_dialogs->count(), 0);
-        // That entry's row is unticked, not the first with its text, and the list rebuilt.
-        QCOMPARE(rows()[0].done, true);
-        QCOMPARE(rows()[1].done, false);
-        QCOMPARE(entries(w), QStringList({"Tag the Civic[x]", "Tag the Civic[ ]"}));
-    }
-
-    void listOutOfStepWithTable()
-    {
-        addRow(QStringLiteral("Gone soon"));
-        addRow(QStringLiteral("Stays"));
-        RemindersWindow w(m_store, *m_dialogs);
-        QSqlQuery query(m_store.database());
-        QVERIFY(query.exec(QStringLiteral("DELETE FROM reminders WHERE item = 'Gone soon'")));
-
-        // No matching row: the question is still asked, Yes deletes nothing, the list is rebuilt.
+        QCOMPARE(status(w), QStringLiteral("1 items"));
         m_dialogs->queueAnswer(Answer::Yes);
         list(w)->item(0)->setCheckState(Qt::Checked);
-        QCOMPARE(m_dialogs->count(), 1);
-        QCOMPARE(rows().size(), 1);
-        QCOMPARE(rows()[0].done, false);
-        QCOMPARE(entries(w), QStringList({"Stays[ ]"}));
+        QVERIFY(rows().isEmpty());
+        QCOMPARE(list(w)->count(), 0);
+        QCOMPARE(status(w), QStringLiteral("0 items"));
+    }
 
-        // An empty table: ticking does nothing at all.
-        QVERIFY(query.exec(QStringLiteral("DELETE FROM reminders")));
-        list(w)->item(0)->setCheckState(Qt::Checked);
-        QCOMPARE(m_dialogs->count(), 1);
-        QCOMPARE(entries(w), QStringList({"Stays[x]"}));
+    void untickWithTheList()
+    {
+        addRow(QStringLiteral("Tag the Civic"), true);
+        RemindersWindow w(m_store, *m_dialogs);
+        list(w)->item(0)->setCheckState(Qt::Unchecked);
+        QCOMPARE(m_dialogs->count(), 0);
+        QCOMPARE(rows()[0].done, false);
     }
 
     void databaseFailureIsReported()
@@ -299,6 +242,45 @@ private Q_SLOTS:
         QCOMPARE(status(w), QStringLiteral("1 items"));
     }
 
+
+    void closingDeletes()
+    {
+        QPointer<RemindersWindow> w = new RemindersWindow(m_store, *m_dialogs);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->close();
+        QTRY_VERIFY(w.isNull());
+    }
+
+    void windowParts()
+    {
+        RemindersWindow w(m_store, *m_dialogs);
+        QCOMPARE(w.objectName(), QStringLiteral("frmReminders"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Reminders"));
+        QVERIFY(w.testAttribute(Qt::WA_DeleteOnClose));
+        auto *toolbar = w.findChild<QToolBar *>(QStringLiteral("tbReminders"));
+        QVERIFY(toolbar);
+        QCOMPARE(toolbar->actions().size(), 1);
+        QAction *add = toolbar->actions().first();
+        QCOMPARE(add->text(), QStringLiteral("Add Reminder"));
+        QCOMPARE(add->toolTip(), QStringLiteral("Add a reminder"));
+        QVERIFY(!add->icon().isNull());
+        QCOMPARE(list(w)->font().family(), QStringLiteral("Tahoma"));
+
+        // The toolbar button asks for the item first.
+        m_dialogs->queueInput(std::nullopt);
+        m_dialogs->queueInput(std::nullopt);
+        add->trigger();
+        QCOMPARE(m_dialogs->count(), 2);
+        QCOMPARE(m_dialogs->shown()[0].title, QStringLiteral("New Item"));
+    }
+
+    void emptyTableShowsZero()
+    {
+        RemindersWindow w(m_store, *m_dialogs);
+        QCOMPARE(list(w)->count(), 0);
+        QCOMPARE(status(w), QStringLiteral("0 items"));
+    }
 };
 
 QTEST_MAIN(RemindersWindowTest)

@@ -134,6 +134,26 @@ class ChargeSheetTest : public QObject
                                          "Customer: \\tab \\tab JANE DOE\\par\n"
                                          "Total \\{due\\}: \\tab $50.00\\par\n\\par}"));
     }
+
+    void canPrint_data()
+    {
+        QTest::addColumn<bool>("hasRecord");
+        QTest::addColumn<QString>("year");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("nothing shown yet") << false << "" << false;
+        QTest::newRow("shown, with a year") << true << "1999" << true;
+        QTest::newRow("shown, no year") << true << "" << false;
+        QTest::newRow("stale year without a record") << false << "1999" << false;
+    }
+
+    void canPrint()
+    {
+        QFETCH(bool, hasRecord);
+        QFETCH(QString, year);
+        PrintSnapshot s = record(year);
+        s.hasRecord = hasRecord;
+        QTEST(ChargeSheet::canPrint(s), "expected");
+    }
 };
 
 QTEST_MAIN(ChargeSheetTest)

@@ -229,6 +229,46 @@ class FindWindowTest : public QObject
         QVERIFY(searchButton(window)->isEnabled());
     }
 
+    // Open results follow the store: a removed record's row goes; an added record runs the
+    // search again, leaving the tab and the current row as they were; the group list follows
+    // the groups, keeping what is typed.
+    void resultsFollowTheStore()
+    {
+        QVERIFY(fillSampleStore(*m_store));
+        FindWindow window(*m_store, m_dialogs);
+        window.show();
+        auto *groupBox = child<QComboBox>(window, "lstGroups");
+        auto *tabs = child<QTabWidget>(window, "tbSearch");
+        auto *results = child<QTreeView>(window, "lstResults");
+        groupBox->setCurrentText(QStringLiteral("<All>"));
+        QVERIFY(runSearch(window, QStringLiteral("ann")));
+        results->setCurrentIndex(results->model()->index(2, 0));
+        QCOMPARE(window.currentResultId(), 3);
+        tabs->setCurrentIndex(0);
+
+        QVERIFY(m_store->removeTowRecord(2));
+        QCOMPARE(column(results->model(), 0),
+                 (QStringList{"Ann Lee", "Anne Marie", "ANN BROWN"}));
+
+        QSignalSpy done(&window, &FindWindow::searchFinished);
+        TowRecord added = sampleRecord(sampleVehicles().at(4));
+        added.set(TowField::custname, QStringLiteral("Dan Annis"));
+        QVERIFY(m_store->addTowRecord(added));
+        QVERIFY(done.wait(10000));
+        QCOMPARE(column(results->model(), 0),
+                 (QStringList{"Ann Lee", "Anne Marie", "ANN BROWN", "Dan Annis"}));
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(window.currentResultId(), 3);
+        QCOMPARE(child<QLabel>(window, "lblOutcome")->text(),
+                 QStringLiteral("4 vehicles found in all groups."));
+
+        groupBox->setEditText(QStringLiteral("Lot"));
+        QVERIFY(m_store->addGroup(QStringLiteral("Impound")));
+        QVERIFY(items(groupBox).contains(QStringLiteral("Impound")));
+        QCOMPARE(groupBox->currentText(), QStringLiteral("Lot"));
+        QCOMPARE(m_dialogs.count(), 0);
+    }
+
     void closingDuringASearch()
     {
         QVERIFY(fillSampleStore(*m_store));
@@ -239,6 +279,77 @@ class FindWindowTest : public QObject
         QPointer<FindWindow> guard(window);
         window->close();
         QTRY_VERIFY(guard.isNull());
+        QCOMPARE(m_dialogs.count(), 0);
+    }
+
+    // While a search runs the button is disabled and another Search() is refused; the
+    // window keeps handling events.
+    void oneSearchAtATime()
+    {
+        QVERIFY(fillSampleStore(*m_store));
+        FindWindow window(*m_store, m_dialogs);
+        window.show();
+        QSignalSpy done(&window, &FindWindow::searchFinished);
+        QVERIFY(window.Search("<All>", "<All>", "ann", false, false));
+        QVERIFY(window.isSearching());
+        QVERIFY(!searchButton(window)->isEnabled());
+        QVERIFY(!window.Search("<All>", "<All>", "bob", false, false));
+        QVERIFY(done.wait(10000));
+        QCOMPARE(done.size(), 1);
+        QVERIFY(searchButton(window)->isEnabled());
+        QVERIFY(!window.isSearching());
+        QCOMPARE(child<QTreeView>(window, "lstResults")->model()->rowCount(), 4);
+    }
+
+    void controlsAndTexts()
+    {
+        QVERIFY(fillSampleStore(*m_store));
+        FindWindow window(*m_store, m_dialogs);
+        QCOMPARE(window.objectName(), QStringLiteral("frmFind"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Find Contacts"));
+        auto *tabs = child<QTabWidget>(window, "tbSearch");
+        QVERIFY(tabs);
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Search"));
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Results"));
+        QCOMPARE(tabs->currentIndex(), 0);
+        auto *frame = child<QFrame>(window, "f_search");
+        QVERIFY(frame);
+        auto *groupBox = child<QComboBox>(window, "lstGroups")->parentWidget();
+        QCOMPARE(qobject_cast<QGroupBox *>(groupBox)->title(), QStringLiteral("Find In Group"));
+        QVERIFY(child<QComboBox>(window, "lstGroups")->isEditable());
+        QVERIFY(child<QComboBox>(window, "lstFields")->isEditable());
+        QVERIFY(child<QLineEdit>(window, "txtSearch")->text().isEmpty());
+        QCOMPARE(child<QCheckBox>(window, "chkWholeWord")->text(),
+                 QStringLiteral("Match Whole Word"));
+        QCOMPARE(child<QCheckBox>(window, "chkMatchCase")->text(), QStringLiteral("Match Case"));
+        QStringList labels;
+        for (const QLabel *label : frame->findChildren<QLabel *>())
+            labels << label->text();
+        QVERIFY2(labels.contains(QStringLiteral("Search Field:")), qPrintable(labels.join(u'|')));
+        QVERIFY(labels.contains(QStringLiteral("Search Text:")));
+        QCOMPARE(child<QToolBar>(window, "Toolbar1")->actions().size(), 1);
+        QCOMPARE(searchButton(window)->text(), QStringLiteral("Search"));
+        auto *results = child<QTreeView>(window, "lstResults");
+        QCOMPARE(results->model()->columnCount(), 3);
+        QCOMPARE(results->model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("Name"));
+        QCOMPARE(results->model()->headerData(1, Qt::Horizontal).toString(),
+                 QStringLiteral("Vehicle Info"));
+        QCOMPARE(results->model()->headerData(2, Qt::Horizontal).toString(),
+                 QStringLiteral("Group"));
+
+        // The tabs show the criteria or the list, one at a time; the columns share the width.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(frame->isVisible());
+        QVERIFY(!results->isVisible());
+        tabs->setCurrentIndex(1);
+        QVERIFY(!frame->isVisible());
+        QVERIFY(results->isVisible());
+        const QHeaderView *header = results->header();
+        QVERIFY(qAbs(header->sectionSize(0) - header->sectionSize(1)) <= 1);
+        QVERIFY(qAbs(header->sectionSize(1) - header->sectionSize(2)) <= 1);
         QCOMPARE(m_dialogs.count(), 0);
     }
 };

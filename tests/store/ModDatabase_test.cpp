@@ -29,6 +29,9 @@ class ModDatabaseTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void removeGroupBlankNameDoesNothing();
+    void removeVehicleWithUnknownIdDoesNothing();
+    void addGroupRefusesBlankNames();
     void openUsesDefaultFileAndCreatesIt();
     void openFailures_data();
     void openFailures();
@@ -213,6 +216,41 @@ void ModDatabaseTest::removeGroupFailureIsReported()
     QCOMPARE(box.title, QString("Database Error!"));
     QCOMPARE(box.text, QString("Database error: \r\n\r\non hold"));
     QVERIFY(f.store.groupExists("Lot A")); // nothing half-done
+}
+
+void ModDatabaseTest::addGroupRefusesBlankNames()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    QCOMPARE(f.db.AddGroup("   "), -1);
+    QCOMPARE(f.dialogs.last().title, QString("Group name"));
+    QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
+    QCOMPARE(f.refreshes, 0);
+    QCOMPARE(f.store.groups()->size(), 0);
+}
+
+void ModDatabaseTest::removeVehicleWithUnknownIdDoesNothing()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    f.addVehicle("Lot A");
+    f.db.RemoveVehicle("42");
+    f.db.RemoveVehicle("");
+    QCOMPARE(f.dialogs.count(), 0);
+    QCOMPARE(f.store.towRecordCount(), 1);
+}
+
+void ModDatabaseTest::removeGroupBlankNameDoesNothing()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    f.addVehicle("  ");
+    f.refreshes = 0;
+    QCOMPARE(f.db.RemoveGroup("  "), std::nullopt);
+    QCOMPARE(f.db.RemoveGroup(""), std::nullopt);
+    QCOMPARE(f.store.towRecordCount(), 1);
+    QCOMPARE(f.dialogs.count(), 0);
+    QCOMPARE(f.refreshes, 0);
 }
 
 QTEST_GUILESS_MAIN(ModDatabaseTest)

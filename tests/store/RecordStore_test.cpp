@@ -72,6 +72,7 @@ private Q_SLOTS:
     void fieldsByNameIgnoreCase();
     void findVehicleById_data();
     void findVehicleById();
+    void neighboursInTableOrder();
     void removeGroupIsAllOrNothing();
     void removeGroupCountsAndDeletesExactName();
     void backupIsAReadableCopy();
@@ -344,6 +345,25 @@ void RecordStoreTest::findVehicleById()
         QCOMPARE(record->id, 2);
         QCOMPARE(record->value(TowField::groupname), QString("B"));
     }
+}
+
+// Stepping stays at the ends and goes on from a record removed meanwhile.
+void RecordStoreTest::neighboursInTableOrder()
+{
+    test::TestFolder folder;
+    RecordStore store;
+    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    const qint64 a = store.addTowRecord(sampleRecord("A")).value_or(-1);
+    const qint64 b = store.addTowRecord(sampleRecord("B")).value_or(-1);
+    const qint64 c = store.addTowRecord(sampleRecord("C")).value_or(-1);
+    QVERIFY(store.removeTowRecord(b));
+    using D = RecordStore::Direction;
+    QCOMPARE(store.neighbour(a, D::Next)->id, c);
+    QCOMPARE(store.neighbour(c, D::Previous)->value(TowField::groupname), QString("A"));
+    QVERIFY(!store.neighbour(a, D::Previous));
+    QVERIFY(!store.neighbour(c, D::Next));
+    QCOMPARE(store.neighbour(b, D::Next)->id, c);
+    QCOMPARE(store.neighbour(b, D::Previous)->id, a);
 }
 
 void RecordStoreTest::removeGroupIsAllOrNothing()

@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -149,6 +150,69 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(w.isNull(), 2000);
     }
 
+
+    void displayFont()
+    {
+        // A font the system has is used by every control; one it lacks gives the fallback.
+        const QString present = QFontInfo(QFont()).family();
+        const QList<std::pair<QByteArray, QString>> cases = {
+            {"[Quorvel]\nDisplayFont=" + present.toUtf8() + "\n", present},
+            {"[Quorvel]\nDisplayFont=No Such Font Anywhere\n", QStringLiteral("MS Sans Serif")},
+        };
+        for (const auto &[file, family] : cases) {
+            test::writeFile(m_fx->settings.path(), file);
+            TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
+            QVERIFY(w.load());
+            for (QWidget *control : w.findChildren<QWidget *>())
+                QCOMPARE(control->font().family(), family);
+        }
+    }
+
+    void windowParts()
+    {
+        QPointer<TipWindow> w = TipWindow::open(m_fx->settings, m_fx->folder, m_fx->dialogs);
+        QVERIFY(w);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->objectName(), QStringLiteral("frmTip"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tip of the Day"));
+        QVERIFY(w->windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(pushButton(*w, "cmdNextTip")->text(), QStringLiteral("N&ext"));
+        QCOMPARE(pushButton(*w, "cmdOK")->text(), QStringLiteral("&Close"));
+        QCOMPARE(startupBox(*w)->text(), QStringLiteral("Auto&Show Tips at Startup."));
+        QCOMPARE(timer(*w)->interval(), 7500);
+        QVERIFY(!timer(*w)->isActive());
+        QCOMPARE(label(*w), QStringLiteral("Right-click a group to add a vehicle to it."));
+        QCOMPARE(m_fx->dialogs.count(), 0);
+
+        QTest::mouseClick(pushButton(*w, "cmdOK"), Qt::LeftButton);
+        QTRY_VERIFY(w.isNull());
+    }
+
+    void nextVisitsEveryTip()
+    {
+        test::writeFile(m_fx->folder.tipsPath(), "Alpha\n\nBravo\nCharlie\n");
+        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
+        QVERIFY(w.load());
+        QSet<QString> seen;
+        for (int i = 0; i < 200; ++i) {
+            seen.insert(label(w));
+            w.nextTip();
+        }
+        QCOMPARE(seen, QSet<QString>({"Alpha", "Bravo", "Charlie"}));
+    }
+
+    void onlyEmptyLines()
+    {
+        test::writeFile(m_fx->folder.tipsPath(), "\n\n\n");
+        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
+        QVERIFY(w.load());
+        QCOMPARE(label(w), QString());
+        w.nextTip();
+        QCOMPARE(w.currentTip(), 0);
+        QCOMPARE(label(w), QString());
+        QVERIFY(pushButton(w, "cmdNextTip")->isEnabled());
+        QCOMPARE(m_fx->dialogs.count(), 0);
+    }
 };
 
 QTEST_MAIN(TipWindowTest)

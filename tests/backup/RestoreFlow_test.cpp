@@ -1,0 +1,100 @@
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "RecordStore.h"
+#include "RestoreFlow.h"
+#include "SampleDatabase.h"
+#include "ScriptedDialogs.h"
+#include "SettingsFile.h"
+#include "TestFolder.h"
+#include "clsHuffman.h"
+
+using namespace tarnvale;
+using test::ShownBox;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class RestoreFlowTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // A backup refused or declined leaves the database in use, its file and the store as they
+    // were, and no unpacked file behind.
+    void declinedOrFailed_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // the backup file; empty: a good one, declined
+        QTest::addColumn<QString>("says");     // empty: no message after the question
+        QTest::newRow("answer No") << QByteArray() << QString();
+        QTest::newRow("not a backup")
+            << QByteArray("HE5\rjunk") << QStringLiteral("identification string not found");
+        QTest::newRow("not a database") << QByteArray("HE0\rsome words, not a database")
+                                        << QStringLiteral("The file is not a database.");
+    }
+    void declinedOrFailed()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, says);
+        test::TestFolder folder;
+        SettingsFile settings(folder.settingsPath());
+        RecordStore store;
+        QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(test::fillSampleDatabase(store, 20));
+        const QStringList rows = test::allRows(store);
+        const QByteArray before = readFile(folder.databasePath());
+        int resets = 0;
+        QObject::connect(&store, &RecordStore::changed,
+                         [&resets](const StoreChange &change) { resets += change.reset ? 1 : 0; });
+
+        const QString backup = folder.file(QStringLiteral("chosen.tow"));
+        if (bytes.isEmpty()) {
+            const QString other = folder.file(QStringLiteral("other.db"));
+            RecordStore otherStore;
+            QVERIFY(otherStore.open(other, RecordStore::OpenMode::CreateIfMissing));
+            QVERIFY(test::fillSampleDatabase(otherStore, 3, QStringLiteral("other")));
+            otherStore.close();
+            clsHuffman().EncodeFile(other.toStdString(), backup.toStdString());
+        } else {
+            QFile out(backup);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(bytes);
+        }
+
+        test::ScriptedDialogs dialogs;
+        dialogs.queueAnswer(Answer::No);
+        RestoreFlow flow(store, settings, dialogs);
+        QSignalSpy finished(&flow, &RestoreFlow::finished);
+        QVERIFY(flow.start(backup));
+        QVERIFY(flow.isRunning());
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished.first().first().toBool(), false);
+
+        QCOMPARE(dialogs.count(), 1);
+        if (says.isEmpty()) {
+            QCOMPARE(dialogs.last().kind, ShownBox::Kind::Question);
+            QVERIFY(dialogs.last().text.contains(backup));
+        } else {
+            QCOMPARE(dialogs.last().kind, ShownBox::Kind::Notice);
+            QCOMPARE(dialogs.last().icon, MessageIcon::Exclamation);
+            QVERIFY2(dialogs.last().text.contains(says), qPrintable(dialogs.last().text));
+            QVERIFY(dialogs.last().text.endsWith(QStringLiteral("Your database was not changed.")));
+        }
+        QCOMPARE(resets, 0);
+        QCOMPARE(readFile(folder.databasePath()), before);
+        QCOMPARE(test::allRows(store), rows);
+        QVERIFY(QDir(folder.path()).entryList({QStringLiteral("*.restore-*")}, QDir::Files).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(RestoreFlowTest)
+#include "RestoreFlow_test.moc"
