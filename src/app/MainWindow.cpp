@@ -280,13 +280,15 @@ void MainWindow::updateCaption()
 
 void MainWindow::openAddGroup()
 {
-    auto *dialog = new GroupDialog(m_context.store, m_context.database, GroupDialog::Mode::Add, this);
+    auto *dialog =
+        new GroupDialog(m_context.store, m_context.database, GroupDialog::Mode::Add, this);
     dialog->show();
 }
 
 void MainWindow::openRemoveGroup()
 {
-    auto *dialog = new GroupDialog(m_context.store, m_context.database, GroupDialog::Mode::Remove, this);
+    auto *dialog =
+        new GroupDialog(m_context.store, m_context.database, GroupDialog::Mode::Remove, this);
     dialog->show();
 }
 

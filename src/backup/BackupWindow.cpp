@@ -31,17 +31,19 @@ BackupWindow::BackupWindow(RecordStore &store, const SettingsFile &settings, Dia
     setWindowTitle(QStringLiteral("Backup Database"));
     setModal(false);
 
-    m_backupText = new QLabel(QStringLiteral("Click This button to compress and save your database into a "
-                                         "disk. It's recomended that you do that every day"),
-                          this);
+    m_backupText =
+        new QLabel(QStringLiteral("Click This button to compress and save your database into a "
+                                  "disk. It's recomended that you do that every day"),
+                   this);
     m_backupText->setObjectName(QStringLiteral("Label2"));
     m_backupText->setWordWrap(true);
     m_backupButton = new QPushButton(QStringLiteral("Backup Database"), this);
     m_backupButton->setObjectName(QStringLiteral("Command1"));
-    m_unpackText = new QLabel(QStringLiteral("Retrieve a saved database from a disk and replace your "
-                                         "existing database with it. Use this option in case of "
-                                         "something happened to your existing database"),
-                          this);
+    m_unpackText =
+        new QLabel(QStringLiteral("Retrieve a saved database from a disk and replace your "
+                                  "existing database with it. Use this option in case of "
+                                  "something happened to your existing database"),
+                   this);
     m_unpackText->setObjectName(QStringLiteral("Label3"));
     m_unpackText->setWordWrap(true);
     m_unpackButton = new QPushButton(QStringLiteral("Unpack Database"), this);
@@ -150,9 +152,10 @@ void BackupWindow::reject()
 
 void BackupWindow::setBusy(bool busy)
 {
-    for (QWidget *w : {static_cast<QWidget *>(m_backupButton), static_cast<QWidget *>(m_cancelButton),
-                       static_cast<QWidget *>(m_unpackButton), static_cast<QWidget *>(m_destination),
-                       static_cast<QWidget *>(m_browseButton)})
+    for (QWidget *w :
+         {static_cast<QWidget *>(m_backupButton), static_cast<QWidget *>(m_cancelButton),
+          static_cast<QWidget *>(m_unpackButton), static_cast<QWidget *>(m_destination),
+          static_cast<QWidget *>(m_browseButton)})
         w->setEnabled(!busy);
 }
 
@@ -164,7 +167,8 @@ void BackupWindow::resetProgress()
 
 void BackupWindow::browse()
 {
-    const QString start = m_destination->currentText().isEmpty() ? QDir::homePath() : m_destination->currentText();
+    const QString start =
+        m_destination->currentText().isEmpty() ? QDir::homePath() : m_destination->currentText();
     const QString folder = m_dialogs.chooseFolder(QStringLiteral("Backup to Drive:"), start);
     if (!folder.isEmpty())
         m_destination->setEditText(QDir::toNativeSeparators(folder));
@@ -191,8 +195,8 @@ void BackupWindow::onBackupProgress(int procent)
     m_status->setText(QStringLiteral("Compressing Database"));
     m_progress->setValue(procent);
     if (m_progress->value() == 100)
-        m_status->setText(QStringLiteral("Saving to ") + m_destination->currentText()
-                          + QStringLiteral(" Drive."));
+        m_status->setText(QStringLiteral("Saving to ") + m_destination->currentText() +
+                          QStringLiteral(" Drive."));
 }
 
 void BackupWindow::onBackupFinished(const BackupOutcome &outcome)

@@ -45,8 +45,8 @@ bool RestoreFlow::start(const QString &backupFile)
 void RestoreFlow::refuse(const QString &reason)
 {
     m_dialogs.notify(m_settings.companyName(),
-                     QStringLiteral("The database cannot be restored from ") + m_source + crlf()
-                         + reason + crlf() + QStringLiteral("Your database was not changed."),
+                     QStringLiteral("The database cannot be restored from ") + m_source + crlf() +
+                         reason + crlf() + QStringLiteral("Your database was not changed."),
                      MessageIcon::Exclamation);
     Q_EMIT finished(false);
 }
@@ -60,10 +60,10 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
     }
     const Answer answer = m_dialogs.ask(
         m_settings.companyName(),
-        QStringLiteral("Replace your database with the one saved in ") + m_source
-            + QStringLiteral("?") + crlf()
-            + QStringLiteral("Your current database will be kept beside it under a name with "
-                             "today's date and time."),
+        QStringLiteral("Replace your database with the one saved in ") + m_source +
+            QStringLiteral("?") + crlf() +
+            QStringLiteral("Your current database will be kept beside it under a name with "
+                           "today's date and time."),
         MessageIcon::Exclamation);
     if (answer != Answer::Yes) {
         QFile::remove(check.unpackedPath);
@@ -75,8 +75,8 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
     const RestoreResult result = DatabaseRestore::replace(
         check.unpackedPath, databasePath, [this] { m_store.close(); },
         [this, databasePath] {
-            return m_store.open(databasePath, RecordStore::OpenMode::ExistingOnly)
-                   && !m_store.isReadOnly();
+            return m_store.open(databasePath, RecordStore::OpenMode::ExistingOnly) &&
+                   !m_store.isReadOnly();
         });
     if (!result.ok) {
         QFile::remove(check.unpackedPath);
@@ -84,8 +84,8 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
         return;
     }
     m_dialogs.notify(m_settings.companyName(),
-                     QStringLiteral("Your database has been restored.") + crlf()
-                         + QStringLiteral("The previous database was kept as ") + result.keptPath,
+                     QStringLiteral("Your database has been restored.") + crlf() +
+                         QStringLiteral("The previous database was kept as ") + result.keptPath,
                      MessageIcon::Information);
     Q_EMIT finished(true);
 }

@@ -18,7 +18,7 @@ class RestoreFlow : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     // The store's file when start() is called is the one the backup replaces.
     RestoreFlow(RecordStore &store, const SettingsFile &settings, Dialogs &dialogs,
                 QObject *parent = nullptr);
@@ -27,14 +27,14 @@ public:
     bool start(const QString &backupFile);
     bool isRunning() const;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void progress(int procent);
     // The unpack has ended (the question or the message about it follows).
     void unpacked();
     // The flow has ended: restored is true when the backup is now the database in use.
     void finished(bool restored);
 
-private:
+  private:
     void onUnpacked(const RestoreCheck &check);
     void refuse(const QString &reason);
 

@@ -371,8 +371,8 @@ bool ContactsWindow::saveNotes()
                          &error))
         return true;
     m_dialogs.notify(m_settings.companyName(),
-                     QStringLiteral("The notes could not be saved.") + QString::fromUtf16(kCrLf)
-                         + error,
+                     QStringLiteral("The notes could not be saved.") + QString::fromUtf16(kCrLf) +
+                         error,
                      MessageIcon::Exclamation);
     return false;
 }
@@ -428,8 +428,8 @@ PrintSnapshot ContactsWindow::printSnapshot() const
 {
     if (m_selected.kind() != u"c")
         return {};
-    const auto vehicle = DetailPanel::vehicleSheet(m_store, m_selected.id(), m_settings,
-                                                   QDate::currentDate());
+    const auto vehicle =
+        DetailPanel::vehicleSheet(m_store, m_selected.id(), m_settings, QDate::currentDate());
     return vehicle ? vehicle->snapshot : PrintSnapshot{};
 }
 
@@ -440,8 +440,7 @@ void ContactsWindow::fillGroupList(const QString &groupName)
     // A failing scan lists nothing; the columns are set all the same.
     const QDate today = QDate::currentDate();
     SheetContents contents = DetailPanel::groupListing({}, groupName, m_settings, today);
-    if (const auto listed =
-            DetailPanel::groupListing(m_store, groupName, m_settings, today))
+    if (const auto listed = DetailPanel::groupListing(m_store, groupName, m_settings, today))
         contents = *listed;
     showSheet(contents);
 }
@@ -450,8 +449,8 @@ void ContactsWindow::fillVehicleSheet(const QString &idText)
 {
     m_list->clearContents();
     m_list->setRowCount(0);
-    const auto vehicle = DetailPanel::vehicleSheet(m_store, idText, m_settings,
-                                                   QDate::currentDate());
+    const auto vehicle =
+        DetailPanel::vehicleSheet(m_store, idText, m_settings, QDate::currentDate());
     if (!vehicle) {
         clearSummary(); // no such record: no figures of another one stay in sight
         return;

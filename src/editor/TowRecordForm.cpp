@@ -87,8 +87,8 @@ void makeRed(QLabel *label)
 
 TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
                              const SettingsFile &settings, Dialogs &dialogs, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_editor(store, database, settings, dialogs), m_settings(settings),
-      m_dialogs(dialogs)
+    : QWidget(parent, Qt::Window), m_editor(store, database, settings, dialogs),
+      m_settings(settings), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmAddEditContact"));
     setAttribute(Qt::WA_DeleteOnClose);

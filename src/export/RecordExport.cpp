@@ -6,9 +6,9 @@
 #include <algorithm>
 
 #include "ChargeFigures.h"
-#include "SafeOutput.h"
 #include "CsvWriter.h"
 #include "MoneyFormat.h"
+#include "SafeOutput.h"
 #include "SettingsFile.h"
 #include "SqliteReader.h"
 #include "TowRecord.h"
@@ -116,8 +116,9 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         return readFailure();
     qint64 total = qint64(ids.size());
     if (selection.kind != ExportSelection::Kind::Records) {
-        if (!db.prepare("SELECT count(*) FROM wrecker" + where, byGroup ? &selection.group : nullptr)
-            || db.step() == SqliteReader::Step::Failed)
+        if (!db.prepare("SELECT count(*) FROM wrecker" + where,
+                        byGroup ? &selection.group : nullptr) ||
+            db.step() == SqliteReader::Step::Failed)
             return readFailure();
         total = db.integer(0);
     }

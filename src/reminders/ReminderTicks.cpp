@@ -14,10 +14,10 @@ ReminderTicks::Outcome ReminderTicks::tick(qint64 id, const QString &entryText)
         return Outcome::Kept;
     if (!m_list.setDone(id, true))
         return Outcome::Failed;
-    const Answer answer = m_dialogs.ask(QStringLiteral("Item Done"),
-                                        QStringLiteral("Delete From List?")
-                                            + QString::fromUtf16(kCrLf) + entryText,
-                                        MessageIcon::Question);
+    const Answer answer =
+        m_dialogs.ask(QStringLiteral("Item Done"),
+                      QStringLiteral("Delete From List?") + QString::fromUtf16(kCrLf) + entryText,
+                      MessageIcon::Question);
     if (answer == Answer::No)
         return Outcome::Kept;
     return m_list.remove(id) ? Outcome::Changed : Outcome::Failed;

@@ -12,7 +12,7 @@ class ReminderList;
 
 class ReminderTicks
 {
-public:
+  public:
     ReminderTicks(ReminderList &list, Dialogs &dialogs) : m_list(list), m_dialogs(dialogs) {}
 
     enum class Outcome {
@@ -25,7 +25,7 @@ public:
     Outcome tick(qint64 id, const QString &entryText);
     Outcome untick(qint64 id);
 
-private:
+  private:
     ReminderList &m_list;
     Dialogs &m_dialogs;
 };

@@ -133,11 +133,10 @@ QString RtfParser::symbolText(const QString &text) const
         {0x6F, 0x25A1}, {0x71, 0x2751}, {0x75, 0x25C6}, {0x76, 0x2756}, {0x9F, 0x2022},
         {0xA7, 0x25AA}, {0xA8, 0x25FB}, {0xD8, 0x27A2}, {0xE8, 0x2794}, {0xFB, 0x2717},
         {0xFC, 0x2713}, {0xFD, 0x2612}, {0xFE, 0x2611}};
-    const auto it = m_tables->fonts.constFind(m_state.chr.font >= 0 ? m_state.chr.font
-                                                                     : m_tables->defaultFont);
-    const bool isWingdings =
-        it != m_tables->fonts.constEnd() &&
-        it->name.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive);
+    const auto it =
+        m_tables->fonts.constFind(m_state.chr.font >= 0 ? m_state.chr.font : m_tables->defaultFont);
+    const bool isWingdings = it != m_tables->fonts.constEnd() &&
+                             it->name.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive);
     QString out;
     out.reserve(text.size());
     for (QChar ch : text) {
@@ -163,8 +162,8 @@ void RtfParser::plainByte(char c)
     case Dest::FontTable:
         if (c == ';') {
             if (m_fontId >= 0)
-                m_tables->fonts.insert(m_fontId,
-                               Font{Cp1252::decode(m_fontName.trimmed()), m_fontCharset, m_fontHint});
+                m_tables->fonts.insert(m_fontId, Font{Cp1252::decode(m_fontName.trimmed()),
+                                                      m_fontCharset, m_fontHint});
             m_fontName.clear();
         } else if (m_fontName.size() < 256) {
             m_fontName.append(c);

@@ -55,8 +55,8 @@ void RtfParser::fontTableWord(const QByteArray &w, bool, int param)
 {
     if (w == "f") {
         if (m_fontId >= 0 && !m_fontName.trimmed().isEmpty())
-            m_tables->fonts.insert(m_fontId,
-                           Font{Cp1252::decode(m_fontName.trimmed()), m_fontCharset, m_fontHint});
+            m_tables->fonts.insert(
+                m_fontId, Font{Cp1252::decode(m_fontName.trimmed()), m_fontCharset, m_fontHint});
         m_fontId = param;
         m_fontCharset = -1;
         m_fontHint = QFont::AnyStyle;
@@ -227,8 +227,7 @@ void RtfParser::shapeProperty()
         m_shape.fillColor = value;
     else if (m_shape.property == "lineColor")
         m_shape.lineColor = value;
-    else if (m_shape.property == "lineWidth")
-    {
+    else if (m_shape.property == "lineWidth") {
         m_shape.lineWidth = std::clamp(value, 0, 12700 * 20);
         m_shape.lineWidthGiven = true;
     }

@@ -137,8 +137,8 @@ QTextBlockFormat RtfParser::blockFormat() const
         if (!b.on)
             continue;
         const QColor c = color(b.color);
-        f.setProperty(RtfReader::BorderTop + side,
-                      QPen(c.isValid() ? c : QColor(Qt::black), std::max(0.75, b.width * m_pxPerTwip)));
+        f.setProperty(RtfReader::BorderTop + side, QPen(c.isValid() ? c : QColor(Qt::black),
+                                                        std::max(0.75, b.width * m_pxPerTwip)));
     }
     if (p.borders[Top].on)
         f.setTopMargin(f.topMargin() + px(p.borderSpace) + px(p.borders[Top].width));

@@ -168,8 +168,8 @@ void RtfParser::popGroup()
         placeShape();
     if (closing == Dest::FontTable && m_state.dest != Dest::FontTable && m_fontId >= 0 &&
         !m_fontName.trimmed().isEmpty()) {
-        m_tables->fonts.insert(m_fontId,
-                       Font{Cp1252::decode(m_fontName.trimmed()), m_fontCharset, m_fontHint});
+        m_tables->fonts.insert(
+            m_fontId, Font{Cp1252::decode(m_fontName.trimmed()), m_fontCharset, m_fontHint});
         m_fontName.clear();
     }
     if (m_stack.empty())
@@ -465,8 +465,8 @@ void RtfParser::controlWord(const QByteArray &w, bool hasParam, int param)
         m_skipChars = 0;
 
     // Each family of words in turn; everything else is skipped.
-    if (!documentWord(w, hasParam, param) && !characterWord(w, hasParam, param)
-        && !paragraphWord(w, hasParam, param))
+    if (!documentWord(w, hasParam, param) && !characterWord(w, hasParam, param) &&
+        !paragraphWord(w, hasParam, param))
         tableWord(w, hasParam, param);
 }
 

@@ -125,13 +125,13 @@ struct Tables
 struct Shape
 {
     int left = 0, top = 0, right = 0, bottom = 0; // twips
-    int relH = -1;                                 // 0 margin, 1 page, 2 column, 3 character
+    int relH = -1;                                // 0 margin, 1 page, 2 column, 3 character
     bool byPage = false;
-    int line = -1;      // fLine: -1 when not given
+    int line = -1; // fLine: -1 when not given
     bool lineWidthGiven = false;
-    int fill = -1;      // fFilled: -1 when not given
-    int fillColor = -1; // 0xBBGGRR
-    int lineColor = -1; // 0xBBGGRR
+    int fill = -1;        // fFilled: -1 when not given
+    int fillColor = -1;   // 0xBBGGRR
+    int lineColor = -1;   // 0xBBGGRR
     int lineWidth = 9525; // EMU
     QByteArray property;
     QByteArray value;
@@ -150,7 +150,6 @@ struct Picture
     int nibble = -1;
 };
 
-
 class RtfParser
 {
   public:
@@ -162,7 +161,7 @@ class RtfParser
     // A part of the document (a header, a text box) read from the bytes [from, to) into
     // `cursor`, with the fonts and colours of the document around it.
     RtfParser(const RtfParser &outer, qsizetype from, qsizetype to, QTextDocument &doc,
-           const QTextCursor &cursor, QTextFrame *container)
+              const QTextCursor &cursor, QTextFrame *container)
         : m_in(outer.m_in), m_pos(from), m_end(to), m_doc(doc), m_cursor(cursor),
           m_pxPerTwip(outer.m_pxPerTwip), m_container(container), m_tables(outer.m_tables),
           m_nested(true), m_result(outer.m_result)
@@ -284,7 +283,7 @@ class RtfParser
     bool m_cellDone = false;
     bool m_rowDone = false;
     int m_widestRow = 0;
-    int m_cells = 0; // cell marks read, in every table of the document
+    int m_cells = 0;         // cell marks read, in every table of the document
     QSet<int> m_tableBounds; // the right edges of the cells of the table's rows so far
 };
 

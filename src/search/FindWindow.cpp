@@ -254,8 +254,8 @@ void FindWindow::onFinished(bool completed, int errorNumber, const QString &erro
 void FindWindow::onStoreChanged(const StoreChange &change)
 {
     // A closed store has no groups to read; its list stays until one is open.
-    if ((change.reset || !change.addedGroups.isEmpty() || !change.removedGroups.isEmpty())
-        && m_store.isOpen())
+    if ((change.reset || !change.addedGroups.isEmpty() || !change.removedGroups.isEmpty()) &&
+        m_store.isOpen())
         loadGroups();
     if (change.reset) {
         // Results of another database: none of them can be opened here.
@@ -267,8 +267,8 @@ void FindWindow::onStoreChanged(const StoreChange &change)
         return;
     }
     m_model->removeRecords(change.removedRecords);
-    if (change.addedRecords.isEmpty() && change.changedRecords.isEmpty()
-        && (change.removedRecords.isEmpty() || !m_runner->isRunning()))
+    if (change.addedRecords.isEmpty() && change.changedRecords.isEmpty() &&
+        (change.removedRecords.isEmpty() || !m_runner->isRunning()))
         return;
     if (m_runner->isRunning())
         m_rerunWanted = true; // the scan may not have seen the change

@@ -471,10 +471,9 @@ std::optional<TowRecord> RecordStore::neighbour(qint64 id, Direction direction)
 {
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(towSelect()
-                  + (direction == Direction::Next
-                         ? QStringLiteral(" WHERE id > ? ORDER BY id LIMIT 1")
-                         : QStringLiteral(" WHERE id < ? ORDER BY id DESC LIMIT 1")));
+    query.prepare(towSelect() + (direction == Direction::Next
+                                     ? QStringLiteral(" WHERE id > ? ORDER BY id LIMIT 1")
+                                     : QStringLiteral(" WHERE id < ? ORDER BY id DESC LIMIT 1")));
     query.addBindValue(id);
     if (!exec(query, QStringLiteral("stepping through the tow records")) || !query.next())
         return std::nullopt;

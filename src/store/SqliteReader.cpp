@@ -21,8 +21,8 @@ SqliteReader SqliteReader::openReadOnly(const QString &path)
 {
     SqliteReader reader;
     sqlite3 *db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     if (rc != SQLITE_OK) {
         reader.m_errorCode = db ? sqlite3_extended_errcode(db) : rc;
         reader.m_errorText = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
@@ -70,8 +70,8 @@ bool SqliteReader::prepare(QByteArrayView sql, const QString *boundText)
 {
     sqlite3_finalize(m_statement);
     m_statement = nullptr;
-    if (!m_db
-        || !check(sqlite3_prepare_v2(m_db, sql.data(), int(sql.size()), &m_statement, nullptr)))
+    if (!m_db ||
+        !check(sqlite3_prepare_v2(m_db, sql.data(), int(sql.size()), &m_statement, nullptr)))
         return false;
     if (boundText) {
         const QByteArray bytes = boundText->toUtf8();

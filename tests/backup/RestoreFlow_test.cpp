@@ -28,7 +28,7 @@ class RestoreFlowTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
+  private Q_SLOTS:
     // A backup refused or declined leaves the database in use, its file and the store as they
     // were, and no unpacked file behind.
     void declinedOrFailed_data()
@@ -92,7 +92,8 @@ private Q_SLOTS:
         QCOMPARE(resets, 0);
         QCOMPARE(readFile(folder.databasePath()), before);
         QCOMPARE(test::allRows(store), rows);
-        QVERIFY(QDir(folder.path()).entryList({QStringLiteral("*.restore-*")}, QDir::Files).isEmpty());
+        QVERIFY(
+            QDir(folder.path()).entryList({QStringLiteral("*.restore-*")}, QDir::Files).isEmpty());
     }
 };
 

@@ -14,7 +14,7 @@ class ReminderTicksTest : public QObject
 {
     Q_OBJECT
 
-private:
+  private:
     test::TestFolder m_folder;
     RecordStore m_store;
 
@@ -28,7 +28,7 @@ private:
         QVERIFY(query.exec());
     }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init()
     {
         QFile::remove(m_folder.databasePath());
@@ -50,13 +50,15 @@ private Q_SLOTS:
         const int yes = int(Answer::Yes), no = int(Answer::No);
         QTest::newRow("tick, yes deletes") << true << qint64(3) << yes << O::Changed
                                            << QList<qint64>{1, 2} << QList<bool>{false, true};
-        QTest::newRow("tick, no keeps it done") << true << qint64(3) << no << O::Kept
-            << QList<qint64>{1, 2, 3} << QList<bool>{false, true, true};
-        QTest::newRow("untick") << false << qint64(2) << -1 << O::Changed
-                                << QList<qint64>{1, 2, 3} << QList<bool>{false, false, false};
+        QTest::newRow("tick, no keeps it done")
+            << true << qint64(3) << no << O::Kept << QList<qint64>{1, 2, 3}
+            << QList<bool>{false, true, true};
+        QTest::newRow("untick") << false << qint64(2) << -1 << O::Changed << QList<qint64>{1, 2, 3}
+                                << QList<bool>{false, false, false};
         // The list and the table disagree: still asked, nothing deleted, the list refilled.
-        QTest::newRow("tick a row that is gone") << true << qint64(9) << yes << O::Changed
-            << QList<qint64>{1, 2, 3} << QList<bool>{false, true, false};
+        QTest::newRow("tick a row that is gone")
+            << true << qint64(9) << yes << O::Changed << QList<qint64>{1, 2, 3}
+            << QList<bool>{false, true, false};
     }
     void tickAndUntick()
     {

@@ -247,8 +247,7 @@ class FindWindowTest : public QObject
         tabs->setCurrentIndex(0);
 
         QVERIFY(m_store->removeTowRecord(2));
-        QCOMPARE(column(results->model(), 0),
-                 (QStringList{"Ann Lee", "Anne Marie", "ANN BROWN"}));
+        QCOMPARE(column(results->model(), 0), (QStringList{"Ann Lee", "Anne Marie", "ANN BROWN"}));
 
         QSignalSpy done(&window, &FindWindow::searchFinished);
         TowRecord added = sampleRecord(sampleVehicles().at(4));

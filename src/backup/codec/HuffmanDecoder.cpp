@@ -92,7 +92,7 @@ constexpr std::uint64_t kLookupMask = (std::uint64_t(1) << kLookupBits) - 1;
 
 class StreamDecoder
 {
-public:
+  public:
     StreamDecoder(std::span<const std::uint8_t> stream, ProgressMeter &progress)
         : m_in(stream), m_progress(progress)
     {
@@ -103,7 +103,7 @@ public:
     // The xor of every byte of that output, taken while it was written.
     std::uint8_t checksum() const { return m_checksum; }
 
-private:
+  private:
     std::uint8_t byteAt(std::size_t offset) const
     {
         if (offset >= m_in.size())
@@ -126,15 +126,15 @@ private:
     std::array<DecoderNode, kTableSize> m_nodes{};
     int m_used = 1;
     std::vector<LookupEntry> m_lookup;
-    std::vector<std::int16_t> m_continue; // per pattern without a whole code: the node reached
+    std::vector<std::int16_t> m_continue;    // per pattern without a whole code: the node reached
     std::vector<std::uint8_t> m_firstLength; // per pattern: the length of its first code, or 0
 
     std::size_t m_dataStart = 0;
-    std::uint64_t m_nextPosition = 0;  // next 1-based stream position whose end is reported
-    std::uint64_t m_boundaryBits = 0;  // the data bit offset at which that position ends
+    std::uint64_t m_nextPosition = 0; // next 1-based stream position whose end is reported
+    std::uint64_t m_boundaryBits = 0; // the data bit offset at which that position ends
     std::uint8_t m_checksum = 0;
 
-    const std::uint8_t *m_data = nullptr; // the data bits
+    const std::uint8_t *m_data = nullptr;  // the data bits
     std::vector<std::uint8_t> m_ahead;     // what the second chain decodes
     std::vector<std::uint32_t> m_aheadPos; // where each of its groups starts: bits past its start
     std::vector<std::uint32_t> m_aheadOut; // and how much it had written by then
@@ -258,7 +258,8 @@ std::vector<std::uint8_t> StreamDecoder::run(std::uint32_t expected)
 // reach; `word` holds the bits after those, as many as the caller could load (64 - 7 at
 // least). False when the code leaves the tree or goes on beyond what `word` holds: the
 // careful walk then takes it up.
-bool StreamDecoder::longCode(std::uint64_t word, int node, unsigned &length, std::uint8_t &value) const
+bool StreamDecoder::longCode(std::uint64_t word, int node, unsigned &length,
+                             std::uint8_t &value) const
 {
     for (unsigned taken = kLookupBits; taken < 64 - 7; ++taken) {
         const DecoderNode &n = m_nodes[size_t(node)];
@@ -281,7 +282,8 @@ bool StreamDecoder::longCode(std::uint64_t word, int node, unsigned &length, std
 // on: c.pos is before `end` (at most 16 bytes before the end of the input) and the input for
 // the next group has been read. False when c.pos reached `end`, or at the start of a code left
 // to the careful walk: broken, or longer than the fresh bits reach.
-[[gnu::always_inline]] inline bool StreamDecoder::step(Chain &c, std::uint8_t *&o, std::uint64_t end) const
+[[gnu::always_inline]] inline bool StreamDecoder::step(Chain &c, std::uint8_t *&o,
+                                                       std::uint64_t end) const
 {
     const LookupEntry *lookup = m_lookup.data();
     if (chainGroup(c, lookup, o)) {
@@ -512,8 +514,8 @@ std::vector<std::uint8_t> HuffmanDecoder::decode(std::span<const std::uint8_t> s
     }
     if (stream.size() < kFixedHeader - 2)
         throw corrupt("the stream ends too early");
-    const std::uint32_t expected = std::uint32_t(stream[5]) | std::uint32_t(stream[6]) << 8
-                                   | std::uint32_t(stream[7]) << 16 | std::uint32_t(stream[8]) << 24;
+    const std::uint32_t expected = std::uint32_t(stream[5]) | std::uint32_t(stream[6]) << 8 |
+                                   std::uint32_t(stream[7]) << 16 | std::uint32_t(stream[8]) << 24;
     if (expected == 0)
         return std::vector<std::uint8_t>(stream.begin(), stream.end()); // left as it was
     if (expected > std::uint32_t(clsHuffman::kMaxInputLength))
@@ -534,9 +536,9 @@ std::vector<std::uint8_t> HuffmanDecoder::decode(std::span<const std::uint8_t> s
                          "The data might be corrupted (checksum did not match expected value)");
     if (out.size() != expected)
         throw CodecError(kCodecErrorNumber, kSourceDecode,
-                         "The data might be corrupted (the stream ended after "
-                             + std::to_string(out.size()) + " of " + std::to_string(expected)
-                             + " bytes)");
+                         "The data might be corrupted (the stream ended after " +
+                             std::to_string(out.size()) + " of " + std::to_string(expected) +
+                             " bytes)");
     progress.finish();
     return out;
 }

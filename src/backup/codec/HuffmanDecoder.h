@@ -13,13 +13,13 @@ class ProgressMeter;
 
 class HuffmanDecoder
 {
-public:
+  public:
     explicit HuffmanDecoder(ProgressMeter &progress) : m_progress(progress) {}
 
     // The bytes of a stream, stored or compressed; throws a CodecError when it is broken.
     std::vector<std::uint8_t> decode(std::span<const std::uint8_t> stream);
 
-private:
+  private:
     ProgressMeter &m_progress;
 };
 

@@ -120,7 +120,7 @@ CodeBook buildCodes(const std::array<std::int64_t, 256> &counts)
 // byte that will be written.
 class BitWriter
 {
-public:
+  public:
     explicit BitWriter(std::uint8_t *out) : m_out(out) {}
 
     // Up to 56 bits at a time while fewer than 8 are pending.
@@ -160,7 +160,7 @@ public:
         return m_out;
     }
 
-private:
+  private:
     std::uint8_t *m_out;
     std::uint64_t m_acc = 0;
     unsigned m_count = 0;
@@ -203,8 +203,8 @@ void HuffmanEncoder::checkLength(std::uint64_t length, const char *source)
 {
     if (length > std::uint64_t(clsHuffman::kMaxInputLength))
         throw CodecError(kCodecErrorNumber, source,
-                         "The data is too large to compress: " + std::to_string(length)
-                             + " bytes, at most 2147483647 bytes fit in one stream");
+                         "The data is too large to compress: " + std::to_string(length) +
+                             " bytes, at most 2147483647 bytes fit in one stream");
 }
 
 namespace {
@@ -253,8 +253,8 @@ EncodePlan planEncoding(std::span<const std::uint8_t> input, ProgressMeter &prog
         },
         [&](std::size_t i) { progress.at(double(i) / total * 7.0); });
     for (int v = 0; v < 256; ++v)
-        counts[size_t(v)] = std::int64_t(partial[0][size_t(v)]) + partial[1][size_t(v)]
-                            + partial[2][size_t(v)] + partial[3][size_t(v)];
+        counts[size_t(v)] = std::int64_t(partial[0][size_t(v)]) + partial[1][size_t(v)] +
+                            partial[2][size_t(v)] + partial[3][size_t(v)];
 
     for (int k = 0; k < 8; ++k)
         checksum ^= std::uint8_t(wide >> (8 * k));
@@ -310,7 +310,8 @@ std::vector<std::uint8_t> compressedStream(std::span<const std::uint8_t> input,
     std::array<std::uint64_t, 256> packed{};
     if (longest <= 56)
         for (int v = 0; v < 256; ++v)
-            packed[size_t(v)] = book.bits[size_t(v)][0] | (std::uint64_t(book.length[size_t(v)]) << 56);
+            packed[size_t(v)] =
+                book.bits[size_t(v)][0] | (std::uint64_t(book.length[size_t(v)]) << 56);
     inSteps(
         length, 10000,
         [&](std::size_t begin, std::size_t end) {

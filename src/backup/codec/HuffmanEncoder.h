@@ -13,7 +13,7 @@ class ProgressMeter;
 
 class HuffmanEncoder
 {
-public:
+  public:
     explicit HuffmanEncoder(ProgressMeter &progress);
     ~HuffmanEncoder();
 
@@ -28,7 +28,7 @@ public:
     // The compressed stream of the input storesInput() was given and said false for.
     std::vector<std::uint8_t> compressed(std::span<const std::uint8_t> input);
 
-private:
+  private:
     struct Plan;
     ProgressMeter &m_progress;
     std::unique_ptr<Plan> m_plan;

@@ -23,7 +23,6 @@ inline constexpr int kTableSize = 512;          // code tree nodes, indices 0 to
 inline constexpr const char *kSourceEncode = "clsHuffman.Encode()";
 inline constexpr const char *kSourceDecode = "clsHuffman.Decode()";
 
-
 inline CodecError corrupt(const std::string &what)
 {
     return CodecError(kCodecErrorNumber, kSourceDecode, "The data is corrupt (" + what + ")");
@@ -57,7 +56,7 @@ inline void put32(std::uint8_t *p, std::uint32_t v)
 // the rounded value differs from the last one passed on.
 class ProgressMeter
 {
-public:
+  public:
     explicit ProgressMeter(const clsHuffman::ProgressHandler &handler) : m_handler(handler) {}
 
     void at(double percent)
@@ -74,7 +73,7 @@ public:
             raise(100);
     }
 
-private:
+  private:
     void raise(int value)
     {
         if (value == m_last)
