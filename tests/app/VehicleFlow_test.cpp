@@ -373,6 +373,7 @@ class VehicleFlowTest : public QObject
 
         // A vehicle whose group is gone has no node: the user is told so.
         add("Gone", "Eve", "EVE-4", "");
+        QTRY_VERIFY(!find->isSearching()); // the change reruns the shown search first
         QVERIFY(find->Search("<All>", "Plate", "eve-4", false, false));
         QVERIFY(done.wait(10000));
         const int shownBefore = p.dialogs.count();
