@@ -55,7 +55,7 @@ class BackupWindowTest : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void controls();
+    void browseAndCancel();
     void emptyDestination();
     void backupEndToEnd();
     void missingDestination();
@@ -67,39 +67,14 @@ void BackupWindowTest::initTestCase()
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
-void BackupWindowTest::controls()
+// The browse button puts the chosen folder in the box; Cancel closes.
+void BackupWindowTest::browseAndCancel()
 {
     Fixture f;
-    QCOMPARE(f.window->objectName(), QStringLiteral("frmBackup"));
-    QCOMPARE(f.window->windowTitle(), QStringLiteral("Backup Database"));
-    QCOMPARE(f.child<QLabel>("Label2")->text(),
-             QStringLiteral("Click This button to compress and save your database into a disk. "
-                            "It's recomended that you do that every day"));
-    QCOMPARE(f.child<QLabel>("Label3")->text(),
-             QStringLiteral("Retrieve a saved database from a disk and replace your existing "
-                            "database with it. Use this option in case of something happened to "
-                            "your existing database"));
-    QCOMPARE(f.child<QLabel>("Label4")->text(), QStringLiteral("Backup to Drive:"));
-    QCOMPARE(f.child<QPushButton>("Command1")->text(), QStringLiteral("Backup Database"));
-    QCOMPARE(f.child<QPushButton>("Command3")->text(), QStringLiteral("Unpack Database"));
-    QCOMPARE(f.child<QPushButton>("Command2")->text(), QStringLiteral("Cancel"));
-    auto *combo = f.child<QComboBox>("Combo1");
-    QVERIFY(combo->isEditable());
-    QCOMPARE(combo->currentText(), QString());
-    QCOMPARE(combo->itemText(0), QDir::cleanPath(QDir::homePath()));
-    auto *bar = f.child<QProgressBar>("ProgressBar1");
-    QVERIFY(!bar->isVisible());
-    QCOMPARE(bar->minimum(), 0);
-    QCOMPARE(bar->maximum(), 100);
-    QVERIFY(f.child<QStatusBar>("StatusBar1"));
-
-    // The browse button puts the chosen folder in the box.
     f.dialogs.queueFile(QStringLiteral("/media/ann/STICK"));
     QTest::mouseClick(f.child<QPushButton>("cmdBrowse"), Qt::LeftButton);
     QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::Folder);
-    QCOMPARE(combo->currentText(), QStringLiteral("/media/ann/STICK"));
-
-    // Cancel closes.
+    QCOMPARE(f.child<QComboBox>("Combo1")->currentText(), QStringLiteral("/media/ann/STICK"));
     QTest::mouseClick(f.child<QPushButton>("Command2"), Qt::LeftButton);
     QVERIFY(!f.window->isVisible());
 }
@@ -123,7 +98,6 @@ void BackupWindowTest::backupEndToEnd()
     Fixture f;
     const QString destination = f.folder.file(QStringLiteral("stick"));
     QVERIFY(QDir().mkpath(destination));
-    const QStringList rows = test::allRows(f.store);
     auto *bar = f.child<QProgressBar>("ProgressBar1");
     auto *combo = f.child<QComboBox>("Combo1");
     combo->setEditText(destination);
@@ -164,14 +138,7 @@ void BackupWindowTest::backupEndToEnd()
     QCOMPARE(bar->value(), 0);
     QCOMPARE(f.status(), QString());
     QVERIFY(!f.window->isVisible());
-
-    // The file restores to the database, row for row.
-    const QString restored = f.folder.file(QStringLiteral("restored.db"));
-    clsHuffman().DecodeFile((destination + QStringLiteral("/backup.tow")).toStdString(),
-                            restored.toStdString());
-    RecordStore copy;
-    QVERIFY(copy.open(restored, RecordStore::OpenMode::ExistingOnly));
-    QCOMPARE(test::allRows(copy), rows);
+    QVERIFY(QFile::exists(destination + QStringLiteral("/backup.tow"))); // its rows: DatabaseBackup's test
 }
 
 void BackupWindowTest::missingDestination()
@@ -226,18 +193,8 @@ void BackupWindowTest::restoreEndToEnd()
     QCOMPARE(f.resets, 2); // closed, then the restored file opened in its place
     QVERIFY(f.store.isOpen());
     QCOMPARE(f.store.path(), f.folder.databasePath());
-    QVERIFY(f.store.isOpen());
     QCOMPARE(test::allRows(f.store), savedRows);
     QVERIFY(!f.window->isVisible());
-
-    // The database that was in use is kept beside it.
-    const QStringList kept = QDir(f.folder.path())
-                                 .entryList({QStringLiteral("data.dll.*.bak")}, QDir::Files);
-    QCOMPARE(kept.size(), 1);
-    QVERIFY(shown[2].text.contains(kept.first()));
-    RecordStore previous;
-    QVERIFY(previous.open(f.folder.file(kept.first()), RecordStore::OpenMode::ExistingOnly));
-    QCOMPARE(test::allRows(previous), laterRows);
 }
 
 QTEST_MAIN(BackupWindowTest)

@@ -9,26 +9,17 @@
 #include "DatabaseRestore.h"
 #include "RecordStore.h"
 #include "SampleDatabase.h"
+#include "TestFiles.h"
 #include "clsHuffman.h"
 
 using namespace tarnvale;
 
 Q_DECLARE_METATYPE(tarnvale::RestoreCheck)
 
+using tarnvale::test::readFile;
+using tarnvale::test::writeFile;
+
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 bool makeDatabase(const QString &path, int records, const QString &tag)
 {

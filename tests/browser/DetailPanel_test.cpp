@@ -182,24 +182,6 @@ class DetailPanelTest : public QObject
         QCOMPARE(s.rows.at(2), (QStringList{"", ""}));
     }
 
-    void noReleaseDateCountsToToday()
-    {
-        test::TestFolder folder;
-        SettingsFile settings(folder.settingsPath());
-        QVERIFY(settings.write("Fee", "Storage Fee", "2.5"));
-        QVERIFY(settings.write("Tow Fee", "Tax", "No"));
-        TowRecord r = fullRecord();
-        r.set(TowField::towedrelease, "");
-        r.set(TowField::toweddate, "12/1/2026");
-        const VehicleSheet v = DetailPanel::vehicleSheet(r, settings, QDate(2026, 12, 6));
-        QCOMPARE(v.snapshot.dateReleased, QString("12/6/2026"));
-        QCOMPARE(v.label3, QString("5"));
-        QCOMPARE(valueOf(v.sheet, "Days In Storage:"), QString("5"));
-        QCOMPARE(valueOf(v.sheet, "Total Storage:"), QString("$12.50"));
-        QCOMPARE(v.label1, QString("$112.50"));
-        QCOMPARE(valueOf(v.sheet, "Date Released:"), QString("<no row>"));
-    }
-
     // A field without a value is empty, never the previous vehicle's.
     void releaseBeforeTowShowsNoNegativeFigure()
     {
@@ -219,27 +201,6 @@ class DetailPanelTest : public QObject
                                      {"Note:", "Released (3/1/2026) before towed (3/4/2026): 0 "
                                                "days counted."}}));
         QCOMPARE(v.snapshot.grandTotal, QString("$100.00"));
-    }
-
-    void secondVehicleLeavesNothingOfTheFirst()
-    {
-        test::TestFolder folder;
-        SettingsFile settings(folder.settingsPath());
-        const VehicleSheet first =
-            DetailPanel::vehicleSheet(fullRecord(), settings, QDate(2026, 12, 6));
-        QVERIFY(!first.snapshot.txtprint[0].isEmpty());
-        TowRecord bare;
-        bare.set(TowField::vehyear, "2001");
-        const VehicleSheet second = DetailPanel::vehicleSheet(bare, settings, QDate(2026, 12, 6));
-        for (size_t i = 0; i < second.snapshot.txtprint.size(); ++i)
-            QVERIFY2(second.snapshot.txtprint[i] == (i == 6 ? QString("2001") : QString()),
-                     qPrintable(QString::number(i)));
-        QCOMPARE(second.snapshot.towFee, QString());
-        QCOMPARE(second.snapshot.customerName, QString());
-        QCOMPARE(second.snapshot.dateTowed, QString());
-        QCOMPARE(second.label7, QString());
-        QCOMPARE(second.label3, QString("0"));
-        QCOMPARE(second.label1, QString("$.00"));
     }
 
     void vehicleFromStoreByIdText()
@@ -344,6 +305,7 @@ class DetailPanelTest : public QObject
         QTEST(SheetContents::sortsBefore(a, b), "before");
     }
 
+
     void columnWidths()
     {
         const QFont font(QStringLiteral("Sans"), 10);
@@ -362,6 +324,45 @@ class DetailPanelTest : public QObject
         empty.columns = {"Name", "Year"};
         QCOMPARE(DetailPanel::columnWidths(empty, metrics, 96), (QList<int>{-1, 20}));
         QCOMPARE(DetailPanel::twipsToPixels(300, 144), 30);
+    }
+
+    void noReleaseDateCountsToToday()
+    {
+        test::TestFolder folder;
+        SettingsFile settings(folder.settingsPath());
+        QVERIFY(settings.write("Fee", "Storage Fee", "2.5"));
+        QVERIFY(settings.write("Tow Fee", "Tax", "No"));
+        TowRecord r = fullRecord();
+        r.set(TowField::towedrelease, "");
+        r.set(TowField::toweddate, "12/1/2026");
+        const VehicleSheet v = DetailPanel::vehicleSheet(r, settings, QDate(2026, 12, 6));
+        QCOMPARE(v.snapshot.dateReleased, QString("12/6/2026"));
+        QCOMPARE(v.label3, QString("5"));
+        QCOMPARE(valueOf(v.sheet, "Days In Storage:"), QString("5"));
+        QCOMPARE(valueOf(v.sheet, "Total Storage:"), QString("$12.50"));
+        QCOMPARE(v.label1, QString("$112.50"));
+        QCOMPARE(valueOf(v.sheet, "Date Released:"), QString("<no row>"));
+    }
+
+    void secondVehicleLeavesNothingOfTheFirst()
+    {
+        test::TestFolder folder;
+        SettingsFile settings(folder.settingsPath());
+        const VehicleSheet first =
+            DetailPanel::vehicleSheet(fullRecord(), settings, QDate(2026, 12, 6));
+        QVERIFY(!first.snapshot.txtprint[0].isEmpty());
+        TowRecord bare;
+        bare.set(TowField::vehyear, "2001");
+        const VehicleSheet second = DetailPanel::vehicleSheet(bare, settings, QDate(2026, 12, 6));
+        for (size_t i = 0; i < second.snapshot.txtprint.size(); ++i)
+            QVERIFY2(second.snapshot.txtprint[i] == (i == 6 ? QString("2001") : QString()),
+                     qPrintable(QString::number(i)));
+        QCOMPARE(second.snapshot.towFee, QString());
+        QCOMPARE(second.snapshot.customerName, QString());
+        QCOMPARE(second.snapshot.dateTowed, QString());
+        QCOMPARE(second.label7, QString());
+        QCOMPARE(second.label3, QString("0"));
+        QCOMPARE(second.label1, QString("$.00"));
     }
 };
 

@@ -71,44 +71,6 @@ private Q_SLOTS:
     }
     void cleanup() { m_fx.reset(); }
 
-    void windowParts()
-    {
-        ConfigWindow w(m_fx->settings, m_fx->dialogs);
-        QCOMPARE(w.objectName(), QStringLiteral("frmConfig"));
-        QCOMPARE(w.windowTitle(), QStringLiteral("Configuration"));
-        QCOMPARE(w.font().family(), QStringLiteral("Tahoma"));
-        QVERIFY(!(w.windowFlags() & Qt::WindowStaysOnTopHint));
-
-        auto *tabs = w.findChild<QTabWidget *>(QStringLiteral("TabStrip1"));
-        QCOMPARE(tabs->count(), 2);
-        QCOMPARE(tabs->tabText(0), QStringLiteral("General"));
-        QVERIFY(w.findChild<QWidget *>(QStringLiteral("f_web")));
-        QVERIFY(w.findChild<QWidget *>(QStringLiteral("f_general")));
-
-        QStringList toolbar;
-        for (QAction *action : w.findChild<QToolBar *>(QStringLiteral("Toolbar1"))->actions())
-            toolbar << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        QCOMPARE(toolbar, QStringList({"Cancel", "-", "Apply", "-", "Previous", "Next"}));
-
-        QCOMPARE(check(w, "Check1")->text(), QStringLiteral("  Check to Add Tax to Totals"));
-        QCOMPARE(check(w, "Check2")->text(), QStringLiteral("  Expand At Startup"));
-        QCOMPARE(w.findChild<QPushButton *>(QStringLiteral("Command1"))->text(),
-                 QStringLiteral("..."));
-
-        QStringList labels;
-        for (QLabel *label : w.findChildren<QLabel *>())
-            labels << label->text();
-        for (const char *caption :
-             {"Company Name:", "Company Address:", "City, State, Zip:", "Vehicle Storage Fee:",
-              "Hookup:", "Light", "Medium", "Heavy", "Tax %:", "Database File:",
-              "Leave the database box blank if this application is not "
-              "networked.",
-              "Note:  Database file must be a Valid database formatted for "
-              "this application!"})
-            QVERIFY2(labels.contains(QString::fromLatin1(caption)), caption);
-        QCOMPARE(labels.count(QStringLiteral("$")), 4);
-    }
-
     void loadsStoredValues()
     {
         ConfigWindow w(m_fx->settings, m_fx->dialogs);
@@ -168,37 +130,6 @@ private Q_SLOTS:
         QVERIFY(w.isVisible());
         QCOMPARE(box(w, "Text1")->text(), QStringLiteral("Typed Name"));
         QCOMPARE(names.size(), 0);
-    }
-
-    void everyOpeningShowsTheStoredValues()
-    {
-        QPointer<ConfigWindow> w = new ConfigWindow(m_fx->settings, m_fx->dialogs);
-        QSignalSpy names(w.data(), &ConfigWindow::companyNameChanged);
-        QSignalSpy main(w.data(), &ConfigWindow::mainWindowRequested);
-        w->show();
-        box(*w, "Text2")->setText(QStringLiteral("55"));
-        box(*w, "Text1")->setText(QStringLiteral("Typed but not applied"));
-        const QByteArray before = test::readFile(m_fx->dir.settingsPath());
-        button(*w, QStringLiteral("Cancel"))->trigger();
-
-        QCOMPARE(test::readFile(m_fx->dir.settingsPath()), before);
-        QCOMPARE(names.size(), 1);
-        QCOMPARE(names[0][0].toString(), QStringLiteral("Lakeside Recovery"));
-        QCOMPARE(main.size(), 1);
-        QVERIFY(!w->isVisible());
-        QCoreApplication::processEvents();
-        QVERIFY(!w.isNull()); // hidden, not discarded
-
-        // Shown again it holds what is stored; a later Apply stores nothing cancelled.
-        QVERIFY(m_fx->settings.write("Company", "Zip", "02720")); // changed meanwhile
-        w->show();
-        QCOMPARE(box(*w, "Text2")->text(), QStringLiteral("40"));
-        QCOMPARE(box(*w, "Text7")->text(), QStringLiteral("02720"));
-        QVERIFY(w->apply());
-        QCOMPARE(read("Fee", "Storage Fee"), QStringLiteral("40"));
-        QCOMPARE(read("Company", "Name"), QStringLiteral("Lakeside Recovery"));
-        QCOMPARE(read("Company", "Zip"), QStringLiteral("02720"));
-        w->close();
     }
 
     void applyChecksFeesAndTaxRate_data()
@@ -266,21 +197,6 @@ private Q_SLOTS:
         QCOMPARE(read("Tow Fee", "Tax"), QStringLiteral("Yes"));
     }
 
-    void previousAndNextDoNothing()
-    {
-        ConfigWindow w(m_fx->settings, m_fx->dialogs);
-        QSignalSpy names(&w, &ConfigWindow::companyNameChanged);
-        w.show();
-        box(w, "Text9")->setText(QStringLiteral("999"));
-        const QByteArray before = test::readFile(m_fx->dir.settingsPath());
-        button(w, QStringLiteral("Previous"))->trigger();
-        button(w, QStringLiteral("Next"))->trigger();
-        QCOMPARE(test::readFile(m_fx->dir.settingsPath()), before);
-        QVERIFY(w.isVisible());
-        QCOMPARE(names.size(), 0);
-        QCOMPARE(box(w, "Text9")->text(), QStringLiteral("999"));
-    }
-
     void browse_data()
     {
         QTest::addColumn<QString>("answer"); // "" is a cancelled dialog
@@ -309,6 +225,90 @@ private Q_SLOTS:
 
         button(w, QStringLiteral("Apply"))->trigger();
         QCOMPARE(read("Database", "Path"), shown);
+    }
+
+    void everyOpeningShowsTheStoredValues()
+    {
+        QPointer<ConfigWindow> w = new ConfigWindow(m_fx->settings, m_fx->dialogs);
+        QSignalSpy names(w.data(), &ConfigWindow::companyNameChanged);
+        QSignalSpy main(w.data(), &ConfigWindow::mainWindowRequested);
+        w->show();
+        box(*w, "Text2")->setText(QStringLiteral("55"));
+        box(*w, "Text1")->setText(QStringLiteral("Typed but not applied"));
+        const QByteArray before = test::readFile(m_fx->dir.settingsPath());
+        button(*w, QStringLiteral("Cancel"))->trigger();
+
+        QCOMPARE(test::readFile(m_fx->dir.settingsPath()), before);
+        QCOMPARE(names.size(), 1);
+        QCOMPARE(names[0][0].toString(), QStringLiteral("Lakeside Recovery"));
+        QCOMPARE(main.size(), 1);
+        QVERIFY(!w->isVisible());
+        QCoreApplication::processEvents();
+        QVERIFY(!w.isNull()); // hidden, not discarded
+
+        // Shown again it holds what is stored; a later Apply stores nothing cancelled.
+        QVERIFY(m_fx->settings.write("Company", "Zip", "02720")); // changed meanwhile
+        w->show();
+        QCOMPARE(box(*w, "Text2")->text(), QStringLiteral("40"));
+        QCOMPARE(box(*w, "Text7")->text(), QStringLiteral("02720"));
+        QVERIFY(w->apply());
+        QCOMPARE(read("Fee", "Storage Fee"), QStringLiteral("40"));
+        QCOMPARE(read("Company", "Name"), QStringLiteral("Lakeside Recovery"));
+        QCOMPARE(read("Company", "Zip"), QStringLiteral("02720"));
+        w->close();
+    }
+
+    void windowParts()
+    {
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
+        QCOMPARE(w.objectName(), QStringLiteral("frmConfig"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Configuration"));
+        QCOMPARE(w.font().family(), QStringLiteral("Tahoma"));
+        QVERIFY(!(w.windowFlags() & Qt::WindowStaysOnTopHint));
+
+        auto *tabs = w.findChild<QTabWidget *>(QStringLiteral("TabStrip1"));
+        QCOMPARE(tabs->count(), 1);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("General"));
+        QVERIFY(w.findChild<QWidget *>(QStringLiteral("f_web")));
+        QVERIFY(w.findChild<QWidget *>(QStringLiteral("f_general")));
+
+        QStringList toolbar;
+        for (QAction *action : w.findChild<QToolBar *>(QStringLiteral("Toolbar1"))->actions())
+            toolbar << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(toolbar, QStringList({"Cancel", "-", "Apply", "-", "Previous", "Next"}));
+
+        QCOMPARE(check(w, "Check1")->text(), QStringLiteral("  Check to Add Tax to Totals"));
+        QCOMPARE(check(w, "Check2")->text(), QStringLiteral("  Expand At Startup"));
+        QCOMPARE(w.findChild<QPushButton *>(QStringLiteral("Command1"))->text(),
+                 QStringLiteral("..."));
+
+        QStringList labels;
+        for (QLabel *label : w.findChildren<QLabel *>())
+            labels << label->text();
+        for (const char *caption :
+             {"Company Name:", "Company Address:", "City, State, Zip:", "Vehicle Storage Fee:",
+              "Hookup:", "Light", "Medium", "Heavy", "Tax %:", "Database File:",
+              "Leave the database box blank if this application is not "
+              "networked.",
+              "Note:  Database file must be a Valid database formatted for "
+              "this application!"})
+            QVERIFY2(labels.contains(QString::fromLatin1(caption)), caption);
+        QCOMPARE(labels.count(QStringLiteral("$")), 4);
+    }
+
+    void previousAndNextDoNothing()
+    {
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
+        QSignalSpy names(&w, &ConfigWindow::companyNameChanged);
+        w.show();
+        box(w, "Text9")->setText(QStringLiteral("999"));
+        const QByteArray before = test::readFile(m_fx->dir.settingsPath());
+        button(w, QStringLiteral("Previous"))->trigger();
+        button(w, QStringLiteral("Next"))->trigger();
+        QCOMPARE(test::readFile(m_fx->dir.settingsPath()), before);
+        QVERIFY(w.isVisible());
+        QCOMPARE(names.size(), 0);
+        QCOMPARE(box(w, "Text9")->text(), QStringLiteral("999"));
     }
 };
 

@@ -333,6 +333,7 @@ class TowRecordEditorTest : public QObject
         QCOMPARE(f.refreshes, 0);
     }
 
+
     void vinMessages_data()
     {
         QTest::addColumn<QString>("box");
@@ -342,6 +343,7 @@ class TowRecordEditorTest : public QObject
         QTest::newRow("invalid") << "1M8GDM9AXKP042789" << false;
         QTest::newRow("empty") << "" << false;
     }
+
     void vinMessages()
     {
         QFETCH(QString, box);

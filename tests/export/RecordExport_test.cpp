@@ -67,6 +67,7 @@ private Q_SLOTS:
     void selection();
     void failureLeavesTheFileAlone_data();
     void failureLeavesTheFileAlone();
+    void bytesThatAreNotUtf8();
 };
 
 void RecordExportTest::everyFieldAndTheFigures()
@@ -204,6 +205,26 @@ void RecordExportTest::failureLeavesTheFileAlone()
     QCOMPARE(QDir(f.dir.path()).entryList({"*.csv*"}, QDir::Files), QStringList{"month.csv"});
     QVERIFY(f.store.open(f.dir.databasePath(), RecordStore::OpenMode::ExistingOnly));
     QCOMPARE(f.store.towRecordCount(), 3);
+}
+
+// A file written by an older program may hold Windows-1252 bytes; 0x80 (its euro sign) is no
+// more ASCII than any other byte above 0x7F and comes out as the replacement character.
+void RecordExportTest::bytesThatAreNotUtf8()
+{
+    ExportFixture f;
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open(f.dir.databasePath().toUtf8().constData(), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db,
+                          "UPDATE wrecker SET vehmodel = CAST(x'313080206f6666' AS TEXT) "
+                          "WHERE id = 1; UPDATE wrecker SET vehmodel = CAST(x'63616cc3a9' AS TEXT) "
+                          "WHERE id = 2",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    sqlite3_close(db);
+    QCOMPARE(int(f.run(ExportSelection::all()).outcome), int(RecordExport::Outcome::Done));
+    QCOMPARE(csvColumn(csvRows(readFile(f.out)), "vehmodel"),
+             (QStringList{QString::fromUtf16(u"10\uFFFD off"), QString::fromUtf16(u"cal\u00E9"),
+                          "Taurus"}));
 }
 
 QTEST_GUILESS_MAIN(RecordExportTest)

@@ -50,13 +50,13 @@ class SafeOutputTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void crashAtEachStep();
     void init() { ::umask(022); }
     void cleanup() { FaultSeam::disarm(); }
     void destinations_data();
     void destinations();
     void eachStepFailing_data();
     void eachStepFailing();
-    void crashAtEachStep();
     void unprivilegedUser();
 };
 
@@ -159,6 +159,34 @@ void SafeOutputTest::eachStepFailing()
     QCOMPARE(test::readFile(out), QByteArray("new contents"));
 }
 
+void SafeOutputTest::unprivilegedUser()
+{
+    // As a normal user: a file the user may not write, and a folder the user may not write in.
+    QTemporaryDir dir;
+    ::chmod(local(dir.path()).c_str(), 0755);
+    const QString foreign = dir.filePath(QStringLiteral("foreign.tow"));
+    test::writeFile(foreign, "old");
+    ::chmod(local(foreign).c_str(), 0644);
+    const QString fresh = dir.filePath(QStringLiteral("new.tow"));
+    const bool root = ::geteuid() == 0;
+    if (!root)
+        QSKIP("needs root to own the files a normal user may not write");
+
+    const test::ChildEnd end = test::runInChild(
+        [&] {
+            std::string error;
+            if (replace(foreign, "new", &error) || error.find("read-only") == std::string::npos)
+                return 1;
+            if (replace(fresh, "new", &error) || error.find("Permission denied") == std::string::npos)
+                return 2;
+            return 0;
+        },
+        true);
+    QCOMPARE(end.status, 0);
+    QCOMPARE(test::readFile(foreign), QByteArray("old"));
+    QVERIFY(!QFile::exists(fresh));
+}
+
 void SafeOutputTest::crashAtEachStep()
 {
     QTemporaryDir dir;
@@ -188,34 +216,6 @@ void SafeOutputTest::crashAtEachStep()
     QCOMPARE(SafeOutput::removeLeftovers(local(out)), 0);
     ::close(fd);
     QCOMPARE(SafeOutput::removeLeftovers(local(out)), 1);
-}
-
-void SafeOutputTest::unprivilegedUser()
-{
-    // As a normal user: a file the user may not write, and a folder the user may not write in.
-    QTemporaryDir dir;
-    ::chmod(local(dir.path()).c_str(), 0755);
-    const QString foreign = dir.filePath(QStringLiteral("foreign.tow"));
-    test::writeFile(foreign, "old");
-    ::chmod(local(foreign).c_str(), 0644);
-    const QString fresh = dir.filePath(QStringLiteral("new.tow"));
-    const bool root = ::geteuid() == 0;
-    if (!root)
-        QSKIP("needs root to own the files a normal user may not write");
-
-    const test::ChildEnd end = test::runInChild(
-        [&] {
-            std::string error;
-            if (replace(foreign, "new", &error) || error.find("read-only") == std::string::npos)
-                return 1;
-            if (replace(fresh, "new", &error) || error.find("Permission denied") == std::string::npos)
-                return 2;
-            return 0;
-        },
-        true);
-    QCOMPARE(end.status, 0);
-    QCOMPARE(test::readFile(foreign), QByteArray("old"));
-    QVERIFY(!QFile::exists(fresh));
 }
 
 QTEST_GUILESS_MAIN(SafeOutputTest)

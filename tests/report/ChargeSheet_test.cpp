@@ -38,25 +38,6 @@ class ChargeSheetTest : public QObject
   private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    void canPrint_data()
-    {
-        QTest::addColumn<bool>("hasRecord");
-        QTest::addColumn<QString>("year");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("nothing shown yet") << false << "" << false;
-        QTest::newRow("shown, with a year") << true << "1999" << true;
-        QTest::newRow("shown, no year") << true << "" << false;
-        QTest::newRow("stale year without a record") << false << "1999" << false;
-    }
-    void canPrint()
-    {
-        QFETCH(bool, hasRecord);
-        QFETCH(QString, year);
-        PrintSnapshot s = record(year);
-        s.hasRecord = hasRecord;
-        QTEST(ChargeSheet::canPrint(s), "expected");
-    }
-
     void templatePath()
     {
         QCOMPARE(ChargeSheet::templatePath(ProgramFolder(QStringLiteral("/opt/tow"))),
@@ -152,6 +133,26 @@ class ChargeSheetTest : public QObject
         QCOMPARE(outcome.rtf, QByteArray("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 "
                                          "Customer: \\tab \\tab JANE DOE\\par\n"
                                          "Total \\{due\\}: \\tab $50.00\\par\n\\par}"));
+    }
+
+    void canPrint_data()
+    {
+        QTest::addColumn<bool>("hasRecord");
+        QTest::addColumn<QString>("year");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("nothing shown yet") << false << "" << false;
+        QTest::newRow("shown, with a year") << true << "1999" << true;
+        QTest::newRow("shown, no year") << true << "" << false;
+        QTest::newRow("stale year without a record") << false << "1999" << false;
+    }
+
+    void canPrint()
+    {
+        QFETCH(bool, hasRecord);
+        QFETCH(QString, year);
+        PrintSnapshot s = record(year);
+        s.hasRecord = hasRecord;
+        QTEST(ChargeSheet::canPrint(s), "expected");
     }
 };
 

@@ -132,16 +132,6 @@ class ReportResourcesTest : public QObject
                                       "February 05, 2026", "265.00", "$35.00", "125.00", "40.00",
                                       "\u2022", "\u2192"}
             << 0;
-        QTest::newRow("anchored logo and text box")
-            << "logo.rtf"
-            << customer + QStringList{"Bay Tow", "77 HARBOR RD", "GREEN", "7XK-221", "I-295 EXIT 7",
-                                      "LOT B", "February 05, 2026"}
-            << 3;
-        QTest::newRow("two copies, two tables each")
-            << "twocopies.rtf"
-            << QStringList{"Bay Tow x2", QString::fromUtf8("MARIA GONZÁLEZ x2"), "2011 x2",
-                           "4S4BRBCC1B3312345 x2", "I-295 EXIT 7 x2", "265.00 x2", "$35.00 x2"}
-            << 0;
         QTest::newRow("invoice first written as HTML")
             << "invoice.rtf"
             << customer + QStringList{"77 HARBOR RD", "PORTLAND ,ME 04101", "GREEN", "7XK-221",
@@ -181,35 +171,6 @@ class ReportResourcesTest : public QObject
         ReportDocument report;
         QVERIFY(report.setRtf(filled));
         QCOMPARE(report.pageCount(), 1);
-    }
-
-    void wordProcessorDocument()
-    {
-        QTextDocument doc;
-        const RtfReader::Result result =
-            RtfReader::read(test::readFile(data(QStringLiteral("writer-sample.rtf"))), doc, 96);
-        QVERIFY(result.ok);
-        QCOMPARE(result.pictures, 1);
-        QCOMPARE(result.tables, 1);
-        const QString text = doc.toPlainText();
-        for (const QString &part :
-             {QStringLiteral("Northside Recovery"), QString::fromUtf8("café, naïve, €12"),
-              QString::fromUtf8("\u201Cquotes\u201D"), QString::fromUtf8("Łódź"),
-              QString::fromUtf8("Ελλάδα"), QString::fromUtf8("東京"),
-              QStringLiteral("Right aligned end.")})
-            QVERIFY2(text.contains(part), qPrintable(part));
-        QTextTable *table = nullptr;
-        for (QTextFrame *frame : doc.rootFrame()->childFrames())
-            if (auto *t = qobject_cast<QTextTable *>(frame))
-                table = t;
-        QVERIFY(table);
-        QCOMPARE(table->rows(), 3);
-        QCOMPARE(table->columns(), 2);
-        const QTextCursor bold = doc.find(QStringLiteral("bold,"));
-        QVERIFY(!bold.isNull());
-        QCOMPARE(bold.charFormat().fontWeight(), int(QFont::Bold));
-        const QTextCursor right = doc.find(QStringLiteral("Right aligned end."));
-        QCOMPARE(right.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
     }
 
     void helpDocuments_data()

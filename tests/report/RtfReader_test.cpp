@@ -790,40 +790,6 @@ class RtfReaderTest : public QObject
         QVERIFY(!text.contains(QStringLiteral("deep")));
     }
 
-    void randomDamage()
-    {
-        // A word-processor-like document damaged at random places never breaks the reader.
-        const QByteArray sample =
-            "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
-            "\\pard\\qc\\b Title\\b0\\par\\trowd\\clbrdrb\\brdrs\\cellx2000\\cellx4000"
-            "\\pard\\intbl a\\cell\\u233?b\\cell\\row\\pard{\\pict\\pngblip 89504e47}\\'e9\\par"
-            "{\\header\\pard\\cbpat1\\brdrb\\brdrs x\\par}{\\footerf y{\\bin2 }}\\par"
-            "{\\shp{\\*\\shpinst\\shpleft10\\shpright900{\\sp{\\sn pib}{\\sv {\\pict\\pngblip 89}}}"
-            "{\\shptxt\\trowd\\cellx500\\intbl z\\cell\\row}}}\\tldot\\tqr\\tx9000{\\f1\\uldb q}\\par}";
-        QRandomGenerator random(20260101);
-        for (int round = 0; round < 3000; ++round) {
-            QByteArray rtf = sample;
-            const int edits = 1 + random.bounded(6);
-            for (int e = 0; e < edits; ++e) {
-                const int at = random.bounded(int(rtf.size()));
-                switch (random.bounded(3)) {
-                case 0:
-                    rtf[at] = char(random.bounded(256));
-                    break;
-                case 1:
-                    rtf.remove(at, 1 + random.bounded(8));
-                    break;
-                default:
-                    rtf.insert(at, "{}\\'"[random.bounded(4)]);
-                    break;
-                }
-            }
-            QTextDocument doc;
-            RtfReader::read(rtf, doc, kDpi);
-            doc.setTextWidth(400);
-            QVERIFY(doc.size().height() >= 0); // lays out
-        }
-    }
 };
 
 QTEST_MAIN(RtfReaderTest)

@@ -29,17 +29,17 @@ class ModDatabaseTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void removeGroupBlankNameDoesNothing();
+    void removeVehicleWithUnknownIdDoesNothing();
+    void addGroupRefusesBlankNames();
     void openUsesDefaultFileAndCreatesIt();
     void openFailures_data();
     void openFailures();
     void foreignDatabaseOpensReadOnly();
-    void addGroupRefusesBlankNames();
     void removeVehicleAsksFirst();
-    void removeVehicleWithUnknownIdDoesNothing();
     void addGroupReportsDuplicate();
     void addGroupReportsOtherErrors();
     void removeGroupQuestionAndAnswers();
-    void removeGroupBlankNameDoesNothing();
     void removeGroupFailureIsReported();
 };
 
@@ -115,17 +115,6 @@ void ModDatabaseTest::foreignDatabaseOpensReadOnly()
     QCOMPARE(f.store.towRecordCount(), 1);
 }
 
-void ModDatabaseTest::addGroupRefusesBlankNames()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    QCOMPARE(f.db.AddGroup("   "), -1);
-    QCOMPARE(f.dialogs.last().title, QString("Group name"));
-    QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
-    QCOMPARE(f.refreshes, 0);
-    QCOMPARE(f.store.groups()->size(), 0);
-}
-
 void ModDatabaseTest::removeVehicleAsksFirst()
 {
     Fixture f;
@@ -147,17 +136,6 @@ void ModDatabaseTest::removeVehicleAsksFirst()
     f.db.RemoveVehicle(QString::number(id));
     QCOMPARE(f.store.towRecordCount(), 0);
     QCOMPARE(f.refreshes, 1);
-}
-
-void ModDatabaseTest::removeVehicleWithUnknownIdDoesNothing()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    f.addVehicle("Lot A");
-    f.db.RemoveVehicle("42");
-    f.db.RemoveVehicle("");
-    QCOMPARE(f.dialogs.count(), 0);
-    QCOMPARE(f.store.towRecordCount(), 1);
 }
 
 void ModDatabaseTest::addGroupReportsDuplicate()
@@ -224,19 +202,6 @@ void ModDatabaseTest::removeGroupQuestionAndAnswers()
     QCOMPARE(f.db.RemoveGroup("Never existed"), -1);
 }
 
-void ModDatabaseTest::removeGroupBlankNameDoesNothing()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    f.addVehicle("  ");
-    f.refreshes = 0;
-    QCOMPARE(f.db.RemoveGroup("  "), std::nullopt);
-    QCOMPARE(f.db.RemoveGroup(""), std::nullopt);
-    QCOMPARE(f.store.towRecordCount(), 1);
-    QCOMPARE(f.dialogs.count(), 0);
-    QCOMPARE(f.refreshes, 0);
-}
-
 void ModDatabaseTest::removeGroupFailureIsReported()
 {
     Fixture f;
@@ -251,6 +216,41 @@ void ModDatabaseTest::removeGroupFailureIsReported()
     QCOMPARE(box.title, QString("Database Error!"));
     QCOMPARE(box.text, QString("Database error: \r\n\r\non hold"));
     QVERIFY(f.store.groupExists("Lot A")); // nothing half-done
+}
+
+void ModDatabaseTest::addGroupRefusesBlankNames()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    QCOMPARE(f.db.AddGroup("   "), -1);
+    QCOMPARE(f.dialogs.last().title, QString("Group name"));
+    QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
+    QCOMPARE(f.refreshes, 0);
+    QCOMPARE(f.store.groups()->size(), 0);
+}
+
+void ModDatabaseTest::removeVehicleWithUnknownIdDoesNothing()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    f.addVehicle("Lot A");
+    f.db.RemoveVehicle("42");
+    f.db.RemoveVehicle("");
+    QCOMPARE(f.dialogs.count(), 0);
+    QCOMPARE(f.store.towRecordCount(), 1);
+}
+
+void ModDatabaseTest::removeGroupBlankNameDoesNothing()
+{
+    Fixture f;
+    QVERIFY(f.open());
+    f.addVehicle("  ");
+    f.refreshes = 0;
+    QCOMPARE(f.db.RemoveGroup("  "), std::nullopt);
+    QCOMPARE(f.db.RemoveGroup(""), std::nullopt);
+    QCOMPARE(f.store.towRecordCount(), 1);
+    QCOMPARE(f.dialogs.count(), 0);
+    QCOMPARE(f.refreshes, 0);
 }
 
 QTEST_GUILESS_MAIN(ModDatabaseTest)
