@@ -88,7 +88,7 @@ void DatabaseRestoreTest::checkDatabase_data()
                           "CREATE TABLE lb_extra (x)")
         << QStringLiteral("The database holds objects this program does not create: "
                           "view \"names\", table \"lb_extra\".");
-    QTest::newRow("newer program") << QStringLiteral("PRAGMA user_version = 2")
+    QTest::newRow("newer program") << QStringLiteral("PRAGMA user_version = 99")
                                    << QStringLiteral("The database was made by a newer version");
 }
 
