@@ -182,17 +182,25 @@ void FindWindow::preselectGroup(const QString &groupName)
 
 bool FindWindow::isSearching() const
 {
-    return m_runner->isRunning();
+    return m_pending || (m_runner->isRunning() && !m_quiet);
 }
 
 bool FindWindow::Search(const QString &groupName, const QString &fields, const QString &findText,
                         bool matchWord, bool matchCase)
 {
-    if (m_runner->isRunning())
+    if (isSearching())
         return false;
+    const FindRequest request{groupName, fields, findText, matchWord, matchCase};
     m_model->clear();
     m_outcome->setText(QStringLiteral("Searching..."));
-    startSearch(FindRequest{groupName, fields, findText, matchWord, matchCase}, false);
+    if (m_runner->isRunning()) {
+        // A quiet refresh gives way: the search starts as soon as it has stopped.
+        m_pending = request;
+        m_runner->cancel();
+        m_searchAction->setEnabled(false);
+        return true;
+    }
+    startSearch(request, false);
     return true;
 }
 
@@ -204,7 +212,7 @@ void FindWindow::startSearch(const FindRequest &request, bool quiet)
     m_lastRequest = request;
     m_searchedGroup = request.groupText;
     m_runner->start(request);
-    m_searchAction->setEnabled(false);
+    m_searchAction->setEnabled(quiet);
 }
 
 void FindWindow::onRowsFound(const QList<FindResult> &rows)
@@ -223,6 +231,10 @@ void FindWindow::onSearchClicked()
 
 void FindWindow::onFinished(bool completed, int errorNumber, const QString &errorDescription)
 {
+    if (m_pending) {
+        startSearch(*std::exchange(m_pending, std::nullopt), false);
+        return;
+    }
     m_searchAction->setEnabled(true);
     const bool quiet = std::exchange(m_quiet, false);
     if (quiet && completed && errorNumber == 0) {
@@ -260,6 +272,7 @@ void FindWindow::onStoreChanged(const StoreChange &change)
     if (change.reset) {
         // Results of another database: none of them can be opened here.
         m_runner->cancel();
+        m_pending.reset();
         m_lastRequest.reset();
         m_rerunWanted = false;
         m_model->clear();

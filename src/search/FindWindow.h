@@ -4,8 +4,9 @@
 // another.
 //
 // The window follows the store's changes: a removed record's row goes, an added or changed
-// record runs the last search again quietly (the tab, the focus and the current row stay),
-// the group list follows the groups, and another database clears the results.
+// record runs the last search again quietly (the tab, the focus and the current row stay;
+// a search the user starts meanwhile takes its place), the group list follows the groups,
+// and another database clears the results.
 #pragma once
 
 #include "FindRequest.h"
@@ -47,6 +48,7 @@ class FindWindow : public QWidget
     // Clears the result list and starts a search; false, doing nothing, while one runs.
     bool Search(const QString &groupName, const QString &fields, const QString &findText,
                 bool matchWord, bool matchCase);
+    // A search the user started runs (a quiet refresh does not count).
     bool isSearching() const;
     // The rows found by the last search.
     const FindResultModel *resultModel() const { return m_model; }
@@ -91,6 +93,7 @@ class FindWindow : public QWidget
     std::optional<FindRequest> m_lastRequest; // the search the results come from
     bool m_quiet = false;                     // the running search only refreshes them
     bool m_rerunWanted = false;               // records changed while a search ran
+    std::optional<FindRequest> m_pending;     // the user's search, once a refresh has stopped
     QList<FindResult> m_refreshed;            // what a quiet search found so far
 };
 
