@@ -9,6 +9,7 @@
 #include "DatabaseRestore.h"
 #include "RecordStore.h"
 #include "SampleDatabase.h"
+#include "SchemaCheck.h"
 #include "TestFiles.h"
 #include "clsHuffman.h"
 
@@ -85,8 +86,9 @@ void DatabaseRestoreTest::checkDatabase_data()
                           "DROP TABLE impound_releases; DROP TABLE impound_holds; "
                           "DROP TABLE impound_status; PRAGMA user_version = 1")
         << QString();
-    QTest::newRow("newer program") << QStringLiteral("PRAGMA user_version = 3")
-                                   << QStringLiteral("The database was made by a newer version");
+    QTest::newRow("newer program")
+        << QStringLiteral("PRAGMA user_version = %1").arg(SchemaCheck::kVersion + 1)
+        << QStringLiteral("The database was made by a newer version");
 }
 
 void DatabaseRestoreTest::checkDatabase()
