@@ -267,7 +267,7 @@ private Q_SLOTS:
         QVERIFY(!(w.windowFlags() & Qt::WindowStaysOnTopHint));
 
         auto *tabs = w.findChild<QTabWidget *>(QStringLiteral("TabStrip1"));
-        QCOMPARE(tabs->count(), 1);
+        QCOMPARE(tabs->count(), 2);
         QCOMPARE(tabs->tabText(0), QStringLiteral("General"));
         QVERIFY(w.findChild<QWidget *>(QStringLiteral("f_web")));
         QVERIFY(w.findChild<QWidget *>(QStringLiteral("f_general")));

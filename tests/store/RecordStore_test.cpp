@@ -565,7 +565,11 @@ void RecordStoreTest::searchIndexIsMadeWhenMissing_data()
     QTest::addColumn<QStringList>("damage");
     const QStringList dropAll{"DROP TRIGGER wrecker_fts_insert", "DROP TRIGGER wrecker_fts_delete",
                               "DROP TRIGGER wrecker_fts_update", "DROP TABLE wrecker_fts"};
-    QTest::newRow("a file of version 1") << dropAll + QStringList{"PRAGMA user_version = 1"};
+    const QStringList dropImpound{"DROP TABLE lien_steps_done", "DROP TABLE impound_payments",
+                                  "DROP TABLE impound_releases", "DROP TABLE impound_holds",
+                                  "DROP TABLE impound_status"};
+    QTest::newRow("a file of version 1")
+        << dropAll + dropImpound + QStringList{"PRAGMA user_version = 1"};
     QTest::newRow("a trigger missing") << QStringList{"DROP TRIGGER wrecker_fts_update"};
 }
 
