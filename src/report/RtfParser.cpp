@@ -18,16 +18,8 @@ RtfReader::Result RtfParser::run()
     m_result.ok = true;
     while (!atEnd() && !m_finished) {
         const char c = peek();
-        if (m_overflow > 0) {
-            ++m_pos;
-            if (c == '{')
-                ++m_overflow;
-            else if (c == '}')
-                --m_overflow;
-            else if (c == '\\' && !atEnd())
-                ++m_pos; // an escaped brace does not count
+        if (skipTooDeep(c))
             continue;
-        }
         switch (c) {
         case '{':
             ++m_pos;
@@ -61,20 +53,26 @@ RtfReader::Result RtfParser::run()
     return m_result;
 }
 
+bool RtfParser::skipTooDeep(char c)
+{
+    if (m_overflow <= 0)
+        return false;
+    ++m_pos;
+    if (c == '{')
+        ++m_overflow;
+    else if (c == '}')
+        --m_overflow;
+    else if (c == '\\' && !atEnd())
+        ++m_pos; // an escaped brace does not count
+    return true;
+}
+
 void RtfParser::runPart()
 {
     while (!atEnd()) {
         const char c = peek();
-        if (m_overflow > 0) {
-            ++m_pos;
-            if (c == '{')
-                ++m_overflow;
-            else if (c == '}')
-                --m_overflow;
-            else if (c == '\\' && !atEnd())
-                ++m_pos;
+        if (skipTooDeep(c))
             continue;
-        }
         ++m_pos;
         if (c == '{') {
             flushBytes();

@@ -172,6 +172,8 @@ class RtfParser
 
     RtfReader::Result run();
     void runPart();
+    // Inside groups nested past the limit: steps over one byte, keeping count of the braces.
+    bool skipTooDeep(char c);
 
   private:
     // Input
