@@ -1,16 +1,17 @@
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <random>
 
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "HuffmanReference.h"
 #include "TestFiles.h"
 #include "clsHuffman.h"
 
@@ -35,7 +36,8 @@ Bytes fromHex(const QString &hex)
 QString toHex(const Bytes &bytes)
 {
     return QString::fromLatin1(
-        QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())).toHex(' '));
+        QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()))
+            .toHex(' '));
 }
 
 // The kind of failure, named as the model names it.
@@ -183,13 +185,14 @@ Bytes handMade(std::uint8_t checksum, std::int32_t length,
 // the end faults, in a plain build too.
 class GuardedCopy
 {
-public:
+  public:
     explicit GuardedCopy(const Bytes &bytes)
     {
         const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
         const std::size_t pages = (bytes.size() + page - 1) / page + 1;
         m_size = pages * page;
-        void *base = ::mmap(nullptr, m_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void *base =
+            ::mmap(nullptr, m_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (base == MAP_FAILED) {
             m_size = 0;
             return;
@@ -212,12 +215,25 @@ public:
     bool valid() const { return m_base != nullptr; }
     std::span<const std::uint8_t> span() const { return {m_data, m_length}; }
 
-private:
+  private:
     std::uint8_t *m_base = nullptr;
     std::uint8_t *m_data = nullptr;
     std::size_t m_size = 0;
     std::size_t m_length = 0;
 };
+
+// A short fingerprint of the stream and of the progress raised while writing and reading it.
+QString fingerprint(const Bytes &stream, const std::vector<int> &encoded,
+                    const std::vector<int> &decoded)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(
+        QByteArrayView(reinterpret_cast<const char *>(stream.data()), qsizetype(stream.size())));
+    for (const auto *list : {&encoded, &decoded})
+        for (int p : *list)
+            hash.addData(QByteArray::number(p) + ',');
+    return QString::fromLatin1(hash.result().toHex().left(16));
+}
 
 } // namespace
 
@@ -225,20 +241,19 @@ class clsHuffmanTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void workedExamples_data();
     void workedExamples();
     void everyValueOnce();
-    void matchesModel_data();
-    void matchesModel();
-    void fibonacciCountsGiveLongCodes();
+    void knownStreams_data();
+    void knownStreams();
     void handMadeCodesUpTo255Bits();
     void malformedStreams_data();
     void malformedStreams();
     void neverReadsPastTheStream_data();
+    void neverReadsPastTheStream();
     void equalLengthCodes_data();
     void equalLengthCodes();
-    void neverReadsPastTheStream();
     void progressRoundsHalfToEven();
     void storedAndEmptyStreams();
     void bufferOperations();
@@ -255,14 +270,16 @@ void clsHuffmanTest::workedExamples_data()
                         << QStringLiteral("48 45 33 0d 03 02 00 00 00 02 00 61 01 62 01 02 02");
     // Equal weights: a and b are paired first, c gets 0, a gets 1 0, b gets 1 1.
     QTest::newRow("abc") << fromText("abc")
-                         << QStringLiteral("48 45 33 0d 60 03 00 00 00 03 00 61 02 62 02 63 01 0d 0d");
+                         << QStringLiteral(
+                                "48 45 33 0d 60 03 00 00 00 03 00 61 02 62 02 63 01 0d 0d");
     const Bytes thousandA(1000, 'a');
-    QTest::newRow("1000 a") << thousandA << toHex(fromText("HE0\r")) + QLatin1Char(' ') + toHex(thousandA);
+    QTest::newRow("1000 a") << thousandA
+                            << toHex(fromText("HE0\r")) + QLatin1Char(' ') + toHex(thousandA);
     // Weights 3, 1, 1: c replaces the heavier a, so c (zero) and b (one) are paired first;
     // a gets 0, b 1 1, c 1 0.
     QTest::newRow("aaabc") << fromText("aaabc")
-                           << QStringLiteral("48 45 33 0d 60 05 00 00 00 03 00 61 01 62 02 63 02 "
-                                             "0e 38");
+                           << QStringLiteral(
+                                  "48 45 33 0d 60 05 00 00 00 03 00 61 01 62 02 63 02 0e 38");
 }
 
 void clsHuffmanTest::workedExamples()
@@ -271,7 +288,6 @@ void clsHuffmanTest::workedExamples()
     QFETCH(QString, stream);
     const Bytes encoded = encodeWith(input);
     QCOMPARE(toHex(encoded), stream);
-    QCOMPARE(toHex(*reference::encode(input).bytes), stream);
     const Run back = decodeWith(encoded);
     QVERIFY2(back.bytes.has_value(), qPrintable(back.error));
     QCOMPARE(*back.bytes, input);
@@ -284,67 +300,61 @@ void clsHuffmanTest::everyValueOnce()
     std::shuffle(input.begin(), input.end(), std::mt19937(7));
     const Bytes stream = encodeWith(input);
     QCOMPARE(stream.size(), std::size_t(1035)); // 11 + 512 + 256 + 256
-    QCOMPARE(toHex(Bytes(stream.begin(), stream.begin() + 4)), QStringLiteral("48 45 33 0d"));
     QCOMPARE(int(stream[9] | stream[10] << 8), 256);
     for (int v = 0; v < 256; ++v) {
         QCOMPARE(int(stream[11 + 2 * size_t(v)]), v);
         QCOMPARE(int(stream[12 + 2 * size_t(v)]), 8);
     }
-    QCOMPARE(stream, *reference::encode(input).bytes);
     QCOMPARE(*decodeWith(stream).bytes, input);
 }
 
-void clsHuffmanTest::matchesModel_data()
+void clsHuffmanTest::knownStreams_data()
 {
     QTest::addColumn<Bytes>("input");
-    const std::pair<Skew, const char *> skews[] = {
-        {Skew::Uniform, "uniform"},      {Skew::Text, "text"},          {Skew::Geometric, "geometric"},
-        {Skew::TwoValues, "two values"}, {Skew::OneRare, "one rare"},   {Skew::Fibonacci, "fibonacci"}};
-    const std::size_t sizes[] = {1, 2, 3, 7, 8, 9, 15, 64, 255, 1000, 1001, 9999, 10000, 10001,
-                                 65537, 250000};
-    std::uint32_t seed = 1;
-    for (const auto &[skew, name] : skews)
-        for (std::size_t size : sizes)
-            QTest::addRow("%s %zu", name, size) << makeInput(size, skew, seed++);
+    QTest::addColumn<int>("longestCode");
+    QTest::addColumn<QString>("fingerprint");
+    // Fingerprints of the streams and progress of the plain bit-at-a-time model of the format
+    // (fuzz/codec/HuffmanReference.h), which the fuzzers compare with the codec on any input.
+    QTest::newRow("uniform 1") << makeInput(1, Skew::Uniform, 1) << 0
+                               << QStringLiteral("bac604fb6ed7910f");
+    QTest::newRow("text 9") << makeInput(9, Skew::Text, 2) << 0
+                            << QStringLiteral("c26fecd0a0f754f8");
+    QTest::newRow("two values 64")
+        << makeInput(64, Skew::TwoValues, 3) << 0 << QStringLiteral("be95d92765b8dce2");
+    QTest::newRow("one rare 1001")
+        << makeInput(1001, Skew::OneRare, 4) << 0 << QStringLiteral("9e519143e4eebabe");
+    QTest::newRow("geometric 9999")
+        << makeInput(9999, Skew::Geometric, 5) << 0 << QStringLiteral("db0d67223a6a7e3a");
+    QTest::newRow("text 10001") << makeInput(10001, Skew::Text, 6) << 0
+                                << QStringLiteral("974cf0ca32897ab0");
+    QTest::newRow("uniform 65537")
+        << makeInput(65537, Skew::Uniform, 7) << 0 << QStringLiteral("6590cb6a8b62005b");
+    QTest::newRow("fibonacci 250000")
+        << makeInput(250000, Skew::Fibonacci, 8) << 0 << QStringLiteral("dc3aa04e8cb44207");
+    // 32 values with Fibonacci counts (5.7 million bytes): codes of up to 31 bits.
+    QTest::newRow("fibonacci 5702886")
+        << makeInput(5702886, Skew::Fibonacci, 99) << 31 << QStringLiteral("dd0bedd2b33a7360");
 }
 
-// The optimised codec writes the model's stream byte for byte, raises the same progress
-// values, and restores the input.
-void clsHuffmanTest::matchesModel()
+// The stream is the format's byte for byte, the progress values are the ones the format's
+// counting gives, and the input comes back.
+void clsHuffmanTest::knownStreams()
 {
     QFETCH(Bytes, input);
+    QFETCH(int, longestCode);
+    QFETCH(QString, fingerprint);
     std::vector<int> progress;
     const Bytes stream = encodeWith(input, &progress);
-    const reference::Outcome model = reference::encode(input);
-    QVERIFY(stream == *model.bytes);
-    QCOMPARE(progress, model.progress);
-
     const Run back = decodeWith(stream);
-    const reference::Outcome modelBack = reference::decode(stream);
     QVERIFY2(back.bytes.has_value(), qPrintable(back.error));
     QVERIFY(*back.bytes == input);
-    QCOMPARE(back.progress, modelBack.progress);
-}
-
-void clsHuffmanTest::fibonacciCountsGiveLongCodes()
-{
-    // 32 values with Fibonacci counts (5.7 million bytes): codes of up to 31 bits.
-    const Bytes input = makeInput(5702886, Skew::Fibonacci, 99);
-    std::vector<int> progress;
-    const Bytes stream = encodeWith(input, &progress);
-    int longest = 0;
-    const int n = stream[9] | stream[10] << 8;
-    for (int i = 0; i < n; ++i)
-        longest = std::max(longest, int(stream[12 + 2 * size_t(i)]));
-    QCOMPARE(n, 32);
-    QCOMPARE(longest, 31);
-    const reference::Outcome model = reference::encode(input);
-    QVERIFY(stream == *model.bytes);
-    QCOMPARE(progress, model.progress);
-    const Run back = decodeWith(stream);
-    QVERIFY(back.bytes.has_value());
-    QVERIFY(*back.bytes == input);
-    QCOMPARE(back.progress, reference::decode(stream).progress);
+    QCOMPARE(::fingerprint(stream, progress, back.progress), fingerprint);
+    if (longestCode > 0) {
+        int longest = 0;
+        for (int i = 0; i < (stream[9] | stream[10] << 8); ++i)
+            longest = std::max(longest, int(stream[12 + 2 * size_t(i)]));
+        QCOMPARE(longest, longestCode);
+    }
 }
 
 void clsHuffmanTest::handMadeCodesUpTo255Bits()
@@ -357,81 +367,69 @@ void clsHuffmanTest::handMadeCodesUpTo255Bits()
     Bytes expected;
     std::vector<std::string> data;
     std::mt19937 rng(3);
+    std::uint8_t checksum = 0;
     for (int i = 0; i < 3000; ++i) {
         const int v = (i < 256) ? 255 - i : int(rng() % 256);
         expected.push_back(std::uint8_t(v));
+        checksum ^= std::uint8_t(v);
         data.push_back(entries[size_t(v)].second);
     }
-    std::uint8_t checksum = 0;
-    for (std::uint8_t b : expected)
-        checksum ^= b;
     const Bytes stream = handMade(checksum, std::int32_t(expected.size()), entries, data);
     const Run run = decodeWith(stream);
     QVERIFY2(run.bytes.has_value(), qPrintable(run.error));
     QVERIFY(*run.bytes == expected);
-    QCOMPARE(run.progress, reference::decode(stream).progress);
+    QCOMPARE(run.progress, (std::vector<int>{17, 33, 50, 67, 84, 89, 100}));
 
     // 255 zeros, 255 ones, then a branch off the zeros' path: more than 512 nodes.
-    const Bytes tooBig = handMade(0, 1,
-                                  {{0, std::string(255, '0')},
-                                   {1, std::string(255, '1')},
-                                   {2, "0" + std::string(254, '1')}},
-                                  {"0"});
+    const Bytes tooBig = handMade(
+        0, 1,
+        {{0, std::string(255, '0')}, {1, std::string(255, '1')}, {2, "0" + std::string(254, '1')}},
+        {"0"});
     QCOMPARE(decodeWith(tooBig).error, QStringLiteral("corrupt"));
-    QCOMPARE(reference::decode(tooBig).error, std::string("corrupt"));
 }
 
 void clsHuffmanTest::malformedStreams_data()
 {
     QTest::addColumn<Bytes>("stream");
     QTest::addColumn<QString>("error");
-    QTest::addColumn<QString>("source");
+    const QString corrupt = QStringLiteral("corrupt");
 
     Bytes id5 = fromText("HE5\r");
     id5.insert(id5.end(), 20, 0x11);
-    QTest::newRow("HE5 identification") << id5 << QStringLiteral("identification")
-                                        << QStringLiteral("HuffmanDecode()");
+    QTest::newRow("HE5 identification") << id5 << QStringLiteral("identification");
     Bytes badChecksum = encodeWith(makeInput(50000, Skew::Text, 5));
     badChecksum[4] ^= 0x40;
-    QTest::newRow("checksum changed") << badChecksum << QStringLiteral("checksum")
-                                      << QStringLiteral("clsHuffman.Decode()");
+    QTest::newRow("checksum changed") << badChecksum << QStringLiteral("checksum");
     QTest::newRow("code length 0")
-        << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 00 02 00 61 01 62 00 02 02"))
-        << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
-    QTest::newRow("header cut") << fromHex(QStringLiteral("48 45 33 0d 03 02 00"))
-                                << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
-    QTest::newRow("entries cut") << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 00 02 00 61 01"))
-                                 << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
+        << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 00 02 00 61 01 62 00 02 02")) << corrupt;
+    QTest::newRow("header cut") << fromHex(QStringLiteral("48 45 33 0d 03 02 00")) << corrupt;
+    QTest::newRow("entries cut") << fromHex(
+                                        QStringLiteral("48 45 33 0d 03 02 00 00 00 02 00 61 01"))
+                                 << corrupt;
     QTest::newRow("code table cut")
-        << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 00 02 00 61 05 62 05"))
-        << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
-    QTest::newRow("negative N")
-        << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 00 fe ff 61 01 62 01 02 02"))
-        << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
+        << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 00 02 00 61 05 62 05")) << corrupt;
+    QTest::newRow("negative N") << fromHex(QStringLiteral(
+                                       "48 45 33 0d 03 02 00 00 00 fe ff 61 01 62 01 02 02"))
+                                << corrupt;
     QTest::newRow("negative length")
-        << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 80 02 00 61 01 62 01 02 02"))
-        << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
+        << fromHex(QStringLiteral("48 45 33 0d 03 02 00 00 80 02 00 61 01 62 01 02 02")) << corrupt;
     // Only "a" has a code (0): a 1 bit leads nowhere.
-    QTest::newRow("code not in tree") << handMade('a', 2, {{'a', "0"}}, {"0", "1"})
-                                      << QStringLiteral("corrupt") << QStringLiteral("clsHuffman.Decode()");
+    QTest::newRow("code not in tree") << handMade('a', 2, {{'a', "0"}}, {"0", "1"}) << corrupt;
     // "abc" claiming 7 bytes: the padding decodes as c, c, c and the input ends after 6 bytes.
     QTest::newRow("ends early, checksum differs")
         << fromHex(QStringLiteral("48 45 33 0d 60 07 00 00 00 03 00 61 02 62 02 63 01 0d 0d"))
-        << QStringLiteral("checksum") << QStringLiteral("clsHuffman.Decode()");
+        << QStringLiteral("checksum");
     // The same with a checksum that fits the 6 bytes: still refused, never padded with zeros.
     QTest::newRow("ends early, checksum fits")
         << fromHex(QStringLiteral("48 45 33 0d 03 07 00 00 00 03 00 61 02 62 02 63 01 0d 0d"))
-        << QStringLiteral("truncated") << QStringLiteral("clsHuffman.Decode()");
-    QTest::newRow("empty input") << Bytes{} << QStringLiteral("corrupt")
-                                 << QStringLiteral("clsHuffman.Decode()");
+        << QStringLiteral("truncated");
+    QTest::newRow("empty input") << Bytes{} << corrupt;
 }
 
 void clsHuffmanTest::malformedStreams()
 {
     QFETCH(Bytes, stream);
     QFETCH(QString, error);
-    QFETCH(QString, source);
-
     std::vector<std::uint8_t> buffer = stream;
     clsHuffman codec;
     try {
@@ -439,17 +437,19 @@ void clsHuffmanTest::malformedStreams()
         QFAIL("decoding succeeded");
     } catch (const CodecError &e) {
         QCOMPARE(e.number(), kCodecErrorNumber);
-        QCOMPARE(QString::fromStdString(e.source()), source);
+        QCOMPARE(QString::fromStdString(e.source()), error == QLatin1String("identification")
+                                                         ? QStringLiteral("HuffmanDecode()")
+                                                         : QStringLiteral("clsHuffman.Decode()"));
         QCOMPARE(kindOf(e), error);
         if (error == QLatin1String("identification"))
             QCOMPARE(e.description(), std::string("The data either was not compressed with HE3 or "
                                                   "is corrupt (identification string not found)"));
         if (error == QLatin1String("checksum"))
-            QCOMPARE(e.description(),
-                     std::string("The data might be corrupted (checksum did not match expected value)"));
+            QCOMPARE(
+                e.description(),
+                std::string("The data might be corrupted (checksum did not match expected value)"));
     }
     QVERIFY(buffer == stream); // the caller's buffer keeps the stream
-    QCOMPARE(QString::fromStdString(reference::decode(stream).error), error);
 }
 
 void clsHuffmanTest::neverReadsPastTheStream_data()
@@ -457,22 +457,37 @@ void clsHuffmanTest::neverReadsPastTheStream_data()
     QTest::addColumn<Bytes>("input");
     QTest::addColumn<int>("claimedExtra"); // added to the length the stream claims
     QTest::addColumn<int>("cut");          // bytes cut off the end of the stream
-    QTest::newRow("short codes") << makeInput(50000, Skew::TwoValues, 5) << 0 << 0;
-    QTest::newRow("short codes, longer claim") << makeInput(50000, Skew::TwoValues, 6) << 1000 << 0;
-    QTest::newRow("text, longer claim") << makeInput(40000, Skew::Text, 7) << 5000 << 0;
-    QTest::newRow("text, cut") << makeInput(40000, Skew::Text, 8) << 0 << 3;
-    QTest::newRow("long codes, longer claim") << makeInput(200000, Skew::Fibonacci, 9) << 700 << 0;
-    QTest::newRow("long codes, cut") << makeInput(200000, Skew::Fibonacci, 10) << 0 << 17;
-    QTest::newRow("geometric") << makeInput(30000, Skew::Geometric, 11) << 0 << 0;
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("progress"); // fingerprint of the progress raised
+    QTest::newRow("short codes") << makeInput(50000, Skew::TwoValues, 5) << 0 << 0 << QString()
+                                 << QStringLiteral("374b0aafeac7c062");
+    QTest::newRow("short codes, longer claim")
+        << makeInput(50000, Skew::TwoValues, 6) << 1000 << 0 << QStringLiteral("truncated")
+        << QStringLiteral("e9d94097825f20d9");
+    QTest::newRow("text, longer claim")
+        << makeInput(40000, Skew::Text, 7) << 5000 << 0 << QStringLiteral("checksum")
+        << QStringLiteral("489f85dabcf65d71");
+    QTest::newRow("text, cut") << makeInput(40000, Skew::Text, 8) << 0 << 3
+                               << QStringLiteral("checksum") << QStringLiteral("a6d8a42cf97aad3c");
+    QTest::newRow("long codes, longer claim")
+        << makeInput(200000, Skew::Fibonacci, 9) << 700 << 0 << QStringLiteral("checksum")
+        << QStringLiteral("c3fc7a046823df80");
+    QTest::newRow("long codes, cut")
+        << makeInput(200000, Skew::Fibonacci, 10) << 0 << 17 << QStringLiteral("checksum")
+        << QStringLiteral("fc72894528397772");
+    QTest::newRow("geometric") << makeInput(30000, Skew::Geometric, 11) << 0 << 0 << QString()
+                               << QStringLiteral("4f4d13213e657d32");
 }
 
 // The fast paths read ahead in whole words; near the end of the input they must stop short
-// of it, whatever length the stream claims. Same results, errors and progress as the model.
+// of it (the page after it is unreadable), whatever length the stream claims.
 void clsHuffmanTest::neverReadsPastTheStream()
 {
     QFETCH(Bytes, input);
     QFETCH(int, claimedExtra);
     QFETCH(int, cut);
+    QFETCH(QString, error);
+    QFETCH(QString, progress);
     Bytes stream = encodeWith(input);
     QCOMPARE(stream[2], std::uint8_t('3'));
     const std::uint32_t claimed = std::uint32_t(input.size()) + std::uint32_t(claimedExtra);
@@ -490,39 +505,49 @@ void clsHuffmanTest::neverReadsPastTheStream()
     } catch (const CodecError &e) {
         run.error = kindOf(e);
     }
-    const reference::Outcome model = reference::decode(stream);
-    QCOMPARE(run.error, QString::fromStdString(model.error));
-    QVERIFY(run.bytes == model.bytes);
-    QCOMPARE(run.progress, model.progress);
-    if (claimedExtra == 0 && cut == 0)
-        QVERIFY(run.bytes == input);
-    else
-        QVERIFY(!run.bytes.has_value());
+    QCOMPARE(run.error, error);
+    QCOMPARE(fingerprint({}, {}, run.progress), progress);
+    QCOMPARE(run.bytes.has_value(), error.isEmpty());
+    if (run.bytes)
+        QVERIFY(*run.bytes == input);
 }
 
 void clsHuffmanTest::equalLengthCodes_data()
 {
-    QTest::addColumn<int>("bits");      // every code has this length
-    QTest::addColumn<int>("values");    // values 0 to values - 1 have a code
-    QTest::addColumn<int>("count");     // bytes of output
-    QTest::addColumn<int>("used");      // the data uses values 0 to used - 1
-    QTest::newRow("7 bits, full tree") << 7 << 128 << 60000 << 128;
-    QTest::newRow("8 bits, full tree") << 8 << 256 << 60000 << 256;
-    QTest::newRow("5 bits, full tree") << 5 << 32 << 90000 << 32;
-    QTest::newRow("7 bits, tree with gaps") << 7 << 100 << 60000 << 100;
-    QTest::newRow("9 bits, few used") << 9 << 300 << 40000 << 3;
-    QTest::newRow("14 bits, long codes") << 14 << 64 << 30000 << 64;
+    QTest::addColumn<int>("bits");               // every code has this length
+    QTest::addColumn<int>("values");             // values 0 to values - 1 have a code
+    QTest::addColumn<int>("count");              // bytes of output
+    QTest::addColumn<int>("used");               // the data uses values 0 to used - 1
+    QTest::addColumn<QString>("progress");       // fingerprint of the progress decoding it
+    QTest::addColumn<QString>("brokenProgress"); // the same with a code not in the table
+    QTest::newRow("7 bits, full tree")
+        << 7 << 128 << 60000 << 128 << QStringLiteral("ccd32bff7088bdf6") << QString();
+    QTest::newRow("8 bits, full tree")
+        << 8 << 256 << 60000 << 256 << QStringLiteral("fe73fbde25e53f44") << QString();
+    QTest::newRow("5 bits, full tree")
+        << 5 << 32 << 90000 << 32 << QStringLiteral("65f7fdfdd3d6df45") << QString();
+    QTest::newRow("7 bits, tree with gaps")
+        << 7 << 100 << 60000 << 100 << QStringLiteral("fc5dd63eac74f257")
+        << QStringLiteral("817d812b7e23a6f2");
+    QTest::newRow("9 bits, few used")
+        << 9 << 300 << 40000 << 3 << QStringLiteral("721319f2e03483f7")
+        << QStringLiteral("c585cc66249ab22a");
+    QTest::newRow("14 bits, long codes")
+        << 14 << 64 << 30000 << 64 << QStringLiteral("a30a5f73a577b6db")
+        << QStringLiteral("817d812b7e23a6f2");
 }
 
 // Codes of one length never fall back into step when read from a point inside a code, and
 // a tree with gaps has bit patterns that are not codes: a decoder that guesses where codes
-// start must notice both and still give the values, errors and progress of the model.
+// start must notice both and still give the values, errors and progress of the format.
 void clsHuffmanTest::equalLengthCodes()
 {
     QFETCH(int, bits);
     QFETCH(int, values);
     QFETCH(int, count);
     QFETCH(int, used);
+    QFETCH(QString, progress);
+    QFETCH(QString, brokenProgress);
     values = std::min(values, 256);
     std::vector<std::pair<int, std::string>> entries;
     for (int v = 0; v < values; ++v) {
@@ -545,18 +570,14 @@ void clsHuffmanTest::equalLengthCodes()
     const Run run = decodeWith(stream);
     QVERIFY2(run.bytes.has_value(), qPrintable(run.error));
     QVERIFY(*run.bytes == expected);
-    QCOMPARE(run.progress, reference::decode(stream).progress);
+    QCOMPARE(fingerprint({}, {}, run.progress), progress);
 
-    // The same with a code that is not in the table near the end: corrupt, after the same
-    // progress as the model.
+    // A code that is not in the table near the end: corrupt, after the same progress.
     if (values < (1 << bits)) {
         data[size_t(count) - 20] = std::string(size_t(bits), '1');
-        const Bytes broken = handMade(checksum, count, entries, data);
-        const Run bad = decodeWith(broken);
-        const reference::Outcome model = reference::decode(broken);
+        const Run bad = decodeWith(handMade(checksum, count, entries, data));
         QCOMPARE(bad.error, QStringLiteral("corrupt"));
-        QCOMPARE(QString::fromStdString(model.error), QStringLiteral("corrupt"));
-        QCOMPARE(bad.progress, model.progress);
+        QCOMPARE(fingerprint({}, {}, bad.progress), brokenProgress);
     }
 }
 
@@ -571,17 +592,14 @@ void clsHuffmanTest::progressRoundsHalfToEven()
 
     // Decoding: after stream byte 10000 (when the stream is that long) 10000 / size x 89,
     // then 89 and 10000 / 14000 x 11 + 89 while verifying, then 100.
-    std::vector<int> back;
-    clsHuffman codec;
-    codec.setProgressHandler([&](int p) { back.push_back(p); });
-    QVERIFY(codec.decode(stream) == input);
+    const Run back = decodeWith(stream);
+    QVERIFY(back.bytes == input);
     std::vector<int> expected;
     if (stream.size() >= 10000)
-        expected.push_back(reference::roundHalfEven(10000.0 / double(stream.size()) * 89));
+        expected.push_back(int(std::nearbyint(10000.0 / double(stream.size()) * 89)));
     expected.insert(expected.end(), {89, 97, 100});
-    QCOMPARE(back, expected);
+    QCOMPARE(back.progress, expected);
 }
-
 void clsHuffmanTest::storedAndEmptyStreams()
 {
     std::vector<int> progress;
