@@ -8,21 +8,14 @@
 #include "SampleDatabase.h"
 #include "ScriptedDialogs.h"
 #include "SettingsFile.h"
+#include "TestFiles.h"
 #include "TestFolder.h"
 #include "clsHuffman.h"
 
 using namespace tarnvale;
 using test::ShownBox;
 
-namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
+using test::readFile;
 
 class RestoreFlowTest : public QObject
 {
@@ -59,15 +52,10 @@ class RestoreFlowTest : public QObject
         const QString backup = folder.file(QStringLiteral("chosen.tow"));
         if (bytes.isEmpty()) {
             const QString other = folder.file(QStringLiteral("other.db"));
-            RecordStore otherStore;
-            QVERIFY(otherStore.open(other, RecordStore::OpenMode::CreateIfMissing));
-            QVERIFY(test::fillSampleDatabase(otherStore, 3, QStringLiteral("other")));
-            otherStore.close();
+            QVERIFY(test::makeSampleDatabase(other, 3, QStringLiteral("other")));
             clsHuffman().EncodeFile(other.toStdString(), backup.toStdString());
         } else {
-            QFile out(backup);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(bytes);
+            test::writeFile(backup, bytes);
         }
 
         test::ScriptedDialogs dialogs;

@@ -61,4 +61,20 @@ inline QStringList allRows(RecordStore &store)
     return rows;
 }
 
+// A database at path with the sample records; false on failure.
+inline bool makeSampleDatabase(const QString &path, int records, const QString &tag = {})
+{
+    RecordStore store;
+    return store.open(path, RecordStore::OpenMode::CreateIfMissing)
+           && fillSampleDatabase(store, records, tag);
+}
+
+// Every row of the database at path, or "cannot open".
+inline QStringList rowsOf(const QString &path)
+{
+    RecordStore store;
+    return store.open(path, RecordStore::OpenMode::ExistingOnly) ? allRows(store)
+                                                                 : QStringList{"cannot open"};
+}
+
 } // namespace tarnvale::test
