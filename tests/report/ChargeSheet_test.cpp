@@ -44,95 +44,63 @@ class ChargeSheetTest : public QObject
                  QStringLiteral("/opt/tow/Reports/report.rtf"));
     }
 
-    void filled()
-    {
-        test::TestFolder folder;
-        test::writeFile(folder.reportPath(),
-                        "{\\rtf1\\ansi caf\\'e9 ::custname:: ::companyname:: ::GRAND::\\par}");
-        SettingsFile settings(folder.settingsPath());
-        settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
-        const ChargeSheet::Outcome outcome =
-            ChargeSheet::build(ProgramFolder(folder.path()), settings,
-                               record(QStringLiteral("2001")), QDate(2026, 1, 9));
-        QVERIFY(outcome.ok);
-        QVERIFY(outcome.message.isEmpty());
-        // The template's own bytes come through untouched.
-        QCOMPARE(
-            outcome.rtf,
-            QByteArray(
-                "{\\rtf1\\ansi caf\\'e9 \\tab \\tab JANE DOE \\tab Tow Co \\tab $50.00\\par}"));
-    }
-
-    void missingTemplate()
-    {
-        test::TestFolder folder;
-        SettingsFile settings(folder.settingsPath());
-        settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
-        const ChargeSheet::Outcome outcome =
-            ChargeSheet::build(ProgramFolder(folder.path()), settings,
-                               record(QStringLiteral("2001")), QDate(2026, 1, 9));
-        QVERIFY(!outcome.ok);
-        QVERIFY(outcome.rtf.isEmpty());
-        QCOMPARE(outcome.title, QCoreApplication::applicationName());
-        QCOMPARE(outcome.message,
-                 QStringLiteral(
-                     "Some Error Occured: 53 File not found\r\n\r\nProgram May Not Work Properly"));
-    }
-
-    // What stands at the template's path and cannot be read as one: refused at once with a
-    // message, never read forever, never blocked on.
-    void refusedTemplate_data()
+    // What stands at the template's path, and the sheet or the message it gives. What cannot
+    // be read as a template is refused at once, never read forever, never blocked on.
+    void build_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("a folder") << "folder" << "is Open, Please Close It";
-        QTest::newRow("a link to an endless device") << "device" << "is not a regular file";
-        QTest::newRow("a FIFO nobody writes to") << "fifo" << "is not a regular file";
-        QTest::newRow("larger than any template")
-            << "large" << "is larger than 16 MB, more than any document of this kind";
+        QTest::addColumn<QString>("title");  // empty: built; "app": the program's name
+        QTest::addColumn<QString>("result"); // the sheet, or the message after "File: PATH "
+        QTest::newRow("template bytes kept") << "rtf" << ""
+            << "{\\rtf1\\ansi caf\\'e9 \\tab \\tab JANE DOE \\tab Tow Co \\tab $50.00\\par}";
+        QTest::newRow("plain text made a document") << "plain" << ""
+            << "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Customer: \\tab \\tab JANE DOE"
+               "\\par\nTotal \\{due\\}: \\tab $50.00\\par\n\\par}";
+        QTest::newRow("missing") << "missing" << "app"
+            << "Some Error Occured: 53 File not found\r\n\r\nProgram May Not Work Properly";
+        QTest::newRow("a folder") << "folder" << "Tow Co" << "is Open, Please Close It";
+        QTest::newRow("a link to an endless device") << "device" << "Tow Co" << "is not a regular file";
+        QTest::newRow("a FIFO nobody writes to") << "fifo" << "Tow Co" << "is not a regular file";
+        QTest::newRow("larger than any template") << "large" << "Tow Co"
+            << "is larger than 16 MB, more than any document of this kind";
     }
-    void refusedTemplate()
+    void build()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, title);
+        QFETCH(QString, result);
         test::TestFolder folder;
         const QString path = folder.reportPath();
         QDir(folder.path()).mkpath(QStringLiteral("Reports"));
-        if (kind == QLatin1String("folder")) {
+        if (kind == QLatin1String("rtf")) {
+            test::writeFile(path, "{\\rtf1\\ansi caf\\'e9 ::custname:: ::companyname:: ::GRAND::\\par}");
+        } else if (kind == QLatin1String("plain")) {
+            test::writeFile(path, "Customer: ::custname::\nTotal {due}: ::GRAND::\n");
+        } else if (kind == QLatin1String("folder")) {
             QVERIFY(QDir().mkpath(path));
         } else if (kind == QLatin1String("device")) {
             QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
         } else if (kind == QLatin1String("fifo")) {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        } else {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QVERIFY(file.write("{\\rtf1 ") == 7 && file.resize(16 * 1024 * 1024 + 1));
+        } else if (kind == QLatin1String("large")) {
+            test::writeFile(path, "{\\rtf1 ");
+            QVERIFY(QFile::resize(path, 16 * 1024 * 1024 + 1));
         }
         SettingsFile settings(folder.settingsPath());
         settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
         const ChargeSheet::Outcome outcome =
             ChargeSheet::build(ProgramFolder(folder.path()), settings,
                                record(QStringLiteral("2001")), QDate(2026, 1, 9));
-        QVERIFY(!outcome.ok);
+        QCOMPARE(outcome.ok, title.isEmpty());
+        if (outcome.ok) {
+            QVERIFY(outcome.message.isEmpty());
+            QCOMPARE(QString::fromLatin1(outcome.rtf), result);
+            return;
+        }
         QVERIFY(outcome.rtf.isEmpty());
-        QCOMPARE(outcome.title, QStringLiteral("Tow Co"));
-        QFETCH(QString, reason);
-        QCOMPARE(outcome.message, QStringLiteral("File: ") + path + QLatin1Char(' ') + reason);
-    }
-
-    void plainTextTemplate()
-    {
-        test::TestFolder folder;
-        test::writeFile(folder.reportPath(), "Customer: ::custname::\nTotal {due}: ::GRAND::\n");
-        SettingsFile settings(folder.settingsPath());
-        const ChargeSheet::Outcome outcome =
-            ChargeSheet::build(ProgramFolder(folder.path()), settings,
-                               record(QStringLiteral("2001")), QDate(2026, 1, 9));
-        QVERIFY(outcome.ok);
-        QVERIFY(outcome.rtf.startsWith("{\\rtf1"));
-        QCOMPARE(outcome.rtf, QByteArray("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 "
-                                         "Customer: \\tab \\tab JANE DOE\\par\n"
-                                         "Total \\{due\\}: \\tab $50.00\\par\n\\par}"));
+        QCOMPARE(outcome.title, title == u"app" ? QCoreApplication::applicationName() : title);
+        QCOMPARE(outcome.message,
+                 kind == u"missing" ? result : QStringLiteral("File: ") + path + u' ' + result);
     }
 
     void canPrint_data()

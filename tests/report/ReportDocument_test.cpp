@@ -92,19 +92,35 @@ class ReportDocumentTest : public QObject
         QVERIFY(!redBetween(15140, 15840));   // below the footer
     }
 
+    // The pages, the paper of the document and its pictures go into the PDF file.
     void pdfPages_data()
     {
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<int>("pages");
-        QTest::newRow("short") << QByteArray("{\\rtf1 One line.\\par}") << 1;
-        QTest::newRow("empty") << QByteArray("{\\rtf1}") << 1;
-        QTest::newRow("long") << longDocument(200) << -1; // several pages, as the fonts make it
-        QTest::newRow("page break") << QByteArray("{\\rtf1 one\\page two\\par}") << 2;
+        QTest::addColumn<QByteArray>("holds");
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        QTest::newRow("short") << QByteArray("{\\rtf1 One line.\\par}") << 1 << QByteArray();
+        QTest::newRow("empty") << QByteArray("{\\rtf1}") << 1 << QByteArray();
+        // Several pages, as the fonts make it.
+        QTest::newRow("long") << longDocument(200) << -1 << QByteArray();
+        QTest::newRow("page break") << QByteArray("{\\rtf1 one\\page two\\par}") << 2 << QByteArray();
+        QTest::newRow("A4 paper")
+            << QByteArray("{\\rtf1\\paperw11906\\paperh16838\\margl720\\margr720 A4 sheet\\par}") << 1
+            << QByteArray("/MediaBox [0 0 595");
+        QTest::newRow("picture")
+            << "{\\rtf1 Logo: {\\pict\\pngblip\\picwgoal720\\pichgoal720 " + png.toHex() + "}\\par}"
+            << 1 << QByteArray("/Subtype /Image");
     }
     void pdfPages()
     {
         QFETCH(QByteArray, rtf);
         QFETCH(int, pages);
+        QFETCH(QByteArray, holds);
         test::TestFolder folder;
         ReportDocument report;
         QVERIFY(report.setRtf(rtf));
@@ -113,53 +129,13 @@ class ReportDocumentTest : public QObject
         QVERIFY2(report.writePdf(path, &error), qPrintable(error));
         const QByteArray pdf = test::readFile(path);
         QVERIFY(pdf.startsWith("%PDF-"));
+        QVERIFY(pdf.contains(holds));
         const int counted = report.pageCount(report.pageLayout());
         if (pages > 0)
             QCOMPARE(counted, pages);
         else
             QVERIFY(counted >= 3);
         QCOMPARE(pagesInPdf(pdf), counted);
-    }
-
-    void pdfKeepsThePageOfTheDocument()
-    {
-        test::TestFolder folder;
-        ReportDocument report;
-        QVERIFY(
-            report.setRtf("{\\rtf1\\paperw11906\\paperh16838\\margl720\\margr720 A4 sheet\\par}"));
-        QCOMPARE(report.pageLayout().pageSize().id(), QPageSize::A4);
-        const QString path = folder.file(QStringLiteral("a4.pdf"));
-        QVERIFY(report.writePdf(path));
-        QVERIFY(test::readFile(path).contains("/MediaBox [0 0 595"));
-    }
-
-    void pdfCarriesPictures()
-    {
-        QImage image(8, 8, QImage::Format_RGB32);
-        image.fill(Qt::darkGreen);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        test::TestFolder folder;
-        ReportDocument report;
-        QVERIFY(report.setRtf("{\\rtf1 Logo: {\\pict\\pngblip\\picwgoal720\\pichgoal720 " +
-                              png.toHex() + "}\\par}"));
-        const QString path = folder.file(QStringLiteral("logo.pdf"));
-        QVERIFY(report.writePdf(path));
-        QVERIFY(test::readFile(path).contains("/Subtype /Image"));
-    }
-
-    void unwritablePdf()
-    {
-        test::TestFolder folder;
-        ReportDocument report;
-        QVERIFY(report.setRtf("{\\rtf1 x}"));
-        const QString path = folder.file(QStringLiteral("no such folder/sheet.pdf"));
-        QString error;
-        QVERIFY(!report.writePdf(path, &error));
-        QVERIFY(!error.isEmpty());
-        QVERIFY(!QFile::exists(path));
     }
 
     void notRtfShownAsText()

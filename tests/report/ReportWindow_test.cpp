@@ -53,6 +53,13 @@ struct Fixture
     {
         return new ReportWindow(record(), settings, ProgramFolder(folder.path()), dialogs);
     }
+    // A window showing the sheet filled from the template; null when it could not.
+    std::unique_ptr<ReportWindow> shown(const QByteArray &rtf = kTemplate)
+    {
+        test::writeFile(folder.reportPath(), rtf);
+        std::unique_ptr<ReportWindow> w(window());
+        return w->show_selling() ? std::move(w) : nullptr;
+    }
 };
 
 } // namespace
@@ -117,19 +124,6 @@ class ReportWindowTest : public QObject
         QCOMPARE(f.dialogs.count(), 1);
     }
 
-    void cancelledPrintIsSilent()
-    {
-        Fixture f;
-        test::writeFile(f.folder.reportPath(), kTemplate);
-        std::unique_ptr<ReportWindow> w(f.window());
-        QVERIFY(w->show_selling());
-        f.dialogs.queuePrinter(false);
-        QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdprint")), Qt::LeftButton);
-        QCOMPARE(f.dialogs.count(), 1);
-        QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::Printer);
-        QVERIFY(f.dialogs.allAnswersUsed());
-    }
-
     // Print as the user sets it in the print dialog: to a file, with copies and a range of
     // pages of a three-page sheet; every copy is sent by a printer that cannot make copies.
     void printsWhatTheDialogAsks_data()
@@ -137,6 +131,7 @@ class ReportWindowTest : public QObject
         QTest::addColumn<int>("copies");
         QTest::addColumn<QString>("range");
         QTest::addColumn<int>("pages");
+        QTest::newRow("cancelled") << 0 << "" << 0;
         QTest::newRow("one copy, every page") << 1 << "" << 3;
         QTest::newRow("three copies") << 3 << "" << 9;
         QTest::newRow("pages 2 to 3") << 1 << "2-3" << 2;
@@ -149,12 +144,10 @@ class ReportWindowTest : public QObject
         QFETCH(QString, range);
         QFETCH(int, pages);
         Fixture f;
-        test::writeFile(f.folder.reportPath(),
-                        "{\\rtf1\\ansi ::custname::\\page two\\page three\\par}");
-        std::unique_ptr<ReportWindow> w(f.window());
-        QVERIFY(w->show_selling());
+        const auto w = f.shown("{\\rtf1\\ansi ::custname::\\page two\\page three\\par}");
+        QVERIFY(w);
         const QString file = f.folder.file(QStringLiteral("printed.pdf"));
-        f.dialogs.queuePrinter(true);
+        f.dialogs.queuePrinter(copies > 0); // none: the dialog is cancelled, silently
         f.dialogs.onPrinter = [&](QPrinter &printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(file);
@@ -165,6 +158,12 @@ class ReportWindowTest : public QObject
             }
         };
         QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdprint")), Qt::LeftButton);
+        QCOMPARE(f.dialogs.shown().first().kind, ShownBox::Kind::Printer);
+        if (copies == 0) {
+            QCOMPARE(f.dialogs.count(), 1);
+            QVERIFY(f.dialogs.allAnswersUsed());
+            return;
+        }
         if (pages == 0) {
             QVERIFY(!QFile::exists(file));
             QCOMPARE(f.dialogs.count(), 2);
@@ -183,9 +182,8 @@ class ReportWindowTest : public QObject
     void printPreview()
     {
         Fixture f;
-        test::writeFile(f.folder.reportPath(), kTemplate);
-        std::unique_ptr<ReportWindow> w(f.window());
-        QVERIFY(w->show_selling());
+        const auto w = f.shown();
+        QVERIFY(w);
         w->show();
         QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdpreview")),
                           Qt::LeftButton);
@@ -202,43 +200,35 @@ class ReportWindowTest : public QObject
 
     void saveAsPdf_data()
     {
-        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("chosen"); // empty: the chooser is cancelled
         QTest::addColumn<QString>("written");
         QTest::newRow("with suffix") << "sheet.pdf" << "sheet.pdf";
         QTest::newRow("suffix added") << "sheet" << "sheet.pdf";
+        QTest::newRow("cancelled") << "" << "";
     }
     void saveAsPdf()
     {
         QFETCH(QString, chosen);
         QFETCH(QString, written);
         Fixture f;
-        test::writeFile(f.folder.reportPath(), kTemplate);
-        std::unique_ptr<ReportWindow> w(f.window());
-        QVERIFY(w->show_selling());
-        f.dialogs.queueFile(f.folder.file(chosen));
+        const auto w = f.shown();
+        QVERIFY(w);
+        if (!chosen.isEmpty())
+            f.dialogs.queueFile(f.folder.file(chosen));
         QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdpdf")), Qt::LeftButton);
         QCOMPARE(f.dialogs.count(), 1);
         QCOMPARE(f.dialogs.last().kind, ShownBox::Kind::SaveFile);
-        QVERIFY(test::readFile(f.folder.file(written)).startsWith("%PDF-"));
-    }
-
-    void saveAsPdfCancelled()
-    {
-        Fixture f;
-        test::writeFile(f.folder.reportPath(), kTemplate);
-        std::unique_ptr<ReportWindow> w(f.window());
-        QVERIFY(w->show_selling());
-        w->saveAsPdf(); // the chooser answers "cancelled"
-        QCOMPARE(f.dialogs.count(), 1);
-        QCOMPARE(QDir(f.folder.path()).entryList(QStringList{QStringLiteral("*.pdf")}).size(), 0);
+        const QStringList pdfs = QDir(f.folder.path()).entryList({QStringLiteral("*.pdf")});
+        QCOMPARE(pdfs, written.isEmpty() ? QStringList() : QStringList{written});
+        if (!written.isEmpty())
+            QVERIFY(test::readFile(f.folder.file(written)).startsWith("%PDF-"));
     }
 
     void saveAsPdfFails()
     {
         Fixture f;
-        test::writeFile(f.folder.reportPath(), kTemplate);
-        std::unique_ptr<ReportWindow> w(f.window());
-        QVERIFY(w->show_selling());
+        const auto w = f.shown();
+        QVERIFY(w);
         const QString path = f.folder.file(QStringLiteral("missing folder/sheet.pdf"));
         f.dialogs.queueFile(path);
         w->saveAsPdf();
