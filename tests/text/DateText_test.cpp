@@ -12,18 +12,34 @@ class DateTextTest : public QObject
   private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    void shortFormHasFourDigitYear_data()
+    // The short form (four-digit year, the locale's order) and the long form, read back.
+    void forms_data()
     {
+        QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QDate>("date");
+        QTest::addColumn<bool>("longForm");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("single digits") << QDate(2005, 3, 5) << "3/5/2005";
-        QTest::newRow("double digits") << QDate(2026, 12, 16) << "12/16/2026";
-        QTest::newRow("last century") << QDate(1999, 1, 31) << "1/31/1999";
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        QTest::newRow("single digits") << us << QDate(2005, 3, 5) << false << "3/5/2005";
+        QTest::newRow("double digits") << us << QDate(2026, 12, 16) << false << "12/16/2026";
+        QTest::newRow("last century") << us << QDate(1999, 1, 31) << false << "1/31/1999";
+        QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << QDate(2005, 3, 5)
+                               << false << "05.03.2005";
+        QTest::newRow("en_GB") << QLocale(QLocale::English, QLocale::UnitedKingdom)
+                               << QDate(2005, 3, 5) << false << "05/03/2005";
+        QTest::newRow("long form") << us << QDate(2005, 3, 5) << true << "March 05, 2005";
+        QTest::newRow("long form, two-digit day") << us << QDate(2026, 12, 31) << true
+                                                  << "December 31, 2026";
     }
-    void shortFormHasFourDigitYear()
+    void forms()
     {
+        QFETCH(QLocale, locale);
         QFETCH(QDate, date);
-        QTEST(DateText::shortForm(date), "expected");
+        QFETCH(bool, longForm);
+        QFETCH(QString, expected);
+        QCOMPARE(longForm ? DateText::longForm(date, locale) : DateText::shortForm(date, locale),
+                 expected);
+        QCOMPARE(DateText::read(expected, locale), std::optional<QDate>(date));
     }
 
     void todayReadsBackAsToday()
@@ -31,37 +47,6 @@ class DateTextTest : public QObject
         const QString text = DateText::today();
         QVERIFY(text.endsWith(QString::number(QDate::currentDate().year())));
         QCOMPARE(DateText::read(text), std::optional<QDate>(QDate::currentDate()));
-    }
-
-    void shortFormInOtherLocales_data()
-    {
-        QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << "05.03.2005";
-        QTest::newRow("en_GB") << QLocale(QLocale::English, QLocale::UnitedKingdom) << "05/03/2005";
-    }
-    void shortFormInOtherLocales()
-    {
-        QFETCH(QLocale, locale);
-        QFETCH(QString, expected);
-        const QDate date(2005, 3, 5);
-        QCOMPARE(DateText::shortForm(date, locale), expected);
-        QCOMPARE(DateText::read(expected, locale), std::optional<QDate>(date));
-    }
-
-    void longForm_data()
-    {
-        QTest::addColumn<QDate>("date");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("worked example") << QDate(2005, 3, 5) << "March 05, 2005";
-        QTest::newRow("two-digit day") << QDate(2026, 12, 31) << "December 31, 2026";
-    }
-    void longForm()
-    {
-        QFETCH(QDate, date);
-        QFETCH(QString, expected);
-        QCOMPARE(DateText::longForm(date), expected);
-        QCOMPARE(DateText::read(expected), std::optional<QDate>(date));
     }
 
     void read_data()
