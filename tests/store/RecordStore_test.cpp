@@ -52,6 +52,14 @@ void makeDatabase(const QString &path, const QStringList &tables, const QStringL
     QSqlDatabase::removeDatabase(QStringLiteral("maker"));
 }
 
+// A new database in a fresh folder, open.
+struct Fresh
+{
+    test::TestFolder folder;
+    RecordStore store;
+    Fresh() { QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing)); }
+};
+
 } // namespace
 
 class RecordStoreTest : public QObject
@@ -147,10 +155,9 @@ void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore()
 
 void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-    QVERIFY(QFile::exists(folder.databasePath()));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
+    QVERIFY(QFile::exists(fresh.folder.databasePath()));
     QSqlQuery query(store.database());
     QVERIFY(
         query.exec("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
@@ -167,7 +174,7 @@ void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
     store.close();
     // Opening it again, even as an existing-only file, works and keeps it.
     RecordStore again;
-    QVERIFY(again.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+    QVERIFY(again.open(fresh.folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
 }
 
 void RecordStoreTest::failedCreationLeavesNoFile()
@@ -313,9 +320,8 @@ void RecordStoreTest::blankGroupNamesAreRefused()
 {
     QFETCH(QString, name);
     QFETCH(bool, added);
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     QCOMPARE(bool(store.addGroup(name)), added);
     QCOMPARE(store.groups()->size(), added ? 1 : 0);
     if (!added)
@@ -324,9 +330,8 @@ void RecordStoreTest::blankGroupNamesAreRefused()
 
 void RecordStoreTest::groupsAreUniqueCaseSensitiveAndIdsNeverReused()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     const auto a = store.addGroup("Lot A");
     QVERIFY(a);
     QVERIFY(!store.addGroup("Lot A"));
@@ -352,9 +357,8 @@ void RecordStoreTest::groupsAreUniqueCaseSensitiveAndIdsNeverReused()
 
 void RecordStoreTest::towRecordRoundTripsEveryField()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     TowRecord record = sampleRecord("Lot A");
     const auto id = store.addTowRecord(record);
     QVERIFY(id);
@@ -406,9 +410,8 @@ void RecordStoreTest::findVehicleById()
 {
     QFETCH(QString, text);
     QFETCH(bool, found);
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     QVERIFY(store.addTowRecord(sampleRecord("A")));
     QVERIFY(store.addTowRecord(sampleRecord("B")));
     const auto record = store.findVehicleById(text);
@@ -422,9 +425,8 @@ void RecordStoreTest::findVehicleById()
 // Stepping stays at the ends and goes on from a record removed meanwhile.
 void RecordStoreTest::neighboursInTableOrder()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     const qint64 a = store.addTowRecord(sampleRecord("A")).value_or(-1);
     const qint64 b = store.addTowRecord(sampleRecord("B")).value_or(-1);
     const qint64 c = store.addTowRecord(sampleRecord("C")).value_or(-1);
@@ -440,9 +442,8 @@ void RecordStoreTest::neighboursInTableOrder()
 
 void RecordStoreTest::removeGroupIsAllOrNothing()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     QVERIFY(store.addGroup("Lot A"));
     for (int i = 0; i < 3; ++i)
         QVERIFY(store.addTowRecord(sampleRecord("Lot A")));
@@ -463,9 +464,8 @@ void RecordStoreTest::removeGroupIsAllOrNothing()
 
 void RecordStoreTest::removeGroupCountsAndDeletesExactName()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     QVERIFY(store.addGroup("Lot A"));
     QVERIFY(store.addTowRecord(sampleRecord("Lot A")));
     QVERIFY(store.addTowRecord(sampleRecord("lot a")));
@@ -481,12 +481,11 @@ void RecordStoreTest::removeGroupCountsAndDeletesExactName()
 
 void RecordStoreTest::backupIsAReadableCopy()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     QVERIFY(store.addGroup("Lot A"));
     QVERIFY(store.addTowRecord(sampleRecord("Lot A")));
-    const QString copy = folder.file("copy.dll");
+    const QString copy = fresh.folder.file("copy.dll");
     QVERIFY(store.backupTo(copy));
     RecordStore other;
     QVERIFY(other.open(copy, RecordStore::OpenMode::ExistingOnly));
