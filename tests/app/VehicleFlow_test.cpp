@@ -323,18 +323,12 @@ class VehicleFlowTest : public QObject
         const qint64 d = add("Lot B", "Dee", "DEE-3", "3/3/2026");
         p.browser()->RefContactList();
         p.click(lotB(), Qt::LeftButton);
-        QTableWidget *list = p.browser()->list();
-        QCOMPARE(list->horizontalHeaderItem(6)->text(), QString("Plate"));
-        QCOMPARE(list->horizontalHeaderItem(7)->text(), QString("Days"));
-        QCOMPARE(list->horizontalHeaderItem(8)->text(), QString("Amount Due"));
         QCOMPARE(p.sheetRow(0).mid(6), (QStringList{"BOB-1", "10", "$216.00"}));
-        QHeaderView *header = list->horizontalHeader();
+        QHeaderView *header = p.browser()->list()->horizontalHeader();
         const QPoint days(header->sectionViewportPosition(7) + 5, header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, days);
         QCOMPARE(p.sheetRow(0).at(0), QString("DEE"));
         QCOMPARE(p.sheetRow(1).at(0), QString("BOBBY"));
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, days);
-        QCOMPARE(p.sheetRow(0).at(0), QString("BOBBY"));
         Q_UNUSED(d);
 
         // A search by plate; Enter on the result selects the vehicle and shows its sheet,
