@@ -49,18 +49,6 @@ private Q_SLOTS:
     }
     void cleanup() { m_fx.reset(); }
 
-    void oneLineAmongEmptyOnes()
-    {
-        test::writeFile(m_fx->folder.tipsPath(), "\n\n\nThe only tip.\n\n\n");
-        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
-        QVERIFY(w.load());
-        for (int i = 0; i < 5; ++i) {
-            QCOMPARE(w.currentTip(), 4);
-            QCOMPARE(label(w), QStringLiteral("The only tip."));
-            QTest::mouseClick(pushButton(w, "cmdNextTip"), Qt::LeftButton);
-        }
-    }
-
     void missingFile()
     {
         QVERIFY(QFile::remove(m_fx->folder.tipsPath()));
