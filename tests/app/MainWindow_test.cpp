@@ -1,12 +1,13 @@
 #include <QAction>
 #include <QApplication>
-#include <QScreen>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include <cerrno>
