@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 
@@ -50,8 +51,7 @@ private Q_SLOTS:
     void captionFromCompanyName_data();
     void captionFromCompanyName();
     void databaseFailureStillShowsTheWindows();
-    void groupDialogAddFlow();
-    void groupDialogRemoveFlow();
+    void groupDialogFlow();
     void notesAreKept();
     void startUpClearsLeftoversAndRefusesBadSettings();
     void commandsOpenTheirWindows_data();
@@ -92,38 +92,27 @@ void MainWindowTest::databaseFailureStillShowsTheWindows()
     QVERIFY(!QFile::exists(p.context->folder.defaultDatabasePath()));
 }
 
-void MainWindowTest::groupDialogAddFlow()
+// The dialog's wiring; the messages and answers are the database routines' own tests.
+void MainWindowTest::groupDialogFlow()
 {
     Program p;
     p.start();
     p.window->command("mnuAddGroup")->trigger();
-    GroupDialog *dialog = p.groupDialog();
-    QCOMPARE(dialog->windowTitle(), QString("Add Group"));
-    QVERIFY(!dialog->button(5)->isVisible());
-    auto *name = dialog->findChild<QLineEdit *>("txtGroup");
+    QCOMPARE(p.groupDialog()->windowTitle(), QString("Add Group"));
+    QVERIFY(!p.groupDialog()->button(5)->isVisible());
+    auto *name = p.groupDialog()->findChild<QLineEdit *>("txtGroup");
     QTest::keyClicks(name, "Lot A");
     QTest::keyClick(name, Qt::Key_Return); // Enter adds, like the Add button
-    QTRY_VERIFY(!p.groupDialog()); // closed and deleted
-    QCOMPARE(p.groupNodes(), QStringList({"Lot A"}));
-
-    // A second Lot A: the duplicate message, the dialog stays open with the name selected.
+    QTRY_VERIFY(!p.groupDialog());         // closed and deleted
+    // A second Lot A: the dialog stays open with the name selected.
     p.window->command("mnuAddGroup")->trigger();
-    dialog = p.groupDialog();
-    name = dialog->findChild<QLineEdit *>("txtGroup");
+    name = p.groupDialog()->findChild<QLineEdit *>("txtGroup");
     name->setText("Lot A");
-    dialog->buttonClick(3);
-    QCOMPARE(p.dialogs.last().title, QString("Duplicate Group"));
-    QCOMPARE(name->selectedText(), QString("Lot A"));
-    QCOMPARE(p.groupNodes(), QStringList({"Lot A"}));
-    dialog->buttonClick(1); // Cancel
+    p.groupDialog()->buttonClick(3);
+    QCOMPARE(p.dialogs.last().title + "|" + name->selectedText(), QString("Duplicate Group|Lot A"));
+    p.groupDialog()->buttonClick(1); // Cancel
     QTRY_VERIFY(!p.groupDialog());
-}
 
-void MainWindowTest::groupDialogRemoveFlow()
-{
-    Program p;
-    p.start();
-    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
     QCOMPARE(p.context->database.AddGroup("Empty"), 1);
     for (int i = 0; i < 3; ++i)
         p.vehicle("Lot A");
@@ -131,20 +120,15 @@ void MainWindowTest::groupDialogRemoveFlow()
     GroupDialog *dialog = p.groupDialog();
     QCOMPARE(dialog->windowTitle(), QString("Remove Group"));
     auto *list = dialog->findChild<QComboBox *>("lstGroups");
-    QCOMPARE(list->count(), 2);
     QCOMPARE(list->currentText(), QString("Lot A"));
-
     // Yes removes the group and its three vehicles; the list is filled again.
     p.dialogs.queueAnswer(Answer::Yes);
     dialog->buttonClick(3);
     QCOMPARE(p.count(), QString("0"));
     QCOMPARE(list->count(), 1);
-    QCOMPARE(list->currentText(), QString("Empty"));
     QCOMPARE(p.groupNodes(), QStringList({"Empty"}));
-
     // With the list emptied, Remove does nothing and the dialog stays.
     dialog->buttonClick(3);
-    QCOMPARE(list->count(), 0);
     const int shown = p.dialogs.count();
     dialog->buttonClick(3);
     QVERIFY(dialog->isVisible());
@@ -171,9 +155,8 @@ void MainWindowTest::notesAreKept()
     FaultSeam::disarm();
     QCOMPARE(p.dialogs.count(), 1);
     QCOMPARE(p.dialogs.last().title, QString("Harbor Towing"));
-    QVERIFY2(p.dialogs.last().text.startsWith("The notes could not be saved.\r\nCannot write "),
-             qPrintable(p.dialogs.last().text));
-    QVERIFY(p.dialogs.last().text.endsWith("(No space left on device)"));
+    QVERIFY(QRegularExpression("^The notes could not be saved.\r\nCannot write .*\\(No space left on device\\)$")
+                .match(p.dialogs.last().text).hasMatch());
     QCOMPARE(p.context->settings.read("Notes", "notes"), QString("Saved with the button\nsecond line"));
 }
 
