@@ -73,6 +73,7 @@ public:
 private:
     void record(ShownBox::Kind kind, const QString &title, const QString &text, MessageIcon icon,
                 MessageButtons buttons);
+    Answer nextAnswer();
     QString nextFile();
 
     QList<ShownBox> m_shown;
