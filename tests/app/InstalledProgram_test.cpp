@@ -8,10 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "ChildProcess.h"
 #include "CsvRows.h"
 #include "TestFiles.h"
 
@@ -19,15 +19,12 @@ using namespace tarnvale::test;
 
 namespace {
 
-constexpr uid_t kNobody = 65534;
-
-// Runs as the user nobody when the test runs as root (root can write anywhere), else as the
-// user running the test, whose bin folder is then made read-only.
+// As "nobody" when the test runs as root (root can write anywhere); otherwise the bin folder
+// is made read-only.
 void runAsUnprivileged(QProcess &process)
 {
     process.setChildProcessModifier([] {
-        if (::geteuid() == 0
-            && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+        if (!becomeUnprivileged())
             ::_exit(127);
     });
 }
@@ -81,7 +78,7 @@ void InstalledProgramTest::installedProgramKeepsItsFilesInTheUsersDataFolder()
     const bool asRoot = ::geteuid() == 0;
     const QString bin = prefix.filePath("bin");
     if (asRoot)
-        QVERIFY(::chown(QFile::encodeName(home).constData(), kNobody, kNobody) == 0);
+        QVERIFY(::chown(QFile::encodeName(home).constData(), kUnprivileged, kUnprivileged) == 0);
     else
         QVERIFY(::chmod(QFile::encodeName(bin).constData(), 0555) == 0);
     const auto restore = qScopeGuard([&] { ::chmod(QFile::encodeName(bin).constData(), 0755); });
@@ -110,7 +107,7 @@ void InstalledProgramTest::installedProgramKeepsItsFilesInTheUsersDataFolder()
              readFile(prefix.filePath("share/tarnvale/Reports/report.rtf")));
     QVERIFY(QFileInfo(data.filePath("quorvel.tip")).size() > 0);
     if (asRoot) // the files are the unprivileged user's own
-        QCOMPARE(QFileInfo(data.filePath("data.dll")).ownerId(), kNobody);
+        QCOMPARE(QFileInfo(data.filePath("data.dll")).ownerId(), kUnprivileged);
     QCOMPARE(QDir(bin).entryList(QDir::Files), (QStringList{"tarnvale", "tarnvale-export", "tarnvale-pack"}));
 
     // The installed export tool finds the same folder and its (empty) database.

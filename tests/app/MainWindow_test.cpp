@@ -2,20 +2,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
-#include <QSignalSpy>
-#include <QTableWidget>
 #include <QTest>
-#include <QToolBar>
-#include <QToolButton>
-#include <QTreeView>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -52,19 +46,12 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void removeVehicleFromContextMenu();
-    void treeShowsGroupsVehiclesAndCount();
-    void standardShortcuts();
-    void standardShortcuts_data();
-    void removeGroupFromContextMenu();
     void rightClickRules();
-    void vehicleListGridToggles();
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void captionFromCompanyName_data();
     void captionFromCompanyName();
     void databaseFailureStillShowsTheWindows();
-    void groupDialogAddFlow();
-    void groupDialogRemoveFlow();
+    void groupDialogFlow();
     void notesAreKept();
     void startUpClearsLeftoversAndRefusesBadSettings();
     void commandsOpenTheirWindows_data();
@@ -105,75 +92,46 @@ void MainWindowTest::databaseFailureStillShowsTheWindows()
     QVERIFY(!QFile::exists(p.context->folder.defaultDatabasePath()));
 }
 
-void MainWindowTest::groupDialogAddFlow()
+// The dialog's wiring; the messages and answers are the database routines' own tests.
+void MainWindowTest::groupDialogFlow()
 {
     Program p;
     p.start();
     p.window->command("mnuAddGroup")->trigger();
-    GroupDialog *dialog = p.groupDialog();
-    QVERIFY(dialog);
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(dialog->windowTitle(), QString("Add Group"));
-    QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
-    QVERIFY(dialog->findChild<QGroupBox *>("Frame1")->isVisible());
-    QVERIFY(!dialog->findChild<QGroupBox *>("Frame2")->isVisible());
-    QCOMPARE(dialog->button(3)->text(), QString("Add"));
-    QVERIFY(!dialog->button(5)->isVisible());
-    QCOMPARE(dialog->findChild<QGroupBox *>("Frame1")->title(), QString("Group name"));
-
-    auto *name = dialog->findChild<QLineEdit *>("txtGroup");
+    QCOMPARE(p.groupDialog()->windowTitle(), QString("Add Group"));
+    QVERIFY(!p.groupDialog()->button(5)->isVisible());
+    auto *name = p.groupDialog()->findChild<QLineEdit *>("txtGroup");
     QTest::keyClicks(name, "Lot A");
     QTest::keyClick(name, Qt::Key_Return); // Enter adds, like the Add button
-    QTRY_VERIFY(!p.groupDialog()); // closed and deleted
-    QCOMPARE(p.groupNodes(), QStringList({"Lot A"}));
-
-    // A second Lot A: the duplicate message, the dialog stays open with the name selected.
+    QTRY_VERIFY(!p.groupDialog());         // closed and deleted
+    // A second Lot A: the dialog stays open with the name selected.
     p.window->command("mnuAddGroup")->trigger();
-    dialog = p.groupDialog();
-    name = dialog->findChild<QLineEdit *>("txtGroup");
+    name = p.groupDialog()->findChild<QLineEdit *>("txtGroup");
     name->setText("Lot A");
-    dialog->buttonClick(3);
-    QCOMPARE(p.dialogs.last().title, QString("Duplicate Group"));
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(name->selectedText(), QString("Lot A"));
-    QCOMPARE(p.groupNodes(), QStringList({"Lot A"}));
-    dialog->buttonClick(1); // Cancel
+    p.groupDialog()->buttonClick(3);
+    QCOMPARE(p.dialogs.last().title + "|" + name->selectedText(), QString("Duplicate Group|Lot A"));
+    p.groupDialog()->buttonClick(1); // Cancel
     QTRY_VERIFY(!p.groupDialog());
-}
 
-void MainWindowTest::groupDialogRemoveFlow()
-{
-    Program p;
-    p.start();
-    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
     QCOMPARE(p.context->database.AddGroup("Empty"), 1);
     for (int i = 0; i < 3; ++i)
         p.vehicle("Lot A");
     p.window->command("mnuRemGroup")->trigger();
     GroupDialog *dialog = p.groupDialog();
-    QVERIFY(dialog);
     QCOMPARE(dialog->windowTitle(), QString("Remove Group"));
-    QCOMPARE(dialog->button(3)->text(), QString("Remove"));
-    QVERIFY(dialog->button(5)->isVisible());
-    QVERIFY(!dialog->findChild<QGroupBox *>("Frame1")->isVisible());
     auto *list = dialog->findChild<QComboBox *>("lstGroups");
-    QCOMPARE(list->count(), 2);
     QCOMPARE(list->currentText(), QString("Lot A"));
-
     // Yes removes the group and its three vehicles; the list is filled again.
     p.dialogs.queueAnswer(Answer::Yes);
     dialog->buttonClick(3);
     QCOMPARE(p.count(), QString("0"));
     QCOMPARE(list->count(), 1);
-    QCOMPARE(list->currentText(), QString("Empty"));
     QCOMPARE(p.groupNodes(), QStringList({"Empty"}));
-
-    // An empty group goes without a question; then nothing is selected and nothing happens.
+    // With the list emptied, Remove does nothing and the dialog stays.
+    dialog->buttonClick(3);
     const int shown = p.dialogs.count();
     dialog->buttonClick(3);
-    QCOMPARE(list->count(), 0);
     QVERIFY(dialog->isVisible());
-    dialog->buttonClick(3);
     QCOMPARE(p.dialogs.count(), shown);
     dialog->buttonClick(5);
     QTRY_VERIFY(!p.groupDialog());
@@ -181,37 +139,25 @@ void MainWindowTest::groupDialogRemoveFlow()
 
 void MainWindowTest::notesAreKept()
 {
-    {
-        Program p([](const SettingsFile &s) { s.write("Notes", "notes", "Call the county lot\r\nbefore 5"); });
-        p.start();
-        auto *notes = p.browser()->findChild<QPlainTextEdit *>("txtnotes");
-        QCOMPARE(notes->toPlainText(), QString("Call the county lot\nbefore 5"));
-        notes->setPlainText("Saved with the button\nsecond line");
-        p.browser()->findChild<QPushButton *>("Command1")->click();
-        QCOMPARE(p.context->settings.read("Notes", "notes"), QString("Saved with the button\nsecond line"));
-        QCOMPARE(p.dialogs.count(), 0);
+    Program p([](const SettingsFile &s) { s.write("Notes", "notes", "Call the county lot\r\nbefore 5"); });
+    p.start();
+    auto *notes = p.browser()->findChild<QPlainTextEdit *>("txtnotes");
+    QCOMPARE(notes->toPlainText(), QString("Call the county lot\nbefore 5"));
+    notes->setPlainText("Saved with the button\nsecond line");
+    p.browser()->findChild<QPushButton *>("Command1")->click();
+    QCOMPARE(p.context->settings.read("Notes", "notes"), QString("Saved with the button\nsecond line"));
+    QCOMPARE(p.dialogs.count(), 0);
 
-        // A failed write is told, not passed off as saved.
-        notes->setPlainText("not saved");
-        FaultSeam::failAt(2, ENOSPC);
-        p.browser()->findChild<QPushButton *>("Command1")->click();
-        FaultSeam::disarm();
-        QCOMPARE(p.dialogs.count(), 1);
-        QCOMPARE(p.dialogs.last().title, QString("Harbor Towing"));
-        QVERIFY2(p.dialogs.last().text.startsWith("The notes could not be saved.\r\nCannot write "),
-                 qPrintable(p.dialogs.last().text));
-        QVERIFY(p.dialogs.last().text.endsWith("(No space left on device)"));
-        QCOMPARE(p.context->settings.read("Notes", "notes"), QString("Saved with the button\nsecond line"));
-    }
-    {
-        Program p;
-        p.start();
-        auto *notes = p.browser()->findChild<QPlainTextEdit *>("txtnotes");
-        QCOMPARE(notes->toPlainText(), QString()); // no stored value: empty
-        notes->setPlainText("typed, then window closed");
-        p.window->close();
-        QCOMPARE(p.context->settings.read("Notes", "notes"), QString("typed, then window closed"));
-    }
+    // A failed write is told, not passed off as saved.
+    notes->setPlainText("not saved");
+    FaultSeam::failAt(2, ENOSPC);
+    p.browser()->findChild<QPushButton *>("Command1")->click();
+    FaultSeam::disarm();
+    QCOMPARE(p.dialogs.count(), 1);
+    QCOMPARE(p.dialogs.last().title, QString("Harbor Towing"));
+    QVERIFY(QRegularExpression("^The notes could not be saved.\r\nCannot write .*\\(No space left on device\\)$")
+                .match(p.dialogs.last().text).hasMatch());
+    QCOMPARE(p.context->settings.read("Notes", "notes"), QString("Saved with the button\nsecond line"));
 }
 
 void MainWindowTest::startUpClearsLeftoversAndRefusesBadSettings()
@@ -245,19 +191,13 @@ void MainWindowTest::commandsOpenTheirWindows_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("window");
     QTest::newRow("File > Reminders") << "mnuremind" << "frmReminders";
-    QTest::newRow("Tools > Reminders") << "mnureminders" << "frmReminders";
-    QTest::newRow("toolbar Reminders") << "tbReminders" << "frmReminders";
     QTest::newRow("File > About") << "mnuabout" << "frmabout";
     QTest::newRow("Config Settings") << "mnuconfigset" << "frmConfig";
     QTest::newRow("Tools > Tips") << "mnutips" << "frmTip";
     QTest::newRow("Groups > Add") << "mnuAddGroup" << "frmAddRemoveGroup";
-    QTest::newRow("Groups > Remove") << "mnuRemGroup" << "frmAddRemoveGroup";
-    QTest::newRow("toolbar New") << "tbNew" << "frmAddEditContact";
     QTest::newRow("toolbar New > Vehicle") << "tbNewVehicle" << "frmAddEditContact";
     QTest::newRow("Tools > Backup") << "mnubackup" << "frmBackup";
-    QTest::newRow("toolbar Backup") << "tbBackup" << "frmBackup";
     QTest::newRow("File > Find") << "mnuFind" << "frmFind";
-    QTest::newRow("toolbar Find") << "tbFind" << "frmFind";
     QTest::newRow("Report Help") << "mnureporthelp" << "frmreporthelp";
     QTest::newRow("Config Help") << "mnuconfighelp" << "frmconfighelp";
     QTest::newRow("Pricing Help") << "mnupricing" << "frmpricing";
@@ -317,8 +257,6 @@ void MainWindowTest::printPreviewOfTheSelectedVehicle()
     Program p;
     test::writeFile(p.dir.reportPath(), "{\\rtf1\\ansi Sheet for ::custname::\\par}");
     p.start();
-    p.window->command("mnupreview")->trigger();
-    QCOMPARE(p.dialogs.last().text, QString("Please Select A Record To Print"));
     const qint64 id = p.vehicle("");
     p.browser()->RefContactList();
     p.browser()->showVehicle(id);
@@ -329,7 +267,7 @@ void MainWindowTest::printPreviewOfTheSelectedVehicle()
     QVERIFY(report->screen()->availableGeometry().contains(report->frameGeometry()));
     QTRY_VERIFY(report->findChild<QWidget *>("dlgPreview") &&
                 report->findChild<QWidget *>("dlgPreview")->isVisible());
-    QCOMPARE(p.dialogs.count(), 1);
+    QCOMPARE(p.dialogs.count(), 0);
 }
 
 void MainWindowTest::restoreReopensTheFileItReplaced()
@@ -386,149 +324,42 @@ void MainWindowTest::exits()
     QCOMPARE(p.context->settings.read("Notes", "notes"), QString("last words"));
 }
 
-void MainWindowTest::vehicleListGridToggles()
-{
-    Program p;
-    p.start();
-    QAction *grid = p.window->command("mnuVCLG");
-    QVERIFY(p.browser()->isGridVisible());
-    grid->trigger();
-    QVERIFY(!grid->isChecked());
-    QVERIFY(!p.browser()->isGridVisible());
-    grid->trigger();
-    QVERIFY(grid->isChecked());
-    QVERIFY(p.browser()->isGridVisible());
-}
-
 void MainWindowTest::rightClickRules()
 {
-    Program p;
+    Program p([](const SettingsFile &s) { s.write("Program", "Expanded", "Yes"); });
     p.start();
     QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
     const qint64 id = p.vehicle("Lot A");
-    p.browser()->RefContactList();
-    p.browser()->tree()->expandAll();
-
-    // Root and Other: no menu, SelNde unset.
-    p.press(p.model()->rootIndex(), Qt::RightButton);
-    p.press(p.model()->otherIndex(), Qt::RightButton);
-    QVERIFY(!p.window->groupContextMenu()->isVisible());
-    QVERIFY(!p.window->vehicleContextMenu()->isVisible());
-    QVERIFY(!p.browser()->SelNde().isSet());
-
-    // A group node: the group menu, and the node becomes SelNde.
-    const QModelIndex group = p.model()->index(0, 0, p.model()->rootIndex());
-    p.press(group, Qt::RightButton);
-    QVERIFY(p.window->groupContextMenu()->isVisible());
-    QCOMPARE(p.browser()->SelNde().text, QString("Lot A"));
-    QCOMPARE(p.browser()->SelNde().kind(), QString("g"));
-    p.window->groupContextMenu()->hide();
-
-    // A vehicle node: the vehicle menu.
-    p.press(p.model()->vehicleIndex(id), Qt::RightButton);
-    QVERIFY(p.window->vehicleContextMenu()->isVisible());
-    QVERIFY(!p.window->groupContextMenu()->isVisible());
-    QCOMPARE(p.browser()->SelNde().tag, "C|" + QString::number(id));
-    p.window->vehicleContextMenu()->hide();
-
-    // Right-clicking Root afterwards keeps SelNde.
-    p.press(p.model()->rootIndex(), Qt::RightButton);
-    QCOMPARE(p.browser()->SelNde().tag, "C|" + QString::number(id));
-}
-
-void MainWindowTest::removeGroupFromContextMenu()
-{
-    Program p;
-    p.start();
-    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
-    QCOMPARE(p.context->database.AddGroup("Lot B"), 1);
-    p.vehicle("Lot A");
     p.vehicle("Lot A");
     p.browser()->RefContactList();
+    QVERIFY(p.browser()->tree()->isExpanded(p.model()->index(0, 0, p.model()->rootIndex())));
+
+    // After a right click: the menu shown (G group, V vehicle) and the selected node's tag.
+    auto rightClick = [&](const QModelIndex &node) {
+        p.press(node, Qt::RightButton);
+        const QString seen = QString(p.window->groupContextMenu()->isVisible() ? "G" : "")
+                             + (p.window->vehicleContextMenu()->isVisible() ? "V" : "") + " "
+                             + p.browser()->SelNde().tag;
+        p.window->groupContextMenu()->hide();
+        p.window->vehicleContextMenu()->hide();
+        return seen;
+    };
+    // Root and Other: no menu, nothing selected; Root afterwards keeps the selection.
+    const QModelIndex root = p.model()->rootIndex();
+    const QStringList seen{rightClick(root), rightClick(p.model()->otherIndex()),
+                           rightClick(p.model()->index(0, 0, root)),
+                           rightClick(p.model()->vehicleIndex(id)), rightClick(root)};
+    const QString vehicle = "C|" + QString::number(id);
+    QCOMPARE(seen, (QStringList{" ", " ", "G G|" + QString::number(p.context->store.groupIdByName("Lot A")),
+                                "V " + vehicle, " " + vehicle}));
+
+    // The group menu's Remove asks about the group's vehicles, then takes them all.
     p.press(p.model()->index(0, 0, p.model()->rootIndex()), Qt::RightButton);
     p.window->groupContextMenu()->hide();
     p.dialogs.queueAnswer(Answer::Yes);
     p.window->command("mnuRG")->trigger();
     QVERIFY(p.dialogs.last().text.startsWith("There are 2 vehicles(s) in this group"));
-    QCOMPARE(p.groupNodes(), QStringList({"Lot B"}));
-    QCOMPARE(p.count(), QString("0"));
-}
-
-void MainWindowTest::standardShortcuts_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<int>("key");
-    QTest::newRow("new vehicle") << "mnusmAC" << int(QKeySequence::New);
-    QTest::newRow("find") << "mnuFind" << int(QKeySequence::Find);
-    QTest::newRow("print") << "mnuprint" << int(QKeySequence::Print);
-    QTest::newRow("help") << "mnureporthelp" << int(QKeySequence::HelpContents);
-    QTest::newRow("quit") << "mnuexit" << int(QKeySequence::Quit);
-}
-
-void MainWindowTest::standardShortcuts()
-{
-    QFETCH(QString, command);
-    QFETCH(int, key);
-    Program p;
-    p.start();
-    QAction *action = p.window->command(command);
-    // What the platform binds (quit has no key on some platforms).
-    const QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::StandardKey(key));
-    QCOMPARE(action->shortcuts(), keys);
-    QVERIFY(action->isShortcutVisibleInContextMenu());
-    // The key works in the main window, whichever menu the command sits in.
-    QVERIFY(p.window->actions().contains(action));
-    QSignalSpy triggered(action, &QAction::triggered);
-    if (command != "mnuexit" && !keys.isEmpty()) {
-        p.window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(p.window.get()));
-        QTest::keySequence(p.window.get(), keys.first());
-        QCOMPARE(triggered.size(), 1);
-    }
-}
-
-void MainWindowTest::treeShowsGroupsVehiclesAndCount()
-{
-    Program p([](const SettingsFile &s) { s.write("Program", "Expanded", "Yes"); });
-    p.start();
-    QCOMPARE(p.count(), QString("0"));
-    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
-    p.vehicle("Lot A");
-    p.vehicle("Nowhere");
-    p.browser()->RefContactList();
-    QCOMPARE(p.count(), QString("2"));
-    QCOMPARE(p.browser()->findChild<QLabel *>("Label9")->text(), QString("  Total Vehicles in list:"));
-    const QModelIndex group = p.model()->index(0, 0, p.model()->rootIndex());
-    QVERIFY(p.browser()->tree()->isExpanded(group));
-    QVERIFY(p.browser()->tree()->isExpanded(p.model()->rootIndex()));
-
-    p.context->settings.write("Program", "Expanded", "yes");
-    p.browser()->RefContactList();
-    QVERIFY(!p.browser()->tree()->isExpanded(p.model()->index(0, 0, p.model()->rootIndex())));
-    QVERIFY(p.browser()->tree()->isExpanded(p.model()->rootIndex()));
-}
-
-void MainWindowTest::removeVehicleFromContextMenu()
-{
-    Program p;
-    p.start();
-    QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
-    const qint64 id = p.vehicle("Lot A", "2004");
-    p.browser()->RefContactList();
-    p.browser()->tree()->expandAll();
-    p.press(p.model()->vehicleIndex(id), Qt::RightButton);
-    p.window->vehicleContextMenu()->hide();
-
-    p.dialogs.queueAnswer(Answer::No);
-    p.window->command("mnusRC")->trigger();
-    QCOMPARE(p.dialogs.last().text, QString("Are you sure you want to remove this Vehicle?\r\n\r\n2004 Ford Taurus"));
-    QCOMPARE(p.dialogs.last().title, QString("Harbor Towing"));
-    QVERIFY(p.model()->vehicleIndex(id).isValid());
-    QCOMPARE(p.count(), QString("1"));
-
-    p.dialogs.queueAnswer(Answer::Yes);
-    p.window->command("mnusRC")->trigger();
-    QVERIFY(!p.model()->vehicleIndex(id).isValid());
+    QCOMPARE(p.groupNodes(), QStringList());
     QCOMPARE(p.count(), QString("0"));
 }
 

@@ -85,17 +85,9 @@ void GroupTreeModelTest::emptyTablesGiveTheTwoFixedNodes()
 {
     Fixture f;
     QVERIFY(!f.model.rebuild(f.store, false).isError());
-    QCOMPARE(f.model.rowCount(), 2);
-    QCOMPARE(f.model.rootIndex().data().toString(), QString("Tow Groups"));
-    QCOMPARE(f.model.otherIndex().data().toString(), QString("Other"));
-    for (const QModelIndex &top : {f.model.rootIndex(), f.model.otherIndex()}) {
+    QCOMPARE(dump(f.model), (QStringList{"|Tow Groups|||7|7|true", "|Other|||7|7|true"}));
+    for (const QModelIndex &top : {f.model.rootIndex(), f.model.otherIndex()})
         QVERIFY(top.data(Qt::FontRole).value<QFont>().bold());
-        QVERIFY(top.data(Role::ExpandedRole).toBool());
-        QCOMPARE(top.data(Role::TagRole).toString(), QString());
-        QCOMPARE(top.data(Role::ImageRole).toInt(), 7);
-        QCOMPARE(top.data(Role::SelectedImageRole).toInt(), 7);
-        QCOMPARE(f.model.rowCount(top), 0);
-    }
     QCOMPARE(f.model.recordCount(), 0);
 }
 
@@ -116,23 +108,20 @@ void GroupTreeModelTest::groupsVehiclesAndOther()
     f.vehicle("Lot A", "2003", QString::fromUtf8("Citroën"), "c5", QString::fromUtf8("grün"));
     QVERIFY(!f.model.rebuild(f.store, false).isError());
 
-    QCOMPARE(f.childTexts(f.model.rootIndex()), QStringList({"Lot A", "Police Hold"}));
-    const QModelIndex lotA = f.model.index(0, 0, f.model.rootIndex());
-    QCOMPARE(f.childTexts(lotA), QStringList({"1999 FORD TAURUS RED", "2020 TESLA MODEL 3 WHITE",
-                                          QString::fromUtf8("2003 CITROËN C5 GRÜN")}));
-    QCOMPARE(f.childTexts(f.model.otherIndex()), QStringList({"2004 HONDA CIVIC BLUE", "2010 KIA RIO WHITE"}));
+    QCOMPARE(dump(f.model), (QStringList{"|Tow Groups|||7|7|true",
+                                         " |Lot A|G1|G|1|2|8|false",
+                                         "  |1999 FORD TAURUS RED|C1|C|1|4|3|false",
+                                         "  |2020 TESLA MODEL 3 WHITE|C7|C|7|4|3|false",
+                                         QString::fromUtf8("  |2003 CITROËN C5 GRÜN|C8|C|8|4|3|false"),
+                                         " |Police Hold|G3|G|3|2|8|false",
+                                         "  |2015 DODGE RAM BLACK|C6|C|6|4|3|false",
+                                         "|Other|||7|7|true",
+                                         " |2004 HONDA CIVIC BLUE|C2|C|2|6|5|false",
+                                         " |2010 KIA RIO WHITE|C3|C|3|6|5|false"}));
     QCOMPARE(f.model.recordCount(), 8);
-
-    const QModelIndex inGroup = f.model.index(0, 0, lotA);
-    QCOMPARE(inGroup.data(Role::ImageRole).toInt(), 4);
-    QCOMPARE(inGroup.data(Role::SelectedImageRole).toInt(), 3);
-    QCOMPARE(inGroup.data(Qt::ForegroundRole).value<QColor>(), QColor(100, 100, 130));
-    const QModelIndex loose = f.model.index(0, 0, f.model.otherIndex());
-    QCOMPARE(loose.data(Role::ImageRole).toInt(), 6);
-    QCOMPARE(loose.data(Role::SelectedImageRole).toInt(), 5);
-    QCOMPARE(loose.data(Qt::ForegroundRole).value<QColor>(), QColor(100, 100, 130));
-    QCOMPARE(lotA.data(Role::ImageRole).toInt(), 2);
-    QCOMPARE(lotA.data(Role::SelectedImageRole).toInt(), 8);
+    const QModelIndex lotA = f.model.index(0, 0, f.model.rootIndex());
+    for (const QModelIndex &vehicle : {f.model.index(0, 0, lotA), f.model.index(0, 0, f.model.otherIndex())})
+        QCOMPARE(vehicle.data(Qt::ForegroundRole).value<QColor>(), QColor(100, 100, 130));
     QVERIFY(!lotA.data(Qt::FontRole).value<QFont>().bold());
 }
 
@@ -144,20 +133,15 @@ void GroupTreeModelTest::nodeIdentity()
     const qint64 loose = f.vehicle("");
     QVERIFY(!f.model.rebuild(f.store, false).isError());
 
+    // Keys and tags are in the tree's dump above; here, finding nodes by id.
     const QModelIndex group = f.model.groupIndex(groupId);
-    QCOMPARE(group.data(Role::KeyRole).toString(), "G" + QString::number(groupId));
-    QCOMPARE(group.data(Role::TagRole).toString(), "G|" + QString::number(groupId));
     QCOMPARE(group.data(Role::IdRole).toLongLong(), groupId);
-    const QModelIndex vehicle = f.model.vehicleIndex(inGroup);
-    QCOMPARE(vehicle.parent(), group);
-    QCOMPARE(vehicle.data(Role::KeyRole).toString(), "C" + QString::number(inGroup));
-    QCOMPARE(vehicle.data(Role::TagRole).toString(), "C|" + QString::number(inGroup));
+    QCOMPARE(f.model.vehicleIndex(inGroup).parent(), group);
     QCOMPARE(f.model.vehicleIndex(loose).parent(), f.model.otherIndex());
 
     const QString rootKey = f.model.rootIndex().data(Role::KeyRole).toString();
     const QString otherKey = f.model.otherIndex().data(Role::KeyRole).toString();
-    QVERIFY(rootKey.startsWith("ROOT"));
-    QVERIFY(otherKey.startsWith("STRY"));
+    QVERIFY(rootKey.startsWith("ROOT") && otherKey.startsWith("STRY"));
     for (const QString &number : {rootKey.mid(4), otherKey.mid(4)}) {
         bool ok = false;
         const qint64 value = number.toLongLong(&ok);
@@ -173,18 +157,14 @@ void GroupTreeModelTest::expandedSetting()
     QVERIFY(f.store.addGroup("Lot A"));
     QVERIFY(!f.model.rebuild(f.store, true).isError());
     QVERIFY(f.model.index(0, 0, f.model.rootIndex()).data(Role::ExpandedRole).toBool());
-    QVERIFY(!f.model.rebuild(f.store, false).isError());
-    QVERIFY(!f.model.index(0, 0, f.model.rootIndex()).data(Role::ExpandedRole).toBool());
 }
 
 void GroupTreeModelTest::vehicleLabel_data()
 {
     QTest::addColumn<QStringList>("parts");
     QTest::addColumn<QString>("label");
-    QTest::newRow("worked example") << QStringList{"1999", "Ford", "Taurus", "red"} << "1999 FORD TAURUS RED";
     QTest::newRow("year kept as stored") << QStringList{"'99a", "kia", "rio", "Blue"} << "'99a KIA RIO BLUE";
     QTest::newRow("empty parts keep their blanks") << QStringList{"", "", "", ""} << "   ";
-    QTest::newRow("non-ASCII") << QStringList{"2001", "citroën", "c5", "grün"} << QString::fromUtf8("2001 CITROËN C5 GRÜN");
     QTest::newRow("non-ASCII year kept") << QStringList{"ß99", "vw", "up", "x"} << QString::fromUtf8("ß99 VW UP X");
 }
 
@@ -220,8 +200,7 @@ void GroupTreeModelTest::nodesCannotBeDragged()
     f.vehicle("Lot A");
     QVERIFY(!f.model.rebuild(f.store, false).isError());
     const QModelIndex vehicle = f.model.index(0, 0, f.model.index(0, 0, f.model.rootIndex()));
-    QVERIFY(!(f.model.flags(vehicle) & Qt::ItemIsDragEnabled));
-    QVERIFY(!(f.model.flags(vehicle) & Qt::ItemIsDropEnabled));
+    QVERIFY(!(f.model.flags(vehicle) & (Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled)));
 }
 
 void GroupTreeModelTest::lazyStartReadsAGroupWhenFetched()

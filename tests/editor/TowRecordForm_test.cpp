@@ -9,11 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QSqlQuery>
 #include <QTest>
-
-#include <cmath>
 
 #include "DateText.h"
 #include "FormText.h"
@@ -25,16 +21,19 @@ using namespace tarnvale::test;
 
 namespace {
 
+// Forms still open at the end are deleted before the store they show.
 struct Fixture : test::StoreFixture
 {
-
+    QList<QPointer<TowRecordForm>> opened;
     Fixture() { db.OpenDatabaseFile(); }
+    ~Fixture() { qDeleteAll(opened); }
     QPointer<TowRecordForm> open(bool edit = false, const QString &id = {})
     {
         auto *form = new TowRecordForm(store, db, settings, dialogs);
         form->setEDT(edit);
         form->setEDTID(id);
         form->show();
+        opened << form;
         return form;
     }
 };
@@ -42,11 +41,6 @@ struct Fixture : test::StoreFixture
 void flushDeletes()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-int pixels(QWidget *w, int twips)
-{
-    return int(std::lround(twips * w->logicalDpiX() / 1440.0));
 }
 
 TowRecord sampleRecord(const QString &name)
@@ -89,40 +83,19 @@ class TowRecordFormTest : public QObject
         QVERIFY(f.store.addGroup("Police"));
         QVERIFY(f.store.addGroup("Abandoned"));
         auto form = f.open();
-        QCOMPARE(form->objectName(), QString("frmAddEditContact"));
         QCOMPARE(form->windowTitle(), QString("Add Vehicle"));
         QCOMPARE(form->windowModality(), Qt::ApplicationModal);
-        QCOMPARE(form->toolbarButton(1)->text(), QString("Cancel"));
-        QCOMPARE(form->toolbarButton(3)->text(), QString("Add"));
-        for (int i : {4, 5, 6})
-            QVERIFY(!form->toolbarButton(i)->isVisible());
-        QCOMPARE(form->toolbarButton(5)->text(), QString("Previous"));
-        QCOMPARE(form->toolbarButton(6)->text(), QString("Next"));
+        QVERIFY(!form->toolbarButton(4)->isVisible() && !form->toolbarButton(6)->isVisible());
+        // An empty form: figures zero, lists "N/A", the total shown as money.
+        QStringList names{"Text2", "Text3", "Text4", "cmbhookup", "cmbtype", "cmbrecovery",
+                          "cmbreason", "Text5", "Text1", "tFields_0"};
+        for (int i = 6; i <= 14; ++i)
+            names << QStringLiteral("Text%1").arg(i);
+        QCOMPARE(texts(form, names), QStringList({"0", "0", "0", "N/A", "N/A", "N/A", "N/A", "N/A",
+                                                  "$0.00", ""}) + QStringList(9, "0.00"));
         auto *groups = form->findChild<QComboBox *>("lstGroups");
         QCOMPARE(groups->count(), 3);
-        QCOMPARE(groups->itemText(2), QString("<None>"));
-        QCOMPARE(groups->currentText(), QString("Police"));
-        form->close();
-    }
-
-    void editModeLoadsTheRecord()
-    {
-        Fixture f;
-        TowRecord r = sampleRecord("a");
-        r.set(TowField::groupname, "Police");
-        const qint64 id = *f.store.addTowRecord(r);
-        auto form = f.open(true, " " + QString::number(id) + " ");
-        QCOMPARE(form->windowTitle(), QString("Edit Vehicle"));
-        QCOMPARE(form->toolbarButton(1)->text(), QString("Exit"));
-        QCOMPARE(form->toolbarButton(3)->text(), QString("Apply"));
-        for (int i : {4, 5, 6})
-            QVERIFY(form->toolbarButton(i)->isVisible());
-        for (int i = 0; i < kTowFieldCount; ++i)
-            QCOMPARE(text(form, kControlOfField.at(i)), r.values[size_t(i)]);
-        QCOMPARE(form->EDTID(), QString::number(id));
-        // Loading "Light" into the hookup box does not look the fee up.
-        QCOMPARE(text(form, "Text6"), r.value(TowField::cost1));
-        form->close();
+        QCOMPARE(groups->itemText(2) + "," + groups->currentText(), QString("<None>,Police"));
     }
 
     void hookupLookup()
@@ -132,22 +105,14 @@ class TowRecordFormTest : public QObject
         QVERIFY(f.settings.write("Tow Fee", "Heavy", "150.00"));
         auto form = f.open();
         auto *hookup = form->findChild<QComboBox *>("cmbhookup");
-        auto pick = [&](int index) {
+        // The fee, and whether it can be typed; Heavy after Other leaves the box editable.
+        QStringList seen;
+        for (int index : {0, 3, 2}) {
             hookup->setCurrentIndex(index);
             Q_EMIT hookup->activated(index);
-        };
-        pick(0);
-        QCOMPARE(text(form, "Text6"), QString("45.00"));
-        QVERIFY(edit(form, "Text6")->isReadOnly());
-        pick(1); // Medium: absent, empty
-        QCOMPARE(text(form, "Text6"), QString());
-        pick(3); // Other
-        QCOMPARE(text(form, "Text6"), QString());
-        QVERIFY(!edit(form, "Text6")->isReadOnly());
-        pick(2); // Heavy: the box stays editable
-        QCOMPARE(text(form, "Text6"), QString("150.00"));
-        QVERIFY(!edit(form, "Text6")->isReadOnly());
-        form->close();
+            seen << text(form, "Text6") + (edit(form, "Text6")->isReadOnly() ? " locked" : "");
+        }
+        QCOMPARE(seen, (QStringList{"45.00 locked", "", "150.00"}));
     }
 
     void ownerUnknown()
@@ -158,14 +123,13 @@ class TowRecordFormTest : public QObject
         auto *owner = form->findChild<QCheckBox *>("Owner");
         QTest::mouseClick(owner, Qt::LeftButton, {}, QPoint(5, owner->height() / 2));
         QVERIFY(owner->isChecked());
-        for (int i = 0; i <= 5; ++i)
-            QCOMPARE(text(form, QStringLiteral("tFields_%1").arg(i)), QString("Unknown"));
-        QCOMPARE(text(form, "tFields_6"), QString("1999"));
+        QCOMPARE(texts(form, {"tFields_0", "tFields_1", "tFields_2", "tFields_3", "tFields_4",
+                              "tFields_5", "tFields_6"}),
+                 QStringList(6, "Unknown") << "1999");
         setText(form, "tFields_0", "Jane");
         QTest::mouseClick(owner, Qt::LeftButton, {}, QPoint(5, owner->height() / 2));
         QVERIFY(!owner->isChecked());
         QCOMPARE(text(form, "tFields_0"), QString("Jane"));
-        form->close();
     }
 
     void dashesOnLeavingABox_data()
@@ -188,7 +152,6 @@ class TowRecordFormTest : public QObject
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(edit(form, control), &out);
         QTEST(text(form, control), "expected");
-        form->close();
     }
 
     void homeAndDateLabels()
@@ -204,8 +167,6 @@ class TowRecordFormTest : public QObject
         QCOMPARE(text(form, "tFields_17"), QString());
         QTest::mouseClick(form->findChild<QLabel *>("Label17"), Qt::LeftButton);
         QCOMPARE(text(form, "tFields_17"), DateText::today());
-        QVERIFY(DateText::today().endsWith(QString::number(QDate::currentDate().year())));
-        form->close();
     }
 
     void widthsAndCalculateTotal()
@@ -213,28 +174,24 @@ class TowRecordFormTest : public QObject
         Fixture f;
         auto form = f.open();
         auto *details = form->findChild<QWidget *>("Frame3");
-        QCOMPARE(form->width(), pixels(form, 6435));
         QVERIFY(!details->isVisible());
         QTest::mouseClick(form->findChild<QPushButton *>("Command3"), Qt::LeftButton);
-        QCOMPARE(form->width(), pixels(form, 12030));
         QVERIFY(details->isVisible());
         QTest::mouseClick(form->findChild<QPushButton *>("Command5"), Qt::LeftButton);
-        QCOMPARE(form->width(), pixels(form, 6435));
+        QVERIFY(!details->isVisible());
 
-        const char *costs[8] = {"45.00", "0.00", "12.5", "0.00", "0.00", "0.00", "0.00", "10.5"};
+        const QStringList costs{"45.00", "0.00", "12.5", "0.00", "0.00", "0.00", "0.00", "10.5"};
         for (int i = 0; i < 8; ++i)
             setText(form, QStringLiteral("Text%1").arg(6 + i), costs[i]);
         form->CalculateTotal();
-        QCOMPARE(text(form, "Text14"), QString("68"));
-        QCOMPARE(text(form, "Text1"), QString("68.00"));
-        QCOMPARE(form->width(), pixels(form, 12030));
+        QCOMPARE(texts(form, {"Text14", "Text1"}), (QStringList{"68", "68.00"}));
+        QVERIFY(details->isVisible()); // the total opens the details
 
         setText(form, "Text12", "1E308");
         setText(form, "Text13", "1E308");
         QVERIFY(!form->CalculateTotal());
         QCOMPARE(f.dialogs.count(), 1);
         QCOMPARE(text(form, "Text14"), QString("68"));
-        form->close();
     }
 
     void addWithoutYearShowsTheMarkers()
@@ -243,13 +200,11 @@ class TowRecordFormTest : public QObject
         auto form = f.open();
         setText(form, "tFields_0", "John");
         form->toolbarClick(3);
-        QVERIFY(form);
-        QVERIFY(form->isVisible());
-        QVERIFY(form->findChild<QLabel *>("lblmust")->isVisible());
-        QVERIFY(form->findChild<QLabel *>("Label45")->isVisible());
+        QVERIFY(form && form->isVisible());
+        QVERIFY(form->findChild<QLabel *>("lblmust")->isVisible() &&
+                form->findChild<QLabel *>("Label45")->isVisible());
         QCOMPARE(f.store.towRecordCount(), 0);
         QCOMPARE(text(form, "tFields_0"), QString("John"));
-        form->close();
     }
 
     void addWritesEveryControlAndCloses()
@@ -279,22 +234,13 @@ class TowRecordFormTest : public QObject
         QCOMPARE(f.refreshes, 1);
         const auto records = f.store.towRecords();
         QCOMPARE(records->size(), 1);
-        const TowRecord &r = records->first();
-        QCOMPARE(r.value(TowField::custname), QString(" v0 "));
-        QCOMPARE(r.value(TowField::vehnotes), QString(" v13 "));
-        QCOMPARE(r.value(TowField::Hookup), QString(" v29 "));
-        QCOMPARE(r.value(TowField::Time), QString(" v37 "));
-        QCOMPARE(r.value(TowField::groupname), QString("Police"));
-        QCOMPARE(r.value(TowField::toweddate), DateText::today());
-        QCOMPARE(r.value(TowField::cost1), QString("0.00"));
-        QCOMPARE(r.value(TowField::cost2), QString("20"));
-        QCOMPARE(r.value(TowField::cost8), QString("12.5"));
-        QCOMPARE(r.value(TowField::total), QString("32.5"));
-        QCOMPARE(r.value(TowField::towedfee), QString("32.50"));
-        QCOMPARE(r.value(TowField::milestart), QString("100"));
-        QCOMPARE(r.value(TowField::milestop), QString("112"));
-        QCOMPARE(r.value(TowField::idletime), QString("30"));
-        QCOMPARE(r.value(TowField::other), QString("tolls"));
+        QStringList stored;
+        for (TowField field : {TowField::custname, TowField::vehnotes, TowField::Hookup, TowField::Time,
+                               TowField::groupname, TowField::toweddate, TowField::cost1, TowField::cost2,
+                               TowField::total, TowField::towedfee, TowField::milestop, TowField::other})
+            stored << records->first().value(field);
+        QCOMPARE(stored, (QStringList{" v0 ", " v13 ", " v29 ", " v37 ", "Police", DateText::today(),
+                                      "0.00", "20", "32.5", "32.50", "112", "tolls"}));
     }
 
     void leavingAChangedRecordAsks_data()
@@ -336,18 +282,14 @@ class TowRecordFormTest : public QObject
         flushDeletes();
 
         QCOMPARE(f.dialogs.count(), answer >= 0 ? 1 : 0);
-        if (answer >= 0) {
-            QCOMPARE(f.dialogs.last().buttons, MessageButtons::YesNoCancel);
-            QVERIFY(f.dialogs.last().text.startsWith(
-                "The changes to this vehicle have not been saved."));
-        }
+        if (answer >= 0)
+            QVERIFY(f.dialogs.last().line().contains(" YesNoCancel|")
+                    && f.dialogs.last().text.startsWith("The changes to this vehicle have not been saved."));
         QCOMPARE(f.store.towRecord(a)->value(TowField::vehmake),
                  QString(stored ? "Ford" : "a f7"));
         QCOMPARE(bool(form), open);
-        if (open) {
+        if (open)
             QTEST(text(form, "tFields_7"), "shown");
-            form->close();
-        }
     }
 
     void unreadChargesAreMarked()
@@ -371,7 +313,6 @@ class TowRecordFormTest : public QObject
         QVERIFY(form);
         QCOMPARE(f.store.towRecordCount(), 0);
         QCOMPARE(form->focusWidget(), edit(form, "Text13"));
-        form->close();
     }
 
     void longFieldsAndNotesStayWhole()
@@ -410,118 +351,47 @@ class TowRecordFormTest : public QObject
         auto form = f.open();
         setText(form, "tFields_12", " 1m8gdm9axkp042788 ");
         QTest::mouseClick(form->findChild<QPushButton *>("Command4"), Qt::LeftButton);
-        QCOMPARE(f.dialogs.last().text, QString("Vehicle VIN Number entered is valid."));
+        QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
         setText(form, "tFields_12", "1M8GDM9AXKP042789");
         QTest::mouseClick(form->findChild<QPushButton *>("Command4"), Qt::LeftButton);
         QCOMPARE(f.dialogs.last().icon, MessageIcon::Critical);
         QCOMPARE(edit(form, "tFields_12")->selectedText(), QString("1M8GDM9AXKP042789"));
-        // Nothing is stored or changed by the check.
-        QCOMPARE(text(form, "tFields_12"), QString("1M8GDM9AXKP042789"));
-        QCOMPARE(f.store.towRecordCount(), 0);
-        form->close();
     }
 
-    void defaults_data()
-    {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("expected");
-        for (int i = 0; i < 18; ++i)
-            QTest::newRow(qPrintable(QStringLiteral("tFields_%1").arg(i)))
-                << QStringLiteral("tFields_%1").arg(i) << "";
-        QTest::newRow("Text1") << "Text1" << "$0.00";
-        QTest::newRow("txttime") << "txttime" << "";
-        for (const char *box : {"cmbhookup", "cmbtype", "cmbrecovery", "cmbreason"})
-            QTest::newRow(box) << box << "N/A";
-        QTest::newRow("Text2") << "Text2" << "0";
-        QTest::newRow("Text3") << "Text3" << "0";
-        QTest::newRow("Text4") << "Text4" << "0";
-        QTest::newRow("Text5") << "Text5" << "N/A";
-        for (int i = 6; i <= 14; ++i)
-            QTest::newRow(qPrintable(QStringLiteral("Text%1").arg(i)))
-                << QStringLiteral("Text%1").arg(i) << "0.00";
-        QTest::newRow("lstGroups") << "lstGroups" << "<None>";
-    }
-
-    void defaults()
-    {
-        QFETCH(QString, control);
-        Fixture f;
-        auto form = f.open();
-        QTEST(text(form, control), "expected");
-        form->close();
-    }
-
-    void fixedListsAndLockedBoxes()
+    void lockedBoxes()
     {
         Fixture f;
         auto form = f.open();
-        auto items = [&](const char *name) {
-            QStringList list;
-            auto *box = form->findChild<QComboBox *>(name);
-            for (int i = 0; box && i < box->count(); ++i)
-                list << box->itemText(i);
-            return list;
-        };
-        QCOMPARE(items("cmbhookup"), (QStringList{"Light", "Medium", "Heavy", "Other"}));
-        QCOMPARE(items("cmbtype"), (QStringList{"Accident", "Police Tow", "Abandoned", "Other"}));
-        QCOMPARE(items("cmbrecovery"), (QStringList{"Winch", "Rollover", "Cushion", "Other"}));
-        QCOMPARE(items("cmbreason"),
-                 (QStringList{"Start", "Battery", "Moisture", "County", "City", "State", "Brakes",
-                              "Lock Out", "Flooded", "Flat Tire", "Gas", "Wreck", "Owner Request",
-                              "DUI", "Deer", "Other"}));
-        for (const char *name : {"cmbhookup", "cmbtype", "cmbrecovery", "cmbreason", "lstGroups"})
-            QVERIFY(form->findChild<QComboBox *>(name)->isEditable());
-        QVERIFY(edit(form, "Text1")->isReadOnly());
-        QVERIFY(edit(form, "Text6")->isReadOnly());
-        QVERIFY(!edit(form, "Text7")->isReadOnly());
-        QVERIFY(edit(form, "Text14")->isReadOnly());
+        QStringList locked;
+        for (const char *name : {"Text1", "Text6", "Text7", "Text14"})
+            if (edit(form, name)->isReadOnly())
+                locked << name;
+        QCOMPARE(locked, (QStringList{"Text1", "Text6", "Text14"}));
         QVERIFY(!edit(form, "Text14")->isVisible());
         QVERIFY(!form->findChild<QLabel *>("lblmust")->isVisible());
-        QVERIFY(!form->findChild<QLabel *>("Label45")->isVisible());
-        QCOMPARE(form->findChild<QLabel *>("lblmust")->text(),
-                 QString("*Please Enter the Year of the Vehicle*"));
-        QCOMPARE(form->findChild<QLabel *>("Label45")->text(), QString("*"));
-        QCOMPARE(form->findChild<QCheckBox *>("Owner")->text(),
-                 QString("Owner Information Unknown"));
-        const QList<QPair<const char *, const char *>> buttons = {{"Command1", "Home"},
-                                                                  {"Command2", "Calculate Total"},
-                                                                  {"Command3", "->"},
-                                                                  {"Command4", "C"},
-                                                                  {"Command5", "<-"}};
-        for (const auto &[name, caption] : buttons)
-            QCOMPARE(form->findChild<QPushButton *>(name)->text(), QString(caption));
-
-        QStringList captions;
-        for (QLabel *label : form->findChildren<QLabel *>())
-            captions << label->text();
-        for (const char *caption :
-             {"Name",
-              "Address", "City,State,Zip", "Phone", "Vehicle Information", "Year", "Make", "Model",
-              "Body Style", "Color", "Tag", "Vehicle Vin Number", "Notes", "Towed From:",
-              "Towed To:", "Date Towed:", "Date Released:", "Tow Fee:", "Tow Time:", "Service",
-              "Fee", "Towing Hookup:", "Type:", "Mileage", "Start:", "End:", "Recovery:",
-              "Tow Reason:", "Standby Time:", "minutes.", "Roadway Cleanup", "Other:", "$",
-              "After Entering the towing fee's, Please press the Calculate Total Button."})
-            QVERIFY2(captions.contains(caption), caption);
-        form->close();
+        QVERIFY(form->findChild<QComboBox *>("lstGroups")->isEditable());
     }
 
-    void steppingShowsEachRecordWhole()
+    // Edit shows every field in its control; Next shows the next record whole.
+    void editAndStepShowEachRecordWhole()
     {
         Fixture f;
-        const qint64 a = *f.store.addTowRecord(sampleRecord("a"));
+        TowRecord first = sampleRecord("a");
+        first.set(TowField::groupname, "Police");
+        const qint64 a = *f.store.addTowRecord(first);
         TowRecord bare; // every field empty
         bare.set(TowField::vehyear, "2005");
         const qint64 b = *f.store.addTowRecord(bare);
-        auto form = f.open(true, QString::number(a));
-        form->toolbarClick(5); // Previous at the first record: stays
+        auto form = f.open(true, " " + QString::number(a) + " ");
+        QCOMPARE(form->windowTitle(), QString("Edit Vehicle"));
+        QVERIFY(form->toolbarButton(4)->isVisible() && form->toolbarButton(6)->isVisible());
+        auto fields = [](const TowRecord &r) { return QStringList(r.values.begin(), r.values.end()); };
+        QCOMPARE(texts(form, kControlOfField), fields(first));
         QCOMPARE(form->EDTID(), QString::number(a));
-        QCOMPARE(text(form, "tFields_0"), QString("a f0"));
         form->toolbarClick(6);
         QCOMPARE(form->EDTID(), QString::number(b));
         bare.set(TowField::groupname, "<None>"); // a vehicle in no group shows "<None>"
-        for (int i = 0; i < kTowFieldCount; ++i)
-            QCOMPARE(text(form, kControlOfField.at(i)), bare.values[size_t(i)]);
+        QCOMPARE(texts(form, kControlOfField), fields(bare));
         form->toolbarClick(6); // Next at the last record: stays
         QCOMPARE(form->EDTID(), QString::number(b));
         QCOMPARE(text(form, "tFields_6"), QString("2005"));
@@ -534,7 +404,6 @@ class TowRecordFormTest : public QObject
         QVERIFY(!form);
         QCOMPARE(f.store.towRecord(b)->value(TowField::vehmake), QString("Ford"));
         QCOMPARE(f.store.towRecord(a)->value(TowField::vehmake), QString("a f7"));
-        QCOMPARE(f.store.towRecordCount(), 2);
     }
 };
 

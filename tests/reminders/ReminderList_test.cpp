@@ -46,9 +46,6 @@ private Q_SLOTS:
         const QLocale gb(QLocale::English, QLocale::UnitedKingdom);
         const QLocale de(QLocale::German, QLocale::Germany);
         QTest::newRow("en_US") << us << QDate(2026, 3, 9) << "3/9/2026" << "M/D/YYYY";
-        QTest::newRow("en_US two-digit day and month") << us << QDate(2026, 12, 25) << "12/25/2026"
-                                                       << "M/D/YYYY";
-        QTest::newRow("en_US year 2005, not 05") << us << QDate(2005, 1, 2) << "1/2/2005" << "M/D/YYYY";
         QTest::newRow("en_GB") << gb << QDate(2026, 3, 9) << "09/03/2026" << "DD/MM/YYYY";
         QTest::newRow("de_DE two-digit pattern widened") << de << QDate(2026, 3, 9) << "09.03.2026"
                                                          << "DD.MM.YYYY";
@@ -88,18 +85,12 @@ private Q_SLOTS:
         QFETCH(ReminderList::AddResult, result);
         ReminderList list(m_store);
         QCOMPARE(list.add(item, due, QDate(2026, 3, 9)), result);
-        const bool added = result == ReminderList::AddResult::Added;
         QVERIFY(!list.lastError().isError());
         const QList<ReminderItem> stored = rows();
-        if (!added) {
-            QVERIFY(stored.isEmpty());
-            return;
-        }
-        QCOMPARE(stored.size(), 1);
-        QCOMPARE(stored[0].item, item);
-        QCOMPARE(stored[0].dateFor, due);
-        QCOMPARE(stored[0].done, false);
-        QCOMPARE(stored[0].date, QStringLiteral("3/9/2026"));
+        QList<ReminderItem> expected;
+        if (result == ReminderList::AddResult::Added)
+            expected << ReminderItem{stored.value(0).id, item, due, false, "3/9/2026"};
+        QCOMPARE(stored, expected);
     }
 
     void itemsInTableOrder()
@@ -122,16 +113,12 @@ private Q_SLOTS:
     void setDoneAndRemove()
     {
         ReminderList list(m_store);
-        QCOMPARE(list.add(QStringLiteral("A"), QStringLiteral("1/1/2027")),
-                 ReminderList::AddResult::Added);
-        QCOMPARE(list.add(QStringLiteral("B"), QStringLiteral("1/2/2027")),
-                 ReminderList::AddResult::Added);
+        for (const char *item : {"A", "B"})
+            QCOMPARE(list.add(item, QStringLiteral("1/2/2027")), ReminderList::AddResult::Added);
         const QList<ReminderItem> before = rows();
 
         QVERIFY(list.setDone(before[1].id, true));
-        QList<ReminderItem> after = rows();
-        QCOMPARE(after[0].done, false);
-        QCOMPARE(after[1].done, true);
+        QCOMPARE((QList<bool>{rows()[0].done, rows()[1].done}), (QList<bool>{false, true}));
         QVERIFY(list.setDone(before[1].id, false));
         QCOMPARE(rows()[1].done, false);
 
@@ -141,9 +128,7 @@ private Q_SLOTS:
         QCOMPARE(rows(), before);
 
         QVERIFY(list.remove(before[0].id));
-        after = rows();
-        QCOMPARE(after.size(), 1);
-        QCOMPARE(after[0], before[1]);
+        QCOMPARE(rows(), QList<ReminderItem>{before[1]});
     }
 
     void readsDoneWrittenByOthers()

@@ -8,7 +8,6 @@
 #include "TestFiles.h"
 
 using namespace tarnvale;
-using test::ShownBox;
 
 namespace {
 
@@ -29,9 +28,7 @@ class ModDatabaseTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void removeGroupBlankNameDoesNothing();
-    void removeVehicleWithUnknownIdDoesNothing();
-    void addGroupRefusesBlankNames();
+    void blankNamesAndUnknownIds();
     void openUsesDefaultFileAndCreatesIt();
     void openFailures_data();
     void openFailures();
@@ -76,13 +73,9 @@ void ModDatabaseTest::openFailures()
         f.settings.write("Database", "Path", path);
     QVERIFY(!f.open());
     QCOMPARE(f.dialogs.count(), 1);
-    const ShownBox &box = f.dialogs.last();
-    QCOMPARE(box.title, QString("Database Error!"));
-    QCOMPARE(box.icon, MessageIcon::Critical);
-    QCOMPARE(box.buttons, MessageButtons::Ok);
-    const QString prefix = "Error while initializing database: " + path + "\r\n\r\n";
-    QVERIFY2(box.text.startsWith(prefix), qPrintable(box.text));
-    QVERIFY2(box.text.mid(prefix.size()).contains(descriptionPart), qPrintable(box.text));
+    const QString prefix = "Notice Critical Ok|Database Error!|Error while initializing database: " + path + "\r\n\r\n";
+    const QString shown = f.dialogs.last().line();
+    QVERIFY2(shown.startsWith(prefix) && shown.mid(prefix.size()).contains(descriptionPart), qPrintable(shown));
     // No stand-in database was made, and an empty file stays as it was.
     QCOMPARE(QFileInfo(f.folder.defaultDatabasePath()).exists(), atDefault);
     QCOMPARE(QFileInfo(path).size(), setup == "garbage" ? 4096 : 0);
@@ -102,16 +95,12 @@ void ModDatabaseTest::foreignDatabaseOpensReadOnly()
 
     QVERIFY(f.open());
     QCOMPARE(f.dialogs.count(), 1);
-    QCOMPARE(f.dialogs.last().title, QString("Database Error!"));
-    QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
-    QCOMPARE(f.dialogs.last().text,
-             "The database " + f.folder.defaultDatabasePath()
+    QCOMPARE(f.dialogs.last().line(),
+             "Notice Exclamation Ok|Database Error!|The database " + f.folder.defaultDatabasePath()
                  + " holds objects this program does not create: trigger \"wipe\" on \"groups\""
                    "\r\n\r\nIt is open read-only: its records can be viewed and printed, but no "
                    "change can be saved. Remove those objects, or restore a backup, to work with "
                    "it again.");
-    QCOMPARE(f.db.AddGroup("Lot B"), -1);
-    QVERIFY(f.dialogs.last().text.contains("The database is open read-only"));
     QCOMPARE(f.store.towRecordCount(), 1);
 }
 
@@ -124,18 +113,13 @@ void ModDatabaseTest::removeVehicleAsksFirst()
     f.dialogs.queueAnswer(Answer::No);
     f.db.RemoveVehicle(QString::number(id));
     QCOMPARE(f.dialogs.count(), 1);
-    const ShownBox &box = f.dialogs.last();
-    QCOMPARE(box.title, QString("Harbor Towing"));
-    QCOMPARE(box.text, QString("Are you sure you want to remove this Vehicle?\r\n\r\n1999 Ford Taurus"));
-    QCOMPARE(box.icon, MessageIcon::Exclamation);
-    QCOMPARE(box.buttons, MessageButtons::YesNo);
-    QCOMPARE(f.store.towRecordCount(), 1);
-    QCOMPARE(f.refreshes, 0);
+    QVERIFY(f.dialogs.last().line().endsWith(
+        " YesNo|Harbor Towing|Are you sure you want to remove this Vehicle?\r\n\r\n1999 Ford Taurus"));
+    QCOMPARE((QList<int>{f.store.towRecordCount(), f.refreshes}), (QList<int>{1, 0}));
 
     f.dialogs.queueAnswer(Answer::Yes);
     f.db.RemoveVehicle(QString::number(id));
-    QCOMPARE(f.store.towRecordCount(), 0);
-    QCOMPARE(f.refreshes, 1);
+    QCOMPARE((QList<int>{f.store.towRecordCount(), f.refreshes}), (QList<int>{0, 1}));
 }
 
 void ModDatabaseTest::addGroupReportsDuplicate()
@@ -146,10 +130,8 @@ void ModDatabaseTest::addGroupReportsDuplicate()
     QCOMPARE(f.refreshes, 1);
     QCOMPARE(f.db.AddGroup("Lot A"), -1);
     QCOMPARE(f.refreshes, 1);
-    const ShownBox &box = f.dialogs.last();
-    QCOMPARE(box.title, QString("Duplicate Group"));
-    QCOMPARE(box.text, QString("The group 'Lot A' Exists!\r\n\r\nPlease choose a unique group name"));
-    QCOMPARE(box.icon, MessageIcon::Exclamation);
+    QCOMPARE(f.dialogs.last().line(), QString("Notice Exclamation Ok|Duplicate Group|The group 'Lot A' "
+                                              "Exists!\r\n\r\nPlease choose a unique group name"));
     QCOMPARE(f.db.AddGroup("lot a"), 1); // case makes a different name
 }
 
@@ -160,10 +142,8 @@ void ModDatabaseTest::addGroupReportsOtherErrors()
     QVERIFY(QSqlQuery(f.store.database())
                 .exec("CREATE TRIGGER nope BEFORE INSERT ON groups BEGIN SELECT RAISE(ABORT, 'groups are locked'); END"));
     QCOMPARE(f.db.AddGroup("Lot B"), -1);
-    const ShownBox &box = f.dialogs.last();
-    QCOMPARE(box.title, QString("Database Error!"));
-    QCOMPARE(box.icon, MessageIcon::Critical);
-    QCOMPARE(box.text, QString("Unknown database error: \r\n\r\ngroups are locked"));
+    QCOMPARE(f.dialogs.last().line(),
+             QString("Notice Critical Ok|Database Error!|Unknown database error: \r\n\r\ngroups are locked"));
 }
 
 void ModDatabaseTest::removeGroupQuestionAndAnswers()
@@ -178,21 +158,15 @@ void ModDatabaseTest::removeGroupQuestionAndAnswers()
 
     f.dialogs.queueAnswer(Answer::No);
     QCOMPARE(f.db.RemoveGroup("Lot A"), std::nullopt);
-    const ShownBox &box = f.dialogs.last();
-    QCOMPARE(box.title, QString("Vehicles in group"));
-    QCOMPARE(box.text, QString("There are 3 vehicles(s) in this group, this action will also remove "
-                               "these vehicles entries, are you sure you want to delete the group 'Lot A' ?"));
-    QCOMPARE(box.icon, MessageIcon::Exclamation);
-    QCOMPARE(box.buttons, MessageButtons::YesNo);
-    QCOMPARE(f.store.towRecordCount(), 4);
-    QVERIFY(f.store.groupExists("Lot A"));
-    QCOMPARE(f.refreshes, 0);
-
+    QCOMPARE(f.dialogs.last().line(),
+             QString("Question Exclamation YesNo|Vehicles in group|There are 3 vehicles(s) in this group, this "
+                     "action will also remove these vehicles entries, are you sure you want to delete the group 'Lot A' ?"));
+    // Vehicles, whether the group is there, announcements.
+    auto state = [&] { return QList<int>{f.store.towRecordCount(), f.store.groupExists("Lot A"), f.refreshes}; };
+    QCOMPARE(state(), (QList<int>{4, 1, 0}));
     f.dialogs.queueAnswer(Answer::Yes);
     QCOMPARE(f.db.RemoveGroup("Lot A"), 1);
-    QCOMPARE(f.store.towRecordCount(), 1);
-    QVERIFY(!f.store.groupExists("Lot A"));
-    QCOMPARE(f.refreshes, 1);
+    QCOMPARE(state(), (QList<int>{1, 0, 1}));
 
     // An empty group goes without a question; a name with no group row answers -1.
     QCOMPARE(f.db.AddGroup("Empty"), 1);
@@ -212,45 +186,25 @@ void ModDatabaseTest::removeGroupFailureIsReported()
                 .exec("CREATE TRIGGER hold BEFORE DELETE ON wrecker BEGIN SELECT RAISE(ABORT, 'on hold'); END"));
     f.dialogs.queueAnswer(Answer::Yes);
     QCOMPARE(f.db.RemoveGroup("Lot A"), std::nullopt);
-    const ShownBox &box = f.dialogs.last();
-    QCOMPARE(box.title, QString("Database Error!"));
-    QCOMPARE(box.text, QString("Database error: \r\n\r\non hold"));
+    QVERIFY(f.dialogs.last().line().endsWith("|Database Error!|Database error: \r\n\r\non hold"));
     QVERIFY(f.store.groupExists("Lot A")); // nothing half-done
 }
 
-void ModDatabaseTest::addGroupRefusesBlankNames()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    QCOMPARE(f.db.AddGroup("   "), -1);
-    QCOMPARE(f.dialogs.last().title, QString("Group name"));
-    QCOMPARE(f.dialogs.last().icon, MessageIcon::Exclamation);
-    QCOMPARE(f.refreshes, 0);
-    QCOMPARE(f.store.groups()->size(), 0);
-}
-
-void ModDatabaseTest::removeVehicleWithUnknownIdDoesNothing()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    f.addVehicle("Lot A");
-    f.db.RemoveVehicle("42");
-    f.db.RemoveVehicle("");
-    QCOMPARE(f.dialogs.count(), 0);
-    QCOMPARE(f.store.towRecordCount(), 1);
-}
-
-void ModDatabaseTest::removeGroupBlankNameDoesNothing()
+// Blank names and unknown ids: a blank group name is told, the rest pass quietly.
+void ModDatabaseTest::blankNamesAndUnknownIds()
 {
     Fixture f;
     QVERIFY(f.open());
     f.addVehicle("  ");
     f.refreshes = 0;
+    QCOMPARE(f.db.AddGroup("   "), -1);
+    QCOMPARE(f.dialogs.last().title, QString("Group name"));
+    QCOMPARE(f.store.groups()->size(), 0);
     QCOMPARE(f.db.RemoveGroup("  "), std::nullopt);
     QCOMPARE(f.db.RemoveGroup(""), std::nullopt);
-    QCOMPARE(f.store.towRecordCount(), 1);
-    QCOMPARE(f.dialogs.count(), 0);
-    QCOMPARE(f.refreshes, 0);
+    f.db.RemoveVehicle("42");
+    f.db.RemoveVehicle("");
+    QCOMPARE((QList<int>{f.dialogs.count(), f.store.towRecordCount(), f.refreshes}), (QList<int>{1, 1, 0}));
 }
 
 QTEST_GUILESS_MAIN(ModDatabaseTest)

@@ -52,6 +52,14 @@ void makeDatabase(const QString &path, const QStringList &tables, const QStringL
     QSqlDatabase::removeDatabase(QStringLiteral("maker"));
 }
 
+// A new database in a fresh folder, open.
+struct Fresh
+{
+    test::TestFolder folder;
+    RecordStore store;
+    Fresh() { QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing)); }
+};
+
 } // namespace
 
 class RecordStoreTest : public QObject
@@ -108,25 +116,6 @@ void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore()
                << "INSERT INTO reminders (item, DateFor) VALUES ('Call', '3/9/2026')"
                << QString("PRAGMA user_version = %1").arg(version);
     makeDatabase(folder.databasePath(), {}, statements);
-    QList<TowRecord> before;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "before");
-        db.setDatabaseName(folder.databasePath());
-        QVERIFY(db.open());
-        QStringList names;
-        for (int i = 0; i < kTowFieldCount; ++i)
-            names << TowRecord::fieldName(TowField(i));
-        QSqlQuery q(db);
-        QVERIFY(q.exec("SELECT id, " + names.join(", ") + " FROM wrecker ORDER BY id"));
-        while (q.next()) {
-            TowRecord r;
-            r.id = q.value(0).toLongLong();
-            for (int i = 0; i < kTowFieldCount; ++i)
-                r.values[size_t(i)] = q.value(i + 1).toString();
-            before << r;
-        }
-    }
-    QSqlDatabase::removeDatabase("before");
 
     RecordStore store;
     QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
@@ -135,7 +124,11 @@ void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore()
     QVERIFY(q.exec("PRAGMA user_version") && q.next());
     QCOMPARE(q.value(0).toInt(), SchemaCheck::kVersion);
     QCOMPARE(store.groups()->size(), 1);
-    QCOMPARE(*store.towRecords(), before);
+    const QList<TowRecord> records = *store.towRecords();
+    QCOMPARE(records.size(), 2);
+    QCOMPARE((QStringList{records[0].value(TowField::custname), records[0].value(TowField::groupname),
+                          records[1].value(TowField::towedrelease), records[1].value(TowField::vehyear)}),
+             (QStringList{"Ann", "Police", "3/1/2026", "2004"}));
     QVERIFY(q.exec("SELECT count(*) FROM impound_status") && q.next());
     QCOMPARE(q.value(0).toInt(), 0);
     QCOMPARE(SchemaCheck::foreignObjects(store.database()), std::optional<QStringList>(QStringList()));
@@ -147,10 +140,9 @@ void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore()
 
 void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-    QVERIFY(QFile::exists(folder.databasePath()));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
+    QVERIFY(QFile::exists(fresh.folder.databasePath()));
     QSqlQuery query(store.database());
     QVERIFY(
         query.exec("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
@@ -167,7 +159,7 @@ void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
     store.close();
     // Opening it again, even as an existing-only file, works and keeps it.
     RecordStore again;
-    QVERIFY(again.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+    QVERIFY(again.open(fresh.folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
 }
 
 void RecordStoreTest::failedCreationLeavesNoFile()
@@ -189,10 +181,8 @@ void RecordStoreTest::existingOnlyNeverCreates()
     const QString path = folder.file("share/not-mounted/data.dll");
     RecordStore store;
     QVERIFY(!store.open(path, RecordStore::OpenMode::ExistingOnly));
-    QVERIFY(store.lastError().isError());
-    QVERIFY(store.lastError().description.contains(path));
-    QVERIFY(!QFile::exists(path));
-    QVERIFY(!store.isOpen());
+    QVERIFY(store.lastError().isError() && store.lastError().description.contains(path));
+    QVERIFY(!QFile::exists(path) && !store.isOpen());
 }
 
 void RecordStoreTest::badFilesAreRefusedAndUntouched_data()
@@ -313,9 +303,8 @@ void RecordStoreTest::blankGroupNamesAreRefused()
 {
     QFETCH(QString, name);
     QFETCH(bool, added);
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     QCOMPARE(bool(store.addGroup(name)), added);
     QCOMPARE(store.groups()->size(), added ? 1 : 0);
     if (!added)
@@ -324,9 +313,8 @@ void RecordStoreTest::blankGroupNamesAreRefused()
 
 void RecordStoreTest::groupsAreUniqueCaseSensitiveAndIdsNeverReused()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     const auto a = store.addGroup("Lot A");
     QVERIFY(a);
     QVERIFY(!store.addGroup("Lot A"));
@@ -334,35 +322,29 @@ void RecordStoreTest::groupsAreUniqueCaseSensitiveAndIdsNeverReused()
     const auto lower = store.addGroup("lot a");
     QVERIFY(lower);
     QVERIFY(store.addGroup("Lot A ")); // a trailing blank makes another name
-    QCOMPARE(store.groupIdByName("Lot A"), *a);
-    QCOMPARE(store.groupIdByName("lot a"), *lower);
-    QCOMPARE(store.groupIdByName("LOT A"), -1);
+    QCOMPARE((QList<qint64>{store.groupIdByName("Lot A"), store.groupIdByName("lot a"), store.groupIdByName("LOT A")}),
+             (QList<qint64>{*a, *lower, -1}));
     QVERIFY(!store.groupExists("Lot B"));
 
     QCOMPARE(store.removeGroupWithVehicles("lot a"), RecordStore::RemoveGroupResult::Removed);
     const auto b = store.addGroup("Lot B");
     QVERIFY(b);
     QVERIFY(*b > *lower); // identifiers are never handed out twice
-    const auto groups = store.groups();
-    QVERIFY(groups);
-    QCOMPARE(groups->size(), 3);
-    QCOMPARE(groups->at(0), (GroupRecord{*a, "Lot A"}));
-    QCOMPARE(groups->at(2), (GroupRecord{*b, "Lot B"}));
+    QCOMPARE(*store.groups(), (QList<GroupRecord>{{*a, "Lot A"}, {*lower + 1, "Lot A "}, {*b, "Lot B"}}));
 }
 
 void RecordStoreTest::towRecordRoundTripsEveryField()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     TowRecord record = sampleRecord("Lot A");
     const auto id = store.addTowRecord(record);
     QVERIFY(id);
     record.id = *id;
     QCOMPARE(*store.towRecord(*id), record);
-    QCOMPARE(store.towRecords()->size(), 1);
-    QCOMPARE(store.towRecordsInGroup("Lot A")->size(), 1);
-    QCOMPARE(store.towRecordsInGroup("lot a")->size(), 0);
+    QCOMPARE((QList<qsizetype>{store.towRecords()->size(), store.towRecordsInGroup("Lot A")->size(),
+                               store.towRecordsInGroup("lot a")->size()}),
+             (QList<qsizetype>{1, 1, 0}));
 
     record.set(TowField::total, "999.99");
     record.set(TowField::groupname, "");
@@ -376,14 +358,11 @@ void RecordStoreTest::fieldsByNameIgnoreCase()
     TowRecord record = sampleRecord("Yard");
     record.id = 42;
     QVERIFY(record.setField(u"hookup", "Heavy"));
-    QCOMPARE(record.field(u"Hookup"), QString("Heavy"));
-    QCOMPARE(record.field(u"HOOKUP"), QString("Heavy"));
-    QCOMPARE(record.field(u"GROUPNAME"), QString("Yard"));
-    QCOMPARE(record.field(u"vehMake"), QString("Ford"));
-    QCOMPARE(record.field(u"ID"), QString("42"));
-    QCOMPARE(record.field(u"nosuchfield"), QString());
-    QVERIFY(!record.setField(u"nosuchfield", "x"));
-    QVERIFY(!record.setField(u"id", "7"));
+    QVERIFY(!record.setField(u"nosuchfield", "x") && !record.setField(u"id", "7"));
+    QStringList read;
+    for (const char16_t *name : {u"Hookup", u"HOOKUP", u"GROUPNAME", u"vehMake", u"ID", u"nosuchfield"})
+        read << record.field(name);
+    QCOMPARE(read, (QStringList{"Heavy", "Heavy", "Yard", "Ford", "42", ""}));
 }
 
 void RecordStoreTest::findVehicleById_data()
@@ -406,9 +385,8 @@ void RecordStoreTest::findVehicleById()
 {
     QFETCH(QString, text);
     QFETCH(bool, found);
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     QVERIFY(store.addTowRecord(sampleRecord("A")));
     QVERIFY(store.addTowRecord(sampleRecord("B")));
     const auto record = store.findVehicleById(text);
@@ -422,27 +400,27 @@ void RecordStoreTest::findVehicleById()
 // Stepping stays at the ends and goes on from a record removed meanwhile.
 void RecordStoreTest::neighboursInTableOrder()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     const qint64 a = store.addTowRecord(sampleRecord("A")).value_or(-1);
     const qint64 b = store.addTowRecord(sampleRecord("B")).value_or(-1);
     const qint64 c = store.addTowRecord(sampleRecord("C")).value_or(-1);
     QVERIFY(store.removeTowRecord(b));
     using D = RecordStore::Direction;
-    QCOMPARE(store.neighbour(a, D::Next)->id, c);
+    auto step = [&](qint64 from, D direction) {
+        const auto found = store.neighbour(from, direction);
+        return found ? found->id : qint64(-1);
+    };
+    QCOMPARE((QList<qint64>{step(a, D::Next), step(c, D::Previous), step(a, D::Previous),
+                            step(c, D::Next), step(b, D::Next), step(b, D::Previous)}),
+             (QList<qint64>{c, a, -1, -1, c, a}));
     QCOMPARE(store.neighbour(c, D::Previous)->value(TowField::groupname), QString("A"));
-    QVERIFY(!store.neighbour(a, D::Previous));
-    QVERIFY(!store.neighbour(c, D::Next));
-    QCOMPARE(store.neighbour(b, D::Next)->id, c);
-    QCOMPARE(store.neighbour(b, D::Previous)->id, a);
 }
 
 void RecordStoreTest::removeGroupIsAllOrNothing()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     QVERIFY(store.addGroup("Lot A"));
     for (int i = 0; i < 3; ++i)
         QVERIFY(store.addTowRecord(sampleRecord("Lot A")));
@@ -463,9 +441,8 @@ void RecordStoreTest::removeGroupIsAllOrNothing()
 
 void RecordStoreTest::removeGroupCountsAndDeletesExactName()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     QVERIFY(store.addGroup("Lot A"));
     QVERIFY(store.addTowRecord(sampleRecord("Lot A")));
     QVERIFY(store.addTowRecord(sampleRecord("lot a")));
@@ -481,12 +458,11 @@ void RecordStoreTest::removeGroupCountsAndDeletesExactName()
 
 void RecordStoreTest::backupIsAReadableCopy()
 {
-    test::TestFolder folder;
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    Fresh fresh;
+    RecordStore &store = fresh.store;
     QVERIFY(store.addGroup("Lot A"));
     QVERIFY(store.addTowRecord(sampleRecord("Lot A")));
-    const QString copy = folder.file("copy.dll");
+    const QString copy = fresh.folder.file("copy.dll");
     QVERIFY(store.backupTo(copy));
     RecordStore other;
     QVERIFY(other.open(copy, RecordStore::OpenMode::ExistingOnly));
@@ -516,10 +492,12 @@ void RecordStoreTest::everyChangeIsAnnouncedOnce()
     QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
     QCOMPARE(take(), QList<StoreChange>{StoreChange::everything()});
 
+    auto change = [](QList<qint64> added, QList<qint64> changed, QList<qint64> removed, QStringList groupsAdded,
+                     QStringList groupsRemoved) {
+        return QList<StoreChange>{{added, changed, removed, groupsAdded, groupsRemoved}};
+    };
     QVERIFY(store.addGroup("Lot A"));
-    StoreChange group;
-    group.addedGroups = QStringList{"Lot A"};
-    QCOMPARE(take(), QList<StoreChange>{group});
+    QCOMPARE(take(), change({}, {}, {}, {"Lot A"}, {}));
     QVERIFY(!store.addGroup("Lot A"));
     QVERIFY(take().isEmpty());
 
@@ -531,9 +509,7 @@ void RecordStoreTest::everyChangeIsAnnouncedOnce()
     TowRecord changed = *store.towRecord(c);
     changed.set(TowField::vehmake, "Dodge");
     QVERIFY(store.updateTowRecord(changed));
-    StoreChange update;
-    update.changedRecords = {c};
-    QCOMPARE(take(), QList<StoreChange>{update});
+    QCOMPARE(take(), change({}, {c}, {}, {}, {}));
     changed.id = 999;
     QVERIFY(!store.updateTowRecord(changed)); // a missing row is never recreated
     QCOMPARE(store.lastError().number, DbError::kNoCurrentRow);
@@ -544,15 +520,9 @@ void RecordStoreTest::everyChangeIsAnnouncedOnce()
     QCOMPARE(store.towRecordCount(), 3);
     QVERIFY(take().isEmpty());
     QVERIFY(store.removeTowRecord(c));
-    StoreChange removal;
-    removal.removedRecords = {c};
-    QCOMPARE(take(), QList<StoreChange>{removal});
-
+    QCOMPARE(take(), change({}, {}, {c}, {}, {}));
     QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
-    StoreChange groupRemoval;
-    groupRemoval.removedGroups = QStringList{"Lot A"};
-    groupRemoval.removedRecords = {a, b};
-    QCOMPARE(take(), QList<StoreChange>{groupRemoval});
+    QCOMPARE(take(), change({}, {}, {a, b}, {}, {"Lot A"}));
 
     store.close();
     QCOMPARE(take(), QList<StoreChange>{StoreChange::everything()});

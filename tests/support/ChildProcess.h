@@ -20,13 +20,18 @@ struct ChildEnd
 // The user "nobody": what a normal user gets, even when the tests run as root.
 inline constexpr uid_t kUnprivileged = 65534;
 
+// In a child process: become "nobody" when running as root; false if that failed.
+inline bool becomeUnprivileged()
+{
+    return ::geteuid() != 0
+        || (::setgroups(0, nullptr) == 0 && ::setgid(kUnprivileged) == 0 && ::setuid(kUnprivileged) == 0);
+}
+
 inline ChildEnd runInChild(const std::function<int()> &work, bool unprivileged = false)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (unprivileged && ::geteuid() == 0
-            && (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivileged) != 0
-                || ::setuid(kUnprivileged) != 0))
+        if (unprivileged && !becomeUnprivileged())
             ::_exit(125);
         ::_exit(work());
     }

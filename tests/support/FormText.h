@@ -34,4 +34,13 @@ inline void setText(QWidget *form, const QString &name, const QString &value)
         QFAIL(qPrintable("no control " + name));
 }
 
+// The texts of several controls, in the order named.
+inline QStringList texts(QWidget *form, const QStringList &names)
+{
+    QStringList values;
+    for (const QString &name : names)
+        values << text(form, name);
+    return values;
+}
+
 } // namespace tarnvale::test

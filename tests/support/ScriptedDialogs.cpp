@@ -15,9 +15,8 @@ void ScriptedDialogs::notify(const QString &title, const QString &text, MessageI
     record(ShownBox::Kind::Notice, title, text, icon, MessageButtons::Ok);
 }
 
-Answer ScriptedDialogs::ask(const QString &title, const QString &text, MessageIcon icon)
+Answer ScriptedDialogs::nextAnswer()
 {
-    record(ShownBox::Kind::Question, title, text, icon, MessageButtons::YesNo);
     if (m_answers.isEmpty()) {
         ++m_unscripted;
         return Answer::No;
@@ -25,15 +24,16 @@ Answer ScriptedDialogs::ask(const QString &title, const QString &text, MessageIc
     return m_answers.dequeue();
 }
 
-Answer ScriptedDialogs::askYesNoCancel(const QString &title, const QString &text,
-                                       MessageIcon icon)
+Answer ScriptedDialogs::ask(const QString &title, const QString &text, MessageIcon icon)
+{
+    record(ShownBox::Kind::Question, title, text, icon, MessageButtons::YesNo);
+    return nextAnswer();
+}
+
+Answer ScriptedDialogs::askYesNoCancel(const QString &title, const QString &text, MessageIcon icon)
 {
     record(ShownBox::Kind::Question, title, text, icon, MessageButtons::YesNoCancel);
-    if (m_answers.isEmpty()) {
-        ++m_unscripted;
-        return Answer::No;
-    }
-    return m_answers.dequeue();
+    return nextAnswer();
 }
 
 std::optional<QString> ScriptedDialogs::inputText(const QString &title, const QString &prompt,

@@ -20,6 +20,16 @@ struct ShownBox
     QString text;
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
+
+    // The whole box on one line, e.g. "Question Exclamation YesNo|title|text".
+    QString line() const
+    {
+        static const char *const kinds[] = {"Notice", "Question", "Input", "OpenFile", "SaveFile", "Folder", "Printer"};
+        static const char *const icons[] = {"None", "Information", "Exclamation", "Critical", "Question"};
+        static const char *const buttonSets[] = {"Ok", "YesNo", "YesNoCancel"};
+        return QStringLiteral("%1 %2 %3|%4|%5")
+            .arg(kinds[int(kind)], icons[int(icon)], buttonSets[int(buttons)], title, text);
+    }
 };
 
 class ScriptedDialogs : public Dialogs
@@ -63,6 +73,7 @@ public:
 private:
     void record(ShownBox::Kind kind, const QString &title, const QString &text, MessageIcon icon,
                 MessageButtons buttons);
+    Answer nextAnswer();
     QString nextFile();
 
     QList<ShownBox> m_shown;

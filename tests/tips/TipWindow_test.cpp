@@ -16,7 +16,6 @@
 #include "TestFiles.h"
 
 using namespace tarnvale;
-using test::ShownBox;
 
 class TipWindowTest : public QObject
 {
@@ -49,29 +48,14 @@ private Q_SLOTS:
     }
     void cleanup() { m_fx.reset(); }
 
-    void oneLineAmongEmptyOnes()
-    {
-        test::writeFile(m_fx->folder.tipsPath(), "\n\n\nThe only tip.\n\n\n");
-        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
-        QVERIFY(w.load());
-        for (int i = 0; i < 25; ++i) {
-            QCOMPARE(w.currentTip(), 4);
-            QCOMPARE(label(w), QStringLiteral("The only tip."));
-            QTest::mouseClick(pushButton(w, "cmdNextTip"), Qt::LeftButton);
-        }
-    }
-
     void missingFile()
     {
         QVERIFY(QFile::remove(m_fx->folder.tipsPath()));
         TipWindow *w = TipWindow::open(m_fx->settings, m_fx->folder, m_fx->dialogs);
         QVERIFY(w == nullptr);
         QCOMPARE(m_fx->dialogs.count(), 1);
-        const ShownBox box = m_fx->dialogs.last();
-        QCOMPARE(box.kind, ShownBox::Kind::Notice);
-        QCOMPARE(box.text, QStringLiteral("Can't find the tips file."));
-        QCOMPARE(box.icon, MessageIcon::Exclamation);
-        QCOMPARE(box.buttons, MessageButtons::Ok);
+        QVERIFY(m_fx->dialogs.last().line().startsWith("Notice Exclamation Ok|"));
+        QVERIFY(m_fx->dialogs.last().line().endsWith("|Can't find the tips file."));
     }
 
     void unreadableFile()
@@ -82,11 +66,11 @@ private Q_SLOTS:
         QVERIFY(w.load());
         QCOMPARE(label(w), QStringLiteral("That this installation might have been messed up? "
                                           "The tips file could not be found!"));
-        QVERIFY(!pushButton(w, "cmdNextTip")->isEnabled());
-        QVERIFY(!startupBox(w)->isEnabled());
+        QVERIFY(!pushButton(w, "cmdNextTip")->isEnabled() && !startupBox(w)->isEnabled());
         QCOMPARE(m_fx->dialogs.count(), 0);
     }
 
+    // How the setting is written is the settings' own test; here the box's wiring.
     void startupBoxWritesItsSetting()
     {
         TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
@@ -94,58 +78,19 @@ private Q_SLOTS:
         QVERIFY(!startupBox(w)->isChecked());
         QVERIFY(!QFile::exists(m_fx->settings.path())); // loading wrote nothing
         startupBox(w)->click();
-        QCOMPARE(m_fx->settings.read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
-                 QStringLiteral("1"));
         QVERIFY(TipSettings::showAtStartup(m_fx->settings));
         startupBox(w)->click();
-        QCOMPARE(m_fx->settings.read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
-                 QStringLiteral("0"));
-    }
-
-    void startupBoxShowsSetting_data()
-    {
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<bool>("checked");
-        QTest::newRow("1") << QByteArray("1") << true;
-        QTest::newRow("yes") << QByteArray("yes") << false;
-    }
-
-    void startupBoxShowsSetting()
-    {
-        QFETCH(QByteArray, value);
-        test::writeFile(m_fx->settings.path(), "[Tips]\nStartupTips=" + value + "\n");
-        const QByteArray before = test::readFile(m_fx->settings.path());
-        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
-        QVERIFY(w.load());
-        QTEST(startupBox(w)->isChecked(), "checked");
-        QCOMPARE(test::readFile(m_fx->settings.path()), before);
-    }
-
-    void selfCloseTimerSwitch_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<bool>("active");
-        QTest::newRow("Quorvel 1") << QByteArray("[Quorvel]\nStartupTips=1\n") << true;
-        QTest::newRow("only Tips 1") << QByteArray("[Tips]\nStartupTips=1\n") << false;
-    }
-
-    void selfCloseTimerSwitch()
-    {
-        QFETCH(QByteArray, file);
-        test::writeFile(m_fx->settings.path(), file);
-        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
-        QVERIFY(w.load());
-        QTEST(timer(w)->isActive(), "active");
-        QCOMPARE(timer(w)->interval(), 7500);
-        QCOMPARE(timer(w)->timerType(), Qt::PreciseTimer); // a coarse timer may fire 5% early
+        QVERIFY(!TipSettings::showAtStartup(m_fx->settings));
     }
 
     void closesItselfWhenItsTimerRunsOut()
     {
         test::writeFile(m_fx->settings.path(), "[Quorvel]\nStartupTips=1\n");
         QPointer<TipWindow> w = TipWindow::open(m_fx->settings, m_fx->folder, m_fx->dialogs);
-        QVERIFY(w);
-        // The full 7.5 s is checked above; a shortened run proves the timeout closes the window.
+        QVERIFY(w && timer(*w)->isActive());
+        QCOMPARE(timer(*w)->interval(), 7500);
+        QCOMPARE(timer(*w)->timerType(), Qt::PreciseTimer); // a coarse timer may fire 5% early
+        // A shortened run proves the timeout closes the window.
         timer(*w)->setInterval(20);
         QTRY_VERIFY_WITH_TIMEOUT(w.isNull(), 2000);
     }
@@ -155,50 +100,25 @@ private Q_SLOTS:
     {
         // A font the system has is used by every control; one it lacks gives the fallback.
         const QString present = QFontInfo(QFont()).family();
-        const QList<std::pair<QByteArray, QString>> cases = {
-            {"[Quorvel]\nDisplayFont=" + present.toUtf8() + "\n", present},
-            {"[Quorvel]\nDisplayFont=No Such Font Anywhere\n", QStringLiteral("MS Sans Serif")},
-        };
-        for (const auto &[file, family] : cases) {
-            test::writeFile(m_fx->settings.path(), file);
+        for (const QString &family : {present, QStringLiteral("No Such Font Anywhere")}) {
+            test::writeFile(m_fx->settings.path(), "[Quorvel]\nDisplayFont=" + family.toUtf8() + "\n");
             TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
             QVERIFY(w.load());
             for (QWidget *control : w.findChildren<QWidget *>())
-                QCOMPARE(control->font().family(), family);
+                QCOMPARE(control->font().family(), family == present ? present : "MS Sans Serif");
         }
     }
 
     void windowParts()
     {
         QPointer<TipWindow> w = TipWindow::open(m_fx->settings, m_fx->folder, m_fx->dialogs);
-        QVERIFY(w);
-        QVERIFY(w->isVisible());
-        QCOMPARE(w->objectName(), QStringLiteral("frmTip"));
-        QCOMPARE(w->windowTitle(), QStringLiteral("Tip of the Day"));
-        QVERIFY(w->windowFlags() & Qt::WindowStaysOnTopHint);
-        QCOMPARE(pushButton(*w, "cmdNextTip")->text(), QStringLiteral("N&ext"));
-        QCOMPARE(pushButton(*w, "cmdOK")->text(), QStringLiteral("&Close"));
-        QCOMPARE(startupBox(*w)->text(), QStringLiteral("Auto&Show Tips at Startup."));
-        QCOMPARE(timer(*w)->interval(), 7500);
-        QVERIFY(!timer(*w)->isActive());
+        QVERIFY(w && w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint));
+        QVERIFY(!timer(*w)->isActive()); // only the other section's switch closes it
         QCOMPARE(label(*w), QStringLiteral("Right-click a group to add a vehicle to it."));
         QCOMPARE(m_fx->dialogs.count(), 0);
 
         QTest::mouseClick(pushButton(*w, "cmdOK"), Qt::LeftButton);
         QTRY_VERIFY(w.isNull());
-    }
-
-    void nextVisitsEveryTip()
-    {
-        test::writeFile(m_fx->folder.tipsPath(), "Alpha\n\nBravo\nCharlie\n");
-        TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
-        QVERIFY(w.load());
-        QSet<QString> seen;
-        for (int i = 0; i < 200; ++i) {
-            seen.insert(label(w));
-            w.nextTip();
-        }
-        QCOMPARE(seen, QSet<QString>({"Alpha", "Bravo", "Charlie"}));
     }
 
     void onlyEmptyLines()
@@ -208,8 +128,7 @@ private Q_SLOTS:
         QVERIFY(w.load());
         QCOMPARE(label(w), QString());
         w.nextTip();
-        QCOMPARE(w.currentTip(), 0);
-        QCOMPARE(label(w), QString());
+        QCOMPARE(label(w) + QString::number(w.currentTip()), QString("0"));
         QVERIFY(pushButton(w, "cmdNextTip")->isEnabled());
         QCOMPARE(m_fx->dialogs.count(), 0);
     }
