@@ -207,18 +207,26 @@ RecordSearch::Outcome runNative(SqliteReader &reader, const Plan &plan,
 }
 
 // The records the index names, read by id in table order and decided by the rules; nullopt
-// when the index cannot be read (damaged), and the caller scans instead.
+// when the scan is the better way: the index cannot be read (damaged), or it names so many
+// records that reading them one by one costs more than reading the table through.
 std::optional<RecordSearch::Outcome> runIndexed(SqliteReader &reader, const Plan &plan,
                                                 const RecordSearch::Sink &sink, DbError *error,
                                                 const RecordSearch::Options &options)
 {
+    // Ids are never reused, so the highest one bounds the number of records from above.
+    if (!reader.prepare("SELECT max(id) FROM wrecker") || reader.step() != SqliteReader::Step::Row)
+        return std::nullopt;
+    const qint64 limit = reader.integer(0) / options.indexShareLimit;
     std::vector<qint64> ids;
     if (!reader.prepare("SELECT rowid FROM wrecker_fts WHERE wrecker_fts MATCH ? ORDER BY rowid",
                         &plan.indexMatch))
         return std::nullopt;
     SqliteReader::Step step;
-    while ((step = reader.step()) == SqliteReader::Step::Row)
+    while ((step = reader.step()) == SqliteReader::Step::Row) {
         ids.push_back(reader.integer(0));
+        if (qint64(ids.size()) > limit && limit >= options.indexShareFloor)
+            return std::nullopt;
+    }
     if (step == SqliteReader::Step::Failed)
         return std::nullopt;
 
