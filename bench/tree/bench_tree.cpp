@@ -164,6 +164,16 @@ public:
     }
 };
 
+// User and system CPU time of the process so far, in ms: on a busy machine the part of the
+// real time this program itself spent.
+double cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
 long peakKb()
 {
     rusage usage{};
@@ -245,6 +255,7 @@ int main(int argc, char *argv[])
             IniFile::write(ini, "Program", "Expanded", expanded);
             QtDialogs dialogs;
             QElapsedTimer timer;
+            const double cpuBefore = cpuMs();
             timer.start();
             AppContext context(folder, dialogs);
             MainWindow window(context);
@@ -252,10 +263,12 @@ int main(int argc, char *argv[])
             window.show();
             QApplication::processEvents();
             const qint64 ms = timer.elapsed();
+            const double cpu = cpuMs() - cpuBefore;
             const double tree = collector.ms["tree_rebuild/" + std::to_string(size)];
-            std::printf("start-up to a shown main window, %d records, Expanded=%s: %lld ms, "
-                        "%.2fx the full rebuild (%.0f ms); peak memory %.0f MB\n",
-                        size, expanded, ms, tree > 0 ? ms / tree : 0.0, tree, peakKb() / 1024.0);
+            std::printf("start-up to a shown main window, %d records, Expanded=%s: %lld ms "
+                        "(CPU %.0f ms), %.2fx the full rebuild (%.0f ms); peak memory %.0f MB\n",
+                        size, expanded, ms, cpu, tree > 0 ? ms / tree : 0.0, tree,
+                        peakKb() / 1024.0);
         }
     }
     return 0;

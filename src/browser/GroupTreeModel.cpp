@@ -243,6 +243,9 @@ bool GroupTreeModel::fetch(int parentSlot)
     };
     const bool ok = parentSlot == kOther ? m_store->scanLooseBriefs(visit)
                                          : m_store->scanGroupBriefs(parent.name, visit);
+    if (parentSlot == kOther) // read in index order
+        std::sort(added.begin(), added.end(),
+                  [this](int a, int b) { return m_vehicles.at(a).id < m_vehicles.at(b).id; });
     if (!added.isEmpty()) {
         beginInsertRows(parentIndex(parentSlot), 0, int(added.size() - 1));
         m_parents[parentSlot].vehicles = std::move(added);

@@ -29,7 +29,7 @@ constexpr TowField kResultFields[] = {TowField::custname, TowField::vehyear,  To
 struct Plan
 {
     QString sql;
-    QString rowSql;     // one row by id (bound first), with the same group filter
+    QString indexedSql; // the rows the index names (its query bound first), same filters
     QString indexMatch; // the search index's query; empty when the index cannot serve it
     bool bindsGroup = false;
     QString group;
@@ -104,9 +104,12 @@ std::optional<Plan> makePlan(const FindRequest &request)
         where << groupWhere;
     if (byStatus)
         where << *byStatus;
-    plan.rowSql = plan.sql + QStringLiteral(" WHERE id = ?");
+    plan.indexedSql = plan.sql
+                      + QStringLiteral(" WHERE id IN (SELECT rowid FROM wrecker_fts WHERE "
+                                       "wrecker_fts MATCH ?)");
     for (const QString &condition : where)
-        plan.rowSql += QStringLiteral(" AND ") + condition;
+        plan.indexedSql += QStringLiteral(" AND ") + condition;
+    plan.indexedSql += QStringLiteral(" ORDER BY id");
     if (!where.isEmpty())
         plan.sql += QStringLiteral(" WHERE ") + where.join(QLatin1String(" AND "));
     plan.sql += QStringLiteral(" ORDER BY id");
@@ -182,13 +185,11 @@ RecordSearch::Outcome failWith(DbError *error, int number, const QString &descri
 void considerRow(const SqliteReader &reader, const Plan &plan, const TextMatcher &matcher,
                  Batcher &batch);
 
-RecordSearch::Outcome runNative(SqliteReader &reader, const Plan &plan,
-                                const RecordSearch::Sink &sink, DbError *error,
-                                const RecordSearch::Options &options)
+// The rows of the statement prepared in the reader, decided by the rules.
+RecordSearch::Outcome readRows(SqliteReader &reader, const Plan &plan,
+                               const RecordSearch::Sink &sink, DbError *error,
+                               const RecordSearch::Options &options)
 {
-    if (!reader.prepare(plan.sql.toUtf8(), plan.bindsGroup ? &plan.group : nullptr))
-        return failWith(error, reader.errorCode(), reader.errorText());
-
     const TextMatcher matcher(plan.findText, plan.mode);
     Batcher batch(sink, options.batchSize);
     SqliteReader::Step step;
@@ -206,39 +207,43 @@ RecordSearch::Outcome runNative(SqliteReader &reader, const Plan &plan,
     return RecordSearch::Outcome::Done;
 }
 
+RecordSearch::Outcome runNative(SqliteReader &reader, const Plan &plan,
+                                const RecordSearch::Sink &sink, DbError *error,
+                                const RecordSearch::Options &options)
+{
+    if (!reader.prepare(plan.sql.toUtf8(), plan.bindsGroup ? &plan.group : nullptr))
+        return failWith(error, reader.errorCode(), reader.errorText());
+    return readRows(reader, plan, sink, error, options);
+}
+
 // The records the index names, read by id in table order and decided by the rules; nullopt
-// when the index cannot be read (damaged), and the caller scans instead.
+// when the scan is the better way: the index cannot be read (damaged), or it names so many
+// records that reading them here and there costs more than reading the table through.
 std::optional<RecordSearch::Outcome> runIndexed(SqliteReader &reader, const Plan &plan,
                                                 const RecordSearch::Sink &sink, DbError *error,
                                                 const RecordSearch::Options &options)
 {
-    std::vector<qint64> ids;
-    if (!reader.prepare("SELECT rowid FROM wrecker_fts WHERE wrecker_fts MATCH ? ORDER BY rowid",
+    // Ids are never reused, so the highest one bounds the number of records from above.
+    if (!reader.prepare("SELECT max(id) FROM wrecker") || reader.step() != SqliteReader::Step::Row)
+        return std::nullopt;
+    const qint64 limit = reader.integer(0) / options.indexShareLimit;
+    qint64 named = 0;
+    if (!reader.prepare("SELECT rowid FROM wrecker_fts WHERE wrecker_fts MATCH ?",
                         &plan.indexMatch))
         return std::nullopt;
     SqliteReader::Step step;
-    while ((step = reader.step()) == SqliteReader::Step::Row)
-        ids.push_back(reader.integer(0));
+    while ((step = reader.step()) == SqliteReader::Step::Row) {
+        if (++named > limit && limit >= options.indexShareFloor)
+            return std::nullopt;
+    }
     if (step == SqliteReader::Step::Failed)
         return std::nullopt;
 
-    if (!reader.prepare(plan.rowSql.toUtf8()))
+    // The index answered: the rows it names are read in one statement.
+    if (!reader.prepare(plan.indexedSql.toUtf8(), &plan.indexMatch)
+        || (plan.bindsGroup && !reader.bindText(2, plan.group)))
         return failWith(error, reader.errorCode(), reader.errorText());
-    const TextMatcher matcher(plan.findText, plan.mode);
-    Batcher batch(sink, options.batchSize);
-    for (const qint64 id : ids) {
-        if (cancelled(options))
-            return RecordSearch::Outcome::Cancelled;
-        if (!(plan.bindsGroup ? reader.rebind(id, plan.group) : reader.rebind(id)))
-            return failWith(error, reader.errorCode(), reader.errorText());
-        step = reader.step();
-        if (step == SqliteReader::Step::Row)
-            considerRow(reader, plan, matcher, batch);
-        else if (step == SqliteReader::Step::Failed)
-            return failWith(error, reader.errorCode(), reader.errorText());
-    }
-    batch.flush();
-    return RecordSearch::Outcome::Done;
+    return readRows(reader, plan, sink, error, options);
 }
 
 void considerRow(const SqliteReader &reader, const Plan &plan, const TextMatcher &matcher,

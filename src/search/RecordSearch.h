@@ -35,6 +35,10 @@ class RecordSearch
         // Native: the search index narrows the rows read, when the file has it and the
         // request allows (see makePlan); off, every row is read.
         bool useIndex = true;
+        // The index is left for the scan when it names more than one record in this many
+        // (read one by one they cost more than the scan), once that is at least the floor.
+        qint64 indexShareLimit = 20;
+        qint64 indexShareFloor = 1000;
     };
 
     // The statement a request is run with (empty when the request can match nothing: an

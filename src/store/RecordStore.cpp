@@ -275,7 +275,13 @@ bool RecordStore::migrate(bool applySteps)
     if (!applySteps)
         return true;
     // Version 2: the tables that keep more about a vehicle (holds, release, payments).
-    for (int step = std::max(version, 1) + 1; step <= 2; ++step) {
+    // Version 3: the search index, made and filled by the store. Version 4: the tree's index.
+    for (int step = std::max(version, 1) + 1; step <= SchemaCheck::kVersion; ++step) {
+        if (step == 3) {
+            if (!makeSearchIndex(3))
+                return false;
+            continue;
+        }
         TransactionGuard guard(db);
         if (!guard.begun())
             return fail(1, db.lastError().text());
@@ -289,10 +295,10 @@ bool RecordStore::migrate(bool applySteps)
         if (!guard.commit())
             return fail(1, db.lastError().text());
     }
-    // Version 3: the search index. A file of that version whose index is missing or
-    // incomplete gets it made again; without FTS5 in the engine, searches scan instead.
-    if (version < 3 || (SchemaCheck::engineHasFts5(db) && !SchemaCheck::hasSearchIndex(db)))
-        return makeSearchIndex(3);
+    // A file whose search index is missing or incomplete gets it made again; without FTS5 in
+    // the engine, searches scan instead.
+    if (version >= 3 && SchemaCheck::engineHasFts5(db) && !SchemaCheck::hasSearchIndex(db))
+        return makeSearchIndex(SchemaCheck::kVersion);
     return true;
 }
 
@@ -484,11 +490,13 @@ bool RecordStore::scanLooseBriefs(const std::function<void(const VehicleBrief &)
 {
     // A blank name is empty or starts with a blank: in UTF-8 a byte below '!', or a lead byte
     // of the blanks beyond ASCII (U+0085 and U+00A0: C2; U+1680: E1; U+2000-U+205F: E2;
-    // U+3000: E3). Each range is read through the index.
-    return scanBriefs(" WHERE groupname IS NULL OR groupname < '!'"
-                      " OR (groupname >= CAST(x'C2' AS TEXT) AND groupname < CAST(x'C3' AS TEXT))"
-                      " OR (groupname >= CAST(x'E1' AS TEXT) AND groupname < CAST(x'E4' AS TEXT))",
-                      {}, visit);
+    // U+3000: E3). Each range is read from the tree's index alone; an order asked of SQLite
+    // would make it read the whole table instead.
+    return scanBriefs(" WHERE groupname IS NULL", {}, visit, false)
+           && scanBriefs(" WHERE groupname < '!'"
+                         " OR (groupname >= CAST(x'C2' AS TEXT) AND groupname < CAST(x'C3' AS TEXT))"
+                         " OR (groupname >= CAST(x'E1' AS TEXT) AND groupname < CAST(x'E4' AS TEXT))",
+                         {}, visit, false);
 }
 
 bool RecordStore::scanBriefsById(const QList<qint64> &ids,
@@ -504,11 +512,11 @@ bool RecordStore::scanBriefsById(const QList<qint64> &ids,
 }
 
 bool RecordStore::scanBriefs(const char *where, const QVariantList &binds,
-                             const std::function<void(const VehicleBrief &)> &visit)
+                             const std::function<void(const VehicleBrief &)> &visit, bool inOrder)
 {
     const QByteArray sql = QByteArray("SELECT id, groupname, vehyear, vehmake, vehmodel, vehcolor "
                                       "FROM wrecker") +
-                           where + " ORDER BY id";
+                           where + (inOrder ? " ORDER BY id" : "");
     if (!isOpen())
         return failNotOpen();
     QSqlDatabase db = database();

@@ -76,8 +76,8 @@ public:
     // The same columns of the records whose group name is exactly the name, in table order.
     bool scanGroupBriefs(const QString &groupName,
                          const std::function<void(const VehicleBrief &)> &visit);
-    // A superset of the records whose group name is blank (Other), in table order, read
-    // through the group name's index; the caller checks each name.
+    // A superset of the records whose group name is blank (Other), in no particular order,
+    // read through the group name's index; the caller checks each name and orders them.
     bool scanLooseBriefs(const std::function<void(const VehicleBrief &)> &visit);
     // The records with these ids, in the order given; a missing id is skipped.
     bool scanBriefsById(const QList<qint64> &ids,
@@ -130,7 +130,7 @@ private:
     static TowRecord readTowRecord(const QSqlQuery &query);
     // The briefs of `where` (run once per bound value; none: once, unbound).
     bool scanBriefs(const char *where, const QVariantList &binds,
-                    const std::function<void(const VehicleBrief &)> &visit);
+                    const std::function<void(const VehicleBrief &)> &visit, bool inOrder = true);
 
     QString m_connection;
     QString m_path;

@@ -126,6 +126,18 @@ const QList<OwnObject> &impoundObjects()
     return objects;
 }
 
+// Version 4: the tree's columns of every vehicle in one index led by the group name, so that a
+// group's vehicles (and those of no group) are read from the index alone, in place of the
+// version-1 index on the group name.
+const OwnObject &briefIndex()
+{
+    static const OwnObject object{
+        QStringLiteral("index"), QStringLiteral("wrecker_brief"), QStringLiteral("wrecker"),
+        QStringLiteral("CREATE INDEX wrecker_brief ON wrecker "
+                       "(groupname, vehyear, vehmake, vehmodel, vehcolor)")};
+    return object;
+}
+
 // Version 1, the first schema the program wrote. A later version appends its own objects and
 // the changed definitions here, and keeps the old ones: files of every version stay usable.
 const QList<OwnObject> &ownObjects()
@@ -184,14 +196,14 @@ const QList<OwnObject> &ownObjects()
                           deleteFromIndex() + QStringLiteral("; ") + insertIntoIndex()),
          false, true},
     };
-    static const QList<OwnObject> all = objects + impoundObjects();
+    static const QList<OwnObject> all = objects + impoundObjects() + QList{briefIndex()};
     return all;
 }
 
 // The objects of version 1, which a new database and every step build on.
 bool isFirstVersionObject(const OwnObject &object)
 {
-    return !impoundObjects().contains(object);
+    return !impoundObjects().contains(object) && object != briefIndex();
 }
 
 sqlite3 *sqliteHandle(const QSqlDatabase &db)
@@ -221,15 +233,23 @@ QString quoted(const QString &name)
 
 } // namespace
 
-QStringList SchemaCheck::createStatements(bool withSearchIndex)
+QStringList SchemaCheck::firstVersionStatements()
 {
     QStringList statements;
     for (const OwnObject &object : ownObjects())
         if (!object.engineMade && !object.searchIndex && isFirstVersionObject(object))
             statements << object.sql;
+    return statements;
+}
+
+QStringList SchemaCheck::createStatements(bool withSearchIndex)
+{
+    // A new file goes through the same steps as an old one brought up to date.
+    QStringList statements = firstVersionStatements();
     statements << stepStatements(2);
     if (withSearchIndex)
         statements << searchIndexStatements();
+    statements << stepStatements(4);
     return statements;
 }
 
@@ -239,6 +259,12 @@ QStringList SchemaCheck::stepStatements(int version)
     if (version == 2)
         for (const OwnObject &object : impoundObjects())
             statements << object.sql;
+    // SQLite keeps the definition without "IF NOT EXISTS", as briefIndex() has it.
+    if (version == 4)
+        statements << QString(briefIndex().sql)
+                          .replace(QStringLiteral("CREATE INDEX"),
+                                   QStringLiteral("CREATE INDEX IF NOT EXISTS"))
+                   << QStringLiteral("DROP INDEX IF EXISTS wrecker_groupname");
     return statements;
 }
 

@@ -19,11 +19,13 @@ class SchemaCheck
 {
 public:
     // The schema version the program writes (PRAGMA user_version).
-    static constexpr int kVersion = 3;
+    static constexpr int kVersion = 4;
 
     // The statements that create the current schema, in order (without the user_version).
     // The search index is left out when the engine has no FTS5.
     static QStringList createStatements(bool withSearchIndex = true);
+    // The statements of the first schema the program wrote (version 1).
+    static QStringList firstVersionStatements();
     // The statements of the step that raises a schema of version - 1 to version, in order;
     // empty for a version with no plain step (version 3, the search index, is made by the
     // store, which fills it and can make it again).

@@ -103,6 +103,13 @@ bool SqliteReader::rebind(const QString &first)
                                    SQLITE_TRANSIENT));
 }
 
+bool SqliteReader::bindText(int parameter, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return check(sqlite3_bind_text(m_statement, parameter, bytes.constData(), int(bytes.size()),
+                                   SQLITE_TRANSIENT));
+}
+
 SqliteReader::Step SqliteReader::step()
 {
     const int rc = sqlite3_step(m_statement);

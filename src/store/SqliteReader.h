@@ -39,6 +39,8 @@ class SqliteReader
     bool rebind(qint64 first);
     bool rebind(qint64 first, const QString &second);
     bool rebind(const QString &first);
+    // Binds a text to one more parameter of the prepared statement, before its first step.
+    bool bindText(int parameter, const QString &text);
     Step step();
     qint64 integer(int column) const;
     // The cell's UTF-8 bytes, valid until the next step(); a NULL cell has a null data().
