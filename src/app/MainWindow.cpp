@@ -274,6 +274,9 @@ void MainWindow::load()
                                                       "setting can be saved until the file is "
                                                       "mended or removed."),
                                  MessageIcon::Exclamation);
+    // What other programs save shows here within about a second, through the store's change
+    // signal like any change made here.
+    m_context.store.setWatchInterval(100);
     m_context.database.OpenDatabaseFile();
     updateCaption();
     m_browser->load();

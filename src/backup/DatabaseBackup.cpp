@@ -30,7 +30,20 @@ DatabaseBackup::~DatabaseBackup()
 int DatabaseBackup::removeLeftovers(const QString &databasePath)
 {
     const std::string path = QFile::encodeName(databasePath).toStdString();
-    return SafeOutput::removeLeftovers(path, "snapshot") + SafeOutput::removeLeftovers(path, "restore");
+    int removed = SafeOutput::removeLeftovers(path, "snapshot") +
+                  SafeOutput::removeLeftovers(path, "restore");
+    // A database being checked when the program was killed may have SQLite's -wal and -shm
+    // files beside it: they go once the file they belong to has gone.
+    const QFileInfo info(databasePath);
+    QDir folder = info.dir();
+    const QStringList names = folder.entryList({info.fileName() + QStringLiteral(".snapshot-*"),
+                                                info.fileName() + QStringLiteral(".restore-*")},
+                                               QDir::Files | QDir::Hidden);
+    for (const QString &name : names)
+        if ((name.endsWith(QLatin1String("-wal")) || name.endsWith(QLatin1String("-shm"))) &&
+            !names.contains(name.chopped(4)) && folder.remove(name))
+            ++removed;
+    return removed;
 }
 
 void DatabaseBackup::dropSnapshot()

@@ -113,6 +113,10 @@ QString DatabaseRestore::checkDatabase(const QString &path)
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
+    // A read-only look at a database in WAL mode leaves SQLite's -wal and -shm files beside
+    // it, empty of changes: they go, so that only the file itself is kept or removed.
+    for (const char *suffix : {"-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
     return verdict;
 }
 

@@ -181,9 +181,10 @@ TowRecordEditor::Outcome TowRecordEditor::add(TowRecord &record, const QString &
         return Outcome::Failed;
     record.set(TowField::groupname, *group);
 
-    const std::optional<qint64> id = m_store.addTowRecord(record);
+    const std::optional<qint64> id =
+        m_store.addTowRecord(record, RecordStore::GroupCheck::MustExist);
     if (!id) {
-        m_database.ReportUnknownError(m_store.lastError());
+        reportSaveFailure(m_store.lastError());
         return Outcome::Failed;
     }
     record.id = *id;
@@ -201,11 +202,55 @@ TowRecordEditor::Outcome TowRecordEditor::apply(TowRecord &record, const QString
         return Outcome::Failed;
     record.set(TowField::groupname, *group);
 
-    if (!m_store.updateTowRecord(record)) {
-        m_database.ReportUnknownError(m_store.lastError());
-        return Outcome::Failed;
+    while (!m_store.updateTowRecord(record, RecordStore::GroupCheck::MustExist)) {
+        if (m_store.lastError().number != DbError::kChangedElsewhere) {
+            reportSaveFailure(m_store.lastError());
+            return Outcome::Failed;
+        }
+        const std::optional<TowRecord> theirs = m_store.towRecord(record.id);
+        if (!theirs) { // removed after it was saved elsewhere
+            m_database.ReportUnknownError(
+                DbError{DbError::kNoCurrentRow, QStringLiteral("No current record.")});
+            return Outcome::Failed;
+        }
+        const QString text =
+            QStringLiteral("Another user saved this vehicle after you opened it (now: %1 %2 %3, "
+                           "%4).")
+                .arg(theirs->value(TowField::vehyear), theirs->value(TowField::vehmake),
+                     theirs->value(TowField::vehmodel), theirs->value(TowField::custname)) +
+            QString::fromUtf16(kCrLf) + QString::fromUtf16(kCrLf) +
+            QStringLiteral("Yes: show their version (your changes are dropped).") +
+            QString::fromUtf16(kCrLf) +
+            QStringLiteral("No: keep mine (your version is saved over theirs).") +
+            QString::fromUtf16(kCrLf) +
+            QStringLiteral("Cancel: go back to your changes without saving.");
+        switch (
+            m_dialogs.askYesNoCancel(m_settings.companyName(), text, MessageIcon::Exclamation)) {
+        case Answer::Yes:
+            record = *theirs;
+            return Outcome::Reloaded;
+        case Answer::No:
+            // Over the version just shown; a save elsewhere in between asks again.
+            record.version = theirs->version;
+            break;
+        default:
+            return Outcome::Failed;
+        }
     }
+    ++record.version;
     return Outcome::Saved;
+}
+
+void TowRecordEditor::reportSaveFailure(const DbError &error)
+{
+    if (error.number != DbError::kGroupGone) {
+        m_database.ReportUnknownError(error);
+        return;
+    }
+    refuse(TowField::groupname, error.description + QString::fromUtf16(kCrLf) +
+                                    QString::fromUtf16(kCrLf) +
+                                    QStringLiteral("Nothing was saved. Choose another group, or "
+                                                   "type the name again to create it."));
 }
 
 bool TowRecordEditor::checkVin(const QString &boxText)

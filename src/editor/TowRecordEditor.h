@@ -14,6 +14,7 @@
 namespace tarnvale {
 
 class Dialogs;
+struct DbError;
 class ModDatabase;
 class RecordStore;
 class SettingsFile;
@@ -46,6 +47,8 @@ class TowRecordEditor
         YearMissing, // Add without a year: nothing written
         Failed,      // refused by the checks, the database (reported) or the user: the form
                      // stays open, with problemField() the box to correct when there is one
+        Reloaded,    // Apply found the record saved by someone else meanwhile and the user
+                     // chose to see their version: `record` is now the stored one
     };
 
     // Before anything is written, Add and Apply check, in this order, and stop at the first
@@ -67,6 +70,9 @@ class TowRecordEditor
 
     // Apply: the row with record.id is rewritten; a row that has gone meanwhile is reported
     // and never recreated. `record` comes back with the totals and the group filled in.
+    // When another user saved the record after record.version was read, nothing is written
+    // before the user chooses: Yes sees theirs (Reloaded), No keeps mine (saved over theirs),
+    // Cancel goes back to the form (Failed). A group removed meanwhile is reported, on Add too.
     Outcome apply(TowRecord &record, const QString &groupBoxText,
                   const QDate &today = QDate::currentDate());
 
@@ -85,6 +91,7 @@ class TowRecordEditor
     bool checkCharges(TowRecord &record);
     std::optional<QString> resolveGroup(const QString &groupBoxText);
     bool refuse(TowField field, const QString &message);
+    void reportSaveFailure(const DbError &error);
 
     RecordStore &m_store;
     ModDatabase &m_database;

@@ -471,6 +471,7 @@ void TowRecordForm::GCTIFO(const TowRecord &r)
     m_total->setText(r.value(TowField::total));
     m_time->setText(r.value(TowField::Time));
     m_edtId = QString::number(r.id);
+    m_edtVersion = r.version;
     resetBaseline();
 }
 
@@ -478,6 +479,7 @@ TowRecord TowRecordForm::record() const
 {
     TowRecord r;
     r.id = m_edtId.trimmed().toLongLong();
+    r.version = m_edtVersion;
     for (int i = 0; i < 18; ++i)
         r.set(kFieldOf[i], fieldText(i));
     r.set(TowField::towedfee, m_towFee->text());
@@ -534,6 +536,11 @@ bool TowRecordForm::save()
     const QDate today = QDate::currentDate();
     const auto outcome = adding ? m_editor.add(r, m_groups->currentText(), today)
                                 : m_editor.apply(r, m_groups->currentText(), today);
+    if (outcome == TowRecordEditor::Outcome::Reloaded) {
+        LoadGroupList();
+        GCTIFO(r);
+        return false;
+    }
     // The form shows what was (or would have been) stored: the date stamp and the totals.
     m_fields[16]->setText(r.value(TowField::toweddate));
     if (!r.value(TowField::towedfee).isEmpty()) {
@@ -565,6 +572,7 @@ bool TowRecordForm::save()
         return false;
     }
     m_edtId = QString::number(r.id);
+    m_edtVersion = r.version;
     return true;
 }
 

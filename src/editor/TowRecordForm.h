@@ -96,6 +96,7 @@ class TowRecordForm : public QWidget
     Dialogs &m_dialogs;
     bool m_edt = false;
     QString m_edtId;
+    qint64 m_edtVersion = 0; // of the record shown, as it was read
     bool m_loaded = false;
     bool m_leaving = false; // the close was confirmed or follows a save
     TowRecord m_baseline;   // what the boxes held when the record was shown

@@ -11,6 +11,8 @@ struct DbError
 {
     static constexpr int kNoCurrentRow = 3021;
     static constexpr int kDuplicateKey = 3022;
+    static constexpr int kChangedElsewhere = 3197; // the record was saved elsewhere since read
+    static constexpr int kGroupGone = 3201;        // the record's group no longer exists
     static constexpr int kBlankName = 3315; // a group name that is empty or only blanks
     static constexpr int kNotOpen = 3420;   // no database is open
 

@@ -1,6 +1,7 @@
 #include "ModDatabase.h"
 
 #include "Dialogs.h"
+#include "NetworkShare.h"
 #include "ProgramFolder.h"
 #include "SettingsFile.h"
 
@@ -50,6 +51,7 @@ bool ModDatabase::OpenDatabaseFile()
                                                   "those objects, or restore a backup, to work "
                                                   "with it again."),
                              MessageIcon::Exclamation);
+        warnIfOnNetworkShare(path);
         return true;
     }
     m_dialogs.notify(kDatabaseErrorTitle,
@@ -57,6 +59,22 @@ bool ModDatabase::OpenDatabaseFile()
                          + m_store.lastError().description,
                      MessageIcon::Critical);
     return false;
+}
+
+void ModDatabase::warnIfOnNetworkShare(const QString &path)
+{
+    const QString kind = NetworkShare::kindOfPath(path);
+    if (kind.isEmpty())
+        return;
+    m_dialogs.notify(
+        QStringLiteral("Database on a network folder"),
+        QStringLiteral("The database ") + path + QStringLiteral(" lies on a network folder (") +
+            kind + QStringLiteral(").") + kCrLf2 +
+            QStringLiteral("The database file's locks are not reliable on a network file "
+                           "system: two workstations using it at once can damage it or lose "
+                           "changes. Keep the file on this computer's own disk, or, for "
+                           "several workstations, keep the records on a database server."),
+        MessageIcon::Exclamation);
 }
 
 void ModDatabase::CloseDatabaseFile()

@@ -30,7 +30,8 @@ public:
     // Opens the store. The default file is created when missing, a configured path never is.
     // A failure is reported ("Error while initializing database: ") and answers false. A
     // database that holds objects this program does not create is opened read-only, and the
-    // user is told so.
+    // user is told so. A file on a network file system is opened, with a warning that its
+    // locks cannot be relied on there.
     bool OpenDatabaseFile();
     void CloseDatabaseFile();
 
@@ -52,6 +53,8 @@ public:
     void ReportUnknownError(const DbError &error);
 
 private:
+    void warnIfOnNetworkShare(const QString &path);
+
     RecordStore &m_store;
     const SettingsFile &m_settings;
     const ProgramFolder &m_folder;

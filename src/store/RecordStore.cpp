@@ -3,17 +3,21 @@
 #include <QAtomicInteger>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
+#include <QTimer>
 #include <QVariant>
 
 #include <algorithm>
 #include <cmath>
+#include <sqlite3.h>
 
 #include "SchemaCheck.h"
+#include "SqliteHandle.h"
 #include "SqliteReader.h"
 
 namespace tarnvale {
@@ -37,12 +41,20 @@ QString towColumnList()
     return names.join(QLatin1String(", "));
 }
 
-QString towSelect()
-{
-    return QStringLiteral("SELECT id, ") + towColumnList() + QStringLiteral(" FROM wrecker");
-}
+const QString kChangedText = QStringLiteral(
+    "The record was changed by another user since it was opened; nothing was saved.");
 
 } // namespace
+
+QString RecordStore::towSelect() const
+{
+    // A file that has no versions yet (open read-only) reads every record as version 0.
+    return QStringLiteral("SELECT id, ") + towColumnList() +
+           (m_versioned ? QStringLiteral(", coalesce((SELECT version FROM wrecker_version v "
+                                         "WHERE v.id = wrecker.id), 0)")
+                        : QStringLiteral(", 0")) +
+           QStringLiteral(" FROM wrecker");
+}
 
 RecordStore::RecordStore() : m_connection(nextConnectionName()) {}
 
@@ -71,6 +83,9 @@ void RecordStore::close()
 
 void RecordStore::closeConnection()
 {
+    m_versioned = false;
+    if (m_watch)
+        m_watch->stop();
     if (!QSqlDatabase::contains(m_connection))
         return;
     {
@@ -94,7 +109,12 @@ bool RecordStore::fail(int number, const QString &description)
 
 bool RecordStore::fail(const QSqlQuery &query, const QString &doing)
 {
-    m_error = DbError::fromSql(query.lastError(), doing);
+    return fail(query.lastError(), doing);
+}
+
+bool RecordStore::fail(const QSqlError &error, const QString &doing)
+{
+    m_error = DbError::fromSql(error, doing);
     // SQLITE_READONLY and its extended codes.
     if (isReadOnly() && (m_error.number & 0xff) == 8)
         m_error.description = QStringLiteral("The database is open read-only: it holds objects "
@@ -118,6 +138,18 @@ bool RecordStore::exec(QSqlQuery &query, const QString &doing)
     if (query.exec())
         return true;
     return fail(query, doing);
+}
+
+bool RecordStore::exec(const QString &sql, const QVariantList &values, const QString &doing,
+                       QSqlQuery *result)
+{
+    QSqlQuery local(database());
+    QSqlQuery &query = result ? *result : local;
+    query.setForwardOnly(true);
+    query.prepare(sql);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    return exec(query, doing);
 }
 
 bool RecordStore::openConnection(bool readOnly)
@@ -208,6 +240,12 @@ bool RecordStore::openFile(const QString &path, OpenMode mode)
             // The triggers that keep the search index in step write to a virtual table, which
             // SQLite allows only in a trusted schema: every object in this one is our own.
             pragma.exec(QStringLiteral("PRAGMA trusted_schema = ON"));
+            // Readers do not wait for a writer nor block it: other programs on this machine
+            // can use the file at the same time. Where the file system cannot hold the
+            // shared index WAL needs, SQLite keeps its rollback journal.
+            pragma.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+            m_versioned = true;
+            startWatching();
             return true;
         }
         if (!ok) {
@@ -226,7 +264,18 @@ bool RecordStore::openFile(const QString &path, OpenMode mode)
     if (!openConnection(true))
         return false;
     m_readOnlyReason = SchemaCheck::describe(*foreign);
+    m_versioned = hasVersionTable();
+    startWatching();
     return true;
+}
+
+bool RecordStore::hasVersionTable()
+{
+    QSqlQuery query(database());
+    return exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                               "AND name = 'wrecker_version'"),
+                {}, QStringLiteral("reading the schema"), &query) &&
+           query.next() && query.value(0).toInt() == 1;
 }
 
 bool RecordStore::checkTables()
@@ -246,7 +295,7 @@ bool RecordStore::createSchema()
     QSqlDatabase db = database();
     TransactionGuard guard(db);
     if (!guard.begun())
-        return fail(1, db.lastError().text());
+        return fail(guard.lastError(), QStringLiteral("writing to the database"));
     QStringList statements = SchemaCheck::createStatements(SchemaCheck::engineHasFts5(db));
     statements << QStringLiteral("PRAGMA user_version = %1").arg(SchemaCheck::kVersion);
     for (const QString &sql : statements) {
@@ -255,7 +304,7 @@ bool RecordStore::createSchema()
             return fail(query, QStringLiteral("creating the tables"));
     }
     if (!guard.commit())
-        return fail(1, db.lastError().text());
+        return fail(guard.lastError(), QStringLiteral("writing to the database"));
     return true;
 }
 
@@ -282,9 +331,9 @@ bool RecordStore::migrate(bool applySteps)
                 return false;
             continue;
         }
-        TransactionGuard guard(db);
+        TransactionGuard guard(db, TransactionGuard::Lock::Writing);
         if (!guard.begun())
-            return fail(1, db.lastError().text());
+            return fail(guard.lastError(), QStringLiteral("writing to the database"));
         QStringList statements = SchemaCheck::stepStatements(step);
         statements << QStringLiteral("PRAGMA user_version = %1").arg(step);
         for (const QString &sql : statements) {
@@ -293,7 +342,7 @@ bool RecordStore::migrate(bool applySteps)
                 return fail(change, QStringLiteral("upgrading the tables to version %1").arg(step));
         }
         if (!guard.commit())
-            return fail(1, db.lastError().text());
+            return fail(guard.lastError(), QStringLiteral("writing to the database"));
     }
     // A file whose search index is missing or incomplete gets it made again; without FTS5 in
     // the engine, searches scan instead.
@@ -305,9 +354,9 @@ bool RecordStore::migrate(bool applySteps)
 bool RecordStore::makeSearchIndex(int version)
 {
     QSqlDatabase db = database();
-    TransactionGuard guard(db);
+    TransactionGuard guard(db, TransactionGuard::Lock::Writing);
     if (!guard.begun())
-        return fail(1, db.lastError().text());
+        return fail(guard.lastError(), QStringLiteral("writing to the database"));
     QStringList statements{QStringLiteral("DROP TRIGGER IF EXISTS wrecker_fts_insert"),
                            QStringLiteral("DROP TRIGGER IF EXISTS wrecker_fts_delete"),
                            QStringLiteral("DROP TRIGGER IF EXISTS wrecker_fts_update"),
@@ -342,7 +391,7 @@ bool RecordStore::makeSearchIndex(int version)
         }
     }
     if (!guard.commit())
-        return fail(1, db.lastError().text());
+        return fail(guard.lastError(), QStringLiteral("writing to the database"));
     return true;
 }
 
@@ -371,6 +420,7 @@ std::optional<qint64> RecordStore::addGroup(const QString &name)
     query.addBindValue(name);
     if (!exec(query, QStringLiteral("adding a group")))
         return std::nullopt;
+    m_knownGroups.append(name);
     StoreChange change;
     change.addedGroups.append(name);
     announce(change);
@@ -402,10 +452,16 @@ qint64 RecordStore::countVehiclesInGroup(const QString &name)
 
 RecordStore::RemoveGroupResult RecordStore::removeGroupWithVehicles(const QString &name)
 {
+    if (!isOpen()) {
+        failNotOpen();
+        return RemoveGroupResult::Failed;
+    }
+    // The write lock first: a vehicle added to the group by another program either is in
+    // the table when the group's vehicles are removed or finds the group gone.
     QSqlDatabase db = database();
-    TransactionGuard guard(db);
+    TransactionGuard guard(db, TransactionGuard::Lock::Writing);
     if (!guard.begun()) {
-        fail(1, db.lastError().databaseText());
+        fail(guard.lastError(), QStringLiteral("writing to the database"));
         return RemoveGroupResult::Failed;
     }
     QSqlQuery groups(db);
@@ -426,15 +482,29 @@ RecordStore::RemoveGroupResult RecordStore::removeGroupWithVehicles(const QStrin
     while (ids.next())
         change.removedRecords.append(ids.value(0).toLongLong());
     ids = QSqlQuery();
+    std::optional<qint64> revision;
+    if (!change.removedRecords.isEmpty() || hadGroup) {
+        revision = nextRevision();
+        if (!revision ||
+            !exec(QStringLiteral("INSERT INTO wrecker_version (id, revision, removed) "
+                                 "SELECT id, ?, 1 FROM wrecker WHERE groupname = ? "
+                                 "ON CONFLICT (id) DO UPDATE SET revision = excluded.revision, "
+                                 "removed = 1"),
+                  {*revision, name}, QStringLiteral("removing the vehicles of a group")))
+            return RemoveGroupResult::Failed;
+    }
     QSqlQuery vehicles(db);
     vehicles.prepare(QStringLiteral("DELETE FROM wrecker WHERE groupname = ?"));
     vehicles.addBindValue(name);
     if (!exec(vehicles, QStringLiteral("removing the vehicles of a group")))
         return RemoveGroupResult::Failed;
     if (!guard.commit()) {
-        fail(1, db.lastError().databaseText());
+        fail(guard.lastError(), QStringLiteral("writing to the database"));
         return RemoveGroupResult::Failed;
     }
+    if (revision)
+        m_ownRevisions.append(*revision);
+    m_knownGroups.removeAll(name);
     announce(change);
     return hadGroup ? RemoveGroupResult::Removed : RemoveGroupResult::NoGroupRow;
 }
@@ -445,6 +515,7 @@ TowRecord RecordStore::readTowRecord(const QSqlQuery &query)
     record.id = query.value(0).toLongLong();
     for (int i = 0; i < kTowFieldCount; ++i)
         record.values[size_t(i)] = query.value(i + 1).toString();
+    record.version = query.value(kTowFieldCount + 1).toLongLong();
     return record;
 }
 
@@ -551,7 +622,7 @@ bool RecordStore::scanBriefs(const char *where, const QVariantList &binds,
         return true;
     }
 
-    // Any other driver: the same rows through Qt SQL.
+    // Any other driver, or another SQLite build: the same rows through Qt SQL.
     QSqlQuery query(db);
     query.setForwardOnly(true);
     query.prepare(QString::fromUtf8(sql));
@@ -614,12 +685,51 @@ std::optional<TowRecord> RecordStore::neighbour(qint64 id, Direction direction)
     return readTowRecord(query);
 }
 
-std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record)
+std::optional<qint64> RecordStore::nextRevision()
 {
+    // Under the write lock, so no other connection takes the same number.
+    QSqlQuery query(database());
+    if (!exec(QStringLiteral("SELECT coalesce(max(revision), 0) + 1 FROM wrecker_version"), {},
+              QStringLiteral("numbering a change"), &query) ||
+        !query.next())
+        return std::nullopt;
+    return query.value(0).toLongLong();
+}
+
+bool RecordStore::groupGone(const QString &name, GroupCheck check)
+{
+    if (check == GroupCheck::None || name.isEmpty())
+        return false;
+    QSqlQuery query(database());
+    if (!exec(QStringLiteral("SELECT count(*) FROM groups WHERE groupname = ?"), {name},
+              QStringLiteral("looking up a group"), &query))
+        return true;
+    if (query.next() && query.value(0).toLongLong() > 0)
+        return false;
+    fail(DbError::kGroupGone, QStringLiteral("The group '%1' no longer exists: it was removed "
+                                             "while the vehicle was being edited.")
+                                  .arg(name));
+    return true;
+}
+
+std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record, GroupCheck check)
+{
+    if (!isOpen()) {
+        failNotOpen();
+        return std::nullopt;
+    }
+    QSqlDatabase db = database();
+    TransactionGuard guard(db, TransactionGuard::Lock::Writing);
+    if (!guard.begun()) {
+        fail(guard.lastError(), QStringLiteral("writing to the database"));
+        return std::nullopt;
+    }
+    if (groupGone(record.value(TowField::groupname), check))
+        return std::nullopt;
     QStringList marks;
     for (int i = 0; i < kTowFieldCount; ++i)
         marks << QStringLiteral("?");
-    QSqlQuery query(database());
+    QSqlQuery query(db);
     query.prepare(QStringLiteral("INSERT INTO wrecker (") + towColumnList()
                   + QStringLiteral(") VALUES (") + marks.join(u',') + u')');
     for (const QString &value : record.values)
@@ -627,18 +737,51 @@ std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record)
     if (!exec(query, QStringLiteral("adding a tow record")))
         return std::nullopt;
     const qint64 id = query.lastInsertId().toLongLong();
+    const std::optional<qint64> revision = nextRevision();
+    if (!revision ||
+        !exec(QStringLiteral("INSERT INTO wrecker_version (id, version, added, revision) "
+                             "VALUES (?, 0, ?, ?)"),
+              {id, *revision, *revision}, QStringLiteral("adding a tow record")))
+        return std::nullopt;
+    if (!guard.commit()) {
+        fail(guard.lastError(), QStringLiteral("writing to the database"));
+        return std::nullopt;
+    }
+    m_ownRevisions.append(*revision);
     StoreChange change;
     change.addedRecords.append(id);
     announce(change);
     return id;
 }
 
-bool RecordStore::updateTowRecord(const TowRecord &record)
+bool RecordStore::updateTowRecord(const TowRecord &record, GroupCheck check)
 {
+    if (!isOpen())
+        return failNotOpen();
+    QSqlDatabase db = database();
+    TransactionGuard guard(db, TransactionGuard::Lock::Writing);
+    if (!guard.begun())
+        return fail(guard.lastError(), QStringLiteral("writing to the database"));
+    QSqlQuery current(database());
+    if (!exec(QStringLiteral("SELECT groupname, coalesce((SELECT version FROM wrecker_version v "
+                             "WHERE v.id = wrecker.id), 0) FROM wrecker WHERE id = ?"),
+              {record.id}, QStringLiteral("saving a tow record"), &current))
+        return false;
+    if (!current.next())
+        return fail(DbError::kNoCurrentRow, QStringLiteral("No current record."));
+    const QString storedGroup = current.value(0).toString();
+    const qint64 storedVersion = current.value(1).toLongLong();
+    current.finish();
+    if (storedVersion != record.version)
+        return fail(DbError::kChangedElsewhere, kChangedText);
+    const QString &group = record.value(TowField::groupname);
+    if (group != storedGroup && groupGone(group, check))
+        return false;
+
     QStringList sets;
     for (int i = 0; i < kTowFieldCount; ++i)
         sets << TowRecord::fieldName(TowField(i)) + QStringLiteral(" = ?");
-    QSqlQuery query(database());
+    QSqlQuery query(db);
     query.prepare(QStringLiteral("UPDATE wrecker SET ") + sets.join(QLatin1String(", "))
                   + QStringLiteral(" WHERE id = ?"));
     for (const QString &value : record.values)
@@ -646,8 +789,16 @@ bool RecordStore::updateTowRecord(const TowRecord &record)
     query.addBindValue(record.id);
     if (!exec(query, QStringLiteral("saving a tow record")))
         return false;
-    if (query.numRowsAffected() == 0)
-        return fail(DbError::kNoCurrentRow, QStringLiteral("No current record."));
+    const std::optional<qint64> revision = nextRevision();
+    if (!revision ||
+        !exec(QStringLiteral("INSERT INTO wrecker_version (id, version, revision) "
+                             "VALUES (?, ?, ?) ON CONFLICT (id) DO UPDATE SET "
+                             "version = excluded.version, revision = excluded.revision"),
+              {record.id, record.version + 1, *revision}, QStringLiteral("saving a tow record")))
+        return false;
+    if (!guard.commit())
+        return fail(guard.lastError(), QStringLiteral("writing to the database"));
+    m_ownRevisions.append(*revision);
     StoreChange change;
     change.changedRecords.append(record.id);
     announce(change);
@@ -656,16 +807,31 @@ bool RecordStore::updateTowRecord(const TowRecord &record)
 
 bool RecordStore::removeTowRecord(qint64 id)
 {
+    if (!isOpen())
+        return failNotOpen();
+    QSqlDatabase db = database();
+    TransactionGuard guard(db, TransactionGuard::Lock::Writing);
+    if (!guard.begun())
+        return fail(guard.lastError(), QStringLiteral("writing to the database"));
     QSqlQuery query(database());
-    query.prepare(QStringLiteral("DELETE FROM wrecker WHERE id = ?"));
-    query.addBindValue(id);
-    if (!exec(query, QStringLiteral("removing a tow record")))
+    if (!exec(QStringLiteral("DELETE FROM wrecker WHERE id = ?"), {id},
+              QStringLiteral("removing a tow record"), &query))
         return false;
-    if (query.numRowsAffected() > 0) {
-        StoreChange change;
-        change.removedRecords.append(id);
-        announce(change);
-    }
+    if (query.numRowsAffected() == 0)
+        return true;
+    const std::optional<qint64> revision = nextRevision();
+    if (!revision ||
+        !exec(QStringLiteral("INSERT INTO wrecker_version (id, revision, removed) VALUES (?, ?, 1) "
+                             "ON CONFLICT (id) DO UPDATE SET revision = excluded.revision, "
+                             "removed = 1"),
+              {id, *revision}, QStringLiteral("removing a tow record")))
+        return false;
+    if (!guard.commit())
+        return fail(guard.lastError(), QStringLiteral("writing to the database"));
+    m_ownRevisions.append(*revision);
+    StoreChange change;
+    change.removedRecords.append(id);
+    announce(change);
     return true;
 }
 
@@ -696,25 +862,170 @@ bool RecordStore::backupTo(const QString &destinationPath)
     QSqlQuery query(database());
     query.prepare(QStringLiteral("VACUUM INTO ?"));
     query.addBindValue(destinationPath);
-    return exec(query, QStringLiteral("copying the database"));
+    if (!exec(query, QStringLiteral("copying the database")))
+        return false;
+    // The copy keeps the WAL mark of a database in WAL mode, and would then grow -wal and -shm
+    // files beside it whenever it is opened: it is put back to a rollback journal, one file.
+    sqlite3 *copy = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(destinationPath).constData(), &copy,
+                             SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(copy, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString reason = QString::fromUtf8(copy ? sqlite3_errmsg(copy) : sqlite3_errstr(rc));
+        rc = copy ? sqlite3_extended_errcode(copy) : rc;
+        sqlite3_close(copy);
+        return fail(rc, reason);
+    }
+    sqlite3_close(copy);
+    return true;
 }
 
-TransactionGuard::TransactionGuard(QSqlDatabase db) : m_db(std::move(db))
+void RecordStore::setWatchInterval(int milliseconds)
 {
+    if (!m_watch) {
+        m_watch = new QTimer(this);
+        connect(m_watch, &QTimer::timeout, this, [this] { checkOutsideChanges(); });
+    }
+    m_watch->setInterval(milliseconds);
+    if (milliseconds > 0 && isOpen())
+        m_watch->start();
+    else
+        m_watch->stop();
+}
+
+void RecordStore::startWatching()
+{
+    m_dataVersion = -1;
+    m_seenRevision = 0;
+    m_ownRevisions.clear();
+    m_knownGroups.clear();
+    QSqlQuery query(database());
+    if (exec(QStringLiteral("PRAGMA data_version"), {}, QStringLiteral("watching for changes"),
+             &query) &&
+        query.next())
+        m_dataVersion = query.value(0).toLongLong();
+    if (m_versioned &&
+        exec(QStringLiteral("SELECT coalesce(max(revision), 0) FROM wrecker_version"), {},
+             QStringLiteral("watching for changes"), &query) &&
+        query.next())
+        m_seenRevision = query.value(0).toLongLong();
+    if (const auto list = groups())
+        for (const GroupRecord &group : *list)
+            m_knownGroups.append(group.name);
+    if (m_watch && m_watch->interval() > 0)
+        m_watch->start();
+}
+
+StoreChange RecordStore::checkOutsideChanges()
+{
+    StoreChange change;
+    if (!isOpen() || !m_versioned)
+        return change;
+    // Cheap enough for a timer: the number moves only when another connection commits.
+    QSqlQuery query(database());
+    if (!exec(QStringLiteral("PRAGMA data_version"), {}, QStringLiteral("watching for changes"),
+              &query) ||
+        !query.next())
+        return change;
+    const qint64 dataVersion = query.value(0).toLongLong();
+    if (dataVersion == m_dataVersion)
+        return change;
+
+    // Records and groups from one snapshot of the database.
+    QSqlDatabase db = database();
+    TransactionGuard snapshot(db);
+    if (!exec(QStringLiteral("SELECT id, added, revision, removed FROM wrecker_version "
+                             "WHERE revision > ? ORDER BY id"),
+              {m_seenRevision}, QStringLiteral("watching for changes"), &query))
+        return change;
+    qint64 newest = m_seenRevision;
+    while (query.next()) {
+        const qint64 id = query.value(0).toLongLong();
+        const qint64 added = query.value(1).toLongLong();
+        const qint64 revision = query.value(2).toLongLong();
+        const bool removed = query.value(3).toLongLong() != 0;
+        newest = std::max(newest, revision);
+        // Added elsewhere since the last look: this connection's views have not seen it.
+        const bool unseen = added > m_seenRevision && !m_ownRevisions.contains(added);
+        if (removed) {
+            if (!unseen && !m_ownRevisions.contains(revision))
+                change.removedRecords.append(id);
+        } else if (unseen) {
+            change.addedRecords.append(id);
+        } else if (!m_ownRevisions.contains(revision)) {
+            change.changedRecords.append(id);
+        }
+    }
+    const std::optional<QList<GroupRecord>> now = groups();
+    if (!now)
+        return StoreChange();
+    QStringList names;
+    for (const GroupRecord &group : *now) {
+        names.append(group.name);
+        if (!m_knownGroups.contains(group.name))
+            change.addedGroups.append(group.name);
+    }
+    for (const QString &name : std::as_const(m_knownGroups))
+        if (!names.contains(name))
+            change.removedGroups.append(name);
+    snapshot.commit();
+
+    m_dataVersion = dataVersion;
+    m_seenRevision = newest;
+    m_knownGroups = names;
+    m_ownRevisions.removeIf([newest](qint64 revision) { return revision <= newest; });
+    announce(change);
+    return change;
+}
+
+TransactionGuard::TransactionGuard(QSqlDatabase db, Lock lock) : m_db(std::move(db))
+{
+    sqlite3 *engine = SqliteHandle::of(m_db);
+    if (lock == Lock::Writing && engine) {
+        // Inside a transaction someone else began (a bulk load), a savepoint of its own.
+        m_nested = sqlite3_get_autocommit(engine) == 0;
+        m_ownStatements = true;
+        QSqlQuery begin(m_db);
+        m_begun = begin.exec(m_nested ? QStringLiteral("SAVEPOINT store_write")
+                                      : QStringLiteral("BEGIN IMMEDIATE"));
+        m_error = begin.lastError();
+        return;
+    }
     m_begun = m_db.transaction();
+    m_error = m_db.lastError();
 }
 
 TransactionGuard::~TransactionGuard()
 {
-    if (m_begun && !m_done)
+    if (!m_begun || m_done)
+        return;
+    if (!m_ownStatements) {
         m_db.rollback();
+        return;
+    }
+    QSqlQuery rollback(m_db);
+    if (m_nested) {
+        rollback.exec(QStringLiteral("ROLLBACK TO store_write"));
+        rollback.exec(QStringLiteral("RELEASE store_write"));
+    } else {
+        rollback.exec(QStringLiteral("ROLLBACK"));
+    }
 }
 
 bool TransactionGuard::commit()
 {
     if (!m_begun || m_done)
         return false;
-    m_done = m_db.commit();
+    if (m_ownStatements) {
+        QSqlQuery commit(m_db);
+        m_done = commit.exec(m_nested ? QStringLiteral("RELEASE store_write")
+                                      : QStringLiteral("COMMIT"));
+        m_error = commit.lastError();
+    } else {
+        m_done = m_db.commit();
+        m_error = m_db.lastError();
+    }
     return m_done;
 }
 

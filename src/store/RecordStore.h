@@ -8,6 +8,11 @@
 // Every change that succeeds is announced once, by changed(), after it is committed: the one
 // path by which views learn that records or groups were added, changed or removed. The signal
 // is emitted synchronously, so a view connected directly is up to date when the call returns.
+//
+// Several programs may use one database at once (the file in WAL mode, a busy timeout): each
+// record carries a version, a save never overwrites what another connection saved after the
+// record was read, and the changes other connections commit are announced through the same
+// signal when checkOutsideChanges() finds them (on a timer, see setWatchInterval()).
 #pragma once
 
 #include "DbError.h"
@@ -17,13 +22,17 @@
 #include <QList>
 #include <QObject>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
+#include <QVariantList>
 
 #include <functional>
 #include <optional>
 
 class QSqlQuery;
+class QTimer;
 
 namespace tarnvale {
 
@@ -89,9 +98,18 @@ public:
     // nullopt at either end, or on failure (lastError() then says why).
     enum class Direction { Previous, Next };
     std::optional<TowRecord> neighbour(qint64 id, Direction direction);
-    std::optional<qint64> addTowRecord(const TowRecord &record);
-    // Rewrites every field of the record with the given id; 3021 when no such row exists.
-    bool updateTowRecord(const TowRecord &record);
+    // Whether a record's group must exist when it is written. MustExist refuses (3080) a name
+    // that no group has, as when the group was removed by another connection meanwhile; None
+    // writes any name, as a file made elsewhere may hold.
+    enum class GroupCheck { None, MustExist };
+    // Rewrites every field of the record with the given id; 3021 when no such row exists,
+    // 3197 when the stored row's version is not record.version (saved elsewhere since it was
+    // read; nothing is written). On success the stored version is record.version + 1.
+    // MustExist applies only when the record moves to another group.
+    bool updateTowRecord(const TowRecord &record, GroupCheck check = GroupCheck::None);
+    // Appends the record (version 0) and answers its new id.
+    std::optional<qint64> addTowRecord(const TowRecord &record,
+                                       GroupCheck check = GroupCheck::None);
     // Deletes the record if it exists; a missing id is not an error.
     bool removeTowRecord(qint64 id);
     qint64 towRecordCount();
@@ -107,8 +125,16 @@ public:
     // records as changed, once that change is committed.
     void announceRecordsChanged(const QList<qint64> &ids);
 
-    // SQLite's own online backup of the open database into a new file.
+    // SQLite's own online backup of the open database into a new file, one file with a
+    // rollback journal whatever the database's journal mode.
     bool backupTo(const QString &destinationPath);
+
+    // Announces what other connections committed since the last look, and returns it: records
+    // added, saved and removed elsewhere, groups added and removed. Nothing when nothing
+    // changed, and nothing of this connection's own changes (they were announced as made).
+    StoreChange checkOutsideChanges();
+    // Looks for outside changes every `milliseconds` while a database is open; 0 stops.
+    void setWatchInterval(int milliseconds);
 
 Q_SIGNALS:
     void changed(const tarnvale::StoreChange &change);
@@ -116,6 +142,7 @@ Q_SIGNALS:
 private:
     void announce(const StoreChange &change);
     bool fail(const QSqlQuery &query, const QString &doing);
+    bool fail(const QSqlError &error, const QString &doing);
     bool fail(int number, const QString &description);
     bool failNotOpen();
     bool exec(QSqlQuery &query, const QString &doing);
@@ -127,6 +154,15 @@ private:
     // The version check; with applySteps, the schema steps the file lacks.
     bool migrate(bool applySteps);
     bool makeSearchIndex(int version);
+    bool hasVersionTable();
+    void startWatching();
+    std::optional<qint64> nextRevision();
+    // True, with the error set, when `check` asks for the group and it does not exist.
+    bool groupGone(const QString &name, GroupCheck check);
+    // Prepares, binds and runs; `result`, when given, must be a query on database().
+    bool exec(const QString &sql, const QVariantList &values, const QString &doing,
+              QSqlQuery *result = nullptr);
+    QString towSelect() const;
     static TowRecord readTowRecord(const QSqlQuery &query);
     // The briefs of `where` (run once per bound value; none: once, unbound).
     bool scanBriefs(const char *where, const QVariantList &binds,
@@ -137,21 +173,37 @@ private:
     QString m_readOnlyReason;
     DbError m_error;
     std::function<void(qint64, qint64)> m_progress;
+    bool m_versioned = false; // the file has table wrecker_version
+
+    // What checkOutsideChanges() compares against.
+    QTimer *m_watch = nullptr;
+    qint64 m_dataVersion = -1;
+    qint64 m_seenRevision = 0;
+    QList<qint64> m_ownRevisions; // written here since the last look
+    QStringList m_knownGroups;
 };
 
-// Rolls back unless committed.
+// Rolls back unless committed. Writing takes SQLite's write lock at the start (BEGIN
+// IMMEDIATE), so that a transaction that reads before it writes waits for another program's
+// writer instead of failing when it comes to write.
 class TransactionGuard
 {
 public:
-    explicit TransactionGuard(QSqlDatabase db);
+    enum class Lock { Deferred, Writing };
+    explicit TransactionGuard(QSqlDatabase db, Lock lock = Lock::Deferred);
     ~TransactionGuard();
     bool begun() const { return m_begun; }
     bool commit();
+    // Why beginning or committing failed.
+    const QSqlError &lastError() const { return m_error; }
 
 private:
     QSqlDatabase m_db;
     bool m_begun = false;
     bool m_done = false;
+    bool m_ownStatements = false; // begun with BEGIN IMMEDIATE or SAVEPOINT, not through Qt
+    bool m_nested = false;
+    QSqlError m_error;
 };
 
 } // namespace tarnvale

@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include "SqliteHandle.h"
 #include "TowRecord.h"
 
 namespace tarnvale {
@@ -138,6 +139,24 @@ const OwnObject &briefIndex()
     return object;
 }
 
+// Version 5: each record's version (saves since it was added, for concurrent edits) and the
+// store-wide revision of its last change, so that other connections learn what changed. A
+// removed record keeps its row, marked removed: ids are never reused.
+const QList<OwnObject> &versionObjects()
+{
+    static const QList<OwnObject> objects = {
+        {QStringLiteral("table"), QStringLiteral("wrecker_version"),
+         QStringLiteral("wrecker_version"),
+         QStringLiteral("CREATE TABLE wrecker_version (id INTEGER PRIMARY KEY, "
+                        "version INTEGER NOT NULL DEFAULT 0, added INTEGER NOT NULL DEFAULT 0, "
+                        "revision INTEGER NOT NULL, removed INTEGER NOT NULL DEFAULT 0)")},
+        {QStringLiteral("index"), QStringLiteral("wrecker_version_revision"),
+         QStringLiteral("wrecker_version"),
+         QStringLiteral("CREATE INDEX wrecker_version_revision ON wrecker_version (revision)")},
+    };
+    return objects;
+}
+
 // Version 1, the first schema the program wrote. A later version appends its own objects and
 // the changed definitions here, and keeps the old ones: files of every version stay usable.
 const QList<OwnObject> &ownObjects()
@@ -196,22 +215,16 @@ const QList<OwnObject> &ownObjects()
                           deleteFromIndex() + QStringLiteral("; ") + insertIntoIndex()),
          false, true},
     };
-    static const QList<OwnObject> all = objects + impoundObjects() + QList{briefIndex()};
+    static const QList<OwnObject> all =
+        objects + impoundObjects() + QList{briefIndex()} + versionObjects();
     return all;
 }
 
 // The objects of version 1, which a new database and every step build on.
 bool isFirstVersionObject(const OwnObject &object)
 {
-    return !impoundObjects().contains(object) && object != briefIndex();
-}
-
-sqlite3 *sqliteHandle(const QSqlDatabase &db)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.data());
+    return !impoundObjects().contains(object) && object != briefIndex() &&
+           !versionObjects().contains(object);
 }
 
 bool setConfig(sqlite3 *engine, int option, int value)
@@ -249,7 +262,7 @@ QStringList SchemaCheck::createStatements(bool withSearchIndex)
     statements << stepStatements(2);
     if (withSearchIndex)
         statements << searchIndexStatements();
-    statements << stepStatements(4);
+    statements << stepStatements(4) << stepStatements(5);
     return statements;
 }
 
@@ -265,6 +278,13 @@ QStringList SchemaCheck::stepStatements(int version)
                           .replace(QStringLiteral("CREATE INDEX"),
                                    QStringLiteral("CREATE INDEX IF NOT EXISTS"))
                    << QStringLiteral("DROP INDEX IF EXISTS wrecker_groupname");
+    // Another program may have taken the step since this one read the version.
+    if (version == 5)
+        for (const OwnObject &object : versionObjects())
+            statements << QString(object.sql)
+                              .replace(QStringLiteral("CREATE ") + object.type.toUpper(),
+                                       QStringLiteral("CREATE ") + object.type.toUpper() +
+                                           QStringLiteral(" IF NOT EXISTS"));
     return statements;
 }
 
@@ -327,10 +347,11 @@ bool SchemaCheck::engineHasFts5(const QSqlDatabase &db)
 
 bool SchemaCheck::harden(const QSqlDatabase &db, Use use, QString *error)
 {
-    sqlite3 *engine = sqliteHandle(db);
+    sqlite3 *engine = SqliteHandle::of(db);
     if (!engine) {
         if (error)
-            *error = QStringLiteral("The database connection is not SQLite.");
+            *error = QStringLiteral("The database connection is not SQLite, or not the SQLite "
+                                    "build this program was made with.");
         return false;
     }
     if (!setConfig(engine, SQLITE_DBCONFIG_DEFENSIVE, 1)

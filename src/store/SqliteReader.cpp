@@ -6,15 +6,14 @@
 
 #include <sqlite3.h>
 
+#include "SqliteHandle.h"
+
 namespace tarnvale {
 
 SqliteReader::SqliteReader(const QSqlDatabase &db)
 {
-    if (!db.isOpen() || !db.driver())
-        return;
-    const QVariant handle = db.driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        m_db = *static_cast<sqlite3 *const *>(handle.constData());
+    if (db.isOpen())
+        m_db = SqliteHandle::of(db);
 }
 
 SqliteReader SqliteReader::openReadOnly(const QString &path)

@@ -23,6 +23,10 @@ struct TowRecord
 {
     qint64 id = 0; // engine-assigned; 0 for a record not stored yet
     std::array<QString, kTowFieldCount> values;
+    // How many times the stored row had been saved when this copy was read: a save that finds
+    // another number refuses to overwrite what someone else saved meanwhile. Not content:
+    // equality ignores it.
+    qint64 version = 0;
 
     const QString &value(TowField field) const { return values[size_t(field)]; }
     void set(TowField field, const QString &text) { values[size_t(field)] = text; }
@@ -37,7 +41,10 @@ struct TowRecord
     // Looks a field up by name without regard to case.
     static bool fieldByName(QStringView name, TowField *field);
 
-    friend bool operator==(const TowRecord &, const TowRecord &) = default;
+    friend bool operator==(const TowRecord &a, const TowRecord &b)
+    {
+        return a.id == b.id && a.values == b.values;
+    }
 };
 
 // One row of table groups.

@@ -286,6 +286,55 @@ class TowRecordEditorTest : public QObject
         QCOMPARE(f.refreshes, 0);
     }
 
+    // Another workstation saved the vehicle after it was read here: the user chooses, and a
+    // record removed there meanwhile is reported, never made again.
+    void applyAfterAnotherUsersSave_data()
+    {
+        QTest::addColumn<int>("answer"); // -1: removed elsewhere while the question is shown
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("returned");
+        QTest::newRow("yes shows theirs") << int(Answer::Yes) << int(TowRecordEditor::Outcome::Reloaded) << "Dodge" << "Dodge";
+        QTest::newRow("no keeps mine") << int(Answer::No) << int(TowRecordEditor::Outcome::Saved) << "Chevrolet" << "Chevrolet";
+        QTest::newRow("cancel goes back") << int(Answer::Cancel) << int(TowRecordEditor::Outcome::Failed) << "Dodge" << "Chevrolet";
+        QTest::newRow("removed elsewhere") << -1 << int(TowRecordEditor::Outcome::Failed) << "" << "Chevrolet";
+    }
+    void applyAfterAnotherUsersSave()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, stored);
+        Fixture f;
+        const qint64 id = f.addRecord("1999");
+        TowRecord mine = *f.store.towRecord(id);
+        RecordStore other;
+        QVERIFY(other.open(f.store.path(), RecordStore::OpenMode::ExistingOnly));
+        TowRecord theirs = *other.towRecord(id);
+        theirs.set(TowField::vehmake, "Dodge");
+        QVERIFY(other.updateTowRecord(theirs));
+        if (answer < 0)
+            f.dialogs.onShow = [&](const ShownBox &) { QVERIFY(other.removeTowRecord(id)); };
+        f.dialogs.queueAnswer(answer < 0 ? Answer::No : Answer(answer));
+        f.refreshes = 0;
+
+        mine.set(TowField::vehmake, "Chevrolet");
+        QTEST(int(f.editor.apply(mine, "<None>")), "outcome");
+        QTEST(mine.value(TowField::vehmake), "returned");
+        QCOMPARE(f.dialogs.shown().first().line(),
+                 "Question Exclamation YesNoCancel||Another user saved this vehicle after you opened it "
+                 "(now: 1999 Dodge , ).\r\n\r\nYes: show their version (your changes are dropped).\r\n"
+                 "No: keep mine (your version is saved over theirs).\r\nCancel: go back to your changes without saving.");
+        const std::optional<TowRecord> now = f.store.towRecord(id);
+        QCOMPARE(now ? now->value(TowField::vehmake) : QString(), stored);
+        if (answer < 0) {
+            QVERIFY(f.dialogs.last().line().startsWith(kDbError + "No current record."));
+            return;
+        }
+        QCOMPARE(f.dialogs.count(), 1);
+        QCOMPARE(f.refreshes, answer == int(Answer::No) ? 1 : 0);
+        // What comes back saves again as it stands.
+        if (answer != int(Answer::Cancel))
+            QCOMPARE(now->version, mine.version);
+    }
 
     void vinMessages_data()
     {

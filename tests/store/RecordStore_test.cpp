@@ -1,9 +1,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+#include <QThread>
 
 #include "RecordStore.h"
 #include "SchemaCheck.h"
@@ -90,6 +92,8 @@ private Q_SLOTS:
     void searchIndexIsMadeWhenMissing();
     void olderDatabaseUpgradesAndReadsAsBefore_data();
     void olderDatabaseUpgradesAndReadsAsBefore();
+    void groupRemovedWhileVehiclesAreAdded();
+    void outsideChangesAreAnnounced();
 };
 
 void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore_data()
@@ -98,6 +102,7 @@ void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore_data()
     QTest::newRow("made by the first schema") << 1;
     QTest::newRow("made elsewhere, version 0") << 0;
     QTest::newRow("with the search index, version 3") << 3;
+    QTest::newRow("with the tree's index, version 4") << 4;
 }
 
 void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore()
@@ -110,6 +115,8 @@ void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore()
         statements << SchemaCheck::stepStatements(2);
     if (version >= 3)
         statements << SchemaCheck::searchIndexStatements();
+    if (version >= 4)
+        statements << SchemaCheck::stepStatements(4);
     statements << "INSERT INTO groups (groupname) VALUES ('Police')"
                << "INSERT INTO wrecker (custname, vehyear, groupname, towedrelease) "
                   "VALUES ('Ann', '1999', 'Police', '')"
@@ -142,6 +149,11 @@ void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore()
     store.close();
     QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
     QCOMPARE(store.towRecordCount(), 2);
+    // Records from before versions were kept read as version 0 and save as such.
+    TowRecord first = *store.towRecord(records[0].id);
+    QCOMPARE(first.version, 0);
+    QVERIFY(store.updateTowRecord(first));
+    QCOMPARE(store.towRecord(first.id)->version, 1);
 }
 
 void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
@@ -158,7 +170,7 @@ void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
         tables << query.value(0).toString();
     QCOMPARE(tables, QStringList({"groups", "impound_holds", "impound_payments", "impound_releases",
                                   "impound_status", "lb_type", "lien_steps_done", "reminders",
-                                  "wrecker"}));
+                                  "wrecker", "wrecker_version"}));
     QVERIFY(SchemaCheck::hasSearchIndex(store.database()));
     QCOMPARE(store.towRecordCount(), 0);
     QCOMPARE(store.groups()->size(), 0);
@@ -534,6 +546,78 @@ void RecordStoreTest::everyChangeIsAnnouncedOnce()
     QCOMPARE(take(), QList<StoreChange>{StoreChange::everything()});
     store.close();
     QVERIFY(take().isEmpty());
+}
+
+void RecordStoreTest::groupRemovedWhileVehiclesAreAdded()
+{
+    test::TestFolder folder;
+    const QString path = folder.databasePath();
+    RecordStore office;
+    QVERIFY(office.open(path, RecordStore::OpenMode::CreateIfMissing));
+    QVERIFY(office.addGroup("Lot A"));
+
+    // The gate adds vehicles to the group while the office removes it: whichever comes first,
+    // no vehicle is left naming a group that no longer exists.
+    QAtomicInt added;
+    QAtomicInt refused;
+    std::unique_ptr<QThread> gate(QThread::create([&] {
+        RecordStore store;
+        if (!store.open(path, RecordStore::OpenMode::ExistingOnly))
+            return;
+        while (refused.loadRelaxed() == 0 && added.loadRelaxed() < 100000) {
+            if (store.addTowRecord(sampleRecord("Lot A"), RecordStore::GroupCheck::MustExist))
+                added.ref();
+            else if (store.lastError().number == DbError::kGroupGone)
+                refused.ref();
+        }
+    }));
+    gate->start();
+    QTRY_VERIFY(added.loadRelaxed() >= 5);
+    QCOMPARE(office.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
+    QVERIFY(gate->wait(60000));
+    QCOMPARE(refused.loadRelaxed(), 1);
+    QCOMPARE(office.towRecordCount(), 0);
+}
+
+void RecordStoreTest::outsideChangesAreAnnounced()
+{
+    test::TestFolder folder;
+    RecordStore office;
+    QVERIFY(office.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    QVERIFY(office.addGroup("Lot A"));
+    const qint64 x = *office.addTowRecord(sampleRecord("Lot A"));
+    const qint64 y = *office.addTowRecord(sampleRecord("Lot A"));
+    RecordStore gate;
+    QVERIFY(gate.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+    QSignalSpy spy(&gate, &RecordStore::changed);
+    QVERIFY(gate.checkOutsideChanges().isEmpty());
+
+    const qint64 z = *office.addTowRecord(sampleRecord(""));
+    QVERIFY(office.updateTowRecord(*office.towRecord(x)));
+    QVERIFY(office.updateTowRecord(*office.towRecord(z)));
+    QVERIFY(office.removeTowRecord(y));
+    QVERIFY(office.addGroup("Lot B"));
+    StoreChange expected;
+    expected.addedRecords = {z};
+    expected.changedRecords = {x};
+    expected.removedRecords = {y};
+    expected.addedGroups = QStringList{"Lot B"};
+    QCOMPARE(gate.checkOutsideChanges(), expected);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.at(0).at(0).value<StoreChange>(), expected);
+    QVERIFY(gate.checkOutsideChanges().isEmpty());
+
+    // The gate's own save is announced once, when made; a record added and removed elsewhere
+    // between two looks is never announced.
+    QVERIFY(gate.updateTowRecord(*gate.towRecord(z)));
+    const qint64 brief = *office.addTowRecord(sampleRecord(""));
+    QVERIFY(office.removeTowRecord(brief));
+    QCOMPARE(office.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
+    StoreChange removal;
+    removal.removedRecords = {x};
+    removal.removedGroups = QStringList{"Lot A"};
+    QCOMPARE(gate.checkOutsideChanges(), removal);
+    QCOMPARE(spy.size(), 3);
 }
 
 void RecordStoreTest::searchIndexIsMadeWhenMissing_data()
