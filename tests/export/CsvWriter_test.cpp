@@ -35,6 +35,7 @@ void CsvWriterTest::cell_data()
     QTest::newRow("formula @") << "@SUM(A1)" << false << QByteArray("'@SUM(A1)");
     QTest::newRow("formula tab") << "\t=1" << false << QByteArray("'\t=1");
     QTest::newRow("formula with comma") << "=A1,B1" << false << QByteArray("\"'=A1,B1\"");
+    QTest::newRow("formula of digits") << "=12" << false << QByteArray("'=12");
     QTest::newRow("equals inside") << "a=b" << false << QByteArray("a=b");
     QTest::newRow("negative number as text") << "-12.50" << false << QByteArray("-12.50");
     QTest::newRow("signed number as text") << "+3" << false << QByteArray("+3");
