@@ -255,7 +255,7 @@ bool ImpoundStore::setReleaseDate(QSqlDatabase &db, qint64 id, const QDate &day)
     query.prepare(QStringLiteral("UPDATE wrecker SET towedrelease = ? WHERE id = ?"));
     query.addBindValue(DateText::shortForm(day));
     query.addBindValue(id);
-    return exec(query, QStringLiteral("writing the release date"));
+    return exec(query, QStringLiteral("writing the release date")) && m_store.raiseVersion(id);
 }
 
 template <typename Work>

@@ -857,6 +857,21 @@ void RecordStore::announceRecordsChanged(const QList<qint64> &ids)
     announce(change);
 }
 
+bool RecordStore::raiseVersion(qint64 id)
+{
+    if (!m_versioned)
+        return true;
+    const std::optional<qint64> revision = nextRevision();
+    if (!revision ||
+        !exec(QStringLiteral("INSERT INTO wrecker_version (id, version, revision) VALUES (?, 1, ?) "
+                             "ON CONFLICT (id) DO UPDATE SET version = version + 1, "
+                             "revision = excluded.revision"),
+              {id, *revision}, QStringLiteral("saving a tow record")))
+        return false;
+    m_ownRevisions.append(*revision);
+    return true;
+}
+
 bool RecordStore::backupTo(const QString &destinationPath)
 {
     QSqlQuery query(database());

@@ -124,6 +124,10 @@ public:
     // For the tables that keep more about a vehicle (holds, release, payments): announces the
     // records as changed, once that change is committed.
     void announceRecordsChanged(const QList<qint64> &ids);
+    // Inside the caller's write transaction: a change to the record's own fields made outside
+    // updateTowRecord (the release date) raises its version, so that a form another program
+    // opened before it asks before saving over it.
+    bool raiseVersion(qint64 id);
 
     // SQLite's own online backup of the open database into a new file, one file with a
     // rollback journal whatever the database's journal mode.

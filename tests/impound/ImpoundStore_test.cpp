@@ -53,8 +53,12 @@ void ImpoundStoreTest::holdReleaseAndPayments()
     QCOMPARE(f.refreshes, 1);
     QCOMPARE(impound.clearHold(*f.store.towRecord(id), "Sgt. Moss", QDate(2026, 3, 8)),
              ImpoundStore::Result::Done);
+    const TowRecord openBefore = *f.store.towRecord(id);
     QCOMPARE(impound.release(*f.store.towRecord(id), release, paid), ImpoundStore::Result::Done);
     QCOMPARE(f.refreshes, 3);
+    // A form opened before the release cannot save its old release date over it unasked.
+    QVERIFY(!f.store.updateTowRecord(openBefore));
+    QCOMPARE(f.store.lastError().number, DbError::kChangedElsewhere);
 
     const TowRecord after = *f.store.towRecord(id);
     QCOMPARE(after.value(TowField::towedrelease), QString("3/9/2026"));
