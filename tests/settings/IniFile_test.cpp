@@ -141,6 +141,8 @@ void IniFileTest::roundTrip()
     QVERIFY(IniFile::write(folder.settingsPath(), "Company", "Name", "after"));
     QCOMPARE(IniFile::read(folder.settingsPath(), "Notes", "notes", "<default>"), value);
     QCOMPARE(IniFile::read(folder.settingsPath(), "Company", "Name"), QString("after"));
+    // A plain value stands in the file as typed, for people and programs reading it.
+    QVERIFY(test::readFile(folder.settingsPath()).contains("\nName=after\r\n"));
     // Writing it again over itself gives the same file.
     const QByteArray before = test::readFile(folder.settingsPath());
     QVERIFY(IniFile::write(folder.settingsPath(), "Notes", "notes", value));

@@ -81,6 +81,8 @@ class DateTextTest : public QObject
         QTest::newRow("iso with time") << "2005-03-05T23:15:00" << march5;
         QTest::newRow("hour 24 is no time") << "3/5/2005 24:00" << QDate();
         QTest::newRow("13 PM is no time") << "3/5/2005 13:00 PM" << QDate();
+        QTest::newRow("1 AM") << "3/5/2005 1:05 AM" << march5;
+        QTest::newRow("0 AM is no time") << "3/5/2005 0:30 AM" << QDate();
         QTest::newRow("a time alone") << "10:30" << QDate();
     }
     void read()
