@@ -306,11 +306,11 @@ class RtfReaderTest : public QObject
             "{\\rtf1\\ansi{\\colortbl;\\red0\\green0\\blue0;\\red200\\green220\\blue240;}"
             "\\pard before\\par\n"
             "\\trowd\\trgaph108\\trleft-108\\trbrdrt\\brdrs\\brdrw10 \\trbrdrb\\brdrs\\brdrw10 "
-            "\\clbrdrt\\brdrs\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 \\clcbpat2\\cellx1332"
+            "\\clbrdrt\\brdrs\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 \\clcbpat2\\clshdng2500\\cellx1332"
             "\\clbrdrb\\brdrs\\brdrw10 \\cellx2772\\cellx4212\n"
             "\\pard\\intbl\\qc Item\\cell Qty\\cell Price\\cell"
             "\\trowd\\trgaph108\\trleft-108\\trbrdrt\\brdrs\\brdrw10 \\trbrdrb\\brdrs\\brdrw10 "
-            "\\clbrdrt\\brdrs\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 \\clcbpat2\\cellx1332"
+            "\\clbrdrt\\brdrs\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 \\clcbpat2\\clshdng2500\\cellx1332"
             "\\clbrdrb\\brdrs\\brdrw10 \\cellx2772\\cellx4212\\row\n"
             "\\trowd\\trgaph108\\trleft-108\\cellx1332\\cellx2772\\cellx4212\n"
             "\\pard\\intbl Hookup\\par second line\\cell 1\\cell {\\b 45.00}\\cell\\row\n"
@@ -336,7 +336,7 @@ class RtfReaderTest : public QObject
         QCOMPARE(widths[1].type(), QTextLength::FixedLength);
         QCOMPARE(widths[1].rawValue(), 96.0);
         const QTextTableCellFormat first = table->cellAt(0, 0).format().toTableCellFormat();
-        QCOMPARE(first.background().color(), QColor(200, 220, 240));
+        QCOMPARE(first.background().color(), QColor(200, 220, 240)); // the colour over the percentage
         QCOMPARE(first.bottomBorder(), 2.0);
         QCOMPARE(first.bottomBorderStyle(), QTextFrameFormat::BorderStyle_Solid);
         QCOMPARE(first.leftPadding(), 7.2);
