@@ -258,7 +258,11 @@ void saveOne(benchmark::State &state, const QString &path, bool indexed)
     for (auto _ : state) {
         flip = !flip;
         record->set(TowField::vehmake, flip ? QStringLiteral("Zastava") : make);
-        store.updateTowRecord(*record);
+        if (!store.updateTowRecord(*record)) {
+            state.SkipWithError("the save failed");
+            break;
+        }
+        ++record->version; // the store keeps a version of each record; the next save names it
     }
     record->set(TowField::vehmake, make);
     store.updateTowRecord(*record);
