@@ -255,7 +255,15 @@ bool ImpoundStore::setReleaseDate(QSqlDatabase &db, qint64 id, const QDate &day)
     query.prepare(QStringLiteral("UPDATE wrecker SET towedrelease = ? WHERE id = ?"));
     query.addBindValue(DateText::shortForm(day));
     query.addBindValue(id);
-    return exec(query, QStringLiteral("writing the release date")) && m_store.raiseVersion(id);
+    if (!exec(query, QStringLiteral("writing the release date")))
+        return false;
+    const std::optional<qint64> revision = m_store.raiseVersion(id);
+    if (!revision) {
+        m_error = m_store.lastError();
+        return false;
+    }
+    m_revisions.append(*revision);
+    return true;
 }
 
 template <typename Work>
@@ -263,6 +271,7 @@ ImpoundStore::Result ImpoundStore::change(const TowRecord &record, VehicleStatus
 {
     m_error = {};
     m_refusal.clear();
+    m_revisions.clear();
     const std::optional<ImpoundState> now = state(record);
     if (!now)
         return Result::Failed;
@@ -279,7 +288,7 @@ ImpoundStore::Result ImpoundStore::change(const TowRecord &record, VehicleStatus
         if (!guard.commit())
             return failDb(db, QStringLiteral("saving a change"));
     }
-    m_store.announceRecordsChanged({record.id});
+    m_store.announceRecordsChanged({record.id}, m_revisions);
     return Result::Done;
 }
 

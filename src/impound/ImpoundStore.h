@@ -78,6 +78,7 @@ class ImpoundStore
     RecordStore &m_store;
     DbError m_error;
     QString m_refusal;
+    QList<qint64> m_revisions; // the versions the change in hand raised
 };
 
 } // namespace tarnvale

@@ -789,12 +789,9 @@ bool RecordStore::updateTowRecord(const TowRecord &record, GroupCheck check)
     query.addBindValue(record.id);
     if (!exec(query, QStringLiteral("saving a tow record")))
         return false;
-    const std::optional<qint64> revision = nextRevision();
-    if (!revision ||
-        !exec(QStringLiteral("INSERT INTO wrecker_version (id, version, revision) "
-                             "VALUES (?, ?, ?) ON CONFLICT (id) DO UPDATE SET "
-                             "version = excluded.version, revision = excluded.revision"),
-              {record.id, record.version + 1, *revision}, QStringLiteral("saving a tow record")))
+    // The stored version is the one the record was read with: it becomes one more.
+    const std::optional<qint64> revision = raiseVersion(record.id);
+    if (!revision)
         return false;
     if (!guard.commit())
         return fail(guard.lastError(), QStringLiteral("writing to the database"));
@@ -850,26 +847,26 @@ qint64 RecordStore::towRecordCount()
     return query.value(0).toLongLong();
 }
 
-void RecordStore::announceRecordsChanged(const QList<qint64> &ids)
+void RecordStore::announceRecordsChanged(const QList<qint64> &ids, const QList<qint64> &revisions)
 {
+    m_ownRevisions.append(revisions);
     StoreChange change;
     change.changedRecords = ids;
     announce(change);
 }
 
-bool RecordStore::raiseVersion(qint64 id)
+std::optional<qint64> RecordStore::raiseVersion(qint64 id)
 {
     if (!m_versioned)
-        return true;
+        return 0;
     const std::optional<qint64> revision = nextRevision();
     if (!revision ||
         !exec(QStringLiteral("INSERT INTO wrecker_version (id, version, revision) VALUES (?, 1, ?) "
                              "ON CONFLICT (id) DO UPDATE SET version = version + 1, "
                              "revision = excluded.revision"),
               {id, *revision}, QStringLiteral("saving a tow record")))
-        return false;
-    m_ownRevisions.append(*revision);
-    return true;
+        return std::nullopt;
+    return revision;
 }
 
 bool RecordStore::backupTo(const QString &destinationPath)

@@ -122,12 +122,13 @@ public:
     }
 
     // For the tables that keep more about a vehicle (holds, release, payments): announces the
-    // records as changed, once that change is committed.
-    void announceRecordsChanged(const QList<qint64> &ids);
-    // Inside the caller's write transaction: a change to the record's own fields made outside
-    // updateTowRecord (the release date) raises its version, so that a form another program
-    // opened before it asks before saving over it.
-    bool raiseVersion(qint64 id);
+    // records as changed, once that change is committed, with the revisions raiseVersion gave
+    // it (this program's own, which the look for outside changes passes over).
+    void announceRecordsChanged(const QList<qint64> &ids, const QList<qint64> &revisions = {});
+    // Inside the caller's write transaction: raises the record's version, so that a form another
+    // program opened before the change asks before saving over it. The change's revision, 0 when
+    // the file keeps no versions; nullopt on failure.
+    std::optional<qint64> raiseVersion(qint64 id);
 
     // SQLite's own online backup of the open database into a new file, one file with a
     // rollback journal whatever the database's journal mode.

@@ -98,7 +98,7 @@ class TowRecordEditorTest : public QObject
         QCOMPARE(f.editor.add(r, "<None>", QDate(2026, 12, 6)),
                  stored.isEmpty() ? TowRecordEditor::Outcome::YearMissing
                                   : TowRecordEditor::Outcome::Saved);
-        QCOMPARE((QList<int>{f.store.towRecordCount(), f.refreshes}), QList<int>(2, stored.isEmpty() ? 0 : 1));
+        QCOMPARE((QList<int>{int(f.store.towRecordCount()), f.refreshes}), QList<int>(2, stored.isEmpty() ? 0 : 1));
         QCOMPARE(f.dialogs.count(), 0);
         if (!stored.isEmpty())
             QCOMPARE(f.store.towRecord(r.id)->value(TowField::toweddate), stored);
@@ -217,7 +217,7 @@ class TowRecordEditorTest : public QObject
         QCOMPARE(f.dialogs.count(), 1);
         QVERIFY2(f.dialogs.last().line().startsWith(kDbError) && f.dialogs.last().text.contains("disk is full"),
                  qPrintable(f.dialogs.last().line()));
-        QCOMPARE((QList<int>{f.refreshes, f.store.towRecordCount()}), (QList<int>{0, 0}));
+        QCOMPARE((QList<int>{f.refreshes, int(f.store.towRecordCount())}), (QList<int>{0, 0}));
     }
 
     void applyRewritesTheRow()

@@ -115,11 +115,11 @@ void ModDatabaseTest::removeVehicleAsksFirst()
     QCOMPARE(f.dialogs.count(), 1);
     QVERIFY(f.dialogs.last().line().endsWith(
         " YesNo|Harbor Towing|Are you sure you want to remove this Vehicle?\r\n\r\n1999 Ford Taurus"));
-    QCOMPARE((QList<int>{f.store.towRecordCount(), f.refreshes}), (QList<int>{1, 0}));
+    QCOMPARE((QList<int>{int(f.store.towRecordCount()), f.refreshes}), (QList<int>{1, 0}));
 
     f.dialogs.queueAnswer(Answer::Yes);
     f.db.RemoveVehicle(QString::number(id));
-    QCOMPARE((QList<int>{f.store.towRecordCount(), f.refreshes}), (QList<int>{0, 1}));
+    QCOMPARE((QList<int>{int(f.store.towRecordCount()), f.refreshes}), (QList<int>{0, 1}));
 }
 
 void ModDatabaseTest::addGroupReportsDuplicate()
@@ -162,7 +162,7 @@ void ModDatabaseTest::removeGroupQuestionAndAnswers()
              QString("Question Exclamation YesNo|Vehicles in group|There are 3 vehicles(s) in this group, this "
                      "action will also remove these vehicles entries, are you sure you want to delete the group 'Lot A' ?"));
     // Vehicles, whether the group is there, announcements.
-    auto state = [&] { return QList<int>{f.store.towRecordCount(), f.store.groupExists("Lot A"), f.refreshes}; };
+    auto state = [&] { return QList<int>{int(f.store.towRecordCount()), f.store.groupExists("Lot A"), f.refreshes}; };
     QCOMPARE(state(), (QList<int>{4, 1, 0}));
     f.dialogs.queueAnswer(Answer::Yes);
     QCOMPARE(f.db.RemoveGroup("Lot A"), 1);
@@ -204,7 +204,7 @@ void ModDatabaseTest::blankNamesAndUnknownIds()
     QCOMPARE(f.db.RemoveGroup(""), std::nullopt);
     f.db.RemoveVehicle("42");
     f.db.RemoveVehicle("");
-    QCOMPARE((QList<int>{f.dialogs.count(), f.store.towRecordCount(), f.refreshes}), (QList<int>{1, 1, 0}));
+    QCOMPARE((QList<int>{f.dialogs.count(), int(f.store.towRecordCount()), f.refreshes}), (QList<int>{1, 1, 0}));
 }
 
 QTEST_GUILESS_MAIN(ModDatabaseTest)
