@@ -1,29 +1,26 @@
 #include "PrintCommand.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QLocale>
 #include <QPointer>
 #include <QTest>
 
 #include "ReportWindow.h"
 #include "ScriptedDialogs.h"
-#include "TestFolder.h"
 #include "TestFiles.h"
+#include "TestFolder.h"
 
 using namespace tarnvale;
 using test::ShownBox;
 
 namespace {
 
-PrintSnapshot record(const QString &name, const QString &year)
+PrintSnapshot record(const QString &name, const QString &year = QStringLiteral("1990"))
 {
     PrintSnapshot s;
     s.txtprint[0] = name;
     s.txtprint[6] = year;
     s.dateTowed = QStringLiteral("1/2/2026");
-    s.dateReleased = QStringLiteral("1/4/2026");
     s.hasRecord = true;
     return s;
 }
@@ -32,10 +29,18 @@ int reportWindows()
 {
     int n = 0;
     for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String("frmprint") && w->isVisible())
-            ++n;
+        n += w->objectName() == QLatin1String("frmprint") && w->isVisible();
     return n;
 }
+
+struct Fixture
+{
+    test::TestFolder folder;
+    test::ScriptedDialogs dialogs;
+    SettingsFile settings{folder.settingsPath()};
+    PrintCommand command{settings, ProgramFolder(folder.path()), dialogs, nullptr};
+    void writeTemplate() { test::writeFile(folder.reportPath(), "{\\rtf1 Customer ::custname::}"); }
+};
 
 } // namespace
 
@@ -52,74 +57,57 @@ class PrintCommandTest : public QObject
                 delete w;
     }
 
-    void nothingToPrint_data()
-    {
-        QTest::addColumn<bool>("hasRecord");
-        QTest::addColumn<QString>("year");
-        QTest::newRow("no record shown") << false << "";
-        QTest::newRow("record without a year") << true << "";
-    }
+    // Which records can print is ChargeSheet's rule; here, what the user is told.
     void nothingToPrint()
     {
-        QFETCH(bool, hasRecord);
-        QFETCH(QString, year);
-        test::TestFolder folder;
-        test::writeFile(folder.reportPath(), "{\\rtf1 Customer ::custname::\\par}");
-        test::ScriptedDialogs dialogs;
-        SettingsFile settings(folder.settingsPath());
-        settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
-        PrintCommand command(settings, ProgramFolder(folder.path()), dialogs, nullptr);
-        PrintSnapshot s = record(QStringLiteral("x"), year);
-        s.hasRecord = hasRecord;
-        QVERIFY(!command.run(s));
-        QCOMPARE(dialogs.count(), 1);
-        QCOMPARE(dialogs.last().kind, ShownBox::Kind::Notice);
-        QCOMPARE(dialogs.last().title, QStringLiteral("Tow Co"));
-        QCOMPARE(dialogs.last().text, QStringLiteral("Please Select A Record To Print"));
-        QCOMPARE(dialogs.last().icon, MessageIcon::None);
-        QCOMPARE(dialogs.last().buttons, MessageButtons::Ok);
+        Fixture f;
+        f.writeTemplate();
+        f.settings.write(QStringLiteral("Company"), QStringLiteral("Name"),
+                         QStringLiteral("Tow Co"));
+        QVERIFY(!f.command.run(record(QStringLiteral("x"), QString())));
+        QCOMPARE(f.dialogs.count(), 1);
+        const ShownBox box = f.dialogs.last();
+        QCOMPARE(box.kind, ShownBox::Kind::Notice);
+        QCOMPARE(box.title, QStringLiteral("Tow Co"));
+        QCOMPARE(box.text, QStringLiteral("Please Select A Record To Print"));
+        QCOMPARE(box.icon, MessageIcon::None);
+        QCOMPARE(box.buttons, MessageButtons::Ok);
         QCOMPARE(reportWindows(), 0);
     }
 
     void oneWindowForTheRecordSelectedNow()
     {
-        test::TestFolder folder;
-        test::writeFile(folder.reportPath(), "{\\rtf1 Customer ::custname::\\par}");
-        test::ScriptedDialogs dialogs;
-        SettingsFile settings(folder.settingsPath());
-        PrintCommand command(settings, ProgramFolder(folder.path()), dialogs, nullptr);
-        QPointer<ReportWindow> first =
-            command.run(record(QStringLiteral("ann"), QStringLiteral("1990")));
-        QVERIFY(first);
-        QVERIFY(first->isVisible());
+        Fixture f;
+        f.writeTemplate();
+        QPointer<ReportWindow> first = f.command.run(record(QStringLiteral("ann")));
+        QVERIFY(first && first->isVisible());
         QCOMPARE(first->report().document().toPlainText(), QStringLiteral("Customer \t\tANN"));
         // The same record again brings the same window forward.
-        QCOMPARE(command.run(record(QStringLiteral("ann"), QStringLiteral("1990"))), first.data());
+        QCOMPARE(f.command.run(record(QStringLiteral("ann"))), first.data());
         QCOMPARE(reportWindows(), 1);
         // Another record selected since: its sheet, never the one shown before.
-        ReportWindow *next = command.run(record(QStringLiteral("bob"), QStringLiteral("1991")));
+        ReportWindow *next = f.command.run(record(QStringLiteral("bob"), QStringLiteral("1991")));
         QVERIFY(next);
         QCOMPARE(next->report().document().toPlainText(), QStringLiteral("Customer \t\tBOB"));
         QTRY_VERIFY(first.isNull());
         QCOMPARE(reportWindows(), 1);
-        QCOMPARE(command.window(), next);
-        QCOMPARE(dialogs.count(), 0);
+        QCOMPARE(f.command.window(), next);
+        QCOMPARE(f.dialogs.count(), 0);
     }
 
+    // The window closes with the message (its text: ChargeSheet's test); the program keeps
+    // running, and once the template is there printing works.
     void missingTemplateThenFixed()
     {
-        test::TestFolder folder;
-        test::ScriptedDialogs dialogs;
-        SettingsFile settings(folder.settingsPath());
-        PrintCommand command(settings, ProgramFolder(folder.path()), dialogs, nullptr);
-        QVERIFY(!command.run(record(QStringLiteral("ann"), QStringLiteral("1990"))));
-        QCOMPARE(dialogs.count(), 1);
-        QVERIFY(dialogs.last().text.startsWith(QStringLiteral("Some Error Occured: ")));
+        Fixture f;
+        QVERIFY(!f.command.run(record(QStringLiteral("ann"))));
+        QCOMPARE(f.dialogs.count(), 1);
+        QCOMPARE(f.dialogs.last().icon, MessageIcon::Critical);
+        QVERIFY(f.dialogs.last().text.startsWith(QStringLiteral("Some Error Occured: ")));
         QTRY_COMPARE(reportWindows(), 0);
-        // The program keeps running: once the template is there, printing works.
-        test::writeFile(folder.reportPath(), "{\\rtf1 Customer ::custname::\\par}");
-        QVERIFY(command.run(record(QStringLiteral("ann"), QStringLiteral("1990"))));
-        QCOMPARE(dialogs.count(), 1);
+        f.writeTemplate();
+        QVERIFY(f.command.run(record(QStringLiteral("ann"))));
+        QCOMPARE(f.dialogs.count(), 1);
     }
 };
 
