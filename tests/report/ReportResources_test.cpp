@@ -1,13 +1,8 @@
 // The documents shipped beside the program, and documents as a word processor writes them.
-#include <QDir>
-#include <QFile>
 #include <QLocale>
 #include <QTest>
 #include <QTextDocument>
-#include <QTextFrame>
-#include <QTextTable>
 
-#include "ChargeSheet.h"
 #include "ReportDocument.h"
 #include "ReportFiller.h"
 #include "RtfReader.h"
@@ -18,42 +13,23 @@ using namespace tarnvale;
 
 namespace {
 
-QString reports(const QString &name)
+QByteArray resource(const QString &name)
 {
-    return QStringLiteral(TARNVALE_RESOURCES_DIR "/Reports/") + name;
+    return test::readFile((name.startsWith(u"Reports/")
+                               ? QStringLiteral(TARNVALE_RESOURCES_DIR "/")
+                               : QStringLiteral(TARNVALE_TEST_DATA_DIR "/")) +
+                          name);
 }
 
-QString data(const QString &name)
-{
-    return QStringLiteral(TARNVALE_TEST_DATA_DIR "/") + name;
-}
-
-
-// Fills a template and checks the sheet as it would print; `extra` are further texts the
-// sheet shows.
-void checkFilledSheet(const QByteArray &templateBytes, const QStringList &extra = {})
-{
-    const ReportFiller::Company company{QStringLiteral("Bay Tow"), QStringLiteral("9 Pier St"),
-                                        QStringLiteral("Portland"), QStringLiteral("ME"),
-                                        QStringLiteral("04102")};
-    const QString filled = ReportFiller::fill(QString::fromLatin1(templateBytes),
-                                              test::sampleSheet(), company, QDate(2026, 2, 9));
-    ReportDocument report;
-    QVERIFY(report.setRtf(filled.toLatin1()));
-    const QString text = report.document().toPlainText();
-    const QString values = QString::fromUtf8(
-        "Bay Tow|9 Pier St,Portland,ME,04102|MARIA GONZÁLEZ|77 HARBOR RD|PORTLAND ,ME 04101|"
-        "7XK-221|2011|SUBARU|OUTBACK|GREEN|WAGON|4S4BRBCC1B3312345|I-295 EXIT 7|LOT B|265.00|"
-        "125.00|88120|88131|February 01, 2026|February 05, 2026|$35.00|$437.40");
-    for (const QString &value : values.split(u'|'))
-        QVERIFY2(text.contains(value), qPrintable(value));
-    for (const QString &value : extra)
-        QVERIFY2(text.contains(value), qPrintable(value));
-    QCOMPARE(text.count(QStringLiteral("Bay Tow")), 2);
-    QVERIFY2(!text.contains(QStringLiteral("::")), qPrintable(text));
-    QVERIFY(!text.contains(QStringLiteral("Template notes")));
-    QCOMPARE(report.pageCount(report.pageLayout()), 1);
-}
+const QStringList kPlaceholders =
+    QStringLiteral(
+        "::FROM.DATE::|::TO.DATE::|::custname::|::custaddress::|::custcity:|::address::|"
+        "::companyname::|::vehyear::|::vehmake::|::vehmodel::|::vehcolor::|::vehvin::|::vehtag::|"
+        "::vehstyle::|::towedfrom::|::towedto::|::towedfee::|::storagedays::|::storagerate::|"
+        "::GRAND::|::cost1::|::cost2::|::cost3::|::cost4::|::cost5::|::cost6::|::cost7::|::cost8::|"
+        "::mile1::|::mile2::|::Customer2::|::DATE2::|::CALC2::|::invoice::|::custphone::|"
+        "::storagecharge::|::tax::")
+        .split(u'|');
 
 } // namespace
 
@@ -66,73 +42,61 @@ class ReportResourcesTest : public QObject
 
     void templateHasEveryPlaceholder()
     {
-        const QString source = QString::fromLatin1(test::readFile(reports(QStringLiteral("report.rtf"))));
+        const QString source = QString::fromLatin1(resource(QStringLiteral("Reports/report.rtf")));
         QVERIFY(source.startsWith(QStringLiteral("{\\rtf1")));
-        const QString placeholders = QStringLiteral(
-            "::FROM.DATE::|::TO.DATE::|::custname::|::custaddress::|::custcity:|::address::|"
-            "::companyname::|::vehyear::|::vehmake::|::vehmodel::|::vehcolor::|::vehvin::|"
-            "::vehtag::|::vehstyle::|::towedfrom::|::towedto::|::towedfee::|::storagedays::|"
-            "::storagerate::|::GRAND::|::cost1::|::cost2::|::cost3::|::cost4::|::cost5::|"
-            "::cost6::|::cost7::|::cost8::|::mile1::|::mile2::|::Customer2::|\\par ::DATE2::|"
-            "\\par ::CALC2::|::invoice::|::custphone::|::storagecharge::|::tax::");
-        for (const QString &p : placeholders.split(u'|'))
+        for (const QString &p : kPlaceholders)
             QVERIFY2(source.contains(p), qPrintable(p));
+        QVERIFY(source.contains(QStringLiteral("\\par ::DATE2::")));
+        QVERIFY(source.contains(QStringLiteral("\\par ::CALC2::")));
         QVERIFY(!source.contains(QStringLiteral("::custcity::"))); // its search text has one colon
         QCOMPARE(source.count(QStringLiteral("::address::")), 2);
         QCOMPARE(source.count(QStringLiteral("::companyname::")), 2);
     }
 
-    void shippedTemplateFills()
-    {
-        // Ours also shows the invoice number, the phone, the storage charge and the tax.
-        checkFilledSheet(test::readFile(reports(QStringLiteral("report.rtf"))),
-                         {"Invoice No.", "1207", "207-555-0142", "$140.00", "$32.40"});
-    }
-
-    // The template after a word processor has opened and saved it again.
-    void templateSavedByWordProcessorFills()
-    {
-        checkFilledSheet(test::readFile(data(QStringLiteral("writer-saved-template.rtf"))));
-    }
-
-    // Templates a yard would make in its word processor (tests/report/data/templates, with
-    // their sources): every value prints, in the body, a header or footer, a text box or a
-    // table, no placeholder is left, and the sheet keeps to one page as the word processor
-    // lays it out. "xN" after a value: it prints N times.
-    void wordProcessorTemplates_data()
+    // Our template, the same after a word processor saved it again, and templates a yard
+    // would make in its word processor (tests/report/data/templates, with their sources):
+    // every value prints, in the body, a header or footer, a text box or a table, no
+    // placeholder is left, and the sheet keeps to one page. "xN" after a value: N times.
+    void templatesFill_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QString>("values"); // separated by "|"
         QTest::addColumn<int>("pictures");
-        const QStringList customer = {QString::fromUtf8("MARIA GONZÁLEZ"), "2011", "SUBARU",
-                                      "$437.40"};
+        const QString customer = QString::fromUtf8("MARIA GONZÁLEZ|2011|SUBARU|$437.40|");
+        const QString every = QString::fromUtf8(
+            "Bay Tow x2|9 Pier St,Portland,ME,04102|MARIA GONZÁLEZ|77 HARBOR RD|PORTLAND ,ME 04101|"
+            "7XK-221|2011|SUBARU|OUTBACK|GREEN|WAGON|4S4BRBCC1B3312345|I-295 EXIT 7|LOT B|265.00|"
+            "125.00|88120|88131|February 01, 2026|February 05, 2026|$35.00|$437.40");
+        // Ours also shows the invoice number, the phone, the storage charge and the tax.
+        QTest::newRow("shipped template")
+            << "Reports/report.rtf" << every + "|Invoice No.|1207|207-555-0142|$140.00|$32.40" << 0;
+        QTest::newRow("saved again by a word processor")
+            << "writer-saved-template.rtf" << every << 0;
         QTest::newRow("letterhead in header and footer")
-            << "letterhead.rtf"
-            << customer + QStringList{"Bay Tow x2", "9 Pier St,Portland,ME,04102", "77 HARBOR RD",
-                                      "PORTLAND ,ME 04101", "OUTBACK", "February 01, 2026",
-                                      "February 05, 2026", "265.00", "$35.00", "125.00", "40.00",
-                                      "\u2022", "\u2192"}
+            << "templates/letterhead.rtf"
+            << customer + "Bay Tow x2|9 Pier St,Portland,ME,04102|77 HARBOR RD|PORTLAND ,ME 04101|"
+                          "OUTBACK|February 01, 2026|February 05, 2026|265.00|$35.00|125.00|40.00|"
+                          "\u2022|\u2192"
             << 0;
         QTest::newRow("invoice first written as HTML")
-            << "invoice.rtf"
-            << customer + QStringList{"77 HARBOR RD", "PORTLAND ,ME 04101", "GREEN", "7XK-221",
-                                      "265.00", "125.00", "40.00", "88120", "88131"}
+            << "templates/invoice.rtf"
+            << customer + "77 HARBOR RD|PORTLAND ,ME 04101|GREEN|7XK-221|265.00|125.00|40.00|"
+                          "88120|88131"
             << 0;
         QTest::newRow("placeholders in pieces, through Word 97")
-            << "split.rtf" << customer + QStringList{"4S4BRBCC1B3312345", "7XK-221", "GREEN"} << 0;
-        QTest::newRow("edit-session marks")
-            << "sessions.rtf" << customer + QStringList{"\u2022"} << 0;
+            << "templates/split.rtf" << customer + "4S4BRBCC1B3312345|7XK-221|GREEN" << 0;
+        QTest::newRow("edit-session marks") << "templates/sessions.rtf" << customer + "\u2022" << 0;
     }
-    void wordProcessorTemplates()
+    void templatesFill()
     {
         QFETCH(QString, file);
-        QFETCH(QStringList, values);
+        QFETCH(QString, values);
         const ReportFiller::Company company{QStringLiteral("Bay Tow"), QStringLiteral("9 Pier St"),
                                             QStringLiteral("Portland"), QStringLiteral("ME"),
                                             QStringLiteral("04102")};
         const QByteArray filled =
-            ReportFiller::fill(QString::fromLatin1(test::readFile(data("templates/" + file))),
-                               test::sampleSheet(), company, QDate(2026, 2, 9))
+            ReportFiller::fill(QString::fromLatin1(resource(file)), test::sampleSheet(), company,
+                               QDate(2026, 2, 9))
                 .toLatin1();
         QTextDocument doc;
         const RtfReader::Result result = RtfReader::read(filled, doc, 96);
@@ -142,13 +106,15 @@ class ReportResourcesTest : public QObject
         for (const auto &part : {result.header, result.footer})
             if (part)
                 text += QLatin1Char('\n') + part->toPlainText();
-        for (const QString &entry : values) {
+        for (const QString &entry : values.split(u'|')) {
             const qsizetype times = entry.indexOf(QLatin1String(" x"));
             const QString value = times > 0 ? entry.left(times) : entry;
             const int expected = times > 0 ? entry.mid(times + 2).toInt() : 1;
-            QVERIFY2(text.count(value) >= expected, qPrintable(entry + QStringLiteral(" in ") + text));
+            QVERIFY2(text.count(value) >= expected,
+                     qPrintable(entry + QStringLiteral(" in ") + text));
         }
         QVERIFY2(!text.contains(QStringLiteral("::")), qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("Template notes")));
         ReportDocument report;
         QVERIFY(report.setRtf(filled));
         QCOMPARE(report.pageCount(), 1);
@@ -158,19 +124,27 @@ class ReportResourcesTest : public QObject
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("mentions");
-        QTest::newRow("report help") << "help.rtf"
-            << QStringList{"::FROM.DATE::", "::TO.DATE::",     "::custname::",    "::custaddress::", "::custcity:",   "::address::",     "::companyname::", "::vehyear::", "::vehmake::",   "::vehmodel::",    "::vehcolor::",    "::vehvin::", "::vehtag::",    "::vehstyle::",    "::towedfrom::",   "::towedto::", "::towedfee::",  "::storagedays::", "::storagerate::", "::GRAND::", "::cost1::",     "::cost2::",       "::cost3::",       "::cost4::", "::cost5::",     "::cost6::",       "::cost7::",       "::cost8::", "::mile1::",     "::mile2::",       "::Customer2::",   "::DATE2::", "::CALC2::", "::invoice::", "::custphone::", "::dailyrate::", "::storagecharge::", "::tax::", "::grandtotal::"};
-        QTest::newRow("config help") << "confighelp.rtf"
-            << QStringList{"Company Name", "Company Address", "City, State, Zip", "Vehicle Storage Fee", "Light", "Medium", "Heavy", "Tax %", "Check to Add Tax to Totals", "Expand At Startup", "Database File", "settings.ini", "Storage Fee", "Taxrate", "Expanded", "Path"};
-        QTest::newRow("pricing help") << "pricing.rtf"
-            << QStringList{"Calculate Total", "Storage Days", "Storage Fee", "Tax", "Total Cost",      "$140.40",      "$130.00",     "67.50"};
+        QTest::newRow("report help")
+            << "help.rtf" << kPlaceholders + QStringList{"::dailyrate::", "::grandtotal::"};
+        QTest::newRow("config help")
+            << "confighelp.rtf"
+            << QStringLiteral(
+                   "Company Name|Company Address|City, State, Zip|Vehicle Storage Fee|"
+                   "Light|Medium|Heavy|Tax %|Check to Add Tax to Totals|Expand At "
+                   "Startup|Database File|settings.ini|Storage Fee|Taxrate|Expanded|Path")
+                   .split(u'|');
+        QTest::newRow("pricing help")
+            << "pricing.rtf"
+            << QStringLiteral("Calculate Total|Storage Days|Storage Fee|Tax|Total Cost|$140.40|"
+                              "$130.00|67.50")
+                   .split(u'|');
     }
     void helpDocuments()
     {
         QFETCH(QString, file);
         QFETCH(QStringList, mentions);
         QTextDocument doc;
-        const RtfReader::Result result = RtfReader::read(test::readFile(reports(file)), doc, 96);
+        const RtfReader::Result result = RtfReader::read(resource("Reports/" + file), doc, 96);
         QVERIFY(result.ok);
         QVERIFY(result.tables > 0);
         const QString text = doc.toPlainText();
