@@ -19,14 +19,7 @@ namespace {
 
 int pagesInPdf(const QByteArray &pdf)
 {
-    int pages = 0;
-    auto it = QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))
-                  .globalMatch(QString::fromLatin1(pdf));
-    while (it.hasNext()) {
-        it.next();
-        ++pages;
-    }
-    return pages;
+    return int(QString::fromLatin1(pdf).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
 }
 
 QByteArray longDocument(int paragraphs)
@@ -102,7 +95,6 @@ class ReportDocumentTest : public QObject
         image.fill(Qt::darkGreen);
         QByteArray png;
         QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
         image.save(&buffer, "PNG");
         QTest::newRow("short") << QByteArray("{\\rtf1 One line.\\par}") << 1 << QByteArray();
         QTest::newRow("empty") << QByteArray("{\\rtf1}") << 1 << QByteArray();
@@ -131,10 +123,7 @@ class ReportDocumentTest : public QObject
         QVERIFY(pdf.startsWith("%PDF-"));
         QVERIFY(pdf.contains(holds));
         const int counted = report.pageCount(report.pageLayout());
-        if (pages > 0)
-            QCOMPARE(counted, pages);
-        else
-            QVERIFY(counted >= 3);
+        QVERIFY2(pages > 0 ? counted == pages : counted >= 3, qPrintable(QString::number(counted)));
         QCOMPARE(pagesInPdf(pdf), counted);
     }
 
