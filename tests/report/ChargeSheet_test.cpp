@@ -38,12 +38,6 @@ class ChargeSheetTest : public QObject
   private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    void templatePath()
-    {
-        QCOMPARE(ChargeSheet::templatePath(ProgramFolder(QStringLiteral("/opt/tow"))),
-                 QStringLiteral("/opt/tow/Reports/report.rtf"));
-    }
-
     // What stands at the template's path, and the sheet or the message it gives. What cannot
     // be read as a template is refused at once, never read forever, never blocked on.
     void build_data()

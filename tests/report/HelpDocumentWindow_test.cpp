@@ -1,7 +1,6 @@
 #include "HelpDocumentWindow.h"
 
 #include <QDir>
-#include <QFile>
 #include <QLocale>
 #include <QPointer>
 #include <QPushButton>
@@ -9,8 +8,8 @@
 #include <QTextBrowser>
 
 #include "ProgramFolder.h"
-#include "TestFolder.h"
 #include "TestFiles.h"
+#include "TestFolder.h"
 
 using namespace tarnvale;
 
@@ -21,64 +20,54 @@ class HelpDocumentWindowTest : public QObject
   private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
+    // Each help document in its own window; one that is missing or unreadable is named.
     void documents_data()
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("objectName");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("file");
-        QTest::newRow("report help") << int(HelpDocument::Report) << "frmreporthelp"
-                                     << "Reports Help" << "help.rtf";
-        QTest::newRow("config help") << int(HelpDocument::Config) << "frmconfighelp"
-                                     << "Reports Help" << "confighelp.rtf";
-        QTest::newRow("pricing help") << int(HelpDocument::Pricing) << "frmpricing" << "Pricing"
-                                      << "pricing.rtf";
+        QTest::addColumn<QString>("shown"); // PATH: the document's path
+        const int report = HelpDocument::Report, config = HelpDocument::Config;
+        const int pricing = HelpDocument::Pricing;
+        QTest::newRow("report help") << report << "frmreporthelp" << "Reports Help" << "help.rtf"
+                                     << "Heading\nText of help.rtf";
+        QTest::newRow("config help") << config << "frmconfighelp" << "Reports Help"
+                                     << "confighelp.rtf" << "Heading\nText of confighelp.rtf";
+        QTest::newRow("pricing help") << pricing << "frmpricing" << "Pricing" << "pricing.rtf"
+                                      << "Heading\nText of pricing.rtf";
+        QTest::newRow("missing") << pricing << "frmpricing" << "Pricing" << ""
+                                 << "This help document could not be found: PATH";
+        QTest::newRow("unreadable") << pricing << "frmpricing" << "Pricing" << "/"
+                                    << "This help document could not be read: PATH";
     }
     void documents()
     {
         QFETCH(int, kind);
         QFETCH(QString, file);
+        QFETCH(QString, shown);
         test::TestFolder folder;
-        test::writeFile(folder.file(QStringLiteral("Reports/") + file),
-                        "{\\rtf1 {\\b Heading}\\par Text of " + file.toLatin1() + "\\par}");
+        if (file == u"/")
+            QDir(folder.path()).mkpath(QStringLiteral("Reports/pricing.rtf"));
+        else if (!file.isEmpty())
+            test::writeFile(folder.file(QStringLiteral("Reports/") + file),
+                            "{\\rtf1 {\\b Heading}\\par Text of " + file.toLatin1() + "\\par}");
 
         QPointer<HelpDocumentWindow> w =
             HelpDocumentWindow::open(HelpDocument::Kind(kind), ProgramFolder(folder.path()));
         QVERIFY(w->isVisible());
         QTEST(w->objectName(), "objectName");
         QTEST(w->windowTitle(), "caption");
-        QVERIFY(w->documentFound());
+        QCOMPARE(w->documentFound(), file.size() > 1);
         auto *view = w->findChild<QTextBrowser *>(QStringLiteral("help"));
-        QVERIFY(view);
         QVERIFY(view->isReadOnly());
-        QCOMPARE(view->toPlainText(), QStringLiteral("Heading\nText of ") + file);
+        QCOMPARE(view->toPlainText(),
+                 shown.replace(QStringLiteral("PATH"), folder.file("Reports/pricing.rtf")));
 
         auto *close = w->findChild<QPushButton *>(QStringLiteral("cmdclose"));
-        QVERIFY(close);
         QCOMPARE(close->text(), QStringLiteral("Close"));
         QTest::mouseClick(close, Qt::LeftButton);
         QTRY_VERIFY(w.isNull());
-    }
-
-    void missingDocument_data()
-    {
-        QTest::addColumn<bool>("asFolder");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("missing") << false << "This help document could not be found: ";
-        QTest::newRow("unreadable") << true << "This help document could not be read: ";
-    }
-    void missingDocument()
-    {
-        QFETCH(bool, asFolder);
-        QFETCH(QString, line);
-        test::TestFolder folder;
-        if (asFolder)
-            QDir(folder.path()).mkpath(QStringLiteral("Reports/pricing.rtf"));
-        std::unique_ptr<HelpDocumentWindow> w(
-            new HelpDocumentWindow(HelpDocument::Pricing, ProgramFolder(folder.path())));
-        QVERIFY(!w->documentFound());
-        QCOMPARE(w->view()->toPlainText(),
-                 line + folder.path() + QStringLiteral("/Reports/pricing.rtf"));
     }
 };
 
