@@ -49,174 +49,162 @@ class SafeOutputTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void crashAtEachStep();
+  private Q_SLOTS:
+    void crashAtEachStep()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("backup.tow"));
+        const QByteArray fresh(200000, 'n');
+        int leftovers = 0;
+        for (int n = 1; n <= 5; ++n) {
+            test::writeFile(out, "old");
+            const test::ChildEnd end = test::runInChild([&] {
+                FaultSeam::killAt(n);
+                return replace(out, fresh) ? 0 : 1;
+            });
+            QVERIFY2(end.killed, qPrintable(QStringLiteral("step %1").arg(n)));
+            const QByteArray now = test::readFile(out);
+            QVERIFY(now == "old" || now == fresh);
+            // The next replacement of the same file removes what the killed one left.
+            leftovers += filesIn(dir.path()).size() - 1;
+            QVERIFY(replace(out, "next"));
+            QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("backup.tow")});
+        }
+        QCOMPARE(leftovers, 3); // killed while writing, flushing and renaming
+        // A temporary file that its process still holds is left alone.
+        std::string held;
+        const int fd = SafeOutput::createTemporary(local(out), "tmp", held);
+        QVERIFY(fd >= 0);
+        QCOMPARE(modeOf(QString::fromStdString(held)), 0600u);
+        QCOMPARE(SafeOutput::removeLeftovers(local(out)), 0);
+        ::close(fd);
+        QCOMPARE(SafeOutput::removeLeftovers(local(out)), 1);
+    }
     void init() { ::umask(022); }
     void cleanup() { FaultSeam::disarm(); }
-    void destinations_data();
-    void destinations();
-    void eachStepFailing_data();
-    void eachStepFailing();
-    void unprivilegedUser();
-};
+    void destinations_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("replaced");
+        QTest::addColumn<unsigned>("mode"); // of the file written, when replaced
+        QTest::addColumn<QString>("message");
 
-void SafeOutputTest::destinations_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<bool>("replaced");
-    QTest::addColumn<unsigned>("mode"); // of the file written, when replaced
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("absent: 0666 less the umask") << "absent" << true << 0644u << QString();
-    QTest::newRow("private file stays private") << "0600" << true << 0600u << QString();
-    QTest::newRow("group-readable stays so") << "0640" << true << 0640u << QString();
-    QTest::newRow("symbolic link: its file written") << "link" << true << 0640u << QString();
-    QTest::newRow("link to nothing") << "dangling" << false << 0u << "symbolic link";
-    QTest::newRow("read-only, even for root") << "0444" << false << 0u << "read-only";
-    QTest::newRow("FIFO") << "fifo" << false << 0u << "not a regular file";
-    QTest::newRow("folder") << "folder" << false << 0u << "not a regular file";
-}
-
-void SafeOutputTest::destinations()
-{
-    QFETCH(QString, kind);
-    QFETCH(bool, replaced);
-    QFETCH(unsigned, mode);
-    QFETCH(QString, message);
-
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("out"));
-    const QString target = dir.filePath(QStringLiteral("target"));
-    test::writeFile(target, "old");
-    ::chmod(local(target).c_str(), 0640);
-    if (kind.startsWith(u'0')) {
-        test::writeFile(out, "old");
-        ::chmod(local(out).c_str(), kind.toUInt(nullptr, 8));
-    } else if (kind == u"link") {
-        QVERIFY(QFile::link(target, out));
-    } else if (kind == u"dangling") {
-        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), out));
-    } else if (kind == u"fifo") {
-        QCOMPARE(::mkfifo(local(out).c_str(), 0644), 0);
-    } else if (kind == u"folder") {
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
+        QTest::newRow("absent: 0666 less the umask") << "absent" << true << 0644u << QString();
+        QTest::newRow("private file stays private") << "0600" << true << 0600u << QString();
+        QTest::newRow("group-readable stays so") << "0640" << true << 0640u << QString();
+        QTest::newRow("symbolic link: its file written") << "link" << true << 0640u << QString();
+        QTest::newRow("link to nothing") << "dangling" << false << 0u << "symbolic link";
+        QTest::newRow("read-only, even for root") << "0444" << false << 0u << "read-only";
+        QTest::newRow("FIFO") << "fifo" << false << 0u << "not a regular file";
+        QTest::newRow("folder") << "folder" << false << 0u << "not a regular file";
     }
-    const QStringList before = filesIn(dir.path());
+    void destinations()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, replaced);
+        QFETCH(unsigned, mode);
+        QFETCH(QString, message);
 
-    std::string error;
-    QCOMPARE(replace(out, "new", &error), replaced);
-    QVERIFY2(QString::fromStdString(error).contains(message), error.c_str());
-    if (replaced) {
-        QCOMPARE(test::readFile(out), QByteArray("new"));
-        QCOMPARE(modeOf(kind == u"link" ? target : out), mode);
-        QCOMPARE(QFileInfo(out).isSymLink(), kind == u"link");
-    } else {
-        QCOMPARE(test::readFile(target), QByteArray("old"));
-        if (kind == u"0444")
-            QCOMPARE(test::readFile(out), QByteArray("old"));
-        QCOMPARE(QFileInfo(out).isDir(), kind == u"folder");
-    }
-    QCOMPARE(filesIn(dir.path()).size(), before.size() + (kind == u"absent" ? 1 : 0));
-}
-
-void SafeOutputTest::eachStepFailing_data()
-{
-    QTest::addColumn<int>("error");
-    QTest::newRow("disk full") << ENOSPC;
-    QTest::newRow("input/output error") << EIO;
-}
-
-void SafeOutputTest::eachStepFailing()
-{
-    QFETCH(int, error);
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("settings.ini"));
-    test::writeFile(out, "old");
-
-    // Step n fails: the old file stays whole, nothing is left beside it, the failure is told.
-    int failures = 0;
-    for (int n = 1;; ++n) {
-        FaultSeam::failAt(n, error);
-        std::string text;
-        const bool ok = replace(out, "new contents", &text);
-        const bool reached = FaultSeam::steps() >= n;
-        FaultSeam::disarm();
-        if (!reached) {
-            QVERIFY(ok);
-            break;
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("out"));
+        const QString target = dir.filePath(QStringLiteral("target"));
+        test::writeFile(target, "old");
+        ::chmod(local(target).c_str(), 0640);
+        if (kind.startsWith(u'0')) {
+            test::writeFile(out, "old");
+            ::chmod(local(out).c_str(), kind.toUInt(nullptr, 8));
+        } else if (kind == u"link") {
+            QVERIFY(QFile::link(target, out));
+        } else if (kind == u"dangling") {
+            QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), out));
+        } else if (kind == u"fifo") {
+            QCOMPARE(::mkfifo(local(out).c_str(), 0644), 0);
+        } else if (kind == u"folder") {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
         }
-        ++failures;
-        QVERIFY2(!ok, qPrintable(QStringLiteral("step %1 failed unnoticed").arg(n)));
-        QVERIFY2(text.find(std::strerror(error)) != std::string::npos, text.c_str());
-        const QByteArray now = test::readFile(out);
-        // Only the last step, flushing the folder, comes after the rename.
-        QVERIFY2(now == "old" || (now == "new contents" && text.find("folder") != std::string::npos),
-                 now.constData());
-        QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("settings.ini")});
-        test::writeFile(out, "old");
+        const QStringList before = filesIn(dir.path());
+
+        std::string error;
+        QCOMPARE(replace(out, "new", &error), replaced);
+        QVERIFY2(QString::fromStdString(error).contains(message), error.c_str());
+        if (replaced) {
+            QCOMPARE(test::readFile(out), QByteArray("new"));
+            QCOMPARE(modeOf(kind == u"link" ? target : out), mode);
+            QCOMPARE(QFileInfo(out).isSymLink(), kind == u"link");
+        } else {
+            QCOMPARE(test::readFile(target), QByteArray("old"));
+            if (kind == u"0444")
+                QCOMPARE(test::readFile(out), QByteArray("old"));
+            QCOMPARE(QFileInfo(out).isDir(), kind == u"folder");
+        }
+        QCOMPARE(filesIn(dir.path()).size(), before.size() + (kind == u"absent" ? 1 : 0));
     }
-    QCOMPARE(failures, 5); // create, write, flush the file, rename, flush the folder
-    QCOMPARE(test::readFile(out), QByteArray("new contents"));
-}
-
-void SafeOutputTest::unprivilegedUser()
-{
-    // As a normal user: a file the user may not write, and a folder the user may not write in.
-    QTemporaryDir dir;
-    ::chmod(local(dir.path()).c_str(), 0755);
-    const QString foreign = dir.filePath(QStringLiteral("foreign.tow"));
-    test::writeFile(foreign, "old");
-    ::chmod(local(foreign).c_str(), 0644);
-    const QString fresh = dir.filePath(QStringLiteral("new.tow"));
-    const bool root = ::geteuid() == 0;
-    if (!root)
-        QSKIP("needs root to own the files a normal user may not write");
-
-    const test::ChildEnd end = test::runInChild(
-        [&] {
-            std::string error;
-            if (replace(foreign, "new", &error) || error.find("read-only") == std::string::npos)
-                return 1;
-            if (replace(fresh, "new", &error) || error.find("Permission denied") == std::string::npos)
-                return 2;
-            return 0;
-        },
-        true);
-    QCOMPARE(end.status, 0);
-    QCOMPARE(test::readFile(foreign), QByteArray("old"));
-    QVERIFY(!QFile::exists(fresh));
-}
-
-void SafeOutputTest::crashAtEachStep()
-{
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("backup.tow"));
-    const QByteArray fresh(200000, 'n');
-    int leftovers = 0;
-    for (int n = 1; n <= 5; ++n) {
-        test::writeFile(out, "old");
-        const test::ChildEnd end = test::runInChild([&] {
-            FaultSeam::killAt(n);
-            return replace(out, fresh) ? 0 : 1;
-        });
-        QVERIFY2(end.killed, qPrintable(QStringLiteral("step %1").arg(n)));
-        const QByteArray now = test::readFile(out);
-        QVERIFY(now == "old" || now == fresh);
-        // The next replacement of the same file removes what the killed one left.
-        leftovers += filesIn(dir.path()).size() - 1;
-        QVERIFY(replace(out, "next"));
-        QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("backup.tow")});
+    void eachStepFailing_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::newRow("disk full") << ENOSPC;
+        QTest::newRow("input/output error") << EIO;
     }
-    QCOMPARE(leftovers, 3); // killed while writing, flushing and renaming
-    // A temporary file that its process still holds is left alone.
-    std::string held;
-    const int fd = SafeOutput::createTemporary(local(out), "tmp", held);
-    QVERIFY(fd >= 0);
-    QCOMPARE(modeOf(QString::fromStdString(held)), 0600u);
-    QCOMPARE(SafeOutput::removeLeftovers(local(out)), 0);
-    ::close(fd);
-    QCOMPARE(SafeOutput::removeLeftovers(local(out)), 1);
-}
+    void eachStepFailing()
+    {
+        QFETCH(int, error);
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("settings.ini"));
+        test::writeFile(out, "old");
+
+        // Step n fails: the old file stays whole, nothing is left beside it, the failure is told.
+        int failures = 0;
+        for (int n = 1;; ++n) {
+            FaultSeam::failAt(n, error);
+            std::string text;
+            const bool ok = replace(out, "new contents", &text);
+            const bool reached = FaultSeam::steps() >= n;
+            FaultSeam::disarm();
+            if (!reached) {
+                QVERIFY(ok);
+                break;
+            }
+            ++failures;
+            QVERIFY2(!ok, qPrintable(QStringLiteral("step %1 failed unnoticed").arg(n)));
+            QVERIFY2(text.find(std::strerror(error)) != std::string::npos, text.c_str());
+            const QByteArray now = test::readFile(out);
+            // Only the last step, flushing the folder, comes after the rename.
+            QVERIFY2(now == "old" || (now == "new contents" && text.find("folder") != std::string::npos),
+                     now.constData());
+            QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("settings.ini")});
+            test::writeFile(out, "old");
+        }
+        QCOMPARE(failures, 5); // create, write, flush the file, rename, flush the folder
+        QCOMPARE(test::readFile(out), QByteArray("new contents"));
+    }
+    void unprivilegedUser()
+    {
+        // As a normal user: a file the user may not write, and a folder the user may not write in.
+        QTemporaryDir dir;
+        ::chmod(local(dir.path()).c_str(), 0755);
+        const QString foreign = dir.filePath(QStringLiteral("foreign.tow"));
+        test::writeFile(foreign, "old");
+        ::chmod(local(foreign).c_str(), 0644);
+        const QString fresh = dir.filePath(QStringLiteral("new.tow"));
+        const bool root = ::geteuid() == 0;
+        if (!root)
+            QSKIP("needs root to own the files a normal user may not write");
+
+        const test::ChildEnd end = test::runInChild(
+            [&] {
+                std::string error;
+                if (replace(foreign, "new", &error) || error.find("read-only") == std::string::npos)
+                    return 1;
+                if (replace(fresh, "new", &error) || error.find("Permission denied") == std::string::npos)
+                    return 2;
+                return 0;
+            },
+            true);
+        QCOMPARE(end.status, 0);
+        QCOMPARE(test::readFile(foreign), QByteArray("old"));
+        QVERIFY(!QFile::exists(fresh));
+    }
+};
 
 QTEST_GUILESS_MAIN(SafeOutputTest)
 #include "SafeOutput_test.moc"
