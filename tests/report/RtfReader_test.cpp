@@ -41,7 +41,7 @@ QTextCharFormat formatOf(QTextDocument &doc, const QString &word)
 // Bold, italic, underline (D: double), strike ("-" when not), points, family, any colour.
 QString characterOf(const QTextCharFormat &f)
 {
-    const QChar under = f.hasProperty(RtfReader::DoubleUnderline) ? u'D' : u'U';
+    const QChar under = f.boolProperty(RtfReader::DoubleUnderline) ? u'D' : u'U';
     QString s = QStringLiteral("%1%2%3%4 %5 %6")
                     .arg(QChar(f.fontWeight() == QFont::Bold ? u'B' : u'-'))
                     .arg(QChar(f.fontItalic() ? u'I' : u'-'))
