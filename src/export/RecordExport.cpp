@@ -15,6 +15,8 @@
 #include "MoneyFormat.h"
 #include "SafeOutput.h"
 #include "SettingsFile.h"
+#include "RecordStore.h"
+#include "ServerAddress.h"
 #include "SqliteReader.h"
 #include "TowRecord.h"
 
@@ -157,6 +159,10 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         && (target == QFileInfo(databasePath).canonicalFilePath()
             || target == QFileInfo(settings.path()).canonicalFilePath()))
         return failed(QStringLiteral("cannot write %1: it is the program's own file").arg(outPath));
+    if (ServerAddress::isServerAddress(databasePath))
+        return failed(QStringLiteral("cannot export from %1: the export reads a database file, "
+                                     "and this database is on a server")
+                          .arg(RecordStore::shownPath(databasePath)));
     if (!QFileInfo(databasePath).isFile())
         return failed(QStringLiteral("cannot open the database %1: no such file").arg(databasePath));
     SqliteReader db = SqliteReader::openReadOnly(databasePath);
