@@ -225,7 +225,7 @@ bool RecordStore::openServer(const QString &uri)
         if (!db.open()) {
             // libpq's own reason (no server, a refused password, no such database) names
             // the server and the user, never the password.
-            QString text = db.lastError().databaseText().trimmed();
+            QString text = db.lastError().databaseText().simplified();
             if (text.isEmpty())
                 text = db.lastError().text();
             db = QSqlDatabase();

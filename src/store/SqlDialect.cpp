@@ -119,6 +119,11 @@ QString SqlDialect::takeWriteLock() const
     return isServer() ? QString::fromLatin1(kWriteLock) : QString();
 }
 
+QString SqlDialect::exactCollation() const
+{
+    return isServer() ? QStringLiteral("COLLATE \"C\"") : QStringLiteral("COLLATE BINARY");
+}
+
 QStringList SqlDialect::looseGroupConditions() const
 {
     // A blank name is empty or starts with a blank: below '!', or one of the blanks beyond

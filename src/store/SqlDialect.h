@@ -50,6 +50,9 @@ class SqlDialect
     // The write lock alone, inside a transaction already begun (empty: the engine holds it).
     QString takeWriteLock() const;
 
+    // The collation that compares text exactly, character by character, case counting.
+    QString exactCollation() const;
+
     // WHERE conditions that together hold at least every group name that is empty or starts
     // with a blank, each read from the group name's index.
     QStringList looseGroupConditions() const;
