@@ -10,74 +10,51 @@
 
 namespace tarnvale::test {
 
-struct SampleVehicle
+// Name, city, year, make, model, body, color, VIN and group of each sample vehicle; written
+// in this order, so their ids are 1, 2, 3, ...
+inline const QStringList &sampleVehicles()
 {
-    const char16_t *name;
-    const char16_t *city;
-    const char16_t *year;
-    const char16_t *make;
-    const char16_t *model;
-    const char16_t *style;
-    const char16_t *color;
-    const char16_t *vin;
-    const char16_t *group;
-};
-
-// Written in this order, so their ids are 1, 2, 3, ...
-inline const QList<SampleVehicle> &sampleVehicles()
-{
-    static const QList<SampleVehicle> vehicles = {
-        {u"Ann Lee", u"Springfield", u"2004", u"Ford", u"Taurus", u"Sedan", u"Red", u"VINANN",
-         u"Lot 1"},
-        {u"Joann Smith", u"Riverton", u"1999", u"Honda", u"Civic", u"Coupe", u"Blue", u"VINJOANN",
-         u"Lot 1"},
-        {u"Anne Marie", u"Salem", u"2015", u"", u"Camry", u"SUV", u"Ann Blue", u"VINANNE",
-         u"Lot 2"},
-        {u"ANN BROWN", u"Ann Arbor", u"2020", u"Toyota", u"Corolla", u"", u"White", u"VINBROWN",
-         u"lot 1"},
-        {u"Bob Stone", u"Fairview", u"1988", u"Ford", u"F-150", u"Pickup", u"Black", u"VINBOB",
-         u""},
-        {u"Ren\u00E9e \u00C5ngstr\u00F6m", u"Malm\u00F6", u"2011", u"Volvo", u"V70", u"Wagon",
-         u"Silver", u"VINRENEE", u"Police Hold"},
-        {u"Carl Ford", u"Madison", u"2001", u"Dodge", u"Ram", u"Pickup", u"Green", u"VINCARL",
-         u" Lot 1"},
+    static const QStringList vehicles = {
+        "Ann Lee|Springfield|2004|Ford|Taurus|Sedan|Red|VINANN|Lot 1",
+        "Joann Smith|Riverton|1999|Honda|Civic|Coupe|Blue|VINJOANN|Lot 1",
+        "Anne Marie|Salem|2015||Camry|SUV|Ann Blue|VINANNE|Lot 2",
+        "ANN BROWN|Ann Arbor|2020|Toyota|Corolla||White|VINBROWN|lot 1",
+        "Bob Stone|Fairview|1988|Ford|F-150|Pickup|Black|VINBOB|",
+        QString::fromUtf16(u"Ren\u00E9e \u00C5ngstr\u00F6m|Malm\u00F6|2011|Volvo|V70|Wagon|"
+                           u"Silver|VINRENEE|Police Hold"),
+        "Carl Ford|Madison|2001|Dodge|Ram|Pickup|Green|VINCARL| Lot 1",
     };
     return vehicles;
 }
 
-inline TowRecord sampleRecord(const SampleVehicle &v)
+// The sample vehicle at index, with the fields every vehicle shares.
+inline TowRecord sampleRecord(int index)
 {
+    using F = TowField;
+    const QStringList v = sampleVehicles().at(index).split(u'|');
     TowRecord r;
-    r.set(TowField::custname, QString::fromUtf16(v.name));
-    r.set(TowField::custaddress, QStringLiteral("12 Main St"));
-    r.set(TowField::custcity, QString::fromUtf16(v.city));
-    r.set(TowField::custstate, QStringLiteral("OH"));
-    r.set(TowField::custzip, QStringLiteral("45501"));
-    r.set(TowField::custphone, QStringLiteral("555-0100 Ann"));
-    r.set(TowField::vehyear, QString::fromUtf16(v.year));
-    r.set(TowField::vehmake, QString::fromUtf16(v.make));
-    r.set(TowField::vehmodel, QString::fromUtf16(v.model));
-    r.set(TowField::vehstyle, QString::fromUtf16(v.style));
-    r.set(TowField::vehcolor, QString::fromUtf16(v.color));
-    r.set(TowField::vehvin, QString::fromUtf16(v.vin));
-    r.set(TowField::vehtag, QString::fromUtf16(v.vin).mid(3) + QStringLiteral("-") +
-                                QString::fromUtf16(v.year));
-    r.set(TowField::vehnotes, QStringLiteral("Ann called twice"));
-    r.set(TowField::groupname, QString::fromUtf16(v.group));
+    const F fields[] = {F::custname, F::custcity, F::vehyear, F::vehmake,  F::vehmodel,
+                        F::vehstyle, F::vehcolor, F::vehvin,  F::groupname};
+    for (int i = 0; i < v.size(); ++i)
+        r.set(fields[i], v[i]);
+    r.set(F::custaddress, QStringLiteral("12 Main St"));
+    r.set(F::custstate, QStringLiteral("OH"));
+    r.set(F::custzip, QStringLiteral("45501"));
+    r.set(F::custphone, QStringLiteral("555-0100 Ann"));
+    r.set(F::vehtag, v[7].mid(3) + u'-' + v[2]);
+    r.set(F::vehnotes, QStringLiteral("Ann called twice"));
     return r;
 }
 
 // Groups "Lot 1", "Lot 2", "lot 1", "Police Hold" and the sample vehicles; false on failure.
 inline bool fillSampleStore(RecordStore &store)
 {
-    for (const char16_t *name : {u"Lot 1", u"Lot 2", u"lot 1", u"Police Hold"}) {
-        if (!store.addGroup(QString::fromUtf16(name)))
+    for (const char *name : {"Lot 1", "Lot 2", "lot 1", "Police Hold"})
+        if (!store.addGroup(QString::fromLatin1(name)))
             return false;
-    }
-    for (const SampleVehicle &v : sampleVehicles()) {
-        if (!store.addTowRecord(sampleRecord(v)))
+    for (int i = 0; i < sampleVehicles().size(); ++i)
+        if (!store.addTowRecord(sampleRecord(i)))
             return false;
-    }
     return true;
 }
 
