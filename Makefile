@@ -19,7 +19,7 @@ run: build
 # The short fuzz run comes first so that CTest's summary is the last thing printed.
 test: build
 	bash scripts/fuzz.sh
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	bash scripts/pg-test.sh $(BUILD) --output-on-failure -j $(JOBS)
 
 fuzz: deps
 	bash scripts/fuzz.sh

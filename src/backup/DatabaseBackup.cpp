@@ -66,6 +66,13 @@ std::optional<BackupOutcome> DatabaseBackup::start(const QString &folder)
     if (m_running)
         return BackupOutcome::failed(kErrPathFileAccess, QStringLiteral("A backup is already running."));
 
+    // The server keeps its own consistency and its own dumps; a copy taken here could not be
+    // restored into it.
+    if (m_store.isServer())
+        return BackupOutcome::failed(kErrPathFileAccess,
+                                     QStringLiteral("The database is on a server: it is backed up "
+                                                    "with the server's own tools (pg_dump), not "
+                                                    "here. Nothing was written."));
     const QFileInfo info(folder);
     if (!info.exists())
         return BackupOutcome::noMedium(folder, QStringLiteral("The folder does not exist or is "

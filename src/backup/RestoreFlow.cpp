@@ -37,6 +37,11 @@ bool RestoreFlow::start(const QString &backupFile)
     if (isRunning())
         return false;
     m_source = backupFile;
+    if (m_store.isServer()) {
+        refuse(QStringLiteral("The database is on a server: it is restored with the server's own "
+                              "tools (pg_restore), not here."));
+        return true;
+    }
     m_target = m_store.path();
     m_restore->start(backupFile, m_target);
     return true;

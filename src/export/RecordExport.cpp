@@ -1,8 +1,12 @@
 #include "RecordExport.h"
 
+#include <QAtomicInteger>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <algorithm>
 #include <functional>
@@ -15,6 +19,9 @@
 #include "MoneyFormat.h"
 #include "SafeOutput.h"
 #include "SettingsFile.h"
+#include "RecordStore.h"
+#include "ServerAddress.h"
+#include "SqlDialect.h"
 #include "SqliteReader.h"
 #include "TowRecord.h"
 
@@ -64,11 +71,12 @@ RecordExport::Result failed(const QString &error)
 class ImpoundColumns
 {
 public:
-    bool load(SqliteReader &db, QList<LienStep> schedule)
+    template <class Reader>
+    bool load(Reader &db, const SqlDialect &dialect, QList<LienStep> schedule)
     {
         m_schedule = std::move(schedule);
-        if (!db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
-                        "name = 'impound_status'")
+        const QString table = QStringLiteral("impound_status");
+        if (!db.prepare(dialect.tableExists().toUtf8(), &table)
             || db.step() != SqliteReader::Step::Row)
             return false;
         if (db.integer(0) == 0)
@@ -123,6 +131,60 @@ private:
     QHash<qint64, QList<QPair<QString, QDate>>> m_done;
 };
 
+// The rows of a database on a server, read through Qt SQL with the calls of SqliteReader, in
+// one read-only snapshot.
+class ServerRows
+{
+public:
+    explicit ServerRows(const QSqlDatabase &db) : m_db(db) {}
+    bool exec(const char *sql)
+    {
+        QSqlQuery query(m_db);
+        const bool begin = qstrcmp(sql, "BEGIN") == 0;
+        const bool ok = query.exec(begin ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ "
+                                                          "READ ONLY")
+                                         : QString::fromUtf8(sql));
+        m_error = query.lastError().text();
+        return ok;
+    }
+    // Runs the statement at once; step() then walks its rows.
+    bool prepare(QByteArrayView sql, const QString *boundText = nullptr)
+    {
+        m_query = QSqlQuery(m_db);
+        m_query.setForwardOnly(true);
+        bool ok = m_query.prepare(QString::fromUtf8(sql));
+        if (ok && boundText)
+            m_query.addBindValue(*boundText);
+        ok = ok && m_query.exec();
+        m_error = m_query.lastError().text();
+        return ok;
+    }
+    SqliteReader::Step step()
+    {
+        if (m_query.next())
+            return SqliteReader::Step::Row;
+        m_error = m_query.lastError().text();
+        return m_query.lastError().isValid() ? SqliteReader::Step::Failed
+                                             : SqliteReader::Step::Done;
+    }
+    qint64 integer(int column) const { return m_query.value(column).toLongLong(); }
+    // Valid until the same column is read again.
+    QByteArrayView text(int column) const
+    {
+        if (column >= m_text.size())
+            m_text.resize(column + 1);
+        m_text[column] = m_query.value(column).toString().toUtf8();
+        return m_text[column];
+    }
+    QString errorText() const { return m_error; }
+
+private:
+    QSqlDatabase m_db;
+    QSqlQuery m_query;
+    mutable QList<QByteArray> m_text;
+    QString m_error;
+};
+
 } // namespace
 
 QStringList RecordExport::columnNames()
@@ -157,12 +219,54 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         && (target == QFileInfo(databasePath).canonicalFilePath()
             || target == QFileInfo(settings.path()).canonicalFilePath()))
         return failed(QStringLiteral("cannot write %1: it is the program's own file").arg(outPath));
+    if (ServerAddress::isServerAddress(databasePath))
+        return writeFromServer(databasePath, selection, rules, outPath, options);
     if (!QFileInfo(databasePath).isFile())
         return failed(QStringLiteral("cannot open the database %1: no such file").arg(databasePath));
     SqliteReader db = SqliteReader::openReadOnly(databasePath);
     if (!db.isOpen())
         return failed(
             QStringLiteral("cannot open the database %1: %2").arg(databasePath, db.errorText()));
+    return writeRows(db, SqlDialect(), databasePath, selection, rules, outPath, options);
+}
+
+RecordExport::Result RecordExport::writeFromServer(const QString &uri,
+                                                   const ExportSelection &selection,
+                                                   const SettingsFile &rules,
+                                                   const QString &outPath, const Options &options)
+{
+    const QString shown = RecordStore::shownPath(uri);
+    QString reason;
+    const std::optional<ServerAddress> address = ServerAddress::parse(uri, &reason);
+    if (!address)
+        return failed(QStringLiteral("cannot open the database %1: %2").arg(shown, reason));
+    static QAtomicInteger<int> uses;
+    const QString name = QStringLiteral("tarnvale-export-%1").arg(uses.fetchAndAddRelaxed(1));
+    Result result;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(
+            SqlDialect::driverName(SqlDialect::Engine::Postgres), name);
+        address->applyTo(db);
+        if (!db.open()) {
+            result = failed(QStringLiteral("cannot open the database %1: %2")
+                                .arg(shown, db.lastError().databaseText().trimmed()));
+        } else {
+            ServerRows rows(db);
+            result = writeRows(rows, SqlDialect(SqlDialect::Engine::Postgres), shown, selection,
+                               rules, outPath, options);
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+template <class Reader>
+RecordExport::Result RecordExport::writeRows(Reader &db, const SqlDialect &dialect,
+                                             const QString &databasePath,
+                                             const ExportSelection &selection,
+                                             const SettingsFile &rules, const QString &outPath,
+                                             const Options &options)
+{
     const auto readFailure = [&db, &databasePath] {
         return failed(
             QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.errorText()));
@@ -194,7 +298,7 @@ RecordExport::Result RecordExport::write(const QString &databasePath,
         total = db.integer(0);
     }
     ImpoundColumns impound;
-    if (!impound.load(db, LienSchedule::read(rules)))
+    if (!impound.load(db, dialect, LienSchedule::read(rules)))
         return readFailure();
     if (!db.prepare("SELECT " + columns + " FROM wrecker" + where + " ORDER BY id",
                     byGroup ? &selection.group : nullptr))

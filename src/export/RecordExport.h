@@ -19,6 +19,7 @@ namespace tarnvale {
 
 class CsvWriter;
 class SettingsFile;
+class SqlDialect;
 struct ChargeFigures;
 struct TowRecord;
 
@@ -65,11 +66,21 @@ public:
     // usable tow fee (not an amount, or below zero), since no sum can be formed.
     static QStringList figureCells(const ChargeFigures &figures);
 
-    // Exports the selection from the database file (opened read-only, never changed) into
-    // outPath. The settings are read once at the start.
+    // Exports the selection from the database file (opened read-only, never changed), or from
+    // the server a PostgreSQL URI names (one read-only snapshot), into outPath. The settings
+    // are read once at the start.
     static Result write(const QString &databasePath, const ExportSelection &selection,
                         const SettingsFile &settings, const QString &outPath,
                         const Options &options);
+
+private:
+    static Result writeFromServer(const QString &uri, const ExportSelection &selection,
+                                  const SettingsFile &rules, const QString &outPath,
+                                  const Options &options);
+    template <class Reader>
+    static Result writeRows(Reader &db, const SqlDialect &dialect, const QString &databasePath,
+                            const ExportSelection &selection, const SettingsFile &rules,
+                            const QString &outPath, const Options &options);
 };
 
 } // namespace tarnvale

@@ -13,6 +13,7 @@
 #include "ImpoundRules.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
+#include "SqlDialect.h"
 #include "SqliteReader.h"
 #include "TextMatcher.h"
 
@@ -60,7 +61,7 @@ std::optional<QString> statusCondition(const QString &word)
     return u'(' + condition + u')';
 }
 
-std::optional<Plan> makePlan(const FindRequest &request)
+std::optional<Plan> makePlan(const FindRequest &request, const SqlDialect &dialect = {})
 {
     std::optional<QString> byStatus;
     if (!request.status.isEmpty() && !(byStatus = statusCondition(request.status)))
@@ -97,7 +98,7 @@ std::optional<Plan> makePlan(const FindRequest &request)
     } else if (!filter.all) {
         plan.bindsGroup = true;
         plan.group = filter.name;
-        groupWhere = QStringLiteral("groupname = ? COLLATE BINARY");
+        groupWhere = QStringLiteral("groupname = ? ") + dialect.exactCollation();
     }
     QStringList where;
     if (!groupWhere.isEmpty())
@@ -342,7 +343,7 @@ RecordSearch::Outcome RecordSearch::run(const QSqlDatabase &db, const FindReques
 {
     if (!db.isOpen())
         return failWith(error, 3420, QStringLiteral("The database is not open."));
-    const std::optional<Plan> plan = makePlan(request);
+    const std::optional<Plan> plan = makePlan(request, SqlDialect::of(db));
     if (!plan)
         return cancelled(options) ? Outcome::Cancelled : Outcome::Done;
     if (options.reader == Reader::Native) {

@@ -66,7 +66,9 @@ void SearchRunner::work(const QString &sourceConnection, const FindRequest &requ
             // The file is untrusted here as in the store: nothing in its schema runs.
             QString reason;
             const bool opened = db.open();
-            if (opened && !SchemaCheck::harden(db, SchemaCheck::Use::Inspecting, &reason)) {
+            // A server's schema is the server's business; a file's is hardened.
+            if (opened && !SqlDialect::of(db).isServer() &&
+                !SchemaCheck::harden(db, SchemaCheck::Use::Inspecting, &reason)) {
                 error = DbError{3051, reason};
                 db.close();
             } else if (opened) {

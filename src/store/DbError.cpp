@@ -8,7 +8,9 @@ DbError DbError::fromSql(const QSqlError &error, const QString &doing)
 {
     const QString code = error.nativeErrorCode();
     // SQLite reports a unique-index violation as extended code 2067 (or 1555 for a primary key).
-    if (code == QLatin1String("2067") || code == QLatin1String("1555"))
+    // PostgreSQL: SQLSTATE 23505, unique_violation.
+    if (code == QLatin1String("2067") || code == QLatin1String("1555") ||
+        code == QLatin1String("23505"))
         return DbError{kDuplicateKey, error.databaseText(), doing};
     bool ok = false;
     int number = code.toInt(&ok);

@@ -43,7 +43,7 @@ bool ModDatabase::OpenDatabaseFile()
     if (opened) {
         if (m_store.isReadOnly())
             m_dialogs.notify(kDatabaseErrorTitle,
-                             QStringLiteral("The database ") + path
+                             QStringLiteral("The database ") + RecordStore::shownPath(path)
                                  + QStringLiteral(" holds objects this program does not create: ")
                                  + m_store.readOnlyReason() + kCrLf2
                                  + QStringLiteral("It is open read-only: its records can be viewed "
@@ -51,11 +51,13 @@ bool ModDatabase::OpenDatabaseFile()
                                                   "those objects, or restore a backup, to work "
                                                   "with it again."),
                              MessageIcon::Exclamation);
-        warnIfOnNetworkShare(path);
+        if (!m_store.isServer())
+            warnIfOnNetworkShare(path);
         return true;
     }
     m_dialogs.notify(kDatabaseErrorTitle,
-                     QStringLiteral("Error while initializing database: ") + path + kCrLf2
+                     QStringLiteral("Error while initializing database: ") +
+                         RecordStore::shownPath(path) + kCrLf2
                          + m_store.lastError().description,
                      MessageIcon::Critical);
     return false;

@@ -3,6 +3,8 @@
 #include <QAtomicInteger>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -17,6 +19,7 @@
 #include <sqlite3.h>
 
 #include "SchemaCheck.h"
+#include "ServerAddress.h"
 #include "SqliteHandle.h"
 #include "SqliteReader.h"
 
@@ -40,6 +43,10 @@ QString towColumnList()
         names << TowRecord::fieldName(TowField(i));
     return names.join(QLatin1String(", "));
 }
+
+// Transactions open on each connection, for the engines that do not tell.
+QMutex depthMutex;
+QHash<QString, int> transactionDepth;
 
 const QString kChangedText = QStringLiteral(
     "The record was changed by another user since it was opened; nothing was saved.");
@@ -84,6 +91,7 @@ void RecordStore::close()
 void RecordStore::closeConnection()
 {
     m_versioned = false;
+    m_dialect = SqlDialect();
     if (m_watch)
         m_watch->stop();
     if (!QSqlDatabase::contains(m_connection))
@@ -189,12 +197,75 @@ bool RecordStore::open(const QString &path, OpenMode mode)
     return opened;
 }
 
+QString RecordStore::shownPath(const QString &path)
+{
+    if (!ServerAddress::isServerAddress(path))
+        return path;
+    const std::optional<ServerAddress> address = ServerAddress::parse(path);
+    return address ? address->shown() : QStringLiteral("(a server address that cannot be read)");
+}
+
+bool RecordStore::openServer(const QString &uri)
+{
+    QString reason;
+    const std::optional<ServerAddress> address = ServerAddress::parse(uri, &reason);
+    if (!address)
+        return fail(3044, reason);
+    m_dialect = SqlDialect(SqlDialect::Engine::Postgres);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(
+            SqlDialect::driverName(SqlDialect::Engine::Postgres), m_connection);
+        if (!db.isValid()) {
+            db = QSqlDatabase();
+            closeConnection();
+            return fail(3051, QStringLiteral("The PostgreSQL driver of Qt SQL (QPSQL) is not "
+                                             "installed."));
+        }
+        address->applyTo(db);
+        if (!db.open()) {
+            // libpq's own reason (no server, a refused password, no such database) names
+            // the server and the user, never the password.
+            QString text = db.lastError().databaseText().simplified();
+            if (text.isEmpty())
+                text = db.lastError().text();
+            db = QSqlDatabase();
+            closeConnection();
+            return fail(3051, text.isEmpty() ? QStringLiteral("The server could not be reached.")
+                                             : text);
+        }
+        QSqlQuery quiet(db);
+        quiet.exec(QStringLiteral("SET client_min_messages = error"));
+    }
+    QSqlQuery probe(database());
+    probe.setForwardOnly(true);
+    bool ok = exec(m_dialect.countSchemaObjects(), {}, QStringLiteral("reading the schema"),
+                   &probe) &&
+              probe.next();
+    const bool empty = ok && probe.value(0).toLongLong() == 0;
+    probe = QSqlQuery();
+    // An empty database is one made for this program; one that holds other tables must have
+    // ours already.
+    if (ok && empty)
+        ok = createSchema();
+    else if (ok)
+        ok = checkTables() && migrate(true);
+    if (!ok) {
+        closeConnection();
+        return false;
+    }
+    m_versioned = true;
+    startWatching();
+    return true;
+}
+
 bool RecordStore::openFile(const QString &path, OpenMode mode)
 {
     closeConnection();
     m_error = {};
     m_readOnlyReason.clear();
     m_path = path;
+    if (ServerAddress::isServerAddress(path))
+        return openServer(path);
     const QFileInfo info(path);
     const bool existed = info.exists();
     if (!existed && mode == OpenMode::ExistingOnly)
@@ -272,9 +343,8 @@ bool RecordStore::openFile(const QString &path, OpenMode mode)
 bool RecordStore::hasVersionTable()
 {
     QSqlQuery query(database());
-    return exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
-                               "AND name = 'wrecker_version'"),
-                {}, QStringLiteral("reading the schema"), &query) &&
+    return exec(m_dialect.tableExists(), {QStringLiteral("wrecker_version")},
+                QStringLiteral("reading the schema"), &query) &&
            query.next() && query.value(0).toInt() == 1;
 }
 
@@ -296,8 +366,8 @@ bool RecordStore::createSchema()
     TransactionGuard guard(db);
     if (!guard.begun())
         return fail(guard.lastError(), QStringLiteral("writing to the database"));
-    QStringList statements = SchemaCheck::createStatements(SchemaCheck::engineHasFts5(db));
-    statements << QStringLiteral("PRAGMA user_version = %1").arg(SchemaCheck::kVersion);
+    const QStringList statements = m_dialect.createStatements(
+        SchemaCheck::kVersion, !isServer() && SchemaCheck::engineHasFts5(db));
     for (const QString &sql : statements) {
         QSqlQuery query(db);
         if (!query.exec(sql))
@@ -314,7 +384,7 @@ bool RecordStore::migrate(bool applySteps)
     // database made elsewhere with the four tables: it is taken as version 1.
     QSqlDatabase db = database();
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+    if (!query.exec(m_dialect.readVersion()) || !query.next())
         return fail(query, QStringLiteral("reading the schema version"));
     const int version = query.value(0).toInt();
     query = QSqlQuery();
@@ -327,7 +397,7 @@ bool RecordStore::migrate(bool applySteps)
     // Version 3: the search index, made and filled by the store. Version 4: the tree's index.
     for (int step = std::max(version, 1) + 1; step <= SchemaCheck::kVersion; ++step) {
         if (step == 3) {
-            if (!makeSearchIndex(3))
+            if (!isServer() && !makeSearchIndex(3))
                 return false;
             continue;
         }
@@ -335,10 +405,10 @@ bool RecordStore::migrate(bool applySteps)
         if (!guard.begun())
             return fail(guard.lastError(), QStringLiteral("writing to the database"));
         QStringList statements = SchemaCheck::stepStatements(step);
-        statements << QStringLiteral("PRAGMA user_version = %1").arg(step);
+        statements << m_dialect.writeVersion(step);
         for (const QString &sql : statements) {
             QSqlQuery change(db);
-            if (!change.exec(sql))
+            if (!change.exec(m_dialect.schemaStatement(sql)))
                 return fail(change, QStringLiteral("upgrading the tables to version %1").arg(step));
         }
         if (!guard.commit())
@@ -346,7 +416,8 @@ bool RecordStore::migrate(bool applySteps)
     }
     // A file whose search index is missing or incomplete gets it made again; without FTS5 in
     // the engine, searches scan instead.
-    if (version >= 3 && SchemaCheck::engineHasFts5(db) && !SchemaCheck::hasSearchIndex(db))
+    if (version >= 3 && !isServer() && SchemaCheck::engineHasFts5(db) &&
+        !SchemaCheck::hasSearchIndex(db))
         return makeSearchIndex(SchemaCheck::kVersion);
     return true;
 }
@@ -416,15 +487,17 @@ std::optional<qint64> RecordStore::addGroup(const QString &name)
         return std::nullopt;
     }
     QSqlQuery query(database());
-    query.prepare(QStringLiteral("INSERT INTO groups (groupname) VALUES (?)"));
+    query.prepare(m_dialect.insertReturningId(
+        QStringLiteral("INSERT INTO groups (groupname) VALUES (?)"), QStringLiteral("GROUPID")));
     query.addBindValue(name);
     if (!exec(query, QStringLiteral("adding a group")))
         return std::nullopt;
+    const std::optional<qint64> id = m_dialect.insertedId(query);
     m_knownGroups.append(name);
     StoreChange change;
     change.addedGroups.append(name);
     announce(change);
-    return query.lastInsertId().toLongLong();
+    return id;
 }
 
 qint64 RecordStore::groupIdByName(const QString &name)
@@ -487,7 +560,8 @@ RecordStore::RemoveGroupResult RecordStore::removeGroupWithVehicles(const QStrin
         revision = nextRevision();
         if (!revision ||
             !exec(QStringLiteral("INSERT INTO wrecker_version (id, revision, removed) "
-                                 "SELECT id, ?, 1 FROM wrecker WHERE groupname = ? "
+                                 "SELECT id, CAST(? AS BIGINT), 1 FROM wrecker "
+                                 "WHERE groupname = ? "
                                  "ON CONFLICT (id) DO UPDATE SET revision = excluded.revision, "
                                  "removed = 1"),
                   {*revision, name}, QStringLiteral("removing the vehicles of a group")))
@@ -548,26 +622,23 @@ std::optional<QList<TowRecord>> RecordStore::towRecordsInGroup(const QString &na
 
 bool RecordStore::scanVehicleBriefs(const std::function<void(const VehicleBrief &)> &visit)
 {
-    return scanBriefs("", {}, visit);
+    return scanBriefs(QString(), {}, visit);
 }
 
 bool RecordStore::scanGroupBriefs(const QString &groupName,
                                   const std::function<void(const VehicleBrief &)> &visit)
 {
-    return scanBriefs(" WHERE groupname = ?", {groupName}, visit);
+    return scanBriefs(QStringLiteral(" WHERE groupname = ?"), {groupName}, visit);
 }
 
 bool RecordStore::scanLooseBriefs(const std::function<void(const VehicleBrief &)> &visit)
 {
-    // A blank name is empty or starts with a blank: in UTF-8 a byte below '!', or a lead byte
-    // of the blanks beyond ASCII (U+0085 and U+00A0: C2; U+1680: E1; U+2000-U+205F: E2;
-    // U+3000: E3). Each range is read from the tree's index alone; an order asked of SQLite
-    // would make it read the whole table instead.
-    return scanBriefs(" WHERE groupname IS NULL", {}, visit, false)
-           && scanBriefs(" WHERE groupname < '!'"
-                         " OR (groupname >= CAST(x'C2' AS TEXT) AND groupname < CAST(x'C3' AS TEXT))"
-                         " OR (groupname >= CAST(x'E1' AS TEXT) AND groupname < CAST(x'E4' AS TEXT))",
-                         {}, visit, false);
+    // Each range is read from the tree's index alone; an order asked of SQLite would make it
+    // read the whole table instead.
+    for (const QString &condition : m_dialect.looseGroupConditions())
+        if (!scanBriefs(QStringLiteral(" WHERE ") + condition, {}, visit, false))
+            return false;
+    return true;
 }
 
 bool RecordStore::scanBriefsById(const QList<qint64> &ids,
@@ -579,15 +650,15 @@ bool RecordStore::scanBriefsById(const QList<qint64> &ids,
     binds.reserve(ids.size());
     for (const qint64 id : ids)
         binds.append(id);
-    return scanBriefs(" WHERE id = ?", binds, visit);
+    return scanBriefs(QStringLiteral(" WHERE id = ?"), binds, visit);
 }
 
-bool RecordStore::scanBriefs(const char *where, const QVariantList &binds,
+bool RecordStore::scanBriefs(const QString &where, const QVariantList &binds,
                              const std::function<void(const VehicleBrief &)> &visit, bool inOrder)
 {
     const QByteArray sql = QByteArray("SELECT id, groupname, vehyear, vehmake, vehmodel, vehcolor "
                                       "FROM wrecker") +
-                           where + (inOrder ? " ORDER BY id" : "");
+                           where.toUtf8() + (inOrder ? " ORDER BY id" : "");
     if (!isOpen())
         return failNotOpen();
     QSqlDatabase db = database();
@@ -689,6 +760,9 @@ std::optional<qint64> RecordStore::nextRevision()
 {
     // Under the write lock, so no other connection takes the same number.
     QSqlQuery query(database());
+    if (isServer() &&
+        !exec(m_dialect.takeWriteLock(), {}, QStringLiteral("numbering a change"), &query))
+        return std::nullopt;
     if (!exec(QStringLiteral("SELECT coalesce(max(revision), 0) + 1 FROM wrecker_version"), {},
               QStringLiteral("numbering a change"), &query) ||
         !query.next())
@@ -730,13 +804,21 @@ std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record, GroupCh
     for (int i = 0; i < kTowFieldCount; ++i)
         marks << QStringLiteral("?");
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("INSERT INTO wrecker (") + towColumnList()
-                  + QStringLiteral(") VALUES (") + marks.join(u',') + u')');
+    query.prepare(m_dialect.insertReturningId(QStringLiteral("INSERT INTO wrecker (") +
+                                                  towColumnList() + QStringLiteral(") VALUES (") +
+                                                  marks.join(u',') + u')',
+                                              QStringLiteral("id")));
     for (const QString &value : record.values)
         query.addBindValue(value.isNull() ? QString(u""_qs) : value);
     if (!exec(query, QStringLiteral("adding a tow record")))
         return std::nullopt;
-    const qint64 id = query.lastInsertId().toLongLong();
+    const std::optional<qint64> newId = m_dialect.insertedId(query);
+    if (!newId) {
+        fail(1, QStringLiteral("The database gave no id for the new tow record."));
+        return std::nullopt;
+    }
+    const qint64 id = *newId;
+    query.finish();
     const std::optional<qint64> revision = nextRevision();
     if (!revision ||
         !exec(QStringLiteral("INSERT INTO wrecker_version (id, version, added, revision) "
@@ -862,7 +944,7 @@ std::optional<qint64> RecordStore::raiseVersion(qint64 id)
     const std::optional<qint64> revision = nextRevision();
     if (!revision ||
         !exec(QStringLiteral("INSERT INTO wrecker_version (id, version, revision) VALUES (?, 1, ?) "
-                             "ON CONFLICT (id) DO UPDATE SET version = version + 1, "
+                             "ON CONFLICT (id) DO UPDATE SET version = wrecker_version.version + 1, "
                              "revision = excluded.revision"),
               {id, *revision}, QStringLiteral("saving a tow record")))
         return std::nullopt;
@@ -871,6 +953,9 @@ std::optional<qint64> RecordStore::raiseVersion(qint64 id)
 
 bool RecordStore::backupTo(const QString &destinationPath)
 {
+    if (isServer())
+        return fail(3051, QStringLiteral("A database on a server is backed up with the server's "
+                                         "own tools."));
     QSqlQuery query(database());
     query.prepare(QStringLiteral("VACUUM INTO ?"));
     query.addBindValue(destinationPath);
@@ -913,7 +998,8 @@ void RecordStore::startWatching()
     m_ownRevisions.clear();
     m_knownGroups.clear();
     QSqlQuery query(database());
-    if (exec(QStringLiteral("PRAGMA data_version"), {}, QStringLiteral("watching for changes"),
+    if (!isServer() &&
+        exec(QStringLiteral("PRAGMA data_version"), {}, QStringLiteral("watching for changes"),
              &query) &&
         query.next())
         m_dataVersion = query.value(0).toLongLong();
@@ -934,15 +1020,20 @@ StoreChange RecordStore::checkOutsideChanges()
     StoreChange change;
     if (!isOpen() || !m_versioned)
         return change;
-    // Cheap enough for a timer: the number moves only when another connection commits.
+    // Cheap enough for a timer: the number moves only when another connection commits. A
+    // server has no such number; there the look below reads only the revisions' index and
+    // the groups.
     QSqlQuery query(database());
-    if (!exec(QStringLiteral("PRAGMA data_version"), {}, QStringLiteral("watching for changes"),
-              &query) ||
-        !query.next())
-        return change;
-    const qint64 dataVersion = query.value(0).toLongLong();
-    if (dataVersion == m_dataVersion)
-        return change;
+    qint64 dataVersion = -1;
+    if (!isServer()) {
+        if (!exec(QStringLiteral("PRAGMA data_version"), {},
+                  QStringLiteral("watching for changes"), &query) ||
+            !query.next())
+            return change;
+        dataVersion = query.value(0).toLongLong();
+        if (dataVersion == m_dataVersion)
+            return change;
+    }
 
     // Records and groups from one snapshot of the database.
     QSqlDatabase db = database();
@@ -991,27 +1082,46 @@ StoreChange RecordStore::checkOutsideChanges()
     return change;
 }
 
-TransactionGuard::TransactionGuard(QSqlDatabase db, Lock lock) : m_db(std::move(db))
+TransactionGuard::TransactionGuard(QSqlDatabase db, Lock lock)
+    : m_db(std::move(db)), m_dialect(SqlDialect::of(m_db))
 {
-    sqlite3 *engine = SqliteHandle::of(m_db);
-    if (lock == Lock::Writing && engine) {
-        // Inside a transaction someone else began (a bulk load), a savepoint of its own.
-        m_nested = sqlite3_get_autocommit(engine) == 0;
-        m_ownStatements = true;
-        QSqlQuery begin(m_db);
-        m_begun = begin.exec(m_nested ? QStringLiteral("SAVEPOINT store_write")
-                                      : QStringLiteral("BEGIN IMMEDIATE"));
-        m_error = begin.lastError();
-        return;
+    const QString name = m_db.connectionName();
+    int depth = 0;
+    {
+        QMutexLocker locker(&depthMutex);
+        depth = transactionDepth.value(name);
     }
-    m_begun = m_db.transaction();
-    m_error = m_db.lastError();
+    sqlite3 *engine = m_dialect.isServer() ? nullptr : SqliteHandle::of(m_db);
+    if (lock == Lock::Writing && (engine || m_dialect.isServer())) {
+        // Inside a transaction someone else began (a bulk load), a savepoint of its own.
+        m_nested = engine ? sqlite3_get_autocommit(engine) == 0 : depth > 0;
+        m_ownStatements = true;
+        m_begun = true;
+        for (const QString &sql : m_dialect.beginWriting(m_nested)) {
+            QSqlQuery begin(m_db);
+            m_begun = begin.exec(sql);
+            m_error = begin.lastError();
+            if (!m_begun)
+                break;
+        }
+        // A lock not taken leaves the transaction begun: it is rolled back, not left open.
+        if (!m_begun && depth == 0)
+            QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
+    } else {
+        m_begun = m_db.transaction();
+        m_error = m_db.lastError();
+    }
+    if (m_begun) {
+        QMutexLocker locker(&depthMutex);
+        ++transactionDepth[name];
+    }
 }
 
 TransactionGuard::~TransactionGuard()
 {
     if (!m_begun || m_done)
         return;
+    leave();
     if (!m_ownStatements) {
         m_db.rollback();
         return;
@@ -1023,6 +1133,14 @@ TransactionGuard::~TransactionGuard()
     } else {
         rollback.exec(QStringLiteral("ROLLBACK"));
     }
+}
+
+void TransactionGuard::leave()
+{
+    QMutexLocker locker(&depthMutex);
+    const QString name = m_db.connectionName();
+    if (--transactionDepth[name] <= 0)
+        transactionDepth.remove(name);
 }
 
 bool TransactionGuard::commit()
@@ -1038,6 +1156,8 @@ bool TransactionGuard::commit()
         m_done = m_db.commit();
         m_error = m_db.lastError();
     }
+    if (m_done)
+        leave();
     return m_done;
 }
 

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "DbError.h"
+#include "SqlDialect.h"
 #include "StoreChange.h"
 #include "TowRecord.h"
 
@@ -53,6 +54,9 @@ public:
     // short, never taken for a new one). A file whose schema holds objects this program does
     // not create (a trigger, a view, a changed table) is opened read-only: readOnlyReason()
     // names them, and every change fails.
+    //
+    // A PostgreSQL URI in place of the path opens that server's database (see ServerAddress);
+    // an empty database there gets the tables, whatever the mode.
     bool open(const QString &path, OpenMode mode);
     void close();
     bool isOpen() const;
@@ -60,6 +64,11 @@ public:
     // The foreign objects that made the open database read-only; empty when it is writable.
     const QString &readOnlyReason() const { return m_readOnlyReason; }
     const QString &path() const { return m_path; }
+    // Whether the open database is on a server rather than in a file.
+    bool isServer() const { return m_dialect.isServer(); }
+    // The path, or the server's URI without its password: what messages may show.
+    static QString shownPath(const QString &path);
+    const SqlDialect &dialect() const { return m_dialect; }
     const DbError &lastError() const { return m_error; }
     // The connection, for subsystems with tables of their own queries (reminders, search).
     QSqlDatabase database() const;
@@ -153,6 +162,7 @@ private:
     bool exec(QSqlQuery &query, const QString &doing);
     bool openConnection(bool readOnly);
     bool openFile(const QString &path, OpenMode mode);
+    bool openServer(const QString &uri);
     void closeConnection();
     bool createSchema();
     bool checkTables();
@@ -170,12 +180,13 @@ private:
     QString towSelect() const;
     static TowRecord readTowRecord(const QSqlQuery &query);
     // The briefs of `where` (run once per bound value; none: once, unbound).
-    bool scanBriefs(const char *where, const QVariantList &binds,
+    bool scanBriefs(const QString &where, const QVariantList &binds,
                     const std::function<void(const VehicleBrief &)> &visit, bool inOrder = true);
 
     QString m_connection;
     QString m_path;
     QString m_readOnlyReason;
+    SqlDialect m_dialect;
     DbError m_error;
     std::function<void(qint64, qint64)> m_progress;
     bool m_versioned = false; // the file has table wrecker_version
@@ -188,9 +199,10 @@ private:
     QStringList m_knownGroups;
 };
 
-// Rolls back unless committed. Writing takes SQLite's write lock at the start (BEGIN
-// IMMEDIATE), so that a transaction that reads before it writes waits for another program's
-// writer instead of failing when it comes to write.
+// Rolls back unless committed. Writing takes the engine's write lock at the start (SQLite's
+// BEGIN IMMEDIATE, the server's lock of this program), so that a transaction that reads before
+// it writes waits for another program's writer instead of failing, or deciding on what that
+// writer is changing, when it comes to write.
 class TransactionGuard
 {
 public:
@@ -203,9 +215,12 @@ public:
     const QSqlError &lastError() const { return m_error; }
 
 private:
+    void leave();
+
     QSqlDatabase m_db;
     bool m_begun = false;
     bool m_done = false;
+    SqlDialect m_dialect;
     bool m_ownStatements = false; // begun with BEGIN IMMEDIATE or SAVEPOINT, not through Qt
     bool m_nested = false;
     QSqlError m_error;

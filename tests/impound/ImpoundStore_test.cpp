@@ -5,6 +5,7 @@
 #include "ImpoundStore.h"
 #include "LienSchedule.h"
 #include "StoreFixture.h"
+#include "StoreFolder.h"
 
 using namespace tarnvale;
 using namespace tarnvale::test;
@@ -15,6 +16,7 @@ class ImpoundStoreTest : public QObject
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void init() { SKIP_WITHOUT_ENGINE(); }
     void holdReleaseAndPayments();
     void failuresAndRemoval();
     void scheduleInSettings();
@@ -35,7 +37,8 @@ qint64 rowCount(RecordStore &store, const QString &table)
 void ImpoundStoreTest::holdReleaseAndPayments()
 {
     StoreFixture f;
-    QVERIFY(f.store.open(f.dir.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    StoreFolder database;
+    QVERIFY(f.store.open(database.databasePath(), RecordStore::OpenMode::CreateIfMissing));
     const qint64 id = addVehicle(f.store, "Police");
     ImpoundStore impound(f.store);
     QCOMPARE(impound.inUse(), std::optional<bool>(false));
@@ -77,12 +80,12 @@ void ImpoundStoreTest::holdReleaseAndPayments()
     QCOMPARE(impound.dispose(after, VehicleStatus::Sold, day), ImpoundStore::Result::Refused);
     QCOMPARE(impound.inUse(), std::optional<bool>(true));
 
-    // The impound tables travel with the database in a backup.
+    // The impound tables travel with the database in a backup (of a file).
     const QString copy = f.dir.file("copy.dll");
-    QVERIFY(f.store.backupTo(copy));
+    QCOMPARE(f.store.backupTo(copy), !onServer());
     RecordStore restored;
-    QVERIFY(restored.open(copy, RecordStore::OpenMode::ExistingOnly));
-    QCOMPARE(ImpoundStore(restored).state(after), state);
+    QVERIFY(onServer() || restored.open(copy, RecordStore::OpenMode::ExistingOnly));
+    QVERIFY(onServer() || ImpoundStore(restored).state(after) == state);
 
     // A vehicle never touched follows its record: released once it has a release date.
     TowRecord old = vehicleRecord("Police");
@@ -96,7 +99,8 @@ void ImpoundStoreTest::holdReleaseAndPayments()
 void ImpoundStoreTest::failuresAndRemoval()
 {
     StoreFixture f;
-    QVERIFY(f.store.open(f.dir.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+    StoreFolder database;
+    QVERIFY(f.store.open(database.databasePath(), RecordStore::OpenMode::CreateIfMissing));
     const qint64 id = addVehicle(f.store, "Lot");
     ImpoundStore impound(f.store);
     QCOMPARE(impound.markStepDone(id, "First notice", QDate(2026, 1, 3)), ImpoundStore::Result::Done);

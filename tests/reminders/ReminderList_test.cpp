@@ -4,7 +4,7 @@
 #include "RecordStore.h"
 #include "ReminderList.h"
 #include "DateText.h"
-#include "TestFolder.h"
+#include "StoreFolder.h"
 
 using namespace tarnvale;
 
@@ -13,7 +13,7 @@ class ReminderListTest : public QObject
     Q_OBJECT
 
 private:
-    test::TestFolder m_folder;
+    std::optional<test::StoreFolder> m_folder;
     RecordStore m_store;
 
     QList<ReminderItem> rows()
@@ -30,11 +30,16 @@ private Q_SLOTS:
 
     void init()
     {
-        QFile::remove(m_folder.databasePath());
-        QVERIFY(m_store.open(m_folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        SKIP_WITHOUT_ENGINE();
+        m_folder.emplace();
+        QVERIFY(m_store.open(m_folder->databasePath(), RecordStore::OpenMode::CreateIfMissing));
     }
 
-    void cleanup() { m_store.close(); }
+    void cleanup()
+    {
+        m_store.close();
+        m_folder.reset();
+    }
 
     void shortDate_data()
     {

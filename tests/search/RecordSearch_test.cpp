@@ -9,6 +9,7 @@
 #include "RecordSearch.h"
 #include "RecordStore.h"
 #include "SearchTestData.h"
+#include "StoreFolder.h"
 
 #include <optional>
 
@@ -32,7 +33,14 @@ class RecordSearchTest : public QObject
     Q_OBJECT
 
   private:
-    std::optional<SearchStore> m_data;
+    // The sample store on the engine of the run.
+    struct EngineStore
+    {
+        StoreFolder folder;
+        RecordStore store;
+        bool opened = store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing);
+    };
+    std::optional<EngineStore> m_data;
     RecordStore *m_store = nullptr;
 
     static constexpr RecordSearch::Reader kReaders[] = {RecordSearch::Reader::Native,
@@ -84,6 +92,7 @@ class RecordSearchTest : public QObject
 
     void init()
     {
+        SKIP_WITHOUT_ENGINE();
         m_data.emplace();
         m_store = &m_data->store;
         QVERIFY(m_data->opened);
@@ -151,6 +160,7 @@ class RecordSearchTest : public QObject
     // A database made elsewhere may hold nulls: they count as empty text everywhere.
     void nullFieldsAreEmpty()
     {
+        SQLITE_ONLY();
         withDatabase(
             "nulls",
             {"CREATE TABLE wrecker (id INTEGER PRIMARY KEY, custname TEXT, custaddress TEXT, "

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "ModDatabase.h"
+#include "ServerAddress.h"
 #include "StoreFixture.h"
 #include "TestFiles.h"
 
@@ -56,6 +57,8 @@ void ModDatabaseTest::openFailures_data()
     QTest::newRow("configured path missing") << "missing" << "Could not find file";
     QTest::newRow("not a database") << "garbage" << "file is not a database";
     QTest::newRow("empty default file") << "zero" << "The database file is empty (0 bytes)";
+    QTest::newRow("server down") << "down" << "connection to server on socket";
+    QTest::newRow("no such database on the server") << "nodb" << "\"no_such_yard\" does not exist";
 }
 
 void ModDatabaseTest::openFailures()
@@ -64,7 +67,15 @@ void ModDatabaseTest::openFailures()
     QFETCH(QString, descriptionPart);
     Fixture f;
     const bool atDefault = setup == "zero";
-    const QString path = atDefault ? f.folder.defaultDatabasePath() : f.dir.file("elsewhere.dll");
+    QString path = atDefault ? f.folder.defaultDatabasePath() : f.dir.file("elsewhere.dll");
+    if (setup == "down")
+        path = "postgresql://clerk:hunter2@/yard?host=" + f.dir.path() + "&port=5";
+    if (setup == "nodb") {
+        const auto server = ServerAddress::parse(qEnvironmentVariable("TARNVALE_TEST_PG"));
+        if (!server)
+            QSKIP("no PostgreSQL test server (TARNVALE_TEST_PG)");
+        path = server->withDatabase("no_such_yard").uri().replace("@", ":hunter2@");
+    }
     if (setup == "garbage")
         test::writeFile(path, QByteArray(4096, 'z'));
     if (atDefault)
@@ -73,8 +84,10 @@ void ModDatabaseTest::openFailures()
         f.settings.write("Database", "Path", path);
     QVERIFY(!f.open());
     QCOMPARE(f.dialogs.count(), 1);
-    const QString prefix = "Notice Critical Ok|Database Error!|Error while initializing database: " + path + "\r\n\r\n";
+    const QString prefix = "Notice Critical Ok|Database Error!|Error while initializing database: " +
+                           RecordStore::shownPath(path) + "\r\n\r\n";
     const QString shown = f.dialogs.last().line();
+    QVERIFY(!shown.contains("hunter2"));
     QVERIFY2(shown.startsWith(prefix) && shown.mid(prefix.size()).contains(descriptionPart), qPrintable(shown));
     // No stand-in database was made, and an empty file stays as it was.
     QCOMPARE(QFileInfo(f.folder.defaultDatabasePath()).exists(), atDefault);

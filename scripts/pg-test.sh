@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Runs CTest in the build folder $1 (default build; further arguments go to ctest) with a
+# throwaway PostgreSQL server of its own: a fresh cluster, reached only through a Unix socket in
+# a folder of its own, stopped again at the end whatever the tests do. The tests find it through
+# TARNVALE_TEST_PG; without a server they skip their PostgreSQL cases and say so.
+set -uo pipefail
+BUILD=${1:-build}
+shift || true
+BIN=${PG_BIN:-/usr/lib/postgresql/15/bin}
+PORT=${TARNVALE_PG_PORT:-55437}
+
+run_ctest() { (cd "$BUILD" && ctest "$@"); }
+
+if [ ! -x "$BIN/initdb" ] || [ ! -x "$BIN/pg_ctl" ]; then
+    echo "pg-test: no PostgreSQL server in $BIN; the PostgreSQL cases are skipped"
+    run_ctest "$@"
+    exit $?
+fi
+
+# As root (CI) the server runs as the user postgres, which must be able to reach its folders: a
+# checkout under /root is closed to it, so the folders then go under /tmp.
+as_server() { "$@"; }
+OWNER=$(id -un)
+if [ "$(id -u)" -eq 0 ]; then
+    OWNER=postgres
+    as_server() { runuser -u postgres -- "$@"; }
+fi
+BASE="$(cd "$BUILD" && pwd)/pg-test"
+mkdir -p "$BASE" 2>/dev/null
+[ "$OWNER" != "$(id -un)" ] && chown "$OWNER" "$BASE" 2>/dev/null
+if ! as_server test -w "$BASE" 2>/dev/null; then
+    rmdir "$BASE" 2>/dev/null
+    BASE=$(mktemp -d /tmp/tarnvale-pg.XXXXXX)
+    [ "$OWNER" != "$(id -un)" ] && chown "$OWNER" "$BASE"
+fi
+DATA="$BASE/data"
+SOCKET="$BASE/socket"
+LOG="$BASE/server.log"
+
+stop_server() {
+    as_server "$BIN/pg_ctl" -D "$DATA" -m immediate stop >/dev/null 2>&1
+    rm -rf "$DATA" "$SOCKET"
+}
+trap stop_server EXIT INT TERM
+
+rm -rf "$DATA" "$SOCKET"
+as_server mkdir -p "$SOCKET"
+started=0
+if as_server "$BIN/initdb" -D "$DATA" -U "$OWNER" --auth=trust -E UTF8 --locale=C.UTF-8 \
+        >"$BASE/initdb.log" 2>&1 \
+    && as_server "$BIN/pg_ctl" -D "$DATA" -l "$LOG" -w -t 30 \
+        -o "-k $SOCKET -p $PORT -c listen_addresses='' -c fsync=off" start >/dev/null 2>&1; then
+    started=1
+fi
+if [ $started -eq 1 ]; then
+    export TARNVALE_TEST_PG="postgresql://$OWNER@/postgres?host=$SOCKET&port=$PORT"
+    echo "pg-test: PostgreSQL server for the tests at $SOCKET, port $PORT"
+else
+    echo "pg-test: the PostgreSQL server did not start (see $BASE); the PostgreSQL cases are skipped"
+fi
+run_ctest "$@"
+status=$?
+exit $status

@@ -1,0 +1,139 @@
+#include "ServerAddress.h"
+
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QStringList>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace tarnvale {
+
+namespace {
+
+// Options passed on to libpq. Values go into its connection string unquoted, so only plain
+// words are taken.
+const QStringList kOptions = {QStringLiteral("sslmode"), QStringLiteral("connect_timeout"),
+                              QStringLiteral("application_name"),
+                              QStringLiteral("target_session_attrs")};
+
+bool failWith(QString *error, const QString &reason)
+{
+    if (error)
+        *error = reason;
+    return false;
+}
+
+} // namespace
+
+bool ServerAddress::isServerAddress(const QString &text)
+{
+    const QString start = text.trimmed();
+    return start.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           start.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+std::optional<ServerAddress> ServerAddress::parse(const QString &text, QString *error)
+{
+    if (!isServerAddress(text)) {
+        failWith(error, QStringLiteral("The address does not begin with postgresql://."));
+        return std::nullopt;
+    }
+    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    // QUrl's own reason may quote the text, password and all.
+    if (!url.isValid()) {
+        failWith(error, QStringLiteral("The server address is not a valid URI."));
+        return std::nullopt;
+    }
+    ServerAddress address;
+    address.m_scheme = url.scheme().toLower();
+    address.m_host = url.host(QUrl::FullyDecoded);
+    address.m_port = url.port(-1);
+    address.m_user = url.userName(QUrl::FullyDecoded);
+    address.m_password = url.password(QUrl::FullyDecoded);
+    address.m_database = url.path(QUrl::FullyDecoded).mid(1);
+    if (address.m_database.contains(u'/')) {
+        failWith(error, QStringLiteral("The server address names more than one database."));
+        return std::nullopt;
+    }
+    QStringList options;
+    static const QRegularExpression plainWord(QStringLiteral("^[A-Za-z0-9_.-]+$"));
+    const QUrlQuery query(url);
+    for (const auto &[key, value] : query.queryItems(QUrl::FullyDecoded)) {
+        if (key == QLatin1String("host")) {
+            address.m_host = value;
+        } else if (key == QLatin1String("port")) {
+            bool ok = false;
+            address.m_port = value.toInt(&ok);
+            if (!ok || address.m_port <= 0 || address.m_port > 65535) {
+                failWith(error, QStringLiteral("The port of the server address is not a number "
+                                               "from 1 to 65535."));
+                return std::nullopt;
+            }
+        } else if (key == QLatin1String("user")) {
+            address.m_user = value;
+        } else if (key == QLatin1String("password")) {
+            address.m_password = value;
+        } else if (key == QLatin1String("dbname")) {
+            address.m_database = value;
+        } else if (kOptions.contains(key) && plainWord.match(value).hasMatch()) {
+            options << key + u'=' + value;
+        } else {
+            failWith(error, QStringLiteral("The server address has an option this program does "
+                                           "not pass on: %1.")
+                                .arg(key.left(40)));
+            return std::nullopt;
+        }
+    }
+    address.m_options = options.join(u';');
+    return address;
+}
+
+QString ServerAddress::text(bool withPassword) const
+{
+    QUrl url;
+    url.setScheme(m_scheme);
+    url.setUserName(m_user);
+    if (withPassword)
+        url.setPassword(m_password);
+    const bool socketFolder = m_host.startsWith(u'/');
+    url.setHost(socketFolder ? QString() : m_host);
+    if (!socketFolder && m_port > 0)
+        url.setPort(m_port);
+    url.setPath(u'/' + m_database);
+    QUrlQuery query;
+    if (socketFolder) {
+        query.addQueryItem(QStringLiteral("host"), m_host);
+        if (m_port > 0)
+            query.addQueryItem(QStringLiteral("port"), QString::number(m_port));
+    }
+    for (const QString &option : m_options.split(u';', Qt::SkipEmptyParts))
+        query.addQueryItem(option.section(u'=', 0, 0), option.section(u'=', 1));
+    url.setQuery(query);
+    // "postgresql:/yard" when there is neither user nor host: libpq wants the two slashes.
+    QString text = url.toString(QUrl::FullyEncoded);
+    if (!text.startsWith(m_scheme + QStringLiteral("://")))
+        text.replace(0, m_scheme.size() + 1, m_scheme + QStringLiteral("://"));
+    return text;
+}
+
+ServerAddress ServerAddress::withDatabase(const QString &name) const
+{
+    ServerAddress other = *this;
+    other.m_database = name;
+    return other;
+}
+
+void ServerAddress::applyTo(QSqlDatabase &db) const
+{
+    db.setHostName(m_host);
+    db.setPort(m_port);
+    db.setUserName(m_user);
+    db.setPassword(m_password);
+    db.setDatabaseName(m_database);
+    // A server that does not answer is given up after a while instead of hanging the start.
+    db.setConnectOptions(m_options.contains(QLatin1String("connect_timeout="))
+                             ? m_options
+                             : m_options + QStringLiteral(";connect_timeout=10"));
+}
+
+} // namespace tarnvale

@@ -1,0 +1,50 @@
+// Where a database server is: a PostgreSQL connection URI as the user writes it in
+// Database/Path ("postgresql://clerk@yard-server:5432/yard", "postgres:///yard?host=/run/pg").
+//
+// Parts left out of the URI are left to libpq, which then takes them from its password file
+// and the PG* environment variables. The password is kept only to connect: shown() never has it.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QSqlDatabase;
+
+namespace tarnvale {
+
+class ServerAddress
+{
+  public:
+    // Whether the text names a server (postgresql:// or postgres://, any case) and not a file.
+    static bool isServerAddress(const QString &text);
+    // nullopt, with the reason (never the password), for a URI that cannot be read.
+    static std::optional<ServerAddress> parse(const QString &text, QString *error = nullptr);
+
+    // The URI with the password left out, for messages and titles.
+    QString shown() const { return text(false); }
+    // The whole URI, password included: for handing on to another connection only.
+    QString uri() const { return text(true); }
+    // The same server with another database on it (shown form plus the password).
+    ServerAddress withDatabase(const QString &name) const;
+    // Sets host, port, user, password, database and options on a QPSQL connection.
+    void applyTo(QSqlDatabase &db) const;
+
+    const QString &host() const { return m_host; }
+    int port() const { return m_port; }
+    const QString &user() const { return m_user; }
+    const QString &databaseName() const { return m_database; }
+
+  private:
+    QString text(bool withPassword) const;
+
+    QString m_scheme;
+    QString m_host;
+    int m_port = -1;
+    QString m_user;
+    QString m_password;
+    QString m_database;
+    QString m_options; // libpq keyword=value pairs, ';'-separated, as QPSQL takes them
+};
+
+} // namespace tarnvale
