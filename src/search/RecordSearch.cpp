@@ -61,7 +61,7 @@ std::optional<QString> statusCondition(const QString &word)
     return u'(' + condition + u')';
 }
 
-std::optional<Plan> makePlan(const FindRequest &request, const SqlDialect &dialect = {})
+std::optional<Plan> makePlan(const FindRequest &request, const SqlDialect &dialect = SqlDialect())
 {
     std::optional<QString> byStatus;
     if (!request.status.isEmpty() && !(byStatus = statusCondition(request.status)))
