@@ -1,0 +1,160 @@
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+
+#include "ImpoundStore.h"
+#include "StoreFixture.h"
+#include "StoreFolder.h"
+#include "TestFiles.h"
+#include "YardMove.h"
+
+using namespace tarnvale;
+using namespace tarnvale::test;
+
+namespace {
+
+const QStringList kTables = {
+    "groups",         "wrecker",       "wrecker_version",  "reminders",        "lb_type",
+    "impound_status", "impound_holds", "impound_releases", "impound_payments", "lien_steps_done"};
+
+// Every row of every table, as text, in id order.
+QStringList rowsOf(RecordStore &store)
+{
+    QStringList rows;
+    for (const QString &table : kTables) {
+        QSqlQuery query(store.database());
+        if (!query.exec(QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(table)))
+            return {"failed: " + table};
+        while (query.next()) {
+            QStringList fields;
+            for (int i = 0; i < query.record().count(); ++i)
+                fields << query.value(i).toString();
+            rows << table + ": " + fields.join('|');
+        }
+    }
+    return rows;
+}
+
+// A yard with groups, vehicles (one removed, so the highest id ever given is no row's),
+// a hold, a release with a payment, a lien step, reminders and a lot type.
+qint64 makeYard(RecordStore &store)
+{
+    for (const QString group : {"North", "north"})
+        store.addGroup(group);
+    const qint64 first = addVehicle(store, "North", "2001", QString::fromUtf8("Škoda"));
+    const qint64 second = addVehicle(store, "north");
+    const qint64 gone = addVehicle(store, "North");
+    store.removeTowRecord(gone);
+    ImpoundStore impound(store);
+    impound.placeHold(*store.towRecord(second), {0, "Evidence", "PD", "7", "Sgt. Ray", {}, {}, {}},
+                      QDate(2026, 1, 2));
+    impound.release(*store.towRecord(first), {"Ann", "ID", "1", QDate(2026, 1, 5), {}},
+                    {{2500, "Cash", "", {}}});
+    impound.markStepDone(second, "Notice", QDate(2026, 1, 9));
+    QSqlQuery query(store.database());
+    query.exec("INSERT INTO reminders (item, DateFor, Done, Date) VALUES ('Call PD', '1/3/2026', "
+               "1, '1/1/2026'), ('Tags', '', 0, '')");
+    query.exec("INSERT INTO lb_type (name) VALUES ('Lot B')");
+    return gone;
+}
+
+} // namespace
+
+class YardMoveTest : public QObject
+{
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void init() { qputenv("TARNVALE_TEST_ENGINE", "postgresql"); }
+
+    // The server ends up with the file's rows and ids, and goes on after its highest id.
+    void copiesEveryRow()
+    {
+        SKIP_WITHOUT_ENGINE();
+        TestFolder dir;
+        StoreFolder server;
+        RecordStore file;
+        QVERIFY(file.open(dir.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        const qint64 highest = makeYard(file);
+        const QStringList rows = rowsOf(file);
+        for (const QString &table : kTables)
+            QVERIFY2(!rows.filter(table + ": ").isEmpty(), qPrintable(table));
+        file.close();
+
+        const YardMove::Result result =
+            YardMove::toServer(dir.databasePath(), server.databasePath());
+        QVERIFY2(result.moved, qPrintable(result.reason));
+        QCOMPARE(result.vehicles, 2);
+        QCOMPARE(result.groups, 2);
+        QCOMPARE(result.reminders, 2);
+        RecordStore moved;
+        QVERIFY(moved.open(server.databasePath(), RecordStore::OpenMode::ExistingOnly));
+        QCOMPARE(rowsOf(moved), rows);
+        const std::optional<qint64> added = moved.addTowRecord(vehicleRecord("North"));
+        QVERIFY(added);
+        QCOMPARE(*added, highest + 1);
+        QVERIFY(moved.addGroup("South").value_or(0) > 2);
+    }
+
+    // Nothing is written when the server is not empty or the file is not a yard; no
+    // password in the reason.
+    void refuses_data()
+    {
+        QTest::addColumn<QString>("serverHolds");
+        QTest::addColumn<QByteArray>("fileBytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a vehicle") << "INSERT INTO wrecker (vehmake) VALUES ('Ford')"
+                                   << QByteArray() << "already holds records";
+        QTest::newRow("a group") << "INSERT INTO groups (groupname) VALUES ('East')" << QByteArray()
+                                 << "already holds records";
+        QTest::newRow("a reminder") << "INSERT INTO reminders (item) VALUES ('x')" << QByteArray()
+                                    << "already holds records";
+        QTest::newRow("not a database") << QString() << QByteArray("plain text, not SQLite\n")
+                                        << "cannot be read as a database";
+        QTest::newRow("empty file") << QString() << QByteArray("") << "is not a database file";
+    }
+    void refuses()
+    {
+        QFETCH(QString, serverHolds);
+        QFETCH(QByteArray, fileBytes);
+        QFETCH(QString, reason);
+        SKIP_WITHOUT_ENGINE();
+        TestFolder dir;
+        StoreFolder server;
+        const QString uri = server.databasePath();
+        RecordStore target;
+        QVERIFY(target.open(uri, RecordStore::OpenMode::CreateIfMissing));
+        if (!serverHolds.isEmpty())
+            QVERIFY(QSqlQuery(target.database()).exec(serverHolds));
+        const QStringList before = rowsOf(target);
+        if (fileBytes.isNull()) {
+            RecordStore file;
+            QVERIFY(file.open(dir.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+            makeYard(file);
+        } else {
+            writeFile(dir.databasePath(), fileBytes);
+        }
+
+        const YardMove::Result result = YardMove::toServer(dir.databasePath(), uri);
+        QVERIFY(!result.moved);
+        QVERIFY2(result.reason.contains(reason), qPrintable(result.reason));
+        QCOMPARE(rowsOf(target), before);
+    }
+
+    void unreachableServer()
+    {
+        TestFolder dir;
+        {
+            RecordStore file;
+            QVERIFY(file.open(dir.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        }
+        const YardMove::Result result = YardMove::toServer(
+            dir.databasePath(), "postgresql://clerk:sekret@/yard?host=/nonexistent&port=1");
+        QVERIFY(!result.moved);
+        QVERIFY2(result.reason.contains("could not be opened"), qPrintable(result.reason));
+        QVERIFY(!result.reason.contains("sekret"));
+    }
+};
+
+QTEST_GUILESS_MAIN(YardMoveTest)
+#include "YardMove_test.moc"
