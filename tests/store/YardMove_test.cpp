@@ -36,7 +36,7 @@ QStringList rowsOf(RecordStore &store)
 }
 
 // A yard with groups, vehicles (one removed, so the highest id ever given is no row's),
-// a hold, a release with a payment, a lien step, reminders and a lot type.
+// a hold, a release with a payment, a lien step, reminders and lot types.
 qint64 makeYard(RecordStore &store)
 {
     for (const QString group : {"North", "north"})
@@ -54,7 +54,9 @@ qint64 makeYard(RecordStore &store)
     QSqlQuery query(store.database());
     query.exec("INSERT INTO reminders (item, DateFor, Done, Date) VALUES ('Call PD', '1/3/2026', "
                "1, '1/1/2026'), ('Tags', '', 0, '')");
-    query.exec("INSERT INTO lb_type (name) VALUES ('Lot B')");
+    // More lot types than one INSERT carries: a full statement run twice, then the rest.
+    query.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2100) "
+               "INSERT INTO lb_type (name) SELECT 'Lot ' || i FROM n");
     return gone;
 }
 
