@@ -5,11 +5,39 @@
 #include "MainWindow.h"
 #include "ProgramFolder.h"
 #include "QtDialogs.h"
+#include "YardMove.h"
 
 #include <cstdio>
+#include <cstring>
+
+namespace {
+
+// tarnvale --move-to-server <data.dll> <uri>: no window, the outcome on stdout or stderr.
+int moveToServer(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: tarnvale --move-to-server <data.dll> <postgresql://...>\n");
+        return 1;
+    }
+    const tarnvale::YardMove::Result result = tarnvale::YardMove::toServer(
+        QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (!result.moved) {
+        std::fprintf(stderr, "tarnvale: %s\n", qPrintable(result.reason));
+        return 1;
+    }
+    std::printf("Moved %lld vehicles, %lld groups, %lld reminders to the server.\n",
+                static_cast<long long>(result.vehicles), static_cast<long long>(result.groups),
+                static_cast<long long>(result.reminders));
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && std::strcmp(argv[1], "--move-to-server") == 0)
+        return moveToServer(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnvale"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
