@@ -31,6 +31,7 @@
 #include "ScreenFit.h"
 #include "TipWindow.h"
 #include "TowRecordForm.h"
+#include "YardMove.h"
 
 namespace tarnvale {
 
@@ -108,6 +109,8 @@ void MainWindow::buildMenus()
             [this] { openFind(); });
     connect(addCommand(file, "mnuExport", QStringLiteral("&Export to CSV...")),
             &QAction::triggered, this, &MainWindow::openExport);
+    connect(addCommand(file, "mnuMoveToServer", QStringLiteral("&Move Records to Server...")),
+            &QAction::triggered, this, &MainWindow::moveToServer);
     file->addSeparator();
     connect(addCommand(file, "mnuexit", QStringLiteral("E&xit")), &QAction::triggered, this,
             &MainWindow::exitFromFileMenu);
@@ -406,6 +409,32 @@ void MainWindow::openExport()
     auto *window = new ExportWindow(m_context.database.databasePath(), m_context.settings,
                                     m_context.dialogs, group, results ? &*results : nullptr, this);
     window->show();
+}
+
+void MainWindow::moveToServer()
+{
+    const QString title = QStringLiteral("Move Records to Server");
+    if (m_context.store.isServer()) {
+        m_context.dialogs.notify(title, QStringLiteral("The records are already on a server."),
+                                 MessageIcon::Information);
+        return;
+    }
+    const std::optional<QString> uri = m_context.dialogs.inputText(
+        title, QStringLiteral("The address of an empty PostgreSQL database, e.g. "
+                              "postgresql://clerk@yard-server:5432/yard:"));
+    if (!uri || uri->trimmed().isEmpty())
+        return;
+    const YardMove::Result result =
+        YardMove::toServer(m_context.database.databasePath(), uri->trimmed());
+    if (result.moved)
+        m_context.dialogs.notify(title,
+                                 result.summary() +
+                                     QStringLiteral("\n\nTo work on the server, set Path in "
+                                                    "section [Database] of settings.ini to its "
+                                                    "address."),
+                                 MessageIcon::Information);
+    else
+        m_context.dialogs.notify(title, result.reason, MessageIcon::Critical);
 }
 
 void MainWindow::printCommand()

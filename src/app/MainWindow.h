@@ -55,6 +55,7 @@ public Q_SLOTS:
     void openImpound();
     void openFind(const QString &groupName = {});
     void openExport();
+    void moveToServer();
     void printCommand();
     // The charge sheet as it will print, with zoom and page setup, before printing.
     void printPreviewCommand();

@@ -26,9 +26,7 @@ int moveToServer(int argc, char *argv[])
         std::fprintf(stderr, "tarnvale: %s\n", qPrintable(result.reason));
         return 1;
     }
-    std::printf("Moved %lld vehicles, %lld groups, %lld reminders to the server.\n",
-                static_cast<long long>(result.vehicles), static_cast<long long>(result.groups),
-                static_cast<long long>(result.reminders));
+    std::printf("%s\n", qPrintable(result.summary()));
     return 0;
 }
 

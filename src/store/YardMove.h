@@ -15,6 +15,15 @@ class YardMove
         qint64 vehicles = 0;
         qint64 groups = 0;
         qint64 reminders = 0;
+
+        // "Moved N vehicles, G groups, R reminders to the server."
+        QString summary() const
+        {
+            return QStringLiteral("Moved %1 vehicles, %2 groups, %3 reminders to the server.")
+                .arg(vehicles)
+                .arg(groups)
+                .arg(reminders);
+        }
     };
 
     // Copies every row of every table of the file (opened read-only) into the server database

@@ -15,6 +15,7 @@
 #include "AppProgram.h"
 #include "FaultSeam.h"
 #include "GroupDialog.h"
+#include "StoreFolder.h"
 #include "TestFiles.h"
 #include "clsHuffman.h"
 
@@ -137,6 +138,35 @@ class MainWindowTest : public QObject
         QTest::keySequence(opened, QKeySequence::keyBindings(QKeySequence::Close).value(0));
         QTRY_VERIFY2(Program::shown(window).isEmpty(), qPrintable(window));
         QCOMPARE(p.dialogs.count(), 0);
+    }
+
+    // The command's wiring: cancelled, moved, then refused by the now non-empty server.
+    void moveRecordsToServer()
+    {
+        qputenv("TARNVALE_TEST_ENGINE", "postgresql");
+        const QString missing = test::engineMissing();
+        test::StoreFolder server;
+        const QString uri = missing.isEmpty() ? server.databasePath() : QString();
+        qunsetenv("TARNVALE_TEST_ENGINE");
+        if (!missing.isEmpty())
+            QSKIP(qPrintable("PostgreSQL case skipped: " + missing));
+        Program p;
+        p.start();
+        QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
+        const int shown = p.dialogs.count();
+        p.dialogs.queueInput(std::nullopt);
+        p.window->command("mnuMoveToServer")->trigger();
+        QCOMPARE(p.dialogs.count(), shown + 1);
+        for (const QString &outcome :
+             {QString("Information Ok|Move Records to Server|Moved 0 vehicles, 1 groups, 0 "
+                      "reminders to the server."),
+              "Critical Ok|Move Records to Server|The server database " +
+                  RecordStore::shownPath(uri) + " already holds records"}) {
+            p.dialogs.queueInput(uri);
+            p.window->command("mnuMoveToServer")->trigger();
+            QVERIFY2(p.dialogs.last().line().startsWith("Notice " + outcome),
+                     qPrintable(p.dialogs.last().line()));
+        }
     }
 
     // The dialog's wiring; the messages and answers are the database routines' own tests.
