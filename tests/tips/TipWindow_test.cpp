@@ -67,6 +67,9 @@ class TipWindowTest : public QObject
         QVERIFY(!QFile::exists(m_fx->settings.path()));
         child<QCheckBox>(*w, "chkLoadTipsAtStartup")->click();
         QVERIFY(TipSettings::showAtStartup(m_fx->settings));
+        child<QCheckBox>(*w, "chkLoadTipsAtStartup")->click();
+        QCOMPARE(m_fx->settings.read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
+                 QStringLiteral("0"));
         QTest::mouseClick(child<QPushButton>(*w, "cmdOK"), Qt::LeftButton);
         QTRY_VERIFY(w.isNull());
         QCOMPARE(m_fx->dialogs.count(), 0);
