@@ -109,24 +109,6 @@ private Q_SLOTS:
                                           "VALUES ('Old', '1/1/2020', -1, '1/1/2020')")));
         QCOMPARE(rows().value(0).done, true);
     }
-
-    void failureLeavesError()
-    {
-        QSqlQuery query(m_store.database());
-        QVERIFY(query.exec(QStringLiteral("DROP TABLE reminders")));
-        query = QSqlQuery();
-        ReminderList list(m_store);
-        QVERIFY(!list.items().has_value());
-        QVERIFY(list.lastError().description.contains(QLatin1String("reminders")));
-        QCOMPARE(list.add(QStringLiteral("x"), QStringLiteral("1/1/2027")),
-                 ReminderList::AddResult::Failed);
-        QVERIFY(!list.setDone(1, true));
-
-        // With no database open the error says so.
-        m_store.close();
-        QVERIFY(!list.items());
-        QCOMPARE(list.lastError().description, QStringLiteral("The database is not open."));
-    }
 };
 
 QTEST_GUILESS_MAIN(ReminderListTest)

@@ -165,7 +165,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("sql");   // statements, one a line, run on the file before it is opened
         QTest::addColumn<QString>("named"); // "" when the file is the program's own
         QTest::newRow("own schema") << "" << "";
-        QTest::newRow("view") << "CREATE VIEW everyone AS SELECT custname FROM wrecker" << "view \"everyone\"";
         QTest::newRow("table changed") << "ALTER TABLE groups ADD COLUMN note TEXT"
                                        << "table \"groups\" (not as this program creates it)";
         QTest::newRow("own index redefined")
@@ -443,12 +442,7 @@ private Q_SLOTS:
         QVERIFY(office.updateTowRecord(*office.towRecord(z)));
         QVERIFY(office.removeTowRecord(y));
         QVERIFY(office.addGroup("Lot B"));
-        StoreChange expected;
-        expected.addedRecords = {z};
-        expected.changedRecords = {x};
-        expected.removedRecords = {y};
-        expected.addedGroups = QStringList{"Lot B"};
-        QCOMPARE(gate.checkOutsideChanges(), expected);
+        QCOMPARE(gate.checkOutsideChanges(), (StoreChange{{z}, {x}, {y}, {"Lot B"}, {}}));
         QCOMPARE(spy.size(), 1);
         QVERIFY(gate.checkOutsideChanges().isEmpty());
 
@@ -456,10 +450,7 @@ private Q_SLOTS:
         const qint64 brief = *office.addTowRecord(sampleRecord(""));
         QVERIFY(office.removeTowRecord(brief));
         QCOMPARE(office.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
-        StoreChange removal;
-        removal.removedRecords = {x};
-        removal.removedGroups = QStringList{"Lot A"};
-        QCOMPARE(gate.checkOutsideChanges(), removal);
+        QCOMPARE(gate.checkOutsideChanges(), (StoreChange{{}, {}, {x}, {}, {"Lot A"}}));
     }
 
     // A file missing one of the index's triggers gets it back on opening, with a full reindex.
@@ -488,29 +479,6 @@ private Q_SLOTS:
         QVERIFY(query.exec("SELECT group_concat(rowid) FROM wrecker_fts WHERE wrecker_fts MATCH 'ford'"));
         QVERIFY(query.next());
         QCOMPARE(query.value(0).toString(), QString("2,3"));
-    }
-        }
-        makeDatabase(path, {}, {"DROP TRIGGER wrecker_fts_update"});
-        RecordStore store;
-        qint64 done = 0, total = -1;
-        store.setProgressHandler([&](qint64 d, qint64 t) { done = d, total = t; });
-        QVERIFY(store.open(path, RecordStore::OpenMode::ExistingOnly));
-        QVERIFY(!store.isReadOnly());
-        QCOMPARE(done, total);
-        QVERIFY(SchemaCheck::hasSearchIndex(store.database()));
-        auto found = [&](const QString &text) {
-            QSqlQuery query(store.database());
-            query.prepare("SELECT group_concat(rowid) FROM wrecker_fts WHERE wrecker_fts MATCH ?");
-            query.addBindValue(text);
-            return query.exec() && query.next() ? query.value(0).toString() : QString("failed");
-        };
-        QCOMPARE(found("ford"), QString("1,3"));
-        // The triggers keep it in step.
-        TowRecord record = *store.towRecord(2);
-        record.set(TowField::vehmake, "Ford");
-        QVERIFY(store.updateTowRecord(record));
-        QVERIFY(store.removeTowRecord(1));
-        QCOMPARE(found("ford"), QString("2,3"));
     }
 };
 
