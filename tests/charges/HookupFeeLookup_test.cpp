@@ -26,7 +26,6 @@ class HookupFeeLookupTest : public QObject
         QTest::newRow("Other") << "Other" << true << "" << true;
         QTest::newRow("lower case is not a class") << "light" << false << "" << false;
         QTest::newRow("blank around is not a class") << " Light" << false << "" << false;
-        QTest::newRow("N/A") << "N/A" << false << "" << false;
         QTest::newRow("empty") << "" << false << "" << false;
     }
     void lookup()
@@ -43,16 +42,6 @@ class HookupFeeLookupTest : public QObject
         QCOMPARE(fee.has_value(), changes);
         if (changes)
             QCOMPARE(*fee, (HookupFee{charge, editable}));
-    }
-
-    void readsTheSettingAtEachLookup()
-    {
-        test::TestFolder folder;
-        SettingsFile settings(folder.settingsPath());
-        QVERIFY(settings.write("Tow Fee", "Light", "45.00"));
-        QCOMPARE(HookupFeeLookup("Light", settings)->charge, QString("45.00"));
-        QVERIFY(settings.write("Tow Fee", "Light", "50.00"));
-        QCOMPARE(HookupFeeLookup("Light", settings)->charge, QString("50.00"));
     }
 };
 

