@@ -26,7 +26,6 @@ class FormatPhoneBoxTest : public QObject
         QTest::newRow("eight") << "55512345" << "55512345";
         QTest::newRow("twelve") << "180055512345" << "180055512345";
         QTest::newRow("empty") << "" << "";
-        QTest::newRow("four-digit year unchanged") << "1999" << "1999";
     }
     void format()
     {
