@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "CsvRows.h"
 #include "TestFiles.h"
 
 using namespace tarnvale::test;
@@ -98,16 +97,6 @@ void InstalledProgramTest::installedProgramKeepsItsFilesInTheUsersDataFolder()
         QCOMPARE(QFileInfo(data.filePath("data.dll")).ownerId(), kUnprivileged);
     QCOMPARE(QDir(bin).entryList(QDir::Files),
              (QStringList{"tarnvale", "tarnvale-export", "tarnvale-pack"}));
-
-    // The installed export tool finds the same folder and its (empty) database.
-    QProcess tool;
-    QVERIFY(startUnprivileged(tool, prefix.filePath("bin/tarnvale-export"),
-                              {"--csv", QDir(home).filePath("all.csv")}, home));
-    QVERIFY(tool.waitForFinished(30000));
-    QVERIFY2(tool.exitCode() == 0, tool.readAllStandardError().constData());
-    const QList<QStringList> rows = csvRows(readFile(QDir(home).filePath("all.csv")));
-    QCOMPARE(rows.size(), 1);
-    QCOMPARE(rows.first().first(), "id");
 }
 
 QTEST_GUILESS_MAIN(InstalledProgramTest)
