@@ -4,12 +4,9 @@
 #include <QDateTimeEdit>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTableWidget>
-#include <QTest>
 
 #include "AppProgram.h"
 #include "DateText.h"

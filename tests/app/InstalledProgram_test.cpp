@@ -11,104 +11,82 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "CsvRows.h"
 #include "TestFiles.h"
 
 using namespace tarnvale::test;
-
-namespace {
-
-// Started as "nobody" when the test runs as root (root can write anywhere); otherwise the
-// bin folder is made read-only.
-bool startUnprivileged(QProcess &process, const QString &program, const QStringList &args,
-                       const QString &home)
-{
-    QProcessEnvironment env;
-    for (const auto &[name, value] : {std::pair<QString, QString>{"HOME", home},
-                                      {"PATH", "/usr/bin:/bin"},
-                                      {"QT_QPA_PLATFORM", "offscreen"},
-                                      {"LC_ALL", "C.UTF-8"},
-                                      {"XDG_RUNTIME_DIR", home}})
-        env.insert(name, value);
-    process.setProcessEnvironment(env);
-    process.setChildProcessModifier([] {
-        if (!becomeUnprivileged())
-            ::_exit(127);
-    });
-    process.start(program, args);
-    return process.waitForStarted();
-}
-
-} // namespace
 
 class InstalledProgramTest : public QObject
 {
     Q_OBJECT
 
   private Q_SLOTS:
-    void installedProgramKeepsItsFilesInTheUsersDataFolder();
+    void installedProgramKeepsItsFilesInTheUsersDataFolder()
+    {
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        QFile::setPermissions(root.path(), QFile::permissions(root.path()) | QFileDevice::ExeOther |
+                                               QFileDevice::ReadOther);
+        const QDir prefix(root.filePath("prefix"));
+        QProcess install;
+        install.start(QStringLiteral(CMAKE_COMMAND),
+                      {"--install", QStringLiteral(TARNVALE_BUILD_DIR), "--prefix", prefix.path()});
+        QVERIFY(install.waitForFinished(120000));
+        QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
+        for (const char *file : {"bin/tarnvale", "bin/tarnvale-pack", "bin/tarnvale-export",
+                                 "share/applications/tarnvale.desktop",
+                                 "share/icons/hicolor/scalable/apps/tarnvale.svg",
+                                 "share/icons/hicolor/48x48/apps/tarnvale.png",
+                                 "share/icons/hicolor/256x256/apps/tarnvale.png",
+                                 "share/tarnvale/Reports/report.rtf", "share/tarnvale/quorvel.tip"})
+            QVERIFY2(QFileInfo::exists(prefix.filePath(file)), file);
+        QVERIFY(readFile(prefix.filePath("share/applications/tarnvale.desktop"))
+                    .contains("\nExec=tarnvale\n"));
+
+        // A fresh home for the user who starts the program.
+        const QString home = root.filePath("home");
+        QVERIFY(QDir().mkpath(home));
+        const bool asRoot = ::geteuid() == 0;
+        const QString bin = prefix.filePath("bin");
+        if (asRoot)
+            QVERIFY(::chown(QFile::encodeName(home).constData(), kUnprivileged, kUnprivileged) ==
+                    0);
+        else
+            QVERIFY(::chmod(QFile::encodeName(bin).constData(), 0555) == 0);
+        const auto restore =
+            qScopeGuard([&] { ::chmod(QFile::encodeName(bin).constData(), 0755); });
+
+        // Started as "nobody" when the test runs as root (root can write anywhere); otherwise the
+        // bin folder is read-only.
+        QProcess program;
+        QProcessEnvironment env;
+        for (const char *name : {"HOME", "XDG_RUNTIME_DIR"})
+            env.insert(name, home);
+        env.insert("PATH", "/usr/bin:/bin");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("LC_ALL", "C.UTF-8");
+        program.setProcessEnvironment(env);
+        program.setChildProcessModifier([] {
+            if (!becomeUnprivileged())
+                ::_exit(127);
+        });
+        program.start(prefix.filePath("bin/tarnvale"));
+        QVERIFY(program.waitForStarted());
+        const QDir data(QDir(home).filePath(".local/share/Tarnvale"));
+        // The tables are made in one transaction: it has ended when its journal is gone.
+        QTRY_VERIFY2_WITH_TIMEOUT(QFileInfo(data.filePath("data.dll")).size() > 0 &&
+                                      !QFileInfo::exists(data.filePath("data.dll-journal")),
+                                  program.readAllStandardError().constData(), 30000);
+        program.kill();
+        program.waitForFinished();
+        QCOMPARE(readFile(data.filePath("Reports/report.rtf")),
+                 readFile(prefix.filePath("share/tarnvale/Reports/report.rtf")));
+        QVERIFY(QFileInfo(data.filePath("quorvel.tip")).size() > 0);
+        if (asRoot) // the files are the unprivileged user's own
+            QCOMPARE(QFileInfo(data.filePath("data.dll")).ownerId(), kUnprivileged);
+        QCOMPARE(QDir(bin).entryList(QDir::Files),
+                 (QStringList{"tarnvale", "tarnvale-export", "tarnvale-pack"}));
+    }
 };
-
-void InstalledProgramTest::installedProgramKeepsItsFilesInTheUsersDataFolder()
-{
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
-    QFile::setPermissions(root.path(), QFile::permissions(root.path()) | QFileDevice::ExeOther |
-                                           QFileDevice::ReadOther);
-    const QDir prefix(root.filePath("prefix"));
-    QProcess install;
-    install.start(QStringLiteral(CMAKE_COMMAND),
-                  {"--install", QStringLiteral(TARNVALE_BUILD_DIR), "--prefix", prefix.path()});
-    QVERIFY(install.waitForFinished(120000));
-    QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
-    for (const char *file :
-         {"bin/tarnvale", "bin/tarnvale-pack", "bin/tarnvale-export",
-          "share/applications/tarnvale.desktop", "share/icons/hicolor/scalable/apps/tarnvale.svg",
-          "share/icons/hicolor/48x48/apps/tarnvale.png",
-          "share/icons/hicolor/256x256/apps/tarnvale.png", "share/tarnvale/Reports/report.rtf",
-          "share/tarnvale/quorvel.tip"})
-        QVERIFY2(QFileInfo::exists(prefix.filePath(file)), file);
-    QVERIFY(readFile(prefix.filePath("share/applications/tarnvale.desktop"))
-                .contains("\nExec=tarnvale\n"));
-
-    // A fresh home for the user who starts the program.
-    const QString home = root.filePath("home");
-    QVERIFY(QDir().mkpath(home));
-    const bool asRoot = ::geteuid() == 0;
-    const QString bin = prefix.filePath("bin");
-    if (asRoot)
-        QVERIFY(::chown(QFile::encodeName(home).constData(), kUnprivileged, kUnprivileged) == 0);
-    else
-        QVERIFY(::chmod(QFile::encodeName(bin).constData(), 0555) == 0);
-    const auto restore = qScopeGuard([&] { ::chmod(QFile::encodeName(bin).constData(), 0755); });
-
-    QProcess program;
-    QVERIFY(startUnprivileged(program, prefix.filePath("bin/tarnvale"), {}, home));
-    const QDir data(QDir(home).filePath(".local/share/Tarnvale"));
-    // The tables are made in one transaction: it has ended when its journal is gone.
-    QTRY_VERIFY2_WITH_TIMEOUT(QFileInfo(data.filePath("data.dll")).size() > 0 &&
-                                  !QFileInfo::exists(data.filePath("data.dll-journal")),
-                              program.readAllStandardError().constData(), 30000);
-    program.kill();
-    program.waitForFinished();
-    QCOMPARE(readFile(data.filePath("Reports/report.rtf")),
-             readFile(prefix.filePath("share/tarnvale/Reports/report.rtf")));
-    QVERIFY(QFileInfo(data.filePath("quorvel.tip")).size() > 0);
-    if (asRoot) // the files are the unprivileged user's own
-        QCOMPARE(QFileInfo(data.filePath("data.dll")).ownerId(), kUnprivileged);
-    QCOMPARE(QDir(bin).entryList(QDir::Files),
-             (QStringList{"tarnvale", "tarnvale-export", "tarnvale-pack"}));
-
-    // The installed export tool finds the same folder and its (empty) database.
-    QProcess tool;
-    QVERIFY(startUnprivileged(tool, prefix.filePath("bin/tarnvale-export"),
-                              {"--csv", QDir(home).filePath("all.csv")}, home));
-    QVERIFY(tool.waitForFinished(30000));
-    QVERIFY2(tool.exitCode() == 0, tool.readAllStandardError().constData());
-    const QList<QStringList> rows = csvRows(readFile(QDir(home).filePath("all.csv")));
-    QCOMPARE(rows.size(), 1);
-    QCOMPARE(rows.first().first(), "id");
-}
 
 QTEST_GUILESS_MAIN(InstalledProgramTest)
 #include "InstalledProgram_test.moc"

@@ -59,7 +59,7 @@ struct AppProgram
         return addVehicle(context->store, group, year);
     }
 
-    // The value beside a label on the browser's sheet, and the cells of one of its rows.
+    // The value beside a label on the browser's sheet.
     QString sheetValue(const QString &label) const
     {
         const QTableWidget *list = browser()->list();
@@ -67,14 +67,6 @@ struct AppProgram
             if (list->item(r, 0) && list->item(r, 0)->text() == label)
                 return list->item(r, 1)->text();
         return "<no " + label + ">";
-    }
-    QStringList sheetRow(int row) const
-    {
-        QStringList cells;
-        for (int c = 0; c < browser()->list()->columnCount(); ++c)
-            cells << (browser()->list()->item(row, c) ? browser()->list()->item(row, c)->text()
-                                                      : "");
-        return cells;
     }
 
     // The visible top-level windows named so.

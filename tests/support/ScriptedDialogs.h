@@ -24,19 +24,21 @@ struct ShownBox
     // The whole box on one line, e.g. "Question Exclamation YesNo|title|text".
     QString line() const
     {
-        static const char *const kinds[] = {"Notice", "Question", "Input", "OpenFile", "SaveFile", "Folder", "Printer"};
-        static const char *const icons[] = {"None", "Information", "Exclamation", "Critical", "Question"};
+        static const char *const kinds[] = {"Notice",   "Question", "Input",  "OpenFile",
+                                            "SaveFile", "Folder",   "Printer"};
+        static const char *const icons[] = {"None", "Information", "Exclamation", "Critical",
+                                            "Question"};
         static const char *const buttonSets[] = {"Ok", "YesNo", "YesNoCancel"};
         return QStringLiteral("%1 %2 %3|%4|%5")
             .arg(kinds[int(kind)], icons[int(icon)], buttonSets[int(buttons)], title, text);
     }
 };
 
+// Answers are used in order. An unscripted question answers No, an unscripted input box,
+// chooser or print dialog answers "cancelled".
 class ScriptedDialogs : public Dialogs
 {
-public:
-    // Answers, used in order. An unscripted question answers No, an unscripted input box
-    // and chooser answer "cancelled"; both are counted in unscripted().
+  public:
     void queueAnswer(Answer answer) { m_answers.enqueue(answer); }
     void queueInput(std::optional<QString> text) { m_inputs.enqueue(std::move(text)); }
     void queueFile(const QString &path) { m_files.enqueue(path); }
@@ -50,38 +52,71 @@ public:
     const QList<ShownBox> &shown() const { return m_shown; }
     const ShownBox &last() const { return m_shown.last(); }
     int count() const { return int(m_shown.size()); }
-    int unscripted() const { return m_unscripted; }
-    bool allAnswersUsed() const
-    {
-        return m_answers.isEmpty() && m_inputs.isEmpty() && m_files.isEmpty() && m_printers.isEmpty();
-    }
     void clear() { m_shown.clear(); }
 
-    void notify(const QString &title, const QString &text, MessageIcon icon) override;
-    Answer ask(const QString &title, const QString &text, MessageIcon icon) override;
-    // Answers from the same queue as ask(); unscripted, No.
-    Answer askYesNoCancel(const QString &title, const QString &text, MessageIcon icon) override;
+    void notify(const QString &title, const QString &text, MessageIcon icon) override
+    {
+        record(ShownBox::Kind::Notice, title, text, icon, MessageButtons::Ok);
+    }
+    Answer ask(const QString &title, const QString &text, MessageIcon icon) override
+    {
+        record(ShownBox::Kind::Question, title, text, icon, MessageButtons::YesNo);
+        return next(m_answers, Answer::No);
+    }
+    // Answers from the same queue as ask().
+    Answer askYesNoCancel(const QString &title, const QString &text, MessageIcon icon) override
+    {
+        record(ShownBox::Kind::Question, title, text, icon, MessageButtons::YesNoCancel);
+        return next(m_answers, Answer::No);
+    }
     std::optional<QString> inputText(const QString &title, const QString &prompt,
-                                     const QString &initial) override;
-    QString chooseOpenFile(const QString &title, const QString &startDir,
-                           const QString &filter) override;
-    QString chooseSaveFile(const QString &title, const QString &startPath,
-                           const QString &filter) override;
-    QString chooseFolder(const QString &title, const QString &startDir) override;
-    bool choosePrinter(QPrinter &printer) override;
+                                     const QString &) override
+    {
+        record(ShownBox::Kind::Input, title, prompt);
+        return next(m_inputs, std::optional<QString>());
+    }
+    QString chooseOpenFile(const QString &title, const QString &, const QString &filter) override
+    {
+        record(ShownBox::Kind::OpenFile, title, filter);
+        return next(m_files, QString());
+    }
+    QString chooseSaveFile(const QString &title, const QString &, const QString &filter) override
+    {
+        record(ShownBox::Kind::SaveFile, title, filter);
+        return next(m_files, QString());
+    }
+    QString chooseFolder(const QString &title, const QString &) override
+    {
+        record(ShownBox::Kind::Folder, title, {});
+        return next(m_files, QString());
+    }
+    bool choosePrinter(QPrinter &printer) override
+    {
+        record(ShownBox::Kind::Printer, {}, {});
+        const bool accepted = next(m_printers, false);
+        if (accepted && onPrinter)
+            onPrinter(printer);
+        return accepted;
+    }
 
-private:
-    void record(ShownBox::Kind kind, const QString &title, const QString &text, MessageIcon icon,
-                MessageButtons buttons);
-    Answer nextAnswer();
-    QString nextFile();
+  private:
+    void record(ShownBox::Kind kind, const QString &title, const QString &text,
+                MessageIcon icon = MessageIcon::None, MessageButtons buttons = MessageButtons::Ok)
+    {
+        m_shown.append(ShownBox{kind, title, text, icon, buttons});
+        if (onShow)
+            onShow(m_shown.last());
+    }
+    template <typename T> static T next(QQueue<T> &queue, T unscripted)
+    {
+        return queue.isEmpty() ? unscripted : queue.dequeue();
+    }
 
     QList<ShownBox> m_shown;
     QQueue<Answer> m_answers;
     QQueue<std::optional<QString>> m_inputs;
     QQueue<QString> m_files;
     QQueue<bool> m_printers;
-    int m_unscripted = 0;
 };
 
 } // namespace tarnvale::test

@@ -1,0 +1,197 @@
+// The rules the charges are made of: reading a number, money text, the total of the charges
+// and the hookup fee.
+#include <QLocale>
+#include <QTest>
+
+#include "CalculateTotal.h"
+#include "HookupFeeLookup.h"
+#include "LeadingNumber.h"
+#include "MoneyFormat.h"
+#include "SettingsFile.h"
+#include "TestFolder.h"
+
+using namespace tarnvale;
+
+using Costs = std::array<QString, 8>;
+Q_DECLARE_METATYPE(Costs)
+
+class ChargeRulesTest : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void leadingNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("expected");
+        QTest::addColumn<bool>("whole"); // ReadsWhole: the number is all the text holds
+        // clang-format off
+        QTest::newRow("decimal") << "12.50" << 12.5 << true;
+        QTest::newRow("currency sign stops it") << "$12.50" << 0.0 << false;
+        QTest::newRow("leading blanks, tabs, line breaks") << " \t\r\n45" << 45.0 << true;
+        QTest::newRow("blanks inside") << "1 2 3" << 123.0 << true;
+        QTest::newRow("blank after sign") << "- 5" << -5.0 << true;
+        QTest::newRow("plus sign") << "+7" << 7.0 << true;
+        QTest::newRow("leading point") << ".5" << 0.5 << true;
+        QTest::newRow("second point ends it") << "1.2.3" << 1.2 << false;
+        QTest::newRow("trailing text") << "45 dollars" << 45.0 << false;
+        QTest::newRow("grouping comma ends it") << "1,234.50" << 1.0 << false;
+        QTest::newRow("exponent E") << "1.5E2" << 150.0 << true;
+        QTest::newRow("exponent D") << "2D3" << 2000.0 << true;
+        QTest::newRow("negative exponent") << "25E-1" << 2.5 << true;
+        QTest::newRow("exponent without digits") << "7E" << 7.0 << false;
+        QTest::newRow("exponent sign without digits") << "7E+x" << 7.0 << false;
+        QTest::newRow("point only") << "." << 0.0 << false;
+        QTest::newRow("overflow reads 0") << "1E999" << 0.0 << false;
+        QTest::newRow("huge exponent digits") << "1E99999999999" << 0.0 << false;
+        QTest::newRow("underflow reads 0") << "1E-999" << 0.0 << false;
+        QTest::newRow("comma decimal is not a point") << "12,5" << 12.0 << false;
+        QTest::newRow("blanks only") << "   " << 0.0 << true;
+        QTest::newRow("trailing blanks") << "40.00  " << 40.0 << true;
+        // clang-format on
+    }
+    void leadingNumber()
+    {
+        QFETCH(QString, text);
+        QTEST(LeadingNumber(text), "expected");
+        QTEST(ReadsWhole(text), "whole");
+    }
+
+    void decimalPointIsAlwaysAPointInAnyLocale()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const double value = LeadingNumber(u"12.5");
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(value, 12.5);
+    }
+
+    void moneyFormat_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("expected");
+        const QString dollar = kMoneyDollar.toString();
+        const QString rate = kMoneyRate.toString();
+        const QString plain = kMoneyPlain.toString();
+        // clang-format off
+        QTest::newRow("12.5") << 12.5 << dollar << "$12.50";
+        QTest::newRow("0.5 has nothing before the point") << 0.5 << dollar << "$.50";
+        QTest::newRow("zero") << 0.0 << dollar << "$.00";
+        QTest::newRow("seven digits kept") << 1234567.0 << dollar << "$1234567.00";
+        QTest::newRow("seven digits, rate pattern") << 1234567.0 << rate << "$1234567.00";
+        QTest::newRow("no grouping") << 12345.678 << plain << "12345.68";
+        QTest::newRow("half away from zero") << 0.125 << plain << ".13";
+        QTest::newRow("2.675 as it reads") << 2.675 << plain << "2.68";
+        QTest::newRow("1.005 as it reads") << 1.005 << plain << "1.01";
+        QTest::newRow("rounds up to a whole") << 9.999 << dollar << "$10.00";
+        QTest::newRow("negative") << -30.0 << dollar << "-$30.00";
+        QTest::newRow("negative half away from zero") << -0.125 << plain << "-.13";
+        QTest::newRow("negative rounding to zero has no sign") << -0.001 << dollar << "$.00";
+        QTest::newRow("beyond 64 bits") << 1e20 << plain << "100000000000000000000.00";
+        QTest::newRow("not finite") << qInf() << dollar << "";
+        // clang-format on
+    }
+    void moneyFormat()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, pattern);
+        QTEST(MoneyFormat(value, pattern), "expected");
+    }
+
+    void moneyFormatText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("expected");
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        const QLocale de(QLocale::German, QLocale::Germany);
+        // clang-format off
+        QTest::newRow("plain sum") << "67.5" << us << "67.50";
+        QTest::newRow("plain sum under de_DE") << "67.5" << de << "67.50";
+        QTest::newRow("grouped") << "1,234.5" << us << "1234.50";
+        QTest::newRow("grouped under de_DE") << "1.234,5" << de << "1234.50";
+        QTest::newRow("not a number comes back unchanged") << "N/A" << us << "N/A";
+        QTest::newRow("empty comes back unchanged") << "" << us << "";
+        // clang-format on
+    }
+    void moneyFormatText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QLocale, locale);
+        QTEST(MoneyFormat(text, kMoneyPlain, locale), "expected");
+    }
+
+    void total_data()
+    {
+        QTest::addColumn<Costs>("costs");
+        QTest::addColumn<double>("sum");
+        QTest::addColumn<QString>("total");
+        QTest::addColumn<QString>("towedFee");
+        // clang-format off
+        QTest::newRow("every charge keeps its cents") << Costs{"45.00", "0.00", "12.5", "", "", "", "", "10.5"} << 68.0 << "68" << "68.00";
+        QTest::newRow("all zero") << Costs{"0.00", "0.00", "0.00", "0.00", "0.00", "0.00", "0.00", "0.00"} << 0.0 << "0" << ".00";
+        QTest::newRow("$, N/A and empty count 0") << Costs{"$45.00", "N/A", "5", "", "", "", "", ""} << 5.0 << "5" << "5.00";
+        QTest::newRow("below zero") << Costs{"", "", "", "", "", "", "", "-2.5"} << -2.5 << "-2.5" << "-2.50";
+        QTest::newRow("cents add up exactly") << Costs{"0.1", "0.2", "", "", "", "", "", "0.05"} << 0.1 + 0.2 + 0.05 << "0.35" << ".35";
+        QTest::newRow("beyond 32 bits") << Costs{"", "", "", "", "", "", "", "2147483648.25"} << 2147483648.25 << "2147483648.25" << "2147483648.25";
+        // clang-format on
+    }
+    void total()
+    {
+        QFETCH(Costs, costs);
+        const auto result = CalculateTotal(costs);
+        QVERIFY(result);
+        QTEST(result->sum, "sum");
+        QTEST(result->total, "total");
+        QTEST(result->towedFee, "towedFee");
+    }
+
+    void cannotBeFormed()
+    {
+        QVERIFY(!CalculateTotal(Costs{"1E308", "1E308", "", "", "", "", "", ""}));
+    }
+
+    void unreadCharges()
+    {
+        QCOMPARE(
+            UnreadCharges(Costs{"$40", "40 dollars", "abc", "", " 12.50 ", "0.00", "20,50", "N/A"}),
+            (QList<int>{0, 1, 2, 6, 7}));
+    }
+
+    void hookupFee_data()
+    {
+        QTest::addColumn<QString>("hookup");
+        QTest::addColumn<bool>("changes");
+        QTest::addColumn<QString>("charge");
+        QTest::addColumn<bool>("editable");
+        // clang-format off
+        QTest::newRow("Light") << "Light" << true << "45.00" << false;
+        QTest::newRow("Medium") << "Medium" << true << "$65" << false;
+        QTest::newRow("Heavy absent gives empty") << "Heavy" << true << "" << false;
+        QTest::newRow("Other") << "Other" << true << "" << true;
+        QTest::newRow("lower case is not a class") << "light" << false << "" << false;
+        QTest::newRow("blank around is not a class") << " Light" << false << "" << false;
+        QTest::newRow("empty") << "" << false << "" << false;
+        // clang-format on
+    }
+    void hookupFee()
+    {
+        QFETCH(QString, hookup);
+        QFETCH(bool, changes);
+        QFETCH(QString, charge);
+        QFETCH(bool, editable);
+        test::TestFolder folder;
+        SettingsFile settings(folder.settingsPath());
+        QVERIFY(settings.write("Tow Fee", "Light", "45.00"));
+        QVERIFY(settings.write("Tow Fee", "Medium", "$65"));
+        const auto fee = HookupFeeLookup(hookup, settings);
+        QCOMPARE(fee.has_value(), changes);
+        if (changes)
+            QCOMPARE(*fee, (HookupFee{charge, editable}));
+    }
+};
+
+QTEST_GUILESS_MAIN(ChargeRulesTest)
+#include "ChargeRules_test.moc"
