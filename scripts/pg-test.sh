@@ -46,14 +46,22 @@ trap stop_server EXIT INT TERM
 rm -rf "$DATA" "$SOCKET"
 as_server mkdir -p "$SOCKET"
 started=0
+# One role signs in with a password (scram-sha-256; its line comes before the trust lines), for
+# the tests of a refused password: TARNVALE_TEST_PG_BADPASS names it with a wrong one.
+PW_ROLE=tarnvale_pw
 if as_server "$BIN/initdb" -D "$DATA" -U "$OWNER" --auth=trust -E UTF8 --locale=C.UTF-8 \
         >"$BASE/initdb.log" 2>&1 \
+    && as_server sh -c "{ echo 'local all $PW_ROLE scram-sha-256'; cat '$DATA/pg_hba.conf'; } \
+        >'$DATA/pg_hba.new' && mv '$DATA/pg_hba.new' '$DATA/pg_hba.conf'" \
     && as_server "$BIN/pg_ctl" -D "$DATA" -l "$LOG" -w -t 30 \
         -o "-k $SOCKET -p $PORT -c listen_addresses='' -c fsync=off" start >/dev/null 2>&1; then
     started=1
 fi
 if [ $started -eq 1 ]; then
     export TARNVALE_TEST_PG="postgresql://$OWNER@/postgres?host=$SOCKET&port=$PORT"
+    as_server "$BIN/psql" -q -h "$SOCKET" -p "$PORT" -U "$OWNER" -d postgres \
+        -c "CREATE ROLE $PW_ROLE LOGIN PASSWORD 'Right-0f-Way'" >/dev/null 2>&1 \
+        && export TARNVALE_TEST_PG_BADPASS="postgresql://$PW_ROLE:Wr0ng-Tow-Pass@/postgres?host=$SOCKET&port=$PORT"
     echo "pg-test: PostgreSQL server for the tests at $SOCKET, port $PORT"
 else
     echo "pg-test: the PostgreSQL server did not start (see $BASE); the PostgreSQL cases are skipped"

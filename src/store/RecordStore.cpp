@@ -235,6 +235,15 @@ bool RecordStore::openServer(const QString &uri)
         return false;
     }
     m_versioned = true;
+    // Every write commits a notification (see SqlDialect::beginWriting): the other connections
+    // look at once instead of on the next tick. The driver tells this connection's own apart.
+    QSqlDriver *driver = database().driver();
+    if (driver->subscribeToNotification(m_dialect.changeChannel()))
+        connect(driver, &QSqlDriver::notification, this,
+                [this](const QString &, QSqlDriver::NotificationSource source, const QVariant &) {
+                    if (source != QSqlDriver::SelfSource && m_watch && m_watch->isActive())
+                        checkOutsideChanges();
+                });
     startWatching();
     return true;
 }
@@ -467,13 +476,29 @@ std::optional<qint64> RecordStore::addGroup(const QString &name)
         fail(DbError::kBlankName, QStringLiteral("A group name cannot be empty or only blanks."));
         return std::nullopt;
     }
-    QSqlQuery query(database());
+    if (!isOpen()) {
+        failNotOpen();
+        return std::nullopt;
+    }
+    // Under the write lock, as every write: on a server taking it tells the other workstations.
+    QSqlDatabase db = database();
+    TransactionGuard guard(db, TransactionGuard::Lock::Writing);
+    if (!guard.begun()) {
+        fail(guard.lastError(), QStringLiteral("writing to the database"));
+        return std::nullopt;
+    }
+    QSqlQuery query(db);
     query.prepare(m_dialect.insertReturningId(
         QStringLiteral("INSERT INTO groups (groupname) VALUES (?)"), QStringLiteral("GROUPID")));
     query.addBindValue(name);
     if (!exec(query, QStringLiteral("adding a group")))
         return std::nullopt;
     const std::optional<qint64> id = m_dialect.insertedId(query);
+    query.finish();
+    if (!guard.commit()) {
+        fail(guard.lastError(), QStringLiteral("writing to the database"));
+        return std::nullopt;
+    }
     m_knownGroups.append(name);
     StoreChange change;
     change.addedGroups.append(name);
@@ -965,8 +990,20 @@ void RecordStore::setWatchInterval(int milliseconds)
         m_watch = new QTimer(this);
         connect(m_watch, &QTimer::timeout, this, [this] { checkOutsideChanges(); });
     }
-    m_watch->setInterval(milliseconds);
-    if (milliseconds > 0 && isOpen())
+    m_watchInterval = milliseconds;
+    restartWatch();
+}
+
+void RecordStore::restartWatch()
+{
+    if (!m_watch)
+        return;
+    // A server announces every write: its timer only catches writers that do not (psql).
+    int interval = m_watchInterval;
+    if (interval > 0 && isServer())
+        interval = std::max(interval, kServerWatchMs);
+    m_watch->setInterval(interval);
+    if (interval > 0 && isOpen())
         m_watch->start();
     else
         m_watch->stop();
@@ -992,8 +1029,7 @@ void RecordStore::startWatching()
     if (const auto list = groups())
         for (const GroupRecord &group : *list)
             m_knownGroups.append(group.name);
-    if (m_watch && m_watch->interval() > 0)
-        m_watch->start();
+    restartWatch();
 }
 
 StoreChange RecordStore::checkOutsideChanges()

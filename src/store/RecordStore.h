@@ -12,7 +12,8 @@
 // Several programs may use one database at once (the file in WAL mode, a busy timeout): each
 // record carries a version, a save never overwrites what another connection saved after the
 // record was read, and the changes other connections commit are announced through the same
-// signal when checkOutsideChanges() finds them (on a timer, see setWatchInterval()).
+// signal when checkOutsideChanges() finds them (on a timer, and on a server as soon as their
+// notification arrives; see setWatchInterval()).
 #pragma once
 
 #include "DbError.h"
@@ -148,7 +149,10 @@ public:
     // changed, and nothing of this connection's own changes (they were announced as made).
     StoreChange checkOutsideChanges();
     // Looks for outside changes every `milliseconds` while a database is open; 0 stops.
+    // On a server the other connections' commits are looked at as their notifications
+    // arrive, and the timer runs at least every kServerWatchMs for writers outside the program.
     void setWatchInterval(int milliseconds);
+    static constexpr int kServerWatchMs = 2000;
 
 Q_SIGNALS:
     void changed(const tarnvale::StoreChange &change);
@@ -171,6 +175,7 @@ private:
     bool makeSearchIndex(int version);
     bool hasVersionTable();
     void startWatching();
+    void restartWatch();
     std::optional<qint64> nextRevision();
     // True, with the error set, when `check` asks for the group and it does not exist.
     bool groupGone(const QString &name, GroupCheck check);
@@ -193,6 +198,7 @@ private:
 
     // What checkOutsideChanges() compares against.
     QTimer *m_watch = nullptr;
+    int m_watchInterval = 0;
     qint64 m_dataVersion = -1;
     qint64 m_seenRevision = 0;
     QList<qint64> m_ownRevisions; // written here since the last look

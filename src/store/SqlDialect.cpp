@@ -11,8 +11,11 @@ namespace tarnvale {
 namespace {
 
 // The one lock every writing transaction takes on a server: writers go one at a time, as they
-// do on SQLite, while readers never wait.
-constexpr const char *kWriteLock = "SELECT pg_advisory_xact_lock(7165190)";
+// do on SQLite, while readers never wait. The same statement tells the other workstations: the
+// notification is queued in the transaction, so it goes out at COMMIT and never for a rollback
+// (several in one transaction go out as one).
+constexpr const char *kWriteLock =
+    "SELECT pg_advisory_xact_lock(7165190), pg_notify('tarnvale_changes', '')";
 
 } // namespace
 
@@ -117,6 +120,11 @@ QStringList SqlDialect::beginWriting(bool nested) const
 QString SqlDialect::takeWriteLock() const
 {
     return isServer() ? QString::fromLatin1(kWriteLock) : QString();
+}
+
+QString SqlDialect::changeChannel() const
+{
+    return isServer() ? QStringLiteral("tarnvale_changes") : QString();
 }
 
 QString SqlDialect::exactCollation() const

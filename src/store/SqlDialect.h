@@ -49,6 +49,9 @@ class SqlDialect
     QStringList beginWriting(bool nested) const;
     // The write lock alone, inside a transaction already begun (empty: the engine holds it).
     QString takeWriteLock() const;
+    // The notification channel on which every committed write is announced to the other
+    // connections, sent by taking the write lock (empty: the engine has none).
+    QString changeChannel() const;
 
     // The collation that compares text exactly, character by character, case counting.
     QString exactCollation() const;
