@@ -18,14 +18,24 @@ PgReader::PgReader(const QSqlDatabase &db)
     if (!db.isOpen() || !db.driver())
         return;
     const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+    // The type's name as Qt 6 spells it (the struct behind libpq's typedef), or as declared.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
         return;
     // libpq is one shared library (one soname) in the process: the driver's connection is the
-    // one this program's calls act on. A connection busy with a statement Qt SQL is still
-    // reading row by row cannot take another one.
+    // one this program's calls act on.
     PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
-    if (conn && PQstatus(conn) == CONNECTION_OK && PQtransactionStatus(conn) != PQTRANS_ACTIVE &&
-        !PQisBusy(conn))
+    if (!conn || PQstatus(conn) != CONNECTION_OK)
+        return;
+    // What a forward-only query of Qt SQL left unread (one read to its first row only) is
+    // discarded, as the driver's own next statement would discard it.
+    while (PQtransactionStatus(conn) == PQTRANS_ACTIVE) {
+        PGresult *left = PQgetResult(conn);
+        if (!left)
+            break;
+        PQclear(left);
+    }
+    if (PQtransactionStatus(conn) != PQTRANS_ACTIVE)
         m_conn = conn;
 }
 

@@ -25,9 +25,8 @@ class PgReader
     // written for SqliteReader reads rows from either.
     enum class Step { Row, Done, Failed };
 
-    // Borrows the libpq connection of db when it is an open PostgreSQL connection with no
-    // statement of Qt SQL's still running on it; otherwise the reader is not open (the
-    // caller then reads through Qt SQL).
+    // Borrows the libpq connection of db when it is an open PostgreSQL connection; otherwise
+    // the reader is not open (the caller then reads through Qt SQL).
     explicit PgReader(const QSqlDatabase &db);
     ~PgReader();
     PgReader(const PgReader &) = delete;

@@ -690,8 +690,7 @@ bool RecordStore::scanBriefs(const QString &where, const QVariantList &binds,
         return true;
     }
 
-    // Any other driver, another SQLite build, or a server connection still busy with a
-    // statement of Qt SQL's: the same rows through Qt SQL.
+    // Any other driver, or another SQLite build: the same rows through Qt SQL.
     QSqlQuery query(db);
     query.setForwardOnly(true);
     query.prepare(QString::fromUtf8(sql));
