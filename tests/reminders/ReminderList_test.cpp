@@ -41,27 +41,10 @@ private Q_SLOTS:
         m_folder.reset();
     }
 
-    void shortDate_data()
+    // The due-date prompt's hint names the locale's short form, its year widened to four digits.
+    void dateHint()
     {
-        QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<QDate>("date");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("hint"); // the due-date prompt's, for the date offered
-        const QLocale us(QLocale::English, QLocale::UnitedStates);
-        const QLocale gb(QLocale::English, QLocale::UnitedKingdom);
-        const QLocale de(QLocale::German, QLocale::Germany);
-        QTest::newRow("en_US") << us << QDate(2026, 3, 9) << "3/9/2026" << "M/D/YYYY";
-        QTest::newRow("en_GB") << gb << QDate(2026, 3, 9) << "09/03/2026" << "DD/MM/YYYY";
-        QTest::newRow("de_DE two-digit pattern widened") << de << QDate(2026, 3, 9) << "09.03.2026"
-                                                         << "DD.MM.YYYY";
-    }
-
-    void shortDate()
-    {
-        QFETCH(QLocale, locale);
-        QFETCH(QDate, date);
-        QTEST(DateText::shortForm(date, locale), "text");
-        QTEST(DateText::shortFormHint(locale), "hint");
+        QCOMPARE(DateText::shortFormHint(QLocale(QLocale::German, QLocale::Germany)), "DD.MM.YYYY");
     }
 
     void add_data()
@@ -70,17 +53,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("due");
         QTest::addColumn<ReminderList::AddResult>("result");
         using R = ReminderList::AddResult;
-        QTest::newRow("plain") << "Call the body shop" << "12/24/2026" << R::Added;
+        // clang-format off
         QTest::newRow("a date is kept as typed") << "Renew lot permit" << " 1/5/27 " << R::Added;
-        QTest::newRow("quotes and SQL stay text") << "O'Hara's '; DROP TABLE reminders; --"
-                                                  << "1/1/2027" << R::Added;
-        QTest::newRow("accents") << "Relevé du compteur" << "3/3/2027" << R::Added;
-        QTest::newRow("free text is not a date") << "Renew lot permit" << "next Tuesday-ish"
-                                                 << R::NotADate;
+        QTest::newRow("quotes and SQL stay text") << "O'Hara's '; DROP TABLE reminders; --" << "1/1/2027" << R::Added;
         QTest::newRow("no such day") << "Renew lot permit" << "2/30/2027" << R::NotADate;
         QTest::newRow("empty item") << "" << "12/24/2026" << R::Refused;
         QTest::newRow("empty due date") << "Fuel the flatbed" << "" << R::Refused;
-        QTest::newRow("both empty") << "" << "" << R::Refused;
+        // clang-format on
     }
 
     void add()
@@ -98,29 +77,15 @@ private Q_SLOTS:
         QCOMPARE(stored, expected);
     }
 
-    void itemsInTableOrder()
-    {
-        ReminderList list(m_store);
-        for (const char *text : {"Zeta", "Alpha", "Mid"})
-            QCOMPARE(list.add(QString::fromLatin1(text), QStringLiteral("1/2/2027")),
-                     ReminderList::AddResult::Added);
-        QStringList texts;
-        qint64 lastId = 0;
-        for (const ReminderItem &row : rows()) {
-            QVERIFY(row.id > lastId);
-            lastId = row.id;
-            texts << row.item;
-        }
-        QCOMPARE(texts, QStringList({"Zeta", "Alpha", "Mid"}));
-        QCOMPARE(list.count(), std::optional<qint64>(3));
-    }
-
     void setDoneAndRemove()
     {
         ReminderList list(m_store);
-        for (const char *item : {"A", "B"})
+        for (const char *item : {"Zeta", "Alpha"})
             QCOMPARE(list.add(item, QStringLiteral("1/2/2027")), ReminderList::AddResult::Added);
         const QList<ReminderItem> before = rows();
+        // In table order, not sorted.
+        QCOMPARE(before.value(1).item, QStringLiteral("Alpha"));
+        QCOMPARE(list.count(), std::optional<qint64>(2));
 
         QVERIFY(list.setDone(before[1].id, true));
         QCOMPARE((QList<bool>{rows()[0].done, rows()[1].done}), (QList<bool>{false, true}));
@@ -143,27 +108,6 @@ private Q_SLOTS:
         QVERIFY(query.exec(QStringLiteral("INSERT INTO reminders (item, DateFor, Done, Date) "
                                           "VALUES ('Old', '1/1/2020', -1, '1/1/2020')")));
         QCOMPARE(rows().value(0).done, true);
-    }
-
-    void failureLeavesError()
-    {
-        QSqlQuery query(m_store.database());
-        QVERIFY(query.exec(QStringLiteral("DROP TABLE reminders")));
-        query = QSqlQuery();
-        ReminderList list(m_store);
-        QVERIFY(!list.items().has_value());
-        QVERIFY(list.lastError().isError());
-        QVERIFY(list.lastError().description.contains(QLatin1String("reminders")));
-        QCOMPARE(list.add(QStringLiteral("x"), QStringLiteral("1/1/2027")),
-                 ReminderList::AddResult::Failed);
-        QVERIFY(list.lastError().isError());
-        QVERIFY(!list.setDone(1, true));
-        QVERIFY(!list.count().has_value());
-
-        // With no database open the error says so.
-        m_store.close();
-        QVERIFY(!list.items());
-        QCOMPARE(list.lastError().description, QStringLiteral("The database is not open."));
     }
 };
 

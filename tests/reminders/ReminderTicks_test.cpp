@@ -48,17 +48,15 @@ class ReminderTicksTest : public QObject
         QTest::addColumn<QList<bool>>("doneAfter");
         using O = ReminderTicks::Outcome;
         const int yes = int(Answer::Yes), no = int(Answer::No);
-        QTest::newRow("tick, yes deletes") << true << qint64(3) << yes << O::Changed
-                                           << QList<qint64>{1, 2} << QList<bool>{false, true};
-        QTest::newRow("tick, no keeps it done")
-            << true << qint64(3) << no << O::Kept << QList<qint64>{1, 2, 3}
-            << QList<bool>{false, true, true};
-        QTest::newRow("untick") << false << qint64(2) << -1 << O::Changed << QList<qint64>{1, 2, 3}
-                                << QList<bool>{false, false, false};
+        using I = QList<qint64>;
+        using D = QList<bool>;
+        // clang-format off
+        QTest::newRow("tick, yes deletes") << true << qint64(3) << yes << O::Changed << I{1, 2} << D{false, true};
+        QTest::newRow("tick, no keeps it done") << true << qint64(3) << no << O::Kept << I{1, 2, 3} << D{false, true, true};
+        QTest::newRow("untick") << false << qint64(2) << -1 << O::Changed << I{1, 2, 3} << D{false, false, false};
         // The list and the table disagree: still asked, nothing deleted, the list refilled.
-        QTest::newRow("tick a row that is gone")
-            << true << qint64(9) << yes << O::Changed << QList<qint64>{1, 2, 3}
-            << QList<bool>{false, true, false};
+        QTest::newRow("tick a row that is gone") << true << qint64(9) << yes << O::Changed << I{1, 2, 3} << D{false, true, false};
+        // clang-format on
     }
     void tickAndUntick()
     {

@@ -1,10 +1,8 @@
-#include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QTest>
 
 #include "ModDatabase.h"
-#include "ServerAddress.h"
 #include "StoreFixture.h"
 #include "TestFiles.h"
 
@@ -29,196 +27,147 @@ class ModDatabaseTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void blankNamesAndUnknownIds();
-    void openUsesDefaultFileAndCreatesIt();
-    void openFailures_data();
-    void openFailures();
-    void foreignDatabaseOpensReadOnly();
-    void removeVehicleAsksFirst();
-    void addGroupReportsDuplicate();
-    void addGroupReportsOtherErrors();
-    void removeGroupQuestionAndAnswers();
-    void removeGroupFailureIsReported();
-};
-
-void ModDatabaseTest::openUsesDefaultFileAndCreatesIt()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    QCOMPARE(f.store.path(), f.folder.defaultDatabasePath());
-    QVERIFY(QFile::exists(f.folder.defaultDatabasePath()));
-    QCOMPARE(f.dialogs.count(), 0);
-}
-
-void ModDatabaseTest::openFailures_data()
-{
-    QTest::addColumn<QString>("setup");
-    QTest::addColumn<QString>("descriptionPart");
-    QTest::newRow("configured path missing") << "missing" << "Could not find file";
-    QTest::newRow("not a database") << "garbage" << "file is not a database";
-    QTest::newRow("empty default file") << "zero" << "The database file is empty (0 bytes)";
-    QTest::newRow("server down") << "down" << "connection to server on socket";
-    QTest::newRow("no such database on the server") << "nodb" << "\"no_such_yard\" does not exist";
-}
-
-void ModDatabaseTest::openFailures()
-{
-    QFETCH(QString, setup);
-    QFETCH(QString, descriptionPart);
-    Fixture f;
-    const bool atDefault = setup == "zero";
-    QString path = atDefault ? f.folder.defaultDatabasePath() : f.dir.file("elsewhere.dll");
-    if (setup == "down")
-        path = "postgresql://clerk:hunter2@/yard?host=" + f.dir.path() + "&port=5";
-    if (setup == "nodb") {
-        const auto server = ServerAddress::parse(qEnvironmentVariable("TARNVALE_TEST_PG"));
-        if (!server)
-            QSKIP("no PostgreSQL test server (TARNVALE_TEST_PG)");
-        path = server->withDatabase("no_such_yard").uri().replace("@", ":hunter2@");
+    void openFailures_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("descriptionPart");
+        QTest::newRow("configured path missing") << "missing" << "Could not find file";
+        QTest::newRow("empty default file") << "zero" << "The database file is empty (0 bytes)";
+        QTest::newRow("server down") << "down" << "connection to server on socket";
     }
-    if (setup == "garbage")
-        test::writeFile(path, QByteArray(4096, 'z'));
-    if (atDefault)
-        test::writeFile(path, QByteArray());
-    else
-        f.settings.write("Database", "Path", path);
-    QVERIFY(!f.open());
-    QCOMPARE(f.dialogs.count(), 1);
-    const QString prefix = "Notice Critical Ok|Database Error!|Error while initializing database: " +
-                           RecordStore::shownPath(path) + "\r\n\r\n";
-    const QString shown = f.dialogs.last().line();
-    QVERIFY(!shown.contains("hunter2"));
-    QVERIFY2(shown.startsWith(prefix) && shown.mid(prefix.size()).contains(descriptionPart), qPrintable(shown));
-    // No stand-in database was made, and an empty file stays as it was.
-    QCOMPARE(QFileInfo(f.folder.defaultDatabasePath()).exists(), atDefault);
-    QCOMPARE(QFileInfo(path).size(), setup == "garbage" ? 4096 : 0);
-    // What the user does next is told that no database is open.
-    QCOMPARE(f.db.AddGroup("Lot A"), -1);
-    QCOMPARE(f.dialogs.last().text, QString("Unknown database error: \r\n\r\nThe database is not open."));
-}
 
-void ModDatabaseTest::foreignDatabaseOpensReadOnly()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    f.addVehicle("Lot A");
-    QVERIFY(QSqlQuery(f.store.database())
-                .exec("CREATE TRIGGER wipe AFTER INSERT ON groups BEGIN DELETE FROM wrecker; END"));
-    f.db.CloseDatabaseFile();
+    void openFailures()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, descriptionPart);
+        Fixture f;
+        const bool atDefault = setup == "zero";
+        QString path = atDefault ? f.folder.defaultDatabasePath() : f.dir.file("elsewhere.dll");
+        if (setup == "down")
+            path = "postgresql://clerk:hunter2@/yard?host=" + f.dir.path() + "&port=5";
+        if (atDefault)
+            test::writeFile(path, QByteArray());
+        else
+            f.settings.write("Database", "Path", path);
+        QVERIFY(!f.open());
+        QCOMPARE(f.dialogs.count(), 1);
+        const QString prefix = "Notice Critical Ok|Database Error!|Error while initializing database: " +
+                               RecordStore::shownPath(path) + "\r\n\r\n";
+        const QString shown = f.dialogs.last().line();
+        QVERIFY(!shown.contains("hunter2"));
+        QVERIFY2(shown.startsWith(prefix) && shown.mid(prefix.size()).contains(descriptionPart), qPrintable(shown));
+        // No stand-in database was made, and an empty file stays as it was.
+        QCOMPARE(QFileInfo(f.folder.defaultDatabasePath()).exists(), atDefault);
+        QCOMPARE(QFileInfo::exists(path), atDefault);
+        // What the user does next is told that no database is open.
+        QCOMPARE(f.db.AddGroup("Lot A"), -1);
+        QCOMPARE(f.dialogs.last().text, QString("Unknown database error: \r\n\r\nThe database is not open."));
+    }
 
-    QVERIFY(f.open());
-    QCOMPARE(f.dialogs.count(), 1);
-    QCOMPARE(f.dialogs.last().line(),
-             "Notice Exclamation Ok|Database Error!|The database " + f.folder.defaultDatabasePath()
-                 + " holds objects this program does not create: trigger \"wipe\" on \"groups\""
-                   "\r\n\r\nIt is open read-only: its records can be viewed and printed, but no "
-                   "change can be saved. Remove those objects, or restore a backup, to work with "
-                   "it again.");
-    QCOMPARE(f.store.towRecordCount(), 1);
-}
-
-void ModDatabaseTest::removeVehicleAsksFirst()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    const qint64 id = f.addVehicle("Lot A");
-    f.refreshes = 0;
-    f.dialogs.queueAnswer(Answer::No);
-    f.db.RemoveVehicle(QString::number(id));
-    QCOMPARE(f.dialogs.count(), 1);
-    QVERIFY(f.dialogs.last().line().endsWith(
-        " YesNo|Harbor Towing|Are you sure you want to remove this Vehicle?\r\n\r\n1999 Ford Taurus"));
-    QCOMPARE((QList<int>{int(f.store.towRecordCount()), f.refreshes}), (QList<int>{1, 0}));
-
-    f.dialogs.queueAnswer(Answer::Yes);
-    f.db.RemoveVehicle(QString::number(id));
-    QCOMPARE((QList<int>{int(f.store.towRecordCount()), f.refreshes}), (QList<int>{0, 1}));
-}
-
-void ModDatabaseTest::addGroupReportsDuplicate()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    QCOMPARE(f.db.AddGroup("Lot A"), 1);
-    QCOMPARE(f.refreshes, 1);
-    QCOMPARE(f.db.AddGroup("Lot A"), -1);
-    QCOMPARE(f.refreshes, 1);
-    QCOMPARE(f.dialogs.last().line(), QString("Notice Exclamation Ok|Duplicate Group|The group 'Lot A' "
-                                              "Exists!\r\n\r\nPlease choose a unique group name"));
-    QCOMPARE(f.db.AddGroup("lot a"), 1); // case makes a different name
-}
-
-void ModDatabaseTest::addGroupReportsOtherErrors()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    QVERIFY(QSqlQuery(f.store.database())
-                .exec("CREATE TRIGGER nope BEFORE INSERT ON groups BEGIN SELECT RAISE(ABORT, 'groups are locked'); END"));
-    QCOMPARE(f.db.AddGroup("Lot B"), -1);
-    QCOMPARE(f.dialogs.last().line(),
-             QString("Notice Critical Ok|Database Error!|Unknown database error: \r\n\r\ngroups are locked"));
-}
-
-void ModDatabaseTest::removeGroupQuestionAndAnswers()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    QCOMPARE(f.db.AddGroup("Lot A"), 1);
-    for (int i = 0; i < 3; ++i)
+    void foreignDatabaseOpensReadOnly()
+    {
+        Fixture f;
+        QVERIFY(f.open());
         f.addVehicle("Lot A");
-    f.addVehicle("Lot B");
-    f.refreshes = 0;
+        QVERIFY(QSqlQuery(f.store.database())
+                    .exec("CREATE TRIGGER wipe AFTER INSERT ON groups BEGIN DELETE FROM wrecker; END"));
+        f.db.CloseDatabaseFile();
 
-    f.dialogs.queueAnswer(Answer::No);
-    QCOMPARE(f.db.RemoveGroup("Lot A"), std::nullopt);
-    QCOMPARE(f.dialogs.last().line(),
-             QString("Question Exclamation YesNo|Vehicles in group|There are 3 vehicles(s) in this group, this "
-                     "action will also remove these vehicles entries, are you sure you want to delete the group 'Lot A' ?"));
-    // Vehicles, whether the group is there, announcements.
-    auto state = [&] { return QList<int>{int(f.store.towRecordCount()), f.store.groupExists("Lot A"), f.refreshes}; };
-    QCOMPARE(state(), (QList<int>{4, 1, 0}));
-    f.dialogs.queueAnswer(Answer::Yes);
-    QCOMPARE(f.db.RemoveGroup("Lot A"), 1);
-    QCOMPARE(state(), (QList<int>{1, 0, 1}));
+        QVERIFY(f.open());
+        QCOMPARE(f.dialogs.count(), 1);
+        QCOMPARE(f.dialogs.last().line(),
+                 "Notice Exclamation Ok|Database Error!|The database " + f.folder.defaultDatabasePath()
+                     + " holds objects this program does not create: trigger \"wipe\" on \"groups\""
+                       "\r\n\r\nIt is open read-only: its records can be viewed and printed, but no "
+                       "change can be saved. Remove those objects, or restore a backup, to work with "
+                       "it again.");
+        QCOMPARE(f.store.towRecordCount(), 1);
+    }
 
-    // An empty group goes without a question; a name with no group row answers -1.
-    QCOMPARE(f.db.AddGroup("Empty"), 1);
-    const int shown = f.dialogs.count();
-    QCOMPARE(f.db.RemoveGroup("Empty"), 1);
-    QCOMPARE(f.dialogs.count(), shown);
-    QCOMPARE(f.db.RemoveGroup("Never existed"), -1);
-}
+    void removeVehicleAsksFirst()
+    {
+        Fixture f;
+        QVERIFY(f.open());
+        const qint64 id = f.addVehicle("Lot A");
+        f.refreshes = 0;
+        f.dialogs.queueAnswer(Answer::No);
+        f.db.RemoveVehicle(QString::number(id));
+        QCOMPARE(f.dialogs.count(), 1);
+        QVERIFY(f.dialogs.last().line().endsWith(
+            " YesNo|Harbor Towing|Are you sure you want to remove this Vehicle?\r\n\r\n1999 Ford Taurus"));
+        QCOMPARE((QList<int>{int(f.store.towRecordCount()), f.refreshes}), (QList<int>{1, 0}));
+        f.db.RemoveVehicle("42"); // an unknown id passes quietly
+        QCOMPARE(f.dialogs.count(), 1);
+    }
 
-void ModDatabaseTest::removeGroupFailureIsReported()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    QCOMPARE(f.db.AddGroup("Lot A"), 1);
-    f.addVehicle("Lot A");
-    QVERIFY(QSqlQuery(f.store.database())
-                .exec("CREATE TRIGGER hold BEFORE DELETE ON wrecker BEGIN SELECT RAISE(ABORT, 'on hold'); END"));
-    f.dialogs.queueAnswer(Answer::Yes);
-    QCOMPARE(f.db.RemoveGroup("Lot A"), std::nullopt);
-    QVERIFY(f.dialogs.last().line().endsWith("|Database Error!|Database error: \r\n\r\non hold"));
-    QVERIFY(f.store.groupExists("Lot A")); // nothing half-done
-}
+    // Refused names are told, and nothing is announced.
+    void addGroupRefusals_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        // clang-format off
+        QTest::newRow("duplicate") << "Lot A" << "Notice Exclamation Ok|Duplicate Group|The group 'Lot A' Exists!\r\n\r\nPlease choose a unique group name";
+        QTest::newRow("blank") << " \t " << "Notice Exclamation Ok|Group name|Please type a name for the group: a name that is empty or only blanks is not accepted.";
+    QTest::newRow("engine refuses") << "Lot B" << "Notice Critical Ok|Database Error!|Unknown database error: \r\n\r\ngroups are locked";
+        // clang-format on
+    }
 
-// Blank names and unknown ids: a blank group name is told, the rest pass quietly.
-void ModDatabaseTest::blankNamesAndUnknownIds()
-{
-    Fixture f;
-    QVERIFY(f.open());
-    f.addVehicle("  ");
-    f.refreshes = 0;
-    QCOMPARE(f.db.AddGroup("   "), -1);
-    QCOMPARE(f.dialogs.last().title, QString("Group name"));
-    QCOMPARE(f.store.groups()->size(), 0);
-    QCOMPARE(f.db.RemoveGroup("  "), std::nullopt);
-    QCOMPARE(f.db.RemoveGroup(""), std::nullopt);
-    f.db.RemoveVehicle("42");
-    f.db.RemoveVehicle("");
-    QCOMPARE((QList<int>{f.dialogs.count(), int(f.store.towRecordCount()), f.refreshes}), (QList<int>{1, 1, 0}));
-}
+    void addGroupRefusals()
+    {
+        QFETCH(QString, name);
+        Fixture f;
+        QVERIFY(f.open());
+        QCOMPARE(f.db.AddGroup("Lot A"), 1);
+        QCOMPARE(f.refreshes, 1);
+        QVERIFY(QSqlQuery(f.store.database())
+                    .exec("CREATE TRIGGER nope BEFORE INSERT ON groups WHEN new.groupname = 'Lot B' "
+                          "BEGIN SELECT RAISE(ABORT, 'groups are locked'); END"));
+        QCOMPARE(f.db.AddGroup(name), -1);
+        QTEST(f.dialogs.last().line(), "shown");
+        QCOMPARE(f.refreshes, 1);
+    }
+
+    void removeGroupQuestionAndAnswers()
+    {
+        Fixture f;
+        QVERIFY(f.open());
+        QCOMPARE(f.db.AddGroup("Lot A"), 1);
+        for (int i = 0; i < 3; ++i)
+            f.addVehicle("Lot A");
+        f.addVehicle("Lot B");
+        f.refreshes = 0;
+
+        f.dialogs.queueAnswer(Answer::No);
+        QCOMPARE(f.db.RemoveGroup("Lot A"), std::nullopt);
+        QCOMPARE(f.dialogs.last().line(),
+                 QString("Question Exclamation YesNo|Vehicles in group|There are 3 vehicles(s) in this group, this "
+                         "action will also remove these vehicles entries, are you sure you want to delete the group 'Lot A' ?"));
+        // Vehicles, whether the group is there, announcements.
+        auto state = [&] { return QList<int>{int(f.store.towRecordCount()), f.store.groupExists("Lot A"), f.refreshes}; };
+        QCOMPARE(state(), (QList<int>{4, 1, 0}));
+        f.dialogs.queueAnswer(Answer::Yes);
+        QCOMPARE(f.db.RemoveGroup("Lot A"), 1);
+        QCOMPARE(state(), (QList<int>{1, 0, 1}));
+
+        // An empty group goes without a question; a name with no group row answers -1.
+        QCOMPARE(f.db.AddGroup("Empty"), 1);
+        const int shown = f.dialogs.count();
+        QCOMPARE(f.db.RemoveGroup("Empty"), 1);
+        QCOMPARE(f.db.RemoveGroup("  "), std::nullopt); // a blank name is no group
+        QCOMPARE(f.dialogs.count(), shown);
+        QCOMPARE(f.db.RemoveGroup("Never existed"), -1);
+
+        // A removal the engine refuses is reported, and nothing is half done.
+        QVERIFY(QSqlQuery(f.store.database())
+                    .exec("CREATE TRIGGER hold BEFORE DELETE ON wrecker BEGIN SELECT RAISE(ABORT, 'on hold'); END"));
+        QCOMPARE(f.db.AddGroup("Lot B"), 1);
+        f.dialogs.queueAnswer(Answer::Yes);
+        QCOMPARE(f.db.RemoveGroup("Lot B"), std::nullopt);
+        QVERIFY(f.dialogs.last().line().endsWith("|Database Error!|Database error: \r\n\r\non hold"));
+        QCOMPARE(f.store.towRecordCount(), 1);
+    }
+
+};
 
 QTEST_GUILESS_MAIN(ModDatabaseTest)
 #include "ModDatabase_test.moc"

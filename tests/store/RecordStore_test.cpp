@@ -5,7 +5,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
-#include <QThread>
 
 #include "RecordStore.h"
 #include "SchemaCheck.h"
@@ -71,627 +70,417 @@ class RecordStoreTest : public QObject
 
 private Q_SLOTS:
     void init() { SKIP_WITHOUT_ENGINE(); }
-    void freshDatabaseIsCreatedWithFourTables();
-    void failedCreationLeavesNoFile();
-    void existingOnlyNeverCreates();
-    void badFilesAreRefusedAndUntouched_data();
-    void badFilesAreRefusedAndUntouched();
-    void foreignObjectsMakeItReadOnly_data();
-    void foreignObjectsMakeItReadOnly();
-    void blankGroupNamesAreRefused_data();
-    void blankGroupNamesAreRefused();
-    void groupsAreUniqueCaseSensitiveAndIdsNeverReused();
-    void towRecordRoundTripsEveryField();
-    void fieldsByNameIgnoreCase();
-    void findVehicleById_data();
-    void findVehicleById();
-    void neighboursInTableOrder();
-    void removeGroupIsAllOrNothing();
-    void removeGroupCountsAndDeletesExactName();
-    void backupIsAReadableCopy();
-    void everyChangeIsAnnouncedOnce();
-    void searchIndexIsMadeWhenMissing_data();
-    void searchIndexIsMadeWhenMissing();
-    void olderDatabaseUpgradesAndReadsAsBefore_data();
-    void olderDatabaseUpgradesAndReadsAsBefore();
-    void groupRemovedWhileVehiclesAreAdded();
-    void outsideChangesAreAnnounced();
-};
 
-void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore_data()
-{
-    QTest::addColumn<int>("version");
-    QTest::newRow("made by the first schema") << 1;
-    QTest::newRow("made elsewhere, version 0") << 0;
-    QTest::newRow("with the search index, version 3") << 3;
-    QTest::newRow("with the tree's index, version 4") << 4;
-}
-
-void RecordStoreTest::olderDatabaseUpgradesAndReadsAsBefore()
-{
-    SQLITE_ONLY();
-    QFETCH(int, version);
-    test::TestFolder folder;
-    // The file as the first schema made it, with a group, two vehicles and a reminder.
-    QStringList statements = SchemaCheck::firstVersionStatements();
-    if (version >= 2)
-        statements << SchemaCheck::stepStatements(2);
-    if (version >= 3)
-        statements << SchemaCheck::searchIndexStatements();
-    if (version >= 4)
-        statements << SchemaCheck::stepStatements(4);
-    statements << "INSERT INTO groups (groupname) VALUES ('Police')"
-               << "INSERT INTO wrecker (custname, vehyear, groupname, towedrelease) "
-                  "VALUES ('Ann', '1999', 'Police', '')"
-               << "INSERT INTO wrecker (custname, vehyear, groupname, towedrelease) "
-                  "VALUES ('Bo', '2004', '', '3/1/2026')"
-               << "INSERT INTO reminders (item, DateFor) VALUES ('Call', '3/9/2026')"
-               << QString("PRAGMA user_version = %1").arg(version);
-    makeDatabase(folder.databasePath(), {}, statements);
-
-    RecordStore store;
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
-    QVERIFY2(!store.isReadOnly(), qPrintable(store.readOnlyReason()));
-    QSqlQuery q(store.database());
-    QVERIFY(q.exec("PRAGMA user_version") && q.next());
-    QCOMPARE(q.value(0).toInt(), SchemaCheck::kVersion);
-    QCOMPARE(store.groups()->size(), 1);
-    const QList<TowRecord> records = *store.towRecords();
-    QCOMPARE(records.size(), 2);
-    QCOMPARE((QStringList{records[0].value(TowField::custname), records[0].value(TowField::groupname),
-                          records[1].value(TowField::towedrelease), records[1].value(TowField::vehyear)}),
-             (QStringList{"Ann", "Police", "3/1/2026", "2004"}));
-    QVERIFY(q.exec("SELECT count(*) FROM impound_status") && q.next());
-    QCOMPARE(q.value(0).toInt(), 0);
-    QCOMPARE(SchemaCheck::foreignObjects(store.database()), std::optional<QStringList>(QStringList()));
-    // The tree reads a group's vehicles from one index, which takes the group name's place.
-    QVERIFY(q.exec("SELECT group_concat(name) FROM sqlite_master WHERE type = 'index' AND "
-                   "tbl_name = 'wrecker'") && q.next());
-    QCOMPARE(q.value(0).toString(), QString("wrecker_brief"));
-    // A second open finds nothing left to do.
-    store.close();
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
-    QCOMPARE(store.towRecordCount(), 2);
-    // Records from before versions were kept read as version 0 and save as such.
-    TowRecord first = *store.towRecord(records[0].id);
-    QCOMPARE(first.version, 0);
-    QVERIFY(store.updateTowRecord(first));
-    QCOMPARE(store.towRecord(first.id)->version, 1);
-}
-
-void RecordStoreTest::freshDatabaseIsCreatedWithFourTables()
-{
-    SQLITE_ONLY();
-    Fresh fresh;
-    RecordStore &store = fresh.store;
-    QVERIFY(QFile::exists(fresh.folder.databasePath()));
-    QSqlQuery query(store.database());
-    QVERIFY(
-        query.exec("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
-                   "AND name NOT LIKE 'wrecker_fts%' ORDER BY name"));
-    QStringList tables;
-    while (query.next())
-        tables << query.value(0).toString();
-    QCOMPARE(tables, QStringList({"groups", "impound_holds", "impound_payments", "impound_releases",
-                                  "impound_status", "lb_type", "lien_steps_done", "reminders",
-                                  "wrecker", "wrecker_version"}));
-    QVERIFY(SchemaCheck::hasSearchIndex(store.database()));
-    QCOMPARE(store.towRecordCount(), 0);
-    QCOMPARE(store.groups()->size(), 0);
-    store.close();
-    // Opening it again, even as an existing-only file, works and keeps it.
-    RecordStore again;
-    QVERIFY(again.open(fresh.folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
-}
-
-void RecordStoreTest::failedCreationLeavesNoFile()
-{
-    SQLITE_ONLY();
-    test::TestFolder folder;
-    // No journal can be made beside it, so the tables cannot be written.
-    QVERIFY(QDir().mkdir(folder.databasePath() + "-journal"));
-    RecordStore store;
-    QVERIFY(!store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-    QVERIFY(!store.isOpen());
-    QVERIFY(!QFile::exists(folder.databasePath()));
-    QVERIFY(QDir().rmdir(folder.databasePath() + "-journal"));
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-}
-
-void RecordStoreTest::existingOnlyNeverCreates()
-{
-    SQLITE_ONLY();
-    test::TestFolder folder;
-    const QString path = folder.file("share/not-mounted/data.dll");
-    RecordStore store;
-    QVERIFY(!store.open(path, RecordStore::OpenMode::ExistingOnly));
-    QVERIFY(store.lastError().isError() && store.lastError().description.contains(path));
-    QVERIFY(!QFile::exists(path) && !store.isOpen());
-}
-
-void RecordStoreTest::badFilesAreRefusedAndUntouched_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("expectedText");
-    QTest::newRow("text file") << "text" << "file is not a database";
-    QTest::newRow("without lb_type") << "no lb_type" << "no such table: lb_type";
-    QTest::newRow("without wrecker") << "no wrecker" << "no such table: wrecker";
-    QTest::newRow("empty database of another program") << "other" << "no such table: groups";
-    QTest::newRow("0 bytes, not a new database") << "zero" << "empty (0 bytes)";
-}
-
-void RecordStoreTest::badFilesAreRefusedAndUntouched()
-{
-    SQLITE_ONLY();
-    QFETCH(QString, kind);
-    QFETCH(QString, expectedText);
-    test::TestFolder folder;
-    const QString path = folder.file("business.dll");
-    if (kind == "text") {
-        test::writeFile(path,
-                        QByteArray("These are not the records you are looking for.\n").repeated(200));
-    } else if (kind == "zero") {
-        test::writeFile(path, QByteArray());
-    } else if (kind == "no lb_type") {
-        makeDatabase(path, {"groups", "wrecker", "reminders"});
-    } else if (kind == "no wrecker") {
-        makeDatabase(path, {"groups", "reminders", "lb_type"});
-    } else {
-        makeDatabase(path, {"invoices"});
-    }
-    const QByteArray before = fileHash(path);
-    for (const auto mode : {RecordStore::OpenMode::ExistingOnly, RecordStore::OpenMode::CreateIfMissing}) {
-        RecordStore store;
-        QVERIFY(!store.open(path, mode));
-        QVERIFY2(store.lastError().description.contains(expectedText),
-                 qPrintable(store.lastError().description));
-        QVERIFY(!store.isOpen());
-        // Later actions say so, not that a driver is missing.
-        QVERIFY(!store.groups());
-        QCOMPARE(store.lastError().description, QString("The database is not open."));
-        QCOMPARE(store.towRecordCount(), -1);
-        QCOMPARE(store.lastError().number, DbError::kNotOpen);
-    }
-    QCOMPARE(fileHash(path), before);
-}
-
-void RecordStoreTest::foreignObjectsMakeItReadOnly_data()
-{
-    QTest::addColumn<QString>("sql");   // statements, one a line, run on the file before it is opened
-    QTest::addColumn<QString>("named"); // "" when the file is the program's own
-    QTest::newRow("own schema") << "" << "";
-    QTest::newRow("trigger wiping the yard")
-        << "CREATE TRIGGER wipe AFTER INSERT ON groups BEGIN DELETE FROM wrecker; END"
-        << "trigger \"wipe\" on \"groups\"";
-    QTest::newRow("view") << "CREATE VIEW everyone AS SELECT custname FROM wrecker"
-                          << "view \"everyone\"";
-    QTest::newRow("table of another program") << "CREATE TABLE invoices (n)" << "table \"invoices\"";
-    QTest::newRow("index") << "CREATE INDEX byname ON wrecker (custname)"
-                           << "index \"byname\" on \"wrecker\"";
-    QTest::newRow("table changed") << "ALTER TABLE groups ADD COLUMN note TEXT"
-                                   << "table \"groups\" (not as this program creates it)";
-    QTest::newRow("own index redefined")
-        << "DROP INDEX groups_groupname\nCREATE INDEX groups_groupname ON groups (GROUPID)"
-        << "index \"groups_groupname\" on \"groups\" (not as this program creates it)";
-}
-
-void RecordStoreTest::foreignObjectsMakeItReadOnly()
-{
-    SQLITE_ONLY();
-    QFETCH(QString, sql);
-    QFETCH(QString, named);
-    test::TestFolder folder;
-    const QString path = folder.databasePath();
+    void olderDatabaseUpgradesAndReadsAsBefore()
     {
-        RecordStore maker;
-        QVERIFY(maker.open(path, RecordStore::OpenMode::CreateIfMissing));
-        QVERIFY(maker.addGroup("Lot A"));
-        QVERIFY(maker.addTowRecord(sampleRecord("Lot A")));
+        SQLITE_ONLY();
+        test::TestFolder folder;
+        // A file made elsewhere, as the first schema made it (version 0), with a group, two
+        // vehicles and a reminder.
+        QStringList statements = SchemaCheck::firstVersionStatements();
+        statements << "INSERT INTO groups (groupname) VALUES ('Police')"
+                   << "INSERT INTO wrecker (custname, vehyear, groupname, towedrelease) "
+                      "VALUES ('Ann', '1999', 'Police', '')"
+                   << "INSERT INTO wrecker (custname, vehyear, groupname, towedrelease) "
+                      "VALUES ('Bo', '2004', '', '3/1/2026')"
+                   << "INSERT INTO reminders (item, DateFor) VALUES ('Call', '3/9/2026')"
+                   << "PRAGMA user_version = 0";
+        makeDatabase(folder.databasePath(), {}, statements);
+
+        RecordStore store;
+        QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+        QVERIFY2(!store.isReadOnly(), qPrintable(store.readOnlyReason()));
+        QSqlQuery q(store.database());
+        QVERIFY(q.exec("PRAGMA user_version") && q.next());
+        QCOMPARE(q.value(0).toInt(), SchemaCheck::kVersion);
+        QCOMPARE(store.groups()->size(), 1);
+        const QList<TowRecord> records = *store.towRecords();
+        QCOMPARE(records.size(), 2);
+        QCOMPARE((QStringList{records[0].value(TowField::custname), records[0].value(TowField::groupname),
+                              records[1].value(TowField::towedrelease), records[1].value(TowField::vehyear)}),
+                 (QStringList{"Ann", "Police", "3/1/2026", "2004"}));
+        QCOMPARE(SchemaCheck::foreignObjects(store.database()), std::optional<QStringList>(QStringList()));
+        QVERIFY(SchemaCheck::hasSearchIndex(store.database()));
+        // The tree reads a group's vehicles from one index, which takes the group name's place.
+        QVERIFY(q.exec("SELECT group_concat(name) FROM sqlite_master WHERE type = 'index' AND "
+                       "tbl_name = 'wrecker'") && q.next());
+        QCOMPARE(q.value(0).toString(), QString("wrecker_brief"));
+        // Records from before versions were kept read as version 0 and save as such.
+        TowRecord first = *store.towRecord(records[0].id);
+        QCOMPARE(first.version, 0);
+        QVERIFY(store.updateTowRecord(first));
+        QCOMPARE(store.towRecord(first.id)->version, 1);
     }
-    makeDatabase(path, {}, sql.split('\n', Qt::SkipEmptyParts));
-    const QByteArray before = fileHash(path);
 
-    RecordStore store;
-    QVERIFY(store.open(path, RecordStore::OpenMode::ExistingOnly));
-    QCOMPARE(store.isReadOnly(), !named.isEmpty());
-    QVERIFY2(store.readOnlyReason().contains(named), qPrintable(store.readOnlyReason()));
-    // Defensive mode on, whatever the file holds; trusted schema off unless every object is
-    // the program's own (the search index's triggers need it).
-    QSqlQuery pragma(store.database());
-    QVERIFY(pragma.exec("PRAGMA trusted_schema") && pragma.next());
-    QCOMPARE(pragma.value(0).toInt(), named.isEmpty() ? 1 : 0);
-    QVERIFY(QSqlQuery(store.database()).exec("PRAGMA writable_schema = ON"));
-    QVERIFY(!QSqlQuery(store.database()).exec("UPDATE sqlite_master SET sql = '' WHERE name = 'groups'"));
+    void failedCreationLeavesNoFile()
+    {
+        SQLITE_ONLY();
+        test::TestFolder folder;
+        // No journal can be made beside it, so the tables cannot be written.
+        QVERIFY(QDir().mkdir(folder.databasePath() + "-journal"));
+        RecordStore store;
+        QVERIFY(!store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(!QFile::exists(folder.databasePath()));
+        QVERIFY(QDir().rmdir(folder.databasePath() + "-journal"));
+        // A file that must exist is never made.
+        QVERIFY(!store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+        QVERIFY(store.lastError().description.contains(folder.databasePath()));
+        QVERIFY(!QFile::exists(folder.databasePath()) && !store.isOpen());
+    }
 
-    // The records can be read either way; a change goes in only for the program's own file.
-    QCOMPARE(store.towRecords()->size(), 1);
-    QCOMPARE(bool(store.addGroup("Lot B")), named.isEmpty());
-    QCOMPARE(store.towRecordCount(), 1);
-    if (!named.isEmpty()) {
-        QVERIFY2(store.lastError().description.startsWith("The database is open read-only"),
-                 qPrintable(store.lastError().description));
-        store.close();
+    void badFilesAreRefusedAndUntouched_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("expectedText");
+        QTest::newRow("text file") << "text" << "file is not a database";
+        QTest::newRow("without wrecker") << "no wrecker" << "no such table: wrecker";
+    }
+
+    void badFilesAreRefusedAndUntouched()
+    {
+        SQLITE_ONLY();
+        QFETCH(QString, kind);
+        QFETCH(QString, expectedText);
+        test::TestFolder folder;
+        const QString path = folder.file("business.dll");
+        if (kind == "text")
+            test::writeFile(path, QByteArray("Not the records you are looking for.\n").repeated(200));
+        else
+            makeDatabase(path, {"groups", "reminders", "lb_type"});
+        const QByteArray before = fileHash(path);
+        for (const auto mode : {RecordStore::OpenMode::ExistingOnly, RecordStore::OpenMode::CreateIfMissing}) {
+            RecordStore store;
+            QVERIFY(!store.open(path, mode));
+            QVERIFY2(store.lastError().description.contains(expectedText),
+                     qPrintable(store.lastError().description));
+            // Later actions say so, not that a driver is missing.
+            QCOMPARE(store.towRecordCount(), -1);
+            QCOMPARE(store.lastError().description, QString("The database is not open."));
+        }
         QCOMPARE(fileHash(path), before);
     }
-}
 
-void RecordStoreTest::blankGroupNamesAreRefused_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("added");
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("one blank") << " " << false;
-    QTest::newRow("tabs and line breaks") << "\t \r\n" << false;
-    QTest::newRow("blanks around a name are kept") << " Lot A " << true;
-}
-
-void RecordStoreTest::blankGroupNamesAreRefused()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, added);
-    Fresh fresh;
-    RecordStore &store = fresh.store;
-    QCOMPARE(bool(store.addGroup(name)), added);
-    QCOMPARE(store.groups()->size(), added ? 1 : 0);
-    if (!added)
-        QCOMPARE(store.lastError().number, DbError::kBlankName);
-}
-
-void RecordStoreTest::groupsAreUniqueCaseSensitiveAndIdsNeverReused()
-{
-    Fresh fresh;
-    RecordStore &store = fresh.store;
-    const auto a = store.addGroup("Lot A");
-    QVERIFY(a);
-    QVERIFY(!store.addGroup("Lot A"));
-    QCOMPARE(store.lastError().number, DbError::kDuplicateKey);
-    const auto lower = store.addGroup("lot a");
-    QVERIFY(lower);
-    QVERIFY(store.addGroup("Lot A ")); // a trailing blank makes another name
-    QCOMPARE((QList<qint64>{store.groupIdByName("Lot A"), store.groupIdByName("lot a"), store.groupIdByName("LOT A")}),
-             (QList<qint64>{*a, *lower, -1}));
-    QVERIFY(!store.groupExists("Lot B"));
-
-    QCOMPARE(store.removeGroupWithVehicles("lot a"), RecordStore::RemoveGroupResult::Removed);
-    const auto b = store.addGroup("Lot B");
-    QVERIFY(b);
-    QVERIFY(*b > *lower); // identifiers are never handed out twice
-    QCOMPARE(*store.groups(), (QList<GroupRecord>{{*a, "Lot A"}, {*lower + 1, "Lot A "}, {*b, "Lot B"}}));
-}
-
-void RecordStoreTest::towRecordRoundTripsEveryField()
-{
-    Fresh fresh;
-    RecordStore &store = fresh.store;
-    TowRecord record = sampleRecord("Lot A");
-    const auto id = store.addTowRecord(record);
-    QVERIFY(id);
-    record.id = *id;
-    QCOMPARE(*store.towRecord(*id), record);
-    QCOMPARE((QList<qsizetype>{store.towRecords()->size(), store.towRecordsInGroup("Lot A")->size(),
-                               store.towRecordsInGroup("lot a")->size()}),
-             (QList<qsizetype>{1, 1, 0}));
-
-    record.set(TowField::total, "999.99");
-    record.set(TowField::groupname, "");
-    QVERIFY(store.updateTowRecord(record));
-    QCOMPARE(*store.towRecord(*id), record);
-    QCOMPARE(store.towRecordsInGroup("Lot A")->size(), 0);
-}
-
-void RecordStoreTest::fieldsByNameIgnoreCase()
-{
-    SQLITE_ONLY();
-    TowRecord record = sampleRecord("Yard");
-    record.id = 42;
-    QVERIFY(record.setField(u"hookup", "Heavy"));
-    QVERIFY(!record.setField(u"nosuchfield", "x") && !record.setField(u"id", "7"));
-    QStringList read;
-    for (const char16_t *name : {u"Hookup", u"HOOKUP", u"GROUPNAME", u"vehMake", u"ID", u"nosuchfield"})
-        read << record.field(name);
-    QCOMPARE(read, (QStringList{"Heavy", "Heavy", "Yard", "Ford", "42", ""}));
-}
-
-void RecordStoreTest::findVehicleById_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("found");
-    QTest::newRow("plain") << "2" << true;
-    QTest::newRow("blanks around") << " 2 " << true;
-    QTest::newRow("as a decimal") << "2.0" << true;
-    QTest::newRow("no such record") << "99" << false;
-    QTest::newRow("fraction") << "2.5" << false;
-    QTest::newRow("letters") << "abc" << false;
-    QTest::newRow("number with letters") << "2abc" << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("huge") << "1e300" << false;
-    QTest::newRow("negative") << "-2" << false;
-}
-
-void RecordStoreTest::findVehicleById()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, found);
-    Fresh fresh;
-    RecordStore &store = fresh.store;
-    QVERIFY(store.addTowRecord(sampleRecord("A")));
-    QVERIFY(store.addTowRecord(sampleRecord("B")));
-    const auto record = store.findVehicleById(text);
-    QCOMPARE(bool(record), found);
-    if (found) {
-        QCOMPARE(record->id, 2);
-        QCOMPARE(record->value(TowField::groupname), QString("B"));
-    }
-}
-
-// Stepping stays at the ends and goes on from a record removed meanwhile.
-void RecordStoreTest::neighboursInTableOrder()
-{
-    Fresh fresh;
-    RecordStore &store = fresh.store;
-    const qint64 a = store.addTowRecord(sampleRecord("A")).value_or(-1);
-    const qint64 b = store.addTowRecord(sampleRecord("B")).value_or(-1);
-    const qint64 c = store.addTowRecord(sampleRecord("C")).value_or(-1);
-    QVERIFY(store.removeTowRecord(b));
-    using D = RecordStore::Direction;
-    auto step = [&](qint64 from, D direction) {
-        const auto found = store.neighbour(from, direction);
-        return found ? found->id : qint64(-1);
-    };
-    QCOMPARE((QList<qint64>{step(a, D::Next), step(c, D::Previous), step(a, D::Previous),
-                            step(c, D::Next), step(b, D::Next), step(b, D::Previous)}),
-             (QList<qint64>{c, a, -1, -1, c, a}));
-    QCOMPARE(store.neighbour(c, D::Previous)->value(TowField::groupname), QString("A"));
-}
-
-void RecordStoreTest::removeGroupIsAllOrNothing()
-{
-    Fresh fresh;
-    RecordStore &store = fresh.store;
-    QVERIFY(store.addGroup("Lot A"));
-    for (int i = 0; i < 3; ++i)
-        QVERIFY(store.addTowRecord(sampleRecord("Lot A")));
-    // A record the engine refuses to delete makes the whole removal fail.
-    QVERIFY(QSqlQuery(store.database())
-                .exec(test::onServer()
-                          ? "CREATE FUNCTION keep() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF "
-                            "old.id = 3 THEN RAISE 'record 3 is on hold'; END IF; RETURN old; END $$"
-                          : "CREATE TRIGGER keep BEFORE DELETE ON wrecker WHEN old.id = 3 "
-                            "BEGIN SELECT RAISE(ABORT, 'record 3 is on hold'); END"));
-    QVERIFY(!test::onServer() || QSqlQuery(store.database()).exec(
-        "CREATE TRIGGER keep BEFORE DELETE ON wrecker FOR EACH ROW EXECUTE FUNCTION keep()"));
-    QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Failed);
-    QVERIFY(store.lastError().description.contains("record 3 is on hold"));
-    QVERIFY(store.groupExists("Lot A"));
-    QCOMPARE(store.countVehiclesInGroup("Lot A"), 3);
-
-    QVERIFY(QSqlQuery(store.database()).exec(test::onServer() ? "DROP TRIGGER keep ON wrecker" : "DROP TRIGGER keep"));
-    QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
-    QVERIFY(!store.groupExists("Lot A"));
-    QCOMPARE(store.towRecordCount(), 0);
-}
-
-void RecordStoreTest::removeGroupCountsAndDeletesExactName()
-{
-    Fresh fresh;
-    RecordStore &store = fresh.store;
-    QVERIFY(store.addGroup("Lot A"));
-    QVERIFY(store.addTowRecord(sampleRecord("Lot A")));
-    QVERIFY(store.addTowRecord(sampleRecord("lot a")));
-    QVERIFY(store.addTowRecord(sampleRecord("Gone")));
-    QCOMPARE(store.countVehiclesInGroup("Lot A"), 1);
-    // Vehicles naming a group that has no row are removed, and the answer says no group row.
-    QCOMPARE(store.removeGroupWithVehicles("Gone"), RecordStore::RemoveGroupResult::NoGroupRow);
-    QCOMPARE(store.towRecordCount(), 2);
-    QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
-    QCOMPARE(store.towRecordCount(), 1);
-    QCOMPARE(store.towRecords()->at(0).value(TowField::groupname), QString("lot a"));
-}
-
-void RecordStoreTest::backupIsAReadableCopy()
-{
-    SQLITE_ONLY();
-    Fresh fresh;
-    RecordStore &store = fresh.store;
-    QVERIFY(store.addGroup("Lot A"));
-    QVERIFY(store.addTowRecord(sampleRecord("Lot A")));
-    const QString copy = fresh.folder.file("copy.dll");
-    QVERIFY(store.backupTo(copy));
-    RecordStore other;
-    QVERIFY(other.open(copy, RecordStore::OpenMode::ExistingOnly));
-    QCOMPARE(*other.towRecords(), *store.towRecords());
-    QCOMPARE(*other.groups(), *store.groups());
-    QVERIFY(!store.backupTo(copy)); // never overwrites an existing file
-}
-
-// Each successful change is announced once, after it is done, naming exactly what it touched;
-// a failed or empty change announces nothing.
-void RecordStoreTest::everyChangeIsAnnouncedOnce()
-{
-    test::StoreFolder folder;
-    RecordStore store;
-    QList<StoreChange> heard;
-    QObject::connect(&store, &RecordStore::changed, [&](const StoreChange &change) {
-        heard << change;
-        // Announced after the change: the store already reads the new state.
-        if (!change.addedRecords.isEmpty())
-            QVERIFY(store.towRecord(change.addedRecords.first()));
-    });
-    auto take = [&heard] {
-        const QList<StoreChange> taken = heard;
-        heard.clear();
-        return taken;
-    };
-    QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-    QCOMPARE(take(), QList<StoreChange>{StoreChange::everything()});
-
-    auto change = [](QList<qint64> added, QList<qint64> changed, QList<qint64> removed, QStringList groupsAdded,
-                     QStringList groupsRemoved) {
-        return QList<StoreChange>{{added, changed, removed, groupsAdded, groupsRemoved}};
-    };
-    QVERIFY(store.addGroup("Lot A"));
-    QCOMPARE(take(), change({}, {}, {}, {"Lot A"}, {}));
-    QVERIFY(!store.addGroup("Lot A"));
-    QVERIFY(take().isEmpty());
-
-    const qint64 a = *store.addTowRecord(sampleRecord("Lot A"));
-    const qint64 b = *store.addTowRecord(sampleRecord("Lot A"));
-    const qint64 c = *store.addTowRecord(sampleRecord("Other"));
-    QCOMPARE(take().size(), 3);
-
-    TowRecord changed = *store.towRecord(c);
-    changed.set(TowField::vehmake, "Dodge");
-    QVERIFY(store.updateTowRecord(changed));
-    QCOMPARE(take(), change({}, {c}, {}, {}, {}));
-    changed.id = 999;
-    QVERIFY(!store.updateTowRecord(changed)); // a missing row is never recreated
-    QCOMPARE(store.lastError().number, DbError::kNoCurrentRow);
-    QCOMPARE(store.towRecordCount(), 3);
-    QVERIFY(take().isEmpty());
-
-    QVERIFY(store.removeTowRecord(999)); // no such row: nothing happened, and no error
-    QCOMPARE(store.towRecordCount(), 3);
-    QVERIFY(take().isEmpty());
-    QVERIFY(store.removeTowRecord(c));
-    QCOMPARE(take(), change({}, {}, {c}, {}, {}));
-    QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
-    QCOMPARE(take(), change({}, {}, {a, b}, {}, {"Lot A"}));
-
-    store.close();
-    QCOMPARE(take(), QList<StoreChange>{StoreChange::everything()});
-    store.close();
-    QVERIFY(take().isEmpty());
-}
-
-void RecordStoreTest::groupRemovedWhileVehiclesAreAdded()
-{
-    test::StoreFolder folder;
-    const QString path = folder.databasePath();
-    RecordStore office;
-    QVERIFY(office.open(path, RecordStore::OpenMode::CreateIfMissing));
-    QVERIFY(office.addGroup("Lot A"));
-
-    // The gate adds vehicles to the group while the office removes it: whichever comes first,
-    // no vehicle is left naming a group that no longer exists.
-    QAtomicInt added;
-    QAtomicInt refused;
-    std::unique_ptr<QThread> gate(QThread::create([&] {
-        RecordStore store;
-        if (!store.open(path, RecordStore::OpenMode::ExistingOnly))
-            return;
-        while (refused.loadRelaxed() == 0 && added.loadRelaxed() < 100000) {
-            if (store.addTowRecord(sampleRecord("Lot A"), RecordStore::GroupCheck::MustExist))
-                added.ref();
-            else if (store.lastError().number == DbError::kGroupGone)
-                refused.ref();
-        }
-    }));
-    gate->start();
-    QTRY_VERIFY(added.loadRelaxed() >= 5);
-    QCOMPARE(office.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
-    QVERIFY(gate->wait(60000));
-    QCOMPARE(refused.loadRelaxed(), 1);
-    QCOMPARE(office.towRecordCount(), 0);
-}
-
-void RecordStoreTest::outsideChangesAreAnnounced()
-{
-    test::StoreFolder folder;
-    RecordStore office;
-    QVERIFY(office.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-    QVERIFY(office.addGroup("Lot A"));
-    const qint64 x = *office.addTowRecord(sampleRecord("Lot A"));
-    const qint64 y = *office.addTowRecord(sampleRecord("Lot A"));
-    RecordStore gate;
-    QVERIFY(gate.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
-    QSignalSpy spy(&gate, &RecordStore::changed);
-    QVERIFY(gate.checkOutsideChanges().isEmpty());
-
-    // The second workstation's copy of x goes stale when the first saves it: never saved over.
-    const TowRecord stale = *gate.towRecord(x);
-    const qint64 z = *office.addTowRecord(sampleRecord(""));
-    QVERIFY(office.updateTowRecord(*office.towRecord(x)));
-    QVERIFY(!gate.updateTowRecord(stale));
-    QCOMPARE(gate.lastError().number, DbError::kChangedElsewhere);
-    QVERIFY(office.updateTowRecord(*office.towRecord(z)));
-    QVERIFY(office.removeTowRecord(y));
-    QVERIFY(office.addGroup("Lot B"));
-    StoreChange expected;
-    expected.addedRecords = {z};
-    expected.changedRecords = {x};
-    expected.removedRecords = {y};
-    expected.addedGroups = QStringList{"Lot B"};
-    QCOMPARE(gate.checkOutsideChanges(), expected);
-    QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.at(0).at(0).value<StoreChange>(), expected);
-    QVERIFY(gate.checkOutsideChanges().isEmpty());
-
-    // The gate's own save is announced once, when made; a record added and removed elsewhere
-    // between two looks is never announced.
-    QVERIFY(gate.updateTowRecord(*gate.towRecord(z)));
-    const qint64 brief = *office.addTowRecord(sampleRecord(""));
-    QVERIFY(office.removeTowRecord(brief));
-    QCOMPARE(office.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
-    StoreChange removal;
-    removal.removedRecords = {x};
-    removal.removedGroups = QStringList{"Lot A"};
-    QCOMPARE(gate.checkOutsideChanges(), removal);
-    QCOMPARE(spy.size(), 3);
-}
-
-void RecordStoreTest::searchIndexIsMadeWhenMissing_data()
-{
-    QTest::addColumn<QStringList>("damage");
-    const QStringList dropAll{"DROP TRIGGER wrecker_fts_insert", "DROP TRIGGER wrecker_fts_delete",
-                              "DROP TRIGGER wrecker_fts_update", "DROP TABLE wrecker_fts"};
-    const QStringList dropImpound{"DROP TABLE lien_steps_done", "DROP TABLE impound_payments",
-                                  "DROP TABLE impound_releases", "DROP TABLE impound_holds",
-                                  "DROP TABLE impound_status"};
-    QTest::newRow("a file of version 1")
-        << dropAll + dropImpound + QStringList{"PRAGMA user_version = 1"};
-    QTest::newRow("a trigger missing") << QStringList{"DROP TRIGGER wrecker_fts_update"};
-}
-
-void RecordStoreTest::searchIndexIsMadeWhenMissing()
-{
-    SQLITE_ONLY();
-    QFETCH(QStringList, damage);
-    test::TestFolder folder;
-    const QString path = folder.databasePath();
+    void foreignObjectsMakeItReadOnly_data()
     {
-        RecordStore maker;
-        QVERIFY(maker.open(path, RecordStore::OpenMode::CreateIfMissing));
+        QTest::addColumn<QString>("sql");   // statements, one a line, run on the file before it is opened
+        QTest::addColumn<QString>("named"); // "" when the file is the program's own
+        QTest::newRow("own schema") << "" << "";
+        QTest::newRow("table changed") << "ALTER TABLE groups ADD COLUMN note TEXT"
+                                       << "table \"groups\" (not as this program creates it)";
+        QTest::newRow("own index redefined")
+            << "DROP INDEX groups_groupname\nCREATE INDEX groups_groupname ON groups (GROUPID)"
+            << "index \"groups_groupname\" on \"groups\" (not as this program creates it)";
+    }
+
+    void foreignObjectsMakeItReadOnly()
+    {
+        SQLITE_ONLY();
+        QFETCH(QString, sql);
+        QFETCH(QString, named);
+        test::TestFolder folder;
+        const QString path = folder.databasePath();
+        {
+            RecordStore maker;
+            QVERIFY(maker.open(path, RecordStore::OpenMode::CreateIfMissing));
+            QVERIFY(maker.addGroup("Lot A"));
+            QVERIFY(maker.addTowRecord(sampleRecord("Lot A")));
+        }
+        makeDatabase(path, {}, sql.split('\n', Qt::SkipEmptyParts));
+        const QByteArray before = fileHash(path);
+
+        RecordStore store;
+        QVERIFY(store.open(path, RecordStore::OpenMode::ExistingOnly));
+        QCOMPARE(store.isReadOnly(), !named.isEmpty());
+        QVERIFY2(store.readOnlyReason().contains(named), qPrintable(store.readOnlyReason()));
+        // Defensive mode on, whatever the file holds; trusted schema off unless every object is
+        // the program's own (the search index's triggers need it).
+        QSqlQuery pragma(store.database());
+        QVERIFY(pragma.exec("PRAGMA trusted_schema") && pragma.next());
+        QCOMPARE(pragma.value(0).toInt(), named.isEmpty() ? 1 : 0);
+        QVERIFY(QSqlQuery(store.database()).exec("PRAGMA writable_schema = ON"));
+        QVERIFY(!QSqlQuery(store.database()).exec("UPDATE sqlite_master SET sql = '' WHERE name = 'groups'"));
+
+        // The records can be read either way; a change goes in only for the program's own file.
+        QCOMPARE(store.towRecords()->size(), 1);
+        QCOMPARE(bool(store.addGroup("Lot B")), named.isEmpty());
+        QCOMPARE(store.towRecordCount(), 1);
+        if (!named.isEmpty()) {
+            QVERIFY2(store.lastError().description.startsWith("The database is open read-only"),
+                     qPrintable(store.lastError().description));
+            store.close();
+            QCOMPARE(fileHash(path), before);
+        }
+    }
+
+    void groupsAreUniqueCaseSensitiveAndIdsNeverReused()
+    {
+        Fresh fresh;
+        RecordStore &store = fresh.store;
+        const auto a = store.addGroup("Lot A");
+        QVERIFY(a);
+        QVERIFY(!store.addGroup("Lot A"));
+        QCOMPARE(store.lastError().number, DbError::kDuplicateKey);
+        QVERIFY(!store.addGroup("\t \r\n")); // blank names are refused
+        QCOMPARE(store.lastError().number, DbError::kBlankName);
+        const auto lower = store.addGroup("lot a");
+        QVERIFY(lower);
+        QVERIFY(store.addGroup("Lot A ")); // a trailing blank makes another name
+        QCOMPARE((QList<qint64>{store.groupIdByName("Lot A"), store.groupIdByName("lot a"), store.groupIdByName("LOT A")}),
+                 (QList<qint64>{*a, *lower, -1}));
+        QVERIFY(!store.groupExists("Lot B"));
+
+        QCOMPARE(store.removeGroupWithVehicles("lot a"), RecordStore::RemoveGroupResult::Removed);
+        const auto b = store.addGroup("Lot B");
+        QVERIFY(b);
+        QVERIFY(*b > *lower); // identifiers are never handed out twice
+        QCOMPARE(*store.groups(), (QList<GroupRecord>{{*a, "Lot A"}, {*lower + 1, "Lot A "}, {*b, "Lot B"}}));
+    }
+
+    void towRecordRoundTripsEveryField()
+    {
+        Fresh fresh;
+        RecordStore &store = fresh.store;
+        TowRecord record = sampleRecord("Lot A");
+        const auto id = store.addTowRecord(record);
+        QVERIFY(id);
+        record.id = *id;
+        QCOMPARE(*store.towRecord(*id), record);
+        QCOMPARE((QList<qsizetype>{store.towRecords()->size(), store.towRecordsInGroup("Lot A")->size(),
+                                   store.towRecordsInGroup("lot a")->size()}),
+                 (QList<qsizetype>{1, 1, 0}));
+
+        record.set(TowField::total, "999.99");
+        record.set(TowField::groupname, "");
+        QVERIFY(store.updateTowRecord(record));
+        QCOMPARE(*store.towRecord(*id), record);
+        QCOMPARE(store.towRecordsInGroup("Lot A")->size(), 0);
+    }
+
+    void fieldsByNameIgnoreCase()
+    {
+        SQLITE_ONLY();
+        TowRecord record = sampleRecord("Yard");
+        record.id = 42;
+        QVERIFY(record.setField(u"hookup", "Heavy"));
+        QVERIFY(!record.setField(u"nosuchfield", "x") && !record.setField(u"id", "7"));
+        QStringList read;
+        for (const char16_t *name : {u"Hookup", u"HOOKUP", u"GROUPNAME", u"vehMake", u"ID", u"nosuchfield"})
+            read << record.field(name);
+        QCOMPARE(read, (QStringList{"Heavy", "Heavy", "Yard", "Ford", "42", ""}));
+    }
+
+    void findVehicleById_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("blanks around") << " 2 " << true;
+        QTest::newRow("as a decimal") << "2.0" << true;
+        QTest::newRow("no such record") << "99" << false;
+        QTest::newRow("fraction") << "2.5" << false;
+        QTest::newRow("number with letters") << "2abc" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+
+    void findVehicleById()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, found);
+        Fresh fresh;
+        RecordStore &store = fresh.store;
+        QVERIFY(store.addTowRecord(sampleRecord("A")));
+        QVERIFY(store.addTowRecord(sampleRecord("B")));
+        const auto record = store.findVehicleById(text);
+        QCOMPARE(bool(record), found);
+        if (found) {
+            QCOMPARE(record->id, 2);
+            QCOMPARE(record->value(TowField::groupname), QString("B"));
+        }
+    }
+
+    // Stepping stays at the ends and goes on from a record removed meanwhile.
+    void neighboursInTableOrder()
+    {
+        Fresh fresh;
+        RecordStore &store = fresh.store;
+        const qint64 a = store.addTowRecord(sampleRecord("A")).value_or(-1);
+        const qint64 b = store.addTowRecord(sampleRecord("B")).value_or(-1);
+        const qint64 c = store.addTowRecord(sampleRecord("C")).value_or(-1);
+        QVERIFY(store.removeTowRecord(b));
+        using D = RecordStore::Direction;
+        auto step = [&](qint64 from, D direction) {
+            const auto found = store.neighbour(from, direction);
+            return found ? found->id : qint64(-1);
+        };
+        QCOMPARE((QList<qint64>{step(a, D::Next), step(c, D::Previous), step(a, D::Previous),
+                                step(c, D::Next), step(b, D::Next), step(b, D::Previous)}),
+                 (QList<qint64>{c, a, -1, -1, c, a}));
+        QCOMPARE(store.neighbour(c, D::Previous)->value(TowField::groupname), QString("A"));
+    }
+
+    void removeGroupIsAllOrNothing()
+    {
+        Fresh fresh;
+        RecordStore &store = fresh.store;
+        QVERIFY(store.addGroup("Lot A"));
+        for (const char *group : {"Lot A", "Lot A", "Lot A", "lot a", "Gone"})
+            QVERIFY(store.addTowRecord(sampleRecord(group)));
+        // A record the engine refuses to delete makes the whole removal fail.
+        QVERIFY(QSqlQuery(store.database())
+                    .exec(test::onServer()
+                              ? "CREATE FUNCTION keep() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF "
+                                "old.id = 3 THEN RAISE 'record 3 is on hold'; END IF; RETURN old; END $$"
+                              : "CREATE TRIGGER keep BEFORE DELETE ON wrecker WHEN old.id = 3 "
+                                "BEGIN SELECT RAISE(ABORT, 'record 3 is on hold'); END"));
+        QVERIFY(!test::onServer() || QSqlQuery(store.database()).exec(
+            "CREATE TRIGGER keep BEFORE DELETE ON wrecker FOR EACH ROW EXECUTE FUNCTION keep()"));
+        QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Failed);
+        QVERIFY(store.lastError().description.contains("record 3 is on hold"));
+        QVERIFY(store.groupExists("Lot A"));
+        QCOMPARE(store.countVehiclesInGroup("Lot A"), 3);
+
+        QVERIFY(QSqlQuery(store.database()).exec(test::onServer() ? "DROP TRIGGER keep ON wrecker" : "DROP TRIGGER keep"));
+        QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
+        QVERIFY(!store.groupExists("Lot A"));
+        QCOMPARE(store.towRecordCount(), 2); // the name is matched exactly
+        // Vehicles naming a group that has no row are removed, and the answer says no group row.
+        QCOMPARE(store.removeGroupWithVehicles("Gone"), RecordStore::RemoveGroupResult::NoGroupRow);
+        QCOMPARE(store.towRecords()->value(0).value(TowField::groupname), QString("lot a"));
+    }
+
+    // Each successful change is announced once, after it is done, naming exactly what it touched;
+    // a failed or empty change announces nothing.
+    void everyChangeIsAnnouncedOnce()
+    {
+        test::StoreFolder folder;
+        RecordStore store;
+        QList<StoreChange> heard;
+        QObject::connect(&store, &RecordStore::changed, [&](const StoreChange &change) {
+            heard << change;
+            // Announced after the change: the store already reads the new state.
+            if (!change.addedRecords.isEmpty())
+                QVERIFY(store.towRecord(change.addedRecords.first()));
+        });
+        auto take = [&heard] {
+            const QList<StoreChange> taken = heard;
+            heard.clear();
+            return taken;
+        };
+        QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        QCOMPARE(take(), QList<StoreChange>{StoreChange::everything()});
+
+        auto change = [](QList<qint64> added, QList<qint64> changed, QList<qint64> removed, QStringList groupsAdded,
+                         QStringList groupsRemoved) {
+            return QList<StoreChange>{{added, changed, removed, groupsAdded, groupsRemoved}};
+        };
+        QVERIFY(store.addGroup("Lot A"));
+        QCOMPARE(take(), change({}, {}, {}, {"Lot A"}, {}));
+
+        const qint64 a = *store.addTowRecord(sampleRecord("Lot A"));
+        const qint64 b = *store.addTowRecord(sampleRecord("Lot A"));
+        const qint64 c = *store.addTowRecord(sampleRecord("Other"));
+        QCOMPARE(take().size(), 3);
+
+        TowRecord changed = *store.towRecord(c);
+        changed.set(TowField::vehmake, "Dodge");
+        QVERIFY(store.updateTowRecord(changed));
+        QCOMPARE(take(), change({}, {c}, {}, {}, {}));
+        changed.id = 999;
+        QVERIFY(!store.updateTowRecord(changed)); // a missing row is never recreated
+        QCOMPARE(store.lastError().number, DbError::kNoCurrentRow);
+        QCOMPARE(store.towRecordCount(), 3);
+        QVERIFY(take().isEmpty());
+
+        QVERIFY(store.removeTowRecord(999)); // no such row: nothing happened, and no error
+        QCOMPARE(store.towRecordCount(), 3);
+        QVERIFY(take().isEmpty());
+        QVERIFY(store.removeTowRecord(c));
+        QCOMPARE(take(), change({}, {}, {c}, {}, {}));
+        QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
+        QCOMPARE(take(), change({}, {}, {a, b}, {}, {"Lot A"}));
+
+        store.close();
+        QCOMPARE(take(), QList<StoreChange>{StoreChange::everything()});
+        store.close();
+        QVERIFY(take().isEmpty());
+    }
+
+    // A vehicle added at one workstation to a group another has just removed is refused, never
+    // left naming a group that no longer exists.
+    void groupRemovedWhileVehiclesAreAdded()
+    {
+        test::StoreFolder folder;
+        RecordStore office, gate;
+        QVERIFY(office.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(gate.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+        QVERIFY(office.addGroup("Lot A"));
+        QVERIFY(gate.addTowRecord(sampleRecord("Lot A"), RecordStore::GroupCheck::MustExist));
+        QCOMPARE(office.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
+        QVERIFY(!gate.addTowRecord(sampleRecord("Lot A"), RecordStore::GroupCheck::MustExist));
+        QCOMPARE(gate.lastError().number, DbError::kGroupGone);
+        QCOMPARE(office.towRecordCount(), 0);
+    }
+
+    void outsideChangesAreAnnounced()
+    {
+        test::StoreFolder folder;
+        RecordStore office;
+        QVERIFY(office.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(office.addGroup("Lot A"));
+        const qint64 x = *office.addTowRecord(sampleRecord("Lot A"));
+        const qint64 y = *office.addTowRecord(sampleRecord("Lot A"));
+        RecordStore gate;
+        QVERIFY(gate.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+        QSignalSpy spy(&gate, &RecordStore::changed);
+        QVERIFY(gate.checkOutsideChanges().isEmpty());
+
+        // The second workstation's copy of x goes stale when the first saves it: never saved over.
+        const TowRecord stale = *gate.towRecord(x);
+        const qint64 z = *office.addTowRecord(sampleRecord(""));
+        QVERIFY(office.updateTowRecord(*office.towRecord(x)));
+        QVERIFY(!gate.updateTowRecord(stale));
+        QCOMPARE(gate.lastError().number, DbError::kChangedElsewhere);
+        QVERIFY(office.updateTowRecord(*office.towRecord(z)));
+        QVERIFY(office.removeTowRecord(y));
+        QVERIFY(office.addGroup("Lot B"));
+        QCOMPARE(gate.checkOutsideChanges(), (StoreChange{{z}, {x}, {y}, {"Lot B"}, {}}));
+        QCOMPARE(spy.size(), 1);
+        QVERIFY(gate.checkOutsideChanges().isEmpty());
+
+        // A record added and removed elsewhere between two looks is never announced.
+        const qint64 brief = *office.addTowRecord(sampleRecord(""));
+        QVERIFY(office.removeTowRecord(brief));
+        QCOMPARE(office.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
+        QCOMPARE(gate.checkOutsideChanges(), (StoreChange{{}, {}, {x}, {}, {"Lot A"}}));
+    }
+
+    // A file missing one of the index's triggers gets it back on opening, with a full reindex.
+    void searchIndexIsRepaired()
+    {
+        SQLITE_ONLY();
+        Fresh fresh;
         for (const char *make : {"Ford", "Kia", "Ford"}) {
             TowRecord record = sampleRecord("");
             record.set(TowField::vehmake, QString::fromLatin1(make));
-            QVERIFY(maker.addTowRecord(record));
+            QVERIFY(fresh.store.addTowRecord(record));
         }
-    }
-    makeDatabase(path, {}, damage);
-    RecordStore store;
-    qint64 done = 0, total = -1;
-    store.setProgressHandler([&](qint64 d, qint64 t) { done = d, total = t; });
-    QVERIFY(store.open(path, RecordStore::OpenMode::ExistingOnly));
-    QVERIFY(!store.isReadOnly());
-    QCOMPARE(done, total);
-    QVERIFY(SchemaCheck::hasSearchIndex(store.database()));
-    auto found = [&](const QString &text) {
+        fresh.store.close();
+        makeDatabase(fresh.folder.databasePath(), {}, {"DROP TRIGGER wrecker_fts_update"});
+        RecordStore store;
+        qint64 done = 0, total = -1;
+        store.setProgressHandler([&](qint64 d, qint64 t) { done = d, total = t; });
+        QVERIFY(store.open(fresh.folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+        QVERIFY(!store.isReadOnly() && done == total);
+        // The triggers keep it in step.
+        TowRecord record = *store.towRecord(2);
+        record.set(TowField::vehmake, "Ford");
+        QVERIFY(store.updateTowRecord(record));
+        QVERIFY(store.removeTowRecord(1));
         QSqlQuery query(store.database());
-        query.prepare("SELECT group_concat(rowid) FROM wrecker_fts WHERE wrecker_fts MATCH ?");
-        query.addBindValue(text);
-        return query.exec() && query.next() ? query.value(0).toString() : QString("failed");
-    };
-    QCOMPARE(found("ford"), QString("1,3"));
-    // The triggers keep it in step.
-    TowRecord record = *store.towRecord(2);
-    record.set(TowField::vehmake, "Ford");
-    QVERIFY(store.updateTowRecord(record));
-    QVERIFY(store.removeTowRecord(1));
-    QCOMPARE(found("ford"), QString("2,3"));
-    QSqlQuery version(store.database());
-    QVERIFY(version.exec("PRAGMA user_version") && version.next());
-    QCOMPARE(version.value(0).toInt(), SchemaCheck::kVersion);
-}
+        QVERIFY(query.exec("SELECT group_concat(rowid) FROM wrecker_fts WHERE wrecker_fts MATCH 'ford'"));
+        QVERIFY(query.next());
+        QCOMPARE(query.value(0).toString(), QString("2,3"));
+    }
+};
 
 QTEST_GUILESS_MAIN(RecordStoreTest)
 #include "RecordStore_test.moc"

@@ -106,13 +106,8 @@ class YardMoveTest : public QObject
         QTest::addColumn<QString>("reason");
         QTest::newRow("a vehicle") << "INSERT INTO wrecker (vehmake) VALUES ('Ford')"
                                    << QByteArray() << "already holds records";
-        QTest::newRow("a group") << "INSERT INTO groups (groupname) VALUES ('East')" << QByteArray()
-                                 << "already holds records";
-        QTest::newRow("a reminder") << "INSERT INTO reminders (item) VALUES ('x')" << QByteArray()
-                                    << "already holds records";
         QTest::newRow("not a database") << QString() << QByteArray("plain text, not SQLite\n")
                                         << "cannot be read as a database";
-        QTest::newRow("empty file") << QString() << QByteArray("") << "is not a database file";
     }
     void refuses()
     {
