@@ -5,7 +5,7 @@ pkgs=(build-essential cmake clang libclang-rt-14-dev
       qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
       libbenchmark-dev zlib1g-dev libzstd-dev libsqlite3-dev
       fonts-dejavu-core dpkg-dev
-      postgresql libqt6sql6-psql)
+      postgresql libqt6sql6-psql libpq-dev)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

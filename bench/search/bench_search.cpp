@@ -11,6 +11,10 @@
 //    forward-only scan reading every column.
 // The databases are written once into bench/search-data/ beside the executable and reused.
 //
+// On a PostgreSQL server too, when TARNVALE_BENCH_PG names one (see BenchServer.h): RecordSearch
+// on the server's copy of the records, each match mode, against a bare libpq scan (PQexec,
+// every value read) of the statement the search runs; --server-only runs these alone.
+//
 // With --instructions [RECORDS], each native peer runs once on the database of that many
 // records (default 100,000) between callgrind client requests instead: run it under
 //   valgrind --tool=callgrind --callgrind-out-file=cg.%p bench_search --instructions 100000
@@ -35,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchServer.h"
 #include "RecordSearch.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
@@ -52,6 +57,8 @@ struct Fixture
     int records = 0;
     std::unique_ptr<RecordStore> store;
     sqlite3 *handle = nullptr;
+    std::unique_ptr<RecordStore> server; // the same records on the server, when there is one
+    pg_conn *peer = nullptr;
 };
 
 std::vector<std::unique_ptr<Fixture>> g_fixtures;
@@ -129,8 +136,41 @@ qint64 bareQtScan(const QSqlDatabase &db, const QString &sql)
     return chars;
 }
 
-qint64 search(const Fixture &fixture, int mode, RecordSearch::Reader reader,
-              bool useIndex = true, const QString &text = kFindText)
+// The server's copy of the fixture's records, and a libpq connection of the peer's own.
+void prepareServer(Fixture &fixture)
+{
+    QString reason;
+    const QString uri =
+        bench::BenchServer::database(fixture.store->path(), fixture.records, &reason);
+    auto server = std::make_unique<RecordStore>();
+    if (uri.isEmpty() || !server->open(uri, RecordStore::OpenMode::ExistingOnly)) {
+        std::printf("server cases of %d records skipped: %s\n", fixture.records,
+                    qPrintable(uri.isEmpty() ? reason : server->lastError().description));
+        return;
+    }
+    fixture.peer = bench::BenchServer::connect(uri);
+    if (fixture.peer)
+        fixture.server = std::move(server);
+}
+
+qint64 serverSearch(const Fixture &fixture, int mode, RecordSearch::Reader reader)
+{
+    qint64 found = 0;
+    DbError error;
+    RecordSearch::Options options;
+    options.reader = reader;
+    const auto outcome = RecordSearch::run(
+        fixture.server->database(), requestFor(mode),
+        [&found](QList<FindResult> &&rows) {
+            found += rows.size();
+            benchmark::DoNotOptimize(rows.constData());
+        },
+        &error, options);
+    return outcome == RecordSearch::Outcome::Done ? found : -1;
+}
+
+qint64 search(const Fixture &fixture, int mode, RecordSearch::Reader reader, bool useIndex = true,
+              const QString &text = kFindText)
 {
     qint64 found = 0;
     DbError error;
@@ -163,6 +203,15 @@ std::string scanSearchName(int records, int mode, const QString &text = kFindTex
 std::string indexSearchName(int records, const QString &text)
 {
     return "search_native/" + std::to_string(records) + "/mode0/" + text.toStdString();
+}
+std::string serverBareName(int records)
+{
+    return "pg_bare_scan/" + std::to_string(records);
+}
+std::string serverSearchName(int records, int mode, bool generic = false)
+{
+    return (generic ? "pg_search_qsqlquery/" : "pg_search/") + std::to_string(records) + "/mode" +
+           std::to_string(mode);
 }
 std::string qtBareName(int records)
 {
@@ -216,7 +265,8 @@ void printLine(const std::string &what, const std::string &name, const std::stri
 // Only its size is read; the program would make the index again on opening it.
 QString withoutIndex(const QString &path)
 {
-    const QString copy = QString(path).replace(QStringLiteral(".db"), QStringLiteral("-noindex.db"));
+    const QString copy =
+        QString(path).replace(QStringLiteral(".db"), QStringLiteral("-noindex.db"));
     if (QFileInfo::exists(copy))
         return copy;
     QFile::copy(path, copy);
@@ -285,10 +335,12 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "cannot prepare the %d-record database\n", records);
             return 1;
         }
+        prepareServer(*fixture);
         g_fixtures.push_back(std::move(fixture));
     }
 
     const QStringList arguments = app.arguments();
+    const bool serverOnly = arguments.contains(QStringLiteral("--server-only"));
     const qsizetype countAt = arguments.indexOf(QStringLiteral("--instructions"));
     if (countAt > 0) {
         const int records = arguments.value(countAt + 1, QStringLiteral("100000")).toInt();
@@ -318,6 +370,36 @@ int main(int argc, char *argv[])
         const Fixture *fixture = owned.get();
         const int n = fixture->records;
         const QByteArray sql = RecordSearch::statement(requestFor(0)).toUtf8();
+        if (fixture->server) {
+            benchmark::RegisterBenchmark(
+                serverBareName(n).c_str(),
+                [fixture, sql](benchmark::State &state) {
+                    for (auto _ : state)
+                        benchmark::DoNotOptimize(
+                            bench::BenchServer::bareScan(fixture->peer, sql.constData()));
+                })
+                ->Unit(benchmark::kMillisecond)
+                ->ComputeStatistics("best", best)
+                ->UseRealTime();
+            // The portable QSqlQuery reader as well, at the smaller size: the server path's
+            // figure before it read through libpq.
+            for (const bool generic : {false, true}) {
+                for (int mode = 0; mode < 4 && (!generic || n == 100000); ++mode) {
+                    const std::string name = serverSearchName(n, mode, generic);
+                    const auto reader =
+                        generic ? RecordSearch::Reader::Generic : RecordSearch::Reader::Native;
+                    benchmark::RegisterBenchmark(
+                        name.c_str(),
+                        [fixture, mode, name, reader](benchmark::State &state) {
+                            for (auto _ : state)
+                                g_found[name] = serverSearch(*fixture, mode, reader);
+                        })
+                        ->Unit(benchmark::kMillisecond)
+                        ->ComputeStatistics("best", best)
+                        ->UseRealTime();
+                }
+            }
+        }
         benchmark::RegisterBenchmark(nativeBareName(n).c_str(),
                                      [fixture, sql](benchmark::State &state) {
                                          for (auto _ : state)
@@ -341,13 +423,12 @@ int main(int argc, char *argv[])
         }
         for (int mode = 0; mode < 4; ++mode) {
             const std::string name = scanSearchName(n, mode);
-            benchmark::RegisterBenchmark(name.c_str(),
-                                         [fixture, mode, name](benchmark::State &state) {
-                                             for (auto _ : state)
-                                                 g_found[name] =
-                                                     search(*fixture, mode,
-                                                            RecordSearch::Reader::Native, false);
-                                         })
+            benchmark::RegisterBenchmark(
+                name.c_str(),
+                [fixture, mode, name](benchmark::State &state) {
+                    for (auto _ : state)
+                        g_found[name] = search(*fixture, mode, RecordSearch::Reader::Native, false);
+                })
                 ->Unit(benchmark::kMillisecond)
                 ->ComputeStatistics("best", best)
                 ->UseRealTime();
@@ -360,8 +441,8 @@ int main(int argc, char *argv[])
                     name.c_str(),
                     [fixture, indexed, text, name](benchmark::State &state) {
                         for (auto _ : state)
-                            g_found[name] = search(*fixture, 0, RecordSearch::Reader::Native,
-                                                   indexed, text);
+                            g_found[name] =
+                                search(*fixture, 0, RecordSearch::Reader::Native, indexed, text);
                     })
                     ->Unit(benchmark::kMillisecond)
                     ->ComputeStatistics("best", best)
@@ -408,7 +489,10 @@ int main(int argc, char *argv[])
         argv[0], "--benchmark_repetitions=7", "--benchmark_enable_random_interleaving=true",
         "--benchmark_report_aggregates_only=true", "--benchmark_min_time=0.3"};
     for (int i = 1; i < argc; ++i)
-        args.emplace_back(argv[i]);
+        if (std::string(argv[i]) != "--server-only")
+            args.emplace_back(argv[i]);
+    if (serverOnly)
+        args.emplace_back("--benchmark_filter=^pg_");
     std::vector<char *> cargs;
     for (std::string &arg : args)
         cargs.push_back(arg.data());
@@ -432,6 +516,20 @@ int main(int argc, char *argv[])
     }
     for (const auto &owned : g_fixtures) {
         const int n = owned->records;
+        for (int mode = 0; mode < 4; ++mode)
+            printLine("search on the server, mode " + std::to_string(mode) + ", " +
+                          std::to_string(n) + " records",
+                      serverSearchName(n, mode), serverBareName(n), "bare libpq scan (PQexec)");
+        for (int mode = 0; mode < 4; ++mode)
+            printLine("search on the server through QSqlQuery, mode " + std::to_string(mode) +
+                          ", " + std::to_string(n) + " records",
+                      serverSearchName(n, mode, true), serverBareName(n),
+                      "bare libpq scan (PQexec)");
+    }
+    for (const auto &owned : g_fixtures) {
+        const int n = owned->records;
+        if (serverOnly)
+            continue;
         for (int mode = 0; mode < 4; ++mode)
             printLine("search without the index, mode " + std::to_string(mode) + ", " +
                           std::to_string(n) + " records",
@@ -463,6 +561,8 @@ int main(int argc, char *argv[])
                           " records",
                       qtSearchName(n, mode), qtBareName(n), "bare QSqlQuery forward-only scan");
     }
+    for (const auto &owned : g_fixtures)
+        bench::BenchServer::disconnect(owned->peer);
     g_fixtures.clear();
     return 0;
 }

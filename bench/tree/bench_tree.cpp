@@ -2,10 +2,15 @@
 // plus tree model) against a bare SQLite scan of the same columns; the save of one vehicle until
 // the tree shows it (the tree brought in step by the store's change) against that full rebuild;
 // peak memory; and the time from start to a shown main window.
+//
+// On a PostgreSQL server too, when TARNVALE_BENCH_PG names one (see BenchServer.h): the same
+// rebuild on the server's copy of the records against a bare libpq scan of the same columns,
+// both in the same run.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSqlQuery>
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -16,6 +21,7 @@
 #include <string>
 
 #include "AppContext.h"
+#include "BenchServer.h"
 #include "GroupTreeModel.h"
 #include "MainWindow.h"
 #include "QtDialogs.h"
@@ -50,12 +56,15 @@ void bareScan(benchmark::State &state, const QString &path)
     for (auto _ : state) {
         size_t bytes = 0;
         sqlite3_stmt *stmt = nullptr;
-        sqlite3_prepare_v2(db, "SELECT GROUPID, groupname FROM groups ORDER BY GROUPID", -1, &stmt, nullptr);
+        sqlite3_prepare_v2(db, "SELECT GROUPID, groupname FROM groups ORDER BY GROUPID", -1, &stmt,
+                           nullptr);
         while (sqlite3_step(stmt) == SQLITE_ROW)
             bytes += size_t(sqlite3_column_int64(stmt, 0)) + size_t(sqlite3_column_bytes(stmt, 1));
         sqlite3_finalize(stmt);
-        sqlite3_prepare_v2(db, "SELECT id, groupname, vehyear, vehmake, vehmodel, vehcolor FROM wrecker ORDER BY id",
-                           -1, &stmt, nullptr);
+        sqlite3_prepare_v2(
+            db,
+            "SELECT id, groupname, vehyear, vehmake, vehmodel, vehcolor FROM wrecker ORDER BY id",
+            -1, &stmt, nullptr);
         while (sqlite3_step(stmt) == SQLITE_ROW) {
             bytes += size_t(sqlite3_column_int64(stmt, 0));
             for (int c = 1; c < 6; ++c) {
@@ -71,6 +80,51 @@ void bareScan(benchmark::State &state, const QString &path)
         benchmark::DoNotOptimize(bytes);
     }
     sqlite3_close(db);
+}
+
+// The same three statements on the server through libpq, every value read.
+void bareServerScan(benchmark::State &state, const QString &uri)
+{
+    pg_conn *conn = bench::BenchServer::connect(uri);
+    if (!conn) {
+        state.SkipWithError("cannot connect");
+        return;
+    }
+    for (auto _ : state) {
+        qint64 bytes = bench::BenchServer::bareScan(
+            conn, "SELECT GROUPID, groupname FROM groups ORDER BY GROUPID");
+        bytes += bench::BenchServer::bareScan(
+            conn,
+            "SELECT id, groupname, vehyear, vehmake, vehmodel, vehcolor FROM wrecker ORDER BY id");
+        bytes += bench::BenchServer::bareScan(conn, "SELECT count(*) FROM wrecker");
+        benchmark::DoNotOptimize(bytes);
+    }
+    bench::BenchServer::disconnect(conn);
+}
+
+// The tree's columns read as Qt SQL's portable path reads them (forward-only QSqlQuery, each
+// value made UTF-8 again), on the program's own server connection: what the tree paid on a
+// server before it read through libpq.
+void qtServerScan(benchmark::State &state, const QString &uri)
+{
+    RecordStore store;
+    if (!store.open(uri, RecordStore::OpenMode::ExistingOnly)) {
+        state.SkipWithError("cannot open the database");
+        return;
+    }
+    for (auto _ : state) {
+        QSqlQuery query(store.database());
+        query.setForwardOnly(true);
+        query.exec("SELECT id, groupname, vehyear, vehmake, vehmodel, vehcolor FROM wrecker "
+                   "ORDER BY id");
+        qint64 bytes = 0;
+        while (query.next()) {
+            bytes += query.value(0).toLongLong();
+            for (int c = 1; c < 6; ++c)
+                bytes += query.value(c).toString().toUtf8().size();
+        }
+        benchmark::DoNotOptimize(bytes);
+    }
 }
 
 void treeRebuild(benchmark::State &state, const QString &path)
@@ -163,7 +217,7 @@ void saveBare(benchmark::State &state, const QString &path)
 // Keeps the mean real time of every run by name.
 class Collector : public benchmark::ConsoleReporter
 {
-public:
+  public:
     std::map<std::string, double> ms;
     void ReportRuns(const std::vector<Run> &runs) override
     {
@@ -180,8 +234,8 @@ double cpuMs()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
-           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
 }
 
 long peakKb()
@@ -197,31 +251,69 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    // --server-only: the server's cases alone, without the file's, its start-up and its memory.
+    std::vector<char *> args;
+    bool serverOnly = false;
+    static char serverFilter[] = "--benchmark_filter=^pg_";
+    for (int i = 0; i < argc; ++i) {
+        if (std::string(argv[i]) == "--server-only")
+            serverOnly = true;
+        else
+            args.push_back(argv[i]);
+    }
+    if (serverOnly)
+        args.push_back(serverFilter);
+    int count = int(args.size());
+    benchmark::Initialize(&count, args.data());
 
     const int sizes[] = {100000, 1000000};
     std::map<int, QString> paths;
-    for (int size : sizes)
+    std::map<int, QString> servers;
+    for (int size : sizes) {
         paths[size] = dataPath(size);
+        QString reason;
+        servers[size] = bench::BenchServer::database(paths[size], size, &reason);
+        if (servers[size].isEmpty())
+            std::printf("server cases of %d records skipped: %s\n", size, qPrintable(reason));
+    }
 
     // Peak memory with the 1,000,000-record tree built (measured first, in a fresh process).
-    {
+    const QString measured = serverOnly ? servers[1000000] : paths[1000000];
+    if (!measured.isEmpty()) {
         RecordStore store;
-        store.open(paths[1000000], RecordStore::OpenMode::ExistingOnly);
+        store.open(measured, RecordStore::OpenMode::ExistingOnly);
         GroupTreeModel model;
         const long before = peakKb();
         model.rebuild(store, true);
-        std::printf("peak memory with the 1000000-record tree: %.0f MB (process), %.0f MB before the build\n",
-                    peakKb() / 1024.0, before / 1024.0);
+        std::printf("peak memory with the 1000000-record tree%s: %.0f MB (process), %.0f MB before "
+                    "the build\n",
+                    serverOnly ? " on the server" : "", peakKb() / 1024.0, before / 1024.0);
     }
 
     Collector collector;
     for (int size : sizes) {
         const std::string n = std::to_string(size);
+        if (!servers[size].isEmpty()) {
+            benchmark::RegisterBenchmark(("pg_bare_scan/" + n).c_str(), bareServerScan,
+                                         servers[size])
+                ->Unit(benchmark::kMillisecond)
+                ->MinTime(size > 100000 ? 3.0 : 1.0);
+            if (size == 100000)
+                benchmark::RegisterBenchmark(("pg_qsqlquery_scan/" + n).c_str(), qtServerScan,
+                                             servers[size])
+                    ->Unit(benchmark::kMillisecond)
+                    ->MinTime(1.0);
+            benchmark::RegisterBenchmark(("pg_tree_rebuild/" + n).c_str(), treeRebuild,
+                                         servers[size])
+                ->Unit(benchmark::kMillisecond)
+                ->MinTime(size > 100000 ? 3.0 : 1.0);
+        }
         benchmark::RegisterBenchmark(("bare_scan/" + n).c_str(), bareScan, paths[size])
-            ->Unit(benchmark::kMillisecond)->MinTime(size > 100000 ? 3.0 : 1.0);
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(size > 100000 ? 3.0 : 1.0);
         benchmark::RegisterBenchmark(("tree_rebuild/" + n).c_str(), treeRebuild, paths[size])
-            ->Unit(benchmark::kMillisecond)->MinTime(size > 100000 ? 3.0 : 1.0);
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(size > 100000 ? 3.0 : 1.0);
         benchmark::RegisterBenchmark(("save_bare/" + n).c_str(), saveBare, paths[size])
             ->Unit(benchmark::kMillisecond)
             ->MinTime(1.0);
@@ -239,9 +331,22 @@ int main(int argc, char *argv[])
         const std::string n = std::to_string(size);
         const double tree = collector.ms["tree_rebuild/" + n];
         const double bare = collector.ms["bare_scan/" + n];
-        std::printf("tree rebuild %d records: %.0f ms, %.2fx bare SQLite scan (%.0f ms)\n", size, tree,
-                    bare > 0 ? tree / bare : 0.0, bare);
+        if (tree > 0)
+            std::printf("tree rebuild %d records: %.0f ms, %.2fx bare SQLite scan (%.0f ms)\n",
+                        size, tree, bare > 0 ? tree / bare : 0.0, bare);
+        const double serverTree = collector.ms["pg_tree_rebuild/" + n];
+        const double serverBare = collector.ms["pg_bare_scan/" + n];
+        if (serverTree > 0 && serverBare > 0)
+            std::printf("tree rebuild %d records on the server: %.0f ms, %.2fx bare libpq scan "
+                        "(%.0f ms)\n",
+                        size, serverTree, serverTree / serverBare, serverBare);
+        if (const double qt = collector.ms["pg_qsqlquery_scan/" + n]; qt > 0 && serverBare > 0)
+            std::printf("the tree's columns read through a forward-only QSqlQuery on the server, "
+                        "%d records: %.0f ms, %.2fx bare libpq scan\n",
+                        size, qt, qt / serverBare);
         const double saved = collector.ms["save_bare/" + n];
+        if (serverOnly)
+            continue;
         for (const char *kind : {"save_shown/", "save_moved_shown/"}) {
             const double shown = collector.ms[kind + n];
             std::printf("%s %d records: %.2f ms until the tree shows it, %.4fx the full rebuild "
@@ -254,7 +359,8 @@ int main(int argc, char *argv[])
 
     // Start-up: main window built, database opened, tree built and shown, the window's events
     // done; against the full rebuild of the same tree measured above.
-    for (int size : sizes) {
+    for (int size :
+         serverOnly ? std::vector<int>() : std::vector<int>(std::begin(sizes), std::end(sizes))) {
         for (const char *expanded : {"No", "Yes"}) {
             const QString folder = QDir(QCoreApplication::applicationDirPath())
                                        .filePath(QStringLiteral("tree-data/program"));

@@ -11,6 +11,7 @@
 
 #include "FindRules.h"
 #include "ImpoundRules.h"
+#include "PgReader.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
 #include "SqlDialect.h"
@@ -170,7 +171,7 @@ bool cancelled(const RecordSearch::Options &options)
     return options.cancel && options.cancel->load(std::memory_order_relaxed);
 }
 
-inline QString columnText(const SqliteReader &reader, int column)
+template <class Reader> inline QString columnText(const Reader &reader, int column)
 {
     const QByteArrayView text = reader.text(column);
     return text.data() ? QString::fromUtf8(text) : QString();
@@ -183,26 +184,27 @@ RecordSearch::Outcome failWith(DbError *error, int number, const QString &descri
     return RecordSearch::Outcome::Failed;
 }
 
-void considerRow(const SqliteReader &reader, const Plan &plan, const TextMatcher &matcher,
+template <class Reader>
+void considerRow(const Reader &reader, const Plan &plan, const TextMatcher &matcher,
                  Batcher &batch);
 
-// The rows of the statement prepared in the reader, decided by the rules.
-RecordSearch::Outcome readRows(SqliteReader &reader, const Plan &plan,
-                               const RecordSearch::Sink &sink, DbError *error,
-                               const RecordSearch::Options &options)
+// The rows of the statement run in the reader (SqliteReader or PgReader), decided by the rules.
+template <class Reader>
+RecordSearch::Outcome readRows(Reader &reader, const Plan &plan, const RecordSearch::Sink &sink,
+                               DbError *error, const RecordSearch::Options &options)
 {
     const TextMatcher matcher(plan.findText, plan.mode);
     Batcher batch(sink, options.batchSize);
-    SqliteReader::Step step;
+    typename Reader::Step step;
     for (;;) {
         if (cancelled(options))
             return RecordSearch::Outcome::Cancelled;
         step = reader.step();
-        if (step != SqliteReader::Step::Row)
+        if (step != Reader::Step::Row)
             break;
         considerRow(reader, plan, matcher, batch);
     }
-    if (step == SqliteReader::Step::Failed)
+    if (step == Reader::Step::Failed)
         return failWith(error, reader.errorCode(), reader.errorText());
     batch.flush();
     return RecordSearch::Outcome::Done;
@@ -247,8 +249,21 @@ std::optional<RecordSearch::Outcome> runIndexed(SqliteReader &reader, const Plan
     return readRows(reader, plan, sink, error, options);
 }
 
-void considerRow(const SqliteReader &reader, const Plan &plan, const TextMatcher &matcher,
-                 Batcher &batch)
+// The statement on a server, its rows read through libpq.
+RecordSearch::Outcome runServer(PgReader &reader, const Plan &plan, const RecordSearch::Sink &sink,
+                                DbError *error, const RecordSearch::Options &options)
+{
+    QList<QByteArray> values;
+    if (plan.bindsGroup)
+        values << plan.group.toUtf8();
+    if (!reader.exec(plan.sql.toUtf8(), values, options.cancel))
+        return reader.cancelled() ? RecordSearch::Outcome::Cancelled
+                                  : failWith(error, reader.errorCode(), reader.errorText());
+    return readRows(reader, plan, sink, error, options);
+}
+
+template <class Reader>
+void considerRow(const Reader &reader, const Plan &plan, const TextMatcher &matcher, Batcher &batch)
 {
     bool found = plan.matchAll;
     for (int column : plan.compared) {
@@ -357,6 +372,9 @@ RecordSearch::Outcome RecordSearch::run(const QSqlDatabase &db, const FindReques
             }
             return runNative(reader, *plan, sink, error, options);
         }
+        PgReader server(db);
+        if (server.isOpen())
+            return runServer(server, *plan, sink, error, options);
     }
     return runGeneric(db, *plan, sink, error, options);
 }

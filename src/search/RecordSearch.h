@@ -22,8 +22,9 @@ class RecordSearch
 {
   public:
     enum class Outcome { Done, Cancelled, Failed };
-    // Native reads an SQLite connection through SQLite's own interface (fast); Generic reads
-    // any connection through QSqlQuery. Both give the same rows.
+    // Native reads an SQLite connection through SQLite's own interface and a PostgreSQL one
+    // through libpq (fast); Generic reads any connection through QSqlQuery. Both give the
+    // same rows.
     enum class Reader { Native, Generic };
     using Sink = std::function<void(QList<FindResult> &&rows)>;
 

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <sqlite3.h>
 
+#include "PgReader.h"
 #include "SchemaCheck.h"
 #include "ServerAddress.h"
 #include "SqliteHandle.h"
@@ -668,12 +669,27 @@ bool RecordStore::scanBriefs(const QString &where, const QVariantList &binds,
     if (!isOpen())
         return failNotOpen();
     QSqlDatabase db = database();
+    // The rows of the statement run in a reader (SqliteReader or PgReader) visited; false when
+    // reading failed.
+    const auto visitRows = [&visit](auto &reader) {
+        VehicleBrief brief;
+        auto step = reader.step();
+        for (; step == decltype(step)::Row; step = reader.step()) {
+            brief.id = reader.integer(0);
+            brief.groupname = reader.text(1);
+            brief.vehyear = reader.text(2);
+            brief.vehmake = reader.text(3);
+            brief.vehmodel = reader.text(4);
+            brief.vehcolor = reader.text(5);
+            visit(brief);
+        }
+        return step != decltype(step)::Failed;
+    };
+    const qsizetype runs = binds.isEmpty() ? 1 : binds.size();
     SqliteReader reader(db);
     if (reader.isOpen()) {
         if (!reader.prepare(sql))
             return fail(reader.errorCode(), reader.errorText());
-        VehicleBrief brief;
-        const qsizetype runs = binds.isEmpty() ? 1 : binds.size();
         for (qsizetype run = 0; run < runs; ++run) {
             if (!binds.isEmpty()) {
                 const QVariant &value = binds.at(run);
@@ -683,18 +699,18 @@ bool RecordStore::scanBriefs(const QString &where, const QVariantList &binds,
                 if (!bound)
                     return fail(reader.errorCode(), reader.errorText());
             }
-            SqliteReader::Step step;
-            while ((step = reader.step()) == SqliteReader::Step::Row) {
-                brief.id = reader.integer(0);
-                brief.groupname = reader.text(1);
-                brief.vehyear = reader.text(2);
-                brief.vehmake = reader.text(3);
-                brief.vehmodel = reader.text(4);
-                brief.vehcolor = reader.text(5);
-                visit(brief);
-            }
-            if (step == SqliteReader::Step::Failed)
+            if (!visitRows(reader))
                 return fail(reader.errorCode(), reader.errorText());
+        }
+        return true;
+    }
+    PgReader server(db);
+    if (server.isOpen()) {
+        for (qsizetype run = 0; run < runs; ++run) {
+            if (!server.exec(sql, binds.isEmpty() ? QList<QByteArray>()
+                                                  : QList{binds.at(run).toString().toUtf8()}) ||
+                !visitRows(server))
+                return fail(server.errorCode(), server.errorText());
         }
         return true;
     }
@@ -705,7 +721,6 @@ bool RecordStore::scanBriefs(const QString &where, const QVariantList &binds,
     query.prepare(QString::fromUtf8(sql));
     QByteArray columns[5];
     VehicleBrief brief;
-    const qsizetype runs = binds.isEmpty() ? 1 : binds.size();
     for (qsizetype run = 0; run < runs; ++run) {
         if (!binds.isEmpty())
             query.bindValue(0, binds.at(run));
