@@ -242,19 +242,14 @@ RecordExport::Result RecordExport::writeFromServer(const QString &uri,
         return failed(QStringLiteral("cannot open the database %1: %2").arg(shown, reason));
     static QAtomicInteger<int> uses;
     const QString name = QStringLiteral("tarnvale-export-%1").arg(uses.fetchAndAddRelaxed(1));
+    if (!address->connect(name, &reason))
+        return failed(QStringLiteral("cannot open the database %1: %2").arg(shown, reason));
     Result result;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(
-            SqlDialect::driverName(SqlDialect::Engine::Postgres), name);
-        address->applyTo(db);
-        if (!db.open()) {
-            result = failed(QStringLiteral("cannot open the database %1: %2")
-                                .arg(shown, db.lastError().databaseText().trimmed()));
-        } else {
-            ServerRows rows(db);
-            result = writeRows(rows, SqlDialect(SqlDialect::Engine::Postgres), shown, selection,
-                               rules, outPath, options);
-        }
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        ServerRows rows(db);
+        result = writeRows(rows, SqlDialect(SqlDialect::Engine::Postgres), shown, selection, rules,
+                           outPath, options);
     }
     QSqlDatabase::removeDatabase(name);
     return result;

@@ -212,30 +212,11 @@ bool RecordStore::openServer(const QString &uri)
     if (!address)
         return fail(3044, reason);
     m_dialect = SqlDialect(SqlDialect::Engine::Postgres);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(
-            SqlDialect::driverName(SqlDialect::Engine::Postgres), m_connection);
-        if (!db.isValid()) {
-            db = QSqlDatabase();
-            closeConnection();
-            return fail(3051, QStringLiteral("The PostgreSQL driver of Qt SQL (QPSQL) is not "
-                                             "installed."));
-        }
-        address->applyTo(db);
-        if (!db.open()) {
-            // libpq's own reason (no server, a refused password, no such database) names
-            // the server and the user, never the password.
-            QString text = db.lastError().databaseText().simplified();
-            if (text.isEmpty())
-                text = db.lastError().text();
-            db = QSqlDatabase();
-            closeConnection();
-            return fail(3051, text.isEmpty() ? QStringLiteral("The server could not be reached.")
-                                             : text);
-        }
-        QSqlQuery quiet(db);
-        quiet.exec(QStringLiteral("SET client_min_messages = error"));
+    if (!address->connect(m_connection, &reason)) {
+        closeConnection();
+        return fail(3051, reason);
     }
+    QSqlQuery(database()).exec(QStringLiteral("SET client_min_messages = error"));
     QSqlQuery probe(database());
     probe.setForwardOnly(true);
     bool ok = exec(m_dialect.countSchemaObjects(), {}, QStringLiteral("reading the schema"),

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QStringList>
 #include <QUrl>
 #include <QUrlQuery>
@@ -134,6 +135,30 @@ void ServerAddress::applyTo(QSqlDatabase &db) const
     db.setConnectOptions(m_options.contains(QLatin1String("connect_timeout="))
                              ? m_options
                              : m_options + QStringLiteral(";connect_timeout=10"));
+}
+
+bool ServerAddress::connect(const QString &connectionName, QString *reason) const
+{
+    QString why;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
+        if (!db.isValid()) {
+            why = QStringLiteral("The PostgreSQL driver of Qt SQL (QPSQL) is not installed.");
+        } else {
+            applyTo(db);
+            if (db.open())
+                return true;
+            why = db.lastError().databaseText().simplified();
+            if (why.isEmpty())
+                why = db.lastError().text();
+            if (why.isEmpty())
+                why = QStringLiteral("The server could not be reached.");
+        }
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+    if (reason)
+        *reason = why;
+    return false;
 }
 
 } // namespace tarnvale

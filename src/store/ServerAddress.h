@@ -29,6 +29,10 @@ class ServerAddress
     ServerAddress withDatabase(const QString &name) const;
     // Sets host, port, user, password, database and options on a QPSQL connection.
     void applyTo(QSqlDatabase &db) const;
+    // Adds a QPSQL connection of that name and opens it. On failure the connection is removed
+    // again and the reason given: libpq's own (no server, a refused password, no such
+    // database), which names the server and the user, never the password.
+    bool connect(const QString &connectionName, QString *reason) const;
 
     const QString &host() const { return m_host; }
     int port() const { return m_port; }
