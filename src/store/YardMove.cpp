@@ -180,23 +180,24 @@ bool copyRows(Runner &from, Runner &to, const Table &table, bool toServer)
 class Connection
 {
   public:
-    explicit Connection(const QString &driver)
+    Connection()
     {
         static QAtomicInteger<int> uses;
         m_name = QStringLiteral("tarnvale-move-%1").arg(uses.fetchAndAddRelaxed(1));
-        m_db = QSqlDatabase::addDatabase(driver, m_name);
     }
     ~Connection()
     {
         m_db.close();
         m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
+        if (QSqlDatabase::contains(m_name))
+            QSqlDatabase::removeDatabase(m_name);
     }
     QSqlDatabase &db() { return m_db; }
 
     // Opens an SQLite file hardened against what it holds; false with the reason.
     bool openFile(const QString &file, bool readOnly, QString *reason)
     {
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         m_db.setDatabaseName(file);
         m_db.setConnectOptions(
             readOnly ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
@@ -208,6 +209,13 @@ class Connection
         return SchemaCheck::harden(
             m_db, readOnly ? SchemaCheck::Use::Inspecting : SchemaCheck::Use::Writing, reason);
     }
+    bool openServer(const ServerAddress &address, QString *reason)
+    {
+        if (!address.connect(m_name, reason))
+            return false;
+        m_db = QSqlDatabase::database(m_name, false);
+        return true;
+    }
 
   private:
     QString m_name;
@@ -215,8 +223,9 @@ class Connection
 };
 
 // The schema version of a file opened read-only, or nullopt with the reason.
-std::optional<qint64> fileVersion(Runner &file)
+std::optional<qint64> fileVersion(const QSqlDatabase &db, QString *reason)
 {
+    Runner file(db, reason);
     if (!file.number(QStringLiteral("SELECT count(*) FROM sqlite_master"), {},
                      QStringLiteral("reading the schema")))
         return std::nullopt;
@@ -391,12 +400,11 @@ YardMove::Result YardMove::toServer(const QString &file, const QString &uri)
         result.reason = QStringLiteral("%1 is not a database file.").arg(file);
         return result;
     }
-    Connection source(QStringLiteral("QSQLITE"));
+    Connection source;
     QString reason;
-    Runner fromFile(source.db(), &reason);
     std::optional<qint64> version;
     if (source.openFile(file, true, &reason))
-        version = fileVersion(fromFile);
+        version = fileVersion(source.db(), &reason);
     if (!version) {
         result.reason = QStringLiteral("%1 cannot be read as a database: %2").arg(file, reason);
         return result;
@@ -457,18 +465,18 @@ YardMove::Result YardMove::toFile(const QString &uri, const QString &file)
     const std::optional<ServerAddress> address = ServerAddress::parse(uri, &result.reason);
     if (!address)
         return result;
-    Connection server(SqlDialect::driverName(SqlDialect::Engine::Postgres));
-    Connection target(QStringLiteral("QSQLITE"));
-    Runner fromServer(server.db(), &result.reason);
-    Runner toFile(target.db(), &result.reason);
-    address->applyTo(server.db());
-    if (!server.db().open()) {
+    Connection server;
+    Connection target;
+    QString reason;
+    if (!server.openServer(*address, &reason)) {
         result.reason = QStringLiteral("The server database %1 could not be opened: %2")
-                            .arg(address->shown(), engineText(server.db().lastError()));
+                            .arg(address->shown(), reason);
         return result;
     }
     if (!target.openFile(file, false, &result.reason))
         return result;
+    Runner fromServer(server.db(), &result.reason);
+    Runner toFile(target.db(), &result.reason);
     // Every table from one state of the server, whatever other workstations commit meanwhile.
     if (!fromServer.run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"), {},
                         QStringLiteral("beginning the snapshot")))
@@ -514,13 +522,13 @@ YardMove::Result YardMove::replaceOnServer(const QString &file, RecordStore &sto
         }
         QSqlQuery(upgrade.database()).exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
     }
-    Connection source(QStringLiteral("QSQLITE"));
-    Runner fromFile(source.db(), &result.reason);
+    Connection source;
     std::optional<qint64> version;
     if (source.openFile(file, true, &result.reason))
-        version = fileVersion(fromFile);
+        version = fileVersion(source.db(), &result.reason);
     if (!version)
         return result;
+    Runner fromFile(source.db(), &result.reason);
     if (*version != SchemaCheck::kVersion) {
         result.reason = versionMismatch(file, *version);
         return result;
