@@ -32,7 +32,7 @@ mkdir -p "$OUT"
 fixtures=$(ls "$DATA"/*.rtf)
 for rtf in $fixtures; do
     name=$(basename "$rtf" .rtf)
-    "$BUILD/tests/template_fill" "$rtf" "$OUT/$name" || echo "$name: not filled"
+    "$BUILD/tools/template_fill" "$rtf" "$OUT/$name" || echo "$name: not filled"
 done
 (cd "$OUT" && office --convert-to pdf:writer_pdf_Export --outdir lo ./*.rtf)
 printf '%-12s %6s %6s  %s\n' fixture ours theirs "text differences (words only in ours | only in theirs)"

@@ -15,6 +15,7 @@
 #include <QTextTable>
 
 using namespace tarnvale;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -25,17 +26,6 @@ constexpr qreal kDpi = 96.0;
 QString num(qreal v)
 {
     return QString::number(v);
-}
-
-QTextCharFormat formatOf(QTextDocument &doc, const QString &word)
-{
-    const QTextCursor found =
-        doc.find(word, 0, QTextDocument::FindCaseSensitively | QTextDocument::FindWholeWords);
-    if (found.isNull())
-        return {};
-    QTextCursor at(&doc);
-    at.setPosition(found.selectionEnd());
-    return at.charFormat();
 }
 
 // Bold, italic, underline (D: double), strike ("-" when not), points, family, any colour.
@@ -161,14 +151,6 @@ QList<QTextTable *> tablesOf(QTextDocument &doc)
     return tables;
 }
 
-QString cellText(QTextTable *table, int row, int col)
-{
-    const QTextTableCell cell = table->cellAt(row, col);
-    QTextCursor c = cell.firstCursorPosition();
-    c.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
-    return c.selectedText();
-}
-
 // Every table as "ROWSxCOLUMNS: cell|cell / next row", a cell spanning columns with "*SPAN".
 QString tablesText(QTextDocument &doc)
 {
@@ -178,8 +160,11 @@ QString tablesText(QTextDocument &doc)
         for (int r = 0; r < table->rows(); ++r) {
             QStringList cells;
             for (int c = 0; c < table->columns(); c += table->cellAt(r, c).columnSpan()) {
+                QTextCursor text = table->cellAt(r, c).firstCursorPosition();
+                text.setPosition(table->cellAt(r, c).lastCursorPosition().position(),
+                                 QTextCursor::KeepAnchor);
                 const int span = table->cellAt(r, c).columnSpan();
-                cells << cellText(table, r, c) + (span > 1 ? u'*' + num(span) : QString());
+                cells << text.selectedText() + (span > 1 ? u'*' + num(span) : QString());
             }
             rows << cells.join(u'|');
         }
@@ -189,29 +174,24 @@ QString tablesText(QTextDocument &doc)
     return tables.join(QStringLiteral(" ; "));
 }
 
+// A row as word processors write it: its properties first, repeated before \row.
+#define ROW_DEF                                                                                    \
+    "\\trowd\\trgaph108\\trleft-108\\trbrdrt\\brdrs\\brdrw10 \\trbrdrb\\brdrs\\brdrw10 "           \
+    "\\clbrdrt\\brdrs\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 "                                \
+    "\\clcbpat2\\clshdng2500\\cellx1332"                                                           \
+    "\\clbrdrb\\brdrs\\brdrw10 \\cellx2772\\cellx4212"
 const QByteArray kWordProcessorTable =
     "{\\rtf1\\ansi{\\colortbl;\\red0\\green0\\blue0;\\red200\\green220\\blue240;}"
-    "\\pard before\\par\n"
-    "\\trowd\\trgaph108\\trleft-108\\trbrdrt\\brdrs\\brdrw10 \\trbrdrb\\brdrs\\brdrw10 "
-    "\\clbrdrt\\brdrs\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 "
-    "\\clcbpat2\\clshdng2500\\cellx1332"
-    "\\clbrdrb\\brdrs\\brdrw10 \\cellx2772\\cellx4212\n"
-    "\\pard\\intbl\\qc Item\\cell Qty\\cell Price\\cell"
-    "\\trowd\\trgaph108\\trleft-108\\trbrdrt\\brdrs\\brdrw10 \\trbrdrb\\brdrs\\brdrw10 "
-    "\\clbrdrt\\brdrs\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 "
-    "\\clcbpat2\\clshdng2500\\cellx1332"
-    "\\clbrdrb\\brdrs\\brdrw10 \\cellx2772\\cellx4212\\row\n"
-    "\\trowd\\trgaph108\\trleft-108\\cellx1332\\cellx2772\\cellx4212\n"
+    "\\pard before\\par\n" ROW_DEF "\n\\pard\\intbl\\qc Item\\cell Qty\\cell Price\\cell" ROW_DEF
+    "\\row\n\\trowd\\trgaph108\\trleft-108\\cellx1332\\cellx2772\\cellx4212\n"
     "\\pard\\intbl Hookup\\par second line\\cell 1\\cell {\\b 45.00}\\cell\\row\n"
     "\\pard after\\par}";
 
-// A row wider than the page (widths relative to it), then a table right after another.
-const QByteArray kWideTables =
+// A row wider than the page (widths relative to it), its cells padded.
+const QByteArray kWideRow =
     "{\\rtf1\\paperw12240\\margl1440\\margr1440 "
     "\\trowd\\clpadt90\\clpadft3\\clpadr90\\clpadl30\\cellx19662\\cellx65534"
     "\\pard\\intbl Label\\cell Value\\cell\\row"
-    "\\trowd\\cellx1000\\cellx2000\\cellx9000\\pard\\intbl a\\cell b\\cell c\\cell\\row"
-    "\\trowd\\cellx1000\\cellx2000\\cellx9000\\pard\\intbl d\\cell e\\cell f\\cell\\row"
     "\\pard after\\par}";
 
 } // namespace
@@ -232,74 +212,35 @@ class RtfReaderTest : public QObject
             const char *name, *rtf;
             const char16_t *text;
         } rows[] = {
+            // clang-format off
             {"paragraphs", "{\\rtf1\\ansi Hello\\par World\\par}", u"Hello\nWorld"},
-            {"nested groups", "{\\rtf1 a{\\b b{\\i c{\\ul d}}e}f}", u"abcdef"},
-            {"line breaks wrapped by the writer", "{\\rtf1 one\r\ntwo\\par\r\nthree}",
-             u"onetwo\nthree"},
-            {"Windows-1252 hex", "{\\rtf1\\ansi\\ansicpg1252 caf\\'e9 \\'80 \\'93\\'94}",
-             u"café € \u201C\u201D"},
+            {"Windows-1252 hex", "{\\rtf1\\ansi\\ansicpg1252 caf\\'e9 \\'80 \\'93\\'94}", u"café € \u201C\u201D"},
             {"unicode with fallback", "{\\rtf1\\uc1 \\u233?t\\u-1279?}", u"ét\uFB01"},
-            {"unicode, hex fallback", "{\\rtf1\\uc1\\u8364\\'80 euro}", u"\u20AC euro"},
             {"uc2", "{\\rtf1\\uc2\\u233\\'3f\\'3fX}", u"\u00E9X"},
-            {"uc0", "{\\rtf1\\uc0\\u233 X}", u"\u00E9X"},
-            {"uc is kept per group", "{\\rtf1{\\uc2\\u233 ab}\\u233 cd}", u"\u00E9\u00E9d"},
             {"surrogate pair", "{\\rtf1\\u-10179?\\u-8704?}", u"\U0001F600"},
             {"ignorable destination", "{\\rtf1{\\*\\unknowndest secret {nested}}shown}", u"shown"},
-            {"tables of the document",
-             "{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}{\\f1 Times;}}"
-             "{\\colortbl;\\red255\\green0\\blue0;}{\\stylesheet{\\s0 Normal;}}"
-             "{\\info{\\title T}{\\author A}}body}",
-             u"body"},
-            {"field shows its result",
-             "{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}.}",
-             u"see link."},
-            {"old field instruction", "{\\rtf1{\\field{\\fldinst PAGE}{\\fldrslt 1}}}", u"1"},
+            {"field shows its result", "{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}.}", u"see link."},
             {"hidden text", "{\\rtf1 a{\\v hidden}b\\v c\\v0 d}", u"abd"},
             {"deleted revision", "{\\rtf1 keep{\\deleted gone}\\del gone too}", u"keep"},
-            {"deleted paragraph marks", "{\\rtf1 line1\\par {\\del note\\par more\\par}line2}",
-             u"line1\nline2"},
             {"escapes", "{\\rtf1 \\{x\\} \\\\ y}", u"{x} \\ y"},
             {"line and tab", "{\\rtf1 a\\line b\\tab c}", u"a\u2028b\tc"},
-            {"special characters",
-             "{\\rtf1 \\emdash\\endash\\lquote\\rquote\\ldblquote\\rdblquote\\bullet\\~}",
+            {"special characters", "{\\rtf1 \\emdash\\endash\\lquote\\rquote\\ldblquote\\rdblquote\\bullet\\~}",
              u"\u2014\u2013\u2018\u2019\u201C\u201D\u2022\u00A0"},
-            {"unknown control words", "{\\rtf1 \\foo12 a\\barbaz-3 b\\x c}", u"abc"},
             {"binary data skipped", "{\\rtf1 a{\\*\\blob\\bin3 {}x}b}", u"ab"},
-            {"after the last brace", "{\\rtf1 a}b{c}", u"a"},
             {"list text kept", "{\\rtf1{\\listtext\\'95\\tab}item\\par}", u"\u2022\titem"},
-            {"picture of an unknown kind", "{\\rtf1 a{\\pict\\wmetafile8 0102ff}b}", u"ab"},
             // Characters of the Symbol and Wingdings fonts print as what they show.
-            {"Symbol bullet as a byte", FONTS "{\\f1\\'b7}}", u"\u2022"},
-            {"Symbol bullet as Unicode", FONTS "{\\f1\\u61623\\'3f}}", u"\u2022"},
             {"Symbol letters", FONTS "{\\f1 abp}}", u"\u03B1\u03B2\u03C0"},
-            {"Symbol arrow", FONTS "{\\f1\\u61614\\'ae}}", u"\u2192"},
             {"Wingdings tick and box", FONTS "{\\f2\\'fc\\'a8}}", u"\u2713\u25FB"},
-            {"other fonts untouched", FONTS "{\\f0 ab\\'b7}}", u"ab\u00B7"},
             // Not whole RTF: read as far as it goes.
             {"unbalanced open", "{\\rtf1 {{{{ a", u" a"},
-            {"unbalanced close", "{\\rtf1 }}}}} a", u""},
-            {"cut in a control word", "{\\rtf1 \\", u""},
-            {"cut in a hex escape", "{\\rtf1 \\'", u""},
             {"bad hex escape", "{\\rtf1 \\'zz}", u"zz"},
             {"huge parameter", "{\\rtf1\\fs99999999999999999999 \\u99999999999 a}", u""},
-            {"huge binary length", "{\\rtf1\\bin2147483647 }", u""},
-            {"negative binary length", "{\\rtf1\\bin-5 a}", u"a"},
-            {"colour index out of range", "{\\rtf1{\\colortbl;}\\cf99 a\\cb-4 b}", u"ab"},
-            {"font index unknown", "{\\rtf1\\f42 a}", u"a"},
-            {"picture never closed", "{\\rtf1{\\pict\\pngblip 8950", u""},
             {"cell without row definition", "{\\rtf1 a\\cell b\\cell\\row c}", u"abc"},
-            {"row without table", "{\\rtf1 a\\row b}", u"ab"},
-            {"table never closed", "{\\rtf1\\trowd\\cellx100\\intbl a\\cell b", u"ab"},
+            // clang-format on
         };
         for (const auto &row : rows)
             QTest::newRow(row.name) << QByteArray(row.rtf) << QString::fromUtf16(row.text);
         QTest::newRow("nul bytes") << QByteArray("{\\rtf1 a\0b\0}", 12) << QStringLiteral("ab");
-        QTest::newRow("long control word") << "{\\rtf1\\" + QByteArray(100000, 'a') + "}"
-                                           << "";
-        // Far deeper than the limit: read in bounded time, the text after it still read.
-        QTest::newRow("deep nesting") << "{\\rtf1 start" + QByteArray(200000, '{') + "deep" +
-                                             QByteArray(200000, '}') + " end}"
-                                      << "start end";
     }
     void text()
     {
@@ -311,46 +252,9 @@ class RtfReaderTest : public QObject
               "expected"); // frames
     }
 
-    void notRtf()
-    {
-        QTextDocument doc;
-        doc.setPlainText(QStringLiteral("old"));
-        const RtfReader::Result result = RtfReader::read("Just words", doc, kDpi);
-        QVERIFY(!result.ok);
-        QVERIFY(!result.error.isEmpty());
-        QVERIFY(doc.isEmpty());
-    }
-
-    void characterFormats_data()
-    {
-        QTest::addColumn<QString>("word");
-        QTest::addColumn<QString>("format");
-        QTest::newRow("plain") << "plain"
-                               << "---- 10 Arial";
-        QTest::newRow("bold") << "bold"
-                              << "B--- 10 Arial";
-        QTest::newRow("italic") << "italic"
-                                << "-I-- 10 Arial";
-        QTest::newRow("underline") << "under"
-                                   << "--U- 10 Arial";
-        QTest::newRow("double underline") << "double"
-                                          << "--D- 10 Arial";
-        QTest::newRow("strike") << "struck"
-                                << "---S 10 Arial";
-        QTest::newRow("font and size") << "big"
-                                       << "---- 18 Times New Roman";
-        QTest::newRow("colour") << "red"
-                                << "---- 10 Arial #ff0000";
-        QTest::newRow("plain resets") << "reset"
-                                      << "---- 12 Arial";
-        QTest::newRow("b0 ends bold") << "unbold"
-                                      << "---- 10 Arial";
-        QTest::newRow("no Symbol face") << "\u03B1\u03B2"
-                                        << "---- 10 ";
-    }
+    // Each run of text with its character format, in the document's order.
     void characterFormats()
     {
-        QFETCH(QString, word);
         QTextDocument doc;
         QVERIFY(RtfReader::read(
                     "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman"
@@ -361,9 +265,16 @@ class RtfReaderTest : public QObject
                     "\\b x \\b0 unbold {\\f2 ab}\\par}",
                     doc, kDpi)
                     .ok);
-        const QTextCharFormat f = formatOf(doc, word);
-        QVERIFY2(f.isValid(), qPrintable(word));
-        QTEST(characterOf(f), "format");
+        QStringList runs;
+        for (auto it = doc.firstBlock().begin(); !it.atEnd(); ++it)
+            if (const QString text = it.fragment().text().trimmed(); !text.isEmpty())
+                runs << text + u'=' + characterOf(it.fragment().charFormat());
+        // clang-format off
+        QCOMPARE(runs, QStringList({"plain=---- 10 Arial", "bold=B--- 10 Arial", "italic=-I-- 10 Arial", "under=--U- 10 Arial",
+                                    "double=--D- 10 Arial", "struck=---S 10 Arial", "big=---- 18 Times New Roman",
+                                    "red=---- 10 Arial #ff0000", "reset=---- 12 Arial", "x=B--- 10 Arial", "unbold=---- 10 Arial",
+                                    u"\u03B1\u03B2=---- 10 "_s}));
+        // clang-format on
     }
 
     // Each paragraph's layout; \pard returns to the defaults. Stops are measured from the
@@ -372,6 +283,7 @@ class RtfReaderTest : public QObject
     {
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<QStringList>("paragraphs");
+        // clang-format off
         QTest::newRow("alignment, indents, spacing")
             << QByteArray("{\\rtf1\\pard\\qc centred\\par"
                           "\\pard\\qr\\li720\\ri360\\fi-360\\sb240\\sa120 right\\par\\pard plain}")
@@ -380,16 +292,13 @@ class RtfReaderTest : public QObject
             << QByteArray("{\\rtf1\\pard\\qj\\sl360\\slmult1\\tx1440\\tqr\\tx5760\\tqc\\tx3000 tabs"
                           "\\par\\pard\\sl-300 exact\\par}")
             << QStringList{"J lh150% tabL96 tabC200 tabR384", "L lh20px"};
-        QTest::newRow("hanging indent of a bullet")
-            << QByteArray(
-                   "{\\rtf1\\pard\\li360\\fi-240\\tx360\\tx1440 {\\listtext \\'95\\tab}item\\par}")
-            << QStringList{"L li24 fi-16 tabL16 tabL88"};
         QTest::newRow("shading, borders, leaders")
             << QByteArray("{\\rtf1{\\colortbl;\\red31\\green56\\blue100;}\\pard\\cbpat1 BANNER\\par"
                           "\\pard\\brdrb\\brdrs\\brdrw30\\brdrcf1\\brsp40 Letterhead\\par"
                           "\\pard\\tldot\\tqr\\tx8000 Towing\\tab 265.00\\par\\pard plain}")
             << QStringList{"L bg#1f3864", "L sa4.66667 borderB:2px#1f3864",
                            "L tabR533.333 leader533.333", "L"};
+        // clang-format on
     }
     void paragraphFormats()
     {
@@ -399,34 +308,24 @@ class RtfReaderTest : public QObject
         QTEST(paragraphsOf(doc), "paragraphs");
     }
 
-    // An amount on a right tab at the right margin stays on its line, however long it is.
-    void rightTabAtTheMargin_data()
-    {
-        QTest::addColumn<QByteArray>("amount");
-        QTest::addColumn<int>("stop");
-        for (const char *amount : {"5.00", "265.00", "$12,345.67", "$1,234,567.89"}) {
-            QTest::addRow("%s at the margin", amount) << QByteArray(amount) << 9360;
-            QTest::addRow("%s just inside", amount) << QByteArray(amount) << 9346;
-            QTest::addRow("%s past it", amount) << QByteArray(amount) << 9500;
-        }
-    }
+    // An amount on a right tab just inside, at or past the right margin stays on its line.
     void rightTabAtTheMargin()
     {
-        QFETCH(QByteArray, amount);
-        QFETCH(int, stop);
-        QTextDocument doc;
-        QVERIFY(RtfReader::read("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\paperw12240\\margl1440\\margr1440"
-                                "\\f0\\fs22\\pard\\tqr\\tx" +
-                                    QByteArray::number(stop) + " Amount due\\tab " + amount +
-                                    "\\par}",
-                                doc, kDpi)
-                    .ok);
-        doc.setDocumentMargin(0);
-        doc.setPageSize(QSizeF(624, 900)); // 6.5 inches between the margins
-        const QTextBlock block = doc.firstBlock();
-        doc.documentLayout()->blockBoundingRect(block); // lays it out
-        QCOMPARE(block.layout()->lineCount(), 1);
-        QVERIFY(block.blockFormat().tabPositions().value(0).position < 624);
+        for (const int stop : {9346, 9360, 9500}) {
+            QTextDocument doc;
+            QVERIFY(RtfReader::read(
+                        "{\\rtf1{\\fonttbl{\\f0 "
+                        "Arial;}}\\paperw12240\\margl1440\\margr1440\\f0\\fs22\\pard\\tqr\\tx" +
+                            QByteArray::number(stop) + " Amount due\\tab $1,234,567.89\\par}",
+                        doc, kDpi)
+                        .ok);
+            doc.setDocumentMargin(0);
+            doc.setPageSize(QSizeF(624, 900)); // 6.5 inches between the margins
+            const QTextBlock block = doc.firstBlock();
+            doc.documentLayout()->blockBoundingRect(block); // lays it out
+            QCOMPARE(block.layout()->lineCount(), 1);
+            QVERIFY(block.blockFormat().tabPositions().value(0).position < 624);
+        }
     }
 
     // Tables as word processors write them (row properties first, then each cell's paragraph
@@ -435,26 +334,17 @@ class RtfReaderTest : public QObject
     {
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<QString>("tables");
-        QTest::newRow("word processor's table")
-            << kWordProcessorTable << "2x3: Item|Qty|Price / Hookup\u2029second line|1|45.00";
-        QTest::newRow("a heading row over rows of two")
-            << QByteArray("{\\rtf1\\trowd\\cellx4000\\pard\\intbl Heading\\cell\\row"
-                          "\\trowd\\cellx1000\\cellx4000\\pard\\intbl a\\cell b\\cell\\row"
-                          "\\trowd\\cellx4000\\pard\\intbl Footer\\cell\\row\\pard end}")
-            << "3x2: Heading*2 / a|b / Footer*2";
-        QTest::newRow("a table right after another")
-            << kWideTables << "1x2: Label|Value ; 2x3: a|b|c / d|e|f";
-        QTest::newRow("more cells than defined")
-            << QByteArray("{\\rtf1\\trowd\\cellx100\\intbl a\\cell b\\cell c\\cell\\row}")
-            << "1x3: a|b|c";
         QByteArray wide = "{\\rtf1\\trowd";
         for (int i = 1; i <= 500; ++i)
             wide += "\\cellx" + QByteArray::number(i * 10);
         wide += "\\intbl" + QByteArray(" x\\cell").repeated(500) + "\\row}";
-        QTest::newRow("more columns than the limit")
-            << wide
-            << "1x64: " + QStringLiteral("x|").repeated(63) + u'x' +
-                   QStringLiteral("\u2029x").repeated(436);
+        // clang-format off
+        QTest::newRow("word processor's table") << kWordProcessorTable << "2x3: Item|Qty|Price / Hookup\u2029second line|1|45.00";
+        QTest::newRow("a heading row over rows of two") << QByteArray("{\\rtf1\\trowd\\cellx4000\\pard\\intbl Heading\\cell\\row"
+            "\\trowd\\cellx1000\\cellx4000\\pard\\intbl a\\cell b\\cell\\row\\trowd\\cellx4000\\pard\\intbl Footer\\cell\\row\\pard end}")
+            << "3x2: Heading*2 / a|b / Footer*2";
+        QTest::newRow("more columns than the limit") << wide << "1x64: " + QStringLiteral("x|").repeated(63) + u'x' + QStringLiteral("\u2029x").repeated(436);
+        // clang-format on
     }
     void tables()
     {
@@ -475,18 +365,19 @@ class RtfReaderTest : public QObject
                  Qt::AlignHCenter);
         const QList<QTextLength> widths = table->format().columnWidthConstraints();
         QCOMPARE(widths.value(1), QTextLength(QTextLength::FixedLength, 96)); // 1440 twips
+        // The shading's colour over its percentage, a solid bottom border, the row's gap.
         const QTextTableCellFormat first = table->cellAt(0, 0).format().toTableCellFormat();
-        QCOMPARE(first.background().color(), QColor(200, 220, 240)); // colour over percentage
-        QCOMPARE(first.bottomBorder(), 2.0);
-        QCOMPARE(first.bottomBorderStyle(), QTextFrameFormat::BorderStyle_Solid);
-        QCOMPARE(first.leftPadding(), 7.2);
+        QCOMPARE((QList<QVariant>{first.background().color(), first.bottomBorder(),
+                                  int(first.bottomBorderStyle()), first.leftPadding()}),
+                 (QList<QVariant>{QColor(200, 220, 240), 2.0,
+                                  int(QTextFrameFormat::BorderStyle_Solid), 7.2}));
         // The paragraph before lies right before the table, the one after right after it.
-        QCOMPARE(doc.firstBlock().text(), QStringLiteral("before"));
-        QCOMPARE(doc.lastBlock().text(), QStringLiteral("after"));
+        QCOMPARE(doc.firstBlock().text() + u'|' + doc.lastBlock().text(),
+                 QStringLiteral("before|after"));
         QVERIFY(table->firstPosition() <= doc.firstBlock().next().position());
 
         // Too wide a row fits the text area in its proportions; cell padding is kept.
-        QVERIFY(RtfReader::read(kWideTables, doc, kDpi).ok);
+        QVERIFY(RtfReader::read(kWideRow, doc, kDpi).ok);
         table = tablesOf(doc).value(0);
         const QList<QTextLength> wide = table->format().columnWidthConstraints();
         QCOMPARE(qRound(wide.value(0).rawValue() + wide.value(1).rawValue()), 624);
@@ -496,63 +387,41 @@ class RtfReaderTest : public QObject
                  (QList<qreal>{6, 6, 2}));
     }
 
+    // Pictures show at their goal size (here 1 x 0.5 inch); a large photo is kept at print
+    // resolution for that size (300 dots to the inch).
     void pictures_data()
     {
         QTest::addColumn<QByteArray>("rtf");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<QSize>("pixels"); // empty: no picture
         const QByteArray png = imageBytes("PNG", Qt::red);
         const QByteArray goal = "\\picwgoal1440\\pichgoal720";
-        QTest::newRow("png") << "{\\rtf1 logo {\\pict\\pngblip\\picw4\\pich3" + goal + ' ' +
-                                    hex(png) + "} end}"
-                             << 1 << QColor(Qt::red);
-        QTest::newRow("jpeg") << "{\\rtf1 {\\pict\\jpegblip" + goal + '\n' +
-                                     hex(imageBytes("JPEG", Qt::blue)) + "}}"
-                              << 1 << QColor(Qt::blue);
-        QTest::newRow("shape picture with metafile fallback")
-            << "{\\rtf1 {\\*\\shppict{\\pict{\\*\\picprop{\\sp{\\sn x}{\\sv 1}}}\\pngblip" + goal +
-                   ' ' + hex(png) + "}}{\\nonshppict{\\pict\\wmetafile8\\picwgoal1440 0102}}}"
-            << 1 << QColor(Qt::red);
-        QTest::newRow("binary picture data")
-            << "{\\rtf1 {\\pict\\pngblip" + goal + "\\bin" + QByteArray::number(png.size()) + ' ' +
-                   png + "}}"
-            << 1 << QColor(Qt::red);
-        QTest::newRow("corrupt data")
-            << QByteArray("{\\rtf1 {\\pict\\pngblip 89504e470d0a1a0a0000}}") << 0 << QColor();
-        QTest::newRow("hidden picture")
-            << "{\\rtf1 {\\v{\\pict\\pngblip " + hex(png) + "}}}" << 0 << QColor();
+        // clang-format off
+        QTest::newRow("png") << "{\\rtf1 logo {\\pict\\pngblip\\picw4\\pich3" + goal + ' ' + hex(png) + "} end}" << QSize(4, 3);
+        QTest::newRow("shape picture with metafile fallback") << "{\\rtf1 {\\*\\shppict{\\pict{\\*\\picprop{\\sp{\\sn x}{\\sv 1}}}\\pngblip" + goal +
+                   ' ' + hex(png) + "}}{\\nonshppict{\\pict\\wmetafile8\\picwgoal1440 0102}}}" << QSize(4, 3);
+        QTest::newRow("binary picture data") << "{\\rtf1 {\\pict\\pngblip" + goal + "\\bin" + QByteArray::number(png.size()) + ' ' + png + "}}" << QSize(4, 3);
+        QTest::newRow("large photo") << "{\\rtf1 " + picture(imageBytes("PNG", Qt::red, {3000, 1500}), "pngblip") + "}" << QSize(300, 150);
+        QTest::newRow("corrupt data") << QByteArray("{\\rtf1 {\\pict\\pngblip 89504e470d0a1a0a0000}}") << QSize();
+        QTest::newRow("hidden picture") << "{\\rtf1 {\\v{\\pict\\pngblip " + hex(png) + "}}}" << QSize();
+        // clang-format on
     }
     void pictures()
     {
         QFETCH(QByteArray, rtf);
-        QFETCH(int, count);
-        QFETCH(QColor, colour);
+        QFETCH(QSize, pixels);
         QTextDocument doc;
         const RtfReader::Result result = RtfReader::read(rtf, doc, kDpi);
         QVERIFY(result.ok);
+        const int count = pixels.isEmpty() ? 0 : 1;
         QCOMPARE(result.pictures, count);
         const QList<QTextImageFormat> images = imagesOf(doc);
         QCOMPARE(images.size(), count);
         if (count == 0)
             return;
-        QCOMPARE(QSizeF(images[0].width(), images[0].height()), QSizeF(96, 48)); // 1 x 0.5 inch
+        QCOMPARE(QSizeF(images[0].width(), images[0].height()), QSizeF(96, 48));
         const QImage image = imageOf(doc, images[0]);
-        QCOMPARE(image.size(), QSize(4, 3));
-        const QColor pixel = image.pixelColor(1, 1);
-        QVERIFY2(qAbs(pixel.red() - colour.red()) < 16 && qAbs(pixel.blue() - colour.blue()) < 16,
-                 qPrintable(pixel.name()));
-    }
-
-    // A large photo placed as a one-inch logo is kept at print resolution for that size.
-    void largePictureKeptAtPrintResolution()
-    {
-        QTextDocument doc;
-        const QByteArray photo = imageBytes("PNG", Qt::blue, {3000, 1500});
-        QCOMPARE(RtfReader::read("{\\rtf1 " + picture(photo, "pngblip") + "}", doc, kDpi).pictures,
-                 1);
-        const QList<QTextImageFormat> images = imagesOf(doc);
-        QCOMPARE(images.value(0).width(), 96.0);                         // shown one inch wide
-        QCOMPARE(imageOf(doc, images.value(0)).size(), QSize(300, 150)); // 300 dots to the inch
+        QCOMPARE(image.size(), pixels);
+        QCOMPARE(image.pixelColor(1, 1), QColor(Qt::red));
     }
 
     // What passes a limit is left out and named; what is within it is still read.
@@ -564,23 +433,16 @@ class RtfReaderTest : public QObject
         QTest::addColumn<QString>("note");
         const QByteArray small = picture(imageBytes("PNG", Qt::red), "pngblip");
         const QByteArray huge = picture(jpegClaiming(6000, 6000));
-        QTest::newRow("within every limit") << "{\\rtf1 x" + small + "}" << 1 << 1 << QString();
-        QTest::newRow("a picture of more pixels than any photo")
-            << "{\\rtf1 x" + picture(jpegClaiming(10000, 10000)) + small + "}" << 1 << 1
-            << "A picture of 10000 x 10000 pixels was left out: pictures of more than 40 "
-               "million pixels are not shown.";
-        QTest::newRow("pictures past the document's pixels")
-            << "{\\rtf1 x" + huge + huge + huge + "}" << 2 << 1
-            << "Pictures were left out: the pictures of a document may have 100 million "
-               "pixels in all.";
         const QByteArray row = "\\trowd\\cellx1000\\cellx2000\\intbl" +
                                QByteArray(" x\\cell").repeated(50) + "\\row\n";
-        QTest::newRow("cells past the document's limit")
-            << "{\\rtf1 " + row.repeated(201) + "\\pard\\intbl x\\cell\\row}" << 0 << 10051
+        // clang-format off
+        QTest::newRow("a picture of more pixels than any photo") << "{\\rtf1 x" + picture(jpegClaiming(10000, 10000)) + small + "}" << 1 << 1
+            << "A picture of 10000 x 10000 pixels was left out: pictures of more than 40 million pixels are not shown.";
+        QTest::newRow("pictures past the document's pixels") << "{\\rtf1 x" + huge + huge + huge + "}" << 2 << 1
+            << "Pictures were left out: the pictures of a document may have 100 million pixels in all.";
+        QTest::newRow("cells past the document's limit") << "{\\rtf1 " + row.repeated(201) + "\\pard\\intbl x\\cell\\row}" << 0 << 10051
             << "Table cells beyond the first 10000 were shown as plain text.";
-        QTest::newRow("groups nested past the limit")
-            << "{\\rtf1 x" + QByteArray(300, '{') + "deep" + QByteArray(300, '}') + "}" << 0 << 1
-            << "Parts nested deeper than 200 levels were left out.";
+        // clang-format on
     }
     void limits()
     {
@@ -592,27 +454,6 @@ class RtfReaderTest : public QObject
         QTEST(result.pictures, "pictures");
         QTEST(int(doc.toPlainText().count(QLatin1Char('x'))), "xs");
         QCOMPARE(result.notes, note.isEmpty() ? QStringList() : QStringList{note});
-    }
-
-    // The page's header and footer are read apart from the body, with the section's page.
-    void headerAndFooter()
-    {
-        QTextDocument doc;
-        const RtfReader::Result r = RtfReader::read(
-            "{\\rtf1{\\fonttbl{\\f0 Arial;}}\\margt720\\sectd\\margtsxn1718\\headery500\\footery600"
-            "\\titlepg{\\header\\pard\\qc{\\b Bay Tow}\\par 9 Pier St\\par}{\\headerf First}"
-            "{\\footer\\pard Page {\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}\\par}"
-            "{\\*\\pgdsctbl{\\pgdsc0{\\header Old}}}\\pard Body\\par}",
-            doc, kDpi);
-        QCOMPARE(doc.toPlainText(), QStringLiteral("Body"));
-        QVERIFY(r.header && r.footer && r.firstHeader && !r.firstFooter);
-        QCOMPARE(r.header->toPlainText(), QStringLiteral("Bay Tow\n9 Pier St"));
-        QCOMPARE(r.header->firstBlock().blockFormat().alignment(), Qt::AlignHCenter);
-        QCOMPARE(r.firstHeader->toPlainText(), QStringLiteral("First"));
-        QCOMPARE(r.footer->toPlainText(), QStringLiteral("Page 1"));
-        QCOMPARE(QList<int>({r.headerTwips, r.footerTwips}), QList<int>({500, 600}));
-        QVERIFY(r.titlePage);
-        QCOMPARE(r.marginTwips.top(), 1718.0); // the section's margin, below the header
     }
 
     // Pictures and text boxes anchored to a paragraph float at the side they stand nearer
@@ -631,58 +472,22 @@ class RtfReaderTest : public QObject
             "}}Logo line\\par "
             "{\\field{\\*\\fldinst SHAPE}{\\fldrslt{\\shp{\\*\\shpinst\\shpleft0\\shptop0"
             "\\shpright2880\\shpbottom720{\\sp{\\sn fLine}{\\sv 0}}"
-            "{\\shptxt Box ::vehyear::\\par}}}}}Beside the box\\par "
-            "Mark {\\shp{\\*\\shpinst\\shpleft0\\shptop-100\\shpright288\\shpbottom100"
-            "{\\sp{\\sn posrelh}{\\sv 3}}" +
-            shape("pib") + "}} here\\par}";
+            "{\\shptxt Box ::vehyear::\\par}}}}}Beside the box\\par}";
         QTextDocument doc;
-        QCOMPARE(RtfReader::read(rtf, doc, kDpi).pictures, 2);
+        QCOMPARE(RtfReader::read(rtf, doc, kDpi).pictures, 1);
         const QList<QTextFrame *> frames = doc.rootFrame()->childFrames();
         QCOMPARE(frames.size(), 2);
+        // The logo two inches wide at the right; the box at the left, without its line.
         QCOMPARE(frames[0]->frameFormat().position(), QTextFrameFormat::FloatRight);
-        QCOMPARE(frames[0]->frameFormat().width().rawValue(), 192.0); // two inches
+        QCOMPARE(frames[0]->frameFormat().width().rawValue(), 192.0);
         QCOMPARE(frames[1]->frameFormat().position(), QTextFrameFormat::FloatLeft);
-        QCOMPARE(frames[1]->frameFormat().border(), 0.0); // fLine 0
+        QCOMPARE(frames[1]->frameFormat().border(), 0.0);
         QTextCursor box = frames[1]->firstCursorPosition();
         box.setPosition(frames[1]->lastPosition(), QTextCursor::KeepAnchor);
         QCOMPARE(box.selectedText(), QStringLiteral("Box ::vehyear::"));
-        const QString text = doc.toPlainText();
-        QVERIFY2(text.contains(QStringLiteral("Logo line")) && text.contains(u"Beside the box"),
-                 qPrintable(text));
-        QVERIFY(text.contains(QStringLiteral("Mark \uFFFC here"))); // the picture, inline
-    }
-
-    void pageSetup_data()
-    {
-        QTest::addColumn<QByteArray>("rtf");
-        QTest::addColumn<int>("pageSize");
-        QTest::addColumn<QString>("marginsPt");
-        const QString letter = QStringLiteral("90.00 72.00 90.00 72.00");
-        QTest::newRow("defaults: letter")
-            << QByteArray("{\\rtf1 x}") << int(QPageSize::Letter) << letter;
-        QTest::newRow("A4 with margins")
-            << QByteArray("{\\rtf1\\paperw11906\\paperh16838\\margl1134\\margr1134\\margt1417"
-                          "\\margb1417 x}")
-            << int(QPageSize::A4) << "56.70 70.85 56.70 70.85";
-        QTest::newRow("absurd margins fall back")
-            << QByteArray("{\\rtf1\\margl20000\\margr20000 x}") << int(QPageSize::Letter) << letter;
-        QTest::newRow("absurd paper falls back")
-            << QByteArray("{\\rtf1\\paperw5\\paperh-3 x}") << int(QPageSize::Letter) << letter;
-    }
-    void pageSetup()
-    {
-        QFETCH(QByteArray, rtf);
-        QTextDocument doc;
-        const QPageLayout layout = RtfReader::read(rtf, doc, kDpi).pageLayout();
-        QVERIFY(layout.isValid());
-        QTEST(int(layout.pageSize().id()), "pageSize");
-        const QMarginsF m = layout.margins(QPageLayout::Point);
-        QTEST(QStringLiteral("%1 %2 %3 %4")
-                  .arg(m.left(), 0, 'f', 2)
-                  .arg(m.top(), 0, 'f', 2)
-                  .arg(m.right(), 0, 'f', 2)
-                  .arg(m.bottom(), 0, 'f', 2),
-              "marginsPt");
+        QVERIFY2(doc.toPlainText().contains(u"Logo line") &&
+                     doc.toPlainText().contains(u"Beside the box"),
+                 qPrintable(doc.toPlainText()));
     }
 };
 

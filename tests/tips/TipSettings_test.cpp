@@ -1,10 +1,9 @@
-#include <QFile>
 #include <QTest>
 
 #include "SettingsFile.h"
+#include "TestFiles.h"
 #include "TestFolder.h"
 #include "TipSettings.h"
-#include "TestFiles.h"
 
 using namespace tarnvale;
 
@@ -12,104 +11,44 @@ class TipSettingsTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void showAtStartup_data()
+  private Q_SLOTS:
+    // The switch the tips window offers, in its own section; the same key in the program's
+    // section makes the window close itself, read as a number.
+    void startupSwitches_data()
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<bool>("show");
-        QTest::newRow("1") << QByteArray("[Tips]\nStartupTips=1\n") << true;
-        QTest::newRow("section and key in other case")
-            << QByteArray("[tips]\nstartuptips=1\n") << true;
-        QTest::newRow("0") << QByteArray("[Tips]\nStartupTips=0\n") << false;
-        QTest::newRow("01 is not 1") << QByteArray("[Tips]\nStartupTips=01\n") << false;
-        QTest::newRow("Yes is not 1") << QByteArray("[Tips]\nStartupTips=Yes\n") << false;
-        QTest::newRow("empty") << QByteArray("[Tips]\nStartupTips=\n") << false;
-        QTest::newRow("no entry") << QByteArray("[Company]\nName=X\n") << false;
-        QTest::newRow("only the other section")
-            << QByteArray("[Quorvel]\nStartupTips=1\n") << false;
+        QTest::addColumn<bool>("closes");
+        // clang-format off
+        QTest::newRow("section and key in other case") << QByteArray("[tips]\nstartuptips=1\n") << true << false;
+        QTest::newRow("0") << QByteArray("[Tips]\nStartupTips=0\n") << false << false;
+        QTest::newRow("01 is not 1") << QByteArray("[Tips]\nStartupTips=01\n") << false << false;
+        QTest::newRow("no entry") << QByteArray("[Company]\nName=X\n") << false << false;
+        QTest::newRow("only the other section") << QByteArray("[Quorvel]\nStartupTips=1\n") << false << true;
+        QTest::newRow("other section, 01 reads as one") << QByteArray("[Quorvel]\nStartupTips=01\n") << false << true;
+        QTest::newRow("other section, 0") << QByteArray("[Quorvel]\nStartupTips=0\n") << false << false;
+        QTest::newRow("other section, 1.5") << QByteArray("[Quorvel]\nStartupTips=1.5\n") << false << false;
+        QTest::newRow("other section, number then text") << QByteArray("[Quorvel]\nStartupTips=1abc\n") << false << false;
+        // clang-format on
     }
-
-    void showAtStartup()
+    void startupSwitches()
     {
         QFETCH(QByteArray, file);
         test::TestFolder folder;
         test::writeFile(folder.settingsPath(), file);
-        QTEST(TipSettings::showAtStartup(SettingsFile(folder.settingsPath())), "show");
-    }
-
-    void setShowAtStartup()
-    {
-        test::TestFolder folder;
         const SettingsFile settings(folder.settingsPath());
-        TipSettings::setShowAtStartup(settings, true);
-        QCOMPARE(settings.read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
-                 QStringLiteral("1"));
-        QVERIFY(TipSettings::showAtStartup(settings));
-        TipSettings::setShowAtStartup(settings, false);
-        QCOMPARE(settings.read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
-                 QStringLiteral("0"));
-        QVERIFY(!TipSettings::showAtStartup(settings));
+        QTEST(TipSettings::showAtStartup(settings), "show");
+        QTEST(TipSettings::closesItself(settings), "closes");
     }
 
-    void readsAsOne_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("one");
-        QTest::newRow("1") << "1" << true;
-        QTest::newRow("01") << "01" << true;
-        QTest::newRow("1.0") << "1.0" << true;
-        QTest::newRow("blanks") << " 1 " << true;
-        QTest::newRow("0") << "0" << false;
-        QTest::newRow("2") << "2" << false;
-        QTest::newRow("1.5") << "1.5" << false;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("word") << "Yes" << false;
-        QTest::newRow("number then text") << "1abc" << false;
-    }
-
-    void readsAsOne()
-    {
-        QFETCH(QString, text);
-        QTEST(TipSettings::readsAsOne(text), "one");
-    }
-
-    void closesItselfReadsItsOwnSection()
-    {
-        test::TestFolder folder;
-        const SettingsFile settings(folder.settingsPath());
-        test::writeFile(folder.settingsPath(), "[Tips]\nStartupTips=1\n");
-        QVERIFY(!TipSettings::closesItself(settings));
-        test::writeFile(folder.settingsPath(), "[Quorvel]\nStartupTips=1\n");
-        QVERIFY(TipSettings::closesItself(settings));
-        test::writeFile(folder.settingsPath(), "[Quorvel]\nStartupTips=0\n");
-        QVERIFY(!TipSettings::closesItself(settings));
-    }
-
-    void displayFont()
-    {
-        test::TestFolder folder;
-        const SettingsFile settings(folder.settingsPath());
-        QCOMPARE(TipSettings::displayFont(settings), QStringLiteral("Tahoma"));
-        test::writeFile(folder.settingsPath(), "[Quorvel]\nDisplayFont=DejaVu Serif\n");
-        QCOMPARE(TipSettings::displayFont(settings), QStringLiteral("DejaVu Serif"));
-    }
-
-    void fontOrFallback_data()
-    {
-        QTest::addColumn<QString>("requested");
-        QTest::addColumn<QString>("reported");
-        QTest::addColumn<QString>("font");
-        QTest::newRow("present") << "DejaVu Sans" << "DejaVu Sans" << "DejaVu Sans";
-        QTest::newRow("reported in other case") << "dejavu sans" << "DejaVu Sans" << "dejavu sans";
-        QTest::newRow("substituted") << "Tahoma" << "DejaVu Sans" << "MS Sans Serif";
-        QTest::newRow("empty name") << "" << "" << "MS Sans Serif";
-    }
-
+    // The font asked for when the system reports it (in any case), else the fallback.
     void fontOrFallback()
     {
-        QFETCH(QString, requested);
-        QFETCH(QString, reported);
-        QTEST(TipSettings::fontOrFallback(requested, reported), "font");
+        QCOMPARE(TipSettings::fontOrFallback("dejavu sans", "DejaVu Sans"),
+                 QStringLiteral("dejavu sans"));
+        QCOMPARE(TipSettings::fontOrFallback("Tahoma", "DejaVu Sans"),
+                 QStringLiteral("MS Sans Serif"));
+        QCOMPARE(TipSettings::fontOrFallback("", ""), QStringLiteral("MS Sans Serif"));
     }
 };
 
