@@ -121,14 +121,6 @@ BackupWindow::BackupWindow(RecordStore &store, const SettingsFile &settings, Dia
         if (restored)
             close();
     });
-    // A server database is copied by the server's tools; a copy made here could not go back.
-    if (m_store.isServer()) {
-        setBusy(true);
-        m_cancelButton->setEnabled(true);
-        m_status->setWordWrap(true);
-        m_status->setText(QStringLiteral("This database is on a server: back it up and restore "
-                                         "it with the server's own tools (pg_dump, pg_restore)."));
-    }
 }
 
 BackupWindow::~BackupWindow() = default;

@@ -26,7 +26,8 @@ class BackupWindow : public QDialog
 
 public:
     // A restore closes the store, puts the backup's file in place of the one in use and opens
-    // that file again; the store announces the change to every view.
+    // that file again (on a server, replaces its records); the store announces the change to
+    // every view.
     BackupWindow(RecordStore &store, const SettingsFile &settings, Dialogs &dialogs,
                  QWidget *parent = nullptr);
     ~BackupWindow() override;

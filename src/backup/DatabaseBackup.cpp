@@ -11,6 +11,8 @@
 
 #include "RecordStore.h"
 #include "SafeOutput.h"
+#include "ServerAddress.h"
+#include "YardMove.h"
 #include "clsHuffman.h"
 
 namespace tarnvale {
@@ -27,14 +29,22 @@ DatabaseBackup::~DatabaseBackup()
     dropSnapshot();
 }
 
+QString DatabaseBackup::scratchPath(const QString &databasePath)
+{
+    return ServerAddress::isServerAddress(databasePath)
+               ? QDir(QDir::tempPath()).filePath(QStringLiteral("tarnvale-server"))
+               : databasePath;
+}
+
 int DatabaseBackup::removeLeftovers(const QString &databasePath)
 {
-    const std::string path = QFile::encodeName(databasePath).toStdString();
+    const QString scratch = scratchPath(databasePath);
+    const std::string path = QFile::encodeName(scratch).toStdString();
     int removed = SafeOutput::removeLeftovers(path, "snapshot") +
                   SafeOutput::removeLeftovers(path, "restore");
     // A database being checked when the program was killed may have SQLite's -wal and -shm
     // files beside it: they go once the file they belong to has gone.
-    const QFileInfo info(databasePath);
+    const QFileInfo info(scratch);
     QDir folder = info.dir();
     const QStringList names = folder.entryList({info.fileName() + QStringLiteral(".snapshot-*"),
                                                 info.fileName() + QStringLiteral(".restore-*")},
@@ -66,13 +76,6 @@ std::optional<BackupOutcome> DatabaseBackup::start(const QString &folder)
     if (m_running)
         return BackupOutcome::failed(kErrPathFileAccess, QStringLiteral("A backup is already running."));
 
-    // The server keeps its own consistency and its own dumps; a copy taken here could not be
-    // restored into it.
-    if (m_store.isServer())
-        return BackupOutcome::failed(kErrPathFileAccess,
-                                     QStringLiteral("The database is on a server: it is backed up "
-                                                    "with the server's own tools (pg_dump), not "
-                                                    "here. Nothing was written."));
     const QFileInfo info(folder);
     if (!info.exists())
         return BackupOutcome::noMedium(folder, QStringLiteral("The folder does not exist or is "
@@ -82,20 +85,30 @@ std::optional<BackupOutcome> DatabaseBackup::start(const QString &folder)
     if (!info.isWritable() || QStorageInfo(folder).isReadOnly())
         return BackupOutcome::noMedium(folder, QStringLiteral("The folder is read-only."));
 
-    // The snapshot is a private file beside the database ("data.dll.snapshot-XXXXXX"), locked
-    // while the backup runs; one left by a crash is removed at the next start.
+    // The snapshot is a private file beside the database ("data.dll.snapshot-XXXXXX"), or in
+    // the temporary folder for a server's, locked while the backup runs; one left by a crash
+    // is removed at the next start.
     if (m_store.path().isEmpty())
         return BackupOutcome::failed(kErrDeviceIo, QStringLiteral("The database is not open."));
-    const std::string databasePath = QFile::encodeName(m_store.path()).toStdString();
+    const std::string scratch = QFile::encodeName(scratchPath(m_store.path())).toStdString();
     std::string snapshotName;
-    m_snapshotFd = SafeOutput::createTemporary(databasePath, "snapshot", snapshotName);
+    m_snapshotFd = SafeOutput::createTemporary(scratch, "snapshot", snapshotName);
     if (m_snapshotFd < 0)
         return BackupOutcome::failed(kErrDeviceIo,
                                      QStringLiteral("No file for the database snapshot can be made "
                                                     "beside the database: ")
                                          + QString::fromLocal8Bit(std::strerror(errno)));
     m_snapshot = QFile::decodeName(QByteArray::fromStdString(snapshotName));
-    if (!m_store.backupTo(m_snapshot)) {
+    if (m_store.isServer()) {
+        const YardMove::Result copied = YardMove::toFile(m_store.path(), m_snapshot);
+        if (!copied.moved) {
+            dropSnapshot();
+            return BackupOutcome::failed(kErrDeviceIo,
+                                         QStringLiteral("The records could not be read from the "
+                                                        "server: ") +
+                                             copied.reason);
+        }
+    } else if (!m_store.backupTo(m_snapshot)) {
         dropSnapshot();
         return BackupOutcome::failed(m_store.lastError().number, m_store.lastError().description);
     }
@@ -103,8 +116,8 @@ std::optional<BackupOutcome> DatabaseBackup::start(const QString &folder)
     m_running = true;
     const std::string source = snapshotName;
     const std::string destination = QFile::encodeName(backupFileIn(folder)).toStdString();
-    // A new backup is not more readable than the database it holds.
-    const unsigned mode = SafeOutput::modeNoLooserThan(databasePath);
+    // A new backup is not more readable than the database it holds; a server's is private.
+    const unsigned mode = m_store.isServer() ? 0600 : SafeOutput::modeNoLooserThan(scratch);
     m_worker = std::thread([this, source, destination, folder, mode] {
         clsHuffman codec;
         codec.setOutputMode(mode);

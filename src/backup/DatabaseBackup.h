@@ -25,7 +25,7 @@ class DatabaseBackup : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     explicit DatabaseBackup(RecordStore &store, QObject *parent = nullptr);
     ~DatabaseBackup() override; // waits for a running backup to end
 
@@ -37,15 +37,18 @@ public:
     std::optional<BackupOutcome> start(const QString &folder);
     bool isRunning() const { return m_running; }
 
+    // Where the snapshot and restore temporaries of a database go, "<path>.<tag>-XXXXXX":
+    // beside its file, or in the temporary folder for a server.
+    static QString scratchPath(const QString &databasePath);
     // Removes the snapshot and restore temporaries beside the database that were left by a
     // program that was killed; the number removed.
     static int removeLeftovers(const QString &databasePath);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void progress(int procent);
     void finished(const tarnvale::BackupOutcome &outcome);
 
-private:
+  private:
     void finish(const BackupOutcome &outcome);
     void dropSnapshot();
 

@@ -2,10 +2,12 @@
 
 #include <QFile>
 
+#include "DatabaseBackup.h"
 #include "DatabaseRestore.h"
 #include "Dialogs.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
+#include "YardMove.h"
 
 namespace tarnvale {
 
@@ -37,13 +39,9 @@ bool RestoreFlow::start(const QString &backupFile)
     if (isRunning())
         return false;
     m_source = backupFile;
-    if (m_store.isServer()) {
-        refuse(QStringLiteral("The database is on a server: it is restored with the server's own "
-                              "tools (pg_restore), not here."));
-        return true;
-    }
     m_target = m_store.path();
-    m_restore->start(backupFile, m_target);
+    m_onServer = m_store.isServer();
+    m_restore->start(backupFile, DatabaseBackup::scratchPath(m_target));
     return true;
 }
 
@@ -51,7 +49,9 @@ void RestoreFlow::refuse(const QString &reason)
 {
     m_dialogs.notify(m_settings.companyName(),
                      QStringLiteral("The database cannot be restored from ") + m_source + crlf() +
-                         reason + crlf() + QStringLiteral("Your database was not changed."),
+                         reason + crlf() +
+                         (m_onServer ? QStringLiteral("The records on the server were not changed.")
+                                     : QStringLiteral("Your database was not changed.")),
                      MessageIcon::Exclamation);
     Q_EMIT finished(false);
 }
@@ -63,16 +63,27 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
         refuse(check.error);
         return;
     }
-    const Answer answer = m_dialogs.ask(
-        m_settings.companyName(),
-        QStringLiteral("Replace your database with the one saved in ") + m_source +
-            QStringLiteral("?") + crlf() +
-            QStringLiteral("Your current database will be kept beside it under a name with "
-                           "today's date and time."),
-        MessageIcon::Exclamation);
+    const QString question =
+        m_onServer
+            ? QStringLiteral("Replace the records on the server %1 with the ones saved in %2?")
+                      .arg(RecordStore::shownPath(m_target), m_source) +
+                  crlf() +
+                  QStringLiteral("The records now on the server are not kept: back them up "
+                                 "first if you may need them. Every workstation sees the "
+                                 "restored records.")
+            : QStringLiteral("Replace your database with the one saved in ") + m_source +
+                  QStringLiteral("?") + crlf() +
+                  QStringLiteral("Your current database will be kept beside it under a name "
+                                 "with today's date and time.");
+    const Answer answer =
+        m_dialogs.ask(m_settings.companyName(), question, MessageIcon::Exclamation);
     if (answer != Answer::Yes) {
         QFile::remove(check.unpackedPath);
         Q_EMIT finished(false);
+        return;
+    }
+    if (m_onServer) {
+        replaceOnServer(check.unpackedPath);
         return;
     }
     // The file that was in use when the restore began, whatever the settings name now.
@@ -91,6 +102,29 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
     m_dialogs.notify(m_settings.companyName(),
                      QStringLiteral("Your database has been restored.") + crlf() +
                          QStringLiteral("The previous database was kept as ") + result.keptPath,
+                     MessageIcon::Information);
+    Q_EMIT finished(true);
+}
+
+void RestoreFlow::replaceOnServer(const QString &unpackedPath)
+{
+    // Only onto the server the restore began with, still open.
+    YardMove::Result result;
+    if (m_store.path() != m_target)
+        result.reason = QStringLiteral("Another database was opened meanwhile.");
+    else
+        result = YardMove::replaceOnServer(unpackedPath, m_store);
+    QFile::remove(unpackedPath);
+    if (!result.moved) {
+        refuse(result.reason);
+        return;
+    }
+    m_dialogs.notify(m_settings.companyName(),
+                     QStringLiteral("The records on the server have been restored: %1 vehicles, "
+                                    "%2 groups, %3 reminders.")
+                         .arg(result.vehicles)
+                         .arg(result.groups)
+                         .arg(result.reminders),
                      MessageIcon::Information);
     Q_EMIT finished(true);
 }

@@ -1,6 +1,7 @@
 // The restore as the backup window runs it: unpack and check the chosen backup, ask before
-// the database in use is replaced, replace it and reopen the store, and tell the user how it
-// went. The window only chooses the file and shows the progress.
+// the database in use is replaced, replace it and reopen the store (on a server: replace its
+// records in one transaction), and tell the user how it went. The window only chooses the
+// file and shows the progress.
 #pragma once
 
 #include <QObject>
@@ -37,13 +38,15 @@ class RestoreFlow : public QObject
   private:
     void onUnpacked(const RestoreCheck &check);
     void refuse(const QString &reason);
+    void replaceOnServer(const QString &unpackedPath);
 
     RecordStore &m_store;
     const SettingsFile &m_settings;
     Dialogs &m_dialogs;
     DatabaseRestore *m_restore = nullptr;
     QString m_source;
-    QString m_target; // the database file the unpacked backup is to replace
+    QString m_target; // the database file (or server) the unpacked backup is to replace
+    bool m_onServer = false;
 };
 
 } // namespace tarnvale

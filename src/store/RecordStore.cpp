@@ -999,6 +999,12 @@ bool RecordStore::backupTo(const QString &destinationPath)
     return true;
 }
 
+void RecordStore::announceReplaced()
+{
+    startWatching();
+    announce(StoreChange::everything());
+}
+
 void RecordStore::setWatchInterval(int milliseconds)
 {
     if (!m_watch) {

@@ -148,6 +148,9 @@ public:
     // added, saved and removed elsewhere, groups added and removed. Nothing when nothing
     // changed, and nothing of this connection's own changes (they were announced as made).
     StoreChange checkOutsideChanges();
+    // After every record was replaced in one go (a restore on the server): what the look for
+    // outside changes knew is read afresh, and a reset is announced.
+    void announceReplaced();
     // Looks for outside changes every `milliseconds` while a database is open; 0 stops.
     // On a server the other connections' commits are looked at as their notifications
     // arrive, and the timer runs at least every kServerWatchMs for writers outside the program.

@@ -1,5 +1,6 @@
 #include "YardMove.h"
 
+#include <QAtomicInteger>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -14,6 +15,7 @@
 
 #include "RecordStore.h"
 #include "SchemaCheck.h"
+#include "ServerAddress.h"
 
 namespace tarnvale {
 
@@ -118,7 +120,7 @@ bool readTable(Runner &server, Table &table)
     return !table.columns.isEmpty();
 }
 
-QString insertStatement(const Table &table, int rows)
+QString insertStatement(const Table &table, int rows, bool overriding)
 {
     QStringList marks;
     marks.fill(QStringLiteral("?"), table.columns.size());
@@ -127,24 +129,25 @@ QString insertStatement(const Table &table, int rows)
     values.fill(row, rows);
     return QStringLiteral("INSERT INTO %1 (%2) %3VALUES %4")
         .arg(table.name, table.columns.join(QStringLiteral(", ")),
-             table.identity.isEmpty() ? QString() : QStringLiteral("OVERRIDING SYSTEM VALUE "),
+             overriding && !table.identity.isEmpty() ? QStringLiteral("OVERRIDING SYSTEM VALUE ")
+                                                     : QString(),
              values.join(u','));
 }
 
-// Copies the rows of one table, many rows to a statement.
-bool copyRows(Runner &file, Runner &server, const Table &table)
+// Copies the rows of one table, many rows to a statement; `toServer`: ids given as they are.
+bool copyRows(Runner &from, Runner &to, const Table &table, bool toServer)
 {
     const QString doing = QStringLiteral("copying table %1").arg(table.name);
     QSqlQuery source;
-    if (!file.run(
+    if (!from.run(
             source,
             QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
                 .arg(table.columns.join(QStringLiteral(", ")), table.name, table.columns.first()),
-            {}, QStringLiteral("reading table %1 of the file").arg(table.name)))
+            {}, QStringLiteral("reading table %1").arg(table.name)))
         return false;
     const int perStatement =
         std::max(1, std::min<int>(kMaxRows, kMaxParameters / int(table.columns.size())));
-    const QString full = insertStatement(table, perStatement);
+    const QString full = insertStatement(table, perStatement, toServer);
     QVariantList values;
     values.reserve(perStatement * table.columns.size());
     int rows = 0;
@@ -155,11 +158,11 @@ bool copyRows(Runner &file, Runner &server, const Table &table)
             return true;
         bool ok = false;
         if (rows < perStatement)
-            ok = server.run(insertStatement(table, rows), values, doing);
+            ok = to.run(insertStatement(table, rows, toServer), values, doing);
         else if (isPrepared)
-            ok = server.again(prepared, values, doing);
+            ok = to.again(prepared, values, doing);
         else
-            ok = isPrepared = server.run(prepared, full, values, doing);
+            ok = isPrepared = to.run(prepared, full, values, doing);
         values.clear();
         rows = 0;
         return ok;
@@ -173,6 +176,219 @@ bool copyRows(Runner &file, Runner &server, const Table &table)
     return flush();
 }
 
+// A connection of its own, removed again when it goes: declared before the Runners on it.
+class Connection
+{
+  public:
+    Connection()
+    {
+        static QAtomicInteger<int> uses;
+        m_name = QStringLiteral("tarnvale-move-%1").arg(uses.fetchAndAddRelaxed(1));
+    }
+    ~Connection()
+    {
+        m_db.close();
+        m_db = QSqlDatabase();
+        if (QSqlDatabase::contains(m_name))
+            QSqlDatabase::removeDatabase(m_name);
+    }
+    QSqlDatabase &db() { return m_db; }
+
+    // Opens an SQLite file hardened against what it holds; false with the reason.
+    bool openFile(const QString &file, bool readOnly, QString *reason)
+    {
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        m_db.setDatabaseName(file);
+        m_db.setConnectOptions(
+            readOnly ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
+                     : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!m_db.open()) {
+            *reason = engineText(m_db.lastError());
+            return false;
+        }
+        return SchemaCheck::harden(
+            m_db, readOnly ? SchemaCheck::Use::Inspecting : SchemaCheck::Use::Writing, reason);
+    }
+    bool openServer(const ServerAddress &address, QString *reason)
+    {
+        if (!address.connect(m_name, reason))
+            return false;
+        m_db = QSqlDatabase::database(m_name, false);
+        return true;
+    }
+
+  private:
+    QString m_name;
+    QSqlDatabase m_db;
+};
+
+// The schema version of a file opened read-only, or nullopt with the reason.
+std::optional<qint64> fileVersion(const QSqlDatabase &db, QString *reason)
+{
+    Runner file(db, reason);
+    if (!file.number(QStringLiteral("SELECT count(*) FROM sqlite_master"), {},
+                     QStringLiteral("reading the schema")))
+        return std::nullopt;
+    return file.number(QStringLiteral("PRAGMA user_version"), {},
+                       QStringLiteral("reading the schema version"));
+}
+
+QString versionMismatch(const QString &file, qint64 version)
+{
+    return QStringLiteral("%1 holds records of an older or newer kind (schema version %2, this "
+                          "program's is %3): open it once in this program first.")
+        .arg(file)
+        .arg(version)
+        .arg(SchemaCheck::kVersion);
+}
+
+// Every table of ours as the server has it, in the order of kTables.
+bool readTables(Runner &server, QList<Table> &tables, QString *reason)
+{
+    for (const QString &name : kTables) {
+        Table table{name, {}, {}};
+        if (!readTable(server, table)) {
+            if (reason->isEmpty())
+                *reason = QStringLiteral("The server has no table %1.").arg(name);
+            return false;
+        }
+        tables << table;
+    }
+    return true;
+}
+
+bool copyTables(Runner &from, Runner &to, const QList<Table> &tables, bool toServer)
+{
+    for (const Table &table : tables)
+        if (!copyRows(from, to, table, toServer))
+            return false;
+    return true;
+}
+
+// Compares the row counts of every table in the file and on the server, and keeps them.
+bool sameCounts(Runner &file, Runner &server, const QList<Table> &tables, YardMove::Result &result)
+{
+    for (const Table &table : tables) {
+        const QString count = QStringLiteral("SELECT count(*) FROM %1").arg(table.name);
+        const QString doing = QStringLiteral("counting the rows of %1").arg(table.name);
+        const auto inFile = file.number(count, {}, doing);
+        const auto onServer = server.number(count, {}, doing);
+        if (!inFile || !onServer)
+            return false;
+        if (*inFile != *onServer) {
+            result.reason = QStringLiteral("Table %1 has %2 rows in the file but %3 on the "
+                                           "server. Nothing was written.")
+                                .arg(table.name)
+                                .arg(*inFile)
+                                .arg(*onServer);
+            return false;
+        }
+        if (table.name == QLatin1String("wrecker"))
+            result.vehicles = *inFile;
+        else if (table.name == QLatin1String("groups"))
+            result.groups = *inFile;
+        else if (table.name == QLatin1String("reminders"))
+            result.reminders = *inFile;
+    }
+    return true;
+}
+
+// The highest id the file ever gave in a table, a removed row's included.
+std::optional<qint64> highestInFile(Runner &file, const Table &table)
+{
+    return file.number(QStringLiteral("SELECT max(coalesce((SELECT max(%1) FROM %2), 0), "
+                                      "coalesce((SELECT seq FROM sqlite_sequence WHERE "
+                                      "name = ?), 0))")
+                           .arg(table.identity, table.name),
+                       {table.name},
+                       QStringLiteral("reading the highest id of %1").arg(table.name));
+}
+
+// The highest id the server ever gave in a table (its sequence may have run ahead of the rows).
+std::optional<qint64> highestOnServer(Runner &server, const Table &table)
+{
+    return server.number(
+        QStringLiteral("SELECT greatest(coalesce(pg_sequence_last_value(pg_get_serial_sequence(?, "
+                       "?)::regclass), 0), coalesce((SELECT max(%1) FROM %2), 0))")
+            .arg(table.identity, table.name),
+        {table.name, table.identity.toLower()},
+        QStringLiteral("reading the highest id of %1 on the server").arg(table.name));
+}
+
+// Sets each id sequence on the server to go on after the file's highest id (and, with
+// `keepServers`, after the server's own): ids are never handed out twice. Last in a transaction,
+// as setval outlives a rollback.
+bool setServerSequences(Runner &file, Runner &server, const QList<Table> &tables, bool keepServers)
+{
+    for (const Table &table : tables) {
+        if (table.identity.isEmpty())
+            continue;
+        std::optional<qint64> highest = highestInFile(file, table);
+        if (highest && keepServers) {
+            const auto own = highestOnServer(server, table);
+            if (!own)
+                return false;
+            highest = std::max(*highest, *own);
+        }
+        if (!highest ||
+            !server.run(
+                QStringLiteral("SELECT setval(pg_get_serial_sequence(?, ?), ?, ?)"),
+                {table.name, table.identity.toLower(), std::max<qint64>(*highest, 1), *highest > 0},
+                QStringLiteral("setting the next id of %1").arg(table.name)))
+            return false;
+    }
+    return true;
+}
+
+// Sets each table's next id in the file to go on after the server's highest.
+bool setFileSequences(Runner &server, Runner &file, const QList<Table> &tables)
+{
+    for (const Table &table : tables) {
+        if (table.identity.isEmpty())
+            continue;
+        const auto highest = highestOnServer(server, table);
+        const QString doing = QStringLiteral("setting the next id of %1").arg(table.name);
+        if (!highest ||
+            !file.run(
+                QStringLiteral("UPDATE sqlite_sequence SET seq = ? WHERE name = ? AND seq < ?"),
+                {*highest, table.name, *highest}, doing) ||
+            !file.run(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT ?, ? WHERE ? "
+                                     "> 0 AND NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE "
+                                     "name = ?)"),
+                      {table.name, *highest, *highest, table.name}, doing))
+            return false;
+    }
+    return true;
+}
+
+// After a restore, what other connections compare against: every row of wrecker_version
+// carries one new revision above all they have seen; `added` keeps the revision a record was
+// added at when it was on the server before (so they see it changed) and is the new one for a
+// record new to them (added); a record that was there and is gone gets a removed mark. The
+// version of a record that was there goes up past both sides', so a form opened before the
+// restore asks before saving over it.
+bool markRestored(Runner &server, qint64 revision)
+{
+    const QString doing = QStringLiteral("marking the restored records");
+    return server.run(QStringLiteral("UPDATE wrecker_version SET revision = ?, added = ?"),
+                      {revision, revision}, doing) &&
+           server.run(QStringLiteral("UPDATE wrecker_version v SET added = b.added, version = "
+                                     "greatest(v.version, b.version) + 1 FROM restore_before b "
+                                     "WHERE b.id = v.id"),
+                      {}, doing) &&
+           server.run(QStringLiteral("INSERT INTO wrecker_version (id, version, added, revision) "
+                                     "SELECT w.id, coalesce(b.version + 1, 0), coalesce(b.added, "
+                                     "?), ? FROM wrecker w LEFT JOIN restore_before b ON b.id = "
+                                     "w.id WHERE NOT EXISTS (SELECT 1 FROM wrecker_version v "
+                                     "WHERE v.id = w.id)"),
+                      {revision, revision}, doing) &&
+           server.run(QStringLiteral("INSERT INTO wrecker_version (id, version, added, revision, "
+                                     "removed) SELECT b.id, b.version + 1, b.added, ?, 1 FROM "
+                                     "restore_before b WHERE NOT EXISTS (SELECT 1 FROM "
+                                     "wrecker_version v WHERE v.id = b.id)"),
+                      {revision}, doing);
+}
+
 } // namespace
 
 YardMove::Result YardMove::toServer(const QString &file, const QString &uri)
@@ -184,139 +400,177 @@ YardMove::Result YardMove::toServer(const QString &file, const QString &uri)
         result.reason = QStringLiteral("%1 is not a database file.").arg(file);
         return result;
     }
-
-    static QAtomicInteger<int> moves;
-    const QString connection = QStringLiteral("tarnvale-move-%1").arg(moves.fetchAndAddRelaxed(1));
-    {
-        QSqlDatabase source = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        source.setDatabaseName(file);
-        source.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY"));
-        QString reason;
-        Runner fromFile(source, &reason);
-        std::optional<qint64> version;
-        if (!source.open())
-            reason = engineText(source.lastError());
-        else if (SchemaCheck::harden(source, SchemaCheck::Use::Inspecting, &reason) &&
-                 fromFile.number(QStringLiteral("SELECT count(*) FROM sqlite_master"), {},
-                                 QStringLiteral("reading the schema")))
-            version = fromFile.number(QStringLiteral("PRAGMA user_version"), {},
-                                      QStringLiteral("reading the schema version"));
-        if (!version) {
-            result.reason = QStringLiteral("%1 cannot be read as a database: %2").arg(file, reason);
-        } else if (*version != SchemaCheck::kVersion) {
-            result.reason = QStringLiteral("%1 holds records of an older or newer kind (schema "
-                                           "version %2, this program's is %3): open it once "
-                                           "in this program first.")
-                                .arg(file)
-                                .arg(*version)
-                                .arg(SchemaCheck::kVersion);
-        } else {
-            RecordStore store;
-            if (!store.open(uri, RecordStore::OpenMode::CreateIfMissing)) {
-                result.reason = QStringLiteral("The server database %1 could not be opened: %2")
-                                    .arg(shownUri, store.lastError().description);
-            } else if (!store.isServer()) {
-                result.reason =
-                    QStringLiteral("%1 is not a PostgreSQL server address.").arg(shownUri);
-            } else {
-                result = [&]() {
-                    Result moved;
-                    QSqlDatabase target = store.database();
-                    Runner toServer(target, &moved.reason);
-                    for (const QString &sql : store.dialect().beginWriting(false))
-                        if (!toServer.run(sql, {}, QStringLiteral("beginning the move")))
-                            return moved;
-                    const auto rollback = [&]() {
-                        QSqlQuery(target).exec(QStringLiteral("ROLLBACK"));
-                        return moved;
-                    };
-                    for (const QString &name : kTables) {
-                        const auto rows = toServer.number(
-                            QStringLiteral("SELECT count(*) FROM %1").arg(name), {},
+    Connection source;
+    QString reason;
+    std::optional<qint64> version;
+    if (source.openFile(file, true, &reason))
+        version = fileVersion(source.db(), &reason);
+    if (!version) {
+        result.reason = QStringLiteral("%1 cannot be read as a database: %2").arg(file, reason);
+        return result;
+    }
+    if (*version != SchemaCheck::kVersion) {
+        result.reason = versionMismatch(file, *version);
+        return result;
+    }
+    RecordStore store;
+    if (!store.open(uri, RecordStore::OpenMode::CreateIfMissing)) {
+        result.reason = QStringLiteral("The server database %1 could not be opened: %2")
+                            .arg(shownUri, store.lastError().description);
+        return result;
+    }
+    if (!store.isServer()) {
+        result.reason = QStringLiteral("%1 is not a PostgreSQL server address.").arg(shownUri);
+        return result;
+    }
+    QSqlDatabase target = store.database();
+    Runner toServer(target, &result.reason);
+    Runner fromFileHere(source.db(), &result.reason);
+    for (const QString &sql : store.dialect().beginWriting(false))
+        if (!toServer.run(sql, {}, QStringLiteral("beginning the move")))
+            return result;
+    const auto rollback = [&]() {
+        QSqlQuery(target).exec(QStringLiteral("ROLLBACK"));
+        result.moved = false;
+        return result;
+    };
+    for (const QString &name : kTables) {
+        const auto rows =
+            toServer.number(QStringLiteral("SELECT count(*) FROM %1").arg(name), {},
                             QStringLiteral("counting the rows of %1 on the server").arg(name));
-                        if (!rows)
-                            return rollback();
-                        if (*rows > 0) {
-                            moved.reason =
-                                QStringLiteral("The server database %1 already holds records: a "
-                                               "yard moves only into an empty database. Nothing "
-                                               "was written.")
-                                    .arg(shownUri);
-                            return rollback();
-                        }
-                    }
-                    QList<Table> tables;
-                    for (const QString &name : kTables) {
-                        Table table{name, {}, {}};
-                        if (!readTable(toServer, table)) {
-                            if (moved.reason.isEmpty())
-                                moved.reason =
-                                    QStringLiteral("The server has no table %1.").arg(name);
-                            return rollback();
-                        }
-                        Runner fromFileHere(source, &moved.reason);
-                        if (!copyRows(fromFileHere, toServer, table))
-                            return rollback();
-                        tables << table;
-                    }
-                    for (const Table &table : tables) {
-                        Runner fromFileHere(source, &moved.reason);
-                        const QString count =
-                            QStringLiteral("SELECT count(*) FROM %1").arg(table.name);
-                        const auto inFile = fromFileHere.number(
-                            count, {}, QStringLiteral("counting the rows of %1").arg(table.name));
-                        const auto onServer = toServer.number(
-                            count, {}, QStringLiteral("counting the rows of %1").arg(table.name));
-                        if (!inFile || !onServer)
-                            return rollback();
-                        if (*inFile != *onServer) {
-                            moved.reason = QStringLiteral("Table %1 has %2 rows in the file but "
-                                                          "%3 on the server. Nothing was written.")
-                                               .arg(table.name)
-                                               .arg(*inFile)
-                                               .arg(*onServer);
-                            return rollback();
-                        }
-                        if (table.name == QLatin1String("wrecker"))
-                            moved.vehicles = *inFile;
-                        else if (table.name == QLatin1String("groups"))
-                            moved.groups = *inFile;
-                        else if (table.name == QLatin1String("reminders"))
-                            moved.reminders = *inFile;
-                    }
-                    // Ids are never handed out twice: the sequences go on after the highest id
-                    // the file ever gave, a removed row's included. Last, as setval outlives a
-                    // rollback.
-                    for (const Table &table : tables) {
-                        if (table.identity.isEmpty())
-                            continue;
-                        Runner fromFileHere(source, &moved.reason);
-                        const auto highest = fromFileHere.number(
-                            QStringLiteral("SELECT max(coalesce((SELECT max(%1) FROM %2), 0), "
-                                           "coalesce((SELECT seq FROM sqlite_sequence WHERE "
-                                           "name = ?), 0))")
-                                .arg(table.identity, table.name),
-                            {table.name},
-                            QStringLiteral("reading the highest id of %1").arg(table.name));
-                        if (!highest ||
-                            !toServer.run(
-                                QStringLiteral("SELECT setval(pg_get_serial_sequence(?, "
-                                               "?), ?, ?)"),
-                                {table.name, table.identity.toLower(),
-                                 std::max<qint64>(*highest, 1), *highest > 0},
-                                QStringLiteral("setting the next id of %1").arg(table.name)))
-                            return rollback();
-                    }
-                    if (!toServer.run(QStringLiteral("COMMIT"), {},
-                                      QStringLiteral("committing the move")))
-                        return rollback();
-                    moved.moved = true;
-                    return moved;
-                }();
-            }
+        if (!rows)
+            return rollback();
+        if (*rows > 0) {
+            result.reason = QStringLiteral("The server database %1 already holds records: a "
+                                           "yard moves only into an empty database. Nothing "
+                                           "was written.")
+                                .arg(shownUri);
+            return rollback();
         }
     }
-    QSqlDatabase::removeDatabase(connection);
+    QList<Table> tables;
+    if (!readTables(toServer, tables, &result.reason) ||
+        !copyTables(fromFileHere, toServer, tables, true) ||
+        !sameCounts(fromFileHere, toServer, tables, result) ||
+        !setServerSequences(fromFileHere, toServer, tables, false) ||
+        !toServer.run(QStringLiteral("COMMIT"), {}, QStringLiteral("committing the move")))
+        return rollback();
+    result.moved = true;
+    return result;
+}
+
+YardMove::Result YardMove::toFile(const QString &uri, const QString &file)
+{
+    Result result;
+    const std::optional<ServerAddress> address = ServerAddress::parse(uri, &result.reason);
+    if (!address)
+        return result;
+    Connection server;
+    Connection target;
+    QString reason;
+    if (!server.openServer(*address, &reason)) {
+        result.reason = QStringLiteral("The server database %1 could not be opened: %2")
+                            .arg(address->shown(), reason);
+        return result;
+    }
+    if (!target.openFile(file, false, &result.reason))
+        return result;
+    Runner fromServer(server.db(), &result.reason);
+    Runner toFile(target.db(), &result.reason);
+    // Every table from one state of the server, whatever other workstations commit meanwhile.
+    if (!fromServer.run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"), {},
+                        QStringLiteral("beginning the snapshot")))
+        return result;
+    QList<Table> tables;
+    if (!readTables(fromServer, tables, &result.reason))
+        return result;
+    // The file as the program makes a new one (the search index filled as the rows go in).
+    const SqlDialect fileDialect;
+    if (!toFile.run(QStringLiteral("PRAGMA trusted_schema = ON"), {},
+                    QStringLiteral("preparing the file")) ||
+        !toFile.run(QStringLiteral("BEGIN IMMEDIATE"), {}, QStringLiteral("writing the file")))
+        return result;
+    for (const QString &sql : fileDialect.createStatements(SchemaCheck::kVersion,
+                                                           SchemaCheck::engineHasFts5(target.db())))
+        if (!toFile.run(sql, {}, QStringLiteral("creating the tables")))
+            return result;
+    if (!copyTables(fromServer, toFile, tables, false) ||
+        !sameCounts(toFile, fromServer, tables, result) ||
+        !setFileSequences(fromServer, toFile, tables) ||
+        !toFile.run(QStringLiteral("COMMIT"), {}, QStringLiteral("writing the file")))
+        return result;
+    fromServer.run(QStringLiteral("COMMIT"), {}, QStringLiteral("ending the snapshot"));
+    result.moved = true;
+    return result;
+}
+
+YardMove::Result YardMove::replaceOnServer(const QString &file, RecordStore &store)
+{
+    Result result;
+    if (!store.isOpen() || !store.isServer()) {
+        result.reason = QStringLiteral("The database in use is not on a server.");
+        return result;
+    }
+    {
+        // A backup of an older version gets this version's tables, as a file opened here does.
+        RecordStore upgrade;
+        if (!upgrade.open(file, RecordStore::OpenMode::ExistingOnly) || upgrade.isReadOnly()) {
+            result.reason =
+                QStringLiteral("The backup cannot be brought up to date: ") +
+                (upgrade.isReadOnly() ? upgrade.readOnlyReason() : upgrade.lastError().description);
+            return result;
+        }
+        QSqlQuery(upgrade.database()).exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
+    }
+    Connection source;
+    std::optional<qint64> version;
+    if (source.openFile(file, true, &result.reason))
+        version = fileVersion(source.db(), &result.reason);
+    if (!version)
+        return result;
+    Runner fromFile(source.db(), &result.reason);
+    if (*version != SchemaCheck::kVersion) {
+        result.reason = versionMismatch(file, *version);
+        return result;
+    }
+
+    QSqlDatabase target = store.database();
+    Runner toServer(target, &result.reason);
+    TransactionGuard guard(target, TransactionGuard::Lock::Writing);
+    if (!guard.begun()) {
+        result.reason =
+            QStringLiteral("Failed while beginning the restore: ") + engineText(guard.lastError());
+        return result;
+    }
+    const auto lastRevision =
+        toServer.number(QStringLiteral("SELECT coalesce(max(revision), 0) FROM wrecker_version"),
+                        {}, QStringLiteral("reading the last revision"));
+    if (!lastRevision ||
+        !toServer.run(QStringLiteral("CREATE TEMP TABLE restore_before ON COMMIT DROP AS SELECT "
+                                     "w.id, coalesce(v.added, 0) AS added, coalesce(v.version, "
+                                     "0) AS version FROM wrecker w LEFT JOIN wrecker_version v "
+                                     "ON v.id = w.id"),
+                      {}, QStringLiteral("noting the records before the restore")))
+        return result;
+    // Rows that refer to a vehicle go before the vehicle.
+    for (auto name = kTables.crbegin(); name != kTables.crend(); ++name)
+        if (!toServer.run(QStringLiteral("DELETE FROM %1").arg(*name), {},
+                          QStringLiteral("emptying table %1").arg(*name)))
+            return result;
+    QList<Table> tables;
+    if (!readTables(toServer, tables, &result.reason) ||
+        !copyTables(fromFile, toServer, tables, true) ||
+        !sameCounts(fromFile, toServer, tables, result) ||
+        !markRestored(toServer, *lastRevision + 1) ||
+        !setServerSequences(fromFile, toServer, tables, true))
+        return result;
+    if (!guard.commit()) {
+        result.reason =
+            QStringLiteral("Failed while committing the restore: ") + engineText(guard.lastError());
+        return result;
+    }
+    store.announceReplaced();
+    result.moved = true;
     return result;
 }
 

@@ -1,9 +1,14 @@
-// Moving a yard's records from its SQLite file onto an empty PostgreSQL database.
+// A yard's records between its SQLite file and a PostgreSQL database, either way: the move onto
+// an empty server, the copy of a server into a new file (its backup) and the replacement of a
+// server's records by a file's (its restore). One place knows the tables and how their rows and
+// ids are carried.
 #pragma once
 
 #include <QString>
 
 namespace tarnvale {
+
+class RecordStore;
 
 class YardMove
 {
@@ -32,6 +37,19 @@ class YardMove
     // server database must hold no rows of ours; the file must be of the current schema.
     // Either everything is copied or nothing is written.
     static Result toServer(const QString &file, const QString &uri);
+
+    // Writes the server's records, read in one consistent snapshot, into `file` (absent or
+    // empty), which becomes a database of the current schema as the program makes one, row
+    // counts checked and each table's next id as on the server. On failure the file may hold
+    // a part of the copy: the caller removes it.
+    static Result toFile(const QString &uri, const QString &file);
+
+    // Replaces every row of ours on the store's server with the file's (a checked database,
+    // brought up to the current schema here), in one transaction under the store's write lock:
+    // row counts checked, each id sequence set to go on after the highest id either side ever
+    // gave. Other connections learn it through the revisions: every record is reported added,
+    // changed or removed to them. The store announces a reset. On failure nothing is changed.
+    static Result replaceOnServer(const QString &file, RecordStore &store);
 };
 
 } // namespace tarnvale
