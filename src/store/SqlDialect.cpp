@@ -14,8 +14,9 @@ namespace {
 // do on SQLite, while readers never wait. The same statement tells the other workstations: the
 // notification is queued in the transaction, so it goes out at COMMIT and never for a rollback
 // (several in one transaction go out as one).
+#define TARNVALE_CHANGE_CHANNEL "tarnvale_changes"
 constexpr const char *kWriteLock =
-    "SELECT pg_advisory_xact_lock(7165190), pg_notify('tarnvale_changes', '')";
+    "SELECT pg_advisory_xact_lock(7165190), pg_notify('" TARNVALE_CHANGE_CHANNEL "', '')";
 
 } // namespace
 
@@ -124,7 +125,7 @@ QString SqlDialect::takeWriteLock() const
 
 QString SqlDialect::changeChannel() const
 {
-    return isServer() ? QStringLiteral("tarnvale_changes") : QString();
+    return isServer() ? QStringLiteral(TARNVALE_CHANGE_CHANNEL) : QString();
 }
 
 QString SqlDialect::exactCollation() const
