@@ -52,6 +52,8 @@ private Q_SLOTS:
         QTest::newRow("overpaid") << 100.0 << QList<qint64>{10001} << "-$0.01";
         // The figure as the sheet shows it: 2.675 rounds up as shown.
         QTest::newRow("half cent") << 2.675 << QList<qint64>{} << "$2.68";
+        QTest::newRow("float sum") << (0.1 + 0.2) << QList<qint64>{} << "$0.30";
+        QTest::newRow("many small") << 1.0 << QList<qint64>{33, 33, 34} << "$0.00";
     }
 
     void balance()
@@ -71,6 +73,8 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("cents"); // -1: not an amount
         QTest::newRow("dollar sign") << "$20.05" << qint64(2005);
         QTest::newRow("refund with sign") << "- $3" << qint64(-300);
+        QTest::newRow("refund") << "-5.00" << qint64(-500);
+        QTest::newRow("words") << "ten" << qint64(-1);
         QTest::newRow("blanks") << "  40.10 " << qint64(4010);
         QTest::newRow("three decimals") << "1.005" << qint64(-1);
         QTest::newRow("comma") << "1,50" << qint64(-1);
