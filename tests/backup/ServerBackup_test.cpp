@@ -1,7 +1,6 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTest>
 
 #include "BackupOutcome.h"
@@ -14,35 +13,12 @@
 #include "SettingsFile.h"
 #include "StoreFixture.h"
 #include "StoreFolder.h"
+#include "TableRows.h"
 
 using namespace tarnvale;
 using namespace tarnvale::test;
 
 namespace {
-
-const QStringList kTables = {
-    "groups",         "wrecker",       "wrecker_version",  "reminders",        "lb_type",
-    "impound_status", "impound_holds", "impound_releases", "impound_payments", "lien_steps_done"};
-
-// Every row of every table as text, in id order; the revisions' table only with `versions`.
-QStringList rowsOf(RecordStore &store, bool versions = true)
-{
-    QStringList rows;
-    for (const QString &table : kTables) {
-        QSqlQuery query(store.database());
-        if (table == "wrecker_version" && !versions)
-            continue;
-        if (!query.exec(QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(table)))
-            return {"failed: " + table};
-        while (query.next()) {
-            QStringList fields;
-            for (int i = 0; i < query.record().count(); ++i)
-                fields << query.value(i).toString();
-            rows << table + ": " + fields.join('|');
-        }
-    }
-    return rows;
-}
 
 // Rows in every table; the highest vehicle id, 4, is that of a removed vehicle.
 qint64 makeYard(RecordStore &store)

@@ -1,10 +1,10 @@
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTest>
 
 #include "ImpoundStore.h"
 #include "StoreFixture.h"
 #include "StoreFolder.h"
+#include "TableRows.h"
 #include "TestFiles.h"
 #include "YardMove.h"
 
@@ -12,28 +12,6 @@ using namespace tarnvale;
 using namespace tarnvale::test;
 
 namespace {
-
-const QStringList kTables = {
-    "groups",         "wrecker",       "wrecker_version",  "reminders",        "lb_type",
-    "impound_status", "impound_holds", "impound_releases", "impound_payments", "lien_steps_done"};
-
-// Every row of every table, as text, in id order.
-QStringList rowsOf(RecordStore &store)
-{
-    QStringList rows;
-    for (const QString &table : kTables) {
-        QSqlQuery query(store.database());
-        if (!query.exec(QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(table)))
-            return {"failed: " + table};
-        while (query.next()) {
-            QStringList fields;
-            for (int i = 0; i < query.record().count(); ++i)
-                fields << query.value(i).toString();
-            rows << table + ": " + fields.join('|');
-        }
-    }
-    return rows;
-}
 
 // A yard with groups, vehicles (one removed, so the highest id ever given is no row's),
 // a hold, a release with a payment, a lien step, reminders and lot types.
@@ -79,7 +57,7 @@ class YardMoveTest : public QObject
         QVERIFY(file.open(dir.databasePath(), RecordStore::OpenMode::CreateIfMissing));
         const qint64 highest = makeYard(file);
         const QStringList rows = rowsOf(file);
-        for (const QString &table : kTables)
+        for (const QString &table : kYardTables)
             QVERIFY2(!rows.filter(table + ": ").isEmpty(), qPrintable(table));
         file.close();
 
