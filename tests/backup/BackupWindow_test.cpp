@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTest>
 
 #include "BackupWindow.h"
@@ -35,7 +34,7 @@ struct Fixture
 
     Fixture()
     {
-        settings.write(QStringLiteral("Company"), QStringLiteral("Name"), kCompany);
+        settings.write("Company", "Name", kCompany);
         store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing);
         test::fillSampleDatabase(store, 1500);
         QObject::connect(&store, &RecordStore::changed,
@@ -43,10 +42,7 @@ struct Fixture
         window = std::make_unique<BackupWindow>(store, settings, dialogs);
         window->show();
     }
-    template <class T> T *child(const char *name)
-    {
-        return window->findChild<T *>(QLatin1String(name));
-    }
+    template <class T> T *child(const char *name) { return window->findChild<T *>(name); }
     QString status() { return child<QLabel>("Panel1")->text(); }
 };
 
@@ -63,16 +59,16 @@ class BackupWindowTest : public QObject
     void refusedDestinations()
     {
         Fixture f;
-        f.dialogs.queueFile(QStringLiteral("/media/ann/STICK")); // the browse button fills the box
+        f.dialogs.queueFile("/media/ann/STICK"); // the browse button fills the box
         QTest::mouseClick(f.child<QPushButton>("cmdBrowse"), Qt::LeftButton);
-        QCOMPARE(f.child<QComboBox>("Combo1")->currentText(), QStringLiteral("/media/ann/STICK"));
+        QCOMPARE(f.child<QComboBox>("Combo1")->currentText(), QString("/media/ann/STICK"));
         f.child<QComboBox>("Combo1")->setEditText(QString());
         QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
         QCOMPARE(f.dialogs.last().line(),
                  "Notice None Ok|" + kCompany + "|Please Select Destination from the box below");
         QVERIFY(f.window->isVisible());
 
-        const QString destination = f.folder.file(QStringLiteral("unplugged"));
+        const QString destination = f.folder.file("unplugged");
         f.child<QComboBox>("Combo1")->setEditText(destination);
         QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
         QTRY_COMPARE(f.dialogs.count(), 3);
@@ -84,7 +80,7 @@ class BackupWindowTest : public QObject
     void backupEndToEnd()
     {
         Fixture f;
-        const QString destination = f.folder.file(QStringLiteral("stick"));
+        const QString destination = f.folder.file("stick");
         QVERIFY(QDir().mkpath(destination));
         auto *bar = f.child<QProgressBar>("ProgressBar1");
         f.child<QComboBox>("Combo1")->setEditText(destination);
@@ -114,13 +110,13 @@ class BackupWindowTest : public QObject
     void restoreEndToEnd()
     {
         Fixture f;
-        const QStringList savedRows = test::allRows(f.store);
-        const QString snapshot = f.folder.file(QStringLiteral("snapshot.db"));
-        const QString tow = f.folder.file(QStringLiteral("backup.tow"));
+        const QStringList savedRows = test::rowsOf(f.store);
+        const QString snapshot = f.folder.file("snapshot.db");
+        const QString tow = f.folder.file("backup.tow");
         QVERIFY(f.store.backupTo(snapshot));
         clsHuffman().EncodeFile(snapshot.toStdString(), tow.toStdString());
-        QVERIFY(test::fillSampleDatabase(f.store, 7, QStringLiteral("later")));
-        QVERIFY(test::allRows(f.store) != savedRows);
+        QVERIFY(test::fillSampleDatabase(f.store, 7, "later"));
+        QVERIFY(test::rowsOf(f.store) != savedRows);
 
         f.dialogs.queueFile(tow);
         f.dialogs.queueAnswer(Answer::Yes);
@@ -128,7 +124,7 @@ class BackupWindowTest : public QObject
         QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 3, 60000);
         const QList<ShownBox> &shown = f.dialogs.shown();
         QCOMPARE(shown[0].kind, ShownBox::Kind::OpenFile);
-        QCOMPARE(shown[0].text, QStringLiteral("Backup files (*.tow)"));
+        QCOMPARE(shown[0].text, QString("Backup files (*.tow)"));
         QVERIFY(shown[1].line().startsWith("Question ") && shown[1].title == kCompany);
         QVERIFY(shown[1].text.contains(tow));
         QVERIFY2(shown[2].line().startsWith("Notice Information Ok|" + kCompany +
@@ -136,7 +132,7 @@ class BackupWindowTest : public QObject
                  qPrintable(shown[2].line()));
         QCOMPARE(f.resets, 2); // closed, then the restored file opened in its place
         QCOMPARE(f.store.path(), f.folder.databasePath());
-        QCOMPARE(test::allRows(f.store), savedRows);
+        QCOMPARE(test::rowsOf(f.store), savedRows);
         QVERIFY(!f.window->isVisible());
     }
 };

@@ -15,160 +15,135 @@
 
 using namespace tarnvale;
 
-Q_DECLARE_METATYPE(tarnvale::BackupOutcome)
+namespace {
+
+BackupOutcome runBackup(DatabaseBackup &backup, const QString &folder, QList<int> *progress)
+{
+    QSignalSpy finished(&backup, &DatabaseBackup::finished);
+    QObject context;
+    if (progress)
+        QObject::connect(&backup, &DatabaseBackup::progress, &context,
+                         [progress](int p) { *progress << p; });
+    if (const auto now = backup.start(folder))
+        return *now;
+    if (!finished.wait(60000))
+        return BackupOutcome::failed(-1, "timed out");
+    return finished.first().first().value<BackupOutcome>();
+}
+
+} // namespace
 
 class DatabaseBackupTest : public QObject
 {
     Q_OBJECT
 
   private Q_SLOTS:
-    void initTestCase();
-    void outcomeMessages_data();
-    void outcomeMessages();
-    void destinations();
-    void backsUpTheDatabaseInUse();
-    void unusableDestinations_data();
-    void unusableDestinations();
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-  private:
-    BackupOutcome runBackup(DatabaseBackup &backup, const QString &folder, QList<int> *progress);
+    void outcomeMessages_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("line"); // the box shown
+        const QString noDisc = "Notice Exclamation Ok||There is no disc in /media/usb\r\nPlease "
+                               "insert a disk to backup your data\r\n";
+        // clang-format off
+        QTest::newRow("path not found") << int(kErrPathNotFound) << "Path not found: /media/usb" << noDisc + "Path not found: /media/usb";
+        QTest::newRow("read-only") << int(kErrPathFileAccess) << "read-only" << noDisc + "read-only";
+        QTest::newRow("disk full") << int(kErrDiskFull) << "Disk full" << "Notice None Ok||61\r\nDisk full";
+        QTest::newRow("saved") << 0 << "" << "Notice Information Ok||Your database is now Backed up and saved.";
+        // clang-format on
+    }
+    void outcomeMessages()
+    {
+        QFETCH(int, number);
+        QFETCH(QString, description);
+        const BackupOutcome outcome =
+            number == 0
+                ? BackupOutcome::saved("/media/usb")
+                : BackupOutcome::fromCodecError(
+                      CodecError(number, "clsHuffman.EncodeFile()", description.toStdString()),
+                      "/media/usb");
+        const test::ShownBox box{test::ShownBox::Kind::Notice, {}, outcome.text(), outcome.icon()};
+        QTEST(box.line(), "line");
+    }
+
+    void destinations()
+    {
+        const QStringList mounts = {
+            "/",         "/media/ann/USB STICK", "/run/media/bob/CARD", "/mnt/backup/",
+            "/boot/efi", "/media/ann/USB STICK", "/mediaextra"};
+        QCOMPARE(BackupDestinations::fromMountPoints("/home/ann", mounts),
+                 QStringList(
+                     {"/home/ann", "/media/ann/USB STICK", "/run/media/bob/CARD", "/mnt/backup"}));
+        QCOMPARE(BackupDestinations::list().value(0), QDir::cleanPath(QDir::homePath()));
+    }
+
+    void backsUpTheDatabaseInUse()
+    {
+        // The database in use is not the program folder's data.dll but a configured one.
+        QTemporaryDir dir;
+        const QString stick = dir.filePath("stick");
+        QVERIFY(QDir(dir.path()).mkpath("yard/data") && QDir().mkpath(stick));
+        RecordStore store;
+        QVERIFY(
+            store.open(dir.filePath("yard/data/tow.db"), RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(test::fillSampleDatabase(store, 3000));
+        const QStringList rows = test::rowsOf(store);
+        test::writeFile(stick + "/backup.tow", "an older backup");
+
+        DatabaseBackup backup(store);
+        QList<int> progress;
+        QCOMPARE(runBackup(backup, stick, &progress).kind, BackupOutcome::Kind::Saved);
+        QVERIFY(progress.size() > 3 && progress.last() == 100);
+        QVERIFY(std::is_sorted(progress.begin(), progress.end()));
+
+        // The file is an HE3 stream of a consistent copy: restore it and compare every row.
+        const QString tow = DatabaseBackup::backupFileIn(stick);
+        QVERIFY(test::readFile(tow).startsWith("HE3\r"));
+        const QString restored = dir.filePath("restored.db");
+        clsHuffman().DecodeFile(tow.toStdString(), restored.toStdString());
+        QCOMPARE(test::rowsOf(restored), rows);
+        QCOMPARE(QDir(stick).entryList(QDir::Files), QStringList{"backup.tow"});
+        // The snapshot beside the database is gone too.
+        QCOMPARE(QDir(dir.filePath("yard/data")).entryList({"tow.db.*"}, QDir::Files),
+                 QStringList());
+
+        // A new backup of a private database is private as well.
+        QVERIFY(QFile::setPermissions(store.path(), QFile::ReadOwner | QFile::WriteOwner));
+        const QString fresh = dir.filePath("fresh");
+        QVERIFY(QDir().mkpath(fresh));
+        QCOMPARE(runBackup(backup, fresh, nullptr).kind, BackupOutcome::Kind::Saved);
+        QCOMPARE(QFile::permissions(DatabaseBackup::backupFileIn(fresh)) & 0x7077,
+                 QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void unusableDestinations_data()
+    {
+        QTest::addColumn<QString>("folder"); // relative to the test folder
+        QTest::addColumn<QString>("description");
+        QTest::newRow("missing") << "unplugged"
+                                 << "The folder does not exist or is not mounted.";
+        QTest::newRow("a file") << "plain.txt"
+                                << "This is not a folder.";
+    }
+    void unusableDestinations()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, description);
+        QTemporaryDir dir;
+        test::writeFile(dir.filePath("plain.txt"), "");
+        RecordStore store;
+        QVERIFY(store.open(dir.filePath("data.dll"), RecordStore::OpenMode::CreateIfMissing));
+        DatabaseBackup backup(store);
+        const auto outcome = backup.start(dir.filePath(folder));
+        QVERIFY(outcome.has_value() && !backup.isRunning());
+        QCOMPARE(outcome->kind, BackupOutcome::Kind::NoMedium);
+        QCOMPARE(outcome->text(), "There is no disc in " + dir.filePath(folder) +
+                                      "\r\nPlease insert a disk to backup your data\r\n" +
+                                      description);
+    }
 };
-
-void DatabaseBackupTest::initTestCase()
-{
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    qRegisterMetaType<tarnvale::BackupOutcome>();
-}
-
-BackupOutcome DatabaseBackupTest::runBackup(DatabaseBackup &backup, const QString &folder,
-                                            QList<int> *progress)
-{
-    QSignalSpy finished(&backup, &DatabaseBackup::finished);
-    QObject context;
-    if (progress)
-        connect(&backup, &DatabaseBackup::progress, &context,
-                [progress](int p) { *progress << p; });
-    if (const auto now = backup.start(folder))
-        return *now;
-    if (!finished.wait(60000))
-        return BackupOutcome::failed(-1, QStringLiteral("timed out"));
-    return finished.first().first().value<BackupOutcome>();
-}
-
-void DatabaseBackupTest::outcomeMessages_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QString>("description");
-    QTest::addColumn<QString>("line"); // the box shown
-    const QString noDisc =
-        QStringLiteral("Notice Exclamation Ok||There is no disc in /media/usb\r\nPlease insert a "
-                       "disk to backup your data\r\n");
-    // clang-format off
-    QTest::newRow("path not found") << int(kErrPathNotFound) << "Path not found: /media/usb" << noDisc + "Path not found: /media/usb";
-    QTest::newRow("read-only") << int(kErrPathFileAccess) << "read-only" << noDisc + "read-only";
-    QTest::newRow("disk full") << int(kErrDiskFull) << "Disk full" << "Notice None Ok||61\r\nDisk full";
-    QTest::newRow("saved") << 0 << "" << "Notice Information Ok||Your database is now Backed up and saved.";
-    // clang-format on
-}
-
-void DatabaseBackupTest::outcomeMessages()
-{
-    QFETCH(int, number);
-    QFETCH(QString, description);
-    const BackupOutcome outcome =
-        number == 0 ? BackupOutcome::saved(QStringLiteral("/media/usb"))
-                    : BackupOutcome::fromCodecError(
-                          CodecError(number, "clsHuffman.EncodeFile()", description.toStdString()),
-                          QStringLiteral("/media/usb"));
-    const test::ShownBox box{test::ShownBox::Kind::Notice, {}, outcome.text(), outcome.icon()};
-    QTEST(box.line(), "line");
-}
-
-void DatabaseBackupTest::destinations()
-{
-    const QStringList mounts = {QStringLiteral("/"),
-                                QStringLiteral("/media/ann/USB STICK"),
-                                QStringLiteral("/run/media/bob/CARD"),
-                                QStringLiteral("/mnt/backup/"),
-                                QStringLiteral("/boot/efi"),
-                                QStringLiteral("/media/ann/USB STICK"),
-                                QStringLiteral("/mediaextra")};
-    QCOMPARE(BackupDestinations::fromMountPoints(QStringLiteral("/home/ann"), mounts),
-             (QStringList{QStringLiteral("/home/ann"), QStringLiteral("/media/ann/USB STICK"),
-                          QStringLiteral("/run/media/bob/CARD"), QStringLiteral("/mnt/backup")}));
-    QCOMPARE(BackupDestinations::list().value(0), QDir::cleanPath(QDir::homePath()));
-}
-
-void DatabaseBackupTest::backsUpTheDatabaseInUse()
-{
-    // The database in use is not the program folder's data.dll but a configured one.
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("yard/data")));
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("stick")));
-    RecordStore store;
-    QVERIFY(store.open(dir.filePath(QStringLiteral("yard/data/tow.db")),
-                       RecordStore::OpenMode::CreateIfMissing));
-    QVERIFY(test::fillSampleDatabase(store, 3000));
-    const QStringList rows = test::allRows(store);
-    test::writeFile(dir.filePath(QStringLiteral("stick/backup.tow")), "an older backup");
-
-    DatabaseBackup backup(store);
-    QList<int> progress;
-    const BackupOutcome outcome =
-        runBackup(backup, dir.filePath(QStringLiteral("stick")), &progress);
-    QCOMPARE(outcome.kind, BackupOutcome::Kind::Saved);
-    QVERIFY(progress.size() > 3 && progress.last() == 100);
-    QVERIFY(std::is_sorted(progress.begin(), progress.end()));
-
-    // The file is an HE3 stream of a consistent copy: restore it and compare every row.
-    const QString tow = DatabaseBackup::backupFileIn(dir.filePath(QStringLiteral("stick")));
-    QVERIFY(test::readFile(tow).startsWith("HE3\r"));
-    const QString restored = dir.filePath(QStringLiteral("restored.db"));
-    clsHuffman().DecodeFile(tow.toStdString(), restored.toStdString());
-    RecordStore copy;
-    QVERIFY(copy.open(restored, RecordStore::OpenMode::ExistingOnly));
-    QCOMPARE(test::allRows(copy), rows);
-    QCOMPARE(QDir(dir.filePath(QStringLiteral("stick"))).entryList(QDir::Files),
-             QStringList{QStringLiteral("backup.tow")});
-    // The snapshot beside the database is gone too.
-    QCOMPARE(QDir(dir.filePath(QStringLiteral("yard/data"))).entryList({"tow.db.*"}, QDir::Files),
-             QStringList());
-
-    // A new backup of a private database is private as well.
-    QVERIFY(QFile::setPermissions(store.path(), QFile::ReadOwner | QFile::WriteOwner));
-    const QString fresh = dir.filePath(QStringLiteral("fresh"));
-    QVERIFY(QDir().mkpath(fresh));
-    QCOMPARE(runBackup(backup, fresh, nullptr).kind, BackupOutcome::Kind::Saved);
-    QCOMPARE(QFile::permissions(DatabaseBackup::backupFileIn(fresh)) & 0x7077,
-             QFile::ReadOwner | QFile::WriteOwner);
-}
-
-void DatabaseBackupTest::unusableDestinations_data()
-{
-    QTest::addColumn<QString>("folder"); // relative to the test folder
-    QTest::addColumn<QString>("description");
-    QTest::newRow("missing") << QStringLiteral("unplugged")
-                             << QStringLiteral("The folder does not exist or is not mounted.");
-    QTest::newRow("a file") << QStringLiteral("plain.txt")
-                            << QStringLiteral("This is not a folder.");
-}
-
-void DatabaseBackupTest::unusableDestinations()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, description);
-    QTemporaryDir dir;
-    test::writeFile(dir.filePath(QStringLiteral("plain.txt")), "");
-    RecordStore store;
-    QVERIFY(store.open(dir.filePath(QStringLiteral("data.dll")),
-                       RecordStore::OpenMode::CreateIfMissing));
-    DatabaseBackup backup(store);
-    const auto outcome = backup.start(dir.filePath(folder));
-    QVERIFY(outcome.has_value() && !backup.isRunning());
-    QCOMPARE(outcome->kind, BackupOutcome::Kind::NoMedium);
-    QCOMPARE(outcome->text(), "There is no disc in " + dir.filePath(folder) +
-                                  "\r\nPlease insert a disk to backup your data\r\n" + description);
-}
 
 QTEST_GUILESS_MAIN(DatabaseBackupTest)
 #include "DatabaseBackup_test.moc"

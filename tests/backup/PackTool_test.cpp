@@ -21,10 +21,13 @@ struct Result
     QString err;
 };
 
-Result pack(const QStringList &args)
+// Runs the tool, its standard input fed with `input`.
+Result pack(const QStringList &args, const QByteArray &input = {})
 {
     QProcess process;
-    process.start(QStringLiteral(TARNVALE_PACK_PATH), args);
+    process.start(TARNVALE_PACK_PATH, args);
+    process.write(input);
+    process.closeWriteChannel();
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardError())};
@@ -36,102 +39,81 @@ class PackToolTest : public QObject
     Q_OBJECT
 
   private Q_SLOTS:
-    void failures_data();
-    void failures();
-    void inputsAndOutputs();
-    void silentFifoIsGivenUp();
-};
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("args"); // IN and OUT are names in the test folder
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
 
-void PackToolTest::failures_data()
-{
-    QTest::addColumn<QStringList>("args"); // IN and OUT are names in the test folder
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message");
-
-    const QString encode = QStringLiteral("encode");
-    const QString decode = QStringLiteral("decode");
-    QTest::newRow("no arguments") << QStringList{} << QByteArray() << 2 << QStringLiteral("usage:");
-    QTest::newRow("unknown command") << QStringList{QStringLiteral("pack"), "in", "out"}
-                                     << QByteArray("x") << 2 << QStringLiteral("usage:");
-    QTest::newRow("missing input") << QStringList{encode, "none", "out"} << QByteArray() << 3
-                                   << QStringLiteral("Source file does not exist");
-    QTest::newRow("input is a device") << QStringList{encode, "/dev/zero", "out"} << QByteArray()
-                                       << 3 << QStringLiteral("is a device, not a file");
-    QTest::newRow("not a stream") << QStringList{decode, "in", "out"}
-                                  << QByteArray("HE7\rnot really") << 5
-                                  << QStringLiteral("identification string not found");
-    // The other destinations refused: SafeOutput's own test.
-    QTest::newRow("output is read-only")
-        << QStringList{encode, "in", "readonly"} << QByteArray("abcabc") << 4
-        << QStringLiteral("is read-only");
-}
-
-void PackToolTest::failures()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QByteArray, input);
-    QFETCH(int, exitCode);
-    QFETCH(QString, message);
-
-    QTemporaryDir dir;
-    if (!input.isEmpty())
-        writeFile(dir.filePath(QStringLiteral("in")), input);
-    writeFile(dir.filePath(QStringLiteral("out")), "earlier result");
-    writeFile(dir.filePath(QStringLiteral("readonly")), "earlier result");
-    QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("readonly")), QFile::ReadOwner));
-    for (int i = 1; i < args.size(); ++i)
-        if (!args[i].startsWith(u'/'))
-            args[i] = dir.filePath(args[i]);
-
-    const Result r = pack(args);
-    QCOMPARE(r.exitCode, exitCode);
-    QVERIFY2(r.err.contains(message), qPrintable(r.err));
-    // The destination is written only after success; nothing else is left behind.
-    QCOMPARE(readFile(dir.filePath(QStringLiteral("out"))), QByteArray("earlier result"));
-    QCOMPARE(readFile(dir.filePath(QStringLiteral("readonly"))), QByteArray("earlier result"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(),
-             input.isEmpty() ? 2 : 3);
-}
-
-void PackToolTest::inputsAndOutputs()
-{
-    QTemporaryDir dir;
-    const QString packed = dir.filePath(QStringLiteral("backup.tow"));
-    const QString restored = dir.filePath(QStringLiteral("restored.dll"));
-    const QByteArray data = QByteArray("Harbor Towing, lot 4, 1998 Ford\r\n").repeated(3000);
-
-    // A pipe is read to its end: "cat data.dll | tarnvale-pack encode /dev/stdin OUT".
-    QProcess process;
-    process.start(QStringLiteral(TARNVALE_PACK_PATH),
-                  {QStringLiteral("encode"), QStringLiteral("/dev/stdin"), packed});
-    QVERIFY(process.waitForStarted());
-    process.write(data);
-    process.closeWriteChannel();
-    QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitCode(), 0);
-    QCOMPARE(pack({QStringLiteral("decode"), packed, restored}).exitCode, 0);
-    QCOMPARE(readFile(restored), data);
-
-    QVERIFY(readFile(packed).size() < data.size() * 3 / 4);
-}
-
-void PackToolTest::silentFifoIsGivenUp()
-{
-    // A FIFO nobody writes to: given up after the idle time (60 s for the tool), not waited
-    // on for ever, and not taken for an empty input.
-    QTemporaryDir dir;
-    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
-    QCOMPARE(::mkfifo(fifo.constData(), 0644), 0);
-    try {
-        tarnvale::CodecFiles::readAll(fifo.toStdString(), "test", 0, 100);
-        QFAIL("a silent FIFO was read as empty");
-    } catch (const tarnvale::CodecError &error) {
-        QCOMPARE(error.side(), tarnvale::CodecError::Side::Input);
-        QVERIFY2(QByteArray::fromStdString(error.description()).contains("Nothing to read from"),
-                 error.what());
+        // clang-format off
+        QTest::newRow("no arguments") << QStringList{} << QByteArray() << 2 << "usage:";
+        QTest::newRow("unknown command") << QStringList{"pack", "in", "out"} << QByteArray("x") << 2 << "usage:";
+        QTest::newRow("missing input") << QStringList{"encode", "none", "out"} << QByteArray() << 3 << "Source file does not exist";
+        QTest::newRow("input is a device") << QStringList{"encode", "/dev/zero", "out"} << QByteArray() << 3 << "is a device, not a file";
+        QTest::newRow("not a stream") << QStringList{"decode", "in", "out"} << QByteArray("HE7\rnot really") << 5 << "identification string not found";
+        // The other destinations refused: SafeOutput's own test.
+        QTest::newRow("output is read-only") << QStringList{"encode", "in", "readonly"} << QByteArray("abcabc") << 4 << "is read-only";
+        // clang-format on
     }
-}
+
+    void failures()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, input);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+
+        QTemporaryDir dir;
+        if (!input.isEmpty())
+            writeFile(dir.filePath("in"), input);
+        writeFile(dir.filePath("out"), "earlier result");
+        writeFile(dir.filePath("readonly"), "earlier result");
+        QVERIFY(QFile::setPermissions(dir.filePath("readonly"), QFile::ReadOwner));
+        for (int i = 1; i < args.size(); ++i)
+            if (!args[i].startsWith(u'/'))
+                args[i] = dir.filePath(args[i]);
+
+        const Result r = pack(args);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        // The destination is written only after success; nothing else is left behind.
+        QCOMPARE(readFile(dir.filePath("out")), QByteArray("earlier result"));
+        QCOMPARE(readFile(dir.filePath("readonly")), QByteArray("earlier result"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(),
+                 input.isEmpty() ? 2 : 3);
+    }
+
+    void inputsAndOutputs()
+    {
+        QTemporaryDir dir;
+        const QString packed = dir.filePath("backup.tow"), restored = dir.filePath("restored.dll");
+        const QByteArray data = QByteArray("Harbor Towing, lot 4, 1998 Ford\r\n").repeated(3000);
+        // A pipe is read to its end: "cat data.dll | tarnvale-pack encode /dev/stdin OUT".
+        QCOMPARE(pack({"encode", "/dev/stdin", packed}, data).exitCode, 0);
+        QCOMPARE(pack({"decode", packed, restored}).exitCode, 0);
+        QCOMPARE(readFile(restored), data);
+        QVERIFY(readFile(packed).size() < data.size() * 3 / 4);
+    }
+
+    void silentFifoIsGivenUp()
+    {
+        // A FIFO nobody writes to: given up after the idle time (60 s for the tool), not waited
+        // on for ever, and not taken for an empty input.
+        QTemporaryDir dir;
+        const QByteArray fifo = QFile::encodeName(dir.filePath(QString("fifo")));
+        QCOMPARE(::mkfifo(fifo.constData(), 0644), 0);
+        try {
+            tarnvale::CodecFiles::readAll(fifo.toStdString(), "test", 0, 100);
+            QFAIL("a silent FIFO was read as empty");
+        } catch (const tarnvale::CodecError &error) {
+            QCOMPARE(error.side(), tarnvale::CodecError::Side::Input);
+            QVERIFY2(
+                QByteArray::fromStdString(error.description()).contains("Nothing to read from"),
+                error.what());
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(PackToolTest)
 #include "PackTool_test.moc"

@@ -23,9 +23,8 @@ namespace {
 QByteArray backupOf(int records)
 {
     QTemporaryDir dir;
-    const QString db = dir.filePath(QStringLiteral("source.db"));
-    const QString tow = dir.filePath(QStringLiteral("backup.tow"));
-    if (!test::makeSampleDatabase(db, records, QStringLiteral("other")))
+    const QString db = dir.filePath("source.db"), tow = dir.filePath("backup.tow");
+    if (!test::makeSampleDatabase(db, records, "other"))
         return "cannot make";
     clsHuffman().EncodeFile(db.toStdString(), tow.toStdString());
     return readFile(tow);
@@ -60,12 +59,12 @@ class RestoreFlowTest : public QObject
         RecordStore store;
         QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
         QVERIFY(test::fillSampleDatabase(store, 20));
-        const QStringList rows = test::allRows(store);
+        const QStringList rows = test::rowsOf(store);
         const QByteArray before = readFile(folder.databasePath());
         int resets = 0;
         QObject::connect(&store, &RecordStore::changed,
                          [&resets](const StoreChange &change) { resets += change.reset ? 1 : 0; });
-        const QString backup = folder.file(QStringLiteral("chosen.tow"));
+        const QString backup = folder.file("chosen.tow");
         if (!bytes.isNull())
             test::writeFile(backup, bytes);
 
@@ -85,11 +84,11 @@ class RestoreFlowTest : public QObject
             QCOMPARE(dialogs.last().kind, ShownBox::Kind::Notice);
             QCOMPARE(dialogs.last().icon, MessageIcon::Exclamation);
             QVERIFY2(dialogs.last().text.contains(says), qPrintable(dialogs.last().text));
-            QVERIFY(dialogs.last().text.endsWith(QStringLiteral("Your database was not changed.")));
+            QVERIFY(dialogs.last().text.endsWith("Your database was not changed."));
         }
         QCOMPARE(resets, 0);
         QCOMPARE(readFile(folder.databasePath()), before);
-        QCOMPARE(test::allRows(store), rows);
+        QCOMPARE(test::rowsOf(store), rows);
         QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
         for (const char *kept :
              {"data.dll", "data.dll-wal", "data.dll-shm", "chosen.tow", "settings.ini"})

@@ -14,8 +14,6 @@
 using namespace tarnvale;
 using Bytes = std::vector<std::uint8_t>;
 
-Q_DECLARE_METATYPE(Bytes)
-
 namespace {
 
 Bytes fromText(const char *text)
@@ -34,14 +32,6 @@ QString toHex(const Bytes &bytes)
     return QString::fromLatin1(
         QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()))
             .toHex(' '));
-}
-
-QString joined(const std::vector<int> &values)
-{
-    QStringList list;
-    for (int v : values)
-        list << QString::number(v);
-    return list.join(u',');
 }
 
 // The kind of failure, when its number, source and description are the format's.
@@ -65,7 +55,7 @@ struct Run
 {
     std::optional<Bytes> bytes;
     QString error;
-    std::vector<int> progress;
+    QStringList progress; // the values raised
 };
 
 // Over-reads past the end of the stream are the codec fuzzers' (built with AddressSanitizer).
@@ -73,7 +63,7 @@ Run decodeRun(const Bytes &stream)
 {
     Run run;
     clsHuffman codec;
-    codec.setProgressHandler([&](int p) { run.progress.push_back(p); });
+    codec.setProgressHandler([&](int p) { run.progress << QString::number(p); });
     try {
         run.bytes = codec.decode(std::span<const std::uint8_t>(stream.data(), stream.size()));
     } catch (const CodecError &e) {
@@ -82,11 +72,11 @@ Run decodeRun(const Bytes &stream)
     return run;
 }
 
-Bytes encodeWith(const Bytes &input, std::vector<int> *progress = nullptr)
+Bytes encodeWith(const Bytes &input, QStringList *progress = nullptr)
 {
     clsHuffman codec;
     if (progress)
-        codec.setProgressHandler([progress](int p) { progress->push_back(p); });
+        codec.setProgressHandler([progress](int p) { *progress << QString::number(p); });
     return codec.encode(input);
 }
 
@@ -179,15 +169,14 @@ HandMade handMade(const std::vector<std::pair<int, std::string>> &entries,
 }
 
 // A short fingerprint of the stream and of the progress raised while writing and reading it.
-QString fingerprint(const Bytes &stream, const std::vector<int> &encoded,
-                    const std::vector<int> &decoded)
+QString fingerprint(const Bytes &stream, const QStringList &encoded, const QStringList &decoded)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     hash.addData(
         QByteArrayView(reinterpret_cast<const char *>(stream.data()), qsizetype(stream.size())));
     for (const auto *list : {&encoded, &decoded})
-        for (int p : *list)
-            hash.addData(QByteArray::number(p) + ',');
+        for (const QString &p : *list)
+            hash.addData(p.toLatin1() + ',');
     return QString::fromLatin1(hash.result().toHex().left(16));
 }
 
@@ -239,7 +228,7 @@ void clsHuffmanTest::roundTrips()
 {
     QFETCH(Bytes, input);
     QFETCH(QString, expected);
-    std::vector<int> progress;
+    QStringList progress;
     const Bytes stream = encodeWith(input, &progress);
     const Run back = decodeRun(stream);
     QVERIFY2(back.bytes.has_value(), qPrintable(back.error));
@@ -254,10 +243,8 @@ void clsHuffmanTest::decoding_data()
     QTest::addColumn<Bytes>("expected");
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("progress"); // the values raised; null: not checked
-    const QString corrupt = QStringLiteral("corrupt");
-    const QString unchecked;
-    auto failing = [&](const char *name, const Bytes &stream, const QString &error) {
-        QTest::newRow(name) << stream << Bytes{} << error << unchecked;
+    auto failing = [](const char *name, const Bytes &stream, const QString &error) {
+        QTest::newRow(name) << stream << Bytes{} << error << QString();
     };
     Bytes id5 = fromText("HE5\r");
     id5.insert(id5.end(), 20, 0x11);
@@ -266,23 +253,23 @@ void clsHuffmanTest::decoding_data()
     badChecksum[4] ^= 0x40;
     failing("checksum changed", badChecksum, "checksum");
     // clang-format off
-    failing("code length 0", fromHex("48 45 33 0d 03 02 00 00 00 02 00 61 01 62 00 02 02"), corrupt);
-    failing("header cut", fromHex("48 45 33 0d 03 02 00"), corrupt);
-    failing("code table cut", fromHex("48 45 33 0d 03 02 00 00 00 02 00 61 05 62 05"), corrupt);
-    failing("negative N", fromHex("48 45 33 0d 03 02 00 00 00 fe ff 61 01 62 01 02 02"), corrupt);
+    failing("code length 0", fromHex("48 45 33 0d 03 02 00 00 00 02 00 61 01 62 00 02 02"), "corrupt");
+    failing("header cut", fromHex("48 45 33 0d 03 02 00"), "corrupt");
+    failing("code table cut", fromHex("48 45 33 0d 03 02 00 00 00 02 00 61 05 62 05"), "corrupt");
+    failing("negative N", fromHex("48 45 33 0d 03 02 00 00 00 fe ff 61 01 62 01 02 02"), "corrupt");
     // Only 0 has a code (0): a 1 bit leads nowhere.
-    failing("code not in tree", handMade({{0, "0"}}, {0, 1 << 8}).stream, corrupt);
+    failing("code not in tree", handMade({{0, "0"}}, {0, 1 << 8}).stream, "corrupt");
     // "abc" claiming 7 bytes: the padding decodes as c, c, c and the input ends after 6 bytes.
     failing("ends early, checksum differs", fromHex("48 45 33 0d 60 07 00 00 00 03 00 61 02 62 02 63 01 0d 0d"), "checksum");
     // The same with a checksum that fits the 6 bytes: still refused, never padded with zeros.
     failing("ends early, checksum fits", fromHex("48 45 33 0d 03 07 00 00 00 03 00 61 02 62 02 63 01 0d 0d"), "truncated");
-    failing("empty input", Bytes{}, corrupt);
+    failing("empty input", Bytes{}, "corrupt");
     // clang-format on
     // 255 zeros, 255 ones, then a branch off the zeros' path: more than 512 nodes.
     const HandMade over512 = handMade(
         {{0, std::string(255, '0')}, {1, std::string(255, '1')}, {2, "0" + std::string(254, '1')}},
         {0});
-    failing("tree over 512 nodes", over512.stream, corrupt);
+    failing("tree over 512 nodes", over512.stream, "corrupt");
 
     auto good = [](const char *name, const Bytes &stream, const Bytes &expected,
                    const char *progress) {
@@ -325,7 +312,7 @@ void clsHuffmanTest::decoding()
     const Run run = decodeRun(stream);
     QCOMPARE(run.error, error);
     if (!progress.isNull())
-        QCOMPARE(joined(run.progress), progress);
+        QCOMPARE(run.progress.join(u','), progress);
     QCOMPARE(run.bytes.has_value(), error.isEmpty());
     if (run.bytes)
         QVERIFY(*run.bytes == expected);
@@ -366,8 +353,8 @@ void clsHuffmanTest::buffersStringsAndLimits()
 void clsHuffmanTest::fileFailures()
 {
     QTemporaryDir dir;
-    const std::string source = dir.filePath(QStringLiteral("data.dll")).toStdString();
-    const std::string packed = dir.filePath(QStringLiteral("backup.tow")).toStdString();
+    const std::string source = dir.filePath("data.dll").toStdString();
+    const std::string packed = dir.filePath("backup.tow").toStdString();
     clsHuffman codec;
     auto failure = [&](auto operation) {
         try {
@@ -385,17 +372,16 @@ void clsHuffmanTest::fileFailures()
     // A destination in a folder that does not exist: path not found.
     test::writeFile(QString::fromStdString(source), "abcabc");
     QVERIFY(failure([&] {
-                codec.EncodeFile(source, dir.filePath(QStringLiteral("gone/b.tow")).toStdString());
+                codec.EncodeFile(source, dir.filePath("gone/b.tow").toStdString());
             }).startsWith(QString::number(kErrPathNotFound) + u' '));
 
     // A sparse file of 2 GiB costs no disk; it is refused before it is read.
     QFile big(QString::fromStdString(source));
     QVERIFY(big.resize(clsHuffman::kMaxInputLength + 1));
     const QString tooLarge = failure([&] { codec.EncodeFile(source, packed); });
-    QVERIFY2(tooLarge.contains(QStringLiteral("clsHuffman.EncodeFile(): ")) &&
-                 tooLarge.contains(QStringLiteral("too large")),
+    QVERIFY2(tooLarge.contains("clsHuffman.EncodeFile(): ") && tooLarge.contains("too large"),
              qPrintable(tooLarge));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("data.dll")});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"data.dll"});
 }
 
 QTEST_GUILESS_MAIN(clsHuffmanTest)

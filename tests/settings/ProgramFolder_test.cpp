@@ -12,72 +12,65 @@ class ProgramFolderTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void locate_data();
-    void locate();
+  private Q_SLOTS:
+    void locate_data()
+    {
+        QTest::addColumn<QStringList>("besideProgram"); // files in the executable's folder
+        QTest::addColumn<QStringList>("userFiles");     // files already in the user's data folder
+        QTest::addColumn<bool>("installed");            // installed files exist
+        QTest::addColumn<bool>("expectBeside");
+        QTest::addColumn<QString>("expectReport"); // Reports/report.rtf in the folder used
+
+        // clang-format off
+        QTest::newRow("build folder: beside itself") << QStringList{"tarnvale", "Reports/report.rtf", "quorvel.tip"} << QStringList{} << true << true << "beside";
+        QTest::newRow("settings beside: beside itself") << QStringList{"tarnvale", "settings.ini"} << QStringList{} << true << true << "";
+        QTest::newRow("installed: user folder, seeded") << QStringList{"tarnvale"} << QStringList{} << true << false << "installed";
+        QTest::newRow("seeding keeps the user's own files") << QStringList{"tarnvale"} << QStringList{"Reports/report.rtf"} << true << false << "user";
+        QTest::newRow("nothing installed: an empty user folder") << QStringList{"tarnvale"} << QStringList{} << false << false << "";
+        // clang-format on
+    }
+
+    void locate()
+    {
+        QFETCH(QStringList, besideProgram);
+        QFETCH(QStringList, userFiles);
+        QFETCH(bool, installed);
+        QFETCH(bool, expectBeside);
+        QFETCH(QString, expectReport);
+        test::TestFolder root;
+        const QString bin = root.file("bin"), user = root.file("home/data/Tarnvale"),
+                      share = root.file("share/tarnvale");
+        QDir().mkpath(bin);
+        for (const QString &name : besideProgram)
+            test::writeFile(QDir(bin).filePath(name), "beside");
+        for (const QString &name : userFiles)
+            test::writeFile(QDir(user).filePath(name), "user");
+        if (installed) {
+            test::writeFile(QDir(share).filePath("Reports/report.rtf"), "installed");
+            test::writeFile(QDir(share).filePath("quorvel.tip"), "installed");
+        }
+
+        QString error;
+        const ProgramFolder folder = ProgramFolder::locate(bin, user, share, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(folder.path(), expectBeside ? bin : user);
+        QCOMPARE(QString::fromUtf8(test::readFile(folder.reportsPath("report.rtf"))), expectReport);
+        QCOMPARE(QFileInfo::exists(folder.tipsPath()),
+                 expectBeside ? besideProgram.contains("quorvel.tip") : installed);
+        QCOMPARE(QFileInfo::exists(user), !expectBeside);
+        if (!expectBeside && installed) // the user's copies can be changed
+            QVERIFY(QFileInfo(folder.tipsPath()).permissions() & QFileDevice::WriteOwner);
+
+        // A user folder that cannot be made is reported; the folder is answered all the same.
+        if (!expectBeside) {
+            test::writeFile(root.file("blocker"), "a file");
+            error.clear();
+            const QString blocked = root.file("blocker/Tarnvale");
+            QCOMPARE(ProgramFolder::locate(bin, blocked, share, &error).path(), blocked);
+            QVERIFY2(error.contains(blocked), qPrintable(error));
+        }
+    }
 };
-
-void ProgramFolderTest::locate_data()
-{
-    QTest::addColumn<QStringList>("besideProgram"); // files in the executable's folder
-    QTest::addColumn<QStringList>("userFiles");     // files already in the user's data folder
-    QTest::addColumn<bool>("installed");             // installed files exist
-    QTest::addColumn<bool>("expectBeside");
-    QTest::addColumn<QString>("expectReport");       // Reports/report.rtf in the folder used
-
-    QTest::newRow("build folder: beside itself")
-        << QStringList{"tarnvale", "Reports/report.rtf", "quorvel.tip"} << QStringList{} << true
-        << true << "beside";
-    QTest::newRow("settings beside: beside itself")
-        << QStringList{"tarnvale", "settings.ini"} << QStringList{} << true << true << "";
-    QTest::newRow("installed: user folder, seeded")
-        << QStringList{"tarnvale"} << QStringList{} << true << false << "installed";
-    QTest::newRow("seeding keeps the user's own files")
-        << QStringList{"tarnvale"} << QStringList{"Reports/report.rtf"} << true << false << "user";
-    QTest::newRow("nothing installed: an empty user folder")
-        << QStringList{"tarnvale"} << QStringList{} << false << false << "";
-}
-
-void ProgramFolderTest::locate()
-{
-    QFETCH(QStringList, besideProgram);
-    QFETCH(QStringList, userFiles);
-    QFETCH(bool, installed);
-    QFETCH(bool, expectBeside);
-    QFETCH(QString, expectReport);
-    test::TestFolder root;
-    const QString bin = root.file("bin"), user = root.file("home/data/Tarnvale"),
-                  share = root.file("share/tarnvale");
-    QDir().mkpath(bin);
-    for (const QString &name : besideProgram)
-        test::writeFile(QDir(bin).filePath(name), "beside");
-    for (const QString &name : userFiles)
-        test::writeFile(QDir(user).filePath(name), "user");
-    if (installed) {
-        test::writeFile(QDir(share).filePath("Reports/report.rtf"), "installed");
-        test::writeFile(QDir(share).filePath("quorvel.tip"), "installed");
-    }
-
-    QString error;
-    const ProgramFolder folder = ProgramFolder::locate(bin, user, share, &error);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    QCOMPARE(folder.path(), expectBeside ? bin : user);
-    QCOMPARE(QString::fromUtf8(test::readFile(folder.reportsPath("report.rtf"))), expectReport);
-    QCOMPARE(QFileInfo::exists(folder.tipsPath()),
-             expectBeside ? besideProgram.contains("quorvel.tip") : installed);
-    QCOMPARE(QFileInfo::exists(user), !expectBeside);
-    if (!expectBeside && installed) // the user's copies can be changed
-        QVERIFY(QFileInfo(folder.tipsPath()).permissions() & QFileDevice::WriteOwner);
-
-    // A user folder that cannot be made is reported; the folder is answered all the same.
-    if (!expectBeside) {
-        test::writeFile(root.file("blocker"), "a file");
-        error.clear();
-        const QString blocked = root.file("blocker/Tarnvale");
-        QCOMPARE(ProgramFolder::locate(bin, blocked, share, &error).path(), blocked);
-        QVERIFY2(error.contains(blocked), qPrintable(error));
-    }
-}
 
 QTEST_GUILESS_MAIN(ProgramFolderTest)
 #include "ProgramFolder_test.moc"

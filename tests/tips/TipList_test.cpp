@@ -8,17 +8,6 @@
 
 using namespace tarnvale;
 
-namespace {
-
-QString writeTips(const test::TestFolder &folder, const QByteArray &bytes)
-{
-    const QString path = folder.file(QStringLiteral("quorvel.tip"));
-    test::writeFile(path, bytes);
-    return path;
-}
-
-} // namespace
-
 class TipListTest : public QObject
 {
     Q_OBJECT
@@ -47,8 +36,9 @@ class TipListTest : public QObject
         QFETCH(QStringList, tips);
         QFETCH(QList<int>, picks);
         test::TestFolder folder;
+        test::writeFile(folder.file("quorvel.tip"), bytes);
         TipList list;
-        QVERIFY(list.load(writeTips(folder, bytes)));
+        QVERIFY(list.load(folder.file("quorvel.tip")));
         QStringList numbered;
         for (int i = 0; i <= tips.size() + 1; ++i)
             numbered << list.tip(i);
@@ -66,12 +56,13 @@ class TipListTest : public QObject
     void loadFails()
     {
         test::TestFolder folder;
+        test::writeFile(folder.file("quorvel.tip"), "Kept\n");
         TipList list;
-        QVERIFY(list.load(writeTips(folder, "Kept\n")));
+        QVERIFY(list.load(folder.file("quorvel.tip")));
         QVERIFY(!list.load(QString()));
-        QVERIFY(!list.load(folder.file(QStringLiteral("missing.tip"))));
-        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("folder.tip")));
-        QVERIFY(!list.load(folder.file(QStringLiteral("folder.tip"))));
+        QVERIFY(!list.load(folder.file("missing.tip")));
+        QVERIFY(QDir(folder.path()).mkdir("folder.tip"));
+        QVERIFY(!list.load(folder.file("folder.tip")));
         QCOMPARE(list.tips(), QStringList({"Kept"}));
     }
 

@@ -44,11 +44,9 @@ class TipSettingsTest : public QObject
     // The font asked for when the system reports it (in any case), else the fallback.
     void fontOrFallback()
     {
-        QCOMPARE(TipSettings::fontOrFallback("dejavu sans", "DejaVu Sans"),
-                 QStringLiteral("dejavu sans"));
-        QCOMPARE(TipSettings::fontOrFallback("Tahoma", "DejaVu Sans"),
-                 QStringLiteral("MS Sans Serif"));
-        QCOMPARE(TipSettings::fontOrFallback("", ""), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(TipSettings::fontOrFallback("dejavu sans", "DejaVu Sans"), QString("dejavu sans"));
+        QCOMPARE(TipSettings::fontOrFallback("Tahoma", "DejaVu Sans"), QString("MS Sans Serif"));
+        QCOMPARE(TipSettings::fontOrFallback("", ""), QString("MS Sans Serif"));
     }
 };
 

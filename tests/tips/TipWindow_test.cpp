@@ -23,11 +23,6 @@ class TipWindowTest : public QObject
   private:
     std::optional<test::FolderFixture> m_fx;
 
-    template <typename T> static T *child(QWidget &w, const char *name)
-    {
-        return w.findChild<T *>(QLatin1String(name));
-    }
-
   private Q_SLOTS:
     void init()
     {
@@ -46,10 +41,10 @@ class TipWindowTest : public QObject
         QVERIFY2(line.startsWith("Notice Exclamation Ok|") &&
                      line.endsWith("|Can't find the tips file."),
                  qPrintable(line));
-        QVERIFY(QDir(m_fx->dir.path()).mkdir(QStringLiteral("quorvel.tip")));
+        QVERIFY(QDir(m_fx->dir.path()).mkdir("quorvel.tip"));
         TipWindow w(m_fx->settings, m_fx->folder, m_fx->dialogs);
         QVERIFY(w.load());
-        QCOMPARE(child<QLabel>(w, "lblTipText")->text(),
+        QCOMPARE(w.findChild<QLabel *>("lblTipText")->text(),
                  QStringLiteral("That this installation might have been messed up? The tips file "
                                 "could not be found!"));
         QCOMPARE(m_fx->dialogs.count(), 1);
@@ -61,16 +56,15 @@ class TipWindowTest : public QObject
     {
         QPointer<TipWindow> w = TipWindow::open(m_fx->settings, m_fx->folder, m_fx->dialogs);
         QVERIFY(w && w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint));
-        QVERIFY(!child<QTimer>(*w, "tmUnload")->isActive());
-        QCOMPARE(child<QLabel>(*w, "lblTipText")->text(),
+        QVERIFY(!w->findChild<QTimer *>("tmUnload")->isActive());
+        QCOMPARE(w->findChild<QLabel *>("lblTipText")->text(),
                  QStringLiteral("Right-click a group to add a vehicle to it."));
         QVERIFY(!QFile::exists(m_fx->settings.path()));
-        child<QCheckBox>(*w, "chkLoadTipsAtStartup")->click();
+        w->findChild<QCheckBox *>("chkLoadTipsAtStartup")->click();
         QVERIFY(TipSettings::showAtStartup(m_fx->settings));
-        child<QCheckBox>(*w, "chkLoadTipsAtStartup")->click();
-        QCOMPARE(m_fx->settings.read(QStringLiteral("Tips"), QStringLiteral("StartupTips")),
-                 QStringLiteral("0"));
-        QTest::mouseClick(child<QPushButton>(*w, "cmdOK"), Qt::LeftButton);
+        w->findChild<QCheckBox *>("chkLoadTipsAtStartup")->click();
+        QCOMPARE(m_fx->settings.read("Tips", "StartupTips"), QString("0"));
+        QTest::mouseClick(w->findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
         QTRY_VERIFY(w.isNull());
         QCOMPARE(m_fx->dialogs.count(), 0);
     }
@@ -79,7 +73,7 @@ class TipWindowTest : public QObject
     {
         test::writeFile(m_fx->settings.path(), "[Quorvel]\nStartupTips=1\n");
         QPointer<TipWindow> w = TipWindow::open(m_fx->settings, m_fx->folder, m_fx->dialogs);
-        QTimer *timer = w ? child<QTimer>(*w, "tmUnload") : nullptr;
+        QTimer *timer = w ? w->findChild<QTimer *>("tmUnload") : nullptr;
         QVERIFY(timer && timer->isActive());
         QCOMPARE(timer->interval(), 7500);
         QCOMPARE(timer->timerType(), Qt::PreciseTimer); // a coarse timer may fire 5% early
