@@ -1,9 +1,11 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include "DateText.h"
 #include "RecordStore.h"
 #include "ReminderList.h"
-#include "DateText.h"
+#include "ReminderTicks.h"
+#include "ScriptedDialogs.h"
 #include "StoreFolder.h"
 
 using namespace tarnvale;
@@ -12,20 +14,24 @@ class ReminderListTest : public QObject
 {
     Q_OBJECT
 
-private:
+  private:
     std::optional<test::StoreFolder> m_folder;
     RecordStore m_store;
 
-    QList<ReminderItem> rows()
+    QList<ReminderItem> rows() { return ReminderList(m_store).items().value(); }
+
+    // A row as another program may write it: any non-zero number stands for done.
+    void addRow(const QString &item, bool done)
     {
-        ReminderList list(m_store);
-        const auto items = list.items();
-        if (!items)
-            qFatal("reading reminders failed");
-        return *items;
+        QSqlQuery query(m_store.database());
+        query.prepare(QStringLiteral("INSERT INTO reminders (item, DateFor, Done, Date) "
+                                     "VALUES (?, '1/1/2027', ?, '12/1/2026')"));
+        query.addBindValue(item);
+        query.addBindValue(done ? -1 : 0);
+        QVERIFY(query.exec());
     }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void init()
@@ -87,11 +93,6 @@ private Q_SLOTS:
         QCOMPARE(before.value(1).item, QStringLiteral("Alpha"));
         QCOMPARE(list.count(), std::optional<qint64>(2));
 
-        QVERIFY(list.setDone(before[1].id, true));
-        QCOMPARE((QList<bool>{rows()[0].done, rows()[1].done}), (QList<bool>{false, true}));
-        QVERIFY(list.setDone(before[1].id, false));
-        QCOMPARE(rows()[1].done, false);
-
         // A row that is gone is not an error and changes nothing.
         QVERIFY(list.setDone(9999, true));
         QVERIFY(list.remove(9999));
@@ -101,13 +102,65 @@ private Q_SLOTS:
         QCOMPARE(rows(), QList<ReminderItem>{before[1]});
     }
 
-    void readsDoneWrittenByOthers()
+    // Rows 1..3 read "Wash truck 2", "Invoice Dale" (done), "Wash truck 2": each tick acts on
+    // its own row, never on the first with the same text.
+    void tickAndUntick_data()
     {
-        // Rows may come from another program writing any non-zero number for true.
-        QSqlQuery query(m_store.database());
-        QVERIFY(query.exec(QStringLiteral("INSERT INTO reminders (item, DateFor, Done, Date) "
-                                          "VALUES ('Old', '1/1/2020', -1, '1/1/2020')")));
-        QCOMPARE(rows().value(0).done, true);
+        QTest::addColumn<bool>("tick");
+        QTest::addColumn<qint64>("id");
+        QTest::addColumn<int>("answer"); // -1: no question expected
+        QTest::addColumn<ReminderTicks::Outcome>("outcome");
+        QTest::addColumn<QString>("after"); // the rows' ids, each done one marked "x"
+        using O = ReminderTicks::Outcome;
+        const int yes = int(Answer::Yes), no = int(Answer::No);
+        // clang-format off
+        QTest::newRow("tick, yes deletes") << true << qint64(3) << yes << O::Changed << "1 2x";
+        QTest::newRow("tick, no keeps it done") << true << qint64(3) << no << O::Kept << "1 2x 3x";
+        QTest::newRow("untick") << false << qint64(2) << -1 << O::Changed << "1 2 3";
+        // The list and the table disagree: still asked, nothing deleted, the list refilled.
+        QTest::newRow("tick a row that is gone") << true << qint64(9) << yes << O::Changed << "1 2x 3";
+        // clang-format on
+    }
+    void tickAndUntick()
+    {
+        QFETCH(bool, tick);
+        QFETCH(qint64, id);
+        QFETCH(int, answer);
+        addRow(QStringLiteral("Wash truck 2"), false);
+        addRow(QStringLiteral("Invoice Dale"), true);
+        addRow(QStringLiteral("Wash truck 2"), false);
+        ReminderList list(m_store);
+        test::ScriptedDialogs dialogs;
+        if (answer >= 0)
+            dialogs.queueAnswer(Answer(answer));
+        ReminderTicks ticks(list, dialogs);
+        const QString shown = QStringLiteral("Wash truck 2 \u2014 due 1/1/2027");
+        QTEST(tick ? ticks.tick(id, shown) : ticks.untick(id), "outcome");
+
+        QCOMPARE(dialogs.count(), answer >= 0 ? 1 : 0);
+        if (answer >= 0)
+            QCOMPARE(dialogs.last().line(),
+                     "Question Question YesNo|Item Done|Delete From List?\r\n" + shown);
+        QStringList after;
+        for (const ReminderItem &row : rows())
+            after << QString::number(row.id) + (row.done ? "x" : "");
+        QTEST(after.join(u' '), "after");
+    }
+
+    // An empty table: nothing asked, nothing to show. A table that cannot be read: Failed,
+    // with the reason left in the list.
+    void ticksOnAnEmptyOrBrokenTable()
+    {
+        ReminderList list(m_store);
+        test::ScriptedDialogs dialogs;
+        ReminderTicks ticks(list, dialogs);
+        QCOMPARE(ticks.tick(1, QStringLiteral("x")), ReminderTicks::Outcome::Kept);
+        QCOMPARE(ticks.untick(1), ReminderTicks::Outcome::Kept);
+        QVERIFY(QSqlQuery(m_store.database()).exec(QStringLiteral("DROP TABLE reminders")));
+        QCOMPARE(ticks.tick(1, QStringLiteral("x")), ReminderTicks::Outcome::Failed);
+        QCOMPARE(ticks.untick(1), ReminderTicks::Outcome::Failed);
+        QVERIFY(!list.lastError().description.isEmpty());
+        QCOMPARE(dialogs.count(), 0);
     }
 };
 

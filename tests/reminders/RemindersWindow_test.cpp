@@ -6,11 +6,11 @@
 #include <QTest>
 #include <QToolBar>
 
+#include "DateText.h"
 #include "RecordStore.h"
 #include "ReminderList.h"
 #include "RemindersWindow.h"
 #include "ScriptedDialogs.h"
-#include "DateText.h"
 #include "TestFolder.h"
 
 using namespace tarnvale;
@@ -21,7 +21,7 @@ namespace {
 // Also keeps the default text each input box was opened with.
 class DialogsWithDefaults : public test::ScriptedDialogs
 {
-public:
+  public:
     std::optional<QString> inputText(const QString &title, const QString &prompt,
                                      const QString &initial) override
     {
@@ -37,19 +37,16 @@ class RemindersWindowTest : public QObject
 {
     Q_OBJECT
 
-private:
+  private:
     test::TestFolder m_folder;
     RecordStore m_store;
-    DialogsWithDefaults *m_dialogs = nullptr;
+    std::unique_ptr<DialogsWithDefaults> m_dialogs;
 
     void addRow(const QString &item, bool done = false)
     {
-        QSqlQuery query(m_store.database());
-        query.prepare(QStringLiteral("INSERT INTO reminders (item, DateFor, Done, Date) "
-                                     "VALUES (?, '1/1/2027', ?, '12/1/2026')"));
-        query.addBindValue(item);
-        query.addBindValue(done ? 1 : 0);
-        QVERIFY(query.exec());
+        ReminderList list(m_store);
+        QCOMPARE(list.add(item, "1/1/2027"), ReminderList::AddResult::Added);
+        QVERIFY(!done || list.setDone(list.items()->last().id, true));
     }
 
     static QListWidget *list(RemindersWindow &w)
@@ -70,21 +67,17 @@ private:
         return texts;
     }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void init()
     {
         QFile::remove(m_folder.databasePath());
         QVERIFY(m_store.open(m_folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-        m_dialogs = new DialogsWithDefaults;
+        m_dialogs = std::make_unique<DialogsWithDefaults>();
     }
 
-    void cleanup()
-    {
-        delete m_dialogs;
-        m_store.close();
-    }
+    void cleanup() { m_store.close(); }
 
     // Filled from the table (done rows come up ticked, unasked), ticked with the mouse: the
     // entry is deleted and the list rebuilt while the click is still being handled.
@@ -117,7 +110,7 @@ private Q_SLOTS:
     void addReminder()
     {
         RemindersWindow w(m_store, *m_dialogs);
-        for (const char *typed : {"Pick up the Ford from Lot B", "12/32/2026", "12/31/2026"})
+        for (const char *typed : {"Pick up the Ford", "12/32/2026", "12/31/2026"})
             m_dialogs->queueInput(QString::fromUtf8(typed));
         const QString today = DateText::shortForm(QDate::currentDate());
         w.AddReminder();
@@ -133,10 +126,10 @@ private Q_SLOTS:
                               "Please enter the due date as M/D/YYYY."}));
         QCOMPARE(m_dialogs->count(), 4);
         QCOMPARE(m_dialogs->defaults, QStringList({QString(), today, "12/32/2026"}));
-        const QList<ReminderItem> rows = ReminderList(m_store).items().value_or(QList<ReminderItem>{});
+        const auto rows = ReminderList(m_store).items().value_or(QList<ReminderItem>{});
         QCOMPARE(rows, (QList<ReminderItem>{
-                           {rows.value(0).id, "Pick up the Ford from Lot B", "12/31/2026", false, today}}));
-        QCOMPARE(entries(w) << status(w), QStringList({"Pick up the Ford from Lot B[ ]", "1 items"}));
+                           {rows.value(0).id, "Pick up the Ford", "12/31/2026", false, today}}));
+        QCOMPARE(entries(w) << status(w), QStringList({"Pick up the Ford[ ]", "1 items"}));
     }
 
     // The date box is shown even when the item box was cancelled; nothing is added. A table
@@ -157,7 +150,8 @@ private Q_SLOTS:
         m_dialogs->queueInput(QStringLiteral("1/1/2027"));
         w.AddReminder();
         QCOMPARE(m_dialogs->count(), 5);
-        QVERIFY(m_dialogs->last().line().startsWith("Notice Critical Ok|Database Error!|Unknown database error: \r\n\r\n"));
+        QVERIFY(m_dialogs->last().line().startsWith("Notice Critical Ok|Database Error!|Unknown "
+                                                    "database error: \r\n\r\n"));
     }
 };
 

@@ -1,6 +1,6 @@
+#include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -8,12 +8,11 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
-#include <QToolButton>
 #include <QTreeView>
 
+#include "FindResultModel.h"
 #include "FindRules.h"
 #include "FindWindow.h"
-#include "RecordStore.h"
 #include "ScriptedDialogs.h"
 #include "SearchTestData.h"
 
@@ -50,21 +49,18 @@ struct Find : SearchStore
             qFatal("no child %s", name);
         return found;
     }
-    QToolButton *searchButton() const
-    {
-        auto *toolbar = child<QToolBar>("Toolbar1");
-        return qobject_cast<QToolButton *>(toolbar->widgetForAction(toolbar->actions().value(0)));
-    }
     QTreeView *results() const { return child<QTreeView>("lstResults"); }
     // The names in the results, after pressing "Search" (or Enter) with the text.
     QStringList search(const QString &text, bool byEnter = false)
     {
         child<QLineEdit>("txtSearch")->setText(text);
         QSignalSpy done(window.get(), &FindWindow::searchFinished);
+        auto *toolbar = child<QToolBar>("Toolbar1");
         if (byEnter)
             QTest::keyClick(child<QLineEdit>("txtSearch"), Qt::Key_Return);
         else
-            QTest::mouseClick(searchButton(), Qt::LeftButton);
+            QTest::mouseClick(toolbar->widgetForAction(toolbar->actions().value(0)),
+                              Qt::LeftButton);
         return done.wait(10000) ? names() : QStringList{"<no end>"};
     }
     QStringList names() const
@@ -85,50 +81,32 @@ class FindWindowTest : public QObject
   private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    // The lists, groups in table order, and the captions.
-    void listsAndTexts()
-    {
-        Find f;
-        auto *groupBox = f.child<QComboBox>("lstGroups");
-        QCOMPARE(items(groupBox),
-                 (QStringList{"Lot 1", "Lot 2", "lot 1", "Police Hold", "<All>", "<None>"}));
-        QCOMPARE(items(f.child<QComboBox>("lstFields")), FindRules::fieldKeys());
-        auto *tabs = f.child<QTabWidget>("tbSearch");
-        QStringList texts{f.window->windowTitle(), tabs->tabText(0), tabs->tabText(1),
-                          qobject_cast<QGroupBox *>(groupBox->parentWidget())->title(),
-                          f.child<QCheckBox>("chkWholeWord")->text(),
-                          f.child<QCheckBox>("chkMatchCase")->text(), f.searchButton()->text()};
-        for (const QLabel *label : f.window->findChildren<QLabel *>())
-            texts << label->text();
-        QCOMPARE(texts.mid(0, 9),
-                 (QStringList{"Find Contacts", "Search", "Results", "Find In Group", "Match Whole Word",
-                              "Match Case", "Search", "Search Field:", "Search Text:"}));
-    }
-
     // A store that cannot be read: the message, and a window that still works.
     void databaseError()
     {
-        SearchStore data;
-        QVERIFY(fillSampleStore(data.store));
-        ScriptedDialogs dialogs;
-        FindWindow window(data.store, dialogs);
-        data.store.close();
-        QSignalSpy done(&window, &FindWindow::searchFinished);
-        QVERIFY(window.Search("<All>", "<All>", "ann", false, false));
+        Find f;
+        f.store.close();
+        QSignalSpy done(f.window.get(), &FindWindow::searchFinished);
+        QVERIFY(f.window->Search("<All>", "<All>", "ann", false, false));
         QVERIFY(done.wait(10000));
-        QVERIFY(!window.isSearching());
-        QCOMPARE(dialogs.count(), 1);
-        QVERIFY(dialogs.last().line().startsWith("Notice Critical Ok|Database Error!|Unknown database error: \r\n\r\n"));
+        QVERIFY(!f.window->isSearching());
+        QCOMPARE(f.dialogs.count(), 1);
+        QVERIFY(f.dialogs.last().line().startsWith("Notice Critical Ok|Database Error!|Unknown "
+                                                   "database error: \r\n\r\n"));
     }
 
-    // The criteria are read from the boxes; the results tab shows the rows and the count; a
-    // row opens its vehicle; open results follow the store.
+    // The lists offer the groups in table order, then "<All>" and "<None>", and the keys the
+    // rules know; the criteria are read from the boxes; the results tab shows the rows and the
+    // count; a row opens its vehicle; open results follow the store.
     void searchFlow()
     {
         Find f;
         QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
         auto *tabs = f.child<QTabWidget>("tbSearch");
         auto *groupBox = f.child<QComboBox>("lstGroups");
+        QCOMPARE(items(groupBox),
+                 (QStringList{"Lot 1", "Lot 2", "lot 1", "Police Hold", "<All>", "<None>"}));
+        QCOMPARE(items(f.child<QComboBox>("lstFields")), FindRules::fieldKeys());
         auto *model = f.results()->model();
         groupBox->setCurrentText(QStringLiteral("<All>"));
         QCOMPARE(f.search("ann"),
@@ -191,6 +169,31 @@ class FindWindowTest : public QObject
         closing->close();
         QTRY_VERIFY(guard.isNull());
         QCOMPARE(f.dialogs.count(), 0);
+    }
+    // The results model: rows appended in batches, an icon on the first column, cleared.
+    void resultModel()
+    {
+        FindResultModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setRowIcon(QStringLiteral("icon"));
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        model.append({FindResult{1, "Ann Lee", "2004 Taurus V1", "Lot 1"}});
+        model.append({FindResult{2, "Bob", "1999", ""}, FindResult{3, "Cy", "", "Lot 2"}});
+        model.append({});
+        QCOMPARE(inserted.size(), 2);
+        QCOMPARE(inserted.at(1).mid(1), (QVariantList{1, 2}));
+        QStringList cells;
+        for (int row = 0; row < model.rowCount(); ++row)
+            for (int column = 0; column < model.columnCount(); ++column)
+                cells << model.index(row, column).data().toString();
+        QCOMPARE(cells, (QStringList{"Ann Lee", "2004 Taurus V1", "Lot 1", "Bob", "1999", "", "Cy",
+                                     "", "Lot 2"}));
+        QCOMPARE(model.index(1, 0).data(Qt::DecorationRole).toString(), QStringLiteral("icon"));
+        QVERIFY(!model.index(1, 1).data(Qt::DecorationRole).isValid());
+        QCOMPARE(model.at(1).id, 2);
+        model.clear();
+        QCOMPARE(model.rowCount(), 0);
     }
 };
 

@@ -5,7 +5,7 @@
 #include <QStringList>
 
 #include "RecordStore.h"
-#include "TestFolder.h"
+#include "StoreFolder.h"
 #include "TowRecord.h"
 
 namespace tarnvale::test {
@@ -58,10 +58,10 @@ inline bool fillSampleStore(RecordStore &store)
     return true;
 }
 
-// A store in a fresh folder, opened (created) on construction.
+// A store in a fresh folder, on the engine of the run, opened (created) on construction.
 struct SearchStore
 {
-    TestFolder folder;
+    StoreFolder folder;
     RecordStore store;
     bool opened = store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing);
 };

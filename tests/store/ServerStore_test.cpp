@@ -7,8 +7,6 @@
 #include <QThread>
 #include <QUrl>
 
-#include <functional>
-
 #include "RecordStore.h"
 #include "ServerAddress.h"
 #include "StoreFolder.h"
@@ -44,103 +42,98 @@ class ServerStoreTest : public QObject
 
   private Q_SLOTS:
     void init() { SKIP_WITHOUT_ENGINE(); }
-    void writesArriveByNotification();
-    void wrongPasswordIsRefusedUnshown();
-    void saveFailsWhenTheConnectionEnds_data();
-    void saveFailsWhenTheConnectionEnds();
+
+    void writesArriveByNotification()
+    {
+        test::StoreFolder folder;
+        RecordStore office, gate;
+        QVERIFY(office.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(office.addGroup("Lot A"));
+        const qint64 x = *office.addTowRecord({}), y = *office.addTowRecord({});
+        QVERIFY(gate.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+        QSignalSpy changes(&gate, &RecordStore::changed);
+        QSignalSpy notes(gate.database().driver(), &QSqlDriver::notification);
+        gate.setWatchInterval(100); // the timer starts again: only a notification comes in time
+        // Rolled back: a stale save, and a vehicle for a group that does not exist.
+        TowRecord stale = *office.towRecord(x), lost;
+        --stale.version;
+        lost.set(TowField::groupname, "Lot Z");
+        QVERIFY(!office.updateTowRecord(stale));
+        QVERIFY(!office.addTowRecord(lost, RecordStore::GroupCheck::MustExist));
+        QVERIFY(office.updateTowRecord(*office.towRecord(x)));
+        const qint64 z = office.addTowRecord({}).value_or(-1);
+        QVERIFY(office.removeTowRecord(y));
+        QVERIFY(office.addGroup("Lot B"));
+        QTRY_COMPARE_WITH_TIMEOUT(changes.size(), 1, RecordStore::kServerWatchMs / 2);
+        QCOMPARE(changes.at(0).at(0).value<StoreChange>(),
+                 (StoreChange{{z}, {x}, {y}, {"Lot B"}, {}}));
+        QTRY_COMPARE(notes.size(), 4); // one for each write committed
+    }
+
+    void wrongPasswordIsRefusedUnshown()
+    {
+        const QString uri = qEnvironmentVariable("TARNVALE_TEST_PG_BADPASS");
+        if (uri.isEmpty())
+            QSKIP("the test server has no role with a password (scripts/pg-test.sh makes it)");
+        RecordStore store;
+        QVERIFY(!store.open(uri, RecordStore::OpenMode::ExistingOnly));
+        const DbError &error = store.lastError();
+        QCOMPARE(error.number, 3051);
+        QVERIFY2(error.description.contains("password authentication failed"),
+                 qPrintable(error.description));
+        const QString password = QUrl(uri).password();
+        QVERIFY(!password.isEmpty());
+        QVERIFY(
+            !(error.description + error.doing + RecordStore::shownPath(uri)).contains(password));
+    }
+
+    void saveFailsWhenTheConnectionEnds_data()
+    {
+        // What a second workstation holds, in a transaction, while the save waits for it.
+        QTest::addColumn<QString>("held");
+        QTest::newRow("ended before the save") << QString();
+        QTest::newRow("ended waiting for the write lock") << "write lock";
+        QTest::newRow("ended between the save's writes")
+            << "SELECT 1 FROM wrecker_version WHERE id = %1 FOR UPDATE";
+    }
+
+    void saveFailsWhenTheConnectionEnds()
+    {
+        QFETCH(QString, held);
+        test::StoreFolder folder;
+        const QString path = folder.databasePath();
+        RecordStore office, other;
+        QVERIFY(office.open(path, RecordStore::OpenMode::CreateIfMissing));
+        const qint64 id = *office.addTowRecord({});
+        QSqlQuery backend(office.database());
+        QVERIFY(backend.exec("SELECT pg_backend_pid()") && backend.next());
+        const qint64 pid = backend.value(0).toLongLong();
+        const TowRecord before = *office.towRecord(id);
+        TowRecord edited = before;
+        edited.set(TowField::vehmake, "Kia");
+        QVERIFY(other.open(path, RecordStore::OpenMode::ExistingOnly));
+        QVERIFY(other.database().transaction());
+        held.replace("write lock", other.dialect().takeWriteLock())
+            .replace("%1", QString::number(id));
+        QVERIFY(held.isEmpty() || QSqlQuery(other.database()).exec(held));
+        bool ended = false;
+        std::unique_ptr<QThread> ender(
+            QThread::create([&] { ended = endBackend(path, pid, !held.isEmpty()); }));
+        ender->start();
+        QVERIFY(!held.isEmpty() || ender->wait());
+        QSignalSpy announced(&office, &RecordStore::changed);
+        QVERIFY(!office.updateTowRecord(edited));
+        QVERIFY(ender->wait() && ended);
+        QVERIFY(!office.lastError().description.isEmpty());
+        QCOMPARE(announced.size(), 0);
+        QVERIFY(other.database().rollback());
+        // Nothing of the save is on the server; the store opens again and saves it.
+        QCOMPARE(*other.towRecord(id), before);
+        QVERIFY(office.open(path, RecordStore::OpenMode::ExistingOnly));
+        QVERIFY(office.updateTowRecord(edited));
+        QCOMPARE(other.towRecord(id)->value(TowField::vehmake), QString("Kia"));
+    }
 };
-
-void ServerStoreTest::writesArriveByNotification()
-{
-    test::StoreFolder folder;
-    RecordStore office, gate;
-    QVERIFY(office.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-    QVERIFY(office.addGroup("Lot A"));
-    const qint64 x = *office.addTowRecord({}), y = *office.addTowRecord({});
-    QVERIFY(gate.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
-    QSignalSpy changes(&gate, &RecordStore::changed);
-    QSignalSpy notes(gate.database().driver(), &QSqlDriver::notification);
-    gate.setWatchInterval(100); // the timer starts again: only a notification comes in time
-    // Rolled back: a stale save, and a vehicle for a group that does not exist.
-    TowRecord stale = *office.towRecord(x), lost;
-    --stale.version;
-    lost.set(TowField::groupname, "Lot Z");
-    QVERIFY(!office.updateTowRecord(stale));
-    QVERIFY(!office.addTowRecord(lost, RecordStore::GroupCheck::MustExist));
-    StoreChange expected;
-    QVERIFY(office.updateTowRecord(*office.towRecord(x)));
-    expected.changedRecords = {x};
-    expected.addedRecords = {office.addTowRecord({}).value_or(-1)};
-    QVERIFY(office.removeTowRecord(y));
-    expected.removedRecords = {y};
-    QVERIFY(office.addGroup("Lot B"));
-    expected.addedGroups = QStringList{"Lot B"};
-    QTRY_COMPARE_WITH_TIMEOUT(changes.size(), 1, RecordStore::kServerWatchMs / 2);
-    QCOMPARE(changes.at(0).at(0).value<StoreChange>(), expected);
-    QTRY_COMPARE(notes.size(), 4); // one for each write committed
-}
-
-void ServerStoreTest::wrongPasswordIsRefusedUnshown()
-{
-    const QString uri = qEnvironmentVariable("TARNVALE_TEST_PG_BADPASS");
-    if (uri.isEmpty())
-        QSKIP("the test server has no role with a password (scripts/pg-test.sh makes it)");
-    RecordStore store;
-    QVERIFY(!store.open(uri, RecordStore::OpenMode::ExistingOnly));
-    const DbError &error = store.lastError();
-    QCOMPARE(error.number, 3051);
-    QVERIFY2(error.description.contains("password authentication failed"),
-             qPrintable(error.description));
-    const QString password = QUrl(uri).password();
-    QVERIFY(!password.isEmpty());
-    QVERIFY(!(error.description + error.doing + RecordStore::shownPath(uri)).contains(password));
-}
-
-void ServerStoreTest::saveFailsWhenTheConnectionEnds_data()
-{
-    // What a second workstation holds, in a transaction, while the save waits for it.
-    QTest::addColumn<QString>("held");
-    QTest::newRow("ended before the save") << QString();
-    QTest::newRow("ended waiting for the write lock") << "write lock";
-    QTest::newRow("ended between the save's writes")
-        << "SELECT 1 FROM wrecker_version WHERE id = %1 FOR UPDATE";
-}
-
-void ServerStoreTest::saveFailsWhenTheConnectionEnds()
-{
-    QFETCH(QString, held);
-    test::StoreFolder folder;
-    const QString path = folder.databasePath();
-    RecordStore office, other;
-    QVERIFY(office.open(path, RecordStore::OpenMode::CreateIfMissing));
-    const qint64 id = *office.addTowRecord({});
-    QSqlQuery backend(office.database());
-    QVERIFY(backend.exec("SELECT pg_backend_pid()") && backend.next());
-    const qint64 pid = backend.value(0).toLongLong();
-    const TowRecord before = *office.towRecord(id);
-    TowRecord edited = before;
-    edited.set(TowField::vehmake, "Kia");
-    QVERIFY(other.open(path, RecordStore::OpenMode::ExistingOnly));
-    QVERIFY(other.database().transaction());
-    held.replace("write lock", other.dialect().takeWriteLock()).replace("%1", QString::number(id));
-    QVERIFY(held.isEmpty() || QSqlQuery(other.database()).exec(held));
-    bool ended = false;
-    std::unique_ptr<QThread> ender(
-        QThread::create([&] { ended = endBackend(path, pid, !held.isEmpty()); }));
-    ender->start();
-    QVERIFY(!held.isEmpty() || ender->wait());
-    QSignalSpy announced(&office, &RecordStore::changed);
-    QVERIFY(!office.updateTowRecord(edited));
-    QVERIFY(ender->wait() && ended);
-    QVERIFY(!office.lastError().description.isEmpty());
-    QCOMPARE(announced.size(), 0);
-    QVERIFY(other.database().rollback());
-    // Nothing of the save is on the server; the store opens again and saves it.
-    QCOMPARE(*other.towRecord(id), before);
-    QVERIFY(office.open(path, RecordStore::OpenMode::ExistingOnly));
-    QVERIFY(office.updateTowRecord(edited));
-    QCOMPARE(other.towRecord(id)->value(TowField::vehmake), QString("Kia"));
-}
 
 QTEST_GUILESS_MAIN(ServerStoreTest)
 #include "ServerStore_test.moc"

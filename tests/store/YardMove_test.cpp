@@ -64,15 +64,11 @@ class YardMoveTest : public QObject
         const YardMove::Result result =
             YardMove::toServer(dir.databasePath(), server.databasePath());
         QVERIFY2(result.moved, qPrintable(result.reason));
-        QCOMPARE(result.vehicles, 2);
-        QCOMPARE(result.groups, 2);
-        QCOMPARE(result.reminders, 2);
+        QCOMPARE(result.summary(), "Moved 2 vehicles, 2 groups, 2 reminders to the server.");
         RecordStore moved;
         QVERIFY(moved.open(server.databasePath(), RecordStore::OpenMode::ExistingOnly));
         QCOMPARE(rowsOf(moved), rows);
-        const std::optional<qint64> added = moved.addTowRecord(vehicleRecord("North"));
-        QVERIFY(added);
-        QCOMPARE(*added, highest + 1);
+        QCOMPARE(moved.addTowRecord(vehicleRecord("North")), std::optional<qint64>(highest + 1));
         QVERIFY(moved.addGroup("South").value_or(0) > 2);
     }
 
