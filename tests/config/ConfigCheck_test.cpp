@@ -52,12 +52,11 @@ class ConfigCheckTest : public QObject
 
     void findings()
     {
-        ConfigValues v;
-        v.storageFee = QStringLiteral("$10");
-        v.light = QStringLiteral("45.00");
-        v.medium = QStringLiteral("-5");
-        v.heavy = QStringLiteral("150 dollars");
-        v.taxRate = QStringLiteral("7.25");
+        const ConfigValues v{.storageFee = "$10",
+                             .light = "45.00",
+                             .medium = "-5",
+                             .heavy = "150 dollars",
+                             .taxRate = "7.25"};
         const QList<ConfigFinding> found = ConfigCheck::check(v);
         QStringList controls;
         for (const ConfigFinding &f : found)
@@ -74,9 +73,7 @@ class ConfigCheckTest : public QObject
                          "725 % tax.\r\n\r\nDid you mean 7.25 %? Yes stores 7.25 % (0.0725)."));
         QCOMPARE(ConfigCheck::toStore(v).taxRate, QString("0.0725"));
 
-        ConfigValues fine;
-        fine.storageFee = QStringLiteral("10.00");
-        fine.taxRate = QStringLiteral(".08");
+        const ConfigValues fine{.storageFee = "10.00", .taxRate = ".08"};
         QVERIFY(ConfigCheck::check(fine).isEmpty());
         QCOMPARE(ConfigCheck::toStore(fine), fine);
     }

@@ -1,35 +1,17 @@
 #include <QFile>
 #include <QTest>
-#include <cerrno>
 
 #include "ConfigSettings.h"
 #include "FaultSeam.h"
-#include "SettingsFile.h"
+#include "FolderFixture.h"
 #include "TestFiles.h"
-#include "TestFolder.h"
 
 using namespace tarnvale;
 
 namespace {
 
-ConfigValues sample()
-{
-    ConfigValues v;
-    v.name = QStringLiteral("Harbor Road Towing");
-    v.address = QStringLiteral("14 Harbor Rd");
-    v.city = QStringLiteral("Port Elm");
-    v.state = QStringLiteral("OR");
-    v.zip = QStringLiteral("97001");
-    v.storageFee = QStringLiteral("35");
-    v.light = QStringLiteral("95");
-    v.medium = QStringLiteral("150");
-    v.heavy = QStringLiteral("325.50");
-    v.taxRate = QStringLiteral(".065");
-    v.tax = true;
-    v.expanded = false;
-    v.databasePath = QStringLiteral("/srv/tow/data.dll");
-    return v;
-}
+const ConfigValues kSample("Harbor Road Towing", "14 Harbor Rd", "Port Elm", "OR", "97001", "35",
+                           "95", "150", "325.50", ".065", true, false, "/srv/tow/data.dll");
 
 } // namespace
 
@@ -58,24 +40,21 @@ class ConfigSettingsTest : public QObject
         QFETCH(QByteArray, line);
         QFETCH(bool, taxOn);
         QFETCH(bool, expandedOn);
-        test::TestFolder folder;
+        test::FolderFixture f;
         QByteArray text = "[Company]\nName=X\n";
         if (!line.isNull()) {
             const QByteArray value = line == "<empty>" ? QByteArray() : line;
             text += "[Tow Fee]\nTax=" + value + "\n[Program]\nExpanded=" + value + "\n";
         }
-        test::writeFile(folder.settingsPath(), text);
-        const SettingsFile settings(folder.settingsPath());
-        const ConfigValues loaded = ConfigSettings::load(settings);
+        test::writeFile(f.settings.path(), text);
+        const ConfigValues loaded = ConfigSettings::load(f.settings);
         QCOMPARE(loaded.tax, taxOn);
         QCOMPARE(loaded.expanded, expandedOn);
 
         // Applying what was loaded stores the switches in their one form.
-        ConfigSettings::apply(settings, loaded, {});
-        QCOMPARE(settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Tax")),
-                 QString::fromLatin1(taxOn ? "Yes" : "No"));
-        QCOMPARE(settings.read(QStringLiteral("Program"), QStringLiteral("Expanded")),
-                 QString::fromLatin1(expandedOn ? "Yes" : "No"));
+        ConfigSettings::apply(f.settings, loaded, {});
+        QCOMPARE(f.settings.read("Tow Fee", "Tax"), taxOn ? "Yes" : "No");
+        QCOMPARE(f.settings.read("Program", "Expanded"), expandedOn ? "Yes" : "No");
     }
 
     void loadsEveryValue()
@@ -88,39 +67,35 @@ class ConfigSettingsTest : public QObject
             "STATE=OR\nzip=97001\n[FEE]\nstorage fee=35\n[tow fee]\nlight=95\nmedium=150\n"
             "heavy=325.50\ntaxrate=.065\ntax=Yes\n[program]\nexpanded=No\n"
             "[database]\npath=/srv/tow/data.dll\n");
-        QCOMPARE(ConfigSettings::load(SettingsFile(folder.settingsPath())), sample());
+        QCOMPARE(ConfigSettings::load(SettingsFile(folder.settingsPath())), kSample);
         QVERIFY(QFile::remove(folder.settingsPath())); // no file: every value empty
         QCOMPARE(ConfigSettings::load(SettingsFile(folder.settingsPath())), ConfigValues());
     }
 
     void applyIsOneReplacement()
     {
-        test::TestFolder folder;
-        const QByteArray old = "[Company]\nName=Old Name\n[Program]\nExpanded=Yes\n"
-                               "[Notes]\nnotes=keep me\n";
-        test::writeFile(folder.settingsPath(), old);
-        const SettingsFile settings(folder.settingsPath());
-        ConfigValues v = sample(); // values stored as typed, whatever they hold
-        v.expanded = false;
-        v.address = QStringLiteral("  12 Elm St  ");
-        v.city = QStringLiteral("Saint-Rémi");
-        v.storageFee = QStringLiteral("thirty");
-        v.taxRate = QStringLiteral("7%");
+        test::FolderFixture f;
+        test::writeFile(
+            f.settings.path(),
+            "[Company]\nName=Old Name\n[Program]\nExpanded=Yes\n[Notes]\nnotes=keep me\n");
+        // Values are stored as typed, whatever they hold.
+        const ConfigValues v("Harbor Road Towing", "  12 Elm St  ", "Saint-Rémi", "OR", "97001",
+                             "thirty", "95", "150", "325.50", "7%", true, false,
+                             "/srv/tow/data.dll");
         QStringList seen;
         const auto caption = [&](const QString &name) {
-            seen << name << settings.read(QStringLiteral("Program"), QStringLiteral("Expanded"));
+            seen << name << f.settings.read("Program", "Expanded");
         };
 
         // All thirteen values go in with one replacement of the file, then the caption.
         FaultSeam::disarm();
-        QVERIFY(ConfigSettings::apply(settings, v, caption));
+        QVERIFY(ConfigSettings::apply(f.settings, v, caption));
         QCOMPARE(FaultSeam::steps(), 5); // create, write, flush, rename, flush the folder
         QCOMPARE(seen, QStringList({"Harbor Road Towing", "No"}));
-        QCOMPARE(ConfigSettings::load(settings), v);
-        QCOMPARE(settings.read(QStringLiteral("Notes"), QStringLiteral("notes")),
-                 QStringLiteral("keep me"));
+        QCOMPARE(ConfigSettings::load(f.settings), v);
+        QCOMPARE(f.settings.read("Notes", "notes"), "keep me");
         // The report reads the company keys in small letters.
-        QCOMPARE(settings.read(QStringLiteral("company"), QStringLiteral("address")), v.address);
+        QCOMPARE(f.settings.read("company", "address"), v.address);
     }
 };
 

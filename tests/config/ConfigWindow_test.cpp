@@ -1,6 +1,5 @@
 #include <QAction>
 #include <QCheckBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,7 +17,6 @@
 #include "TestFiles.h"
 
 using namespace tarnvale;
-using test::ShownBox;
 
 namespace {
 
@@ -37,28 +35,12 @@ class ConfigWindowTest : public QObject
   private:
     std::optional<test::FolderFixture> m_fx;
 
-    static QLineEdit *box(QWidget &w, const char *name)
-    {
-        return w.findChild<QLineEdit *>(QString::fromLatin1(name));
-    }
-    static QCheckBox *check(QWidget &w, const char *name)
-    {
-        return w.findChild<QCheckBox *>(QString::fromLatin1(name));
-    }
     static QAction *button(QWidget &w, const QString &text)
     {
         for (QAction *action : w.findChild<QToolBar *>(QStringLiteral("Toolbar1"))->actions())
             if (action->text() == text)
                 return action;
         qFatal("no toolbar button %s", qPrintable(text));
-    }
-    // The stored values of "Section/Key" names.
-    QStringList read(const QStringList &keys)
-    {
-        QStringList values;
-        for (const QString &key : keys)
-            values << m_fx->settings.read(key.section('/', 0, 0), key.section('/', 1));
-        return values;
     }
 
   private Q_SLOTS:
@@ -77,24 +59,24 @@ class ConfigWindowTest : public QObject
         QSignalSpy names(&w, &ConfigWindow::companyNameChanged);
         QSignalSpy main(&w, &ConfigWindow::mainWindowRequested);
         w.show();
-        box(w, "Text1")->setText(QStringLiteral("Lakeside Recovery & Storage"));
-        box(w, "Text8")->setText(QStringLiteral("90"));
-        check(w, "Check1")->setChecked(false);
-        check(w, "Check2")->setChecked(true);
+        test::edit(&w, "Text1")->setText(QStringLiteral("Lakeside Recovery & Storage"));
+        test::edit(&w, "Text8")->setText(QStringLiteral("90"));
+        w.findChild<QCheckBox *>("Check1")->setChecked(false);
+        w.findChild<QCheckBox *>("Check2")->setChecked(true);
         // The file chooser: cancelled it keeps the box, a file chosen goes in it.
         auto *browse = w.findChild<QPushButton *>(QStringLiteral("Command1"));
         m_fx->dialogs.queueFile(QString());
         QTest::mouseClick(browse, Qt::LeftButton);
-        QCOMPARE(box(w, "Text3")->text(), QStringLiteral("/data/tow.dll"));
+        QCOMPARE(test::edit(&w, "Text3")->text(), QStringLiteral("/data/tow.dll"));
         m_fx->dialogs.queueFile(QStringLiteral("/mnt/office/tow.dll"));
         QTest::mouseClick(browse, Qt::LeftButton);
-        QCOMPARE(m_fx->dialogs.last().kind, ShownBox::Kind::OpenFile);
         button(w, QStringLiteral("Apply"))->trigger();
 
-        QCOMPARE(
-            read({"Company/Name", "Tow Fee/Light", "Tow Fee/Tax", "Program/Expanded",
-                  "Database/Path"}),
-            (QStringList{"Lakeside Recovery & Storage", "90", "No", "Yes", "/mnt/office/tow.dll"}));
+        QCOMPARE(m_fx->settings.read("Company", "Name"), "Lakeside Recovery & Storage");
+        QCOMPARE(m_fx->settings.read("Tow Fee", "Light"), "90");
+        QCOMPARE(m_fx->settings.read("Tow Fee", "Tax"), "No");
+        QCOMPARE(m_fx->settings.read("Program", "Expanded"), "Yes");
+        QCOMPARE(m_fx->settings.read("Database", "Path"), "/mnt/office/tow.dll");
         QCOMPARE(names, QList<QVariantList>{{QStringLiteral("Lakeside Recovery & Storage")}});
         QVERIFY(main.size() == 1 && !w.isVisible());
         QCOMPARE(m_fx->dialogs.count(), 2); // the two choosers, no message
@@ -105,7 +87,7 @@ class ConfigWindowTest : public QObject
         ConfigWindow w(m_fx->settings, m_fx->dialogs);
         QSignalSpy names(&w, &ConfigWindow::companyNameChanged);
         w.show();
-        box(w, "Text1")->setText(QStringLiteral("Typed Name"));
+        test::edit(&w, "Text1")->setText(QStringLiteral("Typed Name"));
         FaultSeam::failAt(2, EIO); // writing the new file
         button(w, QStringLiteral("Apply"))->trigger();
         FaultSeam::disarm();
@@ -117,37 +99,29 @@ class ConfigWindowTest : public QObject
         // Nothing stored, nothing typed lost: the window stays open with the edit.
         QCOMPARE(test::readFile(m_fx->settings.path()), kStored);
         QVERIFY(w.isVisible() && names.isEmpty());
-        QCOMPARE(box(w, "Text1")->text(), QStringLiteral("Typed Name"));
+        QCOMPARE(test::edit(&w, "Text1")->text(), QStringLiteral("Typed Name"));
     }
 
-    // A fee the check refuses is told and stores nothing; a rate it asks about is stored only
-    // on Yes, as the percent meant.
+    // A fee the check refuses is told and stores nothing; a rate it asks about is explained as
+    // typed and stored only on Yes, as the percent meant.
     void applyChecksFeesAndTaxRate()
     {
         ConfigWindow w(m_fx->settings, m_fx->dialogs);
         w.show();
-        box(w, "Text2")->setText(QStringLiteral("$10"));
+        test::edit(&w, "Text2")->setText(QStringLiteral("$10"));
         QVERIFY(!w.apply());
         QVERIFY(m_fx->dialogs.last().line().startsWith("Notice Exclamation Ok|Lakeside Recovery|"));
-        box(w, "Text2")->setText(QStringLiteral("40"));
-        box(w, "Text11")->setText(QStringLiteral("7.25"));
+        test::edit(&w, "Text2")->setText(QStringLiteral("40"));
+        test::edit(&w, "Text11")->setText(QStringLiteral("7.25"));
+        QCOMPARE(w.findChild<QLabel *>("lblTaxMeaning")->text(), "= 725 % (or 7.25 %?)");
         m_fx->dialogs.queueAnswer(Answer::No);
         QVERIFY(!w.apply());
         QVERIFY(m_fx->dialogs.last().line().startsWith("Question ") && w.isVisible());
         QCOMPARE(test::readFile(m_fx->dir.settingsPath()), kStored);
         m_fx->dialogs.queueAnswer(Answer::Yes);
         QVERIFY(w.apply());
-        QCOMPARE(read({"Tow Fee/Taxrate"}), QStringList{"0.0725"});
+        QCOMPARE(m_fx->settings.read("Tow Fee", "Taxrate"), "0.0725");
         QVERIFY(!w.isVisible());
-    }
-
-    void taxMeaningFollowsTheBox()
-    {
-        ConfigWindow w(m_fx->settings, m_fx->dialogs);
-        auto *meaning = w.findChild<QLabel *>(QStringLiteral("lblTaxMeaning"));
-        QCOMPARE(meaning->text(), QStringLiteral("= 6.25 %"));
-        box(w, "Text11")->setText(QStringLiteral("7.25"));
-        QCOMPARE(meaning->text(), QStringLiteral("= 725 % (or 7.25 %?)"));
     }
 
     // Opening shows what is stored; Cancel stores nothing and shows it again next time.
@@ -158,14 +132,15 @@ class ConfigWindowTest : public QObject
                                   "Text9", "Text10", "Text11", "Text3"}),
                  (QStringList{"Lakeside Recovery", "9 Dock St", "Fairhaven", "MA", "02719", "40",
                               "85", "140", "300", ".0625", "/data/tow.dll"}));
+        QCOMPARE(w.findChild<QLabel *>("lblTaxMeaning")->text(), "= 6.25 %");
         // "yes" in small letters is not "Yes".
-        QVERIFY(check(w, "Check1")->isChecked() && !check(w, "Check2")->isChecked());
+        QVERIFY(w.findChild<QCheckBox *>("Check1")->isChecked() &&
+                !w.findChild<QCheckBox *>("Check2")->isChecked());
         QSignalSpy main(&w, &ConfigWindow::mainWindowRequested);
         w.show();
-        box(w, "Text2")->setText(QStringLiteral("55"));
-        const QByteArray before = test::readFile(m_fx->dir.settingsPath());
+        test::edit(&w, "Text2")->setText(QStringLiteral("55"));
         button(w, QStringLiteral("Cancel"))->trigger();
-        QCOMPARE(test::readFile(m_fx->dir.settingsPath()), before);
+        QCOMPARE(test::readFile(m_fx->dir.settingsPath()), kStored);
         QVERIFY(!w.isVisible() && main.size() == 1);
 
         QVERIFY(m_fx->settings.write("Company", "Zip", "02720")); // changed meanwhile

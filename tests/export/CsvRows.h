@@ -1,9 +1,6 @@
 // Reads CSV text back into rows (RFC 4180), so that tests look at cells rather than bytes.
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
 #include <QStringList>
 
 namespace tarnvale::test {
@@ -16,27 +13,21 @@ inline QList<QStringList> csvRows(const QByteArray &bytes)
     QString cell;
     bool quoted = false;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"')
-                cell += text.at(++i);
-            else if (c == u'"')
-                quoted = false;
-            else
-                cell += c;
+        const QChar c = text.at(i), next = i + 1 < text.size() ? text.at(i + 1) : QChar();
+        if (quoted && c == u'"' && next == u'"') {
+            cell += text.at(++i); // a doubled quote inside quotes
         } else if (c == u'"') {
-            quoted = true;
-        } else if (c == u',') {
-            row << cell;
-            cell.clear();
-        } else if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
-            row << cell;
-            rows << row;
-            row.clear();
-            cell.clear();
-            ++i;
-        } else {
+            quoted = !quoted;
+        } else if (quoted || (c != u',' && !(c == u'\r' && next == u'\n'))) {
             cell += c;
+        } else { // the cell ends, and with a line end its row
+            row << cell;
+            cell.clear();
+            if (c == u'\r') {
+                rows << row;
+                row.clear();
+                ++i;
+            }
         }
     }
     if (!row.isEmpty() || !cell.isEmpty())

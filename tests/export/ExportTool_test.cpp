@@ -75,10 +75,7 @@ class ExportToolTest : public QObject
         QCOMPARE(readFile(out) == "old\r\n", daysAndTotal.isEmpty()); // untouched on failure
         if (daysAndTotal.isEmpty())
             return;
-        QCOMPARE(rows.size(), 2);
-        QCOMPARE((QStringList{csvColumn(rows, "Days in storage").value(0),
-                              csvColumn(rows, "Grand total").value(0)}),
-                 daysAndTotal);
+        QCOMPARE(csvColumn(rows, "Days in storage") + csvColumn(rows, "Grand total"), daysAndTotal);
     }
 };
 

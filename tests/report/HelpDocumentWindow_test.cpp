@@ -24,18 +24,16 @@ class HelpDocumentWindowTest : public QObject
     void documents_data()
     {
         QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("objectName");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("shown"); // PATH: the document's path
-        const int report = HelpDocument::Report, config = HelpDocument::Config,
-                  pricing = HelpDocument::Pricing;
+        using H = HelpDocument;
         // clang-format off
-        QTest::newRow("report help") << report << "frmreporthelp" << "Reports Help" << "help.rtf" << "Heading\nText of help.rtf";
-        QTest::newRow("config help") << config << "frmconfighelp" << "Reports Help" << "confighelp.rtf" << "Heading\nText of confighelp.rtf";
-        QTest::newRow("pricing help") << pricing << "frmpricing" << "Pricing" << "pricing.rtf" << "Heading\nText of pricing.rtf";
-        QTest::newRow("missing") << pricing << "frmpricing" << "Pricing" << "" << "This help document could not be found: PATH";
-        QTest::newRow("unreadable") << pricing << "frmpricing" << "Pricing" << "/" << "This help document could not be read: PATH";
+        QTest::newRow("report help") << int(H::Report) << "Reports Help" << "help.rtf" << "Heading\nText of help.rtf";
+        QTest::newRow("config help") << int(H::Config) << "Reports Help" << "confighelp.rtf" << "Heading\nText of confighelp.rtf";
+        QTest::newRow("pricing help") << int(H::Pricing) << "Pricing" << "pricing.rtf" << "Heading\nText of pricing.rtf";
+        QTest::newRow("missing") << int(H::Pricing) << "Pricing" << "" << "This help document could not be found: PATH";
+        QTest::newRow("unreadable") << int(H::Pricing) << "Pricing" << "/" << "This help document could not be read: PATH";
         // clang-format on
     }
     void documents()
@@ -45,15 +43,14 @@ class HelpDocumentWindowTest : public QObject
         QFETCH(QString, shown);
         test::TestFolder folder;
         if (file == u"/")
-            QDir(folder.path()).mkpath(QStringLiteral("Reports/pricing.rtf"));
+            QDir(folder.path()).mkpath("Reports/pricing.rtf");
         else if (!file.isEmpty())
-            test::writeFile(folder.file(QStringLiteral("Reports/") + file),
+            test::writeFile(folder.file("Reports/" + file),
                             "{\\rtf1 {\\b Heading}\\par Text of " + file.toLatin1() + "\\par}");
 
         QPointer<HelpDocumentWindow> w =
             HelpDocumentWindow::open(HelpDocument::Kind(kind), ProgramFolder(folder.path()));
         QVERIFY(w->isVisible());
-        QTEST(w->objectName(), "objectName");
         QTEST(w->windowTitle(), "caption");
         QCOMPARE(w->documentFound(), file.size() > 1);
         QCOMPARE(w->findChild<QTextBrowser *>(QStringLiteral("help"))->toPlainText(),

@@ -5,32 +5,27 @@
 #include <QPointer>
 #include <QTest>
 
+#include "FolderFixture.h"
 #include "ReportWindow.h"
-#include "ScriptedDialogs.h"
+#include "SampleSheet.h"
 #include "TestFiles.h"
-#include "TestFolder.h"
 
 using namespace tarnvale;
 
 namespace {
 
-PrintSnapshot record(const QString &name, const QString &year = QStringLiteral("1990"))
+PrintSnapshot record(const QString &name, const QString &year = "1990")
 {
-    PrintSnapshot s;
+    PrintSnapshot s = test::sampleSheet();
     s.txtprint[0] = name;
     s.txtprint[6] = year;
-    s.dateTowed = QStringLiteral("1/2/2026");
-    s.hasRecord = true;
     return s;
 }
 
-struct Fixture
+struct Fixture : test::FolderFixture
 {
-    test::TestFolder folder;
-    test::ScriptedDialogs dialogs;
-    SettingsFile settings{folder.settingsPath()};
-    PrintCommand command{settings, ProgramFolder(folder.path()), dialogs, nullptr};
-    void writeTemplate() { test::writeFile(folder.reportPath(), "{\\rtf1 Customer ::custname::}"); }
+    PrintCommand command{settings, folder, dialogs, nullptr};
+    void writeTemplate() { test::writeFile(dir.reportPath(), "{\\rtf1 Customer ::custname::}"); }
 };
 
 } // namespace
@@ -71,11 +66,9 @@ class PrintCommandTest : public QObject
     void toldWhyNothingPrints()
     {
         Fixture f;
-        f.settings.write(QStringLiteral("Company"), QStringLiteral("Name"),
-                         QStringLiteral("Tow Co"));
+        f.settings.write("Company", "Name", "Tow Co");
         QVERIFY(!f.command.run(record(QStringLiteral("x"), QString())));
-        QCOMPARE(f.dialogs.last().line(),
-                 QStringLiteral("Notice None Ok|Tow Co|Please Select A Record To Print"));
+        QCOMPARE(f.dialogs.last().line(), "Notice None Ok|Tow Co|Please Select A Record To Print");
         QVERIFY(!f.command.run(record(QStringLiteral("ann"))));
         QVERIFY(f.dialogs.last().line().startsWith(
             "Notice Critical Ok|" + QApplication::applicationName() + "|Some Error Occured: "));

@@ -7,13 +7,11 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include "FolderFixture.h"
 #include "SampleSheet.h"
-#include "ScriptedDialogs.h"
 #include "TestFiles.h"
-#include "TestFolder.h"
 
 using namespace tarnvale;
-using test::ShownBox;
 
 namespace {
 
@@ -23,25 +21,13 @@ const QByteArray kTemplate = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 {\\b ::c
                              "Towed ::FROM.DATE::\\par Total ::GRAND::" +
                              QByteArray(300, '{') + "deep" + QByteArray(300, '}') + "\\par}";
 
-struct Fixture
+struct Fixture : test::FolderFixture
 {
-    test::TestFolder folder;
-    test::ScriptedDialogs dialogs;
-    SettingsFile settings{folder.settingsPath()};
-
-    Fixture()
-    {
-        settings.write(QStringLiteral("Company"), QStringLiteral("Name"), QStringLiteral("Tow Co"));
-    }
+    Fixture() { settings.write("Company", "Name", "Tow Co"); }
     std::unique_ptr<ReportWindow> window(const QByteArray &rtf = kTemplate)
     {
-        test::writeFile(folder.reportPath(), rtf);
-        return std::make_unique<ReportWindow>(test::sampleSheet(), settings,
-                                              ProgramFolder(folder.path()), dialogs);
-    }
-    void click(ReportWindow &w, const char *button)
-    {
-        QTest::mouseClick(w.findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
+        test::writeFile(dir.reportPath(), rtf);
+        return std::make_unique<ReportWindow>(test::sampleSheet(), settings, folder, dialogs);
     }
 };
 
@@ -58,7 +44,6 @@ class ReportWindowTest : public QObject
     {
         Fixture f;
         const auto w = f.window();
-        QCOMPARE(w->windowTitle(), QStringLiteral("Print Preview"));
         QVERIFY(w->show_selling());
         QCOMPARE(w->findChild<PageView *>(QStringLiteral("rpt1"))->pageCount(), 1);
         QCOMPARE(
@@ -94,7 +79,7 @@ class ReportWindowTest : public QObject
         Fixture f;
         const auto w = f.window("{\\rtf1\\ansi ::custname::\\page two\\page three\\par}");
         QVERIFY(w->show_selling());
-        const QString file = f.folder.file(QStringLiteral("printed.pdf"));
+        const QString file = f.dir.file(QStringLiteral("printed.pdf"));
         f.dialogs.queuePrinter(copies > 0); // none: the dialog is cancelled, silently
         f.dialogs.onPrinter = [&](QPrinter &printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
@@ -105,8 +90,8 @@ class ReportWindowTest : public QObject
                 printer.setPageRanges(QPageRanges::fromString(range));
             }
         };
-        f.click(*w, "cmdprint");
-        QCOMPARE(f.dialogs.shown().first().kind, ShownBox::Kind::Printer);
+        QTest::mouseClick(w->findChild<QPushButton *>("cmdprint"), Qt::LeftButton);
+        QCOMPARE(f.dialogs.shown().first().kind, test::ShownBox::Kind::Printer);
         QCOMPARE(f.dialogs.count(), copies > 0 && pages == 0 ? 2 : 1);
         if (copies > 0 && pages == 0)
             QCOMPARE(f.dialogs.last().text,
@@ -122,14 +107,13 @@ class ReportWindowTest : public QObject
         Fixture f;
         const auto w = f.window("{\\rtf1 one page}");
         QVERIFY(w->show_selling());
-        const QString failing = f.folder.file(QStringLiteral("missing folder/sheet.pdf"));
-        f.dialogs.queueFile(f.folder.file(QStringLiteral("sheet")));
+        const QString failing = f.dir.file(QStringLiteral("missing folder/sheet.pdf"));
+        f.dialogs.queueFile(f.dir.file(QStringLiteral("sheet")));
         f.dialogs.queueFile(failing);
-        f.click(*w, "cmdpdf");
-        f.click(*w, "cmdpdf");
-        QCOMPARE(QDir(f.folder.path()).entryList({QStringLiteral("*.pdf")}),
-                 QStringList{"sheet.pdf"});
-        QVERIFY(test::readFile(f.folder.file(QStringLiteral("sheet.pdf"))).startsWith("%PDF-"));
+        QTest::mouseClick(w->findChild<QPushButton *>("cmdpdf"), Qt::LeftButton);
+        QTest::mouseClick(w->findChild<QPushButton *>("cmdpdf"), Qt::LeftButton);
+        QCOMPARE(QDir(f.dir.path()).entryList({"*.pdf"}), QStringList{"sheet.pdf"});
+        QVERIFY(test::readFile(f.dir.file(QStringLiteral("sheet.pdf"))).startsWith("%PDF-"));
         QCOMPARE(f.dialogs.count(), 3);
         QVERIFY(f.dialogs.last().line().startsWith(
             "Notice Critical Ok|Tow Co|The PDF file could not be written: " + failing));

@@ -15,18 +15,12 @@
 #include <QTextTable>
 
 using namespace tarnvale;
-using namespace Qt::StringLiterals;
 
 namespace {
 
 // Lengths in these tests are read at 96 dots per inch: 15 twips to the pixel.
 constexpr qreal kDpi = 96.0;
 #define FONTS "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}{\\f2 Wingdings;}}"
-
-QString num(qreal v)
-{
-    return QString::number(v);
-}
 
 // Bold, italic, underline (D: double), strike ("-" when not), points, family, any colour.
 QString characterOf(const QTextCharFormat &f)
@@ -52,7 +46,7 @@ QString paragraphOf(const QTextBlockFormat &f)
                 : a == Qt::AlignRight   ? QStringLiteral("R")
                 : a == Qt::AlignHCenter ? QStringLiteral("C")
                 : a == Qt::AlignJustify ? QStringLiteral("J")
-                                        : num(a);
+                                        : QString::number(a.toInt());
     const std::pair<const char *, qreal> lengths[] = {{"li", f.leftMargin()},
                                                       {"ri", f.rightMargin()},
                                                       {"fi", f.textIndent()},
@@ -60,17 +54,17 @@ QString paragraphOf(const QTextBlockFormat &f)
                                                       {"sa", f.bottomMargin()}};
     for (const auto &[name, value] : lengths)
         if (value != 0)
-            s += u' ' + QLatin1String(name) + num(value);
+            s += u' ' + QLatin1String(name) + QString::number(value);
     if (f.lineHeightType() == QTextBlockFormat::ProportionalHeight)
         s += QStringLiteral(" lh%1%").arg(f.lineHeight());
     else if (f.lineHeightType() == QTextBlockFormat::FixedHeight)
         s += QStringLiteral(" lh%1px").arg(f.lineHeight());
     for (const QTextOption::Tab &tab : f.tabPositions())
-        s += QStringLiteral(" tab") + QLatin1Char("LRCD"[tab.type]) + num(tab.position);
+        s += QStringLiteral(" tab") + QLatin1Char("LRCD"[tab.type]) + QString::number(tab.position);
     for (const QVariant &leader : f.property(RtfReader::LeaderTabs).toList())
-        s += QStringLiteral(" leader") + num(leader.toReal());
+        s += QStringLiteral(" leader") + QString::number(leader.toReal());
     if (f.background().style() != Qt::NoBrush)
-        s += QStringLiteral(" bg") + f.background().color().name();
+        s += " bg" + f.background().color().name();
     for (int side = RtfReader::BorderTop; side <= RtfReader::BorderRight; ++side) {
         if (f.hasProperty(side)) {
             const QPen pen = f.property(side).value<QPen>();
@@ -81,14 +75,6 @@ QString paragraphOf(const QTextBlockFormat &f)
         }
     }
     return s;
-}
-
-QStringList paragraphsOf(const QTextDocument &doc)
-{
-    QStringList out;
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
-        out << paragraphOf(b.blockFormat());
-    return out;
 }
 
 QByteArray imageBytes(const char *format, QColor colour, QSize size = {4, 3})
@@ -127,21 +113,6 @@ QByteArray jpegClaiming(int width, int height)
     return bytes;
 }
 
-QList<QTextImageFormat> imagesOf(const QTextDocument &doc)
-{
-    QList<QTextImageFormat> images;
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
-        for (auto it = b.begin(); !it.atEnd(); ++it)
-            if (it.fragment().charFormat().isImageFormat())
-                images.append(it.fragment().charFormat().toImageFormat());
-    return images;
-}
-
-QImage imageOf(const QTextDocument &doc, const QTextImageFormat &image)
-{
-    return doc.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
-}
-
 QList<QTextTable *> tablesOf(QTextDocument &doc)
 {
     QList<QTextTable *> tables;
@@ -164,7 +135,8 @@ QString tablesText(QTextDocument &doc)
                 text.setPosition(table->cellAt(r, c).lastCursorPosition().position(),
                                  QTextCursor::KeepAnchor);
                 const int span = table->cellAt(r, c).columnSpan();
-                cells << text.selectedText() + (span > 1 ? u'*' + num(span) : QString());
+                cells << text.selectedText() +
+                             (span > 1 ? u'*' + QString::number(span) : QString());
             }
             rows << cells.join(u'|');
         }
@@ -273,7 +245,7 @@ class RtfReaderTest : public QObject
         QCOMPARE(runs, QStringList({"plain=---- 10 Arial", "bold=B--- 10 Arial", "italic=-I-- 10 Arial", "under=--U- 10 Arial",
                                     "double=--D- 10 Arial", "struck=---S 10 Arial", "big=---- 18 Times New Roman",
                                     "red=---- 10 Arial #ff0000", "reset=---- 12 Arial", "x=B--- 10 Arial", "unbold=---- 10 Arial",
-                                    u"\u03B1\u03B2=---- 10 "_s}));
+                                    QStringLiteral("\u03B1\u03B2=---- 10 ")}));
         // clang-format on
     }
 
@@ -305,7 +277,10 @@ class RtfReaderTest : public QObject
         QFETCH(QByteArray, rtf);
         QTextDocument doc;
         QVERIFY(RtfReader::read(rtf, doc, kDpi).ok);
-        QTEST(paragraphsOf(doc), "paragraphs");
+        QStringList paragraphs;
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+            paragraphs << paragraphOf(b.blockFormat());
+        QTEST(paragraphs, "paragraphs");
     }
 
     // An amount on a right tab just inside, at or past the right margin stays on its line.
@@ -372,8 +347,7 @@ class RtfReaderTest : public QObject
                  (QList<QVariant>{QColor(200, 220, 240), 2.0,
                                   int(QTextFrameFormat::BorderStyle_Solid), 7.2}));
         // The paragraph before lies right before the table, the one after right after it.
-        QCOMPARE(doc.firstBlock().text() + u'|' + doc.lastBlock().text(),
-                 QStringLiteral("before|after"));
+        QCOMPARE(doc.firstBlock().text() + u'|' + doc.lastBlock().text(), "before|after");
         QVERIFY(table->firstPosition() <= doc.firstBlock().next().position());
 
         // Too wide a row fits the text area in its proportions; cell padding is kept.
@@ -414,12 +388,17 @@ class RtfReaderTest : public QObject
         QVERIFY(result.ok);
         const int count = pixels.isEmpty() ? 0 : 1;
         QCOMPARE(result.pictures, count);
-        const QList<QTextImageFormat> images = imagesOf(doc);
+        QList<QTextImageFormat> images;
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+            for (auto it = b.begin(); !it.atEnd(); ++it)
+                if (it.fragment().charFormat().isImageFormat())
+                    images.append(it.fragment().charFormat().toImageFormat());
         QCOMPARE(images.size(), count);
         if (count == 0)
             return;
         QCOMPARE(QSizeF(images[0].width(), images[0].height()), QSizeF(96, 48));
-        const QImage image = imageOf(doc, images[0]);
+        const QImage image =
+            doc.resource(QTextDocument::ImageResource, QUrl(images[0].name())).value<QImage>();
         QCOMPARE(image.size(), pixels);
         QCOMPARE(image.pixelColor(1, 1), QColor(Qt::red));
     }

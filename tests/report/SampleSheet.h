@@ -1,4 +1,4 @@
-// The sample record the template tests and the template check fill their sheets with.
+// The sample record the filler, the template and the window tests fill their sheets with.
 #pragma once
 
 #include <QStringList>
@@ -10,14 +10,13 @@ namespace tarnvale::test {
 inline PrintSnapshot sampleSheet()
 {
     PrintSnapshot s;
-    const QStringList values = {
-        "maria gonzález", "77 harbor rd", "portland", "me",     "04101", "7XK-221",
-        "2011",           "subaru",       "outback",  "green",  "wagon", "4S4BRBCC1B3312345",
-        "i-295 exit 7",   "lot b",        "265.00",   "125.00", "40.00", "30.00",
-        "20.00",          "15.00",        "25.00",    "5.00",   "5.00",  "88120",
-        "88131"};
-    for (int i = 0; i < 25; ++i)
-        s.txtprint[size_t(i)] = values[i];
+    const QStringList values =
+        QString::fromUtf8(
+            "maria gonzález|77 harbor rd|portland|me|04101|7XK-221|2011|subaru|outback|green|wagon|"
+            "4S4BRBCC1B3312345|i-295 exit 7|lot b|265.00|125.00|40.00|30.00|20.00|15.00|25.00|5.00|"
+            "7.50|88120|88131")
+            .split(u'|');
+    std::copy(values.begin(), values.end(), s.txtprint.begin());
     s.dateTowed = QStringLiteral("2/1/2026");
     s.dateReleased = QStringLiteral("2/5/2026");
     s.storageDays = QStringLiteral("4");
