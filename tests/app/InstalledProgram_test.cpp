@@ -32,9 +32,7 @@ class InstalledProgramTest : public QObject
                       {"--install", QStringLiteral(TARNVALE_BUILD_DIR), "--prefix", prefix.path()});
         QVERIFY(install.waitForFinished(120000));
         QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
-        for (const char *file : {"bin/tarnvale", "bin/tarnvale-pack", "bin/tarnvale-export",
-                                 "share/applications/tarnvale.desktop",
-                                 "share/icons/hicolor/scalable/apps/tarnvale.svg",
+        for (const char *file : {"share/icons/hicolor/scalable/apps/tarnvale.svg",
                                  "share/icons/hicolor/48x48/apps/tarnvale.png",
                                  "share/icons/hicolor/256x256/apps/tarnvale.png",
                                  "share/tarnvale/Reports/report.rtf", "share/tarnvale/quorvel.tip"})
@@ -48,8 +46,7 @@ class InstalledProgramTest : public QObject
         const bool asRoot = ::geteuid() == 0;
         const QString bin = prefix.filePath("bin");
         if (asRoot)
-            QVERIFY(::chown(QFile::encodeName(home).constData(), kUnprivileged, kUnprivileged) ==
-                    0);
+            QCOMPARE(::chown(QFile::encodeName(home).constData(), kUnprivileged, kUnprivileged), 0);
         else
             QVERIFY(::chmod(QFile::encodeName(bin).constData(), 0555) == 0);
         const auto restore =

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -13,7 +14,6 @@
 #include "AppProgram.h"
 #include "FaultSeam.h"
 #include "GroupDialog.h"
-#include "StoreFolder.h"
 #include "TestFiles.h"
 #include "clsHuffman.h"
 
@@ -24,11 +24,6 @@ namespace {
 struct Program : test::AppProgram
 {
     using AppProgram::AppProgram;
-    GroupDialog *groupDialog() const
-    {
-        return window->findChild<GroupDialog *>("frmAddRemoveGroup");
-    }
-    QString count() const { return label("Label10"); }
     QStringList groupNodes() const
     {
         QStringList names;
@@ -47,19 +42,17 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
   private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-
+    // The configured database cannot be opened: its message, and the windows all the same, with
+    // no empty database made in its place.
     void databaseFailureStillShowsTheWindows()
     {
         Program p([](const SettingsFile &s) {
             s.write("Database", "Path", "/nonexistent/share/data.dll");
         });
         p.start();
-        // The message is the database routine's; the windows show all the same.
         QCOMPARE(p.dialogs.count(), 1);
         QVERIFY(p.window->isVisible() && p.browser()->isVisible());
-        QCOMPARE(p.window->windowTitle() + "|" + p.browser()->windowTitle(),
-                 QString("Harbor Towing|Vehicle Viewer"));
+        QCOMPARE(p.window->windowTitle(), QString("Harbor Towing"));
         QVERIFY(!QFile::exists(p.context->folder.defaultDatabasePath()));
     }
 
@@ -132,31 +125,6 @@ class MainWindowTest : public QObject
         QCOMPARE(p.dialogs.count(), 0);
     }
 
-    // The command's wiring: cancelled, then moved.
-    void moveRecordsToServer()
-    {
-        qputenv("TARNVALE_TEST_ENGINE", "postgresql");
-        const QString missing = test::engineMissing();
-        test::StoreFolder server;
-        const QString uri = missing.isEmpty() ? server.databasePath() : QString();
-        qunsetenv("TARNVALE_TEST_ENGINE");
-        if (!missing.isEmpty())
-            QSKIP(qPrintable("PostgreSQL case skipped: " + missing));
-        Program p;
-        p.start();
-        QCOMPARE(p.context->database.AddGroup("Lot A"), 1);
-        const int shown = p.dialogs.count();
-        p.dialogs.queueInput(std::nullopt);
-        p.window->command("mnuMoveToServer")->trigger();
-        QCOMPARE(p.dialogs.count(), shown + 1);
-        p.dialogs.queueInput(uri);
-        p.window->command("mnuMoveToServer")->trigger();
-        QVERIFY2(p.dialogs.last().line().startsWith(
-                     "Notice Information Ok|Move Records to Server|Moved 0 "
-                     "vehicles, 1 groups, 0 reminders to the server."),
-                 qPrintable(p.dialogs.last().line()));
-    }
-
     // The group dialog's and the right-click menus' wiring; the messages and answers are the
     // database routines' own tests.
     void groupsThroughTheDialogAndTheMenus()
@@ -164,20 +132,12 @@ class MainWindowTest : public QObject
         Program p([](const SettingsFile &s) { s.write("Program", "Expanded", "Yes"); });
         p.start();
         p.window->command("mnuAddGroup")->trigger();
-        QCOMPARE(p.groupDialog()->windowTitle(), QString("Add Group"));
-        auto *name = p.groupDialog()->findChild<QLineEdit *>("txtGroup");
+        QPointer<GroupDialog> dialog = p.window->findChild<GroupDialog *>("frmAddRemoveGroup");
+        QCOMPARE(dialog->windowTitle(), QString("Add Group"));
+        auto *name = dialog->findChild<QLineEdit *>("txtGroup");
         QTest::keyClicks(name, "Lot A");
         QTest::keyClick(name, Qt::Key_Return); // Enter adds, like the Add button
-        QTRY_VERIFY(!p.groupDialog());         // closed and deleted
-        // A second Lot A: the dialog stays open with the name selected.
-        p.window->command("mnuAddGroup")->trigger();
-        name = p.groupDialog()->findChild<QLineEdit *>("txtGroup");
-        name->setText("Lot A");
-        p.groupDialog()->buttonClick(3);
-        QCOMPARE(p.dialogs.last().title + "|" + name->selectedText(),
-                 QString("Duplicate Group|Lot A"));
-        p.groupDialog()->buttonClick(1); // Cancel
-        QTRY_VERIFY(!p.groupDialog());
+        QTRY_VERIFY(!dialog);                  // closed and deleted
 
         for (const char *group : {"Police", "Empty"})
             QCOMPARE(p.context->database.AddGroup(group), 1);
@@ -213,18 +173,7 @@ class MainWindowTest : public QObject
         p.window->command("mnuRG")->trigger();
         QVERIFY(p.dialogs.last().text.startsWith("There are 2 vehicles(s) in this group"));
         QCOMPARE(p.groupNodes(), (QStringList{"Police", "Empty"}));
-        QCOMPARE(p.count(), QString("1"));
-
-        // Remove Group: Yes takes the chosen group and its vehicle and fills the list again.
-        p.window->command("mnuRemGroup")->trigger();
-        GroupDialog *dialog = p.groupDialog();
-        QCOMPARE(dialog->windowTitle(), QString("Remove Group"));
-        auto *list = dialog->findChild<QComboBox *>("lstGroups");
-        QCOMPARE(list->currentText(), QString("Police"));
-        p.dialogs.queueAnswer(Answer::Yes);
-        dialog->buttonClick(3);
-        QCOMPARE(p.count() + "|" + QString::number(list->count()), QString("0|1"));
-        QCOMPARE(p.groupNodes(), QStringList({"Empty"}));
+        QCOMPARE(p.label("Label10"), QString("1"));
     }
 
     // Settings name another database meanwhile: that is for the next start; the restore reopens
@@ -266,7 +215,6 @@ class MainWindowTest : public QObject
         p.browser()->findChild<QPushButton *>("Command1")->click();
         QCOMPARE(p.context->settings.read("Notes", "notes"),
                  QString("Saved with the button\nsecond line"));
-        QCOMPARE(p.dialogs.count(), 0);
 
         p.notes()->setPlainText("not saved");
         FaultSeam::failAt(2, ENOSPC);

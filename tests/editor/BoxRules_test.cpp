@@ -1,6 +1,5 @@
 // The rules of two boxes of the tow record form: the VIN's check digit and the phone number's
 // dashes.
-#include <QLocale>
 #include <QTest>
 
 #include "FormatPhoneBox.h"
@@ -13,8 +12,6 @@ class BoxRulesTest : public QObject
     Q_OBJECT
 
   private slots:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-
     void vin_data()
     {
         QTest::addColumn<QString>("vin");
@@ -40,27 +37,20 @@ class BoxRulesTest : public QObject
         QTest::newRow("punctuation carries too") << "1-1111111111111-1" << true;
         QTest::newRow("blank ninth character") << "11111111 11111111" << false;
         // clang-format on
+        // Changing any weighted character to one of a different value breaks the check: a digit
+        // whose value differs from the original character's value by one.
+        for (int i = 0; i < 17; ++i) {
+            QString changed = QStringLiteral("1M8GDM9AXKP042788");
+            const QChar c = changed.at(i);
+            changed[i] = c == u'1' || c == u'A' || c == u'J' ? QChar(u'2') : QChar(u'1');
+            if (i != 8)
+                QTest::addRow("position %d changed", i + 1) << changed << false;
+        }
     }
     void vin()
     {
         QFETCH(QString, vin);
         QTEST(IsValidVin(vin), "valid");
-    }
-
-    // Changing any weighted character to one of a different value breaks the check.
-    void everyWeightedPositionCounts()
-    {
-        const QString vin = QStringLiteral("1M8GDM9AXKP042788");
-        QVERIFY(IsValidVin(vin));
-        for (int i = 0; i < 17; ++i) {
-            if (i == 8)
-                continue;
-            QString changed = vin;
-            const QChar c = vin.at(i);
-            // A digit whose value differs from the original character's value by one.
-            changed[i] = c == u'1' || c == u'A' || c == u'J' ? QChar(u'2') : QChar(u'1');
-            QVERIFY2(!IsValidVin(changed), qPrintable(changed));
-        }
     }
 
     void phone_data()

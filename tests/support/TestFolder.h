@@ -9,8 +9,7 @@ namespace tarnvale::test {
 
 class TestFolder
 {
-public:
-    TestFolder() { m_dir.setAutoRemove(true); }
+  public:
     bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
     QString file(const QString &name) const { return QDir(m_dir.path()).filePath(name); }
@@ -18,7 +17,7 @@ public:
     QString databasePath() const { return file(QStringLiteral("data.dll")); }
     QString reportPath() const { return file(QStringLiteral("Reports/report.rtf")); }
 
-private:
+  private:
     QTemporaryDir m_dir;
 };
 
