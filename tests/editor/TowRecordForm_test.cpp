@@ -115,6 +115,13 @@ class TowRecordFormTest : public QObject
         form->CalculateTotal();
         QCOMPARE(texts(form, {"Text14", "Text1"}), (QStringList{"68", "68.00"}));
         QVERIFY(form->findChild<QWidget *>("Frame3")->isVisible()); // the total opens the details
+        // A sum too large is told, and the total shown stays the last good one.
+        setText(form, "Text12", "1E308");
+        setText(form, "Text13", "1E308");
+        QVERIFY(!form->CalculateTotal());
+        QCOMPARE(f.dialogs.count(), 3);
+        QCOMPARE(text(form, "Text14"), QString("68"));
+        setText(form, "Text12", "0");
 
         // A charge that is not a plain amount is marked while typed.
         QLineEdit *box = edit(form, "Text7");
@@ -126,7 +133,7 @@ class TowRecordFormTest : public QObject
         setText(form, "tFields_6", "1999");
         setText(form, "Text13", "$20");
         form->toolbarClick(3);
-        QCOMPARE(f.dialogs.count(), 3);
+        QCOMPARE(f.dialogs.count(), 4);
         QVERIFY(form);
         QCOMPARE(f.store.towRecordCount(), 0);
         QCOMPARE(form->focusWidget(), edit(form, "Text13"));
