@@ -232,7 +232,7 @@ class RtfReaderTest : public QObject
                     "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman"
                     "\\fcharset0 Times New Roman;}{\\f2\\fcharset2 Symbol;}}"
                     "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
-                    "\\f0\\fs20 plain {\\b bold} {\\i italic} {\\ul under} {\\uldb double} "
+                    "\\f0\\fs20 plain {\\b bold} {\\i italic} {\\ul under \\ulnone over} {\\uldb double} "
                     "{\\strike struck} {\\f1\\fs36 big} {\\cf1 red} {\\b\\cf2\\plain reset} "
                     "\\b x \\b0 unbold {\\f2 ab}\\par}",
                     doc, kDpi)
@@ -242,7 +242,7 @@ class RtfReaderTest : public QObject
             if (const QString text = it.fragment().text().trimmed(); !text.isEmpty())
                 runs << text + u'=' + characterOf(it.fragment().charFormat());
         // clang-format off
-        QCOMPARE(runs, QStringList({"plain=---- 10 Arial", "bold=B--- 10 Arial", "italic=-I-- 10 Arial", "under=--U- 10 Arial",
+        QCOMPARE(runs, QStringList({"plain=---- 10 Arial", "bold=B--- 10 Arial", "italic=-I-- 10 Arial", "under=--U- 10 Arial", "over=---- 10 Arial",
                                     "double=--D- 10 Arial", "struck=---S 10 Arial", "big=---- 18 Times New Roman",
                                     "red=---- 10 Arial #ff0000", "reset=---- 12 Arial", "x=B--- 10 Arial", "unbold=---- 10 Arial",
                                     QStringLiteral("\u03B1\u03B2=---- 10 ")}));
