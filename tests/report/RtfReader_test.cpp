@@ -228,15 +228,16 @@ class RtfReaderTest : public QObject
     void characterFormats()
     {
         QTextDocument doc;
-        QVERIFY(RtfReader::read(
-                    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman"
-                    "\\fcharset0 Times New Roman;}{\\f2\\fcharset2 Symbol;}}"
-                    "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
-                    "\\f0\\fs20 plain {\\b bold} {\\i italic} {\\ul under \\ulnone over} {\\uldb double} "
-                    "{\\strike struck} {\\f1\\fs36 big} {\\cf1 red} {\\b\\cf2\\plain reset} "
-                    "\\b x \\b0 unbold {\\f2 ab}\\par}",
-                    doc, kDpi)
-                    .ok);
+        QVERIFY(
+            RtfReader::read("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman"
+                            "\\fcharset0 Times New Roman;}{\\f2\\fcharset2 Symbol;}}"
+                            "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+                            "\\f0\\fs20 plain {\\b bold} {\\i italic} {\\ul under \\ulnone over} "
+                            "{\\uldb double} {\\strike struck} {\\f1\\fs36 big} {\\cf1 red} "
+                            "{\\b\\cf2\\plain reset} "
+                            "\\b x \\b0 unbold {\\f2 ab}\\par}",
+                            doc, kDpi)
+                .ok);
         QStringList runs;
         for (auto it = doc.firstBlock().begin(); !it.atEnd(); ++it)
             if (const QString text = it.fragment().text().trimmed(); !text.isEmpty())
