@@ -250,6 +250,17 @@ class RtfReaderTest : public QObject
         // clang-format on
     }
 
+    // \titlepg gives the first page a header of its own; \titlepg0 takes that back.
+    void firstPageHeader()
+    {
+        QTextDocument doc;
+        const auto r =
+            RtfReader::read("{\\rtf1\\titlepg{\\headerf First}{\\header Other} x}", doc, kDpi);
+        QVERIFY(r.titlePage && r.firstHeader && r.header);
+        QCOMPARE(r.firstHeader->toPlainText() + u'|' + r.header->toPlainText(), "First|Other");
+        QVERIFY(!RtfReader::read("{\\rtf1\\titlepg\\titlepg0 x}", doc, kDpi).titlePage);
+    }
+
     // Each paragraph's layout; \pard returns to the defaults. Stops are measured from the
     // page margin in RTF, from the line start in Qt.
     void paragraphFormats_data()
