@@ -80,6 +80,10 @@ class DatabaseRestoreTest : public QObject
         QVERIFY(test::fillSampleDatabase(store, 40, "current"));
         const QStringList currentRows = test::rowsOf(store);
         writeFile(db + ".20261206-090000.bak", "taken"); // the kept copy's name gets a number
+        // A yard's database shared by its group: the restored one is shared the same way.
+        const auto shared =
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup;
+        QVERIFY(QFile::setPermissions(db, shared));
 
         DatabaseRestore restore;
         QSignalSpy done(&restore, &DatabaseRestore::unpacked);
@@ -98,6 +102,7 @@ class DatabaseRestoreTest : public QObject
         QCOMPARE(calls, 11);
         QCOMPARE(result.keptPath, db + ".20261206-090000-2.bak");
         QCOMPARE(test::rowsOf(store), test::rowsOf(saved));
+        QCOMPARE(QFile::permissions(db) & 0x7077, shared); // owner, group, others
         QCOMPARE(test::rowsOf(result.keptPath), currentRows);
         QVERIFY(!QFile::exists(check.unpackedPath));
     }
