@@ -52,7 +52,7 @@ class ImpoundFlowTest : public QObject
         QVERIFY(lien->item(0)->text().startsWith(
             QString("First notice \u2014 No. %1 2011 HONDA CIVIC BLUE").arg(id)));
 
-        QVERIFY(p.browser()->showVehicle(id));
+        Q_EMIT lien->itemDoubleClicked(lien->item(0)); // selects the vehicle
         p.window->command("mnuHR")->trigger();
         auto *w = qobject_cast<ImpoundWindow *>(AppProgram::shown("frmImpound").value(0));
         QVERIFY(w);
