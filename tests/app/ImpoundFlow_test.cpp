@@ -67,7 +67,7 @@ class ImpoundFlowTest : public QObject
         type("txtHoldCase", "24-0113");
         type("txtHoldReleaseBy", "Det. Ruiz");
         click("cmdPlaceHold");
-        QCOMPARE(status(), "Status: On hold");
+        QCOMPARE(status() + "|" + QString::number(p.dialogs.count()), "Status: On hold|0");
         QCOMPARE(p.sheetValue("Status:") + "|" + p.sheetValue("Case Number:"), "On hold|24-0113");
         QCOMPARE(lien->count(), 2); // still in the yard
 
