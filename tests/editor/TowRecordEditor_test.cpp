@@ -77,6 +77,7 @@ class TowRecordEditorTest : public QObject
         row("release before the tow", false, released, "2/28/2026", police, -1, O::Failed,
             "The vehicle cannot be released (2/28/2026) before it was towed (3/1/2026). "
             "Correct \"Date Released:\" or \"Date Towed:\".", "|5.00|Police");
+        row("released the day of the tow", false, released, "3/1/2026", police, -1, O::Saved, "", "3/1/2026|120.50|Police");
         row("charge with a dollar sign, No", false, hookup, "$100", police, no, O::Failed, dollar, "100|5.00|Police");
         row("charge with a dollar sign, Yes", false, hookup, "$100", police, yes, O::Saved, dollar, "$100|20.50|Police");
         row("charges below zero", false, hookup, "-100", police, -1, O::Failed,
