@@ -445,6 +445,10 @@ class RtfReaderTest : public QObject
         QTEST(result.pictures, "pictures");
         QTEST(int(doc.toPlainText().count(QLatin1Char('x'))), "xs");
         QCOMPARE(result.notes, note.isEmpty() ? QStringList() : QStringList{note});
+        int rows = 0; // of 50 cells: no more rows than the limit on cells makes room for
+        for (const QTextTable *table : tablesOf(doc))
+            rows += table->rows();
+        QVERIFY2(rows <= RtfReader::kMaxCells / 50, qPrintable(QString::number(rows)));
     }
 
     // Pictures and text boxes anchored to a paragraph float at the side they stand nearer
