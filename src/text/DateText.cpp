@@ -228,9 +228,11 @@ std::optional<QDate> DateText::readDay(const QString &t, const QLocale &locale,
         QStringLiteral("MMM d, yyyy"),
         QStringLiteral("d MMMM yyyy"),
     };
+    // A year with a sign ("Mar 1, -2004") is no tow date: the numeric forms refuse it, and a
+    // date before year 1 would count millions of storage days.
     for (const QString &format : formats) {
         const QDate date = locale.toDate(t, format);
-        if (date.isValid())
+        if (date.isValid() && date.year() >= 1)
             return date;
     }
     return std::nullopt;

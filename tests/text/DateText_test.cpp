@@ -51,6 +51,7 @@ class DateTextTest : public QObject
         QTest::newRow("month 13") << "13/5/2005" << QDate();
         QTest::newRow("no 31st in November") << "11/31/2026" << QDate();
         QTest::newRow("three-digit year") << "3/5/205" << QDate();
+        QTest::newRow("month name, signed year") << "Mar 1, -2004" << QDate();
         QTest::newRow("trailing junk") << "3/5/2005x" << QDate();
         QTest::newRow("time with seconds and PM") << "3/5/2005 11:59:59 PM" << march5;
         QTest::newRow("hour 24 is no time") << "3/5/2005 24:00" << QDate();
