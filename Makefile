@@ -1,5 +1,8 @@
 # The two commands of the README: `make run` and `make test`.
 BUILD ?= build
+# The tests run in a build of their own, under AddressSanitizer and UndefinedBehaviorSanitizer;
+# the program that `make run` starts is the optimised build above.
+TEST_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
 .PHONY: deps configure build run test fuzz fuzz-long bench package install clean
@@ -17,9 +20,11 @@ run: build
 	cd $(BUILD)/bin && ./tarnvale
 
 # The short fuzz run comes first so that CTest's summary is the last thing printed.
-test: build
+test: deps
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARNVALE_SANITIZE=ON
+	cmake --build $(TEST_BUILD) -j $(JOBS)
 	bash scripts/fuzz.sh
-	bash scripts/pg-test.sh $(BUILD) --output-on-failure -j $(JOBS)
+	bash scripts/pg-test.sh $(TEST_BUILD) --output-on-failure -j $(JOBS)
 
 fuzz: deps
 	bash scripts/fuzz.sh
@@ -43,4 +48,4 @@ bench: build
 	bash scripts/bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-fuzz
+	rm -rf $(BUILD) $(TEST_BUILD) build-fuzz
