@@ -1,6 +1,5 @@
 // The rules the charges are made of: reading a number, money text, the total of the charges
 // and the hookup fee; and the figures they make for a record.
-#include <QFile>
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -15,6 +14,7 @@
 #include "LeadingNumber.h"
 #include "MoneyFormat.h"
 #include "SettingsFile.h"
+#include "TestFiles.h"
 #include "TestFolder.h"
 #include "TowRecord.h"
 
@@ -285,21 +285,15 @@ class ChargeRulesTest : public QObject
         QStringList day;
         for (int i = 0; i < 340; ++i)
             day << DateText::shortForm(towed.addDays(i));
-        auto text = [](qint64 units, qint64 per) {
-            return QString("%1.%2").arg(units / per).arg(units % per, QString::number(per).size() - 1, 10, QChar('0'));
-        };
+        auto text = [](qint64 units, qint64 per) { return QString("%1.%2").arg(units / per).arg(units % per, QString::number(per).size() - 1, 10, QChar('0')); };
         for (int run = 0; run < 200; ++run) {
             const qint64 rate = random.bounded(20000), per = qint64(std::pow(10, random.bounded(1, 6)));
             const qint64 tax = random.bounded(int(run % 25 ? per / 4 : per * 8)); // now and then 100 % or more
-            QFile ini(folder.settingsPath());
-            QVERIFY(ini.open(QIODevice::WriteOnly));
-            ini.write(("[Fee]\nStorage Fee=" + text(rate, 100) + "\n[Tow Fee]\nTaxrate=" + text(tax, per)).toLatin1());
-            ini.close();
+            test::writeFile(folder.settingsPath(), ("[Fee]\nStorage Fee=" + text(rate, 100) + "\n[Tow Fee]\nTaxrate=" + text(tax, per)).toLatin1());
             const SettingsFile file = SettingsFile::snapshot(folder.settingsPath());
             for (int bill = 0; bill < 500; ++bill) {
                 const qint64 fee = random.bounded(100000000), days = random.bounded(340);
-                const auto f = ChargeFigures::compute(day[0], day[days],
-                                                      text(fee, 100), file, today);
+                const auto f = ChargeFigures::compute(day[0], day[days], text(fee, 100), file, today);
                 const qint64 subtotal = fee + rate * days, taxCents = (subtotal * tax * 2 + per) / (2 * per);
                 if (f.rate != double(rate) / 100 || f.storage != double(rate * days) / 100 || f.tax != double(taxCents) / 100
                     || f.grandTotalText() != "$" + text(subtotal + taxCents, 100).replace(QRegularExpression("^0\\."), "."))
