@@ -13,6 +13,7 @@
 
 #include "AboutBox.h"
 #include "AppContext.h"
+#include "ChargeFigures.h"
 #include "BackupWindow.h"
 #include "ConfigWindow.h"
 #include "ContactsWindow.h"
@@ -276,6 +277,14 @@ void MainWindow::load()
                                      + QStringLiteral("The program starts with empty settings; no "
                                                       "setting can be saved until the file is "
                                                       "mended or removed."),
+                                 MessageIcon::Exclamation);
+    const QString taxRate = ChargeFigures::taxRateWarning(m_context.settings);
+    if (!taxRate.isEmpty())
+        m_context.dialogs.notify(QStringLiteral("Tarnvale"),
+                                 taxRate + QString::fromUtf16(kCrLf)
+                                     + QStringLiteral("Every total gets this tax until then: type "
+                                                      "the rate in \"Tax %:\" as a percentage, "
+                                                      "such as 8%."),
                                  MessageIcon::Exclamation);
     // What other programs save shows here within about a second, through the store's change
     // signal like any change made here.

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <cmath>
+
 #include "DateText.h"
 #include "LeadingNumber.h"
 #include "MoneyFormat.h"
@@ -10,6 +12,38 @@
 #include "TowRecord.h"
 
 namespace tarnvale {
+
+namespace {
+
+// Tow Fee/Tax switches tax off only when it is exactly "No".
+bool taxAdded(const SettingsFile &settings)
+{
+    return settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Tax")) != QLatin1String("No");
+}
+
+std::optional<double> storedTaxRate(const SettingsFile &settings, const QLocale &locale)
+{
+    return NumberText::readStored(settings.read(QStringLiteral("Tow Fee"),
+                                                QStringLiteral("Taxrate")),
+                                  locale);
+}
+
+// A stored fraction of 1 or more (7.25 written for 7.25 %) is taken as it stands, and said.
+QString taxRateNote(double fraction)
+{
+    // Six decimals of a percent hide binary noise.
+    return QStringLiteral("The tax rate %1 % in settings.ini is added as it stands: mend it "
+                          "in Config Settings.")
+        .arg(NumberText::plain(std::round(fraction * 100 * 1e6) / 1e6));
+}
+
+} // namespace
+
+QString ChargeFigures::taxRateWarning(const SettingsFile &settings, const QLocale &locale)
+{
+    const auto rate = taxAdded(settings) ? storedTaxRate(settings, locale) : std::nullopt;
+    return rate && *rate >= 1 ? taxRateNote(*rate) : QString();
+}
 
 QString ChargeFigures::daysText() const
 {
@@ -51,6 +85,14 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
 
     const auto in = DateText::read(f.dateTowed, locale, today);
     const auto out = DateText::read(f.dateOut, locale, today);
+    // A date in a year no tow has: the year it reads as, and the years a tow date may have.
+    const auto strayYear = [&today](const QString &what, const QString &text, const QDate &d) {
+        return QStringLiteral("%1 \"%2\" is in the year %3, not from %4 to %5: 0 days counted.")
+            .arg(what, text)
+            .arg(d.year())
+            .arg(DateText::kFirstYear)
+            .arg(DateText::lastYear(today));
+    };
     if (!in) {
         notes << (f.dateTowed.trimmed().isEmpty()
                       ? QStringLiteral("No date towed: 0 days counted.")
@@ -59,6 +101,10 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
     } else if (!out) {
         notes
             << QStringLiteral("Date released \"%1\" is not a date: 0 days counted.").arg(f.dateOut);
+    } else if (!DateText::yearAllowed(*in, today)) {
+        notes << strayYear(QStringLiteral("Date towed"), f.dateTowed, *in);
+    } else if (!DateText::yearAllowed(*out, today)) {
+        notes << strayYear(QStringLiteral("Date released"), f.dateOut, *out);
     } else if (*out < *in) {
         notes << QStringLiteral("Released (%1) before towed (%2): 0 days counted.")
                      .arg(f.dateOut, f.dateTowed);
@@ -66,15 +112,27 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
         f.days = in->daysTo(*out);
     }
 
-    f.rate = LeadingNumber(settings.read(QStringLiteral("Fee"), QStringLiteral("Storage Fee")));
-    if (f.rate < 0) {
-        f.rate = 0;
+    // Every figure is whole cents: the rate as printed, storage = days x that rate, tax
+    // rounded on its own, and the grand total the sum of the lines a sheet prints.
+    const double rate =
+        LeadingNumber(settings.read(QStringLiteral("Fee"), QStringLiteral("Storage Fee")));
+    qint64 rateCents = MoneyCents(rate).value_or(-1);
+    qint64 storageCents = 0;
+    if (rate < 0) {
+        rateCents = 0;
         notes << QStringLiteral("The storage fee in the settings is below zero: no storage "
                                 "charged.");
+    } else if (rateCents < 0 || __builtin_mul_overflow(rateCents, f.days, &storageCents)
+               || storageCents >= kMaxMoneyCents) {
+        rateCents = storageCents = 0;
+        notes << QStringLiteral("The storage fee in the settings is too large: no storage "
+                                "charged.");
     }
-    f.storage = f.rate * double(f.days);
+    f.rate = double(rateCents) / 100.0;
+    f.storage = double(storageCents) / 100.0;
 
     const std::optional<double> fee = NumberText::readStored(towFee, locale);
+    const std::optional<qint64> feeCents = fee ? MoneyCents(*fee) : std::nullopt;
     f.feeReadable = fee.has_value();
     if (!fee) {
         notes << (towFee.trimmed().isEmpty()
@@ -82,22 +140,30 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
                       : QStringLiteral("Tow fee \"%1\" is not an amount: no total.").arg(towFee));
     } else if (*fee < 0) {
         notes << QStringLiteral("Tow fee %1 is below zero: no total.").arg(towFee);
+    } else if (!feeCents) {
+        notes << QStringLiteral("Tow fee %1 is too large: no total.").arg(towFee);
     } else {
-        const double subtotal = *fee + f.storage;
-        f.grandTotal = subtotal;
+        const qint64 subtotal = *feeCents + storageCents;
+        qint64 taxCents = 0;
         f.totalFormed = true;
-        if (settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Tax")) !=
-            QLatin1String("No")) {
-            const auto taxRate = NumberText::readStored(
-                settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Taxrate")), locale);
-            if (taxRate && *taxRate < 0)
+        if (taxAdded(settings)) {
+            const auto taxRate = storedTaxRate(settings, locale);
+            if (taxRate && *taxRate < 0) {
                 notes << QStringLiteral("The tax rate in the settings is below zero: no tax "
                                         "added.");
-            else if (taxRate) {
-                f.tax = *taxRate * subtotal;
-                f.grandTotal = subtotal + f.tax;
+            } else if (taxRate) {
+                const std::optional<qint64> tax = MoneyCents(double(subtotal) * *taxRate / 100.0);
+                if (tax)
+                    taxCents = *tax;
+                else
+                    notes << QStringLiteral("The tax rate in the settings is too large: no tax "
+                                            "added.");
+                if (*taxRate >= 1)
+                    notes << taxRateNote(*taxRate);
             }
         }
+        f.tax = double(taxCents) / 100.0;
+        f.grandTotal = double(subtotal + taxCents) / 100.0;
     }
     f.note = notes.join(u' ');
     return f;

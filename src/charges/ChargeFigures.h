@@ -16,15 +16,19 @@ struct ChargeFigures
     QString dateTowed;     // toweddate as stored
     QString dateOut;       // towedrelease, or today's date (short form) when that is blank
     qint64 days = 0;       // calendar days from dateTowed to dateOut, never below 0
-    double rate = 0;       // Fee/Storage Fee per day, never below 0
+    // Amounts, each in whole cents (MoneyCents), so that the printed lines add up to the
+    // printed total.
+    double rate = 0;       // Fee/Storage Fee per day in cents, never below 0
     double storage = 0;    // rate x days
-    double tax = 0;        // the tax part of the grand total
-    double grandTotal = 0; // tow fee + storage (+ tax); 0 when there is no usable tow fee
+    double tax = 0;        // Taxrate x (tow fee + storage), rounded to cents
+    double grandTotal = 0; // tow fee + storage + tax; 0 when there is no usable tow fee
     bool feeReadable = false;
     bool totalFormed = false; // a tow fee of 0 or more gave the grand total
     // Why a figure is 0 that the record would not make 0 by itself (a date that is no date,
-    // a release before the tow, a tow fee that is no amount, a setting below zero); empty when
-    // every figure is as the record and the settings give it. One sentence per reason.
+    // a date outside the years of DateText::yearAllowed, a release before the tow, a tow fee
+    // that is no amount, a setting below zero), or that the settings hold a tax rate of 100 %
+    // or more; empty when every figure is as the record and the settings give it. One
+    // sentence per reason.
     QString note;
 
     // The shown forms.
@@ -34,13 +38,19 @@ struct ChargeFigures
     QString grandTotalText() const; // "$######.00"
 
     // Figures the record as of the given day. Dates are read in the locale, by their day when
-    // they carry a time; a release before the tow counts 0 days. The tow fee and
+    // they carry a time; a release before the tow, or a date in a year no tow has, counts 0
+    // days. The tow fee and
     // Tow Fee/Taxrate are read as the program writes them, under any locale (see
     // NumberText::readStored); the rate with LeadingNumber. Tax is added unless Tow Fee/Tax is
     // exactly "No"; an empty, unreadable or negative Taxrate adds none. Nothing shown is ever
     // below zero: a negative tow fee gives no total, a negative rate no storage charge.
     static ChargeFigures compute(const TowRecord &record, const SettingsFile &settings,
                                  const QDate &today, const QLocale &locale = QLocale());
+
+    // The note every sheet carries while the stored Taxrate is 1 or more and tax is added
+    // ("The tax rate 725 % in settings.ini is added as it stands: ..."); empty otherwise.
+    static QString taxRateWarning(const SettingsFile &settings,
+                                  const QLocale &locale = QLocale());
 
     // The same from the hidden boxes of the detail sheet: the two dates and the fee text.
     static ChargeFigures compute(const QString &dateTowed, const QString &dateOut,

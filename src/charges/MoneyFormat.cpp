@@ -21,16 +21,30 @@ double roundedTo15Digits(double value)
     return result;
 }
 
+// The magnitude's whole cents. Rounding works on the value's 15 significant digits, so that
+// 2.675 (held as 2.67499999...) rounds to 2.68 as it reads.
+double roundedCents(double value)
+{
+    return std::floor(roundedTo15Digits(std::fabs(value) * 100.0) + 0.5);
+}
+
 } // namespace
+
+std::optional<qint64> MoneyCents(double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    const double cents = roundedCents(value);
+    if (cents >= double(kMaxMoneyCents))
+        return std::nullopt;
+    return value < 0 ? -qint64(cents) : qint64(cents);
+}
 
 QString MoneyFormat(double value, QStringView pattern)
 {
     if (!std::isfinite(value))
         return {};
-    // Rounding works on the value's 15 significant digits, so that 2.675 (held as
-    // 2.67499999...) rounds to 2.68 as it reads.
-    const double cents = roundedTo15Digits(std::fabs(value) * 100.0);
-    const double rounded = std::floor(cents + 0.5);
+    const double rounded = roundedCents(value);
     QString digits = rounded < 1e15 ? QString::number(qint64(rounded)) : QString::number(rounded, 'f', 0);
     while (digits.size() < 3)
         digits.prepend(u'0');

@@ -98,6 +98,15 @@ bool TowRecordEditor::checkDates(const TowRecord &record, const QDate &today)
                 QStringLiteral("The \"%1\" box holds \"%2\", which is not a date. "
                                "Type a date such as %3.")
                     .arg(QString::fromLatin1(boxes[i].second), text, DateText::shortForm(today)));
+        if (!DateText::yearAllowed(*dates[i], today))
+            return refuse(boxes[i].first,
+                          QStringLiteral("The \"%1\" box holds \"%2\", a date in the year %3. "
+                                         "Type a date from %4 to %5, such as %6.")
+                              .arg(QString::fromLatin1(boxes[i].second), text)
+                              .arg(dates[i]->year())
+                              .arg(DateText::kFirstYear)
+                              .arg(DateText::lastYear(today))
+                              .arg(DateText::shortForm(today)));
     }
     if (dates[0] && dates[1] && *dates[1] < *dates[0])
         return refuse(

@@ -105,6 +105,9 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
     m_releasedAt = new QDateTimeEdit(QDateTime::currentDateTime(), m_releaseBox);
     m_releasedAt->setObjectName(QStringLiteral("dtReleased"));
     m_releasedAt->setCalendarPopup(true);
+    // A release day in a year no tow has is refused as it is typed.
+    m_releasedAt->setDateRange(QDate(DateText::kFirstYear, 1, 1),
+                               QDate(DateText::lastYear(QDate::currentDate()), 12, 31));
     m_releasedAt->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat).replace(
                                        QRegularExpression(QStringLiteral("\\by+\\b")),
                                        QStringLiteral("yyyy"))

@@ -58,7 +58,8 @@ ReminderList::AddResult ReminderList::add(const QString &item, const QString &da
     m_error = {};
     if (item.isEmpty() || dateFor.isEmpty())
         return AddResult::Refused;
-    if (!DateText::read(dateFor, locale, today))
+    const std::optional<QDate> due = DateText::read(dateFor, locale, today);
+    if (!due || !DateText::yearAllowed(*due, today))
         return AddResult::NotADate;
     QSqlQuery query(m_store.database());
     if (!query.prepare(QStringLiteral("INSERT INTO reminders (item, DateFor, Done, Date) "

@@ -264,11 +264,20 @@ void RemindersWindow::AddReminder()
             return;
         case ReminderList::AddResult::NotADate:
             // Asked again with the text as typed, so that a slip is mended, not retyped.
+        {
+            const std::optional<QDate> read = DateText::read(*due, QLocale(), today);
             m_dialogs.notify(QStringLiteral("Date Due"),
-                             QStringLiteral("\"") + *due + QStringLiteral("\" is not a date.")
+                             QStringLiteral("\"") + *due
+                                 + (read ? QStringLiteral("\" is in the year %1.").arg(read->year())
+                                         : QStringLiteral("\" is not a date."))
                                  + crlf() + QStringLiteral("Please enter the due date as ")
-                                 + DateText::shortFormHint() + u'.',
+                                 + DateText::shortFormHint()
+                                 + (read ? QStringLiteral(", from %1 to %2.")
+                                               .arg(DateText::kFirstYear)
+                                               .arg(DateText::lastYear(today))
+                                         : QStringLiteral(".")),
                              MessageIcon::Exclamation);
+        }
             offered = *due;
             break;
         }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "DateText.h"
+#include "MoneyFormat.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
@@ -71,10 +72,12 @@ QString ReportFiller::replace(const QString &text, const QString &find, const QS
 
 QString ReportFiller::money(double amount)
 {
-    const QString digits = QString::number(std::abs(amount), 'f', 2);
-    return (amount < 0 && digits != QLatin1String("0.00") ? QStringLiteral("-$")
-                                                           : QStringLiteral("$")) +
-           digits;
+    // The one money rounding, with a digit before the point.
+    QString text = MoneyFormat(amount, kMoneyDollar);
+    const qsizetype point = text.indexOf(u'.');
+    if (point > 0 && text.at(point - 1) == u'$')
+        text.insert(point, u'0');
+    return text;
 }
 
 namespace {

@@ -45,8 +45,8 @@ class ReportFiller
     static QString replace(const QString &text, const QString &find, const QString &with,
                            int count);
 
-    // An amount as the sheet's added placeholders print it: "$", at least one digit before
-    // the point and always two after it ("$0.50", "$1234.00").
+    // An amount as the sheet's added placeholders print it: rounded as MoneyFormat rounds,
+    // "$", at least one digit before the point and always two after it ("$0.50", "$1234.00").
     static QString money(double amount);
 
     // A date box of the snapshot in the long form "MMMM dd, yyyy", or its text as it stands

@@ -32,6 +32,15 @@ class DateText
     static std::optional<QDate> read(const QString &text, const QLocale &locale = QLocale(),
                                      const QDate &reference = QDate::currentDate());
 
+    // The years a date of a tow may have: from kFirstYear to the year after today's. A date
+    // outside them ("1/5/0206") is a slip, and would count centuries of storage.
+    static constexpr int kFirstYear = 1900;
+    static int lastYear(const QDate &today) { return today.year() + 1; }
+    static bool yearAllowed(const QDate &date, const QDate &today)
+    {
+        return date.year() >= kFirstYear && date.year() <= lastYear(today);
+    }
+
     // The year nearest to the reference year whose last two digits are yy (0..99).
     static int nearestCenturyYear(int yy, int referenceYear);
 

@@ -13,6 +13,7 @@
 #include "ImpoundWindow.h"
 #include "LienSchedule.h"
 #include "RecordSearch.h"
+#include "RemindersWindow.h"
 #include "ReportWindow.h"
 
 using namespace tarnvale;
@@ -33,8 +34,8 @@ class ImpoundFlowTest : public QObject
             QVERIFY(LienSchedule::write(s, {{"First notice", 5}, {"Second notice", 30}}));
         });
         QDir(p.dir.path()).mkpath("Reports");
-        QVERIFY(QFile::copy(TARNVALE_RESOURCES_DIR "/Reports/receipt.rtf",
-                            p.dir.file("Reports/receipt.rtf")));
+        for (const QString name : {"receipt.rtf", "notice.rtf"})
+            QVERIFY(QFile::copy(TARNVALE_RESOURCES_DIR "/Reports/" + name, p.dir.file("Reports/" + name)));
         p.start();
         const QDate today = QDate::currentDate();
         QVERIFY(p.context->store.addGroup("Police"));
@@ -51,6 +52,15 @@ class ImpoundFlowTest : public QObject
         QCOMPARE(lien->count(), 2);
         QVERIFY(lien->item(0)->text().startsWith(
             QString("First notice \u2014 No. %1 2011 HONDA CIVIC BLUE").arg(id)));
+
+        // Print Notice: 40 days at $12.50 and the $95 fee with 7 % tax, nothing paid yet.
+        auto *reminders = qobject_cast<RemindersWindow *>(AppProgram::shown("frmReminders").value(0));
+        auto *notice = qobject_cast<ReportWindow *>(reminders->printNotice(0));
+        QVERIFY(notice);
+        const QString letter = notice->report().document().toPlainText();
+        for (const char *expected : {"First notice", "Amount Owed to Date\n$636.65", "Daily Storage Rate\n$12.50"})
+            QVERIFY2(letter.contains(expected), qPrintable(letter));
+        notice->close();
 
         Q_EMIT lien->itemDoubleClicked(lien->item(0)); // selects the vehicle
         p.window->command("mnuHR")->trigger();

@@ -56,6 +56,18 @@ class MainWindowTest : public QObject
         QVERIFY(!QFile::exists(p.context->folder.defaultDatabasePath()));
     }
 
+    // A tax rate of 100 % or more in settings.ini is added as it stands, and said at start.
+    void startUpWarnsOfATaxRateOf725Percent()
+    {
+        Program p([](const SettingsFile &s) { s.write("Tow Fee", "Taxrate", "7.25"); });
+        p.start();
+        QCOMPARE(p.dialogs.count(), 1);
+        QCOMPARE(p.dialogs.last().title + "|" + p.dialogs.last().text,
+                 "Tarnvale|The tax rate 725 % in settings.ini is added as it stands: mend it in "
+                 "Config Settings.\r\nEvery total gets this tax until then: type the rate in "
+                 "\"Tax %:\" as a percentage, such as 8%.");
+    }
+
     void startUpClearsLeftoversAndRefusesBadSettings()
     {
         // A killed run left its temporaries; settings.ini is a FIFO that nothing writes to.

@@ -1,14 +1,20 @@
 // The rules the charges are made of: reading a number, money text, the total of the charges
 // and the hookup fee; and the figures they make for a record.
 #include <QLocale>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
+
+#include <cmath>
 
 #include "CalculateTotal.h"
 #include "ChargeFigures.h"
+#include "DateText.h"
 #include "HookupFeeLookup.h"
 #include "LeadingNumber.h"
 #include "MoneyFormat.h"
 #include "SettingsFile.h"
+#include "TestFiles.h"
 #include "TestFolder.h"
 #include "TowRecord.h"
 
@@ -224,6 +230,20 @@ class ChargeRulesTest : public QObject
             "Tow fee \"N/A\" is not an amount");
         row("negative tow fee", "3/1/2026|3/4/2026|-50.00", "10|No|-", "3 $10.00 $30.00 $.00",
             "Tow fee -50.00 is below zero");
+        row("year 206", "1/5/0206|3/4/2026|100.00", "10|No|-", "0 $10.00 $.00 $100.00",
+            "Date towed \"1/5/0206\" is in the year 206, not from 1900 to 2027: 0 days counted.");
+        row("year 1", "3/1/2026|1/1/0001|100.00", "10|No|-", "0 $10.00 $.00 $100.00",
+            "Date released \"1/1/0001\" is in the year 1, not from 1900 to 2027");
+        row("after next year", "3/1/2026|1/1/2028|100.00", "10|No|-", "0 $10.00 $.00 $100.00",
+            "Date released \"1/1/2028\" is in the year 2028");
+        row("first and last years", "12/31/1900|1/1/1901|100.00", "10|No|-", "1 $10.00 $10.00 $110.00");
+        row("last year", "12/31/2027|12/31/2027|100.00", "10|No|-", "0 $10.00 $.00 $100.00");
+        row("tax rate 725 %", "3/1/2026|3/4/2026|100.00", "10|-|7.25", "3 $10.00 $30.00 $1072.50",
+            "The tax rate 725 % in settings.ini is added as it stands: mend it in Config Settings.");
+        row("725 % not added, not said", "3/1/2026|3/4/2026|100.00", "10|No|7.25", "3 $10.00 $30.00 $130.00");
+        row("rate of a tenth of a cent", "3/1/2026|3/4/2026|100.00", "10.005|No|-", "3 $10.01 $30.03 $130.03");
+        row("too large to count", "3/1/2026|3/4/2026|1000000000000.00", "10|No|-", "3 $10.00 $30.00 $.00",
+            "Tow fee 1000000000000.00 is too large: no total.");
         // clang-format on
     }
     void figures()
@@ -253,6 +273,34 @@ class ChargeRulesTest : public QObject
         QVERIFY2(note.isEmpty() ? f.note.isEmpty() : f.note.startsWith(note), qPrintable(f.note));
         if (parts[1].trimmed().isEmpty()) // no release yet: today's short date stands in
             QCOMPARE(f.dateOut + " " + f.dateTowed, "12/6/2026 12/1/2026");
+    }
+
+    // Generated bills against whole-cent arithmetic: the printed rate times the days, tax on
+    // fee + storage rounded half up, and the total the sum of the three lines, to the cent.
+    void billsAddUpToTheCent()
+    {
+        test::TestFolder folder;
+        QRandomGenerator random(25);
+        const QDate today(2026, 12, 6), towed(2026, 1, 1);
+        QStringList day;
+        for (int i = 0; i < 340; ++i)
+            day << DateText::shortForm(towed.addDays(i));
+        auto text = [](qint64 units, qint64 per) { return QString("%1.%2").arg(units / per).arg(units % per, QString::number(per).size() - 1, 10, QChar('0')); };
+        for (int run = 0; run < 200; ++run) {
+            const qint64 rate = random.bounded(20000), per = qint64(std::pow(10, random.bounded(1, 6)));
+            const qint64 tax = random.bounded(int(run % 25 ? per / 4 : per * 8)); // now and then 100 % or more
+            test::writeFile(folder.settingsPath(), ("[Fee]\nStorage Fee=" + text(rate, 100) + "\n[Tow Fee]\nTaxrate=" + text(tax, per)).toLatin1());
+            const SettingsFile file = SettingsFile::snapshot(folder.settingsPath());
+            for (int bill = 0; bill < 500; ++bill) {
+                const qint64 fee = random.bounded(100000000), days = random.bounded(340);
+                const auto f = ChargeFigures::compute(day[0], day[days], text(fee, 100), file, today);
+                const qint64 subtotal = fee + rate * days, taxCents = (subtotal * tax * 2 + per) / (2 * per);
+                if (f.rate != double(rate) / 100 || f.storage != double(rate * days) / 100 || f.tax != double(taxCents) / 100
+                    || f.grandTotalText() != "$" + text(subtotal + taxCents, 100).replace(QRegularExpression("^0\\."), "."))
+                    QFAIL(qPrintable(QString("fee %1, %2 days at %3, tax rate %4: %5 %6 %7").arg(text(fee, 100)).arg(days)
+                        .arg(text(rate, 100), text(tax, per), f.storageText(), MoneyFormat(f.tax, kMoneyDollar), f.grandTotalText())));
+            }
+        }
     }
 };
 

@@ -74,6 +74,12 @@ class TowRecordEditorTest : public QObject
         row("no 31st in November", false, towed, "11/31/2026", police, -1, O::Failed,
             "The \"Date Towed:\" box holds \"11/31/2026\", which is not a date. Type a date such as 12/6/2026.",
             "3/1/2026|5.00|Police");
+        row("year 206", false, towed, "1/5/0206", police, -1, O::Failed,
+            "The \"Date Towed:\" box holds \"1/5/0206\", a date in the year 206. Type a date from 1900 to 2027, such as 12/6/2026.",
+            "3/1/2026|5.00|Police");
+        row("released after next year", false, released, "1/1/2028", police, -1, O::Failed,
+            "The \"Date Released:\" box holds \"1/1/2028\", a date in the year 2028. Type a date from 1900 to 2027, such as 12/6/2026.",
+            "|5.00|Police");
         row("release before the tow", false, released, "2/28/2026", police, -1, O::Failed,
             "The vehicle cannot be released (2/28/2026) before it was towed (3/1/2026). "
             "Correct \"Date Released:\" or \"Date Towed:\".", "|5.00|Police");

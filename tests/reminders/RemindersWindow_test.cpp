@@ -110,7 +110,7 @@ class RemindersWindowTest : public QObject
     void addReminder()
     {
         RemindersWindow w(m_store, *m_dialogs);
-        for (const char *typed : {"Pick up the Ford", "12/32/2026", "12/31/2026"})
+        for (const char *typed : {"Pick up the Ford", "12/32/2026", "1/5/0206", "12/31/2026"})
             m_dialogs->queueInput(QString::fromUtf8(typed));
         const QString today = DateText::shortForm(QDate::currentDate());
         w.AddReminder();
@@ -119,13 +119,17 @@ class RemindersWindowTest : public QObject
         QStringList shown;
         for (const ShownBox &box : m_dialogs->shown())
             shown << box.line();
-        QCOMPARE(shown.mid(0, 3),
+        QCOMPARE(shown.mid(0, 5),
                  (QStringList{"Input None Ok|New Item|Enter To Do Item:",
                               "Input None Ok|Date Due|Enter Due Date: ( M/D/YYYY )",
                               "Notice Exclamation Ok|Date Due|\"12/32/2026\" is not a date.\r\n"
-                              "Please enter the due date as M/D/YYYY."}));
-        QCOMPARE(m_dialogs->count(), 4);
-        QCOMPARE(m_dialogs->defaults, QStringList({QString(), today, "12/32/2026"}));
+                              "Please enter the due date as M/D/YYYY.",
+                              "Input None Ok|Date Due|Enter Due Date: ( M/D/YYYY )",
+                              "Notice Exclamation Ok|Date Due|\"1/5/0206\" is in the year 206.\r\n"
+                              "Please enter the due date as M/D/YYYY, from 1900 to "
+                                  + QString::number(QDate::currentDate().year() + 1) + "."}));
+        QCOMPARE(m_dialogs->count(), 6);
+        QCOMPARE(m_dialogs->defaults, QStringList({QString(), today, "12/32/2026", "1/5/0206"}));
         const auto rows = ReminderList(m_store).items().value_or(QList<ReminderItem>{});
         QCOMPARE(rows, (QList<ReminderItem>{
                            {rows.value(0).id, "Pick up the Ford", "12/31/2026", false, today}}));

@@ -83,6 +83,7 @@ class ReportFillerTest : public QObject
         QCOMPARE(ReportFiller::money(140.404), QStringLiteral("$140.40"));
         QCOMPARE(ReportFiller::money(-0.001), QStringLiteral("$0.00"));
         QCOMPARE(ReportFiller::money(-5.0), QStringLiteral("-$5.00"));
+        QCOMPARE(ReportFiller::money(10.725) + ReportFiller::money(0.5), "$10.73$0.50");
     }
     void counts()
     {

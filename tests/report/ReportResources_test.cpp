@@ -1,13 +1,19 @@
-// The documents shipped beside the program, and documents as a word processor writes them.
+// The documents shipped beside the program, the figures they print worked by hand, and
+// documents as a word processor writes them.
 #include <QLocale>
 #include <QTest>
 #include <QTextDocument>
 
+#include "DetailPanel.h"
+#include "ImpoundPapers.h"
 #include "ReportDocument.h"
 #include "ReportFiller.h"
 #include "RtfReader.h"
 #include "SampleSheet.h"
+#include "SettingsFile.h"
 #include "TestFiles.h"
+#include "TestFolder.h"
+#include "TowRecord.h"
 
 using namespace tarnvale;
 
@@ -102,6 +108,46 @@ class ReportResourcesTest : public QObject
         QCOMPARE(report.pageCount(), 1);
     }
 
+    // Fee 100.00, towed 3/1, 3 days to 3/4, tax .0825, $40.00 paid: 130 x .0825 = 10.725
+    // prints $10.73 and the total is the sum of the printed lines. A rate of 10.005 prints
+    // $10.01 and storage is 3 x $10.01.
+    void figures_data()
+    {
+        QTest::addColumn<QString>("paper");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QStringList>("printed");
+        // clang-format off
+        QTest::newRow("sheet") << "report" << "10" << QStringList{"$10.00", "$30.00", "Tax\n\t$10.73", "$140.73"};
+        QTest::newRow("sheet, rate below a cent") << "report" << "10.005" << QStringList{"$10.01", "$30.03", "Tax\n\t$10.73", "$140.76"};
+        QTest::newRow("notice") << "notice" << "10" << QStringList{"First notice", "March 06, 2026", "Amount Owed to Date\n$100.73", "Daily Storage Rate\n$10.00"};
+        QTest::newRow("notice, rate below a cent") << "notice" << "10.005" << QStringList{"Amount Owed to Date\n$100.76", "Daily Storage Rate\n$10.01"};
+        // clang-format on
+    }
+    void figures()
+    {
+        QFETCH(QString, paper);
+        QFETCH(QString, rate);
+        test::TestFolder folder;
+        const SettingsFile settings(folder.settingsPath());
+        QVERIFY(settings.write("Fee", "Storage Fee", rate) && settings.write("Tow Fee", "Taxrate", ".0825"));
+        TowRecord r;
+        r.set(TowField::toweddate, "3/1/2026");
+        r.set(TowField::towedfee, "100.00");
+        const QDate today(2026, 3, 4);
+        ImpoundState state;
+        state.payments = {Payment{4000, "Cash", "", today}};
+        const QString source = QString::fromLatin1(resource("Reports/" + paper + ".rtf"));
+        const QString filled = paper == u"notice"
+            ? ImpoundPapers::fillNotice(source, r, state, LienDeadline{"First notice", QDate(2026, 3, 6), {}}, settings, today)
+            : ReportFiller::fill(source, DetailPanel::vehicleSheet(r, settings, today).snapshot, {}, today);
+        QTextDocument doc;
+        QVERIFY(RtfReader::read(filled.toLatin1(), doc, 96).ok);
+        const QString text = doc.toPlainText();
+        QFETCH(QStringList, printed);
+        for (const QString &line : printed)
+            QVERIFY2(text.contains(line), qPrintable(line + " not in:\n" + text));
+    }
+
     void helpDocuments_data()
     {
         QTest::addColumn<QString>("file");
@@ -111,7 +157,8 @@ class ReportResourcesTest : public QObject
         QTest::newRow("config help") << "confighelp.rtf" << QStringLiteral("Company Name|Company Address|City, State, Zip|Vehicle Storage Fee|Light|Medium|"
             "Heavy|Tax %|Check to Add Tax to Totals|Expand At Startup|Database File|settings.ini|Storage Fee|Taxrate|Expanded|Path").split(u'|');
         QTest::newRow("pricing help") << "pricing.rtf"
-            << QStringLiteral("Calculate Total|Storage Days|Storage Fee|Tax|Total Cost|$140.40|$130.00|67.50").split(u'|');
+            << QStringLiteral("Calculate Total|Storage Days|Storage Fee|Tax|Total Cost|$140.40|$130.00|68.00|$10.73|$140.73|"
+                              "before 1900|tax rate 725 % in settings.ini").split(u'|');
         // clang-format on
     }
     void helpDocuments()
