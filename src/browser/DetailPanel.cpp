@@ -52,7 +52,8 @@ bool SheetContents::sortsBefore(const QVariant &a, const QVariant &b)
 SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const QString &groupName,
                                         const SettingsFile &settings, const QDate &today,
                                         const QLocale &locale,
-                                        const QHash<qint64, VehicleStatus> *statuses)
+                                        const QHash<qint64, VehicleStatus> *statuses,
+                                        const QHash<qint64, qint64> *paid)
 {
     SheetContents sheet;
     sheet.columns = {QStringLiteral("Name"),  QStringLiteral("Year"),  QStringLiteral("Make"),
@@ -70,18 +71,21 @@ SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const Q
         const ChargeFigures figures = ChargeFigures::compute(r, settings, today, locale);
         const QString towed = r.value(TowField::toweddate);
         const auto towedDate = DateText::read(towed, locale, today);
+        const std::optional<qint64> balance =
+            ImpoundRules::balanceCents(figures, paid ? paid->value(r.id) : 0);
         sheet.rows.append(QStringList{
             r.value(TowField::custname).toUpper(), r.value(TowField::vehyear).toUpper(),
             r.value(TowField::vehmake).toUpper(), r.value(TowField::vehmodel).toUpper(),
             r.value(TowField::vehcolor).toUpper(), towed.toUpper(),
-            r.value(TowField::vehtag).toUpper(), figures.daysText(), figures.grandTotalText()});
+            r.value(TowField::vehtag).toUpper(), figures.daysText(),
+            ImpoundRules::balanceText(balance)});
         sheet.sortKeys.append(QVariantList{
             text(r.value(TowField::custname)), number(r.value(TowField::vehyear)),
             text(r.value(TowField::vehmake)), text(r.value(TowField::vehmodel)),
             text(r.value(TowField::vehcolor)),
             towedDate ? QVariant(double(towedDate->toJulianDay())) : QVariant(towed),
             text(r.value(TowField::vehtag)), QVariant(double(figures.days)),
-            QVariant(figures.grandTotal)});
+            balance ? QVariant(double(*balance) / 100.0) : QVariant()});
         if (statuses) {
             const QString status = ImpoundRules::statusText(
                 ImpoundRules::statusOf(statuses->contains(r.id),
@@ -107,8 +111,13 @@ std::optional<SheetContents> DetailPanel::groupListing(RecordStore &store, const
     const std::optional<bool> inUse = impound.inUse();
     const auto statuses =
         inUse.value_or(false) ? impound.storedStatuses() : std::optional<QHash<qint64, VehicleStatus>>();
+    // A file whose payments cannot be read (an older schema opened to read) has none.
+    QHash<qint64, qint64> paid;
+    for (const auto &[id, payments] :
+         impound.payments().value_or(QHash<qint64, QList<Payment>>()).asKeyValueRange())
+        paid.insert(id, ImpoundRules::paidCents(payments));
     return groupListing(*records, groupName, settings, today, locale,
-                        statuses ? &*statuses : nullptr);
+                        statuses ? &*statuses : nullptr, &paid);
 }
 
 VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &settings,
@@ -170,7 +179,7 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
     addRow(s, QStringLiteral("Total Storage:"), v.figures.storageText());
     // A figure that is 0 for a reason the record does not show says so.
     addRowIfAny(s, QStringLiteral("Note:"), v.figures.note);
-    if (impound && impound->kept) {
+    if (impound && (impound->kept || !impound->payments.isEmpty())) {
         auto day = [&locale](const QDate &date) { return DateText::shortForm(date, locale); };
         addEmptyRows(s);
         addRow(s, QStringLiteral("Status:"), ImpoundRules::statusText(impound->status));
@@ -195,11 +204,10 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
                        .trimmed());
         }
         if (!impound->payments.isEmpty() || impound->release) {
-            addRow(s, QStringLiteral("Paid:"),
-                   ImpoundRules::centsText(ImpoundRules::paidCents(impound->payments)));
+            const qint64 paid = ImpoundRules::paidCents(impound->payments);
+            addRow(s, QStringLiteral("Paid:"), ImpoundRules::centsText(paid));
             addRow(s, QStringLiteral("Balance Due:"),
-                   ImpoundRules::centsText(
-                       ImpoundRules::balanceCents(v.figures.grandTotal, impound->payments)));
+                   ImpoundRules::balanceText(ImpoundRules::balanceCents(v.figures, paid)));
         }
     }
 

@@ -57,25 +57,27 @@ class DetailPanel
 {
   public:
     // Columns "Name", "Year", "Make", "Model", "Color", "Towed", then "Plate", "Days" (in
-    // storage) and "Amount Due" (the grand total) figured as of today; a row, upper-cased, for
-    // every record whose groupname equals the name exactly (case matters), in table order,
-    // with sort keys: the year, days and amount as numbers, the tow date as a date.
+    // storage) and "Amount Due" (the balance, ImpoundRules::balanceCents, with what each
+    // vehicle paid by id) figured as of today; a row, upper-cased, for every record whose
+    // groupname equals the name exactly (case matters), in table order, with sort keys: the
+    // year, days and amount as numbers, the tow date as a date.
     // With statuses (the stored status of each vehicle that has one), a last column
     // "Status" as ImpoundRules::statusOf gives it.
     static SheetContents groupListing(const QList<TowRecord> &records, const QString &groupName,
                                       const SettingsFile &settings, const QDate &today,
                                       const QLocale &locale = QLocale(),
-                                      const QHash<qint64, VehicleStatus> *statuses = nullptr);
-    // The same from the store, with the status column once any vehicle has a status of its
-    // own; nullopt when the store fails.
+                                      const QHash<qint64, VehicleStatus> *statuses = nullptr,
+                                      const QHash<qint64, qint64> *paid = nullptr);
+    // The same from the store with the payments taken, and the status column once any
+    // vehicle has a status of its own; nullopt when the store fails.
     static std::optional<SheetContents> groupListing(RecordStore &store, const QString &groupName,
                                                      const SettingsFile &settings,
                                                      const QDate &today,
                                                      const QLocale &locale = QLocale());
 
     // The Field/Value sheet of one record, figured as of today. When something is kept about
-    // the vehicle's impound (a status of its own), its status, hold, release and payments
-    // follow the last rows.
+    // the vehicle's impound (a status of its own, or a payment), its status, hold, release,
+    // what was paid and the balance follow the last rows.
     static VehicleSheet vehicleSheet(const TowRecord &record, const SettingsFile &settings,
                                      const QDate &today, const QLocale &locale = QLocale(),
                                      const ImpoundState *impound = nullptr);

@@ -111,7 +111,8 @@ public:
         const VehicleStatus status = ImpoundRules::statusOf(
             m_status.contains(record.id), m_status.value(record.id, VehicleStatus::InStorage),
             record.value(TowField::towedrelease));
-        const qint64 balance = ImpoundRules::toCents(figures.grandTotal) - m_paid.value(record.id);
+        const std::optional<qint64> balance =
+            ImpoundRules::balanceCents(figures, m_paid.value(record.id));
         QString next;
         if (status == VehicleStatus::InStorage || status == VehicleStatus::OnHold) {
             const auto towed =
@@ -121,7 +122,7 @@ public:
                 next = DateText::shortForm(*day, options.locale);
         }
         return {ImpoundRules::statusText(status),
-                figures.totalFormed ? moneyCell(double(balance) / 100.0) : QString(), next};
+                balance ? moneyCell(double(*balance) / 100.0) : QString(), next};
     }
 
 private:

@@ -28,12 +28,17 @@ struct Hold
     friend bool operator==(const Hold &, const Hold &) = default;
 };
 
+// Money taken or given back, kept as taken: never changed, only answered by a refund.
 struct Payment
 {
     qint64 cents = 0; // a refund is negative
     QString method;   // "Cash", "Card", ...
     QString reference;
     QDate paidOn;
+    QTime paidAt{};      // invalid for a payment kept before times were
+    QString takenBy{};   // the user name of the workstation that took it
+    qint64 refundOf = 0; // a refund: the id of the payment it gives back
+    qint64 id = 0;       // given by the store
 
     friend bool operator==(const Payment &, const Payment &) = default;
 };

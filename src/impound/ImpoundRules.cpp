@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 #include "ChargeFigures.h"
@@ -115,12 +116,11 @@ QString ImpoundRules::centsText(qint64 cents)
            + QStringLiteral("%1.%2").arg(magnitude / 100).arg(magnitude % 100, 2, 10, QChar(u'0'));
 }
 
-double ImpoundRules::grandTotalOn(const TowRecord &record, const QDate &day,
-                                  const SettingsFile &settings, const QDate &today)
+ChargeFigures ImpoundRules::figuresOn(const TowRecord &record, const QDate &day,
+                                      const SettingsFile &settings, const QDate &today)
 {
     return ChargeFigures::compute(record.value(TowField::toweddate), DateText::shortForm(day),
-                                  record.value(TowField::towedfee), settings, today)
-        .grandTotal;
+                                  record.value(TowField::towedfee), settings, today);
 }
 
 qint64 ImpoundRules::paidCents(const QList<Payment> &payments)
@@ -131,9 +131,47 @@ qint64 ImpoundRules::paidCents(const QList<Payment> &payments)
     return sum;
 }
 
-qint64 ImpoundRules::balanceCents(double grandTotal, const QList<Payment> &payments)
+std::optional<qint64> ImpoundRules::balanceCents(const ChargeFigures &figures, qint64 paidCents)
 {
-    return toCents(grandTotal) - paidCents(payments);
+    if (!figures.totalFormed)
+        return std::nullopt;
+    return toCents(figures.grandTotal) - paidCents;
+}
+
+QString ImpoundRules::balanceText(const std::optional<qint64> &balance)
+{
+    return balance ? centsText(*balance) : QString();
+}
+
+qint64 ImpoundRules::refundable(qint64 paymentId, const QList<Payment> &taken)
+{
+    qint64 left = 0;
+    for (const Payment &p : taken) {
+        if (p.id == paymentId && p.cents > 0 && p.refundOf == 0)
+            left += p.cents;
+        else if (p.refundOf == paymentId && p.cents < 0)
+            left += p.cents;
+    }
+    return std::max<qint64>(left, 0);
+}
+
+QString ImpoundRules::paymentRefusal(const Payment &payment, const QList<Payment> &taken)
+{
+    if (payment.cents == 0)
+        return QStringLiteral("Please enter an amount other than zero.");
+    if (payment.cents > 0)
+        return payment.refundOf == 0 ? QString()
+                                     : QStringLiteral("A refund is an amount below zero.");
+    if (payment.refundOf == 0)
+        return QStringLiteral("A refund gives back a payment taken: choose the payment first.");
+    if (std::none_of(taken.begin(), taken.end(), [&payment](const Payment &p) {
+            return p.id == payment.refundOf && p.cents > 0 && p.refundOf == 0;
+        }))
+        return QStringLiteral("The refund names no payment taken.");
+    const qint64 left = refundable(payment.refundOf, taken);
+    if (-payment.cents > left)
+        return QStringLiteral("Only %1 of that payment is left to give back.").arg(centsText(left));
+    return {};
 }
 
 } // namespace tarnvale

@@ -13,6 +13,7 @@
 namespace tarnvale {
 
 class SettingsFile;
+struct ChargeFigures;
 struct TowRecord;
 
 class ImpoundRules
@@ -43,14 +44,26 @@ class ImpoundRules
     // "$12.50", "-$5.00".
     static QString centsText(qint64 cents);
 
-    // The grand total of the charge rules when the vehicle leaves on `day` (days in storage
-    // and charges stop there, as they do at the record's release date).
-    static double grandTotalOn(const TowRecord &record, const QDate &day,
-                               const SettingsFile &settings, const QDate &today);
+    // The figures of the charge rules when the vehicle leaves on `day` (days in storage and
+    // charges stop there, as they do at the record's release date).
+    static ChargeFigures figuresOn(const TowRecord &record, const QDate &day,
+                                   const SettingsFile &settings, const QDate &today);
 
     static qint64 paidCents(const QList<Payment> &payments);
-    // The grand total of the charge rules less every payment (refunds count negative).
-    static qint64 balanceCents(double grandTotal, const QList<Payment> &payments);
+    // What the vehicle still owes: the grand total of its figures in whole cents (rounded as
+    // the figures are shown) less what was paid, refunds counting negative; nullopt when the
+    // figures form no grand total. Every list, sheet, paper and export shows this one figure.
+    static std::optional<qint64> balanceCents(const ChargeFigures &figures, qint64 paidCents);
+    // The balance as shown ("$200.11", "-$5.00"), empty when there is none.
+    static QString balanceText(const std::optional<qint64> &balance);
+
+    // What is left to give back of the payment with that id: its amount less the refunds
+    // that name it; 0 when no such payment is among those taken, or it is a refund itself.
+    static qint64 refundable(qint64 paymentId, const QList<Payment> &taken);
+    // Why the payment cannot join those taken; empty when it can. A payment is more than zero
+    // and names no other; a refund (below zero) names a payment taken and gives back no more
+    // than is left of it.
+    static QString paymentRefusal(const Payment &payment, const QList<Payment> &taken);
 };
 
 } // namespace tarnvale

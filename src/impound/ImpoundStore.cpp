@@ -32,6 +32,23 @@ QDate fromIso(const QVariant &value)
     return QDate::fromString(value.toString(), Qt::ISODate);
 }
 
+// The columns of a payment, as paymentAt reads them from `first` on.
+const char *const kPaymentColumns =
+    "id, amount_cents, method, reference, paid_on, paid_at, taken_by, refund_of";
+
+Payment paymentAt(const QSqlQuery &query, int first)
+{
+    const auto v = [&](int i) { return query.value(first + i); };
+    return Payment{v(1).toLongLong(),
+                   v(2).toString(),
+                   v(3).toString(),
+                   fromIso(v(4)),
+                   QTime::fromString(v(5).toString(), Qt::ISODate),
+                   v(6).toString(),
+                   v(7).toLongLong(),
+                   v(0).toLongLong()};
+}
+
 } // namespace
 
 ImpoundStore::ImpoundStore(RecordStore &store) : m_store(store) {}
@@ -112,16 +129,16 @@ std::optional<ImpoundState> ImpoundStore::state(const TowRecord &record)
                                 query.value(2).toString(), fromIso(query.value(3)),
                                 QTime::fromString(query.value(4).toString(), Qt::ISODate)};
 
-    query.prepare(QStringLiteral("SELECT amount_cents, method, reference, paid_on "
-                                 "FROM impound_payments WHERE vehicle_id = ? ORDER BY id"));
+    query.prepare(QStringLiteral("SELECT %1 FROM impound_payments WHERE vehicle_id = ? "
+                                 "ORDER BY id")
+                      .arg(QLatin1String(kPaymentColumns)));
     query.addBindValue(record.id);
     if (!query.exec()) {
         fail(query, QStringLiteral("reading the vehicle's payments"));
         return std::nullopt;
     }
     while (query.next())
-        state.payments.append(Payment{query.value(0).toLongLong(), query.value(1).toString(),
-                                      query.value(2).toString(), fromIso(query.value(3))});
+        state.payments.append(paymentAt(query, 0));
 
     query.prepare(QStringLiteral("SELECT step_name, done_on FROM lien_steps_done "
                                  "WHERE vehicle_id = ? ORDER BY id"));
@@ -171,16 +188,14 @@ std::optional<QHash<qint64, QList<Payment>>> ImpoundStore::payments()
 {
     QSqlQuery query(m_store.database());
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT vehicle_id, amount_cents, method, reference, paid_on "
-                                   "FROM impound_payments ORDER BY id"))) {
+    if (!query.exec(QStringLiteral("SELECT vehicle_id, %1 FROM impound_payments ORDER BY id")
+                        .arg(QLatin1String(kPaymentColumns)))) {
         fail(query, QStringLiteral("reading the payments"));
         return std::nullopt;
     }
     QHash<qint64, QList<Payment>> result;
     while (query.next())
-        result[query.value(0).toLongLong()].append(
-            Payment{query.value(1).toLongLong(), query.value(2).toString(),
-                    query.value(3).toString(), fromIso(query.value(4))});
+        result[query.value(0).toLongLong()].append(paymentAt(query, 1));
     return result;
 }
 
@@ -327,8 +342,7 @@ ImpoundStore::Result ImpoundStore::clearHold(const TowRecord &record, const QStr
                   });
 }
 
-ImpoundStore::Result ImpoundStore::release(const TowRecord &record, const Release &release,
-                                           const QList<Payment> &payments)
+ImpoundStore::Result ImpoundStore::release(const TowRecord &record, const Release &release)
 {
     if (release.releasedTo.trimmed().isEmpty() || !release.date.isValid())
         return refuse(QStringLiteral("Say to whom the vehicle is released, and on what day."));
@@ -346,21 +360,50 @@ ImpoundStore::Result ImpoundStore::release(const TowRecord &record, const Releas
                                                   : QString(u""_qs));
         if (!exec(query, QStringLiteral("recording the release")))
             return false;
-        for (const Payment &payment : payments) {
-            QSqlQuery insert(db);
-            insert.prepare(QStringLiteral("INSERT INTO impound_payments (vehicle_id, "
-                                          "amount_cents, method, reference, paid_on) "
-                                          "VALUES (?, ?, ?, ?, ?)"));
-            insert.addBindValue(record.id);
-            insert.addBindValue(payment.cents);
-            insert.addBindValue(notNull(payment.method.trimmed()));
-            insert.addBindValue(notNull(payment.reference.trimmed()));
-            insert.addBindValue(isoDate(payment.paidOn.isValid() ? payment.paidOn : release.date));
-            if (!exec(insert, QStringLiteral("recording a payment")))
-                return false;
-        }
         return setReleaseDate(db, record.id, release.date);
     });
+}
+
+ImpoundStore::Result ImpoundStore::addPayment(const TowRecord &record, const Payment &payment)
+{
+    m_error = {};
+    m_refusal.clear();
+    if (!payment.paidOn.isValid())
+        return refuse(QStringLiteral("Say on what day the payment was taken."));
+    QSqlDatabase db = m_store.database();
+    {
+        // The payments are read under the write lock: two refunds of one payment taken at
+        // once on two workstations cannot both give back what is left of it.
+        TransactionGuard guard(db, TransactionGuard::Lock::Writing);
+        if (!guard.begun())
+            return failDb(db, QStringLiteral("starting a change"));
+        const std::optional<ImpoundState> now = state(record);
+        if (!now)
+            return Result::Failed;
+        const QString why = ImpoundRules::paymentRefusal(payment, now->payments);
+        if (!why.isEmpty())
+            return refuse(why);
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral("INSERT INTO impound_payments (vehicle_id, amount_cents, "
+                                      "method, reference, paid_on, paid_at, taken_by, refund_of) "
+                                      "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+        insert.addBindValue(record.id);
+        insert.addBindValue(payment.cents);
+        insert.addBindValue(notNull(payment.method.trimmed()));
+        insert.addBindValue(notNull(payment.reference.trimmed()));
+        insert.addBindValue(isoDate(payment.paidOn));
+        insert.addBindValue(payment.paidAt.isValid()
+                                ? payment.paidAt.toString(QStringLiteral("HH:mm:ss"))
+                                : QString(u""_qs));
+        insert.addBindValue(notNull(payment.takenBy.trimmed()));
+        insert.addBindValue(payment.refundOf);
+        if (!insert.exec())
+            return fail(insert, QStringLiteral("recording a payment"));
+        if (!guard.commit())
+            return failDb(db, QStringLiteral("saving a change"));
+    }
+    m_store.announceRecordsChanged({record.id});
+    return Result::Done;
 }
 
 ImpoundStore::Result ImpoundStore::dispose(const TowRecord &record, VehicleStatus how,

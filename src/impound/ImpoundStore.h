@@ -52,10 +52,13 @@ class ImpoundStore
     Result placeHold(const TowRecord &record, Hold hold, const QDate &today);
     // Clears the standing hold: who cleared it and when are kept; the vehicle is in storage.
     Result clearHold(const TowRecord &record, const QString &clearedBy, const QDate &today);
-    // Releases the vehicle: the release and its payments are kept, the day is written to the
-    // record's release date field (so days in storage and charges stop there).
-    Result release(const TowRecord &record, const Release &release,
-                   const QList<Payment> &payments);
+    // Releases the vehicle: the release is kept, the day is written to the record's release
+    // date field (so days in storage and charges stop there).
+    Result release(const TowRecord &record, const Release &release);
+    // Keeps a payment or a refund (a negative amount naming the payment it gives back) at
+    // once, whatever the vehicle's status: before or after its release, sale or disposal.
+    // Payments are never changed; ImpoundRules::paymentRefusal says which are refused.
+    Result addPayment(const TowRecord &record, const Payment &payment);
     // Sold or disposed: the day is written to the release date field as for a release.
     Result dispose(const TowRecord &record, VehicleStatus how, const QDate &day);
     // Records the step as done on the day (again: the day is replaced).

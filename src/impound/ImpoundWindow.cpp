@@ -13,6 +13,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include "DateText.h"
 #include "Dialogs.h"
 #include "ImpoundPapers.h"
@@ -112,44 +115,65 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
                                        QRegularExpression(QStringLiteral("\\by+\\b")),
                                        QStringLiteral("yyyy"))
                                    + QStringLiteral(" HH:mm"));
-    m_payments = new QTableWidget(0, 3, m_releaseBox);
-    m_payments->setObjectName(QStringLiteral("tblPayments"));
-    m_payments->setHorizontalHeaderLabels(
-        {QStringLiteral("Amount"), QStringLiteral("Method"), QStringLiteral("Reference")});
-    m_payments->horizontalHeader()->setStretchLastSection(true);
-    m_payments->verticalHeader()->hide();
-    m_payments->setMinimumHeight(110);
-    m_addPayment = button("cmdAddPayment", QStringLiteral("Add Payment"), m_releaseBox);
-    m_removePayment = button("cmdRemovePayment", QStringLiteral("Remove Payment"), m_releaseBox);
-    m_totalDue = label("lblTotalDue", m_releaseBox);
-    m_paid = label("lblPaid", m_releaseBox);
-    m_balance = label("lblBalance", m_releaseBox);
-    m_balance->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
     m_release = button("cmdRelease", QStringLiteral("Release Vehicle"), m_releaseBox);
     auto *releaseForm = new QFormLayout;
     releaseForm->addRow(QStringLiteral("Released to:"), m_releasedTo);
     releaseForm->addRow(QStringLiteral("ID type:"), m_idType);
     releaseForm->addRow(QStringLiteral("ID number:"), m_idNumber);
     releaseForm->addRow(QStringLiteral("Date and time:"), m_releasedAt);
-    auto *paymentButtons = new QHBoxLayout;
-    paymentButtons->addWidget(m_addPayment);
-    paymentButtons->addWidget(m_removePayment);
-    paymentButtons->addStretch();
-    auto *figures = new QFormLayout;
-    figures->addRow(QStringLiteral("Total charges:"), m_totalDue);
-    figures->addRow(QStringLiteral("Paid:"), m_paid);
-    figures->addRow(QStringLiteral("Balance due:"), m_balance);
     auto *releaseButtons = new QHBoxLayout;
     releaseButtons->addStretch();
     releaseButtons->addWidget(m_release);
     auto *releaseLayout = new QVBoxLayout(m_releaseBox);
     releaseLayout->addLayout(releaseForm);
-    releaseLayout->addWidget(new QLabel(QStringLiteral("Payments (a refund as a negative amount):"),
-                                        m_releaseBox));
-    releaseLayout->addWidget(m_payments);
-    releaseLayout->addLayout(paymentButtons);
-    releaseLayout->addLayout(figures);
     releaseLayout->addLayout(releaseButtons);
+
+    // Taken at any time, before or after the vehicle leaves; each kept as soon as it is added.
+    m_paymentBox = new QGroupBox(QStringLiteral("Payments"), this);
+    m_paymentBox->setObjectName(QStringLiteral("grpPayments"));
+    m_payments = new QTableWidget(0, 7, m_paymentBox);
+    m_payments->setObjectName(QStringLiteral("tblPayments"));
+    m_payments->setHorizontalHeaderLabels(
+        {QStringLiteral("No."), QStringLiteral("Taken"), QStringLiteral("Amount"),
+         QStringLiteral("Method"), QStringLiteral("Reference"), QStringLiteral("Taken by"),
+         QStringLiteral("Refund of")});
+    m_payments->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_payments->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_payments->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_payments->horizontalHeader()->setStretchLastSection(true);
+    m_payments->verticalHeader()->hide();
+    m_payments->setMinimumHeight(110);
+    m_payAmount = lineEdit("txtPayAmount", m_paymentBox);
+    m_payAmount->setPlaceholderText(QStringLiteral("125.50"));
+    m_payMethod = new QComboBox(m_paymentBox);
+    m_payMethod->setObjectName(QStringLiteral("cboPayMethod"));
+    m_payMethod->setEditable(true);
+    m_payMethod->addItems({QStringLiteral("Cash"), QStringLiteral("Card"),
+                           QStringLiteral("Check"), QStringLiteral("Money order")});
+    m_payReference = lineEdit("txtPayReference", m_paymentBox);
+    m_addPayment = button("cmdAddPayment", QStringLiteral("Add Payment"), m_paymentBox);
+    m_totalDue = label("lblTotalDue", m_paymentBox);
+    m_paid = label("lblPaid", m_paymentBox);
+    m_balance = label("lblBalance", m_paymentBox);
+    m_balance->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    auto *entry = new QHBoxLayout;
+    entry->addWidget(new QLabel(QStringLiteral("Amount:"), m_paymentBox));
+    entry->addWidget(m_payAmount);
+    entry->addWidget(m_payMethod);
+    entry->addWidget(new QLabel(QStringLiteral("Reference:"), m_paymentBox));
+    entry->addWidget(m_payReference, 1);
+    entry->addWidget(m_addPayment);
+    auto *figures = new QFormLayout;
+    figures->addRow(QStringLiteral("Total charges:"), m_totalDue);
+    figures->addRow(QStringLiteral("Paid:"), m_paid);
+    figures->addRow(QStringLiteral("Balance due:"), m_balance);
+    auto *paymentLayout = new QVBoxLayout(m_paymentBox);
+    paymentLayout->addWidget(m_payments);
+    paymentLayout->addWidget(new QLabel(QStringLiteral("A refund: choose the payment it gives "
+                                                       "back, then add a negative amount."),
+                                        m_paymentBox));
+    paymentLayout->addLayout(entry);
+    paymentLayout->addLayout(figures);
 
     m_sold = button("cmdSold", QStringLiteral("Sold..."), this);
     m_disposed = button("cmdDisposed", QStringLiteral("Disposed..."), this);
@@ -166,7 +190,8 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
     layout->addWidget(m_vehicle);
     layout->addWidget(m_status);
     layout->addWidget(m_holdBox);
-    layout->addWidget(m_releaseBox, 1);
+    layout->addWidget(m_releaseBox);
+    layout->addWidget(m_paymentBox, 1);
     layout->addLayout(bottom);
 
     connect(m_placeHold, &QPushButton::clicked, this, &ImpoundWindow::placeHold);
@@ -174,15 +199,14 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
     connect(m_release, &QPushButton::clicked, this, &ImpoundWindow::releaseVehicle);
     connect(m_sold, &QPushButton::clicked, this, &ImpoundWindow::markSold);
     connect(m_disposed, &QPushButton::clicked, this, &ImpoundWindow::markDisposed);
-    connect(m_addPayment, &QPushButton::clicked, this, &ImpoundWindow::addPaymentRow);
-    connect(m_removePayment, &QPushButton::clicked, this, &ImpoundWindow::removePaymentRow);
+    connect(m_addPayment, &QPushButton::clicked, this, &ImpoundWindow::addPayment);
+    connect(m_payAmount, &QLineEdit::returnPressed, this, &ImpoundWindow::addPayment);
     connect(m_receipt, &QPushButton::clicked, this, [this] { printReceipt(); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
-    connect(m_payments, &QTableWidget::cellChanged, this, &ImpoundWindow::updateBalance);
     connect(m_releasedAt, &QDateTimeEdit::dateTimeChanged, this, &ImpoundWindow::updateBalance);
     connect(&m_store, &RecordStore::changed, this, &ImpoundWindow::onStoreChanged);
 
-    resize(520, 720);
+    resize(640, 760);
     reload();
 }
 
@@ -205,8 +229,8 @@ void ImpoundWindow::reload()
         m_record = TowRecord{};
         m_state = ImpoundState{};
         m_vehicle->setText(QStringLiteral("This vehicle cannot be read."));
-        for (QWidget *w : std::initializer_list<QWidget *>{m_holdBox, m_releaseBox, m_sold,
-                                                           m_disposed, m_receipt})
+        for (QWidget *w : std::initializer_list<QWidget *>{m_holdBox, m_releaseBox, m_paymentBox,
+                                                           m_sold, m_disposed, m_receipt})
             w->setEnabled(false);
         return;
     }
@@ -255,81 +279,79 @@ void ImpoundWindow::showState()
         m_idType->setCurrentText(r.idType);
         m_idNumber->setText(r.idNumber);
         m_releasedAt->setDateTime(QDateTime(r.date, r.time.isValid() ? r.time : QTime(0, 0)));
-        const QSignalBlocker blocker(m_payments);
-        m_payments->setRowCount(0);
-        for (const Payment &p : m_state.payments) {
-            const int row = m_payments->rowCount();
-            m_payments->insertRow(row);
-            m_payments->setItem(row, 0, new QTableWidgetItem(ImpoundRules::centsText(p.cents)));
-            m_payments->setItem(row, 1, new QTableWidgetItem(p.method));
-            m_payments->setItem(row, 2, new QTableWidgetItem(p.reference));
-        }
     }
+    m_paymentBox->setEnabled(true);
+    m_payments->setRowCount(0);
+    for (const Payment &p : m_state.payments) {
+        const int row = m_payments->rowCount();
+        m_payments->insertRow(row);
+        const QStringList cells{
+            QString::number(p.id),
+            (DateText::shortForm(p.paidOn) + u' ' + p.paidAt.toString(QStringLiteral("HH:mm")))
+                .trimmed(),
+            ImpoundRules::centsText(p.cents), p.method, p.reference, p.takenBy,
+            p.refundOf ? QStringLiteral("No. %1").arg(p.refundOf) : QString()};
+        for (int column = 0; column < cells.size(); ++column)
+            m_payments->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    m_payments->resizeColumnsToContents();
     updateBalance();
+}
+
+ChargeFigures ImpoundWindow::figures() const
+{
+    const QDate today = QDate::currentDate();
+    const bool inYard =
+        m_state.status == VehicleStatus::InStorage || m_state.status == VehicleStatus::OnHold;
+    return inYard ? ImpoundRules::figuresOn(m_record, m_releasedAt->date(), m_settings, today)
+                  : ChargeFigures::compute(m_record, m_settings, today);
 }
 
 void ImpoundWindow::updateBalance()
 {
-    const QDate today = QDate::currentDate();
-    const QDate day = m_state.release ? m_state.release->date : m_releasedAt->date();
-    const double total = ImpoundRules::grandTotalOn(m_record, day, m_settings, today);
-    QList<Payment> payments;
-    bool readable = true;
-    for (int row = 0; row < m_payments->rowCount(); ++row) {
-        const QTableWidgetItem *amount = m_payments->item(row, 0);
-        const QString text = amount ? amount->text() : QString();
-        if (text.trimmed().isEmpty())
-            continue;
-        const std::optional<qint64> cents = ImpoundRules::readCents(text);
-        readable = readable && cents.has_value();
-        payments.append(Payment{cents.value_or(0), {}, {}, {}});
+    const ChargeFigures shown = figures();
+    const qint64 paid = ImpoundRules::paidCents(m_state.payments);
+    m_totalDue->setText(shown.totalFormed ? ImpoundRules::centsText(
+                                                ImpoundRules::toCents(shown.grandTotal))
+                                          : QString());
+    m_paid->setText(ImpoundRules::centsText(paid));
+    m_balance->setText(ImpoundRules::balanceText(ImpoundRules::balanceCents(shown, paid)));
+}
+
+QString ImpoundWindow::userName()
+{
+    if (const passwd *user = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(user->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
+void ImpoundWindow::addPayment()
+{
+    const QString typed = m_payAmount->text().trimmed();
+    const std::optional<qint64> cents = ImpoundRules::readCents(typed);
+    if (!cents) {
+        m_dialogs.notify(m_settings.companyName(),
+                         QStringLiteral("\"%1\" is not an amount.").arg(typed) + crlf()
+                             + QStringLiteral("Please enter it as 125.50 (a refund as -20)."),
+                         MessageIcon::Exclamation);
+        return;
     }
-    m_totalDue->setText(ImpoundRules::centsText(ImpoundRules::toCents(total)));
-    m_paid->setText(ImpoundRules::centsText(ImpoundRules::paidCents(payments)));
-    m_balance->setText(readable
-                           ? ImpoundRules::centsText(ImpoundRules::balanceCents(total, payments))
-                           : QStringLiteral("(an amount is not a number)"));
-}
-
-void ImpoundWindow::addPaymentRow()
-{
-    const int row = m_payments->rowCount();
-    m_payments->insertRow(row);
-    m_payments->setItem(row, 1, new QTableWidgetItem(QStringLiteral("Cash")));
-    m_payments->setCurrentCell(row, 0);
-    m_payments->editItem(m_payments->item(row, 1));
-}
-
-void ImpoundWindow::removePaymentRow()
-{
     const int row = m_payments->currentRow();
-    if (row >= 0)
-        m_payments->removeRow(row);
-    updateBalance();
-}
-
-std::optional<QList<Payment>> ImpoundWindow::paymentsEntered()
-{
-    QList<Payment> payments;
-    const QDate day = m_releasedAt->date();
-    for (int row = 0; row < m_payments->rowCount(); ++row) {
-        auto cell = [&](int column) {
-            const QTableWidgetItem *item = m_payments->item(row, column);
-            return item ? item->text().trimmed() : QString();
-        };
-        if (cell(0).isEmpty())
-            continue;
-        const std::optional<qint64> cents = ImpoundRules::readCents(cell(0));
-        if (!cents) {
-            m_dialogs.notify(m_settings.companyName(),
-                             QStringLiteral("\"%1\" is not an amount.").arg(cell(0)) + crlf()
-                                 + QStringLiteral("Please enter it as 125.50 (a refund as -20)."),
-                             MessageIcon::Exclamation);
-            return std::nullopt;
-        }
-        payments.append(Payment{*cents, cell(1), cell(2), day});
+    const QDateTime now = QDateTime::currentDateTime();
+    Payment payment{*cents,
+                    m_payMethod->currentText().trimmed(),
+                    m_payReference->text().trimmed(),
+                    now.date(),
+                    QTime(now.time().hour(), now.time().minute(), now.time().second()),
+                    userName()};
+    if (*cents < 0 && row >= 0 && row < m_state.payments.size())
+        payment.refundOf = m_state.payments.at(row).id;
+    const ImpoundStore::Result result = m_impound.addPayment(m_record, payment);
+    report(result);
+    if (result == ImpoundStore::Result::Done) {
+        m_payAmount->clear();
+        m_payReference->clear();
     }
-    return payments;
 }
 
 void ImpoundWindow::report(ImpoundStore::Result result)
@@ -371,14 +393,25 @@ void ImpoundWindow::clearHold()
 
 void ImpoundWindow::releaseVehicle()
 {
-    const std::optional<QList<Payment>> payments = paymentsEntered();
-    if (!payments)
-        return;
     const QDateTime at = m_releasedAt->dateTime();
     const Release release{m_releasedTo->text().trimmed(), m_idType->currentText().trimmed(),
                           m_idNumber->text().trimmed(), at.date(),
                           QTime(at.time().hour(), at.time().minute())};
-    report(m_impound.release(m_record, release, *payments));
+    // Asked only of a release the store would make.
+    const std::optional<qint64> balance = ImpoundRules::balanceCents(
+        figures(), ImpoundRules::paidCents(m_state.payments));
+    if (balance && *balance != 0 && !release.releasedTo.isEmpty()
+        && ImpoundRules::refusal(m_state.status, VehicleStatus::Released).isEmpty()) {
+        const QString question =
+            *balance > 0 ? QStringLiteral("Release with %1 still owed?")
+                               .arg(ImpoundRules::centsText(*balance))
+                         : QStringLiteral("Release with %1 paid beyond the charges?")
+                               .arg(ImpoundRules::centsText(-*balance));
+        if (m_dialogs.ask(m_settings.companyName(), question, MessageIcon::Question)
+            != Answer::Yes)
+            return;
+    }
+    report(m_impound.release(m_record, release));
 }
 
 void ImpoundWindow::dispose(VehicleStatus how)

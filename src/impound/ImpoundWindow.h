@@ -1,11 +1,12 @@
 // frmImpound, "Hold and Release": one vehicle's status, its hold (placed with reason, agency,
 // case number and who may release it; cleared with who cleared it), its release (to whom, the
-// identification shown, day and time) with the payments taken and the balance due, the
-// receipt, and the vehicle's end as sold or disposed of.
+// identification shown, day and time), the payments and refunds taken at any time with the
+// balance due, the receipt, and the vehicle's end as sold or disposed of.
 #pragma once
 
 #include <QWidget>
 
+#include "ChargeFigures.h"
 #include "ImpoundRecord.h"
 #include "ImpoundStore.h"
 #include "ProgramFolder.h"
@@ -38,16 +39,19 @@ class ImpoundWindow : public QWidget
 
     qint64 recordId() const { return m_recordId; }
     const ImpoundState &state() const { return m_state; }
+    // The user name of this workstation's session, kept with every payment taken.
+    static QString userName();
 
   public Q_SLOTS:
     void placeHold();
     void clearHold();
-    // Releases the vehicle with the payments of the table; an amount that is not one stops it.
+    // Releases the vehicle; with a balance other than zero, only once the user says so.
     void releaseVehicle();
     void markSold();
     void markDisposed();
-    void addPaymentRow();
-    void removePaymentRow();
+    // Keeps the amount typed at once, with the day and time and the user's name: a payment,
+    // or below zero a refund of the payment chosen in the table.
+    void addPayment();
     // The receipt of the release; nullptr when it cannot be shown.
     ReportWindow *printReceipt();
 
@@ -56,8 +60,9 @@ class ImpoundWindow : public QWidget
     void showState();
     void updateBalance();
     void onStoreChanged(const StoreChange &change);
-    // The rows of the payment table, or nullopt after telling which amount is not one.
-    std::optional<QList<Payment>> paymentsEntered();
+    // The figures the balance is owed on: to the release day chosen while the vehicle is in
+    // the yard, the record's own once it has left.
+    ChargeFigures figures() const;
     void report(ImpoundStore::Result result);
     void dispose(VehicleStatus how);
 
@@ -85,9 +90,12 @@ class ImpoundWindow : public QWidget
     QComboBox *m_idType = nullptr;
     QLineEdit *m_idNumber = nullptr;
     QDateTimeEdit *m_releasedAt = nullptr;
+    QGroupBox *m_paymentBox = nullptr;
     QTableWidget *m_payments = nullptr;
+    QLineEdit *m_payAmount = nullptr;
+    QComboBox *m_payMethod = nullptr;
+    QLineEdit *m_payReference = nullptr;
     QPushButton *m_addPayment = nullptr;
-    QPushButton *m_removePayment = nullptr;
     QLabel *m_totalDue = nullptr;
     QLabel *m_paid = nullptr;
     QLabel *m_balance = nullptr;

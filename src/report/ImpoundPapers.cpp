@@ -84,9 +84,13 @@ QString ImpoundPapers::fillReceipt(const QString &source, const TowRecord &recor
     const ChargeFigures figures = ChargeFigures::compute(record, settings, today);
     QStringList lines;
     for (const Payment &payment : state.payments)
-        lines << e(DateText::shortForm(payment.paidOn)) + QStringLiteral("\\tab ")
-                     + e(payment.method) + QStringLiteral("\\tab ") + e(payment.reference)
-                     + QStringLiteral("\\tab ") + e(ImpoundRules::centsText(payment.cents));
+        lines << e((DateText::shortForm(payment.paidOn) + u' '
+                    + payment.paidAt.toString(QStringLiteral("HH:mm")))
+                       .trimmed())
+                     + QStringLiteral("\\tab ") + e(payment.method) + QStringLiteral("\\tab ")
+                     + e(payment.reference) + QStringLiteral("\\tab ")
+                     + e(ImpoundRules::centsText(payment.cents));
+    const qint64 paid = ImpoundRules::paidCents(state.payments);
     if (lines.isEmpty())
         lines << e(QStringLiteral("No payments taken."));
     const Release release = state.release.value_or(Release{});
@@ -101,10 +105,9 @@ QString ImpoundPapers::fillReceipt(const QString &source, const TowRecord &recor
         {QStringLiteral("payment.lines"), lines.join(QStringLiteral("\\line "))},
         {QStringLiteral("total.due"),
          e(ImpoundRules::centsText(ImpoundRules::toCents(figures.grandTotal)))},
-        {QStringLiteral("paid.total"),
-         e(ImpoundRules::centsText(ImpoundRules::paidCents(state.payments)))},
+        {QStringLiteral("paid.total"), e(ImpoundRules::centsText(paid))},
         {QStringLiteral("balance"),
-         e(ImpoundRules::centsText(ImpoundRules::balanceCents(figures.grandTotal, state.payments)))},
+         e(ImpoundRules::balanceText(ImpoundRules::balanceCents(figures, paid)))},
     };
     return fillWith(source, values, record, settings, today);
 }
@@ -120,7 +123,8 @@ QString ImpoundPapers::fillNotice(const QString &source, const TowRecord &record
         {QStringLiteral("notice.step"), e(step.step)},
         {QStringLiteral("notice.date"), e(DateText::longForm(step.due))},
         {QStringLiteral("amount.owed"),
-         e(ImpoundRules::centsText(ImpoundRules::balanceCents(figures.grandTotal, state.payments)))},
+         e(ImpoundRules::balanceText(
+             ImpoundRules::balanceCents(figures, ImpoundRules::paidCents(state.payments))))},
         {QStringLiteral("daily.rate"),
          e(ImpoundRules::centsText(ImpoundRules::toCents(figures.rate)))},
     };

@@ -6,10 +6,10 @@
 // ::owner.city::, ::vehicle::, ::vehicle.vin::, ::vehicle.tag::, ::towed.date::,
 // ::company.name::, ::company.address::, ::today:: and ::status::. The receipt adds
 // ::released.to::, ::released.idtype::, ::released.idnumber::, ::released.date::,
-// ::released.time::, ::payment.lines:: (one line a payment: day, method, reference, amount),
-// ::total.due:: (the grand total to the release day), ::paid.total:: and ::balance::. The
-// notice adds ::notice.step::, ::notice.date::, ::amount.owed:: (the balance to date) and
-// ::daily.rate::.
+// ::released.time::, ::payment.lines:: (one line a payment: day and time, method, reference,
+// amount), ::total.due:: (the grand total to the release day), ::paid.total:: and ::balance::
+// (what is still owed, ImpoundRules::balanceCents). The notice adds ::notice.step::,
+// ::notice.date::, ::amount.owed:: (the balance to date) and ::daily.rate::.
 #pragma once
 
 #include <QDate>

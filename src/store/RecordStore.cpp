@@ -386,6 +386,7 @@ bool RecordStore::migrate(bool applySteps)
         return true;
     // Version 2: the tables that keep more about a vehicle (holds, release, payments).
     // Version 3: the search index, made and filled by the store. Version 4: the tree's index.
+    // Version 6: when and by whom each payment was taken, and what a refund gives back.
     for (int step = std::max(version, 1) + 1; step <= SchemaCheck::kVersion; ++step) {
         if (step == 3) {
             if (!isServer() && !makeSearchIndex(3))
@@ -395,6 +396,13 @@ bool RecordStore::migrate(bool applySteps)
         TransactionGuard guard(db, TransactionGuard::Lock::Writing);
         if (!guard.begun())
             return fail(guard.lastError(), QStringLiteral("writing to the database"));
+        // Another program may have taken the step since this one read the version.
+        QSqlQuery again(db);
+        if (!again.exec(m_dialect.readVersion()) || !again.next())
+            return fail(again, QStringLiteral("reading the schema version"));
+        if (again.value(0).toInt() >= step)
+            continue;
+        again = QSqlQuery();
         QStringList statements = SchemaCheck::stepStatements(step);
         statements << m_dialect.writeVersion(step);
         for (const QString &sql : statements) {

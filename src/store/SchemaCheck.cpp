@@ -127,6 +127,27 @@ const QList<OwnObject> &impoundObjects()
     return objects;
 }
 
+// Version 6: when and by whom each payment was taken, and for a refund the payment it gives
+// back (0 for none). Columns added to the payments of version 2, whose rows stay as they were.
+const QStringList &paymentColumns()
+{
+    static const QStringList columns = {text("paid_at"), text("taken_by"),
+                                        QStringLiteral("refund_of INTEGER NOT NULL DEFAULT 0")};
+    return columns;
+}
+
+// The payments' table as SQLite keeps it once the columns are added.
+const OwnObject &paymentsTable()
+{
+    static const OwnObject object = [] {
+        OwnObject table = impoundObjects().at(4);
+        table.sql.chop(1);
+        table.sql += QStringLiteral(", ") + paymentColumns().join(QStringLiteral(", ")) + u')';
+        return table;
+    }();
+    return object;
+}
+
 // Version 4: the tree's columns of every vehicle in one index led by the group name, so that a
 // group's vehicles (and those of no group) are read from the index alone, in place of the
 // version-1 index on the group name.
@@ -216,7 +237,8 @@ const QList<OwnObject> &ownObjects()
          false, true},
     };
     static const QList<OwnObject> all =
-        objects + impoundObjects() + QList{briefIndex()} + versionObjects();
+        objects + impoundObjects() + QList{briefIndex()} + versionObjects() +
+        QList{paymentsTable()};
     return all;
 }
 
@@ -224,7 +246,7 @@ const QList<OwnObject> &ownObjects()
 bool isFirstVersionObject(const OwnObject &object)
 {
     return !impoundObjects().contains(object) && object != briefIndex() &&
-           !versionObjects().contains(object);
+           !versionObjects().contains(object) && object != paymentsTable();
 }
 
 bool setConfig(sqlite3 *engine, int option, int value)
@@ -262,7 +284,7 @@ QStringList SchemaCheck::createStatements(bool withSearchIndex)
     statements << stepStatements(2);
     if (withSearchIndex)
         statements << searchIndexStatements();
-    statements << stepStatements(4) << stepStatements(5);
+    statements << stepStatements(4) << stepStatements(5) << stepStatements(6);
     return statements;
 }
 
@@ -285,6 +307,9 @@ QStringList SchemaCheck::stepStatements(int version)
                               .replace(QStringLiteral("CREATE ") + object.type.toUpper(),
                                        QStringLiteral("CREATE ") + object.type.toUpper() +
                                            QStringLiteral(" IF NOT EXISTS"));
+    if (version == 6)
+        for (const QString &column : paymentColumns())
+            statements << QStringLiteral("ALTER TABLE impound_payments ADD COLUMN ") + column;
     return statements;
 }
 

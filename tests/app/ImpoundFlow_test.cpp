@@ -1,20 +1,25 @@
-// The impound lifecycle through the windows: a tow, a hold, a refused release, the hold
-// cleared, the release with two payments, the receipt, and the lien steps leaving the reminders.
+// The impound lifecycle through the windows: a tow, a payment, a hold, a refused release, the
+// hold cleared, the release owing money, a later payment and a refund, the same balance on the
+// list, sheet, receipt, notice and export, and the lien steps leaving the reminders.
 #include <QAction>
 #include <QDateTimeEdit>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
+#include "../export/CsvRows.h"
 #include "AppProgram.h"
 #include "DateText.h"
+#include "FormText.h"
+#include "ImpoundPapers.h"
 #include "ImpoundWindow.h"
 #include "LienSchedule.h"
+#include "RecordExport.h"
 #include "RecordSearch.h"
 #include "RemindersWindow.h"
 #include "ReportWindow.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 using namespace tarnvale::test;
@@ -66,52 +71,89 @@ class ImpoundFlowTest : public QObject
         p.window->command("mnuHR")->trigger();
         auto *w = qobject_cast<ImpoundWindow *>(AppProgram::shown("frmImpound").value(0));
         QVERIFY(w);
-        auto type = [w](const char *name, const QString &text) {
-            w->findChild<QLineEdit *>(name)->setText(text);
-        };
         auto click = [w](const char *name) { w->findChild<QPushButton *>(name)->click(); };
         auto status = [w] { return w->findChild<QLabel *>("lblStatus")->text(); };
+        auto *payments = w->findChild<QTableWidget *>("tblPayments");
 
-        type("txtHoldReason", "Evidence");
-        type("txtHoldAgency", "County Sheriff");
-        type("txtHoldCase", "24-0113");
-        type("txtHoldReleaseBy", "Det. Ruiz");
+        for (const auto &[name, text] : {std::pair{"txtHoldReason", "Evidence"},
+                                         {"txtHoldAgency", "County Sheriff"},
+                                         {"txtHoldCase", "24-0113"}, {"txtHoldReleaseBy", "Det. Ruiz"}})
+            setText(w, name, text);
         click("cmdPlaceHold");
         QCOMPARE(status() + "|" + QString::number(p.dialogs.count()), "Status: On hold|0");
         QCOMPARE(p.sheetValue("Status:") + "|" + p.sheetValue("Case Number:"), "On hold|24-0113");
         QCOMPARE(lien->count(), 2); // still in the yard
 
-        type("txtReleasedTo", "Ann Lee");
-        type("txtIdNumber", "D1234567");
+        // Money is taken while the vehicle is held, and kept at once.
+        auto pay = [&](const QString &amount, const QString &method, const QString &reference) {
+            setText(w, "txtPayAmount", amount);
+            setText(w, "cboPayMethod", method);
+            setText(w, "txtPayReference", reference);
+            click("cmdAddPayment");
+        };
+        pay("300", "Cash", "R-1");
+        setText(w, "txtReleasedTo", "Ann Lee");
+        setText(w, "txtIdNumber", "D1234567");
         w->findChild<QDateTimeEdit *>("dtReleased")->setDateTime(QDateTime(today, QTime(14, 30)));
-        auto *payments = w->findChild<QTableWidget *>("tblPayments");
-        click("cmdAddPayment");
-        click("cmdAddPayment");
-        const QStringList cells{"300", "", "R-1", "$250.25", "Card", ""};
-        for (int i = 0; i < cells.size(); ++i)
-            payments->setItem(i / 3, i % 3, new QTableWidgetItem(cells[i]));
         click("cmdRelease");
         QCOMPARE(p.dialogs.last().text,
                  "The vehicle is on hold: it cannot leave until the hold is cleared.");
-        QCOMPARE(status(), "Status: On hold");
-        QCOMPARE(p.context->store.towRecord(id)->value(TowField::towedrelease), QString());
+        QCOMPARE(status() + p.context->store.towRecord(id)->value(TowField::towedrelease),
+                 "Status: On hold");
 
         p.dialogs.queueInput("Sgt. Moss");
         click("cmdClearHold");
         QCOMPARE(status(), "Status: In storage");
+        // 40 days at $12.50 and the $95 fee, with 7 % tax: $636.65, less $300 paid. Asked
+        // first; No keeps the vehicle.
+        const int boxes = p.dialogs.count();
         click("cmdRelease");
-        QCOMPARE(status(), "Status: Released");
+        QCOMPARE(p.dialogs.last().line(),
+                 "Question Question YesNo|Harbor Towing|Release with $336.65 still owed?");
+        QCOMPARE(status(), "Status: In storage");
+        p.dialogs.queueAnswer(Answer::Yes);
+        click("cmdRelease");
+        QCOMPARE(status() + "|" + QString::number(p.dialogs.count() - boxes), "Status: Released|2");
         QCOMPARE(p.context->store.towRecord(id)->value(TowField::towedrelease),
                  DateText::shortForm(today));
 
-        // 40 days at $12.50 and the $95 fee, with 7 % tax: $636.65, less $550.25 paid.
-        QCOMPARE(w->findChild<QLabel *>("lblBalance")->text(), "$86.40");
-        QCOMPARE(p.sheetValue("Balance Due:") + "|" + p.sheetValue("Paid:"), "$86.40|$550.25");
-        ReportWindow *receipt = w->printReceipt();
-        QVERIFY(receipt);
-        const QString text = receipt->report().document().toPlainText();
-        for (const char *expected : {"Ann Lee", "D1234567", "14:30", "$300.00", "R-1", "Card",
-                                     "$250.25", "$636.65", "$550.25", "$86.40"})
+        // A later payment, and a refund of part of the first.
+        pay("$250.25", "Card", "");
+        pay("-20", "Cash", "R-1 back");
+        QCOMPARE(p.dialogs.last().text,
+                 "A refund gives back a payment taken: choose the payment first.");
+        payments->setCurrentCell(0, 0);
+        pay("-20", "Cash", "R-1 back");
+        QStringList rows{QString::number(p.dialogs.count() - boxes)};
+        for (int r = 0; r < payments->rowCount(); ++r)
+            for (int c = 2; c < payments->columnCount(); ++c)
+                rows << payments->item(r, c)->text();
+        const QString user = ImpoundWindow::userName();
+        QCOMPARE(rows, (QStringList{"3", "$300.00", "Cash", "R-1", user, "", "$250.25", "Card", "",
+                                    user, "", "-$20.00", "Cash", "R-1 back", user,
+                                    QString("No. %1").arg(w->state().payments[0].id)}));
+        QVERIFY(!user.isEmpty()
+                && payments->item(2, 1)->text().startsWith(DateText::shortForm(today)));
+
+        // $636.65 less $530.25 paid: the same $106.40 in the window, on the sheet and the
+        // group list, on the notice, in the export and on the receipt.
+        const QString sheet = p.sheetValue("Balance Due:") + " " + p.sheetValue("Paid:");
+        const std::optional<TowRecord> record = p.context->store.towRecord(id);
+        p.press(p.model()->groupIndex(p.context->store.groupIdByName("Police")), Qt::LeftButton);
+        const QString csv = p.dir.file("out.csv");
+        RecordExport::write(p.dir.databasePath(), ExportSelection::all(), p.context->settings, csv,
+                            {});
+        QCOMPARE(QStringList({w->findChild<QLabel *>("lblBalance")->text(),
+                              w->findChild<QLabel *>("lblPaid")->text(), sheet,
+                              p.browser()->list()->item(0, 8)->text(),
+                              ImpoundPapers::fillNotice("::amount.owed::", *record, w->state(),
+                                                        {}, p.context->settings, today),
+                              csvColumn(csvRows(readFile(csv)), "Balance due").join(',')}),
+                 QStringList({"$106.40", "$530.25", "$106.40 $530.25", "$106.40", "$106.40",
+                              "106.40"}));
+        const QString text = w->printReceipt()->report().document().toPlainText();
+        for (const char *expected : {"Ann Lee", "D1234567", "14:30", "$300.00", "R-1 back", "Card",
+                                     "-$20.00", "$636.65", "$530.25", "$106.40"})
             QVERIFY2(text.contains(expected), qPrintable(expected + QString(" not in:\n") + text));
 
         // Gone from the yard: no lien steps, and Find tells it by its status.
@@ -120,6 +162,40 @@ class ImpoundFlowTest : public QObject
         QCOMPARE(RecordSearch::find(p.context->store, request)->size(), 1);
         request.status = "storage";
         QCOMPARE(RecordSearch::find(p.context->store, request)->size(), 0);
+    }
+
+    // Payments typed and then "Sold..." answered Yes: still there when the window opens again.
+    void paymentsOutliveTheSale()
+    {
+        AppProgram p([](const SettingsFile &s) { s.write("Fee", "Storage Fee", "10"); });
+        p.start();
+        TowRecord towed = vehicleRecord("");
+        towed.set(TowField::toweddate, DateText::shortForm(QDate::currentDate().addDays(-3)));
+        towed.set(TowField::towedfee, "100.00");
+        const qint64 id = *p.context->store.addTowRecord(towed);
+        auto open = [&] {
+            p.press(p.model()->vehicleIndex(id), Qt::LeftButton);
+            p.window->command("mnuHR")->trigger();
+            return qobject_cast<ImpoundWindow *>(AppProgram::shown("frmImpound").value(0));
+        };
+        ImpoundWindow *w = open();
+        auto text = [&w](const char *name) { return w->findChild<QLabel *>(name)->text(); };
+        auto table = [&w] { return w->findChild<QTableWidget *>("tblPayments"); };
+        for (const char *amount : {"100", "-25"}) {
+            setText(w, "txtPayAmount", amount);
+            w->findChild<QPushButton *>("cmdAddPayment")->click();
+            table()->setCurrentCell(0, 0);
+        }
+        p.dialogs.queueAnswer(Answer::Yes);
+        w->findChild<QPushButton *>("cmdSold")->click();
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        w = open();
+        // 3 days at $10 and the $100 fee, less $75 kept.
+        QCOMPARE(QStringList({text("lblStatus"), QString::number(table()->rowCount()),
+                              text("lblPaid"), text("lblBalance"),
+                              QString::number(p.dialogs.count())}),
+                 QStringList({"Status: Sold", "2", "$75.00", "$55.00", "1"}));
     }
 };
 

@@ -28,8 +28,8 @@ qint64 makeYard(RecordStore &store)
     ImpoundStore impound(store);
     impound.placeHold(*store.towRecord(2), {0, "Evidence", "PD", "7", "Sgt. Ray", {}, {}, {}},
                       QDate(2026, 1, 2));
-    impound.release(*store.towRecord(1), {"Ann", "ID", "1", QDate(2026, 1, 5), {}},
-                    {{2500, "Cash", "", {}}});
+    impound.addPayment(*store.towRecord(1), {2500, "Cash", "", QDate(2026, 1, 5)});
+    impound.release(*store.towRecord(1), {"Ann", "ID", "1", QDate(2026, 1, 5), {}});
     impound.markStepDone(2, "Notice", QDate(2026, 1, 9));
     return 4;
 }

@@ -222,9 +222,11 @@ class RecordExportTest : public QObject
                 r.set(TowField::towedfee, "100");
                 QVERIFY(store.addTowRecord(r));
             }
-            QCOMPARE(ImpoundStore(store).release(*store.towRecord(1),
-                                                 {"Ann", "ID", "1", QDate(2026, 1, 5), {}},
-                                                 {{2500, "Cash", "", {}}}),
+            ImpoundStore impound(store);
+            QCOMPARE(impound.addPayment(*store.towRecord(1), {2500, "Cash", "", QDate(2026, 1, 5)}),
+                     ImpoundStore::Result::Done);
+            QCOMPARE(impound.release(*store.towRecord(1),
+                                     {"Ann", "ID", "1", QDate(2026, 1, 5), {}}),
                      ImpoundStore::Result::Done);
         }
         RecordExport::Options options;

@@ -1,5 +1,6 @@
 #include <QTest>
 
+#include "ChargeFigures.h"
 #include "ImpoundRules.h"
 #include "LienSchedule.h"
 
@@ -42,7 +43,7 @@ class ImpoundRulesTest : public QObject
 
     void balance_data()
     {
-        QTest::addColumn<double>("grandTotal");
+        QTest::addColumn<double>("grandTotal"); // below zero: the figures form no total
         QTest::addColumn<QList<qint64>>("payments");
         QTest::addColumn<QString>("balance");
         QTest::newRow("nothing paid") << 245.5 << QList<qint64>{} << "$245.50";
@@ -53,6 +54,7 @@ class ImpoundRulesTest : public QObject
         QTest::newRow("half cent") << 2.675 << QList<qint64>{} << "$2.68";
         QTest::newRow("float sum") << (0.1 + 0.2) << QList<qint64>{} << "$0.30";
         QTest::newRow("many small") << 1.0 << QList<qint64>{33, 33, 34} << "$0.00";
+        QTest::newRow("no total") << -1.0 << QList<qint64>{500} << "";
     }
 
     void balance()
@@ -62,7 +64,43 @@ class ImpoundRulesTest : public QObject
         QList<Payment> taken;
         for (qint64 cents : payments)
             taken.append(Payment{cents, "Cash", {}, {}});
-        QTEST(ImpoundRules::centsText(ImpoundRules::balanceCents(grandTotal, taken)), "balance");
+        ChargeFigures figures;
+        figures.grandTotal = std::max(grandTotal, 0.0);
+        figures.totalFormed = grandTotal >= 0;
+        QTEST(ImpoundRules::balanceText(
+                  ImpoundRules::balanceCents(figures, ImpoundRules::paidCents(taken))),
+              "balance");
+    }
+
+    void refunds_data()
+    {
+        QTest::addColumn<qint64>("cents");
+        QTest::addColumn<qint64>("refundOf");
+        QTest::addColumn<QString>("refusal");
+        // Taken: No. 1 $100.00 less a $25.00 refund (No. 2), No. 3 $40.00.
+        // clang-format off
+        QTest::newRow("payment") << qint64(5000) << qint64(0) << "";
+        QTest::newRow("zero") << qint64(0) << qint64(0) << "Please enter an amount other than zero.";
+        QTest::newRow("payment naming one") << qint64(500) << qint64(1) << "A refund is an amount below zero.";
+        QTest::newRow("refund of nothing") << qint64(-500) << qint64(0) << "A refund gives back a payment taken: choose the payment first.";
+        QTest::newRow("all that is left") << qint64(-7500) << qint64(1) << "";
+        QTest::newRow("a cent more") << qint64(-7501) << qint64(1) << "Only $75.00 of that payment is left to give back.";
+        QTest::newRow("refund of a refund") << qint64(-100) << qint64(2) << "The refund names no payment taken.";
+        QTest::newRow("no such payment") << qint64(-100) << qint64(9) << "The refund names no payment taken.";
+        QTest::newRow("other payment") << qint64(-4000) << qint64(3) << "";
+        // clang-format on
+    }
+
+    void refunds()
+    {
+        QFETCH(qint64, cents);
+        QFETCH(qint64, refundOf);
+        const QList<Payment> taken = {{10000, "Cash", {}, {}, {}, {}, 0, 1},
+                                      {-2500, "Cash", {}, {}, {}, {}, 1, 2},
+                                      {4000, "Card", {}, {}, {}, {}, 0, 3}};
+        const Payment payment{cents, "Cash", {}, QDate(2026, 3, 1), {}, {}, refundOf};
+        QTEST(ImpoundRules::paymentRefusal(payment, taken), "refusal");
+        QCOMPARE(ImpoundRules::refundable(1, taken) + ImpoundRules::refundable(3, taken), 11500);
     }
 
     void readCents_data()

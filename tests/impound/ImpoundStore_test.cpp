@@ -35,15 +35,14 @@ class ImpoundStoreTest : public QObject
 
         const Release release{"Ann Lee", "Driver licence", "D123", QDate(2026, 3, 9),
                               QTime(14, 30)};
-        const QList<Payment> paid = {{20000, "Card", "AUTH 77", {}}, {-1500, "Cash", "refund", {}}};
-        QCOMPARE(impound.release(*f.store.towRecord(id), release, paid), R::Refused);
+        QCOMPARE(impound.release(*f.store.towRecord(id), release), R::Refused);
         QVERIFY(impound.refusal().contains("on hold"));
         QCOMPARE(impound.clearHold(*f.store.towRecord(id), "  ", day), R::Refused);
         QCOMPARE(f.refreshes, 1);
         QCOMPARE(impound.clearHold(*f.store.towRecord(id), "Sgt. Moss", QDate(2026, 3, 8)),
                  R::Done);
         const TowRecord openBefore = *f.store.towRecord(id);
-        QCOMPARE(impound.release(*f.store.towRecord(id), release, paid), R::Done);
+        QCOMPARE(impound.release(*f.store.towRecord(id), release), R::Done);
         QCOMPARE(f.refreshes, 3);
         // A form opened before the release cannot save its old release date over it unasked.
         QVERIFY(!f.store.updateTowRecord(openBefore));
@@ -57,8 +56,20 @@ class ImpoundStoreTest : public QObject
                            "Det. Ruiz", day, "Sgt. Moss", QDate(2026, 3, 8));
         QCOMPARE(state.holds, QList<Hold>{cleared});
         QCOMPARE(state.release, std::optional<Release>(release));
-        QCOMPARE(state.payments, (QList<Payment>{{20000, "Card", "AUTH 77", release.date},
-                                                 {-1500, "Cash", "refund", release.date}}));
+        // Payments are taken after the release too, each kept at once with its time and
+        // taker; a refund names the payment it gives back, and no more than is left of it.
+        Payment card{20000, "Card", "AUTH 77", QDate(2026, 3, 10), QTime(9, 5, 7), "ann"};
+        QCOMPARE(impound.addPayment(after, card), R::Done);
+        card.id = impound.state(after)->payments.value(0).id;
+        Payment refund{-20001, "Cash", "refund", QDate(2026, 3, 11), {}, "bo", card.id};
+        QCOMPARE(impound.addPayment(after, refund), R::Refused);
+        QCOMPARE(impound.refusal(), "Only $200.00 of that payment is left to give back.");
+        refund.cents = -1500;
+        QCOMPARE(impound.addPayment(after, refund), R::Done);
+        refund.id = impound.state(after)->payments.value(1).id;
+        QCOMPARE(impound.state(after)->payments, (QList<Payment>{card, refund}));
+        QCOMPARE(impound.payments()->value(id), (QList<Payment>{card, refund}));
+        QCOMPARE(f.refreshes, 5);
         QCOMPARE(impound.inUse(), std::optional<bool>(true));
         // A backup (of a file) is never written over an existing file.
         const QString copy = f.dir.file("copy.dll");
@@ -87,6 +98,8 @@ class ImpoundStoreTest : public QObject
                  (QList<QPair<QString, QDate>>{{"First notice", QDate(2026, 1, 4)}}));
         QCOMPARE(impound.dispose(*f.store.towRecord(id), VehicleStatus::Sold, QDate(2026, 2, 1)),
                  R::Done);
+        QCOMPARE(impound.addPayment(*f.store.towRecord(id), {900, "Cash", "", QDate(2026, 2, 3)}),
+                 R::Done); // sold, and still paying
         // A step of a vehicle that does not exist is refused by the database's link.
         QCOMPARE(impound.markStepDone(id + 100, "First notice", QDate(2026, 1, 3)), R::Failed);
         QVERIFY(!impound.lastError().description.isEmpty());

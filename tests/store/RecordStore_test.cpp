@@ -111,6 +111,25 @@ class RecordStoreTest : public QObject
         QCOMPARE(store.towRecord(records[0].id)->version, 1);
     }
 
+    void paymentsOfAnOlderFileUpgrade()
+    {
+        SQLITE_ONLY();
+        test::TestFolder folder;
+        makeDatabase(folder.databasePath(),
+                     QStringList{SchemaCheck::firstVersionStatements()}
+                         << SchemaCheck::stepStatements(2) << SchemaCheck::stepStatements(5)
+                         << "INSERT INTO wrecker (custname) VALUES ('Ann')"
+                         << "INSERT INTO impound_payments (vehicle_id, amount_cents, paid_on) "
+                            "VALUES (1, 2500, '2026-01-05')"
+                         << "PRAGMA user_version = 5");
+        RecordStore store;
+        QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+        QCOMPARE(scalar(store, "SELECT group_concat(amount_cents || paid_on || '|' || paid_at || "
+                               "taken_by || refund_of) FROM impound_payments"),
+                 "25002026-01-05|0");
+        QCOMPARE(SchemaCheck::foreignObjects(store.database()), QStringList());
+    }
+
     void failedCreationLeavesNoFile()
     {
         SQLITE_ONLY();

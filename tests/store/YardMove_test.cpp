@@ -26,8 +26,8 @@ qint64 makeYard(RecordStore &store)
     ImpoundStore impound(store);
     impound.placeHold(*store.towRecord(second), {0, "Evidence", "PD", "7", "Sgt. Ray", {}, {}, {}},
                       QDate(2026, 1, 2));
-    impound.release(*store.towRecord(first), {"Ann", "ID", "1", QDate(2026, 1, 5), {}},
-                    {{2500, "Cash", "", {}}});
+    impound.addPayment(*store.towRecord(first), {2500, "Cash", "", QDate(2026, 1, 5)});
+    impound.release(*store.towRecord(first), {"Ann", "ID", "1", QDate(2026, 1, 5), {}});
     impound.markStepDone(second, "Notice", QDate(2026, 1, 9));
     QSqlQuery query(store.database());
     query.exec("INSERT INTO reminders (item, DateFor, Done, Date) VALUES ('Call PD', '1/3/2026', "
