@@ -1,6 +1,7 @@
 #include "RestoreFlow.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "DatabaseBackup.h"
 #include "DatabaseRestore.h"
@@ -71,6 +72,9 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
                   QStringLiteral("The records now on the server are not kept: back them up "
                                  "first if you may need them. Every workstation sees the "
                                  "restored records.")
+        : !QFileInfo::exists(m_target)
+            ? QStringLiteral("There is no database at %1. Make it from the one saved in %2?")
+                  .arg(m_target, m_source)
             : QStringLiteral("Replace your database with the one saved in ") + m_source +
                   QStringLiteral("?") + crlf() +
                   QStringLiteral("Your current database will be kept beside it under a name "
@@ -100,8 +104,11 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
         return;
     }
     m_dialogs.notify(m_settings.companyName(),
-                     QStringLiteral("Your database has been restored.") + crlf() +
-                         QStringLiteral("The previous database was kept as ") + result.keptPath,
+                     QStringLiteral("Your database has been restored.") +
+                         (result.keptPath.isEmpty()
+                              ? QString()
+                              : crlf() + QStringLiteral("The previous database was kept as ") +
+                                    result.keptPath),
                      MessageIcon::Information);
     Q_EMIT finished(true);
 }
