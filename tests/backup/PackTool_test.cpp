@@ -9,6 +9,7 @@
 
 #include "CodecFiles.h"
 #include "TestFiles.h"
+#include "clsHuffman.h"
 
 using tarnvale::test::readFile;
 using tarnvale::test::writeFile;
@@ -52,6 +53,14 @@ class PackToolTest : public QObject
         QTest::newRow("missing input") << QStringList{"encode", "none", "out"} << QByteArray() << 3 << "Source file does not exist";
         QTest::newRow("input is a device") << QStringList{"encode", "/dev/zero", "out"} << QByteArray() << 3 << "is a device, not a file";
         QTest::newRow("not a stream") << QStringList{"decode", "in", "out"} << QByteArray("HE7\rnot really") << 5 << "identification string not found";
+        QTest::newRow("a zip file") << QStringList{"decode", "in", "out"} << QByteArray::fromHex("504b0304140000000000") + "lot4.txt" << 5 << "The data is corrupt";
+        // A backup whose "HE3" became "HE0": its check refuses the bytes a stored stream would give.
+        const std::vector<std::uint8_t> saved{'a', 'b'};
+        std::vector<std::uint8_t> changed = tarnvale::clsHuffman().encode(saved);
+        const auto check = tarnvale::clsHuffman::checkOf(saved);
+        changed.insert(changed.end(), check.begin(), check.end());
+        changed[2] = '0';
+        QTest::newRow("a changed backup") << QStringList{"decode", "in", "out"} << QByteArray(reinterpret_cast<const char *>(changed.data()), qsizetype(changed.size())) << 5 << "SHA-256";
         // The other destinations refused: SafeOutput's own test.
         QTest::newRow("output is read-only") << QStringList{"encode", "in", "readonly"} << QByteArray("abcabc") << 4 << "is read-only";
         // clang-format on
