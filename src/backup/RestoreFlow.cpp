@@ -95,8 +95,18 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
     const RestoreResult result = DatabaseRestore::replace(
         check.unpackedPath, databasePath, [this] { m_store.close(); },
         [this, databasePath] {
-            return m_store.open(databasePath, RecordStore::OpenMode::ExistingOnly) &&
-                   !m_store.isReadOnly();
+            // The search index is made afresh from the restored records, whatever the backup
+            // held of it.
+            m_store.setProgressHandler([this](qint64 done, qint64 total) {
+                m_dialogs.progress(m_settings.companyName(),
+                                   QStringLiteral("Preparing the records for quick searching..."),
+                                   done, total);
+            });
+            const bool opened =
+                m_store.open(databasePath, RecordStore::OpenMode::ExistingOnly) &&
+                !m_store.isReadOnly() && m_store.rebuildSearchIndex();
+            m_store.setProgressHandler({});
+            return opened;
         });
     if (!result.ok) {
         QFile::remove(check.unpackedPath);

@@ -140,6 +140,10 @@ public:
     // the file keeps no versions; nullopt on failure.
     std::optional<qint64> raiseVersion(qint64 id);
 
+    // Makes the search index of the open file afresh (the progress handler is called), as
+    // after a restore; true without doing anything where there is none (a server, no FTS5).
+    bool rebuildSearchIndex();
+
     // SQLite's own online backup of the open database into a new file, one file with a
     // rollback journal whatever the database's journal mode.
     bool backupTo(const QString &destinationPath);
@@ -176,6 +180,7 @@ private:
     // The version check; with applySteps, the schema steps the file lacks.
     bool migrate(bool applySteps);
     bool makeSearchIndex(int version);
+    bool searchIndexMatches();
     bool hasVersionTable();
     void startWatching();
     void restartWatch();
