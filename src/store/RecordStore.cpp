@@ -89,8 +89,22 @@ void RecordStore::close()
         announce(StoreChange::everything());
 }
 
+void RecordStore::checkpoint()
+{
+    if (!isOpen() || isServer())
+        return;
+    // Never a wait of the window's: a program in the middle of a save makes it try again later.
+    QSqlQuery pragma(database());
+    pragma.exec(QStringLiteral("PRAGMA busy_timeout = 200"));
+    pragma.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    pragma.exec(QStringLiteral("PRAGMA busy_timeout = 5000"));
+}
+
 void RecordStore::closeConnection()
 {
+    if (m_idle)
+        m_idle->stop();
+    checkpoint();
     m_versioned = false;
     m_dialect = SqlDialect();
     if (m_watch)
@@ -106,8 +120,17 @@ void RecordStore::closeConnection()
 
 void RecordStore::announce(const StoreChange &change)
 {
-    if (!change.isEmpty())
-        Q_EMIT changed(change);
+    if (change.isEmpty())
+        return;
+    if (!m_idle) {
+        m_idle = new QTimer(this);
+        m_idle->setSingleShot(true);
+        m_idle->setInterval(kIdleCheckpointMs);
+        connect(m_idle, &QTimer::timeout, this, &RecordStore::checkpoint);
+    }
+    if (isOpen())
+        m_idle->start();
+    Q_EMIT changed(change);
 }
 
 bool RecordStore::fail(int number, const QString &description)

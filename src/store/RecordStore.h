@@ -160,12 +160,16 @@ public:
     // arrive, and the timer runs at least every kServerWatchMs for writers outside the program.
     void setWatchInterval(int milliseconds);
     static constexpr int kServerWatchMs = 2000;
+    // A file's write-ahead log is moved into the file itself once no change has come for this
+    // long, and when the store closes: a copy of the file alone then holds every save.
+    static constexpr int kIdleCheckpointMs = 3000;
 
 Q_SIGNALS:
     void changed(const tarnvale::StoreChange &change);
 
 private:
     void announce(const StoreChange &change);
+    void checkpoint();
     bool fail(const QSqlQuery &query, const QString &doing);
     bool fail(const QSqlError &error, const QString &doing);
     bool fail(int number, const QString &description);
@@ -206,6 +210,7 @@ private:
 
     // What checkOutsideChanges() compares against.
     QTimer *m_watch = nullptr;
+    QTimer *m_idle = nullptr;
     int m_watchInterval = 0;
     qint64 m_dataVersion = -1;
     qint64 m_seenRevision = 0;

@@ -2,6 +2,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -103,6 +105,38 @@ class PackToolTest : public QObject
         QCOMPARE(pack({"decode", packed, restored}).exitCode, 0);
         QCOMPARE(readFile(restored), data);
         QVERIFY(readFile(packed).size() < data.size() * 3 / 4);
+    }
+
+    // A database in use: encode refuses it while its log holds saves; backup takes them all.
+    void databaseInUse()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath("data.dll"), packed = dir.filePath("backup.tow"),
+                      restored = dir.filePath("restored.dll");
+        {
+            QSqlDatabase yard = QSqlDatabase::addDatabase("QSQLITE", "yard");
+            yard.setDatabaseName(db);
+            QVERIFY(yard.open());
+            QSqlQuery query(yard);
+            for (const char *sql : {"PRAGMA journal_mode = WAL", "CREATE TABLE wrecker (custname)",
+                                    "INSERT INTO wrecker VALUES ('Saved today')"})
+                QVERIFY2(query.exec(sql), sql);
+            const Result refused = pack({"encode", db, packed});
+            QCOMPARE(refused.exitCode, 3);
+            QVERIFY2(refused.err.contains(db + "-wal beside " + db + " is not empty") &&
+                         refused.err.contains("\"tarnvale-pack backup " + db + ' ' + packed + '"'),
+                     qPrintable(refused.err));
+            QVERIFY(!QFile::exists(packed));
+            QCOMPARE(pack({"backup", db, packed}).exitCode, 0);
+        }
+        QSqlDatabase::removeDatabase("yard");
+        QCOMPARE(pack({"decode", packed, restored}).exitCode, 0);
+        QCOMPARE(readFile(restored).mid(18, 2), QByteArray("\x01\x01")); // one file, no log
+        QSqlDatabase copy = QSqlDatabase::addDatabase("QSQLITE", "copy");
+        copy.setDatabaseName(restored);
+        QSqlQuery saved(copy.open() ? copy : QSqlDatabase());
+        QVERIFY(saved.exec("SELECT group_concat(custname) FROM wrecker") && saved.next());
+        QCOMPARE(saved.value(0).toString(), "Saved today");
     }
 
     void silentFifoIsGivenUp()

@@ -418,6 +418,30 @@ class RecordStoreTest : public QObject
         QCOMPARE(gate.checkOutsideChanges(), (StoreChange{{}, {}, {x}, {}, {"Lot A"}}));
     }
 
+    // A copy of the file alone holds every save once the program has been idle a moment, and
+    // once it closes, while another program keeps the file and its log open.
+    void savesReachTheFileWhenIdleAndAtClose()
+    {
+        SQLITE_ONLY();
+        Fresh fresh;
+        const QString db = fresh.folder.databasePath(), copy = db + ".copy";
+        RecordStore other;
+        QVERIFY(other.open(db, RecordStore::OpenMode::ExistingOnly));
+        auto copiedCount = [&] {
+            QFile::remove(copy);
+            RecordStore copied;
+            return QFile::copy(db, copy) &&
+                           copied.open(copy, RecordStore::OpenMode::ExistingOnly)
+                       ? copied.towRecordCount()
+                       : -1;
+        };
+        QVERIFY(fresh.addTowRecord(sampleRecord("")));
+        QTRY_COMPARE_WITH_TIMEOUT(copiedCount(), 1, 3 * RecordStore::kIdleCheckpointMs);
+        QVERIFY(fresh.addTowRecord(sampleRecord("")));
+        fresh.close();
+        QCOMPARE(copiedCount(), 2);
+    }
+
     // A file whose search index lacks a trigger, or does not hold what the table does, gets it
     // made again on opening, with its progress.
     void searchIndexIsRepaired_data()

@@ -107,8 +107,15 @@ void clsHuffman::EncodeFile(const std::string &sourceFile, const std::string &de
     // Refuses an input longer than a stream can describe before reading more of it.
     const std::vector<std::uint8_t> input = CodecFiles::readAll(sourceFile, source);
     // The stream holds the same data: it is not made more readable than its source.
-    const unsigned mode = m_outputMode ? m_outputMode : SafeOutput::modeNoLooserThan(sourceFile);
+    encodeToFile(input, destFile,
+                 m_outputMode ? m_outputMode : SafeOutput::modeNoLooserThan(sourceFile));
+}
 
+void clsHuffman::encodeToFile(std::span<const std::uint8_t> input, const std::string &destFile,
+                              unsigned mode)
+{
+    const std::string source = "clsHuffman.EncodeFile()";
+    HuffmanEncoder::checkLength(input.size(), kSourceEncode);
     const std::array<std::uint8_t, kCheckSize> check = checkOf(input);
     ProgressMeter progress(m_progress);
     HuffmanEncoder encoder(progress);

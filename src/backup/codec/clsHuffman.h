@@ -47,6 +47,10 @@ public:
     // stream (written to a temporary file beside it, then renamed into place). Nothing is
     // written when any step fails.
     void EncodeFile(const std::string &sourceFile, const std::string &destFile);
+    // The same for bytes already in memory (a database snapshot); a new destination gets
+    // `mode` less the umask.
+    void encodeToFile(std::span<const std::uint8_t> input, const std::string &destFile,
+                      unsigned mode);
     // The inverse of EncodeFile; the destination is written only after decoding succeeded.
     void DecodeFile(const std::string &sourceFile, const std::string &destFile);
 
