@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "DatabaseOverwrite.h"
 #include "FaultSeam.h"
 #include "SafeOutput.h"
 #include "SchemaCheck.h"
@@ -189,49 +190,50 @@ RestoreResult DatabaseRestore::replace(const QString &unpackedPath, const QStrin
                                        const QDateTime &when)
 {
     RestoreResult result;
-    const QString kept = keptPath(databasePath, when);
-    const QByteArray current = QFile::encodeName(databasePath);
-    const QByteArray keptName = QFile::encodeName(kept);
-
-    // The restored file takes the permissions of the one it replaces (it was unpacked private).
-    struct stat currentStat {};
-    if (::stat(current.constData(), &currentStat) == 0)
-        ::chmod(QFile::encodeName(unpackedPath).constData(), currentStat.st_mode & 07777);
-
     closeStore();
-    // A second name for the database in use: its file itself is never written or removed.
-    bool keptOk = false;
-    if (const int fault = FaultSeam::check(FileStep::Rename))
-        errno = fault;
-    else
-        keptOk = ::link(current.constData(), keptName.constData()) == 0
-                 || QFile::copy(databasePath, kept);
-    if (!keptOk) {
-        result.error = QStringLiteral("The database in use could not be kept as %1: %2")
-                           .arg(kept, systemError());
+    const auto dropUnpacked = [&unpackedPath] {
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(unpackedPath + QLatin1String(suffix));
+    };
+    if (!QFileInfo::exists(databasePath)) {
+        // Nothing to keep: the unpacked file takes the name, unless a file appeared meanwhile.
+        const QByteArray target = QFile::encodeName(databasePath);
+        if (const int fault = FaultSeam::check(FileStep::Rename))
+            errno = fault;
+        else if (::link(QFile::encodeName(unpackedPath).constData(), target.constData()) == 0) {
+            dropUnpacked();
+            result.ok = reopenStore();
+            if (!result.ok)
+                result.error = QStringLiteral("The restored database could not be opened.");
+            return result;
+        }
+        result.error = QStringLiteral("The restored database could not be put in place: ")
+                       + systemError();
         reopenStore();
         return result;
     }
-    bool renamed = false;
-    if (const int err = SafeOutput::renameDurably(QFile::encodeName(unpackedPath).toStdString(),
-                                                  current.toStdString(), &renamed);
-        err != 0 && !renamed) { // once renamed, the restored file stays, flushed or not
-        errno = err;
-        result.error = QStringLiteral("The restored database could not be put in place: ")
-                       + systemError();
-        QFile::remove(kept);
+    // Written into the database file itself, which every program that opens it next sees;
+    // refused while another program has it open.
+    const QString kept = keptPath(databasePath, when);
+    const DatabaseOverwrite::Result written =
+        DatabaseOverwrite::run(databasePath, unpackedPath, kept);
+    dropUnpacked();
+    if (!written.ok) {
+        result.error = written.error;
         reopenStore();
         return result;
     }
     if (!reopenStore()) {
-        // Put the previous database back under its name and open it again.
-        if (std::rename(keptName.constData(), current.constData()) != 0) {
+        // The previous content goes back the same way.
+        if (const DatabaseOverwrite::Result back = DatabaseOverwrite::run(databasePath, kept);
+            !back.ok) {
             result.error = QStringLiteral("The restored database could not be opened, and the "
                                           "previous database could not be put back (%1); it is "
                                           "kept as %2.")
-                               .arg(systemError(), kept);
+                               .arg(back.error, kept);
             return result;
         }
+        QFile::remove(kept);
         result.error = reopenStore()
                            ? QStringLiteral("The restored database could not be opened; the "
                                             "previous database is back in place.")

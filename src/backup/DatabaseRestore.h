@@ -3,8 +3,10 @@
 // start() unpacks the backup into a temporary file beside the database in use and checks it
 // (an SQLite database with the four tables that passes the integrity check) on a thread of
 // its own; unpacked() reports the result back on the owner's thread. replace() then keeps
-// the database in use beside itself under a timestamped name, puts the unpacked one in its
-// place and reopens the store; any failure leaves the database in use as it was.
+// a copy of the database in use beside it under a timestamped name, writes the unpacked one
+// into its file (refused while another program has it open; see DatabaseOverwrite) and
+// reopens the store; any failure leaves the database in use as it was. A database file that
+// does not exist is simply made from the unpacked one.
 #pragma once
 
 #include <QDateTime>
@@ -46,8 +48,9 @@ public:
     static QString checkDatabase(const QString &path);
     // The name the database in use is kept under: data.dll -> data.dll.20261206-174502.bak.
     static QString keptPath(const QString &databasePath, const QDateTime &when);
-    // Puts the unpacked file in place of the database in use, between closeStore() and
-    // reopenStore(). On failure the previous database is back in place and reopened.
+    // Puts the unpacked file's content in place of the database in use, between closeStore()
+    // and reopenStore(). On failure the previous database is back in place and reopened.
+    // keptPath is empty when there was no database file.
     static RestoreResult replace(const QString &unpackedPath, const QString &databasePath,
                                  const std::function<void()> &closeStore,
                                  const std::function<bool()> &reopenStore,

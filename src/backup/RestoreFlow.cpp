@@ -1,6 +1,7 @@
 #include "RestoreFlow.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "DatabaseBackup.h"
 #include "DatabaseRestore.h"
@@ -71,6 +72,9 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
                   QStringLiteral("The records now on the server are not kept: back them up "
                                  "first if you may need them. Every workstation sees the "
                                  "restored records.")
+        : !QFileInfo::exists(m_target)
+            ? QStringLiteral("There is no database at %1. Make it from the one saved in %2?")
+                  .arg(m_target, m_source)
             : QStringLiteral("Replace your database with the one saved in ") + m_source +
                   QStringLiteral("?") + crlf() +
                   QStringLiteral("Your current database will be kept beside it under a name "
@@ -91,8 +95,18 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
     const RestoreResult result = DatabaseRestore::replace(
         check.unpackedPath, databasePath, [this] { m_store.close(); },
         [this, databasePath] {
-            return m_store.open(databasePath, RecordStore::OpenMode::ExistingOnly) &&
-                   !m_store.isReadOnly();
+            // The search index is made afresh from the restored records, whatever the backup
+            // held of it.
+            m_store.setProgressHandler([this](qint64 done, qint64 total) {
+                m_dialogs.progress(m_settings.companyName(),
+                                   QStringLiteral("Preparing the records for quick searching..."),
+                                   done, total);
+            });
+            const bool opened =
+                m_store.open(databasePath, RecordStore::OpenMode::ExistingOnly) &&
+                !m_store.isReadOnly() && m_store.rebuildSearchIndex();
+            m_store.setProgressHandler({});
+            return opened;
         });
     if (!result.ok) {
         QFile::remove(check.unpackedPath);
@@ -100,8 +114,11 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
         return;
     }
     m_dialogs.notify(m_settings.companyName(),
-                     QStringLiteral("Your database has been restored.") + crlf() +
-                         QStringLiteral("The previous database was kept as ") + result.keptPath,
+                     QStringLiteral("Your database has been restored.") +
+                         (result.keptPath.isEmpty()
+                              ? QString()
+                              : crlf() + QStringLiteral("The previous database was kept as ") +
+                                    result.keptPath),
                      MessageIcon::Information);
     Q_EMIT finished(true);
 }

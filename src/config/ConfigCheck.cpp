@@ -1,5 +1,8 @@
 #include "ConfigCheck.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "LeadingNumber.h"
 #include "NumberText.h"
 #include "TaxRate.h"
@@ -63,6 +66,36 @@ QList<ConfigFinding> ConfigCheck::check(const ConfigValues &values, const QLocal
             true};
     }
     return findings;
+}
+
+std::optional<ConfigFinding> ConfigCheck::checkDatabasePath(const QString &typed)
+{
+    const QString path = typed.trimmed();
+    if (path.isEmpty() || path.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+        path.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive))
+        return std::nullopt;
+    const QFileInfo file(path);
+    const QString control = QStringLiteral("Text3");
+    if (!file.dir().exists())
+        return ConfigFinding{control,
+                             QStringLiteral("The folder of the database file %1 does not exist "
+                                            "(a share that is not mounted, or a typing error): "
+                                            "the program cannot open the database there.\r\n\r\n"
+                                            "Keep this path?")
+                                 .arg(path),
+                             true};
+    if (file.exists() && !file.isFile())
+        return ConfigFinding{control,
+                             QStringLiteral("%1 is a folder, not a database file.").arg(path),
+                             false};
+    if (!file.exists())
+        return ConfigFinding{control,
+                             QStringLiteral("There is no database file %1: the program opens it "
+                                            "only once it is there (restoring a backup into it "
+                                            "makes it).\r\n\r\nKeep this path?")
+                                 .arg(path),
+                             true};
+    return std::nullopt;
 }
 
 ConfigValues ConfigCheck::toStore(const ConfigValues &values, const QLocale &locale)

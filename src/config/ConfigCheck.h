@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QString>
 
+#include <optional>
+
 #include "ConfigValues.h"
 
 namespace tarnvale {
@@ -27,6 +29,11 @@ class ConfigCheck
     // else would count as another amount. The tax rate: see TaxRate.
     static QList<ConfigFinding> check(const ConfigValues &values,
                                       const QLocale &locale = QLocale());
+
+    // A database path typed in the "Database File:" box (Text3) that the program could not
+    // open: a folder that does not exist or a missing file is asked about, a folder refused.
+    // Nothing for a blank box or a server address.
+    static std::optional<ConfigFinding> checkDatabasePath(const QString &typed);
 
     // The values as they are stored once every question was answered Yes: the tax rate as
     // its fraction (TaxRate::stored); every other value as typed.

@@ -317,7 +317,12 @@ void ConfigWindow::showTaxMeaning()
 bool ConfigWindow::apply()
 {
     const ConfigValues typed = values();
-    for (const ConfigFinding &finding : ConfigCheck::check(typed)) {
+    QList<ConfigFinding> findings = ConfigCheck::check(typed);
+    // A path that was stored already (a share not mounted now) does not stop other changes.
+    if (typed.databasePath != ConfigSettings::load(m_settings).databasePath)
+        if (std::optional<ConfigFinding> finding = ConfigCheck::checkDatabasePath(typed.databasePath))
+            findings << *finding;
+    for (const ConfigFinding &finding : findings) {
         const QString title = m_settings.companyName();
         bool accepted = false;
         if (finding.question)

@@ -89,8 +89,22 @@ void RecordStore::close()
         announce(StoreChange::everything());
 }
 
+void RecordStore::checkpoint()
+{
+    if (!isOpen() || isServer())
+        return;
+    // Never a wait of the window's: a program in the middle of a save makes it try again later.
+    QSqlQuery pragma(database());
+    pragma.exec(QStringLiteral("PRAGMA busy_timeout = 200"));
+    pragma.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    pragma.exec(QStringLiteral("PRAGMA busy_timeout = 5000"));
+}
+
 void RecordStore::closeConnection()
 {
+    if (m_idle)
+        m_idle->stop();
+    checkpoint();
     m_versioned = false;
     m_dialect = SqlDialect();
     if (m_watch)
@@ -106,8 +120,17 @@ void RecordStore::closeConnection()
 
 void RecordStore::announce(const StoreChange &change)
 {
-    if (!change.isEmpty())
-        Q_EMIT changed(change);
+    if (change.isEmpty())
+        return;
+    if (!m_idle) {
+        m_idle = new QTimer(this);
+        m_idle->setSingleShot(true);
+        m_idle->setInterval(kIdleCheckpointMs);
+        connect(m_idle, &QTimer::timeout, this, &RecordStore::checkpoint);
+    }
+    if (isOpen())
+        m_idle->start();
+    Q_EMIT changed(change);
 }
 
 bool RecordStore::fail(int number, const QString &description)
@@ -293,9 +316,13 @@ bool RecordStore::openFile(const QString &path, OpenMode mode)
             if (!foreign)
                 ok = fail(3051, reason);
         }
-        // Only a file of nothing but our own objects is brought up to date.
+        // Only a file of nothing but our own objects is brought up to date, and its search
+        // index made again when it does not hold what the table does.
         if (ok && existed && foreign->isEmpty())
             ok = migrate(true);
+        if (ok && existed && foreign->isEmpty() && SchemaCheck::engineHasFts5(db) &&
+            SchemaCheck::hasSearchIndex(db) && !searchIndexMatches())
+            ok = makeSearchIndex(SchemaCheck::kVersion);
         if (ok && foreign->isEmpty()) {
             QSqlQuery pragma(db);
             pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
@@ -462,6 +489,74 @@ bool RecordStore::makeSearchIndex(int version)
     }
     if (!guard.commit())
         return fail(guard.lastError(), QStringLiteral("writing to the database"));
+    return true;
+}
+
+bool RecordStore::rebuildSearchIndex()
+{
+    if (!isOpen())
+        return failNotOpen();
+    if (isServer() || !SchemaCheck::engineHasFts5(database()))
+        return true;
+    return makeSearchIndex(SchemaCheck::kVersion);
+}
+
+// Whether the search index holds what the table does, at little cost whatever its size: as
+// many rows as the table, a sample of records found under their own text, and for up to
+// 50,000 records FTS5's own check of the index. A damaged index fails one of them.
+bool RecordStore::searchIndexMatches()
+{
+    QSqlDatabase db = database();
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT count(*), min(id), max(id) FROM wrecker")) ||
+        !query.next())
+        return false;
+    const qint64 count = query.value(0).toLongLong();
+    const qint64 first = query.value(1).toLongLong(), last = query.value(2).toLongLong();
+    // The index's own row count opens its "averages" record: an SQLite varint.
+    if (!query.exec(QStringLiteral("SELECT block FROM wrecker_fts_data WHERE id = 1")))
+        return false;
+    const QByteArray averages = query.next() ? query.value(0).toByteArray() : QByteArray();
+    qint64 indexed = 0;
+    for (int i = 0; i < averages.size() && i < 8; ++i) {
+        indexed = (indexed << 7) | (averages[i] & 0x7f);
+        if (!(averages[i] & 0x80))
+            break;
+    }
+    if (indexed != count)
+        return false;
+    if (count <= 50000 &&
+        !query.exec(QStringLiteral("INSERT INTO wrecker_fts(wrecker_fts) VALUES ('integrity-check')")))
+        return false;
+    const QStringList columns = SchemaCheck::searchIndexColumns();
+    QSqlQuery row(db), found(db);
+    row.setForwardOnly(true);
+    found.setForwardOnly(true);
+    row.prepare(QStringLiteral("SELECT %1 FROM wrecker WHERE id >= ? ORDER BY id LIMIT 1")
+                    .arg(columns.join(QLatin1String(", "))));
+    found.prepare(QStringLiteral("SELECT count(*) FROM wrecker_fts WHERE wrecker_fts MATCH ? AND "
+                                 "rowid = (SELECT id FROM wrecker WHERE id >= ? ORDER BY id LIMIT 1)"));
+    constexpr int kSamples = 16;
+    for (int k = 0; k < kSamples && count > 0; ++k) {
+        const qint64 from = first + (last - first) * k / (kSamples - 1);
+        row.bindValue(0, from);
+        if (!row.exec() || !row.next())
+            return false;
+        for (int c = 0; c < columns.size(); ++c) {
+            const QList<uint> text = SchemaCheck::searchIndexForm(row.value(c).toString()).toUcs4();
+            if (text.size() < 3)
+                continue;
+            // One trigram of the record's text, in that column.
+            const QString trigram = QString::fromUcs4(reinterpret_cast<const char32_t *>(text.data()), 3);
+            found.bindValue(0, QStringLiteral("{%1} : \"%2\"")
+                                   .arg(columns[c], QString(trigram).replace(u'"', QLatin1String("\"\""))));
+            found.bindValue(1, from);
+            if (!found.exec() || !found.next() || found.value(0).toLongLong() != 1)
+                return false;
+            break;
+        }
+    }
     return true;
 }
 

@@ -140,6 +140,10 @@ public:
     // the file keeps no versions; nullopt on failure.
     std::optional<qint64> raiseVersion(qint64 id);
 
+    // Makes the search index of the open file afresh (the progress handler is called), as
+    // after a restore; true without doing anything where there is none (a server, no FTS5).
+    bool rebuildSearchIndex();
+
     // SQLite's own online backup of the open database into a new file, one file with a
     // rollback journal whatever the database's journal mode.
     bool backupTo(const QString &destinationPath);
@@ -156,12 +160,16 @@ public:
     // arrive, and the timer runs at least every kServerWatchMs for writers outside the program.
     void setWatchInterval(int milliseconds);
     static constexpr int kServerWatchMs = 2000;
+    // A file's write-ahead log is moved into the file itself once no change has come for this
+    // long, and when the store closes: a copy of the file alone then holds every save.
+    static constexpr int kIdleCheckpointMs = 3000;
 
 Q_SIGNALS:
     void changed(const tarnvale::StoreChange &change);
 
 private:
     void announce(const StoreChange &change);
+    void checkpoint();
     bool fail(const QSqlQuery &query, const QString &doing);
     bool fail(const QSqlError &error, const QString &doing);
     bool fail(int number, const QString &description);
@@ -176,6 +184,7 @@ private:
     // The version check; with applySteps, the schema steps the file lacks.
     bool migrate(bool applySteps);
     bool makeSearchIndex(int version);
+    bool searchIndexMatches();
     bool hasVersionTable();
     void startWatching();
     void restartWatch();
@@ -201,6 +210,7 @@ private:
 
     // What checkOutsideChanges() compares against.
     QTimer *m_watch = nullptr;
+    QTimer *m_idle = nullptr;
     int m_watchInterval = 0;
     qint64 m_dataVersion = -1;
     qint64 m_seenRevision = 0;

@@ -5,6 +5,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "DatabaseOverwrite.h"
 #include "DatabaseRestore.h"
 #include "RecordStore.h"
 #include "SampleDatabase.h"
@@ -122,7 +126,7 @@ class DatabaseRestoreTest : public QObject
         QTemporaryDir dir;
         const QString db = dir.filePath("data.dll"), unpacked = dir.filePath("data.dll.restore-1");
         QVERIFY(test::makeSampleDatabase(db, 25, "current"));
-        const QByteArray before = readFile(db);
+        const QStringList before = test::rowsOf(db);
         QVERIFY(test::makeSampleDatabase(unpacked, 5, "other"));
 
         int reopened = 0;
@@ -131,9 +135,77 @@ class DatabaseRestoreTest : public QObject
         QVERIFY(!result.ok);
         QVERIFY2(result.error.endsWith(says), qPrintable(result.error));
         QCOMPARE(reopened, 2);
-        QCOMPARE(readFile(db), before);
+        QCOMPARE(test::rowsOf(db), before);
         // Only the database is left: the kept name went back to it.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"data.dll"});
+    }
+
+    // Another connection, in this program or another process, has the database open: nothing
+    // is written or kept, and its next save lands in a whole file. A missing file is made.
+    void openElsewhereOrMissing_data()
+    {
+        QTest::addColumn<int>("other"); // 0: none, the file is missing; 1: this process; 2: another
+        QTest::newRow("missing file") << 0;
+        QTest::newRow("open in this process") << 1;
+        QTest::newRow("open in another process") << 2;
+    }
+    void openElsewhereOrMissing()
+    {
+        QFETCH(int, other);
+        QTemporaryDir dir;
+        const QString db = dir.filePath("data.dll"), unpacked = dir.filePath("data.dll.restore-1");
+        QVERIFY(test::makeSampleDatabase(unpacked, 5, "other"));
+        const QStringList restored = test::rowsOf(unpacked);
+        if (other > 0)
+            QVERIFY(test::makeSampleDatabase(db, 30, "current"));
+        TowRecord saved;
+        saved.set(TowField::custname, "Saved after the restore was refused");
+        RecordStore here;
+        int ready[2], release[2];
+        QVERIFY(::pipe(ready) == 0 && ::pipe(release) == 0);
+        char c = 0;
+        const pid_t child = other == 2 ? ::fork() : -1;
+        if (child == 0) {
+            RecordStore store;
+            c = store.open(db, RecordStore::OpenMode::ExistingOnly) ? 'y' : 'n';
+            (void)!::write(ready[1], &c, 1);
+            (void)!::read(release[0], &c, 1);
+            ::_exit(store.addTowRecord(saved) ? 0 : 1);
+        }
+        if (other == 2)
+            QVERIFY(::read(ready[0], &c, 1) == 1 && c == 'y');
+        else if (other == 1)
+            QVERIFY(here.open(db, RecordStore::OpenMode::ExistingOnly));
+
+        int reopened = 0;
+        const RestoreResult result = DatabaseRestore::replace(
+            unpacked, db, [] {}, [&] { return ++reopened > 0; });
+        QCOMPARE(reopened, 1);
+        QVERIFY(!QFile::exists(unpacked));
+        if (other == 0) {
+            QVERIFY2(result.ok, qPrintable(result.error));
+            QCOMPARE(result.keptPath, QString());
+            QCOMPARE(test::rowsOf(db), restored);
+            return;
+        }
+        int status = -1;
+        if (other == 2) {
+            (void)!::write(release[1], &c, 1);
+            QVERIFY(::waitpid(child, &status, 0) == child && WIFEXITED(status));
+            QCOMPARE(WEXITSTATUS(status), 0);
+        } else {
+            QVERIFY(here.addTowRecord(saved));
+            here.close();
+        }
+        QVERIFY(!result.ok);
+        QCOMPARE(result.error, DatabaseOverwrite::inUseText());
+        QVERIFY(QDir(dir.path()).entryList({"*.bak"}, QDir::Files).isEmpty());
+        RecordStore after;
+        QVERIFY(after.open(db, RecordStore::OpenMode::ExistingOnly));
+        QSqlQuery check(after.database());
+        QVERIFY(check.exec("PRAGMA integrity_check") && check.next());
+        QCOMPARE(check.value(0).toString(), "ok");
+        QCOMPARE(after.towRecordCount(), 31);
     }
 };
 

@@ -2,6 +2,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -9,6 +11,7 @@
 
 #include "CodecFiles.h"
 #include "TestFiles.h"
+#include "clsHuffman.h"
 
 using tarnvale::test::readFile;
 using tarnvale::test::writeFile;
@@ -52,6 +55,14 @@ class PackToolTest : public QObject
         QTest::newRow("missing input") << QStringList{"encode", "none", "out"} << QByteArray() << 3 << "Source file does not exist";
         QTest::newRow("input is a device") << QStringList{"encode", "/dev/zero", "out"} << QByteArray() << 3 << "is a device, not a file";
         QTest::newRow("not a stream") << QStringList{"decode", "in", "out"} << QByteArray("HE7\rnot really") << 5 << "identification string not found";
+        QTest::newRow("a zip file") << QStringList{"decode", "in", "out"} << QByteArray::fromHex("504b0304140000000000") + "lot4.txt" << 5 << "The data is corrupt";
+        // A backup whose "HE3" became "HE0": its check refuses the bytes a stored stream would give.
+        const std::vector<std::uint8_t> saved{'a', 'b'};
+        std::vector<std::uint8_t> changed = tarnvale::clsHuffman().encode(saved);
+        const auto check = tarnvale::clsHuffman::checkOf(saved);
+        changed.insert(changed.end(), check.begin(), check.end());
+        changed[2] = '0';
+        QTest::newRow("a changed backup") << QStringList{"decode", "in", "out"} << QByteArray(reinterpret_cast<const char *>(changed.data()), qsizetype(changed.size())) << 5 << "SHA-256";
         // The other destinations refused: SafeOutput's own test.
         QTest::newRow("output is read-only") << QStringList{"encode", "in", "readonly"} << QByteArray("abcabc") << 4 << "is read-only";
         // clang-format on
@@ -94,6 +105,38 @@ class PackToolTest : public QObject
         QCOMPARE(pack({"decode", packed, restored}).exitCode, 0);
         QCOMPARE(readFile(restored), data);
         QVERIFY(readFile(packed).size() < data.size() * 3 / 4);
+    }
+
+    // A database in use: encode refuses it while its log holds saves; backup takes them all.
+    void databaseInUse()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath("data.dll"), packed = dir.filePath("backup.tow"),
+                      restored = dir.filePath("restored.dll");
+        {
+            QSqlDatabase yard = QSqlDatabase::addDatabase("QSQLITE", "yard");
+            yard.setDatabaseName(db);
+            QVERIFY(yard.open());
+            QSqlQuery query(yard);
+            for (const char *sql : {"PRAGMA journal_mode = WAL", "CREATE TABLE wrecker (custname)",
+                                    "INSERT INTO wrecker VALUES ('Saved today')"})
+                QVERIFY2(query.exec(sql), sql);
+            const Result refused = pack({"encode", db, packed});
+            QCOMPARE(refused.exitCode, 3);
+            QVERIFY2(refused.err.contains(db + "-wal beside " + db + " is not empty") &&
+                         refused.err.contains("\"tarnvale-pack backup " + db + ' ' + packed + '"'),
+                     qPrintable(refused.err));
+            QVERIFY(!QFile::exists(packed));
+            QCOMPARE(pack({"backup", db, packed}).exitCode, 0);
+        }
+        QSqlDatabase::removeDatabase("yard");
+        QCOMPARE(pack({"decode", packed, restored}).exitCode, 0);
+        QCOMPARE(readFile(restored).mid(18, 2), QByteArray("\x01\x01")); // one file, no log
+        QSqlDatabase copy = QSqlDatabase::addDatabase("QSQLITE", "copy");
+        copy.setDatabaseName(restored);
+        QSqlQuery saved(copy.open() ? copy : QSqlDatabase());
+        QVERIFY(saved.exec("SELECT group_concat(custname) FROM wrecker") && saved.next());
+        QCOMPARE(saved.value(0).toString(), "Saved today");
     }
 
     void silentFifoIsGivenUp()

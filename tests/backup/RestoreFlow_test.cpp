@@ -4,7 +4,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QSqlQuery>
+
 #include "RecordStore.h"
+#include "SchemaCheck.h"
 #include "RestoreFlow.h"
 #include "SampleDatabase.h"
 #include "ScriptedDialogs.h"
@@ -94,6 +97,61 @@ class RestoreFlowTest : public QObject
              {"data.dll", "data.dll-wal", "data.dll-shm", "chosen.tow", "settings.ini"})
             left.removeAll(QLatin1String(kept));
         QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
+    }
+
+    // Restored: the backup's records, searched through an index made from them (the backup's
+    // own was forged where opening does not look), over the database in use or in place of a
+    // missing one.
+    void restores_data()
+    {
+        QTest::addColumn<bool>("missing");
+        QTest::newRow("replaced") << false;
+        QTest::newRow("missing file") << true;
+    }
+    void restores()
+    {
+        QFETCH(bool, missing);
+        test::TestFolder folder;
+        SettingsFile settings(folder.settingsPath());
+        const QString source = folder.file("source.db"), backup = folder.file("chosen.tow"),
+                      db = folder.databasePath();
+        {
+            RecordStore saved;
+            QVERIFY(saved.open(source, RecordStore::OpenMode::CreateIfMissing) &&
+                    test::fillSampleDatabase(saved, 40, "saved"));
+            const QString columns = SchemaCheck::searchIndexColumns().join(", ");
+            QSqlQuery forge(saved.database());
+            QVERIFY(forge.exec("INSERT INTO wrecker_fts(wrecker_fts, rowid, " + columns +
+                               ") SELECT 'delete', id, " + columns + " FROM wrecker WHERE id = 2"));
+            QVERIFY(forge.exec("INSERT INTO wrecker_fts(rowid, custname) VALUES (2, 'Nobody')"));
+        }
+        clsHuffman().EncodeFile(source.toStdString(), backup.toStdString());
+        RecordStore store;
+        QVERIFY(store.open(db, missing ? RecordStore::OpenMode::ExistingOnly
+                                       : RecordStore::OpenMode::CreateIfMissing) != missing);
+        test::ScriptedDialogs dialogs;
+        dialogs.queueAnswer(Answer::Yes);
+        RestoreFlow flow(store, settings, dialogs);
+        QSignalSpy finished(&flow, &RestoreFlow::finished);
+        QVERIFY(flow.start(backup));
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished.first().first().toBool(), true);
+        QCOMPARE(dialogs.count(), 2);
+        QCOMPARE(dialogs.shown().first().text,
+                 missing ? "There is no database at " + db + ". Make it from the one saved in " +
+                               backup + "?"
+                         : "Replace your database with the one saved in " + backup +
+                               "?\r\nYour current database will be kept beside it under a name "
+                               "with today's date and time.");
+        QVERIFY2(missing ? dialogs.last().text == "Your database has been restored."
+                         : dialogs.last().text.startsWith("Your database has been restored.\r\n"
+                                                          "The previous database was kept as " + db + '.'),
+                 qPrintable(dialogs.last().text));
+        QCOMPARE(test::rowsOf(store), test::rowsOf(source));
+        QSqlQuery search(store.database());
+        QVERIFY(search.exec("SELECT group_concat(rowid) FROM wrecker_fts WHERE wrecker_fts MATCH "
+                            "'\"Customer 1 saved\"'") && search.next());
+        QCOMPARE(search.value(0).toString(), "2");
     }
 };
 

@@ -192,6 +192,7 @@ class clsHuffmanTest : public QObject
     void decoding_data();
     void decoding();
     void buffersStringsAndLimits();
+    void checkedFiles();
     void fileFailures();
 };
 
@@ -264,6 +265,15 @@ void clsHuffmanTest::decoding_data()
     // The same with a checksum that fits the 6 bytes: still refused, never padded with zeros.
     failing("ends early, checksum fits", fromHex("48 45 33 0d 03 07 00 00 00 03 00 61 02 62 02 63 01 0d 0d"), "truncated");
     failing("empty input", Bytes{}, "corrupt");
+    // What cannot be an HE3 stream: codes that do not fill a tree, data not ending with its codes.
+    failing("zip file", fromHex("50 4b 03 04 14 00 00 00 00 00 2a 61 86 59 00 00 00 00 0c 00 00 00 61 2e 74 78 74"), "corrupt");
+    failing("length 0 before data", fromHex("48 45 33 0d 00 00 00 00 00 99 99 12"), "corrupt");
+    failing("values out of order", fromHex("48 45 33 0d 03 02 00 00 00 02 00 62 01 61 01 02 02"), "corrupt");
+    failing("one value", fromHex("48 45 33 0d 61 01 00 00 00 01 00 61 01 00 00"), "corrupt");
+    failing("lengths leave a gap", fromHex("48 45 33 0d 03 02 00 00 00 02 00 61 01 62 02 02 02"), "corrupt");
+    failing("same code twice", fromHex("48 45 33 0d 60 03 00 00 00 03 00 61 02 62 02 63 01 0c 0d"), "corrupt");
+    failing("data goes on", fromHex("48 45 33 0d 03 02 00 00 00 02 00 61 01 62 01 02 02 00"), "corrupt");
+    failing("padding bits set", fromHex("48 45 33 0d 03 02 00 00 00 02 00 61 01 62 01 02 06"), "corrupt");
     // clang-format on
     // 255 zeros, 255 ones, then a branch off the zeros' path: more than 512 nodes.
     const HandMade over512 = handMade(
@@ -348,6 +358,42 @@ void clsHuffmanTest::buffersStringsAndLimits()
     const std::string packed = codec.EncodeString(text);
     QCOMPARE(packed.substr(0, 4), std::string("HE3\r"));
     QCOMPARE(codec.DecodeString(packed), text);
+}
+
+void clsHuffmanTest::checkedFiles()
+{
+    // The check's digest is SHA-256 itself, over every length around the block boundaries.
+    const Bytes text = makeInput(200000, Skew::Text, 12);
+    for (std::size_t n : {0, 1, 55, 56, 63, 64, 65, 119, 120, 128, 200000}) {
+        const QByteArray bytes(reinterpret_cast<const char *>(text.data()), qsizetype(n));
+        const auto check = clsHuffman::checkOf(std::span(text.data(), n));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(check.data()), 32),
+                 QCryptographicHash::hash(bytes, QCryptographicHash::Sha256));
+    }
+    // A backup file with one byte changed decodes to the bytes saved or is refused, wherever
+    // the byte is and in whichever form (compressed, or stored: "1000 a" and an empty file).
+    QTemporaryDir dir;
+    const std::string source = dir.filePath("data.dll").toStdString();
+    const std::string packed = dir.filePath("backup.tow").toStdString();
+    int accepted = 0, flips = 0;
+    for (const Bytes &saved : {makeInput(60000, Skew::Text, 13), Bytes(1000, 'a'), Bytes{}}) {
+        test::writeFile(QString::fromStdString(source), QByteArray(reinterpret_cast<const char *>(saved.data()), qsizetype(saved.size())));
+        clsHuffman().EncodeFile(source, packed);
+        const QByteArray file = test::readFile(QString::fromStdString(packed));
+        const Bytes stream(file.begin(), file.end());
+        std::mt19937 rng(21);
+        for (std::size_t i = 0; i < 24 + 300; ++i, ++flips) {
+            Bytes changed = stream;
+            const std::size_t at = i < 24 ? i % 12 + (i < 12 ? 0 : stream.size() - 12)
+                                          : rng() % stream.size();
+            changed[at] ^= i == 2 ? '3' ^ '0' : std::uint8_t(1 + rng() % 255);
+            const Run run = decodeRun(changed);
+            QVERIFY2(!run.bytes || *run.bytes == saved, qPrintable(QString::number(at)));
+            accepted += run.bytes.has_value();
+        }
+        QVERIFY(decodeRun(stream).bytes == saved);
+    }
+    qInfo("%d of %d single-byte changes refused", flips - accepted, flips);
 }
 
 void clsHuffmanTest::fileFailures()

@@ -68,8 +68,26 @@ class ConfigWindowTest : public QObject
         m_fx->dialogs.queueFile(QString());
         QTest::mouseClick(browse, Qt::LeftButton);
         QCOMPARE(test::edit(&w, "Text3")->text(), QStringLiteral("/data/tow.dll"));
+        // A path the program cannot open is asked about: No keeps the window open.
+        for (const QString &path :
+             {m_fx->dir.file("office/tow.dll"), m_fx->dir.path(), m_fx->dir.file("tow.dll")}) {
+            test::edit(&w, "Text3")->setText(path);
+            QVERIFY(!w.apply() && w.isVisible());
+        }
+        QCOMPARE(m_fx->dialogs.shown()[1].line(),
+                 "Question Question YesNo|Lakeside Recovery|The folder of the database file " +
+                     m_fx->dir.file("office/tow.dll") +
+                     " does not exist (a share that is not mounted, or a typing error): the "
+                     "program cannot open the database there.\r\n\r\nKeep this path?");
+        QCOMPARE(m_fx->dialogs.shown()[2].text, m_fx->dir.path() + " is a folder, not a database file.");
+        QCOMPARE(m_fx->dialogs.last().text,
+                 "There is no database file " + m_fx->dir.file("tow.dll") +
+                     ": the program opens it only once it is there (restoring a backup into it "
+                     "makes it).\r\n\r\nKeep this path?");
+        m_fx->dialogs.clear();
         m_fx->dialogs.queueFile(QStringLiteral("/mnt/office/tow.dll"));
         QTest::mouseClick(browse, Qt::LeftButton);
+        m_fx->dialogs.queueAnswer(Answer::Yes);
         button(w, QStringLiteral("Apply"))->trigger();
 
         QCOMPARE(m_fx->settings.read("Company", "Name"), "Lakeside Recovery & Storage");
@@ -79,7 +97,7 @@ class ConfigWindowTest : public QObject
         QCOMPARE(m_fx->settings.read("Database", "Path"), "/mnt/office/tow.dll");
         QCOMPARE(names, QList<QVariantList>{{QStringLiteral("Lakeside Recovery & Storage")}});
         QVERIFY(main.size() == 1 && !w.isVisible());
-        QCOMPARE(m_fx->dialogs.count(), 2); // the two choosers, no message
+        QCOMPARE(m_fx->dialogs.count(), 2); // the chooser, the question about the folder
     }
 
     void applyFailureIsReported()

@@ -164,12 +164,13 @@ std::vector<std::uint8_t> readAll(const std::string &path, const std::string &so
 }
 
 void replaceWith(const std::string &destPath, std::span<const std::uint8_t> head,
-                 std::span<const std::uint8_t> body, const std::string &source,
-                 unsigned newFileMode)
+                 std::span<const std::uint8_t> body, std::span<const std::uint8_t> tail,
+                 const std::string &source, unsigned newFileMode)
 {
     SafeOutput out(destPath, newFileMode);
     const bool ok = out.open() && out.write(head.data(), head.size())
-                    && out.write(body.data(), body.size()) && out.commit();
+                    && out.write(body.data(), body.size()) && out.write(tail.data(), tail.size())
+                    && out.commit();
     if (!ok) {
         const CodecError e = errorFromErrno(out.error(), source, destPath);
         throw CodecError(e.number(), source, out.errorText(), CodecError::Side::Output);

@@ -31,13 +31,13 @@ std::vector<std::uint8_t> readAll(const std::string &path, const std::string &so
                                   std::size_t reserveExtra = 0,
                                   int idleTimeoutMs = kIdleTimeoutMs);
 
-// Replaces the destination through SafeOutput with `head` then `body`: a regular file or
+// Replaces the destination through SafeOutput with `head`, `body` then `tail`: a regular file or
 // nothing may be there, its permissions are kept (a new file gets `newFileMode` less the
 // umask). On any failure the destination is left as it was and a CodecError of the output
 // side is thrown.
 void replaceWith(const std::string &destPath, std::span<const std::uint8_t> head,
-                 std::span<const std::uint8_t> body, const std::string &source,
-                 unsigned newFileMode = 0666);
+                 std::span<const std::uint8_t> body, std::span<const std::uint8_t> tail,
+                 const std::string &source, unsigned newFileMode = 0666);
 
 // The run-time error number and description for an errno value.
 CodecError errorFromErrno(int err, const std::string &source, const std::string &path);

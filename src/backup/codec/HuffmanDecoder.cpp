@@ -102,6 +102,8 @@ class StreamDecoder
     std::vector<std::uint8_t> run(std::uint32_t expected);
     // The xor of every byte of that output, taken while it was written.
     std::uint8_t checksum() const { return m_checksum; }
+    // Whether the data ended with the last code: in its last byte, followed by 0 bits only.
+    bool dataEndsWithLastCode() const;
 
   private:
     std::uint8_t byteAt(std::size_t offset) const
@@ -133,6 +135,7 @@ class StreamDecoder
     std::uint64_t m_nextPosition = 0; // next 1-based stream position whose end is reported
     std::uint64_t m_boundaryBits = 0; // the data bit offset at which that position ends
     std::uint8_t m_checksum = 0;
+    std::uint64_t m_endBit = 0; // where decoding stopped in the data bits
 
     const std::uint8_t *m_data = nullptr;  // the data bits
     std::vector<std::uint8_t> m_ahead;     // what the second chain decodes
@@ -227,20 +230,45 @@ void StreamDecoder::reachedBoundary()
     m_boundaryBits = 8 * (m_nextPosition - m_dataStart);
 }
 
+bool StreamDecoder::dataEndsWithLastCode() const
+{
+    const std::size_t dataBytes = m_in.size() - std::min(m_in.size(), m_dataStart);
+    if ((m_endBit + 7) / 8 != dataBytes)
+        return false;
+    return m_endBit % 8 == 0 || (m_in[m_in.size() - 1] >> (m_endBit % 8)) == 0;
+}
+
 std::vector<std::uint8_t> StreamDecoder::run(std::uint32_t expected)
 {
     const std::int16_t entries = std::int16_t(byteAt(9) | (byteAt(10) << 8));
     if (entries <= 0)
         throw corrupt("no code table");
-
+    // What an encoder writes: 2 to 256 values in ascending order, whose codes fill a whole
+    // tree (every free place at depth d is taken by a code or split further).
+    if (entries < 2 || entries > 256)
+        throw corrupt("a code table of " + std::to_string(entries) + " values");
     std::array<int, 256> codeLength{};
+    std::array<int, 256> perLength{};
     for (std::size_t i = 0; i < std::size_t(entries); ++i) {
         const std::uint8_t value = byteAt(kFixedHeader + 2 * i);
         const std::uint8_t bits = byteAt(kFixedHeader + 2 * i + 1);
         if (bits == 0)
             throw corrupt("a code of length 0");
+        if (i > 0 && value <= byteAt(kFixedHeader + 2 * i - 2))
+            throw corrupt("code table values out of order");
         codeLength[value] = bits;
+        ++perLength[bits];
     }
+    std::int64_t free = 1;
+    int left = entries;
+    for (int depth = 1; depth < 256 && left > 0; ++depth) {
+        free = 2 * free - perLength[size_t(depth)];
+        left -= perLength[size_t(depth)];
+        if (free < 0 || free > left)
+            throw corrupt("code lengths that do not make a code tree");
+    }
+    if (free != 0)
+        throw corrupt("code lengths that do not make a code tree");
     const std::size_t tableStart = kFixedHeader + 2 * std::size_t(entries);
     std::size_t bit = tableStart * 8;
     for (int v = 0; v < 256; ++v) {
@@ -250,6 +278,11 @@ std::vector<std::uint8_t> StreamDecoder::run(std::uint32_t expected)
         }
     }
     m_dataStart = (bit + 7) / 8;
+    // With whole lengths, codes that are prefixes of others leave values inside the tree.
+    for (int n = 0; n < m_used; ++n)
+        if ((m_nodes[size_t(n)].value != -1) != (m_nodes[size_t(n)].zero == -1) ||
+            (m_nodes[size_t(n)].zero == -1) != (m_nodes[size_t(n)].one == -1))
+            throw corrupt("codes that do not make a code tree");
     buildLookup();
     return decodeData(expected);
 }
@@ -489,6 +522,7 @@ std::vector<std::uint8_t> StreamDecoder::decodeData(std::uint32_t expected)
     while (m_boundaryBits < pos && std::uint64_t(o - start) == expected)
         reachedBoundary();
 
+    m_endBit = pos;
     takeChecksum(o);
     std::uint8_t checksum = 0;
     for (; checked < o; ++checked)
@@ -516,8 +550,12 @@ std::vector<std::uint8_t> HuffmanDecoder::decode(std::span<const std::uint8_t> s
         throw corrupt("the stream ends too early");
     const std::uint32_t expected = std::uint32_t(stream[5]) | std::uint32_t(stream[6]) << 8 |
                                    std::uint32_t(stream[7]) << 16 | std::uint32_t(stream[8]) << 24;
-    if (expected == 0)
+    // A claimed length of 0 leaves a bare header as it was; an encoder never writes one before
+    // more bytes.
+    if (expected == 0 && stream.size() <= kFixedHeader)
         return std::vector<std::uint8_t>(stream.begin(), stream.end()); // left as it was
+    if (expected == 0)
+        throw corrupt("a length of 0 before data");
     if (expected > std::uint32_t(clsHuffman::kMaxInputLength))
         throw corrupt("negative length");
 
@@ -539,6 +577,8 @@ std::vector<std::uint8_t> HuffmanDecoder::decode(std::span<const std::uint8_t> s
                          "The data might be corrupted (the stream ended after " +
                              std::to_string(out.size()) + " of " + std::to_string(expected) +
                              " bytes)");
+    if (!decoder.dataEndsWithLastCode())
+        throw corrupt("the data does not end with its last code");
     progress.finish();
     return out;
 }

@@ -6,6 +6,12 @@
 // 0x0D, then the input unchanged): for empty input, input of a single distinct byte value,
 // and input whose packed data bits alone would not fit in fewer bytes than the input has.
 //
+// A file written by EncodeFile carries a check after the stream: the SHA-256 of the bytes it
+// holds (32 bytes), their number (8 bytes, little-endian) and the mark "TVSHA256". Decoders
+// that follow the stream's rules stop at the end of its data bits and never read it (after a
+// stored stream, rare for a database, they take it for 48 more bytes). decode() and DecodeFile
+// verify the check of every stream that ends with it and refuse one whose bytes differ.
+//
 // The codec keeps no state between calls. Every failure is thrown as a CodecError and leaves
 // the caller's buffer or destination file as it was. The decoder never reads outside its input
 // or its 512-node code tree and always ends, whatever the bytes it is given.
@@ -13,6 +19,7 @@
 
 #include "CodecError.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -40,6 +47,10 @@ public:
     // stream (written to a temporary file beside it, then renamed into place). Nothing is
     // written when any step fails.
     void EncodeFile(const std::string &sourceFile, const std::string &destFile);
+    // The same for bytes already in memory (a database snapshot); a new destination gets
+    // `mode` less the umask.
+    void encodeToFile(std::span<const std::uint8_t> input, const std::string &destFile,
+                      unsigned mode);
     // The inverse of EncodeFile; the destination is written only after decoding succeeded.
     void DecodeFile(const std::string &sourceFile, const std::string &destFile);
 
@@ -52,9 +63,13 @@ public:
     std::string EncodeString(const std::string &text);
     std::string DecodeString(const std::string &text);
 
-    // The stream of the given bytes, and the bytes of a stream.
+    // The stream of the given bytes, and the bytes of a stream (its check verified).
     std::vector<std::uint8_t> encode(std::span<const std::uint8_t> input);
     std::vector<std::uint8_t> decode(std::span<const std::uint8_t> stream);
+
+    // The check EncodeFile writes after the stream of `input`.
+    static constexpr std::size_t kCheckSize = 48;
+    static std::array<std::uint8_t, kCheckSize> checkOf(std::span<const std::uint8_t> input);
 
 private:
     ProgressHandler m_progress;
