@@ -175,6 +175,13 @@ class RecordStoreTest : public QObject
         QTest::newRow("own index redefined")
             << "DROP INDEX groups_groupname\nCREATE INDEX groups_groupname ON groups (GROUPID)"
             << "index \"groups_groupname\" on \"groups\" (not as this program creates it)";
+        QTest::newRow("SQLite's statistics") << "ANALYZE" << "";
+        QTest::newRow("statistics of an engine with STAT4")
+            << "PRAGMA writable_schema = ON\nCREATE TABLE sqlite_stat4(tbl,idx,neq,nlt,ndlt,sample)"
+            << "";
+        QTest::newRow("forged statistics")
+            << "PRAGMA writable_schema = ON\nCREATE TABLE sqlite_stat1(tbl,idx,stat,x)"
+            << "table \"sqlite_stat1\" (not as this program creates it)";
         // clang-format on
     }
 
