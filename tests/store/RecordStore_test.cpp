@@ -5,6 +5,10 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ChildProcess.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
 #include "StoreChange.h"
@@ -160,6 +164,31 @@ class RecordStoreTest : public QObject
             QCOMPARE(store.lastError().description, QString("The database is not open."));
         }
         QCOMPARE(test::readFile(path), before);
+    }
+
+    void anotherUsersPrivateFileIsNamedAsSuch()
+    {
+        SQLITE_ONLY();
+        if (::geteuid() != 0)
+            QSKIP("needs root to own a file another user may not read");
+        test::TestFolder folder;
+        const QString path = folder.databasePath();
+        QVERIFY(RecordStore().open(path, RecordStore::OpenMode::CreateIfMissing));
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0600), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder.path()).constData(), 0777), 0);
+        const test::ChildEnd end = test::runInChild(
+            [&] {
+                RecordStore store;
+                return !store.open(path, RecordStore::OpenMode::ExistingOnly) &&
+                               store.lastError().description ==
+                                   "Permission denied: this user may not read the database file "
+                                       + path + ". Ask the file's owner or the PC's "
+                                       "administrator for access to it, or choose another database."
+                           ? 0
+                           : 1;
+            },
+            true);
+        QCOMPARE(end.status, 0);
     }
 
     void foreignObjectsMakeItReadOnly_data()
