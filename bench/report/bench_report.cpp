@@ -66,6 +66,22 @@ QByteArray wideRow(int cells)
     return rtf + "\\row\\pard end\\par}";
 }
 
+// Rows of `perRow` cells until there are `cells`: past the limit on cells.
+QByteArray manyCells(int cells, int perRow)
+{
+    QByteArray rtf = "{\\rtf1\\ansi ";
+    for (int done = 0; done < cells;) {
+        rtf += "\\trowd";
+        for (int i = 1; i <= perRow; ++i)
+            rtf += "\\cellx" + QByteArray::number(i * 150);
+        rtf += "\\pard\\intbl";
+        for (int i = 0; i < perRow && done < cells; ++i, ++done)
+            rtf += " x\\cell";
+        rtf += "\\row\n";
+    }
+    return rtf + "\\pard end\\par}";
+}
+
 // Cells the row never defined with \\cellx, as a damaged or generated template has them.
 QByteArray undefinedCells(int cells)
 {
@@ -141,6 +157,24 @@ int main(int argc, char *argv[])
     compare("template with one row of 20000 cells", wideRow(20000));
     compare("template with one row of 2000 cells it never defined", undefinedCells(2000));
     compare("sheet with a 100000-character customer name", longName(100000));
+    compare("template with 14080 cells in rows of 64", manyCells(14080, 64));
+    compare("template with 10000 rows of one cell", manyCells(10000, 1));
+    {
+        const QByteArray ordinary16 = ordinary(16 * 1024 * 1024);
+        QElapsedTimer timer;
+        timer.start();
+        ReportDocument report;
+        report.setRtf(ordinary16);
+        report.pageCount(report.pageLayout());
+        std::printf("ordinary template of 16 MB (the largest file read): %.0f ms\n",
+                    double(timer.nsecsElapsed()) / 1e6);
+        QTemporaryDir folder;
+        report.setRtf(manyCells(12160, 8));
+        timer.restart();
+        report.writePdf(folder.filePath(QStringLiteral("cells.pdf")));
+        std::printf("PDF of a template with 12160 cells in rows of 8: %.0f ms\n",
+                    double(timer.nsecsElapsed()) / 1e6);
+    }
     const QByteArray pictures = bigPictures(20, 5000);
     compare("template with 20 pictures of 5000 x 5000 pixels", pictures);
     {

@@ -42,17 +42,19 @@ int DatabaseBackup::removeLeftovers(const QString &databasePath)
     const std::string path = QFile::encodeName(scratch).toStdString();
     int removed = SafeOutput::removeLeftovers(path, "snapshot") +
                   SafeOutput::removeLeftovers(path, "restore");
-    // A database being checked when the program was killed may have SQLite's -wal and -shm
-    // files beside it: they go once the file they belong to has gone.
+    // A database being written or checked when the program was killed may have SQLite's
+    // -journal, -wal and -shm files beside it: they go once the file they belong to has gone.
     const QFileInfo info(scratch);
     QDir folder = info.dir();
     const QStringList names = folder.entryList({info.fileName() + QStringLiteral(".snapshot-*"),
                                                 info.fileName() + QStringLiteral(".restore-*")},
                                                QDir::Files | QDir::Hidden);
     for (const QString &name : names)
-        if ((name.endsWith(QLatin1String("-wal")) || name.endsWith(QLatin1String("-shm"))) &&
-            !names.contains(name.chopped(4)) && folder.remove(name))
-            ++removed;
+        for (const QLatin1String suffix : {QLatin1String("-wal"), QLatin1String("-shm"),
+                                           QLatin1String("-journal")})
+            if (name.endsWith(suffix) && !names.contains(name.chopped(suffix.size())) &&
+                folder.remove(name))
+                ++removed;
     return removed;
 }
 

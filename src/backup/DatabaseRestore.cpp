@@ -73,8 +73,19 @@ QString checkOpenDatabase(QSqlDatabase &db)
     if (!query.exec(QStringLiteral("PRAGMA integrity_check")) || !query.next())
         return QStringLiteral("The database could not be checked.");
     const QString verdict = query.value(0).toString();
+    // SQLite lists up to a hundred problems, in rows and lines, under "*** in database main
+    // ***": the first says enough.
+    QStringList problems;
+    do
+        problems << query.value(0).toString().split(u'\n', Qt::SkipEmptyParts);
+    while (query.next());
+    problems.removeIf([](const QString &line) { return line.startsWith(QLatin1String("***")); });
     if (verdict != QLatin1String("ok"))
-        return QStringLiteral("The database is damaged: ") + verdict;
+        return QStringLiteral("The database is damaged: ") + problems.value(0).trimmed()
+               + (problems.size() > 1
+                      ? QStringLiteral(" (and %1 more problems)").arg(problems.size() - 1)
+                      : QString())
+               + QStringLiteral(". Restore another backup.");
     return {};
 }
 

@@ -95,13 +95,32 @@ bool SafeOutput::fail(int err, const std::string &text)
 bool SafeOutput::open()
 {
     struct stat st {};
-    if (::lstat(m_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(m_path.c_str(), resolved) == nullptr)
-            return fail(errno, m_path + " is a symbolic link to a file that does not exist ("
-                                   + reason(errno) + ")");
-        m_target = resolved;
+    // Each link on the way is followed only as the kernel's protected links would: in a
+    // shared folder (sticky and writable by all), only a link of this user or of the folder's
+    // owner, so that another user cannot aim our output at one of our files.
+    for (int links = 0; ::lstat(m_target.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++links) {
+        struct stat folder {};
+        const std::string linkFolder = folderOf(m_target);
+        const int err = links == 40 ? ELOOP : ::stat(linkFolder.c_str(), &folder) != 0 ? errno : 0;
+        if (err != 0)
+            return fail(err, m_path + " is a symbolic link that cannot be followed (" + reason(err)
+                                 + ")");
+        if ((folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH)
+            && st.st_uid != ::geteuid() && st.st_uid != folder.st_uid)
+            return fail(EPERM, m_target + " is a symbolic link another user made in the shared "
+                                          "folder " + linkFolder + "; it is not followed. "
+                                          "Remove the link or write to another file.");
+        char to[PATH_MAX];
+        const ssize_t n = ::readlink(m_target.c_str(), to, sizeof to - 1);
+        if (n < 0)
+            return fail(errno, "Cannot read the symbolic link " + m_target + " (" + reason(errno)
+                                   + ")");
+        to[n] = '\0';
+        m_target = to[0] == '/' ? std::string(to) : linkFolder + "/" + to;
     }
+    if (m_target != m_path && ::lstat(m_target.c_str(), &st) != 0)
+        return fail(errno, m_path + " is a symbolic link to a file that does not exist ("
+                               + reason(errno) + ")");
     if (::stat(m_target.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode))
             return fail(EINVAL, m_target + " is not a regular file; it is never replaced");
@@ -195,8 +214,10 @@ void SafeOutput::cancel()
 unsigned SafeOutput::modeNoLooserThan(const std::string &sourcePath, unsigned mode)
 {
     struct stat st {};
+    // Readable by no more users than the source, but writable by its owner even when the
+    // source is not: a read-only copy would make the next backup over it fail.
     if (::stat(sourcePath.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return mode & (st.st_mode & 0777);
+        return (mode & (st.st_mode & 0777)) | (mode & 0200);
     return mode;
 }
 

@@ -2,8 +2,9 @@
 // the new one, whole, and never a file of a different kind or with looser permissions.
 //
 // The destination must be absent or a regular file the caller may write. A symbolic link is
-// followed to the file it names (one that names nothing is refused); a read-only file, a
-// device, a FIFO or a folder is refused before anything is written. The new content goes to
+// followed to the file it names (one that names nothing is refused, and so is one another user
+// made in a sticky folder all may write, unless that user owns the folder); a read-only file,
+// a device, a FIFO or a folder is refused before anything is written. The new content goes to
 // a private (0600) temporary file beside the destination, "<name>.tmp-XXXXXX", locked while
 // it is open. commit() flushes it to the disk, gives it the permissions (and, for root, the
 // owner) of the file it replaces, or `newFileMode` less the umask for a new file, renames it
@@ -41,7 +42,8 @@ public:
     // The file that is replaced: the destination, or the file its symbolic link names.
     const std::string &target() const { return m_target; }
 
-    // The new file mode for a copy of `sourcePath` that must not be more readable than it.
+    // The new file mode for a copy of `sourcePath` that must not be more readable than it;
+    // the copy's owner may write it (as `mode` allows) even when the source is read-only.
     static unsigned modeNoLooserThan(const std::string &sourcePath, unsigned mode = 0666);
 
     // A private (0600), locked temporary file "<path>.<tag>-XXXXXX" beside `path`; its

@@ -1,5 +1,7 @@
 #include "RtfParser.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 
 #include "Cp1252.h"
@@ -16,7 +18,17 @@ RtfReader::Result RtfParser::run()
         return m_result;
     }
     m_result.ok = true;
+    // One edit: Qt rescans the document's frames after each edit that adds a table cell,
+    // which would make a template cost time growing with the square of its tables' rows.
+    QTextCursor edit(&m_doc);
+    edit.beginEditBlock();
+    const auto endEdit = qScopeGuard([&edit] { edit.endEditBlock(); });
     while (!atEnd() && !m_finished) {
+        if (m_doc.characterCount() + m_text.size() > RtfReader::kMaxCharacters) {
+            note(QStringLiteral("Text beyond the first %1 characters was left out.")
+                     .arg(RtfReader::kMaxCharacters));
+            break;
+        }
         const char c = peek();
         if (skipTooDeep(c))
             continue;

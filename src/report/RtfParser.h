@@ -23,6 +23,7 @@
 namespace tarnvale::rtf {
 
 constexpr int kMaxWordLength = 32;
+constexpr int kTableCells = 256;
 constexpr qsizetype kMaxPictureBytes = 32 * 1024 * 1024;
 
 enum class Dest { Text, Skip, FontTable, ColorTable, Picture, Shape, ShapeName, ShapeValue };

@@ -32,7 +32,11 @@ class RtfReader
     static constexpr int kMaxColumns = 64;
     // Table cells in a whole document: a charge sheet has a few hundred at most; past this
     // the rest of the text is kept, in the last cell.
-    static constexpr int kMaxCells = 10000;
+    static constexpr int kMaxCells = 5000;
+    // Characters of the body (a paragraph, a cell and a picture count one each): a charge
+    // sheet has a few thousand; past this the rest of the document is left out. With the
+    // other limits, what the largest template allowed costs to read and lay out is bounded.
+    static constexpr int kMaxCharacters = 250'000;
     // Decoded pictures: 40 million pixels is a 48-megapixel camera's photo less a little
     // (160 MB while it is decoded); a document's pictures together are decoded up to 100
     // million. A picture is then kept at no more than kPictureDpi for the size it is shown.

@@ -168,8 +168,12 @@ void RtfParser::enterCellForContent()
         QSet<int> bounds;
         for (const CellDef &cell : m_rowDef.cells)
             bounds.insert(cell.right);
-        if (!bounds.isEmpty() && !m_tableBounds.isEmpty() && !bounds.contains(m_tableBounds) &&
-            !m_tableBounds.contains(bounds)) {
+        // A long table goes on in a table of its own every kTableRows rows: Qt rebuilds a
+        // table's grid after each change, so one long table costs time growing with the
+        // square of its rows, to read and to lay out.
+        if ((!bounds.isEmpty() && !m_tableBounds.isEmpty() && !bounds.contains(m_tableBounds) &&
+             !m_tableBounds.contains(bounds)) ||
+            m_table->rows() * m_table->columns() >= kTableCells) {
             endTable();
             startTable();
             return;
@@ -210,14 +214,21 @@ void RtfParser::appendColumn()
     }
 }
 
-// Past the limit on cells, cell and row marks are read as a tab and a line break in the
-// last cell: the text stays, the table grows no more.
+// Past the limit on cells the table ends, and cell and row marks are read as a tab and a
+// paragraph's end after it: the text stays, in paragraphs that are laid out one by one.
 bool RtfParser::tablesFull()
 {
     if (m_cells < RtfReader::kMaxCells)
         return false;
     note(QStringLiteral("Table cells beyond the first %1 were shown as plain text.")
              .arg(RtfReader::kMaxCells));
+    if (m_table) {
+        if (!m_rowDone && (m_cellDone || m_col > 0)) {
+            formatRow();
+            m_rowDone = true;
+        }
+        endTable();
+    }
     return true;
 }
 
@@ -240,7 +251,7 @@ void RtfParser::cellEnd()
 void RtfParser::rowEnd()
 {
     if (tablesFull()) {
-        addText(QString(QChar::LineSeparator));
+        endParagraph();
         return;
     }
     flushText();

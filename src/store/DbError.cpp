@@ -1,6 +1,10 @@
 #include "DbError.h"
 
+#include <QFile>
 #include <QSqlError>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace tarnvale {
 
@@ -20,6 +24,18 @@ DbError DbError::fromSql(const QSqlError &error, const QString &doing)
     if (text.isEmpty())
         text = error.text();
     return DbError{number, text, doing};
+}
+
+QString DbError::openFailure(const QString &path, const QString &engineText)
+{
+    const QByteArray local = QFile::encodeName(path);
+    if (::access(local.constData(), F_OK) == 0 && ::access(local.constData(), R_OK) != 0
+        && (errno == EACCES || errno == EPERM))
+        return QStringLiteral("Permission denied: this user may not read the database file %1. "
+                              "Ask the file's owner or the PC's administrator for access to "
+                              "it, or choose another database.")
+            .arg(path);
+    return engineText;
 }
 
 } // namespace tarnvale

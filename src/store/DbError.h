@@ -25,6 +25,10 @@ struct DbError
     // The engine's failure as the user sees it: 3022 for a duplicate key, otherwise the
     // engine's own number (1 when it gives none) and text.
     static DbError fromSql(const QSqlError &error, const QString &doing = {});
+    // Why the database file could not be opened: "Permission denied" and what to do when this
+    // user may not read it (the engine says only "unable to open database file"), otherwise
+    // the engine's text.
+    static QString openFailure(const QString &path, const QString &engineText);
     friend bool operator==(const DbError &, const DbError &) = default;
 };
 

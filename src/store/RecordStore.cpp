@@ -192,11 +192,12 @@ bool RecordStore::openConnection(bool readOnly)
                              ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
                              : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!db.open()) {
-        const QString text = db.lastError().text();
+        QString text = db.lastError().text();
+        if (text.isEmpty())
+            text = QStringLiteral("The database could not be opened.");
         db = QSqlDatabase();
         closeConnection();
-        return fail(3051,
-                    text.isEmpty() ? QStringLiteral("The database could not be opened.") : text);
+        return fail(3051, DbError::openFailure(m_path, text));
     }
     // Before any statement reads the schema: nothing in the file runs with our rights.
     QString reason;

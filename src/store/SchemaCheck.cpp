@@ -204,6 +204,11 @@ const QList<OwnObject> &ownObjects()
         {QStringLiteral("table"), QStringLiteral("sqlite_sequence"),
          QStringLiteral("sqlite_sequence"),
          QStringLiteral("CREATE TABLE sqlite_sequence(name,seq)"), true},
+        // SQLite's own, made by ANALYZE (the fourth with the engine's STAT4 option).
+        {QStringLiteral("table"), QStringLiteral("sqlite_stat1"), QStringLiteral("sqlite_stat1"),
+         QStringLiteral("CREATE TABLE sqlite_stat1(tbl,idx,stat)"), true},
+        {QStringLiteral("table"), QStringLiteral("sqlite_stat4"), QStringLiteral("sqlite_stat4"),
+         QStringLiteral("CREATE TABLE sqlite_stat4(tbl,idx,neq,nlt,ndlt,sample)"), true},
         // Version 3: the search index.
         {QStringLiteral("table"), QStringLiteral("wrecker_fts"), QStringLiteral("wrecker_fts"),
          QStringLiteral("CREATE VIRTUAL TABLE wrecker_fts USING fts5(%1, content='', "

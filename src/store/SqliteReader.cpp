@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include "DbError.h"
 #include "SqliteHandle.h"
 
 namespace tarnvale {
@@ -20,14 +21,19 @@ SqliteReader SqliteReader::openReadOnly(const QString &path)
 {
     SqliteReader reader;
     sqlite3 *db = nullptr;
+    // Opened for writing where this user may (SQLite falls back to reading only where not),
+    // but only ever reads: the last connection to close then removes SQLite's -wal and -shm
+    // files, which a connection opened read-only would leave beside the database.
     const int rc =
-        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) {
         reader.m_errorCode = db ? sqlite3_extended_errcode(db) : rc;
-        reader.m_errorText = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        reader.m_errorText = DbError::openFailure(
+            path, QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
         sqlite3_close(db);
         return reader;
     }
+    sqlite3_exec(db, "PRAGMA query_only = ON", nullptr, nullptr, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_busy_timeout(db, 5000);

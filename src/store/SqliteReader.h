@@ -21,8 +21,9 @@ class SqliteReader
     // Borrows the connection of db when it is an open SQLite connection; otherwise the reader
     // is not open (the caller then reads through Qt SQL).
     explicit SqliteReader(const QSqlDatabase &db);
-    // Opens the file read-only on a connection of its own, closed by the destructor. The file
-    // may come from anywhere: defensive mode, an untrusted schema, a five-second busy wait.
+    // Opens the file for reading only (query_only) on a connection of its own, closed by the
+    // destructor, which leaves no -wal or -shm file of its own. The file may come from
+    // anywhere: defensive mode, an untrusted schema, a five-second busy wait.
     static SqliteReader openReadOnly(const QString &path);
     ~SqliteReader();
     SqliteReader(SqliteReader &&other) noexcept;

@@ -75,7 +75,8 @@ class MainWindowTest : public QObject
             QFile::remove(s.path());
             QCOMPARE(::mkfifo(QFile::encodeName(s.path()).constData(), 0644), 0);
         });
-        const QStringList leftovers = {"settings.ini.tmp-Ab3dE9", "data.dll.snapshot-x1Y2z3"};
+        const QStringList leftovers = {"settings.ini.tmp-Ab3dE9", "data.dll.snapshot-x1Y2z3",
+                                       "data.dll.snapshot-x1Y2z3-journal"};
         for (const QString &name : leftovers + QStringList{"data.dll.snapshot-notes.txt"})
             test::writeFile(p.dir.file(name), "customer list");
         p.start();

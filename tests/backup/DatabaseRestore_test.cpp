@@ -70,6 +70,9 @@ class DatabaseRestoreTest : public QObject
         const QString result = DatabaseRestore::checkDatabase(path);
         QVERIFY2(verdict.isEmpty() ? result.isEmpty() : result.startsWith(verdict),
                  qPrintable(result));
+        QVERIFY2(!result.contains('\n') && !result.contains("***") &&
+                     (kind != "damaged" || result.endsWith(". Restore another backup.")),
+                 qPrintable(result));
     }
 
     void unpackAndReplace()

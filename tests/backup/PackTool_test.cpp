@@ -53,6 +53,8 @@ class PackToolTest : public QObject
         QTest::newRow("no arguments") << QStringList{} << QByteArray() << 2 << "usage:";
         QTest::newRow("unknown command") << QStringList{"pack", "in", "out"} << QByteArray("x") << 2 << "usage:";
         QTest::newRow("missing input") << QStringList{"encode", "none", "out"} << QByteArray() << 3 << "Source file does not exist";
+        QTest::newRow("input is a folder") << QStringList{"encode", "/", "out"} << QByteArray() << 3 << "Source file / is a folder, not a file";
+        QTest::newRow("input is a link loop") << QStringList{"encode", "loop", "out"} << QByteArray() << 3 << "loop of symbolic links";
         QTest::newRow("input is a device") << QStringList{"encode", "/dev/zero", "out"} << QByteArray() << 3 << "is a device, not a file";
         QTest::newRow("not a stream") << QStringList{"decode", "in", "out"} << QByteArray("HE7\rnot really") << 5 << "identification string not found";
         QTest::newRow("a zip file") << QStringList{"decode", "in", "out"} << QByteArray::fromHex("504b0304140000000000") + "lot4.txt" << 5 << "The data is corrupt";
@@ -81,6 +83,7 @@ class PackToolTest : public QObject
         writeFile(dir.filePath("out"), "earlier result");
         writeFile(dir.filePath("readonly"), "earlier result");
         QVERIFY(QFile::setPermissions(dir.filePath("readonly"), QFile::ReadOwner));
+        QVERIFY(QFile::link("loop", dir.filePath("loop")));
         for (int i = 1; i < args.size(); ++i)
             if (!args[i].startsWith(u'/'))
                 args[i] = dir.filePath(args[i]);
@@ -92,7 +95,7 @@ class PackToolTest : public QObject
         QCOMPARE(readFile(dir.filePath("out")), QByteArray("earlier result"));
         QCOMPARE(readFile(dir.filePath("readonly")), QByteArray("earlier result"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(),
-                 input.isEmpty() ? 2 : 3);
+                 input.isEmpty() ? 3 : 4);
     }
 
     void inputsAndOutputs()

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QProcess>
 #include <QTest>
 
@@ -76,6 +77,8 @@ class ExportToolTest : public QObject
         if (daysAndTotal.isEmpty())
             return;
         QCOMPARE(csvColumn(rows, "Days in storage") + csvColumn(rows, "Grand total"), daysAndTotal);
+        // Only read: nothing of SQLite's is left beside the database.
+        QCOMPARE(QDir(f.dir.path()).entryList({"*-wal", "*-shm"}, QDir::Files), QStringList());
     }
 };
 

@@ -123,6 +123,46 @@ class SafeOutputTest : public QObject
         QCOMPARE(filesIn(dir.path()).size(), before + (kind == u"absent" ? 1 : 0));
     }
 
+    // Root writing through a link in a folder all may write: the kernel's protected links rule.
+    void linksInSharedFolders_data()
+    {
+        QTest::addColumn<unsigned>("folderMode");
+        QTest::addColumn<bool>("folderOfNobody");
+        QTest::addColumn<bool>("linkOfNobody");
+        QTest::addColumn<bool>("followed");
+        QTest::newRow("another user's link, sticky") << 01777u << false << true << false;
+        QTest::newRow("own link, sticky") << 01777u << false << false << true;
+        QTest::newRow("the folder owner's link") << 01777u << true << true << true;
+        QTest::newRow("another user's link, not sticky") << 0777u << false << true << true;
+    }
+    void linksInSharedFolders()
+    {
+        QFETCH(unsigned, folderMode);
+        QFETCH(bool, folderOfNobody);
+        QFETCH(bool, linkOfNobody);
+        QFETCH(bool, followed);
+        if (::geteuid() != 0)
+            QSKIP("needs root, and another user to plant the link");
+        QTemporaryDir dir;
+        const QString shared = dir.filePath("shared"), secret = dir.filePath("secret");
+        QVERIFY(QDir().mkdir(shared));
+        QCOMPARE(::chown(local(shared).c_str(), folderOfNobody ? test::kUnprivileged : 0, 0), 0);
+        QCOMPARE(::chmod(local(shared).c_str(), folderMode), 0);
+        ::chmod(local(dir.path()).c_str(), 0755);
+        test::writeFile(secret, "root's");
+        ::chmod(local(secret).c_str(), 0600);
+        const QString out = shared + "/out";
+        const auto plant = [&] { return QFile::link("../secret", out) ? 0 : 1; };
+        QCOMPARE((linkOfNobody ? test::runInChild(plant, true).status : plant()), 0);
+        std::string error;
+        QCOMPARE(replace(out, "new", &error), followed);
+        QCOMPARE(test::readFile(secret), QByteArray(followed ? "new" : "root's"));
+        QVERIFY2(followed || error == out.toStdString() + " is a symbolic link another user made in "
+                             "the shared folder " + local(shared) + "; it is not followed. Remove "
+                             "the link or write to another file.", error.c_str());
+        QVERIFY(QFileInfo(out).isSymLink());
+    }
+
     // Step n fails: the old file stays whole, nothing is left beside it, the failure is told.
     void eachStepFailing()
     {

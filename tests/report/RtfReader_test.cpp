@@ -431,8 +431,10 @@ class RtfReaderTest : public QObject
             << "A picture of 10000 x 10000 pixels was left out: pictures of more than 40 million pixels are not shown.";
         QTest::newRow("pictures past the document's pixels") << "{\\rtf1 x" + huge + huge + huge + "}" << 2 << 1
             << "Pictures were left out: the pictures of a document may have 100 million pixels in all.";
-        QTest::newRow("cells past the document's limit") << "{\\rtf1 " + row.repeated(201) + "\\pard\\intbl x\\cell\\row}" << 0 << 10051
-            << "Table cells beyond the first 10000 were shown as plain text.";
+        QTest::newRow("cells past the document's limit") << "{\\rtf1 " + row.repeated(101) + "\\pard\\intbl x\\cell\\row}" << 0 << 5051
+            << "Table cells beyond the first 5000 were shown as plain text.";
+        QTest::newRow("text past the document's limit") << "{\\rtf1 " + QByteArray("x\\par ").repeated(200000) + "}" << 0 << 125001
+            << "Text beyond the first 250000 characters was left out.";
         // clang-format on
     }
     void limits()

@@ -5,6 +5,10 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ChildProcess.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
 #include "StoreChange.h"
@@ -181,6 +185,31 @@ class RecordStoreTest : public QObject
         QCOMPARE(test::readFile(path), before);
     }
 
+    void anotherUsersPrivateFileIsNamedAsSuch()
+    {
+        SQLITE_ONLY();
+        if (::geteuid() != 0)
+            QSKIP("needs root to own a file another user may not read");
+        test::TestFolder folder;
+        const QString path = folder.databasePath();
+        QVERIFY(RecordStore().open(path, RecordStore::OpenMode::CreateIfMissing));
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0600), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder.path()).constData(), 0777), 0);
+        const test::ChildEnd end = test::runInChild(
+            [&] {
+                RecordStore store;
+                return !store.open(path, RecordStore::OpenMode::ExistingOnly) &&
+                               store.lastError().description ==
+                                   "Permission denied: this user may not read the database file "
+                                       + path + ". Ask the file's owner or the PC's "
+                                       "administrator for access to it, or choose another database."
+                           ? 0
+                           : 1;
+            },
+            true);
+        QCOMPARE(end.status, 0);
+    }
+
     void foreignObjectsMakeItReadOnly_data()
     {
         // Statements, one a line, run on the file before it is opened; what the reason names,
@@ -194,6 +223,13 @@ class RecordStoreTest : public QObject
         QTest::newRow("own index redefined")
             << "DROP INDEX groups_groupname\nCREATE INDEX groups_groupname ON groups (GROUPID)"
             << "index \"groups_groupname\" on \"groups\" (not as this program creates it)";
+        QTest::newRow("SQLite's statistics") << "ANALYZE" << "";
+        QTest::newRow("statistics of an engine with STAT4")
+            << "PRAGMA writable_schema = ON\nCREATE TABLE sqlite_stat4(tbl,idx,neq,nlt,ndlt,sample)"
+            << "";
+        QTest::newRow("forged statistics")
+            << "PRAGMA writable_schema = ON\nCREATE TABLE sqlite_stat1(tbl,idx,stat,x)"
+            << "table \"sqlite_stat1\" (not as this program creates it)";
         // clang-format on
     }
 

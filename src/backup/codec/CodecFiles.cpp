@@ -95,6 +95,21 @@ bool isPresent(const std::string &path)
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+CodecError missingSource(const std::string &path, const std::string &source)
+{
+    struct stat st {};
+    const int err = ::stat(path.c_str(), &st) == 0 ? 0 : errno;
+    std::string text = "Source file does not exist";
+    if (err == 0 && S_ISDIR(st.st_mode))
+        text = "Source file " + path + " is a folder, not a file: name a file in it";
+    else if (err == ELOOP)
+        text = "Source file " + path + " is a loop of symbolic links (" + std::strerror(err)
+               + "): name the file itself";
+    else if (err != 0 && err != ENOENT)
+        text = "Source file " + path + " cannot be reached (" + std::strerror(err) + ")";
+    return CodecError(kCodecErrorNumber, source, text, CodecError::Side::Input);
+}
+
 std::int64_t sizeOf(const std::string &path, const std::string &source)
 {
     struct stat st {};

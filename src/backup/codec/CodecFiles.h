@@ -12,6 +12,9 @@ namespace tarnvale::CodecFiles {
 
 // True when the file's length can be read (a file of length 0 counts as present).
 bool isPresent(const std::string &path);
+// Why an input that is not present cannot be read: "Source file does not exist", or what the
+// path names instead (a folder, a loop of symbolic links, a file the user may not see).
+CodecError missingSource(const std::string &path, const std::string &source);
 
 // The file's size in bytes; throws CodecError (source given) when it cannot be read.
 std::int64_t sizeOf(const std::string &path, const std::string &source);

@@ -102,8 +102,7 @@ void clsHuffman::EncodeFile(const std::string &sourceFile, const std::string &de
 {
     const std::string source = "clsHuffman.EncodeFile()";
     if (!CodecFiles::isPresent(sourceFile))
-        throw CodecError(kCodecErrorNumber, source, "Source file does not exist",
-                         CodecError::Side::Input);
+        throw CodecFiles::missingSource(sourceFile, source);
     // Refuses an input longer than a stream can describe before reading more of it.
     const std::vector<std::uint8_t> input = CodecFiles::readAll(sourceFile, source);
     // The stream holds the same data: it is not made more readable than its source.
@@ -132,8 +131,7 @@ void clsHuffman::DecodeFile(const std::string &sourceFile, const std::string &de
 {
     const std::string source = "clsHuffman.DecodeFile()";
     if (!CodecFiles::isPresent(sourceFile))
-        throw CodecError(kCodecErrorNumber, source, "Source file does not exist",
-                         CodecError::Side::Input);
+        throw CodecFiles::missingSource(sourceFile, source);
     const std::vector<std::uint8_t> stream = CodecFiles::readAll(sourceFile, source);
     const std::vector<std::uint8_t> out = decode(stream);
     CodecFiles::replaceWith(destFile, {}, out, {}, source,
