@@ -117,19 +117,20 @@ class ImpoundFlowTest : public QObject
         QCOMPARE(p.context->store.towRecord(id)->value(TowField::towedrelease),
                  DateText::shortForm(today));
 
-        // A later payment, and a refund of part of the first.
+        // A later payment (a row chosen or not), a refund of part of the first, refused first.
+        payments->setCurrentCell(0, 0);
         pay("$250.25", "Card", "");
         pay("-20", "Cash", "R-1 back");
-        QCOMPARE(p.dialogs.last().text,
-                 "A refund gives back a payment taken: choose the payment first.");
+        QCOMPARE(p.dialogs.last().text + text(w, "txtPayAmount"),
+                 "A refund gives back a payment taken: choose the payment first.-20");
         payments->setCurrentCell(0, 0);
         pay("-20", "Cash", "R-1 back");
-        QStringList rows{QString::number(p.dialogs.count() - boxes)};
+        QStringList rows{QString::number(p.dialogs.count() - boxes), text(w, "txtPayAmount")};
         for (int r = 0; r < payments->rowCount(); ++r)
             for (int c = 2; c < payments->columnCount(); ++c)
                 rows << payments->item(r, c)->text();
         const QString user = ImpoundWindow::userName();
-        QCOMPARE(rows, (QStringList{"3", "$300.00", "Cash", "R-1", user, "", "$250.25", "Card", "",
+        QCOMPARE(rows, (QStringList{"3", "", "$300.00", "Cash", "R-1", user, "", "$250.25", "Card", "",
                                     user, "", "-$20.00", "Cash", "R-1 back", user,
                                     QString("No. %1").arg(w->state().payments[0].id)}));
         QVERIFY(!user.isEmpty()

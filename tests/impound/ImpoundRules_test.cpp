@@ -77,7 +77,7 @@ class ImpoundRulesTest : public QObject
         QTest::addColumn<qint64>("cents");
         QTest::addColumn<qint64>("refundOf");
         QTest::addColumn<QString>("refusal");
-        // Taken: No. 1 $100.00 less a $25.00 refund (No. 2), No. 3 $40.00.
+        // Taken: No. 1 $100.00 less a $25.00 refund (No. 2), No. 3 $0.01.
         // clang-format off
         QTest::newRow("payment") << qint64(5000) << qint64(0) << "";
         QTest::newRow("zero") << qint64(0) << qint64(0) << "Please enter an amount other than zero.";
@@ -87,7 +87,7 @@ class ImpoundRulesTest : public QObject
         QTest::newRow("a cent more") << qint64(-7501) << qint64(1) << "Only $75.00 of that payment is left to give back.";
         QTest::newRow("refund of a refund") << qint64(-100) << qint64(2) << "The refund names no payment taken.";
         QTest::newRow("no such payment") << qint64(-100) << qint64(9) << "The refund names no payment taken.";
-        QTest::newRow("other payment") << qint64(-4000) << qint64(3) << "";
+        QTest::newRow("a cent paid") << qint64(-1) << qint64(3) << "";
         // clang-format on
     }
 
@@ -97,10 +97,10 @@ class ImpoundRulesTest : public QObject
         QFETCH(qint64, refundOf);
         const QList<Payment> taken = {{10000, "Cash", {}, {}, {}, {}, 0, 1},
                                       {-2500, "Cash", {}, {}, {}, {}, 1, 2},
-                                      {4000, "Card", {}, {}, {}, {}, 0, 3}};
+                                      {1, "Card", {}, {}, {}, {}, 0, 3}};
         const Payment payment{cents, "Cash", {}, QDate(2026, 3, 1), {}, {}, refundOf};
         QTEST(ImpoundRules::paymentRefusal(payment, taken), "refusal");
-        QCOMPARE(ImpoundRules::refundable(1, taken) + ImpoundRules::refundable(3, taken), 11500);
+        QCOMPARE(ImpoundRules::refundable(1, taken) + ImpoundRules::refundable(3, taken), 7501);
     }
 
     void readCents_data()
