@@ -83,6 +83,7 @@ class ImpoundFlowTest : public QObject
 
         type("txtReleasedTo", "Ann Lee");
         type("txtIdNumber", "D1234567");
+        QCOMPARE(w->findChild<QDateTimeEdit *>("dtReleased")->minimumDate(), QDate(1900, 1, 1)); // no year 206
         w->findChild<QDateTimeEdit *>("dtReleased")->setDateTime(QDateTime(today, QTime(14, 30)));
         auto *payments = w->findChild<QTableWidget *>("tblPayments");
         click("cmdAddPayment");
