@@ -94,6 +94,7 @@ class ImpoundFlowTest : public QObject
         pay("300", "Cash", "R-1");
         setText(w, "txtReleasedTo", "Ann Lee");
         setText(w, "txtIdNumber", "D1234567");
+        QCOMPARE(w->findChild<QDateTimeEdit *>("dtReleased")->minimumDate(), QDate(1900, 1, 1)); // no year 206
         w->findChild<QDateTimeEdit *>("dtReleased")->setDateTime(QDateTime(today, QTime(14, 30)));
         click("cmdRelease");
         QCOMPARE(p.dialogs.last().text,

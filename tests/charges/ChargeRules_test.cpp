@@ -236,11 +236,11 @@ class ChargeRulesTest : public QObject
             "Date released \"1/1/0001\" is in the year 1, not from 1900 to 2027");
         row("after next year", "3/1/2026|1/1/2028|100.00", "10|No|-", "0 $10.00 $.00 $100.00",
             "Date released \"1/1/2028\" is in the year 2028");
-        row("first and last years", "12/31/1900|1/1/1901|100.00", "10|No|-", "1 $10.00 $10.00 $110.00");
-        row("last year", "12/31/2027|12/31/2027|100.00", "10|No|-", "0 $10.00 $.00 $100.00");
+        row("first and last years", "1/1/1900|12/31/2027|100.00", "10|No|-", "46750 $10.00 $467500.00 $467600.00");
         row("tax rate 725 %", "3/1/2026|3/4/2026|100.00", "10|-|7.25", "3 $10.00 $30.00 $1072.50",
             "The tax rate 725 % in settings.ini is added as it stands: mend it in Config Settings.");
-        row("725 % not added, not said", "3/1/2026|3/4/2026|100.00", "10|No|7.25", "3 $10.00 $30.00 $130.00");
+        row("tax rate 100 %", "3/1/2026|3/4/2026|100.00", "10|-|1", "3 $10.00 $30.00 $260.00", "The tax rate 100 % in settings.ini");
+        row("storage too large", "3/1/2026|6/9/2026|100.00", "1000000000|No|-", "100 $.00 $.00 $100.00", "The storage fee in the settings is too large");
         row("rate of a tenth of a cent", "3/1/2026|3/4/2026|100.00", "10.005|No|-", "3 $10.01 $30.03 $130.03");
         row("too large to count", "3/1/2026|3/4/2026|1000000000000.00", "10|No|-", "3 $10.00 $30.00 $.00",
             "Tow fee 1000000000000.00 is too large: no total.");
