@@ -2,10 +2,14 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test fuzz fuzz-long bench package install clean
+.PHONY: deps deps-test configure programs build run test fuzz fuzz-long bench package install clean
 
+# What the program needs to build and run; deps-test adds the test tooling.
 deps:
 	bash scripts/deps.sh
+
+deps-test:
+	bash scripts/deps.sh test
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -13,21 +17,25 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The three programs and their files only, no tests or benchmarks.
+programs: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tarnvale tarnvale-pack tarnvale-export tarnvale_resources
+
+run: programs
 	cd $(BUILD)/bin && ./tarnvale
 
 # The short fuzz run comes first so that CTest's summary is the last thing printed.
-test: build
+test: deps-test build
 	bash scripts/fuzz.sh
 	bash scripts/pg-test.sh $(BUILD) --output-on-failure -j $(JOBS)
 
-fuzz: deps
+fuzz: deps-test
 	bash scripts/fuzz.sh
 
 # A longer run of every fuzz target (FUZZ_LONG_SECONDS each, ten minutes unless given),
 # on the corpus the short runs have grown.
 FUZZ_LONG_SECONDS ?= 600
-fuzz-long: deps
+fuzz-long: deps-test
 	FUZZ_SECONDS=$(FUZZ_LONG_SECONDS) bash scripts/fuzz.sh
 
 # The Debian package tarnvale_<version>_amd64.deb, made in the build folder.
@@ -36,10 +44,10 @@ package: build
 
 # Installs into PREFIX (default /usr/local).
 PREFIX ?= /usr/local
-install: build
+install: programs
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-bench: build
+bench: deps-test build
 	bash scripts/bench.sh $(BUILD)
 
 clean:
