@@ -38,9 +38,15 @@ FUZZ_LONG_SECONDS ?= 600
 fuzz-long: deps-test
 	FUZZ_SECONDS=$(FUZZ_LONG_SECONDS) bash scripts/fuzz.sh
 
-# The Debian package tarnvale_<version>_amd64.deb, made in the build folder.
-package: build
-	cmake --build $(BUILD) --target package
+# The Debian package tarnvale_<version>_amd64.deb, made in a build folder of its own with the
+# distribution's hardening flags (fortify, stack protector, relro, bindnow) and no tests.
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+package: deps
+	cmake -S . -B $(BUILD)-package -DCMAKE_BUILD_TYPE=None -DTARNVALE_TESTS=OFF -DTARNVALE_BENCH=OFF \
+	    -DCMAKE_C_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CFLAGS)" \
+	    -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+	    -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)"
+	cmake --build $(BUILD)-package -j $(JOBS) --target package
 
 # Installs into PREFIX (default /usr/local).
 PREFIX ?= /usr/local
@@ -51,4 +57,4 @@ bench: deps-test build
 	bash scripts/bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-fuzz
+	rm -rf $(BUILD) $(BUILD)-package build-fuzz

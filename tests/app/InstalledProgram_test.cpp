@@ -18,6 +18,12 @@
 using namespace tarnvale::test;
 
 namespace {
+int mode(const QString &path) // file type and permissions
+{
+    struct stat st = {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0170777) : -1;
+}
+
 struct Run
 {
     int status = -1;
@@ -60,12 +66,10 @@ class InstalledProgramTest : public QObject
                              QDirIterator::Subdirectories);
              it.hasNext();) {
             const QFileInfo file(it.next());
-            const bool open = file.isDir() || file.path() == prefix.filePath("bin");
-            struct stat st = {};
-            QVERIFY2(::lstat(QFile::encodeName(file.filePath()).constData(), &st) == 0 &&
-                         (st.st_mode & 0170777) == (open ? (file.isDir() ? S_IFDIR : S_IFREG) | 0755
-                                                         : S_IFREG | 0644),
-                     qPrintable(file.filePath()));
+            const int expected = file.isDir() ? S_IFDIR | 0755
+                                 : file.path() == prefix.filePath("bin") ? S_IFREG | 0755
+                                                                         : S_IFREG | 0644;
+            QVERIFY2(mode(file.filePath()) == expected, qPrintable(file.filePath()));
             files << prefix.relativeFilePath(file.filePath());
         }
         for (const char *file : {"share/icons/hicolor/scalable/apps/tarnvale.svg",
@@ -147,6 +151,9 @@ class InstalledProgramTest : public QObject
         QCOMPARE(readFile(data.filePath("Reports/report.rtf")),
                  readFile(prefix.filePath("share/tarnvale/Reports/report.rtf")));
         QVERIFY(QFileInfo(data.filePath("quorvel.tip")).size() > 0);
+        // Customer data is the user's alone.
+        QCOMPARE(mode(data.path()), S_IFDIR | 0700);
+        QCOMPARE(mode(data.filePath("data.dll")), S_IFREG | 0600);
         if (asRoot) // the files are the unprivileged user's own
             QCOMPARE(QFileInfo(data.filePath("data.dll")).ownerId(), kUnprivileged);
         QCOMPARE(QDir(bin).entryList(QDir::Files),
