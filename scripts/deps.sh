@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build and the tests need, when any is missing.
+# Installs the Debian 12 packages that are missing: what the program needs to build and run,
+# and with `test` also the test tooling (clang for the fuzz targets and the sanitizers, Google
+# Benchmark, a PostgreSQL server, the desktop file and AppStream checkers).
 set -euo pipefail
-pkgs=(build-essential cmake clang libclang-rt-14-dev
-      qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-      libbenchmark-dev zlib1g-dev libzstd-dev libsqlite3-dev
-      fonts-dejavu-core dpkg-dev
-      postgresql libqt6sql6-psql libpq-dev)
+pkgs=(build-essential cmake dpkg-dev
+      qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
+      libsqlite3-dev libpq-dev fonts-dejavu-core)
+if [ "${1:-}" = test ]; then
+    pkgs+=(clang libclang-rt-14-dev libbenchmark-dev zlib1g-dev libzstd-dev
+           postgresql man-db appstream desktop-file-utils)
+fi
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

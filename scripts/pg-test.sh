@@ -26,22 +26,28 @@ if [ "$(id -u)" -eq 0 ]; then
     as_server() { runuser -u postgres -- "$@"; }
 fi
 BASE="$(cd "$BUILD" && pwd)/pg-test"
+TEMP_BASE=0
 mkdir -p "$BASE" 2>/dev/null
 [ "$OWNER" != "$(id -un)" ] && chown "$OWNER" "$BASE" 2>/dev/null
 if ! as_server test -w "$BASE" 2>/dev/null; then
     rmdir "$BASE" 2>/dev/null
     BASE=$(mktemp -d /tmp/tarnvale-pg.XXXXXX)
+    TEMP_BASE=1
     [ "$OWNER" != "$(id -un)" ] && chown "$OWNER" "$BASE"
 fi
 DATA="$BASE/data"
 SOCKET="$BASE/socket"
 LOG="$BASE/server.log"
 
+# The server's folders go when the run ends: after the tests, a failure or an interruption.
 stop_server() {
     as_server "$BIN/pg_ctl" -D "$DATA" -m immediate stop >/dev/null 2>&1
     rm -rf "$DATA" "$SOCKET"
+    [ "$TEMP_BASE" -eq 1 ] && rm -rf "$BASE"
 }
-trap stop_server EXIT INT TERM
+trap stop_server EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 rm -rf "$DATA" "$SOCKET"
 as_server mkdir -p "$SOCKET"
@@ -64,7 +70,8 @@ if [ $started -eq 1 ]; then
         && export TARNVALE_TEST_PG_BADPASS="postgresql://$PW_ROLE:Wr0ng-Tow-Pass@/postgres?host=$SOCKET&port=$PORT"
     echo "pg-test: PostgreSQL server for the tests at $SOCKET, port $PORT"
 else
-    echo "pg-test: the PostgreSQL server did not start (see $BASE); the PostgreSQL cases are skipped"
+    echo "pg-test: the PostgreSQL server did not start; the PostgreSQL cases are skipped"
+    tail -n 5 "$BASE/initdb.log" "$LOG" 2>/dev/null
 fi
 run_ctest "$@"
 status=$?

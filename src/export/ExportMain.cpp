@@ -7,6 +7,7 @@
 // folder. --as-of fixes "today" for the days in storage, so that figures can be reproduced.
 // OUT is replaced only after the whole export succeeded. Exit status 0 on success, 1 when the
 // export failed, 2 for a wrong command line; every failure is explained on stderr.
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
 #include <QFileInfo>
@@ -39,28 +40,55 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tarnvale"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARNVALE_VERSION));
     // The stored dates are read as the program reads them: in the user's locale, US-style
     // when no locale is set.
     if (QLocale::system().language() == QLocale::C)
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 
-    QString out, database, settingsPath, asOf;
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        QString *target = arg == u"--csv"        ? &out
-                          : arg == u"--database" ? &database
-                          : arg == u"--settings" ? &settingsPath
-                          : arg == u"--as-of"    ? &asOf
-                                                 : nullptr;
-        if (!target)
-            return usage(QStringLiteral("unknown argument '%1'").arg(arg));
-        if (i + 1 >= args.size() || args.at(i + 1).isEmpty())
-            return usage(QStringLiteral("%1 needs a value").arg(arg));
-        if (!target->isEmpty())
-            return usage(QStringLiteral("%1 given twice").arg(arg));
-        *target = args.at(++i);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Writes every vehicle record of a Tarnvale database to a CSV file, with "
+                       "the days in storage and the charges the program shows."));
+    const QCommandLineOption help = parser.addHelpOption(), version = parser.addVersionOption();
+    const QList<QCommandLineOption> flags{
+        {QStringLiteral("csv"), QStringLiteral("The CSV file to write (required)."), QStringLiteral("OUT")},
+        {QStringLiteral("database"),
+         QStringLiteral("The database to read (default: Database/Path of the settings, else "
+                        "data.dll in the program's folder)."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("settings"),
+         QStringLiteral("The settings whose storage fee and tax are used (default: the "
+                        "program's settings.ini)."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("as-of"),
+         QStringLiteral("The day taken as today for the days in storage (default: today)."),
+         QStringLiteral("YYYY-MM-DD")}};
+    parser.addOptions(flags);
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usage(parser.errorText());
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
     }
+    if (parser.isSet(version)) {
+        std::puts("tarnvale-export " TARNVALE_VERSION);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usage(QStringLiteral("unknown argument '%1'").arg(parser.positionalArguments().first()));
+    QString values[4];
+    for (int i = 0; i < 4; ++i) {
+        const QString name = QStringLiteral("--") + flags.at(i).names().first();
+        const QStringList given = parser.values(flags.at(i));
+        if (given.size() > 1)
+            return usage(QStringLiteral("%1 given twice").arg(name));
+        if (given.size() == 1 && given.first().isEmpty())
+            return usage(QStringLiteral("%1 needs a value").arg(name));
+        values[i] = given.value(0);
+    }
+    const QString out = values[0], settingsPath = values[2], asOf = values[3];
+    QString database = values[1];
     if (out.isEmpty())
         return usage(QStringLiteral("--csv OUT is required"));
 

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 #ifndef TARNVALE_INSTALLED_DATA_DIR
 #define TARNVALE_INSTALLED_DATA_DIR "../share/tarnvale"
 #endif
@@ -50,6 +52,9 @@ ProgramFolder ProgramFolder::locate(const QString &executableDir, const QString 
 {
     if (keepsFilesBeside(executableDir))
         return ProgramFolder(executableDir);
+    // What the program makes from now on (the data folder, the database, settings, backups,
+    // exports) holds customer names, addresses and plates: it is the user's alone.
+    ::umask(077);
     if (!QDir().mkpath(userDataDir)) {
         if (error)
             *error = QStringLiteral("cannot make the folder %1").arg(userDataDir);

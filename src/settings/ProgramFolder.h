@@ -15,7 +15,8 @@ public:
     // written and holds its own files (the build folder, a copy on a USB stick) keeps
     // everything beside itself. Otherwise, as for an installed program, the files live in
     // userDataDir, which is made if needed and given a copy of every file of
-    // installedDataDir it lacks (a file already there is never replaced). *error says what
+    // installedDataDir it lacks (a file already there is never replaced); from then on the
+    // process makes files 0600 and folders 0700 (umask 077). *error says what
     // could not be made or copied; the folder is answered all the same.
     static ProgramFolder locate(const QString &executableDir, const QString &userDataDir,
                                 const QString &installedDataDir, QString *error = nullptr);

@@ -62,7 +62,7 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
     large.setCapitalization(QFont::AllUppercase);
     name->setFont(large);
 
-    auto *version = new QLabel(QString::fromUtf16(kVersion), this);
+    auto *version = new QLabel(QStringLiteral("v" TARNVALE_VERSION), this);
     version->setObjectName(QStringLiteral("lblVersion"));
 
     auto *description = new QPlainTextEdit(QString::fromLatin1(kDescription), this);

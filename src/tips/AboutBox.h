@@ -10,8 +10,6 @@ class AboutBox : public QDialog
     Q_OBJECT
 
 public:
-    static constexpr char16_t kVersion[] = u"v1.0.1";
-
     // A modeless box that deletes itself when closed.
     explicit AboutBox(QWidget *parent = nullptr);
 };

@@ -28,8 +28,8 @@ class ExportToolTest : public QObject
         QTest::newRow("database named by the settings")
             << QStringList{"--csv", "OUT", "--settings", "INI", "--as-of", "2026-12-06"} << 0 << "" << QStringList{"5", "157.50"};
         QTest::newRow("no arguments") << QStringList{} << 2 << "--csv OUT is required" << none;
-        QTest::newRow("unknown argument") << files + QStringList{"--zip"} << 2 << "unknown argument" << none;
-        QTest::newRow("value missing") << QStringList{"--csv"} << 2 << "--csv needs a value" << none;
+        QTest::newRow("unknown argument") << files + QStringList{"--zip"} << 2 << "Unknown option 'zip'" << none;
+        QTest::newRow("value missing") << QStringList{"--csv", ""} << 2 << "--csv needs a value" << none;
         QTest::newRow("given twice") << files + QStringList{"--csv", "OUT"} << 2 << "--csv given twice" << none;
         QTest::newRow("not a date") << files + QStringList{"--as-of", "2026-13-01"} << 2 << "not a date" << none;
         QTest::newRow("no such settings")

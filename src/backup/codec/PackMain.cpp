@@ -12,6 +12,9 @@
 // beside it; OUT must be absent or a regular file that may be written (a symbolic link is
 // followed), keeps its permissions, and a new OUT is not more readable than IN.
 // Every failure is explained on stderr; the exit status tells its kind (see kExit*).
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
 #include "PackSnapshot.h"
 #include "SafeOutput.h"
 #include "clsHuffman.h"
@@ -20,6 +23,9 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
+
+#include "clsHuffman.h"
 
 namespace {
 
@@ -30,12 +36,13 @@ constexpr int kExitInput = 3;   // IN cannot be read, or is a device, a folder, 
 constexpr int kExitOutput = 4;  // OUT cannot be written, or may not be replaced
 constexpr int kExitCorrupt = 5; // decode: IN is not a valid stream
 
+constexpr char kUsage[] = "usage: tarnvale-pack encode IN OUT\n"
+                         "       tarnvale-pack decode IN OUT\n"
+                         "       tarnvale-pack backup DATABASE OUT\n";
+
 int usage()
 {
-    std::fputs("usage: tarnvale-pack encode IN OUT\n"
-               "       tarnvale-pack decode IN OUT\n"
-               "       tarnvale-pack backup DATABASE OUT\n",
-               stderr);
+    std::fputs(kUsage, stderr);
     return kExitUsage;
 }
 
@@ -56,36 +63,69 @@ int exitStatusOf(tarnvale::CodecError::Side side)
 
 int main(int argc, char **argv)
 {
-    if (argc != 4)
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARNVALE_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Makes and restores Tarnvale's backup files."));
+    const QCommandLineOption help = parser.addHelpOption(), version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("encode|decode|backup"),
+                                 QStringLiteral("encode compresses IN into the backup stream OUT; "
+                                                "decode checks the stream IN and restores its file "
+                                                "into OUT; backup compresses a consistent snapshot "
+                                                "of the database IN, also while it is in use."));
+    parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("The file to read."));
+    parser.addPositionalArgument(QStringLiteral("OUT"),
+                                 QStringLiteral("The file to write, replaced only after success."));
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "tarnvale-pack: %s\n", qPrintable(parser.errorText()));
         return usage();
-    const std::string command = argv[1];
+    }
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return kExitDone;
+    }
+    if (parser.isSet(version)) {
+        std::puts("tarnvale-pack " TARNVALE_VERSION);
+        return kExitDone;
+    }
+    // The file names as given, byte for byte: the only option left is the "--" that may end
+    // the options.
+    std::vector<const char *> args(argv + 1, argv + argc);
+    for (auto it = args.begin(); it != args.end(); ++it)
+        if (std::strcmp(*it, "--") == 0) {
+            args.erase(it);
+            break;
+        }
+    if (args.size() != 3)
+        return usage();
+    const std::string command = args[0];
     if (command != "encode" && command != "decode" && command != "backup")
         return usage();
-    if (command == "encode" && tarnvale::hasUnwrittenLog(argv[2])) {
+    if (command == "encode" && tarnvale::hasUnwrittenLog(args[1])) {
         std::fprintf(stderr,
                      "tarnvale-pack: encode refused: %s-wal beside %s is not empty: the newest "
                      "saves may be in it and not in the file. Back up a database in use with "
                      "\"tarnvale-pack backup %s %s\".\n",
-                     argv[2], argv[2], argv[2], argv[3]);
+                     args[1], args[1], args[1], args[2]);
         return kExitInput;
     }
     tarnvale::clsHuffman codec;
     try {
         if (command == "encode")
-            codec.EncodeFile(argv[2], argv[3]);
+            codec.EncodeFile(args[1], args[2]);
         else if (command == "backup")
-            codec.encodeToFile(tarnvale::databaseSnapshot(argv[2]), argv[3],
-                               tarnvale::SafeOutput::modeNoLooserThan(argv[2]));
+            codec.encodeToFile(tarnvale::databaseSnapshot(args[1]), args[2],
+                               tarnvale::SafeOutput::modeNoLooserThan(args[1]));
         else
-            codec.DecodeFile(argv[2], argv[3]);
+            codec.DecodeFile(args[1], args[2]);
     } catch (const tarnvale::CodecError &error) {
         std::fprintf(stderr, "tarnvale-pack: %s failed: %s: %s (error %d in %s)\n",
-                     command.c_str(), argv[2], error.description().c_str(), int(error.number()),
+                     command.c_str(), args[1], error.description().c_str(), int(error.number()),
                      error.source().c_str());
         return exitStatusOf(error.side());
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "tarnvale-pack: %s failed: %s: not enough memory\n", command.c_str(),
-                     argv[2]);
+                     args[1]);
         return kExitOther;
     }
     return kExitDone;
