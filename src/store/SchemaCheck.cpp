@@ -157,6 +157,22 @@ const QList<OwnObject> &versionObjects()
     return objects;
 }
 
+// Version 6: the vehicles whose release date is blank (the yard's, unless their status says
+// otherwise) in an index of their own, and the statuses by their word, so that the lien steps
+// due are read from the vehicles in the yard alone.
+const QList<OwnObject> &yardObjects()
+{
+    static const QList<OwnObject> objects = {
+        {QStringLiteral("index"), QStringLiteral("wrecker_unreleased"), QStringLiteral("wrecker"),
+         QStringLiteral("CREATE INDEX wrecker_unreleased ON wrecker (id) WHERE ")
+             + SchemaCheck::blankRelease()},
+        {QStringLiteral("index"), QStringLiteral("impound_status_status"),
+         QStringLiteral("impound_status"),
+         QStringLiteral("CREATE INDEX impound_status_status ON impound_status (status)")},
+    };
+    return objects;
+}
+
 // Version 1, the first schema the program wrote. A later version appends its own objects and
 // the changed definitions here, and keeps the old ones: files of every version stay usable.
 const QList<OwnObject> &ownObjects()
@@ -216,7 +232,7 @@ const QList<OwnObject> &ownObjects()
          false, true},
     };
     static const QList<OwnObject> all =
-        objects + impoundObjects() + QList{briefIndex()} + versionObjects();
+        objects + impoundObjects() + QList{briefIndex()} + versionObjects() + yardObjects();
     return all;
 }
 
@@ -224,7 +240,7 @@ const QList<OwnObject> &ownObjects()
 bool isFirstVersionObject(const OwnObject &object)
 {
     return !impoundObjects().contains(object) && object != briefIndex() &&
-           !versionObjects().contains(object);
+           !versionObjects().contains(object) && !yardObjects().contains(object);
 }
 
 bool setConfig(sqlite3 *engine, int option, int value)
@@ -262,7 +278,7 @@ QStringList SchemaCheck::createStatements(bool withSearchIndex)
     statements << stepStatements(2);
     if (withSearchIndex)
         statements << searchIndexStatements();
-    statements << stepStatements(4) << stepStatements(5);
+    statements << stepStatements(4) << stepStatements(5) << stepStatements(6);
     return statements;
 }
 
@@ -279,13 +295,22 @@ QStringList SchemaCheck::stepStatements(int version)
                                    QStringLiteral("CREATE INDEX IF NOT EXISTS"))
                    << QStringLiteral("DROP INDEX IF EXISTS wrecker_groupname");
     // Another program may have taken the step since this one read the version.
-    if (version == 5)
-        for (const OwnObject &object : versionObjects())
+    if (version == 5 || version == 6)
+        for (const OwnObject &object : version == 5 ? versionObjects() : yardObjects())
             statements << QString(object.sql)
                               .replace(QStringLiteral("CREATE ") + object.type.toUpper(),
                                        QStringLiteral("CREATE ") + object.type.toUpper() +
                                            QStringLiteral(" IF NOT EXISTS"));
     return statements;
+}
+
+QString SchemaCheck::blankRelease()
+{
+    // Trimmed of every character QChar::isSpace() takes for a blank, as the status rule trims,
+    // and of U+FEFF, which the server's driver drops from the start of a text it reads.
+    return QStringLiteral("trim(towedrelease, char(9, 10, 11, 12, 13, 32, 133, 160, 5760, 8192, "
+                          "8193, 8194, 8195, 8196, 8197, 8198, 8199, 8200, 8201, 8202, 8232, "
+                          "8233, 8239, 8287, 12288, 65279)) = ''");
 }
 
 const QStringList &SchemaCheck::searchIndexColumns()
