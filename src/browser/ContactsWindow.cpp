@@ -20,9 +20,12 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "DetailPanel.h"
 #include "Dialogs.h"
 #include "GroupTreeModel.h"
+#include "ImpoundStore.h"
 #include "ModDatabase.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
@@ -57,6 +60,7 @@ class SortableItem : public QTableWidgetItem
 {
   public:
     static constexpr int KeyRole = Qt::UserRole + 1;
+    static constexpr int IdRole = Qt::UserRole + 2; // a group list's record, on the first cell
     using QTableWidgetItem::QTableWidgetItem;
     bool operator<(const QTableWidgetItem &other) const override
     {
@@ -271,12 +275,12 @@ void ContactsWindow::storeChanged(const StoreChange &change)
         RefContactList(); // the tree may lag behind the tables: read it afresh
         return;
     }
-    reselect();
+    reselect(&change);
     m_countText->setText(QString::number(m_model->recordCount()));
     m_count->setText(m_countText->text());
 }
 
-void ContactsWindow::reselect()
+void ContactsWindow::reselect(const StoreChange *change)
 {
     QModelIndex node;
     if (m_selected.kind() == u"c")
@@ -288,6 +292,7 @@ void ContactsWindow::reselect()
         const bool wasSet = m_selected.isSet();
         m_selected = {};
         if (wasSet) {
+            m_listedGroup = QString();
             m_list->clearContents();
             m_list->setRowCount(0);
             clearSummary();
@@ -299,7 +304,53 @@ void ContactsWindow::reselect()
     m_tree->setCurrentIndex(node);
     m_restoring = false;
     m_tree->scrollTo(node);
-    showSelected(); // the rows may have changed
+    if (!change || !updateGroupRows(*change))
+        showSelected(); // the rows may have changed
+}
+
+bool ContactsWindow::updateGroupRows(const StoreChange &change)
+{
+    if (m_selected.kind() != u"g" || m_listedGroup.isNull() || m_listedGroup != m_selected.text)
+        return false;
+    const QList<qint64> named = change.addedRecords + change.changedRecords + change.removedRecords;
+    if (named.isEmpty())
+        return true;
+    // A first status of its own anywhere brings the status column: the list is read anew.
+    const bool withStatus = m_listing.columns.contains(QStringLiteral("Status"));
+    if (!withStatus && ImpoundStore(m_store).inUse().value_or(true))
+        return false;
+    QList<qint64> ids;
+    const auto fresh =
+        DetailPanel::groupRows(m_store, m_listedGroup, change.addedRecords + change.changedRecords,
+                               withStatus, m_settings, QDate::currentDate(), &ids);
+    if (!fresh)
+        return false;
+    // The listing in table order, and the list in its own: the named vehicles out, their rows
+    // as they are now in.
+    for (const qint64 id : named)
+        if (const qsizetype at = m_listedIds.indexOf(id); at >= 0) {
+            m_listedIds.removeAt(at);
+            m_listing.rows.removeAt(at);
+            m_listing.sortKeys.removeAt(at);
+        }
+    m_list->setSortingEnabled(false);
+    for (int row = m_list->rowCount() - 1; row >= 0; --row)
+        if (const QTableWidgetItem *first = m_list->item(row, 0);
+            first && named.contains(first->data(SortableItem::IdRole).toLongLong()))
+            m_list->removeRow(row);
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        const auto at = std::lower_bound(m_listedIds.begin(), m_listedIds.end(), ids.at(i)) -
+                        m_listedIds.begin();
+        m_listedIds.insert(at, ids.at(i));
+        m_listing.rows.insert(at, fresh->rows.at(i));
+        m_listing.sortKeys.insert(at, fresh->sortKeys.at(i));
+        // Unsorted, the list is in table order; sorted, it sorts itself again below.
+        const int row = m_sortColumn < 0 ? int(at) : m_list->rowCount();
+        m_list->insertRow(row);
+        setRow(row, fresh->rows.at(i), fresh->sortKeys.at(i), ids.at(i));
+    }
+    showOrderAndWidths(m_listing);
+    return true;
 }
 
 void ContactsWindow::applyExpansion()
@@ -447,6 +498,7 @@ void ContactsWindow::nodeClick(const QModelIndex &index, Qt::MouseButton button,
 
 void ContactsWindow::showSelected()
 {
+    m_listedGroup = QString();
     if (m_selected.kind() == u"c") {
         fillVehicleSheet(m_selected.id());
         return;
@@ -478,9 +530,13 @@ void ContactsWindow::fillGroupList(const QString &groupName)
     // A failing scan lists nothing; the columns are set all the same.
     const QDate today = QDate::currentDate();
     SheetContents contents = DetailPanel::groupListing({}, groupName, m_settings, today);
-    if (const auto listed = DetailPanel::groupListing(m_store, groupName, m_settings, today))
+    m_listedIds.clear();
+    if (const auto listed =
+            DetailPanel::groupListing(m_store, groupName, m_settings, today, QLocale(), &m_listedIds))
         contents = *listed;
-    showSheet(contents);
+    m_listing = contents;
+    m_listedGroup = groupName;
+    showSheet(contents, &m_listedIds);
 }
 
 void ContactsWindow::fillVehicleSheet(const QString &idText)
@@ -500,7 +556,7 @@ void ContactsWindow::fillVehicleSheet(const QString &idText)
     showSheet(vehicle->sheet);
 }
 
-void ContactsWindow::showSheet(const SheetContents &contents)
+void ContactsWindow::showSheet(const SheetContents &contents, const QList<qint64> *ids)
 {
     // A list with sort keys sorts by the column whose header is clicked; a sheet keeps its
     // order. Sorting is off while the rows go in, so they stay where they are put.
@@ -508,15 +564,25 @@ void ContactsWindow::showSheet(const SheetContents &contents)
     m_list->setColumnCount(int(contents.columns.size()));
     m_list->setHorizontalHeaderLabels(contents.columns);
     m_list->setRowCount(int(contents.rows.size()));
-    for (int row = 0; row < contents.rows.size(); ++row) {
-        const QStringList &cells = contents.rows.at(row);
-        const QVariantList keys = contents.sortKeys.value(row);
-        for (int column = 0; column < cells.size(); ++column) {
-            auto *item = new SortableItem(cells.at(column));
-            item->setData(SortableItem::KeyRole, keys.value(column));
-            m_list->setItem(row, column, item);
-        }
+    for (int row = 0; row < contents.rows.size(); ++row)
+        setRow(row, contents.rows.at(row), contents.sortKeys.value(row),
+               ids ? ids->value(row) : 0);
+    showOrderAndWidths(contents);
+}
+
+void ContactsWindow::setRow(int row, const QStringList &cells, const QVariantList &keys, qint64 id)
+{
+    for (int column = 0; column < cells.size(); ++column) {
+        auto *item = new SortableItem(cells.at(column));
+        item->setData(SortableItem::KeyRole, keys.value(column));
+        if (column == 0 && id != 0)
+            item->setData(SortableItem::IdRole, id);
+        m_list->setItem(row, column, item);
     }
+}
+
+void ContactsWindow::showOrderAndWidths(const SheetContents &contents)
+{
     // A vehicle list keeps the order the user last chose for one.
     const bool sortable = !contents.sortKeys.isEmpty();
     m_list->horizontalHeader()->setSortIndicator(sortable ? m_sortColumn : -1, m_sortOrder);

@@ -2,6 +2,7 @@
 // figures, the notes pane and the record count. It is the main window's central area.
 #pragma once
 
+#include "DetailPanel.h"
 #include "PrintSnapshot.h"
 
 #include <QHash>
@@ -96,11 +97,16 @@ private:
     // group's vehicles with an empty summary.
     void showSelected();
     void fillGroupList(const QString &groupName);
+    // A change to the group listed: only the rows of the vehicles it names are read again;
+    // false when the list is to be filled anew.
+    bool updateGroupRows(const StoreChange &change);
     void fillVehicleSheet(const QString &idText);
-    void showSheet(const SheetContents &contents);
+    void showSheet(const SheetContents &contents, const QList<qint64> *ids = nullptr);
+    void setRow(int row, const QStringList &cells, const QVariantList &keys, qint64 id);
+    void showOrderAndWidths(const SheetContents &contents);
     void clearSummary();
-    // After a rebuild: the selected node again, or nothing when it is gone.
-    void reselect();
+    // After a rebuild or a change: the selected node again, or nothing when it is gone.
+    void reselect(const StoreChange *change = nullptr);
     void applyExpansion();
     // Where a node is after a rebuild: "R", "O", "G<GROUPID>" or "C<id>".
     static QString nodeIdentity(const QModelIndex &index);
@@ -131,6 +137,9 @@ private:
     QHash<QString, bool> m_userExpansion; // nodes opened (true) or closed by the user
     bool m_keyMoved = false;    // the current node is moving by the keyboard
     bool m_restoring = false;   // the current node is being put back after a rebuild
+    QString m_listedGroup;      // the group listed (null while the list shows none)
+    SheetContents m_listing;    // its rows in table order
+    QList<qint64> m_listedIds;  // the record of each
     int m_sortColumn = -1;      // the order of a vehicle list, as the user last chose it
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

@@ -100,9 +100,24 @@ SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const Q
     return sheet;
 }
 
+namespace {
+
+void listedIds(const QList<TowRecord> &records, const QString &groupName, QList<qint64> *rowIds)
+{
+    if (!rowIds)
+        return;
+    rowIds->clear();
+    for (const TowRecord &r : records)
+        if (r.value(TowField::groupname) == groupName)
+            rowIds->append(r.id);
+}
+
+} // namespace
+
 std::optional<SheetContents> DetailPanel::groupListing(RecordStore &store, const QString &groupName,
                                                        const SettingsFile &settings,
-                                                       const QDate &today, const QLocale &locale)
+                                                       const QDate &today, const QLocale &locale,
+                                                       QList<qint64> *rowIds)
 {
     const auto records = store.towRecordsInGroup(groupName);
     if (!records)
@@ -116,8 +131,40 @@ std::optional<SheetContents> DetailPanel::groupListing(RecordStore &store, const
     for (const auto &[id, payments] :
          impound.payments().value_or(QHash<qint64, QList<Payment>>()).asKeyValueRange())
         paid.insert(id, ImpoundRules::paidCents(payments));
-    return groupListing(*records, groupName, settings, today, locale,
-                        statuses ? &*statuses : nullptr, &paid);
+    listedIds(*records, groupName, rowIds);
+    return groupListing(*records, groupName, SettingsFile::snapshot(settings.path()), today,
+                        locale, statuses ? &*statuses : nullptr, &paid);
+}
+
+std::optional<SheetContents> DetailPanel::groupRows(RecordStore &store, const QString &groupName,
+                                                    const QList<qint64> &ids, bool withStatus,
+                                                    const SettingsFile &settings,
+                                                    const QDate &today, QList<qint64> *rowIds,
+                                                    const QLocale &locale)
+{
+    QList<TowRecord> records;
+    QHash<qint64, VehicleStatus> statuses;
+    QHash<qint64, qint64> paid;
+    ImpoundStore impound(store);
+    for (const qint64 id : ids) {
+        std::optional<TowRecord> record = store.towRecord(id);
+        if (!store.isOpen())
+            return std::nullopt;
+        if (!record)
+            continue; // removed
+        const auto state = impound.state(*record);
+        if (withStatus && !state)
+            return std::nullopt;
+        if (state) {
+            if (state->kept)
+                statuses.insert(id, state->status);
+            paid.insert(id, ImpoundRules::paidCents(state->payments));
+        }
+        records.append(*record);
+    }
+    listedIds(records, groupName, rowIds);
+    return groupListing(records, groupName, SettingsFile::snapshot(settings.path()), today, locale,
+                        withStatus ? &statuses : nullptr, &paid);
 }
 
 VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &settings,

@@ -69,11 +69,20 @@ class DetailPanel
                                       const QHash<qint64, VehicleStatus> *statuses = nullptr,
                                       const QHash<qint64, qint64> *paid = nullptr);
     // The same from the store with the payments taken, and the status column once any
-    // vehicle has a status of its own; nullopt when the store fails.
+    // vehicle has a status of its own; nullopt when the store fails. The settings are read
+    // once for all the rows; rowIds, when given, receives the record of each row.
     static std::optional<SheetContents> groupListing(RecordStore &store, const QString &groupName,
                                                      const SettingsFile &settings,
                                                      const QDate &today,
-                                                     const QLocale &locale = QLocale());
+                                                     const QLocale &locale = QLocale(),
+                                                     QList<qint64> *rowIds = nullptr);
+    // The rows of those vehicles (in the order given) that are in the group now, as the
+    // listing shows them, the status column with `withStatus`; nullopt when the store fails.
+    static std::optional<SheetContents> groupRows(RecordStore &store, const QString &groupName,
+                                                  const QList<qint64> &ids, bool withStatus,
+                                                  const SettingsFile &settings, const QDate &today,
+                                                  QList<qint64> *rowIds,
+                                                  const QLocale &locale = QLocale());
 
     // The Field/Value sheet of one record, figured as of today. When something is kept about
     // the vehicle's impound (a status of its own, or a payment), its status, hold, release,

@@ -5,10 +5,12 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <map>
 
 #include "DateText.h"
 #include "ImpoundRules.h"
 #include "RecordStore.h"
+#include "SchemaCheck.h"
 #include "TowRecord.h"
 
 namespace tarnvale {
@@ -202,36 +204,111 @@ std::optional<QHash<qint64, QList<Payment>>> ImpoundStore::payments()
 std::optional<QList<LienItem>> ImpoundStore::lienStepsDue(const QList<LienStep> &schedule,
                                                           const QDate &today)
 {
+    return dueSteps(schedule, today, nullptr);
+}
+
+std::optional<QList<LienItem>> ImpoundStore::lienStepsDue(const QList<LienStep> &schedule,
+                                                          const QDate &today,
+                                                          const QList<qint64> &vehicleIds)
+{
+    return dueSteps(schedule, today, &vehicleIds);
+}
+
+std::optional<QList<LienItem>> ImpoundStore::dueSteps(const QList<LienStep> &schedule,
+                                                      const QDate &today,
+                                                      const QList<qint64> *vehicleIds)
+{
     QList<LienItem> items;
-    if (schedule.isEmpty())
+    if (schedule.isEmpty() || (vehicleIds && vehicleIds->isEmpty()))
         return items;
-    const auto records = m_store.towRecords();
-    if (!records) {
-        m_error = m_store.lastError();
-        return std::nullopt;
+    // The candidates: every vehicle with a blank release date (from its own index) and every
+    // vehicle whose status keeps it in the yard; the status rule below decides. Without ids,
+    // nothing of the rest of the yard is read.
+    const SqlDialect &dialect = m_store.dialect();
+    const QString columns = QStringLiteral("w.id, w.vehyear, w.vehmake, w.vehmodel, w.vehcolor, "
+                                           "w.toweddate, w.towedrelease, s.status");
+    const QString inYard = QStringLiteral("s.status IN ('storage', 'hold')");
+    QStringList vehicleSql, stepSql;
+    if (vehicleIds) {
+        vehicleSql << QStringLiteral("SELECT %1 FROM wrecker w LEFT JOIN impound_status s "
+                                     "ON s.vehicle_id = w.id WHERE w.id = ?")
+                          .arg(columns);
+        stepSql << QStringLiteral("SELECT vehicle_id, step_name, done_on FROM lien_steps_done "
+                                  "WHERE vehicle_id = ?");
+    } else {
+        const QString blank = dialect.schemaStatement(SchemaCheck::blankRelease());
+        vehicleSql << QStringLiteral("SELECT %1 FROM wrecker w LEFT JOIN impound_status s "
+                                     "ON s.vehicle_id = w.id WHERE %2")
+                          .arg(columns, blank)
+                   << QStringLiteral("SELECT %1 FROM impound_status s JOIN wrecker w "
+                                     "ON w.id = s.vehicle_id WHERE %2")
+                          .arg(columns, inYard);
+        stepSql << QStringLiteral("SELECT vehicle_id, step_name, done_on FROM lien_steps_done "
+                                  "WHERE vehicle_id IN (SELECT id FROM wrecker WHERE %1)")
+                       .arg(blank)
+                << QStringLiteral("SELECT d.vehicle_id, d.step_name, d.done_on FROM "
+                                  "impound_status s JOIN lien_steps_done d "
+                                  "ON d.vehicle_id = s.vehicle_id WHERE %1")
+                       .arg(inYard);
     }
-    const auto statuses = storedStatuses();
-    const auto done = statuses ? stepsDone() : std::nullopt;
-    if (!done)
+    const QList<qint64> once{0};
+    const auto run = [&](const QStringList &statements, const QString &doing, auto visit) {
+        QSqlQuery query(m_store.database());
+        query.setForwardOnly(true);
+        for (const QString &sql : statements) {
+            if (!query.prepare(sql)) {
+                fail(query, doing);
+                return false;
+            }
+            for (const qint64 id : vehicleIds ? *vehicleIds : once) {
+                if (vehicleIds)
+                    query.bindValue(0, id);
+                if (!exec(query, doing))
+                    return false;
+                while (query.next())
+                    visit(query);
+            }
+        }
+        return true;
+    };
+
+    struct Vehicle
+    {
+        QString vehicle;
+        QString towed;
+        QList<QPair<QString, QDate>> done;
+    };
+    std::map<qint64, Vehicle> vehicles; // table order
+    const bool read = run(
+        vehicleSql, QStringLiteral("reading the vehicles in the yard"), [&](const QSqlQuery &q) {
+            const bool kept = !q.value(7).isNull();
+            const VehicleStatus status = ImpoundRules::statusOf(
+                kept,
+                ImpoundRules::statusFromWord(q.value(7).toString()).value_or(VehicleStatus::InStorage),
+                q.value(6).toString());
+            if (status != VehicleStatus::InStorage && status != VehicleStatus::OnHold)
+                return;
+            QStringList vehicle;
+            for (int column = 1; column <= 4; ++column)
+                if (const QString part = q.value(column).toString().trimmed(); !part.isEmpty())
+                    vehicle << part.toUpper();
+            vehicles[q.value(0).toLongLong()] = {vehicle.join(u' '), q.value(5).toString(), {}};
+        });
+    if (!read || !run(stepSql, QStringLiteral("reading the lien steps done"),
+                      [&](const QSqlQuery &q) {
+                          const auto at = vehicles.find(q.value(0).toLongLong());
+                          if (at != vehicles.end())
+                              at->second.done.append(
+                                  {q.value(1).toString(), fromIso(q.value(2))});
+                      }))
         return std::nullopt;
-    for (const TowRecord &r : *records) {
-        const VehicleStatus status =
-            ImpoundRules::statusOf(statuses->contains(r.id),
-                                   statuses->value(r.id, VehicleStatus::InStorage),
-                                   r.value(TowField::towedrelease));
-        if (status != VehicleStatus::InStorage && status != VehicleStatus::OnHold)
-            continue;
-        const auto towed = DateText::read(r.value(TowField::toweddate), QLocale(), today);
+    for (const auto &[id, v] : vehicles) {
+        const auto towed = DateText::read(v.towed, QLocale(), today);
         if (!towed)
             continue;
-        QStringList vehicle;
-        for (TowField field : {TowField::vehyear, TowField::vehmake, TowField::vehmodel,
-                               TowField::vehcolor})
-            if (!r.value(field).trimmed().isEmpty())
-                vehicle << r.value(field).trimmed().toUpper();
-        for (const LienDeadline &deadline : LienSchedule::dueBy(
-                 LienSchedule::deadlines(schedule, *towed, done->value(r.id)), today))
-            items.append(LienItem{r.id, vehicle.join(u' '), deadline, deadline.due < today});
+        for (const LienDeadline &deadline :
+             LienSchedule::dueBy(LienSchedule::deadlines(schedule, *towed, v.done), today))
+            items.append(LienItem{id, v.vehicle, deadline, deadline.due < today});
     }
     std::stable_sort(items.begin(), items.end(), [](const LienItem &a, const LienItem &b) {
         return a.deadline.due < b.deadline.due;

@@ -43,8 +43,13 @@ class ImpoundStore
     std::optional<QHash<qint64, QList<Payment>>> payments();
     // The steps of the schedule due by today for every vehicle still in the yard (in storage
     // or on hold) whose tow date can be read, earliest first.
+    // Read from the vehicles in the yard alone, whatever the number of vehicles kept.
     std::optional<QList<LienItem>> lienStepsDue(const QList<LienStep> &schedule,
                                                 const QDate &today);
+    // The same for the vehicles with these ids only (a missing id gives nothing).
+    std::optional<QList<LienItem>> lienStepsDue(const QList<LienStep> &schedule,
+                                                const QDate &today,
+                                                const QList<qint64> &vehicleIds);
     // True once any vehicle has a status of its own.
     std::optional<bool> inUse();
 
@@ -76,6 +81,8 @@ class ImpoundStore
     template <typename Work>
     Result change(const TowRecord &record, VehicleStatus to, Work work);
     bool setStatus(QSqlDatabase &db, qint64 id, VehicleStatus status);
+    std::optional<QList<LienItem>> dueSteps(const QList<LienStep> &schedule, const QDate &today,
+                                            const QList<qint64> *vehicleIds);
     bool setReleaseDate(QSqlDatabase &db, qint64 id, const QDate &day);
 
     RecordStore &m_store;

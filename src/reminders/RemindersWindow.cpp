@@ -55,7 +55,7 @@ QIcon addReminderIcon()
 } // namespace
 
 RemindersWindow::RemindersWindow(RecordStore &store, Dialogs &dialogs, QWidget *parent)
-    : QMainWindow(parent), m_reminders(store), m_store(store), m_impound(store),
+    : QMainWindow(parent), m_reminders(store), m_store(store), m_impound(store), m_lienDue(m_impound),
       m_ticks(m_reminders, dialogs), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmReminders"));
@@ -99,8 +99,8 @@ RemindersWindow::RemindersWindow(RecordStore &store, Dialogs &dialogs, QWidget *
     connect(m_lienList, &QListWidget::itemChanged, this, &RemindersWindow::onLienItemChanged);
     connect(m_lienList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *entry) {
         const int at = m_lienList->row(entry);
-        if (at >= 0 && at < m_lienItems.size())
-            Q_EMIT vehicleRequested(m_lienItems.at(at).vehicleId);
+        if (at >= 0 && at < lienItems().size())
+            Q_EMIT vehicleRequested(lienItems().at(at).vehicleId);
     });
     connect(m_notice, &QPushButton::clicked, this,
             [this] { printNotice(m_lienList->currentRow()); });
@@ -119,9 +119,40 @@ void RemindersWindow::showLienSteps(const SettingsFile &settings, const ProgramF
 {
     m_settings = settings;
     m_folder = folder;
-    connect(&m_store, &RecordStore::changed, this, &RemindersWindow::FillLienSteps,
+    connect(&m_store, &RecordStore::changed, this, &RemindersWindow::onStoreChanged,
             Qt::UniqueConnection);
     FillLienSteps();
+}
+
+bool RemindersWindow::showSchedule(const QList<LienStep> &schedule)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{m_lienCaption, m_lienList, m_notice})
+        w->setVisible(!schedule.isEmpty());
+    return !schedule.isEmpty() && m_store.isOpen();
+}
+
+void RemindersWindow::showLienError()
+{
+    m_lienList->clear();
+    m_lienList->addItem(QStringLiteral("The lien steps cannot be read: ")
+                        + m_impound.lastError().description);
+}
+
+QListWidgetItem *RemindersWindow::lienEntry(const LienItem &item) const
+{
+    const QString text = QStringLiteral("%1 \u2014 No. %2 %3 \u2014 %4 %5")
+                             .arg(item.deadline.step)
+                             .arg(item.vehicleId)
+                             .arg(item.vehicle,
+                                  item.overdue ? QStringLiteral("overdue since")
+                                               : QStringLiteral("due"),
+                                  DateText::shortForm(item.deadline.due));
+    auto *entry = new QListWidgetItem(text);
+    entry->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    entry->setCheckState(Qt::Unchecked);
+    if (item.overdue)
+        entry->setForeground(QColor(176, 0, 0));
+    return entry;
 }
 
 void RemindersWindow::FillLienSteps()
@@ -130,43 +161,46 @@ void RemindersWindow::FillLienSteps()
         return;
     m_lienReady = false;
     m_lienList->clear();
-    m_lienItems.clear();
+    m_lienDue.fill({}, QDate::currentDate());
     const QList<LienStep> schedule = LienSchedule::read(*m_settings);
-    for (QWidget *w : std::initializer_list<QWidget *>{m_lienCaption, m_lienList, m_notice})
-        w->setVisible(!schedule.isEmpty());
-    if (schedule.isEmpty() || !m_store.isOpen())
+    if (!showSchedule(schedule))
         return;
-    const QDate today = QDate::currentDate();
-    const auto items = m_impound.lienStepsDue(schedule, today);
-    if (!items) {
-        m_lienList->addItem(QStringLiteral("The lien steps cannot be read: ")
-                            + m_impound.lastError().description);
+    if (!m_lienDue.fill(schedule, QDate::currentDate()))
+        return showLienError();
+    for (const LienItem &item : lienItems())
+        m_lienList->addItem(lienEntry(item));
+    m_lienReady = true;
+}
+
+void RemindersWindow::onStoreChanged(const StoreChange &change)
+{
+    if (!m_settings)
         return;
+    const QList<LienStep> schedule = LienSchedule::read(*m_settings);
+    if (!showSchedule(schedule))
+        return FillLienSteps();
+    m_lienReady = false;
+    const auto update = m_lienDue.apply(change, schedule, QDate::currentDate());
+    if (!update)
+        return showLienError();
+    if (update->refilled) {
+        m_lienList->clear();
+        for (const LienItem &item : lienItems())
+            m_lienList->addItem(lienEntry(item));
     }
-    m_lienItems = *items;
-    for (const LienItem &item : m_lienItems) {
-        const QString text = QStringLiteral("%1 \u2014 No. %2 %3 \u2014 %4 %5")
-                                 .arg(item.deadline.step)
-                                 .arg(item.vehicleId)
-                                 .arg(item.vehicle,
-                                      item.overdue ? QStringLiteral("overdue since")
-                                                   : QStringLiteral("due"),
-                                      DateText::shortForm(item.deadline.due));
-        auto *entry = new QListWidgetItem(text, m_lienList);
-        entry->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        entry->setCheckState(Qt::Unchecked);
-        if (item.overdue)
-            entry->setForeground(QColor(176, 0, 0));
-    }
+    for (const int at : update->removed)
+        delete m_lienList->takeItem(at);
+    for (const int at : update->inserted)
+        m_lienList->insertItem(at, lienEntry(lienItems().at(at)));
     m_lienReady = true;
 }
 
 void RemindersWindow::onLienItemChanged(QListWidgetItem *entry)
 {
     const int at = m_lienList->row(entry);
-    if (!m_lienReady || entry->checkState() != Qt::Checked || at < 0 || at >= m_lienItems.size())
+    if (!m_lienReady || entry->checkState() != Qt::Checked || at < 0 || at >= lienItems().size())
         return;
-    const LienItem item = m_lienItems.at(at);
+    const LienItem item = lienItems().at(at);
     // The store announces the vehicle as changed, and the list is filled again from there.
     if (m_impound.markStepDone(item.vehicleId, item.deadline.step, QDate::currentDate())
         != ImpoundStore::Result::Done)
@@ -178,13 +212,13 @@ void RemindersWindow::onLienItemChanged(QListWidgetItem *entry)
 
 QWidget *RemindersWindow::printNotice(int item)
 {
-    if (!m_settings || !m_folder || item < 0 || item >= m_lienItems.size()) {
+    if (!m_settings || !m_folder || item < 0 || item >= lienItems().size()) {
         m_dialogs.notify(QStringLiteral("Reminders"),
                          QStringLiteral("Please select a lien step to print its notice."),
                          MessageIcon::None);
         return nullptr;
     }
-    const LienItem &step = m_lienItems.at(item);
+    const LienItem step = lienItems().at(item);
     const std::optional<TowRecord> record = m_store.towRecord(step.vehicleId);
     const std::optional<ImpoundState> state =
         record ? m_impound.state(*record) : std::optional<ImpoundState>();

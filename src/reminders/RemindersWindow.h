@@ -4,6 +4,7 @@
 #include <QMainWindow>
 
 #include "ImpoundStore.h"
+#include "LienDueList.h"
 #include "LienSchedule.h"
 #include "ProgramFolder.h"
 #include "ReminderList.h"
@@ -50,7 +51,7 @@ public:
     // step selected. The list follows the store's changes.
     void showLienSteps(const SettingsFile &settings, const ProgramFolder &folder);
     void FillLienSteps();
-    const QList<LienItem> &lienItems() const { return m_lienItems; }
+    const QList<LienItem> &lienItems() const { return m_lienDue.items(); }
     // The notice letter of the lien step at that list position; nullptr when none is shown.
     QWidget *printNotice(int item);
 
@@ -66,13 +67,18 @@ private:
     void showTickOutcome(ReminderTicks::Outcome outcome);
 
     void onLienItemChanged(QListWidgetItem *entry);
+    void onStoreChanged(const StoreChange &change);
+    // Shows the schedule's controls; false when there is nothing to read (no schedule).
+    bool showSchedule(const QList<LienStep> &schedule);
+    void showLienError();
+    QListWidgetItem *lienEntry(const LienItem &item) const;
 
     ReminderList m_reminders;
     RecordStore &m_store;
     ImpoundStore m_impound;
     std::optional<SettingsFile> m_settings;
     std::optional<ProgramFolder> m_folder;
-    QList<LienItem> m_lienItems;
+    LienDueList m_lienDue;
     QLabel *m_lienCaption = nullptr;
     QListWidget *m_lienList = nullptr;
     QPushButton *m_notice = nullptr;

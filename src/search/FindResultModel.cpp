@@ -1,5 +1,7 @@
 #include "FindResultModel.h"
 
+#include <algorithm>
+
 namespace tarnvale {
 
 FindResultModel::FindResultModel(QObject *parent) : QAbstractTableModel(parent) {}
@@ -38,6 +40,30 @@ void FindResultModel::removeRecords(const QList<qint64> &ids)
         beginRemoveRows(QModelIndex(), row, row);
         m_rows.removeAt(row);
         endRemoveRows();
+    }
+}
+
+void FindResultModel::updateRecords(const QList<qint64> &ids, const QList<FindResult> &found)
+{
+    const auto byId = [](const FindResult &row, qint64 id) { return row.id < id; };
+    for (const qint64 id : ids) {
+        const auto now = std::find_if(found.cbegin(), found.cend(),
+                                      [id](const FindResult &row) { return row.id == id; });
+        const int at = int(std::lower_bound(m_rows.cbegin(), m_rows.cend(), id, byId) -
+                           m_rows.cbegin());
+        const bool shown = at < m_rows.size() && m_rows.at(at).id == id;
+        if (now != found.cend() && shown) {
+            m_rows[at] = *now;
+            Q_EMIT dataChanged(index(at, 0), index(at, ColumnCount - 1));
+        } else if (now != found.cend()) {
+            beginInsertRows(QModelIndex(), at, at);
+            m_rows.insert(at, *now);
+            endInsertRows();
+        } else if (shown) {
+            beginRemoveRows(QModelIndex(), at, at);
+            m_rows.removeAt(at);
+            endRemoveRows();
+        }
     }
 }
 

@@ -27,6 +27,10 @@ class FindResultModel : public QAbstractTableModel
     void replace(const QList<FindResult> &rows);
     // Takes out the rows of these records.
     void removeRecords(const QList<qint64> &ids);
+    // The records with these ids as a search finds them now (`found`, in table order): a row
+    // that is no longer found goes, one found anew comes in at its place in table order, the
+    // others show what was found. The rows are in table order (a search's).
+    void updateRecords(const QList<qint64> &ids, const QList<FindResult> &found);
     // The row of the record, -1 when it has none.
     int rowOf(qint64 id) const;
     const FindResult &at(int row) const { return m_rows.at(row); }

@@ -23,6 +23,7 @@
 #include "FindResultModel.h"
 #include "FindRules.h"
 #include "ImpoundRules.h"
+#include "RecordSearch.h"
 #include "RecordStore.h"
 #include "SearchRunner.h"
 #include "StoreChange.h"
@@ -190,7 +191,7 @@ void FindWindow::preselectGroup(const QString &groupName)
 
 bool FindWindow::isSearching() const
 {
-    return m_pending || (m_runner->isRunning() && !m_quiet);
+    return m_runner->isRunning();
 }
 
 bool FindWindow::Search(const QString &groupName, const QString &fields, const QString &findText,
@@ -202,34 +203,17 @@ bool FindWindow::Search(const QString &groupName, const QString &fields, const Q
                               m_status->currentData().toString()};
     m_model->clear();
     m_outcome->setText(QStringLiteral("Searching..."));
-    if (m_runner->isRunning()) {
-        // A quiet refresh gives way: the search starts as soon as it has stopped.
-        m_pending = request;
-        m_runner->cancel();
-        m_searchAction->setEnabled(false);
-        return true;
-    }
-    startSearch(request, false);
-    return true;
-}
-
-void FindWindow::startSearch(const FindRequest &request, bool quiet)
-{
-    m_quiet = quiet;
-    m_rerunWanted = false;
-    m_refreshed.clear();
+    m_recheck.clear();
     m_lastRequest = request;
     m_searchedGroup = request.groupText;
     m_runner->start(request);
-    m_searchAction->setEnabled(quiet);
+    m_searchAction->setEnabled(false);
+    return true;
 }
 
 void FindWindow::onRowsFound(const QList<FindResult> &rows)
 {
-    if (m_quiet)
-        m_refreshed.append(rows);
-    else
-        m_model->append(rows);
+    m_model->append(rows);
 }
 
 void FindWindow::onSearchClicked()
@@ -240,25 +224,14 @@ void FindWindow::onSearchClicked()
 
 void FindWindow::onFinished(bool completed, int errorNumber, const QString &errorDescription)
 {
-    if (m_pending) {
-        startSearch(*std::exchange(m_pending, std::nullopt), false);
-        return;
-    }
     m_searchAction->setEnabled(true);
-    const bool quiet = std::exchange(m_quiet, false);
-    if (quiet && completed && errorNumber == 0) {
-        // The same rows as a fresh search would show, the user's place kept.
-        const qint64 current = currentResultId();
-        m_model->replace(std::exchange(m_refreshed, {}));
-        m_outcome->setText(FindRules::outcomeText(m_model->rowCount(), m_searchedGroup));
-        const int row = m_model->rowOf(current);
-        if (row >= 0)
-            m_results->setCurrentIndex(m_model->index(row, 0));
-    } else if (errorNumber != 0) {
+    if (errorNumber != 0) {
         m_outcome->clear();
         m_dialogs.notify(kDatabaseErrorTitle, kUnknownError + errorDescription,
                          MessageIcon::Critical);
     } else if (completed) {
+        // The scan may have read a record before or after a change the store announced.
+        recheck(std::exchange(m_recheck, {}));
         m_outcome->setText(FindRules::outcomeText(m_model->rowCount(), m_searchedGroup));
         m_tabs->setCurrentWidget(m_results);
         if (m_model->rowCount() > 0) {
@@ -266,10 +239,22 @@ void FindWindow::onFinished(bool completed, int errorNumber, const QString &erro
             m_results->setFocus();
         }
     }
-    if (m_rerunWanted && m_lastRequest && errorNumber == 0)
-        startSearch(*m_lastRequest, true);
-    else
-        Q_EMIT searchFinished();
+    m_recheck.clear();
+    Q_EMIT searchFinished();
+}
+
+void FindWindow::recheck(const QList<qint64> &ids)
+{
+    if (!m_lastRequest || ids.isEmpty())
+        return;
+    DbError error;
+    const auto found = RecordSearch::findAmong(m_store, *m_lastRequest, ids, &error);
+    if (!found) {
+        m_dialogs.notify(kDatabaseErrorTitle, kUnknownError + error.description,
+                         MessageIcon::Critical);
+        return;
+    }
+    m_model->updateRecords(ids, *found);
 }
 
 void FindWindow::onStoreChanged(const StoreChange &change)
@@ -281,21 +266,23 @@ void FindWindow::onStoreChanged(const StoreChange &change)
     if (change.reset) {
         // Results of another database: none of them can be opened here.
         m_runner->cancel();
-        m_pending.reset();
         m_lastRequest.reset();
-        m_rerunWanted = false;
+        m_recheck.clear();
         m_model->clear();
         m_outcome->clear();
         return;
     }
+    const QList<qint64> named =
+        change.addedRecords + change.changedRecords + change.removedRecords;
     m_model->removeRecords(change.removedRecords);
-    if (change.addedRecords.isEmpty() && change.changedRecords.isEmpty() &&
-        (change.removedRecords.isEmpty() || !m_runner->isRunning()))
+    if (m_runner->isRunning()) {
+        m_recheck.append(named); // once the scan is through
         return;
-    if (m_runner->isRunning())
-        m_rerunWanted = true; // the scan may not have seen the change
-    else if (m_lastRequest)
-        startSearch(*m_lastRequest, true);
+    }
+    // Only the records the change names are compared with the search; the rest stand.
+    recheck(change.addedRecords + change.changedRecords);
+    if (m_lastRequest && !named.isEmpty())
+        m_outcome->setText(FindRules::outcomeText(m_model->rowCount(), m_searchedGroup));
 }
 
 qint64 FindWindow::currentResultId() const

@@ -4,9 +4,9 @@
 // another.
 //
 // The window follows the store's changes: a removed record's row goes, an added or changed
-// record runs the last search again quietly (the tab, the focus and the current row stay;
-// a search the user starts meanwhile takes its place), the group list follows the groups,
-// and another database clears the results.
+// record is compared with the last search alone and its row comes, goes or shows it anew (the
+// tab, the focus and the current row stay; during a search, once the scan is through), the
+// group list follows the groups, and another database clears the results.
 #pragma once
 
 #include "FindRequest.h"
@@ -48,7 +48,7 @@ class FindWindow : public QWidget
     // Clears the result list and starts a search; false, doing nothing, while one runs.
     bool Search(const QString &groupName, const QString &fields, const QString &findText,
                 bool matchWord, bool matchCase);
-    // A search the user started runs (a quiet refresh does not count).
+    // A search runs.
     bool isSearching() const;
     // The rows found by the last search.
     const FindResultModel *resultModel() const { return m_model; }
@@ -70,7 +70,8 @@ class FindWindow : public QWidget
     void buildControls();
     void loadGroups();
     void onSearchClicked();
-    void startSearch(const FindRequest &request, bool quiet);
+    // Brings the rows of these records in line with the last search.
+    void recheck(const QList<qint64> &ids);
     void onRowsFound(const QList<FindResult> &rows);
     void onFinished(bool completed, int errorNumber, const QString &errorDescription);
     void onStoreChanged(const StoreChange &change);
@@ -92,10 +93,7 @@ class FindWindow : public QWidget
     QLabel *m_outcome = nullptr;
     QString m_searchedGroup;
     std::optional<FindRequest> m_lastRequest; // the search the results come from
-    bool m_quiet = false;                     // the running search only refreshes them
-    bool m_rerunWanted = false;               // records changed while a search ran
-    std::optional<FindRequest> m_pending;     // the user's search, once a refresh has stopped
-    QList<FindResult> m_refreshed;            // what a quiet search found so far
+    QList<qint64> m_recheck;                  // records changed while a search ran
 };
 
 } // namespace tarnvale

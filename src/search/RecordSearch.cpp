@@ -32,6 +32,7 @@ struct Plan
 {
     QString sql;
     QString indexedSql; // the rows the index names (its query bound first), same filters
+    QString byIdSql;    // the statement for one record, its id bound after the group
     QString indexMatch; // the search index's query; empty when the index cannot serve it
     bool bindsGroup = false;
     QString group;
@@ -114,6 +115,8 @@ std::optional<Plan> makePlan(const FindRequest &request, const SqlDialect &diale
     plan.indexedSql += QStringLiteral(" ORDER BY id");
     if (!where.isEmpty())
         plan.sql += QStringLiteral(" WHERE ") + where.join(QLatin1String(" AND "));
+    plan.byIdSql = plan.sql + (where.isEmpty() ? QStringLiteral(" WHERE") : QStringLiteral(" AND"))
+                   + QStringLiteral(" id = ?");
     plan.sql += QStringLiteral(" ORDER BY id");
 
     // The index holds trigrams, folded to one case: it finds every record that holds the
@@ -293,46 +296,53 @@ RecordSearch::Outcome failWith(DbError *error, const QSqlError &sqlError)
     return failWith(error, converted.number, converted.description);
 }
 
+// Through QSqlQuery: the statement once, or once for each of `ids` (in their order).
 RecordSearch::Outcome runGeneric(const QSqlDatabase &db, const Plan &plan,
                                  const RecordSearch::Sink &sink, DbError *error,
-                                 const RecordSearch::Options &options)
+                                 const RecordSearch::Options &options,
+                                 const QList<qint64> *ids = nullptr)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.prepare(plan.sql))
-        return failWith(error, query.lastError());
-    if (plan.bindsGroup)
-        query.addBindValue(plan.group);
-    if (!query.exec())
+    if (!query.prepare(ids ? plan.byIdSql : plan.sql))
         return failWith(error, query.lastError());
     const TextMatcher matcher(plan.findText, plan.mode);
     Batcher batch(sink, options.batchSize);
-    while (query.next()) {
-        if (cancelled(options))
-            return RecordSearch::Outcome::Cancelled;
-        bool found = plan.matchAll;
-        for (int column : plan.compared) {
-            if (found)
-                break;
-            if (matcher.matches(query.value(column).toString())) {
-                found = true;
-                break;
+    const QList<qint64> once{0};
+    for (const qint64 id : ids ? *ids : once) {
+        if (plan.bindsGroup)
+            query.bindValue(0, plan.group);
+        if (ids)
+            query.bindValue(plan.bindsGroup ? 1 : 0, id);
+        if (!query.exec())
+            return failWith(error, query.lastError());
+        while (query.next()) {
+            if (cancelled(options))
+                return RecordSearch::Outcome::Cancelled;
+            bool found = plan.matchAll;
+            for (int column : plan.compared) {
+                if (found)
+                    break;
+                if (matcher.matches(query.value(column).toString())) {
+                    found = true;
+                    break;
+                }
             }
+            if (!found)
+                continue;
+            FindResult row;
+            row.id = query.value(cId).toLongLong();
+            row.name = query.value(cName).toString();
+            row.vehicleInfo = FindRules::vehicleInfo(
+                query.value(cYear).toString(), query.value(cMake).toString(),
+                query.value(cModel).toString(), query.value(cStyle).toString(),
+                query.value(cVin).toString());
+            row.group = query.value(cGroup).toString();
+            batch.add(std::move(row));
         }
-        if (!found)
-            continue;
-        FindResult row;
-        row.id = query.value(cId).toLongLong();
-        row.name = query.value(cName).toString();
-        row.vehicleInfo =
-            FindRules::vehicleInfo(query.value(cYear).toString(), query.value(cMake).toString(),
-                                   query.value(cModel).toString(), query.value(cStyle).toString(),
-                                   query.value(cVin).toString());
-        row.group = query.value(cGroup).toString();
-        batch.add(std::move(row));
+        if (query.lastError().isValid())
+            return failWith(error, query.lastError());
     }
-    if (query.lastError().isValid())
-        return failWith(error, query.lastError());
     batch.flush();
     return RecordSearch::Outcome::Done;
 }
@@ -386,6 +396,29 @@ std::optional<QList<FindResult>> RecordSearch::find(RecordStore &store, const Fi
     const Outcome outcome = run(
         store.database(), request,
         [&results](QList<FindResult> &&rows) { results.append(std::move(rows)); }, error);
+    if (outcome != Outcome::Done)
+        return std::nullopt;
+    return results;
+}
+
+std::optional<QList<FindResult>> RecordSearch::findAmong(RecordStore &store,
+                                                         const FindRequest &request,
+                                                         QList<qint64> ids, DbError *error)
+{
+    QList<FindResult> results;
+    const QSqlDatabase db = store.database();
+    if (!db.isOpen()) {
+        failWith(error, 3420, QStringLiteral("The database is not open."));
+        return std::nullopt;
+    }
+    const std::optional<Plan> plan = makePlan(request, SqlDialect::of(db));
+    if (!plan || ids.isEmpty())
+        return results;
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    const Outcome outcome = runGeneric(
+        db, *plan, [&results](QList<FindResult> &&rows) { results.append(std::move(rows)); },
+        error, Options(), &ids);
     if (outcome != Outcome::Done)
         return std::nullopt;
     return results;

@@ -62,6 +62,11 @@ class RecordSearch
     // Every result at once, on the store's own connection; nullopt on failure.
     static std::optional<QList<FindResult>> find(RecordStore &store, const FindRequest &request,
                                                  DbError *error = nullptr);
+    // The results among the records with these ids only, in table order, as a whole search
+    // would give them; a missing id gives nothing. What a change is checked with.
+    static std::optional<QList<FindResult>> findAmong(RecordStore &store,
+                                                      const FindRequest &request,
+                                                      QList<qint64> ids, DbError *error = nullptr);
 };
 
 } // namespace tarnvale

@@ -415,6 +415,7 @@ bool RecordStore::migrate(bool applySteps)
     // Version 2: the tables that keep more about a vehicle (holds, release, payments).
     // Version 3: the search index, made and filled by the store. Version 4: the tree's index.
     // Version 6: when and by whom each payment was taken, and what a refund gives back.
+    // Version 7: the indexes of the vehicles still in the yard.
     for (int step = std::max(version, 1) + 1; step <= SchemaCheck::kVersion; ++step) {
         if (step == 3) {
             if (!isServer() && !makeSearchIndex(3))

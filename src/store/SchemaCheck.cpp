@@ -178,6 +178,22 @@ const QList<OwnObject> &versionObjects()
     return objects;
 }
 
+// Version 7: the vehicles whose release date is blank (the yard's, unless their status says
+// otherwise) in an index of their own, and the statuses by their word, so that the lien steps
+// due are read from the vehicles in the yard alone.
+const QList<OwnObject> &yardObjects()
+{
+    static const QList<OwnObject> objects = {
+        {QStringLiteral("index"), QStringLiteral("wrecker_unreleased"), QStringLiteral("wrecker"),
+         QStringLiteral("CREATE INDEX wrecker_unreleased ON wrecker (id) WHERE ")
+             + SchemaCheck::blankRelease()},
+        {QStringLiteral("index"), QStringLiteral("impound_status_status"),
+         QStringLiteral("impound_status"),
+         QStringLiteral("CREATE INDEX impound_status_status ON impound_status (status)")},
+    };
+    return objects;
+}
+
 // Version 1, the first schema the program wrote. A later version appends its own objects and
 // the changed definitions here, and keeps the old ones: files of every version stay usable.
 const QList<OwnObject> &ownObjects()
@@ -243,7 +259,7 @@ const QList<OwnObject> &ownObjects()
     };
     static const QList<OwnObject> all =
         objects + impoundObjects() + QList{briefIndex()} + versionObjects() +
-        QList{paymentsTable()};
+        QList{paymentsTable()} + yardObjects();
     return all;
 }
 
@@ -251,7 +267,8 @@ const QList<OwnObject> &ownObjects()
 bool isFirstVersionObject(const OwnObject &object)
 {
     return !impoundObjects().contains(object) && object != briefIndex() &&
-           !versionObjects().contains(object) && object != paymentsTable();
+           !versionObjects().contains(object) && object != paymentsTable() &&
+           !yardObjects().contains(object);
 }
 
 bool setConfig(sqlite3 *engine, int option, int value)
@@ -289,7 +306,8 @@ QStringList SchemaCheck::createStatements(bool withSearchIndex)
     statements << stepStatements(2);
     if (withSearchIndex)
         statements << searchIndexStatements();
-    statements << stepStatements(4) << stepStatements(5) << stepStatements(6);
+    statements << stepStatements(4) << stepStatements(5) << stepStatements(6)
+               << stepStatements(7);
     return statements;
 }
 
@@ -306,8 +324,8 @@ QStringList SchemaCheck::stepStatements(int version)
                                    QStringLiteral("CREATE INDEX IF NOT EXISTS"))
                    << QStringLiteral("DROP INDEX IF EXISTS wrecker_groupname");
     // Another program may have taken the step since this one read the version.
-    if (version == 5)
-        for (const OwnObject &object : versionObjects())
+    if (version == 5 || version == 7)
+        for (const OwnObject &object : version == 5 ? versionObjects() : yardObjects())
             statements << QString(object.sql)
                               .replace(QStringLiteral("CREATE ") + object.type.toUpper(),
                                        QStringLiteral("CREATE ") + object.type.toUpper() +
@@ -316,6 +334,15 @@ QStringList SchemaCheck::stepStatements(int version)
         for (const QString &column : paymentColumns())
             statements << QStringLiteral("ALTER TABLE impound_payments ADD COLUMN ") + column;
     return statements;
+}
+
+QString SchemaCheck::blankRelease()
+{
+    // Trimmed of every character QChar::isSpace() takes for a blank, as the status rule trims,
+    // and of U+FEFF, which the server's driver drops from the start of a text it reads.
+    return QStringLiteral("trim(towedrelease, char(9, 10, 11, 12, 13, 32, 133, 160, 5760, 8192, "
+                          "8193, 8194, 8195, 8196, 8197, 8198, 8199, 8200, 8201, 8202, 8232, "
+                          "8233, 8239, 8287, 12288, 65279)) = ''");
 }
 
 const QStringList &SchemaCheck::searchIndexColumns()

@@ -19,7 +19,7 @@ class SchemaCheck
 {
 public:
     // The schema version the program writes (PRAGMA user_version).
-    static constexpr int kVersion = 6;
+    static constexpr int kVersion = 7;
 
     // The statements that create the current schema, in order (without the user_version).
     // The search index is left out when the engine has no FTS5.
@@ -36,6 +36,9 @@ public:
     // the two characters that Qt lower-cases to ASCII (U+0130, U+212A) put as their ASCII
     // capitals, so that an ASCII search text finds every record the match rules find.
     static const QStringList &searchIndexColumns();
+    // The condition (in SQLite's words) that a record's release date may be blank: true for
+    // every one QString::trimmed() leaves empty. An index holds the records it is true of.
+    static QString blankRelease();
     static QStringList searchIndexStatements();
     // Fills the index from table wrecker for the ids in [first, last].
     static QString searchIndexFill();

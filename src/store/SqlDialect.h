@@ -27,7 +27,7 @@ class SqlDialect
     bool isServer() const { return m_engine == Engine::Postgres; }
 
     // One of this program's schema statements, written for SQLite, in this engine's words:
-    // 64-bit identity columns that never hand out an id twice.
+    // 64-bit identity columns that never hand out an id twice; characters by code and trim.
     QString schemaStatement(const QString &sqliteStatement) const;
     // The statements that make the current schema on an empty database, version included.
     QStringList createStatements(int version, bool withSearchIndex) const;

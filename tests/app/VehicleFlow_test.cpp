@@ -6,8 +6,11 @@
 #include <QMenu>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QHeaderView>
+#include <QTableWidget>
 
 #include "AppProgram.h"
+#include "DetailPanel.h"
 #include "FindWindow.h"
 #include "FormText.h"
 #include "TowRecordForm.h"
@@ -98,6 +101,43 @@ class VehicleFlowTest : public QObject
         QCOMPARE(p.browser()->list()->item(0, 0)->text() + " " +
                      p.browser()->list()->item(0, 8)->text(),
                  "JOHN SMITH $162.54");
+        // A save reads only the rows of the vehicles it names: the list then reads as a fresh
+        // listing would, in table order or in the order the user chose.
+        RecordStore &store = p.context->store;
+        QTableWidget *list = p.browser()->list();
+        const auto listed = [list] {
+            QList<QStringList> rows;
+            for (int r = 0; r < list->rowCount(); ++r) {
+                rows << QStringList();
+                for (int c = 0; c < list->columnCount(); ++c)
+                    rows.last() << list->item(r, c)->text();
+            }
+            return rows;
+        };
+        const auto fresh = [&] {
+            return DetailPanel::groupListing(store, "Police", p.context->settings,
+                                             QDate::currentDate())->rows;
+        };
+        const QTableWidgetItem *kept = list->item(0, 0);
+        TowRecord ann = vehicleRecord("Police", "2004", "Kia");
+        ann.set(TowField::custname, "Ann");
+        ann = *store.towRecord(*store.addTowRecord(ann));
+        const qint64 other = p.vehicle("Lot B");
+        QCOMPARE(listed(), fresh());
+        QCOMPARE(list->item(0, 0), kept);
+        list->sortByColumn(0, Qt::DescendingOrder);
+        ann.set(TowField::custname, "Zed");
+        QVERIFY(store.updateTowRecord(ann));
+        QList<QStringList> expected = fresh();
+        std::reverse(expected.begin(), expected.end());
+        QCOMPARE(listed(), expected);
+        QCOMPARE(expected.first().first(), "ZED");
+        ann.set(TowField::groupname, "Lot B");
+        ++ann.version;
+        QVERIFY(store.updateTowRecord(ann));
+        QCOMPARE(listed(), fresh());
+        list->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+        QVERIFY(store.removeTowRecord(ann.id) && store.removeTowRecord(other));
         p.click(p.model()->vehicleIndex(id), Qt::LeftButton);
         QCOMPARE(p.sheetValue("Hookup:") + "|" + p.label("Label1"), QString("45.00|$162.54"));
 
