@@ -8,12 +8,10 @@
 #include <QUuid>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "DatabaseOverwrite.h"

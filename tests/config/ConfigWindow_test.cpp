@@ -79,7 +79,9 @@ class ConfigWindowTest : public QObject
                      m_fx->dir.file("office/tow.dll") +
                      " does not exist (a share that is not mounted, or a typing error): the "
                      "program cannot open the database there.\r\n\r\nKeep this path?");
-        QCOMPARE(m_fx->dialogs.shown()[2].text, m_fx->dir.path() + " is a folder, not a database file.");
+        QCOMPARE(m_fx->dialogs.shown()[2].line(), "Notice Exclamation Ok|Lakeside Recovery|" +
+                                                      m_fx->dir.path() +
+                                                      " is a folder, not a database file.");
         QCOMPARE(m_fx->dialogs.last().text,
                  "There is no database file " + m_fx->dir.file("tow.dll") +
                      ": the program opens it only once it is there (restoring a backup into it "

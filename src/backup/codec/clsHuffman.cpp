@@ -43,6 +43,12 @@ clsHuffman::checkOf(std::span<const std::uint8_t> input)
 std::vector<std::uint8_t> clsHuffman::decode(std::span<const std::uint8_t> stream)
 {
     ProgressMeter progress(m_progress);
+    return HuffmanDecoder(progress).decode(stream);
+}
+
+std::vector<std::uint8_t> clsHuffman::decodeFileBytes(std::span<const std::uint8_t> stream)
+{
+    ProgressMeter progress(m_progress);
     const std::size_t size = stream.size();
     const bool marked = size >= kCheckSize &&
                         std::equal(std::begin(kCheckMark), std::end(kCheckMark), stream.end() - 8);
@@ -133,7 +139,7 @@ void clsHuffman::DecodeFile(const std::string &sourceFile, const std::string &de
     if (!CodecFiles::isPresent(sourceFile))
         throw CodecFiles::missingSource(sourceFile, source);
     const std::vector<std::uint8_t> stream = CodecFiles::readAll(sourceFile, source);
-    const std::vector<std::uint8_t> out = decode(stream);
+    const std::vector<std::uint8_t> out = decodeFileBytes(stream);
     CodecFiles::replaceWith(destFile, {}, out, {}, source,
                             m_outputMode ? m_outputMode : SafeOutput::modeNoLooserThan(sourceFile));
 }

@@ -9,8 +9,8 @@
 // A file written by EncodeFile carries a check after the stream: the SHA-256 of the bytes it
 // holds (32 bytes), their number (8 bytes, little-endian) and the mark "TVSHA256". Decoders
 // that follow the stream's rules stop at the end of its data bits and never read it (after a
-// stored stream, rare for a database, they take it for 48 more bytes). decode() and DecodeFile
-// verify the check of every stream that ends with it and refuse one whose bytes differ.
+// stored stream, rare for a database, they take it for 48 more bytes). DecodeFile verifies the
+// check of every file that ends with it and refuses one whose bytes differ.
 //
 // The codec keeps no state between calls. Every failure is thrown as a CodecError and leaves
 // the caller's buffer or destination file as it was. The decoder never reads outside its input
@@ -63,9 +63,12 @@ public:
     std::string EncodeString(const std::string &text);
     std::string DecodeString(const std::string &text);
 
-    // The stream of the given bytes, and the bytes of a stream (its check verified).
+    // The stream of the given bytes, and the bytes of a stream.
     std::vector<std::uint8_t> encode(std::span<const std::uint8_t> input);
     std::vector<std::uint8_t> decode(std::span<const std::uint8_t> stream);
+    // The bytes of a file's content as DecodeFile reads them: a stream, its check verified
+    // when it ends with one.
+    std::vector<std::uint8_t> decodeFileBytes(std::span<const std::uint8_t> stream);
 
     // The check EncodeFile writes after the stream of `input`.
     static constexpr std::size_t kCheckSize = 48;
