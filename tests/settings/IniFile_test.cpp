@@ -87,16 +87,14 @@ class IniFileTest : public QObject
     void roundTrip_data()
     {
         QTest::addColumn<QString>("value");
-        QTest::newRow("notes with line breaks")
-            << "Type what you need here \r\nand press save.\r\n";
+        QTest::newRow("notes with breaks") << "Type what you need here \r\nand press save.\r\n";
         QTest::newRow("lone LF and CR") << "a\nb\rc";
         QTest::newRow("leading and trailing blanks") << "  padded  ";
         QTest::newRow("wrapped in quotes") << "\"quoted\"";
         QTest::newRow("backslashes") << "C:\\data\\n\\data.dll";
         QTest::newRow("quoted with backslashes and breaks") << "\"x\\\"\r\n\\";
         QTest::newRow("non-ASCII") << QString::fromUtf8("Müller Abschlepp — 24h ✓");
-        QTest::newRow("a section and an entry of its own")
-            << "x\r\n[Database]\r\nPath=/tmp/evil.dll\r\nName=y";
+        QTest::newRow("injected section") << "x\r\n[Database]\r\nPath=/tmp/evil.dll\r\nName=y";
     }
 
     void roundTrip()
@@ -136,13 +134,12 @@ class IniFileTest : public QObject
         const QByteArray name = QFile::encodeName(path);
         const QByteArray old =
             "[Company]\r\nName=Harbor Towing\r\n[Database]\r\nPath=/yard/data.dll\r\n";
-        if (kind == u"fifo") {
+        if (kind == u"fifo")
             QCOMPARE(::mkfifo(name.constData(), 0644), 0);
-        } else {
+        else
             test::writeFile(path, old);
-            if (kind == u"huge")
-                QVERIFY(QFile::resize(path, IniFile::kMaxFileSize + 1)); // sparse: quick to make
-        }
+        if (kind == u"huge")
+            QVERIFY(QFile::resize(path, IniFile::kMaxFileSize + 1)); // sparse: quick to make
         const bool unprivileged = kind == u"unreadable";
         if (unprivileged) {
             // Readable by nobody but its owner, who may only write it: as that user.
