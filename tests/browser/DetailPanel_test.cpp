@@ -17,9 +17,8 @@ TowRecord fullRecord()
     const QStringList values =
         QStringLiteral(
             "John Smith|12 Elm St|Springfield|il|62701|555-1234|'99a|Ford|Taurus|sedan|red|abc123|"
-            "1m8gdm9axkp042788|dent left|100.00|main st|our "
-            "lot|3/1/2026|3/4/2026|Police|45.00|0.00|"
-            "12.5|0.00|0.00|0.00|0.00|10.5||||100|112|||||10:15 am")
+            "1m8gdm9axkp042788|dent left|100.00|main st|our lot|3/1/2026|3/4/2026|Police|45.00|"
+            "0.00|12.5|0.00|0.00|0.00|0.00|10.5||||100|112|||||10:15 am")
             .split(u'|');
     TowRecord r;
     for (int i = 0; i < kTowFieldCount; ++i)
