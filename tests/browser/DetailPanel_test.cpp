@@ -17,9 +17,8 @@ TowRecord fullRecord()
     const QStringList values =
         QStringLiteral(
             "John Smith|12 Elm St|Springfield|il|62701|555-1234|'99a|Ford|Taurus|sedan|red|abc123|"
-            "1m8gdm9axkp042788|dent left|100.00|main st|our "
-            "lot|3/1/2026|3/4/2026|Police|45.00|0.00|"
-            "12.5|0.00|0.00|0.00|0.00|10.5||||100|112|||||10:15 am")
+            "1m8gdm9axkp042788|dent left|100.00|main st|our lot|3/1/2026|3/4/2026|Police|45.00|"
+            "0.00|12.5|0.00|0.00|0.00|0.00|10.5||||100|112|||||10:15 am")
             .split(u'|');
     TowRecord r;
     for (int i = 0; i < kTowFieldCount; ++i)
@@ -54,11 +53,6 @@ QStringList pairs(const SheetContents &s)
     return out;
 }
 
-QStringList printed(const PrintSnapshot &p)
-{
-    return QStringList(p.txtprint.begin(), p.txtprint.end());
-}
-
 } // namespace
 
 class DetailPanelTest : public QObject
@@ -90,7 +84,7 @@ class DetailPanelTest : public QObject
 
         const PrintSnapshot p = Sheets(false).of(fullRecord()).snapshot;
         QCOMPARE(
-            printed(p).join(u'|'),
+            QStringList(p.txtprint.begin(), p.txtprint.end()).join(u'|'),
             QString("John Smith|12 Elm St|Springfield|il|62701|abc123|'99a|Ford|Taurus|red|sedan|"
                     "1m8gdm9axkp042788|main st|our lot|100.00|45.00|0.00|12.5|0.00|0.00|0.00|"
                     "0.00|10.5|100|112"));
@@ -104,7 +98,9 @@ class DetailPanelTest : public QObject
         TowRecord bare;
         bare.set(TowField::vehyear, "2001");
         const VehicleSheet second = Sheets().of(bare);
-        QCOMPARE(printed(second.snapshot).join(u'|'), "||||||2001" + QString(18, u'|'));
+        const auto &bareText = second.snapshot.txtprint;
+        QCOMPARE(QStringList(bareText.begin(), bareText.end()).join(u'|'),
+                 "||||||2001" + QString(18, u'|'));
         QCOMPARE(second.snapshot.towFee + second.label7, QString());
     }
 

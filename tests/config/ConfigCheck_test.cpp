@@ -52,11 +52,9 @@ class ConfigCheckTest : public QObject
 
     void findings()
     {
-        const ConfigValues v{.storageFee = "$10",
-                             .light = "45.00",
-                             .medium = "-5",
-                             .heavy = "150 dollars",
-                             .taxRate = "7.25"};
+        // Storage fee, the three hookup fees and the tax rate.
+        const ConfigValues v("", "", "", "", "", "$10", "45.00", "-5", "150 dollars", "7.25", true,
+                             false, "");
         const QList<ConfigFinding> found = ConfigCheck::check(v);
         QStringList controls;
         for (const ConfigFinding &f : found)
@@ -73,7 +71,7 @@ class ConfigCheckTest : public QObject
                          "725 % tax.\r\n\r\nDid you mean 7.25 %? Yes stores 7.25 % (0.0725)."));
         QCOMPARE(ConfigCheck::toStore(v).taxRate, QString("0.0725"));
 
-        const ConfigValues fine{.storageFee = "10.00", .taxRate = ".08"};
+        const ConfigValues fine("", "", "", "", "", "10.00", "", "", "", ".08", true, false, "");
         QVERIFY(ConfigCheck::check(fine).isEmpty());
         QCOMPARE(ConfigCheck::toStore(fine), fine);
     }

@@ -8,13 +8,6 @@
 
 using namespace tarnvale;
 
-namespace {
-
-const ConfigValues kSample("Harbor Road Towing", "14 Harbor Rd", "Port Elm", "OR", "97001", "35",
-                           "95", "150", "325.50", ".065", true, false, "/srv/tow/data.dll");
-
-} // namespace
-
 class ConfigSettingsTest : public QObject
 {
     Q_OBJECT
@@ -38,8 +31,6 @@ class ConfigSettingsTest : public QObject
     void switches()
     {
         QFETCH(QByteArray, line);
-        QFETCH(bool, taxOn);
-        QFETCH(bool, expandedOn);
         test::FolderFixture f;
         QByteArray text = "[Company]\nName=X\n";
         if (!line.isNull()) {
@@ -48,28 +39,30 @@ class ConfigSettingsTest : public QObject
         }
         test::writeFile(f.settings.path(), text);
         const ConfigValues loaded = ConfigSettings::load(f.settings);
-        QCOMPARE(loaded.tax, taxOn);
-        QCOMPARE(loaded.expanded, expandedOn);
+        QTEST(loaded.tax, "taxOn");
+        QTEST(loaded.expanded, "expandedOn");
 
         // Applying what was loaded stores the switches in their one form.
         ConfigSettings::apply(f.settings, loaded, {});
-        QCOMPARE(f.settings.read("Tow Fee", "Tax"), taxOn ? "Yes" : "No");
-        QCOMPARE(f.settings.read("Program", "Expanded"), expandedOn ? "Yes" : "No");
+        QCOMPARE(f.settings.read("Tow Fee", "Tax"), loaded.tax ? "Yes" : "No");
+        QCOMPARE(f.settings.read("Program", "Expanded"), loaded.expanded ? "Yes" : "No");
     }
 
     void loadsEveryValue()
     {
-        test::TestFolder folder;
+        test::FolderFixture f;
         // Another writer may have used other capitalisation of sections and keys.
         test::writeFile(
-            folder.settingsPath(),
+            f.settings.path(),
             "[company]\nname=Harbor Road Towing\naddress=14 Harbor Rd\ncity=Port Elm\n"
             "STATE=OR\nzip=97001\n[FEE]\nstorage fee=35\n[tow fee]\nlight=95\nmedium=150\n"
             "heavy=325.50\ntaxrate=.065\ntax=Yes\n[program]\nexpanded=No\n"
             "[database]\npath=/srv/tow/data.dll\n");
-        QCOMPARE(ConfigSettings::load(SettingsFile(folder.settingsPath())), kSample);
-        QVERIFY(QFile::remove(folder.settingsPath())); // no file: every value empty
-        QCOMPARE(ConfigSettings::load(SettingsFile(folder.settingsPath())), ConfigValues());
+        QCOMPARE(ConfigSettings::load(f.settings),
+                 ConfigValues("Harbor Road Towing", "14 Harbor Rd", "Port Elm", "OR", "97001", "35",
+                              "95", "150", "325.50", ".065", true, false, "/srv/tow/data.dll"));
+        QVERIFY(QFile::remove(f.settings.path())); // no file: every value empty
+        QCOMPARE(ConfigSettings::load(f.settings), ConfigValues());
     }
 
     void applyIsOneReplacement()

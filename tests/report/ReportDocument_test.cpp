@@ -1,6 +1,5 @@
 #include "ReportDocument.h"
 
-#include <QFile>
 #include <QImage>
 #include <QLocale>
 #include <QPainter>
@@ -76,8 +75,7 @@ class ReportDocumentTest : public QObject
         QString error;
         QVERIFY2(report.writePdf(path, &error), qPrintable(error));
         const QByteArray pdf = test::readFile(path);
-        QVERIFY(pdf.startsWith("%PDF-"));
-        QVERIFY(pdf.contains(holds));
+        QVERIFY(pdf.startsWith("%PDF-") && pdf.contains(holds));
         QCOMPARE(report.pageCount(report.pageLayout()), pages);
         QCOMPARE(int(QString::fromLatin1(pdf).count(QRegularExpression("/Type\\s*/Page[^s]"))),
                  pages);

@@ -22,7 +22,6 @@ class NumberTextTest : public QObject
         QTest::addColumn<double>("expected"); // NaN: unreadable
         const QLocale us(QLocale::English, QLocale::UnitedStates);
         const QLocale de(QLocale::German, QLocale::Germany);
-        // clang-format off
         QTest::newRow("leading point") << us << false << ".08" << 0.08;
         QTest::newRow("currency, grouping, blanks") << us << false << " $1,234.50 " << 1234.5;
         QTest::newRow("negative before sign") << us << false << "-$12.00" << -12.0;
@@ -35,7 +34,6 @@ class NumberTextTest : public QObject
         QTest::newRow("stored, de_DE dollar sign") << de << true << "$140.40" << 140.4;
         QTest::newRow("stored, en_US grouping by the locale") << us << true << "1,000.00" << 1000.0;
         QTest::newRow("stored, de_DE grouping by the locale") << de << true << "1.234,50" << 1234.5;
-        // clang-format on
     }
     void read()
     {
@@ -51,12 +49,10 @@ class NumberTextTest : public QObject
     {
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("expected");
-        // clang-format off
         QTest::newRow("whole") << 100.0 << "100";
         QTest::newRow("negative zero") << -0.0 << "0";
         QTest::newRow("binary noise") << 0.1 + 0.2 << "0.3";
         QTest::newRow("fifteen digits, no grouping") << 123456789012345.0 << "123456789012345";
-        // clang-format on
     }
     void plain()
     {
