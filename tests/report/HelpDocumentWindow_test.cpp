@@ -1,7 +1,5 @@
 #include "HelpDocumentWindow.h"
 
-#include <QDir>
-#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -18,8 +16,6 @@ class HelpDocumentWindowTest : public QObject
     Q_OBJECT
 
   private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-
     // Each help document in its own window; one that is missing or unreadable is named.
     void documents_data()
     {
