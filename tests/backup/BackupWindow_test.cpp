@@ -52,10 +52,12 @@ class BackupWindowTest : public QObject
   private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    // No destination keeps the window open; one that is not there is told and closes it.
-    void refusedDestinations()
+    // No destination keeps the window open; one that is not there is told and closes it. Then a
+    // backup, work goes on, and the restore brings the saved state back.
+    void refusedBackupAndRestore()
     {
         Fixture f;
+        const QStringList savedRows = test::rowsOf(f.store);
         f.dialogs.queueFile("/media/ann/STICK"); // the browse button fills the box
         QTest::mouseClick(f.child<QPushButton>("cmdBrowse"), Qt::LeftButton);
         QCOMPARE(f.child<QComboBox>("Combo1")->currentText(), QString("/media/ann/STICK"));
@@ -65,19 +67,15 @@ class BackupWindowTest : public QObject
                  "Notice None Ok|" + kCompany + "|Please Select Destination from the box below");
         QVERIFY(f.window->isVisible());
 
-        const QString destination = f.folder.file("unplugged");
-        f.child<QComboBox>("Combo1")->setEditText(destination);
+        const QString unplugged = f.folder.file("unplugged");
+        f.child<QComboBox>("Combo1")->setEditText(unplugged);
         QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
         QTRY_COMPARE(f.dialogs.count(), 3);
         QVERIFY(f.dialogs.last().line().startsWith("Notice Exclamation Ok|" + kCompany +
-                                                   "|There is no disc in " + destination));
+                                                   "|There is no disc in " + unplugged));
         QVERIFY(!f.window->isVisible());
-    }
 
-    void backupAndRestoreEndToEnd()
-    {
-        Fixture f;
-        const QStringList savedRows = test::rowsOf(f.store);
+        f.window->show();
         const QString destination = f.folder.file("stick");
         QVERIFY(QDir().mkpath(destination));
         auto *bar = f.child<QProgressBar>("ProgressBar1");
@@ -92,7 +90,7 @@ class BackupWindowTest : public QObject
         QTest::keyClick(f.window.get(), Qt::Key_Escape);
         QVERIFY(f.window->isVisible());
 
-        QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 1, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 4, 60000);
         QCOMPARE(f.dialogs.last().line(), "Notice Information Ok|" + kCompany +
                                               "|Your database is now Backed up and saved.");
         QCOMPARE(atMessage, "100 Saving to " + destination + " Drive.");
@@ -100,8 +98,7 @@ class BackupWindowTest : public QObject
         QCOMPARE(state(), QString("0 "));
         QVERIFY(!f.window->isVisible());
 
-        // Work goes on after the backup (its rows: DatabaseBackup's test); the restore brings
-        // the saved state back.
+        // Its rows: DatabaseBackup's test.
         QVERIFY(test::fillSampleDatabase(f.store, 7, "later"));
         QVERIFY(test::rowsOf(f.store) != savedRows);
         const QString tow = destination + "/backup.tow";
@@ -109,15 +106,15 @@ class BackupWindowTest : public QObject
         f.dialogs.queueFile(tow);
         f.dialogs.queueAnswer(Answer::Yes);
         QTest::mouseClick(f.child<QPushButton>("Command3"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 4, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 7, 60000);
         const QList<ShownBox> &shown = f.dialogs.shown();
-        QCOMPARE(shown[1].kind, ShownBox::Kind::OpenFile);
-        QCOMPARE(shown[1].text, QString("Backup files (*.tow)"));
-        QVERIFY(shown[2].line().startsWith("Question ") && shown[2].title == kCompany &&
-                shown[2].text.contains(tow));
-        QVERIFY2(shown[3].line().startsWith("Notice Information Ok|" + kCompany +
+        QCOMPARE(shown[4].kind, ShownBox::Kind::OpenFile);
+        QCOMPARE(shown[4].text, QString("Backup files (*.tow)"));
+        QVERIFY(shown[5].line().startsWith("Question ") && shown[5].title == kCompany &&
+                shown[5].text.contains(tow));
+        QVERIFY2(shown[6].line().startsWith("Notice Information Ok|" + kCompany +
                                             "|Your database has been restored."),
-                 qPrintable(shown[3].line()));
+                 qPrintable(shown[6].line()));
         QCOMPARE(f.resets, 2); // closed, then the restored file opened in its place
         QCOMPARE(f.store.path(), f.folder.databasePath());
         QCOMPARE(test::rowsOf(f.store), savedRows);
