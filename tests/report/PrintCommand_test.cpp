@@ -25,6 +25,7 @@ PrintSnapshot record(const QString &name, const QString &year = "1990")
 struct Fixture : test::FolderFixture
 {
     PrintCommand command{settings, folder, dialogs, nullptr};
+    ~Fixture() { delete command.window(); }
 };
 
 } // namespace
@@ -35,12 +36,6 @@ class PrintCommandTest : public QObject
 
   private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void cleanup()
-    {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->objectName() == QLatin1String("frmprint"))
-                delete w;
-    }
 
     // What the user is told (the texts and which records can print: ChargeSheet's test): no
     // window opens and the program keeps running; once the template is there, one window shows

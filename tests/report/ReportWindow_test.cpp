@@ -94,10 +94,8 @@ class ReportWindowTest : public QObject
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(file);
             printer.setCopyCount(copies);
-            if (!range.isEmpty()) {
-                printer.setPrintRange(QPrinter::PageRange);
-                printer.setPageRanges(QPageRanges::fromString(range));
-            }
+            printer.setPrintRange(range.isEmpty() ? QPrinter::AllPages : QPrinter::PageRange);
+            printer.setPageRanges(QPageRanges::fromString(range));
         };
         QTest::mouseClick(w->findChild<QPushButton *>("cmdprint"), Qt::LeftButton);
         QCOMPARE(f.dialogs.shown().first().kind, test::ShownBox::Kind::Printer);
