@@ -1,5 +1,4 @@
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
@@ -7,12 +6,10 @@
 #include <QTest>
 
 #include "BackupWindow.h"
-#include "RecordStore.h"
 #include "SampleDatabase.h"
 #include "ScriptedDialogs.h"
 #include "SettingsFile.h"
 #include "TestFolder.h"
-#include "clsHuffman.h"
 
 using namespace tarnvale;
 using test::ScriptedDialogs;
@@ -55,10 +52,12 @@ class BackupWindowTest : public QObject
   private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    // No destination keeps the window open; one that is not there is told and closes it.
-    void refusedDestinations()
+    // No destination keeps the window open; one that is not there is told and closes it. Then a
+    // backup, work goes on, and the restore brings the saved state back.
+    void refusedBackupAndRestore()
     {
         Fixture f;
+        const QStringList savedRows = test::rowsOf(f.store);
         f.dialogs.queueFile("/media/ann/STICK"); // the browse button fills the box
         QTest::mouseClick(f.child<QPushButton>("cmdBrowse"), Qt::LeftButton);
         QCOMPARE(f.child<QComboBox>("Combo1")->currentText(), QString("/media/ann/STICK"));
@@ -68,26 +67,22 @@ class BackupWindowTest : public QObject
                  "Notice None Ok|" + kCompany + "|Please Select Destination from the box below");
         QVERIFY(f.window->isVisible());
 
-        const QString destination = f.folder.file("unplugged");
-        f.child<QComboBox>("Combo1")->setEditText(destination);
+        const QString unplugged = f.folder.file("unplugged");
+        f.child<QComboBox>("Combo1")->setEditText(unplugged);
         QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
         QTRY_COMPARE(f.dialogs.count(), 3);
         QVERIFY(f.dialogs.last().line().startsWith("Notice Exclamation Ok|" + kCompany +
-                                                   "|There is no disc in " + destination));
+                                                   "|There is no disc in " + unplugged));
         QVERIFY(!f.window->isVisible());
-    }
 
-    void backupEndToEnd()
-    {
-        Fixture f;
+        f.window->show();
         const QString destination = f.folder.file("stick");
         QVERIFY(QDir().mkpath(destination));
         auto *bar = f.child<QProgressBar>("ProgressBar1");
         f.child<QComboBox>("Combo1")->setEditText(destination);
+        auto state = [&] { return QString::number(bar->value()) + u' ' + f.status(); };
         QString atMessage;
-        f.dialogs.onShow = [&](const ShownBox &) {
-            atMessage = QString::number(bar->value()) + u' ' + f.status();
-        };
+        f.dialogs.onShow = [&](const ShownBox &) { atMessage = state(); };
 
         QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
         // Running, the window does not close.
@@ -95,41 +90,31 @@ class BackupWindowTest : public QObject
         QTest::keyClick(f.window.get(), Qt::Key_Escape);
         QVERIFY(f.window->isVisible());
 
-        QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 1, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 4, 60000);
         QCOMPARE(f.dialogs.last().line(), "Notice Information Ok|" + kCompany +
                                               "|Your database is now Backed up and saved.");
         QCOMPARE(atMessage, "100 Saving to " + destination + " Drive.");
         // Afterwards: reset and closed.
-        QCOMPARE(bar->value(), 0);
-        QCOMPARE(f.status(), QString());
+        QCOMPARE(state(), QString("0 "));
         QVERIFY(!f.window->isVisible());
-        QVERIFY(QFile::exists(destination + "/backup.tow")); // its rows: DatabaseBackup's test
-    }
 
-    // Work goes on after the backup; the restore brings the saved state back.
-    void restoreEndToEnd()
-    {
-        Fixture f;
-        const QStringList savedRows = test::rowsOf(f.store);
-        const QString snapshot = f.folder.file("snapshot.db");
-        const QString tow = f.folder.file("backup.tow");
-        QVERIFY(f.store.backupTo(snapshot));
-        clsHuffman().EncodeFile(snapshot.toStdString(), tow.toStdString());
+        // Its rows: DatabaseBackup's test.
         QVERIFY(test::fillSampleDatabase(f.store, 7, "later"));
         QVERIFY(test::rowsOf(f.store) != savedRows);
-
+        const QString tow = destination + "/backup.tow";
+        f.window->show();
         f.dialogs.queueFile(tow);
         f.dialogs.queueAnswer(Answer::Yes);
         QTest::mouseClick(f.child<QPushButton>("Command3"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 3, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 7, 60000);
         const QList<ShownBox> &shown = f.dialogs.shown();
-        QCOMPARE(shown[0].kind, ShownBox::Kind::OpenFile);
-        QCOMPARE(shown[0].text, QString("Backup files (*.tow)"));
-        QVERIFY(shown[1].line().startsWith("Question ") && shown[1].title == kCompany);
-        QVERIFY(shown[1].text.contains(tow));
-        QVERIFY2(shown[2].line().startsWith("Notice Information Ok|" + kCompany +
+        QCOMPARE(shown[4].kind, ShownBox::Kind::OpenFile);
+        QCOMPARE(shown[4].text, QString("Backup files (*.tow)"));
+        QVERIFY(shown[5].line().startsWith("Question ") && shown[5].title == kCompany &&
+                shown[5].text.contains(tow));
+        QVERIFY2(shown[6].line().startsWith("Notice Information Ok|" + kCompany +
                                             "|Your database has been restored."),
-                 qPrintable(shown[2].line()));
+                 qPrintable(shown[6].line()));
         QCOMPARE(f.resets, 2); // closed, then the restored file opened in its place
         QCOMPARE(f.store.path(), f.folder.databasePath());
         QCOMPARE(test::rowsOf(f.store), savedRows);

@@ -3,7 +3,6 @@
 #include <QTest>
 
 #include "GroupTreeModel.h"
-#include "RecordStore.h"
 #include "StoreFixture.h"
 
 using namespace tarnvale;
@@ -70,8 +69,7 @@ class GroupTreeModelTest : public QObject
         f.vehicle("Police Hold", "2015 Dodge Ram black");
         f.vehicle("Lot A", QString::fromUtf8("ß03 Citroën c5 grün"));
         f.vehicle("", ""); // empty parts keep their blanks
-        f.vehicle(QString::fromUtf16(u"\u3000"),
-                  "2005 Fiat Uno white"); // blank beyond ASCII: Other
+        f.vehicle(QString::fromUtf16(u"\u3000"), "2005 Fiat Uno white"); // beyond ASCII: Other
         QVERIFY(!f.model.rebuild(f.store, true).isError());
         QCOMPARE(dump(f.model),
                  (QStringList{"|Tow Groups|||7|7|true", " |Lot A|G1|G|1|2|8|true",

@@ -1,5 +1,4 @@
-// The rules of two boxes of the tow record form: the VIN's check digit and the phone number's
-// dashes.
+// The tow record form's rules for the VIN's check digit and the phone number's dashes.
 #include <QTest>
 
 #include "FormatPhoneBox.h"
@@ -41,8 +40,7 @@ class BoxRulesTest : public QObject
         // whose value differs from the original character's value by one.
         for (int i = 0; i < 17; ++i) {
             QString changed = QStringLiteral("1M8GDM9AXKP042788");
-            const QChar c = changed.at(i);
-            changed[i] = c == u'1' || c == u'A' || c == u'J' ? QChar(u'2') : QChar(u'1');
+            changed[i] = QStringLiteral("1AJ").contains(changed[i]) ? u'2' : u'1';
             if (i != 8)
                 QTest::addRow("position %d changed", i + 1) << changed << false;
         }

@@ -30,12 +30,14 @@ struct Fixture : test::StoreFixture
         opened << form;
         return form;
     }
+    // Clicks a toolbar button (0: the frame's close box) and tells whether the form closed.
+    static bool click(const QPointer<TowRecordForm> &form, int button)
+    {
+        button == 0 ? void(form->close()) : form->toolbarClick(button);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return form.isNull();
+    }
 };
-
-void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 TowRecord sampleRecord(const QString &name)
 {
@@ -68,7 +70,7 @@ class TowRecordFormTest : public QObject
 
   private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void cleanup() { flushDeletes(); }
+    void cleanup() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     // The boxes that fill or reformat themselves, and the charges and their total.
     void boxesAndCharges()
@@ -132,9 +134,8 @@ class TowRecordFormTest : public QObject
         // Add names such a box before saving; No leaves the form open on that box.
         setText(form, "tFields_6", "1999");
         setText(form, "Text13", "$20");
-        form->toolbarClick(3);
+        QVERIFY(!Fixture::click(form, 3));
         QCOMPARE(f.dialogs.count(), 4);
-        QVERIFY(form);
         QCOMPARE(f.store.towRecordCount(), 0);
         QCOMPARE(form->focusWidget(), edit(form, "Text13"));
     }
@@ -151,10 +152,8 @@ class TowRecordFormTest : public QObject
         QCOMPARE(form->windowTitle() + "," + groups->itemText(2) + "," + groups->currentText(),
                  QString("Add Vehicle,<None>,Police"));
         setText(form, "tFields_0", " John ");
-        form->toolbarClick(3);
-        QVERIFY(form && form->findChild<QLabel *>("lblmust")->isVisible() &&
+        QVERIFY(!Fixture::click(form, 3) && form->findChild<QLabel *>("lblmust")->isVisible() &&
                 form->findChild<QLabel *>("Label45")->isVisible());
-        QCOMPARE(f.store.towRecordCount(), 0);
 
         f.refreshes = 0;
         for (const QString typed :
@@ -162,9 +161,7 @@ class TowRecordFormTest : public QObject
               "lstGroups=Police", "tFields_16=", "Text7=20", "Text13=12.5", "Text3=112",
               "Text5=tolls"})
             setText(form, typed.section(u'=', 0, 0), typed.section(u'=', 1));
-        form->toolbarClick(3);
-        flushDeletes();
-        QVERIFY(!form);
+        QVERIFY(Fixture::click(form, 3));
         QCOMPARE(f.refreshes, 1);
         const auto records = f.store.towRecords();
         QCOMPARE(records->size(), 1);
@@ -205,16 +202,11 @@ class TowRecordFormTest : public QObject
             setText(form, "tFields_7", "Ford");
             f.dialogs.queueAnswer(Answer(answer));
         }
-        if (button == 0)
-            form->close();
-        else
-            form->toolbarClick(button);
-        flushDeletes();
+        Fixture::click(form, button);
         QCOMPARE(f.dialogs.count(), answer >= 0 ? 1 : 0);
-        if (answer >= 0)
-            QVERIFY(f.dialogs.last().line().contains(" YesNoCancel|") &&
-                    f.dialogs.last().text.startsWith(
-                        "The changes to this vehicle have not been saved."));
+        QVERIFY(answer < 0 || (f.dialogs.last().line().contains(" YesNoCancel|") &&
+                               f.dialogs.last().text.startsWith(
+                                   "The changes to this vehicle have not been saved.")));
         QTEST(f.store.towRecord(a)->value(TowField::vehmake), "stored");
         QTEST(form ? text(form, "tFields_7") : QString(), "shown");
     }
@@ -239,35 +231,28 @@ class TowRecordFormTest : public QObject
         TowRecord bare; // every field empty
         bare.set(TowField::vehyear, "2005");
         const qint64 b = *f.store.addTowRecord(bare);
-        auto fields = [](const TowRecord &r) {
-            return QStringList(r.values.begin(), r.values.end());
-        };
 
         auto form = f.open(true, " " + QString::number(a) + " ");
-        QStringList shown = fields(first);
+        QStringList shown(first.values.begin(), first.values.end());
         shown[int(TowField::vehnotes)] = "line 1\nline 2"; // the notes box shows plain text
         QCOMPARE(texts(form, kControlOfField), shown);
-        form->toolbarClick(3);
-        flushDeletes();
-        QVERIFY(!form);
+        QVERIFY(Fixture::click(form, 3));
         QCOMPARE(f.store.towRecord(a), std::optional<TowRecord>(first));
 
         form = f.open(true, QString::number(a));
-        form->toolbarClick(6);
+        QVERIFY(!Fixture::click(form, 6));
         QCOMPARE(form->EDTID(), QString::number(b));
         bare.set(TowField::groupname, "<None>"); // a vehicle in no group shows "<None>"
-        QCOMPARE(texts(form, kControlOfField), fields(bare));
+        QCOMPARE(texts(form, kControlOfField), QStringList(bare.values.begin(), bare.values.end()));
         setText(form, "tFields_7", "Ford");
         setText(form, "lstGroups", "<None>");
-        form->toolbarClick(3);
-        flushDeletes();
-        QVERIFY(!form);
+        QVERIFY(Fixture::click(form, 3));
         QCOMPARE(f.store.towRecord(b)->value(TowField::vehmake), QString("Ford"));
         QCOMPARE(f.store.towRecord(a), std::optional<TowRecord>(first));
         // Edited notes keep the record's line ends.
         form = f.open(true, QString::number(a));
         setText(form, "tFields_13", "line 1\nline 2\nline 3");
-        form->toolbarClick(3);
+        QVERIFY(Fixture::click(form, 3));
         QCOMPARE(f.store.towRecord(a)->value(TowField::vehnotes),
                  QString("line 1\r\nline 2\r\nline 3"));
     }

@@ -1,6 +1,5 @@
 #include "ReportWindow.h"
 
-#include <QDir>
 #include <QLocale>
 #include <QPrinter>
 #include <QPushButton>
@@ -56,6 +55,18 @@ class ReportWindowTest : public QObject
                  QStringLiteral(
                      "Notice Exclamation Ok|Tow Co|Parts of the report template are not shown:\r\n"
                      "Parts nested deeper than 200 levels were left out."));
+
+        // Saved as PDF with the suffix added; a folder that is not there is told.
+        const QString failing = f.dir.file(QStringLiteral("missing folder/sheet.pdf"));
+        f.dialogs.queueFile(f.dir.file(QStringLiteral("sheet")));
+        f.dialogs.queueFile(failing);
+        QTest::mouseClick(w->findChild<QPushButton *>("cmdpdf"), Qt::LeftButton);
+        QTest::mouseClick(w->findChild<QPushButton *>("cmdpdf"), Qt::LeftButton);
+        QCOMPARE(QDir(f.dir.path()).entryList({"*.pdf"}), QStringList{"sheet.pdf"});
+        QVERIFY(test::readFile(f.dir.file(QStringLiteral("sheet.pdf"))).startsWith("%PDF-"));
+        QCOMPARE(f.dialogs.count(), 4);
+        QVERIFY(f.dialogs.last().line().startsWith(
+            "Notice Critical Ok|Tow Co|The PDF file could not be written: " + failing));
     }
 
     // Print as the user sets it in the print dialog: to a file, with copies and a range of
@@ -65,11 +76,9 @@ class ReportWindowTest : public QObject
         QTest::addColumn<int>("copies");
         QTest::addColumn<QString>("range");
         QTest::addColumn<int>("pages");
-        // clang-format off
         QTest::newRow("cancelled") << 0 << "" << 0;
         QTest::newRow("page 1 and 3, twice") << 2 << "1,3" << 4;
         QTest::newRow("no page in the range") << 1 << "5-6" << 0;
-        // clang-format on
     }
     void printsWhatTheDialogAsks()
     {
@@ -85,10 +94,8 @@ class ReportWindowTest : public QObject
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(file);
             printer.setCopyCount(copies);
-            if (!range.isEmpty()) {
-                printer.setPrintRange(QPrinter::PageRange);
-                printer.setPageRanges(QPageRanges::fromString(range));
-            }
+            printer.setPrintRange(range.isEmpty() ? QPrinter::AllPages : QPrinter::PageRange);
+            printer.setPageRanges(QPageRanges::fromString(range));
         };
         QTest::mouseClick(w->findChild<QPushButton *>("cmdprint"), Qt::LeftButton);
         QCOMPARE(f.dialogs.shown().first().kind, test::ShownBox::Kind::Printer);
@@ -99,24 +106,6 @@ class ReportWindowTest : public QObject
                                     "them in the pages asked for (5-6)."));
         const QString bytes = QString::fromLatin1(test::readFile(file));
         QCOMPARE(int(bytes.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]")))), pages);
-    }
-
-    // Saved as PDF with the suffix added; a folder that is not there is told.
-    void saveAsPdf()
-    {
-        Fixture f;
-        const auto w = f.window("{\\rtf1 one page}");
-        QVERIFY(w->show_selling());
-        const QString failing = f.dir.file(QStringLiteral("missing folder/sheet.pdf"));
-        f.dialogs.queueFile(f.dir.file(QStringLiteral("sheet")));
-        f.dialogs.queueFile(failing);
-        QTest::mouseClick(w->findChild<QPushButton *>("cmdpdf"), Qt::LeftButton);
-        QTest::mouseClick(w->findChild<QPushButton *>("cmdpdf"), Qt::LeftButton);
-        QCOMPARE(QDir(f.dir.path()).entryList({"*.pdf"}), QStringList{"sheet.pdf"});
-        QVERIFY(test::readFile(f.dir.file(QStringLiteral("sheet.pdf"))).startsWith("%PDF-"));
-        QCOMPARE(f.dialogs.count(), 3);
-        QVERIFY(f.dialogs.last().line().startsWith(
-            "Notice Critical Ok|Tow Co|The PDF file could not be written: " + failing));
     }
 };
 
