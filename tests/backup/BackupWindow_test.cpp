@@ -94,7 +94,6 @@ class BackupWindowTest : public QObject
         QCOMPARE(f.dialogs.last().line(), "Notice Information Ok|" + kCompany +
                                               "|Your database is now Backed up and saved.");
         QCOMPARE(atMessage, "100 Saving to " + destination + " Drive.");
-        // Afterwards: reset and closed.
         QCOMPARE(state(), QString("0 "));
         QVERIFY(!f.window->isVisible());
 

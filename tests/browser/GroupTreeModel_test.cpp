@@ -82,7 +82,6 @@ class GroupTreeModelTest : public QObject
                               " |2005 FIAT UNO WHITE|C9|C|9|6|5|false"}));
         QCOMPARE(f.model.recordCount(), 9);
 
-        // Finding nodes by id.
         QCOMPARE(f.model.groupIndex(lotA).data(Role::IdRole).toLongLong(), lotA);
         QCOMPARE(f.model.vehicleIndex(first).parent(), f.model.groupIndex(lotA));
         QCOMPARE(f.model.vehicleIndex(loose).parent(), f.model.otherIndex());

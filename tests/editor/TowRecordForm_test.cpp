@@ -141,8 +141,9 @@ class TowRecordFormTest : public QObject
     }
 
     // Add (in the first group) without a year shows the markers; with one it stores what was typed
-    // and closes.
-    void addFlow()
+    // and closes. Edit shows every field in its control and stores it back whole (long texts, line
+    // ends); Next shows the next record whole and Apply writes only the record shown.
+    void addAndEditFlows()
     {
         Fixture f;
         QVERIFY(f.store.addGroup("Police"));
@@ -174,6 +175,45 @@ class TowRecordFormTest : public QObject
         QCOMPARE(stored,
                  (QStringList{" John ", "1999", "keys in office", "Heavy", "10:30", "Police",
                               DateText::today(), "20", "tolls", "112", "32.5", "32.50"}));
+
+        TowRecord first = sampleRecord("a");
+        first.set(TowField::groupname, "Police");
+        const QString longText(40000, u'x');
+        first.set(TowField::custname, longText);
+        first.set(TowField::Hookup, longText + "h");
+        first.set(TowField::other, longText + "o");
+        first.set(TowField::vehnotes, QString("line 1\r\nline\u00a02"));
+        first.set(TowField::total, "28");
+        first.set(TowField::towedfee, "28.00");
+        const qint64 a = *f.store.addTowRecord(first);
+        first.id = a;
+        TowRecord bare; // every field empty
+        bare.set(TowField::vehyear, "2005");
+        const qint64 b = *f.store.addTowRecord(bare);
+
+        form = f.open(true, " " + QString::number(a) + " ");
+        QStringList shown(first.values.begin(), first.values.end());
+        shown[int(TowField::vehnotes)] = "line 1\nline 2"; // the notes box shows plain text
+        QCOMPARE(texts(form, kControlOfField), shown);
+        QVERIFY(Fixture::click(form, 3));
+        QCOMPARE(f.store.towRecord(a), std::optional<TowRecord>(first));
+
+        form = f.open(true, QString::number(a));
+        QVERIFY(!Fixture::click(form, 6));
+        QCOMPARE(form->EDTID(), QString::number(b));
+        bare.set(TowField::groupname, "<None>"); // a vehicle in no group shows "<None>"
+        QCOMPARE(texts(form, kControlOfField), QStringList(bare.values.begin(), bare.values.end()));
+        setText(form, "tFields_7", "Ford");
+        setText(form, "lstGroups", "<None>");
+        QVERIFY(Fixture::click(form, 3));
+        QCOMPARE(f.store.towRecord(b)->value(TowField::vehmake), QString("Ford"));
+        QCOMPARE(f.store.towRecord(a), std::optional<TowRecord>(first));
+        // Edited notes keep the record's line ends.
+        form = f.open(true, QString::number(a));
+        setText(form, "tFields_13", "line 1\nline 2\nline 3");
+        QVERIFY(Fixture::click(form, 3));
+        QCOMPARE(f.store.towRecord(a)->value(TowField::vehnotes),
+                 QString("line 1\r\nline 2\r\nline 3"));
     }
 
     void leavingAChangedRecordAsks_data()
@@ -209,52 +249,6 @@ class TowRecordFormTest : public QObject
                                    "The changes to this vehicle have not been saved.")));
         QTEST(f.store.towRecord(a)->value(TowField::vehmake), "stored");
         QTEST(form ? text(form, "tFields_7") : QString(), "shown");
-    }
-
-    // Edit shows every field in its control and stores it back whole (long texts, line ends);
-    // Next shows the next record whole and Apply writes only the record shown.
-    void editShowsAndStoresEachRecordWhole()
-    {
-        Fixture f;
-        QVERIFY(f.store.addGroup("Police"));
-        TowRecord first = sampleRecord("a");
-        first.set(TowField::groupname, "Police");
-        const QString longText(40000, u'x');
-        first.set(TowField::custname, longText);
-        first.set(TowField::Hookup, longText + "h");
-        first.set(TowField::other, longText + "o");
-        first.set(TowField::vehnotes, QString("line 1\r\nline\u00a02"));
-        first.set(TowField::total, "28");
-        first.set(TowField::towedfee, "28.00");
-        const qint64 a = *f.store.addTowRecord(first);
-        first.id = a;
-        TowRecord bare; // every field empty
-        bare.set(TowField::vehyear, "2005");
-        const qint64 b = *f.store.addTowRecord(bare);
-
-        auto form = f.open(true, " " + QString::number(a) + " ");
-        QStringList shown(first.values.begin(), first.values.end());
-        shown[int(TowField::vehnotes)] = "line 1\nline 2"; // the notes box shows plain text
-        QCOMPARE(texts(form, kControlOfField), shown);
-        QVERIFY(Fixture::click(form, 3));
-        QCOMPARE(f.store.towRecord(a), std::optional<TowRecord>(first));
-
-        form = f.open(true, QString::number(a));
-        QVERIFY(!Fixture::click(form, 6));
-        QCOMPARE(form->EDTID(), QString::number(b));
-        bare.set(TowField::groupname, "<None>"); // a vehicle in no group shows "<None>"
-        QCOMPARE(texts(form, kControlOfField), QStringList(bare.values.begin(), bare.values.end()));
-        setText(form, "tFields_7", "Ford");
-        setText(form, "lstGroups", "<None>");
-        QVERIFY(Fixture::click(form, 3));
-        QCOMPARE(f.store.towRecord(b)->value(TowField::vehmake), QString("Ford"));
-        QCOMPARE(f.store.towRecord(a), std::optional<TowRecord>(first));
-        // Edited notes keep the record's line ends.
-        form = f.open(true, QString::number(a));
-        setText(form, "tFields_13", "line 1\nline 2\nline 3");
-        QVERIFY(Fixture::click(form, 3));
-        QCOMPARE(f.store.towRecord(a)->value(TowField::vehnotes),
-                 QString("line 1\r\nline 2\r\nline 3"));
     }
 };
 

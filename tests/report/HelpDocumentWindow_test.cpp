@@ -22,13 +22,12 @@ class HelpDocumentWindowTest : public QObject
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("shown"); // PATH: the document's path
-        using H = HelpDocument;
         // clang-format off
-        QTest::newRow("report help") << int(H::Report) << "help.rtf" << "Heading\nText of help.rtf";
-        QTest::newRow("config help") << int(H::Config) << "confighelp.rtf" << "Heading\nText of confighelp.rtf";
-        QTest::newRow("pricing help") << int(H::Pricing) << "pricing.rtf" << "Heading\nText of pricing.rtf";
-        QTest::newRow("missing") << int(H::Pricing) << "" << "This help document could not be found: PATH";
-        QTest::newRow("unreadable") << int(H::Pricing) << "/" << "This help document could not be read: PATH";
+        QTest::newRow("report help") << int(HelpDocument::Report) << "help.rtf" << "Heading\nText of help.rtf";
+        QTest::newRow("config help") << int(HelpDocument::Config) << "confighelp.rtf" << "Heading\nText of confighelp.rtf";
+        QTest::newRow("pricing help") << int(HelpDocument::Pricing) << "pricing.rtf" << "Heading\nText of pricing.rtf";
+        QTest::newRow("missing") << int(HelpDocument::Pricing) << "" << "This help document could not be found: PATH";
+        QTest::newRow("unreadable") << int(HelpDocument::Pricing) << "/" << "This help document could not be read: PATH";
         // clang-format on
     }
     void documents()

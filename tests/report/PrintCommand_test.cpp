@@ -37,9 +37,8 @@ class PrintCommandTest : public QObject
   private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    // What the user is told (the texts and which records can print: ChargeSheet's test): no
-    // window opens and the program keeps running; once the template is there, one window shows
-    // the record selected now.
+    // Told why nothing prints (the texts: ChargeSheet's test), no window opens and the program
+    // keeps running; with the template there, one window shows the record selected now.
     void oneWindowForTheRecordSelectedNow()
     {
         Fixture f;
