@@ -113,7 +113,7 @@ class LienDueListTest : public QObject
                 QVERIFY(f.store.updateTowRecord(r));
             },
             [&](qint64 id) { impound.clearHold(*f.store.towRecord(id), "Sgt.", today); },
-            [&](qint64 id) { impound.release(*f.store.towRecord(id), {"A", "", "", today, {}}, {}); },
+            [&](qint64 id) { impound.release(*f.store.towRecord(id), {"A", "", "", today, {}}); },
             [&](qint64 id) { impound.dispose(*f.store.towRecord(id), VehicleStatus::Sold, today); },
             [&](qint64 id) { QVERIFY(f.store.removeTowRecord(id) && ids.removeOne(id)); },
             [&](qint64) { ids << addVehicle(f.store, "Lot", "2020", "Kia"); },
