@@ -41,7 +41,16 @@ bool ModDatabase::OpenDatabaseFile()
     const bool opened = m_store.open(path, mode);
     m_store.setProgressHandler({});
     if (opened) {
-        if (m_store.isReadOnly())
+        if (m_store.isReadOnly() && m_store.isServer())
+            m_dialogs.notify(kDatabaseErrorTitle,
+                             QStringLiteral("The database ") + RecordStore::shownPath(path)
+                                 + QStringLiteral(" is open read-only: ")
+                                 + m_store.readOnlyReason() + u'.' + kCrLf2
+                                 + QStringLiteral("Its records can be viewed and printed, but no "
+                                                  "change can be saved. Ask the server's "
+                                                  "administrator for the right to change them."),
+                             MessageIcon::Exclamation);
+        else if (m_store.isReadOnly())
             m_dialogs.notify(kDatabaseErrorTitle,
                              QStringLiteral("The database ") + RecordStore::shownPath(path)
                                  + QStringLiteral(" holds objects this program does not create: ")
@@ -164,6 +173,20 @@ void ModDatabase::ReportDatabaseError(const DbError &error, const QString &group
 
 void ModDatabase::ReportUnknownError(const DbError &error)
 {
+    if (error.number == DbError::kConnectionLost) {
+        m_dialogs.notify(QStringLiteral("Connection lost"),
+                         error.description + kCrLf2
+                             + QStringLiteral("The program connects again at your next action "
+                                              "once the server answers, or now with Reconnect "
+                                              "in the File menu. Nothing is done again by "
+                                              "itself."),
+                         MessageIcon::Critical);
+        return;
+    }
+    if (error.number == DbError::kBusy || error.number == DbError::kReadOnly) {
+        m_dialogs.notify(kDatabaseErrorTitle, error.description, MessageIcon::Exclamation);
+        return;
+    }
     m_dialogs.notify(kDatabaseErrorTitle,
                      QStringLiteral("Unknown database error: ") + kCrLf2 + error.description,
                      MessageIcon::Critical);

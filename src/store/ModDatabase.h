@@ -49,7 +49,9 @@ public:
 
     // The message for a failed AddGroup: "Duplicate Group" for 3022, else "Database Error!".
     void ReportDatabaseError(const DbError &error, const QString &groupName);
-    // "Unknown database error: " and the description, titled "Database Error!".
+    // "Unknown database error: " and the description, titled "Database Error!". A lost
+    // connection, a wait for another workstation's write and a read-only database are said
+    // as they are.
     void ReportUnknownError(const DbError &error);
 
 private:
