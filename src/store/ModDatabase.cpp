@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "NetworkShare.h"
 #include "ProgramFolder.h"
+#include "ServerAddress.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
@@ -38,6 +39,20 @@ bool ModDatabase::OpenDatabaseFile()
                            QStringLiteral("Preparing the records for quick searching..."), done,
                            total);
     });
+    if (ServerAddress::holdsPassword(configured) && !m_passwordWarned) {
+        m_passwordWarned = true;
+        m_dialogs.notify(
+            QStringLiteral("Password in settings.ini"),
+            QStringLiteral("The database path in settings.ini holds the password of the database "
+                           "server: anyone who can read that file can read it. This program never "
+                           "shows it (it is shown as ****).") + kCrLf2 +
+                QStringLiteral("Keep it in the password file instead: one line "
+                               "host:port:database:user:password in the file .pgpass in your home "
+                               "folder (~/.pgpass), readable only by you (chmod 600 ~/.pgpass); "
+                               "then remove the password from the path (") +
+                RecordStore::shownPath(configured) + QStringLiteral(")."),
+            MessageIcon::Exclamation);
+    }
     const bool opened = m_store.open(path, mode);
     m_store.setProgressHandler({});
     if (opened) {

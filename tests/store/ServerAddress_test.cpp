@@ -63,6 +63,23 @@ class ServerAddressTest : public QObject
         QVERIFY(!error.contains(QLatin1String("hunter2")));
         QVERIFY(!RecordStore::shownPath(uri).contains(QLatin1String("hunter2")));
     }
+
+    void masksThePassword_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("masked");
+        QTest::newRow("a file") << "/srv/a:b@c/data.dll" << "/srv/a:b@c/data.dll";
+        QTest::newRow("no password") << "postgresql://clerk@h/y" << "postgresql://clerk@h/y";
+        QTest::newRow("empty password") << " postgres://u:@h/y?password=" << " postgres://u:@h/y?password=";
+        QTest::newRow("user part") << "postgresql://u:p%40ss:w@h:5/y" << "postgresql://u:****@h:5/y";
+        QTest::newRow("option, any case") << "postgresql://h/y?sslmode=require&PASSWORD=pw&port=5"
+                                          << "postgresql://h/y?sslmode=require&PASSWORD=****&port=5";
+    }
+    void masksThePassword()
+    {
+        QFETCH(QString, text);
+        QTEST(ServerAddress::masked(text), "masked");
+    }
 };
 
 QTEST_GUILESS_MAIN(ServerAddressTest)
