@@ -115,7 +115,17 @@ void RecordStore::announce(const StoreChange &change)
 bool RecordStore::fail(int number, const QString &description)
 {
     m_error = DbError{number, description};
+    if (number != DbError::kConnectionLost && connectionLost())
+        m_error = lostError(description, {});
     return false;
+}
+
+DbError RecordStore::lostError(const QString &reason, const QString &doing) const
+{
+    return DbError{DbError::kConnectionLost,
+                   QStringLiteral("The connection to the database server was lost (%1).")
+                       .arg(reason.simplified()),
+                   doing};
 }
 
 bool RecordStore::fail(const QSqlQuery &query, const QString &doing)
@@ -128,10 +138,7 @@ bool RecordStore::fail(const QSqlError &error, const QString &doing)
     m_error = DbError::fromSql(error, doing);
     const QString code = error.nativeErrorCode();
     if (connectionLost()) {
-        m_error = DbError{DbError::kConnectionLost,
-                          QStringLiteral("The connection to the database server was lost (%1).")
-                              .arg(m_error.description.simplified()),
-                          doing};
+        m_error = lostError(m_error.description, doing);
     } else if (isServer() ? code == QLatin1String("55P03") // lock_not_available
                           : (m_error.number & 0xff) == 5 || (m_error.number & 0xff) == 6) {
         // SQLITE_BUSY, SQLITE_LOCKED and their extended codes.
@@ -328,6 +335,9 @@ bool RecordStore::connectionLost() const
 
 bool RecordStore::reconnect()
 {
+    // A connection the server ended is known as lost only once it is used.
+    if (isServer() && !connectionLost())
+        QSqlQuery(database()).exec(QStringLiteral("SELECT 1"));
     if (!connectionLost())
         return isOpen();
     const QString path = m_path;

@@ -180,6 +180,7 @@ private:
     bool fail(const QSqlError &error, const QString &doing);
     bool fail(int number, const QString &description);
     bool failNotOpen();
+    DbError lostError(const QString &reason, const QString &doing) const;
     bool exec(QSqlQuery &query, const QString &doing);
     bool openConnection(bool readOnly);
     bool openFile(const QString &path, OpenMode mode);
