@@ -15,10 +15,10 @@
 #include <QVariant>
 
 #include <algorithm>
-#include <utility>
 #include <cmath>
 #include <libpq-fe.h>
 #include <sqlite3.h>
+#include <utility>
 
 #include "PgReader.h"
 #include "SchemaCheck.h"
