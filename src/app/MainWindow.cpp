@@ -112,6 +112,8 @@ void MainWindow::buildMenus()
             &QAction::triggered, this, &MainWindow::openExport);
     connect(addCommand(file, "mnuMoveToServer", QStringLiteral("&Move Records to Server...")),
             &QAction::triggered, this, &MainWindow::moveToServer);
+    connect(addCommand(file, "mnuReconnect", QStringLiteral("&Reconnect")), &QAction::triggered,
+            this, &MainWindow::reconnect);
     file->addSeparator();
     connect(addCommand(file, "mnuexit", QStringLiteral("E&xit")), &QAction::triggered, this,
             &MainWindow::exitFromFileMenu);
@@ -444,6 +446,28 @@ void MainWindow::moveToServer()
                                  MessageIcon::Information);
     else
         m_context.dialogs.notify(title, result.reason, MessageIcon::Critical);
+}
+
+void MainWindow::reconnect()
+{
+    const QString title = QStringLiteral("Reconnect");
+    RecordStore &store = m_context.store;
+    if (!store.isServer() && !store.connectionLost()) {
+        m_context.dialogs.notify(title,
+                                 QStringLiteral("The records are in a file on this computer: "
+                                                "there is no server to connect to."),
+                                 MessageIcon::Information);
+        return;
+    }
+    if (!store.reconnect()) {
+        m_context.database.ReportUnknownError(store.lastError());
+        return;
+    }
+    m_context.dialogs.notify(title,
+                             QStringLiteral("The server ") + RecordStore::shownPath(store.path()) +
+                                 QStringLiteral(" answers. Nothing was done again by itself: "
+                                                "save again what was not saved."),
+                             MessageIcon::Information);
 }
 
 void MainWindow::printCommand()

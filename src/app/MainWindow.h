@@ -56,6 +56,8 @@ public Q_SLOTS:
     void openFind(const QString &groupName = {});
     void openExport();
     void moveToServer();
+    // Connects to the server again after the connection was lost; nothing is re-run.
+    void reconnect();
     void printCommand();
     // The charge sheet as it will print, with zoom and page setup, before printing.
     void printPreviewCommand();

@@ -24,6 +24,7 @@
 #include "ConfigSettings.h"
 #include "Dialogs.h"
 #include "LienSchedule.h"
+#include "ServerAddress.h"
 #include "SettingsFile.h"
 #include "TaxRate.h"
 
@@ -277,7 +278,9 @@ ConfigValues ConfigWindow::values() const
     v.taxRate = m_taxRate->text();
     v.tax = m_tax->isChecked();
     v.expanded = m_expanded->isChecked();
-    v.databasePath = m_databasePath->text();
+    // The box shows a server's password masked: left as shown, the stored path is kept.
+    const QString typed = m_databasePath->text();
+    v.databasePath = typed == ServerAddress::masked(m_storedPath) ? m_storedPath : typed;
     return v;
 }
 
@@ -295,7 +298,8 @@ void ConfigWindow::setValues(const ConfigValues &v)
     m_taxRate->setText(v.taxRate);
     m_tax->setChecked(v.tax);
     m_expanded->setChecked(v.expanded);
-    m_databasePath->setText(v.databasePath);
+    m_storedPath = v.databasePath;
+    m_databasePath->setText(ServerAddress::masked(v.databasePath));
     showTaxMeaning();
 }
 

@@ -76,6 +76,7 @@ Q_SIGNALS:
     QLineEdit *m_heavy = nullptr;
     QLineEdit *m_taxRate = nullptr;
     QLineEdit *m_databasePath = nullptr;
+    QString m_storedPath; // the path as stored, password and all; the box masks it
     QCheckBox *m_tax = nullptr;
     QCheckBox *m_expanded = nullptr;
     QLabel *m_taxMeaning = nullptr;

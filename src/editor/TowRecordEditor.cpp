@@ -153,24 +153,60 @@ bool TowRecordEditor::checkCharges(TowRecord &record)
     return true;
 }
 
-std::optional<QString> TowRecordEditor::resolveGroup(const QString &groupBoxText)
+std::optional<TowRecordEditor::GroupChoice>
+TowRecordEditor::resolveGroup(const QString &groupBoxText)
 {
     const QString group = groupNameFromBox(groupBoxText);
-    if (group.isEmpty() || m_database.GroupExists(group))
-        return group;
+    if (group.isEmpty())
+        return GroupChoice{};
+    // A group that cannot be looked up is never taken for one that does not exist.
+    const std::optional<bool> exists = m_store.hasGroup(group);
+    if (!exists) {
+        reportSaveFailure(m_store.lastError());
+        return std::nullopt;
+    }
+    if (*exists)
+        return GroupChoice{group, RecordStore::GroupCheck::MustExist};
     if (group.trimmed().isEmpty())
-        return QString(); // blanks name no group
+        return GroupChoice{}; // blanks name no group
     const QString text = QStringLiteral("The group '") + group +
                          QStringLiteral("' does not exist, Would you like to create it now?");
     if (m_dialogs.ask(QStringLiteral("Could not find group"), text, MessageIcon::Exclamation) !=
         Answer::Yes)
-        return QString();
-    // A group that could not be created has been reported; the record waits.
-    if (m_database.AddGroup(group) != 1) {
-        m_problem = TowField::groupname;
-        return std::nullopt;
+        return GroupChoice{};
+    // Made by the save itself, in the record's transaction: a save that fails makes nothing.
+    return GroupChoice{group, RecordStore::GroupCheck::Create};
+}
+
+bool TowRecordEditor::connected()
+{
+    if (!m_store.connectionLost() || m_store.reconnect())
+        return true;
+    reportSaveFailure(m_store.lastError());
+    return false;
+}
+
+bool TowRecordEditor::saveAsNewAsked()
+{
+    const QString text =
+        QStringLiteral("This vehicle was removed on another workstation after you opened it.") +
+        QString::fromUtf16(kCrLf) + QString::fromUtf16(kCrLf) +
+        QStringLiteral("Save what you typed as a new record? No goes back to the form without "
+                       "saving.");
+    return m_dialogs.ask(m_settings.companyName(), text, MessageIcon::Exclamation) == Answer::Yes;
+}
+
+TowRecordEditor::Outcome TowRecordEditor::addRecord(TowRecord &record, const GroupChoice &group)
+{
+    record.set(TowField::groupname, group.name);
+    const std::optional<qint64> id = m_store.addTowRecord(record, group.check);
+    if (!id) {
+        reportSaveFailure(m_store.lastError());
+        return Outcome::Failed;
     }
-    return group;
+    record.id = *id;
+    record.version = 0;
+    return Outcome::Saved;
 }
 
 TowRecordEditor::Outcome TowRecordEditor::add(TowRecord &record, const QString &groupBoxText,
@@ -183,44 +219,50 @@ TowRecordEditor::Outcome TowRecordEditor::add(TowRecord &record, const QString &
     }
     if (record.value(TowField::toweddate).trimmed().isEmpty())
         record.set(TowField::toweddate, DateText::shortForm(today));
-    if (!checkDates(record, today) || !checkCharges(record))
+    if (!checkDates(record, today) || !checkCharges(record) || !connected())
         return Outcome::Failed;
-    const std::optional<QString> group = resolveGroup(groupBoxText);
+    const std::optional<GroupChoice> group = resolveGroup(groupBoxText);
     if (!group)
         return Outcome::Failed;
-    record.set(TowField::groupname, *group);
-
-    const std::optional<qint64> id =
-        m_store.addTowRecord(record, RecordStore::GroupCheck::MustExist);
-    if (!id) {
-        reportSaveFailure(m_store.lastError());
-        return Outcome::Failed;
-    }
-    record.id = *id;
-    return Outcome::Saved;
+    return addRecord(record, *group);
 }
 
 TowRecordEditor::Outcome TowRecordEditor::apply(TowRecord &record, const QString &groupBoxText,
                                                 const QDate &today)
 {
     m_problem.reset();
-    if (!checkDates(record, today) || !checkCharges(record))
+    if (!checkDates(record, today) || !checkCharges(record) || !connected())
         return Outcome::Failed;
-    const std::optional<QString> group = resolveGroup(groupBoxText);
+    // A record removed meanwhile is said first, before any question about its group.
+    if (!m_store.towRecord(record.id)) {
+        if (m_store.lastError().isError()) {
+            reportSaveFailure(m_store.lastError());
+            return Outcome::Failed;
+        }
+        if (!saveAsNewAsked())
+            return Outcome::Failed;
+        const std::optional<GroupChoice> group = resolveGroup(groupBoxText);
+        return group ? addRecord(record, *group) : Outcome::Failed;
+    }
+    const std::optional<GroupChoice> group = resolveGroup(groupBoxText);
     if (!group)
         return Outcome::Failed;
-    record.set(TowField::groupname, *group);
+    record.set(TowField::groupname, group->name);
 
-    while (!m_store.updateTowRecord(record, RecordStore::GroupCheck::MustExist)) {
+    while (!m_store.updateTowRecord(record, group->check)) {
+        if (m_store.lastError().number == DbError::kNoCurrentRow)
+            return saveAsNewAsked() ? addRecord(record, *group) : Outcome::Failed;
         if (m_store.lastError().number != DbError::kChangedElsewhere) {
             reportSaveFailure(m_store.lastError());
             return Outcome::Failed;
         }
         const std::optional<TowRecord> theirs = m_store.towRecord(record.id);
         if (!theirs) { // removed after it was saved elsewhere
-            m_database.ReportUnknownError(
-                DbError{DbError::kNoCurrentRow, QStringLiteral("No current record.")});
-            return Outcome::Failed;
+            if (m_store.lastError().isError()) {
+                reportSaveFailure(m_store.lastError());
+                return Outcome::Failed;
+            }
+            return saveAsNewAsked() ? addRecord(record, *group) : Outcome::Failed;
         }
         const QString text =
             QStringLiteral("Another user saved this vehicle after you opened it (now: %1 %2 %3, "
@@ -252,6 +294,16 @@ TowRecordEditor::Outcome TowRecordEditor::apply(TowRecord &record, const QString
 
 void TowRecordEditor::reportSaveFailure(const DbError &error)
 {
+    if (error.number == DbError::kConnectionLost || error.number == DbError::kBusy) {
+        m_database.ReportUnknownError(DbError{
+            error.number, error.description + QString::fromUtf16(kCrLf) +
+                              QString::fromUtf16(kCrLf) +
+                              (error.number == DbError::kBusy
+                                   ? QStringLiteral("What you typed is kept in the form.")
+                                   : QStringLiteral("Nothing was saved; what you typed is kept "
+                                                    "in the form."))});
+        return;
+    }
     if (error.number != DbError::kGroupGone) {
         m_database.ReportUnknownError(error);
         return;

@@ -9,6 +9,7 @@
 
 #include <optional>
 
+#include "RecordStore.h"
 #include "TowRecord.h"
 
 namespace tarnvale {
@@ -16,7 +17,6 @@ namespace tarnvale {
 class Dialogs;
 struct DbError;
 class ModDatabase;
-class RecordStore;
 class SettingsFile;
 
 class TowRecordEditor
@@ -61,15 +61,19 @@ class TowRecordEditor
     //   from the eight charges, so the stored tow fee is always their sum;
     // - a group name that no group has is offered for creation ("Could not find group");
     //   Yes creates it, No saves the record without a group. "<None>", an empty or an
-    //   all-blank box mean no group and ask nothing.
+    //   all-blank box mean no group and ask nothing. The group is made by the save itself,
+    //   only when the record is saved.
+    // A lost connection to the server is tried again first; while the server does not
+    // answer the save says so and nothing is written (the form keeps what was typed).
 
     // Add: the vehicle year is required; an empty or blank "Date Towed" gets today's date (a
     // date the user typed is kept); the row is appended and the tree rebuilt. `record` comes back
     // with the date and the totals filled in and, when saved, the new id.
     Outcome add(TowRecord &record, const QString &groupBoxText, const QDate &today);
 
-    // Apply: the row with record.id is rewritten; a row that has gone meanwhile is reported
-    // and never recreated. `record` comes back with the totals and the group filled in.
+    // Apply: the row with record.id is rewritten. A row that has gone meanwhile is said first
+    // ("This vehicle was removed on another workstation"), and saved as a new record (a new
+    // id) only when the user says Yes. `record` comes back with the totals and the group.
     // When another user saved the record after record.version was read, nothing is written
     // before the user chooses: Yes sees theirs (Reloaded), No keeps mine (saved over theirs),
     // Cancel goes back to the form (Failed). A group removed meanwhile is reported, on Add too.
@@ -89,7 +93,15 @@ class TowRecordEditor
   private:
     bool checkDates(const TowRecord &record, const QDate &today);
     bool checkCharges(TowRecord &record);
-    std::optional<QString> resolveGroup(const QString &groupBoxText);
+    struct GroupChoice
+    {
+        QString name;
+        RecordStore::GroupCheck check = RecordStore::GroupCheck::None;
+    };
+    std::optional<GroupChoice> resolveGroup(const QString &groupBoxText);
+    bool connected();
+    bool saveAsNewAsked();
+    Outcome addRecord(TowRecord &record, const GroupChoice &group);
     bool refuse(TowField field, const QString &message);
     void reportSaveFailure(const DbError &error);
 

@@ -15,6 +15,9 @@ struct DbError
     static constexpr int kGroupGone = 3201;        // the record's group no longer exists
     static constexpr int kBlankName = 3315; // a group name that is empty or only blanks
     static constexpr int kNotOpen = 3420;   // no database is open
+    static constexpr int kReadOnly = 3027;  // the database is open read-only
+    static constexpr int kConnectionLost = 3151; // the server's connection ended
+    static constexpr int kBusy = 3260; // another program held the write lock past the wait
 
     int number = 0; // 0: no error
     QString description = {}; // the engine's own text, shown to the user unchanged

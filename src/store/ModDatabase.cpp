@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "NetworkShare.h"
 #include "ProgramFolder.h"
+#include "ServerAddress.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
@@ -38,10 +39,33 @@ bool ModDatabase::OpenDatabaseFile()
                            QStringLiteral("Preparing the records for quick searching..."), done,
                            total);
     });
+    if (ServerAddress::holdsPassword(configured) && !m_passwordWarned) {
+        m_passwordWarned = true;
+        m_dialogs.notify(
+            QStringLiteral("Password in settings.ini"),
+            QStringLiteral("The database path in settings.ini holds the password of the database "
+                           "server: anyone who can read that file can read it. This program never "
+                           "shows it (it is shown as ****).") + kCrLf2 +
+                QStringLiteral("Keep it in the password file instead: one line "
+                               "host:port:database:user:password in the file .pgpass in your home "
+                               "folder (~/.pgpass), readable only by you (chmod 600 ~/.pgpass); "
+                               "then remove the password from the path (") +
+                RecordStore::shownPath(configured) + QStringLiteral(")."),
+            MessageIcon::Exclamation);
+    }
     const bool opened = m_store.open(path, mode);
     m_store.setProgressHandler({});
     if (opened) {
-        if (m_store.isReadOnly())
+        if (m_store.isReadOnly() && m_store.isServer())
+            m_dialogs.notify(kDatabaseErrorTitle,
+                             QStringLiteral("The database ") + RecordStore::shownPath(path)
+                                 + QStringLiteral(" is open read-only: ")
+                                 + m_store.readOnlyReason() + u'.' + kCrLf2
+                                 + QStringLiteral("Its records can be viewed and printed, but no "
+                                                  "change can be saved. Ask the server's "
+                                                  "administrator for the right to change them."),
+                             MessageIcon::Exclamation);
+        else if (m_store.isReadOnly())
             m_dialogs.notify(kDatabaseErrorTitle,
                              QStringLiteral("The database ") + RecordStore::shownPath(path)
                                  + QStringLiteral(" holds objects this program does not create: ")
@@ -164,6 +188,20 @@ void ModDatabase::ReportDatabaseError(const DbError &error, const QString &group
 
 void ModDatabase::ReportUnknownError(const DbError &error)
 {
+    if (error.number == DbError::kConnectionLost) {
+        m_dialogs.notify(QStringLiteral("Connection lost"),
+                         error.description + kCrLf2
+                             + QStringLiteral("The program connects again at your next action "
+                                              "once the server answers, or now with Reconnect "
+                                              "in the File menu. Nothing is done again by "
+                                              "itself."),
+                         MessageIcon::Critical);
+        return;
+    }
+    if (error.number == DbError::kBusy || error.number == DbError::kReadOnly) {
+        m_dialogs.notify(kDatabaseErrorTitle, error.description, MessageIcon::Exclamation);
+        return;
+    }
     m_dialogs.notify(kDatabaseErrorTitle,
                      QStringLiteral("Unknown database error: ") + kCrLf2 + error.description,
                      MessageIcon::Critical);

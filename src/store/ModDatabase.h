@@ -31,7 +31,8 @@ public:
     // A failure is reported ("Error while initializing database: ") and answers false. A
     // database that holds objects this program does not create is opened read-only, and the
     // user is told so. A file on a network file system is opened, with a warning that its
-    // locks cannot be relied on there.
+    // locks cannot be relied on there. A path that holds a server's password is warned about
+    // once, with how to keep it in the password file instead.
     bool OpenDatabaseFile();
     void CloseDatabaseFile();
 
@@ -49,7 +50,9 @@ public:
 
     // The message for a failed AddGroup: "Duplicate Group" for 3022, else "Database Error!".
     void ReportDatabaseError(const DbError &error, const QString &groupName);
-    // "Unknown database error: " and the description, titled "Database Error!".
+    // "Unknown database error: " and the description, titled "Database Error!". A lost
+    // connection, a wait for another workstation's write and a read-only database are said
+    // as they are.
     void ReportUnknownError(const DbError &error);
 
 private:
@@ -59,6 +62,7 @@ private:
     const SettingsFile &m_settings;
     const ProgramFolder &m_folder;
     Dialogs &m_dialogs;
+    bool m_passwordWarned = false;
 };
 
 } // namespace tarnvale

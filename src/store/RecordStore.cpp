@@ -16,7 +16,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <libpq-fe.h>
 #include <sqlite3.h>
+#include <utility>
 
 #include "PgReader.h"
 #include "SchemaCheck.h"
@@ -136,7 +138,17 @@ void RecordStore::announce(const StoreChange &change)
 bool RecordStore::fail(int number, const QString &description)
 {
     m_error = DbError{number, description};
+    if (number != DbError::kConnectionLost && connectionLost())
+        m_error = lostError(description, {});
     return false;
+}
+
+DbError RecordStore::lostError(const QString &reason, const QString &doing) const
+{
+    return DbError{DbError::kConnectionLost,
+                   QStringLiteral("The connection to the database server was lost (%1).")
+                       .arg(reason.simplified()),
+                   doing};
 }
 
 bool RecordStore::fail(const QSqlQuery &query, const QString &doing)
@@ -147,16 +159,42 @@ bool RecordStore::fail(const QSqlQuery &query, const QString &doing)
 bool RecordStore::fail(const QSqlError &error, const QString &doing)
 {
     m_error = DbError::fromSql(error, doing);
-    // SQLITE_READONLY and its extended codes.
-    if (isReadOnly() && (m_error.number & 0xff) == 8)
-        m_error.description = QStringLiteral("The database is open read-only: it holds objects "
-                                             "this program does not create (")
-                              + m_readOnlyReason + QStringLiteral(").");
+    const QString code = error.nativeErrorCode();
+    if (connectionLost()) {
+        m_error = lostError(m_error.description, doing);
+    } else if (isServer() ? code == QLatin1String("55P03") // lock_not_available
+                          : (m_error.number & 0xff) == 5 || (m_error.number & 0xff) == 6) {
+        // SQLITE_BUSY, SQLITE_LOCKED and their extended codes.
+        m_error = DbError{DbError::kBusy,
+                          QStringLiteral("Another workstation is busy writing to the database: "
+                                         "this one waited %1 seconds for it. Nothing was saved; "
+                                         "try again in a moment.")
+                              .arg(kBusyTimeoutMs / 1000),
+                          doing};
+    } else if (isReadOnly() && (isServer() ? code == QLatin1String("25006") ||
+                                                 code == QLatin1String("42501")
+                                           : (m_error.number & 0xff) == 8)) {
+        // A read-only transaction, a right the role lacks; SQLITE_READONLY and its codes.
+        m_error = DbError{DbError::kReadOnly, readOnlyText(), doing};
+    }
     return false;
+}
+
+QString RecordStore::readOnlyText() const
+{
+    if (isServer())
+        return QStringLiteral("The database is open read-only: ") + m_readOnlyReason +
+               QStringLiteral(". Nothing was saved.");
+    return QStringLiteral("The database is open read-only: it holds objects this program does "
+                          "not create (") +
+           m_readOnlyReason + QStringLiteral(").");
 }
 
 bool RecordStore::failNotOpen()
 {
+    if (connectionLost())
+        return fail(DbError::kConnectionLost,
+                    QStringLiteral("The connection to the database server was lost."));
     return fail(DbError::kNotOpen, QStringLiteral("The database is not open."));
 }
 
@@ -189,8 +227,9 @@ bool RecordStore::openConnection(bool readOnly)
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(m_path);
     db.setConnectOptions(readOnly
-                             ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
-                             : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+                             ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_READONLY")
+                                   .arg(kBusyTimeoutMs)
+                             : QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!db.open()) {
         QString text = db.lastError().text();
         if (text.isEmpty())
@@ -242,23 +281,33 @@ bool RecordStore::openServer(const QString &uri)
         return fail(3051, reason);
     }
     QSqlQuery(database()).exec(QStringLiteral("SET client_min_messages = error"));
+    // Two workstations starting on an empty database would both make the tables: the schema
+    // is looked at and made under the write lock, so the second waits and finds it made.
     QSqlQuery probe(database());
     probe.setForwardOnly(true);
-    bool ok = exec(m_dialect.countSchemaObjects(), {}, QStringLiteral("reading the schema"),
-                   &probe) &&
-              probe.next();
+    bool ok = exec(m_dialect.holdSchemaLock(true), {}, QStringLiteral("reading the schema"),
+                   &probe);
+    ok = ok &&
+         exec(m_dialect.countSchemaObjects(), {}, QStringLiteral("reading the schema"), &probe) &&
+         probe.next();
     const bool empty = ok && probe.value(0).toLongLong() == 0;
     probe = QSqlQuery();
     // An empty database is one made for this program; one that holds other tables must have
-    // ours already.
+    // ours already. A role that may not change them has the records read-only.
     if (ok && empty)
         ok = createSchema();
     else if (ok)
-        ok = checkTables() && migrate(true);
+        ok = checkTables() && readRights() && migrate(m_readOnlyReason.isEmpty());
+    if (ok)
+        ok = exec(m_dialect.holdSchemaLock(false), {}, QStringLiteral("reading the schema"));
     if (!ok) {
         closeConnection();
         return false;
     }
+    // A save waits for another program's writer as long as on a file, then says so.
+    QSqlQuery(database()).exec(QStringLiteral("SET lock_timeout = %1").arg(kBusyTimeoutMs));
+    if (isReadOnly())
+        QSqlQuery(database()).exec(QStringLiteral("SET default_transaction_read_only = on"));
     m_versioned = true;
     // Every write commits a notification (see SqlDialect::beginWriting): the other connections
     // look at once instead of on the next tick. The driver tells this connection's own apart.
@@ -273,10 +322,63 @@ bool RecordStore::openServer(const QString &uri)
     return true;
 }
 
+bool RecordStore::readRights()
+{
+    QSqlQuery query(database());
+    if (!exec(QStringLiteral("SELECT current_user, coalesce(string_agg(c.relname, ', ' ORDER BY "
+                             "c.relname), '') FROM pg_class c JOIN pg_namespace n ON n.oid = "
+                             "c.relnamespace WHERE n.nspname = current_schema() AND c.relkind "
+                             "= 'r' AND NOT (has_table_privilege(c.oid, 'INSERT') AND "
+                             "has_table_privilege(c.oid, 'UPDATE') AND "
+                             "has_table_privilege(c.oid, 'DELETE'))"),
+              {}, QStringLiteral("reading the rights"), &query) ||
+        !query.next())
+        return false;
+    if (!query.value(1).toString().isEmpty())
+        m_readOnlyReason = QStringLiteral("the role '%1' may not change the tables %2")
+                               .arg(query.value(0).toString(), query.value(1).toString());
+    return true;
+}
+
+bool RecordStore::connectionLost() const
+{
+    if (m_lost)
+        return true;
+    if (!isServer() || !QSqlDatabase::contains(m_connection))
+        return false;
+    // The driver closes a connection that broke; this store never left one so.
+    if (!isOpen())
+        return true;
+    const QVariant handle = database().driver()->handle();
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "pg_conn*") != 0 &&
+                              qstrcmp(handle.typeName(), "PGconn*") != 0))
+        return false;
+    PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
+    return !conn || PQstatus(conn) != CONNECTION_OK;
+}
+
+bool RecordStore::reconnect()
+{
+    // A connection the server ended is known as lost only once it is used.
+    if (isServer() && !connectionLost())
+        QSqlQuery(database()).exec(QStringLiteral("SELECT 1"));
+    if (!connectionLost())
+        return isOpen();
+    const QString path = m_path;
+    m_lost = !open(path, OpenMode::ExistingOnly);
+    if (m_lost)
+        m_error = DbError{DbError::kConnectionLost,
+                          QStringLiteral("The connection to the database server was lost, and "
+                                         "the server does not answer yet (%1).")
+                              .arg(m_error.description.simplified())};
+    return !m_lost;
+}
+
 bool RecordStore::openFile(const QString &path, OpenMode mode)
 {
     closeConnection();
     m_error = {};
+    m_lost = false;
     m_readOnlyReason.clear();
     m_path = path;
     if (ServerAddress::isServerAddress(path))
@@ -860,6 +962,7 @@ std::optional<TowRecord> RecordStore::findVehicleById(const QString &idText)
 
 std::optional<TowRecord> RecordStore::towRecord(qint64 id)
 {
+    m_error = {};
     QSqlQuery query(database());
     query.setForwardOnly(true);
     query.prepare(towSelect() + QStringLiteral(" WHERE id = ?"));
@@ -896,20 +999,50 @@ std::optional<qint64> RecordStore::nextRevision()
     return query.value(0).toLongLong();
 }
 
-bool RecordStore::groupGone(const QString &name, GroupCheck check)
+std::optional<bool> RecordStore::hasGroup(const QString &name)
+{
+    QSqlQuery query(database());
+    if (!exec(QStringLiteral("SELECT count(*) FROM groups WHERE groupname = ?"), {name},
+              QStringLiteral("looking up a group"), &query) ||
+        !query.next())
+        return std::nullopt;
+    return query.value(0).toLongLong() > 0;
+}
+
+bool RecordStore::groupGone(const QString &name, GroupCheck check, StoreChange &change)
 {
     if (check == GroupCheck::None || name.isEmpty())
         return false;
-    QSqlQuery query(database());
-    if (!exec(QStringLiteral("SELECT count(*) FROM groups WHERE groupname = ?"), {name},
-              QStringLiteral("looking up a group"), &query))
+    const std::optional<bool> exists = hasGroup(name);
+    if (!exists)
         return true;
-    if (query.next() && query.value(0).toLongLong() > 0)
+    if (*exists)
         return false;
+    if (check == GroupCheck::Create) {
+        if (name.trimmed().isEmpty())
+            return !fail(DbError::kBlankName,
+                         QStringLiteral("A group name cannot be empty or only blanks."));
+        if (!exec(QStringLiteral("INSERT INTO groups (groupname) VALUES (?)"), {name},
+                  QStringLiteral("adding a group")))
+            return true;
+        change.addedGroups.append(name);
+        return false;
+    }
     fail(DbError::kGroupGone, QStringLiteral("The group '%1' no longer exists: it was removed "
                                              "while the vehicle was being edited.")
                                   .arg(name));
     return true;
+}
+
+// A group made for a record goes out first, so that views have it when the record comes.
+void RecordStore::announceWithGroups(StoreChange change)
+{
+    for (const QString &name : std::as_const(change.addedGroups))
+        m_knownGroups.append(name);
+    StoreChange groups;
+    groups.addedGroups = std::exchange(change.addedGroups, {});
+    announce(groups);
+    announce(change);
 }
 
 std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record, GroupCheck check)
@@ -924,7 +1057,8 @@ std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record, GroupCh
         fail(guard.lastError(), QStringLiteral("writing to the database"));
         return std::nullopt;
     }
-    if (groupGone(record.value(TowField::groupname), check))
+    StoreChange change;
+    if (groupGone(record.value(TowField::groupname), check, change))
         return std::nullopt;
     QStringList marks;
     for (int i = 0; i < kTowFieldCount; ++i)
@@ -956,9 +1090,8 @@ std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record, GroupCh
         return std::nullopt;
     }
     m_ownRevisions.append(*revision);
-    StoreChange change;
     change.addedRecords.append(id);
-    announce(change);
+    announceWithGroups(change);
     return id;
 }
 
@@ -983,7 +1116,8 @@ bool RecordStore::updateTowRecord(const TowRecord &record, GroupCheck check)
     if (storedVersion != record.version)
         return fail(DbError::kChangedElsewhere, kChangedText);
     const QString &group = record.value(TowField::groupname);
-    if (group != storedGroup && groupGone(group, check))
+    StoreChange change;
+    if (group != storedGroup && groupGone(group, check, change))
         return false;
 
     QStringList sets;
@@ -1004,9 +1138,8 @@ bool RecordStore::updateTowRecord(const TowRecord &record, GroupCheck check)
     if (!guard.commit())
         return fail(guard.lastError(), QStringLiteral("writing to the database"));
     m_ownRevisions.append(*revision);
-    StoreChange change;
     change.changedRecords.append(record.id);
-    announce(change);
+    announceWithGroups(change);
     return true;
 }
 

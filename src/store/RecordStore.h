@@ -57,7 +57,9 @@ public:
     // names them, and every change fails.
     //
     // A PostgreSQL URI in place of the path opens that server's database (see ServerAddress);
-    // an empty database there gets the tables, whatever the mode.
+    // an empty database there gets the tables, whatever the mode, under the server's write
+    // lock (another program starting at once waits and uses them). A role that may not change
+    // every table has the database read-only; readOnlyReason() says so.
     bool open(const QString &path, OpenMode mode);
     void close();
     bool isOpen() const;
@@ -67,6 +69,14 @@ public:
     const QString &path() const { return m_path; }
     // Whether the open database is on a server rather than in a file.
     bool isServer() const { return m_dialect.isServer(); }
+    // Whether the server's connection has ended (a restart, the network, the administrator);
+    // every operation then fails with kConnectionLost until reconnect().
+    bool connectionLost() const;
+    // Opens the same database again after the connection was lost (views are told to read
+    // everything again); true when the store is open. Nothing done before is done again.
+    bool reconnect();
+    // How long a write waits for another program's write lock before it fails (kBusy).
+    static constexpr int kBusyTimeoutMs = 5000;
     // The path, or the server's URI without its password: what messages may show.
     static QString shownPath(const QString &path);
     const SqlDialect &dialect() const { return m_dialect; }
@@ -80,6 +90,8 @@ public:
     // The GROUPID of the group named exactly so, -1 when there is none (or on failure).
     qint64 groupIdByName(const QString &name);
     bool groupExists(const QString &name) { return groupIdByName(name) >= 0; }
+    // Whether a group is named exactly so; nullopt when that could not be read.
+    std::optional<bool> hasGroup(const QString &name);
     // Number of tow records whose groupname is exactly the name; -1 on failure.
     qint64 countVehiclesInGroup(const QString &name);
     enum class RemoveGroupResult { Removed, NoGroupRow, Failed };
@@ -108,10 +120,11 @@ public:
     // nullopt at either end, or on failure (lastError() then says why).
     enum class Direction { Previous, Next };
     std::optional<TowRecord> neighbour(qint64 id, Direction direction);
-    // Whether a record's group must exist when it is written. MustExist refuses (3080) a name
+    // Whether a record's group must exist when it is written. MustExist refuses (3201) a name
     // that no group has, as when the group was removed by another connection meanwhile; None
-    // writes any name, as a file made elsewhere may hold.
-    enum class GroupCheck { None, MustExist };
+    // writes any name, as a file made elsewhere may hold; Create adds the missing group in the
+    // record's own transaction, so that it is made only when the record is saved with it.
+    enum class GroupCheck { None, MustExist, Create };
     // Rewrites every field of the record with the given id; 3021 when no such row exists,
     // 3197 when the stored row's version is not record.version (saved elsewhere since it was
     // read; nothing is written). On success the stored version is record.version + 1.
@@ -170,14 +183,19 @@ Q_SIGNALS:
 private:
     void announce(const StoreChange &change);
     void checkpoint();
+    void announceWithGroups(StoreChange change);
     bool fail(const QSqlQuery &query, const QString &doing);
     bool fail(const QSqlError &error, const QString &doing);
     bool fail(int number, const QString &description);
     bool failNotOpen();
+    DbError lostError(const QString &reason, const QString &doing) const;
     bool exec(QSqlQuery &query, const QString &doing);
     bool openConnection(bool readOnly);
     bool openFile(const QString &path, OpenMode mode);
     bool openServer(const QString &uri);
+    // On a server: the tables the role may not change make the database read-only.
+    bool readRights();
+    QString readOnlyText() const;
     void closeConnection();
     bool createSchema();
     bool checkTables();
@@ -189,8 +207,9 @@ private:
     void startWatching();
     void restartWatch();
     std::optional<qint64> nextRevision();
-    // True, with the error set, when `check` asks for the group and it does not exist.
-    bool groupGone(const QString &name, GroupCheck check);
+    // True, with the error set, when `check` asks for the group and it does not exist (or the
+    // group could not be made); a group made is added to `change`.
+    bool groupGone(const QString &name, GroupCheck check, StoreChange &change);
     // Prepares, binds and runs; `result`, when given, must be a query on database().
     bool exec(const QString &sql, const QVariantList &values, const QString &doing,
               QSqlQuery *result = nullptr);
@@ -207,6 +226,7 @@ private:
     DbError m_error;
     std::function<void(qint64, qint64)> m_progress;
     bool m_versioned = false; // the file has table wrecker_version
+    bool m_lost = false;      // the server's connection ended and could not be made again
 
     // What checkOutsideChanges() compares against.
     QTimer *m_watch = nullptr;

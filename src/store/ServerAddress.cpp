@@ -33,6 +33,19 @@ bool ServerAddress::isServerAddress(const QString &text)
            start.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
 }
 
+QString ServerAddress::masked(const QString &text)
+{
+    if (!isServerAddress(text))
+        return text;
+    static const QRegularExpression userPart(QStringLiteral("^(\\s*[A-Za-z]+://[^/?#@:]*:)[^/?#@]+@"));
+    static const QRegularExpression option(
+        QStringLiteral("([?&]password=)[^&#]+"), QRegularExpression::CaseInsensitiveOption);
+    QString shown = text;
+    shown.replace(userPart, QStringLiteral("\\1****@"));
+    shown.replace(option, QStringLiteral("\\1****"));
+    return shown;
+}
+
 std::optional<ServerAddress> ServerAddress::parse(const QString &text, QString *error)
 {
     if (!isServerAddress(text)) {

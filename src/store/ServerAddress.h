@@ -18,6 +18,11 @@ class ServerAddress
   public:
     // Whether the text names a server (postgresql:// or postgres://, any case) and not a file.
     static bool isServerAddress(const QString &text);
+    // The text as written, with the password of a server address (in the user part or as the
+    // option password=) replaced by "****": what a box that shows the path may show.
+    static QString masked(const QString &text);
+    // Whether the text is a server address that holds a password.
+    static bool holdsPassword(const QString &text) { return masked(text) != text; }
     // nullopt, with the reason (never the password), for a URI that cannot be read.
     static std::optional<ServerAddress> parse(const QString &text, QString *error = nullptr);
 

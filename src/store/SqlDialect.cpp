@@ -15,8 +15,9 @@ namespace {
 // notification is queued in the transaction, so it goes out at COMMIT and never for a rollback
 // (several in one transaction go out as one).
 #define TARNVALE_CHANGE_CHANNEL "tarnvale_changes"
-constexpr const char *kWriteLock =
-    "SELECT pg_advisory_xact_lock(7165190), pg_notify('" TARNVALE_CHANGE_CHANNEL "', '')";
+#define TARNVALE_WRITE_LOCK "7165190"
+constexpr const char *kWriteLock = "SELECT pg_advisory_xact_lock(" TARNVALE_WRITE_LOCK
+                                   "), pg_notify('" TARNVALE_CHANGE_CHANNEL "', '')";
 
 } // namespace
 
@@ -132,6 +133,14 @@ QStringList SqlDialect::beginWriting(bool nested) const
 QString SqlDialect::takeWriteLock() const
 {
     return isServer() ? QString::fromLatin1(kWriteLock) : QString();
+}
+
+QString SqlDialect::holdSchemaLock(bool hold) const
+{
+    if (!isServer())
+        return QString();
+    return hold ? QStringLiteral("SELECT pg_advisory_lock(" TARNVALE_WRITE_LOCK ")")
+                : QStringLiteral("SELECT pg_advisory_unlock(" TARNVALE_WRITE_LOCK ")");
 }
 
 QString SqlDialect::changeChannel() const

@@ -49,6 +49,9 @@ class SqlDialect
     QStringList beginWriting(bool nested) const;
     // The write lock alone, inside a transaction already begun (empty: the engine holds it).
     QString takeWriteLock() const;
+    // On a server, the same lock held by the session until released: while the schema is
+    // made or brought up to date, no other program writes or makes it too.
+    QString holdSchemaLock(bool hold) const;
     // The notification channel on which every committed write is announced to the other
     // connections, sent by taking the write lock (empty: the engine has none).
     QString changeChannel() const;

@@ -13,9 +13,11 @@
 #include <optional>
 #include <utility>
 
+#include "PgReader.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
 #include "ServerAddress.h"
+#include "SqliteReader.h"
 
 namespace tarnvale {
 
@@ -90,6 +92,33 @@ class Runner
         return query.value(0).toLongLong();
     }
 
+    // Runs an INSERT on the server through libpq, every value a bound parameter (never text in
+    // the statement, nor in the server's log): a NULL value is written as NULL in its place.
+    bool insert(const QString &sql, const QVariantList &values, const QString &doing)
+    {
+        QByteArray statement;
+        QList<QByteArray> bound;
+        qsizetype value = 0;
+        for (const QChar c : sql) {
+            if (c != u'?') {
+                statement += char(c.unicode());
+            } else if (values.at(value).isNull()) {
+                statement += "NULL";
+                ++value;
+            } else {
+                statement += '?';
+                const QVariant &v = values.at(value++);
+                bound << (v.typeId() == QMetaType::Double ? QByteArray::number(v.toDouble(), 'g', 17)
+                                                          : v.toString().toUtf8());
+            }
+        }
+        PgReader server(m_db);
+        if (server.exec(statement, bound))
+            return true;
+        *m_reason = QStringLiteral("Failed while %1: %2").arg(doing, server.errorText());
+        return false;
+    }
+
   private:
     bool failed(const QSqlQuery &query, const QString &doing)
     {
@@ -157,7 +186,10 @@ bool copyRows(Runner &from, Runner &to, const Table &table, bool toServer)
         if (rows == 0)
             return true;
         bool ok = false;
-        if (rows < perStatement)
+        if (toServer)
+            ok = to.insert(rows < perStatement ? insertStatement(table, rows, true) : full, values,
+                           doing);
+        else if (rows < perStatement)
             ok = to.run(insertStatement(table, rows, toServer), values, doing);
         else if (isPrepared)
             ok = to.again(prepared, values, doing);
@@ -255,6 +287,48 @@ bool readTables(Runner &server, QList<Table> &tables, QString *reason)
         tables << table;
     }
     return true;
+}
+
+// The first value of the file the server cannot store as the file holds it (text with a NUL
+// byte or with bytes that are not UTF-8, binary data), named; empty when every value can be.
+QString unstorableValue(const QSqlDatabase &file)
+{
+    SqliteReader reader(file);
+    for (const QString &table : kTables) {
+        QSqlQuery info(file);
+        QStringList columns, select{QStringLiteral("rowid")};
+        info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table));
+        while (info.next()) {
+            columns << info.value(1).toString();
+            select << QStringLiteral("typeof(\"%1\"), \"%1\"").arg(columns.last());
+        }
+        if (columns.isEmpty() || !reader.prepare(QStringLiteral("SELECT %1 FROM \"%2\"")
+                                                     .arg(select.join(u','), table)
+                                                     .toUtf8()))
+            continue;
+        SqliteReader::Step step = reader.step();
+        for (; step == SqliteReader::Step::Row; step = reader.step()) {
+            for (qsizetype i = 0; i < columns.size(); ++i) {
+                const QByteArrayView type = reader.text(int(1 + 2 * i));
+                const QByteArrayView value = reader.text(int(2 + 2 * i));
+                const char *problem = type == "blob"                 ? "binary data"
+                                      : type != "text"               ? nullptr
+                                      : value.contains('\0')         ? "a NUL byte"
+                                      : !value.isValidUtf8()         ? "bytes that are not UTF-8 text"
+                                                                     : nullptr;
+                if (problem)
+                    return QStringLiteral("Table %1, column %2 of the row with rowid %3 holds %4, "
+                                          "which the server cannot store exactly. Nothing was "
+                                          "written: correct that value in the file first.")
+                        .arg(table, columns.at(i), QString::number(reader.integer(0)),
+                             QString::fromLatin1(problem));
+            }
+        }
+        if (step == SqliteReader::Step::Failed)
+            return QStringLiteral("Failed while reading table %1: %2")
+                .arg(table, reader.errorText());
+    }
+    return QString();
 }
 
 bool copyTables(Runner &from, Runner &to, const QList<Table> &tables, bool toServer)
@@ -413,6 +487,9 @@ YardMove::Result YardMove::toServer(const QString &file, const QString &uri)
         result.reason = versionMismatch(file, *version);
         return result;
     }
+    result.reason = unstorableValue(source.db());
+    if (!result.reason.isEmpty())
+        return result;
     RecordStore store;
     if (!store.open(uri, RecordStore::OpenMode::CreateIfMissing)) {
         result.reason = QStringLiteral("The server database %1 could not be opened: %2")
@@ -533,6 +610,9 @@ YardMove::Result YardMove::replaceOnServer(const QString &file, RecordStore &sto
         result.reason = versionMismatch(file, *version);
         return result;
     }
+    result.reason = unstorableValue(source.db());
+    if (!result.reason.isEmpty())
+        return result;
 
     QSqlDatabase target = store.database();
     Runner toServer(target, &result.reason);

@@ -1,5 +1,6 @@
 // The store on a PostgreSQL server: what only a server does (notifications) and how its
 // failures reach the user. Run only against the test server (TARNVALE_TEST_PG).
+#include <QMutex>
 #include <QSignalSpy>
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -9,6 +10,7 @@
 
 #include "RecordStore.h"
 #include "ServerAddress.h"
+#include "StoreFixture.h"
 #include "StoreFolder.h"
 
 using namespace tarnvale;
@@ -132,6 +134,108 @@ class ServerStoreTest : public QObject
         QVERIFY(office.open(path, RecordStore::OpenMode::ExistingOnly));
         QVERIFY(office.updateTowRecord(edited));
         QCOMPARE(other.towRecord(id)->value(TowField::vehmake), QString("Kia"));
+    }
+
+    // A connection the server ended: a read says so (never "no such group", never an empty
+    // group), and reconnect() opens it again, the views told to read everything afresh.
+    void readsAfterTheConnectionEnded()
+    {
+        test::StoreFolder folder;
+        RecordStore store;
+        QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(store.addGroup("Lot A"));
+        test::addVehicle(store, "Lot A");
+        QSqlQuery backend(store.database());
+        QVERIFY(backend.exec("SELECT pg_backend_pid()") && backend.next());
+        QVERIFY(endBackend(store.path(), backend.value(0).toLongLong(), false));
+        backend = QSqlQuery();
+        int seen = 0;
+        QVERIFY(!store.scanGroupBriefs("Lot A", [&](const VehicleBrief &) { ++seen; }));
+        QCOMPARE(store.lastError().number, DbError::kConnectionLost);
+        QVERIFY(!store.hasGroup("Lot A") && store.connectionLost());
+        QSignalSpy announced(&store, &RecordStore::changed);
+        QVERIFY(store.reconnect() && !store.connectionLost());
+        QCOMPARE(announced.size(), 1);
+        QVERIFY(announced.at(0).at(0).value<StoreChange>().reset);
+        QVERIFY(store.scanGroupBriefs("Lot A", [&](const VehicleBrief &) { ++seen; }));
+        QCOMPARE(seen, 1);
+        QCOMPARE(store.hasGroup("Lot A"), std::optional<bool>(true));
+    }
+
+    // Workstations starting at once on an empty database: the tables are made once, under the
+    // write lock (held here until both wait for it), and every start uses them.
+    void startsAtOnceMakeTheTablesOnce()
+    {
+        for (int round = 0; round < 3; ++round) {
+            test::StoreFolder folder;
+            const QString path = folder.databasePath();
+            QStringList failures;
+            QMutex guard;
+            int started = 0;
+            {
+                QSqlDatabase hold = QSqlDatabase::addDatabase("QPSQL", "hold");
+                ServerAddress::parse(path)->applyTo(hold);
+                const SqlDialect server(SqlDialect::Engine::Postgres);
+                QVERIFY(hold.open() && QSqlQuery(hold).exec(server.holdSchemaLock(true)));
+                std::vector<std::unique_ptr<QThread>> starts;
+                for (int i = 0; i < 3; ++i) {
+                    starts.emplace_back(QThread::create([&] {
+                        RecordStore store;
+                        const bool opened = store.open(path, RecordStore::OpenMode::ExistingOnly);
+                        QMutexLocker locked(&guard);
+                        if (!opened || !store.addGroup(QString("Lot %1").arg(++started)))
+                            failures << store.lastError().description;
+                    }));
+                    starts.back()->start();
+                }
+                QThread::msleep(300);
+                QVERIFY(QSqlQuery(hold).exec(server.holdSchemaLock(false)));
+                for (auto &start : starts)
+                    QVERIFY(start->wait());
+            }
+            QSqlDatabase::removeDatabase("hold");
+            QCOMPARE(failures, QStringList());
+        }
+    }
+
+    // A role that may only read: said at the start, every change refused as read-only, the
+    // records still readable.
+    void readOnlyRoleIsSaidAtStart()
+    {
+        test::StoreFolder folder;
+        const QString path = folder.databasePath();
+        RecordStore owner;
+        QVERIFY(owner.open(path, RecordStore::OpenMode::CreateIfMissing));
+        const qint64 id = test::addVehicle(owner, "Lot A");
+        test::runOnTestServer("CREATE ROLE tarnvale_reader LOGIN");
+        QVERIFY(QSqlQuery(owner.database())
+                    .exec("GRANT SELECT ON ALL TABLES IN SCHEMA public TO tarnvale_reader"));
+        QUrl reader(path);
+        reader.setUserName("tarnvale_reader");
+        test::StoreFixture f;
+        f.settings.write("Database", "Path", reader.toString());
+        QVERIFY(f.db.OpenDatabaseFile());
+        QCOMPARE(f.dialogs.count(), 1);
+        const QString said = f.dialogs.last().line();
+        QVERIFY2(said.startsWith("Notice Exclamation Ok|Database Error!|The database " +
+                                 RecordStore::shownPath(reader.toString()) +
+                                 " is open read-only: the role 'tarnvale_reader' may not change "
+                                 "the tables groups, ") &&
+                     said.contains(", wrecker, wrecker_version.\r\n\r\nIts records can be "
+                                   "viewed and printed, but no change can be saved. Ask the "
+                                   "server's administrator for the right to change them."),
+                 qPrintable(said));
+        QVERIFY(f.store.isReadOnly());
+        QCOMPARE(f.store.towRecord(id)->value(TowField::groupname), QString("Lot A"));
+        QVERIFY(!f.store.addGroup("Lot B"));
+        QCOMPARE(f.store.lastError().number, DbError::kReadOnly);
+        QVERIFY(!f.store.removeTowRecord(id));
+        f.db.ReportUnknownError(f.store.lastError());
+        QVERIFY(f.dialogs.last().line().startsWith(
+            "Notice Exclamation Ok|Database Error!|The database is open read-only: the role "
+            "'tarnvale_reader' may not change the tables groups, "));
+        QCOMPARE(owner.groups()->size(), 0);
+        QVERIFY(owner.towRecord(id));
     }
 };
 

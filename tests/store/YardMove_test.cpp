@@ -78,16 +78,29 @@ class YardMoveTest : public QObject
         QTest::addColumn<QString>("serverHolds");
         QTest::addColumn<QByteArray>("fileBytes");
         QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("fileChange");
         QTest::newRow("a vehicle") << "INSERT INTO wrecker (vehmake) VALUES ('Ford')"
-                                   << QByteArray() << "already holds records";
+                                   << QByteArray() << "already holds records" << "";
         QTest::newRow("not a database") << QString() << QByteArray("plain text, not SQLite\n")
-                                        << "cannot be read as a database";
+                                        << "cannot be read as a database" << "";
+        const QString cannot = "which the server cannot store exactly. Nothing was written: "
+                               "correct that value in the file first.";
+        QTest::newRow("a NUL byte") << QString() << QByteArray()
+            << "Table wrecker, column vehmodel of the row with rowid 2 holds a NUL byte, " + cannot
+            << "UPDATE wrecker SET vehmodel = 'Tau' || char(0) || 'rus' WHERE id = 2";
+        QTest::newRow("not UTF-8") << QString() << QByteArray()
+            << "Table reminders, column item of the row with rowid 1 holds bytes that are not "
+               "UTF-8 text, " + cannot << "UPDATE reminders SET item = CAST(x'43616c6cff' AS TEXT)";
+        QTest::newRow("binary") << QString() << QByteArray()
+            << "Table groups, column groupname of the row with rowid 2 holds binary data, " + cannot
+            << "UPDATE groups SET groupname = x'00' WHERE GROUPID = 2";
     }
     void refuses()
     {
         QFETCH(QString, serverHolds);
         QFETCH(QByteArray, fileBytes);
         QFETCH(QString, reason);
+        QFETCH(QString, fileChange);
         SKIP_WITHOUT_ENGINE();
         TestFolder dir;
         StoreFolder server;
@@ -101,6 +114,7 @@ class YardMoveTest : public QObject
             RecordStore file;
             QVERIFY(file.open(dir.databasePath(), RecordStore::OpenMode::CreateIfMissing));
             makeYard(file);
+            QVERIFY(fileChange.isEmpty() || QSqlQuery(file.database()).exec(fileChange));
         } else {
             writeFile(dir.databasePath(), fileBytes);
         }
