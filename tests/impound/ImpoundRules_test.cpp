@@ -139,7 +139,6 @@ class ImpoundRulesTest : public QObject
         // clang-format off
         QTest::newRow("none due yet") << three << towed << StepsDone{} << QDate(2026, 2, 1) << L{} << QDate(2026, 2, 2);
         QTest::newRow("due on its day") << three << towed << StepsDone{} << QDate(2026, 2, 2) << L{"First notice 2026-02-02"} << QDate(2026, 2, 2);
-        // Calendar days across February.
         QTest::newRow("overdue, across months") << three << towed << StepsDone{} << QDate(2026, 3, 20)
             << L{"First notice 2026-02-02", "Second notice 2026-02-27", "Eligible for sale 2026-03-14"} << QDate(2026, 2, 2);
         QTest::newRow("done step leaves") << three << towed << StepsDone{{"First notice", QDate(2026, 2, 3)}}
