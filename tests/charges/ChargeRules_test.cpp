@@ -76,9 +76,8 @@ class ChargeRulesTest : public QObject
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("expected");
-        const QString dollar = kMoneyDollar.toString();
-        const QString rate = kMoneyRate.toString();
-        const QString plain = kMoneyPlain.toString();
+        const QString dollar = kMoneyDollar.toString(), rate = kMoneyRate.toString(),
+                      plain = kMoneyPlain.toString();
         // clang-format off
         QTest::newRow("12.5") << 12.5 << dollar << "$12.50";
         QTest::newRow("0.5 has nothing before the point") << 0.5 << dollar << "$.50";

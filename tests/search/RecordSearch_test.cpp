@@ -227,8 +227,7 @@ class RecordSearchTest : public QObject
                 served += RecordSearch::indexServes(request) ? 1 : 0;
             }
         }
-        QVERIFY(total > 200);
-        QVERIFY(served > 30);
+        QVERIFY(total > 200 && served > 30);
     }
 
     // Rows come in batches of the size asked; once the sink asks to stop, no further row.
