@@ -44,12 +44,9 @@ class RecordSearchTest : public QObject
                                      DbError *error = nullptr, bool useIndex = true)
     {
         DbError ignored;
-        RecordSearch::Options options;
-        options.reader = reader;
-        options.useIndex = useIndex;
         return RecordSearch::run(
             db, request, [&rows](QList<FindResult> &&found) { rows.append(std::move(found)); },
-            error ? error : &ignored, options);
+            error ? error : &ignored, {.reader = reader, .useIndex = useIndex});
     }
 
     // The ids found in the sample store; {-1} when the search failed.
@@ -235,9 +232,7 @@ class RecordSearchTest : public QObject
     {
         std::atomic<bool> stop{false};
         bool stopAfterFirst = false;
-        RecordSearch::Options options;
-        options.batchSize = 3;
-        options.cancel = &stop;
+        const RecordSearch::Options options{.batchSize = 3, .cancel = &stop};
         QList<int> sizes;
         DbError error;
         auto run = [&] {
