@@ -17,7 +17,6 @@
 #include "clsHuffman.h"
 
 using namespace tarnvale;
-using tarnvale::test::readFile;
 using tarnvale::test::writeFile;
 
 class DatabaseRestoreTest : public QObject
@@ -68,9 +67,8 @@ class DatabaseRestoreTest : public QObject
             }
         }
         const QString result = DatabaseRestore::checkDatabase(path);
-        QVERIFY2(verdict.isEmpty() ? result.isEmpty() : result.startsWith(verdict),
-                 qPrintable(result));
-        QVERIFY2(!result.contains('\n') && !result.contains("***") &&
+        QVERIFY2((verdict.isEmpty() ? result.isEmpty() : result.startsWith(verdict)) &&
+                     !result.contains('\n') && !result.contains("***") &&
                      (kind != "damaged" || result.endsWith(". Restore another backup.")),
                  qPrintable(result));
     }
@@ -191,11 +189,10 @@ class DatabaseRestoreTest : public QObject
             QCOMPARE(test::rowsOf(db), restored);
             return;
         }
-        int status = -1;
-        if (other == 2) {
+        if (int status = -1; other == 2) {
             (void)!::write(release[1], &c, 1);
-            QVERIFY(::waitpid(child, &status, 0) == child && WIFEXITED(status));
-            QCOMPARE(WEXITSTATUS(status), 0);
+            QVERIFY(::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+                    WEXITSTATUS(status) == 0);
         } else {
             QVERIFY(here.addTowRecord(saved));
             here.close();
