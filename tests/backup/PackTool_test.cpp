@@ -1,6 +1,5 @@
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -80,8 +79,8 @@ class PackToolTest : public QObject
         QTemporaryDir dir;
         if (!input.isEmpty())
             writeFile(dir.filePath("in"), input);
-        writeFile(dir.filePath("out"), "earlier result");
-        writeFile(dir.filePath("readonly"), "earlier result");
+        for (const char *name : {"out", "readonly"})
+            writeFile(dir.filePath(name), "earlier result");
         QVERIFY(QFile::setPermissions(dir.filePath("readonly"), QFile::ReadOwner));
         QVERIFY(QFile::link("loop", dir.filePath("loop")));
         for (int i = 1; i < args.size(); ++i)
