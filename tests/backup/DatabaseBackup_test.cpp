@@ -83,8 +83,9 @@ class DatabaseBackupTest : public QObject
     {
         // The database in use is not the program folder's data.dll but a configured one.
         QTemporaryDir dir;
-        const QString stick = dir.filePath("stick");
-        QVERIFY(QDir(dir.path()).mkpath("yard/data") && QDir().mkpath(stick));
+        const QString stick = dir.filePath("stick"), fresh = dir.filePath("fresh");
+        QVERIFY(QDir(dir.path()).mkpath("yard/data") && QDir().mkpath(stick) &&
+                QDir().mkpath(fresh));
         RecordStore store;
         QVERIFY(
             store.open(dir.filePath("yard/data/tow.db"), RecordStore::OpenMode::CreateIfMissing));
@@ -111,8 +112,6 @@ class DatabaseBackupTest : public QObject
         // A new backup of a private database is private as well; of a read-only one, not
         // read-only, so that the next night's backup can replace it.
         QVERIFY(QFile::setPermissions(store.path(), QFile::ReadOwner));
-        const QString fresh = dir.filePath("fresh");
-        QVERIFY(QDir().mkpath(fresh));
         for (int night = 0; night < 2; ++night)
             QCOMPARE(runBackup(backup, fresh, nullptr).kind, BackupOutcome::Kind::Saved);
         QCOMPARE(QFile::permissions(DatabaseBackup::backupFileIn(fresh)) & 0x7077,
