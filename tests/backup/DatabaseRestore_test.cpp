@@ -180,8 +180,7 @@ class DatabaseRestoreTest : public QObject
         int reopened = 0;
         const RestoreResult result = DatabaseRestore::replace(
             unpacked, db, [] {}, [&] { return ++reopened > 0; });
-        QCOMPARE(reopened, 1);
-        QVERIFY(!QFile::exists(unpacked));
+        QVERIFY(reopened == 1 && !QFile::exists(unpacked));
         if (other == 0) {
             QVERIFY2(result.ok, qPrintable(result.error));
             QCOMPARE(result.keptPath, QString());
