@@ -114,8 +114,6 @@ class SafeOutputTest : public QObject
             QCOMPARE(test::readFile(out), QByteArray("new"));
             QCOMPARE(modeOf(kind == u"link" ? target : out), mode);
             QCOMPARE(QFileInfo(out).isSymLink(), kind == u"link");
-        } else {
-            QCOMPARE(test::readFile(target), QByteArray("old"));
         }
         QCOMPARE(filesIn(dir.path()).size(), before + (kind == u"absent" ? 1 : 0));
     }
