@@ -112,8 +112,8 @@ class InstalledProgramTest : public QObject
 
     void installedProgramKeepsItsFilesInTheUsersDataFolder()
     {
-
-        // A fresh home for the user who starts the program.
+        // A fresh home for the user who starts the program: "nobody" when the test runs as root
+        // (root can write anywhere); otherwise the bin folder is made read-only.
         const QString home = root.filePath("home");
         QVERIFY(QDir().mkpath(home));
         const bool asRoot = ::geteuid() == 0;
@@ -125,15 +125,12 @@ class InstalledProgramTest : public QObject
         const auto restore =
             qScopeGuard([&] { ::chmod(QFile::encodeName(bin).constData(), 0755); });
 
-        // Started as "nobody" when the test runs as root (root can write anywhere); otherwise the
-        // bin folder is read-only.
         QProcess program;
         QProcessEnvironment env;
-        for (const char *name : {"HOME", "XDG_RUNTIME_DIR"})
-            env.insert(name, home);
-        env.insert("PATH", "/usr/bin:/bin");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("LC_ALL", "C.UTF-8");
+        for (const QString &entry :
+             QStringList{"HOME=" + home, "XDG_RUNTIME_DIR=" + home, "PATH=/usr/bin:/bin",
+                         "QT_QPA_PLATFORM=offscreen", "LC_ALL=C.UTF-8"})
+            env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
         program.setProcessEnvironment(env);
         program.setChildProcessModifier([] {
             if (!becomeUnprivileged())

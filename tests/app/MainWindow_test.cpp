@@ -196,8 +196,7 @@ class MainWindowTest : public QObject
         Program p;
         p.start();
         QCOMPARE(p.context->database.AddGroup("Saved"), 1);
-        const QString snapshot = p.dir.file("snapshot.db");
-        const QString tow = p.dir.file("backup.tow");
+        const QString snapshot = p.dir.file("snapshot.db"), tow = p.dir.file("backup.tow");
         QVERIFY(p.context->store.backupTo(snapshot));
         clsHuffman().EncodeFile(snapshot.toStdString(), tow.toStdString());
         QCOMPARE(p.context->database.AddGroup("Later"), 1);

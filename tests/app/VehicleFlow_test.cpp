@@ -106,12 +106,10 @@ class VehicleFlowTest : public QObject
         RecordStore &store = p.context->store;
         QTableWidget *list = p.browser()->list();
         const auto listed = [list] {
-            QList<QStringList> rows;
-            for (int r = 0; r < list->rowCount(); ++r) {
-                rows << QStringList();
+            QList<QStringList> rows(list->rowCount());
+            for (int r = 0; r < list->rowCount(); ++r)
                 for (int c = 0; c < list->columnCount(); ++c)
-                    rows.last() << list->item(r, c)->text();
-            }
+                    rows[r] << list->item(r, c)->text();
             return rows;
         };
         const auto fresh = [&] {

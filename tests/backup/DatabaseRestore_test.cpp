@@ -17,7 +17,6 @@
 #include "clsHuffman.h"
 
 using namespace tarnvale;
-using tarnvale::test::readFile;
 using tarnvale::test::writeFile;
 
 class DatabaseRestoreTest : public QObject
@@ -68,9 +67,8 @@ class DatabaseRestoreTest : public QObject
             }
         }
         const QString result = DatabaseRestore::checkDatabase(path);
-        QVERIFY2(verdict.isEmpty() ? result.isEmpty() : result.startsWith(verdict),
-                 qPrintable(result));
-        QVERIFY2(!result.contains('\n') && !result.contains("***") &&
+        QVERIFY2((verdict.isEmpty() ? result.isEmpty() : result.startsWith(verdict)) &&
+                     !result.contains('\n') && !result.contains("***") &&
                      (kind != "damaged" || result.endsWith(". Restore another backup.")),
                  qPrintable(result));
     }
@@ -135,8 +133,7 @@ class DatabaseRestoreTest : public QObject
         int reopened = 0;
         const RestoreResult result = DatabaseRestore::replace(
             unpacked, db, [] {}, [&] { return ++reopened > 1 && previousOpens; });
-        QVERIFY(!result.ok);
-        QVERIFY2(result.error.endsWith(says), qPrintable(result.error));
+        QVERIFY2(!result.ok && result.error.endsWith(says), qPrintable(result.error));
         QCOMPARE(reopened, 2);
         QCOMPARE(test::rowsOf(db), before);
         // Only the database is left: the kept name went back to it.
@@ -183,19 +180,17 @@ class DatabaseRestoreTest : public QObject
         int reopened = 0;
         const RestoreResult result = DatabaseRestore::replace(
             unpacked, db, [] {}, [&] { return ++reopened > 0; });
-        QCOMPARE(reopened, 1);
-        QVERIFY(!QFile::exists(unpacked));
+        QVERIFY(reopened == 1 && !QFile::exists(unpacked));
         if (other == 0) {
             QVERIFY2(result.ok, qPrintable(result.error));
             QCOMPARE(result.keptPath, QString());
             QCOMPARE(test::rowsOf(db), restored);
             return;
         }
-        int status = -1;
-        if (other == 2) {
+        if (int status = -1; other == 2) {
             (void)!::write(release[1], &c, 1);
-            QVERIFY(::waitpid(child, &status, 0) == child && WIFEXITED(status));
-            QCOMPARE(WEXITSTATUS(status), 0);
+            QVERIFY(::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+                    WEXITSTATUS(status) == 0);
         } else {
             QVERIFY(here.addTowRecord(saved));
             here.close();

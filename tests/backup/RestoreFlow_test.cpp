@@ -1,10 +1,8 @@
 #include <QDir>
-#include <QFile>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <QSqlQuery>
 
 #include "RecordStore.h"
 #include "SchemaCheck.h"
@@ -22,7 +20,6 @@ using test::ShownBox;
 
 namespace {
 
-// The backup file of a sample database.
 QByteArray backupOf(int records)
 {
     QTemporaryDir dir;
@@ -31,6 +28,17 @@ QByteArray backupOf(int records)
         return "cannot make";
     clsHuffman().EncodeFile(db.toStdString(), tow.toStdString());
     return readFile(tow);
+}
+
+// Restores `backup` over `store`, the question answered `answer`: 1 restored, 0 not, -1 no end.
+int restore(RecordStore &store, test::TestFolder &folder, test::ScriptedDialogs &dialogs,
+            const QString &backup, Answer answer)
+{
+    SettingsFile settings(folder.settingsPath());
+    dialogs.queueAnswer(answer);
+    RestoreFlow flow(store, settings, dialogs);
+    QSignalSpy finished(&flow, &RestoreFlow::finished);
+    return flow.start(backup) && finished.wait(30000) ? finished.first().first().toBool() : -1;
 }
 
 } // namespace
@@ -58,27 +66,18 @@ class RestoreFlowTest : public QObject
         QFETCH(QByteArray, bytes);
         QFETCH(QString, says);
         test::TestFolder folder;
-        SettingsFile settings(folder.settingsPath());
         RecordStore store;
-        QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-        QVERIFY(test::fillSampleDatabase(store, 20));
+        QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing) &&
+                test::fillSampleDatabase(store, 20));
         const QStringList rows = test::rowsOf(store);
         const QByteArray before = readFile(folder.databasePath());
-        int resets = 0;
-        QObject::connect(&store, &RecordStore::changed,
-                         [&resets](const StoreChange &change) { resets += change.reset ? 1 : 0; });
+        QSignalSpy changes(&store, &RecordStore::changed);
         const QString backup = folder.file("chosen.tow");
         if (!bytes.isNull())
             test::writeFile(backup, bytes);
 
         test::ScriptedDialogs dialogs;
-        dialogs.queueAnswer(Answer::No);
-        RestoreFlow flow(store, settings, dialogs);
-        QSignalSpy finished(&flow, &RestoreFlow::finished);
-        QVERIFY(flow.start(backup));
-        QVERIFY(finished.wait(30000));
-        QCOMPARE(finished.first().first().toBool(), false);
-
+        QCOMPARE(restore(store, folder, dialogs, backup, Answer::No), 0);
         QCOMPARE(dialogs.count(), 1);
         if (says.isEmpty()) {
             QCOMPARE(dialogs.last().kind, ShownBox::Kind::Question);
@@ -89,7 +88,7 @@ class RestoreFlowTest : public QObject
             QVERIFY2(dialogs.last().text.contains(says), qPrintable(dialogs.last().text));
             QVERIFY(dialogs.last().text.endsWith("Your database was not changed."));
         }
-        QCOMPARE(resets, 0);
+        QCOMPARE(changes.size(), 0);
         QCOMPARE(readFile(folder.databasePath()), before);
         QCOMPARE(test::rowsOf(store), rows);
         QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
@@ -112,7 +111,6 @@ class RestoreFlowTest : public QObject
     {
         QFETCH(bool, missing);
         test::TestFolder folder;
-        SettingsFile settings(folder.settingsPath());
         const QString source = folder.file("source.db"), backup = folder.file("chosen.tow"),
                       db = folder.databasePath();
         {
@@ -130,12 +128,7 @@ class RestoreFlowTest : public QObject
         QVERIFY(store.open(db, missing ? RecordStore::OpenMode::ExistingOnly
                                        : RecordStore::OpenMode::CreateIfMissing) != missing);
         test::ScriptedDialogs dialogs;
-        dialogs.queueAnswer(Answer::Yes);
-        RestoreFlow flow(store, settings, dialogs);
-        QSignalSpy finished(&flow, &RestoreFlow::finished);
-        QVERIFY(flow.start(backup));
-        QVERIFY(finished.wait(30000));
-        QCOMPARE(finished.first().first().toBool(), true);
+        QCOMPARE(restore(store, folder, dialogs, backup, Answer::Yes), 1);
         QCOMPARE(dialogs.count(), 2);
         QCOMPARE(dialogs.shown().first().text,
                  missing ? "There is no database at " + db + ". Make it from the one saved in " +

@@ -14,31 +14,24 @@ class ImpoundRulesTest : public QObject
     Q_OBJECT
 
   private Q_SLOTS:
-    void transitions_data()
-    {
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("to");
-        QTest::addColumn<QString>("refusal");
-        const QString held = "The vehicle is on hold: it cannot leave until the hold is cleared.";
-        auto row = [](const char *name, S from, S to, const QString &why) {
-            QTest::newRow(name) << int(from) << int(to) << why;
-        };
-        // clang-format off
-        row("storage to disposed", S::InStorage, S::Disposed, {});
-        row("hold cleared", S::OnHold, S::InStorage, {});
-        row("hold to sold", S::OnHold, S::Sold, held);
-        row("second hold", S::OnHold, S::OnHold, "The vehicle is on hold already.");
-        row("storage cleared", S::InStorage, S::InStorage, "The vehicle is in storage already.");
-        row("released to hold", S::Released, S::OnHold, "The vehicle is released already; its status cannot change.");
-        row("disposed to released", S::Disposed, S::Released, "The vehicle is disposed already; its status cannot change.");
-        // clang-format on
-    }
-
+    // Each change of status: refused with its reason, or allowed (empty).
     void transitions()
     {
-        QFETCH(int, from);
-        QFETCH(int, to);
-        QTEST(ImpoundRules::refusal(S(from), S(to)), "refusal");
+        QStringList refusals;
+        for (const auto &[from, to] : {std::pair{S::InStorage, S::Disposed},
+                                       {S::OnHold, S::InStorage},
+                                       {S::OnHold, S::Sold},
+                                       {S::OnHold, S::OnHold},
+                                       {S::InStorage, S::InStorage},
+                                       {S::Released, S::OnHold},
+                                       {S::Disposed, S::Released}})
+            refusals << ImpoundRules::refusal(from, to);
+        QCOMPARE(refusals,
+                 (QStringList{
+                     "", "", "The vehicle is on hold: it cannot leave until the hold is cleared.",
+                     "The vehicle is on hold already.", "The vehicle is in storage already.",
+                     "The vehicle is released already; its status cannot change.",
+                     "The vehicle is disposed already; its status cannot change."}));
     }
 
     void balance_data()
@@ -103,25 +96,15 @@ class ImpoundRulesTest : public QObject
         QCOMPARE(ImpoundRules::refundable(1, taken) + ImpoundRules::refundable(3, taken), 7501);
     }
 
-    void readCents_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("cents"); // -1: not an amount
-        QTest::newRow("dollar sign") << "$20.05" << qint64(2005);
-        QTest::newRow("refund with sign") << "- $3" << qint64(-300);
-        QTest::newRow("refund") << "-5.00" << qint64(-500);
-        QTest::newRow("words") << "ten" << qint64(-1);
-        QTest::newRow("blanks") << "  40.10 " << qint64(4010);
-        QTest::newRow("three decimals") << "1.005" << qint64(-1);
-        QTest::newRow("comma") << "1,50" << qint64(-1);
-        QTest::newRow("empty") << "" << qint64(-1);
-        QTest::newRow("too large") << "9999999999" << qint64(-1);
-    }
-
+    // Amounts typed: with a sign or blanks around; -1 is no amount (words, three decimals, a
+    // decimal comma, nothing, too large).
     void readCents()
     {
-        QFETCH(QString, text);
-        QTEST(ImpoundRules::readCents(text).value_or(-1), "cents");
+        QList<qint64> cents;
+        for (const char *text :
+             {"$20.05", "- $3", "-5.00", "  40.10 ", "ten", "1.005", "1,50", "", "9999999999"})
+            cents << ImpoundRules::readCents(text).value_or(-1);
+        QCOMPARE(cents, (QList<qint64>{2005, -300, -500, 4010, -1, -1, -1, -1, -1}));
     }
 
     void deadlines_data()
@@ -139,7 +122,6 @@ class ImpoundRulesTest : public QObject
         // clang-format off
         QTest::newRow("none due yet") << three << towed << StepsDone{} << QDate(2026, 2, 1) << L{} << QDate(2026, 2, 2);
         QTest::newRow("due on its day") << three << towed << StepsDone{} << QDate(2026, 2, 2) << L{"First notice 2026-02-02"} << QDate(2026, 2, 2);
-        // Calendar days across February.
         QTest::newRow("overdue, across months") << three << towed << StepsDone{} << QDate(2026, 3, 20)
             << L{"First notice 2026-02-02", "Second notice 2026-02-27", "Eligible for sale 2026-03-14"} << QDate(2026, 2, 2);
         QTest::newRow("done step leaves") << three << towed << StepsDone{{"First notice", QDate(2026, 2, 3)}}

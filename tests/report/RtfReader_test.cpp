@@ -228,16 +228,13 @@ class RtfReaderTest : public QObject
     void characterFormats()
     {
         QTextDocument doc;
-        QVERIFY(
-            RtfReader::read("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman"
-                            "\\fcharset0 Times New Roman;}{\\f2\\fcharset2 Symbol;}}"
-                            "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
-                            "\\f0\\fs20 plain {\\b bold} {\\i italic} {\\ul under \\ulnone over} "
-                            "{\\uldb double} {\\strike struck} {\\f1\\fs36 big} {\\cf1 red} "
-                            "{\\b\\cf2\\plain reset} "
-                            "\\b x \\b0 unbold {\\f2 ab}\\par}",
-                            doc, kDpi)
-                .ok);
+        const char *rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman"
+                          "\\fcharset0 Times New Roman;}{\\f2\\fcharset2 Symbol;}}"
+                          "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+                          "\\f0\\fs20 plain {\\b bold} {\\i italic} {\\ul under \\ulnone over} "
+                          "{\\uldb double} {\\strike struck} {\\f1\\fs36 big} {\\cf1 red} "
+                          "{\\b\\cf2\\plain reset} \\b x \\b0 unbold {\\f2 ab}\\par}";
+        QVERIFY(RtfReader::read(rtf, doc, kDpi).ok);
         QStringList runs;
         for (auto it = doc.firstBlock().begin(); !it.atEnd(); ++it)
             if (const QString text = it.fragment().text().trimmed(); !text.isEmpty())
@@ -300,12 +297,10 @@ class RtfReaderTest : public QObject
     {
         for (const int stop : {9346, 9360, 9500}) {
             QTextDocument doc;
-            QVERIFY(RtfReader::read(
-                        "{\\rtf1{\\fonttbl{\\f0 "
-                        "Arial;}}\\paperw12240\\margl1440\\margr1440\\f0\\fs22\\pard\\tqr\\tx" +
-                            QByteArray::number(stop) + " Amount due\\tab $1,234,567.89\\par}",
-                        doc, kDpi)
-                        .ok);
+            const QByteArray rtf =
+                FONTS "\\paperw12240\\margl1440\\margr1440\\f0\\fs22\\pard\\tqr\\tx" +
+                QByteArray::number(stop) + " Amount due\\tab $1,234,567.89\\par}";
+            QVERIFY(RtfReader::read(rtf, doc, kDpi).ok);
             doc.setDocumentMargin(0);
             doc.setPageSize(QSizeF(624, 900)); // 6.5 inches between the margins
             const QTextBlock block = doc.firstBlock();

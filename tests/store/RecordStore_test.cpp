@@ -97,9 +97,8 @@ class RecordStoreTest : public QObject
         RecordStore store;
         QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
         QCOMPARE(scalar(store, "PRAGMA user_version"), QString::number(SchemaCheck::kVersion));
-        QCOMPARE(store.groups()->size(), 1);
         const QList<TowRecord> records = *store.towRecords();
-        QCOMPARE(records.size(), 2);
+        QVERIFY(store.groups()->size() == 1 && records.size() == 2);
         QCOMPARE((QStringList{records[0].field(u"custname"), records[0].field(u"groupname"),
                               records[1].field(u"towedrelease"), records[1].field(u"vehyear")}),
                  (QStringList{"Ann", "Police", "3/1/2026", "2004"}));
@@ -198,13 +197,12 @@ class RecordStoreTest : public QObject
         const test::ChildEnd end = test::runInChild(
             [&] {
                 RecordStore store;
-                return !store.open(path, RecordStore::OpenMode::ExistingOnly) &&
-                               store.lastError().description ==
-                                   "Permission denied: this user may not read the database file "
-                                       + path + ". Ask the file's owner or the PC's "
-                                       "administrator for access to it, or choose another database."
-                           ? 0
-                           : 1;
+                return int(store.open(path, RecordStore::OpenMode::ExistingOnly) ||
+                           store.lastError().description !=
+                               "Permission denied: this user may not read the database file " +
+                                   path +
+                                   ". Ask the file's owner or the PC's administrator for "
+                                   "access to it, or choose another database.");
             },
             true);
         QCOMPARE(end.status, 0);
@@ -242,9 +240,8 @@ class RecordStoreTest : public QObject
         const QString path = folder.databasePath();
         {
             RecordStore maker;
-            QVERIFY(maker.open(path, RecordStore::OpenMode::CreateIfMissing));
-            QVERIFY(maker.addGroup("Lot A"));
-            QVERIFY(maker.addTowRecord(sampleRecord("Lot A")));
+            QVERIFY(maker.open(path, RecordStore::OpenMode::CreateIfMissing) &&
+                    maker.addGroup("Lot A") && maker.addTowRecord(sampleRecord("Lot A")));
         }
         makeDatabase(path, sql.split('\n', Qt::SkipEmptyParts));
         const QByteArray before = test::readFile(path);
@@ -275,14 +272,12 @@ class RecordStoreTest : public QObject
     {
         Fresh store;
         const auto a = store.addGroup("Lot A");
-        QVERIFY(a);
-        QVERIFY(!store.addGroup("Lot A"));
+        QVERIFY(a && !store.addGroup("Lot A"));
         QCOMPARE(store.lastError().number, DbError::kDuplicateKey);
         QVERIFY(!store.addGroup("\t \r\n")); // blank names are refused
         QCOMPARE(store.lastError().number, DbError::kBlankName);
         const auto lower = store.addGroup("lot a");
-        QVERIFY(lower);
-        QVERIFY(store.addGroup("Lot A ")); // a trailing blank makes another name
+        QVERIFY(lower && store.addGroup("Lot A ")); // a trailing blank makes another name
         QCOMPARE((QList<qint64>{store.groupIdByName("Lot A"), store.groupIdByName("lot a"),
                                 store.groupIdByName("LOT A")}),
                  (QList<qint64>{*a, *lower, -1}));
@@ -290,8 +285,7 @@ class RecordStoreTest : public QObject
 
         QCOMPARE(store.removeGroupWithVehicles("lot a"), RecordStore::RemoveGroupResult::Removed);
         const auto b = store.addGroup("Lot B");
-        QVERIFY(b);
-        QVERIFY(*b > *lower); // identifiers are never handed out twice
+        QVERIFY(b && *b > *lower); // identifiers are never handed out twice
         QCOMPARE(*store.groups(),
                  (QList<GroupRecord>{{*a, "Lot A"}, {*lower + 1, "Lot A "}, {*b, "Lot B"}}));
     }
@@ -320,8 +314,7 @@ class RecordStoreTest : public QObject
     void findVehicleById()
     {
         Fresh store;
-        QVERIFY(store.addTowRecord(sampleRecord("A")));
-        QVERIFY(store.addTowRecord(sampleRecord("B")));
+        QVERIFY(store.addTowRecord(sampleRecord("A")) && store.addTowRecord(sampleRecord("B")));
         for (const char *text : {" 2 ", "2.0"})
             QVERIFY2(store.findVehicleById(text).value_or(TowRecord()).id == 2, text);
         for (const char *text : {"99", "2.5", "2abc", ""})
@@ -364,8 +357,7 @@ class RecordStoreTest : public QObject
                                                  "FOR EACH ROW EXECUTE FUNCTION keep()"));
         QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Failed);
         QVERIFY(store.lastError().description.contains("record 3 is on hold"));
-        QVERIFY(store.groupExists("Lot A"));
-        QCOMPARE(store.countVehiclesInGroup("Lot A"), 3);
+        QVERIFY(store.groupExists("Lot A") && store.countVehiclesInGroup("Lot A") == 3);
 
         QVERIFY(
             exec(store, test::onServer() ? "DROP TRIGGER keep ON wrecker" : "DROP TRIGGER keep"));
@@ -410,12 +402,10 @@ class RecordStoreTest : public QObject
         changed.id = 999;
         QVERIFY(!store.updateTowRecord(changed)); // a missing row is never recreated
         QCOMPARE(store.lastError().number, DbError::kNoCurrentRow);
-        QCOMPARE(store.towRecordCount(), 3);
-        QVERIFY(take().isEmpty());
+        QVERIFY(store.towRecordCount() == 3 && take().isEmpty());
 
         QVERIFY(store.removeTowRecord(999)); // no such row: nothing happened, and no error
-        QCOMPARE(store.towRecordCount(), 3);
-        QVERIFY(take().isEmpty());
+        QVERIFY(store.towRecordCount() == 3 && take().isEmpty());
         QVERIFY(store.removeTowRecord(c));
         QCOMPARE(take(), (Heard{StoreChange{{}, {}, {c}, {}, {}}}));
         QCOMPARE(store.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
@@ -459,9 +449,8 @@ class RecordStoreTest : public QObject
         QVERIFY(office.updateTowRecord(*office.towRecord(x)));
         QVERIFY(!gate.updateTowRecord(stale));
         QCOMPARE(gate.lastError().number, DbError::kChangedElsewhere);
-        QVERIFY(office.updateTowRecord(*office.towRecord(z)));
-        QVERIFY(office.removeTowRecord(y));
-        QVERIFY(office.addGroup("Lot B"));
+        QVERIFY(office.updateTowRecord(*office.towRecord(z)) && office.removeTowRecord(y) &&
+                office.addGroup("Lot B"));
         QCOMPARE(gate.checkOutsideChanges(), (StoreChange{{z}, {x}, {y}, {"Lot B"}, {}}));
         QCOMPARE(spy.size(), 1);
         QVERIFY(gate.checkOutsideChanges().isEmpty());
@@ -485,8 +474,7 @@ class RecordStoreTest : public QObject
         auto copiedCount = [&] {
             QFile::remove(copy);
             RecordStore copied;
-            return QFile::copy(db, copy) &&
-                           copied.open(copy, RecordStore::OpenMode::ExistingOnly)
+            return QFile::copy(db, copy) && copied.open(copy, RecordStore::OpenMode::ExistingOnly)
                        ? copied.towRecordCount()
                        : -1;
         };
@@ -531,8 +519,7 @@ class RecordStoreTest : public QObject
         // The triggers keep it in step.
         TowRecord record = *store.towRecord(2);
         record.set(TowField::vehmake, "Ford");
-        QVERIFY(store.updateTowRecord(record));
-        QVERIFY(store.removeTowRecord(1));
+        QVERIFY(store.updateTowRecord(record) && store.removeTowRecord(1));
         QCOMPARE(scalar(store, "SELECT group_concat(rowid) FROM wrecker_fts WHERE wrecker_fts "
                                "MATCH 'ford'"),
                  "2,3");
