@@ -62,12 +62,12 @@ class ImpoundFlowTest : public QObject
         QCOMPARE(lien->count(), 1);
         QVERIFY(lien->item(0)->text().startsWith("Second notice"));
 
-        // Print Notice: 40 days at $12.50 and the $95 fee with 7 % tax, nothing paid yet.
+        // Print Notice of the step left: 40 days at $12.50 and the $95 fee with 7 % tax, nothing paid yet.
         auto *reminders = qobject_cast<RemindersWindow *>(AppProgram::shown("frmReminders").value(0));
         auto *notice = qobject_cast<ReportWindow *>(reminders->printNotice(0));
         QVERIFY(notice);
         const QString letter = notice->report().document().toPlainText();
-        for (const char *expected : {"First notice", "Amount Owed to Date\n$636.65", "Daily Storage Rate\n$12.50"})
+        for (const char *expected : {"Second notice", "Amount Owed to Date\n$636.65", "Daily Storage Rate\n$12.50"})
             QVERIFY2(letter.contains(expected), qPrintable(letter));
         notice->close();
 
