@@ -278,9 +278,8 @@ ConfigValues ConfigWindow::values() const
     v.taxRate = m_taxRate->text();
     v.tax = m_tax->isChecked();
     v.expanded = m_expanded->isChecked();
-    // The box shows a server's password masked: left as shown, the stored path is kept.
-    const QString typed = m_databasePath->text();
-    v.databasePath = typed == ServerAddress::masked(m_storedPath) ? m_storedPath : typed;
+    // The box shows a server's password masked: the mask left as shown keeps the password.
+    v.databasePath = ServerAddress::unmasked(m_databasePath->text(), m_storedPath);
     return v;
 }
 

@@ -33,17 +33,49 @@ bool ServerAddress::isServerAddress(const QString &text)
            start.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
 }
 
+namespace {
+
+// Where a server address keeps its password: in the user part, or as the option password=.
+const QRegularExpression &passwordInUserPart()
+{
+    static const QRegularExpression userPart(
+        QStringLiteral("^(\\s*[A-Za-z]+://[^/?#@:]*:)([^/?#@]+)@"));
+    return userPart;
+}
+
+const QRegularExpression &passwordOption()
+{
+    static const QRegularExpression option(QStringLiteral("([?&]password=)([^&#]+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return option;
+}
+
+} // namespace
+
 QString ServerAddress::masked(const QString &text)
 {
     if (!isServerAddress(text))
         return text;
-    static const QRegularExpression userPart(QStringLiteral("^(\\s*[A-Za-z]+://[^/?#@:]*:)[^/?#@]+@"));
-    static const QRegularExpression option(
-        QStringLiteral("([?&]password=)[^&#]+"), QRegularExpression::CaseInsensitiveOption);
     QString shown = text;
-    shown.replace(userPart, QStringLiteral("\\1****@"));
-    shown.replace(option, QStringLiteral("\\1****"));
+    shown.replace(passwordInUserPart(), QStringLiteral("\\1****@"));
+    shown.replace(passwordOption(), QStringLiteral("\\1****"));
     return shown;
+}
+
+QString ServerAddress::unmasked(const QString &typed, const QString &stored)
+{
+    if (!isServerAddress(typed) || !isServerAddress(stored))
+        return typed;
+    QString text = typed;
+    // A "****" left where the password was shown stands for the stored password, also when
+    // another part of the address was changed; a password typed anew is taken as typed.
+    for (const QRegularExpression *where : {&passwordInUserPart(), &passwordOption()}) {
+        const QRegularExpressionMatch kept = where->match(stored);
+        const QRegularExpressionMatch shown = where->match(text);
+        if (kept.hasMatch() && shown.hasMatch() && shown.captured(2) == QLatin1String("****"))
+            text.replace(shown.capturedStart(2), shown.capturedLength(2), kept.captured(2));
+    }
+    return text;
 }
 
 std::optional<ServerAddress> ServerAddress::parse(const QString &text, QString *error)

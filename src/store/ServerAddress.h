@@ -21,6 +21,9 @@ class ServerAddress
     // The text as written, with the password of a server address (in the user part or as the
     // option password=) replaced by "****": what a box that shows the path may show.
     static QString masked(const QString &text);
+    // The address typed in a box that showed `stored` masked: each "****" left where the
+    // password was shown gives back the stored password.
+    static QString unmasked(const QString &typed, const QString &stored);
     // Whether the text is a server address that holds a password.
     static bool holdsPassword(const QString &text) { return masked(text) != text; }
     // nullopt, with the reason (never the password), for a URI that cannot be read.

@@ -46,6 +46,12 @@ class ServerAddressTest : public QObject
         QCOMPARE(address->shown(), shown);
         QCOMPARE(RecordStore::shownPath(uri), shown);
         QTEST(ServerAddress::masked(uri), "masked");
+        // The mask left in the box gives the password back, also where another part changed;
+        // a password typed anew is kept.
+        const QString moved = ServerAddress::masked(uri).replace("/yard", "/lot2");
+        QCOMPARE(ServerAddress::unmasked(moved, uri), QString(uri).replace("/yard", "/lot2"));
+        QCOMPARE(ServerAddress::unmasked(QString(moved).replace("****", "new"), uri),
+                 QString(moved).replace("****", "new"));
         // The full form reads back as the same server.
         QCOMPARE(ServerAddress::parse(address->uri())->shown(), shown);
     }
