@@ -207,24 +207,40 @@ inline Outcome decode(const Bytes &in)
     const std::uint8_t checksum = in[4];
     const std::int32_t n = std::int32_t(std::uint32_t(in[5]) | std::uint32_t(in[6]) << 8
                                         | std::uint32_t(in[7]) << 16 | std::uint32_t(in[8]) << 24);
-    if (n == 0) {
+    // A length of 0 leaves a bare header as it was; no encoder writes one before more bytes.
+    if (n == 0 && len <= 11) {
         result.bytes = in;
         return result;
     }
-    if (n < 0 || len < 11)
+    if (n <= 0 || len < 11)
         return fail("corrupt");
+    // The code table an encoder writes: 2 to 256 values in ascending order, whose code lengths
+    // fill a whole tree.
     const int entries = std::int16_t(in[9] | in[10] << 8);
-    if (entries <= 0)
+    if (entries < 2 || entries > 256)
         return fail("corrupt");
     std::array<int, 256> lengths{};
     for (int i = 0; i < entries; ++i) {
         const std::size_t at = 11 + 2 * std::size_t(i);
         if (at + 1 >= len)
             return fail("corrupt");
-        if (in[at + 1] == 0)
+        if (in[at + 1] == 0 || (i > 0 && in[at] <= in[at - 2]))
             return fail("corrupt");
         lengths[in[at]] = in[at + 1];
     }
+    // What the codes take of the tree, 2^-length each, must be all of it: the sum, in binary
+    // digits of 2^-256, is exactly 2^256.
+    std::array<int, 270> room{};
+    for (int v = 0; v < 256; ++v)
+        if (lengths[size_t(v)] > 0) {
+            std::size_t digit = 256 - std::size_t(lengths[size_t(v)]);
+            for (; room[digit] == 1; ++digit)
+                room[digit] = 0;
+            room[digit] = 1;
+        }
+    for (std::size_t digit = 0; digit < room.size(); ++digit)
+        if (room[digit] != (digit == 256 ? 1 : 0))
+            return fail("corrupt");
     std::vector<std::array<int, 3>> tree(1, {-1, -1, -1}); // one, zero, value
     std::size_t bit = (11 + 2 * std::size_t(entries)) * 8;
     for (int v = 0; v < 256; ++v) {
@@ -246,7 +262,12 @@ inline Outcome decode(const Bytes &in)
         if (lengths[size_t(v)] > 0)
             tree[size_t(node)][2] = v;
     }
+    // Every node a value without branches, or two branches without a value.
+    for (const auto &[one, zero, value] : tree)
+        if ((value != -1) != (zero == -1) || (zero == -1) != (one == -1))
+            return fail("corrupt");
     const std::size_t dataStart = (bit + 7) / 8;
+    std::size_t endBit = 0; // where the last value's code ended, in bits after dataStart
     Bytes out;
     int node = 0;
     bool done = false;
@@ -261,6 +282,7 @@ inline Outcome decode(const Bytes &in)
                 out.push_back(std::uint8_t(tree[size_t(node)][2]));
                 node = 0;
                 if (out.size() == std::size_t(n)) {
+                    endBit = (at - dataStart) * 8 + std::size_t(k) + 1;
                     done = true;
                     break;
                 }
@@ -279,6 +301,9 @@ inline Outcome decode(const Bytes &in)
         return fail("checksum");
     if (out.size() != std::size_t(n))
         return fail("truncated");
+    // The data ends in the byte of the last code, and the bits after it are 0.
+    if ((endBit + 7) / 8 != len - dataStart || (endBit % 8 && in[len - 1] >> (endBit % 8)))
+        return fail("corrupt");
     meter.finish();
     result.bytes = out;
     return result;
