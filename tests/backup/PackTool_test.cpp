@@ -53,6 +53,7 @@ class PackToolTest : public QObject
         QTest::newRow("missing input") << QStringList{"encode", "none", "out"} << QByteArray() << 3 << "Source file does not exist";
         QTest::newRow("input is a folder") << QStringList{"encode", "/", "out"} << QByteArray() << 3 << "Source file / is a folder, not a file";
         QTest::newRow("input is a link loop") << QStringList{"encode", "loop", "out"} << QByteArray() << 3 << "loop of symbolic links";
+        QTest::newRow("input out of reach") << QStringList{"encode", "out/in", "out"} << QByteArray() << 3 << "cannot be reached (Not a directory)";
         QTest::newRow("input is a device") << QStringList{"encode", "/dev/zero", "out"} << QByteArray() << 3 << "is a device, not a file";
         QTest::newRow("not a stream") << QStringList{"decode", "in", "out"} << QByteArray("HE7\rnot really") << 5 << "identification string not found";
         QTest::newRow("a zip file") << QStringList{"decode", "in", "out"} << QByteArray::fromHex("504b0304140000000000") + "lot4.txt" << 5 << "The data is corrupt";
