@@ -162,6 +162,7 @@ class ImpoundFlowTest : public QObject
 
         // Gone from the yard: no lien steps, and Find tells it by its status.
         QCOMPARE(lien->count(), 0);
+        QVERIFY(!reminders->printNotice(0) && p.dialogs.last().text.startsWith("Please select a lien"));
         FindRequest request{"<All>", "<All>", "", false, false, "released"};
         QCOMPARE(RecordSearch::find(p.context->store, request)->size(), 1);
         request.status = "storage";
