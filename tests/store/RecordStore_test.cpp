@@ -493,6 +493,7 @@ class RecordStoreTest : public QObject
         const QString remove = "INSERT INTO wrecker_fts(wrecker_fts, rowid, " + columns +
                                ") SELECT 'delete', id, " + columns + " FROM wrecker WHERE id = ";
         QTest::addColumn<QStringList>("damage");
+        QTest::newRow("intact: not made again") << QStringList{};
         QTest::newRow("trigger missing") << QStringList{"DROP TRIGGER wrecker_fts_update"};
         QTest::newRow("emptied") << QStringList{"INSERT INTO wrecker_fts(wrecker_fts) VALUES ('delete-all')"};
         QTest::newRow("a vehicle missing") << QStringList{remove + "3"};
@@ -515,7 +516,7 @@ class RecordStoreTest : public QObject
         qint64 done = 0, total = -1;
         store.setProgressHandler([&](qint64 d, qint64 t) { done = d, total = t; });
         QVERIFY(store.open(fresh.folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
-        QVERIFY(!store.isReadOnly() && done == total);
+        QVERIFY(!store.isReadOnly() && (damage.isEmpty() ? total == -1 : done == total));
         // The triggers keep it in step.
         TowRecord record = *store.towRecord(2);
         record.set(TowField::vehmake, "Ford");
