@@ -202,8 +202,7 @@ class DatabaseRestoreTest : public QObject
         QVERIFY(after.open(db, RecordStore::OpenMode::ExistingOnly));
         QSqlQuery check(after.database());
         QVERIFY(check.exec("PRAGMA integrity_check") && check.next());
-        QCOMPARE(check.value(0).toString(), "ok");
-        QCOMPARE(after.towRecordCount(), 31);
+        QCOMPARE(check.value(0).toString() + QString::number(after.towRecordCount()), "ok31");
     }
 };
 

@@ -77,8 +77,7 @@ class RestoreFlowTest : public QObject
             test::writeFile(backup, bytes);
 
         test::ScriptedDialogs dialogs;
-        QCOMPARE(restore(store, folder, dialogs, backup, Answer::No), 0);
-        QCOMPARE(dialogs.count(), 1);
+        QVERIFY(restore(store, folder, dialogs, backup, Answer::No) == 0 && dialogs.count() == 1);
         if (says.isEmpty()) {
             QCOMPARE(dialogs.last().kind, ShownBox::Kind::Question);
             QVERIFY(dialogs.last().text.contains(backup));
@@ -143,8 +142,8 @@ class RestoreFlowTest : public QObject
         QCOMPARE(test::rowsOf(store), test::rowsOf(source));
         QSqlQuery search(store.database());
         QVERIFY(search.exec("SELECT group_concat(rowid) FROM wrecker_fts WHERE wrecker_fts MATCH "
-                            "'\"Customer 1 saved\"'") && search.next());
-        QCOMPARE(search.value(0).toString(), "2");
+                            "'\"Customer 1 saved\"'") &&
+                search.next() && search.value(0).toString() == "2");
     }
 };
 

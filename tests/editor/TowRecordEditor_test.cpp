@@ -251,9 +251,9 @@ class TowRecordEditorTest : public QObject
         Fixture f;
         test::StoreFolder folder;
         RecordStore other;
-        QVERIFY(f.store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-        QVERIFY(other.open(f.store.path(), RecordStore::OpenMode::ExistingOnly));
-        QVERIFY(other.addGroup("Lot 9") && other.addGroup("Dock"));
+        QVERIFY(f.store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing) &&
+                other.open(f.store.path(), RecordStore::OpenMode::ExistingOnly) &&
+                other.addGroup("Lot 9") && other.addGroup("Dock"));
         const qint64 id = test::addVehicle(other, "Lot 9");
         TowRecord mine = *f.store.towRecord(id);
         QCOMPARE(other.removeGroupWithVehicles("Lot 9"), RecordStore::RemoveGroupResult::Removed);
@@ -295,9 +295,9 @@ class TowRecordEditorTest : public QObject
         Fixture f;
         test::StoreFolder folder;
         RecordStore other;
-        QVERIFY(f.store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-        QVERIFY(other.open(f.store.path(), RecordStore::OpenMode::ExistingOnly));
-        QVERIFY(f.store.addGroup("Lot 9"));
+        QVERIFY(f.store.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing) &&
+                other.open(f.store.path(), RecordStore::OpenMode::ExistingOnly) &&
+                f.store.addGroup("Lot 9"));
         TowRecord mine = *f.store.towRecord(test::addVehicle(f.store, "Lot 9"));
         QVERIFY(QSqlQuery(other.database())
                     .exec("SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity WHERE "
@@ -311,8 +311,7 @@ class TowRecordEditorTest : public QObject
         QVERIFY(f.dialogs.last().text.contains("Nothing was saved; what you typed is kept in the form."));
         QCOMPARE(yard(other), "Lot 9|Ford/Lot 9");
         QCOMPARE(f.editor.apply(mine, "Lot 9"), TowRecordEditor::Outcome::Saved);
-        QCOMPARE(f.dialogs.count(), 1);
-        QCOMPARE(yard(other), "Lot 9|Kia/Lot 9");
+        QCOMPARE(QString::number(f.dialogs.count()) + ' ' + yard(other), "1 Lot 9|Kia/Lot 9");
     }
 };
 

@@ -144,8 +144,7 @@ class LienDueListTest : public QObject
             QCOMPARE(list.items(), byTheRules(f.store, impound, steps, today.addDays(9)));
         }
         f.store.close();
-        QCOMPARE(list.apply(StoreChange::everything(), schedule, today), std::nullopt);
-        QCOMPARE(list.items(), QList<LienItem>{});
+        QVERIFY(!list.apply(StoreChange::everything(), schedule, today) && list.items().isEmpty());
     }
 };
 

@@ -170,9 +170,8 @@ class FindWindowTest : public QObject
         QCOMPARE(f.dialogs.count(), 0);
         f.store.close();
         QSignalSpy done(f.window.get(), &FindWindow::searchFinished);
-        QVERIFY(f.window->Search("<All>", "<All>", "ann", false, false));
-        QVERIFY(done.wait(10000));
-        QVERIFY(!f.window->isSearching());
+        QVERIFY(f.window->Search("<All>", "<All>", "ann", false, false) && done.wait(10000) &&
+                !f.window->isSearching());
         QCOMPARE(f.dialogs.count(), 1);
         QVERIFY(f.dialogs.last().line().startsWith("Notice Critical Ok|Database Error!|Unknown "
                                                    "database error: \r\n\r\n"));

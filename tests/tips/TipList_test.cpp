@@ -63,10 +63,8 @@ class TipListTest : public QObject
             QVERIFY2(!tip.isEmpty() && tip == tip.trimmed() && tip.size() <= 250, qPrintable(tip));
         QCOMPARE(QSet<QString>(tips.begin(), tips.end()).size(), tips.size());
         test::TestFolder folder;
-        QVERIFY(!list.load(QString()));
-        QVERIFY(!list.load(folder.file("missing.tip")));
-        QVERIFY(QDir(folder.path()).mkdir("folder.tip"));
-        QVERIFY(!list.load(folder.file("folder.tip")));
+        QVERIFY(!list.load(QString()) && !list.load(folder.file("missing.tip")));
+        QVERIFY(QDir(folder.path()).mkdir("folder.tip") && !list.load(folder.file("folder.tip")));
         QCOMPARE(list.tips(), tips);
     }
 };
