@@ -81,6 +81,7 @@ bool ImpoundStore::exec(QSqlQuery &query, const QString &doing)
 
 ImpoundStore::Result ImpoundStore::refuse(const QString &why)
 {
+    m_error = {};
     m_refusal = why;
     return Result::Refused;
 }
@@ -359,29 +360,54 @@ bool ImpoundStore::setReleaseDate(QSqlDatabase &db, qint64 id, const QDate &day)
 }
 
 template <typename Work>
-ImpoundStore::Result ImpoundStore::change(const TowRecord &record, VehicleStatus to, Work work)
+ImpoundStore::Result ImpoundStore::underLock(qint64 id, Work work)
 {
     m_error = {};
     m_refusal.clear();
     m_revisions.clear();
-    const std::optional<ImpoundState> now = state(record);
-    if (!now)
-        return Result::Failed;
-    const QString why = ImpoundRules::refusal(now->status, to);
-    if (!why.isEmpty())
-        return refuse(why);
     QSqlDatabase db = m_store.database();
     {
-        TransactionGuard guard(db);
+        TransactionGuard guard(db, TransactionGuard::Lock::Writing);
         if (!guard.begun())
             return failDb(db, QStringLiteral("starting a change"));
-        if (!work(db, *now) || !setStatus(db, record.id, to))
+        // Read again under the lock: another workstation may have placed a hold, released the
+        // vehicle, written its release date or removed it since the caller read it.
+        const std::optional<TowRecord> stored = m_store.towRecord(id);
+        if (!stored && m_store.lastError().number != 0) {
+            m_error = m_store.lastError();
             return Result::Failed;
+        }
+        if (!stored)
+            return refuse(QStringLiteral("This vehicle was removed on another workstation."));
+        const std::optional<ImpoundState> now = state(*stored);
+        if (!now)
+            return Result::Failed;
+        if (const Result result = work(db, *now); result != Result::Done)
+            return result;
+        // Every other program watching hears of the change, also when no field changed.
+        if (m_revisions.isEmpty()) {
+            const std::optional<qint64> revision = m_store.raiseRevision(id);
+            if (!revision) {
+                m_error = m_store.lastError();
+                return Result::Failed;
+            }
+            m_revisions.append(*revision);
+        }
         if (!guard.commit())
             return failDb(db, QStringLiteral("saving a change"));
     }
-    m_store.announceRecordsChanged({record.id}, m_revisions);
+    m_store.announceRecordsChanged({id}, m_revisions);
     return Result::Done;
+}
+
+template <typename Work>
+ImpoundStore::Result ImpoundStore::change(const TowRecord &record, VehicleStatus to, Work work)
+{
+    return underLock(record.id, [&](QSqlDatabase &db, const ImpoundState &now) {
+        if (const QString why = ImpoundRules::refusal(now.status, to); !why.isEmpty())
+            return refuse(why);
+        return work(db, now) && setStatus(db, record.id, to) ? Result::Done : Result::Failed;
+    });
 }
 
 ImpoundStore::Result ImpoundStore::placeHold(const TowRecord &record, Hold hold,
@@ -443,22 +469,13 @@ ImpoundStore::Result ImpoundStore::release(const TowRecord &record, const Releas
 
 ImpoundStore::Result ImpoundStore::addPayment(const TowRecord &record, const Payment &payment)
 {
-    m_error = {};
-    m_refusal.clear();
     if (!payment.paidOn.isValid())
         return refuse(QStringLiteral("Say on what day the payment was taken."));
-    QSqlDatabase db = m_store.database();
-    {
-        // The payments are read under the write lock: two refunds of one payment taken at
-        // once on two workstations cannot both give back what is left of it.
-        TransactionGuard guard(db, TransactionGuard::Lock::Writing);
-        if (!guard.begun())
-            return failDb(db, QStringLiteral("starting a change"));
-        const std::optional<ImpoundState> now = state(record);
-        if (!now)
-            return Result::Failed;
-        const QString why = ImpoundRules::paymentRefusal(payment, now->payments);
-        if (!why.isEmpty())
+    // The payments are read under the write lock: two refunds of one payment taken at once on
+    // two workstations cannot both give back what is left of it.
+    return underLock(record.id, [&](QSqlDatabase &db, const ImpoundState &now) {
+        if (const QString why = ImpoundRules::paymentRefusal(payment, now.payments);
+            !why.isEmpty())
             return refuse(why);
         QSqlQuery insert(db);
         insert.prepare(QStringLiteral("INSERT INTO impound_payments (vehicle_id, amount_cents, "
@@ -474,13 +491,8 @@ ImpoundStore::Result ImpoundStore::addPayment(const TowRecord &record, const Pay
                                 : QString(u""_qs));
         insert.addBindValue(notNull(payment.takenBy.trimmed()));
         insert.addBindValue(payment.refundOf);
-        if (!insert.exec())
-            return fail(insert, QStringLiteral("recording a payment"));
-        if (!guard.commit())
-            return failDb(db, QStringLiteral("saving a change"));
-    }
-    m_store.announceRecordsChanged({record.id});
-    return Result::Done;
+        return exec(insert, QStringLiteral("recording a payment")) ? Result::Done : Result::Failed;
+    });
 }
 
 ImpoundStore::Result ImpoundStore::dispose(const TowRecord &record, VehicleStatus how,
@@ -496,33 +508,23 @@ ImpoundStore::Result ImpoundStore::dispose(const TowRecord &record, VehicleStatu
 ImpoundStore::Result ImpoundStore::markStepDone(qint64 vehicleId, const QString &step,
                                                 const QDate &day)
 {
-    m_error = {};
-    m_refusal.clear();
-    QSqlDatabase db = m_store.database();
-    {
-        TransactionGuard guard(db);
-        if (!guard.begun())
-            return failDb(db, QStringLiteral("starting a change"));
+    return underLock(vehicleId, [&](QSqlDatabase &db, const ImpoundState &) {
         QSqlQuery remove(db);
         remove.prepare(
             QStringLiteral("DELETE FROM lien_steps_done WHERE vehicle_id = ? AND step_name = ?"));
         remove.addBindValue(vehicleId);
         remove.addBindValue(notNull(step));
-        if (!remove.exec())
-            return fail(remove, QStringLiteral("marking a lien step done"));
         QSqlQuery insert(db);
         insert.prepare(QStringLiteral(
             "INSERT INTO lien_steps_done (vehicle_id, step_name, done_on) VALUES (?, ?, ?)"));
         insert.addBindValue(vehicleId);
         insert.addBindValue(notNull(step));
         insert.addBindValue(isoDate(day));
-        if (!insert.exec())
-            return fail(insert, QStringLiteral("marking a lien step done"));
-        if (!guard.commit())
-            return failDb(db, QStringLiteral("saving a change"));
-    }
-    m_store.announceRecordsChanged({vehicleId});
-    return Result::Done;
+        return exec(remove, QStringLiteral("marking a lien step done")) &&
+                       exec(insert, QStringLiteral("marking a lien step done"))
+                   ? Result::Done
+                   : Result::Failed;
+    });
 }
 
 } // namespace tarnvale

@@ -1,10 +1,11 @@
 // The impound tables of the open database: status, holds, releases, payments and the lien
 // steps done, each row tied to its vehicle by the vehicle's id.
 //
-// Every change checks the status rule first (ImpoundRules::refusal) and is one transaction;
-// once committed, the store announces the vehicle as changed, so every view that shows it
-// reads it again. A refused change answers Refused with the reason in refusal(); a database
-// failure answers Failed with the engine's reason in lastError().
+// Every change is one transaction under the write lock and decides from what is stored then
+// (ImpoundRules::refusal for the status); once committed, the store announces the vehicle as
+// changed, here and to every other program watching, so every view that shows it reads it
+// again. A refused change answers Refused with the reason in refusal(); a database failure
+// answers Failed with the engine's reason in lastError().
 #pragma once
 
 #include <QDate>
@@ -77,7 +78,12 @@ class ImpoundStore
     Result failDb(const QSqlDatabase &db, const QString &doing);
     Result refuse(const QString &why);
     bool exec(QSqlQuery &query, const QString &doing);
-    // Checks the change, then runs `work` and the status row in one transaction.
+    // Under the write lock, reads the vehicle as stored and runs `work` with its state (Done,
+    // or the refusal or failure that stops the change); commits, and the vehicle is announced
+    // here and raised for every other program watching.
+    template <typename Work>
+    Result underLock(qint64 id, Work work);
+    // Checks the change of status under the lock, then runs `work` and the status row.
     template <typename Work>
     Result change(const TowRecord &record, VehicleStatus to, Work work);
     bool setStatus(QSqlDatabase &db, qint64 id, VehicleStatus status);

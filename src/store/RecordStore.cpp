@@ -1198,14 +1198,26 @@ void RecordStore::announceRecordsChanged(const QList<qint64> &ids, const QList<q
 
 std::optional<qint64> RecordStore::raiseVersion(qint64 id)
 {
+    return bumpVersionRow(id, true);
+}
+
+std::optional<qint64> RecordStore::raiseRevision(qint64 id)
+{
+    return bumpVersionRow(id, false);
+}
+
+std::optional<qint64> RecordStore::bumpVersionRow(qint64 id, bool fieldsChanged)
+{
     if (!m_versioned)
         return 0;
     const std::optional<qint64> revision = nextRevision();
-    if (!revision ||
-        !exec(QStringLiteral("INSERT INTO wrecker_version (id, version, revision) VALUES (?, 1, ?) "
-                             "ON CONFLICT (id) DO UPDATE SET version = wrecker_version.version + 1, "
-                             "revision = excluded.revision"),
-              {id, *revision}, QStringLiteral("saving a tow record")))
+    const QString sql = fieldsChanged
+        ? QStringLiteral("INSERT INTO wrecker_version (id, version, revision) VALUES (?, 1, ?) "
+                         "ON CONFLICT (id) DO UPDATE SET version = wrecker_version.version + 1, "
+                         "revision = excluded.revision")
+        : QStringLiteral("INSERT INTO wrecker_version (id, version, revision) VALUES (?, 0, ?) "
+                         "ON CONFLICT (id) DO UPDATE SET revision = excluded.revision");
+    if (!revision || !exec(sql, {id, *revision}, QStringLiteral("saving a tow record")))
         return std::nullopt;
     return revision;
 }

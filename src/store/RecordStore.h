@@ -152,6 +152,10 @@ public:
     // program opened before the change asks before saving over it. The change's revision, 0 when
     // the file keeps no versions; nullopt on failure.
     std::optional<qint64> raiseVersion(qint64 id);
+    // The same for a change to what is kept beside the record (a hold, a payment, a lien step):
+    // every other program watching hears of it, but its version stays, since none of the
+    // record's own fields changed and a form open elsewhere may still save them unasked.
+    std::optional<qint64> raiseRevision(qint64 id);
 
     // Makes the search index of the open file afresh (the progress handler is called), as
     // after a restore; true without doing anything where there is none (a server, no FTS5).
@@ -207,6 +211,7 @@ private:
     void startWatching();
     void restartWatch();
     std::optional<qint64> nextRevision();
+    std::optional<qint64> bumpVersionRow(qint64 id, bool fieldsChanged);
     // True, with the error set, when `check` asks for the group and it does not exist (or the
     // group could not be made); a group made is added to `change`.
     bool groupGone(const QString &name, GroupCheck check, StoreChange &change);

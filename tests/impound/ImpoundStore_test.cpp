@@ -1,4 +1,7 @@
 #include <QRegularExpression>
+#include <QSemaphore>
+#include <QSqlQuery>
+#include <QThread>
 #include <QTest>
 
 #include "ImpoundStore.h"
@@ -91,9 +94,7 @@ class ImpoundStoreTest : public QObject
                  R::Done);
         QCOMPARE(impound.addPayment(*f.store.towRecord(lot), {900, "Cash", "", QDate(2026, 2, 3)}),
                  R::Done); // sold, and still paying
-        // A step of a vehicle that does not exist is refused by the database's link.
-        QCOMPARE(impound.markStepDone(lot + 100, "First notice", QDate(2026, 1, 3)), R::Failed);
-        QVERIFY(!impound.lastError().description.isEmpty());
+        QCOMPARE(impound.markStepDone(lot + 100, "First notice", QDate(2026, 1, 3)), R::Refused);
         // The rows go with their vehicle.
         QVERIFY(f.store.removeTowRecord(id) && f.store.removeTowRecord(lot));
         for (const QString &row : rowsOf(f.store))
@@ -101,6 +102,59 @@ class ImpoundStoreTest : public QObject
         f.store.close();
         QCOMPARE(impound.state(vehicleRecord("Lot")), std::nullopt);
         QCOMPARE(impound.lastError().number, DbError::kNotOpen);
+    }
+
+    // Two workstations on one database: every impound write is heard by the other, and each
+    // decides from what is stored under the write lock, not from what its caller read before.
+    void twoWorkstations()
+    {
+        StoreFixture f;
+        StoreFolder database;
+        RecordStore other;
+        QVERIFY(f.store.open(database.databasePath(), RecordStore::OpenMode::CreateIfMissing) &&
+                other.open(database.databasePath(), RecordStore::OpenMode::ExistingOnly));
+        const qint64 a = addVehicle(f.store, "Lot"), b = addVehicle(f.store, "Lot");
+        ImpoundStore here(f.store), there(other);
+        const TowRecord staleA = *f.store.towRecord(a), staleB = *f.store.towRecord(b);
+        other.checkOutsideChanges();
+        const QDate day(2026, 3, 2);
+        const Hold hold{0, "Evidence", "County", "24-1", "Det. Ruiz", {}, {}, {}};
+        const QList<std::function<R()>> writes = {
+            [&] { return here.placeHold(staleA, hold, day); },
+            [&] { return here.clearHold(staleA, "Sgt. Moss", day); },
+            [&] { return here.addPayment(staleA, {900, "Cash", "", day}); },
+            [&] { return here.markStepDone(a, "First notice", day); }};
+        for (const auto &write : writes) {
+            QCOMPARE(write(), R::Done);
+            QCOMPARE(other.checkOutsideChanges().changedRecords, QList<qint64>{a});
+        }
+        // Released in a form over there: a hold from a record read before is refused here.
+        TowRecord released = *other.towRecord(b);
+        released.set(TowField::towedrelease, "3/1/2026");
+        QVERIFY(other.updateTowRecord(released));
+        QCOMPARE(here.placeHold(staleB, hold, day), R::Refused);
+        QCOMPARE(here.refusal(), "The vehicle is released already; its status cannot change.");
+        QVERIFY(other.removeTowRecord(b));
+        QCOMPARE(here.addPayment(staleB, {900, "Cash", "", day}), R::Refused);
+        QCOMPARE(here.refusal(), "This vehicle was removed on another workstation.");
+
+        // A hold placed over there while a release here waits for the lock stops the release.
+        QSemaphore locked;
+        QThread *holder = QThread::create([&] {
+            RecordStore third;
+            third.open(database.databasePath(), RecordStore::OpenMode::ExistingOnly);
+            TransactionGuard guard(third.database(), TransactionGuard::Lock::Writing);
+            QSqlQuery(third.database())
+                .exec(QStringLiteral("UPDATE impound_status SET status = 'hold' WHERE vehicle_id = %1").arg(a));
+            locked.release();
+            QThread::msleep(300);
+            guard.commit();
+        });
+        holder->start();
+        locked.acquire();
+        QCOMPARE(here.release(staleA, {"Ann Lee", "", "", day, {}}), R::Refused);
+        QVERIFY(holder->wait() && here.state(staleA)->status == VehicleStatus::OnHold);
+        delete holder;
     }
 
     void scheduleInSettings()
