@@ -114,23 +114,30 @@ class RecordStoreTest : public QObject
         QCOMPARE(store.towRecord(records[0].id)->version, 1);
     }
 
-    void paymentsOfAnOlderFileUpgrade()
+    void paymentsOfAnOlderDatabaseUpgrade()
     {
-        SQLITE_ONLY();
-        test::TestFolder folder;
-        makeDatabase(folder.databasePath(),
-                     QStringList{SchemaCheck::firstVersionStatements()}
-                         << SchemaCheck::stepStatements(2) << SchemaCheck::stepStatements(5)
-                         << "INSERT INTO wrecker (custname) VALUES ('Ann')"
-                         << "INSERT INTO impound_payments (vehicle_id, amount_cents, paid_on) "
-                            "VALUES (1, 2500, '2026-01-05')"
-                         << "PRAGMA user_version = 5");
-        RecordStore store;
-        QVERIFY(store.open(folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
-        QCOMPARE(scalar(store, "SELECT group_concat(amount_cents || paid_on || '|' || paid_at || "
-                               "taken_by || refund_of) FROM impound_payments"),
+        // A version-5 database, file or server: without the payments' later columns and the
+        // yard's indexes, with a payment taken then.
+        Fresh store;
+        const QString version = store.isServer() ? "SELECT version FROM schema_version"
+                                                 : "PRAGMA user_version";
+        for (const QString sql :
+             {"DROP INDEX wrecker_unreleased", "DROP INDEX impound_status_status",
+              "ALTER TABLE impound_payments DROP COLUMN paid_at",
+              "ALTER TABLE impound_payments DROP COLUMN taken_by",
+              "ALTER TABLE impound_payments DROP COLUMN refund_of",
+              "INSERT INTO wrecker (custname) VALUES ('Ann')",
+              "INSERT INTO impound_payments (vehicle_id, amount_cents, paid_on) "
+              "VALUES ((SELECT max(id) FROM wrecker), 2500, '2026-01-05')",
+              store.isServer() ? "UPDATE schema_version SET version = 5" : "PRAGMA user_version = 5"})
+            QVERIFY2(exec(store, sql), qPrintable(sql));
+        store.close();
+        QVERIFY(store.open(store.folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
+        QCOMPARE(scalar(store, version), QString::number(SchemaCheck::kVersion));
+        QCOMPARE(scalar(store, "SELECT amount_cents || paid_on || '|' || paid_at || taken_by || "
+                               "refund_of FROM impound_payments"),
                  "25002026-01-05|0");
-        QCOMPARE(SchemaCheck::foreignObjects(store.database()), QStringList());
+        QVERIFY(store.isServer() || SchemaCheck::foreignObjects(store.database())->isEmpty());
     }
 
     void failedCreationLeavesNoFile()
