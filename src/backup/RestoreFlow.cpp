@@ -80,7 +80,7 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
                   QStringLiteral("Your current database will be kept beside it under a name "
                                  "with today's date and time.");
     const Answer answer =
-        m_dialogs.ask(m_settings.companyName(), question, MessageIcon::Exclamation);
+        m_dialogs.askDefaultNo(m_settings.companyName(), question, MessageIcon::Exclamation);
     if (answer != Answer::Yes) {
         QFile::remove(check.unpackedPath);
         Q_EMIT finished(false);

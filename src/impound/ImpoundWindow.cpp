@@ -407,7 +407,7 @@ void ImpoundWindow::releaseVehicle()
                                .arg(ImpoundRules::centsText(*balance))
                          : QStringLiteral("Release with %1 paid beyond the charges?")
                                .arg(ImpoundRules::centsText(-*balance));
-        if (m_dialogs.ask(m_settings.companyName(), question, MessageIcon::Question)
+        if (m_dialogs.askDefaultNo(m_settings.companyName(), question, MessageIcon::Question)
             != Answer::Yes)
             return;
     }
@@ -418,7 +418,7 @@ void ImpoundWindow::dispose(VehicleStatus how)
 {
     const QString word = how == VehicleStatus::Sold ? QStringLiteral("sold")
                                                     : QStringLiteral("disposed of");
-    if (m_dialogs.ask(m_settings.companyName(),
+    if (m_dialogs.askDefaultNo(m_settings.companyName(),
                       QStringLiteral("Mark this vehicle as %1 today?").arg(word) + crlf()
                           + QStringLiteral("Its storage charges stop today, and this cannot be "
                                            "undone."),

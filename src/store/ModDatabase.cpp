@@ -121,7 +121,8 @@ void ModDatabase::RemoveVehicle(const QString &idText)
     const QString text = QStringLiteral("Are you sure you want to remove this Vehicle?") + kCrLf2
                          + record->value(TowField::vehyear) + u' ' + record->value(TowField::vehmake)
                          + u' ' + record->value(TowField::vehmodel);
-    if (m_dialogs.ask(m_settings.companyName(), text, MessageIcon::Exclamation) == Answer::No)
+    if (m_dialogs.askDefaultNo(m_settings.companyName(), text, MessageIcon::Exclamation)
+        == Answer::No)
         return;
     if (!m_store.removeTowRecord(record->id))
         ReportUnknownError(m_store.lastError());
@@ -153,7 +154,8 @@ std::optional<int> ModDatabase::RemoveGroup(const QString &name)
                                               "remove these vehicles entries, are you sure you want "
                                               "to delete the group '")
                              + name + QStringLiteral("' ?");
-        if (m_dialogs.ask(QStringLiteral("Vehicles in group"), text, MessageIcon::Exclamation)
+        if (m_dialogs.askDefaultNo(QStringLiteral("Vehicles in group"), text,
+                                   MessageIcon::Exclamation)
             == Answer::No)
             return std::nullopt;
     }

@@ -14,7 +14,7 @@ namespace tarnvale {
 inline constexpr char16_t kCrLf[] = u"\r\n";
 
 enum class MessageIcon { None, Information, Exclamation, Critical, Question };
-enum class MessageButtons { Ok, YesNo, YesNoCancel };
+enum class MessageButtons { Ok, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class Answer { Ok, Yes, No, Cancel };
 
 class Dialogs
@@ -26,6 +26,9 @@ public:
     virtual void notify(const QString &title, const QString &text, MessageIcon icon) = 0;
     // A question with Yes and No buttons.
     virtual Answer ask(const QString &title, const QString &text, MessageIcon icon) = 0;
+    // The same with No the default button, for a question whose Yes removes or replaces what
+    // cannot be brought back: a stray Enter answers No.
+    virtual Answer askDefaultNo(const QString &title, const QString &text, MessageIcon icon) = 0;
     // A question with Yes, No and Cancel buttons; closing the box answers Cancel.
     virtual Answer askYesNoCancel(const QString &title, const QString &text, MessageIcon icon) = 0;
     // An input box; nullopt when the user cancels.

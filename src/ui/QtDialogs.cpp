@@ -50,10 +50,22 @@ void QtDialogs::notify(const QString &title, const QString &text, MessageIcon ic
 
 Answer QtDialogs::ask(const QString &title, const QString &text, MessageIcon icon)
 {
+    return askYesNo(title, text, icon, QMessageBox::Yes);
+}
+
+Answer QtDialogs::askDefaultNo(const QString &title, const QString &text, MessageIcon icon)
+{
+    return askYesNo(title, text, icon, QMessageBox::No);
+}
+
+Answer QtDialogs::askYesNo(const QString &title, const QString &text, MessageIcon icon,
+                           int defaultButton)
+{
     QMessageBox box(toQt(icon), title, forDisplay(text), QMessageBox::Yes | QMessageBox::No,
                     parentWindow());
     box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(QMessageBox::StandardButton(defaultButton));
+    box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 

@@ -18,6 +18,7 @@ public:
     ~QtDialogs() override;
     void notify(const QString &title, const QString &text, MessageIcon icon) override;
     Answer ask(const QString &title, const QString &text, MessageIcon icon) override;
+    Answer askDefaultNo(const QString &title, const QString &text, MessageIcon icon) override;
     Answer askYesNoCancel(const QString &title, const QString &text, MessageIcon icon) override;
     std::optional<QString> inputText(const QString &title, const QString &prompt,
                                      const QString &initial) override;
@@ -31,6 +32,8 @@ public:
 
 private:
     static QWidget *parentWindow();
+    static Answer askYesNo(const QString &title, const QString &text, MessageIcon icon,
+                           int defaultButton);
     std::unique_ptr<QProgressDialog> m_progress;
 };
 

@@ -112,7 +112,7 @@ class ImpoundFlowTest : public QObject
         const int boxes = p.dialogs.count();
         click("cmdRelease");
         QCOMPARE(p.dialogs.last().line(),
-                 "Question Question YesNo|Harbor Towing|Release with $336.65 still owed?");
+                 "Question Question YesNoDefaultNo|Harbor Towing|Release with $336.65 still owed?");
         QCOMPARE(status(), "Status: In storage");
         p.dialogs.queueAnswer(Answer::Yes);
         click("cmdRelease");
@@ -199,8 +199,11 @@ class ImpoundFlowTest : public QObject
         // 3 days at $10 and the $100 fee, less $75 kept.
         QCOMPARE(QStringList({text("lblStatus"), QString::number(table()->rowCount()),
                               text("lblPaid"), text("lblBalance"),
-                              QString::number(p.dialogs.count())}),
-                 QStringList({"Status: Sold", "2", "$75.00", "$55.00", "1"}));
+                              QString::number(p.dialogs.count()), p.dialogs.last().line()}),
+                 QStringList({"Status: Sold", "2", "$75.00", "$55.00", "1",
+                              "Question Exclamation YesNoDefaultNo|Harbor Towing|Mark this "
+                              "vehicle as sold today?\r\nIts storage charges stop today, and "
+                              "this cannot be undone."}));
     }
 };
 

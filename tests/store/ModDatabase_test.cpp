@@ -102,7 +102,7 @@ private Q_SLOTS:
         f.db.RemoveVehicle(QString::number(id));
         QCOMPARE(f.dialogs.count(), 1);
         QVERIFY(f.dialogs.last().line().endsWith(
-            " YesNo|Harbor Towing|Are you sure you want to remove this Vehicle?\r\n\r\n1999 Ford Taurus"));
+            " YesNoDefaultNo|Harbor Towing|Are you sure you want to remove this Vehicle?\r\n\r\n1999 Ford Taurus"));
         QCOMPARE((QList<int>{int(f.store.towRecordCount()), f.refreshes}), (QList<int>{1, 0}));
         f.db.RemoveVehicle("42"); // an unknown id passes quietly
         QCOMPARE(f.dialogs.count(), 1);
@@ -148,7 +148,7 @@ private Q_SLOTS:
         f.dialogs.queueAnswer(Answer::No);
         QCOMPARE(f.db.RemoveGroup("Lot A"), std::nullopt);
         QCOMPARE(f.dialogs.last().line(),
-                 QString("Question Exclamation YesNo|Vehicles in group|There are 3 vehicles(s) in this group, this "
+                 QString("Question Exclamation YesNoDefaultNo|Vehicles in group|There are 3 vehicles(s) in this group, this "
                          "action will also remove these vehicles entries, are you sure you want to delete the group 'Lot A' ?"));
         // Vehicles, whether the group is there, announcements.
         auto state = [&] { return QList<int>{int(f.store.towRecordCount()), f.store.groupExists("Lot A"), f.refreshes}; };

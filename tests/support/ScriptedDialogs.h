@@ -28,7 +28,7 @@ struct ShownBox
                                             "SaveFile", "Folder",   "Printer"};
         static const char *const icons[] = {"None", "Information", "Exclamation", "Critical",
                                             "Question"};
-        static const char *const buttonSets[] = {"Ok", "YesNo", "YesNoCancel"};
+        static const char *const buttonSets[] = {"Ok", "YesNo", "YesNoCancel", "YesNoDefaultNo"};
         return QStringLiteral("%1 %2 %3|%4|%5")
             .arg(kinds[int(kind)], icons[int(icon)], buttonSets[int(buttons)], title, text);
     }
@@ -61,6 +61,11 @@ class ScriptedDialogs : public Dialogs
     Answer ask(const QString &title, const QString &text, MessageIcon icon) override
     {
         record(ShownBox::Kind::Question, title, text, icon, MessageButtons::YesNo);
+        return next(m_answers, Answer::No);
+    }
+    Answer askDefaultNo(const QString &title, const QString &text, MessageIcon icon) override
+    {
+        record(ShownBox::Kind::Question, title, text, icon, MessageButtons::YesNoDefaultNo);
         return next(m_answers, Answer::No);
     }
     // Answers from the same queue as ask().
