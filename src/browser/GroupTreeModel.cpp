@@ -545,6 +545,17 @@ QVariant GroupTreeModel::data(const QModelIndex &index, int role) const
         return 0;
     };
 
+    if (role == Qt::ToolTipRole && kind == NodeKind::Vehicle && m_store) {
+        // The plate and the owner a clerk looks for, read when the tip is asked for.
+        QStringList lines{labelOf(m_vehicles.at(slot))};
+        if (const std::optional<TowRecord> record = m_store->towRecord(id)) {
+            if (const QString plate = record->value(TowField::vehtag).trimmed(); !plate.isEmpty())
+                lines << QStringLiteral("Plate: ") + plate;
+            if (const QString owner = record->value(TowField::custname).trimmed(); !owner.isEmpty())
+                lines << QStringLiteral("Owner: ") + owner;
+        }
+        return lines.join(u'\n');
+    }
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:

@@ -25,6 +25,7 @@
 #include "Dialogs.h"
 #include "FormatPhoneBox.h"
 #include "HookupFeeLookup.h"
+#include "IsValidVin.h"
 #include "LeadingNumber.h"
 #include "ModDatabase.h"
 #include "SettingsFile.h"
@@ -83,6 +84,14 @@ void makeRed(QLabel *label)
     label->setPalette(palette);
 }
 
+// A button whose caption names nothing ("C", "->") gets a name a person and a screen reader
+// can use.
+void nameButton(QPushButton *button, const QString &name)
+{
+    button->setToolTip(name);
+    button->setAccessibleName(name);
+}
+
 } // namespace
 
 TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
@@ -136,6 +145,7 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
     auto addRow = [&](const QString &text, QWidget *field, QWidget *extra = nullptr,
                       const char *labelName = nullptr) {
         QLabel *label = caption(text, contact, labelName);
+        label->setBuddy(field);
         grid->addWidget(label, row, 0);
         if (extra) {
             auto *line = new QHBoxLayout;
@@ -157,7 +167,9 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
         line->addWidget(m_fields[2], 4);
         line->addWidget(m_fields[3], 1);
         line->addWidget(m_fields[4], 2);
-        grid->addWidget(caption(QStringLiteral("City,State,Zip"), contact), row, 0);
+        QLabel *label = caption(QStringLiteral("City,State,Zip"), contact);
+        label->setBuddy(m_fields[2]);
+        grid->addWidget(label, row, 0);
         grid->addLayout(line, row, 1);
         ++row;
     }
@@ -184,8 +196,23 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
     auto *vinButton = new QPushButton(QStringLiteral("C"), contact);
     vinButton->setObjectName(QStringLiteral("Command4"));
     vinButton->setFixedWidth(24);
+    nameButton(vinButton, QStringLiteral("Check the VIN's check digit"));
     connect(vinButton, &QPushButton::clicked, this, &TowRecordForm::checkVin);
-    addRow(QStringLiteral("Vehicle Vin Number"), m_fields[12], vinButton);
+    // A whole VIN whose check digit does not match is marked while it is typed; it still
+    // saves, since older and foreign vehicles carry other numbers.
+    m_vinMark = caption(QStringLiteral("Check digit does not match"), contact, "lblVinCheck");
+    makeRed(m_vinMark);
+    m_vinMark->setVisible(false);
+    connect(m_fields[12], &QLineEdit::textChanged, this, [this](const QString &text) {
+        const QString vin = text.toUpper().trimmed(); // as the button reads it
+        m_vinMark->setVisible(vin.size() == 17 && !IsValidVin(vin));
+    });
+    auto *vinExtras = new QWidget(contact);
+    auto *vinLine = new QHBoxLayout(vinExtras);
+    vinLine->setContentsMargins(0, 0, 0, 0);
+    vinLine->addWidget(m_vinMark);
+    vinLine->addWidget(vinButton);
+    addRow(QStringLiteral("Vehicle Vin Number"), m_fields[12], vinExtras);
     addRow(QStringLiteral("Notes"), m_notes);
     addRow(QStringLiteral("Towed From:"), m_fields[14]);
     auto *homeButton = new QPushButton(QStringLiteral("Home"), contact);
@@ -209,6 +236,7 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
     auto *wideButton = new QPushButton(QStringLiteral("->"), contact);
     wideButton->setObjectName(QStringLiteral("Command3"));
     wideButton->setFixedWidth(36);
+    nameButton(wideButton, QStringLiteral("Show the charges"));
     connect(wideButton, &QPushButton::clicked, this, &TowRecordForm::widen);
     addRow(QStringLiteral("Tow Time:"), m_time, wideButton);
     leftLayout->addWidget(contact);

@@ -109,6 +109,7 @@ class TowRecordForm : public QWidget
     QPlainTextEdit *m_notes = nullptr;
     QCheckBox *m_owner = nullptr;
     QLabel *m_yearMarker = nullptr;        // Label45
+    QLabel *m_vinMark = nullptr;           // lblVinCheck
     QLabel *m_mustLabel = nullptr;         // lblmust
     QLabel *m_dateTowedLabel = nullptr;    // Label16
     QLabel *m_dateReleasedLabel = nullptr; // Label17

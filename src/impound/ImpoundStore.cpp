@@ -227,7 +227,7 @@ std::optional<QList<LienItem>> ImpoundStore::dueSteps(const QList<LienStep> &sch
     // nothing of the rest of the yard is read.
     const SqlDialect &dialect = m_store.dialect();
     const QString columns = QStringLiteral("w.id, w.vehyear, w.vehmake, w.vehmodel, w.vehcolor, "
-                                           "w.toweddate, w.towedrelease, s.status");
+                                           "w.toweddate, w.towedrelease, s.status, w.vehtag");
     const QString inYard = QStringLiteral("s.status IN ('storage', 'hold')");
     QStringList vehicleSql, stepSql;
     if (vehicleIds) {
@@ -293,6 +293,9 @@ std::optional<QList<LienItem>> ImpoundStore::dueSteps(const QList<LienStep> &sch
             for (int column = 1; column <= 4; ++column)
                 if (const QString part = q.value(column).toString().trimmed(); !part.isEmpty())
                     vehicle << part.toUpper();
+            // The plate beside it: what a clerk looks for on the lot.
+            if (const QString plate = q.value(8).toString().trimmed(); !plate.isEmpty())
+                vehicle << u'(' + plate.toUpper() + u')';
             vehicles[q.value(0).toLongLong()] = {vehicle.join(u' '), q.value(5).toString(), {}};
         });
     if (!read || !run(stepSql, QStringLiteral("reading the lien steps done"),

@@ -37,7 +37,7 @@ struct LienDeadline
 struct LienItem
 {
     qint64 vehicleId = 0;
-    QString vehicle; // year, make, model and colour, upper-cased
+    QString vehicle; // year, make, model, colour and "(plate)", upper-cased
     LienDeadline deadline;
     bool overdue = false; // its day has passed
 

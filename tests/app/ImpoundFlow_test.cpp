@@ -46,6 +46,7 @@ class ImpoundFlowTest : public QObject
         QVERIFY(p.context->store.addGroup("Police"));
         TowRecord towed = vehicleRecord("Police", "2011", "Honda", "Civic", "blue");
         towed.set(TowField::custname, "Ann Lee");
+        towed.set(TowField::vehtag, " ohx 4521");
         towed.set(TowField::toweddate, DateText::shortForm(today.addDays(-40)));
         towed.set(TowField::towedfee, "95.00");
         const qint64 id = *p.context->store.addTowRecord(towed);
@@ -56,7 +57,7 @@ class ImpoundFlowTest : public QObject
             AppProgram::shown("frmReminders").value(0)->findChild<QListWidget *>("lstLienSteps");
         QCOMPARE(lien->count(), 2);
         QVERIFY(lien->item(0)->text().startsWith(
-            QString("First notice \u2014 No. %1 2011 HONDA CIVIC BLUE").arg(id)));
+            QString("First notice \u2014 No. %1 2011 HONDA CIVIC BLUE (OHX 4521) \u2014 overdue").arg(id)));
         // Ticking a step marks it done today: it leaves the list, the other stays.
         lien->item(0)->setCheckState(Qt::Checked);
         QCOMPARE(lien->count(), 1);

@@ -86,6 +86,14 @@ class GroupTreeModelTest : public QObject
         QCOMPARE(f.model.vehicleIndex(first).parent(), f.model.groupIndex(lotA));
         QCOMPARE(f.model.vehicleIndex(loose).parent(), f.model.otherIndex());
         QVERIFY(!f.model.vehicleIndex(9999).isValid());
+        // A vehicle's tip adds its plate and owner, when it has them.
+        TowRecord owned = *f.store.towRecord(first);
+        owned.set(TowField::vehtag, " OHX 4521 ");
+        owned.set(TowField::custname, "Ann Lee");
+        QVERIFY(f.store.updateTowRecord(owned));
+        QCOMPARE(f.model.vehicleIndex(first).data(Qt::ToolTipRole).toString() + '|' +
+                     f.model.vehicleIndex(loose).data(Qt::ToolTipRole).toString(),
+                 "1999 FORD TAURUS RED\nPlate: OHX 4521\nOwner: Ann Lee|2004 HONDA CIVIC BLUE");
 
         // Losing the vehicles table mid-life: groups still show, the error comes back.
         QVERIFY(QSqlQuery(f.store.database()).exec("ALTER TABLE wrecker RENAME TO wrecker_old"));

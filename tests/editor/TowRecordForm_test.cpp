@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include "DateText.h"
 #include "FormText.h"
@@ -99,8 +100,13 @@ class TowRecordFormTest : public QObject
                  (QStringList{"555-1234", "555-1234", "555-1234", "5551234"}));
 
         // The VIN button tells whether the number is valid (case and blanks around it do not
-        // count), and selects one that is not.
-        setText(form, "tFields_12", "  1m8gdm9axkp042788 ");
+        // count), and selects one that is not; a whole VIN that is not is marked while typed.
+        const QLabel *mark = form->findChild<QLabel *>("lblVinCheck");
+        QStringList marked;
+        for (const char *vin : {"1M8GDM9AXKP04278", "1M8GDM9AXKP0427899", "  1m8gdm9axkp042788 "}) {
+            setText(form, "tFields_12", vin);
+            marked << QString::number(!mark->isHidden());
+        }
         QTest::mouseClick(form->findChild<QPushButton *>("Command4"), Qt::LeftButton);
         QCOMPARE(f.dialogs.last().line(),
                  "Notice Exclamation Ok|Ace Towing|Vehicle VIN Number entered is valid.");
@@ -110,6 +116,12 @@ class TowRecordFormTest : public QObject
                  "Notice Critical Ok|Ace Towing|Vehicle VIN Number entered is not valid -\r\n "
                  "Check Digit is Invalid.");
         QCOMPARE(edit(form, "tFields_12")->selectedText(), QString("1M8GDM9AXKP042789"));
+        QCOMPARE(marked << QString::number(!mark->isHidden()), QStringList({"0", "0", "0", "1"}));
+        // Every caption takes its box's focus; the buttons without a word have a name.
+        for (const QLabel *label : form->findChild<QWidget *>("Frame1")->findChildren<QLabel *>())
+            QVERIFY2(label->buddy() || label->text().contains(QRegularExpression("^\\*|Information|Check digit")),
+                     qPrintable(label->text()));
+        QCOMPARE(form->findChild<QPushButton *>("Command3")->accessibleName(), "Show the charges");
 
         setText(form, "Text6", "45.00");
         setText(form, "Text8", "12.5");

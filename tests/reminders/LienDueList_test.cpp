@@ -34,6 +34,8 @@ QList<LienItem> byTheRules(RecordStore &store, ImpoundStore &impound,
                            TowField::vehcolor})
             if (!r.value(f).trimmed().isEmpty())
                 vehicle << r.value(f).trimmed().toUpper();
+        if (!r.value(TowField::vehtag).trimmed().isEmpty())
+            vehicle << '(' + r.value(TowField::vehtag).trimmed().toUpper() + ')';
         for (const LienDeadline &d :
              LienSchedule::dueBy(LienSchedule::deadlines(schedule, *towed, done.value(r.id)), today))
             items.append(LienItem{r.id, vehicle.join(u' '), d, d.due < today});
@@ -80,6 +82,7 @@ class LienDueListTest : public QObject
             TowRecord r = vehicleRecord("Lot", QString::number(1990 + i % 7), " ford ", "",
                                         i % 3 ? "red" : " ");
             r.set(TowField::towedrelease, releases.value(i, releases.value(random.bounded(4))));
+            r.set(TowField::vehtag, i % 4 ? QString(" oh %1").arg(i) : " ");
             const bool readable = i < releases.size() || i % 11 != 5;
             const int days = i < releases.size() ? 35 : int(random.bounded(40));
             r.set(TowField::toweddate,
