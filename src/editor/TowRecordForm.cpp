@@ -207,12 +207,8 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
         const QString vin = text.toUpper().trimmed(); // as the button reads it
         m_vinMark->setVisible(vin.size() == 17 && !IsValidVin(vin));
     });
-    auto *vinExtras = new QWidget(contact);
-    auto *vinLine = new QHBoxLayout(vinExtras);
-    vinLine->setContentsMargins(0, 0, 0, 0);
-    vinLine->addWidget(m_vinMark);
-    vinLine->addWidget(vinButton);
-    addRow(QStringLiteral("Vehicle Vin Number"), m_fields[12], vinExtras);
+    addRow(QStringLiteral("Vehicle Vin Number"), m_fields[12], vinButton);
+    grid->addWidget(m_vinMark, row++, 1); // under the box, which keeps its width
     addRow(QStringLiteral("Notes"), m_notes);
     addRow(QStringLiteral("Towed From:"), m_fields[14]);
     auto *homeButton = new QPushButton(QStringLiteral("Home"), contact);
