@@ -147,9 +147,11 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
     m_payAmount->setPlaceholderText(QStringLiteral("125.50"));
     m_payMethod = new QComboBox(m_paymentBox);
     m_payMethod->setObjectName(QStringLiteral("cboPayMethod"));
-    m_payMethod->setEditable(true);
-    m_payMethod->addItems({QStringLiteral("Cash"), QStringLiteral("Card"),
-                           QStringLiteral("Check"), QStringLiteral("Money order")});
+    m_payMethod->setEditable(true); // a method not in the list is typed
+    m_payMethod->setInsertPolicy(QComboBox::NoInsert);
+    m_payMethod->setAccessibleName(QStringLiteral("Method"));
+    m_payMethod->addItems({QStringLiteral("Cash"), QStringLiteral("Check"), QStringLiteral("Card"),
+                           QStringLiteral("Other")});
     m_payReference = lineEdit("txtPayReference", m_paymentBox);
     m_addPayment = button("cmdAddPayment", QStringLiteral("Add Payment"), m_paymentBox);
     m_totalDue = label("lblTotalDue", m_paymentBox);
@@ -157,12 +159,22 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
     m_balance = label("lblBalance", m_paymentBox);
     m_balance->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
     auto *entry = new QHBoxLayout;
-    entry->addWidget(new QLabel(QStringLiteral("Amount:"), m_paymentBox));
-    entry->addWidget(m_payAmount);
-    entry->addWidget(m_payMethod);
-    entry->addWidget(new QLabel(QStringLiteral("Reference:"), m_paymentBox));
-    entry->addWidget(m_payReference, 1);
-    entry->addWidget(m_addPayment);
+    // Typed left to right: Amount, Method, Reference, each caption its box's buddy; Enter in
+    // any of them adds the payment.
+    for (QWidget *box : std::initializer_list<QWidget *>{m_payAmount, m_payMethod, m_payReference,
+                                                        m_addPayment}) {
+        if (box == m_payAmount || box == m_payReference) {
+            auto *caption = new QLabel(box == m_payAmount ? QStringLiteral("Amount:")
+                                                          : QStringLiteral("Reference:"),
+                                       m_paymentBox);
+            caption->setBuddy(box);
+            entry->addWidget(caption);
+        }
+        entry->addWidget(box, box == m_payReference ? 1 : 0);
+    }
+    QWidget::setTabOrder(m_payAmount, m_payMethod);
+    QWidget::setTabOrder(m_payMethod, m_payReference);
+    QWidget::setTabOrder(m_payReference, m_addPayment);
     auto *figures = new QFormLayout;
     figures->addRow(QStringLiteral("Total charges:"), m_totalDue);
     figures->addRow(QStringLiteral("Paid:"), m_paid);
@@ -200,7 +212,8 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
     connect(m_sold, &QPushButton::clicked, this, &ImpoundWindow::markSold);
     connect(m_disposed, &QPushButton::clicked, this, &ImpoundWindow::markDisposed);
     connect(m_addPayment, &QPushButton::clicked, this, &ImpoundWindow::addPayment);
-    connect(m_payAmount, &QLineEdit::returnPressed, this, &ImpoundWindow::addPayment);
+    for (QLineEdit *box : {m_payAmount, m_payMethod->lineEdit(), m_payReference})
+        connect(box, &QLineEdit::returnPressed, this, &ImpoundWindow::addPayment);
     connect(m_receipt, &QPushButton::clicked, this, [this] { printReceipt(); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     connect(m_releasedAt, &QDateTimeEdit::dateTimeChanged, this, &ImpoundWindow::updateBalance);
@@ -351,6 +364,7 @@ void ImpoundWindow::addPayment()
     if (result == ImpoundStore::Result::Done) {
         m_payAmount->clear();
         m_payReference->clear();
+        m_payAmount->setFocus(); // ready for the next one
     }
 }
 

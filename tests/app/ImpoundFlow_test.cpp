@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "../export/CsvRows.h"
@@ -187,11 +188,19 @@ class ImpoundFlowTest : public QObject
         ImpoundWindow *w = open();
         auto text = [&w](const char *name) { return w->findChild<QLabel *>(name)->text(); };
         auto table = [&w] { return w->findChild<QTableWidget *>("tblPayments"); };
-        for (const char *amount : {"100", "-25"}) {
-            setText(w, "txtPayAmount", amount);
-            w->findChild<QPushButton *>("cmdAddPayment")->click();
+        // By keyboard: Amount, Tab, a method typed, Tab, Reference, Enter; then the next one.
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        w->findChild<QLineEdit *>("txtPayAmount")->setFocus();
+        for (const char *typed : {"100\tMoney order\tM-7\n", "-25\n"}) {
+            for (const char c : QByteArray(typed))
+                c == '\t' || c == '\n'
+                    ? QTest::keyClick(QApplication::focusWidget(), c == '\t' ? Qt::Key_Tab : Qt::Key_Return)
+                    : QTest::keyClick(QApplication::focusWidget(), c);
             table()->setCurrentCell(0, 0);
         }
+        QCOMPARE(QApplication::focusWidget()->objectName() + '|' + table()->item(0, 3)->text() + '|' +
+                     table()->item(0, 4)->text(), "txtPayAmount|Money order|M-7");
         p.dialogs.queueAnswer(Answer::Yes);
         w->findChild<QPushButton *>("cmdSold")->click();
         w->close();
