@@ -30,6 +30,7 @@
 #include "SafeOutput.h"
 #include "RemindersWindow.h"
 #include "ScreenFit.h"
+#include "FirstRunWindow.h"
 #include "TipWindow.h"
 #include "TowRecordForm.h"
 #include "YardMove.h"
@@ -294,6 +295,12 @@ void MainWindow::load()
     m_context.database.OpenDatabaseFile();
     updateCaption();
     m_browser->load();
+    if (FirstRunWindow::wanted(m_context.settings,
+                               [this] { return m_context.store.towRecordCount(); })) {
+        auto *welcome = new FirstRunWindow(m_context.settings, m_context.dialogs, this);
+        connect(welcome, &FirstRunWindow::companyNameChanged, this, &QWidget::setWindowTitle);
+        welcome->show();
+    }
 }
 
 void MainWindow::updateCaption()

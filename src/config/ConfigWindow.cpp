@@ -317,6 +317,26 @@ void ConfigWindow::showTaxMeaning()
     m_taxMeaning->setText(TaxRate::read(m_taxRate->text()).meaning());
 }
 
+bool ConfigWindow::confirmFindings(const QList<ConfigFinding> &findings, const QString &title,
+                                   Dialogs &dialogs, QWidget *window)
+{
+    for (const ConfigFinding &finding : findings) {
+        bool accepted = false;
+        if (finding.question)
+            accepted = dialogs.ask(title, finding.message, MessageIcon::Question) == Answer::Yes;
+        else
+            dialogs.notify(title, finding.message, MessageIcon::Exclamation);
+        if (!accepted) {
+            if (auto *box = window->findChild<QLineEdit *>(finding.control)) {
+                box->setFocus();
+                box->selectAll();
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
 bool ConfigWindow::apply()
 {
     const ConfigValues typed = values();
@@ -325,21 +345,8 @@ bool ConfigWindow::apply()
     if (typed.databasePath != ConfigSettings::load(m_settings).databasePath)
         if (std::optional<ConfigFinding> finding = ConfigCheck::checkDatabasePath(typed.databasePath))
             findings << *finding;
-    for (const ConfigFinding &finding : findings) {
-        const QString title = m_settings.companyName();
-        bool accepted = false;
-        if (finding.question)
-            accepted = m_dialogs.ask(title, finding.message, MessageIcon::Question) == Answer::Yes;
-        else
-            m_dialogs.notify(title, finding.message, MessageIcon::Exclamation);
-        if (!accepted) {
-            if (auto *box = findChild<QLineEdit *>(finding.control)) {
-                box->setFocus();
-                box->selectAll();
-            }
-            return false;
-        }
-    }
+    if (!confirmFindings(findings, m_settings.companyName(), m_dialogs, this))
+        return false;
     QString problem;
     const std::optional<QList<LienStep>> schedule = LienSchedule::fromRows(lienRows(), &problem);
     if (!schedule) {

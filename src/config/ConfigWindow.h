@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+#include "ConfigCheck.h"
 #include "ConfigValues.h"
 
 class QCheckBox;
@@ -32,6 +33,12 @@ public:
 
     ConfigValues values() const;
     void setValues(const ConfigValues &values);
+
+    // Tells each finding of the fee and tax boxes (a question answered Yes lets it pass);
+    // false at the first that stops the change, with its box (by control name) in `window`
+    // focused and selected.
+    static bool confirmFindings(const QList<ConfigFinding> &findings, const QString &title,
+                                Dialogs &dialogs, QWidget *window);
 
 public Q_SLOTS:
   // Checks the boxes, then stores every box, updates the main window's caption, hides.

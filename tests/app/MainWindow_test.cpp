@@ -13,6 +13,8 @@
 
 #include "AppProgram.h"
 #include "FaultSeam.h"
+#include "FirstRunWindow.h"
+#include "FormText.h"
 #include "GroupDialog.h"
 #include "TestFiles.h"
 #include "clsHuffman.h"
@@ -54,6 +56,36 @@ class MainWindowTest : public QObject
         QVERIFY(p.window->isVisible() && p.browser()->isVisible());
         QCOMPARE(p.window->windowTitle(), QString("Harbor Towing"));
         QVERIFY(!QFile::exists(p.context->folder.defaultDatabasePath()));
+    }
+
+    // A first start on an empty yard asks for the company and its fees, checked as Configuration
+    // checks them; a yard with a name is not asked.
+    void firstStartAsksForTheCompany()
+    {
+        Program p([](const SettingsFile &s) { s.write("Company", "Name", " "); });
+        p.start();
+        auto *welcome = qobject_cast<FirstRunWindow *>(Program::shown("frmFirstRun").value(0));
+        QVERIFY(welcome);
+        const QStringList keys = {"Company/Name", "Company/Address", "Company/City", "Company/State",
+                                  "Company/Zip", "Fee/Storage Fee", "Tow Fee/Light",
+                                  "Tow Fee/Medium", "Tow Fee/Heavy", "Tow Fee/Taxrate"};
+        const QStringList typed = {"Ace Towing", "12 Dock St", "Erie", "PA", "16501", "35",
+                                   "95.00", "abc", "250", "7%"};
+        const QStringList boxes = {"Text1", "Text4", "Text5", "Text6", "Text7",
+                                   "Text2", "Text8", "Text9", "Text10", "Text11"};
+        for (int i = 0; i < keys.size(); ++i)
+            test::setText(welcome, boxes[i], typed[i]);
+        QVERIFY(!welcome->save() && welcome->focusWidget()->objectName() == "Text9");
+        test::setText(welcome, "Text9", "125");
+        QVERIFY(welcome->save());
+        QStringList stored;
+        for (const QString &key : keys)
+            stored << p.context->settings.read(key.section('/', 0, 0), key.section('/', 1));
+        QCOMPARE(stored, QStringList(typed).replaceInStrings("abc", "125").replaceInStrings("7%", "0.07"));
+        QVERIFY(p.window->windowTitle() == "Ace Towing" && Program::shown("frmFirstRun").isEmpty());
+        Program named;
+        named.start();
+        QVERIFY(Program::shown("frmFirstRun").isEmpty());
     }
 
     // A tax rate of 100 % or more in settings.ini is added as it stands, and said at start.
