@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QLocale>
 
 #include "AppContext.h"
@@ -102,6 +103,10 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    QIcon icon; // every window shows it
+    for (const char *size : {"48", "256"})
+        icon.addFile(QStringLiteral(":/icons/%1/tarnvale.png").arg(QLatin1String(size)));
+    QApplication::setWindowIcon(icon);
     // A machine with no locale set (the bare C locale) reads and writes dates the US way,
     // month/day/year, rather than in a form the yard's typed dates would never match.
     if (QLocale::system().language() == QLocale::C)
