@@ -13,9 +13,13 @@ class Dialogs;
 
 struct AppContext
 {
-    AppContext(const QString &folderPath, Dialogs &dialogs)
-        : folder(folderPath), settings(folder.settingsPath()), dialogs(dialogs),
+    AppContext(const ProgramFolder &programFolder, Dialogs &dialogs)
+        : folder(programFolder), settings(folder.settingsPath()), dialogs(dialogs),
           database(store, settings, folder, dialogs)
+    {
+    }
+    AppContext(const QString &folderPath, Dialogs &dialogs)
+        : AppContext(ProgramFolder(folderPath), dialogs)
     {
     }
     AppContext(const AppContext &) = delete;

@@ -114,15 +114,19 @@ int main(int argc, char *argv[])
 
     // Beside the program when its folder can be written, else the user's data folder.
     QString problem;
+    QStringList notes;
     const tarnvale::ProgramFolder folder =
-        tarnvale::ProgramFolder::locate(QApplication::applicationDirPath(), &problem);
+        tarnvale::ProgramFolder::locate(QApplication::applicationDirPath(), &problem, &notes);
     if (!problem.isEmpty())
         std::fprintf(stderr, "tarnvale: %s\n", qPrintable(problem));
 
     tarnvale::QtDialogs dialogs;
-    tarnvale::AppContext context(folder.path(), dialogs);
+    tarnvale::AppContext context(folder, dialogs);
     tarnvale::MainWindow window(context);
     window.load();
     window.showMaximized();
+    if (!notes.isEmpty())
+        dialogs.notify(QStringLiteral("Tarnvale"), notes.join(QString::fromUtf16(tarnvale::kCrLf)),
+                       tarnvale::MessageIcon::Information);
     return app.exec();
 }

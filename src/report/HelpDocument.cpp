@@ -28,11 +28,11 @@ QString HelpDocument::path(const ProgramFolder &folder) const
 {
     switch (m_kind) {
     case Report:
-        return folder.reportsPath(QStringLiteral("help.rtf"));
+        return folder.helpPath(QStringLiteral("help.rtf"));
     case Config:
-        return folder.reportsPath(QStringLiteral("confighelp.rtf"));
+        return folder.helpPath(QStringLiteral("confighelp.rtf"));
     case Pricing:
-        return folder.reportsPath(QStringLiteral("pricing.rtf"));
+        return folder.helpPath(QStringLiteral("pricing.rtf"));
     }
     return {};
 }

@@ -147,9 +147,11 @@ class InstalledProgramTest : public QObject
         program.waitForFinished();
         QCOMPARE(readFile(data.filePath("Reports/report.rtf")),
                  readFile(prefix.filePath("share/tarnvale/Reports/report.rtf")));
-        QVERIFY(QFileInfo(data.filePath("quorvel.tip")).size() > 0);
+        // Help and tips are read where installed; settings go to the config folder.
+        QVERIFY(!QFileInfo::exists(data.filePath("quorvel.tip")) &&
+                !QFileInfo::exists(data.filePath("Reports/help.rtf")));
         // Customer data is the user's alone.
-        QCOMPARE(mode(data.path()), S_IFDIR | 0700);
+        QCOMPARE(mode(data.path()) + mode(home + "/.config/Tarnvale"), 2 * (S_IFDIR | 0700));
         QCOMPARE(mode(data.filePath("data.dll")), S_IFREG | 0600);
         if (asRoot) // the files are the unprivileged user's own
             QCOMPARE(QFileInfo(data.filePath("data.dll")).ownerId(), kUnprivileged);
