@@ -226,9 +226,13 @@ QWidget *ConfigWindow::buildLienPage()
     buttons->addStretch();
     layout->addLayout(buttons);
     connect(add, &QPushButton::clicked, this, [this] {
+        // The cursor goes into the new row's name (a row without items has nothing to edit).
         const int row = m_lienSteps->rowCount();
         m_lienSteps->insertRow(row);
+        for (int column : {0, 1})
+            m_lienSteps->setItem(row, column, new QTableWidgetItem);
         m_lienSteps->setCurrentCell(row, 0);
+        m_lienSteps->setFocus();
         m_lienSteps->editItem(m_lienSteps->item(row, 0));
     });
     connect(remove, &QPushButton::clicked, this, [this] {

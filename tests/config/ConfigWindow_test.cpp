@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include "FaultSeam.h"
 #include "FolderFixture.h"
 #include "FormText.h"
+#include "LienSchedule.h"
 #include "TestFiles.h"
 
 using namespace tarnvale;
@@ -52,6 +54,26 @@ class ConfigWindowTest : public QObject
         test::writeFile(m_fx->settings.path(), kStored);
     }
     void cleanup() { m_fx.reset(); }
+
+    // Add Step puts the cursor in the new row's name; typed steps are stored by Apply.
+    void lienStepsTypedByKeyboard()
+    {
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        for (const char *step : {"First notice\t10", "Sale\t45"}) {
+            w.findChild<QPushButton *>("cmdAddStep")->click();
+            for (const char c : QByteArray(step))
+                c == '\t' ? QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab)
+                          : QTest::keyClick(QApplication::focusWidget(), c);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCoreApplication::processEvents(); // the row is written when Enter's event is done
+        }
+        QVERIFY(w.apply());
+        QCOMPARE(LienSchedule::read(m_fx->settings),
+                 (QList<LienStep>{{"First notice", 10}, {"Sale", 45}}));
+    }
 
     void applyStoresHidesAndRenames()
     {
