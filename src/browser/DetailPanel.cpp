@@ -163,7 +163,7 @@ std::optional<SheetContents> DetailPanel::groupRows(RecordStore &store, const QS
         records.append(*record);
     }
     listedIds(records, groupName, rowIds);
-    return groupListing(records, groupName, SettingsFile::snapshot(settings.path()), today, locale,
+    return groupListing(records, groupName, settings, today, locale,
                         withStatus ? &statuses : nullptr, &paid);
 }
 

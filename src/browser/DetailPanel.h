@@ -78,6 +78,7 @@ class DetailPanel
                                                      QList<qint64> *rowIds = nullptr);
     // The rows of those vehicles (in the order given) that are in the group now, as the
     // listing shows them, the status column with `withStatus`; nullopt when the store fails.
+    // The settings are read as given (a snapshot keeps them one for many calls).
     static std::optional<SheetContents> groupRows(RecordStore &store, const QString &groupName,
                                                   const QList<qint64> &ids, bool withStatus,
                                                   const SettingsFile &settings, const QDate &today,

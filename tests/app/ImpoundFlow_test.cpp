@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableWidget>
 
 #include "../export/CsvRows.h"
 #include "AppProgram.h"
@@ -149,7 +150,7 @@ class ImpoundFlowTest : public QObject
                             {});
         QCOMPARE(QStringList({w->findChild<QLabel *>("lblBalance")->text(),
                               w->findChild<QLabel *>("lblPaid")->text(), sheet,
-                              p.browser()->list()->item(0, 8)->text(),
+                              p.cell(0, 8),
                               ImpoundPapers::fillNotice("::amount.owed::", *record, w->state(),
                                                         {}, p.context->settings, today),
                               csvColumn(csvRows(readFile(csv)), "Balance due").join(',')}),
