@@ -57,7 +57,7 @@ bool VehicleListModel::showGroup(RecordStore &store, const QString &groupName,
     m_longest = QStringList(m_columns.size());
     bool read = false;
     if (sortColumn >= 0) {
-        read = readAll();
+        read = readKeys();
     } else if (const auto ids = store.towRecordIdsInGroup(groupName)) {
         m_ids = *ids;
         m_rows.resize(m_ids.size());
@@ -87,6 +87,35 @@ bool VehicleListModel::readAll()
         m_rows.append(Row{listed->rows.at(i), listed->sortKeys.at(i), true});
         noteLongest(listed->rows.at(i));
     }
+    return true;
+}
+
+bool VehicleListModel::readKeys()
+{
+    const std::optional<TowField> field = DetailPanel::listedField(m_sortColumn);
+    if (!field)
+        return readAll();
+    const auto values = m_store->towFieldInGroup(m_group, *field);
+    if (!values)
+        return false;
+    QHash<qint64, qsizetype> at;
+    for (qsizetype row = 0; row < m_ids.size(); ++row)
+        at.insert(m_ids.at(row), row);
+    QList<qint64> ids;
+    QList<Row> rows;
+    for (const auto &[id, value] : *values) {
+        // A row read already keeps its keys; the others get the one they sort by.
+        const qsizetype row = at.value(id, -1);
+        rows.append(row >= 0 && m_rows.at(row).read ? m_rows.at(row) : Row{});
+        if (!rows.last().read) {
+            rows.last().keys = QVariantList(m_sortColumn + 1);
+            rows.last().keys[m_sortColumn] =
+                DetailPanel::fieldKey(m_sortColumn, value, m_today, QLocale());
+        }
+        ids.append(id);
+    }
+    m_ids = ids;
+    m_rows = rows;
     return true;
 }
 
@@ -180,7 +209,7 @@ void VehicleListModel::sort(int column, Qt::SortOrder order)
     m_order = order;
     if (column >= 0 &&
         std::any_of(m_rows.cbegin(), m_rows.cend(), [](const Row &row) { return !row.read; }))
-        readAll(); // every row's key decides
+        readKeys(); // every row's key decides
     this->order();
     QHash<qint64, int> rowOf;
     for (qsizetype row = 0; row < m_ids.size(); ++row)

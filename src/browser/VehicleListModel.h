@@ -1,7 +1,8 @@
 // The browser's list: the vehicles of a group, or the Field/Value sheet of one vehicle. A
 // group's ids are read at once from the group name's index; its rows are read and formatted
 // in blocks as the view asks for them, so that a large group shows at once. Sorted by a
-// column, a group is read whole (its keys decide the order): rows by their keys
+// column, its keys decide the order (a column figured from several has the group read
+// whole): rows by their keys
 // (SheetContents::sortsBefore), either way up, rows of equal keys in table order.
 #pragma once
 
@@ -76,6 +77,10 @@ class VehicleListModel : public QAbstractTableModel
     // Reads every row of the group in table order; false when the store fails or the listing
     // now has other columns.
     bool readAll();
+    // Every row's key for the sort column: from its one field for a column shown as stored
+    // (the rows are read as they come into sight), else from every row read; false when the
+    // store fails.
+    bool readKeys();
     void noteLongest(const QStringList &cells) const;
     // Whether row a goes before row b in the list's order.
     bool before(qint64 a, const Row &rowA, qint64 b, const Row &rowB) const;

@@ -112,7 +112,7 @@ class VehicleListModelTest : public QObject
         };
         QVERIFY(show());
         // Unannounced changes to the first row and the last: the first was read with the list,
-        // the last (in table order) is read only as it comes into sight.
+        // the last only as it comes into sight (unless a figured column sorts: all read).
         const qint64 first = model.index(0, 0).data(Role::IdRole).toLongLong();
         const qint64 last = model.index(model.rowCount() - 1, 0).data(Role::IdRole).toLongLong();
         QVERIFY(QSqlQuery(f.store.database())
@@ -121,7 +121,7 @@ class VehicleListModelTest : public QObject
                               .arg(last)));
         const auto quiet = [&](int row) { return model.index(row, 0).data() == "QUIET"; };
         QCOMPARE(QList<bool>({quiet(0), quiet(model.rowCount() - 1)}),
-                 QList<bool>({false, column < 0}));
+                 QList<bool>({false, column < 7}));
         QObject::connect(&f.store, &RecordStore::changed, &model,
                          [&](const StoreChange &change) { model.update(change) || show(); });
         QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
@@ -141,7 +141,8 @@ class VehicleListModelTest : public QObject
                     f.store.removeTowRecord(ids[13 + round]));
             QVERIFY(round < 2 ||
                     impound.placeHold(*f.store.towRecord(test::addVehicle(f.store, "Lot A")),
-                                      {0, "Police"}, today) == ImpoundStore::Result::Done);
+                                      Hold{0, "Police", {}, {}, {}, {}, {}, {}},
+                                      today) == ImpoundStore::Result::Done);
             QCOMPARE(dump(model), wholeList(f.store, "Lot A", f.settings, today, column, order));
         }
         QCOMPARE(resets.count(), column >= 7 ? 1 : 0);
