@@ -16,7 +16,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -29,6 +29,7 @@
 #include "ModDatabase.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
+#include "VehicleListModel.h"
 
 namespace tarnvale {
 
@@ -54,19 +55,6 @@ QVector<QIcon> treeImages(const QStyle *style)
     images[GroupTreeModel::kImageLooseVehicleSelected] = style->standardIcon(QStyle::SP_FileLinkIcon);
     return images;
 }
-
-// A cell of the list that sorts by its key (see SheetContents::sortsBefore).
-class SortableItem : public QTableWidgetItem
-{
-  public:
-    static constexpr int KeyRole = Qt::UserRole + 1;
-    static constexpr int IdRole = Qt::UserRole + 2; // a group list's record, on the first cell
-    using QTableWidgetItem::QTableWidgetItem;
-    bool operator<(const QTableWidgetItem &other) const override
-    {
-        return SheetContents::sortsBefore(data(KeyRole), other.data(KeyRole));
-    }
-};
 
 } // namespace
 
@@ -114,8 +102,10 @@ ContactsWindow::ContactsWindow(RecordStore &store, ModDatabase &database,
                     nodeClick(current, Qt::LeftButton);
             });
 
-    m_list = new QTableWidget(this);
+    m_listModel = new VehicleListModel(this);
+    m_list = new QTableView(this);
     m_list->setObjectName(QStringLiteral("lstContacts"));
+    m_list->setModel(m_listModel);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setShowGrid(true);
@@ -130,6 +120,9 @@ ContactsWindow::ContactsWindow(RecordStore &store, ModDatabase &database,
                     m_sortOrder = order;
                 }
             });
+    // Rows read as they come into sight may need wider columns (after the paint that read them).
+    connect(m_listModel, &VehicleListModel::rowsRead, this, &ContactsWindow::showWidths,
+            Qt::QueuedConnection);
 
     auto *summary = new QGroupBox(this);
     summary->setObjectName(QStringLiteral("fraSummary"));
@@ -292,9 +285,7 @@ void ContactsWindow::reselect(const StoreChange *change)
         const bool wasSet = m_selected.isSet();
         m_selected = {};
         if (wasSet) {
-            m_listedGroup = QString();
-            m_list->clearContents();
-            m_list->setRowCount(0);
+            m_listModel->clear();
             clearSummary();
         }
         return;
@@ -310,47 +301,10 @@ void ContactsWindow::reselect(const StoreChange *change)
 
 bool ContactsWindow::updateGroupRows(const StoreChange &change)
 {
-    if (m_selected.kind() != u"g" || m_listedGroup.isNull() || m_listedGroup != m_selected.text)
+    if (m_selected.kind() != u"g" || m_listModel->group().isNull() ||
+        m_listModel->group() != m_selected.text)
         return false;
-    const QList<qint64> named = change.addedRecords + change.changedRecords + change.removedRecords;
-    if (named.isEmpty())
-        return true;
-    // A first status of its own anywhere brings the status column: the list is read anew.
-    const bool withStatus = m_listing.columns.contains(QStringLiteral("Status"));
-    if (!withStatus && ImpoundStore(m_store).inUse().value_or(true))
-        return false;
-    QList<qint64> ids;
-    const auto fresh =
-        DetailPanel::groupRows(m_store, m_listedGroup, change.addedRecords + change.changedRecords,
-                               withStatus, m_settings, QDate::currentDate(), &ids);
-    if (!fresh)
-        return false;
-    // The listing in table order, and the list in its own: the named vehicles out, their rows
-    // as they are now in.
-    for (const qint64 id : named)
-        if (const qsizetype at = m_listedIds.indexOf(id); at >= 0) {
-            m_listedIds.removeAt(at);
-            m_listing.rows.removeAt(at);
-            m_listing.sortKeys.removeAt(at);
-        }
-    m_list->setSortingEnabled(false);
-    for (int row = m_list->rowCount() - 1; row >= 0; --row)
-        if (const QTableWidgetItem *first = m_list->item(row, 0);
-            first && named.contains(first->data(SortableItem::IdRole).toLongLong()))
-            m_list->removeRow(row);
-    for (qsizetype i = 0; i < ids.size(); ++i) {
-        const auto at = std::lower_bound(m_listedIds.begin(), m_listedIds.end(), ids.at(i)) -
-                        m_listedIds.begin();
-        m_listedIds.insert(at, ids.at(i));
-        m_listing.rows.insert(at, fresh->rows.at(i));
-        m_listing.sortKeys.insert(at, fresh->sortKeys.at(i));
-        // Unsorted, the list is in table order; sorted, it sorts itself again below.
-        const int row = m_sortColumn < 0 ? int(at) : m_list->rowCount();
-        m_list->insertRow(row);
-        setRow(row, fresh->rows.at(i), fresh->sortKeys.at(i), ids.at(i));
-    }
-    showOrderAndWidths(m_listing);
-    return true;
+    return m_listModel->update(change);
 }
 
 void ContactsWindow::applyExpansion()
@@ -498,7 +452,6 @@ void ContactsWindow::nodeClick(const QModelIndex &index, Qt::MouseButton button,
 
 void ContactsWindow::showSelected()
 {
-    m_listedGroup = QString();
     if (m_selected.kind() == u"c") {
         fillVehicleSheet(m_selected.id());
         return;
@@ -525,27 +478,20 @@ PrintSnapshot ContactsWindow::printSnapshot() const
 
 void ContactsWindow::fillGroupList(const QString &groupName)
 {
-    m_list->clearContents();
-    m_list->setRowCount(0);
-    // A failing scan lists nothing; the columns are set all the same.
-    const QDate today = QDate::currentDate();
-    SheetContents contents = DetailPanel::groupListing({}, groupName, m_settings, today);
-    m_listedIds.clear();
-    if (const auto listed =
-            DetailPanel::groupListing(m_store, groupName, m_settings, today, QLocale(), &m_listedIds))
-        contents = *listed;
-    m_listing = contents;
-    m_listedGroup = groupName;
-    showSheet(contents, &m_listedIds);
+    // Sorting is off while the rows go in (the model sorts them as the user chose); a failing
+    // read lists nothing, with the columns set all the same.
+    m_list->setSortingEnabled(false);
+    m_listModel->showGroup(m_store, groupName, m_settings, QDate::currentDate(), m_sortColumn,
+                           m_sortOrder);
+    showOrderAndWidths(true);
 }
 
 void ContactsWindow::fillVehicleSheet(const QString &idText)
 {
-    m_list->clearContents();
-    m_list->setRowCount(0);
     const auto vehicle =
         DetailPanel::vehicleSheet(m_store, idText, m_settings, QDate::currentDate());
     if (!vehicle) {
+        m_listModel->clear();
         clearSummary(); // no such record: no figures of another one stay in sight
         return;
     }
@@ -556,42 +502,33 @@ void ContactsWindow::fillVehicleSheet(const QString &idText)
     showSheet(vehicle->sheet);
 }
 
-void ContactsWindow::showSheet(const SheetContents &contents, const QList<qint64> *ids)
+void ContactsWindow::showSheet(const SheetContents &contents)
 {
-    // A list with sort keys sorts by the column whose header is clicked; a sheet keeps its
-    // order. Sorting is off while the rows go in, so they stay where they are put.
+    // A sheet keeps its order.
     m_list->setSortingEnabled(false);
-    m_list->setColumnCount(int(contents.columns.size()));
-    m_list->setHorizontalHeaderLabels(contents.columns);
-    m_list->setRowCount(int(contents.rows.size()));
-    for (int row = 0; row < contents.rows.size(); ++row)
-        setRow(row, contents.rows.at(row), contents.sortKeys.value(row),
-               ids ? ids->value(row) : 0);
-    showOrderAndWidths(contents);
+    m_listModel->showSheet(contents);
+    showOrderAndWidths(false);
 }
 
-void ContactsWindow::setRow(int row, const QStringList &cells, const QVariantList &keys, qint64 id)
-{
-    for (int column = 0; column < cells.size(); ++column) {
-        auto *item = new SortableItem(cells.at(column));
-        item->setData(SortableItem::KeyRole, keys.value(column));
-        if (column == 0 && id != 0)
-            item->setData(SortableItem::IdRole, id);
-        m_list->setItem(row, column, item);
-    }
-}
-
-void ContactsWindow::showOrderAndWidths(const SheetContents &contents)
+void ContactsWindow::showOrderAndWidths(bool sortable)
 {
     // A vehicle list keeps the order the user last chose for one.
-    const bool sortable = !contents.sortKeys.isEmpty();
     m_list->horizontalHeader()->setSortIndicator(sortable ? m_sortColumn : -1, m_sortOrder);
     m_list->horizontalHeader()->setSortIndicatorShown(sortable);
     m_list->setSortingEnabled(sortable);
-    const QList<int> widths =
-        DetailPanel::columnWidths(contents, m_list->fontMetrics(), m_list->logicalDpiX());
+    m_widths.clear();
+    showWidths();
+}
+
+void ContactsWindow::showWidths()
+{
+    const QList<int> widths = DetailPanel::columnWidths(m_listModel->longestTexts(),
+                                                        m_list->fontMetrics(),
+                                                        m_list->logicalDpiX());
     for (int column = 1; column < widths.size(); ++column)
-        m_list->setColumnWidth(column, widths.at(column));
+        if (widths.at(column) != m_widths.value(column, -1))
+            m_list->setColumnWidth(column, widths.at(column));
+    m_widths = widths;
 }
 
 } // namespace tarnvale

@@ -15,13 +15,14 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 class QTreeView;
 
 namespace tarnvale {
 
 class Dialogs;
 class GroupTreeModel;
+class VehicleListModel;
 struct SheetContents;
 class ModDatabase;
 class RecordStore;
@@ -78,7 +79,8 @@ public:
 
     GroupTreeModel *treeModel() const { return m_model; }
     QTreeView *tree() const { return m_tree; }
-    QTableWidget *list() const { return m_list; }
+    QTableView *list() const { return m_list; }
+    VehicleListModel *listModel() const { return m_listModel; }
 
 Q_SIGNALS:
     // Tips/StartupTips is exactly "1" at load.
@@ -101,9 +103,11 @@ private:
     // false when the list is to be filled anew.
     bool updateGroupRows(const StoreChange &change);
     void fillVehicleSheet(const QString &idText);
-    void showSheet(const SheetContents &contents, const QList<qint64> *ids = nullptr);
-    void setRow(int row, const QStringList &cells, const QVariantList &keys, qint64 id);
-    void showOrderAndWidths(const SheetContents &contents);
+    void showSheet(const SheetContents &contents);
+    void showOrderAndWidths(bool sortable);
+    // Each column after the first as wide as its longest text read so far needs; a column
+    // is set again only when that width changes (a width the user chose stays till then).
+    void showWidths();
     void clearSummary();
     // After a rebuild or a change: the selected node again, or nothing when it is gone.
     void reselect(const StoreChange *change = nullptr);
@@ -119,7 +123,8 @@ private:
     Dialogs &m_dialogs;
     GroupTreeModel *m_model = nullptr;
     QTreeView *m_tree = nullptr;
-    QTableWidget *m_list = nullptr;
+    QTableView *m_list = nullptr;
+    VehicleListModel *m_listModel = nullptr;
     QPlainTextEdit *m_notes = nullptr;
     QPushButton *m_save = nullptr;
     QLabel *m_countCaption = nullptr;
@@ -137,9 +142,7 @@ private:
     QHash<QString, bool> m_userExpansion; // nodes opened (true) or closed by the user
     bool m_keyMoved = false;    // the current node is moving by the keyboard
     bool m_restoring = false;   // the current node is being put back after a rebuild
-    QString m_listedGroup;      // the group listed (null while the list shows none)
-    SheetContents m_listing;    // its rows in table order
-    QList<qint64> m_listedIds;  // the record of each
+    QList<int> m_widths;        // the columns' widths as last set
     int m_sortColumn = -1;      // the order of a vehicle list, as the user last chose it
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

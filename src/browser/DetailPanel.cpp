@@ -59,18 +59,11 @@ SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const Q
     sheet.columns = {QStringLiteral("Name"),  QStringLiteral("Year"),  QStringLiteral("Make"),
                      QStringLiteral("Model"), QStringLiteral("Color"), QStringLiteral("Towed"),
                      QStringLiteral("Plate"), QStringLiteral("Days"),  QStringLiteral("Amount Due")};
-    auto text = [](const QString &value) { return QVariant(value); };
-    auto number = [](const QString &value) {
-        bool ok = false;
-        const double n = value.trimmed().toDouble(&ok);
-        return ok ? QVariant(n) : QVariant(value);
-    };
     for (const TowRecord &r : records) {
         if (r.value(TowField::groupname) != groupName)
             continue;
         const ChargeFigures figures = ChargeFigures::compute(r, settings, today, locale);
         const QString towed = r.value(TowField::toweddate);
-        const auto towedDate = DateText::read(towed, locale, today);
         const std::optional<qint64> balance =
             ImpoundRules::balanceCents(figures, paid ? paid->value(r.id) : 0);
         sheet.rows.append(QStringList{
@@ -79,13 +72,11 @@ SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const Q
             r.value(TowField::vehcolor).toUpper(), towed.toUpper(),
             r.value(TowField::vehtag).toUpper(), figures.daysText(),
             ImpoundRules::balanceText(balance)});
-        sheet.sortKeys.append(QVariantList{
-            text(r.value(TowField::custname)), number(r.value(TowField::vehyear)),
-            text(r.value(TowField::vehmake)), text(r.value(TowField::vehmodel)),
-            text(r.value(TowField::vehcolor)),
-            towedDate ? QVariant(double(towedDate->toJulianDay())) : QVariant(towed),
-            text(r.value(TowField::vehtag)), QVariant(double(figures.days)),
-            balance ? QVariant(double(*balance) / 100.0) : QVariant()});
+        QVariantList keys;
+        for (int column = 0; const std::optional<TowField> field = listedField(column); ++column)
+            keys.append(fieldKey(column, r.value(*field), today, locale));
+        sheet.sortKeys.append(keys << QVariant(double(figures.days))
+                                   << (balance ? QVariant(double(*balance) / 100.0) : QVariant()));
         if (statuses) {
             const QString status = ImpoundRules::statusText(
                 ImpoundRules::statusOf(statuses->contains(r.id),
@@ -98,6 +89,32 @@ SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const Q
     if (statuses)
         sheet.columns.append(QStringLiteral("Status"));
     return sheet;
+}
+
+std::optional<TowField> DetailPanel::listedField(int column)
+{
+    static const TowField kFields[] = {TowField::custname, TowField::vehyear,  TowField::vehmake,
+                                       TowField::vehmodel, TowField::vehcolor, TowField::toweddate,
+                                       TowField::vehtag};
+    if (column < 0 || column >= int(std::size(kFields)))
+        return std::nullopt;
+    return kFields[column];
+}
+
+QVariant DetailPanel::fieldKey(int column, const QString &value, const QDate &today,
+                               const QLocale &locale)
+{
+    // The year as a number, the tow date as a day, where they read as such; text otherwise.
+    if (column == 1) {
+        bool ok = false;
+        const double n = value.trimmed().toDouble(&ok);
+        return ok ? QVariant(n) : QVariant(value);
+    }
+    if (column == 5) {
+        const auto day = DateText::read(value, locale, today);
+        return day ? QVariant(double(day->toJulianDay())) : QVariant(value);
+    }
+    return value;
 }
 
 namespace {
@@ -163,7 +180,7 @@ std::optional<SheetContents> DetailPanel::groupRows(RecordStore &store, const QS
         records.append(*record);
     }
     listedIds(records, groupName, rowIds);
-    return groupListing(records, groupName, SettingsFile::snapshot(settings.path()), today, locale,
+    return groupListing(records, groupName, settings, today, locale,
                         withStatus ? &statuses : nullptr, &paid);
 }
 

@@ -16,6 +16,7 @@
 #include "ChargeFigures.h"
 #include "ImpoundRecord.h"
 #include "PrintSnapshot.h"
+#include "TowRecord.h"
 
 class QFontMetrics;
 
@@ -76,8 +77,15 @@ class DetailPanel
                                                      const QDate &today,
                                                      const QLocale &locale = QLocale(),
                                                      QList<qint64> *rowIds = nullptr);
+    // The field a listing's column shows as stored (upper-cased) and sorts by, for the
+    // columns before "Days"; nullopt for the columns figured from several.
+    static std::optional<TowField> listedField(int column);
+    // The sort key of such a column's cell for the field's value.
+    static QVariant fieldKey(int column, const QString &value, const QDate &today,
+                             const QLocale &locale = QLocale());
     // The rows of those vehicles (in the order given) that are in the group now, as the
     // listing shows them, the status column with `withStatus`; nullopt when the store fails.
+    // The settings are read as given (a snapshot keeps them one for many calls).
     static std::optional<SheetContents> groupRows(RecordStore &store, const QString &groupName,
                                                   const QList<qint64> &ids, bool withStatus,
                                                   const SettingsFile &settings, const QDate &today,

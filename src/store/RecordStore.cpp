@@ -834,6 +834,36 @@ std::optional<QList<TowRecord>> RecordStore::towRecordsInGroup(const QString &na
     return result;
 }
 
+std::optional<QList<qint64>> RecordStore::towRecordIdsInGroup(const QString &name)
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT id FROM wrecker WHERE groupname = ? ORDER BY id"));
+    query.addBindValue(name);
+    if (!exec(query, QStringLiteral("reading the vehicles of a group")))
+        return std::nullopt;
+    QList<qint64> result;
+    while (query.next())
+        result.append(query.value(0).toLongLong());
+    return result;
+}
+
+std::optional<QList<QPair<qint64, QString>>> RecordStore::towFieldInGroup(const QString &name,
+                                                                          TowField field)
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT id, %1 FROM wrecker WHERE groupname = ? ORDER BY id")
+                      .arg(TowRecord::fieldName(field)));
+    query.addBindValue(name);
+    if (!exec(query, QStringLiteral("reading the vehicles of a group")))
+        return std::nullopt;
+    QList<QPair<qint64, QString>> result;
+    while (query.next())
+        result.append({query.value(0).toLongLong(), query.value(1).toString()});
+    return result;
+}
+
 bool RecordStore::scanVehicleBriefs(const std::function<void(const VehicleBrief &)> &visit)
 {
     return scanBriefs(QString(), {}, visit);

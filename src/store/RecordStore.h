@@ -101,6 +101,12 @@ public:
     // Tow records.
     std::optional<QList<TowRecord>> towRecords();
     std::optional<QList<TowRecord>> towRecordsInGroup(const QString &name);
+    // The ids of the records whose group name is exactly the name, in table order, read from
+    // the group name's index alone.
+    std::optional<QList<qint64>> towRecordIdsInGroup(const QString &name);
+    // The id and one field of each of those records, in table order.
+    std::optional<QList<QPair<qint64, QString>>> towFieldInGroup(const QString &name,
+                                                                 TowField field);
     // Visits the tree's columns of every tow record in table order; false on failure.
     // This is the hot path of the tree rebuild: on SQLite it reads the engine's UTF-8 directly.
     bool scanVehicleBriefs(const std::function<void(const VehicleBrief &)> &visit);

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 
 #include "../export/CsvRows.h"
 #include "AppProgram.h"
@@ -151,7 +152,7 @@ class ImpoundFlowTest : public QObject
                             {});
         QCOMPARE(QStringList({w->findChild<QLabel *>("lblBalance")->text(),
                               w->findChild<QLabel *>("lblPaid")->text(), sheet,
-                              p.browser()->list()->item(0, 8)->text(),
+                              p.cell(0, 8),
                               ImpoundPapers::fillNotice("::amount.owed::", *record, w->state(),
                                                         {}, p.context->settings, today),
                               csvColumn(csvRows(readFile(csv)), "Balance due").join(',')}),

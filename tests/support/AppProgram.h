@@ -4,7 +4,7 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTreeView>
 
@@ -62,11 +62,15 @@ struct AppProgram
     // The value beside a label on the browser's sheet.
     QString sheetValue(const QString &label) const
     {
-        const QTableWidget *list = browser()->list();
-        for (int r = 0; r < list->rowCount(); ++r)
-            if (list->item(r, 0) && list->item(r, 0)->text() == label)
-                return list->item(r, 1)->text();
+        for (int r = 0; r < browser()->list()->model()->rowCount(); ++r)
+            if (cell(r, 0) == label)
+                return cell(r, 1);
         return "<no " + label + ">";
+    }
+    // The text of a cell of the browser's list.
+    QString cell(int row, int column) const
+    {
+        return browser()->list()->model()->index(row, column).data().toString();
     }
 
     // The visible top-level windows named so.
