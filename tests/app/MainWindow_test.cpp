@@ -54,6 +54,9 @@ class MainWindowTest : public QObject
         QVERIFY(p.window->isVisible() && p.browser()->isVisible());
         QCOMPARE(p.window->windowTitle(), QString("Harbor Towing"));
         QVERIFY(!QFile::exists(p.context->folder.defaultDatabasePath()));
+        // Not shown as an empty yard.
+        QCOMPARE(p.label("Label10"), QString("none shown, no database is open"));
+        QVERIFY(!p.browser()->findChild<QWidget *>("lstGroups")->isEnabled());
     }
 
     // A tax rate of 100 % or more in settings.ini is added as it stands, and said at start.
