@@ -210,10 +210,13 @@ void ContactsWindow::RefContactList()
         applyExpansion();
         m_rebuilding = false;
         reselect();
+        // Not an empty yard: the records are out of reach.
         m_countText->setText(QStringLiteral("0"));
-        m_count->setText(m_countText->text());
+        m_count->setText(QStringLiteral("none shown, no database is open"));
+        m_tree->setEnabled(false);
         return;
     }
+    m_tree->setEnabled(true);
     // What the user opened and closed stays so across the rebuild; every other node opens as
     // the setting says. The selected node is selected again (reselect).
     m_rebuilding = true;

@@ -44,15 +44,28 @@ ReportDocument::ReportDocument()
 {
 }
 
+ReportDocument::ReportDocument(const Source &source)
+    : m_rtf(source.rtf), m_message(source.message), m_layout(source.layout), m_dpi(source.dpi),
+      m_pictures(source.pictures)
+{
+    m_document.setDefaultFont(source.font);
+}
+
+ReportDocument::Source ReportDocument::source() const
+{
+    return Source{m_rtf, m_message, m_layout, m_dpi, m_document.defaultFont(), m_pictures};
+}
+
 bool ReportDocument::setRtf(const QByteArray &rtf)
 {
     m_rtf = rtf;
     m_message.clear();
+    m_pictures.clear();
     // A document that has a layout lays itself out again after every piece the reader adds,
     // which makes reading a table or a long line grow with the square of its size: it is
     // read with none and gets a fresh one, laid out once, when it is whole.
     m_document.setDocumentLayout(nullptr); // deletes the old one
-    const RtfReader::Result result = RtfReader::read(rtf, m_document, m_dpi);
+    const RtfReader::Result result = RtfReader::read(rtf, m_document, m_dpi, &m_pictures);
     m_notes = result.notes;
     m_parts = result;
     if (!result.ok) {
@@ -72,6 +85,7 @@ bool ReportDocument::setRtf(const QByteArray &rtf)
 void ReportDocument::setMessage(const QString &line)
 {
     m_rtf.clear();
+    m_pictures.clear();
     m_notes.clear();
     m_parts = RtfReader::Result();
     m_message = line;
@@ -246,7 +260,7 @@ void ReportDocument::paint(QPainter &painter, QTextDocument &body, const RtfRead
 RtfReader::Result ReportDocument::rebuild(QTextDocument &target) const
 {
     if (!m_rtf.isEmpty())
-        return RtfReader::read(m_rtf, target, m_dpi);
+        return RtfReader::read(m_rtf, target, m_dpi, &m_pictures);
     target.setPlainText(m_message);
     return RtfReader::Result();
 }
@@ -265,12 +279,15 @@ QList<int> ReportDocument::pagesToPrint(int pageCount, const QPageRanges &pages)
     return out;
 }
 
-bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRanges &pages) const
+bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRanges &pages,
+                           const Progress &progress) const
 {
     // A fresh copy laid out for this device's page; the shown document is not touched.
     const QPageLayout layout = device.pageLayout();
     const Sheet page = sheet(layout);
     if (page.body.width() <= 0 || page.body.height() <= 0)
+        return false;
+    if (progress && !progress(0, 0))
         return false;
     QTextDocument copy;
     copy.setDefaultFont(m_document.defaultFont());
@@ -278,6 +295,7 @@ bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRan
     copy.setDocumentMargin(0);
     copy.setPageSize(page.body.size());
     const QList<int> chosen = pagesToPrint(std::max(1, copy.pageCount()), pages);
+    const int total = int(chosen.size()) * std::max(1, copies);
     if (chosen.isEmpty())
         return true;
     QPainter painter;
@@ -286,7 +304,7 @@ bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRan
     // The painter starts at the device's paint rectangle; pages are drawn from the sheet's
     // corner, in the document's pixels.
     const qreal scale = device.width() / page.body.width();
-    for (int n = 0; n < chosen.size() * std::max(1, copies); ++n) {
+    for (int n = 0; n < total; ++n) {
         const int i = chosen.at(n % chosen.size()) - 1;
         if (n > 0 && !device.newPage())
             return false;
@@ -295,6 +313,10 @@ bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRan
         painter.translate(-page.body.topLeft());
         paint(painter, copy, parts, i, page);
         painter.restore();
+        if (progress && !progress(n + 1, total)) {
+            painter.end();
+            return false;
+        }
     }
     return painter.end();
 }
@@ -309,7 +331,7 @@ int ReportDocument::pageCount(const QPageLayout &layout) const
     return copy.pageCount();
 }
 
-bool ReportDocument::writePdf(const QString &path, QString *error) const
+bool ReportDocument::writePdf(const QString &path, QString *error, const Progress &progress) const
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -323,7 +345,7 @@ bool ReportDocument::writePdf(const QString &path, QString *error) const
         writer.setResolution(600);
         writer.setPageLayout(m_layout);
         writer.setTitle(QStringLiteral("Charge sheet"));
-        painted = print(writer);
+        painted = print(writer, 1, {}, progress);
     }
     if (!painted) {
         file.cancelWriting();

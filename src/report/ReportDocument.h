@@ -3,12 +3,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFont>
 #include <QList>
 #include <QPageLayout>
 #include <QPageRanges>
 #include <QString>
 #include <QStringList>
 #include <QTextDocument>
+
+#include <functional>
 
 #include "RtfReader.h"
 
@@ -20,7 +23,26 @@ namespace tarnvale {
 class ReportDocument
 {
   public:
+    // What printing the document needs, as plain values: another thread prints from it
+    // while this document changes or goes.
+    struct Source
+    {
+        QByteArray rtf;
+        QString message;
+        QPageLayout layout;
+        qreal dpi = 96;
+        QFont font;
+        RtfReader::PictureCache pictures;
+    };
+    // Called before the pages are laid out (pages 0) and after each page is drawn; false
+    // stops the printing.
+    using Progress = std::function<bool(int done, int pages)>;
+
     ReportDocument();
+    // A document that only prints and writes `source` (the shown document stays empty);
+    // made on any thread, with no screen asked for its resolution.
+    explicit ReportDocument(const Source &source);
+    Source source() const;
 
     // Reads the RTF into the document. Bytes that are not RTF are shown as plain text
     // (UTF-8, or Windows-1252 when not valid UTF-8); the result is then false.
@@ -47,12 +69,14 @@ class ReportDocument
     // Prints the pages on the device, laid out for the device's own page and margins,
     // `copies` times over: every page, or those in `pages` (numbered from 1). False when the
     // device cannot be painted on; nothing is printed when no page is in the range.
-    bool print(QPagedPaintDevice &device, int copies = 1, const QPageRanges &pages = {}) const;
+    bool print(QPagedPaintDevice &device, int copies = 1, const QPageRanges &pages = {},
+               const Progress &progress = {}) const;
     // The page numbers of a document of pageCount pages that a range prints, in order.
     static QList<int> pagesToPrint(int pageCount, const QPageRanges &pages);
     // Writes the document as a PDF file with its own page size and margins. The file is
-    // replaced only when it was written whole.
-    bool writePdf(const QString &path, QString *error = nullptr) const;
+    // replaced only when it was written whole (not when `progress` stopped it).
+    bool writePdf(const QString &path, QString *error = nullptr,
+                  const Progress &progress = {}) const;
     // How many pages the document fills with the given page layout.
     int pageCount(const QPageLayout &layout) const;
 
@@ -71,6 +95,7 @@ class ReportDocument
     RtfReader::Result m_parts; // the header and footer
     QPageLayout m_layout;
     qreal m_dpi;
+    mutable RtfReader::PictureCache m_pictures; // of m_rtf, decoded once for every read
 };
 
 } // namespace tarnvale

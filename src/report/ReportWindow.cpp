@@ -6,6 +6,9 @@
 #include <QHBoxLayout>
 #include <QAction>
 #include <QKeySequence>
+#include <QLabel>
+#include <QProgressBar>
+#include <QThread>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -18,7 +21,17 @@
 #include "ChargeSheet.h"
 #include "Dialogs.h"
 
+#include <atomic>
+
 namespace tarnvale {
+
+struct ReportWindow::PdfJob
+{
+    std::atomic<int> done{0}, pages{0};
+    std::atomic<bool> stop{false};
+    bool saved = false; // read once the thread has ended
+    QString path, error;
+};
 
 ReportWindow::ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &settings,
                            const ProgramFolder &folder, Dialogs &dialogs, QWidget *parent)
@@ -49,7 +62,19 @@ ReportWindow::ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &se
     auto *close = new QPushButton(QStringLiteral("Close"), this);
     close->setObjectName(QStringLiteral("cmdclose"));
 
+    m_pdfStatus = new QLabel(this);
+    m_pdfStatus->setObjectName(QStringLiteral("lblpdf"));
+    m_pdfProgress = new QProgressBar(this);
+    m_pdfProgress->setObjectName(QStringLiteral("pdfprogress"));
+    m_pdfProgress->setMaximumWidth(200);
+    m_pdfProgress->hide();
+    m_pdfTimer = new QTimer(this);
+    m_pdfTimer->setInterval(100);
+    connect(m_pdfTimer, &QTimer::timeout, this, &ReportWindow::showPdfProgress);
+
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_pdfStatus);
+    buttons->addWidget(m_pdfProgress);
     buttons->addStretch();
     buttons->addWidget(m_previewButton);
     buttons->addWidget(m_print);
@@ -75,6 +100,11 @@ ReportWindow::ReportWindow(const PrintSnapshot &snapshot, const SettingsFile &se
 
 ReportWindow::~ReportWindow()
 {
+    if (m_pdfThread) { // closed while a PDF is written: it stops, and no file is left
+        m_pdfJob->stop = true;
+        m_pdfThread->wait();
+        delete m_pdfThread;
+    }
     delete m_scroll; // its page view paints m_report, which goes before the child widgets
 }
 
@@ -107,7 +137,7 @@ bool ReportWindow::showDocument(const ChargeSheet::Outcome &outcome, const QStri
     resize(m_preview->sizeHint().width() + 60, height());
     m_print->setText(QStringLiteral("Print"));
     m_print->setEnabled(true);
-    m_pdf->setEnabled(true);
+    m_pdf->setEnabled(!m_pdfThread);
     m_previewButton->setEnabled(true);
     return true;
 }
@@ -159,6 +189,8 @@ void ReportWindow::printPreview()
 
 void ReportWindow::saveAsPdf()
 {
+    if (m_pdfThread)
+        return; // one at a time
     QString name = m_snapshot.customerName.trimmed();
     if (name.isEmpty())
         name = m_snapshot.txtprint[0].trimmed();
@@ -174,12 +206,52 @@ void ReportWindow::saveAsPdf()
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
-    QString error;
-    if (!m_report.writePdf(path, &error))
+    auto job = std::make_shared<PdfJob>();
+    job->path = path;
+    m_pdfJob = job;
+    // The worker lays out and draws its own copy, so the window stays in use meanwhile.
+    m_pdfThread = QThread::create([job, source = m_report.source()] {
+        const ReportDocument copy(source);
+        job->saved = copy.writePdf(job->path, &job->error, [&job](int done, int pages) {
+            job->done = done;
+            job->pages = pages;
+            return !job->stop;
+        });
+    });
+    connect(m_pdfThread, &QThread::finished, this, &ReportWindow::pdfDone);
+    m_pdf->setEnabled(false);
+    showPdfProgress();
+    m_pdfProgress->show();
+    m_pdfTimer->start();
+    m_pdfThread->start();
+}
+
+void ReportWindow::showPdfProgress()
+{
+    const int pages = m_pdfJob->pages;
+    m_pdfProgress->setRange(0, pages); // 0 to 0 while the pages are laid out: busy
+    m_pdfProgress->setValue(m_pdfJob->done);
+    m_pdfStatus->setText(pages == 0 ? QStringLiteral("Saving as PDF: laying out the pages...")
+                                    : QStringLiteral("Saving as PDF: page %1 of %2")
+                                          .arg(int(m_pdfJob->done))
+                                          .arg(pages));
+}
+
+void ReportWindow::pdfDone()
+{
+    m_pdfTimer->stop();
+    m_pdfThread->deleteLater();
+    m_pdfThread = nullptr;
+    const std::shared_ptr<PdfJob> job = std::exchange(m_pdfJob, nullptr);
+    m_pdfProgress->hide();
+    m_pdf->setEnabled(true);
+    m_pdfStatus->setText(job->saved ? QStringLiteral("Saved as PDF: ") + job->path : QString());
+    if (!job->saved)
         m_dialogs.notify(m_settings.companyName(),
-                         QStringLiteral("The PDF file could not be written: ") + path +
-                             QStringLiteral("\r\n") + error,
+                         QStringLiteral("The PDF file could not be written: ") + job->path +
+                             QStringLiteral("\r\n") + job->error,
                          MessageIcon::Critical);
+    Q_EMIT pdfFinished(job->saved);
 }
 
 } // namespace tarnvale

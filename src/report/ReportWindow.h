@@ -11,9 +11,15 @@
 #include "ReportDocument.h"
 #include "SettingsFile.h"
 
+#include <memory>
+
+class QLabel;
 class QPrinter;
+class QProgressBar;
 class QPushButton;
 class QScrollArea;
+class QThread;
+class QTimer;
 
 namespace tarnvale {
 
@@ -45,15 +51,23 @@ class ReportWindow : public QWidget
   public Q_SLOTS:
     // "Print": the print dialog, then every page to the chosen printer. Cancel is silent.
     void printReport();
-    // "Save as PDF": asks for a file and writes the sheet there.
+    // "Save as PDF": asks for a file and writes the sheet there on a thread of its own, the
+    // pages written shown in the window as they go; a failure is told when it ends.
     void saveAsPdf();
     // "Print Preview...": the pages as they will print, with zoom and page setup, and
     // printing from there. The preview window is not modal.
     void printPreview();
 
+  Q_SIGNALS:
+    // The PDF's writing ended: saved whole, or failed (and told).
+    void pdfFinished(bool saved);
+
   private:
+    struct PdfJob; // what the writing thread and the window share
     // Prints the pages the printer's range asks for (all by default), with its copies.
     void printOn(QPrinter &printer);
+    void showPdfProgress();
+    void pdfDone();
 
     PrintSnapshot m_snapshot;
     SettingsFile m_settings;
@@ -65,6 +79,11 @@ class ReportWindow : public QWidget
     QPushButton *m_print = nullptr;
     QPushButton *m_pdf = nullptr;
     QPushButton *m_previewButton = nullptr;
+    QProgressBar *m_pdfProgress = nullptr;
+    QLabel *m_pdfStatus = nullptr;
+    QThread *m_pdfThread = nullptr;
+    QTimer *m_pdfTimer = nullptr;
+    std::shared_ptr<PdfJob> m_pdfJob;
     QString m_documentName = QStringLiteral("Charge Sheet");
 };
 

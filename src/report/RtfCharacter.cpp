@@ -182,7 +182,7 @@ void RtfParser::plainByte(char c)
         }
         return;
     case Dest::Picture: {
-        if (m_picture.binary || m_picture.data.size() >= kMaxPictureBytes)
+        if (m_picture.binary || m_picture.tooLarge)
             return;
         int v = -1;
         if (c >= '0' && c <= '9')
@@ -195,6 +195,8 @@ void RtfParser::plainByte(char c)
             return;
         if (m_picture.nibble < 0) {
             m_picture.nibble = v;
+        } else if (m_picture.data.size() == kMaxPictureBytes) {
+            m_picture.tooLarge = true;
         } else {
             m_picture.data.append(char(m_picture.nibble * 16 + v));
             m_picture.nibble = -1;
@@ -272,7 +274,17 @@ void RtfParser::addText(const QString &given)
     if (!m_text.isEmpty() && !(m_textState == m_state.chr))
         flushText();
     m_textState = m_state.chr;
-    m_text += text;
+    // A line breaker given a run with nowhere to break measures the rest of the run for every
+    // line it makes: a long run gets an invisible break opportunity every kMaxRun characters,
+    // so that laying it out stays linear. No word is that long; the text shown is the same.
+    for (const QChar c : text) {
+        m_text += c;
+        m_run = (c.isSpace() || c == u'-' || c == QChar(0x200B)) ? 0 : m_run + 1;
+        if (m_run == kMaxRun) {
+            m_text += QChar(0x200B);
+            m_run = 0;
+        }
+    }
 }
 
 QColor RtfParser::color(int index) const

@@ -96,7 +96,14 @@ void RtfParser::finishPicture()
 {
     Picture picture = std::move(m_picture);
     m_picture = Picture();
-    if (picture.kind == Picture::Unknown || picture.data.isEmpty() || m_state.chr.invisible())
+    if (picture.kind == Picture::Unknown || m_state.chr.invisible())
+        return;
+    if (picture.tooLarge) {
+        note(QStringLiteral("A picture was left out: pictures of more than %1 MB are not shown.")
+                 .arg(kMaxPictureBytes / (1024 * 1024)));
+        return;
+    }
+    if (picture.data.isEmpty())
         return;
     QBuffer buffer(&picture.data);
     buffer.open(QIODevice::ReadOnly);
@@ -133,9 +140,13 @@ void RtfParser::finishPicture()
                        std::max(1, qCeil(height * dotsPerPixel)));
     if (wanted.width() < pixels.width() || wanted.height() < pixels.height())
         reader.setScaledSize(pixels.scaled(wanted, Qt::KeepAspectRatio));
-    QImage image;
-    if (!reader.read(&image) || image.isNull())
+    // Read again (to print, or for another page size), the template's pictures are not
+    // decoded again.
+    QImage image = m_pictureCache ? m_pictureCache->value(picture.at) : QImage();
+    if (image.isNull() && (!reader.read(&image) || image.isNull()))
         return;
+    if (m_pictureCache)
+        m_pictureCache->insert(picture.at, image);
     if (m_state.dest == Dest::ShapeValue) {
         if (m_shape.property == "pib") { // the shape's picture; others fill or outline it
             m_shape.image = image;

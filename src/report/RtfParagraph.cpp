@@ -171,6 +171,7 @@ void RtfParser::finishBlock()
     m_cursor.setBlockFormat(format);
     m_cursor.setBlockCharFormat(charFormat(m_state.chr));
     m_pageBreakNext = false;
+    m_run = 0;
 }
 
 void RtfParser::endParagraph()

@@ -236,7 +236,9 @@ void RtfParser::parseControl()
 void RtfParser::readBinary(int count)
 {
     const qsizetype n = std::clamp<qsizetype>(count, 0, m_end - m_pos);
-    if (m_state.dest == Dest::Picture && m_picture.data.size() + n <= kMaxPictureBytes) {
+    if (m_state.dest == Dest::Picture && m_picture.data.size() + n > kMaxPictureBytes)
+        m_picture.tooLarge = true;
+    else if (m_state.dest == Dest::Picture) {
         m_picture.binary = true;
         m_picture.data.append(m_in.constData() + m_pos, n);
     }
@@ -373,6 +375,7 @@ bool RtfParser::startDestination(const QByteArray &word)
         } else {
             m_state.dest = Dest::Picture;
             m_picture = Picture();
+            m_picture.at = m_pos;
         }
         return true;
     }
@@ -406,6 +409,7 @@ bool RtfParser::startDestination(const QByteArray &word)
     if (m_state.dest == Dest::ShapeValue && word == "pict") {
         m_state.dest = Dest::Picture;
         m_picture = Picture();
+        m_picture.at = m_pos;
         return true;
     }
     if (word == "shp") {

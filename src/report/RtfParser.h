@@ -24,7 +24,8 @@ namespace tarnvale::rtf {
 
 constexpr int kMaxWordLength = 32;
 constexpr int kTableCells = 256;
-constexpr qsizetype kMaxPictureBytes = 32 * 1024 * 1024;
+constexpr int kMaxRun = 200; // characters without a break opportunity (see addText)
+constexpr qsizetype kMaxPictureBytes = 8 * 1024 * 1024;
 
 enum class Dest { Text, Skip, FontTable, ColorTable, Picture, Shape, ShapeName, ShapeValue };
 
@@ -148,15 +149,18 @@ struct Picture
     int scaleX = 100, scaleY = 100;
     QByteArray data;
     bool binary = false;
+    bool tooLarge = false; // its bytes passed kMaxPictureBytes
     int nibble = -1;
+    qsizetype at = -1; // where it starts in the input: names it in the picture cache
 };
 
 class RtfParser
 {
   public:
-    RtfParser(const QByteArray &rtf, QTextDocument &doc, qreal dpi)
+    RtfParser(const QByteArray &rtf, QTextDocument &doc, qreal dpi,
+              RtfReader::PictureCache *pictures)
         : m_in(rtf), m_end(rtf.size()), m_doc(doc), m_cursor(&doc), m_pxPerTwip(dpi / 1440.0),
-          m_container(doc.rootFrame())
+          m_container(doc.rootFrame()), m_pictureCache(pictures)
     {
     }
     // A part of the document (a header, a text box) read from the bytes [from, to) into
@@ -164,8 +168,9 @@ class RtfParser
     RtfParser(const RtfParser &outer, qsizetype from, qsizetype to, QTextDocument &doc,
               const QTextCursor &cursor, QTextFrame *container)
         : m_in(outer.m_in), m_pos(from), m_end(to), m_doc(doc), m_cursor(cursor),
-          m_pxPerTwip(outer.m_pxPerTwip), m_container(container), m_tables(outer.m_tables),
-          m_nested(true), m_result(outer.m_result)
+          m_pxPerTwip(outer.m_pxPerTwip), m_container(container),
+          m_pictureCache(outer.m_pictureCache), m_tables(outer.m_tables), m_nested(true),
+          m_result(outer.m_result)
     {
         m_stack.push_back(m_state); // the group the part stands in
         m_state.chr.font = m_tables->defaultFont;
@@ -247,6 +252,7 @@ class RtfParser
     QTextCursor m_cursor;
     qreal m_pxPerTwip;
     QTextFrame *m_container; // where the text goes: the document, or a text box
+    RtfReader::PictureCache *m_pictureCache;
     Tables m_ownTables;
     Tables *m_tables = &m_ownTables;
     bool m_nested = false;
@@ -271,6 +277,7 @@ class RtfParser
     QByteArray m_bytes;
     QString m_text;
     CharState m_textState;
+    int m_run = 0; // characters since the last break opportunity in the paragraph
 
     bool m_needBlock = false;
     bool m_pageBreakNext = false;

@@ -34,11 +34,12 @@ qreal RtfReader::defaultDpi()
     return 96.0;
 }
 
-RtfReader::Result RtfReader::read(const QByteArray &rtf, QTextDocument &document, qreal dotsPerInch)
+RtfReader::Result RtfReader::read(const QByteArray &rtf, QTextDocument &document, qreal dotsPerInch,
+                                  PictureCache *pictures)
 {
     if (dotsPerInch <= 0)
         dotsPerInch = defaultDpi();
-    rtf::RtfParser parser(rtf, document, dotsPerInch);
+    rtf::RtfParser parser(rtf, document, dotsPerInch, pictures);
     return parser.run();
 }
 

@@ -12,6 +12,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QImage>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QSizeF>
@@ -37,11 +39,12 @@ class RtfReader
     // sheet has a few thousand; past this the rest of the document is left out. With the
     // other limits, what the largest template allowed costs to read and lay out is bounded.
     static constexpr int kMaxCharacters = 250'000;
-    // Decoded pictures: 40 million pixels is a 48-megapixel camera's photo less a little
-    // (160 MB while it is decoded); a document's pictures together are decoded up to 100
-    // million. A picture is then kept at no more than kPictureDpi for the size it is shown.
-    static constexpr qint64 kMaxPicturePixels = 40'000'000;
-    static constexpr qint64 kMaxDocumentPixels = 100'000'000;
+    // Decoded pictures: 25 million pixels is a 24-megapixel camera's photo (100 MB while it
+    // is decoded); a document's pictures together are decoded up to 40 million, which keeps
+    // opening the largest template allowed within a second or two. A picture is then kept
+    // at no more than kPictureDpi for the size it is shown, and decoded once.
+    static constexpr qint64 kMaxPicturePixels = 25'000'000;
+    static constexpr qint64 kMaxDocumentPixels = 40'000'000;
     static constexpr qreal kPictureDpi = 300;
     // Headers, footers, text boxes and anchored pictures in one document.
     static constexpr int kMaxParts = 200;
@@ -75,9 +78,15 @@ class RtfReader
         QPageLayout pageLayout() const;
     };
 
+    // Pictures decoded by an earlier read of the same bytes at the same resolution, by where
+    // they start in the bytes.
+    using PictureCache = QHash<qsizetype, QImage>;
+
     // Replaces the document's contents with the RTF's. Lengths become pixels at
     // dotsPerInch, the resolution a QTextDocument lays out at by default (see defaultDpi()).
-    static Result read(const QByteArray &rtf, QTextDocument &document, qreal dotsPerInch = 0);
+    // With `pictures`, a picture found there is not decoded again, and one decoded is kept.
+    static Result read(const QByteArray &rtf, QTextDocument &document, qreal dotsPerInch = 0,
+                       PictureCache *pictures = nullptr);
 
     // The resolution QTextDocument uses when it has no paint device: the primary screen's
     // logical resolution, or 96 without a screen.

@@ -1,9 +1,11 @@
 #include "DbError.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 
 #include <cerrno>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace tarnvale {
@@ -35,7 +37,26 @@ QString DbError::openFailure(const QString &path, const QString &engineText)
                               "Ask the file's owner or the PC's administrator for access to "
                               "it, or choose another database.")
             .arg(path);
-    return engineText;
+    // A full disk shows as "disk I/O error" when the engine cannot make its shared-memory
+    // file, or as "database or disk is full"; neither says which disk or what to do.
+    const bool io = engineText.contains(QLatin1String("disk I/O error"));
+    if (!io && !engineText.contains(QLatin1String("disk is full")))
+        return engineText;
+    struct statvfs disk {};
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::statvfs(folder.constData(), &disk) == 0 &&
+        qint64(disk.f_bavail) * qint64(disk.f_frsize) < kFullDiskBytes)
+        return QStringLiteral("The disk that holds the database %1 is full (%2 KB free), so the "
+                              "database cannot be opened; nothing in it was changed. Make room "
+                              "on that disk (remove or move files no longer needed), then start "
+                              "the program again.")
+            .arg(path)
+            .arg(qint64(disk.f_bavail) * qint64(disk.f_frsize) / 1024);
+    return QStringLiteral("The disk could not read or write the database file %1 (%2). Check "
+                          "that the disk holding it is connected and has room, then start the "
+                          "program again; if this goes on, the disk may be failing: copy the "
+                          "database to another disk, or restore a backup.")
+        .arg(path, engineText);
 }
 
 } // namespace tarnvale

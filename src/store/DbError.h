@@ -29,9 +29,11 @@ struct DbError
     // engine's own number (1 when it gives none) and text.
     static DbError fromSql(const QSqlError &error, const QString &doing = {});
     // Why the database file could not be opened: "Permission denied" and what to do when this
-    // user may not read it (the engine says only "unable to open database file"), otherwise
-    // the engine's text.
+    // user may not read it (the engine says only "unable to open database file"), that its
+    // disk is full (less than kFullDiskBytes free) or could not be read or written, and what
+    // to do; otherwise the engine's text.
     static QString openFailure(const QString &path, const QString &engineText);
+    static constexpr qint64 kFullDiskBytes = 1024 * 1024;
     friend bool operator==(const DbError &, const DbError &) = default;
 };
 

@@ -257,6 +257,8 @@ bool RecordStore::open(const QString &path, OpenMode mode)
 {
     // Whatever the outcome, the records in view are no longer those of this store.
     const bool opened = openFile(path, mode);
+    if (!opened && !ServerAddress::isServerAddress(path))
+        m_error.description = DbError::openFailure(path, m_error.description);
     announce(StoreChange::everything());
     return opened;
 }

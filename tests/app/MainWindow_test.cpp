@@ -56,6 +56,9 @@ class MainWindowTest : public QObject
         QVERIFY(p.window->isVisible() && p.browser()->isVisible());
         QCOMPARE(p.window->windowTitle(), QString("Harbor Towing"));
         QVERIFY(!QFile::exists(p.context->folder.defaultDatabasePath()));
+        // Not shown as an empty yard.
+        QCOMPARE(p.label("Label10"), QString("none shown, no database is open"));
+        QVERIFY(!p.browser()->findChild<QWidget *>("lstGroups")->isEnabled());
     }
 
     // A first start on an empty yard asks for the company and its fees, checked as Configuration

@@ -1,9 +1,11 @@
 #include "ReportWindow.h"
 
+#include <QLabel>
 #include <QLocale>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "FolderFixture.h"
@@ -56,12 +58,21 @@ class ReportWindowTest : public QObject
                      "Notice Exclamation Ok|Tow Co|Parts of the report template are not shown:\r\n"
                      "Parts nested deeper than 200 levels were left out."));
 
-        // Saved as PDF with the suffix added; a folder that is not there is told.
+        // Saved as PDF off the window's thread, with the suffix added, the button off and the
+        // progress shown meanwhile; a folder that is not there is told.
         const QString failing = f.dir.file(QStringLiteral("missing folder/sheet.pdf"));
         f.dialogs.queueFile(f.dir.file(QStringLiteral("sheet")));
         f.dialogs.queueFile(failing);
-        QTest::mouseClick(w->findChild<QPushButton *>("cmdpdf"), Qt::LeftButton);
-        QTest::mouseClick(w->findChild<QPushButton *>("cmdpdf"), Qt::LeftButton);
+        auto *pdf = w->findChild<QPushButton *>("cmdpdf");
+        QSignalSpy finished(w.get(), &ReportWindow::pdfFinished);
+        for (const bool saved : {true, false}) {
+            QTest::mouseClick(pdf, Qt::LeftButton);
+            QVERIFY(!pdf->isEnabled() && !w->findChild<QWidget *>("pdfprogress")->isHidden());
+            QVERIFY(finished.wait() && pdf->isEnabled());
+            QCOMPARE(finished.last(), QVariantList{saved});
+            QCOMPARE(w->findChild<QLabel *>("lblpdf")->text(),
+                     saved ? "Saved as PDF: " + f.dir.file("sheet.pdf") : "");
+        }
         QCOMPARE(QDir(f.dir.path()).entryList({"*.pdf"}), QStringList{"sheet.pdf"});
         QVERIFY(test::readFile(f.dir.file(QStringLiteral("sheet.pdf"))).startsWith("%PDF-"));
         QCOMPARE(f.dialogs.count(), 4);

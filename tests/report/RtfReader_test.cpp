@@ -213,6 +213,12 @@ class RtfReaderTest : public QObject
         for (const auto &row : rows)
             QTest::newRow(row.name) << QByteArray(row.rtf) << QString::fromUtf16(row.text);
         QTest::newRow("nul bytes") << QByteArray("{\\rtf1 a\0b\0}", 12) << QStringLiteral("ab");
+        // A long run gets an invisible place to break every 200 characters of a paragraph.
+        QTest::newRow("runs with nowhere to break")
+            << "{\\rtf1 " + QByteArray(199, 'x') + "\\b x" + QByteArray(250, 'y') + "\\par " +
+                   QByteArray(160, 'w') + "}"
+            << QString(200, u'x') + u'\u200B' + QString(200, u'y') + u'\u200B' + QString(50, u'y') +
+                   u'\n' + QString(160, u'w');
     }
     void text()
     {
@@ -408,6 +414,17 @@ class RtfReaderTest : public QObject
             doc.resource(QTextDocument::ImageResource, QUrl(images[0].name())).value<QImage>();
         QCOMPARE(image.size(), pixels);
         QCOMPARE(image.pixelColor(1, 1), QColor(Qt::red));
+        // Read again with the cache of the first read: the picture is not decoded again.
+        RtfReader::PictureCache cache;
+        QTextDocument first, again;
+        RtfReader::read(rtf, first, kDpi, &cache);
+        QCOMPARE(cache.size(), 1);
+        cache.begin()->fill(Qt::blue);
+        RtfReader::read(rtf, again, kDpi, &cache);
+        QCOMPARE(again.resource(QTextDocument::ImageResource, QUrl(images[0].name()))
+                     .value<QImage>()
+                     .pixelColor(1, 1),
+                 QColor(Qt::blue));
     }
 
     // What passes a limit is left out and named; what is within it is still read.
@@ -418,14 +435,16 @@ class RtfReaderTest : public QObject
         QTest::addColumn<int>("xs");
         QTest::addColumn<QString>("note");
         const QByteArray small = picture(imageBytes("PNG", Qt::red), "pngblip");
-        const QByteArray huge = picture(jpegClaiming(6000, 6000));
+        const QByteArray huge = picture(jpegClaiming(4000, 4000));
         const QByteArray row = "\\trowd\\cellx1000\\cellx2000\\intbl" +
                                QByteArray(" x\\cell").repeated(50) + "\\row\n";
         // clang-format off
         QTest::newRow("a picture of more pixels than any photo") << "{\\rtf1 x" + picture(jpegClaiming(10000, 10000)) + small + "}" << 1 << 1
-            << "A picture of 10000 x 10000 pixels was left out: pictures of more than 40 million pixels are not shown.";
+            << "A picture of 10000 x 10000 pixels was left out: pictures of more than 25 million pixels are not shown.";
         QTest::newRow("pictures past the document's pixels") << "{\\rtf1 x" + huge + huge + huge + "}" << 2 << 1
-            << "Pictures were left out: the pictures of a document may have 100 million pixels in all.";
+            << "Pictures were left out: the pictures of a document may have 40 million pixels in all.";
+        QTest::newRow("a picture of more bytes than any photo") << "{\\rtf1 x{\\pict\\jpegblip\\bin8388609 " + QByteArray(8388609, 'x') + "}" + small + "}" << 1 << 1
+            << "A picture was left out: pictures of more than 8 MB are not shown.";
         QTest::newRow("cells past the document's limit") << "{\\rtf1 " + row.repeated(101) + "\\pard\\intbl x\\cell\\row}" << 0 << 5051
             << "Table cells beyond the first 5000 were shown as plain text.";
         QTest::newRow("text past the document's limit") << "{\\rtf1 " + QByteArray("x\\par ").repeated(200000) + "}" << 0 << 125001

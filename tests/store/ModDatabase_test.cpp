@@ -1,10 +1,15 @@
+#include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTest>
 
 #include "ModDatabase.h"
 #include "StoreFixture.h"
 #include "TestFiles.h"
+
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace tarnvale;
 
@@ -34,6 +39,8 @@ private Q_SLOTS:
         QTest::newRow("configured path missing") << "missing" << "Could not find file";
         QTest::newRow("empty default file") << "zero" << "The database file is empty (0 bytes)";
         QTest::newRow("server down") << "down" << "connection to server on socket";
+        QTest::newRow("full disk")
+            << "full" << "is full (0 KB free), so the database cannot be opened; nothing";
     }
 
     void openFailures()
@@ -45,6 +52,18 @@ private Q_SLOTS:
         QString path = atDefault ? f.folder.defaultDatabasePath() : f.dir.file("elsewhere.dll");
         if (setup == "down")
             path = "postgresql://clerk:hunter2@/yard?host=" + f.dir.path() + "&port=5";
+        if (setup == "full") { // the engine's text was "disk I/O error"
+            const QByteArray disk = QFile::encodeName(f.dir.file("disk"));
+            if (::geteuid() != 0 || !QDir().mkdir(disk) ||
+                ::mount("tmpfs", disk, "tmpfs", 0, "size=1m") != 0)
+                QSKIP("needs root, to make a small disk");
+            path = disk + "/data.dll";
+            QVERIFY(RecordStore().open(path, RecordStore::OpenMode::CreateIfMissing));
+            QFile filler(disk + "/filler");
+            QVERIFY(filler.open(QIODevice::WriteOnly) && filler.write(QByteArray(2 << 20, 'x')));
+        }
+        const auto unmount =
+            qScopeGuard([&] { ::umount2(QFile::encodeName(f.dir.file("disk")), MNT_DETACH); });
         if (atDefault)
             test::writeFile(path, QByteArray());
         else
@@ -66,7 +85,7 @@ private Q_SLOTS:
         QVERIFY2(shown.startsWith(prefix) && shown.mid(prefix.size()).contains(descriptionPart), qPrintable(shown));
         // No stand-in database was made, and an empty file stays as it was.
         QCOMPARE(QFileInfo(f.folder.defaultDatabasePath()).exists(), atDefault);
-        QCOMPARE(QFileInfo::exists(path), atDefault);
+        QCOMPARE(QFileInfo::exists(path), atDefault || setup == "full");
         // What the user does next is told that no database is open.
         QCOMPARE(f.db.AddGroup("Lot A"), -1);
         QCOMPARE(f.dialogs.last().text, QString("Unknown database error: \r\n\r\nThe database is not open."));
