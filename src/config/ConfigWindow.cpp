@@ -229,7 +229,7 @@ QWidget *ConfigWindow::buildLienPage()
         const int row = m_lienSteps->rowCount();
         m_lienSteps->insertRow(row);
         m_lienSteps->setCurrentCell(row, 0);
-        m_lienSteps->editItem(m_lienSteps->item(row, 0));
+        m_lienSteps->edit(m_lienSteps->currentIndex()); // the new row has no item to edit yet
     });
     connect(remove, &QPushButton::clicked, this, [this] {
         if (m_lienSteps->currentRow() >= 0)
@@ -341,6 +341,7 @@ bool ConfigWindow::apply()
         }
     }
     QString problem;
+    m_lienSteps->setCurrentIndex(QModelIndex()); // a step still being typed is kept as typed
     const std::optional<QList<LienStep>> schedule = LienSchedule::fromRows(lienRows(), &problem);
     if (!schedule) {
         m_dialogs.notify(m_settings.companyName(), problem, MessageIcon::Exclamation);
