@@ -84,7 +84,8 @@ class ImpoundFlowTest : public QObject
             setText(w, name, text);
         click("cmdPlaceHold");
         QCOMPARE(status() + "|" + QString::number(p.dialogs.count()), "Status: On hold|0");
-        QCOMPARE(p.sheetValue("Status:") + "|" + p.sheetValue("Case Number:"), "On hold|24-0113");
+        QCOMPARE(p.sheetValue("Status:") + "|" + p.sheetValue("Case Number:") + p.sheetValue("Paid:"),
+                 "On hold|24-0113<no Paid:>");
         QCOMPARE(lien->count(), 1); // still in the yard
 
         // Money is taken while the vehicle is held, and kept at once.
@@ -95,6 +96,7 @@ class ImpoundFlowTest : public QObject
             click("cmdAddPayment");
         };
         pay("300", "Cash", "R-1");
+        QCOMPARE(p.sheetValue("Paid:") + "|" + p.sheetValue("Balance Due:"), "$300.00|$336.65");
         setText(w, "txtReleasedTo", "Ann Lee");
         setText(w, "txtIdNumber", "D1234567");
         QCOMPARE(w->findChild<QDateTimeEdit *>("dtReleased")->minimumDate(), QDate(1900, 1, 1)); // no year 206
