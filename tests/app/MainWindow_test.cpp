@@ -153,6 +153,12 @@ class MainWindowTest : public QObject
 
         for (const char *group : {"Police", "Empty"})
             QCOMPARE(p.context->database.AddGroup(group), 1);
+        p.window->openRemoveGroup(); // a group to choose, no name to type
+        dialog = p.window->findChild<GroupDialog *>("frmAddRemoveGroup");
+        QVERIFY(dialog->windowTitle() == "Remove Group" &&
+                !dialog->findChild<QWidget *>("Frame1")->isVisibleTo(dialog) &&
+                dialog->findChild<QWidget *>("Frame2")->isVisibleTo(dialog));
+        delete dialog.data();
         const qint64 groupId = p.context->store.groupIdByName("Lot A");
         const qint64 id = p.vehicle("Lot A");
         p.vehicle("Lot A");
