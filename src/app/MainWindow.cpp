@@ -240,14 +240,12 @@ void MainWindow::buildToolbar()
 
     auto addButton = [&](const char *name, QStyle::StandardPixmap icon, const QString &caption,
                          const QString &tip) {
-        m_toolbarButtons.append(m_toolbar->addSeparator());
+        m_toolbar->addSeparator();
         QAction *action = m_toolbar->addAction(st->standardIcon(icon), caption);
         action->setObjectName(QLatin1String(name));
         action->setToolTip(tip.isEmpty() ? caption : tip);
-        m_toolbarButtons.append(action);
         return action;
     };
-    m_toolbarButtons.prepend(newAction);
     connect(addButton("tbFind", QStyle::SP_FileDialogContentsView, QStringLiteral("Find"),
                       QStringLiteral("Find Contacts")),
             &QAction::triggered, this, [this] { openFind(); });
@@ -258,13 +256,6 @@ void MainWindow::buildToolbar()
             &QAction::triggered, this, &MainWindow::printCommand);
     connect(addButton("tbReminders", QStyle::SP_FileDialogInfoView, QStringLiteral("Reminders"), {}),
             &QAction::triggered, this, &MainWindow::openReminders);
-}
-
-QAction *MainWindow::toolbarButton(int number) const
-{
-    if (number < 1 || number > m_toolbarButtons.size())
-        return nullptr;
-    return m_toolbarButtons.at(number - 1);
 }
 
 void MainWindow::load()

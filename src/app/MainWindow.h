@@ -37,8 +37,6 @@ public:
     QMenu *groupContextMenu() const { return m_groupMenu; }
     QMenu *vehicleContextMenu() const { return m_vehicleMenu; }
     QToolBar *toolbar() const { return m_toolbar; }
-    // The toolbar button by number (1 New, 3 Find, 5 Backup, 7 Print, 9 Reminders).
-    QAction *toolbarButton(int number) const;
     QToolButton *newButton() const { return m_newButton; }
 
     // Sets the caption from Company/Name.
@@ -90,7 +88,6 @@ private:
     QMenu *m_vehicleMenu = nullptr;
     QToolBar *m_toolbar = nullptr;
     QToolButton *m_newButton = nullptr;
-    QList<QAction *> m_toolbarButtons;
     bool m_shutDown = false;
     QPointer<QWidget> m_reminders;
     QPointer<QWidget> m_config;

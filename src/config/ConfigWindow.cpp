@@ -352,6 +352,7 @@ bool ConfigWindow::apply()
     if (!confirmFindings(findings, m_settings.companyName(), m_dialogs, this))
         return false;
     QString problem;
+    m_lienSteps->setCurrentIndex(QModelIndex()); // a step still being typed is kept as typed
     const std::optional<QList<LienStep>> schedule = LienSchedule::fromRows(lienRows(), &problem);
     if (!schedule) {
         m_dialogs.notify(m_settings.companyName(), problem, MessageIcon::Exclamation);

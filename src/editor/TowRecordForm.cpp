@@ -523,13 +523,6 @@ TowRecord TowRecordForm::record() const
     return r;
 }
 
-QAction *TowRecordForm::toolbarButton(int number) const
-{
-    if (number < 1 || number > 6)
-        return nullptr;
-    return m_buttons[size_t(number - 1)];
-}
-
 void TowRecordForm::toolbarClick(int number)
 {
     switch (number) {

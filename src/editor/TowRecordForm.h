@@ -64,7 +64,6 @@ class TowRecordForm : public QWidget
 
     // Toolbar1's buttons by position: 1 Cancel/Exit, 3 Add/Apply, 5 Previous, 6 Next.
     void toolbarClick(int number);
-    QAction *toolbarButton(int number) const;
 
     // "Calculate Total": false when the charges cannot be added up (reported).
     bool CalculateTotal();

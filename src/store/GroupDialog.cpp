@@ -78,16 +78,6 @@ GroupDialog::GroupDialog(RecordStore &store, ModDatabase &database, Mode mode, Q
     }
 }
 
-QAction *GroupDialog::button(int number) const
-{
-    switch (number) {
-    case 1: return m_cancel;
-    case 3: return m_action;
-    case 5: return m_exit;
-    default: return nullptr;
-    }
-}
-
 void GroupDialog::fillList()
 {
     m_groups->clear();

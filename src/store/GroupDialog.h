@@ -31,7 +31,6 @@ public:
 
     // The toolbar buttons by number: 1 Cancel, 3 Add/Remove, 5 Exit.
     void buttonClick(int number);
-    QAction *button(int number) const;
 
 private:
     RecordStore &m_store;

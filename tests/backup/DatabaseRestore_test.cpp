@@ -104,12 +104,10 @@ class DatabaseRestoreTest : public QObject
             [&] { return (calls += 10) && store.open(db, RecordStore::OpenMode::ExistingOnly); },
             QDateTime(QDate(2026, 12, 6), QTime(9, 0)));
         QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(calls, 11);
-        QCOMPARE(result.keptPath, db + ".20261206-090000-2.bak");
+        QVERIFY(calls == 11 && result.keptPath == db + ".20261206-090000-2.bak");
         QCOMPARE(test::rowsOf(store), test::rowsOf(saved));
         QCOMPARE(QFile::permissions(db) & 0x7077, shared); // owner, group, others
-        QCOMPARE(test::rowsOf(result.keptPath), currentRows);
-        QVERIFY(!QFile::exists(check.unpackedPath));
+        QVERIFY(test::rowsOf(result.keptPath) == currentRows && !QFile::exists(check.unpackedPath));
     }
 
     void reopenFailurePutsPreviousBack_data()
@@ -134,8 +132,7 @@ class DatabaseRestoreTest : public QObject
         const RestoreResult result = DatabaseRestore::replace(
             unpacked, db, [] {}, [&] { return ++reopened > 1 && previousOpens; });
         QVERIFY2(!result.ok && result.error.endsWith(says), qPrintable(result.error));
-        QCOMPARE(reopened, 2);
-        QCOMPARE(test::rowsOf(db), before);
+        QVERIFY(reopened == 2 && test::rowsOf(db) == before);
         // Only the database is left: the kept name went back to it.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"data.dll"});
     }
@@ -183,8 +180,7 @@ class DatabaseRestoreTest : public QObject
         QVERIFY(reopened == 1 && !QFile::exists(unpacked));
         if (other == 0) {
             QVERIFY2(result.ok, qPrintable(result.error));
-            QCOMPARE(result.keptPath, QString());
-            QCOMPARE(test::rowsOf(db), restored);
+            QVERIFY(result.keptPath == QString() && test::rowsOf(db) == restored);
             return;
         }
         if (int status = -1; other == 2) {
@@ -195,8 +191,7 @@ class DatabaseRestoreTest : public QObject
             QVERIFY(here.addTowRecord(saved));
             here.close();
         }
-        QVERIFY(!result.ok);
-        QCOMPARE(result.error, DatabaseOverwrite::inUseText());
+        QVERIFY(!result.ok && result.error == DatabaseOverwrite::inUseText());
         QVERIFY(QDir(dir.path()).entryList({"*.bak"}, QDir::Files).isEmpty());
         RecordStore after;
         QVERIFY(after.open(db, RecordStore::OpenMode::ExistingOnly));

@@ -104,8 +104,7 @@ class PackToolTest : public QObject
         const QByteArray data = QByteArray("Harbor Towing, lot 4, 1998 Ford\r\n").repeated(3000);
         // A pipe is read to its end: "cat data.dll | tarnvale-pack encode /dev/stdin OUT".
         QCOMPARE(pack({"encode", "/dev/stdin", packed}, data).exitCode, 0);
-        QCOMPARE(pack({"decode", packed, restored}).exitCode, 0);
-        QCOMPARE(readFile(restored), data);
+        QVERIFY(pack({"decode", packed, restored}).exitCode == 0 && readFile(restored) == data);
         QVERIFY(readFile(packed).size() < data.size() * 3 / 4);
     }
 
@@ -128,8 +127,7 @@ class PackToolTest : public QObject
                          refused.err.contains(db + "-wal beside " + db + " is not empty") &&
                          refused.err.contains("\"tarnvale-pack backup " + db + ' ' + packed + '"'),
                      qPrintable(refused.err));
-            QVERIFY(!QFile::exists(packed));
-            QCOMPARE(pack({"backup", db, packed}).exitCode, 0);
+            QVERIFY(!QFile::exists(packed) && pack({"backup", db, packed}).exitCode == 0);
         }
         QSqlDatabase::removeDatabase("yard");
         QCOMPARE(pack({"decode", packed, restored}).exitCode, 0);

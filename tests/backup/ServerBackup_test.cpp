@@ -113,8 +113,7 @@ class ServerBackupTest : public QObject
                  QString("Replace the records on the server %1 with the ones saved in %2?")
                      .arg(RecordStore::shownPath(server.databasePath()), backup));
         QVERIFY(dialogs.last().text.startsWith("The records on the server have been restored"));
-        QCOMPARE(resets, 1);
-        QCOMPARE(rowsOf(store, false), rowsOf(file, false));
+        QVERIFY(resets == 1 && rowsOf(store, false) == rowsOf(file, false));
         QCOMPARE(store.addTowRecord(vehicleRecord("")).value_or(-1),
                  qint64(std::max(inBackup, onServer) + 1));
 
@@ -129,8 +128,7 @@ class ServerBackupTest : public QObject
             expected.addedGroups << group + "file";
             expected.removedGroups << group + "server";
         }
-        QCOMPARE(other.checkOutsideChanges(), expected);
-        QVERIFY(!other.updateTowRecord(opened));
+        QVERIFY(other.checkOutsideChanges() == expected && !other.updateTowRecord(opened));
         QCOMPARE(other.lastError().number, DbError::kChangedElsewhere);
     }
 
@@ -177,8 +175,7 @@ class ServerBackupTest : public QObject
         const QString backup = DatabaseBackup::backupFileIn(server.path());
         TestFolder folder;
         QVERIFY(file.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
-        QVERIFY(restore(file, backup, dialogs));
-        QCOMPARE(rowsOf(file), rowsOf(store));
+        QVERIFY(restore(file, backup, dialogs) && rowsOf(file) == rowsOf(store));
         QCOMPARE(file.addTowRecord(vehicleRecord("")).value_or(-1), highest + 1);
     }
 };

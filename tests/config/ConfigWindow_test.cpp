@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
 #include <cerrno>
@@ -157,12 +158,27 @@ class ConfigWindowTest : public QObject
         test::edit(&w, "Text11")->setText(QStringLiteral("7.25"));
         QCOMPARE(w.findChild<QLabel *>("lblTaxMeaning")->text(), "= 725 % (or 7.25 %?)");
         m_fx->dialogs.queueAnswer(Answer::No);
-        QVERIFY(!w.apply());
-        QVERIFY(m_fx->dialogs.last().line().startsWith("Question ") && w.isVisible());
+        QVERIFY(!w.apply() && m_fx->dialogs.last().line().startsWith("Question ") && w.isVisible());
         QCOMPARE(test::readFile(m_fx->dir.settingsPath()), kStored);
         m_fx->dialogs.queueAnswer(Answer::Yes);
         QVERIFY(w.apply() && !w.isVisible());
         QCOMPARE(m_fx->settings.read("Tow Fee", "Taxrate"), "0.0725");
+    }
+
+    // Remove Step drops the selected step; Add Step opens the new step's name for typing.
+    void lienStepsAreEdited()
+    {
+        QVERIFY(LienSchedule::write(m_fx->settings, {{"Notice", 10}, {"Sale", 30}}));
+        ConfigWindow w(m_fx->settings, m_fx->dialogs);
+        w.show();
+        auto *table = w.findChild<QTableWidget *>("tblLienSteps");
+        table->setCurrentCell(0, 1);
+        QTest::mouseClick(w.findChild<QPushButton *>("cmdRemoveStep"), Qt::LeftButton);
+        QTest::mouseClick(w.findChild<QPushButton *>("cmdAddStep"), Qt::LeftButton);
+        QTest::keyClicks(table->findChild<QLineEdit *>(), "Title search");
+        table->setItem(1, 1, new QTableWidgetItem("5"));
+        QVERIFY(w.apply()); // with the name still being typed
+        QCOMPARE(LienSchedule::read(m_fx->settings), (QList<LienStep>{{"Sale", 30}, {"Title search", 5}}));
     }
 
     // Opening shows what is stored; Cancel stores nothing and shows it again next time.

@@ -132,8 +132,7 @@ class TowRecordFormTest : public QObject
         // A sum too large is told, and the total shown stays the last good one.
         setText(form, "Text12", "1E308");
         setText(form, "Text13", "1E308");
-        QVERIFY(!form->CalculateTotal());
-        QCOMPARE(f.dialogs.count(), 3);
+        QVERIFY(!form->CalculateTotal() && f.dialogs.count() == 3);
         QCOMPARE(text(form, "Text14"), QString("68"));
         setText(form, "Text12", "0");
 
@@ -146,10 +145,8 @@ class TowRecordFormTest : public QObject
         // Add names such a box before saving; No leaves the form open on that box.
         setText(form, "tFields_6", "1999");
         setText(form, "Text13", "$20");
-        QVERIFY(!Fixture::click(form, 3));
-        QCOMPARE(f.dialogs.count(), 4);
-        QCOMPARE(f.store.towRecordCount(), 0);
-        QCOMPARE(form->focusWidget(), edit(form, "Text13"));
+        QVERIFY(!Fixture::click(form, 3) && f.dialogs.count() == 4);
+        QVERIFY(f.store.towRecordCount() == 0 && form->focusWidget() == edit(form, "Text13"));
     }
 
     // Add (in the first group) without a year shows the markers; with one it stores what was typed
@@ -158,8 +155,7 @@ class TowRecordFormTest : public QObject
     void addAndEditFlows()
     {
         Fixture f;
-        QVERIFY(f.store.addGroup("Police"));
-        QVERIFY(f.store.addGroup("Abandoned"));
+        QVERIFY(f.store.addGroup("Police") && f.store.addGroup("Abandoned"));
         auto form = f.open();
         auto *groups = form->findChild<QComboBox *>("lstGroups");
         QCOMPARE(form->windowTitle() + "," + groups->itemText(2) + "," + groups->currentText(),
@@ -174,8 +170,7 @@ class TowRecordFormTest : public QObject
               "lstGroups=Police", "tFields_16=", "Text7=20", "Text13=12.5", "Text3=112",
               "Text5=tolls"})
             setText(form, typed.section(u'=', 0, 0), typed.section(u'=', 1));
-        QVERIFY(Fixture::click(form, 3));
-        QCOMPARE(f.refreshes, 1);
+        QVERIFY(Fixture::click(form, 3) && f.refreshes == 1);
         const auto records = f.store.towRecords();
         QCOMPARE(records->size(), 1);
         QStringList stored;
@@ -206,13 +201,11 @@ class TowRecordFormTest : public QObject
         form = f.open(true, " " + QString::number(a) + " ");
         QStringList shown(first.values.begin(), first.values.end());
         shown[int(TowField::vehnotes)] = "line 1\nline 2"; // the notes box shows plain text
-        QCOMPARE(texts(form, kControlOfField), shown);
-        QVERIFY(Fixture::click(form, 3));
+        QVERIFY(texts(form, kControlOfField) == shown && Fixture::click(form, 3));
         QCOMPARE(f.store.towRecord(a), std::optional<TowRecord>(first));
 
         form = f.open(true, QString::number(a));
-        QVERIFY(!Fixture::click(form, 6));
-        QCOMPARE(form->EDTID(), QString::number(b));
+        QVERIFY(!Fixture::click(form, 6) && form->EDTID() == QString::number(b));
         bare.set(TowField::groupname, "<None>"); // a vehicle in no group shows "<None>"
         QCOMPARE(texts(form, kControlOfField), QStringList(bare.values.begin(), bare.values.end()));
         setText(form, "tFields_7", "Ford");

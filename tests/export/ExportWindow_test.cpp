@@ -52,8 +52,7 @@ class ExportWindowTest : public QObject
             p.window->openFind();
             auto *find = p.window->findChild<FindWindow *>();
             QSignalSpy searched(find, &FindWindow::searchFinished);
-            QVERIFY(find->Search("<All>", "<All>", "2005", false, false));
-            QVERIFY(searched.wait(10000));
+            QVERIFY(find->Search("<All>", "<All>", "2005", false, false) && searched.wait(10000));
         }
 
         p.window->command("mnuExport")->trigger();
@@ -67,8 +66,7 @@ class ExportWindowTest : public QObject
         p.dialogs.queueFile(out);
         QSignalSpy ended(window, &ExportWindow::exportEnded);
         QTest::mouseClick(window->findChild<QPushButton *>("cmdExport"), Qt::LeftButton);
-        QVERIFY(ended.wait(10000));
-        QCOMPARE(p.dialogs.last().title, "Harbor Towing");
+        QVERIFY(ended.wait(10000) && p.dialogs.last().title == "Harbor Towing");
         QCOMPARE(p.dialogs.last().text,
                  QStringLiteral("%1 vehicle(s) exported to %2.").arg(years.size()).arg(out));
         QCOMPARE(csvColumn(csvRows(readFile(out)), "vehyear"), years);

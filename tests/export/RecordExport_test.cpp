@@ -87,8 +87,7 @@ class RecordExportTest : public QObject
         RecordExport::Options options;
         options.progress = [&](qint64 done, qint64 total) { progress << done << total; };
         const RecordExport::Result result = f.run(ExportSelection::all(), options);
-        QCOMPARE(int(result.outcome), int(RecordExport::Outcome::Done));
-        QCOMPARE(result.rows, 3);
+        QVERIFY(int(result.outcome) == int(RecordExport::Outcome::Done) && result.rows == 3);
         QCOMPARE(progress, (QList<qint64>{3, 3}));
 
         const QList<QStringList> rows = csvRows(readFile(f.out));
@@ -243,8 +242,7 @@ class RecordExportTest : public QObject
                          RecordExport::Outcome::Done);
                 written[i] = readFile(out);
             }
-            QVERIFY(written[0].count('\n') >= 2);
-            QCOMPARE(written[1], written[0]);
+            QVERIFY(written[0].count('\n') >= 2 && written[1] == written[0]);
         }
     }
 };

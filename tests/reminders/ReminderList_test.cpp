@@ -74,8 +74,7 @@ class ReminderListTest : public QObject
         QFETCH(QString, due);
         QFETCH(ReminderList::AddResult, result);
         ReminderList list(m_store);
-        QCOMPARE(list.add(item, due, QDate(2026, 3, 9)), result);
-        QVERIFY(!list.lastError().isError());
+        QVERIFY(list.add(item, due, QDate(2026, 3, 9)) == result && !list.lastError().isError());
         const QList<ReminderItem> stored = rows();
         QList<ReminderItem> expected;
         if (result == ReminderList::AddResult::Added)
@@ -94,12 +93,9 @@ class ReminderListTest : public QObject
         QCOMPARE(list.count(), std::optional<qint64>(2));
 
         // A row that is gone is not an error and changes nothing.
-        QVERIFY(list.setDone(9999, true));
-        QVERIFY(list.remove(9999));
-        QCOMPARE(rows(), before);
+        QVERIFY(list.setDone(9999, true) && list.remove(9999) && rows() == before);
 
-        QVERIFY(list.remove(before[0].id));
-        QCOMPARE(rows(), QList<ReminderItem>{before[1]});
+        QVERIFY(list.remove(before[0].id) && rows() == QList<ReminderItem>{before[1]});
     }
 
     // Rows 1..3 read "Wash truck 2", "Invoice Dale" (done), "Wash truck 2": each tick acts on
@@ -159,8 +155,7 @@ class ReminderListTest : public QObject
         QVERIFY(QSqlQuery(m_store.database()).exec(QStringLiteral("DROP TABLE reminders")));
         QCOMPARE(ticks.tick(1, QStringLiteral("x")), ReminderTicks::Outcome::Failed);
         QCOMPARE(ticks.untick(1), ReminderTicks::Outcome::Failed);
-        QVERIFY(!list.lastError().description.isEmpty());
-        QCOMPARE(dialogs.count(), 0);
+        QVERIFY(!list.lastError().description.isEmpty() && dialogs.count() == 0);
     }
 };
 

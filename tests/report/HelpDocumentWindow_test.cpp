@@ -44,8 +44,7 @@ class HelpDocumentWindowTest : public QObject
 
         QPointer<HelpDocumentWindow> w =
             HelpDocumentWindow::open(HelpDocument::Kind(kind), ProgramFolder(folder.path()));
-        QVERIFY(w->isVisible());
-        QCOMPARE(w->documentFound(), file.size() > 1);
+        QVERIFY(w->isVisible() && w->documentFound() == (file.size() > 1));
         QCOMPARE(w->findChild<QTextBrowser *>(QStringLiteral("help"))->toPlainText(),
                  shown.replace(QStringLiteral("PATH"), folder.file("Reports/pricing.rtf")));
         QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdclose")), Qt::LeftButton);

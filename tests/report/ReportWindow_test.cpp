@@ -76,6 +76,7 @@ class ReportWindowTest : public QObject
         QCOMPARE(QDir(f.dir.path()).entryList({"*.pdf"}), QStringList{"sheet.pdf"});
         QVERIFY(test::readFile(f.dir.file(QStringLiteral("sheet.pdf"))).startsWith("%PDF-"));
         QCOMPARE(f.dialogs.count(), 4);
+        QCOMPARE(f.dialogs.shown()[1].text, QDir::home().filePath("charge sheet maria gonzlez.pdf|PDF files (*.pdf)"));
         QVERIFY(f.dialogs.last().line().startsWith(
             "Notice Critical Ok|Tow Co|The PDF file could not be written: " + failing));
     }

@@ -175,6 +175,30 @@ class RtfReaderTest : public QObject
   private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
+    // The paper and margins a sheet asks for (twips: width, height, left, top, right, bottom);
+    // letter paper, and margins of 1.25" and 1", where they are absurd.
+    void pageLayout()
+    {
+        const std::pair<std::array<int, 6>, QString> cases[] = {
+            {{1440, 144000, 360, 0, 360, 720}, "72x7200 18,0,18,36"}, {{144000, 1440, 0, 360, 0, 360}, "7200x72 0,18,0,18"},
+            {{1439, 15840, 0, 0, 0, 0}, "612x792 0,0,0,0"}, {{15840, 1439, 0, 0, 0, 0}, "612x792 0,0,0,0"},
+            {{144001, 15840, 0, 0, 0, 0}, "612x792 0,0,0,0"}, {{15840, 144001, 0, 0, 0, 0}, "612x792 0,0,0,0"},
+            {{2000, 2000, 641, 0, 640, 0}, "100x100 90,72,90,72"}, {{2000, 2000, 0, 641, 0, 640}, "100x100 90,72,90,72"},
+            {{2000, 2000, -1, 0, 0, 0}, "100x100 90,72,90,72"}, {{2000, 2000, 0, -1, 0, 0}, "100x100 90,72,90,72"},
+            {{2000, 2000, 0, 0, -1, 0}, "100x100 90,72,90,72"}, {{2000, 2000, 0, 0, 0, -1}, "100x100 90,72,90,72"}};
+        for (const auto &[in, expected] : cases) {
+            RtfReader::Result r;
+            r.paperTwips = QSizeF(in[0], in[1]);
+            r.marginTwips = QMarginsF(in[2], in[3], in[4], in[5]);
+            const QPageLayout page = r.pageLayout();
+            const QSizeF size = page.fullRect(QPageLayout::Point).size();
+            const QMarginsF m = page.margins(QPageLayout::Point);
+            QCOMPARE(QString::asprintf("%gx%g %g,%g,%g,%g", size.width(), size.height(), m.left(),
+                                       m.top(), m.right(), m.bottom()),
+                     expected);
+        }
+    }
+
     void text_data()
     {
         QTest::addColumn<QByteArray>("rtf");
@@ -351,8 +375,9 @@ class RtfReaderTest : public QObject
         QTextTable *table = tablesOf(doc).value(0);
         QCOMPARE(table->cellAt(0, 0).firstCursorPosition().blockFormat().alignment(),
                  Qt::AlignHCenter);
-        const QList<QTextLength> widths = table->format().columnWidthConstraints();
-        QCOMPARE(widths.value(1), QTextLength(QTextLength::FixedLength, 96)); // 1440 twips
+        const QTextTableFormat f = table->format(); // collapsed borders, no gaps
+        QVERIFY(f.borderCollapse() && f.border() + f.cellSpacing() + f.cellPadding() + f.margin() == 0);
+        QCOMPARE(f.columnWidthConstraints().value(1), QTextLength(QTextLength::FixedLength, 96)); // 1440 twips
         // The shading's colour over its percentage, a solid bottom border, the row's gap.
         const QTextTableCellFormat first = table->cellAt(0, 0).format().toTableCellFormat();
         QCOMPARE((QList<QVariant>{first.background().color(), first.bottomBorder(),

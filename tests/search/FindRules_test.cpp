@@ -104,8 +104,7 @@ class FindRulesTest : public QObject
         QFETCH(QString, key);
         QFETCH(QList<TowField>, fields);
         const std::optional<QList<TowField>> got = FindRules::fieldsForKey(key);
-        QCOMPARE(got.has_value(), !fields.isEmpty());
-        QCOMPARE(got.value_or(QList<TowField>{}), fields);
+        QVERIFY(got.has_value() == !fields.isEmpty() && got.value_or(QList<TowField>{}) == fields);
     }
     // Every key the window offers is known.
     void offeredKeysAreKnown()

@@ -129,9 +129,7 @@ class FindWindowTest : public QObject
         };
         QVERIFY(rename(3, "Anne-Marie") && rename(4, "Al Brown", "Troy") && rename(5, "Bob Annan"));
         QCOMPARE(f.names(), (QStringList{"Ann Lee", "Anne-Marie", "Bob Annan", "Dan Annis"}));
-        QCOMPARE(done.count(), 0);
-        QCOMPARE(tabs->currentIndex(), 0);
-        QCOMPARE(f.window->currentResultId(), 3);
+        QVERIFY(done.count() == 0 && tabs->currentIndex() == 0 && f.window->currentResultId() == 3);
         QCOMPARE(f.child<QLabel>("lblOutcome")->text(), "4 vehicles found in all groups.");
         // A change while a search runs is compared once the scan is through.
         QVERIFY(f.window->Search("<All>", "<All>", "ann", false, false));
@@ -187,8 +185,7 @@ class FindWindowTest : public QObject
         model.append({FindResult{1, "Ann Lee", "2004 Taurus V1", "Lot 1"}});
         model.append({FindResult{2, "Bob", "1999", ""}, FindResult{3, "Cy", "", "Lot 2"}});
         model.append({});
-        QCOMPARE(inserted.size(), 2);
-        QCOMPARE(inserted.at(1).mid(1), (QVariantList{1, 2}));
+        QVERIFY(inserted.size() == 2 && inserted.at(1).mid(1) == (QVariantList{1, 2}));
         QStringList cells;
         for (int row = 0; row < model.rowCount(); ++row)
             for (int column = 0; column < model.columnCount(); ++column)
@@ -196,8 +193,7 @@ class FindWindowTest : public QObject
         QCOMPARE(cells, (QStringList{"Ann Lee", "2004 Taurus V1", "Lot 1", "Bob", "1999", "", "Cy",
                                      "", "Lot 2"}));
         QCOMPARE(model.index(1, 0).data(Qt::DecorationRole).toString(), QStringLiteral("icon"));
-        QVERIFY(!model.index(1, 1).data(Qt::DecorationRole).isValid());
-        QCOMPARE(model.at(1).id, 2);
+        QVERIFY(!model.index(1, 1).data(Qt::DecorationRole).isValid() && model.at(1).id == 2);
         model.clear();
         QCOMPARE(model.rowCount(), 0);
     }

@@ -68,8 +68,7 @@ class ServerAddressTest : public QObject
     {
         QFETCH(QString, uri);
         QString error;
-        QVERIFY(!ServerAddress::parse(uri, &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY(!ServerAddress::parse(uri, &error) && !error.isEmpty());
         QVERIFY(!error.contains(QLatin1String("hunter2")));
         QVERIFY(!RecordStore::shownPath(uri).contains(QLatin1String("hunter2")));
     }

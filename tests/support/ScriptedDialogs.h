@@ -85,9 +85,10 @@ class ScriptedDialogs : public Dialogs
         record(ShownBox::Kind::OpenFile, title, filter);
         return next(m_files, QString());
     }
-    QString chooseSaveFile(const QString &title, const QString &, const QString &filter) override
+    QString chooseSaveFile(const QString &title, const QString &suggested,
+                           const QString &filter) override
     {
-        record(ShownBox::Kind::SaveFile, title, filter);
+        record(ShownBox::Kind::SaveFile, title, suggested + u'|' + filter);
         return next(m_files, QString());
     }
     QString chooseFolder(const QString &title, const QString &) override

@@ -43,27 +43,19 @@ class DateTextTest : public QObject
         QTest::addColumn<QDate>("expected"); // invalid: not a date
         const QDate march5(2005, 3, 5);
         // clang-format off
-        QTest::newRow("short, two-digit year, blanks around") << "  3/5/05 " << march5;
-        QTest::newRow("iso") << "2005-03-05" << march5;
-        QTest::newRow("long with weekday") << "Saturday, March 5, 2005" << march5;
-        QTest::newRow("short month name, lower case") << "mar 5, 2005" << march5;
+        QTest::newRow("march 5: short, iso, long, month name, with a time") << "  3/5/05 |2005-03-05|Saturday, March 5, 2005|mar 5, 2005|3/5/2005 11:59:59 PM|3/5/2005 12:00 a.m.|3/5/2005 1:00 pm|3/5/2005 23:59" << march5;
         QTest::newRow("leap day of 2000 from 00") << "2/29/00" << QDate(2000, 2, 29);
-        QTest::newRow("month 13") << "13/5/2005" << QDate();
-        QTest::newRow("no 31st in November") << "11/31/2026" << QDate();
-        QTest::newRow("three-digit year") << "3/5/205" << QDate();
-        QTest::newRow("month name, signed year") << "Mar 1, -2004" << QDate();
-        QTest::newRow("trailing junk") << "3/5/2005x" << QDate();
-        QTest::newRow("time with seconds and PM") << "3/5/2005 11:59:59 PM" << march5;
-        QTest::newRow("hour 24 is no time") << "3/5/2005 24:00" << QDate();
-        QTest::newRow("a time alone") << "10:30" << QDate();
+        QTest::newRow("no such day") << "13/5/2005|11/31/2026|3/5/205|Mar 1, -2004|3/5/2005x" << QDate();
+        QTest::newRow("no such time, or a time alone") << "3/5/2005 24:00|3/5/2005 13:05 PM|3/5/2005 0:30 AM|3/5/2005 10:60|10:30" << QDate();
         // clang-format on
     }
     void read()
     {
         QFETCH(QString, text);
         QFETCH(QDate, expected);
-        const auto date = DateText::read(text, QLocale(), QDate(2026, 12, 6));
-        QCOMPARE(date, expected.isValid() ? std::optional<QDate>(expected) : std::nullopt);
+        for (const QString &one : text.split(u'|')) // texts read alike
+            QCOMPARE(DateText::read(one, QLocale(), QDate(2026, 12, 6)),
+                     expected.isValid() ? std::optional<QDate>(expected) : std::nullopt);
     }
 
     // The nearest century's year; a tie goes to the past.
