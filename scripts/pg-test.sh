@@ -64,7 +64,10 @@ if as_server "$BIN/initdb" -D "$DATA" -U "$OWNER" --auth=trust -E UTF8 --locale=
     started=1
 fi
 if [ $started -eq 1 ]; then
-    export TARNVALE_TEST_PG="postgresql://$OWNER@/postgres?host=$SOCKET&port=$PORT"
+    # The keyword=value form, with a quoted value: every server case reads it through libpq.
+    # A server case that cannot reach it then fails instead of being skipped.
+    export TARNVALE_TEST_PG_STARTED=1
+    export TARNVALE_TEST_PG="host=$SOCKET port=$PORT user=$OWNER dbname=postgres application_name='tarnvale tests'"
     as_server "$BIN/psql" -q -h "$SOCKET" -p "$PORT" -U "$OWNER" -d postgres \
         -c "CREATE ROLE $PW_ROLE LOGIN PASSWORD 'Right-0f-Way'" >/dev/null 2>&1 \
         && export TARNVALE_TEST_PG_BADPASS="postgresql://$PW_ROLE:Wr0ng-Tow-Pass@/postgres?host=$SOCKET&port=$PORT"

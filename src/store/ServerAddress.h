@@ -1,13 +1,18 @@
-// Where a database server is: a PostgreSQL connection URI as the user writes it in
-// Database/Path ("postgresql://clerk@yard-server:5432/yard", "postgres:///yard?host=/run/pg").
+// Where a database server is, as the user writes it in Database/Path: a PostgreSQL connection
+// URI ("postgresql://clerk@yard-server:5432/yard", "postgres:///yard?host=/run/pg",
+// "postgresql://a,b/yard?target_session_attrs=read-write") or libpq's keyword=value form
+// ("host=yard-server dbname=yard sslmode=verify-full"). libpq itself reads it, so every form
+// psql takes works here too.
 //
-// Parts left out of the URI are left to libpq, which then takes them from its password file
+// Parts left out are left to libpq, which then takes them from its service and password files
 // and the PG* environment variables. The password is kept only to connect: shown() never has it.
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 class QSqlDatabase;
 
@@ -16,7 +21,8 @@ namespace tarnvale {
 class ServerAddress
 {
   public:
-    // Whether the text names a server (postgresql:// or postgres://, any case) and not a file.
+    // Whether the text names a server (postgresql:// or postgres://, any case, or a
+    // keyword=value list libpq reads) and not a file.
     static bool isServerAddress(const QString &text);
     // The text as written, with the password of a server address (in the user part or as the
     // option password=) replaced by "****": what a box that shows the path may show.
@@ -42,21 +48,18 @@ class ServerAddress
     // database), which names the server and the user, never the password.
     bool connect(const QString &connectionName, QString *reason) const;
 
-    const QString &host() const { return m_host; }
-    int port() const { return m_port; }
-    const QString &user() const { return m_user; }
-    const QString &databaseName() const { return m_database; }
+    QString host() const { return value(QStringLiteral("host")); }
+    // The port, or -1 where none or several (one a host) are given.
+    int port() const;
+    QString user() const { return value(QStringLiteral("user")); }
+    QString databaseName() const { return value(QStringLiteral("dbname")); }
 
   private:
+    QString value(const QString &keyword) const;
     QString text(bool withPassword) const;
 
-    QString m_scheme;
-    QString m_host;
-    int m_port = -1;
-    QString m_user;
-    QString m_password;
-    QString m_database;
-    QString m_options; // libpq keyword=value pairs, ';'-separated, as QPSQL takes them
+    QString m_scheme; // "postgresql" for the keyword=value form
+    QList<std::pair<QString, QString>> m_values; // what libpq read, in libpq's order
 };
 
 } // namespace tarnvale

@@ -30,6 +30,15 @@ class ServerAddressTest : public QObject
             << "postgresql://pg@/yard?host=/run/pg%20sock&port=55437&password=****";
         QTest::newRow("options passed on") << "postgresql://h/y?sslmode=require&dbname=other"
             << "h" << -1 << "" << "other" << "postgresql://h/other?sslmode=require" << "postgresql://h/y?sslmode=require&dbname=other";
+        QTest::newRow("several hosts and ports") << "postgresql://clerk@a.lot:5432,b.lot:5433/yard?target_session_attrs=read-write"
+            << "a.lot,b.lot" << -1 << "clerk" << "yard" << "postgresql://clerk@/yard?host=a.lot,b.lot&port=5432,5433&target_session_attrs=read-write"
+            << "postgresql://clerk@a.lot:5432,b.lot:5433/yard?target_session_attrs=read-write";
+        QTest::newRow("service and certificate") << "postgres:///yard?service=lot&sslmode=verify-full&sslrootcert=/etc/ssl/yard%20root.crt"
+            << "" << -1 << "" << "yard" << "postgres:///yard?service=lot&sslmode=verify-full&sslrootcert=/etc/ssl/yard%20root.crt"
+            << "postgres:///yard?service=lot&sslmode=verify-full&sslrootcert=/etc/ssl/yard%20root.crt";
+        QTest::newRow("keyword=value form") << "host=yard-server  dbname=yard user=clerk password='s3 cr\\'t' sslmode=verify-full"
+            << "yard-server" << -1 << "clerk" << "yard" << "postgresql://clerk@yard-server/yard?sslmode=verify-full"
+            << "host=yard-server  dbname=yard user=clerk password=**** sslmode=verify-full";
         // clang-format on
     }
     void readsTheUri()
@@ -63,6 +72,9 @@ class ServerAddressTest : public QObject
         QTest::newRow("port out of range") << "postgresql://u:hunter2@h/y?port=70000";
         QTest::newRow("misspelt option") << "postgresql://u@h/y?passwd=hunter2";
         QTest::newRow("bad authority") << "postgresql://u:hunter2@h:port/y";
+        QTest::newRow("unknown keyword") << "host=h passwd=hunter2";
+        QTest::newRow("unclosed quote") << "host=h password='hunter2";
+        QTest::newRow("a semicolon") << "postgresql://h/y?application_name=hunter2;x";
     }
     void refusesWithoutEchoingThePassword()
     {

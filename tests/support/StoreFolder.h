@@ -86,8 +86,12 @@ class StoreFolder : public TestFolder
 
 #define SKIP_WITHOUT_ENGINE()                                                                      \
     do {                                                                                           \
-        if (const QString missing = tarnvale::test::engineMissing(); !missing.isEmpty())           \
+        if (const QString missing = tarnvale::test::engineMissing(); missing.isEmpty()) {         \
+        } else if (qEnvironmentVariableIsSet("TARNVALE_TEST_PG_STARTED")) {                        \
+            QFAIL(qPrintable(QStringLiteral("the test server runs, but: ") + missing));             \
+        } else {                                                                                   \
             QSKIP(qPrintable(QStringLiteral("PostgreSQL case skipped: ") + missing));              \
+        }                                                                                          \
     } while (false)
 
 #define SQLITE_ONLY()                                                                              \
