@@ -237,12 +237,12 @@ class RtfReaderTest : public QObject
         for (const auto &row : rows)
             QTest::newRow(row.name) << QByteArray(row.rtf) << QString::fromUtf16(row.text);
         QTest::newRow("nul bytes") << QByteArray("{\\rtf1 a\0b\0}", 12) << QStringLiteral("ab");
-        // A long run gets an invisible place to break every 200 characters of a paragraph.
+        // A long run gets an invisible place to break every 200 characters; a space or dash breaks a run.
         QTest::newRow("runs with nowhere to break")
             << "{\\rtf1 " + QByteArray(199, 'x') + "\\b x" + QByteArray(250, 'y') + "\\par " +
-                   QByteArray(160, 'w') + "}"
+                   QByteArray(160, 'w') + " " + QByteArray(160, 'v') + "-" + QByteArray(160, 'u') + "}"
             << QString(200, u'x') + u'\u200B' + QString(200, u'y') + u'\u200B' + QString(50, u'y') +
-                   u'\n' + QString(160, u'w');
+                   u'\n' + QString(160, u'w') + u' ' + QString(160, u'v') + u'-' + QString(160, u'u');
     }
     void text()
     {
