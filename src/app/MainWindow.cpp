@@ -264,8 +264,10 @@ void MainWindow::buildToolbar()
     const QKeySequence key(Qt::CTRL | Qt::Key_K);
     m_quickSearch->setPlaceholderText(QStringLiteral("Plate, VIN, phone or name (%1)")
                                           .arg(key.toString(QKeySequence::NativeText)));
-    m_quickSearch->setMinimumWidth(m_quickSearch->fontMetrics().horizontalAdvance(
-                                       m_quickSearch->placeholderText()) + 40);
+    const int placeholderWidth =
+        m_quickSearch->fontMetrics().horizontalAdvance(m_quickSearch->placeholderText()) + 40;
+    m_quickSearch->setMinimumWidth(placeholderWidth);
+    m_quickSearch->setMaximumWidth(placeholderWidth * 3 / 2);
     m_toolbar->addWidget(m_quickSearch);
     connect(m_quickSearch, &QuickSearchBox::vehicleChosen, this, &MainWindow::showFoundVehicle);
     auto *focusQuick = new QAction(this);

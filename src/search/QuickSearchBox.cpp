@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 #include "RecordStore.h"
@@ -26,8 +27,8 @@ QuickSearchBox::QuickSearchBox(RecordStore &store, QWidget *window, QWidget *par
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setFocusPolicy(Qt::NoFocus);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setFrameShape(QFrame::Box);
-    m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_list->header()->setStretchLastSection(false);
     m_list->hide();
     connect(m_list, &QTreeWidget::itemClicked, this,
@@ -76,13 +77,16 @@ void QuickSearchBox::showResults(const QList<QuickResult> &rows, const QString &
         m_list->setCurrentItem(m_list->topLevelItem(0));
 
     // Under the box, as wide as its columns, as tall as its rows (a screenful at most).
-    const int rowHeight = qMax(m_list->sizeHintForRow(0), fontMetrics().height() + 4);
+    m_list->doItemsLayout();
+    const int rowHeight = qMax(m_list->sizeHintForRow(0), 1);
     const int height = m_list->header()->sizeHint().height()
                        + rowHeight * int(qMin<qsizetype>(items.size(), kShownRows))
-                       + 2 * m_list->frameWidth() + 2;
-    int width = 2 * m_list->frameWidth() + 24;
-    for (int c = 0; c < m_list->columnCount(); ++c)
-        width += m_list->header()->sectionSize(c);
+                       + 2 * m_list->frameWidth();
+    int width = 2 * m_list->frameWidth() + m_list->verticalScrollBar()->sizeHint().width() + 8;
+    for (int c = 0; c < m_list->columnCount(); ++c) {
+        m_list->resizeColumnToContents(c);
+        width += m_list->columnWidth(c);
+    }
     width = qBound(this->width(), width, qMax(this->width(), m_window->width() - 16));
     QPoint at = mapTo(m_window, QPoint(0, this->height()));
     at.setX(qBound(0, at.x(), qMax(0, m_window->width() - width)));
