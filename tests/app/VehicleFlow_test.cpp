@@ -215,6 +215,11 @@ class VehicleFlowTest : public QObject
         const QString annRow = "ABC-123|Ann Lee|2004 Ford Taurus|Lot A|In storage";
         QCOMPARE(typed("abc123"), annRow);
         QCOMPARE(typed("4405550"), joann + '|' + annRow);
+        // Every row and column shown whole, the first row current.
+        QTreeWidget *list = box->list();
+        QVERIFY(list->header()->length() <= list->viewport()->width() &&
+                list->visualItemRect(list->topLevelItem(1)).bottom() < list->viewport()->height());
+        QCOMPARE(list->currentItem()->text(1), QString("Joann Smith"));
         QCOMPARE(typed("xyz987"), joann);
         QCOMPARE(typed("zq"), QString());
         QCOMPARE(typed("zqx"), QString("No vehicle found.||||"));
