@@ -1,7 +1,7 @@
 // bench_quick [RECORDS...]: the main window's quick search (QuickSearch::find) on generated
-// tow records (100,000 and 1,000,000 unless told), for a plate typed without its dash, a phone typed as
-// digits, part of a name, a common make and a text no record holds, against its peer measured
-// in the same run on the same file: the bare FTS5 query for the same index query through
+// tow records (100,000 and 1,000,000 unless told), for a plate typed without its dash, a phone
+// typed as digits, part of a name, a common make and a text no record holds, against its peer
+// measured in the same run on the same file: the bare FTS5 query for the same index query through
 // SQLite's C API, newest first, its first 50 records joined and every column read.
 // The databases are bench_search's (bench/search-data/ beside the executable), written there
 // once by whichever runs first; a file whose search index has an earlier layout has it made
@@ -98,7 +98,8 @@ int main(int argc, char *argv[])
             for (int round = 0; round < 31; ++round) { // interleaved, the first a warm-up
                 auto start = Clock::now();
                 found = QuickSearch::find(store, text).value_or(QList<QuickResult>{}).size();
-                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+                const double ms =
+                    std::chrono::duration<double, std::milli>(Clock::now() - start).count();
                 start = Clock::now();
                 peerRows = bareFts(handle, match);
                 const double peerMs =

@@ -26,8 +26,8 @@ QList<TowField> textFields()
 // The fields read for each record, after its id; then its stored status.
 QList<TowField> readFields()
 {
-    return textFields() + SchemaCheck::quickKeyFields()
-           + QList<TowField>{TowField::groupname, TowField::towedrelease};
+    return textFields() + SchemaCheck::quickKeyFields() +
+           QList<TowField>{TowField::groupname, TowField::towedrelease};
 }
 
 QString selectStatement()
@@ -36,8 +36,8 @@ QString selectStatement()
     for (TowField field : readFields())
         names << TowRecord::fieldName(field);
     names << QStringLiteral("(SELECT status FROM impound_status WHERE vehicle_id = wrecker.id)");
-    return QStringLiteral("SELECT ") + names.join(QLatin1String(", "))
-           + QStringLiteral(" FROM wrecker");
+    return QStringLiteral("SELECT ") + names.join(QLatin1String(", ")) +
+           QStringLiteral(" FROM wrecker");
 }
 
 QString phrase(const QString &text)
@@ -62,15 +62,12 @@ std::optional<QuickResult> consider(const QSqlQuery &query, const QString &text)
     for (TowField field : {TowField::vehyear, TowField::vehmake, TowField::vehmodel})
         if (!record.value(field).isEmpty())
             vehicle << record.value(field);
-    const VehicleStatus status = ImpoundRules::statusOf(
-        stored.has_value(), stored.value_or(VehicleStatus::InStorage),
-        record.value(TowField::towedrelease));
-    return QuickResult{record.id,
-                       record.value(TowField::vehtag),
-                       record.value(TowField::custname),
-                       vehicle.join(u' '),
-                       record.value(TowField::groupname),
-                       ImpoundRules::statusText(status)};
+    const VehicleStatus status =
+        ImpoundRules::statusOf(stored.has_value(), stored.value_or(VehicleStatus::InStorage),
+                               record.value(TowField::towedrelease));
+    return QuickResult{
+        record.id,          record.value(TowField::vehtag),    record.value(TowField::custname),
+        vehicle.join(u' '), record.value(TowField::groupname), ImpoundRules::statusText(status)};
 }
 
 bool failed(const QSqlQuery &query, DbError *error)
@@ -88,8 +85,8 @@ bool findIndexed(const QSqlDatabase &db, const QString &text, int limit,
     candidates.setForwardOnly(true);
     row.setForwardOnly(true);
     if (!candidates.prepare(QStringLiteral("SELECT rowid FROM wrecker_fts WHERE wrecker_fts "
-                                           "MATCH ? ORDER BY rowid DESC"))
-        || !row.prepare(selectStatement() + QStringLiteral(" WHERE id = ?")))
+                                           "MATCH ? ORDER BY rowid DESC")) ||
+        !row.prepare(selectStatement() + QStringLiteral(" WHERE id = ?")))
         return false;
     candidates.addBindValue(QuickSearch::indexQuery(text));
     if (!candidates.exec())
@@ -111,8 +108,7 @@ bool findIndexed(const QSqlDatabase &db, const QString &text, int limit,
 bool QuickSearch::searchable(const QString &text)
 {
     const QString trimmed = text.trimmed();
-    return trimmed.toUcs4().size() >= 3
-           || SchemaCheck::quickKeyForm(trimmed).toUcs4().size() >= 3;
+    return trimmed.toUcs4().size() >= 3 || SchemaCheck::quickKeyForm(trimmed).toUcs4().size() >= 3;
 }
 
 bool QuickSearch::matches(const TowRecord &record, const QString &text)
@@ -139,13 +135,13 @@ QString QuickSearch::indexQuery(const QString &text)
     if (trimmed.toUcs4().size() >= 3) {
         QStringList columns = SchemaCheck::searchIndexColumns();
         columns << SchemaCheck::quickSearchColumns().at(1);
-        parts << u'{' + columns.join(u' ') + QStringLiteral("} : ")
-                     + phrase(SchemaCheck::searchIndexForm(trimmed));
+        parts << u'{' + columns.join(u' ') + QStringLiteral("} : ") +
+                     phrase(SchemaCheck::searchIndexForm(trimmed));
     }
     const QString key = SchemaCheck::quickKeyForm(trimmed);
     if (key.toUcs4().size() >= 3)
-        parts << u'{' + SchemaCheck::quickSearchColumns().at(0) + QStringLiteral("} : ")
-                     + phrase(key);
+        parts << u'{' + SchemaCheck::quickSearchColumns().at(0) + QStringLiteral("} : ") +
+                     phrase(key);
     return parts.join(QLatin1String(" OR "));
 }
 
@@ -157,8 +153,8 @@ std::optional<QList<QuickResult>> QuickSearch::find(RecordStore &store, const QS
         return results;
     const QSqlDatabase db = store.database();
     // A file holding objects of another program may hold an index of its making.
-    if (!store.isServer() && SchemaCheck::hasSearchIndex(db)
-        && SchemaCheck::foreignObjects(db).value_or(QStringList{QStringLiteral("?")}).isEmpty()) {
+    if (!store.isServer() && SchemaCheck::hasSearchIndex(db) &&
+        SchemaCheck::foreignObjects(db).value_or(QStringList{QStringLiteral("?")}).isEmpty()) {
         if (findIndexed(db, text, limit, results))
             return results;
         results.clear();

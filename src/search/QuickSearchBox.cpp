@@ -48,8 +48,8 @@ void QuickSearchBox::refresh()
         return;
     }
     DbError error;
-    const std::optional<QList<QuickResult>> rows = QuickSearch::find(m_store, text(),
-                                                                     QuickSearch::kMaxRows, &error);
+    const std::optional<QList<QuickResult>> rows =
+        QuickSearch::find(m_store, text(), QuickSearch::kMaxRows, &error);
     if (!rows)
         showResults({}, QStringLiteral("The search failed: ") + error.description);
     else
@@ -79,9 +79,9 @@ void QuickSearchBox::showResults(const QList<QuickResult> &rows, const QString &
     // Under the box, as wide as its columns, as tall as its rows (a screenful at most).
     m_list->doItemsLayout();
     const int rowHeight = qMax(m_list->sizeHintForRow(0), 1);
-    const int height = m_list->header()->sizeHint().height()
-                       + rowHeight * int(qMin<qsizetype>(items.size(), kShownRows))
-                       + 2 * m_list->frameWidth();
+    const int height = m_list->header()->sizeHint().height() +
+                       rowHeight * int(qMin<qsizetype>(items.size(), kShownRows)) +
+                       2 * m_list->frameWidth();
     int width = 2 * m_list->frameWidth() + m_list->verticalScrollBar()->sizeHint().width() + 8;
     for (int c = 0; c < m_list->columnCount(); ++c) {
         m_list->resizeColumnToContents(c);

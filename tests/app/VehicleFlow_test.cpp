@@ -195,7 +195,7 @@ class VehicleFlowTest : public QObject
             return *store.addTowRecord(r);
         };
         const qint64 ann = add("Lot A", "2004", "Ann Lee|ABC-123|(440) 555-0187");
-        add("Lot B", "2011", "Joann Smith|XYZ 987|440.555.0100");
+        const qint64 jo = add("Lot B", "2011", "Joann Smith|XYZ 987|440.555.0100");
         QuickSearchBox *box = p.window->quickSearch();
         QCOMPARE(box->placeholderText(), QString("Plate, VIN, phone or name (Ctrl+K)"));
         p.window->activateWindow();
@@ -221,6 +221,8 @@ class VehicleFlowTest : public QObject
                 list->visualItemRect(list->topLevelItem(1)).bottom() < list->viewport()->height());
         QCOMPARE(list->currentItem()->text(1), QString("Joann Smith"));
         QCOMPARE(typed("xyz987"), joann);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(0)).center());
+        QVERIFY(!list->isVisible() && p.browser()->tree()->currentIndex() == p.model()->vehicleIndex(jo));
         QCOMPARE(typed("zq"), QString());
         QCOMPARE(typed("zqx"), QString("No vehicle found.||||"));
         QTest::keyClick(box, Qt::Key_Escape);
