@@ -26,6 +26,7 @@
 #include "HelpDocumentWindow.h"
 #include "ImpoundWindow.h"
 #include "PrintCommand.h"
+#include "QuickSearchBox.h"
 #include "ReportWindow.h"
 #include "SafeOutput.h"
 #include "RemindersWindow.h"
@@ -256,6 +257,27 @@ void MainWindow::buildToolbar()
             &QAction::triggered, this, &MainWindow::printCommand);
     connect(addButton("tbReminders", QStyle::SP_FileDialogInfoView, QStringLiteral("Reminders"), {}),
             &QAction::triggered, this, &MainWindow::openReminders);
+
+    // The quick search, with a key of its own: the platform's find key opens Find.
+    m_toolbar->addSeparator();
+    m_quickSearch = new QuickSearchBox(m_context.store, this, m_toolbar);
+    const QKeySequence key(Qt::CTRL | Qt::Key_K);
+    m_quickSearch->setPlaceholderText(QStringLiteral("Plate, VIN, phone or name (%1)")
+                                          .arg(key.toString(QKeySequence::NativeText)));
+    const int placeholderWidth =
+        m_quickSearch->fontMetrics().horizontalAdvance(m_quickSearch->placeholderText()) + 40;
+    m_quickSearch->setMinimumWidth(placeholderWidth);
+    m_quickSearch->setMaximumWidth(placeholderWidth * 3 / 2);
+    m_toolbar->addWidget(m_quickSearch);
+    connect(m_quickSearch, &QuickSearchBox::vehicleChosen, this, &MainWindow::showFoundVehicle);
+    auto *focusQuick = new QAction(this);
+    focusQuick->setObjectName(QStringLiteral("actQuickSearch"));
+    focusQuick->setShortcut(key);
+    connect(focusQuick, &QAction::triggered, this, [this] {
+        m_quickSearch->setFocus(Qt::ShortcutFocusReason);
+        m_quickSearch->selectAll();
+    });
+    addAction(focusQuick);
 }
 
 void MainWindow::load()

@@ -18,6 +18,7 @@ namespace tarnvale {
 struct AppContext;
 class ContactsWindow;
 class PrintCommand;
+class QuickSearchBox;
 
 class MainWindow : public QMainWindow
 {
@@ -38,6 +39,7 @@ public:
     QMenu *vehicleContextMenu() const { return m_vehicleMenu; }
     QToolBar *toolbar() const { return m_toolbar; }
     QToolButton *newButton() const { return m_newButton; }
+    QuickSearchBox *quickSearch() const { return m_quickSearch; }
 
     // Sets the caption from Company/Name.
     void updateCaption();
@@ -88,6 +90,7 @@ private:
     QMenu *m_vehicleMenu = nullptr;
     QToolBar *m_toolbar = nullptr;
     QToolButton *m_newButton = nullptr;
+    QuickSearchBox *m_quickSearch = nullptr;
     bool m_shutDown = false;
     QPointer<QWidget> m_reminders;
     QPointer<QWidget> m_config;

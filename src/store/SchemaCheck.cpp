@@ -21,17 +21,58 @@ struct OwnObject
     QString table;
     QString sql; // as SQLite keeps it in sqlite_master
     bool engineMade = false; // made by SQLite with another object, never by a statement of ours
-    bool searchIndex = false;
+    // The search index's objects: 1 in its first layout (the ten fields alone), kept so that a
+    // file still holding it is known and its index made again; 2 in the layout made now.
+    int indexLayout = 0;
 
     bool operator==(const OwnObject &) const = default;
 };
 
-QString indexed(const QString &prefix)
+QString indexForm(const QString &value)
+{
+    return QStringLiteral("replace(replace(%1, char(304), 'I'), char(8490), 'K')").arg(value);
+}
+
+// The key form of a field (see SchemaCheck::quickKeyForm), in SQLite's words.
+QString keyForm(const QString &value)
+{
+    QString sql = QStringLiteral("coalesce(%1, '')").arg(value);
+    for (QChar c : SchemaCheck::quickKeySeparators())
+        sql = QStringLiteral("replace(%1, char(%2), '')").arg(sql).arg(c.unicode());
+    return QStringLiteral("upper(%1)").arg(sql);
+}
+
+// The fields the quick search also compares as typed, one to a line of its index column.
+constexpr TowField kQuickTextFields[] = {TowField::vehnotes, TowField::towedfrom,
+                                         TowField::towedto, TowField::reason, TowField::other};
+constexpr TowField kQuickKeyFields[] = {TowField::vehtag, TowField::vehvin, TowField::custphone};
+
+int layoutColumns(int layout)
+{
+    return int(SchemaCheck::searchIndexColumns().size()) + (layout >= 2 ? 2 : 0);
+}
+
+QString columnList(int layout)
+{
+    return (SchemaCheck::searchIndexColumns() + SchemaCheck::quickSearchColumns())
+        .mid(0, layoutColumns(layout))
+        .join(QLatin1String(", "));
+}
+
+QString indexed(const QString &prefix, int layout = 2)
 {
     QStringList values;
     for (const QString &column : SchemaCheck::searchIndexColumns())
-        values << QStringLiteral("replace(replace(%1.%2, char(304), 'I'), char(8490), 'K')")
-                      .arg(prefix, column);
+        values << indexForm(prefix + u'.' + column);
+    if (layout >= 2) {
+        QStringList keys, texts;
+        for (TowField field : kQuickKeyFields)
+            keys << keyForm(prefix + u'.' + TowRecord::fieldName(field));
+        for (TowField field : kQuickTextFields)
+            texts << QStringLiteral("coalesce(%1.%2, '')").arg(prefix, TowRecord::fieldName(field));
+        values << keys.join(QLatin1String(" || ' ' || "))
+               << indexForm(texts.join(QLatin1String(" || char(10) || ")));
+    }
     return values.join(QLatin1String(", "));
 }
 
@@ -41,17 +82,42 @@ QString triggerStatement(const QString &name, const QString &event, const QStrin
         .arg(name, event, body);
 }
 
-QString deleteFromIndex()
+QString deleteFromIndex(int layout)
 {
     return QStringLiteral(
                "INSERT INTO wrecker_fts(wrecker_fts, rowid, %1) VALUES ('delete', old.id, %2)")
-        .arg(SchemaCheck::searchIndexColumns().join(QLatin1String(", ")), indexed("old"));
+        .arg(columnList(layout), indexed("old", layout));
 }
 
-QString insertIntoIndex()
+QString insertIntoIndex(int layout)
 {
     return QStringLiteral("INSERT INTO wrecker_fts(rowid, %1) VALUES (new.id, %2)")
-        .arg(SchemaCheck::searchIndexColumns().join(QLatin1String(", ")), indexed("new"));
+        .arg(columnList(layout), indexed("new", layout));
+}
+
+// The index's table and its three triggers in a layout.
+QList<OwnObject> indexObjects(int layout)
+{
+    const QString table = QStringLiteral("wrecker");
+    return {
+        {QStringLiteral("table"), QStringLiteral("wrecker_fts"), QStringLiteral("wrecker_fts"),
+         QStringLiteral("CREATE VIRTUAL TABLE wrecker_fts USING fts5(%1, content='', "
+                        "columnsize=0, tokenize='trigram')")
+             .arg(columnList(layout)),
+         false, layout},
+        {QStringLiteral("trigger"), QStringLiteral("wrecker_fts_insert"), table,
+         triggerStatement(QStringLiteral("wrecker_fts_insert"), QStringLiteral("INSERT"),
+                          insertIntoIndex(layout)),
+         false, layout},
+        {QStringLiteral("trigger"), QStringLiteral("wrecker_fts_delete"), table,
+         triggerStatement(QStringLiteral("wrecker_fts_delete"), QStringLiteral("DELETE"),
+                          deleteFromIndex(layout)),
+         false, layout},
+        {QStringLiteral("trigger"), QStringLiteral("wrecker_fts_update"), table,
+         triggerStatement(QStringLiteral("wrecker_fts_update"), QStringLiteral("UPDATE"),
+                          deleteFromIndex(layout) + QStringLiteral("; ") + insertIntoIndex(layout)),
+         false, layout},
+    };
 }
 
 QString wreckerStatement()
@@ -225,41 +291,24 @@ const QList<OwnObject> &ownObjects()
          QStringLiteral("CREATE TABLE sqlite_stat1(tbl,idx,stat)"), true},
         {QStringLiteral("table"), QStringLiteral("sqlite_stat4"), QStringLiteral("sqlite_stat4"),
          QStringLiteral("CREATE TABLE sqlite_stat4(tbl,idx,neq,nlt,ndlt,sample)"), true},
-        // Version 3: the search index.
-        {QStringLiteral("table"), QStringLiteral("wrecker_fts"), QStringLiteral("wrecker_fts"),
-         QStringLiteral("CREATE VIRTUAL TABLE wrecker_fts USING fts5(%1, content='', "
-                        "columnsize=0, tokenize='trigram')")
-             .arg(SchemaCheck::searchIndexColumns().join(QLatin1String(", "))),
-         false, true},
+        // Version 3: the search index (its shadow tables are the same in every layout).
         {QStringLiteral("table"), QStringLiteral("wrecker_fts_data"),
          QStringLiteral("wrecker_fts_data"),
          QStringLiteral("CREATE TABLE 'wrecker_fts_data'(id INTEGER PRIMARY KEY, block BLOB)"),
-         true, true},
+         true, 2},
         {QStringLiteral("table"), QStringLiteral("wrecker_fts_idx"),
          QStringLiteral("wrecker_fts_idx"),
          QStringLiteral("CREATE TABLE 'wrecker_fts_idx'(segid, term, pgno, PRIMARY KEY(segid, "
                         "term)) WITHOUT ROWID"),
-         true, true},
+         true, 2},
         {QStringLiteral("table"), QStringLiteral("wrecker_fts_config"),
          QStringLiteral("wrecker_fts_config"),
          QStringLiteral("CREATE TABLE 'wrecker_fts_config'(k PRIMARY KEY, v) WITHOUT ROWID"), true,
-         true},
-        {QStringLiteral("trigger"), QStringLiteral("wrecker_fts_insert"), QStringLiteral("wrecker"),
-         triggerStatement(QStringLiteral("wrecker_fts_insert"), QStringLiteral("INSERT"),
-                          insertIntoIndex()),
-         false, true},
-        {QStringLiteral("trigger"), QStringLiteral("wrecker_fts_delete"), QStringLiteral("wrecker"),
-         triggerStatement(QStringLiteral("wrecker_fts_delete"), QStringLiteral("DELETE"),
-                          deleteFromIndex()),
-         false, true},
-        {QStringLiteral("trigger"), QStringLiteral("wrecker_fts_update"), QStringLiteral("wrecker"),
-         triggerStatement(QStringLiteral("wrecker_fts_update"), QStringLiteral("UPDATE"),
-                          deleteFromIndex() + QStringLiteral("; ") + insertIntoIndex()),
-         false, true},
+         2},
     };
     static const QList<OwnObject> all =
-        objects + impoundObjects() + QList{briefIndex()} + versionObjects() +
-        QList{paymentsTable()} + yardObjects();
+        objects + indexObjects(2) + indexObjects(1) + impoundObjects() + QList{briefIndex()} +
+        versionObjects() + QList{paymentsTable()} + yardObjects();
     return all;
 }
 
@@ -294,7 +343,7 @@ QStringList SchemaCheck::firstVersionStatements()
 {
     QStringList statements;
     for (const OwnObject &object : ownObjects())
-        if (!object.engineMade && !object.searchIndex && isFirstVersionObject(object))
+        if (!object.engineMade && object.indexLayout == 0 && isFirstVersionObject(object))
             statements << object.sql;
     return statements;
 }
@@ -363,8 +412,49 @@ QStringList SchemaCheck::searchIndexStatements()
 {
     QStringList statements;
     for (const OwnObject &object : ownObjects())
-        if (!object.engineMade && object.searchIndex)
+        if (!object.engineMade && object.indexLayout == 2)
             statements << object.sql;
+    return statements;
+}
+
+const QStringList &SchemaCheck::quickSearchColumns()
+{
+    static const QStringList columns = {QStringLiteral("quickkeys"), QStringLiteral("quicktext")};
+    return columns;
+}
+
+QList<TowField> SchemaCheck::quickTextFields()
+{
+    return QList<TowField>(std::begin(kQuickTextFields), std::end(kQuickTextFields));
+}
+
+QList<TowField> SchemaCheck::quickKeyFields()
+{
+    return QList<TowField>(std::begin(kQuickKeyFields), std::end(kQuickKeyFields));
+}
+
+QStringView SchemaCheck::quickKeySeparators()
+{
+    return u" \t-().,/_#+:";
+}
+
+QString SchemaCheck::quickKeyForm(QStringView text)
+{
+    QString form;
+    form.reserve(text.size());
+    for (QChar c : text) {
+        if (quickKeySeparators().contains(c))
+            continue;
+        form += c.unicode() >= u'a' && c.unicode() <= u'z' ? QChar(c.unicode() - 32) : c;
+    }
+    return form;
+}
+
+QStringList SchemaCheck::searchIndexStatements(int layout)
+{
+    QStringList statements;
+    for (const OwnObject &object : indexObjects(layout))
+        statements << object.sql;
     return statements;
 }
 
@@ -372,7 +462,7 @@ QString SchemaCheck::searchIndexFill()
 {
     return QStringLiteral("INSERT INTO wrecker_fts(rowid, %1) SELECT id, %2 FROM wrecker AS new "
                           "WHERE id BETWEEN ? AND ?")
-        .arg(searchIndexColumns().join(QLatin1String(", ")), indexed("new"));
+        .arg(columnList(2), indexed("new"));
 }
 
 QString SchemaCheck::searchIndexForm(const QString &text)
@@ -386,12 +476,19 @@ bool SchemaCheck::hasSearchIndex(const QSqlDatabase &db)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN "
-                                   "('wrecker_fts', 'wrecker_fts_insert', 'wrecker_fts_delete', "
-                                   "'wrecker_fts_update')")) ||
-        !query.next())
+    if (!query.exec(QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master WHERE "
+                                   "name IN ('wrecker_fts', 'wrecker_fts_insert', "
+                                   "'wrecker_fts_delete', 'wrecker_fts_update')")))
         return false;
-    return query.value(0).toInt() == 4;
+    // In the layout made now: an index of an earlier one is made again.
+    static const QList<OwnObject> made = indexObjects(2);
+    int current = 0;
+    while (query.next()) {
+        const OwnObject found{query.value(0).toString(), query.value(1).toString(),
+                              query.value(2).toString(), query.value(3).toString(), false, 2};
+        current += made.contains(found) ? 1 : 0;
+    }
+    return current == 4;
 }
 
 bool SchemaCheck::engineHasFts5(const QSqlDatabase &db)

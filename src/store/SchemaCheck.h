@@ -10,8 +10,11 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <optional>
+
+#include "TowRecord.h"
 
 namespace tarnvale {
 
@@ -40,12 +43,28 @@ public:
     // every one QString::trimmed() leaves empty. An index holds the records it is true of.
     static QString blankRelease();
     static QStringList searchIndexStatements();
+    // The index's table and triggers in a layout: 1 the ten fields alone (files made before
+    // the quick search), 2 the layout made now.
+    static QStringList searchIndexStatements(int layout);
     // Fills the index from table wrecker for the ids in [first, last].
     static QString searchIndexFill();
     // The index's form of a search text (the same two characters put as ASCII).
     static QString searchIndexForm(const QString &text);
-    // Whether the index's table and every trigger of it are in the schema; whether the
-    // engine has FTS5.
+
+    // The quick search's columns of the index, after the ten: "quickkeys", the key form of
+    // the plate, VIN and phone (quickKeyFields) joined by blanks, and "quicktext", the
+    // quickTextFields in the index's form, one to a line.
+    static const QStringList &quickSearchColumns();
+    static QList<TowField> quickKeyFields();
+    static QList<TowField> quickTextFields();
+    // The key form of a plate, VIN or phone number: without blanks, tabs and the characters
+    // - ( ) . , / _ # + :, with ASCII letters in capitals ("abc-12 34" -> "ABC1234"), so that
+    // a number typed without its separators finds it.
+    static QString quickKeyForm(QStringView text);
+    static QStringView quickKeySeparators();
+
+    // Whether the index's table and every trigger of it are in the schema, in the layout made
+    // now; whether the engine has FTS5.
     static bool hasSearchIndex(const QSqlDatabase &db);
     static bool engineHasFts5(const QSqlDatabase &db);
 

@@ -8,10 +8,12 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTreeWidget>
 
 #include "AppProgram.h"
 #include "FindWindow.h"
 #include "FormText.h"
+#include "QuickSearchBox.h"
 #include "TowRecordForm.h"
 
 using namespace tarnvale;
@@ -175,6 +177,63 @@ class VehicleFlowTest : public QObject
         QVERIFY(!p.model()->vehicleIndex(id).isValid() && !p.context->store.towRecord(id));
         QVERIFY(p.label("Label10") == QString("1") && !p.browser()->SelNde().isSet());
         QVERIFY(p.label("Label7").isEmpty() && !p.browser()->printSnapshot().hasRecord);
+    }
+
+    // The quick search lists the vehicles of every group as the clerk types a plate without its
+    // dash, a phone as digits or part of a name; Enter shows the vehicle in the tree and sheet.
+    void quickSearch()
+    {
+        Program p;
+        p.start();
+        RecordStore &store = p.context->store;
+        QVERIFY(store.addGroup("Lot A") && store.addGroup("Lot B"));
+        auto add = [&](const QString &group, const QString &year, const QString &fields) {
+            TowRecord r = vehicleRecord(group, year);
+            const QStringList v = fields.split('|');
+            for (int i = 0; i < v.size(); ++i)
+                r.set(std::array{TowField::custname, TowField::vehtag, TowField::custphone}[i], v[i]);
+            return *store.addTowRecord(r);
+        };
+        const qint64 ann = add("Lot A", "2004", "Ann Lee|ABC-123|(440) 555-0187");
+        const qint64 jo = add("Lot B", "2011", "Joann Smith|XYZ 987|440.555.0100");
+        QuickSearchBox *box = p.window->quickSearch();
+        QCOMPARE(box->placeholderText(), QString("Plate, VIN, phone or name (Ctrl+K)"));
+        p.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p.window.get()));
+        QTest::keyClick(p.browser()->tree(), Qt::Key_K, Qt::ControlModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), box);
+        auto typed = [&](const QString &text) {
+            box->selectAll();
+            QTest::keyClicks(box, text);
+            QStringList rows;
+            for (int r = 0; box->list()->isVisible() && r < box->list()->topLevelItemCount(); ++r)
+                for (int c = 0; c < 5; ++c)
+                    rows << box->list()->topLevelItem(r)->text(c);
+            return rows.join('|');
+        };
+        const QString joann = "XYZ 987|Joann Smith|2011 Ford Taurus|Lot B|In storage";
+        const QString annRow = "ABC-123|Ann Lee|2004 Ford Taurus|Lot A|In storage";
+        QCOMPARE(typed("abc123"), annRow);
+        QCOMPARE(typed("4405550"), joann + '|' + annRow);
+        // Every row and column shown whole, the first row current.
+        QTreeWidget *list = box->list();
+        QVERIFY(list->header()->length() <= list->viewport()->width() &&
+                list->visualItemRect(list->topLevelItem(1)).bottom() < list->viewport()->height());
+        QCOMPARE(list->currentItem()->text(1), QString("Joann Smith"));
+        QCOMPARE(typed("xyz987"), joann);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(0)).center());
+        QVERIFY(!list->isVisible() && p.browser()->tree()->currentIndex() == p.model()->vehicleIndex(jo));
+        QCOMPARE(typed("zq"), QString());
+        QCOMPARE(typed("zqx"), QString("No vehicle found.||||"));
+        QTest::keyClick(box, Qt::Key_Escape);
+        QVERIFY(!box->list()->isVisible());
+        QCOMPARE(typed("ann"), joann + '|' + annRow);
+        QTest::keyClick(box, Qt::Key_Down);
+        QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(!box->list()->isVisible());
+        QCOMPARE(p.browser()->tree()->currentIndex(), p.model()->vehicleIndex(ann));
+        QVERIFY(p.browser()->tree()->isExpanded(p.model()->vehicleIndex(ann).parent()));
+        QCOMPARE(p.sheetValue("Name:") + '|' + p.sheetValue("Vehicle Tag:"), QString("ANN LEE|ABC-123"));
     }
 };
 

@@ -102,6 +102,7 @@ class RecordSearchTest : public QObject
         QTest::newRow("plate") << "<All>" << "Vehicle Tag" << "ann" << false << false << L{1, 2, 3};
         QTest::newRow("phone") << "Lot 2" << "Phone" << "0100" << false << false << L{3};
         QTest::newRow("<All> leaves the plate out") << "<All>" << "<All>" << "joann-" << false << false << L{};
+        QTest::newRow("<All> leaves the phone out") << "<All>" << "<All>" << "555-0100" << false << false << L{};
         QTest::newRow("empty text finds nothing") << "<All>" << "<All>" << "" << false << false << L{};
         QTest::newRow("a blank is a search text") << "<All>" << "Name" << " " << false << false << L{1, 2, 3, 4, 5, 6, 7};
         QTest::newRow("one group") << "Lot 1" << "<All>" << "ann" << false << false << L{1, 2};

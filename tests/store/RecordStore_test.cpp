@@ -518,6 +518,10 @@ class RecordStoreTest : public QObject
         QTest::newRow("a vehicle missing") << QStringList{remove + "3"};
         QTest::newRow("forged") << QStringList{remove + "1", "INSERT INTO wrecker_fts(rowid, vehmake) VALUES (1, 'Kia')"};
         QTest::newRow("scribbled") << QStringList{"UPDATE wrecker_fts_data SET block = zeroblob(length(block)) WHERE id > 10"};
+        QTest::newRow("the layout before plate, VIN and phone")
+            << QStringList{"DROP TRIGGER wrecker_fts_insert", "DROP TRIGGER wrecker_fts_delete",
+                           "DROP TRIGGER wrecker_fts_update", "DROP TABLE wrecker_fts"} + SchemaCheck::searchIndexStatements(1) +
+                   QStringList{"INSERT INTO wrecker_fts(rowid, " + columns + ") SELECT id, " + columns + " FROM wrecker"};
     }
     void searchIndexIsRepaired()
     {
@@ -536,6 +540,7 @@ class RecordStoreTest : public QObject
         store.setProgressHandler([&](qint64 d, qint64 t) { done = d, total = t; });
         QVERIFY(store.open(fresh.folder.databasePath(), RecordStore::OpenMode::ExistingOnly));
         QVERIFY(!store.isReadOnly() && (damage.isEmpty() ? total == -1 : done == total));
+        QVERIFY(SchemaCheck::hasSearchIndex(store.database()));
         // The triggers keep it in step.
         TowRecord record = *store.towRecord(2);
         record.set(TowField::vehmake, "Ford");

@@ -1,0 +1,106 @@
+#include <QLocale>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "QuickSearch.h"
+#include "SchemaCheck.h"
+#include "SearchTestData.h"
+
+using namespace tarnvale;
+using namespace tarnvale::test;
+
+class QuickSearchTest : public QObject
+{
+    Q_OBJECT
+
+    std::optional<SearchStore> m_data;
+
+    // The ids found, newest first; {-1} when the search failed.
+    QList<qint64> found(const QString &text, int limit = QuickSearch::kMaxRows)
+    {
+        QList<qint64> ids;
+        const auto rows = QuickSearch::find(m_data->store, text, limit);
+        for (const QuickResult &row : rows.value_or(QList<QuickResult>{}))
+            ids << row.id;
+        return rows ? ids : QList<qint64>{-1};
+    }
+
+  private Q_SLOTS:
+    void init()
+    {
+        SKIP_WITHOUT_ENGINE();
+        m_data.emplace();
+        QVERIFY(m_data->opened && fillSampleStore(m_data->store));
+        // Bob Stone: a phone as people write it, a plate with a blank, released.
+        TowRecord bob = *m_data->store.towRecord(5);
+        bob.set(TowField::custphone, "(440) 555-0187");
+        bob.set(TowField::vehtag, "bob 1988");
+        bob.set(TowField::towedrelease, "03/04/2024");
+        QVERIFY(m_data->store.updateTowRecord(bob));
+    }
+    void cleanup() { m_data.reset(); }
+
+    // Plates are "ANN-2004", "JOANN-1999", ..., "bob 1988" (5), "CARL-2001"; every phone is
+    // "555-0100 Ann" but Bob's; every note "Ann called twice".
+    void normalisedKeys_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<qint64>>("expected");
+        using L = QList<qint64>;
+        const L all{7, 6, 5, 4, 3, 2, 1};
+        // clang-format off
+        QTest::newRow("plate without its dash") << "ann2004" << L{1};
+        QTest::newRow("plate with a blank for its dash") << " Ann 2004 " << L{1};
+        QTest::newRow("plate with a dash for its blank") << "BOB-1988" << L{5};
+        QTest::newRow("plate without its blank") << "bob1988" << L{5};
+        QTest::newRow("plate: part of a word and a dash") << "joann-" << L{2};
+        QTest::newRow("phone as digits") << "4405550187" << L{5};
+        QTest::newRow("phone with dashes") << "440-555-0187" << L{5};
+        QTest::newRow("phone as written") << "(440) 555-0187" << L{5};
+        QTest::newRow("phone digits across a separator") << "5550" << all;
+        QTest::newRow("VIN in any case") << "vinJoann" << L{2};
+        QTest::newRow("name, part") << "STON" << L{5};
+        QTest::newRow("city") << "arbor" << L{4};
+        QTest::newRow("notes") << "called twice" << all;
+        QTest::newRow("beyond ASCII") << QString::fromUtf16(u"\u00C5NGSTR") << L{6};
+        QTest::newRow("two characters: nothing") << " an " << L{};
+        QTest::newRow("key form too short, no field holds it") << "a-b" << L{};
+        QTest::newRow("nothing holds it") << "zastava" << L{};
+        // clang-format on
+    }
+    void normalisedKeys()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<qint64>, expected);
+        QCOMPARE(found(text), expected);
+        // The rule record by record gives the same, through the index or by the scan.
+        QList<qint64> byRule;
+        for (qint64 id = 7; id >= 1; --id)
+            if (QuickSearch::matches(*m_data->store.towRecord(id), text))
+                byRule << id;
+        QCOMPARE(byRule, expected);
+        QCOMPARE(found(text, 2), expected.mid(0, 2));
+    }
+
+    // A whole line of the list; the scan where the file has no index gives the same.
+    void wholeRowsAndTheScan()
+    {
+        const QList<QuickResult> bob{{5, "bob 1988", "Bob Stone", "1988 Ford F-150", "", "Released"}};
+        QCOMPARE(QuickSearch::find(m_data->store, "4405550187"), bob);
+        if (m_data->store.isServer())
+            return;
+        // The index holds the key forms, kept in step by its triggers.
+        QSqlQuery index(m_data->store.database());
+        QVERIFY(index.prepare("SELECT group_concat(rowid) FROM wrecker_fts WHERE wrecker_fts MATCH ?"));
+        index.addBindValue(QuickSearch::indexQuery("bob1988") + " OR " + QuickSearch::indexQuery("ann2004"));
+        QVERIFY(index.exec() && index.next());
+        QCOMPARE(index.value(0).toString(), "1,5");
+        QSqlQuery(m_data->store.database()).exec("DROP TRIGGER wrecker_fts_update");
+        QVERIFY(!SchemaCheck::hasSearchIndex(m_data->store.database()));
+        QCOMPARE(QuickSearch::find(m_data->store, "4405550187"), bob);
+        QCOMPARE(found("5550", 3), (QList<qint64>{7, 6, 5}));
+    }
+};
+
+QTEST_GUILESS_MAIN(QuickSearchTest)
+#include "QuickSearch_test.moc"
