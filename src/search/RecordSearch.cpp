@@ -208,7 +208,8 @@ RecordSearch::Outcome readRows(Reader &reader, const Plan &plan, const RecordSea
         considerRow(reader, plan, matcher, batch);
     }
     if (step == Reader::Step::Failed)
-        return failWith(error, reader.errorCode(), reader.errorText());
+        return cancelled(options) ? RecordSearch::Outcome::Cancelled
+                                  : failWith(error, reader.errorCode(), reader.errorText());
     batch.flush();
     return RecordSearch::Outcome::Done;
 }
@@ -374,6 +375,7 @@ RecordSearch::Outcome RecordSearch::run(const QSqlDatabase &db, const FindReques
     if (options.reader == Reader::Native) {
         SqliteReader reader(db);
         if (reader.isOpen()) {
+            reader.stopWhen(options.cancel);
             // A file holding objects of another program may hold an index of its making.
             if (options.useIndex && !plan->indexMatch.isEmpty() && SchemaCheck::hasSearchIndex(db)
                 && SchemaCheck::foreignObjects(db).value_or(QStringList{"?"}).isEmpty()) {
