@@ -95,6 +95,7 @@ class FindWindowTest : public QObject
         QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
         auto *tabs = f.child<QTabWidget>("tbSearch");
         auto *text = f.child<QLineEdit>("txtSearch");
+        auto *outcome = f.child<QLabel>("lblOutcome");
         QCOMPARE(QApplication::focusWidget(), text);
         auto *groupBox = f.child<QComboBox>("lstGroups");
         QCOMPARE(items(groupBox),
@@ -107,8 +108,7 @@ class FindWindowTest : public QObject
         QCOMPARE(model->index(2, 1).data().toString() + "|" + model->index(3, 2).data().toString(),
                  "2015 VINANNE|lot 1");
         QCOMPARE(tabs->currentIndex(), 0);
-        QCOMPARE(f.child<QLabel>("lblOutcome")->text(),
-                 "4 vehicles found in all groups: see the Results tab.");
+        QCOMPARE(outcome->text(), "4 vehicles found in all groups: see the Results tab.");
         tabs->setCurrentIndex(1);
         QTest::keyClick(f.results(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(tabs->currentIndex() == 0 && QApplication::focusWidget() == text &&
@@ -142,8 +142,7 @@ class FindWindowTest : public QObject
         QVERIFY(rename(3, "Anne-Marie") && rename(4, "Al Brown", "Troy") && rename(5, "Bob Annan"));
         QCOMPARE(f.names(), (QStringList{"Ann Lee", "Anne-Marie", "Bob Annan", "Dan Annis"}));
         QVERIFY(done.count() == 0 && tabs->currentIndex() == 0 && f.window->currentResultId() == 3);
-        QCOMPARE(f.child<QLabel>("lblOutcome")->text(),
-                 "4 vehicles found in all groups: see the Results tab.");
+        QCOMPARE(outcome->text(), "4 vehicles found in all groups: see the Results tab.");
         // A change while a search runs is compared once the scan is through.
         f.window->Search("<All>", "<All>", "ann", false, false);
         QVERIFY(rename(5, "Bob Stone") && done.wait(10000));
@@ -167,8 +166,8 @@ class FindWindowTest : public QObject
         groupBox->lineEdit()->clear();
         QTest::keyClicks(groupBox->lineEdit(), QStringLiteral("lot 1"));
         QTest::keyClick(groupBox->lineEdit(), Qt::Key_Return);
-        QVERIFY(done.wait(10000) && f.names() == QStringList{"Al Brown"});
-        QCOMPARE(groupBox->currentText(), QStringLiteral("lot 1")); // not "Lot 1"
+        QVERIFY(done.wait(10000) && f.names() == QStringList{"Al Brown"} &&
+                groupBox->currentText() == "lot 1"); // not "Lot 1"
         QCOMPARE(f.dialogs.count(), 0);
     }
 
@@ -209,15 +208,14 @@ class FindWindowTest : public QObject
         f.window->Search("Lot 2", "<All>", "zq", false, false);
         QVERIFY(found.wait(10000) && f.window->isSearching());
         const qsizetype first = f.window->resultModel()->rowCount();
-        QVERIFY2(first < 300, qPrintable(QString::number(first))); // of 300
-        QCOMPARE(outcome->text(), QString("Searching... %1 found so far.").arg(first));
+        QCOMPARE(outcome->text() + (first < 300 ? "" : " (all of them)"), // of 300
+                 QString("Searching... %1 found so far.").arg(first));
         f.window->findChild<QToolBar *>()->actions().value(1)->trigger(); // "Cancel"
         const qsizetype kept = f.window->resultModel()->rowCount();
         QVERIFY(done.size() == 1 && !f.window->isSearching() && kept < 300);
         QCOMPARE(outcome->text(),
                  QString("Search cancelled: %1 found so far, see the Results tab.").arg(kept));
-        QTest::qWait(300);
-        QCOMPARE(f.window->resultModel()->rowCount(), kept);
+        QVERIFY(!found.wait(300) && f.window->resultModel()->rowCount() == kept);
         for (const FindRequest &request :
              {FindRequest{"Lot 2", "<All>", "zq", false, false},
               FindRequest{"<All>", "Vehicle Make", "Zq", true, true},
@@ -226,9 +224,7 @@ class FindWindowTest : public QObject
             f.window->Search(request.groupText, request.fieldText, request.findText,
                              request.wholeWord, request.matchCase);
             done.clear();
-            QVERIFY(done.wait(20000));
-            QTest::qWait(50);
-            QCOMPARE(done.size(), 1);
+            QVERIFY(done.wait(20000) && !done.wait(50)); // the replaced search ends unheard
             QCOMPARE(f.window->resultModel()->rows(), RecordSearch::find(f.store, request).value());
         }
     }
