@@ -259,7 +259,7 @@ void FindWindow::onFinished(bool completed, int errorNumber, const QString &erro
         // The scan may have read a record before or after a change the store announced.
         recheck(std::exchange(m_recheck, {}));
         m_outcome->setText(FindRules::outcomeText(m_model->rowCount(), m_searchedGroup));
-        if (m_model->rowCount() > 0 && !m_results->currentIndex().isValid())
+        if (!m_results->currentIndex().isValid()) // the first row, when there is one
             m_results->setCurrentIndex(m_model->index(0, 0));
     } else {
         const qsizetype found = m_model->rowCount();

@@ -182,8 +182,8 @@ class FindWindowTest : public QObject
         closing->Search("<All>", "<All>", "ann", false, false);
         QPointer<FindWindow> guard(closing);
         closing->close();
-        QTRY_VERIFY(guard.isNull());
-        QCOMPARE(f.dialogs.count(), 0);
+        QVERIFY(closing->findChild<QLabel *>("lblOutcome")->text().endsWith(": nothing found."));
+        QTRY_VERIFY(guard.isNull() && f.dialogs.count() == 0);
         f.store.close();
         QSignalSpy done(f.window.get(), &FindWindow::searchFinished);
         f.window->Search("<All>", "<All>", "ann", false, false);
