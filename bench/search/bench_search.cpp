@@ -28,9 +28,9 @@
 // and each dump's "totals:" line is the instruction count of one peer (bench/search/
 // count_instructions.sh does this and prints the ratios). Outside valgrind it only times.
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -390,8 +390,8 @@ void printFirstRows(Fixture &fixture)
     std::printf("\nFirst rows in the Find window, %d records, median of 15 (the bare query "
                 "answering the first matching row as peer):\n",
                 fixture.records);
-    for (const QString &text : {kFindText, kOtherTexts.at(0), kOtherTexts.at(1),
-                                QStringLiteral("rd")}) {
+    for (const QString &text :
+         {kFindText, kOtherTexts.at(0), kOtherTexts.at(1), QStringLiteral("rd")}) {
         std::vector<double> mine, peer;
         for (int i = 0; i < 15; ++i) {
             mine.push_back(firstRowsMs(*fixture.store, requestFor(0, text)));
@@ -414,7 +414,8 @@ int main(int argc, char *argv[])
     QDir().mkpath(folder);
     const qsizetype firstRowsAt = app.arguments().indexOf(QStringLiteral("--first-rows"));
     const bool firstRowsOnly = firstRowsAt > 0;
-    const int firstRowsOf = app.arguments().value(firstRowsAt + 1, QStringLiteral("100000")).toInt();
+    const int firstRowsOf =
+        app.arguments().value(firstRowsAt + 1, QStringLiteral("100000")).toInt();
     for (int records : {100000, 1000000}) {
         if (firstRowsOnly && records != firstRowsOf)
             continue;

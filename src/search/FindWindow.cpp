@@ -62,8 +62,8 @@ void FindWindow::buildControls()
                                         QStringLiteral("Search"));
     m_searchAction->setObjectName(QStringLiteral("btnSearch"));
     connect(m_searchAction, &QAction::triggered, this, &FindWindow::onSearchClicked);
-    m_cancelAction = toolbar->addAction(style()->standardIcon(QStyle::SP_BrowserStop),
-                                        QStringLiteral("Cancel"));
+    m_cancelAction =
+        toolbar->addAction(style()->standardIcon(QStyle::SP_BrowserStop), QStringLiteral("Cancel"));
     m_cancelAction->setObjectName(QStringLiteral("btnCancel"));
     m_cancelAction->setEnabled(false);
     connect(m_cancelAction, &QAction::triggered, this, &FindWindow::cancelSearch);

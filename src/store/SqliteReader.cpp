@@ -135,8 +135,7 @@ void SqliteReader::stopWhen(const std::atomic<bool> *flag)
         return;
     m_stopFlag = flag;
     int (*stopped)(void *) = [](void *stop) {
-        return static_cast<const std::atomic<bool> *>(stop)->load(std::memory_order_relaxed) ? 1
-                                                                                              : 0;
+        return int(static_cast<const std::atomic<bool> *>(stop)->load(std::memory_order_relaxed));
     };
     // Looked at every thousand steps of the engine's machine: a few microseconds apart.
     sqlite3_progress_handler(m_db, flag ? 1000 : 0, flag ? stopped : nullptr,

@@ -16,8 +16,8 @@
 #include "FindRules.h"
 #include "FindWindow.h"
 #include "RecordSearch.h"
-#include "SearchRunner.h"
 #include "ScriptedDialogs.h"
+#include "SearchRunner.h"
 #include "SearchTestData.h"
 
 using namespace tarnvale;
@@ -216,10 +216,9 @@ class FindWindowTest : public QObject
         QCOMPARE(outcome->text(),
                  QString("Search cancelled: %1 found so far, see the Results tab.").arg(kept));
         QVERIFY(!found.wait(300) && f.window->resultModel()->rowCount() == kept);
-        for (const FindRequest &request :
-             {FindRequest{"Lot 2", "<All>", "zq", false, false},
-              FindRequest{"<All>", "Vehicle Make", "Zq", true, true},
-              FindRequest{"<All>", "<All>", "an", false, false}}) {
+        for (const FindRequest &request : {FindRequest{"Lot 2", "<All>", "zq", false, false},
+                                           FindRequest{"<All>", "Vehicle Make", "Zq", true, true},
+                                           FindRequest{"<All>", "<All>", "an", false, false}}) {
             f.window->Search("<All>", "<All>", "ford", false, false); // replaced at once
             f.window->Search(request.groupText, request.fieldText, request.findText,
                              request.wholeWord, request.matchCase);
