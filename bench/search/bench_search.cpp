@@ -15,6 +15,13 @@
 // on the server's copy of the records, each match mode, against a bare libpq scan (PQexec,
 // every value read) of the statement the search runs; --server-only runs these alone.
 //
+// The first rows: how long the Find window waits, at 100,000 records, from the start of a
+// search in its runner (its own connection opened and checked, on its thread) until the first
+// rows reach the window's thread, for a common word, rarer ones and a two-letter text (a scan);
+// against the bare query that answers the first matching row on a connection opened for it
+// (sqlite3_open_v2, prepare, one step, close): a median of 15 each. --first-rows runs these
+// alone (--first-rows 1000000: at 1,000,000 records).
+//
 // With --instructions [RECORDS], each native peer runs once on the database of that many
 // records (default 100,000) between callgrind client requests instead: run it under
 //   valgrind --tool=callgrind --callgrind-out-file=cg.%p bench_search --instructions 100000
@@ -22,6 +29,8 @@
 // count_instructions.sh does this and prints the ratios). Outside valgrind it only times.
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -43,6 +52,7 @@
 #include "RecordSearch.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
+#include "SearchRunner.h"
 #include "TowDataGenerator.h"
 
 using namespace tarnvale;
@@ -320,6 +330,80 @@ void saveOne(benchmark::State &state, const QString &path, bool indexed)
         execAll(triggers);
 }
 
+// From the start of a search in the window's runner until its first rows are handed on; the
+// search is cancelled then. -1 when no row came.
+double firstRowsMs(RecordStore &store, const FindRequest &request)
+{
+    SearchRunner runner(store);
+    QEventLoop loop;
+    QElapsedTimer clock;
+    double ms = -1;
+    QObject::connect(&runner, &SearchRunner::rowsFound, &loop, [&] {
+        ms = double(clock.nsecsElapsed()) / 1e6;
+        runner.cancel();
+    });
+    QObject::connect(&runner, &SearchRunner::finished, &loop, &QEventLoop::quit);
+    clock.start();
+    runner.start(request);
+    loop.exec();
+    return ms;
+}
+
+// The bare query for the first row holding the text (any case) in one of the ten fields.
+double bareFirstRowMs(const QString &path, const QString &text)
+{
+    QStringList tests;
+    for (const char *column : {"custname", "custaddress", "custcity", "custstate", "custzip",
+                               "vehcolor", "vehyear", "vehmake", "vehmodel", "vehstyle"})
+        tests << QStringLiteral("%1 LIKE '%%2%'").arg(QLatin1String(column), text);
+    const QByteArray sql = QStringLiteral("SELECT id, custname, vehyear, vehmake, vehmodel, "
+                                          "vehstyle, vehvin, groupname FROM wrecker WHERE ")
+                               .append(tests.join(QLatin1String(" OR ")))
+                               .append(QLatin1String(" ORDER BY id LIMIT 1"))
+                               .toUtf8();
+    QElapsedTimer clock;
+    clock.start();
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *statement = nullptr;
+    double ms = -1;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &statement, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+        benchmark::DoNotOptimize(sqlite3_column_text(statement, 1));
+        ms = double(clock.nsecsElapsed()) / 1e6;
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return ms;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+void printFirstRows(Fixture &fixture)
+{
+    std::printf("\nFirst rows in the Find window, %d records, median of 15 (the bare query "
+                "answering the first matching row as peer):\n",
+                fixture.records);
+    for (const QString &text :
+         {kFindText, kOtherTexts.at(0), kOtherTexts.at(1), QStringLiteral("rd")}) {
+        std::vector<double> mine, peer;
+        for (int i = 0; i < 15; ++i) {
+            mine.push_back(firstRowsMs(*fixture.store, requestFor(0, text)));
+            peer.push_back(bareFirstRowMs(fixture.store->path(), text));
+        }
+        const double m = median(mine), p = median(peer);
+        std::printf("first rows for \"%s\": %.2f ms, %.2fx bare query (%.2f ms); "
+                    "slowest %.2f ms\n",
+                    qPrintable(text), m, m / p, p, *std::max_element(mine.begin(), mine.end()));
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -328,15 +412,29 @@ int main(int argc, char *argv[])
     const QString folder =
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("search-data"));
     QDir().mkpath(folder);
+    const qsizetype firstRowsAt = app.arguments().indexOf(QStringLiteral("--first-rows"));
+    const bool firstRowsOnly = firstRowsAt > 0;
+    const int firstRowsOf =
+        app.arguments().value(firstRowsAt + 1, QStringLiteral("100000")).toInt();
     for (int records : {100000, 1000000}) {
+        if (firstRowsOnly && records != firstRowsOf)
+            continue;
         auto fixture = std::make_unique<Fixture>();
         fixture->records = records;
         if (!prepareFixture(*fixture, folder)) {
             std::fprintf(stderr, "cannot prepare the %d-record database\n", records);
             return 1;
         }
-        prepareServer(*fixture);
+        if (!firstRowsOnly)
+            prepareServer(*fixture);
         g_fixtures.push_back(std::move(fixture));
+    }
+    if (firstRowsOnly) {
+        if (g_fixtures.empty())
+            return 2;
+        printFirstRows(*g_fixtures.front());
+        g_fixtures.clear();
+        return 0;
     }
 
     const QStringList arguments = app.arguments();
@@ -561,6 +659,8 @@ int main(int argc, char *argv[])
                           " records",
                       qtSearchName(n, mode), qtBareName(n), "bare QSqlQuery forward-only scan");
     }
+    if (!serverOnly)
+        printFirstRows(*g_fixtures.front());
     for (const auto &owned : g_fixtures)
         bench::BenchServer::disconnect(owned->peer);
     g_fixtures.clear();

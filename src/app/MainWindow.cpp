@@ -406,6 +406,7 @@ void MainWindow::openFind(const QString &groupName)
     raiseExisting(find);
     if (!groupName.isEmpty())
         find->preselectGroup(groupName);
+    find->focusSearchText();
 }
 
 bool MainWindow::showFoundVehicle(qint64 recordId)

@@ -95,7 +95,8 @@ QString FindRules::outcomeText(qsizetype found, const QString &groupText)
     if (found == 0)
         return QStringLiteral("Nothing found ") + where + u'.';
     const QString what = found == 1 ? QStringLiteral("vehicle") : QStringLiteral("vehicles");
-    return QStringLiteral("%1 %2 found ").arg(found).arg(what) + where + u'.';
+    return QStringLiteral("%1 %2 found ").arg(found).arg(what) + where +
+           QStringLiteral(": see the Results tab.");
 }
 
 GroupFilter FindRules::groupFilter(const QString &groupText)

@@ -38,7 +38,8 @@ class FindRules
     static QStringList fieldKeys();
 
     // What the window says when a search ends: how many vehicles it found and where it
-    // looked ("Nothing found in group "Lot 1".").
+    // looked, and where the rows are ("Nothing found in group "Lot 1".", "2 vehicles found
+    // in all groups: see the Results tab.").
     static QString outcomeText(qsizetype found, const QString &groupText);
 
     // "<All>" (any case, surrounding blanks) and "*" let everything through; "<None>" only

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFormLayout>
 #include <QFrame>
 #include <QGroupBox>
@@ -61,6 +62,11 @@ void FindWindow::buildControls()
                                         QStringLiteral("Search"));
     m_searchAction->setObjectName(QStringLiteral("btnSearch"));
     connect(m_searchAction, &QAction::triggered, this, &FindWindow::onSearchClicked);
+    m_cancelAction =
+        toolbar->addAction(style()->standardIcon(QStyle::SP_BrowserStop), QStringLiteral("Cancel"));
+    m_cancelAction->setObjectName(QStringLiteral("btnCancel"));
+    m_cancelAction->setEnabled(false);
+    connect(m_cancelAction, &QAction::triggered, this, &FindWindow::cancelSearch);
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("tbSearch"));
@@ -74,6 +80,11 @@ void FindWindow::buildControls()
     m_groups->setObjectName(QStringLiteral("lstGroups"));
     m_groups->setEditable(true);
     m_groups->setInsertPolicy(QComboBox::NoInsert);
+    // What is typed stays as typed: group names differ by letter case ("Lot 1", "lot 1"), and
+    // the box would otherwise put the first name that matches in any case, or the rest of a
+    // longer one, in place of the text. Names that begin so are offered in a list instead.
+    m_groups->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    m_groups->completer()->setCompletionMode(QCompleter::PopupCompletion);
     auto *groupLayout = new QVBoxLayout(groupBox);
     groupLayout->addWidget(m_groups);
 
@@ -110,8 +121,11 @@ void FindWindow::buildControls()
     frameLayout->addLayout(form);
     frameLayout->addLayout(checks);
     frameLayout->addStretch();
+    m_outcome = new QLabel(searchPage);
+    m_outcome->setObjectName(QStringLiteral("lblOutcome"));
     auto *searchLayout = new QVBoxLayout(searchPage);
     searchLayout->addWidget(frame);
+    searchLayout->addWidget(m_outcome);
     m_tabs->addTab(searchPage, QStringLiteral("Search"));
 
     m_results = new QTreeView(m_tabs);
@@ -148,15 +162,17 @@ void FindWindow::buildControls()
     close->setShortcuts(QKeySequence::Close);
     connect(close, &QAction::triggered, this, &QWidget::close);
     addAction(close);
-
-    m_outcome = new QLabel(this);
-    m_outcome->setObjectName(QStringLiteral("lblOutcome"));
+    auto *find = new QAction(this);
+    find->setShortcuts(QKeySequence::Find);
+    connect(find, &QAction::triggered, this, &FindWindow::focusSearchText);
+    addAction(find);
+    // The search text takes the keys first, so typing never lands in the group's name.
+    m_text->setFocus();
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(toolbar);
     layout->addWidget(m_tabs);
-    layout->addWidget(m_outcome);
     resize(520, 340);
 }
 
@@ -194,11 +210,9 @@ bool FindWindow::isSearching() const
     return m_runner->isRunning();
 }
 
-bool FindWindow::Search(const QString &groupName, const QString &fields, const QString &findText,
+void FindWindow::Search(const QString &groupName, const QString &fields, const QString &findText,
                         bool matchWord, bool matchCase)
 {
-    if (isSearching())
-        return false;
     const FindRequest request{groupName, fields, findText, matchWord, matchCase,
                               m_status->currentData().toString()};
     m_model->clear();
@@ -207,13 +221,25 @@ bool FindWindow::Search(const QString &groupName, const QString &fields, const Q
     m_lastRequest = request;
     m_searchedGroup = request.groupText;
     m_runner->start(request);
-    m_searchAction->setEnabled(false);
-    return true;
+    m_cancelAction->setEnabled(true);
+}
+
+void FindWindow::cancelSearch()
+{
+    m_runner->cancel();
+}
+
+void FindWindow::focusSearchText()
+{
+    m_tabs->setCurrentIndex(0);
+    m_text->setFocus(Qt::ShortcutFocusReason);
+    m_text->selectAll();
 }
 
 void FindWindow::onRowsFound(const QList<FindResult> &rows)
 {
     m_model->append(rows);
+    m_outcome->setText(QStringLiteral("Searching... %1 found so far.").arg(m_model->rowCount()));
 }
 
 void FindWindow::onSearchClicked()
@@ -224,7 +250,7 @@ void FindWindow::onSearchClicked()
 
 void FindWindow::onFinished(bool completed, int errorNumber, const QString &errorDescription)
 {
-    m_searchAction->setEnabled(true);
+    m_cancelAction->setEnabled(false);
     if (errorNumber != 0) {
         m_outcome->clear();
         m_dialogs.notify(kDatabaseErrorTitle, kUnknownError + errorDescription,
@@ -233,11 +259,14 @@ void FindWindow::onFinished(bool completed, int errorNumber, const QString &erro
         // The scan may have read a record before or after a change the store announced.
         recheck(std::exchange(m_recheck, {}));
         m_outcome->setText(FindRules::outcomeText(m_model->rowCount(), m_searchedGroup));
-        m_tabs->setCurrentWidget(m_results);
-        if (m_model->rowCount() > 0) {
+        if (!m_results->currentIndex().isValid()) // the first row, when there is one
             m_results->setCurrentIndex(m_model->index(0, 0));
-            m_results->setFocus();
-        }
+    } else {
+        const qsizetype found = m_model->rowCount();
+        m_outcome->setText(
+            found == 0 ? QStringLiteral("Search cancelled: nothing found.")
+                       : QStringLiteral("Search cancelled: %1 found so far, see the Results tab.")
+                             .arg(found));
     }
     m_recheck.clear();
     Q_EMIT searchFinished();

@@ -1,7 +1,8 @@
 // The search window frmFind ("Find Contacts"): criteria on the "Search" tab, the rows found
-// on the "Results" tab. The scan runs on SearchRunner's thread; while it runs the "Search"
-// button is disabled and a further Search() is refused, so one search never runs inside
-// another.
+// on the "Results" tab. The scan runs on SearchRunner's thread and its rows come into the
+// list as they are found, the line under the criteria counting them; "Search" pressed again
+// starts the scan anew, "Cancel" stops it. A search leaves the tab as it is: the line says
+// how many were found and where they are. Ctrl+F puts the cursor in the search text.
 //
 // The window follows the store's changes: a removed record's row goes, an added or changed
 // record is compared with the last search alone and its row comes, goes or shows it anew (the
@@ -45,11 +46,15 @@ class FindWindow : public QWidget
     // "Find in group...": puts the group's name into the group box.
     void preselectGroup(const QString &groupName);
 
-    // Clears the result list and starts a search; false, doing nothing, while one runs.
-    bool Search(const QString &groupName, const QString &fields, const QString &findText,
+    // Clears the result list and starts a search, ending one that runs.
+    void Search(const QString &groupName, const QString &fields, const QString &findText,
                 bool matchWord, bool matchCase);
     // A search runs.
     bool isSearching() const;
+    // Ends the running search; the rows found so far stay.
+    void cancelSearch();
+    // The "Search" tab, with the cursor in the search text (all of it selected).
+    void focusSearchText();
     // The rows found by the last search.
     const FindResultModel *resultModel() const { return m_model; }
 
@@ -82,6 +87,7 @@ class FindWindow : public QWidget
     SearchRunner *m_runner = nullptr;
     FindResultModel *m_model = nullptr;
     QAction *m_searchAction = nullptr;
+    QAction *m_cancelAction = nullptr;
     QTabWidget *m_tabs = nullptr;
     QComboBox *m_groups = nullptr;
     QComboBox *m_fields = nullptr;

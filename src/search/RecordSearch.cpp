@@ -31,7 +31,7 @@ constexpr TowField kResultFields[] = {TowField::custname, TowField::vehyear,  To
 struct Plan
 {
     QString sql;
-    QString indexedSql; // the rows the index names (its query bound first), same filters
+    QString idsSql;     // the rows with the ids put for "@ids", same filters, in table order
     QString byIdSql;    // the statement for one record, its id bound after the group
     QString indexMatch; // the search index's query; empty when the index cannot serve it
     bool bindsGroup = false;
@@ -107,12 +107,10 @@ std::optional<Plan> makePlan(const FindRequest &request, const SqlDialect &diale
         where << groupWhere;
     if (byStatus)
         where << *byStatus;
-    plan.indexedSql = plan.sql
-                      + QStringLiteral(" WHERE id IN (SELECT rowid FROM wrecker_fts WHERE "
-                                       "wrecker_fts MATCH ?)");
+    plan.idsSql = plan.sql + QStringLiteral(" WHERE id IN (@ids)");
     for (const QString &condition : where)
-        plan.indexedSql += QStringLiteral(" AND ") + condition;
-    plan.indexedSql += QStringLiteral(" ORDER BY id");
+        plan.idsSql += QStringLiteral(" AND ") + condition;
+    plan.idsSql += QStringLiteral(" ORDER BY id");
     if (!where.isEmpty())
         plan.sql += QStringLiteral(" WHERE ") + where.join(QLatin1String(" AND "));
     plan.byIdSql = plan.sql + (where.isEmpty() ? QStringLiteral(" WHERE") : QStringLiteral(" AND"))
@@ -191,13 +189,13 @@ template <class Reader>
 void considerRow(const Reader &reader, const Plan &plan, const TextMatcher &matcher,
                  Batcher &batch);
 
-// The rows of the statement run in the reader (SqliteReader or PgReader), decided by the rules.
+// The rows of the statement run in the reader (SqliteReader or PgReader), decided by the rules;
+// on Done, the last rows may still wait in the batch.
 template <class Reader>
-RecordSearch::Outcome readRows(Reader &reader, const Plan &plan, const RecordSearch::Sink &sink,
-                               DbError *error, const RecordSearch::Options &options)
+RecordSearch::Outcome readRows(Reader &reader, const Plan &plan, Batcher &batch, DbError *error,
+                               const RecordSearch::Options &options)
 {
     const TextMatcher matcher(plan.findText, plan.mode);
-    Batcher batch(sink, options.batchSize);
     typename Reader::Step step;
     for (;;) {
         if (cancelled(options))
@@ -208,9 +206,20 @@ RecordSearch::Outcome readRows(Reader &reader, const Plan &plan, const RecordSea
         considerRow(reader, plan, matcher, batch);
     }
     if (step == Reader::Step::Failed)
-        return failWith(error, reader.errorCode(), reader.errorText());
-    batch.flush();
+        return cancelled(options) ? RecordSearch::Outcome::Cancelled
+                                  : failWith(error, reader.errorCode(), reader.errorText());
     return RecordSearch::Outcome::Done;
+}
+
+template <class Reader>
+RecordSearch::Outcome readAllRows(Reader &reader, const Plan &plan, const RecordSearch::Sink &sink,
+                                  DbError *error, const RecordSearch::Options &options)
+{
+    Batcher batch(sink, options.batchSize);
+    const RecordSearch::Outcome outcome = readRows(reader, plan, batch, error, options);
+    if (outcome == RecordSearch::Outcome::Done)
+        batch.flush();
+    return outcome;
 }
 
 RecordSearch::Outcome runNative(SqliteReader &reader, const Plan &plan,
@@ -219,7 +228,7 @@ RecordSearch::Outcome runNative(SqliteReader &reader, const Plan &plan,
 {
     if (!reader.prepare(plan.sql.toUtf8(), plan.bindsGroup ? &plan.group : nullptr))
         return failWith(error, reader.errorCode(), reader.errorText());
-    return readRows(reader, plan, sink, error, options);
+    return readAllRows(reader, plan, sink, error, options);
 }
 
 // The records the index names, read by id in table order and decided by the rules; nullopt
@@ -233,23 +242,39 @@ std::optional<RecordSearch::Outcome> runIndexed(SqliteReader &reader, const Plan
     if (!reader.prepare("SELECT max(id) FROM wrecker") || reader.step() != SqliteReader::Step::Row)
         return std::nullopt;
     const qint64 limit = reader.integer(0) / options.indexShareLimit;
-    qint64 named = 0;
+    std::vector<qint64> named;
     if (!reader.prepare("SELECT rowid FROM wrecker_fts WHERE wrecker_fts MATCH ?",
                         &plan.indexMatch))
         return std::nullopt;
     SqliteReader::Step step;
     while ((step = reader.step()) == SqliteReader::Step::Row) {
-        if (++named > limit && limit >= options.indexShareFloor)
+        named.push_back(reader.integer(0));
+        if (qint64(named.size()) > limit && limit >= options.indexShareFloor)
             return std::nullopt;
     }
     if (step == SqliteReader::Step::Failed)
         return std::nullopt;
 
-    // The index answered: the rows it names are read in one statement.
-    if (!reader.prepare(plan.indexedSql.toUtf8(), &plan.indexMatch)
-        || (plan.bindsGroup && !reader.bindText(2, plan.group)))
-        return failWith(error, reader.errorCode(), reader.errorText());
-    return readRows(reader, plan, sink, error, options);
+    // The index answered: the rows it names are read in table order, a few first so that
+    // they come without waiting for the others, then in large runs.
+    std::sort(named.begin(), named.end());
+    Batcher batch(sink, options.batchSize);
+    const qsizetype chunks[] = {16, 4096};
+    for (qsizetype from = 0, size = chunks[0]; from < qsizetype(named.size()); from += size,
+                   size = chunks[1]) {
+        QByteArray ids;
+        for (qsizetype i = from; i < qMin(from + size, qsizetype(named.size())); ++i)
+            ids += QByteArray::number(named[i]) + ',';
+        ids.chop(1);
+        if (!reader.prepare(plan.idsSql.toUtf8().replace("@ids", ids),
+                            plan.bindsGroup ? &plan.group : nullptr))
+            return failWith(error, reader.errorCode(), reader.errorText());
+        const RecordSearch::Outcome outcome = readRows(reader, plan, batch, error, options);
+        if (outcome != RecordSearch::Outcome::Done)
+            return outcome;
+    }
+    batch.flush();
+    return RecordSearch::Outcome::Done;
 }
 
 // The statement on a server, its rows read through libpq.
@@ -262,7 +287,7 @@ RecordSearch::Outcome runServer(PgReader &reader, const Plan &plan, const Record
     if (!reader.exec(plan.sql.toUtf8(), values, options.cancel))
         return reader.cancelled() ? RecordSearch::Outcome::Cancelled
                                   : failWith(error, reader.errorCode(), reader.errorText());
-    return readRows(reader, plan, sink, error, options);
+    return readAllRows(reader, plan, sink, error, options);
 }
 
 template <class Reader>
@@ -374,6 +399,7 @@ RecordSearch::Outcome RecordSearch::run(const QSqlDatabase &db, const FindReques
     if (options.reader == Reader::Native) {
         SqliteReader reader(db);
         if (reader.isOpen()) {
+            reader.stopWhen(options.cancel);
             // A file holding objects of another program may hold an index of its making.
             if (options.useIndex && !plan->indexMatch.isEmpty() && SchemaCheck::hasSearchIndex(db)
                 && SchemaCheck::foreignObjects(db).value_or(QStringList{"?"}).isEmpty()) {

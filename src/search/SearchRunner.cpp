@@ -1,8 +1,12 @@
 #include "SearchRunner.h"
 
 #include <QAtomicInteger>
+#include <QMutex>
 #include <QSqlError>
 #include <QThread>
+
+#include <algorithm>
+#include <utility>
 
 #include "RecordStore.h"
 #include "SchemaCheck.h"
@@ -19,40 +23,61 @@ QString nextConnectionName()
 
 } // namespace
 
+// What a scan shares with the window's thread: its stop flag and the rows found that wait.
+struct SearchRunner::Scan
+{
+    std::atomic<bool> cancel{false};
+    QMutex mutex;
+    QList<FindResult> rows; // found, not yet handed on
+    bool posted = false;    // a delivery is on its way to the window's thread
+};
+
 SearchRunner::SearchRunner(RecordStore &store, QObject *parent) : QObject(parent), m_store(store)
 {
     qRegisterMetaType<QList<FindResult>>();
+    m_pending.setSingleShot(true);
+    connect(&m_pending, &QTimer::timeout, this, [this] {
+        if (m_scan)
+            deliver(m_scan);
+    });
 }
 
 SearchRunner::~SearchRunner()
 {
-    m_cancel = true;
-    if (m_thread)
-        m_thread->wait();
+    for (auto &[scan, thread] : m_threads)
+        scan->cancel = true;
+    for (auto &[scan, thread] : m_threads)
+        thread->wait();
 }
 
-bool SearchRunner::start(const FindRequest &request)
+void SearchRunner::start(const FindRequest &request)
 {
-    if (m_running)
-        return false;
-    m_running = true;
-    m_cancel = false;
-    const int generation = ++m_generation;
+    if (m_scan)
+        m_scan->cancel = true;
+    m_pending.stop();
+    m_lastSent.invalidate();
+    auto scan = std::make_shared<Scan>();
+    m_scan = scan;
     // Only the name crosses threads: the worker clones the connection in its own thread.
     const QString source = m_store.isOpen() ? m_store.database().connectionName() : QString();
-    m_thread.reset(QThread::create(
-        [this, source, request, generation] { work(source, request, generation); }));
-    m_thread->start();
-    return true;
+    std::unique_ptr<QThread> thread(
+        QThread::create([this, scan, source, request] { work(scan, source, request); }));
+    thread->start();
+    m_threads.emplace_back(scan, std::move(thread));
 }
 
 void SearchRunner::cancel()
 {
-    if (m_running)
-        m_cancel = true;
+    if (!m_scan)
+        return;
+    m_scan->cancel = true;
+    m_scan.reset();
+    m_pending.stop();
+    Q_EMIT finished(false, 0, QString());
 }
 
-void SearchRunner::work(const QString &sourceConnection, const FindRequest &request, int generation)
+void SearchRunner::work(const std::shared_ptr<Scan> &scan, const QString &sourceConnection,
+                        const FindRequest &request)
 {
     RecordSearch::Outcome outcome = RecordSearch::Outcome::Failed;
     DbError error{3420, QStringLiteral("The database is not open.")};
@@ -74,17 +99,16 @@ void SearchRunner::work(const QString &sourceConnection, const FindRequest &requ
             } else if (opened) {
                 RecordSearch::Options options;
                 options.reader = m_reader;
-                options.batchSize = m_batchSize;
-                options.cancel = &m_cancel;
+                options.batchSize = 1; // the window decides how rows are grouped
+                options.cancel = &scan->cancel;
                 outcome = RecordSearch::run(
                     db, request,
-                    [this, generation](QList<FindResult> &&rows) {
-                        QMetaObject::invokeMethod(
-                            this,
-                            [this, generation, rows = std::move(rows)] {
-                                deliver(generation, rows);
-                            },
-                            Qt::QueuedConnection);
+                    [this, scan](QList<FindResult> &&rows) {
+                        const QMutexLocker lock(&scan->mutex);
+                        scan->rows.append(std::move(rows));
+                        if (!std::exchange(scan->posted, true))
+                            QMetaObject::invokeMethod(
+                                this, [this, scan] { deliver(scan); }, Qt::QueuedConnection);
                     },
                     &error, options);
                 db.close();
@@ -98,27 +122,49 @@ void SearchRunner::work(const QString &sourceConnection, const FindRequest &requ
         QSqlDatabase::removeDatabase(name);
     }
     QMetaObject::invokeMethod(
-        this, [this, generation, outcome, error] { conclude(generation, outcome, error); },
+        this, [this, scan, outcome, error] { conclude(scan, outcome, error); },
         Qt::QueuedConnection);
 }
 
-void SearchRunner::deliver(int generation, const QList<FindResult> &rows)
+void SearchRunner::deliver(const std::shared_ptr<Scan> &scan)
 {
-    if (generation == m_generation && !m_cancel)
+    if (scan != m_scan)
+        return;
+    // The first rows go at once; later ones wait until the interval since the last is over.
+    if (m_lastSent.isValid() && m_lastSent.elapsed() < m_interval) {
+        if (!m_pending.isActive())
+            m_pending.start(int(m_interval - m_lastSent.elapsed()));
+        return;
+    }
+    QList<FindResult> rows;
+    {
+        const QMutexLocker lock(&scan->mutex);
+        rows.swap(scan->rows);
+        scan->posted = false;
+    }
+    m_lastSent.start();
+    if (!rows.isEmpty())
         Q_EMIT rowsFound(rows);
 }
 
-void SearchRunner::conclude(int generation, RecordSearch::Outcome outcome, const DbError &error)
+void SearchRunner::conclude(const std::shared_ptr<Scan> &scan, RecordSearch::Outcome outcome,
+                            const DbError &error)
 {
-    if (generation != m_generation)
-        return;
-    if (m_thread) {
-        m_thread->wait();
-        m_thread.reset();
+    const auto at = std::find_if(m_threads.begin(), m_threads.end(),
+                                 [&scan](const auto &entry) { return entry.first == scan; });
+    if (at != m_threads.end()) {
+        at->second->wait();
+        m_threads.erase(at);
     }
-    m_running = false;
-    // Rows found after a cancel are dropped, so a cancelled search never counts as complete.
-    const bool completed = outcome == RecordSearch::Outcome::Done && !m_cancel;
+    if (scan != m_scan)
+        return;
+    m_pending.stop();
+    m_lastSent.invalidate();
+    deliver(scan); // what still waits
+    if (scan != m_scan)
+        return; // the rows' receiver ended or replaced the search
+    m_scan.reset();
+    const bool completed = outcome == RecordSearch::Outcome::Done;
     const bool failed = outcome == RecordSearch::Outcome::Failed;
     Q_EMIT finished(completed, failed ? error.number : 0, failed ? error.description : QString());
 }

@@ -1,17 +1,21 @@
 // Runs one search at a time on a worker thread, over a connection of its own to the store's
-// database file, so the window stays usable during a long scan. Results arrive in batches,
-// in table order, through rowsFound(); finished() closes every search that started.
+// database file, so the window stays usable during a long scan. The rows arrive through
+// rowsFound(), in table order: the first ones at once, then in batches at most interval()
+// apart, so a long scan shows what it found as it goes. finished() closes the search that
+// runs; a search replaced by another, or cancelled, sends nothing more.
 #pragma once
 
 #include "FindRequest.h"
 #include "RecordSearch.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
-#include <atomic>
 #include <memory>
+#include <vector>
 
 class QThread;
 
@@ -25,17 +29,21 @@ class SearchRunner : public QObject
 
   public:
     explicit SearchRunner(RecordStore &store, QObject *parent = nullptr);
-    // Cancels a running search and waits for its thread.
+    // Stops every scan and waits for their threads.
     ~SearchRunner() override;
 
-    // Starts a search; false (and nothing happens) while one is still running.
-    bool start(const FindRequest &request);
-    bool isRunning() const { return m_running; }
-    // Asks the running search to stop; finished() follows with completed = false.
+    // Starts a search. One still running is dropped first: its scan stops at its next row
+    // and nothing more of it arrives.
+    void start(const FindRequest &request);
+    bool isRunning() const { return m_scan != nullptr; }
+    // Ends the running search at once: finished() with completed = false comes now, and its
+    // scan stops at its next row (or inside a long step of the engine).
     void cancel();
 
-    void setBatchSize(int rows) { m_batchSize = rows; }
     void setReader(RecordSearch::Reader reader) { m_reader = reader; }
+    // The longest time found rows wait before they are handed on, in milliseconds.
+    void setInterval(int ms) { m_interval = ms; }
+    int interval() const { return m_interval; }
 
   Q_SIGNALS:
     void rowsFound(const QList<tarnvale::FindResult> &rows);
@@ -43,16 +51,19 @@ class SearchRunner : public QObject
     void finished(bool completed, int errorNumber, const QString &errorDescription);
 
   private:
-    void work(const QString &sourceConnection, const FindRequest &request, int generation);
-    void deliver(int generation, const QList<FindResult> &rows);
-    void conclude(int generation, RecordSearch::Outcome outcome, const DbError &error);
+    struct Scan;
+    void work(const std::shared_ptr<Scan> &scan, const QString &sourceConnection,
+              const FindRequest &request);
+    void deliver(const std::shared_ptr<Scan> &scan);
+    void conclude(const std::shared_ptr<Scan> &scan, RecordSearch::Outcome outcome,
+                  const DbError &error);
 
     RecordStore &m_store;
-    std::unique_ptr<QThread> m_thread;
-    std::atomic<bool> m_cancel{false};
-    bool m_running = false;
-    int m_generation = 0;
-    int m_batchSize = 512;
+    std::shared_ptr<Scan> m_scan; // the search that runs
+    std::vector<std::pair<std::shared_ptr<Scan>, std::unique_ptr<QThread>>> m_threads;
+    QTimer m_pending;         // hands on the rows that wait, once the interval is over
+    QElapsedTimer m_lastSent; // since rows were last handed on; invalid before the first
+    int m_interval = 30;
     RecordSearch::Reader m_reader = RecordSearch::Reader::Native;
 };
 

@@ -8,6 +8,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <atomic>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -43,6 +45,9 @@ class SqliteReader
     // Binds a text to one more parameter of the prepared statement, before its first step.
     bool bindText(int parameter, const QString &text);
     Step step();
+    // From now on a statement stops (its step() fails: interrupted) once *flag is true, even
+    // inside a long step; nullptr: never. Undone when the reader goes.
+    void stopWhen(const std::atomic<bool> *flag);
     qint64 integer(int column) const;
     // The cell's UTF-8 bytes, valid until the next step(); a NULL cell has a null data().
     QByteArrayView text(int column) const;
@@ -58,6 +63,7 @@ class SqliteReader
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_statement = nullptr;
     bool m_owned = false;
+    const std::atomic<bool> *m_stopFlag = nullptr;
     int m_errorCode = 0;
     QString m_errorText;
 };

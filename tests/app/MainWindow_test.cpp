@@ -217,10 +217,12 @@ class MainWindowTest : public QObject
                                rightClick(p.model()->groupIndex(groupId))};
         QCOMPARE(seen, (QStringList{" ", " ", "V " + vehicle, " " + vehicle,
                                     "G G|" + QString::number(groupId)}));
-        p.window->command("mnuFindMn")->trigger();
-        QCOMPARE(
-            Program::shown("frmFind").value(0)->findChild<QComboBox *>("lstGroups")->currentText(),
-            "Lot A");
+        p.window->command("mnuFindMn")->trigger(); // Ctrl+F again: the cursor in the text
+        QWidget *find = Program::shown("frmFind").value(0);
+        find->findChild<QComboBox *>("lstGroups")->setFocus();
+        p.window->command("mnuFind")->trigger();
+        QCOMPARE(find->findChild<QComboBox *>("lstGroups")->currentText(), "Lot A");
+        QCOMPARE(find->focusWidget()->objectName(), "txtSearch");
         // The menu's Remove asks about the group's vehicles, then takes them all.
         p.dialogs.queueAnswer(Answer::Yes);
         p.window->command("mnuRG")->trigger();

@@ -123,7 +123,7 @@ class FindRulesTest : public QObject
         QTest::newRow("nothing in a group") << 0 << "Lot 1" << "Nothing found in group \"Lot 1\".";
         QTest::newRow("nothing anywhere") << 0 << " <all>" << "Nothing found in any group.";
         QTest::newRow("nothing without a group") << 0 << "<None>" << "Nothing found among vehicles without a group.";
-        QTest::newRow("one") << 1 << "Lot 1" << "1 vehicle found in group \"Lot 1\".";
+        QTest::newRow("one") << 1 << "Lot 1" << "1 vehicle found in group \"Lot 1\": see the Results tab.";
         // clang-format on
     }
     void outcomeText()

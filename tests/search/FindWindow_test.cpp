@@ -1,10 +1,12 @@
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
@@ -13,7 +15,9 @@
 #include "FindResultModel.h"
 #include "FindRules.h"
 #include "FindWindow.h"
+#include "RecordSearch.h"
 #include "ScriptedDialogs.h"
+#include "SearchRunner.h"
 #include "SearchTestData.h"
 
 using namespace tarnvale;
@@ -82,13 +86,17 @@ class FindWindowTest : public QObject
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     // The lists offer the groups in table order, then "<All>" and "<None>", and the keys the
-    // rules know; the criteria are read from the boxes; the results tab shows the rows and the
-    // count; a row opens its vehicle; open results follow the store.
+    // rules know; the cursor starts in the search text, and Ctrl+F brings it back; the criteria
+    // are read from the boxes; the tab stays, the line says the count; a row opens its
+    // vehicle; open results follow the store; a typed group name stays as typed.
     void searchFlow()
     {
         Find f;
-        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
         auto *tabs = f.child<QTabWidget>("tbSearch");
+        auto *text = f.child<QLineEdit>("txtSearch");
+        auto *outcome = f.child<QLabel>("lblOutcome");
+        QCOMPARE(QApplication::focusWidget(), text);
         auto *groupBox = f.child<QComboBox>("lstGroups");
         QCOMPARE(items(groupBox),
                  (QStringList{"Lot 1", "Lot 2", "lot 1", "Police Hold", "<All>", "<None>"}));
@@ -99,8 +107,12 @@ class FindWindowTest : public QObject
                  (QStringList{"Ann Lee", "Joann Smith", "Anne Marie", "ANN BROWN"}));
         QCOMPARE(model->index(2, 1).data().toString() + "|" + model->index(3, 2).data().toString(),
                  "2015 VINANNE|lot 1");
-        QCOMPARE(tabs->currentIndex(), 1);
-        QCOMPARE(f.child<QLabel>("lblOutcome")->text(), "4 vehicles found in all groups.");
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(outcome->text(), "4 vehicles found in all groups: see the Results tab.");
+        tabs->setCurrentIndex(1);
+        QTest::keyClick(f.results(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(tabs->currentIndex() == 0 && QApplication::focusWidget() == text &&
+                text->selectedText() == "ann");
 
         // A double-click shows a row's vehicle.
         QSignalSpy shown(f.window.get(), &FindWindow::showRequested);
@@ -130,12 +142,14 @@ class FindWindowTest : public QObject
         QVERIFY(rename(3, "Anne-Marie") && rename(4, "Al Brown", "Troy") && rename(5, "Bob Annan"));
         QCOMPARE(f.names(), (QStringList{"Ann Lee", "Anne-Marie", "Bob Annan", "Dan Annis"}));
         QVERIFY(done.count() == 0 && tabs->currentIndex() == 0 && f.window->currentResultId() == 3);
-        QCOMPARE(f.child<QLabel>("lblOutcome")->text(), "4 vehicles found in all groups.");
+        QCOMPARE(outcome->text(), "4 vehicles found in all groups: see the Results tab.");
         // A change while a search runs is compared once the scan is through.
-        QVERIFY(f.window->Search("<All>", "<All>", "ann", false, false));
+        f.window->Search("<All>", "<All>", "ann", false, false);
         QVERIFY(rename(5, "Bob Stone") && done.wait(10000));
         QCOMPARE(f.names(), (QStringList{"Ann Lee", "Anne-Marie", "Dan Annis"}));
-        groupBox->setEditText(QStringLiteral("Lot"));
+        groupBox->setFocus();
+        groupBox->lineEdit()->clear();
+        QTest::keyClicks(groupBox->lineEdit(), QStringLiteral("Lot")); // not "Lot 1"
         QVERIFY(f.store.addGroup(QStringLiteral("Impound")));
         QVERIFY(items(groupBox).contains(QStringLiteral("Impound")));
         QCOMPARE(groupBox->currentText(), QStringLiteral("Lot"));
@@ -148,8 +162,12 @@ class FindWindowTest : public QObject
         QCOMPARE(f.search("Ann", true), QStringList{"Ann Lee"}); // not Joann, nor ANN BROWN
         f.child<QCheckBox>("chkWholeWord")->setChecked(false);
         f.child<QComboBox>("lstFields")->setCurrentText(QStringLiteral("Vehicle Tag"));
-        f.window->preselectGroup(QStringLiteral("lot 1"));
-        QCOMPARE(f.search("-"), QStringList{"Al Brown"}); // every plate has a "-"
+        text->setText(QStringLiteral("-")); // every plate has one
+        groupBox->lineEdit()->clear();
+        QTest::keyClicks(groupBox->lineEdit(), QStringLiteral("lot 1"));
+        QTest::keyClick(groupBox->lineEdit(), Qt::Key_Return);
+        QVERIFY(done.wait(10000) && f.names() == QStringList{"Al Brown"} &&
+                groupBox->currentText() == "lot 1"); // not "Lot 1"
         QCOMPARE(f.dialogs.count(), 0);
     }
 
@@ -161,18 +179,53 @@ class FindWindowTest : public QObject
         auto *closing = new FindWindow(f.store, f.dialogs);
         closing->setAttribute(Qt::WA_DeleteOnClose);
         closing->show();
-        QVERIFY(closing->Search("<All>", "<All>", "ann", false, false));
+        closing->Search("<All>", "<All>", "ann", false, false);
         QPointer<FindWindow> guard(closing);
         closing->close();
-        QTRY_VERIFY(guard.isNull());
-        QCOMPARE(f.dialogs.count(), 0);
+        QVERIFY(closing->findChild<QLabel *>("lblOutcome")->text().endsWith(": nothing found."));
+        QTRY_VERIFY(guard.isNull() && f.dialogs.count() == 0);
         f.store.close();
         QSignalSpy done(f.window.get(), &FindWindow::searchFinished);
-        QVERIFY(f.window->Search("<All>", "<All>", "ann", false, false) && done.wait(10000) &&
-                !f.window->isSearching());
+        f.window->Search("<All>", "<All>", "ann", false, false);
+        QVERIFY(done.wait(10000) && !f.window->isSearching());
         QCOMPARE(f.dialogs.count(), 1);
         QVERIFY(f.dialogs.last().line().startsWith("Notice Critical Ok|Database Error!|Unknown "
                                                    "database error: \r\n\r\n"));
+    }
+    // Over 60,000 records (a scan: two letters), the first rows show before the scan ends and
+    // the line counts them; Cancel ends it then and there. Search during a scan starts anew;
+    // what a search ends with is what a search on the store's connection finds.
+    void streamedRowsCancelAndRestart()
+    {
+        Find f;
+        QVERIFY(QSqlQuery(f.store.database())
+                    .exec("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE "
+                          "x < 60000) INSERT INTO wrecker (custname, vehmake, groupname) SELECT "
+                          "'Owner ' || x, iif(x % 200 = 0, 'Zq', 'Ford'), 'Lot 2' FROM n"));
+        QSignalSpy done(f.window.get(), &FindWindow::searchFinished);
+        QSignalSpy found(f.window->findChild<SearchRunner *>(), &SearchRunner::rowsFound);
+        auto *outcome = f.child<QLabel>("lblOutcome");
+        f.window->Search("Lot 2", "<All>", "zq", false, false);
+        QVERIFY(found.wait(10000) && f.window->isSearching());
+        const qsizetype first = f.window->resultModel()->rowCount();
+        QCOMPARE(outcome->text() + (first < 300 ? "" : " (all of them)"), // of 300
+                 QString("Searching... %1 found so far.").arg(first));
+        f.window->findChild<QToolBar *>()->actions().value(1)->trigger(); // "Cancel"
+        const qsizetype kept = f.window->resultModel()->rowCount();
+        QVERIFY(done.size() == 1 && !f.window->isSearching() && kept < 300);
+        QCOMPARE(outcome->text(),
+                 QString("Search cancelled: %1 found so far, see the Results tab.").arg(kept));
+        QVERIFY(!found.wait(300) && f.window->resultModel()->rowCount() == kept);
+        for (const FindRequest &request : {FindRequest{"Lot 2", "<All>", "zq", false, false},
+                                           FindRequest{"<All>", "Vehicle Make", "Zq", true, true},
+                                           FindRequest{"<All>", "<All>", "an", false, false}}) {
+            f.window->Search("<All>", "<All>", "ford", false, false); // replaced at once
+            f.window->Search(request.groupText, request.fieldText, request.findText,
+                             request.wholeWord, request.matchCase);
+            done.clear();
+            QVERIFY(done.wait(20000) && !done.wait(50)); // the replaced search ends unheard
+            QCOMPARE(f.window->resultModel()->rows(), RecordSearch::find(f.store, request).value());
+        }
     }
     // The results model: rows appended in batches, an icon on the first column, cleared.
     void resultModel()
