@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMargins>
 #include <QPointer>
@@ -60,18 +61,38 @@ void ScreenFit::addCloseKey(QWidget *window)
     window->addAction(close);
 }
 
+bool ScreenFit::ownWindow(const QWidget *widget) const
+{
+    return widget != m_mainWindow && !widget->objectName().isEmpty()
+           && QLatin1String(widget->metaObject()->className()).startsWith(QLatin1String("tarnvale::"));
+}
+
 bool ScreenFit::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Show && watched->isWidgetType()) {
-        auto *widget = static_cast<QWidget *>(watched);
-        const Qt::WindowType type = widget->windowType();
-        if (widget->isWindow() && (type == Qt::Window || type == Qt::Dialog)) {
-            fit(widget);
-            if (widget != m_mainWindow)
-                addCloseKey(widget);
-            // The frame is known once the window manager has framed the window.
-            QTimer::singleShot(0, widget, [guard = QPointer<QWidget>(widget)] { fit(guard); });
+    if (!watched->isWidgetType())
+        return QObject::eventFilter(watched, event);
+    auto *widget = static_cast<QWidget *>(watched);
+    const Qt::WindowType type = widget->windowType();
+    if (!widget->isWindow() || (type != Qt::Window && type != Qt::Dialog))
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress && ownWindow(widget)) {
+        // Reached the window: no box in it took the key for itself (an open cell editor does).
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+            widget->close();
+            return true;
         }
+    }
+    if (event->type() == QEvent::Hide && m_places && ownWindow(widget))
+        m_places->remember(widget);
+    if (event->type() == QEvent::Show) {
+        if (m_places && ownWindow(widget))
+            m_places->place(widget, m_mainWindow);
+        fit(widget);
+        if (widget != m_mainWindow)
+            addCloseKey(widget);
+        // The frame is known once the window manager has framed the window.
+        QTimer::singleShot(0, widget, [guard = QPointer<QWidget>(widget)] { fit(guard); });
     }
     return QObject::eventFilter(watched, event);
 }

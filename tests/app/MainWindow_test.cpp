@@ -142,33 +142,58 @@ class MainWindowTest : public QObject
         }
     }
 
-    // Each window opens, fits the available area of the screen and closes with the close key.
+    // Each window opens centred on the main window at a size that shows its content whole
+    // within the screen, comes back as it was left (kept on this workstation), is centred again
+    // when that place is on no screen, and closes with the close key and with Escape.
     void commandsOpenTheirWindows()
     {
         QFETCH(QString, command);
         QFETCH(QString, window);
+        QFETCH(bool, single);
         Program p;
         test::writeFile(p.context->folder.tipsPath(),
                         "Right-click a group to add a vehicle to it.\n");
         p.start();
         QAction *action = p.window->findChild<QAction *>(command);
         QVERIFY2(action, qPrintable(command));
-        action->trigger();
-        QVERIFY2(!Program::shown(window).isEmpty(), qPrintable(window));
-        QCoreApplication::processEvents();
-        for (QWidget *shown : Program::shown(window))
-            QVERIFY2(shown->screen()->availableGeometry().contains(shown->frameGeometry()),
-                     qPrintable(window));
-        QFETCH(bool, single);
-        if (single) {
+        const QString key = "Windows/" + window + "/geometry";
+        const QRect screen = p.window->screen()->availableGeometry();
+        QRect kept;
+        for (int round = 0; round < 3; ++round) {
             action->trigger();
-            QCOMPARE(Program::shown(window).size(), 1);
+            QVERIFY2(!Program::shown(window).isEmpty(), qPrintable(window));
+            QCoreApplication::processEvents();
+            QWidget *opened = Program::shown(window).first();
+            const QRect at(opened->pos(), opened->size());
+            const QSize whole = opened->sizeHint().boundedTo(screen.size());
+            QVERIFY2(screen.contains(opened->frameGeometry()), qPrintable(window));
+            if (round == 1)
+                QCOMPARE(at, kept);
+            else
+                QVERIFY2(opened->frameGeometry().center() == p.window->frameGeometry().center()
+                             && opened->width() >= whole.width()
+                             && opened->height() >= whole.height(),
+                         qPrintable(window));
+            if (single && round == 0) {
+                action->trigger();
+                QCOMPARE(Program::shown(window).size(), 1);
+            }
+            opened->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(opened));
+            if (round == 0)
+                QTest::keySequence(opened, QKeySequence::keyBindings(QKeySequence::Close).value(0));
+            else
+                QTest::keyClick(opened->focusWidget() ? opened->focusWidget() : opened,
+                                Qt::Key_Escape);
+            QTRY_VERIFY2(Program::shown(window).isEmpty(), qPrintable(window));
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCOMPARE(p.context->workstation.value(key).toRect(), at);
+            // Then a place of the user's, then one on a screen no longer there.
+            kept = round == 0 ? QRect(screen.topLeft() + QPoint(7, 9),
+                                      at.size().boundedTo(screen.size() - QSize(7, 9)))
+                              : QRect(QPoint(screen.right() + 400, 40), at.size());
+            p.context->workstation.setValue(key, kept);
         }
-        QWidget *opened = Program::shown(window).first();
-        opened->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(opened));
-        QTest::keySequence(opened, QKeySequence::keyBindings(QKeySequence::Close).value(0));
-        QTRY_VERIFY2(Program::shown(window).isEmpty(), qPrintable(window));
         QCOMPARE(p.dialogs.count(), 0);
     }
 
