@@ -1,5 +1,6 @@
 #include "ImpoundWindow.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QFormLayout>
@@ -22,6 +23,7 @@
 #include "ImpoundRules.h"
 #include "RecordStore.h"
 #include "ReportWindow.h"
+#include "ScreenFit.h"
 
 namespace tarnvale {
 
@@ -226,6 +228,7 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
 void ImpoundWindow::onStoreChanged(const StoreChange &change)
 {
     if (change.removedRecords.contains(m_recordId)) {
+        m_vehicleGone = true;
         close();
         return;
     }
@@ -467,6 +470,15 @@ ReportWindow *ImpoundWindow::printReceipt()
         return nullptr;
     window->show();
     return window;
+}
+
+void ImpoundWindow::closeEvent(QCloseEvent *event)
+{
+    if (!m_vehicleGone && ScreenFit::typedInto(this) && !ScreenFit::discardTyped(m_dialogs, this)) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 } // namespace tarnvale

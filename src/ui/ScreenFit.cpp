@@ -2,7 +2,10 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QKeySequence>
 #include <QMargins>
 #include <QPointer>
@@ -12,6 +15,8 @@
 #include <QWindow>
 
 #include <algorithm>
+
+#include "Dialogs.h"
 
 namespace tarnvale {
 
@@ -59,6 +64,26 @@ void ScreenFit::addCloseKey(QWidget *window)
     close->setShortcuts(keys);
     QObject::connect(close, &QAction::triggered, window, &QWidget::close);
     window->addAction(close);
+}
+
+bool ScreenFit::typedInto(const QWidget *window)
+{
+    const QList<QLineEdit *> boxes = window->findChildren<QLineEdit *>();
+    return std::any_of(boxes.begin(), boxes.end(), [](const QLineEdit *box) {
+        // A list's or a date's own line is chosen from, not typed into.
+        const QWidget *owner = box->parentWidget();
+        return box->isModified() && !box->text().isEmpty() && !qobject_cast<const QComboBox *>(owner)
+               && !qobject_cast<const QAbstractSpinBox *>(owner);
+    });
+}
+
+bool ScreenFit::discardTyped(Dialogs &dialogs, const QWidget *window)
+{
+    const QString text = QStringLiteral("What you typed in this window has not been saved.")
+                         + QString::fromUtf16(kCrLf) + QString::fromUtf16(kCrLf)
+                         + QStringLiteral("Close the window and discard it?");
+    return dialogs.askDefaultNo(window->windowTitle(), text, MessageIcon::Exclamation)
+           == Answer::Yes;
 }
 
 bool ScreenFit::ownWindow(const QWidget *widget) const

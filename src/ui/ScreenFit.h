@@ -15,6 +15,8 @@ class QWidget;
 
 namespace tarnvale {
 
+class Dialogs;
+
 class ScreenFit : public QObject
 {
     Q_OBJECT
@@ -36,6 +38,12 @@ class ScreenFit : public QObject
     // Gives the window an action that closes it on the close key, unless one of its actions
     // already answers that key.
     static void addCloseKey(QWidget *window);
+
+    // Whether a box of the window holds text the user typed (not what the program put there).
+    static bool typedInto(const QWidget *window);
+    // Asked before a window with typed input closes: Yes discards it; No, the default, keeps
+    // the window open.
+    static bool discardTyped(Dialogs &dialogs, const QWidget *window);
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -197,6 +197,62 @@ class MainWindowTest : public QObject
         QCOMPARE(p.dialogs.count(), 0);
     }
 
+    void escapeAsksWhereSomethingWasTyped_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<Answer>("stay");
+        QTest::addColumn<Answer>("leave");
+        const QString discard = "Question Exclamation YesNoDefaultNo|%1|What you typed in this "
+                                "window has not been saved.\r\n\r\nClose the window and discard it?";
+        QTest::newRow("record form")
+            << "tbNewVehicle" << "tFields_1"
+            << "Question Exclamation YesNoCancel|Harbor Towing|The changes to this vehicle have "
+               "not been saved.\r\n\r\nSave them now? No discards them, Cancel stays here."
+            << Answer::Cancel << Answer::No;
+        QTest::newRow("configuration") << "mnuconfigset" << "Text4" << discard.arg("Configuration")
+                                       << Answer::No << Answer::Yes;
+        QTest::newRow("group") << "mnuAddGroup" << "txtGroup" << discard.arg("Add Group")
+                               << Answer::No << Answer::Yes;
+        QTest::newRow("hold") << "mnuImpound" << "txtHoldAgency" << discard.arg("Hold and Release")
+                              << Answer::No << Answer::Yes;
+    }
+
+    // Escape on a window with something typed asks first: one answer keeps the window and what
+    // was typed, the other closes it.
+    void escapeAsksWhereSomethingWasTyped()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, box);
+        Program p;
+        p.start();
+        QVERIFY(p.context->store.addGroup("Lot A"));
+        const qint64 id = p.vehicle("Lot A");
+        QTRY_VERIFY(p.browser()->showVehicle(id));
+        p.window->findChild<QAction *>(command)->trigger();
+        QLineEdit *typed = nullptr;
+        for (QWidget *shown : QApplication::topLevelWidgets())
+            if (shown->isVisible() && shown != p.window.get() && !typed)
+                typed = shown->findChild<QLineEdit *>(box);
+        QVERIFY2(typed, qPrintable(box));
+        const QPointer<QWidget> window = typed->window();
+        typed->setFocus();
+        QTest::keyClicks(typed, "Erie PD");
+        QFETCH(Answer, stay);
+        QFETCH(Answer, leave);
+        for (const Answer answer : {stay, leave}) {
+            p.dialogs.queueAnswer(answer);
+            QTest::keyClick(window ? typed : nullptr, Qt::Key_Escape);
+            QCoreApplication::processEvents();
+            QCOMPARE(window && window->isVisible() ? typed->text() : "closed",
+                     answer == stay ? "Erie PD" : "closed");
+        }
+        QFETCH(QString, question);
+        QCOMPARE(p.dialogs.count(), 2);
+        QCOMPARE(p.dialogs.last().line(), question);
+    }
+
     // The group dialog's and the right-click menus' wiring; the messages and answers are the
     // database routines' own tests.
     void groupsThroughTheDialogAndTheMenus()
