@@ -21,6 +21,7 @@
 #include "Dialogs.h"
 #include "ImpoundPapers.h"
 #include "ImpoundRules.h"
+#include "ReadableColor.h"
 #include "RecordStore.h"
 #include "ReportWindow.h"
 #include "ScreenFit.h"
@@ -159,7 +160,9 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
     m_totalDue = label("lblTotalDue", m_paymentBox);
     m_paid = label("lblPaid", m_paymentBox);
     m_balance = label("lblBalance", m_paymentBox);
-    m_balance->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    m_balance->setStyleSheet(
+        QStringLiteral("color: %1; font-weight: bold")
+            .arg(ReadableColor::text(QColor(0xb0, 0, 0), palette(), QPalette::Window).name()));
     auto *entry = new QHBoxLayout;
     // Typed left to right: Amount, Method, Reference, each caption its box's buddy; Enter in
     // any of them adds the payment.
