@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -203,12 +204,23 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
     bottom->addWidget(m_receipt);
     bottom->addWidget(close);
 
+    // The boxes scroll where a large font makes them taller than the screen; the vehicle and
+    // the buttons stay in view.
+    auto *boxes = new QWidget(this);
+    auto *boxLayout = new QVBoxLayout(boxes);
+    boxLayout->setContentsMargins(0, 0, 0, 0);
+    boxLayout->addWidget(m_holdBox);
+    boxLayout->addWidget(m_releaseBox);
+    boxLayout->addWidget(m_paymentBox, 1);
+    auto *scroll = new QScrollArea(this);
+    scroll->setWidget(boxes);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_vehicle);
     layout->addWidget(m_status);
-    layout->addWidget(m_holdBox);
-    layout->addWidget(m_releaseBox);
-    layout->addWidget(m_paymentBox, 1);
+    layout->addWidget(scroll, 1);
     layout->addLayout(bottom);
 
     connect(m_placeHold, &QPushButton::clicked, this, &ImpoundWindow::placeHold);

@@ -88,8 +88,8 @@ bool ScreenFit::discardTyped(Dialogs &dialogs, const QWidget *window)
 
 bool ScreenFit::ownWindow(const QWidget *widget) const
 {
-    return widget != m_mainWindow && !widget->objectName().isEmpty()
-           && QLatin1String(widget->metaObject()->className()).startsWith(QLatin1String("tarnvale::"));
+    // The program names each of its windows "frm..."; Qt's own boxes keep their ways.
+    return widget != m_mainWindow && widget->objectName().startsWith(u"frm");
 }
 
 bool ScreenFit::eventFilter(QObject *watched, QEvent *event)
