@@ -72,7 +72,8 @@ bool ScreenFit::typedInto(const QWidget *window)
     return std::any_of(boxes.begin(), boxes.end(), [](const QLineEdit *box) {
         // A list's or a date's own line is chosen from, not typed into.
         const QWidget *owner = box->parentWidget();
-        return box->isModified() && !box->text().isEmpty() && !qobject_cast<const QComboBox *>(owner)
+        return box->isModified() && !box->text().isEmpty()
+               && !qobject_cast<const QComboBox *>(owner)
                && !qobject_cast<const QAbstractSpinBox *>(owner);
     });
 }

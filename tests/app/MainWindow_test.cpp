@@ -1,6 +1,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -165,14 +167,13 @@ class MainWindowTest : public QObject
             QCoreApplication::processEvents();
             QWidget *opened = Program::shown(window).first();
             const QRect at(opened->pos(), opened->size());
-            const QSize whole = opened->sizeHint().boundedTo(screen.size());
             QVERIFY2(screen.contains(opened->frameGeometry()), qPrintable(window));
             if (round == 1)
                 QCOMPARE(at, kept);
             else
                 QVERIFY2(opened->frameGeometry().center() == p.window->frameGeometry().center()
-                             && opened->width() >= whole.width()
-                             && opened->height() >= whole.height(),
+                             && opened->size().expandedTo(opened->sizeHint().boundedTo(
+                                    screen.size())) == opened->size(),
                          qPrintable(window));
             if (single && round == 0) {
                 action->trigger();
@@ -204,18 +205,18 @@ class MainWindowTest : public QObject
         QTest::addColumn<QString>("question");
         QTest::addColumn<Answer>("stay");
         QTest::addColumn<Answer>("leave");
-        const QString discard = "Question Exclamation YesNoDefaultNo|%1|What you typed in this "
-                                "window has not been saved.\r\n\r\nClose the window and discard it?";
+        const QString ask = "Question Exclamation YesNoDefaultNo|%1|What you typed in this window "
+                            "has not been saved.\r\n\r\nClose the window and discard it?";
         QTest::newRow("record form")
             << "tbNewVehicle" << "tFields_1"
             << "Question Exclamation YesNoCancel|Harbor Towing|The changes to this vehicle have "
                "not been saved.\r\n\r\nSave them now? No discards them, Cancel stays here."
             << Answer::Cancel << Answer::No;
-        QTest::newRow("configuration") << "mnuconfigset" << "Text4" << discard.arg("Configuration")
+        QTest::newRow("configuration") << "mnuconfigset" << "Text4" << ask.arg("Configuration")
                                        << Answer::No << Answer::Yes;
-        QTest::newRow("group") << "mnuAddGroup" << "txtGroup" << discard.arg("Add Group")
+        QTest::newRow("group") << "mnuAddGroup" << "txtGroup" << ask.arg("Add Group")
                                << Answer::No << Answer::Yes;
-        QTest::newRow("hold") << "mnuImpound" << "txtHoldAgency" << discard.arg("Hold and Release")
+        QTest::newRow("hold") << "mnuImpound" << "txtHoldAgency" << ask.arg("Hold and Release")
                               << Answer::No << Answer::Yes;
     }
 
@@ -248,9 +249,46 @@ class MainWindowTest : public QObject
             QCOMPARE(window && window->isVisible() ? typed->text() : "closed",
                      answer == stay ? "Erie PD" : "closed");
         }
-        QFETCH(QString, question);
         QCOMPARE(p.dialogs.count(), 2);
-        QCOMPARE(p.dialogs.last().line(), question);
+        QTEST(p.dialogs.last().line(), "question");
+    }
+
+    // The list's headers, the sheet's labels and the record form's captions are never cut, at
+    // the default font and at a quarter larger one.
+    void captionsFitTheirColumns()
+    {
+        const QFont before = QApplication::font();
+        for (const double scale : {1.0, 1.25}) {
+            QFont larger = before;
+            larger.setPointSizeF(before.pointSizeF() * scale);
+            QApplication::setFont(larger);
+            Program p;
+            p.start();
+            QVERIFY(p.context->store.addGroup("Lot A"));
+            const qint64 id = p.vehicle("Lot A");
+            QTRY_VERIFY(p.model()->vehicleIndex(id).isValid());
+            QTableView *list = p.browser()->list();
+            const QAbstractItemView *view = list; // the table's own column hint
+            const QHeaderView *header = list->horizontalHeader();
+            const QModelIndex vehicle = p.model()->vehicleIndex(id);
+            QStringList cut;
+            for (const QModelIndex &node : {vehicle.parent(), vehicle}) {
+                p.press(node, Qt::LeftButton);
+                for (int c = 0; c < list->model()->columnCount(); ++c)
+                    if (list->columnWidth(c)
+                        < std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c)))
+                        cut << list->model()->headerData(c, Qt::Horizontal).toString();
+            }
+            p.window->findChild<QAction *>("tbNewVehicle")->trigger();
+            QWidget *form = Program::shown("frmAddEditContact").value(0);
+            form->findChild<QPushButton *>("Command3")->click();
+            QCoreApplication::processEvents();
+            for (const QLabel *label : form->findChildren<QLabel *>())
+                if (label->isVisible() && label->width() < label->minimumSizeHint().width())
+                    cut << label->text();
+            QApplication::setFont(before);
+            QVERIFY2(cut.isEmpty(), qPrintable(QString::number(scale) + ": " + cut.join(", ")));
+        }
     }
 
     // The group dialog's and the right-click menus' wiring; the messages and answers are the
