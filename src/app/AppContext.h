@@ -1,6 +1,10 @@
 // What every window of one running program shares: its folder, settings file, dialogs,
-// record store and the database routines. Built once in main() (or by a test).
+// record store and the database routines, and what this workstation keeps for itself (where
+// each window was). Built once in main() (or by a test).
 #pragma once
+
+#include <QDir>
+#include <QSettings>
 
 #include "ModDatabase.h"
 #include "ProgramFolder.h"
@@ -13,13 +17,18 @@ class Dialogs;
 
 struct AppContext
 {
-    AppContext(const ProgramFolder &programFolder, Dialogs &dialogs)
+    // `workstationFile`: an INI file of this user on this computer, never the yard's shared
+    // settings.ini.
+    AppContext(const ProgramFolder &programFolder, Dialogs &dialogs, const QString &workstationFile)
         : folder(programFolder), settings(folder.settingsPath()), dialogs(dialogs),
-          database(store, settings, folder, dialogs)
+          database(store, settings, folder, dialogs),
+          workstation(workstationFile, QSettings::IniFormat)
     {
     }
+    // Everything in one folder, this workstation's file too.
     AppContext(const QString &folderPath, Dialogs &dialogs)
-        : AppContext(ProgramFolder(folderPath), dialogs)
+        : AppContext(ProgramFolder(folderPath), dialogs,
+                     QDir(folderPath).filePath(QStringLiteral("workstation.ini")))
     {
     }
     AppContext(const AppContext &) = delete;
@@ -30,6 +39,7 @@ struct AppContext
     Dialogs &dialogs;
     RecordStore store;
     ModDatabase database;
+    QSettings workstation;
 };
 
 } // namespace tarnvale

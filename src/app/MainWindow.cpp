@@ -72,7 +72,7 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     connect(m_browser, &ContactsWindow::startupTipsRequested, this, &MainWindow::openTips);
     connect(m_browser, &ContactsWindow::editRequested, this, &MainWindow::openEditorForEdit);
     connect(m_browser, &ContactsWindow::removeRequested, this, &MainWindow::removeSelectedVehicle);
-    qApp->installEventFilter(new ScreenFit(this, this));
+    qApp->installEventFilter(new ScreenFit(this, &m_context.workstation, this));
     resize(1100, 750);
 }
 

@@ -1,7 +1,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QIcon>
 #include <QLocale>
+#include <QStandardPaths>
 
 #include "AppContext.h"
 #include "MainWindow.h"
@@ -121,7 +123,11 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "tarnvale: %s\n", qPrintable(problem));
 
     tarnvale::QtDialogs dialogs;
-    tarnvale::AppContext context(folder, dialogs);
+    // Where this user's windows were on this computer: not the yard's, which may be shared.
+    tarnvale::AppContext context(
+        folder, dialogs,
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+            .filePath(QStringLiteral("workstation.ini")));
     tarnvale::MainWindow window(context);
     window.load();
     window.showMaximized();

@@ -27,6 +27,7 @@
 #include "GroupTreeModel.h"
 #include "ImpoundStore.h"
 #include "ModDatabase.h"
+#include "ReadableColor.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
 #include "VehicleListModel.h"
@@ -136,7 +137,7 @@ ContactsWindow::ContactsWindow(RecordStore &store, ModDatabase &database,
     big.setBold(true);
     m_totalCost->setFont(big);
     QPalette red = m_totalCost->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
+    red.setColor(QPalette::WindowText, ReadableColor::text(Qt::red, red, QPalette::Window));
     m_totalCost->setPalette(red);
     summaryLayout->addRow(QStringLiteral("Storage Days:"), m_storageDays);
     summaryLayout->addRow(QStringLiteral("Storage Fee:"), m_storageFee);
@@ -525,12 +526,18 @@ void ContactsWindow::showOrderAndWidths(bool sortable)
 
 void ContactsWindow::showWidths()
 {
-    const QList<int> widths = DetailPanel::columnWidths(m_listModel->longestTexts(),
-                                                        m_list->fontMetrics(),
-                                                        m_list->logicalDpiX());
-    for (int column = 1; column < widths.size(); ++column)
+    QList<int> widths = DetailPanel::columnWidths(m_listModel->longestTexts(),
+                                                  m_list->fontMetrics(), m_list->logicalDpiX());
+    // No column narrower than its caption in the list's font; the first (a sheet's labels) as
+    // wide as what it shows when a new sheet or list comes.
+    if (m_widths.isEmpty() && !widths.isEmpty())
+        m_list->resizeColumnToContents(0);
+    for (int column = 1; column < widths.size(); ++column) {
+        widths[column] = std::max(widths.at(column),
+                                  m_list->horizontalHeader()->sectionSizeHint(column));
         if (widths.at(column) != m_widths.value(column, -1))
             m_list->setColumnWidth(column, widths.at(column));
+    }
     m_widths = widths;
 }
 

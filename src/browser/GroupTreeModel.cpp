@@ -3,11 +3,13 @@
 #include <QColor>
 #include <QDateTime>
 #include <QFont>
+#include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QSet>
 
 #include <algorithm>
 
+#include "ReadableColor.h"
 #include "RecordStore.h"
 #include "StoreChange.h"
 
@@ -599,7 +601,7 @@ QVariant GroupTreeModel::data(const QModelIndex &index, int role) const
         break;
     case Qt::ForegroundRole:
         if (kind == NodeKind::Vehicle)
-            return QColor(100, 100, 130);
+            return ReadableColor::text(QColor(100, 100, 130), QGuiApplication::palette());
         break;
     case Qt::DecorationRole: {
         const int number = image(false);

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -24,6 +25,7 @@
 #include "ConfigSettings.h"
 #include "Dialogs.h"
 #include "LienSchedule.h"
+#include "ScreenFit.h"
 #include "ServerAddress.h"
 #include "SettingsFile.h"
 #include "TaxRate.h"
@@ -314,6 +316,15 @@ void ConfigWindow::showEvent(QShowEvent *event)
         showLienSchedule();
     }
     QWidget::showEvent(event);
+}
+
+void ConfigWindow::closeEvent(QCloseEvent *event)
+{
+    if (values() != ConfigSettings::load(m_settings) && !ScreenFit::discardTyped(m_dialogs, this)) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void ConfigWindow::showTaxMeaning()

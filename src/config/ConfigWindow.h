@@ -57,6 +57,8 @@ Q_SIGNALS:
 
   protected:
     void showEvent(QShowEvent *event) override;
+    // Closed by its frame or a key with boxes changed from what is stored: asked first.
+    void closeEvent(QCloseEvent *event) override;
 
   private:
     QLineEdit *addBox(const char *name);

@@ -1,5 +1,6 @@
 #include "FirstRunWindow.h"
 
+#include <QCloseEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include "ConfigSettings.h"
 #include "ConfigWindow.h"
 #include "Dialogs.h"
+#include "ScreenFit.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
@@ -72,7 +74,10 @@ FirstRunWindow::FirstRunWindow(const SettingsFile &settings, Dialogs &dialogs, Q
     buttons->addWidget(later);
     buttons->addWidget(save);
     layout->addLayout(buttons);
-    connect(later, &QPushButton::clicked, this, &QWidget::close);
+    connect(later, &QPushButton::clicked, this, [this] {
+        m_leaving = true;
+        close();
+    });
     connect(save, &QPushButton::clicked, this, &FirstRunWindow::save);
     resize(440, sizeHint().height());
     if (parent) // over the middle of the main window
@@ -103,8 +108,18 @@ bool FirstRunWindow::save()
                          MessageIcon::Exclamation);
         return false;
     }
+    m_leaving = true;
     close();
     return true;
+}
+
+void FirstRunWindow::closeEvent(QCloseEvent *event)
+{
+    if (!m_leaving && ScreenFit::typedInto(this) && !ScreenFit::discardTyped(m_dialogs, this)) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 } // namespace tarnvale

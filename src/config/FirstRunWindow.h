@@ -18,7 +18,8 @@ class FirstRunWindow : public QDialog
     Q_OBJECT
 
 public:
-    // Not modal; Enter saves, Escape is "Later". Deletes itself when closed.
+    // Not modal; Enter saves, Escape is "Later" (asked first when something was typed).
+    // Deletes itself when closed.
     FirstRunWindow(const SettingsFile &settings, Dialogs &dialogs, QWidget *parent = nullptr);
 
     // Whether a start shows it: no company name is stored and the yard has no vehicle (asked
@@ -34,9 +35,14 @@ Q_SIGNALS:
     // The main window's caption: the company name as stored.
     void companyNameChanged(const QString &name);
 
+protected:
+    // Closed by its frame or Escape with something typed: asked first ("Later" is not).
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     const SettingsFile &m_settings;
     Dialogs &m_dialogs;
+    bool m_leaving = false;
 };
 
 } // namespace tarnvale

@@ -28,6 +28,7 @@
 #include "IsValidVin.h"
 #include "LeadingNumber.h"
 #include "ModDatabase.h"
+#include "ReadableColor.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
@@ -80,7 +81,8 @@ QComboBox *classBox(const char *name, const QStringList &items, QWidget *parent)
 void makeRed(QLabel *label)
 {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Qt::red);
+    palette.setColor(QPalette::WindowText,
+                     ReadableColor::text(Qt::red, palette, QPalette::Window));
     label->setPalette(palette);
 }
 
@@ -359,7 +361,7 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
 
     // The left part fits the narrow window; the right part the rest of the wide one.
     const int narrowPx = int(std::lround(kNarrowWidthTwips * logicalDpiX() / 1440.0));
-    left->setFixedWidth(narrowPx - 12);
+    left->setFixedWidth(std::max(narrowPx - 12, left->minimumSizeHint().width()));
     narrow();
 
     // Tab through the boxes in the order they are shown.
@@ -649,7 +651,8 @@ void TowRecordForm::markCharge(int index)
         box->setProperty("unread", unread);
         QPalette palette = box->palette();
         palette.setColor(QPalette::Base,
-                         unread ? QColor(255, 214, 214) : QPalette().color(QPalette::Base));
+                         unread ? ReadableColor::background(QColor(255, 214, 214), palette)
+                                : QPalette().color(QPalette::Base));
         box->setPalette(palette);
     }
     box->setToolTip(unread ? QStringLiteral("Not a plain amount: it counts as %1 in the total.")
@@ -696,7 +699,9 @@ void TowRecordForm::checkVin()
 void TowRecordForm::setWidthTwips(int twips)
 {
     m_feeDetails->setVisible(twips >= kFullWidthTwips);
-    setFixedWidth(int(std::lround(twips * logicalDpiX() / 1440.0)));
+    // Never narrower than its captions need in the font of the day.
+    setFixedWidth(std::max(int(std::lround(twips * logicalDpiX() / 1440.0)),
+                           minimumSizeHint().width()));
 }
 
 void TowRecordForm::widen()

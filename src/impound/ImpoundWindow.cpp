@@ -1,5 +1,6 @@
 #include "ImpoundWindow.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QFormLayout>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -20,8 +22,10 @@
 #include "Dialogs.h"
 #include "ImpoundPapers.h"
 #include "ImpoundRules.h"
+#include "ReadableColor.h"
 #include "RecordStore.h"
 #include "ReportWindow.h"
+#include "ScreenFit.h"
 
 namespace tarnvale {
 
@@ -157,7 +161,9 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
     m_totalDue = label("lblTotalDue", m_paymentBox);
     m_paid = label("lblPaid", m_paymentBox);
     m_balance = label("lblBalance", m_paymentBox);
-    m_balance->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    m_balance->setStyleSheet(
+        QStringLiteral("color: %1; font-weight: bold")
+            .arg(ReadableColor::text(QColor(0xb0, 0, 0), palette(), QPalette::Window).name()));
     auto *entry = new QHBoxLayout;
     // Typed left to right: Amount, Method, Reference, each caption its box's buddy; Enter in
     // any of them adds the payment.
@@ -198,12 +204,23 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
     bottom->addWidget(m_receipt);
     bottom->addWidget(close);
 
+    // The boxes scroll where a large font makes them taller than the screen; the vehicle and
+    // the buttons stay in view.
+    auto *boxes = new QWidget(this);
+    auto *boxLayout = new QVBoxLayout(boxes);
+    boxLayout->setContentsMargins(0, 0, 0, 0);
+    boxLayout->addWidget(m_holdBox);
+    boxLayout->addWidget(m_releaseBox);
+    boxLayout->addWidget(m_paymentBox, 1);
+    auto *scroll = new QScrollArea(this);
+    scroll->setWidget(boxes);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_vehicle);
     layout->addWidget(m_status);
-    layout->addWidget(m_holdBox);
-    layout->addWidget(m_releaseBox);
-    layout->addWidget(m_paymentBox, 1);
+    layout->addWidget(scroll, 1);
     layout->addLayout(bottom);
 
     connect(m_placeHold, &QPushButton::clicked, this, &ImpoundWindow::placeHold);
@@ -226,6 +243,7 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
 void ImpoundWindow::onStoreChanged(const StoreChange &change)
 {
     if (change.removedRecords.contains(m_recordId)) {
+        m_vehicleGone = true;
         close();
         return;
     }
@@ -467,6 +485,15 @@ ReportWindow *ImpoundWindow::printReceipt()
         return nullptr;
     window->show();
     return window;
+}
+
+void ImpoundWindow::closeEvent(QCloseEvent *event)
+{
+    if (!m_vehicleGone && ScreenFit::typedInto(this) && !ScreenFit::discardTyped(m_dialogs, this)) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 } // namespace tarnvale

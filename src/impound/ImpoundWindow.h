@@ -55,6 +55,10 @@ class ImpoundWindow : public QWidget
     // The receipt of the release; nullptr when it cannot be shown.
     ReportWindow *printReceipt();
 
+  protected:
+    // Closed by the user with a hold or a payment typed and not kept: asked first.
+    void closeEvent(QCloseEvent *event) override;
+
   private:
     void reload();
     void showState();
@@ -66,6 +70,7 @@ class ImpoundWindow : public QWidget
     void report(ImpoundStore::Result result);
     void dispose(VehicleStatus how);
 
+    bool m_vehicleGone = false;
     RecordStore &m_store;
     ImpoundStore m_impound;
     qint64 m_recordId;

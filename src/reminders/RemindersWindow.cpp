@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDate>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -15,6 +16,7 @@
 #include "Dialogs.h"
 #include "DateText.h"
 #include "ImpoundPapers.h"
+#include "ReadableColor.h"
 #include "RecordStore.h"
 #include "ReportWindow.h"
 #include "TowRecord.h"
@@ -82,6 +84,9 @@ RemindersWindow::RemindersWindow(RecordStore &store, Dialogs &dialogs, QWidget *
     m_lienList->setObjectName(QStringLiteral("lstLienSteps"));
     m_lienList->setToolTip(QStringLiteral("Tick a step when it is done; double-click to show "
                                           "the vehicle."));
+    // The window opens wide enough for the longest line of either list.
+    for (QListWidget *list : {m_list, m_lienList})
+        list->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     m_notice = new QPushButton(QStringLiteral("Print Notice"), central);
     m_notice->setObjectName(QStringLiteral("cmdNotice"));
     auto *noticeRow = new QHBoxLayout;
@@ -151,7 +156,7 @@ QListWidgetItem *RemindersWindow::lienEntry(const LienItem &item) const
     entry->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     entry->setCheckState(Qt::Unchecked);
     if (item.overdue)
-        entry->setForeground(QColor(176, 0, 0));
+        entry->setForeground(ReadableColor::text(QColor(176, 0, 0), QGuiApplication::palette()));
     return entry;
 }
 

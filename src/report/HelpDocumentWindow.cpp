@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "ProgramFolder.h"
+#include "ReadableColor.h"
 
 namespace tarnvale {
 
@@ -24,6 +25,14 @@ HelpDocumentWindow::HelpDocumentWindow(HelpDocument::Kind kind, const ProgramFol
     m_view->setObjectName(QStringLiteral("help"));
     m_view->setOpenLinks(false);
     m_view->setDocument(&m_document.document());
+    // A document keeps the colours it was written with, for paper: under a dark palette it is
+    // shown on paper too, rather than its dark headings on a dark box.
+    if (ReadableColor::isDark(m_view->palette())) {
+        QPalette paper = m_view->palette();
+        paper.setColor(QPalette::Base, Qt::white);
+        paper.setColor(QPalette::Text, Qt::black);
+        m_view->setPalette(paper);
+    }
 
     auto *close = new QPushButton(QStringLiteral("Close"), this);
     close->setObjectName(QStringLiteral("cmdclose"));

@@ -178,6 +178,7 @@ void ReportWindow::printPreview()
     auto *dialog = new QPrintPreviewDialog(this);
     dialog->setObjectName(QStringLiteral("dlgPreview"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setObjectName(QStringLiteral("frmPrintPreview"));
     dialog->setWindowTitle(QStringLiteral("Print Preview - ") + m_documentName);
     dialog->printer()->setPageLayout(m_report.pageLayout());
     // The same drawing fills the preview and, from its Print button, the printer.

@@ -1,6 +1,7 @@
 #include "GroupDialog.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -9,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "ModDatabase.h"
+#include "ScreenFit.h"
 
 namespace tarnvale {
 
@@ -91,6 +93,7 @@ void GroupDialog::fillList()
 void GroupDialog::buttonClick(int number)
 {
     if (number == 1 || number == 5) {
+        m_leaving = true;
         close();
         return;
     }
@@ -99,6 +102,7 @@ void GroupDialog::buttonClick(int number)
     const QString caption = m_action->text().trimmed().toLower();
     if (caption == u"add") {
         if (m_database.AddGroup(m_name->text()) == 1) {
+            m_leaving = true;
             close();
             return;
         }
@@ -108,6 +112,16 @@ void GroupDialog::buttonClick(int number)
         if (m_database.RemoveGroup(m_groups->currentText()) == 1)
             fillList();
     }
+}
+
+void GroupDialog::closeEvent(QCloseEvent *event)
+{
+    if (!m_leaving && ScreenFit::typedInto(this)
+        && !ScreenFit::discardTyped(m_database.dialogs(), this)) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 } // namespace tarnvale

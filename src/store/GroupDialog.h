@@ -32,6 +32,10 @@ public:
     // The toolbar buttons by number: 1 Cancel, 3 Add/Remove, 5 Exit.
     void buttonClick(int number);
 
+protected:
+    // A typed group name not added yet is asked about first (Cancel and Exit leave at once).
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     RecordStore &m_store;
     ModDatabase &m_database;
@@ -45,6 +49,7 @@ private:
     QLineEdit *m_name = nullptr;
     QComboBox *m_groups = nullptr;
     QPushButton *m_fill = nullptr;
+    bool m_leaving = false;
 };
 
 } // namespace tarnvale

@@ -25,6 +25,7 @@ public:
     ModDatabase(RecordStore &store, const SettingsFile &settings, const ProgramFolder &folder,
                 Dialogs &dialogs);
 
+    Dialogs &dialogs() const { return m_dialogs; }
     // The database file in use: Database/Path, or data.dll in the program's folder.
     QString databasePath() const;
     // Opens the store. The default file is created when missing, a configured path never is.

@@ -2,6 +2,10 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QKeySequence>
 #include <QMargins>
 #include <QPointer>
@@ -11,6 +15,8 @@
 #include <QWindow>
 
 #include <algorithm>
+
+#include "Dialogs.h"
 
 namespace tarnvale {
 
@@ -60,18 +66,59 @@ void ScreenFit::addCloseKey(QWidget *window)
     window->addAction(close);
 }
 
+bool ScreenFit::typedInto(const QWidget *window)
+{
+    const QList<QLineEdit *> boxes = window->findChildren<QLineEdit *>();
+    return std::any_of(boxes.begin(), boxes.end(), [](const QLineEdit *box) {
+        // A list's or a date's own line is chosen from, not typed into.
+        const QWidget *owner = box->parentWidget();
+        return box->isModified() && !box->text().isEmpty()
+               && !qobject_cast<const QComboBox *>(owner)
+               && !qobject_cast<const QAbstractSpinBox *>(owner);
+    });
+}
+
+bool ScreenFit::discardTyped(Dialogs &dialogs, const QWidget *window)
+{
+    const QString text = QStringLiteral("What you typed in this window has not been saved.")
+                         + QString::fromUtf16(kCrLf) + QString::fromUtf16(kCrLf)
+                         + QStringLiteral("Close the window and discard it?");
+    return dialogs.askDefaultNo(window->windowTitle(), text, MessageIcon::Exclamation)
+           == Answer::Yes;
+}
+
+bool ScreenFit::ownWindow(const QWidget *widget) const
+{
+    // The program names each of its windows "frm..."; Qt's own boxes keep their ways.
+    return widget != m_mainWindow && widget->objectName().startsWith(u"frm");
+}
+
 bool ScreenFit::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Show && watched->isWidgetType()) {
-        auto *widget = static_cast<QWidget *>(watched);
-        const Qt::WindowType type = widget->windowType();
-        if (widget->isWindow() && (type == Qt::Window || type == Qt::Dialog)) {
-            fit(widget);
-            if (widget != m_mainWindow)
-                addCloseKey(widget);
-            // The frame is known once the window manager has framed the window.
-            QTimer::singleShot(0, widget, [guard = QPointer<QWidget>(widget)] { fit(guard); });
+    if (!watched->isWidgetType())
+        return QObject::eventFilter(watched, event);
+    auto *widget = static_cast<QWidget *>(watched);
+    const Qt::WindowType type = widget->windowType();
+    if (!widget->isWindow() || (type != Qt::Window && type != Qt::Dialog))
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress && ownWindow(widget)) {
+        // Reached the window: no box in it took the key for itself (an open cell editor does).
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+            widget->close();
+            return true;
         }
+    }
+    if (event->type() == QEvent::Hide && m_places && ownWindow(widget))
+        m_places->remember(widget);
+    if (event->type() == QEvent::Show) {
+        if (m_places && ownWindow(widget))
+            m_places->place(widget, m_mainWindow);
+        fit(widget);
+        if (widget != m_mainWindow)
+            addCloseKey(widget);
+        // The frame is known once the window manager has framed the window.
+        QTimer::singleShot(0, widget, [guard = QPointer<QWidget>(widget)] { fit(guard); });
     }
     return QObject::eventFilter(watched, event);
 }

@@ -1,6 +1,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -78,7 +80,9 @@ class MainWindowTest : public QObject
         for (int i = 0; i < keys.size(); ++i)
             test::setText(welcome, boxes[i], typed[i]);
         QVERIFY(!welcome->save() && welcome->focusWidget()->objectName() == "Text9");
-        test::setText(welcome, "Text9", "125");
+        QTest::keyClicks(welcome->focusWidget(), "125"); // over the refused value
+        QTest::keyClick(welcome->focusWidget(), Qt::Key_Escape); // asked; No keeps what was typed
+        QVERIFY(welcome->isVisible() && p.dialogs.last().buttons == MessageButtons::YesNoDefaultNo);
         QVERIFY(welcome->save());
         QStringList stored;
         for (const QString &key : keys)
@@ -142,34 +146,148 @@ class MainWindowTest : public QObject
         }
     }
 
-    // Each window opens, fits the available area of the screen and closes with the close key.
+    // Each window opens centred on the main window at a size that shows its content whole
+    // within the screen, comes back as it was left (kept on this workstation), is centred again
+    // when that place is on no screen, and closes with the close key and with Escape.
     void commandsOpenTheirWindows()
     {
         QFETCH(QString, command);
         QFETCH(QString, window);
+        QFETCH(bool, single);
         Program p;
         test::writeFile(p.context->folder.tipsPath(),
                         "Right-click a group to add a vehicle to it.\n");
         p.start();
         QAction *action = p.window->findChild<QAction *>(command);
         QVERIFY2(action, qPrintable(command));
-        action->trigger();
-        QVERIFY2(!Program::shown(window).isEmpty(), qPrintable(window));
-        QCoreApplication::processEvents();
-        for (QWidget *shown : Program::shown(window))
-            QVERIFY2(shown->screen()->availableGeometry().contains(shown->frameGeometry()),
-                     qPrintable(window));
-        QFETCH(bool, single);
-        if (single) {
+        const QString key = "Windows/" + window + "/geometry";
+        const QRect screen = p.window->screen()->availableGeometry();
+        QRect kept;
+        for (int round = 0; round < 3; ++round) {
             action->trigger();
-            QCOMPARE(Program::shown(window).size(), 1);
+            QCoreApplication::processEvents();
+            QWidget *opened = Program::shown(window).value(0);
+            QVERIFY2(opened && screen.contains(opened->frameGeometry()), qPrintable(window));
+            const QRect at(opened->pos(), opened->size());
+            if (round == 1)
+                QCOMPARE(at, kept);
+            else
+                QVERIFY2(opened->frameGeometry().center() == p.window->frameGeometry().center()
+                             && opened->size().expandedTo(opened->sizeHint().boundedTo(
+                                    screen.size())) == opened->size(),
+                         qPrintable(window));
+            if (single && round == 0) {
+                action->trigger();
+                QCOMPARE(Program::shown(window).size(), 1);
+            }
+            opened->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(opened));
+            const QKeySequence leave = round == 0 ? QKeySequence(QKeySequence::Close)
+                                                  : QKeySequence(Qt::Key_Escape);
+            QTest::keySequence(opened->focusWidget() ? opened->focusWidget() : opened, leave);
+            QTRY_VERIFY2(Program::shown(window).isEmpty(), qPrintable(window));
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCOMPARE(p.context->workstation.value(key).toRect(), at);
+            // Then a place of the user's, then one on a screen no longer there.
+            kept = round == 0 ? QRect(screen.topLeft() + QPoint(7, 9),
+                                      at.size().boundedTo(screen.size() - QSize(7, 9)))
+                              : QRect(QPoint(screen.right() + 400, 40), at.size());
+            p.context->workstation.setValue(key, kept);
         }
-        QWidget *opened = Program::shown(window).first();
-        opened->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(opened));
-        QTest::keySequence(opened, QKeySequence::keyBindings(QKeySequence::Close).value(0));
-        QTRY_VERIFY2(Program::shown(window).isEmpty(), qPrintable(window));
         QCOMPARE(p.dialogs.count(), 0);
+    }
+
+    void escapeAsksWhereSomethingWasTyped_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<Answer>("stay");
+        QTest::addColumn<Answer>("leave");
+        const QString ask = "Question Exclamation YesNoDefaultNo|%1|What you typed in this window "
+                            "has not been saved.\r\n\r\nClose the window and discard it?";
+        QTest::newRow("record form")
+            << "tbNewVehicle" << "tFields_1"
+            << "Question Exclamation YesNoCancel|Harbor Towing|The changes to this vehicle have "
+               "not been saved.\r\n\r\nSave them now? No discards them, Cancel stays here."
+            << Answer::Cancel << Answer::No;
+        QTest::newRow("configuration") << "mnuconfigset" << "Text4" << ask.arg("Configuration")
+                                       << Answer::No << Answer::Yes;
+        QTest::newRow("group") << "mnuAddGroup" << "txtGroup" << ask.arg("Add Group")
+                               << Answer::No << Answer::Yes;
+        QTest::newRow("hold") << "mnuImpound" << "txtHoldAgency" << ask.arg("Hold and Release")
+                              << Answer::No << Answer::Yes;
+    }
+
+    // Escape on a window with something typed asks first: one answer keeps the window and what
+    // was typed, the other closes it.
+    void escapeAsksWhereSomethingWasTyped()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, box);
+        Program p;
+        p.start();
+        QVERIFY(p.context->store.addGroup("Lot A"));
+        const qint64 id = p.vehicle("Lot A");
+        QTRY_VERIFY(p.browser()->showVehicle(id));
+        p.window->findChild<QAction *>(command)->trigger();
+        QLineEdit *typed = nullptr;
+        for (QWidget *shown : QApplication::topLevelWidgets())
+            if (shown->isVisible() && shown != p.window.get() && !typed)
+                typed = shown->findChild<QLineEdit *>(box);
+        QVERIFY2(typed, qPrintable(box));
+        const QPointer<QWidget> window = typed->window();
+        typed->setFocus();
+        QTest::keyClicks(typed, "Erie PD");
+        QFETCH(Answer, stay);
+        QFETCH(Answer, leave);
+        for (const Answer answer : {stay, leave}) {
+            p.dialogs.queueAnswer(answer);
+            QTest::keyClick(window ? typed : nullptr, Qt::Key_Escape);
+            QCoreApplication::processEvents();
+            QCOMPARE(window && window->isVisible() ? typed->text() : "closed",
+                     answer == stay ? "Erie PD" : "closed");
+        }
+        QCOMPARE(p.dialogs.count(), 2);
+        QTEST(p.dialogs.last().line(), "question");
+    }
+
+    // The list's headers, the sheet's labels and the record form's captions are never cut, at
+    // the default font and at a quarter larger one.
+    void captionsFitTheirColumns()
+    {
+        const QFont before = QApplication::font();
+        for (const double scale : {1.0, 1.25}) {
+            QFont larger = before;
+            larger.setPointSizeF(before.pointSizeF() * scale);
+            QApplication::setFont(larger);
+            Program p;
+            p.start();
+            QVERIFY(p.context->store.addGroup("Lot A"));
+            const qint64 id = p.vehicle("Lot A");
+            QModelIndex vehicle;
+            QTRY_VERIFY((vehicle = p.model()->vehicleIndex(id)).isValid());
+            QTableView *list = p.browser()->list();
+            const QAbstractItemView *view = list; // the table's own column hint
+            const QHeaderView *header = list->horizontalHeader();
+            QStringList cut;
+            for (const QModelIndex &node : {vehicle.parent(), vehicle}) {
+                p.press(node, Qt::LeftButton);
+                for (int c = 0; c < list->model()->columnCount(); ++c)
+                    if (list->columnWidth(c)
+                        < std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c)))
+                        cut << list->model()->headerData(c, Qt::Horizontal).toString();
+            }
+            p.window->findChild<QAction *>("tbNewVehicle")->trigger();
+            QWidget *form = Program::shown("frmAddEditContact").value(0);
+            form->findChild<QPushButton *>("Command3")->click();
+            QCoreApplication::processEvents();
+            for (const QLabel *label : form->findChildren<QLabel *>())
+                if (label->isVisible() && label->width() < label->minimumSizeHint().width())
+                    cut << label->text();
+            QApplication::setFont(before);
+            QVERIFY2(cut.isEmpty(), qPrintable(QString::number(scale) + ": " + cut.join(", ")));
+        }
     }
 
     // The group dialog's and the right-click menus' wiring; the messages and answers are the

@@ -1,8 +1,10 @@
 #include <QLocale>
+#include <QPalette>
 #include <QSqlQuery>
 #include <QTest>
 
 #include "DetailPanel.h"
+#include "ReadableColor.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
 #include "TestFolder.h"
@@ -188,6 +190,27 @@ class DetailPanelTest : public QObject
         QFETCH(QVariant, b);
         QTEST(SheetContents::sortsBefore(a, b), "before");
         QVERIFY(!SheetContents::sortsBefore(b, a));
+    }
+
+    // The program's colours (the tree's vehicles, a total, an overdue step, an unreadable charge)
+    // are kept on a light palette; on a dark one they keep their hue and read (contrast >= 4.5).
+    void coloursReadUnderEitherPalette()
+    {
+        QCOMPARE(qRound(ReadableColor::contrast(Qt::black, Qt::white)), 21);
+        const QPalette light(QColor(239, 239, 239)), dark(QColor(53, 53, 53));
+        QVERIFY(!ReadableColor::isDark(light) && ReadableColor::isDark(dark));
+        const auto reads = [](const QColor &shown, const QColor &wanted, const QColor &on) {
+            return ReadableColor::contrast(shown, on) >= 4.5
+                   && qAbs(shown.hslHue() - wanted.hslHue()) <= 2;
+        };
+        for (const QColor wanted : {QColor(100, 100, 130), QColor(Qt::red), QColor(176, 0, 0)})
+            for (const QPalette::ColorRole on : {QPalette::Base, QPalette::Window}) {
+                QCOMPARE(ReadableColor::text(wanted, light, on), wanted);
+                QVERIFY(reads(ReadableColor::text(wanted, dark, on), wanted, dark.color(on)));
+            }
+        const QColor pink(255, 214, 214);
+        QCOMPARE(ReadableColor::background(pink, light), pink);
+        QVERIFY(reads(ReadableColor::background(pink, dark), pink, dark.color(QPalette::Text)));
     }
 };
 
