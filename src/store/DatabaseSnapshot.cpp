@@ -24,23 +24,33 @@ struct Connection
 struct Watch
 {
     const DatabaseSnapshot::Progress *progress;
+    sqlite3 *db;
     QByteArray destination;
-    double expected = 1;
+    double pages = 1;
+    double expected = 1; // bytes of the copy
     std::chrono::steady_clock::time_point last{};
+    int told = -1;
     bool stopped = false;
 };
 
-// SQLite asks this every few thousand steps of the copy; non-zero interrupts it.
+// SQLite asks this every few thousand steps of the copy; non-zero interrupts it. How far the
+// copy got: the pages read into the connection's cache (each page of the database is read
+// once) or the size of the copy written, whichever is further. The caller is told each new
+// percentage, and every 40 ms when it does not change.
 int onProgress(void *context)
 {
     Watch &watch = *static_cast<Watch *>(context);
-    const auto now = std::chrono::steady_clock::now();
-    if (now - watch.last < std::chrono::milliseconds(40))
-        return 0;
-    watch.last = now;
+    int read = 0, highest = 0;
+    sqlite3_db_status(watch.db, SQLITE_DBSTATUS_CACHE_MISS, &read, &highest, 0);
     struct stat st {};
     const double written = ::stat(watch.destination.constData(), &st) == 0 ? double(st.st_size) : 0;
-    const int procent = int(std::min(99.0, 100.0 * written / watch.expected));
+    const double done = std::max(double(read) / watch.pages, written / watch.expected);
+    const int procent = int(std::min(99.0, 100.0 * done));
+    const auto now = std::chrono::steady_clock::now();
+    if (procent == watch.told && now - watch.last < std::chrono::milliseconds(40))
+        return 0;
+    watch.last = now;
+    watch.told = procent;
     watch.stopped = !(*watch.progress)(procent);
     return watch.stopped ? 1 : 0;
 }
@@ -76,7 +86,8 @@ QString DatabaseSnapshot::take(const QString &databasePath, const QString &desti
     const qint64 pageSize = number(from.handle, "PRAGMA page_size");
     if (pages < 0 || free < 0 || pageSize <= 0)
         return from.error("reading the database");
-    Watch watch{&progress, QFile::encodeName(destinationPath),
+    Watch watch{&progress, from.handle, QFile::encodeName(destinationPath),
+                std::max(1.0, double(pages - free)),
                 std::max(1.0, double(pages - free) * double(pageSize))};
     if (progress)
         sqlite3_progress_handler(from.handle, 20000, onProgress, &watch);

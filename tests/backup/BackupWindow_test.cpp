@@ -6,9 +6,11 @@
 #include <QTest>
 
 #include "BackupWindow.h"
+#include "DatabaseBackup.h"
 #include "SampleDatabase.h"
 #include "ScriptedDialogs.h"
 #include "SettingsFile.h"
+#include "TestFiles.h"
 #include "TestFolder.h"
 
 using namespace tarnvale;
@@ -115,6 +117,31 @@ class BackupWindowTest : public QObject
                  qPrintable(shown[6].line()));
         QCOMPARE(f.resets, 2); // closed, then the restored file opened in its place
         QVERIFY(f.store.path() == f.folder.databasePath() && test::rowsOf(f.store) == savedRows);
+        QVERIFY(!f.window->isVisible());
+    }
+
+    // The bar moves while the database is copied; Cancel then stops the backup, and the earlier
+    // backup file stays as it was.
+    void cancelStopsTheBackup()
+    {
+        Fixture f;
+        const QString destination = f.folder.file("stick");
+        QVERIFY(QDir().mkpath(destination));
+        test::writeFile(destination + "/backup.tow", "an older backup");
+        f.child<QComboBox>("Combo1")->setEditText(destination);
+        auto *cancel = f.child<QPushButton>("Command2");
+        QStringList seen;
+        QObject::connect(f.window->findChild<DatabaseBackup *>(), &DatabaseBackup::copying, [&](int p) {
+            const bool shown = f.child<QProgressBar>("ProgressBar1")->value() == p && f.status() == "Copying Database";
+            if (seen.isEmpty())
+                QTest::mouseClick(cancel, Qt::LeftButton);
+            seen << QString::number(shown) + u' ' + f.status() + u' ' + QString::number(cancel->isEnabled());
+        });
+        QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 1, 60000);
+        QCOMPARE(seen.first(), "1 Stopping... 0");
+        QCOMPARE(f.dialogs.last().line(), "Notice Information Ok|" + kCompany + "|The backup was stopped. The backup file was not changed.");
+        QCOMPARE(test::readFile(destination + "/backup.tow"), QByteArray("an older backup"));
         QVERIFY(!f.window->isVisible());
     }
 };

@@ -422,6 +422,22 @@ void clsHuffmanTest::fileFailures()
     QVERIFY2(tooLarge.contains("clsHuffman.EncodeFile(): ") && tooLarge.contains("too large"),
              qPrintable(tooLarge));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"data.dll"});
+
+    // A file is read in pieces of a few megabytes: its backup is the stream and check of its
+    // bytes, compressed or stored; one that changes meanwhile is refused, nothing written.
+    const auto asBytes = [](const Bytes &b) { return QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size())); };
+    for (const Bytes &input : {makeInput(9000000, Skew::Text, 7), Bytes(9000000, 'a')}) {
+        test::writeFile(QString::fromStdString(source), asBytes(input));
+        codec.EncodeFile(source, packed);
+        Bytes expected = codec.encode(input);
+        const auto check = clsHuffman::checkOf(input);
+        expected.insert(expected.end(), check.begin(), check.end());
+        QVERIFY(test::readFile(QString::fromStdString(packed)) == asBytes(expected));
+    }
+    codec.setProgressHandler([&](int) { QFile(QString::fromStdString(source)).resize(9000001); });
+    QVERIFY(failure([&] { codec.EncodeFile(source, dir.filePath("changed.tow").toStdString()); })
+                .endsWith("data.dll changed while it was being read: nothing was written"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"backup.tow", "data.dll"}));
 }
 
 QTEST_GUILESS_MAIN(clsHuffmanTest)
