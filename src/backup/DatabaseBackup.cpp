@@ -4,9 +4,9 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <algorithm>
 #include <new>
 #include <unistd.h>
 
@@ -115,7 +115,8 @@ std::optional<BackupOutcome> DatabaseBackup::start(const QString &folder)
     m_worker = std::thread([this, onServer, database, snapshot, destination, folder, mode] {
         const auto tell = [this](void (DatabaseBackup::*signal)(int), int procent) {
             QMetaObject::invokeMethod(
-                this, [this, signal, procent] { Q_EMIT(this->*signal)(procent); },
+                this, [this, signal, procent] { Q_EMIT(this->*signal)
+                                                (procent); },
                 Qt::QueuedConnection);
             return !m_stop;
         };
@@ -124,7 +125,8 @@ std::optional<BackupOutcome> DatabaseBackup::start(const QString &folder)
         if (onServer) {
             const YardMove::Result copied =
                 YardMove::toFile(database, snapshot, [&](qint64 done, qint64 total) {
-                    return tell(&DatabaseBackup::copying, int(100 * done / std::max<qint64>(total, 1)));
+                    return tell(&DatabaseBackup::copying,
+                                int(100 * done / std::max<qint64>(total, 1)));
                 });
             if (!copied.moved)
                 failure = copied.reason == DatabaseSnapshot::kStopped
@@ -137,8 +139,8 @@ std::optional<BackupOutcome> DatabaseBackup::start(const QString &folder)
             });
         }
         if (!failure.isEmpty() || m_stop) {
-            outcome = m_stop ? BackupOutcome::stopped()
-                             : BackupOutcome::failed(kErrDeviceIo, failure);
+            outcome =
+                m_stop ? BackupOutcome::stopped() : BackupOutcome::failed(kErrDeviceIo, failure);
         } else {
             tell(&DatabaseBackup::copying, 100);
             clsHuffman codec;

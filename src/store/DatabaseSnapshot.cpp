@@ -42,7 +42,9 @@ int onProgress(void *context)
     Watch &watch = *static_cast<Watch *>(context);
     int read = 0, highest = 0;
     sqlite3_db_status(watch.db, SQLITE_DBSTATUS_CACHE_MISS, &read, &highest, 0);
-    struct stat st {};
+    struct stat st
+    {
+    };
     const double written = ::stat(watch.destination.constData(), &st) == 0 ? double(st.st_size) : 0;
     const double done = std::max(double(read) / watch.pages, written / watch.expected);
     const int procent = int(std::min(99.0, 100.0 * done));
@@ -108,8 +110,8 @@ QString DatabaseSnapshot::take(const QString &databasePath, const QString &desti
     // The copy keeps the WAL mark of a database in WAL mode, and would then grow -wal and -shm
     // files beside it whenever it is opened: it is put back to a rollback journal, one file.
     Connection copy;
-    if (sqlite3_open_v2(destination.constData(), &copy.handle, SQLITE_OPEN_READWRITE,
-                        nullptr) != SQLITE_OK ||
+    if (sqlite3_open_v2(destination.constData(), &copy.handle, SQLITE_OPEN_READWRITE, nullptr) !=
+            SQLITE_OK ||
         sqlite3_exec(copy.handle, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr) !=
             SQLITE_OK)
         return copy.error("copying the database");

@@ -357,8 +357,9 @@ bool copyTables(Runner &from, Runner &to, const QList<Table> &tables, bool toSer
     Tally tally{progress, reason};
     if (progress) {
         for (const Table &table : tables) {
-            const auto rows = from.number(QStringLiteral("SELECT count(*) FROM %1").arg(table.name),
-                                          {}, QStringLiteral("counting the rows of %1").arg(table.name));
+            const auto rows =
+                from.number(QStringLiteral("SELECT count(*) FROM %1").arg(table.name), {},
+                            QStringLiteral("counting the rows of %1").arg(table.name));
             if (!rows)
                 return false;
             tally.total += *rows;
@@ -569,8 +570,7 @@ YardMove::Result YardMove::toServer(const QString &file, const QString &uri)
     return result;
 }
 
-YardMove::Result YardMove::toFile(const QString &uri, const QString &file,
-                                  const Progress &progress)
+YardMove::Result YardMove::toFile(const QString &uri, const QString &file, const Progress &progress)
 {
     Result result;
     const std::optional<ServerAddress> address = ServerAddress::parse(uri, &result.reason);

@@ -131,16 +131,21 @@ class BackupWindowTest : public QObject
         f.child<QComboBox>("Combo1")->setEditText(destination);
         auto *cancel = f.child<QPushButton>("Command2");
         QStringList seen;
-        QObject::connect(f.window->findChild<DatabaseBackup *>(), &DatabaseBackup::copying, [&](int p) {
-            const bool shown = f.child<QProgressBar>("ProgressBar1")->value() == p && f.status() == "Copying Database";
-            if (seen.isEmpty())
-                QTest::mouseClick(cancel, Qt::LeftButton);
-            seen << QString::number(shown) + u' ' + f.status() + u' ' + QString::number(cancel->isEnabled());
-        });
+        QObject::connect(
+            f.window->findChild<DatabaseBackup *>(), &DatabaseBackup::copying, [&](int p) {
+                const bool shown = f.child<QProgressBar>("ProgressBar1")->value() == p &&
+                                   f.status() == "Copying Database";
+                if (seen.isEmpty())
+                    QTest::mouseClick(cancel, Qt::LeftButton);
+                seen << QString::number(shown) + u' ' + f.status() + u' ' +
+                            QString::number(cancel->isEnabled());
+            });
         QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 1, 60000);
         QCOMPARE(seen.first(), "1 Stopping... 0");
-        QCOMPARE(f.dialogs.last().line(), "Notice Information Ok|" + kCompany + "|The backup was stopped. The backup file was not changed.");
+        QCOMPARE(f.dialogs.last().line(),
+                 "Notice Information Ok|" + kCompany +
+                     "|The backup was stopped. The backup file was not changed.");
         QCOMPARE(test::readFile(destination + "/backup.tow"), QByteArray("an older backup"));
         QVERIFY(!f.window->isVisible());
     }

@@ -140,20 +140,24 @@ class DatabaseBackupTest : public QObject
         QList<int> copying, ticksAt;
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-        QObject::connect(&backup, &DatabaseBackup::copying, [&](int p) { copying << p, ticksAt << ticks; });
+        QObject::connect(&backup, &DatabaseBackup::copying,
+                         [&](int p) { copying << p, ticksAt << ticks; });
         timer.start(0);
         QCOMPARE(runBackup(backup, dir.path(), nullptr).kind, BackupOutcome::Kind::Saved);
         const qsizetype below = copying.indexOf(100) - 1; // the last report before the end
-        QVERIFY2(below > 0 && copying.last() == 100 && ticksAt[below] > ticksAt.first(),
-                 qPrintable(QString("copying %1 at ticks %2").arg(listed(copying), listed(ticksAt))));
+        QVERIFY2(
+            below > 0 && copying.last() == 100 && ticksAt[below] > ticksAt.first(),
+            qPrintable(QString("copying %1 at ticks %2").arg(listed(copying), listed(ticksAt))));
         QVERIFY(store.backupTo(dir.filePath("copy")));
         const QByteArray copy = test::readFile(dir.filePath("copy"));
-        const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t *>(copy.data()), copy.size());
+        const std::span<const std::uint8_t> bytes(
+            reinterpret_cast<const std::uint8_t *>(copy.data()), copy.size());
         std::vector<std::uint8_t> expected = clsHuffman().encode(bytes);
         const auto check = clsHuffman::checkOf(bytes);
         expected.insert(expected.end(), check.begin(), check.end());
         QVERIFY(test::readFile(DatabaseBackup::backupFileIn(dir.path())) ==
-                QByteArray(reinterpret_cast<const char *>(expected.data()), qsizetype(expected.size())));
+                QByteArray(reinterpret_cast<const char *>(expected.data()),
+                           qsizetype(expected.size())));
     }
 
     // Stopped while copying or compressing: the earlier backup stays, nothing is left behind.
@@ -172,7 +176,8 @@ class DatabaseBackupTest : public QObject
                 test::fillSampleDatabase(store, 3000));
         test::writeFile(dir.filePath("backup.tow"), "an older backup");
         DatabaseBackup backup(store);
-        QObject::connect(&backup, whileCopying ? &DatabaseBackup::copying : &DatabaseBackup::progress,
+        QObject::connect(&backup,
+                         whileCopying ? &DatabaseBackup::copying : &DatabaseBackup::progress,
                          &backup, &DatabaseBackup::stop);
         const BackupOutcome outcome = runBackup(backup, dir.path(), nullptr);
         QCOMPARE(outcome.text(), "The backup was stopped. The backup file was not changed.");

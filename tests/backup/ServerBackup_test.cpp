@@ -177,7 +177,8 @@ class ServerBackupTest : public QObject
         BackupWindow window(store, settings, dialogs);
         window.show();
         QList<int> copying;
-        connect(window.findChild<DatabaseBackup *>(), &DatabaseBackup::copying, [&](int p) { copying << p; });
+        connect(window.findChild<DatabaseBackup *>(), &DatabaseBackup::copying,
+                [&](int p) { copying << p; });
         window.findChild<QComboBox *>("Combo1")->setEditText(server.path());
         window.findChild<QPushButton *>("Command1")->click();
         QTRY_COMPARE_WITH_TIMEOUT(dialogs.count(), 1, 60000);

@@ -425,7 +425,9 @@ void clsHuffmanTest::fileFailures()
 
     // A file is read in pieces of a few megabytes: its backup is the stream and check of its
     // bytes, compressed or stored; one that changes meanwhile is refused, nothing written.
-    const auto asBytes = [](const Bytes &b) { return QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size())); };
+    const auto asBytes = [](const Bytes &b) {
+        return QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size()));
+    };
     for (const Bytes &input : {makeInput(9000000, Skew::Text, 7), Bytes(9000000, 'a')}) {
         test::writeFile(QString::fromStdString(source), asBytes(input));
         codec.EncodeFile(source, packed);
@@ -435,8 +437,9 @@ void clsHuffmanTest::fileFailures()
         QVERIFY(test::readFile(QString::fromStdString(packed)) == asBytes(expected));
     }
     codec.setProgressHandler([&](int) { QFile(QString::fromStdString(source)).resize(9000001); });
-    QVERIFY(failure([&] { codec.EncodeFile(source, dir.filePath("changed.tow").toStdString()); })
-                .endsWith("data.dll changed while it was being read: nothing was written"));
+    QVERIFY(failure([&] {
+                codec.EncodeFile(source, dir.filePath("changed.tow").toStdString());
+            }).endsWith("data.dll changed while it was being read: nothing was written"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"backup.tow", "data.dll"}));
 }
 

@@ -196,7 +196,9 @@ std::unique_ptr<FileSource> openSource(const std::string &path, const std::strin
     if (fd < 0)
         throw inputError(errno, source, path);
     std::unique_ptr<FileSource> file(new FileSource(fd, path, source));
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0)
         throw inputError(errno, source, path);
     if (S_ISDIR(st.st_mode))
@@ -259,7 +261,9 @@ std::span<const std::uint8_t> FileSource::piece(std::size_t begin, std::size_t c
 
 void FileSource::checkUnchanged() const
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(m_fd, &st) != 0)
         throw inputError(errno, m_source, m_path);
     if (std::uint64_t(st.st_size) != m_size || changeTime(st) != m_changedAt)

@@ -237,27 +237,27 @@ EncodePlan planEncoding(ByteSource &input, ProgressMeter &progress)
         length, 1000,
         [&](std::size_t begin, std::size_t end) {
             for (std::size_t at = begin; at < end;) {
-            const std::span<const std::uint8_t> piece = input.piece(at, end - at);
-            const std::uint8_t *in = piece.data();
-            const std::size_t count = piece.size();
-            at += count;
-            std::size_t i = 0;
-            for (; i + 8 <= count; i += 8) {
-                const std::uint64_t word = load64(in + i);
-                wide ^= word;
-                ++partial[0][word & 0xFF];
-                ++partial[1][(word >> 8) & 0xFF];
-                ++partial[2][(word >> 16) & 0xFF];
-                ++partial[3][(word >> 24) & 0xFF];
-                ++partial[0][(word >> 32) & 0xFF];
-                ++partial[1][(word >> 40) & 0xFF];
-                ++partial[2][(word >> 48) & 0xFF];
-                ++partial[3][word >> 56];
-            }
-            for (; i < count; ++i) {
-                checksum ^= in[i];
-                ++partial[0][in[i]];
-            }
+                const std::span<const std::uint8_t> piece = input.piece(at, end - at);
+                const std::uint8_t *in = piece.data();
+                const std::size_t count = piece.size();
+                at += count;
+                std::size_t i = 0;
+                for (; i + 8 <= count; i += 8) {
+                    const std::uint64_t word = load64(in + i);
+                    wide ^= word;
+                    ++partial[0][word & 0xFF];
+                    ++partial[1][(word >> 8) & 0xFF];
+                    ++partial[2][(word >> 16) & 0xFF];
+                    ++partial[3][(word >> 24) & 0xFF];
+                    ++partial[0][(word >> 32) & 0xFF];
+                    ++partial[1][(word >> 40) & 0xFF];
+                    ++partial[2][(word >> 48) & 0xFF];
+                    ++partial[3][word >> 56];
+                }
+                for (; i < count; ++i) {
+                    checksum ^= in[i];
+                    ++partial[0][in[i]];
+                }
             }
         },
         [&](std::size_t i) { progress.at(double(i) / total * 7.0); });

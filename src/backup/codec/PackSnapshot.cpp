@@ -4,8 +4,8 @@
 #include "CodecFiles.h"
 
 #include <cerrno>
-#include <sqlite3.h>
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

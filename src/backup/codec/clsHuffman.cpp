@@ -29,8 +29,8 @@ namespace {
 
 constexpr std::uint8_t kCheckMark[8] = {'T', 'V', 'S', 'H', 'A', '2', '5', '6'};
 
-std::array<std::uint8_t, clsHuffman::kCheckSize> checkFrom(const std::array<std::uint8_t, 32> &digest,
-                                                           std::uint64_t length)
+std::array<std::uint8_t, clsHuffman::kCheckSize>
+checkFrom(const std::array<std::uint8_t, 32> &digest, std::uint64_t length)
 {
     std::array<std::uint8_t, clsHuffman::kCheckSize> check{};
     std::copy(digest.begin(), digest.end(), check.begin());
