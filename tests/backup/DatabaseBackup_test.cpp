@@ -160,32 +160,6 @@ class DatabaseBackupTest : public QObject
                            qsizetype(expected.size())));
     }
 
-    // Stopped while copying or compressing: the earlier backup stays, nothing is left behind.
-    void stops_data()
-    {
-        QTest::addColumn<bool>("whileCopying");
-        QTest::newRow("copying") << true;
-        QTest::newRow("compressing") << false;
-    }
-    void stops()
-    {
-        QFETCH(bool, whileCopying);
-        QTemporaryDir dir;
-        RecordStore store;
-        QVERIFY(store.open(dir.filePath("data.dll"), RecordStore::OpenMode::CreateIfMissing) &&
-                test::fillSampleDatabase(store, 3000));
-        test::writeFile(dir.filePath("backup.tow"), "an older backup");
-        DatabaseBackup backup(store);
-        QObject::connect(&backup,
-                         whileCopying ? &DatabaseBackup::copying : &DatabaseBackup::progress,
-                         &backup, &DatabaseBackup::stop);
-        const BackupOutcome outcome = runBackup(backup, dir.path(), nullptr);
-        QCOMPARE(outcome.text(), "The backup was stopped. The backup file was not changed.");
-        QCOMPARE(test::readFile(dir.filePath("backup.tow")), QByteArray("an older backup"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
-                 QStringList({"backup.tow", "data.dll", "data.dll-shm", "data.dll-wal"}));
-    }
-
     void unusableDestinations_data()
     {
         QTest::addColumn<QString>("folder"); // relative to the test folder
