@@ -28,27 +28,30 @@ struct Watch
     QByteArray destination;
     double pages = 1;
     double expected = 1; // bytes of the copy
-    std::chrono::steady_clock::time_point last{};
+    std::chrono::steady_clock::time_point last{}, looked{};
+    double written = 0;
     int told = -1;
     bool stopped = false;
 };
 
-// SQLite asks this every few thousand steps of the copy; non-zero interrupts it. How far the
-// copy got: the pages read into the connection's cache (each page of the database is read
-// once) or the size of the copy written, whichever is further. The caller is told each new
-// percentage, and every 40 ms when it does not change.
+// SQLite asks this every thousand steps of the copy; non-zero interrupts it. How far the copy
+// got: the pages read into the connection's cache (each page of the database is read once) or
+// the size of the copy written (looked at every few milliseconds), whichever is further. The
+// caller is told each new percentage, and every 40 ms when it does not change.
 int onProgress(void *context)
 {
     Watch &watch = *static_cast<Watch *>(context);
     int read = 0, highest = 0;
     sqlite3_db_status(watch.db, SQLITE_DBSTATUS_CACHE_MISS, &read, &highest, 0);
-    struct stat st
-    {
-    };
-    const double written = ::stat(watch.destination.constData(), &st) == 0 ? double(st.st_size) : 0;
-    const double done = std::max(double(read) / watch.pages, written / watch.expected);
-    const int procent = int(std::min(99.0, 100.0 * done));
     const auto now = std::chrono::steady_clock::now();
+    if (now - watch.looked >= std::chrono::milliseconds(5)) {
+        watch.looked = now;
+        struct stat st {};
+        if (::stat(watch.destination.constData(), &st) == 0)
+            watch.written = double(st.st_size);
+    }
+    const double done = std::max(double(read) / watch.pages, watch.written / watch.expected);
+    const int procent = int(std::min(99.0, 100.0 * done));
     if (procent == watch.told && now - watch.last < std::chrono::milliseconds(40))
         return 0;
     watch.last = now;
@@ -92,7 +95,7 @@ QString DatabaseSnapshot::take(const QString &databasePath, const QString &desti
                 std::max(1.0, double(pages - free)),
                 std::max(1.0, double(pages - free) * double(pageSize))};
     if (progress)
-        sqlite3_progress_handler(from.handle, 20000, onProgress, &watch);
+        sqlite3_progress_handler(from.handle, 1000, onProgress, &watch);
     sqlite3_stmt *vacuum = nullptr;
     int rc = sqlite3_prepare_v2(from.handle, "VACUUM INTO ?1", -1, &vacuum, nullptr);
     const QByteArray destination = QFile::encodeName(destinationPath);
