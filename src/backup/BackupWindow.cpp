@@ -111,6 +111,8 @@ BackupWindow::BackupWindow(RecordStore &store, const SettingsFile &settings, Dia
     connect(m_cancelButton, &QPushButton::clicked, this, &BackupWindow::cancel);
     connect(m_browseButton, &QPushButton::clicked, this, &BackupWindow::browse);
     connect(m_backup, &DatabaseBackup::copying, this, [this](int procent) {
+        if (m_stopping)
+            return;
         m_status->setText(QStringLiteral("Copying Database"));
         m_progress->setValue(procent);
     });
@@ -178,6 +180,7 @@ void BackupWindow::cancel()
         return;
     }
     m_backup->stop();
+    m_stopping = true;
     m_cancelButton->setEnabled(false);
     m_status->setText(QStringLiteral("Stopping..."));
 }
@@ -216,6 +219,8 @@ void BackupWindow::backupDatabase()
 
 void BackupWindow::onBackupProgress(int procent)
 {
+    if (m_stopping) // what the backup told before it saw the stop
+        return;
     m_status->setText(QStringLiteral("Compressing Database"));
     m_progress->setValue(procent);
     if (m_progress->value() == 100)
@@ -225,6 +230,8 @@ void BackupWindow::onBackupProgress(int procent)
 
 void BackupWindow::onBackupFinished(const BackupOutcome &outcome)
 {
+    m_cancelButton->setEnabled(false); // nothing is left to stop
+    m_stopping = false;
     m_dialogs.notify(title(), outcome.text(), outcome.icon());
     resetProgress();
     setBusy(false);

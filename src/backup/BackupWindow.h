@@ -61,6 +61,7 @@ private:
 
     DatabaseBackup *m_backup = nullptr;
     RestoreFlow *m_restore = nullptr;
+    bool m_stopping = false;
 
     // Each control carries its name in the system as its objectName (Label2, Command1, ...).
     QLabel *m_backupText = nullptr;
