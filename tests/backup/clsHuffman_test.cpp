@@ -218,6 +218,9 @@ void clsHuffmanTest::roundTrips_data()
     // Counting gives 0.5, 1, 1.5, 2, 2.5, ... rounded half to even: 1, 2, ... 7, 11, 12, 75, 100;
     // decoding 89, 97, 100.
     QTest::newRow("text 14000") << makeInput(14000, Skew::Text, 8) << "26765d9fb686d6a4";
+    // Fibonacci counts over 18 and 26 values: codes of up to 17 and 25 bits.
+    QTest::newRow("fibonacci 6764") << makeInput(6764, Skew::Fibonacci, 98) << "cbb35681c3fe2de1";
+    QTest::newRow("fibonacci 317810") << makeInput(317810, Skew::Fibonacci, 97) << "2509b2d38f4ed175";
     // 32 values with Fibonacci counts (5.7 million bytes): codes of up to 31 bits.
     QTest::newRow("fibonacci 5702886") << makeInput(5702886, Skew::Fibonacci, 99) << "dd0bedd2b33a7360";
     // clang-format on
