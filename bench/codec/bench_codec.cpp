@@ -1,5 +1,8 @@
 // bench_codec: our HE3 codec against zlib (Huffman only) and zstd level 1 on generated tow-record
-// databases of about 34 MB and 100 MB, and the peak memory of backing up such a file.
+// databases of 100,000 and 300,000 records, and the time and peak memory of a whole backup of
+// such a database (snapshot and compression, as the backup window makes it) against a bare
+// peer: the same snapshot through SQLite alone, then zlib Huffman-only streamed in 1 MiB pieces.
+//   bench_codec --backup-only RECORDS   only the backup case, for one database size
 //
 // Every figure is printed with its ratios to the peers measured in the same run. Each timing
 // is the best of several runs over data already in memory, in CPU time of the running thread
@@ -14,6 +17,7 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 #include <zstd.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <ctime>
@@ -21,9 +25,11 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "DatabaseSnapshot.h"
 #include "LargeBuffer.h"
 #include "TowDataGenerator.h"
 #include "clsHuffman.h"
@@ -124,15 +130,71 @@ std::pair<long, long> memoryOfThisProcess()
     return {hwm, rss};
 }
 
-// Child mode: back up one file the way the backup dialog does and print the memory figures.
-int peakBackup(const char *source, const char *dest)
+double wallSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+double processCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// The peer's compression: zlib Huffman-only over the file, 1 MiB in and out at a time.
+bool zlibStream(const char *source, const char *dest)
+{
+    FILE *in = std::fopen(source, "rb");
+    FILE *out = std::fopen(dest, "wb");
+    if (!in || !out)
+        return false;
+    z_stream z{};
+    deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15, 8, Z_HUFFMAN_ONLY);
+    std::vector<unsigned char> inBuf(1 << 20), outBuf(1 << 20);
+    int flush = Z_NO_FLUSH;
+    do {
+        z.avail_in = uInt(std::fread(inBuf.data(), 1, inBuf.size(), in));
+        z.next_in = inBuf.data();
+        flush = std::feof(in) ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            z.avail_out = uInt(outBuf.size());
+            z.next_out = outBuf.data();
+            deflate(&z, flush);
+            std::fwrite(outBuf.data(), 1, outBuf.size() - z.avail_out, out);
+        } while (z.avail_out == 0);
+    } while (flush != Z_FINISH);
+    deflateEnd(&z);
+    std::fclose(in);
+    return std::fclose(out) == 0;
+}
+
+// Child mode: back up one database the way the backup window does (snapshot, then the codec),
+// or as the peer does, and print the memory and time figures.
+int peakBackup(bool peer, const char *database, const char *dest)
 {
     const long before = memoryOfThisProcess().second;
-    tarnvale::clsHuffman codec;
-    codec.EncodeFile(source, dest);
+    const double wall = wallSeconds(), cpu = processCpuSeconds();
+    const QString snapshot = QString::fromLocal8Bit(dest) + QStringLiteral(".snapshot");
+    bool ok = false;
+    if (peer) {
+        sqlite3 *db = nullptr;
+        ok = sqlite3_open_v2(database, &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+             sqlite3_exec(db, ("VACUUM INTO '" + snapshot.toStdString() + "'").c_str(), nullptr,
+                          nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(db);
+        ok = ok && zlibStream(snapshot.toLocal8Bit().constData(), dest);
+    } else {
+        ok = tarnvale::DatabaseSnapshot::take(QString::fromLocal8Bit(database), snapshot).isEmpty();
+        if (ok)
+            tarnvale::clsHuffman().EncodeFile(snapshot.toStdString(), dest);
+    }
+    QFile::remove(snapshot);
     const long peak = memoryOfThisProcess().first;
-    std::printf("%ld %ld\n", before, peak);
-    return 0;
+    std::printf("%ld %ld %f %f\n", before, peak, wallSeconds() - wall, processCpuSeconds() - cpu);
+    return ok ? 0 : 1;
 }
 
 void measure(const QString &path, const char *label)
@@ -170,24 +232,53 @@ void measure(const QString &path, const char *label)
                 100.0 * double(zs.size()) / double(n));
 }
 
+struct BackupRun
+{
+    long before = 0, peak = 0;
+    double wall = 0, cpu = 0;
+    qint64 output = 0;
+};
+
+std::optional<BackupRun> runBackupChild(const QString &exe, bool peer, const QString &path,
+                                        const QString &dest)
+{
+    const std::string command = '"' + exe.toStdString() + "\" " +
+                                (peer ? "--peer-backup" : "--peak-backup") + " \"" +
+                                path.toStdString() + "\" \"" + dest.toStdString() + '"';
+    FILE *pipe = ::popen(command.c_str(), "r");
+    BackupRun run;
+    const bool read = pipe && std::fscanf(pipe, "%ld %ld %lf %lf", &run.before, &run.peak,
+                                          &run.wall, &run.cpu) == 4;
+    if (pipe && ::pclose(pipe) != 0)
+        return std::nullopt;
+    if (!read)
+        return std::nullopt;
+    run.output = QFile(dest).size();
+    QFile::remove(dest);
+    return run;
+}
+
 void measurePeak(const QString &exe, const QString &path, const QString &dest, const char *label)
 {
-    const std::string command = '"' + exe.toStdString() + "\" --peak-backup \""
-                                + path.toStdString() + "\" \"" + dest.toStdString() + '"';
-    FILE *pipe = ::popen(command.c_str(), "r");
-    long before = 0, peak = 0;
-    if (!pipe || std::fscanf(pipe, "%ld %ld", &before, &peak) != 2) {
-        std::printf("%s: peak memory could not be measured\n", label);
-        if (pipe)
-            ::pclose(pipe);
+    const auto ours = runBackupChild(exe, false, path, dest);
+    const auto peer = runBackupChild(exe, true, path, dest);
+    if (!ours || !peer) {
+        std::printf("%s: the backup could not be measured\n", label);
         return;
     }
-    ::pclose(pipe);
     const double size = double(QFile(path).size());
-    std::printf("  backup peak memory: %.1f MB resident, %.2fx the file (%.1f MB); %.2fx counting "
-                "only what the backup added to the %.1f MB the process had before\n",
-                double(peak) / 1e6, double(peak) / size, size / 1e6, double(peak - before) / size,
-                double(before) / 1e6);
+    std::printf("  backup (snapshot + compression) of the %.1f MB file: %.2f s wall, %.2f s CPU, "
+                "peak %.1f MB resident = %.2fx the file (%.2fx counting only what the backup "
+                "added to the %.1f MB the process had before); output %.1f MB\n",
+                size / 1e6, ours->wall, ours->cpu, double(ours->peak) / 1e6,
+                double(ours->peak) / size, double(ours->peak - ours->before) / size,
+                double(ours->before) / 1e6, double(ours->output) / 1e6);
+    std::printf("  peer (bare VACUUM INTO + zlib Huffman-only in 1 MiB pieces): %.2f s wall, "
+                "%.2f s CPU, peak %.1f MB = %.2fx the file; output %.1f MB. Ours: %.2fx its "
+                "wall time, %.2fx its CPU time, %.2fx its peak memory\n",
+                peer->wall, peer->cpu, double(peer->peak) / 1e6, double(peer->peak) / size,
+                double(peer->output) / 1e6, ours->wall / peer->wall, ours->cpu / peer->cpu,
+                double(ours->peak) / double(peer->peak));
 }
 
 } // namespace
@@ -195,10 +286,22 @@ void measurePeak(const QString &exe, const QString &path, const QString &dest, c
 int main(int argc, char *argv[])
 {
     if (argc == 4 && std::strcmp(argv[1], "--peak-backup") == 0)
-        return peakBackup(argv[2], argv[3]);
+        return peakBackup(false, argv[2], argv[3]);
+    if (argc == 4 && std::strcmp(argv[1], "--peer-backup") == 0)
+        return peakBackup(true, argv[2], argv[3]);
 
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
+    if (argc == 3 && std::strcmp(argv[1], "--backup-only") == 0) {
+        const int records = std::atoi(argv[2]);
+        const QString path = dir.filePath(QStringLiteral("tow.db"));
+        if (records <= 0 || !tarnvale::bench::TowDataGenerator::writeDatabase(path, records, 200))
+            return 1;
+        std::printf("tow database, %d records\n", records);
+        measurePeak(QCoreApplication::applicationFilePath(), path,
+                    dir.filePath(QStringLiteral("backup.tow")), "backup");
+        return 0;
+    }
     const struct
     {
         int records;

@@ -19,6 +19,11 @@ BackupOutcome BackupOutcome::failed(int number, const QString &description)
     return BackupOutcome{Kind::Failed, number, description, {}};
 }
 
+BackupOutcome BackupOutcome::stopped()
+{
+    return BackupOutcome{Kind::Stopped, 0, {}, {}};
+}
+
 BackupOutcome BackupOutcome::fromCodecError(const CodecError &error, const QString &destination)
 {
     const QString description = QString::fromStdString(error.description());
@@ -42,6 +47,8 @@ QString BackupOutcome::text() const
     case Kind::NoMedium:
         return QStringLiteral("There is no disc in ") + destination + crlf
                + QStringLiteral("Please insert a disk to backup your data") + crlf + description;
+    case Kind::Stopped:
+        return QStringLiteral("The backup was stopped. The backup file was not changed.");
     case Kind::Failed:
         break;
     }
@@ -52,6 +59,7 @@ MessageIcon BackupOutcome::icon() const
 {
     switch (kind) {
     case Kind::Saved:
+    case Kind::Stopped:
         return MessageIcon::Information;
     case Kind::NoMedium:
         return MessageIcon::Exclamation;

@@ -11,7 +11,7 @@ class CodecError;
 
 struct BackupOutcome
 {
-    enum class Kind { Saved, NoMedium, Failed };
+    enum class Kind { Saved, NoMedium, Failed, Stopped };
 
     Kind kind = Kind::Failed;
     int number = 0;
@@ -21,6 +21,8 @@ struct BackupOutcome
     static BackupOutcome saved(const QString &destination);
     static BackupOutcome noMedium(const QString &destination, const QString &description);
     static BackupOutcome failed(int number, const QString &description);
+    // Stopped by the user before it ended: the backup file was left as it was.
+    static BackupOutcome stopped();
     // A missing, unmounted or read-only destination is "no medium"; anything else a failure.
     static BackupOutcome fromCodecError(const CodecError &error, const QString &destination);
 

@@ -108,8 +108,14 @@ BackupWindow::BackupWindow(RecordStore &store, const SettingsFile &settings, Dia
     m_restore = new RestoreFlow(m_store, m_settings, m_dialogs, this);
     connect(m_backupButton, &QPushButton::clicked, this, &BackupWindow::backupDatabase);
     connect(m_unpackButton, &QPushButton::clicked, this, &BackupWindow::unpackDatabase);
-    connect(m_cancelButton, &QPushButton::clicked, this, &BackupWindow::close);
+    connect(m_cancelButton, &QPushButton::clicked, this, &BackupWindow::cancel);
     connect(m_browseButton, &QPushButton::clicked, this, &BackupWindow::browse);
+    connect(m_backup, &DatabaseBackup::copying, this, [this](int procent) {
+        if (m_stopping)
+            return;
+        m_status->setText(QStringLiteral("Copying Database"));
+        m_progress->setValue(procent);
+    });
     connect(m_backup, &DatabaseBackup::progress, this, &BackupWindow::onBackupProgress);
     connect(m_backup, &DatabaseBackup::finished, this, &BackupWindow::onBackupFinished);
     connect(m_restore, &RestoreFlow::progress, this, &BackupWindow::onUnpackProgress);
@@ -117,7 +123,14 @@ BackupWindow::BackupWindow(RecordStore &store, const SettingsFile &settings, Dia
         resetProgress();
         setBusy(false);
     });
+    connect(m_restore, &RestoreFlow::writing, this, [this](int procent) {
+        setBusy(true);
+        m_status->setText(QStringLiteral("Restoring Database"));
+        m_progress->setValue(procent);
+    });
     connect(m_restore, &RestoreFlow::finished, this, [this](bool restored) {
+        resetProgress();
+        setBusy(false);
         if (restored)
             close();
     });
@@ -153,10 +166,23 @@ void BackupWindow::reject()
 void BackupWindow::setBusy(bool busy)
 {
     for (QWidget *w :
-         {static_cast<QWidget *>(m_backupButton), static_cast<QWidget *>(m_cancelButton),
-          static_cast<QWidget *>(m_unpackButton), static_cast<QWidget *>(m_destination),
-          static_cast<QWidget *>(m_browseButton)})
+         {static_cast<QWidget *>(m_backupButton), static_cast<QWidget *>(m_unpackButton),
+          static_cast<QWidget *>(m_destination), static_cast<QWidget *>(m_browseButton)})
         w->setEnabled(!busy);
+    // A backup can be stopped; an unpack or a restore runs to its end.
+    m_cancelButton->setEnabled(!busy || m_backup->isRunning());
+}
+
+void BackupWindow::cancel()
+{
+    if (!m_backup->isRunning()) {
+        close();
+        return;
+    }
+    m_backup->stop();
+    m_stopping = true;
+    m_cancelButton->setEnabled(false);
+    m_status->setText(QStringLiteral("Stopping..."));
 }
 
 void BackupWindow::resetProgress()
@@ -185,13 +211,16 @@ void BackupWindow::backupDatabase()
         return;
     }
     m_progress->setVisible(true);
+    const auto outcome = m_backup->start(folder);
     setBusy(true);
-    if (const auto outcome = m_backup->start(folder))
+    if (outcome)
         onBackupFinished(*outcome);
 }
 
 void BackupWindow::onBackupProgress(int procent)
 {
+    if (m_stopping) // what the backup told before it saw the stop
+        return;
     m_status->setText(QStringLiteral("Compressing Database"));
     m_progress->setValue(procent);
     if (m_progress->value() == 100)
@@ -201,6 +230,8 @@ void BackupWindow::onBackupProgress(int procent)
 
 void BackupWindow::onBackupFinished(const BackupOutcome &outcome)
 {
+    m_cancelButton->setEnabled(false); // nothing is left to stop
+    m_stopping = false;
     m_dialogs.notify(title(), outcome.text(), outcome.icon());
     resetProgress();
     setBusy(false);

@@ -32,7 +32,8 @@ public:
                  QWidget *parent = nullptr);
     ~BackupWindow() override;
 
-    // True while a backup or an unpack runs: the window cannot be closed then.
+    // True while a backup, an unpack or a restore runs: the window cannot be closed then (Cancel
+    // stops a backup).
     bool isBusy() const;
 
 public Q_SLOTS:
@@ -43,6 +44,8 @@ protected:
 
 private:
     void backupDatabase();
+    // Stops a running backup; otherwise closes the window.
+    void cancel();
     void unpackDatabase();
     void browse();
     void onBackupProgress(int procent);
@@ -58,6 +61,7 @@ private:
 
     DatabaseBackup *m_backup = nullptr;
     RestoreFlow *m_restore = nullptr;
+    bool m_stopping = false;
 
     // Each control carries its name in the system as its objectName (Label2, Command1, ...).
     QLabel *m_backupText = nullptr;

@@ -4,11 +4,13 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 #include <unistd.h>
 
+#include "DatabaseSnapshot.h"
 #include "RecordStore.h"
 #include "SafeOutput.h"
 #include "ServerAddress.h"
@@ -24,6 +26,7 @@ DatabaseBackup::DatabaseBackup(RecordStore &store, QObject *parent)
 
 DatabaseBackup::~DatabaseBackup()
 {
+    m_stop = true;
     if (m_worker.joinable())
         m_worker.join();
     dropSnapshot();
@@ -101,39 +104,60 @@ std::optional<BackupOutcome> DatabaseBackup::start(const QString &folder)
                                                     "beside the database: ")
                                          + QString::fromLocal8Bit(std::strerror(errno)));
     m_snapshot = QFile::decodeName(QByteArray::fromStdString(snapshotName));
-    if (m_store.isServer()) {
-        const YardMove::Result copied = YardMove::toFile(m_store.path(), m_snapshot);
-        if (!copied.moved) {
-            dropSnapshot();
-            return BackupOutcome::failed(kErrDeviceIo,
-                                         QStringLiteral("The records could not be read from the "
-                                                        "server: ") +
-                                             copied.reason);
-        }
-    } else if (!m_store.backupTo(m_snapshot)) {
-        dropSnapshot();
-        return BackupOutcome::failed(m_store.lastError().number, m_store.lastError().description);
-    }
 
     m_running = true;
-    const std::string source = snapshotName;
+    m_stop = false;
+    const bool onServer = m_store.isServer();
+    const QString database = m_store.path(), snapshot = m_snapshot;
     const std::string destination = QFile::encodeName(backupFileIn(folder)).toStdString();
     // A new backup is not more readable than the database it holds; a server's is private.
-    const unsigned mode = m_store.isServer() ? 0600 : SafeOutput::modeNoLooserThan(scratch);
-    m_worker = std::thread([this, source, destination, folder, mode] {
-        clsHuffman codec;
-        codec.setOutputMode(mode);
-        codec.setProgressHandler([this](int procent) {
+    const unsigned mode = onServer ? 0600 : SafeOutput::modeNoLooserThan(scratch);
+    m_worker = std::thread([this, onServer, database, snapshot, destination, folder, mode] {
+        const auto tell = [this](void (DatabaseBackup::*signal)(int), int procent) {
             QMetaObject::invokeMethod(
-                this, [this, procent] { Q_EMIT progress(procent); }, Qt::QueuedConnection);
-        });
+                this, [this, signal, procent] { Q_EMIT(this->*signal)
+                                                (procent); },
+                Qt::QueuedConnection);
+            return !m_stop;
+        };
         BackupOutcome outcome = BackupOutcome::saved(folder);
-        try {
-            codec.EncodeFile(source, destination);
-        } catch (const CodecError &error) {
-            outcome = BackupOutcome::fromCodecError(error, folder);
-        } catch (const std::bad_alloc &) {
-            outcome = BackupOutcome::failed(7, QStringLiteral("Out of memory"));
+        QString failure;
+        if (onServer) {
+            const YardMove::Result copied =
+                YardMove::toFile(database, snapshot, [&](qint64 done, qint64 total) {
+                    return tell(&DatabaseBackup::copying,
+                                int(100 * done / std::max<qint64>(total, 1)));
+                });
+            if (!copied.moved)
+                failure = copied.reason == DatabaseSnapshot::kStopped
+                              ? copied.reason
+                              : QStringLiteral("The records could not be read from the server: ") +
+                                    copied.reason;
+        } else {
+            failure = DatabaseSnapshot::take(database, snapshot, [&](int procent) {
+                return tell(&DatabaseBackup::copying, procent);
+            });
+        }
+        if (!failure.isEmpty() || m_stop) {
+            outcome =
+                m_stop ? BackupOutcome::stopped() : BackupOutcome::failed(kErrDeviceIo, failure);
+        } else {
+            tell(&DatabaseBackup::copying, 100);
+            clsHuffman codec;
+            codec.setOutputMode(mode);
+            codec.setProgressHandler([&](int procent) {
+                if (!tell(&DatabaseBackup::progress, procent))
+                    throw BackupOutcome::stopped();
+            });
+            try {
+                codec.EncodeFile(QFile::encodeName(snapshot).toStdString(), destination);
+            } catch (const CodecError &error) {
+                outcome = BackupOutcome::fromCodecError(error, folder);
+            } catch (const BackupOutcome &stopped) {
+                outcome = stopped;
+            } catch (const std::bad_alloc &) {
+                outcome = BackupOutcome::failed(7, QStringLiteral("Out of memory"));
+            }
         }
         QMetaObject::invokeMethod(
             this, [this, outcome] { finish(outcome); }, Qt::QueuedConnection);

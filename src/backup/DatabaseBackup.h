@@ -1,8 +1,10 @@
 // Backs up the database in use into backup.tow in a chosen folder.
 //
-// The snapshot is taken on the caller's thread through the store (a consistent copy even while
-// the program works with the database); compressing it runs on a thread of its own, reporting
-// progress() and, at the end, finished() back on the thread that owns this object.
+// The whole backup runs on a thread of its own, so that the windows go on working: a consistent
+// copy of the database (a snapshot, taken on a connection of its own even while the program
+// works with the database), then its compression. It reports copying() while the snapshot is
+// taken, progress() while it is compressed and, at the end, finished() back on the thread that
+// owns this object. stop() ends a running backup early, leaving no file of its own behind.
 // backup.tow is written to a temporary file in the folder and renamed into place, so an
 // earlier backup survives any failure. The snapshot is a private temporary file beside the
 // database, removed on every way out; removeLeftovers() clears those of a killed program.
@@ -13,6 +15,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -27,7 +30,7 @@ class DatabaseBackup : public QObject
 
   public:
     explicit DatabaseBackup(RecordStore &store, QObject *parent = nullptr);
-    ~DatabaseBackup() override; // waits for a running backup to end
+    ~DatabaseBackup() override; // stops a running backup and waits for it to end
 
     static QString backupFileIn(const QString &folder);
 
@@ -36,6 +39,9 @@ class DatabaseBackup : public QObject
     // finished() follows.
     std::optional<BackupOutcome> start(const QString &folder);
     bool isRunning() const { return m_running; }
+    // Asks a running backup to end as soon as it can: finished() follows with a stopped
+    // outcome, the backup file as it was before and the snapshot removed.
+    void stop() { m_stop = true; }
 
     // Where the snapshot and restore temporaries of a database go, "<path>.<tag>-XXXXXX":
     // beside its file, or in the temporary folder for a server.
@@ -45,6 +51,8 @@ class DatabaseBackup : public QObject
     static int removeLeftovers(const QString &databasePath);
 
   Q_SIGNALS:
+    // How far the snapshot got (0 to 100); on a server, from the rows copied.
+    void copying(int procent);
     void progress(int procent);
     void finished(const tarnvale::BackupOutcome &outcome);
 
@@ -57,6 +65,7 @@ class DatabaseBackup : public QObject
     QString m_snapshot;
     int m_snapshotFd = -1;
     bool m_running = false;
+    std::atomic<bool> m_stop = false;
 };
 
 } // namespace tarnvale

@@ -3,12 +3,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include "DatabaseBackup.h"
 #include "DatabaseRestore.h"
 #include "Dialogs.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
-#include "YardMove.h"
 
 namespace tarnvale {
 
@@ -30,9 +31,16 @@ RestoreFlow::RestoreFlow(RecordStore &store, const SettingsFile &settings, Dialo
     connect(m_restore, &DatabaseRestore::unpacked, this, &RestoreFlow::onUnpacked);
 }
 
+RestoreFlow::~RestoreFlow()
+{
+    m_stop = true;
+    if (m_server.joinable())
+        m_server.join();
+}
+
 bool RestoreFlow::isRunning() const
 {
-    return m_restore->isRunning();
+    return m_restore->isRunning() || m_writing;
 }
 
 bool RestoreFlow::start(const QString &backupFile)
@@ -126,16 +134,37 @@ void RestoreFlow::onUnpacked(const RestoreCheck &check)
 void RestoreFlow::replaceOnServer(const QString &unpackedPath)
 {
     // Only onto the server the restore began with, still open.
-    YardMove::Result result;
-    if (m_store.path() != m_target)
-        result.reason = QStringLiteral("Another database was opened meanwhile.");
-    else
-        result = YardMove::replaceOnServer(unpackedPath, m_store);
-    QFile::remove(unpackedPath);
+    if (m_store.path() != m_target) {
+        QFile::remove(unpackedPath);
+        refuse(QStringLiteral("Another database was opened meanwhile."));
+        return;
+    }
+    // On a connection of its own, so that the windows go on working meanwhile.
+    m_writing = true;
+    Q_EMIT writing(0);
+    m_server = std::thread([this, unpackedPath, uri = m_target] {
+        const YardMove::Result result =
+            YardMove::replaceOnServer(unpackedPath, uri, [this](qint64 done, qint64 total) {
+                const int procent = int(100 * done / std::max<qint64>(total, 1));
+                QMetaObject::invokeMethod(
+                    this, [this, procent] { Q_EMIT writing(procent); }, Qt::QueuedConnection);
+                return !m_stop;
+            });
+        QFile::remove(unpackedPath);
+        QMetaObject::invokeMethod(
+            this, [this, result] { onServerReplaced(result); }, Qt::QueuedConnection);
+    });
+}
+
+void RestoreFlow::onServerReplaced(const YardMove::Result &result)
+{
+    m_server.join();
+    m_writing = false;
     if (!result.moved) {
         refuse(result.reason);
         return;
     }
+    m_store.announceReplaced();
     m_dialogs.notify(m_settings.companyName(),
                      QStringLiteral("The records on the server have been restored: %1 vehicles, "
                                     "%2 groups, %3 reminders.")

@@ -7,6 +7,11 @@
 #include <QObject>
 #include <QString>
 
+#include "YardMove.h"
+
+#include <atomic>
+#include <thread>
+
 namespace tarnvale {
 
 class DatabaseRestore;
@@ -23,6 +28,7 @@ class RestoreFlow : public QObject
     // The store's file when start() is called is the one the backup replaces.
     RestoreFlow(RecordStore &store, const SettingsFile &settings, Dialogs &dialogs,
                 QObject *parent = nullptr);
+    ~RestoreFlow() override; // stops a server's restore that runs, and waits for it to end
 
     // Starts unpacking the backup; false, doing nothing, while an unpack runs.
     bool start(const QString &backupFile);
@@ -30,6 +36,9 @@ class RestoreFlow : public QObject
 
   Q_SIGNALS:
     void progress(int procent);
+    // How far the records on a server were replaced (0 to 100), on a thread of its own after
+    // the user said yes.
+    void writing(int procent);
     // The unpack has ended (the question or the message about it follows).
     void unpacked();
     // The flow has ended: restored is true when the backup is now the database in use.
@@ -39,6 +48,7 @@ class RestoreFlow : public QObject
     void onUnpacked(const RestoreCheck &check);
     void refuse(const QString &reason);
     void replaceOnServer(const QString &unpackedPath);
+    void onServerReplaced(const YardMove::Result &result);
 
     RecordStore &m_store;
     const SettingsFile &m_settings;
@@ -47,6 +57,9 @@ class RestoreFlow : public QObject
     QString m_source;
     QString m_target; // the database file (or server) the unpacked backup is to replace
     bool m_onServer = false;
+    std::thread m_server;
+    bool m_writing = false;
+    std::atomic<bool> m_stop = false;
 };
 
 } // namespace tarnvale

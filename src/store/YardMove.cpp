@@ -13,6 +13,7 @@
 #include <optional>
 #include <utility>
 
+#include "DatabaseSnapshot.h"
 #include "PgReader.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
@@ -163,8 +164,26 @@ QString insertStatement(const Table &table, int rows, bool overriding)
              values.join(u','));
 }
 
+// Rows copied of all there are to copy, told to the caller's progress.
+struct Tally
+{
+    const YardMove::Progress &progress;
+    QString *reason;
+    qint64 done = 0;
+    qint64 total = 0;
+
+    bool add(qint64 rows)
+    {
+        done += rows;
+        if (!progress || progress(done, total))
+            return true;
+        *reason = DatabaseSnapshot::kStopped;
+        return false;
+    }
+};
+
 // Copies the rows of one table, many rows to a statement; `toServer`: ids given as they are.
-bool copyRows(Runner &from, Runner &to, const Table &table, bool toServer)
+bool copyRows(Runner &from, Runner &to, const Table &table, bool toServer, Tally &tally)
 {
     const QString doing = QStringLiteral("copying table %1").arg(table.name);
     QSqlQuery source;
@@ -196,8 +215,9 @@ bool copyRows(Runner &from, Runner &to, const Table &table, bool toServer)
         else
             ok = isPrepared = to.run(prepared, full, values, doing);
         values.clear();
+        const qint64 copied = rows;
         rows = 0;
-        return ok;
+        return ok && tally.add(copied);
     };
     while (source.next()) {
         for (int i = 0; i < table.columns.size(); ++i)
@@ -331,10 +351,24 @@ QString unstorableValue(const QSqlDatabase &file)
     return QString();
 }
 
-bool copyTables(Runner &from, Runner &to, const QList<Table> &tables, bool toServer)
+bool copyTables(Runner &from, Runner &to, const QList<Table> &tables, bool toServer,
+                const YardMove::Progress &progress, QString *reason)
 {
+    Tally tally{progress, reason};
+    if (progress) {
+        for (const Table &table : tables) {
+            const auto rows =
+                from.number(QStringLiteral("SELECT count(*) FROM %1").arg(table.name), {},
+                            QStringLiteral("counting the rows of %1").arg(table.name));
+            if (!rows)
+                return false;
+            tally.total += *rows;
+        }
+        if (!tally.add(0))
+            return false;
+    }
     for (const Table &table : tables)
-        if (!copyRows(from, to, table, toServer))
+        if (!copyRows(from, to, table, toServer, tally))
             return false;
     return true;
 }
@@ -527,7 +561,7 @@ YardMove::Result YardMove::toServer(const QString &file, const QString &uri)
     }
     QList<Table> tables;
     if (!readTables(toServer, tables, &result.reason) ||
-        !copyTables(fromFileHere, toServer, tables, true) ||
+        !copyTables(fromFileHere, toServer, tables, true, {}, &result.reason) ||
         !sameCounts(fromFileHere, toServer, tables, result) ||
         !setServerSequences(fromFileHere, toServer, tables, false) ||
         !toServer.run(QStringLiteral("COMMIT"), {}, QStringLiteral("committing the move")))
@@ -536,7 +570,7 @@ YardMove::Result YardMove::toServer(const QString &file, const QString &uri)
     return result;
 }
 
-YardMove::Result YardMove::toFile(const QString &uri, const QString &file)
+YardMove::Result YardMove::toFile(const QString &uri, const QString &file, const Progress &progress)
 {
     Result result;
     const std::optional<ServerAddress> address = ServerAddress::parse(uri, &result.reason);
@@ -571,7 +605,7 @@ YardMove::Result YardMove::toFile(const QString &uri, const QString &file)
                                                            SchemaCheck::engineHasFts5(target.db())))
         if (!toFile.run(sql, {}, QStringLiteral("creating the tables")))
             return result;
-    if (!copyTables(fromServer, toFile, tables, false) ||
+    if (!copyTables(fromServer, toFile, tables, false, progress, &result.reason) ||
         !sameCounts(toFile, fromServer, tables, result) ||
         !setFileSequences(fromServer, toFile, tables) ||
         !toFile.run(QStringLiteral("COMMIT"), {}, QStringLiteral("writing the file")))
@@ -581,10 +615,12 @@ YardMove::Result YardMove::toFile(const QString &uri, const QString &file)
     return result;
 }
 
-YardMove::Result YardMove::replaceOnServer(const QString &file, RecordStore &store)
+YardMove::Result YardMove::replaceOnServer(const QString &file, const QString &uri,
+                                           const Progress &progress)
 {
     Result result;
-    if (!store.isOpen() || !store.isServer()) {
+    const std::optional<ServerAddress> address = ServerAddress::parse(uri, &result.reason);
+    if (!address) {
         result.reason = QStringLiteral("The database in use is not on a server.");
         return result;
     }
@@ -614,7 +650,14 @@ YardMove::Result YardMove::replaceOnServer(const QString &file, RecordStore &sto
     if (!result.reason.isEmpty())
         return result;
 
-    QSqlDatabase target = store.database();
+    Connection server;
+    QString reason;
+    if (!server.openServer(*address, &reason)) {
+        result.reason = QStringLiteral("The server database %1 could not be opened: %2")
+                            .arg(address->shown(), reason);
+        return result;
+    }
+    QSqlDatabase target = server.db();
     Runner toServer(target, &result.reason);
     TransactionGuard guard(target, TransactionGuard::Lock::Writing);
     if (!guard.begun()) {
@@ -639,7 +682,7 @@ YardMove::Result YardMove::replaceOnServer(const QString &file, RecordStore &sto
             return result;
     QList<Table> tables;
     if (!readTables(toServer, tables, &result.reason) ||
-        !copyTables(fromFile, toServer, tables, true) ||
+        !copyTables(fromFile, toServer, tables, true, progress, &result.reason) ||
         !sameCounts(fromFile, toServer, tables, result) ||
         !markRestored(toServer, *lastRevision + 1) ||
         !setServerSequences(fromFile, toServer, tables, true))
@@ -649,7 +692,6 @@ YardMove::Result YardMove::replaceOnServer(const QString &file, RecordStore &sto
             QStringLiteral("Failed while committing the restore: ") + engineText(guard.lastError());
         return result;
     }
-    store.announceReplaced();
     result.moved = true;
     return result;
 }

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace tarnvale {
 
 class RecordStore;
@@ -13,6 +15,10 @@ class RecordStore;
 class YardMove
 {
   public:
+    // Told the rows copied and the rows there are to copy; returning false stops the copy
+    // (the reason is then "Stopped.", and nothing is written).
+    using Progress = std::function<bool(qint64 done, qint64 total)>;
+
     struct Result
     {
         bool moved = false;
@@ -41,15 +47,18 @@ class YardMove
     // Writes the server's records, read in one consistent snapshot, into `file` (absent or
     // empty), which becomes a database of the current schema as the program makes one, row
     // counts checked and each table's next id as on the server. On failure the file may hold
-    // a part of the copy: the caller removes it.
-    static Result toFile(const QString &uri, const QString &file);
+    // a part of the copy: the caller removes it. On connections of its own: any thread may run it.
+    static Result toFile(const QString &uri, const QString &file, const Progress &progress = {});
 
-    // Replaces every row of ours on the store's server with the file's (a checked database,
-    // brought up to the current schema here), in one transaction under the store's write lock:
-    // row counts checked, each id sequence set to go on after the highest id either side ever
-    // gave. Other connections learn it through the revisions: every record is reported added,
-    // changed or removed to them. The store announces a reset. On failure nothing is changed.
-    static Result replaceOnServer(const QString &file, RecordStore &store);
+    // Replaces every row of ours on the server named by the URI with the file's (a checked
+    // database, brought up to the current schema here), in one transaction under the write
+    // lock every workstation takes: row counts checked, each id sequence set to go on after the
+    // highest id either side ever gave. Other connections, the store in use among them, learn
+    // it through the revisions: every record is reported added, changed or removed to them;
+    // the caller then has its store announce a reset. On failure nothing is changed. On a
+    // connection of its own: any thread may run it.
+    static Result replaceOnServer(const QString &file, const QString &uri,
+                                  const Progress &progress = {});
 };
 
 } // namespace tarnvale

@@ -6,9 +6,11 @@
 #include <QTest>
 
 #include "BackupWindow.h"
+#include "DatabaseBackup.h"
 #include "SampleDatabase.h"
 #include "ScriptedDialogs.h"
 #include "SettingsFile.h"
+#include "TestFiles.h"
 #include "TestFolder.h"
 
 using namespace tarnvale;
@@ -116,6 +118,41 @@ class BackupWindowTest : public QObject
         QCOMPARE(f.resets, 2); // closed, then the restored file opened in its place
         QVERIFY(f.store.path() == f.folder.databasePath() && test::rowsOf(f.store) == savedRows);
         QVERIFY(!f.window->isVisible());
+    }
+
+    // Cancel stops a running backup, and the earlier backup file stays as it was; the bar moves
+    // while the database is copied.
+    void cancelStopsTheBackup()
+    {
+        Fixture f;
+        const QString destination = f.folder.file("stick");
+        QVERIFY(QDir().mkpath(destination));
+        test::writeFile(destination + "/backup.tow", "an older backup");
+        f.child<QComboBox>("Combo1")->setEditText(destination);
+        auto *cancel = f.child<QPushButton>("Command2");
+        QStringList shown;
+        QObject::connect(
+            f.window->findChild<DatabaseBackup *>(), &DatabaseBackup::copying, [&](int p) {
+                shown << QString::number(f.child<QProgressBar>("ProgressBar1")->value() - p) +
+                             u' ' + f.status();
+            });
+        QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
+        QVERIFY(cancel->isEnabled() && !f.child<QPushButton>("Command1")->isEnabled());
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(!cancel->isEnabled() && f.status() == "Stopping..." && f.window->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 1, 60000);
+        QCOMPARE(f.dialogs.last().line(),
+                 "Notice Information Ok|" + kCompany +
+                     "|The backup was stopped. The backup file was not changed.");
+        QCOMPARE(test::readFile(destination + "/backup.tow"), QByteArray("an older backup"));
+        QVERIFY(!f.window->isVisible());
+
+        f.window->show();
+        shown.clear();
+        QTest::mouseClick(f.child<QPushButton>("Command1"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.count(), 2, 60000);
+        QVERIFY(f.dialogs.last().text == "Your database is now Backed up and saved." &&
+                !shown.isEmpty() && shown.count("0 Copying Database") == shown.size());
     }
 };
 

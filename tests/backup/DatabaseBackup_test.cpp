@@ -3,6 +3,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "BackupDestinations.h"
 #include "BackupOutcome.h"
@@ -29,6 +30,14 @@ BackupOutcome runBackup(DatabaseBackup &backup, const QString &folder, QList<int
     if (!finished.wait(60000))
         return BackupOutcome::failed(-1, "timed out");
     return finished.first().first().value<BackupOutcome>();
+}
+
+QString listed(const QList<int> &values)
+{
+    QStringList texts;
+    for (int v : values)
+        texts << QString::number(v);
+    return texts.join(u',');
 }
 
 } // namespace
@@ -116,6 +125,39 @@ class DatabaseBackupTest : public QObject
             QCOMPARE(runBackup(backup, fresh, nullptr).kind, BackupOutcome::Kind::Saved);
         QCOMPARE(QFile::permissions(DatabaseBackup::backupFileIn(fresh)) & 0x7077,
                  QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    // The whole backup runs beside the caller's event loop (a timer fires while the snapshot is
+    // taken), and writes exactly the stream and check of the copy the store itself makes.
+    void runsBesideTheEventLoop()
+    {
+        QTemporaryDir dir;
+        RecordStore store;
+        QVERIFY(store.open(dir.filePath("data.dll"), RecordStore::OpenMode::CreateIfMissing) &&
+                test::fillSampleDatabase(store, 3000));
+        DatabaseBackup backup(store);
+        int ticks = 0;
+        QList<int> copying, ticksAt;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        QObject::connect(&backup, &DatabaseBackup::copying,
+                         [&](int p) { copying << p, ticksAt << ticks; });
+        timer.start(0);
+        QCOMPARE(runBackup(backup, dir.path(), nullptr).kind, BackupOutcome::Kind::Saved);
+        const qsizetype below = copying.indexOf(100) - 1; // the last report before the end
+        QVERIFY2(
+            below > 0 && copying.last() == 100 && ticksAt[below] > 0,
+            qPrintable(QString("copying %1 at ticks %2").arg(listed(copying), listed(ticksAt))));
+        QVERIFY(store.backupTo(dir.filePath("copy")));
+        const QByteArray copy = test::readFile(dir.filePath("copy"));
+        const std::span<const std::uint8_t> bytes(
+            reinterpret_cast<const std::uint8_t *>(copy.data()), copy.size());
+        std::vector<std::uint8_t> expected = clsHuffman().encode(bytes);
+        const auto check = clsHuffman::checkOf(bytes);
+        expected.insert(expected.end(), check.begin(), check.end());
+        QVERIFY(test::readFile(DatabaseBackup::backupFileIn(dir.path())) ==
+                QByteArray(reinterpret_cast<const char *>(expected.data()),
+                           qsizetype(expected.size())));
     }
 
     void unusableDestinations_data()

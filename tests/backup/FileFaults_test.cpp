@@ -24,11 +24,8 @@ using namespace tarnvale;
 namespace {
 
 // Runs a whole backup in this (child) process.
-BackupOutcome backUp(const QString &database, const QString &folder)
+BackupOutcome backUp(RecordStore &store, const QString &folder)
 {
-    RecordStore store;
-    if (!store.open(database, RecordStore::OpenMode::ExistingOnly))
-        return BackupOutcome::failed(100, "cannot open");
     DatabaseBackup backup(store);
     QEventLoop loop;
     BackupOutcome outcome;
@@ -41,6 +38,14 @@ BackupOutcome backUp(const QString &database, const QString &folder)
     else
         loop.exec();
     return outcome;
+}
+
+BackupOutcome backUp(const QString &database, const QString &folder)
+{
+    RecordStore store;
+    if (!store.open(database, RecordStore::OpenMode::ExistingOnly))
+        return BackupOutcome::failed(100, "cannot open");
+    return backUp(store, folder);
 }
 
 int restore(const QString &tow, const QString &database)
@@ -176,6 +181,33 @@ class FileFaultsTest : public QObject
         QCOMPARE(end.status, 0);
         QCOMPARE(test::readFile(stick + "/backup.tow"), QByteArray("an older backup"));
         QCOMPARE(filesIn(stick), QStringList{"backup.tow"});
+    }
+
+    // A database the user may no longer read (as an unprivileged user: root reads any file):
+    // the failure is told and nothing is left behind.
+    void unreadableDatabase()
+    {
+        const test::ChildEnd end = test::runInChild(
+            [] {
+                QTemporaryDir dir;
+                const QString database = dir.filePath("data.dll");
+                RecordStore store;
+                if (!store.open(database, RecordStore::OpenMode::CreateIfMissing) ||
+                    !test::fillSampleDatabase(store, 30))
+                    return 2;
+                test::writeFile(dir.filePath("backup.tow"), "an older backup");
+                QFile::setPermissions(database, {});
+                const BackupOutcome outcome = backUp(store, dir.path());
+                return outcome.text() == "57\r\nFailed while opening the database: unable to "
+                                         "open database file" &&
+                               test::readFile(dir.filePath("backup.tow")) == "an older backup" &&
+                               filesIn(dir.path()) == QStringList({"backup.tow", "data.dll",
+                                                                   "data.dll-shm", "data.dll-wal"})
+                           ? 0
+                           : 1;
+            },
+            true);
+        QCOMPARE(end.status, 0);
     }
 };
 

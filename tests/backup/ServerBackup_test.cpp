@@ -51,14 +51,20 @@ QString fileBackup(RecordStore &file, const TestFolder &folder, int records, con
     return backup;
 }
 
-// Restores the backup into the store, answering Yes to the question: whether it was restored.
-bool restore(RecordStore &store, const QString &backup, ScriptedDialogs &dialogs)
+// Restores the backup into the store, answering Yes to the question: whether it was restored;
+// the progress told while the records were written, into `writing`.
+bool restore(RecordStore &store, const QString &backup, ScriptedDialogs &dialogs,
+             QList<int> *writing = nullptr)
 {
     TestFolder folder;
     SettingsFile settings(folder.settingsPath());
     RestoreFlow flow(store, settings, dialogs);
     std::optional<bool> restored;
     QObject::connect(&flow, &RestoreFlow::finished, [&restored](bool done) { restored = done; });
+    QObject::connect(&flow, &RestoreFlow::writing, [writing](int p) {
+        if (writing)
+            *writing << p;
+    });
     dialogs.queueAnswer(Answer::Yes);
     flow.start(backup);
     return QTest::qWaitFor([&restored] { return restored.has_value(); }, 60000) && *restored;
@@ -108,7 +114,9 @@ class ServerBackupTest : public QObject
                 [&resets](const StoreChange &c) { resets += c.reset; });
 
         ScriptedDialogs dialogs;
-        QVERIFY(restore(store, backup, dialogs));
+        QList<int> writing;
+        QVERIFY(restore(store, backup, dialogs, &writing));
+        QVERIFY(writing.size() > 2 && writing.first() == 0 && writing.last() == 100);
         QCOMPARE(dialogs.shown().at(0).text.section("\r\n", 0, 0),
                  QString("Replace the records on the server %1 with the ones saved in %2?")
                      .arg(RecordStore::shownPath(server.databasePath()), backup));
@@ -168,9 +176,13 @@ class ServerBackupTest : public QObject
         ScriptedDialogs dialogs;
         BackupWindow window(store, settings, dialogs);
         window.show();
+        QList<int> copying;
+        connect(window.findChild<DatabaseBackup *>(), &DatabaseBackup::copying,
+                [&](int p) { copying << p; });
         window.findChild<QComboBox *>("Combo1")->setEditText(server.path());
         window.findChild<QPushButton *>("Command1")->click();
         QTRY_COMPARE_WITH_TIMEOUT(dialogs.count(), 1, 60000);
+        QVERIFY(copying.size() > 2 && copying.first() == 0 && copying.last() == 100);
         QCOMPARE(dialogs.last().text, QString("Your database is now Backed up and saved."));
         const QString backup = DatabaseBackup::backupFileIn(server.path());
         TestFolder folder;

@@ -218,6 +218,9 @@ void clsHuffmanTest::roundTrips_data()
     // Counting gives 0.5, 1, 1.5, 2, 2.5, ... rounded half to even: 1, 2, ... 7, 11, 12, 75, 100;
     // decoding 89, 97, 100.
     QTest::newRow("text 14000") << makeInput(14000, Skew::Text, 8) << "26765d9fb686d6a4";
+    // Fibonacci counts over 18 and 26 values: codes of up to 17 and 25 bits.
+    QTest::newRow("fibonacci 6764") << makeInput(6764, Skew::Fibonacci, 98) << "cbb35681c3fe2de1";
+    QTest::newRow("fibonacci 317810") << makeInput(317810, Skew::Fibonacci, 97) << "2509b2d38f4ed175";
     // 32 values with Fibonacci counts (5.7 million bytes): codes of up to 31 bits.
     QTest::newRow("fibonacci 5702886") << makeInput(5702886, Skew::Fibonacci, 99) << "dd0bedd2b33a7360";
     // clang-format on
@@ -422,6 +425,25 @@ void clsHuffmanTest::fileFailures()
     QVERIFY2(tooLarge.contains("clsHuffman.EncodeFile(): ") && tooLarge.contains("too large"),
              qPrintable(tooLarge));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"data.dll"});
+
+    // A file is read in pieces of a few megabytes: its backup is the stream and check of its
+    // bytes, compressed or stored; one that changes meanwhile is refused, nothing written.
+    const auto asBytes = [](const Bytes &b) {
+        return QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size()));
+    };
+    for (const Bytes &input : {makeInput(9000000, Skew::Text, 7), Bytes(9000000, 'a')}) {
+        test::writeFile(QString::fromStdString(source), asBytes(input));
+        codec.EncodeFile(source, packed);
+        Bytes expected = codec.encode(input);
+        const auto check = clsHuffman::checkOf(input);
+        expected.insert(expected.end(), check.begin(), check.end());
+        QVERIFY(test::readFile(QString::fromStdString(packed)) == asBytes(expected));
+    }
+    codec.setProgressHandler([&](int) { QFile(QString::fromStdString(source)).resize(9000001); });
+    QVERIFY(failure([&] {
+                codec.EncodeFile(source, dir.filePath("changed.tow").toStdString());
+            }).endsWith("data.dll changed while it was being read: nothing was written"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"backup.tow", "data.dll"}));
 }
 
 QTEST_GUILESS_MAIN(clsHuffmanTest)

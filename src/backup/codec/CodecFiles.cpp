@@ -3,6 +3,7 @@
 #include "FaultSeam.h"
 #include "LargeBuffer.h"
 #include "SafeOutput.h"
+#include "Sha256.h"
 
 #include <cerrno>
 #include <chrono>
@@ -176,6 +177,147 @@ std::vector<std::uint8_t> readAll(const std::string &path, const std::string &so
     }
     bytes.resize(done);
     return bytes;
+}
+
+namespace {
+
+constexpr std::size_t kPieceSize = std::size_t(4) << 20;
+
+std::int64_t changeTime(const struct stat &st)
+{
+    return std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+} // namespace
+
+std::unique_ptr<FileSource> openSource(const std::string &path, const std::string &source)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw inputError(errno, source, path);
+    std::unique_ptr<FileSource> file(new FileSource(fd, path, source));
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0)
+        throw inputError(errno, source, path);
+    if (S_ISDIR(st.st_mode))
+        throw inputError(EISDIR, source, path);
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        throw CodecError(kErrDeviceIo, source, path + " is a device, not a file",
+                         CodecError::Side::Input);
+    if (!S_ISREG(st.st_mode) || st.st_size == 0)
+        return nullptr;
+    if (std::uint64_t(st.st_size) > kMaxReadLength)
+        throw tooLarge(source, path);
+    file->m_size = std::size_t(st.st_size);
+    file->m_changedAt = changeTime(st);
+    file->m_buffer = makeLargeBuffer(std::min(file->m_size, kPieceSize));
+    return file;
+}
+
+FileSource::FileSource(int fd, const std::string &path, const std::string &source)
+    : m_fd(fd), m_path(path), m_source(source)
+{
+}
+
+FileSource::~FileSource()
+{
+    ::close(m_fd);
+}
+
+void FileSource::changed() const
+{
+    throw CodecError(kErrDeviceIo, m_source,
+                     m_path + " changed while it was being read: nothing was written",
+                     CodecError::Side::Input);
+}
+
+std::span<const std::uint8_t> FileSource::piece(std::size_t begin, std::size_t count)
+{
+    if (begin < m_begin || begin >= m_begin + m_loaded) {
+        m_begin = begin;
+        m_loaded = std::min(m_buffer.size(), m_size - begin);
+        for (std::size_t done = 0; done < m_loaded;) {
+            const ssize_t n =
+                ::pread(m_fd, m_buffer.data() + done, m_loaded - done, off_t(begin + done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                throw inputError(errno, m_source, m_path);
+            if (n == 0)
+                changed();
+            done += std::size_t(n);
+        }
+        if (m_hash && begin == m_hashed) {
+            m_hash->add(std::span<const std::uint8_t>(m_buffer.data(), m_loaded));
+            m_hashed += m_loaded;
+        }
+    }
+    const std::size_t offset = begin - m_begin;
+    return std::span<const std::uint8_t>(m_buffer.data() + offset,
+                                         std::min(count, m_loaded - offset));
+}
+
+void FileSource::checkUnchanged() const
+{
+    struct stat st
+    {
+    };
+    if (::fstat(m_fd, &st) != 0)
+        throw inputError(errno, m_source, m_path);
+    if (std::uint64_t(st.st_size) != m_size || changeTime(st) != m_changedAt)
+        changed();
+}
+
+FileSink::FileSink(const std::string &destPath, const std::string &source, unsigned newFileMode)
+    : m_out(destPath, newFileMode), m_dest(destPath), m_source(source),
+      m_buffer(makeLargeBuffer(kPieceSize))
+{
+    if (!m_out.open())
+        failed();
+}
+
+void FileSink::failed()
+{
+    const CodecError e = errorFromErrno(m_out.error(), m_source, m_dest);
+    throw CodecError(e.number(), m_source, m_out.errorText(), CodecError::Side::Output);
+}
+
+void FileSink::flush()
+{
+    if (m_used > 0 && !m_out.write(m_buffer.data(), m_used))
+        failed();
+    m_used = 0;
+}
+
+std::uint8_t *FileSink::room(std::size_t count)
+{
+    if (m_used + count + 8 > m_buffer.size()) {
+        flush();
+        if (count + 8 > m_buffer.size())
+            m_buffer.resize(count + 8);
+    }
+    return m_buffer.data() + m_used;
+}
+
+void FileSink::put(std::span<const std::uint8_t> bytes)
+{
+    if (m_used + bytes.size() <= m_buffer.size()) {
+        std::memcpy(m_buffer.data() + m_used, bytes.data(), bytes.size());
+        m_used += bytes.size();
+        return;
+    }
+    flush();
+    if (!m_out.write(bytes.data(), bytes.size()))
+        failed();
+}
+
+void FileSink::commit()
+{
+    flush();
+    if (!m_out.commit())
+        failed();
 }
 
 void replaceWith(const std::string &destPath, std::span<const std::uint8_t> head,

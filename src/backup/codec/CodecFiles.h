@@ -2,11 +2,18 @@
 #pragma once
 
 #include "CodecError.h"
+#include "HuffmanEncoder.h"
+#include "SafeOutput.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
+
+namespace tarnvale {
+class Sha256;
+}
 
 namespace tarnvale::CodecFiles {
 
@@ -41,6 +48,61 @@ std::vector<std::uint8_t> readAll(const std::string &path, const std::string &so
 void replaceWith(const std::string &destPath, std::span<const std::uint8_t> head,
                  std::span<const std::uint8_t> body, std::span<const std::uint8_t> tail,
                  const std::string &source, unsigned newFileMode = 0666);
+
+// A regular file of known length, read in pieces of a few megabytes: an encoder passes over
+// it twice without holding it. Throws a CodecError of the input side when it cannot be read,
+// and when it is found to have changed since it was opened (its length or time of change
+// differ, or it ends early).
+class FileSource : public huffman::ByteSource
+{
+  public:
+    ~FileSource() override;
+    std::size_t size() const override { return m_size; }
+    std::span<const std::uint8_t> piece(std::size_t begin, std::size_t count) override;
+    // The pieces read from the start of the file on, in order, are added to `hash`.
+    void hashInto(Sha256 *hash) { m_hash = hash; }
+    void checkUnchanged() const;
+
+  private:
+    friend std::unique_ptr<FileSource> openSource(const std::string &, const std::string &);
+    FileSource(int fd, const std::string &path, const std::string &source);
+    [[noreturn]] void changed() const;
+
+    int m_fd;
+    std::string m_path, m_source;
+    std::size_t m_size = 0;
+    std::int64_t m_changedAt = 0;
+    std::vector<std::uint8_t> m_buffer;
+    std::size_t m_begin = 0, m_loaded = 0, m_hashed = 0;
+    Sha256 *m_hash = nullptr;
+};
+
+// The file as a FileSource; nullptr for an input readAll() reads instead (a pipe or FIFO, or
+// a file that reports no length, as those under /proc do). A folder, a device or a file too
+// large is refused as readAll() refuses it.
+std::unique_ptr<FileSource> openSource(const std::string &path, const std::string &source);
+
+// A stream written through SafeOutput in pieces: the destination is replaced by commit() only,
+// and left as it was on any failure (thrown as a CodecError of the output side) or when the
+// sink goes without a commit.
+class FileSink : public huffman::StreamSink
+{
+  public:
+    FileSink(const std::string &destPath, const std::string &source, unsigned newFileMode);
+    std::uint8_t *room(std::size_t count) override;
+    void advance(std::size_t count) override { m_used += count; }
+    void put(std::span<const std::uint8_t> bytes);
+    void commit();
+
+  private:
+    void flush();
+    [[noreturn]] void failed();
+
+    SafeOutput m_out;
+    std::string m_dest, m_source;
+    std::vector<std::uint8_t> m_buffer;
+    std::size_t m_used = 0;
+};
 
 // The run-time error number and description for an errno value.
 CodecError errorFromErrno(int err, const std::string &source, const std::string &path);

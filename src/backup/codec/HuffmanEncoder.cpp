@@ -148,6 +148,10 @@ class BitWriter
             flush();
         }
     }
+    // Where the byte of the pending bits goes (after a flush), and moving that place: the
+    // pending bits are kept and stored again at the new place.
+    std::uint8_t *position() const { return m_out; }
+    void moveTo(std::uint8_t *out) { m_out = out; }
     // Writes the partial last byte, filled up with 0 bits.
     std::uint8_t *finish()
     {
@@ -217,7 +221,7 @@ struct EncodePlan
     std::uint8_t checksum = 0; // taken while counting: one pass over the input, not two
 };
 
-EncodePlan planEncoding(std::span<const std::uint8_t> input, ProgressMeter &progress)
+EncodePlan planEncoding(ByteSource &input, ProgressMeter &progress)
 {
     EncodePlan plan;
     const std::size_t length = input.size();
@@ -226,29 +230,34 @@ EncodePlan planEncoding(std::span<const std::uint8_t> input, ProgressMeter &prog
     // Four counters per value break the store-to-load chain of repeated bytes.
     std::array<std::array<std::uint32_t, 256>, 4> partial{};
     std::array<std::int64_t, 256> counts{};
-    const std::uint8_t *in = input.data();
     const double total = double(length);
     std::uint64_t wide = 0;
     std::uint8_t checksum = 0;
     inSteps(
         length, 1000,
         [&](std::size_t begin, std::size_t end) {
-            std::size_t i = begin;
-            for (; i + 8 <= end; i += 8) {
-                const std::uint64_t word = load64(in + i);
-                wide ^= word;
-                ++partial[0][word & 0xFF];
-                ++partial[1][(word >> 8) & 0xFF];
-                ++partial[2][(word >> 16) & 0xFF];
-                ++partial[3][(word >> 24) & 0xFF];
-                ++partial[0][(word >> 32) & 0xFF];
-                ++partial[1][(word >> 40) & 0xFF];
-                ++partial[2][(word >> 48) & 0xFF];
-                ++partial[3][word >> 56];
-            }
-            for (; i < end; ++i) {
-                checksum ^= in[i];
-                ++partial[0][in[i]];
+            for (std::size_t at = begin; at < end;) {
+                const std::span<const std::uint8_t> piece = input.piece(at, end - at);
+                const std::uint8_t *in = piece.data();
+                const std::size_t count = piece.size();
+                at += count;
+                std::size_t i = 0;
+                for (; i + 8 <= count; i += 8) {
+                    const std::uint64_t word = load64(in + i);
+                    wide ^= word;
+                    ++partial[0][word & 0xFF];
+                    ++partial[1][(word >> 8) & 0xFF];
+                    ++partial[2][(word >> 16) & 0xFF];
+                    ++partial[3][(word >> 24) & 0xFF];
+                    ++partial[0][(word >> 32) & 0xFF];
+                    ++partial[1][(word >> 40) & 0xFF];
+                    ++partial[2][(word >> 48) & 0xFF];
+                    ++partial[3][word >> 56];
+                }
+                for (; i < count; ++i) {
+                    checksum ^= in[i];
+                    ++partial[0][in[i]];
+                }
             }
         },
         [&](std::size_t i) { progress.at(double(i) / total * 7.0); });
@@ -265,12 +274,23 @@ EncodePlan planEncoding(std::span<const std::uint8_t> input, ProgressMeter &prog
     return plan;
 }
 
-std::vector<std::uint8_t> compressedStream(std::span<const std::uint8_t> input,
-                                           const EncodePlan &plan, ProgressMeter &progress)
+std::size_t streamSizeOf(const CodeBook &book)
+{
+    return kFixedHeader + 2 * std::size_t(book.distinct) + std::size_t((book.tableBits + 7) / 8) +
+           std::size_t((book.dataBits + 7) / 8);
+}
+
+// The longest the packed codes of `count` bytes can be, with the pending bits before them.
+std::size_t packedBound(std::size_t count, int longest)
+{
+    return (count * std::size_t(longest) + 7) / 8 + 1;
+}
+
+void compressedStream(ByteSource &input, StreamSink &sink, const EncodePlan &plan,
+                      ProgressMeter &progress)
 {
     const CodeBook &book = plan.book;
     const std::size_t length = input.size();
-    const std::uint8_t *in = input.data();
     const double total = double(length);
 
     // The checksum phase: the checksum itself was taken while counting.
@@ -280,11 +300,9 @@ std::vector<std::uint8_t> compressedStream(std::span<const std::uint8_t> input,
     const std::uint8_t checksum = plan.checksum;
 
     const std::size_t n = std::size_t(book.distinct);
-    const std::size_t tableBytes = std::size_t((book.tableBits + 7) / 8);
-    const std::size_t dataBytes = std::size_t((book.dataBits + 7) / 8);
-    const std::size_t streamSize = kFixedHeader + 2 * n + tableBytes + dataBytes;
-    std::vector<std::uint8_t> out = makeLargeBuffer(streamSize + 8);
-    std::uint8_t *p = out.data();
+    const std::size_t headerBytes = kFixedHeader + 2 * n + std::size_t((book.tableBits + 7) / 8);
+    std::uint8_t *const head = sink.room(headerBytes);
+    std::uint8_t *p = head;
     std::memcpy(p, kHeaderCompressed, 4);
     p[4] = checksum;
     put32(p + 5, std::uint32_t(length));
@@ -304,35 +322,64 @@ std::vector<std::uint8_t> compressedStream(std::span<const std::uint8_t> input,
                 table.putLong(book.bits[size_t(v)], book.length[size_t(v)]);
         p = table.finish();
     }
+    sink.advance(std::size_t(p - head));
 
-    BitWriter data(p);
+    constexpr std::size_t kStep = 10000;
     const int longest = book.longest;
+    std::uint8_t *base = sink.room(packedBound(kStep, longest));
+    BitWriter data(base);
     std::array<std::uint64_t, 256> packed{};
     if (longest <= 56)
         for (int v = 0; v < 256; ++v)
             packed[size_t(v)] =
                 book.bits[size_t(v)][0] | (std::uint64_t(book.length[size_t(v)]) << 56);
     inSteps(
-        length, 10000,
+        length, kStep,
         [&](std::size_t begin, std::size_t end) {
-            if (longest <= 14)
-                packGroup<4>(data, in, begin, end, packed.data());
-            else if (longest <= 18)
-                packGroup<3>(data, in, begin, end, packed.data());
-            else if (longest <= 28)
-                packGroup<2>(data, in, begin, end, packed.data());
-            else if (longest <= 56)
-                packGroup<1>(data, in, begin, end, packed.data());
-            else
-                for (std::size_t i = begin; i < end; ++i)
-                    data.putLong(book.bits[in[i]], book.length[in[i]]);
+            for (std::size_t at = begin; at < end;) {
+                const std::span<const std::uint8_t> piece = input.piece(at, end - at);
+                const std::uint8_t *in = piece.data();
+                const std::size_t count = piece.size();
+                at += count;
+                if (longest <= 14)
+                    packGroup<4>(data, in, 0, count, packed.data());
+                else if (longest <= 18)
+                    packGroup<3>(data, in, 0, count, packed.data());
+                else if (longest <= 28)
+                    packGroup<2>(data, in, 0, count, packed.data());
+                else if (longest <= 56)
+                    packGroup<1>(data, in, 0, count, packed.data());
+                else
+                    for (std::size_t i = 0; i < count; ++i)
+                        data.putLong(book.bits[in[i]], book.length[in[i]]);
+            }
+            // The whole bytes go; the pending bits are stored again at the new place.
+            sink.advance(std::size_t(data.position() - base));
+            base = sink.room(packedBound(kStep, longest));
+            data.moveTo(base);
         },
         [&](std::size_t i) { progress.at(double(i) / total * 88.0 + 5.0 + 7.0); });
-    data.finish();
-    out.resize(streamSize);
+    sink.advance(std::size_t(data.finish() - base));
     progress.finish();
-    return out;
 }
+
+// A buffer of exactly the stream's size.
+class MemorySink : public StreamSink
+{
+  public:
+    explicit MemorySink(std::size_t size) : m_bytes(makeLargeBuffer(size + 8)) {}
+    std::uint8_t *room(std::size_t) override { return m_bytes.data() + m_used; }
+    void advance(std::size_t count) override { m_used += count; }
+    std::vector<std::uint8_t> take()
+    {
+        m_bytes.resize(m_used);
+        return std::move(m_bytes);
+    }
+
+  private:
+    std::vector<std::uint8_t> m_bytes;
+    std::size_t m_used = 0;
+};
 
 } // namespace
 
@@ -346,13 +393,32 @@ HuffmanEncoder::~HuffmanEncoder() = default;
 
 bool HuffmanEncoder::storesInput(std::span<const std::uint8_t> input)
 {
+    MemorySource source(input);
+    return storesInput(source);
+}
+
+bool HuffmanEncoder::storesInput(ByteSource &input)
+{
     m_plan = std::make_unique<Plan>(Plan{planEncoding(input, m_progress)});
     return m_plan->stored;
 }
 
 std::vector<std::uint8_t> HuffmanEncoder::compressed(std::span<const std::uint8_t> input)
 {
-    return compressedStream(input, *m_plan, m_progress);
+    MemorySource source(input);
+    MemorySink sink(streamSize());
+    compressed(source, sink);
+    return sink.take();
+}
+
+void HuffmanEncoder::compressed(ByteSource &input, StreamSink &out)
+{
+    compressedStream(input, out, *m_plan, m_progress);
+}
+
+std::size_t HuffmanEncoder::streamSize() const
+{
+    return streamSizeOf(m_plan->book);
 }
 
 } // namespace tarnvale::huffman

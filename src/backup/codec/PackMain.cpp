@@ -19,11 +19,14 @@
 #include "SafeOutput.h"
 #include "clsHuffman.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "clsHuffman.h"
 
@@ -57,6 +60,35 @@ int exitStatusOf(tarnvale::CodecError::Side side)
         break;
     }
     return kExitCorrupt;
+}
+
+// The snapshot goes to a private temporary file beside OUT, then is encoded from there a
+// piece at a time: memory stays small whatever the database's size.
+void backup(tarnvale::clsHuffman &codec, const std::string &database, const std::string &out)
+{
+    std::string snapshot;
+    const int lock = tarnvale::SafeOutput::createTemporary(out, "snapshot", snapshot);
+    if (lock < 0) {
+        const int err = errno;
+        throw tarnvale::CodecError(tarnvale::kErrDeviceIo, "tarnvale-pack backup",
+                                   "no file for the snapshot can be made beside " + out + ": " +
+                                       std::strerror(err),
+                                   tarnvale::CodecError::Side::Output);
+    }
+    struct Cleanup
+    {
+        int lock;
+        std::string path;
+        ~Cleanup()
+        {
+            for (const char *suffix : {"", "-journal"})
+                ::unlink((path + suffix).c_str());
+            ::close(lock);
+        }
+    } cleanup{lock, snapshot};
+    tarnvale::writeDatabaseSnapshot(database, snapshot);
+    codec.setOutputMode(tarnvale::SafeOutput::modeNoLooserThan(database));
+    codec.EncodeFile(snapshot, out);
 }
 
 } // namespace
@@ -114,8 +146,7 @@ int main(int argc, char **argv)
         if (command == "encode")
             codec.EncodeFile(args[1], args[2]);
         else if (command == "backup")
-            codec.encodeToFile(tarnvale::databaseSnapshot(args[1]), args[2],
-                               tarnvale::SafeOutput::modeNoLooserThan(args[1]));
+            backup(codec, args[1], args[2]);
         else
             codec.DecodeFile(args[1], args[2]);
     } catch (const tarnvale::CodecError &error) {

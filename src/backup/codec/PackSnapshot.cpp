@@ -4,8 +4,10 @@
 #include "CodecFiles.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarnvale {
 
@@ -25,7 +27,7 @@ bool hasUnwrittenLog(const std::string &path)
     return ::stat((path + "-wal").c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
 }
 
-std::vector<std::uint8_t> databaseSnapshot(const std::string &path)
+void writeDatabaseSnapshot(const std::string &path, const std::string &snapshotPath)
 {
     const std::string source = "tarnvale-pack backup";
     struct stat st {};
@@ -55,7 +57,7 @@ std::vector<std::uint8_t> databaseSnapshot(const std::string &path)
     sqlite3_finalize(statement);
     if (pageSize <= 0)
         throw unreadable(from.handle, rc);
-    rc = sqlite3_open(":memory:", &to.handle);
+    rc = sqlite3_open_v2(snapshotPath.c_str(), &to.handle, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(to.handle, ("PRAGMA page_size = " + std::to_string(pageSize)).c_str(),
                           nullptr, nullptr, nullptr);
@@ -68,17 +70,20 @@ std::vector<std::uint8_t> databaseSnapshot(const std::string &path)
     const int ended = sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE || ended != SQLITE_OK)
         throw unreadable(from.handle, rc);
-    sqlite3_int64 size = 0;
-    unsigned char *image = sqlite3_serialize(to.handle, "main", &size, 0);
-    if (!image)
-        throw CodecError(kErrDeviceIo, source, "not enough memory for a snapshot of " + path,
-                         CodecError::Side::Input);
-    std::vector<std::uint8_t> bytes(image, image + size);
-    sqlite3_free(image);
     // Bytes 18 and 19 of the header: 2 marks a database in WAL mode, 1 one with a journal.
-    if (bytes.size() >= 100 && bytes[18] == 2 && bytes[19] == 2)
-        bytes[18] = bytes[19] = 1;
-    return bytes;
+    sqlite3_close(to.handle);
+    to.handle = nullptr;
+    const int fd = ::open(snapshotPath.c_str(), O_RDWR | O_CLOEXEC);
+    std::uint8_t mark[2] = {};
+    const bool read = fd >= 0 && ::pread(fd, mark, 2, 18) == 2;
+    const std::uint8_t journal[2] = {1, 1};
+    const bool written =
+        read && (mark[0] != 2 || mark[1] != 2 || ::pwrite(fd, journal, 2, 18) == 2);
+    if (fd >= 0)
+        ::close(fd);
+    if (!written)
+        throw CodecError(kErrDeviceIo, source, "the snapshot of " + path + " cannot be written",
+                         CodecError::Side::Input);
 }
 
 } // namespace tarnvale

@@ -8,10 +8,11 @@
 
 namespace tarnvale {
 
-// Every page of the SQLite database at `path`, read in one read transaction (the saves in its
-// -wal file included), as one file with a rollback journal, the form the backup window saves.
-// Throws a CodecError of the input side when it cannot be read as a database.
-std::vector<std::uint8_t> databaseSnapshot(const std::string &path);
+// Writes every page of the SQLite database at `path`, read in one read transaction (the saves
+// in its -wal file included), into the empty file `snapshotPath`, as one file with a rollback
+// journal, the form the backup window saves. Throws a CodecError of the input side when it
+// cannot be read as a database.
+void writeDatabaseSnapshot(const std::string &path, const std::string &snapshotPath);
 
 // Whether "<path>-wal" is beside the file and not empty: saves may be in it and not in the file.
 bool hasUnwrittenLog(const std::string &path);

@@ -1,5 +1,6 @@
 #include "Sha256.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tarnvale {
@@ -44,21 +45,45 @@ void compress(std::uint32_t (&h)[8], const std::uint8_t *block)
 
 } // namespace
 
-std::array<std::uint8_t, 32> sha256(std::span<const std::uint8_t> bytes)
+Sha256::Sha256()
+    : m_state{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+              0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19}
 {
-    std::uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    std::size_t whole = bytes.size() / 64 * 64;
-    for (std::size_t at = 0; at < whole; at += 64)
-        compress(h, bytes.data() + at);
+}
+
+void Sha256::add(std::span<const std::uint8_t> bytes)
+{
+    std::size_t at = 0;
+    if (m_pending > 0) {
+        const std::size_t take = std::min(bytes.size(), std::size_t(64) - m_pending);
+        std::memcpy(m_block + m_pending, bytes.data(), take);
+        m_pending += take;
+        at = take;
+        if (m_pending < 64) {
+            m_length += bytes.size();
+            return;
+        }
+        compress(m_state, m_block);
+        m_pending = 0;
+    }
+    for (; at + 64 <= bytes.size(); at += 64)
+        compress(m_state, bytes.data() + at);
+    m_pending = bytes.size() - at;
+    if (m_pending > 0)
+        std::memcpy(m_block, bytes.data() + at, m_pending);
+    m_length += bytes.size();
+}
+
+std::array<std::uint8_t, 32> Sha256::digest() const
+{
+    std::uint32_t h[8];
+    std::memcpy(h, m_state, sizeof h);
     // The rest, the 0x80 mark and the length in bits fill one or two last blocks.
     std::uint8_t last[128] = {};
-    const std::size_t rest = bytes.size() - whole;
-    if (rest > 0)
-        std::memcpy(last, bytes.data() + whole, rest);
-    last[rest] = 0x80;
-    const std::size_t tail = rest < 56 ? 64 : 128;
-    const std::uint64_t bits = std::uint64_t(bytes.size()) * 8;
+    std::memcpy(last, m_block, m_pending);
+    last[m_pending] = 0x80;
+    const std::size_t tail = m_pending < 56 ? 64 : 128;
+    const std::uint64_t bits = m_length * 8;
     for (int i = 0; i < 8; ++i)
         last[tail - 1 - i] = std::uint8_t(bits >> (8 * i));
     for (std::size_t at = 0; at < tail; at += 64)
@@ -68,6 +93,13 @@ std::array<std::uint8_t, 32> sha256(std::span<const std::uint8_t> bytes)
         for (int j = 0; j < 4; ++j)
             digest[std::size_t(4 * i + j)] = std::uint8_t(h[i] >> (24 - 8 * j));
     return digest;
+}
+
+std::array<std::uint8_t, 32> sha256(std::span<const std::uint8_t> bytes)
+{
+    Sha256 hash;
+    hash.add(bytes);
+    return hash.digest();
 }
 
 } // namespace tarnvale

@@ -8,6 +8,8 @@
 #include "Sha256.h"
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 
 namespace tarnvale {
 
@@ -27,17 +29,22 @@ namespace {
 
 constexpr std::uint8_t kCheckMark[8] = {'T', 'V', 'S', 'H', 'A', '2', '5', '6'};
 
+std::array<std::uint8_t, clsHuffman::kCheckSize>
+checkFrom(const std::array<std::uint8_t, 32> &digest, std::uint64_t length)
+{
+    std::array<std::uint8_t, clsHuffman::kCheckSize> check{};
+    std::copy(digest.begin(), digest.end(), check.begin());
+    store64(check.data() + 32, length);
+    std::copy(std::begin(kCheckMark), std::end(kCheckMark), check.begin() + 40);
+    return check;
+}
+
 } // namespace
 
 std::array<std::uint8_t, clsHuffman::kCheckSize>
 clsHuffman::checkOf(std::span<const std::uint8_t> input)
 {
-    std::array<std::uint8_t, kCheckSize> check{};
-    const std::array<std::uint8_t, 32> digest = sha256(input);
-    std::copy(digest.begin(), digest.end(), check.begin());
-    store64(check.data() + 32, input.size());
-    std::copy(std::begin(kCheckMark), std::end(kCheckMark), check.begin() + 40);
-    return check;
+    return checkFrom(sha256(input), input.size());
 }
 
 std::vector<std::uint8_t> clsHuffman::decode(std::span<const std::uint8_t> stream)
@@ -104,33 +111,72 @@ std::string clsHuffman::DecodeString(const std::string &text)
     return std::string(out.begin(), out.end());
 }
 
+namespace {
+
+constexpr const char *kSourceEncodeFile = "clsHuffman.EncodeFile()";
+
+// Writes the stream of the input and then the check into the destination; `check` is asked
+// after the input was counted.
+void encodeInto(ByteSource &input, const std::string &destFile, unsigned mode,
+                ProgressMeter &progress,
+                const std::function<std::array<std::uint8_t, clsHuffman::kCheckSize>()> &check,
+                const std::function<void()> &beforeCommit = {})
+{
+    HuffmanEncoder::checkLength(input.size(), kSourceEncode);
+    HuffmanEncoder encoder(progress);
+    const bool stored = encoder.storesInput(input);
+    const std::array<std::uint8_t, clsHuffman::kCheckSize> tail = check();
+    CodecFiles::FileSink out(destFile, kSourceEncodeFile, mode);
+    if (stored) {
+        out.put(kHeaderStored);
+        for (std::size_t at = 0; at < input.size();) {
+            const std::span<const std::uint8_t> piece = input.piece(at, input.size() - at);
+            out.put(piece);
+            at += piece.size();
+        }
+    } else {
+        encoder.compressed(input, out);
+    }
+    out.put(tail);
+    if (beforeCommit)
+        beforeCommit();
+    out.commit();
+}
+
+} // namespace
+
 void clsHuffman::EncodeFile(const std::string &sourceFile, const std::string &destFile)
 {
-    const std::string source = "clsHuffman.EncodeFile()";
+    const std::string source = kSourceEncodeFile;
     if (!CodecFiles::isPresent(sourceFile))
         throw CodecFiles::missingSource(sourceFile, source);
-    // Refuses an input longer than a stream can describe before reading more of it.
-    const std::vector<std::uint8_t> input = CodecFiles::readAll(sourceFile, source);
     // The stream holds the same data: it is not made more readable than its source.
-    encodeToFile(input, destFile,
-                 m_outputMode ? m_outputMode : SafeOutput::modeNoLooserThan(sourceFile));
+    const unsigned mode = m_outputMode ? m_outputMode : SafeOutput::modeNoLooserThan(sourceFile);
+    // A file is read twice, a piece at a time (counted and hashed, then encoded); a pipe is
+    // read into memory. Refuses an input longer than a stream can describe before reading it.
+    const std::unique_ptr<CodecFiles::FileSource> file = CodecFiles::openSource(sourceFile, source);
+    if (!file) {
+        const std::vector<std::uint8_t> input = CodecFiles::readAll(sourceFile, source);
+        encodeToFile(input, destFile, mode);
+        return;
+    }
+    Sha256 hash;
+    file->hashInto(&hash);
+    ProgressMeter progress(m_progress);
+    // A file changed meanwhile would leave a stream of bytes the check does not describe.
+    encodeInto(
+        *file, destFile, mode, progress, [&] { return checkFrom(hash.digest(), file->size()); },
+        [&] { file->checkUnchanged(); });
 }
 
 void clsHuffman::encodeToFile(std::span<const std::uint8_t> input, const std::string &destFile,
                               unsigned mode)
 {
-    const std::string source = "clsHuffman.EncodeFile()";
     HuffmanEncoder::checkLength(input.size(), kSourceEncode);
     const std::array<std::uint8_t, kCheckSize> check = checkOf(input);
+    MemorySource source(input);
     ProgressMeter progress(m_progress);
-    HuffmanEncoder encoder(progress);
-    if (encoder.storesInput(input)) {
-        // The stored form is the header and the input itself: no second copy in memory.
-        CodecFiles::replaceWith(destFile, kHeaderStored, input, check, source, mode);
-        return;
-    }
-    const std::vector<std::uint8_t> stream = encoder.compressed(input);
-    CodecFiles::replaceWith(destFile, {}, stream, check, source, mode);
+    encodeInto(source, destFile, mode, progress, [&] { return check; });
 }
 
 void clsHuffman::DecodeFile(const std::string &sourceFile, const std::string &destFile)
