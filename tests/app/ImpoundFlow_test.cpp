@@ -203,6 +203,13 @@ class ImpoundFlowTest : public QObject
         }
         QCOMPARE(QApplication::focusWidget()->objectName() + '|' + table()->item(0, 3)->text() + '|' +
                      table()->item(0, 4)->text(), "txtPayAmount|Money order|M-7");
+        QStringList captions; // each caption takes its box's focus
+        for (const QLabel *label : w->findChild<QWidget *>("grpPayments")->findChildren<QLabel *>())
+            if (label->buddy())
+                captions << label->text() + label->buddy()->objectName();
+        QCOMPARE(captions, QStringList({"Amount:txtPayAmount", "Reference:txtPayReference",
+                                         "Total charges:lblTotalDue", "Paid:lblPaid",
+                                         "Balance due:lblBalance"}));
         p.dialogs.queueAnswer(Answer::Yes);
         w->findChild<QPushButton *>("cmdSold")->click();
         w->close();
