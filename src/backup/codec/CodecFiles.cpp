@@ -119,6 +119,20 @@ std::int64_t sizeOf(const std::string &path, const std::string &source)
     return S_ISREG(st.st_mode) ? std::int64_t(st.st_size) : 0;
 }
 
+// What an opened input is; a folder or a device is refused.
+struct stat inputStatus(int fd, const std::string &source, const std::string &path)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throw inputError(errno, source, path);
+    if (S_ISDIR(st.st_mode))
+        throw inputError(EISDIR, source, path);
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        throw CodecError(kErrDeviceIo, source, path + " is a device, not a file",
+                         CodecError::Side::Input);
+    return st;
+}
+
 std::vector<std::uint8_t> readAll(const std::string &path, const std::string &source,
                                   std::size_t reserveExtra, int idleTimeoutMs)
 {
@@ -126,14 +140,7 @@ std::vector<std::uint8_t> readAll(const std::string &path, const std::string &so
     Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
         throw inputError(errno, source, path);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
-        throw inputError(errno, source, path);
-    if (S_ISDIR(st.st_mode))
-        throw inputError(EISDIR, source, path);
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-        throw CodecError(kErrDeviceIo, source, path + " is a device, not a file",
-                         CodecError::Side::Input);
+    const struct stat st = inputStatus(fd.get(), source, path);
     const bool stream = !S_ISREG(st.st_mode); // a pipe or a FIFO: no length known in advance
     if (!stream) {
         if (std::uint64_t(st.st_size) > kMaxReadLength)
@@ -196,16 +203,7 @@ std::unique_ptr<FileSource> openSource(const std::string &path, const std::strin
     if (fd < 0)
         throw inputError(errno, source, path);
     std::unique_ptr<FileSource> file(new FileSource(fd, path, source));
-    struct stat st
-    {
-    };
-    if (::fstat(fd, &st) != 0)
-        throw inputError(errno, source, path);
-    if (S_ISDIR(st.st_mode))
-        throw inputError(EISDIR, source, path);
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-        throw CodecError(kErrDeviceIo, source, path + " is a device, not a file",
-                         CodecError::Side::Input);
+    const struct stat st = inputStatus(fd, source, path);
     if (!S_ISREG(st.st_mode) || st.st_size == 0)
         return nullptr;
     if (std::uint64_t(st.st_size) > kMaxReadLength)
