@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -22,6 +24,7 @@
 
 #include "CalculateTotal.h"
 #include "DateText.h"
+#include "ContentScrollArea.h"
 #include "Dialogs.h"
 #include "FormatPhoneBox.h"
 #include "HookupFeeLookup.h"
@@ -349,15 +352,23 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
             m_fields[size_t(i)]->setText(QStringLiteral("Unknown"));
     });
 
-    auto *body = new QHBoxLayout;
+    // The boxes scroll where the screen is lower than they need (a large font on a small one).
+    m_content = new QWidget;
+    auto *body = new QHBoxLayout(m_content);
     body->setContentsMargins(6, 0, 6, 6);
     body->setSpacing(8);
     body->addWidget(left, 0, Qt::AlignTop);
     body->addWidget(m_feeDetails, 1);
+    m_scroll = new ContentScrollArea(this);
+    m_scroll->setWidget(m_content);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setMenuBar(m_toolbar);
-    layout->addLayout(body);
+    layout->addWidget(m_scroll);
 
     // The left part fits the narrow window; the right part the rest of the wide one.
     const int narrowPx = int(std::lround(kNarrowWidthTwips * logicalDpiX() / 1440.0));
@@ -700,8 +711,10 @@ void TowRecordForm::setWidthTwips(int twips)
 {
     m_feeDetails->setVisible(twips >= kFullWidthTwips);
     // Never narrower than its captions need in the font of the day.
-    setFixedWidth(std::max(int(std::lround(twips * logicalDpiX() / 1440.0)),
-                           minimumSizeHint().width()));
+    m_content->adjustSize();
+    const int needed = m_content->minimumSizeHint().width() +
+                       m_scroll->verticalScrollBar()->sizeHint().width();
+    setFixedWidth(std::max(int(std::lround(twips * logicalDpiX() / 1440.0)), needed));
 }
 
 void TowRecordForm::widen()

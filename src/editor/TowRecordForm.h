@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
 class QToolBar;
 
 namespace tarnvale {
@@ -126,6 +127,8 @@ class TowRecordForm : public QWidget
     QLineEdit *m_total = nullptr;         // Text14
     QComboBox *m_groups = nullptr;        // lstGroups
     QWidget *m_feeDetails = nullptr;      // the right part, "Tow Fee Details"
+    QWidget *m_content = nullptr;         // both parts, in m_scroll
+    QScrollArea *m_scroll = nullptr;
 };
 
 } // namespace tarnvale

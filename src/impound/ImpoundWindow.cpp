@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "DateText.h"
+#include "ContentScrollArea.h"
 #include "Dialogs.h"
 #include "ImpoundPapers.h"
 #include "ImpoundRules.h"
@@ -212,7 +213,7 @@ ImpoundWindow::ImpoundWindow(RecordStore &store, qint64 recordId, const Settings
     boxLayout->addWidget(m_holdBox);
     boxLayout->addWidget(m_releaseBox);
     boxLayout->addWidget(m_paymentBox, 1);
-    auto *scroll = new QScrollArea(this);
+    auto *scroll = new ContentScrollArea(this);
     scroll->setWidget(boxes);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
