@@ -103,6 +103,44 @@ bool findIndexed(const QSqlDatabase &db, const QString &text, int limit,
     return !candidates.lastError().isValid();
 }
 
+// On a server, a filter the server applies first, so that only rows that may match come over
+// the connection: every row the rule finds passes it (ASCII text only, where the server's upper()
+// and the rule's folding agree on what they must; the rule still decides each row). Empty when
+// the text is not ASCII.
+QString serverFilter(const QString &text, QVariantList &values)
+{
+    const QString trimmed = text.trimmed();
+    for (QChar c : trimmed)
+        if (c.unicode() > 0x7f)
+            return QString();
+    const auto pattern = [](const QString &part) {
+        QString escaped = part.toUpper();
+        escaped.replace(u'\\', QLatin1String("\\\\"))
+            .replace(u'%', QLatin1String("\\%"))
+            .replace(u'_', QLatin1String("\\_"));
+        return u'%' + escaped + u'%';
+    };
+    QStringList tests;
+    if (trimmed.size() >= 3)
+        for (TowField field : textFields()) {
+            // The two letters beyond ASCII that the rule folds to ASCII ones.
+            tests << QStringLiteral("upper(replace(replace(coalesce(%1, ''), chr(304), 'I'), "
+                                    "chr(8490), 'K')) LIKE ?")
+                         .arg(TowRecord::fieldName(field));
+            values << pattern(trimmed);
+        }
+    const QString key = SchemaCheck::quickKeyForm(trimmed);
+    if (key.size() >= 3)
+        for (TowField field : SchemaCheck::quickKeyFields()) {
+            QString stripped = QStringLiteral("coalesce(%1, '')").arg(TowRecord::fieldName(field));
+            for (QChar c : SchemaCheck::quickKeySeparators())
+                stripped = QStringLiteral("replace(%1, chr(%2), '')").arg(stripped).arg(c.unicode());
+            tests << QStringLiteral("upper(%1) LIKE ?").arg(stripped);
+            values << pattern(key);
+        }
+    return tests.isEmpty() ? QString() : QStringLiteral(" WHERE ") + tests.join(QLatin1String(" OR "));
+}
+
 } // namespace
 
 bool QuickSearch::searchable(const QString &text)
@@ -161,7 +199,13 @@ std::optional<QList<QuickResult>> QuickSearch::find(RecordStore &store, const QS
     }
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.exec(selectStatement() + QStringLiteral(" ORDER BY id DESC")))
+    QVariantList values;
+    const QString filter = store.isServer() ? serverFilter(text, values) : QString();
+    if (!query.prepare(selectStatement() + filter + QStringLiteral(" ORDER BY id DESC")))
+        return failed(query, error), std::nullopt;
+    for (const QVariant &value : std::as_const(values))
+        query.addBindValue(value);
+    if (!query.exec())
         return failed(query, error), std::nullopt;
     while (results.size() < limit && query.next())
         if (std::optional<QuickResult> found = consider(query, text))

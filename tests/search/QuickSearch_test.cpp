@@ -37,6 +37,9 @@ class QuickSearchTest : public QObject
         bob.set(TowField::vehtag, "bob 1988");
         bob.set(TowField::towedrelease, "03/04/2024");
         QVERIFY(m_data->store.updateTowRecord(bob));
+        TowRecord three = *m_data->store.towRecord(3); // a Kelvin sign, which the rule takes for K
+        three.set(TowField::towedfrom, QString::fromUtf16(u"\u212Aent Road"));
+        QVERIFY(m_data->store.updateTowRecord(three));
     }
     void cleanup() { m_data.reset(); }
 
@@ -63,6 +66,7 @@ class QuickSearchTest : public QObject
         QTest::newRow("city") << "arbor" << L{4};
         QTest::newRow("notes") << "called twice" << all;
         QTest::newRow("beyond ASCII") << QString::fromUtf16(u"\u00C5NGSTR") << L{6};
+        QTest::newRow("a letter beyond ASCII the rule folds") << "KENT r" << L{3};
         QTest::newRow("two characters: nothing") << " an " << L{};
         QTest::newRow("key form too short, no field holds it") << "a-b" << L{};
         QTest::newRow("nothing holds it") << "zastava" << L{};
