@@ -230,6 +230,7 @@ class RtfReaderTest : public QObject
             // Not whole RTF: read as far as it goes.
             {"unbalanced open", "{\\rtf1 {{{{ a", u" a"},
             {"bad hex escape", "{\\rtf1 \\'zz}", u"zz"},
+            {"code page 1252 at its edges", "{\\rtf1 \\'80\\'9f\\'a0\\'ff}", u"\u20AC\u0178\u00A0\u00FF"},
             {"huge parameter", "{\\rtf1\\fs99999999999999999999 \\u99999999999 a}", u""},
             {"cell without row definition", "{\\rtf1 a\\cell b\\cell\\row c}", u"abc"},
             // clang-format on
