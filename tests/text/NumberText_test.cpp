@@ -34,6 +34,7 @@ class NumberTextTest : public QObject
         QTest::newRow("stored, de_DE dollar sign") << de << true << "$140.40" << 140.4;
         QTest::newRow("stored, en_US grouping by the locale") << us << true << "1,000.00" << 1000.0;
         QTest::newRow("stored, de_DE grouping by the locale") << de << true << "1.234,50" << 1234.5;
+        QTest::newRow("stored, a point alone") << us << true << "$." << qQNaN();
     }
     void read()
     {
