@@ -12,6 +12,19 @@
 
 namespace tarnvale {
 
+namespace {
+
+// Where each id stands in the list.
+QHash<qint64, qsizetype> positions(const QList<qint64> &ids)
+{
+    QHash<qint64, qsizetype> at;
+    for (qsizetype i = 0; i < ids.size(); ++i)
+        at.insert(ids.at(i), i);
+    return at;
+}
+
+} // namespace
+
 void VehicleListModel::showSheet(const SheetContents &sheet)
 {
     beginResetModel();
@@ -98,9 +111,7 @@ bool VehicleListModel::readKeys()
     const auto values = m_store->towFieldInGroup(m_group, *field);
     if (!values)
         return false;
-    QHash<qint64, qsizetype> at;
-    for (qsizetype row = 0; row < m_ids.size(); ++row)
-        at.insert(m_ids.at(row), row);
+    const QHash<qint64, qsizetype> at = positions(m_ids);
     QList<qint64> ids;
     QList<Row> rows;
     for (const auto &[id, value] : *values) {
@@ -132,9 +143,7 @@ void VehicleListModel::readBlock(int row) const
     QList<qint64> listed;
     const auto fresh =
         DetailPanel::groupRows(*m_store, m_group, ids, m_withStatus, *m_settings, m_today, &listed);
-    QHash<qint64, qsizetype> at;
-    for (qsizetype i = 0; i < listed.size(); ++i)
-        at.insert(listed.at(i), i);
+    const QHash<qint64, qsizetype> at = positions(listed);
     // A vehicle gone from the group since shows blank until its change arrives; rows the
     // store fails to give show blank (they are not asked for again at every paint).
     for (int r = first; r < last; ++r) {
@@ -211,12 +220,10 @@ void VehicleListModel::sort(int column, Qt::SortOrder order)
         std::any_of(m_rows.cbegin(), m_rows.cend(), [](const Row &row) { return !row.read; }))
         readKeys(); // every row's key decides
     this->order();
-    QHash<qint64, int> rowOf;
-    for (qsizetype row = 0; row < m_ids.size(); ++row)
-        rowOf.insert(m_ids.at(row), int(row));
+    const QHash<qint64, qsizetype> rowOf = positions(m_ids);
     QModelIndexList moved;
     for (qsizetype i = 0; i < kept.size(); ++i) {
-        const int row = rowOf.value(keptIds.at(i), -1);
+        const int row = int(rowOf.value(keptIds.at(i), -1));
         moved.append(row < 0 ? QModelIndex() : index(row, kept.at(i).column()));
     }
     changePersistentIndexList(kept, moved);
@@ -238,9 +245,7 @@ bool VehicleListModel::update(const StoreChange &change)
                                m_withStatus, *m_settings, m_today, &ids);
     if (!fresh)
         return false;
-    QHash<qint64, qsizetype> freshAt;
-    for (qsizetype i = 0; i < ids.size(); ++i)
-        freshAt.insert(ids.at(i), i);
+    const QHash<qint64, qsizetype> freshAt = positions(ids);
     QSet<qint64> done;
     for (const qint64 id : named) {
         if (done.contains(id))
