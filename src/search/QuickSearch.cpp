@@ -132,10 +132,8 @@ QString serverFilter(const QString &text, QVariantList &values)
     const QString key = SchemaCheck::quickKeyForm(trimmed);
     if (key.size() >= 3)
         for (TowField field : SchemaCheck::quickKeyFields()) {
-            QString stripped = QStringLiteral("coalesce(%1, '')").arg(TowRecord::fieldName(field));
-            for (QChar c : SchemaCheck::quickKeySeparators())
-                stripped = QStringLiteral("replace(%1, chr(%2), '')").arg(stripped).arg(c.unicode());
-            tests << QStringLiteral("upper(%1) LIKE ?").arg(stripped);
+            tests << SchemaCheck::quickKeyFormSql(TowRecord::fieldName(field), QStringLiteral("chr")) +
+                         QStringLiteral(" LIKE ?");
             values << pattern(key);
         }
     return tests.isEmpty() ? QString() : QStringLiteral(" WHERE ") + tests.join(QLatin1String(" OR "));

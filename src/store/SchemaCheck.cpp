@@ -36,10 +36,7 @@ QString indexForm(const QString &value)
 // The key form of a field (see SchemaCheck::quickKeyForm), in SQLite's words.
 QString keyForm(const QString &value)
 {
-    QString sql = QStringLiteral("coalesce(%1, '')").arg(value);
-    for (QChar c : SchemaCheck::quickKeySeparators())
-        sql = QStringLiteral("replace(%1, char(%2), '')").arg(sql).arg(c.unicode());
-    return QStringLiteral("upper(%1)").arg(sql);
+    return SchemaCheck::quickKeyFormSql(value, QStringLiteral("char"));
 }
 
 // The fields the quick search also compares as typed, one to a line of its index column.
@@ -436,6 +433,14 @@ QList<TowField> SchemaCheck::quickKeyFields()
 QStringView SchemaCheck::quickKeySeparators()
 {
     return u" \t-().,/_#+:";
+}
+
+QString SchemaCheck::quickKeyFormSql(const QString &column, const QString &charFunction)
+{
+    QString sql = QStringLiteral("coalesce(%1, '')").arg(column);
+    for (QChar c : quickKeySeparators())
+        sql = QStringLiteral("replace(%1, %2(%3), '')").arg(sql, charFunction).arg(c.unicode());
+    return QStringLiteral("upper(%1)").arg(sql);
 }
 
 QString SchemaCheck::quickKeyForm(QStringView text)

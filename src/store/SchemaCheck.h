@@ -62,6 +62,9 @@ public:
     // a number typed without its separators finds it.
     static QString quickKeyForm(QStringView text);
     static QStringView quickKeySeparators();
+    // The key form of a column in SQL, the engine's function for a character by its code
+    // given ("char" in SQLite, "chr" in PostgreSQL).
+    static QString quickKeyFormSql(const QString &column, const QString &charFunction);
 
     // Whether the index's table and every trigger of it are in the schema, in the layout made
     // now; whether the engine has FTS5.
