@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QPointer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyle>
@@ -27,8 +29,10 @@
 #include "ImpoundWindow.h"
 #include "PrintCommand.h"
 #include "QuickSearchBox.h"
+#include "RecentDatabases.h"
 #include "ReportWindow.h"
 #include "SafeOutput.h"
+#include "ServerAddress.h"
 #include "RemindersWindow.h"
 #include "ScreenFit.h"
 #include "FirstRunWindow.h"
@@ -116,6 +120,13 @@ void MainWindow::buildMenus()
             &QAction::triggered, this, &MainWindow::moveToServer);
     connect(addCommand(file, "mnuReconnect", QStringLiteral("&Reconnect")), &QAction::triggered,
             this, &MainWindow::reconnect);
+    file->addSeparator();
+    connect(addCommand(file, "mnuOpenDatabase", QStringLiteral("&Open Database...")),
+            &QAction::triggered, this, &MainWindow::chooseDatabase);
+    m_recentMenu = file->addMenu(QStringLiteral("Open &Recent"));
+    m_recentMenu->menuAction()->setObjectName(QStringLiteral("mnuOpenRecent"));
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    fillRecentMenu();
     file->addSeparator();
     connect(addCommand(file, "mnuexit", QStringLiteral("E&xit")), &QAction::triggered, this,
             &MainWindow::exitFromFileMenu);
@@ -207,6 +218,7 @@ void MainWindow::buildMenus()
     setShortcut("mnuprint", QKeySequence::Print);
     setShortcut("mnureporthelp", QKeySequence::HelpContents);
     setShortcut("mnuexit", QKeySequence::Quit);
+    setShortcut("mnuOpenDatabase", QKeySequence::Open);
 }
 
 void MainWindow::buildToolbar()
@@ -305,7 +317,9 @@ void MainWindow::load()
     // What other programs save shows here within about a second, through the store's change
     // signal like any change made here.
     m_context.store.setWatchInterval(100);
-    m_context.database.OpenDatabaseFile();
+    if (m_context.database.OpenDatabaseFile())
+        RecentDatabases(m_context.workstation).add(m_context.database.databasePath());
+    fillRecentMenu();
     updateCaption();
     m_browser->load();
     if (FirstRunWindow::wanted(m_context.settings,
@@ -318,7 +332,13 @@ void MainWindow::load()
 
 void MainWindow::updateCaption()
 {
-    setWindowTitle(m_context.settings.companyName());
+    // A database opened from File > Open Recent is named beside the company, so that nobody
+    // takes it for the yard's own.
+    const QString company = m_context.settings.companyName();
+    setWindowTitle(m_context.database.onAnotherDatabase()
+                       ? company + QStringLiteral(" - ") +
+                             RecordStore::shownPath(m_context.database.databasePath())
+                       : company);
 }
 
 void MainWindow::openAddGroup()
@@ -572,8 +592,90 @@ void MainWindow::shutDown()
     m_context.database.CloseDatabaseFile();
 }
 
+void MainWindow::fillRecentMenu()
+{
+    m_recentMenu->clear();
+    const QStringList paths = RecentDatabases(m_context.workstation).paths();
+    const QString current = m_context.store.isOpen() ? m_context.database.databasePath() : QString();
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString path = paths.at(i);
+        QString caption = RecordStore::shownPath(path);
+        caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        if (i < 9)
+            caption = QStringLiteral("&%1 %2").arg(i + 1).arg(caption);
+        QAction *entry = m_recentMenu->addAction(caption);
+        entry->setObjectName(QStringLiteral("mnuRecent%1").arg(i + 1));
+        entry->setToolTip(RecordStore::shownPath(path));
+        entry->setCheckable(true);
+        entry->setChecked(!current.isEmpty() &&
+                          QFileInfo(path).absoluteFilePath() == QFileInfo(current).absoluteFilePath());
+        connect(entry, &QAction::triggered, this, [this, path] { openDatabase(path); });
+    }
+    m_recentMenu->addSeparator();
+    QAction *clear = addCommand(m_recentMenu, "mnuClearRecent", QStringLiteral("&Clear Menu"));
+    clear->setEnabled(!paths.isEmpty());
+    connect(clear, &QAction::triggered, this,
+            [this] { RecentDatabases(m_context.workstation).clear(); });
+}
+
+void MainWindow::chooseDatabase()
+{
+    const QString current = m_context.database.databasePath();
+    const QString startDir = ServerAddress::isServerAddress(current)
+                                 ? QString()
+                                 : QFileInfo(current).absolutePath();
+    const QString chosen = m_context.dialogs
+                               .chooseOpenFile(QStringLiteral("Open Database"), startDir,
+                                               QStringLiteral("Tow Databases (*.dll);;All Files (*)"))
+                               .trimmed();
+    if (!chosen.isEmpty())
+        openDatabase(chosen);
+}
+
+void MainWindow::openDatabase(const QString &path)
+{
+    const bool server = ServerAddress::isServerAddress(path);
+    if (m_context.store.isOpen() &&
+        (server ? path == m_context.database.databasePath()
+                : QFileInfo(path).absoluteFilePath() ==
+                      QFileInfo(m_context.database.databasePath()).absoluteFilePath()))
+        return; // already the one in use
+    if (!server && !QFileInfo(path).isFile()) {
+        RecentDatabases(m_context.workstation).remove(path);
+        m_context.dialogs.notify(m_context.settings.companyName(),
+                                 QStringLiteral("The database ") + path +
+                                     QStringLiteral(" cannot be found. It is taken off the list "
+                                                    "of recent databases."),
+                                 MessageIcon::Exclamation);
+        return;
+    }
+    // Every other window closes first; one with unsaved typing asks, and Cancel stays here.
+    if (!closeOtherWindows())
+        return;
+    shutDown();
+    m_chosenDatabase = path;
+    QApplication::quit();
+}
+
+bool MainWindow::closeOtherWindows()
+{
+    QList<QPointer<QWidget>> windows;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible())
+            windows << window;
+    for (const QPointer<QWidget> &window : windows)
+        if (window && window->isVisible() && !window->close())
+            return false;
+    return true;
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // A form with changes not saved asks first; Cancel keeps the program running.
+    if (!closeOtherWindows()) {
+        event->ignore();
+        return;
+    }
     shutDown();
     event->accept();
     QApplication::quit();
@@ -586,7 +688,10 @@ void MainWindow::exitFromFileMenu()
 
 void MainWindow::exitAtOnce()
 {
-    // Ends the program without closing windows; the notes pane is still kept.
+    // Ends the program at once; the notes pane is still kept, and a window with unsaved
+    // typing still asks first.
+    if (!closeOtherWindows())
+        return;
     shutDown();
     QApplication::quit();
 }

@@ -43,6 +43,9 @@ public:
 
     // Sets the caption from Company/Name.
     void updateCaption();
+    // The database chosen with Open Database or Open Recent, once the window has let go of
+    // its own; empty otherwise. The program then starts the main window again on it.
+    QString chosenDatabase() const { return m_chosenDatabase; }
 
 public Q_SLOTS:
     void openAddGroup();
@@ -73,6 +76,11 @@ public Q_SLOTS:
     void openPricingHelp();
     void exitFromFileMenu();
     void exitAtOnce();
+    // File > Open Database... and Open Recent: closes every other window (asking where
+    // something was typed), lets go of the database and ends the event loop for main() to
+    // open the window again on the chosen one.
+    void chooseDatabase();
+    void openDatabase(const QString &path);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -83,6 +91,9 @@ private:
     void buildMenus();
     void buildToolbar();
     void shutDown();
+    void fillRecentMenu();
+    // Closes every other window; false when one refused (its unsaved typing kept).
+    bool closeOtherWindows();
 
     AppContext &m_context;
     ContactsWindow *m_browser = nullptr;
@@ -91,6 +102,8 @@ private:
     QToolBar *m_toolbar = nullptr;
     QToolButton *m_newButton = nullptr;
     QuickSearchBox *m_quickSearch = nullptr;
+    QMenu *m_recentMenu = nullptr;
+    QString m_chosenDatabase;
     bool m_shutDown = false;
     QPointer<QWidget> m_reminders;
     QPointer<QWidget> m_config;

@@ -124,15 +124,27 @@ int main(int argc, char *argv[])
 
     tarnvale::QtDialogs dialogs;
     // Where this user's windows were on this computer: not the yard's, which may be shared.
-    tarnvale::AppContext context(
-        folder, dialogs,
+    const QString workstationFile =
         QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
-            .filePath(QStringLiteral("workstation.ini")));
-    tarnvale::MainWindow window(context);
-    window.load();
-    window.showMaximized();
-    if (!notes.isEmpty())
-        dialogs.notify(QStringLiteral("Tarnvale"), notes.join(QString::fromUtf16(tarnvale::kCrLf)),
-                       tarnvale::MessageIcon::Information);
-    return app.exec();
+            .filePath(QStringLiteral("workstation.ini"));
+    // File > Open Recent ends the event loop with another database chosen: the main window
+    // starts again on it, from a fresh store, for the rest of this run.
+    QString chosenDatabase;
+    int status = 0;
+    do {
+        tarnvale::AppContext context(folder, dialogs, workstationFile);
+        if (!chosenDatabase.isEmpty())
+            context.database.useDatabase(chosenDatabase);
+        tarnvale::MainWindow window(context);
+        window.load();
+        window.showMaximized();
+        if (!notes.isEmpty())
+            dialogs.notify(QStringLiteral("Tarnvale"),
+                           notes.join(QString::fromUtf16(tarnvale::kCrLf)),
+                           tarnvale::MessageIcon::Information);
+        notes.clear();
+        status = app.exec();
+        chosenDatabase = window.chosenDatabase();
+    } while (!chosenDatabase.isEmpty());
+    return status;
 }

@@ -1,5 +1,7 @@
 #include "ModDatabase.h"
 
+#include <QFileInfo>
+
 #include "Dialogs.h"
 #include "NetworkShare.h"
 #include "ProgramFolder.h"
@@ -19,15 +21,33 @@ ModDatabase::ModDatabase(RecordStore &store, const SettingsFile &settings,
 {
 }
 
+QString ModDatabase::configuredPath() const
+{
+    return m_chosenPath.isEmpty()
+               ? m_settings.read(QStringLiteral("Database"), QStringLiteral("Path"))
+               : m_chosenPath;
+}
+
 QString ModDatabase::databasePath() const
 {
-    const QString configured = m_settings.read(QStringLiteral("Database"), QStringLiteral("Path"));
+    const QString configured = configuredPath();
     return configured.isEmpty() ? m_folder.defaultDatabasePath() : configured;
+}
+
+bool ModDatabase::onAnotherDatabase() const
+{
+    if (m_chosenPath.isEmpty())
+        return false;
+    const QString configured = m_settings.read(QStringLiteral("Database"), QStringLiteral("Path"));
+    const QString named = configured.isEmpty() ? m_folder.defaultDatabasePath() : configured;
+    return ServerAddress::isServerAddress(m_chosenPath)
+               ? m_chosenPath != named
+               : QFileInfo(m_chosenPath).absoluteFilePath() != QFileInfo(named).absoluteFilePath();
 }
 
 bool ModDatabase::OpenDatabaseFile()
 {
-    const QString configured = m_settings.read(QStringLiteral("Database"), QStringLiteral("Path"));
+    const QString configured = configuredPath();
     const QString path = configured.isEmpty() ? m_folder.defaultDatabasePath() : configured;
     // A configured file that is missing (say, a share not mounted) must never be replaced by
     // a new, empty database; only the default file of a fresh install is created.
@@ -39,7 +59,7 @@ bool ModDatabase::OpenDatabaseFile()
                            QStringLiteral("Preparing the records for quick searching..."), done,
                            total);
     });
-    if (ServerAddress::holdsPassword(configured) && !m_passwordWarned) {
+    if (m_chosenPath.isEmpty() && ServerAddress::holdsPassword(configured) && !m_passwordWarned) {
         m_passwordWarned = true;
         m_dialogs.notify(
             QStringLiteral("Password in settings.ini"),

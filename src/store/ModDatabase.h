@@ -26,8 +26,14 @@ public:
                 Dialogs &dialogs);
 
     Dialogs &dialogs() const { return m_dialogs; }
-    // The database file in use: Database/Path, or data.dll in the program's folder.
+    // The database file in use: the one chosen for this run (File > Open Recent), else
+    // Database/Path, else data.dll in the program's folder.
     QString databasePath() const;
+    // A database chosen on this workstation for this run, in place of Database/Path; it is
+    // opened only when it exists. settings.ini is not changed.
+    void useDatabase(const QString &path) { m_chosenPath = path; }
+    // Whether that chosen database is another than the one settings.ini names.
+    bool onAnotherDatabase() const;
     // Opens the store. The default file is created when missing, a configured path never is.
     // A failure is reported ("Error while initializing database: ") and answers false. A
     // database that holds objects this program does not create is opened read-only, and the
@@ -57,6 +63,7 @@ public:
     void ReportUnknownError(const DbError &error);
 
 private:
+    QString configuredPath() const;
     void warnIfOnNetworkShare(const QString &path);
 
     RecordStore &m_store;
@@ -64,6 +71,7 @@ private:
     const ProgramFolder &m_folder;
     Dialogs &m_dialogs;
     bool m_passwordWarned = false;
+    QString m_chosenPath;
 };
 
 } // namespace tarnvale

@@ -18,6 +18,7 @@
 #include "FirstRunWindow.h"
 #include "FormText.h"
 #include "GroupDialog.h"
+#include "RecentDatabases.h"
 #include "TestFiles.h"
 #include "clsHuffman.h"
 
@@ -400,19 +401,93 @@ class MainWindowTest : public QObject
                  QString("Saved with the button\nsecond line"));
     }
 
-    // Every way out saves the notes and closes the database.
+    // Every way out (the opening of another database too) saves the notes and closes the
+    // database; a record form with typing not saved asks first, and Cancel keeps all open.
     void exits()
     {
-        for (const char *how : {"close", "mnuexit", "mnuexit1"}) {
+        for (const char *how : {"close", "mnuexit", "mnuexit1", "open"}) {
             Program p;
             p.start();
+            const QString other = p.dir.file("other.dll");
+            QFile(other).open(QIODevice::WriteOnly);
             p.notes()->setPlainText("last words");
-            if (how == QLatin1String("close"))
-                p.window->close();
-            else
-                p.window->command(how)->trigger();
-            QVERIFY2(!p.context->store.isOpen(), how);
+            p.window->openEditorForAdd();
+            QWidget *form = Program::shown("frmAddEditContact").value(0);
+            QVERIFY2(form, how);
+            QTest::keyClicks(form->findChild<QLineEdit *>("tFields_0"), "Erie PD");
+            for (const Answer answer : {Answer::Cancel, Answer::No}) {
+                p.dialogs.queueAnswer(answer);
+                if (how == QLatin1String("close"))
+                    p.window->close();
+                else if (how == QLatin1String("open"))
+                    p.window->openDatabase(other);
+                else
+                    p.window->command(how)->trigger();
+                QCoreApplication::processEvents();
+                const bool left = answer == Answer::No;
+                QVERIFY2(p.context->store.isOpen() != left && form->isVisible() != left, how);
+                QCOMPARE(p.window->chosenDatabase(), left && how == QLatin1String("open") ? other : "");
+            }
+            QCOMPARE(p.dialogs.count(), 2);
             QCOMPARE(p.context->settings.read("Notes", "notes"), QString("last words"));
+        }
+    }
+
+    // File > Open Recent: this workstation's databases, newest first, eight at most, the one
+    // in use ticked; a file gone is taken off with a notice; an address with a password is
+    // never written to the workstation's file.
+    void openRecentListsThisWorkstationsDatabases()
+    {
+        Program p;
+        p.start();
+        RecentDatabases recent(p.context->workstation);
+        const QString current = p.context->database.databasePath();
+        QCOMPARE(recent.paths(), QStringList{current});
+        QStringList files;
+        for (int i = 1; i <= 9; ++i) {
+            files.prepend(p.dir.file(QStringLiteral("yard%1.dll").arg(i)));
+            QFile(files.first()).open(QIODevice::WriteOnly);
+            QVERIFY(recent.add(files.first()));
+        }
+        QVERIFY(recent.add(files.at(3)) && !recent.add("postgresql://clerk:s3cret@db/yard") &&
+                recent.add("postgresql://clerk@db/yard"));
+        QCOMPARE(recent.paths(), (QStringList{"postgresql://clerk@db/yard", files.at(3),
+                                              files.at(0), files.at(1), files.at(2), files.at(4),
+                                              files.at(5), files.at(6)}));
+        QMenu *menu = p.window->findChild<QAction *>("mnuOpenRecent")->menu();
+        QMetaObject::invokeMethod(menu, "aboutToShow");
+        QStringList shown;
+        for (QAction *entry : menu->actions())
+            shown << entry->text() + (entry->isChecked() ? "*" : "");
+        QCOMPARE(shown.mid(0, 3), (QStringList{"&1 postgresql://clerk@db/yard", "&2 " + files.at(3),
+                                               "&3 " + files.at(0)}));
+        QCOMPARE(shown.mid(8), (QStringList{"", "&Clear Menu"}));
+        QVERIFY(QFile::remove(files.at(3)));
+        menu->findChild<QAction *>("mnuRecent2")->trigger();
+        QVERIFY(p.context->store.isOpen() && p.window->chosenDatabase().isEmpty());
+        QCOMPARE(p.dialogs.last().text, "The database " + files.at(3) +
+                                            " cannot be found. It is taken off the list of "
+                                            "recent databases.");
+        QVERIFY(!recent.paths().contains(files.at(3)));
+        recent.add(current);
+        QMetaObject::invokeMethod(menu, "aboutToShow");
+        QVERIFY(menu->findChild<QAction *>("mnuRecent1")->isChecked());
+        menu->findChild<QAction *>("mnuRecent1")->trigger(); // the one in use: nothing happens
+        QVERIFY(p.context->store.isOpen() && p.window->chosenDatabase().isEmpty());
+        menu->findChild<QAction *>("mnuClearRecent")->trigger();
+        QVERIFY(recent.paths().isEmpty());
+        // The window started again on a chosen database opens it, keeps it first on the list
+        // and names it in the caption unless it is the one settings.ini names.
+        for (const bool another : {false, true}) {
+            Program again;
+            QVERIFY(QFile::copy(current, again.dir.file("data.dll")));
+            again.context->database.useDatabase(another ? current : again.dir.file("data.dll"));
+            again.start();
+            QVERIFY(again.context->store.isOpen());
+            QCOMPARE(RecentDatabases(again.context->workstation).paths().value(0),
+                     again.context->database.databasePath());
+            QCOMPARE(again.window->windowTitle(),
+                     another ? "Harbor Towing - " + current : "Harbor Towing");
         }
     }
 };
