@@ -34,6 +34,44 @@ void GroupTreeModel::clear()
     endResetModel();
 }
 
+void GroupTreeModel::SlotById::clear(qint64 denseIds)
+{
+    m_dense.clear();
+    m_sparse.clear();
+    // Never more than a few times the table's count, whatever the ids: 4 bytes an id.
+    m_denseLimit = qBound<qint64>(1024, denseIds, qint64(1) << 28);
+}
+
+void GroupTreeModel::SlotById::insert(qint64 id, int slot)
+{
+    if (id < 0 || id >= m_denseLimit) {
+        m_sparse.insert(id, slot);
+        return;
+    }
+    if (id >= m_dense.size()) {
+        const qint64 grown = std::max(id + 1, qint64(m_dense.size()) * 2);
+        m_dense.resize(qsizetype(std::min(m_denseLimit, grown)), -1);
+    }
+    m_dense[qsizetype(id)] = slot;
+}
+
+int GroupTreeModel::SlotById::value(qint64 id) const
+{
+    if (id >= 0 && id < m_denseLimit)
+        return id < m_dense.size() ? m_dense.at(qsizetype(id)) : -1;
+    return m_sparse.value(id, -1);
+}
+
+void GroupTreeModel::SlotById::remove(qint64 id)
+{
+    if (id >= 0 && id < m_denseLimit) {
+        if (id < m_dense.size())
+            m_dense[qsizetype(id)] = -1;
+    } else {
+        m_sparse.remove(id);
+    }
+}
+
 void GroupTreeModel::resetNodes()
 {
     m_parents.clear();
@@ -84,9 +122,10 @@ DbError GroupTreeModel::rebuild(RecordStore &store, bool expanded, Loading loadi
         count = store.towRecordCount();
         if (count < 0)
             error = store.lastError();
+        else
+            m_vehicleById.clear(2 * count + 1024);
     }
     if (!error.isError() && loading == Loading::Whole) {
-        m_vehicleById.reserve(qsizetype(count));
         m_vehicles.reserve(qsizetype(count));
         const bool ok = store.scanVehicleBriefs([&](const VehicleBrief &brief) {
             const int parent = parentFor(brief.groupname);
@@ -332,7 +371,7 @@ void GroupTreeModel::insertVehicle(int parentSlot, const VehicleBrief &brief)
 
 void GroupTreeModel::removeVehicle(qint64 id)
 {
-    const int slot = m_vehicleById.value(id, -1);
+    const int slot = m_vehicleById.value(id);
     if (slot < 0)
         return;
     const int parentSlot = m_vehicles.at(slot).parent;
@@ -348,7 +387,7 @@ void GroupTreeModel::removeVehicle(qint64 id)
 void GroupTreeModel::placeVehicle(const VehicleBrief &brief)
 {
     const int target = parentFor(brief.groupname);
-    const int slot = m_vehicleById.value(brief.id, -1);
+    const int slot = m_vehicleById.value(brief.id);
     if (slot >= 0 && m_vehicles.at(slot).parent == target) {
         // Same place: only the label may differ.
         const qsizetype label = appendLabel(brief);
@@ -436,19 +475,18 @@ QModelIndex GroupTreeModel::groupIndex(qint64 groupId) const
 
 QModelIndex GroupTreeModel::vehicleIndex(qint64 recordId)
 {
-    auto found = m_vehicleById.constFind(recordId);
-    if (found == m_vehicleById.constEnd() && m_store) {
+    int slot = m_vehicleById.value(recordId);
+    if (slot < 0 && m_store) {
         // Its group may not have been read yet.
         int parent = -1;
         m_store->scanBriefsById(
             {recordId}, [&](const VehicleBrief &brief) { parent = parentFor(brief.groupname); });
         if (parent >= 0 && !m_parents.at(parent).fetched)
             fetch(parent);
-        found = m_vehicleById.constFind(recordId);
+        slot = m_vehicleById.value(recordId);
     }
-    if (found == m_vehicleById.constEnd())
+    if (slot < 0)
         return {};
-    const int slot = found.value();
     const Parent &parent = m_parents.at(m_vehicles.at(slot).parent);
     return createIndex(vehicleRow(parent, recordId), 0, pack(Level::Vehicle, slot));
 }

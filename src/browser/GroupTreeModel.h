@@ -102,6 +102,22 @@ private:
         int labelLength = 0;
         int parent = -1; // slot in m_parents; -1 for a free slot
     };
+    // Record id -> vehicle slot. Ids are handed out in order, so most of them sit in a plain
+    // array indexed by id (sized at a rebuild to about twice the table's count); the rest, and
+    // every id when the table's ids are far apart, in a hash.
+    class SlotById
+    {
+    public:
+        void clear(qint64 denseIds = 0);
+        void insert(qint64 id, int slot);
+        int value(qint64 id) const; // -1 for none
+        void remove(qint64 id);
+
+    private:
+        QVector<int> m_dense; // by id below m_denseLimit; -1 for none
+        qint64 m_denseLimit = 0;
+        QHash<qint64, int> m_sparse;
+    };
     enum class Level : quintptr { Top = 0, Group = 1, Vehicle = 2 };
     static constexpr int kOther = 0;
 
@@ -140,7 +156,7 @@ private:
     QHash<QByteArray, int> m_groupByName; // UTF-8 name: the group of the lowest GROUPID
     QVector<Vehicle> m_vehicles;
     QVector<int> m_freeVehicles;
-    QHash<qint64, int> m_vehicleById;
+    SlotById m_vehicleById;
     QByteArray m_labels; // every vehicle label, UTF-8, back to back
     bool m_expanded = false;
     bool m_announcing = false; // a new group's insertion is being announced

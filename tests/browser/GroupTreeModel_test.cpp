@@ -108,8 +108,11 @@ class GroupTreeModelTest : public QObject
     void changesMatchARebuild_data()
     {
         QTest::addColumn<bool>("lazy");
-        QTest::newRow("whole") << false;
-        QTest::newRow("lazy") << true;
+        QTest::addColumn<bool>("farIds"); // vehicles added later get ids past 5,000,000,000
+        QTest::newRow("whole") << false << false;
+        QTest::newRow("lazy") << true << false;
+        QTest::newRow("whole, far ids") << false << true;
+        QTest::newRow("lazy, far ids") << true << true;
     }
 
     // Each kind of change to vehicles and groups, applied as the store announces it, leaves the
@@ -132,13 +135,22 @@ class GroupTreeModelTest : public QObject
             &f.store, &RecordStore::changed, &model,
             [&model](const StoreChange &change) { QVERIFY(!model.apply(change).isError()); });
         model.fetchMore(model.index(0, 0, model.rootIndex())); // Lot A read, the others not yet
+        QFETCH(bool, farIds);
+        if (farIds) {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "sequence");
+            db.setDatabaseName(f.dir.databasePath());
+            QVERIFY(db.open() && QSqlQuery(db).exec("UPDATE sqlite_sequence SET seq = 5000000000 "
+                                                    "WHERE name = 'wrecker'"));
+        }
+        QSqlDatabase::removeDatabase("sequence");
         auto save = [&](qint64 id, TowField field, const QString &value) {
             TowRecord r = *f.store.towRecord(id);
             r.set(field, value);
             QVERIFY(f.store.updateTowRecord(r));
         };
-        f.vehicle("Lot B", "2016 Ford Focus");                         // into a group not read
-        f.vehicle(QString::fromUtf16(u"\u3000"), "1988 Saab 900 red"); // under Other
+        const qint64 e = f.vehicle("Lot B", "2016 Ford Focus");        // into a group not read
+        const qint64 s = f.vehicle(QString::fromUtf16(u"\u3000"), "1988 Saab 900 red"); // Other
+        QCOMPARE(e > 5000000000, farIds);
         save(a, TowField::groupname, "Lot B");                         // to another group
         save(b, TowField::vehmake, "Jeep");                            // another label
         save(c, TowField::groupname, "Lot Z");                         // to no node
@@ -148,6 +160,8 @@ class GroupTreeModelTest : public QObject
         QVERIFY(f.store.removeGroupWithVehicles("Police Hold") ==
                 RecordStore::RemoveGroupResult::Removed);
         save(a, TowField::groupname, ""); // back under Other
+        save(e, TowField::vehmake, "Mazda");
+        save(s, TowField::groupname, "Lot A");
         for (int row = 0; lazy && row < model.rowCount(model.rootIndex()); ++row)
             model.fetchMore(model.index(row, 0, model.rootIndex()));
         model.fetchMore(model.otherIndex());
