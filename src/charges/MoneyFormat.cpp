@@ -25,7 +25,13 @@ double roundedTo15Digits(double value)
 // 2.675 (held as 2.67499999...) rounds to 2.68 as it reads.
 double roundedCents(double value)
 {
-    return std::floor(roundedTo15Digits(std::fabs(value) * 100.0) + 0.5);
+    const double cents = std::fabs(value) * 100.0;
+    // Below 1e9 cents, rounding to 15 significant digits moves a figure by at most 5e-7: it
+    // can change the rounding only that close to a half cent, so only there is it done.
+    const double fraction = cents - std::floor(cents);
+    if (cents < 1e9 && std::fabs(fraction - 0.5) > 1e-6)
+        return std::floor(cents + 0.5);
+    return std::floor(roundedTo15Digits(cents) + 0.5);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "ChargeFigures.h"
+#include "MoneyFormat.h"
 #include "DateText.h"
 #include "TowRecord.h"
 
@@ -85,6 +86,8 @@ qint64 ImpoundRules::toCents(double amount)
 {
     if (!std::isfinite(amount))
         return 0;
+    if (const std::optional<qint64> cents = MoneyCents(amount))
+        return *cents;
     // As MoneyFormat rounds: the cents to 15 significant digits first, so that a figure that
     // reads 2.675 gives 268 cents.
     const double cents = QString::number(std::fabs(amount) * 100.0, 'g', 15).toDouble();

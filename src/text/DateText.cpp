@@ -54,9 +54,9 @@ QString fieldOrder(const QString &format)
 }
 
 // The separators of the locale's short form, besides the usual '/', '-' and '.'.
-QString separatorClass(const QString &format)
+QString separators(const QString &format)
 {
-    QString seps = QStringLiteral("/.\\-");
+    QString seps = QStringLiteral("/.-");
     bool quoted = false;
     for (const QChar c : format) {
         if (c == u'\'') {
@@ -64,9 +64,55 @@ QString separatorClass(const QString &format)
             continue;
         }
         if (!quoted && !c.isLetterOrNumber() && !c.isSpace() && !seps.contains(c))
-            seps += QRegularExpression::escape(QString(c));
+            seps += c;
     }
-    return QLatin1Char('[') + seps + QLatin1Char(']');
+    return seps;
+}
+
+// The same separators as a character class of a pattern.
+QString separatorClass(const QString &seps)
+{
+    QString escaped;
+    for (const QChar c : seps)
+        escaped += QRegularExpression::escape(QString(c));
+    return QLatin1Char('[') + escaped + QLatin1Char(']');
+}
+
+bool isAscii(QStringView text)
+{
+    for (const QChar c : text)
+        if (c.unicode() > 0x7f)
+            return false;
+    return true;
+}
+
+// The numeric pattern below, matched by hand on ASCII text (a scan reads two dates a row):
+// 1 to 4 digits, a separator with blanks around it allowed, 1 to 4 digits, another, 1 to 4.
+bool matchAsciiNumeric(QStringView text, const QString &seps, QStringView pieces[3])
+{
+    const auto isBlank = [](char16_t c) {
+        return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
+    };
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    for (int field = 0; field < 3; ++field) {
+        if (field > 0) {
+            while (i < n && isBlank(text[i].unicode()))
+                ++i;
+            if (i == n || !seps.contains(text[i]))
+                return false;
+            ++i;
+            while (i < n && isBlank(text[i].unicode()))
+                ++i;
+        }
+        const qsizetype start = i;
+        while (i < n && i - start < 4 && text[i] >= u'0' && text[i] <= u'9')
+            ++i;
+        if (i == start)
+            return false;
+        pieces[field] = text.mid(start, i - start);
+    }
+    return i == n;
 }
 
 // The pattern and field order of one short format, made once per format and thread: a scan
@@ -74,6 +120,7 @@ QString separatorClass(const QString &format)
 struct NumericForm
 {
     QString format;
+    QString separators;
     QRegularExpression pattern;
     QString order;
 };
@@ -82,7 +129,8 @@ const NumericForm &numericForm(const QString &format)
 {
     thread_local NumericForm form;
     if (form.order.isEmpty() || form.format != format) {
-        const QString sep = separatorClass(format);
+        form.separators = separators(format);
+        const QString sep = separatorClass(form.separators);
         form.format = format;
         form.pattern = QRegularExpression(
             QStringLiteral("^(\\d{1,4})\\s*%1\\s*(\\d{1,4})\\s*%1\\s*(\\d{1,4})$").arg(sep));
@@ -94,13 +142,22 @@ const NumericForm &numericForm(const QString &format)
 std::optional<QDate> readNumeric(const QString &text, const QLocale &locale, const QDate &reference)
 {
     const NumericForm &form = numericForm(locale.dateFormat(QLocale::ShortFormat));
-    const QRegularExpressionMatch match = form.pattern.match(text);
-    if (!match.hasMatch())
-        return std::nullopt;
+    QStringView pieces[3];
+    QString captured[3];
+    if (isAscii(text)) {
+        if (!matchAsciiNumeric(text, form.separators, pieces))
+            return std::nullopt;
+    } else {
+        const QRegularExpressionMatch match = form.pattern.match(text);
+        if (!match.hasMatch())
+            return std::nullopt;
+        for (int i = 0; i < 3; ++i)
+            pieces[i] = captured[i] = match.captured(i + 1);
+    }
     const QString &order = form.order;
     int day = 0, month = 0, year = 0, yearDigits = 0;
     for (int i = 0; i < 3; ++i) {
-        const QString piece = match.captured(i + 1);
+        const QStringView piece = pieces[i];
         const int value = piece.toInt();
         switch (order.at(i).unicode()) {
         case u'd':
@@ -183,6 +240,8 @@ std::optional<QString> withoutTimeOfDay(const QString &text)
     static const QRegularExpression timed(
         QStringLiteral("^(.*\\S)(?:\\s+|(?<=\\d)T)(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.\\d{1,3})?)?"
                        "(?:\\s*([AaPp])\\.?[Mm]\\.?)?$"));
+    if (!text.contains(u':')) // no time of day without one
+        return std::nullopt;
     const QRegularExpressionMatch match = timed.match(text);
     if (!match.hasMatch())
         return std::nullopt;
@@ -213,7 +272,7 @@ std::optional<QDate> DateText::readDay(const QString &t, const QLocale &locale,
 {
 
     static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
-    if (iso.match(t).hasMatch()) {
+    if (t.contains(u'-') && iso.match(t).hasMatch()) {
         const QDate date = QDate::fromString(t, Qt::ISODate);
         return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
     }

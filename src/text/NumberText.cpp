@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <charconv>
 #include <cmath>
 
 namespace tarnvale {
@@ -46,8 +47,55 @@ std::optional<double> NumberText::read(const QString &text, const QLocale &local
     return value;
 }
 
+namespace {
+
+bool isAsciiBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
+}
+
+// The common stored amount ("159.00", "-12.5", " $40 "): ASCII digits with at most one point,
+// read straight by from_chars, which gives the same nearest double as the long way below.
+// Anything else (an exponent, another script, a group separator) answers nothing.
+std::optional<double> readPlainAscii(QStringView text)
+{
+    qsizetype i = 0, end = text.size();
+    while (i < end && isAsciiBlank(text[i].unicode()))
+        ++i;
+    while (end > i && isAsciiBlank(text[end - 1].unicode()))
+        --end;
+    bool negative = false;
+    if (i < end && (text[i] == u'-' || text[i] == u'+'))
+        negative = text[i++] == u'-';
+    if (i < end && text[i] == u'$')
+        ++i;
+    char number[64] = {};
+    int length = 0, digits = 0;
+    for (; i < end; ++i) { // a second point ends from_chars early, and the text is refused
+        const char16_t c = text[i].unicode();
+        if (c >= u'0' && c <= u'9')
+            ++digits;
+        else if (c != u'.')
+            return std::nullopt;
+        if (length == int(sizeof number))
+            return std::nullopt;
+        number[length++] = char(c);
+    }
+    if (digits == 0)
+        return std::nullopt;
+    double value = 0;
+    const auto [end_, error] = std::from_chars(number, number + length, value);
+    if (error != std::errc() || end_ != number + length || !std::isfinite(value))
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+} // namespace
+
 std::optional<double> NumberText::readStored(const QString &text, const QLocale &locale)
 {
+    if (const std::optional<double> plain = readPlainAscii(text))
+        return plain;
     static const QRegularExpression written(
         QStringLiteral("^\\s*([-+]?)\\$?(\\d*\\.?\\d*(?:[eE][-+]?\\d+)?)\\s*$"));
     const QRegularExpressionMatch match = written.match(text);

@@ -6,6 +6,8 @@
 #include <QTest>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "CalculateTotal.h"
 #include "ChargeFigures.h"
@@ -101,6 +103,25 @@ class ChargeRulesTest : public QObject
         QFETCH(double, value);
         QFETCH(QString, pattern);
         QTEST(MoneyFormat(value, pattern), "expected");
+    }
+
+    // Every amount rounds as its 15 significant digits say, near a half cent too: generated
+    // cents with binary noise, halves and amounts past a billion cents.
+    void moneyCentsFromFifteenDigits()
+    {
+        QRandomGenerator random(31);
+        for (int i = 0; i < 50000; ++i) {
+            const double whole = double(random.bounded(Q_INT64_C(1) << 40) >> random.bounded(40));
+            const double part[] = {0, 0.5, 0.4999999, 0.5000001, random.generateDouble()};
+            const double value = (whole + part[random.bounded(5)]) / (random.bounded(2) ? 100 : 1000) *
+                                 (random.bounded(4) ? 1 : -1);
+            char text[40];
+            std::snprintf(text, sizeof text, "%.15g", std::fabs(value) * 100);
+            const double cents = std::floor(std::strtod(text, nullptr) + 0.5);
+            QCOMPARE(MoneyCents(value), cents >= double(kMaxMoneyCents)
+                                            ? std::nullopt
+                                            : std::optional(qint64(value < 0 ? -cents : cents)));
+        }
     }
 
     // Sums as text, grouped as the locale writes them; what is no number comes back unchanged.

@@ -1,4 +1,6 @@
 #include <QLocale>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "DateText.h"
@@ -56,6 +58,48 @@ class DateTextTest : public QObject
         for (const QString &one : text.split(u'|')) // texts read alike
             QCOMPARE(DateText::read(one, QLocale(), QDate(2026, 12, 6)),
                      expected.isValid() ? std::optional<QDate>(expected) : std::nullopt);
+    }
+
+    // Generated texts of digits, separators and blanks (a few with a no-break space or another
+    // script's digits) read as the US short and ISO forms say, worked out here on their own.
+    void numericFormsAgainstTheirPattern()
+    {
+        static const QRegularExpression iso("^\\d{4}-\\d{2}-\\d{2}$");
+        static const QRegularExpression us(
+            "^(\\d{1,4})\\s*[/.-]\\s*(\\d{1,4})\\s*[/.-]\\s*(\\d{1,4})$");
+        const QDate today(2026, 12, 6);
+        const auto expected = [&](const QString &t) -> std::optional<QDate> {
+            if (iso.match(t).hasMatch()) {
+                const QDate date = QDate::fromString(t, Qt::ISODate);
+                return date.isValid() ? std::optional(date) : std::nullopt;
+            }
+            const QRegularExpressionMatch m = us.match(t);
+            const QString year = m.captured(3);
+            if (!m.hasMatch() || m.captured(1).size() > 2 || m.captured(2).size() > 2 ||
+                year.size() == 3)
+                return std::nullopt;
+            const int y = year.size() > 2 ? year.toInt()
+                                          : DateText::nearestCenturyYear(year.toInt(), 2026);
+            const QDate date(y, m.captured(1).toInt(), m.captured(2).toInt());
+            return date.isValid() ? std::optional(date) : std::nullopt;
+        };
+        const QString alphabet = QString::fromUtf16(u"0123456789/.-  \t\u00a0\u0663x");
+        QRandomGenerator random(29);
+        int dates = 0;
+        for (int i = 0; i < 20000; ++i) {
+            QString t;
+            for (int field = 0; field < 3; ++field) { // mostly date-shaped, sometimes not
+                if (field > 0)
+                    t += alphabet.mid(10 + random.bounded(random.bounded(8) ? 3 : 8), 1);
+                const int digits = field == 2 ? 2 + 2 * random.bounded(2) : random.bounded(1, 3);
+                for (int n = random.bounded(4) ? digits : random.bounded(1, 6); n > 0; --n)
+                    t += alphabet.at(random.bounded(random.bounded(10) ? 10 : 17));
+            }
+            const std::optional<QDate> read = DateText::read(t, QLocale(), today);
+            QVERIFY2(read == expected(t.trimmed()), qPrintable(t));
+            dates += read.has_value();
+        }
+        QVERIFY2(dates > 1000, qPrintable(QString::number(dates))); // not only refusals
     }
 
     // The nearest century's year; a tie goes to the past.

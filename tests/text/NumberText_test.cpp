@@ -1,7 +1,11 @@
 #include <QLocale>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "NumberText.h"
+
+#include <cmath>
 
 using namespace tarnvale;
 
@@ -44,6 +48,41 @@ class NumberTextTest : public QObject
         QFETCH(double, expected);
         QCOMPARE(stored ? NumberText::readStored(text, locale) : NumberText::read(text, locale),
                  qIsNaN(expected) ? std::nullopt : std::optional<double>(expected));
+    }
+
+    // Generated stored amounts read as the C locale reads the written form, under en_US and
+    // de_DE alike; the rest (grouping, other scripts) as the locale reads it.
+    void readStoredAgainstTheWrittenForm()
+    {
+        static const QRegularExpression written(
+            "^\\s*([-+]?)\\$?(\\d*\\.?\\d*(?:[eE][-+]?\\d+)?)\\s*$");
+        const QString pieces[] = {" ", "-", "+", "$", "0", "7", "12", ".", "5", "e", "3",
+                                  ",", "\t", QString::fromUtf16(u"\u00a0"), "x", "99999999"};
+        QRandomGenerator random(37);
+        for (const QLocale &locale : {QLocale(QLocale::English, QLocale::UnitedStates),
+                                      QLocale(QLocale::German, QLocale::Germany)}) {
+            int numbers = 0;
+            for (int i = 0; i < 20000; ++i) {
+                QString text;
+                for (int n = random.bounded(1, 8); n > 0; --n)
+                    text += pieces[random.bounded(random.bounded(3) ? 11 : 16)];
+                std::optional<double> expected;
+                const QRegularExpressionMatch m = written.match(text);
+                bool ok = false;
+                QLocale c = QLocale::c();
+                c.setNumberOptions(QLocale::RejectGroupSeparator);
+                const double value = c.toDouble(m.captured(1) + m.captured(2), &ok);
+                if (m.hasMatch() && m.capturedLength(2) > 0 && ok && std::isfinite(value))
+                    expected = value;
+                else
+                    expected = NumberText::read(text, locale);
+                const std::optional<double> read = NumberText::readStored(text, locale);
+                QVERIFY2(read == expected && (!read || std::signbit(*read) == std::signbit(*expected)),
+                         qPrintable(text));
+                numbers += read.has_value();
+            }
+            QVERIFY(numbers > 2000);
+        }
     }
 
     void plain_data()
