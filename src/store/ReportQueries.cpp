@@ -1,0 +1,168 @@
+#include "ReportQueries.h"
+
+#include <QHash>
+
+#include "PgReader.h"
+#include "RecordStore.h"
+#include "SchemaCheck.h"
+#include "SqliteReader.h"
+
+namespace tarnvale {
+
+namespace {
+
+QByteArray isoBytes(const QDate &day)
+{
+    return day.toString(Qt::ISODate).toUtf8();
+}
+
+} // namespace
+
+bool ReportQueries::scan(const QByteArray &sql, int columns, const QList<QByteArray> &binds,
+                         const std::function<void(const ReportRow &)> &visit,
+                         const std::atomic<bool> *cancel, const QString &doing)
+{
+    m_error = {};
+    if (!m_store.isOpen()) {
+        m_error = DbError{DbError::kNotOpen, QStringLiteral("The database is not open."), doing};
+        return false;
+    }
+    const QSqlDatabase db = m_store.database();
+    ReportRow row;
+    const auto visitRows = [&](auto &reader) {
+        auto step = reader.step();
+        for (; step == decltype(step)::Row; step = reader.step()) {
+            for (int c = 0; c < columns; ++c)
+                row.cells[c] = reader.text(c);
+            visit(row);
+        }
+        return step != decltype(step)::Failed;
+    };
+    SqliteReader file(db);
+    if (file.isOpen()) {
+        file.stopWhen(cancel);
+        bool read = file.prepare(sql);
+        for (int i = 0; read && i < binds.size(); ++i)
+            read = file.bindText(i + 1, QString::fromUtf8(binds.at(i)));
+        if (read && visitRows(file))
+            return true;
+        m_error = DbError{file.errorCode(), file.errorText(), doing};
+        return false;
+    }
+    PgReader server(db);
+    if (server.isOpen()) {
+        if (server.exec(sql, binds, cancel) && visitRows(server))
+            return true;
+        m_error = server.error();
+        m_error.doing = doing;
+        return false;
+    }
+    m_error = DbError{1, QStringLiteral("This database engine cannot give the report's rows."),
+                      doing};
+    return false;
+}
+
+bool ReportQueries::yardVehicles(const std::function<void(const ReportRow &)> &visit,
+                                 const std::atomic<bool> *cancel)
+{
+    // The kept statuses first (few), then the vehicles with a blank release date from their
+    // own index, each looked up here rather than joined row by row in the engine; last, the
+    // vehicles whose kept status keeps them in the yard whatever their release date says.
+    struct Kept
+    {
+        QByteArray status;
+        QByteArray agency; // null: no hold standing
+    };
+    QHash<qint64, Kept> kept;
+    const bool statuses = scan(
+        "SELECT s.vehicle_id, s.status, CASE WHEN s.status = 'hold' THEN (SELECT min(h.agency) "
+        "FROM impound_holds h WHERE h.vehicle_id = s.vehicle_id AND h.cleared_by = '' AND "
+        "h.cleared_on = '') END FROM impound_status s",
+        3, {},
+        [&](const ReportRow &row) {
+            kept.insert(row.integer(0), Kept{row.cells[1].toByteArray(),
+                                             row.isNull(2) ? QByteArray()
+                                                           : row.cells[2].toByteArray()});
+        },
+        cancel, QStringLiteral("reading the vehicles' status"));
+    if (!statuses)
+        return false;
+
+    const QString blank = m_store.dialect().schemaStatement(SchemaCheck::blankRelease());
+    ReportRow out;
+    const QByteArray one("1"), zero("0");
+    const auto pass = [&](bool releaseBlank) {
+        return [&, releaseBlank](const ReportRow &row) {
+            out.cells[0] = row.cells[0];
+            out.cells[1] = row.cells[1];
+            out.cells[2] = row.cells[2];
+            out.cells[4] = releaseBlank ? one : zero;
+            out.cells[6] = row.cells[3];
+            const auto at = kept.constFind(row.integer(3));
+            out.cells[3] = at == kept.cend() ? QByteArrayView() : QByteArrayView(at->status);
+            out.cells[5] = at == kept.cend() ? QByteArrayView() : QByteArrayView(at->agency);
+            visit(out);
+        };
+    };
+    const QString columns = QStringLiteral("w.groupname, w.toweddate, w.towedfee, w.id");
+    return scan(QStringLiteral("SELECT %1 FROM wrecker w WHERE %2").arg(columns, blank).toUtf8(),
+                4, {}, pass(true), cancel, QStringLiteral("reading the vehicles in the yard")) &&
+           scan(QStringLiteral("SELECT %1 FROM impound_status s JOIN wrecker w "
+                               "ON w.id = s.vehicle_id WHERE s.status NOT IN ('released', "
+                               "'sold', 'disposed') AND NOT (%2)")
+                    .arg(columns, blank)
+                    .toUtf8(),
+                4, {}, pass(false), cancel, QStringLiteral("reading the vehicles in the yard"));
+}
+
+bool ReportQueries::payments(const std::function<void(const ReportRow &)> &visit,
+                                  const std::atomic<bool> *cancel)
+{
+    // In table order: a plain scan of the table is many times faster than its grouping.
+    return scan("SELECT vehicle_id, amount_cents FROM impound_payments", 2, {}, visit, cancel, QStringLiteral("reading the payments"));
+}
+
+bool ReportQueries::paymentsByDay(const QDate &from, const QDate &to,
+                                  const std::function<void(const ReportRow &)> &visit,
+                                  const std::atomic<bool> *cancel)
+{
+    const QByteArray sql =
+        "SELECT paid_on, method, CASE WHEN amount_cents < 0 THEN 1 ELSE 0 END, "
+        "sum(amount_cents), count(*) FROM impound_payments WHERE paid_on BETWEEN ? AND ? "
+        "GROUP BY paid_on, method, CASE WHEN amount_cents < 0 THEN 1 ELSE 0 END "
+        "ORDER BY 1, 2, 3";
+    return scan(sql, 5, {isoBytes(from), isoBytes(to)}, visit, cancel,
+                QStringLiteral("reading the payments"));
+}
+
+bool ReportQueries::departures(const QDate &from, const QDate &to,
+                               const std::function<void(const ReportRow &)> &visit,
+                               const std::atomic<bool> *cancel)
+{
+    const QByteArray sql =
+        "SELECT w.id, s.status, w.toweddate, w.towedrelease, w.towedfee, r.released_on, "
+        "r.released_to, w.groupname FROM impound_releases r JOIN wrecker w ON w.id = r.vehicle_id "
+        "LEFT JOIN impound_status s ON s.vehicle_id = w.id WHERE r.released_on BETWEEN ? AND ? "
+        "UNION ALL SELECT w.id, s.status, w.toweddate, w.towedrelease, w.towedfee, NULL, NULL, "
+        "w.groupname FROM impound_status s JOIN wrecker w ON w.id = s.vehicle_id "
+        "WHERE s.status = 'sold' ORDER BY 1";
+    return scan(sql, 8, {isoBytes(from), isoBytes(to)}, visit, cancel,
+                QStringLiteral("reading the vehicles released and sold"));
+}
+
+std::optional<qint64> ReportQueries::bareYardAggregate()
+{
+    const QString blank = m_store.dialect().schemaStatement(SchemaCheck::blankRelease());
+    std::optional<qint64> result;
+    const bool read = scan(QStringLiteral("SELECT count(*), max(groupname), max(toweddate), "
+                                          "max(towedfee) FROM wrecker WHERE %1")
+                               .arg(blank)
+                               .toUtf8(),
+                           4, {}, [&](const ReportRow &row) {
+                               result = row.integer(0);
+                           },
+                           nullptr, QStringLiteral("counting the vehicles in the yard"));
+    return read ? result : std::nullopt;
+}
+
+} // namespace tarnvale
