@@ -2,12 +2,16 @@
 #include <QTest>
 
 #include "ChargeFigures.h"
+#include "CsvRows.h"
 #include "ImpoundRules.h"
 #include "ImpoundStore.h"
 #include "LotReport.h"
+#include "MoneyReport.h"
+#include "RecordExport.h"
 #include "ReportQueries.h"
 #include "StoreFixture.h"
 #include "StoreFolder.h"
+#include "TestFiles.h"
 
 using namespace tarnvale;
 using namespace tarnvale::test;
@@ -34,11 +38,17 @@ struct Yard : StoreFixture
         settings.write("Fee", "Storage Fee", "10");
         settings.write("Tow Fee", "Taxrate", ".1");
     }
-    bool pay(qint64 id, qint64 cents, const QDate &day, qint64 refundOf = 0)
+    bool pay(qint64 id, qint64 cents, const QDate &day, const QString &method = "Card",
+             qint64 refundOf = 0)
     {
         return impound.addPayment(*store.towRecord(id),
-                                  Payment{cents, cents < 0 ? "Cash" : "Card", "", day, {}, "ann",
-                                          refundOf}) == ImpoundStore::Result::Done;
+                                  Payment{cents, method, "", day, {}, "ann", refundOf}) ==
+               ImpoundStore::Result::Done;
+    }
+    bool release(qint64 id, const QDate &day)
+    {
+        return impound.release(*store.towRecord(id), Release{"Owner", "", "", day, {}}) ==
+               ImpoundStore::Result::Done;
     }
     bool hold(qint64 id, const QString &agency)
     {
@@ -87,9 +97,8 @@ class ReportsTest : public QObject
         towed(y.store, "Lot B", "soon", "20");
         towed(y.store, "", "12/2/2027", "10");
         QVERIFY(y.pay(a1, 5000, today));
-        QVERIFY(y.pay(a1, -2000, today, y.impound.payments()->value(a1).value(0).id));
-        QVERIFY(y.impound.release(*y.store.towRecord(a3), Release{"Ann Lee", "", "", today, {}}) ==
-                ImpoundStore::Result::Done);
+        QVERIFY(y.pay(a1, -2000, today, "Cash", y.impound.payments()->value(a1).value(0).id));
+        QVERIFY(y.release(a3, today));
         QVERIFY(y.hold(b1, "County Sheriff") && y.hold(b2, "City Police"));
         QVERIFY(y.pay(b2, 8800, today));
 
@@ -154,9 +163,7 @@ class ReportsTest : public QObject
             if (random.bounded(3) == 0)
                 QVERIFY(y.pay(id, 1 + random.bounded(30000), day));
             if (random.bounded(4) == 0)
-                QVERIFY(y.impound.release(*y.store.towRecord(id),
-                                          Release{"Owner", "", "", day.addDays(1), {}}) ==
-                        ImpoundStore::Result::Done);
+                QVERIFY(y.release(id, day.addDays(1)));
             else if (random.bounded(5) == 0)
                 QVERIFY(y.hold(id, "Agency"));
         }
@@ -177,6 +184,126 @@ class ReportsTest : public QObject
         const std::optional<Report> report = LotReport::build(queries, y.settings, today);
         QVERIFY(report && vehicles > 50);
         QCOMPARE(report->tables.at(0).totals.mid(7), (QVariantList{vehicles, storage, owed}));
+    }
+
+    // Worked by hand at $10 a day and 10 % tax, from 2/28 to 3/2/2028:
+    //  R1 towed 2/28 ($100), released on the leap day: 1 day, 100 + 10 + 11 = $121, paid by
+    //     card that day; $10 of it refunded in cash on 3/2.
+    //  R2 towed 3/1 ($50) and released that day: 0 days, 50 + 5 = $55, paid in cash on 3/2.
+    //  S1 towed 1/1 ($200), sold 3/1: 60 days, 200 + 600 + 80 = $880.
+    //  R3 released 3/3 and D1 disposed of 3/1: nothing billed in the range.
+    //  R4 released 2/27 ($30), paid $20 in cash on 2/28: received, not billed.
+    void moneyOnHandMadeYard()
+    {
+        Yard y;
+        const QDate today(2028, 3, 5), from(2028, 2, 28), to(2028, 3, 2);
+        const qint64 r1 = towed(y.store, "Lot", "2/28/2028", "100");
+        const qint64 r2 = towed(y.store, "Lot", "3/1/2028", "50");
+        const qint64 s1 = towed(y.store, "Lot", "1/1/2028", "200");
+        const qint64 r3 = towed(y.store, "Lot", "2/1/2028", "10");
+        const qint64 d1 = towed(y.store, "Lot", "2/1/2028", "10");
+        const qint64 r4 = towed(y.store, "Lot", "2/20/2028", "30");
+        QVERIFY(y.release(r1, QDate(2028, 2, 29)) && y.release(r2, QDate(2028, 3, 1)) &&
+                y.release(r3, QDate(2028, 3, 3)) && y.release(r4, QDate(2028, 2, 27)));
+        QCOMPARE(y.impound.dispose(*y.store.towRecord(s1), VehicleStatus::Sold, QDate(2028, 3, 1)),
+                 ImpoundStore::Result::Done);
+        QCOMPARE(y.impound.dispose(*y.store.towRecord(d1), VehicleStatus::Disposed,
+                                   QDate(2028, 3, 1)),
+                 ImpoundStore::Result::Done);
+        QVERIFY(y.pay(r1, 12100, QDate(2028, 2, 29)) && y.pay(r2, 5500, to, "Cash") &&
+                y.pay(r3, 1000, QDate(2028, 3, 3)) && y.pay(r4, 2000, from, " cash "));
+        QVERIFY(y.pay(r1, -1000, to, "Cash", y.impound.payments()->value(r1).value(0).id));
+
+        ReportQueries queries(y.store);
+        const std::optional<Report> report = MoneyReport::build(queries, y.settings, from, to, today);
+        QVERIFY(report);
+        QCOMPARE(report->period, QString("From 2/28/2028 to 3/2/2028"));
+        QCOMPARE(QString::fromUtf8(report->csv()).split("\r\n"),
+                 QString("Billed by day\r\nDay,Released,Sold,Tow fees,Storage,Tax,Billed\r\n"
+                         "2028-02-29,1,0,100.00,10.00,11.00,121.00\r\n"
+                         "2028-03-01,1,1,250.00,600.00,85.00,935.00\r\n"
+                         "Total,2,1,350.00,610.00,96.00,1056.00\r\n\r\n"
+                         "Received by method\r\nMethod,Payments,Taken,Refunds,Received\r\n"
+                         "Card,1,121.00,0.00,121.00\r\nCash,2,75.00,-10.00,65.00\r\n"
+                         "Total,3,196.00,-10.00,186.00\r\n\r\n"
+                         "Received by day\r\nDay,Payments,Taken,Refunds,Received\r\n"
+                         "2028-02-28,1,20.00,0.00,20.00\r\n2028-02-29,1,121.00,0.00,121.00\r\n"
+                         "2028-03-02,1,55.00,-10.00,45.00\r\n"
+                         "Total,3,196.00,-10.00,186.00\r\n\r\n")
+                     .split("\r\n"));
+        const ReportChart &chart = *report->chart;
+        QCOMPARE(chart.categories, (QStringList{"02-28", "02-29", "03-01", "03-02"}));
+        QCOMPARE(chart.series, (QList<QPair<QString, QList<double>>>{
+                                   {"Billed", {0, 121, 935, 0}}, {"Received", {20, 121, 0, 45}}}));
+
+        // The drawer of 3/2: $55 taken in cash, $10 given back; $40 counted is $5 short.
+        const std::optional<Report> drawer = MoneyReport::drawer(queries, to, 4000);
+        QVERIFY(drawer);
+        QCOMPARE(QString::fromUtf8(drawer->csv()),
+                 QString("Cash\r\nLine,Amount\r\nCash payments,55.00\r\n"
+                         "Cash refunds,-10.00\r\nCash taken,45.00\r\nCash counted,40.00\r\n"
+                         "Short,-5.00\r\n\r\n"));
+        // Over a long range the chart goes by month; an empty yard bills and receives nothing.
+        Yard empty;
+        ReportQueries none(empty.store);
+        const auto year = MoneyReport::build(none, empty.settings, QDate(2027, 12, 15), to, today);
+        QVERIFY(year && year->tables.at(0).rows.isEmpty());
+        QCOMPARE(year->tables.at(1).totals, (QVariantList{"Total", 0, 0, 0, 0}));
+        QCOMPARE(year->chart->categories, (QStringList{"2027-12", "2028-01", "2028-02", "2028-03"}));
+    }
+
+    // On a generated yard, what the money report bills and receives over the days of every
+    // release and payment equals the sums over the CSV export's rows of the vehicles released
+    // and sold: the storage, tax and grand total of each, and the grand total less the
+    // balance due (what was paid).
+    void moneyEqualsSumOfExportRows()
+    {
+        Yard y;
+        y.settings.write("Fee", "Storage Fee", "7.15");
+        y.settings.write("Tow Fee", "Taxrate", "0.0825");
+        const QDate today(2027, 6, 15), first(2026, 1, 1);
+        QRandomGenerator random(8);
+        for (int i = 0; i < 120; ++i) {
+            const QDate day = first.addDays(random.bounded(400));
+            const qint64 id = towed(y.store, "Lot", day.toString("M/d/yyyy"),
+                                    QString::number(random.bounded(40000) / 100.0, 'f', 2));
+            const QDate out = day.addDays(random.bounded(60));
+            if (random.bounded(5) == 0)
+                QCOMPARE(y.impound.dispose(*y.store.towRecord(id), VehicleStatus::Sold, out),
+                         ImpoundStore::Result::Done);
+            else
+                QVERIFY(y.release(id, out));
+            if (random.bounded(2) == 0)
+                QVERIFY(y.pay(id, 1 + random.bounded(50000), out.addDays(random.bounded(3))));
+        }
+        const QString csv = y.dir.file("all.csv");
+        RecordExport::Options options;
+        options.today = today;
+        QCOMPARE(RecordExport::write(y.database.databasePath(), ExportSelection::all(),
+                                     y.settings, csv, options)
+                     .outcome,
+                 RecordExport::Outcome::Done);
+        const QList<QStringList> rows = csvRows(readFile(csv));
+        // Storage, tax, grand total and paid, in cents.
+        QVariantList sums;
+        for (const char *column : {"Storage charge", "Tax", "Grand total"}) {
+            qint64 sum = 0;
+            for (const QString &cell : csvColumn(rows, column))
+                sum += qRound64(cell.toDouble() * 100);
+            sums << sum;
+        }
+        const QStringList totals = csvColumn(rows, "Grand total");
+        const QStringList due = csvColumn(rows, "Balance due");
+        qint64 paid = 0;
+        for (int r = 0; r < totals.size(); ++r)
+            paid += qRound64(totals.at(r).toDouble() * 100) - ImpoundRules::readCents(due.at(r)).value_or(0);
+        sums << paid;
+
+        ReportQueries queries(y.store);
+        const auto report = MoneyReport::build(queries, y.settings, first, today, today);
+        QVERIFY(report && rows.size() == 121);
+        const QVariantList &billed = report->tables.at(0).totals;
+        QCOMPARE(billed.mid(4) << report->tables.at(1).totals.value(4), sums);
     }
 };
 
