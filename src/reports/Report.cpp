@@ -71,7 +71,8 @@ QString Report::html(const QString &chartImage) const
     for (const QString &note : notes)
         html += QStringLiteral("<p><i>%1</i></p>").arg(note.toHtmlEscaped());
     if (chart && !chartImage.isEmpty())
-        html += QStringLiteral("<p><img src=\"%1\"></p>").arg(chartImage.toHtmlEscaped());
+        html += QStringLiteral("<p><img src=\"%1\" width=\"600\" height=\"300\"></p>")
+                    .arg(chartImage.toHtmlEscaped());
     for (const ReportTable &table : tables) {
         html += QStringLiteral("<h3>%1</h3><table border=\"1\" cellspacing=\"0\" "
                                "cellpadding=\"3\"><tr>")
