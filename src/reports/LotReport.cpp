@@ -146,6 +146,16 @@ int LotReport::bandOf(qint64 days)
     return days <= 7 ? 0 : days <= 30 ? 1 : days <= 60 ? 2 : days <= 90 ? 3 : 4;
 }
 
+bool LotReport::inYard(const ReportRow &row)
+{
+    const VehicleStatus status = ImpoundRules::statusOf(
+        !row.isNull(3),
+        ImpoundRules::statusFromWord(QString::fromUtf8(row.cells[3]))
+            .value_or(VehicleStatus::InStorage),
+        row.integer(4) ? QString() : QStringLiteral("x"));
+    return status == VehicleStatus::InStorage || status == VehicleStatus::OnHold;
+}
+
 std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFile &settings,
                                        const QDate &today, const std::atomic<bool> *cancel)
 {
@@ -164,13 +174,7 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
 
     const bool read = queries.yardVehicles(
         [&](const ReportRow &row) {
-            const bool kept = !row.isNull(3);
-            const VehicleStatus status = ImpoundRules::statusOf(
-                kept,
-                ImpoundRules::statusFromWord(QString::fromUtf8(row.cells[3]))
-                    .value_or(VehicleStatus::InStorage),
-                row.integer(4) ? QString() : QStringLiteral("x"));
-            if (status != VehicleStatus::InStorage && status != VehicleStatus::OnHold)
+            if (!inYard(row))
                 return;
             const Figures f = yardFigures.of(row.cells[1], row.cells[2]);
             if (!f.total)
@@ -183,7 +187,7 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
             group->add(f.band, f.storage, owed);
             yard.add(f.band, f.storage, owed);
             byBand[size_t(f.band)].add(f.band, f.storage, owed);
-            if (status == VehicleStatus::OnHold) {
+            if (row.cells[3] == QByteArrayView("hold")) {
                 onHold.add(f.band, f.storage, owed);
                 agencies[named(QString::fromUtf8(row.cells[5]), QStringLiteral("(no agency)"))]
                     .add(f.band, f.storage, owed);

@@ -14,6 +14,7 @@
 namespace tarnvale {
 
 class ReportQueries;
+struct ReportRow;
 class SettingsFile;
 
 class LotReport
@@ -23,6 +24,10 @@ class LotReport
     static const QStringList &bandNames();
     // The band of a vehicle towed `days` ago (0 ... 4).
     static int bandOf(qint64 days);
+
+    // Whether a row of ReportQueries::yardVehicles() is of a vehicle in storage or on hold,
+    // by its kept status, or by its release date when nothing was kept.
+    static bool inYard(const ReportRow &row);
 
     // nullopt when reading failed (queries.lastError() says why) or was cancelled.
     static std::optional<Report> build(ReportQueries &queries, const SettingsFile &settings,

@@ -22,6 +22,8 @@
 #include "ImpoundRules.h"
 #include "LotReport.h"
 #include "MoneyReport.h"
+#include "DeadlinesReport.h"
+#include "ReleasesReport.h"
 #include "RecordStore.h"
 #include "ReportQueries.h"
 #include "ReportView.h"
@@ -32,7 +34,7 @@ namespace tarnvale {
 
 namespace {
 
-enum Tab { kLot, kMoney };
+enum Tab { kLot, kMoney, kReleases, kDeadlines };
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption)
 {
@@ -58,9 +60,30 @@ ReportsWindow::ReportsWindow(RecordStore &store, const SettingsFile &settings, D
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Reports"));
     auto *layout = new QVBoxLayout(this);
+    // The days of the money and of the releases and sales.
+    auto *range = new QHBoxLayout;
+    m_from = new QDateEdit(QDate(today.year(), today.month(), 1), this);
+    m_to = new QDateEdit(today, this);
+    m_from->setObjectName(QStringLiteral("dtFrom"));
+    m_to->setObjectName(QStringLiteral("dtTo"));
+    for (QDateEdit *edit : {m_from, m_to}) {
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat)
+                                   .replace(QRegularExpression(QStringLiteral("\\by+\\b")),
+                                            QStringLiteral("yyyy")));
+    }
+    QPushButton *refreshShown = button(this, "cmdRefresh", QStringLiteral("&Refresh"));
+    range->addWidget(new QLabel(QStringLiteral("Money, releases and sales from"), this));
+    range->addWidget(m_from);
+    range->addWidget(new QLabel(QStringLiteral("to"), this));
+    range->addWidget(m_to);
+    range->addWidget(refreshShown);
+    range->addStretch();
+    layout->addLayout(range);
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("tabReports"));
     layout->addWidget(m_tabs);
+    connect(refreshShown, &QPushButton::clicked, this, [this] { refresh(current()); });
 
     const auto addTab = [this](const QString &caption, QWidget *controls) {
         auto *page = new QWidget;
@@ -76,45 +99,25 @@ ReportsWindow::ReportsWindow(RecordStore &store, const SettingsFile &settings, D
         m_views << view;
     };
 
-    auto *lotControls = new QWidget;
-    auto *lotRow = new QHBoxLayout(lotControls);
-    QPushButton *lotRefresh = button(lotControls, "cmdRefreshLot", QStringLiteral("&Refresh"));
-    lotRow->addWidget(new QLabel(QStringLiteral("The vehicles in the yard today."), lotControls));
-    lotRow->addStretch();
-    lotRow->addWidget(lotRefresh);
-    addTab(QStringLiteral("Lot and ageing"), lotControls);
-    connect(lotRefresh, &QPushButton::clicked, this, [this] { refresh(kLot); });
-
+    addTab(QStringLiteral("Lot and ageing"),
+           new QLabel(QStringLiteral("The vehicles in the yard (in storage or on hold) today.")));
     auto *moneyControls = new QWidget;
     auto *moneyRow = new QHBoxLayout(moneyControls);
-    m_from = new QDateEdit(QDate(today.year(), today.month(), 1), moneyControls);
-    m_to = new QDateEdit(today, moneyControls);
-    m_from->setObjectName(QStringLiteral("dtFrom"));
-    m_to->setObjectName(QStringLiteral("dtTo"));
-    for (QDateEdit *edit : {m_from, m_to}) {
-        edit->setCalendarPopup(true);
-        edit->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat)
-                                   .replace(QRegularExpression(QStringLiteral("\\by+\\b")),
-                                            QStringLiteral("yyyy")));
-    }
     m_counted = new QLineEdit(moneyControls);
     m_counted->setObjectName(QStringLiteral("txtCounted"));
-    m_counted->setPlaceholderText(QStringLiteral("cash counted"));
-    QPushButton *moneyRefresh = button(moneyControls, "cmdRefreshMoney", QStringLiteral("R&efresh"));
+    m_counted->setPlaceholderText(QStringLiteral("125.50"));
     QPushButton *drawer =
         button(moneyControls, "cmdDrawer", QStringLiteral("&Drawer Close-out..."));
-    moneyRow->addWidget(new QLabel(QStringLiteral("From"), moneyControls));
-    moneyRow->addWidget(m_from);
-    moneyRow->addWidget(new QLabel(QStringLiteral("to"), moneyControls));
-    moneyRow->addWidget(m_to);
-    moneyRow->addWidget(moneyRefresh);
-    moneyRow->addStretch();
     moneyRow->addWidget(new QLabel(QStringLiteral("Cash counted on the last day"), moneyControls));
     moneyRow->addWidget(m_counted);
     moneyRow->addWidget(drawer);
+    moneyRow->addStretch();
     addTab(QStringLiteral("Money"), moneyControls);
-    connect(moneyRefresh, &QPushButton::clicked, this, [this] { refresh(kMoney); });
     connect(drawer, &QPushButton::clicked, this, &ReportsWindow::printDrawer);
+    addTab(QStringLiteral("Releases and sales"),
+           new QLabel(QStringLiteral("The vehicles released and sold in the days above.")));
+    addTab(QStringLiteral("Deadlines"),
+           new QLabel(QStringLiteral("The lien steps overdue and due this week and next.")));
 
     auto *buttons = new QHBoxLayout;
     QPushButton *print = button(this, "cmdPrint", QStringLiteral("&Print..."));
@@ -159,14 +162,19 @@ bool ReportsWindow::refresh(int tab)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ReportQueries queries(m_store);
     std::optional<Report> report;
+    const QDate from = m_from->date(), to = m_to->date();
     if (tab == kLot) {
         report = LotReport::build(queries, m_settings, m_today);
-    } else if (m_from->date() > m_to->date()) {
+    } else if (tab == kDeadlines) {
+        report = DeadlinesReport::build(queries, m_settings, m_today);
+    } else if (from > to) {
         QApplication::restoreOverrideCursor();
         failed(QStringLiteral("The first day comes after the last day."));
         return false;
+    } else if (tab == kMoney) {
+        report = MoneyReport::build(queries, m_settings, from, to, m_today);
     } else {
-        report = MoneyReport::build(queries, m_settings, m_from->date(), m_to->date(), m_today);
+        report = ReleasesReport::build(queries, m_settings, from, to, m_today);
     }
     QApplication::restoreOverrideCursor();
     if (!report) {

@@ -139,15 +139,49 @@ bool ReportQueries::departures(const QDate &from, const QDate &to,
                                const std::function<void(const ReportRow &)> &visit,
                                const std::atomic<bool> *cancel)
 {
+    // The clerk: who took the vehicle's first payment.
+    const QByteArray vehicle =
+        "w.groupname, w.vehyear, w.vehmake, w.vehmodel, w.vehcolor, w.vehtag, %1, "
+        "(SELECT p.taken_by FROM impound_payments p WHERE p.vehicle_id = w.id "
+        "AND p.amount_cents > 0 ORDER BY p.id LIMIT 1)";
     const QByteArray sql =
         "SELECT w.id, s.status, w.toweddate, w.towedrelease, w.towedfee, r.released_on, "
-        "r.released_to, w.groupname FROM impound_releases r JOIN wrecker w ON w.id = r.vehicle_id "
+        "r.released_to, " + QByteArray(vehicle).replace("%1", "r.id_type, r.id_number") +
+        " FROM impound_releases r JOIN wrecker w ON w.id = r.vehicle_id "
         "LEFT JOIN impound_status s ON s.vehicle_id = w.id WHERE r.released_on BETWEEN ? AND ? "
-        "UNION ALL SELECT w.id, s.status, w.toweddate, w.towedrelease, w.towedfee, NULL, NULL, "
-        "w.groupname FROM impound_status s JOIN wrecker w ON w.id = s.vehicle_id "
+        "UNION ALL SELECT w.id, s.status, w.toweddate, w.towedrelease, w.towedfee, NULL, NULL, " +
+        QByteArray(vehicle).replace("%1", "NULL, NULL") +
+        " FROM impound_status s JOIN wrecker w ON w.id = s.vehicle_id "
         "WHERE s.status = 'sold' ORDER BY 1";
-    return scan(sql, 8, {isoBytes(from), isoBytes(to)}, visit, cancel,
+    return scan(sql, 16, {isoBytes(from), isoBytes(to)}, visit, cancel,
                 QStringLiteral("reading the vehicles released and sold"));
+}
+
+bool ReportQueries::stepsDone(const std::function<void(const ReportRow &)> &visit,
+                              const std::atomic<bool> *cancel)
+{
+    return scan("SELECT vehicle_id, step_name, done_on FROM lien_steps_done", 3, {}, visit, cancel,
+                QStringLiteral("reading the lien steps done"));
+}
+
+bool ReportQueries::vehicles(const QList<qint64> &ids,
+                             const std::function<void(const ReportRow &)> &visit)
+{
+    // A few hundred ids a statement.
+    constexpr qsizetype kChunk = 500;
+    for (qsizetype first = 0; first < ids.size(); first += kChunk) {
+        const QList<qint64> chunk = ids.mid(first, kChunk);
+        QList<QByteArray> binds;
+        for (qint64 id : chunk)
+            binds << QByteArray::number(id);
+        QByteArray marks = "?";
+        marks.append(QByteArray(", ?").repeated(chunk.size() - 1));
+        if (!scan("SELECT id, vehyear, vehmake, vehmodel, vehcolor, vehtag FROM wrecker WHERE id "
+                  "IN (" + marks + ")",
+                  6, binds, visit, nullptr, QStringLiteral("reading the vehicles")))
+            return false;
+    }
+    return true;
 }
 
 std::optional<qint64> ReportQueries::bareYardAggregate()

@@ -20,7 +20,7 @@ class RecordStore;
 // One row of a report statement: its cells as UTF-8, valid only during the visit.
 struct ReportRow
 {
-    static constexpr int kMaxColumns = 12;
+    static constexpr int kMaxColumns = 16;
     QByteArrayView cells[kMaxColumns];
     bool isNull(int column) const { return cells[column].data() == nullptr; }
     qint64 integer(int column) const { return cells[column].toLongLong(); }
@@ -53,10 +53,19 @@ class ReportQueries
     // The vehicles that left the yard through a release kept from `from` to `to`, and every
     // vehicle kept as sold (its day is its release date, which only the caller can read).
     // Columns: 0 id, 1 kept status, 2 tow date, 3 release date, 4 tow fee, 5 released on
-    // (ISO, NULL for a sale), 6 released to, 7 group.
+    // (ISO, NULL for a sale), 6 released to, 7 group, 8 ... 12 year, make, model, colour and
+    // plate, 13 and 14 the kind and number of the ID shown at the release, 15 who took the
+    // first payment (NULL when none).
     bool departures(const QDate &from, const QDate &to,
                     const std::function<void(const ReportRow &)> &visit,
                     const std::atomic<bool> *cancel = nullptr);
+
+    // Every lien step done. Columns: 0 vehicle id, 1 step name, 2 day done (ISO).
+    bool stepsDone(const std::function<void(const ReportRow &)> &visit,
+                   const std::atomic<bool> *cancel = nullptr);
+
+    // The vehicles with these ids. Columns: 0 id, 1 ... 5 year, make, model, colour, plate.
+    bool vehicles(const QList<qint64> &ids, const std::function<void(const ReportRow &)> &visit);
 
     // The bare aggregate a benchmark sets the yard report against: the vehicles with a blank
     // release date counted, with the largest of the group names, tow dates and fees the

@@ -68,7 +68,7 @@ class ReportsWindowTest : public QObject
         window->tabs()->setCurrentIndex(1);
         QVERIFY(window->view(1)->report());
         window->findChild<QDateEdit *>("dtFrom")->setDate(today.addDays(1));
-        window->findChild<QPushButton *>("cmdRefreshMoney")->click();
+        window->findChild<QPushButton *>("cmdRefresh")->click();
         QCOMPARE(app.dialogs.last().text, "The first day comes after the last day.");
         window->findChild<QLineEdit *>("txtCounted")->setText("12,x");
         window->findChild<QPushButton *>("cmdDrawer")->click();

@@ -5,9 +5,12 @@
 #include "CsvRows.h"
 #include "ImpoundRules.h"
 #include "ImpoundStore.h"
+#include "DeadlinesReport.h"
+#include "LienSchedule.h"
 #include "LotReport.h"
 #include "MoneyReport.h"
 #include "RecordExport.h"
+#include "ReleasesReport.h"
 #include "ReportQueries.h"
 #include "StoreFixture.h"
 #include "StoreFolder.h"
@@ -134,6 +137,29 @@ class ReportsTest : public QObject
                  QStringList({"Vehicles in the yard by age", "Days in storage", "Vehicles"}));
         QCOMPARE(report->tables.at(0).cellText(report->tables.at(0).totals, 9), "$1510.00");
 
+        // Lien steps at 10 and 30 days; 3/1/2028 is a Wednesday. B2's first notice was
+        // printed, A2's too (overdue and done: not listed); B3 has no date to count from.
+        QVERIFY(LienSchedule::write(y.settings, {{"First notice", 10}, {"Second notice", 30}}));
+        QVERIFY(y.impound.markStepDone(b2, "First notice", today) == ImpoundStore::Result::Done &&
+                y.impound.markStepDone(a1 + 1, "First notice", QDate(2028, 2, 9)) ==
+                    ImpoundStore::Result::Done);
+        const std::optional<Report> due = DeadlinesReport::build(queries, y.settings, today);
+        QVERIFY(due);
+        const QString car = ",1999 FORD TAURUS RED,";
+        QCOMPARE(QString::fromUtf8(due->csv()).split("\r\n"),
+                 QString("Lien steps by week\r\nStep,Overdue,This week,Next week,Notices printed\r\n"
+                         "First notice,2,1,1,1\r\nSecond notice,3,0,0,0\r\nTotal,5,1,1,1\r\n\r\n"
+                         "Steps due\r\nDue,When,Step,Vehicle,Group,Notice printed\r\n"
+                         "2027-12-11,Overdue,First notice" + car + "Lot B,No\r\n"
+                         "2027-12-12,Overdue,First notice" + car + ",No\r\n"
+                         "2027-12-31,Overdue,Second notice" + car + "Lot B,No\r\n"
+                         "2028-01-01,Overdue,Second notice" + car + ",No\r\n"
+                         "2028-02-29,Overdue,Second notice" + car + "Lot A,No\r\n"
+                         "2028-03-03,This week,First notice" + car + "Lot B,2028-03-01\r\n"
+                         "2028-03-10,Next week,First notice" + car + "Lot A,No\r\n\r\n")
+                     .split("\r\n"));
+        QCOMPARE(due->chart->series.value(1).second, (QList<double>{0, 1, 0}));
+
         // An empty yard: every table has its totals of nothing.
         Yard empty;
         ReportQueries none(empty.store);
@@ -235,6 +261,17 @@ class ReportsTest : public QObject
         QCOMPARE(chart.categories, (QStringList{"02-28", "02-29", "03-01", "03-02"}));
         QCOMPARE(chart.series, (QList<QPair<QString, QList<double>>>{
                                    {"Billed", {0, 121, 935, 0}}, {"Received", {20, 121, 0, 45}}}));
+
+        const std::optional<Report> left = ReleasesReport::build(queries, y.settings, from, to, today);
+        QVERIFY(left);
+        const QString car = ",1999 FORD TAURUS RED,Lot,";
+        QCOMPARE(QString::fromUtf8(left->csv()),
+                 QString("Vehicles released and sold\r\n"
+                         "Day,Left,Vehicle,Group,To whom,ID shown,Clerk,Billed\r\n"
+                         "2028-02-29,Released" + car + "Owner,,ann,121.00\r\n"
+                         "2028-03-01,Released" + car + "Owner,,ann,55.00\r\n"
+                         "2028-03-01,Sold" + car + ",,,880.00\r\n"
+                         "Total,\"2 released, 1 sold\",,,,,,1056.00\r\n\r\n"));
 
         // The drawer of 3/2: $55 taken in cash, $10 given back; $40 counted is $5 short.
         const std::optional<Report> drawer = MoneyReport::drawer(queries, to, 4000);
