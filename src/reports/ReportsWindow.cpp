@@ -24,6 +24,7 @@
 #include "MoneyReport.h"
 #include "DeadlinesReport.h"
 #include "ReleasesReport.h"
+#include "LotHistoryReport.h"
 #include "RecordStore.h"
 #include "ReportQueries.h"
 #include "ReportView.h"
@@ -34,7 +35,7 @@ namespace tarnvale {
 
 namespace {
 
-enum Tab { kLot, kMoney, kReleases, kDeadlines };
+enum Tab { kLot, kMoney, kReleases, kDeadlines, kHistory };
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption)
 {
@@ -73,7 +74,7 @@ ReportsWindow::ReportsWindow(RecordStore &store, const SettingsFile &settings, D
                                             QStringLiteral("yyyy")));
     }
     QPushButton *refreshShown = button(this, "cmdRefresh", QStringLiteral("&Refresh"));
-    range->addWidget(new QLabel(QStringLiteral("Money, releases and sales from"), this));
+    range->addWidget(new QLabel(QStringLiteral("Money, releases, sales and the lot over time from"), this));
     range->addWidget(m_from);
     range->addWidget(new QLabel(QStringLiteral("to"), this));
     range->addWidget(m_to);
@@ -118,6 +119,9 @@ ReportsWindow::ReportsWindow(RecordStore &store, const SettingsFile &settings, D
            new QLabel(QStringLiteral("The vehicles released and sold in the days above.")));
     addTab(QStringLiteral("Deadlines"),
            new QLabel(QStringLiteral("The lien steps overdue and due this week and next.")));
+    addTab(QStringLiteral("Lot over time"),
+           new QLabel(QStringLiteral("The vehicles in storage at the end of each day of the "
+                                     "days above (of each month over more than two months).")));
 
     auto *buttons = new QHBoxLayout;
     QPushButton *print = button(this, "cmdPrint", QStringLiteral("&Print..."));
@@ -173,8 +177,10 @@ bool ReportsWindow::refresh(int tab)
         return false;
     } else if (tab == kMoney) {
         report = MoneyReport::build(queries, m_settings, from, to, m_today);
-    } else {
+    } else if (tab == kReleases) {
         report = ReleasesReport::build(queries, m_settings, from, to, m_today);
+    } else {
+        report = LotHistoryReport::build(queries, from, to, m_today);
     }
     QApplication::restoreOverrideCursor();
     if (!report) {

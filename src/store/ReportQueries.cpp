@@ -157,6 +157,13 @@ bool ReportQueries::departures(const QDate &from, const QDate &to,
                 QStringLiteral("reading the vehicles released and sold"));
 }
 
+bool ReportQueries::towAndReleaseDates(const std::function<void(const ReportRow &)> &visit,
+                                       const std::atomic<bool> *cancel)
+{
+    return scan("SELECT toweddate, towedrelease FROM wrecker", 2, {}, visit, cancel,
+                QStringLiteral("reading the tow and release dates"));
+}
+
 bool ReportQueries::stepsDone(const std::function<void(const ReportRow &)> &visit,
                               const std::atomic<bool> *cancel)
 {

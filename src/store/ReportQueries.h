@@ -60,6 +60,10 @@ class ReportQueries
                     const std::function<void(const ReportRow &)> &visit,
                     const std::atomic<bool> *cancel = nullptr);
 
+    // The tow and release dates of every vehicle. Columns: 0 tow date, 1 release date.
+    bool towAndReleaseDates(const std::function<void(const ReportRow &)> &visit,
+                            const std::atomic<bool> *cancel = nullptr);
+
     // Every lien step done. Columns: 0 vehicle id, 1 step name, 2 day done (ISO).
     bool stepsDone(const std::function<void(const ReportRow &)> &visit,
                    const std::atomic<bool> *cancel = nullptr);

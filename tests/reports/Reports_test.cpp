@@ -7,6 +7,7 @@
 #include "ImpoundStore.h"
 #include "DeadlinesReport.h"
 #include "LienSchedule.h"
+#include "LotHistoryReport.h"
 #include "LotReport.h"
 #include "MoneyReport.h"
 #include "RecordExport.h"
@@ -159,6 +160,20 @@ class ReportsTest : public QObject
                          "2028-03-10,Next week,First notice" + car + "Lot A,No\r\n\r\n")
                      .split("\r\n"));
         QCOMPARE(due->chart->series.value(1).second, (QList<double>{0, 1, 0}));
+
+        // In storage at the end of each day: A3 came and went on 3/1; B3 is not counted.
+        const auto days = LotHistoryReport::build(queries, QDate(2028, 2, 28), today, today);
+        QVERIFY(days);
+        QCOMPARE(QString::fromUtf8(days->csv()),
+                 QString("Vehicles in storage at the end of each day\r\nDay,In storage,Towed in,"
+                         "Left\r\n2028-02-28,4,0,0\r\n2028-02-29,5,1,0\r\n2028-03-01,5,1,1\r\n"
+                         "Total,,2,1\r\n\r\n"));
+        QCOMPARE(days->notes, QStringList{"1 vehicle(s) have no tow date that can be read: they "
+                                          "are not counted."});
+        const auto months = LotHistoryReport::build(queries, QDate(2027, 12, 1), today, today);
+        QVERIFY(months && months->chart->kind == ReportChart::Kind::Lines);
+        QCOMPARE(months->chart->categories, (QStringList{"2027-12", "2028-01", "2028-02", "2028-03"}));
+        QCOMPARE(months->chart->series.value(0).second, (QList<double>{2, 3, 5, 5}));
 
         // An empty yard: every table has its totals of nothing.
         Yard empty;
