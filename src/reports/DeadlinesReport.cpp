@@ -19,13 +19,14 @@ namespace {
 
 enum When { kOverdue, kThisWeek, kNextWeek };
 
+// One step of one vehicle, small: a yard of many vehicles has many steps overdue.
 struct Due
 {
     QDate due;
     When when;
-    QString step;
+    int step;  // in the schedule
     qint64 vehicle;
-    QString group;
+    int group; // in the names of the groups met
     QDate printed;
 };
 
@@ -50,24 +51,52 @@ std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const Setti
         return std::nullopt;
 
     QList<Due> steps;
-    QHash<QByteArray, std::optional<QDate>> towDates;
+    QHash<QByteArray, int> groupIndex;
+    QStringList groups;
+    QHash<int, int> stepIndex; // of the schedule's steps, by their place in it
+    // Every step of a vehicle towed on a day with none done is the same: figured once a day.
+    struct Towed
+    {
+        QDate day;
+        QList<LienDeadline> undone;
+    };
+    QHash<QByteArray, std::optional<Towed>> towDays;
     const bool read = schedule.isEmpty() || queries.yardVehicles(
         [&](const ReportRow &row) {
             if (!LotReport::inYard(row))
                 return;
-            const QByteArray text = row.cells[1].toByteArray();
-            auto towed = towDates.constFind(text);
-            if (towed == towDates.cend())
-                towed = towDates.insert(text, DateText::read(QString::fromUtf8(text), locale, today));
+            const qint64 id = row.integer(6);
+            const auto stepsDone = done.constFind(id);
+            const QByteArray towedText =
+                QByteArray::fromRawData(row.cells[1].data(), row.cells[1].size());
+            auto towed = towDays.constFind(towedText);
+            if (towed == towDays.cend()) {
+                const auto day = DateText::read(QString::fromUtf8(towedText), locale, today);
+                towed = towDays.insert(QByteArray(towedText.constData(), towedText.size()),
+                                       day ? std::optional(Towed{
+                                                 *day, LienSchedule::deadlines(schedule, *day, {})})
+                                           : std::nullopt);
+            }
             if (!*towed)
                 return;
-            const qint64 id = row.integer(6);
-            for (const LienDeadline &d :
-                 LienSchedule::deadlines(schedule, **towed, done.value(id))) {
+            const QList<LienDeadline> deadlines =
+                stepsDone == done.cend()
+                    ? (*towed)->undone
+                    : LienSchedule::deadlines(schedule, (*towed)->day, *stepsDone);
+            const QByteArray groupName =
+                QByteArray::fromRawData(row.cells[0].data(), row.cells[0].size());
+            auto group = groupIndex.constFind(groupName);
+            for (int i = 0; i < deadlines.size(); ++i) {
+                const LienDeadline &d = deadlines.at(i);
                 const When when = d.due < today ? kOverdue : d.due <= weekEnd ? kThisWeek : kNextWeek;
                 if (d.due > nextWeekEnd || (when == kOverdue && d.isDone()))
                     continue;
-                steps.append({d.due, when, d.step, id, QString::fromUtf8(row.cells[0]), d.doneOn});
+                if (group == groupIndex.cend()) {
+                    group = groupIndex.insert(QByteArray(groupName.constData(), groupName.size()),
+                                              int(groups.size()));
+                    groups << QString::fromUtf8(groupName);
+                }
+                steps.append({d.due, when, i, id, *group, d.doneOn});
             }
         },
         cancel);
@@ -78,7 +107,7 @@ std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const Setti
     });
 
     // The counts of each step, then the list.
-    std::map<QString, std::array<qint64, 4>> counts; // overdue, this week, next week, printed
+    std::map<int, std::array<qint64, 4>> counts; // overdue, this week, next week, printed
     std::array<qint64, 4> all{};
     std::array<double, 3> printed{}; // by week
     for (const Due &d : std::as_const(steps)) {
@@ -96,9 +125,9 @@ std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const Setti
                          count(QStringLiteral("This week")), count(QStringLiteral("Next week")),
                          count(QStringLiteral("Notices printed"))},
                         {}, {}};
-    for (const LienStep &step : schedule) {
-        const auto c = counts[step.name];
-        summary.rows.append({step.name, c[0], c[1], c[2], c[3]});
+    for (int i = 0; i < schedule.size(); ++i) {
+        const auto c = counts[i];
+        summary.rows.append({schedule.at(i).name, c[0], c[1], c[2], c[3]});
     }
     summary.totals = {QStringLiteral("Total"), all[0], all[1], all[2], all[3]};
 
@@ -129,8 +158,8 @@ std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const Setti
                       {QStringLiteral("Notice printed")}},
                      {}, {}};
     for (const Due &d : std::as_const(listed))
-        list.rows.append({d.due.toString(Qt::ISODate), whenText[d.when], d.step,
-                          names.value(d.vehicle), d.group,
+        list.rows.append({d.due.toString(Qt::ISODate), whenText[d.when],
+                          schedule.at(d.step).name, names.value(d.vehicle), groups.at(d.group),
                           d.printed.isValid() ? d.printed.toString(Qt::ISODate)
                                               : QStringLiteral("No")});
 

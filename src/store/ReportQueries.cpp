@@ -68,24 +68,19 @@ bool ReportQueries::yardVehicles(const std::function<void(const ReportRow &)> &v
     // The kept statuses first (few), then the vehicles with a blank release date from their
     // own index, each looked up here rather than joined row by row in the engine; last, the
     // vehicles whose kept status keeps them in the yard whatever their release date says.
-    struct Kept
-    {
-        QByteArray status;
-        QByteArray agency; // null: no hold standing
-    };
-    QHash<qint64, Kept> kept;
-    const bool statuses = scan(
-        "SELECT s.vehicle_id, s.status, CASE WHEN s.status = 'hold' THEN (SELECT min(h.agency) "
-        "FROM impound_holds h WHERE h.vehicle_id = s.vehicle_id AND h.cleared_by = '' AND "
-        "h.cleared_on = '') END FROM impound_status s",
-        3, {},
-        [&](const ReportRow &row) {
-            kept.insert(row.integer(0), Kept{row.cells[1].toByteArray(),
-                                             row.isNull(2) ? QByteArray()
-                                                           : row.cells[2].toByteArray()});
-        },
-        cancel, QStringLiteral("reading the vehicles' status"));
-    if (!statuses)
+    // The agencies of the holds standing, by vehicle (few), then the vehicles with a blank
+    // release date from their own index with their kept status, and last the vehicles whose
+    // kept status keeps them in the yard whatever their release date says.
+    QHash<qint64, QByteArray> agencies;
+    if (!scan("SELECT s.vehicle_id, (SELECT min(h.agency) FROM impound_holds h WHERE "
+              "h.vehicle_id = s.vehicle_id AND h.cleared_by = '' AND h.cleared_on = '') "
+              "FROM impound_status s WHERE s.status = 'hold'",
+              2, {},
+              [&](const ReportRow &row) {
+                  if (!row.isNull(1))
+                      agencies.insert(row.integer(0), row.cells[1].toByteArray());
+              },
+              cancel, QStringLiteral("reading the holds")))
         return false;
 
     const QString blank = m_store.dialect().schemaStatement(SchemaCheck::blankRelease());
@@ -93,26 +88,28 @@ bool ReportQueries::yardVehicles(const std::function<void(const ReportRow &)> &v
     const QByteArray one("1"), zero("0");
     const auto pass = [&](bool releaseBlank) {
         return [&, releaseBlank](const ReportRow &row) {
-            out.cells[0] = row.cells[0];
-            out.cells[1] = row.cells[1];
-            out.cells[2] = row.cells[2];
+            for (int c = 0; c < 3; ++c)
+                out.cells[c] = row.cells[c];
+            out.cells[3] = row.cells[4];
             out.cells[4] = releaseBlank ? one : zero;
             out.cells[6] = row.cells[3];
-            const auto at = kept.constFind(row.integer(3));
-            out.cells[3] = at == kept.cend() ? QByteArrayView() : QByteArrayView(at->status);
-            out.cells[5] = at == kept.cend() ? QByteArrayView() : QByteArrayView(at->agency);
+            const auto agency = row.isNull(4) ? agencies.cend() : agencies.constFind(row.integer(3));
+            out.cells[5] = agency == agencies.cend() ? QByteArrayView() : QByteArrayView(*agency);
             visit(out);
         };
     };
-    const QString columns = QStringLiteral("w.groupname, w.toweddate, w.towedfee, w.id");
-    return scan(QStringLiteral("SELECT %1 FROM wrecker w WHERE %2").arg(columns, blank).toUtf8(),
-                4, {}, pass(true), cancel, QStringLiteral("reading the vehicles in the yard")) &&
+    const QString columns = QStringLiteral("w.groupname, w.toweddate, w.towedfee, w.id, s.status");
+    return scan(QStringLiteral("SELECT %1 FROM wrecker w LEFT JOIN impound_status s ON "
+                               "s.vehicle_id = w.id WHERE %2")
+                    .arg(columns, blank)
+                    .toUtf8(),
+                5, {}, pass(true), cancel, QStringLiteral("reading the vehicles in the yard")) &&
            scan(QStringLiteral("SELECT %1 FROM impound_status s JOIN wrecker w "
                                "ON w.id = s.vehicle_id WHERE s.status NOT IN ('released', "
                                "'sold', 'disposed') AND NOT (%2)")
                     .arg(columns, blank)
                     .toUtf8(),
-                4, {}, pass(false), cancel, QStringLiteral("reading the vehicles in the yard"));
+                5, {}, pass(false), cancel, QStringLiteral("reading the vehicles in the yard"));
 }
 
 bool ReportQueries::payments(const std::function<void(const ReportRow &)> &visit,
@@ -203,6 +200,20 @@ std::optional<qint64> ReportQueries::bareYardAggregate()
                                result = row.integer(0);
                            },
                            nullptr, QStringLiteral("counting the vehicles in the yard"));
+    return read ? result : std::nullopt;
+}
+
+} // namespace tarnvale
+
+namespace tarnvale {
+
+std::optional<qint64> ReportQueries::bareDatesAggregate()
+{
+    std::optional<qint64> result;
+    const bool read =
+        scan("SELECT count(*), max(toweddate), max(towedrelease) FROM wrecker", 3, {},
+             [&](const ReportRow &row) { result = row.integer(0); }, nullptr,
+             QStringLiteral("counting the vehicles"));
     return read ? result : std::nullopt;
 }
 

@@ -75,6 +75,8 @@ class ReportQueries
     // release date counted, with the largest of the group names, tow dates and fees the
     // report reads, in one SQL statement; answers the count.
     std::optional<qint64> bareYardAggregate();
+    // The same over every vehicle's tow and release dates.
+    std::optional<qint64> bareDatesAggregate();
 
     const DbError &lastError() const { return m_error; }
 
