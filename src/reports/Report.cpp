@@ -89,7 +89,7 @@ QString Report::html(const QString &chartImage) const
             for (int c = 0; c < table.columns.size(); ++c) {
                 const QString text = table.cellText(rows.at(r), c).toHtmlEscaped();
                 const bool right = table.columns.at(c).kind != ReportColumn::Kind::Text;
-                html += QStringLiteral("<td%1>%2</td>")
+                html += QStringLiteral("<td style=\"white-space:nowrap\"%1>%2</td>")
                             .arg(right ? QStringLiteral(" align=\"right\"") : QString(),
                                  total ? QStringLiteral("<b>") + text + QStringLiteral("</b>")
                                        : text);

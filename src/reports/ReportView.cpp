@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
+#include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -127,15 +128,24 @@ void ReportView::setReport(const Report &report)
         view->sortByColumn(-1, Qt::AscendingOrder); // as the report gives them until clicked
         view->verticalHeader()->hide();
         view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-        view->setMinimumHeight(120);
+        // As tall as its rows, up to a screenful: the page scrolls, not each table.
+        const int rows = std::max(1, int(table.rows.size()));
+        view->setFixedHeight(std::min(420, view->horizontalHeader()->sizeHint().height() +
+                                               rows * view->verticalHeader()->defaultSectionSize() +
+                                               2 * view->frameWidth() +
+                                               view->horizontalScrollBar()->sizeHint().height()));
         m_tables << view;
         m_parts << title << view;
         // The totals, apart from the rows so that sorting leaves them last.
         if (!table.totals.isEmpty()) {
             QStringList cells;
-            for (int c = 0; c < table.columns.size(); ++c)
-                cells << table.cellText(table.totals, c);
-            auto *totals = new QLabel(cells.join(QStringLiteral("   ")), this);
+            for (int c = 1; c < table.columns.size(); ++c)
+                if (const QString cell = table.cellText(table.totals, c); !cell.isEmpty())
+                    cells << table.columns.at(c).title + QStringLiteral(": ") + cell;
+            auto *totals = new QLabel(table.cellText(table.totals, 0) + QStringLiteral(" - ") +
+                                          cells.join(QStringLiteral(", ")),
+                                      this);
+            totals->setWordWrap(true);
             totals->setObjectName(QStringLiteral("lblTotals_%1").arg(t));
             m_parts << totals;
         }

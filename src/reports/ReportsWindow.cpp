@@ -195,6 +195,10 @@ bool ReportsWindow::refresh(int tab)
 bool ReportsWindow::paint(const Report &report, const QImage &chart, QPagedPaintDevice &device)
 {
     QTextDocument document;
+    // Small enough for a table of ten columns of money across a portrait page.
+    QFont font = document.defaultFont();
+    font.setPointSize(8);
+    document.setDefaultFont(font);
     const QString name = chart.isNull() ? QString() : QStringLiteral("chart.png");
     if (!chart.isNull())
         document.addResource(QTextDocument::ImageResource, QUrl(name), chart);
@@ -211,7 +215,7 @@ void ReportsWindow::printReport()
     QPrinter printer(QPrinter::HighResolution);
     if (!m_dialogs.choosePrinter(printer))
         return;
-    paint(*shown->report(), shown->chartImage(QSize(1200, 600)), printer);
+    paint(*shown->report(), shown->chartImage(QSize(900, 450)), printer);
     if (printer.printerState() == QPrinter::Error)
         failed(QStringLiteral("The printer reported an error: the report was not printed."));
 }
@@ -247,7 +251,7 @@ bool ReportsWindow::saveAsPdf()
                         QPdfWriter writer(&buffer);
                         writer.setTitle(shown->report()->title);
                         writer.setResolution(300);
-                        paint(*shown->report(), shown->chartImage(QSize(1200, 600)), writer);
+                        paint(*shown->report(), shown->chartImage(QSize(900, 450)), writer);
                     }
                     return buffer.data();
                 });

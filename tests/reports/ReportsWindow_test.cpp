@@ -43,7 +43,8 @@ class ReportsWindowTest : public QObject
         auto *window = app.window->findChild<ReportsWindow *>("frmReports");
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->findChild<QLabel *>("lblTotals_0")->text(),
-                 "Total   1   0   1   0   1   0   3   $1430.00   $1730.00");
+                 "Total - 0-7 days: 1, 8-30 days: 0, 31-60 days: 1, 61-90 days: 0, Over 90 days: 1, "
+                 "No usable tow date: 0, Vehicles: 3, Storage: $1430.00, Balance owed: $1730.00");
         QTableView *groups = window->view(0)->tables().at(0);
         const auto firstGroup = [groups] { return groups->model()->index(0, 0).data().toString(); };
         QCOMPARE(firstGroup(), "Lot A");
