@@ -21,23 +21,23 @@ namespace tarnvale {
 
 namespace {
 
-QChart *makeChart(const ReportChart &spec)
+QChart *makeChart(const ReportChart &shape)
 {
     auto *chart = new QChart;
-    chart->setTitle(spec.title);
+    chart->setTitle(shape.title);
     chart->setAnimationOptions(QChart::NoAnimation);
     auto *x = new QBarCategoryAxis;
-    x->append(spec.categories);
-    x->setTitleText(spec.xTitle);
+    x->append(shape.categories);
+    x->setTitleText(shape.xTitle);
     auto *y = new QValueAxis;
-    y->setTitleText(spec.yTitle);
+    y->setTitleText(shape.yTitle);
     y->setLabelFormat(QStringLiteral("%.0f"));
     double top = 0;
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    if (spec.kind == ReportChart::Kind::Bars) {
+    if (shape.kind == ReportChart::Kind::Bars) {
         auto *bars = new QBarSeries;
-        for (const auto &[name, values] : spec.series) {
+        for (const auto &[name, values] : shape.series) {
             auto *set = new QBarSet(name);
             for (double v : values)
                 *set << v;
@@ -49,7 +49,7 @@ QChart *makeChart(const ReportChart &spec)
         bars->attachAxis(x);
         bars->attachAxis(y);
     } else {
-        for (const auto &[name, values] : spec.series) {
+        for (const auto &[name, values] : shape.series) {
             auto *line = new QLineSeries;
             line->setName(name);
             for (int i = 0; i < values.size(); ++i) {
