@@ -4,7 +4,7 @@
 # Benchmark, a PostgreSQL server, the desktop file and AppStream checkers).
 set -euo pipefail
 pkgs=(build-essential cmake dpkg-dev
-      qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
+      qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6sql6-sqlite libqt6sql6-psql libgl-dev
       libsqlite3-dev libpq-dev fonts-dejavu-core)
 if [ "${1:-}" = test ]; then
     pkgs+=(clang libclang-rt-14-dev libbenchmark-dev zlib1g-dev libzstd-dev

@@ -27,6 +27,7 @@
 #include "GroupDialog.h"
 #include "HelpDocumentWindow.h"
 #include "ImpoundWindow.h"
+#include "ReportsWindow.h"
 #include "PrintCommand.h"
 #include "QuickSearchBox.h"
 #include "RecentDatabases.h"
@@ -166,6 +167,11 @@ void MainWindow::buildMenus()
             &MainWindow::openTips);
     connect(addCommand(tools, "mnuImpound", QStringLiteral("&Hold / Release...")),
             &QAction::triggered, this, &MainWindow::openImpound);
+    QAction *reports = addCommand(tools, "mnuReports", QStringLiteral("&Reports..."));
+    reports->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    reports->setShortcutVisibleInContextMenu(true);
+    addAction(reports);
+    connect(reports, &QAction::triggered, this, &MainWindow::openReports);
 
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->menuAction()->setObjectName(QStringLiteral("mnuhelpmenu"));
@@ -408,6 +414,17 @@ void MainWindow::openImpound()
     auto *window = new ImpoundWindow(m_context.store, record->id, m_context.settings,
                                      m_context.folder, m_context.dialogs, this);
     window->show();
+}
+
+void MainWindow::openReports()
+{
+    for (auto *open : findChildren<ReportsWindow *>())
+        if (raiseExisting(open))
+            return;
+    auto *window = new ReportsWindow(m_context.store, m_context.settings, m_context.dialogs,
+                                     QDate::currentDate(), this);
+    window->show();
+    window->refresh(0);
 }
 
 void MainWindow::openFind(const QString &groupName)

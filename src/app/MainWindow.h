@@ -56,6 +56,7 @@ public Q_SLOTS:
     void removeSelectedVehicle();
     // Hold and Release for the selected vehicle.
     void openImpound();
+    void openReports();
     void openFind(const QString &groupName = {});
     void openExport();
     void moveToServer();

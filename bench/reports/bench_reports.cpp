@@ -1,0 +1,188 @@
+// Every report over a yard of 100,000 records (or --records=N, or an existing file with
+// --db=PATH, which is given holds, releases, payments and lien steps done on first use). The
+// lot report against a bare SQL aggregate over the same rows (the vehicles with a blank release
+// date, their group names, tow dates and fees), the lot over time against one over every
+// vehicle's tow and release dates. Wall and CPU time side by side, and the ratios.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSqlQuery>
+
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <functional>
+
+#include "DeadlinesReport.h"
+#include "LienSchedule.h"
+#include "LotHistoryReport.h"
+#include "LotReport.h"
+#include "MoneyReport.h"
+#include "ReleasesReport.h"
+#include "RecordStore.h"
+#include "ReportQueries.h"
+#include "SchemaCheck.h"
+#include "SettingsFile.h"
+#include "TowDataGenerator.h"
+
+using namespace tarnvale;
+
+namespace {
+
+const QDate kToday(2026, 12, 1);
+
+// Holds on one vehicle in ten of the yard, by five agencies; a payment on one in seven.
+bool addImpoundRows(const QString &path)
+{
+    RecordStore store;
+    if (!store.open(path, RecordStore::OpenMode::ExistingOnly))
+        return false;
+    QSqlQuery query(store.database());
+    if (query.exec(QStringLiteral("SELECT count(*) FROM impound_releases")) && query.next() &&
+        query.value(0).toLongLong() > 0)
+        return true;
+    const QString blank = SchemaCheck::blankRelease();
+    // A release kept for every released vehicle on its release date (written M/d/yyyy), a
+    // payment taken that day for three in five of them; lien steps done for one vehicle in the
+    // yard in three.
+    const QString rest = QStringLiteral("substr(w.towedrelease, instr(w.towedrelease, '/') + 1)");
+    const QString day =
+        QStringLiteral("printf('%s-%02d-%02d', substr(%1, instr(%1, '/') + 1), "
+                       "substr(w.towedrelease, 1, instr(w.towedrelease, '/') - 1), "
+                       "substr(%1, 1, instr(%1, '/') - 1))")
+            .arg(rest);
+    return query.exec(QStringLiteral("BEGIN")) &&
+           query.exec(QStringLiteral("DELETE FROM impound_holds")) &&
+           query.exec(QStringLiteral("DELETE FROM lien_steps_done")) &&
+           query.exec(QStringLiteral("DELETE FROM impound_status")) &&
+           query.exec(QStringLiteral("DELETE FROM impound_payments")) &&
+           query.exec(QStringLiteral("INSERT INTO impound_releases (vehicle_id, released_to, "
+                                     "released_on) SELECT w.id, 'Owner', %1 FROM wrecker w "
+                                     "WHERE NOT (%2)")
+                          .arg(day, blank)) &&
+           query.exec(QStringLiteral("INSERT INTO impound_status (vehicle_id, status) SELECT "
+                                     "vehicle_id, 'released' FROM impound_releases")) &&
+           query.exec(QStringLiteral("INSERT INTO impound_payments (vehicle_id, amount_cents, "
+                                     "method, paid_on) SELECT w.id, 20000 + w.id % 5000, "
+                                     "CASE WHEN w.id % 3 = 0 THEN 'Cash' ELSE 'Card' END, %1 "
+                                     "FROM wrecker w JOIN impound_releases r ON r.vehicle_id = w.id "
+                                     "WHERE w.id % 5 < 3")
+                          .arg(QStringLiteral("r.released_on"))) &&
+           query.exec(QStringLiteral("INSERT INTO lien_steps_done (vehicle_id, step_name, done_on) "
+                                     "SELECT id, 'First notice', '2026-01-01' FROM wrecker "
+                                     "WHERE id % 3 = 0 AND ") + blank) &&
+           query.exec(QStringLiteral("INSERT INTO impound_status (vehicle_id, status) SELECT id, "
+                                     "'hold' FROM wrecker WHERE id % 10 = 0 AND ") + blank) &&
+           query.exec(QStringLiteral(
+               "INSERT INTO impound_holds (vehicle_id, reason, agency, placed_on) SELECT "
+               "vehicle_id, 'Evidence', 'Agency ' || (vehicle_id % 5), '2026-01-01' FROM "
+               "impound_status WHERE status = 'hold'")) &&
+           query.exec(QStringLiteral("INSERT INTO impound_payments (vehicle_id, amount_cents, "
+                                     "method, paid_on) SELECT id, 5000, 'Cash', '2026-02-01' "
+                                     "FROM wrecker WHERE id % 7 = 0")) &&
+           query.exec(QStringLiteral("COMMIT"));
+}
+
+struct Took
+{
+    double wall = 1e9;
+    double cpu = 1e9;
+};
+
+double cpuNow()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// The best of the runs, wall and CPU apart: on a shared machine the CPU time is the steadier.
+void measure(Took &took, const std::function<void()> &work)
+{
+    const double cpu = cpuNow();
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    took.wall = std::min(
+        took.wall,
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() * 1000);
+    took.cpu = std::min(took.cpu, (cpuNow() - cpu) * 1000);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    // The generated dates are written as a yard in the United States writes them.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    int records = 100000;
+    QString path;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--records=", 10) == 0)
+            records = std::atoi(argv[i] + 10);
+        if (std::strncmp(argv[i], "--db=", 5) == 0)
+            path = QString::fromUtf8(argv[i] + 5);
+    }
+    if (path.isEmpty()) {
+        const QString dir =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("reports-data"));
+        QDir().mkpath(dir);
+        path = QDir(dir).filePath(QStringLiteral("yard-%1.dll").arg(records));
+        if (!QFile::exists(path) && !bench::TowDataGenerator::writeDatabase(path, records, 200))
+            return 1;
+    }
+    if (!addImpoundRows(path)) {
+        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(path));
+        return 1;
+    }
+    const QString settingsPath = QDir::temp().filePath(QStringLiteral("bench-reports.ini"));
+    QFile ini(settingsPath);
+    if (!ini.open(QIODevice::WriteOnly) ||
+        ini.write("[Fee]\r\nStorage Fee=35\r\n[Tow Fee]\r\nTaxrate=.0725\r\n") < 0)
+        return 1;
+    ini.close();
+    if (!LienSchedule::write(SettingsFile(settingsPath), {{"First notice", 10}, {"Second notice", 30}}))
+        return 1;
+    const SettingsFile settings(settingsPath);
+
+    RecordStore store;
+    if (!store.open(path, RecordStore::OpenMode::ExistingOnly))
+        return 1;
+    ReportQueries queries(store);
+    const int runs = 3;
+    Took report, bare, rows, history, bareHistory, money, releases, deadlines;
+    qint64 vehicles = 0;
+    const QDate first(2026, 10, 1), last(2026, 10, 31);
+    const auto built = [](const std::optional<Report> &r) {
+        if (!r)
+            std::exit(1);
+    };
+    for (int run = 0; run < runs; ++run) {
+        measure(bare, [&] { vehicles = queries.bareYardAggregate().value_or(-1); });
+        measure(rows, [&] { queries.yardVehicles([](const ReportRow &) {}); });
+        measure(report, [&] { built(LotReport::build(queries, settings, kToday)); });
+        measure(bareHistory, [&] { queries.bareDatesAggregate(); });
+        measure(history, [&] {
+            built(LotHistoryReport::build(queries, kToday.addYears(-1), kToday, kToday));
+        });
+        measure(money, [&] { built(MoneyReport::build(queries, settings, first, last, kToday)); });
+        measure(releases,
+                [&] { built(ReleasesReport::build(queries, settings, first, last, kToday)); });
+        measure(deadlines, [&] { built(DeadlinesReport::build(queries, settings, kToday)); });
+    }
+    std::printf("lot report %lld vehicles in the yard: %.0f ms wall, %.0f ms CPU; %.2fx (wall) "
+                "%.2fx (CPU) bare SQL aggregate (%.0f ms wall, %.0f ms CPU); its rows alone "
+                "%.0f ms wall, %.0f ms CPU\n",
+                static_cast<long long>(vehicles), report.wall, report.cpu, report.wall / bare.wall,
+                report.cpu / bare.cpu, bare.wall, bare.cpu, rows.wall, rows.cpu);
+    std::printf("lot over a year, every vehicle's dates: %.0f ms wall, %.0f ms CPU; %.2fx (wall) "
+                "%.2fx (CPU) bare SQL aggregate of the same dates (%.0f ms wall, %.0f ms CPU)\n",
+                history.wall, history.cpu, history.wall / bareHistory.wall,
+                history.cpu / bareHistory.cpu, bareHistory.wall, bareHistory.cpu);
+    std::printf("money of a month: %.0f ms wall, %.0f ms CPU; releases and sales of a month: "
+                "%.0f ms wall, %.0f ms CPU; lien deadlines: %.0f ms wall, %.0f ms CPU\n",
+                money.wall, money.cpu, releases.wall, releases.cpu, deadlines.wall, deadlines.cpu);
+    return 0;
+}

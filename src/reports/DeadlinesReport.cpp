@@ -1,0 +1,191 @@
+#include "DeadlinesReport.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <array>
+#include <map>
+
+#include "DateText.h"
+#include "ImpoundRules.h"
+#include "LienSchedule.h"
+#include "LotReport.h"
+#include "ReportQueries.h"
+#include "SettingsFile.h"
+
+namespace tarnvale {
+
+namespace {
+
+enum When { kOverdue, kThisWeek, kNextWeek };
+
+// One step of one vehicle, small: a yard of many vehicles has many steps overdue.
+struct Due
+{
+    QDate due;
+    When when;
+    int step;  // in the schedule
+    qint64 vehicle;
+    int group; // in the names of the groups met
+    QDate printed;
+};
+
+} // namespace
+
+std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const SettingsFile &settings,
+                                             const QDate &today, const std::atomic<bool> *cancel)
+{
+    const QList<LienStep> schedule = LienSchedule::read(settings);
+    const QDate weekEnd = today.addDays(7 - today.dayOfWeek()); // Sunday
+    const QDate nextWeekEnd = weekEnd.addDays(7);
+    const QLocale locale;
+
+    QHash<qint64, QList<QPair<QString, QDate>>> done;
+    if (!queries.stepsDone(
+            [&](const ReportRow &row) {
+                done[row.integer(0)].append(
+                    {QString::fromUtf8(row.cells[1]),
+                     QDate::fromString(QString::fromUtf8(row.cells[2]), Qt::ISODate)});
+            },
+            cancel))
+        return std::nullopt;
+
+    QList<Due> steps;
+    QHash<QByteArray, int> groupIndex;
+    QStringList groups;
+    QHash<int, int> stepIndex; // of the schedule's steps, by their place in it
+    // Every step of a vehicle towed on a day with none done is the same: figured once a day.
+    struct Towed
+    {
+        QDate day;
+        QList<LienDeadline> undone;
+    };
+    QHash<QByteArray, std::optional<Towed>> towDays;
+    const bool read = schedule.isEmpty() || queries.yardVehicles(
+        [&](const ReportRow &row) {
+            if (!LotReport::inYard(row))
+                return;
+            const qint64 id = row.integer(6);
+            const auto stepsDone = done.constFind(id);
+            const QByteArray towedText =
+                QByteArray::fromRawData(row.cells[1].data(), row.cells[1].size());
+            auto towed = towDays.constFind(towedText);
+            if (towed == towDays.cend()) {
+                const auto day = DateText::read(QString::fromUtf8(towedText), locale, today);
+                towed = towDays.insert(QByteArray(towedText.constData(), towedText.size()),
+                                       day ? std::optional(Towed{
+                                                 *day, LienSchedule::deadlines(schedule, *day, {})})
+                                           : std::nullopt);
+            }
+            if (!*towed)
+                return;
+            const QList<LienDeadline> deadlines =
+                stepsDone == done.cend()
+                    ? (*towed)->undone
+                    : LienSchedule::deadlines(schedule, (*towed)->day, *stepsDone);
+            const QByteArray groupName =
+                QByteArray::fromRawData(row.cells[0].data(), row.cells[0].size());
+            auto group = groupIndex.constFind(groupName);
+            for (int i = 0; i < deadlines.size(); ++i) {
+                const LienDeadline &d = deadlines.at(i);
+                const When when = d.due < today ? kOverdue : d.due <= weekEnd ? kThisWeek : kNextWeek;
+                if (d.due > nextWeekEnd || (when == kOverdue && d.isDone()))
+                    continue;
+                if (group == groupIndex.cend()) {
+                    group = groupIndex.insert(QByteArray(groupName.constData(), groupName.size()),
+                                              int(groups.size()));
+                    groups << QString::fromUtf8(groupName);
+                }
+                steps.append({d.due, when, i, id, *group, d.doneOn});
+            }
+        },
+        cancel);
+    if (!read)
+        return std::nullopt;
+    std::stable_sort(steps.begin(), steps.end(), [](const Due &a, const Due &b) {
+        return a.due != b.due ? a.due < b.due : a.vehicle < b.vehicle;
+    });
+
+    // The counts of each step, then the list.
+    std::map<int, std::array<qint64, 4>> counts; // overdue, this week, next week, printed
+    std::array<qint64, 4> all{};
+    std::array<double, 3> printed{}; // by week
+    for (const Due &d : std::as_const(steps)) {
+        for (auto *line : {&counts[d.step], &all}) {
+            ++(*line)[size_t(d.when)];
+            (*line)[3] += d.printed.isValid() ? 1 : 0;
+        }
+        printed[size_t(d.when)] += d.printed.isValid() ? 1 : 0;
+    }
+    const auto count = [](const QString &title) {
+        return ReportColumn{title, ReportColumn::Kind::Count};
+    };
+    ReportTable summary{QStringLiteral("Lien steps by week"),
+                        {{QStringLiteral("Step")}, count(QStringLiteral("Overdue")),
+                         count(QStringLiteral("This week")), count(QStringLiteral("Next week")),
+                         count(QStringLiteral("Notices printed"))},
+                        {}, {}};
+    for (int i = 0; i < schedule.size(); ++i) {
+        const auto c = counts[i];
+        summary.rows.append({schedule.at(i).name, c[0], c[1], c[2], c[3]});
+    }
+    summary.totals = {QStringLiteral("Total"), all[0], all[1], all[2], all[3]};
+
+    const qsizetype overdue = all[0];
+    const qsizetype skipped = std::max<qsizetype>(0, overdue - kMostOverdueListed);
+    // The overdue come first, the oldest first.
+    const QList<Due> listed =
+        skipped > 0 ? steps.mid(0, kMostOverdueListed) + steps.mid(overdue) : steps;
+    QList<qint64> ids;
+    for (const Due &d : std::as_const(listed))
+        ids << d.vehicle;
+    QHash<qint64, QString> names;
+    if (!queries.vehicles(ids, [&](const ReportRow &row) {
+            QStringList parts;
+            for (int c = 1; c <= 4; ++c)
+                if (const QString part = QString::fromUtf8(row.cells[c]).trimmed(); !part.isEmpty())
+                    parts << part.toUpper();
+            if (const QString plate = QString::fromUtf8(row.cells[5]).trimmed(); !plate.isEmpty())
+                parts << u'(' + plate.toUpper() + u')';
+            names.insert(row.integer(0), parts.join(u' '));
+        }))
+        return std::nullopt;
+    static const QString whenText[] = {QStringLiteral("Overdue"), QStringLiteral("This week"),
+                                       QStringLiteral("Next week")};
+    ReportTable list{QStringLiteral("Steps due"),
+                     {{QStringLiteral("Due")}, {QStringLiteral("When")}, {QStringLiteral("Step")},
+                      {QStringLiteral("Vehicle")}, {QStringLiteral("Group")},
+                      {QStringLiteral("Notice printed")}},
+                     {}, {}};
+    for (const Due &d : std::as_const(listed))
+        list.rows.append({d.due.toString(Qt::ISODate), whenText[d.when],
+                          schedule.at(d.step).name, names.value(d.vehicle), groups.at(d.group),
+                          d.printed.isValid() ? d.printed.toString(Qt::ISODate)
+                                              : QStringLiteral("No")});
+
+    Report report;
+    report.title = QStringLiteral("Lien deadlines");
+    report.period = QStringLiteral("As of %1; this week ends %2, next week %3")
+                        .arg(DateText::shortForm(today), DateText::shortForm(weekEnd),
+                             DateText::shortForm(nextWeekEnd));
+    report.tables = {summary, list};
+    if (schedule.isEmpty())
+        report.notes << QStringLiteral("No lien steps are set: add them in Config Settings.");
+    if (skipped > 0)
+        report.notes << QStringLiteral("The list names the %1 longest overdue of %2 overdue "
+                                       "steps; the counts hold them all.")
+                            .arg(kMostOverdueListed)
+                            .arg(overdue);
+    report.chart = ReportChart{ReportChart::Kind::Bars, QStringLiteral("Lien steps by week"),
+                               QStringLiteral("Week"), QStringLiteral("Steps"),
+                               {QStringLiteral("Overdue"), QStringLiteral("This week"),
+                                QStringLiteral("Next week")},
+                               {{QStringLiteral("Notice not printed"),
+                                 {double(all[0]) - printed[0], double(all[1]) - printed[1],
+                                  double(all[2]) - printed[2]}},
+                                {QStringLiteral("Notice printed"),
+                                 {printed[0], printed[1], printed[2]}}}};
+    return report;
+}
+
+} // namespace tarnvale

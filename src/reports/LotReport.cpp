@@ -1,0 +1,264 @@
+#include "LotReport.h"
+
+#include <QHash>
+
+#include <array>
+#include <map>
+
+#include "ChargeFigures.h"
+#include "DateText.h"
+#include "ImpoundRules.h"
+#include "ReportQueries.h"
+#include "SettingsFile.h"
+
+namespace tarnvale {
+
+namespace {
+
+constexpr int kBands = 6;
+constexpr int kNoDateBand = kBands - 1;
+
+struct Line
+{
+    std::array<qint64, kBands> bands{};
+    qint64 vehicles = 0;
+    qint64 storage = 0;
+    qint64 owed = 0;
+
+    void add(int band, qint64 storageCents, qint64 owedCents)
+    {
+        ++bands[size_t(band)];
+        ++vehicles;
+        storage += storageCents;
+        owed += owedCents;
+    }
+    QVariantList sums() const { return {vehicles, storage, owed}; }
+};
+
+// What one vehicle adds, the same for every vehicle with its tow date and tow fee.
+struct Figures
+{
+    int band = 0;
+    qint64 storage = 0;
+    std::optional<qint64> total;
+};
+
+// The sheet figures of vehicles still in the yard, as ChargeFigures gives them today, put
+// together from figures each made once: a tow date's (its days and storage, on a tow fee of
+// 0), a tow fee's (on the day of the tow: no storage) and the tax on a sum (as the tow fee of
+// a vehicle towed today). A yard holds few distinct dates and fees, and many vehicles.
+class YardFigures
+{
+  public:
+    YardFigures(const SettingsFile &settings, const QDate &today)
+        : m_settings(settings), m_today(today), m_todayText(DateText::shortForm(today, m_locale))
+    {
+    }
+
+    Figures of(QByteArrayView towed, QByteArrayView fee)
+    {
+        const Date &date = dateOf(towed);
+        Figures figures{date.band, date.storage, std::nullopt};
+        const std::optional<qint64> feeCents = feeOf(fee);
+        if (feeCents) {
+            const qint64 subtotal = *feeCents + date.storage;
+            auto tax = m_taxes.constFind(subtotal);
+            if (tax == m_taxes.cend())
+                tax = m_taxes.insert(subtotal,
+                                     ImpoundRules::toCents(
+                                         figure(m_todayText, plainCents(subtotal)).tax));
+            figures.total = subtotal + *tax;
+        }
+        return figures;
+    }
+
+  private:
+    struct Date
+    {
+        int band = 0;
+        qint64 storage = 0;
+    };
+
+    static QString plainCents(qint64 cents)
+    {
+        return QStringLiteral("%1.%2").arg(cents / 100).arg(cents % 100, 2, 10, QChar(u'0'));
+    }
+
+    ChargeFigures figure(const QString &towed, const QString &fee) const
+    {
+        return ChargeFigures::compute(towed, m_todayText, fee, m_settings, m_today, m_locale);
+    }
+
+    const Date &dateOf(QByteArrayView towed)
+    {
+        auto at = m_dates.constFind(QByteArray::fromRawData(towed.data(), towed.size()));
+        if (at != m_dates.cend())
+            return *at;
+        const QString text = QString::fromUtf8(towed);
+        const auto day = DateText::read(text, m_locale, m_today);
+        const ChargeFigures f = figure(text, QStringLiteral("0"));
+        const bool usable = day && DateText::yearAllowed(*day, m_today) && *day <= m_today;
+        return *m_dates.insert(towed.toByteArray(),
+                               Date{usable ? LotReport::bandOf(f.days) : kNoDateBand,
+                                    ImpoundRules::toCents(f.storage)});
+    }
+
+    std::optional<qint64> feeOf(QByteArrayView fee)
+    {
+        auto at = m_fees.constFind(QByteArray::fromRawData(fee.data(), fee.size()));
+        if (at == m_fees.cend()) {
+            const ChargeFigures f = figure(m_todayText, QString::fromUtf8(fee));
+            at = m_fees.insert(fee.toByteArray(),
+                               f.totalFormed ? std::optional(ImpoundRules::toCents(f.grandTotal) -
+                                                             ImpoundRules::toCents(f.tax))
+                                             : std::nullopt);
+        }
+        return *at;
+    }
+
+    const SettingsFile &m_settings;
+    const QDate m_today;
+    const QLocale m_locale;
+    const QString m_todayText;
+    QHash<QByteArray, Date> m_dates;
+    QHash<QByteArray, std::optional<qint64>> m_fees;
+    QHash<qint64, qint64> m_taxes; // by the sum taxed, in cents
+};
+
+QString named(const QString &name, const QString &none)
+{
+    return name.trimmed().isEmpty() ? none : name;
+}
+
+} // namespace
+
+const QStringList &LotReport::bandNames()
+{
+    static const QStringList names = {
+        QStringLiteral("0-7 days"),     QStringLiteral("8-30 days"),
+        QStringLiteral("31-60 days"),   QStringLiteral("61-90 days"),
+        QStringLiteral("Over 90 days"), QStringLiteral("No usable tow date")};
+    return names;
+}
+
+int LotReport::bandOf(qint64 days)
+{
+    return days <= 7 ? 0 : days <= 30 ? 1 : days <= 60 ? 2 : days <= 90 ? 3 : 4;
+}
+
+bool LotReport::inYard(const ReportRow &row)
+{
+    const VehicleStatus status = ImpoundRules::statusOf(
+        !row.isNull(3),
+        ImpoundRules::statusFromWord(QString::fromUtf8(row.cells[3]))
+            .value_or(VehicleStatus::InStorage),
+        row.integer(4) ? QString() : QStringLiteral("x"));
+    return status == VehicleStatus::InStorage || status == VehicleStatus::OnHold;
+}
+
+std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFile &settings,
+                                       const QDate &today, const std::atomic<bool> *cancel)
+{
+    // One reading of the settings for the whole run.
+    const SettingsFile values = SettingsFile::snapshot(settings.path());
+    YardFigures yardFigures(values, today);
+    QHash<qint64, qint64> paid;
+    if (!queries.payments([&](const ReportRow &row) { paid[row.integer(0)] += row.integer(1); },
+                          cancel))
+        return std::nullopt;
+    QHash<QByteArray, Line> groupLines; // by the group's name as stored
+    std::map<QString, Line> agencies;
+    Line yard, onHold;
+    std::array<Line, kBands> byBand;
+    qint64 noTotal = 0;
+
+    const bool read = queries.yardVehicles(
+        [&](const ReportRow &row) {
+            if (!inYard(row))
+                return;
+            const Figures f = yardFigures.of(row.cells[1], row.cells[2]);
+            if (!f.total)
+                ++noTotal;
+            const qint64 owed = f.total ? *f.total - paid.value(row.integer(6)) : 0;
+            const QByteArray name = QByteArray::fromRawData(row.cells[0].data(), row.cells[0].size());
+            auto group = groupLines.find(name);
+            if (group == groupLines.end())
+                group = groupLines.insert(row.cells[0].toByteArray(), Line{});
+            group->add(f.band, f.storage, owed);
+            yard.add(f.band, f.storage, owed);
+            byBand[size_t(f.band)].add(f.band, f.storage, owed);
+            if (row.cells[3] == QByteArrayView("hold")) {
+                onHold.add(f.band, f.storage, owed);
+                agencies[named(QString::fromUtf8(row.cells[5]), QStringLiteral("(no agency)"))]
+                    .add(f.band, f.storage, owed);
+            }
+        },
+        cancel);
+    if (!read || (cancel && cancel->load()))
+        return std::nullopt;
+    // Names that differ as stored may read alike once blank names are named: added together.
+    std::map<QString, Line> groups;
+    for (auto at = groupLines.cbegin(); at != groupLines.cend(); ++at) {
+        Line &line = groups[named(QString::fromUtf8(at.key()), QStringLiteral("(no group)"))];
+        for (int b = 0; b < kBands; ++b)
+            line.bands[size_t(b)] += at->bands[size_t(b)];
+        line.vehicles += at->vehicles;
+        line.storage += at->storage;
+        line.owed += at->owed;
+    }
+
+    const QList<ReportColumn> sums = {{QStringLiteral("Vehicles"), ReportColumn::Kind::Count},
+                                      {QStringLiteral("Storage"), ReportColumn::Kind::Money},
+                                      {QStringLiteral("Balance owed"), ReportColumn::Kind::Money}};
+    Report report;
+    report.title = QStringLiteral("Lot inventory and ageing");
+    report.period = QStringLiteral("As of ") + DateText::shortForm(today);
+
+    ReportTable byGroup{QStringLiteral("Vehicles in the yard by group"),
+                        {{QStringLiteral("Group")}}, {}, {}};
+    for (const QString &band : bandNames())
+        byGroup.columns.append({band, ReportColumn::Kind::Count});
+    byGroup.columns << sums;
+    const auto bandCells = [](const Line &line) {
+        QVariantList cells;
+        for (qint64 count : line.bands)
+            cells << count;
+        return cells + line.sums();
+    };
+    for (const auto &[name, line] : groups)
+        byGroup.rows.append(QVariantList{name} + bandCells(line));
+    byGroup.totals = QVariantList{QStringLiteral("Total")} + bandCells(yard);
+
+    // By age: what each band adds up to, from the same vehicles.
+    ReportTable byAge{QStringLiteral("Vehicles in the yard by age"),
+                      QList<ReportColumn>{{QStringLiteral("Age")}} + sums, {},
+                      QVariantList{QStringLiteral("Total")} + yard.sums()};
+    for (int b = 0; b < kBands; ++b)
+        byAge.rows.append(QVariantList{bandNames().at(b)} + byBand[size_t(b)].sums());
+
+    ReportTable holds{QStringLiteral("On hold by agency"),
+                      QList<ReportColumn>{{QStringLiteral("Agency")}} + sums, {},
+                      QVariantList{QStringLiteral("Total")} + onHold.sums()};
+    for (const auto &[name, line] : agencies)
+        holds.rows.append(QVariantList{name} + line.sums());
+
+    report.tables = {byGroup, byAge, holds};
+    if (noTotal > 0)
+        report.notes << QStringLiteral("%1 vehicle(s) have no grand total (their tow fee is not "
+                                       "an amount of 0 or more): no balance is counted for them.")
+                            .arg(noTotal);
+
+    ReportChart chart{ReportChart::Kind::Bars, QStringLiteral("Vehicles in the yard by age"),
+                      QStringLiteral("Days in storage"), QStringLiteral("Vehicles"),
+                      bandNames(), {}};
+    QList<double> stored, held;
+    for (int b = 0; b < kBands; ++b) {
+        held << double(onHold.bands[size_t(b)]);
+        stored << double(yard.bands[size_t(b)] - onHold.bands[size_t(b)]);
+    }
+    chart.series = {{QStringLiteral("In storage"), stored}, {QStringLiteral("On hold"), held}};
+    report.chart = chart;
+    return report;
+}
+
+} // namespace tarnvale

@@ -1,0 +1,83 @@
+#include "ReleasesReport.h"
+
+#include "ChargeFigures.h"
+#include "DateText.h"
+#include "ImpoundRules.h"
+#include "ReportQueries.h"
+#include "SettingsFile.h"
+
+namespace tarnvale {
+
+std::optional<Report> ReleasesReport::build(ReportQueries &queries, const SettingsFile &settings,
+                                            const QDate &from, const QDate &to,
+                                            const QDate &today, const std::atomic<bool> *cancel)
+{
+    const SettingsFile values = SettingsFile::snapshot(settings.path());
+    const QLocale locale;
+    const auto text = [](const ReportRow &row, int column) {
+        return QString::fromUtf8(row.cells[column]).trimmed();
+    };
+    ReportTable table{QStringLiteral("Vehicles released and sold"),
+                      {{QStringLiteral("Day")},
+                       {QStringLiteral("Left")},
+                       {QStringLiteral("Vehicle")},
+                       {QStringLiteral("Group")},
+                       {QStringLiteral("To whom")},
+                       {QStringLiteral("ID shown")},
+                       {QStringLiteral("Clerk")},
+                       {QStringLiteral("Billed"), ReportColumn::Kind::Money}},
+                      {}, {}};
+    qint64 released = 0, sold = 0, billed = 0;
+    const bool read = queries.departures(
+        from, to,
+        [&](const ReportRow &row) {
+            const bool sale = row.isNull(5);
+            const QString release = QString::fromUtf8(row.cells[3]);
+            const QDate day = sale ? DateText::read(release, locale, today).value_or(QDate())
+                                   : QDate::fromString(text(row, 5), Qt::ISODate);
+            if (!day.isValid() || day < from || day > to)
+                return;
+            QStringList vehicle;
+            for (int c = 8; c <= 11; ++c)
+                if (!text(row, c).isEmpty())
+                    vehicle << text(row, c).toUpper();
+            if (!text(row, 12).isEmpty())
+                vehicle << u'(' + text(row, 12).toUpper() + u')';
+            const ChargeFigures f =
+                ChargeFigures::compute(QString::fromUtf8(row.cells[2]), release,
+                                       QString::fromUtf8(row.cells[4]), values, today, locale);
+            QVariantList cells{day.toString(Qt::ISODate),
+                               sale ? QStringLiteral("Sold") : QStringLiteral("Released"),
+                               vehicle.join(u' '),
+                               text(row, 7),
+                               text(row, 6),
+                               QStringList{text(row, 13), text(row, 14)}.join(u' ').trimmed(),
+                               text(row, 15),
+                               QVariant()};
+            if (f.totalFormed) {
+                cells[7] = ImpoundRules::toCents(f.grandTotal);
+                billed += cells[7].toLongLong();
+            }
+            ++(sale ? sold : released);
+            table.rows.append(cells);
+        },
+        cancel);
+    if (!read)
+        return std::nullopt;
+    std::stable_sort(table.rows.begin(), table.rows.end(),
+                     [](const QVariantList &a, const QVariantList &b) {
+                         return a.at(0).toString() < b.at(0).toString();
+                     });
+    table.totals = {QStringLiteral("Total"),
+                    QStringLiteral("%1 released, %2 sold").arg(released).arg(sold),
+                    QString(), QString(), QString(), QString(), QString(), billed};
+    Report report;
+    report.title = QStringLiteral("Releases and sales");
+    report.period = from == to ? QStringLiteral("On ") + DateText::shortForm(from)
+                               : QStringLiteral("From %1 to %2")
+                                     .arg(DateText::shortForm(from), DateText::shortForm(to));
+    report.tables = {table};
+    return report;
+}
+
+} // namespace tarnvale

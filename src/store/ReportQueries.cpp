@@ -1,0 +1,220 @@
+#include "ReportQueries.h"
+
+#include <QHash>
+
+#include "PgReader.h"
+#include "RecordStore.h"
+#include "SchemaCheck.h"
+#include "SqliteReader.h"
+
+namespace tarnvale {
+
+namespace {
+
+QByteArray isoBytes(const QDate &day)
+{
+    return day.toString(Qt::ISODate).toUtf8();
+}
+
+} // namespace
+
+bool ReportQueries::scan(const QByteArray &sql, int columns, const QList<QByteArray> &binds,
+                         const std::function<void(const ReportRow &)> &visit,
+                         const std::atomic<bool> *cancel, const QString &doing)
+{
+    m_error = {};
+    if (!m_store.isOpen()) {
+        m_error = DbError{DbError::kNotOpen, QStringLiteral("The database is not open."), doing};
+        return false;
+    }
+    const QSqlDatabase db = m_store.database();
+    ReportRow row;
+    const auto visitRows = [&](auto &reader) {
+        auto step = reader.step();
+        for (; step == decltype(step)::Row; step = reader.step()) {
+            for (int c = 0; c < columns; ++c)
+                row.cells[c] = reader.text(c);
+            visit(row);
+        }
+        return step != decltype(step)::Failed;
+    };
+    SqliteReader file(db);
+    if (file.isOpen()) {
+        file.stopWhen(cancel);
+        bool read = file.prepare(sql);
+        for (int i = 0; read && i < binds.size(); ++i)
+            read = file.bindText(i + 1, QString::fromUtf8(binds.at(i)));
+        if (read && visitRows(file))
+            return true;
+        m_error = DbError{file.errorCode(), file.errorText(), doing};
+        return false;
+    }
+    PgReader server(db);
+    if (server.isOpen()) {
+        if (server.exec(sql, binds, cancel) && visitRows(server))
+            return true;
+        m_error = server.error();
+        m_error.doing = doing;
+        return false;
+    }
+    m_error = DbError{1, QStringLiteral("This database engine cannot give the report's rows."),
+                      doing};
+    return false;
+}
+
+bool ReportQueries::yardVehicles(const std::function<void(const ReportRow &)> &visit,
+                                 const std::atomic<bool> *cancel)
+{
+    // The kept statuses first (few), then the vehicles with a blank release date from their
+    // own index, each looked up here rather than joined row by row in the engine; last, the
+    // vehicles whose kept status keeps them in the yard whatever their release date says.
+    // The agencies of the holds standing, by vehicle (few), then the vehicles with a blank
+    // release date from their own index with their kept status, and last the vehicles whose
+    // kept status keeps them in the yard whatever their release date says.
+    QHash<qint64, QByteArray> agencies;
+    if (!scan("SELECT s.vehicle_id, (SELECT min(h.agency) FROM impound_holds h WHERE "
+              "h.vehicle_id = s.vehicle_id AND h.cleared_by = '' AND h.cleared_on = '') "
+              "FROM impound_status s WHERE s.status = 'hold'",
+              2, {},
+              [&](const ReportRow &row) {
+                  if (!row.isNull(1))
+                      agencies.insert(row.integer(0), row.cells[1].toByteArray());
+              },
+              cancel, QStringLiteral("reading the holds")))
+        return false;
+
+    const QString blank = m_store.dialect().schemaStatement(SchemaCheck::blankRelease());
+    ReportRow out;
+    const QByteArray one("1"), zero("0");
+    const auto pass = [&](bool releaseBlank) {
+        return [&, releaseBlank](const ReportRow &row) {
+            for (int c = 0; c < 3; ++c)
+                out.cells[c] = row.cells[c];
+            out.cells[3] = row.cells[4];
+            out.cells[4] = releaseBlank ? one : zero;
+            out.cells[6] = row.cells[3];
+            const auto agency = row.isNull(4) ? agencies.cend() : agencies.constFind(row.integer(3));
+            out.cells[5] = agency == agencies.cend() ? QByteArrayView() : QByteArrayView(*agency);
+            visit(out);
+        };
+    };
+    const QString columns = QStringLiteral("w.groupname, w.toweddate, w.towedfee, w.id, s.status");
+    return scan(QStringLiteral("SELECT %1 FROM wrecker w LEFT JOIN impound_status s ON "
+                               "s.vehicle_id = w.id WHERE %2")
+                    .arg(columns, blank)
+                    .toUtf8(),
+                5, {}, pass(true), cancel, QStringLiteral("reading the vehicles in the yard")) &&
+           scan(QStringLiteral("SELECT %1 FROM impound_status s JOIN wrecker w "
+                               "ON w.id = s.vehicle_id WHERE s.status NOT IN ('released', "
+                               "'sold', 'disposed') AND NOT (%2)")
+                    .arg(columns, blank)
+                    .toUtf8(),
+                5, {}, pass(false), cancel, QStringLiteral("reading the vehicles in the yard"));
+}
+
+bool ReportQueries::payments(const std::function<void(const ReportRow &)> &visit,
+                                  const std::atomic<bool> *cancel)
+{
+    // In table order: a plain scan of the table is many times faster than its grouping.
+    return scan("SELECT vehicle_id, amount_cents FROM impound_payments", 2, {}, visit, cancel, QStringLiteral("reading the payments"));
+}
+
+bool ReportQueries::paymentsByDay(const QDate &from, const QDate &to,
+                                  const std::function<void(const ReportRow &)> &visit,
+                                  const std::atomic<bool> *cancel)
+{
+    const QByteArray sql =
+        "SELECT paid_on, method, CASE WHEN amount_cents < 0 THEN 1 ELSE 0 END, "
+        "sum(amount_cents), count(*) FROM impound_payments WHERE paid_on BETWEEN ? AND ? "
+        "GROUP BY paid_on, method, CASE WHEN amount_cents < 0 THEN 1 ELSE 0 END "
+        "ORDER BY 1, 2, 3";
+    return scan(sql, 5, {isoBytes(from), isoBytes(to)}, visit, cancel,
+                QStringLiteral("reading the payments"));
+}
+
+bool ReportQueries::departures(const QDate &from, const QDate &to,
+                               const std::function<void(const ReportRow &)> &visit,
+                               const std::atomic<bool> *cancel)
+{
+    // The clerk: who took the vehicle's first payment.
+    const QByteArray vehicle =
+        "w.groupname, w.vehyear, w.vehmake, w.vehmodel, w.vehcolor, w.vehtag, %1, "
+        "(SELECT p.taken_by FROM impound_payments p WHERE p.vehicle_id = w.id "
+        "AND p.amount_cents > 0 ORDER BY p.id LIMIT 1)";
+    const QByteArray sql =
+        "SELECT w.id, s.status, w.toweddate, w.towedrelease, w.towedfee, r.released_on, "
+        "r.released_to, " + QByteArray(vehicle).replace("%1", "r.id_type, r.id_number") +
+        " FROM impound_releases r JOIN wrecker w ON w.id = r.vehicle_id "
+        "LEFT JOIN impound_status s ON s.vehicle_id = w.id WHERE r.released_on BETWEEN ? AND ? "
+        "UNION ALL SELECT w.id, s.status, w.toweddate, w.towedrelease, w.towedfee, NULL, NULL, " +
+        QByteArray(vehicle).replace("%1", "NULL, NULL") +
+        " FROM impound_status s JOIN wrecker w ON w.id = s.vehicle_id "
+        "WHERE s.status = 'sold' ORDER BY 1";
+    return scan(sql, 16, {isoBytes(from), isoBytes(to)}, visit, cancel,
+                QStringLiteral("reading the vehicles released and sold"));
+}
+
+bool ReportQueries::towAndReleaseDates(const std::function<void(const ReportRow &)> &visit,
+                                       const std::atomic<bool> *cancel)
+{
+    return scan("SELECT toweddate, towedrelease FROM wrecker", 2, {}, visit, cancel,
+                QStringLiteral("reading the tow and release dates"));
+}
+
+bool ReportQueries::stepsDone(const std::function<void(const ReportRow &)> &visit,
+                              const std::atomic<bool> *cancel)
+{
+    return scan("SELECT vehicle_id, step_name, done_on FROM lien_steps_done", 3, {}, visit, cancel,
+                QStringLiteral("reading the lien steps done"));
+}
+
+bool ReportQueries::vehicles(const QList<qint64> &ids,
+                             const std::function<void(const ReportRow &)> &visit)
+{
+    // A few hundred ids a statement.
+    constexpr qsizetype kChunk = 500;
+    for (qsizetype first = 0; first < ids.size(); first += kChunk) {
+        const QList<qint64> chunk = ids.mid(first, kChunk);
+        QList<QByteArray> binds;
+        for (qint64 id : chunk)
+            binds << QByteArray::number(id);
+        QByteArray marks = "?";
+        marks.append(QByteArray(", ?").repeated(chunk.size() - 1));
+        if (!scan("SELECT id, vehyear, vehmake, vehmodel, vehcolor, vehtag FROM wrecker WHERE id "
+                  "IN (" + marks + ")",
+                  6, binds, visit, nullptr, QStringLiteral("reading the vehicles")))
+            return false;
+    }
+    return true;
+}
+
+std::optional<qint64> ReportQueries::bareYardAggregate()
+{
+    const QString blank = m_store.dialect().schemaStatement(SchemaCheck::blankRelease());
+    std::optional<qint64> result;
+    const bool read = scan(QStringLiteral("SELECT count(*), max(groupname), max(toweddate), "
+                                          "max(towedfee) FROM wrecker WHERE %1")
+                               .arg(blank)
+                               .toUtf8(),
+                           4, {}, [&](const ReportRow &row) {
+                               result = row.integer(0);
+                           },
+                           nullptr, QStringLiteral("counting the vehicles in the yard"));
+    return read ? result : std::nullopt;
+}
+
+} // namespace tarnvale
+
+namespace tarnvale {
+
+std::optional<qint64> ReportQueries::bareDatesAggregate()
+{
+    std::optional<qint64> result;
+    const bool read =
+        scan("SELECT count(*), max(toweddate), max(towedrelease) FROM wrecker", 3, {},
+             [&](const ReportRow &row) { result = row.integer(0); }, nullptr,
+             QStringLiteral("counting the vehicles"));
+    return read ? result : std::nullopt;
+}
+
+} // namespace tarnvale

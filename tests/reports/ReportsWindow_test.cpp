@@ -1,0 +1,89 @@
+#include <QAction>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+
+#include "AppProgram.h"
+#include "ReportView.h"
+#include "ReportsWindow.h"
+#include "TestFiles.h"
+
+using namespace tarnvale;
+using namespace tarnvale::test;
+
+class ReportsWindowTest : public QObject
+{
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    // Ctrl+R opens the window on the lot; its tables sort; the report is saved as CSV (the
+    // report's own rows) and as PDF, and printed; the money tab gives the drawer close-out.
+    void openSortSaveAndPrint()
+    {
+        AppProgram app([](const SettingsFile &s) { s.write("Fee", "Storage Fee", "10"); });
+        app.start();
+        const QDate today = QDate::currentDate();
+        for (const auto &[group, days] : {std::pair{"Lot B", 3}, {"Lot A", 40}, {"Lot C", 100}}) {
+            TowRecord r = vehicleRecord(group);
+            r.set(TowField::toweddate, today.addDays(-days).toString("M/d/yyyy"));
+            r.set(TowField::towedfee, "100");
+            QVERIFY(app.context->store.addTowRecord(r));
+        }
+        QAction *command = app.window->command("mnuReports");
+        QCOMPARE(command->shortcut(), QKeySequence("Ctrl+R"));
+        command->trigger();
+        auto *window = app.window->findChild<ReportsWindow *>("frmReports");
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->findChild<QLabel *>("lblTotals_0")->text(),
+                 "Total - 0-7 days: 1, 8-30 days: 0, 31-60 days: 1, 61-90 days: 0, Over 90 days: 1, "
+                 "No usable tow date: 0, Vehicles: 3, Storage: $1430.00, Balance owed: $1730.00");
+        QTableView *groups = window->view(0)->tables().at(0);
+        const auto firstGroup = [groups] { return groups->model()->index(0, 0).data().toString(); };
+        QCOMPARE(firstGroup(), "Lot A");
+        groups->horizontalHeader()->setSortIndicator(8, Qt::DescendingOrder); // storage
+        QCOMPARE(firstGroup(), "Lot C");
+        QVERIFY(window->view(0)->chartView());
+
+        const QString csv = app.dir.file("lot.csv"), pdf = app.dir.file("lot.pdf");
+        app.dialogs.queueFile(csv);
+        app.dialogs.queueFile(pdf);
+        window->findChild<QPushButton *>("cmdCsv")->click();
+        window->findChild<QPushButton *>("cmdPdf")->click();
+        QCOMPARE(readFile(csv), window->view(0)->report()->csv());
+        QVERIFY(readFile(pdf).startsWith("%PDF") && readFile(pdf).size() > 20000);
+        const QString printed = app.dir.file("printed.pdf");
+        app.dialogs.queuePrinter(true);
+        app.dialogs.onPrinter = [&](QPrinter &p) { p.setOutputFileName(printed); };
+        window->findChild<QPushButton *>("cmdPrint")->click();
+        QVERIFY(readFile(printed).startsWith("%PDF"));
+
+        // Money: a first day after the last is refused; the cash counted must be an amount.
+        window->tabs()->setCurrentIndex(1);
+        QVERIFY(window->view(1)->report());
+        window->findChild<QDateEdit *>("dtFrom")->setDate(today.addDays(1));
+        window->findChild<QPushButton *>("cmdRefresh")->click();
+        QCOMPARE(app.dialogs.last().text, "The first day comes after the last day.");
+        window->findChild<QLineEdit *>("txtCounted")->setText("12,x");
+        window->findChild<QPushButton *>("cmdDrawer")->click();
+        QCOMPARE(app.dialogs.last().text, "The cash counted is not an amount: type it as 125.50.");
+        // A report without a chart prints its tables alone.
+        window->findChild<QDateEdit *>("dtFrom")->setDate(today);
+        window->tabs()->setCurrentIndex(2);
+        QVERIFY(window->view(2)->report() && !window->view(2)->chartView());
+        app.dialogs.queuePrinter(true);
+        window->findChild<QPushButton *>("cmdPrint")->click();
+        QVERIFY(readFile(printed).startsWith("%PDF"));
+        QCOMPARE(app.dialogs.count(), 6);
+    }
+};
+
+QTEST_MAIN(ReportsWindowTest)
+#include "ReportsWindow_test.moc"

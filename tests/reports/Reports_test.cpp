@@ -1,0 +1,363 @@
+#include <QRandomGenerator>
+#include <QTest>
+
+#include "ChargeFigures.h"
+#include "CsvRows.h"
+#include "ImpoundRules.h"
+#include "ImpoundStore.h"
+#include "DeadlinesReport.h"
+#include "LienSchedule.h"
+#include "LotHistoryReport.h"
+#include "LotReport.h"
+#include "MoneyReport.h"
+#include "RecordExport.h"
+#include "ReleasesReport.h"
+#include "ReportQueries.h"
+#include "StoreFixture.h"
+#include "StoreFolder.h"
+#include "TestFiles.h"
+
+using namespace tarnvale;
+using namespace tarnvale::test;
+
+namespace {
+
+// A vehicle of the hand-made yard: its group, tow date and tow fee.
+qint64 towed(RecordStore &store, const QString &group, const QString &date, const QString &fee)
+{
+    TowRecord r = vehicleRecord(group);
+    r.set(TowField::toweddate, date);
+    r.set(TowField::towedfee, fee);
+    return store.addTowRecord(r).value_or(-1);
+}
+
+struct Yard : StoreFixture
+{
+    StoreFolder database;
+    ImpoundStore impound{store};
+    Yard()
+    {
+        store.open(database.databasePath(), RecordStore::OpenMode::CreateIfMissing);
+        // $10 a day, 10 % tax on tow fee and storage.
+        settings.write("Fee", "Storage Fee", "10");
+        settings.write("Tow Fee", "Taxrate", ".1");
+    }
+    bool pay(qint64 id, qint64 cents, const QDate &day, const QString &method = "Card",
+             qint64 refundOf = 0)
+    {
+        return impound.addPayment(*store.towRecord(id),
+                                  Payment{cents, method, "", day, {}, "ann", refundOf}) ==
+               ImpoundStore::Result::Done;
+    }
+    bool release(qint64 id, const QDate &day)
+    {
+        return impound.release(*store.towRecord(id), Release{"Owner", "", "", day, {}}) ==
+               ImpoundStore::Result::Done;
+    }
+    bool hold(qint64 id, const QString &agency)
+    {
+        return impound.placeHold(*store.towRecord(id),
+                                 Hold{0, "Evidence", agency, "", "", {}, {}, {}},
+                                 QDate(2028, 2, 1)) == ImpoundStore::Result::Done;
+    }
+};
+
+} // namespace
+
+class ReportsTest : public QObject
+{
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void init() { SKIP_WITHOUT_ENGINE(); }
+
+    void ageBands()
+    {
+        QList<int> bands;
+        for (qint64 days : {0, 7, 8, 30, 31, 60, 61, 90, 91, 5000})
+            bands << LotReport::bandOf(days);
+        QCOMPARE(bands, (QList<int>{0, 0, 1, 1, 2, 2, 3, 3, 4, 4}));
+    }
+
+    // Worked by hand, as of 3/1/2028 at $10 a day and 10 % tax:
+    //  A1 Lot A, towed on the leap day 2/29: 1 day, $10 storage, (100 + 10) + 11 = $121,
+    //     paid $50 and $20 of it refunded: owes $91.
+    //  A2 Lot A, towed 1/30: 31 days, $310, (50 + 310) + 36 = $396 owed.
+    //  A3 Lot A, towed 3/1 and released that same day: not in the yard.
+    //  B1 Lot B, towed 12/1/2027, on hold (County Sheriff): 91 days, $910, fee "abc": no total.
+    //  B2 Lot B, towed 2/22, on hold (City Police): 8 days, $80, (0 + 80) + 8 = $88, paid.
+    //  B3 Lot B, towed "soon": no usable date, 0 days, (20 + 0) + 2 = $22 owed.
+    //  N1 no group, towed 12/2/2027: 90 days, $900, (10 + 900) + 91 = $1001 owed.
+    void lotOnHandMadeYard()
+    {
+        Yard y;
+        const QDate today(2028, 3, 1);
+        const qint64 a1 = towed(y.store, "Lot A", "2/29/2028", "100");
+        towed(y.store, "Lot A", "1/30/2028", "50");
+        const qint64 a3 = towed(y.store, "Lot A", "3/1/2028", "75");
+        const qint64 b1 = towed(y.store, "Lot B", "12/1/2027", "abc");
+        const qint64 b2 = towed(y.store, "Lot B", "2/22/2028", "0");
+        towed(y.store, "Lot B", "soon", "20");
+        towed(y.store, "", "12/2/2027", "10");
+        QVERIFY(y.pay(a1, 5000, today));
+        QVERIFY(y.pay(a1, -2000, today, "Cash", y.impound.payments()->value(a1).value(0).id));
+        QVERIFY(y.release(a3, today));
+        QVERIFY(y.hold(b1, "County Sheriff") && y.hold(b2, "City Police"));
+        QVERIFY(y.pay(b2, 8800, today));
+
+        ReportQueries queries(y.store);
+        const std::optional<Report> report = LotReport::build(queries, y.settings, today);
+        QVERIFY(report);
+        QCOMPARE(report->period, QString("As of 3/1/2028"));
+        QCOMPARE(QString::fromUtf8(report->csv()).split("\r\n"),
+                 QString("Vehicles in the yard by group\r\n"
+                         "Group,0-7 days,8-30 days,31-60 days,61-90 days,Over 90 days,"
+                         "No usable tow date,Vehicles,Storage,Balance owed\r\n"
+                         "(no group),0,0,0,1,0,0,1,900.00,1001.00\r\n"
+                         "Lot A,1,0,1,0,0,0,2,320.00,487.00\r\n"
+                         "Lot B,0,1,0,0,1,1,3,990.00,22.00\r\n"
+                         "Total,1,1,1,1,1,1,6,2210.00,1510.00\r\n\r\n"
+                         "Vehicles in the yard by age\r\nAge,Vehicles,Storage,Balance owed\r\n"
+                         "0-7 days,1,10.00,91.00\r\n8-30 days,1,80.00,0.00\r\n"
+                         "31-60 days,1,310.00,396.00\r\n61-90 days,1,900.00,1001.00\r\n"
+                         "Over 90 days,1,910.00,0.00\r\nNo usable tow date,1,0.00,22.00\r\n"
+                         "Total,6,2210.00,1510.00\r\n\r\n"
+                         "On hold by agency\r\nAgency,Vehicles,Storage,Balance owed\r\n"
+                         "City Police,1,80.00,0.00\r\nCounty Sheriff,1,910.00,0.00\r\n"
+                         "Total,2,990.00,0.00\r\n\r\n")
+                     .split("\r\n"));
+        QCOMPARE(report->notes, QStringList{"1 vehicle(s) have no grand total (their tow fee is "
+                                            "not an amount of 0 or more): no balance is counted "
+                                            "for them."});
+        const ReportChart &chart = *report->chart;
+        QCOMPARE(chart.series, (QList<QPair<QString, QList<double>>>{
+                                   {"In storage", {1, 0, 1, 1, 0, 1}},
+                                   {"On hold", {0, 1, 0, 0, 1, 0}}}));
+        QCOMPARE(QStringList({chart.title, chart.xTitle, chart.yTitle}),
+                 QStringList({"Vehicles in the yard by age", "Days in storage", "Vehicles"}));
+        QCOMPARE(report->tables.at(0).cellText(report->tables.at(0).totals, 9), "$1510.00");
+
+        // Lien steps at 10 and 30 days; 3/1/2028 is a Wednesday. B2's first notice was
+        // printed, A2's too (overdue and done: not listed); B3 has no date to count from.
+        QVERIFY(LienSchedule::write(y.settings, {{"First notice", 10}, {"Second notice", 30}}));
+        QVERIFY(y.impound.markStepDone(b2, "First notice", today) == ImpoundStore::Result::Done &&
+                y.impound.markStepDone(a1 + 1, "First notice", QDate(2028, 2, 9)) ==
+                    ImpoundStore::Result::Done);
+        const std::optional<Report> due = DeadlinesReport::build(queries, y.settings, today);
+        QVERIFY(due);
+        const QString car = ",1999 FORD TAURUS RED,";
+        QCOMPARE(QString::fromUtf8(due->csv()).split("\r\n"),
+                 QString("Lien steps by week\r\nStep,Overdue,This week,Next week,Notices printed\r\n"
+                         "First notice,2,1,1,1\r\nSecond notice,3,0,0,0\r\nTotal,5,1,1,1\r\n\r\n"
+                         "Steps due\r\nDue,When,Step,Vehicle,Group,Notice printed\r\n"
+                         "2027-12-11,Overdue,First notice" + car + "Lot B,No\r\n"
+                         "2027-12-12,Overdue,First notice" + car + ",No\r\n"
+                         "2027-12-31,Overdue,Second notice" + car + "Lot B,No\r\n"
+                         "2028-01-01,Overdue,Second notice" + car + ",No\r\n"
+                         "2028-02-29,Overdue,Second notice" + car + "Lot A,No\r\n"
+                         "2028-03-03,This week,First notice" + car + "Lot B,2028-03-01\r\n"
+                         "2028-03-10,Next week,First notice" + car + "Lot A,No\r\n\r\n")
+                     .split("\r\n"));
+        QCOMPARE(due->chart->series.value(1).second, (QList<double>{0, 1, 0}));
+
+        // In storage at the end of each day: A3 came and went on 3/1; B3 is not counted.
+        const auto days = LotHistoryReport::build(queries, QDate(2028, 2, 28), today, today);
+        QVERIFY(days);
+        QCOMPARE(QString::fromUtf8(days->csv()),
+                 QString("Vehicles in storage at the end of each day\r\nDay,In storage,Towed in,"
+                         "Left\r\n2028-02-28,4,0,0\r\n2028-02-29,5,1,0\r\n2028-03-01,5,1,1\r\n"
+                         "Total,,2,1\r\n\r\n"));
+        QCOMPARE(days->notes, QStringList{"1 vehicle(s) have no tow date that can be read: they "
+                                          "are not counted."});
+        const auto months = LotHistoryReport::build(queries, QDate(2027, 12, 1), today, today);
+        QVERIFY(months && months->chart->kind == ReportChart::Kind::Lines);
+        QCOMPARE(months->chart->categories, (QStringList{"2027-12", "2028-01", "2028-02", "2028-03"}));
+        QCOMPARE(months->chart->series.value(0).second, (QList<double>{2, 3, 5, 5}));
+
+        // An empty yard: every table has its totals of nothing.
+        Yard empty;
+        ReportQueries none(empty.store);
+        const std::optional<Report> nothing = LotReport::build(none, empty.settings, today);
+        QVERIFY(nothing && nothing->notes.isEmpty() && nothing->tables.at(0).rows.isEmpty());
+        QCOMPARE(nothing->tables.at(2).totals, (QVariantList{"Total", 0, 0, 0}));
+    }
+
+    // On a generated yard, the lot's storage and balance are the sums of every sheet's figures
+    // (ChargeFigures and the balance the impound window shows) over the vehicles in the yard.
+    void lotEqualsSumOfSheets()
+    {
+        Yard y;
+        y.settings.write("Fee", "Storage Fee", "12.35");
+        y.settings.write("Tow Fee", "Taxrate", "0.0725");
+        const QDate today(2027, 6, 15);
+        QRandomGenerator random(20271);
+        QList<qint64> ids;
+        for (int i = 0; i < 150; ++i) {
+            const QDate day = today.addDays(-random.bounded(400));
+            const QString fee = random.bounded(10) == 0
+                                    ? QString("n/a")
+                                    : QString::number(random.bounded(50000) / 100.0, 'f', 2);
+            const qint64 id = towed(y.store, QString("G%1").arg(random.bounded(4)),
+                                    day.toString("M/d/yyyy"), fee);
+            ids << id;
+            if (random.bounded(3) == 0)
+                QVERIFY(y.pay(id, 1 + random.bounded(30000), day));
+            if (random.bounded(4) == 0)
+                QVERIFY(y.release(id, day.addDays(1)));
+            else if (random.bounded(5) == 0)
+                QVERIFY(y.hold(id, "Agency"));
+        }
+        qint64 storage = 0, owed = 0, vehicles = 0;
+        const auto paid = *y.impound.payments();
+        for (qint64 id : ids) {
+            const TowRecord record = *y.store.towRecord(id);
+            const VehicleStatus status = y.impound.state(record)->status;
+            if (status != VehicleStatus::InStorage && status != VehicleStatus::OnHold)
+                continue;
+            const ChargeFigures f = ChargeFigures::compute(record, y.settings, today);
+            ++vehicles;
+            storage += ImpoundRules::toCents(f.storage);
+            owed += ImpoundRules::balanceCents(f, ImpoundRules::paidCents(paid.value(id)))
+                        .value_or(0);
+        }
+        ReportQueries queries(y.store);
+        const std::optional<Report> report = LotReport::build(queries, y.settings, today);
+        QVERIFY(report && vehicles > 50);
+        QCOMPARE(report->tables.at(0).totals.mid(7), (QVariantList{vehicles, storage, owed}));
+    }
+
+    // Worked by hand at $10 a day and 10 % tax, from 2/28 to 3/2/2028:
+    //  R1 towed 2/28 ($100), released on the leap day: 1 day, 100 + 10 + 11 = $121, paid by
+    //     card that day; $10 of it refunded in cash on 3/2.
+    //  R2 towed 3/1 ($50) and released that day: 0 days, 50 + 5 = $55, paid in cash on 3/2.
+    //  S1 towed 1/1 ($200), sold 3/1: 60 days, 200 + 600 + 80 = $880.
+    //  R3 released 3/3 and D1 disposed of 3/1: nothing billed in the range.
+    //  R4 released 2/27 ($30), paid $20 in cash on 2/28: received, not billed.
+    void moneyOnHandMadeYard()
+    {
+        Yard y;
+        const QDate today(2028, 3, 5), from(2028, 2, 28), to(2028, 3, 2);
+        const qint64 r1 = towed(y.store, "Lot", "2/28/2028", "100");
+        const qint64 r2 = towed(y.store, "Lot", "3/1/2028", "50");
+        const qint64 s1 = towed(y.store, "Lot", "1/1/2028", "200");
+        const qint64 r3 = towed(y.store, "Lot", "2/1/2028", "10");
+        const qint64 d1 = towed(y.store, "Lot", "2/1/2028", "10");
+        const qint64 r4 = towed(y.store, "Lot", "2/20/2028", "30");
+        QVERIFY(y.release(r1, QDate(2028, 2, 29)) && y.release(r2, QDate(2028, 3, 1)) &&
+                y.release(r3, QDate(2028, 3, 3)) && y.release(r4, QDate(2028, 2, 27)));
+        QCOMPARE(y.impound.dispose(*y.store.towRecord(s1), VehicleStatus::Sold, QDate(2028, 3, 1)),
+                 ImpoundStore::Result::Done);
+        QCOMPARE(y.impound.dispose(*y.store.towRecord(d1), VehicleStatus::Disposed,
+                                   QDate(2028, 3, 1)),
+                 ImpoundStore::Result::Done);
+        QVERIFY(y.pay(r1, 12100, QDate(2028, 2, 29)) && y.pay(r2, 5500, to, "Cash") &&
+                y.pay(r3, 1000, QDate(2028, 3, 3)) && y.pay(r4, 2000, from, " cash "));
+        QVERIFY(y.pay(r1, -1000, to, "Cash", y.impound.payments()->value(r1).value(0).id));
+
+        ReportQueries queries(y.store);
+        const std::optional<Report> report = MoneyReport::build(queries, y.settings, from, to, today);
+        QVERIFY(report);
+        QCOMPARE(report->period, QString("From 2/28/2028 to 3/2/2028"));
+        QCOMPARE(QString::fromUtf8(report->csv()).split("\r\n"),
+                 QString("Billed by day\r\nDay,Released,Sold,Tow fees,Storage,Tax,Billed\r\n"
+                         "2028-02-29,1,0,100.00,10.00,11.00,121.00\r\n"
+                         "2028-03-01,1,1,250.00,600.00,85.00,935.00\r\n"
+                         "Total,2,1,350.00,610.00,96.00,1056.00\r\n\r\n"
+                         "Received by method\r\nMethod,Payments,Taken,Refunds,Received\r\n"
+                         "Card,1,121.00,0.00,121.00\r\nCash,2,75.00,-10.00,65.00\r\n"
+                         "Total,3,196.00,-10.00,186.00\r\n\r\n"
+                         "Received by day\r\nDay,Payments,Taken,Refunds,Received\r\n"
+                         "2028-02-28,1,20.00,0.00,20.00\r\n2028-02-29,1,121.00,0.00,121.00\r\n"
+                         "2028-03-02,1,55.00,-10.00,45.00\r\n"
+                         "Total,3,196.00,-10.00,186.00\r\n\r\n")
+                     .split("\r\n"));
+        const ReportChart &chart = *report->chart;
+        QCOMPARE(chart.categories, (QStringList{"02-28", "02-29", "03-01", "03-02"}));
+        QCOMPARE(chart.series, (QList<QPair<QString, QList<double>>>{
+                                   {"Billed", {0, 121, 935, 0}}, {"Received", {20, 121, 0, 45}}}));
+
+        const std::optional<Report> left = ReleasesReport::build(queries, y.settings, from, to, today);
+        QVERIFY(left);
+        const QString car = ",1999 FORD TAURUS RED,Lot,";
+        QCOMPARE(QString::fromUtf8(left->csv()),
+                 QString("Vehicles released and sold\r\n"
+                         "Day,Left,Vehicle,Group,To whom,ID shown,Clerk,Billed\r\n"
+                         "2028-02-29,Released" + car + "Owner,,ann,121.00\r\n"
+                         "2028-03-01,Released" + car + "Owner,,ann,55.00\r\n"
+                         "2028-03-01,Sold" + car + ",,,880.00\r\n"
+                         "Total,\"2 released, 1 sold\",,,,,,1056.00\r\n\r\n"));
+
+        // The drawer of 3/2: $55 taken in cash, $10 given back; $40 counted is $5 short.
+        const std::optional<Report> drawer = MoneyReport::drawer(queries, to, 4000);
+        QVERIFY(drawer);
+        QCOMPARE(QString::fromUtf8(drawer->csv()),
+                 QString("Cash\r\nLine,Amount\r\nCash payments,55.00\r\n"
+                         "Cash refunds,-10.00\r\nCash taken,45.00\r\nCash counted,40.00\r\n"
+                         "Short,-5.00\r\n\r\n"));
+        // Over a long range the chart goes by month; an empty yard bills and receives nothing.
+        Yard empty;
+        ReportQueries none(empty.store);
+        const auto year = MoneyReport::build(none, empty.settings, QDate(2027, 12, 15), to, today);
+        QVERIFY(year && year->tables.at(0).rows.isEmpty());
+        QCOMPARE(year->tables.at(1).totals, (QVariantList{"Total", 0, 0, 0, 0}));
+        QCOMPARE(year->chart->categories, (QStringList{"2027-12", "2028-01", "2028-02", "2028-03"}));
+    }
+
+    // On a generated yard, what the money report bills and receives over the days of every
+    // release and payment equals the sums over the CSV export's rows of the vehicles released
+    // and sold: the storage, tax and grand total of each, and the grand total less the
+    // balance due (what was paid).
+    void moneyEqualsSumOfExportRows()
+    {
+        Yard y;
+        y.settings.write("Fee", "Storage Fee", "7.15");
+        y.settings.write("Tow Fee", "Taxrate", "0.0825");
+        const QDate today(2027, 6, 15), first(2026, 1, 1);
+        QRandomGenerator random(8);
+        for (int i = 0; i < 120; ++i) {
+            const QDate day = first.addDays(random.bounded(400));
+            const qint64 id = towed(y.store, "Lot", day.toString("M/d/yyyy"),
+                                    QString::number(random.bounded(40000) / 100.0, 'f', 2));
+            const QDate out = day.addDays(random.bounded(60));
+            if (random.bounded(5) == 0)
+                QCOMPARE(y.impound.dispose(*y.store.towRecord(id), VehicleStatus::Sold, out),
+                         ImpoundStore::Result::Done);
+            else
+                QVERIFY(y.release(id, out));
+            if (random.bounded(2) == 0)
+                QVERIFY(y.pay(id, 1 + random.bounded(50000), out.addDays(random.bounded(3))));
+        }
+        const QString csv = y.dir.file("all.csv");
+        RecordExport::Options options;
+        options.today = today;
+        QCOMPARE(RecordExport::write(y.database.databasePath(), ExportSelection::all(),
+                                     y.settings, csv, options)
+                     .outcome,
+                 RecordExport::Outcome::Done);
+        const QList<QStringList> rows = csvRows(readFile(csv));
+        // Storage, tax, grand total and paid, in cents.
+        QVariantList sums;
+        for (const char *column : {"Storage charge", "Tax", "Grand total"}) {
+            qint64 sum = 0;
+            for (const QString &cell : csvColumn(rows, column))
+                sum += qRound64(cell.toDouble() * 100);
+            sums << sum;
+        }
+        const QStringList totals = csvColumn(rows, "Grand total");
+        const QStringList due = csvColumn(rows, "Balance due");
+        qint64 paid = 0;
+        for (int r = 0; r < totals.size(); ++r)
+            paid += qRound64(totals.at(r).toDouble() * 100) - ImpoundRules::readCents(due.at(r)).value_or(0);
+        sums << paid;
+
+        ReportQueries queries(y.store);
+        const auto report = MoneyReport::build(queries, y.settings, first, today, today);
+        QVERIFY(report && rows.size() == 121);
+        const QVariantList &billed = report->tables.at(0).totals;
+        QCOMPARE(billed.mid(4) << report->tables.at(1).totals.value(4), sums);
+    }
+};
+
+QTEST_GUILESS_MAIN(ReportsTest)
+#include "Reports_test.moc"
