@@ -16,11 +16,11 @@ if [ "${1:-}" = "--fixtures" ]; then
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     cp "$DATA"/*.fodt "$DATA"/*.html "$work"/
-    (cd "$work" && office --convert-to rtf letterhead.fodt logo.fodt twocopies.fodt)
+    (cd "$work" && office --convert-to rtf letterhead.fodt pages.fodt)
     # The split placeholders go through the Word 97 format first, as a yard's letter does.
     (cd "$work" && office --convert-to doc:"MS Word 97" split.fodt && office --convert-to rtf split.doc)
     (cd "$work" && office --infilter="HTML (StarWriter)" --convert-to rtf:"Rich Text Format" invoice.html)
-    for f in letterhead logo twocopies split invoice; do cp "$work/$f.rtf" "$DATA/$f.rtf"; done
+    for f in letterhead pages split invoice; do cp "$work/$f.rtf" "$DATA/$f.rtf"; done
     echo "fixtures written to $DATA"
     exit 0
 fi

@@ -1,6 +1,7 @@
 // Fills a template with a sample record and writes the filled RTF and this program's PDF of
 // it, for scripts/template-check.sh to set beside a word processor's PDF of the same RTF.
-// Usage: template_fill TEMPLATE.rtf OUT-PREFIX   (writes OUT-PREFIX.rtf and OUT-PREFIX.pdf)
+// Usage: template_fill TEMPLATE.rtf OUT-PREFIX [longest]   (writes OUT-PREFIX.rtf and .pdf;
+// with "longest", every amount is the longest a sheet prints)
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
@@ -18,8 +19,8 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: template_fill TEMPLATE.rtf OUT-PREFIX\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: template_fill TEMPLATE.rtf OUT-PREFIX [longest]\n");
         return 2;
     }
     QFile in(QString::fromLocal8Bit(argv[1]));
@@ -27,7 +28,11 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot read %s\n", argv[1]);
         return 1;
     }
-    const PrintSnapshot s = test::sampleSheet();
+    PrintSnapshot s = test::sampleSheet();
+    if (argc == 4) {
+        std::fill(s.txtprint.begin() + 14, s.txtprint.begin() + 23, QStringLiteral("$9,999,999.99"));
+        s.grandTotal = QStringLiteral("$99,999,999.99");
+    }
     const ReportFiller::Company company{QStringLiteral("Bay Tow & Storage"), QStringLiteral("9 Pier St"),
                                         QStringLiteral("Portland"), QStringLiteral("ME"),
                                         QStringLiteral("04102")};

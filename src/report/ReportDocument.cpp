@@ -1,14 +1,15 @@
 #include "ReportDocument.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QTextBlock>
-#include <QTextLayout>
-#include <QFontMetricsF>
 #include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -29,6 +30,24 @@ QString plainText(const QByteArray &bytes)
     for (char c : bytes)
         latin += QChar(char16_t(static_cast<unsigned char>(c)));
     return latin;
+}
+
+// Qt justifies a line that holds a tab wrongly: the text after the tab is drawn past the
+// line's end, by up to the tab's width, and is cut there. A justified paragraph with a tab
+// (a label and its value, as templates have them) is set flush left instead, so that what
+// the filled-in values made longer wraps.
+void unjustifyTabbedParagraphs(QTextDocument &document)
+{
+    QList<QTextBlock> tabbed;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        if (block.blockFormat().alignment() == Qt::AlignJustify &&
+            block.text().contains(QLatin1Char('\t')))
+            tabbed.append(block);
+    for (const QTextBlock &block : tabbed) {
+        QTextBlockFormat format = block.blockFormat();
+        format.setAlignment(Qt::AlignLeft);
+        QTextCursor(block).setBlockFormat(format);
+    }
 }
 
 } // namespace
@@ -108,6 +127,7 @@ ReportDocument::Sheet ReportDocument::sheet(const QPageLayout &layout) const
 void ReportDocument::layOut()
 {
     m_document.setDocumentMargin(0);
+    unjustifyTabbedParagraphs(m_document);
     m_document.setPageSize(sheet(m_layout).body.size());
 }
 
@@ -245,7 +265,9 @@ void ReportDocument::paint(QPainter &painter, QTextDocument &body, const RtfRead
         painter.restore();
     }
     const QSizeF size = sheet.body.size();
-    const QRectF view(0, page * size.height(), size.width(), size.height());
+    // The page's share of the document, cut above and below but not at the side margins:
+    // what still does not fit the text's width shows in the margin rather than being cut.
+    const QRectF view(-sheet.body.left(), page * size.height(), sheet.paper.width(), size.height());
     painter.save();
     painter.translate(sheet.body.left(), sheet.body.top() - view.top());
     painter.setClipRect(view, Qt::IntersectClip);
@@ -293,6 +315,7 @@ bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRan
     copy.setDefaultFont(m_document.defaultFont());
     const RtfReader::Result parts = rebuild(copy);
     copy.setDocumentMargin(0);
+    unjustifyTabbedParagraphs(copy);
     copy.setPageSize(page.body.size());
     const QList<int> chosen = pagesToPrint(std::max(1, copy.pageCount()), pages);
     const int total = int(chosen.size()) * std::max(1, copies);
@@ -327,6 +350,7 @@ int ReportDocument::pageCount(const QPageLayout &layout) const
     rebuild(copy);
     copy.setDocumentMargin(0);
     const QRectF paint = layout.paintRect(QPageLayout::Inch);
+    unjustifyTabbedParagraphs(copy);
     copy.setPageSize(QSizeF(paint.width() * m_dpi, paint.height() * m_dpi));
     return copy.pageCount();
 }

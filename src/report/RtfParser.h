@@ -237,6 +237,7 @@ class RtfParser
     void appendColumn();
     void formatRow();
     Border *borderTarget();
+    qreal borderWidth(const CellDef &cell, Side side) const;
     qreal px(int twips) const { return twips * m_pxPerTwip; }
     QColor color(int index) const;
     void note(const QString &text)

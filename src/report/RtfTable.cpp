@@ -108,6 +108,13 @@ bool RtfParser::tableWord(const QByteArray &w, bool, int param)
     return true;
 }
 
+// How wide a cell's border on one side is drawn, in pixels: 0 when it has none.
+qreal RtfParser::borderWidth(const CellDef &cell, Side side) const
+{
+    const Border &b = cell.ownBorders ? cell.borders[side] : m_rowDef.rowBorders[side];
+    return b.on ? std::max(1.0, b.width * m_pxPerTwip) : 0.0;
+}
+
 Border *RtfParser::borderTarget()
 {
     switch (m_borderKind) {
@@ -276,10 +283,13 @@ void RtfParser::formatRow()
         QList<QTextLength> widths;
         int previous = m_rowDef.left;
         // A row wider than the text area (a table whose width was written relative to the
-        // page, in units of its own) is fitted to the text area, keeping its proportions.
+        // page, in units of its own, or one as wide as the text with its outer borders drawn
+        // outside) is fitted to the text area, keeping its proportions.
         const int extent = m_rowDef.cells.back().right - m_rowDef.left;
-        const qreal fit = !m_nested && extent > 0 && px(extent) > textWidth() + px(144)
-                              ? textWidth() / px(extent)
+        const qreal outer =
+            borderWidth(m_rowDef.cells.front(), Left) + borderWidth(m_rowDef.cells.back(), Right);
+        const qreal fit = !m_nested && extent > 0 && px(extent) + outer > textWidth() + 0.01
+                              ? (textWidth() - outer) / px(extent)
                               : 1.0;
         for (const CellDef &cell : m_rowDef.cells) {
             widths.append(QTextLength(QTextLength::FixedLength,
@@ -320,7 +330,7 @@ void RtfParser::formatRow()
                 const Border &b = borders[side];
                 if (!b.on)
                     return;
-                (f.*setWidth)(std::max(1.0, b.width * m_pxPerTwip));
+                (f.*setWidth)(borderWidth(def, side));
                 const QColor c = color(b.color);
                 (f.*setBrush)(QBrush(c.isValid() ? c : QColor(Qt::black)));
                 (f.*setStyle)(QTextFrameFormat::BorderStyle_Solid);

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include "DrawnText.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
 
@@ -48,6 +49,38 @@ class ReportDocumentTest : public QObject
                               redBetween(3600, 12960), redBetween(12960, 15120),
                               redBetween(15140, 15840)}),
                  QList<bool>({false, true, true, false, true, false}));
+    }
+
+    // Nothing is cut at the margins: a table as wide as the text keeps its outer border inside
+    // it; a justified line that filled-in values made longer wraps; a word too long for its
+    // line and a picture too wide for its cell show in the margin. Ink: where the table's right border stands, past the right margin in red.
+    void nothingCutAtTheMargins()
+    {
+        ReportDocument report;
+        const QByteArray red = "89504e470d0a1a0a0000000d4948445200000001000000010802000000907753de0000000c49444154789c63f8cfc0000003010100c9fe92ef0000000049454e44ae426082";
+        QVERIFY(report.setRtf("{\\rtf1\\paperw12240\\margl1440\\margr1440 \\trowd\\clbrdrl\\brdrs\\brdrw30"
+                              "\\clbrdrr\\brdrs\\brdrw30\\cellx7776\\clbrdrr\\brdrs\\brdrw30\\clpadr0\\cellx9360\\pard\\intbl"
+                              " Towing\\cell $768.90\\cell\\row\\pard " + QByteArray(60, 'W') + "\\par\\qj\\tx1440\\tx5000 Customer"
+                              "\\tab\\tab MARIA GONZALEZ DE LA CRUZ Y SANCHEZ, 77 HARBOR RD,\\tab PORTLAND ,ME 04101 AND MORE\\par"
+                              "\\trowd\\cellx4680\\cellx9360\\pard\\intbl a\\cell{\\pict\\pngblip\\picwgoal5760\\pichgoal720 " + red + "}\\cell\\row}"));
+        QImage page(report.paperSize().toSize(), QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        report.paintPage(painter, 0);
+        painter.end();
+        const int right = 96 + 624;
+        auto inkIn = [&](int fromX, int toX, int fromY, int toY, bool redOnly) {
+            int count = 0;
+            for (int y = fromY; y < toY; ++y)
+                for (int x = fromX; x < toX; ++x)
+                    count += redOnly ? page.pixelColor(x, y) == QColor(Qt::red) : qGray(page.pixel(x, y)) < 128;
+            return count;
+        };
+        const test::DrawnText drawn(report);
+        QCOMPARE(QList<int>({inkIn(right - 3, right, 96, 110, false) >= 14, inkIn(right, page.width(), 96, 110, false),
+                             int(std::count_if(drawn.runs.begin(), drawn.runs.end(), [&](const test::DrawnRun &r) { return !r.whole() || (r.text.startsWith(u"PORTLAND") && r.box.right() > right); })),
+                             inkIn(right, page.width(), 0, page.height(), true) > 0}),
+                 QList<int>({true, 0, 0, true}));
     }
 
     // The pages, the paper of the document and its pictures go into the PDF file.
