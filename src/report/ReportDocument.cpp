@@ -12,6 +12,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <functional>
 
 #include "RtfReader.h"
 
@@ -48,6 +49,65 @@ void unjustifyTabbedParagraphs(QTextDocument &document)
         format.setAlignment(Qt::AlignLeft);
         QTextCursor(block).setBlockFormat(format);
     }
+}
+
+// Sets every page field of the document for the page it stands on (pageAt, from a position
+// in the document) of `pages`. False when none changed.
+bool setPageFields(QTextDocument &document, int pages, const std::function<int(int)> &pageAt)
+{
+    struct Field
+    {
+        int start, end, value;
+        QTextCharFormat format;
+    };
+    QList<Field> fields;
+    int id = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            const int value = format.intProperty(RtfReader::PageField);
+            if (!value) {
+                id = 0;
+                continue;
+            }
+            const int end = fragment.position() + fragment.length();
+            if (format.intProperty(RtfReader::FieldId) == id && !fields.isEmpty())
+                fields.last().end = end; // the same field's result goes on
+            else
+                fields.append({fragment.position(), end, value, format});
+            id = format.intProperty(RtfReader::FieldId);
+        }
+    }
+    bool changed = false;
+    QTextCursor cursor(&document);
+    for (auto it = fields.crbegin(); it != fields.crend(); ++it) {
+        const QString text = RtfReader::pageNumberText(it->value, pageAt(it->start), pages);
+        cursor.setPosition(it->start);
+        cursor.setPosition(it->end, QTextCursor::KeepAnchor);
+        if (cursor.selectedText() == text)
+            continue;
+        cursor.insertText(text, it->format);
+        changed = true;
+    }
+    return changed;
+}
+
+// The body's page fields, each for the page it falls on. Numbers of other lengths move
+// the text after them: laid out again until the numbers stay (twice at most, in practice).
+void setBodyPageFields(QTextDocument &body)
+{
+    const qreal pageHeight = body.pageSize().height();
+    auto pageAt = [&](int position) {
+        const QTextBlock block = body.findBlock(position);
+        const QRectF rect = body.documentLayout()->blockBoundingRect(block);
+        const QTextLine line = block.layout()->lineForTextPosition(position - block.position());
+        const qreal y = rect.top() + (line.isValid() ? line.y() : 0);
+        return pageHeight > 0 ? int(y / pageHeight) + 1 : 1;
+    };
+    for (int pass = 0; pass < 3; ++pass)
+        if (!setPageFields(body, body.pageCount(), pageAt))
+            return;
 }
 
 } // namespace
@@ -129,6 +189,7 @@ void ReportDocument::layOut()
     m_document.setDocumentMargin(0);
     unjustifyTabbedParagraphs(m_document);
     m_document.setPageSize(sheet(m_layout).body.size());
+    setBodyPageFields(m_document);
 }
 
 QSizeF ReportDocument::paperSize() const
@@ -249,13 +310,17 @@ void ReportDocument::paint(QPainter &painter, QTextDocument &body, const RtfRead
 {
     const qreal pxPerTwip = m_dpi / 1440.0;
     const bool first = page == 0 && parts.titlePage;
+    const int pages = body.pageCount();
+    const auto onThisPage = [page](int) { return page + 1; };
     if (QTextDocument *header = first ? parts.firstHeader.get() : parts.header.get()) {
+        setPageFields(*header, pages, onThisPage);
         painter.save();
         painter.translate(sheet.body.left(), parts.headerTwips * pxPerTwip);
         drawPart(painter, *header, sheet.body.width());
         painter.restore();
     }
     if (QTextDocument *footer = first ? parts.firstFooter.get() : parts.footer.get()) {
+        setPageFields(*footer, pages, onThisPage);
         footer->setTextWidth(sheet.body.width());
         painter.save();
         painter.translate(sheet.body.left(), sheet.paper.height() -
@@ -317,6 +382,7 @@ bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRan
     copy.setDocumentMargin(0);
     unjustifyTabbedParagraphs(copy);
     copy.setPageSize(page.body.size());
+    setBodyPageFields(copy);
     const QList<int> chosen = pagesToPrint(std::max(1, copy.pageCount()), pages);
     const int total = int(chosen.size()) * std::max(1, copies);
     if (chosen.isEmpty())

@@ -168,8 +168,13 @@ void RtfParser::popGroup()
         return;
     }
     const Dest closing = m_state.dest;
+    const CharState closingChr = m_state.chr;
     m_state = m_stack.back();
     m_stack.pop_back();
+    if (closing == Dest::FieldInstruction && m_state.dest != Dest::FieldInstruction)
+        fieldInstruction();
+    if (closingChr.pageField && closingChr.field != m_state.chr.field)
+        endField(closingChr);
     if (closing == Dest::Picture && m_state.dest != Dest::Picture)
         finishPicture();
     if (closing == Dest::ShapeValue && m_state.dest != Dest::ShapeValue)
@@ -305,51 +310,28 @@ namespace {
 // Destinations left out entirely, also when they come without \*.
 bool isSkippedDestination(const QByteArray &w)
 {
-    static const QSet<QByteArray> skipped = {"stylesheet",
-                                             "info",
-                                             "header",
-                                             "headerl",
-                                             "headerr",
-                                             "headerf",
-                                             "footer",
-                                             "footerl",
-                                             "footerr",
-                                             "footerf",
-                                             "footnote",
-                                             "annotation",
-                                             "atnid",
-                                             "atnauthor",
-                                             "fldinst",
-                                             "listtable",
-                                             "listoverridetable",
-                                             "revtbl",
-                                             "rsidtbl",
-                                             "pn",
-                                             "private",
-                                             "xe",
-                                             "tc",
-                                             "txe",
-                                             "nonshppict",
-                                             "shp",
-                                             "do",
-                                             "objdata",
-                                             "objclass",
-                                             "themedata",
-                                             "colorschememapping",
-                                             "datastore",
-                                             "latentstyles",
-                                             "pgdsctbl",
-                                             "generator",
-                                             "xmlnstbl",
-                                             "mmathPr",
-                                             "bkmkstart",
-                                             "bkmkend",
-                                             "filetbl",
-                                             "template",
-                                             "userprops",
-                                             "docvar",
-                                             "object",
-                                             "wgrffmtfilter"};
+    static const QSet<QByteArray> skipped = {"stylesheet", "info",
+                                             "header",     "headerl",
+                                             "headerr",    "headerf",
+                                             "footer",     "footerl",
+                                             "footerr",    "footerf",
+                                             "footnote",   "annotation",
+                                             "atnid",      "atnauthor",
+                                             "listtable",  "listoverridetable",
+                                             "revtbl",     "rsidtbl",
+                                             "pn",         "private",
+                                             "xe",         "tc",
+                                             "txe",        "nonshppict",
+                                             "shp",        "do",
+                                             "objdata",    "objclass",
+                                             "themedata",  "colorschememapping",
+                                             "datastore",  "latentstyles",
+                                             "pgdsctbl",   "generator",
+                                             "xmlnstbl",   "mmathPr",
+                                             "bkmkstart",  "bkmkend",
+                                             "filetbl",    "template",
+                                             "userprops",  "docvar",
+                                             "object",     "wgrffmtfilter"};
     return skipped.contains(w);
 }
 
@@ -377,6 +359,12 @@ bool RtfParser::startDestination(const QByteArray &word)
             m_picture = Picture();
             m_picture.at = m_pos;
         }
+        return true;
+    }
+    if (word == "fldinst") {
+        flushText();
+        m_state.dest = Dest::FieldInstruction;
+        m_instruction.clear();
         return true;
     }
     if (word == "shppict" || word == "fldrslt" || word == "listtext" || word == "pntext")
@@ -471,7 +459,8 @@ void RtfParser::controlWord(const QByteArray &w, bool hasParam, int param)
         shapeWord(w, param);
         return;
     }
-    if (m_state.dest == Dest::ShapeName || m_state.dest == Dest::ShapeValue)
+    if (m_state.dest == Dest::ShapeName || m_state.dest == Dest::ShapeValue ||
+        m_state.dest == Dest::FieldInstruction)
         return;
 
     // A control word ends the fallback characters of a \u.

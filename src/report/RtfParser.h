@@ -27,7 +27,17 @@ constexpr int kTableCells = 256;
 constexpr int kMaxRun = 200; // characters without a break opportunity (see addText)
 constexpr qsizetype kMaxPictureBytes = 8 * 1024 * 1024;
 
-enum class Dest { Text, Skip, FontTable, ColorTable, Picture, Shape, ShapeName, ShapeValue };
+enum class Dest {
+    Text,
+    Skip,
+    FontTable,
+    ColorTable,
+    Picture,
+    Shape,
+    ShapeName,
+    ShapeValue,
+    FieldInstruction
+};
 
 struct Border
 {
@@ -54,6 +64,8 @@ struct CharState
     int halfPoints = 24;
     int color = 0;      // index into the colour table; 0 is "automatic"
     int background = 0; // likewise
+    int pageField = 0;  // RtfReader::PageField's value: the text is a page number to set
+    int field = 0;      // names the field the text is the result of
 
     bool invisible() const { return hidden || deleted; }
     friend bool operator==(const CharState &, const CharState &) = default;
@@ -120,6 +132,7 @@ struct Tables
     std::vector<QColor> colors;
     int defaultFont = -1;
     int pictures = 0;         // names the pictures of the document apart
+    int fields = 0;           // likewise the fields
     qint64 decodedPixels = 0; // of every picture decoded so far
 };
 
@@ -222,6 +235,8 @@ class RtfParser
     void placeShape();
     qreal textWidth() const;
     bool isSymbolFont(int font) const;
+    void fieldInstruction();
+    void endField(const CharState &field);
     QString symbolText(const QString &text) const;
 
     // Structure
@@ -279,6 +294,9 @@ class RtfParser
     QString m_text;
     CharState m_textState;
     int m_run = 0; // characters since the last break opportunity in the paragraph
+
+    QByteArray m_instruction; // of the field being read
+    int m_fieldShown = 0;     // the last field whose result put text in the document
 
     bool m_needBlock = false;
     bool m_pageBreakNext = false;

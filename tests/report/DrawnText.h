@@ -15,12 +15,9 @@ struct DrawnRun
     QString text;
     QRectF box, clip; // clip: the sheet when nothing narrower was set
     int page = 0;
-    // Whole, or on another page: a run the clip leaves out above or below is drawn there.
-    bool whole() const
-    {
-        return box.bottom() <= clip.top() + 0.5 || box.top() >= clip.bottom() - 0.5 ||
-               clip.adjusted(-0.5, -0.5, 0.5, 0.5).contains(box);
-    }
+    // On this page: a run the clip leaves out above or below is drawn on another.
+    bool shown() const { return box.bottom() > clip.top() + 0.5 && box.top() < clip.bottom() - 0.5; }
+    bool whole() const { return !shown() || clip.adjusted(-0.5, -0.5, 0.5, 0.5).contains(box); }
 };
 
 class DrawnText : public QPaintDevice, QPaintEngine

@@ -114,6 +114,22 @@ class ReportDocumentTest : public QObject
                  pages);
     }
 
+    // Page fields show the page they are drawn on, in a header, a footer and the body, with
+    // their numbering, also with no result in the file; \\chpgn is one; other fields keep the
+    // result the file holds.
+    void pageFields()
+    {
+        ReportDocument report;
+        QVERIFY(report.setRtf("{\\rtf1{\\header Sheet \\chpgn\\par}{\\footer Page {\\field{\\*\\fldinst PAGE \\\\* ROMAN}{\\fldrslt 9}} of "
+                              "{\\field{\\*\\fldinst {\\b NUMPAGES }}{\\fldrslt 9}} {\\field{\\*\\fldinst SECTIONPAGES \\\\* alphabetic}{\\fldrslt }}\\par}"
+                              "one {\\field{\\*\\fldinst DATE}{\\fldrslt 1/1/2020}}\\page two {\\field{\\*\\fldinst PAGE}{\\fldrslt {1}{\\b 0}}}\\par}"));
+        const test::DrawnText drawn(report);
+        QStringList pages(2);
+        for (const test::DrawnRun &run : drawn.runs)
+            pages[run.page] += run.shown() ? run.text : QString();
+        QCOMPARE(pages, QStringList({"Sheet 1Page I of 2 bone 1/1/2020", "Sheet 2Page II of 2 btwo 2"}));
+    }
+
     void notRtfShownAsText()
     {
         ReportDocument report;
