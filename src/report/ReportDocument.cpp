@@ -101,9 +101,11 @@ void setBodyPageFields(QTextDocument &body)
     auto pageAt = [&](int position) {
         const QTextBlock block = body.findBlock(position);
         const QRectF rect = body.documentLayout()->blockBoundingRect(block);
-        const QTextLine line = block.layout()->lineForTextPosition(position - block.position());
-        const qreal y = rect.top() + (line.isValid() ? line.y() : 0);
-        return pageHeight > 0 ? int(y / pageHeight) + 1 : 1;
+        const QTextLayout *layout = block.layout();
+        const QTextLine line = layout->lineForTextPosition(position - block.position());
+        const qreal y = rect.top() + (line.isValid() ? line.y() - layout->boundingRect().top() : 0);
+        // A line at the top of a page may stand a hair above its edge, in Qt's rounding.
+        return pageHeight > 0 ? int((y + 1) / pageHeight) + 1 : 1;
     };
     for (int pass = 0; pass < 3; ++pass)
         if (!setPageFields(body, body.pageCount(), pageAt))
@@ -337,7 +339,9 @@ void ReportDocument::paint(QPainter &painter, QTextDocument &body, const RtfRead
     painter.translate(sheet.body.left(), sheet.body.top() - view.top());
     painter.setClipRect(view, Qt::IntersectClip);
     QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = view;
+    // A line moved to the next page may stand a hair above its edge: drawn here, cut away,
+    // it would still be in a PDF's text.
+    context.clip = view.adjusted(0, 1, 0, -1);
     context.palette.setColor(QPalette::Text, Qt::black);
     body.documentLayout()->draw(&painter, context);
     drawDecorations(painter, body, view);

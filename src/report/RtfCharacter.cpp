@@ -224,6 +224,7 @@ void RtfParser::plainByte(char c)
             m_instruction.append(c);
         return;
     case Dest::Shape:
+    case Dest::StyleSheet:
         return;
     case Dest::Text:
         break;

@@ -15,6 +15,8 @@ bool RtfParser::paragraphWord(const QByteArray &w, bool hasParam, int param)
     if (w == "pard") {
         flushText();
         p = ParaState();
+    } else if (w == "s") {
+        applyStyle(param, 0);
     } else if (w == "ql") {
         p.align = Qt::AlignLeft;
     } else if (w == "qc") {
@@ -78,6 +80,44 @@ bool RtfParser::paragraphWord(const QByteArray &w, bool hasParam, int param)
         return false;
     }
     return true;
+}
+
+// A word of the style sheet: one naming an entry, its base, or one of its formatting.
+void RtfParser::styleWord(const QByteArray &w, bool hasParam, int param)
+{
+    if (w == "s" || w == "cs" || w == "ds" || w == "ts" || w == "tsrowd") {
+        m_styleId = param;
+        m_style = Style();
+        m_style.paragraph = w == "s";
+    } else if (w == "sbasedon") {
+        m_style.basedOn = param;
+    } else if (m_styleId >= 0 && m_style.words.size() < 100) {
+        m_style.words.push_back({w, hasParam, param});
+    }
+}
+
+// A paragraph that names a style takes the style's font, size, spacing and the rest, its
+// base style's first; the words that follow in the paragraph override them.
+void RtfParser::applyStyle(int id, int depth)
+{
+    const auto style = m_tables->styles.constFind(id);
+    if (style == m_tables->styles.constEnd() || depth > 8)
+        return;
+    if (style->basedOn >= 0 && style->basedOn != id)
+        applyStyle(style->basedOn, depth + 1);
+    // Words that put text or structure in the document are not formatting.
+    static const QSet<QByteArray> notFormatting = {
+        "par",      "sect",      "line",      "page",    "tab",     "pard",   "plain",
+        "u",        "uc",        "chpgn",     "intbl",   "itap",    "cell",   "row",
+        "nestcell", "nestrow",   "s",         "emdash",  "endash",  "bullet", "lquote",
+        "rquote",   "ldblquote", "rdblquote", "emspace", "enspace", "qmspace"};
+    for (const Style::Word &word : style->words) {
+        if (notFormatting.contains(word.word))
+            continue;
+        if (!characterWord(word.word, word.hasParam, word.param) &&
+            !paragraphWord(word.word, word.hasParam, word.param) && word.word.startsWith("brdr"))
+            tableWord(word.word, word.hasParam, word.param);
+    }
 }
 
 QTextBlockFormat RtfParser::blockFormat() const

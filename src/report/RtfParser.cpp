@@ -173,6 +173,12 @@ void RtfParser::popGroup()
     m_stack.pop_back();
     if (closing == Dest::FieldInstruction && m_state.dest != Dest::FieldInstruction)
         fieldInstruction();
+    if (closing == Dest::StyleSheet && m_stack.size() <= m_styleSheetDepth && m_styleId >= 0) {
+        if (m_style.paragraph && m_tables->styles.size() < 1000)
+            m_tables->styles.insert(m_styleId, std::move(m_style));
+        m_style = Style();
+        m_styleId = -1;
+    }
     if (closingChr.pageField && closingChr.field != m_state.chr.field)
         endField(closingChr);
     if (closing == Dest::Picture && m_state.dest != Dest::Picture)
@@ -310,28 +316,49 @@ namespace {
 // Destinations left out entirely, also when they come without \*.
 bool isSkippedDestination(const QByteArray &w)
 {
-    static const QSet<QByteArray> skipped = {"stylesheet", "info",
-                                             "header",     "headerl",
-                                             "headerr",    "headerf",
-                                             "footer",     "footerl",
-                                             "footerr",    "footerf",
-                                             "footnote",   "annotation",
-                                             "atnid",      "atnauthor",
-                                             "listtable",  "listoverridetable",
-                                             "revtbl",     "rsidtbl",
-                                             "pn",         "private",
-                                             "xe",         "tc",
-                                             "txe",        "nonshppict",
-                                             "shp",        "do",
-                                             "objdata",    "objclass",
-                                             "themedata",  "colorschememapping",
-                                             "datastore",  "latentstyles",
-                                             "pgdsctbl",   "generator",
-                                             "xmlnstbl",   "mmathPr",
-                                             "bkmkstart",  "bkmkend",
-                                             "filetbl",    "template",
-                                             "userprops",  "docvar",
-                                             "object",     "wgrffmtfilter"};
+    static const QSet<QByteArray> skipped = {"info",
+                                             "header",
+                                             "headerl",
+                                             "headerr",
+                                             "headerf",
+                                             "footer",
+                                             "footerl",
+                                             "footerr",
+                                             "footerf",
+                                             "footnote",
+                                             "annotation",
+                                             "atnid",
+                                             "atnauthor",
+                                             "listtable",
+                                             "listoverridetable",
+                                             "revtbl",
+                                             "rsidtbl",
+                                             "pn",
+                                             "private",
+                                             "xe",
+                                             "tc",
+                                             "txe",
+                                             "nonshppict",
+                                             "shp",
+                                             "do",
+                                             "objdata",
+                                             "objclass",
+                                             "themedata",
+                                             "colorschememapping",
+                                             "datastore",
+                                             "latentstyles",
+                                             "pgdsctbl",
+                                             "generator",
+                                             "xmlnstbl",
+                                             "mmathPr",
+                                             "bkmkstart",
+                                             "bkmkend",
+                                             "filetbl",
+                                             "template",
+                                             "userprops",
+                                             "docvar",
+                                             "object",
+                                             "wgrffmtfilter"};
     return skipped.contains(w);
 }
 
@@ -359,6 +386,13 @@ bool RtfParser::startDestination(const QByteArray &word)
             m_picture = Picture();
             m_picture.at = m_pos;
         }
+        return true;
+    }
+    if (word == "stylesheet") {
+        flushText();
+        m_state.dest = Dest::StyleSheet;
+        m_styleSheetDepth = m_stack.size();
+        m_styleId = -1;
         return true;
     }
     if (word == "fldinst") {
@@ -453,6 +487,10 @@ void RtfParser::controlWord(const QByteArray &w, bool hasParam, int param)
     }
     if (m_state.dest == Dest::Picture) {
         pictureWord(w, hasParam, param);
+        return;
+    }
+    if (m_state.dest == Dest::StyleSheet) {
+        styleWord(w, hasParam, param);
         return;
     }
     if (m_state.dest == Dest::Shape) {

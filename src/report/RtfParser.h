@@ -36,7 +36,8 @@ enum class Dest {
     Shape,
     ShapeName,
     ShapeValue,
-    FieldInstruction
+    FieldInstruction,
+    StyleSheet
 };
 
 struct Border
@@ -125,9 +126,24 @@ struct Font
     QFont::StyleHint hint = QFont::AnyStyle; // stands in when the named font is not installed
 };
 
-// What every part of a document shares: its fonts and colours.
+// A paragraph style: the words that make it, read over what its base style makes.
+struct Style
+{
+    struct Word
+    {
+        QByteArray word;
+        bool hasParam = false;
+        int param = 0;
+    };
+    int basedOn = -1;
+    bool paragraph = false; // not a character, section or table style
+    std::vector<Word> words;
+};
+
+// What every part of a document shares: its fonts, colours and styles.
 struct Tables
 {
+    QHash<int, Style> styles;
     QHash<int, Font> fonts;
     std::vector<QColor> colors;
     int defaultFont = -1;
@@ -236,6 +252,8 @@ class RtfParser
     qreal textWidth() const;
     bool isSymbolFont(int font) const;
     void fieldInstruction();
+    void styleWord(const QByteArray &word, bool hasParam, int param);
+    void applyStyle(int id, int depth);
     void endField(const CharState &field);
     QString symbolText(const QString &text) const;
 
@@ -296,6 +314,9 @@ class RtfParser
     int m_run = 0; // characters since the last break opportunity in the paragraph
 
     QByteArray m_instruction; // of the field being read
+    Style m_style;            // the style being read
+    int m_styleId = -1;
+    size_t m_styleSheetDepth = 0; // groups open around the style sheet's entries
     int m_fieldShown = 0;     // the last field whose result put text in the document
 
     bool m_needBlock = false;

@@ -122,7 +122,7 @@ class ReportDocumentTest : public QObject
         ReportDocument report;
         QVERIFY(report.setRtf("{\\rtf1{\\header Sheet \\chpgn\\par}{\\footer Page {\\field{\\*\\fldinst PAGE \\\\* ROMAN}{\\fldrslt 9}} of "
                               "{\\field{\\*\\fldinst {\\b NUMPAGES }}{\\fldrslt 9}} {\\field{\\*\\fldinst SECTIONPAGES \\\\* alphabetic}{\\fldrslt }}\\par}"
-                              "one {\\field{\\*\\fldinst DATE}{\\fldrslt 1/1/2020}}\\page two {\\field{\\*\\fldinst PAGE}{\\fldrslt {1}{\\b 0}}}\\par}"));
+                              "one {\\field{\\*\\fldinst DATE}{\\fldrslt 1/1/2020}}\\par\\pagebb two {\\field{\\*\\fldinst PAGE}{\\fldrslt {1}{\\b 0}}}\\par}"));
         const test::DrawnText drawn(report);
         QStringList pages(2);
         for (const test::DrawnRun &run : drawn.runs)

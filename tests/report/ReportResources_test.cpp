@@ -84,7 +84,7 @@ class ReportResourcesTest : public QObject
         QTest::newRow("invoice first written as HTML") << "templates/invoice.rtf"
             << customer + "77 HARBOR RD|PORTLAND ,ME 04101|GREEN|7XK-221|265.00|125.00|40.00|88120|88131" << 1 << false;
         QTest::newRow("invoice, longest amounts") << "templates/invoice.rtf" << longest + "GREEN" << 1 << true;
-        QTest::newRow("amounts at the right edge, longest") << "templates/pages.rtf" << longest + "Bay Tow|I-295 EXIT 7|4S4BRBCC1B3312345|88131" << 2 << true;
+        QTest::newRow("amounts at the right edge, longest") << "templates/pages.rtf" << longest + "Bay Tow x2|I-295 EXIT 7|Page 1 of 2|Page 2 of 2|page 2 of 2." << 2 << true;
         QTest::newRow("split placeholders") << "templates/split.rtf" << QString() << 1 << true;
         QTest::newRow("sessions") << "templates/sessions.rtf" << QString() << 1 << true;
         // clang-format on
@@ -115,21 +115,20 @@ class ReportResourcesTest : public QObject
         ReportDocument report;
         QVERIFY(report.setRtf(filled));
         QTEST(report.pageCount(), "pages");
-        // Every value is drawn whole, and no run of text is cut by a clip or the sheet's edge.
+        // Every value is drawn, on its page, and no run of text is cut by a clip or the sheet's edge.
         const test::DrawnText drawn(report);
         QString all;
         for (const test::DrawnRun &run : drawn.runs) {
             QVERIFY2(run.whole(), qPrintable(QStringLiteral("\"%1\" on page %2 at %3-%4 cut at %5-%6")
                                                  .arg(run.text).arg(run.page + 1).arg(run.box.left())
                                                  .arg(run.box.right()).arg(run.clip.left()).arg(run.clip.right())));
-            all += run.text;
+            all += run.shown() ? run.text : QString();
         }
         all.remove(u' ');
         for (const QString &entry : values.split(u'|', Qt::SkipEmptyParts)) {
             const qsizetype times = entry.indexOf(QLatin1String(" x"));
             const QString value = times > 0 ? entry.left(times) : entry;
             const int expected = times > 0 ? entry.mid(times + 2).toInt() : 1;
-            QVERIFY2(text.count(value) >= expected, qPrintable(entry + " in " + text));
             QVERIFY2(all.count(QString(value).remove(u' ')) >= expected, qPrintable(entry + " drawn in " + all));
         }
     }

@@ -310,6 +310,10 @@ class RtfReaderTest : public QObject
                           "\\pard\\tldot\\tqr\\tx8000 Towing\\tab 265.00\\par\\pard plain}")
             << QStringList{"L bg#1f3864", "L sa4.66667 borderB:2px#1f3864",
                            "L tabR533.333 leader533.333", "L"};
+        QTest::newRow("style sheet, a style based on another") // and the size of the text
+            << QByteArray("{\\rtf1{\\stylesheet{\\s0\\fs20\\sa120 Normal;}{\\s1\\sbasedon0\\qc\\sb240{\\*\\k x} Head;}{\\*\\cs5\\fs40 C;}"
+                          "{\\s6\\sbasedon6\\fs44 Loop;}}\\pard\\plain\\s1 Head\\par\\pard\\plain\\s0\\qr\\fs18 body\\par\\pard\\plain\\s6\\s5 x\\par}")
+            << QStringList{"C sb16 sa8 pt10", "R sa8 pt9", "L pt22"};
         // clang-format on
     }
     void paragraphFormats()
@@ -318,8 +322,10 @@ class RtfReaderTest : public QObject
         QTextDocument doc;
         QVERIFY(RtfReader::read(rtf, doc, kDpi).ok);
         QStringList paragraphs;
-        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
-            paragraphs << paragraphOf(b.blockFormat());
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+            const qreal points = b.begin().fragment().charFormat().fontPointSize();
+            paragraphs << paragraphOf(b.blockFormat()) + (points != 12 ? " pt" + QString::number(points) : QString());
+        }
         QTEST(paragraphs, "paragraphs");
     }
 
