@@ -177,8 +177,9 @@ void ReportDocument::setMessage(const QString &line)
 
 ReportDocument::Sheet ReportDocument::sheet(const QPageLayout &layout) const
 {
+    // The margins, also of a device that paints its whole sheet (a print preview).
     const QRectF paper = layout.fullRect(QPageLayout::Inch);
-    const QRectF paint = layout.paintRect(QPageLayout::Inch);
+    const QRectF paint = paper.marginsRemoved(layout.margins(QPageLayout::Inch));
     return Sheet{QSizeF(paper.width() * m_dpi, paper.height() * m_dpi),
                  QRectF(paint.left() * m_dpi, paint.top() * m_dpi, paint.width() * m_dpi,
                         paint.height() * m_dpi)};
@@ -394,16 +395,18 @@ bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRan
     QPainter painter;
     if (!painter.begin(&device))
         return false;
-    // The painter starts at the device's paint rectangle; pages are drawn from the sheet's
-    // corner, in the document's pixels.
-    const qreal scale = device.width() / page.body.width();
+    // The painter starts at the device's paint rectangle (the sheet's corner when it paints
+    // its whole sheet); pages are drawn from the sheet's corner, in the document's pixels.
+    const bool fullPage = layout.mode() == QPageLayout::FullPageMode;
+    const qreal scale = device.width() / (fullPage ? page.paper.width() : page.body.width());
     for (int n = 0; n < total; ++n) {
         const int i = chosen.at(n % chosen.size()) - 1;
         if (n > 0 && !device.newPage())
             return false;
         painter.save();
         painter.scale(scale, scale);
-        painter.translate(-page.body.topLeft());
+        if (!fullPage)
+            painter.translate(-page.body.topLeft());
         paint(painter, copy, parts, i, page);
         painter.restore();
         if (progress && !progress(n + 1, total)) {
@@ -419,9 +422,8 @@ int ReportDocument::pageCount(const QPageLayout &layout) const
     QTextDocument copy;
     rebuild(copy);
     copy.setDocumentMargin(0);
-    const QRectF paint = layout.paintRect(QPageLayout::Inch);
     unjustifyTabbedParagraphs(copy);
-    copy.setPageSize(QSizeF(paint.width() * m_dpi, paint.height() * m_dpi));
+    copy.setPageSize(sheet(layout).body.size());
     return copy.pageCount();
 }
 

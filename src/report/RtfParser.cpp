@@ -436,13 +436,15 @@ bool RtfParser::startDestination(const QByteArray &word)
     }
     if (word == "shp") {
         flushText();
-        if (m_nested || m_state.chr.invisible() || m_parts >= RtfReader::kMaxParts) {
-            if (m_parts >= RtfReader::kMaxParts)
+        // Shapes stand in the body, a header or a footer (a logo there prints on every page
+        // the header does); a text box holds none.
+        if (m_inTextBox || m_state.chr.invisible() || m_tables->parts >= RtfReader::kMaxParts) {
+            if (m_tables->parts >= RtfReader::kMaxParts)
                 note(QStringLiteral("Shapes beyond the first %1 were left out.")
                          .arg(RtfReader::kMaxParts));
             m_state.dest = Dest::Skip;
         } else {
-            ++m_parts;
+            ++m_tables->parts;
             m_state.dest = Dest::Shape;
             m_shape = Shape();
         }

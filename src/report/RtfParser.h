@@ -149,6 +149,7 @@ struct Tables
     int defaultFont = -1;
     int pictures = 0;         // names the pictures of the document apart
     int fields = 0;           // likewise the fields
+    int parts = 0;            // headers, footers and shapes read so far
     qint64 decodedPixels = 0; // of every picture decoded so far
 };
 
@@ -292,7 +293,7 @@ class RtfParser
     bool m_nested = false;
     RtfReader::Result m_result;
     Shape m_shape;
-    int m_parts = 0; // headers, footers and shapes read so far
+    bool m_inTextBox = false; // a text box holds no shapes
 
     GroupState m_state;
     std::vector<GroupState> m_stack;

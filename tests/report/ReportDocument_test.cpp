@@ -12,6 +12,25 @@
 
 using namespace tarnvale;
 
+namespace {
+const QByteArray red = "89504e470d0a1a0a0000000d4948445200000001000000010802000000907753de0000000c49444154789c63f8cfc0000003010100c9fe92ef0000000049454e44ae426082";
+
+// How many pixels of the colour page `page` of the report shows.
+int pixelsOf(const ReportDocument &report, int page, QColor colour)
+{
+    QImage image(report.paperSize().toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    report.paintPage(painter, page);
+    painter.end();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y) == colour;
+    return count;
+}
+} // namespace
+
 class ReportDocumentTest : public QObject
 {
     Q_OBJECT
@@ -57,7 +76,6 @@ class ReportDocumentTest : public QObject
     void nothingCutAtTheMargins()
     {
         ReportDocument report;
-        const QByteArray red = "89504e470d0a1a0a0000000d4948445200000001000000010802000000907753de0000000c49444154789c63f8cfc0000003010100c9fe92ef0000000049454e44ae426082";
         QVERIFY(report.setRtf("{\\rtf1\\paperw12240\\margl1440\\margr1440 \\trowd\\clbrdrl\\brdrs\\brdrw30"
                               "\\clbrdrr\\brdrs\\brdrw30\\cellx7776\\clbrdrr\\brdrs\\brdrw30\\clpadr0\\cellx9360\\pard\\intbl"
                               " Towing\\cell $768.90\\cell\\row\\pard " + QByteArray(60, 'W') + "\\par\\qj\\tx1440\\tx5000 Customer"
@@ -116,11 +134,12 @@ class ReportDocumentTest : public QObject
 
     // Page fields show the page they are drawn on, in a header, a footer and the body, with
     // their numbering, also with no result in the file; \\chpgn is one; other fields keep the
-    // result the file holds.
-    void pageFields()
+    // result the file holds. The header's logo, a shape, is drawn on every page.
+    void pageFieldsAndHeaderPictures()
     {
         ReportDocument report;
-        QVERIFY(report.setRtf("{\\rtf1{\\header Sheet \\chpgn\\par}{\\footer Page {\\field{\\*\\fldinst PAGE \\\\* ROMAN}{\\fldrslt 9}} of "
+        QVERIFY(report.setRtf("{\\rtf1{\\header {\\field{\\*\\fldinst SHAPE}{\\fldrslt{\\shp{\\*\\shpinst\\shpright720\\shpbottom360{\\sp{\\sn posrelh}"
+                              "{\\sv 3}}{\\sp{\\sn pib}{\\sv {\\pict\\pngblip " + red + "}}}}}}}Sheet \\chpgn\\par}{\\footer Page {\\field{\\*\\fldinst PAGE \\\\* ROMAN}{\\fldrslt 9}} of "
                               "{\\field{\\*\\fldinst {\\b NUMPAGES }}{\\fldrslt 9}} {\\field{\\*\\fldinst SECTIONPAGES \\\\* alphabetic}{\\fldrslt }}\\par}"
                               "one {\\field{\\*\\fldinst DATE}{\\fldrslt 1/1/2020}}\\par\\pagebb two {\\field{\\*\\fldinst PAGE}{\\fldrslt {1}{\\b 0}}}\\par}"));
         const test::DrawnText drawn(report);
@@ -128,6 +147,7 @@ class ReportDocumentTest : public QObject
         for (const test::DrawnRun &run : drawn.runs)
             pages[run.page] += run.shown() ? run.text : QString();
         QCOMPARE(pages, QStringList({"Sheet 1Page I of 2 bone 1/1/2020", "Sheet 2Page II of 2 btwo 2"}));
+        QCOMPARE(QList<int>({pixelsOf(report, 0, Qt::red), pixelsOf(report, 1, Qt::red)}), QList<int>({48 * 24, 48 * 24}));
     }
 
     void notRtfShownAsText()
