@@ -178,7 +178,7 @@ class ReportResourcesTest : public QObject
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("mentions");
         // clang-format off
-        QTest::newRow("report help") << "help.rtf" << kPlaceholders + QStringList{"::dailyrate::", "::grandtotal::"};
+        QTest::newRow("report help") << "help.rtf" << kPlaceholders + QStringList{"::dailyrate::", "::grandtotal::", "(NUMPAGES)", "SECTIONPAGES", "Page 1 of 2"};
         QTest::newRow("config help") << "confighelp.rtf" << QStringLiteral("Company Name|Company Address|City, State, Zip|Vehicle Storage Fee|Light|Medium|"
             "Heavy|Tax %|Check to Add Tax to Totals|Expand At Startup|Database File|settings.ini|Storage Fee|Taxrate|Expanded|Path").split(u'|');
         QTest::newRow("pricing help") << "pricing.rtf"
