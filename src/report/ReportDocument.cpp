@@ -51,6 +51,36 @@ void unjustifyTabbedParagraphs(QTextDocument &document)
     }
 }
 
+// A value after a right tab that wrapped onto a line of its own stands at its stop, as a
+// word processor puts it (Qt starts it at the line's start): the tab moves to the start of
+// that line, after a line break. Laid out again where one moved.
+void keepWrappedValuesAtTheirStops(QTextDocument &document)
+{
+    QList<int> positions;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QList<QTextOption::Tab> tabs = block.blockFormat().tabPositions();
+        const QString text = block.text();
+        if (tabs.isEmpty() || tabs.last().type != QTextOption::RightTab ||
+            !text.contains(QLatin1Char('\t')))
+            continue;
+        document.documentLayout()->blockBoundingRect(block); // lays it out
+        const QTextLayout *layout = block.layout();
+        for (int n = 1; layout && n < layout->lineCount(); ++n) {
+            const QTextLine line = layout->lineAt(n);
+            const int start = line.textStart();
+            if (start > 0 && text.at(start - 1) == QLatin1Char('\t') &&
+                !text.mid(start, line.textLength()).contains(QLatin1Char('\t')))
+                positions.append(block.position() + start - 1);
+        }
+    }
+    QTextCursor cursor(&document);
+    for (auto it = positions.crbegin(); it != positions.crend(); ++it) {
+        cursor.setPosition(*it);
+        cursor.setPosition(*it + 1, QTextCursor::KeepAnchor);
+        cursor.insertText(QString(QChar::LineSeparator) + QLatin1Char('\t'));
+    }
+}
+
 // Sets every page field of the document for the page it stands on (pageAt, from a position
 // in the document) of `pages`. False when none changed.
 bool setPageFields(QTextDocument &document, int pages, const std::function<int(int)> &pageAt)
@@ -192,6 +222,7 @@ void ReportDocument::layOut()
     m_document.setDocumentMargin(0);
     unjustifyTabbedParagraphs(m_document);
     m_document.setPageSize(sheet(m_layout).body.size());
+    keepWrappedValuesAtTheirStops(m_document);
     setBodyPageFields(m_document);
 }
 
@@ -387,6 +418,7 @@ bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRan
     copy.setDocumentMargin(0);
     unjustifyTabbedParagraphs(copy);
     copy.setPageSize(page.body.size());
+    keepWrappedValuesAtTheirStops(copy);
     setBodyPageFields(copy);
     const QList<int> chosen = pagesToPrint(std::max(1, copy.pageCount()), pages);
     const int total = int(chosen.size()) * std::max(1, copies);
@@ -424,6 +456,7 @@ int ReportDocument::pageCount(const QPageLayout &layout) const
     copy.setDocumentMargin(0);
     unjustifyTabbedParagraphs(copy);
     copy.setPageSize(sheet(layout).body.size());
+    keepWrappedValuesAtTheirStops(copy);
     return copy.pageCount();
 }
 

@@ -177,8 +177,11 @@ QTextBlockFormat RtfParser::blockFormat() const
         if (!b.on)
             continue;
         const QColor c = color(b.color);
-        f.setProperty(RtfReader::BorderTop + side, QPen(c.isValid() ? c : QColor(Qt::black),
-                                                        std::max(0.75, b.width * m_pxPerTwip)));
+        static const Qt::PenStyle styles[] = {Qt::SolidLine,   Qt::DotLine,        Qt::DashLine,
+                                              Qt::DashDotLine, Qt::DashDotDotLine, Qt::SolidLine};
+        f.setProperty(RtfReader::BorderTop + side,
+                      QPen(QBrush(c.isValid() ? c : QColor(Qt::black)),
+                           std::max(0.75, b.width * m_pxPerTwip), styles[b.style]));
     }
     if (p.borders[Top].on)
         f.setTopMargin(f.topMargin() + px(p.borderSpace) + px(p.borders[Top].width));

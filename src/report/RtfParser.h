@@ -45,6 +45,7 @@ struct Border
     bool on = false;
     int width = 10; // twips
     int color = 0;
+    enum Style { Solid, Dotted, Dashed, DotDash, DotDotDash, Double } style = Solid;
 };
 
 enum Side { Top, Left, Bottom, Right };

@@ -77,13 +77,13 @@ bool RtfParser::tableWord(const QByteArray &w, bool, int param)
         m_rowDef.pending.ownBorders = true;
         const char s = w.at(6);
         m_borderSide = s == 't' ? Top : s == 'l' ? Left : s == 'b' ? Bottom : Right;
-        m_rowDef.pending.borders[m_borderSide] = Border{true, 10, 0};
+        m_rowDef.pending.borders[m_borderSide] = Border{true, 10, 0, Border::Solid};
     } else if (w.startsWith("trbrdr") && w.size() == 7) {
         const char s = w.at(6);
         if (s == 't' || s == 'l' || s == 'b' || s == 'r') {
             m_borderKind = BorderTarget::Row;
             m_borderSide = s == 't' ? Top : s == 'l' ? Left : s == 'b' ? Bottom : Right;
-            m_rowDef.rowBorders[m_borderSide] = Border{true, 10, 0};
+            m_rowDef.rowBorders[m_borderSide] = Border{true, 10, 0, Border::Solid};
         } else {
             m_borderKind = BorderTarget::None; // inner horizontal and vertical lines
         }
@@ -92,7 +92,17 @@ bool RtfParser::tableWord(const QByteArray &w, bool, int param)
         m_borderKind = BorderTarget::Para;
         const char s = w.at(4);
         m_borderSide = s == 't' ? Top : s == 'l' ? Left : s == 'b' ? Bottom : Right;
-        p.borders[m_borderSide] = Border{true, 10, 0};
+        p.borders[m_borderSide] = Border{true, 10, 0, Border::Solid};
+    } else if (w == "brdrs" || w == "brdrth" || w == "brdrsh" || w == "brdrhair" ||
+               w == "brdrdot" || w == "brdrdash" || w == "brdrdashsm" || w == "brdrdashd" ||
+               w == "brdrdashdd" || w == "brdrdb") {
+        if (Border *b = borderTarget())
+            b->style = w == "brdrdot"                         ? Border::Dotted
+                       : w == "brdrdash" || w == "brdrdashsm" ? Border::Dashed
+                       : w == "brdrdashd"                     ? Border::DotDash
+                       : w == "brdrdashdd"                    ? Border::DotDotDash
+                       : w == "brdrdb"                        ? Border::Double
+                                                              : Border::Solid;
     } else if (w == "brdrnone" || w == "brdrnil" || w == "brdrtbl") {
         if (Border *b = borderTarget())
             b->on = false;
@@ -333,7 +343,11 @@ void RtfParser::formatRow()
                 (f.*setWidth)(borderWidth(def, side));
                 const QColor c = color(b.color);
                 (f.*setBrush)(QBrush(c.isValid() ? c : QColor(Qt::black)));
-                (f.*setStyle)(QTextFrameFormat::BorderStyle_Solid);
+                static const QTextFrameFormat::BorderStyle styles[] = {
+                    QTextFrameFormat::BorderStyle_Solid,      QTextFrameFormat::BorderStyle_Dotted,
+                    QTextFrameFormat::BorderStyle_Dashed,     QTextFrameFormat::BorderStyle_DotDash,
+                    QTextFrameFormat::BorderStyle_DotDotDash, QTextFrameFormat::BorderStyle_Double};
+                (f.*setStyle)(styles[b.style]);
             };
             using F = QTextTableCellFormat;
             apply(Top, &F::setTopBorder, &F::setTopBorderBrush, &F::setTopBorderStyle);

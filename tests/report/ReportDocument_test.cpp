@@ -101,6 +101,20 @@ class ReportDocumentTest : public QObject
                  QList<int>({true, 0, 0, true}));
     }
 
+    // An amount after a dot-leader tab that wrapped onto a line of its own stands at its stop.
+    void wrappedAmountStaysAtItsStop()
+    {
+        ReportDocument report;
+        QVERIFY(report.setRtf("{\\rtf1\\paperw12240\\margl1440\\margr1440\\pard\\tldot\\tqr\\tx9360 Storage, 4 days at $35.00 a day, "
+                              "for MARIA GONZALEZ DE LA CRUZ\\tab $9,999,999.99\\par}"));
+        const test::DrawnText drawn(report);
+        const QList<test::DrawnRun> &runs = drawn.runs;
+        const auto amount = std::find_if(runs.begin(), runs.end(), [](const test::DrawnRun &r) { return r.text.endsWith(u"$9,999,999.99"); });
+        QVERIFY(amount != runs.end());
+        QVERIFY2(qAbs(amount->box.right() - 720) < 2 && amount->box.top() > runs.first().box.bottom() - 1,
+                 qPrintable(QStringLiteral("%1: %2-%3").arg(amount->text).arg(amount->box.left()).arg(amount->box.right())));
+    }
+
     // The pages, the paper of the document and its pictures go into the PDF file.
     void pdfPages_data()
     {

@@ -68,10 +68,10 @@ QString paragraphOf(const QTextBlockFormat &f)
     for (int side = RtfReader::BorderTop; side <= RtfReader::BorderRight; ++side) {
         if (f.hasProperty(side)) {
             const QPen pen = f.property(side).value<QPen>();
-            s += QStringLiteral(" border%1:%2px%3")
+            s += QStringLiteral(" border%1:%2px%3%4")
                      .arg(QLatin1Char("TLBR"[side - RtfReader::BorderTop]))
                      .arg(pen.widthF())
-                     .arg(pen.color().name());
+                     .arg(pen.color().name(), pen.style() == Qt::SolidLine ? "" : ":" + QString::number(pen.style()));
         }
     }
     return s;
@@ -149,7 +149,7 @@ QString tablesText(QTextDocument &doc)
 // A row as word processors write it: its properties first, repeated before \row.
 #define ROW_DEF                                                                                    \
     "\\trowd\\trgaph108\\trleft-108\\trbrdrt\\brdrs\\brdrw10 \\trbrdrb\\brdrs\\brdrw10 "           \
-    "\\clbrdrt\\brdrs\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 "                                \
+    "\\clbrdrt\\brdrdot\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 "                                \
     "\\clcbpat2\\clshdng2500\\cellx1332"                                                           \
     "\\clbrdrb\\brdrs\\brdrw10 \\cellx2772\\cellx4212"
 const QByteArray kWordProcessorTable =
@@ -306,9 +306,9 @@ class RtfReaderTest : public QObject
             << QStringList{"J lh150% tabL96 tabC200 tabR384", "L lh20px"};
         QTest::newRow("shading, borders, leaders")
             << QByteArray("{\\rtf1{\\colortbl;\\red31\\green56\\blue100;}\\pard\\cbpat1 BANNER\\par"
-                          "\\pard\\brdrb\\brdrs\\brdrw30\\brdrcf1\\brsp40 Letterhead\\par"
+                          "\\pard\\brdrb\\brdrdash\\brdrw30\\brdrcf1\\brsp40 Letterhead\\par"
                           "\\pard\\tldot\\tqr\\tx8000 Towing\\tab 265.00\\par\\pard plain}")
-            << QStringList{"L bg#1f3864", "L sa4.66667 borderB:2px#1f3864",
+            << QStringList{"L bg#1f3864", "L sa4.66667 borderB:2px#1f3864:2",
                            "L tabR533.333 leader533.333", "L"};
         QTest::newRow("style sheet, a style based on another") // and the size of the text
             << QByteArray("{\\rtf1{\\stylesheet{\\s0\\fs20\\sa120 Normal;}{\\s1\\sbasedon0\\qc\\sb240{\\*\\k x} Head;}{\\*\\cs5\\fs40 C;}"
@@ -388,9 +388,9 @@ class RtfReaderTest : public QObject
         // The shading's colour over its percentage, a solid bottom border, the row's gap.
         const QTextTableCellFormat first = table->cellAt(0, 0).format().toTableCellFormat();
         QCOMPARE((QList<QVariant>{first.background().color(), first.bottomBorder(),
-                                  int(first.bottomBorderStyle()), first.leftPadding()}),
+                                  int(first.bottomBorderStyle()), first.leftPadding(), int(first.topBorderStyle())}),
                  (QList<QVariant>{QColor(200, 220, 240), 2.0,
-                                  int(QTextFrameFormat::BorderStyle_Solid), 7.2}));
+                                  int(QTextFrameFormat::BorderStyle_Solid), 7.2, int(QTextFrameFormat::BorderStyle_Dotted)}));
         // The paragraph before lies right before the table, the one after right after it.
         QCOMPARE(doc.firstBlock().text() + u'|' + doc.lastBlock().text(), "before|after");
         QVERIFY(table->firstPosition() <= doc.firstBlock().next().position());
