@@ -20,7 +20,8 @@ if [ "${1:-}" = "--fixtures" ]; then
     # The split placeholders go through the Word 97 format first, as a yard's letter does.
     (cd "$work" && office --convert-to doc:"MS Word 97" split.fodt && office --convert-to rtf split.doc)
     (cd "$work" && office --infilter="HTML (StarWriter)" --convert-to rtf:"Rich Text Format" invoice.html)
-    for f in letterhead pages split invoice; do cp "$work/$f.rtf" "$DATA/$f.rtf"; done
+    (cd "$work" && office --infilter="HTML (StarWriter)" --convert-to rtf:"Rich Text Format" nested.html)
+    for f in letterhead pages split invoice nested; do cp "$work/$f.rtf" "$DATA/$f.rtf"; done
     echo "fixtures written to $DATA"
     exit 0
 fi

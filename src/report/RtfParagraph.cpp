@@ -196,11 +196,22 @@ QTextBlockFormat RtfParser::blockFormat() const
 // table that has just ended.
 void RtfParser::prepareContent()
 {
-    if (m_state.para.inTable && (m_table || m_cells < RtfReader::kMaxCells)) {
+    const ParaState &p = m_state.para;
+    const bool table = p.inTable && (m_table || m_inner || m_cells < RtfReader::kMaxCells);
+    const bool inner = table && p.depth >= 2;
+    if (m_inner && !inner)
+        leaveInnerTable();
+    if (table && !m_inner) {
         enterCellForContent();
-    } else if (m_table) {
-        endTable();
+        if (inner) { // a table in the cell begins
+            switchLevel();
+            m_needBlock = false;
+        }
     }
+    if (m_inner)
+        enterCellForContent();
+    else if (!table && m_table)
+        endTable();
     if (m_needBlock) {
         m_cursor.insertBlock();
         m_needBlock = false;

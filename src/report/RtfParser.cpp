@@ -316,49 +316,28 @@ namespace {
 // Destinations left out entirely, also when they come without \*.
 bool isSkippedDestination(const QByteArray &w)
 {
-    static const QSet<QByteArray> skipped = {"info",
-                                             "header",
-                                             "headerl",
-                                             "headerr",
-                                             "headerf",
-                                             "footer",
-                                             "footerl",
-                                             "footerr",
-                                             "footerf",
-                                             "footnote",
-                                             "annotation",
-                                             "atnid",
-                                             "atnauthor",
-                                             "listtable",
-                                             "listoverridetable",
-                                             "revtbl",
-                                             "rsidtbl",
-                                             "pn",
-                                             "private",
-                                             "xe",
-                                             "tc",
-                                             "txe",
-                                             "nonshppict",
-                                             "shp",
-                                             "do",
-                                             "objdata",
-                                             "objclass",
-                                             "themedata",
-                                             "colorschememapping",
-                                             "datastore",
-                                             "latentstyles",
-                                             "pgdsctbl",
-                                             "generator",
-                                             "xmlnstbl",
-                                             "mmathPr",
-                                             "bkmkstart",
-                                             "bkmkend",
-                                             "filetbl",
-                                             "template",
-                                             "userprops",
-                                             "docvar",
-                                             "object",
-                                             "wgrffmtfilter"};
+    static const QSet<QByteArray> skipped = {"info",      "nonesttables",
+                                             "header",    "headerl",
+                                             "headerr",   "headerf",
+                                             "footer",    "footerl",
+                                             "footerr",   "footerf",
+                                             "footnote",  "annotation",
+                                             "atnid",     "atnauthor",
+                                             "listtable", "listoverridetable",
+                                             "revtbl",    "rsidtbl",
+                                             "pn",        "private",
+                                             "xe",        "tc",
+                                             "txe",       "nonshppict",
+                                             "shp",       "do",
+                                             "objdata",   "objclass",
+                                             "themedata", "colorschememapping",
+                                             "datastore", "latentstyles",
+                                             "pgdsctbl",  "generator",
+                                             "xmlnstbl",  "mmathPr",
+                                             "bkmkstart", "bkmkend",
+                                             "filetbl",   "template",
+                                             "userprops", "docvar",
+                                             "object",    "wgrffmtfilter"};
     return skipped.contains(w);
 }
 
@@ -395,6 +374,8 @@ bool RtfParser::startDestination(const QByteArray &word)
         m_styleId = -1;
         return true;
     }
+    if (word == "nesttableprops") // the row's properties, for \nestrow, read as any others
+        return true;
     if (word == "fldinst") {
         flushText();
         m_state.dest = Dest::FieldInstruction;

@@ -80,6 +80,7 @@ struct ParaState
     bool lineMultiple = false;
     bool pageBreakBefore = false;
     bool inTable = false;
+    int depth = 1; // of the table the paragraph is in: 2 and more, a table in a cell
     QList<QTextOption::Tab> tabs;
     QTextOption::TabType nextTabType = QTextOption::LeftTab;
     QList<qreal> leaderTabs; // tab stops (RTF twips) with a dot leader
@@ -270,6 +271,10 @@ class RtfParser
     void endTable();
     void enterCellForContent();
     void appendColumn();
+    void switchLevel();
+    void leaveInnerTable();
+    qreal tableRoom() const;
+    qreal rowFit(const RowDef &row, qreal room) const;
     void formatRow();
     Border *borderTarget();
     qreal borderWidth(const CellDef &cell, Side side) const;
@@ -337,6 +342,17 @@ class RtfParser
     int m_widestRow = 0;
     int m_cells = 0;         // cell marks read, in every table of the document
     QSet<int> m_tableBounds; // the right edges of the cells of the table's rows so far
+    // The table level the reader is not in: the outer table while it reads a table in one
+    // of its cells (m_inner), that table's state while it reads the outer one.
+    struct TableLevel
+    {
+        QTextTable *table = nullptr;
+        int row = 0, col = 0, widestRow = 0;
+        bool cellDone = false, rowDone = false;
+        QSet<int> bounds;
+        RowDef rowDef;
+    } m_otherLevel;
+    bool m_inner = false;
 };
 
 } // namespace tarnvale::rtf

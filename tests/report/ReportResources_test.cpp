@@ -85,6 +85,7 @@ class ReportResourcesTest : public QObject
             << customer + "77 HARBOR RD|PORTLAND ,ME 04101|GREEN|7XK-221|265.00|125.00|40.00|88120|88131" << 1 << false;
         QTest::newRow("invoice, longest amounts") << "templates/invoice.rtf" << longest + "GREEN" << 1 << true;
         QTest::newRow("amounts at the right edge, longest") << "templates/pages.rtf" << longest + "Bay Tow x2|I-295 EXIT 7|Page 1 of 2|Page 2 of 2|page 2 of 2." << 2 << true;
+        QTest::newRow("a table in a cell, longest") << "templates/nested.rtf" << "$99,999,999.99|$9,999,999.99 x2|Charge|Amount|MARIA GONZÁLEZ|SUBARU" << 1 << true;
         QTest::newRow("split placeholders") << "templates/split.rtf" << QString() << 1 << true;
         QTest::newRow("sessions") << "templates/sessions.rtf" << QString() << 1 << true;
         // clang-format on

@@ -375,6 +375,34 @@ class RtfReaderTest : public QObject
         QCOMPARE(result.tables, tablesOf(doc).size());
     }
 
+    // A table in a cell (\\itap2, \\nestcell, \\nestrow) is a table in that cell, its rows
+    // formatted by \\nesttableprops and fitted to the cell; the cell goes on after it.
+    void nestedTable()
+    {
+        QTextDocument doc;
+        const auto result = RtfReader::read(
+            "{\\rtf1{\\colortbl;\\red31\\green56\\blue100;\\red255\\green255\\blue255;}\\trowd\\cellx3000\\cellx9000\\pard\\intbl Outer\\cell"
+            "\\pard\\intbl\\itap2{\\cf2 Charge}\\nestcell Amount\\nestcell{\\*\\nesttableprops\\trowd\\clcbpat1\\clbrdrb\\brdrdash\\cellx30000"
+            "\\cellx60000\\nestrow}{\\nonesttables\\par}\\pard\\intbl\\itap2 Towing\\nestcell 265.00\\nestcell{\\*\\nesttableprops\\trowd"
+            "\\cellx30000\\cellx60000\\nestrow}{\\nonesttables\\par}\\pard\\intbl after\\cell\\row}", doc, kDpi);
+        QTextTable *outer = tablesOf(doc).value(0);
+        QVERIFY(result.tables == 2 && outer && outer->childFrames().size() == 1);
+        auto *inner = qobject_cast<QTextTable *>(outer->childFrames().first());
+        QVERIFY(inner && outer->cellAt(inner->firstPosition()).column() == 1);
+        QStringList cells;
+        for (int r = 0; r < inner->rows(); ++r)
+            for (int c = 0; c < inner->columns(); ++c)
+                cells << inner->cellAt(r, c).firstCursorPosition().block().text();
+        const QTextTableCellFormat head = inner->cellAt(0, 0).format().toTableCellFormat();
+        const QList<QTextLength> widths = inner->format().columnWidthConstraints();
+        QCOMPARE((QList<QVariant>{cells.join(u'|'), head.background().color(), int(head.bottomBorderStyle()),
+                                  inner->cellAt(0, 0).firstCursorPosition().block().begin().fragment().charFormat().foreground().color(),
+                                  qRound(widths.value(0).rawValue() + widths.value(1).rawValue()),
+                                  outer->cellAt(0, 1).lastCursorPosition().block().text()}),
+                 (QList<QVariant>{"Charge|Amount|Towing|265.00", QColor(31, 56, 100), int(QTextFrameFormat::BorderStyle_Dashed),
+                                  QColor(Qt::white), 384, "after"})); // 400, less the outer row fitted to the text
+    }
+
     void tableFormats()
     {
         QTextDocument doc;
