@@ -1,15 +1,18 @@
 // Fills a template with a sample record and writes the filled RTF and this program's PDF of
-// it, for scripts/template-check.sh to set beside a word processor's PDF of the same RTF.
+// it, for scripts/template-check.sh to set beside a word processor's PDF of the same RTF, and
+// prints how many runs of text its pages cut.
 // Usage: template_fill TEMPLATE.rtf OUT-PREFIX [longest]   (writes OUT-PREFIX.rtf and .pdf;
 // with "longest", every amount is the longest a sheet prints)
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "ReportDocument.h"
 #include "ReportFiller.h"
+#include "DrawnText.h"
 #include "SampleSheet.h"
 
 using namespace tarnvale;
@@ -55,5 +58,9 @@ int main(int argc, char *argv[])
     }
     for (const QString &note : report.notes())
         std::fprintf(stderr, "note: %s\n", qPrintable(note));
+    // How many runs of text are cut by a clip or the sheet's edge, on standard output.
+    const test::DrawnText drawn(report);
+    std::printf("%d\n", int(std::count_if(drawn.runs.begin(), drawn.runs.end(),
+                                          [](const test::DrawnRun &run) { return !run.whole(); })));
     return 0;
 }
