@@ -2,8 +2,9 @@
 # Sets this program's charge sheet beside LibreOffice's for every template fixture: each
 # fixture is filled with the sample record, printed to PDF by us and by LibreOffice, and
 # compared by page count, by text in reading order (pdftotext) and by the pages side by side
-# as images for a person to look at. Run by hand; it needs libreoffice-writer-nogui,
-# poppler-utils and ImageMagick, which the tests never do.
+# as images for a person to look at. "cut": runs of text our pages cut at a clip or the
+# sheet's edge, filled with the sample and with the longest amounts. Run by hand; it needs
+# libreoffice-writer-nogui, poppler-utils and ImageMagick, which the tests never do.
 #   scripts/template-check.sh [BUILD]          compare (output in BUILD/template-check)
 #   scripts/template-check.sh --fixtures       remake the .rtf fixtures from their sources
 set -euo pipefail
@@ -16,11 +17,12 @@ if [ "${1:-}" = "--fixtures" ]; then
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     cp "$DATA"/*.fodt "$DATA"/*.html "$work"/
-    (cd "$work" && office --convert-to rtf letterhead.fodt logo.fodt twocopies.fodt)
+    (cd "$work" && office --convert-to rtf letterhead.fodt pages.fodt)
     # The split placeholders go through the Word 97 format first, as a yard's letter does.
     (cd "$work" && office --convert-to doc:"MS Word 97" split.fodt && office --convert-to rtf split.doc)
     (cd "$work" && office --infilter="HTML (StarWriter)" --convert-to rtf:"Rich Text Format" invoice.html)
-    for f in letterhead logo twocopies split invoice; do cp "$work/$f.rtf" "$DATA/$f.rtf"; done
+    (cd "$work" && office --infilter="HTML (StarWriter)" --convert-to rtf:"Rich Text Format" nested.html)
+    for f in letterhead pages split invoice nested; do cp "$work/$f.rtf" "$DATA/$f.rtf"; done
     echo "fixtures written to $DATA"
     exit 0
 fi
@@ -28,14 +30,15 @@ fi
 BUILD=${1:-build}
 OUT="$BUILD/template-check"
 rm -rf "$OUT"
-mkdir -p "$OUT"
+mkdir -p "$OUT/longest"
 fixtures=$(ls "$DATA"/*.rtf)
 for rtf in $fixtures; do
     name=$(basename "$rtf" .rtf)
-    "$BUILD/tools/template_fill" "$rtf" "$OUT/$name" || echo "$name: not filled"
+    "$BUILD/tools/template_fill" "$rtf" "$OUT/$name" >"$OUT/$name.cut" || echo "$name: not filled"
+    "$BUILD/tools/template_fill" "$rtf" "$OUT/longest/$name" longest >"$OUT/longest/$name.cut" || true
 done
 (cd "$OUT" && office --convert-to pdf:writer_pdf_Export --outdir lo ./*.rtf)
-printf '%-12s %6s %6s  %s\n' fixture ours theirs "text differences (words only in ours | only in theirs)"
+printf '%-12s %6s %6s %4s  %s\n' fixture ours theirs cut "text differences (words only in ours | only in theirs)"
 for rtf in $fixtures; do
     name=$(basename "$rtf" .rtf)
     ours="$OUT/$name.pdf"
@@ -51,7 +54,8 @@ for rtf in $fixtures; do
     onlytheirs=$(diff <(sort "$OUT/$name.ours.words") <(sort "$OUT/$name.lo.words") | grep '^>' | cut -c3- | tr '\n' ' ' || true)
     order=same
     cmp -s "$OUT/$name.ours.words" "$OUT/$name.lo.words" || order=differs
-    printf '%-12s %6s %6s  order %s; ours only: [%s] | theirs only: [%s]\n' "$name" "$op" "$tp" "$order" "$onlyours" "$onlytheirs"
+    cut="$(cat "$OUT/$name.cut" 2>/dev/null)/$(cat "$OUT/longest/$name.cut" 2>/dev/null)"
+    printf '%-12s %6s %6s %4s  order %s; ours only: [%s] | theirs only: [%s]\n' "$name" "$op" "$tp" "$cut" "$order" "$onlyours" "$onlytheirs"
     pdftoppm -r 60 -png "$ours" "$OUT/$name.ours"
     pdftoppm -r 60 -png "$theirs" "$OUT/$name.lo"
     pages=()

@@ -1,11 +1,14 @@
 // libFuzzer target: any bytes into the RTF reader, then a layout of the document it built.
 #include <QByteArray>
 #include <QGuiApplication>
+#include <QPainter>
+#include <QPicture>
 #include <QTextDocument>
 
 #include <cstddef>
 #include <cstdint>
 
+#include "ReportDocument.h"
 #include "RtfReader.h"
 
 // Fontconfig keeps the patterns of every font it has been asked for; that is its cache,
@@ -35,5 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     (void)result.pageLayout();
     document.setTextWidth(480);
     (void)document.size();
+    // The report's own reading, layout and drawing of its first page and its last: page
+    // fields, headers and footers, and what the layout moves.
+    tarnvale::ReportDocument report;
+    report.setRtf(rtf);
+    QPicture picture;
+    QPainter painter(&picture);
+    report.paintPage(painter, 0);
+    report.paintPage(painter, report.pageCount() - 1);
     return 0;
 }

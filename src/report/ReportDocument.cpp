@@ -1,16 +1,18 @@
 #include "ReportDocument.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QTextBlock>
-#include <QTextLayout>
-#include <QFontMetricsF>
 #include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
 
 #include <algorithm>
+#include <functional>
 
 #include "RtfReader.h"
 
@@ -29,6 +31,115 @@ QString plainText(const QByteArray &bytes)
     for (char c : bytes)
         latin += QChar(char16_t(static_cast<unsigned char>(c)));
     return latin;
+}
+
+// Qt justifies a line that holds a tab wrongly: the text after the tab is drawn past the
+// line's end, by up to the tab's width, and is cut there. A justified paragraph with a tab
+// (a label and its value, as templates have them) is set flush left instead, so that what
+// the filled-in values made longer wraps.
+void unjustifyTabbedParagraphs(QTextDocument &document)
+{
+    QList<QTextBlock> tabbed;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        if (block.blockFormat().alignment() == Qt::AlignJustify &&
+            block.text().contains(QLatin1Char('\t')))
+            tabbed.append(block);
+    for (const QTextBlock &block : tabbed) {
+        QTextBlockFormat format = block.blockFormat();
+        format.setAlignment(Qt::AlignLeft);
+        QTextCursor(block).setBlockFormat(format);
+    }
+}
+
+// A value after a right tab that wrapped onto a line of its own stands at its stop, as a
+// word processor puts it (Qt starts it at the line's start): the tab moves to the start of
+// that line, after a line break. Laid out again where one moved.
+void keepWrappedValuesAtTheirStops(QTextDocument &document)
+{
+    QList<int> positions;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QList<QTextOption::Tab> tabs = block.blockFormat().tabPositions();
+        const QString text = block.text();
+        if (tabs.isEmpty() || tabs.last().type != QTextOption::RightTab ||
+            !text.contains(QLatin1Char('\t')))
+            continue;
+        document.documentLayout()->blockBoundingRect(block); // lays it out
+        const QTextLayout *layout = block.layout();
+        for (int n = 1; layout && n < layout->lineCount(); ++n) {
+            const QTextLine line = layout->lineAt(n);
+            const int start = line.textStart();
+            if (start > 0 && text.at(start - 1) == QLatin1Char('\t') &&
+                !text.mid(start, line.textLength()).contains(QLatin1Char('\t')))
+                positions.append(block.position() + start - 1);
+        }
+    }
+    QTextCursor cursor(&document);
+    for (auto it = positions.crbegin(); it != positions.crend(); ++it) {
+        cursor.setPosition(*it);
+        cursor.setPosition(*it + 1, QTextCursor::KeepAnchor);
+        cursor.insertText(QString(QChar::LineSeparator) + QLatin1Char('\t'));
+    }
+}
+
+// Sets every page field of the document for the page it stands on (pageAt, from a position
+// in the document) of `pages`. False when none changed.
+bool setPageFields(QTextDocument &document, int pages, const std::function<int(int)> &pageAt)
+{
+    struct Field
+    {
+        int start, end, value;
+        QTextCharFormat format;
+    };
+    QList<Field> fields;
+    int id = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            const int value = format.intProperty(RtfReader::PageField);
+            if (!value) {
+                id = 0;
+                continue;
+            }
+            const int end = fragment.position() + fragment.length();
+            if (format.intProperty(RtfReader::FieldId) == id && !fields.isEmpty())
+                fields.last().end = end; // the same field's result goes on
+            else
+                fields.append({fragment.position(), end, value, format});
+            id = format.intProperty(RtfReader::FieldId);
+        }
+    }
+    bool changed = false;
+    QTextCursor cursor(&document);
+    for (auto it = fields.crbegin(); it != fields.crend(); ++it) {
+        const QString text = RtfReader::pageNumberText(it->value, pageAt(it->start), pages);
+        cursor.setPosition(it->start);
+        cursor.setPosition(it->end, QTextCursor::KeepAnchor);
+        if (cursor.selectedText() == text)
+            continue;
+        cursor.insertText(text, it->format);
+        changed = true;
+    }
+    return changed;
+}
+
+// The body's page fields, each for the page it falls on. Numbers of other lengths move
+// the text after them: laid out again until the numbers stay (twice at most, in practice).
+void setBodyPageFields(QTextDocument &body)
+{
+    const qreal pageHeight = body.pageSize().height();
+    auto pageAt = [&](int position) {
+        const QTextBlock block = body.findBlock(position);
+        const QRectF rect = body.documentLayout()->blockBoundingRect(block);
+        const QTextLayout *layout = block.layout();
+        const QTextLine line = layout->lineForTextPosition(position - block.position());
+        const qreal y = rect.top() + (line.isValid() ? line.y() - layout->boundingRect().top() : 0);
+        // A line at the top of a page may stand a hair above its edge, in Qt's rounding.
+        return pageHeight > 0 ? int((y + 1) / pageHeight) + 1 : 1;
+    };
+    for (int pass = 0; pass < 3; ++pass)
+        if (!setPageFields(body, body.pageCount(), pageAt))
+            return;
 }
 
 } // namespace
@@ -96,8 +207,9 @@ void ReportDocument::setMessage(const QString &line)
 
 ReportDocument::Sheet ReportDocument::sheet(const QPageLayout &layout) const
 {
+    // The margins, also of a device that paints its whole sheet (a print preview).
     const QRectF paper = layout.fullRect(QPageLayout::Inch);
-    const QRectF paint = layout.paintRect(QPageLayout::Inch);
+    const QRectF paint = paper.marginsRemoved(layout.margins(QPageLayout::Inch));
     return Sheet{QSizeF(paper.width() * m_dpi, paper.height() * m_dpi),
                  QRectF(paint.left() * m_dpi, paint.top() * m_dpi, paint.width() * m_dpi,
                         paint.height() * m_dpi)};
@@ -108,7 +220,10 @@ ReportDocument::Sheet ReportDocument::sheet(const QPageLayout &layout) const
 void ReportDocument::layOut()
 {
     m_document.setDocumentMargin(0);
+    unjustifyTabbedParagraphs(m_document);
     m_document.setPageSize(sheet(m_layout).body.size());
+    keepWrappedValuesAtTheirStops(m_document);
+    setBodyPageFields(m_document);
 }
 
 QSizeF ReportDocument::paperSize() const
@@ -229,13 +344,17 @@ void ReportDocument::paint(QPainter &painter, QTextDocument &body, const RtfRead
 {
     const qreal pxPerTwip = m_dpi / 1440.0;
     const bool first = page == 0 && parts.titlePage;
+    const int pages = body.pageCount();
+    const auto onThisPage = [page](int) { return page + 1; };
     if (QTextDocument *header = first ? parts.firstHeader.get() : parts.header.get()) {
+        setPageFields(*header, pages, onThisPage);
         painter.save();
         painter.translate(sheet.body.left(), parts.headerTwips * pxPerTwip);
         drawPart(painter, *header, sheet.body.width());
         painter.restore();
     }
     if (QTextDocument *footer = first ? parts.firstFooter.get() : parts.footer.get()) {
+        setPageFields(*footer, pages, onThisPage);
         footer->setTextWidth(sheet.body.width());
         painter.save();
         painter.translate(sheet.body.left(), sheet.paper.height() -
@@ -245,12 +364,16 @@ void ReportDocument::paint(QPainter &painter, QTextDocument &body, const RtfRead
         painter.restore();
     }
     const QSizeF size = sheet.body.size();
-    const QRectF view(0, page * size.height(), size.width(), size.height());
+    // The page's share of the document, cut above and below but not at the side margins:
+    // what still does not fit the text's width shows in the margin rather than being cut.
+    const QRectF view(-sheet.body.left(), page * size.height(), sheet.paper.width(), size.height());
     painter.save();
     painter.translate(sheet.body.left(), sheet.body.top() - view.top());
     painter.setClipRect(view, Qt::IntersectClip);
     QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = view;
+    // A line moved to the next page may stand a hair above its edge: drawn here, cut away,
+    // it would still be in a PDF's text.
+    context.clip = view.adjusted(0, 1, 0, -1);
     context.palette.setColor(QPalette::Text, Qt::black);
     body.documentLayout()->draw(&painter, context);
     drawDecorations(painter, body, view);
@@ -293,7 +416,10 @@ bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRan
     copy.setDefaultFont(m_document.defaultFont());
     const RtfReader::Result parts = rebuild(copy);
     copy.setDocumentMargin(0);
+    unjustifyTabbedParagraphs(copy);
     copy.setPageSize(page.body.size());
+    keepWrappedValuesAtTheirStops(copy);
+    setBodyPageFields(copy);
     const QList<int> chosen = pagesToPrint(std::max(1, copy.pageCount()), pages);
     const int total = int(chosen.size()) * std::max(1, copies);
     if (chosen.isEmpty())
@@ -301,16 +427,18 @@ bool ReportDocument::print(QPagedPaintDevice &device, int copies, const QPageRan
     QPainter painter;
     if (!painter.begin(&device))
         return false;
-    // The painter starts at the device's paint rectangle; pages are drawn from the sheet's
-    // corner, in the document's pixels.
-    const qreal scale = device.width() / page.body.width();
+    // The painter starts at the device's paint rectangle (the sheet's corner when it paints
+    // its whole sheet); pages are drawn from the sheet's corner, in the document's pixels.
+    const bool fullPage = layout.mode() == QPageLayout::FullPageMode;
+    const qreal scale = device.width() / (fullPage ? page.paper.width() : page.body.width());
     for (int n = 0; n < total; ++n) {
         const int i = chosen.at(n % chosen.size()) - 1;
         if (n > 0 && !device.newPage())
             return false;
         painter.save();
         painter.scale(scale, scale);
-        painter.translate(-page.body.topLeft());
+        if (!fullPage)
+            painter.translate(-page.body.topLeft());
         paint(painter, copy, parts, i, page);
         painter.restore();
         if (progress && !progress(n + 1, total)) {
@@ -326,8 +454,9 @@ int ReportDocument::pageCount(const QPageLayout &layout) const
     QTextDocument copy;
     rebuild(copy);
     copy.setDocumentMargin(0);
-    const QRectF paint = layout.paintRect(QPageLayout::Inch);
-    copy.setPageSize(QSizeF(paint.width() * m_dpi, paint.height() * m_dpi));
+    unjustifyTabbedParagraphs(copy);
+    copy.setPageSize(sheet(layout).body.size());
+    keepWrappedValuesAtTheirStops(copy);
     return copy.pageCount();
 }
 

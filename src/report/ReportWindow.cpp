@@ -181,6 +181,9 @@ void ReportWindow::printPreview()
     dialog->setObjectName(QStringLiteral("frmPrintPreview"));
     dialog->setWindowTitle(QStringLiteral("Print Preview - ") + m_documentName);
     dialog->printer()->setPageLayout(m_report.pageLayout());
+    // The preview washes out what a printer draws in its margins: it gets the whole sheet,
+    // and the header and footer show as dark as the body, as they print.
+    dialog->printer()->setFullPage(true);
     // The same drawing fills the preview and, from its Print button, the printer.
     connect(dialog, &QPrintPreviewDialog::paintRequested, this,
             [this](QPrinter *printer) { printOn(*printer); });

@@ -65,6 +65,14 @@ bool RtfParser::characterWord(const QByteArray &w, bool hasParam, int param)
         c.color = param;
     } else if (w == "cb" || w == "highlight" || w == "chcbpat") {
         c.background = param;
+    } else if (w == "chpgn") { // the page number, where it is drawn
+        const CharState around = c;
+        if (!c.pageField) {
+            c.pageField = RtfReader::Page * 16;
+            c.field = ++m_tables->fields;
+        }
+        addText(QStringLiteral("1"));
+        m_state.chr = around;
     } else if (w == "emdash") {
         addText(QString(QChar(0x2014)));
     } else if (w == "endash") {
@@ -211,7 +219,12 @@ void RtfParser::plainByte(char c)
         if (m_shape.value.size() < 64)
             m_shape.value.append(c);
         return;
+    case Dest::FieldInstruction:
+        if (m_instruction.size() < 256)
+            m_instruction.append(c);
+        return;
     case Dest::Shape:
+    case Dest::StyleSheet:
         return;
     case Dest::Text:
         break;
@@ -274,6 +287,8 @@ void RtfParser::addText(const QString &given)
     if (!m_text.isEmpty() && !(m_textState == m_state.chr))
         flushText();
     m_textState = m_state.chr;
+    if (m_state.chr.pageField)
+        m_fieldShown = m_state.chr.field;
     // A line breaker given a run with nowhere to break measures the rest of the run for every
     // line it makes: a long run gets an invisible break opportunity every kMaxRun characters,
     // so that laying it out stays linear. No word is that long; the text shown is the same.
@@ -321,7 +336,53 @@ QTextCharFormat RtfParser::charFormat(const CharState &s) const
         f.setForeground(fg);
     if (const QColor bg = color(s.background); bg.isValid())
         f.setBackground(bg);
+    if (s.pageField) {
+        f.setProperty(RtfReader::PageField, s.pageField);
+        f.setProperty(RtfReader::FieldId, s.field);
+    }
     return f;
+}
+
+// A field's instruction read whole: a page number, the pages of the document or of its
+// section become fields the page sets where it is drawn; any other field keeps the result
+// the file holds.
+void RtfParser::fieldInstruction()
+{
+    const QList<QByteArray> words = m_instruction.simplified().split(' ');
+    const QByteArray name = words.value(0).toUpper();
+    const int kind = name == "PAGE"           ? RtfReader::Page
+                     : name == "NUMPAGES"     ? RtfReader::NumPages
+                     : name == "SECTIONPAGES" ? RtfReader::SectionPages
+                                              : 0;
+    if (!kind)
+        return;
+    int numbering = RtfReader::Arabic;
+    const qsizetype format = words.indexOf("\\*");
+    if (format >= 0) {
+        const QByteArray style = words.value(format + 1);
+        if (style == "roman")
+            numbering = RtfReader::RomanLower;
+        else if (style == "ROMAN")
+            numbering = RtfReader::RomanUpper;
+        else if (style == "alphabetic")
+            numbering = RtfReader::LetterLower;
+        else if (style == "ALPHABETIC")
+            numbering = RtfReader::LetterUpper;
+    }
+    m_state.chr.pageField = kind * 16 + numbering;
+    m_state.chr.field = ++m_tables->fields;
+}
+
+// A page field whose result held no text still shows its number.
+void RtfParser::endField(const CharState &field)
+{
+    if (m_fieldShown == field.field || field.invisible() || m_state.dest != Dest::Text)
+        return;
+    flushText();
+    m_text = QStringLiteral("1");
+    m_textState = field;
+    m_fieldShown = field.field;
+    flushText();
 }
 
 void RtfParser::flushText()

@@ -175,9 +175,9 @@ bool RtfParser::readHeaderOrFooter(const QByteArray &word)
     flushText();
     m_state.dest = Dest::Skip; // the main document reads over it
     // Left-page parts belong to facing pages, which a charge sheet does not have.
-    if (m_nested || word.endsWith('l') || m_parts >= RtfReader::kMaxParts)
+    if (m_nested || word.endsWith('l') || m_tables->parts >= RtfReader::kMaxParts)
         return true;
-    ++m_parts;
+    ++m_tables->parts;
     const qsizetype end = groupEnd();
     auto part = std::make_shared<QTextDocument>();
     part->setDefaultFont(m_doc.defaultFont());
@@ -313,6 +313,7 @@ void RtfParser::startTextBox()
     format.setPadding(px(72));
     frame->setFrameFormat(format);
     RtfParser reader(*this, m_pos, end, m_doc, frame->firstCursorPosition(), frame);
+    reader.m_inTextBox = true;
     reader.runPart();
     m_result.notes = reader.m_result.notes;
     m_result.pictures = reader.m_result.pictures;

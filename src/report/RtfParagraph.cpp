@@ -15,6 +15,8 @@ bool RtfParser::paragraphWord(const QByteArray &w, bool hasParam, int param)
     if (w == "pard") {
         flushText();
         p = ParaState();
+    } else if (w == "s") {
+        applyStyle(param, 0);
     } else if (w == "ql") {
         p.align = Qt::AlignLeft;
     } else if (w == "qc") {
@@ -80,6 +82,44 @@ bool RtfParser::paragraphWord(const QByteArray &w, bool hasParam, int param)
     return true;
 }
 
+// A word of the style sheet: one naming an entry, its base, or one of its formatting.
+void RtfParser::styleWord(const QByteArray &w, bool hasParam, int param)
+{
+    if (w == "s" || w == "cs" || w == "ds" || w == "ts" || w == "tsrowd") {
+        m_styleId = param;
+        m_style = Style();
+        m_style.paragraph = w == "s";
+    } else if (w == "sbasedon") {
+        m_style.basedOn = param;
+    } else if (m_styleId >= 0 && m_style.words.size() < 100) {
+        m_style.words.push_back({w, hasParam, param});
+    }
+}
+
+// A paragraph that names a style takes the style's font, size, spacing and the rest, its
+// base style's first; the words that follow in the paragraph override them.
+void RtfParser::applyStyle(int id, int depth)
+{
+    const auto style = m_tables->styles.constFind(id);
+    if (style == m_tables->styles.constEnd() || depth > 8)
+        return;
+    if (style->basedOn >= 0 && style->basedOn != id)
+        applyStyle(style->basedOn, depth + 1);
+    // Words that put text or structure in the document are not formatting.
+    static const QSet<QByteArray> notFormatting = {
+        "par",      "sect",      "line",      "page",    "tab",     "pard",   "plain",
+        "u",        "uc",        "chpgn",     "intbl",   "itap",    "cell",   "row",
+        "nestcell", "nestrow",   "s",         "emdash",  "endash",  "bullet", "lquote",
+        "rquote",   "ldblquote", "rdblquote", "emspace", "enspace", "qmspace"};
+    for (const Style::Word &word : style->words) {
+        if (notFormatting.contains(word.word))
+            continue;
+        if (!characterWord(word.word, word.hasParam, word.param) &&
+            !paragraphWord(word.word, word.hasParam, word.param) && word.word.startsWith("brdr"))
+            tableWord(word.word, word.hasParam, word.param);
+    }
+}
+
 QTextBlockFormat RtfParser::blockFormat() const
 {
     const ParaState &p = m_state.para;
@@ -137,8 +177,11 @@ QTextBlockFormat RtfParser::blockFormat() const
         if (!b.on)
             continue;
         const QColor c = color(b.color);
-        f.setProperty(RtfReader::BorderTop + side, QPen(c.isValid() ? c : QColor(Qt::black),
-                                                        std::max(0.75, b.width * m_pxPerTwip)));
+        static const Qt::PenStyle styles[] = {Qt::SolidLine,   Qt::DotLine,        Qt::DashLine,
+                                              Qt::DashDotLine, Qt::DashDotDotLine, Qt::SolidLine};
+        f.setProperty(RtfReader::BorderTop + side,
+                      QPen(QBrush(c.isValid() ? c : QColor(Qt::black)),
+                           std::max(0.75, b.width * m_pxPerTwip), styles[b.style]));
     }
     if (p.borders[Top].on)
         f.setTopMargin(f.topMargin() + px(p.borderSpace) + px(p.borders[Top].width));
@@ -153,11 +196,22 @@ QTextBlockFormat RtfParser::blockFormat() const
 // table that has just ended.
 void RtfParser::prepareContent()
 {
-    if (m_state.para.inTable && (m_table || m_cells < RtfReader::kMaxCells)) {
+    const ParaState &p = m_state.para;
+    const bool table = p.inTable && (m_table || m_inner || m_cells < RtfReader::kMaxCells);
+    const bool inner = table && p.depth >= 2;
+    if (m_inner && !inner)
+        leaveInnerTable();
+    if (table && !m_inner) {
         enterCellForContent();
-    } else if (m_table) {
-        endTable();
+        if (inner) { // a table in the cell begins
+            switchLevel();
+            m_needBlock = false;
+        }
     }
+    if (m_inner)
+        enterCellForContent();
+    else if (!table && m_table)
+        endTable();
     if (m_needBlock) {
         m_cursor.insertBlock();
         m_needBlock = false;

@@ -168,8 +168,19 @@ void RtfParser::popGroup()
         return;
     }
     const Dest closing = m_state.dest;
+    const CharState closingChr = m_state.chr;
     m_state = m_stack.back();
     m_stack.pop_back();
+    if (closing == Dest::FieldInstruction && m_state.dest != Dest::FieldInstruction)
+        fieldInstruction();
+    if (closing == Dest::StyleSheet && m_stack.size() <= m_styleSheetDepth && m_styleId >= 0) {
+        if (m_style.paragraph && m_tables->styles.size() < 1000)
+            m_tables->styles.insert(m_styleId, std::move(m_style));
+        m_style = Style();
+        m_styleId = -1;
+    }
+    if (closingChr.pageField && closingChr.field != m_state.chr.field)
+        endField(closingChr);
     if (closing == Dest::Picture && m_state.dest != Dest::Picture)
         finishPicture();
     if (closing == Dest::ShapeValue && m_state.dest != Dest::ShapeValue)
@@ -305,51 +316,28 @@ namespace {
 // Destinations left out entirely, also when they come without \*.
 bool isSkippedDestination(const QByteArray &w)
 {
-    static const QSet<QByteArray> skipped = {"stylesheet",
-                                             "info",
-                                             "header",
-                                             "headerl",
-                                             "headerr",
-                                             "headerf",
-                                             "footer",
-                                             "footerl",
-                                             "footerr",
-                                             "footerf",
-                                             "footnote",
-                                             "annotation",
-                                             "atnid",
-                                             "atnauthor",
-                                             "fldinst",
-                                             "listtable",
-                                             "listoverridetable",
-                                             "revtbl",
-                                             "rsidtbl",
-                                             "pn",
-                                             "private",
-                                             "xe",
-                                             "tc",
-                                             "txe",
-                                             "nonshppict",
-                                             "shp",
-                                             "do",
-                                             "objdata",
-                                             "objclass",
-                                             "themedata",
-                                             "colorschememapping",
-                                             "datastore",
-                                             "latentstyles",
-                                             "pgdsctbl",
-                                             "generator",
-                                             "xmlnstbl",
-                                             "mmathPr",
-                                             "bkmkstart",
-                                             "bkmkend",
-                                             "filetbl",
-                                             "template",
-                                             "userprops",
-                                             "docvar",
-                                             "object",
-                                             "wgrffmtfilter"};
+    static const QSet<QByteArray> skipped = {"info",      "nonesttables",
+                                             "header",    "headerl",
+                                             "headerr",   "headerf",
+                                             "footer",    "footerl",
+                                             "footerr",   "footerf",
+                                             "footnote",  "annotation",
+                                             "atnid",     "atnauthor",
+                                             "listtable", "listoverridetable",
+                                             "revtbl",    "rsidtbl",
+                                             "pn",        "private",
+                                             "xe",        "tc",
+                                             "txe",       "nonshppict",
+                                             "shp",       "do",
+                                             "objdata",   "objclass",
+                                             "themedata", "colorschememapping",
+                                             "datastore", "latentstyles",
+                                             "pgdsctbl",  "generator",
+                                             "xmlnstbl",  "mmathPr",
+                                             "bkmkstart", "bkmkend",
+                                             "filetbl",   "template",
+                                             "userprops", "docvar",
+                                             "object",    "wgrffmtfilter"};
     return skipped.contains(w);
 }
 
@@ -377,6 +365,21 @@ bool RtfParser::startDestination(const QByteArray &word)
             m_picture = Picture();
             m_picture.at = m_pos;
         }
+        return true;
+    }
+    if (word == "stylesheet") {
+        flushText();
+        m_state.dest = Dest::StyleSheet;
+        m_styleSheetDepth = m_stack.size();
+        m_styleId = -1;
+        return true;
+    }
+    if (word == "nesttableprops") // the row's properties, for \nestrow, read as any others
+        return true;
+    if (word == "fldinst") {
+        flushText();
+        m_state.dest = Dest::FieldInstruction;
+        m_instruction.clear();
         return true;
     }
     if (word == "shppict" || word == "fldrslt" || word == "listtext" || word == "pntext")
@@ -414,13 +417,15 @@ bool RtfParser::startDestination(const QByteArray &word)
     }
     if (word == "shp") {
         flushText();
-        if (m_nested || m_state.chr.invisible() || m_parts >= RtfReader::kMaxParts) {
-            if (m_parts >= RtfReader::kMaxParts)
+        // Shapes stand in the body, a header or a footer (a logo there prints on every page
+        // the header does); a text box holds none.
+        if (m_inTextBox || m_state.chr.invisible() || m_tables->parts >= RtfReader::kMaxParts) {
+            if (m_tables->parts >= RtfReader::kMaxParts)
                 note(QStringLiteral("Shapes beyond the first %1 were left out.")
                          .arg(RtfReader::kMaxParts));
             m_state.dest = Dest::Skip;
         } else {
-            ++m_parts;
+            ++m_tables->parts;
             m_state.dest = Dest::Shape;
             m_shape = Shape();
         }
@@ -467,11 +472,16 @@ void RtfParser::controlWord(const QByteArray &w, bool hasParam, int param)
         pictureWord(w, hasParam, param);
         return;
     }
+    if (m_state.dest == Dest::StyleSheet) {
+        styleWord(w, hasParam, param);
+        return;
+    }
     if (m_state.dest == Dest::Shape) {
         shapeWord(w, param);
         return;
     }
-    if (m_state.dest == Dest::ShapeName || m_state.dest == Dest::ShapeValue)
+    if (m_state.dest == Dest::ShapeName || m_state.dest == Dest::ShapeValue ||
+        m_state.dest == Dest::FieldInstruction)
         return;
 
     // A control word ends the fallback characters of a \u.

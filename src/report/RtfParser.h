@@ -27,13 +27,25 @@ constexpr int kTableCells = 256;
 constexpr int kMaxRun = 200; // characters without a break opportunity (see addText)
 constexpr qsizetype kMaxPictureBytes = 8 * 1024 * 1024;
 
-enum class Dest { Text, Skip, FontTable, ColorTable, Picture, Shape, ShapeName, ShapeValue };
+enum class Dest {
+    Text,
+    Skip,
+    FontTable,
+    ColorTable,
+    Picture,
+    Shape,
+    ShapeName,
+    ShapeValue,
+    FieldInstruction,
+    StyleSheet
+};
 
 struct Border
 {
     bool on = false;
     int width = 10; // twips
     int color = 0;
+    enum Style { Solid, Dotted, Dashed, DotDash, DotDotDash, Double } style = Solid;
 };
 
 enum Side { Top, Left, Bottom, Right };
@@ -54,6 +66,8 @@ struct CharState
     int halfPoints = 24;
     int color = 0;      // index into the colour table; 0 is "automatic"
     int background = 0; // likewise
+    int pageField = 0;  // RtfReader::PageField's value: the text is a page number to set
+    int field = 0;      // names the field the text is the result of
 
     bool invisible() const { return hidden || deleted; }
     friend bool operator==(const CharState &, const CharState &) = default;
@@ -66,6 +80,7 @@ struct ParaState
     bool lineMultiple = false;
     bool pageBreakBefore = false;
     bool inTable = false;
+    int depth = 1; // of the table the paragraph is in: 2 and more, a table in a cell
     QList<QTextOption::Tab> tabs;
     QTextOption::TabType nextTabType = QTextOption::LeftTab;
     QList<qreal> leaderTabs; // tab stops (RTF twips) with a dot leader
@@ -113,13 +128,30 @@ struct Font
     QFont::StyleHint hint = QFont::AnyStyle; // stands in when the named font is not installed
 };
 
-// What every part of a document shares: its fonts and colours.
+// A paragraph style: the words that make it, read over what its base style makes.
+struct Style
+{
+    struct Word
+    {
+        QByteArray word;
+        bool hasParam = false;
+        int param = 0;
+    };
+    int basedOn = -1;
+    bool paragraph = false; // not a character, section or table style
+    std::vector<Word> words;
+};
+
+// What every part of a document shares: its fonts, colours and styles.
 struct Tables
 {
+    QHash<int, Style> styles;
     QHash<int, Font> fonts;
     std::vector<QColor> colors;
     int defaultFont = -1;
     int pictures = 0;         // names the pictures of the document apart
+    int fields = 0;           // likewise the fields
+    int parts = 0;            // headers, footers and shapes read so far
     qint64 decodedPixels = 0; // of every picture decoded so far
 };
 
@@ -222,6 +254,10 @@ class RtfParser
     void placeShape();
     qreal textWidth() const;
     bool isSymbolFont(int font) const;
+    void fieldInstruction();
+    void styleWord(const QByteArray &word, bool hasParam, int param);
+    void applyStyle(int id, int depth);
+    void endField(const CharState &field);
     QString symbolText(const QString &text) const;
 
     // Structure
@@ -235,8 +271,13 @@ class RtfParser
     void endTable();
     void enterCellForContent();
     void appendColumn();
+    void switchLevel();
+    void leaveInnerTable();
+    qreal tableRoom() const;
+    qreal rowFit(const RowDef &row, qreal room) const;
     void formatRow();
     Border *borderTarget();
+    qreal borderWidth(const CellDef &cell, Side side) const;
     qreal px(int twips) const { return twips * m_pxPerTwip; }
     QColor color(int index) const;
     void note(const QString &text)
@@ -258,7 +299,7 @@ class RtfParser
     bool m_nested = false;
     RtfReader::Result m_result;
     Shape m_shape;
-    int m_parts = 0; // headers, footers and shapes read so far
+    bool m_inTextBox = false; // a text box holds no shapes
 
     GroupState m_state;
     std::vector<GroupState> m_stack;
@@ -279,6 +320,12 @@ class RtfParser
     CharState m_textState;
     int m_run = 0; // characters since the last break opportunity in the paragraph
 
+    QByteArray m_instruction; // of the field being read
+    Style m_style;            // the style being read
+    int m_styleId = -1;
+    size_t m_styleSheetDepth = 0; // groups open around the style sheet's entries
+    int m_fieldShown = 0;     // the last field whose result put text in the document
+
     bool m_needBlock = false;
     bool m_pageBreakNext = false;
 
@@ -295,6 +342,17 @@ class RtfParser
     int m_widestRow = 0;
     int m_cells = 0;         // cell marks read, in every table of the document
     QSet<int> m_tableBounds; // the right edges of the cells of the table's rows so far
+    // The table level the reader is not in: the outer table while it reads a table in one
+    // of its cells (m_inner), that table's state while it reads the outer one.
+    struct TableLevel
+    {
+        QTextTable *table = nullptr;
+        int row = 0, col = 0, widestRow = 0;
+        bool cellDone = false, rowDone = false;
+        QSet<int> bounds;
+        RowDef rowDef;
+    } m_otherLevel;
+    bool m_inner = false;
 };
 
 } // namespace tarnvale::rtf

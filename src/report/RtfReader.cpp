@@ -25,6 +25,35 @@ QPageLayout RtfReader::Result::pageLayout() const
     return QPageLayout(size, QPageLayout::Portrait, margins / 20.0, QPageLayout::Point);
 }
 
+QString RtfReader::pageNumberText(int pageField, int page, int pages)
+{
+    const int n = std::max(1, pageField / 16 == Page ? page : pages);
+    switch (pageField % 16) {
+    case RomanLower:
+    case RomanUpper: {
+        if (n >= 4000)
+            break;
+        static const std::pair<int, const char *> numerals[] = {
+            {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
+            {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
+        QString text;
+        int rest = n;
+        for (const auto &[value, numeral] : numerals)
+            for (; rest >= value; rest -= value)
+                text += QLatin1String(numeral);
+        return pageField % 16 == RomanUpper ? text.toUpper() : text;
+    }
+    case LetterLower:
+    case LetterUpper: { // a..z, then aa..zz, and so on
+        const QChar letter(char16_t((pageField % 16 == LetterUpper ? u'A' : u'a') + (n - 1) % 26));
+        return QString((n - 1) / 26 + 1, letter);
+    }
+    default:
+        break;
+    }
+    return QString::number(n);
+}
+
 qreal RtfReader::defaultDpi()
 {
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {

@@ -56,8 +56,15 @@ class RtfReader
         BorderTop,                                       // QPen, on paragraphs; then
         BorderLeft,                                      // the other sides in RTF's order
         BorderBottom,
-        BorderRight
+        BorderRight,
+        PageField, // int, on characters: PAGE, NUMPAGES or SECTIONPAGES times 16, plus
+                   // the numbering (see PageNumbering)
+        FieldId    // int, on characters: keeps the text of two fields apart
     };
+    enum PageFieldKind { Page = 1, NumPages = 2, SectionPages = 3 };
+    enum PageNumbering { Arabic, RomanLower, RomanUpper, LetterLower, LetterUpper };
+    // A page number as a PageField's value shows it.
+    static QString pageNumberText(int pageField, int page, int pages);
 
     struct Result
     {

@@ -14,10 +14,17 @@ bool RtfParser::tableWord(const QByteArray &w, bool, int param)
     } else if (w == "itap") {
         flushText();
         p.inTable = param > 0;
+        p.depth = std::max(1, param);
     } else if (w == "nestcell") {
-        addText(QStringLiteral("\t"));
+        if (p.depth >= 2)
+            cellEnd();
+        else
+            addText(QStringLiteral("\t"));
     } else if (w == "nestrow") {
-        addText(QString(QChar::LineSeparator));
+        if (m_inner)
+            rowEnd();
+        else
+            addText(QString(QChar::LineSeparator));
     } else if (w == "cell") {
         cellEnd();
     } else if (w == "row") {
@@ -77,13 +84,13 @@ bool RtfParser::tableWord(const QByteArray &w, bool, int param)
         m_rowDef.pending.ownBorders = true;
         const char s = w.at(6);
         m_borderSide = s == 't' ? Top : s == 'l' ? Left : s == 'b' ? Bottom : Right;
-        m_rowDef.pending.borders[m_borderSide] = Border{true, 10, 0};
+        m_rowDef.pending.borders[m_borderSide] = Border{true, 10, 0, Border::Solid};
     } else if (w.startsWith("trbrdr") && w.size() == 7) {
         const char s = w.at(6);
         if (s == 't' || s == 'l' || s == 'b' || s == 'r') {
             m_borderKind = BorderTarget::Row;
             m_borderSide = s == 't' ? Top : s == 'l' ? Left : s == 'b' ? Bottom : Right;
-            m_rowDef.rowBorders[m_borderSide] = Border{true, 10, 0};
+            m_rowDef.rowBorders[m_borderSide] = Border{true, 10, 0, Border::Solid};
         } else {
             m_borderKind = BorderTarget::None; // inner horizontal and vertical lines
         }
@@ -92,7 +99,17 @@ bool RtfParser::tableWord(const QByteArray &w, bool, int param)
         m_borderKind = BorderTarget::Para;
         const char s = w.at(4);
         m_borderSide = s == 't' ? Top : s == 'l' ? Left : s == 'b' ? Bottom : Right;
-        p.borders[m_borderSide] = Border{true, 10, 0};
+        p.borders[m_borderSide] = Border{true, 10, 0, Border::Solid};
+    } else if (w == "brdrs" || w == "brdrth" || w == "brdrsh" || w == "brdrhair" ||
+               w == "brdrdot" || w == "brdrdash" || w == "brdrdashsm" || w == "brdrdashd" ||
+               w == "brdrdashdd" || w == "brdrdb") {
+        if (Border *b = borderTarget())
+            b->style = w == "brdrdot"                         ? Border::Dotted
+                       : w == "brdrdash" || w == "brdrdashsm" ? Border::Dashed
+                       : w == "brdrdashd"                     ? Border::DotDash
+                       : w == "brdrdashdd"                    ? Border::DotDotDash
+                       : w == "brdrdb"                        ? Border::Double
+                                                              : Border::Solid;
     } else if (w == "brdrnone" || w == "brdrnil" || w == "brdrtbl") {
         if (Border *b = borderTarget())
             b->on = false;
@@ -106,6 +123,13 @@ bool RtfParser::tableWord(const QByteArray &w, bool, int param)
         return false;
     }
     return true;
+}
+
+// How wide a cell's border on one side is drawn, in pixels: 0 when it has none.
+qreal RtfParser::borderWidth(const CellDef &cell, Side side) const
+{
+    const Border &b = cell.ownBorders ? cell.borders[side] : m_rowDef.rowBorders[side];
+    return b.on ? std::max(1.0, b.width * m_pxPerTwip) : 0.0;
 }
 
 Border *RtfParser::borderTarget()
@@ -134,7 +158,8 @@ void RtfParser::startTable()
     format.setAlignment(m_rowDef.align);
     if (m_rowDef.align == Qt::AlignLeft && m_rowDef.left > 0)
         format.setLeftMargin(px(m_rowDef.left));
-    m_cursor.setPosition(m_container->lastPosition());
+    if (!m_inner) // a table in a cell goes where the cell's text has got to
+        m_cursor.setPosition(m_container->lastPosition());
     m_table = m_cursor.insertTable(1, columns, format);
     m_row = 0;
     m_col = 0;
@@ -151,9 +176,59 @@ void RtfParser::endTable()
 {
     if (!m_rowDone && (m_cellDone || m_col > 0))
         rowEnd();
+    const int after = m_table->lastPosition() + 1;
     m_table = nullptr;
-    m_cursor.setPosition(m_container->lastPosition());
+    m_cursor.setPosition(m_inner ? after : m_container->lastPosition());
     m_needBlock = false;
+}
+
+// The reader's table state and the other level's change places.
+void RtfParser::switchLevel()
+{
+    std::swap(m_table, m_otherLevel.table);
+    std::swap(m_row, m_otherLevel.row);
+    std::swap(m_col, m_otherLevel.col);
+    std::swap(m_widestRow, m_otherLevel.widestRow);
+    std::swap(m_cellDone, m_otherLevel.cellDone);
+    std::swap(m_rowDone, m_otherLevel.rowDone);
+    std::swap(m_tableBounds, m_otherLevel.bounds);
+    std::swap(m_rowDef, m_otherLevel.rowDef);
+    m_inner = !m_inner;
+}
+
+// The table in a cell ends; the text goes on after it, in the cell.
+void RtfParser::leaveInnerTable()
+{
+    if (m_table)
+        endTable();
+    m_otherLevel.rowDef = RowDef();
+    switchLevel();
+}
+
+// The width a table's row may take: the text's, or for a table in a cell, that cell's.
+qreal RtfParser::tableRoom() const
+{
+    const RowDef &outer = m_otherLevel.rowDef;
+    const int col = m_otherLevel.col;
+    if (!m_inner || col >= int(outer.cells.size()))
+        return textWidth();
+    const CellDef &cell = outer.cells[size_t(col)];
+    const int left = col > 0 ? outer.cells[size_t(col - 1)].right : outer.left;
+    const int pads = std::max(0, cell.padLeft >= 0 ? cell.padLeft : outer.gap) +
+                     std::max(0, cell.padRight >= 0 ? cell.padRight : outer.gap);
+    return std::max(px(144), (px(cell.right - left) - px(pads)) * rowFit(outer, textWidth()));
+}
+
+// By how much a row's widths shrink to fit `room`: a row wider than it (a table whose width
+// was written relative to the page, in units of its own, or one as wide as the text with
+// its outer borders drawn outside) is fitted to it, keeping its proportions.
+qreal RtfParser::rowFit(const RowDef &row, qreal room) const
+{
+    if (row.cells.empty() || (m_nested && !m_inner))
+        return 1.0;
+    const int extent = row.cells.back().right - row.left;
+    const qreal outer = borderWidth(row.cells.front(), Left) + borderWidth(row.cells.back(), Right);
+    return extent > 0 && px(extent) + outer > room + 0.01 ? (room - outer) / px(extent) : 1.0;
 }
 
 void RtfParser::enterCellForContent()
@@ -275,12 +350,7 @@ void RtfParser::formatRow()
         m_widestRow = cells;
         QList<QTextLength> widths;
         int previous = m_rowDef.left;
-        // A row wider than the text area (a table whose width was written relative to the
-        // page, in units of its own) is fitted to the text area, keeping its proportions.
-        const int extent = m_rowDef.cells.back().right - m_rowDef.left;
-        const qreal fit = !m_nested && extent > 0 && px(extent) > textWidth() + px(144)
-                              ? textWidth() / px(extent)
-                              : 1.0;
+        const qreal fit = rowFit(m_rowDef, tableRoom());
         for (const CellDef &cell : m_rowDef.cells) {
             widths.append(QTextLength(QTextLength::FixedLength,
                                       std::max(1.0, px(cell.right - previous) * fit)));
@@ -320,10 +390,14 @@ void RtfParser::formatRow()
                 const Border &b = borders[side];
                 if (!b.on)
                     return;
-                (f.*setWidth)(std::max(1.0, b.width * m_pxPerTwip));
+                (f.*setWidth)(borderWidth(def, side));
                 const QColor c = color(b.color);
                 (f.*setBrush)(QBrush(c.isValid() ? c : QColor(Qt::black)));
-                (f.*setStyle)(QTextFrameFormat::BorderStyle_Solid);
+                static const QTextFrameFormat::BorderStyle styles[] = {
+                    QTextFrameFormat::BorderStyle_Solid,      QTextFrameFormat::BorderStyle_Dotted,
+                    QTextFrameFormat::BorderStyle_Dashed,     QTextFrameFormat::BorderStyle_DotDash,
+                    QTextFrameFormat::BorderStyle_DotDotDash, QTextFrameFormat::BorderStyle_Double};
+                (f.*setStyle)(styles[b.style]);
             };
             using F = QTextTableCellFormat;
             apply(Top, &F::setTopBorder, &F::setTopBorderBrush, &F::setTopBorderStyle);

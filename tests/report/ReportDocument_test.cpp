@@ -6,10 +6,30 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include "DrawnText.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
 
 using namespace tarnvale;
+
+namespace {
+const QByteArray red = "89504e470d0a1a0a0000000d4948445200000001000000010802000000907753de0000000c49444154789c63f8cfc0000003010100c9fe92ef0000000049454e44ae426082";
+
+// How many pixels of the colour page `page` of the report shows.
+int pixelsOf(const ReportDocument &report, int page, QColor colour)
+{
+    QImage image(report.paperSize().toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    report.paintPage(painter, page);
+    painter.end();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y) == colour;
+    return count;
+}
+} // namespace
 
 class ReportDocumentTest : public QObject
 {
@@ -50,6 +70,51 @@ class ReportDocumentTest : public QObject
                  QList<bool>({false, true, true, false, true, false}));
     }
 
+    // Nothing is cut at the margins: a table as wide as the text keeps its outer border inside
+    // it; a justified line that filled-in values made longer wraps; a word too long for its
+    // line and a picture too wide for its cell show in the margin. Ink: where the table's right border stands, past the right margin in red.
+    void nothingCutAtTheMargins()
+    {
+        ReportDocument report;
+        QVERIFY(report.setRtf("{\\rtf1\\paperw12240\\margl1440\\margr1440 \\trowd\\clbrdrl\\brdrs\\brdrw30"
+                              "\\clbrdrr\\brdrs\\brdrw30\\cellx7776\\clbrdrr\\brdrs\\brdrw30\\clpadr0\\cellx9360\\pard\\intbl"
+                              " Towing\\cell $768.90\\cell\\row\\pard " + QByteArray(60, 'W') + "\\par\\qj\\tx1440\\tx5000 Customer"
+                              "\\tab\\tab MARIA GONZALEZ DE LA CRUZ Y SANCHEZ, 77 HARBOR RD,\\tab PORTLAND ,ME 04101 AND MORE\\par"
+                              "\\trowd\\cellx4680\\cellx9360\\pard\\intbl a\\cell{\\pict\\pngblip\\picwgoal5760\\pichgoal720 " + red + "}\\cell\\row}"));
+        QImage page(report.paperSize().toSize(), QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        report.paintPage(painter, 0);
+        painter.end();
+        const int right = 96 + 624;
+        auto inkIn = [&](int fromX, int toX, int fromY, int toY, bool redOnly) {
+            int count = 0;
+            for (int y = fromY; y < toY; ++y)
+                for (int x = fromX; x < toX; ++x)
+                    count += redOnly ? page.pixelColor(x, y) == QColor(Qt::red) : qGray(page.pixel(x, y)) < 128;
+            return count;
+        };
+        const test::DrawnText drawn(report);
+        QCOMPARE(QList<int>({inkIn(right - 3, right, 96, 110, false) >= 14, inkIn(right, page.width(), 96, 110, false),
+                             int(std::count_if(drawn.runs.begin(), drawn.runs.end(), [&](const test::DrawnRun &r) { return !r.whole() || (r.text.startsWith(u"PORTLAND") && r.box.right() > right); })),
+                             inkIn(right, page.width(), 0, page.height(), true) > 0}),
+                 QList<int>({true, 0, 0, true}));
+    }
+
+    // An amount after a dot-leader tab that wrapped onto a line of its own stands at its stop.
+    void wrappedAmountStaysAtItsStop()
+    {
+        ReportDocument report;
+        QVERIFY(report.setRtf("{\\rtf1\\paperw12240\\margl1440\\margr1440\\pard\\tldot\\tqr\\tx9360 Storage, 4 days at $35.00 a day, "
+                              "for MARIA GONZALEZ DE LA CRUZ\\tab $9,999,999.99\\par}"));
+        const test::DrawnText drawn(report);
+        const QList<test::DrawnRun> &runs = drawn.runs;
+        const auto amount = std::find_if(runs.begin(), runs.end(), [](const test::DrawnRun &r) { return r.text.endsWith(u"$9,999,999.99"); });
+        QVERIFY(amount != runs.end());
+        QVERIFY2(qAbs(amount->box.right() - 720) < 2 && amount->box.top() > runs.first().box.bottom() - 1,
+                 qPrintable(QStringLiteral("%1: %2-%3").arg(amount->text).arg(amount->box.left()).arg(amount->box.right())));
+    }
+
     // The pages, the paper of the document and its pictures go into the PDF file.
     void pdfPages_data()
     {
@@ -79,6 +144,24 @@ class ReportDocumentTest : public QObject
         QCOMPARE(report.pageCount(report.pageLayout()), pages);
         QCOMPARE(int(QString::fromLatin1(pdf).count(QRegularExpression("/Type\\s*/Page[^s]"))),
                  pages);
+    }
+
+    // Page fields show the page they are drawn on, in a header, a footer and the body, with
+    // their numbering, also with no result in the file; \\chpgn is one; other fields keep the
+    // result the file holds. The header's logo, a shape, is drawn on every page.
+    void pageFieldsAndHeaderPictures()
+    {
+        ReportDocument report;
+        QVERIFY(report.setRtf("{\\rtf1{\\header {\\field{\\*\\fldinst SHAPE}{\\fldrslt{\\shp{\\*\\shpinst\\shpright720\\shpbottom360{\\sp{\\sn posrelh}"
+                              "{\\sv 3}}{\\sp{\\sn pib}{\\sv {\\pict\\pngblip " + red + "}}}}}}}Sheet \\chpgn\\par}{\\footer Page {\\field{\\*\\fldinst PAGE \\\\* ROMAN}{\\fldrslt 9}} of "
+                              "{\\field{\\*\\fldinst {\\b NUMPAGES }}{\\fldrslt 9}} {\\field{\\*\\fldinst SECTIONPAGES \\\\* alphabetic}{\\fldrslt }}\\par}"
+                              "one {\\field{\\*\\fldinst DATE}{\\fldrslt 1/1/2020}}\\par\\pagebb two {\\field{\\*\\fldinst PAGE}{\\fldrslt {1}{\\b 0}}}\\par}"));
+        const test::DrawnText drawn(report);
+        QStringList pages(2);
+        for (const test::DrawnRun &run : drawn.runs)
+            pages[run.page] += run.shown() ? run.text : QString();
+        QCOMPARE(pages, QStringList({"Sheet 1Page I of 2 bone 1/1/2020", "Sheet 2Page II of 2 btwo 2"}));
+        QCOMPARE(QList<int>({pixelsOf(report, 0, Qt::red), pixelsOf(report, 1, Qt::red)}), QList<int>({48 * 24, 48 * 24}));
     }
 
     void notRtfShownAsText()

@@ -5,6 +5,7 @@
 #include <QTextDocument>
 
 #include "DetailPanel.h"
+#include "DrawnText.h"
 #include "ImpoundPapers.h"
 #include "ReportDocument.h"
 #include "ReportFiller.h"
@@ -63,30 +64,45 @@ class ReportResourcesTest : public QObject
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("values"); // separated by "|"
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<bool>("longest"); // filled with the longest amounts
         const QString customer = QString::fromUtf8("MARIA GONZÁLEZ|2011|SUBARU|$437.40|");
         const QString every = QString::fromUtf8(
             "Bay Tow x2|9 Pier St,Portland,ME,04102 x2|MARIA GONZÁLEZ|77 HARBOR RD|PORTLAND ,ME "
             "04101|"
             "7XK-221|2011|SUBARU|OUTBACK|GREEN|WAGON|4S4BRBCC1B3312345|I-295 EXIT 7|LOT B|265.00|"
             "125.00|88120|88131|February 01, 2026|February 05, 2026|$35.00|$437.40");
+        const QString longest = "$99,999,999.99|$9,999,999.99 x3|";
         // clang-format off
         // Ours also shows the invoice number, the phone, the storage charge and the tax.
-        QTest::newRow("shipped template") << "Reports/report.rtf" << every + "|Invoice No.|1207|207-555-0142|$140.00|$32.40";
-        QTest::newRow("saved again by a word processor") << "writer-saved-template.rtf" << every;
+        QTest::newRow("shipped template") << "Reports/report.rtf" << every + "|Invoice No.|1207|207-555-0142|$140.00|$32.40" << 1 << false;
+        QTest::newRow("shipped template, longest amounts") << "Reports/report.rtf" << longest + "Invoice No." << 1 << true;
+        QTest::newRow("saved again by a word processor") << "writer-saved-template.rtf" << every << 1 << false;
         QTest::newRow("letterhead in header and footer") << "templates/letterhead.rtf" << customer + "Bay Tow x2|9 Pier St,Portland,ME,04102|77 HARBOR RD|"
-            "PORTLAND ,ME 04101|OUTBACK|February 01, 2026|February 05, 2026|265.00|$35.00|125.00|40.00|\u2022|\u2192";
+            "PORTLAND ,ME 04101|OUTBACK|February 01, 2026|February 05, 2026|265.00|$35.00|125.00|40.00|\u2022|\u2192" << 1 << false;
+        QTest::newRow("letterhead, longest amounts") << "templates/letterhead.rtf" << longest + "Bay Tow x2" << 1 << true;
         QTest::newRow("invoice first written as HTML") << "templates/invoice.rtf"
-            << customer + "77 HARBOR RD|PORTLAND ,ME 04101|GREEN|7XK-221|265.00|125.00|40.00|88120|88131";
+            << customer + "77 HARBOR RD|PORTLAND ,ME 04101|GREEN|7XK-221|265.00|125.00|40.00|88120|88131" << 1 << false;
+        QTest::newRow("invoice, longest amounts") << "templates/invoice.rtf" << longest + "GREEN" << 1 << true;
+        QTest::newRow("amounts at the right edge, longest") << "templates/pages.rtf" << longest + "Bay Tow x2|I-295 EXIT 7|Page 1 of 2|Page 2 of 2|page 2 of 2." << 2 << true;
+        QTest::newRow("a table in a cell, longest") << "templates/nested.rtf" << "$99,999,999.99|$9,999,999.99 x2|Charge|Amount|MARIA GONZÁLEZ|SUBARU" << 1 << true;
+        QTest::newRow("split placeholders") << "templates/split.rtf" << QString() << 1 << true;
+        QTest::newRow("sessions") << "templates/sessions.rtf" << QString() << 1 << true;
         // clang-format on
     }
     void templatesFill()
     {
         QFETCH(QString, file);
         QFETCH(QString, values);
+        QFETCH(bool, longest);
         const ReportFiller::Company company{"Bay Tow", "9 Pier St", "Portland", "ME", "04102"};
+        PrintSnapshot sheet = test::sampleSheet();
+        if (longest) {
+            std::fill(sheet.txtprint.begin() + 14, sheet.txtprint.begin() + 23, "$9,999,999.99");
+            sheet.grandTotal = "$99,999,999.99";
+        }
         const QByteArray filled =
-            ReportFiller::fill(QString::fromLatin1(resource(file)), test::sampleSheet(), company,
-                               QDate(2026, 2, 9))
+            ReportFiller::fill(QString::fromLatin1(resource(file)), sheet, company, QDate(2026, 2, 9))
                 .toLatin1();
         QTextDocument doc;
         const RtfReader::Result result = RtfReader::read(filled, doc, 96);
@@ -95,16 +111,27 @@ class ReportResourcesTest : public QObject
         for (const auto &part : {result.header, result.footer})
             if (part)
                 text += QLatin1Char('\n') + part->toPlainText();
-        for (const QString &entry : values.split(u'|')) {
-            const qsizetype times = entry.indexOf(QLatin1String(" x"));
-            const QString value = times > 0 ? entry.left(times) : entry;
-            const int expected = times > 0 ? entry.mid(times + 2).toInt() : 1;
-            QVERIFY2(text.count(value) >= expected, qPrintable(entry + " in " + text));
-        }
         QVERIFY2(!text.contains(QStringLiteral("::")), qPrintable(text));
         QVERIFY(!text.contains(QStringLiteral("Template notes")));
         ReportDocument report;
-        QVERIFY(report.setRtf(filled) && report.pageCount() == 1);
+        QVERIFY(report.setRtf(filled));
+        QTEST(report.pageCount(), "pages");
+        // Every value is drawn, on its page, and no run of text is cut by a clip or the sheet's edge.
+        const test::DrawnText drawn(report);
+        QString all;
+        for (const test::DrawnRun &run : drawn.runs) {
+            QVERIFY2(run.whole(), qPrintable(QStringLiteral("\"%1\" on page %2 at %3-%4 cut at %5-%6")
+                                                 .arg(run.text).arg(run.page + 1).arg(run.box.left())
+                                                 .arg(run.box.right()).arg(run.clip.left()).arg(run.clip.right())));
+            all += run.shown() ? run.text : QString();
+        }
+        all.remove(u' ');
+        for (const QString &entry : values.split(u'|', Qt::SkipEmptyParts)) {
+            const qsizetype times = entry.indexOf(QLatin1String(" x"));
+            const QString value = times > 0 ? entry.left(times) : entry;
+            const int expected = times > 0 ? entry.mid(times + 2).toInt() : 1;
+            QVERIFY2(all.count(QString(value).remove(u' ')) >= expected, qPrintable(entry + " drawn in " + all));
+        }
     }
 
     // Fee 100.00, towed 3/1, 3 days to 3/4, tax .0825, $40.00 paid: 130 x .0825 = 10.725
@@ -152,7 +179,7 @@ class ReportResourcesTest : public QObject
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("mentions");
         // clang-format off
-        QTest::newRow("report help") << "help.rtf" << kPlaceholders + QStringList{"::dailyrate::", "::grandtotal::"};
+        QTest::newRow("report help") << "help.rtf" << kPlaceholders + QStringList{"::dailyrate::", "::grandtotal::", "(NUMPAGES)", "SECTIONPAGES", "Page 1 of 2"};
         QTest::newRow("config help") << "confighelp.rtf" << QStringLiteral("Company Name|Company Address|City, State, Zip|Vehicle Storage Fee|Light|Medium|"
             "Heavy|Tax %|Check to Add Tax to Totals|Expand At Startup|Database File|settings.ini|Storage Fee|Taxrate|Expanded|Path").split(u'|');
         QTest::newRow("pricing help") << "pricing.rtf"

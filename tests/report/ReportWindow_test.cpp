@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLocale>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -118,6 +119,28 @@ class ReportWindowTest : public QObject
                                     "them in the pages asked for (5-6)."));
         const QString bytes = QString::fromLatin1(test::readFile(file));
         QCOMPARE(int(bytes.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]")))), pages);
+    }
+
+    // The print preview shows the header (in red) as strong as the body (in blue): a preview
+    // washes out what is drawn in a printer's margins, where a header stands.
+    void printPreviewShowsTheHeaderAsItPrints()
+    {
+        Fixture f;
+        const auto w = f.window("{\\rtf1{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}\\headery360{\\header\\cf1\\fs64 H\\par}\\cf2\\fs96 B\\par}");
+        QVERIFY(w->show_selling());
+        QTest::mouseClick(w->findChild<QPushButton *>("cmdpreview"), Qt::LeftButton);
+        auto *preview = w->findChild<QPrintPreviewWidget *>();
+        QVERIFY(preview);
+        preview->resize(900, 1200);
+        preview->fitToWidth();
+        const QImage image = preview->grab().toImage();
+        int red = 0, blue = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                red += image.pixelColor(x, y) == QColor(Qt::red);
+                blue += image.pixelColor(x, y) == QColor(Qt::blue);
+            }
+        QVERIFY2(red > 20 && blue > 20, qPrintable(QStringLiteral("%1 red, %2 blue").arg(red).arg(blue)));
     }
 };
 

@@ -68,10 +68,10 @@ QString paragraphOf(const QTextBlockFormat &f)
     for (int side = RtfReader::BorderTop; side <= RtfReader::BorderRight; ++side) {
         if (f.hasProperty(side)) {
             const QPen pen = f.property(side).value<QPen>();
-            s += QStringLiteral(" border%1:%2px%3")
+            s += QStringLiteral(" border%1:%2px%3%4")
                      .arg(QLatin1Char("TLBR"[side - RtfReader::BorderTop]))
                      .arg(pen.widthF())
-                     .arg(pen.color().name());
+                     .arg(pen.color().name(), pen.style() == Qt::SolidLine ? "" : ":" + QString::number(pen.style()));
         }
     }
     return s;
@@ -149,7 +149,7 @@ QString tablesText(QTextDocument &doc)
 // A row as word processors write it: its properties first, repeated before \row.
 #define ROW_DEF                                                                                    \
     "\\trowd\\trgaph108\\trleft-108\\trbrdrt\\brdrs\\brdrw10 \\trbrdrb\\brdrs\\brdrw10 "           \
-    "\\clbrdrt\\brdrs\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 "                                \
+    "\\clbrdrt\\brdrdot\\brdrw10\\brdrcf1 \\clbrdrb\\brdrs\\brdrw30 "                                \
     "\\clcbpat2\\clshdng2500\\cellx1332"                                                           \
     "\\clbrdrb\\brdrs\\brdrw10 \\cellx2772\\cellx4212"
 const QByteArray kWordProcessorTable =
@@ -306,10 +306,14 @@ class RtfReaderTest : public QObject
             << QStringList{"J lh150% tabL96 tabC200 tabR384", "L lh20px"};
         QTest::newRow("shading, borders, leaders")
             << QByteArray("{\\rtf1{\\colortbl;\\red31\\green56\\blue100;}\\pard\\cbpat1 BANNER\\par"
-                          "\\pard\\brdrb\\brdrs\\brdrw30\\brdrcf1\\brsp40 Letterhead\\par"
+                          "\\pard\\brdrb\\brdrdash\\brdrw30\\brdrcf1\\brsp40 Letterhead\\par"
                           "\\pard\\tldot\\tqr\\tx8000 Towing\\tab 265.00\\par\\pard plain}")
-            << QStringList{"L bg#1f3864", "L sa4.66667 borderB:2px#1f3864",
+            << QStringList{"L bg#1f3864", "L sa4.66667 borderB:2px#1f3864:2",
                            "L tabR533.333 leader533.333", "L"};
+        QTest::newRow("style sheet, a style based on another") // and the size of the text
+            << QByteArray("{\\rtf1{\\stylesheet{\\s0\\fs20\\sa120 Normal;}{\\s1\\sbasedon0\\qc\\sb240{\\*\\k x} Head;}{\\*\\cs5\\fs40 C;}"
+                          "{\\s6\\sbasedon6\\fs44 Loop;}}\\pard\\plain\\s1 Head\\par\\pard\\plain\\s0\\qr\\fs18 body\\par\\pard\\plain\\s6\\s5 x\\par}")
+            << QStringList{"C sb16 sa8 pt10", "R sa8 pt9", "L pt22"};
         // clang-format on
     }
     void paragraphFormats()
@@ -318,8 +322,10 @@ class RtfReaderTest : public QObject
         QTextDocument doc;
         QVERIFY(RtfReader::read(rtf, doc, kDpi).ok);
         QStringList paragraphs;
-        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
-            paragraphs << paragraphOf(b.blockFormat());
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+            const qreal points = b.begin().fragment().charFormat().fontPointSize();
+            paragraphs << paragraphOf(b.blockFormat()) + (points != 12 ? " pt" + QString::number(points) : QString());
+        }
         QTEST(paragraphs, "paragraphs");
     }
 
@@ -369,6 +375,34 @@ class RtfReaderTest : public QObject
         QCOMPARE(result.tables, tablesOf(doc).size());
     }
 
+    // A table in a cell (\\itap2, \\nestcell, \\nestrow) is a table in that cell, its rows
+    // formatted by \\nesttableprops and fitted to the cell; the cell goes on after it.
+    void nestedTable()
+    {
+        QTextDocument doc;
+        const auto result = RtfReader::read(
+            "{\\rtf1{\\colortbl;\\red31\\green56\\blue100;\\red255\\green255\\blue255;}\\trowd\\cellx3000\\cellx9000\\pard\\intbl Outer\\cell"
+            "\\pard\\intbl\\itap2{\\cf2 Charge}\\nestcell Amount\\nestcell{\\*\\nesttableprops\\trowd\\clcbpat1\\clbrdrb\\brdrdash\\cellx30000"
+            "\\cellx60000\\nestrow}{\\nonesttables\\par}\\pard\\intbl\\itap2 Towing\\nestcell 265.00\\nestcell{\\*\\nesttableprops\\trowd"
+            "\\cellx30000\\cellx60000\\nestrow}{\\nonesttables\\par}\\pard\\intbl after\\cell\\row}", doc, kDpi);
+        QTextTable *outer = tablesOf(doc).value(0);
+        QVERIFY(result.tables == 2 && outer && outer->childFrames().size() == 1);
+        auto *inner = qobject_cast<QTextTable *>(outer->childFrames().first());
+        QVERIFY(inner && outer->cellAt(inner->firstPosition()).column() == 1);
+        QStringList cells;
+        for (int r = 0; r < inner->rows(); ++r)
+            for (int c = 0; c < inner->columns(); ++c)
+                cells << inner->cellAt(r, c).firstCursorPosition().block().text();
+        const QTextTableCellFormat head = inner->cellAt(0, 0).format().toTableCellFormat();
+        const QList<QTextLength> widths = inner->format().columnWidthConstraints();
+        QCOMPARE((QList<QVariant>{cells.join(u'|'), head.background().color(), int(head.bottomBorderStyle()),
+                                  inner->cellAt(0, 0).firstCursorPosition().block().begin().fragment().charFormat().foreground().color(),
+                                  qRound(widths.value(0).rawValue() + widths.value(1).rawValue()),
+                                  outer->cellAt(0, 1).lastCursorPosition().block().text()}),
+                 (QList<QVariant>{"Charge|Amount|Towing|265.00", QColor(31, 56, 100), int(QTextFrameFormat::BorderStyle_Dashed),
+                                  QColor(Qt::white), 384, "after"})); // 400, less the outer row fitted to the text
+    }
+
     void tableFormats()
     {
         QTextDocument doc;
@@ -382,9 +416,9 @@ class RtfReaderTest : public QObject
         // The shading's colour over its percentage, a solid bottom border, the row's gap.
         const QTextTableCellFormat first = table->cellAt(0, 0).format().toTableCellFormat();
         QCOMPARE((QList<QVariant>{first.background().color(), first.bottomBorder(),
-                                  int(first.bottomBorderStyle()), first.leftPadding()}),
+                                  int(first.bottomBorderStyle()), first.leftPadding(), int(first.topBorderStyle())}),
                  (QList<QVariant>{QColor(200, 220, 240), 2.0,
-                                  int(QTextFrameFormat::BorderStyle_Solid), 7.2}));
+                                  int(QTextFrameFormat::BorderStyle_Solid), 7.2, int(QTextFrameFormat::BorderStyle_Dotted)}));
         // The paragraph before lies right before the table, the one after right after it.
         QCOMPARE(doc.firstBlock().text() + u'|' + doc.lastBlock().text(), "before|after");
         QVERIFY(table->firstPosition() <= doc.firstBlock().next().position());
