@@ -46,7 +46,7 @@ QString indexText(const QString &findText, MatchMode mode)
     const std::optional<QString> &apart = SearchQueries::indexFoldsApart();
     const QString lower = FindRules::prepared(findText, mode);
     const QList<uint> points = lower.toUcs4();
-    if (!apart || points.size() < 3 || findText.toLatin1() != findText.toUtf8())
+    if (!apart || points.size() < 3)
         return QString();
     for (const uint point : points) {
         const auto c = char32_t(point);
@@ -99,6 +99,11 @@ std::optional<Plan> makePlan(const FindRequest &request)
     for (TowField field : *fields)
         if (!SchemaCheck::searchIndexColumns().contains(TowRecord::fieldName(field)))
             return plan;
+    // On a server the trigram index (or, without it, the server's own scan) keeps the records
+    // that may match.
+    if (!plan.matchAll &&
+        SearchQueries::serverMayHold(plan.findText, FindRules::keepsCase(plan.mode)))
+        plan.selection.serverMayHold = plan.findText;
     const QString text = indexText(plan.findText, plan.mode);
     if (!text.isEmpty())
         plan.indexMatch = SearchQueries::indexMatch(*fields, text);
