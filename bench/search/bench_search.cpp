@@ -196,14 +196,15 @@ void prepareServer(Fixture &fixture)
         fixture.server = std::move(server);
 }
 
-qint64 serverSearch(const Fixture &fixture, int mode, RecordSearch::Reader reader)
+qint64 serverSearch(const Fixture &fixture, int mode, RecordSearch::Reader reader,
+                    const QString &text = kFindText)
 {
     qint64 found = 0;
     DbError error;
     RecordSearch::Options options;
     options.reader = reader;
     const auto outcome = RecordSearch::run(
-        fixture.server->database(), requestFor(mode),
+        fixture.server->database(), requestFor(mode, text),
         [&found](QList<FindResult> &&rows) {
             found += rows.size();
             benchmark::DoNotOptimize(rows.constData());
@@ -551,6 +552,20 @@ int main(int argc, char *argv[])
                 ->Unit(benchmark::kMillisecond)
                 ->ComputeStatistics("best", best)
                 ->UseRealTime();
+            for (const QString &text : kOtherTexts) {
+                const std::string name = "pg_search/" + std::to_string(n) + "/mode0/" +
+                                         text.toStdString();
+                benchmark::RegisterBenchmark(
+                    name.c_str(),
+                    [fixture, name, text](benchmark::State &state) {
+                        for (auto _ : state)
+                            g_found[name] =
+                                serverSearch(*fixture, 0, RecordSearch::Reader::Native, text);
+                    })
+                    ->Unit(benchmark::kMillisecond)
+                    ->ComputeStatistics("best", best)
+                    ->UseRealTime();
+            }
             // The portable QSqlQuery reader as well, at the smaller size: the server path's
             // figure before it read through libpq.
             for (const bool generic : {false, true}) {
@@ -708,6 +723,11 @@ int main(int argc, char *argv[])
             printLine("search on the server, mode " + std::to_string(mode) + ", " +
                           std::to_string(n) + " records",
                       serverSearchName(n, mode), serverBareName(n), "bare libpq scan (PQexec)");
+        for (const QString &text : kOtherTexts)
+            printLine("search on the server for \"" + text.toStdString() + "\", mode 0, " +
+                          std::to_string(n) + " records",
+                      "pg_search/" + std::to_string(n) + "/mode0/" + text.toStdString(),
+                      serverBareName(n), "bare libpq scan (PQexec)");
         for (int mode = 0; mode < 4; ++mode)
             printLine("search on the server through QSqlQuery, mode " + std::to_string(mode) +
                           ", " + std::to_string(n) + " records",

@@ -99,9 +99,9 @@ std::optional<Plan> makePlan(const FindRequest &request)
     for (TowField field : *fields)
         if (!SchemaCheck::searchIndexColumns().contains(TowRecord::fieldName(field)))
             return plan;
-    // On a server the trigram index (or, without it, the server's own scan) keeps the records
-    // that may match.
-    if (!plan.matchAll &&
+    // On a server the trigram index keeps the records that may match (a text shorter than a
+    // trigram it cannot narrow).
+    if (!plan.matchAll && plan.findText.toUcs4().size() >= 3 &&
         SearchQueries::serverMayHold(plan.findText, FindRules::keepsCase(plan.mode)))
         plan.selection.serverMayHold = plan.findText;
     const QString text = indexText(plan.findText, plan.mode);

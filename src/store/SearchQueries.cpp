@@ -107,7 +107,7 @@ QString whereClause(const QStringList &where)
 }
 
 std::optional<Statement> scanOf(const SearchSelection &selection, const SqlDialect &dialect,
-                                       qint64 after)
+                                       qint64 after, bool serverIndex = false)
 {
     QStringList where;
     std::optional<Statement> statement =
@@ -116,7 +116,7 @@ std::optional<Statement> scanOf(const SearchSelection &selection, const SqlDiale
         return std::nullopt;
     if (after > 0)
         where << QStringLiteral("id > %1").arg(after);
-    if (dialect.isServer() && !selection.serverMayHold.isEmpty()) {
+    if (serverIndex && !selection.serverMayHold.isEmpty()) {
         where << serverIndexedText() + QStringLiteral(" LIKE ") + serverIndexForm(QStringLiteral("?"));
         statement->values << likePattern(selection.serverMayHold);
     }
@@ -277,7 +277,11 @@ Outcome SearchQueries::scan(const SearchSelection &selection, const RowFn &row, 
                             qint64 after)
 {
     const SqlDialect dialect = SqlDialect::of(m_db);
-    const std::optional<Statement> statement = scanOf(selection, dialect, after);
+    // Without the server's trigram index its filter would only cost the server a scan of its
+    // own: the rows then come as they are.
+    const bool serverIndex = dialect.isServer() && !selection.serverMayHold.isEmpty() &&
+                             hasServerIndex(m_db);
+    const std::optional<Statement> statement = scanOf(selection, dialect, after, serverIndex);
     if (!statement)
         return Outcome::Done;
     if (m_reader == Reader::Native) {

@@ -30,8 +30,9 @@ struct SearchSelection
     QString status;
     enum class Unkept { Excluded, WithoutRelease, WithRelease };
     Unkept unkept = Unkept::Excluded;
-    // On a server: only records that may hold this text in one of the search index's fields,
-    // where SearchQueries::serverMayHold tells (the caller's rule still decides each row).
+    // On a server with the trigram index: only records that may hold this text in one of the
+    // search index's fields, where SearchQueries::serverMayHold tells (the caller's rule still
+    // decides each row).
     QString serverMayHold;
 };
 
