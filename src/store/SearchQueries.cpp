@@ -50,13 +50,6 @@ QString likePattern(const QString &text)
     return u'%' + escaped + u'%';
 }
 
-bool isStatusWord(const QString &word)
-{
-    return !word.isEmpty() && std::all_of(word.cbegin(), word.cend(), [](QChar c) {
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
-    });
-}
-
 // A statement over the selection: its text and the values bound to it, in order.
 struct Statement
 {
@@ -65,8 +58,8 @@ struct Statement
 };
 
 // "SELECT id, <columns> FROM wrecker" and the selection's conditions; `prefix` qualifies the
-// columns of table wrecker. nullopt for a status that is not a word.
-std::optional<Statement> selectFrom(const SearchSelection &selection, const SqlDialect &dialect,
+// columns of table wrecker.
+Statement selectFrom(const SearchSelection &selection, const SqlDialect &dialect,
                                     const QString &from, const QString &prefix,
                                     QStringList &where)
 {
@@ -83,11 +76,10 @@ std::optional<Statement> selectFrom(const SearchSelection &selection, const SqlD
         statement.values << selection.group;
     }
     if (!selection.status.isEmpty()) {
-        if (!isStatusWord(selection.status))
-            return std::nullopt;
         QString condition = QStringLiteral("%1id IN (SELECT vehicle_id FROM impound_status WHERE "
-                                           "status = '%2')")
-                                .arg(prefix, selection.status);
+                                           "status = ?)")
+                                .arg(prefix);
+        statement.values << selection.status;
         const QString unkept =
             QStringLiteral(" OR (%1id NOT IN (SELECT vehicle_id FROM impound_status) AND "
                            "trim(COALESCE(%1towedrelease, '')) %2 '')")
@@ -106,21 +98,19 @@ QString whereClause(const QStringList &where)
     return where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QLatin1String(" AND "));
 }
 
-std::optional<Statement> scanOf(const SearchSelection &selection, const SqlDialect &dialect,
-                                       qint64 after, bool serverIndex = false)
+Statement scanOf(const SearchSelection &selection, const SqlDialect &dialect, qint64 after,
+                 bool serverIndex = false)
 {
     QStringList where;
-    std::optional<Statement> statement =
+    Statement statement =
         selectFrom(selection, dialect, QStringLiteral("wrecker"), QString(), where);
-    if (!statement)
-        return std::nullopt;
     if (after > 0)
         where << QStringLiteral("id > %1").arg(after);
     if (serverIndex && !selection.serverMayHold.isEmpty()) {
         where << serverIndexedText() + QStringLiteral(" LIKE ") + serverIndexForm(QStringLiteral("?"));
-        statement->values << likePattern(selection.serverMayHold);
+        statement.values << likePattern(selection.serverMayHold);
     }
-    statement->sql += whereClause(where) + QStringLiteral(" ORDER BY id");
+    statement.sql += whereClause(where) + QStringLiteral(" ORDER BY id");
     return statement;
 }
 
@@ -281,23 +271,21 @@ Outcome SearchQueries::scan(const SearchSelection &selection, const RowFn &row, 
     // own: the rows then come as they are.
     const bool serverIndex = dialect.isServer() && !selection.serverMayHold.isEmpty() &&
                              hasServerIndex(m_db);
-    const std::optional<Statement> statement = scanOf(selection, dialect, after, serverIndex);
-    if (!statement)
-        return Outcome::Done;
+    const Statement statement = scanOf(selection, dialect, after, serverIndex);
     if (m_reader == Reader::Native) {
         SqliteReader reader(m_db);
         if (reader.isOpen()) {
             reader.stopWhen(m_cancel);
-            if (!prepareSqlite(reader, *statement))
+            if (!prepareSqlite(reader, statement))
                 return failWith(error, reader.errorCode(), reader.errorText()), Outcome::Failed;
             return readRows(reader, row, error, m_cancel);
         }
         PgReader server(m_db);
         if (server.isOpen()) {
             QList<QByteArray> values;
-            for (const QString &value : statement->values)
+            for (const QString &value : statement.values)
                 values << value.toUtf8();
-            if (!server.exec(statement->sql.toUtf8(), values, m_cancel)) {
+            if (!server.exec(statement.sql.toUtf8(), values, m_cancel)) {
                 if (server.cancelled())
                     return Outcome::Cancelled;
                 return failWith(error, server.errorCode(), server.errorText()), Outcome::Failed;
@@ -305,7 +293,7 @@ Outcome SearchQueries::scan(const SearchSelection &selection, const RowFn &row, 
             return readRows(server, row, error, m_cancel);
         }
     }
-    return readQuery(m_db, *statement, selection.columns.size(), row, error, m_cancel);
+    return readQuery(m_db, statement, selection.columns.size(), row, error, m_cancel);
 }
 
 std::optional<Outcome> SearchQueries::indexed(const SearchSelection &selection,
@@ -318,15 +306,13 @@ std::optional<Outcome> SearchQueries::indexed(const SearchSelection &selection,
     reader.stopWhen(m_cancel);
     // The index gives its records in rowid order, the table's, and each is read by its id.
     QStringList where{QStringLiteral("wrecker_fts MATCH ?")};
-    std::optional<Statement> statement =
+    Statement statement =
         selectFrom(selection, SqlDialect::of(m_db),
                    QStringLiteral("wrecker_fts JOIN wrecker ON wrecker.id = wrecker_fts.rowid"),
                    QStringLiteral("wrecker."), where);
-    if (!statement)
-        return Outcome::Done;
-    statement->values.prepend(match);
-    statement->sql += whereClause(where) + QStringLiteral(" ORDER BY wrecker_fts.rowid");
-    if (!prepareSqlite(reader, *statement))
+    statement.values.prepend(match);
+    statement.sql += whereClause(where) + QStringLiteral(" ORDER BY wrecker_fts.rowid");
+    if (!prepareSqlite(reader, statement))
         return std::nullopt;
     qint64 last = 0;
     const Outcome outcome = readRows(reader, row, nullptr, m_cancel, &last);
@@ -341,19 +327,16 @@ Outcome SearchQueries::among(const SearchSelection &selection, const QList<qint6
                              const RowFn &row, DbError *error)
 {
     QStringList where;
-    std::optional<Statement> statement = selectFrom(selection, SqlDialect::of(m_db),
-                                                    QStringLiteral("wrecker"), QString(), where);
-    if (!statement)
-        return Outcome::Done;
+    Statement statement = selectFrom(selection, SqlDialect::of(m_db), QStringLiteral("wrecker"),
+                                     QString(), where);
     where << QStringLiteral("id = ?");
-    statement->sql += whereClause(where);
-    return readQuery(m_db, *statement, selection.columns.size(), row, error, m_cancel, &ids);
+    statement.sql += whereClause(where);
+    return readQuery(m_db, statement, selection.columns.size(), row, error, m_cancel, &ids);
 }
 
 QString SearchQueries::scanStatement(const SearchSelection &selection)
 {
-    const std::optional<Statement> statement = scanOf(selection, SqlDialect(), 0);
-    return statement ? statement->sql : QString();
+    return scanOf(selection, SqlDialect(), 0).sql;
 }
 
 bool SearchQueries::fileIndexUsable(const QSqlDatabase &db)

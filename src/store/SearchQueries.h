@@ -25,8 +25,7 @@ struct SearchSelection
     QList<TowField> columns; // read after the id, in this order
     bool allGroups = true;
     QString group; // when not all groups: exactly this name ("" = rows without a group)
-    // Only vehicles with this stored status (a status word: letters and '_' alone); empty
-    // for any. A vehicle without a status of its own counts by its release date as `unkept`.
+    // Only vehicles with this stored status word; empty for any. A vehicle without a status of its own counts by its release date as `unkept`.
     QString status;
     enum class Unkept { Excluded, WithoutRelease, WithRelease };
     Unkept unkept = Unkept::Excluded;
@@ -70,7 +69,8 @@ class SearchQueries
     Outcome among(const SearchSelection &selection, const QList<qint64> &ids, const RowFn &row,
                   DbError *error);
 
-    // The scan's statement on a file (its values bound in order: the group, when one).
+    // The scan's statement on a file (its values bound in order: the group and the status,
+    // those given).
     static QString scanStatement(const SearchSelection &selection);
 
     // Whether the connection is a file whose search index can be trusted: every object of it

@@ -111,6 +111,9 @@ class RecordSearchTest : public QObject
         QTest::newRow("one group") << "Lot 1" << "<All>" << "ann" << false << false << L{1, 2};
         QTest::newRow("group name case counts") << "lot 1" << "<All>" << "ann" << false << false << L{4};
         QTest::newRow("<None>: only without a group") << "<None>" << "<All>" << "o" << false << false << L{5};
+        // "|" and a status word after the group: the vehicles of that status alone.
+        QTest::newRow("group and status") << "Lot 1|storage" << "<All>" << "ann" << false << false << L{1, 2};
+        QTest::newRow("status none has") << "<All>|released" << "<All>" << "ann" << false << false << L{};
         QTest::newRow("beyond ASCII, any case") << "<All>" << "<All>" << QString::fromUtf16(u"\u00C5NGSTR\u00D6M") << false << false << L{6};
         // clang-format on
     }
@@ -122,7 +125,9 @@ class RecordSearchTest : public QObject
         QFETCH(bool, wholeWord);
         QFETCH(bool, matchCase);
         QFETCH(QList<qint64>, expected);
-        const FindRequest request{group, field, text, wholeWord, matchCase};
+        const QStringList groupAndStatus = group.split(u'|');
+        const FindRequest request{groupAndStatus[0], field, text, wholeWord, matchCase,
+                                  groupAndStatus.value(1)};
         for (RecordSearch::Reader reader : kReaders)
             QCOMPARE(found(request, reader), expected);
         QCOMPARE(ids(RecordSearch::find(m_data->store, request)), expected);
