@@ -1,8 +1,10 @@
 // bench_search: a search over every field ("<All>") of 100,000 and 1,000,000 generated tow
 // records in 200 groups, in each match mode, against a bare scan of the same columns: through
-// the search index (the default) and by the scan alone; for a common word, a rarer one and a
-// zip code. Then the index's cost: the file's size and the time of one save, with and without
-// the index.
+// the search index (the default) and by the scan alone; for a common word, a rarer one, a zip
+// code, a word beyond ASCII and a two-letter one. Searches the index answers are also put beside
+// the bare index query with its rows (the index joined to the table, every column read). Then
+// the index's cost: the file's size, with and without the index (both copies VACUUMed, made
+// afresh), and the time of one save. --records N: only the database of N records.
 //
 // Peers, measured in the same run on the same connection:
 //  - native: RecordSearch on the program's connection, read through SQLite's own API, against
@@ -77,7 +79,10 @@ std::map<std::string, double> g_medianCpuMs; // CPU time of the scanning thread
 std::map<std::string, double> g_bestMs;      // fastest repetition, real time
 std::map<std::string, qint64> g_found;
 
-const QStringList kOtherTexts = {QStringLiteral("Ramirez"), QStringLiteral("45501")};
+// A rare word, a zip code, a word beyond ASCII (any case) and a two-letter one; the last two
+// were scans before, the index cannot answer the two-letter one.
+const QStringList kOtherTexts = {QStringLiteral("Ramirez"), QStringLiteral("45501"),
+                                 QString::fromUtf16(u"M\u00FCller"), QStringLiteral("rd")};
 
 FindRequest requestFor(int mode, const QString &text = kFindText)
 {
@@ -131,6 +136,34 @@ qint64 bareNativeScan(sqlite3 *db, const QByteArray &sql)
     return bytes;
 }
 
+// The bare index query with its rows: the records the index names for the text (any case) in
+// the ten fields, joined to the table in table order, every column of the search read.
+qint64 bareIndexQuery(sqlite3 *db, const QString &text)
+{
+    const QByteArray sql =
+        "SELECT wrecker.id, wrecker.custname, wrecker.vehyear, wrecker.vehmake, wrecker.vehmodel, "
+        "wrecker.vehstyle, wrecker.vehvin, wrecker.groupname, wrecker.custaddress, "
+        "wrecker.custcity, wrecker.custstate, wrecker.custzip, wrecker.vehcolor FROM wrecker_fts "
+        "JOIN wrecker ON wrecker.id = wrecker_fts.rowid WHERE wrecker_fts MATCH ? ORDER BY "
+        "wrecker_fts.rowid";
+    const QByteArray match = ("{custname custaddress custcity custstate custzip vehcolor vehyear "
+                              "vehmake vehmodel vehstyle} : \"" + text.toLower() + "\"")
+                                 .toUtf8();
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
+        return -1;
+    sqlite3_bind_text(statement, 1, match.constData(), int(match.size()), SQLITE_TRANSIENT);
+    const int columns = sqlite3_column_count(statement);
+    qint64 rows = 0;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        ++rows;
+        for (int c = 0; c < columns; ++c)
+            benchmark::DoNotOptimize(sqlite3_column_text(statement, c));
+    }
+    sqlite3_finalize(statement);
+    return rows;
+}
+
 qint64 bareQtScan(const QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery query(db);
@@ -163,14 +196,15 @@ void prepareServer(Fixture &fixture)
         fixture.server = std::move(server);
 }
 
-qint64 serverSearch(const Fixture &fixture, int mode, RecordSearch::Reader reader)
+qint64 serverSearch(const Fixture &fixture, int mode, RecordSearch::Reader reader,
+                    const QString &text = kFindText)
 {
     qint64 found = 0;
     DbError error;
     RecordSearch::Options options;
     options.reader = reader;
     const auto outcome = RecordSearch::run(
-        fixture.server->database(), requestFor(mode),
+        fixture.server->database(), requestFor(mode, text),
         [&found](QList<FindResult> &&rows) {
             found += rows.size();
             benchmark::DoNotOptimize(rows.constData());
@@ -213,6 +247,10 @@ std::string scanSearchName(int records, int mode, const QString &text = kFindTex
 std::string indexSearchName(int records, const QString &text)
 {
     return "search_native/" + std::to_string(records) + "/mode0/" + text.toStdString();
+}
+std::string bareIndexName(int records, const QString &text)
+{
+    return "bare_index_query/" + std::to_string(records) + "/" + text.toStdString();
 }
 std::string serverBareName(int records)
 {
@@ -272,22 +310,54 @@ void printLine(const std::string &what, const std::string &name, const std::stri
 }
 
 // A copy of the file without the search index, VACUUMed: what the file would weigh without it.
-// Only its size is read; the program would make the index again on opening it.
-QString withoutIndex(const QString &path)
+// Made afresh each run (a copy kept from an earlier run may hold an index of another layout),
+// from the file with what its WAL holds; -1 when the index could not be taken out of it whole.
+qint64 sizeWithoutIndex(const QString &path)
 {
     const QString copy =
         QString(path).replace(QStringLiteral(".db"), QStringLiteral("-noindex.db"));
-    if (QFileInfo::exists(copy))
-        return copy;
-    QFile::copy(path, copy);
+    QFile::remove(copy);
     sqlite3 *db = nullptr;
-    sqlite3_open(copy.toUtf8().constData(), &db);
-    sqlite3_exec(db,
-                 "DROP TRIGGER wrecker_fts_insert; DROP TRIGGER wrecker_fts_delete; "
-                 "DROP TRIGGER wrecker_fts_update; DROP TABLE wrecker_fts; VACUUM",
-                 nullptr, nullptr, nullptr);
+    bool ok = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+              SQLITE_OK;
+    const QByteArray into = "VACUUM INTO '" + copy.toUtf8().replace("'", "''") + "'";
+    ok = ok && sqlite3_exec(db, into.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
-    return copy;
+    db = nullptr;
+    ok = ok && sqlite3_open(copy.toUtf8().constData(), &db) == SQLITE_OK &&
+         sqlite3_exec(db,
+                      "DROP TRIGGER wrecker_fts_insert; DROP TRIGGER wrecker_fts_delete; "
+                      "DROP TRIGGER wrecker_fts_update; DROP TABLE wrecker_fts; VACUUM",
+                      nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt *left = nullptr;
+    ok = ok &&
+         sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'wrecker_fts%'",
+                            -1, &left, nullptr) == SQLITE_OK &&
+         sqlite3_step(left) == SQLITE_ROW && sqlite3_column_int(left, 0) == 0;
+    if (!ok)
+        std::fprintf(stderr, "the copy without the index could not be made: %s\n",
+                     db ? sqlite3_errmsg(db) : "cannot open");
+    sqlite3_finalize(left);
+    sqlite3_close(db);
+    const qint64 size = ok ? QFileInfo(copy).size() : -1;
+    QFile::remove(copy);
+    return size;
+}
+
+// The file's own size, with what its WAL holds, VACUUMed as the copy without the index is.
+qint64 sizeWithIndex(const QString &path)
+{
+    const QString copy = QString(path).replace(QStringLiteral(".db"), QStringLiteral("-copy.db"));
+    QFile::remove(copy);
+    sqlite3 *db = nullptr;
+    const QByteArray into = "VACUUM INTO '" + copy.toUtf8().replace("'", "''") + "'";
+    const bool ok = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY,
+                                    nullptr) == SQLITE_OK &&
+                    sqlite3_exec(db, into.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    const qint64 size = ok ? QFileInfo(copy).size() : -1;
+    QFile::remove(copy);
+    return size;
 }
 
 // One record saved with another make, back and forth. Without the index: the triggers that keep
@@ -416,8 +486,11 @@ int main(int argc, char *argv[])
     const bool firstRowsOnly = firstRowsAt > 0;
     const int firstRowsOf =
         app.arguments().value(firstRowsAt + 1, QStringLiteral("100000")).toInt();
+    const qsizetype recordsAt = app.arguments().indexOf(QStringLiteral("--records"));
+    const int onlyRecords =
+        recordsAt > 0 ? app.arguments().value(recordsAt + 1).toInt() : 0;
     for (int records : {100000, 1000000}) {
-        if (firstRowsOnly && records != firstRowsOf)
+        if ((firstRowsOnly && records != firstRowsOf) || (onlyRecords && records != onlyRecords))
             continue;
         auto fixture = std::make_unique<Fixture>();
         fixture->records = records;
@@ -479,6 +552,20 @@ int main(int argc, char *argv[])
                 ->Unit(benchmark::kMillisecond)
                 ->ComputeStatistics("best", best)
                 ->UseRealTime();
+            for (const QString &text : kOtherTexts) {
+                const std::string name = "pg_search/" + std::to_string(n) + "/mode0/" +
+                                         text.toStdString();
+                benchmark::RegisterBenchmark(
+                    name.c_str(),
+                    [fixture, name, text](benchmark::State &state) {
+                        for (auto _ : state)
+                            g_found[name] =
+                                serverSearch(*fixture, 0, RecordSearch::Reader::Native, text);
+                    })
+                    ->Unit(benchmark::kMillisecond)
+                    ->ComputeStatistics("best", best)
+                    ->UseRealTime();
+            }
             // The portable QSqlQuery reader as well, at the smaller size: the server path's
             // figure before it read through libpq.
             for (const bool generic : {false, true}) {
@@ -527,6 +614,18 @@ int main(int argc, char *argv[])
                     for (auto _ : state)
                         g_found[name] = search(*fixture, mode, RecordSearch::Reader::Native, false);
                 })
+                ->Unit(benchmark::kMillisecond)
+                ->ComputeStatistics("best", best)
+                ->UseRealTime();
+        }
+        for (const QString &text : QStringList{kFindText} + kOtherTexts) {
+            const std::string name = bareIndexName(n, text);
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [fixture, text, name](benchmark::State &state) {
+                                             for (auto _ : state)
+                                                 g_found[name] =
+                                                     bareIndexQuery(fixture->handle, text);
+                                         })
                 ->Unit(benchmark::kMillisecond)
                 ->ComputeStatistics("best", best)
                 ->UseRealTime();
@@ -587,7 +686,9 @@ int main(int argc, char *argv[])
         argv[0], "--benchmark_repetitions=7", "--benchmark_enable_random_interleaving=true",
         "--benchmark_report_aggregates_only=true", "--benchmark_min_time=0.3"};
     for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]) != "--server-only")
+        if (std::string(argv[i]) == "--records")
+            ++i;
+        else if (std::string(argv[i]) != "--server-only")
             args.emplace_back(argv[i]);
     if (serverOnly)
         args.emplace_back("--benchmark_filter=^pg_");
@@ -607,10 +708,14 @@ int main(int argc, char *argv[])
         qPrintable(kFindText));
     for (const auto &owned : g_fixtures) {
         const int n = owned->records;
-        for (int mode = 0; mode < 4; ++mode)
+        for (int mode = 0; mode < 4; ++mode) {
             printLine("search mode " + std::to_string(mode) + ", " + std::to_string(n) + " records",
                       nativeSearchName(n, mode), nativeBareName(n),
                       "bare SQLite scan (sqlite3 C API)");
+            printLine("search mode " + std::to_string(mode) + ", " + std::to_string(n) + " records",
+                      nativeSearchName(n, mode), bareIndexName(n, kFindText),
+                      "bare index query with its rows");
+        }
     }
     for (const auto &owned : g_fixtures) {
         const int n = owned->records;
@@ -618,6 +723,11 @@ int main(int argc, char *argv[])
             printLine("search on the server, mode " + std::to_string(mode) + ", " +
                           std::to_string(n) + " records",
                       serverSearchName(n, mode), serverBareName(n), "bare libpq scan (PQexec)");
+        for (const QString &text : kOtherTexts)
+            printLine("search on the server for \"" + text.toStdString() + "\", mode 0, " +
+                          std::to_string(n) + " records",
+                      "pg_search/" + std::to_string(n) + "/mode0/" + text.toStdString(),
+                      serverBareName(n), "bare libpq scan (PQexec)");
         for (int mode = 0; mode < 4; ++mode)
             printLine("search on the server through QSqlQuery, mode " + std::to_string(mode) +
                           ", " + std::to_string(n) + " records",
@@ -638,13 +748,18 @@ int main(int argc, char *argv[])
                           " records",
                       indexSearchName(n, text), nativeBareName(n),
                       "bare SQLite scan (sqlite3 C API)");
+            if (text.size() >= 3)
+                printLine("search for \"" + text.toStdString() + "\", mode 0, " +
+                              std::to_string(n) + " records",
+                          indexSearchName(n, text), bareIndexName(n, text),
+                          "bare index query with its rows");
             printLine("search for \"" + text.toStdString() + "\" without the index, mode 0, " +
                           std::to_string(n) + " records",
                       scanSearchName(n, 0, text), nativeBareName(n),
                       "bare SQLite scan (sqlite3 C API)");
         }
         const QString path = owned->store->path();
-        const qint64 with = QFileInfo(path).size(), without = QFileInfo(withoutIndex(path)).size();
+        const qint64 with = sizeWithIndex(path), without = sizeWithoutIndex(path);
         std::printf("index cost, %d records: file %.1f MB with the index, %.1f MB without "
                     "(%.2fx)\n",
                     n, with / 1048576.0, without / 1048576.0, double(with) / double(without));

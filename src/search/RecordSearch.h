@@ -1,6 +1,7 @@
-// The scan behind the search window: one forward pass over table wrecker in table order,
-// reading only the columns the request needs. The group filter is done by the database
-// (an exact, case-sensitive comparison); the text match is done here, by FindRules.
+// The search behind the search window: the records in table order, read by the store
+// (SearchQueries) with only the columns the request needs, through the search index where it
+// finds every record the rules can. The group filter is done by the database (an exact,
+// case-sensitive comparison); the text match is done here, by FindRules.
 #pragma once
 
 #include "DbError.h"
@@ -23,7 +24,7 @@ class RecordSearch
   public:
     enum class Outcome { Done, Cancelled, Failed };
     // Native reads an SQLite connection through SQLite's own interface and a PostgreSQL one
-    // through libpq (fast); Generic reads any connection through QSqlQuery. Both give the
+    // through libpq (fast); Generic reads any connection through Qt SQL. Both give the
     // same rows.
     enum class Reader { Native, Generic };
     using Sink = std::function<void(QList<FindResult> &&rows)>;
@@ -36,15 +37,11 @@ class RecordSearch
         // Native: the search index narrows the rows read, when the file has it and the
         // request allows (see makePlan); off, every row is read.
         bool useIndex = true;
-        // The index is left for the scan when it names more than one record in this many
-        // (read one by one they cost more than the scan), once that is at least the floor.
-        qint64 indexShareLimit = 20;
-        qint64 indexShareFloor = 1000;
     };
 
-    // The statement a request is run with (empty when the request can match nothing: an
-    // empty search text or an unknown field key) and whether it takes the group name bound.
-    static QString statement(const FindRequest &request, bool *bindsGroup = nullptr);
+    // The scan's statement on a file (empty when the request can match nothing: an empty
+    // search text or an unknown field key).
+    static QString statement(const FindRequest &request);
 
     // Whether the search index can narrow this request's rows (the file must have it too).
     static bool indexServes(const FindRequest &request);

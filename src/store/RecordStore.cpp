@@ -22,6 +22,7 @@
 
 #include "PgReader.h"
 #include "SchemaCheck.h"
+#include "SearchQueries.h"
 #include "ServerAddress.h"
 #include "SqliteHandle.h"
 #include "SqliteReader.h"
@@ -300,6 +301,9 @@ bool RecordStore::openServer(const QString &uri)
         ok = createSchema();
     else if (ok)
         ok = checkTables() && readRights() && migrate(m_readOnlyReason.isEmpty());
+    // The searches' trigram index, where this user may make it; without it they scan.
+    if (ok && m_readOnlyReason.isEmpty())
+        SearchQueries::makeServerIndex(database());
     if (ok)
         ok = exec(m_dialect.holdSchemaLock(false), {}, QStringLiteral("reading the schema"));
     if (!ok) {

@@ -102,6 +102,9 @@ class QuickSearchTest : public QObject
         QSqlQuery(m_data->store.database()).exec("DROP TRIGGER wrecker_fts_update");
         QVERIFY(!SchemaCheck::hasSearchIndex(m_data->store.database()));
         QCOMPARE(QuickSearch::find(m_data->store, "4405550187"), bob);
+        TowRecord carl = *m_data->store.towRecord(7); // the index no longer follows a change
+        carl.set(TowField::vehtag, "zz 9999");
+        QVERIFY(m_data->store.updateTowRecord(carl) && found("zz9999") == QList<qint64>{7});
         QCOMPARE(found("5550", 3), (QList<qint64>{7, 6, 5}));
     }
 };
