@@ -44,6 +44,17 @@ QString ChargeFigures::taxRateWarning(const SettingsFile &settings, const QLocal
     return rate && *rate >= 1 ? taxRateNote(*rate) : QString();
 }
 
+KeptBill ChargeFigures::keep() const
+{
+    return KeptBill{planName,
+                    days,
+                    periods,
+                    MoneyCents(rate).value_or(0),
+                    storageLines,
+                    fees,
+                    totalFormed ? std::optional(taxCents) : std::nullopt};
+}
+
 QString ChargeFigures::daysText() const
 {
     return QString::number(days);
@@ -187,6 +198,24 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
         in = QDateTime(dates->first, stay.towedAt.isValid() ? stay.towedAt : midnight, stay.zone);
         out = QDateTime(dates->second, outAt.isValid() ? outAt : midnight, stay.zone);
     }
+    if (const KeptBill *kept = stay.kept) {
+        qint64 storageCents = 0, feeCents = 0;
+        for (const BillLine &line : kept->storage)
+            storageCents += line.cents;
+        for (const BillLine &line : kept->fees)
+            feeCents += line.cents;
+        f.planName = kept->planName;
+        f.periods = kept->periods;
+        f.days = kept->days;
+        f.rate = double(kept->rateCents) / 100.0;
+        f.storage = double(storageCents) / 100.0;
+        f.storageLines = kept->storage;
+        f.fees = kept->fees;
+        f.feesTotal = double(feeCents) / 100.0;
+        addTotal(f, towFee, storageCents + feeCents, settings, locale, notes, kept->taxCents);
+        f.note = notes.join(u' ');
+        return f;
+    }
     bool usable = true;
     const qint64 rateCents = plan.rateFromSettings ? settingsRate(settings, notes, &usable) : 0;
     std::optional<PricingBill> bill;
@@ -216,7 +245,7 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
 
 void ChargeFigures::addTotal(ChargeFigures &f, const QString &towFee, qint64 billedCents,
                              const SettingsFile &settings, const QLocale &locale,
-                             QStringList &notes)
+                             QStringList &notes, std::optional<qint64> keptTax)
 {
     const std::optional<double> fee = NumberText::readStored(towFee, locale);
     const std::optional<qint64> feeCents = fee ? MoneyCents(*fee) : std::nullopt;
@@ -233,7 +262,9 @@ void ChargeFigures::addTotal(ChargeFigures &f, const QString &towFee, qint64 bil
         const qint64 subtotal = *feeCents + billedCents;
         qint64 taxCents = 0;
         f.totalFormed = true;
-        if (taxAdded(settings)) {
+        if (keptTax) {
+            taxCents = *keptTax;
+        } else if (taxAdded(settings)) {
             const auto taxRate = storedTaxRate(settings, locale);
             if (taxRate && *taxRate < 0) {
                 notes << QStringLiteral("The tax rate in the settings is below zero: no tax "
@@ -250,6 +281,7 @@ void ChargeFigures::addTotal(ChargeFigures &f, const QString &towFee, qint64 bil
             }
         }
         f.tax = double(taxCents) / 100.0;
+        f.taxCents = taxCents;
         f.grandTotal = double(subtotal + taxCents) / 100.0;
     }
 }

@@ -31,6 +31,8 @@ struct PricedStay
     QTime releasedAt;
     QTime now;
     QTimeZone zone = QTimeZone::systemTimeZone();
+    // A released vehicle's bill as kept at its release: storage, fees and tax are these.
+    const KeptBill *kept = nullptr;
 };
 
 struct ChargeFigures
@@ -59,6 +61,10 @@ struct ChargeFigures
     QList<BillLine> storageLines;
     QList<BillLine> fees;
     double feesTotal = 0;
+    qint64 taxCents = 0; // tax, in cents as billed
+
+    // What a release keeps of these figures.
+    KeptBill keep() const;
 
     // The shown forms.
     QString daysText() const;       // plain integer
@@ -103,9 +109,11 @@ struct ChargeFigures
     // The storage fee of the settings in cents; 0, with the reason, when below zero or too
     // large (*usable false for too large).
     static qint64 settingsRate(const SettingsFile &settings, QStringList &notes, bool *usable);
-    // Tax and grand total from the tow fee and the cents billed beside it.
+    // Tax and grand total from the tow fee and the cents billed beside it; the tax as kept
+    // when given.
     static void addTotal(ChargeFigures &f, const QString &towFee, qint64 billedCents,
-                         const SettingsFile &settings, const QLocale &locale, QStringList &notes);
+                         const SettingsFile &settings, const QLocale &locale, QStringList &notes,
+                         std::optional<qint64> keptTax = std::nullopt);
 };
 
 } // namespace tarnvale

@@ -109,6 +109,18 @@ QString Pricing::className(VehicleClass vehicleClass)
     return QStringLiteral("Light");
 }
 
+qint64 Pricing::defaultPlanId(const QString &type, const QString &reason, qint64 groupPlanId,
+                              const QList<PricingPlan> &plans)
+{
+    for (const PricingPlan &plan : plans)
+        for (const QString &word : plan.defaultFor)
+            for (const QString &given : {type, reason})
+                if (!word.trimmed().isEmpty() &&
+                    given.trimmed().compare(word.trimmed(), Qt::CaseInsensitive) == 0)
+                    return plan.id;
+    return groupPlanId;
+}
+
 std::optional<PricingBill> Pricing::bill(const PricingPlan &plan, VehicleClass vehicleClass,
                                          qint64 settingsRateCents, const QDateTime &in,
                                          const QDateTime &out, bool released)

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 
 #include <array>
@@ -59,6 +60,7 @@ struct PricingPlan
     QTime opens, closes; // the yard's hours; a release outside [opens, closes) is after hours
     int openDays = 0x7f; // bit (dayOfWeek - 1) set for each day the yard opens (Monday = bit 0)
     QList<LienFee> lienFees;
+    QStringList defaultFor; // tow types and reasons a new vehicle takes this plan for
 
     friend bool operator==(const PricingPlan &, const PricingPlan &) = default;
 
@@ -100,6 +102,21 @@ struct PricingBill
     friend bool operator==(const PricingBill &, const PricingBill &) = default;
 };
 
+// What was billed at a release, kept as billed: later changes to the plan, the rates or the
+// tax rate leave it as it was.
+struct KeptBill
+{
+    QString planName;
+    qint64 days = 0;
+    bool periods = false;
+    qint64 rateCents = 0;
+    QList<BillLine> storage;
+    QList<BillLine> fees;
+    std::optional<qint64> taxCents; // none when no total could be formed then
+
+    friend bool operator==(const KeptBill &, const KeptBill &) = default;
+};
+
 class Pricing
 {
   public:
@@ -113,6 +130,10 @@ class Pricing
     // The class of a vehicle by its hookup ("Light", "Medium", "Heavy"); others are Light.
     static VehicleClass classOfHookup(const QString &hookup);
     static QString className(VehicleClass vehicleClass);
+    // The plan a new vehicle of this tow type and reason takes: the first plan that is the
+    // default for either (case aside), else the group's default; 0 for Standard.
+    static qint64 defaultPlanId(const QString &type, const QString &reason, qint64 groupPlanId,
+                                const QList<PricingPlan> &plans);
 };
 
 } // namespace tarnvale
