@@ -16,6 +16,7 @@
 #include "ChargeFigures.h"
 #include "BackupWindow.h"
 #include "ConfigWindow.h"
+#include "PricingPage.h"
 #include "ContactsWindow.h"
 #include "DatabaseBackup.h"
 #include "FindWindow.h"
@@ -535,6 +536,8 @@ void MainWindow::openConfig()
     if (raiseExisting(m_config))
         return;
     auto *config = new ConfigWindow(m_context.settings, m_context.dialogs, this);
+    config->addPage(new PricingPage(m_context.store, m_context.settings, m_context.dialogs),
+                    QStringLiteral("Pricing"));
     connect(config, &ConfigWindow::companyNameChanged, this, &QWidget::setWindowTitle);
     connect(config, &ConfigWindow::mainWindowRequested, this, [this] { raiseExisting(this); });
     m_config = config;

@@ -190,15 +190,21 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
     f.planName = plan.name;
     f.periods = plan.dayType == DayType::Periods;
 
-    const QTime midnight(0, 0);
-    QDateTime in(today, midnight, stay.zone), out = in;
+    // Only the moments of a period, a grace period or a release time need the yard's zone;
+    // calendar days need the days alone.
+    const bool timed = plan.dayType == DayType::Periods || plan.graceHours > 0
+                       || plan.afterHoursFeeCents > 0;
+    const auto moment = [&](const QDate &day, const QTime &time) {
+        const QTime at = time.isValid() ? time : QTime(0, 0);
+        return timed ? QDateTime(day, at, stay.zone) : QDateTime(day, at, Qt::UTC);
+    };
+    QDateTime in = moment(today, QTime()), out = in;
     const auto dates = readDates(f, notes, today, locale);
     if (dates) {
-        const QTime outAt = held ? stay.now : stay.releasedAt;
-        in = QDateTime(dates->first, stay.towedAt.isValid() ? stay.towedAt : midnight, stay.zone);
-        out = QDateTime(dates->second, outAt.isValid() ? outAt : midnight, stay.zone);
+        in = moment(dates->first, stay.towedAt);
+        out = moment(dates->second, held ? stay.now : stay.releasedAt);
     }
-    if (const KeptBill *kept = stay.kept) {
+    if (const auto &kept = stay.kept) {
         qint64 storageCents = 0, feeCents = 0;
         for (const BillLine &line : kept->storage)
             storageCents += line.cents;

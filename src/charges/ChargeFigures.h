@@ -25,14 +25,14 @@ struct TowRecord;
 // the time of day now for a vehicle still held, and the yard's time zone.
 struct PricedStay
 {
-    const PricingPlan *plan = nullptr;
+    std::optional<PricingPlan> plan;
     VehicleClass vehicleClass = VehicleClass::Light;
     QTime towedAt;
     QTime releasedAt;
     QTime now;
     QTimeZone zone = QTimeZone::systemTimeZone();
     // A released vehicle's bill as kept at its release: storage, fees and tax are these.
-    const KeptBill *kept = nullptr;
+    std::optional<KeptBill> kept;
 };
 
 struct ChargeFigures

@@ -109,6 +109,32 @@ QString Pricing::className(VehicleClass vehicleClass)
     return QStringLiteral("Light");
 }
 
+QString Pricing::workedExample(const PricingPlan &plan, qint64 settingsRateCents)
+{
+    const QDateTime in(QDate(2026, 3, 13), QTime(23, 10), Qt::UTC),
+        out(QDate(2026, 3, 16), QTime(8, 30), Qt::UTC);
+    const std::optional<PricingBill> bill =
+        Pricing::bill(plan, VehicleClass::Light, settingsRateCents, in, out, true);
+    const QString stay = QStringLiteral("towed Fri 23:10, released Mon 08:30: ");
+    if (!bill)
+        return stay + QStringLiteral("the amounts are too large.");
+    const auto money = [](qint64 cents) { return MoneyFormat(cents / 100.0, kMoneyDollar); };
+    const QString unit =
+        plan.dayType == DayType::Periods ? QStringLiteral("period") : QStringLiteral("day");
+    QStringList parts{QStringLiteral("%1 %2%3")
+                          .arg(bill->counted)
+                          .arg(unit, bill->counted == 1 ? QString() : QStringLiteral("s"))};
+    parts << (bill->withinGrace ? QStringLiteral("no storage (grace period)")
+                                : money(bill->storageCents) + QStringLiteral(" storage"));
+    for (const BillLine &fee : bill->fees) {
+        QString label = fee.label;
+        if (!label.isEmpty())
+            label[0] = label[0].toLower();
+        parts << money(fee.cents) + u' ' + label;
+    }
+    return stay + parts.join(QStringLiteral(", "));
+}
+
 qint64 Pricing::defaultPlanId(const QString &type, const QString &reason, qint64 groupPlanId,
                               const QList<PricingPlan> &plans)
 {

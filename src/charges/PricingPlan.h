@@ -127,6 +127,9 @@ class Pricing
     static std::optional<PricingBill> bill(const PricingPlan &plan, VehicleClass vehicleClass,
                                            qint64 settingsRateCents, const QDateTime &in,
                                            const QDateTime &out, bool released);
+    // What the plan bills a light vehicle towed Fri 23:10 and released Mon 08:30 ("towed Fri
+    // 23:10, released Mon 08:30: 3 periods, $105.00 storage, $50.00 after-hours release").
+    static QString workedExample(const PricingPlan &plan, qint64 settingsRateCents);
     // The class of a vehicle by its hookup ("Light", "Medium", "Heavy"); others are Light.
     static VehicleClass classOfHookup(const QString &hookup);
     static QString className(VehicleClass vehicleClass);

@@ -317,27 +317,12 @@ std::optional<VehiclePricing> PricingStore::vehiclePricing(qint64 vehicleId)
     return query.next() ? pricingAt(query, 0) : VehiclePricing{};
 }
 
-std::optional<QHash<qint64, VehiclePricing>> PricingStore::allVehiclePricing()
-{
-    QSqlQuery query(m_store.database());
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT vehicle_id, plan_id, vehicle_class, towed_at FROM "
-                                   "vehicle_pricing"))) {
-        fail(query, QStringLiteral("reading the vehicles' pricing"));
-        return std::nullopt;
-    }
-    QHash<qint64, VehiclePricing> result;
-    while (query.next())
-        result.insert(query.value(0).toLongLong(), pricingAt(query, 1));
-    return result;
-}
-
 PricingStore::Result PricingStore::setVehiclePricing(qint64 vehicleId,
                                                      const VehiclePricing &pricing)
 {
     return underLock({vehicleId}, [&](QSqlDatabase &db, QList<qint64> &) {
         QSqlQuery query(db);
-        if (pricing.planId != 0) {
+        if (pricing.planId > 0) {
             query.prepare(QStringLiteral("SELECT count(*) FROM pricing_plans WHERE id = ?"));
             query.addBindValue(pricing.planId);
             if (!exec(query, QStringLiteral("saving the vehicle's pricing")) || !query.next())
@@ -403,35 +388,91 @@ PricingStore::Result PricingStore::setGroupPlan(qint64 groupId, qint64 planId)
     });
 }
 
-std::optional<std::optional<KeptBill>> PricingStore::keptBill(qint64 vehicleId)
+template <typename Visit>
+bool PricingStore::readRows(const QString &sql, const QList<qint64> *vehicleIds,
+                            const QString &doing, Visit visit)
 {
     QSqlQuery query(m_store.database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT plan_name, kind, label, units, rate_cents, cents FROM "
-                                 "release_bills WHERE vehicle_id = ? ORDER BY position"));
-    query.addBindValue(vehicleId);
-    if (!exec(query, QStringLiteral("reading the bill kept at the release")))
-        return std::nullopt;
-    std::optional<KeptBill> bill;
-    while (query.next()) {
-        if (!bill) {
-            bill.emplace();
-            bill->planName = query.value(0).toString();
-        }
-        const QString kind = query.value(1).toString();
-        const BillLine line{query.value(2).toString(), query.value(3).toLongLong(),
-                            query.value(4).toLongLong(), query.value(5).toLongLong()};
-        if (kind == QLatin1String("storage"))
-            bill->storage.append(line);
-        else if (kind == QLatin1String("fee"))
-            bill->fees.append(line);
-        else if (kind == QLatin1String("tax"))
-            bill->taxCents = line.cents;
-        else if (kind == QLatin1String("days"))
-            bill->days = line.units, bill->periods = line.label == QLatin1String("periods"),
-            bill->rateCents = line.rateCents;
+    if (!query.prepare(sql)) {
+        fail(query, doing);
+        return false;
     }
-    return bill;
+    const QList<qint64> once{0};
+    for (const qint64 id : vehicleIds ? *vehicleIds : once) {
+        if (vehicleIds)
+            query.bindValue(0, id);
+        if (!exec(query, doing))
+            return false;
+        while (query.next())
+            visit(query);
+    }
+    return true;
+}
+
+bool PricingStore::readKept(const QList<qint64> *vehicleIds, QHash<qint64, KeptBill> &bills)
+{
+    return readRows(
+        QStringLiteral("SELECT vehicle_id, plan_name, kind, label, units, rate_cents, cents FROM "
+                       "release_bills %1 ORDER BY vehicle_id, position")
+            .arg(vehicleIds ? QStringLiteral("WHERE vehicle_id = ?") : QString()),
+        vehicleIds, QStringLiteral("reading the bill kept at the release"),
+        [&](const QSqlQuery &q) {
+            KeptBill &bill = bills[q.value(0).toLongLong()];
+            bill.planName = q.value(1).toString();
+            const QString kind = q.value(2).toString();
+            const BillLine line{q.value(3).toString(), q.value(4).toLongLong(),
+                                q.value(5).toLongLong(), q.value(6).toLongLong()};
+            if (kind == QLatin1String("storage"))
+                bill.storage.append(line);
+            else if (kind == QLatin1String("fee"))
+                bill.fees.append(line);
+            else if (kind == QLatin1String("tax"))
+                bill.taxCents = line.cents;
+            else if (kind == QLatin1String("days"))
+                bill.days = line.units, bill.periods = line.label == QLatin1String("periods"),
+                bill.rateCents = line.rateCents;
+        });
+}
+
+std::optional<std::optional<KeptBill>> PricingStore::keptBill(qint64 vehicleId)
+{
+    QHash<qint64, KeptBill> bills;
+    const QList<qint64> ids{vehicleId};
+    if (!readKept(&ids, bills))
+        return std::nullopt;
+    return bills.contains(vehicleId) ? std::optional(bills.value(vehicleId)) : std::nullopt;
+}
+
+std::optional<PricingBook> PricingStore::book(const QList<qint64> *vehicleIds)
+{
+    PricingBook book;
+    const QString one = vehicleIds ? QStringLiteral(" WHERE vehicle_id = ?") : QString();
+    std::optional<QList<PricingPlan>> stored = plans();
+    if (!stored ||
+        !readRows(QStringLiteral("SELECT g.groupname, p.plan_id FROM group_pricing p "
+                                 "JOIN groups g ON g.GROUPID = p.group_id"),
+                  nullptr, QStringLiteral("reading the groups' plans"),
+                  [&](const QSqlQuery &q) {
+                      book.groupPlans.insert(q.value(0).toString(), q.value(1).toLongLong());
+                  }) ||
+        !readRows(QStringLiteral("SELECT vehicle_id, plan_id, vehicle_class, towed_at FROM "
+                                 "vehicle_pricing") +
+                      one,
+                  vehicleIds, QStringLiteral("reading the vehicles' pricing"),
+                  [&](const QSqlQuery &q) {
+                      book.vehicles.insert(q.value(0).toLongLong(), pricingAt(q, 1));
+                  }) ||
+        !readRows(QStringLiteral("SELECT vehicle_id, released_at FROM impound_releases") + one,
+                  vehicleIds, QStringLiteral("reading the release times"),
+                  [&](const QSqlQuery &q) {
+                      if (const QTime at = timeOf(q.value(1)); at.isValid())
+                          book.releaseTimes.insert(q.value(0).toLongLong(), at);
+                  }) ||
+        !readKept(vehicleIds, book.kept))
+        return std::nullopt;
+    book.plans = std::move(*stored);
+    return book;
 }
 
 bool PricingStore::keepBill(QSqlDatabase &db, qint64 vehicleId, const ChargeFigures &figures)
@@ -467,17 +508,30 @@ bool PricingStore::keepBill(QSqlDatabase &db, qint64 vehicleId, const ChargeFigu
     return true;
 }
 
-PricedStay PricingStore::stayOf(const TowRecord &record, const VehiclePricing &pricing,
-                                qint64 groupPlanId, const QList<PricingPlan> &plans)
+std::optional<PricedStay> PricingStore::stayOf(const TowRecord &record, const QTime &now)
+{
+    const QList<qint64> ids{record.id};
+    const std::optional<PricingBook> one = book(&ids);
+    return one ? std::optional(one->stayOf(record, now)) : std::nullopt;
+}
+
+PricedStay PricingBook::stayOf(const TowRecord &record, const QTime &now) const
 {
     PricedStay stay;
-    const qint64 planId = pricing.planId != 0 ? pricing.planId : groupPlanId;
+    const VehiclePricing pricing = vehicles.value(record.id);
+    const qint64 planId = pricing.planId != 0
+                              ? pricing.planId
+                              : groupPlans.value(record.value(TowField::groupname), 0);
     for (const PricingPlan &plan : plans)
         if (planId != 0 && plan.id == planId)
-            stay.plan = &plan;
+            stay.plan = plan;
     stay.vehicleClass =
         pricing.vehicleClass.value_or(Pricing::classOfHookup(record.value(TowField::Hookup)));
     stay.towedAt = pricing.towedAt;
+    stay.releasedAt = releaseTimes.value(record.id);
+    stay.now = now;
+    if (!record.value(TowField::towedrelease).trimmed().isEmpty() && kept.contains(record.id))
+        stay.kept = kept.value(record.id);
     return stay;
 }
 

@@ -25,7 +25,8 @@ namespace tarnvale {
 class RecordStore;
 struct TowRecord;
 
-// What is kept about one vehicle's pricing. planId 0: the group's plan, or Standard.
+// What is kept about one vehicle's pricing. planId 0: the group's plan, or Standard when
+// the group has none; -1: Standard whatever the group's plan.
 struct VehiclePricing
 {
     qint64 planId = 0;
@@ -33,6 +34,21 @@ struct VehiclePricing
     QTime towedAt;                            // invalid: not known, midnight
 
     friend bool operator==(const VehiclePricing &, const VehiclePricing &) = default;
+};
+
+// What the figures of vehicles need from the pricing tables, read at once.
+struct PricingBook
+{
+    QList<PricingPlan> plans;
+    QHash<qint64, VehiclePricing> vehicles;
+    QHash<QString, qint64> groupPlans; // by group name
+    QHash<qint64, QTime> releaseTimes;
+    QHash<qint64, KeptBill> kept;
+
+    // How a vehicle is billed: its plan (its own, else its group's, else Standard), its class
+    // (chosen, else by its hookup) and times; the bill kept at its release while its record
+    // has a release date. `now` is the time of day for a vehicle still held.
+    PricedStay stayOf(const TowRecord &record, const QTime &now) const;
 };
 
 class PricingStore
@@ -50,7 +66,6 @@ class PricingStore
     Result removePlan(qint64 planId);
 
     std::optional<VehiclePricing> vehiclePricing(qint64 vehicleId);
-    std::optional<QHash<qint64, VehiclePricing>> allVehiclePricing();
     Result setVehiclePricing(qint64 vehicleId, const VehiclePricing &pricing);
     // Default plans by group id.
     std::optional<QHash<qint64, qint64>> groupPlans();
@@ -61,10 +76,10 @@ class PricingStore
     // Inside the release's own transaction: keeps the lines the figures billed.
     bool keepBill(QSqlDatabase &db, qint64 vehicleId, const ChargeFigures &figures);
 
-    // The pricing of a vehicle as billed today: its plan (its own, else its group's, else
-    // Standard) out of `plans`, its class, and its time of tow. `plan` points into `plans`.
-    static PricedStay stayOf(const TowRecord &record, const VehiclePricing &pricing,
-                             qint64 groupPlanId, const QList<PricingPlan> &plans);
+    // Everything the figures need, of the vehicles with these ids or of all.
+    std::optional<PricingBook> book(const QList<qint64> *vehicleIds = nullptr);
+    // The stay of one vehicle (PricingBook::stayOf); nullopt when its pricing cannot be read.
+    std::optional<PricedStay> stayOf(const TowRecord &record, const QTime &now);
 
     const DbError &lastError() const { return m_error; }
     const QString &refusal() const { return m_refusal; }
@@ -76,6 +91,12 @@ class PricingStore
     // (which work may fill), commits and announces them.
     template <typename Work> Result underLock(QList<qint64> affected, Work work);
     bool vehiclesOnPlan(QSqlDatabase &db, qint64 planId, QList<qint64> &ids);
+    bool readKept(const QList<qint64> *vehicleIds, QHash<qint64, KeptBill> &bills);
+    // Runs `sql` once, or once for each vehicle id bound to its one parameter, and visits
+    // every row.
+    template <typename Visit>
+    bool readRows(const QString &sql, const QList<qint64> *vehicleIds, const QString &doing,
+                  Visit visit);
 
     RecordStore &m_store;
     DbError m_error;

@@ -90,10 +90,10 @@ class PricingPlanTest : public QObject
         const QStringList parts = stay.split(u'|'), towed = parts[1].split(u' '),
                           out = parts[2].split(u' ');
         const PricingPlan p = plan(parts[0].section(u' ', 0, 0));
-        const PricedStay priced{&p, VehicleClass(parts[0].section(u' ', 1).toInt()),
+        const PricedStay priced{p, VehicleClass(parts[0].section(u' ', 1).toInt()),
                                 QTime::fromString(towed.value(1), "HH:mm"),
                                 QTime::fromString(out.value(1), "HH:mm"), QTime(21, 0),
-                                QTimeZone("America/Chicago")};
+                                QTimeZone("America/Chicago"), {}};
         const auto f = ChargeFigures::compute(towed[0], out[0], "100.00",
                                               SettingsFile(folder.settingsPath()),
                                               QDate(2026, 12, 6), priced);
@@ -101,6 +101,8 @@ class PricingPlanTest : public QObject
         for (const BillLine &l : f.storageLines + f.fees)
             lines << QString("%1 %2x%3=%4").arg(l.label).arg(l.units).arg(l.rateCents).arg(l.cents);
         QTEST(QString("%1|%2|%3").arg(f.days).arg(lines.join(", "), f.grandTotalText()), "bill");
+        if (QTest::currentDataTag() == QByteArray("worked example"))
+            QCOMPARE(Pricing::workedExample(p, 0), "towed Fri 23:10, released Mon 08:30: 3 periods, $105.00 storage, $50.00 after-hours release");
         QCOMPARE(f.note, QTest::currentDataTag() == QByteArray("released before towed")
                              ? "Released (3/13/2026) before towed (3/16/2026): 0 days counted."
                              : "");
@@ -154,7 +156,7 @@ class PricingPlanTest : public QObject
             for (int i = 0; i < 250; ++i) {
                 const QString in = date(), out = random.bounded(4) ? date() : QString();
                 const QString fee = random.bounded(20) ? QString::number(random.bounded(100000) / 100.0) : "N/A";
-                const PricedStay stay{nullptr, VehicleClass(random.bounded(4)), time(), time(), time()};
+                const PricedStay stay{std::nullopt, VehicleClass(random.bounded(4)), time(), time(), time(), QTimeZone::systemTimeZone(), {}};
                 const auto a = ChargeFigures::compute(in, out, fee, settings, today);
                 const auto b = ChargeFigures::compute(in, out, fee, settings, today, stay);
                 const auto all = [](const ChargeFigures &f) {

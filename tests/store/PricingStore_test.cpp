@@ -1,5 +1,7 @@
 #include <QTest>
 
+#include "ImpoundRules.h"
+#include "ImpoundStore.h"
 #include "PricingStore.h"
 #include "StoreFixture.h"
 #include "StoreFolder.h"
@@ -49,11 +51,10 @@ class PricingStoreTest : public QObject
         QCOMPARE(f.refreshes, 2);
         QCOMPARE(pricing.vehiclePricing(own), std::optional(ownPricing));
         QCOMPARE(pricing.groupPlans(), (std::optional(QHash<qint64, qint64>{{lotB, consent.id}})));
-        const QList<PricingPlan> plans = *pricing.plans();
-        const auto all = *pricing.allVehiclePricing();
+        const PricingBook book = *pricing.book();
         QStringList names;
         for (const qint64 id : {own, grouped, none}) {
-            const PricedStay stay = PricingStore::stayOf(*f.store.towRecord(id), all.value(id), id == grouped ? consent.id : 0, plans);
+            const PricedStay stay = book.stayOf(*f.store.towRecord(id), QTime(12, 0));
             names << (stay.plan ? stay.plan->name : "Standard") + " " + Pricing::className(stay.vehicleClass) + " " + stay.towedAt.toString("HH:mm");
         }
         QCOMPARE(names, QStringList({"Police Motorcycle 23:10", "Consent Light ", "Standard Light "}));
@@ -80,6 +81,34 @@ class PricingStoreTest : public QObject
         QVERIFY(pricing.keepBill(db, own, billed));
         QCOMPARE(pricing.keptBill(own), std::optional<std::optional<KeptBill>>(billed.keep()));
         QCOMPARE(billed.keep().taxCents, std::optional<qint64>(1816));
+
+        // Released Mon 08:30 after a tow Fri 23:10 ($100 fee, no tax): 3 periods at $35, the
+        // $40 fee and $50 after hours, kept. A new rate of $99 bills a vehicle still in the yard
+        // were it released then (3 x $99 + $40 + $50) and leaves the released one as billed.
+        TowRecord r = vehicleRecord("Lot A");
+        r.set(TowField::toweddate, "3/13/2026"), r.set(TowField::towedfee, "100.00");
+        const qint64 gone = *f.store.addTowRecord(r), held = *f.store.addTowRecord(r);
+        for (const qint64 id : {gone, held})
+            QCOMPARE(pricing.setVehiclePricing(id, {police.id, VehicleClass::Light, QTime(23, 10)}), R::Done);
+        const QDate monday(2026, 3, 16);
+        const auto figures = [&](qint64 id) {
+            const QList<qint64> ids{id};
+            const TowRecord now = *f.store.towRecord(id);
+            PricedStay stay = pricing.book(&ids)->stayOf(now, QTime(8, 30));
+            stay.releasedAt = QTime(8, 30);
+            return ImpoundRules::figuresOn(now, monday, f.settings, monday, stay).grandTotalText();
+        };
+        const QList<qint64> goneIds{gone};
+        const TowRecord leaving = *f.store.towRecord(gone);
+        PricedStay stay = pricing.book(&goneIds)->stayOf(leaving, QTime(8, 30));
+        stay.releasedAt = QTime(8, 30);
+        QCOMPARE(ImpoundStore(f.store).release(leaving, {"Ann Lee", "", "", monday, QTime(8, 30)},
+                                               ImpoundRules::figuresOn(leaving, monday, f.settings, monday, stay)),
+                 ImpoundStore::Result::Done);
+        QCOMPARE(figures(gone) + " " + figures(held), "$295.00 $295.00");
+        police.tiers[0].rateCents[0] = 9900;
+        QCOMPARE(pricing.savePlan(police), R::Done);
+        QCOMPARE(figures(gone) + " " + figures(held), "$295.00 $487.00");
     }
 };
 
