@@ -1,8 +1,11 @@
 #include <QTest>
 
+#include "../export/CsvRows.h"
 #include "ImpoundRules.h"
 #include "ImpoundStore.h"
 #include "PricingStore.h"
+#include "RecordExport.h"
+#include "TestFiles.h"
 #include "StoreFixture.h"
 #include "StoreFolder.h"
 
@@ -109,6 +112,12 @@ class PricingStoreTest : public QObject
         police.tiers[0].rateCents[0] = 9900;
         QCOMPARE(pricing.savePlan(police), R::Done);
         QCOMPARE(figures(gone) + " " + figures(held), "$295.00 $487.00");
+        // The export lists the kept bill line by line beside its total.
+        const QString out = database.file("out.csv");
+        RecordExport::write(database.databasePath(), ExportSelection::ofRecords({gone}), f.settings, out, {monday, QLocale(), nullptr, {}});
+        const QList<QStringList> rows = csvRows(readFile(out));
+        QCOMPARE(csvColumn(rows, "Grand total") + csvColumn(rows, "Pricing plan") + csvColumn(rows, "Charges"),
+                 QStringList({"295.00", "Police", "Storage: 105.00\nAdministrative fee: 40.00\nAfter-hours release: 50.00"}));
     }
 };
 
