@@ -160,10 +160,8 @@ std::optional<PricingBill> Pricing::bill(const PricingPlan &plan, VehicleClass v
         bill.counted = calendarDays + (plan.towDayCounts ? 1 : 0);
     bill.withinGrace = plan.graceHours > 0 && seconds <= qint64(plan.graceHours) * 3600;
     bill.billed = bill.withinGrace ? 0 : bill.counted;
-    if (plan.capDays > 0 && bill.billed > plan.capDays) {
+    if (plan.capDays > 0 && bill.billed > plan.capDays)
         bill.billed = plan.capDays;
-        bill.capped = true;
-    }
 
     const QList<StorageTier> flat{StorageTier{}};
     const QList<StorageTier> &tiers = plan.rateFromSettings ? flat : plan.tiers;
@@ -193,7 +191,6 @@ std::optional<PricingBill> Pricing::bill(const PricingPlan &plan, VehicleClass v
                                      plan.capCents - bill.storageCents,
                                      plan.capCents - bill.storageCents});
         bill.storageCents = plan.capCents;
-        bill.capped = true;
     }
 
     const auto fee = [&](const QString &label, qint64 cents) {

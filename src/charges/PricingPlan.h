@@ -92,7 +92,6 @@ struct PricingBill
     qint64 counted = 0; // days or periods held (0 within the grace period)
     qint64 billed = 0;  // those billed, after the cap on days
     bool withinGrace = false;
-    bool capped = false;     // the cap on days or on the amount cut the storage
     qint64 rateCents = 0;    // the daily rate of the last day billed (of day 1 when none)
     QList<BillLine> storage; // one line per tier reached
     qint64 storageCents = 0;

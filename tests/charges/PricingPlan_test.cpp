@@ -32,6 +32,8 @@ PricingPlan plan(const QString &name)
         p.tiers = {{1, {2500, 3500, 6000, 1500}}, {11, {3500, 4500, 8000, 2000}}};
         p.capDays = 30, p.adminFeeCents = 4000;
         p.lienFees = {{"Lien notice", 15, 7000}, {"Lien sale", 30, 10000}};
+    } else if (name == "huge") { // rates no bill can hold
+        p.tiers = {{1, {kMaxMoneyCents - 1, 1, 1, 1}}};
     } else if (name == "private") { // a state's private-property tow: $20 a day, $200 at most
         p.tiers = {{1, {2000, 2000, 2000, 2000}}}, p.capCents = 20000;
     } else {
@@ -70,6 +72,8 @@ class PricingPlanTest : public QObject
         QTest::newRow("released before towed") << "city 0|3/16/2026 08:30|3/13/2026 08:30" << "0||$108.00";
         QTest::newRow("grace across midnight") << "county 0|3/17/2026 23:50|3/18/2026 10:00" << "2|Administrative fee 1x4000=4000|$151.20";
         QTest::newRow("grace: 24 hours within") << "county 0|3/17/2026 10:00|3/18/2026 10:00" << "2|Administrative fee 1x4000=4000|$151.20";
+        QTest::newRow("grace over DST: 23.5 hours") << "county 0|3/7/2026 10:30|3/8/2026 11:00" << "2|Administrative fee 1x4000=4000|$151.20";
+        QTest::newRow("amounts too large") << "huge 0|3/13/2026 23:10|3/16/2026 08:30" << "3||$108.00";
         QTest::newRow("grace: a minute past") << "county 0|3/17/2026 10:00|3/18/2026 10:01" << "2|Storage 2x2500=5000, Administrative fee 1x4000=4000|$205.20";
         QTest::newRow("calendar days over DST") << "county 0|3/7/2026 10:00|3/9/2026 10:30" << "3|Storage 3x2500=7500, Administrative fee 1x4000=4000|$232.20";
         QTest::newRow("day 10 at the first rate") << "county 0|3/1/2026|3/10/2026" << "10|Storage 10x2500=25000, Administrative fee 1x4000=4000|$421.20";
@@ -103,9 +107,13 @@ class PricingPlanTest : public QObject
         QTEST(QString("%1|%2|%3").arg(f.days).arg(lines.join(", "), f.grandTotalText()), "bill");
         if (QTest::currentDataTag() == QByteArray("worked example"))
             QCOMPARE(Pricing::workedExample(p, 0), "towed Fri 23:10, released Mon 08:30: 3 periods, $105.00 storage, $50.00 after-hours release");
-        QCOMPARE(f.note, QTest::currentDataTag() == QByteArray("released before towed")
-                             ? "Released (3/13/2026) before towed (3/16/2026): 0 days counted."
-                             : "");
+        const QByteArray tag = QTest::currentDataTag();
+        // The daily rate shown is that of the last day billed.
+        if (tag == "day 11 at the second")
+            QCOMPARE(f.rateText() + " " + ChargeFigures::compute(towed[0], "3/10/2026", "100.00", SettingsFile(folder.settingsPath()), QDate(2026, 12, 6), priced).rateText(), "$35.00 $25.00");
+        QCOMPARE(f.note, tag == "released before towed" ? "Released (3/13/2026) before towed (3/16/2026): 0 days counted."
+                         : tag == "amounts too large" ? "The amounts of plan \"huge\" are too large: nothing charged for storage or fees."
+                                                      : "");
     }
 
     void planProblems()
