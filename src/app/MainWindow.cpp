@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -536,8 +537,12 @@ void MainWindow::openConfig()
     if (raiseExisting(m_config))
         return;
     auto *config = new ConfigWindow(m_context.settings, m_context.dialogs, this);
-    config->addPage(new PricingPage(m_context.store, m_context.settings, m_context.dialogs),
-                    QStringLiteral("Pricing"));
+    // The plans scroll: the window fits a small screen.
+    auto *pricing = new QScrollArea;
+    pricing->setWidgetResizable(true);
+    pricing->setFrameShape(QFrame::NoFrame);
+    pricing->setWidget(new PricingPage(m_context.store, m_context.settings, m_context.dialogs));
+    config->addPage(pricing, QStringLiteral("Pricing"));
     connect(config, &ConfigWindow::companyNameChanged, this, &QWidget::setWindowTitle);
     connect(config, &ConfigWindow::mainWindowRequested, this, [this] { raiseExisting(this); });
     m_config = config;

@@ -121,8 +121,10 @@ PricingPage::PricingPage(RecordStore &store, const SettingsFile &settings, Dialo
         {QStringLiteral("Lien step"), QStringLiteral("After days"), QStringLiteral("Fee")}, this);
     m_lienFees->setRowCount(PricingPlan::kMaxLienFees);
     m_defaultFor = box("txtDefaultFor");
-    for (QTableWidget *t : {m_rates, m_lienFees})
+    for (QTableWidget *t : {m_rates, m_lienFees}) {
         connect(t, &QTableWidget::cellChanged, this, &PricingPage::updateExample);
+        t->setMaximumHeight(110); // the rows scroll: the window fits a small screen
+    }
     connect(m_dayType, &QComboBox::currentIndexChanged, this, &PricingPage::updateExample);
     connect(m_towDay, &QCheckBox::toggled, this, &PricingPage::updateExample);
 

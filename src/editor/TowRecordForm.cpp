@@ -254,7 +254,7 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
     (new QVBoxLayout(groupFrame))->addWidget(m_groups);
     leftLayout->addWidget(groupFrame);
 
-    auto *pricingFrame = new QGroupBox(QStringLiteral("Pricing"), left);
+    auto *pricingFrame = new QGroupBox(QStringLiteral("Pricing"), this);
     pricingFrame->setObjectName(QStringLiteral("FramePricing"));
     auto *pricing = new QFormLayout(pricingFrame);
     m_plan = new QComboBox(pricingFrame);
@@ -270,7 +270,6 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
     pricing->addRow(QStringLiteral("Plan:"), m_plan);
     pricing->addRow(QStringLiteral("Class:"), m_class);
     pricing->addRow(QStringLiteral("Time of day towed:"), m_towedAt);
-    leftLayout->addWidget(pricingFrame);
 
     m_mustLabel =
         caption(QStringLiteral("*Please Enter the Year of the Vehicle*"), left, "lblmust");
@@ -310,6 +309,9 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
     m_total = lineEdit(QStringLiteral("Text14"), QStringLiteral("0.00"), m_feeDetails);
     m_total->setReadOnly(true);
     m_total->setVisible(false);
+    // Below the charges, where the form has room to spare.
+    pricingFrame->setParent(m_feeDetails);
+    fees->addWidget(pricingFrame, 100, 0, 1, 4);
 
     int feeRow = 1;
     auto addFee = [&](QWidget *label, QWidget *field, int cost) {
