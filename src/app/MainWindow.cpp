@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -18,6 +19,7 @@
 #include "ChargeFigures.h"
 #include "BackupWindow.h"
 #include "ConfigWindow.h"
+#include "PricingPage.h"
 #include "ContactsWindow.h"
 #include "DatabaseBackup.h"
 #include "FindWindow.h"
@@ -572,6 +574,12 @@ void MainWindow::openConfig()
     if (raiseExisting(m_config))
         return;
     auto *config = new ConfigWindow(m_context.settings, m_context.dialogs, this);
+    // The plans scroll: the window fits a small screen.
+    auto *pricing = new QScrollArea;
+    pricing->setWidgetResizable(true);
+    pricing->setFrameShape(QFrame::NoFrame);
+    pricing->setWidget(new PricingPage(m_context.store, m_context.settings, m_context.dialogs));
+    config->addPage(pricing, QStringLiteral("Pricing"));
     connect(config, &ConfigWindow::companyNameChanged, this, &QWidget::setWindowTitle);
     connect(config, &ConfigWindow::mainWindowRequested, this, [this] { raiseExisting(this); });
     m_config = config;

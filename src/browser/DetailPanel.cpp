@@ -9,11 +9,19 @@
 #include "ImpoundStore.h"
 #include "LeadingNumber.h"
 #include "MoneyFormat.h"
+#include "PricingStore.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
 #include "TowRecord.h"
 
 namespace tarnvale {
+
+namespace {
+
+// Up to this many vehicles, their pricing is read vehicle by vehicle.
+constexpr qsizetype kBookByIds = 400;
+
+} // namespace
 
 namespace {
 
@@ -53,8 +61,10 @@ SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const Q
                                         const SettingsFile &settings, const QDate &today,
                                         const QLocale &locale,
                                         const QHash<qint64, VehicleStatus> *statuses,
-                                        const QHash<qint64, qint64> *paid)
+                                        const QHash<qint64, qint64> *paid,
+                                        const PricingBook *book)
 {
+    const QTime now = QTime::currentTime();
     SheetContents sheet;
     sheet.columns = {QStringLiteral("Name"),  QStringLiteral("Year"),  QStringLiteral("Make"),
                      QStringLiteral("Model"), QStringLiteral("Color"), QStringLiteral("Towed"),
@@ -62,7 +72,9 @@ SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const Q
     for (const TowRecord &r : records) {
         if (r.value(TowField::groupname) != groupName)
             continue;
-        const ChargeFigures figures = ChargeFigures::compute(r, settings, today, locale);
+        const ChargeFigures figures =
+            book ? ChargeFigures::compute(r, settings, today, book->stayOf(r, now), locale)
+                 : ChargeFigures::compute(r, settings, today, locale);
         const QString towed = r.value(TowField::toweddate);
         const std::optional<qint64> balance =
             ImpoundRules::balanceCents(figures, paid ? paid->value(r.id) : 0);
@@ -149,8 +161,14 @@ std::optional<SheetContents> DetailPanel::groupListing(RecordStore &store, const
          impound.payments().value_or(QHash<qint64, QList<Payment>>()).asKeyValueRange())
         paid.insert(id, ImpoundRules::paidCents(payments));
     listedIds(*records, groupName, rowIds);
+    QList<qint64> ids;
+    for (const TowRecord &r : *records)
+        ids.append(r.id);
+    // A large group is read with the rest of the yard: fewer statements.
+    const std::optional<PricingBook> book =
+        PricingStore(store).book(ids.size() <= kBookByIds ? &ids : nullptr);
     return groupListing(*records, groupName, SettingsFile::snapshot(settings.path()), today,
-                        locale, statuses ? &*statuses : nullptr, &paid);
+                        locale, statuses ? &*statuses : nullptr, &paid, book ? &*book : nullptr);
 }
 
 std::optional<SheetContents> DetailPanel::groupRows(RecordStore &store, const QString &groupName,
@@ -180,13 +198,15 @@ std::optional<SheetContents> DetailPanel::groupRows(RecordStore &store, const QS
         records.append(*record);
     }
     listedIds(records, groupName, rowIds);
+    const std::optional<PricingBook> book =
+        PricingStore(store).book(ids.size() <= kBookByIds ? &ids : nullptr);
     return groupListing(records, groupName, settings, today, locale,
-                        withStatus ? &statuses : nullptr, &paid);
+                        withStatus ? &statuses : nullptr, &paid, book ? &*book : nullptr);
 }
 
 VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &settings,
                                        const QDate &today, const QLocale &locale,
-                                       const ImpoundState *impound)
+                                       const ImpoundState *impound, const PricedStay *stay)
 {
     VehicleSheet v;
     SheetContents &s = v.sheet;
@@ -208,8 +228,10 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
                          ? DateText::shortForm(today, locale)
                          : r.value(TowField::towedrelease);
     p.towFee = r.value(TowField::towedfee);
-    v.figures =
-        ChargeFigures::compute(p.dateTowed, p.dateReleased, p.towFee, settings, today, locale);
+    v.figures = stay ? ChargeFigures::compute(p.dateTowed, r.value(TowField::towedrelease),
+                                              p.towFee, settings, today, *stay, locale)
+                     : ChargeFigures::compute(p.dateTowed, p.dateReleased, p.towFee, settings,
+                                              today, locale);
     v.label3 = v.figures.daysText();
     v.label5 = v.figures.rateText();
     v.label7 = r.value(TowField::towedfee);
@@ -241,6 +263,19 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
     addEmptyRows(s);
     addRow(s, QStringLiteral("Days In Storage:"), v.figures.daysText());
     addRow(s, QStringLiteral("Total Storage:"), v.figures.storageText());
+    if (v.figures.planName != PricingPlan::standardName() || !v.figures.fees.isEmpty()) {
+        const auto money = [](qint64 cents) { return MoneyFormat(cents / 100.0, kMoneyDollar); };
+        addRow(s, QStringLiteral("Pricing Plan:"),
+               v.figures.planName
+                   + (v.figures.periods ? QStringLiteral(", 24-hour periods") : QString()));
+        for (const BillLine &line : v.figures.storageLines)
+            addRow(s, line.label + u':',
+                   QStringLiteral("%1 x %2 = %3")
+                       .arg(line.units)
+                       .arg(money(line.rateCents), money(line.cents)));
+        for (const BillLine &fee : v.figures.fees)
+            addRow(s, fee.label + u':', money(fee.cents));
+    }
     // A figure that is 0 for a reason the record does not show says so.
     addRowIfAny(s, QStringLiteral("Note:"), v.figures.note);
     if (impound && (impound->kept || !impound->payments.isEmpty())) {
@@ -309,9 +344,12 @@ std::optional<VehicleSheet> DetailPanel::vehicleSheet(RecordStore &store, const 
     const std::optional<TowRecord> record = store.towRecord(qint64(id));
     if (!record)
         return std::nullopt;
-    // A vehicle whose impound cannot be read shows its record as before.
+    // A vehicle whose impound or pricing cannot be read shows its record as before.
     const std::optional<ImpoundState> impound = ImpoundStore(store).state(*record);
-    return vehicleSheet(*record, settings, today, locale, impound ? &*impound : nullptr);
+    const std::optional<PricedStay> stay =
+        PricingStore(store).stayOf(*record, QTime::currentTime());
+    return vehicleSheet(*record, settings, today, locale, impound ? &*impound : nullptr,
+                        stay ? &*stay : nullptr);
 }
 
 int DetailPanel::twipsToPixels(int twips, int dotsPerInch)

@@ -22,6 +22,8 @@ class QFontMetrics;
 
 namespace tarnvale {
 
+struct PricingBook;
+
 class RecordStore;
 class SettingsFile;
 struct TowRecord;
@@ -63,12 +65,14 @@ class DetailPanel
     // groupname equals the name exactly (case matters), in table order, with sort keys: the
     // year, days and amount as numbers, the tow date as a date.
     // With statuses (the stored status of each vehicle that has one), a last column
-    // "Status" as ImpoundRules::statusOf gives it.
+    // "Status" as ImpoundRules::statusOf gives it. With a pricing book, each vehicle is
+    // figured under its plan.
     static SheetContents groupListing(const QList<TowRecord> &records, const QString &groupName,
                                       const SettingsFile &settings, const QDate &today,
                                       const QLocale &locale = QLocale(),
                                       const QHash<qint64, VehicleStatus> *statuses = nullptr,
-                                      const QHash<qint64, qint64> *paid = nullptr);
+                                      const QHash<qint64, qint64> *paid = nullptr,
+                                      const PricingBook *book = nullptr);
     // The same from the store with the payments taken, and the status column once any
     // vehicle has a status of its own; nullopt when the store fails. The settings are read
     // once for all the rows; rowIds, when given, receives the record of each row.
@@ -95,9 +99,12 @@ class DetailPanel
     // The Field/Value sheet of one record, figured as of today. When something is kept about
     // the vehicle's impound (a status of its own, or a payment), its status, hold, release,
     // what was paid and the balance follow the last rows.
+    // Under a pricing plan other than Standard, the plan and every storage line and fee it
+    // billed follow the storage rows.
     static VehicleSheet vehicleSheet(const TowRecord &record, const SettingsFile &settings,
                                      const QDate &today, const QLocale &locale = QLocale(),
-                                     const ImpoundState *impound = nullptr);
+                                     const ImpoundState *impound = nullptr,
+                                     const PricedStay *stay = nullptr);
     // The record whose id equals the id text read as a number, with its impound state;
     // nullopt when there is none.
     static std::optional<VehicleSheet> vehicleSheet(RecordStore &store, const QString &idText,

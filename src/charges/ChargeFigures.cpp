@@ -23,9 +23,8 @@ bool taxAdded(const SettingsFile &settings)
 
 std::optional<double> storedTaxRate(const SettingsFile &settings, const QLocale &locale)
 {
-    return NumberText::readStored(settings.read(QStringLiteral("Tow Fee"),
-                                                QStringLiteral("Taxrate")),
-                                  locale);
+    return NumberText::readStored(
+        settings.read(QStringLiteral("Tow Fee"), QStringLiteral("Taxrate")), locale);
 }
 
 // A stored fraction of 1 or more (7.25 written for 7.25 %) is taken as it stands, and said.
@@ -43,6 +42,17 @@ QString ChargeFigures::taxRateWarning(const SettingsFile &settings, const QLocal
 {
     const auto rate = taxAdded(settings) ? storedTaxRate(settings, locale) : std::nullopt;
     return rate && *rate >= 1 ? taxRateNote(*rate) : QString();
+}
+
+KeptBill ChargeFigures::keep() const
+{
+    return KeptBill{planName,
+                    days,
+                    periods,
+                    MoneyCents(rate).value_or(0),
+                    storageLines,
+                    fees,
+                    totalFormed ? std::optional(taxCents) : std::nullopt};
 }
 
 QString ChargeFigures::daysText() const
@@ -74,15 +84,11 @@ ChargeFigures ChargeFigures::compute(const TowRecord &record, const SettingsFile
                    record.value(TowField::towedfee), settings, today, locale);
 }
 
-ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &dateOut,
-                                     const QString &towFee, const SettingsFile &settings,
-                                     const QDate &today, const QLocale &locale)
+std::optional<std::pair<QDate, QDate>> ChargeFigures::readDates(ChargeFigures &f,
+                                                                QStringList &notes,
+                                                                const QDate &today,
+                                                                const QLocale &locale)
 {
-    ChargeFigures f;
-    QStringList notes;
-    f.dateTowed = dateTowed;
-    f.dateOut = dateOut.trimmed().isEmpty() ? DateText::shortForm(today, locale) : dateOut;
-
     const auto in = DateText::read(f.dateTowed, locale, today);
     const auto out = DateText::read(f.dateOut, locale, today);
     // A date in a year no tow has: the year it reads as, and the years a tow date may have.
@@ -109,28 +115,144 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
         notes << QStringLiteral("Released (%1) before towed (%2): 0 days counted.")
                      .arg(f.dateOut, f.dateTowed);
     } else {
-        f.days = in->daysTo(*out);
+        return std::pair{*in, *out};
     }
+    return std::nullopt;
+}
+
+qint64 ChargeFigures::settingsRate(const SettingsFile &settings, QStringList &notes, bool *usable)
+{
+    const double rate =
+        LeadingNumber(settings.read(QStringLiteral("Fee"), QStringLiteral("Storage Fee")));
+    const std::optional<qint64> cents = MoneyCents(rate);
+    *usable = true;
+    if (rate < 0) {
+        notes << QStringLiteral("The storage fee in the settings is below zero: no storage "
+                                "charged.");
+        return 0;
+    }
+    if (!cents) {
+        *usable = false;
+        return 0;
+    }
+    return *cents;
+}
+
+ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &dateOut,
+                                     const QString &towFee, const SettingsFile &settings,
+                                     const QDate &today, const QLocale &locale)
+{
+    ChargeFigures f;
+    QStringList notes;
+    f.dateTowed = dateTowed;
+    f.dateOut = dateOut.trimmed().isEmpty() ? DateText::shortForm(today, locale) : dateOut;
+    if (const auto dates = readDates(f, notes, today, locale))
+        f.days = dates->first.daysTo(dates->second);
 
     // Every figure is whole cents: the rate as printed, storage = days x that rate, tax
     // rounded on its own, and the grand total the sum of the lines a sheet prints.
-    const double rate =
-        LeadingNumber(settings.read(QStringLiteral("Fee"), QStringLiteral("Storage Fee")));
-    qint64 rateCents = MoneyCents(rate).value_or(-1);
+    bool usable = true;
+    qint64 rateCents = settingsRate(settings, notes, &usable);
     qint64 storageCents = 0;
-    if (rate < 0) {
-        rateCents = 0;
-        notes << QStringLiteral("The storage fee in the settings is below zero: no storage "
-                                "charged.");
-    } else if (rateCents < 0 || __builtin_mul_overflow(rateCents, f.days, &storageCents)
-               || storageCents >= kMaxMoneyCents) {
+    if (!usable || __builtin_mul_overflow(rateCents, f.days, &storageCents) ||
+        storageCents >= kMaxMoneyCents) {
         rateCents = storageCents = 0;
         notes << QStringLiteral("The storage fee in the settings is too large: no storage "
                                 "charged.");
     }
     f.rate = double(rateCents) / 100.0;
     f.storage = double(storageCents) / 100.0;
+    addTotal(f, towFee, storageCents, settings, locale, notes);
+    f.note = notes.join(u' ');
+    return f;
+}
 
+ChargeFigures ChargeFigures::compute(const TowRecord &record, const SettingsFile &settings,
+                                     const QDate &today, const PricedStay &stay,
+                                     const QLocale &locale)
+{
+    return compute(record.value(TowField::toweddate), record.value(TowField::towedrelease),
+                   record.value(TowField::towedfee), settings, today, stay, locale);
+}
+
+ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &dateOut,
+                                     const QString &towFee, const SettingsFile &settings,
+                                     const QDate &today, const PricedStay &stay,
+                                     const QLocale &locale)
+{
+    static const PricingPlan kStandard = PricingPlan::standard();
+    const PricingPlan &plan = stay.plan ? *stay.plan : kStandard;
+    ChargeFigures f;
+    QStringList notes;
+    const bool held = dateOut.trimmed().isEmpty();
+    f.dateTowed = dateTowed;
+    f.dateOut = held ? DateText::shortForm(today, locale) : dateOut;
+    f.planName = plan.name;
+    f.periods = plan.dayType == DayType::Periods;
+
+    // Only the moments of a period, a grace period or a release time need the yard's zone;
+    // calendar days need the days alone.
+    const bool timed = plan.dayType == DayType::Periods || plan.graceHours > 0
+                       || plan.afterHoursFeeCents > 0;
+    const auto moment = [&](const QDate &day, const QTime &time) {
+        const QTime at = time.isValid() ? time : QTime(0, 0);
+        return timed ? QDateTime(day, at, stay.zone) : QDateTime(day, at, Qt::UTC);
+    };
+    QDateTime in = moment(today, QTime()), out = in;
+    const auto dates = readDates(f, notes, today, locale);
+    if (dates) {
+        in = moment(dates->first, stay.towedAt);
+        out = moment(dates->second, held ? stay.now : stay.releasedAt);
+    }
+    if (const auto &kept = stay.kept) {
+        qint64 storageCents = 0, feeCents = 0;
+        for (const BillLine &line : kept->storage)
+            storageCents += line.cents;
+        for (const BillLine &line : kept->fees)
+            feeCents += line.cents;
+        f.planName = kept->planName;
+        f.periods = kept->periods;
+        f.days = kept->days;
+        f.rate = double(kept->rateCents) / 100.0;
+        f.storage = double(storageCents) / 100.0;
+        f.storageLines = kept->storage;
+        f.fees = kept->fees;
+        f.feesTotal = double(feeCents) / 100.0;
+        addTotal(f, towFee, storageCents + feeCents, settings, locale, notes, kept->taxCents);
+        f.note = notes.join(u' ');
+        return f;
+    }
+    bool usable = true;
+    const qint64 rateCents = plan.rateFromSettings ? settingsRate(settings, notes, &usable) : 0;
+    std::optional<PricingBill> bill;
+    if (usable)
+        bill = Pricing::bill(plan, stay.vehicleClass, rateCents, in, out,
+                             dates && !held && stay.releasedAt.isValid());
+    if (!bill) {
+        notes << (plan.rateFromSettings
+                      ? QStringLiteral("The storage fee in the settings is too large: no "
+                                       "storage charged.")
+                      : QStringLiteral("The amounts of plan \"%1\" are too large: nothing "
+                                       "charged for storage or fees.")
+                            .arg(plan.name));
+        bill = PricingBill{};
+        bill->counted = std::max<qint64>(0, in.date().daysTo(out.date()));
+    }
+    f.days = bill->counted;
+    f.rate = double(bill->rateCents) / 100.0;
+    f.storage = double(bill->storageCents) / 100.0;
+    f.storageLines = bill->storage;
+    f.fees = bill->fees;
+    f.feesTotal = double(bill->feeCents) / 100.0;
+    addTotal(f, towFee, bill->storageCents + bill->feeCents, settings, locale, notes);
+    f.note = notes.join(u' ');
+    return f;
+}
+
+void ChargeFigures::addTotal(ChargeFigures &f, const QString &towFee, qint64 billedCents,
+                             const SettingsFile &settings, const QLocale &locale,
+                             QStringList &notes, std::optional<qint64> keptTax)
+{
     const std::optional<double> fee = NumberText::readStored(towFee, locale);
     const std::optional<qint64> feeCents = fee ? MoneyCents(*fee) : std::nullopt;
     f.feeReadable = fee.has_value();
@@ -143,10 +265,12 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
     } else if (!feeCents) {
         notes << QStringLiteral("Tow fee %1 is too large: no total.").arg(towFee);
     } else {
-        const qint64 subtotal = *feeCents + storageCents;
+        const qint64 subtotal = *feeCents + billedCents;
         qint64 taxCents = 0;
         f.totalFormed = true;
-        if (taxAdded(settings)) {
+        if (keptTax) {
+            taxCents = *keptTax;
+        } else if (taxAdded(settings)) {
             const auto taxRate = storedTaxRate(settings, locale);
             if (taxRate && *taxRate < 0) {
                 notes << QStringLiteral("The tax rate in the settings is below zero: no tax "
@@ -163,10 +287,9 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
             }
         }
         f.tax = double(taxCents) / 100.0;
+        f.taxCents = taxCents;
         f.grandTotal = double(subtotal + taxCents) / 100.0;
     }
-    f.note = notes.join(u' ');
-    return f;
 }
 
 } // namespace tarnvale

@@ -97,6 +97,11 @@ ConfigWindow::ConfigWindow(const SettingsFile &settings, Dialogs &dialogs, QWidg
     resize(520, sizeHint().height());
 }
 
+void ConfigWindow::addPage(QWidget *page, const QString &title)
+{
+    m_tabs->addTab(page, title);
+}
+
 QLineEdit *ConfigWindow::addBox(const char *name)
 {
     auto *box = new QLineEdit(this);

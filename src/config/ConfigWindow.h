@@ -32,6 +32,8 @@ public:
     ConfigWindow(const SettingsFile &settings, Dialogs &dialogs, QWidget *parent = nullptr);
 
     ConfigValues values() const;
+    // A page of its own after the others (the pricing plans, which live in the database).
+    void addPage(QWidget *page, const QString &title);
     void setValues(const ConfigValues &values);
 
     // Tells each finding of the fee and tax boxes (a question answered Yes lets it pass);

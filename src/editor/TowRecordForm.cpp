@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFont>
 #include <QGridLayout>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -31,6 +32,7 @@
 #include "IsValidVin.h"
 #include "LeadingNumber.h"
 #include "ModDatabase.h"
+#include "PricingStore.h"
 #include "ReadableColor.h"
 #include "SettingsFile.h"
 
@@ -101,7 +103,7 @@ void nameButton(QPushButton *button, const QString &name)
 
 TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
                              const SettingsFile &settings, Dialogs &dialogs, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_editor(store, database, settings, dialogs),
+    : QWidget(parent, Qt::Window), m_editor(store, database, settings, dialogs), m_store(store),
       m_settings(settings), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmAddEditContact"));
@@ -252,6 +254,23 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
     (new QVBoxLayout(groupFrame))->addWidget(m_groups);
     leftLayout->addWidget(groupFrame);
 
+    auto *pricingFrame = new QGroupBox(QStringLiteral("Pricing"), this);
+    pricingFrame->setObjectName(QStringLiteral("FramePricing"));
+    auto *pricing = new QFormLayout(pricingFrame);
+    m_plan = new QComboBox(pricingFrame);
+    m_plan->setObjectName(QStringLiteral("cmbPlan"));
+    connect(m_plan, &QComboBox::activated, this, [this] { m_planChosen = true; });
+    m_class = new QComboBox(pricingFrame);
+    m_class->setObjectName(QStringLiteral("cmbClass"));
+    m_class->addItem(QStringLiteral("By hookup"));
+    for (int c = 0; c < kVehicleClassCount; ++c)
+        m_class->addItem(Pricing::className(VehicleClass(c)));
+    m_towedAt = lineEdit(QStringLiteral("txtTowedAt"), QString(), pricingFrame);
+    m_towedAt->setPlaceholderText(QStringLiteral("HH:mm"));
+    pricing->addRow(QStringLiteral("Plan:"), m_plan);
+    pricing->addRow(QStringLiteral("Class:"), m_class);
+    pricing->addRow(QStringLiteral("Time of day towed:"), m_towedAt);
+
     m_mustLabel =
         caption(QStringLiteral("*Please Enter the Year of the Vehicle*"), left, "lblmust");
     makeRed(m_mustLabel);
@@ -276,11 +295,13 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
     connect(m_hookup, &QComboBox::activated, this, [this] { HookupFeeLookup(); });
     m_type = classBox("cmbtype", {"Accident", "Police Tow", "Abandoned", "Other"}, m_feeDetails);
     m_recovery = classBox("cmbrecovery", {"Winch", "Rollover", "Cushion", "Other"}, m_feeDetails);
+    connect(m_type, &QComboBox::currentTextChanged, this, &TowRecordForm::followDefaultPlan);
     m_reason =
         classBox("cmbreason",
                  {"Start", "Battery", "Moisture", "County", "City", "State", "Brakes", "Lock Out",
                   "Flooded", "Flat Tire", "Gas", "Wreck", "Owner Request", "DUI", "Deer", "Other"},
                  m_feeDetails);
+    connect(m_reason, &QComboBox::currentTextChanged, this, &TowRecordForm::followDefaultPlan);
     m_mileStart = lineEdit(QStringLiteral("Text2"), QStringLiteral("0"), m_feeDetails);
     m_mileStop = lineEdit(QStringLiteral("Text3"), QStringLiteral("0"), m_feeDetails);
     m_idle = lineEdit(QStringLiteral("Text4"), QStringLiteral("0"), m_feeDetails);
@@ -288,6 +309,9 @@ TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
     m_total = lineEdit(QStringLiteral("Text14"), QStringLiteral("0.00"), m_feeDetails);
     m_total->setReadOnly(true);
     m_total->setVisible(false);
+    // Below the charges, where the form has room to spare.
+    pricingFrame->setParent(m_feeDetails);
+    fees->addWidget(pricingFrame, 100, 0, 1, 4);
 
     int feeRow = 1;
     auto addFee = [&](QWidget *label, QWidget *field, int cost) {
@@ -409,6 +433,7 @@ void TowRecordForm::load()
         return;
     m_loaded = true;
     LoadGroupList();
+    loadPricing(0);
     if (m_edt) {
         if (const auto found = m_editor.find(m_edtId))
             GCTIFO(*found);
@@ -507,6 +532,7 @@ void TowRecordForm::GCTIFO(const TowRecord &r)
         m_costs[size_t(i)]->setText(r.value(TowField(int(TowField::cost1) + i)));
     m_total->setText(r.value(TowField::total));
     m_time->setText(r.value(TowField::Time));
+    loadPricing(r.id);
     m_edtId = QString::number(r.id);
     m_edtVersion = r.version;
     resetBaseline();
@@ -562,6 +588,17 @@ bool TowRecordForm::save()
     const bool adding = action == QLatin1String("add");
     if (!adding && action != QLatin1String("apply"))
         return false;
+    const QString towedAt = m_towedAt->text().trimmed();
+    if (!towedAt.isEmpty() && !QTime::fromString(towedAt, QStringLiteral("H:mm")).isValid()) {
+        m_dialogs.notify(m_settings.companyName(),
+                         QStringLiteral("The time of day towed \"%1\" is not a time such as "
+                                        "23:10.")
+                             .arg(towedAt),
+                         MessageIcon::Exclamation);
+        m_towedAt->setFocus();
+        m_towedAt->selectAll();
+        return false;
+    }
     TowRecord r = record();
     const QDate today = QDate::currentDate();
     const auto outcome = adding ? m_editor.add(r, m_groups->currentText(), today)
@@ -603,6 +640,60 @@ bool TowRecordForm::save()
     }
     m_edtId = QString::number(r.id);
     m_edtVersion = r.version;
+    return savePricing(r.id);
+}
+
+void TowRecordForm::loadPricing(qint64 vehicleId)
+{
+    PricingStore pricing(m_store);
+    m_plans = pricing.plans().value_or(QList<PricingPlan>());
+    m_plan->clear();
+    m_plan->addItem(QStringLiteral("Group's plan"), qint64(0));
+    m_plan->addItem(PricingPlan::standardName(), qint64(-1));
+    for (const PricingPlan &plan : m_plans)
+        m_plan->addItem(plan.name, plan.id);
+    const VehiclePricing stored =
+        vehicleId ? pricing.vehiclePricing(vehicleId).value_or(VehiclePricing{}) : VehiclePricing{};
+    m_pricingKept = stored != VehiclePricing{};
+    m_planChosen = m_pricingKept;
+    m_plan->setCurrentIndex(std::max(0, m_plan->findData(stored.planId)));
+    m_class->setCurrentIndex(stored.vehicleClass ? int(*stored.vehicleClass) + 1 : 0);
+    m_towedAt->setText(stored.towedAt.isValid() ? stored.towedAt.toString(QStringLiteral("HH:mm"))
+                                                : QString());
+    if (!m_planChosen)
+        followDefaultPlan();
+}
+
+void TowRecordForm::followDefaultPlan()
+{
+    if (m_planChosen || !m_plan || !m_reason)
+        return;
+    const qint64 id =
+        Pricing::defaultPlanId(m_type->currentText(), m_reason->currentText(), 0, m_plans);
+    m_plan->setCurrentIndex(std::max(0, m_plan->findData(id)));
+}
+
+bool TowRecordForm::savePricing(qint64 vehicleId)
+{
+    const VehiclePricing pricing{
+        m_plan->currentData().toLongLong(),
+        m_class->currentIndex() > 0 ? std::optional(VehicleClass(m_class->currentIndex() - 1))
+                                    : std::nullopt,
+        QTime::fromString(m_towedAt->text().trimmed(), QStringLiteral("H:mm"))};
+    // A yard that never chooses a plan keeps no pricing rows.
+    if (pricing == VehiclePricing{} && !m_pricingKept)
+        return true;
+    PricingStore store(m_store);
+    const PricingStore::Result result = store.setVehiclePricing(vehicleId, pricing);
+    if (result != PricingStore::Result::Done) {
+        m_dialogs.notify(m_settings.companyName(),
+                         result == PricingStore::Result::Refused ? store.refusal()
+                                                                 : store.lastError().description,
+                         MessageIcon::Exclamation);
+        return false;
+    }
+    m_pricingKept = true;
+    m_planChosen = true;
     return true;
 }
 

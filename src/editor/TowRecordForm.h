@@ -9,6 +9,7 @@
 #include <array>
 
 #include "TowRecord.h"
+#include "PricingPlan.h"
 #include "TowRecordEditor.h"
 
 class QAction;
@@ -90,8 +91,16 @@ class TowRecordForm : public QWidget
     void markCharge(int index);
     void resetBaseline();
     static TowRecord comparable(TowRecord record);
+    // The pricing boxes: the plans to choose from, the vehicle's own as stored.
+    void loadPricing(qint64 vehicleId);
+    void followDefaultPlan();
+    bool savePricing(qint64 vehicleId);
 
     TowRecordEditor m_editor;
+    RecordStore &m_store;
+    QList<PricingPlan> m_plans;
+    bool m_planChosen = false;  // the plan was chosen, or stored: the tow type no longer sets it
+    bool m_pricingKept = false; // the vehicle has pricing stored
     const SettingsFile &m_settings;
     Dialogs &m_dialogs;
     bool m_edt = false;
@@ -126,6 +135,9 @@ class TowRecordForm : public QWidget
     std::array<QLineEdit *, 8> m_costs{}; // Text6..Text13
     QLineEdit *m_total = nullptr;         // Text14
     QComboBox *m_groups = nullptr;        // lstGroups
+    QComboBox *m_plan = nullptr;          // cmbPlan: 0 the group's plan, -1 Standard, or an id
+    QComboBox *m_class = nullptr;         // cmbClass: by hookup, or a class
+    QLineEdit *m_towedAt = nullptr;       // txtTowedAt, HH:mm
     QWidget *m_feeDetails = nullptr;      // the right part, "Tow Fee Details"
     QWidget *m_content = nullptr;         // both parts, in m_scroll
     QScrollArea *m_scroll = nullptr;

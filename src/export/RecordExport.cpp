@@ -17,6 +17,7 @@
 #include "LienSchedule.h"
 #include "CsvWriter.h"
 #include "MoneyFormat.h"
+#include "PricingStore.h"
 #include "SafeOutput.h"
 #include "SettingsFile.h"
 #include "RecordStore.h"
@@ -130,6 +131,118 @@ private:
     QHash<qint64, VehicleStatus> m_status;
     QHash<qint64, qint64> m_paid;
     QHash<qint64, QList<QPair<QString, QDate>>> m_done;
+};
+
+// The pricing of each vehicle, read whole before the scan: its plan, class and times, and the
+// bill kept at its release. A database that keeps no plans exports as it always has: every
+// vehicle under Standard, and no pricing columns.
+class PricingColumns
+{
+public:
+    template <class Reader>
+    bool load(Reader &db, const SqlDialect &dialect)
+    {
+        const QString table = QStringLiteral("pricing_plans");
+        if (!db.prepare(dialect.tableExists().toUtf8(), &table)
+            || db.step() != SqliteReader::Step::Row)
+            return false;
+        if (db.integer(0) == 0)
+            return true;
+        const auto text = [&db](int column) { return QString::fromUtf8(db.text(column)); };
+        const auto time = [&](int column) { return QTime::fromString(text(column), u"HH:mm"); };
+        const auto scan = [&db](const char *sql, const std::function<void()> &visit) {
+            if (!db.prepare(sql))
+                return false;
+            SqliteReader::Step step;
+            while ((step = db.step()) == SqliteReader::Step::Row)
+                visit();
+            return step == SqliteReader::Step::Done;
+        };
+        QHash<qint64, qsizetype> at;
+        const auto plan = [&](qint64 id) { return at.contains(id) ? &m_book.plans[at[id]] : nullptr; };
+        return scan("SELECT id, name, day_type, tow_day_counts, grace_hours, cap_days, cap_cents, "
+                    "admin_fee_cents, after_hours_fee_cents, opens, closes, open_days "
+                    "FROM pricing_plans",
+                    [&] {
+                        PricingPlan p;
+                        p.id = db.integer(0), p.name = text(1);
+                        p.dayType = text(2) == u"periods" ? DayType::Periods : DayType::CalendarDays;
+                        p.towDayCounts = db.integer(3) != 0, p.graceHours = int(db.integer(4));
+                        p.capDays = int(db.integer(5)), p.capCents = db.integer(6);
+                        p.adminFeeCents = db.integer(7), p.afterHoursFeeCents = db.integer(8);
+                        p.opens = time(9), p.closes = time(10), p.openDays = int(db.integer(11));
+                        at.insert(p.id, m_book.plans.size());
+                        m_book.plans.append(p);
+                    })
+               && scan("SELECT plan_id, from_day, light_cents, medium_cents, heavy_cents, "
+                       "motorcycle_cents FROM pricing_tiers ORDER BY plan_id, from_day",
+                       [&] {
+                           if (PricingPlan *p = plan(db.integer(0)))
+                               p->tiers.append(StorageTier{int(db.integer(1)),
+                                                {db.integer(2), db.integer(3), db.integer(4),
+                                                 db.integer(5)}});
+                       })
+               && scan("SELECT plan_id, step, after_days, cents FROM pricing_lien_fees "
+                       "ORDER BY plan_id, id",
+                       [&] {
+                           if (PricingPlan *p = plan(db.integer(0)))
+                               p->lienFees.append(LienFee{text(1), int(db.integer(2)), db.integer(3)});
+                       })
+               && scan("SELECT vehicle_id, plan_id, vehicle_class, towed_at FROM vehicle_pricing",
+                       [&] {
+                           VehiclePricing v{db.integer(1), std::nullopt, time(3)};
+                           for (int c = 0; c < kVehicleClassCount; ++c)
+                               if (text(2) == Pricing::className(VehicleClass(c)))
+                                   v.vehicleClass = VehicleClass(c);
+                           m_book.vehicles.insert(db.integer(0), v);
+                       })
+               && scan("SELECT g.groupname, p.plan_id FROM group_pricing p JOIN groups g "
+                       "ON g.GROUPID = p.group_id",
+                       [&] { m_book.groupPlans.insert(text(0), db.integer(1)); })
+               && scan("SELECT vehicle_id, released_at FROM impound_releases",
+                       [&] {
+                           if (const QTime t = time(1); t.isValid())
+                               m_book.releaseTimes.insert(db.integer(0), t);
+                       })
+               && scan("SELECT vehicle_id, plan_name, kind, label, units, rate_cents, cents "
+                       "FROM release_bills ORDER BY vehicle_id, position",
+                       [&] {
+                           KeptBill &bill = m_book.kept[db.integer(0)];
+                           bill.planName = text(1);
+                           const QString kind = text(2);
+                           const BillLine line{text(3), db.integer(4), db.integer(5),
+                                               db.integer(6)};
+                           if (kind == u"storage")
+                               bill.storage.append(line);
+                           else if (kind == u"fee")
+                               bill.fees.append(line);
+                           else if (kind == u"tax")
+                               bill.taxCents = line.cents;
+                           else if (kind == u"days")
+                               bill.days = line.units, bill.periods = line.label == u"periods",
+                               bill.rateCents = line.rateCents;
+                       })
+               && (m_active = !m_book.plans.isEmpty() || !m_book.kept.isEmpty(), true);
+    }
+
+    // Whether the export carries the pricing columns: once the yard keeps a plan.
+    bool active() const { return m_active; }
+    PricedStay stayOf(const TowRecord &record, const QTime &now) const
+    {
+        return m_book.stayOf(record, now);
+    }
+    // The plan, and each storage line and fee as "label: amount", one to a line.
+    static QStringList cells(const ChargeFigures &figures)
+    {
+        QStringList lines;
+        for (const BillLine &line : figures.storageLines + figures.fees)
+            lines << QStringLiteral("%1: %2").arg(line.label, moneyCell(line.cents / 100.0));
+        return {figures.planName, lines.join(u'\n')};
+    }
+
+private:
+    PricingBook m_book;
+    bool m_active = false;
 };
 
 // The rows of a database on a server, read through Qt SQL with the calls of SqliteReader, in
@@ -296,6 +409,9 @@ RecordExport::Result RecordExport::writeRows(Reader &db, const SqlDialect &diale
     ImpoundColumns impound;
     if (!impound.load(db, dialect, LienSchedule::read(rules)))
         return readFailure();
+    PricingColumns pricing;
+    if (!pricing.load(db, dialect))
+        return readFailure();
     if (!db.prepare("SELECT " + columns + " FROM wrecker" + where + " ORDER BY id",
                     byGroup ? &selection.group : nullptr))
         return readFailure();
@@ -318,9 +434,13 @@ RecordExport::Result RecordExport::writeRows(Reader &db, const SqlDialect &diale
     CsvWriter csv;
     for (const QString &name : columnNames())
         csv.add(name);
+    if (pricing.active())
+        csv.add(QStringLiteral("Pricing plan")), csv.add(QStringLiteral("Charges"));
     csv.endRow();
 
     qint64 written = 0;
+    // A vehicle still held under 24-hour periods is counted to this time of day.
+    const QTime now = options.today == QDate::currentDate() ? QTime::currentTime() : QTime(0, 0);
     auto wanted = ids.cbegin();
     TowRecord record;
     SqliteReader::Step step;
@@ -345,7 +465,9 @@ RecordExport::Result RecordExport::writeRows(Reader &db, const SqlDialect &diale
             setText(record.values[size_t(i)], bytes);
         }
         const ChargeFigures figures =
-            ChargeFigures::compute(record, rules, options.today, options.locale);
+            pricing.active() ? ChargeFigures::compute(record, rules, options.today,
+                                                      pricing.stayOf(record, now), options.locale)
+                             : ChargeFigures::compute(record, rules, options.today, options.locale);
         for (const QString &cell : figureCells(figures))
             csv.add(cell, CsvWriter::Cell::Number);
         csv.add(figures.note);
@@ -353,6 +475,9 @@ RecordExport::Result RecordExport::writeRows(Reader &db, const SqlDialect &diale
         csv.add(impoundCells.at(0));
         csv.add(impoundCells.at(1), CsvWriter::Cell::Number);
         csv.add(impoundCells.at(2));
+        if (pricing.active())
+            for (const QString &cell : PricingColumns::cells(figures))
+                csv.add(cell);
         csv.endRow();
         ++written;
         if (csv.bytes().size() >= kFlushBytes && !flush(csv))

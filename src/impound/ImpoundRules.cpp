@@ -120,8 +120,13 @@ QString ImpoundRules::centsText(qint64 cents)
 }
 
 ChargeFigures ImpoundRules::figuresOn(const TowRecord &record, const QDate &day,
-                                      const SettingsFile &settings, const QDate &today)
+                                      const SettingsFile &settings, const QDate &today,
+                                      const std::optional<PricedStay> &stay)
 {
+    if (stay)
+        return ChargeFigures::compute(record.value(TowField::toweddate),
+                                      DateText::shortForm(day), record.value(TowField::towedfee),
+                                      settings, today, *stay);
     return ChargeFigures::compute(record.value(TowField::toweddate), DateText::shortForm(day),
                                   record.value(TowField::towedfee), settings, today);
 }

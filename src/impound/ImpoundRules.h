@@ -8,6 +8,7 @@
 
 #include <optional>
 
+#include "ChargeFigures.h"
 #include "ImpoundRecord.h"
 
 namespace tarnvale {
@@ -45,9 +46,11 @@ class ImpoundRules
     static QString centsText(qint64 cents);
 
     // The figures of the charge rules when the vehicle leaves on `day` (days in storage and
-    // charges stop there, as they do at the record's release date).
+    // charges stop there, as they do at the record's release date). Under a plan, the
+    // stay's release time is the time of day it leaves.
     static ChargeFigures figuresOn(const TowRecord &record, const QDate &day,
-                                   const SettingsFile &settings, const QDate &today);
+                                   const SettingsFile &settings, const QDate &today,
+                                   const std::optional<PricedStay> &stay = std::nullopt);
 
     static qint64 paidCents(const QList<Payment> &payments);
     // What the vehicle still owes: the grand total of its figures in whole cents (rounded as

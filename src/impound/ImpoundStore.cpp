@@ -9,6 +9,7 @@
 
 #include "DateText.h"
 #include "ImpoundRules.h"
+#include "PricingStore.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
 #include "TowRecord.h"
@@ -448,7 +449,8 @@ ImpoundStore::Result ImpoundStore::clearHold(const TowRecord &record, const QStr
                   });
 }
 
-ImpoundStore::Result ImpoundStore::release(const TowRecord &record, const Release &release)
+ImpoundStore::Result ImpoundStore::release(const TowRecord &record, const Release &release,
+                                           const std::optional<ChargeFigures> &bill)
 {
     if (release.releasedTo.trimmed().isEmpty() || !release.date.isValid())
         return refuse(QStringLiteral("Say to whom the vehicle is released, and on what day."));
@@ -466,6 +468,11 @@ ImpoundStore::Result ImpoundStore::release(const TowRecord &record, const Releas
                                                   : QString(u""_qs));
         if (!exec(query, QStringLiteral("recording the release")))
             return false;
+        PricingStore pricing(m_store);
+        if (bill && !pricing.keepBill(db, record.id, *bill)) {
+            m_error = pricing.lastError();
+            return false;
+        }
         return setReleaseDate(db, record.id, release.date);
     });
 }

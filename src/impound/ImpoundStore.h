@@ -15,6 +15,7 @@
 
 #include <optional>
 
+#include "ChargeFigures.h"
 #include "DbError.h"
 #include "ImpoundRecord.h"
 #include "LienSchedule.h"
@@ -59,8 +60,10 @@ class ImpoundStore
     // Clears the standing hold: who cleared it and when are kept; the vehicle is in storage.
     Result clearHold(const TowRecord &record, const QString &clearedBy, const QDate &today);
     // Releases the vehicle: the release is kept, the day is written to the record's release
-    // date field (so days in storage and charges stop there).
-    Result release(const TowRecord &record, const Release &release);
+    // date field (so days in storage and charges stop there), and the bill when given is
+    // kept with it, never to change.
+    Result release(const TowRecord &record, const Release &release,
+                   const std::optional<ChargeFigures> &bill = std::nullopt);
     // Keeps a payment or a refund (a negative amount naming the payment it gives back) at
     // once, whatever the vehicle's status: before or after its release, sale or disposal.
     // Payments are never changed; ImpoundRules::paymentRefusal says which are refused.

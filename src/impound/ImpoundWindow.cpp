@@ -23,6 +23,7 @@
 #include "Dialogs.h"
 #include "ImpoundPapers.h"
 #include "ImpoundRules.h"
+#include "PricingStore.h"
 #include "ReadableColor.h"
 #include "RecordStore.h"
 #include "ReportWindow.h"
@@ -335,8 +336,16 @@ ChargeFigures ImpoundWindow::figures() const
     const QDate today = QDate::currentDate();
     const bool inYard =
         m_state.status == VehicleStatus::InStorage || m_state.status == VehicleStatus::OnHold;
-    return inYard ? ImpoundRules::figuresOn(m_record, m_releasedAt->date(), m_settings, today)
-                  : ChargeFigures::compute(m_record, m_settings, today);
+    // Under the vehicle's plan; as before when its pricing cannot be read.
+    std::optional<PricedStay> stay = PricingStore(m_store).stayOf(m_record, QTime::currentTime());
+    if (inYard) {
+        const QTime at = m_releasedAt->time();
+        if (stay)
+            stay->releasedAt = QTime(at.hour(), at.minute());
+        return ImpoundRules::figuresOn(m_record, m_releasedAt->date(), m_settings, today, stay);
+    }
+    return stay ? ChargeFigures::compute(m_record, m_settings, today, *stay)
+                : ChargeFigures::compute(m_record, m_settings, today);
 }
 
 void ImpoundWindow::updateBalance()
@@ -444,7 +453,8 @@ void ImpoundWindow::releaseVehicle()
             != Answer::Yes)
             return;
     }
-    report(m_impound.release(m_record, release));
+    // What is billed now is kept with the release.
+    report(m_impound.release(m_record, release, figures()));
 }
 
 void ImpoundWindow::dispose(VehicleStatus how)
@@ -481,7 +491,8 @@ ReportWindow *ImpoundWindow::printReceipt()
     snapshot.recordId = m_recordId;
     auto *window = new ReportWindow(snapshot, m_settings, m_folder, m_dialogs, this);
     if (!window->showDocument(
-            ImpoundPapers::receipt(m_folder, m_record, m_state, m_settings, today),
+            ImpoundPapers::receipt(m_folder, m_record, m_state, m_settings, today,
+                                   PricingStore(m_store).stayOf(m_record, QTime::currentTime())),
             QStringLiteral("Receipt")))
         return nullptr;
     window->show();

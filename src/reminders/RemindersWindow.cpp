@@ -16,6 +16,7 @@
 #include "Dialogs.h"
 #include "DateText.h"
 #include "ImpoundPapers.h"
+#include "PricingStore.h"
 #include "ReadableColor.h"
 #include "RecordStore.h"
 #include "ReportWindow.h"
@@ -234,7 +235,9 @@ QWidget *RemindersWindow::printNotice(int item)
     snapshot.recordId = record->id;
     auto *window = new ReportWindow(snapshot, *m_settings, *m_folder, m_dialogs, this);
     if (!window->showDocument(ImpoundPapers::notice(*m_folder, *record, *state, step.deadline,
-                                                    *m_settings, QDate::currentDate()),
+                                                    *m_settings, QDate::currentDate(),
+                                                    PricingStore(m_store).stayOf(
+                                                        *record, QTime::currentTime())),
                               QStringLiteral("Notice")))
         return nullptr;
     window->show();

@@ -6,6 +6,8 @@
 #include "DateText.h"
 #include "DetailPanel.h"
 #include "ImpoundRules.h"
+#include "MoneyFormat.h"
+#include "NumberText.h"
 #include "ProgramFolder.h"
 #include "ReportFiller.h"
 #include "SettingsFile.h"
@@ -77,11 +79,30 @@ QString ImpoundPapers::noticePath(const ProgramFolder &folder)
 
 QString ImpoundPapers::fillReceipt(const QString &source, const TowRecord &record,
                                    const ImpoundState &state, const SettingsFile &settings,
-                                   const QDate &today)
+                                   const QDate &today, const std::optional<PricedStay> &stay)
 {
     const auto e = [](const QString &text) { return ReportFiller::escape(text); };
     // Charges stop on the release day, which the release wrote to the record.
-    const ChargeFigures figures = ChargeFigures::compute(record, settings, today);
+    const ChargeFigures figures = stay ? ChargeFigures::compute(record, settings, today, *stay)
+                                       : ChargeFigures::compute(record, settings, today);
+    const auto money = [](qint64 cents) { return ImpoundRules::centsText(cents); };
+    QStringList charges;
+    if (const auto fee = MoneyCents(NumberText::readStored(record.value(TowField::towedfee))
+                                        .value_or(-1));
+        figures.totalFormed && fee)
+        charges << e(QStringLiteral("Tow fee")) + QStringLiteral("\\tab ") + e(money(*fee));
+    for (const BillLine &line : figures.storageLines + figures.fees)
+        charges << e(line.units == 1 && line.rateCents == line.cents
+                         ? line.label
+                         : QStringLiteral("%1, %2 %3 x %4")
+                               .arg(line.label)
+                               .arg(line.units)
+                               .arg(figures.periods ? QStringLiteral("periods")
+                                                    : QStringLiteral("days"),
+                                    money(line.rateCents)))
+                       + QStringLiteral("\\tab ") + e(money(line.cents));
+    if (figures.totalFormed)
+        charges << e(QStringLiteral("Tax")) + QStringLiteral("\\tab ") + e(money(figures.taxCents));
     QStringList lines;
     for (const Payment &payment : state.payments)
         lines << e((DateText::shortForm(payment.paidOn) + u' '
@@ -103,6 +124,7 @@ QString ImpoundPapers::fillReceipt(const QString &source, const TowRecord &recor
          e(release.date.isValid() ? DateText::longForm(release.date) : QString())},
         {QStringLiteral("released.time"), e(release.time.toString(QStringLiteral("HH:mm")))},
         {QStringLiteral("payment.lines"), lines.join(QStringLiteral("\\line "))},
+        {QStringLiteral("charges.lines"), charges.join(QStringLiteral("\\line "))},
         {QStringLiteral("total.due"),
          e(ImpoundRules::centsText(ImpoundRules::toCents(figures.grandTotal)))},
         {QStringLiteral("paid.total"), e(ImpoundRules::centsText(paid))},
@@ -114,10 +136,12 @@ QString ImpoundPapers::fillReceipt(const QString &source, const TowRecord &recor
 
 QString ImpoundPapers::fillNotice(const QString &source, const TowRecord &record,
                                   const ImpoundState &state, const LienDeadline &step,
-                                  const SettingsFile &settings, const QDate &today)
+                                  const SettingsFile &settings, const QDate &today,
+                                  const std::optional<PricedStay> &stay)
 {
     const auto e = [](const QString &text) { return ReportFiller::escape(text); };
-    const ChargeFigures figures = ChargeFigures::compute(record, settings, today);
+    const ChargeFigures figures = stay ? ChargeFigures::compute(record, settings, today, *stay)
+                                       : ChargeFigures::compute(record, settings, today);
     Values values = commonValues(record, state, settings, today);
     values += Values{
         {QStringLiteral("notice.step"), e(step.step)},
@@ -133,19 +157,21 @@ QString ImpoundPapers::fillNotice(const QString &source, const TowRecord &record
 
 ChargeSheet::Outcome ImpoundPapers::receipt(const ProgramFolder &folder, const TowRecord &record,
                                             const ImpoundState &state,
-                                            const SettingsFile &settings, const QDate &today)
+                                            const SettingsFile &settings, const QDate &today,
+                                            const std::optional<PricedStay> &stay)
 {
     return ChargeSheet::buildFrom(receiptPath(folder), settings, [&](const QString &source) {
-        return fillReceipt(source, record, state, settings, today);
+        return fillReceipt(source, record, state, settings, today, stay);
     });
 }
 
 ChargeSheet::Outcome ImpoundPapers::notice(const ProgramFolder &folder, const TowRecord &record,
                                            const ImpoundState &state, const LienDeadline &step,
-                                           const SettingsFile &settings, const QDate &today)
+                                           const SettingsFile &settings, const QDate &today,
+                                           const std::optional<PricedStay> &stay)
 {
     return ChargeSheet::buildFrom(noticePath(folder), settings, [&](const QString &source) {
-        return fillNotice(source, record, state, step, settings, today);
+        return fillNotice(source, record, state, step, settings, today, stay);
     });
 }
 

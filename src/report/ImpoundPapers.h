@@ -8,13 +8,16 @@
 // ::released.to::, ::released.idtype::, ::released.idnumber::, ::released.date::,
 // ::released.time::, ::payment.lines:: (one line a payment: day and time, method, reference,
 // amount), ::total.due:: (the grand total to the release day), ::paid.total:: and ::balance::
-// (what is still owed, ImpoundRules::balanceCents). The notice adds ::notice.step::,
-// ::notice.date::, ::amount.owed:: (the balance to date) and ::daily.rate::.
+// (what is still owed, ImpoundRules::balanceCents), and ::charges.lines:: (one line each: the
+// tow fee, every storage line and every fee of the vehicle's plan, and the tax). The notice
+// adds ::notice.step::, ::notice.date::, ::amount.owed:: (the balance to date) and
+// ::daily.rate::. With a stay, the figures are those of the vehicle's plan.
 #pragma once
 
 #include <QDate>
 #include <QString>
 
+#include "ChargeFigures.h"
 #include "ChargeSheet.h"
 #include "ImpoundRecord.h"
 #include "LienSchedule.h"
@@ -33,18 +36,22 @@ class ImpoundPapers
 
     static QString fillReceipt(const QString &source, const TowRecord &record,
                                const ImpoundState &state, const SettingsFile &settings,
-                               const QDate &today);
+                               const QDate &today,
+                               const std::optional<PricedStay> &stay = std::nullopt);
     static QString fillNotice(const QString &source, const TowRecord &record,
                               const ImpoundState &state, const LienDeadline &step,
-                              const SettingsFile &settings, const QDate &today);
+                              const SettingsFile &settings, const QDate &today,
+                              const std::optional<PricedStay> &stay = std::nullopt);
 
     // The template read and filled, or the message that tells why it cannot be.
     static ChargeSheet::Outcome receipt(const ProgramFolder &folder, const TowRecord &record,
                                         const ImpoundState &state, const SettingsFile &settings,
-                                        const QDate &today);
+                                        const QDate &today,
+                                        const std::optional<PricedStay> &stay = std::nullopt);
     static ChargeSheet::Outcome notice(const ProgramFolder &folder, const TowRecord &record,
                                        const ImpoundState &state, const LienDeadline &step,
-                                       const SettingsFile &settings, const QDate &today);
+                                       const SettingsFile &settings, const QDate &today,
+                                       const std::optional<PricedStay> &stay = std::nullopt);
 };
 
 } // namespace tarnvale

@@ -257,6 +257,69 @@ const QList<OwnObject> &yardObjects()
     return objects;
 }
 
+// Version 8: pricing plans (their rates from a day on, and their lien fees), the plan, class
+// and time of day of the tow of a vehicle, a group's default plan, and the bill kept at a
+// release, line by line. Amounts in whole cents.
+const QList<OwnObject> &pricingObjects()
+{
+    const auto integer = [](const char *column) {
+        return QLatin1String(column) + QStringLiteral(" INTEGER NOT NULL DEFAULT 0");
+    };
+    const auto planLink = [] {
+        return QStringLiteral("plan_id INTEGER NOT NULL REFERENCES pricing_plans (id) "
+                              "ON DELETE CASCADE");
+    };
+    static const QList<OwnObject> objects = {
+        {QStringLiteral("table"), QStringLiteral("pricing_plans"), QStringLiteral("pricing_plans"),
+         QStringLiteral("CREATE TABLE pricing_plans (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
+             + QStringList{text("name"), text("day_type"), integer("tow_day_counts"),
+                           integer("grace_hours"), integer("cap_days"), integer("cap_cents"),
+                           integer("admin_fee_cents"), integer("after_hours_fee_cents"),
+                           text("opens"), text("closes"), integer("open_days"),
+                           text("default_for")}
+                   .join(QStringLiteral(", "))
+             + u')'},
+        {QStringLiteral("index"), QStringLiteral("pricing_plans_name"),
+         QStringLiteral("pricing_plans"),
+         QStringLiteral("CREATE UNIQUE INDEX pricing_plans_name ON pricing_plans (name)")},
+        {QStringLiteral("table"), QStringLiteral("pricing_tiers"), QStringLiteral("pricing_tiers"),
+         QStringLiteral("CREATE TABLE pricing_tiers (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
+             + QStringList{planLink(), integer("from_day"), integer("light_cents"),
+                           integer("medium_cents"), integer("heavy_cents"),
+                           integer("motorcycle_cents")}
+                   .join(QStringLiteral(", "))
+             + u')'},
+        {QStringLiteral("table"), QStringLiteral("pricing_lien_fees"),
+         QStringLiteral("pricing_lien_fees"),
+         QStringLiteral("CREATE TABLE pricing_lien_fees (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
+             + QStringList{planLink(), text("step"), integer("after_days"), integer("cents")}
+                   .join(QStringLiteral(", "))
+             + u')'},
+        {QStringLiteral("table"), QStringLiteral("vehicle_pricing"),
+         QStringLiteral("vehicle_pricing"),
+         QStringLiteral("CREATE TABLE vehicle_pricing (") + vehicleLink("PRIMARY KEY ")
+             + QStringLiteral(", ")
+             + QStringList{integer("plan_id"), text("vehicle_class"), text("towed_at")}.join(
+                 QStringLiteral(", "))
+             + u')'},
+        {QStringLiteral("table"), QStringLiteral("group_pricing"), QStringLiteral("group_pricing"),
+         QStringLiteral("CREATE TABLE group_pricing (group_id INTEGER PRIMARY KEY REFERENCES "
+                        "groups (GROUPID) ON DELETE CASCADE, ")
+             + integer("plan_id") + u')'},
+        {QStringLiteral("table"), QStringLiteral("release_bills"), QStringLiteral("release_bills"),
+         QStringLiteral("CREATE TABLE release_bills (id INTEGER PRIMARY KEY AUTOINCREMENT, ")
+             + vehicleLink("NOT NULL ") + QStringLiteral(", ")
+             + QStringList{integer("position"), text("plan_name"), text("kind"), text("label"),
+                           integer("units"), integer("rate_cents"), integer("cents")}
+                   .join(QStringLiteral(", "))
+             + u')'},
+        {QStringLiteral("index"), QStringLiteral("release_bills_vehicle"),
+         QStringLiteral("release_bills"),
+         QStringLiteral("CREATE INDEX release_bills_vehicle ON release_bills (vehicle_id)")},
+    };
+    return objects;
+}
+
 // Version 1, the first schema the program wrote. A later version appends its own objects and
 // the changed definitions here, and keeps the old ones: files of every version stay usable.
 const QList<OwnObject> &ownObjects()
@@ -305,7 +368,7 @@ const QList<OwnObject> &ownObjects()
     };
     static const QList<OwnObject> all =
         objects + indexObjects(2) + indexObjects(1) + impoundObjects() + QList{briefIndex()} +
-        versionObjects() + QList{paymentsTable()} + yardObjects();
+        versionObjects() + QList{paymentsTable()} + yardObjects() + pricingObjects();
     return all;
 }
 
@@ -314,7 +377,7 @@ bool isFirstVersionObject(const OwnObject &object)
 {
     return !impoundObjects().contains(object) && object != briefIndex() &&
            !versionObjects().contains(object) && object != paymentsTable() &&
-           !yardObjects().contains(object);
+           !yardObjects().contains(object) && !pricingObjects().contains(object);
 }
 
 bool setConfig(sqlite3 *engine, int option, int value)
@@ -353,7 +416,7 @@ QStringList SchemaCheck::createStatements(bool withSearchIndex)
     if (withSearchIndex)
         statements << searchIndexStatements();
     statements << stepStatements(4) << stepStatements(5) << stepStatements(6)
-               << stepStatements(7);
+               << stepStatements(7) << stepStatements(8);
     return statements;
 }
 
@@ -370,9 +433,13 @@ QStringList SchemaCheck::stepStatements(int version)
                                    QStringLiteral("CREATE INDEX IF NOT EXISTS"))
                    << QStringLiteral("DROP INDEX IF EXISTS wrecker_groupname");
     // Another program may have taken the step since this one read the version.
-    if (version == 5 || version == 7)
-        for (const OwnObject &object : version == 5 ? versionObjects() : yardObjects())
+    if (version == 5 || version == 7 || version == 8)
+        for (const OwnObject &object : version == 5   ? versionObjects()
+                                       : version == 7 ? yardObjects()
+                                                      : pricingObjects())
             statements << QString(object.sql)
+                              .replace(QStringLiteral("CREATE UNIQUE INDEX"),
+                                       QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS"))
                               .replace(QStringLiteral("CREATE ") + object.type.toUpper(),
                                        QStringLiteral("CREATE ") + object.type.toUpper() +
                                            QStringLiteral(" IF NOT EXISTS"));

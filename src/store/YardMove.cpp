@@ -29,7 +29,10 @@ const QStringList kTables = {QStringLiteral("groups"),           QStringLiteral(
                              QStringLiteral("wrecker_version"),  QStringLiteral("reminders"),
                              QStringLiteral("lb_type"),          QStringLiteral("impound_status"),
                              QStringLiteral("impound_holds"),    QStringLiteral("impound_releases"),
-                             QStringLiteral("impound_payments"), QStringLiteral("lien_steps_done")};
+                             QStringLiteral("impound_payments"), QStringLiteral("lien_steps_done"),
+                             QStringLiteral("pricing_plans"),    QStringLiteral("pricing_tiers"),
+                             QStringLiteral("pricing_lien_fees"), QStringLiteral("vehicle_pricing"),
+                             QStringLiteral("group_pricing"),    QStringLiteral("release_bills")};
 
 // Rows per INSERT: few round trips, yet statements small enough for the server to read
 // quickly (measured: 5000 parameters beat 20000 by a third).
