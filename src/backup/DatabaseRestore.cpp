@@ -18,6 +18,7 @@
 #include "FaultSeam.h"
 #include "SafeOutput.h"
 #include "SchemaCheck.h"
+#include "StoreConnection.h"
 #include "clsHuffman.h"
 
 namespace tarnvale {
@@ -110,14 +111,12 @@ QString DatabaseRestore::checkDatabase(const QString &path)
                                + QUuid::createUuid().toString(QUuid::WithoutBraces);
     QString verdict;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        QString reason;
-        if (!db.open())
-            verdict = QStringLiteral("The file is not a database.");
-        else if (!SchemaCheck::harden(db, SchemaCheck::Use::Inspecting, &reason))
-            verdict = reason;
+        const auto failure =
+            StoreConnection::openFile(connection, path, StoreConnection::Access::ReadOnly);
+        QSqlDatabase db = QSqlDatabase::database(connection, false);
+        if (failure)
+            verdict = failure->atOpen ? QStringLiteral("The file is not a database.")
+                                      : failure->reason;
         else
             verdict = checkOpenDatabase(db);
         db.close();

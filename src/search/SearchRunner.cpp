@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "RecordStore.h"
-#include "SchemaCheck.h"
+#include "StoreConnection.h"
 
 namespace tarnvale {
 
@@ -84,19 +84,11 @@ void SearchRunner::work(const std::shared_ptr<Scan> &scan, const QString &source
     if (!sourceConnection.isEmpty()) {
         const QString name = nextConnectionName();
         {
-            QSqlDatabase db = QSqlDatabase::cloneDatabase(sourceConnection, name);
-            if (db.driverName() == QLatin1String("QSQLITE"))
-                db.setConnectOptions(db.connectOptions() +
-                                     QStringLiteral(";QSQLITE_OPEN_READONLY"));
-            // The file is untrusted here as in the store: nothing in its schema runs.
-            QString reason;
-            const bool opened = db.open();
-            // A server's schema is the server's business; a file's is hardened.
-            if (opened && !SqlDialect::of(db).isServer() &&
-                !SchemaCheck::harden(db, SchemaCheck::Use::Inspecting, &reason)) {
-                error = DbError{3051, reason};
-                db.close();
-            } else if (opened) {
+            const auto failure = StoreConnection::openReadingCopy(sourceConnection, name);
+            QSqlDatabase db = QSqlDatabase::database(name, false);
+            if (failure) {
+                error = DbError{3051, failure->reason};
+            } else {
                 RecordSearch::Options options;
                 options.reader = m_reader;
                 options.batchSize = 1; // the window decides how rows are grouped
@@ -112,11 +104,6 @@ void SearchRunner::work(const std::shared_ptr<Scan> &scan, const QString &source
                     },
                     &error, options);
                 db.close();
-            } else {
-                const QSqlError sqlError = db.lastError();
-                error = DbError{3051, sqlError.text().isEmpty()
-                                          ? QStringLiteral("The database could not be opened.")
-                                          : sqlError.text()};
             }
         }
         QSqlDatabase::removeDatabase(name);

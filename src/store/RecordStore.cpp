@@ -25,6 +25,7 @@
 #include "ServerAddress.h"
 #include "SqliteHandle.h"
 #include "SqliteReader.h"
+#include "StoreConnection.h"
 
 namespace tarnvale {
 
@@ -224,33 +225,14 @@ bool RecordStore::exec(const QString &sql, const QVariantList &values, const QSt
 
 bool RecordStore::openConnection(bool readOnly)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    db.setDatabaseName(m_path);
-    db.setConnectOptions(readOnly
-                             ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_READONLY")
-                                   .arg(kBusyTimeoutMs)
-                             : QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    if (!db.open()) {
-        QString text = db.lastError().text();
-        if (text.isEmpty())
-            text = QStringLiteral("The database could not be opened.");
-        db = QSqlDatabase();
-        closeConnection();
-        return fail(3051, DbError::openFailure(m_path, text));
-    }
-    // Before any statement reads the schema: nothing in the file runs with our rights.
-    QString reason;
-    const auto use = readOnly ? SchemaCheck::Use::Inspecting : SchemaCheck::Use::Writing;
-    if (!SchemaCheck::harden(db, use, &reason)) {
-        db = QSqlDatabase();
-        closeConnection();
-        return fail(3051, reason);
-    }
-    if (readOnly) {
-        QSqlQuery pragma(db);
-        pragma.exec(QStringLiteral("PRAGMA query_only = ON"));
-    }
-    return true;
+    const auto failure = StoreConnection::openFile(
+        m_connection, m_path,
+        readOnly ? StoreConnection::Access::ReadOnly : StoreConnection::Access::Writing);
+    if (!failure)
+        return true;
+    closeConnection();
+    return fail(3051, failure->atOpen ? DbError::openFailure(m_path, failure->reason)
+                                      : failure->reason);
 }
 
 bool RecordStore::open(const QString &path, OpenMode mode)
