@@ -5,14 +5,12 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
-#include <functional>
 
 #include "ChargeFigures.h"
 #include "DateText.h"
+#include "ExportQueries.h"
 #include "ImpoundRules.h"
 #include "LienSchedule.h"
 #include "CsvWriter.h"
@@ -20,6 +18,7 @@
 #include "SafeOutput.h"
 #include "SettingsFile.h"
 #include "RecordStore.h"
+#include "QtSqlRows.h"
 #include "ServerAddress.h"
 #include "SqlDialect.h"
 #include "SqliteReader.h"
@@ -75,32 +74,15 @@ public:
     bool load(Reader &db, const SqlDialect &dialect, QList<LienStep> schedule)
     {
         m_schedule = std::move(schedule);
-        const QString table = QStringLiteral("impound_status");
-        if (!db.prepare(dialect.tableExists().toUtf8(), &table)
-            || db.step() != SqliteReader::Step::Row)
+        ExportQueries::Impound kept;
+        if (!ExportQueries::readImpound(db, dialect, kept))
             return false;
-        if (db.integer(0) == 0)
-            return true;
-        const auto text = [&db](int column) { return QString::fromUtf8(db.text(column)); };
-        const auto scan = [&db](const char *sql, const std::function<void()> &visit) {
-            if (!db.prepare(sql))
-                return false;
-            SqliteReader::Step step;
-            while ((step = db.step()) == SqliteReader::Step::Row)
-                visit();
-            return step == SqliteReader::Step::Done;
-        };
-        return scan("SELECT vehicle_id, status FROM impound_status",
-                    [&] {
-                        m_status.insert(db.integer(0), ImpoundRules::statusFromWord(text(1))
-                                                           .value_or(VehicleStatus::InStorage));
-                    })
-               && scan("SELECT vehicle_id, amount_cents FROM impound_payments",
-                       [&] { m_paid[db.integer(0)] += db.integer(1); })
-               && scan("SELECT vehicle_id, step_name, done_on FROM lien_steps_done", [&] {
-                      m_done[db.integer(0)].append(
-                          {text(1), QDate::fromString(text(2), Qt::ISODate)});
-                  });
+        for (auto at = kept.statusWords.cbegin(); at != kept.statusWords.cend(); ++at)
+            m_status.insert(at.key(), ImpoundRules::statusFromWord(at.value())
+                                          .value_or(VehicleStatus::InStorage));
+        m_paid = std::move(kept.paidCents);
+        m_done = std::move(kept.stepsDone);
+        return true;
     }
 
     // Status, balance due (empty when no grand total is formed) and next deadline (empty
@@ -130,60 +112,6 @@ private:
     QHash<qint64, VehicleStatus> m_status;
     QHash<qint64, qint64> m_paid;
     QHash<qint64, QList<QPair<QString, QDate>>> m_done;
-};
-
-// The rows of a database on a server, read through Qt SQL with the calls of SqliteReader, in
-// one read-only snapshot.
-class ServerRows
-{
-public:
-    explicit ServerRows(const QSqlDatabase &db) : m_db(db) {}
-    bool exec(const char *sql)
-    {
-        QSqlQuery query(m_db);
-        const bool begin = qstrcmp(sql, "BEGIN") == 0;
-        const bool ok = query.exec(begin ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ "
-                                                          "READ ONLY")
-                                         : QString::fromUtf8(sql));
-        m_error = query.lastError().text();
-        return ok;
-    }
-    // Runs the statement at once; step() then walks its rows.
-    bool prepare(QByteArrayView sql, const QString *boundText = nullptr)
-    {
-        m_query = QSqlQuery(m_db);
-        m_query.setForwardOnly(true);
-        bool ok = m_query.prepare(QString::fromUtf8(sql));
-        if (ok && boundText)
-            m_query.addBindValue(*boundText);
-        ok = ok && m_query.exec();
-        m_error = m_query.lastError().text();
-        return ok;
-    }
-    SqliteReader::Step step()
-    {
-        if (m_query.next())
-            return SqliteReader::Step::Row;
-        m_error = m_query.lastError().text();
-        return m_query.lastError().isValid() ? SqliteReader::Step::Failed
-                                             : SqliteReader::Step::Done;
-    }
-    qint64 integer(int column) const { return m_query.value(column).toLongLong(); }
-    // Valid until the same column is read again.
-    QByteArrayView text(int column) const
-    {
-        if (column >= m_text.size())
-            m_text.resize(column + 1);
-        m_text[column] = m_query.value(column).toString().toUtf8();
-        return m_text[column];
-    }
-    QString errorText() const { return m_error; }
-
-private:
-    QSqlDatabase m_db;
-    QSqlQuery m_query;
-    mutable QList<QByteArray> m_text;
-    QString m_error;
 };
 
 } // namespace
@@ -248,7 +176,7 @@ RecordExport::Result RecordExport::writeFromServer(const QString &uri,
     Result result;
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
-        ServerRows rows(db);
+        QtSqlRows rows(db);
         result = writeRows(rows, SqlDialect(SqlDialect::Engine::Postgres), shown, selection, rules,
                            outPath, options);
     }
@@ -268,13 +196,8 @@ RecordExport::Result RecordExport::writeRows(Reader &db, const SqlDialect &diale
             QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.errorText()));
     };
 
-    QByteArray columns = "id";
-    for (int i = 0; i < kTowFieldCount; ++i)
-        columns += ", " + TowRecord::fieldName(TowField(i)).toLatin1();
-    QByteArray where;
-    const bool byGroup = selection.kind == ExportSelection::Kind::Group;
-    if (byGroup)
-        where = " WHERE groupname = ?";
+    const QString *group =
+        selection.kind == ExportSelection::Kind::Group ? &selection.group : nullptr;
     QList<qint64> ids;
     if (selection.kind == ExportSelection::Kind::Records) {
         ids = selection.ids;
@@ -283,21 +206,19 @@ RecordExport::Result RecordExport::writeRows(Reader &db, const SqlDialect &diale
     }
 
     // One read transaction: the count and the rows come from the same state of the file.
-    if (!db.exec("BEGIN"))
+    if (!ExportQueries::begin(db))
         return readFailure();
     qint64 total = qint64(ids.size());
     if (selection.kind != ExportSelection::Kind::Records) {
-        if (!db.prepare("SELECT count(*) FROM wrecker" + where,
-                        byGroup ? &selection.group : nullptr) ||
-            db.step() == SqliteReader::Step::Failed)
+        const std::optional<qint64> count = ExportQueries::count(db, group);
+        if (!count)
             return readFailure();
-        total = db.integer(0);
+        total = *count;
     }
     ImpoundColumns impound;
     if (!impound.load(db, dialect, LienSchedule::read(rules)))
         return readFailure();
-    if (!db.prepare("SELECT " + columns + " FROM wrecker" + where + " ORDER BY id",
-                    byGroup ? &selection.group : nullptr))
+    if (!ExportQueries::selectRecords(db, group))
         return readFailure();
 
     // A private temporary file beside OUT, renamed into place and the folder flushed; OUT
