@@ -30,7 +30,7 @@
 #include "HookupFeeLookup.h"
 #include "IsValidVin.h"
 #include "LeadingNumber.h"
-#include "ModDatabase.h"
+#include "DatabaseCommands.h"
 #include "ReadableColor.h"
 #include "SettingsFile.h"
 
@@ -99,7 +99,7 @@ void nameButton(QPushButton *button, const QString &name)
 
 } // namespace
 
-TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
+TowRecordForm::TowRecordForm(RecordStore &store, DatabaseCommands &database,
                              const SettingsFile &settings, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent, Qt::Window), m_editor(store, database, settings, dialogs),
       m_settings(settings), m_dialogs(dialogs)

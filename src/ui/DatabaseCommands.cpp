@@ -1,4 +1,4 @@
-#include "ModDatabase.h"
+#include "DatabaseCommands.h"
 
 #include "Dialogs.h"
 #include "NetworkShare.h"
@@ -13,19 +13,19 @@ const QString kCrLf2 = QStringLiteral("\r\n\r\n");
 const QString kDatabaseErrorTitle = QStringLiteral("Database Error!");
 } // namespace
 
-ModDatabase::ModDatabase(RecordStore &store, const SettingsFile &settings,
+DatabaseCommands::DatabaseCommands(RecordStore &store, const SettingsFile &settings,
                          const ProgramFolder &folder, Dialogs &dialogs)
     : m_store(store), m_settings(settings), m_folder(folder), m_dialogs(dialogs)
 {
 }
 
-QString ModDatabase::databasePath() const
+QString DatabaseCommands::databasePath() const
 {
     const QString configured = m_settings.read(QStringLiteral("Database"), QStringLiteral("Path"));
     return configured.isEmpty() ? m_folder.defaultDatabasePath() : configured;
 }
 
-bool ModDatabase::OpenDatabaseFile()
+bool DatabaseCommands::OpenDatabaseFile()
 {
     const QString configured = m_settings.read(QStringLiteral("Database"), QStringLiteral("Path"));
     const QString path = configured.isEmpty() ? m_folder.defaultDatabasePath() : configured;
@@ -87,7 +87,7 @@ bool ModDatabase::OpenDatabaseFile()
     return false;
 }
 
-void ModDatabase::warnIfOnNetworkShare(const QString &path)
+void DatabaseCommands::warnIfOnNetworkShare(const QString &path)
 {
     const QString kind = NetworkShare::kindOfPath(path);
     if (kind.isEmpty())
@@ -103,17 +103,17 @@ void ModDatabase::warnIfOnNetworkShare(const QString &path)
         MessageIcon::Exclamation);
 }
 
-void ModDatabase::CloseDatabaseFile()
+void DatabaseCommands::CloseDatabaseFile()
 {
     m_store.close();
 }
 
-std::optional<TowRecord> ModDatabase::FindVehicleById(const QString &idText)
+std::optional<TowRecord> DatabaseCommands::FindVehicleById(const QString &idText)
 {
     return m_store.findVehicleById(idText);
 }
 
-void ModDatabase::RemoveVehicle(const QString &idText)
+void DatabaseCommands::RemoveVehicle(const QString &idText)
 {
     const std::optional<TowRecord> record = m_store.findVehicleById(idText);
     if (!record)
@@ -128,7 +128,7 @@ void ModDatabase::RemoveVehicle(const QString &idText)
         ReportUnknownError(m_store.lastError());
 }
 
-int ModDatabase::AddGroup(const QString &name)
+int DatabaseCommands::AddGroup(const QString &name)
 {
     if (!m_store.addGroup(name)) {
         ReportDatabaseError(m_store.lastError(), name);
@@ -137,7 +137,7 @@ int ModDatabase::AddGroup(const QString &name)
     return 1;
 }
 
-std::optional<int> ModDatabase::RemoveGroup(const QString &name)
+std::optional<int> DatabaseCommands::RemoveGroup(const QString &name)
 {
     if (name.trimmed().isEmpty())
         return std::nullopt;
@@ -169,7 +169,7 @@ std::optional<int> ModDatabase::RemoveGroup(const QString &name)
     return result == RecordStore::RemoveGroupResult::Removed ? 1 : -1;
 }
 
-void ModDatabase::ReportDatabaseError(const DbError &error, const QString &groupName)
+void DatabaseCommands::ReportDatabaseError(const DbError &error, const QString &groupName)
 {
     if (error.number == DbError::kBlankName) {
         m_dialogs.notify(QStringLiteral("Group name"),
@@ -188,7 +188,7 @@ void ModDatabase::ReportDatabaseError(const DbError &error, const QString &group
     ReportUnknownError(error);
 }
 
-void ModDatabase::ReportUnknownError(const DbError &error)
+void DatabaseCommands::ReportUnknownError(const DbError &error)
 {
     if (error.number == DbError::kConnectionLost) {
         m_dialogs.notify(QStringLiteral("Connection lost"),
