@@ -25,7 +25,6 @@
 #include "ImpoundRules.h"
 #include "ReadableColor.h"
 #include "RecordStore.h"
-#include "ReportWindow.h"
 #include "ScreenFit.h"
 
 namespace tarnvale {
@@ -471,21 +470,18 @@ void ImpoundWindow::markDisposed()
     dispose(VehicleStatus::Disposed);
 }
 
-ReportWindow *ImpoundWindow::printReceipt()
+bool ImpoundWindow::printReceipt()
 {
     if (!m_state.release)
-        return nullptr;
-    const QDate today = QDate::currentDate();
+        return false;
     PrintSnapshot snapshot;
     snapshot.customerName = m_state.release->releasedTo;
     snapshot.recordId = m_recordId;
-    auto *window = new ReportWindow(snapshot, m_settings, m_folder, m_dialogs, this);
-    if (!window->showDocument(
-            ImpoundPapers::receipt(m_folder, m_record, m_state, m_settings, today),
-            QStringLiteral("Receipt")))
-        return nullptr;
-    window->show();
-    return window;
+    Q_EMIT paperRequested(snapshot,
+                          ImpoundPapers::receipt(m_folder, m_record, m_state, m_settings,
+                                                 QDate::currentDate()),
+                          QStringLiteral("Receipt"));
+    return true;
 }
 
 void ImpoundWindow::closeEvent(QCloseEvent *event)
