@@ -87,7 +87,7 @@ void SearchRunner::work(const std::shared_ptr<Scan> &scan, const QString &source
             const auto failure = StoreConnection::openReadingCopy(sourceConnection, name);
             QSqlDatabase db = QSqlDatabase::database(name, false);
             if (failure) {
-                error = DbError{3051, failure->reason};
+                error = DbError{DbError::kCannotOpen, failure->reason};
             } else {
                 RecordSearch::Options options;
                 options.reader = m_reader;

@@ -12,7 +12,7 @@ namespace tarnvale {
 bool RecordStore::backupTo(const QString &destinationPath)
 {
     if (isServer())
-        return fail(3051, QStringLiteral("A database on a server is backed up with the server's "
+        return fail(DbError::kCannotOpen, QStringLiteral("A database on a server is backed up with the server's "
                                          "own tools."));
     QSqlQuery query(database());
     query.prepare(QStringLiteral("VACUUM INTO ?"));

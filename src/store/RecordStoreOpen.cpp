@@ -27,7 +27,7 @@ bool RecordStore::openConnection(bool readOnly)
     if (!failure)
         return true;
     closeConnection();
-    return fail(3051, failure->atOpen ? DbError::openFailure(m_path, failure->reason)
+    return fail(DbError::kCannotOpen, failure->atOpen ? DbError::openFailure(m_path, failure->reason)
                                       : failure->reason);
 }
 
@@ -54,11 +54,11 @@ bool RecordStore::openServer(const QString &uri)
     QString reason;
     const std::optional<ServerAddress> address = ServerAddress::parse(uri, &reason);
     if (!address)
-        return fail(3044, reason);
+        return fail(DbError::kInvalidPath, reason);
     m_dialect = SqlDialect(SqlDialect::Engine::Postgres);
     if (!address->connect(m_connection, &reason)) {
         closeConnection();
-        return fail(3051, reason);
+        return fail(DbError::kCannotOpen, reason);
     }
     QSqlQuery(database()).exec(QStringLiteral("SET client_min_messages = error"));
     // Two workstations starting on an empty database would both make the tables: the schema
@@ -166,13 +166,13 @@ bool RecordStore::openFile(const QString &path, OpenMode mode)
     const QFileInfo info(path);
     const bool existed = info.exists();
     if (!existed && mode == OpenMode::ExistingOnly)
-        return fail(3024, QStringLiteral("Could not find file '%1'.").arg(path));
+        return fail(DbError::kFileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
     if (existed && !info.isFile())
-        return fail(3044, QStringLiteral("'%1' is not a valid path.").arg(path));
+        return fail(DbError::kInvalidPath, QStringLiteral("'%1' is not a valid path.").arg(path));
     // A file that exists but holds nothing was cut short (a full disk, a failed copy); taking
     // it for a new database would show an empty yard where the records should be.
     if (existed && info.size() == 0)
-        return fail(3049, QStringLiteral("The database file is empty (0 bytes): it is damaged or "
+        return fail(DbError::kDamaged, QStringLiteral("The database file is empty (0 bytes): it is damaged or "
                                          "was not copied whole. Restore a backup, or remove the "
                                          "file to start a new database."));
 
@@ -197,7 +197,7 @@ bool RecordStore::openFile(const QString &path, OpenMode mode)
             QString reason;
             foreign = SchemaCheck::foreignObjects(db, &reason);
             if (!foreign)
-                ok = fail(3051, reason);
+                ok = fail(DbError::kCannotOpen, reason);
         }
         // Only a file of nothing but our own objects is brought up to date, and its search
         // index made again when it does not hold what the table does.

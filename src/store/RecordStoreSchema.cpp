@@ -70,7 +70,7 @@ bool RecordStore::migrate(bool applySteps)
     const int version = query.value(0).toInt();
     query = QSqlQuery();
     if (version > SchemaCheck::kVersion)
-        return fail(3343, QStringLiteral("The database was made by a newer version of the program "
+        return fail(DbError::kNewerSchema, QStringLiteral("The database was made by a newer version of the program "
                                          "(schema version %1).").arg(version));
     if (!applySteps)
         return true;
