@@ -20,6 +20,7 @@
 
 #include "DateText.h"
 #include "ContentScrollArea.h"
+#include "DatabaseCommands.h"
 #include "Dialogs.h"
 #include "ImpoundPapers.h"
 #include "ImpoundRules.h"
@@ -391,10 +392,7 @@ void ImpoundWindow::report(ImpoundStore::Result result)
     if (result == ImpoundStore::Result::Refused)
         m_dialogs.notify(m_settings.companyName(), m_impound.refusal(), MessageIcon::Exclamation);
     else if (result == ImpoundStore::Result::Failed)
-        m_dialogs.notify(QStringLiteral("Database Error!"),
-                         QStringLiteral("Unknown database error: ") + crlf() + crlf()
-                             + m_impound.lastError().description,
-                         MessageIcon::Critical);
+        DatabaseCommands::ReportUnknownError(m_dialogs, m_impound.lastError());
 }
 
 void ImpoundWindow::placeHold()

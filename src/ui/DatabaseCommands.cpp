@@ -188,10 +188,10 @@ void DatabaseCommands::ReportDatabaseError(const DbError &error, const QString &
     ReportUnknownError(error);
 }
 
-void DatabaseCommands::ReportUnknownError(const DbError &error)
+void DatabaseCommands::ReportUnknownError(Dialogs &dialogs, const DbError &error)
 {
     if (error.number == DbError::kConnectionLost) {
-        m_dialogs.notify(QStringLiteral("Connection lost"),
+        dialogs.notify(QStringLiteral("Connection lost"),
                          error.description + kCrLf2
                              + QStringLiteral("The program connects again at your next action "
                                               "once the server answers, or now with Reconnect "
@@ -201,10 +201,10 @@ void DatabaseCommands::ReportUnknownError(const DbError &error)
         return;
     }
     if (error.number == DbError::kBusy || error.number == DbError::kReadOnly) {
-        m_dialogs.notify(kDatabaseErrorTitle, error.description, MessageIcon::Exclamation);
+        dialogs.notify(kDatabaseErrorTitle, error.description, MessageIcon::Exclamation);
         return;
     }
-    m_dialogs.notify(kDatabaseErrorTitle,
+    dialogs.notify(kDatabaseErrorTitle,
                      QStringLiteral("Unknown database error: ") + kCrLf2 + error.description,
                      MessageIcon::Critical);
 }

@@ -56,7 +56,9 @@ public:
     // "Unknown database error: " and the description, titled "Database Error!". A lost
     // connection, a wait for another workstation's write and a read-only database are said
     // as they are.
-    void ReportUnknownError(const DbError &error);
+    void ReportUnknownError(const DbError &error) { ReportUnknownError(m_dialogs, error); }
+    // The same for a window that has no commands of its own (impound, reminders).
+    static void ReportUnknownError(Dialogs &dialogs, const DbError &error);
 
 private:
     void warnIfOnNetworkShare(const QString &path);
