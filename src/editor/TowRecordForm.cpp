@@ -558,10 +558,7 @@ void TowRecordForm::toolbarClick(int number)
 
 bool TowRecordForm::save()
 {
-    const QString action = m_buttons[2]->text().trimmed().toLower();
-    const bool adding = action == QLatin1String("add");
-    if (!adding && action != QLatin1String("apply"))
-        return false;
+    const bool adding = !m_edt;
     TowRecord r = record();
     const QDate today = QDate::currentDate();
     const auto outcome = adding ? m_editor.add(r, m_groups->currentText(), today)
