@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QSettings>
 
-#include "ModDatabase.h"
+#include "DatabaseCommands.h"
 #include "ProgramFolder.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
@@ -38,7 +38,7 @@ struct AppContext
     SettingsFile settings;
     Dialogs &dialogs;
     RecordStore store;
-    ModDatabase database;
+    DatabaseCommands database;
     QSettings workstation;
 };
 

@@ -415,6 +415,15 @@ void MainWindow::openImpound()
             return;
     auto *window = new ImpoundWindow(m_context.store, record->id, m_context.settings,
                                      m_context.folder, m_context.dialogs, this);
+    // Its papers open over it and close with it.
+    connect(window, &ImpoundWindow::paperRequested, this,
+            [this, window](const PrintSnapshot &snapshot, const ChargeSheet::Outcome &paper,
+                           const QString &name) {
+                auto *report = new ReportWindow(snapshot, m_context.settings, m_context.folder,
+                                                m_context.dialogs, window);
+                if (report->showDocument(paper, name))
+                    report->show();
+            });
     window->show();
 }
 

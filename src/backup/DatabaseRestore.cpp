@@ -3,9 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QUuid>
 
 #include <cerrno>
 #include <cstring>
@@ -14,18 +11,15 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "DatabaseFileCheck.h"
 #include "DatabaseOverwrite.h"
 #include "FaultSeam.h"
 #include "SafeOutput.h"
-#include "SchemaCheck.h"
 #include "clsHuffman.h"
 
 namespace tarnvale {
 
 namespace {
-
-const QStringList kTables = {QStringLiteral("groups"), QStringLiteral("wrecker"),
-                             QStringLiteral("reminders"), QStringLiteral("lb_type")};
 
 // Moves the lock that marks a temporary file as in use onto the file now at `path`.
 void holdLockOn(int &lock, const QString &path)
@@ -43,50 +37,6 @@ QString systemError()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-QString checkOpenDatabase(QSqlDatabase &db)
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type = 'table'")))
-        return QStringLiteral("The file is not a database.");
-    QStringList tables;
-    while (query.next())
-        tables << query.value(0).toString();
-    for (const QString &table : kTables)
-        if (!tables.contains(table))
-            return QStringLiteral("The database has no table %1.").arg(table);
-    // Only what this program creates: a trigger or a view would run on the next change.
-    QString reason;
-    const std::optional<QStringList> foreign = SchemaCheck::foreignObjects(db, &reason);
-    if (!foreign)
-        return QStringLiteral("The database's schema cannot be read: ") + reason;
-    if (!foreign->isEmpty())
-        return QStringLiteral("The database holds objects this program does not create: ")
-               + SchemaCheck::describe(*foreign) + u'.';
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-        return QStringLiteral("The database could not be checked.");
-    if (query.value(0).toInt() > SchemaCheck::kVersion)
-        return QStringLiteral("The database was made by a newer version of the program "
-                              "(schema version %1).").arg(query.value(0).toInt());
-    if (!query.exec(QStringLiteral("PRAGMA integrity_check")) || !query.next())
-        return QStringLiteral("The database could not be checked.");
-    const QString verdict = query.value(0).toString();
-    // SQLite lists up to a hundred problems, in rows and lines, under "*** in database main
-    // ***": the first says enough.
-    QStringList problems;
-    do
-        problems << query.value(0).toString().split(u'\n', Qt::SkipEmptyParts);
-    while (query.next());
-    problems.removeIf([](const QString &line) { return line.startsWith(QLatin1String("***")); });
-    if (verdict != QLatin1String("ok"))
-        return QStringLiteral("The database is damaged: ") + problems.value(0).trimmed()
-               + (problems.size() > 1
-                      ? QStringLiteral(" (and %1 more problems)").arg(problems.size() - 1)
-                      : QString())
-               + QStringLiteral(". Restore another backup.");
-    return {};
-}
-
 } // namespace
 
 DatabaseRestore::DatabaseRestore(QObject *parent) : QObject(parent) {}
@@ -99,35 +49,7 @@ DatabaseRestore::~DatabaseRestore()
 
 QString DatabaseRestore::checkDatabase(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("The unpacked file cannot be read: ") + file.errorString();
-    if (file.read(16) != QByteArray("SQLite format 3", 16))
-        return QStringLiteral("The file is not a database.");
-    file.close();
-
-    const QString connection = QStringLiteral("tarnvale-restore-check-")
-                               + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QString verdict;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        QString reason;
-        if (!db.open())
-            verdict = QStringLiteral("The file is not a database.");
-        else if (!SchemaCheck::harden(db, SchemaCheck::Use::Inspecting, &reason))
-            verdict = reason;
-        else
-            verdict = checkOpenDatabase(db);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    // A read-only look at a database in WAL mode leaves SQLite's -wal and -shm files beside
-    // it, empty of changes: they go, so that only the file itself is kept or removed.
-    for (const char *suffix : {"-wal", "-shm"})
-        QFile::remove(path + QLatin1String(suffix));
-    return verdict;
+    return DatabaseFileCheck::problem(path);
 }
 
 QString DatabaseRestore::keptPath(const QString &databasePath, const QDateTime &when)

@@ -26,7 +26,7 @@
 #include "Dialogs.h"
 #include "GroupTreeModel.h"
 #include "ImpoundStore.h"
-#include "ModDatabase.h"
+#include "DatabaseCommands.h"
 #include "ReadableColor.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
@@ -59,7 +59,7 @@ QVector<QIcon> treeImages(const QStyle *style)
 
 } // namespace
 
-ContactsWindow::ContactsWindow(RecordStore &store, ModDatabase &database,
+ContactsWindow::ContactsWindow(RecordStore &store, DatabaseCommands &database,
                                const SettingsFile &settings, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent), m_store(store), m_database(database), m_settings(settings),
       m_dialogs(dialogs)

@@ -24,7 +24,7 @@ class Dialogs;
 class GroupTreeModel;
 class VehicleListModel;
 struct SheetContents;
-class ModDatabase;
+class DatabaseCommands;
 class RecordStore;
 class SettingsFile;
 struct StoreChange;
@@ -46,7 +46,7 @@ class ContactsWindow : public QWidget
     Q_OBJECT
 
 public:
-    ContactsWindow(RecordStore &store, ModDatabase &database, const SettingsFile &settings,
+    ContactsWindow(RecordStore &store, DatabaseCommands &database, const SettingsFile &settings,
                    Dialogs &dialogs, QWidget *parent = nullptr);
 
     // The window's load: builds the tree, asks for the tip window when tips at start are on,
@@ -118,7 +118,7 @@ private:
     bool treeKeyPress(QKeyEvent *event);
 
     RecordStore &m_store;
-    ModDatabase &m_database;
+    DatabaseCommands &m_database;
     const SettingsFile &m_settings;
     Dialogs &m_dialogs;
     GroupTreeModel *m_model = nullptr;

@@ -7,13 +7,13 @@
 #include "Dialogs.h"
 #include "IsValidVin.h"
 #include "LeadingNumber.h"
-#include "ModDatabase.h"
+#include "DatabaseCommands.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
 
-TowRecordEditor::TowRecordEditor(RecordStore &store, ModDatabase &database,
+TowRecordEditor::TowRecordEditor(RecordStore &store, DatabaseCommands &database,
                                  const SettingsFile &settings, Dialogs &dialogs)
     : m_store(store), m_database(database), m_settings(settings), m_dialogs(dialogs)
 {

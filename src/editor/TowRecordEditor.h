@@ -16,7 +16,7 @@ namespace tarnvale {
 
 class Dialogs;
 struct DbError;
-class ModDatabase;
+class DatabaseCommands;
 class SettingsFile;
 
 class TowRecordEditor
@@ -24,7 +24,7 @@ class TowRecordEditor
   public:
     static constexpr QStringView kNone = u"<None>";
 
-    TowRecordEditor(RecordStore &store, ModDatabase &database, const SettingsFile &settings,
+    TowRecordEditor(RecordStore &store, DatabaseCommands &database, const SettingsFile &settings,
                     Dialogs &dialogs);
 
     // Every GROUPNAME in table order, then "<None>". When the groups cannot be read the
@@ -106,7 +106,7 @@ class TowRecordEditor
     void reportSaveFailure(const DbError &error);
 
     RecordStore &m_store;
-    ModDatabase &m_database;
+    DatabaseCommands &m_database;
     const SettingsFile &m_settings;
     Dialogs &m_dialogs;
     std::optional<TowField> m_problem;

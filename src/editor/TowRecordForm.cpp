@@ -31,7 +31,7 @@
 #include "HookupFeeLookup.h"
 #include "IsValidVin.h"
 #include "LeadingNumber.h"
-#include "ModDatabase.h"
+#include "DatabaseCommands.h"
 #include "PricingStore.h"
 #include "ReadableColor.h"
 #include "SettingsFile.h"
@@ -101,7 +101,7 @@ void nameButton(QPushButton *button, const QString &name)
 
 } // namespace
 
-TowRecordForm::TowRecordForm(RecordStore &store, ModDatabase &database,
+TowRecordForm::TowRecordForm(RecordStore &store, DatabaseCommands &database,
                              const SettingsFile &settings, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent, Qt::Window), m_editor(store, database, settings, dialogs), m_store(store),
       m_settings(settings), m_dialogs(dialogs)
@@ -584,10 +584,7 @@ void TowRecordForm::toolbarClick(int number)
 
 bool TowRecordForm::save()
 {
-    const QString action = m_buttons[2]->text().trimmed().toLower();
-    const bool adding = action == QLatin1String("add");
-    if (!adding && action != QLatin1String("apply"))
-        return false;
+    const bool adding = !m_edt;
     const QString towedAt = m_towedAt->text().trimmed();
     if (!towedAt.isEmpty() && !QTime::fromString(towedAt, QStringLiteral("H:mm")).isValid()) {
         m_dialogs.notify(m_settings.companyName(),

@@ -25,7 +25,7 @@ class QToolBar;
 namespace tarnvale {
 
 class Dialogs;
-class ModDatabase;
+class DatabaseCommands;
 class RecordStore;
 class SettingsFile;
 
@@ -37,7 +37,7 @@ class TowRecordForm : public QWidget
     static constexpr int kFullWidthTwips = 12030;
     static constexpr int kNarrowWidthTwips = 6435;
 
-    TowRecordForm(RecordStore &store, ModDatabase &database, const SettingsFile &settings,
+    TowRecordForm(RecordStore &store, DatabaseCommands &database, const SettingsFile &settings,
                   Dialogs &dialogs, QWidget *parent = nullptr);
 
     // Set by the caller before the window is shown: edit mode and the id of the record.

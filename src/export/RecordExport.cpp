@@ -5,22 +5,22 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
-#include <functional>
 
 #include "ChargeFigures.h"
 #include "DateText.h"
+#include "ExportQueries.h"
 #include "ImpoundRules.h"
 #include "LienSchedule.h"
 #include "CsvWriter.h"
 #include "MoneyFormat.h"
+#include "PricingBookRead.h"
 #include "PricingStore.h"
 #include "SafeOutput.h"
 #include "SettingsFile.h"
 #include "RecordStore.h"
+#include "QtSqlRows.h"
 #include "ServerAddress.h"
 #include "SqlDialect.h"
 #include "SqliteReader.h"
@@ -76,32 +76,15 @@ public:
     bool load(Reader &db, const SqlDialect &dialect, QList<LienStep> schedule)
     {
         m_schedule = std::move(schedule);
-        const QString table = QStringLiteral("impound_status");
-        if (!db.prepare(dialect.tableExists().toUtf8(), &table)
-            || db.step() != SqliteReader::Step::Row)
+        ExportQueries::Impound kept;
+        if (!ExportQueries::readImpound(db, dialect, kept))
             return false;
-        if (db.integer(0) == 0)
-            return true;
-        const auto text = [&db](int column) { return QString::fromUtf8(db.text(column)); };
-        const auto scan = [&db](const char *sql, const std::function<void()> &visit) {
-            if (!db.prepare(sql))
-                return false;
-            SqliteReader::Step step;
-            while ((step = db.step()) == SqliteReader::Step::Row)
-                visit();
-            return step == SqliteReader::Step::Done;
-        };
-        return scan("SELECT vehicle_id, status FROM impound_status",
-                    [&] {
-                        m_status.insert(db.integer(0), ImpoundRules::statusFromWord(text(1))
-                                                           .value_or(VehicleStatus::InStorage));
-                    })
-               && scan("SELECT vehicle_id, amount_cents FROM impound_payments",
-                       [&] { m_paid[db.integer(0)] += db.integer(1); })
-               && scan("SELECT vehicle_id, step_name, done_on FROM lien_steps_done", [&] {
-                      m_done[db.integer(0)].append(
-                          {text(1), QDate::fromString(text(2), Qt::ISODate)});
-                  });
+        for (auto at = kept.statusWords.cbegin(); at != kept.statusWords.cend(); ++at)
+            m_status.insert(at.key(), ImpoundRules::statusFromWord(at.value())
+                                          .value_or(VehicleStatus::InStorage));
+        m_paid = std::move(kept.paidCents);
+        m_done = std::move(kept.stepsDone);
+        return true;
     }
 
     // Status, balance due (empty when no grand total is formed) and next deadline (empty
@@ -142,87 +125,10 @@ public:
     template <class Reader>
     bool load(Reader &db, const SqlDialect &dialect)
     {
-        const QString table = QStringLiteral("pricing_plans");
-        if (!db.prepare(dialect.tableExists().toUtf8(), &table)
-            || db.step() != SqliteReader::Step::Row)
+        if (!PricingBookRead::read(db, dialect, m_book))
             return false;
-        if (db.integer(0) == 0)
-            return true;
-        const auto text = [&db](int column) { return QString::fromUtf8(db.text(column)); };
-        const auto time = [&](int column) { return QTime::fromString(text(column), u"HH:mm"); };
-        const auto scan = [&db](const char *sql, const std::function<void()> &visit) {
-            if (!db.prepare(sql))
-                return false;
-            SqliteReader::Step step;
-            while ((step = db.step()) == SqliteReader::Step::Row)
-                visit();
-            return step == SqliteReader::Step::Done;
-        };
-        QHash<qint64, qsizetype> at;
-        const auto plan = [&](qint64 id) { return at.contains(id) ? &m_book.plans[at[id]] : nullptr; };
-        return scan("SELECT id, name, day_type, tow_day_counts, grace_hours, cap_days, cap_cents, "
-                    "admin_fee_cents, after_hours_fee_cents, opens, closes, open_days "
-                    "FROM pricing_plans",
-                    [&] {
-                        PricingPlan p;
-                        p.id = db.integer(0), p.name = text(1);
-                        p.dayType = text(2) == u"periods" ? DayType::Periods : DayType::CalendarDays;
-                        p.towDayCounts = db.integer(3) != 0, p.graceHours = int(db.integer(4));
-                        p.capDays = int(db.integer(5)), p.capCents = db.integer(6);
-                        p.adminFeeCents = db.integer(7), p.afterHoursFeeCents = db.integer(8);
-                        p.opens = time(9), p.closes = time(10), p.openDays = int(db.integer(11));
-                        at.insert(p.id, m_book.plans.size());
-                        m_book.plans.append(p);
-                    })
-               && scan("SELECT plan_id, from_day, light_cents, medium_cents, heavy_cents, "
-                       "motorcycle_cents FROM pricing_tiers ORDER BY plan_id, from_day",
-                       [&] {
-                           if (PricingPlan *p = plan(db.integer(0)))
-                               p->tiers.append(StorageTier{int(db.integer(1)),
-                                                {db.integer(2), db.integer(3), db.integer(4),
-                                                 db.integer(5)}});
-                       })
-               && scan("SELECT plan_id, step, after_days, cents FROM pricing_lien_fees "
-                       "ORDER BY plan_id, id",
-                       [&] {
-                           if (PricingPlan *p = plan(db.integer(0)))
-                               p->lienFees.append(LienFee{text(1), int(db.integer(2)), db.integer(3)});
-                       })
-               && scan("SELECT vehicle_id, plan_id, vehicle_class, towed_at FROM vehicle_pricing",
-                       [&] {
-                           VehiclePricing v{db.integer(1), std::nullopt, time(3)};
-                           for (int c = 0; c < kVehicleClassCount; ++c)
-                               if (text(2) == Pricing::className(VehicleClass(c)))
-                                   v.vehicleClass = VehicleClass(c);
-                           m_book.vehicles.insert(db.integer(0), v);
-                       })
-               && scan("SELECT g.groupname, p.plan_id FROM group_pricing p JOIN groups g "
-                       "ON g.GROUPID = p.group_id",
-                       [&] { m_book.groupPlans.insert(text(0), db.integer(1)); })
-               && scan("SELECT vehicle_id, released_at FROM impound_releases",
-                       [&] {
-                           if (const QTime t = time(1); t.isValid())
-                               m_book.releaseTimes.insert(db.integer(0), t);
-                       })
-               && scan("SELECT vehicle_id, plan_name, kind, label, units, rate_cents, cents "
-                       "FROM release_bills ORDER BY vehicle_id, position",
-                       [&] {
-                           KeptBill &bill = m_book.kept[db.integer(0)];
-                           bill.planName = text(1);
-                           const QString kind = text(2);
-                           const BillLine line{text(3), db.integer(4), db.integer(5),
-                                               db.integer(6)};
-                           if (kind == u"storage")
-                               bill.storage.append(line);
-                           else if (kind == u"fee")
-                               bill.fees.append(line);
-                           else if (kind == u"tax")
-                               bill.taxCents = line.cents;
-                           else if (kind == u"days")
-                               bill.days = line.units, bill.periods = line.label == u"periods",
-                               bill.rateCents = line.rateCents;
-                       })
-               && (m_active = !m_book.plans.isEmpty() || !m_book.kept.isEmpty(), true);
+        m_active = !m_book.plans.isEmpty() || !m_book.kept.isEmpty();
+        return true;
     }
 
     // Whether the export carries the pricing columns: once the yard keeps a plan.
@@ -243,60 +149,6 @@ public:
 private:
     PricingBook m_book;
     bool m_active = false;
-};
-
-// The rows of a database on a server, read through Qt SQL with the calls of SqliteReader, in
-// one read-only snapshot.
-class ServerRows
-{
-public:
-    explicit ServerRows(const QSqlDatabase &db) : m_db(db) {}
-    bool exec(const char *sql)
-    {
-        QSqlQuery query(m_db);
-        const bool begin = qstrcmp(sql, "BEGIN") == 0;
-        const bool ok = query.exec(begin ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ "
-                                                          "READ ONLY")
-                                         : QString::fromUtf8(sql));
-        m_error = query.lastError().text();
-        return ok;
-    }
-    // Runs the statement at once; step() then walks its rows.
-    bool prepare(QByteArrayView sql, const QString *boundText = nullptr)
-    {
-        m_query = QSqlQuery(m_db);
-        m_query.setForwardOnly(true);
-        bool ok = m_query.prepare(QString::fromUtf8(sql));
-        if (ok && boundText)
-            m_query.addBindValue(*boundText);
-        ok = ok && m_query.exec();
-        m_error = m_query.lastError().text();
-        return ok;
-    }
-    SqliteReader::Step step()
-    {
-        if (m_query.next())
-            return SqliteReader::Step::Row;
-        m_error = m_query.lastError().text();
-        return m_query.lastError().isValid() ? SqliteReader::Step::Failed
-                                             : SqliteReader::Step::Done;
-    }
-    qint64 integer(int column) const { return m_query.value(column).toLongLong(); }
-    // Valid until the same column is read again.
-    QByteArrayView text(int column) const
-    {
-        if (column >= m_text.size())
-            m_text.resize(column + 1);
-        m_text[column] = m_query.value(column).toString().toUtf8();
-        return m_text[column];
-    }
-    QString errorText() const { return m_error; }
-
-private:
-    QSqlDatabase m_db;
-    QSqlQuery m_query;
-    mutable QList<QByteArray> m_text;
-    QString m_error;
 };
 
 } // namespace
@@ -361,7 +213,7 @@ RecordExport::Result RecordExport::writeFromServer(const QString &uri,
     Result result;
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
-        ServerRows rows(db);
+        QtSqlRows rows(db);
         result = writeRows(rows, SqlDialect(SqlDialect::Engine::Postgres), shown, selection, rules,
                            outPath, options);
     }
@@ -381,13 +233,8 @@ RecordExport::Result RecordExport::writeRows(Reader &db, const SqlDialect &diale
             QStringLiteral("cannot read the database %1: %2").arg(databasePath, db.errorText()));
     };
 
-    QByteArray columns = "id";
-    for (int i = 0; i < kTowFieldCount; ++i)
-        columns += ", " + TowRecord::fieldName(TowField(i)).toLatin1();
-    QByteArray where;
-    const bool byGroup = selection.kind == ExportSelection::Kind::Group;
-    if (byGroup)
-        where = " WHERE groupname = ?";
+    const QString *group =
+        selection.kind == ExportSelection::Kind::Group ? &selection.group : nullptr;
     QList<qint64> ids;
     if (selection.kind == ExportSelection::Kind::Records) {
         ids = selection.ids;
@@ -396,15 +243,14 @@ RecordExport::Result RecordExport::writeRows(Reader &db, const SqlDialect &diale
     }
 
     // One read transaction: the count and the rows come from the same state of the file.
-    if (!db.exec("BEGIN"))
+    if (!ExportQueries::begin(db))
         return readFailure();
     qint64 total = qint64(ids.size());
     if (selection.kind != ExportSelection::Kind::Records) {
-        if (!db.prepare("SELECT count(*) FROM wrecker" + where,
-                        byGroup ? &selection.group : nullptr) ||
-            db.step() == SqliteReader::Step::Failed)
+        const std::optional<qint64> count = ExportQueries::count(db, group);
+        if (!count)
             return readFailure();
-        total = db.integer(0);
+        total = *count;
     }
     ImpoundColumns impound;
     if (!impound.load(db, dialect, LienSchedule::read(rules)))
@@ -412,8 +258,7 @@ RecordExport::Result RecordExport::writeRows(Reader &db, const SqlDialect &diale
     PricingColumns pricing;
     if (!pricing.load(db, dialect))
         return readFailure();
-    if (!db.prepare("SELECT " + columns + " FROM wrecker" + where + " ORDER BY id",
-                    byGroup ? &selection.group : nullptr))
+    if (!ExportQueries::selectRecords(db, group))
         return readFailure();
 
     // A private temporary file beside OUT, renamed into place and the folder flushed; OUT

@@ -18,10 +18,10 @@
 #include "ChargeFigures.h"
 #include "DbError.h"
 #include "ImpoundRecord.h"
+#include "ImpoundTables.h"
 #include "LienSchedule.h"
 
 class QSqlDatabase;
-class QSqlQuery;
 
 namespace tarnvale {
 
@@ -77,10 +77,10 @@ class ImpoundStore
     const QString &refusal() const { return m_refusal; }
 
   private:
-    Result fail(const QSqlQuery &query, const QString &doing);
     Result failDb(const QSqlDatabase &db, const QString &doing);
     Result refuse(const QString &why);
-    bool exec(QSqlQuery &query, const QString &doing);
+    // Takes the tables' error; false, to answer the write that failed.
+    bool tablesFailed();
     // Under the write lock, reads the vehicle as stored and runs `work` with its state (Done,
     // or the refusal or failure that stops the change); commits, and the vehicle is announced
     // here and raised for every other program watching.
@@ -89,12 +89,13 @@ class ImpoundStore
     // Checks the change of status under the lock, then runs `work` and the status row.
     template <typename Work>
     Result change(const TowRecord &record, VehicleStatus to, Work work);
-    bool setStatus(QSqlDatabase &db, qint64 id, VehicleStatus status);
     std::optional<QList<LienItem>> dueSteps(const QList<LienStep> &schedule, const QDate &today,
                                             const QList<qint64> *vehicleIds);
-    bool setReleaseDate(QSqlDatabase &db, qint64 id, const QDate &day);
+    // The release date field, and the record's version raised.
+    bool setReleaseDate(qint64 id, const QDate &day);
 
     RecordStore &m_store;
+    ImpoundTables m_tables;
     DbError m_error;
     QString m_refusal;
     QList<qint64> m_revisions; // the versions the change in hand raised

@@ -20,13 +20,13 @@
 
 #include "DateText.h"
 #include "ContentScrollArea.h"
+#include "DatabaseCommands.h"
 #include "Dialogs.h"
 #include "ImpoundPapers.h"
 #include "ImpoundRules.h"
 #include "PricingStore.h"
 #include "ReadableColor.h"
 #include "RecordStore.h"
-#include "ReportWindow.h"
 #include "ScreenFit.h"
 
 namespace tarnvale {
@@ -401,10 +401,7 @@ void ImpoundWindow::report(ImpoundStore::Result result)
     if (result == ImpoundStore::Result::Refused)
         m_dialogs.notify(m_settings.companyName(), m_impound.refusal(), MessageIcon::Exclamation);
     else if (result == ImpoundStore::Result::Failed)
-        m_dialogs.notify(QStringLiteral("Database Error!"),
-                         QStringLiteral("Unknown database error: ") + crlf() + crlf()
-                             + m_impound.lastError().description,
-                         MessageIcon::Critical);
+        DatabaseCommands::ReportUnknownError(m_dialogs, m_impound.lastError());
 }
 
 void ImpoundWindow::placeHold()
@@ -481,22 +478,19 @@ void ImpoundWindow::markDisposed()
     dispose(VehicleStatus::Disposed);
 }
 
-ReportWindow *ImpoundWindow::printReceipt()
+bool ImpoundWindow::printReceipt()
 {
     if (!m_state.release)
-        return nullptr;
-    const QDate today = QDate::currentDate();
+        return false;
     PrintSnapshot snapshot;
     snapshot.customerName = m_state.release->releasedTo;
     snapshot.recordId = m_recordId;
-    auto *window = new ReportWindow(snapshot, m_settings, m_folder, m_dialogs, this);
-    if (!window->showDocument(
-            ImpoundPapers::receipt(m_folder, m_record, m_state, m_settings, today,
-                                   PricingStore(m_store).stayOf(m_record, QTime::currentTime())),
-            QStringLiteral("Receipt")))
-        return nullptr;
-    window->show();
-    return window;
+    Q_EMIT paperRequested(
+        snapshot,
+        ImpoundPapers::receipt(m_folder, m_record, m_state, m_settings, QDate::currentDate(),
+                               PricingStore(m_store).stayOf(m_record, QTime::currentTime())),
+        QStringLiteral("Receipt"));
+    return true;
 }
 
 void ImpoundWindow::closeEvent(QCloseEvent *event)

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "ChargeFigures.h"
+#include "ChargeSheet.h"
 #include "ImpoundRecord.h"
 #include "ImpoundStore.h"
 #include "ProgramFolder.h"
@@ -26,7 +27,6 @@ namespace tarnvale {
 
 class Dialogs;
 class RecordStore;
-class ReportWindow;
 
 class ImpoundWindow : public QWidget
 {
@@ -52,8 +52,15 @@ class ImpoundWindow : public QWidget
     // Keeps the amount typed at once, with the day and time and the user's name: a payment,
     // or below zero a refund of the payment chosen in the table.
     void addPayment();
-    // The receipt of the release; nullptr when it cannot be shown.
-    ReportWindow *printReceipt();
+    // Asks for the receipt of the release to be shown (paperRequested); false when the
+    // vehicle has no release.
+    bool printReceipt();
+
+  Q_SIGNALS:
+    // A paper of this vehicle to show and print, named so in its window's title ("Receipt"):
+    // the application shows it, as it shows a vehicle Find asks for.
+    void paperRequested(const tarnvale::PrintSnapshot &snapshot,
+                        const tarnvale::ChargeSheet::Outcome &paper, const QString &name);
 
   protected:
     // Closed by the user with a hold or a payment typed and not kept: asked first.

@@ -1,55 +1,34 @@
 #include "ReminderList.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QVariant>
-
-#include "RecordStore.h"
 #include "DateText.h"
+#include "RecordStore.h"
 
 namespace tarnvale {
 
-ReminderList::ReminderList(RecordStore &store) : m_store(store) {}
+ReminderList::ReminderList(RecordStore &store) : m_table(store) {}
 
-bool ReminderList::fail(const QSqlQuery &query)
+bool ReminderList::tableFailed()
 {
-    m_error = m_store.isOpen()
-                  ? DbError::fromSql(query.lastError())
-                  : DbError{DbError::kNotOpen, QStringLiteral("The database is not open.")};
+    m_error = m_table.lastError();
     return false;
 }
 
 std::optional<QList<ReminderItem>> ReminderList::items()
 {
     m_error = {};
-    QSqlQuery query(m_store.database());
-    query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT id, item, DateFor, Done, Date FROM reminders "
-                                      "ORDER BY id")) ||
-        !query.exec()) {
-        fail(query);
-        return std::nullopt;
-    }
-    QList<ReminderItem> result;
-    while (query.next()) {
-        result.append(ReminderItem{query.value(0).toLongLong(), query.value(1).toString(),
-                                   query.value(2).toString(), query.value(3).toLongLong() != 0,
-                                   query.value(4).toString()});
-    }
+    auto result = m_table.items();
+    if (!result)
+        tableFailed();
     return result;
 }
 
 std::optional<qint64> ReminderList::count()
 {
     m_error = {};
-    QSqlQuery query(m_store.database());
-    query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT count(*) FROM reminders")) || !query.exec() ||
-        !query.next()) {
-        fail(query);
-        return std::nullopt;
-    }
-    return query.value(0).toLongLong();
+    const auto result = m_table.count();
+    if (!result)
+        tableFailed();
+    return result;
 }
 
 ReminderList::AddResult ReminderList::add(const QString &item, const QString &dateFor,
@@ -61,41 +40,21 @@ ReminderList::AddResult ReminderList::add(const QString &item, const QString &da
     const std::optional<QDate> due = DateText::read(dateFor, locale, today);
     if (!due || !DateText::yearAllowed(*due, today))
         return AddResult::NotADate;
-    QSqlQuery query(m_store.database());
-    if (!query.prepare(QStringLiteral("INSERT INTO reminders (item, DateFor, Done, Date) "
-                                      "VALUES (?, ?, 0, ?)"))) {
-        fail(query);
-        return AddResult::Failed;
-    }
-    query.addBindValue(item);
-    query.addBindValue(dateFor);
-    query.addBindValue(DateText::shortForm(today, locale));
-    if (!query.exec()) {
-        fail(query);
-        return AddResult::Failed;
-    }
-    return AddResult::Added;
+    return m_table.add(item, dateFor, DateText::shortForm(today, locale)) || tableFailed()
+               ? AddResult::Added
+               : AddResult::Failed;
 }
 
 bool ReminderList::setDone(qint64 id, bool done)
 {
     m_error = {};
-    QSqlQuery query(m_store.database());
-    if (!query.prepare(QStringLiteral("UPDATE reminders SET Done = ? WHERE id = ?")))
-        return fail(query);
-    query.addBindValue(done ? 1 : 0);
-    query.addBindValue(id);
-    return query.exec() || fail(query);
+    return m_table.setDone(id, done) || tableFailed();
 }
 
 bool ReminderList::remove(qint64 id)
 {
     m_error = {};
-    QSqlQuery query(m_store.database());
-    if (!query.prepare(QStringLiteral("DELETE FROM reminders WHERE id = ?")))
-        return fail(query);
-    query.addBindValue(id);
-    return query.exec() || fail(query);
+    return m_table.remove(id) || tableFailed();
 }
 
 } // namespace tarnvale

@@ -1,4 +1,5 @@
-// The to-do list kept in table reminders, in table order (ascending id).
+// The to-do list kept in table reminders, in table order (ascending id), and what an item
+// must be to join it.
 //
 // Rows are named by their id: two items with the same text are two rows. A failing operation
 // leaves the engine's number and description in lastError().
@@ -14,8 +15,7 @@
 #include <optional>
 
 #include "DbError.h"
-
-class QSqlQuery;
+#include "ReminderTable.h"
 
 namespace tarnvale {
 
@@ -43,9 +43,10 @@ public:
     const DbError &lastError() const { return m_error; }
 
 private:
-    bool fail(const QSqlQuery &query);
+    // Takes the table's error; false, to answer the call that failed.
+    bool tableFailed();
 
-    RecordStore &m_store;
+    ReminderTable m_table;
     DbError m_error;
 };
 

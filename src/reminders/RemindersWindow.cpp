@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "DatabaseCommands.h"
 #include "Dialogs.h"
 #include "DateText.h"
 #include "ImpoundPapers.h"
@@ -210,10 +211,7 @@ void RemindersWindow::onLienItemChanged(QListWidgetItem *entry)
     // The store announces the vehicle as changed, and the list is filled again from there.
     if (m_impound.markStepDone(item.vehicleId, item.deadline.step, QDate::currentDate())
         != ImpoundStore::Result::Done)
-        m_dialogs.notify(QStringLiteral("Database Error!"),
-                         QStringLiteral("Unknown database error: ") + crlf() + crlf()
-                             + m_impound.lastError().description,
-                         MessageIcon::Critical);
+        DatabaseCommands::ReportUnknownError(m_dialogs, m_impound.lastError());
 }
 
 QWidget *RemindersWindow::printNotice(int item)
@@ -246,10 +244,7 @@ QWidget *RemindersWindow::printNotice(int item)
 
 void RemindersWindow::reportError()
 {
-    m_dialogs.notify(QStringLiteral("Database Error!"),
-                     QStringLiteral("Unknown database error: ") + crlf() + crlf() +
-                         m_reminders.lastError().description,
-                     MessageIcon::Critical);
+    DatabaseCommands::ReportUnknownError(m_dialogs, m_reminders.lastError());
 }
 
 void RemindersWindow::FillReminderList()

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "RecordStore.h"
-#include "SearchQueries.h"
+#include "StoreConnection.h"
 
 namespace tarnvale {
 
@@ -83,8 +83,11 @@ void SearchRunner::work(const std::shared_ptr<Scan> &scan, const QString &source
     if (!sourceConnection.isEmpty()) {
         const QString name = nextConnectionName();
         {
-            QSqlDatabase db = SearchQueries::openReadingCopy(sourceConnection, name, &error);
-            if (db.isOpen()) {
+            const auto failure = StoreConnection::openReadingCopy(sourceConnection, name);
+            QSqlDatabase db = QSqlDatabase::database(name, false);
+            if (failure) {
+                error = DbError{DbError::kCannotOpen, failure->reason};
+            } else {
                 RecordSearch::Options options;
                 options.reader = m_reader;
                 options.batchSize = 1; // the window decides how rows are grouped

@@ -6,6 +6,9 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include "RecordStore.h"
+#include "StoreConnection.h"
+
 namespace tarnvale {
 
 namespace {
@@ -81,10 +84,8 @@ QString DatabaseSnapshot::take(const QString &databasePath, const QString &desti
     if (sqlite3_open_v2(QFile::encodeName(databasePath).constData(), &from.handle,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         return from.error("opening the database");
-    sqlite3_busy_timeout(from.handle, 5000);
-    int off = 0;
-    if (sqlite3_db_config(from.handle, SQLITE_DBCONFIG_DEFENSIVE, 1, &off) != SQLITE_OK ||
-        sqlite3_db_config(from.handle, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &off) != SQLITE_OK)
+    sqlite3_busy_timeout(from.handle, RecordStore::kBusyTimeoutMs);
+    if (!StoreConnection::harden(from.handle, false))
         return from.error("preparing the connection");
     const qint64 pages = number(from.handle, "PRAGMA page_count");
     const qint64 free = number(from.handle, "PRAGMA freelist_count");

@@ -18,6 +18,11 @@ struct DbError
     static constexpr int kReadOnly = 3027;  // the database is open read-only
     static constexpr int kConnectionLost = 3151; // the server's connection ended
     static constexpr int kBusy = 3260; // another program held the write lock past the wait
+    static constexpr int kFileNotFound = 3024; // no database file at the path
+    static constexpr int kInvalidPath = 3044;  // a path or server address that cannot be used
+    static constexpr int kDamaged = 3049;      // the file is damaged (empty)
+    static constexpr int kCannotOpen = 3051;   // the database could not be opened
+    static constexpr int kNewerSchema = 3343;  // made by a newer version of the program
 
     int number = 0; // 0: no error
     QString description = {}; // the engine's own text, shown to the user unchanged

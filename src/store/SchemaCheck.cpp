@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include "SqliteHandle.h"
+#include "StoreConnection.h"
 #include "TowRecord.h"
 
 namespace tarnvale {
@@ -380,12 +381,6 @@ bool isFirstVersionObject(const OwnObject &object)
            !yardObjects().contains(object) && !pricingObjects().contains(object);
 }
 
-bool setConfig(sqlite3 *engine, int option, int value)
-{
-    int now = -1;
-    return sqlite3_db_config(engine, option, value, &now) == SQLITE_OK && now == value;
-}
-
 QString quoted(const QString &name)
 {
     QString shown = name;
@@ -580,11 +575,7 @@ bool SchemaCheck::harden(const QSqlDatabase &db, Use use, QString *error)
                                     "build this program was made with.");
         return false;
     }
-    if (!setConfig(engine, SQLITE_DBCONFIG_DEFENSIVE, 1)
-        || !setConfig(engine, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0)
-        || (use == Use::Inspecting
-            && (!setConfig(engine, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0)
-                || !setConfig(engine, SQLITE_DBCONFIG_ENABLE_VIEW, 0)))) {
+    if (!StoreConnection::harden(engine, use == Use::Inspecting)) {
         if (error)
             *error = QStringLiteral("The database engine's safe mode cannot be set: ")
                      + QString::fromUtf8(sqlite3_errmsg(engine));

@@ -425,31 +425,6 @@ const std::optional<QString> &SearchQueries::indexFoldsApart()
     return apart;
 }
 
-QSqlDatabase SearchQueries::openReadingCopy(const QString &source, const QString &name,
-                                            DbError *error)
-{
-    QSqlDatabase db = QSqlDatabase::cloneDatabase(source, name);
-    const bool file = db.driverName() == QLatin1String("QSQLITE");
-    if (file)
-        db.setConnectOptions(db.connectOptions() + QStringLiteral(";QSQLITE_OPEN_READONLY"));
-    if (!db.open()) {
-        const QSqlError sqlError = db.lastError();
-        failWith(error, 3051,
-                 sqlError.text().isEmpty() ? QStringLiteral("The database could not be opened.")
-                                           : sqlError.text());
-        return QSqlDatabase();
-    }
-    // The file is untrusted here as in the store: nothing in its schema runs. A server's
-    // schema is the server's business.
-    QString reason;
-    if (file && !SchemaCheck::harden(db, SchemaCheck::Use::Inspecting, &reason)) {
-        failWith(error, 3051, reason);
-        db.close();
-        return QSqlDatabase();
-    }
-    return db;
-}
-
 bool SearchQueries::hasServerIndex(const QSqlDatabase &db)
 {
     QSqlQuery query(db);

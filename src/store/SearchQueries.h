@@ -88,11 +88,6 @@ class SearchQueries
     // Measured once on the engine in use; nullopt when it could not be measured.
     static const std::optional<QString> &indexFoldsApart();
 
-    // A connection of its own, for reading on the calling thread, to the database of the
-    // connection named `source`: a file read only and hardened, a server as it is.
-    static QSqlDatabase openReadingCopy(const QString &source, const QString &name,
-                                        DbError *error);
-
     // The server's trigram index under the search, made when the server lets this user make
     // it; false (and nothing made) when it does not: searches then scan.
     static bool makeServerIndex(const QSqlDatabase &db);

@@ -7,7 +7,9 @@
 #include <sqlite3.h>
 
 #include "DbError.h"
+#include "RecordStore.h"
 #include "SqliteHandle.h"
+#include "StoreConnection.h"
 
 namespace tarnvale {
 
@@ -34,9 +36,15 @@ SqliteReader SqliteReader::openReadOnly(const QString &path)
         return reader;
     }
     sqlite3_exec(db, "PRAGMA query_only = ON", nullptr, nullptr, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-    sqlite3_busy_timeout(db, 5000);
+    if (!StoreConnection::harden(db, false)) {
+        reader.m_errorCode = sqlite3_extended_errcode(db);
+        reader.m_errorText = DbError::openFailure(
+            path, QStringLiteral("The database engine's safe mode cannot be set: ") +
+                      QString::fromUtf8(sqlite3_errmsg(db)));
+        sqlite3_close(db);
+        return reader;
+    }
+    sqlite3_busy_timeout(db, RecordStore::kBusyTimeoutMs);
     reader.m_db = db;
     reader.m_owned = true;
     return reader;

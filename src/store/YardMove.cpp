@@ -19,6 +19,7 @@
 #include "SchemaCheck.h"
 #include "ServerAddress.h"
 #include "SqliteReader.h"
+#include "StoreConnection.h"
 
 namespace tarnvale {
 
@@ -252,17 +253,13 @@ class Connection
     // Opens an SQLite file hardened against what it holds; false with the reason.
     bool openFile(const QString &file, bool readOnly, QString *reason)
     {
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        m_db.setDatabaseName(file);
-        m_db.setConnectOptions(
-            readOnly ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
-                     : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-        if (!m_db.open()) {
-            *reason = engineText(m_db.lastError());
-            return false;
-        }
-        return SchemaCheck::harden(
-            m_db, readOnly ? SchemaCheck::Use::Inspecting : SchemaCheck::Use::Writing, reason);
+        const auto failure = StoreConnection::openFile(
+            m_name, file,
+            readOnly ? StoreConnection::Access::ReadOnly : StoreConnection::Access::Writing);
+        m_db = QSqlDatabase::database(m_name, false);
+        if (failure)
+            *reason = failure->atOpen ? engineText(failure->openError) : failure->reason;
+        return !failure;
     }
     bool openServer(const ServerAddress &address, QString *reason)
     {

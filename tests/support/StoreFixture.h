@@ -4,7 +4,7 @@
 #pragma once
 
 #include "FolderFixture.h"
-#include "ModDatabase.h"
+#include "DatabaseCommands.h"
 #include "RecordStore.h"
 #include "TowRecord.h"
 
@@ -13,7 +13,7 @@ namespace tarnvale::test {
 struct StoreFixture : FolderFixture
 {
     RecordStore store;
-    ModDatabase db{store, settings, folder, dialogs};
+    DatabaseCommands db{store, settings, folder, dialogs};
     int refreshes = 0;
 
     StoreFixture()

@@ -13,7 +13,7 @@ class QToolBar;
 
 namespace tarnvale {
 
-class ModDatabase;
+class DatabaseCommands;
 class RecordStore;
 
 class GroupDialog : public QWidget
@@ -23,7 +23,7 @@ class GroupDialog : public QWidget
 public:
     enum class Mode { Add, Remove };
 
-    GroupDialog(RecordStore &store, ModDatabase &database, Mode mode, QWidget *parent = nullptr);
+    GroupDialog(RecordStore &store, DatabaseCommands &database, Mode mode, QWidget *parent = nullptr);
 
     Mode mode() const { return m_mode; }
     // Lists the group names in table order, blank names too, and rebuilds the tree.
@@ -38,7 +38,7 @@ protected:
 
 private:
     RecordStore &m_store;
-    ModDatabase &m_database;
+    DatabaseCommands &m_database;
     Mode m_mode;
     QToolBar *m_toolbar = nullptr;
     QAction *m_cancel = nullptr;

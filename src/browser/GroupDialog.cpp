@@ -9,12 +9,12 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "ModDatabase.h"
+#include "DatabaseCommands.h"
 #include "ScreenFit.h"
 
 namespace tarnvale {
 
-GroupDialog::GroupDialog(RecordStore &store, ModDatabase &database, Mode mode, QWidget *parent)
+GroupDialog::GroupDialog(RecordStore &store, DatabaseCommands &database, Mode mode, QWidget *parent)
     : QWidget(parent, Qt::Dialog), m_store(store), m_database(database), m_mode(mode)
 {
     setObjectName(QStringLiteral("frmAddRemoveGroup"));

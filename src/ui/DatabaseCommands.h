@@ -1,10 +1,12 @@
-// The database routines that talk to the user: opening the store, removing a vehicle,
-// adding and removing groups, and the database messages, all through Dialogs.
+// The database commands that talk to the user: opening and closing the store, removing a
+// vehicle, adding and removing groups, each with its questions and messages through Dialogs,
+// and the messages of failed database operations.
 //
-// Who gets what: a window whose database operations talk to the user (the browser, the
-// record form, the group dialog) is given this object for them and the RecordStore for what
-// it reads and listens to; a window that only reads (find, reminders, backup) is given the
-// RecordStore alone. Nothing reaches the store through this object.
+// Who gets what: a window whose database commands talk to the user (the browser, the record
+// form, the group dialog) is given this object for them and the RecordStore for what it reads
+// and listens to; a window that only reads (find, reminders, backup) is given the RecordStore
+// alone. The commands change the store through its own calls, so the store announces each
+// change as it announces any other.
 #pragma once
 
 #include "RecordStore.h"
@@ -19,10 +21,10 @@ class Dialogs;
 class ProgramFolder;
 class SettingsFile;
 
-class ModDatabase
+class DatabaseCommands
 {
 public:
-    ModDatabase(RecordStore &store, const SettingsFile &settings, const ProgramFolder &folder,
+    DatabaseCommands(RecordStore &store, const SettingsFile &settings, const ProgramFolder &folder,
                 Dialogs &dialogs);
 
     Dialogs &dialogs() const { return m_dialogs; }
@@ -60,7 +62,9 @@ public:
     // "Unknown database error: " and the description, titled "Database Error!". A lost
     // connection, a wait for another workstation's write and a read-only database are said
     // as they are.
-    void ReportUnknownError(const DbError &error);
+    void ReportUnknownError(const DbError &error) { ReportUnknownError(m_dialogs, error); }
+    // The same for a window that has no commands of its own (impound, reminders).
+    static void ReportUnknownError(Dialogs &dialogs, const DbError &error);
 
 private:
     QString configuredPath() const;

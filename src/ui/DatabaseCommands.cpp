@@ -1,4 +1,4 @@
-#include "ModDatabase.h"
+#include "DatabaseCommands.h"
 
 #include <QFileInfo>
 
@@ -15,26 +15,26 @@ const QString kCrLf2 = QStringLiteral("\r\n\r\n");
 const QString kDatabaseErrorTitle = QStringLiteral("Database Error!");
 } // namespace
 
-ModDatabase::ModDatabase(RecordStore &store, const SettingsFile &settings,
+DatabaseCommands::DatabaseCommands(RecordStore &store, const SettingsFile &settings,
                          const ProgramFolder &folder, Dialogs &dialogs)
     : m_store(store), m_settings(settings), m_folder(folder), m_dialogs(dialogs)
 {
 }
 
-QString ModDatabase::configuredPath() const
+QString DatabaseCommands::configuredPath() const
 {
     return m_chosenPath.isEmpty()
                ? m_settings.read(QStringLiteral("Database"), QStringLiteral("Path"))
                : m_chosenPath;
 }
 
-QString ModDatabase::databasePath() const
+QString DatabaseCommands::databasePath() const
 {
     const QString configured = configuredPath();
     return configured.isEmpty() ? m_folder.defaultDatabasePath() : configured;
 }
 
-bool ModDatabase::onAnotherDatabase() const
+bool DatabaseCommands::onAnotherDatabase() const
 {
     if (m_chosenPath.isEmpty())
         return false;
@@ -45,7 +45,7 @@ bool ModDatabase::onAnotherDatabase() const
                : QFileInfo(m_chosenPath).absoluteFilePath() != QFileInfo(named).absoluteFilePath();
 }
 
-bool ModDatabase::OpenDatabaseFile()
+bool DatabaseCommands::OpenDatabaseFile()
 {
     const QString configured = configuredPath();
     const QString path = configured.isEmpty() ? m_folder.defaultDatabasePath() : configured;
@@ -107,7 +107,7 @@ bool ModDatabase::OpenDatabaseFile()
     return false;
 }
 
-void ModDatabase::warnIfOnNetworkShare(const QString &path)
+void DatabaseCommands::warnIfOnNetworkShare(const QString &path)
 {
     const QString kind = NetworkShare::kindOfPath(path);
     if (kind.isEmpty())
@@ -123,17 +123,17 @@ void ModDatabase::warnIfOnNetworkShare(const QString &path)
         MessageIcon::Exclamation);
 }
 
-void ModDatabase::CloseDatabaseFile()
+void DatabaseCommands::CloseDatabaseFile()
 {
     m_store.close();
 }
 
-std::optional<TowRecord> ModDatabase::FindVehicleById(const QString &idText)
+std::optional<TowRecord> DatabaseCommands::FindVehicleById(const QString &idText)
 {
     return m_store.findVehicleById(idText);
 }
 
-void ModDatabase::RemoveVehicle(const QString &idText)
+void DatabaseCommands::RemoveVehicle(const QString &idText)
 {
     const std::optional<TowRecord> record = m_store.findVehicleById(idText);
     if (!record)
@@ -148,7 +148,7 @@ void ModDatabase::RemoveVehicle(const QString &idText)
         ReportUnknownError(m_store.lastError());
 }
 
-int ModDatabase::AddGroup(const QString &name)
+int DatabaseCommands::AddGroup(const QString &name)
 {
     if (!m_store.addGroup(name)) {
         ReportDatabaseError(m_store.lastError(), name);
@@ -157,7 +157,7 @@ int ModDatabase::AddGroup(const QString &name)
     return 1;
 }
 
-std::optional<int> ModDatabase::RemoveGroup(const QString &name)
+std::optional<int> DatabaseCommands::RemoveGroup(const QString &name)
 {
     if (name.trimmed().isEmpty())
         return std::nullopt;
@@ -189,7 +189,7 @@ std::optional<int> ModDatabase::RemoveGroup(const QString &name)
     return result == RecordStore::RemoveGroupResult::Removed ? 1 : -1;
 }
 
-void ModDatabase::ReportDatabaseError(const DbError &error, const QString &groupName)
+void DatabaseCommands::ReportDatabaseError(const DbError &error, const QString &groupName)
 {
     if (error.number == DbError::kBlankName) {
         m_dialogs.notify(QStringLiteral("Group name"),
@@ -208,10 +208,10 @@ void ModDatabase::ReportDatabaseError(const DbError &error, const QString &group
     ReportUnknownError(error);
 }
 
-void ModDatabase::ReportUnknownError(const DbError &error)
+void DatabaseCommands::ReportUnknownError(Dialogs &dialogs, const DbError &error)
 {
     if (error.number == DbError::kConnectionLost) {
-        m_dialogs.notify(QStringLiteral("Connection lost"),
+        dialogs.notify(QStringLiteral("Connection lost"),
                          error.description + kCrLf2
                              + QStringLiteral("The program connects again at your next action "
                                               "once the server answers, or now with Reconnect "
@@ -221,10 +221,10 @@ void ModDatabase::ReportUnknownError(const DbError &error)
         return;
     }
     if (error.number == DbError::kBusy || error.number == DbError::kReadOnly) {
-        m_dialogs.notify(kDatabaseErrorTitle, error.description, MessageIcon::Exclamation);
+        dialogs.notify(kDatabaseErrorTitle, error.description, MessageIcon::Exclamation);
         return;
     }
-    m_dialogs.notify(kDatabaseErrorTitle,
+    dialogs.notify(kDatabaseErrorTitle,
                      QStringLiteral("Unknown database error: ") + kCrLf2 + error.description,
                      MessageIcon::Critical);
 }

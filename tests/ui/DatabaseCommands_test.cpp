@@ -4,7 +4,7 @@
 #include <QSqlQuery>
 #include <QTest>
 
-#include "ModDatabase.h"
+#include "DatabaseCommands.h"
 #include "StoreFixture.h"
 #include "TestFiles.h"
 
@@ -27,7 +27,7 @@ struct Fixture : test::StoreFixture
 
 } // namespace
 
-class ModDatabaseTest : public QObject
+class DatabaseCommandsTest : public QObject
 {
     Q_OBJECT
 
@@ -196,5 +196,5 @@ private Q_SLOTS:
 
 };
 
-QTEST_GUILESS_MAIN(ModDatabaseTest)
-#include "ModDatabase_test.moc"
+QTEST_GUILESS_MAIN(DatabaseCommandsTest)
+#include "DatabaseCommands_test.moc"
