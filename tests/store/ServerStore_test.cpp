@@ -219,7 +219,7 @@ class ServerStoreTest : public QObject
         QVERIFY2(said.startsWith("Notice Exclamation Ok|Database Error!|The database " +
                                  RecordStore::shownPath(reader.toString()) +
                                  " is open read-only: the role 'tarnvale_reader' may not change "
-                                 "the tables groups, ") &&
+                                 "the tables group_pricing, groups, ") &&
                      said.contains(", wrecker, wrecker_version.\r\n\r\nIts records can be "
                                    "viewed and printed, but no change can be saved. Ask the "
                                    "server's administrator for the right to change them."),
@@ -231,7 +231,7 @@ class ServerStoreTest : public QObject
         f.db.ReportUnknownError(f.store.lastError());
         QVERIFY(f.dialogs.last().line().startsWith(
             "Notice Exclamation Ok|Database Error!|The database is open read-only: the role "
-            "'tarnvale_reader' may not change the tables groups, "));
+            "'tarnvale_reader' may not change the tables group_pricing, groups, "));
         QVERIFY(owner.groups()->isEmpty() && owner.towRecord(id));
     }
 };
