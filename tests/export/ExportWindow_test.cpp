@@ -1,5 +1,6 @@
 // The export command of the main window: the three choices, the file chooser and the message.
 #include <QAction>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -66,7 +67,10 @@ class ExportWindowTest : public QObject
         const QString out = p.dir.file("month.csv");
         p.dialogs.queueFile(out);
         QSignalSpy ended(window, &ExportWindow::exportEnded);
-        QTest::mouseClick(window->findChild<QPushButton *>("cmdExport"), Qt::LeftButton);
+        auto *run = window->findChild<QPushButton *>("cmdExport");
+        QTest::mouseClick(run, Qt::LeftButton);
+        auto *bar = window->findChild<QProgressBar *>("prgExport");
+        QVERIFY(!run->isEnabled() && bar->isVisible() && bar->maximum() == 0); // busy until counted
         QVERIFY(ended.wait(10000) && p.dialogs.last().title == "Harbor Towing");
         QCOMPARE(p.dialogs.last().text,
                  QStringLiteral("%1 vehicle(s) exported to %2.").arg(years.size()).arg(out));
