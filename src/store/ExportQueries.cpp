@@ -1,7 +1,5 @@
 #include "ExportQueries.h"
 
-#include <functional>
-
 #include "QtSqlRows.h"
 #include "SqlDialect.h"
 #include "SqliteReader.h"
@@ -36,19 +34,12 @@ std::optional<qint64> ExportQueries::count(Reader &db, const QString *group)
 template <class Reader>
 bool ExportQueries::readImpound(Reader &db, const SqlDialect &dialect, Impound &impound)
 {
-    const QString table = QStringLiteral("impound_status");
-    if (!db.prepare(dialect.tableExists().toUtf8(), &table) || db.step() != SqliteReader::Step::Row)
-        return false;
-    if (db.integer(0) == 0)
-        return true;
+    const std::optional<bool> present = ExportQueries::hasTable(db, dialect, QStringLiteral("impound_status"));
+    if (!present || !*present)
+        return present.has_value();
     const auto text = [&db](int column) { return QString::fromUtf8(db.text(column)); };
-    const auto scan = [&db](const char *sql, const std::function<void()> &visit) {
-        if (!db.prepare(sql))
-            return false;
-        SqliteReader::Step step;
-        while ((step = db.step()) == SqliteReader::Step::Row)
-            visit();
-        return step == SqliteReader::Step::Done;
+    const auto scan = [&db](const char *sql, const auto &visit) {
+        return ExportQueries::scan(db, sql, visit);
     };
     return scan("SELECT vehicle_id, status FROM impound_status",
                 [&] { impound.statusWords.insert(db.integer(0), text(1)); }) &&

@@ -10,9 +10,10 @@
 
 #include <optional>
 
-namespace tarnvale {
+#include "SqlDialect.h"
+#include "SqliteReader.h"
 
-class SqlDialect;
+namespace tarnvale {
 
 class ExportQueries
 {
@@ -25,6 +26,27 @@ class ExportQueries
         QHash<qint64, qint64> paidCents;
         QHash<qint64, QList<QPair<QString, QDate>>> stepsDone;
     };
+
+    // Runs the statement and calls visit() at each of its rows; false when it failed.
+    template <class Reader, class Visit>
+    static bool scan(Reader &db, const char *sql, Visit visit)
+    {
+        if (!db.prepare(sql))
+            return false;
+        SqliteReader::Step step;
+        while ((step = db.step()) == SqliteReader::Step::Row)
+            visit();
+        return step == SqliteReader::Step::Done;
+    }
+    // Whether the table is there (a database of an older schema lacks newer tables); nullopt
+    // when asking failed.
+    template <class Reader>
+    static std::optional<bool> hasTable(Reader &db, const SqlDialect &dialect, const QString &table)
+    {
+        if (!db.prepare(dialect.tableExists().toUtf8(), &table) || db.step() != SqliteReader::Step::Row)
+            return std::nullopt;
+        return db.integer(0) != 0;
+    }
 
     // Starts the read transaction: the count and the rows then come from one state.
     template <class Reader>

@@ -1,7 +1,6 @@
 #include "PricingBookRead.h"
 
-#include <functional>
-
+#include "ExportQueries.h"
 #include "QtSqlRows.h"
 #include "SqlDialect.h"
 #include "SqliteReader.h"
@@ -11,21 +10,13 @@ namespace tarnvale {
 template <class Reader>
 bool PricingBookRead::read(Reader &db, const SqlDialect &dialect, PricingBook &book)
 {
-    const QString table = QStringLiteral("pricing_plans");
-    if (!db.prepare(dialect.tableExists().toUtf8(), &table)
-        || db.step() != SqliteReader::Step::Row)
-        return false;
-    if (db.integer(0) == 0)
-        return true;
+    const std::optional<bool> present = ExportQueries::hasTable(db, dialect, QStringLiteral("pricing_plans"));
+    if (!present || !*present)
+        return present.has_value();
     const auto text = [&db](int column) { return QString::fromUtf8(db.text(column)); };
     const auto time = [&](int column) { return QTime::fromString(text(column), u"HH:mm"); };
-    const auto scan = [&db](const char *sql, const std::function<void()> &visit) {
-        if (!db.prepare(sql))
-            return false;
-        SqliteReader::Step step;
-        while ((step = db.step()) == SqliteReader::Step::Row)
-            visit();
-        return step == SqliteReader::Step::Done;
+    const auto scan = [&db](const char *sql, const auto &visit) {
+        return ExportQueries::scan(db, sql, visit);
     };
     QHash<qint64, qsizetype> at;
     const auto plan = [&](qint64 id) { return at.contains(id) ? &book.plans[at[id]] : nullptr; };
