@@ -1,0 +1,36 @@
+#include "ReportPricing.h"
+
+#include "ReportQueries.h"
+
+namespace tarnvale {
+
+bool ReportPricing::load(ReportQueries &queries, const QDate &today)
+{
+    m_now = today == QDate::currentDate() ? QTime::currentTime() : QTime(0, 0);
+    PricingStore store(queries.store());
+    std::optional<PricingBook> book = store.book();
+    if (!book) {
+        queries.setError(store.lastError());
+        return false;
+    }
+    m_book = std::move(*book);
+    m_active = !m_book.plans.isEmpty() || !m_book.kept.isEmpty();
+    return true;
+}
+
+std::optional<PricedStay> ReportPricing::stayOf(qint64 id, QByteArrayView group,
+                                                QByteArrayView hookup, QByteArrayView release)
+{
+    if (!m_active)
+        return std::nullopt;
+    m_record.id = id;
+    m_record.set(TowField::groupname, QString::fromUtf8(group));
+    m_record.set(TowField::Hookup, QString::fromUtf8(hookup));
+    m_record.set(TowField::towedrelease, QString::fromUtf8(release));
+    PricedStay stay = m_book.stayOf(m_record, m_now);
+    if (!stay.kept && !stay.plan)
+        return std::nullopt;
+    return stay;
+}
+
+} // namespace tarnvale
