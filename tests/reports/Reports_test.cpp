@@ -1,4 +1,5 @@
 #include <QRandomGenerator>
+#include <QSqlQuery>
 #include <QTest>
 
 #include "ChargeFigures.h"
@@ -203,6 +204,12 @@ class ReportsTest : public QObject
         const std::optional<Report> nothing = LotReport::build(none, empty.settings, today);
         QVERIFY(nothing && nothing->notes.isEmpty() && nothing->tables.at(0).rows.isEmpty());
         QCOMPARE(nothing->tables.at(2).totals, (QVariantList{"Total", 0, 0, 0}));
+        // Pricing tables that cannot be read give no report, and say why.
+        QVERIFY(QSqlQuery(empty.store.database()).exec("DROP TABLE release_bills"));
+        QVERIFY(!LotReport::build(none, empty.settings, today) &&
+                !MoneyReport::build(none, empty.settings, today, today, today) &&
+                !ReleasesReport::build(none, empty.settings, today, today, today));
+        QCOMPARE(none.lastError().doing, "reading the bill kept at the release");
     }
 
     // On a generated yard, a third of it on a plan of its own, the lot's storage and balance
