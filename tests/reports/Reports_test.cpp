@@ -212,7 +212,7 @@ class ReportsTest : public QObject
         QCOMPARE(none.lastError().doing, "reading the bill kept at the release");
     }
 
-    // On a generated yard, a third of it on a plan of its own, the lot's storage and balance
+    // On a generated yard, a third of it and group G1 on a plan, the lot's storage and balance
     // are the sums of every sheet's figures (ChargeFigures and the balance the impound window
     // shows) over the vehicles in the yard.
     void lotEqualsSumOfSheets()
@@ -224,6 +224,8 @@ class ReportsTest : public QObject
         QRandomGenerator random(20271);
         PricingPlan plan = weekly();
         QCOMPARE(y.pricing.savePlan(plan), PricingStore::Result::Done);
+        const std::optional<qint64> g1 = y.store.addGroup("G1");
+        QVERIFY(g1 && y.pricing.setGroupPlan(*g1, plan.id) == PricingStore::Result::Done);
         QList<qint64> ids;
         for (int i = 0; i < 150; ++i) {
             const QDate day = today.addDays(-random.bounded(400));
