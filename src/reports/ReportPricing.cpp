@@ -7,6 +7,12 @@ namespace tarnvale {
 bool ReportPricing::load(ReportQueries &queries, const QDate &today)
 {
     m_now = today == QDate::currentDate() ? QTime::currentTime() : QTime(0, 0);
+    // Most yards keep no plan: a glance at the plans and kept bills spares reading the rest.
+    const std::optional<bool> inUse = queries.pricingInUse();
+    if (!inUse)
+        return false;
+    if (!*inUse)
+        return true;
     PricingStore store(queries.store());
     std::optional<PricingBook> book = store.book();
     if (!book) {

@@ -159,6 +159,16 @@ bool ReportQueries::departures(const QDate &from, const QDate &to,
                 QStringLiteral("reading the vehicles released and sold"));
 }
 
+std::optional<bool> ReportQueries::pricingInUse()
+{
+    std::optional<bool> inUse;
+    const bool read = scan("SELECT CASE WHEN EXISTS (SELECT 1 FROM pricing_plans) OR EXISTS "
+                           "(SELECT 1 FROM release_bills) THEN 1 ELSE 0 END",
+                           1, {}, [&](const ReportRow &row) { inUse = row.integer(0) != 0; },
+                           nullptr, QStringLiteral("reading whether the yard keeps pricing plans"));
+    return read ? inUse : std::nullopt;
+}
+
 bool ReportQueries::towAndReleaseDates(const std::function<void(const ReportRow &)> &visit,
                                        const std::atomic<bool> *cancel)
 {

@@ -61,6 +61,10 @@ class ReportQueries
                     const std::function<void(const ReportRow &)> &visit,
                     const std::atomic<bool> *cancel = nullptr, bool priced = false);
 
+    // Whether the yard keeps a pricing plan or a bill kept at a release: until it does, every
+    // vehicle is billed at the flat rate. nullopt when it cannot be read.
+    std::optional<bool> pricingInUse();
+
     // The tow and release dates of every vehicle. Columns: 0 tow date, 1 release date.
     bool towAndReleaseDates(const std::function<void(const ReportRow &)> &visit,
                             const std::atomic<bool> *cancel = nullptr);

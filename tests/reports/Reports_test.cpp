@@ -205,11 +205,13 @@ class ReportsTest : public QObject
         QVERIFY(nothing && nothing->notes.isEmpty() && nothing->tables.at(0).rows.isEmpty());
         QCOMPARE(nothing->tables.at(2).totals, (QVariantList{"Total", 0, 0, 0}));
         // Pricing tables that cannot be read give no report, and say why.
-        QVERIFY(QSqlQuery(empty.store.database()).exec("DROP TABLE release_bills"));
+        PricingPlan plan = weekly();
+        QVERIFY(empty.pricing.savePlan(plan) == PricingStore::Result::Done &&
+                QSqlQuery(empty.store.database()).exec("DROP TABLE vehicle_pricing"));
         QVERIFY(!LotReport::build(none, empty.settings, today) &&
                 !MoneyReport::build(none, empty.settings, today, today, today) &&
                 !ReleasesReport::build(none, empty.settings, today, today, today));
-        QCOMPARE(none.lastError().doing, "reading the bill kept at the release");
+        QCOMPARE(none.lastError().doing, "reading the vehicles' pricing");
     }
 
     // On a generated yard, a third of it and group G1 on a plan, the lot's storage and balance
