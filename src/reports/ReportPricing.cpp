@@ -27,7 +27,9 @@ bool ReportPricing::load(ReportQueries &queries, const QDate &today)
 std::optional<PricedStay> ReportPricing::stayOf(qint64 id, QByteArrayView group,
                                                 QByteArrayView hookup, QByteArrayView release)
 {
-    if (!m_active)
+    // Without a plan of its own, a group plan or a kept bill, a vehicle is on Standard.
+    if (!m_active || (m_book.groupPlans.isEmpty() && !m_book.vehicles.contains(id) &&
+                      !m_book.kept.contains(id)))
         return std::nullopt;
     m_record.id = id;
     m_record.set(TowField::groupname, QString::fromUtf8(group));
