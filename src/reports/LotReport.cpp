@@ -8,6 +8,7 @@
 #include "ChargeFigures.h"
 #include "DateText.h"
 #include "ImpoundRules.h"
+#include "ReportPricing.h"
 #include "ReportQueries.h"
 #include "SettingsFile.h"
 
@@ -162,6 +163,10 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
     // One reading of the settings for the whole run.
     const SettingsFile values = SettingsFile::snapshot(settings.path());
     YardFigures yardFigures(values, today);
+    ReportPricing pricing;
+    if (!pricing.load(queries, today))
+        return std::nullopt;
+    const QLocale locale;
     QHash<qint64, qint64> paid;
     if (!queries.payments([&](const ReportRow &row) { paid[row.integer(0)] += row.integer(1); },
                           cancel))
@@ -176,7 +181,17 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
         [&](const ReportRow &row) {
             if (!inYard(row))
                 return;
-            const Figures f = yardFigures.of(row.cells[1], row.cells[2]);
+            Figures f = yardFigures.of(row.cells[1], row.cells[2]);
+            // Through its plan or kept bill: the storage and total its sheet shows.
+            if (const auto stay = pricing.stayOf(row.integer(6), row.cells[0], row.cells[7],
+                                                 row.cells[8])) {
+                const ChargeFigures c = ChargeFigures::compute(
+                    QString::fromUtf8(row.cells[1]), QString::fromUtf8(row.cells[8]),
+                    QString::fromUtf8(row.cells[2]), values, today, *stay, locale);
+                f.storage = ImpoundRules::toCents(c.storage);
+                f.total = c.totalFormed ? std::optional(ImpoundRules::toCents(c.grandTotal))
+                                        : std::nullopt;
+            }
             if (!f.total)
                 ++noTotal;
             const qint64 owed = f.total ? *f.total - paid.value(row.integer(6)) : 0;
@@ -193,7 +208,7 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
                     .add(f.band, f.storage, owed);
             }
         },
-        cancel);
+        cancel, pricing.active());
     if (!read || (cancel && cancel->load()))
         return std::nullopt;
     // Names that differ as stored may read alike once blank names are named: added together.

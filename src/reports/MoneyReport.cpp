@@ -5,6 +5,7 @@
 #include "ChargeFigures.h"
 #include "DateText.h"
 #include "ImpoundRules.h"
+#include "ReportPricing.h"
 #include "ReportQueries.h"
 #include "SettingsFile.h"
 
@@ -50,6 +51,9 @@ std::optional<Report> MoneyReport::build(ReportQueries &queries, const SettingsF
 {
     const SettingsFile values = SettingsFile::snapshot(settings.path());
     const QLocale locale;
+    ReportPricing pricing;
+    if (!pricing.load(queries, today))
+        return std::nullopt;
     std::map<QDate, Billed> billed;
     std::map<QDate, Received> receivedByDay;
     // By the method without regard to case ("cash" is "Cash"), shown in the spelling that
@@ -68,9 +72,13 @@ std::optional<Report> MoneyReport::build(ReportQueries &queries, const SettingsF
             if (!day.isValid() || day < from || day > to)
                 return;
             // The sheet's figures: days and charges stop at the release date it shows.
+            const auto stay = pricing.stayOf(row.integer(0), row.cells[7], row.cells[16],
+                                             row.cells[3]);
+            const QString towed = QString::fromUtf8(row.cells[2]);
+            const QString fee = QString::fromUtf8(row.cells[4]);
             const ChargeFigures f =
-                ChargeFigures::compute(QString::fromUtf8(row.cells[2]), release,
-                                       QString::fromUtf8(row.cells[4]), values, today, locale);
+                stay ? ChargeFigures::compute(towed, release, fee, values, today, *stay, locale)
+                     : ChargeFigures::compute(towed, release, fee, values, today, locale);
             Billed &b = billed[day];
             ++(sale ? b.sold : b.released);
             const qint64 storage = ImpoundRules::toCents(f.storage);
@@ -85,7 +93,7 @@ std::optional<Report> MoneyReport::build(ReportQueries &queries, const SettingsF
             b.total += total;
             b.fees += total - storage - tax;
         },
-        cancel);
+        cancel, pricing.active());
     if (!read)
         return std::nullopt;
     if (!queries.paymentsByDay(

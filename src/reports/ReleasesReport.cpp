@@ -3,6 +3,7 @@
 #include "ChargeFigures.h"
 #include "DateText.h"
 #include "ImpoundRules.h"
+#include "ReportPricing.h"
 #include "ReportQueries.h"
 #include "SettingsFile.h"
 
@@ -14,6 +15,9 @@ std::optional<Report> ReleasesReport::build(ReportQueries &queries, const Settin
 {
     const SettingsFile values = SettingsFile::snapshot(settings.path());
     const QLocale locale;
+    ReportPricing pricing;
+    if (!pricing.load(queries, today))
+        return std::nullopt;
     const auto text = [](const ReportRow &row, int column) {
         return QString::fromUtf8(row.cells[column]).trimmed();
     };
@@ -43,9 +47,13 @@ std::optional<Report> ReleasesReport::build(ReportQueries &queries, const Settin
                     vehicle << text(row, c).toUpper();
             if (!text(row, 12).isEmpty())
                 vehicle << u'(' + text(row, 12).toUpper() + u')';
+            const auto stay = pricing.stayOf(row.integer(0), row.cells[7], row.cells[16],
+                                             row.cells[3]);
+            const QString towed = QString::fromUtf8(row.cells[2]);
+            const QString fee = QString::fromUtf8(row.cells[4]);
             const ChargeFigures f =
-                ChargeFigures::compute(QString::fromUtf8(row.cells[2]), release,
-                                       QString::fromUtf8(row.cells[4]), values, today, locale);
+                stay ? ChargeFigures::compute(towed, release, fee, values, today, *stay, locale)
+                     : ChargeFigures::compute(towed, release, fee, values, today, locale);
             QVariantList cells{day.toString(Qt::ISODate),
                                sale ? QStringLiteral("Sold") : QStringLiteral("Released"),
                                vehicle.join(u' '),
@@ -61,7 +69,7 @@ std::optional<Report> ReleasesReport::build(ReportQueries &queries, const Settin
             ++(sale ? sold : released);
             table.rows.append(cells);
         },
-        cancel);
+        cancel, pricing.active());
     if (!read)
         return std::nullopt;
     std::stable_sort(table.rows.begin(), table.rows.end(),

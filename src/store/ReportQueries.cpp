@@ -63,7 +63,7 @@ bool ReportQueries::scan(const QByteArray &sql, int columns, const QList<QByteAr
 }
 
 bool ReportQueries::yardVehicles(const std::function<void(const ReportRow &)> &visit,
-                                 const std::atomic<bool> *cancel)
+                                 const std::atomic<bool> *cancel, bool priced)
 {
     // The kept statuses first (few), then the vehicles with a blank release date from their
     // own index, each looked up here rather than joined row by row in the engine; last, the
@@ -95,21 +95,25 @@ bool ReportQueries::yardVehicles(const std::function<void(const ReportRow &)> &v
             out.cells[6] = row.cells[3];
             const auto agency = row.isNull(4) ? agencies.cend() : agencies.constFind(row.integer(3));
             out.cells[5] = agency == agencies.cend() ? QByteArrayView() : QByteArrayView(*agency);
+            out.cells[7] = row.cells[5];
+            out.cells[8] = row.cells[6];
             visit(out);
         };
     };
-    const QString columns = QStringLiteral("w.groupname, w.toweddate, w.towedfee, w.id, s.status");
+    const QString columns = QStringLiteral("w.groupname, w.toweddate, w.towedfee, w.id, s.status") +
+                            (priced ? QStringLiteral(", w.Hookup, w.towedrelease") : QString());
+    const int width = priced ? 7 : 5;
     return scan(QStringLiteral("SELECT %1 FROM wrecker w LEFT JOIN impound_status s ON "
                                "s.vehicle_id = w.id WHERE %2")
                     .arg(columns, blank)
                     .toUtf8(),
-                5, {}, pass(true), cancel, QStringLiteral("reading the vehicles in the yard")) &&
+                width, {}, pass(true), cancel, QStringLiteral("reading the vehicles in the yard")) &&
            scan(QStringLiteral("SELECT %1 FROM impound_status s JOIN wrecker w "
                                "ON w.id = s.vehicle_id WHERE s.status NOT IN ('released', "
                                "'sold', 'disposed') AND NOT (%2)")
                     .arg(columns, blank)
                     .toUtf8(),
-                5, {}, pass(false), cancel, QStringLiteral("reading the vehicles in the yard"));
+                width, {}, pass(false), cancel, QStringLiteral("reading the vehicles in the yard"));
 }
 
 bool ReportQueries::payments(const std::function<void(const ReportRow &)> &visit,
@@ -134,13 +138,14 @@ bool ReportQueries::paymentsByDay(const QDate &from, const QDate &to,
 
 bool ReportQueries::departures(const QDate &from, const QDate &to,
                                const std::function<void(const ReportRow &)> &visit,
-                               const std::atomic<bool> *cancel)
+                               const std::atomic<bool> *cancel, bool priced)
 {
     // The clerk: who took the vehicle's first payment.
     const QByteArray vehicle =
         "w.groupname, w.vehyear, w.vehmake, w.vehmodel, w.vehcolor, w.vehtag, %1, "
         "(SELECT p.taken_by FROM impound_payments p WHERE p.vehicle_id = w.id "
-        "AND p.amount_cents > 0 ORDER BY p.id LIMIT 1)";
+        "AND p.amount_cents > 0 ORDER BY p.id LIMIT 1)" +
+        QByteArray(priced ? ", w.Hookup" : "");
     const QByteArray sql =
         "SELECT w.id, s.status, w.toweddate, w.towedrelease, w.towedfee, r.released_on, "
         "r.released_to, " + QByteArray(vehicle).replace("%1", "r.id_type, r.id_number") +
@@ -150,8 +155,18 @@ bool ReportQueries::departures(const QDate &from, const QDate &to,
         QByteArray(vehicle).replace("%1", "NULL, NULL") +
         " FROM impound_status s JOIN wrecker w ON w.id = s.vehicle_id "
         "WHERE s.status = 'sold' ORDER BY 1";
-    return scan(sql, 16, {isoBytes(from), isoBytes(to)}, visit, cancel,
+    return scan(sql, priced ? 17 : 16, {isoBytes(from), isoBytes(to)}, visit, cancel,
                 QStringLiteral("reading the vehicles released and sold"));
+}
+
+std::optional<bool> ReportQueries::pricingInUse()
+{
+    std::optional<bool> inUse;
+    const bool read = scan("SELECT CASE WHEN EXISTS (SELECT 1 FROM pricing_plans) OR EXISTS "
+                           "(SELECT 1 FROM release_bills) THEN 1 ELSE 0 END",
+                           1, {}, [&](const ReportRow &row) { inUse = row.integer(0) != 0; },
+                           nullptr, QStringLiteral("reading whether the yard keeps pricing plans"));
+    return read ? inUse : std::nullopt;
 }
 
 bool ReportQueries::towAndReleaseDates(const std::function<void(const ReportRow &)> &visit,

@@ -20,7 +20,7 @@ class RecordStore;
 // One row of a report statement: its cells as UTF-8, valid only during the visit.
 struct ReportRow
 {
-    static constexpr int kMaxColumns = 16;
+    static constexpr int kMaxColumns = 17;
     QByteArrayView cells[kMaxColumns];
     bool isNull(int column) const { return cells[column].data() == nullptr; }
     qint64 integer(int column) const { return cells[column].toLongLong(); }
@@ -34,9 +34,10 @@ class ReportQueries
     // Every vehicle the yard may still hold: those whose release date is blank, and those
     // whose kept status is neither released, sold nor disposed. Columns: 0 group, 1 tow date,
     // 2 tow fee, 3 kept status (NULL when none), 4 release date blank (1) or not (0),
-    // 5 agency of the standing hold of a vehicle kept as on hold (NULL otherwise), 6 id.
+    // 5 agency of the standing hold of a vehicle kept as on hold (NULL otherwise), 6 id;
+    // `priced` adds 7 hookup and 8 release date, which the pricing of a vehicle needs.
     bool yardVehicles(const std::function<void(const ReportRow &)> &visit,
-                      const std::atomic<bool> *cancel = nullptr);
+                      const std::atomic<bool> *cancel = nullptr, bool priced = false);
 
     // Every payment (a refund below zero), for adding up by vehicle. Columns: 0 vehicle id,
     // 1 cents.
@@ -55,10 +56,14 @@ class ReportQueries
     // Columns: 0 id, 1 kept status, 2 tow date, 3 release date, 4 tow fee, 5 released on
     // (ISO, NULL for a sale), 6 released to, 7 group, 8 ... 12 year, make, model, colour and
     // plate, 13 and 14 the kind and number of the ID shown at the release, 15 who took the
-    // first payment (NULL when none).
+    // first payment (NULL when none); `priced` adds 16 hookup.
     bool departures(const QDate &from, const QDate &to,
                     const std::function<void(const ReportRow &)> &visit,
-                    const std::atomic<bool> *cancel = nullptr);
+                    const std::atomic<bool> *cancel = nullptr, bool priced = false);
+
+    // Whether the yard keeps a pricing plan or a bill kept at a release: until it does, every
+    // vehicle is billed at the flat rate. nullopt when it cannot be read.
+    std::optional<bool> pricingInUse();
 
     // The tow and release dates of every vehicle. Columns: 0 tow date, 1 release date.
     bool towAndReleaseDates(const std::function<void(const ReportRow &)> &visit,
@@ -79,6 +84,9 @@ class ReportQueries
     std::optional<qint64> bareDatesAggregate();
 
     const DbError &lastError() const { return m_error; }
+    // For what a report reads through the store otherwise: its error is the run's.
+    RecordStore &store() { return m_store; }
+    void setError(const DbError &error) { m_error = error; }
 
   private:
     bool scan(const QByteArray &sql, int columns, const QList<QByteArray> &binds,

@@ -1,4 +1,5 @@
 #include <QRandomGenerator>
+#include <QSqlQuery>
 #include <QTest>
 
 #include "ChargeFigures.h"
@@ -10,6 +11,7 @@
 #include "LotHistoryReport.h"
 #include "LotReport.h"
 #include "MoneyReport.h"
+#include "PricingStore.h"
 #include "RecordExport.h"
 #include "ReleasesReport.h"
 #include "ReportQueries.h"
@@ -31,10 +33,19 @@ qint64 towed(RecordStore &store, const QString &group, const QString &date, cons
     return store.addTowRecord(r).value_or(-1);
 }
 
+// 24-hour periods: $15 a day (heavy $30) to day 7, then $25 ($40); a $35 admin fee.
+PricingPlan weekly()
+{
+    return PricingPlan{0, "Weekly", false, DayType::Periods, false, 0,
+                       {{1, {1500, 2000, 3000, 800}}, {8, {2500, 3000, 4000, 1200}}}, 0, 0, 3500,
+                       0, QTime(8, 0), QTime(18, 0), 0x7f, {}, {"Police"}};
+}
+
 struct Yard : StoreFixture
 {
     StoreFolder database;
     ImpoundStore impound{store};
+    PricingStore pricing{store};
     Yard()
     {
         store.open(database.databasePath(), RecordStore::OpenMode::CreateIfMissing);
@@ -49,10 +60,22 @@ struct Yard : StoreFixture
                                   Payment{cents, method, "", day, {}, "ann", refundOf}) ==
                ImpoundStore::Result::Done;
     }
-    bool release(qint64 id, const QDate &day)
+    // With `keep`, the bill its sheet gives on the day of the release is kept.
+    bool release(qint64 id, const QDate &day, bool keep = false)
     {
-        return impound.release(*store.towRecord(id), Release{"Owner", "", "", day, {}}) ==
+        TowRecord out = *store.towRecord(id);
+        out.set(TowField::towedrelease, day.toString("M/d/yyyy"));
+        const auto bill = keep ? std::optional(ChargeFigures::compute(
+                                     out, settings, day, *pricing.stayOf(out, QTime(0, 0))))
+                               : std::nullopt;
+        return impound.release(*store.towRecord(id), Release{"Owner", "", "", day, {}}, bill) ==
                ImpoundStore::Result::Done;
+    }
+    bool onPlan(qint64 id, qint64 planId, bool heavy) // towed at 14:30; heavy, or by hookup
+    {
+        const auto vehicleClass = heavy ? std::optional(VehicleClass::Heavy) : std::nullopt;
+        return pricing.setVehiclePricing(id, {planId, vehicleClass, QTime(14, 30)}) ==
+               PricingStore::Result::Done;
     }
     bool hold(qint64 id, const QString &agency)
     {
@@ -181,10 +204,18 @@ class ReportsTest : public QObject
         const std::optional<Report> nothing = LotReport::build(none, empty.settings, today);
         QVERIFY(nothing && nothing->notes.isEmpty() && nothing->tables.at(0).rows.isEmpty());
         QCOMPARE(nothing->tables.at(2).totals, (QVariantList{"Total", 0, 0, 0}));
+        // Pricing tables that cannot be read give no report, and say why.
+        PricingPlan plan = weekly();
+        QVERIFY(empty.pricing.savePlan(plan) == PricingStore::Result::Done &&
+                QSqlQuery(empty.store.database()).exec("DROP TABLE vehicle_pricing"));
+        QVERIFY(!LotReport::build(none, empty.settings, today) &&
+                !MoneyReport::build(none, empty.settings, today, today, today) &&
+                !ReleasesReport::build(none, empty.settings, today, today, today));
+        QCOMPARE(none.lastError().doing, "reading the vehicles' pricing");
     }
 
-    // On a generated yard, the lot's storage and balance are the sums of every sheet's figures
-    // (ChargeFigures and the balance the impound window shows) over the vehicles in the yard.
+    // On a generated yard (a third of it and group G1 on a plan), the lot's storage and balance
+    // are the sums of every sheet's figures (balance as the impound window shows) in the yard.
     void lotEqualsSumOfSheets()
     {
         Yard y;
@@ -192,6 +223,10 @@ class ReportsTest : public QObject
         y.settings.write("Tow Fee", "Taxrate", "0.0725");
         const QDate today(2027, 6, 15);
         QRandomGenerator random(20271);
+        PricingPlan plan = weekly();
+        QCOMPARE(y.pricing.savePlan(plan), PricingStore::Result::Done);
+        QCOMPARE(y.pricing.setGroupPlan(y.store.addGroup("G1").value_or(-1), plan.id),
+                 PricingStore::Result::Done);
         QList<qint64> ids;
         for (int i = 0; i < 150; ++i) {
             const QDate day = today.addDays(-random.bounded(400));
@@ -201,6 +236,7 @@ class ReportsTest : public QObject
             const qint64 id = towed(y.store, QString("G%1").arg(random.bounded(4)),
                                     day.toString("M/d/yyyy"), fee);
             ids << id;
+            QVERIFY(random.bounded(3) > 0 || y.onPlan(id, plan.id, random.bounded(2)));
             if (random.bounded(3) == 0)
                 QVERIFY(y.pay(id, 1 + random.bounded(30000), day));
             if (random.bounded(4) == 0)
@@ -215,7 +251,8 @@ class ReportsTest : public QObject
             const VehicleStatus status = y.impound.state(record)->status;
             if (status != VehicleStatus::InStorage && status != VehicleStatus::OnHold)
                 continue;
-            const ChargeFigures f = ChargeFigures::compute(record, y.settings, today);
+            const ChargeFigures f = ChargeFigures::compute(record, y.settings, today,
+                                                           *y.pricing.stayOf(record, QTime(0, 0)));
             ++vehicles;
             storage += ImpoundRules::toCents(f.storage);
             owed += ImpoundRules::balanceCents(f, ImpoundRules::paidCents(paid.value(id)))
@@ -257,8 +294,7 @@ class ReportsTest : public QObject
 
         ReportQueries queries(y.store);
         const std::optional<Report> report = MoneyReport::build(queries, y.settings, from, to, today);
-        QVERIFY(report);
-        QCOMPARE(report->period, QString("From 2/28/2028 to 3/2/2028"));
+        QVERIFY(report && report->period == "From 2/28/2028 to 3/2/2028");
         QCOMPARE(QString::fromUtf8(report->csv()).split("\r\n"),
                  QString("Billed by day\r\nDay,Released,Sold,Tow fees,Storage,Tax,Billed\r\n"
                          "2028-02-29,1,0,100.00,10.00,11.00,121.00\r\n"
@@ -304,10 +340,10 @@ class ReportsTest : public QObject
         QCOMPARE(year->chart->categories, (QStringList{"2027-12", "2028-01", "2028-02", "2028-03"}));
     }
 
-    // On a generated yard, what the money report bills and receives over the days of every
-    // release and payment equals the sums over the CSV export's rows of the vehicles released
-    // and sold: the storage, tax and grand total of each, and the grand total less the
-    // balance due (what was paid).
+    // On a generated yard (a third on a plan, half of those released with the bill kept, the
+    // plan's fee raised since), the money report over every release and payment equals the sums
+    // over the CSV export's rows: storage, tax, grand total (also the releases report's), and
+    // grand total less balance due (what was paid).
     void moneyEqualsSumOfExportRows()
     {
         Yard y;
@@ -315,19 +351,25 @@ class ReportsTest : public QObject
         y.settings.write("Tow Fee", "Taxrate", "0.0825");
         const QDate today(2027, 6, 15), first(2026, 1, 1);
         QRandomGenerator random(8);
+        PricingPlan plan = weekly();
+        QCOMPARE(y.pricing.savePlan(plan), PricingStore::Result::Done);
         for (int i = 0; i < 120; ++i) {
             const QDate day = first.addDays(random.bounded(400));
             const qint64 id = towed(y.store, "Lot", day.toString("M/d/yyyy"),
                                     QString::number(random.bounded(40000) / 100.0, 'f', 2));
             const QDate out = day.addDays(random.bounded(60));
+            const bool priced = random.bounded(3) == 0;
+            QVERIFY(!priced || y.onPlan(id, plan.id, random.bounded(2)));
             if (random.bounded(5) == 0)
                 QCOMPARE(y.impound.dispose(*y.store.towRecord(id), VehicleStatus::Sold, out),
                          ImpoundStore::Result::Done);
             else
-                QVERIFY(y.release(id, out));
+                QVERIFY(y.release(id, out, priced && random.bounded(2)));
             if (random.bounded(2) == 0)
                 QVERIFY(y.pay(id, 1 + random.bounded(50000), out.addDays(random.bounded(3))));
         }
+        plan.adminFeeCents = 6000;
+        QCOMPARE(y.pricing.savePlan(plan), PricingStore::Result::Done);
         const QString csv = y.dir.file("all.csv");
         RecordExport::Options options;
         options.today = today;
@@ -353,9 +395,11 @@ class ReportsTest : public QObject
 
         ReportQueries queries(y.store);
         const auto report = MoneyReport::build(queries, y.settings, first, today, today);
-        QVERIFY(report && rows.size() == 121);
+        const auto left = ReleasesReport::build(queries, y.settings, first, today, today);
+        QVERIFY(report && left && rows.size() == 121);
         const QVariantList &billed = report->tables.at(0).totals;
-        QCOMPARE(billed.mid(4) << report->tables.at(1).totals.value(4), sums);
+        QCOMPARE(billed.mid(4) << report->tables.at(1).totals.value(4)
+                 << left->tables.at(0).totals.value(7), sums << sums.at(2));
     }
 };
 
