@@ -68,9 +68,15 @@ QString DatabaseFileCheck::problem(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("The unpacked file cannot be read: ") + file.errorString();
-    if (file.read(16) != QByteArray("SQLite format 3", 16))
+    const QByteArray header = file.read(100);
+    if (!header.startsWith(QByteArray("SQLite format 3", 16)))
         return QStringLiteral("The file is not a database.");
     file.close();
+    // The text encoding (bytes 56 to 59, 1 for UTF-8): the store works in UTF-8 and cannot
+    // open a file in another, or one whose header says none.
+    if (header.size() < 60 || header.mid(56, 4) != QByteArray("\0\0\0\1", 4))
+        return QStringLiteral("The database is not in UTF-8, the text encoding this program "
+                              "writes. Restore another backup.");
 
     const QString connection = QStringLiteral("tarnvale-restore-check-")
                                + QUuid::createUuid().toString(QUuid::WithoutBraces);

@@ -39,7 +39,8 @@ QVariantList planValues(const PricingPlan &plan)
             timeText(plan.opens),
             timeText(plan.closes),
             plan.openDays,
-            plan.defaultFor.join(u'\n')};
+            // Never NULL: a plan that is no tow type's default keeps an empty list.
+            plan.defaultFor.isEmpty() ? QString(u""_qs) : plan.defaultFor.join(u'\n')};
 }
 
 PricingPlan planAt(const QSqlQuery &q)

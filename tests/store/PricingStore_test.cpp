@@ -35,7 +35,7 @@ class PricingStoreTest : public QObject
                            {{"Lien notice", 15, 7000}}, {"Police", "Impound"}};
         PricingPlan consent = police;
         consent.name = "Consent", consent.tiers.removeLast(), consent.lienFees.clear();
-        consent.dayType = DayType::CalendarDays, consent.defaultFor = {"Consent"};
+        consent.dayType = DayType::CalendarDays, consent.defaultFor = {}; // no tow type's default
         QCOMPARE(pricing.savePlan(police), R::Done);
         QCOMPARE(pricing.savePlan(consent), R::Done);
         QVERIFY(police.id > 0 && consent.id > police.id);
