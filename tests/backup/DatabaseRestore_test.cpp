@@ -42,6 +42,11 @@ class DatabaseRestoreTest : public QObject
                                          "DROP TABLE impound_holds; DROP TABLE impound_status; PRAGMA user_version = 1" << QString();
         QTest::newRow("newer program") << QString("PRAGMA user_version = %1").arg(SchemaCheck::kVersion + 1)
                                        << "The database was made by a newer version";
+        // The header itself: a write version SQLite only reads, and a text encoding not UTF-8.
+        QTest::newRow("read-only format") << "byte 18=3" << "The database's header marks a file format";
+        QTest::newRow("WAL format") << "byte 18=2" << QString();
+        QTest::newRow("unreadable format") << "byte 19=3" << "The database's header marks a file format";
+        QTest::newRow("UTF-16 text") << "byte 59=2" << "The database is not in UTF-8";
         // clang-format on
     }
     void checkDatabase()
@@ -54,7 +59,12 @@ class DatabaseRestoreTest : public QObject
             writeFile(path, "Tow yard notes, not a database at all.");
         } else {
             QVERIFY(test::makeSampleDatabase(path, 2000, "x"));
-            if (kind.contains(u' ')) { // statements
+            if (kind.startsWith("byte ")) { // one byte of the header set
+                const QStringList at = kind.mid(5).split(u'=');
+                QFile f(path);
+                QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(at[0].toInt()));
+                f.write(QByteArray(1, char(at[1].toInt())));
+            } else if (kind.contains(u' ')) { // statements
                 RecordStore store;
                 QVERIFY(store.open(path, RecordStore::OpenMode::ExistingOnly));
                 for (const QString &sql : kind.split("; "))
