@@ -199,7 +199,7 @@ bool TowRecordEditor::saveAsNewAsked()
 TowRecordEditor::Outcome TowRecordEditor::addRecord(TowRecord &record, const GroupChoice &group)
 {
     record.set(TowField::groupname, group.name);
-    const std::optional<qint64> id = m_store.addTowRecord(record, group.check);
+    const std::optional<qint64> id = m_store.addTowRecord(record, group.check, pricingWrite());
     if (!id) {
         reportSaveFailure(m_store.lastError());
         return Outcome::Failed;
@@ -209,10 +209,31 @@ TowRecordEditor::Outcome TowRecordEditor::addRecord(TowRecord &record, const Gro
     return Outcome::Saved;
 }
 
+RecordStore::AlsoWrite TowRecordEditor::pricingWrite()
+{
+    m_pricingRefused = false;
+    if (!m_pricing)
+        return {};
+    return [this](qint64 id) -> std::optional<DbError> {
+        PricingStore pricing(m_store);
+        QSqlDatabase db = m_store.database();
+        switch (pricing.writeVehiclePricing(db, id, *m_pricing)) {
+        case PricingStore::Result::Done:
+            return std::nullopt;
+        case PricingStore::Result::Refused:
+            m_pricingRefused = true;
+            return DbError{1, pricing.refusal()};
+        default:
+            return pricing.lastError();
+        }
+    };
+}
+
 TowRecordEditor::Outcome TowRecordEditor::add(TowRecord &record, const QString &groupBoxText,
                                               const QDate &today)
 {
     m_problem.reset();
+    m_pricingRefused = false;
     if (record.value(TowField::vehyear).isEmpty()) {
         m_problem = TowField::vehyear;
         return Outcome::YearMissing;
@@ -231,6 +252,7 @@ TowRecordEditor::Outcome TowRecordEditor::apply(TowRecord &record, const QString
                                                 const QDate &today)
 {
     m_problem.reset();
+    m_pricingRefused = false;
     if (!checkDates(record, today) || !checkCharges(record) || !connected())
         return Outcome::Failed;
     // A record removed meanwhile is said first, before any question about its group.
@@ -249,7 +271,7 @@ TowRecordEditor::Outcome TowRecordEditor::apply(TowRecord &record, const QString
         return Outcome::Failed;
     record.set(TowField::groupname, group->name);
 
-    while (!m_store.updateTowRecord(record, group->check)) {
+    while (!m_store.updateTowRecord(record, group->check, pricingWrite())) {
         if (m_store.lastError().number == DbError::kNoCurrentRow)
             return saveAsNewAsked() ? addRecord(record, *group) : Outcome::Failed;
         if (m_store.lastError().number != DbError::kChangedElsewhere) {
@@ -294,6 +316,14 @@ TowRecordEditor::Outcome TowRecordEditor::apply(TowRecord &record, const QString
 
 void TowRecordEditor::reportSaveFailure(const DbError &error)
 {
+    if (m_pricingRefused) {
+        m_dialogs.notify(m_settings.companyName(),
+                         error.description + QString::fromUtf16(kCrLf) +
+                             QString::fromUtf16(kCrLf) +
+                             QStringLiteral("Nothing was saved. Choose another plan."),
+                         MessageIcon::Exclamation);
+        return;
+    }
     if (error.number == DbError::kConnectionLost || error.number == DbError::kBusy) {
         m_database.ReportUnknownError(DbError{
             error.number, error.description + QString::fromUtf16(kCrLf) +

@@ -9,6 +9,7 @@
 
 #include <optional>
 
+#include "PricingStore.h"
 #include "RecordStore.h"
 #include "TowRecord.h"
 
@@ -80,6 +81,12 @@ class TowRecordEditor
     Outcome apply(TowRecord &record, const QString &groupBoxText,
                   const QDate &today = QDate::currentDate());
 
+    // The vehicle's pricing, written by the next Add or Apply in the record's own transaction
+    // (nothing when nullopt): a plan removed elsewhere meanwhile refuses the whole save.
+    void setPricing(std::optional<VehiclePricing> pricing) { m_pricing = std::move(pricing); }
+    // Whether the last save was refused for its pricing (said to the user).
+    bool pricingRefused() const { return m_pricingRefused; }
+
     // The field whose box the last refused save was about, if any.
     std::optional<TowField> problemField() const { return m_problem; }
 
@@ -102,6 +109,7 @@ class TowRecordEditor
     bool connected();
     bool saveAsNewAsked();
     Outcome addRecord(TowRecord &record, const GroupChoice &group);
+    RecordStore::AlsoWrite pricingWrite();
     bool refuse(TowField field, const QString &message);
     void reportSaveFailure(const DbError &error);
 
@@ -110,6 +118,8 @@ class TowRecordEditor
     const SettingsFile &m_settings;
     Dialogs &m_dialogs;
     std::optional<TowField> m_problem;
+    std::optional<VehiclePricing> m_pricing;
+    bool m_pricingRefused = false;
 };
 
 } // namespace tarnvale

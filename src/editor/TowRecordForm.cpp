@@ -461,11 +461,17 @@ TowRecord TowRecordForm::comparable(TowRecord record)
 void TowRecordForm::resetBaseline()
 {
     m_baseline = comparable(record());
+    m_pricingBaseline = pricingBoxes();
+}
+
+QStringList TowRecordForm::pricingBoxes() const
+{
+    return {m_plan->currentText(), m_class->currentText(), m_towedAt->text().trimmed()};
 }
 
 bool TowRecordForm::hasTypedChanges() const
 {
-    return comparable(record()) != m_baseline;
+    return comparable(record()) != m_baseline || pricingBoxes() != m_pricingBaseline;
 }
 
 void TowRecordForm::LoadGroupList()
@@ -597,6 +603,10 @@ bool TowRecordForm::save()
         return false;
     }
     TowRecord r = record();
+    // A yard that never chooses a plan keeps no pricing rows.
+    const VehiclePricing pricing = shownPricing();
+    const bool writePricing = pricing != VehiclePricing{} || m_pricingKept;
+    m_editor.setPricing(writePricing ? std::optional(pricing) : std::nullopt);
     const QDate today = QDate::currentDate();
     const auto outcome = adding ? m_editor.add(r, m_groups->currentText(), today)
                                 : m_editor.apply(r, m_groups->currentText(), today);
@@ -633,11 +643,15 @@ bool TowRecordForm::save()
                 box->selectAll();
             }
         }
+        if (m_editor.pricingRefused())
+            m_plan->setFocus();
         return false;
     }
     m_edtId = QString::number(r.id);
     m_edtVersion = r.version;
-    return savePricing(r.id);
+    if (writePricing)
+        m_pricingKept = m_planChosen = true;
+    return true;
 }
 
 void TowRecordForm::loadPricing(qint64 vehicleId)
@@ -670,28 +684,12 @@ void TowRecordForm::followDefaultPlan()
     m_plan->setCurrentIndex(std::max(0, m_plan->findData(id)));
 }
 
-bool TowRecordForm::savePricing(qint64 vehicleId)
+VehiclePricing TowRecordForm::shownPricing() const
 {
-    const VehiclePricing pricing{
-        m_plan->currentData().toLongLong(),
-        m_class->currentIndex() > 0 ? std::optional(VehicleClass(m_class->currentIndex() - 1))
-                                    : std::nullopt,
-        QTime::fromString(m_towedAt->text().trimmed(), QStringLiteral("H:mm"))};
-    // A yard that never chooses a plan keeps no pricing rows.
-    if (pricing == VehiclePricing{} && !m_pricingKept)
-        return true;
-    PricingStore store(m_store);
-    const PricingStore::Result result = store.setVehiclePricing(vehicleId, pricing);
-    if (result != PricingStore::Result::Done) {
-        m_dialogs.notify(m_settings.companyName(),
-                         result == PricingStore::Result::Refused ? store.refusal()
-                                                                 : store.lastError().description,
-                         MessageIcon::Exclamation);
-        return false;
-    }
-    m_pricingKept = true;
-    m_planChosen = true;
-    return true;
+    return {m_plan->currentData().toLongLong(),
+            m_class->currentIndex() > 0 ? std::optional(VehicleClass(m_class->currentIndex() - 1))
+                                        : std::nullopt,
+            QTime::fromString(m_towedAt->text().trimmed(), QStringLiteral("H:mm"))};
 }
 
 void TowRecordForm::saveAndClose()

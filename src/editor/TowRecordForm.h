@@ -94,7 +94,8 @@ class TowRecordForm : public QWidget
     // The pricing boxes: the plans to choose from, the vehicle's own as stored.
     void loadPricing(qint64 vehicleId);
     void followDefaultPlan();
-    bool savePricing(qint64 vehicleId);
+    VehiclePricing shownPricing() const;
+    QStringList pricingBoxes() const; // plan, class and time as shown
 
     TowRecordEditor m_editor;
     RecordStore &m_store;
@@ -109,6 +110,7 @@ class TowRecordForm : public QWidget
     bool m_loaded = false;
     bool m_leaving = false; // the close was confirmed or follows a save
     TowRecord m_baseline;   // what the boxes held when the record was shown
+    QStringList m_pricingBaseline; // and the pricing boxes
     QString m_notesLoaded;  // the notes as stored, and as the notes box shows them: an
     QString m_notesShown;   // unchanged box gives back the stored text exactly
 

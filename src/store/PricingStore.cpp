@@ -322,31 +322,39 @@ PricingStore::Result PricingStore::setVehiclePricing(qint64 vehicleId,
                                                      const VehiclePricing &pricing)
 {
     return underLock({vehicleId}, [&](QSqlDatabase &db, QList<qint64> &) {
-        QSqlQuery query(db);
-        if (pricing.planId > 0) {
-            query.prepare(QStringLiteral("SELECT count(*) FROM pricing_plans WHERE id = ?"));
-            query.addBindValue(pricing.planId);
-            if (!exec(query, QStringLiteral("saving the vehicle's pricing")) || !query.next())
-                return Result::Failed;
-            if (query.value(0).toLongLong() == 0) {
-                m_refusal = QStringLiteral("This plan was removed on another workstation.");
-                return Result::Refused;
-            }
-        }
-        query.prepare(QStringLiteral("DELETE FROM vehicle_pricing WHERE vehicle_id = ?"));
-        query.addBindValue(vehicleId);
-        if (!exec(query, QStringLiteral("saving the vehicle's pricing")))
-            return Result::Failed;
-        query.prepare(QStringLiteral("INSERT INTO vehicle_pricing (vehicle_id, plan_id, "
-                                     "vehicle_class, towed_at) VALUES (?, ?, ?, ?)"));
-        query.addBindValue(vehicleId);
-        query.addBindValue(pricing.planId);
-        query.addBindValue(pricing.vehicleClass ? Pricing::className(*pricing.vehicleClass)
-                                                : QString(u""_qs));
-        query.addBindValue(timeText(pricing.towedAt));
-        return exec(query, QStringLiteral("saving the vehicle's pricing")) ? Result::Done
-                                                                           : Result::Failed;
+        return writeVehiclePricing(db, vehicleId, pricing);
     });
+}
+
+PricingStore::Result PricingStore::writeVehiclePricing(QSqlDatabase &db, qint64 vehicleId,
+                                                       const VehiclePricing &pricing)
+{
+    m_error = {};
+    m_refusal.clear();
+    QSqlQuery query(db);
+    if (pricing.planId > 0) {
+        query.prepare(QStringLiteral("SELECT count(*) FROM pricing_plans WHERE id = ?"));
+        query.addBindValue(pricing.planId);
+        if (!exec(query, QStringLiteral("saving the vehicle's pricing")) || !query.next())
+            return Result::Failed;
+        if (query.value(0).toLongLong() == 0) {
+            m_refusal = QStringLiteral("This plan was removed on another workstation.");
+            return Result::Refused;
+        }
+    }
+    query.prepare(QStringLiteral("DELETE FROM vehicle_pricing WHERE vehicle_id = ?"));
+    query.addBindValue(vehicleId);
+    if (!exec(query, QStringLiteral("saving the vehicle's pricing")))
+        return Result::Failed;
+    query.prepare(QStringLiteral("INSERT INTO vehicle_pricing (vehicle_id, plan_id, "
+                                 "vehicle_class, towed_at) VALUES (?, ?, ?, ?)"));
+    query.addBindValue(vehicleId);
+    query.addBindValue(pricing.planId);
+    query.addBindValue(pricing.vehicleClass ? Pricing::className(*pricing.vehicleClass)
+                                            : QString(u""_qs));
+    query.addBindValue(timeText(pricing.towedAt));
+    return exec(query, QStringLiteral("saving the vehicle's pricing")) ? Result::Done
+                                                                       : Result::Failed;
 }
 
 std::optional<QHash<qint64, qint64>> PricingStore::groupPlans()

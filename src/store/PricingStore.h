@@ -67,6 +67,8 @@ class PricingStore
 
     std::optional<VehiclePricing> vehiclePricing(qint64 vehicleId);
     Result setVehiclePricing(qint64 vehicleId, const VehiclePricing &pricing);
+    // The same inside a transaction the caller holds (a record's own save).
+    Result writeVehiclePricing(QSqlDatabase &db, qint64 vehicleId, const VehiclePricing &pricing);
     // Default plans by group id.
     std::optional<QHash<qint64, qint64>> groupPlans();
     Result setGroupPlan(qint64 groupId, qint64 planId);

@@ -131,14 +131,20 @@ public:
     // writes any name, as a file made elsewhere may hold; Create adds the missing group in the
     // record's own transaction, so that it is made only when the record is saved with it.
     enum class GroupCheck { None, MustExist, Create };
+    // More writing that belongs to a record's save, done in its transaction once the row is
+    // written, given the record's id: an error it answers becomes lastError() and nothing of the
+    // save is kept.
+    using AlsoWrite = std::function<std::optional<DbError>(qint64 id)>;
     // Rewrites every field of the record with the given id; 3021 when no such row exists,
     // 3197 when the stored row's version is not record.version (saved elsewhere since it was
     // read; nothing is written). On success the stored version is record.version + 1.
     // MustExist applies only when the record moves to another group.
-    bool updateTowRecord(const TowRecord &record, GroupCheck check = GroupCheck::None);
+    bool updateTowRecord(const TowRecord &record, GroupCheck check = GroupCheck::None,
+                         const AlsoWrite &also = {});
     // Appends the record (version 0) and answers its new id.
     std::optional<qint64> addTowRecord(const TowRecord &record,
-                                       GroupCheck check = GroupCheck::None);
+                                       GroupCheck check = GroupCheck::None,
+                                       const AlsoWrite &also = {});
     // Deletes the record if it exists; a missing id is not an error.
     bool removeTowRecord(qint64 id);
     qint64 towRecordCount();
@@ -197,6 +203,8 @@ private:
     bool fail(const QSqlQuery &query, const QString &doing);
     bool fail(const QSqlError &error, const QString &doing);
     bool fail(int number, const QString &description);
+    // Runs `also` for the record just written; false (and lastError() set) when it failed.
+    bool alsoWritten(const AlsoWrite &also, qint64 id);
     bool failNotOpen();
     DbError lostError(const QString &reason, const QString &doing) const;
     bool exec(QSqlQuery &query, const QString &doing);

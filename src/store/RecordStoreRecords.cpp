@@ -152,7 +152,17 @@ std::optional<qint64> RecordStore::nextRevision()
     return query.value(0).toLongLong();
 }
 
-std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record, GroupCheck check)
+bool RecordStore::alsoWritten(const AlsoWrite &also, qint64 id)
+{
+    if (!also)
+        return true;
+    if (const std::optional<DbError> error = also(id))
+        return fail(error->number, error->description);
+    return true;
+}
+
+std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record, GroupCheck check,
+                                                const AlsoWrite &also)
 {
     if (!isOpen()) {
         failNotOpen();
@@ -192,6 +202,8 @@ std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record, GroupCh
                              "VALUES (?, 0, ?, ?)"),
               {id, *revision, *revision}, QStringLiteral("adding a tow record")))
         return std::nullopt;
+    if (!alsoWritten(also, id))
+        return std::nullopt;
     if (!guard.commit()) {
         fail(guard.lastError(), QStringLiteral("writing to the database"));
         return std::nullopt;
@@ -202,7 +214,8 @@ std::optional<qint64> RecordStore::addTowRecord(const TowRecord &record, GroupCh
     return id;
 }
 
-bool RecordStore::updateTowRecord(const TowRecord &record, GroupCheck check)
+bool RecordStore::updateTowRecord(const TowRecord &record, GroupCheck check,
+                                  const AlsoWrite &also)
 {
     if (!isOpen())
         return failNotOpen();
@@ -240,7 +253,7 @@ bool RecordStore::updateTowRecord(const TowRecord &record, GroupCheck check)
         return false;
     // The stored version is the one the record was read with: it becomes one more.
     const std::optional<qint64> revision = raiseVersion(record.id);
-    if (!revision)
+    if (!revision || !alsoWritten(also, record.id))
         return false;
     if (!guard.commit())
         return fail(guard.lastError(), QStringLiteral("writing to the database"));

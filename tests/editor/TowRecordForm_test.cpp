@@ -8,6 +8,7 @@
 
 #include "DateText.h"
 #include "FormText.h"
+#include "PricingStore.h"
 #include "StoreFixture.h"
 #include "TowRecordForm.h"
 
@@ -219,6 +220,41 @@ class TowRecordFormTest : public QObject
         QVERIFY(Fixture::click(form, 3));
         QCOMPARE(f.store.towRecord(a)->value(TowField::vehnotes),
                  QString("line 1\r\nline 2\r\nline 3"));
+    }
+
+    // The pricing boxes are saved with the record, in its transaction, and count as typing.
+    void pricingSavesWithTheRecord()
+    {
+        Fixture f;
+        PricingStore pricing(f.store);
+        PricingPlan police{0, "Police", false, DayType::CalendarDays, false, 0,
+                           {{1, {3500, 4500, 7500, 2000}}}};
+        QVERIFY(pricing.savePlan(police) == PricingStore::Result::Done);
+        auto form = f.open();
+        auto *plan = form->findChild<QComboBox *>("cmbPlan");
+        setText(form, "tFields_6", "2001");
+        plan->setCurrentIndex(plan->findText("Police"));
+        form->findChild<QComboBox *>("cmbClass")->setCurrentIndex(3); // Heavy
+        setText(form, "txtTowedAt", "23:10");
+        // Removed on another workstation after it was chosen: nothing is saved, not even the
+        // vehicle, so that a second Add cannot make it twice.
+        QVERIFY(pricing.removePlan(police.id) == PricingStore::Result::Done);
+        QVERIFY(!Fixture::click(form, 3));
+        QCOMPARE(f.dialogs.last().text, "This plan was removed on another workstation.\r\n\r\n"
+                                        "Nothing was saved. Choose another plan.");
+        QCOMPARE(f.store.towRecordCount(), 0);
+        plan->setCurrentIndex(plan->findText(PricingPlan::standardName()));
+        QVERIFY(Fixture::click(form, 3) && f.store.towRecordCount() == 1);
+        const qint64 id = f.store.towRecords()->first().id;
+        QCOMPARE(pricing.vehiclePricing(id),
+                 std::optional(VehiclePricing{-1, VehicleClass::Heavy, QTime(23, 10)}));
+
+        // Only the time of day changed: leaving asks, and Yes saves it.
+        form = f.open(true, QString::number(id));
+        setText(form, "txtTowedAt", "8:05");
+        f.dialogs.queueAnswer(Answer::Yes);
+        QVERIFY(Fixture::click(form, 1) && f.dialogs.count() == 2);
+        QCOMPARE(pricing.vehiclePricing(id)->towedAt, QTime(8, 5));
     }
 
     void leavingAChangedRecordAsks_data()
