@@ -7,6 +7,7 @@
 
 #include "DateText.h"
 #include "MoneyFormat.h"
+#include "RtfDestinations.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
@@ -103,20 +104,14 @@ bool isLetter(QChar c)
            (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
 }
 
-// Groups whose text is not part of the page.
+// Groups whose text is not part of the page: the document's metadata, and the tables, pictures
+// and field instructions whose text the reader turns into something else.
 bool isHiddenDestination(QStringView word)
 {
     static const QStringList hidden = {
-        QStringLiteral("fonttbl"),   QStringLiteral("colortbl"),  QStringLiteral("stylesheet"),
-        QStringLiteral("info"),      QStringLiteral("pict"),      QStringLiteral("fldinst"),
-        QStringLiteral("bkmkstart"), QStringLiteral("bkmkend"),   QStringLiteral("sp"),
-        QStringLiteral("listtable"), QStringLiteral("listoverridetable"),
-        QStringLiteral("rsidtbl"),   QStringLiteral("revtbl"),    QStringLiteral("pgdsctbl"),
-        QStringLiteral("nonshppict"), QStringLiteral("themedata"), QStringLiteral("datastore"),
-        QStringLiteral("latentstyles"), QStringLiteral("xmlnstbl"), QStringLiteral("generator"),
-        QStringLiteral("objdata"),   QStringLiteral("annotation"), QStringLiteral("footnote"),
-        QStringLiteral("ftnsep"),    QStringLiteral("ftnsepc"),   QStringLiteral("falt")};
-    return hidden.contains(word);
+        QStringLiteral("fonttbl"), QStringLiteral("colortbl"), QStringLiteral("stylesheet"),
+        QStringLiteral("pict"),    QStringLiteral("fldinst"),  QStringLiteral("sp")};
+    return rtf::isMetadataDestination(word) || hidden.contains(word);
 }
 
 // Ignorable destinations whose text is still on the page.

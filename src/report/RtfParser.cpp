@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Cp1252.h"
+#include "RtfDestinations.h"
 
 namespace tarnvale::rtf {
 
@@ -313,32 +314,16 @@ void RtfParser::controlSymbol(char c)
 
 namespace {
 
-// Destinations left out entirely, also when they come without \*.
+// Destinations left out entirely, also when they come without \*: the document's metadata, and
+// what this reader draws from elsewhere or not at all (headers and footers are read on their
+// own, shapes and drawing objects from their picture or text, a nested table as a table rather
+// than from the flat copy written for readers without nested tables).
 bool isSkippedDestination(const QByteArray &w)
 {
-    static const QSet<QByteArray> skipped = {"info",      "nonesttables",
-                                             "header",    "headerl",
-                                             "headerr",   "headerf",
-                                             "footer",    "footerl",
-                                             "footerr",   "footerf",
-                                             "footnote",  "annotation",
-                                             "atnid",     "atnauthor",
-                                             "listtable", "listoverridetable",
-                                             "revtbl",    "rsidtbl",
-                                             "pn",        "private",
-                                             "xe",        "tc",
-                                             "txe",       "nonshppict",
-                                             "shp",       "do",
-                                             "objdata",   "objclass",
-                                             "themedata", "colorschememapping",
-                                             "datastore", "latentstyles",
-                                             "pgdsctbl",  "generator",
-                                             "xmlnstbl",  "mmathPr",
-                                             "bkmkstart", "bkmkend",
-                                             "filetbl",   "template",
-                                             "userprops", "docvar",
-                                             "object",    "wgrffmtfilter"};
-    return skipped.contains(w);
+    static const QSet<QByteArray> skipped = {"nonesttables", "header",  "headerl", "headerr",
+                                             "headerf",      "footer",  "footerl", "footerr",
+                                             "footerf",      "shp",     "do",      "object"};
+    return isMetadataDestination(QByteArrayView(w)) || skipped.contains(w);
 }
 
 } // namespace
