@@ -20,6 +20,7 @@
 
 #include <utility>
 
+#include "DatabaseCommands.h"
 #include "Dialogs.h"
 #include "FindResultModel.h"
 #include "FindRules.h"
@@ -30,11 +31,6 @@
 #include "StoreChange.h"
 
 namespace tarnvale {
-
-namespace {
-const QString kDatabaseErrorTitle = QStringLiteral("Database Error!");
-const QString kUnknownError = QStringLiteral("Unknown database error: \r\n\r\n");
-} // namespace
 
 FindWindow::FindWindow(RecordStore &store, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent, Qt::Window), m_store(store), m_dialogs(dialogs)
@@ -187,8 +183,7 @@ void FindWindow::loadGroups()
         for (const GroupRecord &group : *groups)
             m_groups->addItem(group.name);
     } else {
-        m_dialogs.notify(kDatabaseErrorTitle, kUnknownError + m_store.lastError().description,
-                         MessageIcon::Critical);
+        DatabaseCommands::ReportUnknownError(m_dialogs, m_store.lastError());
     }
     m_groups->addItem(QStringLiteral("<All>"));
     m_groups->addItem(QStringLiteral("<None>"));
@@ -253,8 +248,7 @@ void FindWindow::onFinished(bool completed, int errorNumber, const QString &erro
     m_cancelAction->setEnabled(false);
     if (errorNumber != 0) {
         m_outcome->clear();
-        m_dialogs.notify(kDatabaseErrorTitle, kUnknownError + errorDescription,
-                         MessageIcon::Critical);
+        DatabaseCommands::ReportUnknownError(m_dialogs, DbError{errorNumber, errorDescription});
     } else if (completed) {
         // The scan may have read a record before or after a change the store announced.
         recheck(std::exchange(m_recheck, {}));
@@ -279,8 +273,7 @@ void FindWindow::recheck(const QList<qint64> &ids)
     DbError error;
     const auto found = RecordSearch::findAmong(m_store, *m_lastRequest, ids, &error);
     if (!found) {
-        m_dialogs.notify(kDatabaseErrorTitle, kUnknownError + error.description,
-                         MessageIcon::Critical);
+        DatabaseCommands::ReportUnknownError(m_dialogs, error);
         return;
     }
     m_model->updateRecords(ids, *found);

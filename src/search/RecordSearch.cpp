@@ -209,7 +209,7 @@ RecordSearch::Outcome RecordSearch::run(const QSqlDatabase &db, const FindReques
                                         const Sink &sink, DbError *error, const Options &options)
 {
     if (!db.isOpen())
-        return failWith(error, 3420, QStringLiteral("The database is not open."));
+        return failWith(error, DbError::kNotOpen, QStringLiteral("The database is not open."));
     const std::optional<Plan> plan = makePlan(request);
     if (!plan)
         return cancelled(options) ? Outcome::Cancelled : Outcome::Done;
@@ -249,7 +249,7 @@ std::optional<QList<FindResult>> RecordSearch::findAmong(RecordStore &store,
     QList<FindResult> results;
     const QSqlDatabase db = store.database();
     if (!db.isOpen()) {
-        failWith(error, 3420, QStringLiteral("The database is not open."));
+        failWith(error, DbError::kNotOpen, QStringLiteral("The database is not open."));
         return std::nullopt;
     }
     const std::optional<Plan> plan = makePlan(request);

@@ -79,7 +79,7 @@ void SearchRunner::work(const std::shared_ptr<Scan> &scan, const QString &source
                         const FindRequest &request)
 {
     RecordSearch::Outcome outcome = RecordSearch::Outcome::Failed;
-    DbError error{3420, QStringLiteral("The database is not open.")};
+    DbError error{DbError::kNotOpen, QStringLiteral("The database is not open.")};
     if (!sourceConnection.isEmpty()) {
         const QString name = nextConnectionName();
         {
