@@ -202,10 +202,10 @@ void MainWindow::buildMenus()
             this, &MainWindow::removeSelectedGroup);
     m_groupMenu->addSeparator();
     connect(addCommand(m_groupMenu, "mnuACITG", QStringLiteral("&Add vehicle to this group...")),
-            &QAction::triggered, this, [this] { openEditorForAdd(m_browser->SelNde().text); });
+            &QAction::triggered, this, [this] { openEditorForAdd(m_browser->selectedNode().text); });
     m_groupMenu->addSeparator();
     connect(addCommand(m_groupMenu, "mnuFindMn", QStringLiteral("&Find in group...")),
-            &QAction::triggered, this, [this] { openFind(m_browser->SelNde().text); });
+            &QAction::triggered, this, [this] { openFind(m_browser->selectedNode().text); });
 
     m_vehicleMenu = new QMenu(this);
     m_vehicleMenu->setObjectName(QStringLiteral("mnuSmContacts"));
@@ -365,7 +365,7 @@ void MainWindow::openRemoveGroup()
 
 void MainWindow::removeSelectedGroup()
 {
-    const SelectedNode &node = m_browser->SelNde();
+    const SelectedNode &node = m_browser->selectedNode();
     if (node.kind() == u"g")
         m_context.database.RemoveGroup(node.text);
 }
@@ -374,7 +374,7 @@ void MainWindow::openEditorForAdd(const QString &groupName)
 {
     auto *form = new TowRecordForm(m_context.store, m_context.database, m_context.settings,
                                    m_context.dialogs, this);
-    form->setEDT(false);
+    form->setEditing(false);
     form->show();
     if (!groupName.isEmpty())
         form->setGroupText(groupName);
@@ -382,26 +382,26 @@ void MainWindow::openEditorForAdd(const QString &groupName)
 
 void MainWindow::openEditorForEdit()
 {
-    const SelectedNode &node = m_browser->SelNde();
+    const SelectedNode &node = m_browser->selectedNode();
     if (node.kind() != u"c")
         return;
     auto *form = new TowRecordForm(m_context.store, m_context.database, m_context.settings,
                                    m_context.dialogs, this);
-    form->setEDT(true);
-    form->setEDTID(node.id());
+    form->setEditing(true);
+    form->setRecordId(node.id());
     form->show();
 }
 
 void MainWindow::removeSelectedVehicle()
 {
-    const SelectedNode &node = m_browser->SelNde();
+    const SelectedNode &node = m_browser->selectedNode();
     if (node.kind() == u"c")
         m_context.database.RemoveVehicle(node.id());
 }
 
 void MainWindow::openImpound()
 {
-    const SelectedNode &node = m_browser->SelNde();
+    const SelectedNode &node = m_browser->selectedNode();
     const auto record =
         node.kind() == u"c" ? m_context.store.findVehicleById(node.id()) : std::nullopt;
     if (!record) {
@@ -474,7 +474,7 @@ bool MainWindow::showFoundVehicle(qint64 recordId)
 void MainWindow::openExport()
 {
     // The group of the selected node: the group itself, or the group of the selected vehicle.
-    const SelectedNode &node = m_browser->SelNde();
+    const SelectedNode &node = m_browser->selectedNode();
     QString group = node.kind() == u"g" ? node.text : QString();
     if (node.kind() == u"c")
         if (const auto record = m_context.store.findVehicleById(node.id()))

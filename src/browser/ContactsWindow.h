@@ -55,7 +55,8 @@ public:
     // Rebuilds the whole tree and the record count from the tables.
     void RefContactList();
 
-    const SelectedNode &SelNde() const { return m_selected; }
+    // SelNde: the node last selected in the tree.
+    const SelectedNode &selectedNode() const { return m_selected; }
     // The values the charge sheet is printed from: the vehicle selected now, read afresh;
     // empty (nothing to print) when the selected node is not a vehicle or it is gone.
     PrintSnapshot printSnapshot() const;
@@ -85,7 +86,7 @@ public:
 Q_SIGNALS:
     // Tips/StartupTips is exactly "1" at load.
     void startupTipsRequested();
-    // Enter and Delete on a vehicle node of the tree (it is SelNde by then).
+    // Enter and Delete on a vehicle node of the tree (it is selectedNode by then).
     void editRequested();
     void removeRequested();
 

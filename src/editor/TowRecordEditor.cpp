@@ -19,7 +19,7 @@ TowRecordEditor::TowRecordEditor(RecordStore &store, DatabaseCommands &database,
 {
 }
 
-QStringList TowRecordEditor::LoadGroupList()
+QStringList TowRecordEditor::groupChoices()
 {
     QStringList list;
     if (!m_store.isOpen()) {

@@ -28,10 +28,10 @@ class TowRecordEditor
     TowRecordEditor(RecordStore &store, DatabaseCommands &database, const SettingsFile &settings,
                     Dialogs &dialogs);
 
-    // Every GROUPNAME in table order, then "<None>". When the groups cannot be read the
+    // LoadGroupList: every GROUPNAME in table order, then "<None>". When the groups cannot be read the
     // failure is reported ("Unknown database error: ") and the list ends there. Without an
     // open database (already reported at start-up) the list is only "<None>".
-    QStringList LoadGroupList();
+    QStringList groupChoices();
 
     // "<None>" (any case, blanks around) means no group: empty text. Anything else as typed.
     static QString groupNameFromBox(const QString &boxText);

@@ -432,11 +432,11 @@ void TowRecordForm::load()
     if (m_loaded)
         return;
     m_loaded = true;
-    LoadGroupList();
+    fillGroupList();
     loadPricing(0);
-    if (m_edt) {
-        if (const auto found = m_editor.find(m_edtId))
-            GCTIFO(*found);
+    if (m_editing) {
+        if (const auto found = m_editor.find(m_recordId))
+            showRecord(*found);
         m_buttons[2]->setText(QStringLiteral("Apply"));
         m_buttons[0]->setText(QStringLiteral("Exit"));
         setWindowTitle(QStringLiteral("Edit Vehicle"));
@@ -446,7 +446,7 @@ void TowRecordForm::load()
         setWindowTitle(QStringLiteral("Add Vehicle"));
     }
     for (size_t i : {3u, 4u, 5u})
-        m_buttons[i]->setVisible(m_edt);
+        m_buttons[i]->setVisible(m_editing);
     resetBaseline();
 }
 
@@ -474,10 +474,10 @@ bool TowRecordForm::hasTypedChanges() const
     return comparable(record()) != m_baseline || pricingBoxes() != m_pricingBaseline;
 }
 
-void TowRecordForm::LoadGroupList()
+void TowRecordForm::fillGroupList()
 {
     m_groups->clear();
-    const QStringList names = m_editor.LoadGroupList();
+    const QStringList names = m_editor.groupChoices();
     m_groups->addItems(names);
     if (!names.isEmpty()) {
         m_groups->setCurrentIndex(0);
@@ -516,7 +516,7 @@ void TowRecordForm::setFieldText(int index, const QString &text)
     }
 }
 
-void TowRecordForm::GCTIFO(const TowRecord &r)
+void TowRecordForm::showRecord(const TowRecord &r)
 {
     // A vehicle in no group shows the list's "<None>", which saves as no group.
     const QString group = r.value(TowField::groupname);
@@ -539,16 +539,16 @@ void TowRecordForm::GCTIFO(const TowRecord &r)
     m_total->setText(r.value(TowField::total));
     m_time->setText(r.value(TowField::Time));
     loadPricing(r.id);
-    m_edtId = QString::number(r.id);
-    m_edtVersion = r.version;
+    m_recordId = QString::number(r.id);
+    m_recordVersion = r.version;
     resetBaseline();
 }
 
 TowRecord TowRecordForm::record() const
 {
     TowRecord r;
-    r.id = m_edtId.trimmed().toLongLong();
-    r.version = m_edtVersion;
+    r.id = m_recordId.trimmed().toLongLong();
+    r.version = m_recordVersion;
     for (int i = 0; i < 18; ++i)
         r.set(kFieldOf[i], fieldText(i));
     r.set(TowField::towedfee, m_towFee->text());
@@ -590,7 +590,7 @@ void TowRecordForm::toolbarClick(int number)
 
 bool TowRecordForm::save()
 {
-    const bool adding = !m_edt;
+    const bool adding = !m_editing;
     const QString towedAt = m_towedAt->text().trimmed();
     if (!towedAt.isEmpty() && !QTime::fromString(towedAt, QStringLiteral("H:mm")).isValid()) {
         m_dialogs.notify(m_settings.companyName(),
@@ -611,8 +611,8 @@ bool TowRecordForm::save()
     const auto outcome = adding ? m_editor.add(r, m_groups->currentText(), today)
                                 : m_editor.apply(r, m_groups->currentText(), today);
     if (outcome == TowRecordEditor::Outcome::Reloaded) {
-        LoadGroupList();
-        GCTIFO(r);
+        fillGroupList();
+        showRecord(r);
         return false;
     }
     // The form shows what was (or would have been) stored: the date stamp and the totals.
@@ -647,8 +647,8 @@ bool TowRecordForm::save()
             m_plan->setFocus();
         return false;
     }
-    m_edtId = QString::number(r.id);
-    m_edtVersion = r.version;
+    m_recordId = QString::number(r.id);
+    m_recordVersion = r.version;
     if (writePricing)
         m_pricingKept = m_planChosen = true;
     return true;
@@ -729,15 +729,15 @@ void TowRecordForm::closeEvent(QCloseEvent *event)
 
 void TowRecordForm::step(bool forward)
 {
-    if (!m_edt)
+    if (!m_editing)
         return;
-    const qint64 id = m_edtId.trimmed().toLongLong();
+    const qint64 id = m_recordId.trimmed().toLongLong();
     const auto record = forward ? m_editor.next(id) : m_editor.previous(id);
     if (!record || !confirmLeave())
         return;
     // A save may have changed the neighbour's group list; read the neighbour again.
     if (const auto fresh = m_editor.find(QString::number(record->id)))
-        GCTIFO(*fresh);
+        showRecord(*fresh);
 }
 
 void TowRecordForm::markCharge(int index)

@@ -40,21 +40,22 @@ class TowRecordForm : public QWidget
     TowRecordForm(RecordStore &store, DatabaseCommands &database, const SettingsFile &settings,
                   Dialogs &dialogs, QWidget *parent = nullptr);
 
-    // Set by the caller before the window is shown: edit mode and the id of the record.
-    void setEDT(bool edit) { m_edt = edit; }
-    void setEDTID(const QString &id) { m_edtId = id; }
-    bool EDT() const { return m_edt; }
-    const QString &EDTID() const { return m_edtId; }
+    // Set by the caller before the window is shown: edit mode (EDT) and the id of the record
+    // (EDTID).
+    void setEditing(bool edit) { m_editing = edit; }
+    void setRecordId(const QString &id) { m_recordId = id; }
+    bool isEditing() const { return m_editing; }
+    const QString &recordId() const { return m_recordId; }
 
     // The window's load (run once, at the latest when it is first shown): group list, class
     // lists, the record in Edit mode, captions.
     void load();
-    // Fills the group box: every group name, then "<None>"; the box shows the first item.
-    void LoadGroupList();
-    // Puts a record into the controls and keeps its id in EDTID. Every field is shown, an
+    // LoadGroupList: fills the group box: every group name, then "<None>"; the box shows the first item.
+    void fillGroupList();
+    // GCTIFO: puts a record into the controls and keeps its id. Every field is shown, an
     // empty one as empty text.
-    void GCTIFO(const TowRecord &record);
-    // The record as the controls hold it (groupname: the group box's text; id: EDTID).
+    void showRecord(const TowRecord &record);
+    // The record as the controls hold it (groupname: the group box's text; id: recordId()).
     TowRecord record() const;
 
     // The group box's text ("&Add vehicle to this group..." sets it after showing the form);
@@ -104,9 +105,9 @@ class TowRecordForm : public QWidget
     bool m_pricingKept = false; // the vehicle has pricing stored
     const SettingsFile &m_settings;
     Dialogs &m_dialogs;
-    bool m_edt = false;
-    QString m_edtId;
-    qint64 m_edtVersion = 0; // of the record shown, as it was read
+    bool m_editing = false;
+    QString m_recordId;
+    qint64 m_recordVersion = 0; // of the record shown, as it was read
     bool m_loaded = false;
     bool m_leaving = false; // the close was confirmed or follows a save
     TowRecord m_baseline;   // what the boxes held when the record was shown

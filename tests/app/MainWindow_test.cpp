@@ -323,7 +323,7 @@ class MainWindowTest : public QObject
             p.press(node, Qt::RightButton);
             const QString seen = QString(p.window->groupContextMenu()->isVisible() ? "G" : "") +
                                  (p.window->vehicleContextMenu()->isVisible() ? "V" : "") + " " +
-                                 p.browser()->SelNde().tag;
+                                 p.browser()->selectedNode().tag;
             p.window->groupContextMenu()->hide();
             p.window->vehicleContextMenu()->hide();
             return seen;

@@ -152,7 +152,7 @@ class VehicleFlowTest : public QObject
         tree->setFocus();
         QTest::keyClick(tree, Qt::Key_Return);
         TowRecordForm *opened = Program::form();
-        QVERIFY(opened && opened->EDT() && opened->EDTID() == QString::number(dee));
+        QVERIFY(opened && opened->isEditing() && opened->recordId() == QString::number(dee));
         opened->close();
         p.dialogs.queueAnswer(Answer::Yes);
         QTest::keyClick(tree, Qt::Key_Delete);
@@ -178,7 +178,7 @@ class VehicleFlowTest : public QObject
         p.dialogs.queueAnswer(Answer::Yes);
         p.window->command("mnusRC")->trigger();
         QVERIFY(!p.model()->vehicleIndex(id).isValid() && !p.context->store.towRecord(id));
-        QVERIFY(p.label("Label10") == QString("1") && !p.browser()->SelNde().isSet());
+        QVERIFY(p.label("Label10") == QString("1") && !p.browser()->selectedNode().isSet());
         QVERIFY(p.label("Label7").isEmpty() && !p.browser()->printSnapshot().hasRecord);
     }
 

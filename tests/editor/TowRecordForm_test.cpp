@@ -26,8 +26,8 @@ struct Fixture : test::StoreFixture
     QPointer<TowRecordForm> open(bool edit = false, const QString &id = {})
     {
         auto *form = new TowRecordForm(store, db, settings, dialogs);
-        form->setEDT(edit);
-        form->setEDTID(id);
+        form->setEditing(edit);
+        form->setRecordId(id);
         form->show();
         opened << form;
         return form;
@@ -206,7 +206,7 @@ class TowRecordFormTest : public QObject
         QCOMPARE(f.store.towRecord(a), std::optional<TowRecord>(first));
 
         form = f.open(true, QString::number(a));
-        QVERIFY(!Fixture::click(form, 6) && form->EDTID() == QString::number(b));
+        QVERIFY(!Fixture::click(form, 6) && form->recordId() == QString::number(b));
         bare.set(TowField::groupname, "<None>"); // a vehicle in no group shows "<None>"
         QCOMPARE(texts(form, kControlOfField), QStringList(bare.values.begin(), bare.values.end()));
         setText(form, "tFields_7", "Ford");
