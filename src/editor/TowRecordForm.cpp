@@ -521,23 +521,14 @@ void TowRecordForm::showRecord(const TowRecord &r)
     // A vehicle in no group shows the list's "<None>", which saves as no group.
     const QString group = r.value(TowField::groupname);
     m_groups->setEditText(group.isEmpty() ? TowRecordEditor::kNone.toString() : group);
-    for (int i = 0; i < 14; ++i)
+    for (int i = 0; i < 18; ++i)
         setFieldText(i, r.value(kFieldOf[i]));
-    m_towFee->setText(r.value(TowField::towedfee));
-    for (int i = 14; i < 18; ++i)
-        setFieldText(i, r.value(kFieldOf[i]));
-    m_hookup->setEditText(r.value(TowField::Hookup));
-    m_type->setEditText(r.value(TowField::Type));
-    m_reason->setEditText(r.value(TowField::reason));
-    m_recovery->setEditText(r.value(TowField::Recovery));
-    m_mileStop->setText(r.value(TowField::milestop));
-    m_mileStart->setText(r.value(TowField::milestart));
-    m_idle->setText(r.value(TowField::idletime));
-    m_other->setText(r.value(TowField::other));
-    for (int i = 0; i < 8; ++i)
-        m_costs[size_t(i)]->setText(r.value(TowField(int(TowField::cost1) + i)));
-    m_total->setText(r.value(TowField::total));
-    m_time->setText(r.value(TowField::Time));
+    for (const auto &[field, box] : otherBoxes()) {
+        if (auto *line = qobject_cast<QLineEdit *>(box))
+            line->setText(r.value(field));
+        else
+            static_cast<QComboBox *>(box)->setEditText(r.value(field));
+    }
     loadPricing(r.id);
     m_recordId = QString::number(r.id);
     m_recordVersion = r.version;
@@ -551,21 +542,30 @@ TowRecord TowRecordForm::record() const
     r.version = m_recordVersion;
     for (int i = 0; i < 18; ++i)
         r.set(kFieldOf[i], fieldText(i));
-    r.set(TowField::towedfee, m_towFee->text());
     r.set(TowField::groupname, m_groups->currentText());
-    for (int i = 0; i < 8; ++i)
-        r.set(TowField(int(TowField::cost1) + i), m_costs[size_t(i)]->text());
-    r.set(TowField::total, m_total->text());
-    r.set(TowField::Hookup, m_hookup->currentText());
-    r.set(TowField::Type, m_type->currentText());
-    r.set(TowField::milestart, m_mileStart->text());
-    r.set(TowField::milestop, m_mileStop->text());
-    r.set(TowField::Recovery, m_recovery->currentText());
-    r.set(TowField::reason, m_reason->currentText());
-    r.set(TowField::idletime, m_idle->text());
-    r.set(TowField::other, m_other->text());
-    r.set(TowField::Time, m_time->text());
+    for (const auto &[field, box] : otherBoxes()) {
+        if (auto *line = qobject_cast<QLineEdit *>(box))
+            r.set(field, line->text());
+        else
+            r.set(field, static_cast<QComboBox *>(box)->currentText());
+    }
     return r;
+}
+
+QList<std::pair<TowField, QWidget *>> TowRecordForm::otherBoxes() const
+{
+    // In the order they are filled: the charges after the lists that may fill them, the total
+    // after the charges.
+    QList<std::pair<TowField, QWidget *>> boxes = {
+        {TowField::towedfee, m_towFee},     {TowField::Hookup, m_hookup},
+        {TowField::Type, m_type},           {TowField::reason, m_reason},
+        {TowField::Recovery, m_recovery},   {TowField::milestop, m_mileStop},
+        {TowField::milestart, m_mileStart}, {TowField::idletime, m_idle},
+        {TowField::other, m_other}};
+    for (int i = 0; i < 8; ++i)
+        boxes.append({TowField(int(TowField::cost1) + i), m_costs[size_t(i)]});
+    boxes.append({{TowField::total, m_total}, {TowField::Time, m_time}});
+    return boxes;
 }
 
 void TowRecordForm::toolbarClick(int number)

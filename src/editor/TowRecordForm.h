@@ -95,6 +95,8 @@ class TowRecordForm : public QWidget
     // The pricing boxes: the plans to choose from, the vehicle's own as stored.
     void loadPricing(qint64 vehicleId);
     void followDefaultPlan();
+    // The record's fields held by controls other than tFields (a line or a combo box each).
+    QList<std::pair<TowField, QWidget *>> otherBoxes() const;
     VehiclePricing shownPricing() const;
     QStringList pricingBoxes() const; // plan, class and time as shown
 
