@@ -56,6 +56,24 @@ QString indexText(const QString &findText, MatchMode mode)
     return lower;
 }
 
+// The key form of the search text when the index's plate, VIN and phone column holds every
+// record the rules find by it in those fields; empty when it does not. That column keeps each
+// field without its separators, in ASCII capitals, so a text that is found in a field leaves
+// its key form inside the field's. It holds nothing the rules fold: only plain ASCII is looked
+// up there, and without case only a text without I or K, since a stored capital I with a dot
+// and the Kelvin sign lower-case to them.
+QString keyIndexText(const QString &findText, MatchMode mode)
+{
+    for (const QChar c : findText) {
+        if (c.unicode() > 0x7f)
+            return QString();
+        if (!FindRules::keepsCase(mode) && QStringLiteral("iIkK").contains(c))
+            return QString();
+    }
+    const QString key = SchemaCheck::quickKeyForm(findText);
+    return key.size() >= 3 ? key : QString();
+}
+
 std::optional<Plan> makePlan(const FindRequest &request)
 {
     Plan plan;
@@ -94,6 +112,16 @@ std::optional<Plan> makePlan(const FindRequest &request)
     plan.selection.allGroups = filter.all;
     plan.selection.group = filter.name;
 
+    // Plate, VIN and phone are in the index in their key form.
+    const QList<TowField> keyFields = SchemaCheck::quickKeyFields();
+    if (!plan.matchAll &&
+        std::all_of(fields->begin(), fields->end(),
+                    [&](TowField field) { return keyFields.contains(field); })) {
+        const QString key = keyIndexText(plan.findText, plan.mode);
+        if (!key.isEmpty())
+            plan.indexMatch = SearchQueries::quickIndexMatch(QString(), key);
+        return plan;
+    }
     // The index holds trigrams, folded to one case: it finds every record that holds the
     // text, in the index's form, in one of the fields.
     for (TowField field : *fields)
