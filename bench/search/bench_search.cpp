@@ -17,6 +17,9 @@
 // on the server's copy of the records, each match mode, against a bare libpq scan (PQexec,
 // every value read) of the statement the search runs; --server-only runs these alone.
 //
+// --keys: a plate, a VIN and a phone searched in their own field, through the index and by
+// the scan alone.
+//
 // The first rows: how long the Find window waits, at 100,000 records, from the start of a
 // search in its runner (its own connection opened and checked, on its thread) until the first
 // rows reach the window's thread, for a common word, rarer ones and a two-letter text (a scan);
@@ -476,6 +479,47 @@ void printFirstRows(Fixture &fixture)
 
 } // namespace
 
+// A plate, a VIN and a phone of a record in the middle of the file, found in
+// their own field through the index's key column and by the scan alone: medians of 5.
+void printKeySearches(const Fixture &fixture)
+{
+    const std::optional<TowRecord> record = fixture.store->towRecord(fixture.records / 2);
+    if (!record)
+        return;
+    const QList<std::pair<QString, QString>> searches = {
+        {QStringLiteral("Vehicle Tag"), record->value(TowField::vehtag)},
+        {QStringLiteral("Vehicle Vin"), record->value(TowField::vehvin).right(8)},
+        {QStringLiteral("Phone"), record->value(TowField::custphone).right(8)}};
+    for (const auto &[key, text] : searches) {
+        double ms[2] = {};
+        qint64 found[2] = {};
+        for (const bool useIndex : {true, false}) {
+            QList<double> times;
+            for (int run = 0; run < 5; ++run) {
+                RecordSearch::Options options;
+                options.useIndex = useIndex;
+                qint64 rows = 0;
+                DbError error;
+                QElapsedTimer clock;
+                clock.start();
+                RecordSearch::run(fixture.store->database(),
+                                  FindRequest{QStringLiteral("<All>"), key, text, false, false},
+                                  [&rows](QList<FindResult> &&batch) { rows += batch.size(); },
+                                  &error, options);
+                times << double(clock.nsecsElapsed()) / 1e6;
+                found[useIndex ? 0 : 1] = rows;
+            }
+            std::sort(times.begin(), times.end());
+            ms[useIndex ? 0 : 1] = times.at(2);
+        }
+        std::printf("%d records, %s \"%s\": index %.1f ms (%lld found), scan %.1f ms (%lld "
+                    "found), %.1fx faster\n",
+                    fixture.records, qPrintable(key), qPrintable(text), ms[0],
+                    static_cast<long long>(found[0]), ms[1], static_cast<long long>(found[1]),
+                    ms[1] / ms[0]);
+    }
+}
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -511,6 +555,12 @@ int main(int argc, char *argv[])
     }
 
     const QStringList arguments = app.arguments();
+    if (arguments.contains(QStringLiteral("--keys"))) {
+        for (const auto &fixture : g_fixtures)
+            printKeySearches(*fixture);
+        g_fixtures.clear();
+        return 0;
+    }
     const bool serverOnly = arguments.contains(QStringLiteral("--server-only"));
     const qsizetype countAt = arguments.indexOf(QStringLiteral("--instructions"));
     if (countAt > 0) {
