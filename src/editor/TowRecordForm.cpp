@@ -643,8 +643,10 @@ bool TowRecordForm::save()
                 box->selectAll();
             }
         }
-        if (m_editor.pricingRefused())
+        if (m_editor.pricingRefused()) { // the list without the plan removed
+            fillPlanList();
             m_plan->setFocus();
+        }
         return false;
     }
     m_recordId = QString::number(r.id);
@@ -654,15 +656,22 @@ bool TowRecordForm::save()
     return true;
 }
 
-void TowRecordForm::loadPricing(qint64 vehicleId)
+void TowRecordForm::fillPlanList()
 {
-    PricingStore pricing(m_store);
-    m_plans = pricing.plans().value_or(QList<PricingPlan>());
+    const qint64 chosen = m_plan->currentData().toLongLong();
+    m_plans = PricingStore(m_store).plans().value_or(QList<PricingPlan>());
     m_plan->clear();
     m_plan->addItem(QStringLiteral("Group's plan"), qint64(0));
     m_plan->addItem(PricingPlan::standardName(), qint64(-1));
     for (const PricingPlan &plan : m_plans)
         m_plan->addItem(plan.name, plan.id);
+    m_plan->setCurrentIndex(std::max(0, m_plan->findData(chosen)));
+}
+
+void TowRecordForm::loadPricing(qint64 vehicleId)
+{
+    PricingStore pricing(m_store);
+    fillPlanList();
     const VehiclePricing stored =
         vehicleId ? pricing.vehiclePricing(vehicleId).value_or(VehiclePricing{}) : VehiclePricing{};
     m_pricingKept = stored != VehiclePricing{};

@@ -94,6 +94,7 @@ class TowRecordForm : public QWidget
     static TowRecord comparable(TowRecord record);
     // The pricing boxes: the plans to choose from, the vehicle's own as stored.
     void loadPricing(qint64 vehicleId);
+    void fillPlanList(); // keeps the plan chosen while it is still kept
     void followDefaultPlan();
     // The record's fields held by controls other than tFields (a line or a combo box each).
     QList<std::pair<TowField, QWidget *>> otherBoxes() const;
