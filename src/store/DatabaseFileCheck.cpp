@@ -78,11 +78,12 @@ QString DatabaseFileCheck::problem(const QString &path)
         return QStringLiteral("The database is not in UTF-8, the text encoding this program "
                               "writes. Restore another backup.");
 
-    // The file format's write and read versions (bytes 18 and 19): 1 for a rollback journal, 2
-    // for WAL. SQLite opens a file with a higher write version read-only, so that nothing could
-    // be saved into it, and one with a higher read version not at all.
+    // The file format's write and read versions (bytes 18 and 19 of the 60 read at least): 1
+    // for a rollback journal, 2 for WAL. SQLite opens a file with a higher write version
+    // read-only, so that nothing could be saved into it, and one with a higher read version
+    // not at all.
     for (const int at : {18, 19})
-        if (header.size() <= at || header.at(at) < 1 || header.at(at) > 2)
+        if (header.at(at) < 1 || header.at(at) > 2)
             return QStringLiteral("The database's header marks a file format this program "
                                   "cannot write to. Restore another backup.");
 
