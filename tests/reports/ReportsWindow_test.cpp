@@ -42,6 +42,7 @@ class ReportsWindowTest : public QObject
         command->trigger();
         auto *window = app.window->findChild<ReportsWindow *>("frmReports");
         QVERIFY(window && window->isVisible());
+        QTRY_VERIFY(window->view(0)->report());
         QCOMPARE(window->findChild<QLabel *>("lblTotals_0")->text(),
                  "Total - 0-7 days: 1, 8-30 days: 0, 31-60 days: 1, 61-90 days: 0, Over 90 days: 1, "
                  "No usable tow date: 0, Vehicles: 3, Storage: $1430.00, Balance owed: $1730.00");
@@ -67,7 +68,7 @@ class ReportsWindowTest : public QObject
 
         // Money: a first day after the last is refused; the cash counted must be an amount.
         window->tabs()->setCurrentIndex(1);
-        QVERIFY(window->view(1)->report());
+        QTRY_VERIFY(window->view(1)->report());
         window->findChild<QDateEdit *>("dtFrom")->setDate(today.addDays(1));
         window->findChild<QPushButton *>("cmdRefresh")->click();
         QCOMPARE(app.dialogs.last().text, "The first day comes after the last day.");
@@ -77,7 +78,8 @@ class ReportsWindowTest : public QObject
         // A report without a chart prints its tables alone.
         window->findChild<QDateEdit *>("dtFrom")->setDate(today);
         window->tabs()->setCurrentIndex(2);
-        QVERIFY(window->view(2)->report() && !window->view(2)->chartView());
+        QTRY_VERIFY(window->view(2)->report());
+        QVERIFY(!window->view(2)->chartView());
         app.dialogs.queuePrinter(true);
         window->findChild<QPushButton *>("cmdPrint")->click();
         QVERIFY(readFile(printed).startsWith("%PDF"));
