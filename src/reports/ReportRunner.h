@@ -39,7 +39,10 @@ class ReportRunner : public QObject
     void start(const Build &build);
     // Stops the report that runs: nothing more arrives of it.
     void cancel();
+    // Whether a report is awaited.
     bool isRunning() const { return m_run != nullptr; }
+    // Whether any thread, awaited or cancelled, has yet to end.
+    bool isBusy() const { return !m_threads.empty(); }
 
   Q_SIGNALS:
     // The report, or nullopt with what went wrong.

@@ -1,6 +1,7 @@
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTest>
+#include <QThread>
 
 #include "ChargeFigures.h"
 #include "CsvRows.h"
@@ -15,6 +16,7 @@
 #include "RecordExport.h"
 #include "ReleasesReport.h"
 #include "ReportQueries.h"
+#include "ReportRunner.h"
 #include "StoreFixture.h"
 #include "StoreFolder.h"
 #include "TestFiles.h"
@@ -269,6 +271,48 @@ class ReportsTest : public QObject
         const std::optional<Report> report = LotReport::build(queries, y.settings, today);
         QVERIFY(report && vehicles > 50);
         QCOMPARE(report->tables.at(0).totals.mid(1), expected << vehicles << storage << owed);
+    }
+
+    // The runner figures a report on a connection of its own, the same as here; a report
+    // replaced or cancelled never arrives, and one waiting on the server stops when cancelled.
+    void runnerFiguresAndCancels()
+    {
+        Yard y;
+        const QDate today(2028, 3, 1);
+        QVERIFY(y.pay(towed(y.store, "Lot", "2/1/2028", "100"), 2500, today));
+        ReportQueries queries(y.store);
+        const QByteArray here = LotReport::build(queries, y.settings, today)->csv();
+        ReportRunner runner(y.store);
+        QByteArrayList arrived;
+        QObject::connect(&runner, &ReportRunner::finished,
+                         [&](const std::optional<Report> &report, const DbError &error) {
+                             arrived << (report ? report->csv() : error.description.toUtf8());
+                         });
+        const auto lot = [&](ReportQueries &q, const std::atomic<bool> *cancel) {
+            return LotReport::build(q, y.settings, today, cancel);
+        };
+        std::atomic<bool> waiting = false;
+        runner.start([&](ReportQueries &q, const std::atomic<bool> *cancel) {
+            for (int waited = 0; !*cancel && waited < 5000; ++waited) // ms
+                waiting = true, QThread::msleep(1);
+            return lot(q, nullptr);
+        });
+        QTRY_VERIFY(waiting);
+        runner.start(lot);
+        QTRY_VERIFY_WITH_TIMEOUT(!runner.isRunning() && !runner.isBusy(), 2000);
+        QCOMPARE(arrived, QByteArrayList{here});
+        if (!y.store.isServer())
+            return;
+        RecordStore locker;
+        QVERIFY(locker.open(y.store.path(), RecordStore::OpenMode::ExistingOnly));
+        QSqlQuery lock(locker.database());
+        QVERIFY(lock.exec("BEGIN") && lock.exec("LOCK TABLE impound_payments"));
+        runner.start(lot);
+        QTest::qWait(300);
+        runner.cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(!runner.isBusy(), 2000);
+        QVERIFY(lock.exec("ROLLBACK"));
+        QCOMPARE(arrived.size(), 1);
     }
 
     // Worked by hand at $10 a day and 10 % tax, from 2/28 to 3/2/2028:
