@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -84,6 +85,17 @@ class ReportsWindowTest : public QObject
         window->findChild<QPushButton *>("cmdPrint")->click();
         QVERIFY(readFile(printed).startsWith("%PDF"));
         QCOMPARE(app.dialogs.count(), 6);
+
+        // A report being figured and cancelled never shows, and nothing is said; a quick one
+        // shows without the progress bar.
+        auto *bar = window->findChild<QProgressBar *>("prgReport");
+        QVERIFY(window->refresh(3) && window->isFiguring());
+        window->cancelRefresh();
+        QTest::qWait(300);
+        QVERIFY(!window->isFiguring() && !window->view(3)->report() && bar->isHidden());
+        QVERIFY(window->refresh(3));
+        QTRY_VERIFY(window->view(3)->report());
+        QVERIFY(!window->isFiguring() && bar->isHidden() && app.dialogs.count() == 6);
     }
 };
 
