@@ -132,7 +132,6 @@ ReportsWindow::ReportsWindow(RecordStore &store, const SettingsFile &settings, D
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("prgReport"));
     m_progress->setRange(0, 0);
-    m_progress->setFormat(QStringLiteral("Figuring the report..."));
     m_cancel = button(this, "cmdCancel", QStringLiteral("Cancel"));
     waitRow->addWidget(m_progress, 1);
     waitRow->addWidget(m_cancel);

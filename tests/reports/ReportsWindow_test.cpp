@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QChartView>
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QValueAxis>
 
 #include "AppProgram.h"
 #include "ReportView.h"
@@ -52,7 +54,10 @@ class ReportsWindowTest : public QObject
         QCOMPARE(firstGroup(), "Lot A");
         groups->horizontalHeader()->setSortIndicator(8, Qt::DescendingOrder); // storage
         QCOMPARE(firstGroup(), "Lot C");
-        QVERIFY(window->view(0)->chartView());
+        // One vehicle a band at most: a tick on 0, 1 and 2 alone.
+        const auto *axis = qobject_cast<QValueAxis *>(
+            window->view(0)->chartView()->chart()->axes(Qt::Vertical).value(0));
+        QVERIFY(axis && axis->max() == 2 && axis->tickCount() == 3);
 
         const QString csv = app.dir.file("lot.csv"), pdf = app.dir.file("lot.pdf");
         app.dialogs.queueFile(csv);
