@@ -182,15 +182,23 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
             if (!inYard(row))
                 return;
             Figures f = yardFigures.of(row.cells[1], row.cells[2]);
-            // Through its plan or kept bill: the storage and total its sheet shows.
-            if (const auto stay = pricing.stayOf(row.integer(6), row.cells[0], row.cells[7],
-                                                 row.cells[8])) {
-                const ChargeFigures c = ChargeFigures::compute(
-                    QString::fromUtf8(row.cells[1]), QString::fromUtf8(row.cells[8]),
-                    QString::fromUtf8(row.cells[2]), values, today, *stay, locale);
+            // Through its plan or kept bill, or to the release date typed on it while it is
+            // still kept in the yard: the days, storage and total its sheet shows.
+            const bool releaseTyped = row.integer(4) == 0;
+            const auto stay = pricing.stayOf(row.integer(6), row.cells[0], row.cells[7],
+                                             row.cells[8]);
+            if (stay || releaseTyped) {
+                const QString towed = QString::fromUtf8(row.cells[1]);
+                const QString release = QString::fromUtf8(row.cells[8]);
+                const QString fee = QString::fromUtf8(row.cells[2]);
+                const ChargeFigures c =
+                    stay ? ChargeFigures::compute(towed, release, fee, values, today, *stay, locale)
+                         : ChargeFigures::compute(towed, release, fee, values, today, locale);
                 f.storage = ImpoundRules::toCents(c.storage);
                 f.total = c.totalFormed ? std::optional(ImpoundRules::toCents(c.grandTotal))
                                         : std::nullopt;
+                if (releaseTyped && f.band != kNoDateBand)
+                    f.band = bandOf(c.days);
             }
             if (!f.total)
                 ++noTotal;

@@ -17,8 +17,9 @@ struct Billed
 {
     qint64 released = 0;
     qint64 sold = 0;
-    qint64 fees = 0;
+    qint64 towFees = 0;
     qint64 storage = 0;
+    qint64 fees = 0; // a pricing plan's fees (administrative, after hours, lien steps)
     qint64 tax = 0;
     qint64 total = 0;
 };
@@ -88,10 +89,12 @@ std::optional<Report> MoneyReport::build(ReportQueries &queries, const SettingsF
             }
             const qint64 tax = ImpoundRules::toCents(f.tax);
             const qint64 total = ImpoundRules::toCents(f.grandTotal);
+            const qint64 fees = ImpoundRules::toCents(f.feesTotal);
             b.storage += storage;
+            b.fees += fees;
             b.tax += tax;
             b.total += total;
-            b.fees += total - storage - tax;
+            b.towFees += total - storage - fees - tax;
         },
         cancel, pricing.active());
     if (!read)
@@ -127,22 +130,23 @@ std::optional<Report> MoneyReport::build(ReportQueries &queries, const SettingsF
     ReportTable bill{QStringLiteral("Billed by day"),
                      {{QStringLiteral("Day")}, count(QStringLiteral("Released")),
                       count(QStringLiteral("Sold")), money(QStringLiteral("Tow fees")),
-                      money(QStringLiteral("Storage")), money(QStringLiteral("Tax")),
-                      money(QStringLiteral("Billed"))},
+                      money(QStringLiteral("Storage")), money(QStringLiteral("Fees")),
+                      money(QStringLiteral("Tax")), money(QStringLiteral("Billed"))},
                      {}, {}};
     Billed all;
     for (const auto &[day, b] : billed) {
-        bill.rows.append({day.toString(Qt::ISODate), b.released, b.sold, b.fees, b.storage,
-                          b.tax, b.total});
+        bill.rows.append({day.toString(Qt::ISODate), b.released, b.sold, b.towFees, b.storage,
+                          b.fees, b.tax, b.total});
         all.released += b.released;
         all.sold += b.sold;
-        all.fees += b.fees;
+        all.towFees += b.towFees;
         all.storage += b.storage;
+        all.fees += b.fees;
         all.tax += b.tax;
         all.total += b.total;
     }
-    bill.totals = {QStringLiteral("Total"), all.released, all.sold, all.fees, all.storage,
-                   all.tax, all.total};
+    bill.totals = {QStringLiteral("Total"), all.released, all.sold, all.towFees, all.storage,
+                   all.fees, all.tax, all.total};
 
     const auto receivedTable = [&](const QString &title, const QString &first) {
         return ReportTable{title,

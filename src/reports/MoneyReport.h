@@ -1,6 +1,6 @@
 // The money of a day or a range of days: what was billed (the vehicles released and sold,
-// each with the tow fee, storage and tax its sheet shows) and what was received (payments
-// less refunds), by day and by payment method; and the cash drawer of one day.
+// each with the tow fee, storage, plan fees and tax its sheet shows) and what was received
+// (payments less refunds), by day and by payment method; and the cash drawer of one day.
 #pragma once
 
 #include <QDate>

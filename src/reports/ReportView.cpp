@@ -16,6 +16,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tarnvale {
 
@@ -61,8 +62,16 @@ QChart *makeChart(const ReportChart &shape)
             line->attachAxis(y);
         }
     }
-    y->setRange(0, top > 0 ? top * 1.1 : 1);
-    y->applyNiceNumbers();
+    // Labels show whole numbers: a small scale has a tick on each whole number and none
+    // between, which would read as the same number twice.
+    if (const double shown = top * 1.1; shown < 5) {
+        const int whole = std::max(1, int(std::ceil(shown)));
+        y->setRange(0, whole);
+        y->setTickCount(whole + 1);
+    } else {
+        y->setRange(0, shown);
+        y->applyNiceNumbers();
+    }
     chart->legend()->setVisible(true);
     chart->legend()->setAlignment(Qt::AlignBottom);
     return chart;

@@ -1,6 +1,5 @@
 #include "ReportsWindow.h"
 
-#include <QApplication>
 #include <QBuffer>
 #include <QDateEdit>
 #include <QDir>
@@ -10,13 +9,17 @@
 #include <QLineEdit>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTextDocument>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <utility>
 
 #include "Dialogs.h"
 #include "ImpoundRules.h"
@@ -27,6 +30,7 @@
 #include "LotHistoryReport.h"
 #include "RecordStore.h"
 #include "ReportQueries.h"
+#include "ReportRunner.h"
 #include "ReportView.h"
 #include "SafeOutput.h"
 #include "SettingsFile.h"
@@ -123,6 +127,34 @@ ReportsWindow::ReportsWindow(RecordStore &store, const SettingsFile &settings, D
            new QLabel(QStringLiteral("The vehicles in storage at the end of each day of the "
                                      "days above (of each month over more than two months).")));
 
+    // A long report: a bar that moves while it is figured, and a way out.
+    auto *waitRow = new QHBoxLayout;
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("prgReport"));
+    m_progress->setRange(0, 0);
+    m_cancel = button(this, "cmdCancel", QStringLiteral("Cancel"));
+    waitRow->addWidget(m_progress, 1);
+    waitRow->addWidget(m_cancel);
+    layout->addLayout(waitRow);
+    showWait(false);
+    m_wait = new QTimer(this);
+    m_wait->setSingleShot(true);
+    m_wait->setInterval(kWaitShownMs);
+    connect(m_wait, &QTimer::timeout, this, [this] { showWait(true); });
+    connect(m_cancel, &QPushButton::clicked, this, &ReportsWindow::cancelRefresh);
+    m_runner = new ReportRunner(store, this);
+    connect(m_runner, &ReportRunner::finished, this,
+            [this](const std::optional<Report> &report, const DbError &error) {
+                const int tab = std::exchange(m_figuring, -1);
+                m_wait->stop();
+                showWait(false);
+                if (report)
+                    m_views.at(tab)->setReport(*report);
+                else
+                    failed(QStringLiteral("The report could not be read: ") + error.description);
+                Q_EMIT refreshed(tab, report.has_value());
+            });
+
     auto *buttons = new QHBoxLayout;
     QPushButton *print = button(this, "cmdPrint", QStringLiteral("&Print..."));
     QPushButton *pdf = button(this, "cmdPdf", QStringLiteral("Save as P&DF..."));
@@ -161,34 +193,53 @@ void ReportsWindow::failed(const QString &doing)
     m_dialogs.notify(QStringLiteral("Reports"), doing, MessageIcon::Exclamation);
 }
 
+void ReportsWindow::showWait(bool shown)
+{
+    m_progress->setVisible(shown);
+    m_cancel->setVisible(shown);
+}
+
+bool ReportsWindow::isFiguring() const
+{
+    return m_figuring >= 0;
+}
+
+void ReportsWindow::cancelRefresh()
+{
+    m_runner->cancel();
+    m_figuring = -1;
+    m_wait->stop();
+    showWait(false);
+}
+
 bool ReportsWindow::refresh(int tab)
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    ReportQueries queries(m_store);
-    std::optional<Report> report;
     const QDate from = m_from->date(), to = m_to->date();
-    if (tab == kLot) {
-        report = LotReport::build(queries, m_settings, m_today);
-    } else if (tab == kDeadlines) {
-        report = DeadlinesReport::build(queries, m_settings, m_today);
-    } else if (from > to) {
-        QApplication::restoreOverrideCursor();
+    if (tab != kLot && tab != kDeadlines && from > to) {
         failed(QStringLiteral("The first day comes after the last day."));
         return false;
-    } else if (tab == kMoney) {
-        report = MoneyReport::build(queries, m_settings, from, to, m_today);
-    } else if (tab == kReleases) {
-        report = ReleasesReport::build(queries, m_settings, from, to, m_today);
-    } else {
-        report = LotHistoryReport::build(queries, from, to, m_today);
     }
-    QApplication::restoreOverrideCursor();
-    if (!report) {
-        failed(QStringLiteral("The report could not be read: ") +
-               queries.lastError().description);
-        return false;
-    }
-    m_views.at(tab)->setReport(*report);
+    // Figured in another thread: it takes its own copies of what it reads.
+    const SettingsFile settings = m_settings;
+    const QDate today = m_today;
+    m_runner->start([tab, settings, from, to, today](ReportQueries &queries,
+                                                     const std::atomic<bool> *cancel) {
+        switch (tab) {
+        case kLot:
+            return LotReport::build(queries, settings, today, cancel);
+        case kDeadlines:
+            return DeadlinesReport::build(queries, settings, today, cancel);
+        case kMoney:
+            return MoneyReport::build(queries, settings, from, to, today, cancel);
+        case kReleases:
+            return ReleasesReport::build(queries, settings, from, to, today, cancel);
+        default:
+            return LotHistoryReport::build(queries, from, to, today, cancel);
+        }
+    });
+    m_figuring = tab;
+    if (!m_wait->isActive() && !m_progress->isVisible())
+        m_wait->start();
     return true;
 }
 

@@ -13,12 +13,16 @@
 class QDateEdit;
 class QLineEdit;
 class QPagedPaintDevice;
+class QProgressBar;
+class QPushButton;
 class QTabWidget;
+class QTimer;
 
 namespace tarnvale {
 
 class Dialogs;
 class RecordStore;
+class ReportRunner;
 class ReportView;
 class SettingsFile;
 
@@ -34,8 +38,15 @@ class ReportsWindow : public QWidget
     ReportView *view(int tab) const;
     QTabWidget *tabs() const { return m_tabs; }
 
-    // Figures the report of the tab again; false (and the user told why) when it failed.
+    // Starts figuring the report of the tab again, in the background, in place of any report
+    // being figured; false (and the user told why) when it cannot be started. The report
+    // shows when done; one that takes longer than kWaitShownMs shows a progress bar and a
+    // Cancel button meanwhile.
     bool refresh(int tab);
+    // Stops the report being figured: the tab keeps what it showed.
+    void cancelRefresh();
+    bool isFiguring() const;
+    static constexpr int kWaitShownMs = 300;
     // The commands of the buttons, on the report of the tab on show.
     void printReport();
     bool saveAsPdf();
@@ -46,8 +57,13 @@ class ReportsWindow : public QWidget
     // Draws a report, its chart beside its tables, on a printer or a PDF.
     static bool paint(const Report &report, const QImage &chart, QPagedPaintDevice &device);
 
+  Q_SIGNALS:
+    // A report was figured and shown, or failed (the user was told why).
+    void refreshed(int tab, bool shown);
+
   private:
     int current() const;
+    void showWait(bool shown);
     bool save(const QString &title, const QString &filter, const QString &suffix,
               const std::function<QByteArray()> &bytes);
     void failed(const QString &doing);
@@ -61,6 +77,11 @@ class ReportsWindow : public QWidget
     QDateEdit *m_to = nullptr;
     QLineEdit *m_counted = nullptr;
     QList<ReportView *> m_views;
+    ReportRunner *m_runner = nullptr;
+    int m_figuring = -1; // the tab whose report is being figured
+    QTimer *m_wait = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QPushButton *m_cancel = nullptr;
 };
 
 } // namespace tarnvale

@@ -45,7 +45,7 @@ void RecordStore::close()
 
 void RecordStore::checkpoint()
 {
-    if (!isOpen() || isServer())
+    if (!isOpen() || isServer() || m_copy)
         return;
     // Never a wait of the window's: a program in the middle of a save makes it try again later.
     QSqlQuery pragma(database());

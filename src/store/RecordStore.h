@@ -61,6 +61,11 @@ public:
     // lock (another program starting at once waits and uses them). A role that may not change
     // every table has the database read-only; readOnlyReason() says so.
     bool open(const QString &path, OpenMode mode);
+    // Opens, on the calling thread, a second connection for reading to the database of the
+    // open connection named `sourceConnection` (see StoreConnection::openReadingCopy): for
+    // reading in another thread while the store's own connection stays on its own. Nothing is
+    // checked, migrated, watched or checkpointed through it.
+    bool openReadingCopy(const QString &sourceConnection);
     void close();
     bool isOpen() const;
     bool isReadOnly() const { return isOpen() && !m_readOnlyReason.isEmpty(); }
@@ -246,6 +251,7 @@ private:
     std::function<void(qint64, qint64)> m_progress;
     bool m_versioned = false; // the file has table wrecker_version
     bool m_lost = false;      // the server's connection ended and could not be made again
+    bool m_copy = false;      // a reading copy (openReadingCopy)
 
     // What checkOutsideChanges() compares against.
     QTimer *m_watch = nullptr;

@@ -42,6 +42,23 @@ bool RecordStore::open(const QString &path, OpenMode mode)
     return opened;
 }
 
+bool RecordStore::openReadingCopy(const QString &sourceConnection)
+{
+    closeConnection();
+    m_error = {};
+    m_lost = false;
+    m_readOnlyReason.clear();
+    m_path.clear();
+    m_copy = true;
+    if (const auto failure = StoreConnection::openReadingCopy(sourceConnection, m_connection)) {
+        closeConnection();
+        return fail(DbError::kCannotOpen, failure->reason);
+    }
+    if (database().driverName() == QLatin1String("QPSQL"))
+        m_dialect = SqlDialect(SqlDialect::Engine::Postgres);
+    return true;
+}
+
 QString RecordStore::shownPath(const QString &path)
 {
     if (!ServerAddress::isServerAddress(path))
@@ -163,6 +180,7 @@ bool RecordStore::openFile(const QString &path, OpenMode mode)
     closeConnection();
     m_error = {};
     m_lost = false;
+    m_copy = false;
     m_readOnlyReason.clear();
     m_path = path;
     if (ServerAddress::isServerAddress(path))

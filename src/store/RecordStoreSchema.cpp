@@ -78,6 +78,7 @@ bool RecordStore::migrate(bool applySteps)
     // Version 3: the search index, made and filled by the store. Version 4: the tree's index.
     // Version 6: when and by whom each payment was taken, and what a refund gives back.
     // Version 7: the indexes of the vehicles still in the yard.
+    // Version 9: the indexes of the releases and payments by their day.
     for (int step = std::max(version, 1) + 1; step <= SchemaCheck::kVersion; ++step) {
         if (step == 3) {
             if (!isServer() && !makeSearchIndex(3))

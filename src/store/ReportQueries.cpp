@@ -100,20 +100,22 @@ bool ReportQueries::yardVehicles(const std::function<void(const ReportRow &)> &v
             visit(out);
         };
     };
-    const QString columns = QStringLiteral("w.groupname, w.toweddate, w.towedfee, w.id, s.status") +
-                            (priced ? QStringLiteral(", w.Hookup, w.towedrelease") : QString());
-    const int width = priced ? 7 : 5;
+    // A release date typed on a vehicle still kept in the yard is the day its sheet counts
+    // to: those few always come with it.
+    const QString columns = QStringLiteral("w.groupname, w.toweddate, w.towedfee, w.id, s.status");
+    const QString pricedColumns = QStringLiteral(", w.Hookup, w.towedrelease");
     return scan(QStringLiteral("SELECT %1 FROM wrecker w LEFT JOIN impound_status s ON "
                                "s.vehicle_id = w.id WHERE %2")
-                    .arg(columns, blank)
+                    .arg(columns + (priced ? pricedColumns : QString()), blank)
                     .toUtf8(),
-                width, {}, pass(true), cancel, QStringLiteral("reading the vehicles in the yard")) &&
+                priced ? 7 : 5, {}, pass(true), cancel,
+                QStringLiteral("reading the vehicles in the yard")) &&
            scan(QStringLiteral("SELECT %1 FROM impound_status s JOIN wrecker w "
                                "ON w.id = s.vehicle_id WHERE s.status NOT IN ('released', "
                                "'sold', 'disposed') AND NOT (%2)")
-                    .arg(columns, blank)
+                    .arg(columns + pricedColumns, blank)
                     .toUtf8(),
-                width, {}, pass(false), cancel, QStringLiteral("reading the vehicles in the yard"));
+                7, {}, pass(false), cancel, QStringLiteral("reading the vehicles in the yard"));
 }
 
 bool ReportQueries::payments(const std::function<void(const ReportRow &)> &visit,

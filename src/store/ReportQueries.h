@@ -35,7 +35,8 @@ class ReportQueries
     // whose kept status is neither released, sold nor disposed. Columns: 0 group, 1 tow date,
     // 2 tow fee, 3 kept status (NULL when none), 4 release date blank (1) or not (0),
     // 5 agency of the standing hold of a vehicle kept as on hold (NULL otherwise), 6 id;
-    // `priced` adds 7 hookup and 8 release date, which the pricing of a vehicle needs.
+    // 7 hookup and 8 release date, given with `priced` (which the pricing of a vehicle
+    // needs) and always for a vehicle whose release date is not blank (blank otherwise).
     bool yardVehicles(const std::function<void(const ReportRow &)> &visit,
                       const std::atomic<bool> *cancel = nullptr, bool priced = false);
 

@@ -258,6 +258,21 @@ const QList<OwnObject> &yardObjects()
     return objects;
 }
 
+// Version 9: the releases and the payments by their day, which the reports of a range of
+// days read without going through every vehicle.
+const QList<OwnObject> &reportObjects()
+{
+    static const QList<OwnObject> objects = {
+        {QStringLiteral("index"), QStringLiteral("impound_releases_day"),
+         QStringLiteral("impound_releases"),
+         QStringLiteral("CREATE INDEX impound_releases_day ON impound_releases (released_on)")},
+        {QStringLiteral("index"), QStringLiteral("impound_payments_day"),
+         QStringLiteral("impound_payments"),
+         QStringLiteral("CREATE INDEX impound_payments_day ON impound_payments (paid_on)")},
+    };
+    return objects;
+}
+
 // Version 8: pricing plans (their rates from a day on, and their lien fees), the plan, class
 // and time of day of the tow of a vehicle, a group's default plan, and the bill kept at a
 // release, line by line. Amounts in whole cents.
@@ -369,7 +384,8 @@ const QList<OwnObject> &ownObjects()
     };
     static const QList<OwnObject> all =
         objects + indexObjects(2) + indexObjects(1) + impoundObjects() + QList{briefIndex()} +
-        versionObjects() + QList{paymentsTable()} + yardObjects() + pricingObjects();
+        versionObjects() + QList{paymentsTable()} + yardObjects() + pricingObjects() +
+        reportObjects();
     return all;
 }
 
@@ -378,7 +394,8 @@ bool isFirstVersionObject(const OwnObject &object)
 {
     return !impoundObjects().contains(object) && object != briefIndex() &&
            !versionObjects().contains(object) && object != paymentsTable() &&
-           !yardObjects().contains(object) && !pricingObjects().contains(object);
+           !yardObjects().contains(object) && !pricingObjects().contains(object) &&
+           !reportObjects().contains(object);
 }
 
 QString quoted(const QString &name)
@@ -411,7 +428,7 @@ QStringList SchemaCheck::createStatements(bool withSearchIndex)
     if (withSearchIndex)
         statements << searchIndexStatements();
     statements << stepStatements(4) << stepStatements(5) << stepStatements(6)
-               << stepStatements(7) << stepStatements(8);
+               << stepStatements(7) << stepStatements(8) << stepStatements(9);
     return statements;
 }
 
@@ -428,10 +445,11 @@ QStringList SchemaCheck::stepStatements(int version)
                                    QStringLiteral("CREATE INDEX IF NOT EXISTS"))
                    << QStringLiteral("DROP INDEX IF EXISTS wrecker_groupname");
     // Another program may have taken the step since this one read the version.
-    if (version == 5 || version == 7 || version == 8)
+    if (version == 5 || version == 7 || version == 8 || version == 9)
         for (const OwnObject &object : version == 5   ? versionObjects()
                                        : version == 7 ? yardObjects()
-                                                      : pricingObjects())
+                                       : version == 8 ? pricingObjects()
+                                                      : reportObjects())
             statements << QString(object.sql)
                               .replace(QStringLiteral("CREATE UNIQUE INDEX"),
                                        QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS"))

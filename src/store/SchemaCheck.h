@@ -22,7 +22,7 @@ class SchemaCheck
 {
 public:
     // The schema version the program writes (PRAGMA user_version).
-    static constexpr int kVersion = 8;
+    static constexpr int kVersion = 9;
 
     // The statements that create the current schema, in order (without the user_version).
     // The search index is left out when the engine has no FTS5.

@@ -1,13 +1,16 @@
 #include <QAction>
+#include <QChartView>
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QValueAxis>
 
 #include "AppProgram.h"
 #include "ReportView.h"
@@ -42,6 +45,7 @@ class ReportsWindowTest : public QObject
         command->trigger();
         auto *window = app.window->findChild<ReportsWindow *>("frmReports");
         QVERIFY(window && window->isVisible());
+        QTRY_VERIFY(window->view(0)->report());
         QCOMPARE(window->findChild<QLabel *>("lblTotals_0")->text(),
                  "Total - 0-7 days: 1, 8-30 days: 0, 31-60 days: 1, 61-90 days: 0, Over 90 days: 1, "
                  "No usable tow date: 0, Vehicles: 3, Storage: $1430.00, Balance owed: $1730.00");
@@ -50,7 +54,10 @@ class ReportsWindowTest : public QObject
         QCOMPARE(firstGroup(), "Lot A");
         groups->horizontalHeader()->setSortIndicator(8, Qt::DescendingOrder); // storage
         QCOMPARE(firstGroup(), "Lot C");
-        QVERIFY(window->view(0)->chartView());
+        // One vehicle a band at most: a tick on 0, 1 and 2 alone.
+        const auto *axis = qobject_cast<QValueAxis *>(
+            window->view(0)->chartView()->chart()->axes(Qt::Vertical).value(0));
+        QVERIFY(axis && axis->max() == 2 && axis->tickCount() == 3);
 
         const QString csv = app.dir.file("lot.csv"), pdf = app.dir.file("lot.pdf");
         app.dialogs.queueFile(csv);
@@ -67,7 +74,7 @@ class ReportsWindowTest : public QObject
 
         // Money: a first day after the last is refused; the cash counted must be an amount.
         window->tabs()->setCurrentIndex(1);
-        QVERIFY(window->view(1)->report());
+        QTRY_VERIFY(window->view(1)->report());
         window->findChild<QDateEdit *>("dtFrom")->setDate(today.addDays(1));
         window->findChild<QPushButton *>("cmdRefresh")->click();
         QCOMPARE(app.dialogs.last().text, "The first day comes after the last day.");
@@ -77,11 +84,23 @@ class ReportsWindowTest : public QObject
         // A report without a chart prints its tables alone.
         window->findChild<QDateEdit *>("dtFrom")->setDate(today);
         window->tabs()->setCurrentIndex(2);
-        QVERIFY(window->view(2)->report() && !window->view(2)->chartView());
+        QTRY_VERIFY(window->view(2)->report());
+        QVERIFY(!window->view(2)->chartView());
         app.dialogs.queuePrinter(true);
         window->findChild<QPushButton *>("cmdPrint")->click();
         QVERIFY(readFile(printed).startsWith("%PDF"));
         QCOMPARE(app.dialogs.count(), 6);
+
+        // A report being figured and cancelled never shows, and nothing is said; a quick one
+        // shows without the progress bar.
+        auto *bar = window->findChild<QProgressBar *>("prgReport");
+        QVERIFY(window->refresh(3) && window->isFiguring());
+        window->cancelRefresh();
+        QTest::qWait(300);
+        QVERIFY(!window->isFiguring() && !window->view(3)->report() && bar->isHidden());
+        QVERIFY(window->refresh(3));
+        QTRY_VERIFY(window->view(3)->report());
+        QVERIFY(!window->isFiguring() && bar->isHidden() && app.dialogs.count() == 6);
     }
 };
 

@@ -1,6 +1,7 @@
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTest>
+#include <QThread>
 
 #include "ChargeFigures.h"
 #include "CsvRows.h"
@@ -15,6 +16,7 @@
 #include "RecordExport.h"
 #include "ReleasesReport.h"
 #include "ReportQueries.h"
+#include "ReportRunner.h"
 #include "StoreFixture.h"
 #include "StoreFolder.h"
 #include "TestFiles.h"
@@ -241,9 +243,15 @@ class ReportsTest : public QObject
                 QVERIFY(y.pay(id, 1 + random.bounded(30000), day));
             if (random.bounded(4) == 0)
                 QVERIFY(y.release(id, day.addDays(1)));
-            else if (random.bounded(5) == 0)
+            else if (random.bounded(4) == 0) {
                 QVERIFY(y.hold(id, "Agency"));
+                // Kept in the yard with a release date typed on it: its sheet counts to that day.
+                TowRecord typed = *y.store.towRecord(id);
+                typed.set(TowField::towedrelease, day.addDays(random.bounded(40)).toString("M/d/yyyy"));
+                QVERIFY(random.bounded(3) == 0 || y.store.updateTowRecord(typed));
+            }
         }
+        QVariantList expected(6, qint64(0)); // by the band of the sheet's days
         qint64 storage = 0, owed = 0, vehicles = 0;
         const auto paid = *y.impound.payments();
         for (qint64 id : ids) {
@@ -254,6 +262,7 @@ class ReportsTest : public QObject
             const ChargeFigures f = ChargeFigures::compute(record, y.settings, today,
                                                            *y.pricing.stayOf(record, QTime(0, 0)));
             ++vehicles;
+            expected[LotReport::bandOf(f.days)] = expected[LotReport::bandOf(f.days)].toLongLong() + 1;
             storage += ImpoundRules::toCents(f.storage);
             owed += ImpoundRules::balanceCents(f, ImpoundRules::paidCents(paid.value(id)))
                         .value_or(0);
@@ -261,7 +270,49 @@ class ReportsTest : public QObject
         ReportQueries queries(y.store);
         const std::optional<Report> report = LotReport::build(queries, y.settings, today);
         QVERIFY(report && vehicles > 50);
-        QCOMPARE(report->tables.at(0).totals.mid(7), (QVariantList{vehicles, storage, owed}));
+        QCOMPARE(report->tables.at(0).totals.mid(1), expected << vehicles << storage << owed);
+    }
+
+    // The runner figures a report on a connection of its own, the same as here; a report
+    // replaced or cancelled never arrives, and one waiting on the server stops when cancelled.
+    void runnerFiguresAndCancels()
+    {
+        Yard y;
+        const QDate today(2028, 3, 1);
+        QVERIFY(y.pay(towed(y.store, "Lot", "2/1/2028", "100"), 2500, today));
+        ReportQueries queries(y.store);
+        const QByteArray here = LotReport::build(queries, y.settings, today)->csv();
+        ReportRunner runner(y.store);
+        QByteArrayList arrived;
+        QObject::connect(&runner, &ReportRunner::finished,
+                         [&](const std::optional<Report> &report, const DbError &error) {
+                             arrived << (report ? report->csv() : error.description.toUtf8());
+                         });
+        const auto lot = [&](ReportQueries &q, const std::atomic<bool> *cancel) {
+            return LotReport::build(q, y.settings, today, cancel);
+        };
+        std::atomic<bool> waiting = false;
+        runner.start([&](ReportQueries &q, const std::atomic<bool> *cancel) {
+            for (int waited = 0; !*cancel && waited < 5000; ++waited) // ms
+                waiting = true, QThread::msleep(1);
+            return lot(q, nullptr);
+        });
+        QTRY_VERIFY(waiting);
+        runner.start(lot);
+        QTRY_VERIFY_WITH_TIMEOUT(!runner.isRunning() && !runner.isBusy(), 2000);
+        QCOMPARE(arrived, QByteArrayList{here});
+        if (!y.store.isServer())
+            return;
+        RecordStore locker;
+        QVERIFY(locker.open(y.store.path(), RecordStore::OpenMode::ExistingOnly));
+        QSqlQuery lock(locker.database());
+        QVERIFY(lock.exec("BEGIN") && lock.exec("LOCK TABLE impound_payments"));
+        runner.start(lot);
+        QTest::qWait(300);
+        runner.cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(!runner.isBusy(), 2000);
+        QVERIFY(lock.exec("ROLLBACK"));
+        QCOMPARE(arrived.size(), 1);
     }
 
     // Worked by hand at $10 a day and 10 % tax, from 2/28 to 3/2/2028:
@@ -296,10 +347,10 @@ class ReportsTest : public QObject
         const std::optional<Report> report = MoneyReport::build(queries, y.settings, from, to, today);
         QVERIFY(report && report->period == "From 2/28/2028 to 3/2/2028");
         QCOMPARE(QString::fromUtf8(report->csv()).split("\r\n"),
-                 QString("Billed by day\r\nDay,Released,Sold,Tow fees,Storage,Tax,Billed\r\n"
-                         "2028-02-29,1,0,100.00,10.00,11.00,121.00\r\n"
-                         "2028-03-01,1,1,250.00,600.00,85.00,935.00\r\n"
-                         "Total,2,1,350.00,610.00,96.00,1056.00\r\n\r\n"
+                 QString("Billed by day\r\nDay,Released,Sold,Tow fees,Storage,Fees,Tax,Billed\r\n"
+                         "2028-02-29,1,0,100.00,10.00,0.00,11.00,121.00\r\n"
+                         "2028-03-01,1,1,250.00,600.00,0.00,85.00,935.00\r\n"
+                         "Total,2,1,350.00,610.00,0.00,96.00,1056.00\r\n\r\n"
                          "Received by method\r\nMethod,Payments,Taken,Refunds,Received\r\n"
                          "Card,1,121.00,0.00,121.00\r\nCash,2,75.00,-10.00,65.00\r\n"
                          "Total,3,196.00,-10.00,186.00\r\n\r\n"
@@ -342,8 +393,8 @@ class ReportsTest : public QObject
 
     // On a generated yard (a third on a plan, half of those released with the bill kept, the
     // plan's fee raised since), the money report over every release and payment equals the sums
-    // over the CSV export's rows: storage, tax, grand total (also the releases report's), and
-    // grand total less balance due (what was paid).
+    // over the CSV export's rows: tow fees, storage, plan fees, tax, grand total (also the
+    // releases report's), and grand total less balance due (what was paid).
     void moneyEqualsSumOfExportRows()
     {
         Yard y;
@@ -391,15 +442,22 @@ class ReportsTest : public QObject
         qint64 paid = 0;
         for (int r = 0; r < totals.size(); ++r)
             paid += qRound64(totals.at(r).toDouble() * 100) - ImpoundRules::readCents(due.at(r)).value_or(0);
-        sums << paid;
+        // The tow fees typed, and the plans' fees: what the grand totals hold beyond the rest.
+        qint64 towFees = 0;
+        for (const QString &cell : csvColumn(rows, "towedfee"))
+            towFees += qRound64(cell.toDouble() * 100);
+        const qint64 fees = sums.at(2).toLongLong() - towFees - sums.at(0).toLongLong() -
+                            sums.at(1).toLongLong();
 
         ReportQueries queries(y.store);
         const auto report = MoneyReport::build(queries, y.settings, first, today, today);
         const auto left = ReleasesReport::build(queries, y.settings, first, today, today);
         QVERIFY(report && left && rows.size() == 121);
         const QVariantList &billed = report->tables.at(0).totals;
-        QCOMPARE(billed.mid(4) << report->tables.at(1).totals.value(4)
-                 << left->tables.at(0).totals.value(7), sums << sums.at(2));
+        QVERIFY(fees > 0);
+        QCOMPARE(billed.mid(3) << report->tables.at(1).totals.value(4)
+                 << left->tables.at(0).totals.value(7),
+                 (QVariantList{towFees, sums.at(0), fees, sums.at(1), sums.at(2), paid, sums.at(2)}));
     }
 };
 

@@ -124,6 +124,7 @@ class RecordStoreTest : public QObject
                                                  : "PRAGMA user_version";
         for (const QString sql :
              {"DROP INDEX wrecker_unreleased", "DROP INDEX impound_status_status",
+              "DROP INDEX impound_payments_day", "DROP INDEX impound_releases_day",
               "ALTER TABLE impound_payments DROP COLUMN paid_at",
               "ALTER TABLE impound_payments DROP COLUMN taken_by",
               "ALTER TABLE impound_payments DROP COLUMN refund_of",
@@ -139,6 +140,13 @@ class RecordStoreTest : public QObject
                                "refund_of FROM impound_payments"),
                  "25002026-01-05|0");
         QVERIFY(store.isServer() || SchemaCheck::foreignObjects(store.database())->isEmpty());
+        // The reports' indexes of the days are made again.
+        QCOMPARE(scalar(store, store.isServer()
+                                   ? "SELECT count(*) FROM pg_indexes WHERE schemaname = "
+                                     "current_schema() AND indexname LIKE 'impound_%_day'"
+                                   : "SELECT count(*) FROM sqlite_master WHERE name LIKE "
+                                     "'impound_%_day'"),
+                 "2");
     }
 
     void failedCreationLeavesNoFile()
