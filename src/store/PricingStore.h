@@ -70,6 +70,7 @@ class PricingStore
     Result setVehiclePricing(qint64 vehicleId, const VehiclePricing &pricing);
     // Default plans by group id.
     std::optional<QHash<qint64, qint64>> groupPlans();
+    // Plan 0: the group has none (Standard). Refused when the group or the plan is gone.
     Result setGroupPlan(qint64 groupId, qint64 planId);
 
     // The bill kept when the vehicle left the yard; nullopt inside when none was kept.

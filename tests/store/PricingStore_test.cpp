@@ -70,6 +70,7 @@ class PricingStoreTest : public QObject
         QCOMPARE(f.refreshes, 4);
         QCOMPARE(pricing.plans(), std::optional(QList{consent, police}));
         QVERIFY(pricing.removePlan(police.id) == R::Refused && pricing.refusal().contains("1 vehicles and 0 groups"));
+        QVERIFY(pricing.setGroupPlan(lotB, consent.id + 9) == R::Refused && pricing.refusal() == "This plan was removed on another workstation.");
         QCOMPARE(pricing.setGroupPlan(lotB, 0), R::Done);
         QCOMPARE(pricing.removePlan(consent.id), R::Done);
         QCOMPARE(pricing.plans()->size(), 1);
