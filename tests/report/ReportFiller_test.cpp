@@ -73,8 +73,8 @@ class ReportFillerTest : public QObject
         QTest::newRow("DATE2 without a paragraph mark") << "::DATE2::" << "::DATE2::";
         QTest::newRow("all Customer2") << "::Customer2::a::Customer2::" << "\\del a\\del ";
         QTest::newRow("added placeholders, every one")
-            << "#::invoice:: ::custphone:: ::dailyrate:: ::storagecharge:: ::tax:: ::grandtotal::|::invoice::|::GRAND::"
-            << "#1207 207-555-0142 $35.00 $140.00 $32.40 $437.40|1207|\\tab $437.40";
+            << "#::invoice:: ::custphone:: ::dailyrate:: ::storagecharge:: ::tax:: ::grandtotal::|::invoice::|::GRAND::|::charges.lines::"
+            << "#1207 207-555-0142 $35.00 $140.00 $32.40 $437.40|1207|\\tab $437.40|Storage\\tab $140.00\\line Tax\\tab $32.40";
         // clang-format on
     }
 
@@ -88,7 +88,9 @@ class ReportFillerTest : public QObject
     void counts()
     {
         QFETCH(QString, source);
-        QTEST(ReportFiller::fill(source, test::sampleSheet(), kCompany, kToday), "expected");
+        PrintSnapshot sheet = test::sampleSheet();
+        sheet.chargeLines = "Storage\t$140.00\nTax\t$32.40";
+        QTEST(ReportFiller::fill(source, sheet, kCompany, kToday), "expected");
     }
 
     // No release date: today; a date that cannot be read prints as typed; no tow date, none.
