@@ -1,6 +1,4 @@
 #include <QComboBox>
-#include <QLineEdit>
-#include <QTableWidget>
 #include <QTest>
 
 #include "PricingPage.h"
@@ -27,42 +25,35 @@ class PricingPageTest : public QObject
         RecordStore other;
         QVERIFY(f.store.open(database.databasePath(), RecordStore::OpenMode::CreateIfMissing) &&
                 other.open(database.databasePath(), RecordStore::OpenMode::ExistingOnly));
-        QVERIFY(f.store.addGroup("Lot"));
-        const qint64 police = *f.store.addGroup("Police");
-        const qint64 towed = addVehicle(f.store, "Police");
+        PricingStore pricing(f.store);
+        PricingPlan rotation;
+        rotation.name = "Rotation", rotation.tiers = {StorageTier{1, {3500}}};
+        QVERIFY(f.store.addGroup("Lot") && pricing.savePlan(rotation) == PricingStore::Result::Done);
+        const qint64 police = *f.store.addGroup("Police"), towed = addVehicle(f.store, "Police");
         auto page = std::make_unique<PricingPage>(f.store, f.settings, f.dialogs);
-        page->newPlan();
-        page->findChild<QLineEdit *>("txtPlanName")->setText("Rotation");
-        page->findChild<QTableWidget *>("tblRates")->setItem(0, 1, new QTableWidgetItem("35"));
-        QVERIFY(page->savePlan());
-        auto combos = [&page] {
+        const auto choose = [&page](Qt::Key key) { QTest::keyClick(page->findChild<QComboBox *>("cmbGroupPlan"), key); };
+        const auto combos = [&page] {
             auto *group = page->findChild<QComboBox *>("cmbGroup");
-            auto *plan = page->findChild<QComboBox *>("cmbGroupPlan");
             QStringList shown;
-            for (int i = 0; i < group->count(); ++i) {
-                group->setCurrentIndex(i);
-                shown << group->currentText() + ": " + plan->currentText();
-            }
+            for (int i = 0; i < group->count(); ++i)
+                group->setCurrentIndex(i), shown << group->currentText() + ": " + page->findChild<QComboBox *>("cmbGroupPlan")->currentText();
             return shown;
         };
         QCOMPARE(combos(), QStringList({"Lot: Standard", "Police: Standard"}));
         f.refreshes = 0;
-        QTest::keyClick(page->findChild<QComboBox *>("cmbGroupPlan"), Qt::Key_Down); // Police
-        PricingStore pricing(f.store);
-        const qint64 rotation = pricing.plans()->value(0).id;
-        QCOMPARE(pricing.groupPlans(), (std::optional(QHash<qint64, qint64>{{police, rotation}})));
+        choose(Qt::Key_Down); // Rotation for Police
+        // Kept, and the group's vehicle announced and billed on it.
+        QVERIFY(pricing.groupPlans() == std::optional(QHash<qint64, qint64>{{police, rotation.id}}) && f.refreshes == 1);
         QCOMPARE(pricing.stayOf(*f.store.towRecord(towed), {})->plan->name, "Rotation");
-        QCOMPARE(f.refreshes, 1); // the group's vehicle announced
         page = std::make_unique<PricingPage>(f.store, f.settings, f.dialogs);
         QCOMPARE(combos(), QStringList({"Lot: Standard", "Police: Rotation"}));
 
         QVERIFY(other.removeGroupWithVehicles("Lot") == RecordStore::RemoveGroupResult::Removed);
-        auto *group = page->findChild<QComboBox *>("cmbGroup");
-        group->setCurrentIndex(0);
-        QTest::keyClick(page->findChild<QComboBox *>("cmbGroupPlan"), Qt::Key_Down);
+        page->findChild<QComboBox *>("cmbGroup")->setCurrentIndex(0);
+        choose(Qt::Key_Down);
         QCOMPARE(f.dialogs.last().text, "This group was removed on another workstation.");
         QCOMPARE(combos(), QStringList({"Police: Rotation"}));
-        QTest::keyClick(page->findChild<QComboBox *>("cmbGroupPlan"), Qt::Key_Up); // Standard
+        choose(Qt::Key_Up); // Standard
         QCOMPARE(pricing.groupPlans(), (std::optional(QHash<qint64, qint64>{})));
     }
 };

@@ -80,10 +80,9 @@ class ReportFillerTest : public QObject
 
     void money()
     {
-        QCOMPARE(ReportFiller::money(140.404), QStringLiteral("$140.40"));
-        QCOMPARE(ReportFiller::money(-0.001), QStringLiteral("$0.00"));
-        QCOMPARE(ReportFiller::money(-5.0), QStringLiteral("-$5.00"));
-        QCOMPARE(ReportFiller::money(10.725) + ReportFiller::money(0.5), "$10.73$0.50");
+        QCOMPARE(ReportFiller::money(140.404) + ReportFiller::money(-0.001) + ReportFiller::money(-5.0) +
+                     ReportFiller::money(10.725) + ReportFiller::money(0.5),
+                 "$140.40$0.00-$5.00$10.73$0.50");
     }
     void counts()
     {
@@ -102,9 +101,8 @@ class ReportFillerTest : public QObject
             s.dateReleased = released;
             return ReportFiller::fill("::FROM.DATE::|::TO.DATE::", s, kCompany, kToday);
         };
-        QCOMPARE(dates("3/5/2005", ""), QStringLiteral("March 05, 2005|December 06, 2026"));
-        QCOMPARE(dates("soon", "n/a"), QStringLiteral("soon|n/a"));
-        QCOMPARE(dates("", "3/8/2005"), QStringLiteral("|March 08, 2005"));
+        QCOMPARE(dates("3/5/2005", "") + "/" + dates("soon", "n/a") + "/" + dates("", "3/8/2005"),
+                 "March 05, 2005|December 06, 2026/soon|n/a/|March 08, 2005");
     }
 
     void escape_data()
