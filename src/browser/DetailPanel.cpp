@@ -330,6 +330,7 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
     p.storageCharge = v.figures.storage;
     p.tax = v.figures.tax;
     p.total = v.figures.grandTotal;
+    p.chargeLines = v.figures.chargeLines(r.value(TowField::towedfee)).join(u'\n');
     p.hasRecord = true;
     return v;
 }

@@ -55,6 +55,41 @@ KeptBill ChargeFigures::keep() const
                     totalFormed ? std::optional(taxCents) : std::nullopt};
 }
 
+QStringList ChargeFigures::chargeLines(const QString &towFee) const
+{
+    const auto money = [](qint64 cents) {
+        const qint64 magnitude = cents < 0 ? -cents : cents;
+        return QStringLiteral("%1$%2.%3")
+            .arg(cents < 0 ? QStringLiteral("-") : QString())
+            .arg(magnitude / 100)
+            .arg(magnitude % 100, 2, 10, QChar(u'0'));
+    };
+    QStringList lines;
+    const auto add = [&](const QString &label, qint64 cents) {
+        lines << label + u'\t' + money(cents);
+    };
+    if (const auto fee = MoneyCents(NumberText::readStored(towFee).value_or(-1));
+        totalFormed && fee)
+        add(QStringLiteral("Tow fee"), *fee);
+    QList<BillLine> billed = storageLines;
+    // The flat figures keep no lines of their own.
+    if (billed.isEmpty() && storage > 0)
+        billed << BillLine{QStringLiteral("Storage"), days, MoneyCents(rate).value_or(0),
+                           MoneyCents(storage).value_or(0)};
+    for (const BillLine &line : billed + fees)
+        add(line.units == 1 && line.rateCents == line.cents
+                ? line.label
+                : QStringLiteral("%1, %2 %3 x %4")
+                      .arg(line.label)
+                      .arg(line.units)
+                      .arg(periods ? QStringLiteral("periods") : QStringLiteral("days"),
+                           money(line.rateCents)),
+            line.cents);
+    if (totalFormed)
+        add(QStringLiteral("Tax"), taxCents);
+    return lines;
+}
+
 QString ChargeFigures::daysText() const
 {
     return QString::number(days);

@@ -65,6 +65,10 @@ struct ChargeFigures
 
     // What a release keeps of these figures.
     KeptBill keep() const;
+    // The charges one to a line, "label<tab>amount", as a customer checks them: the tow fee
+    // (the record's `towFee`), every storage line and every fee, and the tax; the tow fee and
+    // the tax only when a total is formed.
+    QStringList chargeLines(const QString &towFee) const;
 
     // The shown forms.
     QString daysText() const;       // plain integer

@@ -3,15 +3,19 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTimeEdit>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "Dialogs.h"
 #include "ImpoundRules.h"
@@ -74,6 +78,24 @@ PricingPage::PricingPage(RecordStore &store, const SettingsFile &settings, Dialo
     left->addWidget(newButton);
     left->addWidget(m_save);
     left->addWidget(m_remove);
+
+    // A group's default plan is kept the moment it is chosen.
+    m_group = new QComboBox(this);
+    m_group->setObjectName(QStringLiteral("cmbGroup"));
+    m_groupPlan = new QComboBox(this);
+    m_groupPlan->setObjectName(QStringLiteral("cmbGroupPlan"));
+    m_groupPlan->setToolTip(QStringLiteral("Vehicles of this group with no plan of their own "
+                                           "are billed on this plan."));
+    auto *groupBox = new QGroupBox(QStringLiteral("Group default plan"), this);
+    groupBox->setObjectName(QStringLiteral("grpGroupPlan"));
+    groupBox->setMaximumWidth(160);
+    auto *groupForm = new QFormLayout(groupBox);
+    groupForm->setRowWrapPolicy(QFormLayout::WrapAllRows);
+    groupForm->addRow(QStringLiteral("Group:"), m_group);
+    groupForm->addRow(QStringLiteral("Plan:"), m_groupPlan);
+    left->addWidget(groupBox);
+    connect(m_group, &QComboBox::currentIndexChanged, this, &PricingPage::showGroupPlan);
+    connect(m_groupPlan, &QComboBox::activated, this, &PricingPage::setGroupPlan);
 
     const auto box = [this](const char *name) {
         auto *edit = new QLineEdit(this);
@@ -154,6 +176,12 @@ PricingPage::PricingPage(RecordStore &store, const SettingsFile &settings, Dialo
     connect(newButton, &QPushButton::clicked, this, &PricingPage::newPlan);
     connect(m_save, &QPushButton::clicked, this, &PricingPage::savePlan);
     connect(m_remove, &QPushButton::clicked, this, &PricingPage::removePlan);
+    // Groups added or removed, here or on another workstation, are listed at once; a plan
+    // being edited is left as typed.
+    connect(&m_store, &RecordStore::changed, this, [this](const StoreChange &change) {
+        if (change.reset || !change.addedGroups.isEmpty() || !change.removedGroups.isEmpty())
+            fillGroups();
+    });
     reload();
 }
 
@@ -175,6 +203,58 @@ void PricingPage::reload()
             row = i;
     }
     m_list->setCurrentRow(row);
+    fillGroups();
+}
+
+void PricingPage::fillGroups()
+{
+    const qint64 chosen = m_groups.value(m_group->currentIndex()).id;
+    PricingStore pricing(m_store);
+    m_groups = m_store.groups().value_or(QList<GroupRecord>());
+    m_groupPlans = pricing.groupPlans().value_or(QHash<qint64, qint64>());
+    const QSignalBlocker quiet(m_group);
+    m_group->clear();
+    m_groupPlan->clear();
+    for (const PricingPlan &plan : m_plans)
+        m_groupPlan->addItem(plan.name, plan.id);
+    int row = 0;
+    for (int i = 0; i < m_groups.size(); ++i) {
+        m_group->addItem(m_groups[i].name);
+        if (m_groups[i].id == chosen)
+            row = i;
+    }
+    m_group->setCurrentIndex(m_groups.isEmpty() ? -1 : row);
+    showGroupPlan();
+}
+
+void PricingPage::showGroupPlan()
+{
+    const int at = m_group->currentIndex();
+    m_groupPlan->setEnabled(at >= 0);
+    // A group without a plan of its own, or whose plan is gone, is billed on Standard.
+    const int row = at >= 0 ? m_groupPlan->findData(m_groupPlans.value(m_groups[at].id)) : -1;
+    m_groupPlan->setCurrentIndex(at >= 0 ? std::max(row, 0) : -1);
+}
+
+bool PricingPage::setGroupPlan(int index)
+{
+    const int at = m_group->currentIndex();
+    if (at < 0 || index < 0)
+        return false;
+    const qint64 groupId = m_groups[at].id;
+    const qint64 planId = m_groupPlan->itemData(index).toLongLong();
+    PricingStore pricing(m_store);
+    const PricingStore::Result result = pricing.setGroupPlan(groupId, planId);
+    if (result != PricingStore::Result::Done) {
+        m_dialogs.notify(title(),
+                         result == PricingStore::Result::Refused ? pricing.refusal()
+                                                                 : pricing.lastError().description,
+                         MessageIcon::Exclamation);
+        fillGroups(); // as stored now
+        return false;
+    }
+    m_groupPlans.insert(groupId, planId);
+    return true;
 }
 
 void PricingPage::choose(int row)

@@ -1,13 +1,16 @@
 // The "Pricing" page of the configuration window: the yard's pricing plans, one edited at a
-// time, with what it bills for a worked stay beside it. Standard (the storage fee of the
-// General page per calendar day) is shown and cannot be changed here.
+// time, with what it bills for a worked stay beside it, and the default plan of each group.
+// Standard (the storage fee of the General page per calendar day) is shown and cannot be
+// changed here.
 #pragma once
 
+#include <QHash>
 #include <QWidget>
 
 #include <optional>
 
 #include "PricingPlan.h"
+#include "TowRecord.h"
 
 class QCheckBox;
 class QComboBox;
@@ -43,10 +46,16 @@ class PricingPage : public QWidget
     // Keeps the plan in the boxes (a new one, or the one chosen); says why when refused.
     bool savePlan();
     void removePlan();
+    // Keeps the plan chosen at `index` of the plan box as the default of the group chosen:
+    // vehicles of that group with no plan of their own are billed on it.
+    bool setGroupPlan(int index);
 
   private:
     void choose(int row);
     void updateExample();
+    // The groups and their plans as stored, the group chosen kept.
+    void fillGroups();
+    void showGroupPlan();
     QString title() const;
 
     RecordStore &m_store;
@@ -55,6 +64,8 @@ class PricingPage : public QWidget
     QList<PricingPlan> m_plans; // Standard first
     qint64 m_shownId = 0;
     bool m_filling = false;
+    QList<GroupRecord> m_groups;
+    QHash<qint64, qint64> m_groupPlans; // plan id by group id
 
     QListWidget *m_list = nullptr;
     QLineEdit *m_name = nullptr;
@@ -74,6 +85,8 @@ class PricingPage : public QWidget
     QLabel *m_example = nullptr;
     QPushButton *m_save = nullptr;
     QPushButton *m_remove = nullptr;
+    QComboBox *m_group = nullptr;
+    QComboBox *m_groupPlan = nullptr;
 };
 
 } // namespace tarnvale

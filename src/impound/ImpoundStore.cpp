@@ -170,6 +170,18 @@ bool ImpoundStore::setReleaseDate(qint64 id, const QDate &day)
     return true;
 }
 
+bool ImpoundStore::keepBill(qint64 id, const std::optional<ChargeFigures> &bill)
+{
+    if (!bill)
+        return true;
+    PricingStore pricing(m_store);
+    QSqlDatabase db = m_store.database();
+    if (pricing.keepBill(db, id, *bill))
+        return true;
+    m_error = pricing.lastError();
+    return false;
+}
+
 template <typename Work>
 ImpoundStore::Result ImpoundStore::underLock(qint64 id, Work work)
 {
@@ -250,18 +262,8 @@ ImpoundStore::Result ImpoundStore::release(const TowRecord &record, const Releas
     if (release.releasedTo.trimmed().isEmpty() || !release.date.isValid())
         return refuse(QStringLiteral("Say to whom the vehicle is released, and on what day."));
     return change(record, VehicleStatus::Released, [&](const ImpoundState &) {
-        if (!m_tables.addRelease(record.id, release))
-            return tablesFailed();
-        // The bill is kept in the same transaction as the release it belongs to.
-        if (bill) {
-            PricingStore pricing(m_store);
-            QSqlDatabase db = m_store.database();
-            if (!pricing.keepBill(db, record.id, *bill)) {
-                m_error = pricing.lastError();
-                return false;
-            }
-        }
-        return setReleaseDate(record.id, release.date);
+        return (m_tables.addRelease(record.id, release) || tablesFailed()) &&
+               keepBill(record.id, bill) && setReleaseDate(record.id, release.date);
     });
 }
 
@@ -281,12 +283,14 @@ ImpoundStore::Result ImpoundStore::addPayment(const TowRecord &record, const Pay
 }
 
 ImpoundStore::Result ImpoundStore::dispose(const TowRecord &record, VehicleStatus how,
-                                           const QDate &day)
+                                           const QDate &day,
+                                           const std::optional<ChargeFigures> &bill)
 {
     if (how != VehicleStatus::Sold && how != VehicleStatus::Disposed)
         return refuse(QStringLiteral("A vehicle leaves the yard sold or disposed of."));
-    return change(record, how,
-                  [&](const ImpoundState &) { return setReleaseDate(record.id, day); });
+    return change(record, how, [&](const ImpoundState &) {
+        return keepBill(record.id, bill) && setReleaseDate(record.id, day);
+    });
 }
 
 ImpoundStore::Result ImpoundStore::markStepDone(qint64 vehicleId, const QString &step,

@@ -68,8 +68,10 @@ class ImpoundStore
     // once, whatever the vehicle's status: before or after its release, sale or disposal.
     // Payments are never changed; ImpoundRules::paymentRefusal says which are refused.
     Result addPayment(const TowRecord &record, const Payment &payment);
-    // Sold or disposed: the day is written to the release date field as for a release.
-    Result dispose(const TowRecord &record, VehicleStatus how, const QDate &day);
+    // Sold or disposed: the day is written to the release date field, and the bill when
+    // given is kept, as for a release.
+    Result dispose(const TowRecord &record, VehicleStatus how, const QDate &day,
+                   const std::optional<ChargeFigures> &bill = std::nullopt);
     // Records the step as done on the day (again: the day is replaced).
     Result markStepDone(qint64 vehicleId, const QString &step, const QDate &day);
 
@@ -91,6 +93,8 @@ class ImpoundStore
     Result change(const TowRecord &record, VehicleStatus to, Work work);
     std::optional<QList<LienItem>> dueSteps(const QList<LienStep> &schedule, const QDate &today,
                                             const QList<qint64> *vehicleIds);
+    // Keeps the bill, when given, in the change in hand: the vehicle's figures from then on.
+    bool keepBill(qint64 id, const std::optional<ChargeFigures> &bill);
     // The release date field, and the record's version raised.
     bool setReleaseDate(qint64 id, const QDate &day);
 

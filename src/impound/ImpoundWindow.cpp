@@ -465,7 +465,17 @@ void ImpoundWindow::dispose(VehicleStatus how)
                       MessageIcon::Exclamation)
         != Answer::Yes)
         return;
-    report(m_impound.dispose(m_record, how, QDate::currentDate()));
+    // What is billed to this day is kept with the sale or disposal: a plan changed later
+    // leaves it as it was.
+    const QDate today = QDate::currentDate();
+    PricingStore pricing(m_store);
+    const std::optional<PricedStay> stay = pricing.stayOf(m_record, QTime::currentTime());
+    if (!stay) {
+        DatabaseCommands::ReportUnknownError(m_dialogs, pricing.lastError());
+        return;
+    }
+    report(m_impound.dispose(m_record, how, today,
+                             ImpoundRules::figuresOn(m_record, today, m_settings, today, stay)));
 }
 
 void ImpoundWindow::markSold()

@@ -85,24 +85,7 @@ QString ImpoundPapers::fillReceipt(const QString &source, const TowRecord &recor
     // Charges stop on the release day, which the release wrote to the record.
     const ChargeFigures figures = stay ? ChargeFigures::compute(record, settings, today, *stay)
                                        : ChargeFigures::compute(record, settings, today);
-    const auto money = [](qint64 cents) { return ImpoundRules::centsText(cents); };
-    QStringList charges;
-    if (const auto fee = MoneyCents(NumberText::readStored(record.value(TowField::towedfee))
-                                        .value_or(-1));
-        figures.totalFormed && fee)
-        charges << e(QStringLiteral("Tow fee")) + QStringLiteral("\\tab ") + e(money(*fee));
-    for (const BillLine &line : figures.storageLines + figures.fees)
-        charges << e(line.units == 1 && line.rateCents == line.cents
-                         ? line.label
-                         : QStringLiteral("%1, %2 %3 x %4")
-                               .arg(line.label)
-                               .arg(line.units)
-                               .arg(figures.periods ? QStringLiteral("periods")
-                                                    : QStringLiteral("days"),
-                                    money(line.rateCents)))
-                       + QStringLiteral("\\tab ") + e(money(line.cents));
-    if (figures.totalFormed)
-        charges << e(QStringLiteral("Tax")) + QStringLiteral("\\tab ") + e(money(figures.taxCents));
+    const QString charges = e(figures.chargeLines(record.value(TowField::towedfee)).join(u'\n'));
     QStringList lines;
     for (const Payment &payment : state.payments)
         lines << e((DateText::shortForm(payment.paidOn) + u' '
@@ -124,7 +107,7 @@ QString ImpoundPapers::fillReceipt(const QString &source, const TowRecord &recor
          e(release.date.isValid() ? DateText::longForm(release.date) : QString())},
         {QStringLiteral("released.time"), e(release.time.toString(QStringLiteral("HH:mm")))},
         {QStringLiteral("payment.lines"), lines.join(QStringLiteral("\\line "))},
-        {QStringLiteral("charges.lines"), charges.join(QStringLiteral("\\line "))},
+        {QStringLiteral("charges.lines"), charges},
         {QStringLiteral("total.due"),
          e(ImpoundRules::centsText(ImpoundRules::toCents(figures.grandTotal)))},
         {QStringLiteral("paid.total"), e(ImpoundRules::centsText(paid))},

@@ -311,7 +311,7 @@ QString ReportFiller::fill(const QString &source, const PrintSnapshot &snapshot,
         QString with;
         int count;
     };
-    const std::array<Step, 34 + 6> steps = {{
+    const std::array<Step, 34 + 7> steps = {{
         {QStringLiteral("::FROM.DATE::"), escape(longDate(snapshot.dateTowed)), -1},
         {QStringLiteral("::TO.DATE::"), escape(released), -1},
         {QStringLiteral("::custname::"), tab + tab + upper(slot[0]), 1},
@@ -360,6 +360,7 @@ QString ReportFiller::fill(const QString &source, const PrintSnapshot &snapshot,
         {QStringLiteral("::storagecharge::"), escape(money(snapshot.storageCharge)), -1},
         {QStringLiteral("::tax::"), escape(money(snapshot.tax)), -1},
         {QStringLiteral("::grandtotal::"), escape(money(snapshot.total)), -1},
+        {QStringLiteral("::charges.lines::"), escape(snapshot.chargeLines), -1},
     }};
     QString text = joinSplitPlaceholders(source);
     for (const Step &step : steps)

@@ -375,6 +375,19 @@ PricingStore::Result PricingStore::setGroupPlan(qint64 groupId, qint64 planId)
 {
     return underLock({}, [&](QSqlDatabase &db, QList<qint64> &affected) {
         QSqlQuery query(db);
+        // Read under the lock: the group or the plan may be gone since the caller read them.
+        query.prepare(QStringLiteral("SELECT (SELECT count(*) FROM groups WHERE GROUPID = ?), "
+                                     "(SELECT count(*) FROM pricing_plans WHERE id = ?)"));
+        query.addBindValue(groupId);
+        query.addBindValue(planId);
+        if (!exec(query, QStringLiteral("saving the group's plan")) || !query.next())
+            return Result::Failed;
+        if (query.value(0).toLongLong() == 0 || (planId != 0 && query.value(1).toLongLong() == 0)) {
+            m_refusal = query.value(0).toLongLong() == 0
+                            ? QStringLiteral("This group was removed on another workstation.")
+                            : QStringLiteral("This plan was removed on another workstation.");
+            return Result::Refused;
+        }
         query.prepare(QStringLiteral("SELECT w.id FROM wrecker w JOIN groups g ON "
                                      "g.groupname = w.groupname WHERE g.GROUPID = ?"));
         query.addBindValue(groupId);

@@ -1,5 +1,6 @@
 // The pricing tables of the open database: the yard's plans, the plan, class and time of tow
-// of each vehicle, a group's default plan, and the bill kept at each release.
+// of each vehicle, a group's default plan, and the bill kept when a vehicle leaves the yard
+// (released, sold or disposed of).
 //
 // A vehicle with no plan of its own takes its group's, and without that Standard: a yard that
 // keeps no plans bills as it always has. Every change is one transaction under the write lock;
@@ -46,8 +47,8 @@ struct PricingBook
     QHash<qint64, KeptBill> kept;
 
     // How a vehicle is billed: its plan (its own, else its group's, else Standard), its class
-    // (chosen, else by its hookup) and times; the bill kept at its release while its record
-    // has a release date. `now` is the time of day for a vehicle still held.
+    // (chosen, else by its hookup) and times; the bill kept when it left the yard while its
+    // record has a release date. `now` is the time of day for a vehicle still held.
     PricedStay stayOf(const TowRecord &record, const QTime &now) const;
 };
 
@@ -71,11 +72,13 @@ class PricingStore
     Result writeVehiclePricing(QSqlDatabase &db, qint64 vehicleId, const VehiclePricing &pricing);
     // Default plans by group id.
     std::optional<QHash<qint64, qint64>> groupPlans();
+    // Plan 0: the group has none (Standard). Refused when the group or the plan is gone.
     Result setGroupPlan(qint64 groupId, qint64 planId);
 
-    // The bill kept at the vehicle's release; nullopt inside when none was kept.
+    // The bill kept when the vehicle left the yard; nullopt inside when none was kept.
     std::optional<std::optional<KeptBill>> keptBill(qint64 vehicleId);
-    // Inside the release's own transaction: keeps the lines the figures billed.
+    // Inside the transaction of the release, sale or disposal: keeps the lines the figures
+    // billed.
     bool keepBill(QSqlDatabase &db, qint64 vehicleId, const ChargeFigures &figures);
 
     // Everything the figures need, of the vehicles with these ids or of all.

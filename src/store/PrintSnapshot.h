@@ -28,6 +28,7 @@ struct PrintSnapshot
     double storageCharge = 0;
     double tax = 0;
     double total = 0;       // the grand total
+    QString chargeLines;    // ChargeFigures::chargeLines, one to a line
     bool hasRecord = false; // false until a vehicle has been shown
 
     friend bool operator==(const PrintSnapshot &, const PrintSnapshot &) = default;

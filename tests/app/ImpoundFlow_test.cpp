@@ -13,6 +13,7 @@
 #include "../export/CsvRows.h"
 #include "AppProgram.h"
 #include "DateText.h"
+#include "DetailPanel.h"
 #include "FormText.h"
 #include "ImpoundPapers.h"
 #include "ImpoundWindow.h"
@@ -215,12 +216,18 @@ class ImpoundFlowTest : public QObject
         w->findChild<QPushButton *>("cmdSold")->click();
         w->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        w = open();
+        // The rate raised after the sale: the window, sheet and export keep what was billed,
         // 3 days at $10 and the $100 fee, less $75 kept.
+        p.context->settings.write("Fee", "Storage Fee", "20");
+        w = open();
+        const QString csv = p.dir.file("out.csv");
+        RecordExport::write(p.dir.databasePath(), ExportSelection::all(), p.context->settings, csv, {});
         QCOMPARE(QStringList({text("lblStatus"), QString::number(table()->rowCount()),
                               text("lblPaid"), text("lblBalance"),
+                              DetailPanel::vehicleSheet(p.context->store, QString::number(id), p.context->settings, QDate::currentDate())->label1,
+                              csvColumn(csvRows(readFile(csv)), "Balance due").join(','),
                               QString::number(p.dialogs.count()), p.dialogs.last().line()}),
-                 QStringList({"Status: Sold", "2", "$75.00", "$55.00", "1",
+                 QStringList({"Status: Sold", "2", "$75.00", "$55.00", "$130.00", "55.00", "1",
                               "Question Exclamation YesNoDefaultNo|Harbor Towing|Mark this "
                               "vehicle as sold today?\r\nIts storage charges stop today, and "
                               "this cannot be undone."}));

@@ -91,9 +91,10 @@ class DetailPanelTest : public QObject
                     "1m8gdm9axkp042788|main st|our lot|100.00|45.00|0.00|12.5|0.00|0.00|0.00|"
                     "0.00|10.5|100|112"));
         QCOMPARE((QStringList{p.dateTowed, p.dateReleased, p.towFee, p.customerName, p.storageDays,
-                              p.storageRate, p.grandTotal}),
+                              p.storageRate, p.grandTotal, p.chargeLines}),
                  (QStringList{"3/1/2026", "3/4/2026", "100.00", "John Smith", "3", "$10.00",
-                              "$130.00"}));
+                              "$130.00",
+                              "Tow fee\t$100.00\nStorage, 3 days x $10.00\t$30.00\nTax\t$0.00"}));
         QVERIFY(p.hasRecord);
 
         // A field without a value is empty, never the previous vehicle's.

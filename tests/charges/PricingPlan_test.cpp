@@ -108,6 +108,12 @@ class PricingPlanTest : public QObject
         if (QTest::currentDataTag() == QByteArray("worked example"))
             QCOMPARE(Pricing::workedExample(p, 0), "towed Fri 23:10, released Mon 08:30: 3 periods, $105.00 storage, $50.00 after-hours release");
         const QByteArray tag = QTest::currentDataTag();
+        // The lines a sheet and a receipt print: a line of days at a rate, a fee or a cut alone.
+        const QHash<QByteArray, QString> printed = {
+            {"worked example", "Tow fee\t$100.00|Storage, 3 periods x $35.00\t$105.00|After-hours release\t$50.00|Tax\t$20.40"},
+            {"amount cap cuts", "Tow fee\t$100.00|Storage, 11 days x $20.00\t$220.00|Storage cap\t-$20.00|Tax\t$24.00"}};
+        if (printed.contains(tag))
+            QCOMPARE(f.chargeLines("100.00").join(u'|'), printed[tag]);
         // The daily rate shown is that of the last day billed.
         if (tag == "day 11 at the second")
             QCOMPARE(f.rateText() + " " + ChargeFigures::compute(towed[0], "3/10/2026", "100.00", SettingsFile(folder.settingsPath()), QDate(2026, 12, 6), priced).rateText(), "$35.00 $25.00");

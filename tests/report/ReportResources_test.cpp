@@ -179,12 +179,12 @@ class ReportResourcesTest : public QObject
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("mentions");
         // clang-format off
-        QTest::newRow("report help") << "help.rtf" << kPlaceholders + QStringList{"::dailyrate::", "::grandtotal::", "(NUMPAGES)", "SECTIONPAGES", "Page 1 of 2"};
+        QTest::newRow("report help") << "help.rtf" << kPlaceholders + QStringList{"::dailyrate::", "::grandtotal::", "::charges.lines::", "(NUMPAGES)", "SECTIONPAGES", "Page 1 of 2"};
         QTest::newRow("config help") << "confighelp.rtf" << QStringLiteral("Company Name|Company Address|City, State, Zip|Vehicle Storage Fee|Light|Medium|"
             "Heavy|Tax %|Check to Add Tax to Totals|Expand At Startup|Database File|settings.ini|Storage Fee|Taxrate|Expanded|Path").split(u'|');
         QTest::newRow("pricing help") << "pricing.rtf"
             << QStringLiteral("Calculate Total|Storage Days|Storage Fee|Tax|Total Cost|$140.40|$130.00|68.00|$10.73|$140.73|"
-                              "before 1900|tax rate 725 % in settings.ini").split(u'|');
+                              "before 1900|tax rate 725 % in settings.ini|Group default plan|released, sold or disposed of keeps the bill").split(u'|');
         // clang-format on
     }
     void helpDocuments()
