@@ -587,8 +587,9 @@ void MainWindow::openConfig()
     auto *pricing = new QScrollArea;
     pricing->setWidgetResizable(true);
     pricing->setFrameShape(QFrame::NoFrame);
-    pricing->setWidget(new PricingPage(m_context.store, m_context.settings, m_context.dialogs));
-    config->addPage(pricing, QStringLiteral("Pricing"));
+    auto *plans = new PricingPage(m_context.store, m_context.settings, m_context.dialogs);
+    pricing->setWidget(plans);
+    config->addPage(pricing, QStringLiteral("Pricing"), [plans] { return plans->hasUnsavedPlan(); });
     connect(config, &ConfigWindow::companyNameChanged, this, &QWidget::setWindowTitle);
     connect(config, &ConfigWindow::mainWindowRequested, this, [this] { raiseExisting(this); });
     m_config = config;

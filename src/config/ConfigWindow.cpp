@@ -97,9 +97,11 @@ ConfigWindow::ConfigWindow(const SettingsFile &settings, Dialogs &dialogs, QWidg
     resize(520, sizeHint().height());
 }
 
-void ConfigWindow::addPage(QWidget *page, const QString &title)
+void ConfigWindow::addPage(QWidget *page, const QString &title, std::function<bool()> unsaved)
 {
     m_tabs->addTab(page, title);
+    if (unsaved)
+        m_unsavedPages.append(std::move(unsaved));
 }
 
 QLineEdit *ConfigWindow::addBox(const char *name)
@@ -325,7 +327,10 @@ void ConfigWindow::showEvent(QShowEvent *event)
 
 void ConfigWindow::closeEvent(QCloseEvent *event)
 {
-    if (values() != ConfigSettings::load(m_settings) && !ScreenFit::discardTyped(m_dialogs, this)) {
+    const bool pageTyped = std::any_of(m_unsavedPages.begin(), m_unsavedPages.end(),
+                                       [](const auto &unsaved) { return unsaved(); });
+    if ((pageTyped || values() != ConfigSettings::load(m_settings)) &&
+        !ScreenFit::discardTyped(m_dialogs, this)) {
         event->ignore();
         return;
     }

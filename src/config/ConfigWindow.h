@@ -6,6 +6,8 @@
 // boxes (ConfigCheck) and stores nothing while one of them is refused.
 #pragma once
 
+#include <functional>
+
 #include <QWidget>
 
 #include "ConfigCheck.h"
@@ -33,7 +35,9 @@ public:
 
     ConfigValues values() const;
     // A page of its own after the others (the pricing plans, which live in the database).
-    void addPage(QWidget *page, const QString &title);
+    // A page of its own; `unsaved`, when given, tells whether it holds typing not saved, which
+    // closing the window asks about.
+    void addPage(QWidget *page, const QString &title, std::function<bool()> unsaved = {});
     void setValues(const ConfigValues &values);
 
     // Tells each finding of the fee and tax boxes (a question answered Yes lets it pass);
@@ -92,6 +96,7 @@ Q_SIGNALS:
     QCheckBox *m_expanded = nullptr;
     QLabel *m_taxMeaning = nullptr;
     QTableWidget *m_lienSteps = nullptr;
+    QList<std::function<bool()>> m_unsavedPages;
 };
 
 } // namespace tarnvale

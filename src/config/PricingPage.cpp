@@ -192,6 +192,9 @@ QString PricingPage::title() const
 
 void PricingPage::reload()
 {
+    // Shown afresh from the store: at the start, and after the plan shown was saved or removed.
+    m_shownTexts = boxTexts();
+    m_shownRow = -1;
     const std::optional<QList<PricingPlan>> stored = PricingStore(m_store).plans();
     m_plans = QList{PricingPlan::standard()} + stored.value_or(QList<PricingPlan>());
     const qint64 shown = m_shownId;
@@ -257,14 +260,60 @@ bool PricingPage::setGroupPlan(int index)
     return true;
 }
 
+QStringList PricingPage::boxTexts() const
+{
+    QStringList texts;
+    for (const QLineEdit *box : {m_name, m_grace, m_capDays, m_capAmount, m_adminFee,
+                                 m_afterHoursFee, m_defaultFor})
+        texts << box->text();
+    texts << QString::number(m_dayType->currentIndex()) << m_opens->time().toString()
+          << m_closes->time().toString();
+    for (const QCheckBox *check : m_openDays)
+        texts << QString::number(check->isChecked());
+    texts << QString::number(m_towDay->isChecked());
+    for (const QTableWidget *table : {m_rates, m_lienFees})
+        for (int row = 0; row < table->rowCount(); ++row)
+            for (int column = 0; column < table->columnCount(); ++column)
+                texts << (table->item(row, column) ? table->item(row, column)->text() : QString());
+    return texts;
+}
+
+bool PricingPage::hasUnsavedPlan() const
+{
+    return boxTexts() != m_shownTexts;
+}
+
+bool PricingPage::discardUnsavedPlan()
+{
+    if (!hasUnsavedPlan())
+        return true;
+    const QString name = m_name->text().trimmed();
+    const QString text =
+        (name.isEmpty() ? QStringLiteral("The new plan has not been saved.")
+                        : QStringLiteral("The changes to the plan \"%1\" have not been saved.")
+                              .arg(name)) +
+        QStringLiteral("\r\n\r\nDiscard them?");
+    return m_dialogs.askDefaultNo(title(), text, MessageIcon::Exclamation) == Answer::Yes;
+}
+
 void PricingPage::choose(int row)
 {
-    if (row >= 0 && row < m_plans.size())
-        showPlan(m_plans[row]);
+    if (row == m_shownRow || row < 0 || row >= m_plans.size())
+        return;
+    if (!discardUnsavedPlan()) { // back to the plan being typed
+        const QSignalBlocker quiet(m_list);
+        m_list->setCurrentRow(m_shownRow);
+        return;
+    }
+    m_shownRow = row;
+    showPlan(m_plans[row]);
 }
 
 void PricingPage::newPlan()
 {
+    if (!discardUnsavedPlan())
+        return;
+    m_shownRow = -1;
     PricingPlan plan;
     plan.tiers = {StorageTier{}};
     m_list->setCurrentRow(-1);
@@ -313,6 +362,7 @@ void PricingPage::showPlan(const PricingPlan &plan)
         check->setEnabled(!plan.rateFromSettings);
     m_remove->setEnabled(plan.id != 0);
     m_filling = false;
+    m_shownTexts = boxTexts();
     updateExample();
 }
 

@@ -39,6 +39,10 @@ class PricingPage : public QWidget
     // amount or number.
     std::optional<PricingPlan> planFromBoxes(QString *problem = nullptr) const;
     void showPlan(const PricingPlan &plan);
+    // Whether the boxes hold typing not saved since the plan was shown; asks, when they do,
+    // whether to discard it (true: discard, or nothing to discard).
+    bool hasUnsavedPlan() const;
+    bool discardUnsavedPlan();
 
   public Q_SLOTS:
     void reload();
@@ -57,6 +61,7 @@ class PricingPage : public QWidget
     void fillGroups();
     void showGroupPlan();
     QString title() const;
+    QStringList boxTexts() const; // every box of the plan, as shown
 
     RecordStore &m_store;
     const SettingsFile &m_settings;
@@ -64,6 +69,8 @@ class PricingPage : public QWidget
     QList<PricingPlan> m_plans; // Standard first
     qint64 m_shownId = 0;
     bool m_filling = false;
+    QStringList m_shownTexts; // boxTexts() when the plan was shown
+    int m_shownRow = -1;
     QList<GroupRecord> m_groups;
     QHash<qint64, qint64> m_groupPlans; // plan id by group id
 

@@ -1,4 +1,6 @@
 #include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 
 #include "PricingPage.h"
@@ -55,6 +57,41 @@ class PricingPageTest : public QObject
         QCOMPARE(combos(), QStringList({"Police: Rotation"}));
         choose(Qt::Key_Up); // Standard
         QCOMPARE(pricing.groupPlans(), (std::optional(QHash<qint64, qint64>{})));
+    }
+
+    // Typing in a plan is not lost by choosing another plan or a new one: the page asks, and
+    // No stays on what was typed. A saved plan asks nothing.
+    void typedPlanAsksBeforeItIsLeft()
+    {
+        StoreFixture f;
+        StoreFolder database;
+        QVERIFY(f.store.open(database.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        PricingPlan rotation;
+        rotation.name = "Rotation", rotation.tiers = {StorageTier{1, {3500}}};
+        QVERIFY(PricingStore(f.store).savePlan(rotation) == PricingStore::Result::Done);
+        PricingPage page(f.store, f.settings, f.dialogs);
+        auto *list = page.findChild<QListWidget *>("lstPlans");
+        auto *fee = page.findChild<QLineEdit *>("txtAdminFee");
+        list->setCurrentRow(1);
+        QVERIFY(!page.hasUnsavedPlan() && f.dialogs.count() == 0);
+        fee->setText("25");
+        f.dialogs.queueAnswer(Answer::No);
+        list->setCurrentRow(0);
+        QCOMPARE(f.dialogs.last().text, "The changes to the plan \"Rotation\" have not been "
+                                        "saved.\r\n\r\nDiscard them?");
+        QVERIFY(list->currentRow() == 1 && fee->text() == "25" && page.hasUnsavedPlan());
+        f.dialogs.queueAnswer(Answer::No);
+        page.newPlan();
+        QVERIFY(fee->text() == "25" && f.dialogs.count() == 2);
+        QVERIFY(page.savePlan() && !page.hasUnsavedPlan());
+        QCOMPARE(PricingStore(f.store).plans()->first().adminFeeCents, 2500);
+        list->setCurrentRow(0);
+        QVERIFY(f.dialogs.count() == 2 && page.findChild<QLineEdit *>("txtPlanName")->text() == "Standard");
+        page.newPlan();
+        page.findChild<QLineEdit *>("txtPlanName")->setText("Tow-away");
+        f.dialogs.queueAnswer(Answer::Yes); // discarded
+        list->setCurrentRow(1);
+        QVERIFY(f.dialogs.count() == 3 && fee->text() == "25.00" && !page.hasUnsavedPlan());
     }
 };
 
