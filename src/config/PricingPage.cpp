@@ -13,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -287,26 +288,40 @@ bool PricingPage::discardUnsavedPlan()
 {
     if (!hasUnsavedPlan())
         return true;
-    const QString name = m_name->text().trimmed();
     const QString text =
-        (name.isEmpty() ? QStringLiteral("The new plan has not been saved.")
-                        : QStringLiteral("The changes to the plan \"%1\" have not been saved.")
-                              .arg(name)) +
-        QStringLiteral("\r\n\r\nDiscard them?");
+        m_shownId == 0 ? QStringLiteral("The new plan has not been saved.\r\n\r\nDiscard it?")
+                       : QStringLiteral("The changes to the plan \"%1\" have not been saved."
+                                        "\r\n\r\nDiscard them?")
+                             .arg(m_name->text().trimmed());
     return m_dialogs.askDefaultNo(title(), text, MessageIcon::Exclamation) == Answer::Yes;
 }
 
 void PricingPage::choose(int row)
 {
-    if (row == m_shownRow || row < 0 || row >= m_plans.size())
+    if (row == m_shownRow || row < 0 || row >= m_plans.size() || m_asking)
         return;
-    if (!discardUnsavedPlan()) { // back to the plan being typed
-        const QSignalBlocker quiet(m_list);
-        m_list->setCurrentRow(m_shownRow);
+    if (!hasUnsavedPlan()) {
+        m_shownRow = row;
+        showPlan(m_plans[row]);
         return;
     }
-    m_shownRow = row;
-    showPlan(m_plans[row]);
+    // Asked once the click that chose the row is over (a box shown inside it would leave the
+    // list to finish the click after the answer), the plan typed shown meanwhile.
+    m_asking = true;
+    QTimer::singleShot(0, this, [this, row] {
+        const bool leave = discardUnsavedPlan();
+        m_asking = false;
+        const QSignalBlocker quiet(m_list);
+        if (leave && row < m_plans.size()) {
+            m_list->setCurrentRow(row);
+            m_shownRow = row;
+            showPlan(m_plans[row]);
+        } else { // back to the plan being typed
+            m_list->setCurrentRow(m_shownRow);
+            if (m_shownRow < 0)
+                m_list->clearSelection();
+        }
+    });
 }
 
 void PricingPage::newPlan()

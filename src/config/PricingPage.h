@@ -71,6 +71,7 @@ class PricingPage : public QWidget
     bool m_filling = false;
     QStringList m_shownTexts; // boxTexts() when the plan was shown
     int m_shownRow = -1;
+    bool m_asking = false; // a question about the typed plan is waiting
     QList<GroupRecord> m_groups;
     QHash<qint64, qint64> m_groupPlans; // plan id by group id
 

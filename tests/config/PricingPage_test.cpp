@@ -77,6 +77,7 @@ class PricingPageTest : public QObject
         fee->setText("25");
         f.dialogs.queueAnswer(Answer::No);
         list->setCurrentRow(0);
+        QCoreApplication::processEvents(); // asked once the choice is made
         QCOMPARE(f.dialogs.last().text, "The changes to the plan \"Rotation\" have not been "
                                         "saved.\r\n\r\nDiscard them?");
         QVERIFY(list->currentRow() == 1 && fee->text() == "25" && page.hasUnsavedPlan());
@@ -91,6 +92,7 @@ class PricingPageTest : public QObject
         page.findChild<QLineEdit *>("txtPlanName")->setText("Tow-away");
         f.dialogs.queueAnswer(Answer::Yes); // discarded
         list->setCurrentRow(1);
+        QCoreApplication::processEvents();
         QVERIFY(f.dialogs.count() == 3 && fee->text() == "25.00" && !page.hasUnsavedPlan());
     }
 };
