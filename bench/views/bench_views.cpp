@@ -19,7 +19,7 @@
 
 #include "AppContext.h"
 #include "ContactsWindow.h"
-#include "DetailPanel.h"
+#include "RecordSheets.h"
 #include "FindResultModel.h"
 #include "GroupTreeModel.h"
 #include "QtDialogs.h"
@@ -126,7 +126,7 @@ void listingPerValue(benchmark::State &state, Browser &b)
     for (auto _ : state) {
         const auto records = b.context.store.towRecordsInGroup(b.group);
         benchmark::DoNotOptimize(
-            DetailPanel::groupListing(*records, b.group, b.context.settings, QDate::currentDate())
+            RecordSheets::groupListing(*records, b.group, b.context.settings, QDate::currentDate())
                 .rows.size());
     }
 }

@@ -22,7 +22,7 @@
 
 #include <algorithm>
 
-#include "DetailPanel.h"
+#include "RecordSheets.h"
 #include "Dialogs.h"
 #include "GroupTreeModel.h"
 #include "ImpoundStore.h"
@@ -476,7 +476,7 @@ PrintSnapshot ContactsWindow::printSnapshot() const
     if (m_selected.kind() != u"c")
         return {};
     const auto vehicle =
-        DetailPanel::vehicleSheet(m_store, m_selected.id(), m_settings, QDate::currentDate());
+        RecordSheets::vehicleSheet(m_store, m_selected.id(), m_settings, QDate::currentDate());
     return vehicle ? vehicle->snapshot : PrintSnapshot{};
 }
 
@@ -493,7 +493,7 @@ void ContactsWindow::fillGroupList(const QString &groupName)
 void ContactsWindow::fillVehicleSheet(const QString &idText)
 {
     const auto vehicle =
-        DetailPanel::vehicleSheet(m_store, idText, m_settings, QDate::currentDate());
+        RecordSheets::vehicleSheet(m_store, idText, m_settings, QDate::currentDate());
     if (!vehicle) {
         m_listModel->clear();
         clearSummary(); // no such record: no figures of another one stay in sight
@@ -526,7 +526,7 @@ void ContactsWindow::showOrderAndWidths(bool sortable)
 
 void ContactsWindow::showWidths()
 {
-    QList<int> widths = DetailPanel::columnWidths(m_listModel->longestTexts(),
+    QList<int> widths = RecordSheets::columnWidths(m_listModel->longestTexts(),
                                                   m_list->fontMetrics(), m_list->logicalDpiX());
     // No column narrower than its caption in the list's font; the first (a sheet's labels) as
     // wide as what it shows when a new sheet or list comes.

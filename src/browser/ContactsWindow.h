@@ -2,7 +2,7 @@
 // figures, the notes pane and the record count. It is the main window's central area.
 #pragma once
 
-#include "DetailPanel.h"
+#include "RecordSheets.h"
 #include "PrintSnapshot.h"
 
 #include <QHash>

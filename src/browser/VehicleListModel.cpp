@@ -64,7 +64,7 @@ bool VehicleListModel::showGroup(RecordStore &store, const QString &groupName,
     // The status column once any vehicle has a status of its own, as the listing has it.
     m_withStatus = ImpoundStore(store).inUse().value_or(false);
     static const QHash<qint64, VehicleStatus> kNone;
-    m_columns = DetailPanel::groupListing({}, groupName, *m_settings, today, QLocale(),
+    m_columns = RecordSheets::groupListing({}, groupName, *m_settings, today, QLocale(),
                                           m_withStatus ? &kNone : nullptr)
                     .columns;
     m_longest = QStringList(m_columns.size());
@@ -91,7 +91,7 @@ bool VehicleListModel::readAll()
 {
     QList<qint64> ids;
     const auto listed =
-        DetailPanel::groupListing(*m_store, m_group, *m_settings, m_today, QLocale(), &ids);
+        RecordSheets::groupListing(*m_store, m_group, *m_settings, m_today, QLocale(), &ids);
     if (!listed || listed->columns != m_columns)
         return false;
     m_ids = ids;
@@ -105,7 +105,7 @@ bool VehicleListModel::readAll()
 
 bool VehicleListModel::readKeys()
 {
-    const std::optional<TowField> field = DetailPanel::listedField(m_sortColumn);
+    const std::optional<TowField> field = RecordSheets::listedField(m_sortColumn);
     if (!field)
         return readAll();
     const auto values = m_store->towFieldInGroup(m_group, *field);
@@ -121,7 +121,7 @@ bool VehicleListModel::readKeys()
         if (!rows.last().read) {
             rows.last().keys = QVariantList(m_sortColumn + 1);
             rows.last().keys[m_sortColumn] =
-                DetailPanel::fieldKey(m_sortColumn, value, m_today, QLocale());
+                RecordSheets::fieldKey(m_sortColumn, value, m_today, QLocale());
         }
         ids.append(id);
     }
@@ -142,7 +142,7 @@ void VehicleListModel::readBlock(int row) const
         return;
     QList<qint64> listed;
     const auto fresh =
-        DetailPanel::groupRows(*m_store, m_group, ids, m_withStatus, *m_settings, m_today, &listed);
+        RecordSheets::groupRows(*m_store, m_group, ids, m_withStatus, *m_settings, m_today, &listed);
     const QHash<qint64, qsizetype> at = positions(listed);
     // A vehicle gone from the group since shows blank until its change arrives; rows the
     // store fails to give show blank (they are not asked for again at every paint).
@@ -241,7 +241,7 @@ bool VehicleListModel::update(const StoreChange &change)
         return false;
     QList<qint64> ids;
     const auto fresh =
-        DetailPanel::groupRows(*m_store, m_group, change.addedRecords + change.changedRecords,
+        RecordSheets::groupRows(*m_store, m_group, change.addedRecords + change.changedRecords,
                                m_withStatus, *m_settings, m_today, &ids);
     if (!fresh)
         return false;

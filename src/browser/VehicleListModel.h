@@ -15,7 +15,7 @@
 
 #include <optional>
 
-#include "DetailPanel.h"
+#include "RecordSheets.h"
 #include "SettingsFile.h"
 
 namespace tarnvale {
@@ -36,7 +36,7 @@ class VehicleListModel : public QAbstractTableModel
 
     // A sheet, in its own order.
     void showSheet(const SheetContents &sheet);
-    // The vehicles whose group name is exactly the name (as DetailPanel::groupListing lists
+    // The vehicles whose group name is exactly the name (as RecordSheets::groupListing lists
     // them, as of today, with the settings as they are now), in table order or sorted by the
     // column (-1: none). False when the store fails: the columns with no rows.
     bool showGroup(RecordStore &store, const QString &groupName, const SettingsFile &settings,

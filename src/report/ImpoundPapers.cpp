@@ -4,7 +4,7 @@
 #include <QPair>
 
 #include "DateText.h"
-#include "DetailPanel.h"
+#include "RecordSheets.h"
 #include "ImpoundRules.h"
 #include "MoneyFormat.h"
 #include "NumberText.h"
@@ -60,7 +60,7 @@ QString fillWith(const QString &source, const Values &values, const TowRecord &r
         text = ReportFiller::replace(text, QStringLiteral("::") + name + QStringLiteral("::"),
                                      with, -1);
     // The charge sheet's own placeholders work here too.
-    const PrintSnapshot snapshot = DetailPanel::vehicleSheet(record, settings, today).snapshot;
+    const PrintSnapshot snapshot = RecordSheets::vehicleSheet(record, settings, today).snapshot;
     return ReportFiller::fill(text, snapshot, ReportFiller::Company::fromSettings(settings),
                               today);
 }

@@ -13,7 +13,7 @@
 #include "../export/CsvRows.h"
 #include "AppProgram.h"
 #include "DateText.h"
-#include "DetailPanel.h"
+#include "RecordSheets.h"
 #include "FormText.h"
 #include "ImpoundPapers.h"
 #include "ImpoundWindow.h"
@@ -224,7 +224,7 @@ class ImpoundFlowTest : public QObject
         RecordExport::write(p.dir.databasePath(), ExportSelection::all(), p.context->settings, csv, {});
         QCOMPARE(QStringList({text("lblStatus"), QString::number(table()->rowCount()),
                               text("lblPaid"), text("lblBalance"),
-                              DetailPanel::vehicleSheet(p.context->store, QString::number(id), p.context->settings, QDate::currentDate())->label1,
+                              RecordSheets::vehicleSheet(p.context->store, QString::number(id), p.context->settings, QDate::currentDate())->label1,
                               csvColumn(csvRows(readFile(csv)), "Balance due").join(','),
                               QString::number(p.dialogs.count()), p.dialogs.last().line()}),
                  QStringList({"Status: Sold", "2", "$75.00", "$55.00", "$130.00", "55.00", "1",

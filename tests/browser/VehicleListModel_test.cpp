@@ -39,7 +39,7 @@ QStringList wholeList(RecordStore &store, const QString &group, const SettingsFi
                       const QDate &today, int column, Qt::SortOrder order)
 {
     QList<qint64> ids;
-    const SheetContents s = *DetailPanel::groupListing(store, group, settings, today, {}, &ids);
+    const SheetContents s = *RecordSheets::groupListing(store, group, settings, today, {}, &ids);
     QList<int> at(ids.size());
     std::iota(at.begin(), at.end(), 0);
     std::stable_sort(at.begin(), at.end(), [&](int a, int b) {

@@ -4,7 +4,7 @@
 #include <QTest>
 #include <QTextDocument>
 
-#include "DetailPanel.h"
+#include "RecordSheets.h"
 #include "DrawnText.h"
 #include "ImpoundPapers.h"
 #include "ReportDocument.h"
@@ -165,7 +165,7 @@ class ReportResourcesTest : public QObject
         const QString source = QString::fromLatin1(resource("Reports/" + paper + ".rtf"));
         const QString filled = paper == u"notice"
             ? ImpoundPapers::fillNotice(source, r, state, LienDeadline{"First notice", QDate(2026, 3, 6), {}}, settings, today)
-            : ReportFiller::fill(source, DetailPanel::vehicleSheet(r, settings, today).snapshot, {}, today);
+            : ReportFiller::fill(source, RecordSheets::vehicleSheet(r, settings, today).snapshot, {}, today);
         QTextDocument doc;
         QVERIFY(RtfReader::read(filled.toLatin1(), doc, 96).ok);
         const QString text = doc.toPlainText();

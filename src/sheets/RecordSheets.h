@@ -1,6 +1,6 @@
-// What the browser's list shows when a node is clicked: the vehicles of a group, or the
-// Field/Value sheet of one vehicle with its summary figures and the values the charge sheet
-// is printed from.
+// The sheets figured from the records: a group's vehicle list, and one vehicle's Field/Value
+// sheet with its summary figures and the values its charge sheet and papers are printed from.
+// The browser shows them when a node is clicked; the papers print from them.
 #pragma once
 
 #include <QDate>
@@ -56,7 +56,7 @@ struct VehicleSheet
     ChargeFigures figures;
 };
 
-class DetailPanel
+class RecordSheets
 {
   public:
     // Columns "Name", "Year", "Make", "Model", "Color", "Towed", then "Plate", "Days" (in

@@ -1,4 +1,4 @@
-#include "DetailPanel.h"
+#include "RecordSheets.h"
 
 #include <QFontMetrics>
 
@@ -57,7 +57,7 @@ bool SheetContents::sortsBefore(const QVariant &a, const QVariant &b)
     return QString::compare(a.toString(), b.toString(), Qt::CaseInsensitive) < 0;
 }
 
-SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const QString &groupName,
+SheetContents RecordSheets::groupListing(const QList<TowRecord> &records, const QString &groupName,
                                         const SettingsFile &settings, const QDate &today,
                                         const QLocale &locale,
                                         const QHash<qint64, VehicleStatus> *statuses,
@@ -103,7 +103,7 @@ SheetContents DetailPanel::groupListing(const QList<TowRecord> &records, const Q
     return sheet;
 }
 
-std::optional<TowField> DetailPanel::listedField(int column)
+std::optional<TowField> RecordSheets::listedField(int column)
 {
     static const TowField kFields[] = {TowField::custname, TowField::vehyear,  TowField::vehmake,
                                        TowField::vehmodel, TowField::vehcolor, TowField::toweddate,
@@ -113,7 +113,7 @@ std::optional<TowField> DetailPanel::listedField(int column)
     return kFields[column];
 }
 
-QVariant DetailPanel::fieldKey(int column, const QString &value, const QDate &today,
+QVariant RecordSheets::fieldKey(int column, const QString &value, const QDate &today,
                                const QLocale &locale)
 {
     // The year as a number, the tow date as a day, where they read as such; text otherwise.
@@ -143,7 +143,7 @@ void listedIds(const QList<TowRecord> &records, const QString &groupName, QList<
 
 } // namespace
 
-std::optional<SheetContents> DetailPanel::groupListing(RecordStore &store, const QString &groupName,
+std::optional<SheetContents> RecordSheets::groupListing(RecordStore &store, const QString &groupName,
                                                        const SettingsFile &settings,
                                                        const QDate &today, const QLocale &locale,
                                                        QList<qint64> *rowIds)
@@ -171,7 +171,7 @@ std::optional<SheetContents> DetailPanel::groupListing(RecordStore &store, const
                         locale, statuses ? &*statuses : nullptr, &paid, book ? &*book : nullptr);
 }
 
-std::optional<SheetContents> DetailPanel::groupRows(RecordStore &store, const QString &groupName,
+std::optional<SheetContents> RecordSheets::groupRows(RecordStore &store, const QString &groupName,
                                                     const QList<qint64> &ids, bool withStatus,
                                                     const SettingsFile &settings,
                                                     const QDate &today, QList<qint64> *rowIds,
@@ -204,7 +204,7 @@ std::optional<SheetContents> DetailPanel::groupRows(RecordStore &store, const QS
                         withStatus ? &statuses : nullptr, &paid, book ? &*book : nullptr);
 }
 
-VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &settings,
+VehicleSheet RecordSheets::vehicleSheet(const TowRecord &r, const SettingsFile &settings,
                                        const QDate &today, const QLocale &locale,
                                        const ImpoundState *impound, const PricedStay *stay)
 {
@@ -335,7 +335,7 @@ VehicleSheet DetailPanel::vehicleSheet(const TowRecord &r, const SettingsFile &s
     return v;
 }
 
-std::optional<VehicleSheet> DetailPanel::vehicleSheet(RecordStore &store, const QString &idText,
+std::optional<VehicleSheet> RecordSheets::vehicleSheet(RecordStore &store, const QString &idText,
                                                       const SettingsFile &settings,
                                                       const QDate &today, const QLocale &locale)
 {
@@ -353,12 +353,12 @@ std::optional<VehicleSheet> DetailPanel::vehicleSheet(RecordStore &store, const 
                         stay ? &*stay : nullptr);
 }
 
-int DetailPanel::twipsToPixels(int twips, int dotsPerInch)
+int RecordSheets::twipsToPixels(int twips, int dotsPerInch)
 {
     return int(std::lround(double(twips) * dotsPerInch / 1440.0));
 }
 
-QList<int> DetailPanel::columnWidths(const SheetContents &contents, const QFontMetrics &metrics,
+QList<int> RecordSheets::columnWidths(const SheetContents &contents, const QFontMetrics &metrics,
                                      int dotsPerInch)
 {
     QList<int> widths;

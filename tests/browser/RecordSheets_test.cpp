@@ -3,7 +3,7 @@
 #include <QSqlQuery>
 #include <QTest>
 
-#include "DetailPanel.h"
+#include "RecordSheets.h"
 #include "ReadableColor.h"
 #include "RecordStore.h"
 #include "SettingsFile.h"
@@ -42,7 +42,7 @@ struct Sheets
     }
     VehicleSheet of(const TowRecord &r) const
     {
-        return DetailPanel::vehicleSheet(r, settings, today);
+        return RecordSheets::vehicleSheet(r, settings, today);
     }
 };
 
@@ -57,7 +57,7 @@ QStringList pairs(const SheetContents &s)
 
 } // namespace
 
-class DetailPanelTest : public QObject
+class RecordSheetsTest : public QObject
 {
     Q_OBJECT
 
@@ -142,7 +142,7 @@ class DetailPanelTest : public QObject
                 QVERIFY(r.setField(assignment.section(u'=', 0, 0), assignment.section(u'=', 1)));
             QVERIFY(store.addTowRecord(r));
         }
-        const auto s = DetailPanel::groupListing(store, "Police", sheets.settings, sheets.today);
+        const auto s = RecordSheets::groupListing(store, "Police", sheets.settings, sheets.today);
         QVERIFY(s);
         // 3 days at 10 on a fee of 100, 8 % tax: 140.40; no readable tow date: 108.00.
         QCOMPARE(s->rows, (QList<QStringList>{{"JOHN SMITH", "'99A", "FORD", "TAURUS", "RED",
@@ -156,19 +156,19 @@ class DetailPanelTest : public QObject
         QVERIFY(qAbs(s->sortKeys.at(0).at(8).toDouble() - 140.4) < 1e-9);
         TowRecord a = fullRecord();
         a.set(TowField::vehyear, " 1999 ");
-        const auto one = DetailPanel::groupListing({a}, "Police", sheets.settings, sheets.today);
+        const auto one = RecordSheets::groupListing({a}, "Police", sheets.settings, sheets.today);
         QCOMPARE(one.sortKeys.at(0).at(1), QVariant(1999.0));
         // No such id.
-        QVERIFY(!DetailPanel::vehicleSheet(store, "x", sheets.settings, sheets.today));
+        QVERIFY(!RecordSheets::vehicleSheet(store, "x", sheets.settings, sheets.today));
         // Once a vehicle has a status of its own, every listing shows the status last; one
         // without follows its release date.
         QVERIFY(QSqlQuery(store.database())
                     .exec("INSERT INTO impound_status (vehicle_id, status) VALUES (1, 'sold')"));
-        const auto kept = DetailPanel::groupListing(store, "Police", sheets.settings, sheets.today);
+        const auto kept = RecordSheets::groupListing(store, "Police", sheets.settings, sheets.today);
         QCOMPARE(
             (QStringList{kept->columns.last(), kept->rows.at(0).last(), kept->rows.at(1).last()}),
             (QStringList{"Status", "Sold", "Released"}));
-        const auto sheet = DetailPanel::vehicleSheet(store, "1", sheets.settings, sheets.today);
+        const auto sheet = RecordSheets::vehicleSheet(store, "1", sheets.settings, sheets.today);
         QCOMPARE(sheet ? pairs(sheet->sheet).first() + ";" + pairs(sheet->sheet).last() : QString(),
                  QString("Name:=JOHN SMITH;Status:=Sold"));
     }
@@ -215,5 +215,5 @@ class DetailPanelTest : public QObject
     }
 };
 
-QTEST_MAIN(DetailPanelTest)
-#include "DetailPanel_test.moc"
+QTEST_MAIN(RecordSheetsTest)
+#include "RecordSheets_test.moc"
