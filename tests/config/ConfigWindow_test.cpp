@@ -235,9 +235,12 @@ class ConfigWindowTest : public QObject
         page.newPlan();
         test::edit(&page, "txtPlanName")->setText("Police");
         for (int c = 0; c < 10; ++c)
-            rates->setItem(c / 5, c % 5, new QTableWidgetItem(QString("1 30 40 50 20 5 35 x 55 25").split(u' ')[c]));
+            rates->setItem(c / 5, c % 5, new QTableWidgetItem(QString("1 30 40 50 20 0 35 x 55 25").split(u' ')[c]));
         QVERIFY(!page.savePlan());
-        QCOMPARE(m_fx->dialogs.last().line(), "Notice Exclamation Ok|Lakeside|Row 2 of the daily rates holds a rate that is no amount.");
+        QCOMPARE(m_fx->dialogs.last().line(), "Notice Exclamation Ok|Lakeside|Row 2 of the daily rates needs the day it starts from.");
+        rates->item(1, 0)->setText("5");
+        QVERIFY(!page.savePlan());
+        QCOMPARE(m_fx->dialogs.last().text, "Row 2 of the daily rates holds a rate that is no amount.");
         rates->item(1, 2)->setText("45");
         QVERIFY(page.savePlan());
         QCOMPARE(shown(), stay + "$90.00 storage|1|30.00|40.00|50.00|20.00|5|35.00|45.00|55.00|25.00" + QString("|-").repeated(5));
