@@ -91,6 +91,8 @@ class ImpoundFlowTest : public QObject
         QCOMPARE(p.sheetValue("Status:") + "|" + p.sheetValue("Case Number:") + p.sheetValue("Paid:"),
                  "On hold|24-0113<no Paid:>");
         QCOMPARE(lien->count(), 1); // still in the yard
+        lien->item(0)->setCheckState(Qt::Checked); // a tick after other changes is heard too
+        QCOMPARE(lien->count(), 0);
 
         // Money is taken while the vehicle is held, and kept at once.
         auto pay = [&](const QString &amount, const QString &method, const QString &reference) {

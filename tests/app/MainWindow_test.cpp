@@ -20,6 +20,7 @@
 #include "GroupDialog.h"
 #include "RecentDatabases.h"
 #include "TestFiles.h"
+#include "VehicleListModel.h"
 #include "clsHuffman.h"
 
 using namespace tarnvale;
@@ -279,6 +280,10 @@ class MainWindowTest : public QObject
                         < std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c)))
                         cut << list->model()->headerData(c, Qt::Horizontal).toString();
             }
+            list->setColumnWidth(0, 345); // the user's own width stays while more rows are read
+            Q_EMIT qobject_cast<VehicleListModel *>(list->model())->rowsRead();
+            QCoreApplication::processEvents();
+            QCOMPARE(list->columnWidth(0), 345);
             p.window->findChild<QAction *>("tbNewVehicle")->trigger();
             const QPointer<QWidget> form = Program::shown("frmAddEditContact").value(0);
             form->findChild<QPushButton *>("Command3")->click();

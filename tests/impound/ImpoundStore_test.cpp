@@ -90,6 +90,10 @@ class ImpoundStoreTest : public QObject
                  R::Done);
         QCOMPARE(impound.addPayment(*f.store.towRecord(lot), {900, "Cash", "", QDate(2026, 2, 3)}),
                  R::Done); // sold, and still paying
+        // A write the engine refuses is a failure, with the engine's reason.
+        QVERIFY(onServer() || QSqlQuery(f.store.database()).exec("CREATE TRIGGER shut BEFORE INSERT ON impound_payments BEGIN SELECT RAISE(ABORT, 'till shut'); END"));
+        QVERIFY(onServer() || (impound.addPayment(*f.store.towRecord(lot), {100, "Cash", "", QDate(2026, 2, 4)}) == R::Failed
+                               && impound.lastError().description.contains("till shut")));
         QCOMPARE(impound.markStepDone(lot + 100, "First notice", QDate(2026, 1, 3)), R::Refused);
         // The rows go with their vehicle.
         QVERIFY(f.store.removeTowRecord(id) && f.store.removeTowRecord(lot));

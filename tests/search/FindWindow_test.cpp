@@ -239,11 +239,15 @@ class FindWindowTest : public QObject
         model.append({FindResult{2, "Bob", "1999", ""}, FindResult{3, "Cy", "", "Lot 2"}});
         model.append({});
         QVERIFY(inserted.size() == 2 && inserted.at(1).mid(1) == (QVariantList{1, 2}));
-        QStringList cells;
+        QStringList cells; // the header's own captions, none down the side or in other roles
+        for (int column = 0; column < model.columnCount(); ++column)
+            cells << model.headerData(column, Qt::Horizontal).toString()
+                         + model.headerData(column, Qt::Vertical).toString()
+                         + model.headerData(column, Qt::Horizontal, Qt::ToolTipRole).toString();
         for (int row = 0; row < model.rowCount(); ++row)
             for (int column = 0; column < model.columnCount(); ++column)
                 cells << model.index(row, column).data().toString();
-        QCOMPARE(cells, (QStringList{"Ann Lee", "2004 Taurus V1", "Lot 1", "Bob", "1999", "", "Cy",
+        QCOMPARE(cells, (QStringList{"Name", "Vehicle Info", "Group", "Ann Lee", "2004 Taurus V1", "Lot 1", "Bob", "1999", "", "Cy",
                                      "", "Lot 2"}));
         QCOMPARE(model.index(1, 0).data(Qt::DecorationRole).toString(), QStringLiteral("icon"));
         QVERIFY(!model.index(1, 1).data(Qt::DecorationRole).isValid() && model.at(1).id == 2);
