@@ -138,7 +138,11 @@ class ReportDocumentTest : public QObject
         QVERIFY(report.setRtf(rtf));
         const QString path = folder.file(QStringLiteral("sheet.pdf"));
         QString error;
-        QVERIFY2(report.writePdf(path, &error), qPrintable(error));
+        QStringList done; // the progress of each page written
+        QVERIFY2(report.writePdf(path, &error, [&done](int n, int total) {
+            return done << QString("%1/%2").arg(n).arg(total), true;
+        }), qPrintable(error));
+        QCOMPARE(done.join(u' '), pages == 1 ? QString("0/0 1/1") : QString("0/0 1/2 2/2")); // 0/0: laid out
         const QByteArray pdf = test::readFile(path);
         QVERIFY2(pdf.startsWith("%PDF-") && pdf.contains(holds), pdf.mid(pdf.indexOf("/MediaBox"), 30).constData());
         QCOMPARE(report.pageCount(report.pageLayout()), pages);
