@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -490,6 +491,24 @@ class RecordStoreTest : public QObject
         QVERIFY(office.removeTowRecord(brief));
         QCOMPARE(office.removeGroupWithVehicles("Lot A"), RecordStore::RemoveGroupResult::Removed);
         QCOMPARE(gate.checkOutsideChanges(), (StoreChange{{}, {}, {x}, {}, {"Lot A"}}));
+
+        // The look runs on its timer only while a database is open and an interval is set.
+        const auto looking = [&gate] {
+            QStringList intervals;
+            for (const QTimer *timer : gate.findChildren<QTimer *>())
+                if (timer->isActive() && !timer->isSingleShot())
+                    intervals << QString::number(timer->interval());
+            return intervals.join(u' ');
+        };
+        QStringList seen{looking()};
+        gate.setWatchInterval(40);
+        seen << looking();
+        gate.setWatchInterval(0);
+        seen << looking();
+        gate.close();
+        gate.setWatchInterval(40);
+        seen << looking();
+        QCOMPARE(seen, QStringList({"", "40", "", ""}));
     }
 
     // A copy of the file alone holds every save once the program has been idle a moment, and
