@@ -40,6 +40,9 @@ class PricingStoreTest : public QObject
         PricingPlan twin = consent;
         twin.id = 0, twin.name = " Police ";
         QVERIFY(pricing.savePlan(twin) == R::Refused && pricing.refusal() == "A plan named \"Police\" is kept already.");
+        PricingPlan unnamed = consent; // a plan the page would refuse is refused here too
+        unnamed.id = 0, unnamed.name = " ";
+        QVERIFY(!unnamed.problem().isEmpty() && pricing.savePlan(unnamed) == R::Refused && pricing.refusal() == unnamed.problem());
         QCOMPARE(pricing.plans(), std::optional(QList{consent, police}));
 
         const qint64 own = addVehicle(f.store, "Lot A"), grouped = addVehicle(f.store, "Lot B"),
