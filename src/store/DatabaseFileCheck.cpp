@@ -1,6 +1,7 @@
 #include "DatabaseFileCheck.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStringList>
@@ -39,9 +40,21 @@ QString checkOpenDatabase(QSqlDatabase &db)
                + SchemaCheck::describe(*foreign) + u'.';
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
         return QStringLiteral("The database could not be checked.");
-    if (query.value(0).toInt() > SchemaCheck::kVersion)
+    const int version = query.value(0).toInt();
+    if (version > SchemaCheck::kVersion)
         return QStringLiteral("The database was made by a newer version of the program "
-                              "(schema version %1).").arg(query.value(0).toInt());
+                              "(schema version %1).").arg(version);
+    // The tables of every step the file says it has taken: the next step builds on them.
+    static const QRegularExpression made(QStringLiteral("^CREATE TABLE (?:IF NOT EXISTS )?(\\w+)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    for (int step = 2; step <= version; ++step)
+        for (const QString &sql : SchemaCheck::stepStatements(step))
+            if (const QRegularExpressionMatch table = made.match(sql);
+                table.hasMatch() && !tables.contains(table.captured(1).toLower()))
+                return QStringLiteral("The database says it has schema version %1 but has no "
+                                      "table %2. Restore another backup.")
+                    .arg(version)
+                    .arg(table.captured(1));
     if (!query.exec(QStringLiteral("PRAGMA integrity_check")) || !query.next())
         return QStringLiteral("The database could not be checked.");
     const QString verdict = query.value(0).toString();

@@ -40,6 +40,8 @@ class DatabaseRestoreTest : public QObject
         // A backup from before the impound tables: taken, and upgraded when it is opened.
         QTest::newRow("older schema") << "DROP TABLE lien_steps_done; DROP TABLE impound_payments; DROP TABLE impound_releases; "
                                          "DROP TABLE impound_holds; DROP TABLE impound_status; PRAGMA user_version = 1" << QString();
+        QTest::newRow("a step's table missing") << "DROP TABLE impound_payments; PRAGMA user_version = 4"
+                                                << "The database says it has schema version 4 but has no table impound_payments.";
         QTest::newRow("newer program") << QString("PRAGMA user_version = %1").arg(SchemaCheck::kVersion + 1)
                                        << "The database was made by a newer version";
         // The header itself: a write version SQLite only reads, and a text encoding not UTF-8.
