@@ -44,17 +44,36 @@ QString checkOpenDatabase(QSqlDatabase &db)
     if (version > SchemaCheck::kVersion)
         return QStringLiteral("The database was made by a newer version of the program "
                               "(schema version %1).").arg(version);
-    // The tables of every step the file says it has taken: the next step builds on them.
+    // The tables and columns of every step the file says it has taken: the next step and
+    // every statement of the program build on them.
     static const QRegularExpression made(QStringLiteral("^CREATE TABLE (?:IF NOT EXISTS )?(\\w+)"),
                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression added(QStringLiteral("^ALTER TABLE (\\w+) ADD COLUMN (\\w+)"),
+                                          QRegularExpression::CaseInsensitiveOption);
     for (int step = 2; step <= version; ++step)
-        for (const QString &sql : SchemaCheck::stepStatements(step))
+        for (const QString &sql : SchemaCheck::stepStatements(step)) {
             if (const QRegularExpressionMatch table = made.match(sql);
                 table.hasMatch() && !tables.contains(table.captured(1).toLower()))
                 return QStringLiteral("The database says it has schema version %1 but has no "
                                       "table %2. Restore another backup.")
                     .arg(version)
                     .arg(table.captured(1));
+            const QRegularExpressionMatch column = added.match(sql);
+            if (!column.hasMatch())
+                continue;
+            if (!query.prepare(QStringLiteral("SELECT count(*) FROM pragma_table_info(?) "
+                                              "WHERE lower(name) = lower(?)")))
+                return QStringLiteral("The database could not be checked.");
+            query.addBindValue(column.captured(1));
+            query.addBindValue(column.captured(2));
+            if (!query.exec() || !query.next())
+                return QStringLiteral("The database could not be checked.");
+            if (query.value(0).toInt() == 0)
+                return QStringLiteral("The database says it has schema version %1 but its table "
+                                      "%2 has no column %3. Restore another backup.")
+                    .arg(version)
+                    .arg(column.captured(1), column.captured(2));
+        }
     if (!query.exec(QStringLiteral("PRAGMA integrity_check")) || !query.next())
         return QStringLiteral("The database could not be checked.");
     const QString verdict = query.value(0).toString();

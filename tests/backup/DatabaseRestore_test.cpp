@@ -42,6 +42,12 @@ class DatabaseRestoreTest : public QObject
                                          "DROP TABLE impound_holds; DROP TABLE impound_status; PRAGMA user_version = 1" << QString();
         QTest::newRow("a step's table missing") << "DROP TABLE impound_payments; PRAGMA user_version = 4"
                                                 << "The database says it has schema version 4 but has no table impound_payments.";
+        // The payments as they were before the step that added who took them.
+        QTest::newRow("a step's column missing")
+            << "DROP TABLE impound_payments; "
+                   + SchemaCheck::stepStatements(2).filter("CREATE TABLE impound_payments").value(0)
+                   + "; PRAGMA user_version = 6"
+            << "The database says it has schema version 6 but its table impound_payments has no column paid_at.";
         QTest::newRow("newer program") << QString("PRAGMA user_version = %1").arg(SchemaCheck::kVersion + 1)
                                        << "The database was made by a newer version";
         // The header itself: a write version SQLite only reads, and a text encoding not UTF-8.
