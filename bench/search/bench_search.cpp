@@ -18,7 +18,7 @@
 // every value read) of the statement the search runs; --server-only runs these alone.
 //
 // --keys: a plate, a VIN and a phone searched in their own field, through the index and by
-// the scan alone.
+// the scan alone; on the server, through its key index against a bare libpq scan.
 //
 // The first rows: how long the Find window waits, at 100,000 records, from the start of a
 // search in its runner (its own connection opened and checked, on its thread) until the first
@@ -490,33 +490,53 @@ void printKeySearches(const Fixture &fixture)
         {QStringLiteral("Vehicle Tag"), record->value(TowField::vehtag)},
         {QStringLiteral("Vehicle Vin"), record->value(TowField::vehvin).right(8)},
         {QStringLiteral("Phone"), record->value(TowField::custphone).right(8)}};
+    // The median of five runs, in ms, and the rows found.
+    const auto timed = [](const std::function<qint64()> &work, qint64 &found) {
+        QList<double> times;
+        for (int run = 0; run < 5; ++run) {
+            QElapsedTimer clock;
+            clock.start();
+            found = work();
+            times << double(clock.nsecsElapsed()) / 1e6;
+        }
+        std::sort(times.begin(), times.end());
+        return times.at(2);
+    };
     for (const auto &[key, text] : searches) {
-        double ms[2] = {};
-        qint64 found[2] = {};
-        for (const bool useIndex : {true, false}) {
-            QList<double> times;
-            for (int run = 0; run < 5; ++run) {
+        const FindRequest request{QStringLiteral("<All>"), key, text, false, false};
+        const auto searchOn = [&request](RecordStore &store, bool useIndex) {
+            return [&store, &request, useIndex] {
                 RecordSearch::Options options;
                 options.useIndex = useIndex;
                 qint64 rows = 0;
                 DbError error;
-                QElapsedTimer clock;
-                clock.start();
-                RecordSearch::run(fixture.store->database(),
-                                  FindRequest{QStringLiteral("<All>"), key, text, false, false},
-                                  [&rows](QList<FindResult> &&batch) { rows += batch.size(); },
-                                  &error, options);
-                times << double(clock.nsecsElapsed()) / 1e6;
-                found[useIndex ? 0 : 1] = rows;
-            }
-            std::sort(times.begin(), times.end());
-            ms[useIndex ? 0 : 1] = times.at(2);
-        }
+                const auto outcome = RecordSearch::run(
+                    store.database(), request,
+                    [&rows](QList<FindResult> &&batch) { rows += batch.size(); }, &error, options);
+                return outcome == RecordSearch::Outcome::Done ? rows : -1;
+            };
+        };
+        qint64 found[2] = {};
+        const double index = timed(searchOn(*fixture.store, true), found[0]);
+        const double scan = timed(searchOn(*fixture.store, false), found[1]);
         std::printf("%d records, %s \"%s\": index %.1f ms (%lld found), scan %.1f ms (%lld "
                     "found), %.1fx faster\n",
-                    fixture.records, qPrintable(key), qPrintable(text), ms[0],
-                    static_cast<long long>(found[0]), ms[1], static_cast<long long>(found[1]),
-                    ms[1] / ms[0]);
+                    fixture.records, qPrintable(key), qPrintable(text), index,
+                    static_cast<long long>(found[0]), scan, static_cast<long long>(found[1]),
+                    scan / index);
+        if (!fixture.server)
+            continue;
+        // On the server: through its key index, against a bare libpq scan of the statement the
+        // search ran before there was one (every selected row over the connection).
+        const QByteArray sql = RecordSearch::statement(request).toUtf8();
+        qint64 bareRows = 0;
+        const double server = timed(searchOn(*fixture.server, true), found[0]);
+        const double bare = timed(
+            [&] { return bench::BenchServer::bareScan(fixture.peer, sql.constData()); }, bareRows);
+        std::printf("%d records on the server, %s \"%s\": key index %.1f ms (%lld found), bare "
+                    "libpq scan of every row %.1f ms, %.1fx faster\n",
+                    fixture.records, qPrintable(key), qPrintable(text), server,
+                    static_cast<long long>(found[0]), bare, bare / server);
     }
 }
 

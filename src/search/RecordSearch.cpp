@@ -118,8 +118,10 @@ std::optional<Plan> makePlan(const FindRequest &request)
         std::all_of(fields->begin(), fields->end(),
                     [&](TowField field) { return keyFields.contains(field); })) {
         const QString key = keyIndexText(plan.findText, plan.mode);
-        if (!key.isEmpty())
+        if (!key.isEmpty()) {
             plan.indexMatch = SearchQueries::quickIndexMatch(QString(), key);
+            plan.selection.serverKeysMayHold = key;
+        }
         return plan;
     }
     // The index holds trigrams, folded to one case: it finds every record that holds the

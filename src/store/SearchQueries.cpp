@@ -41,6 +41,15 @@ QString serverIndexedText()
     return serverIndexForm(parts.join(QLatin1String(" || chr(10) || ")));
 }
 
+// The plate, VIN and phone in their key form, one to a line: the text of the server's key index.
+QString serverKeysText()
+{
+    QStringList parts;
+    for (TowField field : SchemaCheck::quickKeyFields())
+        parts << SchemaCheck::quickKeyFormSql(TowRecord::fieldName(field), QStringLiteral("chr"));
+    return parts.join(QLatin1String(" || chr(10) || "));
+}
+
 QString likePattern(const QString &text)
 {
     QString escaped = text;
@@ -99,7 +108,7 @@ QString whereClause(const QStringList &where)
 }
 
 Statement scanOf(const SearchSelection &selection, const SqlDialect &dialect, qint64 after,
-                 bool serverIndex = false)
+                 bool serverIndex = false, bool serverKeysIndex = false)
 {
     QStringList where;
     Statement statement =
@@ -109,6 +118,10 @@ Statement scanOf(const SearchSelection &selection, const SqlDialect &dialect, qi
     if (serverIndex && !selection.serverMayHold.isEmpty()) {
         where << serverIndexedText() + QStringLiteral(" LIKE ") + serverIndexForm(QStringLiteral("?"));
         statement.values << likePattern(selection.serverMayHold);
+    }
+    if (serverKeysIndex && !selection.serverKeysMayHold.isEmpty()) {
+        where << serverKeysText() + QStringLiteral(" LIKE ?");
+        statement.values << likePattern(selection.serverKeysMayHold);
     }
     statement.sql += whereClause(where) + QStringLiteral(" ORDER BY id");
     return statement;
@@ -271,7 +284,9 @@ Outcome SearchQueries::scan(const SearchSelection &selection, const RowFn &row, 
     // own: the rows then come as they are.
     const bool serverIndex = dialect.isServer() && !selection.serverMayHold.isEmpty() &&
                              hasServerIndex(m_db);
-    const Statement statement = scanOf(selection, dialect, after, serverIndex);
+    const bool serverKeysIndex = dialect.isServer() && !selection.serverKeysMayHold.isEmpty() &&
+                                 hasServerIndex(m_db, kServerKeysIndex);
+    const Statement statement = scanOf(selection, dialect, after, serverIndex, serverKeysIndex);
     if (m_reader == Reader::Native) {
         SqliteReader reader(m_db);
         if (reader.isOpen()) {
@@ -425,19 +440,19 @@ const std::optional<QString> &SearchQueries::indexFoldsApart()
     return apart;
 }
 
-bool SearchQueries::hasServerIndex(const QSqlDatabase &db)
+bool SearchQueries::hasServerIndex(const QSqlDatabase &db, const char *name)
 {
     QSqlQuery query(db);
-    return query.exec(QStringLiteral("SELECT 1 FROM pg_indexes WHERE schemaname = "
-                                     "current_schema() AND indexname = 'wrecker_trgm'")) &&
-           query.next();
+    return query.prepare(QStringLiteral("SELECT 1 FROM pg_indexes WHERE schemaname = "
+                                        "current_schema() AND indexname = ?")) &&
+           (query.addBindValue(QString::fromLatin1(name)), query.exec()) && query.next();
 }
 
 bool SearchQueries::makeServerIndex(const QSqlDatabase &db)
 {
     if (!SqlDialect::of(db).isServer())
         return false;
-    if (hasServerIndex(db))
+    if (hasServerIndex(db) && hasServerIndex(db, kServerKeysIndex))
         return true;
     // Each statement on its own: a refusal (the extension needs rights the yard's user may
     // not have) leaves nothing half made, and the searches scan.
@@ -445,7 +460,10 @@ bool SearchQueries::makeServerIndex(const QSqlDatabase &db)
     return query.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")) &&
            query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS wrecker_trgm ON wrecker USING "
                                      "gin ((%1) gin_trgm_ops)")
-                          .arg(serverIndexedText()));
+                          .arg(serverIndexedText())) &&
+           query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wrecker USING "
+                                     "gin ((%2) gin_trgm_ops)")
+                          .arg(QLatin1String(kServerKeysIndex), serverKeysText()));
 }
 
 bool SearchQueries::quickIndexed(const QSqlDatabase &db, const QList<TowField> &fields,

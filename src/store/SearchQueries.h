@@ -33,6 +33,9 @@ struct SearchSelection
     // search index's fields, where SearchQueries::serverMayHold tells (the caller's rule still
     // decides each row).
     QString serverMayHold;
+    // On a server with the key index: only records whose plate, VIN and phone, in their key
+    // form (SchemaCheck::quickKeyForm), may hold this key text.
+    QString serverKeysMayHold;
 };
 
 // One row read: its id and the selection's columns as UTF-8 (a NULL cell has a null data()).
@@ -90,8 +93,10 @@ class SearchQueries
 
     // The server's trigram index under the search, made when the server lets this user make
     // it; false (and nothing made) when it does not: searches then scan.
+    // With it, a trigram index over the plate, VIN and phone in their key form.
     static bool makeServerIndex(const QSqlDatabase &db);
-    static bool hasServerIndex(const QSqlDatabase &db);
+    static bool hasServerIndex(const QSqlDatabase &db, const char *name = "wrecker_trgm");
+    static constexpr const char *kServerKeysIndex = "wrecker_keys_trgm";
 
     // The quick search: records newest first, `fields` of each after its id and then its
     // stored status word (empty when it has none), passed to `row` until it answers false.
