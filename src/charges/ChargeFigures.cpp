@@ -231,7 +231,15 @@ ChargeFigures ChargeFigures::compute(const QString &dateTowed, const QString &da
                        || plan.afterHoursFeeCents > 0;
     const auto moment = [&](const QDate &day, const QTime &time) {
         const QTime at = time.isValid() ? time : QTime(0, 0);
-        return timed ? QDateTime(day, at, stay.zone) : QDateTime(day, at, Qt::UTC);
+        if (!timed)
+            return QDateTime(day, at, Qt::UTC);
+        const QDateTime local(day, at, stay.zone);
+        if (local.isValid() || !day.isValid())
+            return local;
+        // A time the clocks skip when summer time begins (02:30 when 02:00 becomes 03:00) is
+        // read on the clock of the day before, as the moment it would have been: 03:30.
+        const QDateTime asUtc(day, at, Qt::UTC);
+        return asUtc.addSecs(-stay.zone.offsetFromUtc(asUtc.addDays(-1))).toTimeZone(stay.zone);
     };
     QDateTime in = moment(today, QTime()), out = in;
     const auto dates = readDates(f, notes, today, locale);

@@ -89,7 +89,7 @@ struct BillLine
 // The storage and fees of one stay. A bill with too large amounts is no bill (nullopt).
 struct PricingBill
 {
-    qint64 counted = 0; // days or periods held (0 within the grace period)
+    qint64 counted = 0; // days or periods held, within the grace period too
     qint64 billed = 0;  // those billed, after the cap on days
     bool withinGrace = false;
     qint64 rateCents = 0;    // the daily rate of the last day billed (of day 1 when none)

@@ -2,6 +2,7 @@
 // hold cleared, the release owing money, a later payment and a refund, the same balance on the
 // list, sheet, receipt, notice and export, and the lien steps leaving the reminders.
 #include <QAction>
+#include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
 #include <QFile>
@@ -18,11 +19,13 @@
 #include "ImpoundPapers.h"
 #include "ImpoundWindow.h"
 #include "LienSchedule.h"
+#include "PricingStore.h"
 #include "RecordExport.h"
 #include "RecordSearch.h"
 #include "RemindersWindow.h"
 #include "ReportWindow.h"
 #include "TestFiles.h"
+#include "TowRecordForm.h"
 
 using namespace tarnvale;
 using namespace tarnvale::test;
@@ -175,6 +178,120 @@ class ImpoundFlowTest : public QObject
         QCOMPARE(RecordSearch::find(p.context->store, request)->size(), 1);
         request.status = "storage";
         QCOMPARE(RecordSearch::find(p.context->store, request)->size(), 0);
+    }
+
+    // A police tow typed into the form on plan Police, paid and released in the Hold / Release
+    // window: the window, the receipt and the export bill what the plan says. Police: 24-hour
+    // periods from the tow, no storage when claimed within 24 hours; per period Medium $45,
+    // Heavy $75 to period 3, then $60 and $90; a $25 administrative fee; $50 for a release
+    // outside 08:00 to 17:00. Tow fee $95, tax 7 % of tow fee, storage and fees.
+    void policeTowBilledByItsPlan_data()
+    {
+        QTest::addColumn<int>("daysAgo"); // towed at 23:10 this many days before the release
+        QTest::addColumn<QString>("vehicleClass");
+        QTest::addColumn<QString>("releasedAt"); // today
+        QTest::addColumn<QString>("paid");
+        QTest::addColumn<QString>("receipt"); // days, charges; total, paid, balance
+        QTest::addColumn<QStringList>("csv"); // days, storage, tax, total, balance, plan, charges
+        // 4 days 20:35 held: 5 periods, 3 x $45 + 2 x $60 = $255; 19:45 is after hours.
+        // 95 + 255 + 25 + 50 = $425, tax $29.75, total $454.75, less $300 paid: $154.75.
+        QTest::newRow("after hours, second rate")
+            << 5 << "Medium" << "19:45" << "300"
+            << "5\nCharges\nTow fee\t$95.00\nStorage, 3 periods x $45.00\t$135.00\n"
+               "Storage from period 4, 2 periods x $60.00\t$120.00\nAdministrative fee\t$25.00\n"
+               "After-hours release\t$50.00\nTax\t$29.75|$454.75\nPaid\n$300.00\n"
+               "Balance Due\n$154.75"
+            << QStringList{"5", "255.00", "29.75", "454.75", "154.75", "Police",
+                           "Storage: 135.00\nStorage from period 4: 120.00\n"
+                           "Administrative fee: 25.00\nAfter-hours release: 50.00"};
+        // 17:50 held: 1 period, within the grace period: no storage; 17:00 is closing time,
+        // after hours. 95 + 25 + 50 = $170, tax $11.90, total $181.90, less $100: $81.90.
+        QTest::newRow("within the grace period, at closing")
+            << 1 << "Medium" << "17:00" << "100"
+            << "1\nCharges\nTow fee\t$95.00\nAdministrative fee\t$25.00\n"
+               "After-hours release\t$50.00\nTax\t$11.90|$181.90\nPaid\n$100.00\n"
+               "Balance Due\n$81.90"
+            << QStringList{"1", "0.00", "11.90", "181.90", "81.90", "Police",
+                           "Administrative fee: 25.00\nAfter-hours release: 50.00"};
+        // 32:50 held: 2 periods x $75 = $150; 08:00 is opening time, no after-hours fee.
+        // 95 + 150 + 25 = $270, tax $18.90, total $288.90, less $200: $88.90.
+        QTest::newRow("past the grace period, at opening")
+            << 2 << "Heavy" << "08:00" << "200"
+            << "2\nCharges\nTow fee\t$95.00\nStorage, 2 periods x $75.00\t$150.00\n"
+               "Administrative fee\t$25.00\nTax\t$18.90|$288.90\nPaid\n$200.00\nBalance Due\n$88.90"
+            << QStringList{"2", "150.00", "18.90", "288.90", "88.90", "Police",
+                           "Storage: 150.00\nAdministrative fee: 25.00"};
+    }
+    void policeTowBilledByItsPlan()
+    {
+        QFETCH(int, daysAgo);
+        QFETCH(QString, vehicleClass);
+        QFETCH(QString, releasedAt);
+        QFETCH(QString, paid);
+        AppProgram p([](const SettingsFile &s) { s.write("Tow Fee", "Taxrate", ".07"); });
+        QDir(p.dir.path()).mkpath("Reports");
+        QVERIFY(QFile::copy(TARNVALE_RESOURCES_DIR "/Reports/receipt.rtf",
+                            p.dir.file("Reports/receipt.rtf")));
+        p.start();
+        PricingPlan police{0, "Police", false, DayType::Periods, false, /* grace hours */ 24,
+                           {{1, {3500, 4500, 7500, 2000}}, {4, {5000, 6000, 9000, 3000}}},
+                           0, 0, /* fees */ 2500, 5000, QTime(8, 0), QTime(17, 0)};
+        QVERIFY(PricingStore(p.context->store).savePlan(police) == PricingStore::Result::Done);
+
+        const QDate today = QDate::currentDate();
+        p.window->command("mnusmAC")->trigger();
+        auto *form = qobject_cast<TowRecordForm *>(AppProgram::shown("frmAddEditContact").value(0));
+        QVERIFY(form);
+        const QString towed = DateText::shortForm(today.addDays(-daysAgo));
+        for (const auto &[name, typed] : {std::pair<QString, QString>{"tFields_0", "Ann Lee"},
+                                          {"tFields_6", "2011"}, {"tFields_7", "Honda"},
+                                          {"tFields_16", towed}, {"Text6", "95.00"},
+                                          {"txtTowedAt", "23:10"}})
+            setText(form, name, typed);
+        for (const auto &[name, chosen] : {std::pair<QString, QString>{"cmbPlan", "Police"},
+                                           {"cmbClass", vehicleClass}}) {
+            auto *box = form->findChild<QComboBox *>(name);
+            box->setCurrentIndex(box->findText(chosen));
+        }
+        form->toolbarClick(3);
+        QCOMPARE(p.context->store.towRecordCount(), 1);
+        const qint64 id = p.context->store.towRecords()->first().id;
+
+        p.press(p.model()->vehicleIndex(id), Qt::LeftButton);
+        p.window->command("mnuHR")->trigger();
+        auto *w = qobject_cast<ImpoundWindow *>(AppProgram::shown("frmImpound").value(0));
+        QVERIFY(w);
+        setText(w, "txtPayAmount", paid);
+        w->findChild<QPushButton *>("cmdAddPayment")->click();
+        setText(w, "txtReleasedTo", "Ann Lee");
+        w->findChild<QDateTimeEdit *>("dtReleased")
+            ->setDateTime(QDateTime(today, QTime::fromString(releasedAt, "HH:mm")));
+        p.dialogs.queueAnswer(Answer::Yes);
+        w->findChild<QPushButton *>("cmdRelease")->click();
+        QFETCH(QString, receipt);
+        QFETCH(QStringList, csv);
+        const QString balance = receipt.section('\n', -1);
+        QCOMPARE(p.dialogs.last().text + w->findChild<QLabel *>("lblStatus")->text() +
+                     w->findChild<QLabel *>("lblBalance")->text() + p.sheetValue("Balance Due:"),
+                 "Release with " + balance + " still owed?Status: Released" + balance + balance);
+
+        QVERIFY(w->printReceipt());
+        const QString printed = w->findChild<ReportWindow *>()->report().document().toPlainText();
+        const auto part = [&printed](const QString &from, const QString &to) {
+            const qsizetype at = printed.indexOf(from) + from.size();
+            return printed.mid(at, printed.indexOf(to, at) - at).trimmed();
+        };
+        QCOMPARE(part("Days in Storage", "Payments") + "|" + part("Total Charges\n", "Received"),
+                 receipt);
+        const QString out = p.dir.file("out.csv");
+        RecordExport::write(p.dir.databasePath(), ExportSelection::all(), p.context->settings, out,
+                            {});
+        QStringList row;
+        const QList<QStringList> rows = csvRows(readFile(out));
+        for (const char *column : {"Days in storage", "Storage charge", "Tax", "Grand total",
+                                   "Balance due", "Pricing plan", "Charges"})
+            row << csvColumn(rows, column);
+        QCOMPARE(row, csv);
     }
 
     // Payments typed and then "Sold..." answered Yes: still there when the window opens again.

@@ -62,6 +62,8 @@ class PricingPlanTest : public QObject
         QTest::newRow("a minute more, two") << "city 0|3/17/2026 10:00|3/18/2026 10:01" << "2|Storage 2x3500=7000|$183.60";
         QTest::newRow("motorcycle") << "city 3|3/17/2026 10:00|3/18/2026 10:01" << "2|Storage 2x2000=4000|$151.20";
         QTest::newRow("DST begins: 47.5 hours") << "city 0|3/7/2026 10:00|3/9/2026 10:30" << "2|Storage 2x3500=7000|$183.60";
+        QTest::newRow("towed in the hour DST skips") << "city 0|3/8/2026 02:30|3/9/2026 10:00" << "2|Storage 2x3500=7000|$183.60";
+        QTest::newRow("released in the hour DST skips") << "city 0|3/7/2026 10:00|3/8/2026 02:30" << "1|Storage 1x3500=3500, After-hours release 1x5000=5000|$199.80";
         QTest::newRow("DST ends: 48.5 hours") << "city 0|10/31/2026 11:00|11/2/2026 10:30" << "3|Storage 3x3500=10500|$221.40";
         QTest::newRow("leap day, periods") << "city 1|2/28/2024 12:00|3/1/2024 12:00" << "2|Storage 2x4500=9000|$205.20";
         QTest::newRow("opening minute is open") << "city 0|3/17/2026 10:00|3/18/2026 09:00" << "1|Storage 1x3500=3500|$145.80";

@@ -49,11 +49,21 @@ class PricingPageTest : public QObject
         QCOMPARE(pricing.stayOf(*f.store.towRecord(towed), {})->plan->name, "Rotation");
         page = std::make_unique<PricingPage>(f.store, f.settings, f.dialogs);
         QCOMPARE(combos(), QStringList({"Lot: Standard", "Police: Rotation"}));
+        // A plan still taken by a group stays, and the page says why.
+        page->findChild<QListWidget *>("lstPlans")->setCurrentRow(1);
+        f.dialogs.queueAnswer(Answer::Yes);
+        page->removePlan();
+        QCOMPARE(f.dialogs.last().text, "The plan is still the plan of 0 vehicles and 1 groups: "
+                                        "give them another plan first.");
 
         QVERIFY(other.removeGroupWithVehicles("Lot") == RecordStore::RemoveGroupResult::Removed);
         page->findChild<QComboBox *>("cmbGroup")->setCurrentIndex(0);
         choose(Qt::Key_Down);
         QCOMPARE(f.dialogs.last().text, "This group was removed on another workstation.");
+        // The group shown is gone: the first group left is shown, with its plan.
+        QCOMPARE(page->findChild<QComboBox *>("cmbGroup")->currentText() + ": " +
+                     page->findChild<QComboBox *>("cmbGroupPlan")->currentText(),
+                 "Police: Rotation");
         QCOMPARE(combos(), QStringList({"Police: Rotation"}));
         choose(Qt::Key_Up); // Standard
         QCOMPARE(pricing.groupPlans(), (std::optional(QHash<qint64, qint64>{})));

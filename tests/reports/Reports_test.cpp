@@ -1,4 +1,5 @@
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
 #include <QThread>
@@ -214,6 +215,38 @@ class ReportsTest : public QObject
                 !MoneyReport::build(none, empty.settings, today, today, today) &&
                 !ReleasesReport::build(none, empty.settings, today, today, today));
         QCOMPARE(none.lastError().doing, "reading the vehicles' pricing");
+    }
+
+    // More steps overdue than the list names: it names the longest overdue, then those due.
+    // 51 vehicles towed a day apart from 1/1/2027, 20 steps at days 1 to 20: 1020 overdue on
+    // 3/1/2028, due 1/2 to 3/12/2027. Left out are the 20 newest: 15 due 3/8 to 3/12 and 5
+    // of the 6 due 3/7, so the last named is the first vehicle's of 3/7 (towed 2/15, S20).
+    // One towed 2/29/2028 has S1 to S5 due this week and S6 to S12 next week.
+    void deadlinesNameTheLongestOverdue()
+    {
+        Yard y;
+        QList<LienStep> schedule;
+        for (int s = 1; s <= LienSchedule::kMaxSteps; ++s)
+            schedule << LienStep{QString("S%1").arg(s), s};
+        QVERIFY(LienSchedule::write(y.settings, schedule));
+        for (int k = 0; k <= 51; ++k) {
+            const QDate day = k < 51 ? QDate(2027, 1, 1).addDays(k) : QDate(2028, 2, 29);
+            QVERIFY(towed(y.store, "", day.toString("M/d/yyyy"), "10") > 0);
+        }
+        ReportQueries queries(y.store);
+        const auto due = DeadlinesReport::build(queries, y.settings, QDate(2028, 3, 1));
+        QVERIFY(due);
+        const QStringList lines = QString::fromUtf8(due->csv()).split("\r\n");
+        const QStringList overdue = lines.filter(QRegularExpression("^2027-.*,Overdue,"));
+        QCOMPARE(QStringList({QString::number(due->tables.at(1).rows.size()), overdue.last(),
+                              lines.value(lines.indexOf(overdue.last()) + 1),
+                              lines.filter(QRegularExpression("^Total,")).value(0),
+                              due->notes.join('|')}),
+                 QStringList({"1012", "2027-03-07,Overdue,S20,1999 FORD TAURUS RED,,No",
+                              "2028-03-01,This week,S1,1999 FORD TAURUS RED,,No",
+                              "Total,1020,5,7,0",
+                              "The list names the 1000 longest overdue of 1020 overdue steps; the "
+                              "counts hold them all."}));
     }
 
     // On a generated yard (a third of it and group G1 on a plan), the lot's storage and balance
