@@ -3,6 +3,8 @@
 // such a database (snapshot and compression, as the backup window makes it) against a bare
 // peer: the same snapshot through SQLite alone, then zlib Huffman-only streamed in 1 MiB pieces.
 //   bench_codec --backup-only RECORDS   only the backup case, for one database size
+//   bench_codec --server-backup RECORDS   a backup of a server's database (TARNVALE_BENCH_PG,
+//     see BenchServer.h) against the backup of the same records in a file
 //
 // Every figure is printed with its ratios to the peers measured in the same run. Each timing
 // is the best of several runs over data already in memory, in CPU time of the running thread
@@ -29,7 +31,9 @@
 #include <string>
 #include <vector>
 
+#include "BenchServer.h"
 #include "DatabaseSnapshot.h"
+#include "YardMove.h"
 #include "LargeBuffer.h"
 #include "TowDataGenerator.h"
 #include "clsHuffman.h"
@@ -281,6 +285,50 @@ void measurePeak(const QString &exe, const QString &path, const QString &dest, c
                 double(ours->peak) / double(peer->peak));
 }
 
+// A server's backup (every table read in one transaction into a new file, then compressed)
+// against a file's backup of the same records, in wall time: the server does part of the work.
+int serverSnapshot(const QTemporaryDir &dir, int records)
+{
+    const QString path = dir.filePath(QStringLiteral("tow.db"));
+    if (records <= 0 || !tarnvale::bench::TowDataGenerator::writeDatabase(path, records, 200))
+        return 1;
+    QString reason;
+    const QString uri = tarnvale::bench::BenchServer::database(path, records, &reason);
+    if (uri.isEmpty()) {
+        std::printf("server backup skipped: %s\n", qPrintable(reason));
+        return 0;
+    }
+    const QString copy = dir.filePath(QStringLiteral("copy.db")),
+                  packed = dir.filePath(QStringLiteral("backup.tow"));
+    double took[2][2] = {{1e9, 1e9}, {1e9, 1e9}}; // [file, server][snapshot, whole backup]
+    qint64 sizes[2][2] = {};
+    for (int run = 0; run < 3; ++run)
+        for (int server = 0; server < 2; ++server) {
+            const double start = wallSeconds();
+            const bool taken = server ? tarnvale::YardMove::toFile(uri, copy).moved
+                                      : tarnvale::DatabaseSnapshot::take(path, copy).isEmpty();
+            if (!taken) {
+                std::printf("a snapshot failed\n");
+                return 1;
+            }
+            const double snapshot = wallSeconds();
+            tarnvale::clsHuffman().EncodeFile(copy.toStdString(), packed.toStdString());
+            took[server][0] = std::min(took[server][0], snapshot - start);
+            took[server][1] = std::min(took[server][1], wallSeconds() - start);
+            sizes[server][0] = QFile(copy).size();
+            sizes[server][1] = QFile(packed).size();
+            QFile::remove(copy);
+            QFile::remove(packed);
+        }
+    std::printf("backup of %d records, best of 3, wall: server %.2f s (snapshot %.2f s, %.1f MB; "
+                "backup %.1f MB), file %.2f s (snapshot %.2f s, %.1f MB; backup %.1f MB): "
+                "%.2fx\n",
+                records, took[1][1], took[1][0], double(sizes[1][0]) / 1e6,
+                double(sizes[1][1]) / 1e6, took[0][1], took[0][0], double(sizes[0][0]) / 1e6,
+                double(sizes[0][1]) / 1e6, took[1][1] / took[0][1]);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -292,6 +340,8 @@ int main(int argc, char *argv[])
 
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
+    if (argc == 3 && std::strcmp(argv[1], "--server-backup") == 0)
+        return serverSnapshot(dir, std::atoi(argv[2]));
     if (argc == 3 && std::strcmp(argv[1], "--backup-only") == 0) {
         const int records = std::atoi(argv[2]);
         const QString path = dir.filePath(QStringLiteral("tow.db"));

@@ -50,7 +50,8 @@ void BenchServer::disconnect(PGconn *conn)
     PQfinish(conn);
 }
 
-QString BenchServer::database(const QString &file, int records, QString *reason)
+QString BenchServer::database(const QString &file, int records, QString *reason,
+                              const QString &kind)
 {
     const QString base = qEnvironmentVariable("TARNVALE_BENCH_PG");
     if (base.isEmpty()) {
@@ -60,7 +61,7 @@ QString BenchServer::database(const QString &file, int records, QString *reason)
     const auto address = ServerAddress::parse(base, reason);
     if (!address)
         return {};
-    const QString name = QStringLiteral("tarnvale_bench_%1").arg(records);
+    const QString name = QStringLiteral("tarnvale_bench_%1%2").arg(kind).arg(records);
     const QString uri = address->withDatabase(name).uri();
 
     PGconn *conn = PQconnectdb(uri.toUtf8().constData());

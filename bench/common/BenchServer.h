@@ -15,7 +15,9 @@ class BenchServer
   public:
     // The URI of the server database holding the records of `file` (`records` of them), made
     // and filled when needed; empty, with the reason in *reason, when there is no server.
-    static QString database(const QString &file, int records, QString *reason);
+    // `kind` names files of other contents with as many records (tarnvale_bench_<kind><records>).
+    static QString database(const QString &file, int records, QString *reason,
+                            const QString &kind = QString());
 
     // A libpq connection of its own to the URI (nullptr, reason printed, when it fails).
     static pg_conn *connect(const QString &uri);

@@ -3,6 +3,10 @@
 // lot report against a bare SQL aggregate over the same rows (the vehicles with a blank release
 // date, their group names, tow dates and fees), the lot over time against one over every
 // vehicle's tow and release dates. Wall and CPU time side by side, and the ratios.
+//
+// On a PostgreSQL server too, when TARNVALE_BENCH_PG names one (see BenchServer.h): the same
+// yard moved there (once, into a database of its own), every report and the bare aggregate, in
+// wall time (the server does the work).
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -15,6 +19,7 @@
 #include <ctime>
 #include <functional>
 
+#include "BenchServer.h"
 #include "DeadlinesReport.h"
 #include "LienSchedule.h"
 #include "LotHistoryReport.h"
@@ -184,5 +189,33 @@ int main(int argc, char **argv)
     std::printf("money of a month: %.0f ms wall, %.0f ms CPU; releases and sales of a month: "
                 "%.0f ms wall, %.0f ms CPU; lien deadlines: %.0f ms wall, %.0f ms CPU\n",
                 money.wall, money.cpu, releases.wall, releases.cpu, deadlines.wall, deadlines.cpu);
+
+    QString reason;
+    const QString uri = bench::BenchServer::database(
+        path, int(store.towRecordCount()), &reason, QStringLiteral("reports_"));
+    RecordStore server;
+    if (uri.isEmpty() || !server.open(uri, RecordStore::OpenMode::ExistingOnly)) {
+        std::printf("server cases skipped: %s\n",
+                    qPrintable(uri.isEmpty() ? reason : server.lastError().description));
+        return 0;
+    }
+    ReportQueries onServer(server);
+    Took sBare, sReport, sHistory, sMoney, sReleases, sDeadlines;
+    for (int run = 0; run < runs; ++run) {
+        measure(sBare, [&] { onServer.bareYardAggregate(); });
+        measure(sReport, [&] { built(LotReport::build(onServer, settings, kToday)); });
+        measure(sHistory, [&] {
+            built(LotHistoryReport::build(onServer, kToday.addYears(-1), kToday, kToday));
+        });
+        measure(sMoney, [&] { built(MoneyReport::build(onServer, settings, first, last, kToday)); });
+        measure(sReleases,
+                [&] { built(ReleasesReport::build(onServer, settings, first, last, kToday)); });
+        measure(sDeadlines, [&] { built(DeadlinesReport::build(onServer, settings, kToday)); });
+    }
+    std::printf("on the server, wall: lot report %.0f ms (%.2fx the bare SQL aggregate, %.0f ms); "
+                "lot over a year %.0f ms; money of a month %.0f ms; releases and sales of a "
+                "month %.0f ms; lien deadlines %.0f ms\n",
+                sReport.wall, sReport.wall / sBare.wall, sBare.wall, sHistory.wall, sMoney.wall,
+                sReleases.wall, sDeadlines.wall);
     return 0;
 }

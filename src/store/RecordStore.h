@@ -43,7 +43,9 @@ class RecordStore : public QObject
     Q_OBJECT
 
 public:
-    enum class OpenMode { ExistingOnly, CreateIfMissing };
+    // ExistingForServer: an existing file brought up to date on its way to a server, which
+    // keeps its own search index: the file's is not made.
+    enum class OpenMode { ExistingOnly, CreateIfMissing, ExistingForServer };
 
     RecordStore();
     ~RecordStore() override;
@@ -252,6 +254,7 @@ private:
     bool m_versioned = false; // the file has table wrecker_version
     bool m_lost = false;      // the server's connection ended and could not be made again
     bool m_copy = false;      // a reading copy (openReadingCopy)
+    bool m_searchIndexMade = true; // a missing search index is made at open
 
     // What checkOutsideChanges() compares against.
     QTimer *m_watch = nullptr;

@@ -187,7 +187,8 @@ bool RecordStore::openFile(const QString &path, OpenMode mode)
         return openServer(path);
     const QFileInfo info(path);
     const bool existed = info.exists();
-    if (!existed && mode == OpenMode::ExistingOnly)
+    m_searchIndexMade = mode != OpenMode::ExistingForServer;
+    if (!existed && mode != OpenMode::CreateIfMissing)
         return fail(DbError::kFileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
     if (existed && !info.isFile())
         return fail(DbError::kInvalidPath, QStringLiteral("'%1' is not a valid path.").arg(path));

@@ -107,7 +107,7 @@ bool RecordStore::migrate(bool applySteps)
     }
     // A file whose search index is missing or incomplete gets it made again; without FTS5 in
     // the engine, searches scan instead.
-    if (version >= 3 && !isServer() && SchemaCheck::engineHasFts5(db) &&
+    if (version >= 3 && !isServer() && m_searchIndexMade && SchemaCheck::engineHasFts5(db) &&
         !SchemaCheck::hasSearchIndex(db))
         return makeSearchIndex(SchemaCheck::kVersion);
     return true;

@@ -8,6 +8,8 @@
 #include "ImpoundStore.h"
 #include "RestoreFlow.h"
 #include "SampleDatabase.h"
+#include "SchemaCheck.h"
+#include "SearchQueries.h"
 #include "ScriptedDialogs.h"
 #include "SettingsFile.h"
 #include "StoreFixture.h"
@@ -188,6 +190,13 @@ class ServerBackupTest : public QObject
         TestFolder folder;
         QVERIFY(file.open(folder.databasePath(), RecordStore::OpenMode::CreateIfMissing));
         QVERIFY(restore(file, backup, dialogs) && rowsOf(file) == rowsOf(store));
+        // The backup leaves out the file's search index; the file opened makes it again.
+        QSqlQuery found(file.database());
+        QVERIFY(SchemaCheck::hasSearchIndex(file.database()));
+        QVERIFY(found.prepare("SELECT count(*) FROM wrecker_fts WHERE wrecker_fts MATCH ?"));
+        found.addBindValue(SearchQueries::indexMatch({TowField::custname},
+                                                     file.towRecord(1)->value(TowField::custname)));
+        QVERIFY(found.exec() && found.next() && found.value(0).toInt() >= 1);
         QCOMPARE(file.addTowRecord(vehicleRecord("")).value_or(-1), highest + 1);
     }
 };
