@@ -247,6 +247,10 @@ class ConfigWindowTest : public QObject
         QVERIFY(!page.savePlan());
         QCOMPARE(m_fx->dialogs.last().text, "Row 2 of the daily rates holds a rate that is no amount.");
         rates->item(1, 2)->setText("45");
+        test::edit(&page, "txtGraceHours")->setText("-2");
+        QVERIFY(!page.savePlan());
+        QCOMPARE(m_fx->dialogs.last().text, "The grace period is a whole number of hours.");
+        test::edit(&page, "txtGraceHours")->clear();
         QVERIFY(page.savePlan());
         QCOMPARE(shown(), stay + "$90.00 storage|1|30.00|40.00|50.00|20.00|5|35.00|45.00|55.00|25.00" + QString("|-").repeated(5));
     }
