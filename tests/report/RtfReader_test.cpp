@@ -401,6 +401,16 @@ class RtfReaderTest : public QObject
                                   outer->cellAt(0, 1).lastCursorPosition().block().text()}),
                  (QList<QVariant>{"Charge|Amount|Towing|265.00", QColor(31, 56, 100), int(QTextFrameFormat::BorderStyle_Dashed),
                                   QColor(Qt::white), 384, "after"})); // 400, less the outer row fitted to the text
+
+        // A table in a cell the row never defines is fitted to the text.
+        QByteArray undefined = "{\\rtf1\\trowd\\cellx3000\\pard\\intbl Outer\\cell\\pard\\intbl\\itap2 Charge\\nestcell Amount"
+                               "\\nestcell{\\*\\nesttableprops\\trowd\\cellx30000\\cellx60000\\nestrow}{\\nonesttables\\par}"
+                               "\\pard\\intbl after\\cell\\row}";
+        QVERIFY(RtfReader::read(undefined, doc, kDpi).ok && tablesOf(doc).size() == 1);
+        inner = qobject_cast<QTextTable *>(tablesOf(doc).value(0)->childFrames().value(0));
+        QVERIFY(inner);
+        const QList<QTextLength> fitted = inner->format().columnWidthConstraints();
+        QCOMPARE(qRound(fitted.value(0).rawValue() + fitted.value(1).rawValue()), 576); // the text, 6 inches
     }
 
     void tableFormats()
