@@ -502,13 +502,16 @@ bool SearchQueries::quickScan(const QSqlDatabase &db, const QList<TowField> &fie
     const bool ascii =
         std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0x7f; });
     if (SqlDialect::of(db).isServer() && ascii) {
-        if (!text.isEmpty())
-            for (TowField field : textFields) {
-                tests << serverIndexForm(QStringLiteral("coalesce(%1, '')")
-                                             .arg(TowRecord::fieldName(field))) +
-                             QStringLiteral(" LIKE ?");
-                values << likePattern(text.toUpper());
-            }
+        // The text fields one to a line, put in the server's form once: half the server's time
+        // of a form taken field by field.
+        if (!text.isEmpty()) {
+            QStringList fields;
+            for (TowField field : textFields)
+                fields << QStringLiteral("coalesce(%1, '')").arg(TowRecord::fieldName(field));
+            tests << serverIndexForm(fields.join(QLatin1String(" || chr(10) || "))) +
+                         QStringLiteral(" LIKE ?");
+            values << likePattern(text.toUpper());
+        }
         if (!keyText.isEmpty())
             for (TowField field : keyFields) {
                 tests << SchemaCheck::quickKeyFormSql(TowRecord::fieldName(field),
