@@ -13,11 +13,10 @@ namespace tarnvale {
 
 namespace {
 
-bool failWith(QString *error, const QString &reason)
+void failWith(QString *error, const QString &reason)
 {
     if (error)
         *error = reason;
-    return false;
 }
 
 // The keyword=value form: a keyword, then "=" (what a file's path seldom starts with); libpq's
