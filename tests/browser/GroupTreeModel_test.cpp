@@ -103,6 +103,9 @@ class GroupTreeModelTest : public QObject
         QCOMPARE(dump(f.model),
                  (QStringList{"|Tow Groups|||7|7|true", " |Lot A|G1|G|1|2|8|false",
                               " |Police Hold|G3|G|3|2|8|false", "|Other|||7|7|true"}));
+        // Cleared (the database closed): nothing shown and nothing counted.
+        f.model.clear();
+        QVERIFY(f.model.rowCount(f.model.index(0, 0)) == 0 && f.model.recordCount() == 0);
     }
 
     void changesMatchARebuild_data()

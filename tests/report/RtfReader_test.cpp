@@ -223,6 +223,7 @@ class RtfReaderTest : public QObject
             {"special characters", "{\\rtf1 \\emdash\\endash\\lquote\\rquote\\ldblquote\\rdblquote\\bullet\\~}",
              u"\u2014\u2013\u2018\u2019\u201C\u201D\u2022\u00A0"},
             {"binary data skipped", "{\\rtf1 a{\\*\\blob\\bin3 {}x}b}", u"ab"},
+            {"no binary data", "{\\rtf1 a{\\*\\blob\\bin0 }bc}", u"abc"},
             {"list text kept", "{\\rtf1{\\listtext\\'95\\tab}item\\par}", u"\u2022\titem"},
             // Characters of the Symbol and Wingdings fonts print as what they show.
             {"Symbol letters", FONTS "{\\f1 abp}}", u"\u03B1\u03B2\u03C0"},
