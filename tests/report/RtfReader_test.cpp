@@ -35,6 +35,8 @@ QString characterOf(const QTextCharFormat &f)
                     .arg(f.fontFamilies().toStringList().join(u','));
     if (f.foreground().style() != Qt::NoBrush)
         s += u' ' + f.foreground().color().name();
+    if (f.verticalAlignment() != QTextCharFormat::AlignNormal)
+        s += f.verticalAlignment() == QTextCharFormat::AlignSuperScript ? u" up" : u" down";
     return s;
 }
 
@@ -265,7 +267,8 @@ class RtfReaderTest : public QObject
                           "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
                           "\\f0\\fs20 plain {\\b bold} {\\i italic} {\\ul under \\ulnone over} "
                           "{\\uldb double} {\\strike struck} {\\f1\\fs36 big} {\\cf1 red} "
-                          "{\\b\\cf2\\plain reset} \\b x \\b0 unbold {\\f2 ab}\\par}";
+                          "{\\b\\cf2\\plain reset} \\b x \\b0 unbold {\\f2 ab} {\\up6 raised} {\\dn6 lowered} "
+                          "{\\up6\\up0 level}\\par}";
         QVERIFY(RtfReader::read(rtf, doc, kDpi).ok);
         QStringList runs;
         for (auto it = doc.firstBlock().begin(); !it.atEnd(); ++it)
@@ -275,7 +278,8 @@ class RtfReaderTest : public QObject
         QCOMPARE(runs, QStringList({"plain=---- 10 Arial", "bold=B--- 10 Arial", "italic=-I-- 10 Arial", "under=--U- 10 Arial", "over=---- 10 Arial",
                                     "double=--D- 10 Arial", "struck=---S 10 Arial", "big=---- 18 Times New Roman",
                                     "red=---- 10 Arial #ff0000", "reset=---- 12 Arial", "x=B--- 10 Arial", "unbold=---- 10 Arial",
-                                    QStringLiteral("\u03B1\u03B2=---- 10 ")}));
+                                    QStringLiteral("\u03B1\u03B2=---- 10 "), "raised=---- 10 Arial up",
+                                    "lowered=---- 10 Arial down", "level=---- 10 Arial"}));
         // clang-format on
     }
 
