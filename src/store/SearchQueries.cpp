@@ -33,12 +33,18 @@ QString serverIndexForm(const QString &value)
     return QStringLiteral("upper(replace(replace(%1, chr(304), 'I'), chr(8490), 'K'))").arg(value);
 }
 
+// Texts one to a line, as the server joins them.
+QString oneToALine(const QStringList &parts)
+{
+    return parts.join(QLatin1String(" || chr(10) || "));
+}
+
 QString serverIndexedText()
 {
     QStringList parts;
     for (const QString &column : SchemaCheck::searchIndexColumns())
         parts << QStringLiteral("coalesce(%1, '')").arg(column);
-    return serverIndexForm(parts.join(QLatin1String(" || chr(10) || ")));
+    return serverIndexForm(oneToALine(parts));
 }
 
 // The plate, VIN and phone in their key form, one to a line: the text of the server's key index.
@@ -47,7 +53,7 @@ QString serverKeysText()
     QStringList parts;
     for (TowField field : SchemaCheck::quickKeyFields())
         parts << SchemaCheck::quickKeyFormSql(TowRecord::fieldName(field), QStringLiteral("chr"));
-    return parts.join(QLatin1String(" || chr(10) || "));
+    return oneToALine(parts);
 }
 
 QString likePattern(const QString &text)
@@ -458,9 +464,9 @@ bool SearchQueries::makeServerIndex(const QSqlDatabase &db)
     // not have) leaves nothing half made, and the searches scan.
     QSqlQuery query(db);
     return query.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")) &&
-           query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS wrecker_trgm ON wrecker USING "
-                                     "gin ((%1) gin_trgm_ops)")
-                          .arg(serverIndexedText())) &&
+           query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wrecker USING "
+                                     "gin ((%2) gin_trgm_ops)")
+                          .arg(QLatin1String(kServerIndex), serverIndexedText())) &&
            query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wrecker USING "
                                      "gin ((%2) gin_trgm_ops)")
                           .arg(QLatin1String(kServerKeysIndex), serverKeysText()));
@@ -508,7 +514,7 @@ bool SearchQueries::quickScan(const QSqlDatabase &db, const QList<TowField> &fie
             QStringList fields;
             for (TowField field : textFields)
                 fields << QStringLiteral("coalesce(%1, '')").arg(TowRecord::fieldName(field));
-            tests << serverIndexForm(fields.join(QLatin1String(" || chr(10) || "))) +
+            tests << serverIndexForm(oneToALine(fields)) +
                          QStringLiteral(" LIKE ?");
             values << likePattern(text.toUpper());
         }

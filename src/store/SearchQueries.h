@@ -91,12 +91,13 @@ class SearchQueries
     // Measured once on the engine in use; nullopt when it could not be measured.
     static const std::optional<QString> &indexFoldsApart();
 
-    // The server's trigram index under the search, made when the server lets this user make
-    // it; false (and nothing made) when it does not: searches then scan.
-    // With it, a trigram index over the plate, VIN and phone in their key form.
-    static bool makeServerIndex(const QSqlDatabase &db);
-    static bool hasServerIndex(const QSqlDatabase &db, const char *name = "wrecker_trgm");
+    // The server's trigram indexes under the search (over the search index's fields, and over
+    // the plate, VIN and phone in their key form), made when the server lets this user make
+    // them; false (and nothing made) when it does not: searches then scan.
+    static constexpr const char *kServerIndex = "wrecker_trgm";
     static constexpr const char *kServerKeysIndex = "wrecker_keys_trgm";
+    static bool makeServerIndex(const QSqlDatabase &db);
+    static bool hasServerIndex(const QSqlDatabase &db, const char *name = kServerIndex);
 
     // The quick search: records newest first, `fields` of each after its id and then its
     // stored status word (empty when it has none), passed to `row` until it answers false.
