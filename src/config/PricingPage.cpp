@@ -240,11 +240,11 @@ void PricingPage::showGroupPlan()
     m_groupPlan->setCurrentIndex(at >= 0 ? std::max(row, 0) : -1);
 }
 
-bool PricingPage::setGroupPlan(int index)
+void PricingPage::setGroupPlan(int index)
 {
     const int at = m_group->currentIndex();
     if (at < 0 || index < 0)
-        return false;
+        return;
     const qint64 groupId = m_groups[at].id;
     const qint64 planId = m_groupPlan->itemData(index).toLongLong();
     PricingStore pricing(m_store);
@@ -255,10 +255,9 @@ bool PricingPage::setGroupPlan(int index)
                                                                  : pricing.lastError().description,
                          MessageIcon::Exclamation);
         fillGroups(); // as stored now
-        return false;
+        return;
     }
     m_groupPlans.insert(groupId, planId);
-    return true;
 }
 
 QStringList PricingPage::boxTexts() const

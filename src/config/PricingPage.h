@@ -52,7 +52,7 @@ class PricingPage : public QWidget
     void removePlan();
     // Keeps the plan chosen at `index` of the plan box as the default of the group chosen:
     // vehicles of that group with no plan of their own are billed on it.
-    bool setGroupPlan(int index);
+    void setGroupPlan(int index);
 
   private:
     void choose(int row);
