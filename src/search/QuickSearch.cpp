@@ -98,11 +98,21 @@ QString QuickSearch::indexQuery(const QString &text)
 std::optional<QList<QuickResult>> QuickSearch::find(RecordStore &store, const QString &text,
                                                     int limit, DbError *error)
 {
+    if (!store.isOpen())
+        return QList<QuickResult>{};
+    return find(store.database(), text, limit, error);
+}
+
+std::optional<QList<QuickResult>> QuickSearch::find(const QSqlDatabase &db, const QString &text,
+                                                    int limit, DbError *error,
+                                                    const std::atomic<bool> *cancel)
+{
     QList<QuickResult> results;
-    if (!searchable(text) || limit <= 0 || !store.isOpen())
+    if (!searchable(text) || limit <= 0 || !db.isOpen())
         return results;
-    const QSqlDatabase db = store.database();
     const auto collect = [&](const TowRecord &record, const std::optional<QString> &status) {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            return false;
         if (std::optional<QuickResult> found = consider(record, status, text))
             results << *found;
         return results.size() < limit;

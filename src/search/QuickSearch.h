@@ -9,8 +9,10 @@
 #pragma once
 
 #include <QList>
+#include <QSqlDatabase>
 #include <QString>
 
+#include <atomic>
 #include <optional>
 
 #include "DbError.h"
@@ -51,6 +53,11 @@ class QuickSearch
     // first under the same rule. nullopt on a database failure, with the reason in *error.
     static std::optional<QList<QuickResult>> find(RecordStore &store, const QString &text,
                                                   int limit = kMaxRows, DbError *error = nullptr);
+    // The same on a connection of the store's database (one of another thread's). Once
+    // `cancel` is set the search ends at its next row with what it found.
+    static std::optional<QList<QuickResult>> find(const QSqlDatabase &db, const QString &text,
+                                                  int limit, DbError *error,
+                                                  const std::atomic<bool> *cancel = nullptr);
 };
 
 } // namespace tarnvale

@@ -1,11 +1,16 @@
 #include "QuickSearchBox.h"
 
+#include <QAtomicInteger>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMutex>
 #include <QScrollBar>
+#include <QThread>
 #include <QTreeWidget>
 
 #include "RecordStore.h"
+#include "StatementCanceller.h"
+#include "StoreConnection.h"
 
 namespace tarnvale {
 
@@ -13,7 +18,23 @@ namespace {
 
 constexpr int kShownRows = 12;
 
+QString nextConnectionName()
+{
+    static QAtomicInteger<int> counter;
+    return QStringLiteral("tarnvale-quick-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
 } // namespace
+
+// What a search shares with the window's thread: its text, its stop flag and, while its
+// statement runs, the means to stop that statement.
+struct QuickSearchBox::Search
+{
+    QString text;
+    std::atomic<bool> cancel{false};
+    QMutex mutex;
+    StatementCanceller *canceller = nullptr; // set while the connection is open
+};
 
 QuickSearchBox::QuickSearchBox(RecordStore &store, QWidget *window, QWidget *parent)
     : QLineEdit(parent), m_store(store), m_window(window), m_list(new QTreeWidget(window))
@@ -41,19 +62,98 @@ QuickSearchBox::QuickSearchBox(RecordStore &store, QWidget *window, QWidget *par
     });
 }
 
+QuickSearchBox::~QuickSearchBox()
+{
+    stopSearch();
+    if (m_thread)
+        m_thread->wait();
+}
+
 void QuickSearchBox::refresh()
 {
     if (!QuickSearch::searchable(text())) {
+        m_searchAgain = false;
+        stopSearch();
         m_list->hide();
         return;
     }
-    DbError error;
-    const std::optional<QList<QuickResult>> rows =
-        QuickSearch::find(m_store, text(), QuickSearch::kMaxRows, &error);
+    if (m_search) {
+        // The one that runs is stopped; the newest text is searched once it has ended.
+        m_searchAgain = true;
+        stopSearch();
+        return;
+    }
+    startSearch();
+}
+
+void QuickSearchBox::startSearch()
+{
+    m_searchAgain = false;
+    auto search = std::make_shared<Search>();
+    search->text = text();
+    m_search = search;
+    // Only the name crosses threads: the worker clones the connection in its own thread.
+    const QString source = m_store.isOpen() ? m_store.database().connectionName() : QString();
+    m_thread.reset(QThread::create([this, search, source] {
+        std::optional<QList<QuickResult>> rows = QList<QuickResult>{}; // no database: nothing
+        DbError error;
+        if (!source.isEmpty()) {
+            const QString name = nextConnectionName();
+            {
+                const auto failure = StoreConnection::openReadingCopy(source, name);
+                QSqlDatabase db = QSqlDatabase::database(name, false);
+                if (failure) {
+                    error = DbError{DbError::kCannotOpen, failure->reason};
+                } else {
+                    StatementCanceller canceller(db);
+                    {
+                        const QMutexLocker lock(&search->mutex);
+                        search->canceller = &canceller;
+                    }
+                    rows = QuickSearch::find(db, search->text, QuickSearch::kMaxRows, &error,
+                                                 &search->cancel);
+                    const QMutexLocker lock(&search->mutex);
+                    search->canceller = nullptr;
+                }
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, search, rows, error] { searchEnded(search, rows, error); },
+            Qt::QueuedConnection);
+    }));
+    m_thread->start();
+}
+
+void QuickSearchBox::stopSearch()
+{
+    if (!m_search)
+        return;
+    const QMutexLocker lock(&m_search->mutex);
+    m_search->cancel = true;
+    if (m_search->canceller)
+        m_search->canceller->cancel();
+}
+
+void QuickSearchBox::searchEnded(const std::shared_ptr<Search> &search,
+                                 const std::optional<QList<QuickResult>> &rows,
+                                 const DbError &error)
+{
+    m_thread->wait();
+    m_thread.reset();
+    m_search.reset();
+    if (m_searchAgain) {
+        startSearch();
+        return;
+    }
+    if (search->cancel)
+        return;
     if (!rows)
         showResults({}, QStringLiteral("The search failed: ") + error.description);
     else
         showResults(*rows, rows->isEmpty() ? QStringLiteral("No vehicle found.") : QString());
+    Q_EMIT resultsShown(search->text);
 }
 
 void QuickSearchBox::showResults(const QList<QuickResult> &rows, const QString &note)

@@ -208,6 +208,8 @@ class VehicleFlowTest : public QObject
         auto typed = [&](const QString &text) {
             box->selectAll();
             QTest::keyClicks(box, text);
+            if (!QTest::qWaitFor([&] { return !box->isSearching(); }))
+                return QString("still searching");
             QStringList rows;
             for (int r = 0; box->list()->isVisible() && r < box->list()->topLevelItemCount(); ++r)
                 for (int c = 0; c < 5; ++c)

@@ -1,8 +1,12 @@
 #include <QLocale>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTreeWidget>
+#include <QWidget>
 
 #include "QuickSearch.h"
+#include "QuickSearchBox.h"
 #include "SchemaCheck.h"
 #include "SearchTestData.h"
 
@@ -107,7 +111,46 @@ class QuickSearchTest : public QObject
         QVERIFY(m_data->store.updateTowRecord(carl) && found("zz9999") == QList<qint64>{7});
         QCOMPARE(found("5550", 3), (QList<qint64>{7, 6, 5}));
     }
+
+    // The box searches on a worker: while one search runs, newer texts wait, and only the
+    // newest text's rows are shown; a text that becomes too short shows nothing.
+    void boxShowsOnlyTheNewestText()
+    {
+        QWidget window;
+        QuickSearchBox box(m_data->store, &window, &window);
+        window.resize(900, 500);
+        window.show();
+        QSignalSpy shown(&box, &QuickSearchBox::resultsShown);
+        const auto type = [&](const QStringList &texts) {
+            for (const QString &text : texts) {
+                box.setText(text);
+                box.refresh();
+            }
+            QVERIFY(QTest::qWaitFor([&] { return !box.isSearching(); }));
+        };
+        const auto rows = [&] {
+            QStringList lines;
+            for (int r = 0; box.list()->isVisible() && r < box.list()->topLevelItemCount(); ++r)
+                lines << box.list()->topLevelItem(r)->text(0) + ':' + box.list()->topLevelItem(r)->text(4);
+            return lines.join('|');
+        };
+        type({"ann2004", "bob1988", "4405550187"});
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(shown.at(0).at(0).toString(), "4405550187");
+        QCOMPARE(rows(), "bob 1988:Released");
+        type({"joann", "jo"});
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(rows(), "");
+        type({"zastava"});
+        QCOMPARE(rows(), "No vehicle found.:");
+        // A change to the records searches the shown list again.
+        TowRecord carl = *m_data->store.towRecord(7);
+        carl.set(TowField::custname, "Zastava Owner");
+        QVERIFY(m_data->store.updateTowRecord(carl));
+        QVERIFY(QTest::qWaitFor([&] { return shown.count() == 3; }));
+        QCOMPARE(rows(), "CARL-2001:In storage");
+    }
 };
 
-QTEST_GUILESS_MAIN(QuickSearchTest)
+QTEST_MAIN(QuickSearchTest)
 #include "QuickSearch_test.moc"

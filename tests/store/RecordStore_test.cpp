@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -13,6 +14,8 @@
 #include "ChildProcess.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
+#include "StatementCanceller.h"
+#include "StoreConnection.h"
 #include "StoreChange.h"
 #include "StoreFolder.h"
 #include "TestFiles.h"
@@ -283,6 +286,44 @@ class RecordStoreTest : public QObject
             store.close();
             QCOMPARE(test::readFile(path), before);
         }
+    }
+
+    // A statement that would run for ever is stopped from another thread, at once, and the
+    // connection answers the next one.
+    void runningStatementIsCancelled()
+    {
+        Fresh store;
+        const bool server = store.isServer();
+        const QString endless = server ? "SELECT pg_sleep(600)"
+                                       : "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) "
+                                         "SELECT count(*) FROM n";
+        const QString source = store.database().connectionName();
+        std::atomic<StatementCanceller *> canceller{nullptr};
+        QString failure;
+        QString after;
+        std::unique_ptr<QThread> worker(QThread::create([&] {
+            QVERIFY(!StoreConnection::openReadingCopy(source, "cancelled"));
+            {
+                QSqlDatabase db = QSqlDatabase::database("cancelled", false);
+                StatementCanceller mine(db);
+                QVERIFY(mine.canCancel());
+                canceller = &mine;
+                QSqlQuery query(db);
+                if (!query.exec(endless))
+                    failure = query.lastError().nativeErrorCode();
+                canceller = nullptr;
+                after = query.exec("SELECT 7") && query.next() ? query.value(0).toString() : "";
+                db.close();
+            }
+            QSqlDatabase::removeDatabase("cancelled");
+        }));
+        worker->start();
+        QVERIFY(QTest::qWaitFor([&] { return canceller.load() != nullptr; }));
+        QTest::qWait(200); // the statement is under way
+        QVERIFY(canceller.load()->cancel());
+        QVERIFY(worker->wait(60000));
+        QCOMPARE(failure, server ? "57014" : "9"); // query_canceled, SQLITE_INTERRUPT
+        QCOMPARE(after, "7");
     }
 
     // A key given twice is 3022 on either engine; another code is kept (1 when there is none)
