@@ -6,6 +6,8 @@
 // The databases are bench_search's (bench/search-data/ beside the executable), written there
 // once by whichever runs first; a file whose search index has an earlier layout has it made
 // again when opened, which the opening time shows.
+// With TARNVALE_BENCH_PG set, the same searches on a server database holding the same records,
+// against the file's figure; the first opening there makes the server's trigram indexes.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -18,6 +20,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "BenchServer.h"
 #include "QuickSearch.h"
 #include "RecordStore.h"
 #include "SqliteHandle.h"
@@ -90,6 +93,7 @@ int main(int argc, char *argv[])
             QString(a.value(TowField::vehtag)).remove(u'-'),
             QString(b.value(TowField::custphone)).remove(QRegularExpression(QStringLiteral("\\D"))),
             QStringLiteral("Ramir"), QStringLiteral("Ford"), QStringLiteral("Zastava")};
+        QList<double> fileMs;
         for (const QString &text : texts) {
             const QByteArray match = QuickSearch::indexQuery(text).toUtf8();
             std::vector<double> mine, peer;
@@ -112,6 +116,34 @@ int main(int argc, char *argv[])
                         qPrintable(text), records, medianMs(mine), medianMs(mine) / medianMs(peer),
                         medianMs(peer), static_cast<long long>(found),
                         static_cast<long long>(peerRows));
+            fileMs << medianMs(mine);
+        }
+        QString reason;
+        const QString uri = bench::BenchServer::database(path, records, &reason);
+        if (uri.isEmpty()) {
+            std::printf("(no server figures: %s)\n", qPrintable(reason));
+            continue;
+        }
+        RecordStore server;
+        const auto serverOpening = Clock::now();
+        if (!server.open(uri, RecordStore::OpenMode::ExistingOnly))
+            return 1;
+        std::printf("opened %d records on the server in %.0f ms\n", records,
+                    std::chrono::duration<double, std::milli>(Clock::now() - serverOpening).count());
+        for (int t = 0; t < texts.size(); ++t) {
+            std::vector<double> mine;
+            qsizetype found = 0;
+            for (int round = 0; round < 6; ++round) { // the first a warm-up
+                const auto start = Clock::now();
+                found = QuickSearch::find(server, texts[t]).value_or(QList<QuickResult>{}).size();
+                if (round > 0)
+                    mine.push_back(
+                        std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            }
+            std::printf("quick search on the server \"%s\", %d records: %.2f ms, %.2fx the "
+                        "file's (%.2f ms) [%lld found]\n",
+                        qPrintable(texts[t]), records, medianMs(mine), medianMs(mine) / fileMs[t],
+                        fileMs[t], static_cast<long long>(found));
         }
     }
     return 0;

@@ -128,8 +128,8 @@ std::optional<QList<QuickResult>> QuickSearch::find(const QSqlDatabase &db, cons
     const QString trimmed = text.trimmed();
     const bool ascii = std::all_of(trimmed.cbegin(), trimmed.cend(),
                                    [](QChar c) { return c.unicode() <= 0x7f; });
-    if (!SearchQueries::quickScan(db, readFields(), ascii ? textPart(text) : trimmed, textFields(),
-                                  keyPart(text), SchemaCheck::quickKeyFields(), collect, error))
+    if (!SearchQueries::quickScan(db, readFields(), ascii ? textPart(text) : trimmed,
+                                  keyPart(text), collect, error))
         return std::nullopt;
     return results;
 }

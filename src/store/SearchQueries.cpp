@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "PgReader.h"
@@ -46,6 +47,19 @@ QString serverIndexedText()
         parts << QStringLiteral("coalesce(%1, '')").arg(column);
     return serverIndexForm(oneToALine(parts));
 }
+
+// The quick search's other text fields, in the form of the search index's: the text of the
+// server's quick index.
+QString serverQuickText()
+{
+    QStringList parts;
+    for (TowField field : SchemaCheck::quickTextFields())
+        parts << QStringLiteral("coalesce(%1, '')").arg(TowRecord::fieldName(field));
+    return serverIndexForm(oneToALine(parts));
+}
+
+// The quick search's server rows are read this many at a time.
+constexpr int kQuickPage = 200;
 
 // The plate, VIN and phone in their key form, one to a line: the text of the server's key index.
 QString serverKeysText()
@@ -458,7 +472,8 @@ bool SearchQueries::makeServerIndex(const QSqlDatabase &db)
 {
     if (!SqlDialect::of(db).isServer())
         return false;
-    if (hasServerIndex(db) && hasServerIndex(db, kServerKeysIndex))
+    if (hasServerIndex(db) && hasServerIndex(db, kServerKeysIndex) &&
+        hasServerIndex(db, kServerQuickIndex))
         return true;
     // Each statement on its own: a refusal (the extension needs rights the yard's user may
     // not have) leaves nothing half made, and the searches scan.
@@ -469,7 +484,10 @@ bool SearchQueries::makeServerIndex(const QSqlDatabase &db)
                           .arg(QLatin1String(kServerIndex), serverIndexedText())) &&
            query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wrecker USING "
                                      "gin ((%2) gin_trgm_ops)")
-                          .arg(QLatin1String(kServerKeysIndex), serverKeysText()));
+                          .arg(QLatin1String(kServerKeysIndex), serverKeysText())) &&
+           query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wrecker USING "
+                                     "gin ((%2) gin_trgm_ops)")
+                          .arg(QLatin1String(kServerQuickIndex), serverQuickText()));
 }
 
 bool SearchQueries::quickIndexed(const QSqlDatabase &db, const QList<TowField> &fields,
@@ -496,35 +514,29 @@ bool SearchQueries::quickIndexed(const QSqlDatabase &db, const QList<TowField> &
 }
 
 bool SearchQueries::quickScan(const QSqlDatabase &db, const QList<TowField> &fields,
-                              const QString &text, const QList<TowField> &textFields,
-                              const QString &keyText, const QList<TowField> &keyFields,
-                              const QuickRowFn &row, DbError *error)
+                              const QString &text, const QString &keyText, const QuickRowFn &row,
+                              DbError *error)
 {
     // On a server, a filter the server applies first, so that only rows that may match come
     // over the connection: every row the rule finds passes it (ASCII text only, where the
-    // server's upper() and the rule's folding agree on what they must).
+    // server's upper() and the rule's folding agree on what they must). Each of its parts is
+    // the text of one of the server's trigram indexes, so that a rare text is found through
+    // them; it is read a page at a time, newest first, so that a common one is not gathered
+    // whole before its first rows.
     QStringList tests;
     QStringList values;
     const bool ascii =
         std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0x7f; });
     if (SqlDialect::of(db).isServer() && ascii) {
-        // The text fields one to a line, put in the server's form once: half the server's time
-        // of a form taken field by field.
         if (!text.isEmpty()) {
-            QStringList fields;
-            for (TowField field : textFields)
-                fields << QStringLiteral("coalesce(%1, '')").arg(TowRecord::fieldName(field));
-            tests << serverIndexForm(oneToALine(fields)) +
-                         QStringLiteral(" LIKE ?");
-            values << likePattern(text.toUpper());
+            tests << serverIndexedText() + QStringLiteral(" LIKE ?")
+                  << serverQuickText() + QStringLiteral(" LIKE ?");
+            values << likePattern(text.toUpper()) << likePattern(text.toUpper());
         }
-        if (!keyText.isEmpty())
-            for (TowField field : keyFields) {
-                tests << SchemaCheck::quickKeyFormSql(TowRecord::fieldName(field),
-                                                      QStringLiteral("chr")) +
-                             QStringLiteral(" LIKE ?");
-                values << likePattern(keyText);
-            }
+        if (!keyText.isEmpty()) {
+            tests << serverKeysText() + QStringLiteral(" LIKE ?");
+            values << likePattern(keyText);
+        }
     }
     const auto failed = [&](const QSqlQuery &query) {
         if (error)
@@ -533,20 +545,33 @@ bool SearchQueries::quickScan(const QSqlDatabase &db, const QList<TowField> &fie
     };
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    const QString filter =
-        tests.isEmpty() ? QString() : QStringLiteral(" WHERE ") + tests.join(QLatin1String(" OR "));
-    if (!query.prepare(quickSelect(fields) + filter + QStringLiteral(" ORDER BY id DESC")))
+    const bool paged = !tests.isEmpty();
+    const QString sql = quickSelect(fields) +
+                        (paged ? QStringLiteral(" WHERE (") + tests.join(QLatin1String(" OR ")) +
+                                     QStringLiteral(") AND id < ? ORDER BY id DESC LIMIT %1")
+                                         .arg(kQuickPage)
+                               : QStringLiteral(" ORDER BY id DESC"));
+    if (!query.prepare(sql))
         return failed(query);
-    for (const QString &value : std::as_const(values))
-        query.addBindValue(value);
-    if (!query.exec())
-        return failed(query);
-    while (query.next())
-        if (!passQuickRow(query, fields, row))
+    qint64 before = std::numeric_limits<qint64>::max();
+    for (;;) {
+        for (const QString &value : std::as_const(values))
+            query.addBindValue(value);
+        if (paged)
+            query.addBindValue(before);
+        if (!query.exec())
+            return failed(query);
+        int read = 0;
+        for (; query.next(); ++read) {
+            before = query.value(0).toLongLong();
+            if (!passQuickRow(query, fields, row))
+                return true;
+        }
+        if (query.lastError().isValid())
+            return failed(query);
+        if (!paged || read < kQuickPage)
             return true;
-    if (query.lastError().isValid())
-        return failed(query);
-    return true;
+    }
 }
 
 QString SearchQueries::quickIndexMatch(const QString &text, const QString &keyText)

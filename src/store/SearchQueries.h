@@ -91,11 +91,13 @@ class SearchQueries
     // Measured once on the engine in use; nullopt when it could not be measured.
     static const std::optional<QString> &indexFoldsApart();
 
-    // The server's trigram indexes under the search (over the search index's fields, and over
-    // the plate, VIN and phone in their key form), made when the server lets this user make
-    // them; false (and nothing made) when it does not: searches then scan.
+    // The server's trigram indexes under the search (over the search index's fields, over
+    // the plate, VIN and phone in their key form, and over the quick search's other text
+    // fields), made when the server lets this user make them; false (and nothing made) when it
+    // does not: searches then scan.
     static constexpr const char *kServerIndex = "wrecker_trgm";
     static constexpr const char *kServerKeysIndex = "wrecker_keys_trgm";
+    static constexpr const char *kServerQuickIndex = "wrecker_quick_trgm";
     static bool makeServerIndex(const QSqlDatabase &db);
     static bool hasServerIndex(const QSqlDatabase &db, const char *name = kServerIndex);
 
@@ -107,12 +109,12 @@ class SearchQueries
     // index cannot be read.
     static bool quickIndexed(const QSqlDatabase &db, const QList<TowField> &fields,
                              const QString &match, int candidates, const QuickRowFn &row);
-    // Every record; on a server only those that may hold `text` in one of `textFields` (upper
-    // case, ASCII text only) or `keyText` in the key form of one of `keyFields`.
+    // Every record; on a server only those that may hold `text` (upper case, ASCII text only)
+    // in one of the search index's fields or SchemaCheck::quickTextFields, or `keyText` in the
+    // key form of one of SchemaCheck::quickKeyFields.
     static bool quickScan(const QSqlDatabase &db, const QList<TowField> &fields,
-                          const QString &text, const QList<TowField> &textFields,
-                          const QString &keyText, const QList<TowField> &keyFields,
-                          const QuickRowFn &row, DbError *error);
+                          const QString &text, const QString &keyText, const QuickRowFn &row,
+                          DbError *error);
     // The quick search's index query: `text` in the index's form in the ten fields and its
     // text column, or `keyText` in the key column; empty parts are left out.
     static QString quickIndexMatch(const QString &text, const QString &keyText);

@@ -112,6 +112,27 @@ class QuickSearchTest : public QObject
         QCOMPARE(found("5550", 3), (QList<qint64>{7, 6, 5}));
     }
 
+    // Many records found, in every kind of field: all of them, newest first, whether the index
+    // names them or the server reads them a page at a time.
+    void manyFoundNewestFirst()
+    {
+        QList<qint64> expected;
+        for (int i = 0; i < 460; ++i) {
+            TowRecord r;
+            r.set(TowField::vehtag, QString("Q%1").arg(i));
+            const TowField where[] = {TowField::towedfrom, TowField::custname, TowField::vehnotes,
+                                      TowField::custcity};
+            if (i % 7 != 3)
+                r.set(where[i % 4], QString("by the quarry %1").arg(i));
+            const qint64 id = *m_data->store.addTowRecord(r);
+            if (i % 7 != 3)
+                expected.prepend(id);
+        }
+        QCOMPARE(expected.size(), 394);
+        QCOMPARE(found("QUARRY", 1000), expected);
+        QCOMPARE(found("quarry", 250), expected.mid(0, 250));
+    }
+
     // The box searches on a worker: while one search runs, newer texts wait, and only the
     // newest text's rows are shown; a text that becomes too short shows nothing.
     void boxShowsOnlyTheNewestText()

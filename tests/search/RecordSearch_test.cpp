@@ -282,9 +282,9 @@ class RecordSearchTest : public QObject
         if (!m_data->store.isServer())
             QSKIP("about the server's index");
         const FindRequest ann{"<All>", "Name", "ann", false, false};
-        QVERIFY(SearchQueries::hasServerIndex(m_data->store.database()) &&
-                SearchQueries::hasServerIndex(m_data->store.database(),
-                                              SearchQueries::kServerKeysIndex));
+        for (const char *index : {SearchQueries::kServerIndex, SearchQueries::kServerKeysIndex,
+                                  SearchQueries::kServerQuickIndex})
+            QVERIFY2(SearchQueries::hasServerIndex(m_data->store.database(), index), index);
         QVERIFY(QSqlQuery(m_data->store.database()).exec("DROP EXTENSION pg_trgm CASCADE"));
         runOnTestServer("CREATE ROLE tarnvale_clerk LOGIN");
         for (const char *grant : {"ALL ON ALL TABLES", "ALL ON ALL SEQUENCES"})
