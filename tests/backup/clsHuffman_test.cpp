@@ -9,6 +9,7 @@
 #include <random>
 
 #include "TestFiles.h"
+#include "Sha256.h"
 #include "clsHuffman.h"
 
 using namespace tarnvale;
@@ -367,6 +368,22 @@ void clsHuffmanTest::checkedFiles()
         const auto check = clsHuffman::checkOf(std::span(text.data(), n));
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(check.data()), 32),
                  QCryptographicHash::hash(bytes, QCryptographicHash::Sha256));
+    }
+    // Given in pieces of every size, pieces that fill a block exactly among them.
+    std::mt19937 pieces(5);
+    for (int round = 0; round < 200; ++round) {
+        const std::size_t n = round < 4 ? std::size_t(64 * (round + 1)) : pieces() % 700;
+        Sha256 hash;
+        for (std::size_t at = 0; at < n;) {
+            const std::size_t take = std::min<std::size_t>(
+                n - at, round % 2 ? (at == 0 ? 1 + pieces() % 63 : 64 - at % 64) : pieces() % 130);
+            hash.add(std::span(text.data() + at, take));
+            at += take;
+        }
+        const auto digest = hash.digest();
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(digest.data()), 32),
+                 QCryptographicHash::hash(QByteArray(reinterpret_cast<const char *>(text.data()), qsizetype(n)),
+                                          QCryptographicHash::Sha256));
     }
     // A backup file with one byte changed decodes to the bytes saved or is refused, wherever
     // the byte is and in whichever form (compressed, or stored: "1000 a" and an empty file).

@@ -63,6 +63,26 @@ class VehicleListModelTest : public QObject
     Q_OBJECT
 
   private Q_SLOTS:
+    // A list that cannot be read says so, whichever column sorts it, and shows nothing.
+    void failedReadIsReported()
+    {
+        test::StoreFixture f;
+        QVERIFY(f.store.open(f.dir.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(f.store.addTowRecord(test::vehicleRecord("Lot A", "2004", "Ford")));
+        VehicleListModel model;
+        for (int column : {-1, 0, 7}) {
+            QVERIFY(model.showGroup(f.store, "Lot A", f.settings, QDate(2026, 12, 6), column,
+                                    Qt::AscendingOrder));
+            QCOMPARE(model.rowCount(), 1);
+        }
+        f.store.close();
+        for (int column : {-1, 0, 7}) {
+            QVERIFY(!model.showGroup(f.store, "Lot A", f.settings, QDate(2026, 12, 6), column,
+                                     Qt::AscendingOrder));
+            QCOMPARE(model.rowCount(), 0);
+        }
+    }
+
     void followsTheStoreAsAWholeListShows_data()
     {
         QTest::addColumn<int>("column");
