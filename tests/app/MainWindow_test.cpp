@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QToolBar>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -304,7 +305,16 @@ class MainWindowTest : public QObject
         p.start();
         p.window->command("mnuAddGroup")->trigger();
         QPointer<GroupDialog> dialog = p.window->findChild<GroupDialog *>("frmAddRemoveGroup");
+        // The toolbar's buttons shown, separators as "|".
+        const auto buttons = [&] {
+            QStringList shown;
+            for (QAction *action : dialog->findChild<QToolBar *>("Toolbar1")->actions())
+                if (action->isVisible())
+                    shown << (action->isSeparator() ? "|" : action->text());
+            return shown.join(' ');
+        };
         QCOMPARE(dialog->windowTitle(), QString("Add Group"));
+        QCOMPARE(buttons(), "Cancel | Add");
         auto *name = dialog->findChild<QLineEdit *>("txtGroup");
         QTest::keyClicks(name, "Lot A");
         QTest::keyClick(name, Qt::Key_Return); // Enter adds, like the Add button
@@ -317,6 +327,7 @@ class MainWindowTest : public QObject
         QVERIFY(dialog->windowTitle() == "Remove Group" &&
                 !dialog->findChild<QWidget *>("Frame1")->isVisibleTo(dialog) &&
                 dialog->findChild<QWidget *>("Frame2")->isVisibleTo(dialog));
+        QCOMPARE(buttons(), "Cancel | Remove | Exit");
         delete dialog.data();
         const qint64 groupId = p.context->store.groupIdByName("Lot A");
         const qint64 id = p.vehicle("Lot A");

@@ -123,6 +123,17 @@ class TowRecordFormTest : public QObject
             QVERIFY2(label->buddy() || label->text().contains(QRegularExpression("^\\*|Information|Check digit")),
                      qPrintable(label->text()));
         QCOMPARE(form->findChild<QPushButton *>("Command3")->accessibleName(), "Show the charges");
+        // The heading starts where the captions of its box do.
+        const QLabel *heading = nullptr;
+        for (const QLabel *label : form->findChild<QWidget *>("Frame1")->findChildren<QLabel *>())
+            if (label->text() == "Vehicle Information")
+                heading = label;
+        QVERIFY(heading);
+        QSet<int> lefts;
+        for (const QLabel *label : heading->parentWidget()->findChildren<QLabel *>())
+            if (label->buddy())
+                lefts << label->x();
+        QCOMPARE(lefts, QSet<int>{heading->x()});
 
         setText(form, "Text6", "45.00");
         setText(form, "Text8", "12.5");
