@@ -283,8 +283,14 @@ class RecordStoreTest : public QObject
         if (!named.isEmpty()) {
             QVERIFY2(store.lastError().description.startsWith("The database is open read-only"),
                      qPrintable(store.lastError().description));
-            store.close();
             QCOMPARE(test::readFile(path), before);
+            // Another program's save is still seen.
+            makeDatabase(path, {"UPDATE wrecker SET custname = 'Moved' WHERE id = 1",
+                                "UPDATE wrecker_version SET revision = revision + 1 WHERE id = 1"});
+            QCOMPARE(store.checkOutsideChanges(), (StoreChange{{}, {1}, {}, {}, {}}));
+            const QByteArray moved = test::readFile(path);
+            store.close();
+            QCOMPARE(test::readFile(path), moved);
         }
     }
 
