@@ -268,7 +268,7 @@ class RtfReaderTest : public QObject
                           "\\f0\\fs20 plain {\\b bold} {\\i italic} {\\ul under \\ulnone over} "
                           "{\\uldb double} {\\strike struck} {\\f1\\fs36 big} {\\cf1 red} "
                           "{\\b\\cf2\\plain reset} \\b x \\b0 unbold {\\f2 ab} {\\up6 raised} {\\dn6 lowered} "
-                          "{\\up6\\up0 level}\\par}";
+                          "{\\up6\\up0 level} {\\b\\cf3 past}\\par}";
         QVERIFY(RtfReader::read(rtf, doc, kDpi).ok);
         QStringList runs;
         for (auto it = doc.firstBlock().begin(); !it.atEnd(); ++it)
@@ -279,7 +279,8 @@ class RtfReaderTest : public QObject
                                     "double=--D- 10 Arial", "struck=---S 10 Arial", "big=---- 18 Times New Roman",
                                     "red=---- 10 Arial #ff0000", "reset=---- 12 Arial", "x=B--- 10 Arial", "unbold=---- 10 Arial",
                                     QStringLiteral("\u03B1\u03B2=---- 10 "), "raised=---- 10 Arial up",
-                                    "lowered=---- 10 Arial down", "level=---- 10 Arial"}));
+                                    "lowered=---- 10 Arial down", "level=---- 10 Arial",
+                                    "past=B--- 10 Arial"}));
         // clang-format on
     }
 
