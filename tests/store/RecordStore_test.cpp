@@ -384,6 +384,18 @@ class RecordStoreTest : public QObject
         QVERIFY(store.updateTowRecord(record));
         QCOMPARE(*store.towRecord(*id), record);
         QCOMPARE(store.towRecordsInGroup("Lot A")->size(), 0);
+        // The table holds the id and every field, nothing else.
+        QStringList expected{"id"};
+        for (int i = 0; i < kTowFieldCount; ++i)
+            expected << TowRecord::fieldName(TowField(i));
+        QSqlQuery columns(store.database());
+        QVERIFY(columns.exec(store.isServer() ? "SELECT column_name FROM information_schema.columns WHERE "
+                                                "table_name = 'wrecker' ORDER BY ordinal_position"
+                                              : "SELECT name FROM pragma_table_info('wrecker')"));
+        QStringList names;
+        while (columns.next())
+            names << columns.value(0).toString();
+        QCOMPARE(names.join(' ').toLower(), expected.join(' ').toLower());
     }
 
     // Blanks around the id and a decimal point are read; no such record, a fraction, letters
