@@ -13,6 +13,7 @@
 
 #include "ChildProcess.h"
 #include "RecordStore.h"
+#include "PgReader.h"
 #include "SchemaCheck.h"
 #include "StatementCanceller.h"
 #include "StoreConnection.h"
@@ -330,6 +331,15 @@ class RecordStoreTest : public QObject
         QVERIFY(worker->wait(60000));
         QCOMPARE(failure, server ? "57014" : "9"); // query_canceled, SQLITE_INTERRUPT
         QCOMPARE(after, "7");
+        // The server's own reader asks the server to stop once its flag is set.
+        PgReader reader(store.database());
+        QCOMPARE(reader.isOpen(), server);
+        const std::atomic<bool> stop{true};
+        if (server) {
+            QVERIFY(!reader.exec("SELECT pg_sleep(600)", {}, &stop) && reader.cancelled());
+            QVERIFY(reader.exec("SELECT 7") && reader.step() == PgReader::Step::Row &&
+                    !reader.cancelled() && reader.integer(0) == 7);
+        }
     }
 
     // A key given twice is 3022 on either engine; another code is kept (1 when there is none)
