@@ -147,6 +147,41 @@ class ImpoundRulesTest : public QObject
         QTEST(shown, "due");
         QTEST(LienSchedule::nextDeadline(all).value_or(QDate()), "next");
     }
+
+    // The steps as typed: each row "name=days", rows split by "|"; the steps read, or the
+    // reason they are refused.
+    void stepsTyped_data()
+    {
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QString>("expected");
+        const QString tooMany = "Step 1=1|Step 2=2|Step 3=3|Step 4=4|Step 5=5|Step 6=6|Step 7=7|"
+                                "Step 8=8|Step 9=9|Step 10=10|Step 11=11|Step 12=12|Step 13=13|"
+                                "Step 14=14|Step 15=15|Step 16=16|Step 17=17|Step 18=18|Step 19=19|Step 20=20";
+        // clang-format off
+        QTest::newRow("bounds of the days") << " Notice = 0 |=|Sale=3650" << "Notice 0, Sale 3650";
+        QTest::newRow("a day too many") << "Sale=3651" << "The days of the lien step \"Sale\" must be a whole number from 0 to 3650.";
+        QTest::newRow("before the tow") << "Notice=-1" << "The days of the lien step \"Notice\" must be a whole number from 0 to 3650.";
+        QTest::newRow("no days") << "Notice=" << "The days of the lien step \"Notice\" must be a whole number from 0 to 3650.";
+        QTest::newRow("a fraction") << "Notice=1.5" << "The days of the lien step \"Notice\" must be a whole number from 0 to 3650.";
+        QTest::newRow("no name") << "=5" << "A lien step needs a name.";
+        QTest::newRow("named twice") << "Sale=5|Sale=9" << "The lien step \"Sale\" is named twice.";
+        QTest::newRow("twenty steps") << tooMany << "20 steps";
+        QTest::newRow("twenty-one steps") << tooMany + "|Step 21=21" << "The lien schedule holds at most 20 steps.";
+        // clang-format on
+    }
+    void stepsTyped()
+    {
+        QFETCH(QString, rows);
+        QList<QPair<QString, QString>> typed;
+        for (const QString &row : rows.split('|'))
+            typed.append({row.section('=', 0, 0), row.section('=', 1)});
+        QString problem;
+        const auto steps = LienSchedule::fromRows(typed, &problem);
+        QStringList shown;
+        for (const LienStep &step : steps.value_or(QList<LienStep>{}))
+            shown << step.name + ' ' + QString::number(step.days);
+        QTEST(!steps ? problem : shown.size() == 20 ? "20 steps" : shown.join(", "), "expected");
+    }
 };
 
 QTEST_GUILESS_MAIN(ImpoundRulesTest)
