@@ -40,6 +40,8 @@ class IniFileTest : public QObject
         QTest::newRow("UTF-8 with BOM") << QByteArray("\xef\xbb\xbf[Company]\nName=Caf\xc3\xa9\n") << "Company" << "Name" << QString::fromUtf8("Café");
         QTest::newRow("equals sign inside the value") << QByteArray("[X]\nk=a=b\n") << "X" << "k" << "a=b";
         // Quotes typed by hand: only what the writer itself produces is decoded.
+        QTest::newRow("inches: a quote at the end only") << QByteArray("[Fee]\nWheel=15\"\n") << "Fee" << "Wheel" << "15\"";
+        QTest::newRow("a quote alone") << QByteArray("[Fee]\nMark=\"\n") << "Fee" << "Mark" << "\"";
         QTest::newRow("hand-quoted Windows path") << QByteArray("[Database]\r\nPath=\"C:\\new\\data.dll\"\r\n") << "Database" << "Path" << "C:\\new\\data.dll";
         // clang-format on
     }
