@@ -107,6 +107,18 @@ class RecordExportTest : public QObject
                                        "100.00;50.00;0.00", "10.00;5.03;", "210.00;105.53;",
                                        ";;No date towed: 0 days counted. Tow fee -5 is below zero: no total.",
                                        "Released;On hold;In storage", "10.00;105.53;", ";1/15/2027;"}));
+
+        // A file of a schema before the impound tables: every vehicle as its record says.
+        sqlite3 *older = nullptr;
+        QCOMPARE(sqlite3_open(f.dir.databasePath().toUtf8().constData(), &older), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(older, "DROP TABLE impound_status; DROP TABLE impound_payments; "
+                                     "DROP TABLE lien_steps_done", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(older);
+        QCOMPARE(f.run(ExportSelection::all(), {}).rows, 3);
+        const QList<QStringList> olderRows = csvRows(readFile(f.out));
+        QCOMPARE(csvColumn(olderRows, "Status").join(';') + '|' + csvColumn(olderRows, "Balance due").join(';') +
+                     '|' + csvColumn(olderRows, "Next deadline").join(';'),
+                 "Released;In storage;In storage|210.00;105.53;|;12/6/2026;");
     }
 
     void selection_data()
