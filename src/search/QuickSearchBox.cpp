@@ -1,6 +1,5 @@
 #include "QuickSearchBox.h"
 
-#include <QAtomicInteger>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMutex>
@@ -17,12 +16,6 @@ namespace tarnvale {
 namespace {
 
 constexpr int kShownRows = 12;
-
-QString nextConnectionName()
-{
-    static QAtomicInteger<int> counter;
-    return QStringLiteral("tarnvale-quick-%1").arg(counter.fetchAndAddRelaxed(1));
-}
 
 } // namespace
 
@@ -98,26 +91,21 @@ void QuickSearchBox::startSearch()
         std::optional<QList<QuickResult>> rows = QList<QuickResult>{}; // no database: nothing
         DbError error;
         if (!source.isEmpty()) {
-            const QString name = nextConnectionName();
-            {
-                const auto failure = StoreConnection::openReadingCopy(source, name);
-                QSqlDatabase db = QSqlDatabase::database(name, false);
-                if (failure) {
-                    error = DbError{DbError::kCannotOpen, failure->reason};
-                } else {
-                    StatementCanceller canceller(db);
-                    {
-                        const QMutexLocker lock(&search->mutex);
-                        search->canceller = &canceller;
-                    }
-                    rows = QuickSearch::find(db, search->text, QuickSearch::kMaxRows, &error,
-                                                 &search->cancel);
+            const auto failure = StoreConnection::useReadingCopy(source, [&](QSqlDatabase &db) {
+                StatementCanceller canceller(db);
+                {
                     const QMutexLocker lock(&search->mutex);
-                    search->canceller = nullptr;
+                    search->canceller = &canceller;
                 }
-                db.close();
+                rows = QuickSearch::find(db, search->text, QuickSearch::kMaxRows, &error,
+                                         &search->cancel);
+                const QMutexLocker lock(&search->mutex);
+                search->canceller = nullptr;
+            });
+            if (failure) {
+                rows.reset();
+                error = DbError{DbError::kCannotOpen, failure->reason};
             }
-            QSqlDatabase::removeDatabase(name);
         }
         QMetaObject::invokeMethod(
             this, [this, search, rows, error] { searchEnded(search, rows, error); },

@@ -1,6 +1,5 @@
 #include "SearchRunner.h"
 
-#include <QAtomicInteger>
 #include <QMutex>
 #include <QThread>
 
@@ -11,16 +10,6 @@
 #include "StoreConnection.h"
 
 namespace tarnvale {
-
-namespace {
-
-QString nextConnectionName()
-{
-    static QAtomicInteger<int> counter;
-    return QStringLiteral("tarnvale-search-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
-} // namespace
 
 // What a scan shares with the window's thread: its stop flag and the rows found that wait.
 struct SearchRunner::Scan
@@ -81,13 +70,8 @@ void SearchRunner::work(const std::shared_ptr<Scan> &scan, const QString &source
     RecordSearch::Outcome outcome = RecordSearch::Outcome::Failed;
     DbError error{DbError::kNotOpen, QStringLiteral("The database is not open.")};
     if (!sourceConnection.isEmpty()) {
-        const QString name = nextConnectionName();
-        {
-            const auto failure = StoreConnection::openReadingCopy(sourceConnection, name);
-            QSqlDatabase db = QSqlDatabase::database(name, false);
-            if (failure) {
-                error = DbError{DbError::kCannotOpen, failure->reason};
-            } else {
+        const auto failure =
+            StoreConnection::useReadingCopy(sourceConnection, [&](QSqlDatabase &db) {
                 RecordSearch::Options options;
                 options.reader = m_reader;
                 options.batchSize = 1; // the window decides how rows are grouped
@@ -102,10 +86,9 @@ void SearchRunner::work(const std::shared_ptr<Scan> &scan, const QString &source
                                 this, [this, scan] { deliver(scan); }, Qt::QueuedConnection);
                     },
                     &error, options);
-                db.close();
-            }
-        }
-        QSqlDatabase::removeDatabase(name);
+            });
+        if (failure)
+            error = DbError{DbError::kCannotOpen, failure->reason};
     }
     QMetaObject::invokeMethod(
         this, [this, scan, outcome, error] { conclude(scan, outcome, error); },

@@ -1,5 +1,7 @@
 #include "StoreConnection.h"
 
+#include <QAtomicInteger>
+
 #include <QSqlQuery>
 
 #include <sqlite3.h>
@@ -68,6 +70,24 @@ std::optional<StoreConnection::Failure> StoreConnection::openReadingCopy(const Q
     if (db.open())
         return std::nullopt;
     return openFailure(db);
+}
+
+std::optional<StoreConnection::Failure>
+StoreConnection::useReadingCopy(const QString &source,
+                                const std::function<void(QSqlDatabase &)> &use)
+{
+    static QAtomicInteger<int> counter;
+    const QString name = QStringLiteral("tarnvale-reader-%1").arg(counter.fetchAndAddRelaxed(1));
+    std::optional<Failure> failure;
+    {
+        failure = openReadingCopy(source, name);
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (!failure)
+            use(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return failure;
 }
 
 bool StoreConnection::harden(sqlite3 *engine, bool triggersAndViewsOff)

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 struct sqlite3;
@@ -37,6 +38,11 @@ class StoreConnection
     // in another thread: a file is opened read-only and hardened, a server's connection is
     // cloned (its schema is the server's business). Removed by the caller, as above.
     static std::optional<Failure> openReadingCopy(const QString &source, const QString &name);
+    // Opens such a copy under a name of its own, hands it to `use`, then closes and removes it:
+    // the whole life of a worker thread's connection. The failure, when it could not be opened
+    // (`use` is then not called).
+    static std::optional<Failure> useReadingCopy(const QString &source,
+                                                 const std::function<void(QSqlDatabase &)> &use);
 
     // Defensive mode and trusted_schema off on a connection of the engine's own interface,
     // the last two with triggers and views off as well; false when the engine refuses.
