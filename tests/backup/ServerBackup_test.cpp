@@ -15,6 +15,7 @@
 #include "StoreFixture.h"
 #include "StoreFolder.h"
 #include "TableRows.h"
+#include "YardMove.h"
 #include "clsHuffman.h"
 
 using namespace tarnvale;
@@ -162,6 +163,16 @@ class ServerBackupTest : public QObject
         QVERIFY2(dialogs.last().text.contains("copying table impound_holds") &&
                      dialogs.last().text.endsWith("The records on the server were not changed."),
                  qPrintable(dialogs.last().line()));
+        QCOMPARE(rowsOf(store), before);
+
+        // A file this program cannot bring up to date (another program's table in it) is
+        // refused before anything is written.
+        QVERIFY(QSqlQuery(file.database()).exec("CREATE TABLE their_notes (x)"));
+        file.close();
+        const YardMove::Result foreign =
+            YardMove::replaceOnServer(folder.databasePath(), server.databasePath(), {});
+        QVERIFY2(!foreign.moved && foreign.reason.startsWith("The backup cannot be brought up to date: "),
+                 qPrintable(foreign.reason));
         QCOMPARE(rowsOf(store), before);
         QCOMPARE(store.addTowRecord(vehicleRecord("")).value_or(-1), highest + 1);
     }
