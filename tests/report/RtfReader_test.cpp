@@ -282,8 +282,8 @@ class RtfReaderTest : public QObject
                                     "lowered=---- 10 Arial down", "level=---- 10 Arial",
                                     "past=B--- 10 Arial"}));
         // clang-format on
-        // A font table without a group for each font: every font still named.
-        QVERIFY(RtfReader::read("{\\rtf1{\\fonttbl\\f0\\fswiss Arial;\\f1\\froman Times New Roman;}"
+        // A font table without a group for each font, one name without its ";": every font named.
+        QVERIFY(RtfReader::read("{\\rtf1{\\fonttbl\\f0\\fswiss Arial\\f1\\froman Times New Roman;}"
                                 "\\f1\\fs20 b {\\f0\\b a}\\par}", doc, kDpi).ok);
         runs.clear();
         for (auto it = doc.firstBlock().begin(); !it.atEnd(); ++it)
