@@ -131,6 +131,9 @@ class QuickSearchTest : public QObject
         QCOMPARE(expected.size(), 394);
         QCOMPARE(found("QUARRY", 1000), expected);
         QCOMPARE(found("quarry", 250), expected.mid(0, 250));
+        const std::atomic<bool> stopped{true}; // a search told to stop finds nothing more
+        QCOMPARE(QuickSearch::find(m_data->store.database(), "quarry", 1000, nullptr, &stopped),
+                 QList<QuickResult>{});
     }
 
     // The box searches on a worker: while one search runs, newer texts wait, and only the

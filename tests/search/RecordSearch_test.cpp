@@ -285,6 +285,12 @@ class RecordSearchTest : public QObject
         for (const char *index : {SearchQueries::kServerIndex, SearchQueries::kServerKeysIndex,
                                   SearchQueries::kServerQuickIndex})
             QVERIFY2(SearchQueries::hasServerIndex(m_data->store.database(), index), index);
+        // A database of the version before the quick index gets it when next opened.
+        QVERIFY(QSqlQuery(m_data->store.database()).exec("DROP INDEX wrecker_quick_trgm"));
+        RecordStore later;
+        QVERIFY(later.open(m_data->folder.databasePath(), RecordStore::OpenMode::ExistingOnly) &&
+                SearchQueries::hasServerIndex(later.database(), SearchQueries::kServerQuickIndex));
+        later.close();
         QVERIFY(QSqlQuery(m_data->store.database()).exec("DROP EXTENSION pg_trgm CASCADE"));
         runOnTestServer("CREATE ROLE tarnvale_clerk LOGIN");
         for (const char *grant : {"ALL ON ALL TABLES", "ALL ON ALL SEQUENCES"})
