@@ -478,16 +478,17 @@ bool SearchQueries::makeServerIndex(const QSqlDatabase &db)
     // Each statement on its own: a refusal (the extension needs rights the yard's user may
     // not have) leaves nothing half made, and the searches scan.
     QSqlQuery query(db);
-    return query.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")) &&
-           query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wrecker USING "
-                                     "gin ((%2) gin_trgm_ops)")
-                          .arg(QLatin1String(kServerIndex), serverIndexedText())) &&
-           query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wrecker USING "
-                                     "gin ((%2) gin_trgm_ops)")
-                          .arg(QLatin1String(kServerKeysIndex), serverKeysText())) &&
-           query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wrecker USING "
-                                     "gin ((%2) gin_trgm_ops)")
-                          .arg(QLatin1String(kServerQuickIndex), serverQuickText()));
+    if (!query.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")))
+        return false;
+    const std::pair<const char *, QString> indexes[] = {{kServerIndex, serverIndexedText()},
+                                                        {kServerKeysIndex, serverKeysText()},
+                                                        {kServerQuickIndex, serverQuickText()}};
+    for (const auto &[name, text] : indexes)
+        if (!query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wrecker USING "
+                                       "gin ((%2) gin_trgm_ops)")
+                            .arg(QLatin1String(name), text)))
+            return false;
+    return true;
 }
 
 bool SearchQueries::quickIndexed(const QSqlDatabase &db, const QList<TowField> &fields,
