@@ -13,18 +13,23 @@
 
 namespace tarnvale {
 
-PgReader::PgReader(const QSqlDatabase &db)
+PGconn *PgReader::connectionOf(const QSqlDatabase &db)
 {
     if (!db.isOpen() || !db.driver())
-        return;
+        return nullptr;
     const QVariant handle = db.driver()->handle();
     // The type's name as Qt 6 spells it (the struct behind libpq's typedef), or as declared.
     if (!handle.isValid() ||
         (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
-        return;
+        return nullptr;
     // libpq is one shared library (one soname) in the process: the driver's connection is the
     // one this program's calls act on.
-    PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
+PgReader::PgReader(const QSqlDatabase &db)
+{
+    PGconn *conn = connectionOf(db);
     if (!conn || PQstatus(conn) != CONNECTION_OK)
         return;
     // What a forward-only query of Qt SQL left unread (one read to its first row only) is

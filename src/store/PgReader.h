@@ -28,6 +28,8 @@ class PgReader
     // Borrows the libpq connection of db when it is an open PostgreSQL connection; otherwise
     // the reader is not open (the caller then reads through Qt SQL).
     explicit PgReader(const QSqlDatabase &db);
+    // The libpq connection under db when it is an open PostgreSQL connection, else nullptr.
+    static pg_conn *connectionOf(const QSqlDatabase &db);
     ~PgReader();
     PgReader(const PgReader &) = delete;
     PgReader &operator=(const PgReader &) = delete;

@@ -468,18 +468,17 @@ bool SearchQueries::hasServerIndex(const QSqlDatabase &db, const char *name)
            (query.addBindValue(QString::fromLatin1(name)), query.exec()) && query.next();
 }
 
-bool SearchQueries::makeServerIndex(const QSqlDatabase &db)
+void SearchQueries::makeServerIndex(const QSqlDatabase &db)
 {
-    if (!SqlDialect::of(db).isServer())
-        return false;
-    if (hasServerIndex(db) && hasServerIndex(db, kServerKeysIndex) &&
-        hasServerIndex(db, kServerQuickIndex))
-        return true;
+    if (!SqlDialect::of(db).isServer() ||
+        (hasServerIndex(db) && hasServerIndex(db, kServerKeysIndex) &&
+         hasServerIndex(db, kServerQuickIndex)))
+        return;
     // Each statement on its own: a refusal (the extension needs rights the yard's user may
     // not have) leaves nothing half made, and the searches scan.
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")))
-        return false;
+        return;
     const std::pair<const char *, QString> indexes[] = {{kServerIndex, serverIndexedText()},
                                                         {kServerKeysIndex, serverKeysText()},
                                                         {kServerQuickIndex, serverQuickText()}};
@@ -487,8 +486,7 @@ bool SearchQueries::makeServerIndex(const QSqlDatabase &db)
         if (!query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wrecker USING "
                                        "gin ((%2) gin_trgm_ops)")
                             .arg(QLatin1String(name), text)))
-            return false;
-    return true;
+            return;
 }
 
 bool SearchQueries::quickIndexed(const QSqlDatabase &db, const QList<TowField> &fields,

@@ -93,12 +93,11 @@ class SearchQueries
 
     // The server's trigram indexes under the search (over the search index's fields, over
     // the plate, VIN and phone in their key form, and over the quick search's other text
-    // fields), made when the server lets this user make them; false (and nothing made) when it
-    // does not: searches then scan.
+    // fields), made when the server lets this user make them; where it does not, searches scan.
     static constexpr const char *kServerIndex = "wrecker_trgm";
     static constexpr const char *kServerKeysIndex = "wrecker_keys_trgm";
     static constexpr const char *kServerQuickIndex = "wrecker_quick_trgm";
-    static bool makeServerIndex(const QSqlDatabase &db);
+    static void makeServerIndex(const QSqlDatabase &db);
     static bool hasServerIndex(const QSqlDatabase &db, const char *name = kServerIndex);
 
     // The quick search: records newest first, `fields` of each after its id and then its

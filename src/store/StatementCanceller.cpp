@@ -1,26 +1,19 @@
 #include "StatementCanceller.h"
 
-#include <QSqlDriver>
-#include <QVariant>
-
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include "PgReader.h"
 #include "SqliteHandle.h"
 
 namespace tarnvale {
 
 StatementCanceller::StatementCanceller(const QSqlDatabase &db)
 {
-    if (!db.isOpen() || !db.driver())
-        return;
     if ((m_file = SqliteHandle::of(db)))
         return;
-    const QVariant handle = db.driver()->handle();
-    if (handle.isValid() &&
-        (qstrcmp(handle.typeName(), "pg_conn*") == 0 || qstrcmp(handle.typeName(), "PGconn*") == 0))
-        if (PGconn *conn = *static_cast<PGconn *const *>(handle.constData()))
-            m_server = PQgetCancel(conn);
+    if (PGconn *conn = PgReader::connectionOf(db))
+        m_server = PQgetCancel(conn);
 }
 
 StatementCanceller::~StatementCanceller()

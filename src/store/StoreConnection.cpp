@@ -1,7 +1,6 @@
 #include "StoreConnection.h"
 
 #include <QAtomicInteger>
-
 #include <QSqlQuery>
 
 #include <sqlite3.h>
