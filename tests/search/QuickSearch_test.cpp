@@ -88,6 +88,7 @@ class QuickSearchTest : public QObject
                 byRule << id;
         QCOMPARE(byRule, expected);
         QCOMPARE(found(text, 2), expected.mid(0, 2));
+        QCOMPARE(found(text, 0), QList<qint64>{});
     }
 
     // A whole line of the list; the scan where the file has no index gives the same.
