@@ -1,5 +1,6 @@
 #include "PgReader.h"
 
+#include <QElapsedTimer>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QVariant>
@@ -12,6 +13,10 @@
 #include <vector>
 
 namespace tarnvale {
+
+namespace {
+constexpr qint64 kCancelAgainMs = 500;
+} // namespace
 
 PGconn *PgReader::connectionOf(const QSqlDatabase &db)
 {
@@ -89,9 +94,14 @@ bool PgReader::exec(QByteArrayView sql, const QList<QByteArray> &values,
     if (PQsendQueryParams(m_conn, numberPlaceholders(sql).constData(), int(params.size()), nullptr,
                           params.data(), nullptr, nullptr, 0)) {
         // The answer is gathered as it comes, so that a cancel need not wait for all of it.
+        // A request the server gets before the statement has started is dropped by it, so
+        // one is sent again each half second until the answer is in.
+        QElapsedTimer sinceRequest;
         while (PQisBusy(m_conn)) {
-            if (cancel && !m_cancelled && cancel->load(std::memory_order_relaxed)) {
+            if (cancel && cancel->load(std::memory_order_relaxed) &&
+                (!m_cancelled || sinceRequest.hasExpired(kCancelAgainMs))) {
                 m_cancelled = true;
+                sinceRequest.start();
                 if (PGcancel *request = PQgetCancel(m_conn)) {
                     char reason[256];
                     PQcancel(request, reason, sizeof reason);
