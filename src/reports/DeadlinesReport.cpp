@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <tuple>
 
 #include "DateText.h"
 #include "ImpoundRules.h"
@@ -12,6 +13,7 @@
 #include "LotReport.h"
 #include "ReportQueries.h"
 #include "SettingsFile.h"
+#include "TextKeyed.h"
 
 namespace tarnvale {
 
@@ -51,60 +53,59 @@ std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const Setti
         return std::nullopt;
 
     QList<Due> steps;
-    QHash<QByteArray, int> groupIndex;
+    TextKeyed<int> groupIndex;
     QStringList groups;
-    QHash<int, int> stepIndex; // of the schedule's steps, by their place in it
     // Every step of a vehicle towed on a day with none done is the same: figured once a day.
     struct Towed
     {
         QDate day;
         QList<LienDeadline> undone;
     };
-    QHash<QByteArray, std::optional<Towed>> towDays;
+    TextKeyed<std::optional<Towed>> towDays;
     const bool read = schedule.isEmpty() || queries.yardVehicles(
         [&](const ReportRow &row) {
             if (!LotReport::inYard(row))
                 return;
             const qint64 id = row.integer(6);
             const auto stepsDone = done.constFind(id);
-            const QByteArray towedText =
-                QByteArray::fromRawData(row.cells[1].data(), row.cells[1].size());
-            auto towed = towDays.constFind(towedText);
-            if (towed == towDays.cend()) {
-                const auto day = DateText::read(QString::fromUtf8(towedText), locale, today);
-                towed = towDays.insert(QByteArray(towedText.constData(), towedText.size()),
-                                       day ? std::optional(Towed{
-                                                 *day, LienSchedule::deadlines(schedule, *day, {})})
-                                           : std::nullopt);
-            }
-            if (!*towed)
+            const std::optional<Towed> &towed = keptFor(towDays, row.cells[1], [&] {
+                const auto day = DateText::read(QString::fromUtf8(row.cells[1]), locale, today);
+                return day ? std::optional(Towed{*day, LienSchedule::deadlines(schedule, *day, {})})
+                           : std::nullopt;
+            });
+            if (!towed)
                 return;
             const QList<LienDeadline> deadlines =
                 stepsDone == done.cend()
-                    ? (*towed)->undone
-                    : LienSchedule::deadlines(schedule, (*towed)->day, *stepsDone);
-            const QByteArray groupName =
-                QByteArray::fromRawData(row.cells[0].data(), row.cells[0].size());
-            auto group = groupIndex.constFind(groupName);
+                    ? towed->undone
+                    : LienSchedule::deadlines(schedule, towed->day, *stepsDone);
+            auto group = groupIndex.find(textKey(row.cells[0]));
             for (int i = 0; i < deadlines.size(); ++i) {
                 const LienDeadline &d = deadlines.at(i);
                 const When when = d.due < today ? kOverdue : d.due <= weekEnd ? kThisWeek : kNextWeek;
                 if (d.due > nextWeekEnd || (when == kOverdue && d.isDone()))
                     continue;
-                if (group == groupIndex.cend()) {
-                    group = groupIndex.insert(QByteArray(groupName.constData(), groupName.size()),
-                                              int(groups.size()));
-                    groups << QString::fromUtf8(groupName);
+                if (group == groupIndex.end()) {
+                    group = groupIndex.emplace(std::string(textKey(row.cells[0])),
+                                               int(groups.size())).first;
+                    groups << QString::fromUtf8(row.cells[0]);
                 }
-                steps.append({d.due, when, i, id, *group, d.doneOn});
+                steps.append({d.due, when, i, id, group->second, d.doneOn});
             }
         },
         cancel);
     if (!read)
         return std::nullopt;
-    std::stable_sort(steps.begin(), steps.end(), [](const Due &a, const Due &b) {
-        return a.due != b.due ? a.due < b.due : a.vehicle < b.vehicle;
-    });
+    // The list's order: by day, vehicle and step. Only the longest overdue are listed, so
+    // only they are put in order among the overdue; the steps of the two weeks all are.
+    const auto before = [](const Due &a, const Due &b) {
+        return std::tie(a.due, a.vehicle, a.step) < std::tie(b.due, b.vehicle, b.step);
+    };
+    const auto upcoming = std::partition(steps.begin(), steps.end(),
+                                         [](const Due &d) { return d.when == kOverdue; });
+    const auto overdueListed = steps.begin() + std::min(upcoming - steps.begin(), kMostOverdueListed);
+    std::partial_sort(steps.begin(), overdueListed, upcoming, before);
+    std::sort(upcoming, steps.end(), before);
 
     // The counts of each step, then the list.
     std::map<int, std::array<qint64, 4>> counts; // overdue, this week, next week, printed

@@ -1,12 +1,13 @@
 #include "LotHistoryReport.h"
 
-#include <QHash>
-
-#include <map>
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
 
 #include "DateText.h"
 #include "MoneyReport.h"
 #include "ReportQueries.h"
+#include "TextKeyed.h"
 
 namespace tarnvale {
 
@@ -15,18 +16,17 @@ std::optional<Report> LotHistoryReport::build(ReportQueries &queries, const QDat
                                               const std::atomic<bool> *cancel)
 {
     const QLocale locale;
-    QHash<QByteArray, std::optional<QDate>> dates;
+    TextKeyed<std::optional<QDate>> dates;
     const auto dateOf = [&](QByteArrayView text) {
-        auto at = dates.constFind(QByteArray::fromRawData(text.data(), text.size()));
-        if (at == dates.cend()) {
+        return keptFor(dates, text, [&] {
             std::optional<QDate> day = DateText::read(QString::fromUtf8(text), locale, today);
             if (day && !DateText::yearAllowed(*day, today))
                 day.reset();
-            at = dates.insert(text.toByteArray(), day);
-        }
-        return *at;
+            return day;
+        });
     };
-    std::map<QDate, std::pair<qint64, qint64>> moves; // towed in, left, by day
+    // Towed in and left, by day (its Julian day number), put in order once all are read.
+    std::unordered_map<qint64, std::pair<qint64, qint64>> byDay;
     qint64 noTowDate = 0, unreadRelease = 0;
     const bool read = queries.towAndReleaseDates(
         [&](const ReportRow &row) {
@@ -35,18 +35,24 @@ std::optional<Report> LotHistoryReport::build(ReportQueries &queries, const QDat
                 ++noTowDate;
                 return;
             }
-            ++moves[*towed].first;
+            ++byDay[towed->toJulianDay()].first;
             if (row.cells[1].trimmed().isEmpty())
                 return;
             const std::optional<QDate> left = dateOf(row.cells[1]);
             if (!left)
                 ++unreadRelease;
-            else
-                ++moves[std::max(*left, *towed)].second; // a release before the tow: that day
+            else // a release before the tow: that day
+                ++byDay[std::max(*left, *towed).toJulianDay()].second;
         },
         cancel);
     if (!read)
         return std::nullopt;
+    std::vector<std::pair<QDate, std::pair<qint64, qint64>>> moves;
+    moves.reserve(byDay.size());
+    for (const auto &[day, counts] : byDay)
+        moves.emplace_back(QDate::fromJulianDay(day), counts);
+    std::sort(moves.begin(), moves.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
 
     const bool byMonth = from.daysTo(to) >= MoneyReport::kMostDays;
     const auto end = [byMonth, to](const QDate &day) {

@@ -11,6 +11,7 @@
 #include "ReportPricing.h"
 #include "ReportQueries.h"
 #include "SettingsFile.h"
+#include "TextKeyed.h"
 
 namespace tarnvale {
 
@@ -92,37 +93,32 @@ class YardFigures
 
     const Date &dateOf(QByteArrayView towed)
     {
-        auto at = m_dates.constFind(QByteArray::fromRawData(towed.data(), towed.size()));
-        if (at != m_dates.cend())
-            return *at;
-        const QString text = QString::fromUtf8(towed);
-        const auto day = DateText::read(text, m_locale, m_today);
-        const ChargeFigures f = figure(text, QStringLiteral("0"));
-        const bool usable = day && DateText::yearAllowed(*day, m_today) && *day <= m_today;
-        return *m_dates.insert(towed.toByteArray(),
-                               Date{usable ? LotReport::bandOf(f.days) : kNoDateBand,
-                                    ImpoundRules::toCents(f.storage)});
+        return keptFor(m_dates, towed, [&] {
+            const QString text = QString::fromUtf8(towed);
+            const auto day = DateText::read(text, m_locale, m_today);
+            const ChargeFigures f = figure(text, QStringLiteral("0"));
+            const bool usable = day && DateText::yearAllowed(*day, m_today) && *day <= m_today;
+            return Date{usable ? LotReport::bandOf(f.days) : kNoDateBand,
+                        ImpoundRules::toCents(f.storage)};
+        });
     }
 
     std::optional<qint64> feeOf(QByteArrayView fee)
     {
-        auto at = m_fees.constFind(QByteArray::fromRawData(fee.data(), fee.size()));
-        if (at == m_fees.cend()) {
+        return keptFor(m_fees, fee, [&] {
             const ChargeFigures f = figure(m_todayText, QString::fromUtf8(fee));
-            at = m_fees.insert(fee.toByteArray(),
-                               f.totalFormed ? std::optional(ImpoundRules::toCents(f.grandTotal) -
-                                                             ImpoundRules::toCents(f.tax))
-                                             : std::nullopt);
-        }
-        return *at;
+            return f.totalFormed ? std::optional(ImpoundRules::toCents(f.grandTotal) -
+                                                 ImpoundRules::toCents(f.tax))
+                                 : std::nullopt;
+        });
     }
 
     const SettingsFile &m_settings;
     const QDate m_today;
     const QLocale m_locale;
     const QString m_todayText;
-    QHash<QByteArray, Date> m_dates;
-    QHash<QByteArray, std::optional<qint64>> m_fees;
+    TextKeyed<Date> m_dates;
+    TextKeyed<std::optional<qint64>> m_fees;
     QHash<qint64, qint64> m_taxes; // by the sum taxed, in cents
 };
 
@@ -171,7 +167,7 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
     if (!queries.payments([&](const ReportRow &row) { paid[row.integer(0)] += row.integer(1); },
                           cancel))
         return std::nullopt;
-    QHash<QByteArray, Line> groupLines; // by the group's name as stored
+    TextKeyed<Line> groupLines; // by the group's name as stored
     std::map<QString, Line> agencies;
     Line yard, onHold;
     std::array<Line, kBands> byBand;
@@ -203,11 +199,10 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
             if (!f.total)
                 ++noTotal;
             const qint64 owed = f.total ? *f.total - paid.value(row.integer(6)) : 0;
-            const QByteArray name = QByteArray::fromRawData(row.cells[0].data(), row.cells[0].size());
-            auto group = groupLines.find(name);
+            auto group = groupLines.find(textKey(row.cells[0]));
             if (group == groupLines.end())
-                group = groupLines.insert(row.cells[0].toByteArray(), Line{});
-            group->add(f.band, f.storage, owed);
+                group = groupLines.emplace(std::string(textKey(row.cells[0])), Line{}).first;
+            group->second.add(f.band, f.storage, owed);
             yard.add(f.band, f.storage, owed);
             byBand[size_t(f.band)].add(f.band, f.storage, owed);
             if (row.cells[3] == QByteArrayView("hold")) {
@@ -221,13 +216,13 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
         return std::nullopt;
     // Names that differ as stored may read alike once blank names are named: added together.
     std::map<QString, Line> groups;
-    for (auto at = groupLines.cbegin(); at != groupLines.cend(); ++at) {
-        Line &line = groups[named(QString::fromUtf8(at.key()), QStringLiteral("(no group)"))];
+    for (const auto &[stored, kept] : groupLines) {
+        Line &line = groups[named(QString::fromStdString(stored), QStringLiteral("(no group)"))];
         for (int b = 0; b < kBands; ++b)
-            line.bands[size_t(b)] += at->bands[size_t(b)];
-        line.vehicles += at->vehicles;
-        line.storage += at->storage;
-        line.owed += at->owed;
+            line.bands[size_t(b)] += kept.bands[size_t(b)];
+        line.vehicles += kept.vehicles;
+        line.storage += kept.storage;
+        line.owed += kept.owed;
     }
 
     const QList<ReportColumn> sums = {{QStringLiteral("Vehicles"), ReportColumn::Kind::Count},

@@ -65,9 +65,6 @@ bool ReportQueries::scan(const QByteArray &sql, int columns, const QList<QByteAr
 bool ReportQueries::yardVehicles(const std::function<void(const ReportRow &)> &visit,
                                  const std::atomic<bool> *cancel, bool priced)
 {
-    // The kept statuses first (few), then the vehicles with a blank release date from their
-    // own index, each looked up here rather than joined row by row in the engine; last, the
-    // vehicles whose kept status keeps them in the yard whatever their release date says.
     // The agencies of the holds standing, by vehicle (few), then the vehicles with a blank
     // release date from their own index with their kept status, and last the vehicles whose
     // kept status keeps them in the yard whatever their release date says.
