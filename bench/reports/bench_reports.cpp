@@ -1,5 +1,6 @@
 // Every report over a yard of 100,000 records (or --records=N, or an existing file with
-// --db=PATH, which is given holds, releases, payments and lien steps done on first use). The
+// --db=PATH, which is given holds, releases, payments and lien steps done on first use);
+// --csv=FOLDER writes each report's CSV there, to compare two builds' figures. The
 // lot report against a bare SQL aggregate over the same rows (the vehicles with a blank release
 // date, their group names, tow dates and fees), the lot over time against one over every
 // vehicle's tow and release dates. Wall and CPU time side by side, and the ratios.
@@ -123,12 +124,14 @@ int main(int argc, char **argv)
     // The generated dates are written as a yard in the United States writes them.
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     int records = 100000;
-    QString path;
+    QString path, csvFolder;
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--records=", 10) == 0)
             records = std::atoi(argv[i] + 10);
         if (std::strncmp(argv[i], "--db=", 5) == 0)
             path = QString::fromUtf8(argv[i] + 5);
+        if (std::strncmp(argv[i], "--csv=", 6) == 0)
+            csvFolder = QString::fromUtf8(argv[i] + 6);
     }
     if (path.isEmpty()) {
         const QString dir =
@@ -160,22 +163,31 @@ int main(int argc, char **argv)
     Took report, bare, rows, history, bareHistory, money, releases, deadlines;
     qint64 vehicles = 0;
     const QDate first(2026, 10, 1), last(2026, 10, 31);
-    const auto built = [](const std::optional<Report> &r) {
+    const auto built = [&](const std::optional<Report> &r, const char *name) {
         if (!r)
+            std::exit(1);
+        if (csvFolder.isEmpty())
+            return;
+        QFile csv(QDir(csvFolder).filePath(QString::fromLatin1(name) + QStringLiteral(".csv")));
+        if (!csv.open(QIODevice::WriteOnly) ||
+            csv.write(r->csv() + r->notes.join(u'\n').toUtf8()) < 0)
             std::exit(1);
     };
     for (int run = 0; run < runs; ++run) {
         measure(bare, [&] { vehicles = queries.bareYardAggregate().value_or(-1); });
         measure(rows, [&] { queries.yardVehicles([](const ReportRow &) {}); });
-        measure(report, [&] { built(LotReport::build(queries, settings, kToday)); });
+        measure(report, [&] { built(LotReport::build(queries, settings, kToday), "lot"); });
         measure(bareHistory, [&] { queries.bareDatesAggregate(); });
         measure(history, [&] {
-            built(LotHistoryReport::build(queries, kToday.addYears(-1), kToday, kToday));
+            built(LotHistoryReport::build(queries, kToday.addYears(-1), kToday, kToday), "history");
         });
-        measure(money, [&] { built(MoneyReport::build(queries, settings, first, last, kToday)); });
+        measure(money, [&] {
+            built(MoneyReport::build(queries, settings, first, last, kToday), "money");
+        });
         measure(releases,
-                [&] { built(ReleasesReport::build(queries, settings, first, last, kToday)); });
-        measure(deadlines, [&] { built(DeadlinesReport::build(queries, settings, kToday)); });
+                [&] { built(ReleasesReport::build(queries, settings, first, last, kToday), "releases"); });
+        measure(deadlines,
+                [&] { built(DeadlinesReport::build(queries, settings, kToday), "deadlines"); });
     }
     std::printf("lot report %lld vehicles in the yard: %.0f ms wall, %.0f ms CPU; %.2fx (wall) "
                 "%.2fx (CPU) bare SQL aggregate (%.0f ms wall, %.0f ms CPU); its rows alone "
@@ -203,14 +215,20 @@ int main(int argc, char **argv)
     Took sBare, sReport, sHistory, sMoney, sReleases, sDeadlines;
     for (int run = 0; run < runs; ++run) {
         measure(sBare, [&] { onServer.bareYardAggregate(); });
-        measure(sReport, [&] { built(LotReport::build(onServer, settings, kToday)); });
+        measure(sReport, [&] { built(LotReport::build(onServer, settings, kToday), "server-lot"); });
         measure(sHistory, [&] {
-            built(LotHistoryReport::build(onServer, kToday.addYears(-1), kToday, kToday));
+            built(LotHistoryReport::build(onServer, kToday.addYears(-1), kToday, kToday),
+                  "server-history");
         });
-        measure(sMoney, [&] { built(MoneyReport::build(onServer, settings, first, last, kToday)); });
-        measure(sReleases,
-                [&] { built(ReleasesReport::build(onServer, settings, first, last, kToday)); });
-        measure(sDeadlines, [&] { built(DeadlinesReport::build(onServer, settings, kToday)); });
+        measure(sMoney, [&] {
+            built(MoneyReport::build(onServer, settings, first, last, kToday), "server-money");
+        });
+        measure(sReleases, [&] {
+            built(ReleasesReport::build(onServer, settings, first, last, kToday), "server-releases");
+        });
+        measure(sDeadlines, [&] {
+            built(DeadlinesReport::build(onServer, settings, kToday), "server-deadlines");
+        });
     }
     std::printf("on the server, wall: lot report %.0f ms (%.2fx the bare SQL aggregate, %.0f ms); "
                 "lot over a year %.0f ms; money of a month %.0f ms; releases and sales of a "
