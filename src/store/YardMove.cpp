@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <optional>
 #include <utility>
@@ -18,6 +20,7 @@
 #include "RecordStore.h"
 #include "SchemaCheck.h"
 #include "ServerAddress.h"
+#include "SqliteHandle.h"
 #include "SqliteReader.h"
 #include "StoreConnection.h"
 
@@ -124,6 +127,13 @@ class Runner
         return false;
     }
 
+    const QSqlDatabase &database() const { return m_db; }
+    bool failed(const QString &doing, const QString &engineText)
+    {
+        *m_reason = QStringLiteral("Failed while %1: %2").arg(doing, engineText);
+        return false;
+    }
+
   private:
     bool failed(const QSqlQuery &query, const QString &doing)
     {
@@ -186,6 +196,80 @@ struct Tally
     }
 };
 
+// Binds a value read from the server as Qt's SQLite driver binds it: a null value (a null
+// text included) as NULL, a whole number as an integer, text as text.
+int bindRead(sqlite3_stmt *statement, int place, const QVariant &value)
+{
+    if (value.isNull())
+        return sqlite3_bind_null(statement, place);
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Bool:
+        return sqlite3_bind_int64(statement, place, value.toLongLong());
+    case QMetaType::Double:
+        return sqlite3_bind_double(statement, place, value.toDouble());
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return bytes.isNull() ? sqlite3_bind_null(statement, place)
+                              : sqlite3_bind_blob64(statement, place, bytes.constData(),
+                                                    sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
+    }
+    default: {
+        const QString text = value.toString();
+        if (value.typeId() == QMetaType::QString && text.isNull())
+            return sqlite3_bind_null(statement, place);
+        const QByteArray utf8 = text.toUtf8();
+        return sqlite3_bind_text64(statement, place, utf8.constData(), sqlite3_uint64(utf8.size()),
+                                   SQLITE_TRANSIENT, SQLITE_UTF8);
+    }
+    }
+}
+
+// Writes the rows read into the file's table through SQLite's own interface, one prepared
+// statement for every row: Qt SQL's binding of a value cost more than the rest of the copy.
+// nullopt when the file's connection is not one this program's SQLite can be given.
+std::optional<bool> copyIntoFile(QSqlQuery &source, Runner &to, const Table &table, Tally &tally,
+                                 const QString &doing)
+{
+    sqlite3 *file = SqliteHandle::of(to.database());
+    if (!file)
+        return std::nullopt;
+    const QByteArray sql = insertStatement(table, 1, false).toUtf8();
+    sqlite3_stmt *statement = nullptr;
+    const auto failed = [&](const QString &text) {
+        sqlite3_finalize(statement);
+        return to.failed(doing, text);
+    };
+    if (sqlite3_prepare_v2(file, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
+        return failed(QString::fromUtf8(sqlite3_errmsg(file)));
+    const int columns = int(table.columns.size());
+    qint64 rows = 0;
+    while (source.next()) {
+        for (int i = 0; i < columns; ++i)
+            if (bindRead(statement, i + 1, source.value(i)) != SQLITE_OK)
+                return failed(QString::fromUtf8(sqlite3_errmsg(file)));
+        if (sqlite3_step(statement) != SQLITE_DONE) {
+            const QString text = QString::fromUtf8(sqlite3_errmsg(file));
+            return failed(text);
+        }
+        sqlite3_reset(statement);
+        if (++rows == kMaxRows) {
+            if (!tally.add(rows)) {
+                sqlite3_finalize(statement);
+                return false;
+            }
+            rows = 0;
+        }
+    }
+    sqlite3_finalize(statement);
+    if (source.lastError().isValid())
+        return to.failed(QStringLiteral("reading table %1").arg(table.name),
+                         engineText(source.lastError()));
+    return tally.add(rows);
+}
+
 // Copies the rows of one table, many rows to a statement; `toServer`: ids given as they are.
 bool copyRows(Runner &from, Runner &to, const Table &table, bool toServer, Tally &tally)
 {
@@ -197,6 +281,9 @@ bool copyRows(Runner &from, Runner &to, const Table &table, bool toServer, Tally
                 .arg(table.columns.join(QStringLiteral(", ")), table.name, table.columns.first()),
             {}, QStringLiteral("reading table %1").arg(table.name)))
         return false;
+    if (!toServer)
+        if (const std::optional<bool> copied = copyIntoFile(source, to, table, tally, doing))
+            return *copied;
     const int perStatement =
         std::max(1, std::min<int>(kMaxRows, kMaxParameters / int(table.columns.size())));
     const QString full = insertStatement(table, perStatement, toServer);

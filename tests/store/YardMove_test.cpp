@@ -38,6 +38,32 @@ qint64 makeYard(RecordStore &store)
     return gone;
 }
 
+// Every row of the yard's tables in a file, each value as SQLite quotes it: NULL, a number
+// or a text, so that a value that changed its kind shows.
+QStringList quotedRows(const QString &path)
+{
+    QStringList rows;
+    RecordStore file;
+    if (!file.open(path, RecordStore::OpenMode::ExistingOnly))
+        return {"cannot open " + path};
+    for (const QString &table : kYardTables) {
+        QSqlQuery query(file.database());
+        QStringList quoted;
+        query.exec(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table));
+        while (query.next())
+            quoted << "quote(" + query.value(0).toString() + ")";
+        if (!query.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY 1").arg(quoted.join(", "), table)))
+            return {"failed: " + table};
+        while (query.next()) {
+            QStringList fields;
+            for (int i = 0; i < quoted.size(); ++i)
+                fields << query.value(i).toString();
+            rows << table + ": " + fields.join('|');
+        }
+    }
+    return rows;
+}
+
 } // namespace
 
 class YardMoveTest : public QObject
@@ -56,6 +82,8 @@ class YardMoveTest : public QObject
         RecordStore file;
         QVERIFY(file.open(dir.databasePath(), RecordStore::OpenMode::CreateIfMissing));
         const qint64 highest = makeYard(file);
+        QVERIFY(QSqlQuery(file.database())
+                    .exec("UPDATE impound_holds SET reason = '', case_number = ' -0012 '"));
         const QStringList rows = rowsOf(file);
         for (const QString &table : kYardTables)
             QVERIFY2(!rows.filter(table + ": ").isEmpty(), qPrintable(table));
@@ -68,6 +96,14 @@ class YardMoveTest : public QObject
         RecordStore moved;
         QVERIFY(moved.open(server.databasePath(), RecordStore::OpenMode::ExistingOnly));
         QCOMPARE(rowsOf(moved), rows);
+        // And back into a file, as a backup of the server makes it: every value of the kind
+        // it had, empty and number-like texts included.
+        const QString back = dir.file("back.db");
+        const YardMove::Result backup = YardMove::toFile(server.databasePath(), back);
+        QVERIFY2(backup.moved, qPrintable(backup.reason));
+        const QStringList quoted = quotedRows(dir.databasePath());
+        QVERIFY(quoted.join('\n').contains("|''|") && quoted.join('\n').contains("|' -0012 '|"));
+        QCOMPARE(quotedRows(back), quoted);
         QCOMPARE(moved.addTowRecord(vehicleRecord("North")), std::optional<qint64>(highest + 1));
         QVERIFY(moved.addGroup("South").value_or(0) > 2);
     }
