@@ -1,6 +1,7 @@
 #include "FindRules.h"
 
 #include <QStringList>
+#include <QVarLengthArray>
 
 namespace tarnvale {
 
@@ -136,15 +137,20 @@ bool FindRules::matches(QStringView text, QStringView find, MatchMode mode)
     return matchesPrepared(prepared(text, mode), prepared(find, mode), isWholeWord(mode));
 }
 
-QString FindRules::vehicleInfo(QStringView year, QStringView make, QStringView model,
-                               QStringView style, QStringView vin)
+QString FindRules::vehicleInfo(QByteArrayView year, QByteArrayView make, QByteArrayView model,
+                               QByteArrayView style, QByteArrayView vin)
 {
-    QString info = year.toString();
-    if (!make.isEmpty())
-        info += u' ' + model.toString();
-    if (!style.isEmpty())
-        info += u' ' + vin.toString();
-    return info;
+    QVarLengthArray<char, 256> info;
+    info.append(year.data(), year.size());
+    if (!make.isEmpty()) {
+        info.append(' ');
+        info.append(model.data(), model.size());
+    }
+    if (!style.isEmpty()) {
+        info.append(' ');
+        info.append(vin.data(), vin.size());
+    }
+    return QString::fromUtf8(info.constData(), info.size());
 }
 
 } // namespace tarnvale

@@ -56,9 +56,10 @@ class FindRules
     static QString prepared(QStringView text, MatchMode mode);
 
     // vehyear; then, when vehmake is set, a blank and vehmodel; then, when vehstyle is set,
-    // a blank and vehvin.
-    static QString vehicleInfo(QStringView year, QStringView make, QStringView model,
-                               QStringView style, QStringView vin);
+    // a blank and vehvin. From the fields as stored (UTF-8), decoded once: a search puts it
+    // together for every row it finds.
+    static QString vehicleInfo(QByteArrayView year, QByteArrayView make, QByteArrayView model,
+                               QByteArrayView style, QByteArrayView vin);
 };
 
 } // namespace tarnvale

@@ -201,9 +201,8 @@ void considerRow(const SearchRow &row, const Plan &plan, const TextMatcher &matc
     FindResult result;
     result.id = row.id();
     result.name = columnText(row, cName);
-    result.vehicleInfo = FindRules::vehicleInfo(columnText(row, cYear), columnText(row, cMake),
-                                                columnText(row, cModel), columnText(row, cStyle),
-                                                columnText(row, cVin));
+    result.vehicleInfo = FindRules::vehicleInfo(row.text(cYear), row.text(cMake),
+                                                row.text(cModel), row.text(cStyle), row.text(cVin));
     result.group = columnText(row, cGroup);
     batch.add(std::move(result));
 }

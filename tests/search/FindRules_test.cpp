@@ -165,13 +165,16 @@ class FindRulesTest : public QObject
         QTest::newRow("no body: no vin") << "1999|Honda|Civic||VIN2" << "1999 Civic";
         QTest::newRow("no year") << "|Honda|Civic|Coupe|VIN3" << " Civic VIN3";
         QTest::newRow("nothing") << "||||" << "";
+        QTest::newRow("beyond ASCII") << QString::fromUtf8("2019|Škoda|Octávia|Combi|TMB\u00C9") << QString::fromUtf8("2019 Octávia TMB\u00C9");
         // clang-format on
     }
     void vehicleInfo()
     {
         QFETCH(QString, parts);
         const QStringList p = parts.split(u'|');
-        QTEST(FindRules::vehicleInfo(p[0], p[1], p[2], p[3], p[4]), "expected");
+        QTEST(FindRules::vehicleInfo(p[0].toUtf8(), p[1].toUtf8(), p[2].toUtf8(), p[3].toUtf8(),
+                                     p[4].toUtf8()),
+              "expected");
     }
 };
 
