@@ -196,8 +196,8 @@ struct Tally
     }
 };
 
-// Binds a value read from the server as Qt's SQLite driver binds it: a null value (a null
-// text included) as NULL, a whole number as an integer, text as text.
+// Binds a value read from the server as Qt's SQLite driver binds it: NULL as NULL, a whole
+// number as an integer, text as text.
 int bindRead(sqlite3_stmt *statement, int place, const QVariant &value)
 {
     if (value.isNull())
@@ -217,10 +217,7 @@ int bindRead(sqlite3_stmt *statement, int place, const QVariant &value)
                                                     sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
     }
     default: {
-        const QString text = value.toString();
-        if (value.typeId() == QMetaType::QString && text.isNull())
-            return sqlite3_bind_null(statement, place);
-        const QByteArray utf8 = text.toUtf8();
+        const QByteArray utf8 = value.toString().toUtf8();
         return sqlite3_bind_text64(statement, place, utf8.constData(), sqlite3_uint64(utf8.size()),
                                    SQLITE_TRANSIENT, SQLITE_UTF8);
     }

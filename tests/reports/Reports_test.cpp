@@ -221,7 +221,10 @@ class ReportsTest : public QObject
     // 51 vehicles towed a day apart from 1/1/2027, 20 steps at days 1 to 20: 1020 overdue on
     // 3/1/2028, due 1/2 to 3/12/2027. Left out are the 20 newest: 15 due 3/8 to 3/12 and 5
     // of the 6 due 3/7, so the last named is the first vehicle's of 3/7 (towed 2/15, S20).
-    // One towed 2/29/2028 has S1 to S5 due this week and S6 to S12 next week.
+    // One towed 2/29/2028 has S1 to S5 due this week and S6 to S12 next week; so has one
+    // towed that day in Lot Z, listed after it on each day. Another in Lot Z, towed on the day
+    // of the report, has S1 to S4 this week and S5 to S11 next week (its S1 after their S2),
+    // and is in the lot's first band.
     void deadlinesNameTheLongestOverdue()
     {
         Yard y;
@@ -233,20 +236,35 @@ class ReportsTest : public QObject
             const QDate day = k < 51 ? QDate(2027, 1, 1).addDays(k) : QDate(2028, 2, 29);
             QVERIFY(towed(y.store, "", day.toString("M/d/yyyy"), "10") > 0);
         }
+        QVERIFY(towed(y.store, "Lot Z", "2/29/2028", "10") > 0 &&
+                towed(y.store, "Lot Z", "3/1/2028", "10") > 0);
         ReportQueries queries(y.store);
         const auto due = DeadlinesReport::build(queries, y.settings, QDate(2028, 3, 1));
         QVERIFY(due);
         const QStringList lines = QString::fromUtf8(due->csv()).split("\r\n");
         const QStringList overdue = lines.filter(QRegularExpression("^2027-.*,Overdue,"));
+        const qsizetype last = lines.indexOf(overdue.last());
         QCOMPARE(QStringList({QString::number(due->tables.at(1).rows.size()), overdue.last(),
-                              lines.value(lines.indexOf(overdue.last()) + 1),
+                              lines.value(last + 1), lines.value(last + 2), lines.value(last + 3),
+                              lines.value(last + 4), lines.value(last + 5),
                               lines.filter(QRegularExpression("^Total,")).value(0),
                               due->notes.join('|')}),
-                 QStringList({"1012", "2027-03-07,Overdue,S20,1999 FORD TAURUS RED,,No",
+                 QStringList({"1035", "2027-03-07,Overdue,S20,1999 FORD TAURUS RED,,No",
                               "2028-03-01,This week,S1,1999 FORD TAURUS RED,,No",
-                              "Total,1020,5,7,0",
+                              "2028-03-01,This week,S1,1999 FORD TAURUS RED,Lot Z,No",
+                              "2028-03-02,This week,S2,1999 FORD TAURUS RED,,No",
+                              "2028-03-02,This week,S2,1999 FORD TAURUS RED,Lot Z,No",
+                              "2028-03-02,This week,S1,1999 FORD TAURUS RED,Lot Z,No",
+                              "Total,1020,14,21,0",
                               "The list names the 1000 longest overdue of 1020 overdue steps; the "
                               "counts hold them all."}));
+        const auto lot = LotReport::build(queries, y.settings, QDate(2028, 3, 1));
+        QVERIFY(lot);
+        QStringList bands;
+        for (const QVariantList &row : lot->tables.at(1).rows)
+            bands << row.value(0).toString() + ": " + row.value(1).toString();
+        QCOMPARE(bands, (QStringList{"0-7 days: 3", "8-30 days: 0", "31-60 days: 0",
+                                     "61-90 days: 0", "Over 90 days: 51", "No usable tow date: 0"}));
     }
 
     // On a generated yard (a third of it and group G1 on a plan), the lot's storage and balance

@@ -82,8 +82,10 @@ class YardMoveTest : public QObject
         RecordStore file;
         QVERIFY(file.open(dir.databasePath(), RecordStore::OpenMode::CreateIfMissing));
         const qint64 highest = makeYard(file);
+        // The first lot type removed: the ids copied start after a gap.
         QVERIFY(QSqlQuery(file.database())
-                    .exec("UPDATE impound_holds SET reason = '', case_number = ' -0012 '"));
+                    .exec("UPDATE impound_holds SET reason = '', case_number = ' -0012 '") &&
+                QSqlQuery(file.database()).exec("DELETE FROM lb_type WHERE name = 'Lot 1'"));
         const QStringList rows = rowsOf(file);
         for (const QString &table : kYardTables)
             QVERIFY2(!rows.filter(table + ": ").isEmpty(), qPrintable(table));
@@ -99,13 +101,36 @@ class YardMoveTest : public QObject
         // And back into a file, as a backup of the server makes it: every value of the kind
         // it had, empty and number-like texts included.
         const QString back = dir.file("back.db");
-        const YardMove::Result backup = YardMove::toFile(server.databasePath(), back);
+        QList<qint64> told; // the rows copied, as the progress is told them, and of how many
+        const YardMove::Result backup =
+            YardMove::toFile(server.databasePath(), back, [&](qint64 done, qint64 total) {
+                told = {done, total};
+                return true;
+            });
         QVERIFY2(backup.moved, qPrintable(backup.reason));
+        QCOMPARE(told, (QList<qint64>{rows.size(), rows.size()}));
         const QStringList quoted = quotedRows(dir.databasePath());
         QVERIFY(quoted.join('\n').contains("|''|") && quoted.join('\n').contains("|' -0012 '|"));
         QCOMPARE(quotedRows(back), quoted);
         QCOMPARE(moved.addTowRecord(vehicleRecord("North")), std::optional<qint64>(highest + 1));
         QVERIFY(moved.addGroup("South").value_or(0) > 2);
+    }
+
+    // A server table with a column the file has not: the backup fails, saying where.
+    void backupStopsAtAColumnTheFileLacks()
+    {
+        SKIP_WITHOUT_ENGINE();
+        TestFolder dir;
+        StoreFolder server;
+        {
+            RecordStore store;
+            QVERIFY(store.open(server.databasePath(), RecordStore::OpenMode::CreateIfMissing));
+            QVERIFY(QSqlQuery(store.database()).exec("ALTER TABLE lb_type ADD COLUMN colour TEXT"));
+        }
+        const YardMove::Result result = YardMove::toFile(server.databasePath(), dir.file("b.db"));
+        QVERIFY(!result.moved);
+        QCOMPARE(result.reason,
+                 "Failed while copying table lb_type: table lb_type has no column named colour");
     }
 
     // Nothing is written when the server is not empty or the file is not a yard.
