@@ -1,6 +1,7 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include "DatabaseSnapshot.h"
 #include "ImpoundStore.h"
 #include "StoreFixture.h"
 #include "StoreFolder.h"
@@ -109,6 +110,12 @@ class YardMoveTest : public QObject
             });
         QVERIFY2(backup.moved, qPrintable(backup.reason));
         QCOMPARE(told, (QList<qint64>{rows.size(), rows.size()}));
+        // Stopped by its progress once rows were copied: not taken, and said so.
+        const YardMove::Result stopped = YardMove::toFile(
+            server.databasePath(), dir.file("stopped.db"),
+            [&](qint64 done, qint64) { return done < rows.size() / 2; });
+        QVERIFY(!stopped.moved);
+        QCOMPARE(stopped.reason, DatabaseSnapshot::kStopped);
         const QStringList quoted = quotedRows(dir.databasePath());
         QVERIFY(quoted.join('\n').contains("|''|") && quoted.join('\n').contains("|' -0012 '|"));
         QCOMPARE(quotedRows(back), quoted);
