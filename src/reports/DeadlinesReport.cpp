@@ -79,18 +79,16 @@ std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const Setti
                 stepsDone == done.cend()
                     ? towed->undone
                     : LienSchedule::deadlines(schedule, towed->day, *stepsDone);
-            auto group = groupIndex.find(textKey(row.cells[0]));
+            const int group = keptFor(groupIndex, row.cells[0], [&] {
+                groups << QString::fromUtf8(row.cells[0]);
+                return int(groups.size() - 1);
+            });
             for (int i = 0; i < deadlines.size(); ++i) {
                 const LienDeadline &d = deadlines.at(i);
                 const When when = d.due < today ? kOverdue : d.due <= weekEnd ? kThisWeek : kNextWeek;
                 if (d.due > nextWeekEnd || (when == kOverdue && d.isDone()))
                     continue;
-                if (group == groupIndex.end()) {
-                    group = groupIndex.emplace(std::string(textKey(row.cells[0])),
-                                               int(groups.size())).first;
-                    groups << QString::fromUtf8(row.cells[0]);
-                }
-                steps.append({d.due, when, i, id, group->second, d.doneOn});
+                steps.append({d.due, when, i, id, group, d.doneOn});
             }
         },
         cancel);

@@ -199,10 +199,7 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
             if (!f.total)
                 ++noTotal;
             const qint64 owed = f.total ? *f.total - paid.value(row.integer(6)) : 0;
-            auto group = groupLines.find(textKey(row.cells[0]));
-            if (group == groupLines.end())
-                group = groupLines.emplace(std::string(textKey(row.cells[0])), Line{}).first;
-            group->second.add(f.band, f.storage, owed);
+            keptFor(groupLines, row.cells[0], [] { return Line{}; }).add(f.band, f.storage, owed);
             yard.add(f.band, f.storage, owed);
             byBand[size_t(f.band)].add(f.band, f.storage, owed);
             if (row.cells[3] == QByteArrayView("hold")) {

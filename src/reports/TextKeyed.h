@@ -32,7 +32,7 @@ using TextKeyed = std::unordered_map<std::string, Value, TextKeyHash, std::equal
 
 // The value kept for `bytes`, made by `make()` the first time they are met.
 template <typename Value, typename Make>
-const Value &keptFor(TextKeyed<Value> &table, QByteArrayView bytes, Make &&make)
+Value &keptFor(TextKeyed<Value> &table, QByteArrayView bytes, Make &&make)
 {
     const auto at = table.find(textKey(bytes));
     if (at != table.end())

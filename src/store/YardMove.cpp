@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -137,8 +138,7 @@ class Runner
   private:
     bool failed(const QSqlQuery &query, const QString &doing)
     {
-        *m_reason = QStringLiteral("Failed while %1: %2").arg(doing, engineText(query.lastError()));
-        return false;
+        return failed(doing, engineText(query.lastError()));
     }
 
     QSqlDatabase m_db;
@@ -197,31 +197,16 @@ struct Tally
 };
 
 // Binds a value read from the server as Qt's SQLite driver binds it: NULL as NULL, a whole
-// number as an integer, text as text.
+// number (the server's columns are bigint or text) as an integer, text as text.
 int bindRead(sqlite3_stmt *statement, int place, const QVariant &value)
 {
     if (value.isNull())
         return sqlite3_bind_null(statement, place);
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::Bool:
+    if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
         return sqlite3_bind_int64(statement, place, value.toLongLong());
-    case QMetaType::Double:
-        return sqlite3_bind_double(statement, place, value.toDouble());
-    case QMetaType::QByteArray: {
-        const QByteArray bytes = value.toByteArray();
-        return bytes.isNull() ? sqlite3_bind_null(statement, place)
-                              : sqlite3_bind_blob64(statement, place, bytes.constData(),
-                                                    sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
-    }
-    default: {
-        const QByteArray utf8 = value.toString().toUtf8();
-        return sqlite3_bind_text64(statement, place, utf8.constData(), sqlite3_uint64(utf8.size()),
-                                   SQLITE_TRANSIENT, SQLITE_UTF8);
-    }
-    }
+    const QByteArray utf8 = value.toString().toUtf8();
+    return sqlite3_bind_text64(statement, place, utf8.constData(), sqlite3_uint64(utf8.size()),
+                               SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 // Writes the rows read into the file's table through SQLite's own interface, one prepared
@@ -234,33 +219,28 @@ std::optional<bool> copyIntoFile(QSqlQuery &source, Runner &to, const Table &tab
     if (!file)
         return std::nullopt;
     const QByteArray sql = insertStatement(table, 1, false).toUtf8();
-    sqlite3_stmt *statement = nullptr;
-    const auto failed = [&](const QString &text) {
-        sqlite3_finalize(statement);
-        return to.failed(doing, text);
-    };
-    if (sqlite3_prepare_v2(file, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
-        return failed(QString::fromUtf8(sqlite3_errmsg(file)));
+    sqlite3_stmt *prepared = nullptr;
+    const int made = sqlite3_prepare_v2(file, sql.constData(), int(sql.size()), &prepared, nullptr);
+    const std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> statement(prepared,
+                                                                               &sqlite3_finalize);
+    const auto failed = [&] { return to.failed(doing, QString::fromUtf8(sqlite3_errmsg(file))); };
+    if (made != SQLITE_OK)
+        return failed();
     const int columns = int(table.columns.size());
     qint64 rows = 0;
     while (source.next()) {
         for (int i = 0; i < columns; ++i)
-            if (bindRead(statement, i + 1, source.value(i)) != SQLITE_OK)
-                return failed(QString::fromUtf8(sqlite3_errmsg(file)));
-        if (sqlite3_step(statement) != SQLITE_DONE) {
-            const QString text = QString::fromUtf8(sqlite3_errmsg(file));
-            return failed(text);
-        }
-        sqlite3_reset(statement);
+            if (bindRead(statement.get(), i + 1, source.value(i)) != SQLITE_OK)
+                return failed();
+        if (sqlite3_step(statement.get()) != SQLITE_DONE)
+            return failed();
+        sqlite3_reset(statement.get());
         if (++rows == kMaxRows) {
-            if (!tally.add(rows)) {
-                sqlite3_finalize(statement);
+            if (!tally.add(rows))
                 return false;
-            }
             rows = 0;
         }
     }
-    sqlite3_finalize(statement);
     if (source.lastError().isValid())
         return to.failed(QStringLiteral("reading table %1").arg(table.name),
                          engineText(source.lastError()));
