@@ -93,11 +93,11 @@ QVariant FindResultModel::data(const QModelIndex &index, int role) const
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         switch (index.column()) {
         case NameColumn:
-            return row.name;
+            return row.name();
         case VehicleInfoColumn:
-            return row.vehicleInfo;
+            return row.vehicleInfo();
         case GroupColumn:
-            return row.group;
+            return row.group();
         default:
             return {};
         }

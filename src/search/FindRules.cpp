@@ -137,20 +137,4 @@ bool FindRules::matches(QStringView text, QStringView find, MatchMode mode)
     return matchesPrepared(prepared(text, mode), prepared(find, mode), isWholeWord(mode));
 }
 
-QString FindRules::vehicleInfo(QByteArrayView year, QByteArrayView make, QByteArrayView model,
-                               QByteArrayView style, QByteArrayView vin)
-{
-    QVarLengthArray<char, 256> info;
-    info.append(year.data(), year.size());
-    if (!make.isEmpty()) {
-        info.append(' ');
-        info.append(model.data(), model.size());
-    }
-    if (!style.isEmpty()) {
-        info.append(' ');
-        info.append(vin.data(), vin.size());
-    }
-    return QString::fromUtf8(info.constData(), info.size());
-}
-
 } // namespace tarnvale

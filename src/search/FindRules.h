@@ -54,12 +54,6 @@ class FindRules
     static bool matchesPrepared(QStringView text, QStringView find, bool wholeWord);
     // The form a text is compared in: lower-cased unless the mode keeps case.
     static QString prepared(QStringView text, MatchMode mode);
-
-    // vehyear; then, when vehmake is set, a blank and vehmodel; then, when vehstyle is set,
-    // a blank and vehvin. From the fields as stored (UTF-8), decoded once: a search puts it
-    // together for every row it finds.
-    static QString vehicleInfo(QByteArrayView year, QByteArrayView make, QByteArrayView model,
-                               QByteArrayView style, QByteArrayView vin);
 };
 
 } // namespace tarnvale

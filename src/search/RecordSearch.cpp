@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 
 #include "FindRules.h"
 #include "ImpoundRules.h"
@@ -143,7 +144,10 @@ std::optional<Plan> makePlan(const FindRequest &request)
 class Batcher
 {
   public:
-    Batcher(const RecordSearch::Sink &sink, int size) : m_sink(sink), m_size(qMax(1, size)) {}
+    Batcher(const RecordSearch::Sink &sink, int size) : m_sink(sink), m_size(qMax(1, size))
+    {
+        m_rows.reserve(m_size);
+    }
     void add(FindResult &&row)
     {
         m_rows.append(std::move(row));
@@ -156,6 +160,7 @@ class Batcher
             return;
         m_sink(std::move(m_rows));
         m_rows = QList<FindResult>();
+        m_rows.reserve(m_size);
     }
 
   private:
@@ -169,12 +174,6 @@ bool cancelled(const RecordSearch::Options &options)
     return options.cancel && options.cancel->load(std::memory_order_relaxed);
 }
 
-inline QString columnText(const SearchRow &row, int column)
-{
-    const QByteArrayView text = row.text(column);
-    return text.data() ? QString::fromUtf8(text) : QString();
-}
-
 RecordSearch::Outcome failWith(DbError *error, int number, const QString &description)
 {
     if (error)
@@ -186,11 +185,19 @@ RecordSearch::Outcome failWith(DbError *error, int number, const QString &descri
 void considerRow(const SearchRow &row, const Plan &plan, const TextMatcher &matcher,
                  Batcher &batch)
 {
+    // A result's texts that were read to compare them are not asked of the engine again:
+    // each ask is a call into it, and a found vehicle has seven.
+    std::array<QByteArrayView, kResultColumns> read{};
+    std::array<bool, kResultColumns> known{};
     bool found = plan.matchAll;
     for (int column : plan.compared) {
         if (found)
             break;
         const QByteArrayView text = row.text(column);
+        if (column < kResultColumns) {
+            read[column] = text;
+            known[column] = true;
+        }
         if (text.data() && matcher.matchesUtf8(text.data(), text.size())) {
             found = true;
             break;
@@ -198,13 +205,11 @@ void considerRow(const SearchRow &row, const Plan &plan, const TextMatcher &matc
     }
     if (!found)
         return;
-    FindResult result;
-    result.id = row.id();
-    result.name = columnText(row, cName);
-    result.vehicleInfo = FindRules::vehicleInfo(row.text(cYear), row.text(cMake),
-                                                row.text(cModel), row.text(cStyle), row.text(cVin));
-    result.group = columnText(row, cGroup);
-    batch.add(std::move(result));
+    const auto text = [&](ResultColumn column) {
+        return known[column] ? read[column] : row.text(column);
+    };
+    batch.add(FindResult::fromStored(row.id(), text(cName), text(cYear), text(cMake),
+                                     text(cModel), text(cStyle), text(cVin), text(cGroup)));
 }
 
 RecordSearch::Outcome converted(SearchQueries::Outcome outcome)

@@ -1,5 +1,8 @@
 #include "TextMatcher.h"
 
+#include <QtEndian>
+#include <QtAlgorithms>
+
 #include <cstring>
 
 namespace tarnvale {
@@ -21,6 +24,23 @@ bool isAscii(const char *data, qsizetype size)
     return (any & 0x8080808080808080ull) == 0;
 }
 
+// The last 1 to 7 bytes of a text as the low bytes of a word, the others zero. Read as two
+// loads that may overlap rather than through a buffer, which would stall the load after it.
+inline quint64 lastBytes(const unsigned char *p, qsizetype count)
+{
+    if (count >= 4) {
+        const quint64 low = qFromLittleEndian<quint32>(p);
+        const quint64 high = qFromLittleEndian<quint32>(p + count - 4);
+        return low | high << (8 * (count - 4));
+    }
+    if (count >= 2) {
+        const quint64 low = qFromLittleEndian<quint16>(p);
+        const quint64 high = qFromLittleEndian<quint16>(p + count - 2);
+        return low | high << (8 * (count - 2));
+    }
+    return p[0];
+}
+
 inline bool isAsciiLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -36,6 +56,10 @@ TextMatcher::TextMatcher(const QString &findText, MatchMode mode)
     m_caseBits.resize(size_t(m_bytes.size()));
     for (qsizetype k = 0; k < m_bytes.size(); ++k)
         m_caseBits[size_t(k)] = (!m_keepCase && isAsciiLetter(m_bytes.at(k))) ? 0x20 : 0;
+    if (!m_bytes.isEmpty()) {
+        m_firstFold = 0x0101010101010101ull * m_caseBits[0];
+        m_firstWanted = 0x0101010101010101ull * static_cast<unsigned char>(m_bytes.at(0));
+    }
 }
 
 bool TextMatcher::matches(QStringView text) const
@@ -62,34 +86,56 @@ qsizetype TextMatcher::findBytes(const char *data, qsizetype size) const
     return -1;
 }
 
-qsizetype TextMatcher::findAnyCase(const char *data, qsizetype size, bool *ascii) const
+Q_ALWAYS_INLINE qsizetype TextMatcher::findAnyCase(const char *data, qsizetype size,
+                                                     bool *exact) const
 {
     // A byte matches a letter of the (lower-case) search text when it equals it once bit 0x20
     // is set, which maps exactly the two cases of that letter onto it. The bytes are checked
-    // for plain ASCII on the way.
+    // for plain ASCII on the way: *exact is set when the answer found in the bytes is the
+    // rule's.
     const auto *bytes = reinterpret_cast<const unsigned char *>(data);
     const auto *wanted = reinterpret_cast<const unsigned char *>(m_bytes.constData());
     const unsigned char *bits = m_caseBits.data();
     const qsizetype n = m_bytes.size();
-    const unsigned char first = wanted[0], firstBits = bits[0];
-    unsigned char any = 0;
-    qsizetype at = -1;
-    qsizetype i = 0;
-    for (; i + n <= size; ++i) {
-        any |= bytes[i];
-        if ((bytes[i] | firstBits) != first)
-            continue;
-        qsizetype k = 1;
+    const auto matchesAt = [&](qsizetype i) {
+        qsizetype k = 0;
         while (k < n && (bytes[i + k] | bits[k]) == wanted[k])
             ++k;
-        if (k == n) {
-            at = i;
-            break;
+        return k == n;
+    };
+    // Eight bytes at a time, the last ones padded with zero bytes: a byte that becomes zero
+    // once folded and compared with the first byte wanted is flagged (with a stray flag possible
+    // above a true one, so each is checked), and the lowest flags come first, so the first
+    // occurrence is the one returned.
+    constexpr quint64 ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    const quint64 fold = m_firstFold, first = m_firstWanted;
+    quint64 any = 0;
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < size; i += 8) {
+        const quint64 word = size - i >= 8 ? qFromLittleEndian<quint64>(bytes + i)
+                                           : lastBytes(bytes + i, size - i);
+        any |= word;
+        if (at >= 0)
+            continue;
+        const quint64 folded = (word | fold) ^ first;
+        for (quint64 flags = (folded - ones) & ~folded & highs; flags; flags &= flags - 1) {
+            const qsizetype start = i + qCountTrailingZeroBits(flags) / 8;
+            if (start + n > size)
+                break;
+            if (matchesAt(start)) {
+                // Each ASCII letter lower-cases alone, whatever is around it, so an occurrence
+                // in the bytes is one in the lower-cased text. Only a whole word needs the
+                // first occurrence, which a character beyond ASCII could put earlier.
+                if (!m_wholeWord) {
+                    *exact = true;
+                    return start;
+                }
+                at = start;
+                break;
+            }
         }
     }
-    for (; i < size; ++i)
-        any |= bytes[i];
-    *ascii = any < 0x80;
+    *exact = (any & highs) == 0;
     return at;
 }
 
@@ -109,9 +155,9 @@ bool TextMatcher::matchesUtf8(const char *data, qsizetype size) const
     } else {
         // Lower-casing beyond ASCII can make or move an occurrence: such a text takes the
         // rule's own path.
-        bool ascii = true;
-        at = findAnyCase(data, size, &ascii);
-        if (!ascii)
+        bool exact = true;
+        at = findAnyCase(data, size, &exact);
+        if (!exact)
             return matches(QString::fromUtf8(data, size));
     }
     if (at < 0)

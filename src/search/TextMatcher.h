@@ -25,7 +25,7 @@ class TextMatcher
 
   private:
     qsizetype findBytes(const char *data, qsizetype size) const;
-    qsizetype findAnyCase(const char *data, qsizetype size, bool *ascii) const;
+    qsizetype findAnyCase(const char *data, qsizetype size, bool *exact) const;
 
     MatchMode m_mode;
     bool m_keepCase;
@@ -34,6 +34,8 @@ class TextMatcher
     QByteArray m_bytes; // m_find in UTF-8
     bool m_asciiFind;   // m_find is plain ASCII
     std::vector<unsigned char> m_caseBits; // 0x20 where m_bytes holds a letter and case is ignored
+    quint64 m_firstFold = 0;   // the first of m_caseBits in every byte of a word
+    quint64 m_firstWanted = 0; // the first of m_bytes in every byte of a word
 };
 
 } // namespace tarnvale

@@ -1,6 +1,7 @@
 #include <QLocale>
 #include <QTest>
 
+#include "FindRequest.h"
 #include "FindRules.h"
 #include "TextMatcher.h"
 
@@ -71,6 +72,42 @@ class FindRulesTest : public QObject
         const QByteArray bytes = text.toUtf8();
         QCOMPARE(matcher.matches(text), expected);
         QCOMPARE(matcher.matchesUtf8(bytes.constData(), bytes.size()), expected);
+    }
+
+    // On generated texts, the matcher over UTF-8 bytes gives the rule's answer in every mode:
+    // texts of every length around the eight-byte steps, letters that fold into one another
+    // (and one byte apart once folded), blanks, and characters beyond ASCII, two of which
+    // lower-case to ASCII letters.
+    void matcherAgreesWithTheRule()
+    {
+        const QList<QString> pieces = {"r", "R", "d", "D", "s", "S", "q", " ", "rd", "Rd",
+                                       QString::fromUtf16(u"\u00E9"), QString::fromUtf16(u"\u212A"),
+                                       QString::fromUtf16(u"\u0130"), "k", "i"};
+        const QStringList finds = {"rd", "RD", "r", "rs", "rdr", "rd r", "k", "ki", "i",
+                                   QString::fromUtf16(u"\u00E9d")};
+        quint32 seed = 20261208;
+        const auto next = [&seed](quint32 below) {
+            seed = seed * 1664525u + 1013904223u;
+            return (seed >> 8) % below;
+        };
+        int found = 0;
+        for (int round = 0; round < 4000; ++round) {
+            QString text;
+            const quint32 length = next(22);
+            for (quint32 i = 0; i < length; ++i)
+                text += pieces.at(next(quint32(pieces.size())));
+            const QByteArray bytes = text.toUtf8();
+            const QString &find = finds.at(next(quint32(finds.size())));
+            for (const QString flags : {"", "w", "c", "wc"}) {
+                const bool expected = FindRules::matches(text, find, mode(flags));
+                const TextMatcher matcher(find, mode(flags));
+                if (matcher.matchesUtf8(bytes.constData(), bytes.size()) != expected)
+                    QFAIL(qPrintable(QStringLiteral("'%1' for '%2' (%3): expected %4")
+                                         .arg(text, find, flags, expected ? "found" : "not found")));
+                found += expected;
+            }
+        }
+        QVERIFY(found > 1000); // the cases are not all misses
     }
 
     // Each key is matched without case and outer blanks; every key the window offers is known.
@@ -154,27 +191,39 @@ class FindRulesTest : public QObject
         QTEST(got, "filter");
     }
 
-    // Year, then the model only after a make, then the VIN only after a body.
-    void vehicleInfo_data()
+    // A found row keeps its texts as stored and gives them back decoded. The vehicle info is
+    // the year, then the model only after a make, then the VIN only after a body.
+    void foundRow_data()
     {
-        QTest::addColumn<QString>("parts"); // year|make|model|style|vin
-        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("parts"); // name|year|make|model|style|vin|group
+        QTest::addColumn<QString>("info");
         // clang-format off
-        QTest::newRow("all set") << "2004|Ford|Taurus|Sedan|1FAFP55U04A123456" << "2004 Taurus 1FAFP55U04A123456";
-        QTest::newRow("no make: never the model") << "2004||Taurus|Sedan|VIN1" << "2004 VIN1";
-        QTest::newRow("no body: no vin") << "1999|Honda|Civic||VIN2" << "1999 Civic";
-        QTest::newRow("no year") << "|Honda|Civic|Coupe|VIN3" << " Civic VIN3";
-        QTest::newRow("nothing") << "||||" << "";
-        QTest::newRow("beyond ASCII") << QString::fromUtf8("2019|Škoda|Octávia|Combi|TMB\u00C9") << QString::fromUtf8("2019 Octávia TMB\u00C9");
+        QTest::newRow("all set") << "Ann Lee|2004|Ford|Taurus|Sedan|1FAFP55U04A123456|Lot 1" << "2004 Taurus 1FAFP55U04A123456";
+        QTest::newRow("no make: never the model") << "Bo|2004||Taurus|Sedan|VIN1|" << "2004 VIN1";
+        QTest::newRow("no body: no vin") << "|1999|Honda|Civic||VIN2|Lot 2" << "1999 Civic";
+        QTest::newRow("no year") << "Cy|   |Honda|Civic|Coupe|VIN3|Impound" << "    Civic VIN3";
+        QTest::newRow("nothing") << "||||||" << "";
+        QTest::newRow("beyond ASCII") << QString::fromUtf8("Zoë Ñúñez|2019|Škoda|Octávia|Combi|TMB\u00C9|Dépôt") << QString::fromUtf8("2019 Octávia TMB\u00C9");
         // clang-format on
     }
-    void vehicleInfo()
+    void foundRow()
     {
         QFETCH(QString, parts);
+        QFETCH(QString, info);
         const QStringList p = parts.split(u'|');
-        QTEST(FindRules::vehicleInfo(p[0].toUtf8(), p[1].toUtf8(), p[2].toUtf8(), p[3].toUtf8(),
-                                     p[4].toUtf8()),
-              "expected");
+        const QByteArray b[7] = {p[0].toUtf8(), p[1].toUtf8(), p[2].toUtf8(), p[3].toUtf8(),
+                                 p[4].toUtf8(), p[5].toUtf8(), p[6].toUtf8()};
+        const FindResult found = FindResult::fromStored(42, b[0], b[1], b[2], b[3], b[4], b[5], b[6]);
+        QCOMPARE(found.id, 42);
+        QCOMPARE(found.name(), p[0]);
+        QCOMPARE(found.vehicleInfo(), info);
+        QCOMPARE(found.group(), p[6]);
+        // The same row made from its decoded texts is equal to it; another id or a text
+        // moved from one field to the next is not.
+        QCOMPARE(found, FindResult(42, p[0], info, p[6]));
+        QVERIFY(!(found == FindResult(43, p[0], info, p[6])));
+        if (!p[6].isEmpty())
+            QVERIFY(!(found == FindResult(42, p[0], info + p[6].left(1), p[6].mid(1))));
     }
 };
 
