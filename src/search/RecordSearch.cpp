@@ -109,6 +109,8 @@ std::optional<Plan> makePlan(const FindRequest &request)
         }
         plan.compared.append(int(at));
     }
+    // A result's own columns are compared first: a vehicle found by another has them read.
+    std::sort(plan.compared.begin(), plan.compared.end());
     const GroupFilter filter = FindRules::groupFilter(request.groupText);
     plan.selection.allGroups = filter.all;
     plan.selection.group = filter.name;

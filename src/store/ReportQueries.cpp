@@ -107,9 +107,13 @@ bool ReportQueries::yardVehicles(const std::function<void(const ReportRow &)> &v
                     .toUtf8(),
                 priced ? 7 : 5, {}, pass(true), cancel,
                 QStringLiteral("reading the vehicles in the yard")) &&
+           // Every status but the three that take a vehicle out of the yard, written as the
+           // ranges between them, which the status index serves (a NOT IN read every status).
            scan(QStringLiteral("SELECT %1 FROM impound_status s JOIN wrecker w "
-                               "ON w.id = s.vehicle_id WHERE s.status NOT IN ('released', "
-                               "'sold', 'disposed') AND NOT (%2)")
+                               "ON w.id = s.vehicle_id WHERE (s.status < 'disposed' OR "
+                               "(s.status > 'disposed' AND s.status < 'released') OR "
+                               "(s.status > 'released' AND s.status < 'sold') OR "
+                               "s.status > 'sold') AND NOT (%2)")
                     .arg(columns + pricedColumns, blank)
                     .toUtf8(),
                 7, {}, pass(false), cancel, QStringLiteral("reading the vehicles in the yard"));

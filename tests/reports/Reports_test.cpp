@@ -106,6 +106,40 @@ class ReportsTest : public QObject
         QCOMPARE(bands, (QList<int>{0, 0, 1, 1, 2, 2, 3, 3, 4, 4}));
     }
 
+    // The yard's rows: every vehicle without a release date, and one with a release date typed
+    // while its kept status is any but released, sold and disposed (words next to those three
+    // included), each once.
+    void yardRowsByStatus()
+    {
+        Yard y;
+        const QStringList words = {"", "hold", "disposed", "released", "sold", "dispose",
+                                   "disposes", "releasec", "releasee", "sol", "solda", "ZZ"};
+        QList<qint64> expected;
+        QSqlQuery query(y.store.database());
+        for (const QString &word : words) {
+            for (const bool typed : {false, true}) {
+                const qint64 id = towed(y.store, "Lot", "1/5/2028", "10");
+                if (typed) {
+                    TowRecord record = *y.store.towRecord(id);
+                    record.set(TowField::towedrelease, "2/1/2028");
+                    QVERIFY(y.store.updateTowRecord(record));
+                }
+                QVERIFY(query.prepare("INSERT INTO impound_status (vehicle_id, status) "
+                                      "VALUES (?, ?)"));
+                query.addBindValue(id);
+                query.addBindValue(word);
+                QVERIFY(query.exec());
+                if (!typed || !QStringList{"disposed", "released", "sold"}.contains(word))
+                    expected << id;
+            }
+        }
+        QList<qint64> rows;
+        ReportQueries queries(y.store);
+        QVERIFY(queries.yardVehicles([&](const ReportRow &row) { rows << row.integer(6); }));
+        std::sort(rows.begin(), rows.end());
+        QCOMPARE(rows, expected);
+    }
+
     // Worked by hand, as of 3/1/2028 at $10 a day and 10 % tax:
     //  A1 Lot A, towed on the leap day 2/29: 1 day, $10 storage, (100 + 10) + 11 = $121,
     //     paid $50 and $20 of it refunded: owes $91.
