@@ -1,6 +1,9 @@
 #include <QLocale>
 #include <QTest>
 
+#include <cstring>
+#include <memory>
+
 #include "FindRequest.h"
 #include "FindRules.h"
 #include "TextMatcher.h"
@@ -96,12 +99,16 @@ class FindRulesTest : public QObject
             const quint32 length = next(22);
             for (quint32 i = 0; i < length; ++i)
                 text += pieces.at(next(quint32(pieces.size())));
-            const QByteArray bytes = text.toUtf8();
+            const QByteArray utf8 = text.toUtf8();
+            // Exactly the text's bytes, with no terminator after them, as a sanitizer would
+            // see a read past the end.
+            const std::unique_ptr<char[]> bytes(new char[size_t(utf8.size())]);
+            std::memcpy(bytes.get(), utf8.constData(), size_t(utf8.size()));
             const QString &find = finds.at(next(quint32(finds.size())));
             for (const QString flags : {"", "w", "c", "wc"}) {
                 const bool expected = FindRules::matches(text, find, mode(flags));
                 const TextMatcher matcher(find, mode(flags));
-                if (matcher.matchesUtf8(bytes.constData(), bytes.size()) != expected)
+                if (matcher.matchesUtf8(bytes.get(), utf8.size()) != expected)
                     QFAIL(qPrintable(QStringLiteral("'%1' for '%2' (%3): expected %4")
                                          .arg(text, find, flags, expected ? "found" : "not found")));
                 found += expected;
