@@ -317,6 +317,7 @@ class ReportsTest : public QObject
         QCOMPARE(y.pricing.setGroupPlan(y.store.addGroup("G1").value_or(-1), plan.id),
                  PricingStore::Result::Done);
         QList<qint64> ids;
+        QList<std::pair<qint64, QDate>> payments; // made last, in no order of the vehicles
         for (int i = 0; i < 150; ++i) {
             const QDate day = today.addDays(-random.bounded(400));
             const QString fee = random.bounded(10) == 0
@@ -326,8 +327,8 @@ class ReportsTest : public QObject
                                     day.toString("M/d/yyyy"), fee);
             ids << id;
             QVERIFY(random.bounded(3) > 0 || y.onPlan(id, plan.id, random.bounded(2)));
-            if (random.bounded(3) == 0)
-                QVERIFY(y.pay(id, 1 + random.bounded(30000), day));
+            for (int n = random.bounded(3) == 0 ? 1 + random.bounded(2) : 0; n > 0; --n)
+                payments.append({id, day});
             if (random.bounded(4) == 0)
                 QVERIFY(y.release(id, day.addDays(1)));
             else if (random.bounded(4) == 0) {
@@ -338,6 +339,10 @@ class ReportsTest : public QObject
                 QVERIFY(random.bounded(3) == 0 || y.store.updateTowRecord(typed));
             }
         }
+        for (qsizetype i = payments.size() - 1; i > 0; --i)
+            payments.swapItemsAt(i, random.bounded(i + 1));
+        for (const auto &[id, day] : payments)
+            QVERIFY(y.pay(id, 1 + random.bounded(30000), day));
         QVariantList expected(6, qint64(0)); // by the band of the sheet's days
         qint64 storage = 0, owed = 0, vehicles = 0;
         const auto paid = *y.impound.payments();
