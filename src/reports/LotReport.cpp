@@ -2,14 +2,13 @@
 
 #include <QHash>
 
-#include <algorithm>
 #include <array>
 #include <map>
-#include <vector>
 
 #include "ChargeFigures.h"
 #include "DateText.h"
 #include "ImpoundRules.h"
+#include "PaidByVehicle.h"
 #include "ReportPricing.h"
 #include "ReportQueries.h"
 #include "SettingsFile.h"
@@ -122,57 +121,6 @@ class YardFigures
     TextKeyed<Date> m_dates;
     TextKeyed<std::optional<qint64>> m_fees;
     QHash<qint64, qint64> m_taxes; // by the sum taxed, in cents
-};
-
-// What each vehicle has paid, in cents, kept in the order of the vehicles' ids. The yard's
-// vehicles come in that order, so each is looked for from where the last one was found: a
-// million payments in a hash cost the report a cache miss a vehicle.
-class PaidByVehicle
-{
-  public:
-    void add(qint64 vehicle, qint64 cents) { m_sums.emplace_back(vehicle, cents); }
-    // Sorts by vehicle and adds up each vehicle's payments.
-    void finish()
-    {
-        const auto byVehicle = [](const Sum &a, const Sum &b) { return a.first < b.first; };
-        if (!std::is_sorted(m_sums.begin(), m_sums.end(), byVehicle))
-            std::sort(m_sums.begin(), m_sums.end(), byVehicle);
-        size_t kept = 0;
-        for (size_t i = 0; i < m_sums.size(); ++i) {
-            if (kept > 0 && m_sums[kept - 1].first == m_sums[i].first)
-                m_sums[kept - 1].second += m_sums[i].second;
-            else
-                m_sums[kept++] = m_sums[i];
-        }
-        m_sums.resize(kept);
-    }
-    qint64 of(qint64 vehicle)
-    {
-        const auto begin = m_sums.begin();
-        auto from = begin + qsizetype(m_at);
-        // Further on: a few steps, doubling, then a search among the last of them.
-        if (from == begin || std::prev(from)->first < vehicle) {
-            size_t step = 1;
-            auto to = from;
-            while (to != m_sums.end() && to->first < vehicle) {
-                from = to;
-                to = size_t(m_sums.end() - to) > step ? to + qsizetype(step) : m_sums.end();
-                step *= 2;
-            }
-            from = std::lower_bound(from, to, vehicle, byVehicleId);
-        } else {
-            from = std::lower_bound(begin, from, vehicle, byVehicleId);
-        }
-        m_at = size_t(from - begin);
-        return from != m_sums.end() && from->first == vehicle ? from->second : 0;
-    }
-
-  private:
-    using Sum = std::pair<qint64, qint64>;
-    static bool byVehicleId(const Sum &a, qint64 vehicle) { return a.first < vehicle; }
-
-    std::vector<Sum> m_sums;
-    size_t m_at = 0;
 };
 
 QString named(const QString &name, const QString &none)

@@ -13,6 +13,7 @@
 #include "LotHistoryReport.h"
 #include "LotReport.h"
 #include "MoneyReport.h"
+#include "PaidByVehicle.h"
 #include "PricingStore.h"
 #include "RecordExport.h"
 #include "ReleasesReport.h"
@@ -104,6 +105,47 @@ class ReportsTest : public QObject
         for (qint64 days : {0, 7, 8, 30, 31, 60, 61, 90, 91, 5000})
             bands << LotReport::bandOf(days);
         QCOMPARE(bands, (QList<int>{0, 0, 1, 1, 2, 2, 3, 3, 4, 4}));
+    }
+
+    // Each vehicle's payments add up, refunds and all, whatever order the payments and the
+    // vehicles asked for come in (an order that steps back often enough takes a hash).
+    void paidByVehicle_data()
+    {
+        QTest::addColumn<QString>("order");
+        for (const char *order : {"ascending", "descending", "random", "ascending, then random"})
+            QTest::newRow(order) << QString(order);
+    }
+    void paidByVehicle()
+    {
+        QFETCH(QString, order);
+        QRandomGenerator random(quint32(qHash(order)));
+        QMap<qint64, qint64> expected;
+        PaidByVehicle paid;
+        for (int i = 0; i < 20000; ++i) {
+            const qint64 vehicle = 1 + random.bounded(12000);
+            const qint64 cents = qint64(random.bounded(60000)) - 10000;
+            expected[vehicle] += cents;
+            paid.add(vehicle, cents);
+        }
+        paid.finish();
+        QList<qint64> asked;
+        for (qint64 vehicle = 0; vehicle <= 12001; ++vehicle)
+            asked << vehicle;
+        if (order == "descending")
+            std::reverse(asked.begin(), asked.end());
+        const qsizetype shuffledFrom = order == "random" ? 0 : order == "ascending" ? asked.size() : 6000;
+        for (qsizetype i = asked.size() - 1; i > shuffledFrom; --i)
+            asked.swapItemsAt(i, shuffledFrom + random.bounded(i - shuffledFrom + 1));
+        int unpaid = 0;
+        for (const qint64 vehicle : asked) {
+            if (paid.of(vehicle) != expected.value(vehicle))
+                QFAIL(qPrintable(QString("vehicle %1: %2, not %3")
+                                     .arg(vehicle)
+                                     .arg(paid.of(vehicle))
+                                     .arg(expected.value(vehicle))));
+            unpaid += !expected.contains(vehicle);
+        }
+        QVERIFY(unpaid > 100); // vehicles without a payment were asked for too
     }
 
     // The yard's rows: every vehicle without a release date, and one with a release date typed
