@@ -210,6 +210,7 @@ class FindRulesTest : public QObject
         QTest::newRow("no body: no vin") << "|1999|Honda|Civic||VIN2|Lot 2" << "1999 Civic";
         QTest::newRow("no year") << "Cy|   |Honda|Civic|Coupe|VIN3|Impound" << "    Civic VIN3";
         QTest::newRow("nothing") << "||||||" << "";
+        QTest::newRow("a name of one letter alone") << "X||||||" << "";
         QTest::newRow("beyond ASCII") << QString::fromUtf8("Zoë Ñúñez|2019|Škoda|Octávia|Combi|TMB\u00C9|Dépôt") << QString::fromUtf8("2019 Octávia TMB\u00C9");
         // clang-format on
     }
