@@ -5,6 +5,9 @@
 // the bare index query with its rows (the index joined to the table, every column read). Then
 // the index's cost: the file's size, with and without the index (both copies VACUUMed, made
 // afresh), and the time of one save. --records N: only the database of N records.
+// Each search gives the found records' ids, as the Find window's does (the window reads the
+// texts of the rows it shows); the two-letter search is also timed with every found row's
+// texts read too.
 //
 // Peers, measured in the same run on the same connection:
 //  - native: RecordSearch on the program's connection, read through SQLite's own API, against
@@ -22,7 +25,8 @@
 //
 // The first rows: how long the Find window waits, at 100,000 records, from the start of a
 // search in its runner (its own connection opened and checked, on its thread) until the first
-// rows reach the window's thread, for a common word, rarer ones and a two-letter text (a scan);
+// rows reach the window's thread and the texts of a screenful of them are read, for a common
+// word, rarer ones and a two-letter text (a scan);
 // against the bare query that answers the first matching row on a connection opened for it
 // (sqlite3_open_v2, prepare, one step, close): a median of 15 each. --first-rows runs these
 // alone (--first-rows 1000000: at 1,000,000 records).
@@ -217,13 +221,14 @@ qint64 serverSearch(const Fixture &fixture, int mode, RecordSearch::Reader reade
 }
 
 qint64 search(const Fixture &fixture, int mode, RecordSearch::Reader reader, bool useIndex = true,
-              const QString &text = kFindText)
+              const QString &text = kFindText, bool idsOnly = true)
 {
     qint64 found = 0;
     DbError error;
     RecordSearch::Options options;
     options.reader = reader;
     options.useIndex = useIndex;
+    options.idsOnly = idsOnly; // as the Find window searches: it reads the texts it shows
     const auto outcome = RecordSearch::run(
         fixture.store->database(), requestFor(mode, text),
         [&found](QList<FindResult> &&rows) {
@@ -237,6 +242,10 @@ qint64 search(const Fixture &fixture, int mode, RecordSearch::Reader reader, boo
 std::string nativeBareName(int records)
 {
     return "bare_sqlite3_scan/" + std::to_string(records);
+}
+std::string textsSearchName(int records, const QString &text)
+{
+    return "search_scan_texts/" + std::to_string(records) + "/" + text.toStdString();
 }
 std::string nativeSearchName(int records, int mode)
 {
@@ -411,7 +420,12 @@ double firstRowsMs(RecordStore &store, const FindRequest &request)
     QEventLoop loop;
     QElapsedTimer clock;
     double ms = -1;
-    QObject::connect(&runner, &SearchRunner::rowsFound, &loop, [&] {
+    QObject::connect(&runner, &SearchRunner::rowsFound, &loop, [&](const QList<FindResult> &rows) {
+        // The rows come as ids; the window reads the texts of the first screenful.
+        QList<qint64> ids;
+        for (const FindResult &row : rows.first(qMin<qsizetype>(rows.size(), 64)))
+            ids << row.id;
+        benchmark::DoNotOptimize(RecordSearch::textsOf(store, ids));
         ms = double(clock.nsecsElapsed()) / 1e6;
         runner.cancel();
     });
@@ -715,6 +729,20 @@ int main(int argc, char *argv[])
                     ->ComputeStatistics("best", best)
                     ->UseRealTime();
             }
+            if (text.size() >= 3)
+                continue;
+            // The same scan with every found row's texts read too (RecordSearch::find's way).
+            const std::string name = textsSearchName(n, text);
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [fixture, text, name](benchmark::State &state) {
+                                             for (auto _ : state)
+                                                 g_found[name] =
+                                                     search(*fixture, 0, RecordSearch::Reader::Native,
+                                                            false, text, false);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->ComputeStatistics("best", best)
+                ->UseRealTime();
         }
         const QString path = fixture->store->path();
         for (const bool indexed : {true, false}) {
@@ -827,6 +855,12 @@ int main(int argc, char *argv[])
                           std::to_string(n) + " records",
                       scanSearchName(n, 0, text), nativeBareName(n),
                       "bare SQLite scan (sqlite3 C API)");
+            if (text.size() < 3)
+                printLine("search for \"" + text.toStdString() +
+                              "\" without the index, every found row's texts read too, mode 0, " +
+                              std::to_string(n) + " records",
+                          textsSearchName(n, text), nativeBareName(n),
+                          "bare SQLite scan (sqlite3 C API)");
         }
         const QString path = owned->store->path();
         const qint64 with = sizeWithIndex(path), without = sizeWithoutIndex(path);

@@ -51,19 +51,29 @@ FindResult FindResult::fromStored(qint64 id, QByteArrayView name, QByteArrayView
     return result;
 }
 
+FindResult FindResult::idOnly(qint64 id)
+{
+    FindResult result;
+    result.id = id;
+    result.m_nameEnd = -1;
+    return result;
+}
+
 QString FindResult::name() const
 {
-    return QString::fromUtf8(m_text.constData(), m_nameEnd);
+    return hasTexts() ? QString::fromUtf8(m_text.constData(), m_nameEnd) : QString();
 }
 
 QString FindResult::vehicleInfo() const
 {
-    return QString::fromUtf8(m_text.constData() + m_nameEnd, m_infoEnd - m_nameEnd);
+    return hasTexts() ? QString::fromUtf8(m_text.constData() + m_nameEnd, m_infoEnd - m_nameEnd)
+                      : QString();
 }
 
 QString FindResult::group() const
 {
-    return QString::fromUtf8(m_text.constData() + m_infoEnd, m_text.size() - m_infoEnd);
+    return hasTexts() ? QString::fromUtf8(m_text.constData() + m_infoEnd, m_text.size() - m_infoEnd)
+                      : QString();
 }
 
 } // namespace tarnvale

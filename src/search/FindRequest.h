@@ -35,7 +35,11 @@ class FindResult
                                  QByteArrayView make, QByteArrayView model, QByteArrayView style,
                                  QByteArrayView vin, QByteArrayView group);
 
+    // The id alone, its texts left to be read when they are shown (see hasTexts).
+    static FindResult idOnly(qint64 id);
+
     qint64 id = 0;
+    bool hasTexts() const { return m_nameEnd >= 0; }
     QString name() const;        // custname
     QString vehicleInfo() const; // see fromStored
     QString group() const;       // GROUPNAME
@@ -48,7 +52,7 @@ class FindResult
 
   private:
     QByteArray m_text; // name, vehicle info and group
-    qsizetype m_nameEnd = 0;
+    qsizetype m_nameEnd = 0; // -1: the texts were not read
     qsizetype m_infoEnd = 0;
 };
 

@@ -89,6 +89,9 @@ QVariant FindResultModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
+    if ((role == Qt::DisplayRole || role == Qt::ToolTipRole) &&
+        !m_rows.at(index.row()).hasTexts())
+        readTextsFrom(index.row());
     const FindResult &row = m_rows.at(index.row());
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         switch (index.column()) {
@@ -105,6 +108,30 @@ QVariant FindResultModel::data(const QModelIndex &index, int role) const
     if (role == Qt::DecorationRole && index.column() == NameColumn)
         return m_icon;
     return {};
+}
+
+void FindResultModel::readTextsFrom(int row) const
+{
+    // A page at a time: a view asks for a screenful of rows, one cell after another.
+    constexpr int kPage = 64;
+    QList<qint64> ids;
+    const int end = qMin(int(m_rows.size()), row + kPage);
+    for (int r = row; r < end; ++r)
+        if (!m_rows.at(r).hasTexts())
+            ids << m_rows.at(r).id;
+    const QList<FindResult> read = m_readTexts ? m_readTexts(ids) : QList<FindResult>();
+    // Both in table order.
+    auto next = read.cbegin();
+    for (int r = row; r < end; ++r) {
+        FindResult &shown = m_rows[r];
+        if (shown.hasTexts())
+            continue;
+        while (next != read.cend() && next->id < shown.id)
+            ++next;
+        shown = next != read.cend() && next->id == shown.id
+                    ? *next
+                    : FindResult(shown.id, QString(), QString(), QString());
+    }
 }
 
 QVariant FindResultModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QVariant>
 
+#include <functional>
+
 namespace tarnvale {
 
 class FindResultModel : public QAbstractTableModel
@@ -20,6 +22,10 @@ class FindResultModel : public QAbstractTableModel
 
     // The image every row shows in its first column (set by the window).
     void setRowIcon(const QVariant &icon) { m_icon = icon; }
+    // Reads the texts of rows that came without them (FindResult::idOnly), when they are
+    // shown: the rows of these ids, in table order; an id not given shows empty.
+    using TextReader = std::function<QList<FindResult>(const QList<qint64> &ids)>;
+    void setTextReader(TextReader reader) { m_readTexts = std::move(reader); }
 
     void clear();
     void append(const QList<FindResult> &rows);
@@ -44,8 +50,11 @@ class FindResultModel : public QAbstractTableModel
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
   private:
-    QList<FindResult> m_rows;
+    void readTextsFrom(int row) const;
+
+    mutable QList<FindResult> m_rows; // texts read when first shown
     QVariant m_icon;
+    TextReader m_readTexts;
 };
 
 } // namespace tarnvale

@@ -185,7 +185,7 @@ RecordSearch::Outcome failWith(DbError *error, int number, const QString &descri
 
 // The row as a result, when the rules find it.
 void considerRow(const SearchRow &row, const Plan &plan, const TextMatcher &matcher,
-                 Batcher &batch)
+                 Batcher &batch, bool idsOnly = false)
 {
     // A result's texts that were read to compare them are not asked of the engine again:
     // each ask is a call into it, and a found vehicle has seven.
@@ -207,6 +207,10 @@ void considerRow(const SearchRow &row, const Plan &plan, const TextMatcher &matc
     }
     if (!found)
         return;
+    if (idsOnly) {
+        batch.add(FindResult::idOnly(row.id()));
+        return;
+    }
     const auto text = [&](ResultColumn column) {
         return known[column] ? read[column] : row.text(column);
     };
@@ -254,7 +258,9 @@ RecordSearch::Outcome RecordSearch::run(const QSqlDatabase &db, const FindReques
                           options.cancel);
     const TextMatcher matcher(plan->findText, plan->mode);
     Batcher batch(sink, options.batchSize);
-    const auto consider = [&](const SearchRow &row) { considerRow(row, *plan, matcher, batch); };
+    const auto consider = [&](const SearchRow &row) {
+        considerRow(row, *plan, matcher, batch, options.idsOnly);
+    };
     std::optional<SearchQueries::Outcome> outcome;
     if (native && options.useIndex && !plan->indexMatch.isEmpty() &&
         SearchQueries::fileIndexUsable(db))
@@ -299,6 +305,36 @@ std::optional<QList<FindResult>> RecordSearch::findAmong(RecordStore &store,
     SearchQueries queries(db, SearchQueries::Reader::Generic, nullptr);
     const SearchQueries::Outcome outcome = queries.among(
         plan->selection, ids, [&](const SearchRow &row) { considerRow(row, *plan, matcher, batch); },
+        error);
+    if (outcome != SearchQueries::Outcome::Done)
+        return std::nullopt;
+    batch.flush();
+    return results;
+}
+
+std::optional<QList<FindResult>> RecordSearch::textsOf(RecordStore &store, QList<qint64> ids,
+                                                       DbError *error)
+{
+    QList<FindResult> results;
+    const QSqlDatabase db = store.database();
+    if (!db.isOpen()) {
+        failWith(error, DbError::kNotOpen, QStringLiteral("The database is not open."));
+        return std::nullopt;
+    }
+    if (ids.isEmpty())
+        return results;
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    Plan plan;
+    plan.matchAll = true;
+    plan.selection.allGroups = true;
+    plan.selection.columns = QList<TowField>(std::begin(kResultFields), std::end(kResultFields));
+    const TextMatcher matcher(QString(), plan.mode);
+    const Sink sink = [&results](QList<FindResult> &&rows) { results.append(std::move(rows)); };
+    Batcher batch(sink, Options().batchSize);
+    SearchQueries queries(db, SearchQueries::Reader::Generic, nullptr);
+    const SearchQueries::Outcome outcome = queries.among(
+        plan.selection, ids, [&](const SearchRow &row) { considerRow(row, plan, matcher, batch); },
         error);
     if (outcome != SearchQueries::Outcome::Done)
         return std::nullopt;

@@ -37,6 +37,9 @@ class RecordSearch
         // Native: the search index narrows the rows read, when the file has it and the
         // request allows (see makePlan); off, every row is read.
         bool useIndex = true;
+        // Only the found records' ids (FindResult::idOnly): the window reads the texts of the
+        // rows it shows (see textsOf).
+        bool idsOnly = false;
     };
 
     // The scan's statement on a file (empty when the request can match nothing: an empty
@@ -64,6 +67,10 @@ class RecordSearch
     static std::optional<QList<FindResult>> findAmong(RecordStore &store,
                                                       const FindRequest &request,
                                                       QList<qint64> ids, DbError *error = nullptr);
+    // The result rows of these records, texts and all, in table order; a missing id gives
+    // nothing.
+    static std::optional<QList<FindResult>> textsOf(RecordStore &store, QList<qint64> ids,
+                                                    DbError *error = nullptr);
 };
 
 } // namespace tarnvale

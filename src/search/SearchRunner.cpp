@@ -75,6 +75,7 @@ void SearchRunner::work(const std::shared_ptr<Scan> &scan, const QString &source
                 RecordSearch::Options options;
                 options.reader = m_reader;
                 options.batchSize = 1; // the window decides how rows are grouped
+                options.idsOnly = true;  // and reads the texts of those it shows
                 options.cancel = &scan->cancel;
                 outcome = RecordSearch::run(
                     db, request,

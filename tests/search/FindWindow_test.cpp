@@ -224,7 +224,14 @@ class FindWindowTest : public QObject
                              request.wholeWord, request.matchCase);
             done.clear();
             QVERIFY(done.wait(20000) && !done.wait(50)); // the replaced search ends unheard
-            QCOMPARE(f.window->resultModel()->rows(), RecordSearch::find(f.store, request).value());
+            // The window holds the ids, and reads the texts of the rows it shows.
+            const FindResultModel *model = f.window->resultModel();
+            QList<FindResult> shown;
+            for (int row = 0; row < model->rowCount(); ++row)
+                shown << FindResult(model->at(row).id, model->index(row, 0).data().toString(),
+                                    model->index(row, 1).data().toString(),
+                                    model->index(row, 2).data().toString());
+            QCOMPARE(shown, RecordSearch::find(f.store, request).value());
         }
     }
     // The results model: rows appended in batches, an icon on the first column, cleared.
@@ -253,6 +260,35 @@ class FindWindowTest : public QObject
         QVERIFY(!model.index(1, 1).data(Qt::DecorationRole).isValid() && model.at(1).id == 2);
         model.clear();
         QCOMPARE(model.rowCount(), 0);
+
+        // Rows that came as ids alone are read when shown, a page from the row asked for; a
+        // record the reader no longer gives shows empty and is not asked for again.
+        FindResultModel lazy; // without the tester, which reads every row inserted
+        lazy.setRowIcon(QStringLiteral("icon"));
+        QList<QList<qint64>> asked;
+        lazy.setTextReader([&asked](const QList<qint64> &ids) {
+            asked << ids;
+            QList<FindResult> read;
+            for (qint64 id : ids)
+                if (id != 7)
+                    read << FindResult(id, QString("Name %1").arg(id), "", QString("G%1").arg(id % 3));
+            return read;
+        });
+        QList<FindResult> idsOnly;
+        for (qint64 id = 1; id <= 100; ++id)
+            idsOnly << FindResult::idOnly(id * 2 + 1); // 3, 5, ... 201
+        lazy.append(idsOnly);
+        QVERIFY(asked.isEmpty() && !lazy.at(5).hasTexts());
+        QCOMPARE(lazy.index(90, 2).data().toString(), QStringLiteral("G0")); // id 183
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.at(0), (QList<qint64>{183, 185, 187, 189, 191, 193, 195, 197, 199, 201}));
+        const QString gone = lazy.index(2, 0).data().toString(); // id 7 is gone
+        QCOMPARE(gone + "|" + lazy.index(3, 0).data().toString(), QStringLiteral("|Name 9"));
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked.at(1).size(), 64);
+        QCOMPARE(asked.at(1).first(), 7);
+        QVERIFY(lazy.index(2, 0).data().toString().isEmpty() && asked.size() == 2);
+        QVERIFY(!lazy.index(2, 0).data(Qt::DecorationRole).toString().isEmpty() && asked.size() == 2);
     }
 };
 

@@ -135,6 +135,20 @@ class RecordSearchTest : public QObject
         QList<FindResult> among = *RecordSearch::find(m_data->store, request);
         among.removeIf([](const FindResult &row) { return row.id % 2 == 0; });
         QCOMPARE(RecordSearch::findAmong(m_data->store, request, {7, 3, 99, 1, 3, 5}), among);
+        // The window's way: the ids alone, then the texts of the rows it shows (asked for out
+        // of order, twice, and one that is missing): the whole search's rows.
+        QList<FindResult> idsAlone;
+        QCOMPARE(RecordSearch::run(
+                     m_data->store.database(), request,
+                     [&idsAlone](QList<FindResult> &&rows) { idsAlone.append(std::move(rows)); },
+                     nullptr, {.idsOnly = true}),
+                 RecordSearch::Outcome::Done);
+        QVERIFY(std::none_of(idsAlone.cbegin(), idsAlone.cend(),
+                             [](const FindResult &row) { return row.hasTexts(); }));
+        QCOMPARE(ids(idsAlone), expected);
+        QList<qint64> asked(expected.crbegin(), expected.crend());
+        asked << expected << 99999;
+        QCOMPARE(RecordSearch::textsOf(m_data->store, asked), RecordSearch::find(m_data->store, request));
     }
 
     // A database made elsewhere may hold nulls: they count as empty text everywhere. A table
