@@ -333,7 +333,7 @@ std::optional<QList<FindResult>> RecordSearch::textsOf(RecordStore &store, QList
     const Sink sink = [&results](QList<FindResult> &&rows) { results.append(std::move(rows)); };
     Batcher batch(sink, Options().batchSize);
     SearchQueries queries(db, SearchQueries::Reader::Generic, nullptr);
-    const SearchQueries::Outcome outcome = queries.among(
+    const SearchQueries::Outcome outcome = queries.amongInOne(
         plan.selection, ids, [&](const SearchRow &row) { considerRow(row, plan, matcher, batch); },
         error);
     if (outcome != SearchQueries::Outcome::Done)

@@ -369,6 +369,20 @@ Outcome SearchQueries::among(const SearchSelection &selection, const QList<qint6
     return readQuery(m_db, statement, selection.columns.size(), row, error, m_cancel, &ids);
 }
 
+Outcome SearchQueries::amongInOne(const SearchSelection &selection, const QList<qint64> &ids,
+                                  const RowFn &row, DbError *error)
+{
+    QStringList where;
+    Statement statement = selectFrom(selection, SqlDialect::of(m_db), QStringLiteral("wrecker"),
+                                     QString(), where);
+    QStringList listed; // whole numbers, written out
+    for (const qint64 id : ids)
+        listed << QString::number(id);
+    where << QStringLiteral("id IN (%1)").arg(listed.join(u','));
+    statement.sql += whereClause(where) + QStringLiteral(" ORDER BY id");
+    return readQuery(m_db, statement, selection.columns.size(), row, error, m_cancel);
+}
+
 QString SearchQueries::scanStatement(const SearchSelection &selection)
 {
     return scanOf(selection, SqlDialect(), 0).sql;

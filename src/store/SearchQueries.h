@@ -71,6 +71,9 @@ class SearchQueries
     // The selected records among these ids (ascending, no repeats), in table order.
     Outcome among(const SearchSelection &selection, const QList<qint64> &ids, const RowFn &row,
                   DbError *error);
+    // The same in one statement (one round trip to a server), for a page of ids.
+    Outcome amongInOne(const SearchSelection &selection, const QList<qint64> &ids,
+                       const RowFn &row, DbError *error);
 
     // The scan's statement on a file (its values bound in order: the group and the status,
     // those given).
