@@ -119,7 +119,11 @@ void FindResultModel::readTextsFrom(int row) const
     for (int r = row; r < end; ++r)
         if (!m_rows.at(r).hasTexts())
             ids << m_rows.at(r).id;
-    const QList<FindResult> read = m_readTexts ? m_readTexts(ids) : QList<FindResult>();
+    const std::optional<QList<FindResult>> answer =
+        m_readTexts ? m_readTexts(ids) : std::optional<QList<FindResult>>();
+    if (!answer)
+        return;
+    const QList<FindResult> &read = *answer;
     // Both in table order.
     auto next = read.cbegin();
     for (int r = row; r < end; ++r) {

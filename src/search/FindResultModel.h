@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <optional>
 
 namespace tarnvale {
 
@@ -23,8 +24,9 @@ class FindResultModel : public QAbstractTableModel
     // The image every row shows in its first column (set by the window).
     void setRowIcon(const QVariant &icon) { m_icon = icon; }
     // Reads the texts of rows that came without them (FindResult::idOnly), when they are
-    // shown: the rows of these ids, in table order; an id not given shows empty.
-    using TextReader = std::function<QList<FindResult>(const QList<qint64> &ids)>;
+    // shown: the rows of these ids, in table order; an id not given shows empty. When the
+    // reader fails (nullopt), the rows stay unread and are asked for again when next shown.
+    using TextReader = std::function<std::optional<QList<FindResult>>(const QList<qint64> &ids)>;
     void setTextReader(TextReader reader) { m_readTexts = std::move(reader); }
 
     void clear();

@@ -40,9 +40,8 @@ FindWindow::FindWindow(RecordStore &store, Dialogs &dialogs, QWidget *parent)
     m_runner = new SearchRunner(m_store, this);
     m_model = new FindResultModel(this);
     m_model->setRowIcon(style()->standardIcon(QStyle::SP_FileIcon));
-    m_model->setTextReader([this](const QList<qint64> &ids) {
-        return RecordSearch::textsOf(m_store, ids).value_or(QList<FindResult>());
-    });
+    m_model->setTextReader(
+        [this](const QList<qint64> &ids) { return RecordSearch::textsOf(m_store, ids); });
     connect(m_runner, &SearchRunner::rowsFound, this, &FindWindow::onRowsFound);
     connect(m_runner, &SearchRunner::finished, this, &FindWindow::onFinished);
     connect(&m_store, &RecordStore::changed, this, &FindWindow::onStoreChanged);

@@ -266,19 +266,26 @@ class FindWindowTest : public QObject
         FindResultModel lazy; // without the tester, which reads every row inserted
         lazy.setRowIcon(QStringLiteral("icon"));
         QList<QList<qint64>> asked;
-        lazy.setTextReader([&asked](const QList<qint64> &ids) {
+        bool failing = true;
+        lazy.setTextReader([&asked, &failing](const QList<qint64> &ids) {
             asked << ids;
+            if (failing)
+                return std::optional<QList<FindResult>>();
             QList<FindResult> read;
             for (qint64 id : ids)
                 if (id != 7)
                     read << FindResult(id, QString("Name %1").arg(id), "", QString("G%1").arg(id % 3));
-            return read;
+            return std::optional(read);
         });
         QList<FindResult> idsOnly;
         for (qint64 id = 1; id <= 100; ++id)
             idsOnly << FindResult::idOnly(id * 2 + 1); // 3, 5, ... 201
         lazy.append(idsOnly);
         QVERIFY(asked.isEmpty() && !lazy.at(5).hasTexts());
+        // A reader that fails leaves the rows unread, to be asked for again.
+        QVERIFY(lazy.index(90, 2).data().toString().isEmpty() && !lazy.at(90).hasTexts());
+        failing = false;
+        asked.clear();
         QCOMPARE(lazy.index(90, 2).data().toString(), QStringLiteral("G0")); // id 183
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.at(0), (QList<qint64>{183, 185, 187, 189, 191, 193, 195, 197, 199, 201}));
