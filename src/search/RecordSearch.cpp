@@ -284,9 +284,12 @@ std::optional<QList<FindResult>> RecordSearch::find(RecordStore &store, const Fi
     return results;
 }
 
-std::optional<QList<FindResult>> RecordSearch::findAmong(RecordStore &store,
-                                                         const FindRequest &request,
-                                                         QList<qint64> ids, DbError *error)
+namespace {
+
+// The plan's results among the records with these ids, on the store's own connection, in one
+// statement.
+std::optional<QList<FindResult>> resultsAmong(RecordStore &store, const std::optional<Plan> &plan,
+                                              QList<qint64> ids, DbError *error)
 {
     QList<FindResult> results;
     const QSqlDatabase db = store.database();
@@ -294,14 +297,15 @@ std::optional<QList<FindResult>> RecordSearch::findAmong(RecordStore &store,
         failWith(error, DbError::kNotOpen, QStringLiteral("The database is not open."));
         return std::nullopt;
     }
-    const std::optional<Plan> plan = makePlan(request);
     if (!plan || ids.isEmpty())
         return results;
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     const TextMatcher matcher(plan->findText, plan->mode);
-    const Sink sink = [&results](QList<FindResult> &&rows) { results.append(std::move(rows)); };
-    Batcher batch(sink, Options().batchSize);
+    const RecordSearch::Sink sink = [&results](QList<FindResult> &&rows) {
+        results.append(std::move(rows));
+    };
+    Batcher batch(sink, RecordSearch::Options().batchSize);
     SearchQueries queries(db, SearchQueries::Reader::Generic, nullptr);
     const SearchQueries::Outcome outcome = queries.among(
         plan->selection, ids, [&](const SearchRow &row) { considerRow(row, *plan, matcher, batch); },
@@ -312,34 +316,23 @@ std::optional<QList<FindResult>> RecordSearch::findAmong(RecordStore &store,
     return results;
 }
 
+} // namespace
+
+std::optional<QList<FindResult>> RecordSearch::findAmong(RecordStore &store,
+                                                         const FindRequest &request,
+                                                         QList<qint64> ids, DbError *error)
+{
+    return resultsAmong(store, makePlan(request), std::move(ids), error);
+}
+
 std::optional<QList<FindResult>> RecordSearch::textsOf(RecordStore &store, QList<qint64> ids,
                                                        DbError *error)
 {
-    QList<FindResult> results;
-    const QSqlDatabase db = store.database();
-    if (!db.isOpen()) {
-        failWith(error, DbError::kNotOpen, QStringLiteral("The database is not open."));
-        return std::nullopt;
-    }
-    if (ids.isEmpty())
-        return results;
-    std::sort(ids.begin(), ids.end());
-    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     Plan plan;
     plan.matchAll = true;
     plan.selection.allGroups = true;
     plan.selection.columns = QList<TowField>(std::begin(kResultFields), std::end(kResultFields));
-    const TextMatcher matcher(QString(), plan.mode);
-    const Sink sink = [&results](QList<FindResult> &&rows) { results.append(std::move(rows)); };
-    Batcher batch(sink, Options().batchSize);
-    SearchQueries queries(db, SearchQueries::Reader::Generic, nullptr);
-    const SearchQueries::Outcome outcome = queries.amongInOne(
-        plan.selection, ids, [&](const SearchRow &row) { considerRow(row, plan, matcher, batch); },
-        error);
-    if (outcome != SearchQueries::Outcome::Done)
-        return std::nullopt;
-    batch.flush();
-    return results;
+    return resultsAmong(store, plan, std::move(ids), error);
 }
 
 } // namespace tarnvale

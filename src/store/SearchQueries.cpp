@@ -221,32 +221,26 @@ Outcome readRows(Reader &reader, const SearchQueries::RowFn &fn, DbError *error,
     return Outcome::Done;
 }
 
-// Through QSqlQuery: the statement once, or once for each of `ids` with the id bound last.
+// Through QSqlQuery.
 Outcome readQuery(const QSqlDatabase &db, const Statement &statement, qsizetype columns,
-                  const SearchQueries::RowFn &fn, DbError *error, const std::atomic<bool> *cancel,
-                  const QList<qint64> *ids = nullptr)
+                  const SearchQueries::RowFn &fn, DbError *error, const std::atomic<bool> *cancel)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(statement.sql))
         return failWith(error, query.lastError()), Outcome::Failed;
     const QueryRow row(query, columns);
-    const QList<qint64> once{0};
-    for (const qint64 id : ids ? *ids : once) {
-        for (qsizetype i = 0; i < statement.values.size(); ++i)
-            query.bindValue(int(i), statement.values.at(i));
-        if (ids)
-            query.bindValue(int(statement.values.size()), id);
-        if (!query.exec())
-            return failWith(error, query.lastError()), Outcome::Failed;
-        while (query.next()) {
-            if (stopped(cancel))
-                return Outcome::Cancelled;
-            fn(row);
-        }
-        if (query.lastError().isValid())
-            return failWith(error, query.lastError()), Outcome::Failed;
+    for (qsizetype i = 0; i < statement.values.size(); ++i)
+        query.bindValue(int(i), statement.values.at(i));
+    if (!query.exec())
+        return failWith(error, query.lastError()), Outcome::Failed;
+    while (query.next()) {
+        if (stopped(cancel))
+            return Outcome::Cancelled;
+        fn(row);
     }
+    if (query.lastError().isValid())
+        return failWith(error, query.lastError()), Outcome::Failed;
     return Outcome::Done;
 }
 
@@ -360,17 +354,6 @@ std::optional<Outcome> SearchQueries::indexed(const SearchSelection &selection,
 
 Outcome SearchQueries::among(const SearchSelection &selection, const QList<qint64> &ids,
                              const RowFn &row, DbError *error)
-{
-    QStringList where;
-    Statement statement = selectFrom(selection, SqlDialect::of(m_db), QStringLiteral("wrecker"),
-                                     QString(), where);
-    where << QStringLiteral("id = ?");
-    statement.sql += whereClause(where);
-    return readQuery(m_db, statement, selection.columns.size(), row, error, m_cancel, &ids);
-}
-
-Outcome SearchQueries::amongInOne(const SearchSelection &selection, const QList<qint64> &ids,
-                                  const RowFn &row, DbError *error)
 {
     QStringList where;
     Statement statement = selectFrom(selection, SqlDialect::of(m_db), QStringLiteral("wrecker"),

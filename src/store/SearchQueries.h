@@ -68,12 +68,10 @@ class SearchQueries
     // later failure of the index are not read again: the rest is scanned.
     std::optional<Outcome> indexed(const SearchSelection &selection, const QString &match,
                                    const RowFn &row, DbError *error);
-    // The selected records among these ids (ascending, no repeats), in table order.
+    // The selected records among these ids, in table order: one statement (one round trip to
+    // a server).
     Outcome among(const SearchSelection &selection, const QList<qint64> &ids, const RowFn &row,
                   DbError *error);
-    // The same in one statement (one round trip to a server), for a page of ids.
-    Outcome amongInOne(const SearchSelection &selection, const QList<qint64> &ids,
-                       const RowFn &row, DbError *error);
 
     // The scan's statement on a file (its values bound in order: the group and the status,
     // those given).
