@@ -2,13 +2,18 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <array>
+#include <limits>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "ChargeFigures.h"
 #include "DateText.h"
 #include "ImpoundRules.h"
 #include "PaidByVehicle.h"
+#include "ReadingInParts.h"
 #include "ReportPricing.h"
 #include "ReportQueries.h"
 #include "SettingsFile.h"
@@ -146,73 +151,178 @@ int LotReport::bandOf(qint64 days)
 
 bool LotReport::inYard(const ReportRow &row)
 {
-    const VehicleStatus status = ImpoundRules::statusOf(
-        !row.isNull(3),
-        ImpoundRules::statusFromWord(QString::fromUtf8(row.cells[3]))
-            .value_or(VehicleStatus::InStorage),
-        row.integer(4) ? QString() : QStringLiteral("x"));
-    return status == VehicleStatus::InStorage || status == VehicleStatus::OnHold;
+    // Nothing kept: the release date alone says, as ImpoundRules::statusOf() has it.
+    if (row.isNull(3))
+        return row.cells[4] != QByteArrayView("0");
+    // A kept status is read from its stored word (a word not known is in storage); read as
+    // bytes, row after row, against the words of the statuses that hold a vehicle out.
+    static const std::array<QByteArray, 3> outWords = [] {
+        std::array<QByteArray, 3> words;
+        size_t at = 0;
+        for (VehicleStatus status : ImpoundRules::allStatuses())
+            if (status != VehicleStatus::InStorage && status != VehicleStatus::OnHold)
+                words.at(at++) = ImpoundRules::statusWord(status).toUtf8();
+        return words;
+    }();
+    const QByteArrayView word = row.cells[3];
+    return std::none_of(outWords.begin(), outWords.end(),
+                        [&](const QByteArray &out) { return word == QByteArrayView(out); });
 }
 
+namespace {
+
+// A vehicle in the yard as a part of the reading figured it; what it owes is figured once
+// every payment is read.
+struct YardVehicle
+{
+    static constexpr qint64 kNoTotal = std::numeric_limits<qint64>::min();
+    qint64 id = 0;
+    qint64 storage = 0;
+    qint64 total = kNoTotal;
+    int group = 0;   // in the part's groups
+    int agency = -1; // in the part's agencies; -1 when not on hold
+    int band = 0;
+};
+
+// What one part of the reading found, with the names (as stored) its vehicles point to.
+struct YardPart
+{
+    std::vector<YardVehicle> vehicles;
+    std::vector<QByteArray> groups;
+    std::vector<QByteArray> agencies;
+    TextKeyed<int> groupIndex;
+    TextKeyed<int> agencyIndex;
+
+    static int indexOf(TextKeyed<int> &index, std::vector<QByteArray> &names,
+                       QByteArrayView name)
+    {
+        return keptFor(index, name, [&] {
+            names.push_back(name.toByteArray());
+            return int(names.size() - 1);
+        });
+    }
+};
+
+// What one reader figures with: its own settings, caches and pricing (none is shared).
+struct YardReader
+{
+    YardReader(const SettingsFile &settings, const ReportPricing &pricing, const QDate &today)
+        : values(settings), pricing(pricing), figures(values, today), today(today)
+    {
+    }
+    SettingsFile values;
+    ReportPricing pricing;
+    YardFigures figures;
+    QDate today;
+    QLocale locale;
+
+    void add(const ReportRow &row, YardPart &part)
+    {
+        if (!LotReport::inYard(row))
+            return;
+        Figures f = figures.of(row.cells[1], row.cells[2]);
+        // Through its plan or kept bill, or to the release date typed on it while it is
+        // still kept in the yard: the days, storage and total its sheet shows.
+        const bool releaseTyped = row.integer(4) == 0;
+        const auto stay = pricing.stayOf(row.integer(6), row.cells[0], row.cells[7],
+                                         row.cells[8]);
+        if (stay || releaseTyped) {
+            const QString towed = QString::fromUtf8(row.cells[1]);
+            const QString release = QString::fromUtf8(row.cells[8]);
+            const QString fee = QString::fromUtf8(row.cells[2]);
+            const ChargeFigures c =
+                stay ? ChargeFigures::compute(towed, release, fee, values, today, *stay, locale)
+                     : ChargeFigures::compute(towed, release, fee, values, today, locale);
+            f.storage = ImpoundRules::toCents(c.storage);
+            f.total = c.totalFormed ? std::optional(ImpoundRules::toCents(c.grandTotal))
+                                    : std::nullopt;
+            if (releaseTyped && f.band != kNoDateBand)
+                f.band = LotReport::bandOf(c.days);
+        }
+        YardVehicle vehicle;
+        vehicle.id = row.integer(6);
+        vehicle.storage = f.storage;
+        vehicle.total = f.total.value_or(YardVehicle::kNoTotal);
+        vehicle.band = f.band;
+        vehicle.group = YardPart::indexOf(part.groupIndex, part.groups, row.cells[0]);
+        if (row.cells[3] == QByteArrayView("hold"))
+            vehicle.agency = YardPart::indexOf(part.agencyIndex, part.agencies, row.cells[5]);
+        part.vehicles.push_back(vehicle);
+    }
+};
+
+} // namespace
+
 std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFile &settings,
-                                       const QDate &today, const std::atomic<bool> *cancel)
+                                       const QDate &today, const std::atomic<bool> *cancel,
+                                       const LotReading &reading)
 {
     // One reading of the settings for the whole run.
     const SettingsFile values = SettingsFile::snapshot(settings.path());
-    YardFigures yardFigures(values, today);
     ReportPricing pricing;
     if (!pricing.load(queries, today))
         return std::nullopt;
-    const QLocale locale;
-    PaidByVehicle paid;
-    if (!queries.payments([&](const ReportRow &row) { paid.add(row.integer(0), row.integer(1)); },
-                          cancel))
+    const std::optional<ReportQueries::IdRange> ids = queries.vehicleIds();
+    if (!ids)
         return std::nullopt;
-    paid.finish();
+
+    // The parts: every payment; the vehicles with a typed release date still kept in the
+    // yard; those with a blank release date, a run of ids at a time.
+    const qint64 perPart = std::max<qint64>(reading.idsPerPart, 1);
+    const qint64 runs = ids->isEmpty() ? 0 : (ids->last - ids->first) / perPart + 1;
+    const int kPayments = 0, kReleaseTyped = 1, kFirstRun = 2;
+    std::vector<YardPart> parts(size_t(kFirstRun + runs));
+    std::vector<std::unique_ptr<YardReader>> readers(size_t(std::max(reading.readers, 1)));
+    PaidByVehicle paid(ids->first, ids->last);
+    const bool read = ReadingInParts::read(
+        queries, int(parts.size()), runs > 1 ? reading.readers : 1,
+        [&](ReportQueries &through, int at, int reader) {
+            if (at == kPayments) {
+                return through.payments(
+                    [&](qint64 vehicle, qint64 cents) { paid.add(vehicle, cents); }, cancel);
+            }
+            auto &kept = readers[size_t(reader)];
+            if (!kept)
+                kept = std::make_unique<YardReader>(values, pricing, today);
+            YardPart &part = parts[size_t(at)];
+            const auto add = [&](const ReportRow &row) { kept->add(row, part); };
+            if (at == kReleaseTyped)
+                return through.yardVehiclesReleaseTyped(add, cancel);
+            const qint64 first = ids->first + (at - kFirstRun) * perPart;
+            return through.yardVehiclesReleaseBlank(
+                {first, std::min(ids->last, first + (perPart - 1))}, add, cancel,
+                pricing.active());
+        },
+        cancel);
+    if (!read)
+        return std::nullopt;
+
+    // What each vehicle owes, and the lines it adds to.
     TextKeyed<Line> groupLines; // by the group's name as stored
     std::map<QString, Line> agencies;
     Line yard, onHold;
     std::array<Line, kBands> byBand;
     qint64 noTotal = 0;
-
-    const bool read = queries.yardVehicles(
-        [&](const ReportRow &row) {
-            if (!inYard(row))
-                return;
-            Figures f = yardFigures.of(row.cells[1], row.cells[2]);
-            // Through its plan or kept bill, or to the release date typed on it while it is
-            // still kept in the yard: the days, storage and total its sheet shows.
-            const bool releaseTyped = row.integer(4) == 0;
-            const auto stay = pricing.stayOf(row.integer(6), row.cells[0], row.cells[7],
-                                             row.cells[8]);
-            if (stay || releaseTyped) {
-                const QString towed = QString::fromUtf8(row.cells[1]);
-                const QString release = QString::fromUtf8(row.cells[8]);
-                const QString fee = QString::fromUtf8(row.cells[2]);
-                const ChargeFigures c =
-                    stay ? ChargeFigures::compute(towed, release, fee, values, today, *stay, locale)
-                         : ChargeFigures::compute(towed, release, fee, values, today, locale);
-                f.storage = ImpoundRules::toCents(c.storage);
-                f.total = c.totalFormed ? std::optional(ImpoundRules::toCents(c.grandTotal))
-                                        : std::nullopt;
-                if (releaseTyped && f.band != kNoDateBand)
-                    f.band = bandOf(c.days);
+    for (const YardPart &part : parts) {
+        std::vector<Line *> groupOf, agencyOf;
+        for (const QByteArray &name : part.groups)
+            groupOf.push_back(&keptFor(groupLines, name, [] { return Line{}; }));
+        for (const QByteArray &name : part.agencies)
+            agencyOf.push_back(
+                &agencies[named(QString::fromUtf8(name), QStringLiteral("(no agency)"))]);
+        for (const YardVehicle &v : part.vehicles) {
+            const bool totalled = v.total != YardVehicle::kNoTotal;
+            noTotal += totalled ? 0 : 1;
+            const qint64 owed = totalled ? v.total - paid.of(v.id) : 0;
+            groupOf[size_t(v.group)]->add(v.band, v.storage, owed);
+            yard.add(v.band, v.storage, owed);
+            byBand[size_t(v.band)].add(v.band, v.storage, owed);
+            if (v.agency >= 0) {
+                onHold.add(v.band, v.storage, owed);
+                agencyOf[size_t(v.agency)]->add(v.band, v.storage, owed);
             }
-            if (!f.total)
-                ++noTotal;
-            const qint64 owed = f.total ? *f.total - paid.of(row.integer(6)) : 0;
-            keptFor(groupLines, row.cells[0], [] { return Line{}; }).add(f.band, f.storage, owed);
-            yard.add(f.band, f.storage, owed);
-            byBand[size_t(f.band)].add(f.band, f.storage, owed);
-            if (row.cells[3] == QByteArrayView("hold")) {
-                onHold.add(f.band, f.storage, owed);
-                agencies[named(QString::fromUtf8(row.cells[5]), QStringLiteral("(no agency)"))]
-                    .add(f.band, f.storage, owed);
-            }
-        },
-        cancel, pricing.active());
-    if (!read || (cancel && cancel->load()))
-        return std::nullopt;
+        }
+    }
     // Names that differ as stored may read alike once blank names are named: added together.
     std::map<QString, Line> groups;
     for (const auto &[stored, kept] : groupLines) {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <optional>
 
+#include "ReadingInParts.h"
 #include "Report.h"
 
 namespace tarnvale {
@@ -16,6 +17,15 @@ namespace tarnvale {
 class ReportQueries;
 struct ReportRow;
 class SettingsFile;
+
+// How the lot report reads a yard: the vehicles with a blank release date a run of at most
+// `idsPerPart` ids at a time, on at most `readers` readers at once (one for a yard read in a
+// single run).
+struct LotReading
+{
+    qint64 idsPerPart = 65536;
+    int readers = ReadingInParts::defaultReaders();
+};
 
 class LotReport
 {
@@ -32,7 +42,8 @@ class LotReport
     // nullopt when reading failed (queries.lastError() says why) or was cancelled.
     static std::optional<Report> build(ReportQueries &queries, const SettingsFile &settings,
                                        const QDate &today,
-                                       const std::atomic<bool> *cancel = nullptr);
+                                       const std::atomic<bool> *cancel = nullptr,
+                                       const LotReading &reading = {});
 };
 
 } // namespace tarnvale

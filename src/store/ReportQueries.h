@@ -40,10 +40,32 @@ class ReportQueries
     bool yardVehicles(const std::function<void(const ReportRow &)> &visit,
                       const std::atomic<bool> *cancel = nullptr, bool priced = false);
 
-    // Every payment (a refund below zero), for adding up by vehicle. Columns: 0 vehicle id,
-    // 1 cents.
-    bool payments(const std::function<void(const ReportRow &)> &visit,
-                       const std::atomic<bool> *cancel = nullptr);
+    // Vehicle ids from `first` to `last`, both included.
+    struct IdRange
+    {
+        qint64 first = 0;
+        qint64 last = -1;
+        bool isEmpty() const { return last < first; }
+    };
+    // The lowest and highest vehicle id (an empty range when there is no vehicle); nullopt
+    // when they cannot be read.
+    std::optional<IdRange> vehicleIds();
+    // yardVehicles() in two halves that add up to it, for reading a yard in parts at once:
+    // the vehicles whose release date is blank, with ids in `ids`, and the few whose release
+    // date is typed and whose kept status keeps them in the yard.
+    bool yardVehiclesReleaseBlank(const IdRange &ids,
+                                  const std::function<void(const ReportRow &)> &visit,
+                                  const std::atomic<bool> *cancel = nullptr, bool priced = false);
+    bool yardVehiclesReleaseTyped(const std::function<void(const ReportRow &)> &visit,
+                                  const std::atomic<bool> *cancel = nullptr);
+    // The name of a connection to open reading copies of (RecordStore::openReadingCopy) that
+    // see what this one sees; empty when a copy would not (a database held in memory).
+    QString readingCopySource() const;
+
+    // Every payment (a refund below zero), for adding up by vehicle: its vehicle's id and
+    // its cents.
+    bool payments(const std::function<void(qint64 vehicle, qint64 cents)> &visit,
+                  const std::atomic<bool> *cancel = nullptr);
 
     // The payments and refunds taken from `from` to `to` (both included), summed by day,
     // method and sign. Columns: 0 day (ISO), 1 method, 2 refund (1) or payment (0),
@@ -90,6 +112,15 @@ class ReportQueries
     void setError(const DbError &error) { m_error = error; }
 
   private:
+    // The vehicles of yardVehicles() whose release date is blank (among the ids given) or
+    // typed.
+    bool yardRows(bool releaseBlank, const std::optional<IdRange> &among, bool priced,
+                  const std::function<void(const ReportRow &)> &visit,
+                  const std::atomic<bool> *cancel);
+    // Runs `sql` on either engine and hands `onRow` the reader at each row.
+    template <typename OnRow>
+    bool read(const QByteArray &sql, const QList<QByteArray> &binds,
+              const std::atomic<bool> *cancel, const QString &doing, OnRow &&onRow);
     bool scan(const QByteArray &sql, int columns, const QList<QByteArray> &binds,
               const std::function<void(const ReportRow &)> &visit,
               const std::atomic<bool> *cancel, const QString &doing);

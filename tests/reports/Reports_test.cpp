@@ -1,3 +1,4 @@
+#include <QMutex>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -15,6 +16,7 @@
 #include "MoneyReport.h"
 #include "PaidByVehicle.h"
 #include "PricingStore.h"
+#include "ReadingInParts.h"
 #include "RecordExport.h"
 #include "ReleasesReport.h"
 #include "ReportQueries.h"
@@ -109,35 +111,38 @@ class ReportsTest : public QObject
 
     // Each vehicle's payments add up, refunds and all, whatever order the payments and the
     // vehicles asked for come in (an order that steps back often enough takes a hash).
+    // Sums by vehicle, kept in an array for the yard's numbers and in a hash for the others:
+    // numbers inside, below and above the range given, one too wide for an array, none.
     void paidByVehicle_data()
     {
-        QTest::addColumn<QString>("order");
-        for (const char *order : {"ascending", "descending", "random", "ascending, then random"})
-            QTest::newRow(order) << QString(order);
+        QTest::addColumn<qint64>("first");
+        QTest::addColumn<qint64>("last");
+        QTest::addColumn<qint64>("lowest"); // of the numbers paid for
+        QTest::addColumn<qint64>("highest");
+        QTest::newRow("array") << qint64(1) << qint64(12000) << qint64(1) << qint64(12000);
+        QTest::newRow("array and hash") << qint64(3000) << qint64(9000) << qint64(1)
+                                        << qint64(12000);
+        QTest::newRow("far apart") << qint64(-(qint64(1) << 40)) << (qint64(1) << 40)
+                                   << qint64(1) << qint64(12000);
+        QTest::newRow("no vehicle") << qint64(1) << qint64(0) << qint64(1) << qint64(12000);
     }
     void paidByVehicle()
     {
-        QFETCH(QString, order);
-        QRandomGenerator random(quint32(qHash(order)));
+        QFETCH(qint64, first);
+        QFETCH(qint64, last);
+        QFETCH(qint64, lowest);
+        QFETCH(qint64, highest);
+        QRandomGenerator random(quint32(first + last));
         QMap<qint64, qint64> expected;
-        PaidByVehicle paid;
+        PaidByVehicle paid(first, last);
         for (int i = 0; i < 20000; ++i) {
-            const qint64 vehicle = 1 + random.bounded(12000);
+            const qint64 vehicle = lowest + random.bounded(int(highest - lowest + 1));
             const qint64 cents = qint64(random.bounded(60000)) - 10000;
             expected[vehicle] += cents;
             paid.add(vehicle, cents);
         }
-        paid.finish();
-        QList<qint64> asked;
-        for (qint64 vehicle = 0; vehicle <= 12001; ++vehicle)
-            asked << vehicle;
-        if (order == "descending")
-            std::reverse(asked.begin(), asked.end());
-        const qsizetype shuffledFrom = order == "random" ? 0 : order == "ascending" ? asked.size() : 6000;
-        for (qsizetype i = asked.size() - 1; i > shuffledFrom; --i)
-            asked.swapItemsAt(i, shuffledFrom + random.bounded(i - shuffledFrom + 1));
         int unpaid = 0;
-        for (const qint64 vehicle : asked) {
+        for (qint64 vehicle = lowest - 1; vehicle <= highest + 1; ++vehicle) {
             if (paid.of(vehicle) != expected.value(vehicle))
                 QFAIL(qPrintable(QString("vehicle %1: %2, not %3")
                                      .arg(vehicle)
@@ -146,6 +151,69 @@ class ReportsTest : public QObject
             unpaid += !expected.contains(vehicle);
         }
         QVERIFY(unpaid > 100); // vehicles without a payment were asked for too
+    }
+
+    // Parts handed out to this thread and to helpers, each helper on a copy of the connection
+    // of its own: every part read once; after a part fails, its error is the run's and no part
+    // starts; a cancelled run stops too.
+    void readingInParts_data()
+    {
+        QTest::addColumn<int>("failing"); // the part that fails; -1 for none
+        QTest::addColumn<int>("cancelling"); // the part that cancels; -1 for none
+        QTest::newRow("every part") << -1 << -1;
+        QTest::newRow("a part fails") << 12 << -1;
+        QTest::newRow("cancelled") << -1 << 12;
+    }
+    void readingInParts()
+    {
+        QFETCH(int, failing);
+        QFETCH(int, cancelling);
+        Yard y;
+        towed(y.store, "Lot", "1/5/2028", "10");
+        ReportQueries queries(y.store);
+        constexpr int kParts = 60, kReaders = 3;
+        std::atomic<bool> cancel{false};
+        QMutex lock;
+        QList<int> read, readers;
+        int readAfterTheEnd = 0;
+        const qint64 firstId = queries.vehicleIds().value_or(ReportQueries::IdRange{}).first;
+        const bool done = ReadingInParts::read(
+            queries, kParts, kReaders,
+            [&](ReportQueries &through, int part, int reader) {
+                // A helper's copy sees the same database.
+                const auto ids = through.vehicleIds();
+                const bool sameVehicles = ids && ids->first == firstId && firstId > 0;
+                QThread::msleep(2);
+                const QMutexLocker locked(&lock);
+                readAfterTheEnd += (failing >= 0 && read.contains(failing)) ||
+                                   (cancelling >= 0 && read.contains(cancelling));
+                read << part;
+                readers << reader;
+                if (part == cancelling)
+                    cancel = true;
+                if (part == failing || !sameVehicles || (reader == 0) != (&through == &queries)) {
+                    through.setError(DbError{7, QString("part %1 failed").arg(part)});
+                    return false;
+                }
+                return true;
+            },
+            &cancel);
+        std::sort(read.begin(), read.end());
+        QCOMPARE(done, failing < 0 && cancelling < 0);
+        QCOMPARE(queries.lastError().description,
+                 failing >= 0 ? QString("part %1 failed").arg(failing) : QString());
+        QVERIFY(std::adjacent_find(read.begin(), read.end()) == read.end()); // each once
+        if (done) {
+            QCOMPARE(read.size(), kParts);
+            QCOMPARE(read.last(), kParts - 1);
+        } else {
+            // Only parts already begun on the other readers end after it (with room for one
+            // taken just before the failure was seen).
+            QVERIFY2(readAfterTheEnd <= 2 * (kReaders - 1) && read.size() < 20,
+                     qPrintable(QString("%1 read, %2 after").arg(read.size()).arg(readAfterTheEnd)));
+        }
+        QVERIFY(*std::max_element(readers.begin(), readers.end()) < kReaders);
+        QVERIFY(readers.contains(0) && readers.contains(1)); // the helpers read their share
     }
 
     // The yard's rows: every vehicle without a release date, and one with a release date typed
@@ -374,7 +442,7 @@ class ReportsTest : public QObject
             if (random.bounded(4) == 0)
                 QVERIFY(y.release(id, day.addDays(1)));
             else if (random.bounded(4) == 0) {
-                QVERIFY(y.hold(id, "Agency"));
+                QVERIFY(y.hold(id, random.bounded(3) == 0 ? "Sheriff" : "Agency"));
                 // Kept in the yard with a release date typed on it: its sheet counts to that day.
                 TowRecord typed = *y.store.towRecord(id);
                 typed.set(TowField::towedrelease, day.addDays(random.bounded(40)).toString("M/d/yyyy"));
@@ -405,6 +473,15 @@ class ReportsTest : public QObject
         const std::optional<Report> report = LotReport::build(queries, y.settings, today);
         QVERIFY(report && vehicles > 50);
         QCOMPARE(report->tables.at(0).totals.mid(1), expected << vehicles << storage << owed);
+
+        // Read in parts, on several readers at once or one, the report is the same to the byte:
+        // each group, band and agency, whichever part met it first.
+        for (const LotReading reading : {LotReading{1, 3}, LotReading{7, 2}, LotReading{40, 1}}) {
+            const std::optional<Report> inParts =
+                LotReport::build(queries, y.settings, today, nullptr, reading);
+            QVERIFY(inParts);
+            QCOMPARE(inParts->csv(), report->csv());
+        }
     }
 
     // The runner figures a report on a connection of its own, the same as here; a report
