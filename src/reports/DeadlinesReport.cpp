@@ -11,6 +11,7 @@
 #include "ImpoundRules.h"
 #include "LienSchedule.h"
 #include "LotReport.h"
+#include "ReadingInParts.h"
 #include "ReportQueries.h"
 #include "SettingsFile.h"
 #include "TextKeyed.h"
@@ -35,12 +36,12 @@ struct Due
 } // namespace
 
 std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const SettingsFile &settings,
-                                             const QDate &today, const std::atomic<bool> *cancel)
+                                             const QDate &today, const std::atomic<bool> *cancel,
+                                             const YardReading &reading)
 {
     const QList<LienStep> schedule = LienSchedule::read(settings);
     const QDate weekEnd = today.addDays(7 - today.dayOfWeek()); // Sunday
     const QDate nextWeekEnd = weekEnd.addDays(7);
-    const QLocale locale;
 
     QHash<qint64, QList<QPair<QString, QDate>>> done;
     if (!queries.stepsDone(
@@ -52,48 +53,85 @@ std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const Setti
             cancel))
         return std::nullopt;
 
-    QList<Due> steps;
-    TextKeyed<int> groupIndex;
-    QStringList groups;
-    // Every step of a vehicle towed on a day with none done is the same: figured once a day.
+    // Every step of a vehicle towed on a day with none done is the same: figured once a day
+    // by each reader.
     struct Towed
     {
         QDate day;
         QList<LienDeadline> undone;
     };
-    TextKeyed<std::optional<Towed>> towDays;
-    const bool read = schedule.isEmpty() || queries.yardVehicles(
-        [&](const ReportRow &row) {
-            if (!LotReport::inYard(row))
-                return;
-            const qint64 id = row.integer(6);
-            const auto stepsDone = done.constFind(id);
-            const std::optional<Towed> &towed = keptFor(towDays, row.cells[1], [&] {
-                const auto day = DateText::read(QString::fromUtf8(row.cells[1]), locale, today);
-                return day ? std::optional(Towed{*day, LienSchedule::deadlines(schedule, *day, {})})
-                           : std::nullopt;
-            });
-            if (!towed)
-                return;
-            const QList<LienDeadline> deadlines =
-                stepsDone == done.cend()
-                    ? towed->undone
-                    : LienSchedule::deadlines(schedule, towed->day, *stepsDone);
-            const int group = keptFor(groupIndex, row.cells[0], [&] {
-                groups << QString::fromUtf8(row.cells[0]);
-                return int(groups.size() - 1);
-            });
-            for (int i = 0; i < deadlines.size(); ++i) {
-                const LienDeadline &d = deadlines.at(i);
-                const When when = d.due < today ? kOverdue : d.due <= weekEnd ? kThisWeek : kNextWeek;
-                if (d.due > nextWeekEnd || (when == kOverdue && d.isDone()))
-                    continue;
-                steps.append({d.due, when, i, id, group, d.doneOn});
-            }
+    // What one part of the yard finds: its steps, their groups among the names it met.
+    struct Part
+    {
+        QList<Due> steps;
+        QStringList groups;
+        TextKeyed<int> groupIndex;
+    };
+    const std::optional<ReportQueries::IdRange> vehicleIds =
+        schedule.isEmpty() ? std::optional(ReportQueries::IdRange{}) : queries.vehicleIds();
+    if (!vehicleIds)
+        return std::nullopt;
+    const std::vector<ReportQueries::IdRange> runs = ReadingInParts::runsOf(*vehicleIds, reading);
+    const int readerCount = ReadingInParts::readersFor(runs.size(), reading);
+    std::vector<TextKeyed<std::optional<Towed>>> towDaysOf(static_cast<size_t>(readerCount));
+    // The vehicles with a typed release date still kept in the yard, then the runs.
+    std::vector<Part> parts(runs.empty() ? 0 : 1 + runs.size());
+    const bool read = ReadingInParts::read(
+        queries, int(parts.size()), readerCount,
+        [&](ReportQueries &through, int at, int reader) {
+            Part &part = parts[size_t(at)];
+            TextKeyed<std::optional<Towed>> &towDays = towDaysOf[size_t(reader)];
+            const QLocale locale;
+            const auto add = [&](const ReportRow &row) {
+                if (!LotReport::inYard(row))
+                    return;
+                const qint64 id = row.integer(6);
+                const auto stepsDone = done.constFind(id);
+                const std::optional<Towed> &towed = keptFor(towDays, row.cells[1], [&] {
+                    const auto day = DateText::read(QString::fromUtf8(row.cells[1]), locale, today);
+                    return day ? std::optional(Towed{*day, LienSchedule::deadlines(schedule, *day, {})})
+                               : std::nullopt;
+                });
+                if (!towed)
+                    return;
+                const QList<LienDeadline> deadlines =
+                    stepsDone == done.cend()
+                        ? towed->undone
+                        : LienSchedule::deadlines(schedule, towed->day, *stepsDone);
+                const int group = keptFor(part.groupIndex, row.cells[0], [&] {
+                    part.groups << QString::fromUtf8(row.cells[0]);
+                    return int(part.groups.size() - 1);
+                });
+                for (int i = 0; i < deadlines.size(); ++i) {
+                    const LienDeadline &d = deadlines.at(i);
+                    const When when =
+                        d.due < today ? kOverdue : d.due <= weekEnd ? kThisWeek : kNextWeek;
+                    if (d.due > nextWeekEnd || (when == kOverdue && d.isDone()))
+                        continue;
+                    part.steps.append({d.due, when, i, id, group, d.doneOn});
+                }
+            };
+            return at == 0 ? through.yardVehiclesReleaseTyped(add, cancel)
+                           : through.yardVehiclesReleaseBlank(runs[size_t(at - 1)], add, cancel);
         },
         cancel);
     if (!read)
         return std::nullopt;
+    // The parts' steps together, each group named once.
+    QList<Due> steps;
+    TextKeyed<int> groupIndex;
+    QStringList groups;
+    for (Part &part : parts) {
+        QList<int> groupOf;
+        for (const QString &name : std::as_const(part.groups))
+            groupOf << keptFor(groupIndex, name.toUtf8(), [&] {
+                groups << name;
+                return int(groups.size() - 1);
+            });
+        for (Due &d : part.steps)
+            d.group = groupOf.at(d.group);
+        steps.append(std::move(part.steps));
+    }
     // The list's order: by day, vehicle and step. Only the longest overdue are listed, so
     // only they are put in order among the overdue; the steps of the two weeks all are.
     const auto before = [](const Due &a, const Due &b) {

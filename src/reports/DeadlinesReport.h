@@ -8,6 +8,7 @@
 #include <atomic>
 #include <optional>
 
+#include "ReadingInParts.h"
 #include "Report.h"
 
 namespace tarnvale {
@@ -24,7 +25,8 @@ class DeadlinesReport
 
     static std::optional<Report> build(ReportQueries &queries, const SettingsFile &settings,
                                        const QDate &today,
-                                       const std::atomic<bool> *cancel = nullptr);
+                                       const std::atomic<bool> *cancel = nullptr,
+                                       const YardReading &reading = {});
 };
 
 } // namespace tarnvale

@@ -255,7 +255,7 @@ struct YardReader
 
 std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFile &settings,
                                        const QDate &today, const std::atomic<bool> *cancel,
-                                       const LotReading &reading)
+                                       const YardReading &reading)
 {
     // One reading of the settings for the whole run.
     const SettingsFile values = SettingsFile::snapshot(settings.path());
@@ -268,14 +268,14 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
 
     // The parts: every payment; the vehicles with a typed release date still kept in the
     // yard; those with a blank release date, a run of ids at a time.
-    const qint64 perPart = std::max<qint64>(reading.idsPerPart, 1);
-    const qint64 runs = ids->isEmpty() ? 0 : (ids->last - ids->first) / perPart + 1;
+    const std::vector<ReportQueries::IdRange> runs = ReadingInParts::runsOf(*ids, reading);
     const int kPayments = 0, kReleaseTyped = 1, kFirstRun = 2;
-    std::vector<YardPart> parts(size_t(kFirstRun + runs));
-    std::vector<std::unique_ptr<YardReader>> readers(size_t(std::max(reading.readers, 1)));
+    std::vector<YardPart> parts(kFirstRun + runs.size());
+    const int readerCount = ReadingInParts::readersFor(runs.size(), reading);
+    std::vector<std::unique_ptr<YardReader>> readers(static_cast<size_t>(readerCount));
     PaidByVehicle paid(ids->first, ids->last);
     const bool read = ReadingInParts::read(
-        queries, int(parts.size()), runs > 1 ? reading.readers : 1,
+        queries, int(parts.size()), readerCount,
         [&](ReportQueries &through, int at, int reader) {
             if (at == kPayments) {
                 return through.payments(
@@ -288,10 +288,8 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
             const auto add = [&](const ReportRow &row) { kept->add(row, part); };
             if (at == kReleaseTyped)
                 return through.yardVehiclesReleaseTyped(add, cancel);
-            const qint64 first = ids->first + (at - kFirstRun) * perPart;
-            return through.yardVehiclesReleaseBlank(
-                {first, std::min(ids->last, first + (perPart - 1))}, add, cancel,
-                pricing.active());
+            return through.yardVehiclesReleaseBlank(runs[size_t(at - kFirstRun)], add, cancel,
+                                                    pricing.active());
         },
         cancel);
     if (!read)

@@ -18,15 +18,6 @@ class ReportQueries;
 struct ReportRow;
 class SettingsFile;
 
-// How the lot report reads a yard: the vehicles with a blank release date a run of at most
-// `idsPerPart` ids at a time, on at most `readers` readers at once (one for a yard read in a
-// single run).
-struct LotReading
-{
-    qint64 idsPerPart = 65536;
-    int readers = ReadingInParts::defaultReaders();
-};
-
 class LotReport
 {
   public:
@@ -43,7 +34,7 @@ class LotReport
     static std::optional<Report> build(ReportQueries &queries, const SettingsFile &settings,
                                        const QDate &today,
                                        const std::atomic<bool> *cancel = nullptr,
-                                       const LotReading &reading = {});
+                                       const YardReading &reading = {});
 };
 
 } // namespace tarnvale

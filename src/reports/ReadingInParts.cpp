@@ -60,4 +60,31 @@ int ReadingInParts::defaultReaders()
     return std::clamp(QThread::idealThreadCount(), 1, 4);
 }
 
+std::vector<ReportQueries::IdRange> ReadingInParts::runsOf(const ReportQueries::IdRange &ids,
+                                                           const YardReading &reading)
+{
+    // Counted from the first id, unsigned: numbers far apart (a file's ids are whatever it
+    // holds) neither overflow nor make more runs than are worth a statement each.
+    constexpr quint64 kMostRuns = 256;
+    std::vector<ReportQueries::IdRange> runs;
+    if (ids.isEmpty())
+        return runs;
+    const quint64 span = quint64(ids.last) - quint64(ids.first);
+    const quint64 perRun =
+        std::max(quint64(std::max<qint64>(reading.idsPerPart, 1)), span / kMostRuns + 1);
+    for (quint64 offset = 0;; offset += perRun) {
+        const quint64 lastOffset = perRun - 1 >= span - offset ? span : offset + perRun - 1;
+        runs.push_back({qint64(quint64(ids.first) + offset), qint64(quint64(ids.first) + lastOffset)});
+        if (lastOffset == span)
+            return runs;
+    }
+}
+
+int ReadingInParts::readersFor(size_t runs, const YardReading &reading)
+{
+    if (runs <= 1)
+        return 1;
+    return reading.readers > 0 ? reading.readers : defaultReaders();
+}
+
 } // namespace tarnvale

@@ -5,10 +5,19 @@
 
 #include <atomic>
 #include <functional>
+#include <vector>
+
+#include "ReportQueries.h"
 
 namespace tarnvale {
 
-class ReportQueries;
+// How a report reads a yard: its vehicles a run of at most `idsPerPart` ids at a time, on at
+// most `readers` readers at once (0: as many as ReadingInParts::defaultReaders()).
+struct YardReading
+{
+    qint64 idsPerPart = 65536;
+    int readers = 0;
+};
 
 class ReadingInParts
 {
@@ -27,6 +36,12 @@ class ReadingInParts
 
     // The readers a report uses by default: the machine's cores, at most four.
     static int defaultReaders();
+
+    // The runs of ids that `ids` is read in, `reading.idsPerPart` at a time (none when empty).
+    static std::vector<ReportQueries::IdRange> runsOf(const ReportQueries::IdRange &ids,
+                                                      const YardReading &reading);
+    // The readers to read `runs` runs on: one for a single run.
+    static int readersFor(size_t runs, const YardReading &reading);
 };
 
 } // namespace tarnvale

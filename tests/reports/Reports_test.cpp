@@ -5,6 +5,8 @@
 #include <QTest>
 #include <QThread>
 
+#include <limits>
+
 #include "ChargeFigures.h"
 #include "CsvRows.h"
 #include "ImpoundRules.h"
@@ -151,6 +153,43 @@ class ReportsTest : public QObject
             unpaid += !expected.contains(vehicle);
         }
         QVERIFY(unpaid > 100); // vehicles without a payment were asked for too
+    }
+
+    // The runs of ids a yard is read in: one after another from the first id to the last, each
+    // at most as long as asked, and never more than a few hundred, however far apart the ids.
+    void runsOfIds_data()
+    {
+        QTest::addColumn<qint64>("first");
+        QTest::addColumn<qint64>("last");
+        QTest::addColumn<qint64>("perPart");
+        QTest::addColumn<int>("runs");
+        const qint64 most = std::numeric_limits<qint64>::max();
+        QTest::newRow("one id a run") << qint64(1) << qint64(150) << qint64(1) << 150;
+        QTest::newRow("a short last run") << qint64(1) << qint64(1000000) << qint64(65536) << 16;
+        QTest::newRow("a single id") << qint64(5) << qint64(5) << qint64(65536) << 1;
+        QTest::newRow("none") << qint64(1) << qint64(0) << qint64(65536) << 0;
+        QTest::newRow("far apart") << qint64(1) << qint64(1000000000000000) << qint64(65536) << 256;
+        QTest::newRow("every id there is") << -most - 1 << most << qint64(65536) << 256;
+        QTest::newRow("up to the largest") << most - 10 << most << qint64(4) << 3;
+    }
+    void runsOfIds()
+    {
+        QFETCH(qint64, first);
+        QFETCH(qint64, last);
+        QFETCH(qint64, perPart);
+        QFETCH(int, runs);
+        const auto got = ReadingInParts::runsOf({first, last}, YardReading{perPart, 0});
+        QCOMPARE(int(got.size()), runs);
+        for (size_t i = 0; i < got.size(); ++i) {
+            QVERIFY(got[i].first <= got[i].last);
+            QCOMPARE(got[i].first, i == 0 ? first : got[i - 1].last + 1);
+            const quint64 longest =
+                std::max(quint64(perPart), (quint64(last) - quint64(first)) / 256 + 1);
+            QVERIFY(quint64(got[i].last) - quint64(got[i].first) < longest);
+        }
+        if (runs > 0)
+            QCOMPARE(got.back().last, last);
+        QCOMPARE(ReadingInParts::readersFor(got.size(), YardReading{perPart, 3}), runs > 1 ? 3 : 1);
     }
 
     // Parts handed out to this thread and to helpers, each helper on a copy of the connection
@@ -474,13 +513,23 @@ class ReportsTest : public QObject
         QVERIFY(report && vehicles > 50);
         QCOMPARE(report->tables.at(0).totals.mid(1), expected << vehicles << storage << owed);
 
-        // Read in parts, on several readers at once or one, the report is the same to the byte:
-        // each group, band and agency, whichever part met it first.
-        for (const LotReading reading : {LotReading{1, 3}, LotReading{7, 2}, LotReading{40, 1}}) {
+        // Read in parts, on several readers at once or one, the lot and the lien deadlines are
+        // the same to the byte: each group, band, agency and step, whichever part met it first.
+        QVERIFY(LienSchedule::write(y.settings, {{"First notice", 10}, {"Second notice", 30}}));
+        for (qint64 id : ids)
+            QVERIFY(random.bounded(3) > 0 ||
+                    y.impound.markStepDone(id, "First notice", today.addDays(-random.bounded(60))) ==
+                        ImpoundStore::Result::Done);
+        const std::optional<Report> due = DeadlinesReport::build(queries, y.settings, today);
+        QVERIFY(due && due->tables.at(1).rows.size() > 20);
+        for (const YardReading reading : {YardReading{1, 3}, YardReading{7, 2}, YardReading{40, 1}}) {
             const std::optional<Report> inParts =
                 LotReport::build(queries, y.settings, today, nullptr, reading);
-            QVERIFY(inParts);
+            const std::optional<Report> dueInParts =
+                DeadlinesReport::build(queries, y.settings, today, nullptr, reading);
+            QVERIFY(inParts && dueInParts);
             QCOMPARE(inParts->csv(), report->csv());
+            QCOMPARE(dueInParts->csv(), due->csv());
         }
     }
 
