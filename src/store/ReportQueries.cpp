@@ -169,13 +169,20 @@ bool ReportQueries::yardRows(bool releaseBlank, const std::optional<IdRange> &am
     // Every status but the three that take a vehicle out of the yard, written as the ranges
     // between them, which the status index serves (a NOT IN read every status). SQLite is told
     // to look for a blank release date in its index of them rather than in each vehicle's row
-    // (a third of the time); the server's planner finds its own way.
+    // (a third of the time), when the file has that index (one of an older schema opened only
+    // to read has not); the server's planner finds its own way.
+    bool indexed = false;
+    if (!m_store.dialect().isServer() &&
+        !scan("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
+              "name = 'wrecker_unreleased'",
+              1, {}, [&](const ReportRow &row) { indexed = row.integer(0) > 0; }, cancel,
+              QStringLiteral("reading the vehicles in the yard")))
+        return false;
     const QString releaseTyped =
-        m_store.dialect().isServer()
-            ? QStringLiteral("NOT (%1)").arg(blank)
-            : QStringLiteral("NOT EXISTS (SELECT 1 FROM wrecker b INDEXED BY wrecker_unreleased "
-                             "WHERE b.id = s.vehicle_id AND %1)")
-                  .arg(blank);
+        indexed ? QStringLiteral("NOT EXISTS (SELECT 1 FROM wrecker b INDEXED BY "
+                                 "wrecker_unreleased WHERE b.id = s.vehicle_id AND %1)")
+                      .arg(blank)
+                : QStringLiteral("NOT (%1)").arg(blank);
     return scan(QStringLiteral("SELECT %1, CASE WHEN s.status = 'hold' THEN %2 END FROM "
                                "impound_status s JOIN wrecker w "
                                "ON w.id = s.vehicle_id WHERE (s.status < 'disposed' OR "
