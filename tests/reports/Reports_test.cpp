@@ -262,10 +262,12 @@ class ReportsTest : public QObject
 
     // The yard's rows: every vehicle without a release date, and one with a release date typed
     // while its kept status is any but released, sold and disposed (words next to those three
-    // included), each once.
+    // included), each once; of them, in the yard, every one whose kept status is not one of
+    // the three.
     void yardRowsByStatus()
     {
         Yard y;
+        QList<qint64> inYard; // of them, those in storage or on hold
         const QStringList words = {"", "hold", "disposed", "released", "sold", "dispose",
                                    "disposes", "releasec", "releasee", "sol", "solda", "ZZ"};
         QList<qint64> expected;
@@ -283,8 +285,11 @@ class ReportsTest : public QObject
                 query.addBindValue(id);
                 query.addBindValue(word);
                 QVERIFY(query.exec());
-                if (!typed || !QStringList{"disposed", "released", "sold"}.contains(word))
+                const bool out = QStringList{"disposed", "released", "sold"}.contains(word);
+                if (!typed || !out)
                     expected << id;
+                if (!out)
+                    inYard << id;
             }
         }
         // The same from a file of an older schema, without the index of the vehicles with a
@@ -292,11 +297,17 @@ class ReportsTest : public QObject
         ReportQueries queries(y.store);
         for (const bool indexed : {true, false}) {
             QVERIFY(indexed || query.exec("DROP INDEX wrecker_unreleased"));
-            QList<qint64> rows;
-            QVERIFY2(queries.yardVehicles([&](const ReportRow &row) { rows << row.integer(6); }),
+            QList<qint64> rows, kept;
+            QVERIFY2(queries.yardVehicles([&](const ReportRow &row) {
+                rows << row.integer(6);
+                if (LotReport::inYard(row))
+                    kept << row.integer(6);
+            }),
                      qPrintable(queries.lastError().description));
             std::sort(rows.begin(), rows.end());
+            std::sort(kept.begin(), kept.end());
             QCOMPARE(rows, expected);
+            QCOMPARE(kept, inYard);
         }
     }
 
