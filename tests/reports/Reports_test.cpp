@@ -189,7 +189,11 @@ class ReportsTest : public QObject
         }
         if (runs > 0)
             QCOMPARE(got.back().last, last);
+        // On as many readers as asked, or by default as the machine has cores: one for one run.
         QCOMPARE(ReadingInParts::readersFor(got.size(), YardReading{perPart, 3}), runs > 1 ? 3 : 1);
+        QCOMPARE(ReadingInParts::readersFor(got.size(), YardReading{perPart, 0}),
+                 runs > 1 ? ReadingInParts::defaultReaders() : 1);
+        QVERIFY(ReadingInParts::defaultReaders() >= 1 && ReadingInParts::defaultReaders() <= 4);
     }
 
     // Parts handed out to this thread and to helpers, each helper on a copy of the connection
