@@ -119,6 +119,61 @@ void measure(Took &took, const std::function<void()> &work)
     took.cpu = std::min(took.cpu, (cpuNow() - cpu) * 1000);
 }
 
+// The bare aggregates of the rows the money, releases and deadlines reports read, in SQL
+// alone: the vehicles released in the range with what the releases report shows of them, the
+// clerk who took each one's first payment among them (and every vehicle sold); the payments of
+// the range; the lien steps done.
+struct BareAggregates
+{
+    RecordStore &store;
+    QDate first, last;
+
+    void run(const QString &sql, bool dated) const
+    {
+        QSqlQuery query(store.database());
+        query.setForwardOnly(true);
+        if (!query.prepare(store.dialect().schemaStatement(sql)))
+            std::exit(1);
+        if (dated) {
+            query.addBindValue(first.toString(Qt::ISODate));
+            query.addBindValue(last.toString(Qt::ISODate));
+        }
+        if (!query.exec() || !query.next())
+            std::exit(1);
+    }
+    void departures() const
+    {
+        const QString columns = QStringLiteral(
+            "count(*), max(w.groupname), max(w.toweddate), max(w.towedrelease), "
+            "max(w.towedfee), max(w.vehyear), max(w.vehmake), max(w.vehmodel), "
+            "max(w.vehcolor), max(w.vehtag), max(s.status), max((SELECT p.taken_by FROM "
+            "impound_payments p WHERE p.vehicle_id = w.id AND p.amount_cents > 0 ORDER BY p.id "
+            "LIMIT 1))");
+        run(QStringLiteral("SELECT %1, max(r.released_on), max(r.released_to), max(r.id_type), "
+                           "max(r.id_number) FROM impound_releases r JOIN wrecker w ON w.id = "
+                           "r.vehicle_id LEFT JOIN impound_status s ON s.vehicle_id = w.id "
+                           "WHERE r.released_on BETWEEN ? AND ?")
+                .arg(columns),
+            true);
+        run(QStringLiteral("SELECT %1 FROM impound_status s JOIN wrecker w ON w.id = "
+                           "s.vehicle_id WHERE s.status = 'sold'")
+                .arg(columns),
+            false);
+    }
+    void payments() const
+    {
+        run(QStringLiteral("SELECT count(*), sum(amount_cents), max(method) FROM "
+                           "impound_payments WHERE paid_on BETWEEN ? AND ?"),
+            true);
+    }
+    void stepsDone() const
+    {
+        run(QStringLiteral("SELECT count(*), max(vehicle_id), max(step_name), max(done_on) FROM "
+                           "lien_steps_done"),
+            false);
+    }
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -164,6 +219,7 @@ int main(int argc, char **argv)
     ReportQueries queries(store);
     const int runs = 3;
     Took report, bare, rows, history, bareHistory, money, releases, deadlines;
+    Took bareDepartures, barePayments, bareSteps;
     qint64 vehicles = 0;
     const QDate first(2026, 10, 1), last(2026, 10, 31);
     const auto built = [&](const std::optional<Report> &r, const char *name) {
@@ -178,6 +234,10 @@ int main(int argc, char **argv)
     };
     for (int run = 0; run < runs; ++run) {
         measure(bare, [&] { vehicles = queries.bareYardAggregate().value_or(-1); });
+        const BareAggregates bares{store, first, last};
+        measure(bareDepartures, [&] { bares.departures(); });
+        measure(barePayments, [&] { bares.payments(); });
+        measure(bareSteps, [&] { bares.stepsDone(); });
         measure(rows, [&] { queries.yardVehicles([](const ReportRow &) {}); });
         measure(report, [&] { built(LotReport::build(queries, settings, kToday), "lot"); });
         measure(bareHistory, [&] { queries.bareDatesAggregate(); });
@@ -202,9 +262,17 @@ int main(int argc, char **argv)
                 "%.2fx (CPU) bare SQL aggregate of the same dates (%.0f ms wall, %.0f ms CPU)\n",
                 history.wall, history.cpu, history.wall / bareHistory.wall,
                 history.cpu / bareHistory.cpu, bareHistory.wall, bareHistory.cpu);
-    std::printf("money of a month: %.0f ms wall, %.0f ms CPU; releases and sales of a month: "
-                "%.0f ms wall, %.0f ms CPU; lien deadlines: %.0f ms wall, %.0f ms CPU\n",
-                money.wall, money.cpu, releases.wall, releases.cpu, deadlines.wall, deadlines.cpu);
+    // Against the bare aggregates of the same rows: the money report's are the departures and
+    // the payments, the deadlines report's the yard and the lien steps done.
+    const double bareMoney = bareDepartures.wall + barePayments.wall;
+    const double bareDeadlines = bare.wall + bareSteps.wall;
+    std::printf("money of a month: %.0f ms wall, %.0f ms CPU, %.2fx (wall) its bare SQL "
+                "aggregates (%.0f ms); releases and sales of a month: %.0f ms wall, %.0f ms CPU, "
+                "%.2fx (wall) its bare SQL aggregate (%.0f ms); lien deadlines: %.0f ms wall, "
+                "%.0f ms CPU, %.2fx (wall) its bare SQL aggregates (%.0f ms)\n",
+                money.wall, money.cpu, money.wall / bareMoney, bareMoney, releases.wall,
+                releases.cpu, releases.wall / bareDepartures.wall, bareDepartures.wall,
+                deadlines.wall, deadlines.cpu, deadlines.wall / bareDeadlines, bareDeadlines);
 
     QString reason;
     const QString uri = bench::BenchServer::database(
@@ -217,8 +285,14 @@ int main(int argc, char **argv)
     }
     ReportQueries onServer(server);
     Took sBare, sReport, sHistory, sMoney, sReleases, sDeadlines;
+    Took sBareDepartures, sBarePayments, sBareSteps, sBareHistory;
     for (int run = 0; run < runs; ++run) {
         measure(sBare, [&] { onServer.bareYardAggregate(); });
+        const BareAggregates bares{server, first, last};
+        measure(sBareDepartures, [&] { bares.departures(); });
+        measure(sBarePayments, [&] { bares.payments(); });
+        measure(sBareSteps, [&] { bares.stepsDone(); });
+        measure(sBareHistory, [&] { onServer.bareDatesAggregate(); });
         measure(sReport, [&] { built(LotReport::build(onServer, settings, kToday), "server-lot"); });
         measure(sHistory, [&] {
             built(LotHistoryReport::build(onServer, kToday.addYears(-1), kToday, kToday),
@@ -234,10 +308,16 @@ int main(int argc, char **argv)
             built(DeadlinesReport::build(onServer, settings, kToday), "server-deadlines");
         });
     }
-    std::printf("on the server, wall: lot report %.0f ms (%.2fx the bare SQL aggregate, %.0f ms); "
-                "lot over a year %.0f ms; money of a month %.0f ms; releases and sales of a "
-                "month %.0f ms; lien deadlines %.0f ms\n",
-                sReport.wall, sReport.wall / sBare.wall, sBare.wall, sHistory.wall, sMoney.wall,
-                sReleases.wall, sDeadlines.wall);
+    const double sBareMoney = sBareDepartures.wall + sBarePayments.wall;
+    const double sBareDeadlines = sBare.wall + sBareSteps.wall;
+    std::printf("on the server, wall, and the ratio to each report's bare SQL aggregates: lot "
+                "report %.0f ms (%.2fx, %.0f ms); lot over a year %.0f ms (%.2fx, %.0f ms); "
+                "money of a month %.0f ms (%.2fx, %.0f ms); releases and sales of a month %.0f ms "
+                "(%.2fx, %.0f ms); lien deadlines %.0f ms (%.2fx, %.0f ms)\n",
+                sReport.wall, sReport.wall / sBare.wall, sBare.wall, sHistory.wall,
+                sHistory.wall / sBareHistory.wall, sBareHistory.wall, sMoney.wall,
+                sMoney.wall / sBareMoney, sBareMoney, sReleases.wall,
+                sReleases.wall / sBareDepartures.wall, sBareDepartures.wall, sDeadlines.wall,
+                sDeadlines.wall / sBareDeadlines, sBareDeadlines);
     return 0;
 }

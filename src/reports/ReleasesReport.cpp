@@ -1,5 +1,9 @@
 #include "ReleasesReport.h"
 
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
 #include "ChargeFigures.h"
 #include "DateText.h"
 #include "ImpoundRules.h"
@@ -32,6 +36,7 @@ std::optional<Report> ReleasesReport::build(ReportQueries &queries, const Settin
                        {QStringLiteral("Billed"), ReportColumn::Kind::Money}},
                       {}, {}};
     qint64 released = 0, sold = 0, billed = 0;
+    QList<QDate> days; // of the rows
     const bool read = queries.departures(
         from, to,
         [&](const ReportRow &row) {
@@ -42,11 +47,9 @@ std::optional<Report> ReleasesReport::build(ReportQueries &queries, const Settin
             if (!day.isValid() || day < from || day > to)
                 return;
             QStringList vehicle;
-            for (int c = 8; c <= 11; ++c)
-                if (!text(row, c).isEmpty())
-                    vehicle << text(row, c).toUpper();
-            if (!text(row, 12).isEmpty())
-                vehicle << u'(' + text(row, 12).toUpper() + u')';
+            for (int c = 8; c <= 12; ++c)
+                if (const QString part = text(row, c); !part.isEmpty())
+                    vehicle << (c < 12 ? part.toUpper() : u'(' + part.toUpper() + u')');
             const auto stay = pricing.stayOf(row.integer(0), row.cells[7], row.cells[16],
                                              row.cells[3]);
             const QString towed = QString::fromUtf8(row.cells[2]);
@@ -54,6 +57,7 @@ std::optional<Report> ReleasesReport::build(ReportQueries &queries, const Settin
             const ChargeFigures f =
                 stay ? ChargeFigures::compute(towed, release, fee, values, today, *stay, locale)
                      : ChargeFigures::compute(towed, release, fee, values, today, locale);
+            days << day;
             QVariantList cells{day.toString(Qt::ISODate),
                                sale ? QStringLiteral("Sold") : QStringLiteral("Released"),
                                vehicle.join(u' '),
@@ -72,10 +76,16 @@ std::optional<Report> ReleasesReport::build(ReportQueries &queries, const Settin
         cancel, pricing.active());
     if (!read)
         return std::nullopt;
-    std::stable_sort(table.rows.begin(), table.rows.end(),
-                     [](const QVariantList &a, const QVariantList &b) {
-                         return a.at(0).toString() < b.at(0).toString();
-                     });
+    // By day, and in the order read within a day.
+    std::vector<qsizetype> order(size_t(table.rows.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](qsizetype a, qsizetype b) { return days.at(a) < days.at(b); });
+    QList<QVariantList> rows;
+    rows.reserve(table.rows.size());
+    for (qsizetype at : order)
+        rows.append(std::move(table.rows[at]));
+    table.rows = std::move(rows);
     table.totals = {QStringLiteral("Total"),
                     QStringLiteral("%1 released, %2 sold").arg(released).arg(sold),
                     QString(), QString(), QString(), QString(), QString(), billed};
