@@ -620,6 +620,9 @@ class ReportsTest : public QObject
         const qint64 r4 = towed(y.store, "Lot", "2/20/2028", "30");
         QVERIFY(y.release(r1, QDate(2028, 2, 29)) && y.release(r2, QDate(2028, 3, 1)) &&
                 y.release(r3, QDate(2028, 3, 3)) && y.release(r4, QDate(2028, 2, 27)));
+        TowRecord plated = *y.store.towRecord(s1); // its plate shown after its words
+        plated.set(TowField::vehtag, " abc 123 ");
+        QVERIFY(y.store.updateTowRecord(plated));
         QCOMPARE(y.impound.dispose(*y.store.towRecord(s1), VehicleStatus::Sold, QDate(2028, 3, 1)),
                  ImpoundStore::Result::Done);
         QCOMPARE(y.impound.dispose(*y.store.towRecord(d1), VehicleStatus::Disposed,
@@ -658,7 +661,7 @@ class ReportsTest : public QObject
                          "Day,Left,Vehicle,Group,To whom,ID shown,Clerk,Billed\r\n"
                          "2028-02-29,Released" + car + "Owner,,ann,121.00\r\n"
                          "2028-03-01,Released" + car + "Owner,,ann,55.00\r\n"
-                         "2028-03-01,Sold" + car + ",,,880.00\r\n"
+                         "2028-03-01,Sold,1999 FORD TAURUS RED (ABC 123),Lot,,,,880.00\r\n"
                          "Total,\"2 released, 1 sold\",,,,,,1056.00\r\n\r\n"));
 
         // The drawer of 3/2: $55 taken in cash, $10 given back; $40 counted is $5 short.
