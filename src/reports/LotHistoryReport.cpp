@@ -6,6 +6,7 @@
 
 #include "DateText.h"
 #include "MoneyReport.h"
+#include "ReadingInParts.h"
 #include "ReportQueries.h"
 #include "TextKeyed.h"
 
@@ -13,40 +14,70 @@ namespace tarnvale {
 
 std::optional<Report> LotHistoryReport::build(ReportQueries &queries, const QDate &from,
                                               const QDate &to, const QDate &today,
-                                              const std::atomic<bool> *cancel)
+                                              const std::atomic<bool> *cancel,
+                                              const YardReading &reading)
 {
-    const QLocale locale;
-    TextKeyed<std::optional<QDate>> dates;
-    const auto dateOf = [&](QByteArrayView text) {
-        return keptFor(dates, text, [&] {
-            std::optional<QDate> day = DateText::read(QString::fromUtf8(text), locale, today);
-            if (day && !DateText::yearAllowed(*day, today))
-                day.reset();
-            return day;
-        });
+    // Towed in and left, by day (its Julian day number), counted by each part of the yard and
+    // put together and in order once all are read.
+    using ByDay = std::unordered_map<qint64, std::pair<qint64, qint64>>;
+    struct Part
+    {
+        ByDay byDay;
+        qint64 noTowDate = 0, unreadRelease = 0;
     };
-    // Towed in and left, by day (its Julian day number), put in order once all are read.
-    std::unordered_map<qint64, std::pair<qint64, qint64>> byDay;
-    qint64 noTowDate = 0, unreadRelease = 0;
-    const bool read = queries.towAndReleaseDates(
-        [&](const ReportRow &row) {
-            const std::optional<QDate> towed = dateOf(row.cells[0]);
-            if (!towed) {
-                ++noTowDate;
-                return;
-            }
-            ++byDay[towed->toJulianDay()].first;
-            if (row.cells[1].trimmed().isEmpty())
-                return;
-            const std::optional<QDate> left = dateOf(row.cells[1]);
-            if (!left)
-                ++unreadRelease;
-            else // a release before the tow: that day
-                ++byDay[std::max(*left, *towed).toJulianDay()].second;
+    const std::optional<ReportQueries::IdRange> ids = queries.vehicleIds();
+    if (!ids)
+        return std::nullopt;
+    const std::vector<ReportQueries::IdRange> runs = ReadingInParts::runsOf(*ids, reading);
+    const int readerCount = ReadingInParts::readersFor(runs.size(), reading);
+    std::vector<TextKeyed<std::optional<QDate>>> datesOf(static_cast<size_t>(readerCount));
+    std::vector<Part> parts(runs.size());
+    const bool read = ReadingInParts::read(
+        queries, int(parts.size()), readerCount,
+        [&](ReportQueries &through, int at, int reader) {
+            Part &part = parts[size_t(at)];
+            TextKeyed<std::optional<QDate>> &dates = datesOf[size_t(reader)];
+            const QLocale locale;
+            const auto dateOf = [&](QByteArrayView text) {
+                return keptFor(dates, text, [&] {
+                    std::optional<QDate> day =
+                        DateText::read(QString::fromUtf8(text), locale, today);
+                    if (day && !DateText::yearAllowed(*day, today))
+                        day.reset();
+                    return day;
+                });
+            };
+            return through.towAndReleaseDates(
+                [&](const ReportRow &row) {
+                    const std::optional<QDate> towed = dateOf(row.cells[0]);
+                    if (!towed) {
+                        ++part.noTowDate;
+                        return;
+                    }
+                    ++part.byDay[towed->toJulianDay()].first;
+                    if (row.cells[1].trimmed().isEmpty())
+                        return;
+                    const std::optional<QDate> left = dateOf(row.cells[1]);
+                    if (!left)
+                        ++part.unreadRelease;
+                    else // a release before the tow: that day
+                        ++part.byDay[std::max(*left, *towed).toJulianDay()].second;
+                },
+                cancel, runs[size_t(at)]);
         },
         cancel);
     if (!read)
         return std::nullopt;
+    ByDay byDay;
+    qint64 noTowDate = 0, unreadRelease = 0;
+    for (const Part &part : parts) {
+        for (const auto &[day, counts] : part.byDay) {
+            byDay[day].first += counts.first;
+            byDay[day].second += counts.second;
+        }
+        noTowDate += part.noTowDate;
+        unreadRelease += part.unreadRelease;
+    }
     std::vector<std::pair<QDate, std::pair<qint64, qint64>>> moves;
     moves.reserve(byDay.size());
     for (const auto &[day, counts] : byDay)

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <optional>
 
+#include "ReadingInParts.h"
 #include "Report.h"
 
 namespace tarnvale {
@@ -19,7 +20,8 @@ class LotHistoryReport
   public:
     static std::optional<Report> build(ReportQueries &queries, const QDate &from,
                                        const QDate &to, const QDate &today,
-                                       const std::atomic<bool> *cancel = nullptr);
+                                       const std::atomic<bool> *cancel = nullptr,
+                                       const YardReading &reading = {});
 };
 
 } // namespace tarnvale

@@ -263,9 +263,15 @@ std::optional<bool> ReportQueries::pricingInUse()
 }
 
 bool ReportQueries::towAndReleaseDates(const std::function<void(const ReportRow &)> &visit,
-                                       const std::atomic<bool> *cancel)
+                                       const std::atomic<bool> *cancel,
+                                       const std::optional<IdRange> &among)
 {
-    return scan("SELECT toweddate, towedrelease FROM wrecker", 2, {}, visit, cancel,
+    const QByteArray within = among ? QStringLiteral(" WHERE id BETWEEN %1 AND %2")
+                                          .arg(among->first)
+                                          .arg(among->last)
+                                          .toUtf8()
+                                    : QByteArray();
+    return scan("SELECT toweddate, towedrelease FROM wrecker" + within, 2, {}, visit, cancel,
                 QStringLiteral("reading the tow and release dates"));
 }
 

@@ -88,9 +88,11 @@ class ReportQueries
     // vehicle is billed at the flat rate. nullopt when it cannot be read.
     std::optional<bool> pricingInUse();
 
-    // The tow and release dates of every vehicle. Columns: 0 tow date, 1 release date.
+    // The tow and release dates of every vehicle, or of those with ids `among`. Columns:
+    // 0 tow date, 1 release date.
     bool towAndReleaseDates(const std::function<void(const ReportRow &)> &visit,
-                            const std::atomic<bool> *cancel = nullptr);
+                            const std::atomic<bool> *cancel = nullptr,
+                            const std::optional<IdRange> &among = std::nullopt);
 
     // Every lien step done. Columns: 0 vehicle id, 1 step name, 2 day done (ISO).
     bool stepsDone(const std::function<void(const ReportRow &)> &visit,

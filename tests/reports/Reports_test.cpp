@@ -539,23 +539,29 @@ class ReportsTest : public QObject
         QVERIFY(report && vehicles > 50);
         QCOMPARE(report->tables.at(0).totals.mid(1), expected << vehicles << storage << owed);
 
-        // Read in parts, on several readers at once or one, the lot and the lien deadlines are
-        // the same to the byte: each group, band, agency and step, whichever part met it first.
+        // Read in parts, on several readers at once or one, the lot, the lien deadlines and the
+        // lot over time are the same to the byte: each group, band, agency, step and day,
+        // whichever part met it first.
         QVERIFY(LienSchedule::write(y.settings, {{"First notice", 10}, {"Second notice", 30}}));
         for (qint64 id : ids)
             QVERIFY(random.bounded(3) > 0 ||
                     y.impound.markStepDone(id, "First notice", today.addDays(-random.bounded(60))) ==
                         ImpoundStore::Result::Done);
         const std::optional<Report> due = DeadlinesReport::build(queries, y.settings, today);
-        QVERIFY(due && due->tables.at(1).rows.size() > 20);
+        const QDate yearAgo = today.addYears(-1);
+        const std::optional<Report> history = LotHistoryReport::build(queries, yearAgo, today, today);
+        QVERIFY(due && due->tables.at(1).rows.size() > 20 && history);
         for (const YardReading reading : {YardReading{1, 3}, YardReading{7, 2}, YardReading{40, 1}}) {
             const std::optional<Report> inParts =
                 LotReport::build(queries, y.settings, today, nullptr, reading);
             const std::optional<Report> dueInParts =
                 DeadlinesReport::build(queries, y.settings, today, nullptr, reading);
-            QVERIFY(inParts && dueInParts);
+            const std::optional<Report> historyInParts =
+                LotHistoryReport::build(queries, yearAgo, today, today, nullptr, reading);
+            QVERIFY(inParts && dueInParts && historyInParts);
             QCOMPARE(inParts->csv(), report->csv());
             QCOMPARE(dueInParts->csv(), due->csv());
+            QCOMPARE(historyInParts->csv(), history->csv());
         }
     }
 
