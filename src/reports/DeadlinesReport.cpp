@@ -43,12 +43,18 @@ std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const Setti
     const QDate weekEnd = today.addDays(7 - today.dayOfWeek()); // Sunday
     const QDate nextWeekEnd = weekEnd.addDays(7);
 
+    // The steps done, by vehicle: a yard has few step names and days, each read once.
     QHash<qint64, QList<QPair<QString, QDate>>> done;
+    TextKeyed<QString> stepNames;
+    TextKeyed<QDate> doneDays;
     if (!queries.stepsDone(
             [&](const ReportRow &row) {
                 done[row.integer(0)].append(
-                    {QString::fromUtf8(row.cells[1]),
-                     QDate::fromString(QString::fromUtf8(row.cells[2]), Qt::ISODate)});
+                    {keptFor(stepNames, row.cells[1],
+                             [&] { return QString::fromUtf8(row.cells[1]); }),
+                     keptFor(doneDays, row.cells[2], [&] {
+                         return QDate::fromString(QString::fromUtf8(row.cells[2]), Qt::ISODate);
+                     })});
             },
             cancel))
         return std::nullopt;
