@@ -1,6 +1,7 @@
 #include "ReportView.h"
 
 #include <QBarCategoryAxis>
+#include <QCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
@@ -22,33 +23,55 @@ namespace tarnvale {
 
 namespace {
 
+// The most labels a chart shows under it.
+constexpr qsizetype kMostLabels = 12;
+
 QChart *makeChart(const ReportChart &shape)
 {
     auto *chart = new QChart;
     chart->setTitle(shape.title);
     chart->setAnimationOptions(QChart::NoAnimation);
-    auto *x = new QBarCategoryAxis;
-    x->append(shape.categories);
-    x->setTitleText(shape.xTitle);
     auto *y = new QValueAxis;
     y->setTitleText(shape.yTitle);
     y->setLabelFormat(QStringLiteral("%.0f"));
     double top = 0;
+    // Many days or months side by side: a label every few of them, each read whole (a label
+    // under every one was cut to "08-..."). Bars stand on their whole numbers.
+    const qsizetype count = shape.categories.size();
+    const bool bars = shape.kind == ReportChart::Kind::Bars;
+    QAbstractAxis *x = nullptr;
+    if (bars && count <= kMostLabels) {
+        auto *named = new QBarCategoryAxis;
+        named->append(shape.categories);
+        x = named;
+    } else {
+        auto *every = new QCategoryAxis;
+        every->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        const qsizetype step = std::max<qsizetype>(1, (count + kMostLabels - 1) / kMostLabels);
+        for (qsizetype i = 0; i < count; i += step)
+            every->append(shape.categories.at(i), double(i));
+        if (bars)
+            every->setRange(-0.5, double(count) - 0.5);
+        else
+            every->setRange(0, double(std::max<qsizetype>(count - 1, 1)));
+        x = every;
+    }
+    x->setTitleText(shape.xTitle);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    if (shape.kind == ReportChart::Kind::Bars) {
-        auto *bars = new QBarSeries;
+    if (bars) {
+        auto *series = new QBarSeries;
         for (const auto &[name, values] : shape.series) {
             auto *set = new QBarSet(name);
             for (double v : values)
                 *set << v;
-            bars->append(set);
+            series->append(set);
             for (double v : values)
                 top = std::max(top, v);
         }
-        chart->addSeries(bars);
-        bars->attachAxis(x);
-        bars->attachAxis(y);
+        chart->addSeries(series);
+        series->attachAxis(x);
+        series->attachAxis(y);
     } else {
         for (const auto &[name, values] : shape.series) {
             auto *line = new QLineSeries;

@@ -1,4 +1,6 @@
 #include <QAction>
+#include <QBarCategoryAxis>
+#include <QCategoryAxis>
 #include <QChartView>
 #include <QDateEdit>
 #include <QHeaderView>
@@ -29,6 +31,48 @@ class ReportsWindowTest : public QObject
 
     // Ctrl+R opens the window on the lot; its tables sort; the report is saved as CSV (the
     // report's own rows) and as PDF, and printed; the money tab gives the drawer close-out.
+    // Under a chart of many days or months, a label every few of them, each whole, from the
+    // first on; under a few, every one.
+    void chartLabels_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("days");
+        QTest::addColumn<QStringList>("labels");
+        const auto bars = int(ReportChart::Kind::Bars), lines = int(ReportChart::Kind::Lines);
+        QTest::newRow("a few bars") << bars << 3 << QStringList{"01", "02", "03"};
+        QTest::newRow("a few points") << lines << 3 << QStringList{"01", "02", "03"};
+        QTest::newRow("12 bars") << bars << 12 << QStringList{"01", "02", "03", "04", "05", "06",
+                                                             "07", "08", "09", "10", "11", "12"};
+        QTest::newRow("40 bars") << bars << 40 << QStringList{"01", "05", "09", "13", "17", "21",
+                                                             "25", "29", "33", "37"};
+        QTest::newRow("25 points") << lines << 25 << QStringList{"01", "04", "07", "10", "13",
+                                                                "16", "19", "22", "25"};
+    }
+    void chartLabels()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, days);
+        QFETCH(QStringList, labels);
+        ReportChart chart{ReportChart::Kind(kind), "Title", "Day", "Vehicles", {}, {{"One", {}}}};
+        for (int d = 1; d <= days; ++d) {
+            chart.categories << QString("%1").arg(d, 2, 10, QChar('0'));
+            chart.series[0].second << double(d);
+        }
+        Report report;
+        report.title = "Charted";
+        report.chart = chart;
+        ReportView view;
+        view.setReport(report);
+        QAbstractAxis *x = view.chartView()->chart()->axes(Qt::Horizontal).value(0);
+        QStringList shown;
+        if (auto *named = qobject_cast<QBarCategoryAxis *>(x))
+            shown = named->categories();
+        else if (auto *every = qobject_cast<QCategoryAxis *>(x))
+            shown = every->categoriesLabels();
+        QCOMPARE(shown, labels);
+        QCOMPARE(x->titleText(), QString("Day"));
+    }
+
     void openSortSaveAndPrint()
     {
         AppProgram app([](const SettingsFile &s) { s.write("Fee", "Storage Fee", "10"); });
