@@ -67,8 +67,14 @@ class ReportsWindowTest : public QObject
         QStringList shown;
         if (auto *named = qobject_cast<QBarCategoryAxis *>(x))
             shown = named->categories();
-        else if (auto *every = qobject_cast<QCategoryAxis *>(x))
+        else if (auto *every = qobject_cast<QCategoryAxis *>(x)) {
             shown = every->categoriesLabels();
+            // Every bar whole, from the first to the last; a line from its first point to its
+            // last.
+            const bool bars = kind == int(ReportChart::Kind::Bars);
+            QCOMPARE(std::pair(every->min(), every->max()),
+                     bars ? std::pair(-0.5, days - 0.5) : std::pair(0.0, days - 1.0));
+        }
         QCOMPARE(shown, labels);
         QCOMPARE(x->titleText(), QString("Day"));
     }
