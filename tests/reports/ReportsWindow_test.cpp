@@ -45,6 +45,9 @@ class ReportsWindowTest : public QObject
                                                              "07", "08", "09", "10", "11", "12"};
         QTest::newRow("40 bars") << bars << 40 << QStringList{"01", "05", "09", "13", "17", "21",
                                                              "25", "29", "33", "37"};
+        QTest::newRow("24 points") << lines << 24 << QStringList{"01", "03", "05", "07", "09",
+                                                                "11", "13", "15", "17", "19",
+                                                                "21", "23"};
         QTest::newRow("25 points") << lines << 25 << QStringList{"01", "04", "07", "10", "13",
                                                                 "16", "19", "22", "25"};
     }
