@@ -36,7 +36,23 @@ QString taxRateNote(double fraction)
         .arg(NumberText::plain(std::round(fraction * 100 * 1e6) / 1e6));
 }
 
+// The tax on `subtotal` cents at `rate` (a fraction), as every sheet figures it.
+std::optional<qint64> taxOn(qint64 subtotal, double rate)
+{
+    return MoneyCents(double(subtotal) * rate / 100.0);
+}
+
 } // namespace
+
+ChargeFigures::TaxRule::TaxRule(const SettingsFile &settings, const QLocale &locale)
+    : m_rate(taxAdded(settings) ? storedTaxRate(settings, locale) : std::nullopt)
+{
+}
+
+qint64 ChargeFigures::TaxRule::on(qint64 subtotalCents) const
+{
+    return m_rate && *m_rate >= 0 ? taxOn(subtotalCents, *m_rate).value_or(0) : 0;
+}
 
 QString ChargeFigures::taxRateWarning(const SettingsFile &settings, const QLocale &locale)
 {
@@ -319,7 +335,7 @@ void ChargeFigures::addTotal(ChargeFigures &f, const QString &towFee, qint64 bil
                 notes << QStringLiteral("The tax rate in the settings is below zero: no tax "
                                         "added.");
             } else if (taxRate) {
-                const std::optional<qint64> tax = MoneyCents(double(subtotal) * *taxRate / 100.0);
+                const std::optional<qint64> tax = taxOn(subtotal, *taxRate);
                 if (tax)
                     taxCents = *tax;
                 else

@@ -90,6 +90,20 @@ struct ChargeFigures
     // ("The tax rate 725 % in settings.ini is added as it stands: ..."); empty otherwise.
     static QString taxRateWarning(const SettingsFile &settings, const QLocale &locale = QLocale());
 
+    // The tax a sheet adds to a sum of cents by the settings as they were read once: what a
+    // report adds to a million sums, each exactly as the sheet does.
+    class TaxRule
+    {
+      public:
+        TaxRule(const SettingsFile &settings, const QLocale &locale);
+        // In cents: 0 when the settings add none, or their rate is below zero or too large
+        // for the sum.
+        qint64 on(qint64 subtotalCents) const;
+
+      private:
+        std::optional<double> m_rate;
+    };
+
     // The same from the hidden boxes of the detail sheet: the two dates and the fee text.
     static ChargeFigures compute(const QString &dateTowed, const QString &dateOut,
                                  const QString &towFee, const SettingsFile &settings,

@@ -53,13 +53,14 @@ struct Figures
 
 // The sheet figures of vehicles still in the yard, as ChargeFigures gives them today, put
 // together from figures each made once: a tow date's (its days and storage, on a tow fee of
-// 0), a tow fee's (on the day of the tow: no storage) and the tax on a sum (as the tow fee of
-// a vehicle towed today). A yard holds few distinct dates and fees, and many vehicles.
+// 0) and a tow fee's (on the day of the tow: no storage); the tax on their sum by the sheet's
+// own rule. A yard holds few distinct dates and fees, and many vehicles.
 class YardFigures
 {
   public:
     YardFigures(const SettingsFile &settings, const QDate &today)
-        : m_settings(settings), m_today(today), m_todayText(DateText::shortForm(today, m_locale))
+        : m_settings(settings), m_today(today), m_todayText(DateText::shortForm(today, m_locale)),
+          m_tax(settings, m_locale)
     {
     }
 
@@ -70,12 +71,7 @@ class YardFigures
         const std::optional<qint64> feeCents = feeOf(fee);
         if (feeCents) {
             const qint64 subtotal = *feeCents + date.storage;
-            auto tax = m_taxes.constFind(subtotal);
-            if (tax == m_taxes.cend())
-                tax = m_taxes.insert(subtotal,
-                                     ImpoundRules::toCents(
-                                         figure(m_todayText, plainCents(subtotal)).tax));
-            figures.total = subtotal + *tax;
+            figures.total = subtotal + m_tax.on(subtotal);
         }
         return figures;
     }
@@ -86,11 +82,6 @@ class YardFigures
         int band = 0;
         qint64 storage = 0;
     };
-
-    static QString plainCents(qint64 cents)
-    {
-        return QStringLiteral("%1.%2").arg(cents / 100).arg(cents % 100, 2, 10, QChar(u'0'));
-    }
 
     ChargeFigures figure(const QString &towed, const QString &fee) const
     {
@@ -125,7 +116,7 @@ class YardFigures
     const QString m_todayText;
     TextKeyed<Date> m_dates;
     TextKeyed<std::optional<qint64>> m_fees;
-    QHash<qint64, qint64> m_taxes; // by the sum taxed, in cents
+    const ChargeFigures::TaxRule m_tax;
 };
 
 QString named(const QString &name, const QString &none)
@@ -278,8 +269,10 @@ std::optional<Report> LotReport::build(ReportQueries &queries, const SettingsFil
         queries, int(parts.size()), readerCount,
         [&](ReportQueries &through, int at, int reader) {
             if (at == kPayments) {
-                return through.payments(
+                const bool done = through.payments(
                     [&](qint64 vehicle, qint64 cents) { paid.add(vehicle, cents); }, cancel);
+                paid.finish();
+                return done;
             }
             auto &kept = readers[size_t(reader)];
             if (!kept)

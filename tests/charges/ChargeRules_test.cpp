@@ -279,6 +279,35 @@ class ChargeRulesTest : public QObject
             QCOMPARE(f.dateOut + " " + f.dateTowed, "12/6/2026 12/1/2026");
     }
 
+    // The tax a report adds to a sum is the sheet's, whatever the settings say of it.
+    void taxRuleAsTheSheet_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::newRow("7.25 %") << QByteArray("Taxrate=.0725");
+        QTest::newRow("tax switched off") << QByteArray("Tax=No\nTaxrate=.0725");
+        QTest::newRow("below zero") << QByteArray("Taxrate=-.05");
+        QTest::newRow("not a number") << QByteArray("Taxrate=abc");
+        QTest::newRow("none") << QByteArray("");
+        QTest::newRow("725 %, as it stands") << QByteArray("Taxrate=7.25");
+        QTest::newRow("too large for a sum") << QByteArray("Taxrate=90000000000");
+    }
+    void taxRuleAsTheSheet()
+    {
+        QFETCH(QByteArray, settings);
+        test::TestFolder folder;
+        test::writeFile(folder.settingsPath(), "[Tow Fee]\n" + settings);
+        const SettingsFile file = SettingsFile::snapshot(folder.settingsPath());
+        const ChargeFigures::TaxRule rule(file, QLocale());
+        const QString today = DateText::shortForm(QDate(2026, 12, 6));
+        for (const qint64 cents : {qint64(0), qint64(1), qint64(999), qint64(12345),
+                                   qint64(99999999), qint64(4000000000000)}) {
+            const QString fee = QString("%1.%2").arg(cents / 100).arg(cents % 100, 2, 10, QChar('0'));
+            const auto sheet = ChargeFigures::compute(today, today, fee, file, QDate(2026, 12, 6));
+            QVERIFY(sheet.totalFormed);
+            QCOMPARE(rule.on(cents), sheet.taxCents);
+        }
+    }
+
     // Generated bills against whole-cent arithmetic: the printed rate times the days, tax on
     // fee + storage rounded half up, and the total the sum of the three lines, to the cent.
     void billsAddUpToTheCent()
@@ -295,10 +324,12 @@ class ChargeRulesTest : public QObject
             const qint64 tax = random.bounded(int(run % 25 ? per / 4 : per * 8)); // now and then 100 % or more
             test::writeFile(folder.settingsPath(), ("[Fee]\nStorage Fee=" + text(rate, 100) + "\n[Tow Fee]\nTaxrate=" + text(tax, per)).toLatin1());
             const SettingsFile file = SettingsFile::snapshot(folder.settingsPath());
+            const ChargeFigures::TaxRule taxRule(file, QLocale());
             for (int bill = 0; bill < 500; ++bill) {
                 const qint64 fee = random.bounded(100000000), days = random.bounded(340);
                 const auto f = ChargeFigures::compute(day[0], day[days], text(fee, 100), file, today);
                 const qint64 subtotal = fee + rate * days, taxCents = (subtotal * tax * 2 + per) / (2 * per);
+                QCOMPARE(taxRule.on(subtotal), taxCents); // a report's tax, the sheet's
                 if (f.rate != double(rate) / 100 || f.storage != double(rate * days) / 100 || f.tax != double(taxCents) / 100
                     || f.grandTotalText() != "$" + text(subtotal + taxCents, 100).replace(QRegularExpression("^0\\."), "."))
                     QFAIL(qPrintable(QString("fee %1, %2 days at %3, tax rate %4: %5 %6 %7").arg(text(fee, 100)).arg(days)

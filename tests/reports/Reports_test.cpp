@@ -143,6 +143,7 @@ class ReportsTest : public QObject
             expected[vehicle] += cents;
             paid.add(vehicle, cents);
         }
+        paid.finish();
         int unpaid = 0;
         for (qint64 vehicle = lowest - 1; vehicle <= highest + 1; ++vehicle) {
             if (paid.of(vehicle) != expected.value(vehicle))
