@@ -33,6 +33,47 @@ struct Due
     QDate printed;
 };
 
+using StepsDone = QList<QPair<QString, QDate>>;
+
+// The steps done, by vehicle. Found by number in an array while the yard's numbers lie close
+// (a hash of a hundred thousand vehicles cost a cache miss a row); any other vehicle in the hash.
+class StepsDoneByVehicle
+{
+  public:
+    explicit StepsDoneByVehicle(const ReportQueries::IdRange &ids) : m_first(ids.first)
+    {
+        if (!ids.isEmpty() && quint64(ids.last) - quint64(ids.first) < kMostInArray)
+            m_slots.assign(size_t(ids.last - ids.first + 1), -1);
+    }
+    void add(qint64 vehicle, const QPair<QString, QDate> &step)
+    {
+        const size_t at = size_t(quint64(vehicle) - quint64(m_first));
+        auto other = m_others.end();
+        if (at >= m_slots.size() && (other = m_others.find(vehicle)) == m_others.end())
+            other = m_others.insert(vehicle, -1);
+        qint32 &slot = at < m_slots.size() ? m_slots[at] : other.value();
+        if (slot < 0) {
+            slot = qint32(m_steps.size());
+            m_steps.append(StepsDone());
+        }
+        m_steps[slot].append(step);
+    }
+    // nullptr when none is done.
+    const StepsDone *of(qint64 vehicle) const
+    {
+        const size_t at = size_t(quint64(vehicle) - quint64(m_first));
+        const qint32 slot = at < m_slots.size() ? m_slots[at] : m_others.value(vehicle, -1);
+        return slot < 0 ? nullptr : &m_steps.at(slot);
+    }
+
+  private:
+    static constexpr quint64 kMostInArray = quint64(1) << 22;
+    qint64 m_first;
+    std::vector<qint32> m_slots; // in m_steps; -1 for none
+    QHash<qint64, qint32> m_others;
+    QList<StepsDone> m_steps;
+};
+
 } // namespace
 
 std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const SettingsFile &settings,
@@ -43,13 +84,17 @@ std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const Setti
     const QDate weekEnd = today.addDays(7 - today.dayOfWeek()); // Sunday
     const QDate nextWeekEnd = weekEnd.addDays(7);
 
+    const std::optional<ReportQueries::IdRange> vehicleIds =
+        schedule.isEmpty() ? std::optional(ReportQueries::IdRange{}) : queries.vehicleIds();
+    if (!vehicleIds)
+        return std::nullopt;
     // The steps done, by vehicle: a yard has few step names and days, each read once.
-    QHash<qint64, QList<QPair<QString, QDate>>> done;
+    StepsDoneByVehicle done(*vehicleIds);
     TextKeyed<QString> stepNames;
     TextKeyed<QDate> doneDays;
     if (!queries.stepsDone(
             [&](const ReportRow &row) {
-                done[row.integer(0)].append(
+                done.add(row.integer(0),
                     {keptFor(stepNames, row.cells[1],
                              [&] { return QString::fromUtf8(row.cells[1]); }),
                      keptFor(doneDays, row.cells[2], [&] {
@@ -73,10 +118,6 @@ std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const Setti
         QStringList groups;
         TextKeyed<int> groupIndex;
     };
-    const std::optional<ReportQueries::IdRange> vehicleIds =
-        schedule.isEmpty() ? std::optional(ReportQueries::IdRange{}) : queries.vehicleIds();
-    if (!vehicleIds)
-        return std::nullopt;
     const std::vector<ReportQueries::IdRange> runs = ReadingInParts::runsOf(*vehicleIds, reading);
     const int readerCount = ReadingInParts::readersFor(runs.size(), reading);
     std::vector<TextKeyed<std::optional<Towed>>> towDaysOf(static_cast<size_t>(readerCount));
@@ -92,7 +133,7 @@ std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const Setti
                 if (!LotReport::inYard(row))
                     return;
                 const qint64 id = row.integer(6);
-                const auto stepsDone = done.constFind(id);
+                const StepsDone *stepsDone = done.of(id);
                 const std::optional<Towed> &towed = keptFor(towDays, row.cells[1], [&] {
                     const auto day = DateText::read(QString::fromUtf8(row.cells[1]), locale, today);
                     return day ? std::optional(Towed{*day, LienSchedule::deadlines(schedule, *day, {})})
@@ -101,7 +142,7 @@ std::optional<Report> DeadlinesReport::build(ReportQueries &queries, const Setti
                 if (!towed)
                     return;
                 const QList<LienDeadline> deadlines =
-                    stepsDone == done.cend()
+                    !stepsDone
                         ? towed->undone
                         : LienSchedule::deadlines(schedule, towed->day, *stepsDone);
                 const int group = keptFor(part.groupIndex, row.cells[0], [&] {

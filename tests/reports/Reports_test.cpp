@@ -564,6 +564,35 @@ class ReportsTest : public QObject
             QCOMPARE(dueInParts->csv(), due->csv());
             QCOMPARE(historyInParts->csv(), history->csv());
         }
+
+        // A vehicle numbered far beyond the others: no array spans them, so its payments and
+        // steps done are found by number in a hash, and the yard is read in at most 256 runs.
+        // It counts as any other: its sheet's storage and balance, its second notice overdue.
+        const qint64 far = 5000000000000;
+        QVERIFY(QSqlQuery(y.store.database())
+                    .exec(QString("INSERT INTO wrecker (id, groupname, toweddate, towedfee) "
+                                  "VALUES (%1, 'G9', '%2', '100')")
+                              .arg(far)
+                              .arg(today.addDays(-100).toString("M/d/yyyy"))));
+        QVERIFY(y.pay(far, 2500, today) &&
+                y.impound.markStepDone(far, "First notice", today.addDays(-80)) ==
+                    ImpoundStore::Result::Done);
+        const TowRecord farRecord = *y.store.towRecord(far);
+        const ChargeFigures farSheet = ChargeFigures::compute(
+            farRecord, y.settings, today, *y.pricing.stayOf(farRecord, QTime(0, 0)));
+        const std::optional<Report> withFar = LotReport::build(queries, y.settings, today);
+        const std::optional<Report> dueWithFar = DeadlinesReport::build(queries, y.settings, today);
+        QVERIFY(withFar && dueWithFar);
+        QCOMPARE(withFar->tables.at(0).totals.mid(7),
+                 (QVariantList{vehicles + 1, storage + ImpoundRules::toCents(farSheet.storage),
+                               owed + *ImpoundRules::balanceCents(farSheet, 2500)}));
+        const auto overdue = [](const Report &r, int step) {
+            return r.tables.at(0).rows.at(step).at(1).toLongLong();
+        };
+        QCOMPARE(QList<qint64>({overdue(*dueWithFar, 0), overdue(*dueWithFar, 1)}),
+                 QList<qint64>({overdue(*due, 0), overdue(*due, 1) + 1}));
+        QCOMPARE(LotReport::build(queries, y.settings, today, nullptr, YardReading{1, 1})->csv(),
+                 withFar->csv());
     }
 
     // The runner figures a report on a connection of its own, the same as here; a report
