@@ -231,7 +231,7 @@ class ReportsTest : public QObject
                 // A helper's copy sees the same database.
                 const auto ids = through.vehicleIds();
                 const bool sameVehicles = ids && ids->first == firstId && firstId > 0;
-                QThread::msleep(2);
+                QThread::msleep(5); // long enough for the helpers to open their copies
                 const QMutexLocker locked(&lock);
                 readAfterTheEnd += (failing >= 0 && read.contains(failing)) ||
                                    (cancelling >= 0 && read.contains(cancelling));
