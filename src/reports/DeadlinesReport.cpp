@@ -7,6 +7,7 @@
 #include <map>
 #include <tuple>
 
+#include "ByVehicleNumber.h"
 #include "DateText.h"
 #include "ImpoundRules.h"
 #include "LienSchedule.h"
@@ -35,23 +36,17 @@ struct Due
 
 using StepsDone = QList<QPair<QString, QDate>>;
 
-// The steps done, by vehicle. Found by number in an array while the yard's numbers lie close
-// (a hash of a hundred thousand vehicles cost a cache miss a row); any other vehicle in the hash.
+// The steps done, by vehicle number (see ByVehicleNumber).
 class StepsDoneByVehicle
 {
   public:
-    explicit StepsDoneByVehicle(const ReportQueries::IdRange &ids) : m_first(ids.first)
+    explicit StepsDoneByVehicle(const ReportQueries::IdRange &ids)
+        : m_slots(ids.first, ids.last, -1)
     {
-        if (!ids.isEmpty() && quint64(ids.last) - quint64(ids.first) < kMostInArray)
-            m_slots.assign(size_t(ids.last - ids.first + 1), -1);
     }
     void add(qint64 vehicle, const QPair<QString, QDate> &step)
     {
-        const size_t at = size_t(quint64(vehicle) - quint64(m_first));
-        auto other = m_others.end();
-        if (at >= m_slots.size() && (other = m_others.find(vehicle)) == m_others.end())
-            other = m_others.insert(vehicle, -1);
-        qint32 &slot = at < m_slots.size() ? m_slots[at] : other.value();
+        qint32 &slot = m_slots[vehicle];
         if (slot < 0) {
             slot = qint32(m_steps.size());
             m_steps.append(StepsDone());
@@ -61,16 +56,12 @@ class StepsDoneByVehicle
     // nullptr when none is done.
     const StepsDone *of(qint64 vehicle) const
     {
-        const size_t at = size_t(quint64(vehicle) - quint64(m_first));
-        const qint32 slot = at < m_slots.size() ? m_slots[at] : m_others.value(vehicle, -1);
+        const qint32 slot = m_slots.of(vehicle);
         return slot < 0 ? nullptr : &m_steps.at(slot);
     }
 
   private:
-    static constexpr quint64 kMostInArray = quint64(1) << 22;
-    qint64 m_first;
-    std::vector<qint32> m_slots; // in m_steps; -1 for none
-    QHash<qint64, qint32> m_others;
+    ByVehicleNumber<qint32> m_slots; // in m_steps; -1 for none
     QList<StepsDone> m_steps;
 };
 
