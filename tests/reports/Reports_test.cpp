@@ -156,6 +156,19 @@ class ReportsTest : public QObject
         QVERIFY(unpaid > 100); // vehicles without a payment were asked for too
     }
 
+    // A database held in memory is read by this thread alone: a copy of its connection would
+    // open another, empty one.
+    void inMemoryReadByOneReader()
+    {
+        RecordStore memory;
+        QVERIFY(memory.open(":memory:", RecordStore::OpenMode::CreateIfMissing));
+        QVERIFY(towed(memory, "Lot", "1/5/2028", "10") > 0);
+        ReportQueries queries(memory);
+        QVERIFY(queries.readingCopySource().isEmpty());
+        Yard y;
+        QVERIFY(!ReportQueries(y.store).readingCopySource().isEmpty());
+    }
+
     // The runs of ids a yard is read in: one after another from the first id to the last, each
     // at most as long as asked, and never more than a few hundred, however far apart the ids.
     void runsOfIds_data()
