@@ -1,7 +1,5 @@
 #include "ReportQueries.h"
 
-#include <QHash>
-
 #include "PgReader.h"
 #include "RecordStore.h"
 #include "SchemaCheck.h"
@@ -104,9 +102,9 @@ bool ReportQueries::yardVehiclesReleaseTyped(const std::function<void(const Repo
     return yardRows(false, std::nullopt, true, visit, cancel);
 }
 
-bool ReportQueries::yardRows(bool releaseBlank, const std::optional<IdRange> &among,
-                             bool priced, const std::function<void(const ReportRow &)> &visit,
-                             const std::atomic<bool> *cancel)
+std::optional<QByteArray> ReportQueries::yardRowsSql(bool releaseBlank,
+                                                    const std::optional<IdRange> &among,
+                                                    bool priced, const std::atomic<bool> *cancel)
 {
     const auto within = [&](const char *id) {
         return among ? QStringLiteral(" AND %1 BETWEEN %2 AND %3")
@@ -116,84 +114,88 @@ bool ReportQueries::yardRows(bool releaseBlank, const std::optional<IdRange> &am
                      : QString();
     };
     // The vehicles with a blank release date come from their own index, with their kept status
-    // and, for those on hold, the agency of the standing hold (read first: few). The vehicles
-    // whose kept status keeps them in the yard whatever their release date says are few, and
-    // bring their agency with them.
-    QHash<qint64, QByteArray> agencies;
-    const QByteArray agency = "(SELECT min(h.agency) FROM impound_holds h WHERE h.vehicle_id = "
-                              "s.vehicle_id AND h.cleared_by = '' AND h.cleared_on = '')";
-    if (releaseBlank &&
-        !scan("SELECT s.vehicle_id, " + agency +
-                  " FROM impound_status s WHERE s.status = 'hold'" +
-                  within("s.vehicle_id").toUtf8(),
-              2, {},
-              [&](const ReportRow &row) {
-                  if (!row.isNull(1))
-                      agencies.insert(row.integer(0), row.cells[1].toByteArray());
-              },
-              cancel, QStringLiteral("reading the holds")))
-        return false;
-
+    // and, for those on hold, the agency of the standing hold: looked for only on a vehicle
+    // kept as on hold, a few in a run, each one step of the holds' index (a reading of a run's
+    // holds apart cost the server twice that). The vehicles whose kept status keeps them in
+    // the yard whatever their release date says are few.
     const QString blank = m_store.dialect().schemaStatement(SchemaCheck::blankRelease());
-    ReportRow out;
-    const QByteArray one("1"), zero("0");
-    const auto pass = [&](const ReportRow &row) {
-        for (int c = 0; c < 3; ++c)
-            out.cells[c] = row.cells[c];
-        out.cells[3] = row.cells[4];
-        out.cells[4] = releaseBlank ? one : zero;
-        out.cells[6] = row.cells[3];
-        if (releaseBlank) {
-            const auto held =
-                row.isNull(4) ? agencies.cend() : agencies.constFind(row.integer(3));
-            out.cells[5] = held == agencies.cend() ? QByteArrayView() : QByteArrayView(*held);
-        } else {
-            out.cells[5] = row.cells[7];
-        }
-        out.cells[7] = row.cells[5];
-        out.cells[8] = row.cells[6];
-        visit(out);
-    };
-    // A release date typed on a vehicle still kept in the yard is the day its sheet counts
-    // to: those few always come with it.
-    const QString columns = QStringLiteral("w.groupname, w.toweddate, w.towedfee, w.id, s.status");
+    const QString columns =
+        QStringLiteral("w.groupname, w.toweddate, w.towedfee, w.id, s.status, CASE WHEN "
+                       "s.status = 'hold' THEN (SELECT min(h.agency) FROM impound_holds h WHERE "
+                       "h.vehicle_id = s.vehicle_id AND h.cleared_by = '' AND h.cleared_on = "
+                       "'') END AS agency");
     const QString pricedColumns = QStringLiteral(", w.Hookup, w.towedrelease");
     if (releaseBlank)
         // The statuses' range named too: the server then merges the two in id order rather
         // than looking each vehicle's status up (two thirds of the time).
-        return scan(QStringLiteral("SELECT %1 FROM wrecker w LEFT JOIN impound_status s ON "
-                                   "s.vehicle_id = w.id%2 WHERE %3%4")
-                        .arg(columns + (priced ? pricedColumns : QString()),
-                             within("s.vehicle_id"), blank, within("w.id"))
-                        .toUtf8(),
-                    priced ? 7 : 5, {}, pass, cancel,
-                    QStringLiteral("reading the vehicles in the yard"));
-    // Every status but the three that take a vehicle out of the yard, written as the ranges
-    // between them, which the status index serves (a NOT IN read every status). SQLite is told
-    // to look for a blank release date in its index of them rather than in each vehicle's row
-    // (a third of the time), when the file has that index (one of an older schema opened only
-    // to read has not); the server's planner finds its own way.
+        return QStringLiteral("SELECT %1 FROM wrecker w LEFT JOIN impound_status s ON "
+                              "s.vehicle_id = w.id%2 WHERE %3%4")
+            .arg(columns + (priced ? pricedColumns : QString()), within("s.vehicle_id"), blank,
+                 within("w.id"))
+            .toUtf8();
+    // A release date typed on a vehicle still kept in the yard is the day its sheet counts
+    // to: those few always come with it. Every status but the three that take a vehicle out
+    // of the yard, written as the ranges between them, which the status index serves (a NOT
+    // IN read every status). SQLite is told to look for a blank release date in its index of
+    // them rather than in each vehicle's row (a third of the time), when the file has that
+    // index (one of an older schema opened only to read has not); the server's planner finds
+    // its own way.
     bool indexed = false;
     if (!m_store.dialect().isServer() &&
         !scan("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
               "name = 'wrecker_unreleased'",
               1, {}, [&](const ReportRow &row) { indexed = row.integer(0) > 0; }, cancel,
               QStringLiteral("reading the vehicles in the yard")))
-        return false;
+        return std::nullopt;
     const QString releaseTyped =
         indexed ? QStringLiteral("NOT EXISTS (SELECT 1 FROM wrecker b INDEXED BY "
                                  "wrecker_unreleased WHERE b.id = s.vehicle_id AND %1)")
                       .arg(blank)
                 : QStringLiteral("NOT (%1)").arg(blank);
-    return scan(QStringLiteral("SELECT %1, CASE WHEN s.status = 'hold' THEN %2 END FROM "
-                               "impound_status s JOIN wrecker w "
-                               "ON w.id = s.vehicle_id WHERE (s.status < 'disposed' OR "
-                               "(s.status > 'disposed' AND s.status < 'released') OR "
-                               "(s.status > 'released' AND s.status < 'sold') OR "
-                               "s.status > 'sold') AND %3")
-                    .arg(columns + pricedColumns, QString::fromUtf8(agency), releaseTyped)
-                    .toUtf8(),
-                8, {}, pass, cancel, QStringLiteral("reading the vehicles in the yard"));
+    return QStringLiteral("SELECT %1 FROM impound_status s JOIN wrecker w "
+                          "ON w.id = s.vehicle_id WHERE (s.status < 'disposed' OR "
+                          "(s.status > 'disposed' AND s.status < 'released') OR "
+                          "(s.status > 'released' AND s.status < 'sold') OR "
+                          "s.status > 'sold') AND %2")
+        .arg(columns + pricedColumns, releaseTyped)
+        .toUtf8();
+}
+
+bool ReportQueries::yardRows(bool releaseBlank, const std::optional<IdRange> &among,
+                             bool priced, const std::function<void(const ReportRow &)> &visit,
+                             const std::atomic<bool> *cancel)
+{
+    const std::optional<QByteArray> sql = yardRowsSql(releaseBlank, among, priced, cancel);
+    if (!sql)
+        return false;
+    ReportRow out;
+    const QByteArray one("1"), zero("0");
+    return scan(*sql, priced || !releaseBlank ? 8 : 6, {},
+                [&](const ReportRow &row) {
+                    for (int c = 0; c < 3; ++c)
+                        out.cells[c] = row.cells[c];
+                    out.cells[3] = row.cells[4];
+                    out.cells[4] = releaseBlank ? one : zero;
+                    out.cells[5] = row.cells[5];
+                    out.cells[6] = row.cells[3];
+                    out.cells[7] = row.cells[6];
+                    out.cells[8] = row.cells[7];
+                    visit(out);
+                },
+                cancel, QStringLiteral("reading the vehicles in the yard"));
+}
+
+std::optional<qint64> ReportQueries::bareYardRowsAggregate(const std::optional<IdRange> &run)
+{
+    // The report's own statement, counted and its columns' largest taken in SQL.
+    const std::optional<QByteArray> sql = yardRowsSql(run.has_value(), run, false, nullptr);
+    std::optional<qint64> count;
+    if (sql)
+        scan("SELECT count(*), max(groupname), max(toweddate), max(towedfee), max(id), "
+             "max(status), max(agency) FROM (" + *sql + ") AS r",
+             1, {}, [&](const ReportRow &row) { count = row.integer(0); }, nullptr,
+             QStringLiteral("counting the vehicles in the yard"));
+    return count;
 }
 
 QString ReportQueries::readingCopySource() const

@@ -105,6 +105,11 @@ class ReportQueries
     // release date counted, with the largest of the group names, tow dates and fees the
     // report reads, in one SQL statement; answers the count.
     std::optional<qint64> bareYardAggregate();
+    // The bare aggregate of the vehicle rows the lot and deadlines reports read in one
+    // statement of theirs: the vehicles with a blank release date and ids in `run`, or
+    // without a run those with a typed one, each with its kept status and hold agency,
+    // counted with their columns' largest in SQL. Answers the count.
+    std::optional<qint64> bareYardRowsAggregate(const std::optional<IdRange> &run);
     // The same over every vehicle's tow and release dates.
     std::optional<qint64> bareDatesAggregate();
 
@@ -119,6 +124,9 @@ class ReportQueries
     bool yardRows(bool releaseBlank, const std::optional<IdRange> &among, bool priced,
                   const std::function<void(const ReportRow &)> &visit,
                   const std::atomic<bool> *cancel);
+    // Its statement; nullopt when what it depends on cannot be read.
+    std::optional<QByteArray> yardRowsSql(bool releaseBlank, const std::optional<IdRange> &among,
+                                          bool priced, const std::atomic<bool> *cancel);
     // Runs `sql` on either engine and hands `onRow` the reader at each row.
     template <typename OnRow>
     bool read(const QByteArray &sql, const QList<QByteArray> &binds,

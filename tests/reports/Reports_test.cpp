@@ -281,7 +281,9 @@ class ReportsTest : public QObject
     // The yard's rows: every vehicle without a release date, and one with a release date typed
     // while its kept status is any but released, sold and disposed (words next to those three
     // included), each once; of them, in the yard, every one whose kept status is not one of
-    // the three.
+    // the three. A vehicle kept as on hold comes with its standing hold's agency (a cleared
+    // hold's is not), whatever its release date. The bare aggregate of the same statements
+    // counts the same rows.
     void yardRowsByStatus()
     {
         Yard y;
@@ -303,6 +305,19 @@ class ReportsTest : public QObject
                 query.addBindValue(id);
                 query.addBindValue(word);
                 QVERIFY(query.exec());
+                // Every vehicle has two cleared holds (named to come first); one kept as on
+                // hold, a standing one too.
+                QStringList holds = {"(by)", "Clerk", "", "(on)", "", "2028-02-02"};
+                if (word == "hold")
+                    holds << QString("Agency %1").arg(id) << "" << "";
+                for (qsizetype at = 0; at < holds.size(); at += 3) {
+                    QVERIFY(query.prepare("INSERT INTO impound_holds (vehicle_id, agency, "
+                                          "cleared_by, cleared_on) VALUES (?, ?, ?, ?)"));
+                    query.addBindValue(id);
+                    for (qsizetype c = at; c < at + 3; ++c)
+                        query.addBindValue(holds.at(c));
+                    QVERIFY(query.exec());
+                }
                 const bool out = QStringList{"disposed", "released", "sold"}.contains(word);
                 if (!typed || !out)
                     expected << id;
@@ -316,16 +331,33 @@ class ReportsTest : public QObject
         for (const bool indexed : {true, false}) {
             QVERIFY(indexed || query.exec("DROP INDEX wrecker_unreleased"));
             QList<qint64> rows, kept;
+            QStringList agencies;
             QVERIFY2(queries.yardVehicles([&](const ReportRow &row) {
                 rows << row.integer(6);
                 if (LotReport::inYard(row))
                     kept << row.integer(6);
+                if (!row.isNull(5))
+                    agencies << QString("%1 %2").arg(row.integer(6)).arg(
+                                    QString::fromUtf8(row.cells[5]));
             }),
                      qPrintable(queries.lastError().description));
             std::sort(rows.begin(), rows.end());
             std::sort(kept.begin(), kept.end());
             QCOMPARE(rows, expected);
             QCOMPARE(kept, inYard);
+            // The two vehicles kept as on hold: the second and third made.
+            agencies.sort();
+            const qint64 held = expected.at(2);
+            QCOMPARE(agencies, QStringList({QString("%1 Agency %1").arg(held),
+                                            QString("%1 Agency %1").arg(held + 1)}));
+            const auto ids = queries.vehicleIds();
+            QVERIFY(ids);
+            QCOMPARE(queries.bareYardRowsAggregate(*ids), qint64(words.size()));
+            QCOMPARE(queries.bareYardRowsAggregate(ReportQueries::IdRange{ids->first + 2,
+                                                                          ids->first + 3}),
+                     qint64(1));
+            QCOMPARE(queries.bareYardRowsAggregate(std::nullopt),
+                     qint64(expected.size() - words.size()));
         }
     }
 
