@@ -5,7 +5,10 @@
 // date, their group names, tow dates and fees), the lot over time against one over every
 // vehicle's tow and release dates. Wall and CPU time side by side, and the ratios: the lot and
 // deadlines reports read the yard on as many readers as the machine has cores (at most four),
-// so their CPU time is the sum over the readers.
+// so their CPU time is the sum over the readers. The lot and deadlines reports also against
+// the bare aggregate of every row they read: their own statements over the yard's vehicles,
+// with each one's kept status and hold agency, aggregated in SQL on one connection, plus the
+// payments (lot) or the lien steps done (deadlines).
 //
 // On a PostgreSQL server too, when TARNVALE_BENCH_PG names one (see BenchServer.h): the same
 // yard moved there (once, into a database of its own), every report and the bare aggregate, in
@@ -166,6 +169,12 @@ struct BareAggregates
                            "impound_payments WHERE paid_on BETWEEN ? AND ?"),
             true);
     }
+    void allPayments() const
+    {
+        run(QStringLiteral("SELECT count(*), sum(amount_cents), max(vehicle_id) FROM "
+                           "impound_payments"),
+            false);
+    }
     void stepsDone() const
     {
         run(QStringLiteral("SELECT count(*), max(vehicle_id), max(step_name), max(done_on) FROM "
@@ -219,8 +228,34 @@ int main(int argc, char **argv)
     ReportQueries queries(store);
     const int runs = 3;
     Took report, bare, rows, history, bareHistory, money, releases, deadlines;
-    Took bareDepartures, barePayments, bareSteps;
+    Took bareDepartures, barePayments, bareSteps, bareRows, bareRowsSpread, bareAllPayments;
     qint64 vehicles = 0;
+    const auto runsOf = [](ReportQueries &q) {
+        const std::optional<ReportQueries::IdRange> ids = q.vehicleIds();
+        if (!ids)
+            std::exit(1);
+        return ReadingInParts::runsOf(*ids, {});
+    };
+    // Every statement's aggregate, one after another on one connection, or spread over as
+    // many connections as the reports read on, as they are.
+    const auto bareRowsOf = [&](ReportQueries &q, const std::vector<ReportQueries::IdRange> &r,
+                                bool spread) {
+        std::atomic<qint64> counted{0};
+        const bool read = ReadingInParts::read(
+            q, int(r.size()) + 1, spread ? ReadingInParts::defaultReaders() : 1,
+            [&](ReportQueries &through, int at, int) {
+                const std::optional<qint64> n = through.bareYardRowsAggregate(
+                    at == 0 ? std::nullopt : std::optional(r[size_t(at - 1)]));
+                counted += n.value_or(0);
+                return n.has_value();
+            },
+            nullptr);
+        if (!read || counted != vehicles) {
+            std::fprintf(stderr, "the bare aggregate of the yard's rows counted otherwise\n");
+            std::exit(1);
+        }
+    };
+    const std::vector<ReportQueries::IdRange> fileRuns = runsOf(queries);
     const QDate first(2026, 10, 1), last(2026, 10, 31);
     const auto built = [&](const std::optional<Report> &r, const char *name) {
         if (!r)
@@ -238,6 +273,9 @@ int main(int argc, char **argv)
         measure(bareDepartures, [&] { bares.departures(); });
         measure(barePayments, [&] { bares.payments(); });
         measure(bareSteps, [&] { bares.stepsDone(); });
+        measure(bareRows, [&] { bareRowsOf(queries, fileRuns, false); });
+        measure(bareRowsSpread, [&] { bareRowsOf(queries, fileRuns, true); });
+        measure(bareAllPayments, [&] { bares.allPayments(); });
         measure(rows, [&] { queries.yardVehicles([](const ReportRow &) {}); });
         measure(report, [&] { built(LotReport::build(queries, settings, kToday), "lot"); });
         measure(bareHistory, [&] { queries.bareDatesAggregate(); });
@@ -258,6 +296,14 @@ int main(int argc, char **argv)
                 static_cast<long long>(vehicles), ReadingInParts::defaultReaders(), report.wall,
                 report.cpu, report.wall / bare.wall,
                 report.cpu / bare.cpu, bare.wall, bare.cpu, rows.wall, rows.cpu);
+    std::printf("against the bare aggregates of every row each reads (the vehicles %.0f ms on "
+                "one connection, %.0f ms on %d; the payments %.0f ms): lot report %.2fx (%.2fx), "
+                "lien deadlines %.2fx (%.2fx)\n",
+                bareRows.wall, bareRowsSpread.wall, ReadingInParts::defaultReaders(),
+                bareAllPayments.wall, report.wall / (bareRows.wall + bareAllPayments.wall),
+                report.wall / (bareRowsSpread.wall + bareAllPayments.wall),
+                deadlines.wall / (bareRows.wall + bareSteps.wall),
+                deadlines.wall / (bareRowsSpread.wall + bareSteps.wall));
     std::printf("lot over a year, every vehicle's dates: %.0f ms wall, %.0f ms CPU; %.2fx (wall) "
                 "%.2fx (CPU) bare SQL aggregate of the same dates (%.0f ms wall, %.0f ms CPU)\n",
                 history.wall, history.cpu, history.wall / bareHistory.wall,
@@ -285,7 +331,9 @@ int main(int argc, char **argv)
     }
     ReportQueries onServer(server);
     Took sBare, sReport, sHistory, sMoney, sReleases, sDeadlines;
-    Took sBareDepartures, sBarePayments, sBareSteps, sBareHistory;
+    Took sBareDepartures, sBarePayments, sBareSteps, sBareHistory, sBareRows, sBareAllPayments;
+    Took sBareRowsSpread;
+    const std::vector<ReportQueries::IdRange> serverRuns = runsOf(onServer);
     for (int run = 0; run < runs; ++run) {
         measure(sBare, [&] { onServer.bareYardAggregate(); });
         const BareAggregates bares{server, first, last};
@@ -293,6 +341,9 @@ int main(int argc, char **argv)
         measure(sBarePayments, [&] { bares.payments(); });
         measure(sBareSteps, [&] { bares.stepsDone(); });
         measure(sBareHistory, [&] { onServer.bareDatesAggregate(); });
+        measure(sBareRows, [&] { bareRowsOf(onServer, serverRuns, false); });
+        measure(sBareRowsSpread, [&] { bareRowsOf(onServer, serverRuns, true); });
+        measure(sBareAllPayments, [&] { bares.allPayments(); });
         measure(sReport, [&] { built(LotReport::build(onServer, settings, kToday), "server-lot"); });
         measure(sHistory, [&] {
             built(LotHistoryReport::build(onServer, kToday.addYears(-1), kToday, kToday),
@@ -319,5 +370,13 @@ int main(int argc, char **argv)
                 sMoney.wall / sBareMoney, sBareMoney, sReleases.wall,
                 sReleases.wall / sBareDepartures.wall, sBareDepartures.wall, sDeadlines.wall,
                 sDeadlines.wall / sBareDeadlines, sBareDeadlines);
+    std::printf("on the server, against the bare aggregates of every row each reads (the vehicles "
+                "%.0f ms on one connection, %.0f ms on %d; the payments %.0f ms): lot report "
+                "%.2fx (%.2fx), lien deadlines %.2fx (%.2fx)\n",
+                sBareRows.wall, sBareRowsSpread.wall, ReadingInParts::defaultReaders(),
+                sBareAllPayments.wall, sReport.wall / (sBareRows.wall + sBareAllPayments.wall),
+                sReport.wall / (sBareRowsSpread.wall + sBareAllPayments.wall),
+                sDeadlines.wall / (sBareRows.wall + sBareSteps.wall),
+                sDeadlines.wall / (sBareRowsSpread.wall + sBareSteps.wall));
     return 0;
 }
