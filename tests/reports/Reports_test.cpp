@@ -517,15 +517,20 @@ class ReportsTest : public QObject
                               "Total,1020,14,21,2",
                               "The list names the 1000 longest overdue of 1020 overdue steps; the "
                               "counts hold them all."}));
-        // A tow date whose year is a slip ("0206") is no usable date, not centuries in storage.
+        // A tow date whose year is a slip ("0206") is no usable date, not centuries in storage;
+        // nor is one kept on hold with a release date typed on it made usable by that date.
         QVERIFY(towed(y.store, "Lot Z", "1/5/0206", "10") > 0);
+        const qint64 keptUndated = towed(y.store, "Lot Z", "soon", "10");
+        TowRecord typedRelease = *y.store.towRecord(keptUndated);
+        typedRelease.set(TowField::towedrelease, "2/20/2028");
+        QVERIFY(y.hold(keptUndated, "Sheriff") && y.store.updateTowRecord(typedRelease));
         const auto lot = LotReport::build(queries, y.settings, QDate(2028, 3, 1));
         QVERIFY(lot);
         QStringList bands;
         for (const QVariantList &row : lot->tables.at(1).rows)
             bands << row.value(0).toString() + ": " + row.value(1).toString();
         QCOMPARE(bands, (QStringList{"0-7 days: 3", "8-30 days: 0", "31-60 days: 0",
-                                     "61-90 days: 0", "Over 90 days: 51", "No usable tow date: 1"}));
+                                     "61-90 days: 0", "Over 90 days: 51", "No usable tow date: 2"}));
     }
 
     // On a generated yard (a third of it and group G1 on a plan), the lot's storage and balance
