@@ -183,6 +183,21 @@ struct BareAggregates
     }
 };
 
+// The lot and deadlines reports against the bare aggregates of every row each reads: the
+// vehicles on one connection and spread over as many as the reports read on, plus the payments
+// (lot) or the lien steps done (deadlines).
+void printSameRows(const char *where, const Took &lot, const Took &deadlines, const Took &vehicles,
+                   const Took &spread, const Took &payments, const Took &steps)
+{
+    std::printf("%sagainst the bare aggregates of every row each reads (the vehicles %.0f ms on "
+                "one connection, %.0f ms on %d; the payments %.0f ms): lot report %.2fx (%.2fx), "
+                "lien deadlines %.2fx (%.2fx)\n",
+                where, vehicles.wall, spread.wall, ReadingInParts::defaultReaders(), payments.wall,
+                lot.wall / (vehicles.wall + payments.wall), lot.wall / (spread.wall + payments.wall),
+                deadlines.wall / (vehicles.wall + steps.wall),
+                deadlines.wall / (spread.wall + steps.wall));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -296,14 +311,7 @@ int main(int argc, char **argv)
                 static_cast<long long>(vehicles), ReadingInParts::defaultReaders(), report.wall,
                 report.cpu, report.wall / bare.wall,
                 report.cpu / bare.cpu, bare.wall, bare.cpu, rows.wall, rows.cpu);
-    std::printf("against the bare aggregates of every row each reads (the vehicles %.0f ms on "
-                "one connection, %.0f ms on %d; the payments %.0f ms): lot report %.2fx (%.2fx), "
-                "lien deadlines %.2fx (%.2fx)\n",
-                bareRows.wall, bareRowsSpread.wall, ReadingInParts::defaultReaders(),
-                bareAllPayments.wall, report.wall / (bareRows.wall + bareAllPayments.wall),
-                report.wall / (bareRowsSpread.wall + bareAllPayments.wall),
-                deadlines.wall / (bareRows.wall + bareSteps.wall),
-                deadlines.wall / (bareRowsSpread.wall + bareSteps.wall));
+    printSameRows("", report, deadlines, bareRows, bareRowsSpread, bareAllPayments, bareSteps);
     std::printf("lot over a year, every vehicle's dates: %.0f ms wall, %.0f ms CPU; %.2fx (wall) "
                 "%.2fx (CPU) bare SQL aggregate of the same dates (%.0f ms wall, %.0f ms CPU)\n",
                 history.wall, history.cpu, history.wall / bareHistory.wall,
@@ -370,13 +378,7 @@ int main(int argc, char **argv)
                 sMoney.wall / sBareMoney, sBareMoney, sReleases.wall,
                 sReleases.wall / sBareDepartures.wall, sBareDepartures.wall, sDeadlines.wall,
                 sDeadlines.wall / sBareDeadlines, sBareDeadlines);
-    std::printf("on the server, against the bare aggregates of every row each reads (the vehicles "
-                "%.0f ms on one connection, %.0f ms on %d; the payments %.0f ms): lot report "
-                "%.2fx (%.2fx), lien deadlines %.2fx (%.2fx)\n",
-                sBareRows.wall, sBareRowsSpread.wall, ReadingInParts::defaultReaders(),
-                sBareAllPayments.wall, sReport.wall / (sBareRows.wall + sBareAllPayments.wall),
-                sReport.wall / (sBareRowsSpread.wall + sBareAllPayments.wall),
-                sDeadlines.wall / (sBareRows.wall + sBareSteps.wall),
-                sDeadlines.wall / (sBareRowsSpread.wall + sBareSteps.wall));
+    printSameRows("on the server, ", sReport, sDeadlines, sBareRows, sBareRowsSpread,
+                  sBareAllPayments, sBareSteps);
     return 0;
 }
