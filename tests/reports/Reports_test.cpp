@@ -359,6 +359,10 @@ class ReportsTest : public QObject
             QCOMPARE(queries.bareYardRowsAggregate(std::nullopt),
                      qint64(expected.size() - words.size()));
         }
+        // A database that cannot be read gives no rows and says why, not an empty yard.
+        y.store.close();
+        QVERIFY(!queries.yardVehiclesReleaseTyped([](const ReportRow &) {}));
+        QCOMPARE(queries.lastError().number, DbError::kNotOpen);
     }
 
     // Worked by hand, as of 3/1/2028 at $10 a day and 10 % tax:
