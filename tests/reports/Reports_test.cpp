@@ -560,6 +560,10 @@ class ReportsTest : public QObject
             const qint64 id = towed(y.store, QString("G%1").arg(random.bounded(4)),
                                     day.toString("M/d/yyyy"), fee);
             ids << id;
+            // A plan prices by the hookup typed where the vehicle's pricing names no class.
+            TowRecord hooked = *y.store.towRecord(id);
+            hooked.set(TowField::Hookup, QStringList{"Light", "Medium", "Heavy"}[random.bounded(3)]);
+            QVERIFY(y.store.updateTowRecord(hooked));
             QVERIFY(random.bounded(3) > 0 || y.onPlan(id, plan.id, random.bounded(2)));
             for (int n = random.bounded(3) == 0 ? 1 + random.bounded(2) : 0; n > 0; --n)
                 payments.append({id, day});
