@@ -321,9 +321,11 @@ class RtfReaderTest : public QObject
         QTest::newRow("shading, borders, leaders")
             << QByteArray("{\\rtf1{\\colortbl;\\red31\\green56\\blue100;}\\pard\\cbpat1 BANNER\\par"
                           "\\pard\\brdrb\\brdrdash\\brdrw30\\brdrcf1\\brsp40 Letterhead\\par"
-                          "\\pard\\tldot\\tqr\\tx8000 Towing\\tab 265.00\\par\\pard plain}")
+                          "\\pard\\tldot\\tqr\\tx8000 Towing\\tab 265.00\\par"
+                          "\\pard\\brdrt\\brdrs\\brdrw15\\brdrl\\brdrdot\\brdrr\\brdrs\\brdrw45 Boxed\\par\\pard plain}")
             << QStringList{"L bg#1f3864", "L sa4.66667 borderB:2px#1f3864:2",
-                           "L tabR533.333 leader533.333", "L"};
+                           "L tabR533.333 leader533.333",
+                           "L sb1 borderT:1px#000000 borderL:0.75px#000000:3 borderR:3px#000000", "L"};
         QTest::newRow("style sheet, a style based on another") // and the size of the text
             << QByteArray("{\\rtf1{\\stylesheet{\\s0\\fs20\\sa120 Normal;}{\\s1\\sbasedon0\\qc\\sb240{\\*\\k x} Head;}{\\*\\cs5\\fs40 C;}"
                           "{\\s6\\sbasedon6\\fs44 Loop;}}\\pard\\plain\\s1 Head\\par\\pard\\plain\\s0\\qr\\fs18 body\\par\\pard\\plain\\s6\\s5 x\\par}")
