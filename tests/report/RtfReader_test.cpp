@@ -270,12 +270,15 @@ class RtfReaderTest : public QObject
                           "{\\b\\cf2\\plain reset} \\b x \\b0 unbold {\\f2 ab} {\\up6 raised} {\\dn6 lowered} "
                           "{\\up6\\up0 level} {\\b\\cf3 past}\\par}";
         QVERIFY(RtfReader::read(rtf, doc, kDpi).ok);
-        QStringList runs;
-        for (auto it = doc.firstBlock().begin(); !it.atEnd(); ++it)
-            if (const QString text = it.fragment().text().trimmed(); !text.isEmpty())
-                runs << text + u'=' + characterOf(it.fragment().charFormat());
+        const auto runsOf = [&doc] {
+            QStringList runs;
+            for (auto it = doc.firstBlock().begin(); !it.atEnd(); ++it)
+                if (const QString text = it.fragment().text().trimmed(); !text.isEmpty())
+                    runs << text + u'=' + characterOf(it.fragment().charFormat());
+            return runs;
+        };
         // clang-format off
-        QCOMPARE(runs, QStringList({"plain=---- 10 Arial", "bold=B--- 10 Arial", "italic=-I-- 10 Arial", "under=--U- 10 Arial", "over=---- 10 Arial",
+        QCOMPARE(runsOf(), QStringList({"plain=---- 10 Arial", "bold=B--- 10 Arial", "italic=-I-- 10 Arial", "under=--U- 10 Arial", "over=---- 10 Arial",
                                     "double=--D- 10 Arial", "struck=---S 10 Arial", "big=---- 18 Times New Roman",
                                     "red=---- 10 Arial #ff0000", "reset=---- 12 Arial", "x=B--- 10 Arial", "unbold=---- 10 Arial",
                                     QStringLiteral("\u03B1\u03B2=---- 10 "), "raised=---- 10 Arial up",
@@ -285,11 +288,13 @@ class RtfReaderTest : public QObject
         // A font table without a group for each font, one name without its ";": every font named.
         QVERIFY(RtfReader::read("{\\rtf1{\\fonttbl\\f0\\fswiss Arial\\f1\\froman Times New Roman;}"
                                 "\\f1\\fs20 b {\\f0\\b a}\\par}", doc, kDpi).ok);
-        runs.clear();
-        for (auto it = doc.firstBlock().begin(); !it.atEnd(); ++it)
-            if (const QString text = it.fragment().text().trimmed(); !text.isEmpty())
-                runs << text + u'=' + characterOf(it.fragment().charFormat());
-        QCOMPARE(runs, QStringList({"b=---- 10 Times New Roman", "a=B--- 10 Arial"}));
+        QCOMPARE(runsOf(), QStringList({"b=---- 10 Times New Roman", "a=B--- 10 Arial"}));
+        // A colour table keeps its first 4096 colours; one past them is no colour.
+        const QByteArray colours = "{\\rtf1{\\colortbl;" +
+                                   QByteArray("\\red1\\green2\\blue3;").repeated(4096) +
+                                   "}{\\cf4095 kept} {\\cf4096 past}\\par}";
+        QVERIFY(RtfReader::read(colours, doc, kDpi).ok);
+        QCOMPARE(runsOf(), QStringList({"kept=---- 12  #010203", "past=---- 12 "}));
     }
 
     // \titlepg gives the first page a header of its own; \titlepg0 takes that back.
