@@ -245,6 +245,7 @@ class ChargeRulesTest : public QObject
             "The tax rate 725 % in settings.ini is added as it stands: mend it in Config Settings.");
         row("tax rate 100 %", "3/1/2026|3/4/2026|100.00", "10|-|1", "3 $10.00 $30.00 $260.00", "The tax rate 100 % in settings.ini");
         row("storage too large", "3/1/2026|6/9/2026|100.00", "1000000000|No|-", "100 $.00 $.00 $100.00", "The storage fee in the settings is too large");
+        row("storage under a dollar", "3/1/2026|3/2/2026|100.00", "0.75|-|.08", "1 $.75 $.75 $108.81");
         row("rate of a tenth of a cent", "3/1/2026|3/4/2026|100.00", "10.005|No|-", "3 $10.01 $30.03 $130.03");
         row("too large to count", "3/1/2026|3/4/2026|1000000000000.00", "10|No|-", "3 $10.00 $30.00 $.00",
             "Tow fee 1000000000000.00 is too large: no total.");
@@ -275,6 +276,11 @@ class ChargeRulesTest : public QObject
                   .join(u' '),
               "figures");
         QVERIFY2(note.isEmpty() ? f.note.isEmpty() : f.note.startsWith(note), qPrintable(f.note));
+        // The lines a sheet prints add up to its grand total, when it has one.
+        qint64 printed = 0;
+        for (const QString &line : f.chargeLines(parts[2]))
+            printed += qRound64(line.section(u'\t', 1).remove(u'$').toDouble() * 100);
+        QVERIFY(!f.totalFormed || printed == qRound64(f.grandTotal * 100));
         if (parts[1].trimmed().isEmpty()) // no release yet: today's short date stands in
             QCOMPARE(f.dateOut + " " + f.dateTowed, "12/6/2026 12/1/2026");
     }
