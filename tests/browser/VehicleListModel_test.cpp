@@ -166,6 +166,13 @@ class VehicleListModelTest : public QObject
             QCOMPARE(dump(model), wholeList(f.store, "Lot A", f.settings, today, column, order));
         }
         QCOMPARE(resets.count(), column >= 7 ? 1 : 0);
+        // Every row read: no cell is longer than its column's longest text, which sizes it.
+        const QStringList longest = model.longestTexts().rows.value(0);
+        QCOMPARE(longest.size(), model.columnCount());
+        for (int r = 0; r < model.rowCount(); ++r)
+            for (int c = 0; c < model.columnCount(); ++c)
+                QVERIFY2(model.index(r, c).data().toString().size() <= longest[c].size(),
+                         qPrintable(model.index(r, c).data().toString()));
     }
 };
 
