@@ -84,13 +84,18 @@ class DateTextTest : public QObject
             return date.isValid() ? std::optional(date) : std::nullopt;
         };
         const QString alphabet = QString::fromUtf16(u"0123456789/.-  \t\u00a0\u0663x");
+        const QString blanks = QString::fromUtf16(u" \t\n\v\f\r\u00a0");
         QRandomGenerator random(29);
         int dates = 0;
+        const auto blank = [&] {
+            return random.bounded(4) ? QString() : QString(blanks.at(random.bounded(blanks.size())));
+        };
         for (int i = 0; i < 20000; ++i) {
             QString t;
             for (int field = 0; field < 3; ++field) { // mostly date-shaped, sometimes not
-                if (field > 0)
-                    t += alphabet.mid(10 + random.bounded(random.bounded(8) ? 3 : 8), 1);
+                if (field > 0) // a separator, at times with a blank either side
+                    t += blank() + alphabet.mid(10 + random.bounded(random.bounded(8) ? 3 : 8), 1) +
+                         blank();
                 const int digits = field == 2 ? 2 + 2 * random.bounded(2) : random.bounded(1, 3);
                 for (int n = random.bounded(4) ? digits : random.bounded(1, 6); n > 0; --n)
                     t += alphabet.at(random.bounded(random.bounded(10) ? 10 : 17));
