@@ -244,6 +244,10 @@ class RecordStoreTest : public QObject
         QTest::newRow("own index redefined")
             << "DROP INDEX groups_groupname\nCREATE INDEX groups_groupname ON groups (GROUPID)"
             << "index \"groups_groupname\" on \"groups\" (not as this program creates it)";
+        QTest::newRow("a trigger named as its table")
+            << "CREATE TABLE extra (a)\nCREATE TRIGGER extra AFTER INSERT ON extra BEGIN SELECT 1; END\n"
+               "CREATE VIEW later AS SELECT 1"
+            << "table \"extra\", trigger \"extra\", view \"later\"";
         QTest::newRow("SQLite's statistics") << "ANALYZE" << "";
         QTest::newRow("statistics of an engine with STAT4")
             << "PRAGMA writable_schema = ON\nCREATE TABLE sqlite_stat4(tbl,idx,neq,nlt,ndlt,sample)"
