@@ -295,6 +295,12 @@ class RtfReaderTest : public QObject
                                    "}{\\cf4095 kept} {\\cf4096 past}\\par}";
         QVERIFY(RtfReader::read(colours, doc, kDpi).ok);
         QCOMPARE(runsOf(), QStringList({"kept=---- 12  #010203", "past=---- 12 "}));
+        // A font's name keeps its first 256 characters, typed or escaped.
+        for (const QByteArray &letter : {QByteArray("A"), QByteArray("\\'41")}) {
+            QVERIFY(RtfReader::read("{\\rtf1{\\fonttbl{\\f0 " + letter.repeated(300) + ";}}\\f0 x\\par}",
+                                    doc, kDpi).ok);
+            QCOMPARE(runsOf(), QStringList{"x=---- 12 " + QString(256, u'A')});
+        }
     }
 
     // \titlepg gives the first page a header of its own; \titlepg0 takes that back.
