@@ -353,6 +353,14 @@ void clsHuffmanTest::buffersStringsAndLimits()
     QVERIFY_THROWS_EXCEPTION(CodecError,
                              codec.EncodeByte(outside, clsHuffman::kMaxInputLength + 1));
     QVERIFY(outside == fromText("abc"));
+    // The whole buffer is a length within it; one byte more is not.
+    Bytes whole = fromText("abc");
+    codec.EncodeByte(whole, 3);
+    const Bytes packedWhole = whole;
+    QVERIFY_THROWS_EXCEPTION(CodecError, codec.DecodeByte(whole, std::int64_t(whole.size()) + 1));
+    QVERIFY(whole == packedWhole);
+    codec.DecodeByte(whole, std::int64_t(whole.size()));
+    QVERIFY(whole == fromText("abc"));
 
     std::string text("Tow\0yard \xff\x80 records, records, records", 34);
     const std::string packed = codec.EncodeString(text);
