@@ -183,19 +183,96 @@ struct BareAggregates
     }
 };
 
+// Every statement of the lot and deadlines reports' yard, aggregated, one after another on one
+// connection or spread over as many connections as the reports read on, as they are: the
+// vehicles counted must be the yard's.
+void bareRowsOf(ReportQueries &queries, const std::vector<ReportQueries::IdRange> &runs,
+                bool spread, qint64 vehicles)
+{
+    std::atomic<qint64> counted{0};
+    const bool read = ReadingInParts::read(
+        queries, int(runs.size()) + 1, spread ? ReadingInParts::defaultReaders() : 1,
+        [&](ReportQueries &through, int at, int) {
+            const std::optional<qint64> n = through.bareYardRowsAggregate(
+                at == 0 ? std::nullopt : std::optional(runs[size_t(at - 1)]));
+            counted += n.value_or(0);
+            return n.has_value();
+        },
+        nullptr);
+    if (!read || counted != vehicles) {
+        std::fprintf(stderr, "the bare aggregate of the yard's rows counted otherwise\n");
+        std::exit(1);
+    }
+}
+
+// The bare aggregates the reports are set against, on one engine, each the best of its runs.
+struct BareTimes
+{
+    Took yard, departures, payments, steps, dates, rows, rowsSpread, allPayments;
+
+    // One run of each; answers the vehicles with a blank release date.
+    qint64 measureOnce(RecordStore &store, ReportQueries &queries, const QDate &first,
+                       const QDate &last, const std::vector<ReportQueries::IdRange> &runs)
+    {
+        qint64 vehicles = -1;
+        measure(yard, [&] { vehicles = queries.bareYardAggregate().value_or(-1); });
+        const BareAggregates bares{store, first, last};
+        measure(departures, [&] { bares.departures(); });
+        measure(payments, [&] { bares.payments(); });
+        measure(steps, [&] { bares.stepsDone(); });
+        measure(dates, [&] { queries.bareDatesAggregate(); });
+        measure(rows, [&] { bareRowsOf(queries, runs, false, vehicles); });
+        measure(rowsSpread, [&] { bareRowsOf(queries, runs, true, vehicles); });
+        measure(allPayments, [&] { bares.allPayments(); });
+        return vehicles;
+    }
+    // The money report's: the departures and the payments; the deadlines report's: the yard
+    // and the lien steps done.
+    double money() const { return departures.wall + payments.wall; }
+    double deadlines() const { return yard.wall + steps.wall; }
+};
+
+// The five reports on one engine, each the best of its runs; each report is handed to `built`
+// with its name.
+struct ReportTimes
+{
+    Took lot, history, money, releases, deadlines;
+    using Built = std::function<void(const std::optional<Report> &, const QString &name)>;
+
+    void measureOnce(ReportQueries &queries, const SettingsFile &settings, const QDate &first,
+                     const QDate &last, const QString &prefix, const Built &built)
+    {
+        measure(lot, [&] { built(LotReport::build(queries, settings, kToday), prefix + "lot"); });
+        measure(history, [&] {
+            built(LotHistoryReport::build(queries, kToday.addYears(-1), kToday, kToday),
+                  prefix + "history");
+        });
+        measure(money, [&] {
+            built(MoneyReport::build(queries, settings, first, last, kToday), prefix + "money");
+        });
+        measure(releases, [&] {
+            built(ReleasesReport::build(queries, settings, first, last, kToday),
+                  prefix + "releases");
+        });
+        measure(deadlines, [&] {
+            built(DeadlinesReport::build(queries, settings, kToday), prefix + "deadlines");
+        });
+    }
+};
+
 // The lot and deadlines reports against the bare aggregates of every row each reads: the
 // vehicles on one connection and spread over as many as the reports read on, plus the payments
 // (lot) or the lien steps done (deadlines).
-void printSameRows(const char *where, const Took &lot, const Took &deadlines, const Took &vehicles,
-                   const Took &spread, const Took &payments, const Took &steps)
+void printSameRows(const char *where, const Took &lot, const Took &deadlines, const BareTimes &b)
 {
     std::printf("%sagainst the bare aggregates of every row each reads (the vehicles %.0f ms on "
                 "one connection, %.0f ms on %d; the payments %.0f ms): lot report %.2fx (%.2fx), "
                 "lien deadlines %.2fx (%.2fx)\n",
-                where, vehicles.wall, spread.wall, ReadingInParts::defaultReaders(), payments.wall,
-                lot.wall / (vehicles.wall + payments.wall), lot.wall / (spread.wall + payments.wall),
-                deadlines.wall / (vehicles.wall + steps.wall),
-                deadlines.wall / (spread.wall + steps.wall));
+                where, b.rows.wall, b.rowsSpread.wall, ReadingInParts::defaultReaders(),
+                b.allPayments.wall, lot.wall / (b.rows.wall + b.allPayments.wall),
+                lot.wall / (b.rowsSpread.wall + b.allPayments.wall),
+                deadlines.wall / (b.rows.wall + b.steps.wall),
+                deadlines.wall / (b.rowsSpread.wall + b.steps.wall));
 }
 
 } // namespace
@@ -242,8 +319,9 @@ int main(int argc, char **argv)
         return 1;
     ReportQueries queries(store);
     const int runs = 3;
-    Took report, bare, rows, history, bareHistory, money, releases, deadlines;
-    Took bareDepartures, barePayments, bareSteps, bareRows, bareRowsSpread, bareAllPayments;
+    Took rows;
+    ReportTimes file;
+    BareTimes bare;
     qint64 vehicles = 0;
     const auto runsOf = [](ReportQueries &q) {
         const std::optional<ReportQueries::IdRange> ids = q.vehicleIds();
@@ -251,81 +329,43 @@ int main(int argc, char **argv)
             std::exit(1);
         return ReadingInParts::runsOf(*ids, {});
     };
-    // Every statement's aggregate, one after another on one connection, or spread over as
-    // many connections as the reports read on, as they are.
-    const auto bareRowsOf = [&](ReportQueries &q, const std::vector<ReportQueries::IdRange> &r,
-                                bool spread) {
-        std::atomic<qint64> counted{0};
-        const bool read = ReadingInParts::read(
-            q, int(r.size()) + 1, spread ? ReadingInParts::defaultReaders() : 1,
-            [&](ReportQueries &through, int at, int) {
-                const std::optional<qint64> n = through.bareYardRowsAggregate(
-                    at == 0 ? std::nullopt : std::optional(r[size_t(at - 1)]));
-                counted += n.value_or(0);
-                return n.has_value();
-            },
-            nullptr);
-        if (!read || counted != vehicles) {
-            std::fprintf(stderr, "the bare aggregate of the yard's rows counted otherwise\n");
-            std::exit(1);
-        }
-    };
     const std::vector<ReportQueries::IdRange> fileRuns = runsOf(queries);
     const QDate first(2026, 10, 1), last(2026, 10, 31);
-    const auto built = [&](const std::optional<Report> &r, const char *name) {
+    const auto built = [&](const std::optional<Report> &r, const QString &name) {
         if (!r)
             std::exit(1);
         if (csvFolder.isEmpty())
             return;
-        QFile csv(QDir(csvFolder).filePath(QString::fromLatin1(name) + QStringLiteral(".csv")));
+        QFile csv(QDir(csvFolder).filePath(name + QStringLiteral(".csv")));
         if (!csv.open(QIODevice::WriteOnly) ||
             csv.write(r->csv() + r->notes.join(u'\n').toUtf8()) < 0)
             std::exit(1);
     };
     for (int run = 0; run < runs; ++run) {
-        measure(bare, [&] { vehicles = queries.bareYardAggregate().value_or(-1); });
-        const BareAggregates bares{store, first, last};
-        measure(bareDepartures, [&] { bares.departures(); });
-        measure(barePayments, [&] { bares.payments(); });
-        measure(bareSteps, [&] { bares.stepsDone(); });
-        measure(bareRows, [&] { bareRowsOf(queries, fileRuns, false); });
-        measure(bareRowsSpread, [&] { bareRowsOf(queries, fileRuns, true); });
-        measure(bareAllPayments, [&] { bares.allPayments(); });
+        vehicles = bare.measureOnce(store, queries, first, last, fileRuns);
         measure(rows, [&] { queries.yardVehicles([](const ReportRow &) {}); });
-        measure(report, [&] { built(LotReport::build(queries, settings, kToday), "lot"); });
-        measure(bareHistory, [&] { queries.bareDatesAggregate(); });
-        measure(history, [&] {
-            built(LotHistoryReport::build(queries, kToday.addYears(-1), kToday, kToday), "history");
-        });
-        measure(money, [&] {
-            built(MoneyReport::build(queries, settings, first, last, kToday), "money");
-        });
-        measure(releases,
-                [&] { built(ReleasesReport::build(queries, settings, first, last, kToday), "releases"); });
-        measure(deadlines,
-                [&] { built(DeadlinesReport::build(queries, settings, kToday), "deadlines"); });
+        file.measureOnce(queries, settings, first, last, QString(), built);
     }
+    const Took &report = file.lot, &history = file.history, &money = file.money,
+               &releases = file.releases, &deadlines = file.deadlines;
     std::printf("lot report %lld vehicles in the yard, read on %d readers at once: %.0f ms wall, "
                 "%.0f ms CPU; %.2fx (wall) %.2fx (CPU) bare SQL aggregate (%.0f ms wall, %.0f ms "
                 "CPU); its rows alone, read in one pass, %.0f ms wall, %.0f ms CPU\n",
                 static_cast<long long>(vehicles), ReadingInParts::defaultReaders(), report.wall,
-                report.cpu, report.wall / bare.wall,
-                report.cpu / bare.cpu, bare.wall, bare.cpu, rows.wall, rows.cpu);
-    printSameRows("", report, deadlines, bareRows, bareRowsSpread, bareAllPayments, bareSteps);
+                report.cpu, report.wall / bare.yard.wall, report.cpu / bare.yard.cpu,
+                bare.yard.wall, bare.yard.cpu, rows.wall, rows.cpu);
+    printSameRows("", report, deadlines, bare);
     std::printf("lot over a year, every vehicle's dates: %.0f ms wall, %.0f ms CPU; %.2fx (wall) "
                 "%.2fx (CPU) bare SQL aggregate of the same dates (%.0f ms wall, %.0f ms CPU)\n",
-                history.wall, history.cpu, history.wall / bareHistory.wall,
-                history.cpu / bareHistory.cpu, bareHistory.wall, bareHistory.cpu);
-    // Against the bare aggregates of the same rows: the money report's are the departures and
-    // the payments, the deadlines report's the yard and the lien steps done.
-    const double bareMoney = bareDepartures.wall + barePayments.wall;
-    const double bareDeadlines = bare.wall + bareSteps.wall;
+                history.wall, history.cpu, history.wall / bare.dates.wall,
+                history.cpu / bare.dates.cpu, bare.dates.wall, bare.dates.cpu);
+    const double bareMoney = bare.money(), bareDeadlines = bare.deadlines();
     std::printf("money of a month: %.0f ms wall, %.0f ms CPU, %.2fx (wall) its bare SQL "
                 "aggregates (%.0f ms); releases and sales of a month: %.0f ms wall, %.0f ms CPU, "
                 "%.2fx (wall) its bare SQL aggregate (%.0f ms); lien deadlines: %.0f ms wall, "
                 "%.0f ms CPU, %.2fx (wall) its bare SQL aggregates (%.0f ms)\n",
                 money.wall, money.cpu, money.wall / bareMoney, bareMoney, releases.wall,
-                releases.cpu, releases.wall / bareDepartures.wall, bareDepartures.wall,
+                releases.cpu, releases.wall / bare.departures.wall, bare.departures.wall,
                 deadlines.wall, deadlines.cpu, deadlines.wall / bareDeadlines, bareDeadlines);
 
     QString reason;
@@ -338,47 +378,28 @@ int main(int argc, char **argv)
         return 0;
     }
     ReportQueries onServer(server);
-    Took sBare, sReport, sHistory, sMoney, sReleases, sDeadlines;
-    Took sBareDepartures, sBarePayments, sBareSteps, sBareHistory, sBareRows, sBareAllPayments;
-    Took sBareRowsSpread;
+    ReportTimes onServerTimes;
+    BareTimes sBare;
     const std::vector<ReportQueries::IdRange> serverRuns = runsOf(onServer);
     for (int run = 0; run < runs; ++run) {
-        measure(sBare, [&] { onServer.bareYardAggregate(); });
-        const BareAggregates bares{server, first, last};
-        measure(sBareDepartures, [&] { bares.departures(); });
-        measure(sBarePayments, [&] { bares.payments(); });
-        measure(sBareSteps, [&] { bares.stepsDone(); });
-        measure(sBareHistory, [&] { onServer.bareDatesAggregate(); });
-        measure(sBareRows, [&] { bareRowsOf(onServer, serverRuns, false); });
-        measure(sBareRowsSpread, [&] { bareRowsOf(onServer, serverRuns, true); });
-        measure(sBareAllPayments, [&] { bares.allPayments(); });
-        measure(sReport, [&] { built(LotReport::build(onServer, settings, kToday), "server-lot"); });
-        measure(sHistory, [&] {
-            built(LotHistoryReport::build(onServer, kToday.addYears(-1), kToday, kToday),
-                  "server-history");
-        });
-        measure(sMoney, [&] {
-            built(MoneyReport::build(onServer, settings, first, last, kToday), "server-money");
-        });
-        measure(sReleases, [&] {
-            built(ReleasesReport::build(onServer, settings, first, last, kToday), "server-releases");
-        });
-        measure(sDeadlines, [&] {
-            built(DeadlinesReport::build(onServer, settings, kToday), "server-deadlines");
-        });
+        if (sBare.measureOnce(server, onServer, first, last, serverRuns) != vehicles)
+            return 1;
+        onServerTimes.measureOnce(onServer, settings, first, last, QStringLiteral("server-"),
+                                  built);
     }
-    const double sBareMoney = sBareDepartures.wall + sBarePayments.wall;
-    const double sBareDeadlines = sBare.wall + sBareSteps.wall;
+    const Took &sReport = onServerTimes.lot, &sHistory = onServerTimes.history,
+               &sMoney = onServerTimes.money, &sReleases = onServerTimes.releases,
+               &sDeadlines = onServerTimes.deadlines;
+    const double sBareMoney = sBare.money(), sBareDeadlines = sBare.deadlines();
     std::printf("on the server, wall, and the ratio to each report's bare SQL aggregates: lot "
                 "report %.0f ms (%.2fx, %.0f ms); lot over a year %.0f ms (%.2fx, %.0f ms); "
                 "money of a month %.0f ms (%.2fx, %.0f ms); releases and sales of a month %.0f ms "
                 "(%.2fx, %.0f ms); lien deadlines %.0f ms (%.2fx, %.0f ms)\n",
-                sReport.wall, sReport.wall / sBare.wall, sBare.wall, sHistory.wall,
-                sHistory.wall / sBareHistory.wall, sBareHistory.wall, sMoney.wall,
+                sReport.wall, sReport.wall / sBare.yard.wall, sBare.yard.wall, sHistory.wall,
+                sHistory.wall / sBare.dates.wall, sBare.dates.wall, sMoney.wall,
                 sMoney.wall / sBareMoney, sBareMoney, sReleases.wall,
-                sReleases.wall / sBareDepartures.wall, sBareDepartures.wall, sDeadlines.wall,
+                sReleases.wall / sBare.departures.wall, sBare.departures.wall, sDeadlines.wall,
                 sDeadlines.wall / sBareDeadlines, sBareDeadlines);
-    printSameRows("on the server, ", sReport, sDeadlines, sBareRows, sBareRowsSpread,
-                  sBareAllPayments, sBareSteps);
+    printSameRows("on the server, ", sReport, sDeadlines, sBare);
     return 0;
 }
