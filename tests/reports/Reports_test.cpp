@@ -446,19 +446,26 @@ class ReportsTest : public QObject
                      .split("\r\n"));
         QCOMPARE(due->chart->series.value(1).second, (QList<double>{0, 1, 0}));
 
-        // In storage at the end of each day: A3 came and went on 3/1; B3 is not counted.
+        // In storage at the end of each day: A3 came and went on 3/1; B3 is not counted; one
+        // towed on the leap day with a release date no one can read stays.
+        TowRecord unread = vehicleRecord("Lot C");
+        unread.set(TowField::toweddate, "2/29/2028");
+        unread.set(TowField::towedrelease, "soon");
+        QVERIFY(y.store.addTowRecord(unread));
         const auto days = LotHistoryReport::build(queries, QDate(2028, 2, 28), today, today);
         QVERIFY(days);
         QCOMPARE(QString::fromUtf8(days->csv()),
                  QString("Vehicles in storage at the end of each day\r\nDay,In storage,Towed in,"
-                         "Left\r\n2028-02-28,4,0,0\r\n2028-02-29,5,1,0\r\n2028-03-01,5,1,1\r\n"
-                         "Total,,2,1\r\n\r\n"));
-        QCOMPARE(days->notes, QStringList{"1 vehicle(s) have no tow date that can be read: they "
-                                          "are not counted."});
+                         "Left\r\n2028-02-28,4,0,0\r\n2028-02-29,6,2,0\r\n2028-03-01,6,1,1\r\n"
+                         "Total,,3,1\r\n\r\n"));
+        QCOMPARE(days->notes, (QStringList{"1 vehicle(s) have no tow date that can be read: they "
+                                           "are not counted.",
+                                           "1 vehicle(s) have a release date that cannot be read: "
+                                           "they are counted as still in the yard."}));
         const auto months = LotHistoryReport::build(queries, QDate(2027, 12, 1), today, today);
         QVERIFY(months && months->chart->kind == ReportChart::Kind::Lines);
         QCOMPARE(months->chart->categories, (QStringList{"2027-12", "2028-01", "2028-02", "2028-03"}));
-        QCOMPARE(months->chart->series.value(0).second, (QList<double>{2, 3, 5, 5}));
+        QCOMPARE(months->chart->series.value(0).second, (QList<double>{2, 3, 6, 6}));
 
         // An empty yard: every table has its totals of nothing.
         Yard empty;
